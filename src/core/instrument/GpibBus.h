@@ -1,0 +1,58 @@
+#pragma once
+// The GpibBus port: the few NI-488.2 calls the program relies on. Every backend (NI-488.2
+// library, VISA library, Prologix over TCP, the simulated instrument) implements it with raw I/O
+// only; terminators, attempts and acceptance live in the command transport.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kmr {
+
+// Status words after a call, as the library reports them.
+struct GpibStatus {
+    std::int32_t ibsta = 0;
+    std::int32_t iberr = 0;
+    std::int32_t ibcnt = 0;
+    bool error() const { return (ibsta & 0x8000) != 0; }
+};
+
+// ibsta bits.
+enum IbstaBits : std::int32_t {
+    kIbERR = 0x8000, kIbTIMO = 0x4000, kIbEND = 0x2000, kIbSRQI = 0x1000, kIbRQS = 0x0800,
+    kIbCMPL = 0x0100, kIbLOK = 0x0080, kIbREM = 0x0040, kIbCIC = 0x0020, kIbATN = 0x0010,
+    kIbTACS = 0x0008, kIbLACS = 0x0004, kIbDTAS = 0x0002, kIbDCAS = 0x0001,
+};
+
+// iberr codes.
+enum IberrCodes : std::int32_t {
+    kEDVR = 0, kECIC = 1, kENOL = 2, kEADR = 3, kEARG = 4, kESAC = 5, kEABO = 6, kENEB = 7,
+    kEOIP = 10, kECAP = 11, kEFSO = 12, kEBUS = 14, kESTB = 15, kESRQ = 16, kETAB = 20,
+};
+
+// NI-488.2 timeout codes used by the program.
+enum TimeoutCode : int { kT10s = 13, kT30s = 14, kT100s = 15 };
+
+class GpibBus {
+public:
+    virtual ~GpibBus() = default;
+
+    // ibdev: board, primary address, secondary address, timeout code, EOT, EOS. The descriptor
+    // is negative when the device cannot be opened (for example, the library is missing).
+    virtual GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot,
+                                  int eos, int& descriptor) = 0;
+    virtual GpibStatus InterfaceClear(int board) = 0;           // SendIFC
+    virtual GpibStatus DeviceClear(int board, int address) = 0;  // DevClear
+    virtual GpibStatus BoardOffline(int board) = 0;             // ibonl(board, 0)
+    virtual GpibStatus Write(int descriptor, const void* data, std::size_t count) = 0;  // ibwrt
+    // ibrd: reads up to `count` bytes; ibcnt is the number received. A read ends on EOI or when
+    // `count` bytes have arrived.
+    virtual GpibStatus Read(int descriptor, void* buffer, std::size_t count) = 0;
+
+    // A sentence about the last failure that the status words cannot carry (for example which
+    // library names were tried); empty when there is nothing to add.
+    virtual std::string LastProblem() const { return {}; }
+    // A short name of the route, for logs ("sim", "prologix:127.0.0.1:1234" ...).
+    virtual std::string Describe() const = 0;
+};
+
+}  // namespace kmr

@@ -1,0 +1,67 @@
+#pragma once
+// The item format of the condition files: items are texts in double quotes or numbers; commas
+// and line ends both separate items; lines are written with CR LF. Every file is read with a
+// fixed item list; a reader that fails keeps what was read and the caller rewrites the file.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kmr {
+
+// Result of writing a file: ok, or a message that names the file and the system's reason.
+struct SaveResult {
+    bool ok = true;
+    std::string message;
+    explicit operator bool() const { return ok; }
+};
+
+// Result of the common load pattern.
+struct LoadResult {
+    bool complete = false;   // every item was read
+    bool rewritten = false;  // the file was rewritten from memory
+    SaveResult save;         // outcome of the rewrite when there was one
+};
+
+// Reads items one after the other. Each Read* returns false on a missing, malformed or
+// out-of-range item and then leaves its target unchanged; after a failure every later read
+// fails too. Damaged input (binary bytes, huge lines, invalid text) only makes reads fail.
+class CndReader {
+public:
+    explicit CndReader(const std::string& path);
+    ~CndReader();
+    CndReader(const CndReader&) = delete;
+    CndReader& operator=(const CndReader&) = delete;
+
+    bool opened() const;
+    bool failed() const;
+
+    bool ReadInt16(std::int16_t& out);
+    bool ReadInt32(std::int32_t& out);
+    bool ReadFloat(float& out);     // any plain decimal or exponent form, fits a 32-bit float
+    bool ReadDouble(double& out);
+    bool ReadText(std::string& out);  // a double-quoted text (a bare item is accepted as text)
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Builds the text of a condition file: items on a line joined by ",", lines ended by CR LF.
+class CndWriter {
+public:
+    CndWriter& Int(long long v);
+    CndWriter& Float(float v);     // FormatFloat
+    CndWriter& Double(double v);   // shortest plain form, at most 15 significant digits
+    CndWriter& Text(std::string_view v);  // in double quotes
+    CndWriter& EndLine();
+    const std::string& str() const { return text_; }
+    // Writes the text to `path`, replacing the file.
+    SaveResult Save(const std::string& path) const;
+
+private:
+    std::string text_;
+    bool lineStarted_ = false;
+};
+
+}  // namespace kmr

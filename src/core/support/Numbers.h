@@ -1,0 +1,65 @@
+#pragma once
+// Number rules shared by every file and window: rounding, the texts of numbers in condition
+// files, CSV and on screen, and the parsing and validation of typed or stored numbers.
+// Nothing here depends on the process locale.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kmr {
+
+// Nearest whole number, halves to the even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
+double RoundHalfEven(double v);
+
+// --- Texts of numbers -------------------------------------------------------------------------
+
+// A 32-bit float in the general format of the condition files and CSV: at most 7 significant
+// digits, no trailing zeros, no point for whole values, "." always, exponent form "E+nn"/"E-nn"
+// when the decimal exponent is below -4 or at least 7 (1E+07, 1.234568E+07, 0.0001, 1E-05).
+std::string FormatFloat(float v);
+// Appends the same text to `out` (hot path of the CSV writer); returns the number of bytes added.
+std::size_t AppendFloat(std::string& out, float v);
+// Integers in plain decimal with a leading "-" when negative.
+std::string FormatInt(long long v);
+
+// Fixed decimals with at least one digit before the point ("0.0" for the remaining time).
+std::string FormatFixed(double v, int decimals);
+// The display formats indexed by a channel's decimals 0..5: with zeros ("######0", "####0.0",
+// ... "0.00000": at least one digit before the point) and with blanks ("#######", "#####.#", ...
+// "#.#####": no digit is forced, so 0.5 reads ".5" and 0 reads "" or "." as the format says).
+std::string FormatWithZeros(double v, int decimals);
+std::string FormatWithBlanks(double v, int decimals);
+// The pattern texts themselves, for the CSV header and the forms.
+const char* DigitFormatWithZeros(int decimals);
+const char* DigitFormatWithBlanks(int decimals);
+// The coefficient form "+1.000000E+00": sign, one digit, point, six digits, "E", sign, two digits.
+std::string FormatCoefficient(double v);
+
+// --- Parsing and validation ------------------------------------------------------------------
+
+// A number as the condition-file reader accepts it: optional sign, digits with at most one
+// point (".05", "0.05", "5."), optional exponent ("-1.5E-3"). Leading/trailing blanks ignored.
+std::optional<double> ParseNumber(std::string_view text);
+// Strict whole number: optional sign then one or more digits, nothing else.
+bool IsWholeNumberText(std::string_view text);
+// Strict real number of the forms: optional sign, digits, at most one point, at least one digit.
+bool IsRealNumberText(std::string_view text);
+// Whole numbers with range checks for 16- and 32-bit fields.
+std::optional<std::int16_t> ParseInt16(std::string_view text);
+std::optional<std::int32_t> ParseInt32(std::string_view text);
+// A real number that must fit a 32-bit float (finite after conversion).
+std::optional<float> ParseFloat32(std::string_view text);
+
+// --- Texts -------------------------------------------------------------------------------------
+
+// Leading and trailing blanks (spaces and tabs) removed.
+std::string_view Trim(std::string_view text);
+std::string TrimCopy(std::string_view text);
+// Full-width forms of typed text (U+FF01..U+FF5E, the ideographic space) to their ASCII forms;
+// other characters are kept. Input and output are UTF-8.
+std::string ToHalfWidth(std::string_view utf8);
+std::string ToUpperAscii(std::string_view text);
+std::string ToLowerAscii(std::string_view text);
+
+}  // namespace kmr

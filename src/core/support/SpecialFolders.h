@@ -1,0 +1,26 @@
+#pragma once
+// The program's folders under the platform's documents and application-data folders. Every path
+// returned ends with the path separator; the folders it names are created when missing.
+#include <string>
+
+namespace kmr {
+
+inline constexpr const char* kProgramName = "KMR-5300";
+inline constexpr const char* kMakerFolder = "VNT";
+
+std::string GetMyDocumentsPath();
+std::string GetAppDataPath();
+std::string GetCommonAppDataPath();
+std::string GetAppDataPath_WithVNT(const std::string& maker);
+std::string GetCommonAppDataPath_WithVNT(const std::string& maker);
+
+// Creates one folder level when missing; true when it exists afterwards. Never reports.
+bool EnsureFolder(const std::string& path);
+// True when the folder exists and can be entered (made the current directory).
+bool FolderUsable(const std::string& path);
+
+// The platform's path separator ("/" on Linux) and a helper that appends it when missing.
+char PathSeparator();
+std::string WithTrailingSeparator(const std::string& path);
+
+}  // namespace kmr
