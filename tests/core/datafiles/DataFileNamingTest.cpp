@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,6 +28,7 @@ struct NumberCase {
     const char* extension;
     std::int32_t expected;
 };
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << c.name; }
 
 class NextNumber : public ::testing::TestWithParam<NumberCase> {};
 
@@ -103,6 +106,7 @@ struct AcceptCase {
     const char* text;
     const char* base;
 };
+void PrintTo(const AcceptCase& c, std::ostream* os) { *os << '"' << c.typed << '"'; }
 
 class AcceptName : public ::testing::TestWithParam<AcceptCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace kmr {
 namespace {
 
@@ -12,6 +14,7 @@ struct GeometryCase {
     bool applied;
     MainFormGeometry expected;
 };
+void PrintTo(const GeometryCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class ApplyGeometry : public ::testing::TestWithParam<GeometryCase> {};
 
