@@ -180,43 +180,71 @@ void ChartModel::EndBatch() {
 
 std::size_t ChartModel::PointCount(int index, int series) const {
     const Chart& c = charts_[Ix(index)];
-    if (series == 2) return c.y2.size();
+    if (series == 2) return c.raw2.size();
     return c.window ? c.winCount : c.y1.size();
 }
 
-std::span<const double> ChartModel::SeriesX(int index, int series) const {
+double ChartModel::X(int index, int series, std::size_t i) const {
     const Chart& c = charts_[Ix(index)];
-    if (series == 2) {
-        if (!c.time2) return {};
-        return {c.time2->data(), c.y2.size()};
-    }
-    if (c.window) return {c.time2->data() + c.winFirst, c.winCount};
-    return c.x1.span();
+    if (series == 2) return c.X2(i);
+    return c.window ? c.X2(c.winFirst + i) : c.x1[i];
 }
 
-std::span<const double> ChartModel::SeriesY(int index, int series) const {
+double ChartModel::Y(int index, int series, std::size_t i) const {
     const Chart& c = charts_[Ix(index)];
-    if (series == 2) return {c.y2.data(), c.y2.size()};
-    if (c.window) return {c.y2.data() + c.winFirst, c.winCount};
-    return c.y1.span();
+    if (series == 2) return c.Y2(i);
+    return c.window ? c.Y2(c.winFirst + i) : c.y1[i];
+}
+
+std::size_t ChartModel::CopyPoints(int index, int series, std::size_t first, std::size_t count,
+                                   double* x, double* y) const {
+    const std::size_t n = PointCount(index, series);
+    if (first >= n) return 0;
+    count = std::min(count, n - first);
+    const Chart& c = charts_[Ix(index)];
+    if (series == 1 && !c.window) {
+        if (x) std::copy_n(c.x1.data() + first, count, x);
+        if (y) std::copy_n(c.y1.data() + first, count, y);
+        return count;
+    }
+    const std::size_t base = (series == 2 ? 0 : c.winFirst) + first;
+    if (x)
+        for (std::size_t i = 0; i < count; ++i) x[i] = c.X2(base + i);
+    if (y)
+        for (std::size_t i = 0; i < count; ++i) y[i] = c.Y2(base + i);
+    return count;
+}
+
+std::vector<double> ChartModel::SeriesX(int index, int series) const {
+    std::vector<double> v(PointCount(index, series));
+    CopyPoints(index, series, 0, v.size(), v.data(), nullptr);
+    return v;
+}
+
+std::vector<double> ChartModel::SeriesY(int index, int series) const {
+    std::vector<double> v(PointCount(index, series));
+    CopyPoints(index, series, 0, v.size(), nullptr, v.data());
+    return v;
 }
 
 bool ChartModel::DataExtent(int index, double& max, double& min) const {
     const Chart& c = charts_[Ix(index)];
     if (!c.window) return c.extent1.Get(max, min);
-    bool any = false;
-    for (std::size_t i = c.winFirst; i < c.winFirst + c.winCount; ++i) {
-        const double y = c.y2[i];
-        if (IsNoValue(y) || std::isnan(y)) continue;
-        if (!any) {
-            max = min = y;
-            any = true;
-        } else {
-            max = std::max(max, y);
-            min = std::min(min, y);
-        }
-    }
-    return any;
+    if (c.winCount == 0) return false;
+    // Recorded values rise or fall with the raw sample (the sum's rounding keeps the order), so
+    // the extremes of the window are the values of its extreme samples.
+    const auto [lo, hi] = std::minmax_element(c.raw2.begin() + static_cast<std::ptrdiff_t>(c.winFirst),
+                                              c.raw2.begin() + static_cast<std::ptrdiff_t>(c.winFirst + c.winCount));
+    const double a = EngineeringValue(*lo, c.coeff2, c.offset2);
+    const double b = EngineeringValue(*hi, c.coeff2, c.offset2);
+    max = std::max(a, b);
+    min = std::min(a, b);
+    return true;
+}
+
+void ChartModel::ClearRecord(Chart& c) {
+    // The storage is kept (at most 1 MB per channel) for the next record of the same size.
+    c.raw2.clear();
 }
 
 void ChartModel::SetOwnSeries1(int index, std::initializer_list<std::pair<double, double>> points) {
@@ -280,10 +308,8 @@ void ChartModel::ResetMonitorData(GraphConditions& g, const MeasConditions& m,
     for (int i = 0; i < kCharts; ++i) {
         Chart& c = ChartOf(i);
         SetOwnSeries1(i, {{0.0, 0.0}});
-        if (!c.y2.empty() || c.time2) changes_.series2.set(static_cast<std::size_t>(i));
-        c.y2.clear();
-        c.y2.shrink_to_fit();
-        c.time2.reset();
+        if (!c.raw2.empty()) changes_.series2.set(static_cast<std::size_t>(i));
+        ClearRecord(c);
         if (c.mark.on) {
             c.mark.on = false;
             changes_.mark.set(static_cast<std::size_t>(i));
@@ -312,7 +338,6 @@ void ChartModel::ResetMonitorData(GraphConditions& g, const MeasConditions& m,
             changes_.axes.set(static_cast<std::size_t>(i));
         }
     }
-    timeAxis_.reset();
 }
 
 void ChartModel::ResetMonitorGraphs(GraphConditions& g, const MeasConditions& m,
@@ -434,20 +459,6 @@ void ChartModel::UpdateMonitorGraphs(GraphConditions& g, const MeasConditions& m
     }
 }
 
-std::shared_ptr<const std::vector<double>> ChartModel::TimeAxis(std::size_t n, float clockMs,
-                                                                double timeFactor) {
-    if (timeAxis_ && timeAxis_->size() >= n && timeAxisClock_ == clockMs &&
-        timeAxisFactor_ == timeFactor)
-        return timeAxis_;
-    auto axis = std::make_shared<std::vector<double>>(n);
-    for (std::size_t i = 0; i < n; ++i)
-        (*axis)[i] = SampleTime(static_cast<std::int64_t>(i), clockMs, timeFactor);
-    timeAxis_ = axis;
-    timeAxisClock_ = clockMs;
-    timeAxisFactor_ = timeFactor;
-    return timeAxis_;
-}
-
 bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> samples,
                                   std::int32_t n, const MeasConditions& m,
                                   const GraphConditions& g, Progress& progress, ProgressView& view,
@@ -461,13 +472,21 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
     const ChannelCondition& cc = m.Ch(std::clamp(channel, 1, kCharts));
     const std::int32_t block = std::max<std::int32_t>(progress.TransferBlockWords, 1);
 
-    c.time2 = TimeAxis(count, m.SmpClk, g.X.XtimeFactor);
-    c.y2.clear();
-    c.y2.reserve(count);
+    c.coeff2 = cc.Coeff;
+    c.offset2 = cc.Offset;
+    c.clock2 = m.SmpClk;
+    c.timeFactor2 = g.X.XtimeFactor;
+    c.raw2.resize(count);
     bool cancelled = false;
-    for (std::size_t i = 0; i < count; ++i) {
-        c.y2.push_back(EngineeringValue(samples[i], cc.Coeff, cc.Offset));
-        progress.ProgressCounter = static_cast<std::int16_t>(progress.ProgressCounter + 1);
+    std::size_t done = 0;
+    while (done < count) {
+        // Take the samples up to the next progress step in one go.
+        const std::size_t toStep = static_cast<std::size_t>(
+            std::max<std::int32_t>(block - progress.ProgressCounter, 1));
+        const std::size_t chunk = std::min(count - done, toStep);
+        std::copy_n(samples.data() + done, chunk, c.raw2.data() + done);
+        done += chunk;
+        progress.ProgressCounter = static_cast<std::int16_t>(progress.ProgressCounter + static_cast<std::int32_t>(chunk));
         if (progress.ProgressCounter >= block) {
             if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
             if (status == RunStatus::Cancelled) {
@@ -479,6 +498,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
             view.SetPercent(progress.PercentOf(progress.ProgressStep));
         }
     }
+    c.raw2.resize(done);
     changes_.series2.set(Ix(index));
 
     // Series 1 shows the whole record until a display window is chosen.
@@ -488,7 +508,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
     c.extent1.Clear();
     c.window = true;
     c.winFirst = 0;
-    c.winCount = c.y2.size();
+    c.winCount = c.raw2.size();
     changes_.series1[Ix(index)] = SeriesDelta{true, 0, 0};
     return !cancelled;
 }
@@ -508,7 +528,9 @@ void ChartModel::ComputeDisplayRange(const GraphConditions& g, std::int32_t n, f
 void ChartModel::ShowRecordWindow(int index) {
     Batch batch(*this);
     Chart& c = ChartOf(index);
-    const std::size_t n2 = c.y2.size();
+    const std::size_t n2 = c.raw2.size();
+    // A channel without a record keeps what it shows (the cleared graph of an unmeasured channel).
+    if (n2 == 0) return;
     std::size_t first = 0, count = n2;
     if (displayFirst_ != -1 || displayLast_ != -1) {
         // A window of one sample or less leaves the graph as it is; so does a window that lies
@@ -520,7 +542,6 @@ void ChartModel::ShowRecordWindow(int index) {
         first = static_cast<std::size_t>(f - 1);
         count = static_cast<std::size_t>(l - f + 1);
     }
-    if (!c.time2) c.time2 = std::make_shared<const std::vector<double>>();
     c.x1.clear();
     c.y1.clear();
     c.dropped1 = 0;
@@ -539,9 +560,8 @@ void ChartModel::ClearChannelGraph(int channel, std::int32_t n, float clockMs,
     const double end = SampleTime(std::max<std::int32_t>(n - 1, 0), clockMs, g.X.XtimeFactor);
     SetOwnSeries1(index, {{0.0, kNoValueDouble}, {end, kNoValueDouble}});
     // A channel that was not measured has no record either.
-    if (!c.y2.empty() || c.time2) changes_.series2.set(Ix(index));
-    c.y2.clear();
-    c.time2.reset();
+    if (!c.raw2.empty()) changes_.series2.set(Ix(index));
+    ClearRecord(c);
     SetValueLabels(index, kNoValueText, kNoValueText, kNoValueText, kNoValueText);
 }
 
@@ -571,12 +591,9 @@ void ChartModel::ClearAllSeries() {
     for (int i = 0; i < kCharts; ++i) {
         Chart& c = ChartOf(i);
         SetOwnSeries1(i, {});
-        if (!c.y2.empty() || c.time2) changes_.series2.set(static_cast<std::size_t>(i));
-        c.y2.clear();
-        c.y2.shrink_to_fit();
-        c.time2.reset();
+        if (!c.raw2.empty()) changes_.series2.set(static_cast<std::size_t>(i));
+        ClearRecord(c);
     }
-    timeAxis_.reset();
 }
 
 GraphLayout ChartModel::Layout(const GraphConditions& g, const PanelMetrics& metrics) {

@@ -7,14 +7,15 @@
 // recorded-data mode; series 1 then shows a part of it. In monitor mode series 1 is the scrolling
 // strip of live values and series 2 is empty. X values are seconds, Y values engineering values.
 //
-// Memory: the record's time axis is built once and shared by every channel; a channel's series 2
-// keeps only its Y values, and series 1 in recorded-data mode is a window onto series 2, not a
-// copy. Ten channels of 507904 samples take about 45 MB.
+// Memory: series 2 keeps the channel's raw 16-bit samples with the coefficient, offset and clock
+// that turn them into points, and series 1 in recorded-data mode is a window onto series 2, not a
+// copy. Points are produced as 64-bit floats when they are read, always with the same arithmetic,
+// so every read of a point gives the same two numbers. Ten channels of 507904 samples take 10 MB;
+// the only 64-bit copy of a record is the one the window hands to its chart component.
 #include <array>
 #include <bitset>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -195,8 +196,16 @@ public:
 
     // --- What a chart holds (index 0..9, series 1 or 2) ---
     std::size_t PointCount(int index, int series) const;
-    std::span<const double> SeriesX(int index, int series) const;
-    std::span<const double> SeriesY(int index, int series) const;
+    // One point, i counted from 0 (i < PointCount).
+    double X(int index, int series, std::size_t i) const;
+    double Y(int index, int series, std::size_t i) const;
+    // Copies points first .. first + count - 1, clipped to the series, into x and y (either may
+    // be null); returns the number of points copied.
+    std::size_t CopyPoints(int index, int series, std::size_t first, std::size_t count, double* x,
+                           double* y) const;
+    // The whole series as new vectors.
+    std::vector<double> SeriesX(int index, int series) const;
+    std::vector<double> SeriesY(int index, int series) const;
     const AxisSettings& XAxis(int index) const { return charts_[Ix(index)].xAxis; }
     const AxisSettings& YAxis(int index) const { return charts_[Ix(index)].yAxis; }
     const ChannelLabels& Labels(int index) const { return charts_[Ix(index)].labels; }
@@ -282,9 +291,14 @@ private:
         SlidingExtent extent1;       // of the own points
         bool window = false;
         std::size_t winFirst = 0, winCount = 0;  // 0-based start and length in series 2
-        // Series 2: the record's Y values against the shared time axis.
-        std::shared_ptr<const std::vector<double>> time2;
-        std::vector<double> y2;
+        // Series 2: the record as raw samples and the rule that makes points of them.
+        std::vector<std::int16_t> raw2;
+        float coeff2 = 1.0f, offset2 = 0.0f, clock2 = 0.0f;
+        double timeFactor2 = 0.001;
+        double X2(std::size_t i) const {
+            return SampleTime(static_cast<std::int64_t>(i), clock2, timeFactor2);
+        }
+        double Y2(std::size_t i) const { return EngineeringValue(raw2[i], coeff2, offset2); }
 
         AxisSettings xAxis, yAxis;
         ChannelLabels labels;
@@ -299,8 +313,7 @@ private:
                         const std::string& min, const std::string& range);
     void ResetMonitorData(GraphConditions& g, const MeasConditions& m,
                           std::span<const std::string> unitNames, bool setUnits);
-    std::shared_ptr<const std::vector<double>> TimeAxis(std::size_t n, float clockMs,
-                                                         double timeFactor);
+    static void ClearRecord(Chart& c);
 
     ChartView* view_ = nullptr;
     int batchDepth_ = 0;
@@ -314,11 +327,6 @@ private:
     kmr::VisibleGraphs visible_;
 
     std::array<Chart, kCharts> charts_;
-
-    // The record's time axis, shared by the series 2 of every channel loaded with it.
-    std::shared_ptr<const std::vector<double>> timeAxis_;
-    float timeAxisClock_ = 0.0f;
-    double timeAxisFactor_ = 0.0;
 };
 
 }  // namespace kmr

@@ -149,6 +149,12 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
     }
     // Series 1 shows the whole record until a window is chosen.
     EXPECT_EQ(model.PointCount(1, 1), 5u);
+    // Points read one by one and copied out in a block are the same numbers.
+    std::vector<double> x(3), y(3);
+    EXPECT_EQ(model.CopyPoints(1, 1, 3, 3, x.data(), y.data()), 2u);  // clipped to the series
+    EXPECT_EQ(x[0], model.X(1, 2, 3));
+    EXPECT_EQ(y[1], model.Y(1, 1, 4));
+    EXPECT_EQ(model.CopyPoints(1, 2, 5, 1, x.data(), nullptr), 0u);
     // Never reads past the samples given, whatever count is asked for.
     ASSERT_TRUE(model.LoadRecordSeries(2, samples, 9, m, g, progress, view, status));
     EXPECT_EQ(model.PointCount(1, 2), 5u);
@@ -195,6 +201,9 @@ TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
     EXPECT_EQ(l.Max, kNoValueText);
     EXPECT_EQ(l.Min, kNoValueText);
     EXPECT_EQ(l.Range, kNoValueText);
+    // Showing the record window of a channel without a record keeps the cleared graph.
+    f.model.ShowRecordWindow(0);
+    EXPECT_EQ(f.model.PointCount(0, 1), 2u);
     // The markers are not data: statistics of a cleared graph are dashes, not zeros.
     f.model.ShowRecordStatistics(0, 1000, f.m);
     EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
@@ -218,6 +227,13 @@ TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
     EXPECT_EQ(model.Labels(0).Max, "6.00");
     EXPECT_EQ(model.Labels(0).Min, "-2.00");
     EXPECT_EQ(model.Labels(0).Range, "8.00");
+
+    // A negative coefficient turns the largest sample into the smallest value.
+    m.Ch(1).Coeff = -0.5f;
+    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 5, m, g, progress, view, status));
+    model.ShowRecordStatistics(0, 5, m);
+    EXPECT_EQ(model.Labels(0).Max, "4.00");
+    EXPECT_EQ(model.Labels(0).Min, "-4.00");
 
     model.ShowRecordStatistics(0, 0, m);  // no samples
     EXPECT_EQ(model.Labels(0).Max, kNoValueText);
