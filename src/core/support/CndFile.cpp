@@ -1,0 +1,332 @@
+#include "core/support/CndFile.h"
+
+#include "core/support/Numbers.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+namespace kmr {
+
+namespace {
+
+// An item longer than this is damaged input; reading stops there.
+constexpr std::size_t kMaxItemBytes = 4096;
+constexpr std::size_t kChunkBytes = 16384;
+
+std::FILE* OpenFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    const std::filesystem::path p(
+        std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    std::wstring wmode;
+    for (const char* m = mode; *m; ++m) wmode.push_back(static_cast<wchar_t>(*m));
+    return _wfopen(p.c_str(), wmode.c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::path p(
+        std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    return std::filesystem::is_directory(p, ec);
+}
+
+// Well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    const auto u = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    while (i < s.size()) {
+        const unsigned char c = u(i);
+        if (c < 0x80) { ++i; continue; }
+        std::size_t len = 0;
+        unsigned lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) len = 2;
+        else if (c == 0xE0) { len = 3; lo = 0xA0; }
+        else if (c >= 0xE1 && c <= 0xEC) len = 3;
+        else if (c == 0xED) { len = 3; hi = 0x9F; }
+        else if (c >= 0xEE && c <= 0xEF) len = 3;
+        else if (c == 0xF0) { len = 4; lo = 0x90; }
+        else if (c >= 0xF1 && c <= 0xF3) len = 4;
+        else if (c == 0xF4) { len = 4; hi = 0x8F; }
+        else return false;
+        if (i + len > s.size()) return false;
+        if (u(i + 1) < lo || u(i + 1) > hi) return false;
+        for (std::size_t k = 2; k < len; ++k)
+            if (u(i + k) < 0x80 || u(i + k) > 0xBF) return false;
+        i += len;
+    }
+    return true;
+}
+
+std::string SystemReason(int err) {
+    return std::error_code(err, std::generic_category()).message();
+}
+
+}  // namespace
+
+// The reader walks the file in chunks and cuts it into items:
+// - blanks (space, tab) around items are ignored;
+// - a comma or a line end (CR, LF or CR LF) ends an item; empty lines are skipped;
+// - an item starting with a double quote is a text up to the next double quote ("" inside
+//   stands for one quote); after the closing quote only blanks may follow before the separator;
+// - any other item runs up to the next separator (a bare item; a text read accepts it too);
+// - two separators with nothing between them after a comma give an empty bare item;
+// - control characters (other than tab), invalid UTF-8 and items over 4096 bytes are damage:
+//   the read fails, and so does every later one.
+struct CndReader::Impl {
+    std::FILE* file = nullptr;
+    bool failed = false;
+    char buf[kChunkBytes];
+    std::size_t pos = 0, len = 0;
+    bool eof = false;
+    bool afterComma = false;  // the previous item ended with a comma
+
+    ~Impl() {
+        if (file) std::fclose(file);
+    }
+
+    // Next byte, or -1 at the end of the file (or on a read error).
+    int Peek() {
+        if (pos == len) {
+            if (eof || !file) return -1;
+            len = std::fread(buf, 1, sizeof buf, file);
+            pos = 0;
+            if (len == 0) {
+                eof = true;
+                return -1;
+            }
+        }
+        return static_cast<unsigned char>(buf[pos]);
+    }
+    void Advance() { ++pos; }
+
+    void SkipBlanks() {
+        for (int c = Peek(); c == ' ' || c == '\t'; c = Peek()) Advance();
+    }
+    // Consumes one line end when one is next.
+    bool TakeLineEnd() {
+        const int c = Peek();
+        if (c == '\n') { Advance(); return true; }
+        if (c == '\r') {
+            Advance();
+            if (Peek() == '\n') Advance();
+            return true;
+        }
+        return false;
+    }
+    static bool IsDamage(int c) { return c == 0x7F || (c < 0x20 && c != '\t' && c >= 0); }
+
+    // Reads the next item. Returns false at the end of the file or on damage.
+    bool Next(std::string& item, bool& quoted) {
+        item.clear();
+        quoted = false;
+        SkipBlanks();
+        if (!afterComma) {
+            // Empty lines between items are skipped.
+            while (TakeLineEnd()) SkipBlanks();
+        }
+        int c = Peek();
+        if (c < 0 && !afterComma) return false;  // no more items
+        if (c == '"') {
+            quoted = true;
+            Advance();
+            for (;;) {
+                c = Peek();
+                if (c < 0 || c == '\r' || c == '\n' || IsDamage(c)) return false;
+                Advance();
+                if (c == '"') {
+                    if (Peek() == '"') {  // a doubled quote stands for one quote
+                        Advance();
+                    } else {
+                        break;
+                    }
+                }
+                if (item.size() >= kMaxItemBytes) return false;
+                item.push_back(static_cast<char>(c));
+            }
+            SkipBlanks();
+        } else {
+            for (c = Peek(); c >= 0 && c != ',' && c != '\r' && c != '\n'; c = Peek()) {
+                if (IsDamage(c) || item.size() >= kMaxItemBytes) return false;
+                item.push_back(static_cast<char>(c));
+                Advance();
+            }
+            while (!item.empty() && (item.back() == ' ' || item.back() == '\t')) item.pop_back();
+        }
+        // The separator.
+        c = Peek();
+        afterComma = false;
+        if (c == ',') {
+            Advance();
+            afterComma = true;
+        } else if (c == '\r' || c == '\n') {
+            TakeLineEnd();
+        } else if (c >= 0) {
+            return false;  // something after a closing quote
+        }
+        return IsValidUtf8(item);
+    }
+
+    // Runs one read: the item goes to `take`, which returns false when it does not fit.
+    template <class F>
+    bool Read(F take) {
+        if (failed || !file) {
+            failed = true;
+            return false;
+        }
+        std::string item;
+        bool quoted = false;
+        if (!Next(item, quoted) || !take(item, quoted)) {
+            failed = true;
+            return false;
+        }
+        return true;
+    }
+};
+
+CndReader::CndReader(const std::string& path) : impl_(std::make_unique<Impl>()) {
+    if (path.empty() || IsDirectory(path)) return;
+    impl_->file = OpenFile(path, "rb");
+}
+
+CndReader::~CndReader() = default;
+
+bool CndReader::opened() const { return impl_->file != nullptr; }
+bool CndReader::failed() const { return impl_->failed || !impl_->file; }
+
+// Integers must be written as whole numbers: "3.0" or "3E2" for an integer item is refused,
+// as is a quoted item.
+bool CndReader::ReadInt16(std::int16_t& out) {
+    return impl_->Read([&](const std::string& item, bool quoted) {
+        if (quoted) return false;
+        const auto v = ParseInt16(item);
+        if (!v) return false;
+        out = *v;
+        return true;
+    });
+}
+
+bool CndReader::ReadInt32(std::int32_t& out) {
+    return impl_->Read([&](const std::string& item, bool quoted) {
+        if (quoted) return false;
+        const auto v = ParseInt32(item);
+        if (!v) return false;
+        out = *v;
+        return true;
+    });
+}
+
+bool CndReader::ReadFloat(float& out) {
+    return impl_->Read([&](const std::string& item, bool quoted) {
+        if (quoted) return false;
+        const auto v = ParseFloat32(item);
+        if (!v) return false;
+        out = *v;
+        return true;
+    });
+}
+
+bool CndReader::ReadDouble(double& out) {
+    return impl_->Read([&](const std::string& item, bool quoted) {
+        if (quoted) return false;
+        const auto v = ParseNumber(item);
+        if (!v) return false;
+        out = *v;
+        return true;
+    });
+}
+
+bool CndReader::ReadText(std::string& out) {
+    return impl_->Read([&](const std::string& item, bool) {
+        out = item;
+        return true;
+    });
+}
+
+// --- Writer ------------------------------------------------------------------------------------
+
+CndWriter& CndWriter::Int(long long v) {
+    if (lineStarted_) text_.push_back(',');
+    text_ += FormatInt(v);
+    lineStarted_ = true;
+    return *this;
+}
+
+CndWriter& CndWriter::Float(float v) {
+    if (lineStarted_) text_.push_back(',');
+    AppendFloat(text_, v);
+    lineStarted_ = true;
+    return *this;
+}
+
+// The general form with 15 significant digits: this is the shortest text that reads back as
+// the same value whenever such a text of at most 15 digits exists; "." always, exponent only
+// below 1E-05 or from 1E+15 on.
+CndWriter& CndWriter::Double(double v) {
+    if (lineStarted_) text_.push_back(',');
+    lineStarted_ = true;
+    if (!std::isfinite(v)) {
+        text_ += FormatFixed(v, 0);  // "NAN"/"INF": reads back as a bad item
+        return *this;
+    }
+    if (v == 0) v = 0;  // no sign for a negative zero
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    for (char* p = buf; p < res.ptr; ++p)
+        if (*p == 'e') *p = 'E';
+    text_.append(buf, res.ptr);
+    return *this;
+}
+
+// Texts are written in double quotes; a quote inside is doubled so that the text reads back
+// unchanged. Control characters cannot be stored and are written as blanks.
+CndWriter& CndWriter::Text(std::string_view v) {
+    if (lineStarted_) text_.push_back(',');
+    text_.push_back('"');
+    for (char c : v) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (c == '"') {
+            text_ += "\"\"";
+        } else if (u < 0x20 || u == 0x7F) {
+            text_.push_back(' ');
+        } else {
+            text_.push_back(c);
+        }
+    }
+    text_.push_back('"');
+    lineStarted_ = true;
+    return *this;
+}
+
+CndWriter& CndWriter::EndLine() {
+    text_ += "\r\n";
+    lineStarted_ = false;
+    return *this;
+}
+
+SaveResult CndWriter::Save(const std::string& path) const {
+    SaveResult r;
+    const auto fail = [&](int err) {
+        r.ok = false;
+        r.message = "Cannot write the file \"" + path + "\": " + SystemReason(err) + ".";
+        return r;
+    };
+    if (IsDirectory(path)) return fail(EISDIR);
+    errno = 0;
+    std::FILE* f = OpenFile(path, "wb");
+    if (!f) return fail(errno ? errno : EIO);
+    int err = 0;
+    if (!text_.empty() && std::fwrite(text_.data(), 1, text_.size(), f) != text_.size())
+        err = errno ? errno : EIO;
+    if (std::fflush(f) != 0 && err == 0) err = errno ? errno : EIO;
+    if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
+    if (err != 0) return fail(err);
+    return r;
+}
+
+}  // namespace kmr

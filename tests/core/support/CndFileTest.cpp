@@ -1,0 +1,265 @@
+#include "core/support/CndFile.h"
+
+#include "core/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace kmr {
+namespace {
+
+using kmr::testing::ReadAll;
+using kmr::testing::TempDir;
+
+TEST(CndReader, ReadsAMeasLikeFile) {
+    TempDir dir;
+    const auto path = dir.Write("Meas.cnd", "0\r\n1\r\n1000,0\r\n0\r\n10\r\n1,2,0,1,0,0,0,1000,0\r\n");
+    CndReader r(path);
+    ASSERT_TRUE(r.opened());
+    std::int16_t trg = 9, avg = 9, count = 9;
+    float clk = 0;
+    std::int32_t mem = 0, pre = 9;
+    EXPECT_TRUE(r.ReadInt16(trg));
+    EXPECT_TRUE(r.ReadFloat(clk));
+    EXPECT_TRUE(r.ReadInt32(mem));
+    EXPECT_TRUE(r.ReadInt32(pre));
+    EXPECT_TRUE(r.ReadInt16(avg));
+    EXPECT_TRUE(r.ReadInt16(count));
+    EXPECT_EQ(trg, 0);
+    EXPECT_EQ(clk, 1.0f);
+    EXPECT_EQ(mem, 1000);
+    EXPECT_EQ(pre, 0);
+    EXPECT_EQ(avg, 0);
+    EXPECT_EQ(count, 10);
+    std::int16_t onoff = 0, mode = 0, lpf = 9;
+    float coeff = 0;
+    EXPECT_TRUE(r.ReadInt16(onoff));
+    EXPECT_TRUE(r.ReadInt16(mode));
+    EXPECT_TRUE(r.ReadInt16(lpf));
+    EXPECT_TRUE(r.ReadFloat(coeff));
+    EXPECT_EQ(mode, 2);
+    for (int i = 0; i < 5; ++i) {
+        float f = -1;
+        EXPECT_TRUE(r.ReadFloat(f));
+    }
+    EXPECT_FALSE(r.failed());
+    // The file is used up: the next read fails and leaves its target alone.
+    std::int16_t more = 77;
+    EXPECT_FALSE(r.ReadInt16(more));
+    EXPECT_EQ(more, 77);
+    EXPECT_TRUE(r.failed());
+}
+
+TEST(CndReader, NumberFormsTextsAndLineEnds) {
+    TempDir dir;
+    // CR-only lines, then LF-only lines, blanks around items, an empty line, a quoted comma.
+    const auto path = dir.Write("a.cnd",
+                                ".05\r  -1.5E-3 ,\t\"C:/data, old/\" \r\n\n5.\n\"say \"\"hi\"\"\"\nbare text\n");
+    CndReader r(path);
+    float a = 0;
+    double b = 0, c = 0;
+    std::string t1, t2, t3;
+    EXPECT_TRUE(r.ReadFloat(a));
+    EXPECT_TRUE(r.ReadDouble(b));
+    EXPECT_TRUE(r.ReadText(t1));
+    EXPECT_TRUE(r.ReadDouble(c));
+    EXPECT_TRUE(r.ReadText(t2));
+    EXPECT_TRUE(r.ReadText(t3));
+    EXPECT_EQ(a, 0.05f);
+    EXPECT_DOUBLE_EQ(b, -0.0015);
+    EXPECT_EQ(t1, "C:/data, old/");
+    EXPECT_EQ(c, 5.0);
+    EXPECT_EQ(t2, "say \"hi\"");
+    EXPECT_EQ(t3, "bare text");
+    EXPECT_FALSE(r.failed());
+}
+
+TEST(CndReader, EmptyItemAfterACommaIsNotANumber) {
+    TempDir dir;
+    const auto path = dir.Write("a.cnd", "1,,2\r\n\"\",3,\r\n");
+    CndReader r(path);
+    std::int16_t v = 0;
+    EXPECT_TRUE(r.ReadInt16(v));
+    EXPECT_FALSE(r.ReadInt16(v));
+    EXPECT_EQ(v, 1);
+    CndReader texts(path);
+    std::string t = "x";
+    EXPECT_TRUE(texts.ReadText(t));
+    EXPECT_TRUE(texts.ReadText(t));
+    EXPECT_EQ(t, "");  // an empty bare item reads as an empty text
+    EXPECT_TRUE(texts.ReadText(t));
+    EXPECT_EQ(t, "2");
+    EXPECT_TRUE(texts.ReadText(t));
+    EXPECT_EQ(t, "");
+    EXPECT_TRUE(texts.ReadText(t));
+    EXPECT_EQ(t, "3");
+    EXPECT_TRUE(texts.ReadText(t));  // the trailing comma leaves one empty item
+    EXPECT_FALSE(texts.ReadText(t));
+}
+
+struct BadCase {
+    const char* name;
+    std::string bytes;
+};
+
+class CndReaderDamage : public ::testing::TestWithParam<BadCase> {};
+
+// Each file holds a good first item and then something that must make the second read fail,
+// after which every read fails and the targets are untouched.
+TEST_P(CndReaderDamage, FailsCleanlyAndStaysFailed) {
+    TempDir dir;
+    const auto path = dir.Write("bad.cnd", GetParam().bytes);
+    CndReader r(path);
+    ASSERT_TRUE(r.opened());
+    std::int16_t first = 0;
+    EXPECT_TRUE(r.ReadInt16(first));
+    EXPECT_EQ(first, 7);
+    std::int16_t i16 = 11;
+    std::int32_t i32 = 12;
+    float f = 13;
+    std::string t = "keep";
+    EXPECT_FALSE(r.ReadInt16(i16));
+    EXPECT_FALSE(r.ReadInt32(i32));
+    EXPECT_FALSE(r.ReadFloat(f));
+    EXPECT_FALSE(r.ReadText(t));
+    EXPECT_TRUE(r.failed());
+    EXPECT_EQ(i16, 11);
+    EXPECT_EQ(i32, 12);
+    EXPECT_EQ(f, 13);
+    EXPECT_EQ(t, "keep");
+}
+
+std::string Garbage() {
+    std::string s = "7\r\n";
+    for (int i = 0; i < 5000; ++i) s.push_back(static_cast<char>((i * 7919) & 0xFF));
+    return s;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CndReaderDamage,
+    ::testing::Values(BadCase{"EarlyEnd", "7\r\n"}, BadCase{"TextForNumber", "7,abc,1,1,\"x\""},
+                      BadCase{"Int16OutOfRange", "7,32768,1,1,\"x\""},
+                      BadCase{"WholeOnlyForIntegers", "7,3.0,1,1,\"x\""},
+                      BadCase{"QuotedNumber", "7,\"3\",1,1,\"x\""},
+                      BadCase{"UnclosedQuote", "7,\"abc\r\n1,1,1\r\n"},
+                      BadCase{"JunkAfterQuote", "7,\"a\"b,1,1,\"x\""},
+                      BadCase{"NulByte", std::string("7,1\0" "2,1,1,\"x\"", 13)},
+                      BadCase{"BinaryGarbage", Garbage()},
+                      BadCase{"InvalidUtf8", "7,\"a\xff\xfe\",1,1,\"x\""},
+                      BadCase{"HugeItem", "7," + std::string(5000, '1') + ",1,1,\"x\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CndReader, TenMegabyteLineWithoutCommasFailsCleanly) {
+    TempDir dir;
+    std::string big = "7\r\n";
+    big.append(10 * 1024 * 1024, 'x');
+    const auto path = dir.Write("big.cnd", big);
+    CndReader r(path);
+    std::int16_t v = 0;
+    std::string t = "keep";
+    EXPECT_TRUE(r.ReadInt16(v));
+    EXPECT_FALSE(r.ReadText(t));
+    EXPECT_EQ(t, "keep");
+    EXPECT_TRUE(r.failed());
+}
+
+TEST(CndReader, MissingEmptyAndFolderPaths) {
+    TempDir dir;
+    std::int16_t v = 5;
+    {
+        CndReader r(dir / "missing.cnd");
+        EXPECT_FALSE(r.opened());
+        EXPECT_FALSE(r.ReadInt16(v));
+        EXPECT_TRUE(r.failed());
+    }
+    {
+        CndReader r(dir.Write("empty.cnd", ""));
+        EXPECT_TRUE(r.opened());
+        EXPECT_FALSE(r.ReadInt16(v));
+    }
+    {
+        std::filesystem::create_directory(dir / "Folder.cnd");
+        CndReader r(dir / "Folder.cnd");
+        EXPECT_FALSE(r.opened());
+        EXPECT_FALSE(r.ReadInt16(v));
+    }
+    {
+        CndReader r("");
+        EXPECT_FALSE(r.opened());
+    }
+    EXPECT_EQ(v, 5);
+}
+
+TEST(CndWriter, ItemsJoinedByCommasLinesEndedByCrLf) {
+    CndWriter w;
+    w.Int(0).EndLine().Float(1.0f).EndLine().Int(1000).Int(0).EndLine();
+    w.Int(1).Int(-4).Float(0.3f).Float(999.9000244f).Float(1e-5f).Float(-0.0f).EndLine();
+    w.Text("C:/data, old/").Text("").Text("a\"b").Text("tab\there").EndLine();
+    w.Double(10).Double(0.5).Double(0.999).Double(0.1 + 0.2).Double(-0.0).Double(1e20).EndLine();
+    EXPECT_EQ(w.str(),
+              "0\r\n1\r\n1000,0\r\n1,-4,0.3,999.9,1E-05,0\r\n"
+              "\"C:/data, old/\",\"\",\"a\"\"b\",\"tab here\"\r\n"
+              "10,0.5,0.999,0.3,0,1E+20\r\n");
+}
+
+TEST(CndWriter, SavedTextReadsBack) {
+    TempDir dir;
+    CndWriter w;
+    w.Text("/home/x/Data, \"new\"/").EndLine().Double(1.0 / 3.0).Float(3.4e38f).Int(-32768).EndLine();
+    const auto path = dir / "round.cnd";
+    ASSERT_TRUE(w.Save(path));
+    EXPECT_EQ(ReadAll(path), w.str());
+    CndReader r(path);
+    std::string t;
+    double d = 0;
+    float f = 0;
+    std::int16_t i = 0;
+    EXPECT_TRUE(r.ReadText(t));
+    EXPECT_TRUE(r.ReadDouble(d));
+    EXPECT_TRUE(r.ReadFloat(f));
+    EXPECT_TRUE(r.ReadInt16(i));
+    EXPECT_EQ(t, "/home/x/Data, \"new\"/");
+    EXPECT_EQ(d, 0.333333333333333);  // 15 significant digits
+    EXPECT_EQ(f, 3.4e38f);
+    EXPECT_EQ(i, -32768);
+}
+
+TEST(CndWriter, SaveReplacesALongerFile) {
+    TempDir dir;
+    const auto path = dir.Write("m.cnd", std::string(1000, 'z'));
+    CndWriter w;
+    w.Int(20).Int(0).Int(3).EndLine();
+    ASSERT_TRUE(w.Save(path));
+    EXPECT_EQ(ReadAll(path), "20,0,3\r\n");
+}
+
+TEST(CndWriter, SaveFailuresNameTheFileAndTheReason) {
+    TempDir dir;
+    CndWriter w;
+    w.Int(1).EndLine();
+    const auto missing = dir / "NoSuchFolder/Meas.cnd";
+    const SaveResult r = w.Save(missing);
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.message.find(missing), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("No such file or directory"), std::string::npos) << r.message;
+
+    std::filesystem::create_directory(dir / "Folder.cnd");
+    const SaveResult onFolder = w.Save(dir / "Folder.cnd");
+    EXPECT_FALSE(onFolder);
+    EXPECT_NE(onFolder.message.find("Folder.cnd"), std::string::npos);
+}
+
+TEST(CndWriter, FullDiskIsReported) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+    CndWriter w;
+    w.Text(std::string(100, 'a')).EndLine();
+    const SaveResult r = w.Save("/dev/full");
+    EXPECT_FALSE(r);
+    EXPECT_NE(r.message.find("/dev/full"), std::string::npos);
+    EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;
+}
+
+}  // namespace
+}  // namespace kmr
