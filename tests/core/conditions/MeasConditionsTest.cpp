@@ -213,8 +213,8 @@ TEST(MeasConditionsFile, FloatTextsAreLocaleFreeAndShort) {
     m.Ch(1).DtgLevel = 999.9000244f;
     m.Ch(1).Offset = -1.5f;
     const std::string text = MeasConditionsText(m);
-    EXPECT_EQ(text.substr(0, kDefaultHead.size()), "0\r\n0.1\r\n1000,0\r\n0\r\n10\r\n");
-    EXPECT_EQ(text.substr(kDefaultHead.size(), 26), "1,2,0,0.3,0,0,0,999.9,-1.5");
+    const std::string head = "0\r\n0.1\r\n1000,0\r\n0\r\n10\r\n1,2,0,0.3,0,0,0,999.9,-1.5\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
 }
 
 // --- Trigger level snapping -------------------------------------------------------------------
