@@ -2,6 +2,7 @@
 // The item format of the condition files: items are texts in double quotes or numbers; commas
 // and line ends both separate items; lines are written with CR LF. Every file is read with a
 // fixed item list; a reader that fails keeps what was read and the caller rewrites the file.
+// A double quote inside a text is written doubled ("") and read back as one quote.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@ struct LoadResult {
 // fails too. Damaged input (binary bytes, huge lines, invalid text) only makes reads fail.
 class CndReader {
 public:
+    // Opens the file; a missing file or a folder at the path leaves the reader not opened.
     explicit CndReader(const std::string& path);
     ~CndReader();
     CndReader(const CndReader&) = delete;
@@ -36,6 +38,7 @@ public:
     bool opened() const;
     bool failed() const;
 
+    // Integers must be written whole ("3.0" is refused) and fit the type.
     bool ReadInt16(std::int16_t& out);
     bool ReadInt32(std::int32_t& out);
     bool ReadFloat(float& out);     // any plain decimal or exponent form, fits a 32-bit float
@@ -56,7 +59,8 @@ public:
     CndWriter& Text(std::string_view v);  // in double quotes
     CndWriter& EndLine();
     const std::string& str() const { return text_; }
-    // Writes the text to `path`, replacing the file.
+    // Writes the text to `path`, replacing the file; a failure (also of the final flush or
+    // close, as on a full disk) gives a message naming the file and the system's reason.
     SaveResult Save(const std::string& path) const;
 
 private:

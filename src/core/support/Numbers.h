@@ -24,10 +24,14 @@ std::size_t AppendFloat(std::string& out, float v);
 std::string FormatInt(long long v);
 
 // Fixed decimals with at least one digit before the point ("0.0" for the remaining time).
+// All fixed and display forms round the exact value to the decimals; an exact half goes to the
+// even neighbour (2.5 -> "2", 0.125 -> "0.12"), as every whole-number conversion of the program
+// does. A result that reads as zero carries no minus sign ("-0.04" with one decimal -> "0.0").
 std::string FormatFixed(double v, int decimals);
 // The display formats indexed by a channel's decimals 0..5: with zeros ("######0", "####0.0",
 // ... "0.00000": at least one digit before the point) and with blanks ("#######", "#####.#", ...
-// "#.#####": no digit is forced, so 0.5 reads ".5" and 0 reads "" or "." as the format says).
+// "#.#####": no digit is forced, so 0.5 reads ".5" and 0 reads "" or "." as the format says;
+// zeros at the end of the decimals are not shown either: 1.5 with "####.##" reads "1.5").
 std::string FormatWithZeros(double v, int decimals);
 std::string FormatWithBlanks(double v, int decimals);
 // The pattern texts themselves, for the CSV header and the forms.
@@ -40,6 +44,8 @@ std::string FormatCoefficient(double v);
 
 // A number as the condition-file reader accepts it: optional sign, digits with at most one
 // point (".05", "0.05", "5."), optional exponent ("-1.5E-3"). Leading/trailing blanks ignored.
+// No hexadecimal, "inf" or "nan"; a value too large for a double is refused, one too small
+// reads as 0.
 std::optional<double> ParseNumber(std::string_view text);
 // Strict whole number: optional sign then one or more digits, nothing else.
 bool IsWholeNumberText(std::string_view text);

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <filesystem>
 #include <string>
 
@@ -103,6 +105,7 @@ struct BadCase {
     const char* name;
     std::string bytes;
 };
+void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
 
 class CndReaderDamage : public ::testing::TestWithParam<BadCase> {};
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -26,6 +28,7 @@ struct FloatCase {
     float value;
     const char* text;
 };
+void PrintTo(const FloatCase& c, std::ostream* os) { *os << c.text; }
 
 class FormatFloatTable : public ::testing::TestWithParam<FloatCase> {};
 
@@ -98,6 +101,7 @@ struct DisplayCase {
     const char* zeros;
     const char* blanks;
 };
+void PrintTo(const DisplayCase& c, std::ostream* os) { *os << c.value << " d=" << c.decimals; }
 
 class DisplayFormats : public ::testing::TestWithParam<DisplayCase> {};
 
@@ -147,6 +151,7 @@ struct ParseCase {
     bool ok;
     double value;
 };
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class ParseNumberTable : public ::testing::TestWithParam<ParseCase> {};
 

@@ -1,0 +1,117 @@
+#pragma once
+// The .kmr data file: a fixed 1100-byte header with the measurement conditions and the trigger
+// time, then one block of raw 16-bit samples per enabled channel in ascending channel order.
+// Every field is little-endian on every host.
+//
+// Life of a file written by the transfer:
+//   WriteDataFileHeader   creates the file (never over an existing name) with the in-progress
+//                         signature, which readers refuse like a cancelled file;
+//   WriteChannelBlock     once per enabled channel, at 1100 + 2*N*k;
+//   MarkDataFileComplete  after the last block: only now does the file read as complete;
+//   MarkDataFileCancelled when the user cancels (or the transfer breaks off).
+// A file whose transfer stopped half-way therefore never passes for a complete one.
+//
+// Failures: every operation shows its message through the UiPort, sets `status` to Cancelled and
+// returns false; the program keeps running. A file-system error shows "Drive is not ready." for
+// an unavailable device and otherwise "Unexpected error #<errno> has occurred.<description>".
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/conditions/MeasConditions.h"
+#include "core/support/RunStatus.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+inline constexpr std::int32_t kDataHeaderBytes = 1100;
+inline constexpr std::int32_t kChannelRecordBytes = 100;
+// The largest memory words of any instrument; no valid file holds more samples per channel.
+inline constexpr std::int32_t kLargestMemoryWords = 507904;
+inline constexpr std::string_view kCompleteSignature = "KMR_FILE BY VNTNORDA";
+inline constexpr std::string_view kCancelSignature = "KMR_FILE CANCEL     ";
+// Fixed text-record lengths of the header.
+inline constexpr std::int32_t kSignatureLength = 20;
+inline constexpr std::int32_t kTriggerTimeLength = 20;
+inline constexpr std::int32_t kHeaderReservedLength = 26;
+inline constexpr std::int32_t kChannelReservedLength = 72;
+
+// The conditions of a data file being converted (or a copy of the live conditions while CSV is
+// written), with the file's stored words per channel.
+struct FileConditions : MeasConditions {
+    std::int32_t WordsConverted = 0;  // N: samples per channel in the data section
+};
+
+// The live conditions with the count of converted words of a run.
+FileConditions FileConditionsFrom(const MeasConditions& m, std::int32_t wordsConverted);
+
+// Samples of one channel, indices 0 to the memory words (MRY + 1 elements).
+using SampleBuffer = std::vector<std::int16_t>;
+// Re-dimensions to indices 0..memoryWords, every element zero.
+void RedimSampleBuffer(SampleBuffer& buffer, std::int32_t memoryWords);
+
+// Byte offset of the k-th enabled channel's block (k from 0).
+std::int64_t ChannelBlockOffset(std::int32_t wordsConverted, int k);
+
+// --- Field operations on a byte image of the header ---------------------------------------------
+// Put* write at `pos` (growing the image when needed) and advance `pos`; Get* read at `pos` and
+// advance it, or return false without reading when the field would pass the end of the image.
+using Bytes = std::vector<unsigned char>;
+void PutInteger(Bytes& b, std::size_t& pos, std::int16_t v);
+void PutLong(Bytes& b, std::size_t& pos, std::int32_t v);
+void PutSingle(Bytes& b, std::size_t& pos, float v);
+// A 32-bit byte count followed by the UTF-8 bytes of the text.
+void PutText(Bytes& b, std::size_t& pos, std::string_view text);
+bool GetInteger(const Bytes& b, std::size_t& pos, std::int16_t& v);
+bool GetLong(const Bytes& b, std::size_t& pos, std::int32_t& v);
+bool GetSingle(const Bytes& b, std::size_t& pos, float& v);
+// Reads the byte count and that many bytes; false when the count is negative or the text would
+// pass the end of the image.
+bool GetText(const Bytes& b, std::size_t& pos, std::string& text);
+
+// The 1100 bytes of a header for the conditions, N and a signature.
+Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted,
+                          std::string_view signature = kCompleteSignature);
+
+// Outcome of checking a header image against the size of its file.
+struct HeaderCheck {
+    bool ok = false;
+    bool isDataFile = false;   // the signature record is one of the two signatures
+    bool complete = false;     // the complete signature
+    std::string signature;     // the signature text as stored (when its record is readable)
+    std::string problem;       // what is wrong, in the active language (empty when ok)
+    FileConditions conditions; // filled when ok (the trigger time stripped of blanks)
+};
+// Validates and decodes a header: the signature, the fixed text lengths, 0 <= N <= MRY <= 507904,
+// the channel flags 0/1, ChannelCount equal to the channels switched on and 1..10, the value
+// ranges that select names in the CSV header, and a file long enough for its blocks.
+// `acceptCancelled` decodes a cancelled or in-progress file too (for inspection).
+HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled = false);
+
+// --- The file operations --------------------------------------------------------------------------
+// Creates `path` (it must not exist) and writes the header with the in-progress signature.
+bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::int32_t wordsConverted,
+                         UiPort& ui, RunStatus& status);
+// Writes all words of `buffer` at `offset` of the existing file.
+bool WriteChannelBlock(const std::string& path, std::int64_t offset, const SampleBuffer& buffer,
+                       UiPort& ui, RunStatus& status);
+// Replace the signature record at offset 0, leaving everything else as it is.
+bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status);
+bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status);
+
+// Reads and checks the header into `fc`. A refused file shows text 113 with the file's name and
+// what is wrong; `fc` is then left unchanged.
+bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status);
+// Re-dimensions `buffer` to fc.MemoryWords (zero-filled) and reads fc.MemoryWords + 1 words from
+// `offset`, or as many as the file holds there: nothing is read past its end.
+bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc,
+                      SampleBuffer& buffer, UiPort& ui, RunStatus& status);
+
+// The message of a file-system error (errno `err`) on `path`.
+std::string FileErrorMessage(int err, const std::string& path);
+// Shows it (critical, titled "Error"), sets status to Cancelled.
+void ReportFileError(int err, const std::string& path, UiPort& ui, RunStatus& status);
+
+}  // namespace kmr

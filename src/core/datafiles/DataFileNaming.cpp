@@ -1,0 +1,179 @@
+#include "core/datafiles/DataFileNaming.h"
+
+#include "core/support/Numbers.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+namespace kmr {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path ToPath(const std::string& utf8) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string FromPath(const fs::path& p) {
+    const std::u8string s = p.u8string();
+    return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
+bool AllDigits(std::string_view s) {
+    if (s.empty()) return false;
+    for (char c : s)
+        if (c < '0' || c > '9') return false;
+    return true;
+}
+
+// A plain decimal number that still leaves room for the next number, or -1. A candidate of
+// 2147483647 is not taken: the next number could not be formed from it.
+long long PlainCandidate(std::string_view s) {
+    if (!AllDigits(s)) return -1;
+    std::size_t i = 0;
+    while (i + 1 < s.size() && s[i] == '0') ++i;  // leading zeros
+    s.remove_prefix(i);
+    if (s.size() > 10) return -1;
+    long long v = 0;
+    for (char c : s) v = v * 10 + (c - '0');
+    if (v >= std::numeric_limits<std::int32_t>::max()) return -1;
+    return v;
+}
+
+bool EndsWithNoCase(const std::string& lowerName, const std::string& lowerTail) {
+    return lowerName.size() >= lowerTail.size() &&
+           lowerName.compare(lowerName.size() - lowerTail.size(), lowerTail.size(), lowerTail) == 0;
+}
+
+}  // namespace
+
+std::string DataFileName(const std::string& base, std::int32_t number, const std::string& extension) {
+    if (number == 0) return base + extension;
+    return base + "_" + FormatInt(number) + extension;
+}
+
+std::int32_t NextDataFileNumber(const std::string& folder, const std::string& base,
+                                const std::string& extension) {
+    const std::string prefix = ToLowerAscii(base) + "_";
+    const std::string ext = ToLowerAscii(extension);
+    long long largest = 0;
+
+    std::error_code ec;
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
+    const fs::directory_iterator end;
+    for (; !ec && it != end; it.increment(ec)) {
+        std::error_code dec;
+        if (it->is_directory(dec)) continue;
+        const std::string name = FromPath(it->path().filename());
+        const std::string lower = ToLowerAscii(name);
+        // The pattern base + "_*" + extension, letter case ignored.
+        if (lower.size() < prefix.size() + ext.size()) continue;
+        if (lower.compare(0, prefix.size(), prefix) != 0 || !EndsWithNoCase(lower, ext)) continue;
+
+        // The tail: after base + "_", cut before its first ".".
+        std::string tail = name.substr(prefix.size());
+        const std::size_t dot = tail.find('.');
+        if (dot != std::string::npos) tail.resize(dot);
+
+        std::string candidate;
+        if (AllDigits(tail)) {
+            candidate = tail;
+        } else {
+            // A lettered CSV part: number + "_a" .. "_h".
+            const std::string narrow = ToLowerAscii(ToHalfWidth(tail));
+            if (narrow.size() < 3) continue;
+            const char letter = narrow.back();
+            if (narrow[narrow.size() - 2] != '_' || letter < 'a' || letter > 'h') continue;
+            candidate = narrow.substr(0, narrow.size() - 2);
+        }
+        if (candidate.find('+') != std::string::npos) continue;
+        const long long v = PlainCandidate(candidate);
+        if (v > largest) largest = v;
+    }
+
+    if (largest > 0) return static_cast<std::int32_t>(largest + 1);
+    if (FileExists(folder + base + extension) || BaseOrLetteredExists(folder, base, extension))
+        return 1;
+    return 0;
+}
+
+bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
+                          const std::string& extension) {
+    if (FileExists(folder + base + extension)) return true;
+    for (char letter = 'a'; letter <= 'h'; ++letter) {
+        if (FileExists(folder + base + "_" + letter + extension)) return true;
+        const char upper = static_cast<char>(letter - 'a' + 'A');
+        if (FileExists(folder + base + "_" + upper + extension)) return true;
+    }
+    return false;
+}
+
+bool FileExists(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    const fs::path p = ToPath(path);
+    if (fs::is_directory(p, ec)) return false;
+#ifdef _WIN32
+    std::FILE* f = _wfopen(p.c_str(), L"rb");
+#else
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+#endif
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+namespace {
+std::string_view TrimSpaces(std::string_view s) {
+    std::size_t b = 0, e = s.size();
+    while (b < e && s[b] == ' ') ++b;
+    while (e > b && s[e - 1] == ' ') --e;
+    return s.substr(b, e - b);
+}
+}  // namespace
+
+// Only blanks (spaces) are stripped: a tab at either end is a control character and makes the
+// name improper.
+bool IsImproperFileName(const std::string& text) {
+    for (char c : TrimSpaces(text)) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 32) return true;
+        switch (c) {
+            case ']': case '[': case ';': case '<': case '=': case '>': case '?': case '*':
+            case '/': case '\\': case ':': case ' ':
+                return true;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+AcceptedName AcceptDataFileName(const std::string& typed, const std::string& previous,
+                                const std::string& extension) {
+    const auto withoutExtension = [&](const std::string& t) {
+        return t.size() >= extension.size() ? t.substr(0, t.size() - extension.size()) : t;
+    };
+    AcceptedName refused{previous, withoutExtension(previous), false};
+
+    std::string text(TrimSpaces(typed));
+    if (IsImproperFileName(text)) return refused;
+    const std::string ext = ToLowerAscii(extension);
+    if (text.size() < ext.size() ||
+        ToLowerAscii(text.substr(text.size() - ext.size())) != ext)
+        text += extension;
+    const std::string lower = ToLowerAscii(text);
+    if (lower == ext) return refused;
+    // Names that look like numbered or lettered data files are refused; "_0" is allowed.
+    for (std::size_t i = 0; i + 1 < lower.size(); ++i) {
+        if (lower[i] != '_') continue;
+        const char c = lower[i + 1];
+        if ((c >= '1' && c <= '9') || (c >= 'a' && c <= 'h')) return refused;
+    }
+    return AcceptedName{text, withoutExtension(text), true};
+}
+
+}  // namespace kmr

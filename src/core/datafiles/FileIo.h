@@ -1,0 +1,58 @@
+#pragma once
+// The few file operations of the data files, with positioned reads and writes and the system's
+// error number kept for the message. The only place of this folder that calls the platform.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kmr {
+
+class FileHandle {
+public:
+    enum class Mode {
+        CreateNew,     // write-only; fails when the name exists (never overwrites)
+        ReadWrite,     // an existing file, no truncation
+        ReadOnly,      // an existing regular file
+    };
+
+    FileHandle() = default;
+    ~FileHandle();
+    FileHandle(FileHandle&& other) noexcept;
+    FileHandle& operator=(FileHandle&& other) noexcept;
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+
+    // Opens `path`; false with error() set on failure. ReadOnly and ReadWrite refuse a folder or
+    // any other file that is not a regular file (EISDIR / EINVAL).
+    bool Open(const std::string& path, Mode mode);
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Writes all `size` bytes at `offset` (short writes are continued).
+    bool WriteAt(std::int64_t offset, const void* data, std::size_t size);
+    // Appends all bytes at the current end of what this handle wrote sequentially.
+    bool Append(const void* data, std::size_t size);
+    // Reads exactly `size` bytes at `offset`; false (error() = 0) when the file ends before.
+    bool ReadAt(std::int64_t offset, void* data, std::size_t size);
+    // Current size in bytes, or -1 with error() set.
+    std::int64_t Size();
+    // Closes; false when the close reported a write error.
+    bool Close();
+
+    int error() const { return error_; }
+
+private:
+    int fd_ = -1;
+    int error_ = 0;
+    std::int64_t appendPos_ = 0;
+};
+
+// Removes a file; true when it is gone.
+bool RemoveFile(const std::string& path);
+
+// The system's description of an error number (locale-independent wording).
+std::string ErrorDescription(int err);
+
+// True for the errors that mean "the device is not available or not ready".
+bool IsDeviceNotReadyError(int err);
+
+}  // namespace kmr

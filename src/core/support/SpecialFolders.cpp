@@ -1,0 +1,148 @@
+#include "core/support/SpecialFolders.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shlobj.h>
+#ifdef _MSC_VER
+#pragma comment(lib, "shell32.lib")
+#endif
+#else
+#include <unistd.h>
+#endif
+
+namespace kmr {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path ToPath(const std::string& utf8) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string WithoutTrailingSeparators(std::string p) {
+    while (p.size() > 1 && (p.back() == '/' || p.back() == PathSeparator())) p.pop_back();
+    return p;
+}
+
+enum class Base { Documents, AppData, CommonAppData };
+
+#ifdef _WIN32
+
+// The known folder, created when missing, with "\" appended; empty when the lookup fails.
+std::string BaseFolder(Base base) {
+    const int id = base == Base::Documents ? CSIDL_PERSONAL
+                   : base == Base::AppData ? CSIDL_APPDATA
+                                           : CSIDL_COMMON_APPDATA;
+    wchar_t buf[MAX_PATH] = {};
+    if (SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, buf) != S_OK)
+        return {};
+    const int n = WideCharToMultiByte(CP_UTF8, 0, buf, -1, nullptr, 0, nullptr, nullptr);
+    if (n <= 1) return {};
+    std::string out(static_cast<std::size_t>(n - 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, buf, -1, out.data(), n, nullptr, nullptr);
+    return WithTrailingSeparator(out);
+}
+
+#else
+
+// An absolute path from the environment, or empty.
+std::string EnvPath(const char* name) {
+    const char* v = std::getenv(name);
+    if (!v || v[0] != '/') return {};  // relative XDG paths are ignored, as the XDG rules say
+    return v;
+}
+
+// Linux: documents = $XDG_DOCUMENTS_DIR or ~/Documents; per-user application data =
+// $XDG_DATA_HOME or ~/.local/share; common application data = $XDG_CONFIG_HOME or ~/.config.
+// Like the create flag of the known-folder service, the base folder is created when missing.
+std::string BaseFolder(Base base) {
+    const char* var = base == Base::Documents ? "XDG_DOCUMENTS_DIR"
+                      : base == Base::AppData ? "XDG_DATA_HOME"
+                                              : "XDG_CONFIG_HOME";
+    const char* fallback = base == Base::Documents ? "Documents"
+                           : base == Base::AppData ? ".local/share"
+                                                   : ".config";
+    std::string path = EnvPath(var);
+    if (path.empty()) {
+        const std::string home = EnvPath("HOME");
+        if (home.empty()) return {};
+        path = WithTrailingSeparator(home) + fallback;
+    }
+    std::error_code ec;
+    fs::create_directories(ToPath(WithoutTrailingSeparators(path)), ec);  // failure ignored
+    return WithTrailingSeparator(path);
+}
+
+#endif
+
+// base + (maker + separator, created) + program name + separator, created. Empty base: empty
+// result and nothing created.
+std::string ProgramFolder(Base base, const std::string* maker) {
+    std::string path = BaseFolder(base);
+    if (path.empty()) return {};
+    if (maker) {
+        path += *maker;
+        path.push_back(PathSeparator());
+        EnsureFolder(path);
+    }
+    path += kProgramName;
+    path.push_back(PathSeparator());
+    EnsureFolder(path);
+    return path;
+}
+
+}  // namespace
+
+std::string GetMyDocumentsPath() { return ProgramFolder(Base::Documents, nullptr); }
+std::string GetAppDataPath() { return ProgramFolder(Base::AppData, nullptr); }
+std::string GetCommonAppDataPath() { return ProgramFolder(Base::CommonAppData, nullptr); }
+std::string GetAppDataPath_WithVNT(const std::string& maker) {
+    return ProgramFolder(Base::AppData, &maker);
+}
+std::string GetCommonAppDataPath_WithVNT(const std::string& maker) {
+    return ProgramFolder(Base::CommonAppData, &maker);
+}
+
+bool EnsureFolder(const std::string& path) {
+    if (path.empty()) return false;
+    const fs::path p = ToPath(WithoutTrailingSeparators(path));
+    std::error_code ec;
+    if (fs::is_directory(p, ec)) return true;
+    fs::create_directory(p, ec);  // one level only; the parent must exist
+    return fs::is_directory(p, ec);
+}
+
+bool FolderUsable(const std::string& path) {
+    if (path.empty()) return false;
+    const std::string p = WithoutTrailingSeparators(path);
+    std::error_code ec;
+    if (!fs::is_directory(ToPath(p), ec)) return false;
+#ifdef _WIN32
+    return true;
+#else
+    return ::access(p.c_str(), X_OK) == 0;  // it can be entered
+#endif
+}
+
+char PathSeparator() {
+#ifdef _WIN32
+    return '\\';
+#else
+    return '/';
+#endif
+}
+
+// An empty path stays empty (it must not turn into the root folder).
+std::string WithTrailingSeparator(const std::string& path) {
+    if (path.empty()) return path;
+    const char last = path.back();
+    if (last == PathSeparator() || last == '/') return path;
+    return path + PathSeparator();
+}
+
+}  // namespace kmr

@@ -1,0 +1,341 @@
+#include "core/datafiles/DataFile.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "core/support/TextTable.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+
+namespace kmr {
+namespace {
+
+using testing::ConditionsWith;
+using testing::ReadAll;
+using testing::RecordingUi;
+using testing::TempDir;
+using testing::WriteAll;
+using testing::WriteKmr;
+
+std::int32_t Le32(const std::string& b, std::size_t at) {
+    std::uint32_t u = 0;
+    for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+    return static_cast<std::int32_t>(u);
+}
+std::int16_t Le16(const std::string& b, std::size_t at) {
+    return static_cast<std::int16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
+}
+float LeFloat(const std::string& b, std::size_t at) {
+    const std::int32_t v = Le32(b, at);
+    float f;
+    std::memcpy(&f, &v, 4);
+    return f;
+}
+
+std::vector<std::int16_t> Ramp(int n, int start) {
+    std::vector<std::int16_t> v(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) v[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(start + i);
+    return v;
+}
+
+class DataFileTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+    TempDir dir;
+    RecordingUi ui;
+    RunStatus status = RunStatus::Ok;
+};
+
+TEST(DataFileFields, AreLittleEndianWithByteCountedTexts) {
+    Bytes b;
+    std::size_t pos = 0;
+    PutInteger(b, pos, -2);
+    PutLong(b, pos, 0x01020304);
+    PutSingle(b, pos, 1.0f);
+    PutText(b, pos, "µ");
+    EXPECT_EQ(pos, 2u + 4u + 4u + 4u + 2u);
+    EXPECT_EQ(b, (Bytes{0xFE, 0xFF, 0x04, 0x03, 0x02, 0x01, 0x00, 0x00, 0x80, 0x3F, 2, 0, 0, 0, 0xC2, 0xB5}));
+    pos = 0;
+    std::int16_t i16;
+    std::int32_t i32;
+    float f;
+    std::string t;
+    ASSERT_TRUE(GetInteger(b, pos, i16) && GetLong(b, pos, i32) && GetSingle(b, pos, f) && GetText(b, pos, t));
+    EXPECT_EQ(i16, -2);
+    EXPECT_EQ(i32, 0x01020304);
+    EXPECT_EQ(f, 1.0f);
+    EXPECT_EQ(t, "µ");
+    EXPECT_FALSE(GetInteger(b, pos, i16));  // nothing past the end
+    Bytes negative{0xFF, 0xFF, 0xFF, 0xFF};
+    pos = 0;
+    EXPECT_FALSE(GetText(negative, pos, t));
+    EXPECT_EQ(pos, 0u);
+}
+
+TEST_F(DataFileTest, TwoChannelsOfAThousandWordsGive5102BytesWithPackedBlocks) {
+    const MeasConditions m = ConditionsWith({2, 5}, 1000);
+    const std::string path = dir.file("a.kmr");
+    ASSERT_TRUE(WriteKmr(path, m, 1000, {Ramp(1000, 1), Ramp(1000, -3000)}));
+    const std::string b = ReadAll(path);
+    ASSERT_EQ(b.size(), 5102u);
+    EXPECT_EQ(Le16(b, 68), 2);                   // ChannelCount
+    EXPECT_EQ(Le16(b, 1100), 1);                 // channel 2, sample 1
+    EXPECT_EQ(Le16(b, 3098), 1000);              // channel 2, sample 1000
+    EXPECT_EQ(Le16(b, 3100), -3000);             // channel 5 follows directly
+    EXPECT_EQ(Le16(b, 5098), -3000 + 999);
+    EXPECT_EQ(b.substr(5100), std::string(2, '\0'));
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(DataFileTest, StoppedEarlyFileHoldsNAndMemoryWordsAndZeros) {
+    const MeasConditions m = ConditionsWith({3}, 1000);
+    const std::string path = dir.file("b.kmr");
+    ASSERT_TRUE(WriteKmr(path, m, 400, {Ramp(400, 7)}));
+    const std::string b = ReadAll(path);
+    ASSERT_EQ(b.size(), 3102u);
+    EXPECT_EQ(Le32(b, 54), 1000);
+    EXPECT_EQ(Le32(b, 62), 400);
+    EXPECT_EQ(b.substr(1900), std::string(1202, '\0'));
+    FileConditions fc;
+    ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status));
+    SampleBuffer buf;
+    ASSERT_TRUE(ReadChannelBlock(path, ChannelBlockOffset(fc.WordsConverted, 0), fc, buf, ui, status));
+    ASSERT_EQ(buf.size(), 1001u);
+    EXPECT_EQ(buf[0], 7);
+    EXPECT_EQ(buf[399], 406);
+    EXPECT_EQ(buf[400], 0);
+}
+
+TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
+    MeasConditions m = ConditionsWith({1, 10}, 2000);
+    m.TrgMode = 2;
+    m.SmpClk = 0.05f;
+    m.PreMemoryWords = 100;
+    m.Averaging = 4;
+    m.Ch(1) = {0, 1, -5, 3, 0.25f, 3, 4, 1, -12.5f, 1.5f};
+    m.Ch(10) = {0, 1, 0, 4, 3.0E+30f, 5, 29, 0, 1000.0f, -7.0f};
+    m.Ch(4).Unit = 17;  // switched off: its record is written in full anyway
+    const std::string path = dir.file("c.kmr");
+    ASSERT_TRUE(WriteKmr(path, m, 1500, {Ramp(1500, 0), Ramp(1500, 0)}));
+    const std::string b = ReadAll(path);
+    EXPECT_EQ(Le32(b, 0), 20);
+    EXPECT_EQ(b.substr(4, 20), "KMR_FILE BY VNTNORDA");
+    EXPECT_EQ(Le32(b, 24), 20);
+    EXPECT_EQ(b.substr(28, 20), "2002/02/05 00:00:00 ");  // 19 characters and one blank
+    EXPECT_EQ(Le16(b, 48), 2);
+    EXPECT_EQ(LeFloat(b, 50), 0.05f);
+    EXPECT_EQ(Le32(b, 58), 100);
+    EXPECT_EQ(Le16(b, 66), 4);
+    EXPECT_EQ(Le32(b, 70), 26);
+    EXPECT_EQ(b.substr(74, 26), std::string(26, ' '));
+    const std::size_t c1 = 100, c4 = 400, c10 = 1000;
+    EXPECT_EQ(Le16(b, c1 + 0), 1);
+    EXPECT_EQ(Le16(b, c1 + 2), -5);
+    EXPECT_EQ(Le16(b, c1 + 4), 3);
+    EXPECT_EQ(LeFloat(b, c1 + 6), 0.25f);
+    EXPECT_EQ(Le16(b, c1 + 10), 3);
+    EXPECT_EQ(Le16(b, c1 + 12), 4);
+    EXPECT_EQ(Le16(b, c1 + 14), 1);
+    EXPECT_EQ(LeFloat(b, c1 + 16), -12.5f);
+    EXPECT_EQ(LeFloat(b, c1 + 20), 1.5f);
+    EXPECT_EQ(Le32(b, c1 + 24), 72);
+    EXPECT_EQ(b.substr(c1 + 28, 72), std::string(72, ' '));
+    EXPECT_EQ(Le16(b, c4 + 0), 0);
+    EXPECT_EQ(Le16(b, c4 + 2), 2);
+    EXPECT_EQ(LeFloat(b, c4 + 6), 1.0f);
+    EXPECT_EQ(Le16(b, c4 + 12), 17);
+    EXPECT_EQ(LeFloat(b, c4 + 16), 1000.0f);
+    EXPECT_EQ(Le32(b, c4 + 24), 72);
+    EXPECT_EQ(b.substr(c4 + 28, 72), std::string(72, ' '));
+    EXPECT_EQ(LeFloat(b, c10 + 6), 3.0E+30f);
+
+    FileConditions fc;
+    ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status));
+    EXPECT_EQ(fc.TriggerTime, "2002/02/05 00:00:00");
+    EXPECT_EQ(fc.WordsConverted, 1500);
+    EXPECT_EQ(fc.MeasuredChannels, (std::vector<int>{1, 10}));
+    FileConditions expected = FileConditionsFrom(m, 1500);
+    for (auto& c : expected.Channels) c.Installed = 0;
+    EXPECT_EQ(fc, expected);
+    EXPECT_EQ(status, RunStatus::Ok);
+}
+
+TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
+    const MeasConditions m = ConditionsWith({1}, 100);
+    const std::string path = dir.file("d.kmr");
+    ASSERT_TRUE(WriteKmr(path, m, 100, {Ramp(100, 0)}));
+    const std::string before = ReadAll(path);
+    ASSERT_TRUE(MarkDataFileCancelled(path, ui, status));
+    const std::string after = ReadAll(path);
+    EXPECT_EQ(after.substr(0, 24), std::string("\x14\0\0\0KMR_FILE CANCEL     ", 24));
+    EXPECT_EQ(after.substr(24), before.substr(24));
+
+    FileConditions fc;
+    fc.TrgMode = 1;
+    const FileConditions untouched = fc;
+    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_NE(ui.shown[0].text.find(path), std::string::npos);
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
+    EXPECT_EQ(fc, untouched);
+}
+
+TEST_F(DataFileTest, AFileWhoseTransferDidNotCompleteNeverReadsAsComplete) {
+    const MeasConditions m = ConditionsWith({1, 2}, 50);
+    const std::string path = dir.file("e.kmr");
+    ASSERT_TRUE(WriteDataFileHeader(path, m, 50, ui, status));
+    SampleBuffer buf;
+    RedimSampleBuffer(buf, 50);
+    ASSERT_TRUE(WriteChannelBlock(path, ChannelBlockOffset(50, 0), buf, ui, status));
+    // The second block never arrives: the header still carries the in-progress signature.
+    FileConditions fc;
+    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+}
+
+TEST_F(DataFileTest, ANewDataFileNeverOverwritesAnExistingOne) {
+    const std::string path = dir.file("f.kmr");
+    WriteAll(path, "older measurement");
+    EXPECT_FALSE(WriteDataFileHeader(path, ConditionsWith({1}, 10), 10, ui, status));
+    EXPECT_EQ(ReadAll(path), "older measurement");
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(EEXIST) + " has occurred.", 0), 0u);
+    EXPECT_FALSE(ui.terminated);
+}
+
+TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
+    SampleBuffer buf(11, 0);
+    EXPECT_FALSE(WriteChannelBlock(dir.file("missing.kmr"), 1100, buf, ui, status));
+    EXPECT_FALSE(MarkDataFileCancelled(dir.file("missing.kmr"), ui, status));
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
+    EXPECT_EQ(ui.shown[0].title, Text(107));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_FALSE(ui.terminated);
+    EXPECT_FALSE(testing::FileExistsOnDisk(dir.file("missing.kmr")));
+#ifdef ENOMEDIUM
+    EXPECT_EQ(FileErrorMessage(ENOMEDIUM, "/media/x.kmr"), Text(129));
+#endif
+}
+
+// --- Damaged files --------------------------------------------------------------------------------
+
+struct Damage {
+    const char* name;
+    std::size_t offset;   // where the 4 or 2 bytes go
+    int width;            // 2 or 4
+    std::int32_t value;
+    const char* expect;   // a word of the problem text
+};
+
+class DamagedHeader : public DataFileTest, public ::testing::WithParamInterface<Damage> {};
+
+TEST_P(DamagedHeader, IsRefusedWithTheProblemNamed) {
+    const std::string path = dir.file("g.kmr");
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({2, 4}, 100), 100, {Ramp(100, 0), Ramp(100, 5)}));
+    std::string b = ReadAll(path);
+    const Damage& d = GetParam();
+    for (int i = 0; i < d.width; ++i)
+        b[d.offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(d.value) >> (8 * i)) & 0xFF);
+    WriteAll(path, b);
+    FileConditions fc;
+    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_NE(ui.shown[0].text.find(d.expect), std::string::npos) << ui.shown[0].text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DataFile, DamagedHeader,
+    ::testing::Values(Damage{"SignatureLengthNegative", 0, 4, -1, "signature"},
+                      Damage{"SignatureLengthPastHeader", 0, 4, 5000, "signature"},
+                      Damage{"TriggerTimeLength19", 24, 4, 19, "length 19"},
+                      Damage{"TriggerTimeLengthNegative", 24, 4, -20, "trigger time"},
+                      Damage{"TriggerTimeLengthPastHeader", 24, 4, 100000, "trigger time"},
+                      Damage{"ReservedLength", 70, 4, 1000, "reserved"},
+                      Damage{"ChannelReservedLength", 300 + 24, 4, 71, "channel 3"},
+                      Damage{"WordsAboveMemoryWords", 62, 4, 101, "stored words 101"},
+                      Damage{"NegativeWords", 62, 4, -1, "stored words -1"},
+                      Damage{"MemoryWordsHuge", 54, 4, 2147483647, "2147483647"},
+                      Damage{"MemoryWordsAboveLargest", 54, 4, 507905, "507905"},
+                      Damage{"ChannelCountZero", 68, 2, 0, "channel count 0"},
+                      Damage{"ChannelCountEleven", 68, 2, 11, "channel count 11"},
+                      Damage{"ChannelCountDisagrees", 68, 2, 3, "channel count 3"},
+                      Damage{"OnOffTwo", 200, 2, 2, "channel 2"},
+                      Damage{"UnitOutOfRange", 300 + 12, 2, 30, "channel 3"},
+                      Damage{"TriggerModeOutOfRange", 48, 2, 3, "trigger mode 3"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
+    const std::string good = dir.file("h.kmr");
+    ASSERT_TRUE(WriteKmr(good, ConditionsWith({1, 3}, 4), 3, {{1, 2, 3}, {-1, -2, -3}}));
+    const std::string full = ReadAll(good);
+    ASSERT_EQ(full.size(), 1100u + 6u + 10u);
+    const std::size_t needed = 1100 + 2 * 3 * 2;
+    for (std::size_t len = 0; len < full.size(); ++len) {
+        const std::string path = dir.file("cut" + std::to_string(len) + ".kmr");
+        WriteAll(path, full.substr(0, len));
+        RecordingUi cutUi;
+        RunStatus st = RunStatus::Ok;
+        FileConditions fc;
+        const bool ok = ReadDataFileHeader(path, fc, cutUi, st);
+        EXPECT_EQ(ok, len >= needed) << len;
+        if (!ok) {
+            ASSERT_EQ(cutUi.shown.size(), 1u);
+            EXPECT_NE(cutUi.shown[0].text.find(len < 1100 ? "shorter than the 1100-byte header" : "cut short"),
+                      std::string::npos)
+                << len << ": " << cutUi.shown[0].text;
+            continue;
+        }
+        SampleBuffer buf;
+        ASSERT_TRUE(ReadChannelBlock(path, ChannelBlockOffset(3, 1), fc, buf, cutUi, st));
+        EXPECT_EQ(buf, (SampleBuffer{-1, -2, -3, 0, 0}));
+    }
+}
+
+TEST_F(DataFileTest, NotADataFileAtAll) {
+    struct Case {
+        std::string name;
+        std::string expect;
+    };
+    const std::string empty = dir.file("empty.kmr");
+    WriteAll(empty, "");
+    const std::string text = dir.file("text.kmr");
+    WriteAll(text, std::string(2000, 'x'));
+    const std::string folder = dir.file("x.kmr");
+    std::filesystem::create_directory(folder);
+    const std::string loop = dir.file("loop.kmr");
+    ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
+    for (const Case& c : {Case{empty, "0 bytes long"}, Case{text, "signature"},
+                          Case{folder, "#" + std::to_string(EISDIR)}, Case{loop, "#" + std::to_string(ELOOP)}}) {
+        RecordingUi u;
+        RunStatus st = RunStatus::Ok;
+        FileConditions fc;
+        EXPECT_FALSE(ReadDataFileHeader(c.name, fc, u, st)) << c.name;
+        EXPECT_EQ(st, RunStatus::Cancelled);
+        ASSERT_EQ(u.shown.size(), 1u);
+        EXPECT_NE(u.shown[0].text.find(c.expect), std::string::npos) << u.shown[0].text;
+    }
+}
+
+TEST_F(DataFileTest, AnUnreadableFileIsReported) {
+    const std::string path = dir.file("locked.kmr");
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({1}, 10), 10, {Ramp(10, 0)}));
+    ::chmod(path.c_str(), 0);
+    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root (the symlink loop case covers open failures)";
+    FileConditions fc;
+    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(EACCES)), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,130 @@
+#include "core/support/SpecialFolders.h"
+
+#include "core/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace kmr {
+namespace {
+
+using kmr::testing::TempDir;
+namespace fs = std::filesystem;
+
+// Sets or clears environment variables for one test and restores them afterwards.
+class EnvGuard {
+public:
+    void Set(const char* name, const std::string* value) {
+        saved_.push_back({name, Get(name)});
+        if (value) ::setenv(name, value->c_str(), 1);
+        else ::unsetenv(name);
+    }
+    ~EnvGuard() {
+        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+            if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1);
+            else ::unsetenv(it->first.c_str());
+        }
+    }
+
+private:
+    static std::optional<std::string> Get(const char* name) {
+        const char* v = std::getenv(name);
+        return v ? std::optional<std::string>(v) : std::nullopt;
+    }
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+class SpecialFolders : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string home = dir_.path();
+        env_.Set("HOME", &home);
+        env_.Set("XDG_DOCUMENTS_DIR", nullptr);
+        env_.Set("XDG_DATA_HOME", nullptr);
+        env_.Set("XDG_CONFIG_HOME", nullptr);
+    }
+    TempDir dir_;
+    EnvGuard env_;
+};
+
+TEST_F(SpecialFolders, DefaultsUnderHome) {
+    const std::string home = dir_.path();
+    EXPECT_EQ(GetMyDocumentsPath(), home + "/Documents/KMR-5300/");
+    EXPECT_EQ(GetAppDataPath(), home + "/.local/share/KMR-5300/");
+    EXPECT_EQ(GetCommonAppDataPath(), home + "/.config/KMR-5300/");
+    EXPECT_EQ(GetCommonAppDataPath_WithVNT(kMakerFolder), home + "/.config/VNT/KMR-5300/");
+    EXPECT_EQ(GetAppDataPath_WithVNT("VNT"), home + "/.local/share/VNT/KMR-5300/");
+    for (const char* sub : {"/Documents/KMR-5300", "/.config/VNT/KMR-5300", "/.local/share/VNT/KMR-5300"})
+        EXPECT_TRUE(fs::is_directory(home + sub)) << sub;
+}
+
+TEST_F(SpecialFolders, XdgVariablesWin) {
+    const std::string docs = dir_ / "docs";
+    const std::string conf = dir_ / "conf/";
+    const std::string relative = "relative/data";
+    env_.Set("XDG_DOCUMENTS_DIR", &docs);
+    env_.Set("XDG_CONFIG_HOME", &conf);
+    env_.Set("XDG_DATA_HOME", &relative);  // relative paths are ignored
+    EXPECT_EQ(GetMyDocumentsPath(), docs + "/KMR-5300/");
+    EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), conf + "VNT/KMR-5300/");
+    EXPECT_EQ(GetAppDataPath(), dir_.path() + "/.local/share/KMR-5300/");
+    EXPECT_TRUE(fs::is_directory(conf + "VNT/KMR-5300"));
+}
+
+TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
+    env_.Set("HOME", nullptr);
+    EXPECT_EQ(GetMyDocumentsPath(), "");
+    EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), "");
+    EXPECT_TRUE(fs::is_empty(dir_.path()));
+}
+
+TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
+    const std::string conf = dir_ / "conf";
+    env_.Set("XDG_CONFIG_HOME", &conf);
+    dir_.Write("conf", "a file where the folder should be");
+    EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), conf + "/VNT/KMR-5300/");
+    EXPECT_FALSE(fs::exists(conf + "/VNT"));
+}
+
+TEST_F(SpecialFolders, EnsureFolderMakesOneLevel) {
+    EXPECT_TRUE(EnsureFolder(dir_ / "a/"));
+    EXPECT_TRUE(EnsureFolder(dir_ / "a"));  // exists already
+    EXPECT_FALSE(EnsureFolder(dir_ / "x/y/z/"));
+    EXPECT_FALSE(fs::exists(dir_ / "x"));
+    EXPECT_FALSE(EnsureFolder(dir_.Write("file", "")));
+    EXPECT_FALSE(EnsureFolder(""));
+}
+
+TEST_F(SpecialFolders, FolderUsable) {
+    const std::string cwd = fs::current_path().string();
+    EXPECT_TRUE(FolderUsable(dir_.path()));
+    EXPECT_TRUE(FolderUsable(dir_.path() + "/"));
+    EXPECT_FALSE(FolderUsable(dir_ / "missing/"));
+    EXPECT_FALSE(FolderUsable(dir_.Write("f", "")));
+    EXPECT_FALSE(FolderUsable(""));
+    fs::create_directory(dir_ / "locked");
+    ::chmod((dir_ / "locked").c_str(), 0600);
+    if (::geteuid() != 0) {
+        EXPECT_FALSE(FolderUsable(dir_ / "locked/"));
+    }
+    ::chmod((dir_ / "locked").c_str(), 0700);
+    EXPECT_EQ(fs::current_path().string(), cwd);  // the current folder is left alone
+}
+
+TEST(PathSeparatorTest, TrailingSeparator) {
+    EXPECT_EQ(PathSeparator(), '/');
+    EXPECT_EQ(WithTrailingSeparator("/a/b"), "/a/b/");
+    EXPECT_EQ(WithTrailingSeparator("/a/b/"), "/a/b/");
+    EXPECT_EQ(WithTrailingSeparator(""), "");
+}
+
+}  // namespace
+}  // namespace kmr

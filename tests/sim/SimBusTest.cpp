@@ -1,0 +1,113 @@
+#include "sim/SimBus.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace kmr::sim {
+namespace {
+
+struct BusFixture {
+    std::shared_ptr<ManualTimeSource> time = std::make_shared<ManualTimeSource>();
+    SimBus bus;
+    int ud = -1;
+    explicit BusFixture(const std::string& opts, int address = 20, int timeoutCode = kT10s)
+        : bus(*ParseSimOptions(opts).options, time) {
+        bus.OpenDevice(0, address, 0, timeoutCode, 1, 0, ud);
+    }
+    GpibStatus Write(const std::string& s) { return bus.Write(ud, s.data(), s.size()); }
+    std::pair<GpibStatus, std::string> Read(std::size_t n = 250) {
+        std::string buf(n, ' ');
+        GpibStatus st = bus.Read(ud, buf.data(), n);
+        buf.resize(static_cast<std::size_t>(std::max(0, st.ibcnt)));
+        return {st, buf};
+    }
+};
+
+TEST(SimBusTest, OpenAtTheInstrumentsAddress) {
+    BusFixture f("sim:address=20");
+    EXPECT_GT(f.ud, 0);
+    EXPECT_FALSE(f.bus.InterfaceClear(0).error());
+    EXPECT_FALSE(f.bus.DeviceClear(0, 20).error());
+    const GpibStatus wrong = f.bus.DeviceClear(0, 5);
+    EXPECT_EQ(wrong.ibsta, kIbERR | kIbCMPL);
+    EXPECT_EQ(wrong.iberr, kENOL);
+}
+
+TEST(SimBusTest, AnyAddressByDefault) {
+    BusFixture f("sim", 7);
+    EXPECT_FALSE(f.bus.DeviceClear(0, 7).error());
+}
+
+TEST(SimBusTest, OpenFaultFailsDeviceClearForItsCount) {
+    BusFixture f("sim:fault=open:nolistener:1");
+    EXPECT_EQ(f.bus.DeviceClear(0, 20).iberr, kENOL);
+    EXPECT_FALSE(f.bus.DeviceClear(0, 20).error());
+}
+
+TEST(SimBusTest, WriteThenReadALine) {
+    BusFixture f("sim");
+    EXPECT_EQ(f.Write("RES\r\n").ibcnt, 5);
+    auto [st, text] = f.Read();
+    EXPECT_EQ(st.ibsta, kIbEND | kIbCMPL);
+    EXPECT_EQ(text, "END\r\n");
+    // Nothing more to read: a timeout, reported at once in simulated time.
+    auto [st2, text2] = f.Read();
+    EXPECT_EQ(st2.ibsta, kIbERR | kIbTIMO | kIbCMPL);
+    EXPECT_EQ(st2.iberr, kEABO);
+    EXPECT_DOUBLE_EQ(f.time->Now(), 10.0);
+}
+
+TEST(SimBusTest, ReadInPiecesEndsWithEoi) {
+    BusFixture f("sim");
+    f.Write("VER\r\n");
+    auto [a, ta] = f.Read(4);
+    EXPECT_EQ(a.ibsta, kIbCMPL);
+    EXPECT_EQ(ta, "VER2");
+    auto [b, tb] = f.Read(100);
+    EXPECT_EQ(b.ibsta, kIbEND | kIbCMPL);
+    EXPECT_EQ(tb, ".10\r\n");
+}
+
+TEST(SimBusTest, NoReplyFaultTimesOutWithoutWaiting) {
+    BusFixture f("sim:fault=EOC:noreply", 20, kT30s);
+    f.Write("EOC\r\n");
+    auto [st, text] = f.Read();
+    EXPECT_TRUE(st.ibsta & kIbTIMO);
+    EXPECT_EQ(st.ibcnt, 0);
+    EXPECT_DOUBLE_EQ(f.time->Now(), 30.0);
+}
+
+TEST(SimBusTest, HighSpeedTriggerAnswersWhenTheRecordingIsComplete) {
+    // 0.1 ms x 200000 words = 20 s: longer than 10 s, shorter than 100 s.
+    for (int code : {kT10s, kT100s}) {
+        BusFixture f("sim:time=real", 20, code);
+        for (const char* c : {"CLK-1\r\n", "MRY 200000\r\n"}) {
+            f.Write(c);
+            f.Read();
+        }
+        const double t0 = f.time->Now();
+        f.Write("TRG\r\n");
+        auto [st, text] = f.Read();
+        if (code == kT10s) {
+            EXPECT_TRUE(st.error());
+            EXPECT_DOUBLE_EQ(f.time->Now() - t0, 10.0);
+        } else {
+            EXPECT_EQ(text, "END\r\n");
+            EXPECT_NEAR(f.time->Now() - t0, 20.0, 1e-6);
+        }
+    }
+}
+
+TEST(SimBusTest, ClosedOrUnknownDescriptorIsRefused) {
+    BusFixture f("sim");
+    EXPECT_EQ(f.bus.Write(99, "RES", 3).iberr, kEDVR);
+    f.bus.BoardOffline(0);
+    EXPECT_TRUE(f.Write("RES\r\n").error());
+    EXPECT_EQ(f.bus.Writes().size(), 0u);
+}
+
+}  // namespace
+}  // namespace kmr::sim

@@ -1,0 +1,351 @@
+#include "sim/SimInstrument.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+namespace kmr::sim {
+namespace {
+
+struct Sim {
+    std::shared_ptr<ManualTimeSource> time = std::make_shared<ManualTimeSource>(100.0);
+    std::unique_ptr<SimInstrument> inst;
+    explicit Sim(const std::string& opts = "sim:time=real") {
+        auto parsed = ParseSimOptions(opts);
+        EXPECT_TRUE(parsed.options) << parsed.error;
+        inst = std::make_unique<SimInstrument>(parsed.options.value_or(SimOptions{}), time);
+    }
+    // The reply line without CR LF.
+    std::string operator()(const std::string& cmd) {
+        SimReply r = inst->Write(cmd + "\r\n");
+        EXPECT_FALSE(r.silent) << cmd;
+        EXPECT_GE(r.bytes.size(), 2u) << cmd;
+        EXPECT_EQ(r.bytes.substr(r.bytes.size() - 2), "\r\n") << cmd;
+        return r.bytes.substr(0, r.bytes.size() - 2);
+    }
+};
+
+// --- options -----------------------------------------------------------------------------------
+
+TEST(SimOptionsTest, ParsesEveryKey) {
+    auto r = ParseSimOptions(
+        "sim:model=530A,version=1.23,memory=2,channels=1011111111,time=instant,pattern=ramp,"
+        "seed=77,extdelay=0.5,address=5,fault=SET1:ERR-022:1+MDT:noreply+open:nolistener:2");
+    ASSERT_TRUE(r.options) << r.error;
+    const SimOptions& o = *r.options;
+    EXPECT_EQ(o.model, SimModel::Kmr530A);
+    EXPECT_EQ(o.version, "1.23");
+    EXPECT_EQ(o.memory, 2);
+    EXPECT_EQ(o.channels, "1011111111");
+    EXPECT_EQ(o.time, SimTimeMode::Instant);
+    EXPECT_EQ(o.pattern, SimPattern::Ramp);
+    EXPECT_EQ(o.seed, 77u);
+    EXPECT_DOUBLE_EQ(o.extDelay, 0.5);
+    EXPECT_EQ(o.address, 5);
+    ASSERT_EQ(o.faults.size(), 3u);
+    EXPECT_EQ(o.faults[0], (SimFault{"SET1", FaultKind::ErrorReply, "ERR-022", 1}));
+    EXPECT_EQ(o.faults[1], (SimFault{"MDT", FaultKind::NoReply, "", 0}));
+    EXPECT_EQ(o.faults[2], (SimFault{"open", FaultKind::NoListener, "", 2}));
+}
+
+TEST(SimOptionsTest, DefaultsAndShortForms) {
+    for (const char* text : {"sim", "sim:", "", "  sim:  "}) {
+        auto r = ParseSimOptions(text);
+        ASSERT_TRUE(r.options) << text << ": " << r.error;
+        EXPECT_EQ(*r.options, SimOptions{});
+    }
+    auto r = ParseSimOptions("sim:fault=nochannel+nolistener");
+    ASSERT_TRUE(r.options) << r.error;
+    EXPECT_EQ(r.options->faults[0].kind, FaultKind::NoChannel);
+    EXPECT_EQ(r.options->faults[1].command, "open");
+}
+
+class SimOptionsErrorTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(SimOptionsErrorTest, NamesTheItem) {
+    auto r = ParseSimOptions(GetParam().first);
+    EXPECT_FALSE(r.options);
+    EXPECT_NE(r.error.find(GetParam().second), std::string::npos) << r.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bad, SimOptionsErrorTest,
+    ::testing::Values(std::pair{"sim:model=520B", "model=520B"},
+                      std::pair{"sim:memory=4", "0, 1, 2 or 3"},
+                      std::pair{"sim:channels=111", "ten characters"},
+                      std::pair{"sim:channels=11111111x1", "ten characters"},
+                      std::pair{"sim:version=12345", "4 characters"},
+                      std::pair{"sim:time=slow", "real or instant"},
+                      std::pair{"sim:pattern=saw", "wave or ramp"},
+                      std::pair{"sim:seed=-1", "seed"},
+                      std::pair{"sim:colour=red", "unknown key"},
+                      std::pair{"sim:memory", "key=value"},
+                      std::pair{"sim:fault=MDT:explode", "unknown fault kind"},
+                      std::pair{"sim:fault=garbage", "needs a command"},
+                      std::pair{"sim:fault=EOC:ERR-12", "unknown fault kind"},
+                      std::pair{"sim:fault=EOC:noreply:0", "count"},
+                      std::pair{"sim:fault=EOC:noreply+", "empty fault"},
+                      std::pair{"simulator", "sim:key=value"}));
+
+// --- identification replies ---------------------------------------------------------------------
+
+TEST(SimInstrumentTest, ModelDecidesTheFiveVoltModes) {
+    Sim a("sim:model=530A");
+    Sim c("sim:model=510C");
+    EXPECT_EQ(a("SET1"), "END");
+    EXPECT_EQ(a("B.V3"), "ERR-004");
+    EXPECT_EQ(a("B.V -6"), "ERR-004");
+    EXPECT_EQ(a("B.V -5"), "END");
+    EXPECT_EQ(a("RNG1000"), "ERR-001");
+    EXPECT_EQ(c("SET1"), "END");
+    EXPECT_EQ(c("B.V3"), "END");
+    EXPECT_EQ(c("B.V -6"), "END");
+    EXPECT_EQ(c("RNG1000"), "END");
+    EXPECT_EQ(c("B.V7"), "ERR-002");
+    EXPECT_EQ(c("VER"), "VER2.10");
+}
+
+TEST(SimInstrumentTest, MemoryProbeAnswersEndFromItsCapacityDown) {
+    const char* probes[] = {"MRY  507904", "MRY  245760", "MRY  114688", "MRY  49152"};
+    for (int code = 0; code <= 3; ++code) {
+        Sim sim("sim:memory=" + std::to_string(code));
+        for (int p = 0; p <= 3; ++p)
+            EXPECT_EQ(sim(probes[p]), p >= code ? "END" : "ERR-003") << code << " " << p;
+    }
+}
+
+TEST(SimInstrumentTest, InstalledChannelFieldsAndGaps) {
+    Sim sim("sim:channels=1101000001");
+    const std::string r = sim("SET1;10");
+    ASSERT_EQ(r.size(), 8u * 9 + 7);
+    const std::string expect = "1101000001";
+    for (int n = 0; n < 10; ++n)
+        EXPECT_EQ(r.substr(static_cast<std::size_t>(8 * n), 3), expect[static_cast<std::size_t>(n)] == '1' ? "END" : "ERR")
+            << n;
+    EXPECT_EQ(sim("SET3"), "ERR-005");
+    EXPECT_EQ(sim("SET 4"), "END");
+    EXPECT_EQ(sim("SET11"), "ERR-002");
+    Sim none("sim:fault=nochannel");
+    EXPECT_EQ(none("SET1"), "END");  // setting mode is still answered
+    EXPECT_EQ(none("SET1;10").find("END"), std::string::npos);
+}
+
+TEST(SimInstrumentTest, EitherDelimiterAndEoi) {
+    Sim sim;
+    EXPECT_EQ(sim.inst->Write("RES\r").bytes, "END\r\n");
+    EXPECT_EQ(sim.inst->Write("RES\r\n").bytes, "END\r\n");
+    EXPECT_EQ(sim.inst->Write("RES").bytes, "END\r\n");  // EOI ends the command
+    EXPECT_TRUE(sim.inst->Write("").silent);
+    EXPECT_TRUE(sim.inst->Write("RE", false).silent);
+    EXPECT_EQ(sim.inst->Write("S\r\n").bytes, "END\r\n");
+}
+
+class SimCommandRangeTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(SimCommandRangeTest, Replies) {
+    Sim sim;
+    sim("RES");
+    sim("SET1");
+    EXPECT_EQ(sim(GetParam().first), GetParam().second) << GetParam().first;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, SimCommandRangeTest,
+    ::testing::Values(
+        std::pair{"LPF300", "END"}, std::pair{"LPF10", "END"}, std::pair{"LPF50", "ERR-002"},
+        std::pair{"TGL-500", "END"}, std::pair{"TGL0", "END"}, std::pair{"TGL40000", "ERR-002"},
+        std::pair{"CLK 1", "END"}, std::pair{"CLK 32767", "END"}, std::pair{"CLK 32768", "ERR-002"},
+        std::pair{"CLK0.05", "END"}, std::pair{"CLK-1", "END"}, std::pair{"CLK0", "END"},
+        std::pair{"CLK-5", "ERR-002"}, std::pair{"AVE 10", "END"}, std::pair{"AVE 11", "ERR-002"},
+        std::pair{"MRY 1000", "END"}, std::pair{"MRY -0", "END"}, std::pair{"MRY -1001", "ERR-002"},
+        std::pair{"MRY 507905", "ERR-003"}, std::pair{"MRY 10000;20000", "END"},
+        std::pair{"DTE26;03;09", "END"}, std::pair{"DTE26;02;30", "ERR-002"},
+        std::pair{"TME07;05;00", "END"}, std::pair{"TME24;00;00", "ERR-002"},
+        std::pair{"TTM0", "ERR-007"}, std::pair{"BDT", "ERR-010"}, std::pair{"CHK6", "ERR-002"},
+        std::pair{"CAL1230", "END"}, std::pair{"CAL-1230", "END"}, std::pair{"CAL 0", "END"},
+        std::pair{"CAL1234", "ERR-002"}, std::pair{"CAL20000", "ERR-002"},
+        std::pair{"HELLO", "ERR-001"}, std::pair{"HLT", "END"}, std::pair{"MON", "END"}));
+
+TEST(SimInstrumentTest, AveragingOnlyAtOneMillisecondAndSlower) {
+    Sim sim;
+    EXPECT_EQ(sim("CLK0"), "END");
+    EXPECT_EQ(sim("AVE 3"), "ERR-002");
+    EXPECT_EQ(sim("AVE 0"), "END");
+    EXPECT_EQ(sim("CLK 1"), "END");
+    EXPECT_EQ(sim("AVE 3"), "END");
+    EXPECT_EQ(sim("CLK-2"), "ERR-002");
+}
+
+// --- monitor, checks, balance, calibration ----------------------------------------------------
+
+TEST(SimInstrumentTest, MonitorLineHasOneFieldPerSelectedChannelAndOneMore) {
+    Sim sim;
+    sim("RES");
+    EXPECT_EQ(sim("MDT").size(), 7u);
+    sim("SET2");
+    sim("SET5");
+    sim("SET9");
+    const std::string line = sim("MDT");
+    ASSERT_EQ(line.size(), 8u * 3 + 7);
+    for (int i = 0; i < 4; ++i) {
+        const char c = line[static_cast<std::size_t>(8 * i)];
+        EXPECT_TRUE(c == '+' || c == '-') << line;
+    }
+}
+
+TEST(SimInstrumentTest, ChecksAnswerOneFieldPerSelectedChannel) {
+    Sim sim;
+    sim("RES");
+    sim("SET1");
+    sim("B.V0");  // channel 1 measures voltage
+    sim("RES");
+    sim("SET1");
+    sim("SET2");
+    sim("SET3");
+    EXPECT_EQ(sim("CHK0"), "ROM--OK,ROM--OK,ROM--OK");
+    EXPECT_EQ(sim("CHK1"), "RAM--OK,RAM--OK,RAM--OK");
+    for (const char* chk : {"CHK2", "CHK3", "CHK4", "CHK5"}) {
+        const std::string r = sim(chk);
+        ASSERT_EQ(r.size(), 8u * 2 + 7) << chk;
+        EXPECT_EQ(r.substr(0, 7), "ERR-011") << chk;
+    }
+    const std::string sens = sim("CHK5");  // STRAIN(2.0V): near 3000
+    const int v = std::stoi(sens.substr(8, 7));
+    EXPECT_GE(v, 2985);
+    EXPECT_LE(v, 3015);
+    sim("RES");
+    EXPECT_EQ(sim("CHK0"), "ERR-008");
+}
+
+TEST(SimInstrumentTest, BalanceZeroesStrainChannelsAndRefusesVoltage) {
+    Sim sim("sim:seed=3");
+    sim("RES");
+    sim("SET2");
+    sim("B.V1");
+    const int initial = std::stoi(sim("CHK4"));
+    ASSERT_NE(initial, 0);
+    EXPECT_EQ(sim("BAL"), "END");
+    sim("SET3");
+    sim("RES");
+    sim("SET3");
+    sim("B.V0");
+    EXPECT_EQ(sim("BAL"), "ERR-012");
+}
+
+TEST(SimInstrumentTest, CalibrationOutputShowsInTheMonitorUntilMon) {
+    Sim sim;
+    sim("RES");
+    sim("SET1");
+    sim("B.V -4");
+    sim("RES");
+    sim("SET 1");
+    EXPECT_EQ(sim("CAL1230"), "ERR-002");  // above 1000 digits in a 0.1 strain mode
+    EXPECT_EQ(sim("CAL-500"), "END");
+    sim("RES");
+    sim("SET 2");
+    EXPECT_EQ(sim("CAL1230"), "END");
+    sim("RES");
+    sim("SET1");
+    sim("SET2");
+    EXPECT_EQ(sim("MDT").substr(0, 15), "-005000,+001230");
+    sim("MON");
+    EXPECT_NE(sim("MDT").substr(0, 15), "-005000,+001230");
+}
+
+// --- recording ---------------------------------------------------------------------------------
+
+TEST(SimInstrumentTest, ManualRecordingFollowsSimulatedTime) {
+    Sim sim("sim:time=real,pattern=ramp");
+    sim("DTE26;12;06");
+    sim("TME07;05;00");
+    sim("CLK 10");
+    sim("MRY 1000");
+    sim("MRY -100");
+    EXPECT_EQ(sim("TRG"), "END");
+    EXPECT_EQ(sim("EOC"), "+000000");
+    sim.time->Advance(0.5);  // pre-memory: 50 words of 100
+    EXPECT_EQ(sim("EOC"), "+000050");
+    EXPECT_EQ(sim("TTM0"), "ERR-007");  // triggers only when the pre-memory is full
+    sim.time->Advance(1.0);             // 1.0 s after it: trigger fired, 50 more words
+    EXPECT_EQ(sim("EOC"), "+000150");
+    EXPECT_EQ(sim("TTM0"), "T26/12/06 07:05:01");
+    EXPECT_EQ(sim("B.V1"), "ERR-006");
+    sim.time->Advance(100.0);
+    EXPECT_EQ(sim("EOC"), "+001000");
+    EXPECT_EQ(sim("B.V1"), "END");
+}
+
+TEST(SimInstrumentTest, HaltFreezesTheWordCount) {
+    Sim sim("sim:time=real");
+    sim("CLK 1");
+    sim("MRY 10000");
+    sim("ETG");
+    sim.time->Advance(1.0);
+    EXPECT_EQ(sim("EOC"), "+000000");  // external trigger after 2 s
+    sim.time->Advance(1.5);
+    EXPECT_EQ(sim("EOC"), "+000500");
+    EXPECT_EQ(sim("HLT"), "END");
+    sim.time->Advance(5.0);
+    EXPECT_EQ(sim("EOC"), "+000500");
+}
+
+TEST(SimInstrumentTest, InstantRecordingIsCompleteAtTheFirstEoc) {
+    Sim sim("sim:time=instant");
+    sim("MRY 2000");
+    sim("DTG");
+    EXPECT_EQ(sim("EOC"), "+002000");
+    EXPECT_NE(sim("TTM0").substr(0, 3), "ERR");
+}
+
+TEST(SimInstrumentTest, DataTriggerFiresWhenALevelIsCrossed) {
+    Sim sim("sim:time=real");
+    sim("RES");
+    sim("SET8");
+    sim("BAL");
+    sim("TGL500");
+    sim("CLK 1");
+    sim("MRY 1000");
+    sim("DTG");
+    sim.time->Advance(60.0);
+    EXPECT_EQ(sim("EOC"), "+001000");
+    Sim quiet("sim:time=real");  // no channel takes part: it waits until halted
+    quiet("DTG");
+    quiet.time->Advance(60.0);
+    EXPECT_EQ(quiet("EOC"), "+000000");
+}
+
+TEST(SimInstrumentTest, BlockOfTheRampPatternIsBigEndian) {
+    Sim sim("sim:pattern=ramp");
+    sim("RES");
+    sim("SET3");
+    sim("MRY 3;9360");
+    SimReply r = sim.inst->Write("BDT\r\n");
+    ASSERT_EQ(r.bytes.size(), 6u);
+    EXPECT_TRUE(r.eoi);
+    // (7 * 9360 + 3000) mod 65536 = 68520 - 65536 = 2984 = 0x0BA8
+    EXPECT_EQ(static_cast<unsigned char>(r.bytes[0]), 0x0B);
+    EXPECT_EQ(static_cast<unsigned char>(r.bytes[1]), 0xA8);
+    EXPECT_EQ(sim.inst->MemoryWord(3, 9361), 2991);
+    EXPECT_EQ(sim.inst->MemoryWord(10, 6000), static_cast<std::int16_t>((42000 + 10000) % 65536 - 65536));
+    sim("SET4");
+    EXPECT_EQ(sim("BDT"), "ERR-008");
+}
+
+TEST(SimInstrumentTest, FaultsApplyPerCommandAndCount) {
+    Sim sim("sim:fault=EOC:ERR-012:2+MDT:noreply:1+VER:garbage:1+BDT:short");
+    EXPECT_EQ(sim("EOC"), "ERR-012");
+    EXPECT_EQ(sim("EOC"), "ERR-012");
+    EXPECT_EQ(sim("EOC"), "+000000");
+    EXPECT_TRUE(sim.inst->Write("MDT\r\n").silent);
+    EXPECT_EQ(sim("MDT").size(), 7u);
+    const SimReply g = sim.inst->Write("VER\r\n");
+    EXPECT_EQ(g.bytes.size(), 260u);
+    EXPECT_EQ(g.bytes.find('\r'), std::string::npos);
+    sim("SET1");
+    sim("MRY 100;0");
+    EXPECT_EQ(sim.inst->Write("BDT\r\n").bytes.size(), 100u);
+}
+
+}  // namespace
+}  // namespace kmr::sim
