@@ -69,7 +69,10 @@ public:
 class CancellingView : public NullProgressView {
 public:
     explicit CancellingView(int at = 0) : cancelAt(at) {}
-    bool ProcessEventsAndCheckCancel() override { return cancelAt > 0 && ++calls >= cancelAt; }
+    bool ProcessEventsAndCheckCancel() override {
+        ++calls;
+        return cancelAt > 0 && calls >= cancelAt;
+    }
     void SetPercent(int p) override { percents.push_back(p); }
     void Show(const std::string& a, const std::string& b) override { labels = {a, b}; }
     int cancelAt;

@@ -1,0 +1,278 @@
+#include "core/datafiles/Csv.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "core/datafiles/FileIo.h"
+#include "core/support/Numbers.h"
+#include "core/support/Vocabulary.h"
+
+namespace kmr {
+
+namespace {
+
+// About 1 MiB of lines per write: big enough for sequential speed, small enough for any file size.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
+
+const std::string& Pick(const std::vector<std::string>& list, int index) {
+    static const std::string none;
+    return index >= 0 && static_cast<std::size_t>(index) < list.size() ? list[static_cast<std::size_t>(index)] : none;
+}
+
+std::vector<int> EnabledChannels(const MeasConditions& m) {
+    std::vector<int> chs;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (m.Ch(ch).OnOff == 1) chs.push_back(ch);
+    return chs;
+}
+
+std::string ChannelLabel(int ch) {
+    char b[8];
+    const int v = std::clamp(ch, 0, 999);
+    b[0] = static_cast<char>('0' + v / 100);
+    b[1] = static_cast<char>('0' + v / 10 % 10);
+    b[2] = static_cast<char>('0' + v % 10);
+    return ",CH." + std::string(b, 3);
+}
+
+// The sample number, left-aligned and blank-filled to 16 bytes.
+void PutNumberCell(char* dst, std::int32_t number) {
+    std::memset(dst, ' ', kCsvCellBytes);
+    std::to_chars(dst, dst + kCsvCellBytes, number);
+}
+
+std::size_t LinesPerChunk(std::size_t lineBytes) { return std::max<std::size_t>(1, kChunkBytes / lineBytes); }
+
+bool Fail(FileHandle& f, const std::string& path, CsvContext& ctx) {
+    ReportFileError(f.error() != 0 ? f.error() : EIO, path, ctx.ui, ctx.status);
+    return false;
+}
+
+}  // namespace
+
+// --- Layout --------------------------------------------------------------------------------------------
+
+std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Language unitLanguage) {
+    const std::vector<int> chs = EnabledChannels(fc);
+    std::string h;
+    auto line = [&h](const std::string& s) {
+        h += s;
+        h += "\r\n";
+    };
+    std::string trig = fc.TriggerTime;
+    trig.erase(trig.find_last_not_of(' ') + 1);
+    line("TRG TIME," + trig);
+    line("TRG MODE," + Pick(TriggerModeNames(textLanguage), fc.TrgMode));
+    line("SMP CLK," + FormatFloat(fc.SmpClk) + ",(mSec.)");
+    line("MRY," + std::to_string(fc.MemoryWords) + ",(Word)");
+    line("PRE-MRY," + std::to_string(fc.PreMemoryWords) + ",(Word)");
+    if (fc.Averaging == 0)
+        line("AVE.,OFF,(Point)");
+    else
+        line("AVE.," + std::to_string(1ll << std::clamp<int>(fc.Averaging, 0, 62)) + ",(Point)");
+    line("");
+    auto perChannel = [&](const char* head, auto&& item) {
+        std::string s = head;
+        for (int ch : chs) s += item(fc.Ch(ch), ch);
+        line(s);
+    };
+    perChannel("COND.", [](const ChannelCondition&, int ch) { return ChannelLabel(ch); });
+    perChannel("MODE", [](const ChannelCondition& c, int) { return "," + InputModeName(c.InputMode); });
+    perChannel("L.P.F", [](const ChannelCondition& c, int) { return "," + Pick(FilterNames(), c.Lpf); });
+    perChannel("COEFF.", [](const ChannelCondition& c, int) { return "," + FormatFloat(c.Coeff); });
+    perChannel("POINT", [](const ChannelCondition& c, int) {
+        return "," + std::string(c.Point >= 0 && c.Point <= 5 ? DigitFormatWithBlanks(c.Point) : "");
+    });
+    perChannel("UNIT", [&](const ChannelCondition& c, int) { return "," + Pick(UnitNames(unitLanguage), c.Unit); });
+    perChannel("DTG ON/OFF", [](const ChannelCondition& c, int) { return "," + ToUpperAscii(Pick(OffOnNames(), c.DtgOnOff)); });
+    perChannel("DTG LVL", [](const ChannelCondition& c, int) { return "," + FormatFloat(c.DtgLevel); });
+    perChannel("OFFSET", [](const ChannelCondition& c, int) { return "," + FormatFloat(c.Offset); });
+    line("");
+    perChannel("NO.", [](const ChannelCondition&, int ch) { return ChannelLabel(ch); });
+    return h;
+}
+
+CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc) {
+    CsvLayout layout;
+    layout.channels = static_cast<int>(EnabledChannels(fc).size());
+    layout.lineBytes = kCsvCellBytes * static_cast<std::size_t>(layout.channels + 1) + 2;
+    layout.header = CsvHeaderText(fc, TextLanguage(), LanguageOfUserLanguageId(UserLanguageId()));
+    const std::int32_t n = std::max<std::int32_t>(fc.WordsConverted, 0);
+    if (n <= kCsvLinesPerPart) {
+        layout.parts.push_back({folder + fileName, 0, n});
+        return layout;
+    }
+    const std::string stem = folder + fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0);
+    for (std::int32_t first = 0, j = 0; first < n; first += kCsvLinesPerPart, ++j) {
+        layout.parts.push_back({stem + "_" + static_cast<char>('A' + j) + ".csv", first,
+                                std::min(kCsvLinesPerPart, n - first)});
+    }
+    return layout;
+}
+
+// --- Cells ---------------------------------------------------------------------------------------------
+
+CsvCellTable::CsvCellTable(float coeff, float offset)
+    : coeff_(coeff), offset_(offset), cells_(new char[65536 * kCsvCellBytes]), filled_(65536 / 64, 0) {}
+
+void CsvCellTable::Fill(std::uint16_t i) {
+    const auto raw = static_cast<std::int16_t>(i);
+    const float value = static_cast<float>(static_cast<double>(raw) * static_cast<double>(coeff_) +
+                                           static_cast<double>(offset_));
+    char* cell = cells_.get() + static_cast<std::size_t>(i) * kCsvCellBytes;
+    std::string text = ",";
+    AppendFloat(text, value);
+    const std::size_t len = std::min(text.size(), kCsvCellBytes);
+    std::memcpy(cell, text.data(), len);
+    std::memset(cell + len, ' ', kCsvCellBytes - len);
+    filled_[i >> 6] |= 1ull << (i & 63);
+}
+
+// --- Progress ------------------------------------------------------------------------------------------
+
+bool CountCsvUnits(Progress& p, ProgressView& view, RunStatus& status, std::int64_t units) {
+    while (units > 0) {
+        if (p.ProgressIncrement <= 0) {
+            if (!p.CountUnit(view, status)) return false;
+            --units;
+            continue;
+        }
+        // CountUnit yields on the unit that brings the counter to TransferBlockWords.
+        const std::int64_t room = std::max<std::int64_t>(0, p.TransferBlockWords - p.ProgressCounter);
+        const std::int64_t toYield = std::max<std::int64_t>(1, (room + p.ProgressIncrement - 1) / p.ProgressIncrement);
+        if (units < toYield) {
+            p.ProgressCounter = static_cast<std::int16_t>(p.ProgressCounter + units * p.ProgressIncrement);
+            return true;
+        }
+        p.ProgressCounter = static_cast<std::int16_t>(p.ProgressCounter + (toYield - 1) * p.ProgressIncrement);
+        units -= toYield;
+        if (!p.CountUnit(view, status)) return false;
+    }
+    return true;
+}
+
+// --- Column by column ----------------------------------------------------------------------------------
+
+bool CreateCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                    CsvLayout& layout, CsvContext& ctx) {
+    layout = PlanCsvFiles(folder, fileName, fc);
+    const std::size_t lb = layout.lineBytes;
+    std::vector<char> chunk(LinesPerChunk(lb) * lb);
+    for (const CsvPart& part : layout.parts) {
+        FileHandle f;
+        if (!f.Open(part.path, FileHandle::Mode::CreateNew) || !f.Append(layout.header.data(), layout.header.size()))
+            return Fail(f, part.path, ctx);
+        std::size_t used = 0;
+        bool cancelled = false;
+        for (std::int32_t i = 0; i < part.lines; ++i) {
+            if (!CountCsvUnits(ctx.progress, ctx.view, ctx.status, 1)) {
+                cancelled = true;
+                break;
+            }
+            char* line = chunk.data() + used;
+            PutNumberCell(line, part.firstSample + i);
+            std::memset(line + kCsvCellBytes, ' ', lb - kCsvCellBytes - 2);
+            line[lb - 2] = '\r';
+            line[lb - 1] = '\n';
+            used += lb;
+            if (used == chunk.size()) {
+                if (!f.Append(chunk.data(), used)) return Fail(f, part.path, ctx);
+                used = 0;
+            }
+        }
+        if ((used > 0 && !f.Append(chunk.data(), used)) || !f.Close()) return Fail(f, part.path, ctx);
+        if (cancelled || ctx.status == RunStatus::Cancelled) return false;
+    }
+    return true;
+}
+
+bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples, std::int32_t n, float coeff,
+                    float offset, CsvContext& ctx) {
+    if (k < 0 || k >= layout.channels) return true;
+    CsvCellTable table(coeff, offset);
+    const std::size_t lb = layout.lineBytes;
+    const std::size_t column = kCsvCellBytes * static_cast<std::size_t>(k + 1);
+    const std::size_t perChunk = LinesPerChunk(lb);
+    std::vector<char> chunk(perChunk * lb);
+    const std::int32_t available = static_cast<std::int32_t>(std::min<std::size_t>(samples.size(), static_cast<std::size_t>(std::max(n, 0))));
+    for (const CsvPart& part : layout.parts) {
+        const std::int32_t lines = std::clamp(available - part.firstSample, 0, part.lines);
+        if (lines == 0) continue;
+        FileHandle f;
+        if (!f.Open(part.path, FileHandle::Mode::ReadWrite)) return Fail(f, part.path, ctx);
+        bool cancelled = false;
+        for (std::int32_t done = 0; done < lines && !cancelled;) {
+            const std::int32_t count = std::min<std::int32_t>(static_cast<std::int32_t>(perChunk), lines - done);
+            const std::int64_t at = layout.FirstDataOffset() + static_cast<std::int64_t>(done) * static_cast<std::int64_t>(lb);
+            const std::size_t bytes = static_cast<std::size_t>(count) * lb;
+            if (!f.ReadAt(at, chunk.data(), bytes)) return Fail(f, part.path, ctx);
+            std::int32_t patched = 0;
+            for (; patched < count; ++patched) {
+                if (!CountCsvUnits(ctx.progress, ctx.view, ctx.status, 1)) {
+                    cancelled = true;
+                    break;
+                }
+                const std::int16_t raw = samples[static_cast<std::size_t>(part.firstSample + done + patched)];
+                std::memcpy(chunk.data() + static_cast<std::size_t>(patched) * lb + column, table.Cell(raw), kCsvCellBytes);
+            }
+            if (patched > 0 && !f.WriteAt(at, chunk.data(), static_cast<std::size_t>(patched) * lb))
+                return Fail(f, part.path, ctx);
+            done += count;
+        }
+        if (!f.Close()) return Fail(f, part.path, ctx);
+        if (cancelled || ctx.status == RunStatus::Cancelled) return false;
+    }
+    return true;
+}
+
+// --- Line by line ----------------------------------------------------------------------------------------
+
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const std::vector<SampleBuffer>& channels, CsvContext& ctx) {
+    const CsvLayout layout = PlanCsvFiles(folder, fileName, fc);
+    const int K = layout.channels;
+    const std::int32_t n = std::max<std::int32_t>(fc.WordsConverted, 0);
+    const std::vector<int> chs = EnabledChannels(fc);
+    if (static_cast<int>(channels.size()) < K) return true;
+    for (int k = 0; k < K; ++k)
+        if (channels[static_cast<std::size_t>(k)].size() < static_cast<std::size_t>(n)) return true;
+    std::vector<std::unique_ptr<CsvCellTable>> tables;
+    for (int ch : chs) tables.push_back(std::make_unique<CsvCellTable>(fc.Ch(ch).Coeff, fc.Ch(ch).Offset));
+
+    const std::size_t lb = layout.lineBytes;
+    std::vector<char> chunk(LinesPerChunk(lb) * lb);
+    for (const CsvPart& part : layout.parts) {
+        FileHandle f;
+        if (!f.Open(part.path, FileHandle::Mode::CreateNew) || !f.Append(layout.header.data(), layout.header.size()))
+            return Fail(f, part.path, ctx);
+        std::size_t used = 0;
+        bool cancelled = false;
+        for (std::int32_t i = part.firstSample, end = part.firstSample + part.lines; i < end; ++i) {
+            // One unit for the line's layout and one per value, as column by column.
+            if (!CountCsvUnits(ctx.progress, ctx.view, ctx.status, 1 + K)) {
+                cancelled = true;
+                break;
+            }
+            char* line = chunk.data() + used;
+            PutNumberCell(line, i);
+            char* cell = line + kCsvCellBytes;
+            for (int k = 0; k < K; ++k, cell += kCsvCellBytes)
+                std::memcpy(cell, tables[static_cast<std::size_t>(k)]->Cell(channels[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)]),
+                            kCsvCellBytes);
+            cell[0] = '\r';
+            cell[1] = '\n';
+            used += lb;
+            if (used == chunk.size()) {
+                if (!f.Append(chunk.data(), used)) return Fail(f, part.path, ctx);
+                used = 0;
+            }
+        }
+        if ((used > 0 && !f.Append(chunk.data(), used)) || !f.Close()) return Fail(f, part.path, ctx);
+        if (cancelled || ctx.status == RunStatus::Cancelled) return false;
+    }
+    return true;
+}
+
+}  // namespace kmr

@@ -1,0 +1,70 @@
+#pragma once
+// The command transport: terminates commands, reads and cuts reply lines, decides whether a reply
+// is an answer, repeats failed attempts, reads the monitor line and blocks of recorded words.
+// Every operation sets RunStatus to 0 on entry and to 1 when it declares a communication
+// failure, after telling the user.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/instrument/GpibConnection.h"
+
+namespace kmr {
+
+// Bytes read per reply line.
+inline constexpr std::size_t kReplyBufferSize = 250;
+
+// The details appended to text 162 in the communication failure message.
+inline constexpr const char* kErrorSendingCommand = " (Error sending Command.) ";
+inline constexpr const char* kErrorReceivingData = " (Error receiving Data.)";
+
+// Whether the first 7 characters of a reply are a whole number: digits, the first character may
+// also be a sign, and at least one digit.
+bool IsWholeNumberHead(std::string_view reply);
+
+// Whether a reply to a command is an answer (rather than a failed attempt).
+bool IsAnswer(std::string_view command, std::string_view reply);
+
+// Blanks removed at both ends (blanks only, as the instrument pads with blanks).
+std::string_view TrimBlanks(std::string_view s);
+
+// The reply line of a 250-byte read buffer: the text before the first CR, trimmed. None when the
+// buffer holds no CR (the line did not fit or was cut off).
+std::optional<std::string> CutThenTrim(std::string_view buffer);
+// The monitor line: trimmed first, then cut at the first CR; none without CR.
+std::optional<std::string> TrimThenCut(std::string_view buffer);
+
+// Shows the communication failure message: text 162 followed by `detail`, title 102, exclamation
+// icon, with the pointer saved, set to the default and restored; the splash is first made
+// non-topmost when `splash` is set and it is showing.
+void ShowCommunicationFailure(UiPort& ui, const char* detail, bool splash);
+
+class CommandTransport {
+public:
+    explicit CommandTransport(GpibConnection& connection);
+
+    // Sends a command and returns its reply (empty when none was read). retry 0: one attempt,
+    // no message, the caller judges the reply. Otherwise up to Attempts attempts, then
+    // RunStatus 1 and the failure message.
+    std::string SendCommand(const std::string& command, std::int16_t retry);
+    // "MDT": the monitor line (empty on failure). Only bus errors (and a line without CR) cause
+    // another attempt; the content is not judged.
+    std::string ReadMonitorData();
+    // "MRY count;start" then "BDT": fills dest[start .. start + count - 1] with the words, high
+    // byte first. A block that ends early is a receive failure and leaves dest unchanged.
+    void ReadMemoryBlock(std::int16_t* dest, std::int32_t start, std::int16_t count);
+
+    // The command followed by the terminator of the delimiter setting: 0 CR LF, 1 CR; any other
+    // value gives an empty text (nothing is sent).
+    std::string WireText(const std::string& command) const;
+
+    GpibConnection& Connection() { return conn_; }
+
+private:
+    int AttemptLimit() const;
+
+    GpibConnection& conn_;
+};
+
+}  // namespace kmr

@@ -1,0 +1,281 @@
+#include "core/datafiles/Csv.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+#include <sstream>
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+namespace {
+
+using testing::CancellingView;
+using testing::ConditionsWith;
+using testing::FileExistsOnDisk;
+using testing::ReadAll;
+using testing::RecordingUi;
+using testing::TempDir;
+using testing::WriteAll;
+
+std::string Cell(const std::string& text) { return text + std::string(16 - text.size(), ' '); }
+
+class CsvTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+    void TearDown() override { SetTextLanguage(Language::English); }
+
+    // Writes column by column (as the transfer does) and returns success.
+    bool WriteByColumns(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans,
+                        ProgressView& view) {
+        CsvContext ctx{ui, status, progress, view};
+        CsvLayout layout;
+        if (!CreateCsvFiles(dir.folder(), name, fc, layout, ctx)) return false;
+        int k = 0;
+        for (int ch = 1; ch <= kChannels; ++ch) {
+            if (fc.Ch(ch).OnOff != 1) continue;
+            if (!WriteCsvColumn(layout, k, chans[static_cast<std::size_t>(k)], fc.WordsConverted, fc.Ch(ch).Coeff,
+                                fc.Ch(ch).Offset, ctx))
+                return false;
+            ++k;
+        }
+        return true;
+    }
+    bool WriteByLines(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans,
+                      ProgressView& view) {
+        CsvContext ctx{ui, status, progress, view};
+        return WriteCsvFiles(dir.folder(), name, fc, chans, ctx);
+    }
+
+    TempDir dir;
+    RecordingUi ui;
+    RunStatus status = RunStatus::Ok;
+    Progress progress;
+    NullProgressView quiet;
+};
+
+TEST_F(CsvTest, OneChannelThreeSamplesByteForByte) {
+    FileConditions fc = FileConditionsFrom(ConditionsWith({1}, 3), 3);
+    const std::vector<SampleBuffer> chans{{5, -32768, 32767, 0}};
+    const std::string expected =
+        "TRG TIME,2002/02/05 00:00:00\r\n"
+        "TRG MODE,Manual Trigger\r\n"
+        "SMP CLK,1,(mSec.)\r\n"
+        "MRY,3,(Word)\r\n"
+        "PRE-MRY,0,(Word)\r\n"
+        "AVE.,OFF,(Point)\r\n"
+        "\r\n"
+        "COND.,CH.001\r\n"
+        "MODE,STRAIN(2.0V)\r\n"
+        "L.P.F,PASS\r\n"
+        "COEFF.,1\r\n"
+        "POINT,#######\r\n"
+        "UNIT,\xC2\xB5\r\n"
+        "DTG ON/OFF,OFF\r\n"
+        "DTG LVL,1000\r\n"
+        "OFFSET,0\r\n"
+        "\r\n"
+        "NO.,CH.001\r\n" +
+        Cell("0") + Cell(",5") + "\r\n" + Cell("1") + Cell(",-32768") + "\r\n" + Cell("2") + Cell(",32767") + "\r\n";
+    ASSERT_TRUE(WriteByColumns("a.csv", fc, chans, quiet));
+    EXPECT_EQ(ReadAll(dir.file("a.csv")), expected);
+    ASSERT_TRUE(WriteByLines("b.csv", fc, chans, quiet));
+    EXPECT_EQ(ReadAll(dir.file("b.csv")), expected);
+    EXPECT_EQ(status, RunStatus::Ok);
+}
+
+TEST_F(CsvTest, TwoChannelLineAndHeaderVariants) {
+    MeasConditions m = ConditionsWith({1, 3, 10}, 10);
+    m.TrgMode = 1;
+    m.SmpClk = 0.05f;
+    m.PreMemoryWords = 2;
+    m.Averaging = 4;
+    m.Ch(1) = {0, 1, -4, 3, 0.5f, 2, 3, 1, -12.5f, 0.0f};
+    m.Ch(3) = {0, 1, 0, 4, 1.0f, 5, 29, 0, 3.0E+30f, 0.0f};
+    m.Ch(10).Coeff = 1.2345678f;
+    FileConditions fc = FileConditionsFrom(m, 1);
+    ASSERT_TRUE(WriteByLines("v.csv", fc, {{25}, {-3}, {10}}, quiet));
+    const std::string b = ReadAll(dir.file("v.csv"));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, e; (e = b.find("\r\n", at)) != std::string::npos; at = e + 2) lines.push_back(b.substr(at, e - at));
+    ASSERT_EQ(lines.size(), 19u);
+    EXPECT_EQ(lines[1], "TRG MODE,Data Trigger");
+    EXPECT_EQ(lines[2], "SMP CLK,0.05,(mSec.)");
+    EXPECT_EQ(lines[3], "MRY,10,(Word)");
+    EXPECT_EQ(lines[4], "PRE-MRY,2,(Word)");
+    EXPECT_EQ(lines[5], "AVE.,16,(Point)");
+    EXPECT_EQ(lines[7], "COND.,CH.001,CH.003,CH.010");
+    EXPECT_EQ(lines[8], "MODE,0.1STRAIN(0.5V),VOLT,STRAIN(2.0V)");
+    EXPECT_EQ(lines[9], "L.P.F,30Hz,10Hz,PASS");
+    EXPECT_EQ(lines[10], "COEFF.,0.5,1,1.234568");
+    EXPECT_EQ(lines[11], "POINT,####.##,#.#####,#######");
+    EXPECT_EQ(lines[12], "UNIT,\xC2\xB0" "C,rad,\xC2\xB5");
+    EXPECT_EQ(lines[13], "DTG ON/OFF,ON,OFF,OFF");
+    EXPECT_EQ(lines[14], "DTG LVL,-12.5,3E+30,1000");
+    EXPECT_EQ(lines[17], "NO.,CH.001,CH.003,CH.010");
+    // 12.5 and -3 as in the worked example; 10 x 1.2345678 has more than 7 significant digits.
+    EXPECT_EQ(lines[18], Cell("0") + Cell(",12.5") + Cell(",-3") + Cell(",12.34568"));
+}
+
+TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
+    SetTextLanguage(Language::Japanese);
+    MeasConditions m = ConditionsWith({2}, 4);
+    m.TrgMode = 2;
+    FileConditions fc = FileConditionsFrom(m, 4);
+    const std::vector<SampleBuffer> chans{{1, 2, 3, 4, 0}};
+    ASSERT_TRUE(WriteByColumns("j.csv", fc, chans, quiet));
+    const std::string b = ReadAll(dir.file("j.csv"));
+    const std::string name = Text(Language::Japanese, 150);
+    ASSERT_GT(name.size(), 4u);
+    const std::string second = "TRG MODE," + name + "\r\n";
+    const std::size_t at = b.find("\r\n") + 2;
+    EXPECT_EQ(b.substr(at, second.size()), second);
+    EXPECT_EQ(b.substr(at + second.size(), 8), "SMP CLK,");
+    EXPECT_NE(b.find("UNIT,\xCE\xBC\xCE\xB5\r\n"), std::string::npos);  // the Japanese unit list
+    const CsvLayout layout = PlanCsvFiles(dir.folder(), "j.csv", fc);
+    ASSERT_EQ(b.size(), layout.header.size() + 4 * 34);
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t line = layout.header.size() + static_cast<std::size_t>(i) * 34;
+        EXPECT_EQ(b.substr(line, 34), Cell(std::to_string(i)) + Cell("," + std::to_string(i + 1)) + "\r\n");
+    }
+    ASSERT_TRUE(WriteByLines("k.csv", fc, chans, quiet));
+    EXPECT_EQ(ReadAll(dir.file("k.csv")), b);
+}
+
+struct PartCase {
+    std::int32_t n;
+    std::vector<std::int32_t> lines;  // per part; one entry = no parts
+};
+
+class CsvParts : public CsvTest, public ::testing::WithParamInterface<PartCase> {};
+
+TEST_P(CsvParts, SplitAt65000LinesWithContinuingNumbers) {
+    const PartCase& pc = GetParam();
+    FileConditions fc = FileConditionsFrom(ConditionsWith({4}, pc.n), pc.n);
+    SampleBuffer s(static_cast<std::size_t>(pc.n) + 1, 0);
+    for (std::int32_t i = 0; i < pc.n; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 1000);
+    ASSERT_TRUE(WriteByLines("20021005_3.csv", fc, {s}, quiet));
+    const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
+    if (pc.lines.size() == 1) {
+        EXPECT_EQ(ReadAll(dir.file("20021005_3.csv")).size(), headerBytes + 34u * static_cast<std::size_t>(pc.n));
+        EXPECT_FALSE(FileExistsOnDisk(dir.file("20021005_3_A.csv")));
+        return;
+    }
+    EXPECT_FALSE(FileExistsOnDisk(dir.file("20021005_3.csv")));
+    std::int32_t first = 0;
+    for (std::size_t j = 0; j < pc.lines.size(); ++j) {
+        const std::string b = ReadAll(dir.file(std::string("20021005_3_") + static_cast<char>('A' + j) + ".csv"));
+        ASSERT_EQ(b.size(), headerBytes + 34u * static_cast<std::size_t>(pc.lines[j])) << j;
+        EXPECT_EQ(b.substr(headerBytes, 16), Cell(std::to_string(first)));
+        EXPECT_EQ(b.substr(headerBytes + 16, 16), Cell("," + std::to_string(first % 1000)));
+        first += pc.lines[j];
+    }
+    EXPECT_FALSE(FileExistsOnDisk(dir.file(std::string("20021005_3_") + static_cast<char>('A' + pc.lines.size()) + ".csv")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Csv, CsvParts,
+                         ::testing::Values(PartCase{65000, {65000}}, PartCase{65001, {65000, 1}},
+                                           PartCase{130001, {65000, 65000, 1}}, PartCase{0, {0}}),
+                         [](const auto& info) { return "N" + std::to_string(info.param.n); });
+
+TEST_F(CsvTest, ColumnsAndLinesGiveIdenticalBytesAndProgress) {
+    MeasConditions m = ConditionsWith({1, 4, 7}, 140000);
+    m.Ch(1).Coeff = 0.3f;
+    m.Ch(1).Offset = -1.5f;
+    m.Ch(4).Coeff = 1.0E-6f;
+    m.Ch(7).Coeff = 123.456f;
+    m.Ch(7).Offset = 1.0E+7f;
+    FileConditions fc = FileConditionsFrom(m, 130001);
+    std::mt19937 rng(7);
+    std::vector<SampleBuffer> chans(3, SampleBuffer(140001, 0));
+    for (auto& c : chans)
+        for (std::size_t i = 0; i < 130001; ++i) c[i] = static_cast<std::int16_t>(rng());
+    chans[0][0] = -32768;
+    chans[0][1] = 32767;
+    ASSERT_TRUE(WriteByColumns("c.csv", fc, chans, quiet));
+    const int columnSteps = progress.ProgressStep;
+    progress = Progress{};
+    ASSERT_TRUE(WriteByLines("l.csv", fc, chans, quiet));
+    EXPECT_EQ(progress.ProgressStep, columnSteps);
+    EXPECT_EQ(columnSteps, 130001 * 4 / 1000);
+    for (const char* part : {"_A.csv", "_B.csv", "_C.csv"}) {
+        const std::string a = ReadAll(dir.file(std::string("c") + part));
+        ASSERT_FALSE(a.empty());
+        EXPECT_TRUE(a == ReadAll(dir.file(std::string("l") + part))) << part;
+    }
+}
+
+TEST_F(CsvTest, RoundTripOfEveryRawWord) {
+    const std::int32_t n = 65536 + 10;
+    MeasConditions m = ConditionsWith({2, 9}, n);
+    m.Ch(9).Coeff = 0.5f;
+    m.Ch(9).Offset = -100.0f;
+    FileConditions fc = FileConditionsFrom(m, n);
+    std::vector<SampleBuffer> chans(2, SampleBuffer(static_cast<std::size_t>(n) + 1, 0));
+    for (std::int32_t i = 0; i < n; ++i)
+        chans[0][static_cast<std::size_t>(i)] = chans[1][static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i - 32768);
+    ASSERT_TRUE(WriteByLines("r.csv", fc, chans, quiet));
+    std::int32_t sample = 0;
+    for (const char* part : {"r_A.csv", "r_B.csv"}) {
+        std::istringstream in(ReadAll(dir.file(part)));
+        std::string line;
+        for (int h = 0; h < 18; ++h) std::getline(in, line);
+        while (std::getline(in, line)) {
+            ASSERT_EQ(line.size(), 49u);
+            const auto raw = static_cast<double>(chans[0][static_cast<std::size_t>(sample)]);
+            EXPECT_EQ(std::atoi(line.substr(0, 16).c_str()), sample);
+            EXPECT_EQ(std::strtof(line.substr(17, 15).c_str(), nullptr), static_cast<float>(raw * 1.0 + 0.0));
+            EXPECT_EQ(std::strtof(line.substr(33, 15).c_str(), nullptr), static_cast<float>(raw * 0.5 - 100.0)) << line;
+            ++sample;
+        }
+    }
+    EXPECT_EQ(sample, n);
+}
+
+TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
+    FileConditions fc = FileConditionsFrom(ConditionsWith({1}, 3), 3);
+    const std::string old(5000, 'z');
+    WriteAll(dir.file("o.csv"), old);
+    EXPECT_FALSE(WriteByLines("o.csv", fc, {{1, 2, 3, 0}}, quiet));
+    EXPECT_EQ(ReadAll(dir.file("o.csv")), old);
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(EEXIST)), std::string::npos);
+    status = RunStatus::Ok;
+    CsvLayout layout;
+    CsvContext ctx{ui, status, progress, quiet};
+    EXPECT_FALSE(CreateCsvFiles(dir.folder(), "o.csv", fc, layout, ctx));
+    EXPECT_EQ(ReadAll(dir.file("o.csv")), old);
+}
+
+TEST_F(CsvTest, CancelStopsAtTheNextYieldAndKeepsWhatWasWritten) {
+    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, 140000), 140000);
+    std::vector<SampleBuffer> chans(2, SampleBuffer(140001, 1));
+    CancellingView view(3);  // the third yield: after 3 x 1000 units = 1000 lines of 3 units
+    EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
+    EXPECT_EQ(ReadAll(dir.file("x_A.csv")).size(), headerBytes + 999u * 50u);
+    EXPECT_FALSE(FileExistsOnDisk(dir.file("x_B.csv")));
+    EXPECT_EQ(progress.ProgressStep, 2);
+}
+
+TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
+    for (std::int64_t chunk : {1, 3, 7, 11, 999, 1000, 1001, 4567}) {
+        Progress a, b;
+        testing::CancellingView va, vb;
+        RunStatus sa = RunStatus::Ok, sb = RunStatus::Ok;
+        for (int round = 0; round < 50; ++round) {
+            ASSERT_TRUE(CountCsvUnits(a, va, sa, chunk));
+            for (std::int64_t i = 0; i < chunk; ++i) ASSERT_TRUE(b.CountUnit(vb, sb));
+            ASSERT_EQ(a.ProgressCounter, b.ProgressCounter) << chunk;
+            ASSERT_EQ(a.ProgressStep, b.ProgressStep) << chunk;
+        }
+        EXPECT_EQ(va.calls, vb.calls);
+    }
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,297 @@
+#include "core/instrument/CommandTransport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "core/fakes/FakeUi.h"
+#include "core/fakes/ScriptedBus.h"
+#include "core/support/TextTable.h"
+#include "sim/SimBus.h"
+
+namespace kmr {
+namespace {
+
+using fakes::FakeUi;
+using fakes::ScriptedBus;
+
+const std::string kSendingMessage = "Cannot Comunicate. (Error sending Command.) ";
+const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.)";
+
+// The program's link over the simulated instrument.
+struct SimLink {
+    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
+    sim::SimBus bus;
+    GpibSettings settings;
+    FakeUi ui;
+    RunStatus status = RunStatus::Ok;
+    GpibConnection conn{bus, settings, ui, status};
+    CommandTransport t{conn};
+
+    explicit SimLink(const std::string& opts = "sim:time=instant", std::int16_t delimiter = 0,
+                     std::int16_t attempts = 3)
+        : bus(*sim::ParseSimOptions(opts).options, time) {
+        SetTextLanguage(Language::English);
+        settings.Delimiter = delimiter;
+        settings.Attempts = attempts;
+        conn.OpenGpibDevice(kT10s);
+        bus.ClearWrites();
+    }
+};
+
+// The link over scripted bytes.
+struct ScriptLink {
+    ScriptedBus bus;
+    GpibSettings settings;
+    FakeUi ui;
+    RunStatus status = RunStatus::Ok;
+    GpibConnection conn{bus, settings, ui, status};
+    CommandTransport t{conn};
+    ScriptLink() {
+        SetTextLanguage(Language::English);
+        conn.OpenGpibDevice(kT10s);
+        bus.calls.clear();
+    }
+};
+
+struct AnswerCase {
+    const char* command;
+    const char* reply;
+    bool answer;
+};
+
+class IsAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
+
+TEST_P(IsAnswerTest, Judges) {
+    EXPECT_EQ(IsAnswer(GetParam().command, GetParam().reply), GetParam().answer)
+        << GetParam().command << " -> '" << GetParam().reply << "'";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, IsAnswerTest,
+    ::testing::Values(AnswerCase{"SET1", "END", true}, AnswerCase{"RES", "", true},
+                      AnswerCase{"RES", "ERR-001", true}, AnswerCase{"CHK0", "ERRCH 1", true},
+                      AnswerCase{"CHK0", "ROM--OK,ROM-ERR", true}, AnswerCase{"CHK1", "RAM--OK", true},
+                      AnswerCase{"VER", "VER2.10", true}, AnswerCase{"EOC", "+0001234", true},
+                      AnswerCase{"EOC", "-12", true}, AnswerCase{"EOC", "0000000", true},
+                      AnswerCase{"EOC", "12A", false}, AnswerCase{"EOC", "+", false},
+                      AnswerCase{"EOC", "-", false}, AnswerCase{"EOC", "1+2", false},
+                      AnswerCase{"EOC", "", false}, AnswerCase{"EOC", "ERR-012", false},
+                      AnswerCase{"B.V3", "ERR-004", false}, AnswerCase{"EOC", "12 34", false},
+                      AnswerCase{"EOC", "1234567X", true}, AnswerCase{"EN", "EN", false}));
+
+TEST(ReplyCutTest, CutThenTrimAgainstTrimThenCut) {
+    std::string buffer = "  +000123 ,+000001  \r\n";
+    buffer.resize(kReplyBufferSize, ' ');
+    EXPECT_EQ(CutThenTrim(buffer), "+000123 ,+000001");
+    EXPECT_EQ(TrimThenCut(buffer), "+000123 ,+000001  ");
+    EXPECT_EQ(CutThenTrim(std::string(kReplyBufferSize, 'A')), std::nullopt);
+    EXPECT_EQ(TrimThenCut(std::string(kReplyBufferSize, ' ')), std::nullopt);
+    EXPECT_EQ(CutThenTrim("END\r\nxyz\r"), "END");
+}
+
+TEST(CommandTransportTest, EndIsAcceptedAtOnce) {
+    SimLink l;
+    EXPECT_EQ(l.t.SendCommand("SET1", 1), "END");
+    EXPECT_EQ(l.bus.Writes(), std::vector<std::string>{"SET1\r\n"});
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_TRUE(l.ui.shown.empty());
+}
+
+TEST(CommandTransportTest, ErrorReplyWithRetryIsSentAttemptsTimesThenReported) {
+    SimLink l("sim:fault=EOC:ERR-012");
+    l.ui.pointer = Pointer::Hourglass;
+    l.ui.splashShowing = true;
+    EXPECT_EQ(l.t.SendCommand("EOC", 1), "ERR-012");
+    EXPECT_EQ(l.bus.Writes(), std::vector<std::string>(3, "EOC\r\n"));
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    ASSERT_EQ(l.ui.shown.size(), 1u);
+    EXPECT_EQ(l.ui.shown[0].text, kSendingMessage);
+    EXPECT_EQ(l.ui.shown[0].title, "GP-IB error");
+    EXPECT_EQ(l.ui.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(l.ui.shown[0].pointerWhileShown, Pointer::Default);
+    EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
+    EXPECT_EQ(l.ui.pointer, Pointer::Hourglass);
+}
+
+TEST(CommandTransportTest, ErrorReplyWithoutRetryIsReturnedAtOnce) {
+    SimLink l("sim:fault=EOC:ERR-012");
+    EXPECT_EQ(l.t.SendCommand("EOC", 0), "ERR-012");
+    EXPECT_EQ(l.bus.Writes().size(), 1u);
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_TRUE(l.ui.shown.empty());
+}
+
+TEST(CommandTransportTest, RecoversWhenALaterAttemptIsAnswered) {
+    SimLink l("sim:fault=EOC:ERR-012:2");
+    EXPECT_EQ(l.t.SendCommand("EOC", 1), "+000000");
+    EXPECT_EQ(l.bus.Writes().size(), 3u);
+    EXPECT_EQ(l.status, RunStatus::Ok);
+}
+
+TEST(CommandTransportTest, AttemptLimitsOfOneOrLessGiveOneAttempt) {
+    for (std::int16_t attempts : {1, 0, -4}) {
+        SimLink l("sim:fault=EOC:ERR-012", 0, attempts);
+        l.t.SendCommand("EOC", 1);
+        EXPECT_EQ(l.bus.Writes().size(), 1u);
+        EXPECT_EQ(l.status, RunStatus::CommFailed);
+    }
+}
+
+TEST(CommandTransportTest, NumberHeadsAcceptedOthersRefused) {
+    ScriptLink l;
+    l.bus.Reply("+0001234\r\n");
+    EXPECT_EQ(l.t.SendCommand("EOC", 1), "+0001234");
+    EXPECT_EQ(l.bus.writes.size(), 1u);
+    for (int i = 0; i < 3; ++i) l.bus.Reply("12A\r\n");
+    EXPECT_EQ(l.t.SendCommand("EOC", 1), "12A");
+    EXPECT_EQ(l.bus.writes.size(), 4u);
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+}
+
+TEST(CommandTransportTest, LoneSignAndLineWithoutCrAreFailedAttempts) {
+    ScriptLink l;
+    l.bus.Reply("+\r\n");
+    l.bus.Reply(std::string(300, '1'));  // no CR in the 250 bytes read
+    l.bus.Reply("END\r\n");
+    EXPECT_EQ(l.t.SendCommand("HLT", 1), "END");
+    EXPECT_EQ(l.bus.writes.size(), 3u);
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    l.bus.Reply(std::string(300, '1'));
+    EXPECT_EQ(l.t.SendCommand("EOC", 0), "");  // a cut-off line is no reply
+}
+
+TEST(CommandTransportTest, ReadsAreOf250Bytes) {
+    ScriptLink l;
+    l.bus.Reply("END\r\n");
+    l.t.SendCommand("RES", 1);
+    EXPECT_EQ(l.bus.calls, (std::vector<std::string>{"ibwrt", "ibrd 250"}));
+}
+
+TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
+    SimLink cr("sim:time=instant", 1);
+    EXPECT_EQ(cr.t.SendCommand("EOC", 1), "+000000");
+    EXPECT_EQ(cr.bus.Writes(), std::vector<std::string>{"EOC\r"});
+    SimLink none("sim:time=instant", 2);
+    EXPECT_EQ(none.t.SendCommand("EOC", 1), "");
+    EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
+    EXPECT_EQ(none.status, RunStatus::CommFailed);
+}
+
+TEST(CommandTransportTest, TimeoutsCountAsFailedAttempts) {
+    SimLink l("sim:fault=VER:noreply:2");
+    EXPECT_EQ(l.t.SendCommand("VER", 1), "VER2.10");
+    EXPECT_EQ(l.bus.Writes().size(), 3u);
+    EXPECT_DOUBLE_EQ(l.time->Now(), 20.0);  // two timeouts of 10 s, in simulated time
+    SimLink single("sim:fault=VER:noreply");
+    EXPECT_EQ(single.t.SendCommand("VER", 0), "");
+    EXPECT_EQ(single.status, RunStatus::Ok);
+}
+
+TEST(CommandTransportTest, MonitorLineIsTrimmedThenCut) {
+    ScriptLink l;
+    l.bus.Reply(" +000123 ,+000001  \r\n");
+    EXPECT_EQ(l.t.ReadMonitorData(), "+000123 ,+000001  ");
+    EXPECT_EQ(l.bus.writes, std::vector<std::string>{"MDT\r\n"});
+}
+
+TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {
+    SimLink l("sim:fault=MDT:noreply:2");
+    l.t.SendCommand("RES", 1);
+    l.t.SendCommand("SET2", 1);
+    const std::string line = l.t.ReadMonitorData();
+    EXPECT_EQ(line.size(), 15u);
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    SimLink err("sim:fault=MDT:ERR-012");
+    EXPECT_EQ(err.t.ReadMonitorData(), "ERR-012");  // content is not judged
+    EXPECT_EQ(err.bus.Writes().size(), 1u);
+    SimLink dead("sim:fault=MDT:noreply");
+    dead.ui.splashShowing = true;
+    EXPECT_EQ(dead.t.ReadMonitorData(), "");
+    EXPECT_EQ(dead.bus.Writes().size(), 3u);
+    EXPECT_EQ(dead.status, RunStatus::CommFailed);
+    ASSERT_EQ(dead.ui.shown.size(), 1u);
+    EXPECT_EQ(dead.ui.shown[0].text, kSendingMessage);
+    EXPECT_EQ(dead.ui.nonTopmostCalls, 0);  // no splash handling here
+}
+
+TEST(CommandTransportTest, BlockWordsAreBigEndianSigned) {
+    ScriptLink l;
+    l.bus.Reply("END\r\n");
+    l.bus.reads.push_back({std::string("\xFF\xFE\x00\x01\x80\x00", 6), kIbEND | kIbCMPL, 0});
+    std::vector<std::int16_t> dest(10, 77);
+    l.t.ReadMemoryBlock(dest.data(), 5, 3);
+    EXPECT_EQ(l.bus.writes, (std::vector<std::string>{"MRY 3;5\r\n", "BDT\r\n"}));
+    EXPECT_EQ(dest, (std::vector<std::int16_t>{77, 77, 77, 77, 77, -2, 1, -32768, 77, 77}));
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.bus.calls.back(), "ibrd 6");
+}
+
+TEST(CommandTransportTest, RampBlocksArriveWordForWord) {
+    SimLink l("sim:pattern=ramp");
+    l.t.SendCommand("RES", 1);
+    l.t.SendCommand("SET7", 1);
+    std::vector<std::int16_t> dest(30000, 0);
+    l.t.ReadMemoryBlock(dest.data(), 0, 10000);
+    l.t.ReadMemoryBlock(dest.data(), 10000, 10000);
+    l.t.ReadMemoryBlock(dest.data(), 20000, 10000);
+    ASSERT_EQ(l.status, RunStatus::Ok);
+    for (std::int32_t a = 0; a < 30000; ++a)
+        ASSERT_EQ(dest[static_cast<std::size_t>(a)],
+                  static_cast<std::int16_t>(static_cast<std::uint16_t>((7 * a + 7000) % 65536)))
+            << a;
+    EXPECT_EQ(l.bus.Writes()[2], "MRY 10000;0\r\n");
+    EXPECT_EQ(l.bus.Writes()[6], "MRY 10000;20000\r\n");
+}
+
+TEST(CommandTransportTest, ShortBlockIsAReceiveFailure) {
+    SimLink l("sim:pattern=ramp,fault=BDT:short");
+    l.t.SendCommand("SET1", 1);
+    std::vector<std::int16_t> dest(100, 5);
+    l.t.ReadMemoryBlock(dest.data(), 0, 100);
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    ASSERT_EQ(l.ui.shown.size(), 1u);
+    EXPECT_EQ(l.ui.shown[0].text, kReceivingMessage);
+    EXPECT_EQ(l.ui.shown[0].title, "GP-IB error");
+    EXPECT_EQ(dest, std::vector<std::int16_t>(100, 5));
+}
+
+TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
+    struct Case {
+        const char* opts;
+        std::size_t writes;
+        std::string message;
+    };
+    for (const Case& k : {Case{"sim:fault=MRY*:ERR-002", 3, kSendingMessage},
+                          Case{"sim:fault=BDT:noreply", 2, kReceivingMessage},
+                          Case{"sim:fault=BDT:garbage", 2, kReceivingMessage},
+                          Case{"sim:fault=BDT:ERR-010", 2, kReceivingMessage}}) {
+        SimLink l(k.opts);
+        l.t.SendCommand("SET1", 1);
+        l.bus.ClearWrites();
+        std::vector<std::int16_t> dest(200, 9);
+        l.t.ReadMemoryBlock(dest.data(), 0, 200);
+        EXPECT_EQ(l.status, RunStatus::CommFailed) << k.opts;
+        EXPECT_EQ(l.bus.Writes().size(), k.writes) << k.opts;
+        ASSERT_EQ(l.ui.shown.size(), 1u) << k.opts;
+        EXPECT_EQ(l.ui.shown[0].text, k.message) << k.opts;
+        EXPECT_EQ(dest, std::vector<std::int16_t>(200, 9)) << k.opts;
+    }
+}
+
+TEST(CommandTransportTest, BdtWriteFailureIsASendFailure) {
+    ScriptLink l;
+    l.bus.Reply("END\r\n");
+    l.bus.writeStatus.push_back({kIbCMPL, 0, 9});
+    l.bus.writeStatus.push_back({kIbERR | kIbCMPL, kENOL, 0});
+    std::int16_t dest[2] = {1, 2};
+    l.t.ReadMemoryBlock(dest, 0, 2);
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    ASSERT_EQ(l.ui.shown.size(), 1u);
+    EXPECT_EQ(l.ui.shown[0].text, kSendingMessage);
+    EXPECT_EQ(dest[0], 1);
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,164 @@
+#include "core/instrument/GpibConnection.h"
+
+#include <gtest/gtest.h>
+
+#include "core/fakes/FakeUi.h"
+#include "core/fakes/ScriptedBus.h"
+#include "core/support/TextTable.h"
+#include "sim/SimBus.h"
+
+namespace kmr {
+namespace {
+
+using fakes::FakeUi;
+using fakes::ScriptedBus;
+
+GpibStatusCopy Copy(int ibsta, int iberr, int ibcnt) {
+    return ToStatusCopy(GpibStatus{ibsta, iberr, ibcnt});
+}
+
+struct ReportCase {
+    const char* name;
+    GpibStatusCopy status;
+    const char* expected;
+};
+
+class StatusReportTest : public ::testing::TestWithParam<ReportCase> {};
+
+TEST_P(StatusReportTest, Text) {
+    EXPECT_EQ(GpibStatusReportText("Msg", GetParam().status), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StatusReportTest,
+    ::testing::Values(
+        ReportCase{"NoListener", Copy(0x8100, 2, 0),
+                   "Msg\r\nibsta = &H8100 < ERR CMPL>\r\niberr = ENOL <No Listener>\r\nibcnt = 0x0"},
+        ReportCase{"NoErrorTwoBlanks", Copy(0x0100, 0, 5),
+                   "Msg\r\nibsta = &H100 < CMPL>\r\nNo error, iberr =  0\r\nibcnt = 0x5"},
+        ReportCase{"NoErrorNegative", Copy(0x2000, -3, 0),
+                   "Msg\r\nibsta = &H2000 < END>\r\nNo error, iberr = -3\r\nibcnt = 0x0"},
+        ReportCase{"UnknownIberrEmptyLine", Copy(0x8000, 8, 0),
+                   "Msg\r\nibsta = &H8000 < ERR>\r\n\r\nibcnt = 0x0"},
+        ReportCase{"EveryBitInOrder", Copy(0xF9FF, 20, 0xFFFF),
+                   "Msg\r\nibsta = &HF9FF < ERR TIMO END SRQI RQS CMPL LOK REM CIC ATN TACS LACS "
+                   "DTAS DCAS>\r\niberr = ETAB <Table overflow>\r\nibcnt = 0xFFFF"},
+        ReportCase{"NoBits", Copy(0, 0, 0x1A2B),
+                   "Msg\r\nibsta = &H0 <>\r\nNo error, iberr =  0\r\nibcnt = 0x1A2B"},
+        ReportCase{"Timeout", Copy(0xC100, 6, 0),
+                   "Msg\r\nibsta = &HC100 < ERR TIMO CMPL>\r\niberr = EABO <Op. aborted>\r\nibcnt = 0x0"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(GpibStatusCopyTest, LowSixteenBitsTakenAsSigned) {
+    const GpibStatusCopy c = ToStatusCopy({0x18100, 2, 40000});
+    EXPECT_EQ(c.ibsta, static_cast<std::int16_t>(-32512));  // 0x8100
+    EXPECT_TRUE(c.error());
+    EXPECT_EQ(c.iberr, 2);
+    EXPECT_EQ(c.ibcnt, -25536);
+}
+
+class GpibConnectionTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+    GpibSettings settings;
+    FakeUi ui;
+    RunStatus status = RunStatus::Ok;
+};
+
+TEST_F(GpibConnectionTest, OpenSequence) {
+    ScriptedBus bus;
+    GpibConnection c(bus, settings, ui, status);
+    c.OpenGpibDevice(kT10s);
+    EXPECT_EQ(bus.calls, (std::vector<std::string>{"ibdev 20 13", "SendIFC", "DevClear 20", "ibdev 20 13"}));
+    EXPECT_EQ(c.GpibConnected(), kTrue);
+    EXPECT_EQ(c.DeviceDescriptor(), 1);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(status, RunStatus::Ok);
+}
+
+TEST_F(GpibConnectionTest, NoListenerAtTheAddress) {
+    sim::SimBus bus(*sim::ParseSimOptions("sim:address=5").options,
+                    std::make_shared<sim::ManualTimeSource>());
+    GpibConnection c(bus, settings, ui, status);
+    ui.splashShowing = true;
+    c.OpenGpibDevice(kT10s);
+    EXPECT_EQ(c.GpibConnected(), kFalse);
+    EXPECT_EQ(status, RunStatus::CommFailed);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, "Cannot open communication port.");
+    EXPECT_EQ(ui.shown[0].title, "GP-IB error");
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_FALSE(ui.shown[0].splashTopmostWhileShown);
+    EXPECT_EQ(c.StatusCopy(), (GpibStatusCopy{static_cast<std::int16_t>(0x8100), kENOL, 0}));
+}
+
+TEST_F(GpibConnectionTest, FailureAtEachStepStopsThere) {
+    struct Case {
+        int descriptor;
+        bool ifcFails;
+        bool clearFails;
+        std::size_t calls;
+    };
+    for (const Case& k : {Case{-1, false, false, 1}, Case{1, true, false, 2}, Case{1, false, true, 3}}) {
+        ScriptedBus bus;
+        bus.openDescriptor = k.descriptor;
+        if (k.ifcFails) bus.ifc = {kIbERR, kENEB, 0};
+        if (k.clearFails) bus.devClear = {kIbERR | kIbCMPL, kENOL, 0};
+        bus.problem = "No GP-IB library found (tried libgpib.so.0, libgpibapi.so).";
+        FakeUi u;
+        RunStatus st = RunStatus::Ok;
+        GpibConnection c(bus, settings, u, st);
+        c.OpenGpibDevice(kT10s);
+        EXPECT_EQ(bus.calls.size(), k.calls);
+        EXPECT_EQ(st, RunStatus::CommFailed);
+        EXPECT_FALSE(c.IsConnected());
+        ASSERT_EQ(u.shown.size(), 1u);
+        EXPECT_EQ(u.shown[0].text,
+                  "Cannot open communication port.\nNo GP-IB library found (tried libgpib.so.0, libgpibapi.so).");
+    }
+}
+
+TEST_F(GpibConnectionTest, CloseWhenNotConnectedDoesNothing) {
+    ScriptedBus bus;
+    GpibConnection c(bus, settings, ui, status);
+    c.CloseGpibDevice();
+    EXPECT_TRUE(bus.calls.empty());
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(GpibConnectionTest, CloseFailureShowsTheReportRetryGoesOnCancelEnds) {
+    for (MsgAnswer answer : {MsgAnswer::Retry, MsgAnswer::Cancel}) {
+        ScriptedBus bus;
+        bus.offline = {kIbERR, kEDVR, 0};
+        FakeUi u;
+        u.answers.push_back(answer);
+        GpibConnection c(bus, settings, u, status);
+        c.OpenGpibDevice(kT10s);
+        c.CloseGpibDevice();
+        ASSERT_EQ(u.shown.size(), 1u);
+        EXPECT_EQ(u.shown[0].text,
+                  "Error putting board off-line. \r\nibsta = &H8000 < ERR>\r\niberr = EDVR <DOS Error>\r\nibcnt = 0x0");
+        EXPECT_EQ(u.shown[0].title, kProgramTitle);
+        EXPECT_EQ(u.shown[0].icon, MsgIcon::None);
+        EXPECT_EQ(u.shown[0].buttons, MsgButtons::RetryCancel);
+        EXPECT_EQ(u.terminated, answer == MsgAnswer::Cancel ? 1 : 0);
+        EXPECT_FALSE(c.IsConnected());
+    }
+}
+
+TEST_F(GpibConnectionTest, ReopenUsesTheNewTimeoutCode) {
+    ScriptedBus bus;
+    GpibConnection c(bus, settings, ui, status);
+    c.OpenGpibDevice(kT10s);
+    c.CloseGpibDevice();
+    bus.calls.clear();
+    settings.Address = 7;
+    c.OpenGpibDevice(kT30s);
+    EXPECT_EQ(bus.calls.front(), "ibdev 7 14");
+    EXPECT_EQ(bus.calls.back(), "ibdev 7 14");
+    EXPECT_EQ(c.TimeoutCode(), kT30s);
+}
+
+}  // namespace
+}  // namespace kmr
