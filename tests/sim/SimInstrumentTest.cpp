@@ -298,6 +298,15 @@ TEST(SimInstrumentTest, InstantRecordingIsCompleteAtTheFirstEoc) {
     EXPECT_NE(sim("TTM0").substr(0, 3), "ERR");
 }
 
+TEST(SimInstrumentTest, InstantHighSpeedRecordingIsCompleteAtOnce) {
+    Sim sim("sim:time=instant");
+    sim("CLK-1");
+    sim("MRY 500");
+    sim("TRG");
+    EXPECT_EQ(sim.inst->WordsConverted(), 500);
+    EXPECT_EQ(sim("EOC"), "+000500");
+}
+
 TEST(SimInstrumentTest, DataTriggerFiresWhenALevelIsCrossed) {
     Sim sim("sim:time=real");
     sim("RES");
