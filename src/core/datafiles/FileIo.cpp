@@ -1,6 +1,7 @@
 #include "core/datafiles/FileIo.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -123,6 +124,15 @@ bool FileHandle::Close() {
         return false;
     }
     return true;
+}
+
+bool ProbeWritableFolder(const std::string& folder) {
+    std::string name = folder + "DmyFile-XXXXXX";
+    const int fd = ::mkstemp(name.data());
+    if (fd < 0) return false;
+    const bool closed = ::close(fd) == 0;
+    const bool removed = ::unlink(name.c_str()) == 0;
+    return closed && removed;
 }
 
 bool RemoveFile(const std::string& path) {

@@ -46,6 +46,10 @@ private:
     std::int64_t appendPos_ = 0;
 };
 
+// Creates a uniquely named test file in `folder` (ending with the separator) and removes it;
+// true when both worked. An existing file is never touched.
+bool ProbeWritableFolder(const std::string& folder);
+
 // Removes a file; true when it is gone.
 bool RemoveFile(const std::string& path);
 

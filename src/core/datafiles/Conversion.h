@@ -1,0 +1,104 @@
+#pragma once
+// Converting stored .kmr data files into CSV files without the instrument: the checks before a
+// batch (something checked, free space on the CSV drive, CSV names that are proper and not taken,
+// a writable CSV folder), then each checked file in list order with the shared progress window.
+// A cancel, a refused data file or a file-system error stops the file and every later file of the
+// batch (the status is reset only when a batch starts); every checked file ends up unchecked.
+//
+// The conversion window only forwards its events here and implements ConversionView; the command
+// line tool uses the same calls.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/datafiles/Csv.h"
+#include "core/datafiles/DataFile.h"
+#include "core/support/Progress.h"
+#include "core/support/RunStatus.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+// The least free space on the CSV drive before a batch starts.
+inline constexpr std::int64_t kLeastCsvDriveBytes = 1000000;
+
+// The drive checks, replaceable in tests.
+class DrivePort {
+public:
+    virtual ~DrivePort() = default;
+    // Free bytes available in `folder`; negative when they cannot be determined.
+    virtual std::int64_t FreeBytes(const std::string& folder) = 0;
+    // Creates a test file in `folder` and removes it again; true when that worked.
+    virtual bool WriteTest(const std::string& folder) = 0;
+};
+
+// The real file system: std::filesystem::space and a uniquely named test file (an existing file
+// of the user is never touched).
+class SystemDrivePort : public DrivePort {
+public:
+    std::int64_t FreeBytes(const std::string& folder) override;
+    bool WriteTest(const std::string& folder) override;
+};
+
+// What the window shows as a batch goes on.
+class ConversionView {
+public:
+    virtual ~ConversionView() = default;
+    // The checked file at `index` (position in the request's checked list) is unchecked.
+    virtual void UncheckDataFile(std::size_t index) = 0;
+    // The CSV folder's listing may have changed.
+    virtual void RefreshCsvList() {}
+};
+
+struct ConversionRequest {
+    std::string dataFolder;                // a trailing separator is added when missing
+    std::string csvFolder;
+    std::vector<std::string> checkedNames; // data file names in list order; empty = nothing checked
+    std::vector<double> checkedSizesKB;    // parallel sizes in KB (1 when unknown)
+    std::string csvName;                   // the typed CSV name, used when one file is checked
+};
+
+struct ConversionOutcome {
+    bool started = false;          // the checks passed and files were processed
+    std::vector<bool> converted;   // per checked file
+    bool AllConverted() const;
+};
+
+// The ports one batch uses.
+struct ConversionPorts {
+    UiPort& ui;
+    ProgressView& progressView;
+    ConversionView& view;
+    DrivePort& drive;
+};
+
+ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& ports, RunStatus& status);
+
+// Free space of the CSV folder: below 0 text 130, below 1000000 bytes text 131 (title 114).
+bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
+
+// One data file into CSV under `csvFolder` + `csvName` (parts when N exceeds 65000); true when
+// every byte was written. Does nothing beyond reading the header when status is already Cancelled.
+bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
+                     Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status);
+
+// The expected progress steps of one file: N/1000 + 2*K*N/1000 + 1, halves to even.
+std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t channelCount,
+                                 const Progress& progress);
+
+// --- Small rules of the conversion window ------------------------------------------------------------
+// A file size in KB as the lists show it: bytes / 1024, one more for a remainder.
+std::int64_t SizeInKB(std::uint64_t bytes);
+// The CSV name of a data file in a batch: the name without its last four characters + ".csv".
+std::string CsvNameForDataFile(const std::string& dataFileName);
+// The name box after checking: one file "name.csv" (its last ".kmr" replaced, case ignored; empty
+// when it does not end in ".kmr"); otherwise "*.csv" and the box is disabled.
+struct CsvNameBox {
+    std::string text;
+    bool enabled = false;
+};
+CsvNameBox CsvNameBoxForChecked(const std::vector<std::string>& checkedNames);
+// The name box after leaving it: trimmed; "*.csv" when improper; ".csv" appended when missing.
+std::string AcceptCsvName(const std::string& typed);
+
+}  // namespace kmr

@@ -1,0 +1,147 @@
+#include "link/NiGpibBus.h"
+
+namespace kmr {
+
+namespace {
+
+template <typename Fn>
+Fn As(void* symbol) {
+    return reinterpret_cast<Fn>(symbol);
+}
+
+}  // namespace
+
+NiGpibBus::NiGpibBus(std::string libraryPath) : libraryPath_(std::move(libraryPath)) {}
+
+std::vector<std::string> NiGpibBus::DefaultLibraryNames() {
+#ifdef _WIN32
+    return {"ni4882.dll", "gpib-32.dll"};
+#else
+    return {"libgpib.so.0", "libgpibapi.so"};
+#endif
+}
+
+std::string NiGpibBus::Describe() const {
+    return libraryPath_.empty() ? "gpib" : "gpib:lib=" + libraryPath_;
+}
+
+bool NiGpibBus::Load() {
+    if (loadTried_) return library_.IsOpen();
+    loadTried_ = true;
+    std::vector<std::string> names =
+        libraryPath_.empty() ? DefaultLibraryNames() : std::vector<std::string>{libraryPath_};
+    std::string tried;
+    if (!OpenFirstLibrary(library_, names, tried)) {
+        loadProblem_ = "No NI-488.2 GP-IB library could be loaded; tried " + tried +
+                       ". Install the GP-IB driver (linux-gpib or NI-488.2), or name its library "
+                       "as gpib:lib=PATH in Interface.cnd.";
+        return false;
+    }
+    auto need = [&](const char* name) {
+        void* p = library_.Symbol(name);
+        if (!p && loadProblem_.empty())
+            loadProblem_ = "The GP-IB library " + library_.Name() + " has no " + name +
+                           "; it is not an NI-488.2-compatible library.";
+        return p;
+    };
+    ibdev_ = As<IbdevFn>(need("ibdev"));
+    ibonl_ = As<IbonlFn>(need("ibonl"));
+    ibwrt_ = As<IbwrtFn>(need("ibwrt"));
+    ibrd_ = As<IbrdFn>(need("ibrd"));
+    sendIfc_ = As<SendIfcFn>(need("SendIFC"));
+    devClear_ = As<DevClearFn>(need("DevClear"));
+    if (loadProblem_.empty()) {
+        threadIbsta_ = As<StatusFn>(library_.Symbol("ThreadIbsta"));
+        threadIberr_ = As<StatusFn>(library_.Symbol("ThreadIberr"));
+        threadIbcnt_ = As<StatusFn>(library_.Symbol("ThreadIbcnt"));
+        if (threadIbsta_ && threadIberr_ && threadIbcnt_) {
+            statusSource_ = "ThreadIbsta";
+        } else {
+            threadIbsta_ = threadIberr_ = threadIbcnt_ = nullptr;
+            // The variables are ints in every library; NI's unsigned long ones hold the same
+            // low 32 bits first on little-endian machines.
+            for (const char* prefix : {"", "user_"}) {
+                std::string p(prefix);
+                auto* s = static_cast<const int*>(library_.Symbol((p + "ibsta").c_str()));
+                auto* e = static_cast<const int*>(library_.Symbol((p + "iberr").c_str()));
+                auto* c = static_cast<const int*>(library_.Symbol((p + "ibcnt").c_str()));
+                if (s && e && c) {
+                    ibstaVar_ = s;
+                    iberrVar_ = e;
+                    ibcntVar_ = c;
+                    statusSource_ = p + "ibsta";
+                    break;
+                }
+            }
+            if (statusSource_.empty())
+                loadProblem_ = "The GP-IB library " + library_.Name() +
+                               " offers neither the status functions ThreadIbsta, ThreadIberr "
+                               "and ThreadIbcnt nor the status variables ibsta, iberr and "
+                               "ibcnt; the program cannot tell how a call ended.";
+        }
+    }
+    if (!loadProblem_.empty()) {
+        library_.Close();
+        return false;
+    }
+    return true;
+}
+
+GpibStatus NiGpibBus::NotLoaded() {
+    problem_ = loadProblem_;
+    return GpibStatus{kIbERR, kEDVR, 0};
+}
+
+GpibStatus NiGpibBus::Collect() const {
+    if (threadIbsta_) return GpibStatus{threadIbsta_(), threadIberr_(), threadIbcnt_()};
+    return GpibStatus{*ibstaVar_, *iberrVar_, *ibcntVar_};
+}
+
+GpibStatus NiGpibBus::OpenDevice(int board, int address, int secondary, int timeoutCode, int eot,
+                                 int eos, int& descriptor) {
+    descriptor = -1;
+    problem_.clear();
+    if (!library_.IsOpen()) loadTried_ = false;  // a library installed since is found now
+    loadProblem_.clear();
+    if (!Load()) return NotLoaded();
+    descriptor = ibdev_(board, address, secondary, timeoutCode, eot, eos);
+    GpibStatus s = Collect();
+    if (descriptor < 0) {
+        s.ibsta |= kIbERR;
+        problem_ = "The GP-IB library " + library_.Name() + " cannot open board " +
+                   std::to_string(board) + ", address " + std::to_string(address) + ".";
+    }
+    return s;
+}
+
+GpibStatus NiGpibBus::InterfaceClear(int board) {
+    if (!Load()) return NotLoaded();
+    sendIfc_(board);
+    return Collect();
+}
+
+GpibStatus NiGpibBus::DeviceClear(int board, int address) {
+    if (!Load()) return NotLoaded();
+    devClear_(board, static_cast<unsigned short>(address));
+    return Collect();
+}
+
+GpibStatus NiGpibBus::BoardOffline(int board) {
+    if (!Load()) return NotLoaded();
+    ibonl_(board, 0);
+    return Collect();
+}
+
+GpibStatus NiGpibBus::Write(int descriptor, const void* data, std::size_t count) {
+    if (!Load()) return NotLoaded();
+    ibwrt_(descriptor, data, static_cast<std::ptrdiff_t>(count));
+    return Collect();
+}
+
+GpibStatus NiGpibBus::Read(int descriptor, void* buffer, std::size_t count) {
+    if (!Load()) return NotLoaded();
+    ibrd_(descriptor, buffer, static_cast<std::ptrdiff_t>(count));
+    return Collect();
+}
+
+}  // namespace kmr

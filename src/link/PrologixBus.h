@@ -1,0 +1,79 @@
+#pragma once
+// GpibBus over a Prologix GPIB-ETHERNET adapter (or kmr-sim, which speaks the same protocol).
+//
+// Open connects to HOST:PORT and sets the adapter up: controller mode, no read-after-write, EOI
+// with the last byte, no added terminator, the EOI marker byte after the last byte of a reply,
+// the instrument's address. Its answer to "++ver" is kept: it is the end mark of every read.
+//
+// How a read knows that the reply has ended: over TCP the adapter forwards the instrument's
+// bytes without framing and sends nothing when it gives up waiting. The bus therefore sends
+// "++read eoi" followed at once by "++ver". The adapter answers the second command only after
+// the first has finished, so everything before the version line is the reply, whatever bytes it
+// holds (text lines and binary blocks alike), and the EOI marker byte ("++eot_char") at its end
+// tells a reply that ended with EOI from one the adapter cut off at its own read timeout. The
+// adapter accepts read timeouts of at most 3 s; for the longer timeouts of the program (10, 30,
+// 100 s) the bus asks again until its own deadline has passed, and an instrument that answers
+// late simply continues where it stopped. A reply longer than the count asked for is kept and
+// handed out by the next reads, as a GP-IB board would leave it in the talker.
+//
+// Failures: a refused or unreachable adapter is an open failure (descriptor -1, ERR, ENEB); a
+// timeout is ERR TIMO CMPL with EABO; a connection that drops in the middle of a call is ERR with
+// ENOL (write) or EABO (read), at once. Every wait is bounded by the timeout of the open.
+// One caller at a time, as for a GP-IB library.
+#include <string>
+
+#include "core/instrument/GpibBus.h"
+#include "sim/TcpSocket.h"
+
+namespace kmr {
+
+class PrologixBus : public GpibBus {
+public:
+    PrologixBus(std::string host, int port);
+
+    GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot, int eos,
+                          int& descriptor) override;
+    GpibStatus InterfaceClear(int board) override;
+    GpibStatus DeviceClear(int board, int address) override;
+    GpibStatus BoardOffline(int board) override;
+    GpibStatus Write(int descriptor, const void* data, std::size_t count) override;
+    GpibStatus Read(int descriptor, void* buffer, std::size_t count) override;
+    std::string LastProblem() const override { return problem_; }
+    std::string Describe() const override;
+
+    // The adapter's answer to "++ver" (without its line end); empty before the first open.
+    std::string AdapterVersion() const;
+
+private:
+    enum class Wait { Done, Timeout, Lost };
+
+    GpibStatus Fail(std::int32_t ibsta, std::int32_t iberr, std::string problem);
+    GpibStatus Lost(std::int32_t iberr);
+    bool Connected() const { return socket_.Valid(); }
+    Wait Send(const std::string& bytes, SteadyTime deadline);
+    // Reads until the version line has arrived; `chunk` receives the bytes before it.
+    Wait ReadToMark(std::string& chunk, SteadyTime deadline);
+    Wait ReadLine(std::string& line, SteadyTime deadline);
+    // Consumes the answers of reads that an earlier timeout left behind.
+    Wait Resync(SteadyTime deadline);
+    bool SelectAddress(int address, std::string& out);
+    SteadyTime DeadlineFromNow() const;
+    void Disconnect();
+    std::string Where() const;  // HOST:PORT
+
+    std::string host_;
+    int port_;
+    TcpSocket socket_;
+    std::string inbox_;       // received from the adapter, not yet consumed
+    std::string versionLine_; // "++ver" answer with its line end: the end mark of every read
+    int timeoutMs_ = 10000;
+    int adapterReadTmoMs_ = 0;  // the value last sent with ++read_tmo_ms
+    int adapterAddress_ = -1;   // the address last sent with ++addr
+    int deviceAddress_ = -1;    // the address of the open device
+    int outstanding_ = 0;       // end marks still owed by the adapter
+    std::string unread_;        // reply bytes beyond the count of the last read
+    bool unreadEnd_ = false;    // whether those bytes end with EOI
+    std::string problem_;
+};
+
+}  // namespace kmr

@@ -1,0 +1,62 @@
+#include "sim/PrologixProtocol.h"
+
+namespace kmr::prologix {
+
+std::string EscapeData(const void* data, std::size_t count) {
+    const char* p = static_cast<const char*>(data);
+    std::string out;
+    out.reserve(count + count / 8 + 1);
+    for (std::size_t i = 0; i < count; ++i) {
+        char c = p[i];
+        if (c == '\r' || c == '\n' || c == kEsc || c == '+') out.push_back(kEsc);
+        out.push_back(c);
+    }
+    out.push_back('\n');
+    return out;
+}
+
+void LineSplitter::Feed(const char* data, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        char c = data[i];
+        if (escaped_) {
+            escaped_ = false;
+            current_.bytes.push_back(c);
+            continue;
+        }
+        if (c == kEsc) {
+            escaped_ = true;
+            continue;
+        }
+        if (c == '\r' || c == '\n') {
+            if (!current_.bytes.empty()) {
+                current_.command = leadingPluses_ >= 2;
+                ready_.push_back(std::move(current_));
+            }
+            current_ = Line{};
+            leadingPluses_ = 0;
+            continue;
+        }
+        if (c == '+' && leadingPluses_ == static_cast<int>(current_.bytes.size()) &&
+            leadingPluses_ < 2)
+            ++leadingPluses_;
+        current_.bytes.push_back(c);
+    }
+}
+
+bool LineSplitter::Next(Line& line) {
+    if (ready_.empty()) return false;
+    line = std::move(ready_.front());
+    ready_.pop_front();
+    return true;
+}
+
+int TimeoutCodeMilliseconds(int code) {
+    // T10us … T3ms round up to 1 ms: the shortest wait a socket can honour.
+    static constexpr int kMs[] = {0,    1,    1,     1,     1,     1,      3,     10,    30,
+                                  100,  300,  1000,  3000,  10000, 30000,  100000, 300000,
+                                  1000000};
+    if (code < 0 || code > 17) return -1;
+    return kMs[code];
+}
+
+}  // namespace kmr::prologix

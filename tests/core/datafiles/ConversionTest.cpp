@@ -1,0 +1,299 @@
+#include "core/datafiles/Conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+namespace {
+
+using testing::CancellingView;
+using testing::ConditionsWith;
+using testing::FileExistsOnDisk;
+using testing::ReadAll;
+using testing::RecordingUi;
+using testing::TempDir;
+using testing::WriteAll;
+using testing::WriteKmr;
+
+class FakeDrive : public DrivePort {
+public:
+    std::int64_t FreeBytes(const std::string& folder) override {
+        asked.push_back(folder);
+        return free;
+    }
+    bool WriteTest(const std::string&) override {
+        ++writeTests;
+        return writeTests > failingWriteTests;
+    }
+    std::int64_t free = 1LL << 40;
+    int failingWriteTests = 0;
+    int writeTests = 0;
+    std::vector<std::string> asked;
+};
+
+class RecordingListView : public ConversionView {
+public:
+    void UncheckDataFile(std::size_t index) override { unchecked.push_back(index); }
+    void RefreshCsvList() override { ++refreshed; }
+    std::vector<std::size_t> unchecked;
+    int refreshed = 0;
+};
+
+class ConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetTextLanguage(Language::English);
+        std::filesystem::create_directory(data.file("csv"));
+    }
+    std::string CsvFolder() const { return data.file("csv"); }  // no trailing separator: added
+
+    void MakeKmr(const std::string& name, std::int32_t n = 20, std::initializer_list<int> chs = {1, 2}) {
+        std::vector<std::vector<std::int16_t>> samples;
+        for (std::size_t k = 0; k < chs.size(); ++k) samples.emplace_back(static_cast<std::size_t>(n), static_cast<std::int16_t>(k + 1));
+        ASSERT_TRUE(WriteKmr(data.file(name), ConditionsWith(chs, n), n, samples));
+    }
+    ConversionOutcome Run(std::vector<std::string> names, std::string csvName = "*.csv") {
+        ConversionRequest r;
+        r.dataFolder = data.folder();
+        r.csvFolder = CsvFolder();
+        r.checkedNames = std::move(names);
+        r.checkedSizesKB.assign(r.checkedNames.size(), 1.0);
+        r.csvName = std::move(csvName);
+        ConversionPorts ports{ui, progressView, listView, drive};
+        return Convert(r, ports, status);
+    }
+    std::string Csv(const std::string& name) const { return data.file("csv/" + name); }
+
+    TempDir data;
+    RecordingUi ui;
+    CancellingView progressView;
+    RecordingListView listView;
+    FakeDrive drive;
+    RunStatus status = RunStatus::Ok;
+};
+
+TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
+    MakeKmr("20021005.kmr");
+    const auto out = Run({"20021005.kmr"}, "result");
+    ASSERT_TRUE(out.AllConverted());
+    EXPECT_TRUE(FileExistsOnDisk(Csv("result.csv")));
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0}));
+    EXPECT_EQ(progressView.labels, (std::vector<std::string>{Text(139), Text(112)}));
+    EXPECT_EQ(ui.pointers.front(), Pointer::Hourglass);
+    EXPECT_EQ(ui.pointer, Pointer::Default);
+    EXPECT_EQ(drive.asked, (std::vector<std::string>{CsvFolder() + "/"}));
+}
+
+TEST_F(ConversionTest, ConvertedBytesEqualTheColumnByColumnWriter) {
+    MeasConditions m = ConditionsWith({3, 6}, 70000);
+    m.Ch(3).Coeff = 0.7f;
+    m.Ch(6).Offset = -2.5f;
+    std::vector<std::vector<std::int16_t>> samples(2, std::vector<std::int16_t>(66000));
+    for (std::size_t i = 0; i < 66000; ++i) {
+        samples[0][i] = static_cast<std::int16_t>(i * 7);
+        samples[1][i] = static_cast<std::int16_t>(-static_cast<int>(i));
+    }
+    ASSERT_TRUE(WriteKmr(data.file("big.kmr"), m, 66000, samples));
+    ASSERT_TRUE(Run({"big.kmr", "other.kmr"}).converted[0]);  // other.kmr is missing: reported
+
+    FileConditions fc = FileConditionsFrom(m, 66000);
+    Progress p;
+    NullProgressView quiet;
+    RunStatus st = RunStatus::Ok;
+    CsvContext ctx{ui, st, p, quiet};
+    CsvLayout layout;
+    ASSERT_TRUE(CreateCsvFiles(data.folder(), "ref.csv", fc, layout, ctx));
+    for (int k = 0; k < 2; ++k) {
+        SampleBuffer b(70001, 0);
+        std::copy(samples[static_cast<std::size_t>(k)].begin(), samples[static_cast<std::size_t>(k)].end(), b.begin());
+        const auto& c = fc.Ch(k == 0 ? 3 : 6);
+        ASSERT_TRUE(WriteCsvColumn(layout, k, b, 66000, c.Coeff, c.Offset, ctx));
+    }
+    EXPECT_TRUE(ReadAll(Csv("big_A.csv")) == ReadAll(data.file("ref_A.csv")));
+    EXPECT_TRUE(ReadAll(Csv("big_B.csv")) == ReadAll(data.file("ref_B.csv")));
+}
+
+TEST_F(ConversionTest, NothingCheckedIsASettingError) {
+    for (auto names : {std::vector<std::string>{}, std::vector<std::string>{"*.kmr"}}) {
+        ui.shown.clear();
+        const auto out = Run(names);
+        EXPECT_FALSE(out.started);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, Text(119));
+        EXPECT_EQ(ui.shown[0].title, Text(156));
+        EXPECT_EQ(ui.pointer, Pointer::Default);
+    }
+}
+
+TEST_F(ConversionTest, TooLittleOrUnknownFreeSpaceStopsBeforeAnything) {
+    MakeKmr("a.kmr");
+    for (auto [free, text] : {std::pair<std::int64_t, int>{500000, 131}, {999999, 131}, {-1, 130}}) {
+        drive.free = free;
+        ui.shown.clear();
+        EXPECT_FALSE(Run({"a.kmr"}, "a.csv").started);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, Text(text));
+        EXPECT_EQ(ui.shown[0].title, Text(114));
+    }
+    drive.free = 1000000;
+    EXPECT_TRUE(Run({"a.kmr"}, "a.csv").AllConverted());
+    EXPECT_EQ(SystemDrivePort().FreeBytes(data.file("no-such-folder")), -1);
+    EXPECT_GT(SystemDrivePort().FreeBytes(data.folder()), 0);
+}
+
+TEST_F(ConversionTest, ExistingOrLetteredCsvNamesAreRefusedAndNothingIsConverted) {
+    MakeKmr("x.kmr");
+    MakeKmr("y.kmr");
+    struct Case {
+        std::vector<std::string> names;
+        std::string typed;
+        std::string existing;
+    };
+    for (const Case& c : {Case{{"x.kmr"}, "x", "x.csv"}, Case{{"x.kmr"}, "x.csv", "x_b.csv"},
+                          Case{{"x.kmr"}, "x.csv", "x_H.csv"}, Case{{"x.kmr", "y.kmr"}, "", "y.csv"}}) {
+        WriteAll(Csv(c.existing), "keep");
+        ui.shown.clear();
+        EXPECT_FALSE(Run(c.names, c.typed).started);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, Text(141));
+        EXPECT_EQ(ui.shown[0].title, Text(156));
+        EXPECT_EQ(ReadAll(Csv(c.existing)), "keep");
+        EXPECT_FALSE(FileExistsOnDisk(Csv("x.csv")) && c.existing != "x.csv");
+        std::filesystem::remove(Csv(c.existing));
+    }
+    EXPECT_EQ(drive.writeTests, 0);
+}
+
+TEST_F(ConversionTest, ImproperTypedNamesAreRefused) {
+    MakeKmr("x.kmr");
+    for (const char* typed : {"*.csv", "", "a b.csv", "a?b", "  "}) {
+        ui.shown.clear();
+        EXPECT_FALSE(Run({"x.kmr"}, typed).started) << typed;
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, Text(140)) << typed;
+    }
+}
+
+TEST_F(ConversionTest, AnUnwritableFolderAsksRetryOrCancel) {
+    MakeKmr("x.kmr");
+    drive.failingWriteTests = 2;
+    ui.answers = {MsgAnswer::Retry, MsgAnswer::Cancel};
+    EXPECT_FALSE(Run({"x.kmr"}, "x").started);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text, "Drive '" + CsvFolder() + "/' cannot write. Do you want to retry?");
+    EXPECT_EQ(ui.shown[0].title, Text(107));
+    EXPECT_EQ(ui.shown[0].buttons, MsgButtons::RetryCancel);
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Question);
+    drive.writeTests = 0;
+    ui.shown.clear();
+    ui.answers = {MsgAnswer::Retry, MsgAnswer::Retry};
+    EXPECT_TRUE(Run({"x.kmr"}, "x").AllConverted());
+    EXPECT_EQ(ui.shown.size(), 2u);
+    EXPECT_TRUE(SystemDrivePort().WriteTest(data.folder()));
+    EXPECT_FALSE(SystemDrivePort().WriteTest(data.file("missing") + "/"));
+}
+
+struct BatchCase {
+    const char* name;
+    bool cancelled;      // the second file is a complete file marked cancelled
+    std::string second;  // otherwise its bytes
+};
+
+class BatchStop : public ConversionTest, public ::testing::WithParamInterface<BatchCase> {};
+
+TEST_P(BatchStop, ABadSecondFileStopsTheRestAndAllAreUnchecked) {
+    MakeKmr("1.kmr");
+    MakeKmr("2.kmr");
+    MakeKmr("3.kmr");
+    if (GetParam().cancelled) {
+        RecordingUi u;
+        RunStatus s = RunStatus::Ok;
+        ASSERT_TRUE(MarkDataFileCancelled(data.file("2.kmr"), u, s));
+    } else {
+        std::filesystem::remove(data.file("2.kmr"));
+        WriteAll(data.file("2.kmr"), GetParam().second);
+    }
+    const auto out = Run({"1.kmr", "2.kmr", "3.kmr"});
+    ASSERT_TRUE(out.started);
+    EXPECT_EQ(out.converted, (std::vector<bool>{true, false, false}));
+    EXPECT_TRUE(FileExistsOnDisk(Csv("1.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(Csv("2.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(Csv("3.csv")));
+    EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0, 1, 2}));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Conversion, BatchStop,
+                         ::testing::Values(BatchCase{"Cancelled", true, ""}, BatchCase{"ZeroBytes", false, ""},
+                                           BatchCase{"Short", false, std::string(1000, '\0')}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
+    MakeKmr("1.kmr", 5000);
+    WriteAll(data.file("2.kmr"), "not a data file");
+    progressView.cancelAt = 1;  // the first yield: reading the first channel
+    const auto out = Run({"1.kmr", "2.kmr"});
+    EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
+    EXPECT_FALSE(FileExistsOnDisk(Csv("1.csv")));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_NE(ui.shown[0].text.find("2.kmr"), std::string::npos);
+}
+
+TEST_F(ConversionTest, AWriteFailureWhileConvertingStopsTheBatchWithItsMessage) {
+    MakeKmr("1.kmr", 20000);
+    MakeKmr("2.kmr", 20);
+    // The file-size limit makes the CSV writes fail with EFBIG as a full disk would.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 200000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const auto out = Run({"1.kmr", "2.kmr"});
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(EFBIG) + " has occurred.", 0), 0u);
+    EXPECT_NE(ui.shown[0].text.find("1.csv"), std::string::npos);
+    EXPECT_FALSE(FileExistsOnDisk(Csv("2.csv")));
+    EXPECT_FALSE(ui.terminated);
+}
+
+TEST(ConversionSteps, FollowTheFileSizeRoundingHalvesToEven) {
+    Progress p;
+    EXPECT_EQ(ConversionStepCount(25000, 2, p), 126);
+    EXPECT_EQ(ConversionStepCount(1500, 1, p), 6);   // 1.5 + 3 + 1 = 5.5 -> 6
+    EXPECT_EQ(ConversionStepCount(500, 1, p), 2);    // 0.5 + 1 + 1 = 2.5 -> 2
+    EXPECT_EQ(ConversionStepCount(507904, 10, p), 10667);
+}
+
+TEST(ConversionRules, SizesNamesAndTheNameBox) {
+    EXPECT_EQ(SizeInKB(0), 0);
+    EXPECT_EQ(SizeInKB(1024), 1);
+    EXPECT_EQ(SizeInKB(1025), 2);
+    EXPECT_EQ(SizeInKB(5102), 5);
+    EXPECT_EQ(CsvNameForDataFile("20021005_3.kmr"), "20021005_3.csv");
+    EXPECT_EQ(CsvNameBoxForChecked({"20021005.KMR"}).text, "20021005.csv");
+    EXPECT_TRUE(CsvNameBoxForChecked({"20021005.KMR"}).enabled);
+    EXPECT_EQ(CsvNameBoxForChecked({"notes.txt"}).text, "");
+    EXPECT_EQ(CsvNameBoxForChecked({"a.kmr", "b.kmr"}).text, "*.csv");
+    EXPECT_FALSE(CsvNameBoxForChecked({"a.kmr", "b.kmr"}).enabled);
+    EXPECT_EQ(AcceptCsvName("  run1 "), "run1.csv");
+    EXPECT_EQ(AcceptCsvName("run1.CSV"), "run1.CSV");
+    EXPECT_EQ(AcceptCsvName("a:b"), "*.csv");
+}
+
+}  // namespace
+}  // namespace kmr

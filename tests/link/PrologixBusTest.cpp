@@ -1,0 +1,314 @@
+// The Prologix backend against the kmr-sim adapter server (with a scripted instrument behind it)
+// and against scripted adapters that misbehave.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <sstream>
+#include <thread>
+
+#include "link/PrologixBus.h"
+#include "link/ScriptedInstrument.h"
+#include "sim/PrologixProtocol.h"
+#include "sim/PrologixServer.h"
+
+namespace kmr {
+namespace {
+
+using test::ScriptedInstrument;
+constexpr int kAddress = 20;
+constexpr int kT300ms = 10;
+constexpr int kT1s = 11;
+
+// The adapter server with a scripted instrument on an ephemeral loopback port.
+struct ServedInstrument {
+    ScriptedInstrument instrument;
+    std::ostringstream log;
+    PrologixServer server{instrument, [this] {
+                              PrologixServerOptions o;
+                              o.port = 0;
+                              o.address = kAddress;
+                              o.verbose = true;
+                              o.log = &log;
+                              return o;
+                          }()};
+    ServedInstrument() {
+        std::string error;
+        EXPECT_TRUE(server.Start(error)) << error;
+    }
+};
+
+GpibStatus Open(PrologixBus& bus, int& d, int code = 13) {
+    return bus.OpenDevice(0, kAddress, 0, code, 1, 0, d);
+}
+
+std::string ReadAll(PrologixBus& bus, int d, std::size_t count, GpibStatus& st) {
+    std::string buffer(count, '\0');
+    st = bus.Read(d, buffer.data(), count);
+    buffer.resize(st.ibcnt > 0 ? static_cast<std::size_t>(st.ibcnt) : 0);
+    return buffer;
+}
+
+TEST(PrologixProtocol, EscapedDataComesThroughTheSplitterUnchanged) {
+    const std::string cases[] = {"EOC\r\n", "+12\r", "++ver", std::string("\x1b\x1b+\n\r", 5),
+                                 std::string(1, '\0'), test::AwkwardBlock()};
+    for (const std::string& data : cases) {
+        prologix::LineSplitter splitter;
+        std::string wire = prologix::EscapeData(data.data(), data.size());
+        // Byte by byte, to cross every boundary.
+        for (char c : wire) splitter.Feed(&c, 1);
+        prologix::LineSplitter::Line line;
+        ASSERT_TRUE(splitter.Next(line)) << LogText(data);
+        EXPECT_EQ(line.bytes, data);
+        EXPECT_FALSE(line.command) << "data that starts with + must not become a command";
+        EXPECT_FALSE(splitter.Next(line));
+    }
+}
+
+TEST(PrologixProtocol, CommandsAreLinesThatStartWithTwoPlainPluses) {
+    prologix::LineSplitter splitter;
+    const std::string wire = "++addr 20\r\n++ver\n\n+1\n\x1b++x\n";
+    splitter.Feed(wire.data(), wire.size());
+    prologix::LineSplitter::Line line;
+    std::vector<std::pair<std::string, bool>> got;
+    while (splitter.Next(line)) got.emplace_back(line.bytes, line.command);
+    std::vector<std::pair<std::string, bool>> want = {
+        {"++addr 20", true}, {"++ver", true}, {"+1", false}, {"++x", false}};
+    EXPECT_EQ(got, want);
+}
+
+TEST(PrologixProtocol, TimeoutCodesFollowTheLibraryTable) {
+    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(13), 10000);
+    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(14), 30000);
+    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(15), 100000);
+    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(11), 1000);
+    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(0), 0);
+    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(18), -1);
+}
+
+TEST(PrologixBus, OpenSetsTheAdapterUpAndReadsAReplyLine) {
+    ServedInstrument served;
+    PrologixBus bus("127.0.0.1", served.server.Port());
+    int d = -1;
+    GpibStatus st = Open(bus, d);
+    ASSERT_GE(d, 0) << bus.LastProblem();
+    EXPECT_FALSE(st.error());
+    EXPECT_EQ(bus.AdapterVersion(), PrologixServer::kVersion);
+    EXPECT_FALSE(bus.InterfaceClear(0).error());
+    EXPECT_FALSE(bus.DeviceClear(0, kAddress).error());
+
+    st = bus.Write(d, "ID?\r\n", 5);
+    EXPECT_FALSE(st.error());
+    EXPECT_EQ(st.ibcnt, 5);
+    std::string reply = ReadAll(bus, d, 250, st);
+    EXPECT_EQ(reply, "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
+    EXPECT_EQ(served.instrument.writes.back(), "ID?\r\n") << "no terminator added by the adapter";
+    EXPECT_EQ(served.instrument.ifcs, 1);
+    EXPECT_EQ(served.instrument.clears, 1);
+
+    const std::string log = served.log.str();
+    for (const char* setting : {"++mode 1", "++auto 0", "++eoi 1", "++eos 3", "++addr 20",
+                                "++eot_enable 1", "++eot_char 4", "++read_tmo_ms 3000",
+                                "++ifc", "++clr", "++read eoi"})
+        EXPECT_NE(log.find(setting), std::string::npos) << setting << " missing in\n" << log;
+}
+
+TEST(PrologixBus, BinaryBlockWithEveryAwkwardByteArrivesWhole) {
+    ServedInstrument served;
+    PrologixBus bus("127.0.0.1", served.server.Port());
+    int d = -1;
+    Open(bus, d);
+    ASSERT_GE(d, 0) << bus.LastProblem();
+    bus.Write(d, "BLK\r\n", 5);
+    const std::string block = test::AwkwardBlock();
+    GpibStatus st;
+    std::string got = ReadAll(bus, d, block.size(), st);
+    EXPECT_EQ(got, block);
+    EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
+    // The next exchange is not disturbed.
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
+}
+
+TEST(PrologixBus, AReplyLongerThanTheCountIsHandedOutByTheNextReads) {
+    ServedInstrument served;
+    PrologixBus bus("127.0.0.1", served.server.Port());
+    int d = -1;
+    Open(bus, d);
+    bus.Write(d, "ID?\r\n", 5);
+    GpibStatus st;
+    EXPECT_EQ(ReadAll(bus, d, 4, st), "KMR-");
+    EXPECT_EQ(st.ibsta, kIbCMPL) << "no END before the last byte";
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "TEST 1.0\r\n");
+    EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
+}
+
+TEST(PrologixBus, ASilentInstrumentTimesOutWithTimoAndEabo) {
+    ServedInstrument served;
+    PrologixBus bus("127.0.0.1", served.server.Port());
+    int d = -1;
+    Open(bus, d, kT300ms);
+    ASSERT_GE(d, 0);
+    bus.Write(d, "SILENT\r\n", 8);
+    const auto start = std::chrono::steady_clock::now();
+    GpibStatus st;
+    std::string got = ReadAll(bus, d, 250, st);
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(st.ibsta & kIbERR);
+    EXPECT_TRUE(st.ibsta & kIbTIMO);
+    EXPECT_EQ(st.iberr, kEABO);
+    EXPECT_EQ(st.ibcnt, 0);
+    EXPECT_LT(took, std::chrono::seconds(5)) << "the read must end near its 300 ms timeout";
+    // The connection still works afterwards.
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
+}
+
+TEST(PrologixBus, ServerServesTheNextClientAfterADisconnect) {
+    ServedInstrument served;
+    for (int round = 0; round < 2; ++round) {
+        PrologixBus bus("127.0.0.1", served.server.Port());
+        int d = -1;
+        Open(bus, d);
+        ASSERT_GE(d, 0) << "client " << round << ": " << bus.LastProblem();
+        bus.Write(d, "ID?\r\n", 5);
+        GpibStatus st;
+        EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
+        EXPECT_FALSE(bus.BoardOffline(0).error());
+    }
+    EXPECT_EQ(served.server.ClientsServed(), 2);
+}
+
+// --- Faults ------------------------------------------------------------------------------------
+
+// A scripted adapter: runs `script` on the first client that connects.
+class FakeAdapter {
+public:
+    explicit FakeAdapter(std::function<void(TcpSocket&)> script) : script_(std::move(script)) {
+        std::string error;
+        listener_ = TcpListener::Listen("127.0.0.1", 0, error);
+        EXPECT_TRUE(listener_.Valid()) << error;
+        thread_ = std::thread([this] {
+            for (int i = 0; i < 100 && !done_; ++i) {
+                TcpSocket c = listener_.Accept(100);
+                if (!c.Valid()) continue;
+                script_(c);
+                return;
+            }
+        });
+    }
+    ~FakeAdapter() {
+        done_ = true;
+        thread_.join();
+    }
+    int Port() const { return listener_.Port(); }
+
+    // Reads what the client sends until `text` has come (or one second has passed).
+    static std::string Await(TcpSocket& c, const std::string& text, std::string& seen) {
+        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        char b[1024];
+        while (seen.find(text) == std::string::npos) {
+            std::size_t n = 0;
+            if (c.ReceiveSome(b, sizeof b, n, until) != TcpSocket::Io::Ok) break;
+            seen.append(b, n);
+        }
+        return seen;
+    }
+    static void Send(TcpSocket& c, const std::string& bytes) {
+        c.SendAll(bytes.data(), bytes.size(),
+                  std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    }
+
+private:
+    TcpListener listener_;
+    std::function<void(TcpSocket&)> script_;
+    std::atomic<bool> done_{false};
+    std::thread thread_;
+};
+
+TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
+    int port = 0;
+    {
+        std::string error;
+        TcpListener l = TcpListener::Listen("127.0.0.1", 0, error);
+        port = l.Port();
+    }  // closed again: nothing listens there now
+    PrologixBus bus("127.0.0.1", port);
+    int d = 0;
+    GpibStatus st = bus.OpenDevice(0, kAddress, 0, kT1s, 1, 0, d);
+    EXPECT_LT(d, 0);
+    EXPECT_TRUE(st.error());
+    EXPECT_EQ(st.iberr, kENEB);
+    EXPECT_NE(bus.LastProblem().find("127.0.0.1:" + std::to_string(port)), std::string::npos)
+        << bus.LastProblem();
+}
+
+TEST(PrologixBusFaults, AdapterClosingInTheMiddleOfABlockGivesEaboAtOnce) {
+    FakeAdapter adapter([](TcpSocket& c) {
+        std::string seen;
+        FakeAdapter::Await(c, "++ver\n", seen);
+        FakeAdapter::Send(c, "FAKE 1\r\n");
+        seen.clear();
+        FakeAdapter::Await(c, "++read eoi\n", seen);
+        FakeAdapter::Send(c, std::string(100, 'x'));  // half of the 200 bytes asked for
+        c.Close();
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
+    bus.Write(d, "BDT\r\n", 5);
+    GpibStatus st;
+    std::string got = ReadAll(bus, d, 200, st);
+    EXPECT_TRUE(st.error());
+    EXPECT_FALSE(st.ibsta & kIbTIMO) << "a lost connection is not a timeout";
+    EXPECT_EQ(st.iberr, kEABO);
+    EXPECT_EQ(got, std::string(100, 'x'));
+    EXPECT_NE(bus.LastProblem().find("closed"), std::string::npos) << bus.LastProblem();
+    // Later calls fail at once instead of hanging.
+    st = bus.Write(d, "EOC\r\n", 5);
+    EXPECT_TRUE(st.error());
+    EXPECT_EQ(st.iberr, kENOL);
+}
+
+TEST(PrologixBusFaults, GarbageInsteadOfAVersionLineFailsTheOpen) {
+    FakeAdapter adapter([](TcpSocket& c) {
+        std::string seen;
+        FakeAdapter::Await(c, "++ver\n", seen);
+        std::string noise;
+        for (int i = 0; i < 400; ++i) noise += static_cast<char>(0x80 + i % 100);
+        FakeAdapter::Send(c, noise);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = 0;
+    GpibStatus st = Open(bus, d, kT300ms);
+    EXPECT_LT(d, 0);
+    EXPECT_TRUE(st.error());
+    EXPECT_NE(bus.LastProblem().find("GP-IB adapter"), std::string::npos) << bus.LastProblem();
+}
+
+TEST(PrologixBusFaults, GarbageInsteadOfAReplyIsATimeoutNotAReply) {
+    FakeAdapter adapter([](TcpSocket& c) {
+        std::string seen;
+        FakeAdapter::Await(c, "++ver\n", seen);
+        FakeAdapter::Send(c, "FAKE 1\r\n");
+        seen.clear();
+        FakeAdapter::Await(c, "++read eoi\n", seen);
+        FakeAdapter::Send(c, "\x01\x02garbage without any end mark");
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+    bus.Write(d, "EOC\r\n", 5);
+    GpibStatus st;
+    ReadAll(bus, d, 250, st);
+    EXPECT_TRUE(st.error());
+    EXPECT_TRUE(st.ibsta & kIbTIMO);
+    EXPECT_EQ(st.iberr, kEABO);
+}
+
+}  // namespace
+}  // namespace kmr
