@@ -7,6 +7,8 @@
 #include "link/PrologixBus.h"
 #include "link/VisaBus.h"
 #include "sim/PrologixProtocol.h"
+#include "sim/SimBus.h"
+#include "sim/SimInstrument.h"
 
 namespace kmr {
 
@@ -133,6 +135,10 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::str
     if (kind == "sim") {
         spec.kind = InterfaceSpec::Kind::Sim;
         spec.simOptions = rest;
+        sim::SimOptionsResult options = sim::ParseSimOptions(rest);
+        if (!options.options)
+            return Refuse(error, "The simulated instrument of " + quoted +
+                                     " is not understood: " + options.error + ".");
         return spec;
     }
     return Refuse(error, "The interface " + quoted + " is not one the program knows.");
@@ -146,9 +152,16 @@ std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& err
             return std::make_unique<VisaBus>(spec.library, spec.resource);
         case InterfaceSpec::Kind::Prologix:
             return std::make_unique<PrologixBus>(spec.host, spec.port);
-        case InterfaceSpec::Kind::Sim: break;
+        case InterfaceSpec::Kind::Sim: {
+            sim::SimOptionsResult options = sim::ParseSimOptions(spec.simOptions);
+            if (!options.options) {
+                error = "The simulated instrument is not understood: " + options.error + ".";
+                return nullptr;
+            }
+            return std::make_unique<sim::SimBus>(std::move(*options.options));
+        }
     }
-    error = "The simulated instrument is not available in this build.";
+    error = "Unknown interface.";
     return nullptr;
 }
 

@@ -31,8 +31,7 @@ struct InterfaceSpec {
     std::string simOptions;  // the text after "sim:" (empty for plain "sim")
 };
 
-// The spec used when Interface.cnd is missing.
-inline constexpr std::string_view kDefaultInterfaceSpec = "gpib";
+// (The spec used when Interface.cnd is missing is kDefaultInterfaceSpec, conditions/GlobalSettings.h.)
 // The spec `--simulate` stands for.
 inline constexpr std::string_view kSimulateInterfaceSpec = "sim";
 

@@ -83,7 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"prologix:host:65536", "no valid port"},
                       std::pair{"prologix:host:12a", "no valid port"},
                       std::pair{"prologix:host:", "no valid port"},
-                      std::pair{"prologix:[::1", "closing"}));
+                      std::pair{"prologix:[::1", "closing"},
+                      std::pair{"sim:model=999", "sim option 'model=999'"},
+                      std::pair{"sim:colour=red", "unknown key"}));
 
 TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
     std::string error;
@@ -96,7 +98,8 @@ TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
                  {"visa:lib=/nowhere/libvisa.so,GPIB0::3::INSTR",
                   "visa:lib=/nowhere/libvisa.so,GPIB0::3::INSTR"},
                  {"prologix:127.0.0.1", "prologix:127.0.0.1:1234"},
-                 {"prologix:[::1]:99", "prologix:[::1]:99"}};
+                 {"prologix:[::1]:99", "prologix:[::1]:99"},
+                 {"sim:model=530A,time=instant", "sim"}};
     for (const Case& c : cases) {
         auto bus = MakeGpibBus(c.text, error);
         ASSERT_NE(bus, nullptr) << c.text << ": " << error;

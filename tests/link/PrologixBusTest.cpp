@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "link/FakeAdapter.h"
 #include "link/PrologixBus.h"
 #include "link/ScriptedInstrument.h"
 #include "sim/PrologixProtocol.h"
@@ -183,50 +184,7 @@ TEST(PrologixBus, ServerServesTheNextClientAfterADisconnect) {
 
 // --- Faults ------------------------------------------------------------------------------------
 
-// A scripted adapter: runs `script` on the first client that connects.
-class FakeAdapter {
-public:
-    explicit FakeAdapter(std::function<void(TcpSocket&)> script) : script_(std::move(script)) {
-        std::string error;
-        listener_ = TcpListener::Listen("127.0.0.1", 0, error);
-        EXPECT_TRUE(listener_.Valid()) << error;
-        thread_ = std::thread([this] {
-            for (int i = 0; i < 100 && !done_; ++i) {
-                TcpSocket c = listener_.Accept(100);
-                if (!c.Valid()) continue;
-                script_(c);
-                return;
-            }
-        });
-    }
-    ~FakeAdapter() {
-        done_ = true;
-        thread_.join();
-    }
-    int Port() const { return listener_.Port(); }
-
-    // Reads what the client sends until `text` has come (or one second has passed).
-    static std::string Await(TcpSocket& c, const std::string& text, std::string& seen) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        char b[1024];
-        while (seen.find(text) == std::string::npos) {
-            std::size_t n = 0;
-            if (c.ReceiveSome(b, sizeof b, n, until) != TcpSocket::Io::Ok) break;
-            seen.append(b, n);
-        }
-        return seen;
-    }
-    static void Send(TcpSocket& c, const std::string& bytes) {
-        c.SendAll(bytes.data(), bytes.size(),
-                  std::chrono::steady_clock::now() + std::chrono::seconds(1));
-    }
-
-private:
-    TcpListener listener_;
-    std::function<void(TcpSocket&)> script_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;
-};
+using test::FakeAdapter;
 
 TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
     int port = 0;
