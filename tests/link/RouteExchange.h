@@ -1,13 +1,14 @@
 #pragma once
-// One full exchange with the strainmeter through the program's own link code (GpibConnection and
-// CommandTransport): identify, initialise, download, record, and read every block of two
-// channels. Every route must give the same replies and the same words as the in-process
+// One full exchange with the strainmeter through the program's own link code (GpibConnection,
+// CommandTransport and CommandSet): identify, initialise, download, record, and read every block
+// of two channels. Every route must give the same replies and the same words as the in-process
 // simulator.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/fakes/FakeUi.h"
+#include "core/instrument/CommandSet.h"
 #include "core/instrument/CommandTransport.h"
 #include "core/instrument/GpibConnection.h"
 
@@ -17,8 +18,17 @@ namespace kmr::test {
 inline constexpr const char* kRouteSim = "sim:model=530A,memory=1,time=instant,pattern=ramp";
 inline constexpr std::int32_t kRouteWords = 25000;  // three blocks: 10000, 10000, 5000
 
+// The PC clock of the exchange: a fixed date and time.
+class FixedRouteClock : public Clock {
+public:
+    LocalDateTime Now() const override { return {2026, 3, 9, 7, 5, 0}; }
+    std::uint32_t TickMs() const override { return 0; }
+    void Sleep(double) override {}
+};
+
 struct RouteResult {
     bool connected = false;
+    InstrumentIdentity identity;
     RunStatus status = RunStatus::Ok;
     std::vector<std::string> replies;
     std::vector<std::vector<std::int16_t>> words;  // per channel
@@ -42,14 +52,20 @@ inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
         r.replies.push_back(command + " -> " + transport.SendCommand(command, retry));
         return r.status == RunStatus::Ok;
     };
-    // Identify and initialise.
-    for (const char* c : {"SET1", "B.V3", "SET1;10", "RES"})
-        if (!send(c, 0)) return done();
-    for (const char* c : {"VER", "DTE26;03;09", "TME07;05;00"})
-        if (!send(c, 1)) return done();
-    // Download: two channels, the memory words, no pre-trigger words.
-    for (const char* c : {"RES", "SET1", "SET2", "LPF100", "RES", "MRY 25000", "MRY -0"})
-        if (!send(c, 1)) return done();
+    MeasConditions conditions;
+    SetMeasDefaults(conditions);
+    for (int n = 1; n <= 10; ++n) conditions.Ch(n).OnOff = n <= 2 ? 1 : 0;
+    conditions.MemoryWords = kRouteWords;
+    conditions.PreMemoryWords = 0;
+    RebuildMeasuredChannels(conditions);
+    FixedRouteClock clock;
+    CommandSet commands(transport, r.identity, conditions, clock);
+    commands.IdentifyInstrument();
+    if (r.status != RunStatus::Ok) return done();
+    commands.InitialiseInstrument();
+    if (r.status != RunStatus::Ok) return done();
+    commands.DownloadConditions(kFullChangeMask);
+    if (r.status != RunStatus::Ok) return done();
     // Record until the memory is full.
     if (!send("TRG", 1)) return done();
     for (int poll = 0; poll < 100; ++poll) {

@@ -67,6 +67,7 @@ void ExpectSameAsInProcess(const RouteResult& r) {
     EXPECT_EQ(r.status, RunStatus::Ok);
     EXPECT_EQ(r.messages, std::vector<std::string>{});
     EXPECT_EQ(r.replies, want.replies);
+    EXPECT_EQ(r.identity, want.identity);
     ASSERT_EQ(r.words.size(), want.words.size());
     for (std::size_t c = 0; c < want.words.size(); ++c)
         EXPECT_TRUE(r.words[c] == want.words[c]) << "channel " << c + 1 << " differs";
@@ -75,8 +76,13 @@ void ExpectSameAsInProcess(const RouteResult& r) {
 TEST(RoutesEndToEnd, InProcessSimulatorRecordsARampOnBothChannels) {
     const RouteResult& r = InProcess();
     ASSERT_EQ(r.words.size(), 2u);
-    EXPECT_EQ(r.replies.front(), "SET1 -> END");
-    EXPECT_EQ(r.replies[1], "B.V3 -> ERR-004") << "the KMR-530A answers B.V3 with ERR-004";
+    EXPECT_EQ(r.identity.InstrumentModel, kModelKmr530A);
+    EXPECT_EQ(r.identity.InstrumentVersion, "2.10");
+    EXPECT_EQ(r.identity.MemorySizeCode, 1);
+    EXPECT_EQ(r.identity.InstalledChannelText, "1111111111");
+    const std::vector<std::string> exchange = {"TRG -> END", "EOC -> +025000", "RES -> END",
+                                               "SET1 -> END", "RES -> END", "SET2 -> END"};
+    EXPECT_EQ(r.replies, exchange);
     // A ramp: not constant, and the second block continues the first.
     EXPECT_NE(r.words[0][0], r.words[0][1]);
     EXPECT_NE(r.words[0][9999], r.words[0][10000]);

@@ -19,3 +19,8 @@ add_dependencies(${target} kmr_fake_visa)
 target_compile_definitions(${target} PRIVATE
   KMR_FAKE_VISA="$<TARGET_FILE:kmr_fake_visa>"
   KMR_PYVISA_SCRIPT="${_fixtures}/pyvisa_identity.py")
+# The kmr-sim program itself, started by a test as its own process.
+if(TARGET kmr-sim)
+  add_dependencies(${target} kmr-sim)
+  target_compile_definitions(${target} PRIVATE KMR_SIM_PROGRAM="$<TARGET_FILE:kmr-sim>")
+endif()
