@@ -62,6 +62,7 @@ struct ProgramState {
     // Data files.
     std::int32_t DataFileNumber = 0;
     std::string LastDataFile;  // path of the file the last transfer wrote (empty: none)
+    bool LastTransferComplete = false;  // every channel arrived, nothing cancelled or failed
     SampleBuffer Samples;
     Progress progress;
 

@@ -180,6 +180,7 @@ void EndOfConversion(Engine& e) {
     s.DataPresent = n != 0 ? kTrue : kFalse;
     e.chart.ClearAllSeries();
     s.LastDataFile.clear();
+    s.LastTransferComplete = false;
     if (n != 0) {
         e.chart.SetGraphMode(kRecordedMode);
         s.LastDataFile = s.Global.FileType == 0 ? TransferToDataFile(e) : TransferToCsv(e);

@@ -136,6 +136,7 @@ std::string Transfer(Engine& e, bool csv) {
     const std::int32_t n = s.WordsConverted;
 
     // 1. The trigger time; without it there is nothing to name the record by.
+    s.LastTransferComplete = false;
     const std::string triggerTime = e.link.commands->ReadTriggerTime();
     if (s.Status == RunStatus::CommFailed) return {};
     s.Meas.TriggerTime = triggerTime;
@@ -211,7 +212,9 @@ std::string Transfer(Engine& e, bool csv) {
     }
 
     // 8. The signature.
-    target->Finish(e, complete && !blockFailed && !Cancelled(e));
+    complete = complete && !blockFailed && !Cancelled(e);
+    target->Finish(e, complete);
+    s.LastTransferComplete = complete && !Cancelled(e);
 
     // 9, 10. The instrument's conditions, then the progress window goes.
     RestoreInstrument(e);
