@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -180,6 +181,29 @@ TEST(PrologixBus, ServerServesTheNextClientAfterADisconnect) {
         EXPECT_FALSE(bus.BoardOffline(0).error());
     }
     EXPECT_EQ(served.server.ClientsServed(), 2);
+}
+
+TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {
+    ScriptedInstrument first;
+    PrologixServerOptions o;
+    o.port = 0;
+    auto server = std::make_unique<PrologixServer>(first, o);
+    std::string error;
+    ASSERT_TRUE(server->Start(error)) << error;
+    const int port = server->Port();
+    PrologixBus bus("127.0.0.1", port);
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
+    server.reset();  // the adapter restarts: the idle connection is gone
+    ScriptedInstrument second;
+    o.port = port;
+    server = std::make_unique<PrologixServer>(second, o);
+    ASSERT_TRUE(server->Start(error)) << error;
+    GpibStatus st = Open(bus, d);
+    ASSERT_FALSE(st.error()) << bus.LastProblem();
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(second.writes.size(), 1u);
 }
 
 // --- Faults ------------------------------------------------------------------------------------
