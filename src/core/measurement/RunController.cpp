@@ -141,6 +141,8 @@ void StartOrStop(Engine& e) {
         HighSpeedStart(e);
     else
         NormalStart(e);
+    // A start that failed leaves monitoring as it was: its timer runs again.
+    if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
     e.main.SetWindowEnabled(true);
 }
 

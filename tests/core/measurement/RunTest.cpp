@@ -328,10 +328,15 @@ TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
 TEST_F(RunTest, AFailedTriggerStartsNothing) {
     StartWith({1}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=DTG:noreply");
     h.state.Meas.TrgMode = 1;
+    ToggleMonitor(h.engine);
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     EXPECT_FALSE(h.main.eocTimer);
     EXPECT_TRUE(h.main.windowEnabled);
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    // Monitoring goes on as before the attempt.
+    EXPECT_EQ(h.state.MonitoringOn, kTrue);
+    EXPECT_TRUE(h.main.moniTimer);
 }
 
 TEST_F(RunTest, DataTriggerRunMarksTheTriggerTimeInEveryChart) {
