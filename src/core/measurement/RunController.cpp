@@ -14,6 +14,10 @@ std::string RestTimeCaption(std::int32_t words, float smpClk) {
     return FormatFixed(static_cast<double>(words) * static_cast<double>(smpClk) / 1000.0, 1) + " SEC.";
 }
 
+MainWindowState WindowStateOf(const ProgramState& s) {
+    return {s.ProgramMode, s.RunActive(), s.MonitoringOn != kFalse, s.Instrument.InstrumentModel};
+}
+
 void SetMainCaption(Engine& e, bool nextFileForm) {
     const CaptionState cs{e.s.ProgramMode, e.s.Global.BaseFileName, e.s.DataFileNumber, e.s.Global.FileType};
     e.main.SetCaption(SetMainCaption(cs, nextFileForm));

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/conditions/Engine.h"
+#include "core/conditions/MainWindowRules.h"
 
 namespace kmr {
 
@@ -14,6 +15,9 @@ bool IsHighSpeedClock(float smpClk);
 
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
+
+// What the menu rules look at, from the program state (for UpdateMenus when a menu opens).
+MainWindowState WindowStateOf(const ProgramState& s);
 
 // Updates the main window's captions: the window caption in the next-file or current-file form,
 // the Start/Stop and Monitor buttons and the Monitor menu check.

@@ -108,6 +108,12 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
     EXPECT_TRUE(h.main.moniTimer);
     EXPECT_FALSE(h.main.Enabled(MainButton::Balance));
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr(Next data file)");
+    // During the run the file menu is closed and Start reads Stop.
+    const MenuState during = UpdateMenus(WindowStateOf(h.state));
+    EXPECT_FALSE(during.DataFileSettings);
+    EXPECT_FALSE(during.Quit);
+    EXPECT_TRUE(during.Monitor);
+    EXPECT_EQ(during.StartCaption, "Stop");
 
     EocTimerTick(h.engine);
     EXPECT_FALSE(h.state.RunActive());
