@@ -171,4 +171,44 @@ std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error) 
     return MakeGpibBus(*spec, error);
 }
 
+namespace {
+
+// The bus of a spec that cannot work: every call fails, and the open says why.
+class UnusableBus : public GpibBus {
+public:
+    UnusableBus(std::string text, std::string why) : text_(std::move(text)), why_(std::move(why)) {}
+    GpibStatus OpenDevice(int, int, int, int, int, int, int& descriptor) override {
+        descriptor = -1;
+        return Fail();
+    }
+    GpibStatus InterfaceClear(int) override { return Fail(); }
+    GpibStatus DeviceClear(int, int) override { return Fail(); }
+    GpibStatus BoardOffline(int) override { return Fail(); }
+    GpibStatus Write(int, const void*, std::size_t) override { return Fail(); }
+    GpibStatus Read(int, void*, std::size_t) override { return Fail(); }
+    std::string LastProblem() const override { return why_; }
+    std::string Describe() const override { return text_; }
+
+private:
+    static GpibStatus Fail() { return GpibStatus{kIbERR, kEARG, 0}; }
+    std::string text_;
+    std::string why_;
+};
+
+}  // namespace
+
+std::unique_ptr<GpibBus> MakeGpibBusOrExplain(std::string_view text) {
+    std::string error;
+    std::unique_ptr<GpibBus> bus = MakeGpibBus(text, error);
+    if (!bus) bus = std::make_unique<UnusableBus>(std::string(text), error);
+    return bus;
+}
+
+std::string ChooseInterfaceSpec(bool simulate, const std::string* commandLineSpec,
+                                const std::string& fileSpec) {
+    if (simulate) return std::string(kSimulateInterfaceSpec);
+    if (commandLineSpec) return *commandLineSpec;
+    return fileSpec;
+}
+
 }  // namespace kmr

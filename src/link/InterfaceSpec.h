@@ -49,4 +49,13 @@ std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& err
 // Parses and makes in one step.
 std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error);
 
+// Never null: for a spec that cannot work (a damaged Interface.cnd, a mistyped --interface) a bus
+// whose open fails with the reason as LastProblem(), so that start-up shows "Cannot open
+// communication port." with the reason and offers off-line work as for any other open failure.
+std::unique_ptr<GpibBus> MakeGpibBusOrExplain(std::string_view text);
+
+// The spec of one run: `--simulate` wins, then `--interface SPEC`, then Interface.cnd.
+std::string ChooseInterfaceSpec(bool simulate, const std::string* commandLineSpec,
+                                const std::string& fileSpec);
+
 }  // namespace kmr

@@ -109,5 +109,24 @@ TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
     EXPECT_NE(error.find("Accepted forms"), std::string::npos);
 }
 
+TEST(InterfaceSpec, ASpecThatCannotWorkGivesABusWhoseOpenSaysWhy) {
+    auto bus = MakeGpibBusOrExplain("prologix:");
+    ASSERT_NE(bus, nullptr);
+    int d = 0;
+    GpibStatus st = bus->OpenDevice(0, 20, 0, kT10s, 1, 0, d);
+    EXPECT_LT(d, 0);
+    EXPECT_TRUE(st.error());
+    EXPECT_NE(bus->LastProblem().find("names no host"), std::string::npos) << bus->LastProblem();
+    EXPECT_TRUE(bus->Read(1, nullptr, 0).error());
+    EXPECT_EQ(MakeGpibBusOrExplain("prologix:h")->Describe(), "prologix:h:1234");
+}
+
+TEST(InterfaceSpec, SimulateWinsOverTheCommandLineWhichWinsOverTheFile) {
+    const std::string cli = "visa";
+    EXPECT_EQ(ChooseInterfaceSpec(true, &cli, "gpib"), "sim");
+    EXPECT_EQ(ChooseInterfaceSpec(false, &cli, "gpib"), "visa");
+    EXPECT_EQ(ChooseInterfaceSpec(false, nullptr, "prologix:h"), "prologix:h");
+}
+
 }  // namespace
 }  // namespace kmr

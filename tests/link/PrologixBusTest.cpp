@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -180,6 +181,47 @@ TEST(PrologixBus, ServerServesTheNextClientAfterADisconnect) {
         EXPECT_FALSE(bus.BoardOffline(0).error());
     }
     EXPECT_EQ(served.server.ClientsServed(), 2);
+}
+
+TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {
+    ScriptedInstrument first;
+    PrologixServerOptions o;
+    o.port = 0;
+    auto server = std::make_unique<PrologixServer>(first, o);
+    std::string error;
+    ASSERT_TRUE(server->Start(error)) << error;
+    const int port = server->Port();
+    PrologixBus bus("127.0.0.1", port);
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
+    server.reset();  // the adapter restarts: the idle connection is gone
+    ScriptedInstrument second;
+    o.port = port;
+    server = std::make_unique<PrologixServer>(second, o);
+    ASSERT_TRUE(server->Start(error)) << error;
+    GpibStatus st = Open(bus, d);
+    ASSERT_FALSE(st.error()) << bus.LastProblem();
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(second.writes.size(), 1u);
+}
+
+TEST(PrologixBus, ASecondClientWaitsUntilTheFirstHasGone) {
+    ServedInstrument served;
+    PrologixBus first("127.0.0.1", served.server.Port());
+    PrologixBus second("127.0.0.1", served.server.Port());
+    int d1 = -1, d2 = -1;
+    ASSERT_FALSE(Open(first, d1).error()) << first.LastProblem();
+    GpibStatus st = Open(second, d2, kT300ms);
+    EXPECT_LT(d2, 0);
+    EXPECT_TRUE(st.error());
+    EXPECT_NE(second.LastProblem().find("another program may be connected"), std::string::npos)
+        << second.LastProblem();
+    first.BoardOffline(0);
+    st = Open(second, d2);
+    ASSERT_FALSE(st.error()) << second.LastProblem();
+    second.Write(d2, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(second, d2, 250, st), "KMR-TEST 1.0\r\n");
 }
 
 // --- Faults ------------------------------------------------------------------------------------
