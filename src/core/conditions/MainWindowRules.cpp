@@ -1,0 +1,59 @@
+#include "core/conditions/MainWindowRules.h"
+
+#include "core/datafiles/DataFileNaming.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+std::string StartStopCaption(bool runActive) { return Text(runActive ? 160 : 159); }
+
+std::string MonitorButtonCaption(bool monitoringOn) { return Text(monitoringOn ? 147 : 148); }
+
+MenuState UpdateMenus(const MainWindowState& s) {
+    MenuState m;
+    m.StartCaption = StartStopCaption(s.RunActive);
+    m.MonitorCaption = MonitorButtonCaption(s.MonitoringOn);
+    m.MonitorChecked = s.MonitoringOn;
+    m.Version = true;
+
+    const bool online = s.ProgramMode == 1;
+    if (!online) {
+        // Off-line: only what works without the instrument.
+        m.ConvertingFile = true;
+        m.Quit = true;
+        return m;
+    }
+    if (s.RunActive) {
+        // While the instrument records, only monitoring and stopping remain.
+        m.Monitor = true;
+        m.Start = true;
+        m.MonitorButton = true;
+        m.StartStopButton = true;
+        return m;
+    }
+    m.DataFileSettings = m.MeasCondSettings = m.GraphCondSettings = true;
+    m.ConvertingFile = m.Quit = true;
+    m.Monitor = m.Balance = m.Start = true;
+    m.Check = true;
+    m.OutputCal = s.InstrumentModel == 1;
+    m.BalanceButton = m.MonitorButton = m.StartStopButton = true;
+    return m;
+}
+
+std::string SetMainCaption(const CaptionState& s, bool nextFileForm) {
+    if (s.ProgramMode == 0) return kMainCaptionName;
+    const std::string extension = kFileTypeExtensions[s.FileType == 1 ? 1 : 0];
+    std::string caption = std::string(kMainCaptionName) + " - ";
+    if (nextFileForm) {
+        caption += DataFileName(s.BaseFileName, s.DataFileNumber, extension);
+        caption += "(" + Text(155) + ")";
+    } else {
+        // Before any file was written (number 0) there is no previous number to name; the base
+        // name alone is shown rather than a "_-1" that no file carries.
+        const std::int32_t last = s.DataFileNumber > 0 ? s.DataFileNumber - 1 : 0;
+        caption += DataFileName(s.BaseFileName, last, extension);
+    }
+    return caption;
+}
+
+}  // namespace kmr

@@ -1,0 +1,69 @@
+#pragma once
+// The rules of the main window that do not depend on how it is drawn: which menu items and
+// buttons are available in which program state, and the texts of its caption and buttons.
+#include <cstdint>
+#include <string>
+
+namespace kmr {
+
+// What the enabling rules look at.
+struct MainWindowState {
+    std::int16_t ProgramMode = 1;     // -1 starting, 1 on-line, 0 off-line
+    bool RunActive = false;           // any of the three run flags is set
+    bool MonitoringOn = false;
+    std::int32_t InstrumentModel = 0;  // 0 KMR-530A, 1 KMR-510C
+};
+
+// Enabled flags of every menu item and command button, the check mark of "Monitor" and the
+// captions of the Start/Stop and Monitor controls.
+struct MenuState {
+    // File menu
+    bool DataFileSettings = false;
+    bool MeasCondSettings = false;
+    bool GraphCondSettings = false;
+    bool ConvertingFile = false;
+    bool Quit = false;
+    // Measurement menu
+    bool Monitor = false;
+    bool MonitorChecked = false;
+    bool Balance = false;
+    bool Start = false;
+    std::string StartCaption;  // "Start" or "Stop" (menu item and button alike)
+    // Option menu
+    bool Check = false;
+    bool OutputCal = false;
+    bool Version = false;
+    // Command buttons
+    bool BalanceButton = false;
+    bool MonitorButton = false;
+    bool StartStopButton = false;
+    std::string MonitorCaption;  // "Moni. On" while monitoring is off, "Moni. Off" while on
+
+    bool operator==(const MenuState&) const = default;
+};
+
+// The enabling table as a pure function of the program state. The "starting" mode counts as
+// off-line: nothing that needs the instrument is offered before start-up has finished.
+MenuState UpdateMenus(const MainWindowState& s);
+
+// Button captions.
+std::string StartStopCaption(bool runActive);    // text 160 while a run is active, else 159
+std::string MonitorButtonCaption(bool monitoringOn);  // text 147 while on, else 148
+
+// What the caption needs to name the data file.
+struct CaptionState {
+    std::int16_t ProgramMode = 1;
+    std::string BaseFileName;
+    std::int32_t DataFileNumber = 0;
+    std::int16_t FileType = 0;  // 0 ".kmr", 1 ".csv"
+};
+
+// "KMR-5300" off-line; otherwise "KMR-5300 - " and, in the next-file form, the name of the file the
+// next run writes followed by "(Next data file)", or in the current-file form the name of the file
+// the last run wrote (the number before the current one).
+std::string SetMainCaption(const CaptionState& s, bool nextFileForm);
+
+// The program name used alone and at the start of every caption.
+inline constexpr const char* kMainCaptionName = "KMR-5300";
+
+}  // namespace kmr

@@ -1,0 +1,324 @@
+#pragma once
+// The chart data of the main window: per channel a chart with two series of (X, Y) points, its
+// axis settings, its trigger mark and the texts of its data panel. The window only draws what this
+// model holds; every number it shows is computed here.
+//
+// Series 1 is drawn. Series 2 is hidden and holds the whole record of the channel in
+// recorded-data mode; series 1 then shows a part of it. In monitor mode series 1 is the scrolling
+// strip of live values and series 2 is empty. X values are seconds, Y values engineering values.
+//
+// Memory: the record's time axis is built once and shared by every channel; a channel's series 2
+// keeps only its Y values, and series 1 in recorded-data mode is a window onto series 2, not a
+// copy. Ten channels of 507904 samples take about 45 MB.
+#include <array>
+#include <bitset>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/conditions/MeasConditions.h"
+#include "core/graphs/FrontDropVector.h"
+#include "core/graphs/GraphConditions.h"
+#include "core/graphs/NoValue.h"
+#include "core/support/Progress.h"
+#include "core/support/RunStatus.h"
+
+namespace kmr {
+
+inline constexpr int kCharts = 10;
+
+// GraphMode values.
+inline constexpr std::int16_t kMonitorMode = 0;
+inline constexpr std::int16_t kRecordedMode = 1;
+
+// MonitorPointCount at which the monitor graphs restart before the next point.
+inline constexpr std::int32_t kMonitorPointLimit = 2147483646;
+
+enum class GridMode { Off, Automatic, Fixed };
+
+// One axis of a chart. When `automatic` is set the chart chooses maximum, minimum, numbering
+// spacing, decimals and origin itself and the numbers here are meaningless. The origin is always
+// the chart's choice.
+struct AxisSettings {
+    bool automatic = true;
+    double max = 0.0;
+    double min = 0.0;
+    double spacing = 0.0;
+    int decimals = 0;
+    GridMode grid = GridMode::Automatic;
+    double gridSpacing = 0.0;  // for GridMode::Fixed
+
+    bool operator==(const AxisSettings&) const = default;
+};
+
+// The data panel beside a chart.
+struct ChannelLabels {
+    std::string Moni = kNoValueText;
+    std::string Max = kNoValueText;
+    std::string Min = kNoValueText;
+    std::string Range = kNoValueText;
+    std::string Unit;
+    bool ChannelNumberEnabled = true;  // "Ch. n" is greyed for channels that are not measured
+
+    bool operator==(const ChannelLabels&) const = default;
+};
+
+// The X-axis reference line that marks the trigger moment of a record.
+struct TriggerMark {
+    bool on = false;
+    double x = 0.0;
+
+    bool operator==(const TriggerMark&) const = default;
+};
+
+struct VisibleGraphs {
+    std::int16_t First = -1;  // index 0..9 of the first shown channel, -1 when none
+    std::int16_t Last = -1;   // index of the last shown channel
+    std::int16_t Count = 0;   // number of shown channels
+
+    bool operator==(const VisibleGraphs&) const = default;
+};
+
+// How the points of one series changed during a batch, so that a view can follow a scrolling
+// strip without copying it: when `replaced` is false the series lost `droppedFront` points at its
+// front and gained `appended` points at its back; when true, the view takes the series anew.
+struct SeriesDelta {
+    bool replaced = false;
+    std::size_t droppedFront = 0;
+    std::size_t appended = 0;
+
+    bool changed() const { return replaced || droppedFront != 0 || appended != 0; }
+};
+
+// What a batch changed, per chart index 0..9.
+struct ChartChanges {
+    std::array<SeriesDelta, kCharts> series1{};
+    std::bitset<kCharts> series2;
+    std::bitset<kCharts> axes;
+    std::bitset<kCharts> labels;
+    std::bitset<kCharts> mark;
+
+    bool any() const;
+};
+
+// The window side. Every change of the model happens inside a batch; the view repaints once, when
+// the outermost batch ends, and is told exactly what changed.
+class ChartView {
+public:
+    virtual ~ChartView() = default;
+    virtual void BatchBegun() {}
+    virtual void BatchEnded(const ChartChanges& changes) = 0;
+};
+
+// Engineering value of a recorded sample: raw (as a 32-bit float) × coeff + offset, formed in
+// double precision (the product of a 16-bit sample and a float coefficient is exact there).
+double EngineeringValue(std::int16_t raw, float coeff, float offset);
+
+// Time in seconds of 0-based sample index i: i × clock (ms) × timeFactor.
+double SampleTime(std::int64_t i, float clockMs, double timeFactor);
+
+// Number of decimals for axis numbers of spacing v: how often |v| must be multiplied by 10 to
+// reach at least 1 (0 for |v| >= 1, 0.25 -> 1, 0.05 -> 2). 0 and non-finite values give 0.
+int DecimalsFor(double v);
+
+// The label text of a value: the channel's digit format with zeros, or "----" for the marker.
+std::string ValueLabelText(double v, int point);
+
+// --- Row layout of the main window --------------------------------------------------------------
+
+// Sizes the layout needs, in twips (15 twips to a pixel on a 96-dpi screen).
+struct PanelMetrics {
+    double AvailableHeight = 0.0;  // height of the graph area
+    double AvailableWidth = 0.0;   // width of the graph area
+    double TwipsPerPixel = 15.0;
+    double TextLineHeight = 195.0;  // height of one line of the display font
+};
+
+struct PlotInsets {  // pixels between the chart's border and its plot area
+    int Top = 5;
+    int Left = 52;
+    int Bottom = 5;
+};
+
+struct GraphRow {
+    int Channel = 0;          // 1..10
+    double Top = 0.0;         // twips
+    double Height = 0.0;      // twips
+    double PanelWidth = 0.0;  // data panel, twips (1740 stacked labels, 3480 spread labels)
+    double GraphWidth = 0.0;  // the rest of the width
+    bool LabelsStacked = true;
+    bool Bottom = false;      // the lowest row carries the X-axis numbers
+    PlotInsets Insets;
+};
+
+struct GraphLayout {
+    VisibleGraphs Visible;
+    std::bitset<kCharts> Shown;  // by chart index
+    std::vector<GraphRow> Rows;  // shown rows, top to bottom
+};
+
+// Shows the rows of the channels with Use = 1 and stacks them over the available height.
+GraphLayout LayoutGraphPanels(const GraphConditions& g, const PanelMetrics& metrics);
+
+// --- The model ---------------------------------------------------------------------------------
+
+class ChartModel {
+public:
+    explicit ChartModel(ChartView* view = nullptr);
+    void SetView(ChartView* view) { view_ = view; }
+
+    // Batches nest; the view hears of the outermost one only.
+    void BeginBatch();
+    void EndBatch();
+    class Batch {
+    public:
+        explicit Batch(ChartModel& m) : m_(m) { m_.BeginBatch(); }
+        ~Batch() { m_.EndBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        ChartModel& m_;
+    };
+
+    // --- Program-wide graph state ---
+    std::int16_t GraphMode() const { return graphMode_; }
+    void SetGraphMode(std::int16_t mode) { graphMode_ = mode; }
+    std::int32_t MonitorPointCount() const { return monitorPointCount_; }
+    std::uint32_t MonitorStartTick() const { return monitorStartTick_; }
+    std::int32_t DisplayFirst() const { return displayFirst_; }
+    std::int32_t DisplayLast() const { return displayLast_; }
+    const kmr::VisibleGraphs& Visible() const { return visible_; }
+
+    // --- What a chart holds (index 0..9, series 1 or 2) ---
+    std::size_t PointCount(int index, int series) const;
+    std::span<const double> SeriesX(int index, int series) const;
+    std::span<const double> SeriesY(int index, int series) const;
+    const AxisSettings& XAxis(int index) const { return charts_[Ix(index)].xAxis; }
+    const AxisSettings& YAxis(int index) const { return charts_[Ix(index)].yAxis; }
+    const ChannelLabels& Labels(int index) const { return charts_[Ix(index)].labels; }
+    const TriggerMark& Mark(int index) const { return charts_[Ix(index)].mark; }
+    // Largest and smallest Y of series 1 that are not the no-value marker; false when none.
+    bool DataExtent(int index, double& max, double& min) const;
+
+    // --- Operations ---
+
+    // Sets XtimeFactor to 0.001, then the X and Y axes of every chart whose channel has Use = 1,
+    // for the current GraphMode.
+    void ConfigureGraphAxes(GraphConditions& g);
+
+    // Empties the monitor graphs: MonitorPointCount 0, series 1 one point (0, 0), series 2 empty,
+    // trigger mark off, the window back to [0, Xspace], value labels "----", unit labels from
+    // `unitNames` (indexed by a channel's Unit; left as they are when the list is empty).
+    void ResetMonitorGraphs(GraphConditions& g, const MeasConditions& m,
+                            std::span<const std::string> unitNames);
+    // Start of a measurement and new measurement conditions: axes and monitor graphs in one batch.
+    void ResetAllGraphs(GraphConditions& g, const MeasConditions& m,
+                        std::span<const std::string> unitNames);
+
+    // One monitor tick: `tickMs` is the millisecond counter of the read, `moniData` the ten
+    // values (index channel - 1, the no-value marker for none). Appends a point to every chart,
+    // scrolls the window by Xpich, drops the points that left it and writes the labels.
+    void UpdateMonitorGraphs(GraphConditions& g, const MeasConditions& m, std::uint32_t tickMs,
+                             const std::array<float, kCharts>& moniData);
+
+    // Fills series 2 of `channel` (1..10) with the engineering values of samples[0 .. n-1] against
+    // time, and shows the whole of it in series 1. Counts one progress unit per sample and every
+    // TransferBlockWords units lets the window work and advances the progress; returns false when
+    // the transfer was cancelled there (the points filled so far remain).
+    bool LoadRecordSeries(int channel, std::span<const std::int16_t> samples, std::int32_t n,
+                          const MeasConditions& m, const GraphConditions& g, Progress& progress,
+                          ProgressView& view, RunStatus& status);
+
+    // DisplayFirst/DisplayLast for a record of n samples per channel at clockMs.
+    void ComputeDisplayRange(const GraphConditions& g, std::int32_t n, float clockMs);
+
+    // Series 1 of chart `index` shows the part DisplayFirst..DisplayLast of series 2.
+    void ShowRecordWindow(int index);
+
+    // A channel that was not measured: series 1 is the two points (0, marker) and
+    // ((n - 1) × clock × XtimeFactor, marker), series 2 is empty, value labels "----".
+    void ClearChannelGraph(int channel, std::int32_t n, float clockMs, const GraphConditions& g);
+
+    // Places the trigger mark of chart `index` at preMemoryWords × clock × XtimeFactor.
+    void MarkTriggerTime(int index, std::int32_t preMemoryWords, float clockMs,
+                         const GraphConditions& g);
+
+    // "Max.", "Min.", "Range" of chart `index` from the data of series 1 in the channel's format;
+    // "Moni." shows "----". A record of 0 samples shows "----" everywhere.
+    void ShowRecordStatistics(int index, std::int32_t n, const MeasConditions& m);
+
+    // Empties series 1 and 2 of every chart (end of conversion, before the transfer).
+    void ClearAllSeries();
+
+    // Lays out the rows and keeps the VisibleGraphs triple.
+    GraphLayout Layout(const GraphConditions& g, const PanelMetrics& metrics);
+
+private:
+    // Sliding maximum and minimum of the monitor strip: two monotonic queues of (position, Y),
+    // positions counted from the start of the strip, so one tick costs constant amortised time.
+    class SlidingExtent {
+    public:
+        void Clear();
+        void Push(std::uint64_t pos, double y);
+        void DropBefore(std::uint64_t pos);
+        bool Get(double& max, double& min) const;
+
+    private:
+        struct Entry {
+            std::uint64_t pos;
+            double y;
+        };
+        FrontDropVector<Entry> maxq_, minq_;
+    };
+
+    struct Chart {
+        // Series 1: own points (monitor strip, cleared graph) or a window onto series 2.
+        FrontDropVector<double> x1, y1;
+        std::uint64_t dropped1 = 0;  // points ever dropped from the front of the own points
+        SlidingExtent extent1;       // of the own points
+        bool window = false;
+        std::size_t winFirst = 0, winCount = 0;  // 0-based start and length in series 2
+        // Series 2: the record's Y values against the shared time axis.
+        std::shared_ptr<const std::vector<double>> time2;
+        std::vector<double> y2;
+
+        AxisSettings xAxis, yAxis;
+        ChannelLabels labels;
+        TriggerMark mark;
+    };
+
+    static std::size_t Ix(int index);
+    Chart& ChartOf(int index) { return charts_[Ix(index)]; }
+    void SetOwnSeries1(int index, std::initializer_list<std::pair<double, double>> points);
+    void RebuildExtent(Chart& c);
+    void SetValueLabels(int index, const std::string& moni, const std::string& max,
+                        const std::string& min, const std::string& range);
+    void ResetMonitorData(GraphConditions& g, const MeasConditions& m,
+                          std::span<const std::string> unitNames, bool setUnits);
+    std::shared_ptr<const std::vector<double>> TimeAxis(std::size_t n, float clockMs,
+                                                         double timeFactor);
+
+    ChartView* view_ = nullptr;
+    int batchDepth_ = 0;
+    ChartChanges changes_;
+
+    std::int16_t graphMode_ = kMonitorMode;
+    std::int32_t monitorPointCount_ = 0;
+    std::uint32_t monitorStartTick_ = 0;
+    std::int32_t displayFirst_ = -1;
+    std::int32_t displayLast_ = -1;
+    kmr::VisibleGraphs visible_;
+
+    std::array<Chart, kCharts> charts_;
+
+    // The record's time axis, shared by the series 2 of every channel loaded with it.
+    std::shared_ptr<const std::vector<double>> timeAxis_;
+    float timeAxisClock_ = 0.0f;
+    double timeAxisFactor_ = 0.0;
+};
+
+}  // namespace kmr

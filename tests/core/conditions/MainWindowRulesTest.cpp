@@ -1,0 +1,112 @@
+#include "core/conditions/MainWindowRules.h"
+
+#include <gtest/gtest.h>
+
+#include "core/support/TextTable.h"
+
+namespace kmr {
+namespace {
+
+class MainWindowRulesTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+};
+
+TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
+    MainWindowState s;
+    s.ProgramMode = 0;
+    s.InstrumentModel = 1;
+    MenuState e;
+    e.ConvertingFile = e.Quit = e.Version = true;
+    e.StartCaption = "Start";
+    e.MonitorCaption = "Moni. On";
+    EXPECT_EQ(UpdateMenus(s), e);
+}
+
+TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
+    MainWindowState s;
+    s.ProgramMode = 1;
+    s.InstrumentModel = 1;  // KMR-510C
+    MenuState e;
+    e.DataFileSettings = e.MeasCondSettings = e.GraphCondSettings = true;
+    e.ConvertingFile = e.Quit = true;
+    e.Monitor = e.Balance = e.Start = true;
+    e.Check = e.OutputCal = e.Version = true;
+    e.BalanceButton = e.MonitorButton = e.StartStopButton = true;
+    e.StartCaption = "Start";
+    e.MonitorCaption = "Moni. On";
+    EXPECT_EQ(UpdateMenus(s), e);
+
+    s.InstrumentModel = 0;  // KMR-530A has no output calibration
+    e.OutputCal = false;
+    EXPECT_EQ(UpdateMenus(s), e);
+
+    s.MonitoringOn = true;
+    e.MonitorChecked = true;
+    e.MonitorCaption = "Moni. Off";
+    EXPECT_EQ(UpdateMenus(s), e);
+}
+
+TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
+    MainWindowState s;
+    s.ProgramMode = 1;
+    s.RunActive = true;
+    s.MonitoringOn = true;
+    s.InstrumentModel = 1;
+    MenuState e;
+    e.Monitor = e.MonitorChecked = true;
+    e.Start = true;
+    e.Version = true;
+    e.MonitorButton = e.StartStopButton = true;
+    e.StartCaption = "Stop";
+    e.MonitorCaption = "Moni. Off";
+    EXPECT_EQ(UpdateMenus(s), e);
+}
+
+TEST_F(MainWindowRulesTest, ButtonCaptions) {
+    EXPECT_EQ(StartStopCaption(false), "Start");
+    EXPECT_EQ(StartStopCaption(true), "Stop");
+    EXPECT_EQ(MonitorButtonCaption(false), "Moni. On");
+    EXPECT_EQ(MonitorButtonCaption(true), "Moni. Off");
+}
+
+struct CaptionCase {
+    const char* name;
+    std::int16_t mode;
+    std::int32_t number;
+    std::int16_t fileType;
+    bool nextForm;
+    const char* caption;
+};
+std::ostream& operator<<(std::ostream& os, const CaptionCase& c) { return os << c.name; }
+
+class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+};
+
+TEST_P(MainCaptionTest, NamesTheFile) {
+    const CaptionCase& c = GetParam();
+    CaptionState s;
+    s.ProgramMode = c.mode;
+    s.BaseFileName = "20261205";
+    s.DataFileNumber = c.number;
+    s.FileType = c.fileType;
+    EXPECT_EQ(SetMainCaption(s, c.nextForm), c.caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, MainCaptionTest,
+    ::testing::Values(
+        CaptionCase{"OffLine", 0, 3, 0, true, "KMR-5300"},
+        CaptionCase{"OffLineCurrent", 0, 3, 0, false, "KMR-5300"},
+        CaptionCase{"NextWithoutNumber", 1, 0, 0, true, "KMR-5300 - 20261205.kmr(Next data file)"},
+        CaptionCase{"CurrentAfterFirstRun", 1, 1, 0, false, "KMR-5300 - 20261205.kmr"},
+        CaptionCase{"NextNumbered", 1, 3, 0, true, "KMR-5300 - 20261205_3.kmr(Next data file)"},
+        CaptionCase{"CurrentAfterThird", 1, 4, 0, false, "KMR-5300 - 20261205_3.kmr"},
+        CaptionCase{"NextCsv", 1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},
+        CaptionCase{"CurrentBeforeAnyFile", 1, 0, 0, false, "KMR-5300 - 20261205.kmr"}),
+    [](const auto& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace kmr

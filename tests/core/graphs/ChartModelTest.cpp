@@ -1,0 +1,539 @@
+#include "core/graphs/ChartModel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace kmr {
+namespace {
+
+const std::vector<std::string> kUnits = {"x1e-6", "mV", "V", "kN"};
+
+class RecordingView : public ChartView {
+public:
+    void BatchBegun() override { ++begun; }
+    void BatchEnded(const ChartChanges& c) override {
+        ++ended;
+        last = c;
+    }
+    int begun = 0;
+    int ended = 0;
+    ChartChanges last;
+};
+
+class ScriptedProgressView : public ProgressView {
+public:
+    void Show(const std::string&, const std::string&) override {}
+    void SetPercent(int p) override { percents.push_back(p); }
+    void Close() override {}
+    bool ProcessEventsAndCheckCancel() override { return ++yields == cancelAtYield; }
+    int yields = 0;
+    int cancelAtYield = -1;
+    std::vector<int> percents;
+};
+
+GraphConditions TwoChannelGraphs() {
+    GraphConditions g;
+    g.Ch[0].Use = 1;
+    g.Ch[1].Use = 1;
+    return g;
+}
+
+// A record of n samples 0, 1, 2, ... (raw), loaded into channel 1 at clock 1 ms.
+struct RecordFixture {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    ChartModel model;
+    std::vector<std::int16_t> samples;
+    Progress progress;
+    NullProgressView view;
+    RunStatus status = RunStatus::Ok;
+
+    explicit RecordFixture(std::int32_t n) {
+        samples.resize(static_cast<std::size_t>(n));
+        for (std::int32_t i = 0; i < n; ++i) samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 30000);
+        m.SmpClk = 1.0f;
+        model.SetGraphMode(kRecordedMode);
+        EXPECT_TRUE(model.LoadRecordSeries(1, samples, n, m, g, progress, view, status));
+    }
+};
+
+// --- Display range ------------------------------------------------------------------------------
+
+struct RangeCase {
+    const char* name;
+    std::int16_t autoScale;
+    double min, max;
+    std::int32_t first, last;  // expected DisplayFirst/DisplayLast
+    std::size_t shown;         // points of series 1 after ShowRecordWindow
+    double firstX;
+    friend std::ostream& operator<<(std::ostream& os, const RangeCase& c) { return os << c.name; }
+};
+
+class DisplayRangeTest : public ::testing::TestWithParam<RangeCase> {};
+
+TEST_P(DisplayRangeTest, ChoosesSamplesAndShowsThem) {
+    const RangeCase& c = GetParam();
+    RecordFixture f(1000);
+    f.g.X.XAutoScale = c.autoScale;
+    f.g.X.XscaleMinG = c.min;
+    f.g.X.XscaleMaxG = c.max;
+    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+    EXPECT_EQ(f.model.DisplayFirst(), c.first);
+    EXPECT_EQ(f.model.DisplayLast(), c.last);
+    f.model.ShowRecordWindow(0);
+    ASSERT_EQ(f.model.PointCount(0, 1), c.shown);
+    EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[0], c.firstX);
+    // Series 1 is the chosen part of series 2, point for point.
+    const auto first = static_cast<std::size_t>(c.first == -1 ? 0 : c.first - 1);
+    EXPECT_EQ(f.model.SeriesY(0, 1)[0], f.model.SeriesY(0, 2)[first]);
+    EXPECT_EQ(f.model.SeriesY(0, 1).back(), f.model.SeriesY(0, 2)[first + c.shown - 1]);
+    EXPECT_EQ(f.model.PointCount(0, 2), 1000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Record1000At1ms, DisplayRangeTest,
+    ::testing::Values(RangeCase{"Part", 0, 0.2, 0.5, 201, 501, 301, 0.2},
+                      RangeCase{"WholeFits", 0, 0.0, 2.0, -1, -1, 1000, 0.0},
+                      RangeCase{"Automatic", 1, 0.2, 0.5, -1, -1, 1000, 0.0},
+                      RangeCase{"EndCappedAtRecord", 0, 0.5, 5.0, 501, 1000, 500, 0.5},
+                      RangeCase{"ShorterRangeFromZero", 0, 0.0, 0.5, 1, 501, 501, 0.0}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1) {
+    RecordFixture f(1000);
+    f.g.X.XAutoScale = 0;
+    f.g.X.XscaleMinG = 0.2;
+    f.g.X.XscaleMaxG = 0.5;
+    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+    f.model.ShowRecordWindow(0);
+    ASSERT_EQ(f.model.PointCount(0, 1), 301u);
+
+    f.g.X.XscaleMinG = 2.0;  // starts after the last sample
+    f.g.X.XscaleMaxG = 3.0;
+    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+    EXPECT_EQ(f.model.DisplayFirst(), 2001);
+    EXPECT_EQ(f.model.DisplayLast(), 1000);
+    f.model.ShowRecordWindow(0);
+    EXPECT_EQ(f.model.PointCount(0, 1), 301u);
+
+    f.g.X.XscaleMinG = 0.3;  // one sample wide
+    f.g.X.XscaleMaxG = 0.3004;
+    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+    EXPECT_EQ(f.model.DisplayFirst(), f.model.DisplayLast());
+    f.model.ShowRecordWindow(0);
+    EXPECT_EQ(f.model.PointCount(0, 1), 301u);
+}
+
+TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    m.SmpClk = 0.5f;
+    m.Ch(2).Coeff = 0.001f;
+    m.Ch(2).Offset = -1.5f;
+    ChartModel model;
+    const std::vector<std::int16_t> samples = {-32768, -1, 0, 1, 32767};
+    Progress progress;
+    NullProgressView view;
+    RunStatus status = RunStatus::Ok;
+    ASSERT_TRUE(model.LoadRecordSeries(2, samples, 5, m, g, progress, view, status));
+    ASSERT_EQ(model.PointCount(1, 2), 5u);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        EXPECT_EQ(model.SeriesX(1, 2)[i], static_cast<double>(i) * 0.5 * 0.001);
+        EXPECT_EQ(model.SeriesY(1, 2)[i],
+                  static_cast<double>(samples[i]) * static_cast<double>(0.001f) - 1.5);
+    }
+    // Series 1 shows the whole record until a window is chosen.
+    EXPECT_EQ(model.PointCount(1, 1), 5u);
+    // Never reads past the samples given, whatever count is asked for.
+    ASSERT_TRUE(model.LoadRecordSeries(2, samples, 9, m, g, progress, view, status));
+    EXPECT_EQ(model.PointCount(1, 2), 5u);
+}
+
+TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    std::vector<std::int16_t> samples(25000, 7);
+    ChartModel model;
+    Progress progress;
+    progress.MaxPBCount = 10;
+    ScriptedProgressView view;
+    RunStatus status = RunStatus::Ok;
+
+    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 25000, m, g, progress, view, status));
+    EXPECT_EQ(view.yields, 2);
+    EXPECT_EQ(progress.ProgressStep, 2);
+    EXPECT_EQ(progress.ProgressCounter, 5000);  // carried over to the next channel
+    EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
+
+    // The second channel completes the half block first: its first yield comes after 5000 samples.
+    view.cancelAtYield = 3;
+    EXPECT_FALSE(model.LoadRecordSeries(2, samples, 25000, m, g, progress, view, status));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_EQ(model.PointCount(1, 2), 5000u);  // the points filled so far remain
+    EXPECT_EQ(model.PointCount(1, 1), 5000u);
+    EXPECT_EQ(progress.ProgressStep, 2);
+}
+
+TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
+    RecordFixture f(1000);
+    f.model.ShowRecordStatistics(0, 1000, f.m);
+    ASSERT_NE(f.model.Labels(0).Max, kNoValueText);
+    f.model.ClearChannelGraph(1, 1000, 1.0f, f.g);
+    ASSERT_EQ(f.model.PointCount(0, 1), 2u);
+    EXPECT_EQ(f.model.SeriesX(0, 1)[0], 0.0);
+    EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[1], 0.999);
+    EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[0]));
+    EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[1]));
+    EXPECT_EQ(f.model.PointCount(0, 2), 0u);
+    const ChannelLabels& l = f.model.Labels(0);
+    EXPECT_EQ(l.Moni, kNoValueText);
+    EXPECT_EQ(l.Max, kNoValueText);
+    EXPECT_EQ(l.Min, kNoValueText);
+    EXPECT_EQ(l.Range, kNoValueText);
+    // The markers are not data: statistics of a cleared graph are dashes, not zeros.
+    f.model.ShowRecordStatistics(0, 1000, f.m);
+    EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
+}
+
+TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    m.Ch(1).Coeff = 0.5f;
+    m.Ch(1).Offset = 1.0f;
+    m.Ch(1).Point = 2;
+    ChartModel model;
+    const std::vector<std::int16_t> samples = {4, -6, 10, 3, 2};
+    Progress progress;
+    NullProgressView view;
+    RunStatus status = RunStatus::Ok;
+    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 5, m, g, progress, view, status));
+    model.ShowRecordWindow(0);
+    model.ShowRecordStatistics(0, 5, m);
+    EXPECT_EQ(model.Labels(0).Moni, kNoValueText);
+    EXPECT_EQ(model.Labels(0).Max, "6.00");
+    EXPECT_EQ(model.Labels(0).Min, "-2.00");
+    EXPECT_EQ(model.Labels(0).Range, "8.00");
+
+    model.ShowRecordStatistics(0, 0, m);  // no samples
+    EXPECT_EQ(model.Labels(0).Max, kNoValueText);
+    EXPECT_EQ(model.Labels(0).Range, kNoValueText);
+}
+
+TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorReset) {
+    RecordFixture f(1000);
+    f.model.MarkTriggerTime(4, 250, 2.0f, f.g);
+    EXPECT_TRUE(f.model.Mark(4).on);
+    EXPECT_DOUBLE_EQ(f.model.Mark(4).x, 0.5);
+    f.model.ResetMonitorGraphs(f.g, f.m, kUnits);
+    EXPECT_FALSE(f.model.Mark(4).on);
+}
+
+// --- Axes -----------------------------------------------------------------------------------------
+
+struct DecimalsCase {
+    double v;
+    int decimals;
+    friend std::ostream& operator<<(std::ostream& os, const DecimalsCase& c) {
+        return os << c.v << " -> " << c.decimals;
+    }
+};
+class DecimalsForTest : public ::testing::TestWithParam<DecimalsCase> {};
+TEST_P(DecimalsForTest, CountsTenfoldSteps) {
+    EXPECT_EQ(DecimalsFor(GetParam().v), GetParam().decimals) << GetParam().v;
+}
+INSTANTIATE_TEST_SUITE_P(Values, DecimalsForTest,
+                         ::testing::Values(DecimalsCase{0.25, 1}, DecimalsCase{0.05, 2},
+                                           DecimalsCase{-0.25, 1}, DecimalsCase{1.0, 0},
+                                           DecimalsCase{12.5, 0}, DecimalsCase{0.1, 1},
+                                           DecimalsCase{0.01, 2}, DecimalsCase{0.001, 3},
+                                           DecimalsCase{0.999, 1}, DecimalsCase{0.0, 0}));
+
+TEST(ChartModelTest, FixedYAxisFromItsDivisions) {
+    GraphConditions g = TwoChannelGraphs();
+    g.Ch[1].AutoScale = 0;
+    g.Ch[1].YscaleMax = 1.0;
+    g.Ch[1].YscaleMin = 0.0;
+    g.Ch[1].YscaleDiv = 4;
+    g.X.XtimeFactor = 1.0;
+    ChartModel model;
+    model.ConfigureGraphAxes(g);
+    EXPECT_EQ(g.X.XtimeFactor, 0.001);
+    const AxisSettings& y = model.YAxis(1);
+    EXPECT_FALSE(y.automatic);
+    EXPECT_EQ(y.spacing, 0.25);
+    EXPECT_EQ(y.decimals, 1);
+    EXPECT_EQ(y.grid, GridMode::Fixed);
+    EXPECT_EQ(y.gridSpacing, 0.25);
+    // Channel 1 keeps the automatic scale and grid.
+    EXPECT_TRUE(model.YAxis(0).automatic);
+    EXPECT_EQ(model.YAxis(0).grid, GridMode::Automatic);
+
+    g.Ch[1].Ygrid = 0;
+    g.Ch[1].YscaleDiv = 0;  // read unchecked from a file: one division, no division by zero
+    model.ConfigureGraphAxes(g);
+    EXPECT_EQ(model.YAxis(1).spacing, 1.0);
+    EXPECT_EQ(model.YAxis(1).grid, GridMode::Off);
+}
+
+TEST(ChartModelTest, XAxisByModeAndAutoScale) {
+    GraphConditions g = TwoChannelGraphs();
+    ChartModel model;
+    model.ConfigureGraphAxes(g);  // monitor mode: never automatic
+    EXPECT_FALSE(model.XAxis(0).automatic);
+    EXPECT_EQ(model.XAxis(0).max, 10.0);
+    EXPECT_EQ(model.XAxis(0).spacing, 1.0);
+    EXPECT_EQ(model.XAxis(0).grid, GridMode::Fixed);
+
+    model.SetGraphMode(kRecordedMode);
+    model.ConfigureGraphAxes(g);
+    EXPECT_TRUE(model.XAxis(0).automatic);
+    EXPECT_EQ(model.XAxis(0).grid, GridMode::Automatic);
+
+    g.X.XAutoScale = 0;
+    g.X.XscaleMaxG = 0.5;
+    g.X.XscaleMinG = 0.2;
+    g.X.XscaleDivG = 6;
+    g.X.Xgrid = 0;
+    model.ConfigureGraphAxes(g);
+    EXPECT_FALSE(model.XAxis(0).automatic);
+    EXPECT_DOUBLE_EQ(model.XAxis(0).spacing, 0.05);
+    EXPECT_EQ(model.XAxis(0).decimals, 2);
+    EXPECT_EQ(model.XAxis(0).grid, GridMode::Off);
+    // A channel that is not shown keeps what it had.
+    EXPECT_TRUE(model.XAxis(5).automatic);
+}
+
+// --- Monitor strip --------------------------------------------------------------------------------
+
+std::array<float, kCharts> Values(float v) {
+    std::array<float, kCharts> a;
+    a.fill(v);
+    return a;
+}
+
+TEST(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
+    GraphConditions g = TwoChannelGraphs();  // span 10 s, pitch 5 s
+    MeasConditions m;
+    ChartModel model;
+    model.ResetAllGraphs(g, m, kUnits);
+    const std::uint32_t t0 = 4000000000u;  // the millisecond counter wraps during this strip
+
+    model.UpdateMonitorGraphs(g, m, t0, Values(1.0f));
+    EXPECT_EQ(model.MonitorStartTick(), t0);
+    EXPECT_EQ(model.MonitorPointCount(), 1);
+    EXPECT_EQ(model.SeriesX(0, 1)[0], 0.0);
+    for (std::uint32_t s = 1; s <= 10; ++s) model.UpdateMonitorGraphs(g, m, t0 + s * 1000, Values(2.0f));
+    EXPECT_EQ(g.X.XscaleMaxM, 10.0);
+    EXPECT_EQ(g.X.XscaleMinM, 0.0);
+    EXPECT_EQ(model.MonitorPointCount(), 11);
+
+    model.UpdateMonitorGraphs(g, m, t0 + 10300, Values(3.0f));
+    EXPECT_EQ(g.X.XscaleMinM, 5.0);
+    EXPECT_EQ(g.X.XscaleMaxM, 15.0);
+    // Points at 0 .. 4 s left the window.
+    EXPECT_EQ(model.MonitorPointCount(), 7);
+    EXPECT_EQ(model.SeriesX(3, 1).front(), 5.0);
+    EXPECT_DOUBLE_EQ(model.SeriesX(3, 1).back(), 10.3);
+    EXPECT_EQ(model.XAxis(0).min, 5.0);
+    EXPECT_EQ(model.XAxis(9).max, 15.0);
+
+    model.UpdateMonitorGraphs(g, m, t0 + 15010, Values(4.0f));
+    EXPECT_EQ(g.X.XscaleMinM, 10.0);
+    EXPECT_EQ(g.X.XscaleMaxM, 20.0);
+    EXPECT_EQ(model.SeriesX(0, 1).front(), 10.0);
+    EXPECT_EQ(model.MonitorPointCount(), 3);  // 10.0, 10.3, 15.01
+    EXPECT_EQ(model.PointCount(7, 1), 3u);
+}
+
+TEST(MonitorStripTest, LongPauseMovesTheWindowInWholePitches) {
+    GraphConditions g = TwoChannelGraphs();
+    g.X.Xspace = 10;
+    g.X.Xpich = 3;
+    MeasConditions m;
+    ChartModel model;
+    model.ResetAllGraphs(g, m, kUnits);
+    model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
+    model.UpdateMonitorGraphs(g, m, 3600000, Values(1.0f));  // an hour later
+    EXPECT_EQ(g.X.XscaleMaxM, 3601.0);                         // 10 + 1197 × 3
+    EXPECT_EQ(g.X.XscaleMinM, 3591.0);
+    // Every older point stayed this tick; the next tick drops it.
+    EXPECT_EQ(model.MonitorPointCount(), 2);
+    model.UpdateMonitorGraphs(g, m, 3600050, Values(1.0f));
+    EXPECT_EQ(model.MonitorPointCount(), 2);
+    EXPECT_EQ(model.SeriesX(0, 1).front(), 3600.0);
+}
+
+TEST(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    m.Ch(1).Point = 1;
+    m.Ch(2).Point = 0;
+    ChartModel model;
+    model.ResetAllGraphs(g, m, kUnits);
+    std::array<float, kCharts> v = Values(kNoValue);
+    v[0] = 246.5f;
+    v[1] = 12.0f;
+    model.UpdateMonitorGraphs(g, m, 100, v);
+    v[0] = 240.44f;
+    v[1] = kNoValue;
+    model.UpdateMonitorGraphs(g, m, 150, v);
+    EXPECT_EQ(model.Labels(0).Moni, "240.4");  // one decimal
+    EXPECT_EQ(model.Labels(0).Max, "246.5");
+    EXPECT_EQ(model.Labels(0).Min, "240.4");
+    EXPECT_EQ(model.Labels(0).Range, "6.1");
+    for (const std::string* s : {&model.Labels(1).Moni, &model.Labels(1).Max, &model.Labels(1).Min,
+                                 &model.Labels(1).Range})
+        EXPECT_EQ(*s, kNoValueText);
+    // Channel 2 had a value before: its strip keeps the point, the marker is not data.
+    v[1] = 5.0f;
+    model.UpdateMonitorGraphs(g, m, 200, v);
+    EXPECT_EQ(model.Labels(1).Max, "12");
+    EXPECT_EQ(model.Labels(1).Min, "5");
+    EXPECT_EQ(model.Labels(2).Moni, kNoValueText);
+}
+
+TEST(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    m.Ch(3).OnOff = 0;
+    m.Ch(2).Unit = 3;
+    ChartModel model;
+    model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
+    model.UpdateMonitorGraphs(g, m, 20000, Values(1.0f));
+    ASSERT_NE(g.X.XscaleMaxM, 10.0);
+    model.ResetMonitorGraphs(g, m, kUnits);
+    EXPECT_EQ(model.MonitorPointCount(), 0);
+    EXPECT_EQ(g.X.XscaleMaxM, 10.0);
+    EXPECT_EQ(g.X.XscaleMinM, 0.0);
+    ASSERT_EQ(model.PointCount(0, 1), 1u);
+    EXPECT_EQ(model.SeriesX(0, 1)[0], 0.0);
+    EXPECT_EQ(model.SeriesY(0, 1)[0], 0.0);
+    EXPECT_EQ(model.PointCount(0, 2), 0u);
+    EXPECT_EQ(model.Labels(1).Unit, "kN");
+    EXPECT_EQ(model.Labels(0).Unit, "x1e-6");
+    EXPECT_FALSE(model.Labels(2).ChannelNumberEnabled);
+    EXPECT_TRUE(model.Labels(1).ChannelNumberEnabled);
+    EXPECT_EQ(model.Labels(0).Moni, kNoValueText);
+    // The first point after a reset replaces the single (0, 0) point.
+    model.UpdateMonitorGraphs(g, m, 777, Values(7.0f));
+    ASSERT_EQ(model.PointCount(0, 1), 1u);
+    EXPECT_EQ(model.SeriesY(0, 1)[0], 7.0);
+    EXPECT_EQ(model.Labels(0).Min, "7");  // the (0, 0) point is gone from the extent too
+}
+
+TEST(MonitorStripTest, ExtentFollowsTheStripExactly) {
+    // Against a brute-force maximum and minimum over what the strip holds, with drops, markers
+    // and equal values.
+    GraphConditions g = TwoChannelGraphs();
+    g.X.Xspace = 2;
+    g.X.Xpich = 1;
+    MeasConditions m;
+    m.Ch(1).Point = 0;
+    ChartModel model;
+    model.ResetAllGraphs(g, m, kUnits);
+    std::mt19937 rng(42);
+    std::uniform_int_distribution<int> d(-20, 20);
+    for (int t = 0; t < 3000; ++t) {
+        const int r = d(rng);
+        const float v = r == 20 ? kNoValue : static_cast<float>(r / 2);
+        model.UpdateMonitorGraphs(g, m, static_cast<std::uint32_t>(t * 50), Values(v));
+        const auto y = model.SeriesY(0, 1);
+        double mx = -1e9, mn = 1e9;
+        for (double e : y)
+            if (!IsNoValue(e)) mx = std::max(mx, e), mn = std::min(mn, e);
+        double gotMax = 0, gotMin = 0;
+        ASSERT_EQ(model.DataExtent(0, gotMax, gotMin), mx > -1e9);
+        if (mx > -1e9) {
+            ASSERT_EQ(gotMax, mx) << t;
+            ASSERT_EQ(gotMin, mn) << t;
+        }
+        ASSERT_LE(model.SeriesX(0, 1).back() - model.SeriesX(0, 1).front(), 2.0 + 1.0);
+        ASSERT_EQ(static_cast<std::size_t>(model.MonitorPointCount()), model.PointCount(9, 1));
+    }
+}
+
+TEST(MonitorStripTest, OneBatchPerTickWithIncrementalChanges) {
+    GraphConditions g = TwoChannelGraphs();
+    MeasConditions m;
+    RecordingView view;
+    ChartModel model(&view);
+    model.ResetAllGraphs(g, m, kUnits);
+    EXPECT_EQ(view.ended, 1);  // nested batches end once
+    for (std::uint32_t t = 0; t <= 10000; t += 1000) model.UpdateMonitorGraphs(g, m, t, Values(1.0f));
+    view.ended = 0;
+    model.UpdateMonitorGraphs(g, m, 10300, Values(1.0f));
+    EXPECT_EQ(view.ended, 1);
+    EXPECT_EQ(view.begun, 13);
+    for (int i = 0; i < kCharts; ++i) {
+        EXPECT_FALSE(view.last.series1[static_cast<std::size_t>(i)].replaced);
+        EXPECT_EQ(view.last.series1[static_cast<std::size_t>(i)].droppedFront, 5u);
+        EXPECT_EQ(view.last.series1[static_cast<std::size_t>(i)].appended, 1u);
+    }
+    EXPECT_TRUE(view.last.axes.all());
+}
+
+TEST(MonitorStripTest, RecordShownThenMonitorStartsAnEmptyStrip) {
+    RecordFixture f(1000);
+    f.model.SetGraphMode(kMonitorMode);
+    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
+    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
+    EXPECT_EQ(f.model.MonitorPointCount(), 1);
+    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
+}
+
+// --- Layout -----------------------------------------------------------------------------------
+
+TEST(GraphLayoutTest, OnlyChannel3TakesTheWholeAreaAsBottomRow) {
+    GraphConditions g;
+    g.Ch[2].Use = 1;
+    PanelMetrics pm;
+    pm.AvailableHeight = 6000;
+    pm.AvailableWidth = 9000;
+    ChartModel model;
+    const GraphLayout l = model.Layout(g, pm);
+    EXPECT_EQ(model.Visible(), (VisibleGraphs{2, 2, 1}));
+    ASSERT_EQ(l.Rows.size(), 1u);
+    const GraphRow& r = l.Rows[0];
+    EXPECT_EQ(r.Channel, 3);
+    EXPECT_TRUE(r.Bottom);
+    EXPECT_EQ(r.Top, 75.0);
+    EXPECT_EQ(r.Height, 6000.0 - 25 * 15 + 10 * 15 + 15 * 15);
+    EXPECT_EQ(r.Insets.Bottom, 20);
+    EXPECT_EQ(r.Insets.Left, 52);
+    EXPECT_EQ(r.PanelWidth, 1740.0);
+    EXPECT_EQ(r.GraphWidth, 9000.0 - 1740.0);
+    EXPECT_TRUE(l.Shown.test(2));
+    EXPECT_EQ(l.Shown.count(), 1u);
+}
+
+TEST(GraphLayoutTest, RowsStackInChannelOrderAndSpreadLabelsWhenLow) {
+    GraphConditions g;
+    for (int i : {0, 4, 9}) g.Ch[static_cast<std::size_t>(i)].Use = 1;
+    PanelMetrics pm;
+    pm.AvailableHeight = 3000;
+    pm.AvailableWidth = 9000;
+    const GraphLayout l = LayoutGraphPanels(g, pm);
+    EXPECT_EQ(l.Visible, (VisibleGraphs{0, 9, 3}));
+    ASSERT_EQ(l.Rows.size(), 3u);
+    const double h = (3000.0 - 45 * 15) / 3 + 150;  // 925 twips < 6 lines of 195
+    EXPECT_EQ(l.Rows[1].Channel, 5);
+    EXPECT_EQ(l.Rows[1].Top, h + 75);
+    EXPECT_EQ(l.Rows[0].Height, h);
+    EXPECT_EQ(l.Rows[2].Height, h + 225);
+    EXPECT_FALSE(l.Rows[0].Bottom);
+    EXPECT_EQ(l.Rows[0].Insets.Bottom, 5);
+    EXPECT_EQ(l.Rows[0].PanelWidth, 3480.0);
+    EXPECT_FALSE(l.Rows[0].LabelsStacked);
+
+    g = GraphConditions{};  // nothing shown
+    EXPECT_TRUE(LayoutGraphPanels(g, pm).Rows.empty());
+    EXPECT_EQ(LayoutGraphPanels(g, pm).Visible.Count, 0);
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,114 @@
+#include "core/measurement/MonitorData.h"
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+namespace kmr {
+namespace {
+
+// Conditions measuring channels 2, 5 and 7.
+MeasConditions ThreeChannels() {
+    MeasConditions m;
+    for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
+    for (int ch : {2, 5, 7}) m.Ch(ch).OnOff = 1;
+    m.MeasuredChannels = {2, 5, 7};
+    m.ChannelCount = 3;
+    return m;
+}
+
+// A reply of three 8-character slots and the 7-character tail.
+std::string Reply(const std::string& f1, const std::string& f2, const std::string& f3) {
+    return f1 + "," + f2 + "," + f3 + ",+000000";
+}
+
+TEST(MonitorDataTest, ReplyLengthMustBeExact) {
+    const MeasConditions m = ThreeChannels();
+    MoniData d;
+    d.fill(9.0f);
+    const std::string ok = Reply("+000001", "+000002", "+000003");
+    ASSERT_EQ(ok.size(), 31u);
+    EXPECT_TRUE(ParseMonitorReply(ok, m, d));
+    EXPECT_EQ(d[1], 1.0f);
+    EXPECT_EQ(d[4], 2.0f);
+    EXPECT_EQ(d[6], 3.0f);
+    // Channels that are not measured carry the marker, as a bit pattern.
+    for (int i : {0, 2, 3, 5, 7, 8, 9}) EXPECT_TRUE(IsNoValue(d[static_cast<std::size_t>(i)])) << i;
+
+    MoniData before = d;
+    EXPECT_FALSE(ParseMonitorReply(ok.substr(0, 30), m, d));
+    EXPECT_FALSE(ParseMonitorReply(ok + "0", m, d));
+    EXPECT_FALSE(ParseMonitorReply("", m, d));
+    EXPECT_EQ(d, before);  // a refused reply changes nothing
+}
+
+TEST(MonitorDataTest, EngineeringValueIn32BitFloat) {
+    MeasConditions m = ThreeChannels();
+    m.Ch(5).Coeff = 2.0f;
+    m.Ch(5).Offset = 0.5f;
+    m.Ch(5).Point = 1;
+    MoniData d;
+    ASSERT_TRUE(ParseMonitorReply(Reply("+000000", "+000123", "-000001"), m, d));
+    EXPECT_EQ(d[4], 246.5f);
+    EXPECT_EQ(MonitorLabelTexts(d, m)[4], "246.5");
+    EXPECT_EQ(d[6], -1.0f);
+    // float(raw) × Coeff, rounded to float, then + Offset, rounded to float.
+    EXPECT_EQ(MonitorValue(32767, 0.1f, 0.3f), static_cast<float>(32767.0f * 0.1f) + 0.3f);
+    EXPECT_EQ(MonitorValue(-32768, 1.0f, 0.0f), -32768.0f);
+}
+
+struct FieldCase {
+    const char* name;
+    const char* field;  // the middle channel's 7 characters
+    bool invalid;
+};
+std::ostream& operator<<(std::ostream& os, const FieldCase& c) { return os << c.name; }
+
+class MonitorFieldTest : public ::testing::TestWithParam<FieldCase> {};
+
+TEST_P(MonitorFieldTest, InvalidFieldMarksOnlyItsChannel) {
+    const FieldCase& c = GetParam();
+    MeasConditions m = ThreeChannels();
+    MoniData d;
+    ASSERT_TRUE(ParseMonitorReply(Reply("+000010", c.field, "+000030"), m, d));
+    EXPECT_EQ(IsNoValue(d[4]), c.invalid);
+    EXPECT_EQ(MonitorLabelTexts(d, m)[4] == "----", c.invalid);
+    EXPECT_EQ(d[1], 10.0f);
+    EXPECT_EQ(d[6], 30.0f);
+    EXPECT_EQ(MonitorLabelTexts(d, m)[1], "10");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, MonitorFieldTest,
+    ::testing::Values(FieldCase{"Plain", "+000123", false}, FieldCase{"Negative", "-000123", false},
+                      FieldCase{"Unsigned", "0000123", false},
+                      FieldCase{"Lowest", "-032768", false}, FieldCase{"Highest", "+032767", false},
+                      FieldCase{"Blank", "+000 23", true}, FieldCase{"Letter", "+0001A3", true},
+                      FieldCase{"AllBlank", "       ", true}, FieldCase{"Above", "+099999", true},
+                      FieldCase{"Below", "-040000", true}, FieldCase{"JustAbove", "+032768", true},
+                      FieldCase{"JustBelow", "-032769", true}, FieldCase{"SignInside", "+00-123", true},
+                      FieldCase{"Point", "+0012.3", true}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(MonitorDataTest, FieldRulesOnTheirOwn) {
+    EXPECT_TRUE(IsInvalidMonitorField(""));
+    EXPECT_TRUE(IsInvalidMonitorField("+"));
+    EXPECT_TRUE(IsInvalidMonitorField("-"));
+    EXPECT_TRUE(IsInvalidMonitorField("99999"));
+    EXPECT_TRUE(IsInvalidMonitorField("-40000"));
+    EXPECT_TRUE(IsInvalidMonitorField("99999999999999999999999"));  // no overflow on long input
+    EXPECT_FALSE(IsInvalidMonitorField("7"));
+    EXPECT_FALSE(IsInvalidMonitorField("-32768"));
+    EXPECT_FALSE(IsInvalidMonitorField("+0"));
+}
+
+TEST(MonitorDataTest, LabelTextByDecimalsOrDashes) {
+    EXPECT_EQ(MonitorLabelText(kNoValue, 2), "----");
+    EXPECT_EQ(MonitorLabelText(1.0f, 2), "1.00");  // the float 1.0 is a value, not the marker
+    EXPECT_EQ(MonitorLabelText(-3.0f, 0), "-3");
+    EXPECT_EQ(MonitorLabelText(0.5f, 5), "0.50000");
+}
+
+}  // namespace
+}  // namespace kmr
