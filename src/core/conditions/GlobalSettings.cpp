@@ -1,0 +1,79 @@
+#include "core/conditions/GlobalSettings.h"
+
+#include "core/conditions/CndLoad.h"
+
+namespace kmr {
+
+// --- Global.cnd: five lines, the data-file settings ------------------------------------------
+
+SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g) {
+    CndWriter w;
+    w.Text(g.DataFolder).EndLine();
+    w.Text(g.BaseFileName).EndLine();
+    w.Int(g.FileType).EndLine();
+    w.Text(g.SourcePathName).EndLine();
+    w.Text(g.DestPathName).EndLine();
+    return w.Save(path);
+}
+
+LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
+    return LoadCndFile(
+        path,
+        [&g](CndReader& r) {
+            return ReadTextItem(r, g.DataFolder) && ReadTextItem(r, g.BaseFileName) &&
+                   ReadInt16In(r, g.FileType, 0, 1) && ReadTextItem(r, g.SourcePathName) &&
+                   ReadTextItem(r, g.DestPathName);
+        },
+        [&] { return SaveGlobalSettings(path, g); });
+}
+
+// --- Hard.cnd: the installed-channel text of the instrument last seen -------------------------
+
+SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText) {
+    CndWriter w;
+    w.Text(installedChannelText).EndLine();
+    return w.Save(path);
+}
+
+LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText) {
+    // Taken as stored, even when shorter: the comparison with the instrument's report then
+    // differs and start-up writes the file again.
+    return LoadCndFile(
+        path, [&](CndReader& r) { return ReadTextItem(r, installedChannelText); },
+        [&] { return SaveInstalledChannels(path, installedChannelText); });
+}
+
+// --- Meter.cnd: GP-IB address, delimiter, attempts --------------------------------------------
+
+SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s) {
+    CndWriter w;
+    w.Int(s.Address).Int(s.Delimiter).Int(s.Attempts).EndLine();
+    return w.Save(path);
+}
+
+LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s) {
+    // A primary address is 0 … 30; at least one attempt is needed to talk at all.
+    return LoadCndFile(
+        path,
+        [&s](CndReader& r) {
+            return ReadInt16In(r, s.Address, 0, 30) && ReadInt16In(r, s.Delimiter, 0, 1) &&
+                   ReadInt16In(r, s.Attempts, 1, 32767);
+        },
+        [&] { return SaveGpibSettings(path, s); });
+}
+
+// --- Interface.cnd: the route to the instrument -----------------------------------------------
+
+SaveResult SaveInterfaceSpec(const std::string& path, const std::string& spec) {
+    CndWriter w;
+    w.Text(spec).EndLine();
+    return w.Save(path);
+}
+
+LoadResult LoadInterfaceSpec(const std::string& path, std::string& spec) {
+    return LoadCndFile(
+        path, [&spec](CndReader& r) { return ReadTextItem(r, spec, /*nonEmpty=*/true); },
+        [&] { return SaveInterfaceSpec(path, spec); });
+}
+
+}  // namespace kmr

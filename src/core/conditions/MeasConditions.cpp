@@ -1,0 +1,170 @@
+#include "core/conditions/MeasConditions.h"
+
+#include <cmath>
+
+#include "core/conditions/CndLoad.h"
+#include "core/support/Numbers.h"
+
+namespace kmr {
+
+namespace {
+
+constexpr std::int32_t kLargestCapacity = 507904;
+constexpr double kMaxCounts = 32767.0;
+
+// The sub-millisecond clocks; every other clock is a whole number of milliseconds 1 … 32767.
+constexpr float kSubMsClocks[] = {0.05f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f};
+
+bool IsValidClock(float clk) {
+    for (float c : kSubMsClocks)
+        if (clk == c) return true;
+    return clk >= 1.0f && clk <= 32767.0f && clk == std::floor(clk);
+}
+
+bool IsValidInputMode(std::int16_t code) {
+    return (code >= 0 && code <= 3) || (code >= -6 && code <= -4);
+}
+
+bool ReadClock(CndReader& r, float& field) {
+    float v = 0.0f;
+    if (!r.ReadFloat(v) || !IsValidClock(v)) return false;
+    field = v;
+    return true;
+}
+
+bool ReadInputMode(CndReader& r, std::int16_t& field) {
+    std::int16_t v = 0;
+    if (!r.ReadInt16(v) || !IsValidInputMode(v)) return false;
+    field = v;
+    return true;
+}
+
+// One channel line. Every item is checked against its domain, so that a hand-edited file never
+// puts an index outside its list or an unknown code into the record.
+bool ReadChannel(CndReader& r, ChannelCondition& c) {
+    return ReadInt16In(r, c.OnOff, 0, 1) && ReadInputMode(r, c.InputMode) &&
+           ReadInt16In(r, c.Lpf, 0, 4) && ReadFiniteFloat(r, c.Coeff) &&
+           ReadInt16In(r, c.Point, 0, 5) && ReadInt16In(r, c.Unit, 0, 29) &&
+           ReadInt16In(r, c.DtgOnOff, 0, 1) && ReadFiniteFloat(r, c.DtgLevel) &&
+           ReadFiniteFloat(r, c.Offset);
+}
+
+bool ReadMeasItems(CndReader& r, MeasConditions& m) {
+    if (!(ReadInt16In(r, m.TrgMode, 0, 2) && ReadClock(r, m.SmpClk) &&
+          ReadInt32In(r, m.MemoryWords, 1, kLargestCapacity) &&
+          ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords) &&
+          ReadInt16In(r, m.Averaging, 0, 10) && ReadInt16In(r, m.ChannelCount, 0, kChannels)))
+        return false;
+    for (auto& c : m.Channels)
+        if (!ReadChannel(r, c)) return false;
+    return true;
+}
+
+}  // namespace
+
+void SetMeasDefaults(MeasConditions& m) {
+    m.TrgMode = 0;
+    m.SmpClk = 1.0f;
+    m.MemoryWords = 1000;
+    m.PreMemoryWords = 0;
+    m.Averaging = 0;
+    m.ChannelCount = kChannels;
+    for (auto& c : m.Channels) {
+        const std::int16_t installed = c.Installed;
+        c = ChannelCondition{};
+        c.Installed = installed;
+    }
+    RebuildMeasuredChannels(m);
+}
+
+void RebuildMeasuredChannels(MeasConditions& m) {
+    m.MeasuredChannels.clear();
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (m.Ch(ch).OnOff == 1) m.MeasuredChannels.push_back(ch);
+    m.ChannelCount = static_cast<std::int16_t>(m.MeasuredChannels.size());
+}
+
+std::int32_t MemoryCapacity(std::int32_t memorySizeCode) {
+    switch (memorySizeCode) {
+        case 0: return 507904;
+        case 1: return 245760;
+        case 2: return 114688;
+        case 3: return 49152;
+        default: return 0;
+    }
+}
+
+void SnapTriggerLevel(MeasConditions& m, int channel) {
+    if (channel < 1 || channel > kChannels) return;
+    ChannelCondition& c = m.Ch(channel);
+    if (c.Coeff == 0.0f) return;  // no count can be computed; the level stays as it is
+    double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
+    if (std::fabs(counts) <= kMaxCounts) {
+        counts = RoundHalfEven(counts);
+    } else {
+        // The limit takes the sign of the counts (not of the level), so that a negative
+        // coefficient keeps the level on its own side of zero.
+        counts = counts < 0 ? -kMaxCounts : kMaxCounts;
+    }
+    c.DtgLevel = static_cast<float>(static_cast<double>(c.Coeff) * counts);
+}
+
+std::string BuildChangeMask(const MeasConditions& edited, const MeasConditions& live) {
+    std::string mask = kEmptyChangeMask;
+    bool onOffChanged = false;
+    bool displayChanged = edited.TrgMode != live.TrgMode;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const ChannelCondition& e = edited.Ch(ch);
+        const ChannelCondition& l = live.Ch(ch);
+        if (e.OnOff != l.OnOff) onOffChanged = true;
+        if (e.OnOff != l.OnOff || e.InputMode != l.InputMode || e.Lpf != l.Lpf ||
+            e.DtgOnOff != l.DtgOnOff || e.DtgLevel != l.DtgLevel || e.Coeff != l.Coeff)
+            mask[static_cast<std::size_t>(ch - 1)] = '1';
+        if (e.Point != l.Point || e.Unit != l.Unit || e.Offset != l.Offset) displayChanged = true;
+    }
+    if (onOffChanged) mask[10] = '1';
+    if (onOffChanged || edited.SmpClk != live.SmpClk) mask[11] = '1';
+    if (onOffChanged || edited.MemoryWords != live.MemoryWords) mask[12] = '1';
+    if (onOffChanged || edited.PreMemoryWords != live.PreMemoryWords) mask[13] = '1';
+    if (onOffChanged || edited.Averaging != live.Averaging) mask[14] = '1';
+    if (displayChanged) mask[15] = '1';
+    return mask;
+}
+
+namespace {
+
+CndWriter MeasWriter(const MeasConditions& m) {
+    CndWriter w;
+    w.Int(m.TrgMode).EndLine();
+    w.Float(m.SmpClk).EndLine();
+    w.Int(m.MemoryWords).Int(m.PreMemoryWords).EndLine();
+    w.Int(m.Averaging).EndLine();
+    w.Int(m.ChannelCount).EndLine();
+    for (const auto& c : m.Channels) {
+        w.Int(c.OnOff).Int(c.InputMode).Int(c.Lpf).Float(c.Coeff).Int(c.Point).Int(c.Unit)
+            .Int(c.DtgOnOff).Float(c.DtgLevel).Float(c.Offset).EndLine();
+    }
+    return w;
+}
+
+}  // namespace
+
+std::string MeasConditionsText(const MeasConditions& m) { return MeasWriter(m).str(); }
+
+SaveResult SaveMeasConditions(const std::string& path, const MeasConditions& m) {
+    return MeasWriter(m).Save(path);
+}
+
+LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m) {
+    return LoadCndFile(
+        path,
+        [&m](CndReader& r) {
+            const bool read = ReadMeasItems(r, m);
+            // The count and the list always follow OnOff, whatever count the file holds.
+            RebuildMeasuredChannels(m);
+            return read;
+        },
+        [&] { return SaveMeasConditions(path, m); });
+}
+
+}  // namespace kmr

@@ -1,0 +1,52 @@
+#include "core/graphs/GraphConditions.h"
+
+#include "core/conditions/CndLoad.h"
+
+namespace kmr {
+
+void SetGraphDefaults(GraphConditions& g) {
+    g.X = XAxisCondition{};
+    for (std::size_t i = 0; i < g.Ch.size(); ++i) {
+        g.Ch[i] = ChannelGraphCondition{};
+        g.Ch[i].Use = i < 2 ? 1 : 0;
+    }
+}
+
+SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g) {
+    CndWriter w;
+    for (const auto& c : g.Ch) {
+        w.Int(c.Use).Int(c.Ygrid).Int(c.AutoScale).EndLine();
+        w.Double(c.YscaleMax).Double(c.YscaleMin).Int(c.YscaleDiv).EndLine();
+    }
+    return w.Save(path);
+}
+
+LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g) {
+    // Flags and ranges are taken as the file holds them; only a division count below 1 is
+    // refused, because the drawing divides the axis by it.
+    return LoadCndFile(
+        path,
+        [&g](CndReader& r) {
+            for (auto& c : g.Ch) {
+                if (!(r.ReadInt16(c.Use) && r.ReadInt16(c.Ygrid) && r.ReadInt16(c.AutoScale) &&
+                      ReadFiniteDouble(r, c.YscaleMax) && ReadFiniteDouble(r, c.YscaleMin) &&
+                      ReadInt16In(r, c.YscaleDiv, 1, 32767)))
+                    return false;
+            }
+            return true;
+        },
+        [&] { return SaveGraphConditions(path, g); });
+}
+
+void ApplyGraphForm(GraphConditions& g, const GraphConditions& edited) {
+    g = edited;
+    g.X.XscaleMaxM = static_cast<double>(g.X.Xspace);
+    g.X.XscaleMinM = 0.0;
+}
+
+void AutoXRange(GraphConditions& g, std::int32_t n, float clockMs) {
+    if (g.X.XAutoScale != 1 || n == 0) return;
+    g.X.XscaleMaxG = static_cast<double>(n - 1) * static_cast<double>(clockMs) * g.X.XtimeFactor;
+}
+
+}  // namespace kmr

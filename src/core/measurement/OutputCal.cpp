@@ -1,0 +1,27 @@
+#include "core/measurement/OutputCal.h"
+
+#include "core/conditions/CndLoad.h"
+
+namespace kmr {
+
+SaveResult SaveOutputCal(const std::string& path, const OutputCalConditions& c) {
+    CndWriter w;
+    for (const auto& ch : c) w.Int(ch.Use).Float(ch.Value).EndLine();
+    return w.Save(path);
+}
+
+LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c) {
+    // Use is 0 or 1 and a calibration value is never negative; anything else stops the reading.
+    return LoadCndFile(
+        path,
+        [&c](CndReader& r) {
+            for (auto& ch : c)
+                if (!(ReadInt16In(r, ch.Use, 0, 1) &&
+                      ReadFiniteFloat(r, ch.Value, /*nonNegative=*/true)))
+                    return false;
+            return true;
+        },
+        [&] { return SaveOutputCal(path, c); });
+}
+
+}  // namespace kmr

@@ -1,0 +1,146 @@
+#include "core/graphs/GraphConditions.h"
+
+#include <gtest/gtest.h>
+
+#include "core/conditions/CndTestFiles.h"
+
+namespace kmr {
+namespace {
+
+using testing::ReadBytes;
+using testing::Repeat;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+const std::string kDefaultGraphText =
+    Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8);
+
+GraphConditions Defaults() {
+    GraphConditions g;
+    SetGraphDefaults(g);
+    return g;
+}
+
+TEST(GraphConditions, DefaultsShowChannelsOneAndTwo) {
+    const GraphConditions g = Defaults();
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(g.Ch[i].Use, i < 2 ? 1 : 0) << i;
+        EXPECT_EQ(g.Ch[i].Ygrid, 1);
+        EXPECT_EQ(g.Ch[i].AutoScale, 1);
+        EXPECT_EQ(g.Ch[i].YscaleMax, 10.0);
+        EXPECT_EQ(g.Ch[i].YscaleMin, 0.0);
+        EXPECT_EQ(g.Ch[i].YscaleDiv, 10);
+    }
+    EXPECT_EQ(g.X, XAxisCondition{});
+}
+
+TEST(GraphConditions, FirstStartCreatesTheTwentyDefaultLines) {
+    TempFolder dir;
+    const auto path = dir.File("Graph.cnd");
+    GraphConditions g = Defaults();
+    const LoadResult r = LoadGraphConditions(path, g);
+    EXPECT_FALSE(r.complete);
+    EXPECT_TRUE(r.rewritten);
+    EXPECT_EQ(g, Defaults());
+    EXPECT_EQ(ReadBytes(path), kDefaultGraphText);
+}
+
+TEST(GraphConditions, FileEndingAfterChannelFourKeepsDefaultsForTheRest) {
+    TempFolder dir;
+    const auto path = dir.File("Graph.cnd");
+    WriteBytes(path,
+               "0,0,0\r\n5.5,-2.25,4\r\n"
+               "1,0,1\r\n.5,-.5,2\r\n"
+               "1,1,0\r\n1000000,-1000000,20\r\n"
+               "1,1,1\r\n0.001,0,1\r\n");
+    GraphConditions g = Defaults();
+    g.X.XscaleMaxG = 3.0;  // the X part is not in the file and is left alone
+    const LoadResult r = LoadGraphConditions(path, g);
+    EXPECT_FALSE(r.complete);
+    EXPECT_TRUE(r.rewritten);
+    GraphConditions expected = Defaults();
+    expected.X.XscaleMaxG = 3.0;
+    expected.Ch[0] = {0, 0, 0, 5.5, -2.25, 4};
+    expected.Ch[1] = {1, 0, 1, 0.5, -0.5, 2};
+    expected.Ch[2] = {1, 1, 0, 1e6, -1e6, 20};
+    expected.Ch[3] = {1, 1, 1, 0.001, 0, 1};
+    EXPECT_EQ(g, expected);
+    EXPECT_EQ(ReadBytes(path),
+              "0,0,0\r\n5.5,-2.25,4\r\n"
+              "1,0,1\r\n0.5,-0.5,2\r\n"
+              "1,1,0\r\n1000000,-1000000,20\r\n"
+              "1,1,1\r\n0.001,0,1\r\n" +
+                  Repeat("0,1,1\r\n10,0,10\r\n", 6));
+}
+
+TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
+    TempFolder dir;
+    const auto path = dir.File("Graph.cnd");
+    GraphConditions g = Defaults();
+    g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
+    g.Ch[4].Use = 1;
+    ASSERT_TRUE(SaveGraphConditions(path, g).ok);
+    GraphConditions back = Defaults();
+    EXPECT_TRUE(LoadGraphConditions(path, back).complete);
+    EXPECT_EQ(back, g);
+}
+
+TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
+    TempFolder dir;
+    const auto path = dir.File("Graph.cnd");
+    // Minimum above maximum and a flag of 7 are drawn as they are; nothing is reordered.
+    WriteBytes(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
+    GraphConditions g = Defaults();
+    EXPECT_TRUE(LoadGraphConditions(path, g).complete);
+    EXPECT_EQ(g.Ch[0].Use, 7);
+    EXPECT_EQ(g.Ch[0].YscaleMax, -5.0);
+    EXPECT_EQ(g.Ch[0].YscaleMin, 5.0);
+}
+
+TEST(GraphConditions, DivisionCountBelowOneStopsTheReading) {
+    TempFolder dir;
+    const auto path = dir.File("Graph.cnd");
+    for (const char* div : {"0", "-3", "40000"}) {
+        WriteBytes(path, std::string("0,0,0\r\n20,1,") + div + "\r\n" +
+                             Repeat("0,1,1\r\n10,0,10\r\n", 9));
+        GraphConditions g = Defaults();
+        EXPECT_FALSE(LoadGraphConditions(path, g).complete) << div;
+        GraphConditions expected = Defaults();
+        expected.Ch[0] = {0, 0, 0, 20, 1, 10};
+        EXPECT_EQ(g, expected) << div;
+        EXPECT_EQ(ReadBytes(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" +
+                                       Repeat("0,1,1\r\n10,0,10\r\n", 8));
+    }
+}
+
+TEST(GraphConditions, ApplyingTheFormRestartsTheMonitorWindow) {
+    GraphConditions g = Defaults();
+    g.X.XscaleMinM = 40;
+    g.X.XscaleMaxM = 50;
+    GraphConditions edited = Defaults();
+    edited.X.Xspace = 25;
+    edited.X.XscaleMinM = 40;
+    edited.X.XscaleMaxM = 50;
+    edited.Ch[3].Use = 1;
+    ApplyGraphForm(g, edited);
+    EXPECT_EQ(g.X.XscaleMinM, 0.0);
+    EXPECT_EQ(g.X.XscaleMaxM, 25.0);
+    EXPECT_EQ(g.Ch[3].Use, 1);
+    EXPECT_EQ(g.X.Xspace, 25);
+}
+
+TEST(GraphConditions, AutoXRangeIsTheTimeOfTheLastSample) {
+    GraphConditions g = Defaults();
+    AutoXRange(g, 1000, 1.0f);
+    EXPECT_DOUBLE_EQ(g.X.XscaleMaxG, 0.999);
+    AutoXRange(g, 2001, 0.05f);
+    EXPECT_NEAR(g.X.XscaleMaxG, 0.1, 1e-8);
+    AutoXRange(g, 0, 1.0f);  // no record: unchanged
+    EXPECT_NEAR(g.X.XscaleMaxG, 0.1, 1e-8);
+    g.X.XAutoScale = 0;
+    AutoXRange(g, 5000, 1.0f);
+    EXPECT_NEAR(g.X.XscaleMaxG, 0.1, 1e-8);
+}
+
+}  // namespace
+}  // namespace kmr
