@@ -44,6 +44,14 @@ GpibStatus SimBus::OpenDevice(int board, int address, int secondary, int timeout
     if (board != 0) return Fail(kENEB);
     if (address < 0 || address > 30 || secondary != 0 || TimeoutSeconds(timeoutCode) < 0)
         return Fail(kEARG);
+    // Descriptors of closed devices are handed out again, so a server that reopens the device
+    // for every change of timeout does not collect them.
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        if (devices_[i].open) continue;
+        devices_[i] = {address, timeoutCode, true};
+        descriptor = static_cast<int>(i + 1);
+        return Ok();
+    }
     devices_.push_back({address, timeoutCode, true});
     descriptor = static_cast<int>(devices_.size());
     return Ok();

@@ -575,6 +575,9 @@ SimReply SimInstrument::Execute(std::string_view commandIn) {
             if (r.instant || c == "TRG") r.triggerAt = r.instant ? now : full;
             else if (c == "ETG") r.triggerAt = std::max(full, now + s.opts.extDelay);
             else r.triggerAt = s.FindDataTrigger(r);
+            // At 0.1 ms and faster the program cannot poll: an instant recording is complete as
+            // soon as it starts.
+            if (r.instant && s.clk <= 0.1f) r.instantComplete = true;
             s.rec = r;
             s.block.reset();
             SimReply reply = End();

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace kmr::sim {
 namespace {
@@ -298,6 +300,15 @@ TEST(SimInstrumentTest, InstantRecordingIsCompleteAtTheFirstEoc) {
     EXPECT_NE(sim("TTM0").substr(0, 3), "ERR");
 }
 
+TEST(SimInstrumentTest, InstantHighSpeedRecordingIsCompleteAtOnce) {
+    Sim sim("sim:time=instant");
+    sim("CLK-1");
+    sim("MRY 500");
+    sim("TRG");
+    EXPECT_EQ(sim.inst->WordsConverted(), 500);
+    EXPECT_EQ(sim("EOC"), "+000500");
+}
+
 TEST(SimInstrumentTest, DataTriggerFiresWhenALevelIsCrossed) {
     Sim sim("sim:time=real");
     sim("RES");
@@ -313,6 +324,43 @@ TEST(SimInstrumentTest, DataTriggerFiresWhenALevelIsCrossed) {
     quiet("DTG");
     quiet.time->Advance(60.0);
     EXPECT_EQ(quiet("EOC"), "+000000");
+}
+
+TEST(SimInstrumentTest, WavePatternIsDeterministicForASeed) {
+    auto record = [](const std::string& opts) {
+        Sim sim(opts);
+        sim("RES");
+        for (const char* c : {"SET1", "SET4", "SET10"}) sim(c);
+        sim("CLK 2");
+        sim("MRY 3000");
+        sim("MRY -500");
+        sim("TRG");
+        sim.time->Advance(10.0);
+        std::vector<std::int16_t> words;
+        for (int n : {1, 4, 10})
+            for (std::int32_t a = 0; a < 3000; a += 97) words.push_back(sim.inst->MemoryWord(n, a));
+        words.push_back(static_cast<std::int16_t>(sim.inst->WordsConverted()));
+        return std::make_pair(words, sim("MDT"));
+    };
+    const auto a = record("sim:time=real,seed=5");
+    EXPECT_EQ(a, record("sim:time=real,seed=5"));
+    EXPECT_NE(a.first, record("sim:time=real,seed=6").first);
+    EXPECT_EQ(a.first.back(), 3000);
+    // The signal moves: not one value repeated over the whole record.
+    EXPECT_GT(std::set<std::int16_t>(a.first.begin(), a.first.end() - 1).size(), 20u);
+}
+
+TEST(SimInstrumentTest, NegativeTriggerLevelFiresFromAbove) {
+    Sim sim("sim:time=real");
+    sim("RES");
+    sim("SET9");
+    sim("BAL");
+    sim("TGL-600");
+    sim("MRY 100");
+    sim("DTG");
+    sim.time->Advance(60.0);
+    EXPECT_EQ(sim("EOC"), "+000100");
+    EXPECT_EQ(sim("TTM0").substr(0, 1), "T");
 }
 
 TEST(SimInstrumentTest, BlockOfTheRampPatternIsBigEndian) {

@@ -1,6 +1,7 @@
 #include "core/conditions/MeasConditions.h"
 
 #include <cmath>
+#include <limits>
 
 #include "core/conditions/CndLoad.h"
 #include "core/support/Numbers.h"
@@ -106,7 +107,10 @@ void SnapTriggerLevel(MeasConditions& m, int channel) {
         // coefficient keeps the level on its own side of zero.
         counts = counts < 0 ? -kMaxCounts : kMaxCounts;
     }
-    c.DtgLevel = static_cast<float>(static_cast<double>(c.Coeff) * counts);
+    const double level = static_cast<double>(c.Coeff) * counts;
+    // Rounding up next to the float limit could leave the float range; keep the level then.
+    if (std::fabs(level) > static_cast<double>(std::numeric_limits<float>::max())) return;
+    c.DtgLevel = static_cast<float>(level);
 }
 
 std::string BuildChangeMask(const MeasConditions& edited, const MeasConditions& live) {

@@ -1,6 +1,7 @@
 #include "core/instrument/GpibConnection.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "core/support/TextTable.h"
 
@@ -75,22 +76,27 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
     connected_ = kFalse;
     timeoutCode_ = timeoutCode;
     bool ok = false;
-    int ud = -1;
-    Copy(bus_.OpenDevice(kGpibBoard, settings_.Address, kGpibSecondary, timeoutCode, kGpibEot,
-                         kGpibEos, ud));
-    descriptor_ = static_cast<std::int16_t>(ud);
-    if (ud >= 0) {
-        Copy(bus_.InterfaceClear(kGpibBoard));
-        if (!status_.error()) {
-            Copy(bus_.DeviceClear(kGpibBoard, settings_.Address));
+    // Any failure of the route itself (a backend that throws) takes the failure path as well.
+    try {
+        int ud = -1;
+        Copy(bus_.OpenDevice(kGpibBoard, settings_.Address, kGpibSecondary, timeoutCode, kGpibEot,
+                             kGpibEos, ud));
+        descriptor_ = static_cast<std::int16_t>(ud);
+        if (ud >= 0) {
+            Copy(bus_.InterfaceClear(kGpibBoard));
             if (!status_.error()) {
-                ud = -1;
-                Copy(bus_.OpenDevice(kGpibBoard, settings_.Address, kGpibSecondary, timeoutCode,
-                                     kGpibEot, kGpibEos, ud));
-                descriptor_ = static_cast<std::int16_t>(ud);
-                ok = ud >= 0;
+                Copy(bus_.DeviceClear(kGpibBoard, settings_.Address));
+                if (!status_.error()) {
+                    ud = -1;
+                    Copy(bus_.OpenDevice(kGpibBoard, settings_.Address, kGpibSecondary,
+                                         timeoutCode, kGpibEot, kGpibEos, ud));
+                    descriptor_ = static_cast<std::int16_t>(ud);
+                    ok = ud >= 0;
+                }
             }
         }
+    } catch (const std::exception&) {
+        ok = false;
     }
     if (ok) {
         connected_ = kTrue;

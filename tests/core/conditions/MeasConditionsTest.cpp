@@ -255,7 +255,9 @@ INSTANTIATE_TEST_SUITE_P(
         SnapCase{50000.0f, -1.0f, 32767.0f},
         SnapCase{-100000.0f, -2.0f, -65534.0f},
         // Coefficient 0: nothing can be computed; the level stays.
-        SnapCase{1234.5f, 0.0f, 1234.5f}));
+        SnapCase{1234.5f, 0.0f, 1234.5f},
+        // 1.5 counts would round up beyond the float range: the level stays.
+        SnapCase{3.3e38f, 2.2e38f, 3.3e38f}));
 
 TEST(SnapTriggerLevel, IgnoresChannelsOutsideOneToTen) {
     MeasConditions m = Defaults();

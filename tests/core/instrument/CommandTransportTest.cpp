@@ -245,6 +245,17 @@ TEST(CommandTransportTest, RampBlocksArriveWordForWord) {
     EXPECT_EQ(l.bus.Writes()[6], "MRY 10000;20000\r\n");
 }
 
+TEST(CommandTransportTest, BlocksLongerThanTheSixteenBitCountArriveWhole) {
+    // 30000 words are 60000 bytes: the 16-bit copy of ibcnt is negative, the block is complete.
+    SimLink l("sim:pattern=ramp");
+    l.t.SendCommand("SET2", 1);
+    std::vector<std::int16_t> dest(30000, 0);
+    l.t.ReadMemoryBlock(dest.data(), 0, 30000);
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_LT(l.conn.StatusCopy().ibcnt, 0);
+    EXPECT_EQ(dest[29999], static_cast<std::int16_t>(static_cast<std::uint16_t>((7 * 29999 + 2000) % 65536)));
+}
+
 TEST(CommandTransportTest, ShortBlockIsAReceiveFailure) {
     SimLink l("sim:pattern=ramp,fault=BDT:short");
     l.t.SendCommand("SET1", 1);

@@ -1,0 +1,251 @@
+#include "core/instrument/CommandSet.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+namespace {
+
+struct SubMsClock {
+    float value;
+    const char* command;
+};
+// The instrument names its sub-millisecond clocks; 0.5 ms is "CLK0", never "CLK-5".
+constexpr SubMsClock kSubMsClocks[] = {
+    {0.05f, "CLK0.05"}, {0.1f, "CLK-1"}, {0.2f, "CLK-2"}, {0.3f, "CLK-3"}, {0.4f, "CLK-4"},
+    {0.5f, "CLK0"},     {0.6f, "CLK-6"}, {0.7f, "CLK-7"}, {0.8f, "CLK-8"}, {0.9f, "CLK-9"},
+};
+
+struct InputModeText {
+    std::int16_t code;
+    const char* command;
+};
+constexpr InputModeText kInputModes[] = {
+    {0, "B.V0"}, {1, "B.V1"}, {2, "B.V2"}, {3, "B.V3"}, {-4, "B.V -4"}, {-5, "B.V -5"}, {-6, "B.V -6"},
+};
+
+constexpr const char* kLpfCommands[] = {"LPF0", "LPF300", "LPF100", "LPF30", "LPF10"};
+
+// Mask positions (1-based) of the groups.
+constexpr std::size_t kMaskClock = 12;
+constexpr std::size_t kMaskMemory = 13;
+constexpr std::size_t kMaskPreMemory = 14;
+constexpr std::size_t kMaskAveraging = 15;
+
+bool MaskSet(const std::string& mask, std::size_t position) {
+    return position >= 1 && position <= mask.size() && mask[position - 1] == '1';
+}
+
+std::string TwoDigits(int v) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02d", ((v % 100) + 100) % 100);
+    return buf;
+}
+
+}  // namespace
+
+std::string ClockCommand(float smpClk) {
+    for (const SubMsClock& c : kSubMsClocks)
+        if (smpClk == c.value) return c.command;
+    return "CLK " + FormatFloat(smpClk);
+}
+
+std::string InputModeCommand(std::int16_t inputMode) {
+    for (const InputModeText& m : kInputModes)
+        if (m.code == inputMode) return m.command;
+    return {};
+}
+
+std::string LpfCommand(std::int16_t lpf) {
+    if (lpf < 0 || lpf > 4) return {};
+    return kLpfCommands[lpf];
+}
+
+std::string TriggerLevelCommand(const ChannelCondition& c) {
+    if (c.DtgOnOff != 1) return "TGL0";
+    const double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
+    if (!std::isfinite(counts)) return "TGL0";
+    const double n = std::clamp(RoundHalfEven(counts), -32768.0, 32767.0);
+    return "TGL" + std::to_string(static_cast<long>(n));
+}
+
+std::string DateCommand(const LocalDateTime& t) {
+    return "DTE" + TwoDigits(t.year) + ";" + TwoDigits(t.month) + ";" + TwoDigits(t.day);
+}
+
+std::string TimeCommand(const LocalDateTime& t) {
+    return "TME" + TwoDigits(t.hour) + ";" + TwoDigits(t.minute) + ";" + TwoDigits(t.second);
+}
+
+std::string MemoryProbeCommand(std::int32_t memorySizeCode) {
+    return "MRY  " + std::to_string(MemoryCapacity(memorySizeCode));
+}
+
+std::string TriggerCommand(std::int16_t trgMode) {
+    switch (trgMode) {
+        case 0: return "TRG";
+        case 1: return "DTG";
+        case 2: return "ETG";
+        default: return {};
+    }
+}
+
+CommandSet::CommandSet(CommandTransport& transport, InstrumentIdentity& identity,
+                       MeasConditions& conditions, const Clock& clock,
+                       std::function<void()> advanceSplash)
+    : t_(transport), id_(identity), m_(conditions), clock_(clock),
+      advanceSplash_(std::move(advanceSplash)) {}
+
+bool CommandSet::Send(const std::string& command) {
+    t_.SendCommand(command, 1);
+    return t_.Connection().Status() != RunStatus::CommFailed;
+}
+
+void CommandSet::AdvanceSplash() {
+    if (advanceSplash_) advanceSplash_();
+}
+
+// "SET1" was not answered with END.
+void CommandSet::RefusedSetup(const std::string& reply) {
+    UiPort& ui = t_.Connection().Ui();
+    RunStatus& status = t_.Connection().Status();
+    if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
+    if (reply.rfind("ERR-022", 0) == 0) {
+        // The bridge voltage cannot be sensed remotely: the extension cable is wrong.
+        status = RunStatus::Refused;
+        ui.ShowMessage(Text(142), Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    } else {
+        status = RunStatus::CommFailed;
+        ui.ShowMessage(Text(162) + kErrorSendingCommand, Text(102), MsgIcon::Exclamation,
+                       MsgButtons::Ok);
+    }
+}
+
+void CommandSet::InitialiseInstrument() {
+    const LocalDateTime now = clock_.Now();
+    const std::string reply = t_.SendCommand("SET1", 0);
+    if (reply.rfind("END", 0) != 0) {
+        RefusedSetup(reply);
+        return;
+    }
+    t_.SendCommand(DateCommand(now), 1);
+    if (t_.Connection().Status() != RunStatus::CommFailed) t_.SendCommand(TimeCommand(now), 1);
+}
+
+void CommandSet::IdentifyInstrument() {
+    UiPort& ui = t_.Connection().Ui();
+    RunStatus& status = t_.Connection().Status();
+    std::string reply = t_.SendCommand("SET1", 0);
+    if (reply.rfind("END", 0) != 0) {
+        RefusedSetup(reply);
+        return;
+    }
+
+    // The KMR-530A has no 5.0 V bridge and refuses B.V3; the KMR-510C accepts it.
+    reply = t_.SendCommand("B.V3", 0);
+    const bool is530 = reply.rfind("ERR-004", 0) == 0;
+    const bool is510 = reply.rfind("END", 0) == 0;
+    if (is530 || is510) {
+        const std::string ver = t_.SendCommand("VER", 1);
+        if (status == RunStatus::CommFailed) return;
+        id_.InstrumentVersion = ver.size() > 3 ? ver.substr(3, 4) : std::string();
+        id_.InstrumentModel = is530 ? kModelKmr530A : kModelKmr510C;
+    } else {
+        status = RunStatus::CommFailed;
+        ShowCommunicationFailure(ui, kErrorSendingCommand, true);
+    }
+
+    // The memory answers END to the largest capacity it has.
+    for (std::int32_t code = 0; code <= 3; ++code) {
+        if (t_.SendCommand(MemoryProbeCommand(code), 0).rfind("END", 0) == 0) {
+            id_.MemorySizeCode = code;
+            break;
+        }
+    }
+
+    id_.FirstInstalledChannel = 0;
+    id_.InstalledChannelText.clear();
+    reply = t_.SendCommand("SET1;10", 0);
+    for (int n = 1; n <= kChannels; ++n) {
+        const std::size_t pos = static_cast<std::size_t>(8 * (n - 1));
+        const std::string field = pos < reply.size() ? reply.substr(pos, 7) : std::string();
+        const bool installed = field.rfind("END", 0) == 0;
+        m_.Ch(n).Installed = installed ? 1 : 0;
+        id_.InstalledChannelText += installed ? '1' : '0';
+        if (installed && id_.FirstInstalledChannel == 0)
+            id_.FirstInstalledChannel = static_cast<std::int16_t>(n);
+    }
+    t_.SendCommand("RES", 0);
+
+    if (id_.FirstInstalledChannel == 0) {
+        if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
+        ui.ShowMessage(Text(126), Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    }
+}
+
+void CommandSet::DownloadConditions(const std::string& mask) {
+    // Per changed, measured channel: its input mode, filter and trigger level.
+    for (int n = 1; n <= kChannels; ++n) {
+        const ChannelCondition& c = m_.Ch(n);
+        if (!MaskSet(mask, static_cast<std::size_t>(n)) || c.OnOff != 1) continue;
+        if (!Send("RES")) return;
+        if (!Send("SET" + std::to_string(n))) return;
+        // A code the instrument does not know (only a hand-edited Meas.cnd holds one) is not
+        // sent: the instrument keeps its setting.
+        const std::string mode = InputModeCommand(c.InputMode);
+        if (!mode.empty() && !Send(mode)) return;
+        const std::string lpf = LpfCommand(c.Lpf);
+        if (!lpf.empty() && !Send(lpf)) return;
+        if (!Send(TriggerLevelCommand(c))) return;
+        AdvanceSplash();
+    }
+
+    // Leave exactly the measured channels selected, for the run and the monitor.
+    if (!Send("RES")) return;
+    for (int n = 1; n <= kChannels; ++n)
+        if (m_.Ch(n).OnOff == 1 && !Send("SET" + std::to_string(n))) return;
+
+    AdvanceSplash();
+    if (m_.SmpClk <= 0.9f) {
+        // Averaging can be set only at 1 ms and slower: go there first.
+        if (MaskSet(mask, kMaskAveraging)) {
+            if (!Send("CLK 1")) return;
+            if (!Send("AVE " + std::to_string(m_.Averaging))) return;
+            if (!Send(ClockCommand(m_.SmpClk))) return;
+        }
+        if (MaskSet(mask, kMaskClock) && !Send(ClockCommand(m_.SmpClk))) return;
+    } else {
+        if (MaskSet(mask, kMaskClock) && !Send(ClockCommand(m_.SmpClk))) return;
+        if (MaskSet(mask, kMaskAveraging) && !Send("AVE " + std::to_string(m_.Averaging))) return;
+    }
+
+    AdvanceSplash();
+    if (MaskSet(mask, kMaskMemory) && !Send("MRY " + std::to_string(m_.MemoryWords))) return;
+    if (MaskSet(mask, kMaskPreMemory) && !Send("MRY -" + std::to_string(m_.PreMemoryWords))) return;
+
+    RebuildMeasuredChannels(m_);
+    AdvanceSplash();
+
+    if (id_.InstrumentModel == kModelKmr510C) {
+        if (!Send("RNG1000")) return;
+        t_.SendCommand("MON", 1);  // its reply and status are not examined
+    }
+}
+
+std::string CommandSet::ReadTriggerTime() {
+    const std::string reply = t_.SendCommand("TTM0", 0);
+    // No reply at all is no trigger time either, rather than a time of "20".
+    if (reply.empty() || reply.rfind("ERR", 0) == 0) {
+        t_.Connection().Status() = RunStatus::CommFailed;
+        return {};
+    }
+    id_.TriggerTime = "20" + reply.substr(1);
+    return id_.TriggerTime;
+}
+
+}  // namespace kmr

@@ -1,0 +1,378 @@
+#include "core/instrument/CommandSet.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/fakes/FakeUi.h"
+#include "core/support/TextTable.h"
+#include "sim/SimBus.h"
+
+namespace kmr {
+namespace {
+
+using fakes::FakeUi;
+using Wire = std::vector<std::string>;
+
+class FixedClock : public Clock {
+public:
+    LocalDateTime now{2026, 3, 9, 7, 5, 0};
+    LocalDateTime Now() const override { return now; }
+    std::uint32_t TickMs() const override { return 0; }
+    void Sleep(double) override {}
+};
+
+// The program's instrument link over the simulated instrument, with the command texts seen on
+// the wire (terminators removed).
+struct Link {
+    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
+    sim::SimBus bus;
+    GpibSettings settings;
+    FakeUi ui;
+    RunStatus status = RunStatus::Ok;
+    GpibConnection conn{bus, settings, ui, status};
+    CommandTransport transport{conn};
+    InstrumentIdentity id;
+    MeasConditions m;
+    FixedClock clock;
+    int splashSteps = 0;
+    CommandSet cs{transport, id, m, clock, [this] { ++splashSteps; }};
+
+    explicit Link(const std::string& opts = "sim:time=instant")
+        : bus(*sim::ParseSimOptions(opts).options, time) {
+        SetTextLanguage(Language::English);
+        conn.OpenGpibDevice(kT10s);
+    }
+    Wire Sent() const {
+        Wire w;
+        for (const std::string& s : bus.Writes()) {
+            std::string t = s;
+            while (!t.empty() && (t.back() == '\r' || t.back() == '\n')) t.pop_back();
+            w.push_back(t);
+        }
+        return w;
+    }
+    void Clear() { bus.ClearWrites(); }
+};
+
+Wire Concat(std::initializer_list<Wire> parts) {
+    Wire r;
+    for (const Wire& p : parts) r.insert(r.end(), p.begin(), p.end());
+    return r;
+}
+
+// --- command texts -----------------------------------------------------------------------------
+
+TEST(CommandTextTest, ClockCommands) {
+    const std::pair<float, const char*> cases[] = {
+        {0.05f, "CLK0.05"}, {0.1f, "CLK-1"}, {0.2f, "CLK-2"},   {0.3f, "CLK-3"},
+        {0.4f, "CLK-4"},    {0.5f, "CLK0"},  {0.6f, "CLK-6"},   {0.7f, "CLK-7"},
+        {0.8f, "CLK-8"},    {0.9f, "CLK-9"}, {1.0f, "CLK 1"},   {2.0f, "CLK 2"},
+        {200.0f, "CLK 200"}, {32767.0f, "CLK 32767"},
+    };
+    for (const auto& [clk, text] : cases) EXPECT_EQ(ClockCommand(clk), text) << clk;
+}
+
+TEST(CommandTextTest, TriggerLevelsRoundHalvesToEven) {
+    struct Case {
+        float level, coeff;
+        std::int16_t on;
+        const char* text;
+    };
+    for (const Case& c : {Case{-250.0f, 0.5f, 1, "TGL-500"}, Case{-250.0f, 0.5f, 0, "TGL0"},
+                          Case{2.5f, 1.0f, 1, "TGL2"}, Case{3.5f, 1.0f, 1, "TGL4"},
+                          Case{-2.5f, 1.0f, 1, "TGL-2"}, Case{999.9000244f, 0.3f, 1, "TGL3333"},
+                          Case{1000.0f, 0.0f, 1, "TGL0"}, Case{1.0e9f, 1.0f, 1, "TGL32767"},
+                          Case{-1.0e9f, 1.0f, 1, "TGL-32768"}, Case{100.0f, 1.0f, 2, "TGL0"}}) {
+        ChannelCondition ch;
+        ch.DtgLevel = c.level;
+        ch.Coeff = c.coeff;
+        ch.DtgOnOff = c.on;
+        EXPECT_EQ(TriggerLevelCommand(ch), c.text) << c.level << "/" << c.coeff;
+    }
+}
+
+TEST(CommandTextTest, FixedTexts) {
+    EXPECT_EQ(InputModeCommand(-4), "B.V -4");
+    EXPECT_EQ(InputModeCommand(3), "B.V3");
+    EXPECT_EQ(InputModeCommand(7), "");
+    EXPECT_EQ(LpfCommand(1), "LPF300");
+    EXPECT_EQ(LpfCommand(4), "LPF10");
+    EXPECT_EQ(LpfCommand(5), "");
+    EXPECT_EQ(MemoryProbeCommand(0), "MRY  507904");
+    EXPECT_EQ(MemoryProbeCommand(3), "MRY  49152");
+    EXPECT_EQ(DateCommand({2026, 3, 9, 7, 5, 0}), "DTE26;03;09");
+    EXPECT_EQ(TimeCommand({2026, 3, 9, 7, 5, 0}), "TME07;05;00");
+    EXPECT_EQ(DateCommand({2100, 12, 31, 23, 59, 59}), "DTE00;12;31");
+    EXPECT_EQ(TriggerCommand(1), "DTG");
+    EXPECT_EQ(TriggerCommand(3), "");
+}
+
+// --- identification ----------------------------------------------------------------------------
+
+struct IdentifyCase {
+    const char* model;
+    int memory;
+};
+
+class IdentifyTest : public ::testing::TestWithParam<IdentifyCase> {};
+
+TEST_P(IdentifyTest, ModelVersionAndMemory) {
+    const auto& p = GetParam();
+    Link l(std::string("sim:time=instant,version=3.07,model=") + p.model +
+           ",memory=" + std::to_string(p.memory));
+    l.id.MemorySizeCode = 9;
+    l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.id.InstrumentModel, std::string(p.model) == "530A" ? 0 : 1);
+    EXPECT_EQ(l.id.InstrumentVersion, "3.07");
+    EXPECT_EQ(l.id.MemorySizeCode, p.memory);
+    EXPECT_EQ(l.id.InstalledChannelText, "1111111111");
+    EXPECT_EQ(l.id.FirstInstalledChannel, 1);
+    Wire probes;
+    for (int code = 0; code <= p.memory; ++code) probes.push_back(MemoryProbeCommand(code));
+    EXPECT_EQ(l.Sent(), Concat({{"SET1", "B.V3", "VER"}, probes, {"SET1;10", "RES"}}));
+    EXPECT_TRUE(l.ui.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, IdentifyTest,
+                         ::testing::Values(IdentifyCase{"530A", 0}, IdentifyCase{"530A", 1},
+                                           IdentifyCase{"530A", 2}, IdentifyCase{"530A", 3},
+                                           IdentifyCase{"510C", 0}, IdentifyCase{"510C", 1},
+                                           IdentifyCase{"510C", 2}, IdentifyCase{"510C", 3}),
+                         [](const auto& info) {
+                             return std::string("KMR") + info.param.model + "_memory" +
+                                    std::to_string(info.param.memory);
+                         });
+
+TEST(CommandSetTest, IdentifyWithAChannelGap) {
+    Link l("sim:time=instant,channels=0110100001");
+    l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.id.InstalledChannelText, "0110100001");
+    EXPECT_EQ(l.id.FirstInstalledChannel, 2);
+    for (int n = 1; n <= 10; ++n)
+        EXPECT_EQ(l.m.Ch(n).Installed, std::string("0110100001")[static_cast<std::size_t>(n - 1)] == '1' ? 1 : 0) << n;
+    EXPECT_TRUE(l.ui.shown.empty());
+}
+
+TEST(CommandSetTest, NoInstalledChannel) {
+    Link l("sim:time=instant,fault=nochannel");
+    l.ui.splashShowing = true;
+    l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.id.InstalledChannelText, "0000000000");
+    EXPECT_EQ(l.id.FirstInstalledChannel, 0);
+    ASSERT_EQ(l.ui.shown.size(), 1u);
+    EXPECT_EQ(l.ui.shown[0].text, "Effective channel does not exist in KMR-530A/510C.");
+    EXPECT_EQ(l.ui.shown[0].title, "Error");
+    EXPECT_EQ(l.ui.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
+}
+
+TEST(CommandSetTest, RemoteSensingRefusedStopsInitialiseAndIdentify) {
+    for (int which = 0; which < 2; ++which) {
+        Link l("sim:time=instant,fault=SET1:ERR-022");
+        l.ui.splashShowing = true;
+        if (which == 0) l.cs.IdentifyInstrument();
+        else l.cs.InitialiseInstrument();
+        EXPECT_EQ(l.status, RunStatus::Refused);
+        EXPECT_EQ(l.Sent(), Wire{"SET1"});
+        ASSERT_EQ(l.ui.shown.size(), 1u);
+        EXPECT_EQ(l.ui.shown[0].text,
+                  "Cannot make remote-sensing for bridge voltage. Confirm extened cable.");
+        EXPECT_EQ(l.ui.shown[0].title, "Error");
+        EXPECT_EQ(l.ui.shown[0].icon, MsgIcon::Exclamation);
+        EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
+    }
+}
+
+TEST(CommandSetTest, SetupWithoutAnswerIsACommunicationFailure) {
+    for (const char* fault : {"SET1:noreply", "SET1:garbage", "SET1:ERR-001"}) {
+        Link l(std::string("sim:time=instant,fault=") + fault);
+        l.cs.IdentifyInstrument();
+        EXPECT_EQ(l.status, RunStatus::CommFailed) << fault;
+        EXPECT_EQ(l.Sent(), Wire{"SET1"}) << fault;
+        ASSERT_EQ(l.ui.shown.size(), 1u) << fault;
+        EXPECT_EQ(l.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
+        EXPECT_EQ(l.ui.shown[0].title, "GP-IB error");
+    }
+}
+
+TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {
+    Link l("sim:time=instant,memory=1,fault=B.V3:ERR-001");
+    l.id.InstrumentModel = 1;
+    l.cs.IdentifyInstrument();
+    ASSERT_EQ(l.ui.shown.size(), 1u);
+    EXPECT_EQ(l.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
+    EXPECT_EQ(l.id.InstrumentModel, 1);
+    EXPECT_EQ(l.id.InstrumentVersion, "----");
+    EXPECT_EQ(l.id.MemorySizeCode, 1);
+    EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "MRY  507904", "MRY  245760", "SET1;10", "RES"}));
+}
+
+TEST(CommandSetTest, VersionFailureStopsIdentification) {
+    Link l("sim:time=instant,fault=VER:noreply");
+    l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "VER", "VER", "VER"}));
+}
+
+// --- initialisation ----------------------------------------------------------------------------
+
+TEST(CommandSetTest, InitialiseSendsDateThenTime) {
+    Link l;
+    l.cs.InitialiseInstrument();
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.Sent(), (Wire{"SET1", "DTE26;03;09", "TME07;05;00"}));
+    Link bad("sim:time=instant,fault=DTE*:ERR-002");
+    bad.cs.InitialiseInstrument();
+    EXPECT_EQ(bad.status, RunStatus::CommFailed);
+    EXPECT_EQ(bad.Sent(), (Wire{"SET1", "DTE26;03;09", "DTE26;03;09", "DTE26;03;09"}));
+}
+
+// --- download ----------------------------------------------------------------------------------
+
+TEST(CommandSetTest, EmptyMaskStillSelectsTheMeasuredChannels) {
+    for (std::int32_t model : {kModelKmr510C, kModelKmr530A}) {
+        Link l(model == kModelKmr510C ? "sim:time=instant" : "sim:time=instant,model=530A");
+        l.id.InstrumentModel = model;
+        for (int n = 1; n <= 10; ++n) l.m.Ch(n).OnOff = (n == 2 || n == 7) ? 1 : 0;
+        l.cs.DownloadConditions(kEmptyChangeMask);
+        const Wire base{"RES", "SET2", "SET7"};
+        EXPECT_EQ(l.Sent(), model == kModelKmr510C ? Concat({base, {"RNG1000", "MON"}}) : base);
+        EXPECT_EQ(l.status, RunStatus::Ok);
+        EXPECT_EQ(l.m.MeasuredChannels, (std::vector<int>{2, 7}));
+        EXPECT_EQ(l.m.ChannelCount, 2);
+        EXPECT_EQ(l.splashSteps, 3);
+    }
+}
+
+TEST(CommandSetTest, SubMillisecondClockGoesThroughOneMillisecondForAveraging) {
+    Link l;
+    l.id.InstrumentModel = kModelKmr530A;
+    for (int n = 2; n <= 10; ++n) l.m.Ch(n).OnOff = 0;
+    l.m.SmpClk = 0.5f;
+    l.m.Averaging = 0;
+    l.cs.DownloadConditions("0000000000000010");
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "CLK 1", "AVE 0", "CLK0"}));
+    l.Clear();
+    l.cs.DownloadConditions("0000000000010010");  // clock and averaging: the clock twice
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "CLK 1", "AVE 0", "CLK0", "CLK0"}));
+    l.Clear();
+    l.cs.DownloadConditions("0000000000010000");
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "CLK0"}));
+    EXPECT_EQ(l.status, RunStatus::Ok);
+}
+
+TEST(CommandSetTest, ClockBeforeAveragingAtOneMillisecondAndSlower) {
+    Link l;
+    l.id.InstrumentModel = kModelKmr530A;
+    for (int n = 2; n <= 10; ++n) l.m.Ch(n).OnOff = 0;
+    l.m.SmpClk = 2.0f;
+    l.m.Averaging = 4;
+    l.cs.DownloadConditions("0000000000010010");
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "CLK 2", "AVE 4"}));
+    EXPECT_EQ(l.status, RunStatus::Ok);
+}
+
+TEST(CommandSetTest, ChangedChannelsAndMemoryGroups) {
+    Link l;
+    l.id.InstrumentModel = kModelKmr530A;
+    for (int n = 1; n <= 10; ++n) l.m.Ch(n).OnOff = n <= 3 ? 1 : 0;
+    ChannelCondition& c3 = l.m.Ch(3);
+    c3.InputMode = -4;
+    c3.Lpf = 2;
+    c3.DtgOnOff = 1;
+    c3.DtgLevel = -250.0f;
+    c3.Coeff = 0.5f;
+    l.m.Ch(2).DtgOnOff = 0;
+    l.m.MemoryWords = 20000;
+    l.m.PreMemoryWords = 0;
+    // Channel 4 is marked but not measured: nothing is sent for it.
+    l.cs.DownloadConditions("0111000000001100");
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET2", "B.V2", "LPF0", "TGL0",
+                              "RES", "SET3", "B.V -4", "LPF100", "TGL-500",
+                              "RES", "SET1", "SET2", "SET3", "MRY 20000", "MRY -0"}));
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.splashSteps, 2 + 3);
+}
+
+TEST(CommandSetTest, DownloadStopsAtTheFirstFailure) {
+    Link l("sim:time=instant,fault=LPF*:ERR-002");
+    l.cs.DownloadConditions(kFullChangeMask);
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "B.V2", "LPF0", "LPF0", "LPF0"}));
+    EXPECT_EQ(l.ui.shown.size(), 1u);
+}
+
+TEST(CommandSetTest, RefusedInputModeOfA530AFailsTheDownload) {
+    Link l("sim:time=instant,model=530A");
+    l.m.Ch(1).InputMode = 3;
+    l.cs.DownloadConditions("1000000000000000");
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "B.V3", "B.V3", "B.V3"}));
+}
+
+// --- a whole start-up exchange ------------------------------------------------------------------
+
+TEST(CommandSetTest, StartUpExchange) {
+    Link l("sim:time=instant,memory=1,channels=1111111110");
+    l.Clear();
+    l.conn.CloseGpibDevice();
+    l.conn.OpenGpibDevice(kT10s);
+    ASSERT_TRUE(l.conn.IsConnected());
+    l.cs.IdentifyInstrument();
+    ASSERT_EQ(l.status, RunStatus::Ok);
+    // Start-up turns off channels that are not installed.
+    for (int n = 1; n <= 10; ++n)
+        if (!l.m.Ch(n).Installed) l.m.Ch(n).OnOff = 0;
+    l.cs.InitialiseInstrument();
+    ASSERT_EQ(l.status, RunStatus::Ok);
+    l.cs.DownloadConditions(kFullChangeMask);
+    ASSERT_EQ(l.status, RunStatus::Ok);
+
+    Wire perChannel, select;
+    for (int n = 1; n <= 9; ++n) {
+        const std::string set = "SET" + std::to_string(n);
+        perChannel.insert(perChannel.end(), {"RES", set, "B.V2", "LPF0", "TGL0"});
+        select.push_back(set);
+    }
+    const Wire expected = Concat({
+        {"SET1", "B.V3", "VER", "MRY  507904", "MRY  245760", "SET1;10", "RES"},
+        {"SET1", "DTE26;03;09", "TME07;05;00"},
+        perChannel,
+        {"RES"},
+        select,
+        {"CLK 1", "AVE 0", "MRY 1000", "MRY -0", "RNG1000", "MON"},
+    });
+    EXPECT_EQ(l.Sent(), expected);
+    for (const std::string& w : l.bus.Writes()) EXPECT_EQ(w.substr(w.size() - 2), "\r\n");
+    EXPECT_EQ(l.id.InstrumentModel, kModelKmr510C);
+    EXPECT_EQ(l.id.MemorySizeCode, 1);
+    EXPECT_EQ(l.id.InstalledChannelText, "1111111110");
+    EXPECT_EQ(l.splashSteps, 9 + 3);
+    EXPECT_EQ(l.bus.Instrument().SelectedChannelsText(), "1,2,3,4,5,6,7,8,9");
+    EXPECT_TRUE(l.ui.shown.empty());
+}
+
+// --- trigger time ------------------------------------------------------------------------------
+
+TEST(CommandSetTest, TriggerTimeGetsItsCentury) {
+    Link l;
+    l.cs.InitialiseInstrument();
+    EXPECT_EQ(l.cs.ReadTriggerTime(), "");  // no recording yet
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    EXPECT_TRUE(l.ui.shown.empty());
+    l.transport.SendCommand("TRG", 1);
+    l.transport.SendCommand("EOC", 1);
+    EXPECT_EQ(l.cs.ReadTriggerTime(), "2026/03/09 07:05:00");
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.id.TriggerTime, "2026/03/09 07:05:00");
+    Link silent("sim:time=instant,fault=TTM0:noreply");
+    EXPECT_EQ(silent.cs.ReadTriggerTime(), "");
+    EXPECT_EQ(silent.status, RunStatus::CommFailed);
+}
+
+}  // namespace
+}  // namespace kmr
