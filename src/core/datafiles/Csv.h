@@ -68,9 +68,15 @@ public:
 private:
     void Fill(std::uint16_t i);
     float coeff_, offset_;
-    std::unique_ptr<char[]> cells_;
+    struct FreeTable {
+        void operator()(char* p) const;
+    };
+    std::unique_ptr<char, FreeTable> cells_;
     std::vector<std::uint64_t> filled_;
 };
+
+// The value text of a cell: always the text of FormatFloat, produced faster for common magnitudes.
+std::string FormatCellValue(float v);
 
 // What the CSV operations need from their caller.
 struct CsvContext {
