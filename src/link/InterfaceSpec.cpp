@@ -7,6 +7,8 @@
 #include "link/PrologixBus.h"
 #include "link/VisaBus.h"
 #include "sim/PrologixProtocol.h"
+#include "sim/SimBus.h"
+#include "sim/SimInstrument.h"
 
 namespace kmr {
 
@@ -133,6 +135,10 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::str
     if (kind == "sim") {
         spec.kind = InterfaceSpec::Kind::Sim;
         spec.simOptions = rest;
+        sim::SimOptionsResult options = sim::ParseSimOptions(rest);
+        if (!options.options)
+            return Refuse(error, "The simulated instrument of " + quoted +
+                                     " is not understood: " + options.error + ".");
         return spec;
     }
     return Refuse(error, "The interface " + quoted + " is not one the program knows.");
@@ -146,9 +152,16 @@ std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& err
             return std::make_unique<VisaBus>(spec.library, spec.resource);
         case InterfaceSpec::Kind::Prologix:
             return std::make_unique<PrologixBus>(spec.host, spec.port);
-        case InterfaceSpec::Kind::Sim: break;
+        case InterfaceSpec::Kind::Sim: {
+            sim::SimOptionsResult options = sim::ParseSimOptions(spec.simOptions);
+            if (!options.options) {
+                error = "The simulated instrument is not understood: " + options.error + ".";
+                return nullptr;
+            }
+            return std::make_unique<sim::SimBus>(std::move(*options.options));
+        }
     }
-    error = "The simulated instrument is not available in this build.";
+    error = "Unknown interface.";
     return nullptr;
 }
 
@@ -156,6 +169,46 @@ std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error) 
     std::optional<InterfaceSpec> spec = ParseInterfaceSpec(text, error);
     if (!spec) return nullptr;
     return MakeGpibBus(*spec, error);
+}
+
+namespace {
+
+// The bus of a spec that cannot work: every call fails, and the open says why.
+class UnusableBus : public GpibBus {
+public:
+    UnusableBus(std::string text, std::string why) : text_(std::move(text)), why_(std::move(why)) {}
+    GpibStatus OpenDevice(int, int, int, int, int, int, int& descriptor) override {
+        descriptor = -1;
+        return Fail();
+    }
+    GpibStatus InterfaceClear(int) override { return Fail(); }
+    GpibStatus DeviceClear(int, int) override { return Fail(); }
+    GpibStatus BoardOffline(int) override { return Fail(); }
+    GpibStatus Write(int, const void*, std::size_t) override { return Fail(); }
+    GpibStatus Read(int, void*, std::size_t) override { return Fail(); }
+    std::string LastProblem() const override { return why_; }
+    std::string Describe() const override { return text_; }
+
+private:
+    static GpibStatus Fail() { return GpibStatus{kIbERR, kEARG, 0}; }
+    std::string text_;
+    std::string why_;
+};
+
+}  // namespace
+
+std::unique_ptr<GpibBus> MakeGpibBusOrExplain(std::string_view text) {
+    std::string error;
+    std::unique_ptr<GpibBus> bus = MakeGpibBus(text, error);
+    if (!bus) bus = std::make_unique<UnusableBus>(std::string(text), error);
+    return bus;
+}
+
+std::string ChooseInterfaceSpec(bool simulate, const std::string* commandLineSpec,
+                                const std::string& fileSpec) {
+    if (simulate) return std::string(kSimulateInterfaceSpec);
+    if (commandLineSpec) return *commandLineSpec;
+    return fileSpec;
 }
 
 }  // namespace kmr

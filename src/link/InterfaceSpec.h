@@ -31,8 +31,7 @@ struct InterfaceSpec {
     std::string simOptions;  // the text after "sim:" (empty for plain "sim")
 };
 
-// The spec used when Interface.cnd is missing.
-inline constexpr std::string_view kDefaultInterfaceSpec = "gpib";
+// (The spec used when Interface.cnd is missing is kDefaultInterfaceSpec, conditions/GlobalSettings.h.)
 // The spec `--simulate` stands for.
 inline constexpr std::string_view kSimulateInterfaceSpec = "sim";
 
@@ -49,5 +48,14 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view text, std::stri
 std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error);
 // Parses and makes in one step.
 std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error);
+
+// Never null: for a spec that cannot work (a damaged Interface.cnd, a mistyped --interface) a bus
+// whose open fails with the reason as LastProblem(), so that start-up shows "Cannot open
+// communication port." with the reason and offers off-line work as for any other open failure.
+std::unique_ptr<GpibBus> MakeGpibBusOrExplain(std::string_view text);
+
+// The spec of one run: `--simulate` wins, then `--interface SPEC`, then Interface.cnd.
+std::string ChooseInterfaceSpec(bool simulate, const std::string* commandLineSpec,
+                                const std::string& fileSpec);
 
 }  // namespace kmr

@@ -152,51 +152,55 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
     const SteadyTime deadline = DeadlineFromNow();
 
     if (Connected() && Resync(deadline) != Wait::Done) Disconnect();
-    const bool fresh = !Connected();
-    if (fresh) {
-        std::string why;
-        socket_ = TcpSocket::Connect(host_, port_, timeoutMs_, why);
-        if (!socket_.Valid())
-            return Fail(kIbERR, kENEB,
-                        "Cannot connect to the GP-IB adapter at " + Where() + ": " +
-                            why + ". Check that the adapter (or kmr-sim) is running there.");
-        inbox_.clear();
-    }
-    unread_.clear();
-    unreadEnd_ = false;
-    // ++savecfg 0 first: the adapter would otherwise store every later setting in its EEPROM.
-    std::string setup = "++savecfg 0\n++mode 1\n++auto 0\n++eos 3\n++eoi " +
-                        std::string(eot ? "1" : "0") + "\n++eot_enable 1\n++eot_char " +
-                        std::to_string(prologix::kEotChar) + "\n";
-    adapterAddress_ = -1;
-    SelectAddress(address, setup);
-    adapterReadTmoMs_ = std::min(timeoutMs_, prologix::kMaxReadTimeoutMs);
-    setup += "++read_tmo_ms " + std::to_string(adapterReadTmoMs_) + "\n";
-    if (fresh || versionLine_.empty()) setup += "++ver\n";
-    Wait w = Send(setup, deadline);
-    if (w == Wait::Done && (fresh || versionLine_.empty())) {
-        std::string line;
-        w = ReadLine(line, deadline);
-        if (w == Wait::Done) {
-            std::string text = line;
-            while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-            if (text.empty() || !Printable(text)) {
-                Disconnect();
+    // A connection kept from an earlier open may have died while idle; the "++ver" answer shows
+    // it, and then the open connects afresh once.
+    for (int attempt = 0;; ++attempt) {
+        const bool fresh = !Connected();
+        if (fresh) {
+            std::string why;
+            socket_ = TcpSocket::Connect(host_, port_, MillisecondsUntil(deadline), why);
+            if (!socket_.Valid())
                 return Fail(kIbERR, kENEB,
-                            "The device at " + Where() +
-                                " does not answer like a GP-IB adapter (its answer to ++ver is "
-                                "not a line of text).");
-            }
-            versionLine_ = line;
+                            "Cannot connect to the GP-IB adapter at " + Where() + ": " + why +
+                                ". Check that the adapter (or kmr-sim) is running there.");
         }
-    }
-    if (w != Wait::Done) {
-        Disconnect();
-        return Fail(kIbERR, kENEB,
-                    "The device at " + Where() +
-                        (w == Wait::Lost ? " closed the connection while it was set up."
-                                         : " did not answer ++ver within the timeout; it does not "
-                                           "seem to be a GP-IB adapter."));
+        inbox_.clear();
+        unread_.clear();
+        unreadEnd_ = false;
+        // ++savecfg 0 first: the adapter would otherwise store every later setting in its EEPROM.
+        std::string setup = "++savecfg 0\n++mode 1\n++auto 0\n++eos 3\n++eoi " +
+                            std::string(eot ? "1" : "0") + "\n++eot_enable 1\n++eot_char " +
+                            std::to_string(prologix::kEotChar) + "\n";
+        adapterAddress_ = -1;
+        SelectAddress(address, setup);
+        adapterReadTmoMs_ = std::min(timeoutMs_, prologix::kMaxReadTimeoutMs);
+        setup += "++read_tmo_ms " + std::to_string(adapterReadTmoMs_) + "\n++ver\n";
+        std::string line;
+        Wait w = Send(setup, deadline);
+        if (w == Wait::Done) w = ReadLine(line, deadline);
+        if (w == Wait::Lost && !fresh && attempt == 0) {
+            Disconnect();
+            continue;
+        }
+        if (w != Wait::Done) {
+            Disconnect();
+            return Fail(kIbERR, kENEB,
+                        "The device at " + Where() +
+                            (w == Wait::Lost ? " closed the connection while it was set up."
+                                             : " did not answer ++ver within the timeout; it does "
+                                               "not seem to be a GP-IB adapter."));
+        }
+        std::string text = line;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        if (text.empty() || !Printable(text)) {
+            Disconnect();
+            return Fail(kIbERR, kENEB,
+                        "The device at " + Where() +
+                            " does not answer like a GP-IB adapter (its answer to ++ver is not a "
+                            "line of text).");
+        }
+        versionLine_ = line;
+        break;
     }
     deviceAddress_ = address;
     descriptor = kDescriptor;

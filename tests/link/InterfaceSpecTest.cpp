@@ -83,7 +83,9 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"prologix:host:65536", "no valid port"},
                       std::pair{"prologix:host:12a", "no valid port"},
                       std::pair{"prologix:host:", "no valid port"},
-                      std::pair{"prologix:[::1", "closing"}));
+                      std::pair{"prologix:[::1", "closing"},
+                      std::pair{"sim:model=999", "sim option 'model=999'"},
+                      std::pair{"sim:colour=red", "unknown key"}));
 
 TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
     std::string error;
@@ -96,7 +98,8 @@ TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
                  {"visa:lib=/nowhere/libvisa.so,GPIB0::3::INSTR",
                   "visa:lib=/nowhere/libvisa.so,GPIB0::3::INSTR"},
                  {"prologix:127.0.0.1", "prologix:127.0.0.1:1234"},
-                 {"prologix:[::1]:99", "prologix:[::1]:99"}};
+                 {"prologix:[::1]:99", "prologix:[::1]:99"},
+                 {"sim:model=530A,time=instant", "sim"}};
     for (const Case& c : cases) {
         auto bus = MakeGpibBus(c.text, error);
         ASSERT_NE(bus, nullptr) << c.text << ": " << error;
@@ -104,6 +107,25 @@ TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
     }
     EXPECT_EQ(MakeGpibBus("nonsense", error), nullptr);
     EXPECT_NE(error.find("Accepted forms"), std::string::npos);
+}
+
+TEST(InterfaceSpec, ASpecThatCannotWorkGivesABusWhoseOpenSaysWhy) {
+    auto bus = MakeGpibBusOrExplain("prologix:");
+    ASSERT_NE(bus, nullptr);
+    int d = 0;
+    GpibStatus st = bus->OpenDevice(0, 20, 0, kT10s, 1, 0, d);
+    EXPECT_LT(d, 0);
+    EXPECT_TRUE(st.error());
+    EXPECT_NE(bus->LastProblem().find("names no host"), std::string::npos) << bus->LastProblem();
+    EXPECT_TRUE(bus->Read(1, nullptr, 0).error());
+    EXPECT_EQ(MakeGpibBusOrExplain("prologix:h")->Describe(), "prologix:h:1234");
+}
+
+TEST(InterfaceSpec, SimulateWinsOverTheCommandLineWhichWinsOverTheFile) {
+    const std::string cli = "visa";
+    EXPECT_EQ(ChooseInterfaceSpec(true, &cli, "gpib"), "sim");
+    EXPECT_EQ(ChooseInterfaceSpec(false, &cli, "gpib"), "visa");
+    EXPECT_EQ(ChooseInterfaceSpec(false, nullptr, "prologix:h"), "prologix:h");
 }
 
 }  // namespace

@@ -5,9 +5,11 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <sstream>
 #include <thread>
 
+#include "link/FakeAdapter.h"
 #include "link/PrologixBus.h"
 #include "link/ScriptedInstrument.h"
 #include "sim/PrologixProtocol.h"
@@ -181,52 +183,32 @@ TEST(PrologixBus, ServerServesTheNextClientAfterADisconnect) {
     EXPECT_EQ(served.server.ClientsServed(), 2);
 }
 
+TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {
+    ScriptedInstrument first;
+    PrologixServerOptions o;
+    o.port = 0;
+    auto server = std::make_unique<PrologixServer>(first, o);
+    std::string error;
+    ASSERT_TRUE(server->Start(error)) << error;
+    const int port = server->Port();
+    PrologixBus bus("127.0.0.1", port);
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
+    server.reset();  // the adapter restarts: the idle connection is gone
+    ScriptedInstrument second;
+    o.port = port;
+    server = std::make_unique<PrologixServer>(second, o);
+    ASSERT_TRUE(server->Start(error)) << error;
+    GpibStatus st = Open(bus, d);
+    ASSERT_FALSE(st.error()) << bus.LastProblem();
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(second.writes.size(), 1u);
+}
+
 // --- Faults ------------------------------------------------------------------------------------
 
-// A scripted adapter: runs `script` on the first client that connects.
-class FakeAdapter {
-public:
-    explicit FakeAdapter(std::function<void(TcpSocket&)> script) : script_(std::move(script)) {
-        std::string error;
-        listener_ = TcpListener::Listen("127.0.0.1", 0, error);
-        EXPECT_TRUE(listener_.Valid()) << error;
-        thread_ = std::thread([this] {
-            for (int i = 0; i < 100 && !done_; ++i) {
-                TcpSocket c = listener_.Accept(100);
-                if (!c.Valid()) continue;
-                script_(c);
-                return;
-            }
-        });
-    }
-    ~FakeAdapter() {
-        done_ = true;
-        thread_.join();
-    }
-    int Port() const { return listener_.Port(); }
-
-    // Reads what the client sends until `text` has come (or one second has passed).
-    static std::string Await(TcpSocket& c, const std::string& text, std::string& seen) {
-        auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-        char b[1024];
-        while (seen.find(text) == std::string::npos) {
-            std::size_t n = 0;
-            if (c.ReceiveSome(b, sizeof b, n, until) != TcpSocket::Io::Ok) break;
-            seen.append(b, n);
-        }
-        return seen;
-    }
-    static void Send(TcpSocket& c, const std::string& bytes) {
-        c.SendAll(bytes.data(), bytes.size(),
-                  std::chrono::steady_clock::now() + std::chrono::seconds(1));
-    }
-
-private:
-    TcpListener listener_;
-    std::function<void(TcpSocket&)> script_;
-    std::atomic<bool> done_{false};
-    std::thread thread_;
-};
+using test::FakeAdapter;
 
 TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
     int port = 0;

@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include "sim/KmrSimArguments.h"
+
+namespace kmr::sim {
+namespace {
+
+KmrSimArguments Parse(std::vector<std::string> args) {
+    std::string error;
+    auto a = ParseKmrSimArguments(args, error);
+    EXPECT_TRUE(a.has_value()) << error;
+    return a.value_or(KmrSimArguments{});
+}
+
+TEST(KmrSimArguments, DefaultsAreLoopbackPort1234Address20AndRealTime) {
+    KmrSimArguments a = Parse({});
+    EXPECT_EQ(a.host, "127.0.0.1");
+    EXPECT_EQ(a.port, 1234);
+    EXPECT_EQ(a.address, 20);
+    EXPECT_FALSE(a.verbose);
+    EXPECT_EQ(a.options.time, SimTimeMode::Real);
+}
+
+TEST(KmrSimArguments, TakesEveryOptionAndTheSimSpec) {
+    KmrSimArguments a = Parse({"--listen", "0.0.0.0:5000", "--address=7", "--verbose",
+                               "sim:model=530A,memory=1,time=instant"});
+    EXPECT_EQ(a.host, "0.0.0.0");
+    EXPECT_EQ(a.port, 5000);
+    EXPECT_EQ(a.address, 7);
+    EXPECT_TRUE(a.verbose);
+    EXPECT_EQ(a.options.model, SimModel::Kmr530A);
+    EXPECT_EQ(a.options.memory, 1);
+    EXPECT_EQ(a.options.time, SimTimeMode::Instant);
+    KmrSimArguments v6 = Parse({"--listen=[::1]:0"});
+    EXPECT_EQ(v6.host, "::1");
+    EXPECT_EQ(v6.port, 0);
+}
+
+TEST(KmrSimArguments, RefusesWhatItDoesNotUnderstand) {
+    const std::pair<std::vector<std::string>, const char*> cases[] = {
+        {{"--listen"}, "needs a value"},
+        {{"--listen", "localhost"}, "HOST:PORT"},
+        {{"--listen", "h:70000"}, "HOST:PORT"},
+        {{"--address", "31"}, "0 to 30"},
+        {{"--colour"}, "Unknown option --colour"},
+        {{"sim", "sim"}, "Only one SIM-SPEC"},
+        {{"sim:model=999"}, "model=999"},
+    };
+    for (const auto& [args, why] : cases) {
+        std::string error;
+        EXPECT_FALSE(ParseKmrSimArguments(args, error).has_value()) << why;
+        EXPECT_NE(error.find(why), std::string::npos) << error;
+    }
+}
+
+}  // namespace
+}  // namespace kmr::sim

@@ -1,0 +1,168 @@
+// Every route to the instrument, driven end to end by the program's link code, gives the same
+// replies and words as the in-process simulator: the NI-488.2 and VISA backends through their
+// real loading path (stand-in libraries that answer from the simulator), and the Prologix
+// backend through the kmr-sim adapter server on a loopback port.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "link/InterfaceSpec.h"
+#include "link/NiGpibBus.h"
+#include "link/PrologixBus.h"
+#include "link/RouteExchange.h"
+#include "link/SharedLibrary.h"
+#include "link/VisaBus.h"
+#include "sim/PrologixServer.h"
+#include "sim/SimBus.h"
+
+namespace kmr {
+namespace {
+
+using test::kRouteSim;
+using test::RouteResult;
+using test::RunFullExchange;
+
+std::unique_ptr<sim::SimBus> MakeSim(const std::string& spec = kRouteSim) {
+    auto parsed = sim::ParseSimOptions(spec);
+    EXPECT_TRUE(parsed.options.has_value()) << parsed.error;
+    return std::make_unique<sim::SimBus>(*parsed.options);
+}
+
+const RouteResult& InProcess() {
+    static const RouteResult result = [] {
+        auto simBus = MakeSim();
+        return RunFullExchange(*simBus);
+    }();
+    return result;
+}
+
+// A stand-in library, opened by the test too so that it can be attached to a simulator.
+class StandIn {
+public:
+    explicit StandIn(const std::string& path) {
+        std::string error;
+        EXPECT_TRUE(library_.Open(path, error)) << path << ": " << error;
+        attach_ = reinterpret_cast<void (*)(GpibBus*)>(library_.Symbol("kmr_fake_attach"));
+        calls_ = reinterpret_cast<const char* (*)()>(library_.Symbol("kmr_fake_calls"));
+    }
+    ~StandIn() {
+        if (attach_) attach_(nullptr);
+    }
+    void Attach(GpibBus& bus) { attach_(&bus); }
+    std::string Calls() const { return calls_(); }
+    void* Symbol(const char* name) const { return library_.Symbol(name); }
+
+private:
+    SharedLibrary library_;
+    void (*attach_)(GpibBus*) = nullptr;
+    const char* (*calls_)() = nullptr;
+};
+
+void ExpectSameAsInProcess(const RouteResult& r) {
+    const RouteResult& want = InProcess();
+    ASSERT_TRUE(want.connected);
+    ASSERT_EQ(want.status, RunStatus::Ok);
+    ASSERT_EQ(want.words.size(), 2u);
+    EXPECT_TRUE(r.connected) << (r.messages.empty() ? "" : r.messages.front());
+    EXPECT_EQ(r.status, RunStatus::Ok);
+    EXPECT_EQ(r.messages, std::vector<std::string>{});
+    EXPECT_EQ(r.replies, want.replies);
+    EXPECT_EQ(r.identity, want.identity);
+    ASSERT_EQ(r.words.size(), want.words.size());
+    for (std::size_t c = 0; c < want.words.size(); ++c)
+        EXPECT_TRUE(r.words[c] == want.words[c]) << "channel " << c + 1 << " differs";
+}
+
+TEST(RoutesEndToEnd, InProcessSimulatorRecordsARampOnBothChannels) {
+    const RouteResult& r = InProcess();
+    ASSERT_EQ(r.words.size(), 2u);
+    EXPECT_EQ(r.identity.InstrumentModel, kModelKmr530A);
+    EXPECT_EQ(r.identity.InstrumentVersion, "2.10");
+    EXPECT_EQ(r.identity.MemorySizeCode, 1);
+    EXPECT_EQ(r.identity.InstalledChannelText, "1111111111");
+    const std::vector<std::string> exchange = {"TRG -> END", "EOC -> +025000", "RES -> END",
+                                               "SET1 -> END", "RES -> END", "SET2 -> END"};
+    EXPECT_EQ(r.replies, exchange);
+    // A ramp: not constant, and the second block continues the first.
+    EXPECT_NE(r.words[0][0], r.words[0][1]);
+    EXPECT_NE(r.words[0][9999], r.words[0][10000]);
+}
+
+struct GpibVariant {
+    const char* name;
+    const char* path;
+    const char* statusSource;
+};
+
+class NiGpibRoute : public ::testing::TestWithParam<GpibVariant> {};
+
+TEST_P(NiGpibRoute, FullExchangeMatchesTheInProcessSimulator) {
+    StandIn standIn(GetParam().path);
+    auto simBus = MakeSim();
+    standIn.Attach(*simBus);
+    std::string error;
+    auto bus = MakeGpibBus(std::string("gpib:lib=") + GetParam().path, error);
+    ASSERT_NE(bus, nullptr) << error;
+    RouteResult r = RunFullExchange(*bus);
+    ExpectSameAsInProcess(r);
+    EXPECT_EQ(static_cast<NiGpibBus&>(*bus).StatusSource(), GetParam().statusSource);
+    // The library saw the open sequence with board 0, the address, the timeout code, EOT 1 and
+    // EOS 0, and the board taken off-line at the end.
+    const std::string calls = standIn.Calls();
+    EXPECT_EQ(calls.rfind("ibdev(0,20,0,13,1,0)\nSendIFC(0)\nDevClear(0,20)\nibdev(0,20,0,13,1,0)\n",
+                          0),
+              0u)
+        << calls;
+    EXPECT_NE(calls.find("ibonl(0,0)"), std::string::npos);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StatusSources, NiGpibRoute,
+    ::testing::Values(GpibVariant{"ThreadStatus", KMR_FAKE_GPIB_THREAD, "ThreadIbsta"},
+                      GpibVariant{"StatusVariables", KMR_FAKE_GPIB_GLOBAL, "ibsta"},
+                      GpibVariant{"UserStatusVariables", KMR_FAKE_GPIB_USER, "user_ibsta"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(VisaRoute, FullExchangeMatchesTheInProcessSimulator) {
+    StandIn standIn(KMR_FAKE_VISA);
+    auto simBus = MakeSim();
+    standIn.Attach(*simBus);
+    std::string error;
+    auto bus = MakeGpibBus(std::string("visa:lib=") + KMR_FAKE_VISA, error);
+    ASSERT_NE(bus, nullptr) << error;
+    RouteResult r = RunFullExchange(*bus);
+    ExpectSameAsInProcess(r);
+    auto attribute = reinterpret_cast<long long (*)(std::uint32_t)>(
+        standIn.Symbol("kmr_fake_attribute"));
+    ASSERT_NE(attribute, nullptr);
+    EXPECT_EQ(attribute(visa::kAttrTmoValue), 10000) << "timeout code 13 is 10 s";
+    EXPECT_EQ(attribute(visa::kAttrSendEndEn), 1) << "END with the last byte";
+    EXPECT_EQ(attribute(visa::kAttrTermCharEn), 0) << "no termination character";
+    const std::string calls = standIn.Calls();
+    EXPECT_NE(calls.find("viOpen GPIB0::20::INSTR"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("viClear"), std::string::npos);
+    EXPECT_NE(calls.find("viGpibSendIFC"), std::string::npos);
+}
+
+TEST(PrologixRoute, FullExchangeThroughTheKmrSimServerMatchesTheInProcessSimulator) {
+    auto simBus = MakeSim();
+    PrologixServerOptions options;
+    options.port = 0;
+    PrologixServer server(*simBus, options);
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    auto bus = MakeGpibBus("prologix:127.0.0.1:" + std::to_string(server.Port()), error);
+    ASSERT_NE(bus, nullptr) << error;
+    RouteResult r = RunFullExchange(*bus);
+    ExpectSameAsInProcess(r);
+}
+
+TEST(SimRoute, TheSimSpecGivesTheInProcessSimulator) {
+    std::string error;
+    auto bus = MakeGpibBus(kRouteSim, error);
+    ASSERT_NE(bus, nullptr) << error;
+    ExpectSameAsInProcess(RunFullExchange(*bus));
+}
+
+}  // namespace
+}  // namespace kmr
