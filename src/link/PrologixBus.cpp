@@ -187,8 +187,9 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
             return Fail(kIbERR, kENEB,
                         "The device at " + Where() +
                             (w == Wait::Lost ? " closed the connection while it was set up."
-                                             : " did not answer ++ver within the timeout; it does "
-                                               "not seem to be a GP-IB adapter."));
+                                             : " did not answer ++ver within the timeout: another "
+                                               "program may be connected to it (an adapter serves "
+                                               "one at a time), or it is not a GP-IB adapter."));
         }
         std::string text = line;
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();

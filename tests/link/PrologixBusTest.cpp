@@ -206,6 +206,24 @@ TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {
     EXPECT_EQ(second.writes.size(), 1u);
 }
 
+TEST(PrologixBus, ASecondClientWaitsUntilTheFirstHasGone) {
+    ServedInstrument served;
+    PrologixBus first("127.0.0.1", served.server.Port());
+    PrologixBus second("127.0.0.1", served.server.Port());
+    int d1 = -1, d2 = -1;
+    ASSERT_FALSE(Open(first, d1).error()) << first.LastProblem();
+    GpibStatus st = Open(second, d2, kT300ms);
+    EXPECT_LT(d2, 0);
+    EXPECT_TRUE(st.error());
+    EXPECT_NE(second.LastProblem().find("another program may be connected"), std::string::npos)
+        << second.LastProblem();
+    first.BoardOffline(0);
+    st = Open(second, d2);
+    ASSERT_FALSE(st.error()) << second.LastProblem();
+    second.Write(d2, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(second, d2, 250, st), "KMR-TEST 1.0\r\n");
+}
+
 // --- Faults ------------------------------------------------------------------------------------
 
 using test::FakeAdapter;

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 #include "link/VisaBus.h"
 
 namespace kmr {
@@ -41,7 +44,13 @@ INSTANTIATE_TEST_SUITE_P(
         Mapping{visa::kErrorNsupOper, false, kIbERR, kECAP},
         Mapping{visa::kErrorIo, true, kIbERR, kEBUS},
         Mapping{visa::kErrorSystem, true, kIbERR, kEDVR},
-        Mapping{visa::Err(0xBFFF0099u), true, kIbERR, kEDVR}));  // one it does not know
+        Mapping{visa::Err(0xBFFF0099u), true, kIbERR, kEDVR}),  // one it does not know
+    [](const ::testing::TestParamInfo<Mapping>& info) {
+        std::string name = visa::StatusName(info.param.status);
+        for (char& c : name)
+            if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+        return name + (info.param.isRead ? "_Read" : "_Write");
+    });
 
 TEST(VisaStatusNames, NameKnownCodesAndShowOthersInHex) {
     EXPECT_EQ(visa::StatusName(visa::kErrorTmo), "VI_ERROR_TMO");

@@ -1,0 +1,59 @@
+#pragma once
+// What the presenters of the main window share: the program-wide state, the ports to the user,
+// the clock, the chart data and the link to the instrument. One Engine is made at start-up and
+// passed by reference; the windows only forward their events to the presenters.
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/conditions/MainView.h"
+#include "core/conditions/ProgramState.h"
+#include "core/graphs/ChartModel.h"
+#include "core/instrument/CommandSet.h"
+#include "core/instrument/CommandTransport.h"
+#include "core/instrument/GpibBus.h"
+#include "core/instrument/GpibConnection.h"
+#include "core/support/Clock.h"
+#include "core/support/Progress.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+// Makes the bus an interface spec names ("gpib", "sim:...", "prologix:HOST" ...). nullptr with
+// `error` when the spec cannot work.
+using BusFactory = std::function<std::unique_ptr<GpibBus>(const std::string& spec, std::string& error)>;
+
+// The connection to the instrument, made by start-up.
+struct InstrumentLink {
+    std::unique_ptr<GpibBus> bus;
+    std::unique_ptr<GpibConnection> connection;
+    std::unique_ptr<CommandTransport> transport;
+    std::unique_ptr<CommandSet> commands;
+
+    bool exists() const { return transport != nullptr; }
+};
+
+struct Engine {
+    ProgramState& s;
+    UiPort& ui;
+    MainView& main;
+    SplashView& splashView;
+    ProgressView& progressView;
+    Clock& clock;
+    ChartModel chart;
+    Splash splash{splashView};
+    InstrumentLink link;
+
+    Engine(ProgramState& state, UiPort& u, MainView& m, SplashView& sv, ProgressView& pv, Clock& c)
+        : s(state), ui(u), main(m), splashView(sv), progressView(pv), clock(c) {}
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    // Shorthands of the command transport (the link must exist).
+    std::string Send(const std::string& command, bool retry = true) {
+        return link.transport->SendCommand(command, retry ? 1 : 0);
+    }
+    bool Failed() const { return s.Status == RunStatus::CommFailed; }
+};
+
+}  // namespace kmr

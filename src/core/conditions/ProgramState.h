@@ -1,0 +1,88 @@
+#pragma once
+// The program-wide state: one object, created at start-up and handed by reference to every
+// presenter that reads or changes it. Nothing here is global.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "core/conditions/GlobalSettings.h"
+#include "core/conditions/MeasConditions.h"
+#include "core/datafiles/DataFile.h"
+#include "core/graphs/GraphConditions.h"
+#include "core/instrument/CommandSet.h"
+#include "core/measurement/OutputCal.h"
+#include "core/support/FormGeometry.h"
+#include "core/support/Progress.h"
+#include "core/support/RunStatus.h"
+#include "core/support/Vocabulary.h"
+
+namespace kmr {
+
+// ProgramMode values.
+inline constexpr std::int16_t kModeStarting = -1;
+inline constexpr std::int16_t kModeOffline = 0;
+inline constexpr std::int16_t kModeOnline = 1;
+
+// Condition file names inside the condition folder's "Cond" folder.
+inline constexpr const char* kMeasCnd = "Meas.cnd";
+inline constexpr const char* kGraphCnd = "Graph.cnd";
+inline constexpr const char* kGlobalCnd = "Global.cnd";
+inline constexpr const char* kHardCnd = "Hard.cnd";
+inline constexpr const char* kMeterCnd = "Meter.cnd";
+inline constexpr const char* kOutputCalCnd = "OutputCal.cnd";
+inline constexpr const char* kInterfaceCnd = "Interface.cnd";
+
+struct ProgramState {
+    std::int16_t ProgramMode = kModeStarting;
+    RunStatus Status = RunStatus::Ok;  // outcome of the last instrument or transfer operation
+
+    // Run flags: a run is active while any is set; only the flag of the trigger mode is ever set.
+    std::int16_t ManualRunActive = kFalse;
+    std::int16_t DataTriggerRunActive = kFalse;
+    std::int16_t ExternalRunActive = kFalse;
+    std::int32_t WordsConverted = 0;
+    std::uint32_t RunStartTime = 0;
+    std::int16_t DataPresent = kFalse;
+
+    // Monitoring.
+    std::int16_t MonitoringOn = kFalse;
+    std::uint32_t MonitorReadTime = 0;
+    std::array<float, kChannels> MoniData{};
+
+    // Conditions and settings.
+    MeasConditions Meas;
+    GraphConditions Graph;
+    GlobalSettings Global;
+    GpibSettings Gpib;
+    std::string InterfaceSpec = kDefaultInterfaceSpec;
+    std::string InstalledChannelText = kDefaultInstalledChannelText;  // Hard.cnd
+    OutputCalConditions OutputCal{};
+    InstrumentIdentity Instrument;
+
+    // Data files.
+    std::int32_t DataFileNumber = 0;
+    std::string LastDataFile;  // path of the file the last transfer wrote (empty: none)
+    bool LastTransferComplete = false;  // every channel arrived, nothing cancelled or failed
+    SampleBuffer Samples;
+    Progress progress;
+
+    // Folders, each ending with the path separator.
+    std::string CondFolder;       // program folder under the common application data
+    std::string DocumentsFolder;  // program folder under the documents
+
+    MainFormGeometry Geometry;
+    Vocabulary Vocab;
+
+    bool RunActive() const {
+        return ManualRunActive != kFalse || DataTriggerRunActive != kFalse ||
+               ExternalRunActive != kFalse;
+    }
+    // Condition folder & "Cond/" & name.
+    std::string CondPath(const std::string& name) const;
+    // Documents folder & "Data/".
+    std::string DefaultDataFolder() const;
+    // The extension of the current file type (".kmr" or ".csv").
+    std::string Extension() const;
+};
+
+}  // namespace kmr

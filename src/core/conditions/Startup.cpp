@@ -1,0 +1,379 @@
+#include "core/conditions/Startup.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "core/conditions/MainWindowRules.h"
+#include "core/datafiles/DataFileNaming.h"
+#include "core/measurement/RunController.h"
+#include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+// --- Splash --------------------------------------------------------------------------------------
+
+void Splash::Show(const std::string& title, const std::string& status, int maximum) {
+    loaded_ = true;
+    value_ = 0;
+    maximum_ = maximum;
+    view_.Show(title, status, maximum);
+}
+
+void Splash::SetStatus(const std::string& status) {
+    if (loaded_) view_.SetStatus(status);
+}
+
+void Splash::SetMaximum(int maximum) {
+    maximum_ = maximum;
+    if (loaded_) view_.SetProgress(value_, maximum_);
+}
+
+void Splash::Advance() {
+    if (!loaded_) return;
+    ++value_;
+    view_.SetProgress(value_, maximum_);
+}
+
+void Splash::Complete() {
+    if (!loaded_) return;
+    value_ = maximum_;
+    view_.SetProgress(value_, maximum_);
+}
+
+void Splash::Unload() {
+    if (!loaded_) return;
+    loaded_ = false;
+    view_.Unload();
+}
+
+// --- ProgramState --------------------------------------------------------------------------------
+
+std::string ProgramState::CondPath(const std::string& name) const {
+    return CondFolder + "Cond" + PathSeparator() + name;
+}
+
+std::string ProgramState::DefaultDataFolder() const {
+    return DocumentsFolder + "Data" + PathSeparator();
+}
+
+std::string ProgramState::Extension() const {
+    return kFileTypeExtensions[Global.FileType == 1 ? 1 : 0];
+}
+
+// --- Decimal-symbol check ------------------------------------------------------------------------
+
+std::optional<float> ProgramDecimalConversion(std::string_view text) { return ParseFloat32(text); }
+
+bool DecimalSymbolUnusable(int languageNumber, UiPort& ui, const DecimalConversion& convert) {
+    if (convert && convert("2.0")) return false;
+    ui.ShowMessage(DecimalSymbolMessage(languageNumber), kProgramTitle, MsgIcon::Exclamation,
+                   MsgButtons::Ok);
+    return true;
+}
+
+// --- Geometry ------------------------------------------------------------------------------------
+
+MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen) {
+    if (g.Width >= screen.WorkWidth && g.Height >= screen.WorkHeight) {
+        g.Width = kDefaultMainWidth;
+        g.Height = kDefaultMainHeight;
+        g.WindowState = 2;
+    } else if (g.Width == 0 && g.Height == 0) {
+        g.Width = kDefaultMainWidth;
+        g.Height = kDefaultMainHeight;
+        g.WindowState = 0;
+    }
+    // Rounded to whole twips first, then divided as whole numbers (truncating).
+    const auto centre = [](double screenSize, double size) {
+        const auto diff = static_cast<long long>(RoundHalfEven(screenSize - size));
+        return static_cast<float>(diff / 2);
+    };
+    g.Top = centre(screen.ScreenHeight, g.Height);
+    g.Left = centre(screen.ScreenWidth, g.Width);
+    return g;
+}
+
+// --- Initialise ----------------------------------------------------------------------------------
+
+StartupFolders PlatformStartupFolders() {
+    return {GetCommonAppDataPath_WithVNT(kMakerFolder), GetMyDocumentsPath()};
+}
+
+std::string DateBaseName(const LocalDateTime& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d%02d%02d", d.year % 10000, d.month % 100, d.day % 100);
+    return buf;
+}
+
+void SaveProblems::Report(UiPort& ui) {
+    if (messages_.empty()) return;
+    std::string text;
+    for (const auto& m : messages_) {
+        if (!text.empty()) text += "\r\n";
+        text += m;
+    }
+    ui.ShowMessage(text, Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    messages_.clear();
+}
+
+void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateTime& today,
+                Splash& splash, UiPort& ui) {
+    SaveProblems problems;
+    s.CondFolder = folders.CondFolder;
+    s.DocumentsFolder = folders.DocumentsFolder;
+
+    // 1. The condition and data folders.
+    EnsureFolder(s.CondFolder + "Cond");
+    EnsureFolder(s.DocumentsFolder + "Data");
+
+    // 2, 3. Identity placeholder and the vocabulary lists.
+    s.Instrument.InstrumentVersion = "----";
+    s.Vocab = MakeVocabulary(TextLanguage(), UserLanguageId());
+
+    // 4. Graph conditions.
+    SetGraphDefaults(s.Graph);
+    problems.Add(LoadGraphConditions(s.CondPath(kGraphCnd), s.Graph));
+
+    // 5. Measurement conditions.
+    SetMeasDefaults(s.Meas);
+    problems.Add(LoadMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+
+    // 6. Trigger levels on whole raw counts, then saved.
+    for (int ch = 1; ch <= kChannels; ++ch) SnapTriggerLevel(s.Meas, ch);
+    problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+
+    // 7. Data-file settings.
+    const std::string today8 = DateBaseName(today);
+    s.Global.DataFolder = s.DefaultDataFolder();
+    s.Global.BaseFileName = today8;
+    s.Global.FileType = 0;
+    s.Global.SourcePathName = s.DefaultDataFolder();
+    s.Global.DestPathName = s.DefaultDataFolder();
+    problems.Add(LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+
+    // 8. A data folder that cannot be used is replaced by the default.
+    if (!FolderUsable(s.Global.DataFolder)) {
+        s.Global.DataFolder = s.DefaultDataFolder();
+        s.Global.BaseFileName = today8;
+        problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+    }
+
+    // 9. CSV holds at most 65000 samples per channel in one file.
+    if (s.Global.FileType == 1 && s.Meas.MemoryWords > 65000) s.Global.FileType = 0;
+
+    // 10. Output calibration.
+    problems.Add(LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal));
+
+    // 11. The next data-file number.
+    s.DataFileNumber = NextDataFileNumber(s.Global.DataFolder, s.Global.BaseFileName, s.Extension());
+
+    // 12. Splash maximum.
+    splash.SetMaximum(s.Meas.ChannelCount + 7);
+
+    problems.Report(ui);
+}
+
+bool LimitMemoryWords(MeasConditions& m, std::int32_t memorySizeCode) {
+    const std::int32_t capacity = MemoryCapacity(memorySizeCode);
+    if (m.MemoryWords <= capacity) return false;
+    m.MemoryWords = capacity;
+    m.PreMemoryWords = 0;
+    return true;
+}
+
+void ReplaceUnavailableInputModes(MeasConditions& m, std::int32_t model) {
+    if (model != 0) return;
+    for (auto& c : m.Channels)
+        if (c.InputMode == 3 || c.InputMode == -6) c.InputMode = 2;
+}
+
+std::string OfflineOfferText(const GpibSettings& gpib) {
+    std::string t = "KMR-530A/KMR-510C (";
+    t += Text(101);
+    t += FormatInt(gpib.Address);
+    t += " ";
+    t += Text(127);
+    t += gpib.Delimiter == 1 ? "CR) " : "CR/LF) ";
+    t += Text(133);
+    t += "\r\n";
+    t += Text(108);
+    return t;
+}
+
+// --- The start-up sequence ------------------------------------------------------------------------
+
+void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& makeBus) {
+    ProgramState& s = e.s;
+    SaveProblems problems;
+    // 1. GP-IB settings and the route.
+    s.Gpib = GpibSettings{};
+    problems.Add(LoadGpibSettings(s.CondPath(kMeterCnd), s.Gpib));
+    s.InterfaceSpec = kDefaultInterfaceSpec;
+    problems.Add(LoadInterfaceSpec(s.CondPath(kInterfaceCnd), s.InterfaceSpec));
+    problems.Report(e.ui);
+    const std::string spec = interfaceOverride.empty() ? s.InterfaceSpec : interfaceOverride;
+
+    e.link = InstrumentLink{};
+    std::string error;
+    e.link.bus = makeBus ? makeBus(spec, error) : nullptr;
+    if (!e.link.bus) {
+        // The route itself cannot work: said like any other failure to open.
+        if (e.ui.IsSplashShowing()) e.ui.MakeSplashNonTopmost();
+        std::string text = Text(169);
+        if (!error.empty()) text += "\r\n" + error;
+        e.ui.ShowMessage(text, Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+        s.Status = RunStatus::CommFailed;
+        return;
+    }
+    e.link.connection = std::make_unique<GpibConnection>(*e.link.bus, s.Gpib, e.ui, s.Status);
+    e.link.transport = std::make_unique<CommandTransport>(*e.link.connection);
+    e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,
+                                                   [&e] { e.splash.Advance(); });
+
+    // 2. Open with the 10 s timeout.
+    e.link.connection->OpenGpibDevice(kT10s);
+    if (e.Failed()) return;
+    // 3, 4. Identify; the identity keeps the installed-channel text just reported.
+    e.link.commands->IdentifyInstrument();
+}
+
+void ReconcileHardware(Engine& e) {
+    ProgramState& s = e.s;
+    SaveProblems problems;
+    s.InstalledChannelText = kDefaultInstalledChannelText;
+    problems.Add(LoadInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText));
+    const std::string& reported = s.Instrument.InstalledChannelText;
+    if (s.InstalledChannelText != reported) {
+        s.InstalledChannelText = reported;
+        problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText));
+        std::int16_t count = 0;
+        for (int ch = 1; ch <= kChannels; ++ch) {
+            const std::size_t i = static_cast<std::size_t>(ch - 1);
+            const bool off = i < reported.size() && reported[i] == '0';
+            s.Meas.Ch(ch).OnOff = off ? 0 : 1;
+            if (!off) ++count;
+        }
+        s.Meas.ChannelCount = count;
+        e.splash.SetMaximum(count + 7);
+        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+        const int first = s.Instrument.FirstInstalledChannel;
+        if (first >= 1 && first <= kChannels) s.Graph.Ch[static_cast<std::size_t>(first - 1)].Use = 1;
+        problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph));
+    }
+    problems.Report(e.ui);
+    e.link.commands->InitialiseInstrument();
+}
+
+void PrepareMainWindow(Engine& e) {
+    ProgramState& s = e.s;
+    e.main.SetRestTimeCaption("");
+    e.chart.SetGraphMode(kMonitorMode);
+    {
+        ChartModel::Batch batch(e.chart);
+        e.chart.ConfigureGraphAxes(s.Graph);
+        e.chart.ResetMonitorGraphs(s.Graph, s.Meas, s.Vocab.units);
+    }
+    UpdateRunCaptions(e);
+    if (s.ProgramMode == kModeOffline) {
+        e.main.SetButtonEnabled(MainButton::Balance, false);
+        e.main.SetButtonEnabled(MainButton::Monitor, false);
+        e.main.SetButtonEnabled(MainButton::StartStop, false);
+    }
+    SetMainCaption(e, true);
+}
+
+namespace {
+
+StartupOutcome Abandon(Engine& e) {
+    e.splash.Unload();
+    e.ui.SetPointer(Pointer::Default);
+    return StartupOutcome::Exit;
+}
+
+StartupOutcome ShowMain(Engine& e) {
+    e.ui.SetPointer(Pointer::Default);
+    PrepareMainWindow(e);
+    return e.s.ProgramMode == kModeOnline ? StartupOutcome::Online : StartupOutcome::Offline;
+}
+
+StartupOutcome OfflineOffer(Engine& e) {
+    e.splash.Unload();
+    e.ui.SetPointer(Pointer::Default);
+    const MsgAnswer a = e.ui.ShowMessage(OfflineOfferText(e.s.Gpib), kProgramTitle, MsgIcon::Question,
+                                         MsgButtons::YesNo, /*defaultNo=*/true);
+    if (a != MsgAnswer::Yes) return Abandon(e);
+    e.s.ProgramMode = kModeOffline;
+    return ShowMain(e);
+}
+
+}  // namespace
+
+StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
+    ProgramState& s = e.s;
+    // 1. The decimal symbol.
+    const int languageNumber = ParseInt32(Text(1)).value_or(1);
+    if (DecimalSymbolUnusable(languageNumber, e.ui, o.decimalConversion)) return StartupOutcome::Exit;
+    // 2 to 4.
+    s.ProgramMode = kModeStarting;
+    MainFormGeometry g;
+    ApplyGeometryText(kDefaultGeometryText, g);
+    ApplyGeometryText(o.geometryText, g);
+    s.Geometry = CorrectMainFormGeometry(g, o.screen);
+    // 6 to 8.
+    e.ui.SetPointer(Pointer::Hourglass);
+    e.splash.Show(Text(123), Text(112), 17);
+    e.clock.Sleep(0.5);
+    // 9, 10.
+    Initialise(s, o.folders, e.clock.Now(), e.splash, e.ui);
+    e.splash.Advance();
+    // 11.
+    Connect(e, o.interfaceOverride, o.makeBus);
+    if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
+    if (s.Status == RunStatus::Refused) return Abandon(e);
+    if (s.Instrument.FirstInstalledChannel == 0) return Abandon(e);
+    e.splash.Advance();
+    // 13.
+    ReconcileHardware(e);
+    if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
+    if (s.Status == RunStatus::Refused) return Abandon(e);
+    e.splash.Advance();
+    // 15, 16.
+    if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
+        SaveProblems problems;
+        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+        problems.Report(e.ui);
+    }
+    ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);
+    // 17.
+    e.link.commands->DownloadConditions(kFullChangeMask);
+    if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
+    // 18.
+    e.splash.SetStatus(Text(143));
+    e.splash.Complete();
+    e.clock.Sleep(0.5);
+    e.splash.Unload();
+    s.ProgramMode = kModeOnline;
+    return ShowMain(e);
+}
+
+void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry) {
+    if (saveGeometry) saveGeometry(e.s.Geometry);
+    if (e.s.MonitoringOn != kFalse) {
+        e.main.SetMoniTimer(false);
+        e.s.MonitoringOn = kFalse;
+    }
+    if (e.s.ProgramMode == kModeOnline && e.link.connection) e.link.connection->CloseGpibDevice();
+}
+
+// --- Shutdown ------------------------------------------------------------------------------------
+
+bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {
+    if (s.ProgramMode == kModeStarting) return true;
+    if (s.RunActive()) return false;
+    return ui.ShowMessage(Text(144), Text(145), MsgIcon::Question, MsgButtons::YesNo,
+                          /*defaultNo=*/true) == MsgAnswer::Yes;
+}
+
+}  // namespace kmr

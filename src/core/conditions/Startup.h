@@ -1,0 +1,140 @@
+#pragma once
+// Start-up and shutdown of the program: the decimal-symbol check, the main window's geometry,
+// loading every condition file, connecting to the instrument, bringing it into the stored
+// conditions, the off-line offer, and the close and unload rules of the main window.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/conditions/Engine.h"
+#include "core/conditions/MainView.h"
+#include "core/conditions/ProgramState.h"
+#include "core/support/Clock.h"
+#include "core/support/FormGeometry.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+// --- Decimal-symbol check ------------------------------------------------------------------------
+
+// Converts a number text with the rules the program uses for every number it reads or writes.
+using DecimalConversion = std::function<std::optional<float>(std::string_view)>;
+
+// The program's own conversion: locale-independent, "." is always the decimal symbol.
+std::optional<float> ProgramDecimalConversion(std::string_view text);
+
+// Converts "2.0" with `convert`; when that fails shows the decimal-symbol message in the language
+// of `languageNumber` (0 Japanese, 1 English, the number of text 1) titled "KMR-5300" and returns
+// true: the program must end. With the program's own conversion the check always passes.
+bool DecimalSymbolUnusable(int languageNumber, UiPort& ui,
+                           const DecimalConversion& convert = ProgramDecimalConversion);
+
+// --- Geometry ------------------------------------------------------------------------------------
+
+inline constexpr float kDefaultMainWidth = 10680.0f;
+inline constexpr float kDefaultMainHeight = 5280.0f;
+
+// Sizes of the desktop in twips.
+struct ScreenArea {
+    double WorkWidth = 0, WorkHeight = 0;      // screen minus task bar
+    double ScreenWidth = 0, ScreenHeight = 0;  // whole screen
+};
+
+// The stored geometry corrected for the screen: larger than the work area both ways opens
+// maximised at the default size; a zero size gets the default size; the window is always centred
+// on the screen (the stored Left and Top are not used).
+MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);
+
+// --- Initialise ----------------------------------------------------------------------------------
+
+// Where start-up finds its folders and today's date. The folders end with the path separator.
+struct StartupFolders {
+    std::string CondFolder;       // GetCommonAppDataPath_WithVNT("VNT")
+    std::string DocumentsFolder;  // GetMyDocumentsPath()
+};
+StartupFolders PlatformStartupFolders();
+
+// "YYYYMMDD" of a date.
+std::string DateBaseName(const LocalDateTime& date);
+
+// Loads every condition file with its defaults, snaps the trigger levels, repairs the data
+// folder, applies the CSV memory rule and computes the next data-file number. Files that cannot
+// be written are named in one message at the end (nothing else is shown).
+void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateTime& today,
+                Splash& splash, UiPort& ui);
+
+// The memory-limit step: MemoryWords above the instrument's capacity become the capacity with
+// pre-memory 0. True when the conditions changed (the caller saves Meas.cnd).
+bool LimitMemoryWords(MeasConditions& m, std::int32_t memorySizeCode);
+
+// The KMR-530A has no 5.0 V bridge: input modes 3 and -6 become 2. Not saved.
+void ReplaceUnavailableInputModes(MeasConditions& m, std::int32_t model);
+
+// The question of the off-line offer: the address and delimiter in use and "continue off-line?".
+std::string OfflineOfferText(const GpibSettings& gpib);
+
+// --- The start-up sequence ------------------------------------------------------------------------
+
+struct StartupOptions {
+    StartupFolders folders;
+    // The main window's geometry as the settings store holds it, and the screen it opens on.
+    std::string geometryText = kDefaultGeometryText;
+    ScreenArea screen{15360, 11040, 15360, 11520};
+    // The route to the instrument for this run only; empty: Interface.cnd decides.
+    std::string interfaceOverride;
+    BusFactory makeBus;
+    // Decides how numbers are read (the decimal-symbol check).
+    DecimalConversion decimalConversion = ProgramDecimalConversion;
+};
+
+enum class StartupOutcome {
+    Online,   // the instrument is connected and holds the conditions; show the main window
+    Offline,  // the user chose to go on without the instrument; show the main window
+    Exit,     // the program ends (decimal symbol, abandon)
+};
+
+// Runs the whole start-up: checks, folders, every condition file, the connection, identification,
+// reconciliation with Hard.cnd, initialisation, the memory limit, the full download and the
+// preparation of the main window. A communication failure at any instrument step offers
+// off-line work; a refused initialisation or an instrument without channels abandons.
+StartupOutcome RunStartup(Engine& e, const StartupOptions& options);
+
+// The steps of the sequence, for the tests and the command-line tool.
+// Loads Meter.cnd and Interface.cnd, makes the bus, opens with the 10 s timeout and identifies.
+void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& makeBus);
+// Installed channels against Hard.cnd, then the instrument's clock.
+void ReconcileHardware(Engine& e);
+// Prepares the main window before it is first shown.
+void PrepareMainWindow(Engine& e);
+
+// --- Shutdown ------------------------------------------------------------------------------------
+
+// The close request of the main window: true when the window may close. Never asked while
+// starting; refused silently while a run is active; otherwise the user is asked.
+bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
+
+// Unloading the main window: the geometry is stored (through `saveGeometry`), monitoring stops,
+// and on-line the connection is closed.
+void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry);
+
+// Collects the save failures of condition files so that they are reported once.
+class SaveProblems {
+public:
+    void Add(const SaveResult& r) {
+        if (!r.ok) messages_.push_back(r.message);
+    }
+    void Add(const LoadResult& r) {
+        if (r.rewritten) Add(r.save);
+    }
+    // Shows one message naming every failure; nothing when there was none.
+    void Report(UiPort& ui);
+    bool empty() const { return messages_.empty(); }
+
+private:
+    std::vector<std::string> messages_;
+};
+
+}  // namespace kmr

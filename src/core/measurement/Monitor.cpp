@@ -1,0 +1,61 @@
+#include "core/measurement/Monitor.h"
+
+#include "core/conditions/MainWindowRules.h"
+#include "core/measurement/MonitorData.h"
+#include "core/measurement/RunController.h"
+
+namespace kmr {
+
+void ToggleMonitor(Engine& e) {
+    ProgramState& s = e.s;
+    e.main.SetWindowEnabled(false);
+    if (s.MonitoringOn != kFalse) {
+        s.MonitoringOn = kFalse;
+        e.main.SetMoniTimer(false);
+    } else {
+        s.DataPresent = kFalse;
+        e.chart.SetGraphMode(kMonitorMode);
+        {
+            ChartModel::Batch batch(e.chart);
+            e.chart.ConfigureGraphAxes(s.Graph);
+            e.chart.ResetMonitorGraphs(s.Graph, s.Meas, s.Vocab.units);
+        }
+        s.MonitoringOn = kTrue;
+        e.main.SetMoniTimer(true);
+    }
+    e.main.SetMonitorChecked(s.MonitoringOn != kFalse);
+    e.main.SetMonitorCaption(MonitorButtonCaption(s.MonitoringOn != kFalse));
+    SetMainCaption(e, true);
+    e.main.SetWindowEnabled(true);
+}
+
+namespace {
+
+void StopMonitoring(Engine& e) {
+    e.s.MonitoringOn = kFalse;
+    e.main.SetMonitorChecked(false);
+    e.main.SetMonitorCaption(MonitorButtonCaption(false));
+}
+
+}  // namespace
+
+void MonitorTimerTick(Engine& e) {
+    ProgramState& s = e.s;
+    e.main.SetMoniTimer(false);
+    s.MonitorReadTime = e.clock.TickMs();
+    const std::string reply = e.link.transport->ReadMonitorData();
+    if (e.Failed()) {
+        StopMonitoring(e);
+        return;
+    }
+    MoniData data{};
+    if (!ParseMonitorReply(reply, s.Meas, data)) {
+        StopMonitoring(e);
+        return;
+    }
+    s.MoniData = data;
+    e.chart.UpdateMonitorGraphs(s.Graph, s.Meas, s.MonitorReadTime, s.MoniData);
+    if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+}
+
+}  // namespace kmr

@@ -1,0 +1,13 @@
+#pragma once
+// Monitoring in the main window: the Monitor button and the 50 ms monitor timer that reads the
+// instrument's live values and feeds the channel panels and the monitor graphs.
+#include "core/conditions/Engine.h"
+
+namespace kmr {
+
+// The Monitor button and the menu item "Monitor".
+void ToggleMonitor(Engine& e);
+// One tick of the main window's monitor timer. A failed or malformed read stops monitoring.
+void MonitorTimerTick(Engine& e);
+
+}  // namespace kmr

@@ -1,0 +1,210 @@
+#include "core/measurement/RunController.h"
+
+#include "core/conditions/MainWindowRules.h"
+#include "core/graphs/ChartModel.h"
+#include "core/measurement/Transfer.h"
+#include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+bool IsHighSpeedClock(float smpClk) { return !(smpClk > 0.1f); }
+
+std::string RestTimeCaption(std::int32_t words, float smpClk) {
+    return FormatFixed(static_cast<double>(words) * static_cast<double>(smpClk) / 1000.0, 1) + " SEC.";
+}
+
+MainWindowState WindowStateOf(const ProgramState& s) {
+    return {s.ProgramMode, s.RunActive(), s.MonitoringOn != kFalse, s.Instrument.InstrumentModel};
+}
+
+void SetMainCaption(Engine& e, bool nextFileForm) {
+    const CaptionState cs{e.s.ProgramMode, e.s.Global.BaseFileName, e.s.DataFileNumber, e.s.Global.FileType};
+    e.main.SetCaption(SetMainCaption(cs, nextFileForm));
+}
+
+void UpdateRunCaptions(Engine& e) {
+    e.main.SetStartStopCaption(StartStopCaption(e.s.RunActive()));
+    e.main.SetMonitorCaption(MonitorButtonCaption(e.s.MonitoringOn != kFalse));
+}
+
+namespace {
+
+std::int16_t& RunFlag(ProgramState& s, std::int16_t trgMode) {
+    static std::int16_t none = kFalse;
+    switch (trgMode) {
+        case 0: return s.ManualRunActive;
+        case 1: return s.DataTriggerRunActive;
+        case 2: return s.ExternalRunActive;
+        default: none = kFalse; return none;
+    }
+}
+
+void SetRunButtons(Engine& e, bool enabled) {
+    e.main.SetButtonEnabled(MainButton::StartStop, enabled);
+    e.main.SetButtonEnabled(MainButton::Monitor, enabled);
+    e.main.SetButtonEnabled(MainButton::Balance, enabled);
+}
+
+void RestoreRestTimePanel(Engine& e) {
+    e.main.SetRestTimeColour(RestTimeColour::WindowText);
+    e.main.SetRestTimeCaption("");
+}
+
+// Sends the trigger command of the current mode and sets its run flag; false when it failed.
+bool Trigger(Engine& e) {
+    const std::string cmd = TriggerCommand(e.s.Meas.TrgMode);
+    if (cmd.empty()) return false;
+    e.Send(cmd);
+    if (e.Failed()) return false;
+    RunFlag(e.s, e.s.Meas.TrgMode) = kTrue;
+    return true;
+}
+
+void NormalStart(Engine& e) {
+    ProgramState& s = e.s;
+    if (!Trigger(e)) return;
+    s.DataPresent = kFalse;
+    e.chart.SetGraphMode(kMonitorMode);
+    e.chart.ResetAllGraphs(s.Graph, s.Meas, s.Vocab.units);
+    // Live values go on while the instrument waits for its trigger and records.
+    s.MonitoringOn = kTrue;
+    s.RunStartTime = e.clock.TickMs();
+    e.main.SetMoniTimer(true);
+    e.main.SetRestTimePercent(100.0f);
+    e.main.SetRestTimeCaption(RestTimeCaption(s.Meas.MemoryWords, s.Meas.SmpClk));
+    e.main.SetEocTimer(true);
+    e.main.SetButtonEnabled(MainButton::Balance, false);
+    UpdateRunCaptions(e);
+}
+
+// Closes and reopens the connection with another timeout code.
+void Reopen(Engine& e, int timeoutCode) {
+    e.link.connection->CloseGpibDevice();
+    e.link.connection->OpenGpibDevice(timeoutCode);
+}
+
+void HighSpeedStart(Engine& e) {
+    ProgramState& s = e.s;
+    e.ui.SetPointer(Pointer::Hourglass);
+    SetRunButtons(e, false);
+    Reopen(e, kT100s);
+    bool triggered = false;
+    if (!e.Failed()) {
+        e.main.SetRestTimeColour(RestTimeColour::Yellow);
+        e.main.SetRestTimeCaption(Text(153));
+        // Returns only when the instrument has finished recording or the timeout expired.
+        triggered = Trigger(e);
+        RestoreRestTimePanel(e);
+    }
+    if (!triggered) {
+        // The buttons and the 10 s timeout come back, so the user can try again or go on.
+        const RunStatus failure = s.Status;
+        Reopen(e, kT10s);
+        if (s.Status == RunStatus::Ok) s.Status = failure;
+        SetRunButtons(e, true);
+        UpdateRunCaptions(e);
+        e.ui.SetPointer(Pointer::Default);
+        return;
+    }
+    Reopen(e, kT10s);
+    s.DataPresent = kFalse;
+    e.chart.SetGraphMode(kMonitorMode);
+    e.chart.ResetAllGraphs(s.Graph, s.Meas, s.Vocab.units);
+    s.WordsConverted = s.Meas.MemoryWords;
+    EndOfConversion(e);
+    RestoreRestTimePanel(e);
+    e.ui.SetPointer(Pointer::Default);
+}
+
+void Stop(Engine& e) {
+    e.main.SetEocTimer(false);
+    e.main.SetButtonEnabled(MainButton::StartStop, false);
+    e.main.SetButtonEnabled(MainButton::Monitor, false);
+    e.ui.SetPointer(Pointer::Hourglass);
+    e.Send("HLT");
+    if (!e.Failed()) EndOfConversion(e);
+    e.main.SetButtonEnabled(MainButton::StartStop, true);
+    e.main.SetButtonEnabled(MainButton::Monitor, true);
+    e.ui.SetPointer(Pointer::Default);
+    e.main.SetWindowEnabled(true);
+}
+
+}  // namespace
+
+void StartOrStop(Engine& e) {
+    ProgramState& s = e.s;
+    e.main.SetWindowEnabled(false);
+    if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(false);
+    if (s.RunActive()) {
+        Stop(e);
+        return;
+    }
+    SetMainCaption(e, true);
+    if (IsHighSpeedClock(s.Meas.SmpClk))
+        HighSpeedStart(e);
+    else
+        NormalStart(e);
+    // A start that failed leaves monitoring as it was: its timer runs again.
+    if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+    e.main.SetWindowEnabled(true);
+}
+
+void EocTimerTick(Engine& e) {
+    ProgramState& s = e.s;
+    const std::string reply = e.Send("EOC");
+    if (e.Failed()) return;
+    // The reply's head is a whole number (the transport accepts nothing else but "END" and the
+    // like, which carry no count: those are polled again).
+    const auto words = ParseInt32(reply.substr(0, 7));
+    if (!words) return;
+    s.WordsConverted = *words;
+    if (s.WordsConverted < s.Meas.MemoryWords) {
+        const std::int32_t remaining = s.Meas.MemoryWords - s.WordsConverted;
+        e.main.SetRestTimePercent(static_cast<float>(remaining) / static_cast<float>(s.Meas.MemoryWords) *
+                                  100.0f);
+        e.main.SetRestTimeCaption(RestTimeCaption(remaining, s.Meas.SmpClk));
+        return;
+    }
+    s.WordsConverted = s.Meas.MemoryWords;
+    e.main.SetButtonEnabled(MainButton::StartStop, false);
+    if (s.RunActive()) EndOfConversion(e);
+}
+
+void EndOfConversion(Engine& e) {
+    ProgramState& s = e.s;
+    e.main.SetWindowEnabled(false);
+    e.ui.SetPointer(Pointer::Hourglass);
+    e.main.SetEocTimer(false);
+    e.main.SetRestTimePercent(0.0f);
+    e.main.SetRestTimeCaption("");
+    if (s.MonitoringOn != kFalse) {
+        s.MonitoringOn = kFalse;
+        e.main.SetMoniTimer(false);
+    }
+    const std::int32_t n = s.WordsConverted;
+    s.DataPresent = n != 0 ? kTrue : kFalse;
+    e.chart.ClearAllSeries();
+    s.LastDataFile.clear();
+    s.LastTransferComplete = false;
+    if (n != 0) {
+        e.chart.SetGraphMode(kRecordedMode);
+        s.LastDataFile = s.Global.FileType == 0 ? TransferToDataFile(e) : TransferToCsv(e);
+        e.chart.ConfigureGraphAxes(s.Graph);
+    } else {
+        e.chart.SetGraphMode(kMonitorMode);
+    }
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.Meas.Ch(ch).OnOff == 1)
+            e.chart.ShowRecordStatistics(ch - 1, n, s.Meas);
+    }
+    RunFlag(s, s.Meas.TrgMode) = kFalse;
+    SetRunButtons(e, true);
+    UpdateRunCaptions(e);
+    AutoXRange(s.Graph, n, s.Meas.SmpClk);
+    e.ui.SetPointer(Pointer::Default);
+    SetMainCaption(e, false);
+    e.main.SetWindowEnabled(true);
+}
+
+}  // namespace kmr

@@ -1,0 +1,34 @@
+#pragma once
+// The measurement run: Start/Stop, the end-of-conversion polling with the remaining time, the
+// high-speed path in which the trigger command itself waits for the end of the recording, and
+// the end of conversion that hands over to the transfer and the graphs.
+#include <cstdint>
+#include <string>
+
+#include "core/conditions/Engine.h"
+#include "core/conditions/MainWindowRules.h"
+
+namespace kmr {
+
+// High-speed mode: sampling clocks of 0.1 ms and less (compared as 32-bit floats).
+bool IsHighSpeedClock(float smpClk);
+
+// The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
+std::string RestTimeCaption(std::int32_t words, float smpClk);
+
+// What the menu rules look at, from the program state (for UpdateMenus when a menu opens).
+MainWindowState WindowStateOf(const ProgramState& s);
+
+// Updates the main window's captions: the window caption in the next-file or current-file form,
+// the Start/Stop and Monitor buttons and the Monitor menu check.
+void SetMainCaption(Engine& e, bool nextFileForm);
+void UpdateRunCaptions(Engine& e);
+
+// The Start/Stop button and the menu item "Start".
+void StartOrStop(Engine& e);
+// One tick of the 50 ms end-of-conversion timer.
+void EocTimerTick(Engine& e);
+// Closes a run and transfers its data; the path of the file written is kept in `LastDataFile`.
+void EndOfConversion(Engine& e);
+
+}  // namespace kmr

@@ -1,0 +1,240 @@
+#include "core/measurement/Transfer.h"
+
+#include <cmath>
+
+#include "core/datafiles/Csv.h"
+#include "core/datafiles/DataFile.h"
+#include "core/datafiles/DataFileNaming.h"
+#include "core/instrument/CommandSet.h"
+#include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+std::int16_t DataFileStepCount(std::int32_t n, int k, int b) {
+    const double nb = static_cast<double>(n) / b;
+    const double total = (RoundHalfEven(nb + 1) * k + 1) + k + k * nb + 1;
+    return static_cast<std::int16_t>(RoundHalfEven(total));
+}
+
+std::int16_t CsvStepCount(std::int32_t n, int k, int b, int increment) {
+    const double perUnit = static_cast<double>(b) / increment;
+    const double nb = static_cast<double>(n) / b;
+    const double total = RoundHalfEven(n / perUnit) + RoundHalfEven(nb + 1) * k + k * (n / perUnit) +
+                         k * nb + 1;
+    return static_cast<std::int16_t>(RoundHalfEven(total));
+}
+
+std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
+    std::vector<BlockRead> reads;
+    std::int32_t remaining = n;
+    std::int32_t j = 0;
+    while (remaining > b) {
+        reads.push_back({j * b, static_cast<std::int16_t>(b)});
+        remaining -= b;
+        ++j;
+    }
+    reads.push_back({j * b, static_cast<std::int16_t>(remaining)});
+    return reads;
+}
+
+namespace {
+
+std::string NamedPath(const ProgramState& s, std::int32_t number) {
+    return s.Global.DataFolder + DataFileName(s.Global.BaseFileName, number, s.Extension());
+}
+
+bool NameTaken(const ProgramState& s, std::int32_t number, std::int32_t n) {
+    if (FileExists(NamedPath(s, number))) return true;
+    if (s.Global.FileType != 1) return false;
+    // A CSV transfer may write lettered parts: none of them may exist either.
+    FileConditions fc = FileConditionsFrom(s.Meas, n);
+    const CsvLayout layout = PlanCsvFiles(
+        s.Global.DataFolder, DataFileName(s.Global.BaseFileName, number, s.Extension()), fc);
+    for (const auto& part : layout.parts)
+        if (FileExists(part.path)) return true;
+    return false;
+}
+
+// The two kinds of file the transfer writes, behind one face.
+class TransferTarget {
+public:
+    virtual ~TransferTarget() = default;
+    virtual bool Create(Engine& e) = 0;
+    virtual bool WriteChannel(Engine& e, int k, const ChannelCondition& c) = 0;
+    virtual void Finish(Engine& e, bool complete) = 0;
+};
+
+class DataFileTarget : public TransferTarget {
+public:
+    explicit DataFileTarget(std::string path) : path_(std::move(path)) {}
+    bool Create(Engine& e) override {
+        created_ = WriteDataFileHeader(path_, e.s.Meas, e.s.WordsConverted, e.ui, e.s.Status);
+        e.s.progress.Advance(e.progressView, e.s.Status);
+        return created_;
+    }
+    bool WriteChannel(Engine& e, int k, const ChannelCondition&) override {
+        const bool ok = WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k),
+                                          e.s.Samples, e.ui, e.s.Status);
+        if (!ok) return false;
+        e.s.progress.Advance(e.progressView, e.s.Status);
+        return true;
+    }
+    void Finish(Engine& e, bool complete) override {
+        if (!created_) return;
+        // The marks report their own file errors; the status they leave is kept for the caller.
+        RunStatus markStatus = RunStatus::Ok;
+        if (complete)
+            MarkDataFileComplete(path_, e.ui, markStatus);
+        else
+            MarkDataFileCancelled(path_, e.ui, markStatus);
+        if (markStatus == RunStatus::Cancelled) e.s.Status = RunStatus::Cancelled;
+    }
+
+private:
+    std::string path_;
+    bool created_ = false;
+};
+
+class CsvTarget : public TransferTarget {
+public:
+    CsvTarget(std::string folder, std::string name) : folder_(std::move(folder)), name_(std::move(name)) {}
+    bool Create(Engine& e) override {
+        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView};
+        const FileConditions fc = FileConditionsFrom(e.s.Meas, e.s.WordsConverted);
+        return CreateCsvFiles(folder_, name_, fc, layout_, ctx);
+    }
+    bool WriteChannel(Engine& e, int k, const ChannelCondition& c) override {
+        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView};
+        return WriteCsvColumn(layout_, k, e.s.Samples, e.s.WordsConverted, c.Coeff, c.Offset, ctx);
+    }
+    void Finish(Engine&, bool) override {}  // a cancelled CSV file keeps what was written
+
+private:
+    std::string folder_, name_;
+    CsvLayout layout_;
+};
+
+bool Cancelled(const Engine& e) { return e.s.Status == RunStatus::Cancelled; }
+
+// Puts the instrument back into the measurement conditions: the measured channels selected and
+// the memory words of the run. Stops at the first communication failure.
+void RestoreInstrument(Engine& e) {
+    e.Send("RES");
+    if (e.Failed()) return;
+    for (int ch : e.s.Meas.MeasuredChannels) {
+        e.Send("SET" + FormatInt(ch));
+        if (e.Failed()) return;
+    }
+    e.Send("MRY " + FormatInt(e.s.Meas.MemoryWords));
+    if (e.Failed()) return;
+    e.Send("MRY -" + FormatInt(e.s.Meas.PreMemoryWords));
+}
+
+std::string Transfer(Engine& e, bool csv) {
+    ProgramState& s = e.s;
+    const std::int32_t n = s.WordsConverted;
+
+    // 1. The trigger time; without it there is nothing to name the record by.
+    s.LastTransferComplete = false;
+    const std::string triggerTime = e.link.commands->ReadTriggerTime();
+    if (s.Status == RunStatus::CommFailed) return {};
+    s.Meas.TriggerTime = triggerTime;
+    s.Instrument.TriggerTime = triggerTime;
+
+    // 2. Buffers and counters.
+    RedimSampleBuffer(s.Samples, s.Meas.MemoryWords);
+    s.progress = Progress{};
+    s.progress.TransferBlockWords = kTransferBlockWords;
+
+    // 3. The progress window.
+    e.progressView.Show(Text(124), Text(112));
+    const int k = s.Meas.ChannelCount;
+    s.progress.MaxPBCount = csv ? CsvStepCount(n, k) : DataFileStepCount(n, k);
+    s.progress.AllVol = 1.0;
+    s.progress.CurrentVol = 1.0;
+    s.progress.FinishedVol = 0.0;
+    e.progressView.SetPercent(0);
+
+    // 4. A free name.
+    s.DataFileNumber = FreeDataFileNumber(s, s.DataFileNumber, n);
+    const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
+    const std::string path = s.Global.DataFolder + name;
+    std::unique_ptr<TransferTarget> target;
+    if (csv)
+        target = std::make_unique<CsvTarget>(s.Global.DataFolder, name);
+    else
+        target = std::make_unique<DataFileTarget>(path);
+
+    // 5 to 7.
+    bool complete = false;
+    bool blockFailed = false;
+    if (target->Create(e) && !Cancelled(e)) {
+        int ordinal = 0;
+        // One measured channel; false when the transfer stops.
+        const auto transferChannel = [&](int ch, const ChannelCondition& c) {
+            e.Send("RES");
+            if (!e.Failed()) e.Send("SET" + FormatInt(ch));
+            if (e.Failed()) return false;
+            for (const BlockRead& r : BlockReads(n, s.progress.TransferBlockWords)) {
+                e.link.transport->ReadMemoryBlock(s.Samples.data(), r.start, r.count);
+                // A failed block was reported; the words not read stay 0 and the file will not
+                // pass for complete.
+                if (e.Failed()) blockFailed = true;
+                s.progress.Advance(e.progressView, s.Status);
+                if (Cancelled(e)) return false;
+            }
+            if (!target->WriteChannel(e, ordinal, c) || Cancelled(e)) return false;
+            if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress,
+                                          e.progressView, s.Status) ||
+                Cancelled(e))
+                return false;
+            if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
+            if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+            ++ordinal;
+            return true;
+        };
+        complete = true;
+        for (int ch = 1; ch <= kChannels; ++ch) {
+            const ChannelCondition& c = s.Meas.Ch(ch);
+            if (c.OnOff != 1) {
+                e.chart.ClearChannelGraph(ch, n, s.Meas.SmpClk, s.Graph);
+            } else if (!transferChannel(ch, c)) {
+                complete = false;
+                break;
+            }
+        }
+        if (s.Status != RunStatus::CommFailed && !Cancelled(e) &&
+            (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
+            for (int c = 0; c < kChannels; ++c)
+                e.chart.MarkTriggerTime(c, s.Meas.PreMemoryWords, s.Meas.SmpClk, s.Graph);
+        }
+    }
+
+    // 8. The signature.
+    complete = complete && !blockFailed && !Cancelled(e);
+    target->Finish(e, complete);
+    s.LastTransferComplete = complete && !Cancelled(e);
+
+    // 9, 10. The instrument's conditions, then the progress window goes.
+    RestoreInstrument(e);
+    e.progressView.SetPercent(100);
+    e.progressView.Close();
+
+    // 11, 12.
+    s.DataFileNumber += 1;
+    e.main.Activate();
+    return path;
+}
+
+}  // namespace
+
+std::int32_t FreeDataFileNumber(const ProgramState& s, std::int32_t number, std::int32_t n) {
+    while (NameTaken(s, number, n) && number < 2147483647) ++number;
+    return number;
+}
+
+std::string TransferToDataFile(Engine& e) { return Transfer(e, false); }
+std::string TransferToCsv(Engine& e) { return Transfer(e, true); }
+
+}  // namespace kmr

@@ -1,0 +1,44 @@
+#pragma once
+// The transfer at the end of a run: the recorded words of every measured channel are read from
+// the instrument in blocks of at most 10000 words, written into a new .kmr or CSV file in the data
+// folder and loaded into the channel graphs, while the progress window offers Cancel.
+//
+// Beyond the plain sequence:
+//  - a file is never written over: when the name the data-file number gives exists (a file made
+//    by hand since start-up), the number advances until the name is free;
+//  - a .kmr file reads as complete only when every channel arrived; a cancel, a communication
+//    failure or a failed block marks it cancelled;
+//  - a file-system error stops the transfer with its message, marks a .kmr cancelled, runs the
+//    restore commands and returns; the program goes on.
+#include <cstdint>
+#include <string>
+
+#include "core/conditions/Engine.h"
+
+namespace kmr {
+
+inline constexpr std::int16_t kTransferBlockWords = 10000;
+
+// MaxPBCount of the transfer to a data file and to CSV for N words per channel and K channels,
+// B words per block (whole-number conversions halve to even).
+std::int16_t DataFileStepCount(std::int32_t n, int k, int b = kTransferBlockWords);
+std::int16_t CsvStepCount(std::int32_t n, int k, int b = kTransferBlockWords, int increment = 10);
+
+// The (start, count) of the block reads of one channel of n words.
+struct BlockRead {
+    std::int32_t start;
+    std::int16_t count;
+    bool operator==(const BlockRead&) const = default;
+};
+std::vector<BlockRead> BlockReads(std::int32_t n, int b = kTransferBlockWords);
+
+// The first data-file number from `number` on whose file name is free in the data folder (for
+// CSV all of its lettered parts too).
+std::int32_t FreeDataFileNumber(const ProgramState& s, std::int32_t number, std::int32_t n);
+
+// The transfers; called by EndOfConversion only when WordsConverted != 0. The path of the file
+// written (empty when none was made) is returned.
+std::string TransferToDataFile(Engine& e);
+std::string TransferToCsv(Engine& e);
+
+}  // namespace kmr

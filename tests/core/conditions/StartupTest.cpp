@@ -1,0 +1,347 @@
+#include "core/conditions/Startup.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/conditions/MainWindowRules.h"
+#include "core/measurement/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using testing::ReadAll;
+
+// --- Decimal-symbol check ------------------------------------------------------------------------
+
+TEST(DecimalSymbolCheck, ProgramConversionAlwaysPasses) {
+    fakes::FakeUi ui;
+    EXPECT_FALSE(DecimalSymbolUnusable(1, ui));
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
+    fakes::FakeUi ui;
+    const DecimalConversion commaLocale = [](std::string_view) -> std::optional<float> { return std::nullopt; };
+    EXPECT_TRUE(DecimalSymbolUnusable(1, ui, commaLocale));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].title, "KMR-5300");
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(ui.shown[0].text, DecimalSymbolMessage(1));
+    EXPECT_NE(ui.shown[0].text.find("Thereafter, restart the software."), std::string::npos);
+}
+
+// --- Geometry ------------------------------------------------------------------------------------
+
+struct GeometryCase {
+    const char* name;
+    MainFormGeometry stored;
+    MainFormGeometry expected;
+};
+
+class GeometryCorrection : public ::testing::TestWithParam<GeometryCase> {};
+
+TEST_P(GeometryCorrection, CorrectsSizeAndCentres) {
+    // Work area 1000 x 700 pixels, screen 1000 x 740, 15 twips to the pixel.
+    const ScreenArea screen{15000, 10500, 15000, 11100};
+    EXPECT_EQ(CorrectMainFormGeometry(GetParam().stored, screen), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GeometryCorrection,
+    ::testing::Values(
+        GeometryCase{"ZeroSizeGetsTheDefaultNormal", {0, 0, 0, 0, 0}, {2160, 2910, 10680, 5280, 0}},
+        GeometryCase{"LargerBothWaysOpensMaximised", {5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
+        GeometryCase{"LargerOneWayKeepsItsSize", {100, 100, 20000, 6000, 0}, {-2500, 2550, 20000, 6000, 0}},
+        // The difference is rounded to whole twips (halves to even) before the whole division.
+        GeometryCase{"FractionalSizeRoundsFirst", {0, 0, 10000.5f, 5000.5f, 1}, {2500, 3050, 10000.5f, 5000.5f, 1}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Small rules ---------------------------------------------------------------------------------
+
+TEST(MemoryLimit, WordsAboveTheCapacityBecomeTheCapacityWithoutPreMemory) {
+    MeasConditions m;
+    m.MemoryWords = 600000;
+    m.PreMemoryWords = 100;
+    EXPECT_TRUE(LimitMemoryWords(m, 1));
+    EXPECT_EQ(m.MemoryWords, 245760);
+    EXPECT_EQ(m.PreMemoryWords, 0);
+    EXPECT_FALSE(LimitMemoryWords(m, 1));
+    EXPECT_EQ(m.MemoryWords, 245760);
+}
+
+TEST(InputModes, TheKmr530AHasNoFiveVoltBridge) {
+    MeasConditions m;
+    m.Ch(1).InputMode = 3;
+    m.Ch(2).InputMode = -6;
+    m.Ch(3).InputMode = -5;
+    MeasConditions c510 = m;
+    ReplaceUnavailableInputModes(m, 0);
+    EXPECT_EQ(m.Ch(1).InputMode, 2);
+    EXPECT_EQ(m.Ch(2).InputMode, 2);
+    EXPECT_EQ(m.Ch(3).InputMode, -5);
+    ReplaceUnavailableInputModes(c510, 1);
+    EXPECT_EQ(c510.Ch(1).InputMode, 3);
+}
+
+TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
+    SetTextLanguage(Language::English);
+    EXPECT_EQ(OfflineOfferText(GpibSettings{}),
+              "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
+              "Do you want to continue program at off-line PC.");
+    GpibSettings cr;
+    cr.Address = 7;
+    cr.Delimiter = 1;
+    EXPECT_EQ(OfflineOfferText(cr).substr(0, 48), "KMR-530A/KMR-510C (GP-IB Address:7 Delimiter:CR)");
+}
+
+TEST(CloseRequest, NeverAskedWhileStartingRefusedDuringARunAskedOtherwise) {
+    SetTextLanguage(Language::English);
+    ProgramState s;
+    fakes::FakeUi ui;
+    EXPECT_TRUE(CloseRequestAllowed(s, ui));
+    EXPECT_TRUE(ui.shown.empty());
+
+    s.ProgramMode = kModeOnline;
+    s.DataTriggerRunActive = kTrue;
+    EXPECT_FALSE(CloseRequestAllowed(s, ui));
+    EXPECT_TRUE(ui.shown.empty());
+
+    s.DataTriggerRunActive = kFalse;
+    ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    EXPECT_FALSE(CloseRequestAllowed(s, ui));
+    EXPECT_TRUE(CloseRequestAllowed(s, ui));
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[0].text, "Do you agree to finish software?");
+    EXPECT_EQ(ui.shown[0].title, "Quit");
+    EXPECT_EQ(ui.shown[0].buttons, MsgButtons::YesNo);
+}
+
+// --- The whole start-up against the simulated instrument ----------------------------------------
+
+std::vector<std::string> ExpectedStartupCommands() {
+    std::vector<std::string> c = {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10", "RES",  // identify
+                                  "SET1", "DTE26;12;05", "TME10;00;00"};                     // initialise
+    for (int n = 1; n <= 10; ++n) {
+        for (std::string s : std::vector<std::string>{"RES", "SET" + std::to_string(n), "B.V2", "LPF0", "TGL0"})
+            c.push_back(s);
+    }
+    c.push_back("RES");
+    for (int n = 1; n <= 10; ++n) c.push_back("SET" + std::to_string(n));
+    for (const char* s : {"CLK 1", "AVE 0", "MRY 1000", "MRY -0", "RNG1000", "MON"}) c.push_back(s);
+    return c;
+}
+
+TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp) {
+    EngineHarness h;
+    EXPECT_EQ(h.Start(), StartupOutcome::Online);
+    const ProgramState& s = h.state;
+    EXPECT_EQ(s.ProgramMode, kModeOnline);
+    EXPECT_TRUE(h.ui.shown.empty());
+
+    // Every condition file holds the text of its defaults.
+    MeasConditions meas;
+    SetMeasDefaults(meas);
+    EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(meas));
+    const std::string dataFolder = std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/";
+    EXPECT_EQ(s.Global.DataFolder, dataFolder);
+    EXPECT_EQ(s.Global.BaseFileName, "20261205");
+    EXPECT_EQ(ReadAll(h.CondFile("Global.cnd")), "\"" + dataFolder + "\"\r\n\"20261205\"\r\n0\r\n\"" + dataFolder +
+                                                     "\"\r\n\"" + dataFolder + "\"\r\n");
+    EXPECT_EQ(ReadAll(h.CondFile("Meter.cnd")), "20,0,3\r\n");
+    EXPECT_EQ(ReadAll(h.CondFile("Hard.cnd")), "\"1111111111\"\r\n");
+    EXPECT_EQ(ReadAll(h.CondFile("Interface.cnd")), "\"gpib\"\r\n");
+    for (const char* f : {"Graph.cnd", "OutputCal.cnd"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(h.CondFile(f))) << f;
+    GraphConditions g;
+    SetGraphDefaults(g);
+    const std::string graphCopy = h.home.dir() / "graph.cnd";
+    ASSERT_TRUE(SaveGraphConditions(graphCopy, g).ok);
+    EXPECT_EQ(ReadAll(h.CondFile("Graph.cnd")), ReadAll(graphCopy));
+
+    // The wire texts, in order, with CR LF.
+    EXPECT_EQ(h.bus->Commands(), ExpectedStartupCommands());
+    EXPECT_EQ(h.bus->writes.front(), "SET1\r\n");
+    EXPECT_EQ(h.bus->log.front(), "open 13");
+
+    // Splash: 17 steps for ten channels, completed and unloaded; main window prepared.
+    EXPECT_EQ(h.splashView.title, "Data storage software KMR-5300");
+    EXPECT_EQ(h.splashView.status, "Program has got ready.");
+    EXPECT_EQ(h.splashView.value, 17);
+    EXPECT_EQ(h.splashView.maximum, 17);
+    EXPECT_FALSE(h.splashView.shown);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr(Next data file)");
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+    EXPECT_EQ(h.clock.slept, 1.0);
+    EXPECT_EQ(h.ui.pointer, Pointer::Default);
+    EXPECT_EQ(s.Instrument.InstrumentModel, 1);
+    EXPECT_EQ(s.DataFileNumber, 0);
+}
+
+TEST(Startup, ReconcilesHardCndWithTheInstalledChannels) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start("sim:time=instant,channels=0011111111"), StartupOutcome::Online);
+    EXPECT_EQ(ReadAll(h.CondFile("Hard.cnd")), "\"0011111111\"\r\n");
+    EXPECT_EQ(h.state.Meas.Ch(1).OnOff, 0);
+    EXPECT_EQ(h.state.Meas.Ch(2).OnOff, 0);
+    EXPECT_EQ(h.state.Meas.Ch(3).OnOff, 1);
+    EXPECT_EQ(h.state.Meas.ChannelCount, 8);
+    EXPECT_EQ(h.state.Graph.Ch[2].Use, 1);
+    EXPECT_EQ(h.splashView.maximum, 15);
+    MeasConditions stored;
+    SetMeasDefaults(stored);
+    LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
+    EXPECT_EQ(stored.Ch(2).OnOff, 0);
+
+    // A second start with the same channels leaves the files untouched by reconciliation.
+    const auto before = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
+    std::filesystem::last_write_time(h.CondFile("Graph.cnd"), before - std::chrono::hours(1));
+    const auto older = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
+    ProgramState second;
+    Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
+    ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant,channels=0011111111")), StartupOutcome::Online);
+    EXPECT_EQ(std::filesystem::last_write_time(h.CondFile("Graph.cnd")), older);
+    EXPECT_EQ(second.Meas.Ch(1).OnOff, 0);
+}
+
+TEST(Startup, MemoryAboveTheInstrumentsCapacityIsLimitedAndSaved) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    h.state.Meas.MemoryWords = 500000;
+    h.state.Meas.PreMemoryWords = 10;
+    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
+    ProgramState second;
+    Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
+    ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant,memory=1")), StartupOutcome::Online);
+    EXPECT_EQ(second.Meas.MemoryWords, 245760);
+    MeasConditions stored;
+    LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
+    EXPECT_EQ(stored.MemoryWords, 245760);
+    EXPECT_EQ(stored.PreMemoryWords, 0);
+}
+
+TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsRepaired) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    h.state.Meas.MemoryWords = 70000;
+    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
+    GlobalSettings g = h.state.Global;
+    g.FileType = 1;
+    g.DataFolder = h.home.dir() / "gone/";
+    g.BaseFileName = "run";
+    ASSERT_TRUE(SaveGlobalSettings(h.CondFile("Global.cnd"), g).ok);
+
+    ProgramState second;
+    Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
+    ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant")), StartupOutcome::Online);
+    EXPECT_EQ(second.Global.FileType, 0);
+    EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
+    EXPECT_EQ(second.Global.BaseFileName, "20261205");
+    GlobalSettings stored;
+    LoadGlobalSettings(h.CondFile("Global.cnd"), stored);
+    EXPECT_EQ(stored.DataFolder, second.DefaultDataFolder());
+    EXPECT_EQ(stored.FileType, 1);  // the CSV rule is not saved
+}
+
+TEST(Startup, NextDataFileNumberFollowsTheFilesPresent) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    testing::WriteFile(h.DataFolder() + "20261205.kmr", "x");
+    ProgramState second;
+    Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
+    ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant")), StartupOutcome::Online);
+    EXPECT_EQ(second.DataFileNumber, 1);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");
+}
+
+// A communication failure at each instrument step of start-up leads to the off-line offer.
+struct FailureCase {
+    const char* name;
+    const char* spec;
+};
+
+class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
+    EngineHarness h;
+    const StartupOutcome outcome = h.Start(GetParam().spec);
+    EXPECT_EQ(outcome, StartupOutcome::Offline);
+    ASSERT_GE(h.ui.shown.size(), 2u);
+    // The failing step's own message comes first, then the question.
+    EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
+    const auto& offer = h.ui.shown.back();
+    EXPECT_EQ(offer.text, OfflineOfferText(GpibSettings{}));
+    EXPECT_EQ(offer.buttons, MsgButtons::YesNo);
+    EXPECT_EQ(offer.icon, MsgIcon::Question);
+    EXPECT_FALSE(h.splashView.shown);
+    EXPECT_EQ(h.state.ProgramMode, kModeOffline);
+    EXPECT_EQ(h.main.caption, "KMR-5300");
+    EXPECT_FALSE(h.main.Enabled(MainButton::StartStop));
+    EXPECT_FALSE(h.main.Enabled(MainButton::Monitor));
+    EXPECT_FALSE(h.main.Enabled(MainButton::Balance));
+}
+
+TEST_P(StartupFailure, NoAbandons) {
+    EngineHarness h;
+    h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
+    EXPECT_EQ(h.Start(GetParam().spec), StartupOutcome::Exit);
+    EXPECT_EQ(h.state.ProgramMode, kModeStarting);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, StartupFailure,
+    ::testing::Values(FailureCase{"Open", "sim:time=instant,fault=open:nolistener"},
+                      FailureCase{"Identify", "sim:time=instant,fault=VER:noreply"},
+                      FailureCase{"IdentifyFirstCommand", "sim:time=instant,fault=SET1:noreply:1"},
+                      FailureCase{"Initialise", "sim:time=instant,fault=DTE*:noreply"},
+                      FailureCase{"Download", "sim:time=instant,fault=LPF0:noreply"},
+                      FailureCase{"BadRoute", "sim:colour=blue"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Startup, RefusedRemoteSensingAbandonsWithoutAQuestion) {
+    EngineHarness h;
+    EXPECT_EQ(h.Start("sim:time=instant,fault=SET1:ERR-022:1"), StartupOutcome::Exit);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, "Error");
+    EXPECT_FALSE(h.splashView.shown);
+    EXPECT_EQ(h.ui.pointer, Pointer::Default);
+}
+
+TEST(Startup, AnInstrumentWithoutChannelsAbandons) {
+    EngineHarness h;
+    EXPECT_EQ(h.Start("sim:time=instant,fault=nochannel"), StartupOutcome::Exit);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "Effective channel does not exist in KMR-530A/510C.");
+}
+
+TEST(Startup, TheKmr530AGetsTheTwoVoltBridgeInsteadOfFiveVolt) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    h.state.Meas.Ch(4).InputMode = 3;
+    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
+    ProgramState second;
+    Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
+    ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant,model=530A")), StartupOutcome::Online);
+    EXPECT_EQ(second.Meas.Ch(4).InputMode, 2);
+    EXPECT_TRUE(h.ui.shown.empty());
+    MeasConditions stored;
+    LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
+    EXPECT_EQ(stored.Ch(4).InputMode, 3);  // not saved
+}
+
+TEST(Shutdown, UnloadStoresTheGeometryStopsMonitoringAndClosesOnline) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    h.state.MonitoringOn = kTrue;
+    std::optional<MainFormGeometry> saved;
+    UnloadMainWindow(h.engine, [&](const MainFormGeometry& g) { saved = g; });
+    EXPECT_TRUE(saved.has_value());
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.bus->log.back(), "offline");
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,221 @@
+#pragma once
+// The whole program without a window: the program state, a recording UI, main window, splash and
+// progress window, a clock that never waits, and the simulated instrument behind a bus that logs
+// every call. HOME and the XDG folders point into a temporary folder for the test's lifetime.
+#include <cstdlib>
+#include <deque>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/conditions/Engine.h"
+#include "core/conditions/Startup.h"
+#include "core/support/TextTable.h"
+#include "core/fakes/FakeUi.h"
+#include "core/support/TempDir.h"
+#include "sim/SimBus.h"
+#include "sim/SimInstrument.h"
+
+namespace kmr::testing {
+
+// Points HOME and the XDG folders at a temporary folder and restores them afterwards.
+class TempHome {
+public:
+    TempHome() {
+        for (const char* v : kVars) {
+            const char* old = std::getenv(v);
+            saved_[v] = old ? std::optional<std::string>(old) : std::nullopt;
+        }
+        ::setenv("HOME", dir_.path().c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+        ::setenv("XDG_DOCUMENTS_DIR", (dir_ / "Documents").c_str(), 1);
+    }
+    ~TempHome() {
+        for (auto& [k, v] : saved_) {
+            if (v)
+                ::setenv(k.c_str(), v->c_str(), 1);
+            else
+                ::unsetenv(k.c_str());
+        }
+    }
+    const TempDir& dir() const { return dir_; }
+
+private:
+    static constexpr const char* kVars[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"};
+    TempDir dir_;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+class FakeClock : public Clock {
+public:
+    LocalDateTime Now() const override { return now; }
+    std::uint32_t TickMs() const override { return tick; }
+    void Sleep(double seconds) override {
+        slept += seconds;
+        tick += static_cast<std::uint32_t>(seconds * 1000);
+    }
+    LocalDateTime now{2026, 12, 5, 10, 0, 0};
+    std::uint32_t tick = 1000;
+    double slept = 0;
+};
+
+class RecordingMainView : public MainView {
+public:
+    void SetWindowEnabled(bool on) override { windowEnabled = on; log.push_back(on ? "window on" : "window off"); }
+    void SetButtonEnabled(MainButton b, bool on) override { buttons[b] = on; }
+    void SetStartStopCaption(const std::string& c) override { startStopCaption = c; }
+    void SetMonitorCaption(const std::string& c) override { monitorCaption = c; }
+    void SetMonitorChecked(bool c) override { monitorChecked = c; }
+    void SetCaption(const std::string& c) override { caption = c; captions.push_back(c); }
+    void SetRestTimePercent(float p) override { restPercent = p; }
+    void SetRestTimeCaption(const std::string& c) override { restCaption = c; restCaptions.push_back(c); }
+    void SetRestTimeColour(RestTimeColour c) override { restColour = c; }
+    void SetEocTimer(bool on) override { eocTimer = on; }
+    void SetMoniTimer(bool on) override { moniTimer = on; }
+    bool Enabled(MainButton b) const {
+        auto it = buttons.find(b);
+        return it == buttons.end() || it->second;
+    }
+
+    bool windowEnabled = true;
+    std::map<MainButton, bool> buttons;
+    std::string startStopCaption, monitorCaption, caption, restCaption;
+    std::vector<std::string> captions, restCaptions, log;
+    bool monitorChecked = false;
+    float restPercent = 0;
+    RestTimeColour restColour = RestTimeColour::WindowText;
+    bool eocTimer = false, moniTimer = false;
+};
+
+class RecordingSplash : public SplashView {
+public:
+    void Show(const std::string& t, const std::string& s, int max) override {
+        title = t;
+        status = s;
+        maximum = max;
+        shown = true;
+    }
+    void SetStatus(const std::string& s) override { status = s; }
+    void SetProgress(int v, int max) override {
+        value = v;
+        maximum = max;
+    }
+    void Unload() override { shown = false; }
+    std::string title, status;
+    int value = 0, maximum = 0;
+    bool shown = false;
+};
+
+// A progress window whose Cancel is pressed at the n-th look at pending events (0: never).
+class ScriptedProgress : public ProgressView {
+public:
+    void Show(const std::string& l1, const std::string& l2) override {
+        label1 = l1;
+        label2 = l2;
+        ++shows;
+    }
+    void SetPercent(int p) override { percents.push_back(p); }
+    void Close() override { ++closes; }
+    bool ProcessEventsAndCheckCancel() override { return ++looks == cancelAtLook; }
+    std::string label1, label2;
+    std::vector<int> percents;
+    int shows = 0, closes = 0, looks = 0, cancelAtLook = 0;
+};
+
+// A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r".
+class LoggingBus : public GpibBus {
+public:
+    explicit LoggingBus(std::unique_ptr<GpibBus> inner) : inner_(std::move(inner)) {}
+    GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot, int eos,
+                          int& descriptor) override {
+        log.push_back("open " + std::to_string(timeoutCode));
+        return inner_->OpenDevice(board, address, secondary, timeoutCode, eot, eos, descriptor);
+    }
+    GpibStatus InterfaceClear(int board) override { return inner_->InterfaceClear(board); }
+    GpibStatus DeviceClear(int board, int address) override { return inner_->DeviceClear(board, address); }
+    GpibStatus BoardOffline(int board) override {
+        log.push_back("offline");
+        return inner_->BoardOffline(board);
+    }
+    GpibStatus Write(int d, const void* data, std::size_t count) override {
+        std::string text(static_cast<const char*>(data), count);
+        writes.push_back(text);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        log.push_back("w:" + text);
+        return inner_->Write(d, data, count);
+    }
+    GpibStatus Read(int d, void* buffer, std::size_t count) override { return inner_->Read(d, buffer, count); }
+    std::string Describe() const override { return "logging " + inner_->Describe(); }
+
+    // The commands written, without terminators.
+    std::vector<std::string> Commands() const {
+        std::vector<std::string> out;
+        for (const auto& l : log)
+            if (l.rfind("w:", 0) == 0) out.push_back(l.substr(2));
+        return out;
+    }
+    std::vector<std::string> log;
+    std::vector<std::string> writes;
+
+private:
+    std::unique_ptr<GpibBus> inner_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary);
+    f << bytes;
+}
+
+// The ramp pattern of the simulated instrument at memory address a of channel n.
+inline std::int16_t RampWord(int channel, std::int32_t address) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>((7 * address + 1000 * channel) % 65536));
+}
+
+struct EngineHarness {
+    TempHome home;
+    ProgramState state;
+    fakes::FakeUi ui;
+    RecordingMainView main;
+    RecordingSplash splashView;
+    ScriptedProgress progress;
+    FakeClock clock;
+    Engine engine{state, ui, main, splashView, progress, clock};
+    std::shared_ptr<sim::ManualTimeSource> simTime = std::make_shared<sim::ManualTimeSource>();
+    LoggingBus* bus = nullptr;  // the bus start-up made (owned by the engine's link)
+
+    EngineHarness() { SetTextLanguage(Language::English); }
+
+    BusFactory Factory() {
+        return [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
+            auto parsed = sim::ParseSimOptions(spec);
+            if (!parsed.options) {
+                error = parsed.error;
+                return nullptr;
+            }
+            auto b = std::make_unique<LoggingBus>(std::make_unique<sim::SimBus>(*parsed.options, simTime));
+            bus = b.get();
+            return b;
+        };
+    }
+
+    StartupOptions Options(const std::string& spec) {
+        StartupOptions o;
+        o.folders = PlatformStartupFolders();
+        o.interfaceOverride = spec;
+        o.makeBus = Factory();
+        return o;
+    }
+
+    StartupOutcome Start(const std::string& spec = "sim:time=instant,pattern=ramp") {
+        return RunStartup(engine, Options(spec));
+    }
+
+    std::string CondFile(const std::string& name) const { return state.CondPath(name); }
+    std::string DataFolder() const { return state.Global.DataFolder; }
+};
+
+}  // namespace kmr::testing

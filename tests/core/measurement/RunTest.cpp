@@ -1,0 +1,427 @@
+// End to end: start-up, runs, transfers and monitoring against the simulated instrument.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "core/conditions/MainWindowRules.h"
+#include "core/datafiles/DataFile.h"
+#include "core/fakes/ScriptedBus.h"
+#include "core/measurement/EngineHarness.h"
+#include "core/measurement/Monitor.h"
+#include "core/measurement/RunController.h"
+#include "core/measurement/Transfer.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using testing::RampWord;
+using testing::ReadAll;
+
+// --- Progress arithmetic -------------------------------------------------------------------------
+
+TEST(TransferSteps, WorkedExamples) {
+    EXPECT_EQ(DataFileStepCount(25000, 2), 17);  // round(3.5) = 4
+    EXPECT_EQ(DataFileStepCount(15000, 1), 6);   // round(2.5) = 2, 6.5 -> 6
+    // CSV: round(N / 1000) + round(N / B + 1) * K + K * N / 1000 + K * N / B + 1.
+    EXPECT_EQ(CsvStepCount(1000, 2), 1 + 2 + 2 + 0 + 1 + 0);  // 1 + 2 + 2 + 0.2 + 1 = 6.2 -> 6
+    EXPECT_EQ(CsvStepCount(25000, 2), 25 + 8 + 50 + 5 + 1);
+}
+
+TEST(TransferBlocks, AtMostTenThousandWordsPerRead) {
+    EXPECT_EQ(BlockReads(25000), (std::vector<BlockRead>{{0, 10000}, {10000, 10000}, {20000, 5000}}));
+    EXPECT_EQ(BlockReads(10000), (std::vector<BlockRead>{{0, 10000}}));
+    EXPECT_EQ(BlockReads(1), (std::vector<BlockRead>{{0, 1}}));
+}
+
+TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
+    EXPECT_TRUE(IsHighSpeedClock(0.1f));
+    EXPECT_TRUE(IsHighSpeedClock(0.05f));
+    EXPECT_FALSE(IsHighSpeedClock(0.2f));
+    EXPECT_EQ(RestTimeCaption(1000, 1.0f), "1.0 SEC.");
+    EXPECT_EQ(RestTimeCaption(600, 1.0f), "0.6 SEC.");
+    EXPECT_EQ(RestTimeCaption(25, 1.0f), "0.0 SEC.");
+}
+
+// --- Runs ----------------------------------------------------------------------------------------
+
+class RunTest : public ::testing::Test {
+protected:
+    // Start-up, then channels `on` measured with the memory words and clock, downloaded.
+    void StartWith(const std::vector<int>& on, std::int32_t mry, float clk,
+                   const std::string& spec = "sim:time=instant,pattern=ramp") {
+        ASSERT_EQ(h.Start(spec), StartupOutcome::Online);
+        for (int ch = 1; ch <= kChannels; ++ch)
+            h.state.Meas.Ch(ch).OnOff = std::find(on.begin(), on.end(), ch) != on.end() ? 1 : 0;
+        h.state.Meas.MemoryWords = mry;
+        h.state.Meas.SmpClk = clk;
+        h.engine.link.commands->DownloadConditions(kFullChangeMask);
+        ASSERT_EQ(h.state.Status, RunStatus::Ok);
+        h.bus->log.clear();
+    }
+    // Start, then poll until the run has ended.
+    void RunToEnd() {
+        StartOrStop(h.engine);
+        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
+        ASSERT_FALSE(h.state.RunActive());
+    }
+    std::string Data(const std::string& name) const { return h.DataFolder() + name; }
+
+    EngineHarness h;
+};
+
+// Samples of the k-th block of a .kmr file.
+std::vector<std::int16_t> Block(const std::string& bytes, std::int32_t n, int k) {
+    std::vector<std::int16_t> out;
+    const std::size_t at = 1100 + 2 * static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto lo = static_cast<unsigned char>(bytes[at + 2 * i]);
+        const auto hi = static_cast<unsigned char>(bytes[at + 2 * i + 1]);
+        out.push_back(static_cast<std::int16_t>(lo | (hi << 8)));
+    }
+    return out;
+}
+
+std::vector<std::int16_t> Ramp(int channel, std::int32_t n) {
+    std::vector<std::int16_t> out;
+    for (std::int32_t i = 0; i < n; ++i) out.push_back(RampWord(channel, i));
+    return out;
+}
+
+std::int32_t Long(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return static_cast<std::int32_t>(v);
+}
+
+TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
+    StartWith({2, 5}, 1000, 1.0f);
+    StartOrStop(h.engine);
+    EXPECT_TRUE(h.state.ManualRunActive);
+    EXPECT_EQ(h.main.restCaption, "1.0 SEC.");
+    EXPECT_EQ(h.main.restPercent, 100.0f);
+    EXPECT_EQ(h.main.startStopCaption, "Stop");
+    EXPECT_EQ(h.main.monitorCaption, "Moni. Off");
+    EXPECT_TRUE(h.main.eocTimer);
+    EXPECT_TRUE(h.main.moniTimer);
+    EXPECT_FALSE(h.main.Enabled(MainButton::Balance));
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr(Next data file)");
+    // During the run the file menu is closed and Start reads Stop.
+    const MenuState during = UpdateMenus(WindowStateOf(h.state));
+    EXPECT_FALSE(during.DataFileSettings);
+    EXPECT_FALSE(during.Quit);
+    EXPECT_TRUE(during.Monitor);
+    EXPECT_EQ(during.StartCaption, "Stop");
+
+    EocTimerTick(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.state.WordsConverted, 1000);
+    EXPECT_EQ(h.state.DataPresent, kTrue);
+
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    ASSERT_EQ(bytes.size(), 5102u);
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
+    EXPECT_EQ(Long(bytes, 54), 1000);
+    EXPECT_EQ(Long(bytes, 62), 1000);
+    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 1), Ramp(5, 1000));
+    EXPECT_EQ(bytes.substr(5100), std::string(2, '\0'));
+    EXPECT_EQ(h.state.Meas.TriggerTime.size(), 19u);
+
+    // The wire: trigger, poll, trigger time, each channel's block, then the conditions back.
+    EXPECT_EQ(h.bus->Commands(),
+              (std::vector<std::string>{"TRG", "EOC", "TTM0", "RES", "SET2", "MRY 1000;0", "BDT", "RES", "SET5",
+                                        "MRY 1000;0", "BDT", "RES", "SET2", "SET5", "MRY 1000", "MRY -0"}));
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_EQ(h.state.LastDataFile, Data("20261205.kmr"));
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr");
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+    EXPECT_FALSE(h.main.eocTimer);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_TRUE(h.main.windowEnabled);
+    EXPECT_TRUE(h.main.Enabled(MainButton::Balance));
+    EXPECT_EQ(h.main.restCaption, "");
+    EXPECT_EQ(h.progress.label1, "Data transfer,storage and drawing...");
+    EXPECT_EQ(h.progress.percents.back(), 100);
+    EXPECT_EQ(h.progress.closes, 1);
+
+    // The recorded series of channel 5 carries the engineering values.
+    ASSERT_EQ(h.engine.chart.PointCount(4, 2), 1000u);
+    EXPECT_EQ(h.engine.chart.SeriesY(4, 2)[7], RampWord(5, 7));
+    EXPECT_EQ(h.engine.chart.SeriesX(4, 2)[7], 0.007);
+
+    RunToEnd();
+    const std::string second = ReadAll(Data("20261205_1.kmr"));
+    EXPECT_EQ(second.size(), 5102u);
+    EXPECT_EQ(Block(second, 1000, 1), Ramp(5, 1000));
+    EXPECT_EQ(h.state.DataFileNumber, 2);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr");
+}
+
+TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
+    StartWith({2, 5}, 1000, 1.0f);
+    h.state.Global.FileType = 1;
+    h.state.Meas.Ch(5).Coeff = 0.5f;
+    h.state.Meas.Ch(5).Offset = 1.0f;
+    RunToEnd();
+    const std::string csv = ReadAll(Data("20261205.csv"));
+    const std::size_t first = csv.find("\r\n0 ");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos);
+    EXPECT_EQ(csv.substr(first + 2, 50), "0               ,2000           ,2501           \r\n");
+    // Sample 999: channel 2 = 6993 + 2000, channel 5 = (6993 + 5000) * 0.5 + 1.
+    EXPECT_NE(csv.find("999             ,8993           ,5997.5         \r\n"), std::string::npos);
+    EXPECT_EQ(csv.size(), first + 2 + 1000u * 50u);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.csv");
+
+    RunToEnd();
+    EXPECT_TRUE(std::filesystem::is_regular_file(Data("20261205_1.csv")));
+    EXPECT_EQ(h.state.DataFileNumber, 2);
+}
+
+TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
+    StartWith({2, 5}, 1000, 1.0f, "sim:pattern=ramp");
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.ManualRunActive);
+    h.simTime->Advance(0.4);
+    EocTimerTick(h.engine);
+    EXPECT_EQ(h.state.WordsConverted, 400);
+    EXPECT_EQ(h.main.restCaption, "0.6 SEC.");
+    EXPECT_FLOAT_EQ(h.main.restPercent, 60.0f);
+    ASSERT_TRUE(h.state.RunActive());
+
+    StartOrStop(h.engine);  // a second press stops, never starts another run
+    EXPECT_FALSE(h.state.RunActive());
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    ASSERT_EQ(bytes.size(), 1100u + 800u + 2002u);
+    EXPECT_EQ(Long(bytes, 54), 1000);
+    EXPECT_EQ(Long(bytes, 62), 400);
+    EXPECT_EQ(Block(bytes, 400, 0), Ramp(2, 400));
+    EXPECT_EQ(Block(bytes, 400, 1), Ramp(5, 400));
+    const auto cmds = h.bus->Commands();
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "HLT"), 1);
+    EXPECT_NE(std::find(cmds.begin(), cmds.end(), "MRY 400;0"), cmds.end());
+    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
+    EXPECT_TRUE(h.main.windowEnabled);
+}
+
+TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
+    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp");
+    StartOrStop(h.engine);
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.state.DataPresent, kFalse);
+    EXPECT_EQ(h.state.DataFileNumber, 0);
+    const auto cmds = h.bus->Commands();
+    EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "TTM0"), cmds.end());
+    EXPECT_EQ(h.progress.shows, 0);
+}
+
+TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
+    StartWith({2, 5}, 1000, 1.0f);
+    h.progress.cancelAtLook = 2;  // the header's advance, then the first block of channel 2
+    RunToEnd();
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(bytes.substr(0, 24), std::string("\x14\0\0\0", 4) + "KMR_FILE CANCEL     ");
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    // No second channel was read; the conditions were restored all the same.
+    const auto cmds = h.bus->Commands();
+    EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);
+    EXPECT_EQ(cmds.back(), "MRY -0");
+
+    h.progress.cancelAtLook = 0;
+    RunToEnd();
+    EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).substr(4, 20), "KMR_FILE BY VNTNORDA");
+}
+
+TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOver) {
+    StartWith({2}, 1000, 1.0f);
+    testing::WriteFile(Data("20261205.kmr"), "by hand");
+    testing::WriteFile(Data("20261205_1.kmr"), "by hand too");
+    RunToEnd();
+    EXPECT_EQ(ReadAll(Data("20261205.kmr")), "by hand");
+    EXPECT_EQ(ReadAll(Data("20261205_1.kmr")), "by hand too");
+    EXPECT_EQ(ReadAll(Data("20261205_2.kmr")).size(), 1100u + 2002u);
+    EXPECT_EQ(h.state.DataFileNumber, 3);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_2.kmr");
+}
+
+TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
+    StartWith({2}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=TTM0:ERR-007");
+    RunToEnd();
+    EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
+    EXPECT_EQ(h.state.DataFileNumber, 0);
+    EXPECT_EQ(h.progress.shows, 0);
+    EXPECT_TRUE(h.main.windowEnabled);
+}
+
+TEST_F(RunTest, AFailedBlockReadIsReportedAndTheFileDoesNotPassForComplete) {
+    StartWith({2, 5}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=BDT:noreply:1");
+    RunToEnd();
+    EXPECT_EQ(h.ui.shown.back().text, "Cannot Comunicate. (Error receiving Data.)");
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
+    EXPECT_EQ(Block(bytes, 1000, 0), std::vector<std::int16_t>(1000, 0));
+    EXPECT_EQ(Block(bytes, 1000, 1), Ramp(5, 1000));
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+}
+
+TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn) {
+    StartWith({2, 5}, 1000, 1.0f);
+    // Files may not grow beyond 3000 bytes: the header fits, the first channel's block does not.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 3000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    RunToEnd();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, SIG_DFL);
+
+    ASSERT_FALSE(h.ui.shown.empty());
+    EXPECT_EQ(h.ui.shown.back().icon, MsgIcon::Critical);
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
+    const auto cmds = h.bus->Commands();
+    EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);  // restore only
+    EXPECT_EQ(cmds.back(), "MRY -0");
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_TRUE(h.main.windowEnabled);
+    EXPECT_FALSE(h.state.RunActive());
+
+    RunToEnd();  // and the next run works
+    EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).size(), 5102u);
+}
+
+TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
+    StartWith({1}, 2000, 0.1f);
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    std::vector<std::string> opens;
+    for (const auto& l : h.bus->log)
+        if (l.rfind("open", 0) == 0 || l == "offline" || l == "w:TRG") opens.push_back(l);
+    EXPECT_EQ(opens, (std::vector<std::string>{"offline", "open 15", "open 15", "w:TRG", "offline", "open 13",
+                                               "open 13"}));
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(Long(bytes, 62), 2000);
+    EXPECT_EQ(Block(bytes, 2000, 0), Ramp(1, 2000));
+    EXPECT_EQ(h.main.restCaption, "");
+    EXPECT_EQ(h.main.restColour, RestTimeColour::WindowText);
+    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
+    EXPECT_EQ(h.ui.pointer, Pointer::Default);
+}
+
+TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
+    StartWith({1}, 2000, 0.1f, "sim:time=instant,pattern=ramp,fault=TRG:noreply");
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.state.Status, RunStatus::CommFailed);
+    EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
+    EXPECT_EQ(h.bus->log.back(), "open 13");
+    EXPECT_EQ(h.engine.link.connection->TimeoutCode(), kT10s);
+    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
+    EXPECT_TRUE(h.main.Enabled(MainButton::Monitor));
+    EXPECT_TRUE(h.main.Enabled(MainButton::Balance));
+    EXPECT_TRUE(h.main.windowEnabled);
+    EXPECT_EQ(h.ui.pointer, Pointer::Default);
+    EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
+}
+
+TEST_F(RunTest, AFailedTriggerStartsNothing) {
+    StartWith({1}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=DTG:noreply");
+    h.state.Meas.TrgMode = 1;
+    ToggleMonitor(h.engine);
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_FALSE(h.main.eocTimer);
+    EXPECT_TRUE(h.main.windowEnabled);
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    // Monitoring goes on as before the attempt.
+    EXPECT_EQ(h.state.MonitoringOn, kTrue);
+    EXPECT_TRUE(h.main.moniTimer);
+}
+
+TEST_F(RunTest, DataTriggerRunMarksTheTriggerTimeInEveryChart) {
+    StartWith({3}, 1000, 1.0f);
+    h.state.Meas.TrgMode = 1;
+    h.state.Meas.PreMemoryWords = 100;
+    RunToEnd();
+    for (int c = 0; c < kCharts; ++c) {
+        EXPECT_TRUE(h.engine.chart.Mark(c).on);
+        EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
+    }
+    EXPECT_EQ(h.bus->Commands().front(), "DTG");
+}
+
+// --- Monitoring ----------------------------------------------------------------------------------
+
+TEST_F(RunTest, MonitorTicksFeedTheGraphsUntilAReadFails) {
+    StartWith({2, 5}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=MDT:noreply");
+    h.state.Graph.Ch[1].Use = 1;
+    ToggleMonitor(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kTrue);
+    EXPECT_TRUE(h.main.moniTimer);
+    EXPECT_TRUE(h.main.monitorChecked);
+    EXPECT_EQ(h.main.monitorCaption, "Moni. Off");
+    MonitorTimerTick(h.engine);  // three attempts time out: monitoring stops
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+    EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
+}
+
+TEST_F(RunTest, MonitorValuesReachTheLabels) {
+    StartWith({2, 5}, 1000, 1.0f);
+    ToggleMonitor(h.engine);
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kTrue);
+    EXPECT_TRUE(h.main.moniTimer);
+    EXPECT_TRUE(IsNoValue(h.state.MoniData[0]));
+    EXPECT_FALSE(IsNoValue(h.state.MoniData[1]));
+    EXPECT_FALSE(IsNoValue(h.state.MoniData[4]));
+    ToggleMonitor(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_FALSE(h.main.monitorChecked);
+}
+
+// Scripted monitor replies: one bad field marks that channel only; a short reply stops.
+TEST(MonitorTick, InvalidFieldsShowDashesForThatChannelOnly) {
+    EngineHarness h;
+    h.state.ProgramMode = kModeOnline;
+    for (int ch = 1; ch <= kChannels; ++ch) h.state.Meas.Ch(ch).OnOff = ch <= 3 ? 1 : 0;
+    RebuildMeasuredChannels(h.state.Meas);
+    h.state.Meas.Ch(1).Coeff = 2.0f;
+    h.state.Meas.Ch(1).Offset = 0.5f;
+    h.state.Meas.Ch(1).Point = 1;
+    for (auto& c : h.state.Graph.Ch) c.Use = 1;
+    auto bus = std::make_unique<fakes::ScriptedBus>();
+    fakes::ScriptedBus* b = bus.get();
+    h.engine.link.bus = std::move(bus);
+    h.engine.link.connection = std::make_unique<GpibConnection>(*b, h.state.Gpib, h.ui, h.state.Status);
+    h.engine.link.transport = std::make_unique<CommandTransport>(*h.engine.link.connection);
+    h.engine.link.connection->OpenGpibDevice(kT10s);
+
+    ToggleMonitor(h.engine);
+    b->Reply("+000123,+0012 4,+0000AB,1234567\r\n");  // 31 characters
+    MonitorTimerTick(h.engine);
+    EXPECT_FLOAT_EQ(h.state.MoniData[0], 246.5f);
+    EXPECT_TRUE(IsNoValue(h.state.MoniData[1]));
+    EXPECT_TRUE(IsNoValue(h.state.MoniData[2]));
+    EXPECT_EQ(h.engine.chart.Labels(0).Moni, "246.5");
+    EXPECT_EQ(h.engine.chart.Labels(1).Moni, "----");
+    EXPECT_EQ(h.state.MonitoringOn, kTrue);
+
+    b->Reply("+000123,+000124,+000125,123456\r\n");  // 30 characters
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+}
+
+}  // namespace
+}  // namespace kmr
