@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <span>
 
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
@@ -16,8 +17,9 @@ namespace {
 
 // About 1 MiB of lines per write: big enough for sequential speed, small enough for any file size.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-// The line-by-line writer's chunk: a quarter of a typical second-level cache.
-constexpr std::size_t kColumnChunkBytes = std::size_t{256} << 10;
+// The line-by-line writer's chunk.
+constexpr std::size_t kColumnChunkBytes = std::size_t{1} << 20;
+constexpr std::int32_t kLinesPerPass = 64;
 
 const std::string& Pick(const std::vector<std::string>& list, int index) {
     static const std::string none;
@@ -45,6 +47,33 @@ void PutNumberCell(char* dst, std::int32_t number) {
     std::memset(dst, ' ', kCsvCellBytes);
     std::to_chars(dst, dst + kCsvCellBytes, number);
 }
+
+// The sample-number cells of consecutive lines, counted up in decimal text.
+class NumberCells {
+public:
+    explicit NumberCells(std::int32_t first) {
+        std::memset(cell_, ' ', kCsvCellBytes);
+        len_ = static_cast<int>(std::to_chars(cell_, cell_ + kCsvCellBytes, first).ptr - cell_);
+    }
+    const char* cell() const { return cell_; }
+    void Next() {
+        for (int i = len_ - 1; i >= 0; --i) {
+            if (cell_[i] != '9') {
+                ++cell_[i];
+                return;
+            }
+            cell_[i] = '0';
+        }
+        // 9...9 became 0...0: one digit more (sample numbers stay far below 16 digits).
+        std::memmove(cell_ + 1, cell_, static_cast<std::size_t>(len_));
+        cell_[0] = '1';
+        ++len_;
+    }
+
+private:
+    char cell_[kCsvCellBytes];
+    int len_ = 0;
+};
 
 std::size_t LinesPerChunk(std::size_t lineBytes) { return std::max<std::size_t>(1, kChunkBytes / lineBytes); }
 
@@ -344,7 +373,9 @@ bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const
     // in use while the chunk stays in the processor's cache; then the chunk is written.
     const std::size_t lb = layout.lineBytes;
     const std::size_t perChunk = std::max<std::size_t>(1, kColumnChunkBytes / lb);
-    std::vector<char> chunk(perChunk * lb);
+    // Every byte of a chunk is written before it goes to the file: no need to clear it first.
+    std::unique_ptr<char[]> chunkMemory(new char[perChunk * lb]);
+    const std::span<char> chunk(chunkMemory.get(), perChunk * lb);
     for (const CsvPart& part : layout.parts) {
         FileHandle f;
         if (!f.Open(part.path, FileHandle::Mode::CreateNew) || !f.Append(layout.header.data(), layout.header.size()))
@@ -359,16 +390,21 @@ bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const
             while (count < want && CountCsvUnits(ctx.progress, ctx.view, ctx.status, 1 + K)) ++count;
             cancelled = count < want;
             char* line = chunk.data();
-            for (std::int32_t j = 0; j < count; ++j, line += lb) {
-                PutNumberCell(line, first + j);
+            NumberCells number(first);
+            for (std::int32_t j = 0; j < count; ++j, line += lb, number.Next()) {
+                std::memcpy(line, number.cell(), kCsvCellBytes);
                 line[lb - 2] = '\r';
                 line[lb - 1] = '\n';
             }
-            for (int k = 0; k < K; ++k) {
-                CsvCellTable& table = *tables[static_cast<std::size_t>(k)];
-                const std::int16_t* src = channels[static_cast<std::size_t>(k)].data() + first;
-                char* dst = chunk.data() + kCsvCellBytes * static_cast<std::size_t>(k + 1);
-                for (std::int32_t j = 0; j < count; ++j, dst += lb) std::memcpy(dst, table.Cell(src[j]), kCsvCellBytes);
+            // Columns are filled over a few lines at a time, which stay in the first-level cache.
+            for (std::int32_t from = 0; from < count; from += kLinesPerPass) {
+                const std::int32_t to = std::min(count, from + kLinesPerPass);
+                for (int k = 0; k < K; ++k) {
+                    CsvCellTable& table = *tables[static_cast<std::size_t>(k)];
+                    const std::int16_t* src = channels[static_cast<std::size_t>(k)].data() + first;
+                    char* dst = chunk.data() + static_cast<std::size_t>(from) * lb + kCsvCellBytes * static_cast<std::size_t>(k + 1);
+                    for (std::int32_t j = from; j < to; ++j, dst += lb) std::memcpy(dst, table.Cell(src[j]), kCsvCellBytes);
+                }
             }
             if (count > 0 && !f.Append(chunk.data(), static_cast<std::size_t>(count) * lb)) return Fail(f, part.path, ctx);
             first += count;
