@@ -253,6 +253,10 @@ void CsvCellTable::Fill(std::uint16_t i) {
     filled_[i >> 6] |= 1ull << (i & 63);
 }
 
+void CsvCellTable::Prepare(const std::int16_t* samples, std::size_t n) {
+    for (std::size_t j = 0; j < n; ++j) Cell(samples[j]);
+}
+
 // --- Progress ------------------------------------------------------------------------------------------
 
 bool CountCsvUnits(Progress& p, ProgressView& view, RunStatus& status, std::int64_t units) {
@@ -368,6 +372,8 @@ bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const
         if (channels[static_cast<std::size_t>(k)].size() < static_cast<std::size_t>(n)) return true;
     std::vector<std::unique_ptr<CsvCellTable>> tables;
     for (int ch : chs) tables.push_back(std::make_unique<CsvCellTable>(fc.Ch(ch).Coeff, fc.Ch(ch).Offset));
+    for (int k = 0; k < K; ++k)
+        tables[static_cast<std::size_t>(k)]->Prepare(channels[static_cast<std::size_t>(k)].data(), static_cast<std::size_t>(n));
 
     // A chunk of lines is filled one column at a time, so that only one channel's cell table is
     // in use while the chunk stays in the processor's cache; then the chunk is written.
@@ -400,10 +406,10 @@ bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const
             for (std::int32_t from = 0; from < count; from += kLinesPerPass) {
                 const std::int32_t to = std::min(count, from + kLinesPerPass);
                 for (int k = 0; k < K; ++k) {
-                    CsvCellTable& table = *tables[static_cast<std::size_t>(k)];
+                    const CsvCellTable& table = *tables[static_cast<std::size_t>(k)];
                     const std::int16_t* src = channels[static_cast<std::size_t>(k)].data() + first;
                     char* dst = chunk.data() + static_cast<std::size_t>(from) * lb + kCsvCellBytes * static_cast<std::size_t>(k + 1);
-                    for (std::int32_t j = from; j < to; ++j, dst += lb) std::memcpy(dst, table.Cell(src[j]), kCsvCellBytes);
+                    for (std::int32_t j = from; j < to; ++j, dst += lb) std::memcpy(dst, table.CellOf(src[j]), kCsvCellBytes);
                 }
             }
             if (count > 0 && !f.Append(chunk.data(), static_cast<std::size_t>(count) * lb)) return Fail(f, part.path, ctx);

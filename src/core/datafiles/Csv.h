@@ -65,6 +65,13 @@ public:
         return cells_.get() + static_cast<std::size_t>(i) * kCsvCellBytes;
     }
 
+    // Formats the cells of all `n` samples at once; afterwards CellOf needs no check for them.
+    void Prepare(const std::int16_t* samples, std::size_t n);
+    // The cell of a prepared raw word.
+    const char* CellOf(std::int16_t raw) const {
+        return cells_.get() + static_cast<std::size_t>(static_cast<std::uint16_t>(raw)) * kCsvCellBytes;
+    }
+
 private:
     void Fill(std::uint16_t i);
     float coeff_, offset_;
