@@ -33,11 +33,6 @@ std::uint64_t FileBytes(const std::string& path) {
     return ec ? 0 : static_cast<std::uint64_t>(n);
 }
 
-// The CSV name of checked file i: the typed name for a single file, else from the data file.
-std::string CsvNameOf(const ConversionRequest& r, std::size_t i) {
-    return r.checkedNames.size() == 1 ? AcceptCsvName(r.csvName) : CsvNameForDataFile(r.checkedNames[i]);
-}
-
 }  // namespace
 
 std::int64_t SystemDrivePort::FreeBytes(const std::string& folder) {
@@ -108,7 +103,6 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
 }
 
 ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& ports, RunStatus& status) {
-    ConversionOutcome outcome;
     UiPort& ui = ports.ui;
     status = RunStatus::Ok;
     const Pointer before = ui.GetPointer();
@@ -119,46 +113,70 @@ ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& por
         ~RestorePointer() { ui.SetPointer(p); }
     } restore{ui, before};
 
-    ConversionRequest r = request;
-    r.dataFolder = WithSeparator(r.dataFolder);
-    r.csvFolder = WithSeparator(r.csvFolder);
-    const std::size_t count = r.checkedNames.size();
-    if (count == 0 || (count == 1 && r.checkedNames[0] == "*.kmr")) {
+    const std::size_t count = request.checkedNames.size();
+    if (count == 0 || (count == 1 && request.checkedNames[0] == "*.kmr")) {
         SettingError(ui, 119);
-        return outcome;
+        return {};
     }
-    if (!CheckCsvDrive(r.csvFolder, ports.drive, ui)) return outcome;
+    const std::string dataFolder = WithSeparator(request.dataFolder);
+    const std::string csvFolder = WithSeparator(request.csvFolder);
+    std::vector<ConversionItem> items;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string& name = request.checkedNames[i];
+        items.push_back({dataFolder + name, csvFolder,
+                         count == 1 ? AcceptCsvName(request.csvName) : CsvNameForDataFile(name),
+                         i < request.checkedSizesKB.size() ? request.checkedSizesKB[i] : 1.0});
+    }
+    return ConvertItems(items, count == 1, ports, status);
+}
+
+ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool typedName, ConversionPorts& ports,
+                               RunStatus& status) {
+    ConversionOutcome outcome;
+    UiPort& ui = ports.ui;
+    std::vector<std::string> folders;
+    for (const auto& item : items)
+        if (std::find(folders.begin(), folders.end(), item.csvFolder) == folders.end()) folders.push_back(item.csvFolder);
+
+    for (const auto& folder : folders)
+        if (!CheckCsvDrive(folder, ports.drive, ui)) return outcome;
 
     // Names: nothing is converted when one of them is improper or already taken.
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string name = CsvNameOf(r, i);
-        if (count == 1 && (name.empty() || name == "*.csv" || IsImproperFileName(name) || name.size() <= 4)) {
+    std::vector<std::string> stems;
+    for (const auto& item : items) {
+        const std::string& name = item.csvName;
+        if (typedName && (name.empty() || name == "*.csv" || name.size() <= 4 || IsImproperFileName(name))) {
             SettingError(ui, 140);
             return outcome;
         }
-        if (BaseOrLetteredExists(r.csvFolder, name.substr(0, name.size() - 4), ".csv")) {
-            SettingError(ui, 141);
+        const std::string stem = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
+        const std::string key = ToLowerAscii(item.csvFolder + stem);
+        const bool twice = std::find(stems.begin(), stems.end(), key) != stems.end();
+        if (twice || BaseOrLetteredExists(item.csvFolder, stem, ".csv")) {
+            ui.ShowMessage(Text(141) + "\n" + item.csvFolder + name, Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
             return outcome;
+        }
+        stems.push_back(key);
+    }
+
+    for (const auto& folder : folders) {
+        while (!ports.drive.WriteTest(folder)) {
+            const std::string text = Text(128) + " '" + folder + "' " + Text(132) + " " + Text(154);
+            if (ui.ShowMessage(text, Text(107), MsgIcon::Question, MsgButtons::RetryCancel) != MsgAnswer::Retry)
+                return outcome;
         }
     }
 
-    while (!ports.drive.WriteTest(r.csvFolder)) {
-        const std::string text = Text(128) + " '" + r.csvFolder + "' " + Text(132) + " " + Text(154);
-        if (ui.ShowMessage(text, Text(107), MsgIcon::Question, MsgButtons::RetryCancel) != MsgAnswer::Retry)
-            return outcome;
-    }
-
     outcome.started = true;
-    outcome.converted.assign(count, false);
+    outcome.converted.assign(items.size(), false);
     Progress progress;
     progress.AllVol = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        progress.AllVol += i < r.checkedSizesKB.size() ? r.checkedSizesKB[i] : 1.0;
+    for (const auto& item : items) progress.AllVol += item.sizeKB;
     if (progress.AllVol <= 0) progress.AllVol = 1.0;
     ports.progressView.Show(Text(139), Text(112));
-    for (std::size_t i = 0; i < count; ++i) {
-        outcome.converted[i] = ConvertDataFile(r.dataFolder + r.checkedNames[i], r.csvFolder, CsvNameOf(r, i),
-                                               progress, ports.progressView, ui, status);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, progress,
+                                               ports.progressView, ui, status);
         ports.view.UncheckDataFile(i);
         ports.view.RefreshCsvList();
     }

@@ -72,7 +72,23 @@ struct ConversionPorts {
     DrivePort& drive;
 };
 
+// The Convert button: status reset, hourglass, nothing checked (119), then ConvertItems.
 ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& ports, RunStatus& status);
+
+// One file of a batch, with its own CSV folder (the command line converts files of several
+// folders at once).
+struct ConversionItem {
+    std::string dataPath;
+    std::string csvFolder;  // ends with the separator
+    std::string csvName;    // ends in ".csv"
+    double sizeKB = 1.0;
+};
+// The checks and conversions of a batch, in order: free space of every CSV folder (130, 131), the
+// CSV names (140 for an improper typed name when `typedName`; 141, with the name, when a name or
+// one of its lettered parts exists or two files of the batch would write the same name), the
+// write test of every CSV folder (Retry/Cancel), then each file in order. Does not reset status.
+ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool typedName, ConversionPorts& ports,
+                               RunStatus& status);
 
 // Free space of the CSV folder: below 0 text 130, below 1000000 bytes text 131 (title 114).
 bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);

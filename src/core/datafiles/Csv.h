@@ -65,12 +65,25 @@ public:
         return cells_.get() + static_cast<std::size_t>(i) * kCsvCellBytes;
     }
 
+    // Formats the cells of all `n` samples at once; afterwards CellOf needs no check for them.
+    void Prepare(const std::int16_t* samples, std::size_t n);
+    // The cell of a prepared raw word.
+    const char* CellOf(std::int16_t raw) const {
+        return cells_.get() + static_cast<std::size_t>(static_cast<std::uint16_t>(raw)) * kCsvCellBytes;
+    }
+
 private:
     void Fill(std::uint16_t i);
     float coeff_, offset_;
-    std::unique_ptr<char[]> cells_;
+    struct FreeTable {
+        void operator()(char* p) const;
+    };
+    std::unique_ptr<char, FreeTable> cells_;
     std::vector<std::uint64_t> filled_;
 };
+
+// The value text of a cell: always the text of FormatFloat, produced faster for common magnitudes.
+std::string FormatCellValue(float v);
 
 // What the CSV operations need from their caller.
 struct CsvContext {

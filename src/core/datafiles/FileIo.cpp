@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -125,6 +127,19 @@ bool FileHandle::Close() {
     }
     return true;
 }
+
+void* AllocateLargeTable(std::size_t bytes) {
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    const std::size_t size = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    void* p = std::aligned_alloc(kLargePage, size);
+    if (!p) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+    ::madvise(p, size, MADV_HUGEPAGE);
+#endif
+    return p;
+}
+
+void FreeLargeTable(void* p) { std::free(p); }
 
 bool ProbeWritableFolder(const std::string& folder) {
     std::string name = folder + "DmyFile-XXXXXX";

@@ -46,6 +46,12 @@ private:
     std::int64_t appendPos_ = 0;
 };
 
+// Memory for a lookup table of `bytes` that is read at random: backed by large pages where the
+// system offers them, so that random reads do not miss the address translation cache. Never null
+// (throws std::bad_alloc). Release with FreeLargeTable.
+void* AllocateLargeTable(std::size_t bytes);
+void FreeLargeTable(void* p);
+
 // Creates a uniquely named test file in `folder` (ending with the separator) and removes it;
 // true when both worked. An existing file is never touched.
 bool ProbeWritableFolder(const std::string& folder);

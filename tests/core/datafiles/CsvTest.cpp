@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <random>
 #include <sstream>
 
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -275,6 +277,39 @@ TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
         }
         EXPECT_EQ(va.calls, vb.calls);
     }
+}
+
+}  // namespace
+}  // namespace kmr
+
+namespace kmr {
+namespace {
+
+// The cell values are formatted by a faster path that must give FormatFloat's text every time.
+TEST(CsvCellText, EqualsFormatFloatForEveryRawWordAndManyFloats) {
+    const float coeffs[] = {1.0f, 0.5f, 0.3f, 1.2345678f, 2.0e-3f, 10.0f, 0.1f, 7.5f, 1.0e-6f, 123.456f,
+                            3.0E+30f, 1.402E-40f, 0.001f, 1.0f / 3.0f, 9.999999f, 65536.0f};
+    const float offsets[] = {0.0f, -100.0f, 0.25f, 1.0e7f, -0.0001f};
+    long checked = 0;
+    for (float c : coeffs)
+        for (float o : offsets)
+            for (int raw = -32768; raw <= 32767; ++raw) {
+                const float v = static_cast<float>(raw * static_cast<double>(c) + static_cast<double>(o));
+                ASSERT_EQ(FormatCellValue(v), FormatFloat(v)) << raw << " " << c << " " << o;
+                ++checked;
+            }
+    std::mt19937 rng(11);
+    for (int i = 0; i < 2000000; ++i) {
+        const std::uint32_t bits = static_cast<std::uint32_t>(rng());
+        float v;
+        std::memcpy(&v, &bits, 4);
+        ASSERT_EQ(FormatCellValue(v), FormatFloat(v)) << bits;
+    }
+    // Halves at the seventh digit and powers of ten, where rounding and the exponent turn.
+    for (float v : {1234567.5f, 1234568.5f, 0.5f, 9999999.5f, 9999999.0f, 1.0e7f, 1.0e-5f, 0.0001f, 99999.995f,
+                    -0.0f, 1e-16f, 1e28f, 3.4028235e38f})
+        EXPECT_EQ(FormatCellValue(v), FormatFloat(v)) << v;
+    EXPECT_GT(checked, 5000000);
 }
 
 }  // namespace

@@ -1,0 +1,85 @@
+#pragma once
+// The kmr command-line tool: subcommands for people who script their lab. Each subcommand is a
+// function of its arguments and the output streams, so tests call it directly.
+#include <csignal>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "core/support/Progress.h"
+#include "core/support/UiPort.h"
+
+namespace kmr::cli {
+
+struct CliIo {
+    std::ostream& out;
+    std::ostream& err;
+    bool errIsTerminal = false;  // a progress bar is drawn on err only then
+};
+
+using SubcommandFn = int (*)(const std::vector<std::string>& args, CliIo& io);
+
+struct Subcommand {
+    const char* name;
+    const char* usage;    // the arguments after the name
+    const char* summary;  // one line
+    SubcommandFn run;
+};
+
+// Every subcommand, in the order `kmr --help` lists them (Subcommands.cpp: add new ones there).
+const std::vector<Subcommand>& Subcommands();
+
+// Runs `kmr` with its arguments (without the program name); returns the exit status:
+// 0 success, 1 the work failed (message on err), 2 wrong usage.
+int RunKmr(const std::vector<std::string>& args, CliIo& io);
+void PrintHelp(std::ostream& os);
+
+int InfoCommand(const std::vector<std::string>& args, CliIo& io);
+int ConvertCommand(const std::vector<std::string>& args, CliIo& io);
+
+// A text of the tool itself in the user's language.
+std::string Say(const std::string& english, const std::string& japanese);
+
+// Message boxes become lines "title: text" on err. A Retry/Cancel or Yes/No question cannot be
+// answered on a command line: it answers Cancel or No.
+class CliUiPort : public UiPort {
+public:
+    explicit CliUiPort(std::ostream& err) : err_(err) {}
+    MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                          bool defaultNo = false, int autoCloseMs = 0) override;
+    Pointer GetPointer() const override { return pointer_; }
+    void SetPointer(Pointer p) override { pointer_ = p; }
+    void TerminateProgram() override;
+    int messages() const { return messages_; }
+    // Called before a message is printed (a progress bar ends its line there).
+    std::function<void()> beforeMessage;
+
+private:
+    std::ostream& err_;
+    Pointer pointer_ = Pointer::Default;
+    int messages_ = 0;
+};
+
+// A one-line progress bar on a terminal; Ctrl-C (SIGINT) while it runs is the Cancel button.
+class TerminalProgressView : public ProgressView {
+public:
+    TerminalProgressView(std::ostream& err, bool draw);
+    ~TerminalProgressView() override;
+    void Show(const std::string& label1, const std::string& label2) override;
+    void SetPercent(int percent) override;
+    void Close() override;
+    bool ProcessEventsAndCheckCancel() override;
+    // Ends the bar's line so that a message starts on its own line; the bar is redrawn next time.
+    void BreakLine();
+
+private:
+    std::ostream& err_;
+    bool draw_;
+    bool shown_ = false;
+    int last_ = -1;
+    std::string label_;
+    void (*previous_)(int) = nullptr;
+};
+
+}  // namespace kmr::cli

@@ -1,0 +1,151 @@
+#include "cli/Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <sstream>
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/TextTable.h"
+
+namespace kmr::cli {
+namespace {
+
+using kmr::testing::ConditionsWith;
+using kmr::testing::FileExistsOnDisk;
+using kmr::testing::ReadAll;
+using kmr::testing::TempDir;
+using kmr::testing::WriteAll;
+using kmr::testing::WriteKmr;
+
+class KmrCli : public ::testing::Test {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+    void TearDown() override { SetTextLanguage(Language::English); }
+
+    int Run(std::vector<std::string> args) {
+        out.str("");
+        err.str("");
+        CliIo io{out, err, false};
+        return RunKmr(args, io);
+    }
+    std::string MakeKmr(const std::string& rel, std::int32_t n = 10) {
+        const std::string path = dir.file(rel);
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        EXPECT_TRUE(WriteKmr(path, ConditionsWith({2, 5}, n), n,
+                             {std::vector<std::int16_t>(static_cast<std::size_t>(n), 7),
+                              std::vector<std::int16_t>(static_cast<std::size_t>(n), -7)}));
+        return path;
+    }
+
+    TempDir dir;
+    std::ostringstream out, err;
+};
+
+TEST_F(KmrCli, HelpListsEverySubcommand) {
+    EXPECT_EQ(Run({"--help"}), 0);
+    for (const auto& s : Subcommands()) EXPECT_NE(out.str().find(std::string("kmr ") + s.name), std::string::npos);
+    EXPECT_EQ(Run({}), 2);
+    EXPECT_EQ(Run({"frobnicate"}), 2);
+    EXPECT_NE(err.str().find("frobnicate"), std::string::npos);
+    EXPECT_EQ(Run({"convert", "--help"}), 0);
+    EXPECT_EQ(Run({"convert"}), 2);
+    EXPECT_EQ(Run({"convert", "--bogus", "x.kmr"}), 2);
+}
+
+TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
+    const std::string path = MakeKmr("a.kmr", 1000);
+    ASSERT_EQ(Run({"info", path}), 0) << err.str();
+    const std::string s = out.str();
+    for (const char* line : {"Size: 5102\n", "Signature: KMR_FILE BY VNTNORDA\n", "Complete: yes\n",
+                             "TriggerTime: 2002/02/05 00:00:00\n", "TrgMode: 0 (Manual Trigger)\n", "SmpClk: 1\n",
+                             "MemoryWords: 1000\n", "WordsConverted: 1000\n", "Averaging: 0 (OFF)\n",
+                             "ChannelCount: 2\n", "CH01.OnOff: 0\n", "CH02.OnOff: 1\n", "CH05.OnOff: 1\n",
+                             "CH10.Offset: 0\n", "CH03.InputMode: 2 (STRAIN(2.0V))\n", "CH04.DtgLevel: 1000\n"})
+        EXPECT_NE(s.find(line), std::string::npos) << line;
+    std::size_t lines = 0;
+    for (char c : s) lines += c == '\n';
+    EXPECT_EQ(lines, 12u + 10u * 9u);
+    EXPECT_TRUE(err.str().empty());
+}
+
+TEST_F(KmrCli, InfoReportsDamagedAndCancelledFiles) {
+    const std::string bad = dir.file("bad.kmr");
+    WriteAll(bad, std::string(1099, 'x'));
+    EXPECT_EQ(Run({"info", bad}), 1);
+    EXPECT_NE(err.str().find(Text(113)), std::string::npos);
+    EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
+
+    const std::string path = MakeKmr("c.kmr");
+    kmr::testing::RecordingUi ui;
+    RunStatus st = RunStatus::Ok;
+    ASSERT_TRUE(MarkDataFileCancelled(path, ui, st));
+    EXPECT_EQ(Run({"info", path}), 0);
+    EXPECT_NE(out.str().find("Complete: no\n"), std::string::npos);
+    EXPECT_NE(err.str().find("cancelled"), std::string::npos);
+    EXPECT_EQ(Run({"info", dir.file("missing.kmr")}), 1);
+}
+
+TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
+    const std::string a = MakeKmr("one/20021005.kmr");
+    const std::string b = MakeKmr("two/20021006_3.kmr", 65001);
+    ASSERT_EQ(Run({"convert", a, b}), 0) << err.str();
+    EXPECT_TRUE(FileExistsOnDisk(dir.file("one/20021005.csv")));
+    EXPECT_TRUE(FileExistsOnDisk(dir.file("two/20021006_3_A.csv")));
+    EXPECT_TRUE(FileExistsOnDisk(dir.file("two/20021006_3_B.csv")));
+    EXPECT_NE(out.str().find(a + " -> " + dir.file("one/20021005.csv")), std::string::npos);
+    EXPECT_TRUE(err.str().empty()) << err.str();  // no progress bar when stderr is not a terminal
+
+    std::filesystem::create_directory(dir.file("out"));
+    ASSERT_EQ(Run({"convert", "--out", dir.file("out"), a}), 0) << err.str();
+    EXPECT_EQ(ReadAll(dir.file("out/20021005.csv")), ReadAll(dir.file("one/20021005.csv")));
+    EXPECT_EQ(Run({"convert", "--out", dir.file("nowhere"), a}), 1);
+}
+
+TEST_F(KmrCli, ExistingNamesAreRefusedAndNothingIsWritten) {
+    const std::string a = MakeKmr("one/x.kmr");
+    const std::string b = MakeKmr("two/y.kmr");
+    const std::string c = MakeKmr("three/y.kmr");
+    WriteAll(dir.file("two/y_a.csv"), "older");
+    EXPECT_EQ(Run({"convert", a, b}), 1);
+    EXPECT_NE(err.str().find(Text(141)), std::string::npos);
+    EXPECT_FALSE(FileExistsOnDisk(dir.file("one/x.csv")));
+    EXPECT_EQ(ReadAll(dir.file("two/y_a.csv")), "older");
+    // Two files that would write the same CSV file.
+    std::filesystem::create_directory(dir.file("out"));
+    EXPECT_EQ(Run({"convert", "--out", dir.file("out"), c, b}), 1);
+    EXPECT_NE(err.str().find(Text(141)), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("out")));
+}
+
+TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
+    const std::string a = MakeKmr("1.kmr"), b = MakeKmr("2.kmr"), c = MakeKmr("3.kmr");
+    kmr::testing::RecordingUi ui;
+    RunStatus st = RunStatus::Ok;
+    ASSERT_TRUE(MarkDataFileCancelled(b, ui, st));
+    EXPECT_EQ(Run({"convert", a, b, c}), 1);
+    EXPECT_TRUE(FileExistsOnDisk(dir.file("1.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.file("2.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.file("3.csv")));
+    EXPECT_NE(err.str().find(Text(113)), std::string::npos);
+    EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
+}
+
+TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
+    SetTextLanguage(Language::Japanese);
+    const std::string bad = dir.file("bad.kmr");
+    WriteAll(bad, "");
+    EXPECT_EQ(Run({"convert", bad}), 1);
+    EXPECT_NE(err.str().find(Text(Language::Japanese, 113)), std::string::npos);
+}
+
+TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
+    const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
+    if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
+    EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
+    EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
+}
+
+}  // namespace
+}  // namespace kmr::cli
