@@ -1,5 +1,5 @@
-// One recording of the largest record (10 channels x 507904 words) against the simulated
-// instrument in instant time: start, end of conversion, transfer into a .kmr file and the chart
+// `kmr record` of the largest record (10 channels x 507904 words) against the simulated
+// instrument in instant time: start-up, the run, the transfer into a .kmr file and the chart
 // data. The program's own CPU time (the whole run minus what the simulated instrument spends
 // producing the same words, measured alone) is compared with the time the same bytes take on a
 // real bus at 1 MB/s. The target is at most 5 %.
@@ -8,8 +8,14 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <sstream>
+
+#include "cli/RecordCommand.h"
+#include "core/conditions/Startup.h"
+#include "core/datafiles/DataFile.h"
+#include "core/support/SpecialFolders.h"
 #include "core/measurement/EngineHarness.h"
-#include "core/measurement/RunController.h"
+#include "link/InterfaceSpec.h"
 #include "sim/SimInstrument.h"
 
 namespace {
@@ -51,29 +57,34 @@ double InstrumentAlone() {
 }  // namespace
 
 int main() {
-    kmr::testing::EngineHarness h;
-    if (h.Start("sim:time=instant,pattern=ramp,memory=0") != kmr::StartupOutcome::Online) {
-        std::fprintf(stderr, "start-up failed\n");
-        return 1;
-    }
-    h.state.Meas.MemoryWords = kWords;
-    h.state.Meas.SmpClk = 1.0f;
-    for (auto& g : h.state.Graph.Ch) g.Use = 1;
-    h.engine.link.commands->DownloadConditions(kmr::kFullChangeMask);
+    kmr::testing::TempHome home;
+    // The stored conditions: every channel, the largest memory.
+    const kmr::StartupFolders folders = kmr::PlatformStartupFolders();
+    kmr::EnsureFolder(folders.CondFolder + "Cond");
+    kmr::MeasConditions m;
+    kmr::SetMeasDefaults(m);
+    m.MemoryWords = kWords;
+    kmr::SaveMeasConditions(folders.CondFolder + "Cond/Meas.cnd", m);
 
+    std::ostringstream out, err;
+    kmr::cli::CliIo io{out, err, false};
+    kmr::testing::FakeClock clock;
+    const auto makeBus = [](const std::string& spec, std::string&) { return kmr::MakeGpibBusOrExplain(spec); };
     const double t0 = CpuSeconds();
-    kmr::StartOrStop(h.engine);
-    for (int i = 0; i < 10 && h.state.RunActive(); ++i) kmr::EocTimerTick(h.engine);
+    const int status = kmr::cli::RecordWith({"--interface", "sim:time=instant,pattern=ramp,memory=0"}, io, makeBus,
+                                            clock);
     const double whole = CpuSeconds() - t0;
-    const bool ok = h.state.LastTransferComplete &&
-                    std::filesystem::file_size(h.state.LastDataFile) ==
-                        1100u + 2u * kWords * (kChannels - 1) + 2u * (kWords + 1u);
+    const std::string path = out.str().empty() ? std::string() : out.str().substr(0, out.str().size() - 1);
+    std::error_code ec;
+    const bool ok = status == 0 && std::filesystem::file_size(path, ec) ==
+                                       1100u + 2u * kWords * (kChannels - 1) + 2u * (kWords + 1u);
+    if (!ok) std::fprintf(stderr, "%s", err.str().c_str());
 
     const double instrument = InstrumentAlone();
     const double own = whole - instrument;
     const double bytes = 2.0 * kWords * kChannels;
     const double busSeconds = bytes / 1.0e6;
-    std::printf("record of %d channels x %d words (%s)\n", kChannels, kWords, ok ? "complete" : "FAILED");
+    std::printf("kmr record of %d channels x %d words (%s)\n", kChannels, kWords, ok ? "complete" : "FAILED");
     std::printf("whole run CPU          %8.3f s\n", whole);
     std::printf("instrument model alone %8.3f s\n", instrument);
     std::printf("program's own share    %8.3f s\n", own);

@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/RecordCommand.h"
 
 namespace kmr::cli {
 
@@ -7,6 +8,9 @@ const std::vector<Subcommand>& Subcommands() {
         {"info", "FILE.kmr...", "print the header of data files, one \"Name: value\" line per field", InfoCommand},
         {"convert", "[--out DIR] FILE.kmr...", "convert data files to CSV (beside each file, or in DIR)",
          ConvertCommand},
+        {"record", "[--interface SPEC]",
+         "record one measurement with the stored conditions and print the path of the file written",
+         RecordCommand},
     };
     return table;
 }
