@@ -87,6 +87,11 @@ struct Damage {
     std::string bytes;
     // A bare item is read as a text, so this damage only breaks a file that starts with a number.
     bool needsNumberFirst = false;
+    // Large damage is built when the test runs, not when the cases are registered.
+    std::size_t fillBytes = 0;
+    char fill = 0;
+
+    std::string Bytes() const { return bytes + std::string(fillBytes, fill); }
 };
 
 std::vector<Damage> Damages() {
@@ -98,8 +103,8 @@ std::vector<Damage> Damages() {
         {"Empty", ""},
         {"OnlyLineEnds", "\r\n\r\n\r\n"},
         {"NulBytes", std::string(64, '\0')},
-        {"TenMegabyteLine", std::string(10 * 1024 * 1024, '7')},
-        {"TenMegabyteQuotedLine", "\"" + std::string(10 * 1024 * 1024, 'a')},
+        {"TenMegabyteLine", "", false, 10 * 1024 * 1024, '7'},
+        {"TenMegabyteQuotedLine", "\"", false, 10 * 1024 * 1024, 'a'},
         {"InvalidUtf8", "\"\xff\xfe\xc3\x28\"\r\n\xff\xfe\r\n"},
         {"UnclosedQuote", "\"abc"},
         {"Outside32Bits", "99999999999999999999\r\n", true},
@@ -127,7 +132,7 @@ TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     const Case& c = GetParam();
     TempFolder dir;
     const auto path = dir.File(c.kind.name);
-    WriteBytes(path, c.damage.bytes);
+    WriteBytes(path, c.damage.Bytes());
     std::string recordText;
     const LoadResult first = c.kind.load(path, dir.File("scratch"), recordText);
     EXPECT_FALSE(first.complete);
