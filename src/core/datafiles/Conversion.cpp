@@ -1,6 +1,10 @@
 #include "core/datafiles/Conversion.h"
 
 #include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <memory>
+#include <span>
 #include <cstdint>
 #include <filesystem>
 #include <system_error>
@@ -83,18 +87,34 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     progress.MaxPBCount = ConversionStepCount(fc.WordsConverted, fc.ChannelCount, progress);
     progress.CurrentVol = sizeKB;
 
-    // Every channel of the file is at hand, so the CSV lines are written whole, part after part;
-    // the progress counts the same steps as reading and writing one channel after the other.
-    std::vector<SampleBuffer> channels;
-    int k = 0;
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        if (fc.Ch(ch).OnOff != 1) continue;
-        channels.emplace_back();
-        if (!ReadChannelBlock(dataPath, ChannelBlockOffset(fc.WordsConverted, k), fc, channels.back(), ui, status))
+    // Every channel of the file is at hand, so the CSV lines are written whole, part after part.
+    // The blocks lie one after the other from the end of the header: one read brings them all
+    // into memory that is not cleared first (the header check guarantees the file holds them).
+    // The progress counts the same steps as reading one channel after the other.
+    const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
+    int channelCount = 0;
+    for (int ch = 1; ch <= kChannels; ++ch) channelCount += fc.Ch(ch).OnOff == 1 ? 1 : 0;
+    const std::size_t words = n * static_cast<std::size_t>(channelCount);
+    std::unique_ptr<std::int16_t[]> data(new std::int16_t[std::max<std::size_t>(words, 1)]);
+    {
+        FileHandle f;
+        if (!f.Open(dataPath, FileHandle::Mode::ReadOnly) ||
+            (words > 0 && !f.ReadAt(ChannelBlockOffset(fc.WordsConverted, 0), data.get(), words * 2))) {
+            ReportFileError(f.error() != 0 ? f.error() : EIO, dataPath, ui, status);
             return false;
+        }
+    }
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::size_t i = 0; i < words; ++i) {
+            const auto u = static_cast<std::uint16_t>(data[i]);
+            data[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
+        }
+    }
+    std::vector<std::span<const std::int16_t>> channels;
+    for (int k = 0; k < channelCount; ++k) {
+        channels.emplace_back(data.get() + n * static_cast<std::size_t>(k), n);
         progress.Advance(view, status);
         if (status == RunStatus::Cancelled) return false;
-        ++k;
     }
     CsvContext ctx{ui, status, progress, view};
     if (!WriteCsvFiles(csvFolder, csvName, fc, channels, ctx) || status == RunStatus::Cancelled) return false;

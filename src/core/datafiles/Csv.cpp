@@ -363,6 +363,12 @@ bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples,
 
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const std::vector<SampleBuffer>& channels, CsvContext& ctx) {
+    std::vector<std::span<const std::int16_t>> views(channels.begin(), channels.end());
+    return WriteCsvFiles(folder, fileName, fc, views, ctx);
+}
+
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx) {
     const CsvLayout layout = PlanCsvFiles(folder, fileName, fc);
     const int K = layout.channels;
     const std::int32_t n = std::max<std::int32_t>(fc.WordsConverted, 0);

@@ -17,6 +17,7 @@
 // status to Cancelled and returns false.
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,8 @@ bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples,
                     float offset, CsvContext& ctx);
 
 // Line by line: `channels[k]` holds (at least) the N samples of the k-th enabled channel.
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx);
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const std::vector<SampleBuffer>& channels, CsvContext& ctx);
 

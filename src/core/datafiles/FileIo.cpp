@@ -129,13 +129,11 @@ bool FileHandle::Close() {
 }
 
 void* AllocateLargeTable(std::size_t bytes) {
-    constexpr std::size_t kLargePage = std::size_t{2} << 20;
-    const std::size_t size = (bytes + kLargePage - 1) / kLargePage * kLargePage;
-    void* p = std::aligned_alloc(kLargePage, size);
+    // Plain memory, touched lazily: a recorded signal uses only a few thousand of the 65536
+    // cells of a channel, so most pages of the table are never faulted in (large pages would
+    // have to be cleared whole, 2 MiB each, which costs more than they save).
+    void* p = std::malloc(bytes);
     if (!p) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    ::madvise(p, size, MADV_HUGEPAGE);
-#endif
     return p;
 }
 

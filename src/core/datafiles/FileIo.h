@@ -46,9 +46,8 @@ private:
     std::int64_t appendPos_ = 0;
 };
 
-// Memory for a lookup table of `bytes` that is read at random: backed by large pages where the
-// system offers them, so that random reads do not miss the address translation cache. Never null
-// (throws std::bad_alloc). Release with FreeLargeTable.
+// Memory for a lookup table of `bytes`, left untouched so that only the pages in use are faulted
+// in. Never null (throws std::bad_alloc). Release with FreeLargeTable.
 void* AllocateLargeTable(std::size_t bytes);
 void FreeLargeTable(void* p);
 
