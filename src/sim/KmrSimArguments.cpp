@@ -1,20 +1,10 @@
 #include "sim/KmrSimArguments.h"
 
+#include "sim/PrologixProtocol.h"
+
 namespace kmr::sim {
 
 namespace {
-
-bool ParseNumber(const std::string& s, int lo, int hi, int& value) {
-    if (s.empty() || s.size() > 6) return false;
-    int v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
 
 // HOST:PORT, or [IPv6]:PORT.
 bool ParseListen(const std::string& text, std::string& host, int& port) {
@@ -31,7 +21,7 @@ bool ParseListen(const std::string& text, std::string& host, int& port) {
         h = text.substr(0, colon);
         p = text.substr(colon + 1);
     }
-    if (h.empty() || !ParseNumber(p, 0, 65535, port)) return false;
+    if (h.empty() || !prologix::ParseDecimalInRange(p, 0, 65535, port)) return false;
     host = h;
     return true;
 }
@@ -92,7 +82,7 @@ std::optional<KmrSimArguments> ParseKmrSimArguments(const std::vector<std::strin
             }
         } else if (arg == "--address") {
             if (!take()) return std::nullopt;
-            if (!ParseNumber(value, 0, 30, a.address)) {
+            if (!prologix::ParseDecimalInRange(value, 0, 30, a.address)) {
                 error = "--address takes a GP-IB address from 0 to 30, not \"" + value + "\".";
                 return std::nullopt;
             }

@@ -1,5 +1,7 @@
 #include "sim/PrologixProtocol.h"
 
+#include "core/support/Numbers.h"
+
 namespace kmr::prologix {
 
 std::string EscapeData(const void* data, std::size_t count) {
@@ -57,6 +59,14 @@ int TimeoutCodeMilliseconds(int code) {
                                   1000000};
     if (code < 0 || code > 17) return -1;
     return kMs[code];
+}
+
+bool ParseDecimalInRange(const std::string& text, int lo, int hi, int& value) {
+    if (text.empty() || text[0] < '0' || text[0] > '9') return false;
+    const auto v = ParseInt32(text);
+    if (!v || *v < lo || *v > hi) return false;
+    value = *v;
+    return true;
 }
 
 }  // namespace kmr::prologix

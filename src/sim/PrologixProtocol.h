@@ -53,4 +53,8 @@ private:
 // -1 an unknown code.
 int TimeoutCodeMilliseconds(int code);
 
+// A decimal number of digits only (no sign, no blanks) within lo..hi, as the adapter's commands
+// and kmr-sim's options take them.
+bool ParseDecimalInRange(const std::string& text, int lo, int hi, int& value);
+
 }  // namespace kmr::prologix

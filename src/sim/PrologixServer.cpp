@@ -20,18 +20,6 @@ constexpr auto kPoll = std::chrono::milliseconds(100);
 // How long a client that does not take its data is waited for before it is dropped.
 constexpr auto kSendLimit = std::chrono::seconds(10);
 
-bool ParseInt(const std::string& s, int lo, int hi, int& value) {
-    if (s.empty() || s.size() > 9) return false;
-    int v = 0;
-    for (char c : s) {
-        if (c < '0' || c > '9') return false;
-        v = v * 10 + (c - '0');
-    }
-    if (v < lo || v > hi) return false;
-    value = v;
-    return true;
-}
-
 }  // namespace
 
 std::string LogText(const std::string& bytes) {
@@ -262,7 +250,7 @@ void PrologixServer::HandleCommand(Session& s, TcpSocket& client, const std::str
             return;
         }
         int v = 0;
-        if (ParseInt(arg, lo, hi, v))
+        if (prologix::ParseDecimalInRange(arg, lo, hi, v))
             field = v;
         else
             Log("  (value out of range; ignored)");
@@ -302,7 +290,7 @@ void PrologixServer::HandleCommand(Session& s, TcpSocket& client, const std::str
         s.mode = 1;
     } else if (name == "read") {
         int endChar = -1;
-        if (!arg.empty() && arg != "eoi" && !ParseInt(arg, 0, 255, endChar)) endChar = -1;
+        if (!arg.empty() && arg != "eoi" && !prologix::ParseDecimalInRange(arg, 0, 255, endChar)) endChar = -1;
         ReadFromInstrument(s, client, arg == "eoi", endChar);
     } else if (name == "read_tmo_ms") {
         setting(s.readTmoMs, 1, prologix::kMaxReadTimeoutMs);
