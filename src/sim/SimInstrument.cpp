@@ -8,6 +8,8 @@
 #include <limits>
 #include <thread>
 
+#include "core/support/Numbers.h"
+
 namespace kmr::sim {
 
 namespace {
@@ -71,13 +73,6 @@ int SensitivityStandard(int mode) {
 }
 
 // --- small helpers -----------------------------------------------------------------------------
-
-std::string Upper(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return r;
-}
 
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
@@ -485,11 +480,11 @@ SimReply SimInstrument::Execute(std::string_view commandIn) {
 
     // Injected faults come first.
     std::optional<FaultKind> shortReply;
-    const std::string upper = Upper(command);
+    const std::string upper = ToUpperAscii(command);
     for (PendingFault& f : s.faults) {
         if (f.remaining == 0) continue;
         if (f.fault.kind == FaultKind::NoListener || f.fault.kind == FaultKind::NoChannel) continue;
-        if (!FaultMatches(Upper(f.fault.command), upper)) continue;
+        if (!FaultMatches(ToUpperAscii(f.fault.command), upper)) continue;
         if (f.remaining > 0) --f.remaining;
         switch (f.fault.kind) {
             case FaultKind::ErrorReply: return Line(f.fault.errorText);

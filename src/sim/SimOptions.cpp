@@ -4,22 +4,11 @@
 
 #include "sim/SimInstrument.h"
 
+#include "core/support/Numbers.h"
+
 namespace kmr::sim {
 
 namespace {
-
-std::string Lower(std::string_view s) {
-    std::string r(s);
-    for (char& c : r)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return r;
-}
-
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return s;
-}
 
 std::optional<unsigned long long> ParseUnsigned(std::string_view s, unsigned long long max) {
     if (s.empty() || s.size() > 18) return std::nullopt;
@@ -51,7 +40,7 @@ std::string ParseFault(std::string_view item, SimFault& f) {
     }
     if (n > 3) return "too many ':' (use CMD:KIND or CMD:KIND:COUNT)";
     const std::string_view kindText = n == 1 ? parts[0] : parts[1];
-    const std::string kind = Lower(kindText);
+    const std::string kind = ToLowerAscii(kindText);
     if (kind.substr(0, 4) == "err-" && IsErrorText("ERR-" + std::string(kindText.substr(4)))) {
         f.kind = FaultKind::ErrorReply;
         f.errorText = "ERR-" + std::string(kindText.substr(4));
@@ -91,7 +80,7 @@ SimOptionsResult ParseSimOptions(std::string_view text) {
     SimOptionsResult result;
     SimOptions o;
     text = Trim(text);
-    if (Lower(text.substr(0, 3)) == "sim") {
+    if (ToLowerAscii(text.substr(0, 3)) == "sim") {
         text.remove_prefix(3);
         if (!text.empty()) {
             if (text.front() != ':') {
@@ -112,9 +101,9 @@ SimOptionsResult ParseSimOptions(std::string_view text) {
         if (item.empty()) continue;
         const std::size_t eq = item.find('=');
         if (eq == std::string_view::npos) return fail(item, "expected key=value");
-        const std::string key = Lower(Trim(item.substr(0, eq)));
+        const std::string key = ToLowerAscii(Trim(item.substr(0, eq)));
         const std::string_view value = Trim(item.substr(eq + 1));
-        const std::string lv = Lower(value);
+        const std::string lv = ToLowerAscii(value);
         if (key == "model") {
             if (lv == "510c" || lv == "kmr-510c") o.model = SimModel::Kmr510C;
             else if (lv == "530a" || lv == "kmr-530a") o.model = SimModel::Kmr530A;

@@ -1,12 +1,11 @@
 #include "core/datafiles/Conversion.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
-#include <memory>
-#include <span>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
+#include <span>
 #include <system_error>
 
 #include "core/datafiles/DataFileNaming.h"
@@ -92,23 +91,15 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     // into memory that is not cleared first (the header check guarantees the file holds them).
     // The progress counts the same steps as reading one channel after the other.
     const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
-    int channelCount = 0;
-    for (int ch = 1; ch <= kChannels; ++ch) channelCount += fc.Ch(ch).OnOff == 1 ? 1 : 0;
+    const int channelCount = fc.ChannelCount;  // the header check made it the channels switched on
     const std::size_t words = n * static_cast<std::size_t>(channelCount);
     std::unique_ptr<std::int16_t[]> data(new std::int16_t[std::max<std::size_t>(words, 1)]);
-    {
-        FileHandle f;
-        if (!f.Open(dataPath, FileHandle::Mode::ReadOnly) ||
-            (words > 0 && !f.ReadAt(ChannelBlockOffset(fc.WordsConverted, 0), data.get(), words * 2))) {
-            ReportFileError(f.error() != 0 ? f.error() : EIO, dataPath, ui, status);
-            return false;
-        }
-    }
-    if constexpr (std::endian::native != std::endian::little) {
-        for (std::size_t i = 0; i < words; ++i) {
-            const auto u = static_cast<std::uint16_t>(data[i]);
-            data[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
-        }
+    const std::int64_t got =
+        ReadSampleWords(dataPath, ChannelBlockOffset(fc.WordsConverted, 0), data.get(), words, ui, status);
+    if (got < 0) return false;
+    if (static_cast<std::size_t>(got) < words) {  // the file shrank since its header was checked
+        ReportFileError(EIO, dataPath, ui, status);
+        return false;
     }
     std::vector<std::span<const std::int16_t>> channels;
     for (int k = 0; k < channelCount; ++k) {

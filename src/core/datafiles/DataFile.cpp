@@ -366,35 +366,40 @@ bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui,
     return true;
 }
 
-bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc, SampleBuffer& buffer,
-                      UiPort& ui, RunStatus& status) {
-    const std::int32_t mry = std::clamp<std::int32_t>(fc.MemoryWords, 0, kLargestMemoryWords);
-    RedimSampleBuffer(buffer, mry);
+std::int64_t ReadSampleWords(const std::string& path, std::int64_t offset, std::int16_t* dest, std::size_t count,
+                             UiPort& ui, RunStatus& status) {
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
         ReportFileError(f.error(), path, ui, status);
-        return false;
+        return -1;
     }
     const std::int64_t size = f.Size();
     if (size < 0) {
         ReportFileError(f.error(), path, ui, status);
-        return false;
+        return -1;
     }
     const std::int64_t available = std::max<std::int64_t>(0, size - std::max<std::int64_t>(offset, 0)) / 2;
-    const std::size_t words = static_cast<std::size_t>(std::min<std::int64_t>(available, static_cast<std::int64_t>(buffer.size())));
-    if (words > 0 && !f.ReadAt(offset, buffer.data(), words * 2)) {
+    const std::size_t words = static_cast<std::size_t>(std::min<std::int64_t>(available, static_cast<std::int64_t>(count)));
+    if (words > 0 && !f.ReadAt(offset, dest, words * 2)) {
         if (f.error() != 0) {
             ReportFileError(f.error(), path, ui, status);
-            return false;
+            return -1;
         }
     }
     if constexpr (std::endian::native != std::endian::little) {
         for (std::size_t i = 0; i < words; ++i) {
-            const auto u = static_cast<std::uint16_t>(buffer[i]);
-            buffer[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
+            const auto u = static_cast<std::uint16_t>(dest[i]);
+            dest[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
         }
     }
-    return true;
+    return static_cast<std::int64_t>(words);
+}
+
+bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc, SampleBuffer& buffer,
+                      UiPort& ui, RunStatus& status) {
+    const std::int32_t mry = std::clamp<std::int32_t>(fc.MemoryWords, 0, kLargestMemoryWords);
+    RedimSampleBuffer(buffer, mry);
+    return ReadSampleWords(path, offset, buffer.data(), buffer.size(), ui, status) >= 0;
 }
 
 }  // namespace kmr

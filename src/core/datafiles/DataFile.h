@@ -109,6 +109,11 @@ bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui,
 bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc,
                       SampleBuffer& buffer, UiPort& ui, RunStatus& status);
 
+// Reads up to `count` words at `offset` into `dest`, as many as the file holds there (nothing is
+// read past its end); returns that number, or -1 after reporting a file-system error.
+std::int64_t ReadSampleWords(const std::string& path, std::int64_t offset, std::int16_t* dest, std::size_t count,
+                             UiPort& ui, RunStatus& status);
+
 // The message of a file-system error (errno `err`) on `path`.
 std::string FileErrorMessage(int err, const std::string& path);
 // Shows it (critical, titled "Error"), sets status to Cancelled.
