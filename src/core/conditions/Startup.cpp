@@ -220,11 +220,7 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     e.link.bus = makeBus ? makeBus(spec, error) : nullptr;
     if (!e.link.bus) {
         // The route itself cannot work: said like any other failure to open.
-        if (e.ui.IsSplashShowing()) e.ui.MakeSplashNonTopmost();
-        std::string text = Text(169);
-        if (!error.empty()) text += "\r\n" + error;
-        e.ui.ShowMessage(text, Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
-        s.Status = RunStatus::CommFailed;
+        ShowOpenFailure(e.ui, error, s.Status);
         return;
     }
     e.link.connection = std::make_unique<GpibConnection>(*e.link.bus, s.Gpib, e.ui, s.Status);

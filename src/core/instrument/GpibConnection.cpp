@@ -102,12 +102,15 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
         connected_ = kTrue;
         return;
     }
-    if (ui_.IsSplashShowing()) ui_.MakeSplashNonTopmost();
+    ShowOpenFailure(ui_, bus_.LastProblem(), runStatus_);
+}
+
+void ShowOpenFailure(UiPort& ui, const std::string& problem, RunStatus& status) {
+    if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
     std::string text = Text(169);
-    const std::string problem = bus_.LastProblem();
-    if (!problem.empty()) text += "\n" + problem;
-    ui_.ShowMessage(text, Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
-    runStatus_ = RunStatus::CommFailed;
+    if (!problem.empty()) text += "\r\n" + problem;
+    ui.ShowMessage(text, Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+    status = RunStatus::CommFailed;
 }
 
 void GpibConnection::CloseGpibDevice() {

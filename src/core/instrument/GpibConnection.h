@@ -81,4 +81,8 @@ private:
     GpibStatus raw_;
 };
 
+// The open failure: text 169 (with the route's own explanation on a second line when there is
+// one) under title 102, after the splash has dropped its topmost place; RunStatus 1.
+void ShowOpenFailure(UiPort& ui, const std::string& problem, RunStatus& status);
+
 }  // namespace kmr
