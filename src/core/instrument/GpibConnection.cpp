@@ -108,7 +108,7 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
 void ShowOpenFailure(UiPort& ui, const std::string& problem, RunStatus& status) {
     if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
     std::string text = Text(169);
-    if (!problem.empty()) text += "\r\n" + problem;
+    if (!problem.empty()) text += "\n" + problem;
     ui.ShowMessage(text, Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
     status = RunStatus::CommFailed;
 }
