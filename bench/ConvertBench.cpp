@@ -4,7 +4,8 @@
 // same fixed-width values, and checks that the timed bytes equal those of the column-by-column
 // writer that the tests check against the worked examples.
 //
-//   kmr_bench_convert [FOLDER]     (default: a new folder under $TMPDIR or /tmp)
+//   convert_bench [FOLDER]     (default: a new folder under $TMPDIR or /tmp, removed at the end;
+//                               a given folder keeps signal.kmr and fullrange.kmr)
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -420,7 +421,7 @@ int main(int argc, char** argv) {
             fs::remove(folder + "header.txt");
         }
         RemoveParts(folder, "ref");
-        fs::remove(kmrPath);
+        if (argc <= 1) fs::remove(kmrPath);  // a folder given on the command line keeps the data files
     }
     if (argc <= 1) fs::remove_all(folder);
     std::cout << (failures == 0 ? "\nall targets met\n" : "\nSOME TARGETS MISSED\n");

@@ -7,6 +7,7 @@
 #include <memory>
 #include <span>
 #include <system_error>
+#include <utility>
 
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/FileIo.h"
@@ -35,6 +36,26 @@ std::uint64_t FileBytes(const std::string& path) {
     const auto n = std::filesystem::file_size(path, ec);
     return ec ? 0 : static_cast<std::uint64_t>(n);
 }
+
+// The samples of a checked data file, read where its blocks lie. The header check guaranteed that
+// the file holds them; a file that shrank since gives -1, reported as an input/output error.
+class DataFileSamples final : public CsvSampleSource {
+public:
+    DataFileSamples(const FileHandle& file, std::string path, std::int32_t wordsConverted)
+        : file_(file), path_(std::move(path)), n_(wordsConverted) {}
+    int Read(int k, std::int32_t first, std::int32_t count, std::int16_t* dest) const override {
+        const std::int64_t at = ChannelBlockOffset(n_, k) + std::int64_t{2} * first;
+        const int rc = file_.ReadAtShared(at, dest, static_cast<std::size_t>(count) * sizeof(std::int16_t));
+        if (rc == 0) SampleWordsToHost(dest, static_cast<std::size_t>(count));
+        return rc;
+    }
+    const std::string& Name() const override { return path_; }
+
+private:
+    const FileHandle& file_;
+    std::string path_;
+    std::int32_t n_;
+};
 
 }  // namespace
 
@@ -86,29 +107,22 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     progress.MaxPBCount = ConversionStepCount(fc.WordsConverted, fc.ChannelCount, progress);
     progress.CurrentVol = sizeKB;
 
-    // Every channel of the file is at hand, so the CSV lines are written whole, part after part.
-    // The blocks lie one after the other from the end of the header: one read brings them all
-    // into memory that is not cleared first (the header check guarantees the file holds them).
-    // The progress counts the same steps as reading one channel after the other.
-    const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
+    // Every channel of the file is at hand, so the CSV lines are written whole, part after part,
+    // reading the samples of a stretch of lines at a time. The progress counts the same steps as
+    // reading one channel after the other.
     const int channelCount = fc.ChannelCount;  // the header check made it the channels switched on
-    const std::size_t words = n * static_cast<std::size_t>(channelCount);
-    std::unique_ptr<std::int16_t[]> data(new std::int16_t[std::max<std::size_t>(words, 1)]);
-    const std::int64_t got =
-        ReadSampleWords(dataPath, ChannelBlockOffset(fc.WordsConverted, 0), data.get(), words, ui, status);
-    if (got < 0) return false;
-    if (static_cast<std::size_t>(got) < words) {  // the file shrank since its header was checked
-        ReportFileError(EIO, dataPath, ui, status);
+    FileHandle file;
+    if (!file.Open(dataPath, FileHandle::Mode::ReadOnly)) {
+        ReportFileError(file.error(), dataPath, ui, status);
         return false;
     }
-    std::vector<std::span<const std::int16_t>> channels;
     for (int k = 0; k < channelCount; ++k) {
-        channels.emplace_back(data.get() + n * static_cast<std::size_t>(k), n);
         progress.Advance(view, status);
         if (status == RunStatus::Cancelled) return false;
     }
+    const DataFileSamples source(file, dataPath, fc.WordsConverted);
     CsvContext ctx{ui, status, progress, view};
-    if (!WriteCsvFiles(csvFolder, csvName, fc, channels, ctx) || status == RunStatus::Cancelled) return false;
+    if (!WriteCsvFiles(csvFolder, csvName, fc, source, ctx) || status == RunStatus::Cancelled) return false;
     progress.FinishedVol += sizeKB;
     return true;
 }

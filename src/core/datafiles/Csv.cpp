@@ -1,11 +1,18 @@
 #include "core/datafiles/Csv.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <span>
+#include <system_error>
+#include <utility>
 
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
@@ -17,8 +24,6 @@ namespace {
 
 // About 1 MiB of lines per write: big enough for sequential speed, small enough for any file size.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
-// The line-by-line writer's chunk.
-constexpr std::size_t kColumnChunkBytes = std::size_t{1} << 20;
 constexpr std::int32_t kLinesPerPass = 64;
 
 const std::string& Pick(const std::vector<std::string>& list, int index) {
@@ -77,56 +82,69 @@ private:
 
 std::size_t LinesPerChunk(std::size_t lineBytes) { return std::max<std::size_t>(1, kChunkBytes / lineBytes); }
 
-// Exact powers of ten 10^0 .. 10^22 (every one is a double without rounding).
+// Powers of ten: 10^0 .. 10^22 exactly (every one is a double without rounding), and the doubles
+// nearest to 10^0 .. 10^-22.
 constexpr double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kPow10Neg[23] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                  1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                  1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+
+// a x 10^shift for |shift| <= 22: relative error at most 2^-52 (one or two roundings).
+inline double ScaleByPow10(double a, int shift) { return shift >= 0 ? a * kPow10[shift] : a * kPow10Neg[-shift]; }
 
 // The text FormatFloat gives, produced faster for the common magnitudes: the float's exact value
-// is scaled by one exact power of ten (one rounding, relative error at most 2^-53, so below 1.2E-9
-// for a scaled value under 10^7) and rounded to 7 digits. When the scaled value lies so close to a
-// half that this error could matter (or the magnitude is outside 1E-16 .. 1E+28), FormatFloat
-// decides. Returns the length written to `out` (at least 32 bytes).
+// is scaled by a power of ten (relative error at most 2^-52, so below 2.3E-9 for a scaled value
+// under 10^7) and rounded to 7 digits. When the scaled value lies so close to a half that this
+// error could matter (or the magnitude is outside 1E-16 .. 1E+28), FormatFloat decides. Returns
+// the length written to `out` (at least 32 bytes).
 std::size_t FormatFloatFast(char* out, float f) {
     const double v = f;
     const double a = v < 0 ? -v : v;
-    if (!(a >= 1e-16 && a < 1e28)) {
+    auto exact = [out, f] {
         const std::string t = FormatFloat(f);
         std::memcpy(out, t.data(), t.size());
         return t.size();
-    }
-    // Decimal exponent from the binary one (log10(2) ~ 77/256); the loop below corrects it.
-    int be;
-    std::frexp(a, &be);
-    int e = ((be - 1) * 77) >> 8;
-    double m = 0;
+    };
+    if (!(a >= 1e-16 && a < 1e28)) return exact();
+    // Decimal exponent: from the binary one (log10(2) ~ 1233 / 4096), then one comparison; the
+    // loop corrects the rare guess that the rounding to 7 digits carries into the next power.
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    const int be = static_cast<int>((bits >> 23) & 0xFF) - 127;
+    int e = (be * 1233) >> 12;
+    if (e + 1 >= 0 && e + 1 <= 22 ? a >= kPow10[e + 1] : (e + 1 < 0 && e + 1 >= -22 && a >= kPow10Neg[-(e + 1)])) ++e;
+    std::uint32_t m = 0;
     for (int tries = 0; tries < 3; ++tries) {
         const int shift = 6 - e;
-        if (shift < -22 || shift > 22) break;
-        const double scaled = shift >= 0 ? a * kPow10[shift] : a / kPow10[-shift];
-        const double whole = std::floor(scaled);
+        if (shift < -22 || shift > 22) return exact();
+        const double scaled = ScaleByPow10(a, shift);
+        const double whole = static_cast<double>(static_cast<std::uint32_t>(scaled));
         const double frac = scaled - whole;
-        if (frac > 0.5 - 1e-8 && frac < 0.5 + 1e-8) {
-            m = -1;  // too close to a half: let the exact conversion decide
-            break;
-        }
-        m = frac > 0.5 ? whole + 1 : whole;
-        if (m >= 1e7) {
+        if (frac > 0.5 - 1e-8 && frac < 0.5 + 1e-8) return exact();  // too close to a half
+        m = static_cast<std::uint32_t>(whole) + (frac > 0.5 ? 1u : 0u);
+        if (m >= 10000000u) {
             ++e;
-        } else if (m < 1e6) {
+        } else if (m < 1000000u) {
             --e;
         } else {
             break;
         }
-        m = -1;
+        m = 0;
     }
-    if (m < 1e6 || m >= 1e7) {
-        const std::string t = FormatFloat(f);
-        std::memcpy(out, t.data(), t.size());
-        return t.size();
-    }
-    char digits[7];
-    auto im = static_cast<std::uint32_t>(m);
-    for (int i = 6; i >= 0; --i, im /= 10) digits[i] = static_cast<char>('0' + im % 10);
+    if (m == 0) return exact();
+    // Seven digits, then without the zeros at the end.
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+    char digits[8];
+    std::uint32_t low = m % 1000000u;
+    digits[0] = static_cast<char>('0' + m / 1000000u);
+    std::memcpy(digits + 1, kPairs + 2 * (low / 10000u), 2);
+    low %= 10000u;
+    std::memcpy(digits + 3, kPairs + 2 * (low / 100u), 2);
+    std::memcpy(digits + 5, kPairs + 2 * (low % 100u), 2);
     int nd = 7;
     while (nd > 1 && digits[nd - 1] == '0') --nd;
     char* o = out;
@@ -167,9 +185,91 @@ bool Fail(FileHandle& f, const std::string& path, CsvContext& ctx) {
 
 }  // namespace
 
+namespace {
+
+// The cell of a value by the general path.
+void PutCellGeneral(char* cell, float v) {
+    char text[48];
+    text[0] = ',';
+    const std::size_t len = std::min(1 + FormatFloatFast(text + 1, v), kCsvCellBytes);
+    std::memcpy(cell, text, len);
+    std::memset(cell + len, ' ', kCsvCellBytes - len);
+}
+
+// The eight decimal digits of n < 10^8 as byte values, the first (most significant) in the lowest
+// byte: two halves of four digits, four of two, eight of one, each step in all lanes at once.
+std::uint64_t EightDigits(std::uint64_t n) {
+    const std::uint64_t x = (n / 10000) | ((n % 10000) << 32);
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Full;  // x / 100 in each lane
+    const std::uint64_t y = hundreds | ((x - 100 * hundreds) << 16);
+    const std::uint64_t tens = ((y * 103) >> 10) & 0x000F000F000F000Full;  // y / 10 in each lane
+    return tens | ((y - 10 * tens) << 8);
+}
+
+// 10^-4 .. 10^7 (the first four the nearest doubles; no float lies so close to them that the
+// comparison could go the wrong way).
+constexpr double kDecades[12] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
+
+// The cell of a value: "," + FormatFloat's text, blank-filled to 16 bytes. Values written without
+// an exponent (magnitudes 1E-4 .. 1E+7), nearly all of a recording, are laid out with few
+// branches that depend on the digits, which matters when hundreds of thousands are formatted.
+void PutCell(char* cell, float f) {
+    const double v = f;
+    const double a = v < 0 ? -v : v;
+    if (!(a >= 1e-4 && a < 1e7)) return PutCellGeneral(cell, f);
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    int e = ((static_cast<int>((bits >> 23) & 0xFF) - 127) * 1233) >> 12;  // floor(log10(a)) or one less
+    if (a >= kDecades[e + 1 + 4]) ++e;
+    // Seven significant digits: one multiplication by an exact power of ten (relative error at
+    // most 2^-53); a scaled value within 1E-8 of a half goes the exact way.
+    const double scaled = a * kPow10[6 - e];
+    const auto whole = static_cast<std::uint32_t>(scaled);
+    const double frac = scaled - whole;
+    const std::uint32_t m = whole + (frac > 0.5 ? 1u : 0u);
+    if ((frac > 0.5 - 1e-8 && frac < 0.5 + 1e-8) || m < 1000000u || m >= 10000000u) return PutCellGeneral(cell, f);
+
+    // The seven digits and a '0' as eight digit values, first digit in the lowest byte; the
+    // count of zero bytes at the top is the count of zeros at the end (the first digit is not 0).
+    const std::uint64_t d = EightDigits(std::uint64_t{m} * 10);
+    const int nd = 8 - std::countl_zero(d) / 8;
+    char digits[8];
+    const std::uint64_t ascii = d + 0x3030303030303030ull;
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(digits, &ascii, sizeof digits);
+    } else {
+        for (int i = 0; i < 8; ++i) digits[i] = static_cast<char>(ascii >> (8 * i));
+    }
+    char text[48];
+    text[0] = ',';
+    text[1] = '-';
+    const int at = v < 0 ? 2 : 1;
+    int len;
+    if (e >= 0) {
+        // The integer digits, the point, the rest; the point only when digits follow it.
+        const int intDigits = e + 1;
+        std::memcpy(text + at, digits, 8);
+        text[at + intDigits] = '.';
+        std::memcpy(text + at + intDigits + 1, digits + intDigits, 8 - static_cast<std::size_t>(intDigits));
+        len = at + (nd > intDigits ? nd + 1 : intDigits);
+    } else {
+        // "0." and -e - 1 zeros before the digits.
+        std::memcpy(text + at, "0.000", 5);
+        std::memcpy(text + at + 1 - e, digits, 8);
+        len = at + 1 - e + nd;
+    }
+    std::memset(text + len, ' ', 16);
+    std::memcpy(cell, text, kCsvCellBytes);
+}
+
+}  // namespace
+
 std::string FormatCellValue(float v) {
-    char buf[48];
-    return std::string(buf, FormatFloatFast(buf, v));
+    char cell[kCsvCellBytes];
+    PutCell(cell, v);
+    std::size_t end = kCsvCellBytes;
+    while (end > 1 && cell[end - 1] == ' ') --end;
+    return std::string(cell + 1, end - 1);
 }
 
 // --- Layout --------------------------------------------------------------------------------------------
@@ -234,27 +334,19 @@ CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, c
 
 // --- Cells ---------------------------------------------------------------------------------------------
 
-CsvCellTable::CsvCellTable(float coeff, float offset)
-    : coeff_(coeff), offset_(offset), cells_(static_cast<char*>(AllocateLargeTable(65536 * kCsvCellBytes))),
-      filled_(65536 / 64, 0) {}
-
-void CsvCellTable::FreeTable::operator()(char* p) const { FreeLargeTable(p); }
-
-void CsvCellTable::Fill(std::uint16_t i) {
-    const auto raw = static_cast<std::int16_t>(i);
-    const float value = static_cast<float>(static_cast<double>(raw) * static_cast<double>(coeff_) +
-                                           static_cast<double>(offset_));
-    char* cell = cells_.get() + static_cast<std::size_t>(i) * kCsvCellBytes;
-    char text[48];
-    text[0] = ',';
-    const std::size_t len = std::min(1 + FormatFloatFast(text + 1, value), kCsvCellBytes);
-    std::memcpy(cell, text, len);
-    std::memset(cell + len, ' ', kCsvCellBytes - len);
-    filled_[i >> 6] |= 1ull << (i & 63);
+void PutCsvCell(char* cell, std::int16_t raw, float coeff, float offset) {
+    PutCell(cell, static_cast<float>(static_cast<double>(raw) * static_cast<double>(coeff) + static_cast<double>(offset)));
 }
 
-void CsvCellTable::Prepare(const std::int16_t* samples, std::size_t n) {
-    for (std::size_t j = 0; j < n; ++j) Cell(samples[j]);
+CsvCellTable::CsvCellTable(float coeff, float offset)
+    : coeff_(coeff), offset_(offset), memory_(std::make_unique<LargeMemory>(65536 * kCsvCellBytes)),
+      cells_(memory_->data()), filled_(65536 / 64, 0) {}
+
+CsvCellTable::~CsvCellTable() = default;
+
+void CsvCellTable::Fill(std::uint16_t i) {
+    PutCsvCell(cells_ + static_cast<std::size_t>(i) * kCsvCellBytes, static_cast<std::int16_t>(i), coeff_, offset_);
+    filled_[i >> 6] |= 1ull << (i & 63);
 }
 
 // --- Progress ------------------------------------------------------------------------------------------
@@ -361,70 +453,351 @@ bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples,
 
 // --- Line by line ----------------------------------------------------------------------------------------
 
+namespace {
+
+// Samples per channel read at once by a worker, and the bytes of lines it writes at once.
+constexpr std::int32_t kReadLines = 8192;
+constexpr std::size_t kWriteBytes = std::size_t{1} << 20;
+
+class SpanSource final : public CsvSampleSource {
+public:
+    explicit SpanSource(const std::vector<std::span<const std::int16_t>>& channels) : channels_(channels) {}
+    int Read(int k, std::int32_t first, std::int32_t count, std::int16_t* dest) const override {
+        const auto& c = channels_[static_cast<std::size_t>(k)];
+        if (first < 0 || count < 0 || static_cast<std::size_t>(first) + static_cast<std::size_t>(count) > c.size())
+            return -1;
+        std::memcpy(dest, c.data() + first, static_cast<std::size_t>(count) * sizeof(std::int16_t));
+        return 0;
+    }
+    const std::string& Name() const override {
+        static const std::string none;
+        return none;
+    }
+
+private:
+    const std::vector<std::span<const std::int16_t>>& channels_;
+};
+
+// A worker's memory, in the writer's memory block: kReadLines samples of every channel, a chunk
+// of lines on their way to the file, and a mark per raw word (zero between channels).
+class WorkerMemory {
+public:
+    // The chunk holds a piece of kWriteBytes and what runs over: the header or a line.
+    static std::size_t ChunkBytes(const CsvLayout& layout) {
+        return (kWriteBytes + std::max(layout.lineBytes, layout.header.size()) + 63) / 64 * 64;
+    }
+    static std::size_t SamplesBytes(int channels) {
+        return static_cast<std::size_t>(std::max(channels, 1)) * kReadLines * sizeof(std::int16_t);
+    }
+    static std::size_t BytesFor(const CsvLayout& layout) {
+        return SamplesBytes(layout.channels) + ChunkBytes(layout) + 65536;
+    }
+    WorkerMemory(char* base, const CsvLayout& layout)
+        : base_(base), chunk_(base + SamplesBytes(layout.channels)),
+          marks_(reinterpret_cast<std::uint8_t*>(chunk_ + ChunkBytes(layout))) {}
+
+    std::int16_t* Samples(int k) { return reinterpret_cast<std::int16_t*>(base_) + static_cast<std::size_t>(k) * kReadLines; }
+    char* Chunk() { return chunk_; }
+    std::uint8_t* Marks() { return marks_; }
+
+private:
+    char* base_;
+    char* chunk_;
+    std::uint8_t* marks_;
+};
+
+// The formatted cells of one channel, for the raw words from `lowest` to the highest it holds.
+struct ChannelCells {
+    const char* cells = nullptr;
+    int lowest = 0;  // as an unsigned 16-bit index
+    const char* Of(std::int16_t raw) const {
+        return cells + static_cast<std::size_t>(static_cast<std::uint16_t>(raw) - lowest) * kCsvCellBytes;
+    }
+};
+
+// One run of the line writer. The calling thread is worker 0 and does all the counting; a helper
+// thread, when there is one, takes channels to prepare and then parts to write, and hands its
+// written lines over for counting.
+class LineWriter {
+public:
+    LineWriter(const CsvLayout& layout, const FileConditions& fc, const CsvSampleSource& source, CsvContext& ctx)
+        : layout_(layout), K_(layout.channels), n_(std::max<std::int32_t>(fc.WordsConverted, 0)), source_(source),
+          ctx_(ctx), two_(layout.parts.size() >= 2 && std::thread::hardware_concurrency() >= 2),
+          workerBytes_((WorkerMemory::BytesFor(layout) + 63) / 64 * 64),
+          memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * (65536 * kCsvCellBytes + 64)),
+          cells_(static_cast<std::size_t>(K_)) {
+        for (int ch = 1; ch <= kChannels; ++ch)
+            if (fc.Ch(ch).OnOff == 1) scale_.push_back({fc.Ch(ch).Coeff, fc.Ch(ch).Offset});
+        workers_.emplace_back(memory_.data(), layout);
+        if (two_) workers_.emplace_back(memory_.data() + workerBytes_, layout);
+        cellsUsed_ = (two_ ? 2 : 1) * workerBytes_;
+    }
+
+    bool Run() {
+        // Every cell the file needs is formatted first (channels shared out), so that writing
+        // only reads the tables.
+        {
+            std::thread helper = Start([this] { PrepareTables(workers_.back()); }, two_);
+            PrepareTables(workers_.front());
+            if (helper.joinable()) helper.join();
+        }
+        if (!Stopped()) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                helperBusy_ = two_;
+            }
+            std::thread helper = Start([this] {
+                WriteParts(workers_.back(), false);
+                std::lock_guard<std::mutex> lock(mutex_);
+                helperBusy_ = false;
+                helperProgress_.notify_one();
+            }, two_);
+            if (!helper.joinable()) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                helperBusy_ = false;
+            }
+            WriteParts(workers_.front(), true);
+            CountUntilHelperEnds();
+            if (helper.joinable()) helper.join();
+        }
+        if (error_ != 0) {
+            ReportFileError(error_, errorPath_, ctx_.ui, ctx_.status);
+            return false;
+        }
+        return !cancelled_ && ctx_.status != RunStatus::Cancelled;
+    }
+
+private:
+    // A helper thread, or none when not wanted or the system refuses one (the calling thread
+    // then does everything).
+    template <class F>
+    static std::thread Start(F&& work, bool wanted) {
+        if (!wanted) return {};
+        try {
+            return std::thread(std::forward<F>(work));
+        } catch (const std::system_error&) {
+            return {};
+        }
+    }
+
+    bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
+
+    void Fail(int err, const std::string& path) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (error_ == 0) {
+            error_ = err > 0 ? err : EIO;
+            errorPath_ = path;
+        }
+        stop_ = true;
+    }
+
+    // Formats the cells of the raw words each channel holds, from its lowest to its highest, in
+    // memory taken one channel after the other, so that a recorded signal touches little of it.
+    void PrepareTables(WorkerMemory& memory) {
+        std::uint8_t* marks = memory.Marks();
+        for (int k; !Stopped() && (k = nextChannel_++) < K_;) {
+            // The samples of every channel's stretch of lines are room for one channel's many.
+            const std::int32_t room = kReadLines * std::max(K_, 1);
+            for (std::int32_t first = 0; first < n_; first += room) {
+                const std::int32_t count = std::min(room, n_ - first);
+                std::int16_t* samples = memory.Samples(0);
+                if (const int rc = source_.Read(k, first, count, samples); rc != 0) {
+                    Fail(rc, source_.Name());
+                    return;
+                }
+                for (std::int32_t j = 0; j < count; ++j) marks[static_cast<std::uint16_t>(samples[j])] = 1;
+            }
+            int lowest = 0, highest = 65535;
+            while (lowest < 65536 && !marks[lowest]) ++lowest;
+            while (highest >= lowest && !marks[highest]) --highest;
+            if (highest < lowest) continue;  // no samples
+            const std::size_t bytes = static_cast<std::size_t>(highest - lowest + 1) * kCsvCellBytes;
+            char* cells = memory_.data() + cellsUsed_.fetch_add((bytes + 63) / 64 * 64);
+            const auto [coeff, offset] = scale_[static_cast<std::size_t>(k)];
+            for (int i = lowest; i <= highest; ++i) {
+                if (!marks[i]) continue;
+                marks[i] = 0;
+                PutCsvCell(cells + static_cast<std::size_t>(i - lowest) * kCsvCellBytes, static_cast<std::int16_t>(i),
+                           coeff, offset);
+            }
+            cells_[static_cast<std::size_t>(k)] = {cells, lowest};
+        }
+    }
+
+    void WriteParts(WorkerMemory& memory, bool caller) {
+        for (std::size_t p; !Stopped() && (p = nextPart_++) < layout_.parts.size();)
+            if (!WritePart(layout_.parts[p], memory, caller)) return;
+    }
+
+    // Writes go out in pieces of kWriteBytes that start at multiples of kWriteBytes in the file
+    // (the header and the lines run on from one piece into the next): the system handles whole,
+    // aligned pieces of its cache noticeably faster.
+    bool WritePart(const CsvPart& part, WorkerMemory& memory, bool caller) {
+        FileHandle f;
+        if (!f.Open(part.path, FileHandle::Mode::CreateNew)) {
+            Fail(f.error(), part.path);
+            return false;
+        }
+        const std::size_t lb = layout_.lineBytes;
+        char* out = memory.Chunk();
+        std::memcpy(out, layout_.header.data(), layout_.header.size());
+        std::size_t held = layout_.header.size();  // bytes in `out` not yet written
+        auto writeFull = [&]() {
+            std::size_t from = 0;
+            for (; held - from >= kWriteBytes; from += kWriteBytes)
+                if (!f.Append(out + from, kWriteBytes)) return false;
+            if (from > 0) {
+                held -= from;
+                std::memmove(out, out + from, held);
+            }
+            return true;
+        };
+        const std::int32_t end = part.firstSample + part.lines;
+        bool stopped = false, ok = writeFull();
+        for (std::int32_t first = part.firstSample; ok && first < end && !stopped; first += kReadLines) {
+            const std::int32_t block = std::min(kReadLines, end - first);
+            for (int k = 0; k < K_; ++k) {
+                if (const int rc = source_.Read(k, first, block, memory.Samples(k)); rc != 0) {
+                    Fail(rc, source_.Name());
+                    return false;
+                }
+            }
+            for (std::int32_t done = 0; ok && done < block && !stopped;) {
+                // Lines up to the end of the next piece; a cancel stops before the line at which
+                // it was seen.
+                const auto toFill = static_cast<std::int32_t>((kWriteBytes - held + lb - 1) / lb);
+                const std::int32_t want = std::min(toFill, block - done);
+                const std::int32_t count = caller ? CountOwnLines(want) : (Stopped() ? 0 : want);
+                stopped = count < want;
+                AssembleLines(out + held, memory, done, count, first + done);
+                held += static_cast<std::size_t>(count) * lb;
+                ok = writeFull();
+                if (!caller && count > 0) {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    helperLines_ += count;
+                    helperProgress_.notify_one();
+                }
+                done += count;
+            }
+        }
+        // What is left, then the file is complete (or, after a cancel, ends with a whole line).
+        ok = ok && writeFull() && (held == 0 || f.Append(out, held));
+        if (!ok || !f.Close()) {
+            Fail(f.error(), part.path);
+            return false;
+        }
+        return !stopped;
+    }
+
+    // `count` lines from sample `number` on, at `out`, from the samples at `offset` of the worker's block.
+    void AssembleLines(char* out, WorkerMemory& memory, std::int32_t offset, std::int32_t count, std::int32_t number) {
+        const std::size_t lb = layout_.lineBytes;
+        char* line = out;
+        NumberCells cells(number);
+        for (std::int32_t j = 0; j < count; ++j, line += lb, cells.Next()) {
+            std::memcpy(line, cells.cell(), kCsvCellBytes);
+            line[lb - 2] = '\r';
+            line[lb - 1] = '\n';
+        }
+        // Columns are filled over a few lines at a time, which stay in the first-level cache.
+        for (std::int32_t from = 0; from < count; from += kLinesPerPass) {
+            const std::int32_t to = std::min(count, from + kLinesPerPass);
+            for (int k = 0; k < K_; ++k) {
+                const ChannelCells& table = cells_[static_cast<std::size_t>(k)];
+                const std::int16_t* src = memory.Samples(k) + offset;
+                char* dst = out + static_cast<std::size_t>(from) * lb + kCsvCellBytes * static_cast<std::size_t>(k + 1);
+                for (std::int32_t j = from; j < to; ++j, dst += lb) std::memcpy(dst, table.Of(src[j]), kCsvCellBytes);
+            }
+        }
+    }
+
+    // The calling thread: counts the lines the helper wrote since last time, then up to `want`
+    // of its own, one line at a time; returns how many of its own may be written.
+    std::int32_t CountOwnLines(std::int32_t want) {
+        if (!CountHelperLines(TakeHelperLines())) return 0;
+        std::int32_t count = 0;
+        while (count < want && CountCsvUnits(ctx_.progress, ctx_.view, ctx_.status, 1 + K_)) ++count;
+        if (count < want) Cancel();
+        return count;
+    }
+
+    std::int64_t TakeHelperLines() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::exchange(helperLines_, 0);
+    }
+
+    bool CountHelperLines(std::int64_t lines) {
+        if (cancelled_) return false;
+        if (lines > 0 && !CountCsvUnits(ctx_.progress, ctx_.view, ctx_.status, lines * (1 + K_))) Cancel();
+        return !cancelled_;
+    }
+
+    void Cancel() {
+        cancelled_ = true;
+        stop_ = true;
+    }
+
+    // The calling thread, its own parts done: keeps the progress going while the helper writes.
+    void CountUntilHelperEnds() {
+        for (;;) {
+            std::unique_lock<std::mutex> lock(mutex_);
+            helperProgress_.wait(lock, [this] { return helperLines_ > 0 || !helperBusy_; });
+            const std::int64_t lines = std::exchange(helperLines_, 0);
+            const bool busy = helperBusy_;
+            lock.unlock();
+            CountHelperLines(lines);
+            if (!busy) return;
+        }
+    }
+
+    const CsvLayout& layout_;
+    const int K_;
+    const std::int32_t n_;
+    const CsvSampleSource& source_;
+    CsvContext& ctx_;
+    const bool two_;  // a helper thread takes part
+    const std::size_t workerBytes_;
+    // The workers' memory, then the cells of every channel (at most 65536 each).
+    LargeMemory memory_;
+    std::vector<ChannelCells> cells_;
+    std::vector<std::pair<float, float>> scale_;  // coefficient and offset of each channel
+    std::vector<WorkerMemory> workers_;
+    std::atomic<std::size_t> cellsUsed_{0};
+    std::atomic<int> nextChannel_{0};
+    std::atomic<std::size_t> nextPart_{0};
+    std::atomic<bool> stop_{false};
+    bool cancelled_ = false;  // calling thread only
+
+    std::mutex mutex_;  // guards what follows
+    std::condition_variable helperProgress_;
+    std::int64_t helperLines_ = 0;  // written by the helper, not yet counted
+    bool helperBusy_ = false;
+    int error_ = 0;  // the first failure
+    std::string errorPath_;
+};
+
+}  // namespace
+
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
-                   const std::vector<SampleBuffer>& channels, CsvContext& ctx) {
-    std::vector<std::span<const std::int16_t>> views(channels.begin(), channels.end());
-    return WriteCsvFiles(folder, fileName, fc, views, ctx);
+                   const CsvSampleSource& source, CsvContext& ctx) {
+    const CsvLayout layout = PlanCsvFiles(folder, fileName, fc);
+    return LineWriter(layout, fc, source, ctx).Run();
 }
 
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx) {
-    const CsvLayout layout = PlanCsvFiles(folder, fileName, fc);
-    const int K = layout.channels;
+    const int K = static_cast<int>(EnabledChannels(fc).size());
     const std::int32_t n = std::max<std::int32_t>(fc.WordsConverted, 0);
-    const std::vector<int> chs = EnabledChannels(fc);
     if (static_cast<int>(channels.size()) < K) return true;
     for (int k = 0; k < K; ++k)
         if (channels[static_cast<std::size_t>(k)].size() < static_cast<std::size_t>(n)) return true;
-    std::vector<std::unique_ptr<CsvCellTable>> tables;
-    for (int ch : chs) tables.push_back(std::make_unique<CsvCellTable>(fc.Ch(ch).Coeff, fc.Ch(ch).Offset));
-    for (int k = 0; k < K; ++k)
-        tables[static_cast<std::size_t>(k)]->Prepare(channels[static_cast<std::size_t>(k)].data(), static_cast<std::size_t>(n));
+    return WriteCsvFiles(folder, fileName, fc, SpanSource(channels), ctx);
+}
 
-    // A chunk of lines is filled one column at a time, so that only one channel's cell table is
-    // in use while the chunk stays in the processor's cache; then the chunk is written.
-    const std::size_t lb = layout.lineBytes;
-    const std::size_t perChunk = std::max<std::size_t>(1, kColumnChunkBytes / lb);
-    // Every byte of a chunk is written before it goes to the file: no need to clear it first.
-    std::unique_ptr<char[]> chunkMemory(new char[perChunk * lb]);
-    const std::span<char> chunk(chunkMemory.get(), perChunk * lb);
-    for (const CsvPart& part : layout.parts) {
-        FileHandle f;
-        if (!f.Open(part.path, FileHandle::Mode::CreateNew) || !f.Append(layout.header.data(), layout.header.size()))
-            return Fail(f, part.path, ctx);
-        bool cancelled = false;
-        const std::int32_t end = part.firstSample + part.lines;
-        for (std::int32_t first = part.firstSample; first < end && !cancelled;) {
-            // One unit for the line's layout and one per value, as column by column; a cancel
-            // stops before the line at which it was seen.
-            const std::int32_t want = std::min<std::int32_t>(static_cast<std::int32_t>(perChunk), end - first);
-            std::int32_t count = 0;
-            while (count < want && CountCsvUnits(ctx.progress, ctx.view, ctx.status, 1 + K)) ++count;
-            cancelled = count < want;
-            char* line = chunk.data();
-            NumberCells number(first);
-            for (std::int32_t j = 0; j < count; ++j, line += lb, number.Next()) {
-                std::memcpy(line, number.cell(), kCsvCellBytes);
-                line[lb - 2] = '\r';
-                line[lb - 1] = '\n';
-            }
-            // Columns are filled over a few lines at a time, which stay in the first-level cache.
-            for (std::int32_t from = 0; from < count; from += kLinesPerPass) {
-                const std::int32_t to = std::min(count, from + kLinesPerPass);
-                for (int k = 0; k < K; ++k) {
-                    const CsvCellTable& table = *tables[static_cast<std::size_t>(k)];
-                    const std::int16_t* src = channels[static_cast<std::size_t>(k)].data() + first;
-                    char* dst = chunk.data() + static_cast<std::size_t>(from) * lb + kCsvCellBytes * static_cast<std::size_t>(k + 1);
-                    for (std::int32_t j = from; j < to; ++j, dst += lb) std::memcpy(dst, table.CellOf(src[j]), kCsvCellBytes);
-                }
-            }
-            if (count > 0 && !f.Append(chunk.data(), static_cast<std::size_t>(count) * lb)) return Fail(f, part.path, ctx);
-            first += count;
-        }
-        if (!f.Close()) return Fail(f, part.path, ctx);
-        if (cancelled || ctx.status == RunStatus::Cancelled) return false;
-    }
-    return true;
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const std::vector<SampleBuffer>& channels, CsvContext& ctx) {
+    std::vector<std::span<const std::int16_t>> views(channels.begin(), channels.end());
+    return WriteCsvFiles(folder, fileName, fc, views, ctx);
 }
 
 }  // namespace kmr

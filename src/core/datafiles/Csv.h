@@ -54,34 +54,34 @@ std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Langu
 // active text language.
 CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc);
 
+class LargeMemory;
+
 // The cells of one channel: "," + the value of each raw word (raw * coeff + offset in double,
 // rounded once to float, then FormatFloat), blank-filled to 16 bytes. Each of the 65536 cells is
 // formatted the first time it is asked for.
 class CsvCellTable {
 public:
     CsvCellTable(float coeff, float offset);
+    ~CsvCellTable();
+    CsvCellTable(const CsvCellTable&) = delete;
+    CsvCellTable& operator=(const CsvCellTable&) = delete;
+
     const char* Cell(std::int16_t raw) {
         const auto i = static_cast<std::uint16_t>(raw);
         if (!(filled_[i >> 6] & (1ull << (i & 63)))) Fill(i);
-        return cells_.get() + static_cast<std::size_t>(i) * kCsvCellBytes;
-    }
-
-    // Formats the cells of all `n` samples at once; afterwards CellOf needs no check for them.
-    void Prepare(const std::int16_t* samples, std::size_t n);
-    // The cell of a prepared raw word.
-    const char* CellOf(std::int16_t raw) const {
-        return cells_.get() + static_cast<std::size_t>(static_cast<std::uint16_t>(raw)) * kCsvCellBytes;
+        return cells_ + static_cast<std::size_t>(i) * kCsvCellBytes;
     }
 
 private:
     void Fill(std::uint16_t i);
     float coeff_, offset_;
-    struct FreeTable {
-        void operator()(char* p) const;
-    };
-    std::unique_ptr<char, FreeTable> cells_;
+    std::unique_ptr<LargeMemory> memory_;
+    char* cells_;
     std::vector<std::uint64_t> filled_;
 };
+
+// Writes the cell of `raw` (16 bytes) to `cell`.
+void PutCsvCell(char* cell, std::int16_t raw, float coeff, float offset);
 
 // The value text of a cell: always the text of FormatFloat, produced faster for common magnitudes.
 std::string FormatCellValue(float v);
@@ -104,7 +104,25 @@ bool CreateCsvFiles(const std::string& folder, const std::string& fileName, cons
 bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples, std::int32_t n, float coeff,
                     float offset, CsvContext& ctx);
 
-// Line by line: `channels[k]` holds (at least) the N samples of the k-th enabled channel.
+// Line by line, from all channels at hand: the part files are written whole, one after the
+// other, or two at a time on a machine with more than one processor. The progress units are those
+// of column by column and are counted on the calling thread, which alone talks to `ctx`; after a
+// cancel no new lines are started and every file written so far holds the header and whole lines.
+//
+// Where the line writer takes its samples from; Read may be called from two threads at once.
+class CsvSampleSource {
+public:
+    virtual ~CsvSampleSource() = default;
+    // Copies samples [first, first + count) of the k-th enabled channel to `dest`: 0, a system
+    // error number, or -1 when the samples are not there.
+    virtual int Read(int k, std::int32_t first, std::int32_t count, std::int16_t* dest) const = 0;
+    // The file named in the message of a failed Read.
+    virtual const std::string& Name() const = 0;
+};
+
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const CsvSampleSource& source, CsvContext& ctx);
+// `channels[k]` holds (at least) the N samples of the k-th enabled channel.
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx);
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,

@@ -386,13 +386,17 @@ std::int64_t ReadSampleWords(const std::string& path, std::int64_t offset, std::
             return -1;
         }
     }
+    SampleWordsToHost(dest, words);
+    return static_cast<std::int64_t>(words);
+}
+
+void SampleWordsToHost(std::int16_t* words, std::size_t count) {
     if constexpr (std::endian::native != std::endian::little) {
-        for (std::size_t i = 0; i < words; ++i) {
-            const auto u = static_cast<std::uint16_t>(dest[i]);
-            dest[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
+        for (std::size_t i = 0; i < count; ++i) {
+            const auto u = static_cast<std::uint16_t>(words[i]);
+            words[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((u >> 8) | (u << 8)));
         }
     }
-    return static_cast<std::int64_t>(words);
 }
 
 bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc, SampleBuffer& buffer,

@@ -114,6 +114,9 @@ bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileCo
 std::int64_t ReadSampleWords(const std::string& path, std::int64_t offset, std::int16_t* dest, std::size_t count,
                              UiPort& ui, RunStatus& status);
 
+// Turns `count` sample words read from a data file (little-endian) into the host's order.
+void SampleWordsToHost(std::int16_t* words, std::size_t count);
+
 // The message of a file-system error (errno `err`) on `path`.
 std::string FileErrorMessage(int err, const std::string& path);
 // Shows it (critical, titled "Error"), sets status to Cancelled.

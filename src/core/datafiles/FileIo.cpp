@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -89,23 +91,25 @@ bool FileHandle::Append(const void* data, std::size_t size) {
 }
 
 bool FileHandle::ReadAt(std::int64_t offset, void* data, std::size_t size) {
+    const int rc = ReadAtShared(offset, data, size);
+    error_ = rc > 0 ? rc : 0;
+    return rc == 0;
+}
+
+int FileHandle::ReadAtShared(std::int64_t offset, void* data, std::size_t size) const {
     char* p = static_cast<char*>(data);
     while (size > 0) {
         const ssize_t n = ::pread(fd_, p, size, static_cast<off_t>(offset));
         if (n < 0) {
             if (errno == EINTR) continue;
-            error_ = errno;
-            return false;
+            return errno != 0 ? errno : EIO;
         }
-        if (n == 0) {
-            error_ = 0;
-            return false;
-        }
+        if (n == 0) return -1;
         p += n;
         size -= static_cast<std::size_t>(n);
         offset += n;
     }
-    return true;
+    return 0;
 }
 
 std::int64_t FileHandle::Size() {
@@ -128,16 +132,29 @@ bool FileHandle::Close() {
     return true;
 }
 
-void* AllocateLargeTable(std::size_t bytes) {
-    // Plain memory, touched lazily: a recorded signal uses only a few thousand of the 65536
-    // cells of a channel, so most pages of the table are never faulted in (large pages would
-    // have to be cleared whole, 2 MiB each, which costs more than they save).
-    void* p = std::malloc(bytes);
-    if (!p) throw std::bad_alloc();
-    return p;
+LargeMemory::LargeMemory(std::size_t bytes) {
+    constexpr std::size_t kLargePage = std::size_t{2} << 20;
+    size_ = std::max<std::size_t>(bytes, 1);
+    // Maps a large page more than needed and keeps the part that starts at a large-page boundary.
+    const std::size_t mapped = size_ + kLargePage;
+    void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t aligned = (start + kLargePage - 1) / kLargePage * kLargePage;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const std::uintptr_t end = (aligned + size_ + page - 1) / page * page;
+    if (aligned > start) ::munmap(p, aligned - start);
+    if (start + mapped > end) ::munmap(reinterpret_cast<void*>(end), start + mapped - end);
+    data_ = reinterpret_cast<char*>(aligned);
+#ifdef MADV_HUGEPAGE
+    ::madvise(data_, end - aligned, MADV_HUGEPAGE);
+#endif
 }
 
-void FreeLargeTable(void* p) { std::free(p); }
+LargeMemory::~LargeMemory() {
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    ::munmap(data_, (size_ + page - 1) / page * page);
+}
 
 bool ProbeWritableFolder(const std::string& folder) {
     std::string name = folder + "DmyFile-XXXXXX";

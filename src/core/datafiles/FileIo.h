@@ -33,6 +33,9 @@ public:
     bool Append(const void* data, std::size_t size);
     // Reads exactly `size` bytes at `offset`; false (error() = 0) when the file ends before.
     bool ReadAt(std::int64_t offset, void* data, std::size_t size);
+    // The same read for several threads at once on one handle: 0, the system's error number, or
+    // -1 when the file ends before `size` bytes. error() is left alone.
+    int ReadAtShared(std::int64_t offset, void* data, std::size_t size) const;
     // Current size in bytes, or -1 with error() set.
     std::int64_t Size();
     // Closes; false when the close reported a write error.
@@ -46,10 +49,22 @@ private:
     std::int64_t appendPos_ = 0;
 };
 
-// Memory for a lookup table of `bytes`, left untouched so that only the pages in use are faulted
-// in. Never null (throws std::bad_alloc). Release with FreeLargeTable.
-void* AllocateLargeTable(std::size_t bytes);
-void FreeLargeTable(void* p);
+// Memory for tables and buffers that are used whole, zero-filled, on 2 MiB pages where the system
+// offers them: on a virtual machine every 4 KiB page a program touches for the first time costs
+// several microseconds, a large page hardly more. Throws std::bad_alloc when there is none.
+class LargeMemory {
+public:
+    explicit LargeMemory(std::size_t bytes);
+    ~LargeMemory();
+    LargeMemory(const LargeMemory&) = delete;
+    LargeMemory& operator=(const LargeMemory&) = delete;
+    char* data() const { return data_; }
+    std::size_t size() const { return size_; }
+
+private:
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
 
 // Creates a uniquely named test file in `folder` (ending with the separator) and removes it;
 // true when both worked. An existing file is never touched.

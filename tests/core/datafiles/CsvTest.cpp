@@ -253,15 +253,45 @@ TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
 }
 
 TEST_F(CsvTest, CancelStopsAtTheNextYieldAndKeepsWhatWasWritten) {
-    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, 140000), 140000);
-    std::vector<SampleBuffer> chans(2, SampleBuffer(140001, 1));
+    // One part: written in order, so the file ends just before the line at which the cancel came.
+    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, 60000), 60000);
+    std::vector<SampleBuffer> chans(2, SampleBuffer(60001, 1));
     CancellingView view(3);  // the third yield: after 3 x 1000 units = 1000 lines of 3 units
     EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
     EXPECT_EQ(status, RunStatus::Cancelled);
     const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
-    EXPECT_EQ(ReadAll(dir.file("x_A.csv")).size(), headerBytes + 999u * 50u);
-    EXPECT_FALSE(FileExistsOnDisk(dir.file("x_B.csv")));
+    EXPECT_EQ(ReadAll(dir.file("x.csv")).size(), headerBytes + 999u * 50u);
     EXPECT_EQ(progress.ProgressStep, 2);
+}
+
+TEST_F(CsvTest, CancelWhilePartsAreWrittenTogetherLeavesWholeLinesInOrder) {
+    // Parts may be written two at a time: after the cancel no line is started, and every file
+    // there is holds the header and whole lines numbered on from its first sample.
+    const std::int32_t n = 5 * 65000;
+    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, n), n);
+    std::vector<SampleBuffer> chans(2, SampleBuffer(static_cast<std::size_t>(n) + 1, 7));
+    CancellingView view(40);
+    EXPECT_FALSE(WriteByLines("y.csv", fc, chans, view));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_EQ(progress.ProgressStep, 39);
+    const std::string header = PlanCsvFiles(dir.folder(), "y.csv", fc).header;
+    std::int64_t lines = 0;
+    for (char part = 'A'; part <= 'E'; ++part) {
+        const std::string path = dir.file(std::string("y_") + part + ".csv");
+        if (!FileExistsOnDisk(path)) continue;
+        const std::string b = ReadAll(path);
+        ASSERT_EQ(b.compare(0, header.size(), header), 0) << part;
+        ASSERT_EQ((b.size() - header.size()) % 50, 0u) << part;
+        const std::size_t count = (b.size() - header.size()) / 50;
+        for (std::size_t i = 0; i < count; i += 997) {
+            const std::string line = b.substr(header.size() + i * 50, 50);
+            EXPECT_EQ(line, Cell(std::to_string((part - 'A') * 65000 + static_cast<std::int64_t>(i))) + Cell(",7") +
+                                Cell(",7") + "\r\n");
+        }
+        lines += static_cast<std::int64_t>(count);
+    }
+    EXPECT_GT(lines, 0);
+    EXPECT_LT(lines, n);
 }
 
 TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
