@@ -210,10 +210,16 @@ std::uint64_t EightDigits(std::uint64_t n) {
 // comparison could go the wrong way).
 constexpr double kDecades[12] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
 
+// Extra bytes PutCellInPlace may write after a cell.
+constexpr std::size_t kCellOverrun = 16;
+
 // The cell of a value: "," + FormatFloat's text, blank-filled to 16 bytes. Values written without
 // an exponent (magnitudes 1E-4 .. 1E+7), nearly all of a recording, are laid out with few
-// branches that depend on the digits, which matters when hundreds of thousands are formatted.
-void PutCell(char* cell, float f) {
+// branches that depend on the digits and with stores only, which matters when hundreds of
+// thousands are formatted; the bytes after the cell (kCellOverrun) may be overwritten, so cells
+// in a row are filled from first to last and the row has that much room after it.
+void PutCellInPlace(char* cell, float f) {
+    if constexpr (std::endian::native != std::endian::little) return PutCellGeneral(cell, f);
     const double v = f;
     const double a = v < 0 ? -v : v;
     if (!(a >= 1e-4 && a < 1e7)) return PutCellGeneral(cell, f);
@@ -221,44 +227,45 @@ void PutCell(char* cell, float f) {
     std::memcpy(&bits, &f, sizeof bits);
     int e = ((static_cast<int>((bits >> 23) & 0xFF) - 127) * 1233) >> 12;  // floor(log10(a)) or one less
     if (a >= kDecades[e + 1 + 4]) ++e;
-    // Seven significant digits: one multiplication by an exact power of ten (relative error at
-    // most 2^-53); a scaled value within 1E-8 of a half goes the exact way.
+    // Seven significant digits. The scaling is exact: a float has 24 significant bits and 10^k
+    // = 2^k x 5^k with 5^k below 2^24 for k <= 10, so the product needs at most 48. A half is
+    // therefore a true half and goes to the even digit, as in the exact conversion.
     const double scaled = a * kPow10[6 - e];
     const auto whole = static_cast<std::uint32_t>(scaled);
     const double frac = scaled - whole;
-    const std::uint32_t m = whole + (frac > 0.5 ? 1u : 0u);
-    if ((frac > 0.5 - 1e-8 && frac < 0.5 + 1e-8) || m < 1000000u || m >= 10000000u) return PutCellGeneral(cell, f);
+    const std::uint32_t m = whole + (frac > 0.5 || (frac == 0.5 && (whole & 1u)) ? 1u : 0u);
+    if (m < 1000000u || m >= 10000000u) return PutCellGeneral(cell, f);
 
     // The seven digits and a '0' as eight digit values, first digit in the lowest byte; the
     // count of zero bytes at the top is the count of zeros at the end (the first digit is not 0).
     const std::uint64_t d = EightDigits(std::uint64_t{m} * 10);
     const int nd = 8 - std::countl_zero(d) / 8;
-    char digits[8];
-    const std::uint64_t ascii = d + 0x3030303030303030ull;
-    if constexpr (std::endian::native == std::endian::little) {
-        std::memcpy(digits, &ascii, sizeof digits);
-    } else {
-        for (int i = 0; i < 8; ++i) digits[i] = static_cast<char>(ascii >> (8 * i));
-    }
-    char text[48];
-    text[0] = ',';
-    text[1] = '-';
+    const std::uint64_t digits = d + 0x3030303030303030ull;
     const int at = v < 0 ? 2 : 1;
     int len;
     if (e >= 0) {
         // The integer digits, the point, the rest; the point only when digits follow it.
         const int intDigits = e + 1;
-        std::memcpy(text + at, digits, 8);
-        text[at + intDigits] = '.';
-        std::memcpy(text + at + intDigits + 1, digits + intDigits, 8 - static_cast<std::size_t>(intDigits));
+        const std::uint64_t rest = digits >> (8 * intDigits);
+        std::memcpy(cell + at, &digits, 8);
+        cell[at + intDigits] = '.';
+        std::memcpy(cell + at + intDigits + 1, &rest, 8);
         len = at + (nd > intDigits ? nd + 1 : intDigits);
     } else {
         // "0." and -e - 1 zeros before the digits.
-        std::memcpy(text + at, "0.000", 5);
-        std::memcpy(text + at + 1 - e, digits, 8);
+        std::memcpy(cell + at, "0.000000", 8);
+        std::memcpy(cell + at + 1 - e, &digits, 8);
         len = at + 1 - e + nd;
     }
-    std::memset(text + len, ' ', 16);
+    std::memcpy(cell + len, "                ", 16);
+    cell[0] = ',';
+    if (v < 0) cell[1] = '-';
+}
+
+// The same for a single cell, which may be filled in any order.
+void PutCell(char* cell, float f) {
+    char text[kCsvCellBytes + kCellOverrun];
+    PutCellInPlace(text, f);
     std::memcpy(cell, text, kCsvCellBytes);
 }
 
@@ -334,9 +341,16 @@ CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, c
 
 // --- Cells ---------------------------------------------------------------------------------------------
 
-void PutCsvCell(char* cell, std::int16_t raw, float coeff, float offset) {
-    PutCell(cell, static_cast<float>(static_cast<double>(raw) * static_cast<double>(coeff) + static_cast<double>(offset)));
+namespace {
+
+// raw * coeff + offset in double, rounded once to float.
+float CellValue(std::int16_t raw, float coeff, float offset) {
+    return static_cast<float>(static_cast<double>(raw) * static_cast<double>(coeff) + static_cast<double>(offset));
 }
+
+}  // namespace
+
+void PutCsvCell(char* cell, std::int16_t raw, float coeff, float offset) { PutCell(cell, CellValue(raw, coeff, offset)); }
 
 CsvCellTable::CsvCellTable(float coeff, float offset)
     : coeff_(coeff), offset_(offset), memory_(std::make_unique<LargeMemory>(65536 * kCsvCellBytes)),
@@ -524,7 +538,7 @@ public:
         : layout_(layout), K_(layout.channels), n_(std::max<std::int32_t>(fc.WordsConverted, 0)), source_(source),
           ctx_(ctx), two_(layout.parts.size() >= 2 && std::thread::hardware_concurrency() >= 2),
           workerBytes_((WorkerMemory::BytesFor(layout) + 63) / 64 * 64),
-          memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * (65536 * kCsvCellBytes + 64)),
+          memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * (65536 * kCsvCellBytes + kCellOverrun + 64)),
           cells_(static_cast<std::size_t>(K_)) {
         for (int ch = 1; ch <= kChannels; ++ch)
             if (fc.Ch(ch).OnOff == 1) scale_.push_back({fc.Ch(ch).Coeff, fc.Ch(ch).Offset});
@@ -611,14 +625,14 @@ private:
             while (lowest < 65536 && !marks[lowest]) ++lowest;
             while (highest >= lowest && !marks[highest]) --highest;
             if (highest < lowest) continue;  // no samples
-            const std::size_t bytes = static_cast<std::size_t>(highest - lowest + 1) * kCsvCellBytes;
+            const std::size_t bytes = static_cast<std::size_t>(highest - lowest + 1) * kCsvCellBytes + kCellOverrun;
             char* cells = memory_.data() + cellsUsed_.fetch_add((bytes + 63) / 64 * 64);
             const auto [coeff, offset] = scale_[static_cast<std::size_t>(k)];
-            for (int i = lowest; i <= highest; ++i) {
+            for (int i = lowest; i <= highest; ++i) {  // in order: a cell may overrun into the next
                 if (!marks[i]) continue;
                 marks[i] = 0;
-                PutCsvCell(cells + static_cast<std::size_t>(i - lowest) * kCsvCellBytes, static_cast<std::int16_t>(i),
-                           coeff, offset);
+                PutCellInPlace(cells + static_cast<std::size_t>(i - lowest) * kCsvCellBytes,
+                               CellValue(static_cast<std::int16_t>(i), coeff, offset));
             }
             cells_[static_cast<std::size_t>(k)] = {cells, lowest};
         }
@@ -715,9 +729,25 @@ private:
     // of its own, one line at a time; returns how many of its own may be written.
     std::int32_t CountOwnLines(std::int32_t want) {
         if (!CountHelperLines(TakeHelperLines())) return 0;
+        // The lines that end before the next yield are counted together, the one at which it
+        // comes alone.
+        Progress& p = ctx_.progress;
+        const std::int64_t perLine = std::int64_t{1 + K_} * p.ProgressIncrement;
         std::int32_t count = 0;
-        while (count < want && CountCsvUnits(ctx_.progress, ctx_.view, ctx_.status, 1 + K_)) ++count;
-        if (count < want) Cancel();
+        while (count < want) {
+            const std::int64_t safe =
+                perLine > 0 ? std::max<std::int64_t>(0, p.TransferBlockWords - 1 - p.ProgressCounter) / perLine : 0;
+            const auto together = static_cast<std::int32_t>(std::min<std::int64_t>(safe, want - count));
+            if (together > 0) {
+                CountCsvUnits(p, ctx_.view, ctx_.status, std::int64_t{together} * (1 + K_));
+                count += together;
+            } else if (CountCsvUnits(p, ctx_.view, ctx_.status, 1 + K_)) {
+                ++count;
+            } else {
+                Cancel();
+                break;
+            }
+        }
         return count;
     }
 

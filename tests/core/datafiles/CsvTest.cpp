@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
@@ -339,6 +340,15 @@ TEST(CsvCellText, EqualsFormatFloatForEveryRawWordAndManyFloats) {
     for (float v : {1234567.5f, 1234568.5f, 0.5f, 9999999.5f, 9999999.0f, 1.0e7f, 1.0e-5f, 0.0001f, 99999.995f,
                     -0.0f, 1e-16f, 1e28f, 3.4028235e38f})
         EXPECT_EQ(FormatCellValue(v), FormatFloat(v)) << v;
+    // Every float next to each power of ten of the range written without an exponent.
+    for (int k = -5; k <= 8; ++k) {
+        float v = std::nextafter(std::pow(10.0f, static_cast<float>(k)), 0.0f);
+        for (int i = 0; i < 2000; ++i, v = std::nextafter(v, 0.0f)) {}
+        for (int i = 0; i < 4000; ++i, v = std::nextafter(v, 1e30f)) {
+            ASSERT_EQ(FormatCellValue(v), FormatFloat(v)) << v;
+            ASSERT_EQ(FormatCellValue(-v), FormatFloat(-v)) << -v;
+        }
+    }
     EXPECT_GT(checked, 5000000);
 }
 
