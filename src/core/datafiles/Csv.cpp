@@ -14,6 +14,10 @@
 #include <system_error>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
 #include "core/support/Vocabulary.h"
@@ -471,7 +475,7 @@ namespace {
 
 // Samples per channel read at once by a worker, and the bytes of lines it writes at once.
 constexpr std::int32_t kReadLines = 8192;
-constexpr std::size_t kWriteBytes = std::size_t{1} << 20;
+constexpr std::size_t kWriteBytes = std::size_t{256} << 10;
 
 class SpanSource final : public CsvSampleSource {
 public:
@@ -492,8 +496,8 @@ private:
     const std::vector<std::span<const std::int16_t>>& channels_;
 };
 
-// A worker's memory, in the writer's memory block: kReadLines samples of every channel, a chunk
-// of lines on their way to the file, and a mark per raw word (zero between channels).
+// A worker's memory, in the writer's memory block: kReadLines samples of every channel and a
+// chunk of lines on their way to the file.
 class WorkerMemory {
 public:
     // The chunk holds a piece of kWriteBytes and what runs over: the header or a line.
@@ -504,29 +508,49 @@ public:
         return static_cast<std::size_t>(std::max(channels, 1)) * kReadLines * sizeof(std::int16_t);
     }
     static std::size_t BytesFor(const CsvLayout& layout) {
-        return SamplesBytes(layout.channels) + ChunkBytes(layout) + 65536;
+        return SamplesBytes(layout.channels) + ChunkBytes(layout);
     }
-    WorkerMemory(char* base, const CsvLayout& layout)
-        : base_(base), chunk_(base + SamplesBytes(layout.channels)),
-          marks_(reinterpret_cast<std::uint8_t*>(chunk_ + ChunkBytes(layout))) {}
+    WorkerMemory(char* base, const CsvLayout& layout) : base_(base), chunk_(base + SamplesBytes(layout.channels)) {}
 
     std::int16_t* Samples(int k) { return reinterpret_cast<std::int16_t*>(base_) + static_cast<std::size_t>(k) * kReadLines; }
     char* Chunk() { return chunk_; }
-    std::uint8_t* Marks() { return marks_; }
 
 private:
     char* base_;
     char* chunk_;
-    std::uint8_t* marks_;
 };
+
+// Widens [lowest, highest] to take in the `n` samples, eight at a time where the processor can.
+void WidenRange(const std::int16_t* samples, std::size_t n, std::int16_t& lowest, std::int16_t& highest) {
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    if (n >= 8) {
+        __m128i lo = _mm_set1_epi16(lowest), hi = _mm_set1_epi16(highest);
+        for (; j + 8 <= n; j += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + j));
+            lo = _mm_min_epi16(lo, v);
+            hi = _mm_max_epi16(hi, v);
+        }
+        alignas(16) std::int16_t l[8], h[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(l), lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(h), hi);
+        for (int i = 0; i < 8; ++i) {
+            lowest = std::min(lowest, l[i]);
+            highest = std::max(highest, h[i]);
+        }
+    }
+#endif
+    for (; j < n; ++j) {
+        lowest = std::min(lowest, samples[j]);
+        highest = std::max(highest, samples[j]);
+    }
+}
 
 // The formatted cells of one channel, for the raw words from `lowest` to the highest it holds.
 struct ChannelCells {
     const char* cells = nullptr;
-    int lowest = 0;  // as an unsigned 16-bit index
-    const char* Of(std::int16_t raw) const {
-        return cells + static_cast<std::size_t>(static_cast<std::uint16_t>(raw) - lowest) * kCsvCellBytes;
-    }
+    int lowest = 0;
+    const char* Of(std::int16_t raw) const { return cells + static_cast<std::size_t>(raw - lowest) * kCsvCellBytes; }
 };
 
 // One run of the line writer. The calling thread is worker 0 and does all the counting; a helper
@@ -605,35 +629,29 @@ private:
         stop_ = true;
     }
 
-    // Formats the cells of the raw words each channel holds, from its lowest to its highest, in
-    // memory taken one channel after the other, so that a recorded signal touches little of it.
+    // Formats the cells of every raw word from each channel's lowest to its highest (for a
+    // recorded signal nearly all of them occur), in memory taken one channel after the other.
     void PrepareTables(WorkerMemory& memory) {
-        std::uint8_t* marks = memory.Marks();
         for (int k; !Stopped() && (k = nextChannel_++) < K_;) {
             // The samples of every channel's stretch of lines are room for one channel's many.
             const std::int32_t room = kReadLines * std::max(K_, 1);
+            std::int16_t lowest = 32767, highest = -32768;
             for (std::int32_t first = 0; first < n_; first += room) {
                 const std::int32_t count = std::min(room, n_ - first);
-                std::int16_t* samples = memory.Samples(0);
-                if (const int rc = source_.Read(k, first, count, samples); rc != 0) {
+                const std::int16_t* samples = memory.Samples(0);
+                if (const int rc = source_.Read(k, first, count, memory.Samples(0)); rc != 0) {
                     Fail(rc, source_.Name());
                     return;
                 }
-                for (std::int32_t j = 0; j < count; ++j) marks[static_cast<std::uint16_t>(samples[j])] = 1;
+                WidenRange(samples, static_cast<std::size_t>(count), lowest, highest);
             }
-            int lowest = 0, highest = 65535;
-            while (lowest < 65536 && !marks[lowest]) ++lowest;
-            while (highest >= lowest && !marks[highest]) --highest;
             if (highest < lowest) continue;  // no samples
             const std::size_t bytes = static_cast<std::size_t>(highest - lowest + 1) * kCsvCellBytes + kCellOverrun;
             char* cells = memory_.data() + cellsUsed_.fetch_add((bytes + 63) / 64 * 64);
             const auto [coeff, offset] = scale_[static_cast<std::size_t>(k)];
-            for (int i = lowest; i <= highest; ++i) {  // in order: a cell may overrun into the next
-                if (!marks[i]) continue;
-                marks[i] = 0;
-                PutCellInPlace(cells + static_cast<std::size_t>(i - lowest) * kCsvCellBytes,
-                               CellValue(static_cast<std::int16_t>(i), coeff, offset));
-            }
+            for (int raw = lowest; raw <= highest; ++raw)  // in order: a cell may overrun into the next
+                PutCellInPlace(cells + static_cast<std::size_t>(raw - lowest) * kCsvCellBytes,
+                               CellValue(static_cast<std::int16_t>(raw), coeff, offset));
             cells_[static_cast<std::size_t>(k)] = {cells, lowest};
         }
     }
