@@ -572,32 +572,31 @@ public:
     }
 
     bool Run() {
+        // One helper thread for both steps: a thread that is started or woken late costs a
+        // millisecond or more on a virtual machine.
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            helperBusy_ = two_;
+        }
+        std::thread helper = Start([this] {
+            PrepareTables(workers_.back());
+            MeetAfterTables();
+            if (!Stopped()) WriteParts(workers_.back(), false);
+            std::lock_guard<std::mutex> lock(mutex_);
+            helperBusy_ = false;
+            helperProgress_.notify_one();
+        }, two_);
+        if (!helper.joinable()) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            helperBusy_ = false;
+        }
         // Every cell the file needs is formatted first (channels shared out), so that writing
         // only reads the tables.
-        {
-            std::thread helper = Start([this] { PrepareTables(workers_.back()); }, two_);
-            PrepareTables(workers_.front());
-            if (helper.joinable()) helper.join();
-        }
-        if (!Stopped()) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                helperBusy_ = two_;
-            }
-            std::thread helper = Start([this] {
-                WriteParts(workers_.back(), false);
-                std::lock_guard<std::mutex> lock(mutex_);
-                helperBusy_ = false;
-                helperProgress_.notify_one();
-            }, two_);
-            if (!helper.joinable()) {
-                std::lock_guard<std::mutex> lock(mutex_);
-                helperBusy_ = false;
-            }
-            WriteParts(workers_.front(), true);
-            CountUntilHelperEnds();
-            if (helper.joinable()) helper.join();
-        }
+        PrepareTables(workers_.front());
+        if (helper.joinable()) MeetAfterTables();
+        if (!Stopped()) WriteParts(workers_.front(), true);
+        CountUntilHelperEnds();
+        if (helper.joinable()) helper.join();
         if (error_ != 0) {
             ReportFileError(error_, errorPath_, ctx_.ui, ctx_.status);
             return false;
@@ -619,6 +618,21 @@ private:
     }
 
     bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
+
+    // Both threads wait here for each other. The first to come spins for a while rather than
+    // sleeping, since the other one is close behind.
+    void MeetAfterTables() {
+        arrived_.fetch_add(1);
+        for (int spins = 0; arrived_.load() < 2; ++spins) {
+#if defined(__SSE2__)
+            if (spins < 100000) {
+                _mm_pause();
+                continue;
+            }
+#endif
+            std::this_thread::yield();
+        }
+    }
 
     void Fail(int err, const std::string& path) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -814,6 +828,7 @@ private:
     std::atomic<int> nextChannel_{0};
     std::atomic<std::size_t> nextPart_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<int> arrived_{0};
     bool cancelled_ = false;  // calling thread only
 
     std::mutex mutex_;  // guards what follows
