@@ -97,6 +97,16 @@ constexpr double kPow10Neg[23] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6
 // a x 10^shift for |shift| <= 22: relative error at most 2^-52 (one or two roundings).
 inline double ScaleByPow10(double a, int shift) { return shift >= 0 ? a * kPow10[shift] : a * kPow10Neg[-shift]; }
 
+// The eight decimal digits of n < 10^8 as byte values, the first (most significant) in the lowest
+// byte: two halves of four digits, four of two, eight of one, each step in all lanes at once.
+std::uint64_t EightDigits(std::uint64_t n) {
+    const std::uint64_t x = (n / 10000) | ((n % 10000) << 32);
+    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Full;  // x / 100 in each lane
+    const std::uint64_t y = hundreds | ((x - 100 * hundreds) << 16);
+    const std::uint64_t tens = ((y * 103) >> 10) & 0x000F000F000F000Full;  // y / 10 in each lane
+    return tens | ((y - 10 * tens) << 8);
+}
+
 // The text FormatFloat gives, produced faster for the common magnitudes: the float's exact value
 // is scaled by a power of ten (relative error at most 2^-52, so below 2.3E-9 for a scaled value
 // under 10^7) and rounded to 7 digits. When the scaled value lies so close to a half that this
@@ -137,20 +147,11 @@ std::size_t FormatFloatFast(char* out, float f) {
         m = 0;
     }
     if (m == 0) return exact();
-    // Seven digits, then without the zeros at the end.
-    static constexpr char kPairs[] =
-        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-        "8081828384858687888990919293949596979899";
+    // Seven digits (and a '0'), then without the zeros at the end.
+    const std::uint64_t d = EightDigits(std::uint64_t{m} * 10);
+    const int nd = 8 - std::countl_zero(d) / 8;
     char digits[8];
-    std::uint32_t low = m % 1000000u;
-    digits[0] = static_cast<char>('0' + m / 1000000u);
-    std::memcpy(digits + 1, kPairs + 2 * (low / 10000u), 2);
-    low %= 10000u;
-    std::memcpy(digits + 3, kPairs + 2 * (low / 100u), 2);
-    std::memcpy(digits + 5, kPairs + 2 * (low % 100u), 2);
-    int nd = 7;
-    while (nd > 1 && digits[nd - 1] == '0') --nd;
+    for (int i = 0; i < 8; ++i) digits[i] = static_cast<char>('0' + ((d >> (8 * i)) & 0xFF));
     char* o = out;
     if (v < 0) *o++ = '-';
     if (e < -4 || e >= 7) {
@@ -187,10 +188,6 @@ bool Fail(FileHandle& f, const std::string& path, CsvContext& ctx) {
     return false;
 }
 
-}  // namespace
-
-namespace {
-
 // The cell of a value by the general path.
 void PutCellGeneral(char* cell, float v) {
     char text[48];
@@ -198,16 +195,6 @@ void PutCellGeneral(char* cell, float v) {
     const std::size_t len = std::min(1 + FormatFloatFast(text + 1, v), kCsvCellBytes);
     std::memcpy(cell, text, len);
     std::memset(cell + len, ' ', kCsvCellBytes - len);
-}
-
-// The eight decimal digits of n < 10^8 as byte values, the first (most significant) in the lowest
-// byte: two halves of four digits, four of two, eight of one, each step in all lanes at once.
-std::uint64_t EightDigits(std::uint64_t n) {
-    const std::uint64_t x = (n / 10000) | ((n % 10000) << 32);
-    const std::uint64_t hundreds = ((x * 10486) >> 20) & 0x0000007F0000007Full;  // x / 100 in each lane
-    const std::uint64_t y = hundreds | ((x - 100 * hundreds) << 16);
-    const std::uint64_t tens = ((y * 103) >> 10) & 0x000F000F000F000Full;  // y / 10 in each lane
-    return tens | ((y - 10 * tens) << 8);
 }
 
 // 10^-4 .. 10^7 (the first four the nearest doubles; no float lies so close to them that the
@@ -354,8 +341,6 @@ float CellValue(std::int16_t raw, float coeff, float offset) {
 
 }  // namespace
 
-void PutCsvCell(char* cell, std::int16_t raw, float coeff, float offset) { PutCell(cell, CellValue(raw, coeff, offset)); }
-
 CsvCellTable::CsvCellTable(float coeff, float offset)
     : coeff_(coeff), offset_(offset), memory_(std::make_unique<LargeMemory>(65536 * kCsvCellBytes)),
       cells_(memory_->data()), filled_(65536 / 64, 0) {}
@@ -363,7 +348,7 @@ CsvCellTable::CsvCellTable(float coeff, float offset)
 CsvCellTable::~CsvCellTable() = default;
 
 void CsvCellTable::Fill(std::uint16_t i) {
-    PutCsvCell(cells_ + static_cast<std::size_t>(i) * kCsvCellBytes, static_cast<std::int16_t>(i), coeff_, offset_);
+    PutCell(cells_ + static_cast<std::size_t>(i) * kCsvCellBytes, CellValue(static_cast<std::int16_t>(i), coeff_, offset_));
     filled_[i >> 6] |= 1ull << (i & 63);
 }
 

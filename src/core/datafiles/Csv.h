@@ -10,7 +10,8 @@
 //    instrument: CreateCsvFiles lays out every line with its sample number and blanks, then
 //    WriteCsvColumn fills one channel's cells at their fixed offsets;
 //  - line by line, as the conversion does with every channel of a data file at hand: WriteCsvFiles
-//    writes each part sequentially in one pass.
+//    writes each part whole, from first line to last (two parts at once where the machine has two
+//    processors).
 // Both create every file new (an existing name is never written), count the progress units of the
 // column-by-column order (one per laid-out line and one per value) and stop at once on a cancel;
 // a cancelled CSV file keeps what was written. A file-system error shows its message, sets
@@ -79,9 +80,6 @@ private:
     char* cells_;
     std::vector<std::uint64_t> filled_;
 };
-
-// Writes the cell of `raw` (16 bytes) to `cell`.
-void PutCsvCell(char* cell, std::int16_t raw, float coeff, float offset);
 
 // The value text of a cell: always the text of FormatFloat, produced faster for common magnitudes.
 std::string FormatCellValue(float v);
