@@ -1,9 +1,9 @@
 #include "core/datafiles/FileIo.h"
 
-#include <cerrno>
-#include <cstdlib>
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 

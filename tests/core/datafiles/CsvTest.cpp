@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/Numbers.h"
@@ -293,6 +296,45 @@ TEST_F(CsvTest, CancelWhilePartsAreWrittenTogetherLeavesWholeLinesInOrder) {
     }
     EXPECT_GT(lines, 0);
     EXPECT_LT(lines, n);
+}
+
+// A source whose reads fail from the `failAt`-th on (counting from 1).
+class FailingSource : public CsvSampleSource {
+public:
+    FailingSource(int failAt, int err) : failAt_(failAt), err_(err) {}
+    int Read(int, std::int32_t, std::int32_t count, std::int16_t* dest) const override {
+        if (++reads_ >= failAt_) return err_;
+        std::fill(dest, dest + count, std::int16_t{3});
+        return 0;
+    }
+    const std::string& Name() const override { return name_; }
+
+private:
+    int failAt_, err_;
+    mutable std::atomic<int> reads_{0};
+    std::string name_ = "/data/broken.kmr";
+};
+
+TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
+    // While the cells are prepared (first reads) and while the parts are written (later ones),
+    // with one part and with several written together.
+    for (const auto& [n, failAt, err] : {std::tuple{1000, 1, EIO}, std::tuple{60000, 15, EIO},
+                                         std::tuple{300000, 1, EACCES}, std::tuple{300000, 60, EIO},
+                                         std::tuple{300000, 40, -1}}) {
+        SCOPED_TRACE(n);
+        SCOPED_TRACE(failAt);
+        FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, n), n);
+        status = RunStatus::Ok;
+        ui.shown.clear();
+        progress = Progress{};
+        TempDir out;
+        CsvContext ctx{ui, status, progress, quiet};
+        EXPECT_FALSE(WriteCsvFiles(out.folder(), "f.csv", fc, FailingSource(failAt, err), ctx));
+        EXPECT_EQ(status, RunStatus::Cancelled);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(err > 0 ? err : EIO)), std::string::npos);
+        EXPECT_NE(ui.shown[0].text.find("/data/broken.kmr"), std::string::npos);
+    }
 }
 
 TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
