@@ -5,6 +5,7 @@
 #include <bit>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <cerrno>
 #include <charconv>
@@ -829,7 +830,14 @@ private:
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const CsvSampleSource& source, CsvContext& ctx) {
     const CsvLayout layout = PlanCsvFiles(folder, fileName, fc);
-    return LineWriter(layout, fc, source, ctx).Run();
+    std::unique_ptr<LineWriter> writer;
+    try {
+        writer = std::make_unique<LineWriter>(layout, fc, source, ctx);
+    } catch (const std::bad_alloc&) {  // its memory: reported like a file that cannot be written
+        ReportFileError(ENOMEM, layout.parts.front().path, ctx.ui, ctx.status);
+        return false;
+    }
+    return writer->Run();
 }
 
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,

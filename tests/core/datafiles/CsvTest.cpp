@@ -7,9 +7,12 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <random>
 #include <sstream>
 #include <tuple>
+
+#include <sys/resource.h>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/Numbers.h"
@@ -335,6 +338,34 @@ TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
         EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(err > 0 ? err : EIO)), std::string::npos);
         EXPECT_NE(ui.shown[0].text.find("/data/broken.kmr"), std::string::npos);
     }
+}
+
+TEST_F(CsvTest, NoMemoryForTheWriterIsReportedAndNothingIsWritten) {
+    // The address space is limited to what the process has now plus a little, too little for the
+    // writer's cells.
+    std::ifstream statusFile("/proc/self/status");
+    std::string line;
+    long vmKiB = 0;
+    while (std::getline(statusFile, line))
+        if (line.rfind("VmSize:", 0) == 0) vmKiB = std::atol(line.c_str() + 7);
+    if (vmKiB == 0) GTEST_SKIP() << "no /proc/self/status";
+    if (vmKiB > (64L << 20)) GTEST_SKIP() << "the address space is reserved in bulk (a sanitizer build)";
+    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 70000), 70000);
+    const std::vector<SampleBuffer> chans(10, SampleBuffer(70001, 1));
+    std::vector<std::span<const std::int16_t>> views(chans.begin(), chans.end());
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = static_cast<rlim_t>(vmKiB + 2048) * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &small), 0);
+    CsvContext ctx{ui, status, progress, quiet};
+    const bool written = WriteCsvFiles(dir.folder(), "m.csv", fc, views, ctx);
+    ::setrlimit(RLIMIT_AS, &old);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(ENOMEM)), std::string::npos);
+    EXPECT_FALSE(FileExistsOnDisk(dir.file("m_A.csv")));
 }
 
 TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
