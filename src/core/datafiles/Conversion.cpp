@@ -123,7 +123,10 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     const DataFileSamples source(file, dataPath, fc.WordsConverted);
     CsvContext ctx{ui, status, progress, view};
     if (!WriteCsvFiles(csvFolder, csvName, fc, source, ctx) || status == RunStatus::Cancelled) return false;
+    // The step count expected for a file is larger than the steps taken (its reading of every
+    // channel is counted twice), so the bar is brought to where the finished files put it.
     progress.FinishedVol += sizeKB;
+    view.SetPercent(progress.PercentOf(0));
     return true;
 }
 

@@ -4,6 +4,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -90,6 +91,23 @@ TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
     EXPECT_EQ(ui.pointers.front(), Pointer::Hourglass);
     EXPECT_EQ(ui.pointer, Pointer::Default);
     EXPECT_EQ(drive.asked, (std::vector<std::string>{CsvFolder() + "/"}));
+}
+
+TEST_F(ConversionTest, TheBarRisesToTheEndWhenEveryFileIsConverted) {
+    MakeKmr("1.kmr", 30000);
+    MakeKmr("2.kmr", 30000);
+    ConversionRequest r;
+    r.dataFolder = data.folder();
+    r.csvFolder = CsvFolder();
+    r.checkedNames = {"1.kmr", "2.kmr"};
+    const double kb = static_cast<double>(SizeInKB(std::filesystem::file_size(data.file("1.kmr"))));
+    r.checkedSizesKB = {kb, kb};
+    ConversionPorts ports{ui, progressView, listView, drive};
+    ASSERT_TRUE(Convert(r, ports, status).AllConverted());
+    ASSERT_FALSE(progressView.percents.empty());
+    EXPECT_TRUE(std::is_sorted(progressView.percents.begin(), progressView.percents.end()));
+    EXPECT_NE(std::find(progressView.percents.begin(), progressView.percents.end(), 50), progressView.percents.end());
+    EXPECT_EQ(progressView.percents.back(), 100);
 }
 
 TEST_F(ConversionTest, ConvertedBytesEqualTheColumnByColumnWriter) {
