@@ -98,6 +98,17 @@ constexpr double kPow10Neg[23] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6
 // a x 10^shift for |shift| <= 22: relative error at most 2^-52 (one or two roundings).
 inline double ScaleByPow10(double a, int shift) { return shift >= 0 ? a * kPow10[shift] : a * kPow10Neg[-shift]; }
 
+// The decimal exponent of float f with magnitude a (a normal float): from the binary one
+// (log10(2) ~ 1233 / 4096), which gives it or one less, then one comparison with the next power of
+// ten where that is in the tables (no float lies so close to one of the inexact negative powers
+// that it could go wrong). Outside 10^-22 .. 10^22 it may be one less.
+int DecimalExponent(float f, double a) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    const int e = ((static_cast<int>((bits >> 23) & 0xFF) - 127) * 1233) >> 12;
+    return e + 1 >= -22 && e + 1 <= 22 && a >= ScaleByPow10(1.0, e + 1) ? e + 1 : e;
+}
+
 // The eight decimal digits of n < 10^8 as byte values, the first (most significant) in the lowest
 // byte: two halves of four digits, four of two, eight of one, each step in all lanes at once.
 std::uint64_t EightDigits(std::uint64_t n) {
@@ -122,13 +133,8 @@ std::size_t FormatFloatFast(char* out, float f) {
         return t.size();
     };
     if (!(a >= 1e-16 && a < 1e28)) return exact();
-    // Decimal exponent: from the binary one (log10(2) ~ 1233 / 4096), then one comparison; the
-    // loop corrects the rare guess that the rounding to 7 digits carries into the next power.
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    const int be = static_cast<int>((bits >> 23) & 0xFF) - 127;
-    int e = (be * 1233) >> 12;
-    if (e + 1 >= 0 && e + 1 <= 22 ? a >= kPow10[e + 1] : (e + 1 < 0 && e + 1 >= -22 && a >= kPow10Neg[-(e + 1)])) ++e;
+    // The loop corrects the rare exponent that the rounding to 7 digits carries into the next power.
+    int e = DecimalExponent(f, a);
     std::uint32_t m = 0;
     for (int tries = 0; tries < 3; ++tries) {
         const int shift = 6 - e;
@@ -198,10 +204,6 @@ void PutCellGeneral(char* cell, float v) {
     std::memset(cell + len, ' ', kCsvCellBytes - len);
 }
 
-// 10^-4 .. 10^7 (the first four the nearest doubles; no float lies so close to them that the
-// comparison could go the wrong way).
-constexpr double kDecades[12] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7};
-
 // Extra bytes PutCellInPlace may write after a cell.
 constexpr std::size_t kCellOverrun = 16;
 
@@ -215,10 +217,7 @@ void PutCellInPlace(char* cell, float f) {
     const double v = f;
     const double a = v < 0 ? -v : v;
     if (!(a >= 1e-4 && a < 1e7)) return PutCellGeneral(cell, f);
-    std::uint32_t bits;
-    std::memcpy(&bits, &f, sizeof bits);
-    int e = ((static_cast<int>((bits >> 23) & 0xFF) - 127) * 1233) >> 12;  // floor(log10(a)) or one less
-    if (a >= kDecades[e + 1 + 4]) ++e;
+    const int e = DecimalExponent(f, a);
     // Seven significant digits. The scaling is exact: a float has 24 significant bits and 10^k
     // = 2^k x 5^k with 5^k below 2^24 for k <= 10, so the product needs at most 48. A half is
     // therefore a true half and goes to the even digit, as in the exact conversion.
@@ -638,8 +637,8 @@ private:
             std::int16_t lowest = 32767, highest = -32768;
             for (std::int32_t first = 0; first < n_; first += room) {
                 const std::int32_t count = std::min(room, n_ - first);
-                const std::int16_t* samples = memory.Samples(0);
-                if (const int rc = source_.Read(k, first, count, memory.Samples(0)); rc != 0) {
+                std::int16_t* samples = memory.Samples(0);
+                if (const int rc = source_.Read(k, first, count, samples); rc != 0) {
                     Fail(rc, source_.Name());
                     return;
                 }

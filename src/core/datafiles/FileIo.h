@@ -59,7 +59,6 @@ public:
     LargeMemory(const LargeMemory&) = delete;
     LargeMemory& operator=(const LargeMemory&) = delete;
     char* data() const { return data_; }
-    std::size_t size() const { return size_; }
 
 private:
     char* data_ = nullptr;
