@@ -11,10 +11,10 @@
 #include <sstream>
 
 #include "cli/RecordCommand.h"
-#include "core/conditions/Startup.h"
+#include "core/app/Startup.h"
 #include "core/datafiles/DataFile.h"
 #include "core/support/SpecialFolders.h"
-#include "core/measurement/EngineHarness.h"
+#include "core/app/EngineHarness.h"
 #include "link/InterfaceSpec.h"
 #include "sim/SimInstrument.h"
 

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "core/conditions/Startup.h"
-#include "core/measurement/RunController.h"
+#include "core/app/Startup.h"
+#include "core/app/RunController.h"
 #include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "core/conditions/Engine.h"
+#include "core/app/Engine.h"
 
 namespace kmr::cli {
 

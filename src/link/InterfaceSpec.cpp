@@ -6,7 +6,7 @@
 #include "link/NiGpibBus.h"
 #include "link/PrologixBus.h"
 #include "link/VisaBus.h"
-#include "sim/PrologixProtocol.h"
+#include "net/PrologixProtocol.h"
 #include "sim/SimBus.h"
 #include "sim/SimInstrument.h"
 

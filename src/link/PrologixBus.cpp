@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "sim/PrologixProtocol.h"
+#include "net/PrologixProtocol.h"
 
 namespace kmr {
 
@@ -142,10 +142,10 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
                                    int eot, int /*eos*/, int& descriptor) {
     descriptor = -1;
     problem_.clear();
-    int ms = prologix::TimeoutCodeMilliseconds(timeoutCode);
+    int ms = TimeoutCodeMilliseconds(timeoutCode);
     if (ms < 0)
         return Fail(kIbERR, kEARG, "Timeout code " + std::to_string(timeoutCode) + " is unknown.");
-    timeoutMs_ = ms == 0 ? prologix::TimeoutCodeMilliseconds(17) : ms;
+    timeoutMs_ = ms == 0 ? TimeoutCodeMilliseconds(17) : ms;
     if (address < 0 || address > 30)
         return Fail(kIbERR, kEARG,
                     "GP-IB address " + std::to_string(address) + " is outside 0 to 30.");

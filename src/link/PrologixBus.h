@@ -23,7 +23,7 @@
 #include <string>
 
 #include "core/instrument/GpibBus.h"
-#include "sim/TcpSocket.h"
+#include "net/TcpSocket.h"
 
 namespace kmr {
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "sim/PrologixProtocol.h"
 
 namespace kmr {
 
@@ -165,7 +164,7 @@ GpibStatus VisaBus::OpenDevice(int board, int address, int /*secondary*/, int ti
     descriptor = -1;
     if (!Load()) return GpibStatus{kIbERR, kEDVR, 0};
     problem_.clear();
-    const int ms = prologix::TimeoutCodeMilliseconds(timeoutCode);
+    const int ms = TimeoutCodeMilliseconds(timeoutCode);
     if (ms < 0) {
         problem_ = "Timeout code " + std::to_string(timeoutCode) + " is unknown.";
         return GpibStatus{kIbERR, kEARG, 0};

@@ -1,6 +1,6 @@
 #include "sim/KmrSimArguments.h"
 
-#include "sim/PrologixProtocol.h"
+#include "net/PrologixProtocol.h"
 
 namespace kmr::sim {
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "sim/PrologixProtocol.h"
+#include "net/PrologixProtocol.h"
 
 namespace kmr {
 
@@ -146,7 +146,7 @@ void PrologixServer::Send(TcpSocket& client, const std::string& bytes) {
 // reply the instrument holds back is waited for about as long as the adapter would wait.
 static int CodeForMilliseconds(int ms) {
     for (int code = 1; code <= 17; ++code)
-        if (prologix::TimeoutCodeMilliseconds(code) >= ms) return code;
+        if (TimeoutCodeMilliseconds(code) >= ms) return code;
     return 17;
 }
 

@@ -16,7 +16,7 @@
 #include <thread>
 
 #include "core/instrument/GpibBus.h"
-#include "sim/TcpSocket.h"
+#include "net/TcpSocket.h"
 
 namespace kmr {
 

@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "core/measurement/EngineHarness.h"
+#include "core/app/EngineHarness.h"
 #include "link/InterfaceSpec.h"
 #include "sim/PrologixServer.h"
 #include "sim/SimBus.h"

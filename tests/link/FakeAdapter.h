@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "sim/PrologixProtocol.h"
-#include "sim/TcpSocket.h"
+#include "net/PrologixProtocol.h"
+#include "net/TcpSocket.h"
 
 namespace kmr::test {
 

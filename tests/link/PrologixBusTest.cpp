@@ -12,7 +12,7 @@
 #include "link/FakeAdapter.h"
 #include "link/PrologixBus.h"
 #include "link/ScriptedInstrument.h"
-#include "sim/PrologixProtocol.h"
+#include "net/PrologixProtocol.h"
 #include "sim/PrologixServer.h"
 
 namespace kmr {
@@ -81,12 +81,12 @@ TEST(PrologixProtocol, CommandsAreLinesThatStartWithTwoPlainPluses) {
 }
 
 TEST(PrologixProtocol, TimeoutCodesFollowTheLibraryTable) {
-    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(13), 10000);
-    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(14), 30000);
-    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(15), 100000);
-    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(11), 1000);
-    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(0), 0);
-    EXPECT_EQ(prologix::TimeoutCodeMilliseconds(18), -1);
+    EXPECT_EQ(TimeoutCodeMilliseconds(13), 10000);
+    EXPECT_EQ(TimeoutCodeMilliseconds(14), 30000);
+    EXPECT_EQ(TimeoutCodeMilliseconds(15), 100000);
+    EXPECT_EQ(TimeoutCodeMilliseconds(11), 1000);
+    EXPECT_EQ(TimeoutCodeMilliseconds(0), 0);
+    EXPECT_EQ(TimeoutCodeMilliseconds(18), -1);
 }
 
 TEST(PrologixBus, OpenSetsTheAdapterUpAndReadsAReplyLine) {

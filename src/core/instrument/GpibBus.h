@@ -32,6 +32,14 @@ enum IberrCodes : std::int32_t {
 // NI-488.2 timeout codes used by the program.
 enum TimeoutCode : int { kT10s = 13, kT30s = 14, kT100s = 15 };
 
+// Milliseconds of an NI-488.2 timeout code (0 T-none … 17 T1000s); 0 means wait for ever and
+// -1 an unknown code. T10us … T3ms round up to 1 ms: the shortest wait a socket can honour.
+inline int TimeoutCodeMilliseconds(int code) {
+    constexpr int kMs[] = {0,   1,    1,    1,     1,     1,      3,      10,     30,
+                           100, 300,  1000, 3000,  10000, 30000,  100000, 300000, 1000000};
+    return code < 0 || code > 17 ? -1 : kMs[code];
+}
+
 class GpibBus {
 public:
     virtual ~GpibBus() = default;

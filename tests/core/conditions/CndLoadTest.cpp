@@ -12,7 +12,7 @@
 #include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
 #include "core/graphs/GraphConditions.h"
-#include "core/measurement/OutputCal.h"
+#include "core/conditions/OutputCal.h"
 
 namespace kmr {
 namespace {

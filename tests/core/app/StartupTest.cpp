@@ -1,11 +1,11 @@
-#include "core/conditions/Startup.h"
+#include "core/app/Startup.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/conditions/MainWindowRules.h"
-#include "core/measurement/EngineHarness.h"
+#include "core/app/MainWindowRules.h"
+#include "core/app/EngineHarness.h"
 
 namespace kmr {
 namespace {

@@ -1,4 +1,4 @@
-#include "sim/TcpSocket.h"
+#include "net/TcpSocket.h"
 
 #include <cerrno>
 #include <cstring>

@@ -10,7 +10,7 @@
 #include "core/datafiles/DataFile.h"
 #include "core/graphs/GraphConditions.h"
 #include "core/instrument/CommandSet.h"
-#include "core/measurement/OutputCal.h"
+#include "core/conditions/OutputCal.h"
 #include "core/support/FormGeometry.h"
 #include "core/support/Progress.h"
 #include "core/support/RunStatus.h"

@@ -1,4 +1,4 @@
-#include "core/measurement/Transfer.h"
+#include "core/app/Transfer.h"
 
 #include <cmath>
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/app/Engine.h"
+
 namespace kmr {
 
 // What the enabling rules look at.
@@ -61,7 +63,15 @@ struct CaptionState {
 // "KMR-5300" off-line; otherwise "KMR-5300 - " and, in the next-file form, the name of the file the
 // next run writes followed by "(Next data file)", or in the current-file form the name of the file
 // the last run wrote (the number before the current one).
-std::string SetMainCaption(const CaptionState& s, bool nextFileForm);
+std::string MainCaptionText(const CaptionState& s, bool nextFileForm);
+
+// What the menu rules look at, from the program state (for UpdateMenus when a menu opens).
+MainWindowState WindowStateOf(const ProgramState& s);
+
+// Sets the main window's caption in the next-file or current-file form.
+void SetMainCaption(Engine& e, bool nextFileForm);
+// Sets the captions of the Start/Stop and Monitor buttons from the run and monitor flags.
+void UpdateRunCaptions(Engine& e);
 
 // The program name used alone and at the start of every caption.
 inline constexpr const char* kMainCaptionName = "KMR-5300";

@@ -1,8 +1,7 @@
-#include "core/measurement/RunController.h"
+#include "core/app/RunController.h"
 
-#include "core/conditions/MainWindowRules.h"
 #include "core/graphs/ChartModel.h"
-#include "core/measurement/Transfer.h"
+#include "core/app/Transfer.h"
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
@@ -14,29 +13,15 @@ std::string RestTimeCaption(std::int32_t words, float smpClk) {
     return FormatFixed(static_cast<double>(words) * static_cast<double>(smpClk) / 1000.0, 1) + " SEC.";
 }
 
-MainWindowState WindowStateOf(const ProgramState& s) {
-    return {s.ProgramMode, s.RunActive(), s.MonitoringOn != kFalse, s.Instrument.InstrumentModel};
-}
-
-void SetMainCaption(Engine& e, bool nextFileForm) {
-    const CaptionState cs{e.s.ProgramMode, e.s.Global.BaseFileName, e.s.DataFileNumber, e.s.Global.FileType};
-    e.main.SetCaption(SetMainCaption(cs, nextFileForm));
-}
-
-void UpdateRunCaptions(Engine& e) {
-    e.main.SetStartStopCaption(StartStopCaption(e.s.RunActive()));
-    e.main.SetMonitorCaption(MonitorButtonCaption(e.s.MonitoringOn != kFalse));
-}
-
 namespace {
 
-std::int16_t& RunFlag(ProgramState& s, std::int16_t trgMode) {
-    static std::int16_t none = kFalse;
+// Sets the run flag of the trigger mode; an unknown mode has no flag.
+void SetRunFlag(ProgramState& s, std::int16_t trgMode, std::int16_t value) {
     switch (trgMode) {
-        case 0: return s.ManualRunActive;
-        case 1: return s.DataTriggerRunActive;
-        case 2: return s.ExternalRunActive;
-        default: none = kFalse; return none;
+        case 0: s.ManualRunActive = value; break;
+        case 1: s.DataTriggerRunActive = value; break;
+        case 2: s.ExternalRunActive = value; break;
+        default: break;
     }
 }
 
@@ -57,7 +42,7 @@ bool Trigger(Engine& e) {
     if (cmd.empty()) return false;
     e.Send(cmd);
     if (e.Failed()) return false;
-    RunFlag(e.s, e.s.Meas.TrgMode) = kTrue;
+    SetRunFlag(e.s, e.s.Meas.TrgMode, kTrue);
     return true;
 }
 
@@ -198,7 +183,7 @@ void EndOfConversion(Engine& e) {
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.Meas.Ch(ch).OnOff == 1)
             e.chart.ShowRecordStatistics(ch - 1, n, s.Meas);
     }
-    RunFlag(s, s.Meas.TrgMode) = kFalse;
+    SetRunFlag(s, s.Meas.TrgMode, kFalse);
     SetRunButtons(e, true);
     UpdateRunCaptions(e);
     AutoXRange(s.Graph, n, s.Meas.SmpClk);

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/conditions/Engine.h"
-#include "core/conditions/MainView.h"
-#include "core/conditions/ProgramState.h"
+#include "core/app/Engine.h"
+#include "core/app/MainView.h"
+#include "core/app/ProgramState.h"
 #include "core/support/Clock.h"
 #include "core/support/FormGeometry.h"
 #include "core/support/UiPort.h"

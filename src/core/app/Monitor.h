@@ -1,7 +1,7 @@
 #pragma once
 // Monitoring in the main window: the Monitor button and the 50 ms monitor timer that reads the
 // instrument's live values and feeds the channel panels and the monitor graphs.
-#include "core/conditions/Engine.h"
+#include "core/app/Engine.h"
 
 namespace kmr {
 

@@ -1,4 +1,4 @@
-#include "core/measurement/OutputCal.h"
+#include "core/conditions/OutputCal.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "core/conditions/MainView.h"
-#include "core/conditions/ProgramState.h"
+#include "core/app/MainView.h"
+#include "core/app/ProgramState.h"
 #include "core/graphs/ChartModel.h"
 #include "core/instrument/CommandSet.h"
 #include "core/instrument/CommandTransport.h"

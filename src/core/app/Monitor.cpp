@@ -1,8 +1,8 @@
-#include "core/measurement/Monitor.h"
+#include "core/app/Monitor.h"
 
-#include "core/conditions/MainWindowRules.h"
+#include "core/app/MainWindowRules.h"
 #include "core/measurement/MonitorData.h"
-#include "core/measurement/RunController.h"
+#include "core/app/RunController.h"
 
 namespace kmr {
 

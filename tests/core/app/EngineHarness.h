@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/conditions/Engine.h"
-#include "core/conditions/Startup.h"
+#include "core/app/Engine.h"
+#include "core/app/Startup.h"
 #include "core/support/TextTable.h"
 #include "core/fakes/FakeUi.h"
 #include "core/support/TempDir.h"

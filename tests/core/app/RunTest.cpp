@@ -5,13 +5,13 @@
 #include <csignal>
 #include <filesystem>
 
-#include "core/conditions/MainWindowRules.h"
+#include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
 #include "core/fakes/ScriptedBus.h"
-#include "core/measurement/EngineHarness.h"
-#include "core/measurement/Monitor.h"
-#include "core/measurement/RunController.h"
-#include "core/measurement/Transfer.h"
+#include "core/app/EngineHarness.h"
+#include "core/app/Monitor.h"
+#include "core/app/RunController.h"
+#include "core/app/Transfer.h"
 
 namespace kmr {
 namespace {

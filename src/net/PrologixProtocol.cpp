@@ -1,4 +1,4 @@
-#include "sim/PrologixProtocol.h"
+#include "net/PrologixProtocol.h"
 
 #include "core/support/Numbers.h"
 
@@ -50,15 +50,6 @@ bool LineSplitter::Next(Line& line) {
     line = std::move(ready_.front());
     ready_.pop_front();
     return true;
-}
-
-int TimeoutCodeMilliseconds(int code) {
-    // T10us … T3ms round up to 1 ms: the shortest wait a socket can honour.
-    static constexpr int kMs[] = {0,    1,    1,     1,     1,     1,      3,     10,    30,
-                                  100,  300,  1000,  3000,  10000, 30000,  100000, 300000,
-                                  1000000};
-    if (code < 0 || code > 17) return -1;
-    return kMs[code];
 }
 
 bool ParseDecimalInRange(const std::string& text, int lo, int hi, int& value) {

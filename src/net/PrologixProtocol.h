@@ -49,10 +49,6 @@ private:
     int leadingPluses_ = 0;  // unescaped '+' bytes at the start of the current line (max 2)
 };
 
-// Milliseconds of an NI-488.2 timeout code (0 T-none … 17 T1000s); 0 means wait for ever and
-// -1 an unknown code.
-int TimeoutCodeMilliseconds(int code);
-
 // A decimal number of digits only (no sign, no blanks) within lo..hi, as the adapter's commands
 // and kmr-sim's options take them.
 bool ParseDecimalInRange(const std::string& text, int lo, int hi, int& value);

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/conditions/Engine.h"
+#include "core/app/Engine.h"
 
 namespace kmr {
 

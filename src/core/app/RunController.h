@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/conditions/Engine.h"
-#include "core/conditions/MainWindowRules.h"
+#include "core/app/Engine.h"
+#include "core/app/MainWindowRules.h"
 
 namespace kmr {
 
@@ -15,14 +15,6 @@ bool IsHighSpeedClock(float smpClk);
 
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
-
-// What the menu rules look at, from the program state (for UpdateMenus when a menu opens).
-MainWindowState WindowStateOf(const ProgramState& s);
-
-// Updates the main window's captions: the window caption in the next-file or current-file form,
-// the Start/Stop and Monitor buttons and the Monitor menu check.
-void SetMainCaption(Engine& e, bool nextFileForm);
-void UpdateRunCaptions(Engine& e);
 
 // The Start/Stop button and the menu item "Start".
 void StartOrStop(Engine& e);

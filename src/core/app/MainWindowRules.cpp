@@ -1,4 +1,4 @@
-#include "core/conditions/MainWindowRules.h"
+#include "core/app/MainWindowRules.h"
 
 #include "core/datafiles/DataFileNaming.h"
 #include "core/support/TextTable.h"
@@ -40,7 +40,7 @@ MenuState UpdateMenus(const MainWindowState& s) {
     return m;
 }
 
-std::string SetMainCaption(const CaptionState& s, bool nextFileForm) {
+std::string MainCaptionText(const CaptionState& s, bool nextFileForm) {
     if (s.ProgramMode == 0) return kMainCaptionName;
     const std::string extension = kFileTypeExtensions[s.FileType == 1 ? 1 : 0];
     std::string caption = std::string(kMainCaptionName) + " - ";
@@ -54,6 +54,20 @@ std::string SetMainCaption(const CaptionState& s, bool nextFileForm) {
         caption += DataFileName(s.BaseFileName, last, extension);
     }
     return caption;
+}
+
+MainWindowState WindowStateOf(const ProgramState& s) {
+    return {s.ProgramMode, s.RunActive(), s.MonitoringOn != kFalse, s.Instrument.InstrumentModel};
+}
+
+void SetMainCaption(Engine& e, bool nextFileForm) {
+    const CaptionState cs{e.s.ProgramMode, e.s.Global.BaseFileName, e.s.DataFileNumber, e.s.Global.FileType};
+    e.main.SetCaption(MainCaptionText(cs, nextFileForm));
+}
+
+void UpdateRunCaptions(Engine& e) {
+    e.main.SetStartStopCaption(StartStopCaption(e.s.RunActive()));
+    e.main.SetMonitorCaption(MonitorButtonCaption(e.s.MonitoringOn != kFalse));
 }
 
 }  // namespace kmr

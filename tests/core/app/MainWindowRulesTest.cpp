@@ -1,4 +1,4 @@
-#include "core/conditions/MainWindowRules.h"
+#include "core/app/MainWindowRules.h"
 
 #include <gtest/gtest.h>
 
@@ -92,7 +92,7 @@ TEST_P(MainCaptionTest, NamesTheFile) {
     s.BaseFileName = "20261205";
     s.DataFileNumber = c.number;
     s.FileType = c.fileType;
-    EXPECT_EQ(SetMainCaption(s, c.nextForm), c.caption);
+    EXPECT_EQ(MainCaptionText(s, c.nextForm), c.caption);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -1,11 +1,11 @@
-#include "core/conditions/Startup.h"
+#include "core/app/Startup.h"
 
 #include <cmath>
 #include <cstdio>
 
-#include "core/conditions/MainWindowRules.h"
+#include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFileNaming.h"
-#include "core/measurement/RunController.h"
+#include "core/app/RunController.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
