@@ -87,9 +87,7 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         PrintHeader(path, static_cast<std::uint64_t>(size), h, io.out);
         if (!h.complete)
             io.err << path << ": "
-                   << Say("the recording in this file was cancelled or did not complete.",
-                          "このファイルの測定は中止されたか、保存が完了していません。")
-                   << "\n";
+                   << Text(2010) << "\n";
     }
     return rc;
 }

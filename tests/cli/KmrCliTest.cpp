@@ -24,10 +24,10 @@ protected:
     void SetUp() override { SetTextLanguage(Language::English); }
     void TearDown() override { SetTextLanguage(Language::English); }
 
-    int Run(std::vector<std::string> args) {
+    int Run(std::vector<std::string> args, std::ostream* to = nullptr) {
         out.str("");
         err.str("");
-        CliIo io{out, err, false};
+        CliIo io{to ? *to : out, err, false};
         return RunKmr(args, io);
     }
     std::string MakeKmr(const std::string& rel, std::int32_t n = 10) {
@@ -94,7 +94,10 @@ TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     EXPECT_TRUE(FileExistsOnDisk(dir.file("one/20021005.csv")));
     EXPECT_TRUE(FileExistsOnDisk(dir.file("two/20021006_3_A.csv")));
     EXPECT_TRUE(FileExistsOnDisk(dir.file("two/20021006_3_B.csv")));
-    EXPECT_NE(out.str().find(a + " -> " + dir.file("one/20021005.csv")), std::string::npos);
+    // Each file written is named: the lettered parts, never a name that does not exist.
+    EXPECT_EQ(out.str(), a + " -> " + dir.file("one/20021005.csv") + "\n" + b + " -> " +
+                             dir.file("two/20021006_3_A.csv") + "\n" + b + " -> " + dir.file("two/20021006_3_B.csv") +
+                             "\n");
     EXPECT_TRUE(err.str().empty()) << err.str();  // no progress bar when stderr is not a terminal
 
     std::filesystem::create_directory(dir.file("out"));
@@ -140,11 +143,43 @@ TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
     EXPECT_NE(err.str().find(Text(Language::Japanese, 113)), std::string::npos);
 }
 
+// Standard output that takes nothing, as a full disk or a closed pipe.
+class RefusingBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
+    const std::string a = MakeKmr("a.kmr");
+    RefusingBuffer refusing;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"info", a}, {"convert", "--out", dir.folder(), a}}) {
+        SCOPED_TRACE(args[0]);
+        std::ostream full(&refusing);
+        EXPECT_EQ(Run(args, &full), 1);
+        EXPECT_NE(err.str().find("kmr: " + Text(2019)), std::string::npos) << err.str();
+    }
+}
+
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
     const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
+    if (!std::filesystem::exists("/dev/full")) return;
+    // Standard output on a full device: each command that prints fails, record after writing its file.
+    TempDir home;
+    const std::string file = home.file("a.kmr");
+    ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
+    const std::string env = "HOME=" + home.folder() + " XDG_CONFIG_HOME=" + home.file("config") +
+                            " XDG_DOCUMENTS_DIR=" + home.file("Documents") + " ";
+    for (const std::string& args :
+         {std::string("--help"), "info " + file, "convert " + file, std::string("record --interface sim:time=instant")}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
+    }
+    EXPECT_TRUE(FileExistsOnDisk(home.file("a.csv")));  // the work was done; only its report failed
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-#include "core/datafiles/Csv.h"
+#include "core/datafiles/CsvColumnWriter.h"
+#include "core/datafiles/CsvLineWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -60,6 +60,8 @@ std::vector<int> ExpectedIds() {
     range(1601, 1611);
     range(1701, 1707);
     range(1801, 1810);
+    range(2001, 2020);
+    range(2101, 2102);
     return ids;
 }
 
@@ -90,7 +92,7 @@ bool IsValidUtf8(const std::string& s) {
 
 TEST_F(TextTableTest, BothLanguagesHoldExactlyTheSameIdentifiers) {
     const std::vector<int> expected = ExpectedIds();
-    ASSERT_EQ(expected.size(), 212u);
+    ASSERT_EQ(expected.size(), 234u);
     EXPECT_EQ(TextIds(Language::English), expected);
     EXPECT_EQ(TextIds(Language::Japanese), expected);
     for (int id : expected) {
@@ -101,7 +103,7 @@ TEST_F(TextTableTest, BothLanguagesHoldExactlyTheSameIdentifiers) {
 
 TEST_F(TextTableTest, IdentifiersOutsideTheGroupsAreAbsent) {
     for (int id : {-1, 0, 2, 100, 174, 179, 182, 200, 207, 1000, 1020, 1100, 1107, 1200, 1220, 1300,
-                   1322, 1400, 1421, 1449, 1452, 1500, 1516, 1600, 1612, 1700, 1708, 1800, 1811,
+                   1322, 1400, 1421, 1449, 1452, 1500, 1516, 1600, 1612, 1700, 1708, 1800, 1811, 2000, 2021, 2100, 2103,
                    65536 + 101}) {
         EXPECT_FALSE(HasText(Language::English, id)) << id;
         EXPECT_FALSE(HasText(Language::Japanese, id)) << id;
@@ -130,7 +132,7 @@ TEST_F(TextTableTest, OnlyTheFragmentsCarryOuterBlanks) {
         const std::string& en = Text(Language::English, id);
         if (!en.empty() && (en.front() == ' ' || en.back() == ' ')) withBlanks.push_back(id);
     }
-    EXPECT_EQ(withBlanks, (std::vector<int>{121, 171, 202, 1707}));
+    EXPECT_EQ(withBlanks, (std::vector<int>{121, 171, 202, 1707, 2006, 2007, 2011, 2012, 2017, 2101, 2102}));
 }
 
 struct EnglishRow {
