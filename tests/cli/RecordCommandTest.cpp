@@ -8,7 +8,7 @@
 #include <sstream>
 #include <string_view>
 
-#include "core/app/EngineHarness.h"
+#include "support/EngineHarness.h"
 #include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
 #include "sim/PrologixServer.h"
