@@ -269,6 +269,20 @@ TEST_F(RunTest, AFailedBlockReadIsReportedAndTheFileDoesNotPassForComplete) {
     EXPECT_EQ(h.state.DataFileNumber, 1);
 }
 
+TEST_F(RunTest, AShortBlockInALaterChannelLeavesZerosNeverTheWordsOfTheChannelBefore) {
+    StartWith({2, 5}, 1000, 1.0f);
+    h.bus->shortBlock = 2;  // channel 5's block
+    RunToEnd();
+    EXPECT_EQ(h.ui.shown.back().text, "Cannot Comunicate. (Error receiving Data.)");
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
+    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 1), std::vector<std::int16_t>(1000, 0));
+    ASSERT_EQ(h.engine.chart.PointCount(4, 2), 1000u);
+    const auto& channel5 = h.engine.chart.SeriesY(4, 2);
+    EXPECT_EQ(std::count(channel5.begin(), channel5.end(), 0.0), 1000);
+}
+
 TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn) {
     StartWith({2, 5}, 1000, 1.0f);
     // Files may not grow beyond 3000 bytes: the header fits, the first channel's block does not.
