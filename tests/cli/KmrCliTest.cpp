@@ -58,7 +58,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     const std::string path = MakeKmr("a.kmr", 1000);
     ASSERT_EQ(Run({"info", path}), 0) << err.str();
     const std::string s = out.str();
-    for (const char* line : {"Size: 5102\n", "Signature: KMR_FILE BY VNTNORDA\n", "Complete: yes\n",
+    for (const char* line : {"Size: 5102\n", "ExpectedSize: 5102\n", "Signature: KMR_FILE BY VNTNORDA\n", "Complete: yes\n",
                              "TriggerTime: 2002/02/05 00:00:00\n", "TrgMode: 0 (Manual Trigger)\n", "SmpClk: 1\n",
                              "MemoryWords: 1000\n", "WordsConverted: 1000\n", "Averaging: 0 (OFF)\n",
                              "ChannelCount: 2\n", "CH01.OnOff: 0\n", "CH02.OnOff: 1\n", "CH05.OnOff: 1\n",
@@ -66,7 +66,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
         EXPECT_NE(s.find(line), std::string::npos) << line;
     std::size_t lines = 0;
     for (char c : s) lines += c == '\n';
-    EXPECT_EQ(lines, 12u + 10u * 9u);
+    EXPECT_EQ(lines, 13u + 10u * 9u);
     EXPECT_TRUE(err.str().empty());
 }
 
@@ -85,6 +85,25 @@ TEST_F(KmrCli, InfoReportsDamagedAndCancelledFiles) {
     EXPECT_NE(out.str().find("Complete: no\n"), std::string::npos);
     EXPECT_NE(err.str().find("cancelled"), std::string::npos);
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
+}
+
+TEST_F(KmrCli, AFileOfAnotherLengthThanItsHeaderImpliesIsReadWithAWarning) {
+    // WordsConverted 1000 with one bit flipped reads 992: the file is 16 bytes longer than that
+    // header implies.
+    const std::string path = MakeKmr("flipped.kmr", 1000);
+    const Bytes header = BuildDataFileHeader(ConditionsWith({2, 5}, 1000), 992);
+    std::string bytes = ReadAll(path);
+    bytes.replace(0, header.size(), std::string(header.begin(), header.end()));
+    WriteAll(path, bytes);
+    ASSERT_EQ(Run({"info", path}), 0) << err.str();
+    EXPECT_NE(out.str().find("Size: 5102\nExpectedSize: 5086\n"), std::string::npos) << out.str();
+    const std::string warning = DataFileSizeWarning(5086, 5102);
+    ASSERT_FALSE(warning.empty());
+    EXPECT_EQ(err.str(), path + ": " + warning + "\n");
+    // The conversion says so and goes on.
+    ASSERT_EQ(Run({"convert", path}), 0) << err.str();
+    EXPECT_NE(err.str().find(warning), std::string::npos) << err.str();
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("flipped.csv")));
 }
 
 TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {

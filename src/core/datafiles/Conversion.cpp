@@ -102,8 +102,12 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     progress.ProgressCounter = 0;
     progress.TransferBlockWords = 10000;
     FileConditions fc;
-    ReadDataFileHeader(dataPath, fc, ui, status);
+    std::string sizeWarning;
+    ReadDataFileHeader(dataPath, fc, ui, status, &sizeWarning);
     if (status == RunStatus::Cancelled) return false;
+    // A file of another length than its header implies is converted after a word of caution.
+    if (!sizeWarning.empty())
+        ui.ShowMessage(dataPath + "\n" + sizeWarning, Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
     const double sizeKB = static_cast<double>(SizeInKB(FileBytes(dataPath)));
     progress.MaxPBCount = ConversionStepCount(fc.WordsConverted, fc.ChannelCount, progress);
     progress.CurrentVol = sizeKB;

@@ -97,7 +97,8 @@ bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
 
 // One data file into CSV under `csvFolder` + `csvName` (parts when N exceeds 65000); true when
 // every byte was written. Does nothing beyond reading the header when status is already Cancelled.
-// A write or read error removes the CSV files of this data file again (a cancel keeps them).
+// A write or read error removes the CSV files of this data file again (a cancel keeps them). A
+// data file of another length than its header implies is converted after a caution naming both.
 // `written`, when given, receives the paths of the CSV files left on disk.
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
                      Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
