@@ -71,6 +71,8 @@ public:
                         last = line.bytes;
                     } else if (line.bytes == "++ver") {
                         Send(c, "FAKE ADAPTER 1\r\n");
+                    } else if (line.bytes == "++spoll") {
+                        Send(c, "0\r\n");  // the instrument is there
                     } else if (line.bytes.rfind("++read ", 0) == 0) {
                         std::string reply = answer(last);
                         if (reply.rfind("<close>", 0) == 0) {

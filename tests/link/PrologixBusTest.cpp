@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -134,7 +135,7 @@ TEST(PrologixBus, BinaryBlockWithEveryAwkwardByteArrivesWhole) {
     EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
 }
 
-TEST(PrologixBus, AReplyLongerThanTheCountIsHandedOutByTheNextReads) {
+TEST(PrologixBus, AReplyLongerThanTheCountFailsTheReadAndLeavesNothingBehind) {
     ServedInstrument served;
     PrologixBus bus("127.0.0.1", served.server.Port());
     int d = -1;
@@ -142,8 +143,12 @@ TEST(PrologixBus, AReplyLongerThanTheCountIsHandedOutByTheNextReads) {
     bus.Write(d, "ID?\r\n", 5);
     GpibStatus st;
     EXPECT_EQ(ReadAll(bus, d, 4, st), "KMR-");
-    EXPECT_EQ(st.ibsta, kIbCMPL) << "no END before the last byte";
-    EXPECT_EQ(ReadAll(bus, d, 250, st), "TEST 1.0\r\n");
+    EXPECT_EQ(st.ibsta, kIbERR | kIbCMPL);
+    EXPECT_EQ(st.iberr, kEABO);
+    EXPECT_NE(bus.LastProblem().find("more than the 4 bytes"), std::string::npos)
+        << bus.LastProblem();
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 
@@ -308,6 +313,63 @@ TEST(PrologixBusFaults, GarbageInsteadOfAReplyIsATimeoutNotAReply) {
     EXPECT_TRUE(st.error());
     EXPECT_TRUE(st.ibsta & kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
+}
+
+// An adapter that streams without end costs the bus no more than its buffers: the read fails at
+// its timeout and the bytes beyond the count are dropped as they come.
+TEST(PrologixBusFaults, AnAdapterStreamingWithoutEndCostsNoMemory) {
+    constexpr std::size_t kStreamed = 32u << 20;
+    std::atomic<std::size_t> sent{0};
+    FakeAdapter adapter([&](TcpSocket& c) {
+        std::string seen;
+        FakeAdapter::Await(c, "++ver\n", seen);
+        FakeAdapter::Send(c, "FAKE 1\r\n");
+        seen.clear();
+        FakeAdapter::Await(c, "++read eoi\n", seen);
+        const std::string noise(1 << 16, 'x');
+        while (sent < kStreamed &&
+               c.SendAll(noise.data(), noise.size(),
+                         std::chrono::steady_clock::now() + std::chrono::seconds(2)) ==
+                   TcpSocket::Io::Ok)
+            sent += noise.size();
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d, kT1s).error()) << bus.LastProblem();
+    bus.Write(d, "EOC\r\n", 5);
+    GpibStatus st;
+    EXPECT_EQ(ReadAll(bus, d, 250, st), std::string(250, 'x'));
+    EXPECT_EQ(st.ibsta & kIbERR, kIbERR);
+    EXPECT_GT(sent.load(), 4u * PrologixBus::kMaxHeldBytes) << "the stream reached the bus";
+    EXPECT_LE(bus.HeldBytes(), PrologixBus::kMaxHeldBytes);
+}
+
+// A reply that comes after its read has timed out is dropped: the next command gets its own.
+TEST(PrologixBusFaults, ALateReplyIsDroppedAfterItsReadTimedOut) {
+    std::promise<void> readTimedOut;
+    FakeAdapter adapter([&](TcpSocket& c) {
+        std::string seen;
+        FakeAdapter::Await(c, "++ver\n", seen);
+        FakeAdapter::Send(c, "FAKE 1\r\n");
+        seen.clear();
+        FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+        readTimedOut.get_future().wait();
+        FakeAdapter::Send(c, "+0000001\r\n\x04" "FAKE 1\r\n");  // the late reply and its mark
+        seen.clear();
+        FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+        FakeAdapter::Send(c, "+0000002\r\n\x04" "FAKE 1\r\n");
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+    bus.Write(d, "EOC\r\n", 5);
+    GpibStatus st;
+    ReadAll(bus, d, 250, st);
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+    readTimedOut.set_value();
+    bus.Write(d, "EOC\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "+0000002\r\n");
+    EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 
 }  // namespace

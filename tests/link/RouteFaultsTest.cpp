@@ -193,7 +193,8 @@ TEST(RouteFaults, GarbageFromTheAdapterFailsTheCommandAfterItsAttempts) {
     link.transport.SendCommand("EOC", 1);
     EXPECT_EQ(link.status, RunStatus::CommFailed);
     EXPECT_EQ(link.OnlyMessage(), std::string(kCannotCommunicate) + kErrorSendingCommand);
-    EXPECT_TRUE(link.conn.LastBusStatus().ibsta & kIbTIMO);
+    EXPECT_TRUE(link.conn.LastBusStatus().ibsta & kIbERR);
+    EXPECT_NE(bus->LastProblem().find("more than the 250 bytes"), std::string::npos);
 }
 
 TEST(RouteFaults, KmrSimServerPassesAnInstrumentTimeoutOnAsTimo) {
