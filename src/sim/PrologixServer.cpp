@@ -184,6 +184,9 @@ void PrologixServer::ServeClient(TcpSocket& client) {
         }
         Receive(s, client, std::min<SteadyTime>(now + kPoll, s.lastCommand + options_.idle));
     }
+    if (s.gone && s.splitter.Queued() > 0)
+        Notice("client " + client.PeerName() + " has gone; " +
+               std::to_string(s.splitter.Queued()) + " bytes of its queued commands dropped");
 }
 
 bool PrologixServer::Receive(Session& s, TcpSocket& client, SteadyTime deadline) {

@@ -81,6 +81,25 @@ TEST(PrologixProtocol, CommandsAreLinesThatStartWithTwoPlainPluses) {
     EXPECT_EQ(got, want);
 }
 
+// A client that never ends its line holds at most the adapter's buffer; the line is dropped and
+// the next one comes through.
+TEST(PrologixProtocol, ALineLongerThanTheBufferIsDroppedAndHoldsNoMore) {
+    prologix::LineSplitter splitter;
+    const std::string endless(4096, 'x');
+    for (int i = 0; i < 256; ++i) {  // 1 MB without a line end
+        splitter.Feed(endless.data(), endless.size());
+        ASSERT_LE(splitter.Pending(), prologix::kMaxLineBytes);
+    }
+    EXPECT_EQ(splitter.TakeDroppedLines(), 1u);
+    const std::string rest = "xx\n++ver\n";
+    splitter.Feed(rest.data(), rest.size());
+    prologix::LineSplitter::Line line;
+    ASSERT_TRUE(splitter.Next(line));
+    EXPECT_EQ(line.bytes, "++ver");
+    EXPECT_FALSE(splitter.Next(line));
+    EXPECT_EQ(splitter.Queued(), 0u);
+}
+
 TEST(PrologixProtocol, TimeoutCodesFollowTheLibraryTable) {
     EXPECT_EQ(TimeoutCodeMilliseconds(13), 10000);
     EXPECT_EQ(TimeoutCodeMilliseconds(14), 30000);
