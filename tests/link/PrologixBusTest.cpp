@@ -303,7 +303,7 @@ TEST(PrologixBusFaults, GarbageInsteadOfAVersionLineFailsTheOpen) {
         std::string noise;
         for (int i = 0; i < 400; ++i) noise += static_cast<char>(0x80 + i % 100);
         FakeAdapter::Send(c, noise);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        FakeAdapter::Await(c, "(nothing: until the client has gone)", seen);
     });
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = 0;
@@ -321,7 +321,7 @@ TEST(PrologixBusFaults, GarbageInsteadOfAReplyIsATimeoutNotAReply) {
         seen.clear();
         FakeAdapter::Await(c, "++read eoi\n", seen);
         FakeAdapter::Send(c, "\x01\x02garbage without any end mark");
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        FakeAdapter::Await(c, "(nothing: until the client has gone)", seen);
     });
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = -1;
