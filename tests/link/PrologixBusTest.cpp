@@ -252,6 +252,16 @@ TEST(PrologixBus, ASecondClientWaitsUntilTheFirstHasGone) {
 
 using test::FakeAdapter;
 
+// The adapter side of an open (its version line), then what the client sends up to `text`.
+std::string SetUpThenAwait(TcpSocket& c, const std::string& text) {
+    std::string seen;
+    FakeAdapter::Await(c, "++ver\n", seen);
+    FakeAdapter::Send(c, "FAKE 1\r\n");
+    seen.clear();
+    FakeAdapter::Await(c, text, seen);
+    return seen;
+}
+
 TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
     int port = 0;
     {
@@ -271,11 +281,7 @@ TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
 
 TEST(PrologixBusFaults, AdapterClosingInTheMiddleOfABlockGivesEaboAtOnce) {
     FakeAdapter adapter([](TcpSocket& c) {
-        std::string seen;
-        FakeAdapter::Await(c, "++ver\n", seen);
-        FakeAdapter::Send(c, "FAKE 1\r\n");
-        seen.clear();
-        FakeAdapter::Await(c, "++read eoi\n", seen);
+        SetUpThenAwait(c, "++read eoi\n");
         FakeAdapter::Send(c, std::string(100, 'x'));  // half of the 200 bytes asked for
         c.Close();
     });
@@ -315,11 +321,7 @@ TEST(PrologixBusFaults, GarbageInsteadOfAVersionLineFailsTheOpen) {
 
 TEST(PrologixBusFaults, GarbageInsteadOfAReplyIsATimeoutNotAReply) {
     FakeAdapter adapter([](TcpSocket& c) {
-        std::string seen;
-        FakeAdapter::Await(c, "++ver\n", seen);
-        FakeAdapter::Send(c, "FAKE 1\r\n");
-        seen.clear();
-        FakeAdapter::Await(c, "++read eoi\n", seen);
+        std::string seen = SetUpThenAwait(c, "++read eoi\n");
         FakeAdapter::Send(c, "\x01\x02garbage without any end mark");
         FakeAdapter::Await(c, "(nothing: until the client has gone)", seen);
     });
@@ -340,11 +342,7 @@ TEST(PrologixBusFaults, AnAdapterStreamingWithoutEndCostsNoMemory) {
     constexpr std::size_t kStreamed = 32u << 20;
     std::atomic<std::size_t> sent{0};
     FakeAdapter adapter([&](TcpSocket& c) {
-        std::string seen;
-        FakeAdapter::Await(c, "++ver\n", seen);
-        FakeAdapter::Send(c, "FAKE 1\r\n");
-        seen.clear();
-        FakeAdapter::Await(c, "++read eoi\n", seen);
+        SetUpThenAwait(c, "++read eoi\n");
         const std::string noise(1 << 16, 'x');
         while (sent < kStreamed &&
                c.SendAll(noise.data(), noise.size(),
@@ -367,11 +365,7 @@ TEST(PrologixBusFaults, AnAdapterStreamingWithoutEndCostsNoMemory) {
 TEST(PrologixBusFaults, ALateReplyIsDroppedAfterItsReadTimedOut) {
     std::promise<void> readTimedOut;
     FakeAdapter adapter([&](TcpSocket& c) {
-        std::string seen;
-        FakeAdapter::Await(c, "++ver\n", seen);
-        FakeAdapter::Send(c, "FAKE 1\r\n");
-        seen.clear();
-        FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+        std::string seen = SetUpThenAwait(c, "++read eoi\n++ver\n");
         readTimedOut.get_future().wait();
         FakeAdapter::Send(c, "+0000001\r\n\x04" "FAKE 1\r\n");  // the late reply and its mark
         seen.clear();
