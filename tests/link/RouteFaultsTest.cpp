@@ -11,17 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
 #include "core/instrument/CommandSet.h"
 #include "core/support/TextTable.h"
 #include "link/FakeAdapter.h"
 #include "link/InterfaceSpec.h"
 #include "link/NiGpibBus.h"
-#include "link/RouteExchange.h"
 #include "link/SharedLibrary.h"
 #include "link/VisaBus.h"
 #include "sim/PrologixServer.h"
 #include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace kmr {
 namespace {
@@ -70,9 +69,9 @@ class RouteLink {
 public:
     RouteLink(Route route, const std::string& simSpec)
         : sim_(*sim::ParseSimOptions(simSpec).options, time) {
-        SetTextLanguage(Language::English);
+        GpibBus* bus = &sim_;
         switch (route) {
-            case Route::Sim: bus_ = &sim_; break;
+            case Route::Sim: break;
             case Route::Gpib:
                 standIn_ = std::make_unique<StandIn>(KMR_FAKE_GPIB_THREAD, sim_);
                 owned_ = Bus(std::string("gpib:lib=") + KMR_FAKE_GPIB_THREAD);
@@ -88,38 +87,26 @@ public:
                 std::string error;
                 EXPECT_TRUE(server_->Start(error)) << error;
                 owned_ = Bus("prologix:127.0.0.1:" + std::to_string(server_->Port()));
-                // Over TCP a timeout takes real time.
-                timeoutCode = kT300ms;
+                timeoutCode_ = kT300ms;  // over TCP a timeout takes real time
                 break;
             }
         }
-        if (owned_) bus_ = owned_.get();
-        conn = std::make_unique<GpibConnection>(*bus_, settings, ui, status);
-        transport = std::make_unique<CommandTransport>(*conn);
-        commands = std::make_unique<CommandSet>(*transport, identity, conditions, clock);
+        if (owned_) bus = owned_.get();
+        link_ = std::make_unique<testing::LinkOver<GpibBus&>>(*bus);
     }
-    void Open() { conn->OpenGpibDevice(timeoutCode); }
+    testing::LinkOver<GpibBus&>& operator*() { return *link_; }
+    testing::LinkOver<GpibBus&>* operator->() { return link_.get(); }
+    void Open() { link_->conn.OpenGpibDevice(timeoutCode_); }
 
     std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-    int timeoutCode = kT10s;
 
 private:
     sim::SimBus sim_;
     std::unique_ptr<StandIn> standIn_;
     std::unique_ptr<PrologixServer> server_;
     std::unique_ptr<GpibBus> owned_;
-    GpibBus* bus_ = nullptr;
-
-public:
-    GpibSettings settings;
-    fakes::FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    InstrumentIdentity identity;
-    MeasConditions conditions;
-    test::FixedRouteClock clock;
-    std::unique_ptr<GpibConnection> conn;
-    std::unique_ptr<CommandTransport> transport;
-    std::unique_ptr<CommandSet> commands;
+    std::unique_ptr<testing::LinkOver<GpibBus&>> link_;
+    int timeoutCode_ = kT10s;
 };
 
 struct FaultCase {
@@ -139,12 +126,12 @@ TEST_P(RouteFaults, SameMessageAndStatusOnEveryRoute) {
     const auto& [c, route] = GetParam();
     RouteLink l(route, std::string("sim:time=instant,pattern=ramp,fault=") + c.fault);
     c.act(l);
-    EXPECT_EQ(l.status, c.status);
-    ASSERT_EQ(l.ui.shown.size(), 1u);
-    const std::string& text = l.ui.shown[0].text;
+    EXPECT_EQ(l->status, c.status);
+    ASSERT_EQ(l->ui.shown.size(), 1u);
+    const std::string& text = l->ui.shown[0].text;
     EXPECT_EQ(text.substr(0, std::string(c.text).size()), c.text) << text;
-    EXPECT_EQ(l.ui.shown[0].title, c.title);
-    EXPECT_EQ(l.ui.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_EQ(l->ui.shown[0].title, c.title);
+    EXPECT_EQ(l->ui.shown[0].icon, MsgIcon::Exclamation);
     // At most three attempts of one 10 s timeout each, all in simulated time.
     if (route != Route::Prologix) {
         EXPECT_LE(l.time->Now(), 30.0 + 1e-9);
@@ -156,35 +143,35 @@ void Open(RouteLink& l) { l.Open(); }
 const FaultCase kFaults[] = {
     {"NoListener", "nolistener", Open, RunStatus::CommFailed, kCannotOpen, "GP-IB error"},
     {"RemoteSensing", "SET1:ERR-022",
-     [](RouteLink& l) { Open(l); l.commands->InitialiseInstrument(); }, RunStatus::Refused,
+     [](RouteLink& l) { Open(l); l->cs.InitialiseInstrument(); }, RunStatus::Refused,
      "Cannot make remote-sensing for bridge voltage. Confirm extened cable.", "Error"},
-    {"NoChannel", "nochannel", [](RouteLink& l) { Open(l); l.commands->IdentifyInstrument(); },
+    {"NoChannel", "nochannel", [](RouteLink& l) { Open(l); l->cs.IdentifyInstrument(); },
      RunStatus::Ok, "Effective channel does not exist in KMR-530A/510C.", "Error"},
-    {"ErrorReply", "EOC:ERR-012", [](RouteLink& l) { Open(l); l.transport->SendCommand("EOC", 1); },
+    {"ErrorReply", "EOC:ERR-012", [](RouteLink& l) { Open(l); l->transport.SendCommand("EOC", 1); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"NoReply", "HLT:noreply", [](RouteLink& l) { Open(l); l.transport->SendCommand("HLT", 1); },
+    {"NoReply", "HLT:noreply", [](RouteLink& l) { Open(l); l->transport.SendCommand("HLT", 1); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"Garbage", "TRG:garbage", [](RouteLink& l) { Open(l); l.transport->SendCommand("TRG", 1); },
+    {"Garbage", "TRG:garbage", [](RouteLink& l) { Open(l); l->transport.SendCommand("TRG", 1); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"ShortLine", "EOC:short", [](RouteLink& l) { Open(l); l.transport->SendCommand("EOC", 1); },
+    {"ShortLine", "EOC:short", [](RouteLink& l) { Open(l); l->transport.SendCommand("EOC", 1); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"MonitorSilent", "MDT:noreply", [](RouteLink& l) { Open(l); l.transport->ReadMonitorData(); },
+    {"MonitorSilent", "MDT:noreply", [](RouteLink& l) { Open(l); l->transport.ReadMonitorData(); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"MonitorGarbage", "MDT:garbage", [](RouteLink& l) { Open(l); l.transport->ReadMonitorData(); },
+    {"MonitorGarbage", "MDT:garbage", [](RouteLink& l) { Open(l); l->transport.ReadMonitorData(); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
     {"ShortBlock", "BDT:short",
      [](RouteLink& l) {
          Open(l);
          std::vector<std::int16_t> d(10000, 7);
-         l.transport->ReadMemoryBlock(d.data(), 0, 10000);
+         l->transport.ReadMemoryBlock(d.data(), 0, 10000);
          EXPECT_EQ(d[0], 7) << "a broken block leaves the samples alone";
      },
      RunStatus::CommFailed, kReceive, "GP-IB error"},
     {"DownloadRefused", "AVE*:ERR-002",
-     [](RouteLink& l) { Open(l); l.commands->DownloadConditions(kFullChangeMask); },
+     [](RouteLink& l) { Open(l); l->cs.DownloadConditions(kFullChangeMask); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
     {"DateRefused", "DTE*:ERR-002",
-     [](RouteLink& l) { Open(l); l.commands->InitialiseInstrument(); }, RunStatus::CommFailed,
+     [](RouteLink& l) { Open(l); l->cs.InitialiseInstrument(); }, RunStatus::CommFailed,
      kSend, "GP-IB error"},
 };
 
@@ -199,19 +186,18 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Faults of one route -----------------------------------------------------------------------
 
 // An open that fails must show text 169 with the bus's own sentence, and set RunStatus 1.
-void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions) {
-    GpibSettings settings;
-    fakes::FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn(bus, settings, ui, status);
-    conn.OpenGpibDevice(kT10s);
-    EXPECT_FALSE(conn.IsConnected());
-    EXPECT_EQ(status, RunStatus::CommFailed);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    const std::string& text = ui.shown.front().text;
+void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions,
+                       std::int16_t address = 20) {
+    testing::LinkOver<GpibBus&> link(bus);
+    link.settings.Address = address;
+    link.Open();
+    EXPECT_FALSE(link.conn.IsConnected());
+    EXPECT_EQ(link.status, RunStatus::CommFailed);
+    ASSERT_EQ(link.ui.shown.size(), 1u);
+    const std::string& text = link.ui.shown.front().text;
     EXPECT_EQ(text.rfind(kCannotOpen, 0), 0u) << text;
     for (const std::string& m : mentions) EXPECT_NE(text.find(m), std::string::npos) << text;
-    EXPECT_EQ(ui.shown.front().title, "GP-IB error");
+    EXPECT_EQ(link.ui.shown.front().title, "GP-IB error");
 }
 
 TEST(RouteFaultsOfOneRoute, MissingGpibLibraryNamesThePathTried) {
@@ -270,17 +256,7 @@ TEST(RouteFaultsOfOneRoute, NoInstrumentBehindTheAdapterFailsTheOpen) {
     std::string error;
     ASSERT_TRUE(server.Start(error)) << error;
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
-    GpibSettings settings;
-    settings.Address = 5;
-    fakes::FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn(*bus, settings, ui, status);
-    conn.OpenGpibDevice(kT10s);
-    EXPECT_FALSE(conn.IsConnected());
-    EXPECT_EQ(status, RunStatus::CommFailed);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(kCannotOpen, 0), 0u) << ui.shown[0].text;
-    EXPECT_NE(ui.shown[0].text.find("address 5"), std::string::npos) << ui.shown[0].text;
+    ExpectOpenFailure(*bus, {"address 5"}, 5);
 }
 
 TEST(RouteFaultsOfOneRoute, AdapterClosingInTheMiddleOfADataBlockFailsTheTransfer) {
@@ -289,19 +265,14 @@ TEST(RouteFaultsOfOneRoute, AdapterClosingInTheMiddleOfADataBlockFailsTheTransfe
         return std::string("END\r\n");
     }));
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(adapter.Port()));
-    GpibSettings settings;
-    fakes::FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn(*bus, settings, ui, status);
-    CommandTransport transport(conn);
-    conn.OpenGpibDevice(kT10s);
-    ASSERT_TRUE(conn.IsConnected());
+    testing::LinkOver<GpibBus&> link(*bus);
+    link.Open();
+    ASSERT_TRUE(link.conn.IsConnected());
     std::vector<std::int16_t> words(10000, 7);
-    transport.ReadMemoryBlock(words.data(), 0, 10000);
-    EXPECT_EQ(status, RunStatus::CommFailed);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, kReceive);
-    EXPECT_EQ(conn.StatusCopy().iberr, kEABO);
+    link.transport.ReadMemoryBlock(words.data(), 0, 10000);
+    EXPECT_EQ(link.status, RunStatus::CommFailed);
+    EXPECT_EQ(link.ui.Texts(), std::vector<std::string>{kReceive});
+    EXPECT_EQ(link.conn.StatusCopy().iberr, kEABO);
     EXPECT_EQ(words[0], 7) << "a broken block leaves the samples alone";
 }
 
