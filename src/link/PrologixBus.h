@@ -20,9 +20,11 @@
 // Device clear also polls the device (++spoll): a device that is there answers the poll, so an
 // address without an instrument is found when the connection opens.
 //
-// Failures: a refused or unreachable adapter is an open failure (descriptor -1, ERR, ENEB); a
-// timeout is ERR TIMO CMPL with EABO; a connection that drops in the middle of a call is ERR with
-// ENOL (write) or EABO (read), at once. Every wait is bounded by the timeout of the open.
+// Failures: a refused or unreachable adapter is an open failure (descriptor -1, ERR, ENEB); no
+// answer to the serial poll is a device clear failure (ERR, ENOL); a timeout is ERR TIMO CMPL with
+// EABO; a reply longer than the count is ERR CMPL with EABO; a connection that drops in the middle
+// of a call is ERR with ENOL (write) or EABO (read), at once. Every wait is bounded by the timeout
+// of the open.
 // One caller at a time, as for a GP-IB library.
 #include <string>
 
