@@ -58,9 +58,8 @@ bool SingleInstance::ActivateRunning() {
     s.connectToServer(key_);
     if (!s.waitForConnected(kAnswerMs)) return false;
     s.write(kActivate);
-    s.flush();
-    if (!s.waitForBytesWritten(kAnswerMs)) return false;
-    const bool answered = s.waitForReadyRead(kAnswerMs);
+    if (s.bytesToWrite() > 0) s.waitForBytesWritten(kAnswerMs);
+    const bool answered = s.bytesAvailable() > 0 || s.waitForReadyRead(kAnswerMs);
     s.disconnectFromServer();
     return answered;
 }
