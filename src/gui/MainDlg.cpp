@@ -313,17 +313,21 @@ void MainDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     bool allowed = false;
-    // A close request while another handler works is refused, as is one the core refuses.
-    gate_.Input([&] { allowed = CloseRequestAllowed(e_->s, e_->ui); });
+    // A close request while another handler works is refused, as is one the core refuses. The
+    // unload runs as part of the same handler, so no tick runs in between.
+    gate_.Input([&] {
+        allowed = CloseRequestAllowed(e_->s, e_->ui);
+        if (!allowed) return;
+        e_->s.Geometry.WindowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+        UnloadMainWindow(*e_, saveGeometry);
+        eocTimer_.stop();
+        moniTimer_.stop();
+        unloaded_ = true;
+    });
     if (!allowed) {
         event->ignore();
         return;
     }
-    e_->s.Geometry.WindowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
-    UnloadMainWindow(*e_, saveGeometry);
-    eocTimer_.stop();
-    moniTimer_.stop();
-    unloaded_ = true;
     event->accept();
 }
 

@@ -1,12 +1,12 @@
 // kmr-5300 [--interface SPEC | --simulate]: the window program.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QIcon>
 
 #include "core/support/TextTable.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/Program.h"
+#include "gui/Resources.h"
 #include "gui/SingleInstance.h"
 #include "gui/VersionDlg.h"
 #include "link/InterfaceSpec.h"
@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName("KMR-5300");
     QApplication::setApplicationVersion(kmr::gui::ProgramVersion());
     QApplication::setDesktopFileName("com.vantora.KMR5300");
-    QApplication::setWindowIcon(QIcon::fromTheme("com.vantora.KMR5300", QIcon(":/kmr-5300.png")));
+    kmr::gui::SetProgramIcon();
     kmr::SetTextLanguage(kmr::LanguageFromEnvironment());
 
     QCommandLineParser parser;
