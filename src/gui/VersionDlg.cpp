@@ -20,7 +20,7 @@ QString ProgramVersion() { return QStringLiteral(KMR_VERSION); }
 VersionDlg::VersionDlg(const ProgramState& s, QWidget* owner) : QDialog(owner) {
     setObjectName("VersionDlg");
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     const AboutText a = MakeAboutText(s, ProgramVersion().toStdString());
     setWindowTitle(Q(a.Title));
 
