@@ -7,8 +7,8 @@
 
 #include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
-#include "core/fakes/ScriptedBus.h"
-#include "core/app/EngineHarness.h"
+#include "support/ScriptedBus.h"
+#include "support/EngineHarness.h"
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
 #include "core/app/Transfer.h"
@@ -222,7 +222,7 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
     StartWith({2, 5}, 1000, 1.0f);
-    h.progress.cancelAtLook = 2;  // the header's advance, then the first block of channel 2
+    h.progress.cancelAt = 2;  // the header's advance, then the first block of channel 2
     RunToEnd();
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(0, 24), std::string("\x14\0\0\0", 4) + "KMR_FILE CANCEL     ");
@@ -232,15 +232,15 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);
     EXPECT_EQ(cmds.back(), "MRY -0");
 
-    h.progress.cancelAtLook = 0;
+    h.progress.cancelAt = 0;
     RunToEnd();
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).substr(4, 20), "KMR_FILE BY VNTNORDA");
 }
 
 TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOver) {
     StartWith({2}, 1000, 1.0f);
-    testing::WriteFile(Data("20261205.kmr"), "by hand");
-    testing::WriteFile(Data("20261205_1.kmr"), "by hand too");
+    testing::WriteAll(Data("20261205.kmr"), "by hand");
+    testing::WriteAll(Data("20261205_1.kmr"), "by hand too");
     RunToEnd();
     EXPECT_EQ(ReadAll(Data("20261205.kmr")), "by hand");
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")), "by hand too");
@@ -399,8 +399,8 @@ TEST(MonitorTick, InvalidFieldsShowDashesForThatChannelOnly) {
     h.state.Meas.Ch(1).Offset = 0.5f;
     h.state.Meas.Ch(1).Point = 1;
     for (auto& c : h.state.Graph.Ch) c.Use = 1;
-    auto bus = std::make_unique<fakes::ScriptedBus>();
-    fakes::ScriptedBus* b = bus.get();
+    auto bus = std::make_unique<testing::ScriptedBus>();
+    testing::ScriptedBus* b = bus.get();
     h.engine.link.bus = std::move(bus);
     h.engine.link.connection = std::make_unique<GpibConnection>(*b, h.state.Gpib, h.ui, h.state.Status);
     h.engine.link.transport = std::make_unique<CommandTransport>(*h.engine.link.connection);
