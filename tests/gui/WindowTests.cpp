@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -291,6 +292,38 @@ void MainWindowTest::aboutWindowNamesTheInstrument() {
     QVERIFY(about->findChild<QLabel*>("lblProgram")->text().endsWith("Ver. " + gui::ProgramVersion()));
     about->findChild<QPushButton*>("cmdOk")->click();
     QTRY_VERIFY(w.findChild<QDialog*>("VersionDlg") == nullptr);
+}
+
+void MainWindowTest::cancelInTheGpibStatusReportEndsTheProgram() {
+    Program& p = StartOnline();
+    int terminated = 0;
+    p.Ui().terminate = [&] { ++terminated; };
+    bus_->failBoardOffline = true;
+    BoxAnswerer boxes;
+    boxes.script = {"cmdYes", "cmdCancel"};  // finish? Yes; the status report: Cancel
+    QVERIFY(p.Main().close());
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
+    QCOMPARE(boxes.seen[1].title, QString("KMR-5300"));
+    QVERIFY(boxes.seen[1].text.contains("Error putting board off-line."));
+    QCOMPARE(terminated, 1);
+}
+
+void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
+    gui::SplashDlg& splash = program_->Splash();
+    splash.Show("Data storage software KMR-5300", "Wait a minute.", 17);
+    QVERIFY(splash.isVisible());
+    QVERIFY(splash.IsTopmost());
+    QCOMPARE(splash.findChild<QProgressBar*>("pbProgress")->maximum(), 17);
+    splash.SetProgress(3, 17);
+    QCOMPARE(splash.findChild<QProgressBar*>("pbProgress")->value(), 3);
+    BoxAnswerer boxes([&] { return splash.IsTopmost(); });
+    program_->Ui().ShowMessage("Cannot open communication port.", "GP-IB error", MsgIcon::Exclamation,
+                               MsgButtons::Ok);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(!boxes.seen[0].splashTopmost);
+    QVERIFY(splash.isVisible());  // still shows, behind the box
+    splash.Unload();
+    QVERIFY(!splash.isVisible());
 }
 
 // --- One program per user ------------------------------------------------------------------------

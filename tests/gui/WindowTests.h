@@ -30,6 +30,8 @@ private slots:
     void cancelInTheProgressWindowMarksTheFileAndUsesTheNumber();
     void maximisedCloseStoresTheNormalSizeWithState2();
     void aboutWindowNamesTheInstrument();
+    void cancelInTheGpibStatusReportEndsTheProgram();
+    void splashIsTopmostUntilABoxIsAboutToShow();
 
 private:
     Program& StartOnline();
