@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -350,6 +351,38 @@ void SingleInstanceTest::secondStartIsRefusedAndTheFirstIsActivated() {
     second.join();
     QVERIFY(!secondClaimed);
     QVERIFY(answered);
+}
+
+}  // namespace kmr::guitest
+
+namespace kmr::guitest {
+
+void SingleInstanceTest::theRunningProgramAnswersALaterStart() {
+    // The real program runs in its own home; a later start in the same home finds it.
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_DOCUMENTS_DIR", home.path() + "/Documents");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QString(KMR_BINARY_DIR) + "/kmr-5300", {"--interface", "sim:time=instant"});
+    QVERIFY(first.waitForStarted());
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+    const QString key = gui::SingleInstance::DefaultKey();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    // Asked again until the program listens.
+    const auto answers = [&key] { return gui::SingleInstance(key).ActivateRunning(); };
+    QTRY_VERIFY_WITH_TIMEOUT(answers(), 20000);
+    QCOMPARE(first.state(), QProcess::Running);
+    gui::SingleInstance later(key);
+    QVERIFY(!later.Claim());
+    first.kill();
+    first.waitForFinished();
 }
 
 }  // namespace kmr::guitest

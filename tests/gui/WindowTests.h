@@ -44,6 +44,7 @@ class SingleInstanceTest : public QObject {
     Q_OBJECT
 private slots:
     void secondStartIsRefusedAndTheFirstIsActivated();
+    void theRunningProgramAnswersALaterStart();
 };
 
 }  // namespace kmr::guitest

@@ -58,7 +58,10 @@ int main(int argc, char** argv) {
     }
 
     kmr::gui::Program program;
-    instance.onActivate = [&program] { program.Main().Activate(); };
+    // During start-up the splash window is in front already.
+    instance.onActivate = [&program] {
+        if (program.Main().isVisible()) program.Main().Activate();
+    };
     kmr::gui::ProgramOptions options;
     options.interfaceOverride = interfaceSpec;
     if (program.Start(options) == kmr::StartupOutcome::Exit) return 0;
