@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
         failures += QTest::qExec(&t, argc, argv);
     }
     {
+        kmr::guitest::OwnControlsTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
         kmr::guitest::MainWindowTest t;
         failures += QTest::qExec(&t, argc, argv);
     }

@@ -23,6 +23,7 @@
 #include "gui/GateBus.h"
 #include "gui/GeometryStore.h"
 #include "gui/MessageBox.h"
+#include "gui/OwnControls.h"
 #include "gui/SingleInstance.h"
 #include "gui/VersionDlg.h"
 #include "gui/WorkerBus.h"
@@ -98,6 +99,28 @@ void MessageBoxTest::yesNoDefaultsToNoWhenAsked() {
     QCOMPARE(Button(box, "cmdYes")->text(), QString("Yes"));
     QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
     QCOMPARE(box.Ask(), MsgAnswer::No);
+}
+
+// --- Own controls --------------------------------------------------------------------------------
+
+void OwnControlsTest::floodPanelKeepsItsPercentInRange() {
+    gui::FloodPanel panel;
+    for (const auto& [given, kept] : {std::pair{150.0, 100.0}, {-3.0, 0.0}, {42.5, 42.5}}) {
+        panel.SetPercent(given);
+        QCOMPARE(panel.Percent(), kept);
+    }
+}
+
+void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
+    gui::BareCheckBox box("On/Off");
+    box.resize(80, 24);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY(box.text().isEmpty());
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(2, 2));
+    QVERIFY(box.isChecked());
+    QTest::keyClick(&box, Qt::Key_Space);
+    QVERIFY(!box.isChecked());
 }
 
 // --- The main window -----------------------------------------------------------------------------

@@ -18,6 +18,13 @@ private slots:
     void yesNoDefaultsToNoWhenAsked();
 };
 
+class OwnControlsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void floodPanelKeepsItsPercentInRange();
+    void bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText();
+};
+
 // A program over the simulated instrument in a home folder of its own.
 class MainWindowTest : public QObject {
     Q_OBJECT
