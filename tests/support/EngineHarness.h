@@ -66,7 +66,9 @@ public:
     bool shown = false;
 };
 
-// A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r".
+// A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r". It can
+// cut the reply to the n-th "BDT" to half its bytes, as a short block from the instrument, for
+// a block in a later channel (the simulated instrument's faults count from the first "BDT").
 class LoggingBus : public GpibBus {
 public:
     explicit LoggingBus(std::unique_ptr<GpibBus> inner) : inner_(std::move(inner)) {}
@@ -86,9 +88,17 @@ public:
         writes.push_back(text);
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         log.push_back("w:" + text);
+        if (text == "BDT") ++blockCommands;
         return inner_->Write(d, data, count);
     }
-    GpibStatus Read(int d, void* buffer, std::size_t count) override { return inner_->Read(d, buffer, count); }
+    GpibStatus Read(int d, void* buffer, std::size_t count) override {
+        GpibStatus status = inner_->Read(d, buffer, count);
+        if (shortBlock > 0 && blockCommands == shortBlock) {
+            shortBlock = 0;
+            status.ibcnt /= 2;
+        }
+        return status;
+    }
     std::string Describe() const override { return "logging " + inner_->Describe(); }
 
     // The commands written, without terminators.
@@ -100,6 +110,8 @@ public:
     }
     std::vector<std::string> log;
     std::vector<std::string> writes;
+    int blockCommands = 0;  // "BDT" commands written
+    int shortBlock = 0;     // the "BDT" (counted from 1) whose reply is cut; 0: none
 
 private:
     std::unique_ptr<GpibBus> inner_;
