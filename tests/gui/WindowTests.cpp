@@ -101,6 +101,13 @@ void MessageBoxTest::yesNoDefaultsToNoWhenAsked() {
     QCOMPARE(box.Ask(), MsgAnswer::No);
 }
 
+void MessageBoxTest::autoCloseAnswersAsOk() {
+    // The program asks for 5000 ms; the timer is the same at any length.
+    gui::MessageBox box(nullptr, "Strain measurement is done at autobalance value of 0.", "Balance",
+                        MsgIcon::Information, MsgButtons::YesNo, false, 20);
+    QCOMPARE(box.Ask(), MsgAnswer::Ok);
+}
+
 // --- Own controls --------------------------------------------------------------------------------
 
 void OwnControlsTest::floodPanelKeepsItsPercentInRange() {

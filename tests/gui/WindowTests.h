@@ -16,6 +16,7 @@ private slots:
     void closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen();
     void retryCancelAnswers();
     void yesNoDefaultsToNoWhenAsked();
+    void autoCloseAnswersAsOk();
 };
 
 class OwnControlsTest : public QObject {
