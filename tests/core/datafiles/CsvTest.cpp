@@ -340,7 +340,9 @@ TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
         EXPECT_NE(ui.shown[0].text.find("/data/broken.kmr"), std::string::npos);
         // The part files begun are removed again and named.
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));
-        if (n == 60000) EXPECT_NE(ui.shown[0].text.find("\n" + Text(2101) + out.File("f.csv")), std::string::npos);
+        if (n == 60000) {
+            EXPECT_NE(ui.shown[0].text.find("\n" + Text(2101) + out.File("f.csv")), std::string::npos);
+        }
     }
 }
 
