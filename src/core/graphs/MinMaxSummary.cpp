@@ -54,28 +54,47 @@ std::pair<std::int16_t, std::int16_t> MinMaxSummary::RangeMinMax(std::size_t fir
                                                                  std::size_t last) const {
     std::int16_t lo = samples_[first], hi = samples_[first];
     const std::size_t end = last + 1;
-    std::size_t i = first;
-    while (i < end) {
-        // The coarsest bucket that starts at i and ends within the range, else one sample.
-        std::size_t size = kBaseBucket;
-        int level = -1;
-        for (std::size_t k = 0; k < levels_.size(); ++k, size *= kFanOut) {
-            if (i % size != 0 || i + size > end) break;
-            level = static_cast<int>(k);
-        }
-        if (level < 0) {
+    const auto scan = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
             lo = std::min(lo, samples_[i]);
             hi = std::max(hi, samples_[i]);
-            ++i;
-            continue;
         }
-        std::size_t bucketSize = kBaseBucket;
-        for (int k = 0; k < level; ++k) bucketSize *= kFanOut;
-        const Bucket& b = levels_[static_cast<std::size_t>(level)][i / bucketSize];
+    };
+    const auto take = [&](std::size_t level, std::size_t bucket) {
+        const Bucket& b = levels_[level][bucket];
         lo = std::min(lo, b.min);
         hi = std::max(hi, b.max);
-        i += bucketSize;
+    };
+    // Samples up to the first bucket boundary, then buckets climbing to coarser levels while
+    // they fit, then back down to finer ones, then the samples after the last whole bucket.
+    // Bucket sizes are powers of two, so alignment is a mask.
+    std::size_t i = std::min(end, (first + kBaseBucket - 1) & ~(kBaseBucket - 1));
+    scan(first, i);
+    if (i == end || levels_.empty()) {
+        scan(i, end);
+        return {lo, hi};
     }
+    std::size_t k = 0, size = kBaseBucket;
+    while (k + 1 < levels_.size()) {
+        const std::size_t next = size * kFanOut;
+        while ((i & (next - 1)) != 0 && i + size <= end) {
+            take(k, i / size);
+            i += size;
+        }
+        if ((i & (next - 1)) != 0 || i + next > end) break;
+        ++k;
+        size = next;
+    }
+    for (;;) {
+        while (i + size <= end) {
+            take(k, i / size);
+            i += size;
+        }
+        if (k == 0) break;
+        --k;
+        size /= kFanOut;
+    }
+    scan(i, end);
     return {lo, hi};
 }
 

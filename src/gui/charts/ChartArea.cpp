@@ -124,6 +124,9 @@ ChartArea::ChartArea(ChartModel& model, const GraphConditions& graph, const Meas
         r->plot->yAxis->grid()->setSubGridVisible(false);
         r->graph = r->plot->addGraph();
         r->graph->setAdaptiveSampling(true);
+        // Plain lines as the instrument's charts always had; smoothing would cost a full band of
+        // pixels per column on a dense record.
+        r->graph->setAntialiased(false);
         r->trigger = new QCPItemStraightLine(r->plot);
         r->trigger->setVisible(false);
         for (auto*& line : r->cursorLines) {
