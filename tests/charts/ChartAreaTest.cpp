@@ -73,7 +73,22 @@ private slots:
     void zoomThenDoubleClickRestoresTheConfiguredAxis();
     void cursorReadoutOfARamp();
     void exportWritesOneCaptionedFilePerChart();
+    void recordLoadedBeforeShowingIsDrawnAtTheChartsWidth();
 };
+
+void ChartAreaTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
+    Setup s;
+    ChartArea area(s.model, s.g, s.m);
+    area.resize(800, 600);
+    s.Transfer({1}, 100000);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QCustomPlot* p = area.Plot(0);
+    const int width = p->axisRect()->width();
+    QVERIFY(width > 400);
+    QVERIFY(p->graph(0)->data()->size() > width);
+    QVERIFY(p->graph(0)->data()->size() <= 2 * width + 2);
+}
 
 void ChartAreaTest::transferOfTwoChannelsShowsOnlyTheirRows() {
     Setup s;

@@ -286,7 +286,10 @@ void ChartArea::RequeryRecord(int index) {
     // About two points per pixel column of the visible range, never the whole record.
     ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
     const QCPRange x = r.plot->xAxis->range();
-    const int columns = std::max(1, r.plot->axisRect()->width());
+    // The plot area's own rectangle follows only at the next replot; the widget's width less the
+    // fixed margins is its width now.
+    const QMargins margins = r.plot->axisRect()->margins();
+    const int columns = std::max(1, r.plot->width() - margins.left() - margins.right());
     model_.VisiblePoints(index, x.lower, x.upper, static_cast<std::size_t>(columns), r.points);
     ToVectors(r.points.x, r.points.y, r.kx, r.ky);
     r.graph->setData(r.kx, r.ky, true);

@@ -32,6 +32,7 @@ void LoadRecord(ChartModel& model, GraphConditions& g, MeasConditions& m, sim::S
     sim.Execute("MRY " + std::to_string(words));
     sim.Execute("MRY -" + std::to_string(m.PreMemoryWords));
     sim.Execute("TRG");
+    sim.Execute("EOC");  // an instant recording is complete at the first poll
     model.ClearAllSeries();
     model.SetGraphMode(kRecordedMode);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(words));
@@ -116,7 +117,9 @@ int main(int argc, char** argv) {
         clock.start();
         QObject::connect(&tick, &QTimer::timeout, [&] {
             MoniData data{};
-            if (ParseMonitorReply(sim.Execute("MDT").bytes, m, data))
+            std::string reply = sim.Execute("MDT").bytes;
+            while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
+            if (ParseMonitorReply(reply, m, data))
                 model.UpdateMonitorGraphs(g, m, static_cast<std::uint32_t>(clock.elapsed()), data);
         });
         tick.start(50);
@@ -127,7 +130,7 @@ int main(int argc, char** argv) {
             area->ShowTimeRange(1.9, 2.6);
             int first = 0;
             while (first < kCharts && g.Ch[static_cast<std::size_t>(first)].Use != 1) ++first;
-            area->PlaceCursorAt(first, 2.0, false);
+            area->PlaceCursorAt(first, 2.1, false);
             area->PlaceCursorAt(first, 2.35, true);
         }
     }
