@@ -163,6 +163,13 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 72000; ++i) full.MonitorTick(false);
     full.area->ReplotNow();
     const double tickFull = MedianSeconds(kRounds * 4, [&] { full.MonitorTick(true); });
+    // For comparison: strips of six minutes, drawn over as many pixel columns.
+    Window tenth;
+    tenth.g.X.Xspace = 360;
+    tenth.model.ResetAllGraphs(tenth.g, tenth.m, tenth.units);
+    for (int i = 0; i < 7200; ++i) tenth.MonitorTick(false);
+    tenth.area->ReplotNow();
+    const double tickTenth = MedianSeconds(kRounds * 4, [&] { tenth.MonitorTick(true); });
     Window empty;
     empty.g.X.Xspace = 3600;
     const double tickEmpty = MedianSeconds(kRounds * 4, [&] {
@@ -188,6 +195,9 @@ int main(int argc, char** argv) {
     std::printf("  monitor tick with repaint: %.2f ms on full one-hour strips (%zu points per chart), "
                 "%.2f ms on empty strips\n",
                 tickFull * 1e3, full.model.PointCount(0, 1), tickEmpty * 1e3);
+    std::printf("  monitor tick with repaint on full six-minute strips (%zu points per chart): %.2f ms\n",
+                tenth.model.PointCount(0, 1), tickTenth * 1e3);
+    std::printf("  (for information) one-hour vs six-minute strips: %.2f x\n", tickFull / tickTenth);
     Report("full repaint largest record vs 2000 samples", repaintLarge / repaintSmall, 1.5);
     Report("zoom step largest record vs 2000 samples", zoomLarge / zoomSmall, 1.5);
     Report("monitor tick full one-hour strips vs empty strips", tickFull / tickEmpty, 2.0);

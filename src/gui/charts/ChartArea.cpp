@@ -1,5 +1,7 @@
 #include "gui/charts/ChartArea.h"
 
+#include "core/graphs/StripColumns.h"
+
 #include <QDateTime>
 #include <QEvent>
 #include <QFileInfo>
@@ -86,6 +88,8 @@ struct ChartArea::ChannelRow {
     std::array<QCPItemStraightLine*, 2> cursorLines{};
     ChartCounters counters;
     ChartPoints points;  // reused for every query
+    StripColumns strip;  // the drawn points of a strip, per pixel column
+    double stripWidth = -1.0;
     QVector<double> kx, ky;
     int stackedMode = -1;  // how the panel is laid out now (-1 not yet)
 };
@@ -119,6 +123,7 @@ ChartArea::ChartArea(ChartModel& model, const GraphConditions& graph, const Meas
         r->plot->setObjectName(QStringLiteral("chart%1").arg(i + 1));
         r->plot->setNoAntialiasingOnDrag(true);
         r->plot->setPlottingHint(QCP::phCacheLabels, true);
+        r->plot->setPlottingHint(QCP::phFastPolylines, true);
         r->plot->axisRect()->setAutoMargins(QCP::msNone);
         r->plot->xAxis->grid()->setSubGridVisible(false);
         r->plot->yAxis->grid()->setSubGridVisible(false);
@@ -252,18 +257,23 @@ void ChartArea::ApplySeries(int index, const SeriesDelta& delta) {
         }
         ++r.counters.trims;
     }
-    if (delta.appended != 0) {
-        std::vector<double>& x = r.points.x;
-        std::vector<double>& y = r.points.y;
-        x.resize(delta.appended);
-        y.resize(delta.appended);
-        model_.CopyPoints(index, 1, n - delta.appended, delta.appended, x.data(), y.data());
-        ToVectors(x, y, r.kx, r.ky);
-        r.graph->addData(r.kx, r.ky, true);
-        r.counters.appended += static_cast<long long>(delta.appended);
-    }
-    // Equal times at the front (two ticks in one millisecond) can leave one point too many.
-    if (static_cast<std::size_t>(data->size()) != n) LoadWholeSeries(index);
+    for (std::size_t i = n - delta.appended; i < n; ++i)
+        AddStripPoint(r, model_.X(index, 1, i), model_.Y(index, 1, i));
+    r.counters.appended += static_cast<long long>(delta.appended);
+    MarkDirty(index);
+}
+
+void ChartArea::AddStripPoint(ChannelRow& r, double x, double y) {
+    const StripColumns::Tail t = r.strip.Add(x, y);
+    auto data = r.graph->data();
+    if (t.drop) data->removeAfter(t.dropFrom);
+    for (std::size_t k = 0; k < t.count; ++k) data->add(QCPGraphData(t.add[k].x, Drawn(t.add[k].y)));
+}
+
+double ChartArea::StripColumnWidth(const ChannelRow& r) const {
+    const QMargins margins = r.plot->axisRect()->margins();
+    const int columns = std::max(1, r.plot->width() - margins.left() - margins.right());
+    return static_cast<double>(graph_.X.Xspace) / columns;
 }
 
 void ChartArea::LoadWholeSeries(int index) {
@@ -273,12 +283,12 @@ void ChartArea::LoadWholeSeries(int index) {
         RequeryRecord(index);
         return;
     }
+    // Own points (strip, cleared graph) through the strip's columns.
+    r.stripWidth = StripColumnWidth(r);
+    r.strip.Reset(r.stripWidth);
+    r.graph->data()->clear();
     const std::size_t n = model_.PointCount(index, 1);
-    r.points.x.resize(n);
-    r.points.y.resize(n);
-    model_.CopyPoints(index, 1, 0, n, r.points.x.data(), r.points.y.data());
-    ToVectors(r.points.x, r.points.y, r.kx, r.ky);
-    r.graph->setData(r.kx, r.ky, true);
+    for (std::size_t i = 0; i < n; ++i) AddStripPoint(r, model_.X(index, 1, i), model_.Y(index, 1, i));
     MarkDirty(index);
 }
 
@@ -351,7 +361,10 @@ void ChartArea::Relayout() {
         r.plot->axisRect()->setMargins(QMargins(g.Insets.Left, g.Insets.Top, 8, g.Insets.Bottom));
         r.plot->xAxis->setTickLabels(g.Bottom);
         LayoutPanel(r, g.LabelsStacked, g.Bottom);
-        if (model_.ShowsRecord(i)) RequeryRecord(i);  // the width in pixels changed
+        // The width in pixels may have changed: a record is queried again, a strip's columns
+        // are made anew when their width changed.
+        if (model_.ShowsRecord(i)) RequeryRecord(i);
+        else if (StripColumnWidth(r) != r.stripWidth) LoadWholeSeries(i);
         MarkDirty(i);
     }
     ScheduleReplot();
@@ -398,7 +411,8 @@ void ChartArea::ApplyColours() {
             a->setSubTickPen(QPen(c.C4));
             a->grid()->setPen(QPen(c.C4, 0, Qt::DotLine));
         }
-        rp->graph->setPen(QPen(c.C4.lightness() > 128 ? QColor(120, 190, 255) : QColor(0, 0, 190)));
+        // A cosmetic one-pixel pen: drawn without the stroker.
+        rp->graph->setPen(QPen(c.C4.lightness() > 128 ? QColor(120, 190, 255) : QColor(0, 0, 190), 0));
         rp->trigger->setPen(QPen(c.C4, 1, Qt::DashDotLine));
     }
     for (int i = 0; i < kCharts; ++i) MarkDirty(i);

@@ -102,6 +102,8 @@ private:
     void ApplyMark(int index);
     void ApplySeries(int index, const SeriesDelta& delta);
     void LoadWholeSeries(int index);
+    void AddStripPoint(ChannelRow& r, double x, double y);
+    double StripColumnWidth(const ChannelRow& r) const;
     void RequeryRecord(int index);
     void ApplyCursors();
     void MarkDirty(int index);
