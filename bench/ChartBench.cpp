@@ -157,19 +157,17 @@ int main(int argc, char** argv) {
     const double zoomSmall = MedianSeconds(kRounds, [&] { small.ZoomStep(kShort); });
 
     // Monitor: strips of one hour (72000 points per chart at 50 ms) against strips just reset.
-    Window full;
-    full.g.X.Xspace = 3600;
-    full.model.ResetAllGraphs(full.g, full.m, full.units);
-    for (int i = 0; i < 72000; ++i) full.MonitorTick(false);
-    full.area->ReplotNow();
-    const double tickFull = MedianSeconds(kRounds * 4, [&] { full.MonitorTick(true); });
     // For comparison: strips of six minutes, drawn over as many pixel columns.
-    Window tenth;
-    tenth.g.X.Xspace = 360;
-    tenth.model.ResetAllGraphs(tenth.g, tenth.m, tenth.units);
-    for (int i = 0; i < 7200; ++i) tenth.MonitorTick(false);
-    tenth.area->ReplotNow();
-    const double tickTenth = MedianSeconds(kRounds * 4, [&] { tenth.MonitorTick(true); });
+    Window full, tenth;
+    const auto fill = [](Window& w, std::int32_t span) {
+        w.g.X.Xspace = span;
+        w.model.ResetAllGraphs(w.g, w.m, w.units);
+        for (int i = 0; i < span * 20; ++i) w.MonitorTick(false);
+        w.area->ReplotNow();
+        return MedianSeconds(kRounds * 4, [&] { w.MonitorTick(true); });
+    };
+    const double tickFull = fill(full, 3600);
+    const double tickTenth = fill(tenth, 360);
     Window empty;
     empty.g.X.Xspace = 3600;
     const double tickEmpty = MedianSeconds(kRounds * 4, [&] {

@@ -58,6 +58,13 @@ struct Setup {
     }
 };
 
+// The area shown at a size, as the main window shows it.
+void ShowAt(ChartArea& area, int width, int height) {
+    area.resize(width, height);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+}
+
 QPoint PixelAt(QCustomPlot* p, double x) {
     return QPoint(static_cast<int>(std::lround(p->xAxis->coordToPixel(x))),
                   p->axisRect()->center().y());
@@ -93,9 +100,7 @@ void ChartAreaTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
 void ChartAreaTest::transferOfTwoChannelsShowsOnlyTheirRows() {
     Setup s;
     ChartArea area(s.model, s.g, s.m);
-    area.resize(900, 640);
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    ShowAt(area, 900, 640);
     s.Transfer({2, 5}, 200000);
     area.Relayout();
     area.ReplotNow();
@@ -166,9 +171,7 @@ void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
     s.g.X.XscaleMinG = 0.2;
     s.g.X.XscaleMaxG = 0.5;
     ChartArea area(s.model, s.g, s.m);
-    area.resize(800, 600);
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    ShowAt(area, 800, 600);
     s.Transfer({1, 2}, 1000);
     area.ReplotNow();
     QCustomPlot* p = area.Plot(0);
@@ -201,9 +204,7 @@ void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
 void ChartAreaTest::cursorReadoutOfARamp() {
     Setup s;
     ChartArea area(s.model, s.g, s.m);
-    area.resize(800, 600);
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    ShowAt(area, 800, 600);
     s.Transfer({1, 3}, 200);  // 0 .. 0.199 s
     area.ReplotNow();
     QCustomPlot* p = area.Plot(0);

@@ -10,8 +10,9 @@
 // Memory: series 2 keeps the channel's raw 16-bit samples with the coefficient, offset and clock
 // that turn them into points, and series 1 in recorded-data mode is a window onto series 2, not a
 // copy. Points are produced as 64-bit floats when they are read, always with the same arithmetic,
-// so every read of a point gives the same two numbers. Ten channels of 507904 samples take 10 MB;
-// the only 64-bit copy of a record is the one the window hands to its chart component.
+// so every read of a point gives the same two numbers. Ten channels of 507904 samples take 10 MB,
+// their min/max summaries under a fifteenth of that; a chart takes the points of its visible range
+// at its pixel width (VisiblePoints), never a 64-bit copy of the record.
 #include <array>
 #include <bitset>
 #include <cstddef>

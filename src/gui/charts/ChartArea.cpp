@@ -198,7 +198,6 @@ void ChartArea::BatchEnded(const ChartChanges& changes) {
         if (changes.series1[ix].changed() && !changes.axes.test(ix) &&
             (model_.XAxis(i).automatic || model_.YAxis(i).automatic))
             ApplyAxes(i);
-        if (changes.any()) MarkDirty(i);
     }
     ScheduleReplot();
 }
