@@ -44,6 +44,103 @@ std::optional<InterfaceSpec> Refuse(std::string& error, const std::string& what)
     return std::nullopt;
 }
 
+// What follows the kind of a spec: "gpib:REST".
+struct SpecRest {
+    std::string text;    // after the colon, trimmed
+    bool given = false;  // there was a colon
+    std::string quoted;  // the whole spec in double quotes, for messages
+};
+
+std::optional<InterfaceSpec> ParseGpib(InterfaceSpec spec, const SpecRest& r, std::string& error) {
+    spec.kind = InterfaceSpec::Kind::Gpib;
+    if (!r.given) return spec;
+    if (r.text.rfind("lib=", 0) != 0 || r.text.size() == 4)
+        return Refuse(error, "The interface " + r.quoted +
+                                 " is not understood: after \"gpib:\" only lib=PATH may follow.");
+    spec.library = r.text.substr(4);
+    return spec;
+}
+
+std::optional<InterfaceSpec> ParseVisa(InterfaceSpec spec, const SpecRest& r, std::string& error) {
+    spec.kind = InterfaceSpec::Kind::Visa;
+    if (!r.given) return spec;
+    const std::string& rest = r.text;
+    if (rest.empty()) return Refuse(error, "The interface " + r.quoted + " names no VISA resource.");
+    // lib=PATH first, up to the first comma; the rest is the resource name, which may hold
+    // commas itself (TCPIP0::host::gpib0,20::INSTR).
+    std::string resource = rest;
+    if (Lower(rest.substr(0, 4)) == "lib=") {
+        const std::size_t comma = rest.find(',');
+        spec.library = Trim(std::string_view(rest).substr(
+            4, comma == std::string::npos ? std::string::npos : comma - 4));
+        resource = comma == std::string::npos ? "" : Trim(std::string_view(rest).substr(comma + 1));
+        if (spec.library.empty())
+            return Refuse(error, "The interface " + r.quoted +
+                                     " is not understood: lib= must name the VISA library file.");
+    }
+    if (Lower(resource.substr(0, 4)) == "lib=")
+        return Refuse(error, "The interface " + r.quoted +
+                                 " is not understood: give one lib=PATH at most, first.");
+    spec.resource = resource;
+    return spec;
+}
+
+// HOST, HOST:PORT, [IPv6] or [IPv6]:PORT into host and port text ("-" for an empty port).
+// False when the brackets are wrong.
+bool SplitHostPort(const std::string& text, std::string& host, std::string& portText,
+                   std::string& problem) {
+    host = text;
+    portText.clear();
+    if (!host.empty() && host.front() == '[') {
+        const std::size_t close = host.find(']');
+        if (close == std::string::npos) {
+            problem = " lacks the closing \"]\".";
+            return false;
+        }
+        const std::string after = host.substr(close + 1);
+        host = host.substr(1, close - 1);
+        if (after.empty()) return true;
+        if (after.front() != ':') {
+            problem = " is not understood.";
+            return false;
+        }
+        portText = after.size() > 1 ? after.substr(1) : "-";
+    } else if (std::count(host.begin(), host.end(), ':') == 1) {
+        const std::size_t c = host.find(':');
+        portText = c + 1 < host.size() ? host.substr(c + 1) : "-";
+        host = host.substr(0, c);
+    }
+    return true;
+}
+
+std::optional<InterfaceSpec> ParsePrologix(InterfaceSpec spec, const SpecRest& r,
+                                           std::string& error) {
+    spec.kind = InterfaceSpec::Kind::Prologix;
+    spec.port = prologix::kDefaultPort;
+    std::string host, portText, problem;
+    if (!SplitHostPort(r.text, host, portText, problem))
+        return Refuse(error, "The interface " + r.quoted + problem);
+    if (host.empty())
+        return Refuse(error, "The interface " + r.quoted +
+                                 " names no host: write prologix:HOST or prologix:HOST:PORT, "
+                                 "for example prologix:192.168.1.20 or prologix:127.0.0.1:1234.");
+    if (!portText.empty() && !ParsePort(portText, spec.port))
+        return Refuse(error, "The interface " + r.quoted +
+                                 " has no valid port: a port is a number from 1 to 65535.");
+    spec.host = host;
+    return spec;
+}
+
+std::optional<InterfaceSpec> ParseSim(InterfaceSpec spec, const SpecRest& r, std::string& error) {
+    spec.kind = InterfaceSpec::Kind::Sim;
+    spec.simOptions = r.text;
+    sim::SimOptionsResult options = sim::ParseSimOptions(r.text);
+    if (!options.options)
+        return Refuse(error, "The simulated instrument of " + r.quoted +
+                                 " is not understood: " + options.error + ".");
+    return spec;
+}
+
 }  // namespace
 
 std::string AcceptedInterfaceForms() {
@@ -59,89 +156,15 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::str
     if (text.empty()) return Refuse(error, "The interface spec is empty.");
     const std::size_t colon = text.find(':');
     const std::string kind = Lower(text.substr(0, colon));
-    const bool hasRest = colon != std::string::npos;
-    const std::string rest = hasRest ? Trim(std::string_view(text).substr(colon + 1)) : "";
-    const std::string quoted = "\"" + text + "\"";
-
-    if (kind == "gpib") {
-        spec.kind = InterfaceSpec::Kind::Gpib;
-        if (!hasRest) return spec;
-        if (rest.rfind("lib=", 0) != 0 || rest.size() == 4)
-            return Refuse(error, "The interface " + quoted +
-                                     " is not understood: after \"gpib:\" only lib=PATH may "
-                                     "follow.");
-        spec.library = rest.substr(4);
-        return spec;
-    }
-    if (kind == "visa") {
-        spec.kind = InterfaceSpec::Kind::Visa;
-        if (!hasRest) return spec;
-        if (rest.empty())
-            return Refuse(error, "The interface " + quoted + " names no VISA resource.");
-        // lib=PATH first, up to the first comma; the rest is the resource name, which may hold
-        // commas itself (TCPIP0::host::gpib0,20::INSTR).
-        std::string resource = rest;
-        if (Lower(rest.substr(0, 4)) == "lib=") {
-            const std::size_t comma = rest.find(',');
-            spec.library = Trim(std::string_view(rest).substr(4, comma == std::string::npos
-                                                                     ? std::string::npos
-                                                                     : comma - 4));
-            resource = comma == std::string::npos ? "" : Trim(std::string_view(rest).substr(comma + 1));
-            if (spec.library.empty())
-                return Refuse(error, "The interface " + quoted +
-                                         " is not understood: lib= must name the VISA library "
-                                         "file.");
-        }
-        if (Lower(resource.substr(0, 4)) == "lib=")
-            return Refuse(error, "The interface " + quoted +
-                                     " is not understood: give one lib=PATH at most, first.");
-        spec.resource = resource;
-        return spec;
-    }
-    if (kind == "prologix") {
-        spec.kind = InterfaceSpec::Kind::Prologix;
-        spec.port = prologix::kDefaultPort;
-        std::string host = rest;
-        std::string portText;
-        if (!host.empty() && host.front() == '[') {  // [IPv6]:PORT
-            std::size_t close = host.find(']');
-            if (close == std::string::npos)
-                return Refuse(error, "The interface " + quoted + " lacks the closing \"]\".");
-            std::string after = host.substr(close + 1);
-            host = host.substr(1, close - 1);
-            if (!after.empty()) {
-                if (after.front() != ':')
-                    return Refuse(error, "The interface " + quoted + " is not understood.");
-                portText = after.substr(1);
-                if (portText.empty()) portText = "-";
-            }
-        } else if (std::count(host.begin(), host.end(), ':') == 1) {
-            std::size_t c = host.find(':');
-            portText = host.substr(c + 1);
-            if (portText.empty()) portText = "-";
-            host = host.substr(0, c);
-        }
-        if (host.empty())
-            return Refuse(error, "The interface " + quoted +
-                                     " names no host: write prologix:HOST or prologix:HOST:PORT, "
-                                     "for example prologix:192.168.1.20 or "
-                                     "prologix:127.0.0.1:1234.");
-        if (!portText.empty() && !ParsePort(portText, spec.port))
-            return Refuse(error, "The interface " + quoted +
-                                     " has no valid port: a port is a number from 1 to 65535.");
-        spec.host = host;
-        return spec;
-    }
-    if (kind == "sim") {
-        spec.kind = InterfaceSpec::Kind::Sim;
-        spec.simOptions = rest;
-        sim::SimOptionsResult options = sim::ParseSimOptions(rest);
-        if (!options.options)
-            return Refuse(error, "The simulated instrument of " + quoted +
-                                     " is not understood: " + options.error + ".");
-        return spec;
-    }
-    return Refuse(error, "The interface " + quoted + " is not one the program knows.");
+    SpecRest rest;
+    rest.given = colon != std::string::npos;
+    rest.text = rest.given ? Trim(std::string_view(text).substr(colon + 1)) : "";
+    rest.quoted = "\"" + text + "\"";
+    if (kind == "gpib") return ParseGpib(std::move(spec), rest, error);
+    if (kind == "visa") return ParseVisa(std::move(spec), rest, error);
+    if (kind == "prologix") return ParsePrologix(std::move(spec), rest, error);
+    if (kind == "sim") return ParseSim(std::move(spec), rest, error);
+    return Refuse(error, "The interface " + rest.quoted + " is not one the program knows.");
 }
 
 std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error) {

@@ -14,6 +14,8 @@ constexpr int kDescriptor = 1;
 // adapter itself has stopped waiting.
 constexpr auto kMarkGrace = std::chrono::milliseconds(250);
 constexpr std::size_t kMaxVersionLine = 256;
+// The adapter's wait for a serial poll answer at open; a device answers a poll at once.
+constexpr int kSerialPollTimeoutMs = 500;
 
 GpibStatus Status(std::int32_t ibsta, std::int32_t iberr = 0, std::int32_t ibcnt = 0) {
     return GpibStatus{ibsta, iberr, ibcnt};
@@ -61,8 +63,6 @@ void PrologixBus::Disconnect() {
     outstanding_ = 0;
     adapterReadTmoMs_ = 0;
     adapterAddress_ = -1;
-    unread_.clear();
-    unreadEnd_ = false;
 }
 
 SteadyTime PrologixBus::DeadlineFromNow() const {
@@ -77,26 +77,35 @@ PrologixBus::Wait PrologixBus::Send(const std::string& bytes, SteadyTime deadlin
     }
 }
 
-PrologixBus::Wait PrologixBus::ReadToMark(std::string& chunk, SteadyTime deadline) {
+PrologixBus::Wait PrologixBus::ReadToMark(std::string& chunk, std::size_t keep, bool& more,
+                                          SteadyTime deadline) {
     const std::string& mark = versionLine_;
-    std::size_t searchFrom = 0;
+    chunk.clear();
+    more = false;
+    // Moves the first `n` bytes of the inbox into the chunk, as far as there is room.
+    auto take = [&](std::size_t n) {
+        const std::size_t room = keep - std::min(keep, chunk.size());
+        if (n > room) more = true;
+        chunk.append(inbox_, 0, std::min(n, room));
+        inbox_.erase(0, n);
+    };
     char buffer[8192];
     for (;;) {
         // The mark is the adapter's last answer: it can only be at the end of what has come.
-        std::size_t at = inbox_.find(mark, searchFrom);
+        const std::size_t at = inbox_.find(mark);
         if (at != std::string::npos) {
-            chunk.assign(inbox_, 0, at);
-            inbox_.erase(0, at + mark.size());
+            take(at);
+            inbox_.erase(0, mark.size());
             return Wait::Done;
         }
-        if (inbox_.size() >= mark.size()) searchFrom = inbox_.size() - mark.size() + 1;
+        // Everything but a possible beginning of the mark is reply: kept or dropped, never held.
+        if (inbox_.size() >= mark.size()) take(inbox_.size() - mark.size() + 1);
         std::size_t got = 0;
         switch (socket_.ReceiveSome(buffer, sizeof buffer, got, deadline)) {
             case TcpSocket::Io::Ok: inbox_.append(buffer, got); break;
             case TcpSocket::Io::Timeout: return Wait::Timeout;
             default:
-                chunk = std::move(inbox_);  // what came before the connection dropped
-                inbox_.clear();
+                take(inbox_.size());  // what came before the connection dropped
                 return Wait::Lost;
         }
     }
@@ -124,11 +133,18 @@ PrologixBus::Wait PrologixBus::ReadLine(std::string& line, SteadyTime deadline) 
 PrologixBus::Wait PrologixBus::Resync(SteadyTime deadline) {
     while (outstanding_ > 0) {
         std::string late;
-        Wait w = ReadToMark(late, deadline);
+        bool more = false;
+        Wait w = ReadToMark(late, 0, more, deadline);
         if (w != Wait::Done) return w;
         --outstanding_;  // a reply that came after its read had given up: dropped
     }
     return Wait::Done;
+}
+
+void PrologixBus::SetAdapterReadTimeout(int ms, std::string& out) {
+    if (ms == adapterReadTmoMs_) return;
+    out += "++read_tmo_ms " + std::to_string(ms) + "\n";
+    adapterReadTmoMs_ = ms;
 }
 
 bool PrologixBus::SelectAddress(int address, std::string& out) {
@@ -165,16 +181,15 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
                                 ". Check that the adapter (or kmr-sim) is running there.");
         }
         inbox_.clear();
-        unread_.clear();
-        unreadEnd_ = false;
         // ++savecfg 0 first: the adapter would otherwise store every later setting in its EEPROM.
         std::string setup = "++savecfg 0\n++mode 1\n++auto 0\n++eos 3\n++eoi " +
                             std::string(eot ? "1" : "0") + "\n++eot_enable 1\n++eot_char " +
                             std::to_string(prologix::kEotChar) + "\n";
         adapterAddress_ = -1;
         SelectAddress(address, setup);
-        adapterReadTmoMs_ = std::min(timeoutMs_, prologix::kMaxReadTimeoutMs);
-        setup += "++read_tmo_ms " + std::to_string(adapterReadTmoMs_) + "\n++ver\n";
+        adapterReadTmoMs_ = 0;
+        SetAdapterReadTimeout(std::min(timeoutMs_, prologix::kMaxReadTimeoutMs), setup);
+        setup += "++ver\n";
         std::string line;
         Wait w = Send(setup, deadline);
         if (w == Wait::Done) w = ReadLine(line, deadline);
@@ -215,7 +230,6 @@ GpibStatus PrologixBus::InterfaceClear(int /*board*/) {
     if (w == Wait::Done) w = Send("++ifc\n", deadline);
     if (w == Wait::Lost) return Lost(kENOL);
     if (w == Wait::Timeout) return Fail(kIbERR | kIbTIMO, kEABO, "The GP-IB adapter is busy.");
-    unread_.clear();
     return Status(kIbCMPL);
 }
 
@@ -223,14 +237,29 @@ GpibStatus PrologixBus::DeviceClear(int /*board*/, int address) {
     if (!Connected()) return Fail(kIbERR, kENEB, "The GP-IB adapter is not connected.");
     const SteadyTime deadline = DeadlineFromNow();
     Wait w = Resync(deadline);
+    // The adapter sends the clear whether or not a device listens. A serial poll is answered
+    // only by a device that is there: without an answer the address has no instrument.
     std::string bytes;
     SelectAddress(address, bytes);
     bytes += "++clr\n";
+    SetAdapterReadTimeout(kSerialPollTimeoutMs, bytes);
+    bytes += "++spoll\n++ver\n";
     if (w == Wait::Done) w = Send(bytes, deadline);
+    std::string statusByte;
+    if (w == Wait::Done) {
+        ++outstanding_;
+        bool more = false;
+        w = ReadToMark(statusByte, kMaxVersionLine, more, deadline + kMarkGrace);
+        if (w == Wait::Done) --outstanding_;
+    }
     if (w == Wait::Lost) return Lost(kENOL);
     if (w == Wait::Timeout) return Fail(kIbERR | kIbTIMO, kEABO, "The GP-IB adapter is busy.");
-    unread_.clear();
-    unreadEnd_ = false;
+    if (statusByte.find_first_of("0123456789") == std::string::npos)
+        return Fail(kIbERR, kENOL,
+                    "No instrument answers at GP-IB address " + std::to_string(address) +
+                        " behind the adapter at " + Where() +
+                        ". Check the address in Meter.cnd and that the instrument is on and "
+                        "connected.");
     return Status(kIbCMPL);
 }
 
@@ -250,9 +279,6 @@ GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t coun
     if (w == Wait::Timeout)
         return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO,
                     "The GP-IB adapter is still sending an earlier reply.");
-    // A new command makes the instrument drop the rest of an unread reply.
-    unread_.clear();
-    unreadEnd_ = false;
     std::string bytes;
     SelectAddress(deviceAddress_, bytes);
     bytes += prologix::EscapeData(data, count);
@@ -266,73 +292,63 @@ GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t coun
 GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
     if (descriptor != kDescriptor || deviceAddress_ < 0)
         return Fail(kIbERR, kEDVR, "The device is not open.");
-    auto deliver = [&](std::string& from, bool endAfter, std::int32_t extraBits,
-                       std::int32_t iberr) {
-        std::size_t n = std::min(count, from.size());
-        if (n > 0) std::memcpy(buffer, from.data(), n);
-        const bool allTaken = n == from.size();
-        from.erase(0, n);
-        std::int32_t ibsta = kIbCMPL | extraBits;
-        if (allTaken && endAfter) ibsta |= kIbEND;
-        return Status(ibsta, iberr, static_cast<std::int32_t>(n));
-    };
-    if (!unread_.empty()) return deliver(unread_, unreadEnd_, 0, 0);
     if (!Connected()) return Lost(kEABO);
 
     const SteadyTime deadline = DeadlineFromNow();
     Wait w = Resync(deadline);
+    // At most `count` bytes of the reply and its EOI marker are kept; anything beyond is read
+    // and dropped, and the read fails.
     std::string data;
     bool eoi = false;
-    while (w == Wait::Done) {
+    bool tooLong = false;
+    while (w == Wait::Done && !eoi) {
         const int remaining = MillisecondsUntil(deadline);
         if (remaining <= 0) {
             w = Wait::Timeout;
             break;
         }
         std::string request;
-        const int adapterTmo = std::clamp(remaining, 1, prologix::kMaxReadTimeoutMs);
-        if (adapterTmo != adapterReadTmoMs_) {
-            request += "++read_tmo_ms " + std::to_string(adapterTmo) + "\n";
-            adapterReadTmoMs_ = adapterTmo;
-        }
+        SetAdapterReadTimeout(std::clamp(remaining, 1, prologix::kMaxReadTimeoutMs), request);
         SelectAddress(deviceAddress_, request);
         request += "++read eoi\n++ver\n";
         w = Send(request, deadline);
         if (w != Wait::Done) break;
         ++outstanding_;
         std::string chunk;
-        w = ReadToMark(chunk, deadline + kMarkGrace);
-        if (w == Wait::Lost) data += chunk;
-        if (w != Wait::Done) break;
-        --outstanding_;
-        if (!chunk.empty() && static_cast<unsigned char>(chunk.back()) == prologix::kEotChar) {
-            chunk.pop_back();
-            data += chunk;
-            eoi = true;
+        bool more = false;
+        w = ReadToMark(chunk, count + 1 - data.size(), more, deadline + kMarkGrace);
+        if (w == Wait::Done) --outstanding_;
+        // The adapter ends a reply that ended with EOI by its marker byte; without it the
+        // adapter stopped waiting first: ask again, the instrument goes on from where it stopped.
+        eoi = w == Wait::Done && !more && !chunk.empty() &&
+              static_cast<unsigned char>(chunk.back()) == prologix::kEotChar;
+        if (eoi) chunk.pop_back();
+        data += chunk;
+        if (more || data.size() > count) {
+            tooLong = true;
             break;
         }
-        // The adapter stopped waiting before EOI: ask again; the instrument goes on from where
-        // it stopped talking.
-        data += chunk;
     }
+    const std::size_t n = std::min(count, data.size());
+    if (n > 0) std::memcpy(buffer, data.data(), n);
+    const auto received = static_cast<std::int32_t>(n);
     if (w == Wait::Lost) {
         GpibStatus s = Lost(kEABO);
-        std::size_t n = std::min(count, data.size());
-        if (n > 0) std::memcpy(buffer, data.data(), n);
-        s.ibcnt = static_cast<std::int32_t>(n);
+        s.ibcnt = received;
         return s;
+    }
+    if (tooLong) {
+        problem_ = "The instrument sent more than the " + std::to_string(count) +
+                   " bytes asked for (through the GP-IB adapter at " + Where() +
+                   "); the rest was dropped.";
+        return Status(kIbERR | kIbCMPL, kEABO, received);
     }
     if (!eoi) {
         problem_ = "The instrument did not answer within " + std::to_string(timeoutMs_) +
                    " ms (through the GP-IB adapter at " + Where() + ").";
-        return deliver(data, false, kIbERR | kIbTIMO, kEABO);
+        return Status(kIbERR | kIbTIMO | kIbCMPL, kEABO, received);
     }
-    GpibStatus s = deliver(data, true, 0, 0);
-    if (!data.empty()) {  // more than was asked for: kept for the next read
-        unread_ = std::move(data);
-        unreadEnd_ = true;
-    }
-    return s;
+    return Status(kIbCMPL | kIbEND, 0, received);
 }
 
 }  // namespace kmr

@@ -13,12 +13,18 @@
 // tells a reply that ended with EOI from one the adapter cut off at its own read timeout. The
 // adapter accepts read timeouts of at most 3 s; for the longer timeouts of the program (10, 30,
 // 100 s) the bus asks again until its own deadline has passed, and an instrument that answers
-// late simply continues where it stopped. A reply longer than the count asked for is kept and
-// handed out by the next reads, as a GP-IB board would leave it in the talker.
+// late simply continues where it stopped. At most the count asked for is kept (250 bytes for a
+// reply line, 2 x count for a data block): a reply longer than that is read to its end mark and
+// dropped, and the read fails, so an adapter that streams without end costs no memory.
 //
-// Failures: a refused or unreachable adapter is an open failure (descriptor -1, ERR, ENEB); a
-// timeout is ERR TIMO CMPL with EABO; a connection that drops in the middle of a call is ERR with
-// ENOL (write) or EABO (read), at once. Every wait is bounded by the timeout of the open.
+// Device clear also polls the device (++spoll): a device that is there answers the poll, so an
+// address without an instrument is found when the connection opens.
+//
+// Failures: a refused or unreachable adapter is an open failure (descriptor -1, ERR, ENEB); no
+// answer to the serial poll is a device clear failure (ERR, ENOL); a timeout is ERR TIMO CMPL with
+// EABO; a reply longer than the count is ERR CMPL with EABO; a connection that drops in the middle
+// of a call is ERR with ENOL (write) or EABO (read), at once. Every wait is bounded by the timeout
+// of the open.
 // One caller at a time, as for a GP-IB library.
 #include <string>
 
@@ -44,6 +50,11 @@ public:
     // The adapter's answer to "++ver" (without its line end); empty before the first open.
     std::string AdapterVersion() const;
 
+    // Memory held for bytes received and not yet handed out: never more than kMaxHeldBytes,
+    // whatever the adapter sends.
+    std::size_t HeldBytes() const { return inbox_.capacity(); }
+    static constexpr std::size_t kMaxHeldBytes = 64 * 1024;
+
 private:
     enum class Wait { Done, Timeout, Lost };
 
@@ -51,12 +62,15 @@ private:
     GpibStatus Lost(std::int32_t iberr);
     bool Connected() const { return socket_.Valid(); }
     Wait Send(const std::string& bytes, SteadyTime deadline);
-    // Reads until the version line has arrived; `chunk` receives the bytes before it.
-    Wait ReadToMark(std::string& chunk, SteadyTime deadline);
+    // Reads until the version line has arrived; `chunk` receives the bytes before it, at most
+    // `keep` of them, and `more` tells that there were more (they are dropped).
+    Wait ReadToMark(std::string& chunk, std::size_t keep, bool& more, SteadyTime deadline);
     Wait ReadLine(std::string& line, SteadyTime deadline);
     // Consumes the answers of reads that an earlier timeout left behind.
     Wait Resync(SteadyTime deadline);
     bool SelectAddress(int address, std::string& out);
+    // Adds "++read_tmo_ms" to `out` when the adapter has another read timeout.
+    void SetAdapterReadTimeout(int ms, std::string& out);
     SteadyTime DeadlineFromNow() const;
     void Disconnect();
     std::string Where() const;  // HOST:PORT
@@ -71,8 +85,6 @@ private:
     int adapterAddress_ = -1;   // the address last sent with ++addr
     int deviceAddress_ = -1;    // the address of the open device
     int outstanding_ = 0;       // end marks still owed by the adapter
-    std::string unread_;        // reply bytes beyond the count of the last read
-    bool unreadEnd_ = false;    // whether those bytes end with EOI
     std::string problem_;
 };
 

@@ -22,25 +22,30 @@ void LineSplitter::Feed(const char* data, std::size_t count) {
         char c = data[i];
         if (escaped_) {
             escaped_ = false;
-            current_.bytes.push_back(c);
-            continue;
-        }
-        if (c == kEsc) {
+        } else if (c == kEsc) {
             escaped_ = true;
             continue;
-        }
-        if (c == '\r' || c == '\n') {
-            if (!current_.bytes.empty()) {
+        } else if (c == '\r' || c == '\n') {
+            if (!current_.bytes.empty() && !overlong_) {
                 current_.command = leadingPluses_ >= 2;
+                queued_ += current_.bytes.size();
                 ready_.push_back(std::move(current_));
             }
             current_ = Line{};
             leadingPluses_ = 0;
+            overlong_ = false;
+            continue;
+        } else if (c == '+' && leadingPluses_ == static_cast<int>(current_.bytes.size()) &&
+                   leadingPluses_ < 2) {
+            ++leadingPluses_;
+        }
+        if (overlong_) continue;
+        if (current_.bytes.size() == kMaxLineBytes) {
+            overlong_ = true;
+            ++dropped_;
+            current_ = Line{};
             continue;
         }
-        if (c == '+' && leadingPluses_ == static_cast<int>(current_.bytes.size()) &&
-            leadingPluses_ < 2)
-            ++leadingPluses_;
         current_.bytes.push_back(c);
     }
 }
@@ -49,6 +54,7 @@ bool LineSplitter::Next(Line& line) {
     if (ready_.empty()) return false;
     line = std::move(ready_.front());
     ready_.pop_front();
+    queued_ -= line.bytes.size();
     return true;
 }
 

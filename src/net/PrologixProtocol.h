@@ -15,6 +15,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kmr::prologix {
 
@@ -28,8 +29,12 @@ inline constexpr int kMaxReadTimeoutMs = 3000;
 // The bytes of one data write: every CR, LF, ESC and '+' preceded by ESC, then LF.
 std::string EscapeData(const void* data, std::size_t count);
 
+// The longest line the adapter takes: its input buffer. A longer line is dropped whole.
+inline constexpr std::size_t kMaxLineBytes = 16384;
+
 // Splits what a client sends into lines: unescaped CR or LF ends a line, ESC makes the next byte
-// literal. Empty lines are skipped (a CR LF pair ends one line).
+// literal. Empty lines are skipped (a CR LF pair ends one line). A line longer than kMaxLineBytes
+// is dropped, so that a client that never ends its line holds no more than that.
 class LineSplitter {
 public:
     struct Line {
@@ -41,9 +46,16 @@ public:
     bool Next(Line& line);
     // Bytes of an incomplete line waiting for its end.
     std::size_t Pending() const { return current_.bytes.size(); }
+    // Bytes of the complete lines not taken yet.
+    std::size_t Queued() const { return queued_; }
+    // Lines dropped for their length since the last call.
+    std::size_t TakeDroppedLines() { return std::exchange(dropped_, 0); }
 
 private:
     std::deque<Line> ready_;
+    std::size_t queued_ = 0;
+    std::size_t dropped_ = 0;
+    bool overlong_ = false;  // the current line is being dropped up to its end
     Line current_;
     bool escaped_ = false;
     int leadingPluses_ = 0;  // unescaped '+' bytes at the start of the current line (max 2)

@@ -29,7 +29,8 @@ bool ParseListen(const std::string& text, std::string& host, int& port) {
 }  // namespace
 
 std::string KmrSimUsage() {
-    return "Usage: kmr-sim [--listen HOST:PORT] [--address N] [--verbose] [SIM-SPEC]\n"
+    return "Usage: kmr-sim [--listen HOST:PORT] [--address N] [--idle SECONDS] [--verbose]\n"
+           "               [SIM-SPEC]\n"
            "\n"
            "Presents the simulated KMR-530A / KMR-510C strainmeter as a Prologix GPIB-ETHERNET\n"
            "adapter on TCP. Connect the program with the interface prologix:HOST:PORT.\n"
@@ -37,6 +38,8 @@ std::string KmrSimUsage() {
            "  --listen HOST:PORT  where to listen (default 127.0.0.1:1234; port 0 picks a free\n"
            "                      one, which is printed)\n"
            "  --address N         GP-IB address of the instrument behind the adapter (default 20)\n"
+           "  --idle SECONDS      drop a client that sends no command for that long, so that the\n"
+           "                      next one gets in (default 60)\n"
            "  --verbose           log every command and reply to standard error\n"
            "  SIM-SPEC            the simulated instrument, as in the interface spec, for example\n"
            "                      sim:model=530A,memory=1,time=instant (default: sim, real time)\n"
@@ -84,6 +87,12 @@ std::optional<KmrSimArguments> ParseKmrSimArguments(const std::vector<std::strin
             if (!take()) return std::nullopt;
             if (!prologix::ParseDecimalInRange(value, 0, 30, a.address)) {
                 error = "--address takes a GP-IB address from 0 to 30, not \"" + value + "\".";
+                return std::nullopt;
+            }
+        } else if (arg == "--idle") {
+            if (!take()) return std::nullopt;
+            if (!prologix::ParseDecimalInRange(value, 1, 86400, a.idleSeconds)) {
+                error = "--idle takes whole seconds from 1 to 86400, not \"" + value + "\".";
                 return std::nullopt;
             }
         } else if (arg.rfind("-", 0) == 0) {

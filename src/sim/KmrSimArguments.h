@@ -1,6 +1,6 @@
 #pragma once
 // The command line of kmr-sim:
-//   kmr-sim [--listen HOST:PORT] [--address N] [--verbose] [SIM-SPEC]
+//   kmr-sim [--listen HOST:PORT] [--address N] [--idle SECONDS] [--verbose] [SIM-SPEC]
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +13,7 @@ struct KmrSimArguments {
     std::string host = "127.0.0.1";
     int port = 1234;
     int address = 20;
+    int idleSeconds = 60;  // a client that sends no command for that long is dropped
     bool verbose = false;
     bool help = false;
     std::string simSpec = "sim";

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 #include <map>
+#include <string_view>
 #include <vector>
 
 #include "net/PrologixProtocol.h"
@@ -19,6 +20,30 @@ constexpr std::size_t kReadChunk = 1 << 16;
 constexpr auto kPoll = std::chrono::milliseconds(100);
 // How long a client that does not take its data is waited for before it is dropped.
 constexpr auto kSendLimit = std::chrono::seconds(10);
+// Lines a client may send ahead of the instrument: beyond that it is dropped, and so is all it
+// queued (a client that queues work and goes away must not keep the adapter busy).
+constexpr std::size_t kMaxQueuedBytes = 4 * prologix::kMaxLineBytes;
+
+// The name of an adapter command ("++Read eoi" gives "read") and its argument ("eoi").
+void SplitCommand(const std::string& line, std::string& name, std::string& arg) {
+    const std::string body = line.substr(2);
+    std::size_t i = 0;
+    while (i < body.size() && body[i] != ' ' && body[i] != '\t') ++i;
+    name = body.substr(0, i);
+    while (i < body.size() && (body[i] == ' ' || body[i] == '\t')) ++i;
+    arg = body.substr(i);
+    while (!arg.empty() && (arg.back() == ' ' || arg.back() == '\t')) arg.pop_back();
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+}
+
+// The instrument is opened once per timeout code the client's read timeout needs, so that a
+// reply the instrument holds back is waited for about as long as the adapter would wait.
+int CodeForMilliseconds(int ms) {
+    for (int code = 1; code <= 17; ++code)
+        if (TimeoutCodeMilliseconds(code) >= ms) return code;
+    return 17;
+}
 
 }  // namespace
 
@@ -42,19 +67,36 @@ std::string LogText(const std::string& bytes) {
     return out;
 }
 
-struct PrologixServer::Session {
-    int addr = 0;
-    bool autoRead = false;
-    bool eoi = true;
+// The settings ++rst puts back.
+struct AdapterSettings {
+    int autoRead = 0;
+    int eoi = 1;
     int eos = 0;  // 0 CR LF, 1 CR, 2 LF, 3 nothing appended to data
-    bool eotEnable = false;
+    int eotEnable = 0;
     int eotChar = 0;
-    int mode = 1;
     int readTmoMs = kDefaultReadTmoMs;
-    bool saveCfg = true;
+};
+
+struct PrologixServer::Session : AdapterSettings {
+    int addr = 0;
+    int mode = 1;
+    int saveCfg = 1;
+    bool deviceAnswers = true;  // the instrument took the last ++clr
     bool gone = false;
+    SteadyTime lastCommand;     // when the last line was taken (or the client came)
     prologix::LineSplitter splitter;
     std::map<int, int> descriptors;  // instrument descriptor per timeout code
+};
+
+struct PrologixServer::Setting {
+    std::string_view name;
+    int Session::*field;
+    int lo, hi;
+};
+
+struct PrologixServer::CommandEntry {
+    std::string_view name;
+    Handler handle;
 };
 
 PrologixServer::PrologixServer(GpibBus& instrument, PrologixServerOptions options)
@@ -63,7 +105,10 @@ PrologixServer::PrologixServer(GpibBus& instrument, PrologixServerOptions option
 PrologixServer::~PrologixServer() { Stop(); }
 
 void PrologixServer::Log(const std::string& line) {
-    if (!options_.verbose) return;
+    if (options_.verbose) Notice(line);
+}
+
+void PrologixServer::Notice(const std::string& line) {
     std::lock_guard<std::mutex> lock(logMutex_);
     std::ostream& out = options_.log ? *options_.log : std::cerr;
     out << line << '\n';
@@ -115,39 +160,79 @@ void PrologixServer::Serve() {
 void PrologixServer::ServeClient(TcpSocket& client) {
     Session s;
     s.addr = options_.address;
-    char buffer[4096];
+    s.lastCommand = std::chrono::steady_clock::now();
     while (!stop_ && !s.gone) {
-        std::size_t got = 0;
-        auto io = client.ReceiveSome(buffer, sizeof buffer, got,
-                                     std::chrono::steady_clock::now() + kPoll);
-        if (io == TcpSocket::Io::Timeout) continue;
-        if (io != TcpSocket::Io::Ok) break;
-        s.splitter.Feed(buffer, got);
+        // What has come meanwhile is taken first (up to a buffer's worth ahead), so that a
+        // client that has gone is noticed before its queued lines are worked through.
+        if (s.splitter.Queued() < prologix::kMaxLineBytes &&
+            !Receive(s, client, std::chrono::steady_clock::now()))
+            break;
         prologix::LineSplitter::Line line;
-        while (!s.gone && !stop_ && s.splitter.Next(line)) {
+        if (s.splitter.Next(line)) {
             if (line.command)
                 HandleCommand(s, client, line.bytes);
             else
                 HandleData(s, client, line.bytes);
+            s.lastCommand = std::chrono::steady_clock::now();
+            continue;
         }
+        const SteadyTime now = std::chrono::steady_clock::now();
+        if (now - s.lastCommand >= options_.idle) {
+            Notice("client " + client.PeerName() + " sent no command for " +
+                   std::to_string(options_.idle.count()) + " ms; dropped");
+            break;
+        }
+        Receive(s, client, std::min<SteadyTime>(now + kPoll, s.lastCommand + options_.idle));
     }
+    if (s.gone && s.splitter.Queued() > 0)
+        Notice("client " + client.PeerName() + " has gone; " +
+               std::to_string(s.splitter.Queued()) + " bytes of its queued commands dropped");
+}
+
+bool PrologixServer::Receive(Session& s, TcpSocket& client, SteadyTime deadline) {
+    char buffer[4096];
+    std::size_t got = 0;
+    const auto io = client.ReceiveSome(buffer, sizeof buffer, got, deadline);
+    if (io == TcpSocket::Io::Timeout) return true;
+    if (io != TcpSocket::Io::Ok) {
+        s.gone = true;
+        return false;
+    }
+    s.splitter.Feed(buffer, got);
+    if (const std::size_t dropped = s.splitter.TakeDroppedLines())
+        Notice(std::to_string(dropped) + " line(s) longer than " +
+               std::to_string(prologix::kMaxLineBytes) + " bytes dropped");
+    if (s.splitter.Queued() > kMaxQueuedBytes) {
+        Notice("client " + client.PeerName() + " sends faster than the instrument answers (" +
+               std::to_string(s.splitter.Queued()) + " bytes waiting); dropped");
+        s.gone = true;
+        return false;
+    }
+    return true;
+}
+
+void PrologixServer::WaitWatchingClient(Session& s, TcpSocket& client, SteadyTime until) {
+    while (!stop_ && !s.gone && std::chrono::steady_clock::now() < until)
+        Receive(s, client, std::min<SteadyTime>(until, std::chrono::steady_clock::now() + kPoll));
 }
 
 void PrologixServer::Send(TcpSocket& client, const std::string& bytes) {
     if (bytes.empty()) return;
     if (client.SendAll(bytes.data(), bytes.size(), std::chrono::steady_clock::now() + kSendLimit) !=
         TcpSocket::Io::Ok) {
-        Log("client does not take data; dropped");
+        Notice("client does not take data; dropped");
         client.Close();
     }
 }
 
-// The instrument is opened once per timeout code the client's read timeout needs, so that a
-// reply the instrument holds back is waited for about as long as the adapter would wait.
-static int CodeForMilliseconds(int ms) {
-    for (int code = 1; code <= 17; ++code)
-        if (TimeoutCodeMilliseconds(code) >= ms) return code;
-    return 17;
+int PrologixServer::InstrumentDescriptor(Session& s) {
+    const int code = CodeForMilliseconds(s.readTmoMs);
+    if (auto it = s.descriptors.find(code); it != s.descriptors.end()) return it->second;
+    int d = -1;
+    GpibStatus st = instrument_.OpenDevice(0, options_.address, 0, code, 1, 0, d);
+    if (d < 0 || st.error()) return -1;
+    s.descriptors[code] = d;
+    return d;
 }
 
 void PrologixServer::HandleData(Session& s, TcpSocket& client, const std::string& bytes) {
@@ -163,58 +248,36 @@ void PrologixServer::HandleData(Session& s, TcpSocket& client, const std::string
         Log("  (no instrument at address " + std::to_string(s.addr) + ")");
         return;
     }
-    const int code = CodeForMilliseconds(s.readTmoMs);
-    auto it = s.descriptors.find(code);
-    int d = -1;
-    if (it == s.descriptors.end()) {
-        GpibStatus st = instrument_.OpenDevice(0, options_.address, 0, code, 1, 0, d);
-        if (d < 0 || st.error()) {
-            Log("  instrument cannot be opened");
-            return;
-        }
-        s.descriptors[code] = d;
-    } else {
-        d = it->second;
+    const int d = InstrumentDescriptor(s);
+    if (d < 0) {
+        Log("  instrument cannot be opened");
+        return;
     }
     instrument_.Write(d, data.data(), data.size());
-    if (s.autoRead) ReadFromInstrument(s, client, true, -1);
+    if (s.autoRead) ReadFromInstrument(s, client, -1);
 }
 
-void PrologixServer::ReadFromInstrument(Session& s, TcpSocket& client, bool /*untilEoi*/,
-                                        int endChar) {
-    const auto start = std::chrono::steady_clock::now();
-    const auto giveUp = start + std::chrono::milliseconds(s.readTmoMs);
+void PrologixServer::ReadFromInstrument(Session& s, TcpSocket& client, int endChar) {
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(s.readTmoMs);
     std::string out;
     bool end = false;
-    if (s.addr == options_.address) {
-        const int code = CodeForMilliseconds(s.readTmoMs);
-        int d = -1;
-        auto it = s.descriptors.find(code);
-        if (it != s.descriptors.end()) {
-            d = it->second;
-        } else {
-            GpibStatus st = instrument_.OpenDevice(0, options_.address, 0, code, 1, 0, d);
-            if (d >= 0 && !st.error()) s.descriptors[code] = d;
+    const int d = s.addr == options_.address ? InstrumentDescriptor(s) : -1;
+    std::vector<char> buffer(d >= 0 ? kReadChunk : 0);
+    while (d >= 0 && !stop_) {
+        GpibStatus st = instrument_.Read(d, buffer.data(), buffer.size());
+        const std::size_t n = st.ibcnt > 0 ? static_cast<std::size_t>(st.ibcnt) : 0;
+        out.append(buffer.data(), std::min(n, buffer.size()));
+        if (st.error()) break;
+        if (st.ibsta & kIbEND) {
+            end = true;
+            break;
         }
-        std::vector<char> buffer(kReadChunk);
-        while (d >= 0 && !stop_) {
-            GpibStatus st = instrument_.Read(d, buffer.data(), buffer.size());
-            const std::size_t n = st.ibcnt > 0 ? static_cast<std::size_t>(st.ibcnt) : 0;
-            out.append(buffer.data(), std::min(n, buffer.size()));
-            if (st.error()) break;
-            if (st.ibsta & kIbEND) {
-                end = true;
-                break;
-            }
-            if (endChar >= 0 && out.find(static_cast<char>(endChar)) != std::string::npos) break;
-            if (n == 0) break;
-        }
+        if (endChar >= 0 && out.find(static_cast<char>(endChar)) != std::string::npos) break;
+        if (n == 0) break;
     }
     if (out.empty() && !end) {
         // Nothing to read: the adapter waits out its read timeout before it gives up.
-        while (!stop_ && std::chrono::steady_clock::now() < giveUp)
-            std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(
-                giveUp - std::chrono::steady_clock::now(), std::chrono::milliseconds(20)));
+        WaitWatchingClient(s, client, giveUp);
         Log("< (nothing: read timeout)");
         return;
     }
@@ -224,97 +287,112 @@ void PrologixServer::ReadFromInstrument(Session& s, TcpSocket& client, bool /*un
     if (!client.Valid()) s.gone = true;
 }
 
+void PrologixServer::Reply(Session& s, TcpSocket& client, const std::string& text) {
+    Log("< " + LogText(text + "\r\n"));
+    Send(client, text + "\r\n");
+    if (!client.Valid()) s.gone = true;
+}
+
+// A setting: without a value it answers the current one.
+void PrologixServer::ChangeSetting(Session& s, TcpSocket& client, const Setting& setting,
+                                   const std::string& arg) {
+    int& field = s.*(setting.field);
+    int v = 0;
+    if (arg.empty())
+        Reply(s, client, std::to_string(field));
+    else if (prologix::ParseDecimalInRange(arg, setting.lo, setting.hi, v))
+        field = v;
+    else
+        Log("  (value out of range; ignored)");
+}
+
 void PrologixServer::HandleCommand(Session& s, TcpSocket& client, const std::string& line) {
     Log("> " + LogText(line));
-    std::string body = line.substr(2);
     std::string name, arg;
-    {
-        std::size_t i = 0;
-        while (i < body.size() && body[i] != ' ' && body[i] != '\t') ++i;
-        name = body.substr(0, i);
-        while (i < body.size() && (body[i] == ' ' || body[i] == '\t')) ++i;
-        arg = body.substr(i);
-        while (!arg.empty() && (arg.back() == ' ' || arg.back() == '\t')) arg.pop_back();
-    }
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    auto reply = [&](const std::string& text) {
-        Log("< " + LogText(text + "\r\n"));
-        Send(client, text + "\r\n");
-        if (!client.Valid()) s.gone = true;
+    SplitCommand(line, name, arg);
+    static constexpr Setting kSettings[] = {
+        {"auto", &Session::autoRead, 0, 1},
+        {"eoi", &Session::eoi, 0, 1},
+        {"eos", &Session::eos, 0, 3},
+        {"eot_enable", &Session::eotEnable, 0, 1},
+        {"eot_char", &Session::eotChar, 0, 255},
+        {"read_tmo_ms", &Session::readTmoMs, 1, prologix::kMaxReadTimeoutMs},
+        {"savecfg", &Session::saveCfg, 0, 1},
     };
-    // A setting: without a value it answers the current one.
-    auto setting = [&](int& field, int lo, int hi) {
-        if (arg.empty()) {
-            reply(std::to_string(field));
-            return;
-        }
-        int v = 0;
-        if (prologix::ParseDecimalInRange(arg, lo, hi, v))
-            field = v;
-        else
-            Log("  (value out of range; ignored)");
+    static constexpr CommandEntry kCommands[] = {
+        {"addr", &PrologixServer::Address},
+        {"clr", &PrologixServer::Clear},
+        {"ifc", &PrologixServer::InterfaceClear},
+        {"loc", &PrologixServer::Nothing},
+        {"llo", &PrologixServer::Nothing},
+        {"trg", &PrologixServer::Nothing},
+        {"mode", &PrologixServer::Mode},
+        {"read", &PrologixServer::Read},
+        {"rst", &PrologixServer::Reset},
+        {"spoll", &PrologixServer::SerialPoll},
+        {"srq", &PrologixServer::ServiceRequest},
+        {"ver", &PrologixServer::Version},
     };
-    auto flag = [&](bool& field) {
-        int v = field ? 1 : 0;
-        setting(v, 0, 1);
-        field = v != 0;
-    };
+    for (const Setting& setting : kSettings)
+        if (name == setting.name) return ChangeSetting(s, client, setting, arg);
+    for (const CommandEntry& command : kCommands)
+        if (name == command.name) return (this->*(command.handle))(s, client, arg);
+    Log("  (unknown command; ignored)");
+}
 
-    if (name == "addr") {
-        // "++addr PAD [SAD]": the secondary address is accepted and ignored.
-        std::string pad = arg.substr(0, arg.find(' '));
-        std::swap(arg, pad);
-        setting(s.addr, 0, 30);
-        std::swap(arg, pad);
-    } else if (name == "auto") {
-        flag(s.autoRead);
-    } else if (name == "clr") {
-        if (s.addr == options_.address) instrument_.DeviceClear(0, s.addr);
-    } else if (name == "eoi") {
-        flag(s.eoi);
-    } else if (name == "eos") {
-        setting(s.eos, 0, 3);
-    } else if (name == "eot_enable") {
-        flag(s.eotEnable);
-    } else if (name == "eot_char") {
-        setting(s.eotChar, 0, 255);
-    } else if (name == "ifc") {
-        instrument_.InterfaceClear(0);
-    } else if (name == "loc" || name == "llo" || name == "trg") {
-        // Local/lockout and group trigger mean nothing to the instrument behind.
-    } else if (name == "mode") {
-        int m = s.mode;
-        setting(m, 0, 1);
-        if (m == 0) Log("  (device mode is not offered; staying controller)");
-        s.mode = 1;
-    } else if (name == "read") {
-        int endChar = -1;
-        if (!arg.empty() && arg != "eoi" && !prologix::ParseDecimalInRange(arg, 0, 255, endChar)) endChar = -1;
-        ReadFromInstrument(s, client, arg == "eoi", endChar);
-    } else if (name == "read_tmo_ms") {
-        setting(s.readTmoMs, 1, prologix::kMaxReadTimeoutMs);
-    } else if (name == "rst") {
-        Session fresh;
-        fresh.addr = options_.address;
-        fresh.descriptors = std::move(s.descriptors);
-        s.addr = fresh.addr;
-        s.autoRead = fresh.autoRead;
-        s.eoi = fresh.eoi;
-        s.eos = fresh.eos;
-        s.eotEnable = fresh.eotEnable;
-        s.eotChar = fresh.eotChar;
-        s.readTmoMs = fresh.readTmoMs;
-        s.descriptors = std::move(fresh.descriptors);
-    } else if (name == "savecfg") {
-        flag(s.saveCfg);
-    } else if (name == "spoll" || name == "srq") {
-        reply("0");
-    } else if (name == "ver") {
-        reply(kVersion);
-    } else {
-        Log("  (unknown command; ignored)");
+// "++addr PAD [SAD]": the secondary address is accepted and ignored.
+void PrologixServer::Address(Session& s, TcpSocket& client, const std::string& arg) {
+    ChangeSetting(s, client, {"addr", &Session::addr, 0, 30}, arg.substr(0, arg.find(' ')));
+}
+
+void PrologixServer::Clear(Session& s, TcpSocket&, const std::string&) {
+    if (s.addr == options_.address) s.deviceAnswers = !instrument_.DeviceClear(0, s.addr).error();
+}
+
+void PrologixServer::InterfaceClear(Session&, TcpSocket&, const std::string&) {
+    instrument_.InterfaceClear(0);
+}
+
+// Local/lockout and group trigger mean nothing to the instrument behind.
+void PrologixServer::Nothing(Session&, TcpSocket&, const std::string&) {}
+
+void PrologixServer::Mode(Session& s, TcpSocket& client, const std::string& arg) {
+    ChangeSetting(s, client, {"mode", &Session::mode, 0, 1}, arg);
+    if (s.mode == 0) Log("  (device mode is not offered; staying controller)");
+    s.mode = 1;
+}
+
+void PrologixServer::Read(Session& s, TcpSocket& client, const std::string& arg) {
+    int endChar = -1;
+    if (!arg.empty() && arg != "eoi" && !prologix::ParseDecimalInRange(arg, 0, 255, endChar))
+        endChar = -1;
+    ReadFromInstrument(s, client, endChar);
+}
+
+void PrologixServer::Reset(Session& s, TcpSocket&, const std::string&) {
+    static_cast<AdapterSettings&>(s) = AdapterSettings{};
+    s.addr = options_.address;
+}
+
+// "++spoll [PAD]": the status byte of the device, which answers only when it is there.
+void PrologixServer::SerialPoll(Session& s, TcpSocket& client, const std::string& arg) {
+    int address = s.addr;
+    if (!arg.empty() && !prologix::ParseDecimalInRange(arg.substr(0, arg.find(' ')), 0, 30, address)) {
+        Log("  (value out of range; ignored)");
+        return;
     }
+    if (address == options_.address && s.deviceAnswers) return Reply(s, client, "0");
+    WaitWatchingClient(s, client,
+                       std::chrono::steady_clock::now() + std::chrono::milliseconds(s.readTmoMs));
+    Log("< (nothing: no device at address " + std::to_string(address) + ")");
+}
+
+void PrologixServer::ServiceRequest(Session& s, TcpSocket& client, const std::string&) {
+    Reply(s, client, "0");
+}
+
+void PrologixServer::Version(Session& s, TcpSocket& client, const std::string&) {
+    Reply(s, client, kVersion);
 }
 
 }  // namespace kmr

@@ -2,12 +2,17 @@
 // A Prologix GPIB-ETHERNET adapter in software: it listens on TCP, speaks the adapter's "++"
 // commands, and passes data to and from the instrument behind it, which is any GpibBus (kmr-sim
 // puts the simulated strainmeter there). One client at a time; the next one is served after the
-// first has disconnected.
+// first has disconnected or has been dropped: a client that sends no command for the idle time,
+// or that sends faster than the instrument answers, is dropped, and what it had queued goes with
+// it. A line longer than the adapter's buffer is dropped with a log line.
 //
 // Commands: ++addr [N], ++auto [0|1], ++clr, ++eoi [0|1], ++eos [0-3], ++eot_enable [0|1],
 // ++eot_char [N], ++ifc, ++loc, ++llo, ++mode [0|1], ++read [eoi|N], ++read_tmo_ms [N], ++rst,
-// ++savecfg [0|1], ++spoll, ++srq, ++trg, ++ver. A command without its value answers the current
-// value. Unknown commands are ignored, as the adapter does.
+// ++savecfg [0|1], ++spoll [N], ++srq, ++trg, ++ver. A command without its value answers the
+// current value. Unknown commands are ignored, as the adapter does. As on the bus, a serial poll
+// is answered only when a device is at the address (and answered the last ++clr); otherwise the
+// adapter waits out its read timeout and sends nothing.
+#include <chrono>
 #include <atomic>
 #include <cstdint>
 #include <iosfwd>
@@ -26,6 +31,8 @@ struct PrologixServerOptions {
     int address = 20;                // GP-IB address of the instrument behind the adapter
     bool verbose = false;            // log each command and reply
     std::ostream* log = nullptr;     // where the log goes; std::cerr when null
+    // A client that sends no command for this long is dropped.
+    std::chrono::milliseconds idle = std::chrono::seconds(60);
 };
 
 class PrologixServer {
@@ -50,14 +57,40 @@ public:
 
 private:
     struct Session;
+    struct Setting;
+    using Handler = void (PrologixServer::*)(Session&, TcpSocket&, const std::string& arg);
+    struct CommandEntry;
+
     void Serve();
     void ServeClient(TcpSocket& client);
+    // Takes what the client has sent up to `deadline` into its session; false when it has gone
+    // (or has been dropped).
+    bool Receive(Session& s, TcpSocket& client, SteadyTime deadline);
+    // Waits until `until` while noticing a client that goes away.
+    void WaitWatchingClient(Session& s, TcpSocket& client, SteadyTime until);
     void HandleCommand(Session& s, TcpSocket& client, const std::string& line);
     void HandleData(Session& s, TcpSocket& client, const std::string& bytes);
-    void ReadFromInstrument(Session& s, TcpSocket& client, bool untilEoi, int endChar);
+    void ReadFromInstrument(Session& s, TcpSocket& client, int endChar);
+    int InstrumentDescriptor(Session& s);
+    void Reply(Session& s, TcpSocket& client, const std::string& text);
+    void ChangeSetting(Session& s, TcpSocket& client, const Setting& setting,
+                       const std::string& arg);
+    // The adapter's commands.
+    void Address(Session& s, TcpSocket& client, const std::string& arg);
+    void Clear(Session& s, TcpSocket& client, const std::string& arg);
+    void InterfaceClear(Session& s, TcpSocket& client, const std::string& arg);
+    void Nothing(Session& s, TcpSocket& client, const std::string& arg);
+    void Mode(Session& s, TcpSocket& client, const std::string& arg);
+    void Read(Session& s, TcpSocket& client, const std::string& arg);
+    void Reset(Session& s, TcpSocket& client, const std::string& arg);
+    void SerialPoll(Session& s, TcpSocket& client, const std::string& arg);
+    void ServiceRequest(Session& s, TcpSocket& client, const std::string& arg);
+    void Version(Session& s, TcpSocket& client, const std::string& arg);
+
     void Send(TcpSocket& client, const std::string& bytes);
-    bool ReopenInstrument(int readTimeoutMs);
     void Log(const std::string& line);
+    // A line that is logged also without --verbose (a client dropped, a line dropped).
+    void Notice(const std::string& line);
 
     GpibBus& instrument_;
     PrologixServerOptions options_;
@@ -66,8 +99,6 @@ private:
     std::atomic<bool> stop_{false};
     std::atomic<int> clientsServed_{0};
     std::mutex logMutex_;
-    int descriptor_ = -1;
-    int openTimeoutCode_ = -1;
 };
 
 // Text of bytes for a log line: printable characters as they are, CR, LF, ESC and others as

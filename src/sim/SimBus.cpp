@@ -82,6 +82,8 @@ GpibStatus SimBus::Write(int descriptor, const void* data, std::size_t count) {
     Device* d = Find(descriptor);
     if (!d) return Fail(kEDVR);
     std::string bytes(static_cast<const char*>(data), count);
+    if (writes_.size() == 2 * kKeptWrites)
+        writes_.erase(writes_.begin(), writes_.begin() + kKeptWrites);
     writes_.push_back(bytes);
     if (!instrument_->AnswersAt(d->address)) return Fail(kENOL);
     // A new command discards output that was not read.

@@ -32,7 +32,9 @@ public:
     std::string Describe() const override { return "sim"; }
 
     SimInstrument& Instrument() { return *instrument_; }
-    // Every write, as the bytes sent (for tests that compare whole exchanges).
+    // The recent writes, as the bytes sent, oldest first (for tests that compare exchanges):
+    // at least the last kKeptWrites; older ones are dropped so that a long session stays small.
+    static constexpr std::size_t kKeptWrites = 1024;
     const std::vector<std::string>& Writes() const { return writes_; }
     void ClearWrites() { writes_.clear(); }
 

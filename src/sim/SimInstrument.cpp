@@ -234,7 +234,6 @@ struct SimInstrument::State {
     double calendarBase = 0;
     std::string input;  // a command received in part
     std::vector<PendingFault> faults;
-    std::vector<std::string> log;
 
     // --- signals ---
 
@@ -359,6 +358,34 @@ struct SimInstrument::State {
             if (m == code) return true;
         return false;
     }
+
+    // --- commands: each takes the command text and the time, and gives the reply ---
+
+    SimReply Reset(std::string_view c, double now);
+    SimReply Version(std::string_view c, double now);
+    SimReply Range(std::string_view c, double now);
+    SimReply Monitor(std::string_view c, double now);
+    SimReply EndOfConversion(std::string_view c, double now);
+    SimReply Halt(std::string_view c, double now);
+    SimReply MonitorData(std::string_view c, double now);
+    SimReply TriggerTime(std::string_view c, double now);
+    SimReply Trigger(std::string_view c, double now);
+    SimReply BlockData(std::string_view c, double now);
+    SimReply Balance(std::string_view c, double now);
+    SimReply Select(std::string_view c, double now);
+    SimReply InputMode(std::string_view c, double now);
+    SimReply Filter(std::string_view c, double now);
+    SimReply TriggerLevel(std::string_view c, double now);
+    SimReply Clock(std::string_view c, double now);
+    SimReply Averaging(std::string_view c, double now);
+    SimReply Memory(std::string_view c, double now);
+    SimReply DateTime(std::string_view c, double now);
+    SimReply Check(std::string_view c, double now);
+    SimReply Calibrate(std::string_view c, double now);
+
+    // The reply of an injected fault that replaces the command's own; `shortReply` is set when
+    // the command's own reply is to be cut in half instead.
+    std::optional<SimReply> InjectedFault(const std::string& command, bool& shortReply);
 };
 
 namespace {
@@ -409,7 +436,6 @@ SimInstrument::~SimInstrument() = default;
 
 const SimOptions& SimInstrument::Options() const { return s_->opts; }
 SimTimeSource& SimInstrument::Time() { return *s_->time; }
-const std::vector<std::string>& SimInstrument::CommandLog() const { return s_->log; }
 
 void SimInstrument::DeviceClear() { s_->input.clear(); }
 
@@ -472,16 +498,358 @@ SimReply SimInstrument::Write(std::string_view bytes, bool eoi) {
     return reply;
 }
 
-SimReply SimInstrument::Execute(std::string_view commandIn) {
-    State& s = *s_;
-    const double now = s.time->Now();
-    const std::string command(commandIn);
-    s.log.push_back(command);
+// --- commands: one handler each, found through the table below ----------------------------------
 
-    // Injected faults come first.
-    std::optional<FaultKind> shortReply;
+SimReply SimInstrument::State::Reset(std::string_view, double) {
+    selected.fill(false);
+    return End();
+}
+
+SimReply SimInstrument::State::Version(std::string_view, double) {
+    return Line("VER" + opts.version);
+}
+
+SimReply SimInstrument::State::Range(std::string_view, double) {
+    return traits->hasRange ? End() : Line(kErrUnknownCommand);
+}
+
+SimReply SimInstrument::State::Monitor(std::string_view, double) {
+    for (auto& chs : ch) chs.calActive = false;
+    return End();
+}
+
+SimReply SimInstrument::State::EndOfConversion(std::string_view, double now) {
+    if (rec && rec->instant && !rec->halted) rec->instantComplete = true;
+    return Line(Field(Converted(now)));
+}
+
+SimReply SimInstrument::State::Halt(std::string_view, double now) {
+    if (rec && !rec->halted) {
+        if (rec->instant && !rec->instantComplete) {
+            rec->frozen = rec->pre;
+            rec->halted = true;
+            rec->haltedAt = now;
+        } else if (!rec->instant) {
+            rec->frozen = Converted(now);
+            rec->halted = true;
+            rec->haltedAt = now;
+        }
+    }
+    return End();
+}
+
+SimReply SimInstrument::State::MonitorData(std::string_view, double now) {
+    std::string line;
+    for (int n : Selected()) line += Field(MonitorValue(n, now)) + ",";
+    line += Field(Converted(now));
+    return Line(line);
+}
+
+SimReply SimInstrument::State::TriggerTime(std::string_view, double now) {
+    if (!rec || rec->triggerAt > now || (rec->halted && rec->haltedAt < rec->triggerAt))
+        return Line(kErrNoTrigger);
+    const double cal = CalendarAt(rec->triggerAt);
+    const long long secs = static_cast<long long>(std::floor(cal));
+    int y, mo, d;
+    CivilFromDays(secs / 86400, y, mo, d);
+    const long long sod = secs % 86400;
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "T%02d/%02d/%02d %02lld:%02lld:%02lld", y % 100, mo, d,
+                  sod / 3600, (sod / 60) % 60, sod % 60);
+    return Line(buf);
+}
+
+// "TRG", "DTG" and "ETG".
+SimReply SimInstrument::State::Trigger(std::string_view c, double now) {
+    Recording r;
+    r.armedAt = now;
+    r.instant = opts.time == SimTimeMode::Instant;
+    r.words = memWords;
+    r.pre = std::min(preWords, memWords);
+    r.clkSeconds = ClockSeconds(clk);
+    r.channels = ch;
+    const double full = now + r.pre * r.clkSeconds;
+    if (r.instant || c == "TRG") r.triggerAt = r.instant ? now : full;
+    else if (c == "ETG") r.triggerAt = std::max(full, now + opts.extDelay);
+    else r.triggerAt = FindDataTrigger(r);
+    // At 0.1 ms and faster the program cannot poll: an instant recording is complete as soon as
+    // it starts.
+    if (r.instant && clk <= 0.1f) r.instantComplete = true;
+    rec = r;
+    block.reset();
+    SimReply reply = End();
+    // At 0.1 ms and faster the instrument answers only when the recording is complete.
+    if (!r.instant && clk <= 0.1f && r.triggerAt != kNever)
+        reply.readyAt = r.triggerAt + (r.words - r.pre) * r.clkSeconds;
+    return reply;
+}
+
+SimReply SimInstrument::State::BlockData(std::string_view, double now) {
+    if (!block) return Line(kErrNoBlock);
+    const auto sel = Selected();
+    if (sel.size() != 1) return Line(kErrSelection);
+    SimReply r;
+    const auto [count, start] = *block;
+    r.bytes.resize(static_cast<std::size_t>(count) * 2);
+    for (std::int32_t i = 0; i < count; ++i) {
+        const auto w = static_cast<std::uint16_t>(Word(sel[0], start + i, now));
+        r.bytes[static_cast<std::size_t>(2 * i)] = static_cast<char>(w >> 8);
+        r.bytes[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>(w & 0xFF);
+    }
+    return r;
+}
+
+SimReply SimInstrument::State::Balance(std::string_view, double) {
+    const auto sel = Selected();
+    if (sel.empty()) return Line(kErrSelection);
+    bool voltage = false;
+    for (int n : sel) {
+        auto& chs = ch[static_cast<std::size_t>(n - 1)];
+        if (chs.inputMode == 0) voltage = true;
+        else chs.balanced = true;
+    }
+    return voltage ? Line(kErrBalance) : End();
+}
+
+// "SETn" and "SETa;b".
+SimReply SimInstrument::State::Select(std::string_view c, double) {
+    std::string_view rest = c.substr(3);
+    const std::size_t semi = rest.find(';');
+    if (semi != std::string_view::npos) {
+        auto a = ParseInteger(TrimBlanks(rest.substr(0, semi)));
+        auto b = ParseInteger(TrimBlanks(rest.substr(semi + 1)));
+        if (!a || !b || *a < 1 || *b > kChannelCount || *a > *b) return Line(kErrOutOfRange);
+        std::string line;
+        for (long long n = *a; n <= *b; ++n) {
+            const auto i = static_cast<std::size_t>(n - 1);
+            if (n > *a) line += ',';
+            if (installed[i]) {
+                selected[i] = true;
+                line += "END    ";
+            } else {
+                line += kErrNotInstalled;
+            }
+        }
+        return Line(line);
+    }
+    auto n = ParseInteger(TrimBlanks(rest));
+    if (!n || *n < 1 || *n > kChannelCount ||
+        (!rest.empty() && (rest.front() == '+' || rest.front() == '-')))
+        return Line(rest.empty() ? kErrUnknownCommand : kErrOutOfRange);
+    const auto i = static_cast<std::size_t>(*n - 1);
+    // "SET1" also puts the instrument into remote setting mode, so it is answered even when
+    // channel 1 is not installed.
+    if (!installed[i]) return *n == 1 ? End() : Line(kErrNotInstalled);
+    selected[i] = true;
+    return End();
+}
+
+SimReply SimInstrument::State::InputMode(std::string_view c, double) {
+    auto code = ParseInteger(TrimBlanks(c.substr(3)));
+    if (!code || !IsInputModeCode(static_cast<int>(*code))) return Line(kErrOutOfRange);
+    if (!ModeOffered(static_cast<int>(*code))) return Line(kErrInputMode);
+    for (int n : Selected()) ch[static_cast<std::size_t>(n - 1)].inputMode = static_cast<int>(*code);
+    return End();
+}
+
+SimReply SimInstrument::State::Filter(std::string_view c, double) {
+    const std::string_view p = c.substr(3);
+    for (const auto& l : kLpfTexts)
+        if (p == l.text) {
+            for (int n : Selected()) ch[static_cast<std::size_t>(n - 1)].lpf = l.index;
+            return End();
+        }
+    return Line(kErrOutOfRange);
+}
+
+SimReply SimInstrument::State::TriggerLevel(std::string_view c, double) {
+    auto v = ParseInteger(c.substr(3));
+    if (!v || *v < -32768 || *v > 32767) return Line(kErrOutOfRange);
+    for (int n : Selected()) ch[static_cast<std::size_t>(n - 1)].triggerLevel = static_cast<int>(*v);
+    return End();
+}
+
+SimReply SimInstrument::State::Clock(std::string_view c, double) {
+    const std::string_view p = c.substr(3);
+    float value = 0;
+    if (!p.empty() && p.front() == ' ') {
+        auto v = ParseInteger(TrimBlanks(p));
+        if (!v || *v < 1 || *v > 32767) return Line(kErrOutOfRange);
+        value = static_cast<float>(*v);
+    } else {
+        for (const auto& ct : kSubMsClocks)
+            if (p == ct.text) value = ct.value;
+        if (value == 0) return Line(kErrOutOfRange);
+        // Averaging works only at 1 ms and slower.
+        if (averaging != 0) return Line(kErrOutOfRange);
+    }
+    clk = value;
+    return End();
+}
+
+SimReply SimInstrument::State::Averaging(std::string_view c, double) {
+    auto v = ParseInteger(TrimBlanks(c.substr(3)));
+    if (!v || *v < 0 || *v > 10) return Line(kErrOutOfRange);
+    if (*v != 0 && clk < 1.0f) return Line(kErrOutOfRange);
+    averaging = static_cast<int>(*v);
+    return End();
+}
+
+// "MRY n" (memory words), "MRY -n" (pre-memory words) and "MRY n;s" (the next data block).
+SimReply SimInstrument::State::Memory(std::string_view c, double) {
+    const std::string_view p = TrimBlanks(c.substr(3));
+    const std::int32_t cap = SimMemoryCapacity(opts.memory);
+    const std::size_t semi = p.find(';');
+    if (semi != std::string_view::npos) {
+        auto n = ParseInteger(TrimBlanks(p.substr(0, semi)));
+        auto st = ParseInteger(TrimBlanks(p.substr(semi + 1)));
+        if (!n || !st || *n < 1 || *n > 32767 || *st < 0 || *st + *n > cap)
+            return Line(kErrOutOfRange);
+        block = std::make_pair(static_cast<std::int32_t>(*n), static_cast<std::int32_t>(*st));
+        return End();
+    }
+    if (!p.empty() && p.front() == '-') {
+        auto v = ParseInteger(TrimBlanks(p.substr(1)));
+        if (!v || *v < 0 || *v > memWords) return Line(kErrOutOfRange);
+        preWords = static_cast<std::int32_t>(*v);
+        return End();
+    }
+    auto v = ParseInteger(p);
+    if (!v || *v < 1) return Line(kErrOutOfRange);
+    if (*v > cap) return Line(kErrMemory);
+    memWords = static_cast<std::int32_t>(*v);
+    preWords = std::min(preWords, memWords);
+    return End();
+}
+
+// "DTEyy;mm;dd" and "TMEhh;mm;ss".
+SimReply SimInstrument::State::DateTime(std::string_view c, double now) {
+    int a, b, d;
+    if (!ParseTriple(c.substr(3), a, b, d)) return Line(kErrOutOfRange);
+    const long long secs = static_cast<long long>(std::floor(CalendarAt(now)));
+    long long days = secs / 86400;
+    long long sod = secs % 86400;
+    if (c[0] == 'D') {
+        const int year = 2000 + a;
+        if (b < 1 || b > 12 || d < 1 || d > DaysInMonth(year, b)) return Line(kErrOutOfRange);
+        days = DaysFromCivil(year, b, d);
+    } else {
+        if (a > 23 || b > 59 || d > 59) return Line(kErrOutOfRange);
+        sod = a * 3600LL + b * 60LL + d;
+    }
+    SetCalendar(now, static_cast<double>(days * 86400 + sod));
+    return End();
+}
+
+// "CHK0" ROM … "CHK5" sensitivity, one field per selected channel.
+SimReply SimInstrument::State::Check(std::string_view c, double) {
+    const std::string_view p = c.substr(3);
+    if (p.size() != 1 || p[0] < '0' || p[0] > '5') return Line(kErrOutOfRange);
+    const int check = p[0] - '0';
+    const auto sel = Selected();
+    if (sel.empty()) return Line(kErrSelection);
+    std::string line;
+    for (int n : sel) {
+        const auto i = static_cast<std::size_t>(n - 1);
+        const auto& chs = ch[i];
+        if (!line.empty()) line += ',';
+        if (check == 0) { line += "ROM--OK"; continue; }
+        if (check == 1) { line += "RAM--OK"; continue; }
+        if (chs.inputMode == 0) { line += kErrVoltage; continue; }
+        const int scale = chs.inputMode < 0 ? 10 : 1;
+        switch (check) {
+            case 2: line += Field(insulation[i]); break;
+            case 3: line += Field(ClampWord((unbalance[i] + Noise(n, 1, chs.lpf)) * scale)); break;
+            case 4: line += Field(ClampWord(unbalance[i] * scale)); break;
+            default:
+                line += Field(SensitivityStandard(chs.inputMode) + sensitivityDeviation[i] * scale);
+                break;
+        }
+    }
+    return Line(line);
+}
+
+// "CAL[-]digits" (a multiple of 10) or "CAL 0".
+SimReply SimInstrument::State::Calibrate(std::string_view c, double) {
+    std::string_view p = c.substr(3);
+    int sign = 1;
+    long long digits = 0;
+    if (p != " 0") {
+        if (!p.empty() && p.front() == '-') {
+            sign = -1;
+            p.remove_prefix(1);
+        }
+        if (p.empty() || p.front() == '+' || p.front() == '-') return Line(kErrOutOfRange);
+        auto v = ParseInteger(p);
+        if (!v || *v < 0 || *v % 10 != 0) return Line(kErrOutOfRange);
+        digits = *v;
+    }
+    const auto sel = Selected();
+    if (sel.empty()) return Line(kErrSelection);
+    for (int n : sel) {
+        const int mode = ch[static_cast<std::size_t>(n - 1)].inputMode;
+        if (digits > (mode < 0 ? 1000 : 10000)) return Line(kErrOutOfRange);
+    }
+    for (int n : sel) {
+        auto& chs = ch[static_cast<std::size_t>(n - 1)];
+        chs.calActive = true;
+        chs.calRaw = static_cast<int>(sign * digits * (chs.inputMode < 0 ? 10 : 1));
+    }
+    return End();
+}
+
+namespace {
+
+enum class Match { Exact, Prefix };
+enum class WhileRecording { Allowed, Refused };  // refused with ERR-006
+
+struct CommandHandler {
+    std::string_view text;
+    Match match;
+    WhileRecording recording;
+    SimReply (SimInstrument::State::*handle)(std::string_view command, double now);
+};
+
+// Searched in order: exact texts first, so that "DTG" is not taken for a date.
+constexpr CommandHandler kCommands[] = {
+    {"RES", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::Reset},
+    {"VER", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::Version},
+    {"RNG1000", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::Range},
+    {"MON", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::Monitor},
+    {"EOC", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::EndOfConversion},
+    {"HLT", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::Halt},
+    {"MDT", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::MonitorData},
+    {"TTM0", Match::Exact, WhileRecording::Allowed, &SimInstrument::State::TriggerTime},
+    {"TRG", Match::Exact, WhileRecording::Refused, &SimInstrument::State::Trigger},
+    {"DTG", Match::Exact, WhileRecording::Refused, &SimInstrument::State::Trigger},
+    {"ETG", Match::Exact, WhileRecording::Refused, &SimInstrument::State::Trigger},
+    {"BDT", Match::Exact, WhileRecording::Refused, &SimInstrument::State::BlockData},
+    {"BAL", Match::Exact, WhileRecording::Refused, &SimInstrument::State::Balance},
+    {"SET", Match::Prefix, WhileRecording::Allowed, &SimInstrument::State::Select},
+    {"B.V", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::InputMode},
+    {"LPF", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::Filter},
+    {"TGL", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::TriggerLevel},
+    {"CLK", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::Clock},
+    {"AVE", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::Averaging},
+    {"MRY", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::Memory},
+    {"DTE", Match::Prefix, WhileRecording::Allowed, &SimInstrument::State::DateTime},
+    {"TME", Match::Prefix, WhileRecording::Allowed, &SimInstrument::State::DateTime},
+    {"CHK", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::Check},
+    {"CAL", Match::Prefix, WhileRecording::Refused, &SimInstrument::State::Calibrate},
+};
+
+const CommandHandler* FindHandler(std::string_view command) {
+    for (const CommandHandler& h : kCommands)
+        if (h.match == Match::Exact ? command == h.text : StartsWith(command, h.text)) return &h;
+    return nullptr;
+}
+
+}  // namespace
+
+std::optional<SimReply> SimInstrument::State::InjectedFault(const std::string& command,
+                                                            bool& shortReply) {
     const std::string upper = ToUpperAscii(command);
-    for (PendingFault& f : s.faults) {
+    for (PendingFault& f : faults) {
         if (f.remaining == 0) continue;
         if (f.fault.kind == FaultKind::NoListener || f.fault.kind == FaultKind::NoChannel) continue;
         if (!FaultMatches(ToUpperAscii(f.fault.command), upper)) continue;
@@ -499,302 +867,25 @@ SimReply SimInstrument::Execute(std::string_view commandIn) {
                 for (int i = 0; i < 260; ++i) r.bytes.push_back(kNoise[(i * 7 + 3) % 10]);
                 return r;
             }
-            case FaultKind::ShortReply: shortReply = FaultKind::ShortReply; break;
+            case FaultKind::ShortReply: shortReply = true; break;
             default: break;
         }
         break;
     }
+    return std::nullopt;
+}
 
-    auto run = [&]() -> SimReply {
-        const std::string_view c = command;
-        const bool busy = s.IsRecording(now);
-
-        if (c == "RES") {
-            s.selected.fill(false);
-            return End();
-        }
-        if (c == "VER") return Line("VER" + s.opts.version);
-        if (c == "RNG1000") return s.traits->hasRange ? End() : Line(kErrUnknownCommand);
-        if (c == "MON") {
-            for (auto& chs : s.ch) chs.calActive = false;
-            return End();
-        }
-        if (c == "EOC") {
-            if (s.rec && s.rec->instant && !s.rec->halted) s.rec->instantComplete = true;
-            return Line(Field(s.Converted(now)));
-        }
-        if (c == "HLT") {
-            if (s.rec && !s.rec->halted) {
-                if (s.rec->instant && !s.rec->instantComplete) {
-                    s.rec->frozen = s.rec->pre;
-                    s.rec->halted = true;
-                    s.rec->haltedAt = now;
-                } else if (!s.rec->instant) {
-                    s.rec->frozen = s.Converted(now);
-                    s.rec->halted = true;
-                    s.rec->haltedAt = now;
-                }
-            }
-            return End();
-        }
-        if (c == "MDT") {
-            std::string line;
-            for (int n : s.Selected()) line += Field(s.MonitorValue(n, now)) + ",";
-            line += Field(s.Converted(now));
-            return Line(line);
-        }
-        if (c == "TTM0") {
-            if (!s.rec || s.rec->triggerAt > now ||
-                (s.rec->halted && s.rec->haltedAt < s.rec->triggerAt))
-                return Line(kErrNoTrigger);
-            const double cal = s.CalendarAt(s.rec->triggerAt);
-            const long long secs = static_cast<long long>(std::floor(cal));
-            int y, mo, d;
-            CivilFromDays(secs / 86400, y, mo, d);
-            const long long sod = secs % 86400;
-            char buf[40];
-            std::snprintf(buf, sizeof buf, "T%02d/%02d/%02d %02lld:%02lld:%02lld", y % 100, mo, d,
-                          sod / 3600, (sod / 60) % 60, sod % 60);
-            return Line(buf);
-        }
-        if (c == "TRG" || c == "DTG" || c == "ETG") {
-            if (busy) return Line(kErrBusy);
-            Recording r;
-            r.armedAt = now;
-            r.instant = s.opts.time == SimTimeMode::Instant;
-            r.words = s.memWords;
-            r.pre = std::min(s.preWords, s.memWords);
-            r.clkSeconds = s.ClockSeconds(s.clk);
-            r.channels = s.ch;
-            const double full = now + r.pre * r.clkSeconds;
-            if (r.instant || c == "TRG") r.triggerAt = r.instant ? now : full;
-            else if (c == "ETG") r.triggerAt = std::max(full, now + s.opts.extDelay);
-            else r.triggerAt = s.FindDataTrigger(r);
-            // At 0.1 ms and faster the program cannot poll: an instant recording is complete as
-            // soon as it starts.
-            if (r.instant && s.clk <= 0.1f) r.instantComplete = true;
-            s.rec = r;
-            s.block.reset();
-            SimReply reply = End();
-            // At 0.1 ms and faster the instrument answers only when the recording is complete.
-            if (!r.instant && s.clk <= 0.1f && r.triggerAt != kNever)
-                reply.readyAt = r.triggerAt + (r.words - r.pre) * r.clkSeconds;
-            return reply;
-        }
-        if (c == "BDT") {
-            if (busy) return Line(kErrBusy);
-            if (!s.block) return Line(kErrNoBlock);
-            const auto sel = s.Selected();
-            if (sel.size() != 1) return Line(kErrSelection);
-            SimReply r;
-            const auto [count, start] = *s.block;
-            r.bytes.resize(static_cast<std::size_t>(count) * 2);
-            for (std::int32_t i = 0; i < count; ++i) {
-                const auto w = static_cast<std::uint16_t>(s.Word(sel[0], start + i, now));
-                r.bytes[static_cast<std::size_t>(2 * i)] = static_cast<char>(w >> 8);
-                r.bytes[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>(w & 0xFF);
-            }
-            return r;
-        }
-        if (c == "BAL") {
-            if (busy) return Line(kErrBusy);
-            const auto sel = s.Selected();
-            if (sel.empty()) return Line(kErrSelection);
-            bool voltage = false;
-            for (int n : sel) {
-                auto& chs = s.ch[static_cast<std::size_t>(n - 1)];
-                if (chs.inputMode == 0) voltage = true;
-                else chs.balanced = true;
-            }
-            return voltage ? Line(kErrBalance) : End();
-        }
-        if (StartsWith(c, "SET")) {
-            std::string_view rest = c.substr(3);
-            const std::size_t semi = rest.find(';');
-            if (semi != std::string_view::npos) {
-                auto a = ParseInteger(TrimBlanks(rest.substr(0, semi)));
-                auto b = ParseInteger(TrimBlanks(rest.substr(semi + 1)));
-                if (!a || !b || *a < 1 || *b > kChannelCount || *a > *b) return Line(kErrOutOfRange);
-                std::string line;
-                for (long long n = *a; n <= *b; ++n) {
-                    const auto i = static_cast<std::size_t>(n - 1);
-                    if (n > *a) line += ',';
-                    if (s.installed[i]) {
-                        s.selected[i] = true;
-                        line += "END    ";
-                    } else {
-                        line += kErrNotInstalled;
-                    }
-                }
-                return Line(line);
-            }
-            auto n = ParseInteger(TrimBlanks(rest));
-            if (!n || *n < 1 || *n > kChannelCount || (!rest.empty() && (rest.front() == '+' || rest.front() == '-')))
-                return Line(rest.empty() ? kErrUnknownCommand : kErrOutOfRange);
-            const auto i = static_cast<std::size_t>(*n - 1);
-            // "SET1" also puts the instrument into remote setting mode, so it is answered even
-            // when channel 1 is not installed.
-            if (!s.installed[i]) return *n == 1 ? End() : Line(kErrNotInstalled);
-            s.selected[i] = true;
-            return End();
-        }
-        if (StartsWith(c, "B.V")) {
-            if (busy) return Line(kErrBusy);
-            auto code = ParseInteger(TrimBlanks(c.substr(3)));
-            if (!code || !IsInputModeCode(static_cast<int>(*code))) return Line(kErrOutOfRange);
-            if (!s.ModeOffered(static_cast<int>(*code))) return Line(kErrInputMode);
-            for (int n : s.Selected()) s.ch[static_cast<std::size_t>(n - 1)].inputMode = static_cast<int>(*code);
-            return End();
-        }
-        if (StartsWith(c, "LPF")) {
-            if (busy) return Line(kErrBusy);
-            const std::string_view p = c.substr(3);
-            for (const auto& l : kLpfTexts)
-                if (p == l.text) {
-                    for (int n : s.Selected()) s.ch[static_cast<std::size_t>(n - 1)].lpf = l.index;
-                    return End();
-                }
-            return Line(kErrOutOfRange);
-        }
-        if (StartsWith(c, "TGL")) {
-            if (busy) return Line(kErrBusy);
-            auto v = ParseInteger(c.substr(3));
-            if (!v || *v < -32768 || *v > 32767) return Line(kErrOutOfRange);
-            for (int n : s.Selected()) s.ch[static_cast<std::size_t>(n - 1)].triggerLevel = static_cast<int>(*v);
-            return End();
-        }
-        if (StartsWith(c, "CLK")) {
-            if (busy) return Line(kErrBusy);
-            const std::string_view p = c.substr(3);
-            float value = 0;
-            if (!p.empty() && p.front() == ' ') {
-                auto v = ParseInteger(TrimBlanks(p));
-                if (!v || *v < 1 || *v > 32767) return Line(kErrOutOfRange);
-                value = static_cast<float>(*v);
-            } else {
-                for (const auto& ct : kSubMsClocks)
-                    if (p == ct.text) value = ct.value;
-                if (value == 0) return Line(kErrOutOfRange);
-                // Averaging works only at 1 ms and slower.
-                if (s.averaging != 0) return Line(kErrOutOfRange);
-            }
-            s.clk = value;
-            return End();
-        }
-        if (StartsWith(c, "AVE")) {
-            if (busy) return Line(kErrBusy);
-            auto v = ParseInteger(TrimBlanks(c.substr(3)));
-            if (!v || *v < 0 || *v > 10) return Line(kErrOutOfRange);
-            if (*v != 0 && s.clk < 1.0f) return Line(kErrOutOfRange);
-            s.averaging = static_cast<int>(*v);
-            return End();
-        }
-        if (StartsWith(c, "MRY")) {
-            if (busy) return Line(kErrBusy);
-            const std::string_view p = TrimBlanks(c.substr(3));
-            const std::int32_t cap = SimMemoryCapacity(s.opts.memory);
-            const std::size_t semi = p.find(';');
-            if (semi != std::string_view::npos) {
-                auto n = ParseInteger(TrimBlanks(p.substr(0, semi)));
-                auto st = ParseInteger(TrimBlanks(p.substr(semi + 1)));
-                if (!n || !st || *n < 1 || *n > 32767 || *st < 0 || *st + *n > cap)
-                    return Line(kErrOutOfRange);
-                s.block = std::make_pair(static_cast<std::int32_t>(*n), static_cast<std::int32_t>(*st));
-                return End();
-            }
-            if (!p.empty() && p.front() == '-') {
-                auto v = ParseInteger(TrimBlanks(p.substr(1)));
-                if (!v || *v < 0 || *v > s.memWords) return Line(kErrOutOfRange);
-                s.preWords = static_cast<std::int32_t>(*v);
-                return End();
-            }
-            auto v = ParseInteger(p);
-            if (!v || *v < 1) return Line(kErrOutOfRange);
-            if (*v > cap) return Line(kErrMemory);
-            s.memWords = static_cast<std::int32_t>(*v);
-            s.preWords = std::min(s.preWords, s.memWords);
-            return End();
-        }
-        if (StartsWith(c, "DTE") || StartsWith(c, "TME")) {
-            int a, b, d;
-            if (!ParseTriple(c.substr(3), a, b, d)) return Line(kErrOutOfRange);
-            const double cal = s.CalendarAt(now);
-            const long long secs = static_cast<long long>(std::floor(cal));
-            long long days = secs / 86400;
-            long long sod = secs % 86400;
-            if (c[0] == 'D') {
-                const int year = 2000 + a;
-                if (b < 1 || b > 12 || d < 1 || d > DaysInMonth(year, b)) return Line(kErrOutOfRange);
-                days = DaysFromCivil(year, b, d);
-            } else {
-                if (a > 23 || b > 59 || d > 59) return Line(kErrOutOfRange);
-                sod = a * 3600LL + b * 60LL + d;
-            }
-            s.SetCalendar(now, static_cast<double>(days * 86400 + sod));
-            return End();
-        }
-        if (StartsWith(c, "CHK")) {
-            if (busy) return Line(kErrBusy);
-            const std::string_view p = c.substr(3);
-            if (p.size() != 1 || p[0] < '0' || p[0] > '5') return Line(kErrOutOfRange);
-            const int check = p[0] - '0';
-            const auto sel = s.Selected();
-            if (sel.empty()) return Line(kErrSelection);
-            std::string line;
-            for (int n : sel) {
-                const auto i = static_cast<std::size_t>(n - 1);
-                const auto& chs = s.ch[i];
-                if (!line.empty()) line += ',';
-                if (check == 0) { line += "ROM--OK"; continue; }
-                if (check == 1) { line += "RAM--OK"; continue; }
-                if (chs.inputMode == 0) { line += kErrVoltage; continue; }
-                const int scale = chs.inputMode < 0 ? 10 : 1;
-                switch (check) {
-                    case 2: line += Field(s.insulation[i]); break;
-                    case 3: line += Field(ClampWord((s.unbalance[i] + s.Noise(n, 1, chs.lpf)) * scale)); break;
-                    case 4: line += Field(ClampWord(s.unbalance[i] * scale)); break;
-                    default:
-                        line += Field(SensitivityStandard(chs.inputMode) +
-                                      s.sensitivityDeviation[i] * scale);
-                        break;
-                }
-            }
-            return Line(line);
-        }
-        if (StartsWith(c, "CAL")) {
-            if (busy) return Line(kErrBusy);
-            std::string_view p = c.substr(3);
-            int sign = 1;
-            long long digits = 0;
-            if (p == " 0") {
-                digits = 0;
-            } else {
-                if (!p.empty() && p.front() == '-') {
-                    sign = -1;
-                    p.remove_prefix(1);
-                }
-                if (p.empty() || p.front() == '+' || p.front() == '-') return Line(kErrOutOfRange);
-                auto v = ParseInteger(p);
-                if (!v || *v < 0 || *v % 10 != 0) return Line(kErrOutOfRange);
-                digits = *v;
-            }
-            const auto sel = s.Selected();
-            if (sel.empty()) return Line(kErrSelection);
-            for (int n : sel) {
-                const int mode = s.ch[static_cast<std::size_t>(n - 1)].inputMode;
-                if (digits > (mode < 0 ? 1000 : 10000)) return Line(kErrOutOfRange);
-            }
-            for (int n : sel) {
-                auto& chs = s.ch[static_cast<std::size_t>(n - 1)];
-                chs.calActive = true;
-                chs.calRaw = static_cast<int>(sign * digits * (chs.inputMode < 0 ? 10 : 1));
-            }
-            return End();
-        }
-        return Line(kErrUnknownCommand);
-    };
-
-    SimReply reply = run();
+SimReply SimInstrument::Execute(std::string_view command) {
+    State& s = *s_;
+    const double now = s.time->Now();
+    bool shortReply = false;
+    if (std::optional<SimReply> faulty = s.InjectedFault(std::string(command), shortReply))
+        return *faulty;
+    const CommandHandler* h = FindHandler(command);
+    SimReply reply = !h ? Line(kErrUnknownCommand)
+                     : h->recording == WhileRecording::Refused && s.IsRecording(now)
+                         ? Line(kErrBusy)
+                         : (s.*(h->handle))(command, now);
     if (shortReply && !reply.silent) reply.bytes.resize(reply.bytes.size() / 2);
     if (reply.readyAt < now) reply.readyAt = now;
     return reply;

@@ -160,16 +160,16 @@ public:
 
     const SimOptions& Options() const;
     SimTimeSource& Time();
-    // Every command executed, in order (for tests and the server's log).
-    const std::vector<std::string>& CommandLog() const;
 
     // State seen from outside (tests, the server's status line).
     std::string SelectedChannelsText() const;  // e.g. "1,3"
     std::int32_t WordsConverted();
     std::int16_t MemoryWord(int channel, std::int32_t address);
 
-private:
+    // The instrument's state and its command handlers (SimInstrument.cpp).
     struct State;
+
+private:
     std::unique_ptr<State> s_;
 };
 

@@ -74,96 +74,115 @@ std::string ParseFault(std::string_view item, SimFault& f) {
     return {};
 }
 
+// "a+b+c": every fault in order. Empty when all are understood, otherwise why not.
+std::string ParseFaultList(std::string_view list, std::vector<SimFault>& faults) {
+    while (true) {
+        const std::size_t plus = list.find('+');
+        const std::string_view one = Trim(list.substr(0, plus));
+        if (one.empty()) return "empty fault (faults are separated by '+')";
+        SimFault f;
+        const std::string why = ParseFault(one, f);
+        if (!why.empty()) return why;
+        faults.push_back(f);
+        if (plus == std::string_view::npos) return {};
+        list.remove_prefix(plus + 1);
+    }
+}
+
+std::string ParseExtDelay(std::string_view value, double& delay) {
+    double v = 0;
+    std::size_t used = 0;
+    try {
+        v = std::stod(std::string(value), &used);
+    } catch (...) {
+        used = 0;
+    }
+    if (used == 0 || used != value.size() || !std::isfinite(v) || v < 0 || v > 3600)
+        return "the external trigger delay is 0 to 3600 seconds";
+    delay = v;
+    return {};
+}
+
+// One key=value item into the options. Empty when understood, otherwise why not.
+std::string ParseOption(const std::string& key, std::string_view value, SimOptions& o) {
+    const std::string lv = ToLowerAscii(value);
+    if (key == "model") {
+        if (lv == "510c" || lv == "kmr-510c") o.model = SimModel::Kmr510C;
+        else if (lv == "530a" || lv == "kmr-530a") o.model = SimModel::Kmr530A;
+        else return "the model is 510C or 530A";
+    } else if (key == "version") {
+        if (value.size() != 4) return "the version is exactly 4 characters, e.g. 2.10";
+        for (char c : value)
+            if (c < 0x21 || c > 0x7E) return "the version is 4 printable characters";
+        o.version = std::string(value);
+    } else if (key == "memory") {
+        auto v = ParseUnsigned(value, 3);
+        if (!v) return "the memory size code is 0, 1, 2 or 3";
+        o.memory = static_cast<int>(*v);
+    } else if (key == "channels") {
+        if (value.size() != 10 || value.find_first_not_of("01") != std::string_view::npos)
+            return "channels are ten characters 1 or 0, channel 1 first";
+        o.channels = std::string(value);
+    } else if (key == "time") {
+        if (lv == "real") o.time = SimTimeMode::Real;
+        else if (lv == "instant") o.time = SimTimeMode::Instant;
+        else return "time is real or instant";
+    } else if (key == "pattern") {
+        if (lv == "wave") o.pattern = SimPattern::Wave;
+        else if (lv == "ramp") o.pattern = SimPattern::Ramp;
+        else return "pattern is wave or ramp";
+    } else if (key == "seed") {
+        auto v = ParseUnsigned(value, 0xFFFFFFFFull);
+        if (!v) return "the seed is a whole number from 0 to 4294967295";
+        o.seed = static_cast<std::uint32_t>(*v);
+    } else if (key == "extdelay") {
+        return ParseExtDelay(value, o.extDelay);
+    } else if (key == "address") {
+        auto v = ParseUnsigned(value, 30);
+        if (!v) return "the GP-IB address is 0 to 30";
+        o.address = static_cast<int>(*v);
+    } else if (key == "fault") {
+        return ParseFaultList(value, o.faults);
+    } else {
+        return "unknown key (keys: model, version, memory, channels, time, pattern, seed, "
+               "extdelay, address, fault)";
+    }
+    return {};
+}
+
+// Takes "sim" and its ':' off the front; false when "sim" is followed by anything else.
+bool StripSimPrefix(std::string_view& text) {
+    if (ToLowerAscii(text.substr(0, 3)) != "sim") return true;
+    text.remove_prefix(3);
+    if (text.empty()) return true;
+    if (text.front() != ':') return false;
+    text.remove_prefix(1);
+    return true;
+}
+
 }  // namespace
 
 SimOptionsResult ParseSimOptions(std::string_view text) {
     SimOptionsResult result;
     SimOptions o;
     text = Trim(text);
-    if (ToLowerAscii(text.substr(0, 3)) == "sim") {
-        text.remove_prefix(3);
-        if (!text.empty()) {
-            if (text.front() != ':') {
-                result.error = "the simulated instrument is written sim or sim:key=value,...";
-                return result;
-            }
-            text.remove_prefix(1);
-        }
-    }
-    auto fail = [&](std::string_view item, const std::string& why) {
-        result.error = "sim option '" + std::string(item) + "': " + why;
+    if (!StripSimPrefix(text)) {
+        result.error = "the simulated instrument is written sim or sim:key=value,...";
         return result;
-    };
+    }
     while (!Trim(text).empty()) {
         const std::size_t comma = text.find(',');
         const std::string_view item = Trim(text.substr(0, comma));
         text = comma == std::string_view::npos ? std::string_view{} : text.substr(comma + 1);
         if (item.empty()) continue;
         const std::size_t eq = item.find('=');
-        if (eq == std::string_view::npos) return fail(item, "expected key=value");
-        const std::string key = ToLowerAscii(Trim(item.substr(0, eq)));
-        const std::string_view value = Trim(item.substr(eq + 1));
-        const std::string lv = ToLowerAscii(value);
-        if (key == "model") {
-            if (lv == "510c" || lv == "kmr-510c") o.model = SimModel::Kmr510C;
-            else if (lv == "530a" || lv == "kmr-530a") o.model = SimModel::Kmr530A;
-            else return fail(item, "the model is 510C or 530A");
-        } else if (key == "version") {
-            if (value.size() != 4) return fail(item, "the version is exactly 4 characters, e.g. 2.10");
-            for (char c : value)
-                if (c < 0x21 || c > 0x7E) return fail(item, "the version is 4 printable characters");
-            o.version = std::string(value);
-        } else if (key == "memory") {
-            auto v = ParseUnsigned(value, 3);
-            if (!v) return fail(item, "the memory size code is 0, 1, 2 or 3");
-            o.memory = static_cast<int>(*v);
-        } else if (key == "channels") {
-            if (value.size() != 10 || value.find_first_not_of("01") != std::string_view::npos)
-                return fail(item, "channels are ten characters 1 or 0, channel 1 first");
-            o.channels = std::string(value);
-        } else if (key == "time") {
-            if (lv == "real") o.time = SimTimeMode::Real;
-            else if (lv == "instant") o.time = SimTimeMode::Instant;
-            else return fail(item, "time is real or instant");
-        } else if (key == "pattern") {
-            if (lv == "wave") o.pattern = SimPattern::Wave;
-            else if (lv == "ramp") o.pattern = SimPattern::Ramp;
-            else return fail(item, "pattern is wave or ramp");
-        } else if (key == "seed") {
-            auto v = ParseUnsigned(value, 0xFFFFFFFFull);
-            if (!v) return fail(item, "the seed is a whole number from 0 to 4294967295");
-            o.seed = static_cast<std::uint32_t>(*v);
-        } else if (key == "extdelay") {
-            double v = 0;
-            std::size_t used = 0;
-            try {
-                v = std::stod(std::string(value), &used);
-            } catch (...) {
-                used = 0;
-            }
-            if (used == 0 || used != value.size() || !std::isfinite(v) || v < 0 || v > 3600)
-                return fail(item, "the external trigger delay is 0 to 3600 seconds");
-            o.extDelay = v;
-        } else if (key == "address") {
-            auto v = ParseUnsigned(value, 30);
-            if (!v) return fail(item, "the GP-IB address is 0 to 30");
-            o.address = static_cast<int>(*v);
-        } else if (key == "fault") {
-            std::string_view list = value;
-            while (true) {
-                const std::size_t plus = list.find('+');
-                const std::string_view one = Trim(list.substr(0, plus));
-                if (one.empty()) return fail(item, "empty fault (faults are separated by '+')");
-                SimFault f;
-                const std::string why = ParseFault(one, f);
-                if (!why.empty()) return fail(item, why);
-                o.faults.push_back(f);
-                if (plus == std::string_view::npos) break;
-                list.remove_prefix(plus + 1);
-            }
-        } else {
-            return fail(item, "unknown key (keys: model, version, memory, channels, time, pattern, "
-                              "seed, extdelay, address, fault)");
+        const std::string why =
+            eq == std::string_view::npos
+                ? "expected key=value"
+                : ParseOption(ToLowerAscii(Trim(item.substr(0, eq))), Trim(item.substr(eq + 1)), o);
+        if (!why.empty()) {
+            result.error = "sim option '" + std::string(item) + "': " + why;
+            return result;
         }
     }
     result.options = std::move(o);

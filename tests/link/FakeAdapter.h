@@ -52,7 +52,7 @@ public:
 
     // An adapter that speaks the protocol: `answer` gives the bytes the instrument talks after
     // a data line (without the EOI marker); an answer "<close>" followed by bytes sends those
-    // bytes and drops the connection, "<garbage>" sends noise without an end mark.
+    // bytes and drops the connection.
     static std::function<void(TcpSocket&)> Protocol(
         std::function<std::string(const std::string&)> answer) {
         return [answer](TcpSocket& c) {
@@ -71,18 +71,14 @@ public:
                         last = line.bytes;
                     } else if (line.bytes == "++ver") {
                         Send(c, "FAKE ADAPTER 1\r\n");
+                    } else if (line.bytes == "++spoll") {
+                        Send(c, "0\r\n");  // the instrument is there
                     } else if (line.bytes.rfind("++read ", 0) == 0) {
                         std::string reply = answer(last);
                         if (reply.rfind("<close>", 0) == 0) {
                             Send(c, reply.substr(7));
                             c.Close();
                             return;
-                        }
-                        if (reply == "<garbage>") {
-                            std::string noise;
-                            for (int i = 0; i < 300; ++i) noise += static_cast<char>(i * 37);
-                            Send(c, noise);
-                            continue;
                         }
                         Send(c, reply + static_cast<char>(prologix::kEotChar));
                     }

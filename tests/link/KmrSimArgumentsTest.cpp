@@ -17,13 +17,15 @@ TEST(KmrSimArguments, DefaultsAreLoopbackPort1234Address20AndRealTime) {
     EXPECT_EQ(a.host, "127.0.0.1");
     EXPECT_EQ(a.port, 1234);
     EXPECT_EQ(a.address, 20);
+    EXPECT_EQ(a.idleSeconds, 60);
     EXPECT_FALSE(a.verbose);
     EXPECT_EQ(a.options.time, SimTimeMode::Real);
 }
 
 TEST(KmrSimArguments, TakesEveryOptionAndTheSimSpec) {
-    KmrSimArguments a = Parse({"--listen", "0.0.0.0:5000", "--address=7", "--verbose",
-                               "sim:model=530A,memory=1,time=instant"});
+    KmrSimArguments a = Parse({"--listen", "0.0.0.0:5000", "--address=7", "--idle", "5",
+                               "--verbose", "sim:model=530A,memory=1,time=instant"});
+    EXPECT_EQ(a.idleSeconds, 5);
     EXPECT_EQ(a.host, "0.0.0.0");
     EXPECT_EQ(a.port, 5000);
     EXPECT_EQ(a.address, 7);
@@ -42,6 +44,7 @@ TEST(KmrSimArguments, RefusesWhatItDoesNotUnderstand) {
         {{"--listen", "localhost"}, "HOST:PORT"},
         {{"--listen", "h:70000"}, "HOST:PORT"},
         {{"--address", "31"}, "0 to 30"},
+        {{"--idle", "0"}, "1 to 86400"},
         {{"--colour"}, "Unknown option --colour"},
         {{"sim", "sim"}, "Only one SIM-SPEC"},
         {{"sim:model=999"}, "model=999"},

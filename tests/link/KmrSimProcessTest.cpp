@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "link/PrologixBus.h"
@@ -54,17 +55,17 @@ TEST(KmrSimProcess, ServesAClientAndEndsCleanlyOnSigterm) {
     bus.BoardOffline(0);
 
     ASSERT_EQ(kill(pid, SIGTERM), 0);
+    // A watchdog ends kmr-sim if it does not end by itself within 5 s.
+    std::promise<void> ended;
+    std::thread watchdog([&, f = ended.get_future()] {
+        if (f.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) kill(pid, SIGKILL);
+    });
     int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 100 && done == 0; ++i) {
-        done = waitpid(pid, &status, WNOHANG);
-        if (done == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (done == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &status, 0);
-        FAIL() << "kmr-sim did not end within 5 s of SIGTERM";
-    }
+    waitpid(pid, &status, 0);
+    ended.set_value();
+    watchdog.join();
+    ASSERT_FALSE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        << "kmr-sim did not end within 5 s of SIGTERM";
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     std::string rest;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <future>
 #include <memory>
 #include <sstream>
 #include <thread>
@@ -80,6 +81,25 @@ TEST(PrologixProtocol, CommandsAreLinesThatStartWithTwoPlainPluses) {
     EXPECT_EQ(got, want);
 }
 
+// A client that never ends its line holds at most the adapter's buffer; the line is dropped and
+// the next one comes through.
+TEST(PrologixProtocol, ALineLongerThanTheBufferIsDroppedAndHoldsNoMore) {
+    prologix::LineSplitter splitter;
+    const std::string endless(4096, 'x');
+    for (int i = 0; i < 256; ++i) {  // 1 MB without a line end
+        splitter.Feed(endless.data(), endless.size());
+        ASSERT_LE(splitter.Pending(), prologix::kMaxLineBytes);
+    }
+    EXPECT_EQ(splitter.TakeDroppedLines(), 1u);
+    const std::string rest = "xx\n++ver\n";
+    splitter.Feed(rest.data(), rest.size());
+    prologix::LineSplitter::Line line;
+    ASSERT_TRUE(splitter.Next(line));
+    EXPECT_EQ(line.bytes, "++ver");
+    EXPECT_FALSE(splitter.Next(line));
+    EXPECT_EQ(splitter.Queued(), 0u);
+}
+
 TEST(PrologixProtocol, TimeoutCodesFollowTheLibraryTable) {
     EXPECT_EQ(TimeoutCodeMilliseconds(13), 10000);
     EXPECT_EQ(TimeoutCodeMilliseconds(14), 30000);
@@ -134,7 +154,7 @@ TEST(PrologixBus, BinaryBlockWithEveryAwkwardByteArrivesWhole) {
     EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n");
 }
 
-TEST(PrologixBus, AReplyLongerThanTheCountIsHandedOutByTheNextReads) {
+TEST(PrologixBus, AReplyLongerThanTheCountFailsTheReadAndLeavesNothingBehind) {
     ServedInstrument served;
     PrologixBus bus("127.0.0.1", served.server.Port());
     int d = -1;
@@ -142,8 +162,12 @@ TEST(PrologixBus, AReplyLongerThanTheCountIsHandedOutByTheNextReads) {
     bus.Write(d, "ID?\r\n", 5);
     GpibStatus st;
     EXPECT_EQ(ReadAll(bus, d, 4, st), "KMR-");
-    EXPECT_EQ(st.ibsta, kIbCMPL) << "no END before the last byte";
-    EXPECT_EQ(ReadAll(bus, d, 250, st), "TEST 1.0\r\n");
+    EXPECT_EQ(st.ibsta, kIbERR | kIbCMPL);
+    EXPECT_EQ(st.iberr, kEABO);
+    EXPECT_NE(bus.LastProblem().find("more than the 4 bytes"), std::string::npos)
+        << bus.LastProblem();
+    bus.Write(d, "ID?\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 
@@ -228,6 +252,16 @@ TEST(PrologixBus, ASecondClientWaitsUntilTheFirstHasGone) {
 
 using test::FakeAdapter;
 
+// The adapter side of an open (its version line), then what the client sends up to `text`.
+std::string SetUpThenAwait(TcpSocket& c, const std::string& text) {
+    std::string seen;
+    FakeAdapter::Await(c, "++ver\n", seen);
+    FakeAdapter::Send(c, "FAKE 1\r\n");
+    seen.clear();
+    FakeAdapter::Await(c, text, seen);
+    return seen;
+}
+
 TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
     int port = 0;
     {
@@ -247,11 +281,7 @@ TEST(PrologixBusFaults, RefusedConnectionIsAnOpenFailureNamingTheAdapter) {
 
 TEST(PrologixBusFaults, AdapterClosingInTheMiddleOfABlockGivesEaboAtOnce) {
     FakeAdapter adapter([](TcpSocket& c) {
-        std::string seen;
-        FakeAdapter::Await(c, "++ver\n", seen);
-        FakeAdapter::Send(c, "FAKE 1\r\n");
-        seen.clear();
-        FakeAdapter::Await(c, "++read eoi\n", seen);
+        SetUpThenAwait(c, "++read eoi\n");
         FakeAdapter::Send(c, std::string(100, 'x'));  // half of the 200 bytes asked for
         c.Close();
     });
@@ -279,7 +309,7 @@ TEST(PrologixBusFaults, GarbageInsteadOfAVersionLineFailsTheOpen) {
         std::string noise;
         for (int i = 0; i < 400; ++i) noise += static_cast<char>(0x80 + i % 100);
         FakeAdapter::Send(c, noise);
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        FakeAdapter::Await(c, "(nothing: until the client has gone)", seen);
     });
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = 0;
@@ -289,15 +319,43 @@ TEST(PrologixBusFaults, GarbageInsteadOfAVersionLineFailsTheOpen) {
     EXPECT_NE(bus.LastProblem().find("GP-IB adapter"), std::string::npos) << bus.LastProblem();
 }
 
-TEST(PrologixBusFaults, GarbageInsteadOfAReplyIsATimeoutNotAReply) {
-    FakeAdapter adapter([](TcpSocket& c) {
-        std::string seen;
-        FakeAdapter::Await(c, "++ver\n", seen);
-        FakeAdapter::Send(c, "FAKE 1\r\n");
-        seen.clear();
-        FakeAdapter::Await(c, "++read eoi\n", seen);
+// An adapter that streams without end costs the bus no more than its buffers: the read fails at
+// its timeout and the bytes beyond the count are dropped as they come.
+TEST(PrologixBusFaults, AnAdapterStreamingWithoutEndCostsNoMemory) {
+    constexpr std::size_t kStreamed = 32u << 20;
+    std::atomic<std::size_t> sent{0};
+    FakeAdapter adapter([&](TcpSocket& c) {
+        SetUpThenAwait(c, "++read eoi\n");
+        const std::string noise(1 << 16, 'x');
+        while (sent < kStreamed &&
+               c.SendAll(noise.data(), noise.size(),
+                         std::chrono::steady_clock::now() + std::chrono::seconds(2)) ==
+                   TcpSocket::Io::Ok)
+            sent += noise.size();
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d, kT1s).error()) << bus.LastProblem();
+    bus.Write(d, "EOC\r\n", 5);
+    GpibStatus st;
+    EXPECT_EQ(ReadAll(bus, d, 250, st), std::string(250, 'x'));
+    EXPECT_EQ(st.ibsta & kIbERR, kIbERR);
+    EXPECT_GT(sent.load(), 4u * PrologixBus::kMaxHeldBytes) << "the stream reached the bus";
+    EXPECT_LE(bus.HeldBytes(), PrologixBus::kMaxHeldBytes);
+}
+
+// Bytes without the adapter's end mark are no reply: the read times out. The rest of that reply,
+// coming after its read has given up, is dropped: the next command gets its own reply.
+TEST(PrologixBusFaults, ALateReplyIsDroppedAfterItsReadTimedOut) {
+    std::promise<void> readTimedOut;
+    FakeAdapter adapter([&](TcpSocket& c) {
+        std::string seen = SetUpThenAwait(c, "++read eoi\n++ver\n");
         FakeAdapter::Send(c, "\x01\x02garbage without any end mark");
-        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        readTimedOut.get_future().wait();
+        FakeAdapter::Send(c, "+0000001\r\n\x04" "FAKE 1\r\n");  // the late end and its mark
+        seen.clear();
+        FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+        FakeAdapter::Send(c, "+0000002\r\n\x04" "FAKE 1\r\n");
     });
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = -1;
@@ -305,9 +363,12 @@ TEST(PrologixBusFaults, GarbageInsteadOfAReplyIsATimeoutNotAReply) {
     bus.Write(d, "EOC\r\n", 5);
     GpibStatus st;
     ReadAll(bus, d, 250, st);
-    EXPECT_TRUE(st.error());
-    EXPECT_TRUE(st.ibsta & kIbTIMO);
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
+    readTimedOut.set_value();
+    bus.Write(d, "EOC\r\n", 5);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "+0000002\r\n");
+    EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 
 }  // namespace

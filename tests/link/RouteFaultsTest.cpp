@@ -1,12 +1,18 @@
-// Faults on every route, seen through the program's link code: each gives the program's message
-// and RunStatus 1 within the timeout, and nothing crashes or hangs.
+// The faults of the instrument and of the routes, seen through the program's link code.
+//
+// One table holds every fault the simulated instrument can inject; each row runs over every
+// route (the in-process simulator, the stand-in NI-488.2 and VISA libraries, and kmr-sim over
+// TCP) and must give the same message and RunStatus. The tests after it are faults that only
+// one route has: libraries that are missing or unusable, adapters that misbehave.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
-#include "core/fakes/FakeUi.h"
-#include "core/instrument/CommandTransport.h"
-#include "core/instrument/GpibConnection.h"
+#include "core/instrument/CommandSet.h"
+#include "core/support/TextTable.h"
 #include "link/FakeAdapter.h"
 #include "link/InterfaceSpec.h"
 #include "link/NiGpibBus.h"
@@ -14,27 +20,15 @@
 #include "link/VisaBus.h"
 #include "sim/PrologixServer.h"
 #include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace kmr {
 namespace {
 
 constexpr const char* kCannotOpen = "Cannot open communication port.";
-constexpr const char* kCannotCommunicate = "Cannot Comunicate.";
+constexpr const char* kSend = "Cannot Comunicate. (Error sending Command.) ";
+constexpr const char* kReceive = "Cannot Comunicate. (Error receiving Data.)";
 constexpr int kT300ms = 10;
-
-// The link code over one bus, with a fake user interface.
-struct Link {
-    explicit Link(GpibBus& bus) : conn(bus, settings, ui, status), transport(conn) {}
-    std::string OnlyMessage() const {
-        EXPECT_EQ(ui.shown.size(), 1u);
-        return ui.shown.empty() ? "" : ui.shown.front().text;
-    }
-    GpibSettings settings;
-    fakes::FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn;
-    CommandTransport transport;
-};
 
 std::unique_ptr<GpibBus> Bus(const std::string& spec) {
     std::string error;
@@ -43,64 +37,7 @@ std::unique_ptr<GpibBus> Bus(const std::string& spec) {
     return bus;
 }
 
-std::unique_ptr<sim::SimBus> Sim(const std::string& spec) {
-    auto parsed = sim::ParseSimOptions(spec);
-    EXPECT_TRUE(parsed.options.has_value()) << parsed.error;
-    return std::make_unique<sim::SimBus>(*parsed.options);
-}
-
-// An open that fails must show text 169 with the bus's own sentence, and set RunStatus 1.
-void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions) {
-    Link link(bus);
-    link.conn.OpenGpibDevice(kT10s);
-    EXPECT_FALSE(link.conn.IsConnected());
-    EXPECT_EQ(link.status, RunStatus::CommFailed);
-    const std::string text = link.OnlyMessage();
-    EXPECT_EQ(text.rfind(kCannotOpen, 0), 0u) << text;
-    for (const std::string& m : mentions) EXPECT_NE(text.find(m), std::string::npos) << text;
-    EXPECT_EQ(link.ui.shown.front().title, "GP-IB error");
-}
-
-// --- Libraries that are missing or unusable ----------------------------------------------------
-
-TEST(RouteFaults, MissingGpibLibraryNamesThePathTried) {
-    auto bus = Bus("gpib:lib=/nonexistent/libgpib.so.0");
-    ExpectOpenFailure(*bus, {"/nonexistent/libgpib.so.0", "gpib:lib=PATH"});
-}
-
-TEST(RouteFaults, MissingGpibLibraryNamesEveryUsualNameTried) {
-    for (const std::string& name : NiGpibBus::DefaultLibraryNames()) {
-        SharedLibrary probe;
-        std::string why;
-        if (probe.Open(name, why)) GTEST_SKIP() << name << " is installed on this machine";
-    }
-    auto bus = Bus("gpib");
-    ExpectOpenFailure(*bus, NiGpibBus::DefaultLibraryNames());
-}
-
-TEST(RouteFaults, GpibLibraryWithoutAnyStatusIsRefusedClearly) {
-    auto simBus = Sim("sim:time=instant");
-    auto bus = Bus(std::string("gpib:lib=") + KMR_FAKE_GPIB_NONE);
-    ExpectOpenFailure(*bus, {"ThreadIbsta", "ibsta", KMR_FAKE_GPIB_NONE});
-}
-
-TEST(RouteFaults, ALibraryThatIsNotAGpibLibraryIsRefusedClearly) {
-    auto bus = Bus(std::string("gpib:lib=") + KMR_FAKE_VISA);
-    ExpectOpenFailure(*bus, {"has no ibdev"});
-}
-
-TEST(RouteFaults, MissingVisaLibraryNamesEveryUsualNameTried) {
-    for (const std::string& name : VisaBus::DefaultLibraryNames()) {
-        SharedLibrary probe;
-        std::string why;
-        if (probe.Open(name, why)) GTEST_SKIP() << name << " is installed on this machine";
-    }
-    auto bus = Bus("visa");
-    ExpectOpenFailure(*bus, VisaBus::DefaultLibraryNames());
-}
-
-// --- Stand-in libraries over a simulator with faults --------------------------------------------
-
+// A stand-in driver library, loaded by path, that answers from the bus it is given.
 class StandIn {
 public:
     StandIn(const std::string& path, GpibBus& bus) {
@@ -116,45 +53,189 @@ private:
     void (*attach_)(GpibBus*) = nullptr;
 };
 
-TEST(RouteFaults, NoListenerAtTheAddressFailsTheOpenThroughTheGpibLibrary) {
-    auto simBus = Sim("sim:time=instant,fault=nolistener");
-    StandIn standIn(KMR_FAKE_GPIB_THREAD, *simBus);
-    auto bus = Bus(std::string("gpib:lib=") + KMR_FAKE_GPIB_THREAD);
-    Link link(*bus);
-    link.conn.OpenGpibDevice(kT10s);
+enum class Route { Sim, Gpib, Visa, Prologix };
+
+const char* RouteName(Route r) {
+    switch (r) {
+        case Route::Sim: return "Sim";
+        case Route::Gpib: return "Gpib";
+        case Route::Visa: return "Visa";
+        default: return "Prologix";
+    }
+}
+
+// The program's link code over one route to a simulated instrument.
+class RouteLink {
+public:
+    RouteLink(Route route, const std::string& simSpec)
+        : sim_(*sim::ParseSimOptions(simSpec).options, time) {
+        GpibBus* bus = &sim_;
+        switch (route) {
+            case Route::Sim: break;
+            case Route::Gpib:
+                standIn_ = std::make_unique<StandIn>(KMR_FAKE_GPIB_THREAD, sim_);
+                owned_ = Bus(std::string("gpib:lib=") + KMR_FAKE_GPIB_THREAD);
+                break;
+            case Route::Visa:
+                standIn_ = std::make_unique<StandIn>(KMR_FAKE_VISA, sim_);
+                owned_ = Bus(std::string("visa:lib=") + KMR_FAKE_VISA);
+                break;
+            case Route::Prologix: {
+                PrologixServerOptions o;
+                o.port = 0;
+                server_ = std::make_unique<PrologixServer>(sim_, o);
+                std::string error;
+                EXPECT_TRUE(server_->Start(error)) << error;
+                owned_ = Bus("prologix:127.0.0.1:" + std::to_string(server_->Port()));
+                timeoutCode_ = kT300ms;  // over TCP a timeout takes real time
+                break;
+            }
+        }
+        if (owned_) bus = owned_.get();
+        link_ = std::make_unique<testing::LinkOver<GpibBus&>>(*bus);
+    }
+    testing::LinkOver<GpibBus&>& operator*() { return *link_; }
+    testing::LinkOver<GpibBus&>* operator->() { return link_.get(); }
+    void Open() { link_->conn.OpenGpibDevice(timeoutCode_); }
+
+    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
+
+private:
+    sim::SimBus sim_;
+    std::unique_ptr<StandIn> standIn_;
+    std::unique_ptr<PrologixServer> server_;
+    std::unique_ptr<GpibBus> owned_;
+    std::unique_ptr<testing::LinkOver<GpibBus&>> link_;
+    int timeoutCode_ = kT10s;
+};
+
+struct FaultCase {
+    const char* name;
+    const char* fault;
+    std::function<void(RouteLink&)> act;
+    RunStatus status;
+    const char* text;  // the message starts so (an open failure adds the route's own sentence)
+    const char* title;
+};
+
+using FaultOnRoute = std::tuple<FaultCase, Route>;
+
+class RouteFaults : public ::testing::TestWithParam<FaultOnRoute> {};
+
+TEST_P(RouteFaults, SameMessageAndStatusOnEveryRoute) {
+    const auto& [c, route] = GetParam();
+    RouteLink l(route, std::string("sim:time=instant,pattern=ramp,fault=") + c.fault);
+    c.act(l);
+    EXPECT_EQ(l->status, c.status);
+    ASSERT_EQ(l->ui.shown.size(), 1u);
+    const std::string& text = l->ui.shown[0].text;
+    EXPECT_EQ(text.substr(0, std::string(c.text).size()), c.text) << text;
+    EXPECT_EQ(l->ui.shown[0].title, c.title);
+    EXPECT_EQ(l->ui.shown[0].icon, MsgIcon::Exclamation);
+    // At most three attempts of one 10 s timeout each, all in simulated time.
+    if (route != Route::Prologix) {
+        EXPECT_LE(l.time->Now(), 30.0 + 1e-9);
+    }
+}
+
+void Open(RouteLink& l) { l.Open(); }
+
+const FaultCase kFaults[] = {
+    {"NoListener", "nolistener", Open, RunStatus::CommFailed, kCannotOpen, "GP-IB error"},
+    {"RemoteSensing", "SET1:ERR-022",
+     [](RouteLink& l) { Open(l); l->cs.InitialiseInstrument(); }, RunStatus::Refused,
+     "Cannot make remote-sensing for bridge voltage. Confirm extened cable.", "Error"},
+    {"NoChannel", "nochannel", [](RouteLink& l) { Open(l); l->cs.IdentifyInstrument(); },
+     RunStatus::Ok, "Effective channel does not exist in KMR-530A/510C.", "Error"},
+    {"ErrorReply", "EOC:ERR-012", [](RouteLink& l) { Open(l); l->transport.SendCommand("EOC", 1); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"NoReply", "HLT:noreply", [](RouteLink& l) { Open(l); l->transport.SendCommand("HLT", 1); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"Garbage", "TRG:garbage", [](RouteLink& l) { Open(l); l->transport.SendCommand("TRG", 1); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"ShortLine", "EOC:short", [](RouteLink& l) { Open(l); l->transport.SendCommand("EOC", 1); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"MonitorSilent", "MDT:noreply", [](RouteLink& l) { Open(l); l->transport.ReadMonitorData(); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"MonitorGarbage", "MDT:garbage", [](RouteLink& l) { Open(l); l->transport.ReadMonitorData(); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"ShortBlock", "BDT:short",
+     [](RouteLink& l) {
+         Open(l);
+         std::vector<std::int16_t> d(10000, 7);
+         l->transport.ReadMemoryBlock(d.data(), 0, 10000);
+         EXPECT_EQ(d[0], 7) << "a broken block leaves the samples alone";
+     },
+     RunStatus::CommFailed, kReceive, "GP-IB error"},
+    {"DownloadRefused", "AVE*:ERR-002",
+     [](RouteLink& l) { Open(l); l->cs.DownloadConditions(kFullChangeMask); },
+     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"DateRefused", "DTE*:ERR-002",
+     [](RouteLink& l) { Open(l); l->cs.InitialiseInstrument(); }, RunStatus::CommFailed,
+     kSend, "GP-IB error"},
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RouteFaults,
+    ::testing::Combine(::testing::ValuesIn(kFaults),
+                       ::testing::Values(Route::Sim, Route::Gpib, Route::Visa, Route::Prologix)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) + RouteName(std::get<1>(info.param));
+    });
+
+// --- Faults of one route -----------------------------------------------------------------------
+
+// An open that fails must show text 169 with the bus's own sentence, and set RunStatus 1.
+void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions,
+                       std::int16_t address = 20) {
+    testing::LinkOver<GpibBus&> link(bus);
+    link.settings.Address = address;
+    link.Open();
     EXPECT_FALSE(link.conn.IsConnected());
     EXPECT_EQ(link.status, RunStatus::CommFailed);
-    EXPECT_EQ(link.OnlyMessage().rfind(kCannotOpen, 0), 0u);
-    EXPECT_TRUE(link.conn.StatusCopy().error());
+    ASSERT_EQ(link.ui.shown.size(), 1u);
+    const std::string& text = link.ui.shown.front().text;
+    EXPECT_EQ(text.rfind(kCannotOpen, 0), 0u) << text;
+    for (const std::string& m : mentions) EXPECT_NE(text.find(m), std::string::npos) << text;
+    EXPECT_EQ(link.ui.shown.front().title, "GP-IB error");
 }
 
-TEST(RouteFaults, VisaTimeoutShowsTimoAndErrAndFailsTheCommand) {
-    auto simBus = Sim("sim:time=instant,fault=VER:noreply");
-    StandIn standIn(KMR_FAKE_VISA, *simBus);
-    auto bus = Bus(std::string("visa:lib=") + KMR_FAKE_VISA);
-    Link link(*bus);
-    link.conn.OpenGpibDevice(kT10s);
-    ASSERT_TRUE(link.conn.IsConnected()) << link.OnlyMessage();
-    link.transport.SendCommand("VER", 1);
-    EXPECT_EQ(link.status, RunStatus::CommFailed);
-    const GpibStatus& raw = link.conn.LastBusStatus();
-    EXPECT_EQ(raw.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
-    EXPECT_EQ(raw.iberr, kEABO);
-    const std::string text = link.OnlyMessage();
-    EXPECT_EQ(text, std::string(kCannotCommunicate) + kErrorSendingCommand);
-    EXPECT_NE(bus->LastProblem().find("VI_ERROR_TMO"), std::string::npos) << bus->LastProblem();
+TEST(RouteFaultsOfOneRoute, MissingGpibLibraryNamesThePathTried) {
+    auto bus = Bus("gpib:lib=/nonexistent/libgpib.so.0");
+    ExpectOpenFailure(*bus, {"/nonexistent/libgpib.so.0", "gpib:lib=PATH"});
 }
 
-TEST(RouteFaults, VisaResourceThatDoesNotExistIsAnOpenFailureNamingIt) {
-    auto simBus = Sim("sim:time=instant");
-    StandIn standIn(KMR_FAKE_VISA, *simBus);
+TEST(RouteFaultsOfOneRoute, MissingLibrariesNameEveryUsualNameTried) {
+    const std::pair<const char*, std::vector<std::string>> routes[] = {
+        {"gpib", NiGpibBus::DefaultLibraryNames()}, {"visa", VisaBus::DefaultLibraryNames()}};
+    for (const auto& [spec, names] : routes) {
+        bool installed = false;
+        for (const std::string& name : names) {
+            SharedLibrary probe;
+            std::string why;
+            installed = installed || probe.Open(name, why);
+        }
+        if (installed) continue;  // this machine has the real thing
+        auto bus = Bus(spec);
+        ExpectOpenFailure(*bus, names);
+    }
+}
+
+TEST(RouteFaultsOfOneRoute, UnusableLibrariesAreRefusedClearly) {
+    auto noStatus = Bus(std::string("gpib:lib=") + KMR_FAKE_GPIB_NONE);
+    ExpectOpenFailure(*noStatus, {"ThreadIbsta", "ibsta", KMR_FAKE_GPIB_NONE});
+    auto notGpib = Bus(std::string("gpib:lib=") + KMR_FAKE_VISA);
+    ExpectOpenFailure(*notGpib, {"has no ibdev"});
+}
+
+TEST(RouteFaultsOfOneRoute, VisaResourceThatDoesNotExistIsAnOpenFailureNamingIt) {
+    sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
+    StandIn standIn(KMR_FAKE_VISA, simBus);
     auto bus = Bus(std::string("visa:lib=") + KMR_FAKE_VISA + ",GPIB0::31::INSTR");
     ExpectOpenFailure(*bus, {"GPIB0::31::INSTR", "VI_ERROR_RSRC_NFOUND"});
 }
 
-// --- The Prologix route --------------------------------------------------------------------------
-
-TEST(RouteFaults, RefusedAdapterConnectionIsAnOpenFailure) {
+TEST(RouteFaultsOfOneRoute, RefusedAdapterConnectionIsAnOpenFailure) {
     int port = 0;
     {
         std::string error;
@@ -164,53 +245,35 @@ TEST(RouteFaults, RefusedAdapterConnectionIsAnOpenFailure) {
     ExpectOpenFailure(*bus, {"127.0.0.1:" + std::to_string(port)});
 }
 
-TEST(RouteFaults, AdapterClosingInTheMiddleOfADataBlockFailsTheTransfer) {
+// No instrument at the address behind the adapter: found by the serial poll at open, not by the
+// first command after its timeout.
+TEST(RouteFaultsOfOneRoute, NoInstrumentBehindTheAdapterFailsTheOpen) {
+    sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
+    PrologixServerOptions o;
+    o.port = 0;
+    o.address = 20;
+    PrologixServer server(simBus, o);
+    std::string error;
+    ASSERT_TRUE(server.Start(error)) << error;
+    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
+    ExpectOpenFailure(*bus, {"address 5"}, 5);
+}
+
+TEST(RouteFaultsOfOneRoute, AdapterClosingInTheMiddleOfADataBlockFailsTheTransfer) {
     test::FakeAdapter adapter(test::FakeAdapter::Protocol([](const std::string& data) {
         if (data == "BDT\r\n") return "<close>" + std::string(4000, '\x01');
         return std::string("END\r\n");
     }));
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(adapter.Port()));
-    Link link(*bus);
-    link.conn.OpenGpibDevice(kT10s);
+    testing::LinkOver<GpibBus&> link(*bus);
+    link.Open();
     ASSERT_TRUE(link.conn.IsConnected());
     std::vector<std::int16_t> words(10000, 7);
     link.transport.ReadMemoryBlock(words.data(), 0, 10000);
     EXPECT_EQ(link.status, RunStatus::CommFailed);
-    EXPECT_EQ(link.OnlyMessage(), std::string(kCannotCommunicate) + kErrorReceivingData);
-    EXPECT_TRUE(link.conn.StatusCopy().error());
+    EXPECT_EQ(link.ui.Texts(), std::vector<std::string>{kReceive});
     EXPECT_EQ(link.conn.StatusCopy().iberr, kEABO);
     EXPECT_EQ(words[0], 7) << "a broken block leaves the samples alone";
-}
-
-TEST(RouteFaults, GarbageFromTheAdapterFailsTheCommandAfterItsAttempts) {
-    test::FakeAdapter adapter(test::FakeAdapter::Protocol([](const std::string& data) {
-        return data == "EOC\r\n" ? std::string("<garbage>") : std::string("END\r\n");
-    }));
-    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(adapter.Port()));
-    Link link(*bus);
-    link.conn.OpenGpibDevice(kT300ms);
-    ASSERT_TRUE(link.conn.IsConnected());
-    link.transport.SendCommand("EOC", 1);
-    EXPECT_EQ(link.status, RunStatus::CommFailed);
-    EXPECT_EQ(link.OnlyMessage(), std::string(kCannotCommunicate) + kErrorSendingCommand);
-    EXPECT_TRUE(link.conn.LastBusStatus().ibsta & kIbTIMO);
-}
-
-TEST(RouteFaults, KmrSimServerPassesAnInstrumentTimeoutOnAsTimo) {
-    auto simBus = Sim("sim:time=instant,fault=EOC:noreply");
-    PrologixServerOptions options;
-    options.port = 0;
-    PrologixServer server(*simBus, options);
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
-    Link link(*bus);
-    link.conn.OpenGpibDevice(kT300ms);
-    ASSERT_TRUE(link.conn.IsConnected());
-    link.transport.SendCommand("EOC", 1);
-    EXPECT_EQ(link.status, RunStatus::CommFailed);
-    EXPECT_EQ(link.conn.LastBusStatus().ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
-    EXPECT_EQ(link.conn.LastBusStatus().iberr, kEABO);
 }
 
 }  // namespace

@@ -109,5 +109,14 @@ TEST(SimBusTest, ClosedOrUnknownDescriptorIsRefused) {
     EXPECT_EQ(f.bus.Writes().size(), 0u);
 }
 
+// A long session (two million commands through kmr-sim) must not keep every write.
+TEST(SimBusTest, KeepsOnlyTheRecentWrites) {
+    BusFixture f("sim:time=instant");
+    for (int i = 0; i < 10000; ++i) f.Write("VER" + std::to_string(i) + "\r\n");
+    EXPECT_LE(f.bus.Writes().size(), 2 * SimBus::kKeptWrites);
+    EXPECT_GE(f.bus.Writes().size(), SimBus::kKeptWrites);
+    EXPECT_EQ(f.bus.Writes().back(), "VER9999\r\n");
+}
+
 }  // namespace
 }  // namespace kmr::sim

@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     options.port = parsed->port;
     options.address = parsed->address;
     options.verbose = parsed->verbose;
+    options.idle = std::chrono::seconds(parsed->idleSeconds);
     kmr::PrologixServer server(instrument, options);
     if (!server.Start(error)) {
         std::cerr << "kmr-sim: " << error << "\n";

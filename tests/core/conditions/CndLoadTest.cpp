@@ -20,10 +20,10 @@
 namespace kmr {
 namespace {
 
-using testing::ReadBytes;
+using testing::ReadAll;
 using testing::Repeat;
-using testing::TempFolder;
-using testing::WriteBytes;
+using testing::TempDir;
+using testing::WriteAll;
 
 // One condition file: loads into a record set to the defaults start-up uses, and gives the
 // record's file text (written through the file's own save).
@@ -52,7 +52,7 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
             defaults(r);
             const LoadResult result = load(path, r);
             EXPECT_TRUE(save(scratch, r).ok);
-            recordText = ReadBytes(scratch);
+            recordText = ReadAll(scratch);
             return result;
         },
         std::move(defaultText), firstItemIsText, std::move(sampleText)};
@@ -145,9 +145,9 @@ class DamagedCndFile : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     const Case& c = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(c.kind.name);
-    WriteBytes(path, c.damage.Bytes());
+    WriteAll(path, c.damage.Bytes());
     std::string recordText;
     const LoadResult first = c.kind.load(path, dir.File("scratch"), recordText);
     EXPECT_FALSE(first.complete);
@@ -155,7 +155,7 @@ TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     EXPECT_TRUE(first.save.ok) << first.save.message;
     // Nothing was taken from the damaged bytes, and the file now holds the defaults.
     EXPECT_EQ(recordText, c.kind.defaultText);
-    EXPECT_EQ(ReadBytes(path), c.kind.defaultText);
+    EXPECT_EQ(ReadAll(path), c.kind.defaultText);
     // The rewritten file reads back complete.
     const LoadResult second = c.kind.load(path, dir.File("scratch"), recordText);
     EXPECT_TRUE(second.complete);
@@ -174,28 +174,28 @@ class EveryCndFile : public ::testing::TestWithParam<FileKind> {};
 
 TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreated) {
     const FileKind& kind = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(kind.name);
     std::string recordText;
     const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
     EXPECT_FALSE(r.complete);
     EXPECT_TRUE(r.rewritten);
     EXPECT_EQ(recordText, kind.defaultText);
-    EXPECT_EQ(ReadBytes(path), kind.defaultText);
+    EXPECT_EQ(ReadAll(path), kind.defaultText);
 }
 
 TEST_P(EveryCndFile, CompleteFileRoundTripsUnchanged) {
     const FileKind& kind = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(kind.name);
-    WriteBytes(path, kind.sampleText);
+    WriteAll(path, kind.sampleText);
     std::string recordText;
     const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
     EXPECT_TRUE(r.complete);
     EXPECT_FALSE(r.replaced);
     EXPECT_FALSE(r.rewritten);
     EXPECT_EQ(recordText, kind.sampleText);
-    EXPECT_EQ(ReadBytes(path), kind.sampleText);
+    EXPECT_EQ(ReadAll(path), kind.sampleText);
 }
 
 // A folder or a FIFO where the file should be: read as a damaged file at once (a FIFO is never
@@ -214,7 +214,7 @@ class NotAFileInPlace : public ::testing::TestWithParam<NotAFileCase> {};
 
 TEST_P(NotAFileInPlace, GivesTheDefaultsAndTheRewriteIsReported) {
     const NotAFileCase& c = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(c.kind.name);
     c.what.make(path);
     std::string recordText;
@@ -246,7 +246,7 @@ INSTANTIATE_TEST_SUITE_P(AllFiles, NotAFileInPlace, ::testing::ValuesIn(NotAFile
 
 TEST_P(EveryCndFile, MissingFolderOfTheFileIsReported) {
     const FileKind& kind = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(std::string("no-such-folder/") + kind.name);
     std::string recordText;
     const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
@@ -264,9 +264,9 @@ INSTANTIATE_TEST_SUITE_P(AllFiles, EveryCndFile, ::testing::ValuesIn(Kinds()),
 // The pattern itself: an item outside its choices keeps the value in memory and the reading goes
 // on; the file is rewritten although every item was read.
 TEST(LoadCndFile, ItemOutsideItsChoicesIsReplacedAndTheRestIsRead) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("x.cnd");
-    WriteBytes(path, "5\r\n6\r\n7\r\n");
+    WriteAll(path, "5\r\n6\r\n7\r\n");
     std::int16_t a = 0;
     std::int16_t b = 0;
     std::int16_t c = 0;
@@ -314,9 +314,9 @@ TEST_P(ItemOutsideItsChoices, TakesItsDefaultAndKeepsEveryOtherItem) {
     FileKind kind;
     for (const auto& k : Kinds())
         if (std::string(k.name) == c.file) kind = k;
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(c.file);
-    WriteBytes(path, Substituted(kind.sampleText, c.damage));
+    WriteAll(path, Substituted(kind.sampleText, c.damage));
     std::string recordText;
     const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
     const std::string expected = Substituted(kind.sampleText, c.expected);
@@ -324,7 +324,7 @@ TEST_P(ItemOutsideItsChoices, TakesItsDefaultAndKeepsEveryOtherItem) {
     EXPECT_TRUE(r.replaced);
     EXPECT_TRUE(r.rewritten);
     EXPECT_EQ(recordText, expected);
-    EXPECT_EQ(ReadBytes(path), expected);
+    EXPECT_EQ(ReadAll(path), expected);
 }
 
 const std::string kMeasCh1 = "\r\n0,-6,4,-3.5E+12,5,29,1,";

@@ -7,16 +7,16 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/app/EngineHarness.h"
+#include "support/EngineHarness.h"
 #include "core/conditions/CndTestFiles.h"
 
 namespace kmr {
 namespace {
 
 using testing::EngineHarness;
-using testing::ReadBytes;
+using testing::ReadAll;
 using testing::Repeat;
-using testing::WriteBytes;
+using testing::WriteAll;
 
 // A first start creates the condition folder and files; the test then edits one of them and
 // starts again with a fresh program state.
@@ -43,7 +43,7 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
     SecondStart t;
     const std::string channel1 = "0,-5,3,0.5,2,7,1,100,-1.5\r\n";
     const std::string others = Repeat("1,1,2,2,1,3,0,1000,0\r\n", 9);
-    WriteBytes(t.CondFile("Meas.cnd"), "1\r\n5\r\n600000,1000\r\n2\r\n9\r\n" + channel1 + others);
+    WriteAll(t.CondFile("Meas.cnd"), "1\r\n5\r\n600000,1000\r\n2\r\n9\r\n" + channel1 + others);
 
     ASSERT_EQ(t.Start("sim:time=instant,memory=1"), StartupOutcome::Online);
     const MeasConditions& m = t.state.Meas;
@@ -56,7 +56,7 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
     EXPECT_EQ(m.Ch(1).InputMode, -5);
     EXPECT_EQ(m.Ch(2).InputMode, 1);
     EXPECT_EQ(m.Ch(10).Lpf, 2);
-    EXPECT_EQ(ReadBytes(t.CondFile("Meas.cnd")),
+    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd")),
               "1\r\n5\r\n245760,0\r\n2\r\n9\r\n" + channel1 + others);
     EXPECT_EQ(t.Sent("MRY 245760"), 1);
     EXPECT_EQ(t.Sent("B.V -5"), 0);  // channel 1 is off
@@ -66,26 +66,26 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
 // Meter.cnd is kept as the user wrote it: Attempts 0 makes one attempt, and the file stays.
 TEST(CndStartup, NoAttemptsInMeterCndSendAFailingCommandOnceAndTheFileStays) {
     SecondStart t;
-    WriteBytes(t.CondFile("Meter.cnd"), "20,0,0\r\n");
+    WriteAll(t.CondFile("Meter.cnd"), "20,0,0\r\n");
     t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
     EXPECT_EQ(t.Start("sim:time=instant,fault=VER:noreply"), StartupOutcome::Exit);
     EXPECT_EQ(t.Sent("VER"), 1);
     EXPECT_EQ(t.state.Gpib.Attempts, 0);
-    EXPECT_EQ(ReadBytes(t.CondFile("Meter.cnd")), "20,0,0\r\n");
+    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "20,0,0\r\n");
 }
 
 // No GP-IB device can have address 31: opening fails with the message naming it, the bus is not
 // asked, and the file stays as written.
 TEST(CndStartup, AddressOutsideGpibRangeFailsToOpenNamingItAndTheFileStays) {
     SecondStart t;
-    WriteBytes(t.CondFile("Meter.cnd"), "31,0,3\r\n");
+    WriteAll(t.CondFile("Meter.cnd"), "31,0,3\r\n");
     t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
     EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
     ASSERT_FALSE(t.h.ui.shown.empty());
     EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31");
     EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
     EXPECT_TRUE(t.h.bus->log.empty());
-    EXPECT_EQ(ReadBytes(t.CondFile("Meter.cnd")), "31,0,3\r\n");
+    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "31,0,3\r\n");
 }
 
 // A condition file that cannot be saved (a folder, or a FIFO, in its place) does not stop

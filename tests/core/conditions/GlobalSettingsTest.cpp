@@ -7,9 +7,9 @@
 namespace kmr {
 namespace {
 
-using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
 
 // The defaults start-up sets before loading.
 GlobalSettings StartupGlobals() {
@@ -20,9 +20,9 @@ GlobalSettings StartupGlobals() {
 }
 
 TEST(GlobalCnd, TwoLinesKeepFolderAndBaseNameAndTheFileGetsFiveLines) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Global.cnd");
-    WriteBytes(path, "\"/data/run 7/\"\r\n\"bridge\"\r\n");
+    WriteAll(path, "\"/data/run 7/\"\r\n\"bridge\"\r\n");
     GlobalSettings g = StartupGlobals();
     const LoadResult r = LoadGlobalSettings(path, g);
     EXPECT_FALSE(r.complete);
@@ -31,7 +31,7 @@ TEST(GlobalCnd, TwoLinesKeepFolderAndBaseNameAndTheFileGetsFiveLines) {
     expected.DataFolder = "/data/run 7/";
     expected.BaseFileName = "bridge";
     EXPECT_EQ(g, expected);
-    EXPECT_EQ(ReadBytes(path),
+    EXPECT_EQ(ReadAll(path),
               "\"/data/run 7/\"\r\n\"bridge\"\r\n0\r\n"
               "\"/home/lab/Documents/KMR-5300/Data/\"\r\n"
               "\"/home/lab/Documents/KMR-5300/Data/\"\r\n");

@@ -7,15 +7,15 @@
 namespace kmr {
 namespace {
 
-using testing::ReadBytes;
+using testing::ReadAll;
 using testing::Repeat;
-using testing::TempFolder;
-using testing::WriteBytes;
+using testing::TempDir;
+using testing::WriteAll;
 
 TEST(OutputCalCnd, ThreeLinesSetChannelsOneToThreeAndTheFileGetsTen) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("OutputCal.cnd");
-    WriteBytes(path, "1,1000\r\n0,.5\r\n1,2.5E-3\r\n");
+    WriteAll(path, "1,1000\r\n0,.5\r\n1,2.5E-3\r\n");
     OutputCalConditions c{};
     const LoadResult r = LoadOutputCal(path, c);
     EXPECT_FALSE(r.complete);
@@ -25,7 +25,7 @@ TEST(OutputCalCnd, ThreeLinesSetChannelsOneToThreeAndTheFileGetsTen) {
     expected[1] = {0, 0.5f};
     expected[2] = {1, 0.0025f};
     EXPECT_EQ(c, expected);
-    EXPECT_EQ(ReadBytes(path), "1,1000\r\n0,0.5\r\n1,0.0025\r\n" + Repeat("0,0\r\n", 7));
+    EXPECT_EQ(ReadAll(path), "1,1000\r\n0,0.5\r\n1,0.0025\r\n" + Repeat("0,0\r\n", 7));
 }
 
 }  // namespace
