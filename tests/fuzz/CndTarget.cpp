@@ -16,12 +16,9 @@
 #include "core/support/CndFile.h"
 
 using namespace kmr;
+using fuzz::Require;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 template <class Record>
 void CheckLoader(const fuzz::ScratchFolder& scratch, const std::string& path,

@@ -1,6 +1,6 @@
-// The instrument's replies as the command set meets them: open, initialise, identify, the
-// download of every condition group, the trigger time, a monitor line and a block of recorded
-// words, over a bus that answers each read from the input.
+// The instrument's replies as the command set meets them (the conversation of CommandSession.h:
+// open, initialise, identify, download, record, trigger time, monitor line, block of words), over
+// a bus that answers each read from the input.
 //
 // Input: one byte of settings (attempts, delimiter, a failing device clear), two bytes for the
 // block (count, start), then records of [kind][length][bytes]: kind bits 0-1 say how the read
@@ -12,18 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "CommandSession.h"
 #include "FuzzSupport.h"
-#include "core/instrument/CommandSet.h"
-#include "core/instrument/CommandTransport.h"
-#include "core/instrument/GpibConnection.h"
 
 using namespace kmr;
+using fuzz::Require;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // A bus whose reads take the next scripted reply (a timeout when the script has ended) and whose
 // writes succeed unless the script says otherwise. (A small stand-in for the shared scripted bus
@@ -66,16 +61,6 @@ public:
     int writes = 0;
 };
 
-class StillClock : public Clock {
-public:
-    LocalDateTime Now() const override { return {2026, 12, 6, 9, 30, 15}; }
-    std::uint32_t TickMs() const override { return ticks_ += 100; }
-    void Sleep(double) override {}
-
-private:
-    mutable std::uint32_t ticks_ = 0;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -105,28 +90,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     GpibSettings settings;
     settings.Attempts = static_cast<std::int16_t>(settingsByte & 3);
     settings.Delimiter = static_cast<std::int16_t>((settingsByte >> 2) & 1);
-    fuzz::QuietUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection connection(bus, settings, ui, status);
-    connection.OpenGpibDevice(kT10s);
-    CommandTransport transport(connection);
-    InstrumentIdentity identity;
-    MeasConditions conditions;
-    StillClock clock;
-    CommandSet commands(transport, identity, conditions, clock);
-
-    commands.InitialiseInstrument();
-    commands.IdentifyInstrument();
-    Require(identity.InstalledChannelText.size() == static_cast<std::size_t>(kChannels));
-    Require(identity.FirstInstalledChannel >= 0 && identity.FirstInstalledChannel <= kChannels);
-    commands.DownloadConditions(kFullChangeMask);
-    commands.ReadTriggerTime();
-    transport.ReadMonitorData();
-
+    fuzz::CommandSession session(bus, settings);
     // Words outside the block are never touched, whatever the reply.
     constexpr std::int16_t kUntouched = 0x5A5A;
     std::vector<std::int16_t> words(static_cast<std::size_t>(start + count) + 16, kUntouched);
-    transport.ReadMemoryBlock(words.data(), start, count);
+    session.Run(words, start, count);
+
+    Require(session.identity.InstalledChannelText.size() == static_cast<std::size_t>(kChannels));
+    Require(session.identity.FirstInstalledChannel >= 0 && session.identity.FirstInstalledChannel <= kChannels);
     for (std::size_t i = 0; i < words.size(); ++i)
         if (i < static_cast<std::size_t>(start) || i >= static_cast<std::size_t>(start + count))
             Require(words[i] == kUntouched);

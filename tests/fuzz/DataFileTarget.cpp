@@ -10,12 +10,9 @@
 #include "core/support/Progress.h"
 
 using namespace kmr;
+using fuzz::Require;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 // What an accepted header promises to every reader.
 void CheckPromises(const HeaderCheck& check, std::size_t fileSize) {

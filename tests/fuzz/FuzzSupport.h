@@ -19,6 +19,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
 namespace kmr::fuzz {
 
+// A promise of the code under test: a broken one ends the run as a crash, with this input.
+inline void Require(bool condition) {
+    if (!condition) std::abort();
+}
+
 // Shows nothing; counts the messages. A Retry/Cancel box is answered Cancel (a Retry would
 // repeat a failing step for ever); ending the program is only counted.
 class QuietUi : public UiPort {

@@ -11,12 +11,9 @@
 #include "sim/SimInstrument.h"
 
 using namespace kmr;
+using fuzz::Require;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 void CheckSpec(const std::string& text) {
     std::string error;

@@ -10,15 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "CommandSession.h"
 #include "FuzzSupport.h"
 #include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
 #include "core/conditions/OutputCal.h"
 #include "core/datafiles/DataFile.h"
 #include "core/graphs/GraphConditions.h"
-#include "core/instrument/CommandSet.h"
-#include "core/instrument/CommandTransport.h"
-#include "core/instrument/GpibConnection.h"
 #include "sim/SimBus.h"
 
 using namespace kmr;
@@ -159,35 +157,13 @@ public:
     std::vector<std::string> replies;
 };
 
-class StillClock : public Clock {
-public:
-    LocalDateTime Now() const override { return {2026, 12, 6, 9, 30, 15}; }
-    std::uint32_t TickMs() const override { return 0; }
-    void Sleep(double) override {}
-};
-
 void ReplySeeds(const std::string& name, const std::string& simSpec) {
     sim::SimOptions o = *sim::ParseSimOptions(simSpec).options;
     RecordingBus bus(o, std::make_shared<sim::ManualTimeSource>());
-    GpibSettings settings;
-    fuzz::QuietUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection connection(bus, settings, ui, status);
-    connection.OpenGpibDevice(kT10s);
-    CommandTransport transport(connection);
-    InstrumentIdentity identity;
-    MeasConditions conditions;
-    StillClock clock;
-    CommandSet commands(transport, identity, conditions, clock);
-    commands.InitialiseInstrument();
-    commands.IdentifyInstrument();
-    commands.DownloadConditions(kFullChangeMask);
-    transport.SendCommand("TRG", 1);
-    commands.ReadTriggerTime();
-    transport.ReadMonitorData();
     const std::uint8_t countByte = 24;  // 97 words
     std::vector<std::int16_t> words(200);
-    transport.ReadMemoryBlock(words.data(), 0, static_cast<std::int16_t>(1 + countByte * 4));
+    fuzz::CommandSession session(bus, GpibSettings{});
+    session.Run(words, 0, static_cast<std::int16_t>(1 + countByte * 4));
     Seed("replies", name, std::string{'\3', static_cast<char>(countByte), '\0'} + bus.records);
 
     // The same replies as an adapter passes them on, for the Prologix client.

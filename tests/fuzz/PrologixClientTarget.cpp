@@ -23,12 +23,9 @@
 #include "net/TcpSocket.h"
 
 using namespace kmr;
+using fuzz::Require;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 struct Reply {
     std::string bytes;

@@ -24,13 +24,10 @@
 #include "sim/SimBus.h"
 
 using namespace kmr;
+using fuzz::Require;
 using prologix::LineSplitter;
 
 namespace {
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 std::vector<LineSplitter::Line> Split(const std::string& bytes, const std::vector<std::size_t>& pieces) {
     LineSplitter splitter;
