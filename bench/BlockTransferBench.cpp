@@ -10,10 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
-#include "core/instrument/CommandTransport.h"
-#include "core/support/TextTable.h"
-#include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace {
 
@@ -26,16 +23,10 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 }  // namespace
 
 int main() {
-    kmr::SetTextLanguage(kmr::Language::English);
-    auto opts = *kmr::sim::ParseSimOptions("sim:time=instant,pattern=ramp").options;
-    auto time = std::make_shared<kmr::sim::ManualTimeSource>();
-    kmr::sim::SimBus bus(opts, time);
-    kmr::GpibSettings settings;
-    kmr::fakes::FakeUi ui;
-    kmr::RunStatus status = kmr::RunStatus::Ok;
-    kmr::GpibConnection conn(bus, settings, ui, status);
-    kmr::CommandTransport t(conn);
-    conn.OpenGpibDevice(kmr::kT10s);
+    kmr::testing::SimLink sim("sim:time=instant,pattern=ramp");
+    auto& bus = sim.bus;
+    auto& t = sim.transport;
+    const kmr::RunStatus& status = sim.status;
 
     std::vector<std::int16_t> buffer(kWords + 1);
     long long checksum = 0;

@@ -10,12 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
-#include "core/instrument/CommandTransport.h"
 #include "core/support/TextTable.h"
 #include "link/PrologixBus.h"
 #include "sim/PrologixServer.h"
 #include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace {
 
@@ -31,12 +30,10 @@ struct Timing {
 };
 
 Timing Measure(kmr::GpibBus& bus) {
-    kmr::GpibSettings settings;
-    kmr::fakes::FakeUi ui;
-    kmr::RunStatus status = kmr::RunStatus::Ok;
-    kmr::GpibConnection conn(bus, settings, ui, status);
-    kmr::CommandTransport t(conn);
-    conn.OpenGpibDevice(kmr::kT10s);
+    kmr::testing::LinkOver<kmr::GpibBus&> link(bus);
+    auto& conn = link.conn;
+    auto& t = link.transport;
+    link.Open();
     Timing r;
     if (!conn.IsConnected()) return r;
     t.SendCommand("RES", 1);

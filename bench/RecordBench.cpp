@@ -14,7 +14,7 @@
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFile.h"
 #include "core/support/SpecialFolders.h"
-#include "core/app/EngineHarness.h"
+#include "support/EngineHarness.h"
 #include "link/InterfaceSpec.h"
 #include "sim/SimInstrument.h"
 

@@ -31,7 +31,7 @@ protected:
         return RunKmr(args, io);
     }
     std::string MakeKmr(const std::string& rel, std::int32_t n = 10) {
-        const std::string path = dir.file(rel);
+        const std::string path = dir.File(rel);
         std::filesystem::create_directories(std::filesystem::path(path).parent_path());
         EXPECT_TRUE(WriteKmr(path, ConditionsWith({2, 5}, n), n,
                              {std::vector<std::int16_t>(static_cast<std::size_t>(n), 7),
@@ -71,70 +71,70 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
 }
 
 TEST_F(KmrCli, InfoReportsDamagedAndCancelledFiles) {
-    const std::string bad = dir.file("bad.kmr");
+    const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, std::string(1099, 'x'));
     EXPECT_EQ(Run({"info", bad}), 1);
     EXPECT_NE(err.str().find(Text(113)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
 
     const std::string path = MakeKmr("c.kmr");
-    kmr::testing::RecordingUi ui;
+    kmr::testing::FakeUi ui{MsgAnswer::Cancel};
     RunStatus st = RunStatus::Ok;
     ASSERT_TRUE(MarkDataFileCancelled(path, ui, st));
     EXPECT_EQ(Run({"info", path}), 0);
     EXPECT_NE(out.str().find("Complete: no\n"), std::string::npos);
     EXPECT_NE(err.str().find("cancelled"), std::string::npos);
-    EXPECT_EQ(Run({"info", dir.file("missing.kmr")}), 1);
+    EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
 }
 
 TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     const std::string a = MakeKmr("one/20021005.kmr");
     const std::string b = MakeKmr("two/20021006_3.kmr", 65001);
     ASSERT_EQ(Run({"convert", a, b}), 0) << err.str();
-    EXPECT_TRUE(FileExistsOnDisk(dir.file("one/20021005.csv")));
-    EXPECT_TRUE(FileExistsOnDisk(dir.file("two/20021006_3_A.csv")));
-    EXPECT_TRUE(FileExistsOnDisk(dir.file("two/20021006_3_B.csv")));
-    EXPECT_NE(out.str().find(a + " -> " + dir.file("one/20021005.csv")), std::string::npos);
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("one/20021005.csv")));
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("two/20021006_3_A.csv")));
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("two/20021006_3_B.csv")));
+    EXPECT_NE(out.str().find(a + " -> " + dir.File("one/20021005.csv")), std::string::npos);
     EXPECT_TRUE(err.str().empty()) << err.str();  // no progress bar when stderr is not a terminal
 
-    std::filesystem::create_directory(dir.file("out"));
-    ASSERT_EQ(Run({"convert", "--out", dir.file("out"), a}), 0) << err.str();
-    EXPECT_EQ(ReadAll(dir.file("out/20021005.csv")), ReadAll(dir.file("one/20021005.csv")));
-    EXPECT_EQ(Run({"convert", "--out", dir.file("nowhere"), a}), 1);
+    std::filesystem::create_directory(dir.File("out"));
+    ASSERT_EQ(Run({"convert", "--out", dir.File("out"), a}), 0) << err.str();
+    EXPECT_EQ(ReadAll(dir.File("out/20021005.csv")), ReadAll(dir.File("one/20021005.csv")));
+    EXPECT_EQ(Run({"convert", "--out", dir.File("nowhere"), a}), 1);
 }
 
 TEST_F(KmrCli, ExistingNamesAreRefusedAndNothingIsWritten) {
     const std::string a = MakeKmr("one/x.kmr");
     const std::string b = MakeKmr("two/y.kmr");
     const std::string c = MakeKmr("three/y.kmr");
-    WriteAll(dir.file("two/y_a.csv"), "older");
+    WriteAll(dir.File("two/y_a.csv"), "older");
     EXPECT_EQ(Run({"convert", a, b}), 1);
     EXPECT_NE(err.str().find(Text(141)), std::string::npos);
-    EXPECT_FALSE(FileExistsOnDisk(dir.file("one/x.csv")));
-    EXPECT_EQ(ReadAll(dir.file("two/y_a.csv")), "older");
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("one/x.csv")));
+    EXPECT_EQ(ReadAll(dir.File("two/y_a.csv")), "older");
     // Two files that would write the same CSV file.
-    std::filesystem::create_directory(dir.file("out"));
-    EXPECT_EQ(Run({"convert", "--out", dir.file("out"), c, b}), 1);
+    std::filesystem::create_directory(dir.File("out"));
+    EXPECT_EQ(Run({"convert", "--out", dir.File("out"), c, b}), 1);
     EXPECT_NE(err.str().find(Text(141)), std::string::npos);
-    EXPECT_TRUE(std::filesystem::is_empty(dir.file("out")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
 }
 
 TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
     const std::string a = MakeKmr("1.kmr"), b = MakeKmr("2.kmr"), c = MakeKmr("3.kmr");
-    kmr::testing::RecordingUi ui;
+    kmr::testing::FakeUi ui{MsgAnswer::Cancel};
     RunStatus st = RunStatus::Ok;
     ASSERT_TRUE(MarkDataFileCancelled(b, ui, st));
     EXPECT_EQ(Run({"convert", a, b, c}), 1);
-    EXPECT_TRUE(FileExistsOnDisk(dir.file("1.csv")));
-    EXPECT_FALSE(FileExistsOnDisk(dir.file("2.csv")));
-    EXPECT_FALSE(FileExistsOnDisk(dir.file("3.csv")));
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("1.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("2.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("3.csv")));
     EXPECT_NE(err.str().find(Text(113)), std::string::npos);
     EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
 }
 
 TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
     SetTextLanguage(Language::Japanese);
-    const std::string bad = dir.file("bad.kmr");
+    const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, "");
     EXPECT_EQ(Run({"convert", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::Japanese, 113)), std::string::npos);

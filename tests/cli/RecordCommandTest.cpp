@@ -6,7 +6,7 @@
 
 #include <sstream>
 
-#include "core/app/EngineHarness.h"
+#include "support/EngineHarness.h"
 #include "link/InterfaceSpec.h"
 #include "sim/PrologixServer.h"
 #include "sim/SimBus.h"

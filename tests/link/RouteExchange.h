@@ -7,24 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
-#include "core/instrument/CommandSet.h"
-#include "core/instrument/CommandTransport.h"
-#include "core/instrument/GpibConnection.h"
+#include "support/LinkHarness.h"
 
 namespace kmr::test {
 
 // The simulated instrument every route talks to.
 inline constexpr const char* kRouteSim = "sim:model=530A,memory=1,time=instant,pattern=ramp";
 inline constexpr std::int32_t kRouteWords = 25000;  // three blocks: 10000, 10000, 5000
-
-// The PC clock of the exchange: a fixed date and time.
-class FixedRouteClock : public Clock {
-public:
-    LocalDateTime Now() const override { return {2026, 3, 9, 7, 5, 0}; }
-    std::uint32_t TickMs() const override { return 0; }
-    void Sleep(double) override {}
-};
 
 struct RouteResult {
     bool connected = false;
@@ -37,12 +26,13 @@ struct RouteResult {
 
 inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
     RouteResult r;
-    GpibSettings settings;
-    fakes::FakeUi ui;
-    GpibConnection conn(bus, settings, ui, r.status);
-    CommandTransport transport(conn);
+    testing::LinkOver<GpibBus&> link(bus);
+    auto& conn = link.conn;
+    auto& transport = link.transport;
     auto done = [&] {
-        for (const auto& m : ui.shown) r.messages.push_back(m.text);
+        r.status = link.status;
+        r.identity = link.id;
+        r.messages = link.ui.Texts();
         return r;
     };
     conn.OpenGpibDevice(timeoutCode);
@@ -50,22 +40,21 @@ inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
     if (!r.connected) return done();
     auto send = [&](const std::string& command, std::int16_t retry) {
         r.replies.push_back(command + " -> " + transport.SendCommand(command, retry));
-        return r.status == RunStatus::Ok;
+        return link.status == RunStatus::Ok;
     };
-    MeasConditions conditions;
+    MeasConditions& conditions = link.m;
     SetMeasDefaults(conditions);
     for (int n = 1; n <= 10; ++n) conditions.Ch(n).OnOff = n <= 2 ? 1 : 0;
     conditions.MemoryWords = kRouteWords;
     conditions.PreMemoryWords = 0;
     RebuildMeasuredChannels(conditions);
-    FixedRouteClock clock;
-    CommandSet commands(transport, r.identity, conditions, clock);
+    CommandSet& commands = link.cs;
     commands.IdentifyInstrument();
-    if (r.status != RunStatus::Ok) return done();
+    if (link.status != RunStatus::Ok) return done();
     commands.InitialiseInstrument();
-    if (r.status != RunStatus::Ok) return done();
+    if (link.status != RunStatus::Ok) return done();
     commands.DownloadConditions(kFullChangeMask);
-    if (r.status != RunStatus::Ok) return done();
+    if (link.status != RunStatus::Ok) return done();
     // Record until the memory is full.
     if (!send("TRG", 1)) return done();
     for (int poll = 0; poll < 100; ++poll) {
@@ -79,7 +68,7 @@ inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
         for (std::int32_t start = 0; start < kRouteWords; start += 10000) {
             const auto count = static_cast<std::int16_t>(std::min(10000, kRouteWords - start));
             transport.ReadMemoryBlock(words.data(), start, count);
-            if (r.status != RunStatus::Ok) return done();
+            if (link.status != RunStatus::Ok) return done();
         }
         r.words.push_back(std::move(words));
     }

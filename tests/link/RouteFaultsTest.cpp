@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "core/fakes/FakeUi.h"
+#include "support/FakeUi.h"
 #include "core/instrument/CommandTransport.h"
 #include "core/instrument/GpibConnection.h"
 #include "link/FakeAdapter.h"
@@ -30,7 +30,7 @@ struct Link {
         return ui.shown.empty() ? "" : ui.shown.front().text;
     }
     GpibSettings settings;
-    fakes::FakeUi ui;
+    testing::FakeUi ui;
     RunStatus status = RunStatus::Ok;
     GpibConnection conn;
     CommandTransport transport;

@@ -2,12 +2,11 @@
 
 #include "core/graphs/ChartModel.h"
 #include "core/app/Transfer.h"
+#include "core/support/InstrumentFacts.h"
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
-
-bool IsHighSpeedClock(float smpClk) { return !(smpClk > 0.1f); }
 
 std::string RestTimeCaption(std::int32_t words, float smpClk) {
     return FormatFixed(static_cast<double>(words) * static_cast<double>(smpClk) / 1000.0, 1) + " SEC.";

@@ -10,9 +10,6 @@
 
 namespace kmr {
 
-// High-speed mode: sampling clocks of 0.1 ms and less (compared as 32-bit floats).
-bool IsHighSpeedClock(float smpClk);
-
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
 

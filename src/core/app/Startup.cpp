@@ -184,9 +184,10 @@ bool LimitMemoryWords(MeasConditions& m, std::int32_t memorySizeCode) {
 }
 
 void ReplaceUnavailableInputModes(MeasConditions& m, std::int32_t model) {
-    if (model != 0) return;
+    if (model != kModelKmr530A) return;
     for (auto& c : m.Channels)
-        if (c.InputMode == 3 || c.InputMode == -6) c.InputMode = 2;
+        if (FindInputMode(c.InputMode) && !InputModeOffered(c.InputMode, model))
+            c.InputMode = kKmr530AReplacementInputMode;
 }
 
 std::string OfflineOfferText(const GpibSettings& gpib) {

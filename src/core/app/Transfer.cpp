@@ -1,6 +1,8 @@
 #include "core/app/Transfer.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFile.h"
@@ -131,98 +133,112 @@ void RestoreInstrument(Engine& e) {
     e.Send("MRY -" + FormatInt(e.s.Meas.PreMemoryWords));
 }
 
-std::string Transfer(Engine& e, bool csv) {
-    ProgramState& s = e.s;
-    const std::int32_t n = s.WordsConverted;
-
-    // 1. The trigger time; without it there is nothing to name the record by.
-    s.LastTransferComplete = false;
+// The trigger time; without it there is nothing to name the record by (false).
+bool TakeTriggerTime(Engine& e) {
+    e.s.LastTransferComplete = false;
     const std::string triggerTime = e.link.commands->ReadTriggerTime();
-    if (s.Status == RunStatus::CommFailed) return {};
-    s.Meas.TriggerTime = triggerTime;
-    s.Instrument.TriggerTime = triggerTime;
+    if (e.s.Status == RunStatus::CommFailed) return false;
+    e.s.Meas.TriggerTime = triggerTime;
+    e.s.Instrument.TriggerTime = triggerTime;
+    return true;
+}
 
-    // 2. Buffers and counters.
+// The sample buffer, the counters and the progress window.
+void ShowProgress(Engine& e, bool csv) {
+    ProgramState& s = e.s;
     RedimSampleBuffer(s.Samples, s.Meas.MemoryWords);
     s.progress = Progress{};
     s.progress.TransferBlockWords = kTransferBlockWords;
-
-    // 3. The progress window.
     e.progressView.Show(Text(124), Text(112));
+    const std::int32_t n = s.WordsConverted;
     const int k = s.Meas.ChannelCount;
     s.progress.MaxPBCount = csv ? CsvStepCount(n, k) : DataFileStepCount(n, k);
     s.progress.AllVol = 1.0;
     s.progress.CurrentVol = 1.0;
     s.progress.FinishedVol = 0.0;
     e.progressView.SetPercent(0);
+}
 
-    // 4. A free name.
-    s.DataFileNumber = FreeDataFileNumber(s, s.DataFileNumber, n);
+// The file to write, under the first free name.
+std::unique_ptr<TransferTarget> ChooseTarget(Engine& e, bool csv, std::string& path) {
+    ProgramState& s = e.s;
+    s.DataFileNumber = FreeDataFileNumber(s, s.DataFileNumber, s.WordsConverted);
     const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
-    const std::string path = s.Global.DataFolder + name;
-    std::unique_ptr<TransferTarget> target;
-    if (csv)
-        target = std::make_unique<CsvTarget>(s.Global.DataFolder, name);
-    else
-        target = std::make_unique<DataFileTarget>(path);
+    path = s.Global.DataFolder + name;
+    if (csv) return std::make_unique<CsvTarget>(s.Global.DataFolder, name);
+    return std::make_unique<DataFileTarget>(path);
+}
 
-    // 5 to 7.
-    bool complete = false;
-    bool blockFailed = false;
-    if (target->Create(e) && !Cancelled(e)) {
-        int ordinal = 0;
-        // One measured channel; false when the transfer stops.
-        const auto transferChannel = [&](int ch, const ChannelCondition& c) {
-            e.Send("RES");
-            if (!e.Failed()) e.Send("SET" + FormatInt(ch));
-            if (e.Failed()) return false;
-            for (const BlockRead& r : BlockReads(n, s.progress.TransferBlockWords)) {
-                e.link.transport->ReadMemoryBlock(s.Samples.data(), r.start, r.count);
-                // A failed block was reported; the words not read stay 0 and the file will not
-                // pass for complete.
-                if (e.Failed()) blockFailed = true;
-                s.progress.Advance(e.progressView, s.Status);
-                if (Cancelled(e)) return false;
-            }
-            if (!target->WriteChannel(e, ordinal, c) || Cancelled(e)) return false;
-            if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress,
-                                          e.progressView, s.Status) ||
-                Cancelled(e))
-                return false;
-            if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
-            if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
-            ++ordinal;
-            return true;
-        };
-        complete = true;
-        for (int ch = 1; ch <= kChannels; ++ch) {
-            const ChannelCondition& c = s.Meas.Ch(ch);
-            if (c.OnOff != 1) {
-                e.chart.ClearChannelGraph(ch, n, s.Meas.SmpClk, s.Graph);
-            } else if (!transferChannel(ch, c)) {
-                complete = false;
-                break;
-            }
-        }
-        if (s.Status != RunStatus::CommFailed && !Cancelled(e) &&
-            (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
-            for (int c = 0; c < kChannels; ++c)
-                e.chart.MarkTriggerTime(c, s.Meas.PreMemoryWords, s.Meas.SmpClk, s.Graph);
-        }
+// Reads the n words of the selected channel into the sample buffer, block by block. The buffer
+// is cleared first: the words of a failed block stay 0, never the previous channel's words. False
+// on a cancel; `blockFailed` is set when a block read failed (it was reported).
+bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed) {
+    ProgramState& s = e.s;
+    std::fill(s.Samples.begin(), s.Samples.end(), std::int16_t{0});
+    for (const BlockRead& r : BlockReads(n, s.progress.TransferBlockWords)) {
+        e.link.transport->ReadMemoryBlock(s.Samples.data(), r.start, r.count);
+        if (e.Failed()) blockFailed = true;
+        s.progress.Advance(e.progressView, s.Status);
+        if (Cancelled(e)) return false;
     }
+    return true;
+}
 
-    // 8. The signature.
+// One measured channel, the `ordinal`-th: select it, read its words, write them and load its
+// graph. False when the transfer stops.
+bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, bool& blockFailed) {
+    ProgramState& s = e.s;
+    const std::int32_t n = s.WordsConverted;
+    e.Send("RES");
+    if (!e.Failed()) e.Send("SET" + FormatInt(ch));
+    if (e.Failed()) return false;
+    if (!ReadChannelWords(e, n, blockFailed)) return false;
+    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch)) || Cancelled(e)) return false;
+    if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress, e.progressView,
+                                  s.Status) ||
+        Cancelled(e))
+        return false;
+    if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
+    if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+    return true;
+}
+
+// Every channel in ascending order until one stops the transfer, then the trigger marks. True when every measured channel arrived.
+bool TransferChannels(Engine& e, TransferTarget& target, bool& blockFailed) {
+    ProgramState& s = e.s;
+    int ordinal = 0;
+    bool all = true;
+    for (int ch = 1; ch <= kChannels && all; ++ch) {
+        if (s.Meas.Ch(ch).OnOff != 1)
+            e.chart.ClearChannelGraph(ch, s.WordsConverted, s.Meas.SmpClk, s.Graph);
+        else if ((all = TransferChannel(e, target, ch, ordinal, blockFailed)))
+            ++ordinal;
+    }
+    if (s.Status != RunStatus::CommFailed && !Cancelled(e) && (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
+        for (int c = 0; c < kChannels; ++c)
+            e.chart.MarkTriggerTime(c, s.Meas.PreMemoryWords, s.Meas.SmpClk, s.Graph);
+    }
+    return all;
+}
+
+std::string Transfer(Engine& e, bool csv) {
+    if (!TakeTriggerTime(e)) return {};
+    ShowProgress(e, csv);
+    std::string path;
+    const std::unique_ptr<TransferTarget> target = ChooseTarget(e, csv, path);
+
+    // The file, the channels, then the signature.
+    bool blockFailed = false;
+    bool complete = target->Create(e) && !Cancelled(e) && TransferChannels(e, *target, blockFailed);
     complete = complete && !blockFailed && !Cancelled(e);
     target->Finish(e, complete);
-    s.LastTransferComplete = complete && !Cancelled(e);
+    e.s.LastTransferComplete = complete && !Cancelled(e);
 
-    // 9, 10. The instrument's conditions, then the progress window goes.
+    // The instrument's conditions back, the progress window goes, the next number.
     RestoreInstrument(e);
     e.progressView.SetPercent(100);
     e.progressView.Close();
-
-    // 11, 12.
-    s.DataFileNumber += 1;
+    e.s.DataFileNumber += 1;
     e.main.Activate();
     return path;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/support/CndFile.h"
+#include "core/support/InstrumentFacts.h"
 
 namespace kmr {
 
@@ -19,6 +20,9 @@ LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndRead
 // Item readers for `readItems`: each reads one item, checks it against [lo, hi] and stores it in
 // `field` only when it is accepted. They return false (field untouched) otherwise.
 bool ReadInt16In(CndReader& r, std::int16_t& field, int lo, int hi);
+inline bool ReadInt16In(CndReader& r, std::int16_t& field, FieldRange range) {
+    return ReadInt16In(r, field, range.lo, range.hi);
+}
 bool ReadInt32In(CndReader& r, std::int32_t& field, std::int32_t lo, std::int32_t hi);
 // Any finite float; with `nonNegative` a value below 0 is refused.
 bool ReadFiniteFloat(CndReader& r, float& field, bool nonNegative = false);

@@ -10,32 +10,16 @@ namespace kmr {
 
 namespace {
 
-constexpr std::int32_t kLargestCapacity = 507904;
-constexpr double kMaxCounts = 32767.0;
-
-// The sub-millisecond clocks; every other clock is a whole number of milliseconds 1 … 32767.
-constexpr float kSubMsClocks[] = {0.05f, 0.1f, 0.2f, 0.3f, 0.4f, 0.5f, 0.6f, 0.7f, 0.8f, 0.9f};
-
-bool IsValidClock(float clk) {
-    for (float c : kSubMsClocks)
-        if (clk == c) return true;
-    return clk >= 1.0f && clk <= 32767.0f && clk == std::floor(clk);
-}
-
-bool IsValidInputMode(std::int16_t code) {
-    return (code >= 0 && code <= 3) || (code >= -6 && code <= -4);
-}
-
 bool ReadClock(CndReader& r, float& field) {
     float v = 0.0f;
-    if (!r.ReadFloat(v) || !IsValidClock(v)) return false;
+    if (!r.ReadFloat(v) || !IsOfferedClock(v)) return false;
     field = v;
     return true;
 }
 
 bool ReadInputMode(CndReader& r, std::int16_t& field) {
     std::int16_t v = 0;
-    if (!r.ReadInt16(v) || !IsValidInputMode(v)) return false;
+    if (!r.ReadInt16(v) || !FindInputMode(v)) return false;
     field = v;
     return true;
 }
@@ -43,18 +27,19 @@ bool ReadInputMode(CndReader& r, std::int16_t& field) {
 // One channel line. Every item is checked against its domain, so that a hand-edited file never
 // puts an index outside its list or an unknown code into the record.
 bool ReadChannel(CndReader& r, ChannelCondition& c) {
-    return ReadInt16In(r, c.OnOff, 0, 1) && ReadInputMode(r, c.InputMode) &&
-           ReadInt16In(r, c.Lpf, 0, 4) && ReadFiniteFloat(r, c.Coeff) &&
-           ReadInt16In(r, c.Point, 0, 5) && ReadInt16In(r, c.Unit, 0, 29) &&
-           ReadInt16In(r, c.DtgOnOff, 0, 1) && ReadFiniteFloat(r, c.DtgLevel) &&
+    return ReadInt16In(r, c.OnOff, kFlagRange) && ReadInputMode(r, c.InputMode) &&
+           ReadInt16In(r, c.Lpf, kLpfRange) && ReadFiniteFloat(r, c.Coeff) &&
+           ReadInt16In(r, c.Point, kPointRange) && ReadInt16In(r, c.Unit, kUnitRange) &&
+           ReadInt16In(r, c.DtgOnOff, kFlagRange) && ReadFiniteFloat(r, c.DtgLevel) &&
            ReadFiniteFloat(r, c.Offset);
 }
 
 bool ReadMeasItems(CndReader& r, MeasConditions& m) {
-    if (!(ReadInt16In(r, m.TrgMode, 0, 2) && ReadClock(r, m.SmpClk) &&
-          ReadInt32In(r, m.MemoryWords, 1, kLargestCapacity) &&
+    if (!(ReadInt16In(r, m.TrgMode, kTrgModeRange) && ReadClock(r, m.SmpClk) &&
+          ReadInt32In(r, m.MemoryWords, 1, kLargestMemoryWords) &&
           ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords) &&
-          ReadInt16In(r, m.Averaging, 0, 10) && ReadInt16In(r, m.ChannelCount, 0, kChannels)))
+          ReadInt16In(r, m.Averaging, kAveragingRange) &&
+          ReadInt16In(r, m.ChannelCount, kChannelCountRange)))
         return false;
     for (auto& c : m.Channels)
         if (!ReadChannel(r, c)) return false;
@@ -65,7 +50,7 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
 
 void SetMeasDefaults(MeasConditions& m) {
     m.TrgMode = 0;
-    m.SmpClk = 1.0f;
+    m.SmpClk = kDefaultClockMs;
     m.MemoryWords = 1000;
     m.PreMemoryWords = 0;
     m.Averaging = 0;
@@ -85,27 +70,17 @@ void RebuildMeasuredChannels(MeasConditions& m) {
     m.ChannelCount = static_cast<std::int16_t>(m.MeasuredChannels.size());
 }
 
-std::int32_t MemoryCapacity(std::int32_t memorySizeCode) {
-    switch (memorySizeCode) {
-        case 0: return 507904;
-        case 1: return 245760;
-        case 2: return 114688;
-        case 3: return 49152;
-        default: return 0;
-    }
-}
-
 void SnapTriggerLevel(MeasConditions& m, int channel) {
     if (channel < 1 || channel > kChannels) return;
     ChannelCondition& c = m.Ch(channel);
     if (c.Coeff == 0.0f) return;  // no count can be computed; the level stays as it is
     double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
-    if (std::fabs(counts) <= kMaxCounts) {
+    if (std::fabs(counts) <= kLargestTriggerCounts) {
         counts = RoundHalfEven(counts);
     } else {
         // The limit takes the sign of the counts (not of the level), so that a negative
         // coefficient keeps the level on its own side of zero.
-        counts = counts < 0 ? -kMaxCounts : kMaxCounts;
+        counts = counts < 0 ? -kLargestTriggerCounts : kLargestTriggerCounts;
     }
     const double level = static_cast<double>(c.Coeff) * counts;
     // Rounding up next to the float limit could leave the float range; keep the level then.

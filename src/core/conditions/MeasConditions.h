@@ -7,15 +7,14 @@
 #include <vector>
 
 #include "core/support/CndFile.h"
+#include "core/support/InstrumentFacts.h"
 
 namespace kmr {
-
-inline constexpr int kChannels = 10;
 
 struct ChannelCondition {
     std::int16_t Installed = 0;   // set by identification; not stored in Meas.cnd
     std::int16_t OnOff = 1;
-    std::int16_t InputMode = 2;   // 0, 1, 2, 3, -4, -5, -6
+    std::int16_t InputMode = kDefaultInputMode;  // a code of kInputModes
     std::int16_t Lpf = 0;         // 0 PASS, 1 300Hz, 2 100Hz, 3 30Hz, 4 10Hz
     float Coeff = 1.0f;
     std::int16_t Point = 0;       // decimals shown, 0..5
@@ -29,7 +28,7 @@ struct ChannelCondition {
 
 struct MeasConditions {
     std::int16_t TrgMode = 0;     // 0 manual, 1 data trigger, 2 external
-    float SmpClk = 1.0f;          // milliseconds
+    float SmpClk = kDefaultClockMs;  // milliseconds
     std::int32_t MemoryWords = 1000;
     std::int32_t PreMemoryWords = 0;
     std::int16_t Averaging = 0;   // 0 off, n: 2^n points
@@ -52,9 +51,6 @@ void SetMeasDefaults(MeasConditions& m);
 
 // Rebuilds MeasuredChannels and ChannelCount from OnOff.
 void RebuildMeasuredChannels(MeasConditions& m);
-
-// Largest memory words for an instrument memory size code (0..3); 0 for any other code.
-std::int32_t MemoryCapacity(std::int32_t memorySizeCode);
 
 // Snaps a channel's DtgLevel to whole raw counts (halves to even), at most 32767 counts either
 // way. A Coeff of 0 leaves the level unchanged.

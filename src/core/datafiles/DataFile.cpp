@@ -42,8 +42,6 @@ std::string Stripped(std::string s) {
     return s.substr(first, last - first + 1);
 }
 
-bool IsInputModeCode(int v) { return (v >= 0 && v <= 3) || (v >= -6 && v <= -4); }
-
 void ShowRefusedFile(const std::string& path, const std::string& problem, UiPort& ui, RunStatus& status) {
     std::string text = Text(113) + "\n" + path;
     if (!problem.empty()) text += "\n" + problem;
@@ -242,7 +240,7 @@ HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, boo
                         "ヘッダが壊れています: 保存ワード数 " + N(n) + " が 0～メモリワード数 " + N(mry) +
                             " の範囲外です。"));
     }
-    if (fc.TrgMode < 0 || fc.TrgMode > 2 || fc.Averaging < 0 || fc.Averaging > 10 || !std::isfinite(fc.SmpClk)) {
+    if (!kTrgModeRange.Holds(fc.TrgMode) || !kAveragingRange.Holds(fc.Averaging) || !std::isfinite(fc.SmpClk)) {
         return fail(Say("Damaged header: trigger mode " + N(fc.TrgMode) + ", averaging " + N(fc.Averaging) +
                             " or the sampling clock is not a valid setting.",
                         "ヘッダが壊れています: トリガモード " + N(fc.TrgMode) + "、アベレージング " +
@@ -251,9 +249,9 @@ HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, boo
     int on = 0;
     for (int ch = 1; ch <= kChannels; ++ch) {
         const auto& c = fc.Ch(ch);
-        const bool valid = (c.OnOff == 0 || c.OnOff == 1) && IsInputModeCode(c.InputMode) && c.Lpf >= 0 &&
-                           c.Lpf <= 4 && c.Point >= 0 && c.Point <= 5 && c.Unit >= 0 && c.Unit <= 29 &&
-                           (c.DtgOnOff == 0 || c.DtgOnOff == 1) && std::isfinite(c.Coeff) &&
+        const bool valid = kFlagRange.Holds(c.OnOff) && FindInputMode(c.InputMode) && kLpfRange.Holds(c.Lpf) &&
+                           kPointRange.Holds(c.Point) && kUnitRange.Holds(c.Unit) && kFlagRange.Holds(c.DtgOnOff) &&
+                           std::isfinite(c.Coeff) &&
                            std::isfinite(c.DtgLevel) && std::isfinite(c.Offset);
         if (!valid) {
             return fail(Say("Damaged header: the record of channel " + N(ch) + " holds values outside their range.",

@@ -28,8 +28,6 @@ namespace kmr {
 
 inline constexpr std::int32_t kDataHeaderBytes = 1100;
 inline constexpr std::int32_t kChannelRecordBytes = 100;
-// The largest memory words of any instrument; no valid file holds more samples per channel.
-inline constexpr std::int32_t kLargestMemoryWords = 507904;
 inline constexpr std::string_view kCompleteSignature = "KMR_FILE BY VNTNORDA";
 inline constexpr std::string_view kCancelSignature = "KMR_FILE CANCEL     ";
 // Fixed text-record lengths of the header.

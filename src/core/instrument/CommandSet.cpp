@@ -11,26 +11,6 @@ namespace kmr {
 
 namespace {
 
-struct SubMsClock {
-    float value;
-    const char* command;
-};
-// The instrument names its sub-millisecond clocks; 0.5 ms is "CLK0", never "CLK-5".
-constexpr SubMsClock kSubMsClocks[] = {
-    {0.05f, "CLK0.05"}, {0.1f, "CLK-1"}, {0.2f, "CLK-2"}, {0.3f, "CLK-3"}, {0.4f, "CLK-4"},
-    {0.5f, "CLK0"},     {0.6f, "CLK-6"}, {0.7f, "CLK-7"}, {0.8f, "CLK-8"}, {0.9f, "CLK-9"},
-};
-
-struct InputModeText {
-    std::int16_t code;
-    const char* command;
-};
-constexpr InputModeText kInputModes[] = {
-    {0, "B.V0"}, {1, "B.V1"}, {2, "B.V2"}, {3, "B.V3"}, {-4, "B.V -4"}, {-5, "B.V -5"}, {-6, "B.V -6"},
-};
-
-constexpr const char* kLpfCommands[] = {"LPF0", "LPF300", "LPF100", "LPF30", "LPF10"};
-
 // Mask positions (1-based) of the groups.
 constexpr std::size_t kMaskClock = 12;
 constexpr std::size_t kMaskMemory = 13;
@@ -50,27 +30,26 @@ std::string TwoDigits(int v) {
 }  // namespace
 
 std::string ClockCommand(float smpClk) {
-    for (const SubMsClock& c : kSubMsClocks)
-        if (smpClk == c.value) return c.command;
-    return "CLK " + FormatFloat(smpClk);
+    const std::string_view subMs = SubMsClockCommand(smpClk);
+    if (!subMs.empty()) return std::string(subMs);
+    return std::string(kWholeMsClockPrefix) + FormatFloat(smpClk);
 }
 
 std::string InputModeCommand(std::int16_t inputMode) {
-    for (const InputModeText& m : kInputModes)
-        if (m.code == inputMode) return m.command;
-    return {};
+    const InputModeFact* m = FindInputMode(inputMode);
+    return m ? std::string(m->command) : std::string();
 }
 
 std::string LpfCommand(std::int16_t lpf) {
-    if (lpf < 0 || lpf > 4) return {};
-    return kLpfCommands[lpf];
+    if (!kLpfRange.Holds(lpf)) return {};
+    return std::string(kFilters[static_cast<std::size_t>(lpf)].command);
 }
 
 std::string TriggerLevelCommand(const ChannelCondition& c) {
     if (c.DtgOnOff != 1) return "TGL0";
     const double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
     if (!std::isfinite(counts)) return "TGL0";
-    const double n = std::clamp(RoundHalfEven(counts), -32768.0, 32767.0);
+    const double n = std::clamp(RoundHalfEven(counts), -kLargestTriggerCounts - 1.0, kLargestTriggerCounts);
     return "TGL" + std::to_string(static_cast<long>(n));
 }
 
@@ -87,12 +66,8 @@ std::string MemoryProbeCommand(std::int32_t memorySizeCode) {
 }
 
 std::string TriggerCommand(std::int16_t trgMode) {
-    switch (trgMode) {
-        case 0: return "TRG";
-        case 1: return "DTG";
-        case 2: return "ETG";
-        default: return {};
-    }
+    if (!kTrgModeRange.Holds(trgMode)) return {};
+    return std::string(kTriggerCommands[static_cast<std::size_t>(trgMode)]);
 }
 
 CommandSet::CommandSet(CommandTransport& transport, InstrumentIdentity& identity,
@@ -161,7 +136,7 @@ void CommandSet::IdentifyInstrument() {
     }
 
     // The memory answers END to the largest capacity it has.
-    for (std::int32_t code = 0; code <= 3; ++code) {
+    for (std::int32_t code = 0; code < static_cast<std::int32_t>(kMemoryCapacities.size()); ++code) {
         if (t_.SendCommand(MemoryProbeCommand(code), 0).rfind("END", 0) == 0) {
             id_.MemorySizeCode = code;
             break;
@@ -211,7 +186,7 @@ void CommandSet::DownloadConditions(const std::string& mask) {
         if (m_.Ch(n).OnOff == 1 && !Send("SET" + std::to_string(n))) return;
 
     AdvanceSplash();
-    if (m_.SmpClk <= 0.9f) {
+    if (IsSubMsClock(m_.SmpClk)) {
         // Averaging can be set only at 1 ms and slower: go there first.
         if (MaskSet(mask, kMaskAveraging)) {
             if (!Send("CLK 1")) return;

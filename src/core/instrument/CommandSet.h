@@ -25,9 +25,6 @@ struct InstrumentIdentity {
     bool operator==(const InstrumentIdentity&) const = default;
 };
 
-inline constexpr std::int32_t kModelKmr530A = 0;
-inline constexpr std::int32_t kModelKmr510C = 1;
-
 // --- command texts -----------------------------------------------------------------------------
 
 // The clock command of a sampling clock: the sub-millisecond clocks by table (compared as 32-bit

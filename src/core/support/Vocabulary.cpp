@@ -1,5 +1,7 @@
 #include "core/support/Vocabulary.h"
 
+#include "core/support/InstrumentFacts.h"
+
 namespace kmr {
 namespace {
 
@@ -22,23 +24,27 @@ const std::vector<std::string>& TriggerModeNames(Language lang) {
 }
 
 const std::vector<std::string>& InputModeNames() {
-    static const std::vector<std::string> names{
-        "VOLT",           "STRAIN(0.5V)",    "STRAIN(2.0V)",   "STRAIN(5.0V)",
-        "0.1STRAIN(0.5V)", "0.1STRAIN(2.0V)", "0.1STRAIN(5.0V)",
-    };
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v;
+        for (const InputModeFact& m : kInputModes) v.emplace_back(m.name);
+        return v;
+    }();
     return names;
 }
 
 const std::string& InputModeName(int code) {
     static const std::string kNone;
-    // Codes 0..3 are the plain ranges, -4..-6 the 0.1 ranges; 4..6 and -1..-3 are not codes.
-    const bool valid = (code >= 0 && code <= 3) || (code >= -6 && code <= -4);
-    if (!valid) return kNone;
-    return InputModeNames()[static_cast<std::size_t>(code < 0 ? -code : code)];
+    for (std::size_t i = 0; i < kInputModes.size(); ++i)
+        if (kInputModes[i].code == code) return InputModeNames()[i];
+    return kNone;
 }
 
 const std::vector<std::string>& FilterNames() {
-    static const std::vector<std::string> names{"PASS", "300Hz", "100Hz", "30Hz", "10Hz"};
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v;
+        for (const FilterFact& f : kFilters) v.emplace_back(f.name);
+        return v;
+    }();
     return names;
 }
 
@@ -48,8 +54,12 @@ const std::vector<std::string>& OffOnNames() {
 }
 
 const std::vector<std::string>& AveragingNames() {
-    static const std::vector<std::string> names{"OFF", "2",   "4",   "8",   "16",  "32",
-                                                "64",  "128", "256", "512", "1024"};
+    // "OFF", then 2^n points.
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> v{"OFF"};
+        for (int n = 1; n <= kAveragingRange.hi; ++n) v.push_back(std::to_string(1 << n));
+        return v;
+    }();
     return names;
 }
 

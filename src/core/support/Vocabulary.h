@@ -19,7 +19,8 @@ const std::vector<std::string>& FileTypeNames();
 const std::vector<std::string>& TriggerModeNames(Language lang);
 
 // "VOLT", "STRAIN(0.5V)", "STRAIN(2.0V)", "STRAIN(5.0V)", "0.1STRAIN(0.5V)", "0.1STRAIN(2.0V)",
-// "0.1STRAIN(5.0V)"; index = |input mode code| (the 0.1 ranges have the codes -4, -5, -6).
+// "0.1STRAIN(5.0V)": the order of the instrument's input-mode table, which is |code| (the 0.1
+// ranges have the codes -4, -5, -6).
 const std::vector<std::string>& InputModeNames();
 // The name of an input mode code (0..3, -4..-6); an empty text for any other code.
 const std::string& InputModeName(int code);

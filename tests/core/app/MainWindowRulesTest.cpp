@@ -63,13 +63,6 @@ TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
     EXPECT_EQ(UpdateMenus(s), e);
 }
 
-TEST_F(MainWindowRulesTest, ButtonCaptions) {
-    EXPECT_EQ(StartStopCaption(false), "Start");
-    EXPECT_EQ(StartStopCaption(true), "Stop");
-    EXPECT_EQ(MonitorButtonCaption(false), "Moni. On");
-    EXPECT_EQ(MonitorButtonCaption(true), "Moni. Off");
-}
-
 struct CaptionCase {
     const char* name;
     std::int16_t mode;

@@ -1,14 +1,13 @@
 // End to end: start-up, runs, transfers and monitoring against the simulated instrument.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
-#include "core/fakes/ScriptedBus.h"
-#include "core/app/EngineHarness.h"
+#include "support/ScriptedBus.h"
+#include "support/EngineHarness.h"
+#include "support/FileSizeLimit.h"
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
 #include "core/app/Transfer.h"
@@ -222,7 +221,7 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
     StartWith({2, 5}, 1000, 1.0f);
-    h.progress.cancelAtLook = 2;  // the header's advance, then the first block of channel 2
+    h.progress.cancelAt = 2;  // the header's advance, then the first block of channel 2
     RunToEnd();
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(0, 24), std::string("\x14\0\0\0", 4) + "KMR_FILE CANCEL     ");
@@ -232,15 +231,15 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);
     EXPECT_EQ(cmds.back(), "MRY -0");
 
-    h.progress.cancelAtLook = 0;
+    h.progress.cancelAt = 0;
     RunToEnd();
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).substr(4, 20), "KMR_FILE BY VNTNORDA");
 }
 
 TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOver) {
     StartWith({2}, 1000, 1.0f);
-    testing::WriteFile(Data("20261205.kmr"), "by hand");
-    testing::WriteFile(Data("20261205_1.kmr"), "by hand too");
+    testing::WriteAll(Data("20261205.kmr"), "by hand");
+    testing::WriteAll(Data("20261205_1.kmr"), "by hand too");
     RunToEnd();
     EXPECT_EQ(ReadAll(Data("20261205.kmr")), "by hand");
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")), "by hand too");
@@ -269,18 +268,28 @@ TEST_F(RunTest, AFailedBlockReadIsReportedAndTheFileDoesNotPassForComplete) {
     EXPECT_EQ(h.state.DataFileNumber, 1);
 }
 
+TEST_F(RunTest, AShortBlockInALaterChannelLeavesZerosNeverTheWordsOfTheChannelBefore) {
+    StartWith({2, 5}, 1000, 1.0f);
+    h.bus->shortBlock = 2;  // channel 5's block
+    RunToEnd();
+    EXPECT_EQ(h.ui.shown.back().text, "Cannot Comunicate. (Error receiving Data.)");
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
+    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 1), std::vector<std::int16_t>(1000, 0));
+    ASSERT_EQ(h.engine.chart.PointCount(4, 2), 1000u);
+    const auto& channel5 = h.engine.chart.SeriesY(4, 2);
+    EXPECT_EQ(std::count(channel5.begin(), channel5.end(), 0.0), 1000);
+}
+
 TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn) {
     StartWith({2, 5}, 1000, 1.0f);
-    // Files may not grow beyond 3000 bytes: the header fits, the first channel's block does not.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit small = old;
-    small.rlim_cur = 3000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    RunToEnd();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, SIG_DFL);
+    {
+        // The header fits, the first channel's block does not.
+        const testing::FileSizeLimit full(3000);
+        ASSERT_TRUE(full.ok());
+        RunToEnd();
+    }
 
     ASSERT_FALSE(h.ui.shown.empty());
     EXPECT_EQ(h.ui.shown.back().icon, MsgIcon::Critical);
@@ -295,6 +304,78 @@ TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn)
 
     RunToEnd();  // and the next run works
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).size(), 5102u);
+}
+
+TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasWrittenAndConsumesTheNumber) {
+    StartWith({2, 5}, 1000, 1.0f);
+    h.state.Global.FileType = 1;
+    h.progress.cancelAt = 4;  // the layout, channel 2's block and column, channel 5's block
+    RunToEnd();
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    // Laid out whole, channel 2's values written, channel 5's column left blank.
+    const std::string csv = ReadAll(Data("20261205.csv"));
+    const std::size_t first = csv.find("\r\n0 ");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(csv.substr(first + 2, 50), "0               ,2000" + std::string(27, ' ') + "\r\n");
+    EXPECT_EQ(csv.size(), first + 2 + 1000u * 50u);
+    EXPECT_EQ(h.bus->Commands().back(), "MRY -0");  // the conditions restored
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_EQ(h.progress.closes, 1);
+
+    h.progress.cancelAt = 0;
+    RunToEnd();
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_TRUE(std::filesystem::is_regular_file(Data("20261205_1.csv")));
+}
+
+TEST_F(RunTest, ADiskErrorDuringACsvTransferStopsItWithAMessageAndTheProgramGoesOn) {
+    StartWith({2, 5}, 1000, 1.0f);
+    h.state.Global.FileType = 1;
+    {
+        const testing::FileSizeLimit full(20000);  // the column names fit, 1000 lines do not
+        ASSERT_TRUE(full.ok());
+        RunToEnd();
+    }
+    ASSERT_FALSE(h.ui.shown.empty());
+    EXPECT_EQ(h.ui.shown.back().icon, MsgIcon::Critical);
+    EXPECT_NE(h.ui.shown.back().text.find("20261205.csv"), std::string::npos);
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    const auto cmds = h.bus->Commands();
+    EXPECT_EQ(cmds.back(), "MRY -0");
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_TRUE(h.main.windowEnabled);
+    EXPECT_FALSE(h.state.RunActive());
+
+    RunToEnd();  // and the next run works
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    const std::string csv = ReadAll(Data("20261205_1.csv"));
+    EXPECT_EQ(csv.size(), csv.find("\r\n0 ") + 2 + 1000u * 50u);
+}
+
+TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
+    StartWith({1}, 1000, 1.0f, "sim:pattern=ramp,extdelay=2");
+    h.state.Meas.TrgMode = 2;
+    h.state.Meas.PreMemoryWords = 100;
+    h.engine.link.commands->DownloadConditions(kFullChangeMask);
+    h.bus->log.clear();
+    StartOrStop(h.engine);
+    EXPECT_TRUE(h.state.ExternalRunActive);
+    EXPECT_FALSE(h.state.ManualRunActive);
+    h.simTime->Advance(1.0);  // waiting for the trigger
+    EocTimerTick(h.engine);
+    EXPECT_TRUE(h.state.RunActive());
+    EXPECT_LT(h.state.WordsConverted, 1000);
+    h.simTime->Advance(2.0);  // triggered at 2 s, full 0.9 s later
+    EocTimerTick(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.bus->Commands().front(), "ETG");
+    const std::string bytes = ReadAll(Data("20261205.kmr"));
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
+    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(1, 1000));
+    for (int c = 0; c < kCharts; ++c) {
+        EXPECT_TRUE(h.engine.chart.Mark(c).on);
+        EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
+    }
 }
 
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
@@ -399,8 +480,8 @@ TEST(MonitorTick, InvalidFieldsShowDashesForThatChannelOnly) {
     h.state.Meas.Ch(1).Offset = 0.5f;
     h.state.Meas.Ch(1).Point = 1;
     for (auto& c : h.state.Graph.Ch) c.Use = 1;
-    auto bus = std::make_unique<fakes::ScriptedBus>();
-    fakes::ScriptedBus* b = bus.get();
+    auto bus = std::make_unique<testing::ScriptedBus>();
+    testing::ScriptedBus* b = bus.get();
     h.engine.link.bus = std::move(bus);
     h.engine.link.connection = std::make_unique<GpibConnection>(*b, h.state.Gpib, h.ui, h.state.Status);
     h.engine.link.transport = std::make_unique<CommandTransport>(*h.engine.link.connection);

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "core/app/MainWindowRules.h"
-#include "core/app/EngineHarness.h"
+#include "support/EngineHarness.h"
 
 namespace kmr {
 namespace {
@@ -16,13 +16,13 @@ using testing::ReadAll;
 // --- Decimal-symbol check ------------------------------------------------------------------------
 
 TEST(DecimalSymbolCheck, ProgramConversionAlwaysPasses) {
-    fakes::FakeUi ui;
+    testing::FakeUi ui;
     EXPECT_FALSE(DecimalSymbolUnusable(1, ui));
     EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
-    fakes::FakeUi ui;
+    testing::FakeUi ui;
     const DecimalConversion commaLocale = [](std::string_view) -> std::optional<float> { return std::nullopt; };
     EXPECT_TRUE(DecimalSymbolUnusable(1, ui, commaLocale));
     ASSERT_EQ(ui.shown.size(), 1u);
@@ -99,7 +99,7 @@ TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
 TEST(CloseRequest, NeverAskedWhileStartingRefusedDuringARunAskedOtherwise) {
     SetTextLanguage(Language::English);
     ProgramState s;
-    fakes::FakeUi ui;
+    testing::FakeUi ui;
     EXPECT_TRUE(CloseRequestAllowed(s, ui));
     EXPECT_TRUE(ui.shown.empty());
 
@@ -248,7 +248,7 @@ TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsR
 TEST(Startup, NextDataFileNumberFollowsTheFilesPresent) {
     EngineHarness h;
     ASSERT_EQ(h.Start(), StartupOutcome::Online);
-    testing::WriteFile(h.DataFolder() + "20261205.kmr", "x");
+    testing::WriteAll(h.DataFolder() + "20261205.kmr", "x");
     ProgramState second;
     Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
     ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant")), StartupOutcome::Online);

@@ -17,10 +17,10 @@
 namespace kmr {
 namespace {
 
-using testing::ReadBytes;
+using testing::ReadAll;
 using testing::Repeat;
-using testing::TempFolder;
-using testing::WriteBytes;
+using testing::TempDir;
+using testing::WriteAll;
 
 // One condition file: loads into a record set to the defaults start-up uses, and gives the
 // record's file text (written through the file's own save).
@@ -47,7 +47,7 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
             defaults(r);
             const LoadResult result = load(path, r);
             EXPECT_TRUE(save(scratch, r).ok);
-            recordText = ReadBytes(scratch);
+            recordText = ReadAll(scratch);
             return result;
         },
         std::move(defaultText), firstItemIsText};
@@ -130,9 +130,9 @@ class DamagedCndFile : public ::testing::TestWithParam<Case> {};
 
 TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     const Case& c = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(c.kind.name);
-    WriteBytes(path, c.damage.Bytes());
+    WriteAll(path, c.damage.Bytes());
     std::string recordText;
     const LoadResult first = c.kind.load(path, dir.File("scratch"), recordText);
     EXPECT_FALSE(first.complete);
@@ -140,7 +140,7 @@ TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     EXPECT_TRUE(first.save.ok) << first.save.message;
     // Nothing was taken from the damaged bytes, and the file now holds the defaults.
     EXPECT_EQ(recordText, c.kind.defaultText);
-    EXPECT_EQ(ReadBytes(path), c.kind.defaultText);
+    EXPECT_EQ(ReadAll(path), c.kind.defaultText);
     // The rewritten file reads back complete.
     const LoadResult second = c.kind.load(path, dir.File("scratch"), recordText);
     EXPECT_TRUE(second.complete);
@@ -159,7 +159,7 @@ class FolderInPlaceOfFile : public ::testing::TestWithParam<FileKind> {};
 
 TEST_P(FolderInPlaceOfFile, SaveReportsAnErrorAndTheRecordKeepsItsDefaults) {
     const FileKind& kind = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(kind.name);
     std::filesystem::create_directory(path);
     std::string recordText;
@@ -174,7 +174,7 @@ TEST_P(FolderInPlaceOfFile, SaveReportsAnErrorAndTheRecordKeepsItsDefaults) {
 
 TEST_P(FolderInPlaceOfFile, MissingFolderOfTheFileIsReportedToo) {
     const FileKind& kind = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File(std::string("no-such-folder/") + kind.name);
     std::string recordText;
     const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
@@ -192,9 +192,9 @@ INSTANTIATE_TEST_SUITE_P(AllFiles, FolderInPlaceOfFile, ::testing::ValuesIn(Kind
 // The pattern itself: a reader callback that stops early makes the rewrite happen even when the
 // reader has not failed (a value outside its domain).
 TEST(LoadCndFile, DomainFailureRewritesThoughTheReaderHasNotFailed) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("x.cnd");
-    WriteBytes(path, "5\r\n6\r\n");
+    WriteAll(path, "5\r\n6\r\n");
     std::int16_t a = 0;
     std::int16_t b = 0;
     int saves = 0;

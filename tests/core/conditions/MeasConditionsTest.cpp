@@ -9,10 +9,10 @@
 namespace kmr {
 namespace {
 
-using testing::ReadBytes;
+using testing::ReadAll;
 using testing::Repeat;
-using testing::TempFolder;
-using testing::WriteBytes;
+using testing::TempDir;
+using testing::WriteAll;
 
 const std::string kDefaultHead = "0\r\n1\r\n1000,0\r\n0\r\n10\r\n";
 const std::string kDefaultChannelLine = "1,2,0,1,0,0,0,1000,0\r\n";
@@ -26,10 +26,10 @@ MeasConditions Defaults() {
 
 TEST(MeasConditionsFile, DefaultTextIsByteForByte) {
     EXPECT_EQ(MeasConditionsText(Defaults()), kDefaultMeasText);
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Meas.cnd");
     ASSERT_TRUE(SaveMeasConditions(path, Defaults()).ok);
-    EXPECT_EQ(ReadBytes(path), kDefaultMeasText);
+    EXPECT_EQ(ReadAll(path), kDefaultMeasText);
 }
 
 TEST(MeasConditionsFile, SetDefaultsKeepsInstalled) {
@@ -45,7 +45,7 @@ TEST(MeasConditionsFile, SetDefaultsKeepsInstalled) {
 }
 
 TEST(MeasConditionsFile, MissingFileIsCreatedFromDefaults) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Meas.cnd");
     MeasConditions m = Defaults();
     const LoadResult r = LoadMeasConditions(path, m);
@@ -53,13 +53,13 @@ TEST(MeasConditionsFile, MissingFileIsCreatedFromDefaults) {
     EXPECT_TRUE(r.rewritten);
     EXPECT_TRUE(r.save.ok);
     EXPECT_EQ(m, Defaults());
-    EXPECT_EQ(ReadBytes(path), kDefaultMeasText);
+    EXPECT_EQ(ReadAll(path), kDefaultMeasText);
 }
 
 TEST(MeasConditionsFile, ThreeLinesKeepTheirValuesAndTheFileIsRewrittenComplete) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Meas.cnd");
-    WriteBytes(path, "2\r\n.5\r\n2000,100\r\n");
+    WriteAll(path, "2\r\n.5\r\n2000,100\r\n");
     MeasConditions m = Defaults();
     const LoadResult r = LoadMeasConditions(path, m);
     EXPECT_FALSE(r.complete);
@@ -70,17 +70,17 @@ TEST(MeasConditionsFile, ThreeLinesKeepTheirValuesAndTheFileIsRewrittenComplete)
     expected.MemoryWords = 2000;
     expected.PreMemoryWords = 100;
     EXPECT_EQ(m, expected);
-    EXPECT_EQ(ReadBytes(path), "2\r\n0.5\r\n2000,100\r\n0\r\n10\r\n" + Repeat(kDefaultChannelLine, 10));
+    EXPECT_EQ(ReadAll(path), "2\r\n0.5\r\n2000,100\r\n0\r\n10\r\n" + Repeat(kDefaultChannelLine, 10));
 }
 
 TEST(MeasConditionsFile, ReadsAnyPointFormAndCommasOrLineBreaksAsSeparators) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Meas.cnd");
     // Everything on one line, the clock without its leading zero.
     std::string text = "1,.05,5000,10,0,9";
     text += ",0,-4,3,0.25,2,7,1,-12.5,.5";
     for (int ch = 2; ch <= 10; ++ch) text += ",1,2,0,1,0,0,0,1000,0";
-    WriteBytes(path, text + "\r\n");
+    WriteAll(path, text + "\r\n");
     MeasConditions m = Defaults();
     const LoadResult r = LoadMeasConditions(path, m);
     EXPECT_TRUE(r.complete);
@@ -103,11 +103,11 @@ TEST(MeasConditionsFile, ReadsAnyPointFormAndCommasOrLineBreaksAsSeparators) {
     EXPECT_EQ(m.ChannelCount, 9);
     EXPECT_EQ(m.MeasuredChannels, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 10}));
     // The file was complete and is left as it was.
-    EXPECT_EQ(ReadBytes(path), text + "\r\n");
+    EXPECT_EQ(ReadAll(path), text + "\r\n");
 }
 
 TEST(MeasConditionsFile, SaveThenLoadGivesTheSameRecord) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Meas.cnd");
     MeasConditions m = Defaults();
     m.TrgMode = 1;
@@ -145,9 +145,9 @@ class MeasStopsAtBadItem : public ::testing::TestWithParam<StopCase> {};
 
 TEST_P(MeasStopsAtBadItem, KeepsWhatWasReadAndRewritesTheFile) {
     const StopCase& c = GetParam();
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Meas.cnd");
-    WriteBytes(path, c.text);
+    WriteAll(path, c.text);
     MeasConditions m = Defaults();
     const LoadResult r = LoadMeasConditions(path, m);
     EXPECT_FALSE(r.complete);
@@ -156,7 +156,7 @@ TEST_P(MeasStopsAtBadItem, KeepsWhatWasReadAndRewritesTheFile) {
     c.expect(expected);
     RebuildMeasuredChannels(expected);
     EXPECT_EQ(m, expected);
-    EXPECT_EQ(ReadBytes(path), MeasConditionsText(expected));
+    EXPECT_EQ(ReadAll(path), MeasConditionsText(expected));
 }
 
 const std::string kRest = Repeat(kDefaultChannelLine, 9);

@@ -14,11 +14,11 @@
 namespace kmr {
 namespace {
 
-using testing::CancellingView;
+using testing::FakeProgress;
 using testing::ConditionsWith;
 using testing::FileExistsOnDisk;
 using testing::ReadAll;
-using testing::RecordingUi;
+using testing::FakeUi;
 using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
@@ -51,14 +51,14 @@ class ConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         SetTextLanguage(Language::English);
-        std::filesystem::create_directory(data.file("csv"));
+        std::filesystem::create_directory(data.File("csv"));
     }
-    std::string CsvFolder() const { return data.file("csv"); }  // no trailing separator: added
+    std::string CsvFolder() const { return data.File("csv"); }  // no trailing separator: added
 
     void MakeKmr(const std::string& name, std::int32_t n = 20, std::initializer_list<int> chs = {1, 2}) {
         std::vector<std::vector<std::int16_t>> samples;
         for (std::size_t k = 0; k < chs.size(); ++k) samples.emplace_back(static_cast<std::size_t>(n), static_cast<std::int16_t>(k + 1));
-        ASSERT_TRUE(WriteKmr(data.file(name), ConditionsWith(chs, n), n, samples));
+        ASSERT_TRUE(WriteKmr(data.File(name), ConditionsWith(chs, n), n, samples));
     }
     ConversionOutcome Run(std::vector<std::string> names, std::string csvName = "*.csv") {
         ConversionRequest r;
@@ -70,11 +70,11 @@ protected:
         ConversionPorts ports{ui, progressView, listView, drive};
         return Convert(r, ports, status);
     }
-    std::string Csv(const std::string& name) const { return data.file("csv/" + name); }
+    std::string Csv(const std::string& name) const { return data.File("csv/" + name); }
 
     TempDir data;
-    RecordingUi ui;
-    CancellingView progressView;
+    FakeUi ui{MsgAnswer::Cancel};
+    FakeProgress progressView;
     RecordingListView listView;
     FakeDrive drive;
     RunStatus status = RunStatus::Ok;
@@ -87,8 +87,9 @@ TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
     EXPECT_TRUE(FileExistsOnDisk(Csv("result.csv")));
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(progressView.labels, (std::vector<std::string>{Text(139), Text(112)}));
-    EXPECT_EQ(ui.pointers.front(), Pointer::Hourglass);
+    EXPECT_EQ(progressView.label1, Text(139));
+    EXPECT_EQ(progressView.label2, Text(112));
+    EXPECT_EQ(ui.pointerChanges.front(), Pointer::Hourglass);
     EXPECT_EQ(ui.pointer, Pointer::Default);
     EXPECT_EQ(drive.asked, (std::vector<std::string>{CsvFolder() + "/"}));
 }
@@ -100,7 +101,7 @@ TEST_F(ConversionTest, TheBarRisesToTheEndWhenEveryFileIsConverted) {
     r.dataFolder = data.folder();
     r.csvFolder = CsvFolder();
     r.checkedNames = {"1.kmr", "2.kmr"};
-    const double kb = static_cast<double>(SizeInKB(std::filesystem::file_size(data.file("1.kmr"))));
+    const double kb = static_cast<double>(SizeInKB(std::filesystem::file_size(data.File("1.kmr"))));
     r.checkedSizesKB = {kb, kb};
     ConversionPorts ports{ui, progressView, listView, drive};
     ASSERT_TRUE(Convert(r, ports, status).AllConverted());
@@ -119,7 +120,7 @@ TEST_F(ConversionTest, ConvertedBytesEqualTheColumnByColumnWriter) {
         samples[0][i] = static_cast<std::int16_t>(i * 7);
         samples[1][i] = static_cast<std::int16_t>(-static_cast<int>(i));
     }
-    ASSERT_TRUE(WriteKmr(data.file("big.kmr"), m, 66000, samples));
+    ASSERT_TRUE(WriteKmr(data.File("big.kmr"), m, 66000, samples));
     ASSERT_TRUE(Run({"big.kmr", "other.kmr"}).converted[0]);  // other.kmr is missing: reported
 
     FileConditions fc = FileConditionsFrom(m, 66000);
@@ -135,8 +136,8 @@ TEST_F(ConversionTest, ConvertedBytesEqualTheColumnByColumnWriter) {
         const auto& c = fc.Ch(k == 0 ? 3 : 6);
         ASSERT_TRUE(WriteCsvColumn(layout, k, b, 66000, c.Coeff, c.Offset, ctx));
     }
-    EXPECT_TRUE(ReadAll(Csv("big_A.csv")) == ReadAll(data.file("ref_A.csv")));
-    EXPECT_TRUE(ReadAll(Csv("big_B.csv")) == ReadAll(data.file("ref_B.csv")));
+    EXPECT_TRUE(ReadAll(Csv("big_A.csv")) == ReadAll(data.File("ref_A.csv")));
+    EXPECT_TRUE(ReadAll(Csv("big_B.csv")) == ReadAll(data.File("ref_B.csv")));
 }
 
 TEST_F(ConversionTest, NothingCheckedIsASettingError) {
@@ -163,7 +164,7 @@ TEST_F(ConversionTest, TooLittleOrUnknownFreeSpaceStopsBeforeAnything) {
     }
     drive.free = 1000000;
     EXPECT_TRUE(Run({"a.kmr"}, "a.csv").AllConverted());
-    EXPECT_EQ(SystemDrivePort().FreeBytes(data.file("no-such-folder")), -1);
+    EXPECT_EQ(SystemDrivePort().FreeBytes(data.File("no-such-folder")), -1);
     EXPECT_GT(SystemDrivePort().FreeBytes(data.folder()), 0);
 }
 
@@ -217,7 +218,7 @@ TEST_F(ConversionTest, AnUnwritableFolderAsksRetryOrCancel) {
     EXPECT_TRUE(Run({"x.kmr"}, "x").AllConverted());
     EXPECT_EQ(ui.shown.size(), 2u);
     EXPECT_TRUE(SystemDrivePort().WriteTest(data.folder()));
-    EXPECT_FALSE(SystemDrivePort().WriteTest(data.file("missing") + "/"));
+    EXPECT_FALSE(SystemDrivePort().WriteTest(data.File("missing") + "/"));
 }
 
 struct BatchCase {
@@ -233,12 +234,12 @@ TEST_P(BatchStop, ABadSecondFileStopsTheRestAndAllAreUnchecked) {
     MakeKmr("2.kmr");
     MakeKmr("3.kmr");
     if (GetParam().cancelled) {
-        RecordingUi u;
+        FakeUi u{MsgAnswer::Cancel};
         RunStatus s = RunStatus::Ok;
-        ASSERT_TRUE(MarkDataFileCancelled(data.file("2.kmr"), u, s));
+        ASSERT_TRUE(MarkDataFileCancelled(data.File("2.kmr"), u, s));
     } else {
-        std::filesystem::remove(data.file("2.kmr"));
-        WriteAll(data.file("2.kmr"), GetParam().second);
+        std::filesystem::remove(data.File("2.kmr"));
+        WriteAll(data.File("2.kmr"), GetParam().second);
     }
     const auto out = Run({"1.kmr", "2.kmr", "3.kmr"});
     ASSERT_TRUE(out.started);
@@ -259,7 +260,7 @@ INSTANTIATE_TEST_SUITE_P(Conversion, BatchStop,
 
 TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
     MakeKmr("1.kmr", 5000);
-    WriteAll(data.file("2.kmr"), "not a data file");
+    WriteAll(data.File("2.kmr"), "not a data file");
     progressView.cancelAt = 1;  // the first yield: reading the first channel
     const auto out = Run({"1.kmr", "2.kmr"});
     EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));

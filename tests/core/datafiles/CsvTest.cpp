@@ -21,11 +21,11 @@
 namespace kmr {
 namespace {
 
-using testing::CancellingView;
+using testing::FakeProgress;
 using testing::ConditionsWith;
 using testing::FileExistsOnDisk;
 using testing::ReadAll;
-using testing::RecordingUi;
+using testing::FakeUi;
 using testing::TempDir;
 using testing::WriteAll;
 
@@ -59,7 +59,7 @@ protected:
     }
 
     TempDir dir;
-    RecordingUi ui;
+    FakeUi ui{MsgAnswer::Cancel};
     RunStatus status = RunStatus::Ok;
     Progress progress;
     NullProgressView quiet;
@@ -89,9 +89,9 @@ TEST_F(CsvTest, OneChannelThreeSamplesByteForByte) {
         "NO.,CH.001\r\n" +
         Cell("0") + Cell(",5") + "\r\n" + Cell("1") + Cell(",-32768") + "\r\n" + Cell("2") + Cell(",32767") + "\r\n";
     ASSERT_TRUE(WriteByColumns("a.csv", fc, chans, quiet));
-    EXPECT_EQ(ReadAll(dir.file("a.csv")), expected);
+    EXPECT_EQ(ReadAll(dir.File("a.csv")), expected);
     ASSERT_TRUE(WriteByLines("b.csv", fc, chans, quiet));
-    EXPECT_EQ(ReadAll(dir.file("b.csv")), expected);
+    EXPECT_EQ(ReadAll(dir.File("b.csv")), expected);
     EXPECT_EQ(status, RunStatus::Ok);
 }
 
@@ -106,7 +106,7 @@ TEST_F(CsvTest, TwoChannelLineAndHeaderVariants) {
     m.Ch(10).Coeff = 1.2345678f;
     FileConditions fc = FileConditionsFrom(m, 1);
     ASSERT_TRUE(WriteByLines("v.csv", fc, {{25}, {-3}, {10}}, quiet));
-    const std::string b = ReadAll(dir.file("v.csv"));
+    const std::string b = ReadAll(dir.File("v.csv"));
     std::vector<std::string> lines;
     for (std::size_t at = 0, e; (e = b.find("\r\n", at)) != std::string::npos; at = e + 2) lines.push_back(b.substr(at, e - at));
     ASSERT_EQ(lines.size(), 19u);
@@ -135,7 +135,7 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
     FileConditions fc = FileConditionsFrom(m, 4);
     const std::vector<SampleBuffer> chans{{1, 2, 3, 4, 0}};
     ASSERT_TRUE(WriteByColumns("j.csv", fc, chans, quiet));
-    const std::string b = ReadAll(dir.file("j.csv"));
+    const std::string b = ReadAll(dir.File("j.csv"));
     const std::string name = Text(Language::Japanese, 150);
     ASSERT_GT(name.size(), 4u);
     const std::string second = "TRG MODE," + name + "\r\n";
@@ -150,7 +150,7 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
         EXPECT_EQ(b.substr(line, 34), Cell(std::to_string(i)) + Cell("," + std::to_string(i + 1)) + "\r\n");
     }
     ASSERT_TRUE(WriteByLines("k.csv", fc, chans, quiet));
-    EXPECT_EQ(ReadAll(dir.file("k.csv")), b);
+    EXPECT_EQ(ReadAll(dir.File("k.csv")), b);
 }
 
 struct PartCase {
@@ -168,20 +168,20 @@ TEST_P(CsvParts, SplitAt65000LinesWithContinuingNumbers) {
     ASSERT_TRUE(WriteByLines("20021005_3.csv", fc, {s}, quiet));
     const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
     if (pc.lines.size() == 1) {
-        EXPECT_EQ(ReadAll(dir.file("20021005_3.csv")).size(), headerBytes + 34u * static_cast<std::size_t>(pc.n));
-        EXPECT_FALSE(FileExistsOnDisk(dir.file("20021005_3_A.csv")));
+        EXPECT_EQ(ReadAll(dir.File("20021005_3.csv")).size(), headerBytes + 34u * static_cast<std::size_t>(pc.n));
+        EXPECT_FALSE(FileExistsOnDisk(dir.File("20021005_3_A.csv")));
         return;
     }
-    EXPECT_FALSE(FileExistsOnDisk(dir.file("20021005_3.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("20021005_3.csv")));
     std::int32_t first = 0;
     for (std::size_t j = 0; j < pc.lines.size(); ++j) {
-        const std::string b = ReadAll(dir.file(std::string("20021005_3_") + static_cast<char>('A' + j) + ".csv"));
+        const std::string b = ReadAll(dir.File(std::string("20021005_3_") + static_cast<char>('A' + j) + ".csv"));
         ASSERT_EQ(b.size(), headerBytes + 34u * static_cast<std::size_t>(pc.lines[j])) << j;
         EXPECT_EQ(b.substr(headerBytes, 16), Cell(std::to_string(first)));
         EXPECT_EQ(b.substr(headerBytes + 16, 16), Cell("," + std::to_string(first % 1000)));
         first += pc.lines[j];
     }
-    EXPECT_FALSE(FileExistsOnDisk(dir.file(std::string("20021005_3_") + static_cast<char>('A' + pc.lines.size()) + ".csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.File(std::string("20021005_3_") + static_cast<char>('A' + pc.lines.size()) + ".csv")));
 }
 
 INSTANTIATE_TEST_SUITE_P(Csv, CsvParts,
@@ -210,9 +210,9 @@ TEST_F(CsvTest, ColumnsAndLinesGiveIdenticalBytesAndProgress) {
     EXPECT_EQ(progress.ProgressStep, columnSteps);
     EXPECT_EQ(columnSteps, 130001 * 4 / 1000);
     for (const char* part : {"_A.csv", "_B.csv", "_C.csv"}) {
-        const std::string a = ReadAll(dir.file(std::string("c") + part));
+        const std::string a = ReadAll(dir.File(std::string("c") + part));
         ASSERT_FALSE(a.empty());
-        EXPECT_TRUE(a == ReadAll(dir.file(std::string("l") + part))) << part;
+        EXPECT_TRUE(a == ReadAll(dir.File(std::string("l") + part))) << part;
     }
 }
 
@@ -228,7 +228,7 @@ TEST_F(CsvTest, RoundTripOfEveryRawWord) {
     ASSERT_TRUE(WriteByLines("r.csv", fc, chans, quiet));
     std::int32_t sample = 0;
     for (const char* part : {"r_A.csv", "r_B.csv"}) {
-        std::istringstream in(ReadAll(dir.file(part)));
+        std::istringstream in(ReadAll(dir.File(part)));
         std::string line;
         for (int h = 0; h < 18; ++h) std::getline(in, line);
         while (std::getline(in, line)) {
@@ -246,9 +246,9 @@ TEST_F(CsvTest, RoundTripOfEveryRawWord) {
 TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
     FileConditions fc = FileConditionsFrom(ConditionsWith({1}, 3), 3);
     const std::string old(5000, 'z');
-    WriteAll(dir.file("o.csv"), old);
+    WriteAll(dir.File("o.csv"), old);
     EXPECT_FALSE(WriteByLines("o.csv", fc, {{1, 2, 3, 0}}, quiet));
-    EXPECT_EQ(ReadAll(dir.file("o.csv")), old);
+    EXPECT_EQ(ReadAll(dir.File("o.csv")), old);
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(EEXIST)), std::string::npos);
@@ -256,18 +256,18 @@ TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
     CsvLayout layout;
     CsvContext ctx{ui, status, progress, quiet};
     EXPECT_FALSE(CreateCsvFiles(dir.folder(), "o.csv", fc, layout, ctx));
-    EXPECT_EQ(ReadAll(dir.file("o.csv")), old);
+    EXPECT_EQ(ReadAll(dir.File("o.csv")), old);
 }
 
 TEST_F(CsvTest, CancelStopsAtTheNextYieldAndKeepsWhatWasWritten) {
     // One part: written in order, so the file ends just before the line at which the cancel came.
     FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, 60000), 60000);
     std::vector<SampleBuffer> chans(2, SampleBuffer(60001, 1));
-    CancellingView view(3);  // the third yield: after 3 x 1000 units = 1000 lines of 3 units
+    FakeProgress view(3);  // the third yield: after 3 x 1000 units = 1000 lines of 3 units
     EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
     EXPECT_EQ(status, RunStatus::Cancelled);
     const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
-    EXPECT_EQ(ReadAll(dir.file("x.csv")).size(), headerBytes + 999u * 50u);
+    EXPECT_EQ(ReadAll(dir.File("x.csv")).size(), headerBytes + 999u * 50u);
     EXPECT_EQ(progress.ProgressStep, 2);
 }
 
@@ -277,14 +277,14 @@ TEST_F(CsvTest, CancelWhilePartsAreWrittenTogetherLeavesWholeLinesInOrder) {
     const std::int32_t n = 5 * 65000;
     FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, n), n);
     std::vector<SampleBuffer> chans(2, SampleBuffer(static_cast<std::size_t>(n) + 1, 7));
-    CancellingView view(40);
+    FakeProgress view(40);
     EXPECT_FALSE(WriteByLines("y.csv", fc, chans, view));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_EQ(progress.ProgressStep, 39);
     const std::string header = PlanCsvFiles(dir.folder(), "y.csv", fc).header;
     std::int64_t lines = 0;
     for (char part = 'A'; part <= 'E'; ++part) {
-        const std::string path = dir.file(std::string("y_") + part + ".csv");
+        const std::string path = dir.File(std::string("y_") + part + ".csv");
         if (!FileExistsOnDisk(path)) continue;
         const std::string b = ReadAll(path);
         ASSERT_EQ(b.compare(0, header.size(), header), 0) << part;
@@ -365,13 +365,13 @@ TEST_F(CsvTest, NoMemoryForTheWriterIsReportedAndNothingIsWritten) {
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(ENOMEM)), std::string::npos);
-    EXPECT_FALSE(FileExistsOnDisk(dir.file("m_A.csv")));
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("m_A.csv")));
 }
 
 TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
     for (std::int64_t chunk : {1, 3, 7, 11, 999, 1000, 1001, 4567}) {
         Progress a, b;
-        testing::CancellingView va, vb;
+        testing::FakeProgress va, vb;
         RunStatus sa = RunStatus::Ok, sb = RunStatus::Ok;
         for (int round = 0; round < 50; ++round) {
             ASSERT_TRUE(CountCsvUnits(a, va, sa, chunk));
@@ -379,7 +379,7 @@ TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
             ASSERT_EQ(a.ProgressCounter, b.ProgressCounter) << chunk;
             ASSERT_EQ(a.ProgressStep, b.ProgressStep) << chunk;
         }
-        EXPECT_EQ(va.calls, vb.calls);
+        EXPECT_EQ(va.looks, vb.looks);
     }
 }
 

@@ -16,7 +16,7 @@ namespace {
 
 using testing::ConditionsWith;
 using testing::ReadAll;
-using testing::RecordingUi;
+using testing::FakeUi;
 using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
@@ -46,7 +46,7 @@ class DataFileTest : public ::testing::Test {
 protected:
     void SetUp() override { SetTextLanguage(Language::English); }
     TempDir dir;
-    RecordingUi ui;
+    FakeUi ui{MsgAnswer::Cancel};
     RunStatus status = RunStatus::Ok;
 };
 
@@ -78,7 +78,7 @@ TEST(DataFileFields, AreLittleEndianWithByteCountedTexts) {
 
 TEST_F(DataFileTest, TwoChannelsOfAThousandWordsGive5102BytesWithPackedBlocks) {
     const MeasConditions m = ConditionsWith({2, 5}, 1000);
-    const std::string path = dir.file("a.kmr");
+    const std::string path = dir.File("a.kmr");
     ASSERT_TRUE(WriteKmr(path, m, 1000, {Ramp(1000, 1), Ramp(1000, -3000)}));
     const std::string b = ReadAll(path);
     ASSERT_EQ(b.size(), 5102u);
@@ -93,7 +93,7 @@ TEST_F(DataFileTest, TwoChannelsOfAThousandWordsGive5102BytesWithPackedBlocks) {
 
 TEST_F(DataFileTest, StoppedEarlyFileHoldsNAndMemoryWordsAndZeros) {
     const MeasConditions m = ConditionsWith({3}, 1000);
-    const std::string path = dir.file("b.kmr");
+    const std::string path = dir.File("b.kmr");
     ASSERT_TRUE(WriteKmr(path, m, 400, {Ramp(400, 7)}));
     const std::string b = ReadAll(path);
     ASSERT_EQ(b.size(), 3102u);
@@ -119,7 +119,7 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     m.Ch(1) = {0, 1, -5, 3, 0.25f, 3, 4, 1, -12.5f, 1.5f};
     m.Ch(10) = {0, 1, 0, 4, 3.0E+30f, 5, 29, 0, 1000.0f, -7.0f};
     m.Ch(4).Unit = 17;  // switched off: its record is written in full anyway
-    const std::string path = dir.file("c.kmr");
+    const std::string path = dir.File("c.kmr");
     ASSERT_TRUE(WriteKmr(path, m, 1500, {Ramp(1500, 0), Ramp(1500, 0)}));
     const std::string b = ReadAll(path);
     EXPECT_EQ(Le32(b, 0), 20);
@@ -166,7 +166,7 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
 
 TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
     const MeasConditions m = ConditionsWith({1}, 100);
-    const std::string path = dir.file("d.kmr");
+    const std::string path = dir.File("d.kmr");
     ASSERT_TRUE(WriteKmr(path, m, 100, {Ramp(100, 0)}));
     const std::string before = ReadAll(path);
     ASSERT_TRUE(MarkDataFileCancelled(path, ui, status));
@@ -188,7 +188,7 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
 
 TEST_F(DataFileTest, AFileWhoseTransferDidNotCompleteNeverReadsAsComplete) {
     const MeasConditions m = ConditionsWith({1, 2}, 50);
-    const std::string path = dir.file("e.kmr");
+    const std::string path = dir.File("e.kmr");
     ASSERT_TRUE(WriteDataFileHeader(path, m, 50, ui, status));
     SampleBuffer buf;
     RedimSampleBuffer(buf, 50);
@@ -200,7 +200,7 @@ TEST_F(DataFileTest, AFileWhoseTransferDidNotCompleteNeverReadsAsComplete) {
 }
 
 TEST_F(DataFileTest, ANewDataFileNeverOverwritesAnExistingOne) {
-    const std::string path = dir.file("f.kmr");
+    const std::string path = dir.File("f.kmr");
     WriteAll(path, "older measurement");
     EXPECT_FALSE(WriteDataFileHeader(path, ConditionsWith({1}, 10), 10, ui, status));
     EXPECT_EQ(ReadAll(path), "older measurement");
@@ -212,14 +212,14 @@ TEST_F(DataFileTest, ANewDataFileNeverOverwritesAnExistingOne) {
 
 TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
     SampleBuffer buf(11, 0);
-    EXPECT_FALSE(WriteChannelBlock(dir.file("missing.kmr"), 1100, buf, ui, status));
-    EXPECT_FALSE(MarkDataFileCancelled(dir.file("missing.kmr"), ui, status));
+    EXPECT_FALSE(WriteChannelBlock(dir.File("missing.kmr"), 1100, buf, ui, status));
+    EXPECT_FALSE(MarkDataFileCancelled(dir.File("missing.kmr"), ui, status));
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
     EXPECT_EQ(ui.shown[0].title, Text(107));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_FALSE(ui.terminated);
-    EXPECT_FALSE(testing::FileExistsOnDisk(dir.file("missing.kmr")));
+    EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("missing.kmr")));
 #ifdef ENOMEDIUM
     EXPECT_EQ(FileErrorMessage(ENOMEDIUM, "/media/x.kmr"), Text(129));
 #endif
@@ -238,7 +238,7 @@ struct Damage {
 class DamagedHeader : public DataFileTest, public ::testing::WithParamInterface<Damage> {};
 
 TEST_P(DamagedHeader, IsRefusedWithTheProblemNamed) {
-    const std::string path = dir.file("g.kmr");
+    const std::string path = dir.File("g.kmr");
     ASSERT_TRUE(WriteKmr(path, ConditionsWith({2, 4}, 100), 100, {Ramp(100, 0), Ramp(100, 5)}));
     std::string b = ReadAll(path);
     const Damage& d = GetParam();
@@ -275,15 +275,15 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
-    const std::string good = dir.file("h.kmr");
+    const std::string good = dir.File("h.kmr");
     ASSERT_TRUE(WriteKmr(good, ConditionsWith({1, 3}, 4), 3, {{1, 2, 3}, {-1, -2, -3}}));
     const std::string full = ReadAll(good);
     ASSERT_EQ(full.size(), 1100u + 6u + 10u);
     const std::size_t needed = 1100 + 2 * 3 * 2;
     for (std::size_t len = 0; len < full.size(); ++len) {
-        const std::string path = dir.file("cut" + std::to_string(len) + ".kmr");
+        const std::string path = dir.File("cut" + std::to_string(len) + ".kmr");
         WriteAll(path, full.substr(0, len));
-        RecordingUi cutUi;
+        FakeUi cutUi{MsgAnswer::Cancel};
         RunStatus st = RunStatus::Ok;
         FileConditions fc;
         const bool ok = ReadDataFileHeader(path, fc, cutUi, st);
@@ -306,17 +306,17 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
         std::string name;
         std::string expect;
     };
-    const std::string empty = dir.file("empty.kmr");
+    const std::string empty = dir.File("empty.kmr");
     WriteAll(empty, "");
-    const std::string text = dir.file("text.kmr");
+    const std::string text = dir.File("text.kmr");
     WriteAll(text, std::string(2000, 'x'));
-    const std::string folder = dir.file("x.kmr");
+    const std::string folder = dir.File("x.kmr");
     std::filesystem::create_directory(folder);
-    const std::string loop = dir.file("loop.kmr");
+    const std::string loop = dir.File("loop.kmr");
     ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
     for (const Case& c : {Case{empty, "0 bytes long"}, Case{text, "signature"},
                           Case{folder, "#" + std::to_string(EISDIR)}, Case{loop, "#" + std::to_string(ELOOP)}}) {
-        RecordingUi u;
+        FakeUi u{MsgAnswer::Cancel};
         RunStatus st = RunStatus::Ok;
         FileConditions fc;
         EXPECT_FALSE(ReadDataFileHeader(c.name, fc, u, st)) << c.name;
@@ -327,7 +327,7 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
 }
 
 TEST_F(DataFileTest, AnUnreadableFileIsReported) {
-    const std::string path = dir.file("locked.kmr");
+    const std::string path = dir.File("locked.kmr");
     ASSERT_TRUE(WriteKmr(path, ConditionsWith({1}, 10), 10, {Ramp(10, 0)}));
     ::chmod(path.c_str(), 0);
     if (::geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root (the symlink loop case covers open failures)";

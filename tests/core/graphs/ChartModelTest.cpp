@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "support/FakeProgress.h"
+
 namespace kmr {
 namespace {
 
@@ -23,17 +25,6 @@ public:
     int begun = 0;
     int ended = 0;
     ChartChanges last;
-};
-
-class ScriptedProgressView : public ProgressView {
-public:
-    void Show(const std::string&, const std::string&) override {}
-    void SetPercent(int p) override { percents.push_back(p); }
-    void Close() override {}
-    bool ProcessEventsAndCheckCancel() override { return ++yields == cancelAtYield; }
-    int yields = 0;
-    int cancelAtYield = -1;
-    std::vector<int> percents;
 };
 
 GraphConditions TwoChannelGraphs() {
@@ -167,17 +158,17 @@ TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
     ChartModel model;
     Progress progress;
     progress.MaxPBCount = 10;
-    ScriptedProgressView view;
+    testing::FakeProgress view;
     RunStatus status = RunStatus::Ok;
 
     ASSERT_TRUE(model.LoadRecordSeries(1, samples, 25000, m, g, progress, view, status));
-    EXPECT_EQ(view.yields, 2);
+    EXPECT_EQ(view.looks, 2);
     EXPECT_EQ(progress.ProgressStep, 2);
     EXPECT_EQ(progress.ProgressCounter, 5000);  // carried over to the next channel
     EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
 
     // The second channel completes the half block first: its first yield comes after 5000 samples.
-    view.cancelAtYield = 3;
+    view.cancelAt = 3;
     EXPECT_FALSE(model.LoadRecordSeries(2, samples, 25000, m, g, progress, view, status));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_EQ(model.PointCount(1, 2), 5000u);  // the points filled so far remain

@@ -7,10 +7,10 @@
 namespace kmr {
 namespace {
 
-using testing::ReadBytes;
+using testing::ReadAll;
 using testing::Repeat;
-using testing::TempFolder;
-using testing::WriteBytes;
+using testing::TempDir;
+using testing::WriteAll;
 
 const std::string kDefaultGraphText =
     Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8);
@@ -35,20 +35,20 @@ TEST(GraphConditions, DefaultsShowChannelsOneAndTwo) {
 }
 
 TEST(GraphConditions, FirstStartCreatesTheTwentyDefaultLines) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Graph.cnd");
     GraphConditions g = Defaults();
     const LoadResult r = LoadGraphConditions(path, g);
     EXPECT_FALSE(r.complete);
     EXPECT_TRUE(r.rewritten);
     EXPECT_EQ(g, Defaults());
-    EXPECT_EQ(ReadBytes(path), kDefaultGraphText);
+    EXPECT_EQ(ReadAll(path), kDefaultGraphText);
 }
 
 TEST(GraphConditions, FileEndingAfterChannelFourKeepsDefaultsForTheRest) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Graph.cnd");
-    WriteBytes(path,
+    WriteAll(path,
                "0,0,0\r\n5.5,-2.25,4\r\n"
                "1,0,1\r\n.5,-.5,2\r\n"
                "1,1,0\r\n1000000,-1000000,20\r\n"
@@ -65,7 +65,7 @@ TEST(GraphConditions, FileEndingAfterChannelFourKeepsDefaultsForTheRest) {
     expected.Ch[2] = {1, 1, 0, 1e6, -1e6, 20};
     expected.Ch[3] = {1, 1, 1, 0.001, 0, 1};
     EXPECT_EQ(g, expected);
-    EXPECT_EQ(ReadBytes(path),
+    EXPECT_EQ(ReadAll(path),
               "0,0,0\r\n5.5,-2.25,4\r\n"
               "1,0,1\r\n0.5,-0.5,2\r\n"
               "1,1,0\r\n1000000,-1000000,20\r\n"
@@ -74,7 +74,7 @@ TEST(GraphConditions, FileEndingAfterChannelFourKeepsDefaultsForTheRest) {
 }
 
 TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Graph.cnd");
     GraphConditions g = Defaults();
     g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
@@ -86,10 +86,10 @@ TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
 }
 
 TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Graph.cnd");
     // Minimum above maximum and a flag of 7 are drawn as they are; nothing is reordered.
-    WriteBytes(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
+    WriteAll(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
     EXPECT_TRUE(LoadGraphConditions(path, g).complete);
     EXPECT_EQ(g.Ch[0].Use, 7);
@@ -98,17 +98,17 @@ TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
 }
 
 TEST(GraphConditions, DivisionCountBelowOneStopsTheReading) {
-    TempFolder dir;
+    TempDir dir;
     const auto path = dir.File("Graph.cnd");
     for (const char* div : {"0", "-3", "40000"}) {
-        WriteBytes(path, std::string("0,0,0\r\n20,1,") + div + "\r\n" +
+        WriteAll(path, std::string("0,0,0\r\n20,1,") + div + "\r\n" +
                              Repeat("0,1,1\r\n10,0,10\r\n", 9));
         GraphConditions g = Defaults();
         EXPECT_FALSE(LoadGraphConditions(path, g).complete) << div;
         GraphConditions expected = Defaults();
         expected.Ch[0] = {0, 0, 0, 20, 1, 10};
         EXPECT_EQ(g, expected) << div;
-        EXPECT_EQ(ReadBytes(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" +
+        EXPECT_EQ(ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" +
                                        Repeat("0,1,1\r\n10,0,10\r\n", 8));
     }
 }

@@ -6,56 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
 #include "core/support/TextTable.h"
-#include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace kmr {
 namespace {
 
-using fakes::FakeUi;
 using Wire = std::vector<std::string>;
 
-class FixedClock : public Clock {
-public:
-    LocalDateTime now{2026, 3, 9, 7, 5, 0};
-    LocalDateTime Now() const override { return now; }
-    std::uint32_t TickMs() const override { return 0; }
-    void Sleep(double) override {}
-};
-
-// The program's instrument link over the simulated instrument, with the command texts seen on
-// the wire (terminators removed).
-struct Link {
-    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-    sim::SimBus bus;
-    GpibSettings settings;
-    FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn{bus, settings, ui, status};
-    CommandTransport transport{conn};
-    InstrumentIdentity id;
-    MeasConditions m;
-    FixedClock clock;
-    int splashSteps = 0;
-    CommandSet cs{transport, id, m, clock, [this] { ++splashSteps; }};
-
-    explicit Link(const std::string& opts = "sim:time=instant")
-        : bus(*sim::ParseSimOptions(opts).options, time) {
-        SetTextLanguage(Language::English);
-        conn.OpenGpibDevice(kT10s);
-    }
-    Wire Sent() const {
-        Wire w;
-        for (const std::string& s : bus.Writes()) {
-            std::string t = s;
-            while (!t.empty() && (t.back() == '\r' || t.back() == '\n')) t.pop_back();
-            w.push_back(t);
-        }
-        return w;
-    }
-    void Clear() { bus.ClearWrites(); }
-};
+using Link = testing::SimLink;
 
 Wire Concat(std::initializer_list<Wire> parts) {
     Wire r;

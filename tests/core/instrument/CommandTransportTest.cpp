@@ -5,52 +5,28 @@
 #include <memory>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
-#include "core/fakes/ScriptedBus.h"
+#include "support/ScriptedBus.h"
 #include "core/support/TextTable.h"
-#include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace kmr {
 namespace {
 
-using fakes::FakeUi;
-using fakes::ScriptedBus;
 
 const std::string kSendingMessage = "Cannot Comunicate. (Error sending Command.) ";
 const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.)";
 
-// The program's link over the simulated instrument.
-struct SimLink {
-    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-    sim::SimBus bus;
-    GpibSettings settings;
-    FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn{bus, settings, ui, status};
-    CommandTransport t{conn};
-
+// The program's link over the simulated instrument, with the reply delimiter and attempts given.
+struct SimLink : testing::SimLink {
     explicit SimLink(const std::string& opts = "sim:time=instant", std::int16_t delimiter = 0,
                      std::int16_t attempts = 3)
-        : bus(*sim::ParseSimOptions(opts).options, time) {
-        SetTextLanguage(Language::English);
-        settings.Delimiter = delimiter;
-        settings.Attempts = attempts;
-        conn.OpenGpibDevice(kT10s);
-        bus.ClearWrites();
-    }
+        : testing::SimLink(opts, testing::Opening::Open, {20, delimiter, attempts}) {}
 };
 
-// The link over scripted bytes.
-struct ScriptLink {
-    ScriptedBus bus;
-    GpibSettings settings;
-    FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn{bus, settings, ui, status};
-    CommandTransport t{conn};
+// The link over scripted bytes, opened, with no calls recorded yet.
+struct ScriptLink : testing::LinkOver<testing::ScriptedBus> {
     ScriptLink() {
-        SetTextLanguage(Language::English);
-        conn.OpenGpibDevice(kT10s);
+        Open();
         bus.calls.clear();
     }
 };
@@ -93,7 +69,7 @@ TEST(ReplyCutTest, CutThenTrimAgainstTrimThenCut) {
 
 TEST(CommandTransportTest, EndIsAcceptedAtOnce) {
     SimLink l;
-    EXPECT_EQ(l.t.SendCommand("SET1", 1), "END");
+    EXPECT_EQ(l.transport.SendCommand("SET1", 1), "END");
     EXPECT_EQ(l.bus.Writes(), std::vector<std::string>{"SET1\r\n"});
     EXPECT_EQ(l.status, RunStatus::Ok);
     EXPECT_TRUE(l.ui.shown.empty());
@@ -103,7 +79,7 @@ TEST(CommandTransportTest, ErrorReplyWithRetryIsSentAttemptsTimesThenReported) {
     SimLink l("sim:fault=EOC:ERR-012");
     l.ui.pointer = Pointer::Hourglass;
     l.ui.splashShowing = true;
-    EXPECT_EQ(l.t.SendCommand("EOC", 1), "ERR-012");
+    EXPECT_EQ(l.transport.SendCommand("EOC", 1), "ERR-012");
     EXPECT_EQ(l.bus.Writes(), std::vector<std::string>(3, "EOC\r\n"));
     EXPECT_EQ(l.status, RunStatus::CommFailed);
     ASSERT_EQ(l.ui.shown.size(), 1u);
@@ -117,7 +93,7 @@ TEST(CommandTransportTest, ErrorReplyWithRetryIsSentAttemptsTimesThenReported) {
 
 TEST(CommandTransportTest, ErrorReplyWithoutRetryIsReturnedAtOnce) {
     SimLink l("sim:fault=EOC:ERR-012");
-    EXPECT_EQ(l.t.SendCommand("EOC", 0), "ERR-012");
+    EXPECT_EQ(l.transport.SendCommand("EOC", 0), "ERR-012");
     EXPECT_EQ(l.bus.Writes().size(), 1u);
     EXPECT_EQ(l.status, RunStatus::Ok);
     EXPECT_TRUE(l.ui.shown.empty());
@@ -125,7 +101,7 @@ TEST(CommandTransportTest, ErrorReplyWithoutRetryIsReturnedAtOnce) {
 
 TEST(CommandTransportTest, RecoversWhenALaterAttemptIsAnswered) {
     SimLink l("sim:fault=EOC:ERR-012:2");
-    EXPECT_EQ(l.t.SendCommand("EOC", 1), "+000000");
+    EXPECT_EQ(l.transport.SendCommand("EOC", 1), "+000000");
     EXPECT_EQ(l.bus.Writes().size(), 3u);
     EXPECT_EQ(l.status, RunStatus::Ok);
 }
@@ -133,7 +109,7 @@ TEST(CommandTransportTest, RecoversWhenALaterAttemptIsAnswered) {
 TEST(CommandTransportTest, AttemptLimitsOfOneOrLessGiveOneAttempt) {
     for (std::int16_t attempts : {1, 0, -4}) {
         SimLink l("sim:fault=EOC:ERR-012", 0, attempts);
-        l.t.SendCommand("EOC", 1);
+        l.transport.SendCommand("EOC", 1);
         EXPECT_EQ(l.bus.Writes().size(), 1u);
         EXPECT_EQ(l.status, RunStatus::CommFailed);
     }
@@ -142,10 +118,10 @@ TEST(CommandTransportTest, AttemptLimitsOfOneOrLessGiveOneAttempt) {
 TEST(CommandTransportTest, NumberHeadsAcceptedOthersRefused) {
     ScriptLink l;
     l.bus.Reply("+0001234\r\n");
-    EXPECT_EQ(l.t.SendCommand("EOC", 1), "+0001234");
+    EXPECT_EQ(l.transport.SendCommand("EOC", 1), "+0001234");
     EXPECT_EQ(l.bus.writes.size(), 1u);
     for (int i = 0; i < 3; ++i) l.bus.Reply("12A\r\n");
-    EXPECT_EQ(l.t.SendCommand("EOC", 1), "12A");
+    EXPECT_EQ(l.transport.SendCommand("EOC", 1), "12A");
     EXPECT_EQ(l.bus.writes.size(), 4u);
     EXPECT_EQ(l.status, RunStatus::CommFailed);
 }
@@ -155,60 +131,60 @@ TEST(CommandTransportTest, LoneSignAndLineWithoutCrAreFailedAttempts) {
     l.bus.Reply("+\r\n");
     l.bus.Reply(std::string(300, '1'));  // no CR in the 250 bytes read
     l.bus.Reply("END\r\n");
-    EXPECT_EQ(l.t.SendCommand("HLT", 1), "END");
+    EXPECT_EQ(l.transport.SendCommand("HLT", 1), "END");
     EXPECT_EQ(l.bus.writes.size(), 3u);
     EXPECT_EQ(l.status, RunStatus::Ok);
     l.bus.Reply(std::string(300, '1'));
-    EXPECT_EQ(l.t.SendCommand("EOC", 0), "");  // a cut-off line is no reply
+    EXPECT_EQ(l.transport.SendCommand("EOC", 0), "");  // a cut-off line is no reply
 }
 
 TEST(CommandTransportTest, ReadsAreOf250Bytes) {
     ScriptLink l;
     l.bus.Reply("END\r\n");
-    l.t.SendCommand("RES", 1);
+    l.transport.SendCommand("RES", 1);
     EXPECT_EQ(l.bus.calls, (std::vector<std::string>{"ibwrt", "ibrd 250"}));
 }
 
 TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
     SimLink cr("sim:time=instant", 1);
-    EXPECT_EQ(cr.t.SendCommand("EOC", 1), "+000000");
+    EXPECT_EQ(cr.transport.SendCommand("EOC", 1), "+000000");
     EXPECT_EQ(cr.bus.Writes(), std::vector<std::string>{"EOC\r"});
     SimLink none("sim:time=instant", 2);
-    EXPECT_EQ(none.t.SendCommand("EOC", 1), "");
+    EXPECT_EQ(none.transport.SendCommand("EOC", 1), "");
     EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
     EXPECT_EQ(none.status, RunStatus::CommFailed);
 }
 
 TEST(CommandTransportTest, TimeoutsCountAsFailedAttempts) {
     SimLink l("sim:fault=VER:noreply:2");
-    EXPECT_EQ(l.t.SendCommand("VER", 1), "VER2.10");
+    EXPECT_EQ(l.transport.SendCommand("VER", 1), "VER2.10");
     EXPECT_EQ(l.bus.Writes().size(), 3u);
     EXPECT_DOUBLE_EQ(l.time->Now(), 20.0);  // two timeouts of 10 s, in simulated time
     SimLink single("sim:fault=VER:noreply");
-    EXPECT_EQ(single.t.SendCommand("VER", 0), "");
+    EXPECT_EQ(single.transport.SendCommand("VER", 0), "");
     EXPECT_EQ(single.status, RunStatus::Ok);
 }
 
 TEST(CommandTransportTest, MonitorLineIsTrimmedThenCut) {
     ScriptLink l;
     l.bus.Reply(" +000123 ,+000001  \r\n");
-    EXPECT_EQ(l.t.ReadMonitorData(), "+000123 ,+000001  ");
+    EXPECT_EQ(l.transport.ReadMonitorData(), "+000123 ,+000001  ");
     EXPECT_EQ(l.bus.writes, std::vector<std::string>{"MDT\r\n"});
 }
 
 TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {
     SimLink l("sim:fault=MDT:noreply:2");
-    l.t.SendCommand("RES", 1);
-    l.t.SendCommand("SET2", 1);
-    const std::string line = l.t.ReadMonitorData();
+    l.transport.SendCommand("RES", 1);
+    l.transport.SendCommand("SET2", 1);
+    const std::string line = l.transport.ReadMonitorData();
     EXPECT_EQ(line.size(), 15u);
     EXPECT_EQ(l.status, RunStatus::Ok);
     SimLink err("sim:fault=MDT:ERR-012");
-    EXPECT_EQ(err.t.ReadMonitorData(), "ERR-012");  // content is not judged
+    EXPECT_EQ(err.transport.ReadMonitorData(), "ERR-012");  // content is not judged
     EXPECT_EQ(err.bus.Writes().size(), 1u);
     SimLink dead("sim:fault=MDT:noreply");
     dead.ui.splashShowing = true;
-    EXPECT_EQ(dead.t.ReadMonitorData(), "");
+    EXPECT_EQ(dead.transport.ReadMonitorData(), "");
     EXPECT_EQ(dead.bus.Writes().size(), 3u);
     EXPECT_EQ(dead.status, RunStatus::CommFailed);
     ASSERT_EQ(dead.ui.shown.size(), 1u);
@@ -221,7 +197,7 @@ TEST(CommandTransportTest, BlockWordsAreBigEndianSigned) {
     l.bus.Reply("END\r\n");
     l.bus.reads.push_back({std::string("\xFF\xFE\x00\x01\x80\x00", 6), kIbEND | kIbCMPL, 0});
     std::vector<std::int16_t> dest(10, 77);
-    l.t.ReadMemoryBlock(dest.data(), 5, 3);
+    l.transport.ReadMemoryBlock(dest.data(), 5, 3);
     EXPECT_EQ(l.bus.writes, (std::vector<std::string>{"MRY 3;5\r\n", "BDT\r\n"}));
     EXPECT_EQ(dest, (std::vector<std::int16_t>{77, 77, 77, 77, 77, -2, 1, -32768, 77, 77}));
     EXPECT_EQ(l.status, RunStatus::Ok);
@@ -230,12 +206,12 @@ TEST(CommandTransportTest, BlockWordsAreBigEndianSigned) {
 
 TEST(CommandTransportTest, RampBlocksArriveWordForWord) {
     SimLink l("sim:pattern=ramp");
-    l.t.SendCommand("RES", 1);
-    l.t.SendCommand("SET7", 1);
+    l.transport.SendCommand("RES", 1);
+    l.transport.SendCommand("SET7", 1);
     std::vector<std::int16_t> dest(30000, 0);
-    l.t.ReadMemoryBlock(dest.data(), 0, 10000);
-    l.t.ReadMemoryBlock(dest.data(), 10000, 10000);
-    l.t.ReadMemoryBlock(dest.data(), 20000, 10000);
+    l.transport.ReadMemoryBlock(dest.data(), 0, 10000);
+    l.transport.ReadMemoryBlock(dest.data(), 10000, 10000);
+    l.transport.ReadMemoryBlock(dest.data(), 20000, 10000);
     ASSERT_EQ(l.status, RunStatus::Ok);
     for (std::int32_t a = 0; a < 30000; ++a)
         ASSERT_EQ(dest[static_cast<std::size_t>(a)],
@@ -248,9 +224,9 @@ TEST(CommandTransportTest, RampBlocksArriveWordForWord) {
 TEST(CommandTransportTest, BlocksLongerThanTheSixteenBitCountArriveWhole) {
     // 30000 words are 60000 bytes: the 16-bit copy of ibcnt is negative, the block is complete.
     SimLink l("sim:pattern=ramp");
-    l.t.SendCommand("SET2", 1);
+    l.transport.SendCommand("SET2", 1);
     std::vector<std::int16_t> dest(30000, 0);
-    l.t.ReadMemoryBlock(dest.data(), 0, 30000);
+    l.transport.ReadMemoryBlock(dest.data(), 0, 30000);
     EXPECT_EQ(l.status, RunStatus::Ok);
     EXPECT_LT(l.conn.StatusCopy().ibcnt, 0);
     EXPECT_EQ(dest[29999], static_cast<std::int16_t>(static_cast<std::uint16_t>((7 * 29999 + 2000) % 65536)));
@@ -258,9 +234,9 @@ TEST(CommandTransportTest, BlocksLongerThanTheSixteenBitCountArriveWhole) {
 
 TEST(CommandTransportTest, ShortBlockIsAReceiveFailure) {
     SimLink l("sim:pattern=ramp,fault=BDT:short");
-    l.t.SendCommand("SET1", 1);
+    l.transport.SendCommand("SET1", 1);
     std::vector<std::int16_t> dest(100, 5);
-    l.t.ReadMemoryBlock(dest.data(), 0, 100);
+    l.transport.ReadMemoryBlock(dest.data(), 0, 100);
     EXPECT_EQ(l.status, RunStatus::CommFailed);
     ASSERT_EQ(l.ui.shown.size(), 1u);
     EXPECT_EQ(l.ui.shown[0].text, kReceivingMessage);
@@ -279,10 +255,10 @@ TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
                           Case{"sim:fault=BDT:garbage", 2, kReceivingMessage},
                           Case{"sim:fault=BDT:ERR-010", 2, kReceivingMessage}}) {
         SimLink l(k.opts);
-        l.t.SendCommand("SET1", 1);
+        l.transport.SendCommand("SET1", 1);
         l.bus.ClearWrites();
         std::vector<std::int16_t> dest(200, 9);
-        l.t.ReadMemoryBlock(dest.data(), 0, 200);
+        l.transport.ReadMemoryBlock(dest.data(), 0, 200);
         EXPECT_EQ(l.status, RunStatus::CommFailed) << k.opts;
         EXPECT_EQ(l.bus.Writes().size(), k.writes) << k.opts;
         ASSERT_EQ(l.ui.shown.size(), 1u) << k.opts;
@@ -297,7 +273,7 @@ TEST(CommandTransportTest, BdtWriteFailureIsASendFailure) {
     l.bus.writeStatus.push_back({kIbCMPL, 0, 9});
     l.bus.writeStatus.push_back({kIbERR | kIbCMPL, kENOL, 0});
     std::int16_t dest[2] = {1, 2};
-    l.t.ReadMemoryBlock(dest, 0, 2);
+    l.transport.ReadMemoryBlock(dest, 0, 2);
     EXPECT_EQ(l.status, RunStatus::CommFailed);
     ASSERT_EQ(l.ui.shown.size(), 1u);
     EXPECT_EQ(l.ui.shown[0].text, kSendingMessage);

@@ -7,36 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "core/fakes/FakeUi.h"
 #include "core/instrument/CommandSet.h"
 #include "core/support/TextTable.h"
-#include "sim/SimBus.h"
+#include "support/LinkHarness.h"
 
 namespace kmr {
 namespace {
 
-class NoClock : public Clock {
-public:
-    LocalDateTime Now() const override { return {2026, 12, 6, 7, 5, 0}; }
-    std::uint32_t TickMs() const override { return 0; }
-    void Sleep(double) override {}
-};
-
-struct FaultLink {
-    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-    sim::SimBus bus;
-    GpibSettings settings;
-    fakes::FakeUi ui;
-    RunStatus status = RunStatus::Ok;
-    GpibConnection conn{bus, settings, ui, status};
-    CommandTransport t{conn};
-    InstrumentIdentity id;
-    MeasConditions m;
-    NoClock clock;
-    CommandSet cs{t, id, m, clock};
-    explicit FaultLink(const std::string& opts) : bus(*sim::ParseSimOptions(opts).options, time) {
-        SetTextLanguage(Language::English);
-    }
+// The link, not yet opened: each case opens it where its fault needs.
+struct FaultLink : testing::SimLink {
+    explicit FaultLink(const std::string& opts) : SimLink(opts, testing::Opening::Closed) {}
 };
 
 struct FaultCase {
@@ -80,28 +60,28 @@ INSTANTIATE_TEST_SUITE_P(
                   [](FaultLink& l) { Open(l); l.cs.IdentifyInstrument(); }, RunStatus::Ok,
                   "Effective channel does not exist in KMR-530A/510C.", "Error"},
         FaultCase{"ErrorReply", "EOC:ERR-012",
-                  [](FaultLink& l) { Open(l); l.t.SendCommand("EOC", 1); }, RunStatus::CommFailed,
+                  [](FaultLink& l) { Open(l); l.transport.SendCommand("EOC", 1); }, RunStatus::CommFailed,
                   kSend, "GP-IB error"},
         FaultCase{"NoReply", "HLT:noreply",
-                  [](FaultLink& l) { Open(l); l.t.SendCommand("HLT", 1); }, RunStatus::CommFailed,
+                  [](FaultLink& l) { Open(l); l.transport.SendCommand("HLT", 1); }, RunStatus::CommFailed,
                   kSend, "GP-IB error"},
         FaultCase{"Garbage", "TRG:garbage",
-                  [](FaultLink& l) { Open(l); l.t.SendCommand("TRG", 1); }, RunStatus::CommFailed,
+                  [](FaultLink& l) { Open(l); l.transport.SendCommand("TRG", 1); }, RunStatus::CommFailed,
                   kSend, "GP-IB error"},
         FaultCase{"ShortLine", "EOC:short",
-                  [](FaultLink& l) { Open(l); l.t.SendCommand("EOC", 1); }, RunStatus::CommFailed,
+                  [](FaultLink& l) { Open(l); l.transport.SendCommand("EOC", 1); }, RunStatus::CommFailed,
                   kSend, "GP-IB error"},
         FaultCase{"MonitorSilent", "MDT:noreply",
-                  [](FaultLink& l) { Open(l); l.t.ReadMonitorData(); }, RunStatus::CommFailed,
+                  [](FaultLink& l) { Open(l); l.transport.ReadMonitorData(); }, RunStatus::CommFailed,
                   kSend, "GP-IB error"},
         FaultCase{"MonitorGarbage", "MDT:garbage",
-                  [](FaultLink& l) { Open(l); l.t.ReadMonitorData(); }, RunStatus::CommFailed,
+                  [](FaultLink& l) { Open(l); l.transport.ReadMonitorData(); }, RunStatus::CommFailed,
                   kSend, "GP-IB error"},
         FaultCase{"ShortBlock", "BDT:short",
                   [](FaultLink& l) {
                       Open(l);
                       std::vector<std::int16_t> d(10000);
-                      l.t.ReadMemoryBlock(d.data(), 0, 10000);
+                      l.transport.ReadMemoryBlock(d.data(), 0, 10000);
                   },
                   RunStatus::CommFailed, kReceive, "GP-IB error"},
         FaultCase{"DownloadRefused", "AVE*:ERR-002",

@@ -2,16 +2,16 @@
 
 #include <gtest/gtest.h>
 
-#include "core/fakes/FakeUi.h"
-#include "core/fakes/ScriptedBus.h"
+#include "support/FakeUi.h"
+#include "support/ScriptedBus.h"
 #include "core/support/TextTable.h"
 #include "sim/SimBus.h"
 
 namespace kmr {
 namespace {
 
-using fakes::FakeUi;
-using fakes::ScriptedBus;
+using testing::FakeUi;
+using testing::ScriptedBus;
 
 GpibStatusCopy Copy(int ibsta, int iberr, int ibcnt) {
     return ToStatusCopy(GpibStatus{ibsta, iberr, ibcnt});

@@ -58,50 +58,44 @@ TEST(MonitorDataTest, EngineeringValueIn32BitFloat) {
     EXPECT_EQ(MonitorValue(-32768, 1.0f, 0.0f), -32768.0f);
 }
 
+TEST(MonitorDataTest, AnInvalidFieldMarksOnlyItsChannel) {
+    const MeasConditions m = ThreeChannels();
+    MoniData d;
+    ASSERT_TRUE(ParseMonitorReply(Reply("+000010", "+0001A3", "+000030"), m, d));
+    EXPECT_TRUE(IsNoValue(d[4]));
+    EXPECT_EQ(MonitorLabelTexts(d, m)[4], "----");
+    EXPECT_EQ(d[1], 10.0f);
+    EXPECT_EQ(d[6], 30.0f);
+    EXPECT_EQ(MonitorLabelTexts(d, m)[1], "10");
+}
+
 struct FieldCase {
     const char* name;
-    const char* field;  // the middle channel's 7 characters
+    const char* field;
     bool invalid;
 };
 std::ostream& operator<<(std::ostream& os, const FieldCase& c) { return os << c.name; }
 
 class MonitorFieldTest : public ::testing::TestWithParam<FieldCase> {};
 
-TEST_P(MonitorFieldTest, InvalidFieldMarksOnlyItsChannel) {
-    const FieldCase& c = GetParam();
-    MeasConditions m = ThreeChannels();
-    MoniData d;
-    ASSERT_TRUE(ParseMonitorReply(Reply("+000010", c.field, "+000030"), m, d));
-    EXPECT_EQ(IsNoValue(d[4]), c.invalid);
-    EXPECT_EQ(MonitorLabelTexts(d, m)[4] == "----", c.invalid);
-    EXPECT_EQ(d[1], 10.0f);
-    EXPECT_EQ(d[6], 30.0f);
-    EXPECT_EQ(MonitorLabelTexts(d, m)[1], "10");
+TEST_P(MonitorFieldTest, SixteenBitDecimalOrInvalid) {
+    EXPECT_EQ(IsInvalidMonitorField(GetParam().field), GetParam().invalid);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Fields, MonitorFieldTest,
     ::testing::Values(FieldCase{"Plain", "+000123", false}, FieldCase{"Negative", "-000123", false},
-                      FieldCase{"Unsigned", "0000123", false},
+                      FieldCase{"Unsigned", "0000123", false}, FieldCase{"Short", "7", false},
+                      FieldCase{"PlusZero", "+0", false},
                       FieldCase{"Lowest", "-032768", false}, FieldCase{"Highest", "+032767", false},
                       FieldCase{"Blank", "+000 23", true}, FieldCase{"Letter", "+0001A3", true},
-                      FieldCase{"AllBlank", "       ", true}, FieldCase{"Above", "+099999", true},
-                      FieldCase{"Below", "-040000", true}, FieldCase{"JustAbove", "+032768", true},
-                      FieldCase{"JustBelow", "-032769", true}, FieldCase{"SignInside", "+00-123", true},
-                      FieldCase{"Point", "+0012.3", true}),
+                      FieldCase{"AllBlank", "       ", true}, FieldCase{"Empty", "", true},
+                      FieldCase{"SignOnly", "+", true}, FieldCase{"MinusOnly", "-", true},
+                      FieldCase{"Above", "+099999", true}, FieldCase{"Below", "-040000", true},
+                      FieldCase{"JustAbove", "+032768", true}, FieldCase{"JustBelow", "-032769", true},
+                      FieldCase{"SignInside", "+00-123", true}, FieldCase{"Point", "+0012.3", true},
+                      FieldCase{"LongWithoutOverflow", "99999999999999999999999", true}),
     [](const auto& info) { return info.param.name; });
-
-TEST(MonitorDataTest, FieldRulesOnTheirOwn) {
-    EXPECT_TRUE(IsInvalidMonitorField(""));
-    EXPECT_TRUE(IsInvalidMonitorField("+"));
-    EXPECT_TRUE(IsInvalidMonitorField("-"));
-    EXPECT_TRUE(IsInvalidMonitorField("99999"));
-    EXPECT_TRUE(IsInvalidMonitorField("-40000"));
-    EXPECT_TRUE(IsInvalidMonitorField("99999999999999999999999"));  // no overflow on long input
-    EXPECT_FALSE(IsInvalidMonitorField("7"));
-    EXPECT_FALSE(IsInvalidMonitorField("-32768"));
-    EXPECT_FALSE(IsInvalidMonitorField("+0"));
-}
 
 TEST(MonitorDataTest, LabelTextByDecimalsOrDashes) {
     EXPECT_EQ(MonitorLabelText(kNoValue, 2), "----");

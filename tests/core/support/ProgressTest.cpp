@@ -4,17 +4,10 @@
 
 #include <vector>
 
+#include "support/FakeProgress.h"
+
 namespace kmr {
 namespace {
-
-class RecordingView : public NullProgressView {
-public:
-    void SetPercent(int p) override { shown.push_back(p); }
-    bool ProcessEventsAndCheckCancel() override { return cancelAt > 0 && ++calls >= cancelAt; }
-    std::vector<int> shown;
-    int calls = 0;
-    int cancelAt = 0;
-};
 
 TEST(Progress, PercentRoundsHalvesToEvenAndCapsAt100) {
     Progress p;
@@ -29,12 +22,12 @@ TEST(Progress, PercentRoundsHalvesToEvenAndCapsAt100) {
 TEST(Progress, CsvUnitsYieldOncePerThousandAndStopOnCancel) {
     Progress p;
     p.MaxPBCount = 10;
-    RecordingView view;
+    testing::FakeProgress view;
     RunStatus status = RunStatus::Ok;
     for (int i = 0; i < 2500; ++i) ASSERT_TRUE(p.CountUnit(view, status));
     EXPECT_EQ(p.ProgressStep, 2);
-    EXPECT_EQ(view.shown, (std::vector<int>{10, 20}));
-    view.cancelAt = 1;
+    EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
+    view.cancelAt = view.looks + 1;  // Cancel is pressed before the next look
     bool went_on = true;
     for (int i = 0; i < 1000 && went_on; ++i) went_on = p.CountUnit(view, status);
     EXPECT_FALSE(went_on);

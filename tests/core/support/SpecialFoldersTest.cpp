@@ -1,6 +1,6 @@
 #include "core/support/SpecialFolders.h"
 
-#include "core/support/TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

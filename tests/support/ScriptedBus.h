@@ -10,7 +10,7 @@
 
 #include "core/instrument/GpibBus.h"
 
-namespace kmr::fakes {
+namespace kmr::testing {
 
 struct ScriptedRead {
     std::string bytes;
@@ -72,4 +72,4 @@ public:
     std::string problem;
 };
 
-}  // namespace kmr::fakes
+}  // namespace kmr::testing

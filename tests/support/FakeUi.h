@@ -1,13 +1,14 @@
 #pragma once
 // A UiPort for tests: records every message box, pointer change and splash call, and answers
-// message boxes from a script (OK, or Retry when nothing is scripted for a Retry/Cancel box).
+// message boxes from a script; an unscripted box gets OK, Yes, or the answer given for
+// Retry/Cancel boxes (Retry unless the test says otherwise).
 #include <deque>
 #include <string>
 #include <vector>
 
 #include "core/support/UiPort.h"
 
-namespace kmr::fakes {
+namespace kmr::testing {
 
 struct ShownMessage {
     std::string text;
@@ -20,6 +21,8 @@ struct ShownMessage {
 
 class FakeUi : public UiPort {
 public:
+    explicit FakeUi(MsgAnswer retryCancelAnswer = MsgAnswer::Retry) : retryCancel(retryCancelAnswer) {}
+
     MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon,
                           MsgButtons buttons, bool = false, int = 0) override {
         shown.push_back({text, title, icon, buttons, pointer, splashShowing && splashTopmost});
@@ -28,7 +31,7 @@ public:
             answers.pop_front();
             return a;
         }
-        if (buttons == MsgButtons::RetryCancel) return MsgAnswer::Retry;
+        if (buttons == MsgButtons::RetryCancel) return retryCancel;
         if (buttons == MsgButtons::YesNo) return MsgAnswer::Yes;
         return MsgAnswer::Ok;
     }
@@ -44,6 +47,14 @@ public:
     }
     void TerminateProgram() override { ++terminated; }
 
+    // The texts of the boxes shown, in order.
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> out;
+        for (const auto& m : shown) out.push_back(m.text);
+        return out;
+    }
+
+    MsgAnswer retryCancel;
     std::vector<ShownMessage> shown;
     std::deque<MsgAnswer> answers;
     std::vector<Pointer> pointerChanges;
@@ -54,4 +65,4 @@ public:
     int terminated = 0;
 };
 
-}  // namespace kmr::fakes
+}  // namespace kmr::testing

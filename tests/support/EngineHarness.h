@@ -2,66 +2,22 @@
 // The whole program without a window: the program state, a recording UI, main window, splash and
 // progress window, a clock that never waits, and the simulated instrument behind a bus that logs
 // every call. HOME and the XDG folders point into a temporary folder for the test's lifetime.
-#include <cstdlib>
-#include <deque>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/app/Engine.h"
 #include "core/app/Startup.h"
 #include "core/support/TextTable.h"
-#include "core/fakes/FakeUi.h"
-#include "core/support/TempDir.h"
 #include "sim/SimBus.h"
 #include "sim/SimInstrument.h"
+#include "support/FakeClock.h"
+#include "support/FakeProgress.h"
+#include "support/FakeUi.h"
+#include "support/TempDir.h"
 
 namespace kmr::testing {
-
-// Points HOME and the XDG folders at a temporary folder and restores them afterwards.
-class TempHome {
-public:
-    TempHome() {
-        for (const char* v : kVars) {
-            const char* old = std::getenv(v);
-            saved_[v] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        ::setenv("HOME", dir_.path().c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
-        ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
-        ::setenv("XDG_DOCUMENTS_DIR", (dir_ / "Documents").c_str(), 1);
-    }
-    ~TempHome() {
-        for (auto& [k, v] : saved_) {
-            if (v)
-                ::setenv(k.c_str(), v->c_str(), 1);
-            else
-                ::unsetenv(k.c_str());
-        }
-    }
-    const TempDir& dir() const { return dir_; }
-
-private:
-    static constexpr const char* kVars[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"};
-    TempDir dir_;
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
-class FakeClock : public Clock {
-public:
-    LocalDateTime Now() const override { return now; }
-    std::uint32_t TickMs() const override { return tick; }
-    void Sleep(double seconds) override {
-        slept += seconds;
-        tick += static_cast<std::uint32_t>(seconds * 1000);
-    }
-    LocalDateTime now{2026, 12, 5, 10, 0, 0};
-    std::uint32_t tick = 1000;
-    double slept = 0;
-};
 
 class RecordingMainView : public MainView {
 public:
@@ -110,23 +66,9 @@ public:
     bool shown = false;
 };
 
-// A progress window whose Cancel is pressed at the n-th look at pending events (0: never).
-class ScriptedProgress : public ProgressView {
-public:
-    void Show(const std::string& l1, const std::string& l2) override {
-        label1 = l1;
-        label2 = l2;
-        ++shows;
-    }
-    void SetPercent(int p) override { percents.push_back(p); }
-    void Close() override { ++closes; }
-    bool ProcessEventsAndCheckCancel() override { return ++looks == cancelAtLook; }
-    std::string label1, label2;
-    std::vector<int> percents;
-    int shows = 0, closes = 0, looks = 0, cancelAtLook = 0;
-};
-
-// A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r".
+// A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r". It can
+// cut the reply to the n-th "BDT" to half its bytes, as a short block from the instrument, for
+// a block in a later channel (the simulated instrument's faults count from the first "BDT").
 class LoggingBus : public GpibBus {
 public:
     explicit LoggingBus(std::unique_ptr<GpibBus> inner) : inner_(std::move(inner)) {}
@@ -146,9 +88,17 @@ public:
         writes.push_back(text);
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         log.push_back("w:" + text);
+        if (text == "BDT") ++blockCommands;
         return inner_->Write(d, data, count);
     }
-    GpibStatus Read(int d, void* buffer, std::size_t count) override { return inner_->Read(d, buffer, count); }
+    GpibStatus Read(int d, void* buffer, std::size_t count) override {
+        GpibStatus status = inner_->Read(d, buffer, count);
+        if (shortBlock > 0 && blockCommands == shortBlock) {
+            shortBlock = 0;
+            status.ibcnt /= 2;
+        }
+        return status;
+    }
     std::string Describe() const override { return "logging " + inner_->Describe(); }
 
     // The commands written, without terminators.
@@ -160,15 +110,12 @@ public:
     }
     std::vector<std::string> log;
     std::vector<std::string> writes;
+    int blockCommands = 0;  // "BDT" commands written
+    int shortBlock = 0;     // the "BDT" (counted from 1) whose reply is cut; 0: none
 
 private:
     std::unique_ptr<GpibBus> inner_;
 };
-
-inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary);
-    f << bytes;
-}
 
 // The ramp pattern of the simulated instrument at memory address a of channel n.
 inline std::int16_t RampWord(int channel, std::int32_t address) {
@@ -178,10 +125,10 @@ inline std::int16_t RampWord(int channel, std::int32_t address) {
 struct EngineHarness {
     TempHome home;
     ProgramState state;
-    fakes::FakeUi ui;
+    FakeUi ui;
     RecordingMainView main;
     RecordingSplash splashView;
-    ScriptedProgress progress;
+    FakeProgress progress;
     FakeClock clock;
     Engine engine{state, ui, main, splashView, progress, clock};
     std::shared_ptr<sim::ManualTimeSource> simTime = std::make_shared<sim::ManualTimeSource>();
