@@ -21,7 +21,7 @@ using fuzz::Require;
 namespace {
 
 template <class Record>
-void CheckLoader(const fuzz::ScratchFolder& scratch, const std::string& path,
+void CheckLoader(const testing::TempDir& scratch, const std::string& path,
                  const std::function<LoadResult(const std::string&, Record&)>& load,
                  const std::function<SaveResult(const std::string&, const Record&)>& save, Record record) {
     const LoadResult first = load(path, record);
@@ -30,15 +30,15 @@ void CheckLoader(const fuzz::ScratchFolder& scratch, const std::string& path,
         const LoadResult second = load(path, again);
         Require(second.complete && !second.rewritten);
     }
-    const std::string copy = scratch.file("saved.cnd");
+    const std::string copy = scratch.File("saved.cnd");
     if (save(copy, record).ok) {
         Record loaded = record;
         const LoadResult r = load(copy, loaded);
         Require(r.complete && !r.rewritten);
         // Saved once more, the loaded record gives the same text: loading settles at once.
-        const std::string copy2 = scratch.file("saved2.cnd");
+        const std::string copy2 = scratch.File("saved2.cnd");
         Require(save(copy2, loaded).ok);
-        Require(fuzz::ReadBytes(copy) == fuzz::ReadBytes(copy2));
+        Require(testing::ReadAll(copy) == testing::ReadAll(copy2));
     }
 }
 
@@ -65,11 +65,12 @@ void ReadRawItems(const std::string& path, std::uint8_t types) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::ScratchFolder scratch;
+    static const testing::TempDir scratch;
+    Require(!scratch.path().empty());
     if (size == 0) return 0;
     const std::uint8_t choice = data[0];
-    const std::string path = scratch.file("input.cnd");
-    fuzz::WriteBytes(path, data + 1, size - 1);
+    const std::string path = scratch.File("input.cnd");
+    testing::WriteAll(path, std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
     switch (choice % 8) {
         case 0: {
             MeasConditions m;
@@ -102,6 +103,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ReadRawItems(path, static_cast<std::uint8_t>(choice >> 3 | choice << 5));
             break;
     }
-    scratch.Empty();
+    fuzz::EmptyFolder(scratch);
     return 0;
 }

@@ -31,7 +31,8 @@ void CheckPromises(const HeaderCheck& check, std::size_t fileSize) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static fuzz::ScratchFolder scratch;
+    static const testing::TempDir scratch;
+    Require(!scratch.path().empty());
     const Bytes image(data, data + std::min<std::size_t>(size, kDataHeaderBytes));
     const HeaderCheck strict = CheckDataFileHeader(image, size);
     const HeaderCheck lenient = CheckDataFileHeader(image, size, true);
@@ -41,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     if (lenient.ok) CheckPromises(lenient, size);
 
-    const std::string path = scratch.file("input.kmr");
-    fuzz::WriteBytes(path, data, size);
+    const std::string path = scratch.File("input.kmr");
+    testing::WriteAll(path, std::string(reinterpret_cast<const char*>(data), size));
     fuzz::QuietUi ui;
     RunStatus status = RunStatus::Ok;
     FileConditions fc;
@@ -60,6 +61,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     NullProgressView view;
     const bool converted = ConvertDataFile(path, scratch.folder(), "input.csv", progress, view, ui, status);
     if (converted) Require(strict.ok);
-    scratch.Empty();
+    fuzz::EmptyFolder(scratch);
     return 0;
 }

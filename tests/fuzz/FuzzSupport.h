@@ -1,6 +1,7 @@
 #pragma once
-// What the fuzz targets share: a silent UiPort, a scratch folder of the process, a reader that
-// takes a fuzz input apart into small records, and file helpers.
+// What the fuzz targets share: a silent UiPort, a reader that takes a fuzz input apart into small
+// records, and emptying the scratch folder (a testing::TempDir) between inputs. scripts/fuzz
+// points TMPDIR at /dev/shm so that the files the targets write stay in memory.
 //
 // Every target defines LLVMFuzzerTestOneInput. Built with clang and -fsanitize=fuzzer it is a
 // libFuzzer program; built with any compiler and ReplayMain.cpp it replays the files and folders
@@ -9,11 +10,11 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <system_error>
 
 #include "core/support/UiPort.h"
+#include "support/TempDir.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
@@ -44,45 +45,10 @@ public:
     Pointer pointer = Pointer::Default;
 };
 
-// A folder of this process for the files a target writes, in memory (/dev/shm) where there is
-// one. Removed when the process ends normally.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::path base = std::filesystem::exists("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                                             : std::filesystem::temp_directory_path();
-        std::string tmpl = (base / "kmr-fuzz-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr) std::abort();
-        path_ = tmpl;
-    }
-    ~ScratchFolder() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    // The folder with a trailing separator.
-    std::string folder() const { return path_ + "/"; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Removes everything in the folder (the folder stays).
-    void Empty() const {
-        std::error_code ec;
-        for (const auto& e : std::filesystem::directory_iterator(path_, ec)) std::filesystem::remove_all(e.path(), ec);
-    }
-
-private:
-    std::string path_;
-};
-
-inline void WriteBytes(const std::string& path, const void* data, std::size_t size) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+// Removes everything in a folder (the folder stays).
+inline void EmptyFolder(const testing::TempDir& dir) {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path(), ec)) std::filesystem::remove_all(e.path(), ec);
 }
 
 // Takes an input apart front to back; past the end every read gives zeros / empty texts.

@@ -28,11 +28,11 @@ std::string g_root;  // the corpus folder
 
 void Seed(const std::string& target, const std::string& name, const std::string& bytes) {
     fs::create_directories(g_root + "/" + target);
-    fuzz::WriteBytes(g_root + "/" + target + "/" + name, bytes.data(), bytes.size());
+    testing::WriteAll(g_root + "/" + target + "/" + name, bytes);
 }
 
 // --- .kmr files ------------------------------------------------------------------------------------
-void DataFileSeeds(const fuzz::ScratchFolder& scratch) {
+void DataFileSeeds(const testing::TempDir& scratch) {
     struct Shape {
         const char* name;
         std::vector<int> channels;
@@ -64,7 +64,7 @@ void DataFileSeeds(const fuzz::ScratchFolder& scratch) {
         m.TriggerTime = "2026/12/06 09:30:15";
         fuzz::QuietUi ui;
         RunStatus status = RunStatus::Ok;
-        const std::string path = scratch.file(std::string(s.name) + ".kmr");
+        const std::string path = scratch.File(std::string(s.name) + ".kmr");
         WriteDataFileHeader(path, m, s.words, ui, status);
         for (std::size_t k = 0; k < s.channels.size(); ++k) {
             SampleBuffer b(static_cast<std::size_t>(s.words));
@@ -74,15 +74,15 @@ void DataFileSeeds(const fuzz::ScratchFolder& scratch) {
         }
         if (std::string(s.finish) == "complete") MarkDataFileComplete(path, ui, status);
         if (std::string(s.finish) == "cancelled") MarkDataFileCancelled(path, ui, status);
-        Seed("datafile", s.name, fuzz::ReadBytes(path));
+        Seed("datafile", s.name, testing::ReadAll(path));
     }
 }
 
 // --- condition files -------------------------------------------------------------------------------
-void CndSeeds(const fuzz::ScratchFolder& scratch) {
-    const std::string path = scratch.file("seed.cnd");
+void CndSeeds(const testing::TempDir& scratch) {
+    const std::string path = scratch.File("seed.cnd");
     auto seed = [&](const std::string& name, char choice) {
-        Seed("cnd", name, std::string(1, choice) + fuzz::ReadBytes(path));
+        Seed("cnd", name, std::string(1, choice) + testing::ReadAll(path));
     };
     MeasConditions m;
     SaveMeasConditions(path, m);
@@ -113,7 +113,7 @@ void CndSeeds(const fuzz::ScratchFolder& scratch) {
     gc.Ch[1].YscaleMax = 1e-3;
     SaveGraphConditions(path, gc);
     seed("graph", 6);
-    fuzz::WriteBytes(path, "1,-2,3.5,\"text \"\"quoted\"\"\"\r\n-1e-3,32767,\"\"\r\n", 45);
+    testing::WriteAll(path, "1,-2,3.5,\"text \"\"quoted\"\"\"\r\n-1e-3,32767,\"\"\r\n");
     seed("raw_items", 7);
 }
 
@@ -194,7 +194,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_root = argv[1];
-    fuzz::ScratchFolder scratch;
+    const testing::TempDir scratch;
     DataFileSeeds(scratch);
     CndSeeds(scratch);
     SpecSeeds();

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     }
     std::sort(inputs.begin(), inputs.end());
     for (const auto& path : inputs) {
-        const std::string bytes = kmr::fuzz::ReadBytes(path.string());
+        const std::string bytes = kmr::testing::ReadAll(path.string());
         LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     }
     std::printf("%zu inputs replayed\n", inputs.size());
