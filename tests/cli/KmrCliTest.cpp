@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <sstream>
 
@@ -141,10 +143,14 @@ TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
 }
 
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the check uses a POSIX shell; the Windows run starts kmr.exe in its own checks";
+#else
     const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
+#endif
 }
 
 }  // namespace

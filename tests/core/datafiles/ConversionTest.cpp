@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -271,6 +273,9 @@ TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
 }
 
 TEST_F(ConversionTest, AWriteFailureWhileConvertingStopsTheBatchWithItsMessage) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process file-size limit to make a write fail";
+#else
     MakeKmr("1.kmr", 20000);
     MakeKmr("2.kmr", 20);
     // The file-size limit makes the CSV writes fail with EFBIG as a full disk would.
@@ -289,6 +294,7 @@ TEST_F(ConversionTest, AWriteFailureWhileConvertingStopsTheBatchWithItsMessage) 
     EXPECT_NE(ui.shown[0].text.find("1.csv"), std::string::npos);
     EXPECT_FALSE(FileExistsOnDisk(Csv("2.csv")));
     EXPECT_FALSE(ui.terminated);
+#endif
 }
 
 TEST(ConversionSteps, FollowTheFileSizeRoundingHalvesToEven) {
