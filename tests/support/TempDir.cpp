@@ -1,18 +1,34 @@
 #include "support/TempDir.h"
 
+#include "support/PosixEnvironment.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 namespace kmr::testing {
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a new folder named after the process and a counter, tried until one is free.
+    const fs::path base = fs::temp_directory_path();
+    const std::string stem = "kmr-test-" + std::to_string(::_getpid()) + "-";
+    for (int i = 0; i < 1000 && path_.empty(); ++i) {
+        std::error_code ec;
+        const fs::path p = base / (stem + std::to_string(i));
+        if (fs::create_directory(p, ec)) path_ = p.string();
+    }
+#else
     std::string pattern = (fs::temp_directory_path() / "kmr-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/PosixEnvironment.h"
+
 #include <cstdlib>
 #include <optional>
 #include <string>
