@@ -7,10 +7,11 @@
 #include <cstring>
 #include <new>
 
+#include "core/support/SpecialFolders.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #ifdef _WIN32
-#include <filesystem>
 #include <io.h>
 #include <windows.h>
 #else
@@ -24,10 +25,7 @@ namespace kmr {
 namespace {
 
 // Paths are UTF-8 inside the program; Windows takes them as UTF-16 through the wide-char calls.
-std::wstring Wide(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()))
-        .wstring();
-}
+std::wstring Wide(const std::string& utf8) { return PathFromUtf8(utf8).wstring(); }
 
 // The Windows error of a failed call as the errno value the messages are chosen by.
 int ErrnoOf(DWORD e) {
