@@ -62,6 +62,8 @@ private:
 
 std::int64_t SystemDrivePort::FreeBytes(const std::string& folder) {
     std::error_code ec;
+    // A missing folder has no free space to speak of (Windows would answer for its drive).
+    if (!std::filesystem::is_directory(PathFromUtf8(folder), ec)) return -1;
     const auto info = std::filesystem::space(PathFromUtf8(folder), ec);
     if (ec || info.available == static_cast<std::uintmax_t>(-1)) return -1;
     return static_cast<std::int64_t>(std::min<std::uintmax_t>(info.available, INT64_MAX));
