@@ -1,6 +1,7 @@
 #include "support/TempDir.h"
 
 #include "support/PosixEnvironment.h"
+#include "core/support/SpecialFolders.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -70,12 +71,12 @@ TempHome::~TempHome() {
 }
 
 std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);  // UTF-8 names on Windows too
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 

@@ -20,8 +20,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Without the separators at the end, except that of a root: "/" on Linux, and on Windows the
+// "\\" of a drive root such as "D:\\" (without it "D:" would mean the current folder of drive D).
 std::string WithoutTrailingSeparators(std::string p) {
-    while (p.size() > 1 && (p.back() == '/' || p.back() == PathSeparator())) p.pop_back();
+#ifdef _WIN32
+    const std::size_t keep = p.size() >= 3 && p[1] == ':' ? 3 : 1;
+#else
+    const std::size_t keep = 1;
+#endif
+    while (p.size() > keep && (p.back() == '/' || p.back() == PathSeparator())) p.pop_back();
     return p;
 }
 
