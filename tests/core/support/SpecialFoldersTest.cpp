@@ -4,16 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+<<<<<<< HEAD
 #endif
 #include <utility>
 #include <vector>
+=======
+>>>>>>> main
 
 namespace kmr {
 namespace {
@@ -21,6 +23,7 @@ namespace {
 using kmr::testing::TempDir;
 namespace fs = std::filesystem;
 
+<<<<<<< HEAD
 #ifndef _WIN32
 // Sets or clears environment variables for one test and restores them afterwards.
 class EnvGuard {
@@ -45,17 +48,16 @@ private:
     std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
+=======
+>>>>>>> main
 class SpecialFolders : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string home = dir_.path();
-        env_.Set("HOME", &home);
-        env_.Set("XDG_DOCUMENTS_DIR", nullptr);
-        env_.Set("XDG_DATA_HOME", nullptr);
-        env_.Set("XDG_CONFIG_HOME", nullptr);
+        env_.Set("HOME", dir_.path());
+        for (const char* name : {"XDG_DOCUMENTS_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) env_.Set(name, std::nullopt);
     }
     TempDir dir_;
-    EnvGuard env_;
+    testing::EnvVars env_;
 };
 
 TEST_F(SpecialFolders, DefaultsUnderHome) {
@@ -73,9 +75,9 @@ TEST_F(SpecialFolders, XdgVariablesWin) {
     const std::string docs = dir_ / "docs";
     const std::string conf = dir_ / "conf/";
     const std::string relative = "relative/data";
-    env_.Set("XDG_DOCUMENTS_DIR", &docs);
-    env_.Set("XDG_CONFIG_HOME", &conf);
-    env_.Set("XDG_DATA_HOME", &relative);  // relative paths are ignored
+    env_.Set("XDG_DOCUMENTS_DIR", docs);
+    env_.Set("XDG_CONFIG_HOME", conf);
+    env_.Set("XDG_DATA_HOME", relative);  // relative paths are ignored
     EXPECT_EQ(GetMyDocumentsPath(), docs + "/KMR-5300/");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), conf + "VNT/KMR-5300/");
     EXPECT_EQ(GetAppDataPath(), dir_.path() + "/.local/share/KMR-5300/");
@@ -83,7 +85,7 @@ TEST_F(SpecialFolders, XdgVariablesWin) {
 }
 
 TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
-    env_.Set("HOME", nullptr);
+    env_.Set("HOME", std::nullopt);
     EXPECT_EQ(GetMyDocumentsPath(), "");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), "");
     EXPECT_TRUE(fs::is_empty(dir_.path()));
@@ -91,7 +93,7 @@ TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
 
 TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
     const std::string conf = dir_ / "conf";
-    env_.Set("XDG_CONFIG_HOME", &conf);
+    env_.Set("XDG_CONFIG_HOME", conf);
     dir_.Write("conf", "a file where the folder should be");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), conf + "/VNT/KMR-5300/");
     EXPECT_FALSE(fs::exists(conf + "/VNT"));

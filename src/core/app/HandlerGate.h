@@ -1,0 +1,42 @@
+#pragma once
+// The main window's event handlers run one at a time, as on the single window thread the program
+// was built for: a handler that waits for the instrument keeps the window painting, but nothing
+// else of the window's own runs until it returns.
+//
+// - A timer tick that arrives while a handler runs is held, once per timer, and runs after the
+//   outermost handler has returned, provided its timer is still wanted then (a run that ended
+//   stopped its timers, and their held ticks go with them). Ticks therefore never nest.
+// - A click or menu choice that arrives while a handler runs is not acted on.
+#include <functional>
+#include <vector>
+
+namespace kmr {
+
+class HandlerGate {
+public:
+    using Action = std::function<void()>;
+
+    // A click or menu choice: runs now and returns true, or returns false while a handler runs.
+    bool Input(const Action& handler);
+    // A tick of timer `timer`: runs now, or is held until the outermost handler returns and then
+    // runs once if `stillWanted()` says so.
+    void Tick(int timer, const Action& tick, const std::function<bool()>& stillWanted);
+
+    bool Busy() const { return depth_ > 0; }
+    // Ticks held at this moment.
+    int Held() const { return static_cast<int>(held_.size()); }
+
+private:
+    struct HeldTick {
+        int timer;
+        Action tick;
+        std::function<bool()> stillWanted;
+    };
+    void Run(const Action& handler);
+    void RunHeld();
+
+    int depth_ = 0;
+    std::vector<HeldTick> held_;
+};
+
+}  // namespace kmr

@@ -1,0 +1,53 @@
+#pragma once
+// Own controls of the program.
+//
+// FloodPanel: a sunken panel filled from the left to a percentage with the flood colour, its
+// caption centred over the bar. HeadingPanel: a panel with a caption, framed by four border lines.
+// Both draw with the palette, so a change of the system colours shows at the next paint.
+#include <QColor>
+#include <QWidget>
+
+namespace kmr::gui {
+
+class FloodPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit FloodPanel(QWidget* parent = nullptr);
+    void SetPercent(double percent);
+    void SetCaption(const QString& caption);
+    void SetFloodColour(const QColor& colour);
+    // Caption in the window-text colour (invalid colour) or a colour of its own.
+    void SetCaptionColour(const QColor& colour);
+    double Percent() const { return percent_; }
+    QString Caption() const { return caption_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    double percent_ = 0;
+    QString caption_;
+    QColor flood_{255, 255, 0};
+    QColor captionColour_;
+};
+
+class HeadingPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit HeadingPanel(const QString& caption = {}, QWidget* parent = nullptr);
+    void SetCaption(const QString& caption);
+    QString Caption() const { return caption_; }
+    void SetAlignment(Qt::Alignment a) { alignment_ = a; update(); }
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override { return sizeHint(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString caption_;
+    Qt::Alignment alignment_ = Qt::AlignCenter;
+};
+
+}  // namespace kmr::gui

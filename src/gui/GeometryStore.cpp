@@ -1,0 +1,42 @@
+#include "gui/GeometryStore.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QSettings>
+
+namespace kmr::gui {
+
+namespace {
+constexpr const char* kGeometryKey = "MainForm/Form Position";
+}
+
+double TwipsPerPixel(const QScreen* screen) {
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    const double dpi = screen != nullptr ? screen->logicalDotsPerInchX() : 96.0;
+    return 1440.0 / (dpi > 0 ? dpi : 96.0);
+}
+
+ScreenArea ScreenInTwips(const QScreen* screen) {
+    if (screen == nullptr) screen = QGuiApplication::primaryScreen();
+    ScreenArea a;
+    if (screen == nullptr) return a;
+    const double tpp = TwipsPerPixel(screen);
+    a.WorkWidth = screen->availableGeometry().width() * tpp;
+    a.WorkHeight = screen->availableGeometry().height() * tpp;
+    a.ScreenWidth = screen->geometry().width() * tpp;
+    a.ScreenHeight = screen->geometry().height() * tpp;
+    return a;
+}
+
+std::string LoadGeometryText() {
+    QSettings settings;
+    return settings.value(kGeometryKey, QString(kDefaultGeometryText)).toString().toStdString();
+}
+
+void SaveGeometry(const MainFormGeometry& g) {
+    QSettings settings;
+    settings.setValue(kGeometryKey, QString::fromStdString(GeometryText(g)));
+    settings.sync();
+}
+
+}  // namespace kmr::gui

@@ -1,0 +1,17 @@
+#pragma once
+// Texts of the windows: the text table's entries and the core's UTF-8 texts as QStrings.
+#include <QString>
+#include <string>
+
+#include "core/support/TextTable.h"
+
+namespace kmr::gui {
+
+inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+inline QString T(int id) { return Q(Text(id)); }
+// A text of the windows that the text table does not hold, in the language of the table.
+inline QString Say(const char* english, const char* japanese) {
+    return QString::fromUtf8(TextLanguage() == Language::Japanese ? japanese : english);
+}
+
+}  // namespace kmr::gui

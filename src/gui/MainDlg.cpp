@@ -1,0 +1,371 @@
+#include "gui/MainDlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "core/app/MainWindowRules.h"
+#include "core/app/Monitor.h"
+#include "core/app/RunController.h"
+#include "core/app/Startup.h"
+#include "gui/ChannelPanel.h"
+#include "gui/charts/ChartArea.h"
+#include "gui/ChartArea.h"
+#include "gui/FloodPanel.h"
+#include "gui/GeometryStore.h"
+#include "gui/GuiText.h"
+#include "gui/MessageBox.h"
+#include "gui/VersionDlg.h"
+
+namespace kmr::gui {
+
+namespace {
+
+constexpr int kEocTimerId = 1;
+constexpr int kMoniTimerId = 2;
+constexpr int kTimerMs = 50;
+
+// Menu captions without the trailing dots, for the title of a note about the item.
+QString Plain(QString caption) {
+    caption.remove("(&F)").remove("(&M)").remove("(&O)").remove('&');
+    while (caption.endsWith('.') || caption.endsWith(' ')) caption.chop(1);
+    return caption;
+}
+
+}  // namespace
+
+MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
+    setObjectName("MainDlg");
+    setWindowTitle(kMainCaptionName);
+
+    // Menus: the missing indices of the item lists are separators.
+    mnuFile_ = menuBar()->addMenu(T(1001));
+    mnuFile_->setObjectName("mnuFile");
+    actDataFile_ = AddItem(mnuFile_, 1004, "mnuFileItem0", &MainDlg::DataFileSettings);
+    mnuFile_->addSeparator();
+    actMeasCond_ = AddItem(mnuFile_, 1005, "mnuFileItem2", &MainDlg::MeasCondSettings);
+    actGraphCond_ = AddItem(mnuFile_, 1006, "mnuFileItem3", &MainDlg::GraphCondSettings);
+    mnuFile_->addSeparator();
+    actConvert_ = AddItem(mnuFile_, 1007, "mnuFileItem5", &MainDlg::ConvertingFile);
+    mnuFile_->addSeparator();
+    actQuit_ = AddItem(mnuFile_, 1008, "mnuFileItem7", &MainDlg::Quit);
+
+    mnuMeas_ = menuBar()->addMenu(T(1002));
+    mnuMeas_->setObjectName("mnuMeas");
+    actMonitor_ = AddItem(mnuMeas_, 1009, "mnuMeasItem0", &MainDlg::Monitor);
+    actMonitor_->setCheckable(true);
+    mnuMeas_->addSeparator();
+    actBalance_ = AddItem(mnuMeas_, 1010, "mnuMeasItem2", &MainDlg::Balance);
+    mnuMeas_->addSeparator();
+    actStart_ = AddItem(mnuMeas_, 1011, "mnuMeasItem4", &MainDlg::StartStop);
+
+    mnuOption_ = menuBar()->addMenu(T(1003));
+    mnuOption_->setObjectName("mnuOption");
+    actCheck_ = AddItem(mnuOption_, 1012, "mnuOptionItem0", &MainDlg::Check);
+    mnuOption_->addSeparator();
+    actOutputCal_ = AddItem(mnuOption_, 1105, "mnuOptionItem2", &MainDlg::OutputCal);
+    mnuOption_->addSeparator();
+    actVersion_ = AddItem(mnuOption_, 1013, "mnuOptionItem4", &MainDlg::Version);
+    for (QMenu* m : {mnuFile_, mnuMeas_, mnuOption_})
+        connect(m, &QMenu::aboutToShow, this, &MainDlg::UpdateMenus);
+
+    // The command buttons.
+    auto* pictButton = new QWidget;
+    pictButton->setObjectName("pictButton");
+    cmdBalKmr_ = new QPushButton(T(1018));
+    cmdBalKmr_->setObjectName("cmdBalKmr");
+    cmdMoniKmr_ = new QPushButton(T(148));
+    cmdMoniKmr_->setObjectName("cmdMoniKmr");
+    cmdMeasKmr_ = new QPushButton(T(159));
+    cmdMeasKmr_->setObjectName("cmdMeasKmr");
+    auto* buttons = new QHBoxLayout(pictButton);
+    buttons->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton* b : {cmdBalKmr_, cmdMoniKmr_, cmdMeasKmr_}) {
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance("Moni. Off") + 40);
+        b->setMinimumHeight(b->sizeHint().height() + 6);
+        buttons->addWidget(b);
+    }
+    buttons->addStretch(1);
+    connect(cmdBalKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::Balance); });
+    connect(cmdMoniKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::Monitor); });
+    connect(cmdMeasKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::StartStop); });
+
+    // The channel panels beside the chart area; the chart area joins in Attach.
+    pictBase_ = new QWidget;
+    pictBase_->setObjectName("pictBase");
+    auto* panelColumn = new QVBoxLayout(pictBase_);
+    panelColumn->setContentsMargins(0, 0, 0, 0);
+    panelColumn->setSpacing(2);
+    for (int ch = 1; ch <= kCharts; ++ch) {
+        panels_[static_cast<std::size_t>(ch - 1)] = new ChannelPanel(ch);
+        panelColumn->addWidget(panels_[static_cast<std::size_t>(ch - 1)], 1);
+    }
+
+    // The status strip: the maker's name and the remaining time.
+    auto* pictStatus = new QWidget;
+    pictStatus->setObjectName("pictStatus");
+    auto* company = new QLabel("Vantora Instruments Co., Ltd.");
+    company->setObjectName("lblCompanyName");
+    company->setFrameShape(QFrame::Panel);
+    company->setFrameShadow(QFrame::Sunken);
+    company->setMargin(2);
+    lblRestMeasTimeTitle_ = new QLabel(T(201));
+    lblRestMeasTimeTitle_->setObjectName("lblRestMeasTimeTitle");
+    restTime_ = new FloodPanel;
+    restTime_->setObjectName("NPnlRestMeasTime");
+    restTime_->SetFloodColour(QColor(255, 255, 0));
+    restTime_->setMinimumWidth(220);
+    auto* xUnit = new QLabel("X-Unit:Sec.");
+    xUnit->setObjectName("lblXunitStr");
+    auto* status = new QHBoxLayout(pictStatus);
+    status->setContentsMargins(0, 0, 0, 0);
+    status->addWidget(company);
+    status->addStretch(1);
+    status->addWidget(lblRestMeasTimeTitle_);
+    status->addWidget(restTime_);
+    status->addSpacing(16);
+    status->addWidget(xUnit);
+
+    auto* central = new QWidget;
+    central->setObjectName("pictCentral");
+    auto* v = new QVBoxLayout(central);
+    v->setContentsMargins(6, 6, 6, 4);
+    v->addWidget(pictButton);
+    auto* graphs = new QHBoxLayout;
+    graphs->setSpacing(4);
+    graphs->addWidget(pictBase_);
+    v->addLayout(graphs, 1);
+    v->addWidget(pictStatus);
+    setCentralWidget(central);
+
+    // The two timers are off until a run or the monitor starts them.
+    eocTimer_.setInterval(kTimerMs);
+    moniTimer_.setInterval(kTimerMs);
+    connect(&eocTimer_, &QTimer::timeout, this, [this] {
+        gate_.Tick(kEocTimerId, [this] { EocTimerTick(*e_); }, [this] { return eocTimer_.isActive(); });
+    });
+    connect(&moniTimer_, &QTimer::timeout, this, [this] {
+        gate_.Tick(kMoniTimerId, [this] { MonitorTimerTick(*e_); }, [this] { return moniTimer_.isActive(); });
+    });
+    resize(712, 352);
+}
+
+void MainDlg::Attach(Engine& e) {
+    e_ = &e;
+    const ChartArea area = CreateChartArea(e, centralWidget());
+    chartWidget_ = area.widget;
+    chartView_ = area.view;
+    auto* graphs = static_cast<QHBoxLayout*>(centralWidget()->layout()->itemAt(1)->layout());
+    graphs->addWidget(chartWidget_, 1);
+    if (area.drawsDataPanels) {
+        // The bottom chart row names the time axis's unit itself.
+        pictBase_->hide();
+        if (auto* xUnit = findChild<QLabel*>("lblXunitStr")) xUnit->hide();
+    }
+    e.chart.SetView(this);
+}
+
+QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)()) {
+    QAction* a = menu->addAction(T(textId));
+    a->setObjectName(name);
+    connect(a, &QAction::triggered, this, [this, handler] { OnInput(handler); });
+    return a;
+}
+
+void MainDlg::OnInput(void (MainDlg::*handler)()) {
+    if (e_ == nullptr) return;
+    gate_.Input([this, handler] { (this->*handler)(); });
+}
+
+void MainDlg::UpdateMenus() {
+    if (e_ == nullptr) return;
+    const MenuState m = kmr::UpdateMenus(WindowStateOf(e_->s));
+    actDataFile_->setEnabled(m.DataFileSettings);
+    actMeasCond_->setEnabled(m.MeasCondSettings);
+    actGraphCond_->setEnabled(m.GraphCondSettings);
+    actConvert_->setEnabled(m.ConvertingFile);
+    actQuit_->setEnabled(m.Quit);
+    actMonitor_->setEnabled(m.Monitor);
+    actMonitor_->setChecked(m.MonitorChecked);
+    actBalance_->setEnabled(m.Balance);
+    actStart_->setEnabled(m.Start);
+    actStart_->setText(Q(m.StartCaption));
+    actCheck_->setEnabled(m.Check);
+    actOutputCal_->setEnabled(m.OutputCal);
+    actVersion_->setEnabled(m.Version);
+}
+
+void MainDlg::ShowPrepared() {
+    const MainFormGeometry& g = e_->s.Geometry;
+    const double tpp = TwipsPerPixel(screen());
+    resize(static_cast<int>(g.Width / tpp), static_cast<int>(g.Height / tpp));
+    move(static_cast<int>(g.Left / tpp), static_cast<int>(g.Top / tpp));
+    ShowPanels();
+    if (g.WindowState == 2)
+        showMaximized();
+    else
+        show();
+    raise();
+    activateWindow();
+}
+
+// --- MainView ------------------------------------------------------------------------------------
+
+void MainDlg::SetWindowEnabled(bool enabled) {
+    // The window's own controls; the windows it owns (progress, message boxes) stay usable.
+    centralWidget()->setEnabled(enabled);
+    menuBar()->setEnabled(enabled);
+}
+
+void MainDlg::SetButtonEnabled(MainButton button, bool enabled) {
+    switch (button) {
+        case MainButton::Balance: cmdBalKmr_->setEnabled(enabled); break;
+        case MainButton::Monitor: cmdMoniKmr_->setEnabled(enabled); break;
+        case MainButton::StartStop: cmdMeasKmr_->setEnabled(enabled); break;
+    }
+}
+
+void MainDlg::SetStartStopCaption(const std::string& caption) {
+    cmdMeasKmr_->setText(Q(caption));
+    actStart_->setText(Q(caption));
+}
+void MainDlg::SetMonitorCaption(const std::string& caption) { cmdMoniKmr_->setText(Q(caption)); }
+void MainDlg::SetMonitorChecked(bool checked) { actMonitor_->setChecked(checked); }
+void MainDlg::SetCaption(const std::string& caption) { setWindowTitle(Q(caption)); }
+void MainDlg::SetRestTimePercent(float percent) { restTime_->SetPercent(percent); }
+void MainDlg::SetRestTimeCaption(const std::string& caption) { restTime_->SetCaption(Q(caption)); }
+void MainDlg::SetRestTimeColour(RestTimeColour colour) {
+    restTime_->SetCaptionColour(colour == RestTimeColour::Yellow ? QColor(255, 255, 0) : QColor());
+}
+
+void MainDlg::SetEocTimer(bool enabled) {
+    if (enabled)
+        eocTimer_.start();
+    else
+        eocTimer_.stop();
+}
+
+void MainDlg::SetMoniTimer(bool enabled) {
+    if (enabled)
+        moniTimer_.start();
+    else
+        moniTimer_.stop();
+}
+
+void MainDlg::Activate() {
+    if (isMinimized()) showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+// --- ChartView -----------------------------------------------------------------------------------
+
+void MainDlg::BatchBegun() {
+    if (chartView_ != nullptr) chartView_->BatchBegun();
+}
+
+void MainDlg::BatchEnded(const ChartChanges& changes) {
+    for (int i = 0; i < kCharts; ++i)
+        if (changes.labels[static_cast<std::size_t>(i)]) panels_[static_cast<std::size_t>(i)]->Show(e_->chart.Labels(i));
+    if (changes.axes.any()) ShowPanels();
+    if (chartView_ != nullptr) chartView_->BatchEnded(changes);
+}
+
+void MainDlg::ShowPanels() {
+    // A channel's panel shows while its graph is in use.
+    for (std::size_t i = 0; i < panels_.size(); ++i) panels_[i]->setVisible(e_->s.Graph.Ch[i].Use == 1);
+    if (auto* area = qobject_cast<kmr::ChartArea*>(chartWidget_)) area->Relayout();
+}
+
+// --- Geometry ------------------------------------------------------------------------------------
+
+void MainDlg::RecordGeometry() {
+    // Only the normal state is recorded: a maximised window keeps its last normal size and place.
+    if (e_ == nullptr || !isVisible() || windowState() != Qt::WindowNoState) return;
+    const double tpp = TwipsPerPixel(screen());
+    MainFormGeometry& g = e_->s.Geometry;
+    g.Left = static_cast<float>(x() * tpp);
+    g.Top = static_cast<float>(y() * tpp);
+    g.Width = static_cast<float>(width() * tpp);
+    g.Height = static_cast<float>(height() * tpp);
+}
+
+void MainDlg::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    RecordGeometry();
+}
+
+void MainDlg::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    RecordGeometry();
+}
+
+void MainDlg::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) RecordGeometry();
+}
+
+// --- Close and unload ----------------------------------------------------------------------------
+
+void MainDlg::closeEvent(QCloseEvent* event) {
+    if (unloaded_ || e_ == nullptr) {
+        event->accept();
+        return;
+    }
+    bool allowed = false;
+    // A close request while another handler works is refused, as is one the core refuses. The
+    // unload runs as part of the same handler, so no tick runs in between.
+    gate_.Input([&] {
+        allowed = CloseRequestAllowed(e_->s, e_->ui);
+        if (!allowed) return;
+        e_->s.Geometry.WindowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+        UnloadMainWindow(*e_, saveGeometry);
+        eocTimer_.stop();
+        moniTimer_.stop();
+        unloaded_ = true;
+    });
+    if (!allowed) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// --- Menu and button handlers --------------------------------------------------------------------
+
+void MainDlg::NotYetAvailable(int textId) {
+    MessageBox box(this,
+                   Say("This window is not available in this version of the program yet.",
+                       "この画面は、このバージョンのプログラムではまだ使用できません。"),
+                   Plain(T(textId)), MsgIcon::Information, MsgButtons::Ok);
+    box.setObjectName("NotYetAvailable");
+    box.Ask();
+}
+
+void MainDlg::DataFileSettings() { NotYetAvailable(1004); }
+void MainDlg::MeasCondSettings() { NotYetAvailable(1005); }
+void MainDlg::GraphCondSettings() { NotYetAvailable(1006); }
+void MainDlg::ConvertingFile() { NotYetAvailable(1007); }
+void MainDlg::Quit() {
+    // The close request runs as its own handler once this one has returned.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+void MainDlg::Monitor() { ToggleMonitor(*e_); }
+void MainDlg::Balance() { NotYetAvailable(1010); }
+void MainDlg::StartStop() { StartOrStop(*e_); }
+void MainDlg::Check() { NotYetAvailable(1012); }
+void MainDlg::OutputCal() { NotYetAvailable(1105); }
+void MainDlg::Version() {
+    auto* dlg = new VersionDlg(e_->s, this);
+    dlg->setWindowModality(Qt::WindowModal);
+    dlg->show();
+}
+
+}  // namespace kmr::gui

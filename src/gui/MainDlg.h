@@ -1,0 +1,125 @@
+#pragma once
+// The main window: menus, the three command buttons, the channel panels beside the chart area,
+// the status strip with the remaining time, and the two 50 ms timers of the run and the monitor.
+// It decides nothing: every event goes to a presenter of the core, which tells the window what to
+// show through MainView. Its handlers run one at a time (HandlerGate).
+#include <QAction>
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+#include "core/app/Engine.h"
+#include "core/app/HandlerGate.h"
+#include "core/app/MainView.h"
+#include "core/graphs/ChartModel.h"
+
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace kmr::gui {
+
+class ChannelPanel;
+class FloodPanel;
+class QtUi;
+
+class MainDlg : public QMainWindow, public MainView, public ChartView {
+    Q_OBJECT
+public:
+    explicit MainDlg(QWidget* parent = nullptr);
+    // Joins the window to its engine (made after the window, which is its MainView).
+    void Attach(Engine& e);
+
+    // Applies the geometry start-up prepared and shows the window.
+    void ShowPrepared();
+
+    // MainView
+    void SetWindowEnabled(bool enabled) override;
+    void SetButtonEnabled(MainButton button, bool enabled) override;
+    void SetStartStopCaption(const std::string& caption) override;
+    void SetMonitorCaption(const std::string& caption) override;
+    void SetMonitorChecked(bool checked) override;
+    void SetCaption(const std::string& caption) override;
+    void SetRestTimePercent(float percent) override;
+    void SetRestTimeCaption(const std::string& caption) override;
+    void SetRestTimeColour(RestTimeColour colour) override;
+    void SetEocTimer(bool enabled) override;
+    void SetMoniTimer(bool enabled) override;
+    void Activate() override;
+
+    // ChartView: the channel panels, then the chart area.
+    void BatchBegun() override;
+    void BatchEnded(const ChartChanges& changes) override;
+
+    // Saves the geometry when the window is unloaded.
+    std::function<void(const MainFormGeometry&)> saveGeometry;
+
+    HandlerGate& Gate() { return gate_; }
+    QTimer& EocTimer() { return eocTimer_; }
+    QTimer& MoniTimer() { return moniTimer_; }
+    ChannelPanel* Panel(int channel) const { return panels_[static_cast<std::size_t>(channel - 1)]; }
+    FloodPanel* RestTime() const { return restTime_; }
+    QWidget* ChartWidget() const { return chartWidget_; }
+    bool Unloaded() const { return unloaded_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    QAction* AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)());
+    void UpdateMenus();
+    void OnInput(void (MainDlg::*handler)());
+    void RecordGeometry();
+    void ShowPanels();
+    void NotYetAvailable(int textId);
+
+    // Handlers.
+    void DataFileSettings();
+    void MeasCondSettings();
+    void GraphCondSettings();
+    void ConvertingFile();
+    void Quit();
+    void Monitor();
+    void Balance();
+    void StartStop();
+    void Check();
+    void OutputCal();
+    void Version();
+
+    Engine* e_ = nullptr;
+    HandlerGate gate_;
+    QTimer eocTimer_;
+    QTimer moniTimer_;
+    bool unloaded_ = false;
+
+    QMenu* mnuFile_ = nullptr;
+    QMenu* mnuMeas_ = nullptr;
+    QMenu* mnuOption_ = nullptr;
+    QAction* actDataFile_ = nullptr;
+    QAction* actMeasCond_ = nullptr;
+    QAction* actGraphCond_ = nullptr;
+    QAction* actConvert_ = nullptr;
+    QAction* actQuit_ = nullptr;
+    QAction* actMonitor_ = nullptr;
+    QAction* actBalance_ = nullptr;
+    QAction* actStart_ = nullptr;
+    QAction* actCheck_ = nullptr;
+    QAction* actOutputCal_ = nullptr;
+    QAction* actVersion_ = nullptr;
+
+    QPushButton* cmdBalKmr_ = nullptr;
+    QPushButton* cmdMoniKmr_ = nullptr;
+    QPushButton* cmdMeasKmr_ = nullptr;
+    FloodPanel* restTime_ = nullptr;
+    QLabel* lblRestMeasTimeTitle_ = nullptr;
+    QWidget* pictBase_ = nullptr;
+    QWidget* chartWidget_ = nullptr;
+    ChartView* chartView_ = nullptr;
+    std::array<ChannelPanel*, kCharts> panels_{};
+};
+
+}  // namespace kmr::gui

@@ -1,0 +1,146 @@
+#include "gui/MessageBox.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "gui/GuiText.h"
+
+namespace kmr::gui {
+
+namespace {
+
+QStyle::StandardPixmap IconOf(MsgIcon icon) {
+    switch (icon) {
+        case MsgIcon::Exclamation: return QStyle::SP_MessageBoxWarning;
+        case MsgIcon::Question: return QStyle::SP_MessageBoxQuestion;
+        case MsgIcon::Critical: return QStyle::SP_MessageBoxCritical;
+        case MsgIcon::Information: return QStyle::SP_MessageBoxInformation;
+        case MsgIcon::None: break;
+    }
+    return QStyle::SP_CustomBase;
+}
+
+// The texts of the core end lines with CR LF.
+QString Lines(const QString& text) {
+    QString t = text;
+    t.replace("\r\n", "\n");
+    return t;
+}
+
+}  // namespace
+
+MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon,
+                       MsgButtons buttons, bool defaultNo, int autoCloseMs)
+    : QDialog(owner), owner_(owner), buttons_(buttons) {
+    setObjectName("MessageBox");
+    setWindowTitle(title);
+    setModal(true);
+    auto* body = new QHBoxLayout;
+    if (icon != MsgIcon::None) {
+        auto* iconLabel = new QLabel;
+        const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
+        iconLabel->setPixmap(style()->standardIcon(IconOf(icon), nullptr, this).pixmap(size, size));
+        iconLabel->setAlignment(Qt::AlignTop);
+        body->addWidget(iconLabel);
+    }
+    auto* label = new QLabel(Lines(text));
+    label->setObjectName("lblText");
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    label->setWordWrap(text.size() > 120);
+    label->setMinimumWidth(240);
+    body->addWidget(label, 1);
+    body->setSpacing(16);
+
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    QPushButton* def = nullptr;
+    switch (buttons) {
+        case MsgButtons::Ok:
+            def = AddButton(T(1014), MsgAnswer::Ok, "cmdOk");
+            row->addWidget(def);
+            break;
+        case MsgButtons::YesNo: {
+            QPushButton* yes = AddButton(T(1016), MsgAnswer::Yes, "cmdYes");
+            QPushButton* no = AddButton(T(1017), MsgAnswer::No, "cmdNo");
+            row->addWidget(yes);
+            row->addWidget(no);
+            def = defaultNo ? no : yes;
+            break;
+        }
+        case MsgButtons::RetryCancel: {
+            QPushButton* retry = AddButton(Say("Retry", "再試行"), MsgAnswer::Retry, "cmdRetry");
+            QPushButton* cancel = AddButton(T(1015), MsgAnswer::Cancel, "cmdCancel");
+            row->addWidget(retry);
+            row->addWidget(cancel);
+            def = retry;
+            break;
+        }
+    }
+    row->addStretch(1);
+    def->setDefault(true);
+    def->setFocus();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(body);
+    layout->addSpacing(8);
+    layout->addLayout(row);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    if (autoCloseMs > 0) {
+        autoClose_.setSingleShot(true);
+        autoClose_.setInterval(autoCloseMs);
+        connect(&autoClose_, &QTimer::timeout, this, [this] { Finish(MsgAnswer::Ok); });
+    }
+}
+
+QPushButton* MessageBox::AddButton(const QString& caption, MsgAnswer answer, const char* name) {
+    auto* b = new QPushButton(caption);
+    b->setObjectName(name);
+    b->setAutoDefault(true);
+    connect(b, &QPushButton::clicked, this, [this, answer] { Finish(answer); });
+    return b;
+}
+
+void MessageBox::Finish(MsgAnswer answer) {
+    answer_ = answer;
+    accept();
+}
+
+void MessageBox::closeEvent(QCloseEvent* event) {
+    // The close box answers 0, as OK does (in the GP-IB status report that goes on as Retry
+    // does: closing a window never ends the program).
+    if (result() != QDialog::Accepted) answer_ = MsgAnswer::Ok;
+    QDialog::closeEvent(event);
+}
+
+void MessageBox::keyPressEvent(QKeyEvent* event) {
+    // Escape is the close box.
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+MsgAnswer MessageBox::Ask() {
+    QPointer<QWidget> owner = owner_;
+    const bool ownerWasEnabled = owner && owner->isEnabled();
+    if (owner) owner->setEnabled(false);
+    setEnabled(true);
+    if (autoClose_.interval() > 0) autoClose_.start();
+    answer_ = MsgAnswer::Ok;
+    setResult(QDialog::Rejected);
+    exec();
+    autoClose_.stop();
+    if (owner && ownerWasEnabled) owner->setEnabled(true);
+    return answer_;
+}
+
+}  // namespace kmr::gui

@@ -1,0 +1,52 @@
+#pragma once
+// The window program as one object: the program-wide state, the ports the core talks to (message
+// boxes, the clock, the splash window, the progress window, the main window) and the engine.
+// main() and the window tests make one and run its start-up.
+#include <memory>
+#include <string>
+
+#include "core/app/Engine.h"
+#include "core/app/Startup.h"
+#include "gui/MainDlg.h"
+#include "gui/QtClock.h"
+#include "gui/QtUi.h"
+#include "gui/SplashDlg.h"
+#include "gui/TransactionSplashDlg.h"
+
+namespace kmr::gui {
+
+struct ProgramOptions {
+    std::string interfaceOverride;  // --interface SPEC / --simulate; empty: Interface.cnd
+    // Makes the bus of a spec; empty: the link layer's routes, each run on the worker thread.
+    BusFactory makeBus;
+};
+
+class Program {
+public:
+    Program();
+    ~Program();
+
+    // The start-up sequence; on Online or Offline the main window is shown.
+    StartupOutcome Start(const ProgramOptions& options);
+
+    ProgramState& State() { return state_; }
+    Engine& Core() { return *engine_; }
+    MainDlg& Main() { return *main_; }
+    SplashDlg& Splash() { return *splash_; }
+    TransactionSplashDlg& ProgressWindow() { return *progress_; }
+    QtUi& Ui() { return ui_; }
+
+private:
+    ProgramState state_;
+    QtUi ui_;
+    QtClock clock_;
+    std::unique_ptr<MainDlg> main_;
+    std::unique_ptr<SplashDlg> splash_;
+    std::unique_ptr<TransactionSplashDlg> progress_;
+    std::unique_ptr<Engine> engine_;
+};
+
+// The link layer's bus of a spec, on the worker thread.
+BusFactory WorkerBusFactory();
+
+}  // namespace kmr::gui

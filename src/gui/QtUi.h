@@ -1,0 +1,37 @@
+#pragma once
+// The core's UiPort for the window program: the own message box owned by the window in front,
+// the hourglass pointer, the splash window's topmost status and ending the program at once.
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "core/support/UiPort.h"
+
+namespace kmr::gui {
+
+class SplashDlg;
+
+class QtUi : public UiPort {
+public:
+    MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon,
+                          MsgButtons buttons, bool defaultNo = false, int autoCloseMs = 0) override;
+    Pointer GetPointer() const override { return pointer_; }
+    void SetPointer(Pointer p) override;
+    bool IsSplashShowing() const override;
+    void MakeSplashNonTopmost() override;
+    void ProcessPendingEvents() override;
+    void TerminateProgram() override;
+
+    // The window that owns message boxes (the main window once it is loaded).
+    void SetOwner(QWidget* owner) { owner_ = owner; }
+    void SetSplash(SplashDlg* splash) { splash_ = splash; }
+    // Replaces ending the process (for the tests).
+    std::function<void()> terminate;
+
+private:
+    QPointer<QWidget> owner_;
+    SplashDlg* splash_ = nullptr;
+    Pointer pointer_ = Pointer::Default;
+};
+
+}  // namespace kmr::gui

@@ -1,0 +1,67 @@
+#include "gui/SingleInstance.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QLocalSocket>
+#include <QStandardPaths>
+
+namespace kmr::gui {
+
+namespace {
+constexpr const char* kActivate = "activate\n";
+constexpr int kAnswerMs = 3000;
+}
+
+SingleInstance::SingleInstance(const QString& key) : key_(key) {}
+
+SingleInstance::~SingleInstance() {
+    server_.close();
+    if (lock_) lock_->unlock();
+}
+
+QString SingleInstance::DefaultKey() {
+    // One per user and per settings folder (tests run with their own HOME).
+    const QString where = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    const QByteArray hash = QCryptographicHash::hash(where.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
+    return QString("kmr-5300-%1-%2").arg(qEnvironmentVariable("USER", "user"), QString::fromLatin1(hash));
+}
+
+bool SingleInstance::Claim() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty()) dir = QDir::tempPath();
+    lock_ = std::make_unique<QLockFile>(dir + "/" + key_ + ".lock");
+    lock_->setStaleLockTime(0);  // a lock of a process that is gone is stale at once
+    if (!lock_->tryLock(0)) {
+        lock_.reset();
+        return false;
+    }
+    // First: a socket left by a program that crashed is removed before listening.
+    QLocalServer::removeServer(key_);
+    server_.setSocketOptions(QLocalServer::UserAccessOption);
+    server_.listen(key_);
+    connect(&server_, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* s = server_.nextPendingConnection()) {
+            connect(s, &QLocalSocket::readyRead, this, [this, s] {
+                if (s->readAll().startsWith("activate") && onActivate) onActivate();
+                s->write("ok\n");
+                s->flush();
+                s->disconnectFromServer();
+            });
+            connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+        }
+    });
+    return true;
+}
+
+bool SingleInstance::ActivateRunning() {
+    QLocalSocket s;
+    s.connectToServer(key_);
+    if (!s.waitForConnected(kAnswerMs)) return false;
+    s.write(kActivate);
+    if (s.bytesToWrite() > 0) s.waitForBytesWritten(kAnswerMs);
+    const bool answered = s.bytesAvailable() > 0 || s.waitForReadyRead(kAnswerMs);
+    s.disconnectFromServer();
+    return answered;
+}
+
+}  // namespace kmr::gui

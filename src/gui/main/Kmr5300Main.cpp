@@ -1,0 +1,69 @@
+// kmr-5300 [--interface SPEC | --simulate]: the window program.
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include "core/support/TextTable.h"
+#include "gui/GuiText.h"
+#include "gui/MessageBox.h"
+#include "gui/Program.h"
+#include "gui/Resources.h"
+#include "gui/SingleInstance.h"
+#include "gui/VersionDlg.h"
+#include "link/InterfaceSpec.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // Before the first QSettings: the store is "VNT/KMR-5300".
+    QApplication::setOrganizationName("VNT");
+    QApplication::setApplicationName("KMR-5300");
+    QApplication::setApplicationVersion(kmr::gui::ProgramVersion());
+    QApplication::setDesktopFileName("com.vantora.KMR5300");
+    kmr::gui::SetProgramIcon();
+    kmr::SetTextLanguage(kmr::LanguageFromEnvironment());
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("KMR-5300: data storage software for the KMR-530A / KMR-510C strainmeter");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption interfaceOption("interface",
+        QString::fromStdString("The route to the instrument for this run: " + kmr::AcceptedInterfaceForms()),
+        "SPEC");
+    QCommandLineOption simulateOption("simulate", "Use the built-in simulated instrument (--interface sim).");
+    parser.addOption(interfaceOption);
+    parser.addOption(simulateOption);
+    parser.process(app);
+    if (parser.isSet(interfaceOption) && parser.isSet(simulateOption)) {
+        qCritical("kmr-5300: --interface and --simulate cannot be used together");
+        return 2;
+    }
+    std::string interfaceSpec;
+    if (parser.isSet(simulateOption)) interfaceSpec = std::string(kmr::kSimulateInterfaceSpec);
+    if (parser.isSet(interfaceOption)) {
+        interfaceSpec = parser.value(interfaceOption).toStdString();
+        std::string error;
+        if (!kmr::ParseInterfaceSpec(interfaceSpec, error)) {
+            qCritical("kmr-5300: %s", error.c_str());
+            return 2;
+        }
+    }
+
+    // One program per user: a later start says so and brings the running one to the front.
+    kmr::gui::SingleInstance instance(kmr::gui::SingleInstance::DefaultKey());
+    if (!instance.Claim()) {
+        kmr::gui::MessageBox box(nullptr, kmr::gui::T(111), kmr::gui::T(149), kmr::MsgIcon::Exclamation,
+                                 kmr::MsgButtons::Ok);
+        box.Ask();
+        instance.ActivateRunning();
+        return 1;
+    }
+
+    kmr::gui::Program program;
+    // During start-up the splash window is in front already.
+    instance.onActivate = [&program] {
+        if (program.Main().isVisible()) program.Main().Activate();
+    };
+    kmr::gui::ProgramOptions options;
+    options.interfaceOverride = interfaceSpec;
+    if (program.Start(options) == kmr::StartupOutcome::Exit) return 0;
+    return app.exec();
+}

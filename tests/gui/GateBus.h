@@ -1,0 +1,90 @@
+#pragma once
+// A bus for the window tests that holds the reply of chosen commands until the test releases it,
+// so that a test can act while a call is in progress. It records every command written. Its calls
+// run on the worker thread; the test releases from the window thread.
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/instrument/GpibBus.h"
+
+namespace kmr::guitest {
+
+class GateBus : public GpibBus {
+public:
+    explicit GateBus(std::unique_ptr<GpibBus> inner) : inner_(std::move(inner)) {}
+
+    // The next read after a write of `command` waits until Release().
+    void Hold(const std::string& command) {
+        std::lock_guard<std::mutex> l(m_);
+        held_.insert(command);
+    }
+    void Release() {
+        std::lock_guard<std::mutex> l(m_);
+        held_.clear();
+        released_ = true;
+        cv_.notify_all();
+    }
+    // A read is waiting for Release().
+    bool Waiting() const {
+        std::lock_guard<std::mutex> l(m_);
+        return waiting_;
+    }
+    std::vector<std::string> Commands() const {
+        std::lock_guard<std::mutex> l(m_);
+        return commands_;
+    }
+
+    GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot, int eos,
+                          int& descriptor) override {
+        return inner_->OpenDevice(board, address, secondary, timeoutCode, eot, eos, descriptor);
+    }
+    GpibStatus InterfaceClear(int board) override { return inner_->InterfaceClear(board); }
+    GpibStatus DeviceClear(int board, int address) override { return inner_->DeviceClear(board, address); }
+    GpibStatus BoardOffline(int board) override {
+        if (failBoardOffline) return {kIbERR | kIbCMPL, kEDVR, 0};
+        return inner_->BoardOffline(board);
+    }
+    // Putting the board off-line (when the program closes) fails.
+    bool failBoardOffline = false;
+    GpibStatus Write(int descriptor, const void* data, std::size_t count) override {
+        std::string command(static_cast<const char*>(data), count);
+        while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();
+        {
+            std::lock_guard<std::mutex> l(m_);
+            commands_.push_back(command);
+            holdNextRead_ = held_.count(command) != 0;
+        }
+        return inner_->Write(descriptor, data, count);
+    }
+    GpibStatus Read(int descriptor, void* buffer, std::size_t count) override {
+        {
+            std::unique_lock<std::mutex> l(m_);
+            if (holdNextRead_) {
+                holdNextRead_ = false;
+                released_ = false;
+                waiting_ = true;
+                cv_.wait(l, [this] { return released_; });
+                waiting_ = false;
+            }
+        }
+        return inner_->Read(descriptor, buffer, count);
+    }
+    std::string LastProblem() const override { return inner_->LastProblem(); }
+    std::string Describe() const override { return "gate:" + inner_->Describe(); }
+
+private:
+    std::unique_ptr<GpibBus> inner_;
+    mutable std::mutex m_;
+    std::condition_variable cv_;
+    std::set<std::string> held_;
+    bool holdNextRead_ = false;
+    bool released_ = false;
+    bool waiting_ = false;
+    std::vector<std::string> commands_;
+};
+
+}  // namespace kmr::guitest

@@ -1,0 +1,418 @@
+#include "gui/WindowTests.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "core/app/MainWindowRules.h"
+#include "core/datafiles/DataFile.h"
+#include "core/support/TextTable.h"
+#include "gui/BoxAnswerer.h"
+#include "gui/ChannelPanel.h"
+#include "gui/FloodPanel.h"
+#include "gui/GateBus.h"
+#include "gui/GeometryStore.h"
+#include "gui/MessageBox.h"
+#include "gui/OwnControls.h"
+#include "gui/SingleInstance.h"
+#include "gui/VersionDlg.h"
+#include "gui/WorkerBus.h"
+#include "link/InterfaceSpec.h"
+
+namespace kmr::guitest {
+
+using gui::MainDlg;
+using gui::ProgramOptions;
+
+namespace {
+
+QPushButton* Button(QWidget& w, const char* name) { return w.findChild<QPushButton*>(name); }
+
+QAction* Item(QWidget& w, const char* name) { return w.findChild<QAction*>(name); }
+
+// Opens the three menus as a click on their titles does, so that their items are enabled.
+void OpenMenus(QWidget& w) {
+    for (const char* name : {"mnuFile", "mnuMeas", "mnuOption"}) emit w.findChild<QMenu*>(name)->aboutToShow();
+}
+
+// Enabled flags of the menu items, in menu order.
+QString MenuFlags(QWidget& w) {
+    OpenMenus(w);
+    QString flags;
+    for (const char* name : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuFileItem7",
+                             "mnuMeasItem0", "mnuMeasItem2", "mnuMeasItem4", "mnuOptionItem0",
+                             "mnuOptionItem2", "mnuOptionItem4"})
+        flags += Item(w, name)->isEnabled() ? '1' : '0';
+    return flags;
+}
+
+int Count(const std::vector<std::string>& v, const std::string& s) {
+    return static_cast<int>(std::count(v.begin(), v.end(), s));
+}
+
+QString Caption(const ProgramState& s, const char* tail) {
+    return QString("KMR-5300 - %1.kmr%2").arg(QString::fromStdString(s.Global.BaseFileName), tail);
+}
+
+}  // namespace
+
+// --- The message box -----------------------------------------------------------------------------
+
+void MessageBoxTest::closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen() {
+    QWidget owner;
+    owner.show();
+    gui::MessageBox box(&owner, "Do you agree to finish software?", "Quit", MsgIcon::Question,
+                        MsgButtons::YesNo, true);
+    bool ownerEnabledWhileOpen = true;
+    QTimer::singleShot(0, &box, [&] {
+        ownerEnabledWhileOpen = owner.isEnabled();
+        box.close();
+    });
+    QCOMPARE(static_cast<int>(box.Ask()), 0);
+    QVERIFY(!ownerEnabledWhileOpen);
+    QVERIFY(owner.isEnabled());
+}
+
+void MessageBoxTest::retryCancelAnswers() {
+    for (const char* button : {"cmdRetry", "cmdCancel"}) {
+        gui::MessageBox box(nullptr, "report", "KMR-5300", MsgIcon::None, MsgButtons::RetryCancel);
+        QTimer::singleShot(0, &box, [&] { Button(box, button)->click(); });
+        const MsgAnswer expected = QByteArray(button) == "cmdRetry" ? MsgAnswer::Retry : MsgAnswer::Cancel;
+        QCOMPARE(box.Ask(), expected);
+    }
+}
+
+void MessageBoxTest::yesNoDefaultsToNoWhenAsked() {
+    gui::MessageBox box(nullptr, "?", "Quit", MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
+    QVERIFY(Button(box, "cmdNo")->isDefault());
+    QVERIFY(!Button(box, "cmdYes")->isDefault());
+    QCOMPARE(Button(box, "cmdYes")->text(), QString("Yes"));
+    QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
+    QCOMPARE(box.Ask(), MsgAnswer::No);
+}
+
+void MessageBoxTest::autoCloseAnswersAsOk() {
+    // The program asks for 5000 ms; the timer is the same at any length.
+    gui::MessageBox box(nullptr, "Strain measurement is done at autobalance value of 0.", "Balance",
+                        MsgIcon::Information, MsgButtons::YesNo, false, 20);
+    QCOMPARE(box.Ask(), MsgAnswer::Ok);
+}
+
+// --- Own controls --------------------------------------------------------------------------------
+
+void OwnControlsTest::floodPanelKeepsItsPercentInRange() {
+    gui::FloodPanel panel;
+    for (const auto& [given, kept] : {std::pair{150.0, 100.0}, {-3.0, 0.0}, {42.5, 42.5}}) {
+        panel.SetPercent(given);
+        QCOMPARE(panel.Percent(), kept);
+    }
+}
+
+void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
+    gui::BareCheckBox box("On/Off");
+    box.resize(80, 24);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    QVERIFY(box.text().isEmpty());
+    QTest::mouseClick(&box, Qt::LeftButton, {}, QPoint(2, 2));
+    QVERIFY(box.isChecked());
+    QTest::keyClick(&box, Qt::Key_Space);
+    QVERIFY(!box.isChecked());
+}
+
+// --- The main window -----------------------------------------------------------------------------
+
+void MainWindowTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(home_->isValid());
+    const QString h = home_->path();
+    qputenv("HOME", h.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (h + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (h + "/.local/share").toUtf8());
+    qputenv("XDG_DOCUMENTS_DIR", (h + "/Documents").toUtf8());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, h + "/.config");
+    program_ = std::make_unique<Program>();
+    bus_ = nullptr;
+}
+
+void MainWindowTest::cleanup() {
+    program_.reset();
+    // No window is left behind.
+    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    home_.reset();
+}
+
+Program& MainWindowTest::StartOnline() {
+    ProgramOptions o;
+    o.interfaceOverride = "sim:time=instant";
+    o.makeBus = [this](const std::string& spec, std::string&) {
+        auto gate = std::make_unique<GateBus>(MakeGpibBusOrExplain(spec));
+        bus_ = gate.get();
+        return gui::OnWorker(std::move(gate));
+    };
+    BoxAnswerer boxes;
+    const StartupOutcome outcome = program_->Start(o);
+    if (outcome != StartupOutcome::Online || !boxes.seen.empty())
+        qWarning("start-up: outcome %d, %d boxes", static_cast<int>(outcome), static_cast<int>(boxes.seen.size()));
+    return *program_;
+}
+
+void MainWindowTest::onlineStartupStartAndTransfer() {
+    Program& p = StartOnline();
+    QCOMPARE(p.State().ProgramMode, kModeOnline);
+    MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QVERIFY(!p.Splash().isVisible());
+    QCOMPARE(w.windowTitle(), Caption(p.State(), "(Next data file)"));
+    // Idle on the simulated KMR-510C: everything, Output Cal. too.
+    QCOMPARE(MenuFlags(w), QString("11111111111"));
+    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("Start"));
+    QCOMPARE(w.Panel(1)->findChild<QLabel*>("lblUnit")->text(), QString::fromUtf8("\xC2\xB5"));
+
+    Button(w, "cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    // Running: the File menu is off, Start reads Stop, Monitor stays available.
+    QCOMPARE(MenuFlags(w), QString("00000101001"));
+    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("Stop"));
+    QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Stop"));
+    QVERIFY(!Button(w, "cmdBalKmr")->isEnabled());
+    QVERIFY(w.RestTime()->Caption().endsWith(" SEC."));
+
+    // The end-of-conversion timer finds the recording complete and the data are transferred.
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
+    QVERIFY(p.State().LastTransferComplete);
+    QCOMPARE(w.windowTitle(), Caption(p.State(), ""));
+    QVERIFY(QFile::exists(QString::fromStdString(p.State().LastDataFile)));
+    QVERIFY(QString::fromStdString(p.State().LastDataFile).endsWith(Caption(p.State(), "").mid(11)));
+    QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Start"));
+    QCOMPARE(MenuFlags(w), QString("11111111111"));
+    QVERIFY(w.Panel(1)->findChild<QLabel*>("lblMax")->text() != "----");
+    QVERIFY(!p.ProgressWindow().isVisible());
+}
+
+void MainWindowTest::offlineStartup() {
+    ProgramOptions o;
+    o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
+    BoxAnswerer boxes([this] { return program_->Splash().IsTopmost() && program_->Splash().isVisible(); });
+    boxes.script = {"cmdOk", "cmdYes"};  // the open failure, then "continue off-line?" Yes
+    QCOMPARE(program_->Start(o), StartupOutcome::Offline);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
+    QCOMPARE(boxes.seen[0].title, QString("GP-IB error"));
+    QVERIFY(!boxes.seen[0].splashTopmost);  // the splash never hides a box
+    QVERIFY(boxes.seen[1].text.startsWith("KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed."));
+    MainDlg& w = program_->Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QCOMPARE(w.windowTitle(), QString("KMR-5300"));
+    for (const char* b : {"cmdBalKmr", "cmdMoniKmr", "cmdMeasKmr"}) QVERIFY2(!Button(w, b)->isEnabled(), b);
+    // Off-line: Converting File..., Quit and Version... only.
+    QCOMPARE(MenuFlags(w), QString("00011000001"));
+}
+
+void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
+    Program& p = StartOnline();
+    MainDlg& w = p.Main();
+    QVERIFY(bus_ != nullptr);
+    // The monitor read of the run waits until released; the end-of-conversion timer fires meanwhile.
+    bus_->Hold("MDT");
+    Button(w, "cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    // The monitor timer was started first; give the end-of-conversion timer a later first tick so
+    // that the monitor read is the call in progress.
+    w.EocTimer().start();
+    QSignalSpy eocTicks(&w.EocTimer(), &QTimer::timeout);
+    std::vector<std::string> duringCall;
+    bool gateBusy = false;
+    QTimer probe;
+    probe.setInterval(5);
+    connect(&probe, &QTimer::timeout, this, [&] {
+        if (!bus_->Waiting() || eocTicks.count() < 3 || !duringCall.empty()) return;
+        gateBusy = w.Gate().Busy();
+        // A click on Stop while the instrument is being read.
+        QTest::mouseClick(Button(w, "cmdMeasKmr"), Qt::LeftButton);
+        duringCall = bus_->Commands();
+        bus_->Release();
+    });
+    probe.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!duringCall.empty() && !p.State().RunActive(), 20000);
+    probe.stop();
+    QVERIFY(gateBusy);
+    // No tick ran while the monitor read was waiting: the last command then was the read.
+    QCOMPARE(QString::fromStdString(duringCall.back()), QString("MDT"));
+    const std::vector<std::string> all = bus_->Commands();
+    const auto after = std::vector<std::string>(all.begin() + static_cast<long>(duringCall.size()), all.end());
+    // The held end-of-conversion ticks ran once after the read; the click on Stop was dropped.
+    QVERIFY(!after.empty());
+    QCOMPARE(QString::fromStdString(after.front()), QString("EOC"));
+    QCOMPARE(Count(all, "HLT"), 0);
+    QVERIFY(eocTicks.count() >= 3);
+    QVERIFY(!p.State().LastDataFile.empty());
+}
+
+void MainWindowTest::cancelInTheProgressWindowMarksTheFileAndUsesTheNumber() {
+    Program& p = StartOnline();
+    MainDlg& w = p.Main();
+    const std::int32_t numberBefore = p.State().DataFileNumber;
+    // Cancel is pressed as soon as the progress window appears.
+    struct ShowFilter : QObject {
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Show)
+                if (auto* b = static_cast<QWidget*>(o)->findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
+                    b->click();
+                    clickedDisabled = !b->isEnabled();
+                }
+            return false;
+        }
+        bool clickedDisabled = false;
+    } filter;
+    p.ProgressWindow().installEventFilter(&filter);
+    BoxAnswerer boxes;
+    Button(w, "cmdMeasKmr")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
+    QVERIFY(filter.clickedDisabled);
+    QVERIFY(!p.State().LastTransferComplete);
+    QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
+    QFile f(QString::fromStdString(p.State().LastDataFile));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    // The header carries the cancel signature where a complete file has its own.
+    QVERIFY(f.read(64).contains(QByteArray(kCancelSignature.data(), static_cast<int>(kCancelSignature.size()))));
+}
+
+void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
+    Program& p = StartOnline();
+    MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.resize(600, 400);
+    QTRY_COMPARE(w.size(), QSize(600, 400));
+    w.showMaximized();
+    QTRY_VERIFY(w.isMaximized());
+    QTRY_VERIFY(w.width() > 600);
+    BoxAnswerer boxes;
+    boxes.script = {"cmdYes"};  // "Do you agree to finish software?"
+    QVERIFY(w.close());
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QCOMPARE(boxes.seen[0].title, QString("Quit"));
+    QVERIFY(boxes.seen[0].ownerDisabled);
+    const double tpp = gui::TwipsPerPixel(w.screen());
+    QSettings settings;
+    const QStringList f = settings.value("MainForm/Form Position").toString().split(',');
+    QCOMPARE(f.size(), 5);
+    QCOMPARE(f[2].toDouble(), 600 * tpp);
+    QCOMPARE(f[3].toDouble(), 400 * tpp);
+    QCOMPARE(f[4], QString("2"));
+}
+
+void MainWindowTest::aboutWindowNamesTheInstrument() {
+    Program& p = StartOnline();
+    MainDlg& w = p.Main();
+    OpenMenus(w);
+    Item(w, "mnuOptionItem4")->trigger();
+    QDialog* about = nullptr;
+    QTRY_VERIFY((about = w.findChild<QDialog*>("VersionDlg")) != nullptr && about->isVisible());
+    QCOMPARE(about->windowTitle(), QString("About KMR-5300"));
+    QVERIFY(about->findChild<QLabel*>("lblInstrument")->text().startsWith("Digital dynamics strainmeter KMR-510C  Ver. "));
+    QVERIFY(about->findChild<QLabel*>("lblProgram")->text().endsWith("Ver. " + gui::ProgramVersion()));
+    about->findChild<QPushButton*>("cmdOk")->click();
+    QTRY_VERIFY(w.findChild<QDialog*>("VersionDlg") == nullptr);
+}
+
+void MainWindowTest::cancelInTheGpibStatusReportEndsTheProgram() {
+    Program& p = StartOnline();
+    int terminated = 0;
+    p.Ui().terminate = [&] { ++terminated; };
+    bus_->failBoardOffline = true;
+    BoxAnswerer boxes;
+    boxes.script = {"cmdYes", "cmdCancel"};  // finish? Yes; the status report: Cancel
+    QVERIFY(p.Main().close());
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
+    QCOMPARE(boxes.seen[1].title, QString("KMR-5300"));
+    QVERIFY(boxes.seen[1].text.contains("Error putting board off-line."));
+    QCOMPARE(terminated, 1);
+}
+
+void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
+    gui::SplashDlg& splash = program_->Splash();
+    splash.Show("Data storage software KMR-5300", "Wait a minute.", 17);
+    QVERIFY(splash.isVisible());
+    QVERIFY(splash.IsTopmost());
+    QCOMPARE(splash.findChild<QProgressBar*>("pbProgress")->maximum(), 17);
+    splash.SetProgress(3, 17);
+    QCOMPARE(splash.findChild<QProgressBar*>("pbProgress")->value(), 3);
+    BoxAnswerer boxes([&] { return splash.IsTopmost(); });
+    program_->Ui().ShowMessage("Cannot open communication port.", "GP-IB error", MsgIcon::Exclamation,
+                               MsgButtons::Ok);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(!boxes.seen[0].splashTopmost);
+    QVERIFY(splash.isVisible());  // still shows, behind the box
+    splash.Unload();
+    QVERIFY(!splash.isVisible());
+}
+
+// --- One program per user ------------------------------------------------------------------------
+
+void SingleInstanceTest::secondStartIsRefusedAndTheFirstIsActivated() {
+    const QString key = QString("kmr-5300-test-%1").arg(QCoreApplication::applicationPid());
+    gui::SingleInstance first(key);
+    QVERIFY(first.Claim());
+    int activated = 0;
+    first.onActivate = [&] { ++activated; };
+    bool secondClaimed = true;
+    bool answered = false;
+    std::atomic<bool> done{false};
+    // The later start runs on its own thread, as a second process would, while this one serves.
+    std::thread second([&] {
+        gui::SingleInstance later(key);
+        secondClaimed = later.Claim();
+        answered = later.ActivateRunning();
+        done = true;
+    });
+    // This instance serves the request while it waits.
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    QCOMPARE(activated, 1);
+    second.join();
+    QVERIFY(!secondClaimed);
+    QVERIFY(answered);
+}
+
+}  // namespace kmr::guitest
+
+namespace kmr::guitest {
+
+void SingleInstanceTest::theRunningProgramAnswersALaterStart() {
+    // The real program runs in its own home; a later start in the same home finds it.
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
+    env.insert("XDG_DOCUMENTS_DIR", home.path() + "/Documents");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(QString(KMR_BINARY_DIR) + "/kmr-5300", {"--interface", "sim:time=instant"});
+    QVERIFY(first.waitForStarted());
+    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
+    const QString key = gui::SingleInstance::DefaultKey();
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+    // Asked again until the program listens.
+    const auto answers = [&key] { return gui::SingleInstance(key).ActivateRunning(); };
+    QTRY_VERIFY_WITH_TIMEOUT(answers(), 20000);
+    QCOMPARE(first.state(), QProcess::Running);
+    gui::SingleInstance later(key);
+    QVERIFY(!later.Claim());
+    first.kill();
+    first.waitForFinished();
+}
+
+}  // namespace kmr::guitest

@@ -1,0 +1,58 @@
+#pragma once
+#include <QObject>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "gui/Program.h"
+
+namespace kmr::guitest {
+
+class GateBus;
+using gui::Program;
+
+class MessageBoxTest : public QObject {
+    Q_OBJECT
+private slots:
+    void closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen();
+    void retryCancelAnswers();
+    void yesNoDefaultsToNoWhenAsked();
+    void autoCloseAnswersAsOk();
+};
+
+class OwnControlsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void floodPanelKeepsItsPercentInRange();
+    void bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText();
+};
+
+// A program over the simulated instrument in a home folder of its own.
+class MainWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void onlineStartupStartAndTransfer();
+    void offlineStartup();
+    void ticksNeverNestAndClicksDuringACallAreNotActedOn();
+    void cancelInTheProgressWindowMarksTheFileAndUsesTheNumber();
+    void maximisedCloseStoresTheNormalSizeWithState2();
+    void aboutWindowNamesTheInstrument();
+    void cancelInTheGpibStatusReportEndsTheProgram();
+    void splashIsTopmostUntilABoxIsAboutToShow();
+
+private:
+    Program& StartOnline();
+    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<Program> program_;
+    GateBus* bus_ = nullptr;
+};
+
+class SingleInstanceTest : public QObject {
+    Q_OBJECT
+private slots:
+    void secondStartIsRefusedAndTheFirstIsActivated();
+    void theRunningProgramAnswersALaterStart();
+};
+
+}  // namespace kmr::guitest
