@@ -10,12 +10,7 @@
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
-<<<<<<< HEAD
 #endif
-#include <utility>
-#include <vector>
-=======
->>>>>>> main
 
 namespace kmr {
 namespace {
@@ -23,33 +18,7 @@ namespace {
 using kmr::testing::TempDir;
 namespace fs = std::filesystem;
 
-<<<<<<< HEAD
 #ifndef _WIN32
-// Sets or clears environment variables for one test and restores them afterwards.
-class EnvGuard {
-public:
-    void Set(const char* name, const std::string* value) {
-        saved_.push_back({name, Get(name)});
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~EnvGuard() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else ::unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    static std::optional<std::string> Get(const char* name) {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
-=======
->>>>>>> main
 class SpecialFolders : public ::testing::Test {
 protected:
     void SetUp() override {
