@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <sstream>
 
@@ -182,6 +184,9 @@ TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
 }
 
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the check uses a POSIX shell; the Windows run starts kmr.exe in its own checks";
+#else
     const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
@@ -199,6 +204,7 @@ TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
         EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
     }
     EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
+#endif
 }
 
 }  // namespace

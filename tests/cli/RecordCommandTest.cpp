@@ -77,6 +77,9 @@ std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) 
 std::string WrittenPath(const RecordRun& r) { return r.out.empty() ? r.out : r.out.substr(0, r.out.size() - 1); }
 
 TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
+#else
     TempHome home;
     SetTextLanguage(Language::English);
     const RecordRun r = Record({"--interface", "sim:time=instant,pattern=ramp"});
@@ -95,6 +98,7 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
     const RecordRun second = Record({"--interface", "sim:time=instant,pattern=ramp"});
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(WrittenPath(second), written.substr(0, written.size() - 4) + "_1.kmr");
+#endif
 }
 
 TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
@@ -151,6 +155,9 @@ TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
 }
 
 TEST(RecordCommand, OverTcpThroughTheSimulatorsPrologixServer) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
+#else
     TempHome home;
     SetTextLanguage(Language::English);
     sim::SimOptions o;
@@ -170,6 +177,7 @@ TEST(RecordCommand, OverTcpThroughTheSimulatorsPrologixServer) {
     // Channel 3's block holds the ramp: word a = 7a + 3000.
     const std::size_t at = 1100 + 2 * 1000 * 2 + 2 * 10;
     EXPECT_EQ(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8), 3070);
+#endif
 }
 
 }  // namespace

@@ -24,3 +24,11 @@ if(TARGET kmr-sim)
   add_dependencies(${target} kmr-sim)
   target_compile_definitions(${target} PRIVATE KMR_SIM_PROGRAM="$<TARGET_FILE:kmr-sim>")
 endif()
+# On Windows the stand-ins are DLLs exporting undecorated names, as the real drivers do (on 32-bit
+# Windows the __stdcall names would otherwise carry "@n").
+if(MINGW)
+  foreach(_lib kmr_fake_gpib_thread kmr_fake_gpib_global kmr_fake_gpib_user kmr_fake_gpib_none
+          kmr_fake_visa)
+    target_link_options(${_lib} PRIVATE -Wl,--kill-at)
+  endforeach()
+endif()

@@ -3,12 +3,14 @@
 // progress window, a clock that never waits, and the simulated instrument behind a bus that logs
 // every call. HOME and the XDG folders point into a temporary folder for the test's lifetime.
 #include <map>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "core/app/Engine.h"
 #include "core/app/Startup.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 #include "sim/SimBus.h"
 #include "sim/SimInstrument.h"
@@ -151,7 +153,17 @@ struct EngineHarness {
 
     StartupOptions Options(const std::string& spec) {
         StartupOptions o;
+#ifdef _WIN32
+        // Windows takes its known folders from the user's profile, not from variables: the
+        // test's own folders are given directly, laid out as the program lays them out.
+        const std::filesystem::path base = std::filesystem::path(home.dir().path()).make_preferred();
+        std::filesystem::create_directories(base / "config" / kMakerFolder / kProgramName);
+        std::filesystem::create_directories(base / "Documents" / kProgramName);
+        o.folders = {(base / "config" / kMakerFolder / kProgramName).string() + "\\",
+                     (base / "Documents" / kProgramName).string() + "\\"};
+#else
         o.folders = PlatformStartupFolders();
+#endif
         o.interfaceOverride = spec;
         o.makeBus = Factory();
         return o;

@@ -1,6 +1,7 @@
 #pragma once
 // While it lives, no file of this process may grow beyond `bytes`: a write past the limit fails
 // with EFBIG as on a full disk (the signal that would end the process is ignored meanwhile).
+#ifndef _WIN32
 #include <sys/resource.h>
 
 #include <csignal>
@@ -30,3 +31,4 @@ private:
 };
 
 }  // namespace kmr::testing
+#endif

@@ -1,18 +1,35 @@
 #include "support/TempDir.h"
 
+#include "support/PosixEnvironment.h"
+#include "core/support/SpecialFolders.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+#ifdef _WIN32
+#include <process.h>
+#endif
 
 namespace kmr::testing {
 
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp: a new folder named after the process and a counter, tried until one is free.
+    const fs::path base = fs::temp_directory_path();
+    const std::string stem = "kmr-test-" + std::to_string(::_getpid()) + "-";
+    for (int i = 0; i < 1000 && path_.empty(); ++i) {
+        std::error_code ec;
+        const fs::path p = base / (stem + std::to_string(i));
+        if (fs::create_directory(p, ec)) path_ = p.string();
+    }
+#else
     std::string pattern = (fs::temp_directory_path() / "kmr-test-XXXXXX").string();
     if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+#endif
 }
 
 TempDir::~TempDir() {
@@ -57,12 +74,12 @@ TempHome::TempHome() {
 }
 
 std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);  // UTF-8 names on Windows too
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 

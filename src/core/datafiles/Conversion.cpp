@@ -12,6 +12,7 @@
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -33,7 +34,7 @@ void SettingError(UiPort& ui, int textId) {
 
 std::uint64_t FileBytes(const std::string& path) {
     std::error_code ec;
-    const auto n = std::filesystem::file_size(path, ec);
+    const auto n = std::filesystem::file_size(PathFromUtf8(path), ec);
     return ec ? 0 : static_cast<std::uint64_t>(n);
 }
 
@@ -61,7 +62,9 @@ private:
 
 std::int64_t SystemDrivePort::FreeBytes(const std::string& folder) {
     std::error_code ec;
-    const auto info = std::filesystem::space(folder, ec);
+    // A missing folder has no free space to speak of (Windows would answer for its drive).
+    if (!std::filesystem::is_directory(PathFromUtf8(folder), ec)) return -1;
+    const auto info = std::filesystem::space(PathFromUtf8(folder), ec);
     if (ec || info.available == static_cast<std::uintmax_t>(-1)) return -1;
     return static_cast<std::int64_t>(std::min<std::uintmax_t>(info.available, INT64_MAX));
 }

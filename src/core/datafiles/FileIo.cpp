@@ -9,12 +9,64 @@
 #include <cstring>
 #include <new>
 
+#include "core/support/SpecialFolders.h"
+
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <sys/mman.h>
 #include <unistd.h>
+#endif
 
 namespace kmr {
+
+#ifdef _WIN32
+namespace {
+
+// Paths are UTF-8 inside the program; Windows takes them as UTF-16 through the wide-char calls.
+std::wstring Wide(const std::string& utf8) { return PathFromUtf8(utf8).wstring(); }
+
+// The Windows error of a failed call as the errno value the messages are chosen by.
+int ErrnoOf(DWORD e) {
+    switch (e) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_NOT_READY:
+        case ERROR_DEV_NOT_EXIST:
+        case ERROR_NO_MEDIA_IN_DRIVE: return ENODEV;
+        case ERROR_WRITE_PROTECT: return EROFS;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return EACCES;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: return ENOENT;
+        default: return EIO;
+    }
+}
+
+// One positioned transfer of at most 1 GiB through the file's handle (safe from several threads).
+long long Transfer(int fd, bool write, std::int64_t offset, void* p, std::size_t size) {
+    const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::size_t{1} << 30));
+    DWORD n = 0;
+    const BOOL ok = write ? WriteFile(h, p, chunk, &n, &at) : ReadFile(h, p, chunk, &n, &at);
+    if (!ok) {
+        const DWORD e = GetLastError();
+        if (!write && e == ERROR_HANDLE_EOF) return 0;
+        errno = ErrnoOf(e);
+        return -1;
+    }
+    return n;
+}
+
+}  // namespace
+#endif
 
 FileHandle::~FileHandle() {
     if (fd_ >= 0) ::close(fd_);
@@ -40,7 +92,12 @@ bool FileHandle::Open(const std::string& path, Mode mode) {
     if (fd_ >= 0) Close();
     error_ = 0;
     appendPos_ = 0;
+#ifdef _WIN32
+    int flags = O_BINARY | O_NOINHERIT;
+    const std::wstring name = Wide(path);
+#else
     int flags = O_CLOEXEC;
+#endif
     switch (mode) {
         case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL; break;
         case Mode::ReadWrite: flags |= O_RDWR; break;
@@ -56,7 +113,11 @@ bool FileHandle::Open(const std::string& path, Mode mode) {
     }
     int fd;
     do {
+#ifdef _WIN32
+        fd = ::_wopen(name.c_str(), flags, _S_IREAD | _S_IWRITE);
+#else
         fd = ::open(path.c_str(), flags, 0666);
+#endif
     } while (fd < 0 && errno == EINTR);
     if (fd < 0) {
         error_ = errno;
@@ -69,7 +130,11 @@ bool FileHandle::Open(const std::string& path, Mode mode) {
 bool FileHandle::WriteAt(std::int64_t offset, const void* data, std::size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
+#ifdef _WIN32
+        const long long n = Transfer(fd_, true, offset, const_cast<char*>(p), size);
+#else
         const ssize_t n = ::pwrite(fd_, p, size, static_cast<off_t>(offset));
+#endif
         if (n < 0) {
             if (errno == EINTR) continue;
             error_ = errno;
@@ -101,7 +166,11 @@ bool FileHandle::ReadAt(std::int64_t offset, void* data, std::size_t size) {
 int FileHandle::ReadAtShared(std::int64_t offset, void* data, std::size_t size) const {
     char* p = static_cast<char*>(data);
     while (size > 0) {
+#ifdef _WIN32
+        const long long n = Transfer(fd_, false, offset, p, size);
+#else
         const ssize_t n = ::pread(fd_, p, size, static_cast<off_t>(offset));
+#endif
         if (n < 0) {
             if (errno == EINTR) continue;
             return errno != 0 ? errno : EIO;
@@ -115,8 +184,13 @@ int FileHandle::ReadAtShared(std::int64_t offset, void* data, std::size_t size) 
 }
 
 std::int64_t FileHandle::Size() {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (::_fstat64(fd_, &st) != 0) {
+#else
     struct stat st {};
     if (::fstat(fd_, &st) != 0) {
+#endif
         error_ = errno;
         return -1;
     }
@@ -138,6 +212,12 @@ LargeMemory::LargeMemory(std::size_t bytes) {
     constexpr std::size_t kLargePage = std::size_t{2} << 20;
     size_ = std::max<std::size_t>(bytes, 1);
     // Maps a large page more than needed and keeps the part that starts at a large-page boundary.
+#ifdef _WIN32
+    // Committed pages of VirtualAlloc are zero-filled; large pages need a privilege users lack.
+    (void)kLargePage;
+    data_ = static_cast<char*>(VirtualAlloc(nullptr, size_, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    if (!data_) throw std::bad_alloc();
+#else
     const std::size_t mapped = size_ + kLargePage;
     void* p = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) throw std::bad_alloc();
@@ -151,24 +231,50 @@ LargeMemory::LargeMemory(std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
     ::madvise(data_, end - aligned, MADV_HUGEPAGE);
 #endif
+#endif
 }
 
 LargeMemory::~LargeMemory() {
+#ifdef _WIN32
+    VirtualFree(data_, 0, MEM_RELEASE);
+#else
     const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
     ::munmap(data_, (size_ + page - 1) / page * page);
+#endif
 }
 
 bool ProbeWritableFolder(const std::string& folder) {
+#ifdef _WIN32
+    // A name no other file has: the process id and a tick count, tried until one is free.
+    const std::string base = folder + "DmyFile-" + std::to_string(GetCurrentProcessId()) + "-" +
+                             std::to_string(GetTickCount64()) + "-";
+    for (int i = 0; i < 100; ++i) {
+        const std::wstring name = Wide(base + std::to_string(i));
+        const int fd = ::_wopen(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return false;
+        }
+        const bool closed = ::_close(fd) == 0;
+        return closed && ::_wunlink(name.c_str()) == 0;
+    }
+    return false;
+#else
     std::string name = folder + "DmyFile-XXXXXX";
     const int fd = ::mkstemp(name.data());
     if (fd < 0) return false;
     const bool closed = ::close(fd) == 0;
     const bool removed = ::unlink(name.c_str()) == 0;
     return closed && removed;
+#endif
 }
 
 bool RemoveFile(const std::string& path) {
+#ifdef _WIN32
+    return ::_wunlink(Wide(path).c_str()) == 0 || errno == ENOENT;
+#else
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+#endif
 }
 
 std::string ErrorDescription(int err) {

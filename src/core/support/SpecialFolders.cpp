@@ -21,12 +21,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path ToPath(const std::string& utf8) {
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
+// Without the separators at the end, except that of a root: "/" on Linux, and on Windows the
+// "\\" of a drive root such as "D:\\" (without it "D:" would mean the current folder of drive D).
 std::string WithoutTrailingSeparators(std::string p) {
-    while (p.size() > 1 && (p.back() == '/' || p.back() == PathSeparator())) p.pop_back();
+#ifdef _WIN32
+    const std::size_t keep = p.size() >= 3 && p[1] == ':' ? 3 : 1;
+#else
+    const std::size_t keep = 1;
+#endif
+    while (p.size() > keep && (p.back() == '/' || p.back() == PathSeparator())) p.pop_back();
     return p;
 }
 
@@ -75,7 +78,7 @@ std::string BaseFolder(Base base) {
         path = WithTrailingSeparator(home) + fallback;
     }
     std::error_code ec;
-    fs::create_directories(ToPath(WithoutTrailingSeparators(path)), ec);  // failure ignored
+    fs::create_directories(PathFromUtf8(WithoutTrailingSeparators(path)), ec);  // failure ignored
     return WithTrailingSeparator(path);
 }
 
@@ -111,7 +114,7 @@ std::string GetCommonAppDataPath_WithVNT(const std::string& maker) {
 
 bool EnsureFolder(const std::string& path) {
     if (path.empty()) return false;
-    const fs::path p = ToPath(WithoutTrailingSeparators(path));
+    const fs::path p = PathFromUtf8(WithoutTrailingSeparators(path));
     std::error_code ec;
     if (fs::is_directory(p, ec)) return true;
     fs::create_directory(p, ec);  // one level only; the parent must exist
@@ -122,12 +125,16 @@ bool FolderUsable(const std::string& path) {
     if (path.empty()) return false;
     const std::string p = WithoutTrailingSeparators(path);
     std::error_code ec;
-    if (!fs::is_directory(ToPath(p), ec)) return false;
+    if (!fs::is_directory(PathFromUtf8(p), ec)) return false;
 #ifdef _WIN32
     return true;
 #else
     return ::access(p.c_str(), X_OK) == 0;  // it can be entered
 #endif
+}
+
+std::filesystem::path PathFromUtf8(const std::string& utf8) {
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
 }
 
 char PathSeparator() {

@@ -1,6 +1,7 @@
 #pragma once
 // The program's folders under the platform's documents and application-data folders. Every path
 // returned ends with the path separator; the folders it names are created when missing.
+#include <filesystem>
 #include <string>
 
 namespace kmr {
@@ -28,6 +29,9 @@ int NotRegularFileError(const std::string& path, bool charDevicesAllowed = false
 
 // The platform's path separator ("/" on Linux) and a helper that appends it when missing.
 char PathSeparator();
+// A path of the program (UTF-8 text) as the file system's path: on Windows the wide-character
+// calls then see every character, not only those of the system code page.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
 std::string WithTrailingSeparator(const std::string& path);
 
 }  // namespace kmr

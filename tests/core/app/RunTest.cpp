@@ -283,6 +283,9 @@ TEST_F(RunTest, AShortBlockInALaterChannelLeavesZerosNeverTheWordsOfTheChannelBe
 }
 
 TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process file-size limit to make a write fail";
+#else
     StartWith({2, 5}, 1000, 1.0f);
     {
         // The header fits, the first channel's block does not.
@@ -304,6 +307,7 @@ TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn)
 
     RunToEnd();  // and the next run works
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).size(), 5102u);
+#endif
 }
 
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasWrittenAndConsumesTheNumber) {
@@ -329,6 +333,9 @@ TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasWrittenAndConsumesTheNumber)
 }
 
 TEST_F(RunTest, ADiskErrorDuringACsvTransferStopsItWithAMessageAndTheProgramGoesOn) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows has no per-process file-size limit to make a write fail";
+#else
     StartWith({2, 5}, 1000, 1.0f);
     h.state.Global.FileType = 1;
     {
@@ -350,6 +357,7 @@ TEST_F(RunTest, ADiskErrorDuringACsvTransferStopsItWithAMessageAndTheProgramGoes
     EXPECT_TRUE(h.state.LastTransferComplete);
     const std::string csv = ReadAll(Data("20261205_1.csv"));
     EXPECT_EQ(csv.size(), csv.find("\r\n0 ") + 2 + 1000u * 50u);
+#endif
 }
 
 TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {

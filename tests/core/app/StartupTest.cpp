@@ -144,7 +144,11 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     MeasConditions meas;
     SetMeasDefaults(meas);
     EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(meas));
+#ifdef _WIN32
+    const std::string dataFolder = h.Options("sim").folders.DocumentsFolder + "Data\\";
+#else
     const std::string dataFolder = std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/";
+#endif
     EXPECT_EQ(s.Global.DataFolder, dataFolder);
     EXPECT_EQ(s.Global.BaseFileName, "20261205");
     EXPECT_EQ(ReadAll(h.CondFile("Global.cnd")), "\"" + dataFolder + "\"\r\n\"20261205\"\r\n0\r\n\"" + dataFolder +

@@ -334,6 +334,9 @@ TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
 }
 
 TEST_F(DataFileTest, NotADataFileAtAll) {
+#ifdef _WIN32
+    GTEST_SKIP() << "symbolic links need a privilege on Windows";
+#else
     struct Case {
         std::string name;
         std::string expect;
@@ -356,9 +359,13 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
         ASSERT_EQ(u.shown.size(), 1u);
         EXPECT_NE(u.shown[0].text.find(c.expect), std::string::npos) << u.shown[0].text;
     }
+#endif
 }
 
 TEST_F(DataFileTest, AnUnreadableFileIsReported) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows file permissions are not set with chmod";
+#else
     const std::string path = dir.File("locked.kmr");
     ASSERT_TRUE(WriteKmr(path, ConditionsWith({1}, 10), 10, {Ramp(10, 0)}));
     ::chmod(path.c_str(), 0);
@@ -367,6 +374,7 @@ TEST_F(DataFileTest, AnUnreadableFileIsReported) {
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(EACCES)), std::string::npos);
+#endif
 }
 
 }  // namespace

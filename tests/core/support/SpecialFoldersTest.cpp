@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace kmr {
 namespace {
@@ -16,6 +18,7 @@ namespace {
 using kmr::testing::TempDir;
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 class SpecialFolders : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -96,6 +99,50 @@ TEST(PathSeparatorTest, TrailingSeparator) {
     EXPECT_EQ(WithTrailingSeparator("/a/b/"), "/a/b/");
     EXPECT_EQ(WithTrailingSeparator(""), "");
 }
+
+#else
+
+// Windows: the condition folder under the common application data (C:\ProgramData), the data
+// folder under the user's Documents, each made when missing and ending with "\".
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? v : "";
+}
+
+TEST(SpecialFolders, KnownFoldersOfWindows) {
+    const std::string common = Env("ALLUSERSPROFILE");
+    const std::string user = Env("USERPROFILE");
+    ASSERT_FALSE(common.empty());
+    ASSERT_FALSE(user.empty());
+    const std::string cond = GetCommonAppDataPath_WithVNT(kMakerFolder);
+    const std::string docs = GetMyDocumentsPath();
+    EXPECT_EQ(cond, common + "\\VNT\\KMR-5300\\");
+    EXPECT_EQ(docs.rfind(user + "\\", 0), 0u) << docs;
+    EXPECT_EQ(docs.substr(docs.size() - 10), "\\KMR-5300\\");
+    EXPECT_TRUE(fs::is_directory(cond));
+    EXPECT_TRUE(fs::is_directory(docs));
+    EXPECT_TRUE(FolderUsable(cond));
+}
+
+TEST(SpecialFolders, EnsureFolderWithBackslashesAndADriveLetter) {
+    TempDir dir;
+    const std::string base = fs::path(dir.path()).make_preferred().string();
+    ASSERT_EQ(base[1], ':');
+    EXPECT_TRUE(EnsureFolder(base + "\\a\\"));
+    EXPECT_TRUE(FolderUsable(base + "\\a"));
+    EXPECT_FALSE(EnsureFolder(base + "\\x\\y\\"));
+    EXPECT_TRUE(FolderUsable(base.substr(0, 3)));  // the drive root "C:\"
+}
+
+TEST(PathSeparatorTest, TrailingSeparator) {
+    EXPECT_EQ(PathSeparator(), '\\');
+    EXPECT_EQ(WithTrailingSeparator("C:\\a\\b"), "C:\\a\\b\\");
+    EXPECT_EQ(WithTrailingSeparator("C:\\"), "C:\\");
+    EXPECT_EQ(WithTrailingSeparator("C:/a/"), "C:/a/");
+    EXPECT_EQ(WithTrailingSeparator(""), "");
+}
+
+#endif
 
 }  // namespace
 }  // namespace kmr
