@@ -155,7 +155,7 @@ std::string WithTrailingSeparator(const std::string& path) {
 
 int NotRegularFileError(const std::string& path, bool charDevicesAllowed) {
     std::error_code ec;
-    const fs::file_status st = fs::status(ToPath(path), ec);
+    const fs::file_status st = fs::status(PathFromUtf8(path), ec);
     switch (st.type()) {
         case fs::file_type::regular:
         case fs::file_type::not_found:
