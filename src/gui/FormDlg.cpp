@@ -11,7 +11,8 @@ FormDlg::FormDlg(Engine& e, QWidget* owner) : QWidget(owner, Qt::Window | Qt::Di
 }
 
 FormDlg::~FormDlg() {
-    if (!unloaded_) e_.forms.Closed();
+    // Only when the main window itself goes, taking its forms with it.
+    if (!unloaded_) e_.forms.Forget();
 }
 
 void FormDlg::Unload() {

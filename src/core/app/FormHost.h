@@ -38,6 +38,13 @@ public:
     // this form paused it, and the main window is enabled. Does nothing when no form is open.
     void Closed();
 
+    // The form went with the main window (the program ends): the state is cleared, the window
+    // is not touched.
+    void Forget() {
+        open_ = FormId::None;
+        paused_ = false;
+    }
+
     bool IsOpen() const { return open_ != FormId::None; }
     FormId Current() const { return open_; }
     // Whether the open form stopped the monitor timer.
