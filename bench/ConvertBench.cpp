@@ -26,7 +26,8 @@
 #include <vector>
 
 #include "core/datafiles/Conversion.h"
-#include "core/datafiles/Csv.h"
+#include "core/datafiles/CsvColumnWriter.h"
+#include "core/datafiles/CsvLineWriter.h"
 #include "core/datafiles/DataFile.h"
 #include "core/support/TextTable.h"
 

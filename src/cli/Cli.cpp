@@ -1,17 +1,20 @@
 #include "cli/Cli.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <ostream>
 
+#include "core/datafiles/FileIo.h"
 #include "core/support/TextTable.h"
 
 namespace kmr::cli {
 
 namespace {
 
-volatile std::sig_atomic_t g_interrupted = 0;
+// Ctrl+C presses since the program started (the handler only counts).
+volatile std::sig_atomic_t g_interrupts = 0;
 
-extern "C" void OnInterrupt(int) { g_interrupted = 1; }
+extern "C" void OnInterrupt(int) { Interrupt(); }
 
 const Subcommand* Find(const std::string& name) {
     for (const auto& s : Subcommands())
@@ -19,22 +22,33 @@ const Subcommand* Find(const std::string& name) {
     return nullptr;
 }
 
+// The subcommand's own exit status.
+int Dispatch(const std::vector<std::string>& args, CliIo& io);
+
 }  // namespace
 
-std::string Say(const std::string& english, const std::string& japanese) {
-    return TextLanguage() == Language::Japanese ? japanese : english;
-}
+void Interrupt() { g_interrupts = g_interrupts + 1; }
 
 void PrintHelp(std::ostream& os) {
-    os << Say("Usage: kmr COMMAND [ARGUMENTS]\n\nCommands:\n", "使い方: kmr コマンド [引数]\n\nコマンド:\n");
+    os << Text(2001) << "\n\n" << Text(2002) << "\n";
     for (const auto& s : Subcommands()) os << "  kmr " << s.name << " " << s.usage << "\n      " << s.summary << "\n";
-    os << "  kmr --help\n"
-       << Say("\nExit status: 0 when everything was done, 1 when something failed (the reason is on\n"
-              "standard error), 2 for wrong usage.\n",
-              "\n終了コード: すべて成功すると 0、失敗があると 1 (理由は標準エラー出力)、使い方の誤りは 2。\n");
+    os << "  kmr --help\n\n" << Text(2003) << "\n";
 }
 
 int RunKmr(const std::vector<std::string>& args, CliIo& io) {
+    const int rc = Dispatch(args, io);
+    // What was written to out must have arrived: a full disk or a closed pipe is a failure.
+    errno = 0;
+    io.out.flush();
+    if (io.out) return rc;
+    const int err = errno;
+    io.err << "kmr: " << Text(2019) << (err != 0 ? ": " + ErrorDescription(err) : std::string()) << "\n";
+    return 1;
+}
+
+namespace {
+
+int Dispatch(const std::vector<std::string>& args, CliIo& io) {
     if (args.empty()) {
         PrintHelp(io.err);
         return 2;
@@ -46,7 +60,7 @@ int RunKmr(const std::vector<std::string>& args, CliIo& io) {
     }
     const Subcommand* sub = Find(first);
     if (!sub) {
-        io.err << "kmr: " << Say("unknown command \"", "不明なコマンド \"") << first << "\"\n";
+        io.err << "kmr: " << Text(2004) << first << "\"\n";
         PrintHelp(io.err);
         return 2;
     }
@@ -59,6 +73,8 @@ int RunKmr(const std::vector<std::string>& args, CliIo& io) {
     }
     return sub->run(rest, io);
 }
+
+}  // namespace
 
 MsgAnswer CliUiPort::ShowMessage(const std::string& text, const std::string& title, MsgIcon, MsgButtons buttons,
                                  bool, int) {
@@ -79,8 +95,8 @@ void CliUiPort::TerminateProgram() {
     std::exit(1);
 }
 
-TerminalProgressView::TerminalProgressView(std::ostream& err, bool draw) : err_(err), draw_(draw) {
-    g_interrupted = 0;
+TerminalProgressView::TerminalProgressView(std::ostream& err, bool draw)
+    : err_(err), draw_(draw), taken_(g_interrupts) {
     previous_ = std::signal(SIGINT, OnInterrupt);
 }
 
@@ -116,6 +132,10 @@ void TerminalProgressView::BreakLine() {
     last_ = -1;
 }
 
-bool TerminalProgressView::ProcessEventsAndCheckCancel() { return g_interrupted != 0; }
+bool TerminalProgressView::ProcessEventsAndCheckCancel() { return Interrupted(); }
+
+bool TerminalProgressView::Interrupted() const { return g_interrupts != taken_; }
+
+void TerminalProgressView::TakeInterrupt() { taken_ = g_interrupts; }
 
 }  // namespace kmr::cli

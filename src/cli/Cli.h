@@ -15,7 +15,8 @@ namespace kmr::cli {
 struct CliIo {
     std::ostream& out;
     std::ostream& err;
-    bool errIsTerminal = false;  // a progress bar is drawn on err only then
+    bool errIsTerminal = false;  // a progress bar and status lines are drawn on err only then
+    int errColumns = 80;         // the width of that terminal
 };
 
 using SubcommandFn = int (*)(const std::vector<std::string>& args, CliIo& io);
@@ -31,15 +32,16 @@ struct Subcommand {
 const std::vector<Subcommand>& Subcommands();
 
 // Runs `kmr` with its arguments (without the program name); returns the exit status:
-// 0 success, 1 the work failed (message on err), 2 wrong usage.
+// 0 success, 1 the work failed (message on err) or out could not be written, 2 wrong usage.
 int RunKmr(const std::vector<std::string>& args, CliIo& io);
 void PrintHelp(std::ostream& os);
 
 int InfoCommand(const std::vector<std::string>& args, CliIo& io);
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io);
 
-// A text of the tool itself in the user's language.
-std::string Say(const std::string& english, const std::string& japanese);
+// What Ctrl+C does: the SIGINT handler calls it while a TerminalProgressView exists (tests call
+// it directly).
+void Interrupt();
 
 // Message boxes become lines "title: text" on err. A Retry/Cancel or Yes/No question cannot be
 // answered on a command line: it answers Cancel or No.
@@ -61,7 +63,7 @@ private:
     int messages_ = 0;
 };
 
-// A one-line progress bar on a terminal; Ctrl-C (SIGINT) while it runs is the Cancel button.
+// A one-line progress bar on a terminal; Ctrl-C (SIGINT) while it exists is the Cancel button.
 class TerminalProgressView : public ProgressView {
 public:
     TerminalProgressView(std::ostream& err, bool draw);
@@ -70,6 +72,10 @@ public:
     void SetPercent(int percent) override;
     void Close() override;
     bool ProcessEventsAndCheckCancel() override;
+    // Ctrl+C was pressed since the view was made or since the last TakeInterrupt.
+    bool Interrupted() const;
+    // The Ctrl+C so far has been answered (it stopped a recording): only a later one cancels.
+    void TakeInterrupt();
     // Ends the bar's line so that a message starts on its own line; the bar is redrawn next time.
     void BreakLine();
 
@@ -79,6 +85,7 @@ private:
     bool shown_ = false;
     int last_ = -1;
     std::string label_;
+    long taken_ = 0;  // interrupts answered
     void (*previous_)(int) = nullptr;
 };
 

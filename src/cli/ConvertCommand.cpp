@@ -5,6 +5,7 @@
 
 #include "cli/Cli.h"
 #include "core/datafiles/Conversion.h"
+#include "core/support/TextTable.h"
 
 namespace kmr::cli {
 
@@ -31,7 +32,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         const std::string& a = args[i];
         if (a == "--out" || a == "-o") {
             if (i + 1 >= args.size()) {
-                io.err << "kmr convert: " << Say("--out needs a folder", "--out にはフォルダが必要です") << "\n";
+                io.err << "kmr convert: " << Text(2005) << "\n";
                 return 2;
             }
             outDir = args[++i];
@@ -43,7 +44,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else if (a.size() > 1 && a[0] == '-') {
-            io.err << "kmr convert: " << Say("unknown option ", "不明なオプション ") << a << "\n";
+            io.err << "kmr convert: " << Text(2006) << a << "\n";
             return 2;
         } else {
             files.push_back(a);
@@ -55,7 +56,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     std::error_code ec;
     if (haveOut && !std::filesystem::is_directory(outDir, ec)) {
-        io.err << "kmr convert: " << Say("the output folder does not exist: ", "出力フォルダがありません: ") << outDir
+        io.err << "kmr convert: " << Text(2007) << outDir
                << "\n";
         return 1;
     }
@@ -82,13 +83,14 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (outcome.converted[i]) {
             ++converted;
-            io.out << items[i].dataPath << " -> " << items[i].csvFolder << items[i].csvName << "\n";
+            // The files written: the name asked for, or its lettered parts.
+            for (const std::string& csv : outcome.csvFiles[i]) io.out << items[i].dataPath << " -> " << csv << "\n";
         } else {
-            io.err << items[i].dataPath << ": " << Say("not converted", "変換されませんでした") << "\n";
+            io.err << items[i].dataPath << ": " << Text(2008) << "\n";
         }
     }
     if (status == RunStatus::Cancelled && ui.messages() == 0)
-        io.err << "kmr convert: " << Say("cancelled", "中止しました") << "\n";
+        io.err << "kmr convert: " << Text(2009) << "\n";
     return outcome.AllConverted() ? 0 : 1;
 }
 

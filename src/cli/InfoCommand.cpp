@@ -20,10 +20,11 @@ std::string Named(long long code, const std::vector<std::string>& names) {
     return s;
 }
 
-void PrintHeader(const std::string& path, std::uint64_t size, const HeaderCheck& h, std::ostream& os) {
+void PrintHeader(const std::string& path, const HeaderCheck& h, std::ostream& os) {
     const FileConditions& fc = h.conditions;
     os << "File: " << path << "\n";
-    os << "Size: " << size << "\n";
+    os << "Size: " << h.actualSize << "\n";
+    os << "ExpectedSize: " << h.expectedSize << "\n";
     os << "Signature: " << h.signature << "\n";
     os << "Complete: " << (h.complete ? "yes" : "no") << "\n";
     os << "TriggerTime: " << fc.TriggerTime << "\n";
@@ -84,12 +85,9 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         }
         if (!first) io.out << "\n";
         first = false;
-        PrintHeader(path, static_cast<std::uint64_t>(size), h, io.out);
-        if (!h.complete)
-            io.err << path << ": "
-                   << Say("the recording in this file was cancelled or did not complete.",
-                          "このファイルの測定は中止されたか、保存が完了していません。")
-                   << "\n";
+        PrintHeader(path, h, io.out);
+        if (!h.sizeWarning.empty()) io.err << path << ": " << h.sizeWarning << "\n";
+        if (!h.complete) io.err << path << ": " << Text(2010) << "\n";
     }
     return rc;
 }

@@ -2,8 +2,10 @@
 
 #include <ostream>
 
-#include "core/app/Startup.h"
+#include "core/app/Monitor.h"
 #include "core/app/RunController.h"
+#include "core/app/Startup.h"
+#include "core/measurement/MonitorData.h"
 #include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
 
@@ -11,10 +13,38 @@ namespace kmr::cli {
 
 namespace {
 
-// The main window of a command line: only the remaining time is shown, on err.
+// Columns a text takes on a terminal: one per ASCII character, two per other character (the
+// Japanese texts are full width).
+int Columns(const std::string& utf8) {
+    int n = 0;
+    for (unsigned char c : utf8)
+        if ((c & 0xC0) != 0x80) n += c < 0x80 ? 1 : 2;
+    return n;
+}
+
+// The longest start of `utf8` that fits into `columns`, cut between characters.
+std::string FitColumns(const std::string& utf8, int columns) {
+    int used = 0;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto c = static_cast<unsigned char>(utf8[i]);
+        const int w = c < 0x80 ? 1 : 2;
+        std::size_t len = 1;
+        while (i + len < utf8.size() && (static_cast<unsigned char>(utf8[i + len]) & 0xC0) == 0x80) ++len;
+        if (used + w > columns) break;
+        used += w;
+        i += len;
+    }
+    return utf8.substr(0, i);
+}
+
+// The main window of a command line. On a terminal one status line on err shows the remaining
+// time and the live values of the measured channels; otherwise each new remaining time is a line
+// of its own and the live values are not shown.
 class RecordView : public MainView {
 public:
-    RecordView(std::ostream& err, bool terminal) : err_(err), terminal_(terminal) {}
+    RecordView(std::ostream& err, bool terminal, int columns)
+        : err_(err), terminal_(terminal), columns_(columns > 1 ? columns : 80) {}
     void SetWindowEnabled(bool) override {}
     void SetButtonEnabled(MainButton, bool) override {}
     void SetStartStopCaption(const std::string&) override {}
@@ -23,33 +53,64 @@ public:
     void SetCaption(const std::string&) override {}
     void SetRestTimePercent(float) override {}
     void SetRestTimeCaption(const std::string& caption) override {
-        if (caption == last_) return;
-        last_ = caption;
+        if (caption == rest_) return;
+        rest_ = caption;
         if (caption.empty()) {
             EndLine();
             return;
         }
         if (terminal_) {
-            err_ << "\r" << Text(201) << ": " << caption << "     ";
-            open_ = true;
+            Draw();
         } else {
             err_ << Text(201) << ": " << caption << "\n";
+            err_.flush();
         }
-        err_.flush();
     }
     void SetRestTimeColour(RestTimeColour) override {}
-    void SetEocTimer(bool) override {}
-    void SetMoniTimer(bool) override {}
+    void SetEocTimer(bool on) override { eocTimer = on; }
+    void SetMoniTimer(bool on) override { moniTimer = on; }
+
+    // The live values after a monitor read: "Ch. 1 12.34" for each measured channel.
+    void ShowMonitor(const MoniData& data, const MeasConditions& m) {
+        if (!terminal_) return;
+        const auto labels = MonitorLabelTexts(data, m);
+        values_.clear();
+        for (int ch : m.MeasuredChannels) {
+            if (ch < 1 || ch > kChannels) continue;
+            values_ += "  " + Text(1505 + ch) + " " + labels[static_cast<std::size_t>(ch - 1)];
+        }
+        Draw();
+    }
+    // A line of its own below the status line.
+    void Note(const std::string& text) {
+        EndLine();
+        err_ << text << "\n";
+        err_.flush();
+    }
     void EndLine() {
-        if (open_) err_ << "\n";
-        open_ = false;
+        if (drawn_ > 0) err_ << "\n";
+        drawn_ = 0;
+        values_.clear();
     }
 
+    bool eocTimer = false;
+    bool moniTimer = false;
+
 private:
+    void Draw() {
+        std::string line = rest_.empty() ? values_.substr(values_.empty() ? 0 : 2) : Text(201) + ": " + rest_ + values_;
+        line = FitColumns(line, columns_ - 1);
+        const int width = Columns(line);
+        err_ << "\r" << line << std::string(static_cast<std::size_t>(std::max(0, drawn_ - width)), ' ');
+        err_.flush();
+        drawn_ = std::max(width, 1);
+    }
+
     std::ostream& err_;
     bool terminal_;
-    bool open_ = false;
-    std::string last_;
+    int columns_;
+    int drawn_ = 0;  // columns of the status line on screen, 0 when there is none
+    std::string rest_, values_;
 };
 
 // Message boxes as lines on err; the off-line question is not asked but remembered.
@@ -76,6 +137,26 @@ int Usage(CliIo& io) {
     return 2;
 }
 
+// The run until it ends, as the main window's two 50 ms timers and its Stop button drive it:
+// Ctrl+C is Stop (the samples recorded so far are transferred), a second Ctrl+C then cancels the
+// transfer.
+void FollowRun(Engine& e, RecordView& view, TerminalProgressView& progress) {
+    while (e.s.RunActive()) {
+        e.clock.Sleep(0.05);
+        if (progress.Interrupted()) {
+            progress.TakeInterrupt();
+            view.Note(Text(2020));
+            StartOrStop(e);
+            continue;
+        }
+        if (view.eocTimer) EocTimerTick(e);
+        if (view.moniTimer && e.s.RunActive()) {
+            MonitorTimerTick(e);
+            if (!e.Failed()) view.ShowMonitor(e.s.MoniData, e.s.Meas);
+        }
+    }
+}
+
 }  // namespace
 
 int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory& makeBus, Clock& clock) {
@@ -88,13 +169,13 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
         } else if (args[i] == "--simulate") {
             interfaceSpec = std::string(kSimulateInterfaceSpec);
         } else {
-            io.err << "kmr record: " << Say("unexpected argument \"", "不明な引数 \"") << args[i] << "\"\n";
+            io.err << "kmr record: " << Text(2018) << args[i] << "\"\n";
             return Usage(io);
         }
     }
 
     ProgramState state;
-    RecordView view(io.err, io.errIsTerminal);
+    RecordView view(io.err, io.errIsTerminal, io.errColumns);
     RecordUi ui(io.err, view);
     NullSplashView splash;
     TerminalProgressView progress(io.err, io.errIsTerminal);
@@ -108,45 +189,30 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     const StartupOutcome outcome = RunStartup(e, options);
     if (outcome != StartupOutcome::Online) {
         if (ui.offlineOffered) {
-            io.err << "kmr record: "
-                   << Say("the instrument cannot be reached at GP-IB address ", "GP-IBアドレス ")
-                   << state.Gpib.Address << Say(" (interface ", " の測定器と通信できません (インターフェース ")
-                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec)
-                   << Say("); nothing was recorded.\n", ")。何も記録していません。\n");
+            io.err << "kmr record: " << Text(2011) << state.Gpib.Address << Text(2012)
+                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec) << Text(2013) << "\n";
         } else {
-            io.err << "kmr record: " << Say("start-up was abandoned; nothing was recorded.\n",
-                                            "起動を中止しました。何も記録していません。\n");
+            io.err << "kmr record: " << Text(2014) << "\n";
         }
         return 1;
     }
 
-    // One run. Ctrl+C (seen by the progress view) stops the recording; the transfer then sees
-    // the same Ctrl+C as its Cancel button.
     StartOrStop(e);
     if (state.Status == RunStatus::CommFailed && !state.RunActive() && state.LastDataFile.empty()) {
         UnloadMainWindow(e, {});
-        io.err << "kmr record: " << Say("the recording could not be started.\n", "測定を開始できませんでした。\n");
+        io.err << "kmr record: " << Text(2015) << "\n";
         return 1;
     }
-    while (state.RunActive()) {
-        clock.Sleep(0.05);
-        if (progress.ProcessEventsAndCheckCancel())
-            StartOrStop(e);
-        else
-            EocTimerTick(e);
-    }
+    FollowRun(e, view, progress);
     view.EndLine();
     UnloadMainWindow(e, {});
 
     if (state.LastDataFile.empty()) {
-        io.err << "kmr record: "
-               << Say("no data file was written (no samples, or no trigger time).\n",
-                      "データファイルは書かれませんでした (データなし、またはトリガ時刻なし)。\n");
+        io.err << "kmr record: " << Text(2016) << "\n";
         return 1;
     }
     if (!state.LastTransferComplete) {
-        io.err << "kmr record: " << state.LastDataFile
-               << Say(" is incomplete (cancelled or broken off).\n", " は不完全です (中止または中断)。\n");
+        io.err << "kmr record: " << state.LastDataFile << Text(2017) << "\n";
         return 1;
     }
     io.out << state.LastDataFile << "\n";

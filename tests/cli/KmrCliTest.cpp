@@ -24,10 +24,10 @@ protected:
     void SetUp() override { SetTextLanguage(Language::English); }
     void TearDown() override { SetTextLanguage(Language::English); }
 
-    int Run(std::vector<std::string> args) {
+    int Run(std::vector<std::string> args, std::ostream* to = nullptr) {
         out.str("");
         err.str("");
-        CliIo io{out, err, false};
+        CliIo io{to ? *to : out, err, false};
         return RunKmr(args, io);
     }
     std::string MakeKmr(const std::string& rel, std::int32_t n = 10) {
@@ -58,7 +58,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     const std::string path = MakeKmr("a.kmr", 1000);
     ASSERT_EQ(Run({"info", path}), 0) << err.str();
     const std::string s = out.str();
-    for (const char* line : {"Size: 5102\n", "Signature: KMR_FILE BY VNTNORDA\n", "Complete: yes\n",
+    for (const char* line : {"Size: 5102\n", "ExpectedSize: 5102\n", "Signature: KMR_FILE BY VNTNORDA\n", "Complete: yes\n",
                              "TriggerTime: 2002/02/05 00:00:00\n", "TrgMode: 0 (Manual Trigger)\n", "SmpClk: 1\n",
                              "MemoryWords: 1000\n", "WordsConverted: 1000\n", "Averaging: 0 (OFF)\n",
                              "ChannelCount: 2\n", "CH01.OnOff: 0\n", "CH02.OnOff: 1\n", "CH05.OnOff: 1\n",
@@ -66,7 +66,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
         EXPECT_NE(s.find(line), std::string::npos) << line;
     std::size_t lines = 0;
     for (char c : s) lines += c == '\n';
-    EXPECT_EQ(lines, 12u + 10u * 9u);
+    EXPECT_EQ(lines, 13u + 10u * 9u);
     EXPECT_TRUE(err.str().empty());
 }
 
@@ -87,6 +87,25 @@ TEST_F(KmrCli, InfoReportsDamagedAndCancelledFiles) {
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
 }
 
+TEST_F(KmrCli, AFileOfAnotherLengthThanItsHeaderImpliesIsReadWithAWarning) {
+    // WordsConverted 1000 with one bit flipped reads 992: the file is 16 bytes longer than that
+    // header implies.
+    const std::string path = MakeKmr("flipped.kmr", 1000);
+    const Bytes header = BuildDataFileHeader(ConditionsWith({2, 5}, 1000), 992);
+    std::string bytes = ReadAll(path);
+    bytes.replace(0, header.size(), std::string(header.begin(), header.end()));
+    WriteAll(path, bytes);
+    ASSERT_EQ(Run({"info", path}), 0) << err.str();
+    EXPECT_NE(out.str().find("Size: 5102\nExpectedSize: 5086\n"), std::string::npos) << out.str();
+    const std::string warning = DataFileSizeWarning(5086, 5102);
+    ASSERT_FALSE(warning.empty());
+    EXPECT_EQ(err.str(), path + ": " + warning + "\n");
+    // The conversion says so and goes on.
+    ASSERT_EQ(Run({"convert", path}), 0) << err.str();
+    EXPECT_NE(err.str().find(warning), std::string::npos) << err.str();
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("flipped.csv")));
+}
+
 TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     const std::string a = MakeKmr("one/20021005.kmr");
     const std::string b = MakeKmr("two/20021006_3.kmr", 65001);
@@ -94,7 +113,10 @@ TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     EXPECT_TRUE(FileExistsOnDisk(dir.File("one/20021005.csv")));
     EXPECT_TRUE(FileExistsOnDisk(dir.File("two/20021006_3_A.csv")));
     EXPECT_TRUE(FileExistsOnDisk(dir.File("two/20021006_3_B.csv")));
-    EXPECT_NE(out.str().find(a + " -> " + dir.File("one/20021005.csv")), std::string::npos);
+    // Each file written is named: the lettered parts, never a name that does not exist.
+    EXPECT_EQ(out.str(), a + " -> " + dir.File("one/20021005.csv") + "\n" + b + " -> " +
+                             dir.File("two/20021006_3_A.csv") + "\n" + b + " -> " + dir.File("two/20021006_3_B.csv") +
+                             "\n");
     EXPECT_TRUE(err.str().empty()) << err.str();  // no progress bar when stderr is not a terminal
 
     std::filesystem::create_directory(dir.File("out"));
@@ -140,11 +162,43 @@ TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
     EXPECT_NE(err.str().find(Text(Language::Japanese, 113)), std::string::npos);
 }
 
+// Standard output that takes nothing, as a full disk or a closed pipe.
+class RefusingBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
+    const std::string a = MakeKmr("a.kmr");
+    RefusingBuffer refusing;
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"info", a}, {"convert", "--out", dir.folder(), a}}) {
+        SCOPED_TRACE(args[0]);
+        std::ostream full(&refusing);
+        EXPECT_EQ(Run(args, &full), 1);
+        EXPECT_NE(err.str().find("kmr: " + Text(2019)), std::string::npos) << err.str();
+    }
+}
+
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
     const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
+    if (!std::filesystem::exists("/dev/full")) return;
+    // Standard output on a full device: each command that prints fails, record after writing its file.
+    TempDir home;
+    const std::string file = home.File("a.kmr");
+    ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
+    const std::string env = "HOME=" + home.folder() + " XDG_CONFIG_HOME=" + home.File("config") +
+                            " XDG_DOCUMENTS_DIR=" + home.File("Documents") + " ";
+    for (const std::string& args :
+         {std::string("--help"), "info " + file, "convert " + file, std::string("record --interface sim:time=instant")}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
+    }
+    EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
 }
 
 }  // namespace

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <sstream>
+#include <string_view>
 
 #include "support/EngineHarness.h"
+#include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
 #include "sim/PrologixServer.h"
 #include "sim/SimBus.h"
@@ -28,6 +31,44 @@ RecordRun Record(const std::vector<std::string>& args) {
     kmr::testing::FakeClock clock;  // never waits
     const int status = RecordWith(
         args, io, [](const std::string& spec, std::string&) { return MakeGpibBusOrExplain(spec); }, clock);
+    return {status, out.str(), err.str()};
+}
+
+// The simulated instrument recording in simulated time, which the run's 50 ms waits move on.
+// Ctrl+C comes at the `stopAt`-th wait and, when `cancelToo`, again when the transfer asks for
+// the trigger time.
+RecordRun RecordWithCtrlC(int stopAt, bool cancelToo) {
+    auto time = std::make_shared<sim::ManualTimeSource>();
+    struct WaitingClock : kmr::testing::FakeClock {
+        void Sleep(double seconds) override {
+            FakeClock::Sleep(seconds);
+            time->Advance(seconds);
+            if (++waits == stopAt) Interrupt();
+        }
+        std::shared_ptr<sim::ManualTimeSource> time;
+        int stopAt = 0, waits = 0;
+    } clock;
+    clock.time = time;
+    clock.stopAt = stopAt;
+    struct CtrlCAtTransfer : kmr::testing::LoggingBus {
+        using LoggingBus::LoggingBus;
+        GpibStatus Write(int d, const void* data, std::size_t count) override {
+            if (std::string_view(static_cast<const char*>(data), count).starts_with("TTM0")) Interrupt();
+            return LoggingBus::Write(d, data, count);
+        }
+    };
+    sim::SimOptions o;
+    o.pattern = sim::SimPattern::Ramp;  // time: real, here the simulated time
+    std::ostringstream out, err;
+    CliIo io{out, err, true, 200};  // a terminal: the status line is drawn
+    const int status = RecordWith(
+        {}, io,
+        [&](const std::string&, std::string&) -> std::unique_ptr<GpibBus> {
+            auto bus = std::make_unique<sim::SimBus>(o, time);
+            if (cancelToo) return std::make_unique<CtrlCAtTransfer>(std::move(bus));
+            return bus;
+        },
+        clock);
     return {status, out.str(), err.str()};
 }
 
@@ -67,9 +108,46 @@ TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
     EXPECT_EQ(r.err.find("Do you want"), std::string::npos);
 }
 
-TEST(RecordCommand, WrongUsage) {
+TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     TempHome home;
+    SetTextLanguage(Language::English);
     EXPECT_EQ(Record({"--colour"}).status, 2);
+    for (const auto& [fault, reason] : {std::pair{"TRG:noreply", 2015}, std::pair{"TTM0:ERR-007", 2016}}) {
+        const RecordRun r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
+        EXPECT_EQ(r.status, 1) << fault;
+        EXPECT_TRUE(r.out.empty()) << fault;
+        EXPECT_NE(r.err.find("kmr record: " + Text(reason)), std::string::npos) << r.err;
+    }
+}
+
+TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile) {
+    TempHome home;
+    SetTextLanguage(Language::English);
+    // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
+    const RecordRun r = RecordWithCtrlC(11, false);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(Text(2020)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
+    const std::string bytes = ReadAll(WrittenPath(r));
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
+    // N = 400: 1100 + 2 * 400 * 9 + 2 * 1001 bytes; channel 2's block starts with its ramp.
+    ASSERT_EQ(bytes.size(), 1100u + 7200u + 2002u);
+    const std::size_t at = 1100 + 2 * 400;
+    EXPECT_EQ(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
+                                        (static_cast<unsigned char>(bytes[at + 1]) << 8)),
+              kmr::testing::RampWord(2, 0));
+}
+
+TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
+    TempHome home;
+    SetTextLanguage(Language::English);
+    const RecordRun r = RecordWithCtrlC(11, true);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find(Text(2017)), std::string::npos) << r.err;
+    const std::string cancelled = ReadAll(r.err.substr(r.err.rfind("kmr record: ") + 12,
+                                                       r.err.rfind(Text(2017)) - r.err.rfind("kmr record: ") - 12));
+    EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
 }
 
 TEST(RecordCommand, OverTcpThroughTheSimulatorsPrologixServer) {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <memory>
 
-#include "core/datafiles/Csv.h"
+#include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/instrument/CommandSet.h"

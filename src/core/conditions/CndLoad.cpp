@@ -12,8 +12,9 @@ LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndRead
         // The reader closes the file when it goes out of scope, before any rewrite.
         CndReader reader(path);
         result.complete = reader.opened() && readItems(reader) && !reader.failed();
+        result.replaced = reader.replacedItem();
     }
-    if (!result.complete) {
+    if (!result.complete || result.replaced) {
         result.save = save();
         result.rewritten = result.save.ok;
     }
@@ -22,22 +23,22 @@ LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndRead
 
 bool ReadInt16In(CndReader& r, std::int16_t& field, int lo, int hi) {
     std::int16_t v = 0;
-    if (!r.ReadInt16(v) || v < lo || v > hi) return false;
-    field = v;
+    if (!r.ReadInt16(v)) return false;
+    TakeOffered(r, field, v, [&](std::int16_t x) { return x >= lo && x <= hi; });
     return true;
 }
 
 bool ReadInt32In(CndReader& r, std::int32_t& field, std::int32_t lo, std::int32_t hi) {
     std::int32_t v = 0;
-    if (!r.ReadInt32(v) || v < lo || v > hi) return false;
-    field = v;
+    if (!r.ReadInt32(v)) return false;
+    TakeOffered(r, field, v, [&](std::int32_t x) { return x >= lo && x <= hi; });
     return true;
 }
 
 bool ReadFiniteFloat(CndReader& r, float& field, bool nonNegative) {
     float v = 0.0f;
-    if (!r.ReadFloat(v) || !std::isfinite(v) || (nonNegative && v < 0.0f)) return false;
-    field = v;
+    if (!r.ReadFloat(v) || !std::isfinite(v)) return false;
+    TakeOffered(r, field, v, [&](float x) { return !(nonNegative && x < 0.0f); });
     return true;
 }
 
@@ -50,8 +51,8 @@ bool ReadFiniteDouble(CndReader& r, double& field) {
 
 bool ReadTextItem(CndReader& r, std::string& field, bool nonEmpty) {
     std::string v;
-    if (!r.ReadText(v) || (nonEmpty && v.empty())) return false;
-    field = std::move(v);
+    if (!r.ReadText(v)) return false;
+    TakeOffered(r, field, v, [&](const std::string& x) { return !(nonEmpty && x.empty()); });
     return true;
 }
 

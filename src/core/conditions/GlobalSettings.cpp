@@ -21,7 +21,7 @@ LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
         path,
         [&g](CndReader& r) {
             return ReadTextItem(r, g.DataFolder) && ReadTextItem(r, g.BaseFileName) &&
-                   ReadInt16In(r, g.FileType, 0, 1) && ReadTextItem(r, g.SourcePathName) &&
+                   ReadInt16In(r, g.FileType, kFlagRange) && ReadTextItem(r, g.SourcePathName) &&
                    ReadTextItem(r, g.DestPathName);
         },
         [&] { return SaveGlobalSettings(path, g); });
@@ -52,12 +52,13 @@ SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s) {
 }
 
 LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s) {
-    // A primary address is 0 … 30; at least one attempt is needed to talk at all.
+    // Kept as written whenever it fits 16 bits: the file is edited by hand only, and the
+    // connection says what does not work (an address outside 0 … 30 fails to open and is named in
+    // the message; Attempts 1 or less makes one attempt; another delimiter sends nothing).
     return LoadCndFile(
         path,
         [&s](CndReader& r) {
-            return ReadInt16In(r, s.Address, 0, 30) && ReadInt16In(r, s.Delimiter, 0, 1) &&
-                   ReadInt16In(r, s.Attempts, 1, 32767);
+            return r.ReadInt16(s.Address) && r.ReadInt16(s.Delimiter) && r.ReadInt16(s.Attempts);
         },
         [&] { return SaveGpibSettings(path, s); });
 }

@@ -12,20 +12,20 @@ namespace {
 
 bool ReadClock(CndReader& r, float& field) {
     float v = 0.0f;
-    if (!r.ReadFloat(v) || !IsOfferedClock(v)) return false;
-    field = v;
+    if (!r.ReadFloat(v)) return false;
+    TakeOffered(r, field, v, IsOfferedClock);
     return true;
 }
 
 bool ReadInputMode(CndReader& r, std::int16_t& field) {
     std::int16_t v = 0;
-    if (!r.ReadInt16(v) || !FindInputMode(v)) return false;
-    field = v;
+    if (!r.ReadInt16(v)) return false;
+    TakeOffered(r, field, v, [](std::int16_t code) { return FindInputMode(code) != nullptr; });
     return true;
 }
 
-// One channel line. Every item is checked against its domain, so that a hand-edited file never
-// puts an index outside its list or an unknown code into the record.
+// One channel line. An item outside its field's choices keeps the default, so that a hand-edited
+// file never puts an index outside its list or an unknown code into the record.
 bool ReadChannel(CndReader& r, ChannelCondition& c) {
     return ReadInt16In(r, c.OnOff, kFlagRange) && ReadInputMode(r, c.InputMode) &&
            ReadInt16In(r, c.Lpf, kLpfRange) && ReadFiniteFloat(r, c.Coeff) &&
@@ -36,7 +36,9 @@ bool ReadChannel(CndReader& r, ChannelCondition& c) {
 
 bool ReadMeasItems(CndReader& r, MeasConditions& m) {
     if (!(ReadInt16In(r, m.TrgMode, kTrgModeRange) && ReadClock(r, m.SmpClk) &&
-          ReadInt32In(r, m.MemoryWords, 1, kLargestMemoryWords) &&
+          // Memory words above the instrument's capacity are kept: start-up limits them to the
+          // capacity of the instrument it finds.
+          ReadInt32In(r, m.MemoryWords, 1, std::numeric_limits<std::int32_t>::max()) &&
           ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords) &&
           ReadInt16In(r, m.Averaging, kAveragingRange) &&
           ReadInt16In(r, m.ChannelCount, kChannelCountRange)))

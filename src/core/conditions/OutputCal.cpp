@@ -11,12 +11,12 @@ SaveResult SaveOutputCal(const std::string& path, const OutputCalConditions& c) 
 }
 
 LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c) {
-    // Use is 0 or 1 and a calibration value is never negative; anything else stops the reading.
+    // Use is 0 or 1 and a calibration value is never negative; anything else keeps its default.
     return LoadCndFile(
         path,
         [&c](CndReader& r) {
             for (auto& ch : c)
-                if (!(ReadInt16In(r, ch.Use, 0, 1) &&
+                if (!(ReadInt16In(r, ch.Use, kFlagRange) &&
                       ReadFiniteFloat(r, ch.Value, /*nonNegative=*/true)))
                     return false;
             return true;

@@ -96,13 +96,18 @@ std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t chann
 }
 
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
-                     Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status) {
+                     Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
+                     CsvFileWriter* files, std::vector<std::string>* written) {
     progress.ProgressStep = 0;
     progress.ProgressCounter = 0;
     progress.TransferBlockWords = 10000;
     FileConditions fc;
-    ReadDataFileHeader(dataPath, fc, ui, status);
+    std::string sizeWarning;
+    ReadDataFileHeader(dataPath, fc, ui, status, &sizeWarning);
     if (status == RunStatus::Cancelled) return false;
+    // A file of another length than its header implies is converted after a word of caution.
+    if (!sizeWarning.empty())
+        ui.ShowMessage(dataPath + "\n" + sizeWarning, Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
     const double sizeKB = static_cast<double>(SizeInKB(FileBytes(dataPath)));
     progress.MaxPBCount = ConversionStepCount(fc.WordsConverted, fc.ChannelCount, progress);
     progress.CurrentVol = sizeKB;
@@ -121,7 +126,7 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
         if (status == RunStatus::Cancelled) return false;
     }
     const DataFileSamples source(file, dataPath, fc.WordsConverted);
-    CsvContext ctx{ui, status, progress, view};
+    CsvContext ctx{ui, status, progress, view, files, written};
     if (!WriteCsvFiles(csvFolder, csvName, fc, source, ctx) || status == RunStatus::Cancelled) return false;
     // The step count expected for a file is larger than the steps taken (its reading of every
     // channel is counted twice), so the bar is brought to where the finished files put it.
@@ -197,6 +202,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
 
     outcome.started = true;
     outcome.converted.assign(items.size(), false);
+    outcome.csvFiles.resize(items.size());
     Progress progress;
     progress.AllVol = 0;
     for (const auto& item : items) progress.AllVol += item.sizeKB;
@@ -204,7 +210,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     ports.progressView.Show(Text(139), Text(112));
     for (std::size_t i = 0; i < items.size(); ++i) {
         outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, progress,
-                                               ports.progressView, ui, status);
+                                               ports.progressView, ui, status, ports.files, &outcome.csvFiles[i]);
         ports.view.UncheckDataFile(i);
         ports.view.RefreshCsvList();
     }

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/datafiles/Csv.h"
+#include "core/datafiles/CsvLineWriter.h"
 #include "core/datafiles/DataFile.h"
 #include "core/support/Progress.h"
 #include "core/support/RunStatus.h"
@@ -61,6 +61,7 @@ struct ConversionRequest {
 struct ConversionOutcome {
     bool started = false;          // the checks passed and files were processed
     std::vector<bool> converted;   // per checked file
+    std::vector<std::vector<std::string>> csvFiles;  // per checked file: the CSV files written
     bool AllConverted() const;
 };
 
@@ -70,6 +71,7 @@ struct ConversionPorts {
     ProgressView& progressView;
     ConversionView& view;
     DrivePort& drive;
+    CsvFileWriter* files = nullptr;  // where the CSV files are made; the file system when not given
 };
 
 // The Convert button: status reset, hourglass, nothing checked (119), then ConvertItems.
@@ -95,8 +97,12 @@ bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
 
 // One data file into CSV under `csvFolder` + `csvName` (parts when N exceeds 65000); true when
 // every byte was written. Does nothing beyond reading the header when status is already Cancelled.
+// A write or read error removes the CSV files of this data file again (a cancel keeps them). A
+// data file of another length than its header implies is converted after a caution naming both.
+// `written`, when given, receives the paths of the CSV files left on disk.
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
-                     Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status);
+                     Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
+                     CsvFileWriter* files = nullptr, std::vector<std::string>* written = nullptr);
 
 // The expected progress steps of one file: N/1000 + 2*K*N/1000 + 1, halves to even.
 std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t channelCount,

@@ -5,23 +5,17 @@
 // full header; sample numbers continue across parts. Texts are UTF-8, so a non-ASCII unit or
 // trigger-mode name takes its UTF-8 bytes and later lines still start where their byte offsets say.
 //
-// Two ways produce the same bytes:
-//  - column by column, as the transfer does while it reads one channel after the other from the
-//    instrument: CreateCsvFiles lays out every line with its sample number and blanks, then
-//    WriteCsvColumn fills one channel's cells at their fixed offsets;
-//  - line by line, as the conversion does with every channel of a data file at hand: WriteCsvFiles
-//    writes each part whole, from first line to last (two parts at once where the machine has two
-//    processors).
-// Both create every file new (an existing name is never written), count the progress units of the
-// column-by-column order (one per laid-out line and one per value) and stop at once on a cancel;
-// a cancelled CSV file keeps what was written. A file-system error shows its message, sets
-// status to Cancelled and returns false.
+// Two writers produce the same bytes: column by column (CsvColumnWriter.h, the transfer's order)
+// and line by line (CsvLineWriter.h, the conversion's). Both create every file new (an existing
+// name is never written), count the progress units of the column-by-column order (one per
+// laid-out line and one per value) and stop at once on a cancel; a cancelled CSV file keeps what
+// was written. A file-system error shows its message, sets status to Cancelled and returns false.
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string>
 #include <vector>
 
+#include "core/datafiles/CsvCells.h"
 #include "core/datafiles/DataFile.h"
 #include "core/support/Progress.h"
 #include "core/support/RunStatus.h"
@@ -31,7 +25,6 @@
 namespace kmr {
 
 inline constexpr std::int32_t kCsvLinesPerPart = 65000;
-inline constexpr std::size_t kCsvCellBytes = 16;
 
 struct CsvPart {
     std::string path;
@@ -55,34 +48,34 @@ std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Langu
 // active text language.
 CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc);
 
-class LargeMemory;
-
-// The cells of one channel: "," + the value of each raw word (raw * coeff + offset in double,
-// rounded once to float, then FormatFloat), blank-filled to 16 bytes. Each of the 65536 cells is
-// formatted the first time it is asked for.
-class CsvCellTable {
+// A CSV file being written from its start to its end.
+class CsvOutputFile {
 public:
-    CsvCellTable(float coeff, float offset);
-    ~CsvCellTable();
-    CsvCellTable(const CsvCellTable&) = delete;
-    CsvCellTable& operator=(const CsvCellTable&) = delete;
-
-    const char* Cell(std::int16_t raw) {
-        const auto i = static_cast<std::uint16_t>(raw);
-        if (!(filled_[i >> 6] & (1ull << (i & 63)))) Fill(i);
-        return cells_ + static_cast<std::size_t>(i) * kCsvCellBytes;
-    }
-
-private:
-    void Fill(std::uint16_t i);
-    float coeff_, offset_;
-    std::unique_ptr<LargeMemory> memory_;
-    char* cells_;
-    std::vector<std::uint64_t> filled_;
+    virtual ~CsvOutputFile() = default;
+    // Writes all bytes after those written so far; false with error() set on failure.
+    virtual bool Append(const void* data, std::size_t size) = 0;
+    // Closes; false when the close reported a write error.
+    virtual bool Close() = 0;
+    virtual int error() const = 0;
 };
 
-// The value text of a cell: always the text of FormatFloat, produced faster for common magnitudes.
-std::string FormatCellValue(float v);
+// Where the line writer creates its files: the file system, or in tests a disk that fills up.
+// May be called from two threads at once.
+class CsvFileWriter {
+public:
+    virtual ~CsvFileWriter() = default;
+    // Creates `path` new (an existing name is refused); nullptr with `err` set on failure.
+    virtual std::unique_ptr<CsvOutputFile> CreateNew(const std::string& path, int& err) = 0;
+    // Removes a file this writer created; true when it is gone.
+    virtual bool Remove(const std::string& path) = 0;
+};
+
+// The file system.
+class SystemCsvFileWriter final : public CsvFileWriter {
+public:
+    std::unique_ptr<CsvOutputFile> CreateNew(const std::string& path, int& err) override;
+    bool Remove(const std::string& path) override;
+};
 
 // What the CSV operations need from their caller.
 struct CsvContext {
@@ -90,40 +83,12 @@ struct CsvContext {
     RunStatus& status;
     Progress& progress;
     ProgressView& view;
+    CsvFileWriter* files = nullptr;              // the file system when not given
+    std::vector<std::string>* written = nullptr; // when given: the paths of the files written
 };
 
 // Counts `units` CSV progress units at once, exactly as that many Progress::CountUnit calls would;
 // false when a cancel was seen at a yield point.
 bool CountCsvUnits(Progress& progress, ProgressView& view, RunStatus& status, std::int64_t units);
-
-// Column by column.
-bool CreateCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
-                    CsvLayout& layout, CsvContext& ctx);
-bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples, std::int32_t n, float coeff,
-                    float offset, CsvContext& ctx);
-
-// Line by line, from all channels at hand: the part files are written whole, one after the
-// other, or two at a time on a machine with more than one processor. The progress units are those
-// of column by column and are counted on the calling thread, which alone talks to `ctx`; after a
-// cancel no new lines are started and every file written so far holds the header and whole lines.
-//
-// Where the line writer takes its samples from; Read may be called from two threads at once.
-class CsvSampleSource {
-public:
-    virtual ~CsvSampleSource() = default;
-    // Copies samples [first, first + count) of the k-th enabled channel to `dest`: 0, a system
-    // error number, or -1 when the samples are not there.
-    virtual int Read(int k, std::int32_t first, std::int32_t count, std::int16_t* dest) const = 0;
-    // The file named in the message of a failed Read.
-    virtual const std::string& Name() const = 0;
-};
-
-bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
-                   const CsvSampleSource& source, CsvContext& ctx);
-// `channels[k]` holds (at least) the N samples of the k-th enabled channel.
-bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
-                   const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx);
-bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
-                   const std::vector<SampleBuffer>& channels, CsvContext& ctx);
 
 }  // namespace kmr

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/datafiles/FileIo.h"
+#include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -155,56 +156,61 @@ Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted, 
     return b;
 }
 
-HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled) {
-    HeaderCheck r;
-    auto fail = [&r](std::string problem) {
-        r.ok = false;
-        r.problem = std::move(problem);
-        return r;
-    };
+// --- Header check ----------------------------------------------------------------------------------
+// The check runs in steps; each returns what is wrong (empty when its part is sound). Nothing is
+// allocated for samples before every step has passed.
+
+namespace {
+
+std::string Damaged(const std::string& english, const std::string& japanese) {
+    return Say("Damaged header: " + english, "ヘッダが壊れています: " + japanese);
+}
+
+// The signature record: one of the two signatures; a cancelled or unfinished file only when asked.
+std::string CheckSignature(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled, HeaderCheck& r) {
     if (fileSize < static_cast<std::uint64_t>(kDataHeaderBytes) || header.size() < kDataHeaderBytes) {
-        return fail(Say("The file is " + N(static_cast<long long>(fileSize)) +
-                            " bytes long, shorter than the 1100-byte header of a data file.",
-                        "ファイルの長さが " + N(static_cast<long long>(fileSize)) +
-                            " バイトで、データファイルのヘッダ (1100 バイト) より短いです。"));
+        return Say("The file is " + N(static_cast<long long>(fileSize)) +
+                       " bytes long, shorter than the 1100-byte header of a data file.",
+                   "ファイルの長さが " + N(static_cast<long long>(fileSize)) +
+                       " バイトで、データファイルのヘッダ (1100 バイト) より短いです。");
     }
+    const std::string notData = Say("It does not begin with the signature of a data file.",
+                                    "データファイルの識別子で始まっていません。");
     std::size_t pos = 0;
     std::int32_t sigLen = 0;
     GetLong(header, pos, sigLen);
-    if (sigLen != kSignatureLength) {
-        return fail(Say("It does not begin with the signature of a data file.",
-                        "データファイルの識別子で始まっていません。"));
-    }
+    if (sigLen != kSignatureLength) return notData;
     pos = 0;
     GetText(header, pos, r.signature);
     r.complete = r.signature == kCompleteSignature;
     r.isDataFile = r.complete || r.signature == kCancelSignature;
-    if (!r.isDataFile) {
-        return fail(Say("It does not begin with the signature of a data file.",
-                        "データファイルの識別子で始まっていません。"));
-    }
+    if (!r.isDataFile) return notData;
     if (!r.complete && !acceptCancelled) {
-        return fail(Say("Its recording was cancelled or did not complete.",
-                        "この測定は中止されたか、保存が完了していません。"));
+        return Say("Its recording was cancelled or did not complete.",
+                   "この測定は中止されたか、保存が完了していません。");
     }
+    return {};
+}
 
-    FileConditions fc;
-    auto fixedText = [&](std::int32_t expected, std::string& out, const char* what) -> bool {
-        const std::size_t at = pos;
-        std::size_t p = pos;
-        std::int32_t len = 0;
-        GetLong(header, p, len);
-        if (len != expected || !GetText(header, pos, out)) {
-            r.problem = Say("Damaged header: the " + std::string(what) + " text at byte " + N(static_cast<long long>(at)) +
-                                " has length " + N(len) + " instead of " + N(expected) + ".",
-                            "ヘッダが壊れています: " + N(static_cast<long long>(at)) + " バイト目のテキストの長さが " +
-                                N(len) + " です (正しくは " + N(expected) + ")。");
-            return false;
-        }
-        return true;
-    };
+// A text record of fixed length at `pos`.
+std::string ReadFixedText(const Bytes& header, std::size_t& pos, std::int32_t expected, std::string& out,
+                          const std::string& what) {
+    const std::size_t at = pos;
+    std::size_t p = pos;
+    std::int32_t len = 0;
+    GetLong(header, p, len);
+    if (len == expected && GetText(header, pos, out)) return {};
+    return Damaged("the " + what + " text at byte " + N(static_cast<long long>(at)) + " has length " + N(len) +
+                       " instead of " + N(expected) + ".",
+                   N(static_cast<long long>(at)) + " バイト目のテキストの長さが " + N(len) + " です (正しくは " +
+                       N(expected) + ")。");
+}
+
+// Every field in the order of the layout, after the signature record.
+std::string DecodeFields(const Bytes& header, FileConditions& fc) {
+    std::size_t pos = static_cast<std::size_t>(4 + kSignatureLength);
     std::string text;
-    if (!fixedText(kTriggerTimeLength, text, "trigger time")) return fail(r.problem);
+    if (auto e = ReadFixedText(header, pos, kTriggerTimeLength, text, "trigger time"); !e.empty()) return e;
     fc.TriggerTime = Stripped(text);
     GetInteger(header, pos, fc.TrgMode);
     GetSingle(header, pos, fc.SmpClk);
@@ -213,7 +219,7 @@ HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, boo
     GetLong(header, pos, fc.WordsConverted);
     GetInteger(header, pos, fc.Averaging);
     GetInteger(header, pos, fc.ChannelCount);
-    if (!fixedText(kHeaderReservedLength, text, "reserved")) return fail(r.problem);
+    if (auto e = ReadFixedText(header, pos, kHeaderReservedLength, text, "reserved"); !e.empty()) return e;
     for (int ch = 1; ch <= kChannels; ++ch) {
         auto& c = fc.Ch(ch);
         GetInteger(header, pos, c.OnOff);
@@ -225,58 +231,133 @@ HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, boo
         GetInteger(header, pos, c.DtgOnOff);
         GetSingle(header, pos, c.DtgLevel);
         GetSingle(header, pos, c.Offset);
-        const std::string what = "channel " + N(ch) + " reserved";
-        if (!fixedText(kChannelReservedLength, text, what.c_str())) return fail(r.problem);
+        if (auto e = ReadFixedText(header, pos, kChannelReservedLength, text, "channel " + N(ch) + " reserved");
+            !e.empty())
+            return e;
     }
+    return {};
+}
 
+// The instrument-wide fields: each one of the instrument's choices, and N and the pre-memory
+// within the memory words.
+std::string CheckMeasurementFields(const FileConditions& fc) {
     const std::int32_t mry = fc.MemoryWords, n = fc.WordsConverted;
     if (mry < 1 || mry > kLargestMemoryWords) {
-        return fail(Say("Damaged header: memory words " + N(mry) + " outside 1 to " + N(kLargestMemoryWords) + ".",
-                        "ヘッダが壊れています: メモリワード数 " + N(mry) + " が 1～" + N(kLargestMemoryWords) +
-                            " の範囲外です。"));
+        return Damaged("memory words " + N(mry) + " outside 1 to " + N(kLargestMemoryWords) + ".",
+                       "メモリワード数 " + N(mry) + " が 1～" + N(kLargestMemoryWords) + " の範囲外です。");
     }
     if (n < 0 || n > mry) {
-        return fail(Say("Damaged header: stored words " + N(n) + " outside 0 to the memory words " + N(mry) + ".",
-                        "ヘッダが壊れています: 保存ワード数 " + N(n) + " が 0～メモリワード数 " + N(mry) +
-                            " の範囲外です。"));
+        return Damaged("stored words " + N(n) + " outside 0 to the memory words " + N(mry) + ".",
+                       "保存ワード数 " + N(n) + " が 0～メモリワード数 " + N(mry) + " の範囲外です。");
     }
-    if (!kTrgModeRange.Holds(fc.TrgMode) || !kAveragingRange.Holds(fc.Averaging) || !std::isfinite(fc.SmpClk)) {
-        return fail(Say("Damaged header: trigger mode " + N(fc.TrgMode) + ", averaging " + N(fc.Averaging) +
-                            " or the sampling clock is not a valid setting.",
-                        "ヘッダが壊れています: トリガモード " + N(fc.TrgMode) + "、アベレージング " +
-                            N(fc.Averaging) + " またはサンプリングクロックが不正です。"));
+    if (fc.PreMemoryWords < 0 || fc.PreMemoryWords > mry) {
+        return Damaged("pre-memory words " + N(fc.PreMemoryWords) + " outside 0 to the memory words " + N(mry) + ".",
+                       "プリメモリワード数 " + N(fc.PreMemoryWords) + " が 0～メモリワード数 " + N(mry) +
+                           " の範囲外です。");
     }
+    if (!IsOfferedClock(fc.SmpClk)) {
+        return Damaged("sampling clock " + FormatFloat(fc.SmpClk) + " ms is not a clock of the instrument.",
+                       "サンプリングクロック " + FormatFloat(fc.SmpClk) + " ms は本器のクロックではありません。");
+    }
+    if (!kTrgModeRange.Holds(fc.TrgMode)) {
+        return Damaged("trigger mode " + N(fc.TrgMode) + " is not 0, 1 or 2.",
+                       "トリガモード " + N(fc.TrgMode) + " が 0、1、2 のいずれでもありません。");
+    }
+    if (!kAveragingRange.Holds(fc.Averaging)) {
+        return Damaged("averaging " + N(fc.Averaging) + " outside 0 to 10.",
+                       "アベレージング " + N(fc.Averaging) + " が 0～10 の範囲外です。");
+    }
+    return {};
+}
+
+// Each channel record field within its choices, and the channel count equal to the channels on.
+std::string CheckChannelRecords(const FileConditions& fc) {
     int on = 0;
     for (int ch = 1; ch <= kChannels; ++ch) {
         const auto& c = fc.Ch(ch);
-        const bool valid = kFlagRange.Holds(c.OnOff) && FindInputMode(c.InputMode) && kLpfRange.Holds(c.Lpf) &&
-                           kPointRange.Holds(c.Point) && kUnitRange.Holds(c.Unit) && kFlagRange.Holds(c.DtgOnOff) &&
-                           std::isfinite(c.Coeff) &&
-                           std::isfinite(c.DtgLevel) && std::isfinite(c.Offset);
-        if (!valid) {
-            return fail(Say("Damaged header: the record of channel " + N(ch) + " holds values outside their range.",
-                            "ヘッダが壊れています: チャンネル " + N(ch) + " の条件に範囲外の値があります。"));
+        struct Field {
+            const char* english;
+            const char* japanese;
+            bool valid;
+        };
+        const Field fields[] = {
+            {"on/off", "オン/オフ", kFlagRange.Holds(c.OnOff)},
+            {"input mode", "入力モード", FindInputMode(c.InputMode) != nullptr},
+            {"filter", "フィルタ", kLpfRange.Holds(c.Lpf)},
+            {"coefficient", "係数", std::isfinite(c.Coeff)},
+            {"decimal point", "小数点", kPointRange.Holds(c.Point)},
+            {"unit", "単位", kUnitRange.Holds(c.Unit)},
+            {"data trigger on/off", "データトリガのオン/オフ", kFlagRange.Holds(c.DtgOnOff)},
+            {"data trigger level", "データトリガレベル", std::isfinite(c.DtgLevel)},
+            {"offset", "オフセット", std::isfinite(c.Offset)},
+        };
+        for (const Field& f : fields) {
+            if (f.valid) continue;
+            return Damaged("the " + std::string(f.english) + " of channel " + N(ch) + " is outside its range.",
+                           "チャンネル " + N(ch) + " の" + f.japanese + "が範囲外です。");
         }
         on += c.OnOff;
     }
     if (fc.ChannelCount < 1 || fc.ChannelCount > kChannels || fc.ChannelCount != on) {
-        return fail(Say("Damaged header: the channel count " + N(fc.ChannelCount) + " does not match the " + N(on) +
-                            " channels switched on (1 to 10 expected).",
-                        "ヘッダが壊れています: チャンネル数 " + N(fc.ChannelCount) + " がオンのチャンネル数 " +
-                            N(on) + " と一致しません (1～10)。"));
+        return Damaged("the channel count " + N(fc.ChannelCount) + " does not match the " + N(on) +
+                           " channels switched on (1 to 10 expected).",
+                       "チャンネル数 " + N(fc.ChannelCount) + " がオンのチャンネル数 " + N(on) +
+                           " と一致しません (1～10)。");
     }
-    const std::uint64_t needed = static_cast<std::uint64_t>(kDataHeaderBytes) +
-                                 2ull * static_cast<std::uint64_t>(n) * static_cast<std::uint64_t>(on);
-    if (fileSize < needed) {
-        return fail(Say("The file is cut short: " + N(static_cast<long long>(fileSize)) + " bytes, but its " + N(on) +
-                            " channels of " + N(n) + " samples need " + N(static_cast<long long>(needed)) + ".",
-                        "ファイルが途中で切れています: " + N(static_cast<long long>(fileSize)) + " バイトですが、" +
-                            N(on) + " チャンネル × " + N(n) + " サンプルには " +
-                            N(static_cast<long long>(needed)) + " バイト必要です。"));
+    return {};
+}
+
+// The bytes the blocks of N samples of every channel need after the header.
+std::uint64_t NeededDataFileSize(const FileConditions& fc) {
+    return static_cast<std::uint64_t>(kDataHeaderBytes) +
+           2ull * static_cast<std::uint64_t>(fc.WordsConverted) * static_cast<std::uint64_t>(fc.ChannelCount);
+}
+
+std::string CheckLength(const FileConditions& fc, std::uint64_t fileSize) {
+    const std::uint64_t needed = NeededDataFileSize(fc);
+    if (fileSize >= needed) return {};
+    const auto size = static_cast<long long>(fileSize);
+    return Say("The file is cut short: " + N(size) + " bytes, but its " + N(fc.ChannelCount) + " channels of " +
+                   N(fc.WordsConverted) + " samples need " + N(static_cast<long long>(needed)) + ".",
+               "ファイルが途中で切れています: " + N(size) + " バイトですが、" + N(fc.ChannelCount) +
+                   " チャンネル × " + N(fc.WordsConverted) + " サンプルには " + N(static_cast<long long>(needed)) +
+                   " バイト必要です。");
+}
+
+}  // namespace
+
+std::uint64_t CompleteDataFileSize(const FileConditions& fc) {
+    if (fc.ChannelCount < 1) return static_cast<std::uint64_t>(kDataHeaderBytes);
+    return static_cast<std::uint64_t>(kDataHeaderBytes) +
+           2ull * static_cast<std::uint64_t>(fc.WordsConverted) * static_cast<std::uint64_t>(fc.ChannelCount - 1) +
+           2ull * (static_cast<std::uint64_t>(fc.MemoryWords) + 1);
+}
+
+std::string DataFileSizeWarning(std::uint64_t expected, std::uint64_t actual) {
+    if (expected == actual) return {};
+    const auto e = static_cast<long long>(expected), a = static_cast<long long>(actual);
+    return Say("The file is " + N(a) + " bytes long, but its header implies " + N(e) +
+                   " bytes: the header or the file may be damaged, or the file was written over a longer one.",
+               "ファイルの長さは " + N(a) + " バイトですが、ヘッダからは " + N(e) +
+                   " バイトのはずです: ヘッダかファイルが壊れているか、長いファイルの上に書かれた可能性があります。");
+}
+
+HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled) {
+    HeaderCheck r;
+    r.actualSize = fileSize;
+    FileConditions fc;
+    std::string problem = CheckSignature(header, fileSize, acceptCancelled, r);
+    if (problem.empty()) problem = DecodeFields(header, fc);
+    if (problem.empty()) problem = CheckMeasurementFields(fc);
+    if (problem.empty()) problem = CheckChannelRecords(fc);
+    if (problem.empty()) problem = CheckLength(fc, fileSize);
+    if (!problem.empty()) {
+        r.problem = std::move(problem);
+        return r;
     }
-    fc.MeasuredChannels.clear();
-    for (int ch = 1; ch <= kChannels; ++ch)
-        if (fc.Ch(ch).OnOff == 1) fc.MeasuredChannels.push_back(ch);
+    r.expectedSize = CompleteDataFileSize(fc);
+    r.sizeWarning = DataFileSizeWarning(r.expectedSize, fileSize);
+    RebuildMeasuredChannels(fc);
     r.conditions = std::move(fc);
     r.ok = true;
     return r;
@@ -335,7 +416,8 @@ bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& statu
     return WriteSignature(path, kCancelSignature, ui, status);
 }
 
-bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status) {
+bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
+                        std::string* sizeWarning) {
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
         ReportFileError(f.error(), path, ui, status);
@@ -360,6 +442,7 @@ bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui,
         ShowRefusedFile(path, check.problem, ui, status);
         return false;
     }
+    if (sizeWarning) *sizeWarning = check.sizeWarning;
     fc = std::move(check.conditions);
     return true;
 }

@@ -73,6 +73,14 @@ bool GetText(const Bytes& b, std::size_t& pos, std::string& text);
 Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted,
                           std::string_view signature = kCompleteSignature);
 
+// The length of a complete file with these conditions: 1100 + 2*N*(K - 1) + 2*(MRY + 1) bytes for
+// K >= 1 enabled channels (the last block is written as the whole buffer of MRY + 1 words).
+std::uint64_t CompleteDataFileSize(const FileConditions& fc);
+// The warning for a file whose length is not the one its header implies, naming both lengths, in
+// the active language; empty when they agree. Readers never locate blocks by the length, and a
+// file written over a longer one keeps the older tail, so such a file is read, with this warning.
+std::string DataFileSizeWarning(std::uint64_t expected, std::uint64_t actual);
+
 // Outcome of checking a header image against the size of its file.
 struct HeaderCheck {
     bool ok = false;
@@ -81,10 +89,15 @@ struct HeaderCheck {
     std::string signature;     // the signature text as stored (when its record is readable)
     std::string problem;       // what is wrong, in the active language (empty when ok)
     FileConditions conditions; // filled when ok (the trigger time stripped of blanks)
+    std::uint64_t actualSize = 0;    // the file's length
+    std::uint64_t expectedSize = 0;  // CompleteDataFileSize of the header (when ok)
+    std::string sizeWarning;         // DataFileSizeWarning (when ok; empty when the sizes agree)
 };
-// Validates and decodes a header: the signature, the fixed text lengths, 0 <= N <= MRY <= 507904,
-// the channel flags 0/1, ChannelCount equal to the channels switched on and 1..10, the value
-// ranges that select names in the CSV header, and a file long enough for its blocks.
+// Validates and decodes a header, before anything is allocated for its samples: the signature,
+// the fixed text lengths, 1 <= MRY <= 507904, 0 <= N <= MRY, 0 <= pre-memory <= MRY, a clock of
+// the instrument, every field within its choices (the message names the field), ChannelCount
+// equal to the channels switched on and 1..10, and a file long enough for its blocks. A file of
+// another length than the header implies passes with `sizeWarning` set.
 // `acceptCancelled` decodes a cancelled or in-progress file too (for inspection).
 HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled = false);
 
@@ -100,8 +113,11 @@ bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status
 bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status);
 
 // Reads and checks the header into `fc`. A refused file shows text 113 with the file's name and
-// what is wrong; `fc` is then left unchanged.
-bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status);
+// what is wrong; `fc` is then left unchanged. `sizeWarning`, when given, receives the warning of a
+// file whose length differs from the one its header implies (empty when they agree); nothing is
+// shown for it here.
+bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
+                        std::string* sizeWarning = nullptr);
 // Re-dimensions `buffer` to fc.MemoryWords (zero-filled) and reads fc.MemoryWords + 1 words from
 // `offset`, or as many as the file holds there: nothing is read past its end.
 bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc,

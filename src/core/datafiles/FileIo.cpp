@@ -1,5 +1,7 @@
 #include "core/datafiles/FileIo.h"
 
+#include "core/support/SpecialFolders.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -44,11 +46,11 @@ bool FileHandle::Open(const std::string& path, Mode mode) {
         case Mode::ReadWrite: flags |= O_RDWR; break;
         case Mode::ReadOnly: flags |= O_RDONLY; break;
     }
-    // A folder opens read-only without complaint; refuse it before anything is read.
+    // A folder opens read-only without complaint and a FIFO would wait for a writer: refuse
+    // both before anything is opened.
     if (mode != Mode::CreateNew) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            error_ = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        if (const int err = NotRegularFileError(path)) {
+            error_ = err;
             return false;
         }
     }

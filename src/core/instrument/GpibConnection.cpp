@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <exception>
 
+#include "core/support/InstrumentFacts.h"
+#include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -75,6 +77,12 @@ GpibConnection::GpibConnection(GpibBus& bus, GpibSettings& settings, UiPort& ui,
 void GpibConnection::OpenGpibDevice(int timeoutCode) {
     connected_ = kFalse;
     timeoutCode_ = timeoutCode;
+    if (!kGpibAddressRange.Holds(settings_.Address)) {
+        // No GP-IB device can have this address (Meter.cnd is edited by hand); the bus is not
+        // asked, and the message names the address.
+        ShowOpenFailure(ui_, Text(101) + FormatInt(settings_.Address), runStatus_);
+        return;
+    }
     bool ok = false;
     // Any failure of the route itself (a backend that throws) takes the failure path as well.
     try {

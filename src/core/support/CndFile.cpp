@@ -1,6 +1,7 @@
 #include "core/support/CndFile.h"
 
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 
 #include <cerrno>
 #include <charconv>
@@ -27,13 +28,6 @@ std::FILE* OpenFile(const std::string& path, const char* mode) {
 #else
     return std::fopen(path.c_str(), mode);
 #endif
-}
-
-bool IsDirectory(const std::string& path) {
-    std::error_code ec;
-    const std::filesystem::path p(
-        std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
-    return std::filesystem::is_directory(p, ec);
 }
 
 // Well-formed UTF-8 (no overlong forms, no surrogates, at most U+10FFFF).
@@ -190,7 +184,8 @@ struct CndReader::Impl {
 };
 
 CndReader::CndReader(const std::string& path) : impl_(std::make_unique<Impl>()) {
-    if (path.empty() || IsDirectory(path)) return;
+    // A folder, a FIFO or a device in the file's place reads as a damaged file.
+    if (path.empty() || NotRegularFileError(path) != 0) return;
     impl_->file = OpenFile(path, "rb");
 }
 
@@ -316,7 +311,7 @@ SaveResult CndWriter::Save(const std::string& path) const {
         r.message = "Cannot write the file \"" + path + "\": " + SystemReason(err) + ".";
         return r;
     };
-    if (IsDirectory(path)) return fail(EISDIR);
+    if (const int err = NotRegularFileError(path, /*charDevicesAllowed=*/true)) return fail(err);
     errno = 0;
     std::FILE* f = OpenFile(path, "wb");
     if (!f) return fail(errno ? errno : EIO);

@@ -20,6 +20,7 @@ struct SaveResult {
 // Result of the common load pattern.
 struct LoadResult {
     bool complete = false;   // every item was read
+    bool replaced = false;   // some item was outside its field's choices and kept its default
     bool rewritten = false;  // the file was rewritten from memory
     SaveResult save;         // outcome of the rewrite when there was one
 };
@@ -37,6 +38,10 @@ public:
 
     bool opened() const;
     bool failed() const;
+    // An item was read but lies outside its field's choices: the field keeps its default and the
+    // file is rewritten after the reading, which goes on.
+    void NoteReplacedItem() { replaced_ = true; }
+    bool replacedItem() const { return replaced_; }
 
     // Integers must be written whole ("3.0" is refused) and fit the type.
     bool ReadInt16(std::int16_t& out);
@@ -48,6 +53,7 @@ public:
 private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    bool replaced_ = false;
 };
 
 // Builds the text of a condition file: items on a line joined by ",", lines ended by CR LF.

@@ -20,6 +20,46 @@ const char* NonFiniteText(double v) {
     return v < 0 ? "-INF" : "INF";
 }
 
+}  // namespace
+
+std::size_t LayOutSevenDigits(char* out, const char* digits, int exp) {
+    char* o = out;
+    int nd = 7;  // significant digits without trailing zeros
+    while (nd > 1 && digits[nd - 1] == '0') --nd;
+    if (exp < -4 || exp >= 7) {
+        *o++ = digits[0];
+        if (nd > 1) {
+            *o++ = '.';
+            std::memcpy(o, digits + 1, static_cast<std::size_t>(nd - 1));
+            o += nd - 1;
+        }
+        *o++ = 'E';
+        *o++ = exp < 0 ? '-' : '+';
+        const int ae = exp < 0 ? -exp : exp;
+        if (ae >= 100) *o++ = static_cast<char>('0' + ae / 100);
+        *o++ = static_cast<char>('0' + (ae / 10) % 10);
+        *o++ = static_cast<char>('0' + ae % 10);
+    } else if (exp >= 0) {
+        // exp + 1 digits before the point (0 <= exp <= 6, so at most 7)
+        const int intDigits = exp + 1;
+        for (int i = 0; i < intDigits; ++i) *o++ = i < nd ? digits[i] : '0';
+        if (nd > intDigits) {
+            *o++ = '.';
+            for (int i = intDigits; i < nd; ++i) *o++ = digits[i];
+        }
+    } else {
+        // -4 <= exp <= -1: "0." then -exp-1 zeros then the digits
+        *o++ = '0';
+        *o++ = '.';
+        for (int i = 0; i < -exp - 1; ++i) *o++ = '0';
+        std::memcpy(o, digits, static_cast<std::size_t>(nd));
+        o += nd;
+    }
+    return static_cast<std::size_t>(o - out);
+}
+
+namespace {
+
 // Writes the general 7-significant-digit form of `v` into `out` (at least 32 bytes) and
 // returns the length. The digits come from one correctly rounded scientific conversion of the
 // float's exact value; the fixed or exponent layout is then built from them.
@@ -55,40 +95,7 @@ std::size_t WriteGeneral7(char* out, float f) {
     int exp = 0;
     for (; p < end; ++p) exp = exp * 10 + (*p - '0');
     if (negExp) exp = -exp;
-
-    int nd = 7;  // significant digits without trailing zeros
-    while (nd > 1 && digits[nd - 1] == '0') --nd;
-
-    if (exp < -4 || exp >= 7) {
-        *o++ = digits[0];
-        if (nd > 1) {
-            *o++ = '.';
-            std::memcpy(o, digits + 1, static_cast<std::size_t>(nd - 1));
-            o += nd - 1;
-        }
-        *o++ = 'E';
-        *o++ = exp < 0 ? '-' : '+';
-        const int ae = exp < 0 ? -exp : exp;
-        if (ae >= 100) *o++ = static_cast<char>('0' + ae / 100);
-        *o++ = static_cast<char>('0' + (ae / 10) % 10);
-        *o++ = static_cast<char>('0' + ae % 10);
-    } else if (exp >= 0) {
-        // exp + 1 digits before the point (0 <= exp <= 6, so at most 7)
-        const int intDigits = exp + 1;
-        for (int i = 0; i < intDigits; ++i) *o++ = i < nd ? digits[i] : '0';
-        if (nd > intDigits) {
-            *o++ = '.';
-            for (int i = intDigits; i < nd; ++i) *o++ = digits[i];
-        }
-    } else {
-        // -4 <= exp <= -1: "0." then -exp-1 zeros then the digits
-        *o++ = '0';
-        *o++ = '.';
-        for (int i = 0; i < -exp - 1; ++i) *o++ = '0';
-        std::memcpy(o, digits, static_cast<std::size_t>(nd));
-        o += nd;
-    }
-    return static_cast<std::size_t>(o - out);
+    return static_cast<std::size_t>(o - out) + LayOutSevenDigits(o, digits, exp);
 }
 
 // Fixed text of `v` with `decimals` decimals (0..5 are used; up to 20 allowed here) into `out`.

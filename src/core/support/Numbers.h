@@ -18,8 +18,14 @@ double RoundHalfEven(double v);
 // digits, no trailing zeros, no point for whole values, "." always, exponent form "E+nn"/"E-nn"
 // when the decimal exponent is below -4 or at least 7 (1E+07, 1.234568E+07, 0.0001, 1E-05).
 std::string FormatFloat(float v);
-// Appends the same text to `out` (hot path of the CSV writer); returns the number of bytes added.
+// Appends the same text to `out`; returns the number of bytes added.
 std::size_t AppendFloat(std::string& out, float v);
+// The layout of that text for a nonzero magnitude given by its seven significant digits
+// (characters, the first not '0') and the decimal exponent of the first digit: the zeros at the
+// end are dropped, exponent form below -4 and from 7 on, fixed form otherwise. Writes at most 14
+// bytes to `out` (no sign: the caller writes a "-" before) and returns their count. FormatFloat
+// and the CSV cells lay out their digits with it.
+std::size_t LayOutSevenDigits(char* out, const char* digits, int exponent);
 // Integers in plain decimal with a leading "-" when negative.
 std::string FormatInt(long long v);
 

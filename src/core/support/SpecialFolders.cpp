@@ -1,5 +1,6 @@
 #include "core/support/SpecialFolders.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -143,6 +144,23 @@ std::string WithTrailingSeparator(const std::string& path) {
     const char last = path.back();
     if (last == PathSeparator() || last == '/') return path;
     return path + PathSeparator();
+}
+
+int NotRegularFileError(const std::string& path, bool charDevicesAllowed) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(ToPath(path), ec);
+    switch (st.type()) {
+        case fs::file_type::regular:
+        case fs::file_type::not_found:
+        case fs::file_type::none:
+            return 0;
+        case fs::file_type::directory:
+            return EISDIR;
+        case fs::file_type::character:
+            return charDevicesAllowed ? 0 : EINVAL;
+        default:
+            return EINVAL;
+    }
 }
 
 }  // namespace kmr

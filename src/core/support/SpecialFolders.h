@@ -19,6 +19,13 @@ bool EnsureFolder(const std::string& path);
 // True when the folder exists and can be entered (made the current directory).
 bool FolderUsable(const std::string& path);
 
+// 0 when `path` names a regular file or nothing at all; EISDIR for a folder and EINVAL for any
+// other kind of file (a FIFO, a device, a socket). Files are checked with it before they are
+// opened: opening a FIFO waits for the other side, reading a terminal waits for input.
+// `charDevicesAllowed` lets a writer write into a character device (such as /dev/full or
+// /dev/null), which never waits to be opened.
+int NotRegularFileError(const std::string& path, bool charDevicesAllowed = false);
+
 // The platform's path separator ("/" on Linux) and a helper that appends it when missing.
 char PathSeparator();
 std::string WithTrailingSeparator(const std::string& path);

@@ -279,6 +279,39 @@ constexpr Row kRows[] = {
     {1808, "+Cal", "+Cal"},
     {1809, "0", "0"},
     {1810, "-Cal", "-Cal"},
+
+    // The command-line tool kmr. Texts that a value follows end in a blank or a quote; 2012
+    // and 2013 surround the interface after 2011 + address.
+    {2001, "Usage: kmr COMMAND [ARGUMENTS]", "使い方: kmr コマンド [引数]"},
+    {2002, "Commands:", "コマンド:"},
+    {2003,
+     "Exit status: 0 when everything was done, 1 when something failed (the reason is on\n"
+     "standard error), 2 for wrong usage.",
+     "終了コード: すべて成功すると 0、失敗があると 1 (理由は標準エラー出力)、使い方の誤りは 2。"},
+    {2004, "unknown command \"", "不明なコマンド \""},
+    {2005, "--out needs a folder", "--out にはフォルダが必要です"},
+    {2006, "unknown option ", "不明なオプション "},
+    {2007, "the output folder does not exist: ", "出力フォルダがありません: "},
+    {2008, "not converted", "変換されませんでした"},
+    {2009, "cancelled", "中止しました"},
+    {2010, "the recording in this file was cancelled or did not complete.",
+     "このファイルの測定は中止されたか、保存が完了していません。"},
+    {2011, "the instrument cannot be reached at GP-IB address ", "GP-IBアドレス "},
+    {2012, " (interface ", " の測定器と通信できません (インターフェース "},
+    {2013, "); nothing was recorded.", ")。何も記録していません。"},
+    {2014, "start-up was abandoned; nothing was recorded.", "起動を中止しました。何も記録していません。"},
+    {2015, "the recording could not be started.", "測定を開始できませんでした。"},
+    {2016, "no data file was written (no samples, or no trigger time).",
+     "データファイルは書かれませんでした (データなし、またはトリガ時刻なし)。"},
+    {2017, " is incomplete (cancelled or broken off).", " は不完全です (中止または中断)。"},
+    {2018, "unexpected argument \"", "不明な引数 \""},
+    {2019, "standard output cannot be written", "標準出力に書き込めません"},
+    {2020, "Stopped: the samples recorded so far are transferred (Ctrl+C again cancels).",
+     "停止しました。ここまでのデータを転送します (もう一度 Ctrl+C で中止)。"},
+
+    // Data files beyond the forms: the part files a failed conversion removed again.
+    {2101, "Removed: ", "削除しました: "},
+    {2102, "Could not be removed: ", "削除できませんでした: "},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -289,7 +322,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 212, "the text table holds 212 identifiers");
+static_assert(kRowCount == 234, "the text table holds 234 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

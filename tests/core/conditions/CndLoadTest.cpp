@@ -1,9 +1,12 @@
-// Damaged input for every condition file: the load never crashes, keeps nothing it could not
-// read, rewrites the file complete (so the next load is complete and gives the same record),
-// and a folder in the file's place makes the rewrite report an error while the record is kept.
+// Every condition file through the one load pattern: a missing file gives the defaults and is
+// created, a complete file reads back unchanged, damaged input never crashes and keeps nothing it
+// could not read, and a folder or FIFO in the file's place gives the defaults without waiting
+// while the rewrite reports an error.
 #include "core/conditions/CndLoad.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <functional>
@@ -33,13 +36,15 @@ struct FileKind {
         load;
     std::string defaultText;
     bool firstItemIsText = false;
+    // A complete file with a value other than the default in every item.
+    std::string sampleText;
 };
 
 template <class Record>
 FileKind Kind(const char* name, std::function<void(Record&)> defaults,
               LoadResult (*load)(const std::string&, Record&),
               SaveResult (*save)(const std::string&, const Record&), std::string defaultText,
-              bool firstItemIsText = false) {
+              bool firstItemIsText, std::string sampleText) {
     return FileKind{
         name,
         [=](const std::string& path, const std::string& scratch, std::string& recordText) {
@@ -50,14 +55,19 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
             recordText = ReadAll(scratch);
             return result;
         },
-        std::move(defaultText), firstItemIsText};
+        std::move(defaultText), firstItemIsText, std::move(sampleText)};
 }
 
 std::vector<FileKind> Kinds() {
     return {
         Kind<MeasConditions>("Meas.cnd", SetMeasDefaults, LoadMeasConditions, SaveMeasConditions,
                              "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" +
-                                 Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10)),
+                                 Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10),
+                             false,
+                             // Memory words above every capacity stay for start-up to limit.
+                             "2\r\n0.05\r\n600000,600000\r\n10\r\n9\r\n"
+                             "0,-6,4,-3.5E+12,5,29,1,-32767,0.0001\r\n" +
+                                 Repeat("1,-4,3,1.234567E-05,2,7,1,-12.5,0.5\r\n", 9)),
         Kind<GlobalSettings>(
             "Global.cnd",
             [](GlobalSettings& g) {
@@ -66,19 +76,24 @@ std::vector<FileKind> Kinds() {
             },
             LoadGlobalSettings, SaveGlobalSettings,
             "\"/home/lab/Documents/Data/\"\r\n\"20260101\"\r\n0\r\n"
-            "\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n", true),
+            "\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n", true,
+            "\"/data/run, 1 \"\"x\"\"/\"\r\n\"Prüfung 7\"\r\n1\r\n\"/src/\"\r\n\"/dst/\"\r\n"),
         Kind<std::string>("Hard.cnd", [](std::string& t) { t = kDefaultInstalledChannelText; },
                           LoadInstalledChannels, SaveInstalledChannels, "\"1111111111\"\r\n",
-                          true),
+                          true, "\"10101\"\r\n"),
+        // Kept as written inside 16 bits, even where the connection cannot work with it.
         Kind<GpibSettings>("Meter.cnd", [](GpibSettings&) {}, LoadGpibSettings, SaveGpibSettings,
-                           "20,0,3\r\n"),
+                           "20,0,3\r\n", false, "31,2,-1\r\n"),
         Kind<std::string>("Interface.cnd", [](std::string& t) { t = kDefaultInterfaceSpec; },
-                          LoadInterfaceSpec, SaveInterfaceSpec, "\"gpib\"\r\n", true),
+                          LoadInterfaceSpec, SaveInterfaceSpec, "\"gpib\"\r\n", true,
+                          "\"prologix:192.0.2.7:1234,addr=5\"\r\n"),
         Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions,
                               SaveGraphConditions,
-                              Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8)),
+                              Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8),
+                              false, Repeat("0,0,0\r\n2.5,-7,3\r\n", 10)),
         Kind<OutputCalConditions>("OutputCal.cnd", [](OutputCalConditions&) {}, LoadOutputCal,
-                                  SaveOutputCal, Repeat("0,0\r\n", 10)),
+                                  SaveOutputCal, Repeat("0,0\r\n", 10), false,
+                                  Repeat("1,2.5\r\n", 10)),
     };
 }
 
@@ -155,24 +170,81 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, DamagedCndFile, ::testing::ValuesIn(Cases()), CaseName);
 
-class FolderInPlaceOfFile : public ::testing::TestWithParam<FileKind> {};
+class EveryCndFile : public ::testing::TestWithParam<FileKind> {};
 
-TEST_P(FolderInPlaceOfFile, SaveReportsAnErrorAndTheRecordKeepsItsDefaults) {
+TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreated) {
     const FileKind& kind = GetParam();
     TempDir dir;
     const auto path = dir.File(kind.name);
-    std::filesystem::create_directory(path);
     std::string recordText;
     const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
     EXPECT_FALSE(r.complete);
-    EXPECT_FALSE(r.rewritten);
-    EXPECT_FALSE(r.save.ok);
-    EXPECT_FALSE(r.save.message.empty());
+    EXPECT_TRUE(r.rewritten);
     EXPECT_EQ(recordText, kind.defaultText);
-    EXPECT_TRUE(std::filesystem::is_directory(path));
+    EXPECT_EQ(ReadAll(path), kind.defaultText);
 }
 
-TEST_P(FolderInPlaceOfFile, MissingFolderOfTheFileIsReportedToo) {
+TEST_P(EveryCndFile, CompleteFileRoundTripsUnchanged) {
+    const FileKind& kind = GetParam();
+    TempDir dir;
+    const auto path = dir.File(kind.name);
+    WriteAll(path, kind.sampleText);
+    std::string recordText;
+    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+    EXPECT_TRUE(r.complete);
+    EXPECT_FALSE(r.replaced);
+    EXPECT_FALSE(r.rewritten);
+    EXPECT_EQ(recordText, kind.sampleText);
+    EXPECT_EQ(ReadAll(path), kind.sampleText);
+}
+
+// A folder or a FIFO where the file should be: read as a damaged file at once (a FIFO is never
+// opened, so the load cannot wait for a writer), and the rewrite is refused with a message.
+struct NotAFile {
+    const char* name;
+    void (*make)(const std::string& path);
+};
+
+struct NotAFileCase {
+    FileKind kind;
+    NotAFile what;
+};
+
+class NotAFileInPlace : public ::testing::TestWithParam<NotAFileCase> {};
+
+TEST_P(NotAFileInPlace, GivesTheDefaultsAndTheRewriteIsReported) {
+    const NotAFileCase& c = GetParam();
+    TempDir dir;
+    const auto path = dir.File(c.kind.name);
+    c.what.make(path);
+    std::string recordText;
+    const LoadResult r = c.kind.load(path, dir.File("scratch"), recordText);
+    EXPECT_FALSE(r.complete);
+    EXPECT_FALSE(r.rewritten);
+    EXPECT_FALSE(r.save.ok);
+    EXPECT_NE(r.save.message.find(path), std::string::npos) << r.save.message;
+    EXPECT_EQ(recordText, c.kind.defaultText);
+    EXPECT_FALSE(std::filesystem::is_regular_file(path));
+}
+
+std::vector<NotAFileCase> NotAFileCases() {
+    const NotAFile kinds[] = {
+        {"Folder", [](const std::string& p) { std::filesystem::create_directory(p); }},
+        {"Fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+    };
+    std::vector<NotAFileCase> out;
+    for (const auto& k : Kinds())
+        for (const auto& w : kinds) out.push_back({k, w});
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFiles, NotAFileInPlace, ::testing::ValuesIn(NotAFileCases()),
+                         [](const ::testing::TestParamInfo<NotAFileCase>& info) {
+                             std::string name = info.param.kind.name;
+                             return name.substr(0, name.find('.')) + "_" + info.param.what.name;
+                         });
+
+TEST_P(EveryCndFile, MissingFolderOfTheFileIsReported) {
     const FileKind& kind = GetParam();
     TempDir dir;
     const auto path = dir.File(std::string("no-such-folder/") + kind.name);
@@ -183,33 +255,111 @@ TEST_P(FolderInPlaceOfFile, MissingFolderOfTheFileIsReportedToo) {
     EXPECT_EQ(recordText, kind.defaultText);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllFiles, FolderInPlaceOfFile, ::testing::ValuesIn(Kinds()),
+INSTANTIATE_TEST_SUITE_P(AllFiles, EveryCndFile, ::testing::ValuesIn(Kinds()),
                          [](const ::testing::TestParamInfo<FileKind>& info) {
                              std::string name = info.param.name;
                              return name.substr(0, name.find('.'));
                          });
 
-// The pattern itself: a reader callback that stops early makes the rewrite happen even when the
-// reader has not failed (a value outside its domain).
-TEST(LoadCndFile, DomainFailureRewritesThoughTheReaderHasNotFailed) {
+// The pattern itself: an item outside its choices keeps the value in memory and the reading goes
+// on; the file is rewritten although every item was read.
+TEST(LoadCndFile, ItemOutsideItsChoicesIsReplacedAndTheRestIsRead) {
     TempDir dir;
     const auto path = dir.File("x.cnd");
-    WriteAll(path, "5\r\n6\r\n");
+    WriteAll(path, "5\r\n6\r\n7\r\n");
     std::int16_t a = 0;
     std::int16_t b = 0;
+    std::int16_t c = 0;
     int saves = 0;
     const LoadResult r = LoadCndFile(
-        path, [&](CndReader& rd) { return ReadInt16In(rd, a, 0, 9) && ReadInt16In(rd, b, 0, 5); },
+        path,
+        [&](CndReader& rd) {
+            return ReadInt16In(rd, a, 0, 9) && ReadInt16In(rd, b, 0, 5) && ReadInt16In(rd, c, 0, 9);
+        },
         [&] {
             ++saves;
             return SaveResult{};
         });
-    EXPECT_FALSE(r.complete);
+    EXPECT_TRUE(r.complete);
+    EXPECT_TRUE(r.replaced);
     EXPECT_TRUE(r.rewritten);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(a, 5);
     EXPECT_EQ(b, 0);
+    EXPECT_EQ(c, 7);
 }
+
+// A value of the right type outside its field's choices: only that item takes its default, every
+// other item of the file is kept, and the file is rewritten.
+struct ReplacedItem {
+    const char* name;
+    const char* file;
+    std::vector<std::pair<std::string, std::string>> damage;    // applied to the sample text
+    std::vector<std::pair<std::string, std::string>> expected;  // applied to the sample text
+};
+
+std::string Substituted(std::string text, const std::vector<std::pair<std::string, std::string>>& subs) {
+    for (const auto& [from, to] : subs) {
+        const auto at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        if (at != std::string::npos) text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+class ItemOutsideItsChoices : public ::testing::TestWithParam<ReplacedItem> {};
+
+TEST_P(ItemOutsideItsChoices, TakesItsDefaultAndKeepsEveryOtherItem) {
+    const ReplacedItem& c = GetParam();
+    FileKind kind;
+    for (const auto& k : Kinds())
+        if (std::string(k.name) == c.file) kind = k;
+    TempDir dir;
+    const auto path = dir.File(c.file);
+    WriteAll(path, Substituted(kind.sampleText, c.damage));
+    std::string recordText;
+    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+    const std::string expected = Substituted(kind.sampleText, c.expected);
+    EXPECT_TRUE(r.complete);
+    EXPECT_TRUE(r.replaced);
+    EXPECT_TRUE(r.rewritten);
+    EXPECT_EQ(recordText, expected);
+    EXPECT_EQ(ReadAll(path), expected);
+}
+
+const std::string kMeasCh1 = "\r\n0,-6,4,-3.5E+12,5,29,1,";
+
+INSTANTIATE_TEST_SUITE_P(
+    AllFiles, ItemOutsideItsChoices,
+    ::testing::Values(
+        ReplacedItem{"MeasTriggerMode", "Meas.cnd", {{"2\r\n0.05", "3\r\n0.05"}}, {{"2\r\n0.05", "0\r\n0.05"}}},
+        ReplacedItem{"MeasClock", "Meas.cnd", {{"\r\n0.05\r\n", "\r\n2.5\r\n"}}, {{"\r\n0.05\r\n", "\r\n1\r\n"}}},
+        ReplacedItem{"MeasMemoryWords", "Meas.cnd", {{"600000,", "0,"}}, {{"600000,600000", "1000,0"}}},
+        ReplacedItem{"MeasPreMemory", "Meas.cnd", {{"600000,600000", "600000,600001"}},
+                     {{"600000,600000", "600000,0"}}},
+        ReplacedItem{"MeasAveraging", "Meas.cnd", {{"\r\n10\r\n9\r\n", "\r\n11\r\n9\r\n"}},
+                     {{"\r\n10\r\n9\r\n", "\r\n0\r\n9\r\n"}}},
+        ReplacedItem{"MeasChannelCount", "Meas.cnd", {{"\r\n9\r\n0,", "\r\n11\r\n0,"}}, {}},
+        ReplacedItem{"MeasOnOff", "Meas.cnd", {{kMeasCh1, "\r\n2,-6,4,-3.5E+12,5,29,1,"}},
+                     {{"\r\n9\r\n", "\r\n10\r\n"}, {kMeasCh1, "\r\n1,-6,4,-3.5E+12,5,29,1,"}}},
+        ReplacedItem{"MeasInputMode", "Meas.cnd", {{kMeasCh1, "\r\n0,4,4,-3.5E+12,5,29,1,"}},
+                     {{kMeasCh1, "\r\n0,2,4,-3.5E+12,5,29,1,"}}},
+        ReplacedItem{"MeasFilter", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,5,-3.5E+12,5,29,1,"}},
+                     {{kMeasCh1, "\r\n0,-6,0,-3.5E+12,5,29,1,"}}},
+        ReplacedItem{"MeasPoint", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,6,29,1,"}},
+                     {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,0,29,1,"}}},
+        ReplacedItem{"MeasUnit", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,30,1,"}},
+                     {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,0,1,"}}},
+        ReplacedItem{"MeasDataTrigger", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,29,-1,"}},
+                     {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,29,0,"}}},
+        ReplacedItem{"GlobalFileType", "Global.cnd", {{"\r\n1\r\n", "\r\n2\r\n"}},
+                     {{"\r\n1\r\n", "\r\n0\r\n"}}},
+        ReplacedItem{"InterfaceEmpty", "Interface.cnd", {{"prologix:192.0.2.7:1234,addr=5", ""}},
+                     {{"prologix:192.0.2.7:1234,addr=5", "gpib"}}},
+        ReplacedItem{"OutputCalUse", "OutputCal.cnd", {{"1,2.5", "2,2.5"}}, {{"1,2.5", "0,2.5"}}},
+        ReplacedItem{"OutputCalNegative", "OutputCal.cnd", {{"1,2.5", "1,-0.5"}}, {{"1,2.5", "1,0"}}},
+        ReplacedItem{"GraphDivisions", "Graph.cnd", {{"2.5,-7,3", "2.5,-7,0"}}, {{"2.5,-7,3", "2.5,-7,10"}}}),
+    [](const ::testing::TestParamInfo<ReplacedItem>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kmr

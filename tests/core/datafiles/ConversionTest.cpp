@@ -2,12 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cerrno>
 #include <csignal>
 
+#include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/TextTable.h"
 
@@ -270,25 +271,66 @@ TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
     EXPECT_NE(ui.shown[0].text.find("2.kmr"), std::string::npos);
 }
 
-TEST_F(ConversionTest, AWriteFailureWhileConvertingStopsTheBatchWithItsMessage) {
-    MakeKmr("1.kmr", 20000);
-    MakeKmr("2.kmr", 20);
-    // The file-size limit makes the CSV writes fail with EFBIG as a full disk would.
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old{};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    rlimit small = old;
-    small.rlim_cur = 200000;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto out = Run({"1.kmr", "2.kmr"});
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
+// A disk with room for `room` bytes of CSV files: a write beyond fails as a full disk does.
+class FillingDisk : public CsvFileWriter {
+public:
+    class File : public CsvOutputFile {
+    public:
+        File(std::unique_ptr<CsvOutputFile> f, FillingDisk& disk) : f_(std::move(f)), disk_(disk) {}
+        bool Append(const void* data, std::size_t size) override {
+            if (disk_.used.fetch_add(static_cast<std::int64_t>(size)) + static_cast<std::int64_t>(size) > disk_.room) {
+                error_ = ENOSPC;
+                return false;
+            }
+            return f_->Append(data, size);
+        }
+        bool Close() override { return f_->Close(); }
+        int error() const override { return error_ != 0 ? error_ : f_->error(); }
+
+    private:
+        std::unique_ptr<CsvOutputFile> f_;
+        FillingDisk& disk_;
+        int error_ = 0;
+    };
+    std::unique_ptr<CsvOutputFile> CreateNew(const std::string& path, int& err) override {
+        auto f = system.CreateNew(path, err);
+        return f ? std::make_unique<File>(std::move(f), *this) : nullptr;
+    }
+    bool Remove(const std::string& path) override { return system.Remove(path); }
+    SystemCsvFileWriter system;
+    std::int64_t room = 0;
+    std::atomic<std::int64_t> used{0};
+};
+
+TEST_F(ConversionTest, AFullDiskRemovesThePartsItWroteNamesThemAndTheSameConversionSucceedsLater) {
+    MakeKmr("small.kmr", 20);
+    MakeKmr("big.kmr", 140000, {1});  // parts A, B, C
+    WriteAll(Csv("notes.csv"), "kept");
+    FillingDisk disk;
+    disk.room = 3000000;  // small.csv and part of big's
+    ConversionPorts ports{ui, progressView, listView, drive, &disk};
+    ConversionRequest r{data.folder(), CsvFolder(), {"small.kmr", "big.kmr"}, {1.0, 1.0}, "*.csv"};
+    const ConversionOutcome out = Convert(r, ports, status);
+    EXPECT_EQ(out.converted, (std::vector<bool>{true, false}));
     EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_TRUE(FileExistsOnDisk(Csv("small.csv")));
+    EXPECT_EQ(ReadAll(Csv("notes.csv")), "kept");
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(EFBIG) + " has occurred.", 0), 0u);
-    EXPECT_NE(ui.shown[0].text.find("1.csv"), std::string::npos);
-    EXPECT_FALSE(FileExistsOnDisk(Csv("2.csv")));
-    EXPECT_FALSE(ui.terminated);
+    const std::string& text = ui.shown[0].text;
+    EXPECT_EQ(text.rfind("Unexpected error #" + std::to_string(ENOSPC) + " has occurred.", 0), 0u) << text;
+    // A and B were begun whether written one after the other or together; C may not have been.
+    for (const char* part : {"big_A.csv", "big_B.csv", "big_C.csv"}) EXPECT_FALSE(FileExistsOnDisk(Csv(part))) << part;
+    for (const char* part : {"big_A.csv", "big_B.csv"})
+        EXPECT_NE(text.find("\n" + Text(2101) + Csv(part)), std::string::npos) << part << "\n" << text;
+
+    // Space is free again: the same file converts, its names no longer taken.
+    disk.room = INT64_MAX;
+    ui.shown.clear();
+    r.checkedNames = {"big.kmr"};
+    r.csvName = "big.csv";
+    const ConversionOutcome again = Convert(r, ports, status);
+    EXPECT_TRUE(again.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
+    EXPECT_EQ(again.csvFiles[0], (std::vector<std::string>{Csv("big_A.csv"), Csv("big_B.csv"), Csv("big_C.csv")}));
 }
 
 TEST(ConversionSteps, FollowTheFileSizeRoundingHalvesToEven) {

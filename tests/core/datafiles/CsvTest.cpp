@@ -1,4 +1,5 @@
-#include "core/datafiles/Csv.h"
+#include "core/datafiles/CsvColumnWriter.h"
+#include "core/datafiles/CsvLineWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -337,6 +338,11 @@ TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
         ASSERT_EQ(ui.shown.size(), 1u);
         EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(err > 0 ? err : EIO)), std::string::npos);
         EXPECT_NE(ui.shown[0].text.find("/data/broken.kmr"), std::string::npos);
+        // The part files begun are removed again and named.
+        EXPECT_TRUE(std::filesystem::is_empty(out.path()));
+        if (n == 60000) {
+            EXPECT_NE(ui.shown[0].text.find("\n" + Text(2101) + out.File("f.csv")), std::string::npos);
+        }
     }
 }
 

@@ -271,8 +271,38 @@ INSTANTIATE_TEST_SUITE_P(
                       Damage{"ChannelCountDisagrees", 68, 2, 3, "channel count 3"},
                       Damage{"OnOffTwo", 200, 2, 2, "channel 2"},
                       Damage{"UnitOutOfRange", 300 + 12, 2, 30, "channel 3"},
-                      Damage{"TriggerModeOutOfRange", 48, 2, 3, "trigger mode 3"}),
+                      Damage{"TriggerModeOutOfRange", 48, 2, 3, "trigger mode 3"},
+                      Damage{"ClockNegative", 50, 4, -1082130432 /* -1.0f */, "sampling clock -1 ms"},
+                      Damage{"ClockNotOffered", 50, 4, 1075838976 /* 2.5f */, "sampling clock 2.5 ms"},
+                      Damage{"PreMemoryAboveMemoryWords", 58, 4, 101, "pre-memory words 101"},
+                      Damage{"InputModeUnknown", 102, 2, 4, "input mode of channel 1"},
+                      Damage{"AveragingOutOfRange", 66, 2, 11, "averaging 11"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// A file of another length than its header implies is read, and the reader learns both lengths.
+TEST_F(DataFileTest, LengthUnlikeTheHeaderIsReadWithAWarningNamingBothSizes) {
+    const std::string path = dir.File("f.kmr");
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({2, 4}, 100), 100, {Ramp(100, 0), Ramp(100, 5)}));
+    std::string b = ReadAll(path);
+    ASSERT_EQ(b.size(), 1502u);
+    FileConditions fc;
+    std::string warning = "x";
+    ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status, &warning));
+    EXPECT_EQ(warning, "");
+
+    // One bit of WordsConverted flipped: 100 becomes 36, which a complete file of 1374 bytes holds.
+    b[62] = static_cast<char>(100 ^ 64);
+    WriteAll(path, b);
+    ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status, &warning));
+    EXPECT_EQ(fc.WordsConverted, 36);
+    EXPECT_EQ(warning,
+              "The file is 1502 bytes long, but its header implies 1374 bytes: the header or the file may be "
+              "damaged, or the file was written over a longer one.");
+    EXPECT_TRUE(ui.shown.empty());
+    const HeaderCheck h = CheckDataFileHeader(Bytes(b.begin(), b.begin() + 1100), b.size());
+    EXPECT_EQ(h.expectedSize, 1374u);
+    EXPECT_EQ(h.actualSize, 1502u);
+}
 
 TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
     const std::string good = dir.File("h.kmr");
@@ -286,8 +316,10 @@ TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
         FakeUi cutUi{MsgAnswer::Cancel};
         RunStatus st = RunStatus::Ok;
         FileConditions fc;
-        const bool ok = ReadDataFileHeader(path, fc, cutUi, st);
+        std::string warning;
+        const bool ok = ReadDataFileHeader(path, fc, cutUi, st, &warning);
         EXPECT_EQ(ok, len >= needed) << len;
+        EXPECT_EQ(warning.empty(), !ok) << len;  // every length read here is shorter than complete
         if (!ok) {
             ASSERT_EQ(cutUi.shown.size(), 1u);
             EXPECT_NE(cutUi.shown[0].text.find(len < 1100 ? "shorter than the 1100-byte header" : "cut short"),

@@ -24,14 +24,35 @@ Wire Concat(std::initializer_list<Wire> parts) {
 
 // --- command texts -----------------------------------------------------------------------------
 
-TEST(CommandTextTest, ClockCommands) {
-    const std::pair<float, const char*> cases[] = {
-        {0.05f, "CLK0.05"}, {0.1f, "CLK-1"}, {0.2f, "CLK-2"},   {0.3f, "CLK-3"},
-        {0.4f, "CLK-4"},    {0.5f, "CLK0"},  {0.6f, "CLK-6"},   {0.7f, "CLK-7"},
-        {0.8f, "CLK-8"},    {0.9f, "CLK-9"}, {1.0f, "CLK 1"},   {2.0f, "CLK 2"},
-        {200.0f, "CLK 200"}, {32767.0f, "CLK 32767"},
-    };
-    for (const auto& [clk, text] : cases) EXPECT_EQ(ClockCommand(clk), text) << clk;
+// The instrument's facts against the simulated instrument, which keeps tables of its own: every
+// clock, input mode and filter the program offers is accepted, and only those.
+bool Accepted(Link& l, const std::string& command) {
+    return l.transport.SendCommand(command, 0).rfind("END", 0) == 0;
+}
+
+TEST(InstrumentFactsTest, EveryOfferedClockIsAcceptedAndNoOther) {
+    Link l;
+    for (const SubMsClockFact& c : kSubMsClocks) EXPECT_TRUE(Accepted(l, ClockCommand(c.ms))) << c.ms;
+    for (float ms : {1.0f, 2.0f, 32767.0f}) EXPECT_TRUE(Accepted(l, ClockCommand(ms))) << ms;
+    EXPECT_EQ(ClockCommand(0.5f), "CLK0");
+    EXPECT_EQ(ClockCommand(200.0f), "CLK 200");
+    for (float ms : {0.25f, 1.5f, 32768.0f, -1.0f}) {
+        EXPECT_FALSE(IsOfferedClock(ms)) << ms;
+        EXPECT_FALSE(Accepted(l, ClockCommand(ms))) << ms;
+    }
+}
+
+TEST(InstrumentFactsTest, InputModesAndFiltersPerModel) {
+    for (std::int32_t model : {kModelKmr530A, kModelKmr510C}) {
+        Link l(model == kModelKmr530A ? "sim:time=instant,model=530A" : "sim:time=instant");
+        ASSERT_TRUE(Accepted(l, "SET1"));
+        for (const InputModeFact& m : kInputModes)
+            EXPECT_EQ(Accepted(l, InputModeCommand(m.code)), InputModeOffered(m.code, model)) << m.command;
+        for (std::int16_t lpf = 0; lpf < static_cast<std::int16_t>(kFilters.size()); ++lpf)
+            EXPECT_TRUE(Accepted(l, LpfCommand(lpf))) << lpf;
+    }
+    EXPECT_EQ(InputModeCommand(7), "");
+    EXPECT_EQ(LpfCommand(5), "");
 }
 
 TEST(CommandTextTest, TriggerLevelsRoundHalvesToEven) {
@@ -54,12 +75,6 @@ TEST(CommandTextTest, TriggerLevelsRoundHalvesToEven) {
 }
 
 TEST(CommandTextTest, FixedTexts) {
-    EXPECT_EQ(InputModeCommand(-4), "B.V -4");
-    EXPECT_EQ(InputModeCommand(3), "B.V3");
-    EXPECT_EQ(InputModeCommand(7), "");
-    EXPECT_EQ(LpfCommand(1), "LPF300");
-    EXPECT_EQ(LpfCommand(4), "LPF10");
-    EXPECT_EQ(LpfCommand(5), "");
     EXPECT_EQ(MemoryProbeCommand(0), "MRY  507904");
     EXPECT_EQ(MemoryProbeCommand(3), "MRY  49152");
     EXPECT_EQ(DateCommand({2026, 3, 9, 7, 5, 0}), "DTE26;03;09");

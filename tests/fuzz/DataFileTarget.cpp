@@ -1,0 +1,66 @@
+// A .kmr file as it may come from a damaged disk or an older program: the header check (with
+// and without accepting cancelled files), the block reader at every channel's block, and the
+// conversion of the file into CSV.
+#include <cstdlib>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "core/datafiles/Conversion.h"
+#include "core/datafiles/DataFile.h"
+#include "core/support/Progress.h"
+
+using namespace kmr;
+using fuzz::Require;
+
+namespace {
+
+// What an accepted header promises to every reader.
+void CheckPromises(const HeaderCheck& check, std::size_t fileSize) {
+    const FileConditions& fc = check.conditions;
+    Require(fc.WordsConverted >= 0 && fc.WordsConverted <= fc.MemoryWords);
+    Require(fc.MemoryWords <= kLargestMemoryWords);
+    Require(fc.ChannelCount >= 1 && fc.ChannelCount <= kChannels);
+    int on = 0;
+    for (const auto& c : fc.Channels) on += c.OnOff == 1 ? 1 : 0;
+    Require(on == fc.ChannelCount);
+    // Every block lies inside the file.
+    const std::int64_t end = ChannelBlockOffset(fc.WordsConverted, fc.ChannelCount - 1) + 2LL * fc.WordsConverted;
+    Require(end <= static_cast<std::int64_t>(fileSize));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const testing::TempDir scratch;
+    Require(!scratch.path().empty());
+    const Bytes image(data, data + std::min<std::size_t>(size, kDataHeaderBytes));
+    const HeaderCheck strict = CheckDataFileHeader(image, size);
+    const HeaderCheck lenient = CheckDataFileHeader(image, size, true);
+    if (strict.ok) {
+        Require(strict.complete && lenient.ok);
+        CheckPromises(strict, size);
+    }
+    if (lenient.ok) CheckPromises(lenient, size);
+
+    const std::string path = scratch.File("input.kmr");
+    testing::WriteAll(path, std::string(reinterpret_cast<const char*>(data), size));
+    fuzz::QuietUi ui;
+    RunStatus status = RunStatus::Ok;
+    FileConditions fc;
+    if (ReadDataFileHeader(path, fc, ui, status)) {
+        Require(strict.ok);
+        SampleBuffer buffer;
+        for (int k = 0; k < fc.ChannelCount && status == RunStatus::Ok; ++k) {
+            ReadChannelBlock(path, ChannelBlockOffset(fc.WordsConverted, k), fc, buffer, ui, status);
+            Require(buffer.size() == static_cast<std::size_t>(fc.MemoryWords) + 1);
+        }
+    }
+
+    status = RunStatus::Ok;
+    Progress progress;
+    NullProgressView view;
+    const bool converted = ConvertDataFile(path, scratch.folder(), "input.csv", progress, view, ui, status);
+    if (converted) Require(strict.ok);
+    fuzz::EmptyFolder(scratch);
+    return 0;
+}

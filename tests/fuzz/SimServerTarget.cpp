@@ -1,0 +1,183 @@
+// What a client sends to kmr-sim: the adapter's line splitter on its own (the same lines
+// whatever pieces the bytes come in; lines written back out split into the same lines), then
+// the whole server over loopback with the simulated instrument behind it, in simulated time.
+//
+// The server waits out the adapter's read timeout in real time when there is nothing to read,
+// so each session starts with "++read_tmo_ms 1", and inputs that change the timeout again
+// ("++read_tmo_ms", "++rst") or ask for very many reads are run through the splitter only.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "net/PrologixProtocol.h"
+#include "sim/PrologixServer.h"
+#include "sim/SimBus.h"
+
+using namespace kmr;
+using fuzz::Require;
+using prologix::LineSplitter;
+
+namespace {
+
+std::vector<LineSplitter::Line> Split(const std::string& bytes, const std::vector<std::size_t>& pieces) {
+    LineSplitter splitter;
+    std::vector<LineSplitter::Line> lines;
+    std::size_t at = 0;
+    for (std::size_t piece : pieces) {
+        if (at >= bytes.size()) break;
+        const std::size_t n = std::min(piece, bytes.size() - at);
+        splitter.Feed(bytes.data() + at, n);
+        at += n;
+    }
+    if (at < bytes.size()) splitter.Feed(bytes.data() + at, bytes.size() - at);
+    LineSplitter::Line line;
+    while (splitter.Next(line)) lines.push_back(line);
+    return lines;
+}
+
+bool SameLines(const std::vector<LineSplitter::Line>& a, const std::vector<LineSplitter::Line>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].bytes != b[i].bytes || a[i].command != b[i].command) return false;
+    return true;
+}
+
+// The lines written the way a client writes them.
+std::string Encode(const std::vector<LineSplitter::Line>& lines) {
+    std::string out;
+    for (const auto& l : lines) {
+        if (l.command)
+            out += "++" + prologix::EscapeData(l.bytes.data() + 2, l.bytes.size() - 2);
+        else
+            out += prologix::EscapeData(l.bytes.data(), l.bytes.size());
+    }
+    return out;
+}
+
+std::string CommandName(const std::string& line) {
+    std::string name;
+    for (std::size_t i = 2; i < line.size() && line[i] != ' ' && line[i] != '\t'; ++i)
+        name += static_cast<char>(std::tolower(static_cast<unsigned char>(line[i])));
+    return name;
+}
+
+// The instrument behind the server, replaced by a fresh one for every input (the server is
+// started once per process).
+class FreshInstrument : public GpibBus {
+public:
+    void Renew() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        sim::SimOptions o;
+        o.time = sim::SimTimeMode::Instant;
+        bus_ = std::make_unique<sim::SimBus>(o, std::make_shared<sim::ManualTimeSource>());
+    }
+    GpibStatus OpenDevice(int b, int a, int s, int t, int eot, int eos, int& d) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bus_->OpenDevice(b, a, s, t, eot, eos, d);
+    }
+    GpibStatus InterfaceClear(int b) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bus_->InterfaceClear(b);
+    }
+    GpibStatus DeviceClear(int b, int a) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bus_->DeviceClear(b, a);
+    }
+    GpibStatus BoardOffline(int b) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bus_->BoardOffline(b);
+    }
+    GpibStatus Write(int d, const void* p, std::size_t n) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bus_->Write(d, p, n);
+    }
+    GpibStatus Read(int d, void* p, std::size_t n) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return bus_->Read(d, p, n);
+    }
+    std::string Describe() const override { return "fuzz sim"; }
+
+private:
+    std::mutex mutex_;
+    std::unique_ptr<sim::SimBus> bus_;
+};
+
+struct Server {
+    Server() {
+        instrument.Renew();
+        PrologixServerOptions o;
+        o.port = 0;
+        server = std::make_unique<PrologixServer>(instrument, o);
+        std::string error;
+        Require(server->Start(error));
+    }
+    FreshInstrument instrument;
+    std::unique_ptr<PrologixServer> server;
+};
+
+// One client session: sends every byte while taking what comes back, then closes its sending
+// side and reads until the server has closed the connection.
+void Session(int port, const std::string& bytes) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    Require(fd >= 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    Require(::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0);
+    std::size_t sent = 0;
+    bool shut = false;
+    char buffer[65536];
+    for (int rounds = 0; rounds < 100000; ++rounds) {
+        if (sent == bytes.size() && !shut) {
+            ::shutdown(fd, SHUT_WR);
+            shut = true;
+        }
+        pollfd p{fd, static_cast<short>(POLLIN | (shut ? 0 : POLLOUT)), 0};
+        if (::poll(&p, 1, 10000) <= 0) break;  // the server hangs: the fuzzer's timeout shows it
+        if (p.revents & POLLIN || p.revents & POLLHUP) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+        }
+        if (!shut && (p.revents & POLLOUT)) {
+            const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n < 0) break;
+            sent += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    const std::vector<LineSplitter::Line> whole = Split(bytes, {});
+    std::vector<std::size_t> pieces;
+    for (std::size_t i = 0; i < std::min<std::size_t>(size, 16); ++i) pieces.push_back(1 + data[i] % 7);
+    Require(SameLines(whole, Split(bytes, pieces)));
+    Require(SameLines(whole, Split(Encode(whole), {})));
+    int reads = 0;
+    for (const auto& l : whole) {
+        if (!l.command) continue;
+        Require(l.bytes.size() >= 2 && l.bytes[0] == '+' && l.bytes[1] == '+');
+        const std::string name = CommandName(l.bytes);
+        if (name.rfind("read_tmo", 0) == 0 || name == "rst") return 0;
+        if (name == "read" && ++reads > 64) return 0;
+    }
+
+    static Server server;
+    server.instrument.Renew();
+    Session(server.server->Port(), "++read_tmo_ms 1\n" + bytes);
+    return 0;
+}
