@@ -20,6 +20,7 @@
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
+#include "gui/MeasCondDlg.h"
 #include "gui/MessageBox.h"
 #include "gui/VersionDlg.h"
 
@@ -350,7 +351,9 @@ void MainDlg::NotYetAvailable(int textId) {
 }
 
 void MainDlg::DataFileSettings() { NotYetAvailable(1004); }
-void MainDlg::MeasCondSettings() { NotYetAvailable(1005); }
+void MainDlg::MeasCondSettings() {
+    OpenForm(*e_, this, FormId::MeasCond, MonitorPause::Pause, [this] { return new MeasCondDlg(*e_, this); });
+}
 void MainDlg::GraphCondSettings() { NotYetAvailable(1006); }
 void MainDlg::ConvertingFile() { NotYetAvailable(1007); }
 void MainDlg::Quit() {

@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "core/support/TextTable.h"
+#include "gui/SettingsWindowTests.h"
 #include "gui/WindowTests.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
     }
     {
         kmr::guitest::MainWindowTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        kmr::guitest::SettingsWindowTest t;
         failures += QTest::qExec(&t, argc, argv);
     }
     {

@@ -1,0 +1,214 @@
+#include "core/app/MeasCondForm.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+
+MeasCondForm Form(const MeasConditions& live, std::int16_t fileType = 0, std::int32_t model = kModelKmr510C) {
+    return MeasCondForm(live, model, /*memorySizeCode=*/0, fileType);
+}
+
+MeasFieldRef Clock() { return {MeasField::Clock, 0}; }
+MeasFieldRef Memory() { return {MeasField::Memory, 0}; }
+MeasFieldRef PreMemory() { return {MeasField::PreMemory, 0}; }
+
+struct Entry {
+    MeasFieldRef field;
+    const char* typed;
+    bool accepted;
+    const char* shown;  // the box afterwards
+};
+
+class MeasCondCommit : public ::testing::TestWithParam<Entry> {};
+
+TEST_P(MeasCondCommit, AcceptsOrRevertsSilently) {
+    MeasConditions live;
+    live.SmpClk = 1.0f;
+    live.MemoryWords = 1000;
+    live.PreMemoryWords = 100;
+    live.Ch(1).Coeff = 2.0f;
+    live.Ch(1).DtgLevel = 1000.0f;
+    MeasCondForm f = Form(live, /*fileType=*/GetParam().field.field == MeasField::Memory ? 1 : 0);
+    const Entry& e = GetParam();
+    EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
+    EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
+}
+
+const MeasFieldRef kCoeff1{MeasField::Coeff, 1};
+const MeasFieldRef kLevel1{MeasField::DtgLevel, 1};
+const MeasFieldRef kOffset1{MeasField::Offset, 1};
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, MeasCondCommit,
+    ::testing::Values(
+        // The clock: the named sub-millisecond clocks or whole milliseconds.
+        Entry{Clock(), "0.25", false, "1"}, Entry{Clock(), "25", true, "25"}, Entry{Clock(), " +25 ", true, "25"},
+        Entry{Clock(), "0.05", true, "0.05"}, Entry{Clock(), ".5", false, "1"}, Entry{Clock(), "0", false, "1"},
+        Entry{Clock(), "32767", true, "32767"}, Entry{Clock(), "32768", false, "1"}, Entry{Clock(), "-5", false, "1"},
+        Entry{Clock(), "", false, "1"}, Entry{Clock(), "\xEF\xBC\x92\xEF\xBC\x95", true, "25"},  // full-width 25
+        // Memory with CSV: at most 65000 although the memory holds 507904; greater than pre-memory.
+        Entry{Memory(), "65001", false, "1000"}, Entry{Memory(), "65000", true, "65000"},
+        Entry{Memory(), "100", false, "1000"}, Entry{Memory(), "101", true, "101"},
+        Entry{Memory(), "1e3", false, "1000"},
+        // Pre-memory may equal the memory.
+        Entry{PreMemory(), "1000", true, "1000"}, Entry{PreMemory(), "1001", false, "100"},
+        Entry{PreMemory(), "0", true, "0"},
+        // The coefficient: never 0, its own display form accepted back.
+        Entry{kCoeff1, "0", false, "+2.000000E+00"}, Entry{kCoeff1, "+1.000000E+00", true, "+1.000000E+00"},
+        Entry{kCoeff1, "-2.5e-3", true, "-2.500000E-03"}, Entry{kCoeff1, "1E+31", false, "+2.000000E+00"},
+        Entry{kCoeff1, "abc", false, "+2.000000E+00"},
+        // The level: never 0, snapped to whole counts of the coefficient 2.
+        Entry{kLevel1, "0", false, "+1000"}, Entry{kLevel1, "-0.0", false, "+1000"},
+        Entry{kLevel1, "501", true, "+500"}, Entry{kLevel1, "-3", true, "-4"}, Entry{kLevel1, "+", false, "+1000"},
+        Entry{kLevel1, ".", false, "+1000"}, Entry{kLevel1, "1E3", false, "+1000"},
+        Entry{kLevel1, "100000", true, "+65534"},
+        // The offset may be 0.
+        Entry{kOffset1, "0", true, "0"}, Entry{kOffset1, "12.5", true, "+12.5"}, Entry{kOffset1, "1.2.3", false, "0"},
+        Entry{kOffset1, "\xEF\xBC\x8D\xEF\xBC\x93", true, "-3"}));  // full-width "-3"
+
+TEST(MeasCondForm, ClockScrollPositionsMapBothWays) {
+    for (const auto& [pos, clk] : {std::pair{9, 0.05f}, {8, 0.1f}, {0, 0.9f}, {4, 0.5f}, {-1, 1.0f}, {-32767, 32767.0f}}) {
+        EXPECT_FLOAT_EQ(ClockOfScrollPosition(pos), clk) << pos;
+        EXPECT_EQ(ScrollPositionOfClock(clk), pos) << clk;
+    }
+    MeasCondForm f = Form(MeasConditions{});
+    f.SetClockByScroll(-25);
+    EXPECT_EQ(f.Text(Clock()), "25");
+}
+
+TEST(MeasCondForm, InputModeListByModelAndAModeWithoutEntryKeepsItsValue) {
+    MeasConditions live;
+    live.Ch(1).InputMode = 3;
+    live.Ch(2).InputMode = -6;
+    MeasCondForm f = Form(live, 0, kModelKmr530A);
+    ASSERT_EQ(f.InputModes().size(), 5u);
+    EXPECT_EQ(f.InputModes()[3].code, -4);
+    EXPECT_EQ(f.InputModeEntryOf(1), -1);
+    EXPECT_EQ(f.Working().Ch(1).InputMode, 3);
+    EXPECT_EQ(f.PendingMask(live), kEmptyChangeMask);
+    f.SetInputModeEntry(1, 4);
+    EXPECT_EQ(f.Working().Ch(1).InputMode, -5);
+    EXPECT_EQ(f.Working().Ch(2).InputMode, -6);
+    EXPECT_EQ(Form(live).InputModes().size(), 7u);
+}
+
+TEST(MeasCondForm, PreviewFollowsTheTypedTextsAndNamesTheLargestMemory) {
+    MeasConditions live;
+    live.SmpClk = 2.0f;
+    live.MemoryWords = 1000;
+    MeasCondForm csv = Form(live, 1);
+    MemoryPreview p = csv.Preview("70000", "500");
+    EXPECT_DOUBLE_EQ(p.recordingMs, 140000.0);
+    EXPECT_DOUBLE_EQ(p.preTriggerMs, 1000.0);
+    EXPECT_EQ(p.largestWords, 65000);
+    EXPECT_FALSE(p.possible);
+    EXPECT_EQ(MemoryPreviewText(p, Language::English),
+              "Recording 140.000 s, pre-trigger 1.000 s, largest memory 65000 words (not possible)");
+    p = Form(live, 0).Preview("abc", "");
+    EXPECT_DOUBLE_EQ(p.recordingMs, 2000.0);
+    EXPECT_EQ(p.largestWords, 507904);
+    EXPECT_TRUE(p.possible);
+}
+
+// --- OK and closing over the simulated instrument ------------------------------------------------
+
+struct MeasCondOkTest : ::testing::Test {
+    EngineHarness h;
+    void SetUp() override { ASSERT_EQ(h.Start(), StartupOutcome::Online); }
+    MeasCondForm Open() {
+        return MeasCondForm(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
+                            h.state.Global.FileType);
+    }
+    std::vector<std::string> CommandsFrom(std::size_t first) const {
+        const auto all = h.bus->Commands();
+        return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
+    }
+    std::string CndText() const {
+        std::ifstream in(h.CondFile(kMeasCnd), std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+};
+
+TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
+    MeasCondForm f = Open();
+    ASSERT_TRUE(f.Commit(Clock(), "25"));
+    h.state.DataPresent = kTrue;
+    h.engine.chart.SetGraphMode(kRecordedMode);
+    h.ui.pointerChanges.clear();
+    const std::size_t before = h.bus->Commands().size();
+    bool hidden = false;
+    EXPECT_EQ(MeasCondOk(h.engine, f, [&] { hidden = true; }), FormOutcome::Applied);
+    EXPECT_TRUE(hidden);
+    EXPECT_EQ(h.ui.Texts().back(), Text(157));
+    EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 25.0f);
+    EXPECT_EQ(h.state.DataPresent, kFalse);
+    EXPECT_EQ(h.engine.chart.GraphMode(), kMonitorMode);
+    const auto sent = CommandsFrom(before);
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "CLK 25"), sent.end());
+    EXPECT_EQ(std::find(sent.begin(), sent.end(), "MRY 1000"), sent.end());  // memory not changed
+    EXPECT_NE(CndText().find("25"), std::string::npos);
+    EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
+    // The copy is the live record now: closing asks nothing.
+    EXPECT_TRUE(MeasCondMayClose(h.engine, f));
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+}
+
+TEST_F(MeasCondOkTest, FastClockStoresNoAveraging) {
+    MeasCondForm f = Open();
+    f.SetAveraging(2);
+    ASSERT_TRUE(f.Commit(Clock(), "0.5"));
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
+    EXPECT_EQ(h.state.Meas.Averaging, 0);
+    EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 0.5f);
+}
+
+TEST_F(MeasCondOkTest, RefusalsApplyNothing) {
+    MeasCondForm f = Open();
+    const MeasConditions live = h.state.Meas;
+    f.SetTrgMode(1);
+    for (int ch = 1; ch <= kChannels; ++ch) f.SetDtgOnOff(ch, false);
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
+    EXPECT_EQ(h.ui.shown.back().text, Text(118));
+    EXPECT_EQ(h.ui.shown.back().title, Text(156));
+    f.SetTrgMode(0);
+    for (int ch = 1; ch <= kChannels; ++ch) f.SetOnOff(ch, false);
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
+    EXPECT_EQ(h.ui.shown.back().text, Text(115));
+    EXPECT_EQ(h.state.Meas, live);
+}
+
+TEST_F(MeasCondOkTest, NoAnswersKeepTheFormAndUnchangedOkJustCloses) {
+    MeasCondForm f = Open();
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Close);
+    EXPECT_TRUE(h.ui.shown.empty());
+    ASSERT_TRUE(f.Commit(Memory(), "2000"));
+    h.ui.answers = {MsgAnswer::No, MsgAnswer::No, MsgAnswer::Yes};
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
+    EXPECT_FALSE(MeasCondMayClose(h.engine, f));
+    EXPECT_EQ(h.ui.shown.back().text, Text(158));
+    EXPECT_EQ(h.ui.shown.back().title, Text(167));
+    EXPECT_TRUE(MeasCondMayClose(h.engine, f));
+    EXPECT_EQ(h.state.Meas.MemoryWords, 1000);
+}
+
+TEST_F(MeasCondOkTest, OfflineOkKeepsAndSavesTheNewValues) {
+    MeasCondForm f = Open();
+    ASSERT_TRUE(f.Commit(Memory(), "3000"));
+    h.state.ProgramMode = kModeOffline;  // nothing reaches the instrument
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
+    EXPECT_EQ(h.state.Meas.MemoryWords, 3000);
+    EXPECT_NE(CndText().find("3000"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kmr
