@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "core/app/FormHost.h"
 #include "core/app/MainView.h"
 #include "core/app/ProgramState.h"
 #include "core/graphs/ChartModel.h"
@@ -43,6 +44,7 @@ struct Engine {
     ChartModel chart;
     Splash splash{splashView};
     InstrumentLink link;
+    FormHost forms{s, main};  // the one form of the main window that is open
 
     Engine(ProgramState& state, UiPort& u, MainView& m, SplashView& sv, ProgressView& pv, Clock& c)
         : s(state), ui(u), main(m), splashView(sv), progressView(pv), clock(c) {}

@@ -1,0 +1,67 @@
+#include "gui/FormDlg.h"
+
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+namespace kmr::gui {
+
+FormDlg::FormDlg(Engine& e, QWidget* owner) : QWidget(owner, Qt::Window | Qt::Dialog), e_(e) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+FormDlg::~FormDlg() {
+    if (!unloaded_) e_.forms.Closed();
+}
+
+void FormDlg::Unload() {
+    if (unloaded_) return;
+    unloaded_ = true;
+    hide();
+    e_.forms.Closed();
+    deleteLater();
+}
+
+void FormDlg::closeEvent(QCloseEvent* event) {
+    if (unloaded_) {
+        event->accept();
+        return;
+    }
+    if (!QueryClose()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+    Unload();
+}
+
+FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, MonitorPause pause,
+                  const std::function<FormDlg*()>& make) {
+    if (!e.forms.Open(id, pause)) return nullptr;
+    FormDlg* form = make();
+    if (form->parentWidget() != owner) form->setParent(owner, form->windowFlags());
+    form->show();
+    form->raise();
+    form->activateWindow();
+    return form;
+}
+
+namespace {
+
+class SelectOnFocus : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn)
+            if (auto* edit = qobject_cast<QLineEdit*>(watched))
+                // After the click that gave the focus has placed the cursor.
+                QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
+        return false;
+    }
+};
+
+}  // namespace
+
+void SelectAllOnEntry(QWidget* textBox) { textBox->installEventFilter(new SelectOnFocus(textBox)); }
+
+}  // namespace kmr::gui

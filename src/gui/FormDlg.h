@@ -1,0 +1,46 @@
+#pragma once
+// The base of every form of the main window (settings and tool windows): a modeless window owned
+// by the main window. OpenForm asks the core's FormHost first (which disables the main window,
+// pauses its monitor where asked and refuses a second form) and shows the form; the form tells
+// the host when it is unloaded, whatever closes it.
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+
+#include "core/app/Engine.h"
+#include "core/app/FormHost.h"
+
+namespace kmr::gui {
+
+class FormDlg : public QWidget {
+    Q_OBJECT
+public:
+    FormDlg(Engine& e, QWidget* owner);
+    ~FormDlg() override;
+
+    // Closes the form without asking (after a confirmed OK): hides it, tells the host and
+    // deletes it later.
+    void Unload();
+    bool IsUnloaded() const { return unloaded_; }
+
+protected:
+    // Asked on a close request (Cancel, the close box): false keeps the form open.
+    virtual bool QueryClose() { return true; }
+    void closeEvent(QCloseEvent* event) override;
+
+    Engine& e_;
+
+private:
+    bool unloaded_ = false;
+};
+
+// Opens the form `make` builds, unless another form is open (then nothing is made and nullptr is
+// returned). The form is shown beside the main window, owned by it.
+FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, MonitorPause pause,
+                  const std::function<FormDlg*()>& make);
+
+// Selects a text box's whole text when it takes the focus (by any means), as every text box of
+// the forms does.
+void SelectAllOnEntry(QWidget* textBox);
+
+}  // namespace kmr::gui

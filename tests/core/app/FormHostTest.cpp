@@ -1,0 +1,69 @@
+#include "core/app/FormHost.h"
+
+#include <gtest/gtest.h>
+
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::RecordingMainView;
+
+struct FormHostTest : ::testing::Test {
+    ProgramState s;
+    RecordingMainView main;
+    FormHost host{s, main};
+};
+
+TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitor) {
+    s.MonitoringOn = kTrue;
+    main.moniTimer = true;
+    ASSERT_TRUE(host.Open(FormId::MeasCond, MonitorPause::Pause));
+    EXPECT_FALSE(main.windowEnabled);
+    EXPECT_FALSE(main.moniTimer);
+    EXPECT_EQ(host.Current(), FormId::MeasCond);
+    host.Closed();
+    EXPECT_TRUE(main.windowEnabled);
+    EXPECT_TRUE(main.moniTimer);
+    EXPECT_FALSE(host.IsOpen());
+}
+
+TEST_F(FormHostTest, AFormThatKeepsTheMonitorLeavesItsTimerAlone) {
+    s.MonitoringOn = kTrue;
+    main.moniTimer = true;
+    ASSERT_TRUE(host.Open(FormId::GraphCond, MonitorPause::Keep));
+    EXPECT_TRUE(main.moniTimer);
+    host.Closed();
+    EXPECT_TRUE(main.moniTimer);
+    EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
+}
+
+TEST_F(FormHostTest, NoMonitorMeansNoTimerToRestart) {
+    ASSERT_TRUE(host.Open(FormId::DataFileSettings, MonitorPause::Pause));
+    EXPECT_FALSE(host.MonitorPaused());
+    host.Closed();
+    EXPECT_FALSE(main.moniTimer);
+}
+
+TEST_F(FormHostTest, ASecondFormIsRefusedAndChangesNothing) {
+    ASSERT_TRUE(host.Open(FormId::MeasCond, MonitorPause::Pause));
+    EXPECT_FALSE(host.Open(FormId::Balance, MonitorPause::Keep));
+    EXPECT_EQ(host.Current(), FormId::MeasCond);
+    EXPECT_EQ(main.log.size(), 1u);
+    host.Closed();
+    host.Closed();  // a second close does not enable the window twice
+    EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
+    EXPECT_TRUE(host.Open(FormId::Balance, MonitorPause::Keep));
+}
+
+TEST_F(FormHostTest, MonitoringStoppedWhileTheFormWasOpenStaysStopped) {
+    s.MonitoringOn = kTrue;
+    ASSERT_TRUE(host.Open(FormId::MeasCond, MonitorPause::Pause));
+    s.MonitoringOn = kFalse;
+    host.Closed();
+    EXPECT_FALSE(main.moniTimer);
+    EXPECT_TRUE(main.windowEnabled);
+}
+
+}  // namespace
+}  // namespace kmr
