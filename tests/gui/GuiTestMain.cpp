@@ -3,6 +3,7 @@
 #include <QTest>
 
 #include "core/support/TextTable.h"
+#include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,10 @@ int main(int argc, char** argv) {
     }
     {
         kmr::guitest::SingleInstanceTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        kmr::guitest::ToolWindowsTest t;
         failures += QTest::qExec(&t, argc, argv);
     }
     return failures == 0 ? 0 : 1;
