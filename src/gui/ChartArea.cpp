@@ -1,36 +1,15 @@
 #include "gui/ChartArea.h"
 
-#include <QPainter>
+#include "gui/charts/ChartArea.h"
 
 namespace kmr::gui {
 
-namespace {
-
-// Keeps the charts' place in the window until the chart widget is joined: an empty plot
-// background that hears of every change and draws none.
-class EmptyChartArea : public QWidget, public ChartView {
-public:
-    explicit EmptyChartArea(QWidget* parent) : QWidget(parent) {
-        setObjectName("pictGraph");
-        setMinimumSize(320, 200);
-        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    }
-    void BatchEnded(const ChartChanges&) override {}
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), palette().color(QPalette::Base));
-        p.setPen(palette().color(QPalette::Mid));
-        p.drawRect(rect().adjusted(0, 0, -1, -1));
-    }
-};
-
-}  // namespace
-
-ChartArea CreateChartArea(Engine&, QWidget* parent) {
-    auto* area = new EmptyChartArea(parent);
-    return {area, area};
+ChartArea CreateChartArea(Engine& e, QWidget* parent) {
+    // The charts draw each row's data panel beside its graph, so the window's own column of
+    // channel panels stays hidden while they are in place.
+    auto* area = new kmr::ChartArea(e.chart, e.s.Graph, e.s.Meas, parent);
+    area->setObjectName("pictGraph");
+    return {area, area, true};
 }
 
 }  // namespace kmr::gui

@@ -17,6 +17,7 @@
 #include "gui/BalanceDlg.h"
 #include "gui/ChannelPanel.h"
 #include "gui/CheckTableDlg.h"
+#include "gui/charts/ChartArea.h"
 #include "gui/ChartArea.h"
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
@@ -165,6 +166,11 @@ void MainDlg::Attach(Engine& e) {
     chartView_ = area.view;
     auto* graphs = static_cast<QHBoxLayout*>(centralWidget()->layout()->itemAt(1)->layout());
     graphs->addWidget(chartWidget_, 1);
+    if (area.drawsDataPanels) {
+        // The bottom chart row names the time axis's unit itself.
+        pictBase_->hide();
+        if (auto* xUnit = findChild<QLabel*>("lblXunitStr")) xUnit->hide();
+    }
     e.chart.SetView(this);
 }
 
@@ -278,6 +284,7 @@ void MainDlg::BatchEnded(const ChartChanges& changes) {
 void MainDlg::ShowPanels() {
     // A channel's panel shows while its graph is in use.
     for (std::size_t i = 0; i < panels_.size(); ++i) panels_[i]->setVisible(e_->s.Graph.Ch[i].Use == 1);
+    if (auto* area = qobject_cast<kmr::ChartArea*>(chartWidget_)) area->Relayout();
 }
 
 // --- Geometry ------------------------------------------------------------------------------------

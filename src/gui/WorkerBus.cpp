@@ -38,6 +38,10 @@ GpibStatus WorkerBus::Call(const std::function<GpibStatus()>& call) {
     }, Qt::QueuedConnection);
     // Painting and timers go on; clicks and keys wait until the call has returned.
     while (!done) loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Clicks and keys that came during the call are delivered now, while the handler that made
+    // the call still runs, so the window's handler gate drops them instead of acting on them
+    // after the handler has returned.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
     inCall_ = false;
     if (onWait) onWait(false);
     return result;

@@ -29,28 +29,31 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     return p;
 }
 
-namespace {
-constexpr const char* kHomeVariables[] = {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DOCUMENTS_DIR"};
-}
-
-TempHome::TempHome() {
-    for (const char* v : kHomeVariables) {
-        const char* old = std::getenv(v);
-        saved_[v] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    ::setenv("HOME", dir_.path().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", dir_.File("config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", dir_.File("data").c_str(), 1);
-    ::setenv("XDG_DOCUMENTS_DIR", dir_.File("Documents").c_str(), 1);
-}
-
-TempHome::~TempHome() {
+EnvVars::~EnvVars() {
     for (const auto& [name, value] : saved_) {
         if (value)
             ::setenv(name.c_str(), value->c_str(), 1);
         else
             ::unsetenv(name.c_str());
     }
+}
+
+void EnvVars::Set(const std::string& name, const std::optional<std::string>& value) {
+    if (saved_.find(name) == saved_.end()) {
+        const char* old = std::getenv(name.c_str());
+        saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
+}
+
+TempHome::TempHome() {
+    env_.Set("HOME", dir_.path());
+    env_.Set("XDG_CONFIG_HOME", dir_.File("config"));
+    env_.Set("XDG_DATA_HOME", dir_.File("data"));
+    env_.Set("XDG_DOCUMENTS_DIR", dir_.File("Documents"));
 }
 
 std::string ReadAll(const std::string& path) {

@@ -29,18 +29,29 @@ private:
     std::string path_;
 };
 
+// Sets or clears environment variables for one test and restores them all at the end.
+class EnvVars {
+public:
+    EnvVars() = default;
+    ~EnvVars();
+    EnvVars(const EnvVars&) = delete;
+    EnvVars& operator=(const EnvVars&) = delete;
+    // Sets `name` to `value`, or removes it when there is no value.
+    void Set(const std::string& name, const std::optional<std::string>& value);
+
+private:
+    std::map<std::string, std::optional<std::string>> saved_;  // the values before the first Set
+};
+
 // Points HOME and the XDG folders at a temporary folder and restores them afterwards.
 class TempHome {
 public:
     TempHome();
-    ~TempHome();
-    TempHome(const TempHome&) = delete;
-    TempHome& operator=(const TempHome&) = delete;
     const TempDir& dir() const { return dir_; }
 
 private:
     TempDir dir_;
-    std::map<std::string, std::optional<std::string>> saved_;
+    EnvVars env_;
 };
 
 std::string ReadAll(const std::string& path);

@@ -230,13 +230,12 @@ std::vector<double> ChartModel::SeriesY(int index, int series) const {
 bool ChartModel::DataExtent(int index, double& max, double& min) const {
     const Chart& c = charts_[Ix(index)];
     if (!c.window) return c.extent1.Get(max, min);
-    if (c.winCount == 0) return false;
+    if (c.winCount == 0 || c.summary2.size() < c.winFirst + c.winCount) return false;
     // Recorded values rise or fall with the raw sample (the sum's rounding keeps the order), so
     // the extremes of the window are the values of its extreme samples.
-    const auto [lo, hi] = std::minmax_element(c.raw2.begin() + static_cast<std::ptrdiff_t>(c.winFirst),
-                                              c.raw2.begin() + static_cast<std::ptrdiff_t>(c.winFirst + c.winCount));
-    const double a = EngineeringValue(*lo, c.coeff2, c.offset2);
-    const double b = EngineeringValue(*hi, c.coeff2, c.offset2);
+    const auto [lo, hi] = c.summary2.RangeMinMax(c.winFirst, c.winFirst + c.winCount - 1);
+    const double a = EngineeringValue(lo, c.coeff2, c.offset2);
+    const double b = EngineeringValue(hi, c.coeff2, c.offset2);
     max = std::max(a, b);
     min = std::min(a, b);
     return true;
@@ -244,7 +243,40 @@ bool ChartModel::DataExtent(int index, double& max, double& min) const {
 
 void ChartModel::ClearRecord(Chart& c) {
     // The storage is kept (at most 1 MB per channel) for the next record of the same size.
+    c.summary2.Clear();
     c.raw2.clear();
+}
+
+SampleScale ChartModel::RecordScale(int index) const {
+    const Chart& c = charts_[Ix(index)];
+    return SampleScale{c.coeff2, c.offset2, c.clock2, c.timeFactor2};
+}
+
+void ChartModel::VisiblePoints(int index, double xFrom, double xTo, std::size_t columns,
+                               ChartPoints& out) const {
+    out.clear();
+    const Chart& c = charts_[Ix(index)];
+    if (c.window) {
+        // A record being loaded has no summary yet.
+        if (c.winCount == 0 || c.summary2.size() < c.winFirst + c.winCount) return;
+        const SampleScale scale = RecordScale(index);
+        std::size_t first = 0, last = 0;
+        if (!SampleRangeOf(xFrom, xTo, scale, c.winFirst, c.winFirst + c.winCount - 1, first, last))
+            return;
+        SummaryPoints(c.summary2, c.raw2, scale, first, last, columns, out);
+        return;
+    }
+    // Own points are few (a cleared graph) or one per monitor tick, in rising X.
+    out.exact = true;
+    const auto xs = c.x1.span();
+    auto from = std::lower_bound(xs.begin(), xs.end(), xFrom);
+    auto to = std::upper_bound(from, xs.end(), xTo);
+    if (from != xs.begin()) --from;
+    if (to != xs.end()) ++to;
+    const auto a = static_cast<std::size_t>(from - xs.begin());
+    const auto n = static_cast<std::size_t>(to - from);
+    out.x.assign(from, to);
+    out.y.assign(c.y1.data() + a, c.y1.data() + a + n);
 }
 
 void ChartModel::SetOwnSeries1(int index, std::initializer_list<std::pair<double, double>> points) {
@@ -360,62 +392,67 @@ void ChartModel::UpdateMonitorGraphs(GraphConditions& g, const MeasConditions& m
     // The counter is about to overflow: start the strip again (units stay as they are).
     if (monitorPointCount_ >= kMonitorPointLimit) ResetMonitorData(g, m, {}, false);
     ++monitorPointCount_;
+    const double e = MonitorElapsed(g, tickMs);
+    ScrollMonitorWindow(g, e);
+    // A chart that shows a record becomes an empty strip.
+    for (int i = 0; i < kCharts; ++i)
+        if (ChartOf(i).window) SetOwnSeries1(i, {});
+    DropPointsLeftOfWindow(g);
+    AppendMonitorPoints(g, e, moniData);
+    WriteMonitorLabels(m, moniData);
+}
 
-    double e = 0.0;
+double ChartModel::MonitorElapsed(const GraphConditions& g, std::uint32_t tickMs) {
     if (monitorPointCount_ == 1) {
         monitorStartTick_ = tickMs;
-    } else {
-        // Unsigned difference: correct across a wrap of the millisecond counter.
-        e = static_cast<double>(static_cast<std::uint32_t>(tickMs - monitorStartTick_)) *
-            g.X.XtimeFactor;
+        return 0.0;
     }
+    // Unsigned difference: correct across a wrap of the millisecond counter.
+    return static_cast<double>(static_cast<std::uint32_t>(tickMs - monitorStartTick_)) *
+           g.X.XtimeFactor;
+}
 
+void ChartModel::ScrollMonitorWindow(GraphConditions& g, double e) {
     // The window moves right by whole pitches until it reaches the new point.
-    if (g.X.XscaleMaxM < e) {
-        const double pitch = static_cast<double>(g.X.Xpich);
-        if (pitch >= 1.0) {
-            double max = g.X.XscaleMaxM;
-            const double steps = std::floor((e - max) / pitch);
-            if (steps > 1.0) max += (steps - 1.0) * pitch;
-            while (max < e) max += pitch;
-            g.X.XscaleMaxM = max;
-        } else {
-            g.X.XscaleMaxM = e;
-        }
-        g.X.XscaleMinM = g.X.XscaleMaxM - static_cast<double>(g.X.Xspace);
+    if (!(g.X.XscaleMaxM < e)) return;
+    const double pitch = static_cast<double>(g.X.Xpich);
+    if (pitch >= 1.0) {
+        double max = g.X.XscaleMaxM;
+        const double steps = std::floor((e - max) / pitch);
+        if (steps > 1.0) max += (steps - 1.0) * pitch;
+        while (max < e) max += pitch;
+        g.X.XscaleMaxM = max;
+    } else {
+        g.X.XscaleMaxM = e;
     }
+    g.X.XscaleMinM = g.X.XscaleMaxM - static_cast<double>(g.X.Xspace);
+}
 
-    // A chart that shows a record becomes an empty strip.
+void ChartModel::DropPointsLeftOfWindow(const GraphConditions& g) {
+    // Judged by chart 1: the first point not older than the window's left end is kept with
+    // everything after it. When every point is older nothing is dropped (this tick's point
+    // becomes the first kept one at the next tick).
+    const Chart& c0 = charts_[0];
+    std::size_t p = 0;
+    const std::size_t n0 = c0.x1.size();
+    while (p < n0 && c0.x1[p] < g.X.XscaleMinM) ++p;
+    if (p == n0 || p == 0) return;
     for (int i = 0; i < kCharts; ++i) {
         Chart& c = ChartOf(i);
-        if (c.window) SetOwnSeries1(i, {});
+        const std::size_t d = std::min(p, c.x1.size());
+        c.x1.drop_front(d);
+        c.y1.drop_front(d);
+        c.dropped1 += d;
+        c.extent1.DropBefore(c.dropped1);
+        SeriesDelta& delta = changes_.series1[static_cast<std::size_t>(i)];
+        if (delta.appended != 0) delta.replaced = true;
+        if (!delta.replaced) delta.droppedFront += d;
     }
+    monitorPointCount_ -= static_cast<std::int32_t>(p);
+}
 
-    // Drop the points that left the window, judged by chart 1: the first point not older than
-    // the window's left end is kept with everything after it. When every point is older nothing
-    // is dropped (this tick's point becomes the first kept one at the next tick).
-    {
-        const Chart& c0 = charts_[0];
-        std::size_t p = 0;
-        const std::size_t n0 = c0.x1.size();
-        while (p < n0 && c0.x1[p] < g.X.XscaleMinM) ++p;
-        if (p == n0) p = 0;
-        if (p > 0) {
-            for (int i = 0; i < kCharts; ++i) {
-                Chart& c = ChartOf(i);
-                const std::size_t d = std::min(p, c.x1.size());
-                c.x1.drop_front(d);
-                c.y1.drop_front(d);
-                c.dropped1 += d;
-                c.extent1.DropBefore(c.dropped1);
-                SeriesDelta& delta = changes_.series1[static_cast<std::size_t>(i)];
-                if (delta.appended != 0) delta.replaced = true;
-                if (!delta.replaced) delta.droppedFront += d;
-            }
-            monitorPointCount_ -= static_cast<std::int32_t>(p);
-        }
-    }
-
+void ChartModel::AppendMonitorPoints(const GraphConditions& g, double e,
+                                     const std::array<float, kCharts>& moniData) {
     // The kept points plus the new one. Normally the strip holds exactly MonitorPointCount - 1
     // points here; the single (0, 0) point of a freshly reset graph is replaced by the first one.
     const std::size_t keep =
@@ -443,8 +480,11 @@ void ChartModel::UpdateMonitorGraphs(GraphConditions& g, const MeasConditions& m
         c.y1.push_back(y);
         if (!delta.replaced) ++delta.appended;
     }
+}
 
-    // The labels: the value and what the strip holds, or "----" for a channel without a value.
+void ChartModel::WriteMonitorLabels(const MeasConditions& m,
+                                    const std::array<float, kCharts>& moniData) {
+    // The value and what the strip holds, or "----" for a channel without a value.
     for (int i = 0; i < kCharts; ++i) {
         const float v = moniData[static_cast<std::size_t>(i)];
         if (IsNoValue(v)) {
@@ -476,6 +516,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
     c.offset2 = cc.Offset;
     c.clock2 = m.SmpClk;
     c.timeFactor2 = g.X.XtimeFactor;
+    c.summary2.Clear();  // the samples move; the window may repaint while they are read
     c.raw2.resize(count);
     bool cancelled = false;
     std::size_t done = 0;
@@ -499,6 +540,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
         }
     }
     c.raw2.resize(done);
+    c.summary2.Build(c.raw2);
     changes_.series2.set(Ix(index));
 
     // Series 1 shows the whole record until a display window is chosen.

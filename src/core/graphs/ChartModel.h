@@ -10,8 +10,9 @@
 // Memory: series 2 keeps the channel's raw 16-bit samples with the coefficient, offset and clock
 // that turn them into points, and series 1 in recorded-data mode is a window onto series 2, not a
 // copy. Points are produced as 64-bit floats when they are read, always with the same arithmetic,
-// so every read of a point gives the same two numbers. Ten channels of 507904 samples take 10 MB;
-// the only 64-bit copy of a record is the one the window hands to its chart component.
+// so every read of a point gives the same two numbers. Ten channels of 507904 samples take 10 MB,
+// their min/max summaries under a fifteenth of that; a chart takes the points of its visible range
+// at its pixel width (VisiblePoints), never a 64-bit copy of the record.
 #include <array>
 #include <bitset>
 #include <cstddef>
@@ -23,6 +24,7 @@
 #include "core/conditions/MeasConditions.h"
 #include "core/graphs/FrontDropVector.h"
 #include "core/graphs/GraphConditions.h"
+#include "core/graphs/MinMaxSummary.h"
 #include "core/graphs/NoValue.h"
 #include "core/support/Progress.h"
 #include "core/support/RunStatus.h"
@@ -212,6 +214,18 @@ public:
     const TriggerMark& Mark(int index) const { return charts_[Ix(index)].mark; }
     // Largest and smallest Y of series 1 that are not the no-value marker; false when none.
     bool DataExtent(int index, double& max, double& min) const;
+    // The points of series 1 from just before xFrom to just after xTo (seconds) for a chart
+    // `columns` pixels wide: a recorded window as its samples or per-column extremes (see
+    // SummaryPoints), own points (monitor strip, cleared graph) as they are. Y values equal to
+    // the no-value marker stand for gaps. `out`'s storage is reused.
+    void VisiblePoints(int index, double xFrom, double xTo, std::size_t columns,
+                       ChartPoints& out) const;
+    // True when series 1 of chart `index` is a window onto a recorded series 2.
+    bool ShowsRecord(int index) const { return charts_[Ix(index)].window; }
+    // How the samples of chart `index`'s record become points.
+    SampleScale RecordScale(int index) const;
+    // The summary of chart `index`'s record (built when the record is loaded).
+    const MinMaxSummary& RecordSummary(int index) const { return charts_[Ix(index)].summary2; }
 
     // --- Operations ---
 
@@ -293,6 +307,7 @@ private:
         std::size_t winFirst = 0, winCount = 0;  // 0-based start and length in series 2
         // Series 2: the record as raw samples and the rule that makes points of them.
         std::vector<std::int16_t> raw2;
+        MinMaxSummary summary2;  // of raw2, built once the record is loaded
         float coeff2 = 1.0f, offset2 = 0.0f, clock2 = 0.0f;
         double timeFactor2 = 0.001;
         double X2(std::size_t i) const {
@@ -314,6 +329,13 @@ private:
     void ResetMonitorData(GraphConditions& g, const MeasConditions& m,
                           std::span<const std::string> unitNames, bool setUnits);
     static void ClearRecord(Chart& c);
+    // The steps of one monitor tick.
+    double MonitorElapsed(const GraphConditions& g, std::uint32_t tickMs);
+    static void ScrollMonitorWindow(GraphConditions& g, double e);
+    void DropPointsLeftOfWindow(const GraphConditions& g);
+    void AppendMonitorPoints(const GraphConditions& g, double e,
+                             const std::array<float, kCharts>& moniData);
+    void WriteMonitorLabels(const MeasConditions& m, const std::array<float, kCharts>& moniData);
 
     ChartView* view_ = nullptr;
     int batchDepth_ = 0;

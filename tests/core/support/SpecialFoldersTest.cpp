@@ -4,14 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <utility>
-#include <vector>
 
 namespace kmr {
 namespace {
@@ -19,40 +16,14 @@ namespace {
 using kmr::testing::TempDir;
 namespace fs = std::filesystem;
 
-// Sets or clears environment variables for one test and restores them afterwards.
-class EnvGuard {
-public:
-    void Set(const char* name, const std::string* value) {
-        saved_.push_back({name, Get(name)});
-        if (value) ::setenv(name, value->c_str(), 1);
-        else ::unsetenv(name);
-    }
-    ~EnvGuard() {
-        for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-            if (it->second) ::setenv(it->first.c_str(), it->second->c_str(), 1);
-            else ::unsetenv(it->first.c_str());
-        }
-    }
-
-private:
-    static std::optional<std::string> Get(const char* name) {
-        const char* v = std::getenv(name);
-        return v ? std::optional<std::string>(v) : std::nullopt;
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 class SpecialFolders : public ::testing::Test {
 protected:
     void SetUp() override {
-        const std::string home = dir_.path();
-        env_.Set("HOME", &home);
-        env_.Set("XDG_DOCUMENTS_DIR", nullptr);
-        env_.Set("XDG_DATA_HOME", nullptr);
-        env_.Set("XDG_CONFIG_HOME", nullptr);
+        env_.Set("HOME", dir_.path());
+        for (const char* name : {"XDG_DOCUMENTS_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME"}) env_.Set(name, std::nullopt);
     }
     TempDir dir_;
-    EnvGuard env_;
+    testing::EnvVars env_;
 };
 
 TEST_F(SpecialFolders, DefaultsUnderHome) {
@@ -70,9 +41,9 @@ TEST_F(SpecialFolders, XdgVariablesWin) {
     const std::string docs = dir_ / "docs";
     const std::string conf = dir_ / "conf/";
     const std::string relative = "relative/data";
-    env_.Set("XDG_DOCUMENTS_DIR", &docs);
-    env_.Set("XDG_CONFIG_HOME", &conf);
-    env_.Set("XDG_DATA_HOME", &relative);  // relative paths are ignored
+    env_.Set("XDG_DOCUMENTS_DIR", docs);
+    env_.Set("XDG_CONFIG_HOME", conf);
+    env_.Set("XDG_DATA_HOME", relative);  // relative paths are ignored
     EXPECT_EQ(GetMyDocumentsPath(), docs + "/KMR-5300/");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), conf + "VNT/KMR-5300/");
     EXPECT_EQ(GetAppDataPath(), dir_.path() + "/.local/share/KMR-5300/");
@@ -80,7 +51,7 @@ TEST_F(SpecialFolders, XdgVariablesWin) {
 }
 
 TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
-    env_.Set("HOME", nullptr);
+    env_.Set("HOME", std::nullopt);
     EXPECT_EQ(GetMyDocumentsPath(), "");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), "");
     EXPECT_TRUE(fs::is_empty(dir_.path()));
@@ -88,7 +59,7 @@ TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
 
 TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
     const std::string conf = dir_ / "conf";
-    env_.Set("XDG_CONFIG_HOME", &conf);
+    env_.Set("XDG_CONFIG_HOME", conf);
     dir_.Write("conf", "a file where the folder should be");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), conf + "/VNT/KMR-5300/");
     EXPECT_FALSE(fs::exists(conf + "/VNT"));

@@ -2,37 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
+
+#include "support/TempDir.h"
 
 namespace kmr {
 namespace {
-
-// Sets or clears the locale variables for one test and puts them back afterwards.
-class LocaleEnv {
-public:
-    LocaleEnv() {
-        for (const char* n : kNames) {
-            const char* v = std::getenv(n);
-            saved_.emplace_back(n, v ? std::optional<std::string>(v) : std::nullopt);
-            unsetenv(n);
-        }
-    }
-    ~LocaleEnv() {
-        for (const auto& [n, v] : saved_) {
-            if (v) setenv(n.c_str(), v->c_str(), 1);
-            else unsetenv(n.c_str());
-        }
-    }
-    void Set(const char* name, const char* value) { setenv(name, value, 1); }
-
-private:
-    static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 // Keeps the program-wide text language of other tests untouched.
 class TextTableTest : public ::testing::Test {
@@ -160,11 +137,12 @@ struct EnvCase {
 class LanguageFromEnvironmentTest : public ::testing::TestWithParam<EnvCase> {};
 
 TEST_P(LanguageFromEnvironmentTest, FirstNonEmptyVariableDecides) {
-    LocaleEnv env;
+    testing::EnvVars env;
     const EnvCase& c = GetParam();
-    if (c.lcAll) env.Set("LC_ALL", c.lcAll);
-    if (c.lcMessages) env.Set("LC_MESSAGES", c.lcMessages);
-    if (c.lang) env.Set("LANG", c.lang);
+    const auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
+    env.Set("LC_ALL", value(c.lcAll));
+    env.Set("LC_MESSAGES", value(c.lcMessages));
+    env.Set("LANG", value(c.lang));
     EXPECT_EQ(LanguageFromEnvironment(), c.expected);
 }
 

@@ -1,0 +1,155 @@
+#include "core/graphs/ChartNavigation.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/support/Numbers.h"
+
+namespace kmr {
+
+namespace {
+
+double SampleStep(const ChartModel& model, int index) {
+    const SampleScale s = model.RecordScale(index);
+    return static_cast<double>(s.clockMs) * s.timeFactor;
+}
+
+int PointOfChannel(const MeasConditions& m, int index) {
+    return std::clamp<int>(m.Ch(std::clamp(index + 1, 1, kCharts)).Point, 0, 5);
+}
+
+// Time of point i of series 1 in the chart's time format.
+std::string TimeText(const ChartModel& model, int index, double t) {
+    return FormatFixed(t, TimeDecimals(model, index));
+}
+
+}  // namespace
+
+AxisRange ConfiguredXRange(const ChartModel& model, int index) {
+    const AxisSettings& a = model.XAxis(index);
+    if (!a.automatic) return {a.min, a.max};
+    const std::size_t n = model.PointCount(index, 1);
+    if (n == 0) return {0.0, 1.0};
+    const double first = model.X(index, 1, 0);
+    const double last = model.X(index, 1, n - 1);
+    if (!(last > first)) return {first, first + 1.0};
+    return {first, last};
+}
+
+AxisRange ConfiguredYRange(const ChartModel& model, int index) {
+    const AxisSettings& a = model.YAxis(index);
+    if (!a.automatic) return {a.min, a.max};
+    double max = 0.0, min = 0.0;
+    if (!model.DataExtent(index, max, min)) return {0.0, 1.0};
+    if (!(max > min)) return {min - 1.0, max + 1.0};
+    const double pad = (max - min) / 20.0;
+    return {min - pad, max + pad};
+}
+
+double MinimumXWidth(const ChartModel& model, int index) {
+    const double step = SampleStep(model, index);
+    if (!model.ShowsRecord(index) || !(step > 0.0) || !std::isfinite(step)) return 0.001;
+    return 4.0 * step;
+}
+
+AxisRange ZoomAbout(const AxisRange& r, double at, double factor, double minWidth) {
+    const double width = r.width();
+    if (!(factor > 0.0) || !(width > 0.0)) return r;
+    double scale = factor;
+    if (width * scale < minWidth) scale = minWidth / width;
+    // A point already at the narrowest width stays where it is.
+    if (scale < 1.0 && width <= minWidth) return r;
+    return {at - (at - r.lo) * scale, at + (r.hi - at) * scale};
+}
+
+AxisRange PanBy(const AxisRange& r, double dx) { return {r.lo + dx, r.hi + dx}; }
+
+bool RangeOfDrag(double a, double b, double minWidth, AxisRange& out) {
+    const double lo = std::min(a, b), hi = std::max(a, b);
+    if (!(hi - lo >= minWidth)) return false;
+    out = {lo, hi};
+    return true;
+}
+
+bool NearestPoint(const ChartModel& model, int index, double x, std::size_t& point) {
+    const std::size_t n = model.PointCount(index, 1);
+    if (n == 0) return false;
+    // Points rise in X: the first not left of x, or the one before it when that is nearer.
+    std::size_t lo = 0, hi = n;
+    while (lo < hi) {
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (model.X(index, 1, mid) < x)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    if (lo == n) lo = n - 1;
+    if (lo > 0 && std::fabs(model.X(index, 1, lo - 1) - x) <= std::fabs(model.X(index, 1, lo) - x))
+        --lo;
+    point = lo;
+    return true;
+}
+
+int TimeDecimals(const ChartModel& model, int index) {
+    const double step = SampleStep(model, index);
+    if (!model.ShowsRecord(index) || !(step > 0.0)) return 3;
+    return std::min(DecimalsFor(step), 9);
+}
+
+PointerReading ReadingAt(const ChartModel& model, const MeasConditions& m, int index, double x) {
+    PointerReading r;
+    std::size_t p = 0;
+    if (!NearestPoint(model, index, x, p)) return r;
+    r.valid = true;
+    r.x = model.X(index, 1, p);
+    r.y = model.Y(index, 1, p);
+    const int channel = std::clamp(index, 0, kCharts - 1) + 1;
+    const std::string unit = model.Labels(index).Unit;
+    r.text = std::string(channel < 10 ? "Ch. " : "Ch.") + std::to_string(channel) + "  t = " +
+             TimeText(model, index, r.x) + " s  y = " + ValueLabelText(r.y, PointOfChannel(m, index)) +
+             (unit.empty() || IsNoValue(r.y) ? std::string() : " " + unit);
+    return r;
+}
+
+bool PlaceCursor(const ChartModel& model, int index, double x, bool second, CursorTimes& cursors) {
+    std::size_t p = 0;
+    if (!NearestPoint(model, index, x, p)) return false;
+    const double t = model.X(index, 1, p);
+    if (second) {
+        cursors.hasB = true;
+        cursors.b = t;
+    } else {
+        cursors.hasA = true;
+        cursors.a = t;
+    }
+    return true;
+}
+
+std::array<CursorPanelTexts, kCharts> CursorReadout(const ChartModel& model,
+                                                    const MeasConditions& m,
+                                                    const CursorTimes& cursors) {
+    std::array<CursorPanelTexts, kCharts> out{};
+    for (int i = 0; i < kCharts; ++i) {
+        CursorPanelTexts& t = out[static_cast<std::size_t>(i)];
+        const int point = PointOfChannel(m, i);
+        // The value of the channel's own sample at the cursor's time; "----" where it has none.
+        const auto valueAt = [&](double x, double& v) {
+            std::size_t p = 0;
+            if (!model.ShowsRecord(i) || !NearestPoint(model, i, x, p)) return false;
+            v = model.Y(i, 1, p);
+            return !IsNoValue(v);
+        };
+        double va = 0.0, vb = 0.0;
+        const bool okA = cursors.hasA && valueAt(cursors.a, va);
+        const bool okB = cursors.hasB && valueAt(cursors.b, vb);
+        if (cursors.hasA) t.A = "A " + (okA ? ValueLabelText(va, point) : kNoValueText);
+        if (cursors.hasB) t.B = "B " + (okB ? ValueLabelText(vb, point) : kNoValueText);
+        if (cursors.hasA && cursors.hasB) {
+            t.Diff = "B-A " + (okA && okB ? ValueLabelText(vb - va, point) : kNoValueText);
+            t.Delta = "dt " + TimeText(model, i, cursors.b - cursors.a) + " s";
+        }
+    }
+    return out;
+}
+
+}  // namespace kmr

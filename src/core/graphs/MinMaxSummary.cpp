@@ -1,0 +1,197 @@
+#include "core/graphs/MinMaxSummary.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/graphs/ChartModel.h"
+#include "core/graphs/NoValue.h"
+
+namespace kmr {
+
+void MinMaxSummary::Clear() {
+    samples_ = {};
+    levels_.clear();
+}
+
+void MinMaxSummary::Build(std::span<const std::int16_t> samples) {
+    samples_ = samples;
+    levels_.clear();
+    // Level 0 from the samples, then each level from the one below while it has more than one
+    // bucket to combine.
+    std::vector<Bucket> level((samples.size() + kBaseBucket - 1) / kBaseBucket);
+    for (std::size_t b = 0; b < level.size(); ++b) {
+        const std::size_t from = b * kBaseBucket;
+        const std::size_t to = std::min(from + kBaseBucket, samples.size());
+        const auto [lo, hi] = std::minmax_element(samples.begin() + static_cast<std::ptrdiff_t>(from),
+                                                  samples.begin() + static_cast<std::ptrdiff_t>(to));
+        level[b] = {*lo, *hi};
+    }
+    while (level.size() > 1) {
+        std::vector<Bucket> up((level.size() + kFanOut - 1) / kFanOut);
+        for (std::size_t b = 0; b < up.size(); ++b) {
+            const std::size_t from = b * kFanOut;
+            const std::size_t to = std::min(from + kFanOut, level.size());
+            Bucket r = level[from];
+            for (std::size_t i = from + 1; i < to; ++i) {
+                r.min = std::min(r.min, level[i].min);
+                r.max = std::max(r.max, level[i].max);
+            }
+            up[b] = r;
+        }
+        levels_.push_back(std::move(level));
+        level = std::move(up);
+    }
+    if (!level.empty()) levels_.push_back(std::move(level));
+}
+
+std::size_t MinMaxSummary::MemoryBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& l : levels_) bytes += l.capacity() * sizeof(Bucket);
+    return bytes;
+}
+
+std::pair<std::int16_t, std::int16_t> MinMaxSummary::RangeMinMax(std::size_t first,
+                                                                 std::size_t last) const {
+    std::int16_t lo = samples_[first], hi = samples_[first];
+    const std::size_t end = last + 1;
+    const auto scan = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            lo = std::min(lo, samples_[i]);
+            hi = std::max(hi, samples_[i]);
+        }
+    };
+    const auto take = [&](std::size_t level, std::size_t bucket) {
+        const Bucket& b = levels_[level][bucket];
+        lo = std::min(lo, b.min);
+        hi = std::max(hi, b.max);
+    };
+    // Samples up to the first bucket boundary, then buckets climbing to coarser levels while
+    // they fit, then back down to finer ones, then the samples after the last whole bucket.
+    // Bucket sizes are powers of two, so alignment is a mask.
+    std::size_t i = std::min(end, (first + kBaseBucket - 1) & ~(kBaseBucket - 1));
+    scan(first, i);
+    if (i == end || levels_.empty()) {
+        scan(i, end);
+        return {lo, hi};
+    }
+    std::size_t k = 0, size = kBaseBucket;
+    while (k + 1 < levels_.size()) {
+        const std::size_t next = size * kFanOut;
+        while ((i & (next - 1)) != 0 && i + size <= end) {
+            take(k, i / size);
+            i += size;
+        }
+        if ((i & (next - 1)) != 0 || i + next > end) break;
+        ++k;
+        size = next;
+    }
+    for (;;) {
+        while (i + size <= end) {
+            take(k, i / size);
+            i += size;
+        }
+        if (k == 0) break;
+        --k;
+        size /= kFanOut;
+    }
+    scan(i, end);
+    return {lo, hi};
+}
+
+bool SampleRangeOf(double xFrom, double xTo, const SampleScale& scale, std::size_t lo,
+                   std::size_t hi, std::size_t& first, std::size_t& last) {
+    if (hi < lo) return false;
+    const double step = static_cast<double>(scale.clockMs) * scale.timeFactor;
+    if (!(step > 0.0) || !std::isfinite(step)) {  // no time axis: every sample sits at 0
+        first = lo;
+        last = hi;
+        return true;
+    }
+    if (!(xFrom <= xTo)) return false;
+    const double f = std::floor(xFrom / step);
+    const double l = std::ceil(xTo / step);
+    if (l < static_cast<double>(lo) || f > static_cast<double>(hi)) return false;
+    first = f <= static_cast<double>(lo) ? lo : static_cast<std::size_t>(f);
+    last = l >= static_cast<double>(hi) ? hi : static_cast<std::size_t>(l);
+    return first <= last;
+}
+
+std::size_t ColumnStart(std::size_t first, std::size_t count, std::size_t columns, std::size_t c) {
+    // 64-bit products: count is at most a few million, columns a few thousand.
+    return first + static_cast<std::size_t>(static_cast<std::uint64_t>(count) * c / columns);
+}
+
+namespace {
+
+// Smallest and largest value of samples from .. to (inclusive) that is not the marker, by scanning;
+// false when every one is the marker. Only used when an extreme of the column is the marker,
+// which takes a coefficient and offset that turn a raw sample into exactly that number.
+bool ScanExtremes(std::span<const std::int16_t> samples, const SampleScale& s, std::size_t from,
+                  std::size_t to, double& min, double& max) {
+    bool any = false;
+    for (std::size_t i = from; i <= to; ++i) {
+        const double v = EngineeringValue(samples[i], s.coeff, s.offset);
+        if (IsNoValue(v)) continue;
+        if (!any) min = max = v;
+        min = std::min(min, v);
+        max = std::max(max, v);
+        any = true;
+    }
+    return any;
+}
+
+}  // namespace
+
+void SummaryPoints(const MinMaxSummary& summary, std::span<const std::int16_t> samples,
+                   const SampleScale& scale, std::size_t first, std::size_t last,
+                   std::size_t columns, ChartPoints& out) {
+    out.clear();
+    if (first > last || last >= samples.size() || columns == 0) return;
+    const std::size_t count = last - first + 1;
+    const auto time = [&](std::size_t i) {
+        return SampleTime(static_cast<std::int64_t>(i), scale.clockMs, scale.timeFactor);
+    };
+    if (count <= 2 * columns) {
+        out.exact = true;
+        out.x.resize(count);
+        out.y.resize(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            out.x[i] = time(first + i);
+            out.y[i] = EngineeringValue(samples[first + i], scale.coeff, scale.offset);
+        }
+        return;
+    }
+    out.x.reserve(2 * columns);
+    out.y.reserve(2 * columns);
+    double previous = 0.0;
+    bool havePrevious = false;
+    for (std::size_t c = 0; c < columns; ++c) {
+        const std::size_t from = ColumnStart(first, count, columns, c);
+        const std::size_t to = ColumnStart(first, count, columns, c + 1) - 1;
+        const auto [rlo, rhi] = summary.RangeMinMax(from, to);
+        // The value rises or falls with the raw sample (falls when the coefficient is negative).
+        const double a = EngineeringValue(rlo, scale.coeff, scale.offset);
+        const double b = EngineeringValue(rhi, scale.coeff, scale.offset);
+        double min = std::min(a, b), max = std::max(a, b);
+        if (IsNoValue(min) || IsNoValue(max)) {
+            if (!ScanExtremes(samples, scale, from, to, min, max)) {
+                // A column of nothing but markers is a gap.
+                out.x.push_back(time(from));
+                out.y.push_back(kNoValueDouble);
+                havePrevious = false;
+                continue;
+            }
+        }
+        // Start with the extreme nearer where the line comes from, so the joint between two
+        // columns crosses no more than the samples' own line does.
+        const bool minFirst = !havePrevious || std::fabs(previous - min) <= std::fabs(previous - max);
+        out.x.push_back(time(from));
+        out.y.push_back(minFirst ? min : max);
+        out.x.push_back(time(to));
+        out.y.push_back(minFirst ? max : min);
+        previous = out.y.back();
+        havePrevious = true;
+    }
+}
+
+}  // namespace kmr

@@ -1,0 +1,140 @@
+#pragma once
+// The ten channel charts of the main window, one QCustomPlot per channel with its data panel.
+//
+// Use:
+//     kmr::ChartArea area(engine.chart, state.Graph, state.Meas, parent);
+// The area registers itself as the model's ChartView (and unregisters in its destructor), so it
+// must outlive no model and the model must outlive it. `graph` and `meas` are the program-wide
+// records; the area only reads them (row layout, number formats). Call Relayout() after the graph
+// conditions changed (the graph condition form); a resize lays the rows out by itself.
+//
+// Everything shown is the model's: the area applies exactly what a batch changed, once per batch
+// (a monitor strip is appended and trimmed, a record is drawn from the points of its visible range
+// at the chart's pixel width), and repaints at most 25 times a second. On recorded data the user
+// zooms with the wheel and a dragged rectangle (right button, or Ctrl with the left), pans by
+// dragging, sets cursor A with a click and cursor B with a shift-click, and goes back to the
+// configured scale with a double-click; all charts share the time axis. pointerReading() carries
+// the status-strip text for the pointer's position.
+#include <QColor>
+#include <QPalette>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "core/graphs/ChartModel.h"
+#include "core/graphs/ChartNavigation.h"
+
+class QCustomPlot;
+class QLabel;
+class QRubberBand;
+
+namespace kmr {
+
+// The four chart colours: C1 chart background, C2 axis numbers, C3 plot-area background, C4
+// axes, frame and grid lines. Taken from the window's palette (the heading and unit label
+// colours: button face and text, base and text).
+struct ChartColours {
+    QColor C1, C2, C3, C4;
+    bool operator==(const ChartColours&) const = default;
+};
+ChartColours ChartColoursOf(const QPalette& palette);
+
+class ChartArea : public QWidget, public ChartView {
+    Q_OBJECT
+public:
+    ChartArea(ChartModel& model, const GraphConditions& graph, const MeasConditions& meas,
+              QWidget* parent = nullptr);
+    ~ChartArea() override;
+
+    void BatchEnded(const ChartChanges& changes) override;
+
+    // Shows and stacks the rows of the charts in use again.
+    void Relayout();
+    // Repaints every chart that changed now instead of at the next paint tick (tests, benches).
+    void ReplotNow();
+    // Back to the configured scale on every chart (what a double-click does).
+    void ResetView();
+    // Zooms the shared time axis by `factor` about time `at` (what a wheel notch does).
+    void ZoomTime(double at, double factor);
+    // Shows the time range [lo, hi] on every chart showing a record.
+    void ShowTimeRange(double lo, double hi);
+    // Places cursor A, or B when `second`, at the sample of chart `index` nearest to time x.
+    void PlaceCursorAt(int index, double x, bool second);
+
+    // Writes the shown charts to PNG or PDF files (by the suffix of `path`), one file per chart,
+    // named `path` with "_Ch<n>" before the suffix, each with `caption` and the channel as its
+    // title. Returns the files written; an empty list when a file could not be written.
+    QStringList ExportCharts(const QString& path, const QString& caption);
+
+    // --- What tests and the demo look at ---
+    QCustomPlot* Plot(int index) const;
+    QWidget* Row(int index) const;
+    QWidget* Panel(int index) const;
+    QString CursorText(int index) const;
+    const CursorTimes& Cursors() const { return cursors_; }
+    bool Zoomed() const { return zoomedX_.has_value(); }
+    struct ChartCounters {
+        int fullLoads = 0;       // series 1 taken anew
+        long long appended = 0;  // strip points appended
+        int trims = 0;           // strip trims at the front
+        int replots = 0;
+    };
+    const ChartCounters& Counters(int index) const;
+
+signals:
+    // The status-strip text for the pointer's position over a chart ("" when it leaves).
+    void pointerReading(const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void changeEvent(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    struct ChannelRow;
+    void ApplyColours();
+    void ApplyAxes(int index);
+    void ApplyLabels(int index);
+    void ApplyMark(int index);
+    void ApplySeries(int index, const SeriesDelta& delta);
+    void LoadWholeSeries(int index);
+    void AddStripPoint(ChannelRow& r, double x, double y);
+    double StripColumnWidth(const ChannelRow& r) const;
+    void RequeryRecord(int index);
+    void ApplyCursors();
+    void MarkDirty(int index);
+    void ScheduleReplot();
+    void ReplotDirty();
+    void LayoutPanel(ChannelRow& r, bool stacked, bool bottom);
+    AxisRange XRangeOf(int index) const;
+    int IndexOfPlot(QObject* o) const;
+    bool HandleMouse(int index, QEvent* e);
+
+    ChartModel& model_;
+    const GraphConditions& graph_;
+    const MeasConditions& meas_;
+    std::array<std::unique_ptr<ChannelRow>, kCharts> rows_;
+    ChartColours colours_;
+    std::optional<AxisRange> zoomedX_;
+    std::array<std::optional<AxisRange>, kCharts> zoomedY_;
+    CursorTimes cursors_;
+    std::array<bool, kCharts> dirty_{};
+    QTimer replotTimer_;
+    qint64 lastReplotMs_ = 0;
+    QRubberBand* band_ = nullptr;
+    // A press on a chart: where, and what it turns into.
+    struct Press {
+        int index = -1;
+        QPoint at;
+        bool rectangle = false;
+        bool moved = false;
+        bool shift = false;
+        AxisRange startX;
+    } press_;
+};
+
+}  // namespace kmr

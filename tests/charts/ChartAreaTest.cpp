@@ -1,0 +1,243 @@
+// The chart area against its model, offscreen: rows and heights after a transfer, the scrolling
+// strip, zoom and the way back, and the cursor readout.
+#include <QtTest>
+#include <qcustomplot.h>
+
+#include <vector>
+
+#include "core/graphs/ChartModel.h"
+#include "gui/charts/ChartArea.h"
+
+using namespace kmr;
+
+namespace {
+
+struct Setup {
+    GraphConditions g;
+    MeasConditions m;
+    ChartModel model;
+    std::vector<std::string> units{"x1e-6"};
+
+    Setup() {
+        SetGraphDefaults(g);
+        SetMeasDefaults(m);
+        m.SmpClk = 1.0f;
+    }
+    // A ramp record (raw i, value i × 0.5 + 1) of n samples on the channels given, as the transfer
+    // loads it; the other channels are cleared.
+    void Transfer(std::vector<int> channels, std::int32_t n) {
+        for (auto& c : g.Ch) c.Use = 0;
+        for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
+        for (int ch : channels) {
+            g.Ch[static_cast<std::size_t>(ch - 1)].Use = 1;
+            m.Ch(ch).OnOff = 1;
+            m.Ch(ch).Coeff = 0.5f;
+            m.Ch(ch).Offset = 1.0f;
+            m.Ch(ch).Point = 1;
+        }
+        std::vector<std::int16_t> raw(static_cast<std::size_t>(n));
+        for (std::int32_t i = 0; i < n; ++i) raw[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 32000);
+        Progress progress;
+        NullProgressView view;
+        RunStatus status = RunStatus::Ok;
+        model.SetGraphMode(kMonitorMode);
+        model.ResetAllGraphs(g, m, units);  // the start of the measurement
+        model.ClearAllSeries();
+        model.SetGraphMode(kRecordedMode);
+        for (int ch = 1; ch <= kChannels; ++ch) {
+            if (m.Ch(ch).OnOff != 1) {
+                model.ClearChannelGraph(ch, n, m.SmpClk, g);
+                continue;
+            }
+            model.LoadRecordSeries(ch, raw, n, m, g, progress, view, status);
+            model.ComputeDisplayRange(g, n, m.SmpClk);
+            model.ShowRecordWindow(ch - 1);
+        }
+        model.ConfigureGraphAxes(g);
+        for (int ch : channels) model.ShowRecordStatistics(ch - 1, n, m);
+    }
+};
+
+// The area shown at a size, as the main window shows it.
+void ShowAt(ChartArea& area, int width, int height) {
+    area.resize(width, height);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+}
+
+QPoint PixelAt(QCustomPlot* p, double x) {
+    return QPoint(static_cast<int>(std::lround(p->xAxis->coordToPixel(x))),
+                  p->axisRect()->center().y());
+}
+
+}  // namespace
+
+class ChartAreaTest : public QObject {
+    Q_OBJECT
+private slots:
+    void transferOfTwoChannelsShowsOnlyTheirRows();
+    void stripScrollsByAppendingAndTrimming();
+    void zoomThenDoubleClickRestoresTheConfiguredAxis();
+    void cursorReadoutOfARamp();
+    void exportWritesOneCaptionedFilePerChart();
+    void recordLoadedBeforeShowingIsDrawnAtTheChartsWidth();
+};
+
+void ChartAreaTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
+    Setup s;
+    ChartArea area(s.model, s.g, s.m);
+    area.resize(800, 600);
+    s.Transfer({1}, 100000);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QCustomPlot* p = area.Plot(0);
+    const int width = p->axisRect()->width();
+    QVERIFY(width > 400);
+    QVERIFY(p->graph(0)->data()->size() > width);
+    QVERIFY(p->graph(0)->data()->size() <= 2 * width + 2);
+}
+
+void ChartAreaTest::transferOfTwoChannelsShowsOnlyTheirRows() {
+    Setup s;
+    ChartArea area(s.model, s.g, s.m);
+    ShowAt(area, 900, 640);
+    s.Transfer({2, 5}, 200000);
+    area.Relayout();
+    area.ReplotNow();
+
+    PanelMetrics metrics;
+    metrics.AvailableHeight = 640 * 15.0;
+    metrics.AvailableWidth = 900 * 15.0;
+    metrics.TextLineHeight = area.fontMetrics().height() * 15.0;
+    const GraphLayout layout = LayoutGraphPanels(s.g, metrics);
+    QCOMPARE(layout.Rows.size(), std::size_t{2});
+    for (int i = 0; i < kCharts; ++i)
+        QCOMPARE(area.Row(i)->isVisible(), i == 1 || i == 4);
+    for (const GraphRow& r : layout.Rows) {
+        QWidget* row = area.Row(r.Channel - 1);
+        QCOMPARE(row->height(), static_cast<int>(std::lround(r.Height / 15.0)));
+        QCOMPARE(row->y(), static_cast<int>(std::lround(r.Top / 15.0)));
+        QCOMPARE(area.Panel(r.Channel - 1)->width(), static_cast<int>(std::lround(r.PanelWidth / 15.0)));
+    }
+    // The bottom row is 15 pixels taller and carries the time numbers.
+    QCOMPARE(area.Row(4)->height(), area.Row(1)->height() + 15);
+    QVERIFY(area.Plot(4)->xAxis->tickLabels());
+    QVERIFY(!area.Plot(1)->xAxis->tickLabels());
+    // The chart holds about two points per pixel column, not the record.
+    QCustomPlot* p = area.Plot(1);
+    QVERIFY(p->graph(0)->data()->size() <= 2 * p->axisRect()->width());
+    QVERIFY(p->graph(0)->data()->size() > p->axisRect()->width());
+}
+
+void ChartAreaTest::stripScrollsByAppendingAndTrimming() {
+    Setup s;
+    for (auto& c : s.g.Ch) c.Use = 1;
+    s.g.X.Xspace = 10;
+    s.g.X.Xpich = 5;
+    ChartArea area(s.model, s.g, s.m);
+    area.resize(800, 900);
+    area.show();
+    s.model.ResetAllGraphs(s.g, s.m, s.units);
+    std::array<float, kCharts> v{};
+    v[9] = kNoValue;
+    auto tick = [&](int n) {
+        for (int c = 0; c < 9; ++c) v[static_cast<std::size_t>(c)] = static_cast<float>(n % 100 + c);
+        s.model.UpdateMonitorGraphs(s.g, s.m, static_cast<std::uint32_t>(n * 50), v);
+    };
+    tick(0);
+    tick(1);
+    const int loads = area.Counters(0).fullLoads;
+    for (int n = 2; n < 500; ++n) {
+        tick(n);
+        QCPGraph* graph = area.Plot(0)->graph(0);
+        QCOMPARE(static_cast<std::size_t>(graph->data()->size()), s.model.PointCount(0, 1));
+        QCOMPARE((graph->data()->constEnd() - 1)->key, s.model.X(0, 1, s.model.PointCount(0, 1) - 1));
+        QCOMPARE(graph->data()->constBegin()->key, s.model.X(0, 1, 0));
+    }
+    QCOMPARE(area.Counters(0).fullLoads, loads);  // no tick took the strip anew
+    QCOMPARE(area.Counters(0).trims, 3);  // 25 s of ticks: the window moved at 10, 15 and 20 s
+    QCOMPARE(area.Counters(0).appended, 500LL - 1);
+    QCOMPARE(area.Plot(0)->xAxis->range().upper, s.g.X.XscaleMaxM);
+    // The channel without a value is a gap, not a line at the marker.
+    QVERIFY(std::isnan((area.Plot(9)->graph(0)->data()->constEnd() - 1)->value));
+    // Ticks come faster than the paint tick: repaints are fewer than ticks.
+    QTRY_VERIFY(area.Counters(0).replots >= 1);
+    QVERIFY(area.Counters(0).replots < 100);
+}
+
+void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
+    Setup s;
+    s.g.X.XAutoScale = 0;
+    s.g.X.XscaleMinG = 0.2;
+    s.g.X.XscaleMaxG = 0.5;
+    ChartArea area(s.model, s.g, s.m);
+    ShowAt(area, 800, 600);
+    s.Transfer({1, 2}, 1000);
+    area.ReplotNow();
+    QCustomPlot* p = area.Plot(0);
+    QCOMPARE(p->xAxis->range().lower, 0.2);
+    QCOMPARE(p->xAxis->range().upper, 0.5);
+    const QCPRange y = p->yAxis->range();
+
+    const QPoint at = PixelAt(p, 0.3);
+    QWheelEvent wheel(at, p->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(p, &wheel);
+    QVERIFY(area.Zoomed());
+    QVERIFY(p->xAxis->range().size() < 0.3 * 0.7);
+    QCOMPARE(area.Plot(1)->xAxis->range(), p->xAxis->range());  // the time axis is shared
+    // A dragged rectangle (right button) zooms time and value.
+    QTest::mousePress(p, Qt::RightButton, {}, PixelAt(p, 0.28) + QPoint(0, -20));
+    QTest::mouseMove(p, PixelAt(p, 0.32) + QPoint(0, 20));
+    QTest::mouseRelease(p, Qt::RightButton, {}, PixelAt(p, 0.32) + QPoint(0, 20));
+    QVERIFY(std::abs(p->xAxis->range().lower - 0.28) < 0.002);
+    QVERIFY(p->yAxis->range().size() < y.size());
+
+    QTest::mouseDClick(p, Qt::LeftButton, {}, PixelAt(p, 0.3));
+    QVERIFY(!area.Zoomed());
+    QCOMPARE(p->xAxis->range().lower, 0.2);
+    QCOMPARE(p->xAxis->range().upper, 0.5);
+    QCOMPARE(p->yAxis->range(), y);
+    QCOMPARE(area.Plot(1)->xAxis->range().lower, 0.2);
+}
+
+void ChartAreaTest::cursorReadoutOfARamp() {
+    Setup s;
+    ChartArea area(s.model, s.g, s.m);
+    ShowAt(area, 800, 600);
+    s.Transfer({1, 3}, 200);  // 0 .. 0.199 s
+    area.ReplotNow();
+    QCustomPlot* p = area.Plot(0);
+    QTest::mouseClick(p, Qt::LeftButton, {}, PixelAt(p, 0.050));
+    QTest::mouseClick(p, Qt::LeftButton, Qt::ShiftModifier, PixelAt(p, 0.150));
+    QCOMPARE(area.Cursors().a, 0.050);
+    QCOMPARE(area.Cursors().b, SampleTime(150, 1.0f, 0.001));
+    QCOMPARE(area.CursorText(0), QStringLiteral("A 26.0\nB 76.0\nB-A 50.0\ndt 0.100 s"));
+    QCOMPARE(area.CursorText(2), QStringLiteral("A 26.0\nB 76.0\nB-A 50.0\ndt 0.100 s"));
+    QCOMPARE(area.CursorText(1), QStringLiteral("A ----\nB ----\nB-A ----\ndt 0.100 s"));
+    // Pointer reading for the status strip.
+    QSignalSpy spy(&area, &ChartArea::pointerReading);
+    QTest::mouseMove(p, PixelAt(p, 0.1));
+    QVERIFY(!spy.isEmpty());
+    QCOMPARE(spy.last().at(0).toString(), QStringLiteral("Ch. 1  t = 0.100 s  y = 51.0 x1e-6"));
+}
+
+void ChartAreaTest::exportWritesOneCaptionedFilePerChart() {
+    Setup s;
+    ChartArea area(s.model, s.g, s.m);
+    area.resize(800, 600);
+    area.show();
+    s.Transfer({1, 2}, 500);
+    QTemporaryDir dir;
+    const QStringList files = area.ExportCharts(dir.filePath("DATA0001.png"), "DATA0001.kmr");
+    QCOMPARE(files, QStringList({dir.filePath("DATA0001_Ch1.png"), dir.filePath("DATA0001_Ch2.png")}));
+    QImage image(files.at(0));
+    QVERIFY(image.width() >= 640);
+    const QStringList pdf = area.ExportCharts(dir.filePath("DATA0001.pdf"), "DATA0001.kmr");
+    QCOMPARE(pdf.size(), 2);
+    QVERIFY(QFileInfo(pdf.at(1)).size() > 0);
+    QCOMPARE(area.Plot(0)->plotLayout()->rowCount(), 1);  // the caption is gone again
+}
+
+QTEST_MAIN(ChartAreaTest)
+#include "ChartAreaTest.moc"

@@ -1,0 +1,99 @@
+#include "core/graphs/ChartNavigation.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace kmr {
+namespace {
+
+// A ramp record on channel 1 (raw i, value i × 0.5 + 1, 1 ms per sample) and nothing on channel 2.
+struct RampFixture {
+    GraphConditions g;
+    MeasConditions m;
+    ChartModel model;
+    std::vector<std::int16_t> raw;
+
+    explicit RampFixture(std::size_t n = 1000) : raw(n) {
+        for (std::size_t i = 0; i < n; ++i) raw[i] = static_cast<std::int16_t>(i);
+        g.Ch[0].Use = g.Ch[1].Use = 1;
+        m.SmpClk = 1.0f;
+        m.Ch(1).Coeff = 0.5f;
+        m.Ch(1).Offset = 1.0f;
+        m.Ch(1).Point = 1;
+        Progress progress;
+        NullProgressView view;
+        RunStatus status = RunStatus::Ok;
+        model.SetGraphMode(kRecordedMode);
+        model.ClearAllSeries();
+        model.LoadRecordSeries(1, raw, static_cast<std::int32_t>(n), m, g, progress, view, status);
+        model.ClearChannelGraph(2, static_cast<std::int32_t>(n), m.SmpClk, g);
+        model.ConfigureGraphAxes(g);
+    }
+};
+
+TEST(ChartNavigationTest, CursorsSnapToSamplesAndReadOutValuesAndDifferences) {
+    RampFixture f;
+    CursorTimes c;
+    ASSERT_TRUE(PlaceCursor(f.model, 0, 0.1004, false, c));
+    ASSERT_TRUE(PlaceCursor(f.model, 0, 0.3496, true, c));
+    EXPECT_EQ(c.a, SampleTime(100, 1.0f, 0.001));
+    EXPECT_EQ(c.b, SampleTime(350, 1.0f, 0.001));
+    const auto r = CursorReadout(f.model, f.m, c);
+    EXPECT_EQ(r[0], (CursorPanelTexts{"A 51.0", "B 176.0", "B-A 125.0", "dt 0.250 s"}));
+    // The cleared channel has no values; the time difference holds for it too.
+    EXPECT_EQ(r[1], (CursorPanelTexts{"A ----", "B ----", "B-A ----", "dt 0.250 s"}));
+    // One cursor only: no difference yet.
+    CursorTimes one;
+    PlaceCursor(f.model, 0, -3.0, false, one);  // left of the record: its first sample
+    EXPECT_EQ(one.a, 0.0);
+    EXPECT_EQ(CursorReadout(f.model, f.m, one)[0], (CursorPanelTexts{"A 1.0", "", "", ""}));
+}
+
+TEST(ChartNavigationTest, PointerReadingNamesChannelTimeAndValue) {
+    RampFixture f;
+    EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");
+    EXPECT_EQ(ReadingAt(f.model, f.m, 1, 0.3).text, "Ch. 2  t = 0.000 s  y = ----");
+    EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
+}
+
+TEST(ChartNavigationTest, ConfiguredRangesFollowFixedOrAutomaticAxes) {
+    RampFixture f;
+    EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.0, SampleTime(999, 1.0f, 0.001)}));
+    const AxisRange y = ConfiguredYRange(f.model, 0);
+    EXPECT_DOUBLE_EQ(y.lo, 1.0 - 499.5 / 20);
+    EXPECT_DOUBLE_EQ(y.hi, 500.5 + 499.5 / 20);
+    f.g.X.XAutoScale = 0;
+    f.g.X.XscaleMinG = 0.2;
+    f.g.X.XscaleMaxG = 0.5;
+    f.g.Ch[0].AutoScale = 0;
+    f.g.Ch[0].YscaleMax = 7.0;
+    f.g.Ch[0].YscaleMin = -7.0;
+    f.model.ConfigureGraphAxes(f.g);
+    EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.2, 0.5}));
+    EXPECT_EQ(ConfiguredYRange(f.model, 0), (AxisRange{-7.0, 7.0}));
+    EXPECT_EQ(ConfiguredYRange(f.model, 4), (AxisRange{0.0, 1.0}));  // no data
+}
+
+TEST(ChartNavigationTest, ZoomKeepsThePointUnderThePointerAndStopsAtFourSamples) {
+    RampFixture f;
+    const double minWidth = MinimumXWidth(f.model, 0);
+    EXPECT_DOUBLE_EQ(minWidth, 0.004);
+    const AxisRange r = ZoomAbout({0.0, 1.0}, 0.25, 0.5, minWidth);
+    EXPECT_DOUBLE_EQ(r.lo, 0.125);
+    EXPECT_DOUBLE_EQ(r.hi, 0.625);
+    AxisRange z{0.0, 1.0};
+    for (int i = 0; i < 100; ++i) z = ZoomAbout(z, 0.5, kWheelZoomFactor, minWidth);
+    EXPECT_NEAR(z.width(), minWidth, 1e-12);
+    EXPECT_NEAR(z.lo, 0.498, 1e-12);
+    const AxisRange out = ZoomAbout(z, 0.5, 1.0 / kWheelZoomFactor, minWidth);
+    EXPECT_GT(out.width(), z.width());
+    EXPECT_EQ(PanBy({1.0, 2.0}, -0.5), (AxisRange{0.5, 1.5}));
+    AxisRange d;
+    EXPECT_FALSE(RangeOfDrag(0.3, 0.301, minWidth, d));  // a click, not a drag
+    ASSERT_TRUE(RangeOfDrag(0.6, 0.2, minWidth, d));
+    EXPECT_EQ(d, (AxisRange{0.2, 0.6}));
+}
+
+}  // namespace
+}  // namespace kmr
