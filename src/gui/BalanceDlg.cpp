@@ -105,9 +105,9 @@ void BalanceDlg::Refresh() {
         QPalette p = palette();
         if (presenter_.Selected(ch)) {
             p.setColor(QPalette::Window, QColor(0, 0, 255));
-            p.setColor(QPalette::WindowText, palette().color(QPalette::Window));
+            p.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::Window));
         } else {
-            p.setColor(QPalette::WindowText, palette().color(QPalette::ButtonText));
+            p.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::ButtonText));
         }
         cell->setPalette(p);
         names_[static_cast<std::size_t>(ch - 1)]->setPalette(p);

@@ -19,7 +19,7 @@ QColor ColourOf(CheckColour c, const QPalette& p) {
         case CheckColour::Black: return QColor(0, 0, 0);
         case CheckColour::ButtonText: break;
     }
-    return p.color(QPalette::ButtonText);
+    return p.color(QPalette::Active, QPalette::ButtonText);
 }
 
 }  // namespace
