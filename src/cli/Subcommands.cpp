@@ -1,4 +1,5 @@
 #include "cli/Cli.h"
+#include "cli/InstrumentTools.h"
 #include "cli/RecordCommand.h"
 
 namespace kmr::cli {
@@ -11,6 +12,8 @@ const std::vector<Subcommand>& Subcommands() {
         {"record", "[--interface SPEC]",
          "record one measurement with the stored conditions and print the path of the file written",
          RecordCommand},
+        {"check", "[--interface SPEC] [ROWS]", "run the instrument's self-checks and print the results table", CheckCommand},
+        {"balance", "[--interface SPEC] [CHANNELS]", "balance the strain channels and print the values before and after", BalanceCommand},
     };
     return table;
 }

@@ -14,7 +14,9 @@
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
 #include "core/app/Startup.h"
+#include "gui/BalanceDlg.h"
 #include "gui/ChannelPanel.h"
+#include "gui/CheckTableDlg.h"
 #include "gui/charts/ChartArea.h"
 #include "gui/ChartArea.h"
 #include "gui/FloodPanel.h"
@@ -22,6 +24,7 @@
 #include "gui/GuiText.h"
 #include "gui/MeasCondDlg.h"
 #include "gui/MessageBox.h"
+#include "gui/OutputCalDlg.h"
 #include "gui/VersionDlg.h"
 
 namespace kmr::gui {
@@ -361,10 +364,10 @@ void MainDlg::Quit() {
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 void MainDlg::Monitor() { ToggleMonitor(*e_); }
-void MainDlg::Balance() { NotYetAvailable(1010); }
+void MainDlg::Balance() { OpenBalance(*e_, gate_, this); }
 void MainDlg::StartStop() { StartOrStop(*e_); }
-void MainDlg::Check() { NotYetAvailable(1012); }
-void MainDlg::OutputCal() { NotYetAvailable(1105); }
+void MainDlg::Check() { OpenCheckTable(*e_, gate_, this); }
+void MainDlg::OutputCal() { OpenOutputCal(*e_, gate_, this); }
 void MainDlg::Version() {
     auto* dlg = new VersionDlg(e_->s, this);
     dlg->setWindowModality(Qt::WindowModal);

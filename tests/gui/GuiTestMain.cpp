@@ -4,6 +4,7 @@
 
 #include "core/support/TextTable.h"
 #include "gui/SettingsWindowTests.h"
+#include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
     }
     {
         kmr::guitest::SingleInstanceTest t;
+        failures += QTest::qExec(&t, argc, argv);
+    }
+    {
+        kmr::guitest::ToolWindowsTest t;
         failures += QTest::qExec(&t, argc, argv);
     }
     return failures == 0 ? 0 : 1;

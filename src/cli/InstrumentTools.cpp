@@ -1,0 +1,256 @@
+#include "cli/InstrumentTools.h"
+
+#include <iomanip>
+#include <ostream>
+#include <sstream>
+
+#include "core/app/Startup.h"
+#include "core/measurement/Balance.h"
+#include "core/measurement/SelfCheck.h"
+#include "core/support/Clock.h"
+#include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
+#include "link/InterfaceSpec.h"
+
+namespace kmr::cli {
+
+namespace {
+
+// A main window that shows nothing.
+class QuietMainView : public MainView {
+public:
+    void SetWindowEnabled(bool) override {}
+    void SetButtonEnabled(MainButton, bool) override {}
+    void SetStartStopCaption(const std::string&) override {}
+    void SetMonitorCaption(const std::string&) override {}
+    void SetMonitorChecked(bool) override {}
+    void SetCaption(const std::string&) override {}
+    void SetRestTimePercent(float) override {}
+    void SetRestTimeCaption(const std::string&) override {}
+    void SetRestTimeColour(RestTimeColour) override {}
+    void SetEocTimer(bool) override {}
+    void SetMoniTimer(bool) override {}
+};
+
+// A Yes/No question at start-up is the off-line offer: declined, and remembered.
+class ToolUi : public CliUiPort {
+public:
+    using CliUiPort::CliUiPort;
+    MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                          bool defaultNo, int autoCloseMs) override {
+        if (buttons == MsgButtons::YesNo) {
+            offlineOffered = true;
+            return MsgAnswer::No;
+        }
+        ++shown;
+        return CliUiPort::ShowMessage(text, title, icon, buttons, defaultNo, autoCloseMs);
+    }
+    bool offlineOffered = false;
+    int shown = 0;
+};
+
+// The program started without a window and connected to the instrument.
+struct Session {
+    ProgramState state;
+    QuietMainView view;
+    ToolUi ui;
+    NullSplashView splash;
+    NullProgressView progress;
+    Engine e;
+
+    Session(std::ostream& err, Clock& clock) : ui(err), e(state, ui, view, splash, progress, clock) {}
+    ~Session() {
+        if (started) UnloadMainWindow(e, {});
+    }
+
+    // Start-up with the interface given (empty: the stored one). False, with the reason on err.
+    bool Start(const std::string& command, const std::string& spec, const BusFactory& makeBus, std::ostream& err) {
+        StartupOptions options;
+        options.folders = PlatformStartupFolders();
+        options.interfaceOverride = spec;
+        options.makeBus = makeBus;
+        const StartupOutcome outcome = RunStartup(e, options);
+        started = true;
+        if (outcome == StartupOutcome::Online) return true;
+        err << "kmr " << command << ": ";
+        if (ui.offlineOffered)
+            err << Say("the instrument cannot be reached at GP-IB address ", "GP-IBアドレス ") << state.Gpib.Address
+                << Say(" (interface ", " の測定器と通信できません (インターフェース ")
+                << (spec.empty() ? state.InterfaceSpec : spec) << Say(").\n", ")。\n");
+        else
+            err << Say("start-up was abandoned.\n", "起動を中止しました。\n");
+        return false;
+    }
+    bool started = false;
+};
+
+struct ParsedArgs {
+    std::string spec;
+    std::vector<std::string> rest;
+    std::string bad;  // the first option not understood
+};
+
+ParsedArgs ParseArgs(const std::vector<std::string>& args) {
+    ParsedArgs p;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--interface" && i + 1 < args.size()) p.spec = args[++i];
+        else if (args[i].rfind("--interface=", 0) == 0) p.spec = args[i].substr(12);
+        else if (args[i].rfind("--", 0) == 0 && p.bad.empty()) p.bad = args[i];
+        else {
+            // "1,3" and "1 3" both name two items.
+            std::stringstream items(args[i]);
+            for (std::string item; std::getline(items, item, ',');)
+                if (!item.empty()) p.rest.push_back(item);
+        }
+    }
+    return p;
+}
+
+int Usage(CliIo& io, const char* command, const char* operands) {
+    io.err << "Usage: kmr " << command << " [--interface SPEC] " << operands
+           << "\n  SPEC: " << AcceptedInterfaceForms() << "\n";
+    return 2;
+}
+
+int Unexpected(CliIo& io, const char* command, const char* operands, const std::string& arg) {
+    io.err << "kmr " << command << ": " << Say("unexpected argument \"", "不明な引数 \"") << arg << "\"\n";
+    return Usage(io, command, operands);
+}
+
+constexpr const char* kCheckOperands = "[rom|ram|insulation|initial|direct|sence]...";
+constexpr const char* kBalanceOperands = "[CHANNEL]...";
+constexpr const char* kCheckNames[kCheckRows] = {"rom", "ram", "insulation", "initial", "direct", "sence"};
+
+// A text padded with blanks to `width` display columns (a Japanese character takes two).
+std::string Padded(const std::string& text, std::size_t width) {
+    std::size_t columns = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) == 0x80) continue;
+        columns += c >= 0xE0 ? 2 : 1;
+    }
+    return text + std::string(columns < width ? width - columns : 1, ' ');
+}
+
+}  // namespace
+
+int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory& makeBus, Clock& clock) {
+    const ParsedArgs p = ParseArgs(args);
+    if (!p.bad.empty()) return Unexpected(io, "check", kCheckOperands, p.bad);
+    std::array<bool, kCheckRows> wanted{};
+    for (const std::string& name : p.rest) {
+        const std::string lower = ToLowerAscii(name);
+        bool known = false;
+        for (std::size_t row = 0; row < kCheckRows; ++row)
+            if (lower == kCheckNames[row]) wanted[row] = known = true;
+        if (!known) return Unexpected(io, "check", kCheckOperands, name);
+    }
+    if (p.rest.empty()) wanted.fill(true);
+
+    Session s(io.err, clock);
+    if (!s.Start("check", p.spec, makeBus, io.err)) return 1;
+    const MeasConditions& meas = s.state.Meas;
+    SelfCheck check(*s.e.link.transport, meas);
+    {
+        LongCheckTimeout longer(s.e.link.transport->Connection());
+        for (std::size_t row = 0; row < kCheckRows; ++row) check.SetTicked(row, wanted[row]);
+        check.Execute();
+    }
+
+    // One line per check that ran, one column per measured channel; a failed result ends in "*".
+    io.out << Padded(Text(1611), 12);
+    for (int ch : meas.MeasuredChannels) io.out << std::setw(8) << ch;
+    io.out << "\n";
+    bool failed = s.ui.shown > 0;
+    for (std::size_t row = 0; row < kCheckRows; ++row) {
+        if (!wanted[row]) continue;
+        io.out << Padded(Text(kCheckTable[row].captionId), 12);
+        for (int ch : meas.MeasuredChannels) {
+            const CheckCell cell = check.Cell(row, ch);
+            const bool bad = cell.colour == CheckColour::Red;
+            failed = failed || bad;
+            io.out << std::setw(8) << (cell.text + (bad ? "*" : ""));
+        }
+        io.out << "\n";
+    }
+    if (failed)
+        io.err << "kmr check: " << Say("a check reported an error (marked *, or a failed exchange above).\n",
+                                       "エラーを報告したチェックがあります (* 印、または上の通信エラー)。\n");
+    return failed ? 1 : 0;
+}
+
+int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactory& makeBus, Clock& clock) {
+    const ParsedArgs p = ParseArgs(args);
+    if (!p.bad.empty()) return Unexpected(io, "balance", kBalanceOperands, p.bad);
+    std::vector<int> channels;
+    for (const std::string& item : p.rest) {
+        const auto n = ParseInt16(item);
+        if (!n || *n < 1 || *n > kChannels) return Unexpected(io, "balance", kBalanceOperands, item);
+        channels.push_back(*n);
+    }
+
+    Session s(io.err, clock);
+    if (!s.Start("balance", p.spec, makeBus, io.err)) return 1;
+    const MeasConditions& meas = s.state.Meas;
+    BalancePresenter balance(*s.e.link.transport, meas);
+    if (!channels.empty()) {
+        // Only the channels named: each must be a measured strain channel.
+        for (int ch = 1; ch <= kChannels; ++ch)
+            if (balance.Selected(ch)) balance.ClickCell(ch);
+        for (int ch : channels) {
+            if (!balance.RowEnabled(ch) || meas.Ch(ch).InputMode == 0) {
+                io.err << "kmr balance: " << Say("channel ", "チャンネル ") << ch
+                       << Say(" is not a measured strain channel: ", " は測定中のひずみチャンネルではありません: ")
+                       << Text(163) << "\n";
+                return 1;
+            }
+            if (!balance.Selected(ch)) balance.ClickCell(ch);
+        }
+    }
+    if (!balance.BalanceEnabled()) {
+        io.err << "kmr balance: " << Say("no strain channel is measured.\n", "測定中のひずみチャンネルがありません。\n");
+        return 1;
+    }
+    std::vector<int> chosen;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (balance.Selected(ch)) chosen.push_back(ch);
+
+    if (!balance.Tick()) {
+        io.err << "kmr balance: " << Say("the monitor values cannot be read.\n", "モニタ値を読めません。\n");
+        return 1;
+    }
+    const auto before = balance.Labels();
+    balance.Balance();
+    const bool refused = s.ui.shown > 0 || s.state.Status == RunStatus::CommFailed;
+    const bool read = balance.Tick();
+    io.out << Padded(Text(1611), 8) << std::setw(12) << Say("before", "前") << std::setw(12) << Say("after", "後")
+           << "\n";
+    for (int ch : meas.MeasuredChannels) {
+        const bool balanced = std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
+        io.out << Padded(std::to_string(ch) + (balanced ? "*" : ""), 8) << std::setw(12) << before[ch - 1]
+               << std::setw(12) << (read ? balance.Labels()[ch - 1] : kNoValueText) << "\n";
+    }
+    if (refused || !read) {
+        io.err << "kmr balance: " << Say("the balance did not complete.\n", "バランスが完了しませんでした。\n");
+        return 1;
+    }
+    return 0;
+}
+
+namespace {
+
+std::unique_ptr<GpibBus> PlatformBus(const std::string& spec, std::string&) { return MakeGpibBusOrExplain(spec); }
+
+}  // namespace
+
+int CheckCommand(const std::vector<std::string>& args, CliIo& io) {
+    SystemClock clock;
+    return CheckWith(args, io, PlatformBus, clock);
+}
+
+int BalanceCommand(const std::vector<std::string>& args, CliIo& io) {
+    SystemClock clock;
+    return BalanceWith(args, io, PlatformBus, clock);
+}
+
+}  // namespace kmr::cli

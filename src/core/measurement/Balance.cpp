@@ -1,0 +1,68 @@
+#include "core/measurement/Balance.h"
+
+#include <algorithm>
+
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+BalancePresenter::BalancePresenter(CommandTransport& transport, const MeasConditions& meas)
+    : transport_(transport), meas_(meas) {
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const ChannelCondition& c = meas_.Ch(ch);
+        selected_[Index(ch)] = c.OnOff == 1 && c.InputMode != 0;
+        labels_[Index(ch)] = MonitorLabelText(kNoValue, c.Point);
+    }
+    values_.fill(kNoValue);
+}
+
+bool BalancePresenter::RowEnabled(int channel) const { return meas_.Ch(channel).OnOff == 1; }
+
+bool BalancePresenter::BalanceEnabled() const {
+    return std::any_of(selected_.begin(), selected_.end(), [](bool s) { return s; });
+}
+
+void BalancePresenter::ClickCell(int channel) {
+    // A disabled row takes no clicks.
+    if (!RowEnabled(channel)) return;
+    if (meas_.Ch(channel).InputMode != 0) {
+        selected_[Index(channel)] = !selected_[Index(channel)];
+        comment1_.clear();
+    } else {
+        comment1_ = Text(163);
+    }
+    comment2_.clear();
+}
+
+bool BalancePresenter::Tick() {
+    const std::string reply = transport_.ReadMonitorData();
+    if (Failed()) return false;
+    MoniData data{};
+    if (!ParseMonitorReply(reply, meas_, data)) return false;
+    values_ = data;
+    labels_ = MonitorLabelTexts(values_, meas_);
+    return true;
+}
+
+void BalancePresenter::Balance() {
+    UiPort& ui = transport_.Connection().Ui();
+    ui.SetPointer(Pointer::Hourglass);
+    bool ok = true;
+    transport_.SendCommand("RES", 1);
+    ok = !Failed();
+    for (int ch = 1; ok && ch <= kChannels; ++ch) {
+        if (!selected_[Index(ch)]) continue;
+        transport_.SendCommand("SET" + std::to_string(ch), 1);
+        ok = !Failed();
+    }
+    if (ok) {
+        const std::string reply = transport_.SendCommand("BAL", 0);
+        if (reply.rfind("END", 0) != 0 && reply.rfind("ERR-012", 0) != 0)
+            ShowCommunicationFailure(ui, kErrorSendingCommand, false);
+    }
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (meas_.Ch(ch).OnOff == 1) transport_.SendCommand("SET" + std::to_string(ch), 1);
+    ui.SetPointer(Pointer::Default);
+}
+
+}  // namespace kmr

@@ -1,0 +1,106 @@
+#include "core/measurement/OutputCalibration.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/support/Numbers.h"
+
+namespace kmr {
+
+CalDigits CalValueToDigits(const ChannelCondition& channel, float value) {
+    const bool tenth = channel.InputMode <= -4;
+    const float factor = tenth ? 0.1f : 1.0f;
+    const int limit = tenth ? 1000 : 10000;
+    CalDigits out;
+    const float t = value / channel.Coeff * factor;
+    if (!std::isfinite(t)) return out;
+    // The whole number with its units digit replaced by 0.
+    const double whole = std::clamp(RoundHalfEven(static_cast<double>(t)), -2147483640.0, 2147483640.0);
+    const long long rounded = static_cast<long long>(whole);
+    out.digits = static_cast<int>(std::min<long long>(rounded / 10 * 10, limit));
+    out.value = channel.Coeff * static_cast<float>(out.digits) / factor;
+    return out;
+}
+
+std::optional<float> ParseCalValue(std::string_view typed) {
+    const std::string text = ToUpperAscii(Trim(ToHalfWidth(TrimCopy(typed))));
+    if (!IsRealNumberText(text)) return std::nullopt;
+    const auto v = ParseFloat32(text);
+    if (!v || *v < 0.0f) return std::nullopt;
+    return *v == 0.0f ? 0.0f : *v;  // "-0" is 0
+}
+
+OutputCalPresenter::OutputCalPresenter(CommandTransport& transport, const MeasConditions& meas,
+                                       OutputCalConditions& cal)
+    : transport_(transport), meas_(meas), cal_(cal) {
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (!RowEnabled(ch)) Entry(ch).Use = 0;
+        Convert(ch);
+    }
+}
+
+void OutputCalPresenter::Convert(int channel) {
+    const CalDigits d = CalValueToDigits(meas_.Ch(channel), Entry(channel).Value);
+    Entry(channel).Value = d.value;
+    digits_[static_cast<std::size_t>(channel - 1)] = d.digits;
+}
+
+bool OutputCalPresenter::ButtonsEnabled() const {
+    return std::any_of(cal_.begin(), cal_.end(), [](const OutputCalCondition& c) { return c.Use == 1; });
+}
+
+std::string OutputCalPresenter::ValueText(int channel) const { return FormatFloat(Entry(channel).Value); }
+
+std::string OutputCalPresenter::DigitsText(int channel) const { return FormatInt(Digits(channel)); }
+
+void OutputCalPresenter::SetUse(int channel, bool on) {
+    if (RowEnabled(channel)) Entry(channel).Use = on ? 1 : 0;
+}
+
+std::string OutputCalPresenter::EnterValue(int channel, std::string_view typed) {
+    if (const auto v = ParseCalValue(typed)) Entry(channel).Value = *v;
+    Convert(channel);
+    return ValueText(channel);
+}
+
+bool OutputCalPresenter::Send(const std::string& command) {
+    transport_.SendCommand(command, 1);
+    return transport_.Connection().Status() != RunStatus::CommFailed;
+}
+
+void OutputCalPresenter::StartOutput(const std::string& prefix, bool zero) {
+    active_ = true;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (!Use(ch)) continue;
+        if (!Send("RES") || !Send("SET " + std::to_string(ch))) return;
+        if (!Send(zero ? std::string("CAL 0") : prefix + DigitsText(ch))) return;
+    }
+    if (!Send("RES")) return;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (RowEnabled(ch) && !Send("SET " + std::to_string(ch))) return;
+}
+
+void OutputCalPresenter::StopOutput() {
+    active_ = false;
+    Send("MON");
+}
+
+void OutputCalPresenter::Click(CalButton b) {
+    if (activeButton_ == b) {
+        StopOutput();
+        activeButton_.reset();
+        return;
+    }
+    // The colours change even when the sequence stopped at a communication failure.
+    if (b == CalButton::Zero) StartOutput({}, true);
+    else StartOutput(b == CalButton::Plus ? "CAL" : "CAL-", false);
+    activeButton_ = b;
+}
+
+SaveResult OutputCalPresenter::Close(const std::string& path) {
+    StopOutput();
+    activeButton_.reset();
+    return SaveOutputCal(path, cal_);
+}
+
+}  // namespace kmr

@@ -1,0 +1,107 @@
+#include "core/measurement/SelfCheck.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "core/graphs/NoValue.h"
+#include "core/measurement/MonitorData.h"
+
+namespace kmr {
+
+std::size_t CheckReplyLength(int channelCount) {
+    return channelCount < 1 ? 0 : static_cast<std::size_t>(8 * (channelCount - 1) + 7);
+}
+
+std::optional<SensitivityBand> SensitivityBandFor(int inputMode) {
+    switch (inputMode) {
+        case 1: return SensitivityBand{746, 754};
+        case 2: return SensitivityBand{2985, 3015};
+        case -4: return SensitivityBand{7460, 7540};
+        case -5: return SensitivityBand{29850, 30150};
+        default: return std::nullopt;
+    }
+}
+
+namespace {
+
+CheckCell NoResult() { return {kNoValueText, CheckColour::ButtonText}; }
+
+// ROM and RAM: "ROM--OK" / "ROM-ERR".
+CheckCell MemoryCell(std::string_view field, std::string_view name) {
+    const std::string ok = std::string(name) + "--OK";
+    const std::string err = std::string(name) + "-ERR";
+    if (field == ok) return {"OK", CheckColour::Blue};
+    if (field == err) return {"ERR", CheckColour::Red};
+    return NoResult();
+}
+
+}  // namespace
+
+CheckCell CheckResultCell(int code, std::string_view field, int inputMode) {
+    if (code == 0) return MemoryCell(field, "ROM");
+    if (code == 1) return MemoryCell(field, "RAM");
+    if (field.empty()) return NoResult();
+    if (field.rfind("ERR-011", 0) == 0) return {"VOLT", CheckColour::ButtonText};
+    if (IsInvalidMonitorField(field)) return NoResult();
+    if (field.front() == '+') field.remove_prefix(1);
+    int value = 0;
+    std::from_chars(field.data(), field.data() + field.size(), value);
+    CheckCell cell{std::to_string(value), CheckColour::ButtonText};
+    if (code == 5) {
+        const auto band = SensitivityBandFor(inputMode);
+        if (!band) cell.colour = CheckColour::Black;
+        else cell.colour = value >= band->low && value <= band->high ? CheckColour::Blue : CheckColour::Red;
+    }
+    return cell;
+}
+
+SelfCheck::SelfCheck(CommandTransport& transport, const MeasConditions& meas)
+    : transport_(transport), meas_(meas) {}
+
+bool SelfCheck::AnyTicked() const {
+    return std::any_of(ticked_.begin(), ticked_.end(), [](bool t) { return t; });
+}
+
+void SelfCheck::Execute() {
+    UiPort& ui = transport_.Connection().Ui();
+    ui.SetPointer(Pointer::Hourglass);
+    for (std::size_t row = 0; row < kCheckRows; ++row) {
+        if (!ticked_[row]) continue;
+        const CheckRow& check = kCheckTable[row];
+        const std::string reply =
+            transport_.SendCommand("CHK" + std::to_string(check.code), check.withAttempts ? 1 : 0);
+        auto& results = results_[row];
+        if (reply.size() == CheckReplyLength(meas_.ChannelCount) && !reply.empty()) {
+            for (std::size_t i = 0; i < meas_.MeasuredChannels.size(); ++i)
+                results[static_cast<std::size_t>(meas_.MeasuredChannels[i] - 1)] = reply.substr(8 * i, 7);
+        } else {
+            for (int ch : meas_.MeasuredChannels) results[static_cast<std::size_t>(ch - 1)].clear();
+            ShowCommunicationFailure(ui, kErrorSendingCommand, false);
+        }
+        ticked_[row] = false;
+    }
+    ui.SetPointer(Pointer::Default);
+}
+
+CheckCell SelfCheck::Cell(std::size_t row, int channel) const {
+    return CheckResultCell(kCheckTable[row].code, Result(row, channel), meas_.Ch(channel).InputMode);
+}
+
+bool SelfCheck::AnyError() const {
+    for (std::size_t row = 0; row < kCheckRows; ++row)
+        for (int ch = 1; ch <= kChannels; ++ch)
+            if (Cell(row, ch).colour == CheckColour::Red) return true;
+    return false;
+}
+
+LongCheckTimeout::LongCheckTimeout(GpibConnection& connection) : conn_(connection) {
+    conn_.CloseGpibDevice();
+    conn_.OpenGpibDevice(kT30s);
+}
+
+LongCheckTimeout::~LongCheckTimeout() {
+    conn_.CloseGpibDevice();
+    conn_.OpenGpibDevice(kT10s);
+}
+
+}  // namespace kmr

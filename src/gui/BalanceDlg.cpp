@@ -1,0 +1,172 @@
+#include "gui/BalanceDlg.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+
+#include "core/app/MainWindowRules.h"
+#include "gui/GuiText.h"
+
+namespace kmr::gui {
+
+namespace {
+
+constexpr int kBalanceTimerId = 11;
+constexpr int kBalanceTimerMs = 250;
+
+}  // namespace
+
+BalanceDlg::BalanceDlg(Engine& e, HandlerGate& gate, QWidget* owner)
+    : FormDlg(e, owner), gate_(gate), presenter_(*e.link.transport, e.s.Meas) {
+    setObjectName("BalanceDlg");
+    setWindowTitle(T(1501));
+
+    // Channels 1 to 5 on the left, 6 to 10 on the right.
+    auto* table = new QGridLayout;
+    table->setHorizontalSpacing(6);
+    table->setVerticalSpacing(2);
+    for (int half = 0; half < 2; ++half) {
+        auto* chTitle = new QLabel(T(1504));
+        auto* dataTitle = new QLabel(T(1505));
+        for (QLabel* l : {chTitle, dataTitle}) {
+            l->setAlignment(Qt::AlignCenter);
+            l->setFrameShape(QFrame::Panel);
+            l->setFrameShadow(QFrame::Raised);
+        }
+        table->addWidget(chTitle, 0, half * 2);
+        table->addWidget(dataTitle, 0, half * 2 + 1);
+    }
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const int row = 1 + (ch - 1) % 5;
+        const int col = (ch - 1) / 5 * 2;
+        auto* name = new QLabel(T(1505 + ch));
+        name->setObjectName(QString("lblChName%1").arg(ch));
+        name->setAlignment(Qt::AlignCenter);
+        name->setFrameShape(QFrame::Panel);
+        name->setFrameShadow(QFrame::Sunken);
+        auto* cell = new QLabel;
+        cell->setObjectName(QString("lblData%1").arg(ch));
+        cell->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        cell->setFrameShape(QFrame::Panel);
+        cell->setFrameShadow(QFrame::Sunken);
+        cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance("-000000.00000") + 12);
+        cell->setAutoFillBackground(true);
+        cell->installEventFilter(this);
+        table->addWidget(name, row, col);
+        table->addWidget(cell, row, col + 1);
+        names_[static_cast<std::size_t>(ch - 1)] = name;
+        cells_[static_cast<std::size_t>(ch - 1)] = cell;
+    }
+
+    auto* frame = new QGroupBox(T(1502));
+    auto* comments = new QVBoxLayout(frame);
+    lblCmt1_ = new QLabel;
+    lblCmt1_->setObjectName("lblCmt1");
+    lblCmt2_ = new QLabel;
+    lblCmt2_->setObjectName("lblCmt2");
+    comments->addWidget(lblCmt1_);
+    comments->addWidget(lblCmt2_);
+
+    cmdClose_ = new QPushButton(T(1019));
+    cmdClose_->setObjectName("cmdButton0");
+    cmdBalance_ = new QPushButton(T(1503));
+    cmdBalance_->setObjectName("cmdButton1");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdBalance_);
+    buttons->addWidget(cmdClose_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(table);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+
+    connect(cmdClose_, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
+    connect(cmdBalance_, &QPushButton::clicked, this, [this] { gate_.Input([this] { DoBalance(); }); });
+    moniTimer_.setInterval(kBalanceTimerMs);
+    connect(&moniTimer_, &QTimer::timeout, this, [this] {
+        gate_.Tick(kBalanceTimerId, [this] { Tick(); }, [this] { return moniTimer_.isActive() && !IsUnloaded(); });
+    });
+    Refresh();
+    moniTimer_.start();
+}
+
+void BalanceDlg::Refresh() {
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        QLabel* cell = DataCell(ch);
+        const bool on = presenter_.RowEnabled(ch);
+        names_[static_cast<std::size_t>(ch - 1)]->setEnabled(on);
+        cell->setEnabled(on);
+        cell->setText(Q(presenter_.Labels()[static_cast<std::size_t>(ch - 1)]));
+        // Selected: window-background text on blue; otherwise button text on the window background.
+        QPalette p = palette();
+        if (presenter_.Selected(ch)) {
+            p.setColor(QPalette::Window, QColor(0, 0, 255));
+            p.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::Window));
+        } else {
+            p.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::ButtonText));
+        }
+        cell->setPalette(p);
+        names_[static_cast<std::size_t>(ch - 1)]->setPalette(p);
+        names_[static_cast<std::size_t>(ch - 1)]->setAutoFillBackground(true);
+    }
+    lblCmt1_->setText(Q(presenter_.Comment1()));
+    lblCmt2_->setText(Q(presenter_.Comment2()));
+    cmdBalance_->setEnabled(presenter_.BalanceEnabled());
+}
+
+bool BalanceDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        for (int ch = 1; ch <= kChannels; ++ch)
+            if (watched == DataCell(ch) && DataCell(ch)->isEnabled()) {
+                gate_.Input([this, ch] {
+                    presenter_.ClickCell(ch);
+                    Refresh();
+                });
+                return true;
+            }
+    }
+    return FormDlg::eventFilter(watched, event);
+}
+
+void BalanceDlg::hideEvent(QHideEvent* event) {
+    // Unloaded (or hidden): no more reads.
+    if (IsUnloaded()) moniTimer_.stop();
+    FormDlg::hideEvent(event);
+}
+
+void BalanceDlg::Tick() {
+    moniTimer_.stop();
+    if (presenter_.Tick()) {
+        Refresh();
+        moniTimer_.start();
+        return;
+    }
+    // A failed or malformed read ends monitoring and the window.
+    e_.s.MonitoringOn = kFalse;
+    e_.main.SetMonitorChecked(false);
+    e_.main.SetMonitorCaption(MonitorButtonCaption(false));
+    Unload();
+}
+
+void BalanceDlg::DoBalance() {
+    setEnabled(false);
+    moniTimer_.stop();
+    presenter_.Balance();
+    moniTimer_.start();
+    setEnabled(true);
+    Refresh();
+}
+
+BalanceDlg* OpenBalance(Engine& e, HandlerGate& gate, QWidget* owner) {
+    e.ui.SetPointer(Pointer::Hourglass);
+    FormDlg* form = OpenForm(e, owner, FormId::Balance, MonitorPause::Pause,
+                             [&] { return new BalanceDlg(e, gate, owner); });
+    e.ui.SetPointer(Pointer::Default);
+    return static_cast<BalanceDlg*>(form);
+}
+
+}  // namespace kmr::gui

@@ -1,0 +1,167 @@
+#include "gui/CheckTableDlg.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "gui/GuiText.h"
+
+namespace kmr::gui {
+
+namespace {
+
+QColor ColourOf(CheckColour c, const QPalette& p) {
+    switch (c) {
+        case CheckColour::Blue: return QColor(0, 0, 255);
+        case CheckColour::Red: return QColor(255, 0, 0);
+        case CheckColour::Black: return QColor(0, 0, 0);
+        case CheckColour::ButtonText: break;
+    }
+    return p.color(QPalette::Active, QPalette::ButtonText);
+}
+
+}  // namespace
+
+CheckTableDlg::CheckTableDlg(Engine& e, HandlerGate& gate, QWidget* owner)
+    : FormDlg(e, owner), gate_(gate), check_(*e.link.transport, e.s.Meas) {
+    setObjectName("CheckTableDlg");
+    setWindowTitle(T(1601));
+
+    auto* table = new QGridLayout;
+    table->setHorizontalSpacing(4);
+    table->setVerticalSpacing(2);
+    auto* execTitle = new QLabel(T(1608));
+    auto* chTitle = new QLabel(T(1611));
+    table->addWidget(execTitle, 0, 0);
+    table->addWidget(chTitle, 0, 1);
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        auto* head = new QLabel(QString::number(ch));
+        head->setObjectName(QString("lblCh%1").arg(ch));
+        head->setAlignment(Qt::AlignCenter);
+        head->setFrameShape(QFrame::Panel);
+        head->setFrameShadow(QFrame::Raised);
+        head->setEnabled(e.s.Meas.Ch(ch).OnOff == 1);
+        table->addWidget(head, 0, 1 + ch);
+    }
+    static constexpr const char* kBoxNames[kCheckRows] = {"chkRom", "chkRam", "chkInsul",
+                                                          "chkInit", "chkDirect", "chkSence"};
+    static constexpr const char* kLabelNames[kCheckRows] = {"lblRom", "lblRam", "lblInsul",
+                                                            "lblInit", "lblDirect", "lblSence"};
+    for (std::size_t row = 0; row < kCheckRows; ++row) {
+        const int r = static_cast<int>(row) + 1;
+        auto* box = new QCheckBox;
+        box->setObjectName(kBoxNames[row]);
+        box->installEventFilter(this);
+        auto* title = new QLabel(T(kCheckTable[row].captionId));
+        title->setFrameShape(QFrame::Panel);
+        title->setFrameShadow(QFrame::Sunken);
+        title->installEventFilter(this);
+        table->addWidget(box, r, 0, Qt::AlignCenter);
+        table->addWidget(title, r, 1);
+        boxes_[row] = box;
+        titles_[row] = title;
+        for (int ch = 1; ch <= kChannels; ++ch) {
+            auto* l = new QLabel;
+            l->setObjectName(QString("%1%2").arg(kLabelNames[row]).arg(ch));
+            l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            l->setFrameShape(QFrame::Panel);
+            l->setFrameShadow(QFrame::Sunken);
+            l->setMinimumWidth(l->fontMetrics().horizontalAdvance("-000000") + 8);
+            l->installEventFilter(this);
+            table->addWidget(l, r, 1 + ch);
+            results_[row][static_cast<std::size_t>(ch - 1)] = l;
+        }
+        connect(box, &QCheckBox::toggled, this, [this, row](bool on) {
+            check_.SetTicked(row, on);
+            cmdExecute_->setEnabled(check_.AnyTicked());
+        });
+    }
+
+    auto* frame = new QGroupBox(T(1609));
+    auto* comments = new QVBoxLayout(frame);
+    lblCmt1_ = new QLabel;
+    lblCmt1_->setObjectName("lblCmt1");
+    lblCmt2_ = new QLabel;
+    lblCmt2_->setObjectName("lblCmt2");
+    comments->addWidget(lblCmt1_);
+    comments->addWidget(lblCmt2_);
+
+    auto* cmdClose = new QPushButton(T(1019));
+    cmdClose->setObjectName("cmdButton0");
+    cmdExecute_ = new QPushButton(T(1610));
+    cmdExecute_->setObjectName("cmdButton1");
+    cmdExecute_->setEnabled(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(cmdExecute_);
+    buttons->addWidget(cmdClose);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(table);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+
+    connect(cmdClose, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
+    connect(cmdExecute_, &QPushButton::clicked, this, [this] { gate_.Input([this] { Execute(); }); });
+    for (std::size_t row = 0; row < kCheckRows; ++row) ShowRow(row);
+    // The checks take longer than the normal timeout.
+    timeout_ = std::make_unique<LongCheckTimeout>(e.link.transport->Connection());
+}
+
+CheckTableDlg::~CheckTableDlg() = default;
+
+void CheckTableDlg::hideEvent(QHideEvent* event) {
+    // Unloaded: back to the normal timeout before the main window's monitor runs again.
+    if (IsUnloaded()) timeout_.reset();
+    FormDlg::hideEvent(event);
+}
+
+void CheckTableDlg::ShowRow(std::size_t row) {
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const CheckCell cell = check_.Cell(row, ch);
+        QLabel* l = ResultLabel(row, ch);
+        l->setText(Q(cell.text));
+        QPalette p = l->palette();
+        p.setColor(QPalette::WindowText, ColourOf(cell.colour, palette()));
+        l->setPalette(p);
+    }
+}
+
+void CheckTableDlg::ShowComment(std::size_t row) {
+    const CheckRow& r = kCheckTable[row];
+    lblCmt1_->setText(T(r.comment1Id));
+    lblCmt2_->setText(r.comment2Id != 0 ? T(r.comment2Id) : QString());
+}
+
+bool CheckTableDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove) {
+        for (std::size_t row = 0; row < kCheckRows; ++row) {
+            bool hit = watched == boxes_[row] || watched == titles_[row];
+            for (QLabel* l : results_[row]) hit = hit || watched == l;
+            if (hit) ShowComment(row);
+        }
+    }
+    return FormDlg::eventFilter(watched, event);
+}
+
+void CheckTableDlg::Execute() {
+    setEnabled(false);
+    check_.Execute();
+    for (std::size_t row = 0; row < kCheckRows; ++row) {
+        ShowRow(row);
+        const QSignalBlocker quiet(boxes_[row]);
+        boxes_[row]->setChecked(check_.Ticked(row));
+    }
+    cmdExecute_->setEnabled(check_.AnyTicked());
+    setEnabled(true);
+}
+
+CheckTableDlg* OpenCheckTable(Engine& e, HandlerGate& gate, QWidget* owner) {
+    FormDlg* form = OpenForm(e, owner, FormId::Check, MonitorPause::Pause,
+                             [&] { return new CheckTableDlg(e, gate, owner); });
+    return static_cast<CheckTableDlg*>(form);
+}
+
+}  // namespace kmr::gui

@@ -1,0 +1,132 @@
+#include "gui/OutputCalDlg.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+#include "gui/GuiText.h"
+
+namespace kmr::gui {
+
+OutputCalDlg::OutputCalDlg(Engine& e, HandlerGate& gate, QWidget* owner)
+    : FormDlg(e, owner), gate_(gate), presenter_(*e.link.transport, e.s.Meas, e.s.OutputCal) {
+    setObjectName("OutputCalDlg");
+    setWindowTitle(T(1801));
+
+    auto* table = new QGridLayout;
+    table->setHorizontalSpacing(6);
+    table->setVerticalSpacing(2);
+    int col = 0;
+    for (int id : {1802, 1803, 1804, 1805, 1806, 1807}) {
+        if (id == 1805) continue;  // "Cal." heads the value and digit columns together
+        auto* head = new QLabel(T(id));
+        head->setAlignment(Qt::AlignCenter);
+        table->addWidget(head, 1, col++);
+    }
+    auto* calHead = new QLabel(T(1805));
+    calHead->setAlignment(Qt::AlignCenter);
+    table->addWidget(calHead, 0, 3, 1, 2);
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const auto i = static_cast<std::size_t>(ch - 1);
+        const int row = ch + 1;
+        names_[i] = new QLabel(QString::number(ch));
+        names_[i]->setAlignment(Qt::AlignCenter);
+        const auto& units = e.s.Vocab.units;
+        const auto unit = static_cast<std::size_t>(e.s.Meas.Ch(ch).Unit);
+        auto* unitLabel = new QLabel(unit < units.size() ? Q(units[unit]) : QString());
+        unitLabel->setObjectName(QString("lblUnit%1").arg(ch));
+        uses_[i] = new QCheckBox;
+        uses_[i]->setObjectName(QString("chkUse%1").arg(ch));
+        values_[i] = new QLineEdit;
+        values_[i]->setObjectName(QString("txtValue%1").arg(ch));
+        values_[i]->setAlignment(Qt::AlignRight);
+        SelectAllOnEntry(values_[i]);
+        digits_[i] = new QLabel;
+        digits_[i]->setObjectName(QString("lblKmr%1").arg(ch));
+        digits_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        digits_[i]->setFrameShape(QFrame::Panel);
+        digits_[i]->setFrameShadow(QFrame::Sunken);
+        digits_[i]->setMinimumWidth(digits_[i]->fontMetrics().horizontalAdvance("-100000") + 8);
+        table->addWidget(names_[i], row, 0);
+        table->addWidget(unitLabel, row, 1);
+        table->addWidget(uses_[i], row, 2, Qt::AlignCenter);
+        table->addWidget(values_[i], row, 3);
+        table->addWidget(digits_[i], row, 4);
+        uses_[i]->setChecked(presenter_.Use(ch));
+        values_[i]->setText(Q(presenter_.ValueText(ch)));
+        connect(uses_[i], &QCheckBox::toggled, this, [this, ch](bool on) {
+            presenter_.SetUse(ch, on);
+            Refresh();
+        });
+        connect(values_[i], &QLineEdit::editingFinished, this, [this, ch] { Enter(ch); });
+    }
+
+    auto* buttons = new QHBoxLayout;
+    const int captions[3] = {1808, 1809, 1810};
+    for (int b = 0; b < 3; ++b) {
+        auto* button = new QPushButton(T(captions[b]));
+        button->setObjectName(QString("cmdCal%1").arg(b));
+        button->setAutoFillBackground(true);
+        buttons->addWidget(button);
+        outputs_[static_cast<std::size_t>(b)] = button;
+        connect(button, &QPushButton::clicked, this, [this, b] {
+            gate_.Input([this, b] {
+                setEnabled(false);
+                presenter_.Click(static_cast<CalButton>(b));
+                setEnabled(true);
+                Refresh();
+            });
+        });
+    }
+    buttons->addStretch(1);
+    auto* cmdClose = new QPushButton(T(1019));
+    cmdClose->setObjectName("cmdClose");
+    buttons->addWidget(cmdClose);
+    connect(cmdClose, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(table);
+    layout->addLayout(buttons);
+    Refresh();
+}
+
+void OutputCalDlg::Enter(int channel) {
+    QLineEdit* box = ValueBox(channel);
+    box->setText(Q(presenter_.EnterValue(channel, box->text().toStdString())));
+    Refresh();
+}
+
+void OutputCalDlg::Refresh() {
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const auto i = static_cast<std::size_t>(ch - 1);
+        names_[i]->setEnabled(presenter_.RowEnabled(ch));
+        uses_[i]->setEnabled(presenter_.BoxesEnabled(ch));
+        values_[i]->setEnabled(presenter_.BoxesEnabled(ch));
+        digits_[i]->setText(Q(presenter_.DigitsText(ch)));
+    }
+    const auto active = presenter_.ActiveButton();
+    for (int b = 0; b < 3; ++b) {
+        QPushButton* button = outputs_[static_cast<std::size_t>(b)];
+        button->setEnabled(presenter_.ButtonsEnabled());
+        QPalette p = palette();
+        if (active && static_cast<int>(*active) == b) p.setColor(QPalette::Button, QColor(0, 0, 255));
+        button->setPalette(p);
+    }
+}
+
+bool OutputCalDlg::QueryClose() {
+    // Every close ends the output first, then the settings are saved.
+    if (!saved_) {
+        saved_ = true;
+        presenter_.Close(e_.s.CondPath("OutputCal.cnd"));
+    }
+    return true;
+}
+
+OutputCalDlg* OpenOutputCal(Engine& e, HandlerGate& gate, QWidget* owner) {
+    FormDlg* form = OpenForm(e, owner, FormId::OutputCal, MonitorPause::Keep,
+                             [&] { return new OutputCalDlg(e, gate, owner); });
+    return static_cast<OutputCalDlg*>(form);
+}
+
+}  // namespace kmr::gui

@@ -1,0 +1,120 @@
+// `kmr check` and `kmr balance` against the simulated instrument in-process.
+#include "cli/InstrumentTools.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "link/InterfaceSpec.h"
+#include "support/EngineHarness.h"
+
+namespace kmr::cli {
+namespace {
+
+using kmr::testing::TempHome;
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+using ToolFn = int (*)(const std::vector<std::string>&, CliIo&, const BusFactory&, Clock&);
+
+ToolRun RunTool(ToolFn fn, const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliIo io{out, err, false};
+    kmr::testing::FakeClock clock;
+    const int status =
+        fn(args, io, [](const std::string& spec, std::string&) { return MakeGpibBusOrExplain(spec); }, clock);
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+}
+
+class InstrumentTools : public ::testing::Test {
+protected:
+    void SetUp() override { SetTextLanguage(Language::English); }
+    TempHome home;
+};
+
+TEST_F(InstrumentTools, CheckPrintsEveryRowForEveryMeasuredChannel) {
+    const ToolRun r = RunTool(CheckWith, {"--interface", "sim:time=instant"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 7u) << r.out;
+    EXPECT_EQ(lines[0].rfind("Ch.", 0), 0u);
+    EXPECT_NE(lines[0].find("10"), std::string::npos);
+    EXPECT_EQ(lines[1].rfind("ROM ", 0), 0u);
+    EXPECT_NE(lines[1].find("OK"), std::string::npos);
+    EXPECT_EQ(lines[4].rfind("Initial", 0), 0u);  // table order, not code order
+    EXPECT_EQ(lines[5].rfind("Direct", 0), 0u);
+    EXPECT_EQ(lines[6].find('*'), std::string::npos);
+}
+
+TEST_F(InstrumentTools, CheckRunsOnlyTheRowsNamed) {
+    const ToolRun r = RunTool(CheckWith, {"sence,rom", "--interface", "sim:time=instant"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[1].rfind("ROM", 0), 0u);
+    EXPECT_EQ(lines[2].rfind("Sence", 0), 0u);
+}
+
+TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
+    const ToolRun r = RunTool(CheckWith, {"insulation", "ram", "--interface", "sim:time=instant,fault=CHK2:short:1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot Comunicate."), std::string::npos);
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[1].find("OK"), std::string::npos);    // RAM still ran
+    EXPECT_NE(lines[2].find("----"), std::string::npos);  // insulation emptied
+}
+
+TEST_F(InstrumentTools, WrongUsage) {
+    EXPECT_EQ(RunTool(CheckWith, {"flash"}).status, 2);
+    EXPECT_EQ(RunTool(CheckWith, {"--colour"}).status, 2);
+    EXPECT_EQ(RunTool(BalanceWith, {"11"}).status, 2);
+    EXPECT_EQ(RunTool(BalanceWith, {"x"}).status, 2);
+}
+
+TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
+    const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant", "3"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto lines = Lines(r.out);
+    ASSERT_EQ(lines.size(), 11u) << r.out;
+    auto cells = [](const std::string& line) {
+        std::istringstream in(line);
+        std::string ch, before, after;
+        in >> ch >> before >> after;
+        return std::vector<std::string>{ch, before, after};
+    };
+    const auto three = cells(lines[3]);
+    EXPECT_EQ(three[0], "3*");
+    // The simulated channel loses its unbalance (hundreds of counts); the others change only by
+    // the instrument's noise while its time moves on.
+    EXPECT_GT(std::abs(std::stoi(three[1]) - std::stoi(three[2])), 50) << r.out;
+    const auto four = cells(lines[4]);
+    EXPECT_EQ(four[0], "4");
+    EXPECT_LE(std::abs(std::stoi(four[1]) - std::stoi(four[2])), 10) << r.out;
+}
+
+TEST_F(InstrumentTools, BalanceRefusedExitsOne) {
+    const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=BAL:ERR-008"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Cannot Comunicate."), std::string::npos);
+    EXPECT_EQ(Lines(r.out).size(), 11u);
+}
+
+TEST_F(InstrumentTools, UnreachableInstrument) {
+    const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("cannot be reached"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kmr::cli

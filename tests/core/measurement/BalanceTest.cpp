@@ -1,0 +1,107 @@
+#include "core/measurement/Balance.h"
+
+#include <gtest/gtest.h>
+
+#include "InstrumentToolsFixture.h"
+#include "core/graphs/NoValue.h"
+
+namespace kmr {
+namespace {
+
+using testing::InstrumentToolsTest;
+
+class BalanceTest : public InstrumentToolsTest {};
+
+TEST_F(BalanceTest, StrainChannelsStartSelectedVoltageAndUnmeasuredDoNot) {
+    StartWith({{1, 2}, {2, 0}, {4, -5}});
+    BalancePresenter b(Transport(), h.state.Meas);
+    EXPECT_TRUE(b.Selected(1));
+    EXPECT_FALSE(b.Selected(2));
+    EXPECT_FALSE(b.Selected(3));
+    EXPECT_TRUE(b.Selected(4));
+    EXPECT_TRUE(b.RowEnabled(2));
+    EXPECT_FALSE(b.RowEnabled(3));
+    EXPECT_TRUE(b.BalanceEnabled());
+    EXPECT_EQ(b.Labels()[0], "----");
+    EXPECT_TRUE(Commands().empty());  // opening sends nothing
+}
+
+TEST_F(BalanceTest, VoltageChannelCannotBeSelected) {
+    StartWith({{1, 2}, {2, 0}});
+    BalancePresenter b(Transport(), h.state.Meas);
+    b.ClickCell(2);
+    EXPECT_FALSE(b.Selected(2));
+    EXPECT_EQ(b.Comment1(), "Cannot make balance measurement.");
+    EXPECT_EQ(b.Comment2(), "");
+    // A strain click clears the comment.
+    b.ClickCell(1);
+    EXPECT_EQ(b.Comment1(), "");
+}
+
+TEST_F(BalanceTest, BalanceButtonFollowsTheSelection) {
+    StartWith({{1, 2}, {3, 1}});
+    BalancePresenter b(Transport(), h.state.Meas);
+    b.ClickCell(1);
+    EXPECT_TRUE(b.BalanceEnabled());
+    b.ClickCell(3);
+    EXPECT_FALSE(b.BalanceEnabled());
+    b.ClickCell(3);
+    EXPECT_TRUE(b.BalanceEnabled());
+    EXPECT_TRUE(b.Selected(3));
+    EXPECT_FALSE(b.Selected(1));
+}
+
+TEST_F(BalanceTest, BalanceSendsTheSelectionThenReselectsEveryMeasuredChannel) {
+    StartWith({{1, 2}, {2, 0}, {5, 2}});
+    BalancePresenter b(Transport(), h.state.Meas);
+    ASSERT_TRUE(b.Tick());
+    const float before = b.Values()[4];
+    b.ClickCell(1);  // only channel 5 stays selected
+    h.bus->log.clear();
+    b.Balance();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET5", "BAL", "SET1", "SET2", "SET5"}));
+    EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.ui.pointer, Pointer::Default);
+    // The simulated channel loses its unbalance: the live value moves by exactly the initial
+    // (autobalance) value the instrument reports, the time standing still.
+    ASSERT_TRUE(b.Tick());
+    const float after = b.Values()[4];
+    const std::string initial = Transport().SendCommand("CHK4", 0);
+    EXPECT_NE(before, after);
+    EXPECT_EQ(before - after, static_cast<float>(std::stoi(initial.substr(16, 7))));
+}
+
+struct BalReply {
+    const char* fault;  // the sim fault on "BAL"
+    bool message;
+};
+
+class BalanceReplyTest : public InstrumentToolsTest, public ::testing::WithParamInterface<BalReply> {};
+
+TEST_P(BalanceReplyTest, OnlyAnUnexpectedReplyShowsTheCommunicationMessage) {
+    StartWith({{1, 2}, {2, 2}}, std::string("sim:time=instant,fault=") + GetParam().fault);
+    BalancePresenter b(Transport(), h.state.Meas);
+    b.Balance();
+    ASSERT_EQ(h.ui.shown.size(), GetParam().message ? 1u : 0u);
+    if (GetParam().message) {
+        EXPECT_EQ(h.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
+        EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
+    }
+    // BAL is sent once, and the channels are selected again in every case.
+    const auto cmds = Commands();
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "BAL"), 1);
+    EXPECT_EQ(std::vector<std::string>(cmds.end() - 2, cmds.end()), (std::vector<std::string>{"SET1", "SET2"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, BalanceReplyTest,
+                         ::testing::Values(BalReply{"BAL:ERR-012", false}, BalReply{"BAL:ERR-008", true},
+                                           BalReply{"BAL:noreply", true}));
+
+TEST_F(BalanceTest, MalformedOrFailedReadClosesTheWindow) {
+    StartWith({{1, 2}}, "sim:time=instant,fault=MDT:short");
+    BalancePresenter b(Transport(), h.state.Meas);
+    EXPECT_FALSE(b.Tick());
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,125 @@
+#include "core/measurement/OutputCalibration.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "InstrumentToolsFixture.h"
+
+namespace kmr {
+namespace {
+
+using testing::InstrumentToolsTest;
+
+struct DigitCase {
+    int inputMode;
+    float coeff;
+    float value;
+    int digits;
+    float shown;
+};
+
+class CalDigitsTest : public ::testing::TestWithParam<DigitCase> {};
+
+TEST_P(CalDigitsTest, UnitsDigitDroppedAndCapped) {
+    const DigitCase& c = GetParam();
+    ChannelCondition ch;
+    ch.InputMode = static_cast<std::int16_t>(c.inputMode);
+    ch.Coeff = c.coeff;
+    const CalDigits d = CalValueToDigits(ch, c.value);
+    EXPECT_EQ(d.digits, c.digits) << c.value;
+    EXPECT_EQ(d.value, c.shown) << c.value;
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, CalDigitsTest,
+                         ::testing::Values(DigitCase{2, 1.0f, 1234.0f, 1230, 1230.0f},
+                                           DigitCase{2, 1.0f, 20000.0f, 10000, 10000.0f},
+                                           DigitCase{-4, 1.0f, 5000.0f, 500, 5000.0f},
+                                           DigitCase{-5, 1.0f, 20000.0f, 1000, 10000.0f},
+                                           DigitCase{2, 1.0f, 7.0f, 0, 0.0f},
+                                           DigitCase{0, 2.0f, 1234.0f, 610, 1220.0f},
+                                           DigitCase{2, 1.0f, 1239.6f, 1240, 1240.0f},
+                                           DigitCase{2, 0.0f, 100.0f, 0, 0.0f}));
+
+TEST(CalValueEntryTest, OnlyNonNegativeRealNumbers) {
+    EXPECT_EQ(ParseCalValue(" 12.5 "), 12.5f);
+    EXPECT_EQ(ParseCalValue("+3"), 3.0f);
+    EXPECT_EQ(ParseCalValue("\xEF\xBC\x91\xEF\xBC\x92"), 12.0f);  // full-width "12"
+    EXPECT_EQ(ParseCalValue("-0"), 0.0f);
+    EXPECT_EQ(ParseCalValue("-5"), std::nullopt);
+    EXPECT_EQ(ParseCalValue("1e3"), std::nullopt);
+    EXPECT_EQ(ParseCalValue("."), std::nullopt);
+    EXPECT_EQ(ParseCalValue(""), std::nullopt);
+    EXPECT_EQ(ParseCalValue("1.2.3"), std::nullopt);
+}
+
+class OutputCalTest : public InstrumentToolsTest {
+protected:
+    std::unique_ptr<OutputCalPresenter> cal;
+};
+
+TEST_F(OutputCalTest, PlusCalOnChannelOneSendsTheSequence) {
+    StartWith({{1, 2}, {3, 2}, {4, 0}});
+    h.state.OutputCal[5].Use = 1;  // channel 6 is not measured: its Use goes
+    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
+    EXPECT_EQ(h.state.OutputCal[5].Use, 0);
+    EXPECT_FALSE(cal->ButtonsEnabled());
+    cal->SetUse(1, true);
+    EXPECT_TRUE(cal->ButtonsEnabled());
+    EXPECT_EQ(cal->EnterValue(1, "1234"), "1230");
+    EXPECT_EQ(cal->DigitsText(1), "1230");
+    EXPECT_EQ(cal->EnterValue(1, "-5"), "1230");  // refused, the previous value stays
+    cal->Click(CalButton::Plus);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET 1", "CAL1230", "RES", "SET 1", "SET 3", "SET 4"}));
+    EXPECT_EQ(cal->ActiveButton(), CalButton::Plus);
+    EXPECT_FALSE(cal->BoxesEnabled(1));
+    // Switching to -Cal starts it directly.
+    h.bus->log.clear();
+    cal->Click(CalButton::Minus);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET 1", "CAL-1230", "RES", "SET 1", "SET 3", "SET 4"}));
+    EXPECT_EQ(cal->ActiveButton(), CalButton::Minus);
+    h.bus->log.clear();
+    cal->Click(CalButton::Zero);
+    EXPECT_EQ(Commands()[2], "CAL 0");
+    // The active button again ends the output.
+    h.bus->log.clear();
+    cal->Click(CalButton::Zero);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
+    EXPECT_FALSE(cal->ActiveButton());
+    EXPECT_TRUE(cal->BoxesEnabled(1));
+    EXPECT_TRUE(h.ui.shown.empty());
+}
+
+TEST_F(OutputCalTest, ClosingSendsMonBeforeSaving) {
+    StartWith({{1, 2}});
+    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
+    cal->SetUse(1, true);
+    cal->EnterValue(1, "500");
+    cal->Click(CalButton::Minus);
+    const std::string path = h.CondFile("OutputCal.cnd");
+    h.bus->log.clear();
+    cal->Close(path);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str().substr(0, 7), "1,500\r\n");
+}
+
+TEST_F(OutputCalTest, FailureStopsTheSequenceButTheButtonTurnsActive) {
+    StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CAL1230:noreply");
+    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
+    cal->SetUse(1, true);
+    cal->SetUse(2, true);
+    cal->EnterValue(1, "1234");
+    cal->Click(CalButton::Plus);
+    const auto cmds = Commands();
+    EXPECT_EQ(cmds.back(), "CAL1230");
+    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SET 2"), 0);
+    EXPECT_EQ(cal->ActiveButton(), CalButton::Plus);
+    EXPECT_TRUE(cal->CalibrationActive());
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,115 @@
+#include "core/measurement/SelfCheck.h"
+
+#include <gtest/gtest.h>
+
+#include "InstrumentToolsFixture.h"
+
+namespace kmr {
+namespace {
+
+using testing::InstrumentToolsTest;
+
+struct CellCase {
+    int code;
+    const char* field;
+    int inputMode;
+    CheckCell expected;
+};
+
+class CheckCellTest : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(CheckCellTest, ResultTextAndColour) {
+    const CellCase& c = GetParam();
+    EXPECT_EQ(CheckResultCell(c.code, c.field, c.inputMode), c.expected) << c.code << " " << c.field;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fields, CheckCellTest,
+    ::testing::Values(CellCase{0, "ROM--OK", 2, {"OK", CheckColour::Blue}},
+                      CellCase{0, "ROM-ERR", 2, {"ERR", CheckColour::Red}},
+                      CellCase{0, "RAM--OK", 2, {"----", CheckColour::ButtonText}},
+                      CellCase{0, "", 2, {"----", CheckColour::ButtonText}},
+                      CellCase{1, "RAM--OK", 2, {"OK", CheckColour::Blue}},
+                      CellCase{1, "RAM-ERR", 2, {"ERR", CheckColour::Red}},
+                      CellCase{2, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}},
+                      CellCase{2, "+000123", 2, {"123", CheckColour::ButtonText}},
+                      CellCase{3, "-000045", 2, {"-45", CheckColour::ButtonText}},
+                      CellCase{4, "+0A0045", 2, {"----", CheckColour::ButtonText}},
+                      CellCase{4, "+099999", 2, {"----", CheckColour::ButtonText}},
+                      CellCase{4, "", 2, {"----", CheckColour::ButtonText}},
+                      CellCase{5, "+003015", 2, {"3015", CheckColour::Blue}},
+                      CellCase{5, "+003016", 2, {"3016", CheckColour::Red}},
+                      CellCase{5, "+002985", 2, {"2985", CheckColour::Blue}},
+                      CellCase{5, "+002984", 2, {"2984", CheckColour::Red}},
+                      CellCase{5, "+003016", 3, {"3016", CheckColour::Black}},
+                      CellCase{5, "+000001", -6, {"1", CheckColour::Black}},
+                      CellCase{5, "+000754", 1, {"754", CheckColour::Blue}},
+                      CellCase{5, "+007541", -4, {"7541", CheckColour::Red}},
+                      CellCase{5, "+030150", -5, {"30150", CheckColour::Blue}},
+                      CellCase{5, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}}));
+
+TEST(SelfCheckLayoutTest, ReplyLengthHasNoTail) {
+    EXPECT_EQ(CheckReplyLength(1), 7u);
+    EXPECT_EQ(CheckReplyLength(2), 15u);
+    EXPECT_EQ(CheckReplyLength(10), 79u);
+    EXPECT_EQ(CheckReplyLength(0), 0u);
+}
+
+class SelfCheckTest : public InstrumentToolsTest {
+protected:
+    void Tick(std::initializer_list<int> codes) {
+        for (int code : codes)
+            for (std::size_t row = 0; row < kCheckRows; ++row)
+                if (kCheckTable[row].code == code) check->SetTicked(row, true);
+    }
+    std::unique_ptr<SelfCheck> check;
+};
+
+TEST_F(SelfCheckTest, ChecksRunInTableOrderAndAreUntickedAfterwards) {
+    StartWith({{2, 2}, {4, 0}});
+    check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
+    EXPECT_FALSE(check->AnyTicked());
+    Tick({3, 4, 5, 2});
+    EXPECT_TRUE(check->AnyTicked());
+    check->Execute();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK2", "CHK4", "CHK3", "CHK5"}));
+    EXPECT_FALSE(check->AnyTicked());
+    EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(check->Cell(2, 4).text, "VOLT");        // insulation of the voltage channel
+    EXPECT_EQ(check->Cell(5, 2).colour, CheckColour::Blue);  // the simulator passes sensitivity
+    EXPECT_EQ(check->Cell(5, 1).text, "----");        // channel 1 is not measured
+    EXPECT_NE(check->Cell(3, 2).text, "----");
+}
+
+TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
+    // The first sensitivity reply comes back half.
+    StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CHK2:short:1");
+    check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
+    Tick({0, 2});
+    check->Execute();
+    ASSERT_EQ(check->Cell(2, 1).text, "----");
+    EXPECT_EQ(check->Result(2, 1), "");
+    EXPECT_EQ(check->Cell(0, 2), (CheckCell{"OK", CheckColour::Blue}));
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
+    EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
+    // The same check again fills the row and the previous results go.
+    Tick({2, 5});
+    check->Execute();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK0", "CHK2", "CHK2", "CHK5"}));
+    EXPECT_NE(check->Cell(2, 1).text, "----");
+    EXPECT_FALSE(check->AnyError());
+}
+
+TEST_F(SelfCheckTest, TimeoutIsLongOnlyWhileTheWindowIsOpen) {
+    StartWith({{1, 2}});
+    {
+        LongCheckTimeout longer(h.engine.link.transport->Connection());
+        EXPECT_EQ(Transport().Connection().TimeoutCode(), kT30s);
+    }
+    EXPECT_EQ(Transport().Connection().TimeoutCode(), kT10s);
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 14", "open 14", "offline", "open 13", "open 13"}));
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,193 @@
+#include "gui/ToolWindowTests.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTest>
+
+#include "core/measurement/SelfCheck.h"
+#include "gui/BalanceDlg.h"
+#include "gui/BoxAnswerer.h"
+#include "gui/CheckTableDlg.h"
+#include "gui/GateBus.h"
+#include "gui/OutputCalDlg.h"
+#include "gui/WorkerBus.h"
+#include "sim/SimBus.h"
+#include "sim/SimInstrument.h"
+
+namespace kmr::guitest {
+
+namespace {
+
+template <typename T>
+T* OpenedForm(QWidget& main) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<T*>(w); f != nullptr && f->isVisible()) return f;
+    return main.findChild<T*>();
+}
+
+void Choose(QWidget& main, const char* item) { main.findChild<QAction*>(item)->trigger(); }
+
+// The commands written since `from`.
+std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t from) {
+    return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
+}
+
+}  // namespace
+
+void ToolWindowsTest::init() {
+    home_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(home_->isValid());
+    const QString h = home_->path();
+    qputenv("HOME", h.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (h + "/.config").toUtf8());
+    qputenv("XDG_DATA_HOME", (h + "/.local/share").toUtf8());
+    qputenv("XDG_DOCUMENTS_DIR", (h + "/Documents").toUtf8());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, h + "/.config");
+    program_ = std::make_unique<gui::Program>();
+    bus_ = nullptr;
+}
+
+void ToolWindowsTest::cleanup() {
+    // A form a failed test left open goes before the program.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<gui::FormDlg*>(w); f != nullptr && !f->IsUnloaded()) f->Unload();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    program_.reset();
+    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+    home_.reset();
+}
+
+gui::Program& ToolWindowsTest::StartOnline() {
+    gui::ProgramOptions o;
+    o.interfaceOverride = "sim:time=instant";
+    // The simulated instrument's time stands still (it moves only across bus timeouts), so its
+    // live values change only by what the program does.
+    o.makeBus = [this](const std::string& spec, std::string&) {
+        auto options = sim::ParseSimOptions(spec).options.value();
+        auto gate = std::make_unique<GateBus>(
+            std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>()));
+        bus_ = gate.get();
+        return gui::OnWorker(std::move(gate));
+    };
+    BoxAnswerer boxes;
+    program_->Start(o);
+    return *program_;
+}
+
+void ToolWindowsTest::balanceAStrainChannel() {
+    gui::Program& p = StartOnline();
+    QCOMPARE(p.State().ProgramMode, kModeOnline);
+    gui::MainDlg& w = p.Main();
+    Choose(w, "mnuMeasItem2");
+    auto* dlg = OpenedForm<gui::BalanceDlg>(w);
+    QVERIFY(dlg != nullptr);
+    QVERIFY(!w.isEnabled() || !w.menuBar()->isEnabled());
+    QLabel* cell1 = dlg->DataCell(1);
+    QTRY_VERIFY_WITH_TIMEOUT(cell1->text() != "----", 5000);
+    // Only channel 1 is balanced: the others are unselected by clicking their cells.
+    for (int ch = 2; ch <= kChannels; ++ch) QTest::mouseClick(dlg->DataCell(ch), Qt::LeftButton);
+    QVERIFY(dlg->Presenter().Selected(1));
+    QVERIFY(!dlg->Presenter().Selected(2));
+    const float before = dlg->Presenter().Values()[0];
+    const std::size_t from = bus_->Commands().size();
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    std::vector<std::string> sent;
+    for (const auto& c : Since(bus_->Commands(), from))
+        if (c != "MDT") sent.push_back(c);
+    std::vector<std::string> expected{"RES", "SET1", "BAL"};
+    for (int ch = 1; ch <= kChannels; ++ch) expected.push_back("SET" + std::to_string(ch));
+    QCOMPARE(sent, expected);
+    // The next live value of channel 1 has lost the unbalance the instrument reports as its
+    // initial value.
+    const std::size_t reads = bus_->Commands().size();
+    QTRY_VERIFY_WITH_TIMEOUT(bus_->Commands().size() > reads + 1, 5000);
+    const float after = dlg->Presenter().Values()[0];
+    const std::string initial = p.Core().link.transport->SendCommand("CHK4", 0);
+    const float unbalance = static_cast<float>(std::stoi(initial.substr(0, 7)));
+    QVERIFY2(std::abs((before - after) - unbalance) <= 8.0f,
+             qPrintable(QString("%1 -> %2, unbalance %3").arg(before).arg(after).arg(unbalance)));
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+    QVERIFY(w.isEnabled());
+    QVERIFY(!p.Core().forms.IsOpen());
+}
+
+void ToolWindowsTest::voltageChannelIsNotSelectable() {
+    gui::Program& p = StartOnline();
+    p.State().Meas.Ch(3).InputMode = 0;
+    Choose(p.Main(), "mnuMeasItem2");
+    auto* dlg = OpenedForm<gui::BalanceDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    QVERIFY(!dlg->Presenter().Selected(3));
+    QTest::mouseClick(dlg->DataCell(3), Qt::LeftButton);
+    QCOMPARE(dlg->findChild<QLabel*>("lblCmt1")->text(), QString("Cannot make balance measurement."));
+    QVERIFY(!dlg->Presenter().Selected(3));
+    dlg->close();
+}
+
+void ToolWindowsTest::insulationAndSenceRunInOrder() {
+    gui::Program& p = StartOnline();
+    Choose(p.Main(), "mnuOptionItem0");
+    auto* dlg = OpenedForm<gui::CheckTableDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT30s));
+    auto* execute = dlg->findChild<QPushButton*>("cmdButton1");
+    QVERIFY(!execute->isEnabled());
+    dlg->findChild<QCheckBox*>("chkSence")->click();
+    dlg->findChild<QCheckBox*>("chkInsul")->click();
+    QVERIFY(execute->isEnabled());
+    const std::size_t from = bus_->Commands().size();
+    execute->click();
+    QCOMPARE(Since(bus_->Commands(), from), (std::vector<std::string>{"CHK2", "CHK5"}));
+    QVERIFY(dlg->ResultLabel(2, 1)->text() != "----");
+    QVERIFY(dlg->ResultLabel(5, 1)->text().toInt() > 2900);
+    QCOMPARE(dlg->ResultLabel(5, 1)->palette().color(QPalette::WindowText), QColor(0, 0, 255));
+    QCOMPARE(dlg->ResultLabel(0, 1)->text(), QString("----"));
+    QVERIFY(!dlg->findChild<QCheckBox*>("chkSence")->isChecked());
+    QVERIFY(!execute->isEnabled());
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+    QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT10s));
+    QVERIFY(p.Main().isEnabled());
+}
+
+void ToolWindowsTest::plusCalThenCloseSendsMonAndSaves() {
+    gui::Program& p = StartOnline();
+    Choose(p.Main(), "mnuOptionItem2");
+    auto* dlg = OpenedForm<gui::OutputCalDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    QVERIFY(!dlg->OutputButton(CalButton::Plus)->isEnabled());
+    dlg->UseBox(1)->click();
+    QVERIFY(dlg->OutputButton(CalButton::Plus)->isEnabled());
+    QLineEdit* box = dlg->ValueBox(1);
+    box->setText("1234");
+    emit box->editingFinished();
+    QCOMPARE(box->text(), QString("1230"));
+    QCOMPARE(dlg->findChild<QLabel*>("lblKmr1")->text(), QString("1230"));
+    const std::size_t from = bus_->Commands().size();
+    dlg->OutputButton(CalButton::Plus)->click();
+    std::vector<std::string> sent;
+    for (const auto& c : Since(bus_->Commands(), from))
+        if (c != "MDT") sent.push_back(c);
+    std::vector<std::string> expected{"RES", "SET 1", "CAL1230", "RES"};
+    for (int ch = 1; ch <= kChannels; ++ch) expected.push_back("SET " + std::to_string(ch));
+    QCOMPARE(sent, expected);
+    QCOMPARE(dlg->OutputButton(CalButton::Plus)->palette().color(QPalette::Button), QColor(0, 0, 255));
+    QVERIFY(!box->isEnabled());
+    const QString path = QString::fromStdString(p.State().CondPath("OutputCal.cnd"));
+    QFile::remove(path);
+    const std::size_t beforeClose = bus_->Commands().size();
+    dlg->close();
+    QCOMPARE(Since(bus_->Commands(), beforeClose), std::vector<std::string>{"MON"});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().startsWith("1,1230\r\n"));
+    QVERIFY(!p.Core().forms.IsOpen());
+}
+
+}  // namespace kmr::guitest
