@@ -74,11 +74,11 @@ struct Session {
         if (outcome == StartupOutcome::Online) return true;
         err << "kmr " << command << ": ";
         if (ui.offlineOffered)
-            err << Say("the instrument cannot be reached at GP-IB address ", "GP-IBアドレス ") << state.Gpib.Address
-                << Say(" (interface ", " の測定器と通信できません (インターフェース ")
-                << (spec.empty() ? state.InterfaceSpec : spec) << Say(").\n", ")。\n");
+            err << Text(2011) << state.Gpib.Address
+                << Text(2012)
+                << (spec.empty() ? state.InterfaceSpec : spec) << Text(2021) << "\n";
         else
-            err << Say("start-up was abandoned.\n", "起動を中止しました。\n");
+            err << Text(2022) << "\n";
         return false;
     }
     bool started = false;
@@ -113,7 +113,7 @@ int Usage(CliIo& io, const char* command, const char* operands) {
 }
 
 int Unexpected(CliIo& io, const char* command, const char* operands, const std::string& arg) {
-    io.err << "kmr " << command << ": " << Say("unexpected argument \"", "不明な引数 \"") << arg << "\"\n";
+    io.err << "kmr " << command << ": " << Text(2018) << arg << "\"\n";
     return Usage(io, command, operands);
 }
 
@@ -174,8 +174,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
         io.out << "\n";
     }
     if (failed)
-        io.err << "kmr check: " << Say("a check reported an error (marked *, or a failed exchange above).\n",
-                                       "エラーを報告したチェックがあります (* 印、または上の通信エラー)。\n");
+        io.err << "kmr check: " << Text(2023) << "\n";
     return failed ? 1 : 0;
 }
 
@@ -199,8 +198,8 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
             if (balance.Selected(ch)) balance.ClickCell(ch);
         for (int ch : channels) {
             if (!balance.RowEnabled(ch) || meas.Ch(ch).InputMode == 0) {
-                io.err << "kmr balance: " << Say("channel ", "チャンネル ") << ch
-                       << Say(" is not a measured strain channel: ", " は測定中のひずみチャンネルではありません: ")
+                io.err << "kmr balance: " << Text(2024) << ch
+                       << Text(2025)
                        << Text(163) << "\n";
                 return 1;
             }
@@ -208,7 +207,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         }
     }
     if (!balance.BalanceEnabled()) {
-        io.err << "kmr balance: " << Say("no strain channel is measured.\n", "測定中のひずみチャンネルがありません。\n");
+        io.err << "kmr balance: " << Text(2026) << "\n";
         return 1;
     }
     std::vector<int> chosen;
@@ -216,14 +215,14 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         if (balance.Selected(ch)) chosen.push_back(ch);
 
     if (!balance.Tick()) {
-        io.err << "kmr balance: " << Say("the monitor values cannot be read.\n", "モニタ値を読めません。\n");
+        io.err << "kmr balance: " << Text(2027) << "\n";
         return 1;
     }
     const auto before = balance.Labels();
     balance.Balance();
     const bool refused = s.ui.shown > 0 || s.state.Status == RunStatus::CommFailed;
     const bool read = balance.Tick();
-    io.out << Padded(Text(1611), 8) << std::setw(12) << Say("before", "前") << std::setw(12) << Say("after", "後")
+    io.out << Padded(Text(1611), 8) << std::setw(12) << Text(2028) << std::setw(12) << Text(2029)
            << "\n";
     for (int ch : meas.MeasuredChannels) {
         const bool balanced = std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
@@ -231,7 +230,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
                << std::setw(12) << (read ? balance.Labels()[ch - 1] : kNoValueText) << "\n";
     }
     if (refused || !read) {
-        io.err << "kmr balance: " << Say("the balance did not complete.\n", "バランスが完了しませんでした。\n");
+        io.err << "kmr balance: " << Text(2030) << "\n";
         return 1;
     }
     return 0;

@@ -1,5 +1,7 @@
 #include "gui/Program.h"
 
+#include "gui/FormDlg.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 
@@ -25,7 +27,10 @@ Program::Program()
 }
 
 Program::~Program() {
-    // The engine's link (and its worker thread) goes before the windows.
+    // Forms still open go first, while the engine they report to lives; then the engine's link
+    // (and its worker thread) goes before the windows.
+    if (main_)
+        for (FormDlg* form : main_->findChildren<FormDlg*>()) delete form;
     engine_.reset();
 }
 

@@ -308,6 +308,17 @@ constexpr Row kRows[] = {
     {2019, "standard output cannot be written", "標準出力に書き込めません"},
     {2020, "Stopped: the samples recorded so far are transferred (Ctrl+C again cancels).",
      "停止しました。ここまでのデータを転送します (もう一度 Ctrl+C で中止)。"},
+    {2021, ").", ")。"},
+    {2022, "start-up was abandoned.", "起動を中止しました。"},
+    {2023, "a check reported an error (marked *, or a failed exchange above).",
+     "エラーを報告したチェックがあります (* 印、または上の通信エラー)。"},
+    {2024, "channel ", "チャンネル "},
+    {2025, " is not a measured strain channel: ", " は測定中のひずみチャンネルではありません: "},
+    {2026, "no strain channel is measured.", "測定中のひずみチャンネルがありません。"},
+    {2027, "the monitor values cannot be read.", "モニタ値を読めません。"},
+    {2028, "before", "前"},
+    {2029, "after", "後"},
+    {2030, "the balance did not complete.", "バランスが完了しませんでした。"},
 
     // Data files beyond the forms: the part files a failed conversion removed again.
     {2101, "Removed: ", "削除しました: "},
@@ -322,7 +333,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 234, "the text table holds 234 identifiers");
+static_assert(kRowCount == 244, "the text table holds 244 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {
