@@ -56,37 +56,10 @@ QString FileText(const std::string& path) {
 
 }  // namespace
 
-void SettingsWindowTest::init() {
-    home_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid());
-    const QString h = home_->path();
-    qputenv("HOME", h.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (h + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (h + "/.local/share").toUtf8());
-    qputenv("XDG_DOCUMENTS_DIR", (h + "/Documents").toUtf8());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, h + "/.config");
-    program_ = std::make_unique<Program>();
-    bus_ = nullptr;
-}
+void SettingsWindowTest::init() { SetUpProgram(); }
 
-void SettingsWindowTest::cleanup() {
-    program_.reset();
-    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    home_.reset();
-}
+void SettingsWindowTest::cleanup() { TearDownProgram(); }
 
-Program& SettingsWindowTest::StartOnline() {
-    gui::ProgramOptions o;
-    o.interfaceOverride = "sim:time=instant";
-    o.makeBus = [this](const std::string& spec, std::string&) {
-        auto gate = std::make_unique<GateBus>(MakeGpibBusOrExplain(spec));
-        bus_ = gate.get();
-        return gui::OnWorker(std::move(gate));
-    };
-    BoxAnswerer boxes;
-    program_->Start(o);
-    return *program_;
-}
 
 void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     Program& p = StartOnline();

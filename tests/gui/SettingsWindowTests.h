@@ -4,13 +4,14 @@
 #include <memory>
 
 #include "gui/Program.h"
+#include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
 
 class GateBus;
 
 // The settings windows opened from the main window's menus, over the simulated instrument.
-class SettingsWindowTest : public QObject {
+class SettingsWindowTest : public QObject, public ProgramFixture {
     Q_OBJECT
 private slots:
     void init();
@@ -19,11 +20,6 @@ private slots:
     void measCondCloseBoxKeepsTheTypedValueAndAsks();
     void aSecondFormIsRefused();
 
-private:
-    gui::Program& StartOnline();
-    std::unique_ptr<QTemporaryDir> home_;
-    std::unique_ptr<gui::Program> program_;
-    GateBus* bus_ = nullptr;
 };
 
 }  // namespace kmr::guitest

@@ -41,48 +41,21 @@ std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t 
 
 }  // namespace
 
-void ToolWindowsTest::init() {
-    home_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid());
-    const QString h = home_->path();
-    qputenv("HOME", h.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (h + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (h + "/.local/share").toUtf8());
-    qputenv("XDG_DOCUMENTS_DIR", (h + "/Documents").toUtf8());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, h + "/.config");
-    program_ = std::make_unique<gui::Program>();
-    bus_ = nullptr;
-}
+void ToolWindowsTest::init() { SetUpProgram(); }
 
-void ToolWindowsTest::cleanup() {
-    // A form a failed test left open goes before the program.
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<gui::FormDlg*>(w); f != nullptr && !f->IsUnloaded()) f->Unload();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    program_.reset();
-    for (QWidget* w : QApplication::topLevelWidgets()) QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    home_.reset();
-}
+void ToolWindowsTest::cleanup() { TearDownProgram(); }
 
-gui::Program& ToolWindowsTest::StartOnline() {
-    gui::ProgramOptions o;
-    o.interfaceOverride = "sim:time=instant";
+gui::Program& ToolWindowsTest::StartOnlineStill() {
     // The simulated instrument's time stands still (it moves only across bus timeouts), so its
     // live values change only by what the program does.
-    o.makeBus = [this](const std::string& spec, std::string&) {
+    return StartOnline([](const std::string& spec) -> std::unique_ptr<GpibBus> {
         auto options = sim::ParseSimOptions(spec).options.value();
-        auto gate = std::make_unique<GateBus>(
-            std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>()));
-        bus_ = gate.get();
-        return gui::OnWorker(std::move(gate));
-    };
-    BoxAnswerer boxes;
-    program_->Start(o);
-    return *program_;
+        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
+    });
 }
 
 void ToolWindowsTest::balanceAStrainChannel() {
-    gui::Program& p = StartOnline();
+    gui::Program& p = StartOnlineStill();
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     gui::MainDlg& w = p.Main();
     Choose(w, "mnuMeasItem2");
@@ -119,7 +92,7 @@ void ToolWindowsTest::balanceAStrainChannel() {
 }
 
 void ToolWindowsTest::voltageChannelIsNotSelectable() {
-    gui::Program& p = StartOnline();
+    gui::Program& p = StartOnlineStill();
     p.State().Meas.Ch(3).InputMode = 0;
     Choose(p.Main(), "mnuMeasItem2");
     auto* dlg = OpenedForm<gui::BalanceDlg>(p.Main());
@@ -132,7 +105,7 @@ void ToolWindowsTest::voltageChannelIsNotSelectable() {
 }
 
 void ToolWindowsTest::insulationAndSenceRunInOrder() {
-    gui::Program& p = StartOnline();
+    gui::Program& p = StartOnlineStill();
     Choose(p.Main(), "mnuOptionItem0");
     auto* dlg = OpenedForm<gui::CheckTableDlg>(p.Main());
     QVERIFY(dlg != nullptr);
@@ -157,7 +130,7 @@ void ToolWindowsTest::insulationAndSenceRunInOrder() {
 }
 
 void ToolWindowsTest::plusCalThenCloseSendsMonAndSaves() {
-    gui::Program& p = StartOnline();
+    gui::Program& p = StartOnlineStill();
     Choose(p.Main(), "mnuOptionItem2");
     auto* dlg = OpenedForm<gui::OutputCalDlg>(p.Main());
     QVERIFY(dlg != nullptr);

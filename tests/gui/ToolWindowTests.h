@@ -5,12 +5,13 @@
 #include <memory>
 
 #include "gui/Program.h"
+#include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
 
 class GateBus;
 
-class ToolWindowsTest : public QObject {
+class ToolWindowsTest : public QObject, public ProgramFixture {
     Q_OBJECT
 private slots:
     void init();
@@ -21,10 +22,7 @@ private slots:
     void plusCalThenCloseSendsMonAndSaves();
 
 private:
-    gui::Program& StartOnline();
-    std::unique_ptr<QTemporaryDir> home_;
-    std::unique_ptr<gui::Program> program_;
-    GateBus* bus_ = nullptr;
+    gui::Program& StartOnlineStill();
 };
 
 }  // namespace kmr::guitest

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "gui/Program.h"
+#include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
 
@@ -27,7 +28,7 @@ private slots:
 };
 
 // A program over the simulated instrument in a home folder of its own.
-class MainWindowTest : public QObject {
+class MainWindowTest : public QObject, public ProgramFixture {
     Q_OBJECT
 private slots:
     void init();
@@ -41,11 +42,6 @@ private slots:
     void cancelInTheGpibStatusReportEndsTheProgram();
     void splashIsTopmostUntilABoxIsAboutToShow();
 
-private:
-    Program& StartOnline();
-    std::unique_ptr<QTemporaryDir> home_;
-    std::unique_ptr<Program> program_;
-    GateBus* bus_ = nullptr;
 };
 
 class SingleInstanceTest : public QObject {
