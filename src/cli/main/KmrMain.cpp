@@ -1,6 +1,11 @@
 // kmr: the command-line tool.
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
 #include <sys/ioctl.h>
 #include <unistd.h>
+#endif
 
 #include <iostream>
 #include <string>
@@ -8,10 +13,34 @@
 
 #include "cli/Cli.h"
 
+namespace {
+
+bool StderrIsTerminal() {
+#ifdef _WIN32
+    return ::_isatty(2) != 0;
+#else
+    return ::isatty(STDERR_FILENO) == 1;
+#endif
+}
+
+// Columns of the terminal behind standard error; 0 when unknown.
+int StderrColumns() {
+#ifdef _WIN32
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info))
+        return info.srWindow.Right - info.srWindow.Left + 1;
+    return 0;
+#else
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+#endif
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-    kmr::cli::CliIo io{std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1};
-    winsize size{};
-    if (io.errIsTerminal && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) io.errColumns = size.ws_col;
+    kmr::cli::CliIo io{std::cout, std::cerr, StderrIsTerminal()};
+    if (io.errIsTerminal && StderrColumns() > 0) io.errColumns = StderrColumns();
     return kmr::cli::RunKmr(args, io);
 }
