@@ -95,10 +95,15 @@ TEST(CndStartup, ConditionFileThatCannotBeSavedIsReportedAndStartUpGoesOn) {
         SecondStart t;
         const std::string meas = t.CondFile("Meas.cnd");
         std::filesystem::remove(meas);
-        if (fifo)
+        if (fifo) {
+#ifdef _WIN32
+            continue;  // Windows has no FIFOs in the file system
+#else
             ASSERT_EQ(::mkfifo(meas.c_str(), 0600), 0);
-        else
+#endif
+        } else {
             std::filesystem::create_directory(meas);
+        }
 
         ASSERT_EQ(t.Start("sim:time=instant"), StartupOutcome::Online) << fifo;
         MeasConditions defaults;
