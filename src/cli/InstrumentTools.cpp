@@ -16,22 +16,6 @@ namespace kmr::cli {
 
 namespace {
 
-// A main window that shows nothing.
-class QuietMainView : public MainView {
-public:
-    void SetWindowEnabled(bool) override {}
-    void SetButtonEnabled(MainButton, bool) override {}
-    void SetStartStopCaption(const std::string&) override {}
-    void SetMonitorCaption(const std::string&) override {}
-    void SetMonitorChecked(bool) override {}
-    void SetCaption(const std::string&) override {}
-    void SetRestTimePercent(float) override {}
-    void SetRestTimeCaption(const std::string&) override {}
-    void SetRestTimeColour(RestTimeColour) override {}
-    void SetEocTimer(bool) override {}
-    void SetMoniTimer(bool) override {}
-};
-
 // A Yes/No question at start-up is the off-line offer: declined, and remembered.
 class ToolUi : public CliUiPort {
 public:
@@ -52,7 +36,7 @@ public:
 // The program started without a window and connected to the instrument.
 struct Session {
     ProgramState state;
-    QuietMainView view;
+    NullMainView view;
     ToolUi ui;
     NullSplashView splash;
     NullProgressView progress;

@@ -41,17 +41,10 @@ std::string FitColumns(const std::string& utf8, int columns) {
 // The main window of a command line. On a terminal one status line on err shows the remaining
 // time and the live values of the measured channels; otherwise each new remaining time is a line
 // of its own and the live values are not shown.
-class RecordView : public MainView {
+class RecordView : public NullMainView {
 public:
     RecordView(std::ostream& err, bool terminal, int columns)
         : err_(err), terminal_(terminal), columns_(columns > 1 ? columns : 80) {}
-    void SetWindowEnabled(bool) override {}
-    void SetButtonEnabled(MainButton, bool) override {}
-    void SetStartStopCaption(const std::string&) override {}
-    void SetMonitorCaption(const std::string&) override {}
-    void SetMonitorChecked(bool) override {}
-    void SetCaption(const std::string&) override {}
-    void SetRestTimePercent(float) override {}
     void SetRestTimeCaption(const std::string& caption) override {
         if (caption == rest_) return;
         rest_ = caption;
@@ -66,7 +59,6 @@ public:
             err_.flush();
         }
     }
-    void SetRestTimeColour(RestTimeColour) override {}
     void SetEocTimer(bool on) override { eocTimer = on; }
     void SetMoniTimer(bool on) override { moniTimer = on; }
 

@@ -75,4 +75,20 @@ public:
     virtual void Activate() {}
 };
 
+// A main window that shows nothing (the command-line tool); override what is wanted.
+class NullMainView : public MainView {
+public:
+    void SetWindowEnabled(bool) override {}
+    void SetButtonEnabled(MainButton, bool) override {}
+    void SetStartStopCaption(const std::string&) override {}
+    void SetMonitorCaption(const std::string&) override {}
+    void SetMonitorChecked(bool) override {}
+    void SetCaption(const std::string&) override {}
+    void SetRestTimePercent(float) override {}
+    void SetRestTimeCaption(const std::string&) override {}
+    void SetRestTimeColour(RestTimeColour) override {}
+    void SetEocTimer(bool) override {}
+    void SetMoniTimer(bool) override {}
+};
+
 }  // namespace kmr
