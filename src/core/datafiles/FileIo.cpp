@@ -245,7 +245,17 @@ LargeMemory::~LargeMemory() {
 
 bool ProbeWritableFolder(const std::string& folder) {
 #ifdef _WIN32
-    // A name no other file has: the process id and a tick count, tried until one is free.
+    // "DmyFile.dat" when there is no such file; otherwise a name no other file has: the process
+    // id and a tick count, tried until one is free.
+    {
+        const std::wstring name = Wide(folder + kWriteTestFileName);
+        const int fd = ::_wopen(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0) {
+            const bool closed = ::_close(fd) == 0;
+            return closed && ::_wunlink(name.c_str()) == 0;
+        }
+        if (errno != EEXIST) return false;
+    }
     const std::string base = folder + "DmyFile-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(GetTickCount64()) + "-";
     for (int i = 0; i < 100; ++i) {
@@ -260,8 +270,13 @@ bool ProbeWritableFolder(const std::string& folder) {
     }
     return false;
 #else
-    std::string name = folder + "DmyFile-XXXXXX";
-    const int fd = ::mkstemp(name.data());
+    // "DmyFile.dat" when there is no such file; otherwise a name no other file has.
+    std::string name = folder + kWriteTestFileName;
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) {
+        name = folder + "DmyFile-XXXXXX";
+        fd = ::mkstemp(name.data());
+    }
     if (fd < 0) return false;
     const bool closed = ::close(fd) == 0;
     const bool removed = ::unlink(name.c_str()) == 0;

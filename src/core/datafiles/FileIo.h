@@ -65,8 +65,11 @@ private:
     std::size_t size_ = 0;
 };
 
-// Creates a uniquely named test file in `folder` (ending with the separator) and removes it;
-// true when both worked. An existing file is never touched.
+// The name of the write test's file.
+inline constexpr const char* kWriteTestFileName = "DmyFile.dat";
+// Creates the test file "DmyFile.dat" in `folder` (ending with the separator) and removes it;
+// true when both worked. An existing file is never touched: when "DmyFile.dat" exists already,
+// the test is made with a uniquely named file instead.
 bool ProbeWritableFolder(const std::string& folder);
 
 // Removes a file; true when it is gone.
