@@ -284,6 +284,25 @@ bool ProbeWritableFolder(const std::string& folder) {
 #endif
 }
 
+bool ReadFileStamp(const std::string& path, FileStamp& stamp) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (::_wstat64(Wide(path).c_str(), &st) != 0) return false;
+    stamp.bytes = static_cast<std::uint64_t>(st.st_size);
+    stamp.time = st.st_ctime;  // the creation time on Windows
+    stamp.creationTime = true;
+    return true;
+#else
+    struct statx st {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_SIZE | STATX_BTIME | STATX_MTIME, &st) != 0)
+        return false;
+    stamp.bytes = st.stx_size;
+    stamp.creationTime = (st.stx_mask & STATX_BTIME) != 0;
+    stamp.time = stamp.creationTime ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
+    return true;
+#endif
+}
+
 bool RemoveFile(const std::string& path) {
 #ifdef _WIN32
     return ::_wunlink(Wide(path).c_str()) == 0 || errno == ENOENT;
