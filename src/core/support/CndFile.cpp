@@ -20,8 +20,7 @@ constexpr std::size_t kChunkBytes = 16384;
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
 #ifdef _WIN32
-    const std::filesystem::path p(
-        std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    const std::filesystem::path p = PathFromUtf8(path);
     std::wstring wmode;
     for (const char* m = mode; *m; ++m) wmode.push_back(static_cast<wchar_t>(*m));
     return _wfopen(p.c_str(), wmode.c_str());
