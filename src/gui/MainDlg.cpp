@@ -22,6 +22,7 @@
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
+#include "gui/GraphCondDlg.h"
 #include "gui/MeasCondDlg.h"
 #include "gui/MessageBox.h"
 #include "gui/OutputCalDlg.h"
@@ -357,7 +358,9 @@ void MainDlg::DataFileSettings() { NotYetAvailable(1004); }
 void MainDlg::MeasCondSettings() {
     OpenForm(*e_, this, FormId::MeasCond, MonitorPause::Pause, [this] { return new MeasCondDlg(*e_, this); });
 }
-void MainDlg::GraphCondSettings() { NotYetAvailable(1006); }
+void MainDlg::GraphCondSettings() {
+    OpenForm(*e_, this, FormId::GraphCond, MonitorPause::Pause, [this] { return new GraphCondDlg(*e_, this); });
+}
 void MainDlg::ConvertingFile() { NotYetAvailable(1007); }
 void MainDlg::Quit() {
     // The close request runs as its own handler once this one has returned.

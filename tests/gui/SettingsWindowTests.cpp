@@ -1,6 +1,7 @@
 #include "gui/SettingsWindowTests.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,12 +16,14 @@
 #include "core/support/TextTable.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/GateBus.h"
+#include "gui/GraphCondDlg.h"
 #include "gui/MeasCondDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
 
 namespace kmr::guitest {
 
+using gui::GraphCondDlg;
 using gui::MeasCondDlg;
 using gui::Program;
 
@@ -141,6 +144,77 @@ void SettingsWindowTest::aSecondFormIsRefused() {
     p.Main().findChild<MeasCondDlg*>()->findChild<QPushButton*>("cmdButton0")->click();
     QVERIFY(boxes.seen.empty());  // nothing changed: no question
     QVERIFY(!p.Core().forms.IsOpen());
+}
+
+void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
+    Program& p = StartOnline();
+    gui::MainDlg& main = p.Main();
+    QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
+    QVERIFY(main.MoniTimer().isActive());
+    QVERIFY(main.findChild<QWidget*>("pictData3")->isHidden());
+
+    Choose(main, "mnuFile", "mnuFileItem3");
+    auto* dlg = OpenWindow<GraphCondDlg>(main);
+    QVERIFY(dlg != nullptr);
+    QCOMPARE(dlg->windowTitle(), QString("Graph Condition Settings"));
+    QVERIFY(!main.menuBar()->isEnabled());
+    QVERIFY(!main.MoniTimer().isActive());
+    // The automatic X scale greys its boxes; a hidden graph greys its row.
+    QVERIFY(!dlg->findChild<QLineEdit*>("txtXscaleMaxG")->isEnabled());
+    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+
+    // A pitch over the span reverts; the span is taken.
+    auto* pitch = dlg->findChild<QLineEdit*>("txtXpich");
+    Type(pitch, "20");
+    QCOMPARE(pitch->text(), QString("5"));
+    Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
+    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
+    QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
+    QVERIFY(use3->isChecked());
+    QVERIFY(dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(157)));
+    QCOMPARE(p.State().Graph.X.Xspace, 30);
+    // The monitor graphs restart at [0, 30] and channel 3's row shows.
+    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
+    QVERIFY(!main.findChild<QWidget*>("pictData3")->isHidden());
+    const QString cnd = FileText(p.State().CondPath(kGraphCnd));
+    QVERIFY2(cnd.startsWith("1,1,1\r\n10,0,10\r\n1,1,1\r\n10,0,10\r\n1,1,1\r\n"), qPrintable(cnd));
+    QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
+    QVERIFY(main.menuBar()->isEnabled());
+    QVERIFY(main.MoniTimer().isActive());
+}
+
+void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
+    Program& p = StartOnline();
+    gui::MainDlg& main = p.Main();
+    Choose(main, "mnuFile", "mnuFileItem3");
+    auto* dlg = OpenWindow<GraphCondDlg>(main);
+    QVERIFY(dlg != nullptr);
+    auto* auto1 = dlg->findChild<QCheckBox*>("chkAutoScale1");
+    QTest::mouseClick(auto1, Qt::LeftButton, {}, auto1->rect().center());
+    auto* max1 = dlg->findChild<QLineEdit*>("txtYscaleMax1");
+    QVERIFY(max1->isEnabled());
+    QTest::mouseClick(max1, Qt::LeftButton);
+    // Entering the box selects its text, so what is typed replaces it.
+    QTRY_COMPARE(max1->selectedText(), QString("10"));
+    QTest::keyClicks(max1, "+25");
+    BoxAnswerer boxes;
+    boxes.script = {"cmdNo", "cmdYes"};
+    dlg->close();
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(158)));
+    QVERIFY(dlg->isVisible());
+    QCOMPARE(max1->text(), QString("25"));
+    QCOMPARE(dlg->Form().Working().Ch[0].YscaleMax, 25.0);
+    dlg->close();
+    QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
+    QCOMPARE(p.State().Graph.Ch[0].YscaleMax, 10.0);
+    QCOMPARE(p.State().Graph.Ch[0].AutoScale, std::int16_t(1));
+    QVERIFY(main.menuBar()->isEnabled());
 }
 
 }  // namespace kmr::guitest

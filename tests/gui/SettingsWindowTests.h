@@ -19,6 +19,8 @@ private slots:
     void measCondClockIsDownloadedAndSaved();
     void measCondCloseBoxKeepsTheTypedValueAndAsks();
     void aSecondFormIsRefused();
+    void graphCondSpanAndANewGraphAreDrawnAndSaved();
+    void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
 
 };
 
