@@ -1,5 +1,6 @@
 #include "core/app/SetPathAndFileForm.h"
 
+#include "core/app/FileExchange.h"
 #include "core/app/MainWindowRules.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFileNaming.h"
@@ -44,7 +45,11 @@ bool SetPathAndFileForm::ChooseFileType(int type, UiPort& ui, Language lang) {
     return true;
 }
 
-std::vector<std::string> SetPathAndFileForm::FileList() const { return FilesWithExtension(folder_, Extension()); }
+std::vector<std::string> SetPathAndFileForm::FileList() const {
+    std::vector<std::string> names;
+    for (ListedFile& f : ListFiles(folder_, Extension())) names.push_back(std::move(f.name));
+    return names;
+}
 
 bool SetPathAndFileForm::Changed(const GlobalSettings& settings) const {
     return folder_ != settings.DataFolder || base_ != settings.BaseFileName || fileType_ != settings.FileType;

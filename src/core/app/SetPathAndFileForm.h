@@ -17,8 +17,6 @@ namespace kmr {
 // CSV files take at most this many memory words.
 inline constexpr std::int32_t kLargestCsvWords = 65000;
 
-// The folder picker's tag for the folder of this form.
-inline constexpr const char* kDataFolderTag = "SetPathAndFileDlg!ltxtPathName";
 
 class SetPathAndFileForm {
 public:

@@ -2,7 +2,6 @@
 
 #include "core/support/Numbers.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -110,21 +109,6 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
         if (FileExists(folder + base + "_" + upper + extension)) return true;
     }
     return false;
-}
-
-std::vector<std::string> FilesWithExtension(const std::string& folder, const std::string& extension) {
-    const std::string ext = ToLowerAscii(extension);
-    std::vector<std::string> names;
-    std::error_code ec;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
-    for (const fs::directory_iterator end; !ec && it != end; it.increment(ec)) {
-        std::error_code dec;
-        if (it->is_directory(dec)) continue;
-        std::string name = FromPath(it->path().filename());
-        if (name.size() > ext.size() && EndsWithNoCase(ToLowerAscii(name), ext)) names.push_back(std::move(name));
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 bool FileExists(const std::string& path) {

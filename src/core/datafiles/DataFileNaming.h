@@ -2,7 +2,6 @@
 // Names of new data files: base name, running number, extension, lettered CSV parts.
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace kmr {
 
@@ -18,10 +17,6 @@ std::int32_t NextDataFileNumber(const std::string& folder, const std::string& ba
 // folder + base + extension exists, or a lettered part base_a .. base_h (either case).
 bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
                           const std::string& extension);
-
-// The names of the files in `folder` whose names end in `extension` (letter case ignored), sorted;
-// folders are left out, and a folder that cannot be read lists nothing.
-std::vector<std::string> FilesWithExtension(const std::string& folder, const std::string& extension);
 
 // The file can be opened for reading; every error counts as false.
 bool FileExists(const std::string& path);

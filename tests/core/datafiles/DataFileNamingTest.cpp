@@ -139,18 +139,3 @@ INSTANTIATE_TEST_SUITE_P(
 
 }  // namespace
 }  // namespace kmr
-
-namespace kmr {
-namespace {
-
-TEST(FilesWithExtension, ListsTheFilesOfOneTypeInOrderWhateverTheirCase) {
-    kmr::testing::TempDir dir;
-    for (const char* f : {"b.kmr", "A.KMR", "c.csv", "d.kmr.bak", "e_kmr"}) dir.Write(f, "x");
-    std::filesystem::create_directory(dir.File("folder.kmr"));
-    EXPECT_EQ(FilesWithExtension(dir.folder(), ".kmr"), (std::vector<std::string>{"A.KMR", "b.kmr"}));
-    EXPECT_EQ(FilesWithExtension(dir.folder(), ".csv"), std::vector<std::string>{"c.csv"});
-    EXPECT_TRUE(FilesWithExtension(dir.File("missing/"), ".kmr").empty());
-}
-
-}  // namespace
-}  // namespace kmr
