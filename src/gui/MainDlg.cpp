@@ -25,7 +25,7 @@
 #include "gui/GuiText.h"
 #include "gui/GraphCondDlg.h"
 #include "gui/MeasCondDlg.h"
-#include "gui/MessageBox.h"
+#include "gui/SetPathAndFileDlg.h"
 #include "gui/OutputCalDlg.h"
 #include "gui/VersionDlg.h"
 
@@ -36,13 +36,6 @@ namespace {
 constexpr int kEocTimerId = 1;
 constexpr int kMoniTimerId = 2;
 constexpr int kTimerMs = 50;
-
-// Menu captions without the trailing dots, for the title of a note about the item.
-QString Plain(QString caption) {
-    caption.remove("(&F)").remove("(&M)").remove("(&O)").remove('&');
-    while (caption.endsWith('.') || caption.endsWith(' ')) caption.chop(1);
-    return caption;
-}
 
 }  // namespace
 
@@ -346,16 +339,10 @@ void MainDlg::closeEvent(QCloseEvent* event) {
 
 // --- Menu and button handlers --------------------------------------------------------------------
 
-void MainDlg::NotYetAvailable(int textId) {
-    MessageBox box(this,
-                   Say("This window is not available in this version of the program yet.",
-                       "この画面は、このバージョンのプログラムではまだ使用できません。"),
-                   Plain(T(textId)), MsgIcon::Information, MsgButtons::Ok);
-    box.setObjectName("NotYetAvailable");
-    box.Ask();
+void MainDlg::DataFileSettings() {
+    OpenForm(*e_, this, FormId::DataFileSettings, MonitorPause::Pause,
+             [this] { return new SetPathAndFileDlg(*e_, this); });
 }
-
-void MainDlg::DataFileSettings() { NotYetAvailable(1004); }
 void MainDlg::MeasCondSettings() {
     OpenForm(*e_, this, FormId::MeasCond, MonitorPause::Pause, [this] { return new MeasCondDlg(*e_, this); });
 }

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -17,6 +20,9 @@
 #include "gui/BoxAnswerer.h"
 #include "gui/GateBus.h"
 #include "gui/GraphCondDlg.h"
+#include "gui/PathDlg.h"
+#include "gui/SetPathAndFileDlg.h"
+#include "support/FakeDrive.h"
 #include "gui/MeasCondDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
@@ -25,6 +31,7 @@ namespace kmr::guitest {
 
 using gui::GraphCondDlg;
 using gui::MeasCondDlg;
+using gui::SetPathAndFileDlg;
 using gui::Program;
 
 namespace {
@@ -50,6 +57,11 @@ void Type(QLineEdit* box, const QString& text, bool enter = true) {
     // Typed as an input method delivers it (full-width characters have no key).
     box->insert(text);
     if (enter) QTest::keyClick(box, Qt::Key_Return);
+}
+
+void Touch(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    QVERIFY(f.open(QIODevice::WriteOnly));
 }
 
 QString FileText(const std::string& path) {
@@ -215,6 +227,114 @@ void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     QCOMPARE(p.State().Graph.Ch[0].YscaleMax, 10.0);
     QCOMPARE(p.State().Graph.Ch[0].AutoScale, std::int16_t(1));
     QVERIFY(main.menuBar()->isEnabled());
+}
+
+void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile() {
+    Program& p = StartOnline();
+    gui::MainDlg& main = p.Main();
+    const std::string folder = p.State().Global.DataFolder;
+    Touch(folder + "T.kmr");
+    Touch(folder + "other.csv");
+    QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
+    QVERIFY(main.MoniTimer().isActive());
+
+    Choose(main, "mnuFile", "mnuFileItem0");
+    auto* dlg = OpenWindow<SetPathAndFileDlg>(main);
+    QVERIFY(dlg != nullptr);
+    QCOMPARE(dlg->windowTitle(), QString("Data File Settings"));
+    QVERIFY(!main.menuBar()->isEnabled());
+    QVERIFY(!main.MoniTimer().isActive());
+    auto* name = dlg->findChild<QLineEdit*>("txtFileName");
+    QCOMPARE(name->text(), QString::fromStdString(p.State().Global.BaseFileName + ".kmr"));
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), QString::fromStdString(folder));
+    auto* list = dlg->findChild<QListWidget*>("ListBox");
+    QCOMPARE(list->count(), 1);
+    QCOMPARE(list->item(0)->text(), QString("T.kmr"));
+    QVERIFY(dlg->findChild<QRadioButton*>("OptFileType0")->isChecked());
+
+    // A numbered name reverts; a name picked from the list is taken.
+    Type(name, "run_2");
+    QCOMPARE(name->text(), QString::fromStdString(p.State().Global.BaseFileName + ".kmr"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
+    QCOMPARE(name->text(), QString("T.kmr"));
+
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(boxes.seen.size(), std::size_t(2));
+    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(157)));
+    QCOMPARE(boxes.seen[1].text, QString("Data file name exists.\nAre you sure the data file name is  'T_1.kmr' ?"));
+    QCOMPARE(p.State().DataFileNumber, 1);
+    QVERIFY2(FileText(p.State().CondPath(kGlobalCnd)).contains("\r\n\"T\"\r\n0\r\n"),
+             qPrintable(FileText(p.State().CondPath(kGlobalCnd))));
+    QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
+    QCOMPARE(main.windowTitle(), QString("KMR-5300 - T_1.kmr(Next data file)"));
+    QVERIFY(main.menuBar()->isEnabled());
+    QVERIFY(main.MoniTimer().isActive());
+}
+
+void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
+    Program& p = StartOnline();
+    gui::MainDlg& main = p.Main();
+    p.State().Meas.MemoryWords = 70000;
+    const GlobalSettings before = p.State().Global;
+    Choose(main, "mnuFile", "mnuFileItem0");
+    auto* dlg = OpenWindow<SetPathAndFileDlg>(main);
+    QVERIFY(dlg != nullptr);
+    BoxAnswerer boxes;
+    auto* csv = dlg->findChild<QRadioButton*>("OptFileType1");
+    QTest::mouseClick(csv, Qt::LeftButton, {}, QPoint(5, csv->height() / 2));
+    QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(boxes.seen[0].title, QString("Caution"));
+    QCOMPARE(boxes.seen[0].text, QString("Number of data-memory words of measurement conditions is over 65000 words.\n"
+                                         "CSV format is not available as file-type."));
+    QVERIFY(dlg->findChild<QRadioButton*>("OptFileType0")->isChecked());
+    QVERIFY(dlg->findChild<QLineEdit*>("txtFileName")->text().endsWith(".kmr"));
+
+    // A new name, then the close box: question 158; No keeps the form.
+    Type(dlg->findChild<QLineEdit*>("txtFileName"), "Other");
+    boxes.script = {"cmdNo"};
+    dlg->close();
+    QCOMPARE(boxes.seen.size(), std::size_t(2));
+    QCOMPARE(boxes.seen[1].text, QString::fromStdString(Text(158)));
+    QVERIFY(dlg->isVisible());
+    // Cancel closes without asking and saves nothing; the caption names the next file.
+    main.setWindowTitle("");
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+    QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
+    QCOMPARE(boxes.seen.size(), std::size_t(2));
+    QVERIFY(p.State().Global == before);
+    QCOMPARE(main.windowTitle(), QString::fromStdString("KMR-5300 - " + before.BaseFileName + ".kmr(Next data file)"));
+    QVERIFY(main.menuBar()->isEnabled());
+}
+
+void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
+    Program& p = StartOnline();
+    QTemporaryDir other;
+    Touch(other.path().toStdString() + "/a.kmr");
+    Choose(p.Main(), "mnuFile", "mnuFileItem0");
+    auto* dlg = OpenWindow<SetPathAndFileDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 0);
+    dlg->findChild<QPushButton*>("cmdPathName")->click();
+    auto* picker = dlg->findChild<gui::PathDlg*>();
+    QVERIFY(picker != nullptr);
+    QCOMPARE(picker->windowTitle(), QString("Data Folder Settings"));
+    QVERIFY(!dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
+    testing::FakeDriveType types;
+    testing::FakeDrive drive;
+    picker->SetPorts(&types, &drive);
+    picker->ShowFolder(other.path());
+    picker->findChild<QPushButton*>("cmdPathDlg1")->click();
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), other.path() + "/");
+    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 1);
+    QTRY_VERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
+    QCOMPARE(dlg->Form().Folder(), other.path().toStdString() + "/");
+    // The folder box has no context menu.
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->contextMenuPolicy(), Qt::NoContextMenu);
+    BoxAnswerer boxes;
+    boxes.script = {"cmdYes"};
+    dlg->close();
+    QTRY_VERIFY(p.Main().findChild<SetPathAndFileDlg*>() == nullptr);
 }
 
 }  // namespace kmr::guitest

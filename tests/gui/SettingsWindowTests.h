@@ -21,6 +21,9 @@ private slots:
     void aSecondFormIsRefused();
     void graphCondSpanAndANewGraphAreDrawnAndSaved();
     void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
+    void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();
+    void dataFileCsvCautionCancelAndTheCloseBox();
+    void dataFileFolderButtonOpensThePicker();
 
 };
 
