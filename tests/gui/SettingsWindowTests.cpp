@@ -290,8 +290,14 @@ void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
     QVERIFY(dlg->findChild<QRadioButton*>("OptFileType0")->isChecked());
     QVERIFY(dlg->findChild<QLineEdit*>("txtFileName")->text().endsWith(".kmr"));
 
-    // A new name, then the close box: question 158; No keeps the form.
-    Type(dlg->findChild<QLineEdit*>("txtFileName"), "Other");
+    // Entering the name box selects its text; a new name, then the close box: question 158; No
+    // keeps the form.
+    auto* name = dlg->findChild<QLineEdit*>("txtFileName");
+    dlg->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(dlg));
+    QTest::mouseClick(name, Qt::LeftButton);
+    QTRY_COMPARE(name->selectedText(), name->text());
+    Type(name, "Other");
     boxes.script = {"cmdNo"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(2));
