@@ -31,6 +31,7 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     txtPathName_->setMinimumWidth(txtPathName_->fontMetrics().horizontalAdvance(QString(44, QChar('M'))));
     auto* cmdPathName = new QPushButton("...");
     cmdPathName->setObjectName("cmdPathName");
+    cmdPathName->setFixedWidth(cmdPathName->fontMetrics().horizontalAdvance("...") + 28);
     connect(cmdPathName, &QPushButton::clicked, this, &SetPathAndFileDlg::ChooseFolder);
 
     auto* lblFileName = new QLabel(T(1103));
@@ -73,8 +74,10 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
 
     auto* grid = new QGridLayout;
     grid->addWidget(lblPathName, 0, 0, 1, 3);
-    grid->addWidget(txtPathName_, 1, 0, 1, 2);
-    grid->addWidget(cmdPathName, 1, 2);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addWidget(txtPathName_, 1);
+    folderRow->addWidget(cmdPathName);
+    grid->addLayout(folderRow, 1, 0, 1, 3);
     grid->addWidget(lblFileName, 2, 0);
     grid->addWidget(txtFileName_, 3, 0);
     grid->addWidget(ListBox_, 4, 0);
