@@ -9,7 +9,10 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QScreen>
+#include <QScrollBar>
 #include <QStyle>
+#include <algorithm>
 #include <QVBoxLayout>
 
 #include "core/datafiles/PathPicker.h"
@@ -63,9 +66,9 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
     l->addWidget(new QLabel(T(1403)), 0, 0, 1, 2);
     l->addWidget(txtSPathName_, 1, 0);
     l->addWidget(cmdSPathName, 1, 1);
-    l->addWidget(new QLabel(T(1404)), 2, 0, 1, 2);
-    // The right pane has the name box here: the left list starts level with the right one.
-    l->addWidget(new QWidget, 3, 0, 1, 2);
+    // The right pane has the name box here: the two lists start level.
+    l->addWidget(new QWidget, 2, 0, 1, 2);
+    l->addWidget(new QLabel(T(1404)), 3, 0, 1, 2);
     l->addWidget(sPane_.stack, 4, 0, 1, 2);
     l->setRowStretch(4, 1);
 
@@ -79,9 +82,8 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
     r->addWidget(new QLabel(T(1408)), 4, 0, 1, 2);
     r->addWidget(dPane_.stack, 5, 0, 1, 2);
     r->setRowStretch(5, 1);
-    // The left list's label sits level with the right one's.
-    l->setRowMinimumHeight(3, txtDFile_->sizeHint().height() + r->verticalSpacing() +
-                                  QLabel(T(1408)).sizeHint().height());
+    l->setRowMinimumHeight(2, QLabel(T(1407)).sizeHint().height() + r->verticalSpacing() +
+                                  txtDFile_->sizeHint().height());
 
     auto* cmdClose = new QPushButton(T(1019));
     cmdClose->setObjectName("cmdButton0");
@@ -118,13 +120,23 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
             ShowNameBox();
         });
 
-    txtSPathName_->setText(Q(form_.DataFolder()));
-    txtDPathName_->setText(Q(form_.CsvFolder()));
+    // Left pane, right pane, then the buttons; the data files have the focus.
+    QWidget* order[] = {txtSPathName_, cmdSPathName, sPane_.details, sPane_.icons, txtDPathName_, cmdDPathName,
+                        txtDFile_,     dPane_.details, dPane_.icons, cmdConvert,  cmdClose};
+    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
+    sPane_.details->setFocus();
+
+    ShowFolders();
     ShowDataList();
     ShowCsvList();
     ShowNameBox();
+    // 9000 by 6345 twips, wider when the three columns of both lists need it (within the screen).
     const double tpp = TwipsPerPixel(screen());
-    resize(qRound(9000 / tpp), qRound(6345 / tpp));
+    int columns = 0;
+    for (int c = 0; c < 3; ++c) columns += sPane_.details->columnWidth(c);
+    const int frame = sPane_.details->verticalScrollBar()->sizeHint().width() + 4 * sPane_.details->frameWidth() + 60;
+    const int width = std::min(std::max(qRound(9000 / tpp), 2 * (columns + frame)), screen()->availableGeometry().width());
+    resize(width, qRound(6345 / tpp));
 }
 
 FileExchangeDlg::Pane FileExchangeDlg::MakePane(QStandardItemModel* model, bool csvList) {
@@ -178,6 +190,13 @@ void FileExchangeDlg::Fill(QStandardItemModel* model, const std::vector<ListedFi
         model->appendRow({name, size, modified});
     }
     drawing_ = false;
+}
+
+void FileExchangeDlg::ShowFolders() {
+    txtSPathName_->setText(Q(form_.DataFolder()));
+    txtSPathName_->setToolTip(txtSPathName_->text());
+    txtDPathName_->setText(Q(form_.CsvFolder()));
+    txtDPathName_->setToolTip(txtDPathName_->text());
 }
 
 void FileExchangeDlg::ShowDataList() { Fill(sModel_, form_.DataFiles(), true); }
@@ -246,10 +265,10 @@ void FileExchangeDlg::PickFolder(bool csvFolder) {
     OpenPathDlg(e_.ui, this, folder, tag, [this, tag, csvFolder](const QString& chosen) {
         form_.FolderChosen(tag, chosen.toStdString());
         if (csvFolder) {
-            txtDPathName_->setText(Q(form_.CsvFolder()));
+            ShowFolders();
             ShowCsvList();
         } else {
-            txtSPathName_->setText(Q(form_.DataFolder()));
+            ShowFolders();
             ShowDataList();
             ShowNameBox();
         }
@@ -265,8 +284,7 @@ void FileExchangeDlg::Convert() {
     SetFormControlsEnabled(this, false);
     form_.Convert(e_.ui, e_.progressView, *drive_, this);
     SetFormControlsEnabled(this, true);
-    txtSPathName_->setText(Q(form_.DataFolder()));
-    txtDPathName_->setText(Q(form_.CsvFolder()));
+    ShowFolders();
     ShowDataList();
     ShowCsvList();
     ShowNameBox();

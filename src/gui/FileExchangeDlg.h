@@ -44,6 +44,7 @@ private:
     };
     Pane MakePane(QStandardItemModel* model, bool csvList);
     void Fill(QStandardItemModel* model, const std::vector<ListedFile>& files, bool checkable);
+    void ShowFolders();
     void ShowDataList();
     void ShowCsvList();
     void ShowNameBox();

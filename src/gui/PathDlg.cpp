@@ -68,7 +68,13 @@ PathDlg::PathDlg(UiPort& ui, const std::string& path, const std::string& tag, QW
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
     layout->addLayout(buttons);
+    // Wide enough for the caption.
+    setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
 
+    // The folders are read in the background: the chosen one is brought into view as they come.
+    connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
+        dirPathDlg_->scrollTo(dirPathDlg_->currentIndex(), QAbstractItemView::PositionAtCenter);
+    });
     FillDrives();
     ShowFolder(Q(path));
     connect(drvPathDlg_, &QComboBox::activated, this, &PathDlg::DriveChanged);
@@ -117,8 +123,8 @@ void PathDlg::ShowFolder(const QString& folder) {
     dirPathDlg_->setRootIndex(model_->index(model_->rootPath()));
     const QModelIndex at = model_->index(bare);
     if (at.isValid()) {
+        for (QModelIndex up = at.parent(); up.isValid(); up = up.parent()) dirPathDlg_->expand(up);
         dirPathDlg_->setCurrentIndex(at);
-        dirPathDlg_->expand(at);
         dirPathDlg_->scrollTo(at, QAbstractItemView::PositionAtCenter);
     }
     picker_.SetPath(QDir::toNativeSeparators(folder).toStdString());

@@ -7,6 +7,7 @@
 #include "core/conditions/GlobalSettings.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/PathPicker.h"
+#include "core/support/SpecialFolders.h"
 #include "support/EngineHarness.h"
 #include "support/FakeDrive.h"
 
@@ -121,7 +122,7 @@ TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
     ASSERT_EQ(form.CsvFiles().size(), 2u);
     EXPECT_EQ(form.CsvFiles()[0].name, "1.csv");
     EXPECT_EQ(form.CsvFiles()[1].name, "3.csv");
-    EXPECT_EQ(form.CsvFolder(), data.File("csv") + "/");
+    EXPECT_EQ(form.CsvFolder(), WithTrailingSeparator(data.File("csv")));
 }
 
 TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
@@ -170,7 +171,7 @@ TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) 
     FileExchangeForm form(g);
     form.Close(h.engine);
     LoadGlobalSettings(h.CondFile(kGlobalCnd), saved);
-    EXPECT_EQ(saved.DestPathName, elsewhere.folder());
+    EXPECT_EQ(saved.DestPathName, WithTrailingSeparator(elsewhere.path()));
     EXPECT_TRUE(h.ui.shown.empty());
 }
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "core/datafiles/DriveType.h"
+#include "core/support/SpecialFolders.h"
 #include "support/FakeDrive.h"
 #include "support/FakeUi.h"
 #include "support/TempDir.h"
@@ -82,11 +83,12 @@ TEST_F(Picker, ExactlyOneMegabyteIsEnoughAndTheFolderGetsItsSeparator) {
     drive.free = 1000000;
     EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
     EXPECT_TRUE(ui.shown.empty());
-    EXPECT_EQ(drive.written, std::vector<std::string>{"/data/run/"});
-    EXPECT_EQ(picker.Path(), "/data/run/");
+    const std::string folder = std::string("/data/run") + PathSeparator();
+    EXPECT_EQ(drive.written, std::vector<std::string>{folder});
+    EXPECT_EQ(picker.Path(), folder);
     picker.Unloaded(owner);
     picker.Unloaded(owner);
-    EXPECT_EQ(owner.log, (std::vector<std::string>{"chosen FileExchangeDlg!txtDPathName /data/run/",
+    EXPECT_EQ(owner.log, (std::vector<std::string>{"chosen FileExchangeDlg!txtDPathName " + folder,
                                                    "closed FileExchangeDlg!txtDPathName"}));
 }
 
@@ -121,7 +123,8 @@ TEST(PickerWriteTest, AnExistingDmyFileIsNeverTouched) {
     OwnerLog owner;
     PathPicker picker(Language::English, dir.path(), kDataFolderTag);
     EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
-    EXPECT_EQ(owner.log, std::vector<std::string>{"chosen SetPathAndFileDlg!ltxtPathName " + dir.folder()});
+    EXPECT_EQ(owner.log,
+              std::vector<std::string>{"chosen SetPathAndFileDlg!ltxtPathName " + WithTrailingSeparator(dir.path())});
     EXPECT_EQ(testing::ReadAll(mine), "the user's own file");
     // Nothing else is left behind.
     std::size_t files = 0;
