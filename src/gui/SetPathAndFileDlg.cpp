@@ -55,8 +55,9 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
         OptFileType_[t] = new QRadioButton(typeLabels[t]);
         OptFileType_[t]->setObjectName(QString("OptFileType%1").arg(t));
         types->addWidget(OptFileType_[t]);
+        // Only an option that becomes set counts (a click on the set one changes nothing).
         connect(OptFileType_[t], &QRadioButton::clicked, this, [this, t](bool on) {
-            if (on) ChooseType(t);
+            if (on && t != form_.FileType()) ChooseType(t);
         });
     }
     types->addStretch(1);

@@ -94,17 +94,6 @@ TEST(GraphCondForm, EnablingFollowsTheAutomaticScalesTheGraphsAndTheMeasuredChan
     EXPECT_TRUE(f.ChannelLabelEnabled(3));
 }
 
-TEST(GraphCondForm, ThePitchBoxIsNotRememberedAsClicked) {
-    GraphCondForm f(Defaults(), Measuring({1}));
-    EXPECT_FALSE(f.LastClicked());
-    f.Clicked(kYMax1);
-    f.Clicked(kPitch);
-    ASSERT_TRUE(f.LastClicked());
-    EXPECT_EQ(*f.LastClicked(), kYMax1);
-    f.Clicked(kSpan);
-    EXPECT_EQ(*f.LastClicked(), kSpan);
-}
-
 // --- OK and closing ------------------------------------------------------------------------------
 
 // Records what every batch of the charts changed.
