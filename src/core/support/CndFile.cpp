@@ -264,16 +264,7 @@ CndWriter& CndWriter::Float(float v) {
 CndWriter& CndWriter::Double(double v) {
     if (lineStarted_) text_.push_back(',');
     lineStarted_ = true;
-    if (!std::isfinite(v)) {
-        text_ += FormatFixed(v, 0);  // "NAN"/"INF": reads back as a bad item
-        return *this;
-    }
-    if (v == 0) v = 0;  // no sign for a negative zero
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    for (char* p = buf; p < res.ptr; ++p)
-        if (*p == 'e') *p = 'E';
-    text_.append(buf, res.ptr);
+    text_ += FormatDouble(v);  // "NAN"/"INF" read back as a bad item
     return *this;
 }
 
