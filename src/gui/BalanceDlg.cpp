@@ -148,7 +148,7 @@ void BalanceDlg::Tick() {
     // A failed or malformed read ends monitoring and the window.
     e_.s.MonitoringOn = kFalse;
     e_.main.SetMonitorChecked(false);
-    e_.main.SetMonitorCaption(MonitorButtonCaption(false));
+    e_.main.SetMonitorCaption(MonitorButtonCaption(e_.ui.language, false));
     Unload();
 }
 

@@ -81,7 +81,6 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
     GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
 #else
     TempHome home;
-    SetTextLanguage(Language::English);
     const RecordRun r = Record({"--interface", "sim:time=instant,pattern=ramp"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.out.back(), '\n');
@@ -103,7 +102,6 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
 
 TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
     TempHome home;
-    SetTextLanguage(Language::English);
     const RecordRun r = Record({"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
@@ -114,23 +112,21 @@ TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
 
 TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     TempHome home;
-    SetTextLanguage(Language::English);
     EXPECT_EQ(Record({"--colour"}).status, 2);
     for (const auto& [fault, reason] : {std::pair{"TRG:noreply", 2015}, std::pair{"TTM0:ERR-007", 2016}}) {
         const RecordRun r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
         EXPECT_EQ(r.status, 1) << fault;
         EXPECT_TRUE(r.out.empty()) << fault;
-        EXPECT_NE(r.err.find("kmr record: " + Text(reason)), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("kmr record: " + Text(Language::English, reason)), std::string::npos) << r.err;
     }
 }
 
 TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile) {
     TempHome home;
-    SetTextLanguage(Language::English);
     // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
     const RecordRun r = RecordWithCtrlC(11, false);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find(Text(2020)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(Text(Language::English, 2020)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
     const std::string bytes = ReadAll(WrittenPath(r));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
@@ -144,13 +140,12 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile
 
 TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
     TempHome home;
-    SetTextLanguage(Language::English);
     const RecordRun r = RecordWithCtrlC(11, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find(Text(2017)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(Text(Language::English, 2017)), std::string::npos) << r.err;
     const std::string cancelled = ReadAll(r.err.substr(r.err.rfind("kmr record: ") + 12,
-                                                       r.err.rfind(Text(2017)) - r.err.rfind("kmr record: ") - 12));
+                                                       r.err.rfind(Text(Language::English, 2017)) - r.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
 }
 
@@ -159,7 +154,6 @@ TEST(RecordCommand, OverTcpThroughTheSimulatorsPrologixServer) {
     GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
 #else
     TempHome home;
-    SetTextLanguage(Language::English);
     sim::SimOptions o;
     o.time = sim::SimTimeMode::Instant;
     o.pattern = sim::SimPattern::Ramp;

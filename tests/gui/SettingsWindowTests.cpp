@@ -12,7 +12,7 @@
 #include <QTest>
 #include <algorithm>
 
-#include "core/support/TextTable.h"
+#include "gui/GuiText.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/GateBus.h"
 #include "gui/MeasCondDlg.h"
@@ -94,7 +94,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     const std::size_t before = bus_->Commands().size();
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(157)));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(157));
     auto sent = bus_->Commands();
     sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(before));
     QVERIFY(std::find(sent.begin(), sent.end(), "CLK 25") != sent.end());
@@ -122,7 +122,7 @@ void SettingsWindowTest::measCondCloseBoxKeepsTheTypedValueAndAsks() {
     boxes.script = {"cmdNo", "cmdYes"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(158)));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(158));
     QVERIFY(dlg->isVisible());
     QCOMPARE(level->text(), QString("+5"));
     dlg->close();

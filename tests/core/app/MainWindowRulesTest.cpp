@@ -9,7 +9,6 @@ namespace {
 
 class MainWindowRulesTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
 };
 
 TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
@@ -20,7 +19,7 @@ TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
     e.ConvertingFile = e.Quit = e.Version = true;
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
 TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
@@ -35,16 +34,16 @@ TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
     e.BalanceButton = e.MonitorButton = e.StartStopButton = true;
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.InstrumentModel = 0;  // KMR-530A has no output calibration
     e.OutputCal = false;
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.MonitoringOn = true;
     e.MonitorChecked = true;
     e.MonitorCaption = "Moni. Off";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
 TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
@@ -60,7 +59,7 @@ TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
     e.MonitorButton = e.StartStopButton = true;
     e.StartCaption = "Stop";
     e.MonitorCaption = "Moni. Off";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
 struct CaptionCase {
@@ -75,7 +74,6 @@ std::ostream& operator<<(std::ostream& os, const CaptionCase& c) { return os << 
 
 class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {
 protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
 };
 
 TEST_P(MainCaptionTest, NamesTheFile) {
@@ -85,7 +83,7 @@ TEST_P(MainCaptionTest, NamesTheFile) {
     s.BaseFileName = "20261205";
     s.DataFileNumber = c.number;
     s.FileType = c.fileType;
-    EXPECT_EQ(MainCaptionText(s, c.nextForm), c.caption);
+    EXPECT_EQ(MainCaptionText(Language::English, s, c.nextForm), c.caption);
 }
 
 INSTANTIATE_TEST_SUITE_P(

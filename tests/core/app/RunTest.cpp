@@ -108,7 +108,7 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
     EXPECT_FALSE(h.main.Enabled(MainButton::Balance));
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr(Next data file)");
     // During the run the file menu is closed and Start reads Stop.
-    const MenuState during = UpdateMenus(WindowStateOf(h.state));
+    const MenuState during = UpdateMenus(WindowStateOf(h.state), Language::English);
     EXPECT_FALSE(during.DataFileSettings);
     EXPECT_FALSE(during.Quit);
     EXPECT_TRUE(during.Monitor);

@@ -86,18 +86,16 @@ TEST(InputModes, TheKmr530AHasNoFiveVoltBridge) {
 }
 
 TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
-    SetTextLanguage(Language::English);
-    EXPECT_EQ(OfflineOfferText(GpibSettings{}),
+    EXPECT_EQ(OfflineOfferText(Language::English, GpibSettings{}),
               "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
               "Do you want to continue program at off-line PC.");
     GpibSettings cr;
     cr.Address = 7;
     cr.Delimiter = 1;
-    EXPECT_EQ(OfflineOfferText(cr).substr(0, 48), "KMR-530A/KMR-510C (GP-IB Address:7 Delimiter:CR)");
+    EXPECT_EQ(OfflineOfferText(Language::English, cr).substr(0, 48), "KMR-530A/KMR-510C (GP-IB Address:7 Delimiter:CR)");
 }
 
 TEST(CloseRequest, NeverAskedWhileStartingRefusedDuringARunAskedOtherwise) {
-    SetTextLanguage(Language::English);
     ProgramState s;
     testing::FakeUi ui;
     EXPECT_TRUE(CloseRequestAllowed(s, ui));
@@ -276,7 +274,7 @@ TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
     // The failing step's own message comes first, then the question.
     EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
     const auto& offer = h.ui.shown.back();
-    EXPECT_EQ(offer.text, OfflineOfferText(GpibSettings{}));
+    EXPECT_EQ(offer.text, OfflineOfferText(Language::English, GpibSettings{}));
     EXPECT_EQ(offer.buttons, MsgButtons::YesNo);
     EXPECT_EQ(offer.icon, MsgIcon::Question);
     EXPECT_FALSE(h.splashView.shown);

@@ -44,7 +44,6 @@ std::vector<std::int16_t> Ramp(int n, int start) {
 
 class DataFileTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
     TempDir dir;
     FakeUi ui{MsgAnswer::Cancel};
     RunStatus status = RunStatus::Ok;
@@ -180,7 +179,7 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find(path), std::string::npos);
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(fc, untouched);
@@ -216,12 +215,12 @@ TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
     EXPECT_FALSE(MarkDataFileCancelled(dir.File("missing.kmr"), ui, status));
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
-    EXPECT_EQ(ui.shown[0].title, Text(107));
+    EXPECT_EQ(ui.shown[0].title, Text(Language::English, 107));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_FALSE(ui.terminated);
     EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("missing.kmr")));
 #ifdef ENOMEDIUM
-    EXPECT_EQ(FileErrorMessage(ENOMEDIUM, "/media/x.kmr"), Text(129));
+    EXPECT_EQ(FileErrorMessage(Language::English, ENOMEDIUM, "/media/x.kmr"), Text(Language::English, 129));
 #endif
 }
 
@@ -249,7 +248,7 @@ TEST_P(DamagedHeader, IsRefusedWithTheProblemNamed) {
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find(d.expect), std::string::npos) << ui.shown[0].text;
 }
 
@@ -299,7 +298,7 @@ TEST_F(DataFileTest, LengthUnlikeTheHeaderIsReadWithAWarningNamingBothSizes) {
               "The file is 1502 bytes long, but its header implies 1374 bytes: the header or the file may be "
               "damaged, or the file was written over a longer one.");
     EXPECT_TRUE(ui.shown.empty());
-    const HeaderCheck h = CheckDataFileHeader(Bytes(b.begin(), b.begin() + 1100), b.size());
+    const HeaderCheck h = CheckDataFileHeader(Language::English, Bytes(b.begin(), b.begin() + 1100), b.size());
     EXPECT_EQ(h.expectedSize, 1374u);
     EXPECT_EQ(h.actualSize, 1502u);
 }
