@@ -71,20 +71,6 @@ TEST(MemoryLimit, WordsAboveTheCapacityBecomeTheCapacityWithoutPreMemory) {
     EXPECT_EQ(m.MemoryWords, 245760);
 }
 
-TEST(InputModes, TheKmr530AHasNoFiveVoltBridge) {
-    MeasConditions m;
-    m.Ch(1).InputMode = 3;
-    m.Ch(2).InputMode = -6;
-    m.Ch(3).InputMode = -5;
-    MeasConditions c510 = m;
-    ReplaceUnavailableInputModes(m, 0);
-    EXPECT_EQ(m.Ch(1).InputMode, 2);
-    EXPECT_EQ(m.Ch(2).InputMode, 2);
-    EXPECT_EQ(m.Ch(3).InputMode, -5);
-    ReplaceUnavailableInputModes(c510, 1);
-    EXPECT_EQ(c510.Ch(1).InputMode, 3);
-}
-
 TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
     EXPECT_EQ(OfflineOfferText(Language::English, GpibSettings{}),
               "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
@@ -208,22 +194,6 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannels) {
     EXPECT_EQ(second.Meas.Ch(1).OnOff, 0);
 }
 
-TEST(Startup, MemoryAboveTheInstrumentsCapacityIsLimitedAndSaved) {
-    EngineHarness h;
-    ASSERT_EQ(h.Start(), StartupOutcome::Online);
-    h.state.Meas.MemoryWords = 500000;
-    h.state.Meas.PreMemoryWords = 10;
-    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
-    ProgramState second;
-    Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
-    ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant,memory=1")), StartupOutcome::Online);
-    EXPECT_EQ(second.Meas.MemoryWords, 245760);
-    MeasConditions stored;
-    LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
-    EXPECT_EQ(stored.MemoryWords, 245760);
-    EXPECT_EQ(stored.PreMemoryWords, 0);
-}
-
 TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsRepaired) {
     EngineHarness h;
     ASSERT_EQ(h.Start(), StartupOutcome::Online);
@@ -322,11 +292,15 @@ TEST(Startup, TheKmr530AGetsTheTwoVoltBridgeInsteadOfFiveVolt) {
     EngineHarness h;
     ASSERT_EQ(h.Start(), StartupOutcome::Online);
     h.state.Meas.Ch(4).InputMode = 3;
+    h.state.Meas.Ch(5).InputMode = -6;
+    h.state.Meas.Ch(6).InputMode = -5;
     ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
     ProgramState second;
     Engine e2{second, h.ui, h.main, h.splashView, h.progress, h.clock};
     ASSERT_EQ(RunStartup(e2, h.Options("sim:time=instant,model=530A")), StartupOutcome::Online);
     EXPECT_EQ(second.Meas.Ch(4).InputMode, 2);
+    EXPECT_EQ(second.Meas.Ch(5).InputMode, 2);
+    EXPECT_EQ(second.Meas.Ch(6).InputMode, -5);
     EXPECT_TRUE(h.ui.shown.empty());
     MeasConditions stored;
     LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
