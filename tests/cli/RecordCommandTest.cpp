@@ -1,5 +1,5 @@
-// `kmr record` against the simulated instrument, in-process and over TCP through kmr-sim's
-// Prologix server.
+// `kmr record` against the in-process simulated instrument (the routes themselves are tested in
+// tests/link).
 #include "cli/RecordCommand.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +11,6 @@
 #include "support/EngineHarness.h"
 #include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
-#include "sim/PrologixServer.h"
 #include "sim/SimBus.h"
 
 namespace kmr::cli {
@@ -147,31 +146,6 @@ TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
     const std::string cancelled = ReadAll(r.err.substr(r.err.rfind("kmr record: ") + 12,
                                                        r.err.rfind(Text(Language::English, 2017)) - r.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
-}
-
-TEST(RecordCommand, OverTcpThroughTheSimulatorsPrologixServer) {
-#ifdef _WIN32
-    GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
-#else
-    TempHome home;
-    sim::SimOptions o;
-    o.time = sim::SimTimeMode::Instant;
-    o.pattern = sim::SimPattern::Ramp;
-    sim::SimBus instrument(o);
-    PrologixServerOptions so;
-    so.port = 0;
-    PrologixServer server(instrument, so);
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-    const RecordRun r = Record({"--interface", "prologix:127.0.0.1:" + std::to_string(server.Port())});
-    server.Stop();
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string bytes = ReadAll(WrittenPath(r));
-    ASSERT_EQ(bytes.size(), 1100u + 18000u + 2002u);
-    // Channel 3's block holds the ramp: word a = 7a + 3000.
-    const std::size_t at = 1100 + 2 * 1000 * 2 + 2 * 10;
-    EXPECT_EQ(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8), 3070);
-#endif
 }
 
 }  // namespace
