@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "support/EngineHarness.h"
 
@@ -131,12 +129,7 @@ struct MeasCondOkTest : ::testing::Test {
         const auto all = h.bus->Commands();
         return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
     }
-    std::string CndText() const {
-        std::ifstream in(h.CondFile(kMeasCnd), std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string CndText() const { return testing::ReadAll(h.CondFile(kMeasCnd)); }
 };
 
 TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
