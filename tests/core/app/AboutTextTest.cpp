@@ -7,11 +7,7 @@
 namespace kmr {
 namespace {
 
-class AboutTextTest : public ::testing::Test {
-protected:
-};
-
-TEST_F(AboutTextTest, OnlineNamesTheModelAndItsVersion) {
+TEST(AboutTextTest, OnlineNamesTheModelAndItsVersion) {
     ProgramState s;
     s.ProgramMode = kModeOnline;
     s.Instrument.InstrumentModel = kModelKmr510C;
@@ -24,7 +20,7 @@ TEST_F(AboutTextTest, OnlineNamesTheModelAndItsVersion) {
     EXPECT_EQ(a.About[2], "Applicable Instruments:KMR-530A,KMR-510C");
 }
 
-TEST_F(AboutTextTest, OfflineAndStartingSayNoInstrumentIsConnected) {
+TEST(AboutTextTest, OfflineAndStartingSayNoInstrumentIsConnected) {
     for (std::int16_t mode : {kModeOffline, kModeStarting}) {
         ProgramState s;
         s.ProgramMode = mode;
@@ -34,7 +30,7 @@ TEST_F(AboutTextTest, OfflineAndStartingSayNoInstrumentIsConnected) {
     }
 }
 
-TEST_F(AboutTextTest, JapaneseTextsComeFromTheJapaneseTable) {
+TEST(AboutTextTest, JapaneseTextsComeFromTheJapaneseTable) {
     ProgramState s;
     s.ProgramMode = kModeOffline;
     EXPECT_EQ(MakeAboutText(Language::Japanese, s, "0.1").Instrument,

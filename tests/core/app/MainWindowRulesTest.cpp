@@ -7,11 +7,7 @@
 namespace kmr {
 namespace {
 
-class MainWindowRulesTest : public ::testing::Test {
-protected:
-};
-
-TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
+TEST(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
     MainWindowState s;
     s.ProgramMode = 0;
     s.InstrumentModel = 1;
@@ -22,7 +18,7 @@ TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
-TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
+TEST(MainWindowRulesTest, OnLineIdleOffersEverything) {
     MainWindowState s;
     s.ProgramMode = 1;
     s.InstrumentModel = 1;  // KMR-510C
@@ -46,7 +42,7 @@ TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
-TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
+TEST(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
     MainWindowState s;
     s.ProgramMode = 1;
     s.RunActive = true;
@@ -72,9 +68,7 @@ struct CaptionCase {
 };
 std::ostream& operator<<(std::ostream& os, const CaptionCase& c) { return os << c.name; }
 
-class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {
-protected:
-};
+class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {};
 
 TEST_P(MainCaptionTest, NamesTheFile) {
     const CaptionCase& c = GetParam();

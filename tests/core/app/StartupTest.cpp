@@ -124,10 +124,11 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     EXPECT_EQ(s.ProgramMode, kModeOnline);
     EXPECT_TRUE(h.ui.shown.empty());
 
-    // Every condition file holds the text of its defaults.
-    MeasConditions meas;
-    SetMeasDefaults(meas);
-    EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(meas));
+    // Every condition file is made (its default text: the condition-file table); the data folder
+    // is the one start-up chose.
+    for (const char* f :
+         {"Meas.cnd", "Global.cnd", "Meter.cnd", "Hard.cnd", "Interface.cnd", "Graph.cnd", "OutputCal.cnd"})
+        EXPECT_TRUE(std::filesystem::is_regular_file(h.CondFile(f))) << f;
 #ifdef _WIN32
     const std::string dataFolder = h.Options("sim").folders.DocumentsFolder + "Data\\";
 #else
@@ -137,16 +138,6 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     EXPECT_EQ(s.Global.BaseFileName, "20261205");
     EXPECT_EQ(ReadAll(h.CondFile("Global.cnd")), "\"" + dataFolder + "\"\r\n\"20261205\"\r\n0\r\n\"" + dataFolder +
                                                      "\"\r\n\"" + dataFolder + "\"\r\n");
-    EXPECT_EQ(ReadAll(h.CondFile("Meter.cnd")), "20,0,3\r\n");
-    EXPECT_EQ(ReadAll(h.CondFile("Hard.cnd")), "\"1111111111\"\r\n");
-    EXPECT_EQ(ReadAll(h.CondFile("Interface.cnd")), "\"gpib\"\r\n");
-    for (const char* f : {"Graph.cnd", "OutputCal.cnd"})
-        EXPECT_TRUE(std::filesystem::is_regular_file(h.CondFile(f))) << f;
-    GraphConditions g;
-    SetGraphDefaults(g);
-    const std::string graphCopy = h.home.dir() / "graph.cnd";
-    ASSERT_TRUE(SaveGraphConditions(graphCopy, g).ok);
-    EXPECT_EQ(ReadAll(h.CondFile("Graph.cnd")), ReadAll(graphCopy));
 
     // The wire texts, in order, with CR LF.
     EXPECT_EQ(h.bus->Commands(), ExpectedStartupCommands());
