@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
@@ -132,9 +133,7 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile
     // N = 400: 1100 + 2 * 400 * 9 + 2 * 1001 bytes; channel 2's block starts with its ramp.
     ASSERT_EQ(bytes.size(), 1100u + 7200u + 2002u);
     const std::size_t at = 1100 + 2 * 400;
-    EXPECT_EQ(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
-                                        (static_cast<unsigned char>(bytes[at + 1]) << 8)),
-              kmr::testing::RampWord(2, 0));
+    EXPECT_EQ(kmr::testing::Le16(bytes, at), kmr::testing::RampWord(2, 0));
 }
 
 TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {

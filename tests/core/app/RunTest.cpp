@@ -5,6 +5,7 @@
 
 #include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
+#include "core/datafiles/DataFilesTestSupport.h"
 #include "support/ScriptedBus.h"
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"
@@ -17,6 +18,8 @@ namespace {
 
 using testing::EngineHarness;
 using testing::RampWord;
+using testing::Block;
+using testing::Le32;
 using testing::ReadAll;
 
 // --- Progress arithmetic -------------------------------------------------------------------------
@@ -71,28 +74,10 @@ protected:
     EngineHarness h;
 };
 
-// Samples of the k-th block of a .kmr file.
-std::vector<std::int16_t> Block(const std::string& bytes, std::int32_t n, int k) {
-    std::vector<std::int16_t> out;
-    const std::size_t at = 1100 + 2 * static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
-    for (std::int32_t i = 0; i < n; ++i) {
-        const auto lo = static_cast<unsigned char>(bytes[at + 2 * i]);
-        const auto hi = static_cast<unsigned char>(bytes[at + 2 * i + 1]);
-        out.push_back(static_cast<std::int16_t>(lo | (hi << 8)));
-    }
-    return out;
-}
-
 std::vector<std::int16_t> Ramp(int channel, std::int32_t n) {
     std::vector<std::int16_t> out;
     for (std::int32_t i = 0; i < n; ++i) out.push_back(RampWord(channel, i));
     return out;
-}
-
-std::int32_t Long(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return static_cast<std::int32_t>(v);
 }
 
 TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
@@ -122,8 +107,8 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     ASSERT_EQ(bytes.size(), 5102u);
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
-    EXPECT_EQ(Long(bytes, 54), 1000);
-    EXPECT_EQ(Long(bytes, 62), 1000);
+    EXPECT_EQ(Le32(bytes, 54), 1000);
+    EXPECT_EQ(Le32(bytes, 62), 1000);
     EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
     EXPECT_EQ(Block(bytes, 1000, 1), Ramp(5, 1000));
     EXPECT_EQ(bytes.substr(5100), std::string(2, '\0'));
@@ -196,8 +181,8 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     EXPECT_FALSE(h.state.RunActive());
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     ASSERT_EQ(bytes.size(), 1100u + 800u + 2002u);
-    EXPECT_EQ(Long(bytes, 54), 1000);
-    EXPECT_EQ(Long(bytes, 62), 400);
+    EXPECT_EQ(Le32(bytes, 54), 1000);
+    EXPECT_EQ(Le32(bytes, 62), 400);
     EXPECT_EQ(Block(bytes, 400, 0), Ramp(2, 400));
     EXPECT_EQ(Block(bytes, 400, 1), Ramp(5, 400));
     const auto cmds = h.bus->Commands();
@@ -394,7 +379,7 @@ TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
     EXPECT_EQ(opens, (std::vector<std::string>{"offline", "open 15", "open 15", "w:TRG", "offline", "open 13",
                                                "open 13"}));
     const std::string bytes = ReadAll(Data("20261205.kmr"));
-    EXPECT_EQ(Long(bytes, 62), 2000);
+    EXPECT_EQ(Le32(bytes, 62), 2000);
     EXPECT_EQ(Block(bytes, 2000, 0), Ramp(1, 2000));
     EXPECT_EQ(h.main.restCaption, "");
     EXPECT_EQ(h.main.restColour, RestTimeColour::WindowText);

@@ -14,20 +14,14 @@ namespace kmr {
 namespace {
 
 using testing::ConditionsWith;
+using testing::Le16;
+using testing::Le32;
 using testing::ReadAll;
 using testing::FakeUi;
 using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
 
-std::int32_t Le32(const std::string& b, std::size_t at) {
-    std::uint32_t u = 0;
-    for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
-    return static_cast<std::int32_t>(u);
-}
-std::int16_t Le16(const std::string& b, std::size_t at) {
-    return static_cast<std::int16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
-}
 float LeFloat(const std::string& b, std::size_t at) {
     const std::int32_t v = Le32(b, at);
     float f;
