@@ -36,16 +36,6 @@ void SetIndex(T& field, int index, int lo, int hi) {
 
 }  // namespace
 
-std::string NormaliseTyped(std::string_view typed) {
-    return ToUpperAscii(Trim(ToHalfWidth(TrimCopy(typed))));
-}
-
-std::optional<std::int32_t> ParseUnsignedCount(std::string_view text) {
-    if (text.empty() || text[0] == '-') return std::nullopt;
-    if (!IsWholeNumberText(text)) return std::nullopt;
-    return ParseInt32(text);
-}
-
 std::vector<InputModeEntry> InputModeEntries(std::int32_t model) {
     std::vector<InputModeEntry> out;
     for (const InputModeFact& f : kInputModes)

@@ -63,6 +63,14 @@ TEST(FormatFloat, NotFiniteValuesHaveTheirNames) {
     EXPECT_EQ(FormatFloat(std::numeric_limits<float>::quiet_NaN()), "NAN");
 }
 
+TEST(FormatDouble, FifteenDigitsWithoutTrailingZerosAndNoSignedZero) {
+    for (const auto& [v, text] : {std::pair{0.5, "0.5"}, {-250.5, "-250.5"}, {10.0, "10"}, {-0.0, "0"},
+                                  {0.1 + 0.2, "0.3"}, {1e-5, "1E-05"}, {0.0001, "0.0001"}, {1e20, "1E+20"},
+                                  {123456789012345.0, "123456789012345"}, {1234567890123456.0, "1.23456789012346E+15"}})
+        EXPECT_EQ(FormatDouble(v), text) << v;
+    EXPECT_EQ(FormatDouble(std::numeric_limits<double>::infinity()), "INF");
+}
+
 // Every printed float reads back within the 7 significant digits it was printed with.
 TEST(FormatFloat, SweepReadsBackWithinSevenDigits) {
     std::uint32_t bits = 1;
