@@ -188,7 +188,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(157)));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(157));
     QCOMPARE(p.State().Graph.X.Xspace, 30);
     // The monitor graphs restart at [0, 30] and channel 3's row shows.
     QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
@@ -218,7 +218,7 @@ void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     boxes.script = {"cmdNo", "cmdYes"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(158)));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(158));
     QVERIFY(dlg->isVisible());
     QCOMPARE(max1->text(), QString("25"));
     QCOMPARE(dlg->Form().Working().Ch[0].YscaleMax, 25.0);
@@ -261,7 +261,7 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(2));
-    QCOMPARE(boxes.seen[0].text, QString::fromStdString(Text(157)));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(157));
     QCOMPARE(boxes.seen[1].text, QString("Data file name exists.\nAre you sure the data file name is  'T_1.kmr' ?"));
     QCOMPARE(p.State().DataFileNumber, 1);
     QVERIFY2(FileText(p.State().CondPath(kGlobalCnd)).contains("\r\n\"T\"\r\n0\r\n"),
@@ -301,7 +301,7 @@ void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
     boxes.script = {"cmdNo"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(2));
-    QCOMPARE(boxes.seen[1].text, QString::fromStdString(Text(158)));
+    QCOMPARE(boxes.seen[1].text, kmr::gui::T(158));
     QVERIFY(dlg->isVisible());
     // Cancel closes without asking and saves nothing; the caption names the next file.
     main.setWindowTitle("");
