@@ -42,9 +42,7 @@ TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
     EXPECT_TRUE(IsHighSpeedClock(0.1f));
     EXPECT_TRUE(IsHighSpeedClock(0.05f));
     EXPECT_FALSE(IsHighSpeedClock(0.2f));
-    EXPECT_EQ(RestTimeCaption(1000, 1.0f), "1.0 SEC.");
-    EXPECT_EQ(RestTimeCaption(600, 1.0f), "0.6 SEC.");
-    EXPECT_EQ(RestTimeCaption(25, 1.0f), "0.0 SEC.");
+    EXPECT_EQ(RestTimeCaption(25, 1.0f), "0.0 SEC.");  // 1.0 and 0.6: the runs below
 }
 
 // --- Runs ----------------------------------------------------------------------------------------
