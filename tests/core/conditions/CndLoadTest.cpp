@@ -197,36 +197,29 @@ TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreated) {
     EXPECT_EQ(ReadAll(path), kind.defaultText);
 }
 
-TEST_P(EveryCndFile, CompleteFileRoundTripsUnchanged) {
+// A complete file reads back unchanged; one that ends early keeps what was read, takes the
+// defaults for the rest and is rewritten complete.
+TEST_P(EveryCndFile, CompleteFileRoundTripsAndOneEndingEarlyKeepsWhatWasRead) {
     const FileKind& kind = GetParam();
-    TempDir dir;
-    const auto path = dir.File(kind.name);
-    WriteAll(path, kind.sampleText);
-    std::string recordText;
-    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
-    EXPECT_TRUE(r.complete);
-    EXPECT_FALSE(r.replaced);
-    EXPECT_FALSE(r.rewritten);
-    EXPECT_EQ(recordText, kind.sampleText);
-    EXPECT_EQ(ReadAll(path), kind.sampleText);
+    for (const bool complete : {true, false}) {
+        const std::string& text = complete ? kind.sampleText : kind.partialText;
+        const std::string& expected = complete ? kind.sampleText : kind.partialRewritten;
+        if (text.empty()) continue;
+        TempDir dir;
+        const auto path = dir.File(kind.name);
+        WriteAll(path, text);
+        std::string recordText;
+        const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+        EXPECT_EQ(r.complete, complete);
+        EXPECT_FALSE(r.replaced);
+        EXPECT_EQ(r.rewritten, !complete);
+        EXPECT_EQ(recordText, expected);
+        EXPECT_EQ(ReadAll(path), expected);
+    }
 }
 
 // A folder or a FIFO where the file should be: read as a damaged file at once (a FIFO is never
 // opened, so the load cannot wait for a writer), and the rewrite is refused with a message.
-TEST_P(EveryCndFile, AFileEndingEarlyKeepsWhatWasReadAndIsRewrittenComplete) {
-    const FileKind& kind = GetParam();
-    if (kind.partialText.empty()) return;
-    TempDir dir;
-    const auto path = dir.File(kind.name);
-    WriteAll(path, kind.partialText);
-    std::string recordText;
-    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
-    EXPECT_FALSE(r.complete);
-    EXPECT_TRUE(r.rewritten);
-    EXPECT_EQ(recordText, kind.partialRewritten);
-    EXPECT_EQ(ReadAll(path), kind.partialRewritten);
-}
-
 struct NotAFile {
     const char* name;
     void (*make)(const std::string& path);
