@@ -217,7 +217,7 @@ void GraphCondDlg::Ok() {
     if (auto* box = qobject_cast<QLineEdit*>(focusWidget()))
         if (box->property("kmrField").isValid())
             CommitBox({static_cast<GraphField>(box->property("kmrField").toInt()), box->property("kmrChannel").toInt()});
-    switch (GraphCondOk(e_, form_, TextLanguage(), [this] { setEnabled(false); })) {
+    switch (GraphCondOk(e_, form_, e_.ui.language, [this] { setEnabled(false); })) {
         case FormOutcome::StayOpen: break;
         case FormOutcome::Close:
         case FormOutcome::Applied: Unload(); break;
@@ -225,9 +225,9 @@ void GraphCondDlg::Ok() {
 }
 
 bool GraphCondDlg::QueryClose() {
-    if (closeByButton_) return GraphCondMayClose(e_, form_, TextLanguage());
+    if (closeByButton_) return GraphCondMayClose(e_, form_, e_.ui.language);
     // The close box: the box clicked last keeps what was typed in it (the pitch box excepted).
-    const bool may = GraphCondMayCloseByCloseBox(e_, form_, TextLanguage(),
+    const bool may = GraphCondMayCloseByCloseBox(e_, form_, e_.ui.language,
                                                  [this](GraphFieldRef f) { return Box(f)->text().toStdString(); });
     if (const auto last = form_.LastClicked()) Box(*last)->setText(Q(form_.Text(*last)));
     return may;

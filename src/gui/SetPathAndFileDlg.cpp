@@ -102,7 +102,7 @@ void SetPathAndFileDlg::CommitName() {
 }
 
 void SetPathAndFileDlg::ChooseType(int type) {
-    form_.ChooseFileType(type, e_.ui, TextLanguage());
+    form_.ChooseFileType(type, e_.ui, e_.ui.language);
     ShowType();
     txtFileName_->setText(Q(form_.AcceptedName()));
     ShowFiles();
@@ -126,7 +126,7 @@ void SetPathAndFileDlg::ChooseFolder() {
 void SetPathAndFileDlg::Ok() {
     // A name still being edited counts.
     if (focusWidget() == txtFileName_) CommitName();
-    switch (SetPathAndFileOk(e_, form_, TextLanguage(), [this] { setEnabled(false); })) {
+    switch (SetPathAndFileOk(e_, form_, e_.ui.language, [this] { setEnabled(false); })) {
         case FormOutcome::StayOpen: break;
         case FormOutcome::Close:
         case FormOutcome::Applied: Unload(); break;
@@ -135,7 +135,7 @@ void SetPathAndFileDlg::Ok() {
 
 bool SetPathAndFileDlg::QueryClose() {
     // Cancel discards the edits without asking; only the close box asks.
-    return closeByButton_ || SetPathAndFileMayCloseByCloseBox(e_, form_, TextLanguage());
+    return closeByButton_ || SetPathAndFileMayCloseByCloseBox(e_, form_, e_.ui.language);
 }
 
 void SetPathAndFileDlg::Unloading() { SetPathAndFileClosed(e_); }

@@ -222,12 +222,12 @@ void WriteBack(MeasConditions& live, const MeasConditions& edited) {
 FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()>& hide) {
     ProgramState& s = e.s;
     if (const int refusal = form.OkRefusal(); refusal != 0) {
-        e.ui.ShowMessage(Text(refusal), Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+        e.ui.ShowMessage(e.ui.Text(refusal), e.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
     const std::string mask = form.PendingMask(s.Meas);
     if (!HasChange(mask)) return FormOutcome::Close;
-    if (e.ui.ShowMessage(Text(157), Text(164), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (e.ui.ShowMessage(e.ui.Text(157), e.ui.Text(164), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return FormOutcome::StayOpen;
 
     if (hide) hide();
@@ -248,7 +248,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
 
 bool MeasCondMayClose(Engine& e, MeasCondForm& form) {
     if (!HasChange(form.PendingMask(e.s.Meas))) return true;
-    return e.ui.ShowMessage(Text(158), Text(167), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+    return e.ui.ShowMessage(e.ui.Text(158), e.ui.Text(167), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 }  // namespace kmr

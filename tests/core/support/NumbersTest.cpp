@@ -97,12 +97,6 @@ TEST(FormatFloat, SweepReadsBackWithinSevenDigits) {
     EXPECT_GT(checked, 100000);
 }
 
-TEST(FormatInt, PlainDecimal) {
-    EXPECT_EQ(FormatInt(0), "0");
-    EXPECT_EQ(FormatInt(-32768), "-32768");
-    EXPECT_EQ(FormatInt(2147483647), "2147483647");
-}
-
 struct DisplayCase {
     double value;
     int decimals;
@@ -134,16 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
                       DisplayCase{0.15, 1, "0.1", ".1"}, DisplayCase{999.9000244, 0, "1000", "1000"},
                       DisplayCase{-12345.678, 5, "-12345.67800", "-12345.678"},
                       DisplayCase{1e20, 0, "100000000000000000000", "100000000000000000000"}));
-
-TEST(DisplayFormats, PatternTexts) {
-    EXPECT_STREQ(DigitFormatWithZeros(0), "######0");
-    EXPECT_STREQ(DigitFormatWithZeros(3), "##0.000");
-    EXPECT_STREQ(DigitFormatWithZeros(5), "0.00000");
-    EXPECT_STREQ(DigitFormatWithBlanks(0), "#######");
-    EXPECT_STREQ(DigitFormatWithBlanks(1), "#####.#");
-    EXPECT_STREQ(DigitFormatWithBlanks(5), "#.#####");
-    EXPECT_STREQ(DigitFormatWithBlanks(9), "#.#####");  // out-of-range indices are clamped
-}
 
 TEST(FormatCoefficient, SignOneDigitSixDecimalsTwoDigitExponent) {
     EXPECT_EQ(FormatCoefficient(1.0), "+1.000000E+00");
