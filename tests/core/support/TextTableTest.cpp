@@ -59,7 +59,7 @@ TEST(TextTableTest, TranslationsKeepEmptinessAndAccelerators) {
         EXPECT_TRUE(IsValidUtf8(en)) << id;
         EXPECT_TRUE(IsValidUtf8(ja)) << id;
         const auto p = en.find("(&");
-        if (p != std::string::npos) EXPECT_NE(ja.find(en.substr(p, 4)), std::string::npos) << id;
+        if (p != std::string::npos) { EXPECT_NE(ja.find(en.substr(p, 4)), std::string::npos) << id; }
     }
 }
 

@@ -33,7 +33,7 @@ TEST(VocabularyTest, UnitNamesDifferOnlyInMicroAndDegree) {
     EXPECT_EQ(ja[0], "\xCE\xBC\xCE\xB5");
     EXPECT_EQ(ja[3], "\xE2\x84\x83");
     for (std::size_t i = 0; i < en.size(); ++i) {
-        if (i != 0 && i != 3) EXPECT_EQ(en[i], ja[i]) << i;
+        if (i != 0 && i != 3) { EXPECT_EQ(en[i], ja[i]) << i; }
     }
 }
 
