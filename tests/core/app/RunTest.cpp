@@ -263,34 +263,6 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
 
 INSTANTIATE_TEST_SUITE_P(Run, BlockFailure, ::testing::Values(0, 1));
 
-TEST_F(RunTest, AFileSystemErrorStopsTheTransferWithAMessageAndTheProgramGoesOn) {
-#ifdef _WIN32
-    GTEST_SKIP() << "Windows has no per-process file-size limit to make a write fail";
-#else
-    StartWith({2, 5}, 1000, 1.0f);
-    {
-        // The header fits, the first channel's block does not.
-        const testing::FileSizeLimit full(3000);
-        ASSERT_TRUE(full.ok());
-        RunToEnd();
-    }
-
-    ASSERT_FALSE(h.ui.shown.empty());
-    EXPECT_EQ(h.ui.shown.back().icon, MsgIcon::Critical);
-    const std::string bytes = ReadAll(Data("20261205.kmr"));
-    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
-    const auto cmds = h.bus->Commands();
-    EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);  // restore only
-    EXPECT_EQ(cmds.back(), "MRY -0");
-    EXPECT_EQ(h.state.DataFileNumber, 1);
-    EXPECT_TRUE(h.main.windowEnabled);
-    EXPECT_FALSE(h.state.RunActive());
-
-    RunToEnd();  // and the next run works
-    EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).size(), 5102u);
-#endif
-}
-
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasWrittenAndConsumesTheNumber) {
     StartWith({2, 5}, 1000, 1.0f);
     h.state.Global.FileType = 1;
@@ -313,33 +285,50 @@ TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasWrittenAndConsumesTheNumber)
     EXPECT_TRUE(std::filesystem::is_regular_file(Data("20261205_1.csv")));
 }
 
-TEST_F(RunTest, ADiskErrorDuringACsvTransferStopsItWithAMessageAndTheProgramGoesOn) {
+// A write that fails (a file-size limit) stops the transfer with a message, the conditions are
+// restored, the number is used and the program goes on: the next run works. 0 data file, 1 CSV.
+class DiskError : public RunTest, public ::testing::WithParamInterface<std::int16_t> {};
+
+TEST_P(DiskError, StopsTheTransferWithAMessageAndTheProgramGoesOn) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no per-process file-size limit to make a write fail";
 #else
+    const bool csv = GetParam() == 1;
     StartWith({2, 5}, 1000, 1.0f);
-    h.state.Global.FileType = 1;
+    h.state.Global.FileType = GetParam();
     {
-        const testing::FileSizeLimit full(20000);  // the column names fit, 1000 lines do not
+        // The data file's header fits, its first block does not; the CSV's column names fit, its lines do not.
+        const testing::FileSizeLimit full(csv ? 20000 : 3000);
         ASSERT_TRUE(full.ok());
         RunToEnd();
     }
     ASSERT_FALSE(h.ui.shown.empty());
     EXPECT_EQ(h.ui.shown.back().icon, MsgIcon::Critical);
-    EXPECT_NE(h.ui.shown.back().text.find("20261205.csv"), std::string::npos);
-    EXPECT_FALSE(h.state.LastTransferComplete);
     const auto cmds = h.bus->Commands();
     EXPECT_EQ(cmds.back(), "MRY -0");
     EXPECT_EQ(h.state.DataFileNumber, 1);
     EXPECT_TRUE(h.main.windowEnabled);
     EXPECT_FALSE(h.state.RunActive());
+    if (csv) {
+        EXPECT_NE(h.ui.shown.back().text.find("20261205.csv"), std::string::npos);
+        EXPECT_FALSE(h.state.LastTransferComplete);
+    } else {
+        EXPECT_EQ(ReadAll(Data("20261205.kmr")).substr(4, 20), "KMR_FILE CANCEL     ");
+        EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);  // restore only
+    }
 
-    RunToEnd();  // and the next run works
-    EXPECT_TRUE(h.state.LastTransferComplete);
-    const std::string csv = ReadAll(Data("20261205_1.csv"));
-    EXPECT_EQ(csv.size(), csv.find("\r\n0 ") + 2 + 1000u * 50u);
+    RunToEnd();
+    if (csv) {
+        EXPECT_TRUE(h.state.LastTransferComplete);
+        const std::string bytes = ReadAll(Data("20261205_1.csv"));
+        EXPECT_EQ(bytes.size(), bytes.find("\r\n0 ") + 2 + 1000u * 50u);
+    } else {
+        EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).size(), 5102u);
+    }
 #endif
 }
+
+INSTANTIATE_TEST_SUITE_P(Run, DiskError, ::testing::Values(std::int16_t{0}, std::int16_t{1}));
 
 TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
     StartWith({1}, 1000, 1.0f, "sim:pattern=ramp,extdelay=2");

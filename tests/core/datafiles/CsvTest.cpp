@@ -395,12 +395,6 @@ TEST(CsvUnits, CountingInBulkMatchesOneByOne) {
     }
 }
 
-}  // namespace
-}  // namespace kmr
-
-namespace kmr {
-namespace {
-
 // The cell values are formatted by a faster path that must give FormatFloat's text every time.
 TEST(CsvCellText, EqualsFormatFloatForEveryRawWordAndManyFloats) {
     const float coeffs[] = {1.0f, 0.5f, 0.3f, 1.2345678f, 2.0e-3f, 10.0f, 0.1f, 7.5f, 1.0e-6f, 123.456f,
