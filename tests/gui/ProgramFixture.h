@@ -1,6 +1,9 @@
 #pragma once
 // The program of the window tests: made fresh for each test in a temporary home (HOME, the XDG
 // folders and the settings store all inside it), started on-line over a bus the test can hold.
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
@@ -11,6 +14,23 @@
 namespace kmr::guitest {
 
 class GateBus;
+
+// Chooses a menu item as the user does (its menu opens first, which sets the items' enabling) and
+// returns the window it opened, or null when the item is missing or greyed or nothing opened.
+template <typename W>
+W* OpenFromMenu(QWidget& main, const char* item) {
+    QAction* a = main.findChild<QAction*>(item);
+    if (a == nullptr) return nullptr;
+    for (QMenu* m : main.findChildren<QMenu*>())
+        if (m->actions().contains(a)) emit m->aboutToShow();
+    if (!a->isEnabled()) return nullptr;
+    a->trigger();
+    // Forms open at once, in the item's handler; tool windows may be top-level.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* f = qobject_cast<W*>(w); f != nullptr && f->isVisible()) return f;
+    W* w = main.findChild<W*>();
+    return w != nullptr && w->isVisible() ? w : nullptr;
+}
 
 class ProgramFixture {
 protected:

@@ -36,21 +36,6 @@ using gui::Program;
 
 namespace {
 
-// Chooses a menu item as the user does: the menu opens (which sets its items' enabling) first.
-void Choose(QWidget& main, const char* menu, const char* item) {
-    emit main.findChild<QMenu*>(menu)->aboutToShow();
-    QAction* a = main.findChild<QAction*>(item);
-    QVERIFY(a != nullptr && a->isEnabled());
-    a->trigger();
-}
-
-template <typename W>
-W* OpenWindow(QWidget& main) {
-    // Forms open at once, in the menu item's handler.
-    W* w = main.findChild<W*>();
-    return w != nullptr && w->isVisible() ? w : nullptr;
-}
-
 void Type(QLineEdit* box, const QString& text, bool enter = true) {
     box->setFocus();
     box->selectAll();
@@ -84,8 +69,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
     QVERIFY(main.MoniTimer().isActive());
 
-    Choose(main, "mnuFile", "mnuFileItem2");
-    auto* dlg = OpenWindow<MeasCondDlg>(main);
+    auto* dlg = OpenFromMenu<MeasCondDlg>(main, "mnuFileItem2");
     QVERIFY(dlg != nullptr);
     QCOMPARE(dlg->windowTitle(), QString("Measurement Condition Settings"));
     QVERIFY(!main.menuBar()->isEnabled());
@@ -125,8 +109,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
 void SettingsWindowTest::measCondCloseBoxKeepsTheTypedValueAndAsks() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
-    Choose(main, "mnuFile", "mnuFileItem2");
-    auto* dlg = OpenWindow<MeasCondDlg>(main);
+    auto* dlg = OpenFromMenu<MeasCondDlg>(main, "mnuFileItem2");
     QVERIFY(dlg != nullptr);
     auto* level = dlg->findChild<QLineEdit*>("txtDtgLevel3");
     QTest::mouseClick(level, Qt::LeftButton);
@@ -148,8 +131,7 @@ void SettingsWindowTest::measCondCloseBoxKeepsTheTypedValueAndAsks() {
 
 void SettingsWindowTest::aSecondFormIsRefused() {
     Program& p = StartOnline();
-    Choose(p.Main(), "mnuFile", "mnuFileItem2");
-    QVERIFY(OpenWindow<MeasCondDlg>(p.Main()) != nullptr);
+    QVERIFY(OpenFromMenu<MeasCondDlg>(p.Main(), "mnuFileItem2") != nullptr);
     QCOMPARE(p.Core().forms.Current(), FormId::MeasCond);
     QVERIFY(!p.Core().forms.Open(FormId::GraphCond, MonitorPause::Keep));
     BoxAnswerer boxes;
@@ -165,8 +147,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     QVERIFY(main.MoniTimer().isActive());
     QVERIFY(main.findChild<QWidget*>("pictData3")->isHidden());
 
-    Choose(main, "mnuFile", "mnuFileItem3");
-    auto* dlg = OpenWindow<GraphCondDlg>(main);
+    auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
     QVERIFY(dlg != nullptr);
     QCOMPARE(dlg->windowTitle(), QString("Graph Condition Settings"));
     QVERIFY(!main.menuBar()->isEnabled());
@@ -203,8 +184,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
 void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
-    Choose(main, "mnuFile", "mnuFileItem3");
-    auto* dlg = OpenWindow<GraphCondDlg>(main);
+    auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
     QVERIFY(dlg != nullptr);
     auto* auto1 = dlg->findChild<QCheckBox*>("chkAutoScale1");
     QTest::mouseClick(auto1, Qt::LeftButton, {}, auto1->rect().center());
@@ -238,8 +218,7 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
     QVERIFY(main.MoniTimer().isActive());
 
-    Choose(main, "mnuFile", "mnuFileItem0");
-    auto* dlg = OpenWindow<SetPathAndFileDlg>(main);
+    auto* dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
     QVERIFY(dlg != nullptr);
     QCOMPARE(dlg->windowTitle(), QString("Data File Settings"));
     QVERIFY(!main.menuBar()->isEnabled());
@@ -277,8 +256,7 @@ void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
     gui::MainDlg& main = p.Main();
     p.State().Meas.MemoryWords = 70000;
     const GlobalSettings before = p.State().Global;
-    Choose(main, "mnuFile", "mnuFileItem0");
-    auto* dlg = OpenWindow<SetPathAndFileDlg>(main);
+    auto* dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
     QVERIFY(dlg != nullptr);
     BoxAnswerer boxes;
     auto* csv = dlg->findChild<QRadioButton*>("OptFileType1");
@@ -317,8 +295,7 @@ void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
     Program& p = StartOnline();
     QTemporaryDir other;
     Touch(other.path().toStdString() + "/a.kmr");
-    Choose(p.Main(), "mnuFile", "mnuFileItem0");
-    auto* dlg = OpenWindow<SetPathAndFileDlg>(p.Main());
+    auto* dlg = OpenFromMenu<SetPathAndFileDlg>(p.Main(), "mnuFileItem0");
     QVERIFY(dlg != nullptr);
     QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 0);
     dlg->findChild<QPushButton*>("cmdPathName")->click();

@@ -31,15 +31,6 @@ namespace kmr::guitest {
 
 namespace {
 
-template <typename T>
-T* OpenedForm(QWidget& main) {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* f = qobject_cast<T*>(w); f != nullptr && f->isVisible()) return f;
-    return main.findChild<T*>();
-}
-
-void Choose(QWidget& main, const char* item) { main.findChild<QAction*>(item)->trigger(); }
-
 // A small data file of two channels in `folder`.
 void MakeKmr(const std::string& folder, const std::string& name) {
     QVERIFY(testing::WriteKmr(folder + name, testing::ConditionsWith({1, 2}, 20), 20,
@@ -70,8 +61,7 @@ void ToolWindowsTest::balanceAStrainChannel() {
     gui::Program& p = StartOnlineStill();
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     gui::MainDlg& w = p.Main();
-    Choose(w, "mnuMeasItem2");
-    auto* dlg = OpenedForm<gui::BalanceDlg>(w);
+    auto* dlg = OpenFromMenu<gui::BalanceDlg>(w, "mnuMeasItem2");
     QVERIFY(dlg != nullptr);
     QVERIFY(!w.isEnabled() || !w.menuBar()->isEnabled());
     QLabel* cell1 = dlg->DataCell(1);
@@ -106,8 +96,7 @@ void ToolWindowsTest::balanceAStrainChannel() {
 void ToolWindowsTest::voltageChannelIsNotSelectable() {
     gui::Program& p = StartOnlineStill();
     p.State().Meas.Ch(3).InputMode = 0;
-    Choose(p.Main(), "mnuMeasItem2");
-    auto* dlg = OpenedForm<gui::BalanceDlg>(p.Main());
+    auto* dlg = OpenFromMenu<gui::BalanceDlg>(p.Main(), "mnuMeasItem2");
     QVERIFY(dlg != nullptr);
     QVERIFY(!dlg->Presenter().Selected(3));
     QTest::mouseClick(dlg->DataCell(3), Qt::LeftButton);
@@ -118,8 +107,7 @@ void ToolWindowsTest::voltageChannelIsNotSelectable() {
 
 void ToolWindowsTest::insulationAndSenceRunInOrder() {
     gui::Program& p = StartOnlineStill();
-    Choose(p.Main(), "mnuOptionItem0");
-    auto* dlg = OpenedForm<gui::CheckTableDlg>(p.Main());
+    auto* dlg = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
     QVERIFY(dlg != nullptr);
     QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT30s));
     auto* execute = dlg->findChild<QPushButton*>("cmdButton1");
@@ -143,8 +131,7 @@ void ToolWindowsTest::insulationAndSenceRunInOrder() {
 
 void ToolWindowsTest::plusCalThenCloseSendsMonAndSaves() {
     gui::Program& p = StartOnlineStill();
-    Choose(p.Main(), "mnuOptionItem2");
-    auto* dlg = OpenedForm<gui::OutputCalDlg>(p.Main());
+    auto* dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
     QVERIFY(dlg != nullptr);
     QVERIFY(!dlg->OutputButton(CalButton::Plus)->isEnabled());
     dlg->UseBox(1)->click();
@@ -180,8 +167,7 @@ void ToolWindowsTest::convertTwoCheckedFiles() {
     const std::string data = p.State().DefaultDataFolder();
     MakeKmr(data, "20021005.kmr");
     MakeKmr(data, "20021006.kmr");
-    Choose(p.Main(), "mnuFileItem5");
-    auto* dlg = OpenedForm<gui::FileExchangeDlg>(p.Main());
+    auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     QVERIFY(!p.Main().menuBar()->isEnabled());
     QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->text(), QString::fromStdString(data));
@@ -219,8 +205,7 @@ void ToolWindowsTest::existingCsvStopsTheConversion() {
     MakeKmr(data, "1.kmr");
     MakeKmr(data, "2.kmr");
     testing::WriteAll(data + "2.csv", "mine");
-    Choose(p.Main(), "mnuFileItem5");
-    auto* dlg = OpenedForm<gui::FileExchangeDlg>(p.Main());
+    auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     dlg->CheckDataFile(0, true);
     dlg->CheckDataFile(1, true);
@@ -241,8 +226,7 @@ void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
     const std::string data = p.State().DefaultDataFolder();
     QTemporaryDir other;
     MakeKmr(other.path().toStdString() + "/", "x.kmr");
-    Choose(p.Main(), "mnuFileItem5");
-    auto* dlg = OpenedForm<gui::FileExchangeDlg>(p.Main());
+    auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     QCOMPARE(dlg->DataList()->rowCount(), 0);
     dlg->findChild<QPushButton*>("cmdSPathName")->click();
