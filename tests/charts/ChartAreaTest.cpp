@@ -136,8 +136,7 @@ void ChartAreaTest::stripScrollsByAppendingAndTrimming() {
     s.g.X.Xspace = 10;
     s.g.X.Xpich = 5;
     ChartArea area(s.model, s.g, s.m);
-    area.resize(800, 900);
-    area.show();
+    ShowAt(area, 800, 900);
     s.model.ResetAllGraphs(s.g, s.m, s.units);
     std::array<float, kCharts> v{};
     v[9] = kNoValue;
@@ -171,8 +170,7 @@ void ChartAreaTest::denseStripKeepsTheExtremesOfEachColumnOnly() {
     Setup s;
     s.g.X.Xspace = 3600;
     ChartArea area(s.model, s.g, s.m);
-    area.resize(800, 900);
-    area.show();
+    ShowAt(area, 800, 900);
     s.model.ResetAllGraphs(s.g, s.m, s.units);
     std::array<float, kCharts> v{};
     float lo = 1e9f, hi = -1e9f;

@@ -353,10 +353,6 @@ void SingleInstanceTest::secondStartIsRefusedAndTheFirstIsActivated() {
     QVERIFY(answered);
 }
 
-}  // namespace kmr::guitest
-
-namespace kmr::guitest {
-
 void SingleInstanceTest::theRunningProgramAnswersALaterStart() {
     // The real program runs in its own home; a later start in the same home finds it.
     QTemporaryDir home;

@@ -4,11 +4,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <functional>
 #include <future>
 #include <memory>
 #include <sstream>
-#include <thread>
 
 #include "link/FakeAdapter.h"
 #include "link/PrologixBus.h"
@@ -45,6 +43,18 @@ struct ServedInstrument {
 GpibStatus Open(PrologixBus& bus, int& d, int code = 13) {
     return bus.OpenDevice(0, kAddress, 0, code, 1, 0, d);
 }
+
+// A bus to the served instrument, its device opened with `code` (10 s unless told).
+struct ServedBus : ::testing::Test {
+    ServedInstrument served;
+    PrologixBus bus{"127.0.0.1", served.server.Port()};
+    int d = -1;
+    void OpenWith(int code = 13) {
+        const GpibStatus st = Open(bus, d, code);
+        ASSERT_GE(d, 0) << bus.LastProblem();
+        EXPECT_FALSE(st.error());
+    }
+};
 
 std::string ReadAll(PrologixBus& bus, int d, std::size_t count, GpibStatus& st) {
     std::string buffer(count, '\0');
@@ -108,26 +118,17 @@ TEST(PrologixProtocol, ALineLongerThanTheBufferIsDroppedAndHoldsNoMore) {
 }
 
 TEST(PrologixProtocol, TimeoutCodesFollowTheLibraryTable) {
-    EXPECT_EQ(TimeoutCodeMilliseconds(13), 10000);
-    EXPECT_EQ(TimeoutCodeMilliseconds(14), 30000);
-    EXPECT_EQ(TimeoutCodeMilliseconds(15), 100000);
-    EXPECT_EQ(TimeoutCodeMilliseconds(11), 1000);
-    EXPECT_EQ(TimeoutCodeMilliseconds(0), 0);
-    EXPECT_EQ(TimeoutCodeMilliseconds(18), -1);
+    for (const auto& [code, ms] : {std::pair{13, 10000}, {14, 30000}, {15, 100000}, {11, 1000}, {0, 0}, {18, -1}})
+        EXPECT_EQ(TimeoutCodeMilliseconds(code), ms) << code;
 }
 
-TEST(PrologixBus, OpenSetsTheAdapterUpAndReadsAReplyLine) {
-    ServedInstrument served;
-    PrologixBus bus("127.0.0.1", served.server.Port());
-    int d = -1;
-    GpibStatus st = Open(bus, d);
-    ASSERT_GE(d, 0) << bus.LastProblem();
-    EXPECT_FALSE(st.error());
+TEST_F(ServedBus, OpenSetsTheAdapterUpAndReadsAReplyLine) {
+    OpenWith();
     EXPECT_EQ(bus.AdapterVersion(), PrologixServer::kVersion);
     EXPECT_FALSE(bus.InterfaceClear(0).error());
     EXPECT_FALSE(bus.DeviceClear(0, kAddress).error());
 
-    st = bus.Write(d, "ID?\r\n", 5);
+    GpibStatus st = bus.Write(d, "ID?\r\n", 5);
     EXPECT_FALSE(st.error());
     EXPECT_EQ(st.ibcnt, 5);
     std::string reply = ReadAll(bus, d, 250, st);
@@ -144,12 +145,8 @@ TEST(PrologixBus, OpenSetsTheAdapterUpAndReadsAReplyLine) {
         EXPECT_NE(log.find(setting), std::string::npos) << setting << " missing in\n" << log;
 }
 
-TEST(PrologixBus, BinaryBlockWithEveryAwkwardByteArrivesWhole) {
-    ServedInstrument served;
-    PrologixBus bus("127.0.0.1", served.server.Port());
-    int d = -1;
-    Open(bus, d);
-    ASSERT_GE(d, 0) << bus.LastProblem();
+TEST_F(ServedBus, BinaryBlockWithEveryAwkwardByteArrivesWhole) {
+    OpenWith();
     bus.Write(d, "BLK\r\n", 5);
     const std::string block = test::AwkwardBlock();
     GpibStatus st;
@@ -160,11 +157,8 @@ TEST(PrologixBus, BinaryBlockWithEveryAwkwardByteArrivesWhole) {
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
 }
 
-TEST(PrologixBus, AReplyLongerThanTheCountFailsTheReadAndLeavesNothingBehind) {
-    ServedInstrument served;
-    PrologixBus bus("127.0.0.1", served.server.Port());
-    int d = -1;
-    Open(bus, d);
+TEST_F(ServedBus, AReplyLongerThanTheCountFailsTheReadAndLeavesNothingBehind) {
+    OpenWith();
     bus.Write(d, "ID?\r\n", 5);
     GpibStatus st;
     EXPECT_EQ(ReadAll(bus, d, 4, st), "KMR-");
@@ -175,12 +169,8 @@ TEST(PrologixBus, AReplyLongerThanTheCountFailsTheReadAndLeavesNothingBehind) {
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
 }
 
-TEST(PrologixBus, ASilentInstrumentTimesOutWithTimoAndEabo) {
-    ServedInstrument served;
-    PrologixBus bus("127.0.0.1", served.server.Port());
-    int d = -1;
-    Open(bus, d, kT300ms);
-    ASSERT_GE(d, 0);
+TEST_F(ServedBus, ASilentInstrumentTimesOutWithTimoAndEabo) {
+    OpenWith(kT300ms);
     bus.Write(d, "SILENT\r\n", 8);
     GpibStatus st;
     ReadAll(bus, d, 250, st);
@@ -190,19 +180,6 @@ TEST(PrologixBus, ASilentInstrumentTimesOutWithTimoAndEabo) {
     EXPECT_EQ(st.ibcnt, 0);
     // The connection still works afterwards.
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
-}
-
-TEST(PrologixBus, ServerServesTheNextClientAfterADisconnect) {
-    ServedInstrument served;
-    for (int round = 0; round < 2; ++round) {
-        PrologixBus bus("127.0.0.1", served.server.Port());
-        int d = -1;
-        Open(bus, d);
-        ASSERT_GE(d, 0) << "client " << round << ": " << bus.LastProblem();
-        EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
-        EXPECT_FALSE(bus.BoardOffline(0).error());
-    }
-    EXPECT_EQ(served.server.ClientsServed(), 2);
 }
 
 TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {

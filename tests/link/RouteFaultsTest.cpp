@@ -13,7 +13,6 @@
 
 #include "core/instrument/CommandSet.h"
 #include "core/support/TextTable.h"
-#include "link/FakeAdapter.h"
 #include "link/InterfaceSpec.h"
 #include "link/RouteExchange.h"
 #include "link/NiGpibBus.h"
@@ -243,23 +242,6 @@ TEST(RouteFaultsOfOneRoute, NoInstrumentBehindTheAdapterFailsTheOpen) {
     ASSERT_TRUE(server.Start(error)) << error;
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
     ExpectOpenFailure(*bus, {"address 5"}, 5);
-}
-
-TEST(RouteFaultsOfOneRoute, AdapterClosingInTheMiddleOfADataBlockFailsTheTransfer) {
-    test::FakeAdapter adapter(test::FakeAdapter::Protocol([](const std::string& data) {
-        if (data == "BDT\r\n") return "<close>" + std::string(4000, '\x01');
-        return std::string("END\r\n");
-    }));
-    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(adapter.Port()));
-    testing::LinkOver<GpibBus&> link(*bus);
-    link.Open();
-    ASSERT_TRUE(link.conn.IsConnected());
-    std::vector<std::int16_t> words(10000, 7);
-    link.transport.ReadMemoryBlock(words.data(), 0, 10000);
-    EXPECT_EQ(link.status, RunStatus::CommFailed);
-    EXPECT_EQ(link.ui.Texts(), std::vector<std::string>{kReceive});
-    EXPECT_EQ(link.conn.StatusCopy().iberr, kEABO);
-    EXPECT_EQ(words[0], 7) << "a broken block leaves the samples alone";
 }
 
 }  // namespace

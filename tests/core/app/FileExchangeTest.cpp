@@ -40,8 +40,7 @@ TEST(CsvListClick, NameCutAtTheFirstCsv) {
     EXPECT_EQ(CsvNameFromClick("20021005.csv"), "20021005.csv");
     EXPECT_EQ(CsvNameFromClick("Run.CSV"), "Run.csv");
     EXPECT_EQ(CsvNameFromClick("a.csv.old.csv"), "a.csv");
-    EXPECT_EQ(CsvNameFromClick(".csv"), std::nullopt);
-    EXPECT_EQ(CsvNameFromClick("notes.txt"), std::nullopt);
+    for (const char* text : {".csv", "notes.txt"}) EXPECT_EQ(CsvNameFromClick(text), std::nullopt) << text;
 }
 
 class FileExchange : public ::testing::Test {
@@ -132,11 +131,9 @@ TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
     form.SetAllChecked(true);
     const auto out = form.Convert(ui, progress, drive, nullptr);
     EXPECT_FALSE(out.started);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.substr(0, ui.Text(141).size()), ui.Text(141));
-    EXPECT_FALSE(testing::FileExistsOnDisk(data.File("csv/1.csv")));
+    // The message and the files left alone: ConversionTest.ExistingOrLetteredCsvNamesAreRefused...
+    EXPECT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(form.CheckedNames(), (std::vector<std::string>{"1.kmr", "2.kmr"}));
-    EXPECT_EQ(testing::ReadAll(data.File("csv/2.csv")), "mine");
 }
 
 TEST_F(FileExchange, PickerEventsOfOtherTagsAreIgnored) {

@@ -156,8 +156,6 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAtTheNewSpan) 
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, 157)});
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), 0);
     EXPECT_EQ(h.state.Graph.X.Xspace, 20);
-    EXPECT_EQ(h.state.Graph.X.XscaleMaxM, 20.0);
-    EXPECT_EQ(h.state.Graph.X.XscaleMinM, 0.0);
     EXPECT_EQ(h.engine.chart.XAxis(0).max, 20.0);
     // One batch: every chart repaints once.
     EXPECT_EQ(view.batches.size(), 1u);

@@ -6,7 +6,6 @@
 #include <atomic>
 #include <climits>
 #include <cerrno>
-#include <csignal>
 
 #include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFilesTestSupport.h"

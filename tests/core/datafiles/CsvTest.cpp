@@ -10,7 +10,6 @@
 #include <cstring>
 #include <fstream>
 #include <random>
-#include <sstream>
 #include <tuple>
 
 #ifndef _WIN32
@@ -215,33 +214,6 @@ TEST_F(CsvTest, ColumnsAndLinesGiveIdenticalBytesAndProgress) {
         ASSERT_FALSE(a.empty());
         EXPECT_TRUE(a == ReadAll(dir.File(std::string("l") + part))) << part;
     }
-}
-
-TEST_F(CsvTest, RoundTripOfEveryRawWord) {
-    const std::int32_t n = 65536 + 10;
-    MeasConditions m = ConditionsWith({2, 9}, n);
-    m.Ch(9).Coeff = 0.5f;
-    m.Ch(9).Offset = -100.0f;
-    FileConditions fc = FileConditionsFrom(m, n);
-    std::vector<SampleBuffer> chans(2, SampleBuffer(static_cast<std::size_t>(n) + 1, 0));
-    for (std::int32_t i = 0; i < n; ++i)
-        chans[0][static_cast<std::size_t>(i)] = chans[1][static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i - 32768);
-    ASSERT_TRUE(WriteByLines("r.csv", fc, chans, quiet));
-    std::int32_t sample = 0;
-    for (const char* part : {"r_A.csv", "r_B.csv"}) {
-        std::istringstream in(ReadAll(dir.File(part)));
-        std::string line;
-        for (int h = 0; h < 18; ++h) std::getline(in, line);
-        while (std::getline(in, line)) {
-            ASSERT_EQ(line.size(), 49u);
-            const auto raw = static_cast<double>(chans[0][static_cast<std::size_t>(sample)]);
-            EXPECT_EQ(std::atoi(line.substr(0, 16).c_str()), sample);
-            EXPECT_EQ(std::strtof(line.substr(17, 15).c_str(), nullptr), static_cast<float>(raw * 1.0 + 0.0));
-            EXPECT_EQ(std::strtof(line.substr(33, 15).c_str(), nullptr), static_cast<float>(raw * 0.5 - 100.0)) << line;
-            ++sample;
-        }
-    }
-    EXPECT_EQ(sample, n);
 }
 
 TEST_F(CsvTest, NeverWritesOverAnExistingFile) {

@@ -42,21 +42,6 @@ protected:
     RunStatus status = RunStatus::Ok;
 };
 
-TEST_F(DataFileTest, TwoChannelsOfAThousandWordsGive5102BytesWithPackedBlocks) {
-    const MeasConditions m = ConditionsWith({2, 5}, 1000);
-    const std::string path = dir.File("a.kmr");
-    ASSERT_TRUE(WriteKmr(path, m, 1000, {Ramp(1000, 1), Ramp(1000, -3000)}));
-    const std::string b = ReadAll(path);
-    ASSERT_EQ(b.size(), 5102u);
-    EXPECT_EQ(Le16(b, 68), 2);                   // ChannelCount
-    EXPECT_EQ(Le16(b, 1100), 1);                 // channel 2, sample 1
-    EXPECT_EQ(Le16(b, 3098), 1000);              // channel 2, sample 1000
-    EXPECT_EQ(Le16(b, 3100), -3000);             // channel 5 follows directly
-    EXPECT_EQ(Le16(b, 5098), -3000 + 999);
-    EXPECT_EQ(b.substr(5100), std::string(2, '\0'));
-    EXPECT_TRUE(ui.shown.empty());
-}
-
 TEST_F(DataFileTest, StoppedEarlyFileHoldsNAndMemoryWordsAndZeros) {
     const MeasConditions m = ConditionsWith({3}, 1000);
     const std::string path = dir.File("b.kmr");

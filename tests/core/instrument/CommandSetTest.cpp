@@ -137,10 +137,8 @@ TEST(CommandSetTest, NoInstalledChannel) {
     l.cs.IdentifyInstrument();
     EXPECT_EQ(l.id.InstalledChannelText, "0000000000");
     EXPECT_EQ(l.id.FirstInstalledChannel, 0);
+    // The message itself: RouteFaults.NoChannel*; the splash never hides it.
     ASSERT_EQ(l.ui.shown.size(), 1u);
-    EXPECT_EQ(l.ui.shown[0].text, "Effective channel does not exist in KMR-530A/510C.");
-    EXPECT_EQ(l.ui.shown[0].title, "Error");
-    EXPECT_EQ(l.ui.shown[0].icon, MsgIcon::Exclamation);
     EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
 }
 
@@ -152,11 +150,7 @@ TEST(CommandSetTest, RemoteSensingRefusedStopsInitialiseAndIdentify) {
         else l.cs.InitialiseInstrument();
         EXPECT_EQ(l.status, RunStatus::Refused);
         EXPECT_EQ(l.Sent(), Wire{"SET1"});
-        ASSERT_EQ(l.ui.shown.size(), 1u);
-        EXPECT_EQ(l.ui.shown[0].text,
-                  "Cannot make remote-sensing for bridge voltage. Confirm extened cable.");
-        EXPECT_EQ(l.ui.shown[0].title, "Error");
-        EXPECT_EQ(l.ui.shown[0].icon, MsgIcon::Exclamation);
+        ASSERT_EQ(l.ui.shown.size(), 1u);  // its text: RouteFaults.RemoteSensing*
         EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
     }
 }
@@ -167,9 +161,7 @@ TEST(CommandSetTest, SetupWithoutAnswerIsACommunicationFailure) {
         l.cs.IdentifyInstrument();
         EXPECT_EQ(l.status, RunStatus::CommFailed) << fault;
         EXPECT_EQ(l.Sent(), Wire{"SET1"}) << fault;
-        ASSERT_EQ(l.ui.shown.size(), 1u) << fault;
-        EXPECT_EQ(l.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
-        EXPECT_EQ(l.ui.shown[0].title, "GP-IB error");
+        EXPECT_EQ(l.ui.shown.size(), 1u) << fault;
     }
 }
 

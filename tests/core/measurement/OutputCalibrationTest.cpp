@@ -45,11 +45,7 @@ TEST(CalValueEntryTest, OnlyNonNegativeRealNumbers) {
     EXPECT_EQ(ParseCalValue("+3"), 3.0f);
     EXPECT_EQ(ParseCalValue("\xEF\xBC\x91\xEF\xBC\x92"), 12.0f);  // full-width "12"
     EXPECT_EQ(ParseCalValue("-0"), 0.0f);
-    EXPECT_EQ(ParseCalValue("-5"), std::nullopt);
-    EXPECT_EQ(ParseCalValue("1e3"), std::nullopt);
-    EXPECT_EQ(ParseCalValue("."), std::nullopt);
-    EXPECT_EQ(ParseCalValue(""), std::nullopt);
-    EXPECT_EQ(ParseCalValue("1.2.3"), std::nullopt);
+    for (const char* text : {"-5", "1e3", ".", "", "1.2.3"}) EXPECT_EQ(ParseCalValue(text), std::nullopt) << text;
 }
 
 class OutputCalTest : public InstrumentToolsTest {

@@ -6,7 +6,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -15,13 +14,9 @@ namespace kmr {
 namespace {
 
 TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
-    EXPECT_EQ(RoundHalfEven(2.5), 2.0);
-    EXPECT_EQ(RoundHalfEven(3.5), 4.0);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2.0);
-    EXPECT_EQ(RoundHalfEven(0.5), 0.0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2.0);
-    EXPECT_EQ(RoundHalfEven(2.5000001), 3.0);
-    EXPECT_EQ(RoundHalfEven(-3333.3333), -3333.0);
+    for (const auto& [v, rounded] : {std::pair{2.5, 2.0}, {3.5, 4.0}, {-2.5, -2.0}, {0.5, 0.0}, {1.5, 2.0},
+                                     {2.5000001, 3.0}, {-3333.3333, -3333.0}})
+        EXPECT_EQ(RoundHalfEven(v), rounded) << v;
 }
 
 struct FloatCase {
@@ -130,12 +125,10 @@ INSTANTIATE_TEST_SUITE_P(
                       DisplayCase{1e20, 0, "100000000000000000000", "100000000000000000000"}));
 
 TEST(FormatCoefficient, SignOneDigitSixDecimalsTwoDigitExponent) {
-    EXPECT_EQ(FormatCoefficient(1.0), "+1.000000E+00");
-    EXPECT_EQ(FormatCoefficient(-0.0012345678), "-1.234568E-03");
-    EXPECT_EQ(FormatCoefficient(0.0), "+0.000000E+00");
-    EXPECT_EQ(FormatCoefficient(-0.0), "+0.000000E+00");
-    EXPECT_EQ(FormatCoefficient(3.403e30), "+3.403000E+30");
-    EXPECT_EQ(FormatCoefficient(1e100), "+1.000000E+100");
+    for (const auto& [v, text] : {std::pair{1.0, "+1.000000E+00"}, {-0.0012345678, "-1.234568E-03"},
+                                  {0.0, "+0.000000E+00"}, {-0.0, "+0.000000E+00"}, {3.403e30, "+3.403000E+30"},
+                                  {1e100, "+1.000000E+100"}})
+        EXPECT_EQ(FormatCoefficient(v), text) << v;
 }
 
 struct ParseCase {
@@ -185,11 +178,7 @@ TEST(NumberTexts, IntegerRanges) {
     EXPECT_EQ(ParseInt16("32767"), std::int16_t{32767});
     EXPECT_EQ(ParseInt16("-32768"), std::int16_t{-32768});
     EXPECT_EQ(ParseInt16("+5"), std::int16_t{5});
-    EXPECT_FALSE(ParseInt16("32768"));
-    EXPECT_FALSE(ParseInt16("-32769"));
-    EXPECT_FALSE(ParseInt16("3.0"));
-    EXPECT_FALSE(ParseInt16("1e2"));
-    EXPECT_FALSE(ParseInt16("abc"));
+    for (const char* text : {"32768", "-32769", "3.0", "1e2", "abc"}) EXPECT_FALSE(ParseInt16(text)) << text;
     EXPECT_EQ(ParseInt32("2147483647"), std::int32_t{2147483647});
     EXPECT_EQ(ParseInt32("-2147483648"), std::int32_t{-2147483647 - 1});
     EXPECT_FALSE(ParseInt32("2147483648"));

@@ -93,22 +93,7 @@ TEST(TextTableTest, WordingIsKeptExactly) {
     EXPECT_NE(Text(Language::Japanese, 152).find("\xEF\xBC\x8C+750\xCE\xBC\xCE\xB5"), std::string::npos);
 }
 
-TEST(TextTableTest, FragmentsJoinIntoTheShownSentences) {
-    auto t = [](int id) { return Text(Language::English, id); };
-    EXPECT_EQ(t(121) + " '" + "T_3.kmr" + "' " + t(122),
-              "Are you sure the data file name is  'T_3.kmr' ?");
-    EXPECT_EQ(t(128) + " '" + "A:\\" + "' " + t(132) + " " + t(154),
-              "Drive 'A:\\' cannot write. Do you want to retry?");
-    EXPECT_EQ(t(202) + "65000" + " " + t(203) + t(204),
-              "Number of data-memory words of measurement conditions is over 65000 words.");
-    auto j = [](int id) { return Text(Language::Japanese, id); };
-    EXPECT_EQ(j(202) + "65000" + " " + j(203) + j(204),
-              "測定条件のデータメモリワード数が 65000 ワードを超えています。");
-}
-
-TEST(TextTableTest, LanguageChoosesTheTableAndMarker) {
-    EXPECT_EQ(Text(Language::Japanese, 107), "エラー");
-    EXPECT_EQ(Text(Language::English, 107), "Error");
+TEST(TextTableTest, LanguageChoosesTheMarker) {
     EXPECT_EQ(UserLanguageId(Language::Japanese), "0411");
     EXPECT_EQ(UserLanguageId(Language::English), "0409");
 }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -39,9 +38,7 @@ TEST(VocabularyTest, UnitNamesDifferOnlyInMicroAndDegree) {
 
 TEST(VocabularyTest, UnitsFollowTheUserLanguageId) {
     EXPECT_EQ(LanguageOfUserLanguageId("0411"), Language::Japanese);
-    EXPECT_EQ(LanguageOfUserLanguageId("0409"), Language::English);
-    EXPECT_EQ(LanguageOfUserLanguageId("0407"), Language::English);
-    EXPECT_EQ(LanguageOfUserLanguageId(""), Language::English);
+    for (const char* id : {"0409", "0407", ""}) EXPECT_EQ(LanguageOfUserLanguageId(id), Language::English) << id;
 
     const Vocabulary v = MakeVocabulary(Language::English, "0411");
     EXPECT_EQ(v.units[0], "με");
