@@ -1,11 +1,24 @@
 // The window tests: every test class of tests/gui, run on the offscreen platform.
 #include <QApplication>
 #include <QTest>
+#include <algorithm>
+#include <initializer_list>
 
 #include "gui/GuiText.h"
 #include "gui/SettingsWindowTests.h"
 #include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
+
+namespace {
+
+// One test class run to its end; its object is gone before the next one is made.
+template <typename T>
+int Exec(int argc, char** argv) {
+    T t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -13,30 +26,11 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName("VNT");
     QApplication::setApplicationName("KMR-5300");
     kmr::gui::SetGuiLanguage(kmr::Language::English);
-    int failures = 0;
-    {
-        kmr::guitest::MessageBoxTest t;
-        failures += QTest::qExec(&t, argc, argv);
-    }
-    {
-        kmr::guitest::OwnControlsTest t;
-        failures += QTest::qExec(&t, argc, argv);
-    }
-    {
-        kmr::guitest::MainWindowTest t;
-        failures += QTest::qExec(&t, argc, argv);
-    }
-    {
-        kmr::guitest::SettingsWindowTest t;
-        failures += QTest::qExec(&t, argc, argv);
-    }
-    {
-        kmr::guitest::SingleInstanceTest t;
-        failures += QTest::qExec(&t, argc, argv);
-    }
-    {
-        kmr::guitest::ToolWindowsTest t;
-        failures += QTest::qExec(&t, argc, argv);
-    }
-    return failures == 0 ? 0 : 1;
+    using namespace kmr::guitest;
+    // A braced list runs the classes in this order.
+    const std::initializer_list<int> results = {
+        Exec<MessageBoxTest>(argc, argv),     Exec<OwnControlsTest>(argc, argv),
+        Exec<MainWindowTest>(argc, argv),     Exec<SettingsWindowTest>(argc, argv),
+        Exec<SingleInstanceTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv)};
+    return std::all_of(results.begin(), results.end(), [](int r) { return r == 0; }) ? 0 : 1;
 }

@@ -90,16 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"sim:fault=EOC:noreply+", "empty fault"},
                       std::pair{"simulator", "sim:key=value"}));
 
-// --- identification replies ---------------------------------------------------------------------
-
-TEST(SimInstrumentTest, MemoryProbeAnswersEndFromItsCapacityDown) {
-    const char* probes[] = {"MRY  507904", "MRY  245760", "MRY  114688", "MRY  49152"};
-    for (int code = 0; code <= 3; ++code) {
-        Sim sim("sim:memory=" + std::to_string(code));
-        for (int p = 0; p <= 3; ++p)
-            EXPECT_EQ(sim(probes[p]), p >= code ? "END" : "ERR-003") << code << " " << p;
-    }
-}
+// --- identification replies (the memory probes: CommandSetTest's IdentifyTest) ---------------------------------------------------------------------
 
 TEST(SimInstrumentTest, InstalledChannelFieldsAndGaps) {
     Sim sim("sim:channels=1101000001");

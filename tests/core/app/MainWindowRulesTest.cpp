@@ -83,10 +83,8 @@ TEST_P(MainCaptionTest, NamesTheFile) {
 INSTANTIATE_TEST_SUITE_P(
     Examples, MainCaptionTest,
     ::testing::Values(
+        // Before and after the first run: StartupTest and RunTest.
         CaptionCase{"OffLine", 0, 3, 0, true, "KMR-5300"},
-        CaptionCase{"OffLineCurrent", 0, 3, 0, false, "KMR-5300"},
-        CaptionCase{"NextWithoutNumber", 1, 0, 0, true, "KMR-5300 - 20261205.kmr(Next data file)"},
-        CaptionCase{"CurrentAfterFirstRun", 1, 1, 0, false, "KMR-5300 - 20261205.kmr"},
         CaptionCase{"NextNumbered", 1, 3, 0, true, "KMR-5300 - 20261205_3.kmr(Next data file)"},
         CaptionCase{"CurrentAfterThird", 1, 4, 0, false, "KMR-5300 - 20261205_3.kmr"},
         CaptionCase{"NextCsv", 1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},

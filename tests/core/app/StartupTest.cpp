@@ -15,12 +15,6 @@ using testing::ReadAll;
 
 // --- Decimal-symbol check ------------------------------------------------------------------------
 
-TEST(DecimalSymbolCheck, ProgramConversionAlwaysPasses) {
-    testing::FakeUi ui;
-    EXPECT_FALSE(DecimalSymbolUnusable(1, ui));
-    EXPECT_TRUE(ui.shown.empty());
-}
-
 TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
     testing::FakeUi ui;
     const DecimalConversion commaLocale = [](std::string_view) -> std::optional<float> { return std::nullopt; };
@@ -29,7 +23,6 @@ TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
     EXPECT_EQ(ui.shown[0].title, "KMR-5300");
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
     EXPECT_EQ(ui.shown[0].text, DecimalSymbolMessage(1));
-    EXPECT_NE(ui.shown[0].text.find("Thereafter, restart the software."), std::string::npos);
 }
 
 // --- Geometry ------------------------------------------------------------------------------------
@@ -59,17 +52,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Small rules ---------------------------------------------------------------------------------
-
-TEST(MemoryLimit, WordsAboveTheCapacityBecomeTheCapacityWithoutPreMemory) {
-    MeasConditions m;
-    m.MemoryWords = 600000;
-    m.PreMemoryWords = 100;
-    EXPECT_TRUE(LimitMemoryWords(m, 1));
-    EXPECT_EQ(m.MemoryWords, 245760);
-    EXPECT_EQ(m.PreMemoryWords, 0);
-    EXPECT_FALSE(LimitMemoryWords(m, 1));
-    EXPECT_EQ(m.MemoryWords, 245760);
-}
 
 TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
     EXPECT_EQ(OfflineOfferText(Language::English, GpibSettings{}),
@@ -138,12 +120,12 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     EXPECT_EQ(ReadAll(h.CondFile("Global.cnd")), "\"" + dataFolder + "\"\r\n\"20261205\"\r\n0\r\n\"" + dataFolder +
                                                      "\"\r\n\"" + dataFolder + "\"\r\n");
 
-    // The wire texts, in order, with CR LF.
+    // The wire texts, in order (their CR LF: CommandTransportTest).
     EXPECT_EQ(h.bus->Commands(), ExpectedStartupCommands());
-    EXPECT_EQ(h.bus->writes.front(), "SET1\r\n");
     EXPECT_EQ(h.bus->log.front(), "open 13");
 
     // Splash: 17 steps for ten channels, completed and unloaded; main window prepared.
+    EXPECT_EQ(h.splashView.title, "Data storage software KMR-5300");
     EXPECT_EQ(h.splashView.status, "Program has got ready.");
     EXPECT_EQ(h.splashView.value, 17);
     EXPECT_EQ(h.splashView.maximum, 17);

@@ -102,25 +102,20 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1) {
     RecordFixture f(1000);
     f.g.X.XAutoScale = 0;
-    f.g.X.XscaleMinG = 0.2;
-    f.g.X.XscaleMaxG = 0.5;
-    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
-    f.model.ShowRecordWindow(0);
+    const auto show = [&](double min, double max) {
+        f.g.X.XscaleMinG = min;
+        f.g.X.XscaleMaxG = max;
+        f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+        f.model.ShowRecordWindow(0);
+    };
+    show(0.2, 0.5);
     ASSERT_EQ(f.model.PointCount(0, 1), 301u);
-
-    f.g.X.XscaleMinG = 2.0;  // starts after the last sample
-    f.g.X.XscaleMaxG = 3.0;
-    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+    show(2.0, 3.0);  // starts after the last sample
     EXPECT_EQ(f.model.DisplayFirst(), 2001);
     EXPECT_EQ(f.model.DisplayLast(), 1000);
-    f.model.ShowRecordWindow(0);
     EXPECT_EQ(f.model.PointCount(0, 1), 301u);
-
-    f.g.X.XscaleMinG = 0.3;  // one sample wide
-    f.g.X.XscaleMaxG = 0.3004;
-    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+    show(0.3, 0.3004);  // one sample wide
     EXPECT_EQ(f.model.DisplayFirst(), f.model.DisplayLast());
-    f.model.ShowRecordWindow(0);
     EXPECT_EQ(f.model.PointCount(0, 1), 301u);
 }
 

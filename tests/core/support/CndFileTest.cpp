@@ -15,20 +15,7 @@ namespace {
 using kmr::testing::ReadAll;
 using kmr::testing::TempDir;
 
-// (Whole condition files are read in the condition-file table.) A file used up fails the next read
-// and leaves its target alone.
-TEST(CndReader, AFileUsedUpFailsTheNextReadAndLeavesItsTargetAlone) {
-    TempDir dir;
-    CndReader r(dir.Write("a.cnd", "7\r\n"));
-    std::int16_t v = 0, more = 77;
-    EXPECT_TRUE(r.ReadInt16(v));
-    EXPECT_EQ(v, 7);
-    EXPECT_FALSE(r.failed());
-    EXPECT_FALSE(r.ReadInt16(more));
-    EXPECT_EQ(more, 77);
-    EXPECT_TRUE(r.failed());
-}
-
+// (Whole condition files are read in the condition-file table; a file used up: CndReaderDamage/EarlyEnd.)
 TEST(CndReader, NumberFormsTextsAndLineEnds) {
     TempDir dir;
     // CR-only lines, then LF-only lines, blanks around items, an empty line, a quoted comma.
@@ -61,18 +48,13 @@ TEST(CndReader, EmptyItemAfterACommaIsNotANumber) {
     EXPECT_TRUE(r.ReadInt16(v));
     EXPECT_FALSE(r.ReadInt16(v));
     EXPECT_EQ(v, 1);
+    // As texts an empty bare item is an empty text; the trailing comma leaves one empty item.
     CndReader texts(path);
     std::string t = "x";
-    EXPECT_TRUE(texts.ReadText(t));
-    EXPECT_TRUE(texts.ReadText(t));
-    EXPECT_EQ(t, "");  // an empty bare item reads as an empty text
-    EXPECT_TRUE(texts.ReadText(t));
-    EXPECT_EQ(t, "2");
-    EXPECT_TRUE(texts.ReadText(t));
-    EXPECT_EQ(t, "");
-    EXPECT_TRUE(texts.ReadText(t));
-    EXPECT_EQ(t, "3");
-    EXPECT_TRUE(texts.ReadText(t));  // the trailing comma leaves one empty item
+    for (const char* want : {"1", "", "2", "", "3", ""}) {
+        EXPECT_TRUE(texts.ReadText(t));
+        EXPECT_EQ(t, want);
+    }
     EXPECT_FALSE(texts.ReadText(t));
 }
 
