@@ -334,7 +334,9 @@ TEST(FaultInjection, EveryWriteFailsInTurn) {
             SCOPED_TRACE(sc.Describe());
             const Outcome o = Measurement(sc).Run();
             ++g_scenarios;
-            if (n > clean.writes) EXPECT_EQ(o.data.size(), clean.data.size());  // it got through
+            if (n > clean.writes) {
+                EXPECT_EQ(o.data.size(), clean.data.size());  // it got through
+            }
         }
     }
 }
