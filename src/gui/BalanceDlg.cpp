@@ -7,7 +7,7 @@
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
-#include "core/app/MainWindowRules.h"
+#include "core/app/Monitor.h"
 #include "gui/GuiText.h"
 
 namespace kmr::gui {
@@ -140,15 +140,12 @@ void BalanceDlg::hideEvent(QHideEvent* event) {
 
 void BalanceDlg::Tick() {
     moniTimer_.stop();
-    if (presenter_.Tick()) {
+    if (BalanceWindowTick(e_, presenter_)) {
         Refresh();
         moniTimer_.start();
         return;
     }
-    // A failed or malformed read ends monitoring and the window.
-    e_.s.MonitoringOn = kFalse;
-    e_.main.SetMonitorChecked(false);
-    e_.main.SetMonitorCaption(MonitorButtonCaption(false));
+    // Monitoring has ended: the window goes.
     Unload();
 }
 

@@ -19,6 +19,7 @@
 #include "gui/CheckTableDlg.h"
 #include "gui/charts/ChartArea.h"
 #include "gui/ChartArea.h"
+#include "gui/FileExchangeDlg.h"
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
@@ -358,7 +359,7 @@ void MainDlg::MeasCondSettings() {
     OpenForm(*e_, this, FormId::MeasCond, MonitorPause::Pause, [this] { return new MeasCondDlg(*e_, this); });
 }
 void MainDlg::GraphCondSettings() { NotYetAvailable(1006); }
-void MainDlg::ConvertingFile() { NotYetAvailable(1007); }
+void MainDlg::ConvertingFile() { OpenFileExchange(*e_, this); }
 void MainDlg::Quit() {
     // The close request runs as its own handler once this one has returned.
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);

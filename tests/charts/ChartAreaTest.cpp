@@ -77,6 +77,7 @@ class ChartAreaTest : public QObject {
 private slots:
     void transferOfTwoChannelsShowsOnlyTheirRows();
     void stripScrollsByAppendingAndTrimming();
+    void denseStripKeepsTheExtremesOfEachColumnOnly();
     void zoomThenDoubleClickRestoresTheConfiguredAxis();
     void cursorReadoutOfARamp();
     void exportWritesOneCaptionedFilePerChart();
@@ -163,6 +164,36 @@ void ChartAreaTest::stripScrollsByAppendingAndTrimming() {
     // Ticks come faster than the paint tick: repaints are fewer than ticks.
     QTRY_VERIFY(area.Counters(0).replots >= 1);
     QVERIFY(area.Counters(0).replots < 100);
+}
+
+void ChartAreaTest::denseStripKeepsTheExtremesOfEachColumnOnly() {
+    // An hour-wide strip: about ninety ticks fall into each pixel column.
+    Setup s;
+    s.g.X.Xspace = 3600;
+    ChartArea area(s.model, s.g, s.m);
+    area.resize(800, 900);
+    area.show();
+    s.model.ResetAllGraphs(s.g, s.m, s.units);
+    std::array<float, kCharts> v{};
+    float lo = 1e9f, hi = -1e9f;
+    constexpr int kTicks = 2000;
+    for (int n = 0; n < kTicks; ++n) {
+        v[0] = static_cast<float>((n * 7919) % 1009) - 500.0f;
+        lo = std::min(lo, v[0]);
+        hi = std::max(hi, v[0]);
+        s.model.UpdateMonitorGraphs(s.g, s.m, static_cast<std::uint32_t>(n * 50), v);
+    }
+    QCPGraphDataContainer& drawn = *area.Plot(0)->graph(0)->data();
+    const double columnSeconds = 3600.0 / area.Plot(0)->axisRect()->width();
+    const int columns = static_cast<int>(std::ceil(kTicks * 0.05 / columnSeconds)) + 1;
+    QVERIFY(drawn.size() <= 2 * columns);
+    double dlo = 1e9, dhi = -1e9;
+    for (const QCPGraphData& d : drawn) {
+        dlo = std::min(dlo, d.value);
+        dhi = std::max(dhi, d.value);
+    }
+    QCOMPARE(dlo, static_cast<double>(lo));  // no peak lost
+    QCOMPARE(dhi, static_cast<double>(hi));
 }
 
 void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {

@@ -11,10 +11,16 @@
 #include <QSettings>
 #include <QTest>
 
+#include "core/conditions/GlobalSettings.h"
+#include "core/datafiles/DataFilesTestSupport.h"
 #include "core/measurement/SelfCheck.h"
 #include "gui/BalanceDlg.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/CheckTableDlg.h"
+#include "gui/FileExchangeDlg.h"
+#include "gui/GuiText.h"
+#include "gui/PathDlg.h"
+#include "support/FakeDrive.h"
 #include "gui/GateBus.h"
 #include "gui/OutputCalDlg.h"
 #include "gui/WorkerBus.h"
@@ -33,6 +39,12 @@ T* OpenedForm(QWidget& main) {
 }
 
 void Choose(QWidget& main, const char* item) { main.findChild<QAction*>(item)->trigger(); }
+
+// A small data file of two channels in `folder`.
+void MakeKmr(const std::string& folder, const std::string& name) {
+    QVERIFY(testing::WriteKmr(folder + name, testing::ConditionsWith({1, 2}, 20), 20,
+                              {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
+}
 
 // The commands written since `from`.
 std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t from) {
@@ -161,6 +173,95 @@ void ToolWindowsTest::plusCalThenCloseSendsMonAndSaves() {
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().startsWith("1,1230\r\n"));
     QVERIFY(!p.Core().forms.IsOpen());
+}
+
+void ToolWindowsTest::convertTwoCheckedFiles() {
+    gui::Program& p = StartOnlineStill();
+    const std::string data = p.State().DefaultDataFolder();
+    MakeKmr(data, "20021005.kmr");
+    MakeKmr(data, "20021006.kmr");
+    Choose(p.Main(), "mnuFileItem5");
+    auto* dlg = OpenedForm<gui::FileExchangeDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    QVERIFY(!p.Main().menuBar()->isEnabled());
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->text(), QString::fromStdString(data));
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->contextMenuPolicy(), Qt::NoContextMenu);
+    QCOMPARE(dlg->DataList()->rowCount(), 2);
+    QCOMPARE(dlg->DataList()->item(0, 1)->text(), QString("2KB"));  // 1180 bytes
+    auto* name = dlg->findChild<QLineEdit*>("txtDFile");
+    dlg->CheckDataFile(0, true);
+    QCOMPARE(name->text(), QString("20021005.csv"));
+    QVERIFY(name->isEnabled());
+    dlg->CheckDataFile(1, true);
+    QCOMPARE(name->text(), QString("*.csv"));
+    QVERIFY(!name->isEnabled());
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QVERIFY(boxes.seen.empty());
+    QVERIFY(QFile::exists(QString::fromStdString(data + "20021005.csv")));
+    QVERIFY(QFile::exists(QString::fromStdString(data + "20021006.csv")));
+    QCOMPARE(dlg->DataList()->item(0, 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(dlg->DataList()->item(1, 0)->checkState(), Qt::Unchecked);
+    QCOMPARE(dlg->CsvList()->rowCount(), 2);
+    QCOMPARE(name->text(), QString("*.csv"));
+    // Closing stores both folders in Global.cnd and gives the main window back.
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+    QVERIFY(p.Main().menuBar()->isEnabled());
+    QVERIFY(!p.Core().forms.IsOpen());
+    GlobalSettings saved;
+    LoadGlobalSettings(p.State().CondPath(kGlobalCnd), saved);
+    QCOMPARE(saved.DestPathName, data);
+}
+
+void ToolWindowsTest::existingCsvStopsTheConversion() {
+    gui::Program& p = StartOnlineStill();
+    const std::string data = p.State().DefaultDataFolder();
+    MakeKmr(data, "1.kmr");
+    MakeKmr(data, "2.kmr");
+    testing::WriteAll(data + "2.csv", "mine");
+    Choose(p.Main(), "mnuFileItem5");
+    auto* dlg = OpenedForm<gui::FileExchangeDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    dlg->CheckDataFile(0, true);
+    dlg->CheckDataFile(1, true);
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(boxes.seen.size(), std::size_t{1});
+    QVERIFY(boxes.seen[0].text.startsWith(gui::T(141)));
+    QCOMPARE(boxes.seen[0].title, gui::T(156));
+    QVERIFY(!QFile::exists(QString::fromStdString(data + "1.csv")));
+    QCOMPARE(QString::fromStdString(testing::ReadAll(data + "2.csv")), QString("mine"));
+    QCOMPARE(dlg->DataList()->item(0, 0)->checkState(), Qt::Checked);
+    QCOMPARE(dlg->DataList()->item(1, 0)->checkState(), Qt::Checked);
+    dlg->close();
+}
+
+void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
+    gui::Program& p = StartOnlineStill();
+    const std::string data = p.State().DefaultDataFolder();
+    QTemporaryDir other;
+    MakeKmr(other.path().toStdString() + "/", "x.kmr");
+    Choose(p.Main(), "mnuFileItem5");
+    auto* dlg = OpenedForm<gui::FileExchangeDlg>(p.Main());
+    QVERIFY(dlg != nullptr);
+    QCOMPARE(dlg->DataList()->rowCount(), 0);
+    dlg->findChild<QPushButton*>("cmdSPathName")->click();
+    auto* picker = dlg->findChild<gui::PathDlg*>();
+    QVERIFY(picker != nullptr);
+    QCOMPARE(picker->windowTitle(), gui::T(170) + " - " + gui::T(172));
+    QVERIFY(!dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
+    testing::FakeDriveType types;
+    testing::FakeDrive drive;
+    picker->SetPorts(&types, &drive);
+    picker->ShowFolder(other.path());
+    picker->findChild<QPushButton*>("cmdPathDlg1")->click();
+    QCOMPARE(drive.written, std::vector<std::string>{other.path().toStdString() + "/"});
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->text(), other.path() + "/");
+    QCOMPARE(dlg->DataList()->rowCount(), 1);
+    QVERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
+    // The CSV folder stayed where it was.
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtDPathName")->text(), QString::fromStdString(data));
+    dlg->close();
 }
 
 }  // namespace kmr::guitest

@@ -20,6 +20,9 @@ private slots:
     void voltageChannelIsNotSelectable();
     void insulationAndSenceRunInOrder();
     void plusCalThenCloseSendsMonAndSaves();
+    void convertTwoCheckedFiles();
+    void existingCsvStopsTheConversion();
+    void folderButtonOpensThePickerForItsBox();
 
 private:
     gui::Program& StartOnlineStill();

@@ -29,15 +29,17 @@ void ToggleMonitor(Engine& e) {
     e.main.SetWindowEnabled(true);
 }
 
-namespace {
-
 void StopMonitoring(Engine& e) {
     e.s.MonitoringOn = kFalse;
     e.main.SetMonitorChecked(false);
     e.main.SetMonitorCaption(MonitorButtonCaption(false));
 }
 
-}  // namespace
+bool BalanceWindowTick(Engine& e, BalancePresenter& balance) {
+    if (balance.Tick()) return true;
+    StopMonitoring(e);
+    return false;
+}
 
 void MonitorTimerTick(Engine& e) {
     ProgramState& s = e.s;

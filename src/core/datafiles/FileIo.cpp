@@ -255,7 +255,17 @@ LargeMemory::~LargeMemory() {
 
 bool ProbeWritableFolder(const std::string& folder) {
 #ifdef _WIN32
-    // A name no other file has: the process id and a tick count, tried until one is free.
+    // "DmyFile.dat" when there is no such file; otherwise a name no other file has: the process
+    // id and a tick count, tried until one is free.
+    {
+        const std::wstring name = Wide(folder + kWriteTestFileName);
+        const int fd = ::_wopen(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd >= 0) {
+            const bool closed = ::_close(fd) == 0;
+            return closed && ::_wunlink(name.c_str()) == 0;
+        }
+        if (errno != EEXIST) return false;
+    }
     const std::string base = folder + "DmyFile-" + std::to_string(GetCurrentProcessId()) + "-" +
                              std::to_string(GetTickCount64()) + "-";
     for (int i = 0; i < 100; ++i) {
@@ -270,12 +280,36 @@ bool ProbeWritableFolder(const std::string& folder) {
     }
     return false;
 #else
-    std::string name = folder + "DmyFile-XXXXXX";
-    const int fd = ::mkstemp(name.data());
+    // "DmyFile.dat" when there is no such file; otherwise a name no other file has.
+    std::string name = folder + kWriteTestFileName;
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0 && errno == EEXIST) {
+        name = folder + "DmyFile-XXXXXX";
+        fd = ::mkstemp(name.data());
+    }
     if (fd < 0) return false;
     const bool closed = ::close(fd) == 0;
     const bool removed = ::unlink(name.c_str()) == 0;
     return closed && removed;
+#endif
+}
+
+bool ReadFileStamp(const std::string& path, FileStamp& stamp) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (::_wstat64(Wide(path).c_str(), &st) != 0) return false;
+    stamp.bytes = static_cast<std::uint64_t>(st.st_size);
+    stamp.time = st.st_ctime;  // the creation time on Windows
+    stamp.creationTime = true;
+    return true;
+#else
+    struct statx st {};
+    if (::statx(AT_FDCWD, path.c_str(), AT_STATX_SYNC_AS_STAT, STATX_SIZE | STATX_BTIME | STATX_MTIME, &st) != 0)
+        return false;
+    stamp.bytes = st.stx_size;
+    stamp.creationTime = (st.stx_mask & STATX_BTIME) != 0;
+    stamp.time = stamp.creationTime ? st.stx_btime.tv_sec : st.stx_mtime.tv_sec;
+    return true;
 #endif
 }
 

@@ -70,9 +70,23 @@ private:
     std::size_t size_ = 0;
 };
 
-// Creates a uniquely named test file in `folder` (ending with the separator) and removes it;
-// true when both worked. An existing file is never touched.
+// The name of the write test's file.
+inline constexpr const char* kWriteTestFileName = "DmyFile.dat";
+// Creates the test file "DmyFile.dat" in `folder` (ending with the separator) and removes it;
+// true when both worked. An existing file is never touched: when "DmyFile.dat" exists already,
+// the test is made with a uniquely named file instead.
 bool ProbeWritableFolder(const std::string& folder);
+
+// What the file lists show of a file: its size and the time of its creation where the file
+// system keeps one (Linux: statx's birth time; Windows: the creation time), else of its last
+// modification, in seconds since 1970 (UTC).
+struct FileStamp {
+    std::uint64_t bytes = 0;
+    std::int64_t time = 0;
+    bool creationTime = false;  // `time` is the creation time (else the modification time)
+};
+// False when the file's information cannot be read.
+bool ReadFileStamp(const std::string& path, FileStamp& stamp);
 
 // Removes a file; true when it is gone.
 bool RemoveFile(const std::string& path);

@@ -71,7 +71,10 @@ bool SampleRangeOf(double xFrom, double xTo, const SampleScale& scale, std::size
                    std::size_t hi, std::size_t& first, std::size_t& last);
 
 // Start index of pixel column c (0 .. columns) when `count` samples from `first` are spread over
-// `columns` columns; column c holds the samples ColumnStart(c) .. ColumnStart(c + 1) - 1.
+// `columns` columns; column c holds the samples ColumnStart(c) .. ColumnStart(c + 1) - 1. When a
+// column holds at least four summary buckets, the boundaries between columns fall on bucket
+// boundaries (moved by less than a quarter column), so that a column is whole buckets and its
+// extremes are read from the summary alone; the first and last columns still end at the range.
 std::size_t ColumnStart(std::size_t first, std::size_t count, std::size_t columns, std::size_t c);
 
 // The points of the samples first .. last drawn `columns` pixel columns wide: the samples

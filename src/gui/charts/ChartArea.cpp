@@ -65,6 +65,81 @@ void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range) {
     axis->grid()->setVisible(a.grid != GridMode::Off);
 }
 
+// A channel's line. What it is given is already at most about two points per pixel column (the
+// record's summary, the strip's columns), so QCustomPlot's own sampling is off and the line is
+// drawn as one vertical stroke per pixel column, reaching back to where the line came from, with
+// a plain segment wherever the line skips columns. That covers the pixels the polyline covers, in
+// about half as many strokes, and vertical strokes are the cheapest a raster paints. Smooth lines
+// (printing) and anything but a plain line on linear axes are left to the library.
+class ColumnGraph : public QCPGraph {
+public:
+    ColumnGraph(QCPAxis* key, QCPAxis* value) : QCPGraph(key, value) { setAdaptiveSampling(false); }
+
+protected:
+    void draw(QCPPainter* painter) override {
+        QCPAxis* key = mKeyAxis.data();
+        QCPAxis* value = mValueAxis.data();
+        if (!key || !value) return;
+        if (mDataContainer->isEmpty() || mPen.style() == Qt::NoPen) return;
+        applyDefaultAntialiasingHint(painter);
+        const bool plain = mLineStyle == lsLine && mScatterStyle.isNone() && mBrush.style() == Qt::NoBrush &&
+                           !painter->antialiasing() && key->scaleType() == QCPAxis::stLinear &&
+                           value->scaleType() == QCPAxis::stLinear && key->orientation() == Qt::Horizontal;
+        if (!plain) {
+            QCPGraph::draw(painter);
+            return;
+        }
+        // Pixel = origin + scale * coordinate on both linear axes.
+        const double kx0 = key->coordToPixel(0.0), kx1 = key->coordToPixel(1.0) - kx0;
+        const double vy0 = value->coordToPixel(0.0), vy1 = value->coordToPixel(1.0) - vy0;
+        QCPGraphDataContainer::const_iterator begin, end;
+        getVisibleDataBounds(begin, end, QCPDataRange(0, dataCount()));
+        strokes_.clear();
+        open_ = false;
+        for (auto it = begin; it != end; ++it) Add(kx0 + kx1 * it->key, vy0 + vy1 * it->value);
+        Close();
+        painter->setPen(mPen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawLines(strokes_);
+    }
+
+private:
+    void Add(double px, double py) {
+        if (!std::isfinite(px) || !std::isfinite(py)) {  // a gap
+            Close();
+            open_ = false;
+            return;
+        }
+        constexpr double kFar = 1e6;  // far outside any chart, still an int
+        const int x = static_cast<int>(std::lround(std::clamp(px, -kFar, kFar)));
+        const int y = static_cast<int>(std::lround(std::clamp(py, -kFar, kFar)));
+        if (open_ && x == column_) {
+            lo_ = std::min(lo_, y);
+            hi_ = std::max(hi_, y);
+        } else if (open_ && std::abs(x - column_) == 1) {
+            Close();
+            column_ = x;
+            lo_ = std::min(lastY_, y);
+            hi_ = std::max(lastY_, y);
+        } else {
+            Close();
+            if (open_) strokes_.append(QLine(lastX_, lastY_, x, y));
+            open_ = true;
+            column_ = x;
+            lo_ = hi_ = y;
+        }
+        lastX_ = x;
+        lastY_ = y;
+    }
+    void Close() {
+        if (open_) strokes_.append(QLine(column_, lo_, column_, hi_));
+    }
+
+    QVector<QLine> strokes_;  // reused by every repaint
+    bool open_ = false;       // a column's stroke is being gathered
+    int column_ = 0, lo_ = 0, hi_ = 0, lastX_ = 0, lastY_ = 0;
+};
+
 }  // namespace
 
 ChartColours ChartColoursOf(const QPalette& p) {
@@ -127,8 +202,7 @@ ChartArea::ChartArea(ChartModel& model, const GraphConditions& graph, const Meas
         r->plot->axisRect()->setAutoMargins(QCP::msNone);
         r->plot->xAxis->grid()->setSubGridVisible(false);
         r->plot->yAxis->grid()->setSubGridVisible(false);
-        r->graph = r->plot->addGraph();
-        r->graph->setAdaptiveSampling(true);
+        r->graph = new ColumnGraph(r->plot->xAxis, r->plot->yAxis);
         // Plain lines as the instrument's charts always had; smoothing would cost a full band of
         // pixels per column on a dense record.
         r->graph->setAntialiased(false);
@@ -265,7 +339,9 @@ void ChartArea::ApplySeries(int index, const SeriesDelta& delta) {
 void ChartArea::AddStripPoint(ChannelRow& r, double x, double y) {
     const StripColumns::Tail t = r.strip.Add(x, y);
     auto data = r.graph->data();
-    if (t.drop) data->removeAfter(t.dropFrom);
+    // The open column's drawn points go from its first X on, that X included (removeAfter would
+    // keep the point at it).
+    if (t.drop) data->remove(t.dropFrom, std::numeric_limits<double>::infinity());
     for (std::size_t k = 0; k < t.count; ++k) data->add(QCPGraphData(t.add[k].x, Drawn(t.add[k].y)));
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "support/FakeDrive.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -19,26 +20,11 @@ using testing::FakeProgress;
 using testing::ConditionsWith;
 using testing::FileExistsOnDisk;
 using testing::ReadAll;
+using testing::FakeDrive;
 using testing::FakeUi;
 using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
-
-class FakeDrive : public DrivePort {
-public:
-    std::int64_t FreeBytes(const std::string& folder) override {
-        asked.push_back(folder);
-        return free;
-    }
-    bool WriteTest(const std::string&) override {
-        ++writeTests;
-        return writeTests > failingWriteTests;
-    }
-    std::int64_t free = 1LL << 40;
-    int failingWriteTests = 0;
-    int writeTests = 0;
-    std::vector<std::string> asked;
-};
 
 class RecordingListView : public ConversionView {
 public:

@@ -1,0 +1,39 @@
+#include "core/datafiles/PathPicker.h"
+
+#include "core/support/SpecialFolders.h"
+
+namespace kmr {
+
+std::string PathPicker::Caption() const {
+    if (tag_ == kConvertDataFolderTag) return Text(lang_, 170) + " - " + Text(lang_, 172);
+    if (tag_ == kConvertCsvFolderTag) return Text(lang_, 170) + " - " + Text(lang_, 173);
+    return Text(lang_, 170);
+}
+
+PickerStep PathPicker::Ok(PathPickerPorts& ports, PathPickerEvents& events) {
+    UiPort& ui = ports.ui;
+    if (const int refusal = DriveTypeRefusalText(ports.types.TypeOf(path_)); refusal != 0) {
+        ui.ShowMessage(Text(lang_, refusal), Text(lang_, 151), MsgIcon::Exclamation, MsgButtons::Ok);
+        return PickerStep::StayOpen;
+    }
+    if (!CheckCsvDrive(path_, ports.drive, ui)) return PickerStep::StayOpen;
+    path_ = WithTrailingSeparator(path_);
+    if (!ports.drive.WriteTest(path_)) {
+        // The folder as the user knows it: without the separator, except the root itself.
+        std::string shown = path_;
+        if (shown.size() > 1 && (shown.back() == '/' || shown.back() == PathSeparator())) shown.pop_back();
+        ui.ShowMessage(Text(lang_, 180) + " '" + shown + "' " + Text(lang_, 181), Text(lang_, 107),
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+        return PickerStep::Close;
+    }
+    events.FolderChosen(tag_, path_);
+    return PickerStep::Close;
+}
+
+void PathPicker::Unloaded(PathPickerEvents& events) {
+    if (closed_) return;
+    closed_ = true;
+    events.PickerClosed(tag_);
+}
+
+}  // namespace kmr

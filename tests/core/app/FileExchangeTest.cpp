@@ -1,0 +1,179 @@
+#include "core/app/FileExchange.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/conditions/GlobalSettings.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/PathPicker.h"
+#include "core/support/SpecialFolders.h"
+#include "support/EngineHarness.h"
+#include "support/FakeDrive.h"
+
+namespace kmr {
+namespace {
+
+using testing::FakeDrive;
+using testing::FakeProgress;
+using testing::FakeUi;
+using testing::TempDir;
+
+struct SizeCase {
+    std::optional<std::uint64_t> bytes;
+    const char* text;
+};
+
+class SizeColumn : public ::testing::TestWithParam<SizeCase> {};
+
+TEST_P(SizeColumn, KilobytesRoundedUpWithGroupedDigits) {
+    EXPECT_EQ(SizeColumnText(GetParam().bytes, ","), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, SizeColumn,
+    ::testing::Values(SizeCase{0, "0KB"}, SizeCase{1, "1KB"}, SizeCase{1024, "1KB"}, SizeCase{1025, "2KB"},
+                      SizeCase{5102, "5KB"}, SizeCase{1024 * 999, "999KB"}, SizeCase{1024 * 1000, "1,000KB"},
+                      SizeCase{1234567890, "1,205,633KB"}, SizeCase{std::nullopt, ""}));
+
+TEST(CsvListClick, NameCutAtTheFirstCsv) {
+    EXPECT_EQ(CsvNameFromClick("20021005.csv"), "20021005.csv");
+    EXPECT_EQ(CsvNameFromClick("Run.CSV"), "Run.csv");
+    EXPECT_EQ(CsvNameFromClick("a.csv.old.csv"), "a.csv");
+    EXPECT_EQ(CsvNameFromClick(".csv"), std::nullopt);
+    EXPECT_EQ(CsvNameFromClick("notes.txt"), std::nullopt);
+}
+
+class FileExchange : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetTextLanguage(Language::English);
+        std::filesystem::create_directory(data.File("csv"));
+        g.SourcePathName = data.folder();
+        g.DestPathName = data.File("csv");  // no separator: it is added
+    }
+    void MakeKmr(const std::string& name) {
+        ASSERT_TRUE(testing::WriteKmr(data.File(name), testing::ConditionsWith({1, 2}, 20), 20,
+                                      {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
+    }
+    TempDir data;
+    GlobalSettings g;
+    FakeUi ui;
+    FakeProgress progress;
+    FakeDrive drive;
+};
+
+TEST_F(FileExchange, ListsOnlyRegularFilesOfTheExtensionSortedWithTheirSizes) {
+    data.Write("b.kmr", std::string(1025, 'x'));
+    data.Write("A.KMR", "");
+    data.Write("c.kmr.bak", "x");
+    data.Write("notes.txt", "x");
+    std::filesystem::create_directory(data.File("folder.kmr"));
+    const auto files = ListFiles(data.folder(), ".kmr");
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(files[0].name, "A.KMR");
+    EXPECT_EQ(files[1].name, "b.kmr");
+    EXPECT_EQ(SizeColumnText(files[1].bytes, ","), "2KB");
+    EXPECT_TRUE(files[1].time.has_value());
+    EXPECT_TRUE(ListFiles(data.File("missing"), ".kmr").empty());
+}
+
+TEST_F(FileExchange, NameBoxFollowsTheChecksAndTheCsvList) {
+    MakeKmr("20021005.kmr");
+    MakeKmr("20021006.kmr");
+    data.Write("csv/old.csv", "x");
+    FileExchangeForm form(g);
+    EXPECT_EQ(form.NameBox().text, "*.csv");
+    EXPECT_FALSE(form.NameBox().enabled);
+    form.SetChecked(0, true);
+    EXPECT_EQ(form.NameBox().text, "20021005.csv");
+    EXPECT_TRUE(form.NameBox().enabled);
+    form.ClickCsvFile(0);
+    EXPECT_EQ(form.NameBox().text, "old.csv");
+    form.LeaveNameBox("  mine ");
+    EXPECT_EQ(form.NameBox().text, "mine.csv");
+    form.LeaveNameBox("a?b");
+    EXPECT_EQ(form.NameBox().text, "*.csv");
+    form.SetAllChecked(true);
+    EXPECT_EQ(form.NameBox().text, "*.csv");
+    EXPECT_FALSE(form.NameBox().enabled);
+    form.SetChecked({0, 1}, false);
+    EXPECT_EQ(form.CheckedNames(), std::vector<std::string>{});
+}
+
+struct RecordingView : FileExchangeView {
+    void DataFileUnchecked(std::size_t row) override { log.push_back("unchecked " + std::to_string(row)); }
+    void CsvListChanged() override { log.push_back("csv list"); }
+    std::vector<std::string> log;
+};
+
+TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
+    MakeKmr("1.kmr");
+    MakeKmr("2.kmr");
+    MakeKmr("3.kmr");
+    FileExchangeForm form(g);
+    form.SetChecked({0, 2}, true);
+    RecordingView view;
+    const auto out = form.Convert(ui, progress, drive, &view);
+    ASSERT_TRUE(out.AllConverted());
+    EXPECT_EQ(view.log, (std::vector<std::string>{"unchecked 0", "csv list", "unchecked 2", "csv list"}));
+    EXPECT_TRUE(form.CheckedNames().empty());
+    EXPECT_EQ(form.NameBox().text, "*.csv");
+    ASSERT_EQ(form.CsvFiles().size(), 2u);
+    EXPECT_EQ(form.CsvFiles()[0].name, "1.csv");
+    EXPECT_EQ(form.CsvFiles()[1].name, "3.csv");
+    EXPECT_EQ(form.CsvFolder(), WithTrailingSeparator(data.File("csv")));
+}
+
+TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
+    MakeKmr("1.kmr");
+    MakeKmr("2.kmr");
+    data.Write("csv/2.csv", "mine");
+    FileExchangeForm form(g);
+    form.SetAllChecked(true);
+    const auto out = form.Convert(ui, progress, drive, nullptr);
+    EXPECT_FALSE(out.started);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.substr(0, Text(141).size()), Text(141));
+    EXPECT_FALSE(testing::FileExistsOnDisk(data.File("csv/1.csv")));
+    EXPECT_EQ(form.CheckedNames(), (std::vector<std::string>{"1.kmr", "2.kmr"}));
+    EXPECT_EQ(testing::ReadAll(data.File("csv/2.csv")), "mine");
+}
+
+TEST_F(FileExchange, PickerEventsOfOtherTagsAreIgnored) {
+    std::filesystem::create_directory(data.File("other"));
+    data.Write("other/x.kmr", "");
+    FileExchangeForm form(g);
+    EXPECT_FALSE(form.FolderChosen(kDataFolderTag, data.File("other/")));
+    EXPECT_TRUE(form.DataFiles().empty());
+    EXPECT_TRUE(form.FolderChosen(kConvertDataFolderTag, data.File("other/")));
+    ASSERT_EQ(form.DataFiles().size(), 1u);
+    EXPECT_TRUE(form.FolderChosen(kConvertCsvFolderTag, data.File("other/")));
+    EXPECT_EQ(form.CsvFolder(), data.File("other/"));
+}
+
+TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) {
+    testing::EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    ProgramState& s = h.state;
+    const TempDir elsewhere;
+    s.Global.SourcePathName = elsewhere.File("gone") + "/";
+    s.Global.DestPathName = elsewhere.folder();
+    PrepareFileExchange(h.engine);
+    EXPECT_EQ(s.Global.SourcePathName, s.DefaultDataFolder());
+    EXPECT_EQ(s.Global.DestPathName, elsewhere.folder());
+    GlobalSettings saved;
+    LoadGlobalSettings(h.CondFile(kGlobalCnd), saved);
+    EXPECT_EQ(saved.SourcePathName, s.DefaultDataFolder());
+
+    GlobalSettings g = s.Global;
+    g.DestPathName = elsewhere.path();
+    FileExchangeForm form(g);
+    form.Close(h.engine);
+    LoadGlobalSettings(h.CondFile(kGlobalCnd), saved);
+    EXPECT_EQ(saved.DestPathName, WithTrailingSeparator(elsewhere.path()));
+    EXPECT_TRUE(h.ui.shown.empty());
+}
+
+}  // namespace
+}  // namespace kmr

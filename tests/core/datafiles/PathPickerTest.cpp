@@ -1,0 +1,210 @@
+#include "core/datafiles/PathPicker.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/datafiles/DriveType.h"
+#include "core/support/SpecialFolders.h"
+#include "support/FakeDrive.h"
+#include "support/FakeUi.h"
+#include "support/TempDir.h"
+
+namespace kmr {
+namespace {
+
+using testing::FakeDrive;
+using testing::FakeDriveType;
+using testing::FakeUi;
+using testing::TempDir;
+
+// Records what the owner hears.
+struct OwnerLog : PathPickerEvents {
+    void FolderChosen(const std::string& tag, const std::string& folder) override {
+        log.push_back("chosen " + tag + " " + folder);
+    }
+    void PickerClosed(const std::string& tag) override { log.push_back("closed " + tag); }
+    std::vector<std::string> log;
+};
+
+struct Picker : ::testing::Test {
+    FakeUi ui;
+    FakeDriveType types;
+    FakeDrive drive;
+    PathPickerPorts ports{ui, types, drive};
+    OwnerLog owner;
+    PathPicker picker{Language::English, "/data/run", kConvertCsvFolderTag};
+};
+
+struct TypeCase {
+    DriveType type;
+    const char* text;
+};
+
+class PickerDriveType : public Picker, public ::testing::WithParamInterface<TypeCase> {};
+
+TEST_P(PickerDriveType, RefusedDriveKeepsThePickerOpenAndTestsNothingElse) {
+    types.type = GetParam().type;
+    EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, GetParam().text);
+    EXPECT_EQ(ui.shown[0].title, "Confirmation");
+    EXPECT_TRUE(drive.asked.empty());
+    EXPECT_EQ(drive.writeTests, 0);
+    EXPECT_TRUE(owner.log.empty());
+    EXPECT_EQ(picker.Path(), "/data/run");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, PickerDriveType,
+    ::testing::Values(TypeCase{DriveType::Removable, "Disk media is restricted to hard disk."},
+                      TypeCase{DriveType::Remote, "Disk media is restricted to hard disk."},
+                      TypeCase{DriveType::CdRom, "Disk media is restricted to hard disk."},
+                      TypeCase{DriveType::RamDisk, "Disk media is restricted to hard disk."},
+                      TypeCase{DriveType::Unknown, "The media can not be recognixed."},
+                      TypeCase{DriveType::NoRootDir, "The media does not exist."},
+                      TypeCase{DriveType::Other, "The media can not be recognized or it is destroyed."}));
+
+TEST_F(Picker, FreeSpaceBelowOneMegabyteOrUnknownKeepsThePickerOpen) {
+    for (auto [free, text] : {std::pair<std::int64_t, const char*>{999999, "Drive capacity of more than 1MB is needed."},
+                              {-1, "Drive media is abnormal."}}) {
+        drive.free = free;
+        ui.shown.clear();
+        EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, text);
+        EXPECT_EQ(ui.shown[0].title, "Check");
+    }
+    EXPECT_EQ(drive.writeTests, 0);
+    EXPECT_TRUE(owner.log.empty());
+}
+
+TEST_F(Picker, ExactlyOneMegabyteIsEnoughAndTheFolderGetsItsSeparator) {
+    drive.free = 1000000;
+    EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
+    EXPECT_TRUE(ui.shown.empty());
+    const std::string folder = std::string("/data/run") + PathSeparator();
+    EXPECT_EQ(drive.written, std::vector<std::string>{folder});
+    EXPECT_EQ(picker.Path(), folder);
+    picker.Unloaded(owner);
+    picker.Unloaded(owner);
+    EXPECT_EQ(owner.log, (std::vector<std::string>{"chosen FileExchangeDlg!txtDPathName " + folder,
+                                                   "closed FileExchangeDlg!txtDPathName"}));
+}
+
+TEST_F(Picker, FailedWriteTestClosesWithoutAFolder) {
+    drive.failingWriteTests = 1;
+    picker.SetPath("/data/run/");
+    EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, "Directory '/data/run' cannot select.");
+    EXPECT_EQ(ui.shown[0].title, "Error");
+    picker.Unloaded(owner);
+    EXPECT_EQ(owner.log, std::vector<std::string>{"closed FileExchangeDlg!txtDPathName"});
+}
+
+TEST_F(Picker, CaptionNamesTheFolderItIsAskedFor) {
+    EXPECT_EQ(picker.Caption(), "Data Folder Settings - CSV Format Data Folder");
+    picker.SetTag(kConvertDataFolderTag);
+    EXPECT_EQ(picker.Caption(), "Data Folder Settings - Measurement Data Folder");
+    picker.SetTag(kDataFolderTag);
+    EXPECT_EQ(picker.Caption(), "Data Folder Settings");
+    EXPECT_EQ(PathPicker(Language::Japanese, "/", kConvertDataFolderTag).Caption(),
+              "データフォルダの設定 - 測定データフォルダ");
+}
+
+TEST(PickerWriteTest, AnExistingDmyFileIsNeverTouched) {
+    TempDir dir;
+    const std::string mine = dir.Write("DmyFile.dat", "the user's own file");
+    FakeUi ui;
+    FakeDriveType types;
+    SystemDrivePort drive;
+    PathPickerPorts ports{ui, types, drive};
+    OwnerLog owner;
+    PathPicker picker(Language::English, dir.path(), kDataFolderTag);
+    EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
+    EXPECT_EQ(owner.log,
+              std::vector<std::string>{"chosen SetPathAndFileDlg!ltxtPathName " + WithTrailingSeparator(dir.path())});
+    EXPECT_EQ(testing::ReadAll(mine), "the user's own file");
+    // Nothing else is left behind.
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
+    EXPECT_EQ(files, 1u);
+}
+
+TEST(PickerWriteTest, TheTestFileGoesAgainWhenNoneExisted) {
+    TempDir dir;
+    EXPECT_TRUE(SystemDrivePort().WriteTest(dir.folder()));
+    EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("DmyFile.dat")));
+}
+
+// --- The drive type from the mount table ------------------------------------------------------------
+
+constexpr const char* kMountInfo =
+    "22 1 8:2 / / rw,relatime shared:1 - ext4 /dev/sda2 rw\n"
+    "23 22 0:21 / /proc rw,nosuid shared:5 - proc proc rw\n"
+    "40 22 8:17 / /media/user/USB\\040STICK rw,nosuid shared:30 - vfat /dev/sdb1 rw\n"
+    "41 22 0:45 / /mnt/share rw shared:31 - nfs4 server:/export rw\n"
+    "42 22 0:46 / /mnt/win rw shared:32 - fuse.sshfs user@host: rw\n"
+    "43 22 11:0 / /media/cdrom ro shared:33 - iso9660 /dev/sr0 ro\n"
+    "44 22 0:47 / /tmp rw shared:34 - tmpfs tmpfs rw\n"
+    "45 22 0:48 / /mnt/smb rw - cifs //nas/data rw\n"
+    "46 22 8:3 / /home rw,relatime shared:35 - ext4 /dev/sda3 rw\n"
+    "garbage line\n";
+
+struct MountCase {
+    const char* path;
+    const char* mountPoint;
+    DriveType type;
+};
+
+class MountTable : public ::testing::TestWithParam<MountCase> {};
+
+TEST_P(MountTable, FolderIsOnTheMountThatHoldsIt) {
+    const auto mounts = ParseMountTable(kMountInfo);
+    ASSERT_EQ(mounts.size(), 9u);
+    const MountEntry* m = MountOf(mounts, GetParam().path);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->mountPoint, GetParam().mountPoint);
+    // Only the disk /dev/sdb (8:16, its partition 8:17) is removable.
+    const auto removable = [](const MountEntry& e) { return e.major == 8 && e.minor >= 16 && e.minor < 32; };
+    EXPECT_EQ(ClassifyMount(*m, removable), GetParam().type);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Linux, MountTable,
+    ::testing::Values(MountCase{"/", "/", DriveType::Fixed},
+                      MountCase{"/home/user/Documents", "/home", DriveType::Fixed},
+                      // "/homework" is not below "/home".
+                      MountCase{"/homework", "/", DriveType::Fixed},
+                      MountCase{"/media/user/USB STICK/data", "/media/user/USB STICK", DriveType::Removable},
+                      MountCase{"/mnt/share/x", "/mnt/share", DriveType::Remote},
+                      MountCase{"/mnt/win", "/mnt/win", DriveType::Remote},
+                      MountCase{"/mnt/smb/a/b", "/mnt/smb", DriveType::Remote},
+                      MountCase{"/media/cdrom", "/media/cdrom", DriveType::CdRom},
+                      MountCase{"/tmp/x", "/tmp", DriveType::Fixed},
+                      MountCase{"/proc/1", "/proc", DriveType::Other}));
+
+TEST(MountTableFile, ProcMountsWithoutDeviceNumbersAndALaterMountCoveringAnEarlierOne) {
+    const auto mounts = ParseMountTable(
+        "/dev/sda1 / ext4 rw 0 0\n"
+        "/dev/sdc1 /mnt/x ext4 rw 0 0\n"
+        "server:/e /mnt/x nfs rw 0 0\n");
+    ASSERT_EQ(mounts.size(), 3u);
+    EXPECT_EQ(mounts[0].major, -1);
+    const MountEntry* m = MountOf(mounts, "/mnt/x/data");
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->fsType, "nfs");
+    EXPECT_EQ(ClassifyMount(*m, {}), DriveType::Remote);
+}
+
+TEST(MountTableFile, TheSystemCallsAMissingFolderNoDriveAndTheTestFolderAType) {
+    TempDir dir;
+    SystemDriveTypePort port;
+    EXPECT_EQ(port.TypeOf(dir.File("missing")), DriveType::NoRootDir);
+    EXPECT_EQ(port.TypeOf(""), DriveType::NoRootDir);
+    EXPECT_NE(port.TypeOf(dir.path()), DriveType::NoRootDir);
+}
+
+}  // namespace
+}  // namespace kmr
