@@ -330,7 +330,6 @@ double PythonWrite(const std::string& folder, const std::string& kmrPath, const 
 
 int main(int argc, char** argv) {
     g_spawner.Start();
-    SetTextLanguage(Language::English);
     std::string folder;
     if (argc > 1) {
         folder = argv[1];

@@ -9,7 +9,7 @@
 #include <QTest>
 #include <cstdio>
 
-#include "core/support/TextTable.h"
+#include "gui/GuiText.h"
 #include "gui/Program.h"
 
 namespace {
@@ -35,7 +35,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName("VNT");
     QApplication::setApplicationName("KMR-5300");
-    kmr::SetTextLanguage(kmr::Language::English);
+    kmr::gui::SetGuiLanguage(kmr::Language::English);
     const double toolkitMb = ResidentMegabytes();
     const double toolkitMs = static_cast<double>(launch.nsecsElapsed()) / 1e6;
 

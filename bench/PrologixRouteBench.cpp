@@ -61,7 +61,6 @@ Timing Measure(kmr::GpibBus& bus) {
 }  // namespace
 
 int main() {
-    kmr::SetTextLanguage(kmr::Language::English);
     const auto opts = *kmr::sim::ParseSimOptions("sim:time=instant,pattern=ramp").options;
 
     kmr::sim::SimBus local(opts);

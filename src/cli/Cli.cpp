@@ -29,10 +29,10 @@ int Dispatch(const std::vector<std::string>& args, CliIo& io);
 
 void Interrupt() { g_interrupts = g_interrupts + 1; }
 
-void PrintHelp(std::ostream& os) {
-    os << Text(2001) << "\n\n" << Text(2002) << "\n";
+void PrintHelp(std::ostream& os, Language lang) {
+    os << Text(lang, 2001) << "\n\n" << Text(lang, 2002) << "\n";
     for (const auto& s : Subcommands()) os << "  kmr " << s.name << " " << s.usage << "\n      " << s.summary << "\n";
-    os << "  kmr --help\n\n" << Text(2003) << "\n";
+    os << "  kmr --help\n\n" << Text(lang, 2003) << "\n";
 }
 
 int RunKmr(const std::vector<std::string>& args, CliIo& io) {
@@ -42,7 +42,7 @@ int RunKmr(const std::vector<std::string>& args, CliIo& io) {
     io.out.flush();
     if (io.out) return rc;
     const int err = errno;
-    io.err << "kmr: " << Text(2019) << (err != 0 ? ": " + ErrorDescription(err) : std::string()) << "\n";
+    io.err << "kmr: " << io.Text(2019) << (err != 0 ? ": " + ErrorDescription(err) : std::string()) << "\n";
     return 1;
 }
 
@@ -50,18 +50,18 @@ namespace {
 
 int Dispatch(const std::vector<std::string>& args, CliIo& io) {
     if (args.empty()) {
-        PrintHelp(io.err);
+        PrintHelp(io.err, io.language);
         return 2;
     }
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "help") {
-        PrintHelp(io.out);
+        PrintHelp(io.out, io.language);
         return 0;
     }
     const Subcommand* sub = Find(first);
     if (!sub) {
-        io.err << "kmr: " << Text(2004) << first << "\"\n";
-        PrintHelp(io.err);
+        io.err << "kmr: " << io.Text(2004) << first << "\"\n";
+        PrintHelp(io.err, io.language);
         return 2;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());

@@ -17,6 +17,8 @@ struct CliIo {
     std::ostream& err;
     bool errIsTerminal = false;  // a progress bar and status lines are drawn on err only then
     int errColumns = 80;         // the width of that terminal
+    Language language = Language::English;  // of every text; the entry picks it once
+    const std::string& Text(int id) const { return kmr::Text(language, id); }
 };
 
 using SubcommandFn = int (*)(const std::vector<std::string>& args, CliIo& io);
@@ -34,7 +36,7 @@ const std::vector<Subcommand>& Subcommands();
 // Runs `kmr` with its arguments (without the program name); returns the exit status:
 // 0 success, 1 the work failed (message on err) or out could not be written, 2 wrong usage.
 int RunKmr(const std::vector<std::string>& args, CliIo& io);
-void PrintHelp(std::ostream& os);
+void PrintHelp(std::ostream& os, Language lang);
 
 int InfoCommand(const std::vector<std::string>& args, CliIo& io);
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io);
@@ -47,7 +49,7 @@ void Interrupt();
 // answered on a command line: it answers Cancel or No.
 class CliUiPort : public UiPort {
 public:
-    explicit CliUiPort(std::ostream& err) : err_(err) {}
+    CliUiPort(std::ostream& err, Language lang) : err_(err) { language = lang; }
     MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
                           bool defaultNo = false, int autoCloseMs = 0) override;
     Pointer GetPointer() const override { return pointer_; }

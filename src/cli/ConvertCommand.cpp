@@ -32,7 +32,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         const std::string& a = args[i];
         if (a == "--out" || a == "-o") {
             if (i + 1 >= args.size()) {
-                io.err << "kmr convert: " << Text(2005) << "\n";
+                io.err << "kmr convert: " << io.Text(2005) << "\n";
                 return 2;
             }
             outDir = args[++i];
@@ -44,7 +44,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else if (a.size() > 1 && a[0] == '-') {
-            io.err << "kmr convert: " << Text(2006) << a << "\n";
+            io.err << "kmr convert: " << io.Text(2006) << a << "\n";
             return 2;
         } else {
             files.push_back(a);
@@ -56,7 +56,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     std::error_code ec;
     if (haveOut && !std::filesystem::is_directory(outDir, ec)) {
-        io.err << "kmr convert: " << Text(2007) << outDir
+        io.err << "kmr convert: " << io.Text(2007) << outDir
                << "\n";
         return 1;
     }
@@ -70,7 +70,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
                          ec ? 1.0 : static_cast<double>(SizeInKB(bytes))});
     }
 
-    CliUiPort ui(io.err);
+    CliUiPort ui(io.err, io.language);
     TerminalProgressView progress(io.err, io.errIsTerminal);
     ui.beforeMessage = [&progress] { progress.BreakLine(); };
     NoListView list;
@@ -86,11 +86,11 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             // The files written: the name asked for, or its lettered parts.
             for (const std::string& csv : outcome.csvFiles[i]) io.out << items[i].dataPath << " -> " << csv << "\n";
         } else {
-            io.err << items[i].dataPath << ": " << Text(2008) << "\n";
+            io.err << items[i].dataPath << ": " << io.Text(2008) << "\n";
         }
     }
     if (status == RunStatus::Cancelled && ui.messages() == 0)
-        io.err << "kmr convert: " << Text(2009) << "\n";
+        io.err << "kmr convert: " << io.Text(2009) << "\n";
     return outcome.AllConverted() ? 0 : 1;
 }
 

@@ -20,7 +20,7 @@ std::string Named(long long code, const std::vector<std::string>& names) {
     return s;
 }
 
-void PrintHeader(const std::string& path, const HeaderCheck& h, std::ostream& os) {
+void PrintHeader(const std::string& path, const HeaderCheck& h, Language lang, std::ostream& os) {
     const FileConditions& fc = h.conditions;
     os << "File: " << path << "\n";
     os << "Size: " << h.actualSize << "\n";
@@ -28,14 +28,14 @@ void PrintHeader(const std::string& path, const HeaderCheck& h, std::ostream& os
     os << "Signature: " << h.signature << "\n";
     os << "Complete: " << (h.complete ? "yes" : "no") << "\n";
     os << "TriggerTime: " << fc.TriggerTime << "\n";
-    os << "TrgMode: " << Named(fc.TrgMode, TriggerModeNames(TextLanguage())) << "\n";
+    os << "TrgMode: " << Named(fc.TrgMode, TriggerModeNames(lang)) << "\n";
     os << "SmpClk: " << FormatFloat(fc.SmpClk) << "\n";
     os << "MemoryWords: " << fc.MemoryWords << "\n";
     os << "PreMemoryWords: " << fc.PreMemoryWords << "\n";
     os << "WordsConverted: " << fc.WordsConverted << "\n";
     os << "Averaging: " << Named(fc.Averaging, AveragingNames()) << "\n";
     os << "ChannelCount: " << fc.ChannelCount << "\n";
-    const auto& units = UnitNames(LanguageOfUserLanguageId(UserLanguageId()));
+    const auto& units = UnitNames(LanguageOfUserLanguageId(UserLanguageId(lang)));
     for (int ch = 1; ch <= kChannels; ++ch) {
         const auto& c = fc.Ch(ch);
         const std::string p = std::string("CH") + (ch < 10 ? "0" : "") + std::to_string(ch) + ".";
@@ -58,7 +58,7 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         io.err << "Usage: kmr info FILE.kmr...\n";
         return 2;
     }
-    CliUiPort ui(io.err);
+    CliUiPort ui(io.err, io.language);
     int rc = 0;
     bool first = true;
     for (const std::string& path : args) {
@@ -77,17 +77,17 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
             rc = 1;
             continue;
         }
-        const HeaderCheck h = CheckDataFileHeader(header, static_cast<std::uint64_t>(size), true);
+        const HeaderCheck h = CheckDataFileHeader(io.language, header, static_cast<std::uint64_t>(size), true);
         if (!h.ok) {
-            ui.ShowMessage(Text(113) + "\n" + path + "\n" + h.problem, Text(107), MsgIcon::Critical, MsgButtons::Ok);
+            ui.ShowMessage(ui.Text(113) + "\n" + path + "\n" + h.problem, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
             rc = 1;
             continue;
         }
         if (!first) io.out << "\n";
         first = false;
-        PrintHeader(path, h, io.out);
+        PrintHeader(path, h, io.language, io.out);
         if (!h.sizeWarning.empty()) io.err << path << ": " << h.sizeWarning << "\n";
-        if (!h.complete) io.err << path << ": " << Text(2010) << "\n";
+        if (!h.complete) io.err << path << ": " << io.Text(2010) << "\n";
     }
     return rc;
 }

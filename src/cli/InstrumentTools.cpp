@@ -42,7 +42,7 @@ struct Session {
     NullProgressView progress;
     Engine e;
 
-    Session(std::ostream& err, Clock& clock) : ui(err), e(state, ui, view, splash, progress, clock) {}
+    Session(const CliIo& io, Clock& clock) : ui(io.err, io.language), e(state, ui, view, splash, progress, clock) {}
     ~Session() {
         if (started) UnloadMainWindow(e, {});
     }
@@ -58,11 +58,10 @@ struct Session {
         if (outcome == StartupOutcome::Online) return true;
         err << "kmr " << command << ": ";
         if (ui.offlineOffered)
-            err << Text(2011) << state.Gpib.Address
-                << Text(2012)
-                << (spec.empty() ? state.InterfaceSpec : spec) << Text(2021) << "\n";
+            err << ui.Text(2011) << state.Gpib.Address << ui.Text(2012)
+                << (spec.empty() ? state.InterfaceSpec : spec) << ui.Text(2021) << "\n";
         else
-            err << Text(2022) << "\n";
+            err << ui.Text(2022) << "\n";
         return false;
     }
     bool started = false;
@@ -97,7 +96,7 @@ int Usage(CliIo& io, const char* command, const char* operands) {
 }
 
 int Unexpected(CliIo& io, const char* command, const char* operands, const std::string& arg) {
-    io.err << "kmr " << command << ": " << Text(2018) << arg << "\"\n";
+    io.err << "kmr " << command << ": " << io.Text(2018) << arg << "\"\n";
     return Usage(io, command, operands);
 }
 
@@ -131,7 +130,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
     }
     if (p.rest.empty()) wanted.fill(true);
 
-    Session s(io.err, clock);
+    Session s(io, clock);
     if (!s.Start("check", p.spec, makeBus, io.err)) return 1;
     const MeasConditions& meas = s.state.Meas;
     SelfCheck check(*s.e.link.transport, meas);
@@ -142,13 +141,13 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
     }
 
     // One line per check that ran, one column per measured channel; a failed result ends in "*".
-    io.out << Padded(Text(1611), 12);
+    io.out << Padded(io.Text(1611), 12);
     for (int ch : meas.MeasuredChannels) io.out << std::setw(8) << ch;
     io.out << "\n";
     bool failed = s.ui.shown > 0;
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         if (!wanted[row]) continue;
-        io.out << Padded(Text(kCheckTable[row].captionId), 12);
+        io.out << Padded(io.Text(kCheckTable[row].captionId), 12);
         for (int ch : meas.MeasuredChannels) {
             const CheckCell cell = check.Cell(row, ch);
             const bool bad = cell.colour == CheckColour::Red;
@@ -157,8 +156,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
         }
         io.out << "\n";
     }
-    if (failed)
-        io.err << "kmr check: " << Text(2023) << "\n";
+    if (failed) io.err << "kmr check: " << io.Text(2023) << "\n";
     return failed ? 1 : 0;
 }
 
@@ -172,7 +170,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         channels.push_back(*n);
     }
 
-    Session s(io.err, clock);
+    Session s(io, clock);
     if (!s.Start("balance", p.spec, makeBus, io.err)) return 1;
     const MeasConditions& meas = s.state.Meas;
     BalancePresenter balance(*s.e.link.transport, meas);
@@ -182,16 +180,14 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
             if (balance.Selected(ch)) balance.ClickCell(ch);
         for (int ch : channels) {
             if (!balance.RowEnabled(ch) || meas.Ch(ch).InputMode == 0) {
-                io.err << "kmr balance: " << Text(2024) << ch
-                       << Text(2025)
-                       << Text(163) << "\n";
+                io.err << "kmr balance: " << io.Text(2024) << ch << io.Text(2025) << io.Text(163) << "\n";
                 return 1;
             }
             if (!balance.Selected(ch)) balance.ClickCell(ch);
         }
     }
     if (!balance.BalanceEnabled()) {
-        io.err << "kmr balance: " << Text(2026) << "\n";
+        io.err << "kmr balance: " << io.Text(2026) << "\n";
         return 1;
     }
     std::vector<int> chosen;
@@ -199,22 +195,21 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         if (balance.Selected(ch)) chosen.push_back(ch);
 
     if (!balance.Tick()) {
-        io.err << "kmr balance: " << Text(2027) << "\n";
+        io.err << "kmr balance: " << io.Text(2027) << "\n";
         return 1;
     }
     const auto before = balance.Labels();
     balance.Balance();
     const bool refused = s.ui.shown > 0 || s.state.Status == RunStatus::CommFailed;
     const bool read = balance.Tick();
-    io.out << Padded(Text(1611), 8) << std::setw(12) << Text(2028) << std::setw(12) << Text(2029)
-           << "\n";
+    io.out << Padded(io.Text(1611), 8) << std::setw(12) << io.Text(2028) << std::setw(12) << io.Text(2029) << "\n";
     for (int ch : meas.MeasuredChannels) {
         const bool balanced = std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
         io.out << Padded(std::to_string(ch) + (balanced ? "*" : ""), 8) << std::setw(12) << before[ch - 1]
                << std::setw(12) << (read ? balance.Labels()[ch - 1] : kNoValueText) << "\n";
     }
     if (refused || !read) {
-        io.err << "kmr balance: " << Text(2030) << "\n";
+        io.err << "kmr balance: " << io.Text(2030) << "\n";
         return 1;
     }
     return 0;

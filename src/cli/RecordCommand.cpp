@@ -43,8 +43,8 @@ std::string FitColumns(const std::string& utf8, int columns) {
 // of its own and the live values are not shown.
 class RecordView : public NullMainView {
 public:
-    RecordView(std::ostream& err, bool terminal, int columns)
-        : err_(err), terminal_(terminal), columns_(columns > 1 ? columns : 80) {}
+    RecordView(std::ostream& err, Language lang, bool terminal, int columns)
+        : err_(err), lang_(lang), terminal_(terminal), columns_(columns > 1 ? columns : 80) {}
     void SetRestTimeCaption(const std::string& caption) override {
         if (caption == rest_) return;
         rest_ = caption;
@@ -55,7 +55,7 @@ public:
         if (terminal_) {
             Draw();
         } else {
-            err_ << Text(201) << ": " << caption << "\n";
+            err_ << Text(lang_, 201) << ": " << caption << "\n";
             err_.flush();
         }
     }
@@ -69,7 +69,7 @@ public:
         values_.clear();
         for (int ch : m.MeasuredChannels) {
             if (ch < 1 || ch > kChannels) continue;
-            values_ += "  " + Text(1505 + ch) + " " + labels[static_cast<std::size_t>(ch - 1)];
+            values_ += "  " + Text(lang_, 1505 + ch) + " " + labels[static_cast<std::size_t>(ch - 1)];
         }
         Draw();
     }
@@ -90,7 +90,7 @@ public:
 
 private:
     void Draw() {
-        std::string line = rest_.empty() ? values_.substr(values_.empty() ? 0 : 2) : Text(201) + ": " + rest_ + values_;
+        std::string line = rest_.empty() ? values_.substr(values_.empty() ? 0 : 2) : Text(lang_, 201) + ": " + rest_ + values_;
         line = FitColumns(line, columns_ - 1);
         const int width = Columns(line);
         err_ << "\r" << line << std::string(static_cast<std::size_t>(std::max(0, drawn_ - width)), ' ');
@@ -99,6 +99,7 @@ private:
     }
 
     std::ostream& err_;
+    Language lang_;
     bool terminal_;
     int columns_;
     int drawn_ = 0;  // columns of the status line on screen, 0 when there is none
@@ -108,7 +109,7 @@ private:
 // Message boxes as lines on err; the off-line question is not asked but remembered.
 class RecordUi : public CliUiPort {
 public:
-    RecordUi(std::ostream& err, RecordView& view) : CliUiPort(err), view_(view) {}
+    RecordUi(std::ostream& err, Language lang, RecordView& view) : CliUiPort(err, lang), view_(view) {}
     MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
                           bool defaultNo, int autoCloseMs) override {
         if (buttons == MsgButtons::YesNo) {
@@ -137,7 +138,7 @@ void FollowRun(Engine& e, RecordView& view, TerminalProgressView& progress) {
         e.clock.Sleep(0.05);
         if (progress.Interrupted()) {
             progress.TakeInterrupt();
-            view.Note(Text(2020));
+            view.Note(e.ui.Text(2020));
             StartOrStop(e);
             continue;
         }
@@ -161,14 +162,14 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
         } else if (args[i] == "--simulate") {
             interfaceSpec = std::string(kSimulateInterfaceSpec);
         } else {
-            io.err << "kmr record: " << Text(2018) << args[i] << "\"\n";
+            io.err << "kmr record: " << io.Text(2018) << args[i] << "\"\n";
             return Usage(io);
         }
     }
 
     ProgramState state;
-    RecordView view(io.err, io.errIsTerminal, io.errColumns);
-    RecordUi ui(io.err, view);
+    RecordView view(io.err, io.language, io.errIsTerminal, io.errColumns);
+    RecordUi ui(io.err, io.language, view);
     NullSplashView splash;
     TerminalProgressView progress(io.err, io.errIsTerminal);
     ui.beforeMessage = [&progress] { progress.BreakLine(); };
@@ -181,10 +182,10 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     const StartupOutcome outcome = RunStartup(e, options);
     if (outcome != StartupOutcome::Online) {
         if (ui.offlineOffered) {
-            io.err << "kmr record: " << Text(2011) << state.Gpib.Address << Text(2012)
-                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec) << Text(2013) << "\n";
+            io.err << "kmr record: " << io.Text(2011) << state.Gpib.Address << io.Text(2012)
+                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec) << io.Text(2013) << "\n";
         } else {
-            io.err << "kmr record: " << Text(2014) << "\n";
+            io.err << "kmr record: " << io.Text(2014) << "\n";
         }
         return 1;
     }
@@ -192,7 +193,7 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     StartOrStop(e);
     if (state.Status == RunStatus::CommFailed && !state.RunActive() && state.LastDataFile.empty()) {
         UnloadMainWindow(e, {});
-        io.err << "kmr record: " << Text(2015) << "\n";
+        io.err << "kmr record: " << io.Text(2015) << "\n";
         return 1;
     }
     FollowRun(e, view, progress);
@@ -200,11 +201,11 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     UnloadMainWindow(e, {});
 
     if (state.LastDataFile.empty()) {
-        io.err << "kmr record: " << Text(2016) << "\n";
+        io.err << "kmr record: " << io.Text(2016) << "\n";
         return 1;
     }
     if (!state.LastTransferComplete) {
-        io.err << "kmr record: " << state.LastDataFile << Text(2017) << "\n";
+        io.err << "kmr record: " << state.LastDataFile << io.Text(2017) << "\n";
         return 1;
     }
     io.out << state.LastDataFile << "\n";

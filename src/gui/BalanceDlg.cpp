@@ -2,13 +2,12 @@
 
 #include <QEvent>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
 #include "core/app/Monitor.h"
 #include "gui/GuiText.h"
+#include "gui/OwnControls.h"
 
 namespace kmr::gui {
 
@@ -61,28 +60,13 @@ BalanceDlg::BalanceDlg(Engine& e, HandlerGate& gate, QWidget* owner)
         cells_[static_cast<std::size_t>(ch - 1)] = cell;
     }
 
-    auto* frame = new QGroupBox(T(1502));
-    auto* comments = new QVBoxLayout(frame);
-    lblCmt1_ = new QLabel;
-    lblCmt1_->setObjectName("lblCmt1");
-    lblCmt2_ = new QLabel;
-    lblCmt2_->setObjectName("lblCmt2");
-    comments->addWidget(lblCmt1_);
-    comments->addWidget(lblCmt2_);
-
-    cmdClose_ = new QPushButton(T(1019));
-    cmdClose_->setObjectName("cmdButton0");
-    cmdBalance_ = new QPushButton(T(1503));
-    cmdBalance_->setObjectName("cmdButton1");
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdBalance_);
-    buttons->addWidget(cmdClose_);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(table);
-    layout->addWidget(frame);
-    layout->addLayout(buttons);
+    const CommentsAndButtons bottom = AddCommentsAndButtons(layout, T(1502), T(1503), T(1019));
+    lblCmt1_ = bottom.comment1;
+    lblCmt2_ = bottom.comment2;
+    cmdBalance_ = bottom.action;
+    cmdClose_ = bottom.close;
 
     connect(cmdClose_, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
     connect(cmdBalance_, &QPushButton::clicked, this, [this] { gate_.Input([this] { DoBalance(); }); });

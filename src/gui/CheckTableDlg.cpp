@@ -2,11 +2,10 @@
 
 #include <QEvent>
 #include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "gui/GuiText.h"
+#include "gui/OwnControls.h"
 
 namespace kmr::gui {
 
@@ -79,29 +78,14 @@ CheckTableDlg::CheckTableDlg(Engine& e, HandlerGate& gate, QWidget* owner)
         });
     }
 
-    auto* frame = new QGroupBox(T(1609));
-    auto* comments = new QVBoxLayout(frame);
-    lblCmt1_ = new QLabel;
-    lblCmt1_->setObjectName("lblCmt1");
-    lblCmt2_ = new QLabel;
-    lblCmt2_->setObjectName("lblCmt2");
-    comments->addWidget(lblCmt1_);
-    comments->addWidget(lblCmt2_);
-
-    auto* cmdClose = new QPushButton(T(1019));
-    cmdClose->setObjectName("cmdButton0");
-    cmdExecute_ = new QPushButton(T(1610));
-    cmdExecute_->setObjectName("cmdButton1");
-    cmdExecute_->setEnabled(false);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdExecute_);
-    buttons->addWidget(cmdClose);
-
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(table);
-    layout->addWidget(frame);
-    layout->addLayout(buttons);
+    const CommentsAndButtons bottom = AddCommentsAndButtons(layout, T(1609), T(1610), T(1019));
+    lblCmt1_ = bottom.comment1;
+    lblCmt2_ = bottom.comment2;
+    cmdExecute_ = bottom.action;
+    cmdExecute_->setEnabled(false);
+    QPushButton* cmdClose = bottom.close;
 
     connect(cmdClose, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
     connect(cmdExecute_, &QPushButton::clicked, this, [this] { gate_.Input([this] { Execute(); }); });

@@ -20,6 +20,7 @@ void FormDlg::Unload() {
     unloaded_ = true;
     hide();
     e_.forms.Closed();
+    Unloading();
     deleteLater();
 }
 

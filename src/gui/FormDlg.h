@@ -26,6 +26,8 @@ public:
 protected:
     // Asked on a close request (Cancel, the close box): false keeps the form open.
     virtual bool QueryClose() { return true; }
+    // The form is being unloaded, whatever closed it (after the host has restored the main window).
+    virtual void Unloading() {}
     void closeEvent(QCloseEvent* event) override;
 
     Engine& e_;

@@ -7,11 +7,16 @@
 
 namespace kmr::gui {
 
+// The language of the windows: main picks it once, before the first window, and hands the same
+// to the engine's UiPort.
+Language GuiLanguage();
+void SetGuiLanguage(Language lang);
+
 inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
-inline QString T(int id) { return Q(Text(id)); }
-// A text of the windows that the text table does not hold, in the language of the table.
+inline QString T(int id) { return Q(Text(GuiLanguage(), id)); }
+// A text of the windows that the text table does not hold, in the language of the windows.
 inline QString Say(const char* english, const char* japanese) {
-    return QString::fromUtf8(TextLanguage() == Language::Japanese ? japanese : english);
+    return QString::fromUtf8(GuiLanguage() == Language::Japanese ? japanese : english);
 }
 
 }  // namespace kmr::gui

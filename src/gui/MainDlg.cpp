@@ -23,8 +23,9 @@
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
+#include "gui/GraphCondDlg.h"
 #include "gui/MeasCondDlg.h"
-#include "gui/MessageBox.h"
+#include "gui/SetPathAndFileDlg.h"
 #include "gui/OutputCalDlg.h"
 #include "gui/VersionDlg.h"
 
@@ -35,13 +36,6 @@ namespace {
 constexpr int kEocTimerId = 1;
 constexpr int kMoniTimerId = 2;
 constexpr int kTimerMs = 50;
-
-// Menu captions without the trailing dots, for the title of a note about the item.
-QString Plain(QString caption) {
-    caption.remove("(&F)").remove("(&M)").remove("(&O)").remove('&');
-    while (caption.endsWith('.') || caption.endsWith(' ')) caption.chop(1);
-    return caption;
-}
 
 }  // namespace
 
@@ -190,7 +184,7 @@ void MainDlg::OnInput(void (MainDlg::*handler)()) {
 
 void MainDlg::UpdateMenus() {
     if (e_ == nullptr) return;
-    const MenuState m = kmr::UpdateMenus(WindowStateOf(e_->s));
+    const MenuState m = kmr::UpdateMenus(WindowStateOf(e_->s), e_->ui.language);
     actDataFile_->setEnabled(m.DataFileSettings);
     actMeasCond_->setEnabled(m.MeasCondSettings);
     actGraphCond_->setEnabled(m.GraphCondSettings);
@@ -345,20 +339,16 @@ void MainDlg::closeEvent(QCloseEvent* event) {
 
 // --- Menu and button handlers --------------------------------------------------------------------
 
-void MainDlg::NotYetAvailable(int textId) {
-    MessageBox box(this,
-                   Say("This window is not available in this version of the program yet.",
-                       "この画面は、このバージョンのプログラムではまだ使用できません。"),
-                   Plain(T(textId)), MsgIcon::Information, MsgButtons::Ok);
-    box.setObjectName("NotYetAvailable");
-    box.Ask();
+void MainDlg::DataFileSettings() {
+    OpenForm(*e_, this, FormId::DataFileSettings, MonitorPause::Pause,
+             [this] { return new SetPathAndFileDlg(*e_, this); });
 }
-
-void MainDlg::DataFileSettings() { NotYetAvailable(1004); }
 void MainDlg::MeasCondSettings() {
     OpenForm(*e_, this, FormId::MeasCond, MonitorPause::Pause, [this] { return new MeasCondDlg(*e_, this); });
 }
-void MainDlg::GraphCondSettings() { NotYetAvailable(1006); }
+void MainDlg::GraphCondSettings() {
+    OpenForm(*e_, this, FormId::GraphCond, MonitorPause::Pause, [this] { return new GraphCondDlg(*e_, this); });
+}
 void MainDlg::ConvertingFile() { OpenFileExchange(*e_, this); }
 void MainDlg::Quit() {
     // The close request runs as its own handler once this one has returned.

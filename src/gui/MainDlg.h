@@ -75,7 +75,6 @@ private:
     void OnInput(void (MainDlg::*handler)());
     void RecordGeometry();
     void ShowPanels();
-    void NotYetAvailable(int textId);
 
     // Handlers.
     void DataFileSettings();

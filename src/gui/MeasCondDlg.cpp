@@ -238,7 +238,7 @@ void MeasCondDlg::ShowAll() {
 
 void MeasCondDlg::ShowPreview() {
     const MemoryPreview p = form_.Preview(txtMRY_->text().toStdString(), txtPreMRY_->text().toStdString());
-    lblMemoryPreview_->setText(Q(MemoryPreviewText(p, TextLanguage())));
+    lblMemoryPreview_->setText(Q(MemoryPreviewText(p, GuiLanguage())));
     lblMemoryPreview_->setStyleSheet(p.possible ? QString() : QString("color: #c00000;"));
 }
 

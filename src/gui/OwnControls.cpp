@@ -1,6 +1,10 @@
 #include "gui/OwnControls.h"
 
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPainter>
+#include <QPushButton>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
@@ -67,6 +71,30 @@ void BareCheckBox::paintEvent(QPaintEvent*) {
         f.rect = o.rect.adjusted(-2, -2, 2, 2);
         p.drawPrimitive(QStyle::PE_FrameFocusRect, f);
     }
+}
+
+CommentsAndButtons AddCommentsAndButtons(QVBoxLayout* layout, const QString& frameTitle,
+                                         const QString& actionText, const QString& closeText) {
+    CommentsAndButtons c;
+    auto* frame = new QGroupBox(frameTitle);
+    auto* comments = new QVBoxLayout(frame);
+    c.comment1 = new QLabel;
+    c.comment1->setObjectName("lblCmt1");
+    c.comment2 = new QLabel;
+    c.comment2->setObjectName("lblCmt2");
+    comments->addWidget(c.comment1);
+    comments->addWidget(c.comment2);
+    c.close = new QPushButton(closeText);
+    c.close->setObjectName("cmdButton0");
+    c.action = new QPushButton(actionText);
+    c.action->setObjectName("cmdButton1");
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(c.action);
+    buttons->addWidget(c.close);
+    layout->addWidget(frame);
+    layout->addLayout(buttons);
+    return c;
 }
 
 }  // namespace kmr::gui

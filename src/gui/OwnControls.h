@@ -1,8 +1,13 @@
 #pragma once
 // Own controls of the forms: a vertical scroll bar that shows a focus colour while it has the
-// keyboard focus, and a check box without a caption that sits centred in a table cell.
+// keyboard focus, a check box without a caption that sits centred in a table cell, and the lower
+// part the table tool windows share.
 #include <QCheckBox>
 #include <QScrollBar>
+
+class QLabel;
+class QPushButton;
+class QVBoxLayout;
 
 namespace kmr::gui {
 
@@ -32,5 +37,16 @@ protected:
 private:
     QRect IndicatorRect() const;
 };
+
+// The lower part of a table tool window, added to `layout`: a frame titled `frameTitle` with two
+// comment lines, then the action button and Close at the right. The window connects the buttons.
+struct CommentsAndButtons {
+    QLabel* comment1 = nullptr;
+    QLabel* comment2 = nullptr;
+    QPushButton* action = nullptr;
+    QPushButton* close = nullptr;
+};
+CommentsAndButtons AddCommentsAndButtons(QVBoxLayout* layout, const QString& frameTitle,
+                                         const QString& actionText, const QString& closeText);
 
 }  // namespace kmr::gui

@@ -24,7 +24,7 @@ QString Bare(QString folder) {
 }  // namespace
 
 PathDlg::PathDlg(UiPort& ui, const std::string& path, const std::string& tag, QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::Dialog), ui_(ui), picker_(TextLanguage(), path, tag) {
+    : QWidget(owner, Qt::Window | Qt::Dialog), ui_(ui), picker_(GuiLanguage(), path, tag) {
     setObjectName("PathDlg");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(Q(picker_.Caption()));

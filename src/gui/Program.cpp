@@ -6,6 +6,7 @@
 #include <QScreen>
 
 #include "gui/GeometryStore.h"
+#include "gui/GuiText.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
 
@@ -19,6 +20,7 @@ Program::Program()
     : main_(std::make_unique<MainDlg>()),
       splash_(std::make_unique<SplashDlg>()),
       progress_(std::make_unique<TransactionSplashDlg>(main_.get())) {
+    ui_.language = GuiLanguage();
     engine_ = std::make_unique<Engine>(state_, ui_, *main_, *splash_, *progress_, clock_);
     main_->Attach(*engine_);
     main_->saveGeometry = [](const MainFormGeometry& g) { SaveGeometry(g); };

@@ -21,7 +21,7 @@ VersionDlg::VersionDlg(const ProgramState& s, QWidget* owner) : QDialog(owner) {
     setObjectName("VersionDlg");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    const AboutText a = MakeAboutText(s, ProgramVersion().toStdString());
+    const AboutText a = MakeAboutText(GuiLanguage(), s, ProgramVersion().toStdString());
     setWindowTitle(Q(a.Title));
 
     auto* icon = new QLabel;

@@ -64,6 +64,16 @@ namespace {
 
 SocketHandle Handle(std::intptr_t fd) { return static_cast<SocketHandle>(fd); }
 
+// A socket for one of the addresses a name resolves to; false when the system gives none.
+bool NewSocket(const addrinfo* a, SocketHandle& s) {
+    s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
+#ifdef _WIN32
+    return s != INVALID_SOCKET;
+#else
+    return s >= 0;
+#endif
+}
+
 // Waits for `events` on one socket until the deadline. 1 ready, 0 timeout, -1 error.
 int WaitFor(std::intptr_t fd, short events, SteadyTime deadline, short* revents = nullptr) {
     for (;;) {
@@ -120,12 +130,8 @@ TcpSocket TcpSocket::Connect(const std::string& host, int port, int timeoutMs,
     }
     error.clear();
     for (addrinfo* a = found; a; a = a->ai_next) {
-        SocketHandle s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-#ifdef _WIN32
-        if (s == INVALID_SOCKET) continue;
-#else
-        if (s < 0) continue;
-#endif
+        SocketHandle s;
+        if (!NewSocket(a, s)) continue;
         TcpSocket candidate(static_cast<std::intptr_t>(s));
         if (!SetNonBlocking(s)) {
             error = "cannot configure the socket";
@@ -262,12 +268,8 @@ TcpListener TcpListener::Listen(const std::string& host, int port, std::string& 
     }
     error = "no usable address";
     for (addrinfo* a = found; a; a = a->ai_next) {
-        SocketHandle s = ::socket(a->ai_family, a->ai_socktype, a->ai_protocol);
-#ifdef _WIN32
-        if (s == INVALID_SOCKET) continue;
-#else
-        if (s < 0) continue;
-#endif
+        SocketHandle s;
+        if (!NewSocket(a, s)) continue;
         TcpListener l;
         l.fd_ = static_cast<std::intptr_t>(s);
         int one = 1;

@@ -38,7 +38,6 @@ std::vector<std::string> Lines(const std::string& text) {
 
 class InstrumentTools : public ::testing::Test {
 protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
     TempHome home;
 };
 

@@ -1,5 +1,5 @@
-// `kmr record` against the simulated instrument, in-process and over TCP through kmr-sim's
-// Prologix server.
+// `kmr record` against the in-process simulated instrument (the routes themselves are tested in
+// tests/link).
 #include "cli/RecordCommand.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +8,10 @@
 #include <sstream>
 #include <string_view>
 
+#include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
-#include "sim/PrologixServer.h"
 #include "sim/SimBus.h"
 
 namespace kmr::cli {
@@ -81,7 +81,6 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
     GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
 #else
     TempHome home;
-    SetTextLanguage(Language::English);
     const RecordRun r = Record({"--interface", "sim:time=instant,pattern=ramp"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.out.back(), '\n');
@@ -103,7 +102,6 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
 
 TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
     TempHome home;
-    SetTextLanguage(Language::English);
     const RecordRun r = Record({"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
@@ -114,70 +112,39 @@ TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
 
 TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     TempHome home;
-    SetTextLanguage(Language::English);
     EXPECT_EQ(Record({"--colour"}).status, 2);
     for (const auto& [fault, reason] : {std::pair{"TRG:noreply", 2015}, std::pair{"TTM0:ERR-007", 2016}}) {
         const RecordRun r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
         EXPECT_EQ(r.status, 1) << fault;
         EXPECT_TRUE(r.out.empty()) << fault;
-        EXPECT_NE(r.err.find("kmr record: " + Text(reason)), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("kmr record: " + Text(Language::English, reason)), std::string::npos) << r.err;
     }
 }
 
 TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile) {
     TempHome home;
-    SetTextLanguage(Language::English);
     // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
     const RecordRun r = RecordWithCtrlC(11, false);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find(Text(2020)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(Text(Language::English, 2020)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
     const std::string bytes = ReadAll(WrittenPath(r));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
     // N = 400: 1100 + 2 * 400 * 9 + 2 * 1001 bytes; channel 2's block starts with its ramp.
     ASSERT_EQ(bytes.size(), 1100u + 7200u + 2002u);
     const std::size_t at = 1100 + 2 * 400;
-    EXPECT_EQ(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
-                                        (static_cast<unsigned char>(bytes[at + 1]) << 8)),
-              kmr::testing::RampWord(2, 0));
+    EXPECT_EQ(kmr::testing::Le16(bytes, at), kmr::testing::RampWord(2, 0));
 }
 
 TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
     TempHome home;
-    SetTextLanguage(Language::English);
     const RecordRun r = RecordWithCtrlC(11, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find(Text(2017)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(Text(Language::English, 2017)), std::string::npos) << r.err;
     const std::string cancelled = ReadAll(r.err.substr(r.err.rfind("kmr record: ") + 12,
-                                                       r.err.rfind(Text(2017)) - r.err.rfind("kmr record: ") - 12));
+                                                       r.err.rfind(Text(Language::English, 2017)) - r.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
-}
-
-TEST(RecordCommand, OverTcpThroughTheSimulatorsPrologixServer) {
-#ifdef _WIN32
-    GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
-#else
-    TempHome home;
-    SetTextLanguage(Language::English);
-    sim::SimOptions o;
-    o.time = sim::SimTimeMode::Instant;
-    o.pattern = sim::SimPattern::Ramp;
-    sim::SimBus instrument(o);
-    PrologixServerOptions so;
-    so.port = 0;
-    PrologixServer server(instrument, so);
-    std::string error;
-    ASSERT_TRUE(server.Start(error)) << error;
-    const RecordRun r = Record({"--interface", "prologix:127.0.0.1:" + std::to_string(server.Port())});
-    server.Stop();
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string bytes = ReadAll(WrittenPath(r));
-    ASSERT_EQ(bytes.size(), 1100u + 18000u + 2002u);
-    // Channel 3's block holds the ramp: word a = 7a + 3000.
-    const std::size_t at = 1100 + 2 * 1000 * 2 + 2 * 10;
-    EXPECT_EQ(static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8), 3070);
-#endif
 }
 
 }  // namespace

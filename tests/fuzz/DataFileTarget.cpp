@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const testing::TempDir scratch;
     Require(!scratch.path().empty());
     const Bytes image(data, data + std::min<std::size_t>(size, kDataHeaderBytes));
-    const HeaderCheck strict = CheckDataFileHeader(image, size);
-    const HeaderCheck lenient = CheckDataFileHeader(image, size, true);
+    const HeaderCheck strict = CheckDataFileHeader(Language::English, image, size);
+    const HeaderCheck lenient = CheckDataFileHeader(Language::English, image, size, true);
     if (strict.ok) {
         Require(strict.complete && lenient.ok);
         CheckPromises(strict, size);

@@ -2,7 +2,7 @@
 #include <QApplication>
 #include <QTest>
 
-#include "core/support/TextTable.h"
+#include "gui/GuiText.h"
 #include "gui/SettingsWindowTests.h"
 #include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
@@ -12,7 +12,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setOrganizationName("VNT");
     QApplication::setApplicationName("KMR-5300");
-    kmr::SetTextLanguage(kmr::Language::English);
+    kmr::gui::SetGuiLanguage(kmr::Language::English);
     int failures = 0;
     {
         kmr::guitest::MessageBoxTest t;

@@ -19,6 +19,11 @@ private slots:
     void measCondClockIsDownloadedAndSaved();
     void measCondCloseBoxKeepsTheTypedValueAndAsks();
     void aSecondFormIsRefused();
+    void graphCondSpanAndANewGraphAreDrawnAndSaved();
+    void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
+    void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();
+    void dataFileCsvCautionCancelAndTheCloseBox();
+    void dataFileFolderButtonOpensThePicker();
 
 };
 

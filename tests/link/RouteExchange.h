@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "link/SharedLibrary.h"
 #include "support/LinkHarness.h"
 
 namespace kmr::test {
@@ -75,5 +78,29 @@ inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
     conn.CloseGpibDevice();
     return done();
 }
+
+// A stand-in driver library, opened by the test too so that it can be attached to the bus it answers
+// from (a simulator).
+class StandIn {
+public:
+    explicit StandIn(const std::string& path) {
+        std::string error;
+        EXPECT_TRUE(library_.Open(path, error)) << path << ": " << error;
+        attach_ = reinterpret_cast<void (*)(GpibBus*)>(library_.Symbol("kmr_fake_attach"));
+        calls_ = reinterpret_cast<const char* (*)()>(library_.Symbol("kmr_fake_calls"));
+    }
+    StandIn(const std::string& path, GpibBus& bus) : StandIn(path) { Attach(bus); }
+    ~StandIn() {
+        if (attach_) attach_(nullptr);
+    }
+    void Attach(GpibBus& bus) { attach_(&bus); }
+    std::string Calls() const { return calls_(); }
+    void* Symbol(const char* name) const { return library_.Symbol(name); }
+
+private:
+    SharedLibrary library_;
+    void (*attach_)(GpibBus*) = nullptr;
+    const char* (*calls_)() = nullptr;
+};
 
 }  // namespace kmr::test

@@ -15,6 +15,7 @@
 #include "core/support/TextTable.h"
 #include "link/FakeAdapter.h"
 #include "link/InterfaceSpec.h"
+#include "link/RouteExchange.h"
 #include "link/NiGpibBus.h"
 #include "link/SharedLibrary.h"
 #include "link/VisaBus.h"
@@ -29,6 +30,7 @@ constexpr const char* kCannotOpen = "Cannot open communication port.";
 constexpr const char* kSend = "Cannot Comunicate. (Error sending Command.) ";
 constexpr const char* kReceive = "Cannot Comunicate. (Error receiving Data.)";
 constexpr int kT300ms = 10;
+using test::StandIn;
 
 std::unique_ptr<GpibBus> Bus(const std::string& spec) {
     std::string error;
@@ -36,22 +38,6 @@ std::unique_ptr<GpibBus> Bus(const std::string& spec) {
     EXPECT_NE(bus, nullptr) << error;
     return bus;
 }
-
-// A stand-in driver library, loaded by path, that answers from the bus it is given.
-class StandIn {
-public:
-    StandIn(const std::string& path, GpibBus& bus) {
-        std::string error;
-        EXPECT_TRUE(library_.Open(path, error)) << error;
-        attach_ = reinterpret_cast<void (*)(GpibBus*)>(library_.Symbol("kmr_fake_attach"));
-        attach_(&bus);
-    }
-    ~StandIn() { attach_(nullptr); }
-
-private:
-    SharedLibrary library_;
-    void (*attach_)(GpibBus*) = nullptr;
-};
 
 enum class Route { Sim, Gpib, Visa, Prologix };
 

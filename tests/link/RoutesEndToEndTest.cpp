@@ -21,6 +21,7 @@ namespace {
 using test::kRouteSim;
 using test::RouteResult;
 using test::RunFullExchange;
+using test::StandIn;
 
 std::unique_ptr<sim::SimBus> MakeSim(const std::string& spec = kRouteSim) {
     auto parsed = sim::ParseSimOptions(spec);
@@ -35,28 +36,6 @@ const RouteResult& InProcess() {
     }();
     return result;
 }
-
-// A stand-in library, opened by the test too so that it can be attached to a simulator.
-class StandIn {
-public:
-    explicit StandIn(const std::string& path) {
-        std::string error;
-        EXPECT_TRUE(library_.Open(path, error)) << path << ": " << error;
-        attach_ = reinterpret_cast<void (*)(GpibBus*)>(library_.Symbol("kmr_fake_attach"));
-        calls_ = reinterpret_cast<const char* (*)()>(library_.Symbol("kmr_fake_calls"));
-    }
-    ~StandIn() {
-        if (attach_) attach_(nullptr);
-    }
-    void Attach(GpibBus& bus) { attach_(&bus); }
-    std::string Calls() const { return calls_(); }
-    void* Symbol(const char* name) const { return library_.Symbol(name); }
-
-private:
-    SharedLibrary library_;
-    void (*attach_)(GpibBus*) = nullptr;
-    const char* (*calls_)() = nullptr;
-};
 
 void ExpectSameAsInProcess(const RouteResult& r) {
     const RouteResult& want = InProcess();

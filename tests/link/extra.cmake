@@ -1,9 +1,13 @@
 # Stand-in GP-IB and VISA libraries for the link tests. They are shared libraries that the tests
 # load by path at run time, exactly as the program loads a real driver; they live only here.
 set(_fixtures ${CMAKE_CURRENT_SOURCE_DIR}/link/fixtures)
+# Each stand-in carries its own simulated strainmeter (StandInSimulator.h), compiled into it
+# because the program's static libraries are not built for shared objects.
+set(_standin_sim ${CMAKE_SOURCE_DIR}/src/sim/SimBus.cpp ${CMAKE_SOURCE_DIR}/src/sim/SimInstrument.cpp
+    ${CMAKE_SOURCE_DIR}/src/sim/SimOptions.cpp ${CMAKE_SOURCE_DIR}/src/core/support/Numbers.cpp)
 foreach(_variant thread global user none)
   set(_lib kmr_fake_gpib_${_variant})
-  add_library(${_lib} SHARED ${_fixtures}/FakeGpibLibrary.cpp)
+  add_library(${_lib} SHARED ${_fixtures}/FakeGpibLibrary.cpp ${_standin_sim})
   target_include_directories(${_lib} PRIVATE ${CMAKE_SOURCE_DIR}/src)
   string(TOUPPER ${_variant} _upper)
   if(NOT _variant STREQUAL "none")
@@ -13,7 +17,7 @@ foreach(_variant thread global user none)
   target_compile_definitions(${target} PRIVATE
     KMR_FAKE_GPIB_${_upper}="$<TARGET_FILE:${_lib}>")
 endforeach()
-add_library(kmr_fake_visa SHARED ${_fixtures}/FakeVisaLibrary.cpp)
+add_library(kmr_fake_visa SHARED ${_fixtures}/FakeVisaLibrary.cpp ${_standin_sim})
 target_include_directories(kmr_fake_visa PRIVATE ${CMAKE_SOURCE_DIR}/src)
 add_dependencies(${target} kmr_fake_visa)
 target_compile_definitions(${target} PRIVATE

@@ -92,22 +92,6 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- identification replies ---------------------------------------------------------------------
 
-TEST(SimInstrumentTest, ModelDecidesTheFiveVoltModes) {
-    Sim a("sim:model=530A");
-    Sim c("sim:model=510C");
-    EXPECT_EQ(a("SET1"), "END");
-    EXPECT_EQ(a("B.V3"), "ERR-004");
-    EXPECT_EQ(a("B.V -6"), "ERR-004");
-    EXPECT_EQ(a("B.V -5"), "END");
-    EXPECT_EQ(a("RNG1000"), "ERR-001");
-    EXPECT_EQ(c("SET1"), "END");
-    EXPECT_EQ(c("B.V3"), "END");
-    EXPECT_EQ(c("B.V -6"), "END");
-    EXPECT_EQ(c("RNG1000"), "END");
-    EXPECT_EQ(c("B.V7"), "ERR-002");
-    EXPECT_EQ(c("VER"), "VER2.10");
-}
-
 TEST(SimInstrumentTest, MemoryProbeAnswersEndFromItsCapacityDown) {
     const char* probes[] = {"MRY  507904", "MRY  245760", "MRY  114688", "MRY  49152"};
     for (int code = 0; code <= 3; ++code) {
@@ -169,15 +153,68 @@ INSTANTIATE_TEST_SUITE_P(
         std::pair{"CAL1234", "ERR-002"}, std::pair{"CAL20000", "ERR-002"},
         std::pair{"HELLO", "ERR-001"}, std::pair{"HLT", "END"}, std::pair{"MON", "END"}));
 
-TEST(SimInstrumentTest, AveragingOnlyAtOneMillisecondAndSlower) {
-    Sim sim;
-    EXPECT_EQ(sim("CLK0"), "END");
-    EXPECT_EQ(sim("AVE 3"), "ERR-002");
-    EXPECT_EQ(sim("AVE 0"), "END");
-    EXPECT_EQ(sim("CLK 1"), "END");
-    EXPECT_EQ(sim("AVE 3"), "END");
-    EXPECT_EQ(sim("CLK-2"), "ERR-002");
+// --- conversations -------------------------------------------------------------------------------
+// Each step sends a command and expects its reply ("X*": any reply that begins with X); a step
+// "@s" lets s seconds of simulated time pass.
+struct Script {
+    const char* name;
+    const char* options;
+    std::vector<std::pair<const char*, const char*>> steps;
+};
+
+class SimScript : public ::testing::TestWithParam<Script> {};
+
+TEST_P(SimScript, RepliesInOrder) {
+    Sim sim(GetParam().options);
+    for (const auto& [command, reply] : GetParam().steps) {
+        if (command[0] == '@') {
+            sim.time->Advance(std::stod(command + 1));
+            continue;
+        }
+        const std::string got = sim(command), want = reply;
+        if (want.ends_with('*')) EXPECT_EQ(got.substr(0, want.size() - 1), want.substr(0, want.size() - 1)) << command;
+        else EXPECT_EQ(got, want) << command;
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversations, SimScript,
+    ::testing::Values(
+        // The model decides the 5 V modes.
+        Script{"Kmr530A", "sim:model=530A",
+               {{"SET1", "END"}, {"B.V3", "ERR-004"}, {"B.V -6", "ERR-004"}, {"B.V -5", "END"}, {"RNG1000", "ERR-001"}}},
+        Script{"Kmr510C", "sim:model=510C",
+               {{"SET1", "END"}, {"B.V3", "END"}, {"B.V -6", "END"}, {"RNG1000", "END"}, {"B.V7", "ERR-002"},
+                {"VER", "VER2.10"}}},
+        Script{"AveragingOnlyAtOneMillisecondAndSlower", "sim:time=real",
+               {{"CLK0", "END"}, {"AVE 3", "ERR-002"}, {"AVE 0", "END"}, {"CLK 1", "END"}, {"AVE 3", "END"},
+                {"CLK-2", "ERR-002"}}},
+        Script{"BalanceZeroesStrainChannelsAndRefusesVoltage", "sim:seed=3",
+               {{"RES", "END"}, {"SET2", "END"}, {"B.V1", "END"}, {"BAL", "END"}, {"RES", "END"}, {"SET3", "END"},
+                {"B.V0", "END"}, {"BAL", "ERR-012"}}},
+        // Pre-memory 100 of 1000 words at 10 ms: the trigger fires only when the pre-memory is full.
+        Script{"ManualRecordingFollowsSimulatedTime", "sim:time=real,pattern=ramp",
+               {{"DTE26;12;06", "END"}, {"TME07;05;00", "END"}, {"CLK 10", "END"}, {"MRY 1000", "END"},
+                {"MRY -100", "END"}, {"TRG", "END"}, {"EOC", "+000000"}, {"@0.5", ""}, {"EOC", "+000050"},
+                {"TTM0", "ERR-007"}, {"@1.0", ""}, {"EOC", "+000150"}, {"TTM0", "T26/12/06 07:05:01"},
+                {"B.V1", "ERR-006"}, {"@100", ""}, {"EOC", "+001000"}, {"B.V1", "END"}}},
+        // The external trigger comes after 2 s.
+        Script{"HaltFreezesTheWordCount", "sim:time=real",
+               {{"CLK 1", "END"}, {"MRY 10000", "END"}, {"ETG", "END"}, {"@1.0", ""}, {"EOC", "+000000"},
+                {"@1.5", ""}, {"EOC", "+000500"}, {"HLT", "END"}, {"@5", ""}, {"EOC", "+000500"}}},
+        Script{"InstantRecordingIsCompleteAtTheFirstEoc", "sim:time=instant",
+               {{"MRY 2000", "END"}, {"DTG", "END"}, {"EOC", "+002000"}, {"TTM0", "T*"}}},
+        Script{"InstantHighSpeedRecordingIsCompleteAtOnce", "sim:time=instant",
+               {{"CLK-1", "END"}, {"MRY 500", "END"}, {"TRG", "END"}, {"EOC", "+000500"}}},
+        Script{"DataTriggerFiresWhenALevelIsCrossed", "sim:time=real",
+               {{"RES", "END"}, {"SET8", "END"}, {"BAL", "END"}, {"TGL500", "END"}, {"CLK 1", "END"},
+                {"MRY 1000", "END"}, {"DTG", "END"}, {"@60", ""}, {"EOC", "+001000"}}},
+        // No channel takes part: it waits until halted.
+        Script{"DataTriggerWithoutChannelsWaits", "sim:time=real", {{"DTG", "END"}, {"@60", ""}, {"EOC", "+000000"}}},
+        Script{"NegativeTriggerLevelFiresFromAbove", "sim:time=real",
+               {{"RES", "END"}, {"SET9", "END"}, {"BAL", "END"}, {"TGL-600", "END"}, {"MRY 100", "END"},
+                {"DTG", "END"}, {"@60", ""}, {"EOC", "+000100"}, {"TTM0", "T*"}}}),
+    [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
 
 // --- monitor, checks, balance, calibration ----------------------------------------------------
 
@@ -220,21 +257,6 @@ TEST(SimInstrumentTest, ChecksAnswerOneFieldPerSelectedChannel) {
     EXPECT_EQ(sim("CHK0"), "ERR-008");
 }
 
-TEST(SimInstrumentTest, BalanceZeroesStrainChannelsAndRefusesVoltage) {
-    Sim sim("sim:seed=3");
-    sim("RES");
-    sim("SET2");
-    sim("B.V1");
-    const int initial = std::stoi(sim("CHK4"));
-    ASSERT_NE(initial, 0);
-    EXPECT_EQ(sim("BAL"), "END");
-    sim("SET3");
-    sim("RES");
-    sim("SET3");
-    sim("B.V0");
-    EXPECT_EQ(sim("BAL"), "ERR-012");
-}
-
 TEST(SimInstrumentTest, CalibrationOutputShowsInTheMonitorUntilMon) {
     Sim sim;
     sim("RES");
@@ -256,75 +278,6 @@ TEST(SimInstrumentTest, CalibrationOutputShowsInTheMonitorUntilMon) {
 }
 
 // --- recording ---------------------------------------------------------------------------------
-
-TEST(SimInstrumentTest, ManualRecordingFollowsSimulatedTime) {
-    Sim sim("sim:time=real,pattern=ramp");
-    sim("DTE26;12;06");
-    sim("TME07;05;00");
-    sim("CLK 10");
-    sim("MRY 1000");
-    sim("MRY -100");
-    EXPECT_EQ(sim("TRG"), "END");
-    EXPECT_EQ(sim("EOC"), "+000000");
-    sim.time->Advance(0.5);  // pre-memory: 50 words of 100
-    EXPECT_EQ(sim("EOC"), "+000050");
-    EXPECT_EQ(sim("TTM0"), "ERR-007");  // triggers only when the pre-memory is full
-    sim.time->Advance(1.0);             // 1.0 s after it: trigger fired, 50 more words
-    EXPECT_EQ(sim("EOC"), "+000150");
-    EXPECT_EQ(sim("TTM0"), "T26/12/06 07:05:01");
-    EXPECT_EQ(sim("B.V1"), "ERR-006");
-    sim.time->Advance(100.0);
-    EXPECT_EQ(sim("EOC"), "+001000");
-    EXPECT_EQ(sim("B.V1"), "END");
-}
-
-TEST(SimInstrumentTest, HaltFreezesTheWordCount) {
-    Sim sim("sim:time=real");
-    sim("CLK 1");
-    sim("MRY 10000");
-    sim("ETG");
-    sim.time->Advance(1.0);
-    EXPECT_EQ(sim("EOC"), "+000000");  // external trigger after 2 s
-    sim.time->Advance(1.5);
-    EXPECT_EQ(sim("EOC"), "+000500");
-    EXPECT_EQ(sim("HLT"), "END");
-    sim.time->Advance(5.0);
-    EXPECT_EQ(sim("EOC"), "+000500");
-}
-
-TEST(SimInstrumentTest, InstantRecordingIsCompleteAtTheFirstEoc) {
-    Sim sim("sim:time=instant");
-    sim("MRY 2000");
-    sim("DTG");
-    EXPECT_EQ(sim("EOC"), "+002000");
-    EXPECT_NE(sim("TTM0").substr(0, 3), "ERR");
-}
-
-TEST(SimInstrumentTest, InstantHighSpeedRecordingIsCompleteAtOnce) {
-    Sim sim("sim:time=instant");
-    sim("CLK-1");
-    sim("MRY 500");
-    sim("TRG");
-    EXPECT_EQ(sim.inst->WordsConverted(), 500);
-    EXPECT_EQ(sim("EOC"), "+000500");
-}
-
-TEST(SimInstrumentTest, DataTriggerFiresWhenALevelIsCrossed) {
-    Sim sim("sim:time=real");
-    sim("RES");
-    sim("SET8");
-    sim("BAL");
-    sim("TGL500");
-    sim("CLK 1");
-    sim("MRY 1000");
-    sim("DTG");
-    sim.time->Advance(60.0);
-    EXPECT_EQ(sim("EOC"), "+001000");
-    Sim quiet("sim:time=real");  // no channel takes part: it waits until halted
-    quiet("DTG");
-    quiet.time->Advance(60.0);
-    EXPECT_EQ(quiet("EOC"), "+000000");
-}
 
 TEST(SimInstrumentTest, WavePatternIsDeterministicForASeed) {
     auto record = [](const std::string& opts) {
@@ -348,19 +301,6 @@ TEST(SimInstrumentTest, WavePatternIsDeterministicForASeed) {
     EXPECT_EQ(a.first.back(), 3000);
     // The signal moves: not one value repeated over the whole record.
     EXPECT_GT(std::set<std::int16_t>(a.first.begin(), a.first.end() - 1).size(), 20u);
-}
-
-TEST(SimInstrumentTest, NegativeTriggerLevelFiresFromAbove) {
-    Sim sim("sim:time=real");
-    sim("RES");
-    sim("SET9");
-    sim("BAL");
-    sim("TGL-600");
-    sim("MRY 100");
-    sim("DTG");
-    sim.time->Advance(60.0);
-    EXPECT_EQ(sim("EOC"), "+000100");
-    EXPECT_EQ(sim("TTM0").substr(0, 1), "T");
 }
 
 TEST(SimInstrumentTest, BlockOfTheRampPatternIsBigEndian) {

@@ -142,8 +142,6 @@ struct EngineHarness {
     std::shared_ptr<sim::ManualTimeSource> simTime = std::make_shared<sim::ManualTimeSource>();
     LoggingBus* bus = nullptr;  // the bus start-up made (owned by the engine's link)
 
-    EngineHarness() { SetTextLanguage(Language::English); }
-
     BusFactory Factory() {
         return [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
             auto parsed = sim::ParseSimOptions(spec);

@@ -22,7 +22,6 @@ template <class Bus>
 struct LinkOver {
     template <class... Args>
     explicit LinkOver(Args&&... busArguments) : bus(std::forward<Args>(busArguments)...) {
-        SetTextLanguage(Language::English);
         clock.now = {2026, 3, 9, 7, 5, 0};
     }
     void Open() { conn.OpenGpibDevice(kT10s); }

@@ -41,6 +41,7 @@ int StderrColumns() {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     kmr::cli::CliIo io{std::cout, std::cerr, StderrIsTerminal()};
+    io.language = kmr::LanguageFromEnvironment();
     if (io.errIsTerminal && StderrColumns() > 0) io.errColumns = StderrColumns();
     return kmr::cli::RunKmr(args, io);
 }

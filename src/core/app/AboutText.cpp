@@ -8,7 +8,8 @@ std::string InstrumentModelName(std::int32_t model) {
     return model == kModelKmr510C ? "KMR-510C" : "KMR-530A";
 }
 
-AboutText MakeAboutText(const ProgramState& s, const std::string& programVersion) {
+AboutText MakeAboutText(Language lang, const ProgramState& s, const std::string& programVersion) {
+    auto Text = [lang](int id) { return kmr::Text(lang, id); };
     AboutText a;
     a.Title = Text(1701);
     a.Program = Text(1705) + " KMR-5300  Ver. " + programVersion;

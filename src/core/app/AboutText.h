@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/app/ProgramState.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -18,6 +19,6 @@ struct AboutText {
 // "KMR-530A" or "KMR-510C" of a model flag.
 std::string InstrumentModelName(std::int32_t model);
 
-AboutText MakeAboutText(const ProgramState& s, const std::string& programVersion);
+AboutText MakeAboutText(Language lang, const ProgramState& s, const std::string& programVersion);
 
 }  // namespace kmr

@@ -5,14 +5,16 @@
 
 namespace kmr {
 
-std::string StartStopCaption(bool runActive) { return Text(runActive ? 160 : 159); }
+std::string StartStopCaption(Language lang, bool runActive) { return Text(lang, runActive ? 160 : 159); }
 
-std::string MonitorButtonCaption(bool monitoringOn) { return Text(monitoringOn ? 147 : 148); }
+std::string MonitorButtonCaption(Language lang, bool monitoringOn) {
+    return Text(lang, monitoringOn ? 147 : 148);
+}
 
-MenuState UpdateMenus(const MainWindowState& s) {
+MenuState UpdateMenus(const MainWindowState& s, Language lang) {
     MenuState m;
-    m.StartCaption = StartStopCaption(s.RunActive);
-    m.MonitorCaption = MonitorButtonCaption(s.MonitoringOn);
+    m.StartCaption = StartStopCaption(lang, s.RunActive);
+    m.MonitorCaption = MonitorButtonCaption(lang, s.MonitoringOn);
     m.MonitorChecked = s.MonitoringOn;
     m.Version = true;
 
@@ -40,13 +42,13 @@ MenuState UpdateMenus(const MainWindowState& s) {
     return m;
 }
 
-std::string MainCaptionText(const CaptionState& s, bool nextFileForm) {
+std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileForm) {
     if (s.ProgramMode == 0) return kMainCaptionName;
     const std::string extension = kFileTypeExtensions[s.FileType == 1 ? 1 : 0];
     std::string caption = std::string(kMainCaptionName) + " - ";
     if (nextFileForm) {
         caption += DataFileName(s.BaseFileName, s.DataFileNumber, extension);
-        caption += "(" + Text(155) + ")";
+        caption += "(" + Text(lang, 155) + ")";
     } else {
         // Before any file was written (number 0) there is no previous number to name; the base
         // name alone is shown rather than a "_-1" that no file carries.
@@ -62,12 +64,12 @@ MainWindowState WindowStateOf(const ProgramState& s) {
 
 void SetMainCaption(Engine& e, bool nextFileForm) {
     const CaptionState cs{e.s.ProgramMode, e.s.Global.BaseFileName, e.s.DataFileNumber, e.s.Global.FileType};
-    e.main.SetCaption(MainCaptionText(cs, nextFileForm));
+    e.main.SetCaption(MainCaptionText(e.ui.language, cs, nextFileForm));
 }
 
 void UpdateRunCaptions(Engine& e) {
-    e.main.SetStartStopCaption(StartStopCaption(e.s.RunActive()));
-    e.main.SetMonitorCaption(MonitorButtonCaption(e.s.MonitoringOn != kFalse));
+    e.main.SetStartStopCaption(StartStopCaption(e.ui.language, e.s.RunActive()));
+    e.main.SetMonitorCaption(MonitorButtonCaption(e.ui.language, e.s.MonitoringOn != kFalse));
 }
 
 }  // namespace kmr

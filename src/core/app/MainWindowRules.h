@@ -46,11 +46,11 @@ struct MenuState {
 
 // The enabling table as a pure function of the program state. The "starting" mode counts as
 // off-line: nothing that needs the instrument is offered before start-up has finished.
-MenuState UpdateMenus(const MainWindowState& s);
+MenuState UpdateMenus(const MainWindowState& s, Language lang);
 
 // Button captions.
-std::string StartStopCaption(bool runActive);    // text 160 while a run is active, else 159
-std::string MonitorButtonCaption(bool monitoringOn);  // text 147 while on, else 148
+std::string StartStopCaption(Language lang, bool runActive);        // text 160 while a run is active, else 159
+std::string MonitorButtonCaption(Language lang, bool monitoringOn);  // text 147 while on, else 148
 
 // What the caption needs to name the data file.
 struct CaptionState {
@@ -63,7 +63,7 @@ struct CaptionState {
 // "KMR-5300" off-line; otherwise "KMR-5300 - " and, in the next-file form, the name of the file the
 // next run writes followed by "(Next data file)", or in the current-file form the name of the file
 // the last run wrote (the number before the current one).
-std::string MainCaptionText(const CaptionState& s, bool nextFileForm);
+std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileForm);
 
 // What the menu rules look at, from the program state (for UpdateMenus when a menu opens).
 MainWindowState WindowStateOf(const ProgramState& s);

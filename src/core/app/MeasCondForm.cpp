@@ -36,16 +36,6 @@ void SetIndex(T& field, int index, int lo, int hi) {
 
 }  // namespace
 
-std::string NormaliseTyped(std::string_view typed) {
-    return ToUpperAscii(Trim(ToHalfWidth(TrimCopy(typed))));
-}
-
-std::optional<std::int32_t> ParseUnsignedCount(std::string_view text) {
-    if (text.empty() || text[0] == '-') return std::nullopt;
-    if (!IsWholeNumberText(text)) return std::nullopt;
-    return ParseInt32(text);
-}
-
 std::vector<InputModeEntry> InputModeEntries(std::int32_t model) {
     std::vector<InputModeEntry> out;
     for (const InputModeFact& f : kInputModes)
@@ -232,12 +222,12 @@ void WriteBack(MeasConditions& live, const MeasConditions& edited) {
 FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()>& hide) {
     ProgramState& s = e.s;
     if (const int refusal = form.OkRefusal(); refusal != 0) {
-        e.ui.ShowMessage(Text(refusal), Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+        e.ui.ShowMessage(e.ui.Text(refusal), e.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
     const std::string mask = form.PendingMask(s.Meas);
     if (!HasChange(mask)) return FormOutcome::Close;
-    if (e.ui.ShowMessage(Text(157), Text(164), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (e.ui.ShowMessage(e.ui.Text(157), e.ui.Text(164), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return FormOutcome::StayOpen;
 
     if (hide) hide();
@@ -258,7 +248,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
 
 bool MeasCondMayClose(Engine& e, MeasCondForm& form) {
     if (!HasChange(form.PendingMask(e.s.Meas))) return true;
-    return e.ui.ShowMessage(Text(158), Text(167), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+    return e.ui.ShowMessage(e.ui.Text(158), e.ui.Text(167), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 }  // namespace kmr

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/app/Engine.h"
+#include "core/app/FormRules.h"
 #include "core/conditions/MeasConditions.h"
 #include "core/support/TextTable.h"
 
@@ -104,9 +105,6 @@ private:
     std::optional<MeasFieldRef> lastClicked_;
 };
 
-// What OK ended in.
-enum class FormOutcome { StayOpen, Close, Applied };
-
 // OK: the refusals (118, 115), the change mask, question 157, and on Yes: `hide` the form,
 // hourglass, DataPresent := 0, the copy into the live conditions, the download of the changed
 // groups (on-line), Meas.cnd saved, the graphs back to monitor mode and redrawn. A failed
@@ -115,10 +113,5 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
 // A close request (Cancel, the close box): true when nothing changed or question 158 was answered
 // Yes.
 bool MeasCondMayClose(Engine& e, MeasCondForm& form);
-
-// Whole numbers of the forms: digits with an optional leading "+".
-std::optional<std::int32_t> ParseUnsignedCount(std::string_view text);
-// A typed text as the forms read it: trimmed, full-width to half-width, upper case.
-std::string NormaliseTyped(std::string_view typed);
 
 }  // namespace kmr

@@ -24,7 +24,7 @@ void ToggleMonitor(Engine& e) {
         e.main.SetMoniTimer(true);
     }
     e.main.SetMonitorChecked(s.MonitoringOn != kFalse);
-    e.main.SetMonitorCaption(MonitorButtonCaption(s.MonitoringOn != kFalse));
+    e.main.SetMonitorCaption(MonitorButtonCaption(e.ui.language, s.MonitoringOn != kFalse));
     SetMainCaption(e, true);
     e.main.SetWindowEnabled(true);
 }
@@ -32,7 +32,7 @@ void ToggleMonitor(Engine& e) {
 void StopMonitoring(Engine& e) {
     e.s.MonitoringOn = kFalse;
     e.main.SetMonitorChecked(false);
-    e.main.SetMonitorCaption(MonitorButtonCaption(false));
+    e.main.SetMonitorCaption(MonitorButtonCaption(e.ui.language, false));
 }
 
 bool BalanceWindowTick(Engine& e, BalancePresenter& balance) {

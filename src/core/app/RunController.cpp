@@ -76,7 +76,7 @@ void HighSpeedStart(Engine& e) {
     bool triggered = false;
     if (!e.Failed()) {
         e.main.SetRestTimeColour(RestTimeColour::Yellow);
-        e.main.SetRestTimeCaption(Text(153));
+        e.main.SetRestTimeCaption(e.ui.Text(153));
         // Returns only when the instrument has finished recording or the timeout expired.
         triggered = Trigger(e);
         RestoreRestTimePanel(e);

@@ -114,7 +114,7 @@ void SaveProblems::Report(UiPort& ui) {
         if (!text.empty()) text += "\r\n";
         text += m;
     }
-    ui.ShowMessage(text, Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(text, ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
     messages_.clear();
 }
 
@@ -130,7 +130,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
 
     // 2, 3. Identity placeholder and the vocabulary lists.
     s.Instrument.InstrumentVersion = "----";
-    s.Vocab = MakeVocabulary(TextLanguage(), UserLanguageId());
+    s.Vocab = MakeVocabulary(ui.language, UserLanguageId(ui.language));
 
     // 4. Graph conditions.
     SetGraphDefaults(s.Graph);
@@ -190,16 +190,16 @@ void ReplaceUnavailableInputModes(MeasConditions& m, std::int32_t model) {
             c.InputMode = kKmr530AReplacementInputMode;
 }
 
-std::string OfflineOfferText(const GpibSettings& gpib) {
+std::string OfflineOfferText(Language lang, const GpibSettings& gpib) {
     std::string t = "KMR-530A/KMR-510C (";
-    t += Text(101);
+    t += Text(lang, 101);
     t += FormatInt(gpib.Address);
     t += " ";
-    t += Text(127);
+    t += Text(lang, 127);
     t += gpib.Delimiter == 1 ? "CR) " : "CR/LF) ";
-    t += Text(133);
+    t += Text(lang, 133);
     t += "\r\n";
-    t += Text(108);
+    t += Text(lang, 108);
     return t;
 }
 
@@ -298,8 +298,8 @@ StartupOutcome ShowMain(Engine& e) {
 StartupOutcome OfflineOffer(Engine& e) {
     e.splash.Unload();
     e.ui.SetPointer(Pointer::Default);
-    const MsgAnswer a = e.ui.ShowMessage(OfflineOfferText(e.s.Gpib), kProgramTitle, MsgIcon::Question,
-                                         MsgButtons::YesNo, /*defaultNo=*/true);
+    const MsgAnswer a = e.ui.ShowMessage(OfflineOfferText(e.ui.language, e.s.Gpib), kProgramTitle,
+                                         MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
     if (a != MsgAnswer::Yes) return Abandon(e);
     e.s.ProgramMode = kModeOffline;
     return ShowMain(e);
@@ -310,7 +310,7 @@ StartupOutcome OfflineOffer(Engine& e) {
 StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     ProgramState& s = e.s;
     // 1. The decimal symbol.
-    const int languageNumber = ParseInt32(Text(1)).value_or(1);
+    const int languageNumber = ParseInt32(e.ui.Text(1)).value_or(1);
     if (DecimalSymbolUnusable(languageNumber, e.ui, o.decimalConversion)) return StartupOutcome::Exit;
     // 2 to 4.
     s.ProgramMode = kModeStarting;
@@ -320,7 +320,7 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     s.Geometry = CorrectMainFormGeometry(g, o.screen);
     // 6 to 8.
     e.ui.SetPointer(Pointer::Hourglass);
-    e.splash.Show(Text(123), Text(112), 17);
+    e.splash.Show(e.ui.Text(123), e.ui.Text(112), 17);
     e.clock.Sleep(0.5);
     // 9, 10.
     Initialise(s, o.folders, e.clock.Now(), e.splash, e.ui);
@@ -347,7 +347,7 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     e.link.commands->DownloadConditions(kFullChangeMask);
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
     // 18.
-    e.splash.SetStatus(Text(143));
+    e.splash.SetStatus(e.ui.Text(143));
     e.splash.Complete();
     e.clock.Sleep(0.5);
     e.splash.Unload();
@@ -369,7 +369,7 @@ void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {
     if (s.ProgramMode == kModeStarting) return true;
     if (s.RunActive()) return false;
-    return ui.ShowMessage(Text(144), Text(145), MsgIcon::Question, MsgButtons::YesNo,
+    return ui.ShowMessage(ui.Text(144), ui.Text(145), MsgIcon::Question, MsgButtons::YesNo,
                           /*defaultNo=*/true) == MsgAnswer::Yes;
 }
 

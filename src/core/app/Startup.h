@@ -74,7 +74,7 @@ bool LimitMemoryWords(MeasConditions& m, std::int32_t memorySizeCode);
 void ReplaceUnavailableInputModes(MeasConditions& m, std::int32_t model);
 
 // The question of the off-line offer: the address and delimiter in use and "continue off-line?".
-std::string OfflineOfferText(const GpibSettings& gpib);
+std::string OfflineOfferText(Language lang, const GpibSettings& gpib);
 
 // --- The start-up sequence ------------------------------------------------------------------------
 

@@ -50,10 +50,8 @@ bool NameTaken(const ProgramState& s, std::int32_t number, std::int32_t n) {
     if (FileExists(NamedPath(s, number))) return true;
     if (s.Global.FileType != 1) return false;
     // A CSV transfer may write lettered parts: none of them may exist either.
-    FileConditions fc = FileConditionsFrom(s.Meas, n);
-    const CsvLayout layout = PlanCsvFiles(
-        s.Global.DataFolder, DataFileName(s.Global.BaseFileName, number, s.Extension()), fc);
-    for (const auto& part : layout.parts)
+    const auto parts = CsvPartsOf(s.Global.DataFolder, DataFileName(s.Global.BaseFileName, number, s.Extension()), n);
+    for (const auto& part : parts)
         if (FileExists(part.path)) return true;
     return false;
 }
@@ -149,7 +147,7 @@ void ShowProgress(Engine& e, bool csv) {
     RedimSampleBuffer(s.Samples, s.Meas.MemoryWords);
     s.progress = Progress{};
     s.progress.TransferBlockWords = kTransferBlockWords;
-    e.progressView.Show(Text(124), Text(112));
+    e.progressView.Show(e.ui.Text(124), e.ui.Text(112));
     const std::int32_t n = s.WordsConverted;
     const int k = s.Meas.ChannelCount;
     s.progress.MaxPBCount = csv ? CsvStepCount(n, k) : DataFileStepCount(n, k);

@@ -29,7 +29,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& tail) {
 }
 
 void SettingError(UiPort& ui, int textId) {
-    ui.ShowMessage(Text(textId), Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(ui.Text(textId), ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 std::uint64_t FileBytes(const std::string& path) {
@@ -81,11 +81,11 @@ bool ConversionOutcome::AllConverted() const {
 bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui) {
     const std::int64_t free = drive.FreeBytes(csvFolder);
     if (free < 0) {
-        ui.ShowMessage(Text(130), Text(114), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(130), ui.Text(114), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
     if (free < kLeastCsvDriveBytes) {
-        ui.ShowMessage(Text(131), Text(114), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(131), ui.Text(114), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
     return true;
@@ -110,7 +110,7 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     if (status == RunStatus::Cancelled) return false;
     // A file of another length than its header implies is converted after a word of caution.
     if (!sizeWarning.empty())
-        ui.ShowMessage(dataPath + "\n" + sizeWarning, Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(dataPath + "\n" + sizeWarning, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
     const double sizeKB = static_cast<double>(SizeInKB(FileBytes(dataPath)));
     progress.MaxPBCount = ConversionStepCount(fc.WordsConverted, fc.ChannelCount, progress);
     progress.CurrentVol = sizeKB;
@@ -189,7 +189,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
         const std::string key = ToLowerAscii(item.csvFolder + stem);
         const bool twice = std::find(stems.begin(), stems.end(), key) != stems.end();
         if (twice || BaseOrLetteredExists(item.csvFolder, stem, ".csv")) {
-            ui.ShowMessage(Text(141) + "\n" + item.csvFolder + name, Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+            ui.ShowMessage(ui.Text(141) + "\n" + item.csvFolder + name, ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
             return outcome;
         }
         stems.push_back(key);
@@ -197,8 +197,8 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
 
     for (const auto& folder : folders) {
         while (!ports.drive.WriteTest(folder)) {
-            const std::string text = Text(128) + " '" + folder + "' " + Text(132) + " " + Text(154);
-            if (ui.ShowMessage(text, Text(107), MsgIcon::Question, MsgButtons::RetryCancel) != MsgAnswer::Retry)
+            const std::string text = ui.Text(128) + " '" + folder + "' " + ui.Text(132) + " " + ui.Text(154);
+            if (ui.ShowMessage(text, ui.Text(107), MsgIcon::Question, MsgButtons::RetryCancel) != MsgAnswer::Retry)
                 return outcome;
         }
     }
@@ -210,7 +210,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     progress.AllVol = 0;
     for (const auto& item : items) progress.AllVol += item.sizeKB;
     if (progress.AllVol <= 0) progress.AllVol = 1.0;
-    ports.progressView.Show(Text(139), Text(112));
+    ports.progressView.Show(ui.Text(139), ui.Text(112));
     for (std::size_t i = 0; i < items.size(); ++i) {
         outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, progress,
                                                ports.progressView, ui, status, ports.files, &outcome.csvFiles[i]);

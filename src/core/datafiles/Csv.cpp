@@ -85,22 +85,25 @@ std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Langu
     return h;
 }
 
-CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc) {
+CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::string& fileName,
+                       const FileConditions& fc) {
     CsvLayout layout;
     layout.channels = static_cast<int>(EnabledChannels(fc).size());
     layout.lineBytes = kCsvCellBytes * static_cast<std::size_t>(layout.channels + 1) + 2;
-    layout.header = CsvHeaderText(fc, TextLanguage(), LanguageOfUserLanguageId(UserLanguageId()));
-    const std::int32_t n = std::max<std::int32_t>(fc.WordsConverted, 0);
-    if (n <= kCsvLinesPerPart) {
-        layout.parts.push_back({folder + fileName, 0, n});
-        return layout;
-    }
+    layout.header = CsvHeaderText(fc, lang, LanguageOfUserLanguageId(UserLanguageId(lang)));
+    layout.parts = CsvPartsOf(folder, fileName, fc.WordsConverted);
+    return layout;
+}
+
+std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples) {
+    const std::int32_t n = std::max<std::int32_t>(samples, 0);
+    if (n <= kCsvLinesPerPart) return {{folder + fileName, 0, n}};
+    std::vector<CsvPart> parts;
     const std::string stem = folder + fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0);
     for (std::int32_t first = 0, j = 0; first < n; first += kCsvLinesPerPart, ++j) {
-        layout.parts.push_back({stem + "_" + static_cast<char>('A' + j) + ".csv", first,
-                                std::min(kCsvLinesPerPart, n - first)});
+        parts.push_back({stem + "_" + static_cast<char>('A' + j) + ".csv", first, std::min(kCsvLinesPerPart, n - first)});
     }
-    return layout;
+    return parts;
 }
 
 std::unique_ptr<CsvOutputFile> SystemCsvFileWriter::CreateNew(const std::string& path, int& err) {

@@ -44,9 +44,12 @@ struct CsvLayout {
 // The 18 header lines for the conditions: the trigger-mode name in `textLanguage`, the unit names
 // of `unitLanguage`.
 std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Language unitLanguage);
-// The layout of `folder` + `fileName` (which ends in ".csv") for fc's channels and N, in the
-// active text language.
-CsvLayout PlanCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc);
+// The layout of `folder` + `fileName` (which ends in ".csv") for fc's channels and N, its header
+// in `lang`.
+CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::string& fileName,
+                       const FileConditions& fc);
+// The part files of that many samples: the file itself, or "_A", "_B" ... of 65000 lines each.
+std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples);
 
 // A CSV file being written from its start to its end.
 class CsvOutputFile {

@@ -25,7 +25,7 @@ bool Fail(FileHandle& f, const std::string& path, CsvContext& ctx) {
 
 bool CreateCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                     CsvLayout& layout, CsvContext& ctx) {
-    layout = PlanCsvFiles(folder, fileName, fc);
+    layout = PlanCsvFiles(ctx.ui.language, folder, fileName, fc);
     const std::size_t lb = layout.lineBytes;
     std::vector<char> chunk(LinesPerChunk(lb) * lb);
     for (const CsvPart& part : layout.parts) {

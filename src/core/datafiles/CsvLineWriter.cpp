@@ -174,15 +174,15 @@ private:
     // After a failure: the part files of this call go again (a cancel keeps them), and the
     // message names the file that failed and every file removed.
     void RemoveCreatedFiles() {
-        std::string text = FileErrorMessage(error_, errorPath_);
+        std::string text = FileErrorMessage(ctx_.ui.language, error_, errorPath_);
         std::string kept;
         for (const std::string& path : created_) {
             if (files_.Remove(path))
-                text += "\n" + Text(2101) + path;
+                text += "\n" + ctx_.ui.Text(2101) + path;
             else
-                kept += "\n" + Text(2102) + path;
+                kept += "\n" + ctx_.ui.Text(2102) + path;
         }
-        ctx_.ui.ShowMessage(text + kept, Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        ctx_.ui.ShowMessage(text + kept, ctx_.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
         ctx_.status = RunStatus::Cancelled;
     }
 
@@ -418,7 +418,7 @@ private:
 
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const CsvSampleSource& source, CsvContext& ctx) {
-    const CsvLayout layout = PlanCsvFiles(folder, fileName, fc);
+    const CsvLayout layout = PlanCsvFiles(ctx.ui.language, folder, fileName, fc);
     SystemCsvFileWriter system;
     std::unique_ptr<LineWriter> writer;
     try {

@@ -13,11 +13,6 @@ namespace kmr {
 
 namespace {
 
-// A problem description in the active language.
-std::string Say(const std::string& english, const std::string& japanese) {
-    return TextLanguage() == Language::Japanese ? japanese : english;
-}
-
 std::string N(long long v) { return std::to_string(v); }
 
 template <typename U>
@@ -44,9 +39,9 @@ std::string Stripped(std::string s) {
 }
 
 void ShowRefusedFile(const std::string& path, const std::string& problem, UiPort& ui, RunStatus& status) {
-    std::string text = Text(113) + "\n" + path;
+    std::string text = ui.Text(113) + "\n" + path;
     if (!problem.empty()) text += "\n" + problem;
-    ui.ShowMessage(text, Text(107), MsgIcon::Critical, MsgButtons::Ok);
+    ui.ShowMessage(text, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
     status = RunStatus::Cancelled;
 }
 
@@ -163,55 +158,45 @@ Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted, 
 
 namespace {
 
-std::string Damaged(const std::string& english, const std::string& japanese) {
-    return Say("Damaged header: " + english, "ヘッダが壊れています: " + japanese);
+std::string Damaged(Language lang, int id, std::initializer_list<std::string_view> args) {
+    return Text(lang, 2201) + TextWith(lang, id, args);
 }
 
 // The signature record: one of the two signatures; a cancelled or unfinished file only when asked.
-std::string CheckSignature(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled, HeaderCheck& r) {
+std::string CheckSignature(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled,
+                           HeaderCheck& r) {
     if (fileSize < static_cast<std::uint64_t>(kDataHeaderBytes) || header.size() < kDataHeaderBytes) {
-        return Say("The file is " + N(static_cast<long long>(fileSize)) +
-                       " bytes long, shorter than the 1100-byte header of a data file.",
-                   "ファイルの長さが " + N(static_cast<long long>(fileSize)) +
-                       " バイトで、データファイルのヘッダ (1100 バイト) より短いです。");
+        return TextWith(lang, 2202, {N(static_cast<long long>(fileSize))});
     }
-    const std::string notData = Say("It does not begin with the signature of a data file.",
-                                    "データファイルの識別子で始まっていません。");
     std::size_t pos = 0;
     std::int32_t sigLen = 0;
     GetLong(header, pos, sigLen);
-    if (sigLen != kSignatureLength) return notData;
+    if (sigLen != kSignatureLength) return Text(lang, 2203);
     pos = 0;
     GetText(header, pos, r.signature);
     r.complete = r.signature == kCompleteSignature;
     r.isDataFile = r.complete || r.signature == kCancelSignature;
-    if (!r.isDataFile) return notData;
-    if (!r.complete && !acceptCancelled) {
-        return Say("Its recording was cancelled or did not complete.",
-                   "この測定は中止されたか、保存が完了していません。");
-    }
+    if (!r.isDataFile) return Text(lang, 2203);
+    if (!r.complete && !acceptCancelled) return Text(lang, 2204);
     return {};
 }
 
-// A text record of fixed length at `pos`.
-std::string ReadFixedText(const Bytes& header, std::size_t& pos, std::int32_t expected, std::string& out,
-                          const std::string& what) {
+// A text record of fixed length at `pos`; `what` names it in the English message.
+std::string ReadFixedText(Language lang, const Bytes& header, std::size_t& pos, std::int32_t expected,
+                          std::string& out, const std::string& what) {
     const std::size_t at = pos;
     std::size_t p = pos;
     std::int32_t len = 0;
     GetLong(header, p, len);
     if (len == expected && GetText(header, pos, out)) return {};
-    return Damaged("the " + what + " text at byte " + N(static_cast<long long>(at)) + " has length " + N(len) +
-                       " instead of " + N(expected) + ".",
-                   N(static_cast<long long>(at)) + " バイト目のテキストの長さが " + N(len) + " です (正しくは " +
-                       N(expected) + ")。");
+    return Damaged(lang, 2205, {what, N(static_cast<long long>(at)), N(len), N(expected)});
 }
 
 // Every field in the order of the layout, after the signature record.
-std::string DecodeFields(const Bytes& header, FileConditions& fc) {
+std::string DecodeFields(Language lang, const Bytes& header, FileConditions& fc) {
     std::size_t pos = static_cast<std::size_t>(4 + kSignatureLength);
     std::string text;
-    if (auto e = ReadFixedText(header, pos, kTriggerTimeLength, text, "trigger time"); !e.empty()) return e;
+    if (auto e = ReadFixedText(lang, header, pos, kTriggerTimeLength, text, "trigger time"); !e.empty()) return e;
     fc.TriggerTime = Stripped(text);
     GetInteger(header, pos, fc.TrgMode);
     GetSingle(header, pos, fc.SmpClk);
@@ -220,7 +205,7 @@ std::string DecodeFields(const Bytes& header, FileConditions& fc) {
     GetLong(header, pos, fc.WordsConverted);
     GetInteger(header, pos, fc.Averaging);
     GetInteger(header, pos, fc.ChannelCount);
-    if (auto e = ReadFixedText(header, pos, kHeaderReservedLength, text, "reserved"); !e.empty()) return e;
+    if (auto e = ReadFixedText(lang, header, pos, kHeaderReservedLength, text, "reserved"); !e.empty()) return e;
     for (int ch = 1; ch <= kChannels; ++ch) {
         auto& c = fc.Ch(ch);
         GetInteger(header, pos, c.OnOff);
@@ -232,7 +217,7 @@ std::string DecodeFields(const Bytes& header, FileConditions& fc) {
         GetInteger(header, pos, c.DtgOnOff);
         GetSingle(header, pos, c.DtgLevel);
         GetSingle(header, pos, c.Offset);
-        if (auto e = ReadFixedText(header, pos, kChannelReservedLength, text, "channel " + N(ch) + " reserved");
+        if (auto e = ReadFixedText(lang, header, pos, kChannelReservedLength, text, "channel " + N(ch) + " reserved");
             !e.empty())
             return e;
     }
@@ -241,69 +226,41 @@ std::string DecodeFields(const Bytes& header, FileConditions& fc) {
 
 // The instrument-wide fields: each one of the instrument's choices, and N and the pre-memory
 // within the memory words.
-std::string CheckMeasurementFields(const FileConditions& fc) {
+std::string CheckMeasurementFields(Language lang, const FileConditions& fc) {
     const std::int32_t mry = fc.MemoryWords, n = fc.WordsConverted;
-    if (mry < 1 || mry > kLargestMemoryWords) {
-        return Damaged("memory words " + N(mry) + " outside 1 to " + N(kLargestMemoryWords) + ".",
-                       "メモリワード数 " + N(mry) + " が 1～" + N(kLargestMemoryWords) + " の範囲外です。");
-    }
-    if (n < 0 || n > mry) {
-        return Damaged("stored words " + N(n) + " outside 0 to the memory words " + N(mry) + ".",
-                       "保存ワード数 " + N(n) + " が 0～メモリワード数 " + N(mry) + " の範囲外です。");
-    }
-    if (fc.PreMemoryWords < 0 || fc.PreMemoryWords > mry) {
-        return Damaged("pre-memory words " + N(fc.PreMemoryWords) + " outside 0 to the memory words " + N(mry) + ".",
-                       "プリメモリワード数 " + N(fc.PreMemoryWords) + " が 0～メモリワード数 " + N(mry) +
-                           " の範囲外です。");
-    }
-    if (!IsOfferedClock(fc.SmpClk)) {
-        return Damaged("sampling clock " + FormatFloat(fc.SmpClk) + " ms is not a clock of the instrument.",
-                       "サンプリングクロック " + FormatFloat(fc.SmpClk) + " ms は本器のクロックではありません。");
-    }
-    if (!kTrgModeRange.Holds(fc.TrgMode)) {
-        return Damaged("trigger mode " + N(fc.TrgMode) + " is not 0, 1 or 2.",
-                       "トリガモード " + N(fc.TrgMode) + " が 0、1、2 のいずれでもありません。");
-    }
-    if (!kAveragingRange.Holds(fc.Averaging)) {
-        return Damaged("averaging " + N(fc.Averaging) + " outside 0 to 10.",
-                       "アベレージング " + N(fc.Averaging) + " が 0～10 の範囲外です。");
-    }
+    if (mry < 1 || mry > kLargestMemoryWords) return Damaged(lang, 2206, {N(mry), N(kLargestMemoryWords)});
+    if (n < 0 || n > mry) return Damaged(lang, 2207, {N(n), N(mry)});
+    if (fc.PreMemoryWords < 0 || fc.PreMemoryWords > mry) return Damaged(lang, 2208, {N(fc.PreMemoryWords), N(mry)});
+    if (!IsOfferedClock(fc.SmpClk)) return Damaged(lang, 2209, {FormatFloat(fc.SmpClk)});
+    if (!kTrgModeRange.Holds(fc.TrgMode)) return Damaged(lang, 2210, {N(fc.TrgMode)});
+    if (!kAveragingRange.Holds(fc.Averaging)) return Damaged(lang, 2211, {N(fc.Averaging)});
     return {};
 }
 
 // Each channel record field within its choices, and the channel count equal to the channels on.
-std::string CheckChannelRecords(const FileConditions& fc) {
+std::string CheckChannelRecords(Language lang, const FileConditions& fc) {
     int on = 0;
     for (int ch = 1; ch <= kChannels; ++ch) {
         const auto& c = fc.Ch(ch);
-        struct Field {
-            const char* english;
-            const char* japanese;
-            bool valid;
+        // The field's name (a text identifier) and whether it holds one of its choices.
+        const std::pair<int, bool> fields[] = {
+            {2213, kFlagRange.Holds(c.OnOff)},
+            {2214, FindInputMode(c.InputMode) != nullptr},
+            {2215, kLpfRange.Holds(c.Lpf)},
+            {2216, std::isfinite(c.Coeff)},
+            {2217, kPointRange.Holds(c.Point)},
+            {2218, kUnitRange.Holds(c.Unit)},
+            {2219, kFlagRange.Holds(c.DtgOnOff)},
+            {2220, std::isfinite(c.DtgLevel)},
+            {2221, std::isfinite(c.Offset)},
         };
-        const Field fields[] = {
-            {"on/off", "オン/オフ", kFlagRange.Holds(c.OnOff)},
-            {"input mode", "入力モード", FindInputMode(c.InputMode) != nullptr},
-            {"filter", "フィルタ", kLpfRange.Holds(c.Lpf)},
-            {"coefficient", "係数", std::isfinite(c.Coeff)},
-            {"decimal point", "小数点", kPointRange.Holds(c.Point)},
-            {"unit", "単位", kUnitRange.Holds(c.Unit)},
-            {"data trigger on/off", "データトリガのオン/オフ", kFlagRange.Holds(c.DtgOnOff)},
-            {"data trigger level", "データトリガレベル", std::isfinite(c.DtgLevel)},
-            {"offset", "オフセット", std::isfinite(c.Offset)},
-        };
-        for (const Field& f : fields) {
-            if (f.valid) continue;
-            return Damaged("the " + std::string(f.english) + " of channel " + N(ch) + " is outside its range.",
-                           "チャンネル " + N(ch) + " の" + f.japanese + "が範囲外です。");
+        for (const auto& [nameId, valid] : fields) {
+            if (!valid) return Damaged(lang, 2212, {Text(lang, nameId), N(ch)});
         }
         on += c.OnOff;
     }
     if (fc.ChannelCount < 1 || fc.ChannelCount > kChannels || fc.ChannelCount != on) {
-        return Damaged("the channel count " + N(fc.ChannelCount) + " does not match the " + N(on) +
-                           " channels switched on (1 to 10 expected).",
-                       "チャンネル数 " + N(fc.ChannelCount) + " がオンのチャンネル数 " + N(on) +
-                           " と一致しません (1～10)。");
+        return Damaged(lang, 2222, {N(fc.ChannelCount), N(on)});
     }
     return {};
 }
@@ -314,15 +271,11 @@ std::uint64_t NeededDataFileSize(const FileConditions& fc) {
            2ull * static_cast<std::uint64_t>(fc.WordsConverted) * static_cast<std::uint64_t>(fc.ChannelCount);
 }
 
-std::string CheckLength(const FileConditions& fc, std::uint64_t fileSize) {
+std::string CheckLength(Language lang, const FileConditions& fc, std::uint64_t fileSize) {
     const std::uint64_t needed = NeededDataFileSize(fc);
     if (fileSize >= needed) return {};
-    const auto size = static_cast<long long>(fileSize);
-    return Say("The file is cut short: " + N(size) + " bytes, but its " + N(fc.ChannelCount) + " channels of " +
-                   N(fc.WordsConverted) + " samples need " + N(static_cast<long long>(needed)) + ".",
-               "ファイルが途中で切れています: " + N(size) + " バイトですが、" + N(fc.ChannelCount) +
-                   " チャンネル × " + N(fc.WordsConverted) + " サンプルには " + N(static_cast<long long>(needed)) +
-                   " バイト必要です。");
+    return TextWith(lang, 2223, {N(static_cast<long long>(fileSize)), N(fc.ChannelCount), N(fc.WordsConverted),
+                                 N(static_cast<long long>(needed))});
 }
 
 }  // namespace
@@ -334,30 +287,26 @@ std::uint64_t CompleteDataFileSize(const FileConditions& fc) {
            2ull * (static_cast<std::uint64_t>(fc.MemoryWords) + 1);
 }
 
-std::string DataFileSizeWarning(std::uint64_t expected, std::uint64_t actual) {
+std::string DataFileSizeWarning(Language lang, std::uint64_t expected, std::uint64_t actual) {
     if (expected == actual) return {};
-    const auto e = static_cast<long long>(expected), a = static_cast<long long>(actual);
-    return Say("The file is " + N(a) + " bytes long, but its header implies " + N(e) +
-                   " bytes: the header or the file may be damaged, or the file was written over a longer one.",
-               "ファイルの長さは " + N(a) + " バイトですが、ヘッダからは " + N(e) +
-                   " バイトのはずです: ヘッダかファイルが壊れているか、長いファイルの上に書かれた可能性があります。");
+    return TextWith(lang, 2224, {N(static_cast<long long>(actual)), N(static_cast<long long>(expected))});
 }
 
-HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled) {
+HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled) {
     HeaderCheck r;
     r.actualSize = fileSize;
     FileConditions fc;
-    std::string problem = CheckSignature(header, fileSize, acceptCancelled, r);
-    if (problem.empty()) problem = DecodeFields(header, fc);
-    if (problem.empty()) problem = CheckMeasurementFields(fc);
-    if (problem.empty()) problem = CheckChannelRecords(fc);
-    if (problem.empty()) problem = CheckLength(fc, fileSize);
+    std::string problem = CheckSignature(lang, header, fileSize, acceptCancelled, r);
+    if (problem.empty()) problem = DecodeFields(lang, header, fc);
+    if (problem.empty()) problem = CheckMeasurementFields(lang, fc);
+    if (problem.empty()) problem = CheckChannelRecords(lang, fc);
+    if (problem.empty()) problem = CheckLength(lang, fc, fileSize);
     if (!problem.empty()) {
         r.problem = std::move(problem);
         return r;
     }
     r.expectedSize = CompleteDataFileSize(fc);
-    r.sizeWarning = DataFileSizeWarning(r.expectedSize, fileSize);
+    r.sizeWarning = DataFileSizeWarning(lang, r.expectedSize, fileSize);
     RebuildMeasuredChannels(fc);
     r.conditions = std::move(fc);
     r.ok = true;
@@ -366,13 +315,14 @@ HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, boo
 
 // --- File operations ---------------------------------------------------------------------------------
 
-std::string FileErrorMessage(int err, const std::string& path) {
-    if (IsDeviceNotReadyError(err)) return Text(129);
-    return Text(168) + " #" + std::to_string(err) + " " + Text(109) + ErrorDescription(err) + " (" + path + ")";
+std::string FileErrorMessage(Language lang, int err, const std::string& path) {
+    if (IsDeviceNotReadyError(err)) return Text(lang, 129);
+    return Text(lang, 168) + " #" + std::to_string(err) + " " + Text(lang, 109) + ErrorDescription(err) + " (" + path +
+           ")";
 }
 
 void ReportFileError(int err, const std::string& path, UiPort& ui, RunStatus& status) {
-    ui.ShowMessage(FileErrorMessage(err, path), Text(107), MsgIcon::Critical, MsgButtons::Ok);
+    ui.ShowMessage(FileErrorMessage(ui.language, err, path), ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
     status = RunStatus::Cancelled;
 }
 
@@ -438,7 +388,7 @@ bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui,
         header.clear();  // the file shrank meanwhile: judged as too short below
     }
     f.Close();
-    HeaderCheck check = CheckDataFileHeader(header, static_cast<std::uint64_t>(size));
+    HeaderCheck check = CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size));
     if (!check.ok) {
         ShowRefusedFile(path, check.problem, ui, status);
         return false;

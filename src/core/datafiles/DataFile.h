@@ -78,9 +78,9 @@ Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted,
 // K >= 1 enabled channels (the last block is written as the whole buffer of MRY + 1 words).
 std::uint64_t CompleteDataFileSize(const FileConditions& fc);
 // The warning for a file whose length is not the one its header implies, naming both lengths, in
-// the active language; empty when they agree. Readers never locate blocks by the length, and a
+// `lang`; empty when they agree. Readers never locate blocks by the length, and a
 // file written over a longer one keeps the older tail, so such a file is read, with this warning.
-std::string DataFileSizeWarning(std::uint64_t expected, std::uint64_t actual);
+std::string DataFileSizeWarning(Language lang, std::uint64_t expected, std::uint64_t actual);
 
 // Outcome of checking a header image against the size of its file.
 struct HeaderCheck {
@@ -88,7 +88,7 @@ struct HeaderCheck {
     bool isDataFile = false;   // the signature record is one of the two signatures
     bool complete = false;     // the complete signature
     std::string signature;     // the signature text as stored (when its record is readable)
-    std::string problem;       // what is wrong, in the active language (empty when ok)
+    std::string problem;       // what is wrong, in the language asked for (empty when ok)
     FileConditions conditions; // filled when ok (the trigger time stripped of blanks)
     std::uint64_t actualSize = 0;    // the file's length
     std::uint64_t expectedSize = 0;  // CompleteDataFileSize of the header (when ok)
@@ -100,7 +100,7 @@ struct HeaderCheck {
 // equal to the channels switched on and 1..10, and a file long enough for its blocks. A file of
 // another length than the header implies passes with `sizeWarning` set.
 // `acceptCancelled` decodes a cancelled or in-progress file too (for inspection).
-HeaderCheck CheckDataFileHeader(const Bytes& header, std::uint64_t fileSize, bool acceptCancelled = false);
+HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled = false);
 
 // --- The file operations --------------------------------------------------------------------------
 // Every write asks `writes` first when one is given.
@@ -136,7 +136,7 @@ std::int64_t ReadSampleWords(const std::string& path, std::int64_t offset, std::
 void SampleWordsToHost(std::int16_t* words, std::size_t count);
 
 // The message of a file-system error (errno `err`) on `path`.
-std::string FileErrorMessage(int err, const std::string& path);
+std::string FileErrorMessage(Language lang, int err, const std::string& path);
 // Shows it (critical, titled "Error"), sets status to Cancelled.
 void ReportFileError(int err, const std::string& path, UiPort& ui, RunStatus& status);
 

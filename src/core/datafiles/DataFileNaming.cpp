@@ -1,6 +1,7 @@
 #include "core/datafiles/DataFileNaming.h"
 
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -12,10 +13,6 @@ namespace kmr {
 namespace {
 
 namespace fs = std::filesystem;
-
-fs::path ToPath(const std::string& utf8) {
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
 
 std::string FromPath(const fs::path& p) {
     const std::u8string s = p.u8string();
@@ -62,7 +59,7 @@ std::int32_t NextDataFileNumber(const std::string& folder, const std::string& ba
     long long largest = 0;
 
     std::error_code ec;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : ToPath(folder), ec);
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : PathFromUtf8(folder), ec);
     const fs::directory_iterator end;
     for (; !ec && it != end; it.increment(ec)) {
         std::error_code dec;
@@ -114,7 +111,7 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;
-    const fs::path p = ToPath(path);
+    const fs::path p = PathFromUtf8(path);
     if (fs::is_directory(p, ec)) return false;
 #ifdef _WIN32
     std::FILE* f = _wfopen(p.c_str(), L"rb");

@@ -29,7 +29,7 @@ void BalancePresenter::ClickCell(int channel) {
         selected_[Index(channel)] = !selected_[Index(channel)];
         comment1_.clear();
     } else {
-        comment1_ = Text(163);
+        comment1_ = transport_.Connection().Ui().Text(163);
     }
     comment2_.clear();
 }

@@ -20,8 +20,7 @@ constexpr std::size_t kChunkBytes = 16384;
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
 #ifdef _WIN32
-    const std::filesystem::path p(
-        std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    const std::filesystem::path p = PathFromUtf8(path);
     std::wstring wmode;
     for (const char* m = mode; *m; ++m) wmode.push_back(static_cast<wchar_t>(*m));
     return _wfopen(p.c_str(), wmode.c_str());
@@ -265,16 +264,7 @@ CndWriter& CndWriter::Float(float v) {
 CndWriter& CndWriter::Double(double v) {
     if (lineStarted_) text_.push_back(',');
     lineStarted_ = true;
-    if (!std::isfinite(v)) {
-        text_ += FormatFixed(v, 0);  // "NAN"/"INF": reads back as a bad item
-        return *this;
-    }
-    if (v == 0) v = 0;  // no sign for a negative zero
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
-    for (char* p = buf; p < res.ptr; ++p)
-        if (*p == 'e') *p = 'E';
-    text_.append(buf, res.ptr);
+    text_ += FormatDouble(v);  // "NAN"/"INF" read back as a bad item
     return *this;
 }
 

@@ -202,6 +202,16 @@ std::string FormatInt(long long v) {
 
 std::string FormatFixed(double v, int decimals) { return FixedText(v, decimals); }
 
+std::string FormatDouble(double v) {
+    if (!std::isfinite(v)) return FormatFixed(v, 0);  // "NAN"/"INF": never reads back as a number
+    if (v == 0) v = 0;                                // no sign for a negative zero
+    char buf[64];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+    for (char* p = buf; p < res.ptr; ++p)
+        if (*p == 'e') *p = 'E';
+    return std::string(buf, res.ptr);
+}
+
 // With zeros: the fixed text itself (always one digit before the point).
 std::string FormatWithZeros(double v, int decimals) { return FixedText(v, decimals); }
 

@@ -28,6 +28,10 @@ std::size_t AppendFloat(std::string& out, float v);
 std::size_t LayOutSevenDigits(char* out, const char* digits, int exponent);
 // Integers in plain decimal with a leading "-" when negative.
 std::string FormatInt(long long v);
+// A 64-bit float with at most 15 significant digits and no trailing zeros, "." always, no sign on
+// zero, exponent form "E+nn"/"E-nn" when the decimal exponent is below -4 or at least 15 (0.5,
+// 12.25, 1E-05, 1E+20). The condition files and the boxes of the forms write decimals so.
+std::string FormatDouble(double v);
 
 // Fixed decimals with at least one digit before the point ("0.0" for the remaining time).
 // All fixed and display forms round the exact value to the decimals; an exact half goes to the

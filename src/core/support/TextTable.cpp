@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cassert>
 #include <cstdint>
 #include <cstdlib>
@@ -323,6 +322,40 @@ constexpr Row kRows[] = {
     // Data files beyond the forms: the part files a failed conversion removed again.
     {2101, "Removed: ", "削除しました: "},
     {2102, "Could not be removed: ", "削除できませんでした: "},
+
+    // The check of a data file's header: what is wrong. "%1" ... are the numbers of the sentence.
+    {2201, "Damaged header: ", "ヘッダが壊れています: "},
+    {2202, "The file is %1 bytes long, shorter than the 1100-byte header of a data file.",
+     "ファイルの長さが %1 バイトで、データファイルのヘッダ (1100 バイト) より短いです。"},
+    {2203, "It does not begin with the signature of a data file.", "データファイルの識別子で始まっていません。"},
+    {2204, "Its recording was cancelled or did not complete.", "この測定は中止されたか、保存が完了していません。"},
+    {2205, "the %1 text at byte %2 has length %3 instead of %4.", "%2 バイト目のテキストの長さが %3 です (正しくは %4)。"},
+    {2206, "memory words %1 outside 1 to %2.", "メモリワード数 %1 が 1～%2 の範囲外です。"},
+    {2207, "stored words %1 outside 0 to the memory words %2.", "保存ワード数 %1 が 0～メモリワード数 %2 の範囲外です。"},
+    {2208, "pre-memory words %1 outside 0 to the memory words %2.",
+     "プリメモリワード数 %1 が 0～メモリワード数 %2 の範囲外です。"},
+    {2209, "sampling clock %1 ms is not a clock of the instrument.",
+     "サンプリングクロック %1 ms は本器のクロックではありません。"},
+    {2210, "trigger mode %1 is not 0, 1 or 2.", "トリガモード %1 が 0、1、2 のいずれでもありません。"},
+    {2211, "averaging %1 outside 0 to 10.", "アベレージング %1 が 0～10 の範囲外です。"},
+    {2212, "the %1 of channel %2 is outside its range.", "チャンネル %2 の%1が範囲外です。"},
+    {2213, "on/off", "オン/オフ"},
+    {2214, "input mode", "入力モード"},
+    {2215, "filter", "フィルタ"},
+    {2216, "coefficient", "係数"},
+    {2217, "decimal point", "小数点"},
+    {2218, "unit", "単位"},
+    {2219, "data trigger on/off", "データトリガのオン/オフ"},
+    {2220, "data trigger level", "データトリガレベル"},
+    {2221, "offset", "オフセット"},
+    {2222, "the channel count %1 does not match the %2 channels switched on (1 to 10 expected).",
+     "チャンネル数 %1 がオンのチャンネル数 %2 と一致しません (1～10)。"},
+    {2223, "The file is cut short: %1 bytes, but its %2 channels of %3 samples need %4.",
+     "ファイルが途中で切れています: %1 バイトですが、%2 チャンネル × %3 サンプルには %4 バイト必要です。"},
+    {2224, "The file is %1 bytes long, but its header implies %2 bytes: the header or the file may be damaged, "
+           "or the file was written over a longer one.",
+     "ファイルの長さは %1 バイトですが、ヘッダからは %2 バイトのはずです: ヘッダかファイルが壊れているか、"
+     "長いファイルの上に書かれた可能性があります。"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -333,7 +366,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 244, "the text table holds 244 identifiers");
+static_assert(kRowCount == 268, "the text table holds 268 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {
@@ -362,9 +395,6 @@ const Strings& AllStrings() {
     return s;
 }
 
-// -1 until chosen; otherwise the value of a Language.
-std::atomic<int> g_language{-1};
-
 }  // namespace
 
 Language LanguageFromEnvironment() {
@@ -376,26 +406,7 @@ Language LanguageFromEnvironment() {
     return Language::English;
 }
 
-Language TextLanguage() {
-    int v = g_language.load(std::memory_order_acquire);
-    if (v < 0) {
-        int chosen = static_cast<int>(LanguageFromEnvironment());
-        // The first caller decides; a concurrent SetTextLanguage wins over the default.
-        g_language.compare_exchange_strong(v, chosen, std::memory_order_acq_rel);
-        v = g_language.load(std::memory_order_acquire);
-    }
-    return static_cast<Language>(v);
-}
-
-void SetTextLanguage(Language lang) {
-    g_language.store(static_cast<int>(lang), std::memory_order_release);
-}
-
-std::string UserLanguageId() {
-    return TextLanguage() == Language::Japanese ? "0411" : "0409";
-}
-
-const std::string& Text(int id) { return Text(TextLanguage(), id); }
+std::string UserLanguageId(Language lang) { return lang == Language::Japanese ? "0411" : "0409"; }
 
 const std::string& Text(Language lang, int id) {
     static const std::string kEmpty;
@@ -404,6 +415,28 @@ const std::string& Text(Language lang, int id) {
     if (i >= kRowCount) return kEmpty;
     const Strings& s = AllStrings();
     return lang == Language::Japanese ? s.ja[i] : s.en[i];
+}
+
+std::string Substitute(std::string_view pattern, std::initializer_list<std::string_view> args) {
+    std::string out;
+    out.reserve(pattern.size());
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = pattern[i];
+        if (c == '%' && i + 1 < pattern.size() && pattern[i + 1] >= '1' && pattern[i + 1] <= '9') {
+            const auto n = static_cast<std::size_t>(pattern[i + 1] - '1');
+            if (n < args.size()) {
+                out += *(args.begin() + n);
+                ++i;
+                continue;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+std::string TextWith(Language lang, int id, std::initializer_list<std::string_view> args) {
+    return Substitute(Text(lang, id), args);
 }
 
 bool HasText(Language /*lang*/, int id) {

@@ -1,6 +1,8 @@
 #pragma once
 // The two-language text table: every user-visible text by its identifier, UTF-8.
+#include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kmr {
@@ -11,18 +13,18 @@ enum class Language { English, Japanese };
 // and not empty; a value beginning with "ja" is Japanese.
 Language LanguageFromEnvironment();
 
-// The language of Text(id). Chosen once from the environment at first use; start-up and tests
-// may set it before any text is shown.
-Language TextLanguage();
-void SetTextLanguage(Language lang);
-
 // "0411" for Japanese, "0409" otherwise.
-std::string UserLanguageId();
+std::string UserLanguageId(Language lang);
 
-// The text of an identifier in the active language. An unknown identifier is a programming
-// error: it aborts in debug builds and yields an empty text otherwise.
-const std::string& Text(int id);
+// The text of an identifier in a language. An unknown identifier is a programming error: it
+// aborts in debug builds and yields an empty text otherwise.
 const std::string& Text(Language lang, int id);
+
+// `pattern` with each "%1" ... "%9" replaced by the argument of that number (the languages put
+// the numbers of a sentence in different orders). A placeholder without an argument stays.
+std::string Substitute(std::string_view pattern, std::initializer_list<std::string_view> args);
+// Text(lang, id) with its placeholders filled.
+std::string TextWith(Language lang, int id, std::initializer_list<std::string_view> args);
 bool HasText(Language lang, int id);
 
 // Every identifier of a table, ascending.

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "core/support/TextTable.h"
+
 namespace kmr {
 
 enum class MsgIcon { None, Exclamation, Question, Critical, Information };
@@ -17,6 +19,10 @@ inline constexpr const char* kProgramTitle = "KMR-5300";
 class UiPort {
 public:
     virtual ~UiPort() = default;
+
+    // The language of every text shown through this port; the program picks it once at start.
+    Language language = Language::English;
+    const std::string& Text(int id) const { return kmr::Text(language, id); }
 
     // Shows a message box and returns the answer. `defaultNo` selects No as the default button
     // of a Yes/No box. `autoCloseMs` > 0 closes the box after that time as if OK was pressed.

@@ -19,7 +19,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationVersion(kmr::gui::ProgramVersion());
     QApplication::setDesktopFileName("com.vantora.KMR5300");
     kmr::gui::SetProgramIcon();
-    kmr::SetTextLanguage(kmr::LanguageFromEnvironment());
+    kmr::gui::SetGuiLanguage(kmr::LanguageFromEnvironment());
 
     QCommandLineParser parser;
     parser.setApplicationDescription("KMR-5300: data storage software for the KMR-530A / KMR-510C strainmeter");

@@ -7,17 +7,12 @@
 namespace kmr {
 namespace {
 
-class AboutTextTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
-};
-
-TEST_F(AboutTextTest, OnlineNamesTheModelAndItsVersion) {
+TEST(AboutTextTest, OnlineNamesTheModelAndItsVersion) {
     ProgramState s;
     s.ProgramMode = kModeOnline;
     s.Instrument.InstrumentModel = kModelKmr510C;
     s.Instrument.InstrumentVersion = "1.02";
-    const AboutText a = MakeAboutText(s, "0.1");
+    const AboutText a = MakeAboutText(Language::English, s, "0.1");
     EXPECT_EQ(a.Title, "About KMR-5300");
     EXPECT_EQ(a.Program, "Data storage software KMR-5300  Ver. 0.1");
     EXPECT_EQ(a.Instrument, "Digital dynamics strainmeter KMR-510C  Ver. 1.02");
@@ -25,21 +20,21 @@ TEST_F(AboutTextTest, OnlineNamesTheModelAndItsVersion) {
     EXPECT_EQ(a.About[2], "Applicable Instruments:KMR-530A,KMR-510C");
 }
 
-TEST_F(AboutTextTest, OfflineAndStartingSayNoInstrumentIsConnected) {
+TEST(AboutTextTest, OfflineAndStartingSayNoInstrumentIsConnected) {
     for (std::int16_t mode : {kModeOffline, kModeStarting}) {
         ProgramState s;
         s.ProgramMode = mode;
         s.Instrument.InstrumentVersion = "9.99";  // left from nothing: never shown off-line
-        EXPECT_EQ(MakeAboutText(s, "0.1").Instrument, "Digital dynamics strainmeter is not connected.");
+        EXPECT_EQ(MakeAboutText(Language::English, s, "0.1").Instrument,
+                  "Digital dynamics strainmeter is not connected.");
     }
 }
 
-TEST_F(AboutTextTest, JapaneseTextsComeFromTheJapaneseTable) {
-    SetTextLanguage(Language::Japanese);
+TEST(AboutTextTest, JapaneseTextsComeFromTheJapaneseTable) {
     ProgramState s;
     s.ProgramMode = kModeOffline;
-    EXPECT_EQ(MakeAboutText(s, "0.1").Instrument, Text(1706) + Text(1707));
-    SetTextLanguage(Language::English);
+    EXPECT_EQ(MakeAboutText(Language::Japanese, s, "0.1").Instrument,
+              Text(Language::Japanese, 1706) + Text(Language::Japanese, 1707));
 }
 
 }  // namespace

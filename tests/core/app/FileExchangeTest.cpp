@@ -47,7 +47,6 @@ TEST(CsvListClick, NameCutAtTheFirstCsv) {
 class FileExchange : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetTextLanguage(Language::English);
         std::filesystem::create_directory(data.File("csv"));
         g.SourcePathName = data.folder();
         g.DestPathName = data.File("csv");  // no separator: it is added
@@ -134,7 +133,7 @@ TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
     const auto out = form.Convert(ui, progress, drive, nullptr);
     EXPECT_FALSE(out.started);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.substr(0, Text(141).size()), Text(141));
+    EXPECT_EQ(ui.shown[0].text.substr(0, ui.Text(141).size()), ui.Text(141));
     EXPECT_FALSE(testing::FileExistsOnDisk(data.File("csv/1.csv")));
     EXPECT_EQ(form.CheckedNames(), (std::vector<std::string>{"1.kmr", "2.kmr"}));
     EXPECT_EQ(testing::ReadAll(data.File("csv/2.csv")), "mine");

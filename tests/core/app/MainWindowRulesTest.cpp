@@ -7,12 +7,7 @@
 namespace kmr {
 namespace {
 
-class MainWindowRulesTest : public ::testing::Test {
-protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
-};
-
-TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
+TEST(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
     MainWindowState s;
     s.ProgramMode = 0;
     s.InstrumentModel = 1;
@@ -20,10 +15,10 @@ TEST_F(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
     e.ConvertingFile = e.Quit = e.Version = true;
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
-TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
+TEST(MainWindowRulesTest, OnLineIdleOffersEverything) {
     MainWindowState s;
     s.ProgramMode = 1;
     s.InstrumentModel = 1;  // KMR-510C
@@ -35,19 +30,19 @@ TEST_F(MainWindowRulesTest, OnLineIdleOffersEverything) {
     e.BalanceButton = e.MonitorButton = e.StartStopButton = true;
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.InstrumentModel = 0;  // KMR-530A has no output calibration
     e.OutputCal = false;
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.MonitoringOn = true;
     e.MonitorChecked = true;
     e.MonitorCaption = "Moni. Off";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
-TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
+TEST(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
     MainWindowState s;
     s.ProgramMode = 1;
     s.RunActive = true;
@@ -60,7 +55,7 @@ TEST_F(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
     e.MonitorButton = e.StartStopButton = true;
     e.StartCaption = "Stop";
     e.MonitorCaption = "Moni. Off";
-    EXPECT_EQ(UpdateMenus(s), e);
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
 }
 
 struct CaptionCase {
@@ -73,10 +68,7 @@ struct CaptionCase {
 };
 std::ostream& operator<<(std::ostream& os, const CaptionCase& c) { return os << c.name; }
 
-class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {
-protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
-};
+class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {};
 
 TEST_P(MainCaptionTest, NamesTheFile) {
     const CaptionCase& c = GetParam();
@@ -85,7 +77,7 @@ TEST_P(MainCaptionTest, NamesTheFile) {
     s.BaseFileName = "20261205";
     s.DataFileNumber = c.number;
     s.FileType = c.fileType;
-    EXPECT_EQ(MainCaptionText(s, c.nextForm), c.caption);
+    EXPECT_EQ(MainCaptionText(Language::English, s, c.nextForm), c.caption);
 }
 
 INSTANTIATE_TEST_SUITE_P(

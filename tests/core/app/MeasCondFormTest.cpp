@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "support/EngineHarness.h"
 
@@ -131,12 +129,7 @@ struct MeasCondOkTest : ::testing::Test {
         const auto all = h.bus->Commands();
         return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
     }
-    std::string CndText() const {
-        std::ifstream in(h.CondFile(kMeasCnd), std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
+    std::string CndText() const { return testing::ReadAll(h.CondFile(kMeasCnd)); }
 };
 
 TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
@@ -149,7 +142,7 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     bool hidden = false;
     EXPECT_EQ(MeasCondOk(h.engine, f, [&] { hidden = true; }), FormOutcome::Applied);
     EXPECT_TRUE(hidden);
-    EXPECT_EQ(h.ui.Texts().back(), Text(157));
+    EXPECT_EQ(h.ui.Texts().back(), Text(Language::English, 157));
     EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 25.0f);
     EXPECT_EQ(h.state.DataPresent, kFalse);
     EXPECT_EQ(h.engine.chart.GraphMode(), kMonitorMode);
@@ -178,12 +171,12 @@ TEST_F(MeasCondOkTest, RefusalsApplyNothing) {
     f.SetTrgMode(1);
     for (int ch = 1; ch <= kChannels; ++ch) f.SetDtgOnOff(ch, false);
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
-    EXPECT_EQ(h.ui.shown.back().text, Text(118));
-    EXPECT_EQ(h.ui.shown.back().title, Text(156));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 118));
+    EXPECT_EQ(h.ui.shown.back().title, Text(Language::English, 156));
     f.SetTrgMode(0);
     for (int ch = 1; ch <= kChannels; ++ch) f.SetOnOff(ch, false);
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
-    EXPECT_EQ(h.ui.shown.back().text, Text(115));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 115));
     EXPECT_EQ(h.state.Meas, live);
 }
 
@@ -195,8 +188,8 @@ TEST_F(MeasCondOkTest, NoAnswersKeepTheFormAndUnchangedOkJustCloses) {
     h.ui.answers = {MsgAnswer::No, MsgAnswer::No, MsgAnswer::Yes};
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
     EXPECT_FALSE(MeasCondMayClose(h.engine, f));
-    EXPECT_EQ(h.ui.shown.back().text, Text(158));
-    EXPECT_EQ(h.ui.shown.back().title, Text(167));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 158));
+    EXPECT_EQ(h.ui.shown.back().title, Text(Language::English, 167));
     EXPECT_TRUE(MeasCondMayClose(h.engine, f));
     EXPECT_EQ(h.state.Meas.MemoryWords, 1000);
 }

@@ -20,12 +20,12 @@ TEST_P(BalanceWindowTickTest, AFailedOrMalformedReadEndsMonitoringAndTheWindow) 
     ASSERT_EQ(h.Start(GetParam().spec), StartupOutcome::Online);
     ToggleMonitor(h.engine);
     ASSERT_EQ(h.state.MonitoringOn, kTrue);
-    ASSERT_EQ(h.main.monitorCaption, MonitorButtonCaption(true));
+    ASSERT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, true));
     BalancePresenter balance(*h.engine.link.transport, h.state.Meas);
     EXPECT_EQ(BalanceWindowTick(h.engine, balance), GetParam().read);
     EXPECT_EQ(h.state.MonitoringOn != kFalse, GetParam().read);
     EXPECT_EQ(h.main.monitorChecked, GetParam().read);
-    EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(GetParam().read));
+    EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, GetParam().read));
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, BalanceWindowTickTest,

@@ -38,13 +38,17 @@ struct FileKind {
     bool firstItemIsText = false;
     // A complete file with a value other than the default in every item.
     std::string sampleText;
+    // A file that ends early, and what the record and the rewritten file hold then: what was
+    // read, the defaults for the rest (empty: not checked).
+    std::string partialText, partialRewritten;
 };
 
 template <class Record>
 FileKind Kind(const char* name, std::function<void(Record&)> defaults,
               LoadResult (*load)(const std::string&, Record&),
               SaveResult (*save)(const std::string&, const Record&), std::string defaultText,
-              bool firstItemIsText, std::string sampleText) {
+              bool firstItemIsText, std::string sampleText, std::string partialText = {},
+              std::string partialRewritten = {}) {
     return FileKind{
         name,
         [=](const std::string& path, const std::string& scratch, std::string& recordText) {
@@ -55,7 +59,8 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
             recordText = ReadAll(scratch);
             return result;
         },
-        std::move(defaultText), firstItemIsText, std::move(sampleText)};
+        std::move(defaultText), firstItemIsText, std::move(sampleText), std::move(partialText),
+        std::move(partialRewritten)};
 }
 
 std::vector<FileKind> Kinds() {
@@ -67,7 +72,9 @@ std::vector<FileKind> Kinds() {
                              // Memory words above every capacity stay for start-up to limit.
                              "2\r\n0.05\r\n600000,600000\r\n10\r\n9\r\n"
                              "0,-6,4,-3.5E+12,5,29,1,-32767,0.0001\r\n" +
-                                 Repeat("1,-4,3,1.234567E-05,2,7,1,-12.5,0.5\r\n", 9)),
+                                 Repeat("1,-4,3,1.234567E-05,2,7,1,-12.5,0.5\r\n", 9),
+                             "2\r\n.5\r\n2000,100\r\n",
+                             "2\r\n0.5\r\n2000,100\r\n0\r\n10\r\n" + Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10)),
         Kind<GlobalSettings>(
             "Global.cnd",
             [](GlobalSettings& g) {
@@ -77,7 +84,9 @@ std::vector<FileKind> Kinds() {
             LoadGlobalSettings, [](const std::string& p, const GlobalSettings& v) { return SaveGlobalSettings(p, v); },
             "\"/home/lab/Documents/Data/\"\r\n\"20260101\"\r\n0\r\n"
             "\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n", true,
-            "\"/data/run, 1 \"\"x\"\"/\"\r\n\"Prüfung 7\"\r\n1\r\n\"/src/\"\r\n\"/dst/\"\r\n"),
+            "\"/data/run, 1 \"\"x\"\"/\"\r\n\"Prüfung 7\"\r\n1\r\n\"/src/\"\r\n\"/dst/\"\r\n",
+            "\"/data/run 7/\"\r\n\"bridge\"\r\n",
+            "\"/data/run 7/\"\r\n\"bridge\"\r\n0\r\n\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n"),
         Kind<std::string>("Hard.cnd", [](std::string& t) { t = kDefaultInstalledChannelText; },
                           LoadInstalledChannels, [](const std::string& p, const std::string& v) { return SaveInstalledChannels(p, v); }, "\"1111111111\"\r\n",
                           true, "\"10101\"\r\n"),
@@ -90,10 +99,14 @@ std::vector<FileKind> Kinds() {
         Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions,
                               [](const std::string& p, const GraphConditions& v) { return SaveGraphConditions(p, v); },
                               Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8),
-                              false, Repeat("0,0,0\r\n2.5,-7,3\r\n", 10)),
+                              false, Repeat("0,0,0\r\n2.5,-7,3\r\n", 10),
+                              "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n.5,-.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n",
+                              "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n0.5,-0.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n" +
+                                  Repeat("0,1,1\r\n10,0,10\r\n", 7)),
         Kind<OutputCalConditions>("OutputCal.cnd", [](OutputCalConditions&) {}, LoadOutputCal,
                                   SaveOutputCal, Repeat("0,0\r\n", 10), false,
-                                  Repeat("1,2.5\r\n", 10)),
+                                  Repeat("1,2.5\r\n", 10), "1,1000\r\n0,.5\r\n1,2.5E-3\r\n",
+                                  "1,1000\r\n0,0.5\r\n1,0.0025\r\n" + Repeat("0,0\r\n", 7)),
     };
 }
 
@@ -184,18 +197,25 @@ TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreated) {
     EXPECT_EQ(ReadAll(path), kind.defaultText);
 }
 
-TEST_P(EveryCndFile, CompleteFileRoundTripsUnchanged) {
+// A complete file reads back unchanged; one that ends early keeps what was read, takes the
+// defaults for the rest and is rewritten complete.
+TEST_P(EveryCndFile, CompleteFileRoundTripsAndOneEndingEarlyKeepsWhatWasRead) {
     const FileKind& kind = GetParam();
-    TempDir dir;
-    const auto path = dir.File(kind.name);
-    WriteAll(path, kind.sampleText);
-    std::string recordText;
-    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
-    EXPECT_TRUE(r.complete);
-    EXPECT_FALSE(r.replaced);
-    EXPECT_FALSE(r.rewritten);
-    EXPECT_EQ(recordText, kind.sampleText);
-    EXPECT_EQ(ReadAll(path), kind.sampleText);
+    for (const bool complete : {true, false}) {
+        const std::string& text = complete ? kind.sampleText : kind.partialText;
+        const std::string& expected = complete ? kind.sampleText : kind.partialRewritten;
+        if (text.empty()) continue;
+        TempDir dir;
+        const auto path = dir.File(kind.name);
+        WriteAll(path, text);
+        std::string recordText;
+        const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+        EXPECT_EQ(r.complete, complete);
+        EXPECT_FALSE(r.replaced);
+        EXPECT_EQ(r.rewritten, !complete);
+        EXPECT_EQ(recordText, expected);
+        EXPECT_EQ(ReadAll(path), expected);
+    }
 }
 
 // A folder or a FIFO where the file should be: read as a damaged file at once (a FIFO is never

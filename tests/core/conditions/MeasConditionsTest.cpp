@@ -16,20 +16,11 @@ using testing::WriteAll;
 
 const std::string kDefaultHead = "0\r\n1\r\n1000,0\r\n0\r\n10\r\n";
 const std::string kDefaultChannelLine = "1,2,0,1,0,0,0,1000,0\r\n";
-const std::string kDefaultMeasText = kDefaultHead + Repeat(kDefaultChannelLine, 10);
 
 MeasConditions Defaults() {
     MeasConditions m;
     SetMeasDefaults(m);
     return m;
-}
-
-TEST(MeasConditionsFile, DefaultTextIsByteForByte) {
-    EXPECT_EQ(MeasConditionsText(Defaults()), kDefaultMeasText);
-    TempDir dir;
-    const auto path = dir.File("Meas.cnd");
-    ASSERT_TRUE(SaveMeasConditions(path, Defaults()).ok);
-    EXPECT_EQ(ReadAll(path), kDefaultMeasText);
 }
 
 TEST(MeasConditionsFile, SetDefaultsKeepsInstalled) {
@@ -42,23 +33,6 @@ TEST(MeasConditionsFile, SetDefaultsKeepsInstalled) {
     EXPECT_EQ(m.Ch(3).OnOff, 1);
     EXPECT_EQ(m.SmpClk, 1.0f);
     EXPECT_EQ(m.MeasuredChannels.size(), 10u);
-}
-
-TEST(MeasConditionsFile, ThreeLinesKeepTheirValuesAndTheFileIsRewrittenComplete) {
-    TempDir dir;
-    const auto path = dir.File("Meas.cnd");
-    WriteAll(path, "2\r\n.5\r\n2000,100\r\n");
-    MeasConditions m = Defaults();
-    const LoadResult r = LoadMeasConditions(path, m);
-    EXPECT_FALSE(r.complete);
-    EXPECT_TRUE(r.rewritten);
-    MeasConditions expected = Defaults();
-    expected.TrgMode = 2;
-    expected.SmpClk = 0.5f;
-    expected.MemoryWords = 2000;
-    expected.PreMemoryWords = 100;
-    EXPECT_EQ(m, expected);
-    EXPECT_EQ(ReadAll(path), "2\r\n0.5\r\n2000,100\r\n0\r\n10\r\n" + Repeat(kDefaultChannelLine, 10));
 }
 
 TEST(MeasConditionsFile, ReadsAnyPointFormAndCommasOrLineBreaksAsSeparators) {

@@ -37,7 +37,6 @@ public:
 class ConversionTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetTextLanguage(Language::English);
         std::filesystem::create_directory(data.File("csv"));
     }
     std::string CsvFolder() const { return data.File("csv"); }  // no trailing separator: added
@@ -74,8 +73,8 @@ TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
     EXPECT_TRUE(FileExistsOnDisk(Csv("result.csv")));
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(progressView.label1, Text(139));
-    EXPECT_EQ(progressView.label2, Text(112));
+    EXPECT_EQ(progressView.label1, Text(Language::English, 139));
+    EXPECT_EQ(progressView.label2, Text(Language::English, 112));
     EXPECT_EQ(ui.pointerChanges.front(), Pointer::Hourglass);
     EXPECT_EQ(ui.pointer, Pointer::Default);
     EXPECT_EQ(drive.asked, (std::vector<std::string>{CsvFolder() + "/"}));
@@ -133,8 +132,8 @@ TEST_F(ConversionTest, NothingCheckedIsASettingError) {
         const auto out = Run(names);
         EXPECT_FALSE(out.started);
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, Text(119));
-        EXPECT_EQ(ui.shown[0].title, Text(156));
+        EXPECT_EQ(ui.shown[0].text, Text(Language::English, 119));
+        EXPECT_EQ(ui.shown[0].title, Text(Language::English, 156));
         EXPECT_EQ(ui.pointer, Pointer::Default);
     }
 }
@@ -146,8 +145,8 @@ TEST_F(ConversionTest, TooLittleOrUnknownFreeSpaceStopsBeforeAnything) {
         ui.shown.clear();
         EXPECT_FALSE(Run({"a.kmr"}, "a.csv").started);
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, Text(text));
-        EXPECT_EQ(ui.shown[0].title, Text(114));
+        EXPECT_EQ(ui.shown[0].text, Text(Language::English, text));
+        EXPECT_EQ(ui.shown[0].title, Text(Language::English, 114));
     }
     drive.free = 1000000;
     EXPECT_TRUE(Run({"a.kmr"}, "a.csv").AllConverted());
@@ -170,8 +169,8 @@ TEST_F(ConversionTest, ExistingOrLetteredCsvNamesAreRefusedAndNothingIsConverted
         ui.shown.clear();
         EXPECT_FALSE(Run(c.names, c.typed).started);
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text.rfind(Text(141) + "\n", 0), 0u);
-        EXPECT_EQ(ui.shown[0].title, Text(156));
+        EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 141) + "\n", 0), 0u);
+        EXPECT_EQ(ui.shown[0].title, Text(Language::English, 156));
         EXPECT_EQ(ReadAll(Csv(c.existing)), "keep");
         EXPECT_FALSE(FileExistsOnDisk(Csv("x.csv")) && c.existing != "x.csv");
         std::filesystem::remove(Csv(c.existing));
@@ -185,7 +184,7 @@ TEST_F(ConversionTest, ImproperTypedNamesAreRefused) {
         ui.shown.clear();
         EXPECT_FALSE(Run({"x.kmr"}, typed).started) << typed;
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, Text(140)) << typed;
+        EXPECT_EQ(ui.shown[0].text, Text(Language::English, 140)) << typed;
     }
 }
 
@@ -196,7 +195,7 @@ TEST_F(ConversionTest, AnUnwritableFolderAsksRetryOrCancel) {
     EXPECT_FALSE(Run({"x.kmr"}, "x").started);
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[0].text, "Drive '" + CsvFolder() + "/' cannot write. Do you want to retry?");
-    EXPECT_EQ(ui.shown[0].title, Text(107));
+    EXPECT_EQ(ui.shown[0].title, Text(Language::English, 107));
     EXPECT_EQ(ui.shown[0].buttons, MsgButtons::RetryCancel);
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Question);
     drive.writeTests = 0;
@@ -237,7 +236,7 @@ TEST_P(BatchStop, ABadSecondFileStopsTheRestAndAllAreUnchecked) {
     EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0, 1, 2}));
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Conversion, BatchStop,
@@ -253,7 +252,7 @@ TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
     EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
     EXPECT_FALSE(FileExistsOnDisk(Csv("1.csv")));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find("2.kmr"), std::string::npos);
 }
 
@@ -307,7 +306,7 @@ TEST_F(ConversionTest, AFullDiskRemovesThePartsItWroteNamesThemAndTheSameConvers
     // A and B were begun whether written one after the other or together; C may not have been.
     for (const char* part : {"big_A.csv", "big_B.csv", "big_C.csv"}) EXPECT_FALSE(FileExistsOnDisk(Csv(part))) << part;
     for (const char* part : {"big_A.csv", "big_B.csv"})
-        EXPECT_NE(text.find("\n" + Text(2101) + Csv(part)), std::string::npos) << part << "\n" << text;
+        EXPECT_NE(text.find("\n" + Text(Language::English, 2101) + Csv(part)), std::string::npos) << part << "\n" << text;
 
     // Space is free again: the same file converts, its names no longer taken.
     disk.room = INT64_MAX;

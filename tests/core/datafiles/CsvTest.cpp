@@ -36,8 +36,6 @@ std::string Cell(const std::string& text) { return text + std::string(16 - text.
 
 class CsvTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
-    void TearDown() override { SetTextLanguage(Language::English); }
 
     // Writes column by column (as the transfer does) and returns success.
     bool WriteByColumns(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans,
@@ -132,7 +130,7 @@ TEST_F(CsvTest, TwoChannelLineAndHeaderVariants) {
 }
 
 TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
-    SetTextLanguage(Language::Japanese);
+    ui.language = Language::Japanese;
     MeasConditions m = ConditionsWith({2}, 4);
     m.TrgMode = 2;
     FileConditions fc = FileConditionsFrom(m, 4);
@@ -146,7 +144,7 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
     EXPECT_EQ(b.substr(at, second.size()), second);
     EXPECT_EQ(b.substr(at + second.size(), 8), "SMP CLK,");
     EXPECT_NE(b.find("UNIT,\xCE\xBC\xCE\xB5\r\n"), std::string::npos);  // the Japanese unit list
-    const CsvLayout layout = PlanCsvFiles(dir.folder(), "j.csv", fc);
+    const CsvLayout layout = PlanCsvFiles(Language::Japanese, dir.folder(), "j.csv", fc);
     ASSERT_EQ(b.size(), layout.header.size() + 4 * 34);
     for (int i = 0; i < 4; ++i) {
         const std::size_t line = layout.header.size() + static_cast<std::size_t>(i) * 34;
@@ -169,7 +167,7 @@ TEST_P(CsvParts, SplitAt65000LinesWithContinuingNumbers) {
     SampleBuffer s(static_cast<std::size_t>(pc.n) + 1, 0);
     for (std::int32_t i = 0; i < pc.n; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 1000);
     ASSERT_TRUE(WriteByLines("20021005_3.csv", fc, {s}, quiet));
-    const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
+    const std::size_t headerBytes = PlanCsvFiles(Language::English, dir.folder(), "x.csv", fc).header.size();
     if (pc.lines.size() == 1) {
         EXPECT_EQ(ReadAll(dir.File("20021005_3.csv")).size(), headerBytes + 34u * static_cast<std::size_t>(pc.n));
         EXPECT_FALSE(FileExistsOnDisk(dir.File("20021005_3_A.csv")));
@@ -269,7 +267,7 @@ TEST_F(CsvTest, CancelStopsAtTheNextYieldAndKeepsWhatWasWritten) {
     FakeProgress view(3);  // the third yield: after 3 x 1000 units = 1000 lines of 3 units
     EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
     EXPECT_EQ(status, RunStatus::Cancelled);
-    const std::size_t headerBytes = PlanCsvFiles(dir.folder(), "x.csv", fc).header.size();
+    const std::size_t headerBytes = PlanCsvFiles(Language::English, dir.folder(), "x.csv", fc).header.size();
     EXPECT_EQ(ReadAll(dir.File("x.csv")).size(), headerBytes + 999u * 50u);
     EXPECT_EQ(progress.ProgressStep, 2);
 }
@@ -284,7 +282,7 @@ TEST_F(CsvTest, CancelWhilePartsAreWrittenTogetherLeavesWholeLinesInOrder) {
     EXPECT_FALSE(WriteByLines("y.csv", fc, chans, view));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_EQ(progress.ProgressStep, 9);
-    const std::string header = PlanCsvFiles(dir.folder(), "y.csv", fc).header;
+    const std::string header = PlanCsvFiles(Language::English, dir.folder(), "y.csv", fc).header;
     std::int64_t lines = 0;
     for (char part = 'A'; part <= 'E'; ++part) {
         const std::string path = dir.File(std::string("y_") + part + ".csv");
@@ -345,7 +343,7 @@ TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
         // The part files begun are removed again and named.
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));
         if (n == 60000) {
-            EXPECT_NE(ui.shown[0].text.find("\n" + Text(2101) + out.File("f.csv")), std::string::npos);
+            EXPECT_NE(ui.shown[0].text.find("\n" + Text(Language::English, 2101) + out.File("f.csv")), std::string::npos);
         }
     }
 }

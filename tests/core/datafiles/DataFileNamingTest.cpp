@@ -15,13 +15,6 @@ namespace {
 
 using kmr::testing::TempDir;
 
-TEST(DataFileName, BaseNumberExtension) {
-    EXPECT_EQ(DataFileName("20021005", 0, ".kmr"), "20021005.kmr");
-    EXPECT_EQ(DataFileName("20021005", 3, ".csv"), "20021005_3.csv");
-    EXPECT_STREQ(kFileTypeExtensions[0], ".kmr");
-    EXPECT_STREQ(kFileTypeExtensions[1], ".csv");
-}
-
 struct NumberCase {
     const char* name;
     std::vector<std::string> files;

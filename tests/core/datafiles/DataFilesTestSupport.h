@@ -13,6 +13,23 @@
 
 namespace kmr::testing {
 
+// Little-endian fields of a data file's bytes.
+inline std::int32_t Le32(const std::string& b, std::size_t at) {
+    std::uint32_t u = 0;
+    for (int i = 3; i >= 0; --i) u = (u << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+    return static_cast<std::int32_t>(u);
+}
+inline std::int16_t Le16(const std::string& b, std::size_t at) {
+    return static_cast<std::int16_t>(static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8));
+}
+// The samples of the k-th block (of n words) of a .kmr file.
+inline std::vector<std::int16_t> Block(const std::string& bytes, std::int32_t n, int k) {
+    std::vector<std::int16_t> out;
+    const std::size_t at = 1100 + 2 * static_cast<std::size_t>(n) * static_cast<std::size_t>(k);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) out.push_back(Le16(bytes, at + 2 * i));
+    return out;
+}
+
 // Conditions with exactly the given channels switched on.
 inline MeasConditions ConditionsWith(std::initializer_list<int> channels, std::int32_t mry) {
     MeasConditions m;

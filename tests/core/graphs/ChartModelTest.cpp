@@ -34,7 +34,7 @@ GraphConditions TwoChannelGraphs() {
     return g;
 }
 
-// A record of n samples 0, 1, 2, ... (raw), loaded into channel 1 at clock 1 ms.
+// A record loaded into a channel: by default n samples 0, 1, 2, ... (raw) into channel 1 at 1 ms.
 struct RecordFixture {
     GraphConditions g = TwoChannelGraphs();
     MeasConditions m;
@@ -49,7 +49,11 @@ struct RecordFixture {
         for (std::int32_t i = 0; i < n; ++i) samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 30000);
         m.SmpClk = 1.0f;
         model.SetGraphMode(kRecordedMode);
-        EXPECT_TRUE(model.LoadRecordSeries(1, samples, n, m, g, progress, view, status));
+        EXPECT_TRUE(Load(1, n));
+    }
+    RecordFixture() = default;
+    bool Load(int channel, std::int32_t n) {
+        return model.LoadRecordSeries(channel, samples, n, m, g, progress, view, status);
     }
 };
 
@@ -121,17 +125,14 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1) {
 }
 
 TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
-    m.SmpClk = 0.5f;
-    m.Ch(2).Coeff = 0.001f;
-    m.Ch(2).Offset = -1.5f;
-    ChartModel model;
-    const std::vector<std::int16_t> samples = {-32768, -1, 0, 1, 32767};
-    Progress progress;
-    NullProgressView view;
-    RunStatus status = RunStatus::Ok;
-    ASSERT_TRUE(model.LoadRecordSeries(2, samples, 5, m, g, progress, view, status));
+    RecordFixture f;
+    f.m.SmpClk = 0.5f;
+    f.m.Ch(2).Coeff = 0.001f;
+    f.m.Ch(2).Offset = -1.5f;
+    f.samples = {-32768, -1, 0, 1, 32767};
+    ASSERT_TRUE(f.Load(2, 5));
+    const ChartModel& model = f.model;
+    const auto& samples = f.samples;
     ASSERT_EQ(model.PointCount(1, 2), 5u);
     for (std::size_t i = 0; i < samples.size(); ++i) {
         EXPECT_EQ(model.SeriesX(1, 2)[i], static_cast<double>(i) * 0.5 * 0.001);
@@ -147,7 +148,7 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
     EXPECT_EQ(y[1], model.Y(1, 1, 4));
     EXPECT_EQ(model.CopyPoints(1, 2, 5, 1, x.data(), nullptr), 0u);
     // Never reads past the samples given, whatever count is asked for.
-    ASSERT_TRUE(model.LoadRecordSeries(2, samples, 9, m, g, progress, view, status));
+    ASSERT_TRUE(f.Load(2, 9));
     EXPECT_EQ(model.PointCount(1, 2), 5u);
 }
 
@@ -201,17 +202,14 @@ TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
 }
 
 TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
+    RecordFixture f;
+    MeasConditions& m = f.m;
     m.Ch(1).Coeff = 0.5f;
     m.Ch(1).Offset = 1.0f;
     m.Ch(1).Point = 2;
-    ChartModel model;
-    const std::vector<std::int16_t> samples = {4, -6, 10, 3, 2};
-    Progress progress;
-    NullProgressView view;
-    RunStatus status = RunStatus::Ok;
-    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 5, m, g, progress, view, status));
+    ChartModel& model = f.model;
+    f.samples = {4, -6, 10, 3, 2};
+    ASSERT_TRUE(f.Load(1, 5));
     model.ShowRecordWindow(0);
     model.ShowRecordStatistics(0, 5, m);
     EXPECT_EQ(model.Labels(0).Moni, kNoValueText);
@@ -221,7 +219,7 @@ TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
 
     // A negative coefficient turns the largest sample into the smallest value.
     m.Ch(1).Coeff = -0.5f;
-    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 5, m, g, progress, view, status));
+    ASSERT_TRUE(f.Load(1, 5));
     model.ShowRecordStatistics(0, 5, m);
     EXPECT_EQ(model.Labels(0).Max, "4.00");
     EXPECT_EQ(model.Labels(0).Min, "-4.00");

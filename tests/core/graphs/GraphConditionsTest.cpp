@@ -12,65 +12,10 @@ using testing::Repeat;
 using testing::TempDir;
 using testing::WriteAll;
 
-const std::string kDefaultGraphText =
-    Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8);
-
 GraphConditions Defaults() {
     GraphConditions g;
     SetGraphDefaults(g);
     return g;
-}
-
-TEST(GraphConditions, DefaultsShowChannelsOneAndTwo) {
-    const GraphConditions g = Defaults();
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(g.Ch[i].Use, i < 2 ? 1 : 0) << i;
-        EXPECT_EQ(g.Ch[i].Ygrid, 1);
-        EXPECT_EQ(g.Ch[i].AutoScale, 1);
-        EXPECT_EQ(g.Ch[i].YscaleMax, 10.0);
-        EXPECT_EQ(g.Ch[i].YscaleMin, 0.0);
-        EXPECT_EQ(g.Ch[i].YscaleDiv, 10);
-    }
-    EXPECT_EQ(g.X, XAxisCondition{});
-}
-
-TEST(GraphConditions, FirstStartCreatesTheTwentyDefaultLines) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
-    GraphConditions g = Defaults();
-    const LoadResult r = LoadGraphConditions(path, g);
-    EXPECT_FALSE(r.complete);
-    EXPECT_TRUE(r.rewritten);
-    EXPECT_EQ(g, Defaults());
-    EXPECT_EQ(ReadAll(path), kDefaultGraphText);
-}
-
-TEST(GraphConditions, FileEndingAfterChannelFourKeepsDefaultsForTheRest) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
-    WriteAll(path,
-               "0,0,0\r\n5.5,-2.25,4\r\n"
-               "1,0,1\r\n.5,-.5,2\r\n"
-               "1,1,0\r\n1000000,-1000000,20\r\n"
-               "1,1,1\r\n0.001,0,1\r\n");
-    GraphConditions g = Defaults();
-    g.X.XscaleMaxG = 3.0;  // the X part is not in the file and is left alone
-    const LoadResult r = LoadGraphConditions(path, g);
-    EXPECT_FALSE(r.complete);
-    EXPECT_TRUE(r.rewritten);
-    GraphConditions expected = Defaults();
-    expected.X.XscaleMaxG = 3.0;
-    expected.Ch[0] = {0, 0, 0, 5.5, -2.25, 4};
-    expected.Ch[1] = {1, 0, 1, 0.5, -0.5, 2};
-    expected.Ch[2] = {1, 1, 0, 1e6, -1e6, 20};
-    expected.Ch[3] = {1, 1, 1, 0.001, 0, 1};
-    EXPECT_EQ(g, expected);
-    EXPECT_EQ(ReadAll(path),
-              "0,0,0\r\n5.5,-2.25,4\r\n"
-              "1,0,1\r\n0.5,-0.5,2\r\n"
-              "1,1,0\r\n1000000,-1000000,20\r\n"
-              "1,1,1\r\n0.001,0,1\r\n" +
-                  Repeat("0,1,1\r\n10,0,10\r\n", 6));
 }
 
 TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {

@@ -59,7 +59,6 @@ TEST(GpibStatusCopyTest, LowSixteenBitsTakenAsSigned) {
 
 class GpibConnectionTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetTextLanguage(Language::English); }
     GpibSettings settings;
     FakeUi ui;
     RunStatus status = RunStatus::Ok;

@@ -58,17 +58,6 @@ TEST(MonitorDataTest, EngineeringValueIn32BitFloat) {
     EXPECT_EQ(MonitorValue(-32768, 1.0f, 0.0f), -32768.0f);
 }
 
-TEST(MonitorDataTest, AnInvalidFieldMarksOnlyItsChannel) {
-    const MeasConditions m = ThreeChannels();
-    MoniData d;
-    ASSERT_TRUE(ParseMonitorReply(Reply("+000010", "+0001A3", "+000030"), m, d));
-    EXPECT_TRUE(IsNoValue(d[4]));
-    EXPECT_EQ(MonitorLabelTexts(d, m)[4], "----");
-    EXPECT_EQ(d[1], 10.0f);
-    EXPECT_EQ(d[6], 30.0f);
-    EXPECT_EQ(MonitorLabelTexts(d, m)[1], "10");
-}
-
 struct FieldCase {
     const char* name;
     const char* field;

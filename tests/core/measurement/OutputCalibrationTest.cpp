@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 
 #include "InstrumentToolsFixture.h"
 
@@ -101,10 +99,7 @@ TEST_F(OutputCalTest, ClosingSendsMonBeforeSaving) {
     h.bus->log.clear();
     cal->Close(path);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_EQ(text.str().substr(0, 7), "1,500\r\n");
+    EXPECT_EQ(testing::ReadAll(path).substr(0, 7), "1,500\r\n");
 }
 
 TEST_F(OutputCalTest, FailureStopsTheSequenceButTheButtonTurnsActive) {

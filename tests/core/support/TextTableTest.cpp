@@ -11,14 +11,6 @@
 namespace kmr {
 namespace {
 
-// Keeps the program-wide text language of other tests untouched.
-class TextTableTest : public ::testing::Test {
-protected:
-    void SetUp() override { saved_ = TextLanguage(); }
-    void TearDown() override { SetTextLanguage(saved_); }
-    Language saved_ = Language::English;
-};
-
 // A strict UTF-8 check: no stray bytes, no overlong forms, no surrogates.
 bool IsValidUtf8(const std::string& s) {
     std::size_t i = 0;
@@ -44,22 +36,22 @@ bool IsValidUtf8(const std::string& s) {
     return true;
 }
 
-TEST_F(TextTableTest, BothLanguagesHoldTheSameIdentifiers) {
+TEST(TextTableTest, BothLanguagesHoldTheSameIdentifiers) {
     const std::vector<int> ids = TextIds(Language::English);
-    EXPECT_EQ(ids.size(), 244u);
+    EXPECT_EQ(ids.size(), 268u);
     EXPECT_EQ(TextIds(Language::Japanese), ids);
     for (int id : ids) EXPECT_TRUE(HasText(Language::Japanese, id)) << id;
     for (int id : {-1, 0, 999, 65536 + 101}) EXPECT_FALSE(HasText(Language::English, id)) << id;
 }
 
-TEST_F(TextTableTest, UnknownIdentifierIsAProgrammingError) {
+TEST(TextTableTest, UnknownIdentifierIsAProgrammingError) {
     // Aborts in debug builds; an empty text otherwise.
     EXPECT_DEBUG_DEATH(EXPECT_TRUE(Text(Language::English, 999).empty()), "unknown text");
 }
 
 // Every text is valid UTF-8, empty in both languages or in neither, and keeps its menu
 // accelerator in translation.
-TEST_F(TextTableTest, TranslationsKeepEmptinessAndAccelerators) {
+TEST(TextTableTest, TranslationsKeepEmptinessAndAccelerators) {
     for (int id : TextIds(Language::English)) {
         const std::string& en = Text(Language::English, id);
         const std::string& ja = Text(Language::Japanese, id);
@@ -79,7 +71,7 @@ struct StoredRow {
 
 // The one check of the wording against the stored texts: the misspellings, the outer blanks of
 // the fragments, the Japanese marks.
-TEST_F(TextTableTest, WordingIsKeptExactly) {
+TEST(TextTableTest, WordingIsKeptExactly) {
     const StoredRow rows[] = {
         {Language::English, 1, "1"},
         {Language::English, 110, "More than one is reguired for graphic display."},
@@ -101,7 +93,7 @@ TEST_F(TextTableTest, WordingIsKeptExactly) {
     EXPECT_NE(Text(Language::Japanese, 152).find("\xEF\xBC\x8C+750\xCE\xBC\xCE\xB5"), std::string::npos);
 }
 
-TEST_F(TextTableTest, FragmentsJoinIntoTheShownSentences) {
+TEST(TextTableTest, FragmentsJoinIntoTheShownSentences) {
     auto t = [](int id) { return Text(Language::English, id); };
     EXPECT_EQ(t(121) + " '" + "T_3.kmr" + "' " + t(122),
               "Are you sure the data file name is  'T_3.kmr' ?");
@@ -114,16 +106,19 @@ TEST_F(TextTableTest, FragmentsJoinIntoTheShownSentences) {
               "測定条件のデータメモリワード数が 65000 ワードを超えています。");
 }
 
-TEST_F(TextTableTest, ActiveLanguageChoosesTheTableAndMarker) {
-    SetTextLanguage(Language::Japanese);
-    EXPECT_EQ(TextLanguage(), Language::Japanese);
-    EXPECT_EQ(Text(1), "0");
-    EXPECT_EQ(Text(107), "エラー");
-    EXPECT_EQ(UserLanguageId(), "0411");
-    SetTextLanguage(Language::English);
-    EXPECT_EQ(Text(1), "1");
-    EXPECT_EQ(Text(107), "Error");
-    EXPECT_EQ(UserLanguageId(), "0409");
+TEST(TextTableTest, LanguageChoosesTheTableAndMarker) {
+    EXPECT_EQ(Text(Language::Japanese, 107), "エラー");
+    EXPECT_EQ(Text(Language::English, 107), "Error");
+    EXPECT_EQ(UserLanguageId(Language::Japanese), "0411");
+    EXPECT_EQ(UserLanguageId(Language::English), "0409");
+}
+
+// The numbers of a sentence go where each language puts them, once each, never read again.
+TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
+    EXPECT_EQ(Substitute("the %1 of channel %2", {"unit", "3"}), "the unit of channel 3");
+    EXPECT_EQ(Substitute("チャンネル %2 の%1", {"単位", "3"}), "チャンネル 3 の単位");
+    EXPECT_EQ(Substitute("%1%1 %3 100%", {"%2", "x"}), "%2%2 %3 100%");
+    EXPECT_EQ(TextWith(Language::Japanese, 2212, {"単位", "3"}), "チャンネル 3 の単位が範囲外です。");
 }
 
 struct EnvCase {

@@ -11,18 +11,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(VocabularyTest, AveragingNamesArePowersOfTwo) {
-    const Names& n = AveragingNames();
-    ASSERT_EQ(n.size(), 11u);
-    EXPECT_EQ(n[0], "OFF");
-    for (std::size_t e = 1; e < n.size(); ++e) EXPECT_EQ(n[e], std::to_string(1LL << e)) << e;
-}
-
-TEST(VocabularyTest, TriggerModesAreTheirTextsInEachLanguage) {
-    for (Language l : {Language::English, Language::Japanese})
-        EXPECT_EQ(TriggerModeNames(l), (Names{Text(l, 146), Text(l, 117), Text(l, 150)}));
-}
-
 // Codes 0 to 3 and -4 to -6 name the list's entries in order; no other 16-bit code has a name.
 TEST(VocabularyTest, InputModeNameByCode) {
     const Names& names = InputModeNames();

@@ -1,0 +1,27 @@
+#include "core/app/FormRules.h"
+
+#include "core/support/Numbers.h"
+
+namespace kmr {
+
+std::string NormaliseTyped(std::string_view typed) {
+    return ToUpperAscii(Trim(ToHalfWidth(TrimCopy(typed))));
+}
+
+std::optional<std::int32_t> ParseUnsignedCount(std::string_view text) {
+    if (text.empty() || text[0] == '-') return std::nullopt;
+    if (!IsWholeNumberText(text)) return std::nullopt;
+    return ParseInt32(text);
+}
+
+bool AskToRenew(UiPort& ui, Language lang) {
+    return ui.ShowMessage(Text(lang, 157), Text(lang, 164), MsgIcon::Question, MsgButtons::YesNo) ==
+           MsgAnswer::Yes;
+}
+
+bool AskToCloseWithoutRenewing(UiPort& ui, Language lang) {
+    return ui.ShowMessage(Text(lang, 158), Text(lang, 167), MsgIcon::Question, MsgButtons::YesNo) ==
+           MsgAnswer::Yes;
+}
+
+}  // namespace kmr

@@ -1,0 +1,174 @@
+#include "core/app/GraphCondForm.h"
+
+#include <algorithm>
+
+#include "core/app/Startup.h"
+#include "core/support/Numbers.h"
+
+namespace kmr {
+
+namespace {
+
+constexpr std::int32_t kLargestCount16 = 32767;
+
+// A whole number of the boxes from 1 to `largest`.
+std::optional<std::int32_t> Count(const std::string& t, std::int32_t largest) {
+    const auto v = ParseUnsignedCount(t);
+    if (!v || *v < 1 || *v > largest) return std::nullopt;
+    return v;
+}
+
+// A real number of the boxes: optional sign, digits, at most one point.
+std::optional<double> Real(const std::string& t) {
+    if (!IsRealNumberText(t)) return std::nullopt;
+    return ParseNumber(t);
+}
+
+// The value when it also meets `rule`.
+template <typename V, typename Rule>
+std::optional<V> Where(std::optional<V> v, Rule rule) {
+    return v && rule(*v) ? v : std::nullopt;
+}
+
+// Stores an accepted value; false (the field unchanged) for none.
+template <typename T, typename V>
+bool Store(T& field, const std::optional<V>& v) {
+    if (!v) return false;
+    field = static_cast<T>(*v);
+    return true;
+}
+
+}  // namespace
+
+GraphCondForm::GraphCondForm(const GraphConditions& live, const MeasConditions& meas) : w_(live) {
+    for (int ch = 1; ch <= kChannels; ++ch) measured_[Index(ch)] = meas.Ch(ch).OnOff == 1;
+}
+
+std::size_t GraphCondForm::Index(int channel) {
+    return static_cast<std::size_t>(std::clamp(channel, 1, kChannels) - 1);
+}
+
+bool GraphCondForm::Commit(GraphFieldRef field, std::string_view typed) {
+    const std::string t = NormaliseTyped(typed);
+    if (t.empty()) return false;
+    XAxisCondition& x = w_.X;
+    switch (field.field) {
+        case GraphField::Xspace: return Store(x.Xspace, Count(t, 2147483647));
+        // The pitch never exceeds the span it advances.
+        case GraphField::Xpich:
+            return Store(x.Xpich, Where(Count(t, kLargestCount16), [&](std::int32_t v) { return v <= x.Xspace; }));
+        case GraphField::XscaleDivM: return Store(x.XscaleDivM, Count(t, kLargestCount16));
+        case GraphField::XscaleDivG: return Store(x.XscaleDivG, Count(t, kLargestCount16));
+        case GraphField::YscaleDiv: return Store(Ch(field.channel).YscaleDiv, Count(t, kLargestCount16));
+        case GraphField::XscaleMaxG:
+            return Store(x.XscaleMaxG, Where(Real(t), [&](double v) { return v > 0 && v > x.XscaleMinG; }));
+        case GraphField::XscaleMinG:
+            return Store(x.XscaleMinG, Where(Real(t), [&](double v) { return v >= 0 && v < x.XscaleMaxG; }));
+        case GraphField::YscaleMax: {
+            ChannelGraphCondition& c = Ch(field.channel);
+            return Store(c.YscaleMax, Where(Real(t), [&](double v) { return v > c.YscaleMin; }));
+        }
+        case GraphField::YscaleMin: {
+            ChannelGraphCondition& c = Ch(field.channel);
+            return Store(c.YscaleMin, Where(Real(t), [&](double v) { return v < c.YscaleMax; }));
+        }
+    }
+    return false;
+}
+
+std::string GraphCondForm::Text(GraphFieldRef field) const {
+    const XAxisCondition& x = w_.X;
+    switch (field.field) {
+        case GraphField::Xspace: return FormatInt(x.Xspace);
+        case GraphField::Xpich: return FormatInt(x.Xpich);
+        case GraphField::XscaleDivM: return FormatInt(x.XscaleDivM);
+        case GraphField::XscaleDivG: return FormatInt(x.XscaleDivG);
+        case GraphField::YscaleDiv: return FormatInt(Ch(field.channel).YscaleDiv);
+        case GraphField::XscaleMaxG: return FormatDouble(x.XscaleMaxG);
+        case GraphField::XscaleMinG: return FormatDouble(x.XscaleMinG);
+        case GraphField::YscaleMax: return FormatDouble(Ch(field.channel).YscaleMax);
+        case GraphField::YscaleMin: return FormatDouble(Ch(field.channel).YscaleMin);
+    }
+    return {};
+}
+
+void GraphCondForm::Clicked(GraphFieldRef field) {
+    if (field.field != GraphField::Xpich) lastClicked_ = field;
+}
+
+bool GraphCondForm::AnyGraphOn() const {
+    return std::any_of(w_.Ch.begin(), w_.Ch.end(), [](const ChannelGraphCondition& c) { return c.Use == 1; });
+}
+
+// --- OK and closing ------------------------------------------------------------------------------
+
+namespace {
+
+// The record in recorded-data mode: the shown part is computed once, by the first measured
+// channel, and drawn for the channels `draw` names.
+template <typename Draw>
+void ShowRecordParts(Engine& e, Draw draw) {
+    ProgramState& s = e.s;
+    bool first = true;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (s.Meas.Ch(ch).OnOff != 1) continue;
+        if (first) e.chart.ComputeDisplayRange(s.Graph, s.WordsConverted, s.Meas.SmpClk);
+        first = false;
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && draw(ch - 1)) e.chart.ShowRecordWindow(ch - 1);
+    }
+}
+
+void Redraw(Engine& e, const GraphChangeFlags& flags) {
+    ProgramState& s = e.s;
+    // One batch over every chart: each repaints once, when it ends.
+    ChartModel::Batch batch(e.chart);
+    e.chart.ConfigureGraphAxes(s.Graph);
+    if (e.chart.GraphMode() == kMonitorMode) {
+        // A new span, a new monitor division or a newly shown graph restarts the monitor graphs.
+        if (flags.At(6) || flags.At(3) || flags.At(2)) e.chart.ResetMonitorGraphs(s.Graph, s.Meas, s.Vocab.units);
+    } else if (!flags.At(4) && !flags.At(5)) {
+        // The X range stands: only the graphs shown anew need their part of the record.
+        ShowRecordParts(e, [&](int index) { return flags.NewlyShown(index); });
+    } else {
+        ShowRecordParts(e, [](int) { return true; });
+    }
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.Meas.Ch(ch).OnOff == 1)
+            e.chart.ShowRecordStatistics(ch - 1, s.WordsConverted, s.Meas);
+}
+
+}  // namespace
+
+FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std::function<void()>& disable) {
+    ProgramState& s = e.s;
+    if (!form.AnyGraphOn()) {
+        e.ui.ShowMessage(Text(lang, 110), Text(lang, 156), MsgIcon::Exclamation, MsgButtons::Ok);
+        return FormOutcome::StayOpen;
+    }
+    const GraphChangeFlags flags = form.Flags(s.Graph);
+    if (!flags.Any()) return FormOutcome::Close;
+    if (!AskToRenew(e.ui, lang)) return FormOutcome::StayOpen;
+
+    if (disable) disable();
+    e.ui.SetPointer(Pointer::Hourglass);
+    ApplyGraphForm(s.Graph, form.Working());
+    Redraw(e, flags);
+    SaveProblems problems;
+    problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph));
+    e.ui.SetPointer(Pointer::Default);
+    problems.Report(e.ui);
+    return FormOutcome::Applied;
+}
+
+bool GraphCondMayClose(Engine& e, const GraphCondForm& form, Language lang) {
+    if (!form.Flags(e.s.Graph).Any()) return true;
+    return AskToCloseWithoutRenewing(e.ui, lang);
+}
+
+bool GraphCondMayCloseByCloseBox(Engine& e, GraphCondForm& form, Language lang,
+                                 const std::function<std::string(GraphFieldRef)>& typedIn) {
+    if (const auto last = form.LastClicked(); last && typedIn) form.Commit(*last, typedIn(*last));
+    return GraphCondMayClose(e, form, lang);
+}
+
+}  // namespace kmr

@@ -1,0 +1,99 @@
+#include "core/app/SetPathAndFileForm.h"
+
+#include "core/app/FileExchange.h"
+#include "core/app/MainWindowRules.h"
+#include "core/app/Startup.h"
+#include "core/datafiles/DataFileNaming.h"
+#include "core/support/Numbers.h"
+
+namespace kmr {
+
+namespace {
+
+const char* ExtensionOf(std::int16_t type) { return kFileTypeExtensions[type == 1 ? 1 : 0]; }
+
+}  // namespace
+
+SetPathAndFileForm::SetPathAndFileForm(const GlobalSettings& settings, std::int32_t dataFileNumber,
+                                       std::int32_t memoryWords)
+    : folder_(settings.DataFolder),
+      base_(settings.BaseFileName),
+      fileType_(settings.FileType == 1 ? 1 : 0),
+      memoryWords_(memoryWords) {
+    // The box shows the name of the next file, its number included.
+    accepted_ = DataFileName(base_, dataFileNumber, Extension());
+}
+
+std::string SetPathAndFileForm::Extension() const { return ExtensionOf(fileType_); }
+
+bool SetPathAndFileForm::CommitName(std::string_view typed) {
+    const kmr::AcceptedName a = AcceptDataFileName(std::string(typed), accepted_, Extension());
+    if (!a.accepted) return false;
+    accepted_ = a.text;
+    base_ = a.baseName;
+    return true;
+}
+
+bool SetPathAndFileForm::ChooseFileType(int type, UiPort& ui, Language lang) {
+    if (type == 1 && memoryWords_ > kLargestCsvWords) {
+        fileType_ = 0;
+        ui.ShowMessage(CsvCautionText(lang), Text(lang, 206), MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    fileType_ = type == 1 ? 1 : 0;
+    accepted_ = base_ + Extension();
+    return true;
+}
+
+std::vector<std::string> SetPathAndFileForm::FileList() const {
+    std::vector<std::string> names;
+    for (ListedFile& f : ListFiles(folder_, Extension())) names.push_back(std::move(f.name));
+    return names;
+}
+
+bool SetPathAndFileForm::Changed(const GlobalSettings& settings) const {
+    return folder_ != settings.DataFolder || base_ != settings.BaseFileName || fileType_ != settings.FileType;
+}
+
+std::string CsvCautionText(Language lang) {
+    return Text(lang, 202) + FormatInt(kLargestCsvWords) + " " + Text(lang, 203) + Text(lang, 204) + "\r\n" +
+           Text(lang, 205);
+}
+
+std::string NumberedNameQuestion(Language lang, const std::string& base, std::int32_t number,
+                                 const std::string& extension) {
+    return Text(lang, 120) + "\r\n" + Text(lang, 121) + " '" + base + "_" + FormatInt(number) + extension + "' " +
+           Text(lang, 122);
+}
+
+FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang, const std::function<void()>& disable) {
+    ProgramState& s = e.s;
+    if (!form.Changed(s.Global)) return FormOutcome::Close;
+    if (!AskToRenew(e.ui, lang)) return FormOutcome::StayOpen;
+    const std::int32_t number = NextDataFileNumber(form.Folder(), form.BaseName(), form.Extension());
+    if (number != 0 &&
+        e.ui.ShowMessage(NumberedNameQuestion(lang, form.BaseName(), number, form.Extension()), Text(lang, 164),
+                         MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return FormOutcome::StayOpen;
+
+    if (disable) disable();
+    e.ui.SetPointer(Pointer::Hourglass);
+    s.Global.DataFolder = form.Folder();
+    s.Global.FileType = form.FileType();
+    s.DataFileNumber = number;
+    s.Global.BaseFileName = form.BaseName();
+    SaveProblems problems;
+    problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+    e.ui.SetPointer(Pointer::Default);
+    problems.Report(e.ui);
+    return FormOutcome::Applied;
+}
+
+bool SetPathAndFileMayCloseByCloseBox(Engine& e, const SetPathAndFileForm& form, Language lang) {
+    if (!form.Changed(e.s.Global)) return true;
+    return AskToCloseWithoutRenewing(e.ui, lang);
+}
+
+void SetPathAndFileClosed(Engine& e) { SetMainCaption(e, true); }
+
+}  // namespace kmr

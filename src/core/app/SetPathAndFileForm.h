@@ -1,0 +1,75 @@
+#pragma once
+// The data-file settings form without its window: the data folder, the name of the next data
+// file and the file type being edited, the list of the folder's files of that type, and what OK
+// (registration), Cancel and the close box do. The settings change only through registration.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/app/Engine.h"
+#include "core/app/FormRules.h"
+#include "core/conditions/GlobalSettings.h"
+
+namespace kmr {
+
+// CSV files take at most this many memory words.
+inline constexpr std::int32_t kLargestCsvWords = 65000;
+
+
+class SetPathAndFileForm {
+public:
+    // The settings as they stand, the number of the next data file and the memory words of the
+    // measurement conditions (CSV is refused above 65000).
+    SetPathAndFileForm(const GlobalSettings& settings, std::int32_t dataFileNumber, std::int32_t memoryWords);
+
+    const std::string& Folder() const { return folder_; }
+    const std::string& BaseName() const { return base_; }
+    std::int16_t FileType() const { return fileType_; }
+    std::string Extension() const;
+    // What the name box shows: the last accepted name, with its extension.
+    const std::string& AcceptedName() const { return accepted_; }
+
+    // The name box lost the focus, Enter was pressed in it or a name of the list was clicked:
+    // the typed text is accepted (the base name follows) or the box returns to the accepted name.
+    bool CommitName(std::string_view typed);
+    // A file-type option was set: CSV with more than 65000 memory words is refused with the
+    // Caution box (the option goes back to the data file); otherwise the type is taken and the
+    // box shows the base name with the new extension. Returns whether the type was taken.
+    bool ChooseFileType(int type, UiPort& ui, Language lang);
+    // The folder picker chose a folder.
+    void SetFolder(const std::string& folder) { folder_ = folder; }
+
+    // The files of the folder with the current extension, for the list.
+    std::vector<std::string> FileList() const;
+    // Folder, base name or file type differ from `settings`.
+    bool Changed(const GlobalSettings& settings) const;
+
+private:
+    std::string folder_;
+    std::string base_;
+    std::int16_t fileType_ = 0;
+    std::string accepted_;
+    std::int32_t memoryWords_ = 0;
+};
+
+// The Caution box's text: CSV is not possible with more than 65000 memory words.
+std::string CsvCautionText(Language lang);
+// The second question of a registration: a data file of the base name exists; is base_number
+// with the extension right?
+std::string NumberedNameQuestion(Language lang, const std::string& base, std::int32_t number,
+                                 const std::string& extension);
+
+// OK (registration): nothing changed closes; otherwise question 157, the next number from the
+// folder's files, question 120-122 when the name has to carry a number; on Yes `disable` the
+// form, hourglass, folder, type, number and base name stored (the number even when 0),
+// Global.cnd saved.
+FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang, const std::function<void()>& disable);
+// The close box: true when nothing changed or question 158 was answered Yes. (Cancel closes
+// without asking.)
+bool SetPathAndFileMayCloseByCloseBox(Engine& e, const SetPathAndFileForm& form, Language lang);
+// The form has closed, however: the main window names the next data file.
+void SetPathAndFileClosed(Engine& e);
+
+}  // namespace kmr

@@ -1,0 +1,254 @@
+#include "core/app/GraphCondForm.h"
+
+#include <gtest/gtest.h>
+
+#include "core/app/RunController.h"
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using testing::ReadAll;
+
+GraphConditions Defaults() {
+    GraphConditions g;
+    SetGraphDefaults(g);
+    return g;
+}
+
+MeasConditions Measuring(std::initializer_list<int> channels) {
+    MeasConditions m;
+    for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
+    for (int ch : channels) m.Ch(ch).OnOff = 1;
+    return m;
+}
+
+struct Entry {
+    GraphFieldRef field;
+    const char* typed;
+    bool accepted;
+    const char* shown;  // the box afterwards
+};
+
+class GraphCondCommit : public ::testing::TestWithParam<Entry> {};
+
+// Span 10, pitch 5, X 0..10 s, channel 1 Y 0..10 in 10 divisions (the defaults).
+TEST_P(GraphCondCommit, AcceptsOrRevertsSilently) {
+    GraphCondForm f(Defaults(), Measuring({1}));
+    const Entry& e = GetParam();
+    EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
+    EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
+}
+
+constexpr GraphFieldRef kSpan{GraphField::Xspace, 0};
+constexpr GraphFieldRef kPitch{GraphField::Xpich, 0};
+constexpr GraphFieldRef kDivM{GraphField::XscaleDivM, 0};
+constexpr GraphFieldRef kMaxG{GraphField::XscaleMaxG, 0};
+constexpr GraphFieldRef kMinG{GraphField::XscaleMinG, 0};
+constexpr GraphFieldRef kDivG{GraphField::XscaleDivG, 0};
+constexpr GraphFieldRef kYMax1{GraphField::YscaleMax, 1};
+constexpr GraphFieldRef kYMin1{GraphField::YscaleMin, 1};
+constexpr GraphFieldRef kYDiv1{GraphField::YscaleDiv, 1};
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, GraphCondCommit,
+    ::testing::Values(
+        // The pitch never exceeds the span.
+        Entry{kPitch, "20", false, "5"}, Entry{kPitch, "10", true, "10"}, Entry{kPitch, "0", false, "5"},
+        // The span: 1 .. 2147483647.
+        Entry{kSpan, "2147483647", true, "2147483647"}, Entry{kSpan, "2147483648", false, "10"},
+        Entry{kSpan, "0", false, "10"}, Entry{kSpan, "", false, "10"},
+        // Divisions: whole numbers 1 .. 32767, a "+" allowed, nothing else.
+        Entry{kYDiv1, "0", false, "10"}, Entry{kYDiv1, "-3", false, "10"}, Entry{kYDiv1, "2.5", false, "10"},
+        Entry{kYDiv1, "abc", false, "10"}, Entry{kYDiv1, "+7", true, "7"}, Entry{kYDiv1, " 7 ", true, "7"},
+        Entry{kYDiv1, "\xEF\xBC\x98", true, "8"},  // full-width 8
+        Entry{kYDiv1, "32767", true, "32767"}, Entry{kYDiv1, "32768", false, "10"},
+        Entry{kDivM, "4", true, "4"}, Entry{kDivG, "1E2", false, "10"},
+        // The X range of the record: the minimum strictly below the maximum, the maximum above 0.
+        Entry{kMinG, "10", false, "0"}, Entry{kMinG, "9.75", true, "9.75"}, Entry{kMinG, "-1", false, "0"},
+        Entry{kMaxG, "0", false, "10"}, Entry{kMaxG, "+0.5", true, "0.5"}, Entry{kMaxG, "1.2.3", false, "10"},
+        Entry{kMaxG, ".", false, "10"},
+        // A channel's Y range: maximum above minimum, both may be negative.
+        Entry{kYMax1, "0", false, "10"}, Entry{kYMax1, "1e3", false, "10"}, Entry{kYMax1, "0.001", true, "0.001"},
+        Entry{kYMin1, "-250.5", true, "-250.5"}, Entry{kYMin1, "10", false, "0"},
+        Entry{kYMin1, "\xEF\xBC\x8D\xEF\xBC\x92", true, "-2"}));  // full-width "-2"
+
+TEST(GraphCondForm, EnablingFollowsTheAutomaticScalesTheGraphsAndTheMeasuredChannels) {
+    GraphCondForm f(Defaults(), Measuring({1, 3}));
+    EXPECT_FALSE(f.XGraphScaleEnabled());
+    f.SetXAutoScale(false);
+    EXPECT_TRUE(f.XGraphScaleEnabled());
+
+    // Channel 1 shown with an automatic scale, channel 2 shown but not measured, channel 3 hidden.
+    EXPECT_TRUE(f.ChannelChecksEnabled(1));
+    EXPECT_FALSE(f.ChannelScaleEnabled(1));
+    f.SetAutoScale(1, false);
+    EXPECT_TRUE(f.ChannelScaleEnabled(1));
+    f.SetUse(1, false);
+    EXPECT_FALSE(f.ChannelChecksEnabled(1));
+    EXPECT_FALSE(f.ChannelScaleEnabled(1));
+    EXPECT_FALSE(f.ChannelChecksEnabled(3));
+    EXPECT_TRUE(f.ChannelLabelEnabled(1));
+    EXPECT_FALSE(f.ChannelLabelEnabled(2));
+    EXPECT_TRUE(f.ChannelLabelEnabled(3));
+}
+
+// --- OK and closing ------------------------------------------------------------------------------
+
+// Records what every batch of the charts changed.
+class RecordingChartView : public ChartView {
+public:
+    void BatchEnded(const ChartChanges& c) override { batches.push_back(c); }
+    std::vector<ChartChanges> batches;
+};
+
+struct GraphCondOkTest : ::testing::Test {
+    EngineHarness h;
+    RecordingChartView view;
+    void SetUp() override {
+        ASSERT_EQ(h.Start(), StartupOutcome::Online);
+        h.engine.chart.SetView(&view);
+    }
+    GraphCondForm Open() const { return GraphCondForm(h.state.Graph, h.state.Meas); }
+    FormOutcome Ok(GraphCondForm& f) { return GraphCondOk(h.engine, f, Language::English, {}); }
+    // A record of 1000 words at 1 ms on channels 1 to 3, transferred and drawn.
+    void Record() {
+        for (int ch = 1; ch <= kChannels; ++ch) h.state.Meas.Ch(ch).OnOff = ch <= 3 ? 1 : 0;
+        h.state.Meas.MemoryWords = 1000;
+        h.state.Meas.SmpClk = 1.0f;
+        h.engine.link.commands->DownloadConditions(kFullChangeMask);
+        StartOrStop(h.engine);
+        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
+        ASSERT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
+        view.batches.clear();
+    }
+};
+
+TEST_F(GraphCondOkTest, NoGraphOnIsRefusedAndNoChangeJustCloses) {
+    GraphCondForm f = Open();
+    EXPECT_EQ(Ok(f), FormOutcome::Close);
+    EXPECT_TRUE(h.ui.shown.empty());
+    for (int ch = 1; ch <= kChannels; ++ch) f.SetUse(ch, false);
+    const GraphConditions before = h.state.Graph;
+    EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "More than one is reguired for graphic display.");
+    EXPECT_EQ(h.ui.shown[0].title, "Setting error");
+    EXPECT_EQ(h.state.Graph, before);
+    EXPECT_TRUE(view.batches.empty());
+}
+
+TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAtTheNewSpan) {
+    // The monitor strip has moved on before the form opens.
+    h.state.Graph.X.XscaleMaxM = 35;
+    h.state.Graph.X.XscaleMinM = 25;
+    h.engine.chart.UpdateMonitorGraphs(h.state.Graph, h.state.Meas, 1000, {});
+    h.engine.chart.UpdateMonitorGraphs(h.state.Graph, h.state.Meas, 2000, {});
+    ASSERT_EQ(h.engine.chart.MonitorPointCount(), 2);
+    GraphCondForm f = Open();
+    ASSERT_TRUE(f.Commit(kSpan, "20"));
+    h.ui.pointerChanges.clear();
+    view.batches.clear();
+    bool disabled = false;
+    EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, [&] { disabled = true; }), FormOutcome::Applied);
+    EXPECT_TRUE(disabled);
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, 157)});
+    EXPECT_EQ(h.engine.chart.MonitorPointCount(), 0);
+    EXPECT_EQ(h.state.Graph.X.Xspace, 20);
+    EXPECT_EQ(h.state.Graph.X.XscaleMaxM, 20.0);
+    EXPECT_EQ(h.state.Graph.X.XscaleMinM, 0.0);
+    EXPECT_EQ(h.engine.chart.XAxis(0).max, 20.0);
+    // One batch: every chart repaints once.
+    EXPECT_EQ(view.batches.size(), 1u);
+    EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
+    // The copy is the live record now: closing asks nothing.
+    EXPECT_TRUE(GraphCondMayClose(h.engine, f, Language::English));
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+}
+
+TEST_F(GraphCondOkTest, APitchChangeRedrawsWithoutRestartingAndIsSaved) {
+    h.engine.chart.UpdateMonitorGraphs(h.state.Graph, h.state.Meas, 1000, {});
+    GraphCondForm f = Open();
+    ASSERT_TRUE(f.Commit(kPitch, "2"));
+    f.SetYgrid(2, false);
+    ASSERT_TRUE(f.Commit(kYMax1, "5"));  // automatic scale: kept but not drawn
+    EXPECT_EQ(Ok(f), FormOutcome::Applied);
+    EXPECT_EQ(h.engine.chart.MonitorPointCount(), 1);
+    EXPECT_EQ(h.engine.chart.YAxis(1).grid, GridMode::Off);
+    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)).substr(0, 25), "1,1,1\r\n5,0,10\r\n1,0,1\r\n10,");
+}
+
+TEST_F(GraphCondOkTest, ANoAnswerAppliesNothing) {
+    GraphCondForm f = Open();
+    ASSERT_TRUE(f.Commit(kDivM, "4"));
+    h.ui.answers = {MsgAnswer::No};
+    const std::string before = ReadAll(h.CondFile(kGraphCnd));
+    EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
+    EXPECT_EQ(h.state.Graph.X.XscaleDivM, 10);
+    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)), before);
+}
+
+TEST_F(GraphCondOkTest, ANewlyShownChannelInRecordedModeIsRecomputedAlone) {
+    Record();
+    GraphCondForm f = Open();
+    f.SetUse(3, true);
+    EXPECT_EQ(Ok(f), FormOutcome::Applied);
+    ASSERT_EQ(view.batches.size(), 1u);
+    const ChartChanges& c = view.batches[0];
+    EXPECT_TRUE(c.series1[2].replaced);
+    for (int i : {0, 1, 3, 4}) EXPECT_FALSE(c.series1[static_cast<std::size_t>(i)].changed()) << i;
+    EXPECT_TRUE(h.engine.chart.ShowsRecord(2));
+    EXPECT_EQ(h.engine.chart.PointCount(2, 1), 1000u);
+    // Its statistics are written with the others'.
+    EXPECT_NE(h.engine.chart.Labels(2).Max, "----");
+    EXPECT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
+}
+
+TEST_F(GraphCondOkTest, AChangedXRangeInRecordedModeRedrawsEveryShownChannel) {
+    Record();
+    GraphCondForm f = Open();
+    f.SetXAutoScale(false);
+    ASSERT_TRUE(f.Commit(kMaxG, "0.5"));
+    ASSERT_TRUE(f.Commit(kMinG, "0.2"));
+    EXPECT_EQ(Ok(f), FormOutcome::Applied);
+    // Samples 201 to 501 of the record of 1000 samples at 1 ms.
+    EXPECT_EQ(h.engine.chart.DisplayFirst(), 201);
+    EXPECT_EQ(h.engine.chart.DisplayLast(), 501);
+    ASSERT_EQ(view.batches.size(), 1u);
+    for (int i : {0, 1}) {
+        EXPECT_TRUE(view.batches[0].series1[static_cast<std::size_t>(i)].replaced) << i;
+        EXPECT_EQ(h.engine.chart.PointCount(i, 1), 301u);
+    }
+    // Channel 3 is measured but hidden: its graph is left alone.
+    EXPECT_FALSE(view.batches[0].series1[2].changed());
+}
+
+TEST_F(GraphCondOkTest, TheCloseBoxAppliesTheTypedMaximumBeforeAsking) {
+    GraphCondForm f = Open();
+    f.Clicked(kYMax1);
+    h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    const auto typed = [](GraphFieldRef r) { return r == kYMax1 ? std::string("20") : std::string(); };
+    EXPECT_FALSE(GraphCondMayCloseByCloseBox(h.engine, f, Language::English, typed));
+    EXPECT_EQ(f.Working().Ch[0].YscaleMax, 20.0);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "The setting conditions are changed. Do you want to close without renewing?");
+    EXPECT_EQ(h.ui.shown[0].title, "Close");
+    EXPECT_TRUE(GraphCondMayCloseByCloseBox(h.engine, f, Language::English, typed));
+    EXPECT_EQ(h.state.Graph.Ch[0].YscaleMax, 10.0);
+}
+
+TEST_F(GraphCondOkTest, TheCloseBoxLeavesATypedPitchAloneAndCancelAsksInJapanese) {
+    GraphCondForm f = Open();
+    f.Clicked(kPitch);
+    // The pitch box was never remembered: a close without changes asks nothing.
+    EXPECT_TRUE(GraphCondMayCloseByCloseBox(h.engine, f, Language::English, [](GraphFieldRef) { return "2"; }));
+    EXPECT_EQ(f.Working().X.Xpich, 5);
+    EXPECT_TRUE(h.ui.shown.empty());
+    f.SetXgrid(false);
+    EXPECT_TRUE(GraphCondMayClose(h.engine, f, Language::Japanese));
+    EXPECT_EQ(h.ui.shown.back().title, Text(Language::Japanese, 167));
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,164 @@
+#include "core/app/SetPathAndFileForm.h"
+
+#include <gtest/gtest.h>
+
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using testing::ReadAll;
+using testing::TempDir;
+
+GlobalSettings Settings(const std::string& folder, const std::string& base, std::int16_t type = 0) {
+    GlobalSettings g;
+    g.DataFolder = folder;
+    g.BaseFileName = base;
+    g.FileType = type;
+    return g;
+}
+
+TEST(SetPathAndFileForm, TheNameBoxShowsTheNextFileWithItsNumber) {
+    SetPathAndFileForm f(Settings("/d/", "20021005"), 2, 1000);
+    EXPECT_EQ(f.AcceptedName(), "20021005_2.kmr");
+    EXPECT_EQ(f.BaseName(), "20021005");
+    EXPECT_EQ(SetPathAndFileForm(Settings("/d/", "20021005", 1), 0, 1000).AcceptedName(), "20021005.csv");
+}
+
+TEST(SetPathAndFileForm, TypedNamesAreAcceptedOrTheBoxReturns) {
+    SetPathAndFileForm f(Settings("/d/", "20021005"), 2, 1000);
+    // The shown name itself looks numbered: it stays as it is.
+    EXPECT_FALSE(f.CommitName("20021005_2.kmr"));
+    EXPECT_EQ(f.BaseName(), "20021005");
+    EXPECT_TRUE(f.CommitName("  abc "));
+    EXPECT_EQ(f.AcceptedName(), "abc.kmr");
+    EXPECT_EQ(f.BaseName(), "abc");
+    EXPECT_FALSE(f.CommitName("my_data"));
+    EXPECT_EQ(f.AcceptedName(), "abc.kmr");
+    EXPECT_TRUE(f.CommitName("T.KMR"));
+    EXPECT_EQ(f.BaseName(), "T");
+}
+
+TEST(SetPathAndFileForm, CsvAboveSixtyFiveThousandWordsIsRefusedWithTheCaution) {
+    testing::FakeUi ui;
+    SetPathAndFileForm f(Settings("/d/", "T"), 0, 70000);
+    EXPECT_FALSE(f.ChooseFileType(1, ui, Language::English));
+    EXPECT_EQ(f.FileType(), 0);
+    EXPECT_EQ(f.AcceptedName(), "T.kmr");
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].title, "Caution");
+    EXPECT_EQ(ui.shown[0].text,
+              "Number of data-memory words of measurement conditions is over 65000 words.\r\n"
+              "CSV format is not available as file-type.");
+    EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
+    EXPECT_EQ(CsvCautionText(Language::Japanese),
+              Text(Language::Japanese, 202) + "65000 " + Text(Language::Japanese, 203) +
+                  Text(Language::Japanese, 204) + "\r\n" + Text(Language::Japanese, 205));
+
+    // 65000 words fit: the type is taken and the name follows without its number.
+    SetPathAndFileForm g(Settings("/d/", "T"), 3, 65000);
+    EXPECT_TRUE(g.ChooseFileType(1, ui, Language::English));
+    EXPECT_EQ(g.AcceptedName(), "T.csv");
+    EXPECT_EQ(g.Extension(), ".csv");
+    EXPECT_EQ(ui.shown.size(), 1u);
+}
+
+TEST(SetPathAndFileForm, TheListHoldsTheFilesOfTheChosenType) {
+    TempDir dir;
+    for (const char* name : {"a.kmr", "b.csv", "c.kmr"}) dir.Write(name, "x");
+    testing::FakeUi ui;
+    SetPathAndFileForm f(Settings("/nowhere/", "T"), 0, 1000);
+    EXPECT_TRUE(f.FileList().empty());
+    f.SetFolder(dir.folder());
+    EXPECT_EQ(f.FileList(), (std::vector<std::string>{"a.kmr", "c.kmr"}));
+    f.ChooseFileType(1, ui, Language::English);
+    EXPECT_EQ(f.FileList(), std::vector<std::string>{"b.csv"});
+}
+
+// --- Registration ---------------------------------------------------------------------------------
+
+struct RegistrationTest : ::testing::Test {
+    EngineHarness h;
+    TempDir data;
+    void SetUp() override { ASSERT_EQ(h.Start(), StartupOutcome::Online); }
+    SetPathAndFileForm Open() const {
+        return SetPathAndFileForm(h.state.Global, h.state.DataFileNumber, h.state.Meas.MemoryWords);
+    }
+    FormOutcome Ok(SetPathAndFileForm& f) { return SetPathAndFileOk(h.engine, f, Language::English, {}); }
+    std::string GlobalCnd() const { return ReadAll(h.CondFile(kGlobalCnd)); }
+};
+
+TEST_F(RegistrationTest, UnchangedSettingsCloseAndSaveNothing) {
+    SetPathAndFileForm f = Open();
+    const std::string before = GlobalCnd();
+    h.state.DataFileNumber = 7;  // not recomputed either
+    EXPECT_EQ(Ok(f), FormOutcome::Close);
+    EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.state.DataFileNumber, 7);
+    EXPECT_EQ(GlobalCnd(), before);
+}
+
+TEST_F(RegistrationTest, AnExistingNameAsksASecondTimeWithTheNumberedName) {
+    data.Write("T.kmr", "x");
+    SetPathAndFileForm f = Open();
+    f.SetFolder(data.folder());
+    ASSERT_TRUE(f.CommitName("T"));
+    h.ui.pointerChanges.clear();
+    bool disabled = false;
+    EXPECT_EQ(SetPathAndFileOk(h.engine, f, Language::English, [&] { disabled = true; }), FormOutcome::Applied);
+    EXPECT_TRUE(disabled);
+    ASSERT_EQ(h.ui.shown.size(), 2u);
+    EXPECT_EQ(h.ui.shown[0].text, "The setting conditions are changed. Do you want to renew?");
+    EXPECT_EQ(h.ui.shown[1].text, "Data file name exists.\r\nAre you sure the data file name is  'T_1.kmr' ?");
+    EXPECT_EQ(h.ui.shown[1].title, "Registration");
+    EXPECT_EQ(h.ui.shown[1].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_EQ(h.state.Global.BaseFileName, "T");
+    EXPECT_EQ(h.state.Global.DataFolder, data.folder());
+    EXPECT_NE(GlobalCnd().find("\"" + data.folder() + "\""), std::string::npos);
+    EXPECT_NE(GlobalCnd().find("\"T\""), std::string::npos);
+    EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
+    // The settings are the live ones now: the close box asks nothing.
+    EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
+}
+
+TEST_F(RegistrationTest, ANoToEitherQuestionKeepsTheFormAndTheSettings) {
+    data.Write("T.kmr", "x");
+    SetPathAndFileForm f = Open();
+    f.SetFolder(data.folder());
+    ASSERT_TRUE(f.CommitName("T"));
+    const GlobalSettings before = h.state.Global;
+    h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::No};
+    EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
+    EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
+    EXPECT_EQ(h.ui.shown.size(), 3u);
+    EXPECT_EQ(h.state.Global, before);
+}
+
+TEST_F(RegistrationTest, ANewNameAsksOnceAndStoresNumberZero) {
+    h.state.DataFileNumber = 4;
+    SetPathAndFileForm f = Open();
+    f.SetFolder(data.folder());
+    ASSERT_TRUE(f.CommitName("Fresh"));
+    EXPECT_EQ(Ok(f), FormOutcome::Applied);
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.state.DataFileNumber, 0);
+    // Closing names the next file in the main window's caption.
+    SetPathAndFileClosed(h.engine);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - Fresh.kmr(Next data file)");
+}
+
+TEST_F(RegistrationTest, TheCloseBoxAsksOnlyWhenSomethingChanged) {
+    SetPathAndFileForm f = Open();
+    EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
+    f.SetFolder(data.folder());
+    h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
+    EXPECT_FALSE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 158));
+    EXPECT_EQ(h.ui.shown.back().title, "Close");
+    EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
+}
+
+}  // namespace
+}  // namespace kmr
