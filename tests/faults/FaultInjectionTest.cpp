@@ -260,7 +260,7 @@ private:
         const std::string path = PathFromUtf8(h_.state.LastDataFile).filename().string();
         const bool shown = !h_.ui.shown.empty();
         if (sc_.fault == Fault::FailedWrite && !disk_.failedPath.empty()) {
-            EXPECT_TRUE(Shown(FileErrorMessage(ENOSPC, disk_.failedPath)) || Shown(kCannotWrite))
+            EXPECT_TRUE(Shown(FileErrorMessage(Language::English, ENOSPC, disk_.failedPath)) || Shown(kCannotWrite))
                 << "no message for the failed write of " << disk_.failedPath;
         }
         for (const auto& [p, bytes] : o.data) {
