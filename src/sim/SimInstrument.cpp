@@ -875,6 +875,10 @@ std::optional<SimReply> SimInstrument::State::InjectedFault(const std::string& c
     return std::nullopt;
 }
 
+void SimInstrument::AddFault(const SimFault& fault) {
+    s_->faults.push_back({fault, fault.count > 0 ? fault.count : -1});
+}
+
 SimReply SimInstrument::Execute(std::string_view command) {
     State& s = *s_;
     const double now = s.time->Now();

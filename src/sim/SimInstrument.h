@@ -158,6 +158,10 @@ public:
     bool AcceptOpen(int address);
     bool AnswersAt(int address) const;
 
+    // Arms one more fault from now on, as if it had been given in the options (the open and
+    // installed-channel faults act at start only).
+    void AddFault(const SimFault& fault);
+
     const SimOptions& Options() const;
     SimTimeSource& Time();
 

@@ -74,14 +74,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (choice % 8) {
         case 0: {
             MeasConditions m;
-            CheckLoader<MeasConditions>(scratch, path, LoadMeasConditions, SaveMeasConditions, m);
+            CheckLoader<MeasConditions>(scratch, path, LoadMeasConditions,
+                [](const std::string& p, const MeasConditions& v) { return SaveMeasConditions(p, v); }, m);
             break;
         }
         case 1:
-            CheckLoader<GlobalSettings>(scratch, path, LoadGlobalSettings, SaveGlobalSettings, {});
+            CheckLoader<GlobalSettings>(scratch, path, LoadGlobalSettings,
+                [](const std::string& p, const GlobalSettings& v) { return SaveGlobalSettings(p, v); }, {});
             break;
         case 2:
-            CheckLoader<std::string>(scratch, path, LoadInstalledChannels, SaveInstalledChannels,
+            CheckLoader<std::string>(scratch, path, LoadInstalledChannels,
+                [](const std::string& p, const std::string& v) { return SaveInstalledChannels(p, v); },
                                      kDefaultInstalledChannelText);
             break;
         case 3:
@@ -96,7 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 6: {
             GraphConditions g;
             SetGraphDefaults(g);
-            CheckLoader<GraphConditions>(scratch, path, LoadGraphConditions, SaveGraphConditions, g);
+            CheckLoader<GraphConditions>(scratch, path, LoadGraphConditions,
+                [](const std::string& p, const GraphConditions& v) { return SaveGraphConditions(p, v); }, g);
             break;
         }
         default:

@@ -2,6 +2,7 @@
 // The whole program without a window: the program state, a recording UI, main window, splash and
 // progress window, a clock that never waits, and the simulated instrument behind a bus that logs
 // every call. HOME and the XDG folders point into a temporary folder for the test's lifetime.
+#include <functional>
 #include <map>
 #include <filesystem>
 #include <memory>
@@ -70,7 +71,8 @@ public:
 
 // A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r". It can
 // cut the reply to the n-th "BDT" to half its bytes, as a short block from the instrument, for
-// a block in a later channel (the simulated instrument's faults count from the first "BDT").
+// a block in a later channel (the simulated instrument's faults count from the first "BDT"),
+// and it tells `beforeCommand` of every command (counted from 0) before passing it on.
 class LoggingBus : public GpibBus {
 public:
     explicit LoggingBus(std::unique_ptr<GpibBus> inner) : inner_(std::move(inner)) {}
@@ -91,6 +93,8 @@ public:
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         log.push_back("w:" + text);
         if (text == "BDT") ++blockCommands;
+        if (beforeCommand) beforeCommand(commandsWritten, text);
+        ++commandsWritten;
         return inner_->Write(d, data, count);
     }
     GpibStatus Read(int d, void* buffer, std::size_t count) override {
@@ -114,6 +118,8 @@ public:
     std::vector<std::string> writes;
     int blockCommands = 0;  // "BDT" commands written
     int shortBlock = 0;     // the "BDT" (counted from 1) whose reply is cut; 0: none
+    int commandsWritten = 0;
+    std::function<void(int index, const std::string& command)> beforeCommand;
 
 private:
     std::unique_ptr<GpibBus> inner_;

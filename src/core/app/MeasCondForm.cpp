@@ -238,7 +238,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     // Off-line, or after a failed download, the list of measured channels still follows OnOff.
     RebuildMeasuredChannels(s.Meas);
     SaveProblems problems;
-    problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+    problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
     e.chart.SetGraphMode(kMonitorMode);
     e.chart.ResetAllGraphs(s.Graph, s.Meas, s.Vocab.units);
     e.ui.SetPointer(Pointer::Default);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/support/FileWritePort.h"
 #include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
 #include "core/datafiles/DataFile.h"
@@ -33,6 +34,9 @@ inline constexpr const char* kOutputCalCnd = "OutputCal.cnd";
 inline constexpr const char* kInterfaceCnd = "Interface.cnd";
 
 struct ProgramState {
+    // What every write of a data, CSV or condition file asks first; none in the program (the
+    // file system takes every write), a failing disk in tests.
+    FileWritePort* Writes = nullptr;
     std::int16_t ProgramMode = kModeStarting;
     RunStatus Status = RunStatus::Ok;  // outcome of the last instrument or transfer operation
 

@@ -142,7 +142,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
 
     // 6. Trigger levels on whole raw counts, then saved.
     for (int ch = 1; ch <= kChannels; ++ch) SnapTriggerLevel(s.Meas, ch);
-    problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+    problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
 
     // 7. Data-file settings.
     const std::string today8 = DateBaseName(today);
@@ -157,7 +157,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     if (!FolderUsable(s.Global.DataFolder)) {
         s.Global.DataFolder = s.DefaultDataFolder();
         s.Global.BaseFileName = today8;
-        problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+        problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
     }
 
     // 9. CSV holds at most 65000 samples per channel in one file.
@@ -244,7 +244,7 @@ void ReconcileHardware(Engine& e) {
     const std::string& reported = s.Instrument.InstalledChannelText;
     if (s.InstalledChannelText != reported) {
         s.InstalledChannelText = reported;
-        problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText));
+        problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
         std::int16_t count = 0;
         for (int ch = 1; ch <= kChannels; ++ch) {
             const std::size_t i = static_cast<std::size_t>(ch - 1);
@@ -254,10 +254,10 @@ void ReconcileHardware(Engine& e) {
         }
         s.Meas.ChannelCount = count;
         e.splash.SetMaximum(count + 7);
-        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
         const int first = s.Instrument.FirstInstalledChannel;
         if (first >= 1 && first <= kChannels) s.Graph.Ch[static_cast<std::size_t>(first - 1)].Use = 1;
-        problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph));
+        problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
     }
     problems.Report(e.ui);
     e.link.commands->InitialiseInstrument();
@@ -339,7 +339,7 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     // 15, 16.
     if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
         SaveProblems problems;
-        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
         problems.Report(e.ui);
     }
     ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);

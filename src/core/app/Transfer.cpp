@@ -69,13 +69,13 @@ class DataFileTarget : public TransferTarget {
 public:
     explicit DataFileTarget(std::string path) : path_(std::move(path)) {}
     bool Create(Engine& e) override {
-        created_ = WriteDataFileHeader(path_, e.s.Meas, e.s.WordsConverted, e.ui, e.s.Status);
+        created_ = WriteDataFileHeader(path_, e.s.Meas, e.s.WordsConverted, e.ui, e.s.Status, e.s.Writes);
         e.s.progress.Advance(e.progressView, e.s.Status);
         return created_;
     }
     bool WriteChannel(Engine& e, int k, const ChannelCondition&) override {
         const bool ok = WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k),
-                                          e.s.Samples, e.ui, e.s.Status);
+                                          e.s.Samples, e.ui, e.s.Status, e.s.Writes);
         if (!ok) return false;
         e.s.progress.Advance(e.progressView, e.s.Status);
         return true;
@@ -85,9 +85,9 @@ public:
         // The marks report their own file errors; the status they leave is kept for the caller.
         RunStatus markStatus = RunStatus::Ok;
         if (complete)
-            MarkDataFileComplete(path_, e.ui, markStatus);
+            MarkDataFileComplete(path_, e.ui, markStatus, e.s.Writes);
         else
-            MarkDataFileCancelled(path_, e.ui, markStatus);
+            MarkDataFileCancelled(path_, e.ui, markStatus, e.s.Writes);
         if (markStatus == RunStatus::Cancelled) e.s.Status = RunStatus::Cancelled;
     }
 
@@ -100,12 +100,12 @@ class CsvTarget : public TransferTarget {
 public:
     CsvTarget(std::string folder, std::string name) : folder_(std::move(folder)), name_(std::move(name)) {}
     bool Create(Engine& e) override {
-        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView};
+        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView, nullptr, nullptr, e.s.Writes};
         const FileConditions fc = FileConditionsFrom(e.s.Meas, e.s.WordsConverted);
         return CreateCsvFiles(folder_, name_, fc, layout_, ctx);
     }
     bool WriteChannel(Engine& e, int k, const ChannelCondition& c) override {
-        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView};
+        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView, nullptr, nullptr, e.s.Writes};
         return WriteCsvColumn(layout_, k, e.s.Samples, e.s.WordsConverted, c.Coeff, c.Offset, ctx);
     }
     void Finish(Engine&, bool) override {}  // a cancelled CSV file keeps what was written

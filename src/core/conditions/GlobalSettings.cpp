@@ -6,14 +6,14 @@ namespace kmr {
 
 // --- Global.cnd: five lines, the data-file settings ------------------------------------------
 
-SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g) {
+SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g, FileWritePort* writes) {
     CndWriter w;
     w.Text(g.DataFolder).EndLine();
     w.Text(g.BaseFileName).EndLine();
     w.Int(g.FileType).EndLine();
     w.Text(g.SourcePathName).EndLine();
     w.Text(g.DestPathName).EndLine();
-    return w.Save(path);
+    return w.Save(path, writes);
 }
 
 LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
@@ -29,10 +29,10 @@ LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
 
 // --- Hard.cnd: the installed-channel text of the instrument last seen -------------------------
 
-SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText) {
+SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText, FileWritePort* writes) {
     CndWriter w;
     w.Text(installedChannelText).EndLine();
-    return w.Save(path);
+    return w.Save(path, writes);
 }
 
 LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText) {

@@ -31,10 +31,10 @@ inline const std::string kDefaultInstalledChannelText = "1111111111";
 inline const std::string kDefaultInterfaceSpec = "gpib";
 
 LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g);
-SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g);
+SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g, FileWritePort* writes = nullptr);
 
 LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText);
-SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText);
+SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText, FileWritePort* writes = nullptr);
 
 LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s);
 SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s);

@@ -132,8 +132,8 @@ CndWriter MeasWriter(const MeasConditions& m) {
 
 std::string MeasConditionsText(const MeasConditions& m) { return MeasWriter(m).str(); }
 
-SaveResult SaveMeasConditions(const std::string& path, const MeasConditions& m) {
-    return MeasWriter(m).Save(path);
+SaveResult SaveMeasConditions(const std::string& path, const MeasConditions& m, FileWritePort* writes) {
+    return MeasWriter(m).Save(path, writes);
 }
 
 LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m) {

@@ -88,6 +88,7 @@ struct CsvContext {
     ProgressView& view;
     CsvFileWriter* files = nullptr;              // the file system when not given
     std::vector<std::string>* written = nullptr; // when given: the paths of the files written
+    FileWritePort* writes = nullptr;             // asked before each write of the transfer's files
 };
 
 // Counts `units` CSV progress units at once, exactly as that many Progress::CountUnit calls would;

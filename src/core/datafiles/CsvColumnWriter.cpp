@@ -30,7 +30,7 @@ bool CreateCsvFiles(const std::string& folder, const std::string& fileName, cons
     std::vector<char> chunk(LinesPerChunk(lb) * lb);
     for (const CsvPart& part : layout.parts) {
         FileHandle f;
-        if (!f.Open(part.path, FileHandle::Mode::CreateNew) || !f.Append(layout.header.data(), layout.header.size()))
+        if (!f.Open(part.path, FileHandle::Mode::CreateNew, ctx.writes) || !f.Append(layout.header.data(), layout.header.size()))
             return Fail(f, part.path, ctx);
         std::size_t used = 0;
         bool cancelled = false;
@@ -70,7 +70,7 @@ bool WriteCsvColumn(const CsvLayout& layout, int k, const SampleBuffer& samples,
         const std::int32_t lines = std::clamp(available - part.firstSample, 0, part.lines);
         if (lines == 0) continue;
         FileHandle f;
-        if (!f.Open(part.path, FileHandle::Mode::ReadWrite)) return Fail(f, part.path, ctx);
+        if (!f.Open(part.path, FileHandle::Mode::ReadWrite, ctx.writes)) return Fail(f, part.path, ctx);
         bool cancelled = false;
         for (std::int32_t done = 0; done < lines && !cancelled;) {
             const std::int32_t count = std::min<std::int32_t>(static_cast<std::int32_t>(perChunk), lines - done);

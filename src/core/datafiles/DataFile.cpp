@@ -45,12 +45,13 @@ void ShowRefusedFile(const std::string& path, const std::string& problem, UiPort
     status = RunStatus::Cancelled;
 }
 
-bool WriteSignature(const std::string& path, std::string_view signature, UiPort& ui, RunStatus& status) {
+bool WriteSignature(const std::string& path, std::string_view signature, UiPort& ui, RunStatus& status,
+                    FileWritePort* writes) {
     Bytes b;
     std::size_t pos = 0;
     PutText(b, pos, signature);
     FileHandle f;
-    if (!f.Open(path, FileHandle::Mode::ReadWrite) || !f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
+    if (!f.Open(path, FileHandle::Mode::ReadWrite, writes) || !f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
         ReportFileError(f.error(), path, ui, status);
         return false;
     }
@@ -326,10 +327,10 @@ void ReportFileError(int err, const std::string& path, UiPort& ui, RunStatus& st
 }
 
 bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::int32_t wordsConverted,
-                         UiPort& ui, RunStatus& status) {
+                         UiPort& ui, RunStatus& status, FileWritePort* writes) {
     const Bytes b = BuildDataFileHeader(m, wordsConverted, kCancelSignature);
     FileHandle f;
-    if (!f.Open(path, FileHandle::Mode::CreateNew) || !f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
+    if (!f.Open(path, FileHandle::Mode::CreateNew, writes) || !f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
         ReportFileError(f.error(), path, ui, status);
         return false;
     }
@@ -337,9 +338,9 @@ bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::
 }
 
 bool WriteChannelBlock(const std::string& path, std::int64_t offset, const SampleBuffer& buffer, UiPort& ui,
-                       RunStatus& status) {
+                       RunStatus& status, FileWritePort* writes) {
     FileHandle f;
-    bool ok = f.Open(path, FileHandle::Mode::ReadWrite);
+    bool ok = f.Open(path, FileHandle::Mode::ReadWrite, writes);
     if (ok) {
         if constexpr (std::endian::native == std::endian::little) {
             ok = f.WriteAt(offset, buffer.data(), buffer.size() * sizeof(std::int16_t));
@@ -358,12 +359,12 @@ bool WriteChannelBlock(const std::string& path, std::int64_t offset, const Sampl
     return true;
 }
 
-bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status) {
-    return WriteSignature(path, kCompleteSignature, ui, status);
+bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status, FileWritePort* writes) {
+    return WriteSignature(path, kCompleteSignature, ui, status, writes);
 }
 
-bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status) {
-    return WriteSignature(path, kCancelSignature, ui, status);
+bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status, FileWritePort* writes) {
+    return WriteSignature(path, kCancelSignature, ui, status, writes);
 }
 
 bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "core/conditions/MeasConditions.h"
+#include "core/support/FileWritePort.h"
 #include "core/support/RunStatus.h"
 #include "core/support/UiPort.h"
 
@@ -102,15 +103,18 @@ struct HeaderCheck {
 HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled = false);
 
 // --- The file operations --------------------------------------------------------------------------
+// Every write asks `writes` first when one is given.
 // Creates `path` (it must not exist) and writes the header with the in-progress signature.
 bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::int32_t wordsConverted,
-                         UiPort& ui, RunStatus& status);
+                         UiPort& ui, RunStatus& status, FileWritePort* writes = nullptr);
 // Writes all words of `buffer` at `offset` of the existing file.
 bool WriteChannelBlock(const std::string& path, std::int64_t offset, const SampleBuffer& buffer,
-                       UiPort& ui, RunStatus& status);
+                       UiPort& ui, RunStatus& status, FileWritePort* writes = nullptr);
 // Replace the signature record at offset 0, leaving everything else as it is.
-bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status);
-bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status);
+bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status,
+                          FileWritePort* writes = nullptr);
+bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status,
+                           FileWritePort* writes = nullptr);
 
 // Reads and checks the header into `fc`. A refused file shows text 113 with the file's name and
 // what is wrong; `fc` is then left unchanged. `sizeWarning`, when given, receives the warning of a

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "core/support/SpecialFolders.h"
 
@@ -73,7 +74,8 @@ FileHandle::~FileHandle() {
 }
 
 FileHandle::FileHandle(FileHandle&& other) noexcept
-    : fd_(other.fd_), error_(other.error_), appendPos_(other.appendPos_) {
+    : fd_(other.fd_), error_(other.error_), appendPos_(other.appendPos_), writes_(other.writes_),
+      path_(std::move(other.path_)) {
     other.fd_ = -1;
 }
 
@@ -83,15 +85,19 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
         fd_ = other.fd_;
         error_ = other.error_;
         appendPos_ = other.appendPos_;
+        writes_ = other.writes_;
+        path_ = std::move(other.path_);
         other.fd_ = -1;
     }
     return *this;
 }
 
-bool FileHandle::Open(const std::string& path, Mode mode) {
+bool FileHandle::Open(const std::string& path, Mode mode, FileWritePort* writes) {
     if (fd_ >= 0) Close();
     error_ = 0;
     appendPos_ = 0;
+    writes_ = writes;
+    path_ = writes ? path : std::string();
 #ifdef _WIN32
     int flags = O_BINARY | O_NOINHERIT;
     const std::wstring name = Wide(path);
@@ -128,6 +134,10 @@ bool FileHandle::Open(const std::string& path, Mode mode) {
 }
 
 bool FileHandle::WriteAt(std::int64_t offset, const void* data, std::size_t size) {
+    if (const int refused = AskBeforeWrite(writes_, path_)) {
+        error_ = refused;
+        return false;
+    }
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
 #ifdef _WIN32

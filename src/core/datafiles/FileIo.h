@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/support/FileWritePort.h"
+
 namespace kmr {
 
 class FileHandle {
@@ -23,8 +25,9 @@ public:
     FileHandle& operator=(const FileHandle&) = delete;
 
     // Opens `path`; false with error() set on failure. ReadOnly and ReadWrite refuse a folder or
-    // any other file that is not a regular file (EISDIR / EINVAL).
-    bool Open(const std::string& path, Mode mode);
+    // any other file that is not a regular file (EISDIR / EINVAL). Every write of the handle
+    // asks `writes` first when one is given.
+    bool Open(const std::string& path, Mode mode, FileWritePort* writes = nullptr);
     bool isOpen() const { return fd_ >= 0; }
 
     // Writes all `size` bytes at `offset` (short writes are continued).
@@ -47,6 +50,8 @@ private:
     int fd_ = -1;
     int error_ = 0;
     std::int64_t appendPos_ = 0;
+    FileWritePort* writes_ = nullptr;
+    std::string path_;  // kept for `writes_` only
 };
 
 // Memory for tables and buffers that are used whole, zero-filled, on 2 MiB pages where the system

@@ -12,13 +12,13 @@ void SetGraphDefaults(GraphConditions& g) {
     }
 }
 
-SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g) {
+SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g, FileWritePort* writes) {
     CndWriter w;
     for (const auto& c : g.Ch) {
         w.Int(c.Use).Int(c.Ygrid).Int(c.AutoScale).EndLine();
         w.Double(c.YscaleMax).Double(c.YscaleMin).Int(c.YscaleDiv).EndLine();
     }
-    return w.Save(path);
+    return w.Save(path, writes);
 }
 
 LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g) {

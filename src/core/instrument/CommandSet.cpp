@@ -214,9 +214,11 @@ void CommandSet::DownloadConditions(const std::string& mask) {
 
 std::string CommandSet::ReadTriggerTime() {
     const std::string reply = t_.SendCommand("TTM0", 0);
-    // No reply at all is no trigger time either, rather than a time of "20".
+    // No reply at all is no trigger time either, rather than a time of "20". Without it the
+    // record cannot be named and is not transferred: that is said, never passed over in silence.
     if (reply.empty() || reply.rfind("ERR", 0) == 0) {
         t_.Connection().Status() = RunStatus::CommFailed;
+        ShowCommunicationFailure(t_.Connection().Ui(), kErrorReceivingData, false);
         return {};
     }
     id_.TriggerTime = "20" + reply.substr(1);

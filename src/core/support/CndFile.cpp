@@ -294,7 +294,7 @@ CndWriter& CndWriter::EndLine() {
     return *this;
 }
 
-SaveResult CndWriter::Save(const std::string& path) const {
+SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const {
     SaveResult r;
     const auto fail = [&](int err) {
         r.ok = false;
@@ -302,15 +302,28 @@ SaveResult CndWriter::Save(const std::string& path) const {
         return r;
     };
     if (const int err = NotRegularFileError(path, /*charDevicesAllowed=*/true)) return fail(err);
+    // A file is replaced whole: the text goes into a new file beside it, which then takes the
+    // name, so a write that fails (a full disk) leaves the old file as it was. A device is
+    // written as it is.
+    std::error_code ec;
+    const bool device = std::filesystem::is_character_file(PathFromUtf8(path), ec);
+    const std::string target = device ? path : path + ".new";
     errno = 0;
-    std::FILE* f = OpenFile(path, "wb");
+    std::FILE* f = OpenFile(target, "wb");
     if (!f) return fail(errno ? errno : EIO);
-    int err = 0;
-    if (!text_.empty() && std::fwrite(text_.data(), 1, text_.size(), f) != text_.size())
+    int err = AskBeforeWrite(writes, path);
+    if (err == 0 && !text_.empty() && std::fwrite(text_.data(), 1, text_.size(), f) != text_.size())
         err = errno ? errno : EIO;
     if (std::fflush(f) != 0 && err == 0) err = errno ? errno : EIO;
     if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
-    if (err != 0) return fail(err);
+    if (err == 0 && !device) {
+        std::filesystem::rename(PathFromUtf8(target), PathFromUtf8(path), ec);
+        if (ec) err = ec.default_error_condition().value();
+    }
+    if (err != 0) {
+        if (!device) std::filesystem::remove(PathFromUtf8(target), ec);
+        return fail(err);
+    }
     return r;
 }
 

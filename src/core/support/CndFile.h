@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/support/FileWritePort.h"
+
 namespace kmr {
 
 // Result of writing a file: ok, or a message that names the file and the system's reason.
@@ -65,9 +67,10 @@ public:
     CndWriter& Text(std::string_view v);  // in double quotes
     CndWriter& EndLine();
     const std::string& str() const { return text_; }
-    // Writes the text to `path`, replacing the file; a failure (also of the final flush or
-    // close, as on a full disk) gives a message naming the file and the system's reason.
-    SaveResult Save(const std::string& path) const;
+    // Writes the text to `path`, replacing the file whole: a failure (also of the final flush or
+    // close, as on a full disk) leaves the old file as it was and gives a message naming the file
+    // and the system's reason. The write asks `writes` first when one is given.
+    SaveResult Save(const std::string& path, FileWritePort* writes = nullptr) const;
 
 private:
     std::string text_;

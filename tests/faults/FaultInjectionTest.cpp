@@ -1,0 +1,366 @@
+// Whole measurements (start-up, a run and its transfer) against the simulated instrument, each
+// with one fault: every command a clean measurement puts on the wire, in turn, gets an error
+// reply, no reply, garbage or a short reply, or loses its connection (kmr-sim over the Prologix
+// route, stopped just before the command); every write of a condition file, a .kmr file and a CSV
+// file, in turn, fails as on a full disk. The scenarios come from the clean measurement's own
+// wire log and write count. After each one: the promised message was shown, the instrument got
+// its conditions back where the transfer promises it, no file passes for complete that is not,
+// every condition file still loads, no file that was there before changed, and every sample the
+// instrument recorded is either in the file or the loss was reported.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/app/RunController.h"
+#include "core/conditions/GlobalSettings.h"
+#include "core/conditions/MeasConditions.h"
+#include "core/datafiles/DataFile.h"
+#include "core/graphs/GraphConditions.h"
+#include "link/InterfaceSpec.h"
+#include "sim/PrologixServer.h"
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using testing::LoggingBus;
+using testing::ReadAll;
+using Files = std::map<std::string, std::string>;  // file name -> bytes
+
+constexpr const char* kSimSpec = "sim:time=instant,pattern=ramp";
+constexpr const char* kCannotWrite = "Cannot write the file \"";
+// The transfer gives the instrument its conditions back: channels 2 and 5, 1000 words, no
+// pre-memory.
+const std::vector<std::string> kRestore = {"RES", "SET2", "SET5", "MRY 1000", "MRY -0"};
+
+enum class Fault { ErrorReply, NoReply, Garbage, ShortReply, Dropped, FailedWrite };
+const char* Name(Fault f) {
+    static constexpr const char* kNames[] = {"error reply", "no reply", "garbage", "short reply",
+                                             "dropped connection", "failed write"};
+    return kNames[static_cast<int>(f)];
+}
+
+// Fails the n-th write (counted from 1) as a full disk does, and every later one to that file;
+// counts the writes and remembers the file of the failed one.
+class FailingDisk : public FileWritePort {
+public:
+    explicit FailingDisk(int failAt) : failAt_(failAt) {}
+    int BeforeWrite(const std::string& path) override {
+        ++writes;
+        if (failAt_ > 0 && (writes == failAt_ || path == failedPath)) {
+            failedPath = path;
+            return ENOSPC;
+        }
+        return 0;
+    }
+    int writes = 0;
+    std::string failedPath;
+
+private:
+    int failAt_;
+};
+
+Files Snapshot(const std::string& folder) {
+    Files out;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+        if (e.is_regular_file()) out[e.path().filename().string()] = ReadAll(e.path().string());
+    return out;
+}
+
+// The wire ends with the restore commands (a command the instrument did not answer at first is
+// sent again).
+bool EndsWithRestore(std::vector<std::string> commands) {
+    commands.erase(std::unique(commands.begin(), commands.end()), commands.end());
+    return commands.size() >= kRestore.size() &&
+           std::equal(kRestore.begin(), kRestore.end(), commands.end() - static_cast<long>(kRestore.size()));
+}
+
+// What a record holds apart from its trigger time: a .kmr file after its header, a CSV file after
+// its first line.
+std::string Samples(const std::string& record) {
+    if (record.rfind("TRG TIME,", 0) == 0) return record.substr(std::min(record.find('\n'), record.size()));
+    return record.substr(std::min<std::size_t>(kDataHeaderBytes, record.size()));
+}
+
+enum class FileKind { Kmr, Csv };
+
+// One measurement with at most one fault.
+struct Scenario {
+    Fault fault = Fault::FailedWrite;
+    int at = 0;        // the command (from 0) or the write (from 1); 0 = no fault
+    FileKind kind = FileKind::Kmr;
+    bool faultStartup = false;  // a failed write counts from start-up (condition files)
+    std::string Describe() const {
+        return std::string(Name(fault)) + " at " + std::to_string(at) +
+               (kind == FileKind::Csv ? " (CSV)" : " (.kmr)");
+    }
+};
+
+struct Outcome {
+    std::vector<std::string> commands;
+    std::size_t startupCommands = 0;
+    int startupWrites = 0, writes = 0;
+    Files data;  // the data folder afterwards
+};
+
+class Measurement {
+public:
+    // `clean`: the outcome of the clean measurement, which a complete record must equal.
+    explicit Measurement(const Scenario& sc, const Outcome* clean = nullptr)
+        : sc_(sc), clean_(clean), disk_(sc.fault == Fault::FailedWrite ? sc.at : 0) {}
+
+    Outcome Run() {
+        Outcome o;
+        PrepareConditionFiles();
+        if (sc_.faultStartup) h_.state.Writes = &disk_;
+        const StartupOutcome started = RunStartup(h_.engine, Options());
+        LoggingBus* bus = h_.bus;
+        if (started == StartupOutcome::Online) {
+            for (int ch = 1; ch <= kChannels; ++ch) h_.state.Meas.Ch(ch).OnOff = ch == 2 || ch == 5 ? 1 : 0;
+            h_.state.Meas.MemoryWords = 1000;
+            h_.state.Meas.SmpClk = 1.0f;
+            h_.state.Global.FileType = sc_.kind == FileKind::Csv ? 1 : 0;
+            h_.engine.link.commands->DownloadConditions(kFullChangeMask);
+        }
+        o.startupCommands = bus ? bus->Commands().size() : 0;
+        o.startupWrites = disk_.writes;
+        CheckConditionFiles();
+        if (started == StartupOutcome::Online && h_.state.Status == RunStatus::Ok) {
+            PutDataFileInTheWay();
+            const Files before = Snapshot(h_.DataFolder());
+            h_.state.Writes = &disk_;
+            Record();
+            o.data = Snapshot(h_.DataFolder());
+            for (const auto& [path, bytes] : before)
+                EXPECT_EQ(o.data[path], bytes) << path << " changed";
+        } else {
+            EXPECT_FALSE(h_.ui.shown.empty()) << "start-up failed without a word";
+        }
+        if (bus) o.commands = bus->Commands();
+        o.writes = disk_.writes;
+        CheckPromises(o);
+        return o;
+    }
+
+private:
+    StartupOptions Options() {
+        StartupOptions opts = h_.Options(kSimSpec);
+        if (sc_.fault == Fault::Dropped) {
+            // kmr-sim's adapter on loopback, stopped just before the chosen command.
+            sim_ = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(kSimSpec).options, h_.simTime);
+            PrologixServerOptions so;
+            so.port = 0;
+            server_ = std::make_unique<PrologixServer>(*sim_, so);
+            std::string error;
+            EXPECT_TRUE(server_->Start(error)) << error;
+            opts.interfaceOverride = "prologix:127.0.0.1:" + std::to_string(server_->Port());
+            opts.makeBus = [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
+                auto b = std::make_unique<LoggingBus>(MakeGpibBus(spec, error));
+                b->beforeCommand = [this](int i, const std::string&) {
+                    if (i == sc_.at) server_->Stop();
+                };
+                h_.bus = b.get();
+                return b;
+            };
+            return opts;
+        }
+        opts.makeBus = [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
+            auto sim = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(spec).options, h_.simTime);
+            sim::SimInstrument& instrument = sim->Instrument();
+            auto b = std::make_unique<LoggingBus>(std::move(sim));
+            if (sc_.fault != Fault::FailedWrite) {
+                b->beforeCommand = [this, &instrument](int i, const std::string& command) {
+                    if (i != sc_.at) return;
+                    static constexpr sim::FaultKind kKinds[] = {sim::FaultKind::ErrorReply, sim::FaultKind::NoReply,
+                                                                sim::FaultKind::Garbage, sim::FaultKind::ShortReply};
+                    instrument.AddFault({command, kKinds[static_cast<int>(sc_.fault)], "ERR-012", 1});
+                };
+            }
+            (void)error;
+            h_.bus = b.get();
+            return b;
+        };
+        return opts;
+    }
+
+    // Condition files from an earlier session that knew other channels: start-up writes the
+    // installed channels, the measurement and the graph conditions again.
+    void PrepareConditionFiles() {
+        h_.state.CondFolder = h_.Options(kSimSpec).folders.CondFolder;
+        const std::string folder = h_.state.CondPath("");
+        std::filesystem::create_directories(PathFromUtf8(folder));
+        ASSERT_TRUE(SaveInstalledChannels(folder + kHardCnd, "1111100000"));
+        MeasConditions m;
+        SetMeasDefaults(m);
+        ASSERT_TRUE(SaveMeasConditions(folder + kMeasCnd, m));
+        GraphConditions g;
+        SetGraphDefaults(g);
+        ASSERT_TRUE(SaveGraphConditions(folder + kGraphCnd, g));
+        conditionsBefore_ = Snapshot(folder);
+    }
+
+    // Every condition file loads whole, and is either as it was or as start-up meant to write it.
+    void CheckConditionFiles() {
+        const Files now = Snapshot(h_.state.CondPath(""));
+        for (const auto& [path, bytes] : now) {
+            EXPECT_EQ(path.find(".new"), std::string::npos) << "left behind: " << path;
+            EXPECT_FALSE(bytes.empty()) << path;
+        }
+        MeasConditions m;
+        GraphConditions g;
+        std::string hard;
+        EXPECT_TRUE(LoadMeasConditions(h_.state.CondPath(kMeasCnd), m).complete);
+        EXPECT_TRUE(LoadGraphConditions(h_.state.CondPath(kGraphCnd), g).complete);
+        EXPECT_TRUE(LoadInstalledChannels(h_.state.CondPath(kHardCnd), hard).complete);
+        if (!disk_.failedPath.empty()) {
+            const std::string name = PathFromUtf8(disk_.failedPath).filename().string();
+            EXPECT_EQ(now.at(name), conditionsBefore_.at(name)) << "a failed save changed it";
+            EXPECT_TRUE(Shown(kCannotWrite + disk_.failedPath)) << "no message for " << disk_.failedPath;
+        }
+    }
+
+    // A file made by hand under the name the first record would take.
+    void PutDataFileInTheWay() {
+        const std::string ext = sc_.kind == FileKind::Csv ? ".csv" : ".kmr";
+        testing::WriteAll(h_.DataFolder() + h_.state.Global.BaseFileName + ext, "made by hand");
+    }
+
+    // Start, poll until the run has ended (a run that cannot end is stopped), transfer.
+    void Record() {
+        StartOrStop(h_.engine);
+        for (int i = 0; i < 5 && h_.state.RunActive(); ++i) EocTimerTick(h_.engine);
+        if (h_.state.RunActive()) StartOrStop(h_.engine);
+        // A run whose instrument cannot be reached any more stays on, with the failure shown and
+        // Stop ready to be pressed again.
+        if (h_.state.RunActive()) {
+            EXPECT_TRUE(Shown("Cannot Comunicate.")) << "the run does not end, and nothing says why";
+            EXPECT_TRUE(h_.main.Enabled(MainButton::StartStop));
+        }
+    }
+
+    bool Shown(const std::string& start) const {
+        for (const auto& m : h_.ui.shown)
+            if (m.text.rfind(start, 0) == 0) return true;
+        return false;
+    }
+
+    void CheckPromises(const Outcome& o) {
+        const bool faulted = sc_.at > 0 || sc_.fault != Fault::FailedWrite;
+        if (!faulted) return;
+        // The written file: complete and exactly the instrument's samples, or the loss reported.
+        const std::string path = PathFromUtf8(h_.state.LastDataFile).filename().string();
+        const bool shown = !h_.ui.shown.empty();
+        if (sc_.fault == Fault::FailedWrite && !disk_.failedPath.empty()) {
+            EXPECT_TRUE(Shown(FileErrorMessage(Language::English, ENOSPC, disk_.failedPath)) || Shown(kCannotWrite))
+                << "no message for the failed write of " << disk_.failedPath;
+        }
+        for (const auto& [p, bytes] : o.data) {
+            if (p.size() < 4 || p.substr(p.size() - 4) != ".kmr" || bytes.size() < 24) continue;
+            if (bytes.substr(4, 20) != kCompleteSignature) continue;
+            // Marked complete: then it must be, with every sample of both channels.
+            EXPECT_TRUE(h_.state.LastTransferComplete) << p;
+            ASSERT_EQ(bytes.size(), 5102u) << p;
+            for (int k = 0; k < 2; ++k)
+                for (std::int32_t i = 0; i < 1000; ++i) {
+                    const std::size_t at = 1100 + 2000 * static_cast<std::size_t>(k) + 2 * static_cast<std::size_t>(i);
+                    const auto w = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
+                                                             static_cast<unsigned char>(bytes[at + 1]) << 8);
+                    EXPECT_EQ(w, testing::RampWord(k == 0 ? 2 : 5, i)) << p << " block " << k << " word " << i;
+                }
+        }
+        if (!h_.state.LastTransferComplete && h_.state.WordsConverted > 0) {
+            EXPECT_TRUE(shown) << "samples lost without a word: " << path;
+        }
+        // A record that passes for complete holds every sample, byte for byte as without faults.
+        if (h_.state.LastTransferComplete && clean_) {
+            ASSERT_TRUE(o.data.count(path) && clean_->data.count(path)) << path;
+            EXPECT_TRUE(Samples(o.data.at(path)) == Samples(clean_->data.at(path))) << path << " lost samples";
+        }
+        // The transfer gives the instrument its conditions back unless the link itself failed.
+        if (h_.state.Status != RunStatus::CommFailed && !h_.state.Meas.TriggerTime.empty()) {
+            EXPECT_TRUE(EndsWithRestore(o.commands));
+        }
+    }
+
+    Scenario sc_;
+    const Outcome* clean_;
+    EngineHarness h_;
+    FailingDisk disk_;
+    Files conditionsBefore_;
+    std::unique_ptr<sim::SimBus> sim_;
+    std::unique_ptr<PrologixServer> server_;
+};
+
+// The clean measurement of each file kind: its wire and its writes.
+const Outcome& Clean(FileKind kind) {
+    static const std::map<FileKind, Outcome> clean = [] {
+        std::map<FileKind, Outcome> m;
+        for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
+            Scenario sc;
+            sc.kind = k;
+            sc.faultStartup = true;
+            m[k] = Measurement(sc).Run();
+        }
+        return m;
+    }();
+    return clean.at(kind);
+}
+
+int g_scenarios = 0;  // printed at the end
+
+TEST(FaultInjection, ACleanMeasurementWritesBothFilesWhole) {
+    for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
+        const Outcome& o = Clean(k);
+        ASSERT_GT(o.startupCommands, 10u);
+        ASSERT_GE(o.startupWrites, 3);
+        ASSERT_GT(o.writes, o.startupWrites + 1);
+        EXPECT_TRUE(EndsWithRestore(o.commands));
+    }
+}
+
+// Every command of the clean wire, each way the instrument or the route can fail it.
+TEST(FaultInjection, EveryCommandEveryWay) {
+    const Outcome& clean = Clean(FileKind::Kmr);
+    for (Fault f : {Fault::ErrorReply, Fault::NoReply, Fault::Garbage, Fault::ShortReply, Fault::Dropped})
+        for (int i = 0; i < static_cast<int>(clean.commands.size()); ++i) {
+            Scenario sc{f, i, FileKind::Kmr, false};
+            SCOPED_TRACE(sc.Describe() + ": " + clean.commands[static_cast<std::size_t>(i)]);
+            Measurement(sc, &clean).Run();
+            ++g_scenarios;
+            if (HasFatalFailure()) return;
+        }
+}
+
+// Every write of the condition files at start-up, and of the .kmr and CSV files of the record,
+// fails in turn, until the measurement gets through.
+TEST(FaultInjection, EveryWriteFailsInTurn) {
+    for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
+        const Outcome& clean = Clean(k);
+        for (int n = 1; n <= clean.writes + 1; ++n) {
+            Scenario sc{Fault::FailedWrite, n, k, true};
+            SCOPED_TRACE(sc.Describe());
+            const Outcome o = Measurement(sc, &clean).Run();
+            ++g_scenarios;
+            if (n > clean.writes) {
+                EXPECT_EQ(o.data.size(), clean.data.size());  // it got through
+            }
+        }
+    }
+}
+
+TEST(FaultInjection, ZzzScenarioCount) {
+    std::printf("fault-injection scenarios run: %d\n", g_scenarios);
+    EXPECT_GT(g_scenarios, 100);
+}
+
+}  // namespace
+}  // namespace kmr
