@@ -154,6 +154,7 @@ public:
 private:
     StartupOptions Options() {
         StartupOptions opts = h_.Options(kSimSpec);
+        sim::SimInstrument* instrument = nullptr;
         if (sc_.fault == Fault::Dropped) {
             // kmr-sim's adapter on loopback, stopped just before the chosen command.
             sim_ = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(kSimSpec).options, h_.simTime);
@@ -163,29 +164,23 @@ private:
             std::string error;
             EXPECT_TRUE(server_->Start(error)) << error;
             opts.interfaceOverride = "prologix:127.0.0.1:" + std::to_string(server_->Port());
-            opts.makeBus = [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
-                auto b = std::make_unique<LoggingBus>(MakeGpibBus(spec, error));
-                b->beforeCommand = [this](int i, const std::string&) {
-                    if (i == sc_.at) server_->Stop();
-                };
-                h_.bus = b.get();
-                return b;
-            };
-            return opts;
         }
-        opts.makeBus = [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
-            auto sim = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(spec).options, h_.simTime);
-            sim::SimInstrument& instrument = sim->Instrument();
-            auto b = std::make_unique<LoggingBus>(std::move(sim));
-            if (sc_.fault != Fault::FailedWrite) {
-                b->beforeCommand = [this, &instrument](int i, const std::string& command) {
-                    if (i != sc_.at) return;
-                    static constexpr sim::FaultKind kKinds[] = {sim::FaultKind::ErrorReply, sim::FaultKind::NoReply,
-                                                                sim::FaultKind::Garbage, sim::FaultKind::ShortReply};
-                    instrument.AddFault({command, kKinds[static_cast<int>(sc_.fault)], "ERR-012", 1});
-                };
+        opts.makeBus = [this, instrument](const std::string& spec, std::string& error) mutable -> std::unique_ptr<GpibBus> {
+            std::unique_ptr<LoggingBus> b;
+            if (server_) {
+                b = std::make_unique<LoggingBus>(MakeGpibBus(spec, error));
+            } else {
+                auto sim = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(spec).options, h_.simTime);
+                instrument = &sim->Instrument();
+                b = std::make_unique<LoggingBus>(std::move(sim));
             }
-            (void)error;
+            b->beforeCommand = [this, instrument](int i, const std::string& command) {
+                if (i != sc_.at || sc_.fault == Fault::FailedWrite) return;
+                if (server_) return server_->Stop();
+                static constexpr sim::FaultKind kKinds[] = {sim::FaultKind::ErrorReply, sim::FaultKind::NoReply,
+                                                            sim::FaultKind::Garbage, sim::FaultKind::ShortReply};
+                instrument->AddFault({command, kKinds[static_cast<int>(sc_.fault)], "ERR-012", 1});
+            };
             h_.bus = b.get();
             return b;
         };
@@ -315,13 +310,12 @@ const Outcome& Clean(FileKind kind) {
     return clean.at(kind);
 }
 
-int g_scenarios = 0;  // printed at the end
+int g_scenarios = 0;  // printed by the last test
 
 TEST(FaultInjection, ACleanMeasurementWritesBothFilesWhole) {
     for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
         const Outcome& o = Clean(k);
         ASSERT_GT(o.startupCommands, 10u);
-        ASSERT_GE(o.startupWrites, 3);
         ASSERT_GT(o.writes, o.startupWrites + 1);
         EXPECT_TRUE(EndsWithRestore(o.commands));
     }
@@ -350,14 +344,9 @@ TEST(FaultInjection, EveryWriteFailsInTurn) {
             SCOPED_TRACE(sc.Describe());
             const Outcome o = Measurement(sc, &clean).Run();
             ++g_scenarios;
-            if (n > clean.writes) {
-                EXPECT_EQ(o.data.size(), clean.data.size());  // it got through
-            }
+            if (n > clean.writes) { EXPECT_EQ(o.data.size(), clean.data.size()); }  // it got through
         }
     }
-}
-
-TEST(FaultInjection, ZzzScenarioCount) {
     std::printf("fault-injection scenarios run: %d\n", g_scenarios);
     EXPECT_GT(g_scenarios, 100);
 }

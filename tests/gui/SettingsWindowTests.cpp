@@ -1,6 +1,5 @@
 #include "gui/SettingsWindowTests.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -8,11 +7,9 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QTest>
 #include <algorithm>
 
@@ -127,17 +124,6 @@ void SettingsWindowTest::measCondCloseBoxKeepsTheTypedValueAndAsks() {
     QTRY_VERIFY(main.findChild<MeasCondDlg*>() == nullptr);
     QCOMPARE(p.State().Meas.Ch(3).DtgLevel, 1000.0f);
     QVERIFY(main.menuBar()->isEnabled());
-}
-
-void SettingsWindowTest::aSecondFormIsRefused() {
-    Program& p = StartOnline();
-    QVERIFY(OpenFromMenu<MeasCondDlg>(p.Main(), "mnuFileItem2") != nullptr);
-    QCOMPARE(p.Core().forms.Current(), FormId::MeasCond);
-    QVERIFY(!p.Core().forms.Open(FormId::GraphCond, MonitorPause::Keep));
-    BoxAnswerer boxes;
-    p.Main().findChild<MeasCondDlg*>()->findChild<QPushButton*>("cmdButton0")->click();
-    QVERIFY(boxes.seen.empty());  // nothing changed: no question
-    QVERIFY(!p.Core().forms.IsOpen());
 }
 
 void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {

@@ -18,7 +18,6 @@ private slots:
     void cleanup();
     void measCondClockIsDownloadedAndSaved();
     void measCondCloseBoxKeepsTheTypedValueAndAsks();
-    void aSecondFormIsRefused();
     void graphCondSpanAndANewGraphAreDrawnAndSaved();
     void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
     void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();

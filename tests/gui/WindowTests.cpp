@@ -110,14 +110,6 @@ void MessageBoxTest::autoCloseAnswersAsOk() {
 
 // --- Own controls --------------------------------------------------------------------------------
 
-void OwnControlsTest::floodPanelKeepsItsPercentInRange() {
-    gui::FloodPanel panel;
-    for (const auto& [given, kept] : {std::pair{150.0, 100.0}, {-3.0, 0.0}, {42.5, 42.5}}) {
-        panel.SetPercent(given);
-        QCOMPARE(panel.Percent(), kept);
-    }
-}
-
 void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
     gui::BareCheckBox box("On/Off");
     box.resize(80, 24);

@@ -23,7 +23,6 @@ private slots:
 class OwnControlsTest : public QObject {
     Q_OBJECT
 private slots:
-    void floodPanelKeepsItsPercentInRange();
     void bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText();
 };
 
