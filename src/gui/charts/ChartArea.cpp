@@ -450,7 +450,8 @@ void ChartArea::LayoutPanel(ChannelRow& r, bool stacked, bool bottom) {
     const int mode = stacked ? 1 : 0;
     if (r.stackedMode == mode) return;
     r.stackedMode = mode;
-    while (r.grid->count() > 0) r.grid->takeAt(0);
+    // The layout items are ours to delete; the widgets stay with the panel.
+    while (r.grid->count() > 0) delete r.grid->takeAt(0);
     if (stacked) {  // one label under another
         r.grid->addWidget(r.channel, 0, 0, 1, 2);
         for (int k = 0; k < 5; ++k) {
