@@ -200,6 +200,11 @@ void MainDlg::UpdateMenus() {
     actVersion_->setEnabled(m.Version);
 }
 
+void MainDlg::DropCharts() {
+    delete chartWidget_;
+    chartWidget_ = nullptr;
+}
+
 void MainDlg::ShowPrepared() {
     const MainFormGeometry& g = e_->s.Geometry;
     const double tpp = TwipsPerPixel(screen());

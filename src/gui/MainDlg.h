@@ -33,6 +33,8 @@ public:
 
     // Applies the geometry start-up prepared and shows the window.
     void ShowPrepared();
+    // Removes the charts, which draw from the engine's chart model: before the engine goes.
+    void DropCharts();
 
     // MainView
     void SetWindowEnabled(bool enabled) override;

@@ -29,10 +29,13 @@ Program::Program()
 }
 
 Program::~Program() {
-    // Forms still open go first, while the engine they report to lives; then the engine's link
-    // (and its worker thread) goes before the windows.
-    if (main_)
+    // Forms still open go first, while the engine they report to lives, and the charts, which
+    // draw from its chart model; then the engine's link (and its worker thread) goes before the
+    // windows.
+    if (main_) {
         for (FormDlg* form : main_->findChildren<FormDlg*>()) delete form;
+        main_->DropCharts();
+    }
     engine_.reset();
 }
 
