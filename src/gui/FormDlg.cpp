@@ -1,8 +1,12 @@
 #include "gui/FormDlg.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
+
+#include "gui/GuiText.h"
 
 namespace kmr::gui {
 
@@ -35,6 +39,24 @@ void FormDlg::closeEvent(QCloseEvent* event) {
     }
     event->accept();
     Unload();
+}
+
+QHBoxLayout* FormDlg::CancelOkRow(const std::function<void()>& ok) {
+    auto* cancel = new QPushButton(T(1015));
+    cancel->setObjectName("cmdButton0");
+    auto* okButton = new QPushButton(T(1014));
+    okButton->setObjectName("cmdButton1");
+    connect(cancel, &QPushButton::clicked, this, [this] {
+        closeByButton_ = true;
+        close();
+        closeByButton_ = false;
+    });
+    connect(okButton, &QPushButton::clicked, this, ok);
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(cancel);
+    row->addWidget(okButton);
+    return row;
 }
 
 FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, MonitorPause pause,

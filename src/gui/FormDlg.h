@@ -10,6 +10,8 @@
 #include "core/app/Engine.h"
 #include "core/app/FormHost.h"
 
+class QHBoxLayout;
+
 namespace kmr::gui {
 
 class FormDlg : public QWidget {
@@ -29,11 +31,16 @@ protected:
     // The form is being unloaded, whatever closed it (after the host has restored the main window).
     virtual void Unloading() {}
     void closeEvent(QCloseEvent* event) override;
+    // The Cancel and OK row of a settings form, to the right: Cancel closes the form as its
+    // button (ClosedByButton() is true while the close is asked), OK calls `ok`.
+    QHBoxLayout* CancelOkRow(const std::function<void()>& ok);
+    bool ClosedByButton() const { return closeByButton_; }
 
     Engine& e_;
 
 private:
     bool unloaded_ = false;
+    bool closeByButton_ = false;
 };
 
 // Opens the form `make` builds, unless another form is open (then nothing is made and nullptr is

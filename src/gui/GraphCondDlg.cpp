@@ -112,20 +112,7 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_
         });
     }
 
-    auto* cmdCancel = new QPushButton(T(1015));
-    cmdCancel->setObjectName("cmdButton0");
-    auto* cmdOk = new QPushButton(T(1014));
-    cmdOk->setObjectName("cmdButton1");
-    connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        closeByButton_ = true;
-        close();
-        closeByButton_ = false;
-    });
-    connect(cmdOk, &QPushButton::clicked, this, &GraphCondDlg::Ok);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdCancel);
-    buttons->addWidget(cmdOk);
+    QHBoxLayout* buttons = CancelOkRow([this] { Ok(); });
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(fraX);
@@ -225,7 +212,7 @@ void GraphCondDlg::Ok() {
 }
 
 bool GraphCondDlg::QueryClose() {
-    if (closeByButton_) return GraphCondMayClose(e_, form_, e_.ui.language);
+    if (ClosedByButton()) return GraphCondMayClose(e_, form_, e_.ui.language);
     // The close box: the box clicked last keeps what was typed in it (the pitch box excepted).
     const bool may = GraphCondMayCloseByCloseBox(e_, form_, e_.ui.language,
                                                  [this](GraphFieldRef f) { return Box(f)->text().toStdString(); });

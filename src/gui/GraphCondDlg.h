@@ -52,7 +52,6 @@ private:
     QLineEdit* txtXscaleMinG_ = nullptr;
     QLineEdit* txtXscaleDivG_ = nullptr;
     std::array<Row, kChannels> rows_{};
-    bool closeByButton_ = false;
 };
 
 }  // namespace kmr::gui

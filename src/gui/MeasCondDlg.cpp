@@ -144,20 +144,7 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
     for (QLineEdit* box : {txtMRY_, txtPreMRY_})
         connect(box, &QLineEdit::textEdited, this, &MeasCondDlg::ShowPreview);
 
-    auto* cmdCancel = new QPushButton(T(1015));
-    cmdCancel->setObjectName("cmdButton0");
-    auto* cmdOk = new QPushButton(T(1014));
-    cmdOk->setObjectName("cmdButton1");
-    connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        closeByButton_ = true;
-        close();
-        closeByButton_ = false;
-    });
-    connect(cmdOk, &QPushButton::clicked, this, &MeasCondDlg::Ok);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdCancel);
-    buttons->addWidget(cmdOk);
+    QHBoxLayout* buttons = CancelOkRow([this] { Ok(); });
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(fraMeas);
@@ -256,7 +243,7 @@ void MeasCondDlg::Ok() {
 
 void MeasCondDlg::closeEvent(QCloseEvent* event) {
     // The close box: the box clicked last keeps what was typed in it.
-    if (!closeByButton_ && !IsUnloaded())
+    if (!ClosedByButton() && !IsUnloaded())
         if (const auto last = form_.LastClicked()) CommitBox(*last);
     FormDlg::closeEvent(event);
 }

@@ -57,7 +57,6 @@ private:
     QComboBox* cboAVE_ = nullptr;
     QLabel* lblMemoryPreview_ = nullptr;
     std::array<Row, kChannels> rows_{};
-    bool closeByButton_ = false;
     bool showing_ = false;
 };
 

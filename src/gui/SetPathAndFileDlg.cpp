@@ -62,16 +62,6 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     }
     types->addStretch(1);
 
-    auto* cmdCancel = new QPushButton(T(1015));
-    cmdCancel->setObjectName("cmdButton0");
-    auto* cmdOk = new QPushButton(T(1014));
-    cmdOk->setObjectName("cmdButton1");
-    connect(cmdCancel, &QPushButton::clicked, this, [this] {
-        closeByButton_ = true;
-        close();
-        closeByButton_ = false;
-    });
-    connect(cmdOk, &QPushButton::clicked, this, &SetPathAndFileDlg::Ok);
 
     auto* grid = new QGridLayout;
     grid->addWidget(lblPathName, 0, 0, 1, 3);
@@ -84,10 +74,7 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     grid->addWidget(ListBox_, 4, 0);
     grid->addWidget(fraFileType, 3, 1, 2, 2);
     grid->setColumnStretch(0, 1);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(cmdCancel);
-    buttons->addWidget(cmdOk);
+    QHBoxLayout* buttons = CancelOkRow([this] { Ok(); });
     auto* top = new QVBoxLayout(this);
     top->addLayout(grid);
     top->addLayout(buttons);
@@ -135,7 +122,7 @@ void SetPathAndFileDlg::Ok() {
 
 bool SetPathAndFileDlg::QueryClose() {
     // Cancel discards the edits without asking; only the close box asks.
-    return closeByButton_ || SetPathAndFileMayCloseByCloseBox(e_, form_, e_.ui.language);
+    return ClosedByButton() || SetPathAndFileMayCloseByCloseBox(e_, form_, e_.ui.language);
 }
 
 void SetPathAndFileDlg::Unloading() { SetPathAndFileClosed(e_); }

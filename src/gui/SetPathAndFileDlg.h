@@ -36,7 +36,6 @@ private:
     QLineEdit* txtFileName_ = nullptr;
     QListWidget* ListBox_ = nullptr;
     QRadioButton* OptFileType_[2] = {nullptr, nullptr};
-    bool closeByButton_ = false;
 };
 
 }  // namespace kmr::gui

@@ -1,14 +1,11 @@
 #include "gui/ToolWindowTests.h"
 
-#include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QSettings>
 #include <QTest>
 
 #include "core/conditions/GlobalSettings.h"
