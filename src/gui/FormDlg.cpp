@@ -86,6 +86,22 @@ public:
 
 }  // namespace
 
+void TagBox(QObject* box, BoxTag tag) {
+    box->setProperty("kmrField", tag.field);
+    box->setProperty("kmrChannel", tag.channel);
+}
+
+std::optional<BoxTag> TagOf(const QObject* box) {
+    const QVariant field = box ? box->property("kmrField") : QVariant();
+    if (!field.isValid()) return std::nullopt;
+    return BoxTag{field.toInt(), box->property("kmrChannel").toInt()};
+}
+
+std::optional<BoxTag> EnteredBox(const QObject* watched, const QEvent* event) {
+    if (event->type() != QEvent::FocusIn && event->type() != QEvent::MouseButtonPress) return std::nullopt;
+    return TagOf(watched);
+}
+
 void SelectAllOnEntry(QWidget* textBox) { textBox->installEventFilter(new SelectOnFocus(textBox)); }
 
 }  // namespace kmr::gui

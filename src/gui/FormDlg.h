@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 #include "core/app/Engine.h"
 #include "core/app/FormHost.h"
@@ -47,6 +48,17 @@ private:
 // returned). The form is shown beside the main window, owned by it.
 FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, MonitorPause pause,
                   const std::function<FormDlg*()>& make);
+
+// The field a form's text box edits (its kind as a number, and its channel, 0 for none), kept on
+// the box so that its focus, clicks and pending edit can be told to the form's presenter.
+struct BoxTag {
+    int field = 0;
+    int channel = 0;
+};
+void TagBox(QObject* box, BoxTag tag);
+std::optional<BoxTag> TagOf(const QObject* box);
+// The tag of a box that the event enters (focus or a press), if any.
+std::optional<BoxTag> EnteredBox(const QObject* watched, const QEvent* event);
 
 // Selects a text box's whole text when it takes the focus (by any means), as every text box of
 // the forms does.

@@ -124,8 +124,7 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_
 QLineEdit* GraphCondDlg::TextBox(GraphFieldRef field, const QString& name) {
     auto* box = new QLineEdit;
     box->setObjectName(name);
-    box->setProperty("kmrField", static_cast<int>(field.field));
-    box->setProperty("kmrChannel", field.channel);
+    TagBox(box, {static_cast<int>(field.field), field.channel});
     box->setMaximumWidth(box->fontMetrics().horizontalAdvance("-0000000000.00") + 12);
     box->installEventFilter(this);
     SelectAllOnEntry(box);
@@ -156,10 +155,7 @@ QLineEdit* GraphCondDlg::Box(GraphFieldRef field) const {
 }
 
 bool GraphCondDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress) {
-        const QVariant f = watched->property("kmrField");
-        if (f.isValid()) form_.Clicked({static_cast<GraphField>(f.toInt()), watched->property("kmrChannel").toInt()});
-    }
+    if (const auto tag = EnteredBox(watched, event)) form_.Clicked({static_cast<GraphField>(tag->field), tag->channel});
     return FormDlg::eventFilter(watched, event);
 }
 
@@ -201,9 +197,8 @@ void GraphCondDlg::ApplyEnabling() {
 
 void GraphCondDlg::Ok() {
     // A box still being edited counts.
-    if (auto* box = qobject_cast<QLineEdit*>(focusWidget()))
-        if (box->property("kmrField").isValid())
-            CommitBox({static_cast<GraphField>(box->property("kmrField").toInt()), box->property("kmrChannel").toInt()});
+    if (const auto tag = TagOf(qobject_cast<QLineEdit*>(focusWidget())))
+        CommitBox({static_cast<GraphField>(tag->field), tag->channel});
     switch (GraphCondOk(e_, form_, e_.ui.language, [this] { setEnabled(false); })) {
         case FormOutcome::StayOpen: break;
         case FormOutcome::Close:

@@ -156,8 +156,7 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
 QLineEdit* MeasCondDlg::TextBox(MeasFieldRef field, const QString& name) {
     auto* box = new QLineEdit;
     box->setObjectName(name);
-    box->setProperty("kmrField", static_cast<int>(field.field));
-    box->setProperty("kmrChannel", field.channel);
+    TagBox(box, {static_cast<int>(field.field), field.channel});
     box->installEventFilter(this);
     SelectAllOnEntry(box);
     connect(box, &QLineEdit::editingFinished, this, [this, field] { CommitBox(field); });
@@ -178,10 +177,7 @@ QLineEdit* MeasCondDlg::Box(MeasFieldRef field) const {
 }
 
 bool MeasCondDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::MouseButtonPress) {
-        const QVariant f = watched->property("kmrField");
-        if (f.isValid()) form_.Clicked({static_cast<MeasField>(f.toInt()), watched->property("kmrChannel").toInt()});
-    }
+    if (const auto tag = EnteredBox(watched, event)) form_.Clicked({static_cast<MeasField>(tag->field), tag->channel});
     return FormDlg::eventFilter(watched, event);
 }
 
@@ -231,9 +227,8 @@ void MeasCondDlg::ShowPreview() {
 
 void MeasCondDlg::Ok() {
     // A box still being edited counts.
-    if (auto* box = qobject_cast<QLineEdit*>(focusWidget()))
-        if (box->property("kmrField").isValid())
-            CommitBox({static_cast<MeasField>(box->property("kmrField").toInt()), box->property("kmrChannel").toInt()});
+    if (const auto tag = TagOf(qobject_cast<QLineEdit*>(focusWidget())))
+        CommitBox({static_cast<MeasField>(tag->field), tag->channel});
     switch (MeasCondOk(e_, form_, [this] { hide(); })) {
         case FormOutcome::StayOpen: break;
         case FormOutcome::Close:
