@@ -220,7 +220,7 @@ bool CndReader::ReadFloat(float& out) {
         if (quoted) return false;
         const auto v = ParseFloat32(item);
         if (!v) return false;
-        out = *v;
+        out = SettledFloat(*v);
         return true;
     });
 }
@@ -230,7 +230,7 @@ bool CndReader::ReadDouble(double& out) {
         if (quoted) return false;
         const auto v = ParseNumber(item);
         if (!v) return false;
-        out = *v;
+        out = SettledDouble(*v);
         return true;
     });
 }

@@ -48,7 +48,9 @@ public:
     // Integers must be written whole ("3.0" is refused) and fit the type.
     bool ReadInt16(std::int16_t& out);
     bool ReadInt32(std::int32_t& out);
-    bool ReadFloat(float& out);     // any plain decimal or exponent form, fits a 32-bit float
+    // Any plain decimal or exponent form; a float must fit 32 bits. The value kept is the one its
+    // own saved text reads back as (SettledFloat, SettledDouble).
+    bool ReadFloat(float& out);
     bool ReadDouble(double& out);
     bool ReadText(std::string& out);  // a double-quoted text (a bare item is accepted as text)
 

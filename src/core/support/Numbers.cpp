@@ -322,6 +322,32 @@ std::optional<float> ParseFloat32(std::string_view text) {
     return static_cast<float>(*v);
 }
 
+namespace {
+
+template <class T, class Format, class Parse>
+T Settled(T v, Format format, Parse parse) {
+    // Every value settles within two passes (each pass can only step to the float whose text is
+    // the one written); the bound keeps a surprise from looping.
+    for (int pass = 0; pass < 4; ++pass) {
+        const auto back = parse(format(v));
+        if (!back || *back == v) break;
+        v = *back;
+    }
+    return v;
+}
+
+}  // namespace
+
+float SettledFloat(float v) {
+    if (!std::isfinite(v)) return v;
+    return Settled(v, [](float x) { return FormatFloat(x); }, [](const std::string& t) { return ParseFloat32(t); });
+}
+
+double SettledDouble(double v) {
+    if (!std::isfinite(v)) return v;
+    return Settled(v, [](double x) { return FormatDouble(x); }, [](const std::string& t) { return ParseNumber(t); });
+}
+
 std::string_view Trim(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && (text[b] == ' ' || text[b] == '\t')) ++b;

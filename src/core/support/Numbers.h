@@ -66,6 +66,13 @@ std::optional<std::int16_t> ParseInt16(std::string_view text);
 std::optional<std::int32_t> ParseInt32(std::string_view text);
 // A real number that must fit a 32-bit float (finite after conversion).
 std::optional<float> ParseFloat32(std::string_view text);
+// The value that reads back from its own text: FormatFloat / FormatDouble of the result parses to
+// the result itself. A file's item may hold more digits than the file writes, and one pass
+// through the text does not always settle: 1.00000006E+28 writes as "1E+28", which reads back as
+// 9.99999944E+27, written "9.999999E+27". The reader keeps this value, so that what it loads is
+// exactly what the file can hold again.
+float SettledFloat(float v);
+double SettledDouble(double v);
 
 // --- Texts -------------------------------------------------------------------------------------
 

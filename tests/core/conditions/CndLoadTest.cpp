@@ -349,6 +349,25 @@ TEST_P(ItemOutsideItsChoices, TakesItsDefaultAndKeepsEveryOtherItem) {
     EXPECT_EQ(ReadAll(path), expected);
 }
 
+// A value written with more digits than the file keeps: the loaded record is what its own
+// saved text reads back as, so saving and loading again changes nothing. 1.00000004E+28 is the
+// hard case: its text "1E+28" reads back as 9.99999944E+27, whose text is "9.999999E+27".
+TEST(CndLoad, DecimalsBeyondTheSavedDigitsSettleOnLoad) {
+    TempDir dir;
+    const auto path = dir.File("OutputCal.cnd");
+    WriteAll(path, "0,000000000001633968756\r\n1,10000000400000000000000000000\r\n" +
+                       Repeat("0,18446744073709551615\r\n", 8));
+    OutputCalConditions first{};
+    ASSERT_TRUE(LoadOutputCal(path, first).complete);
+    const auto saved = dir.File("saved.cnd");
+    ASSERT_TRUE(SaveOutputCal(saved, first).ok);
+    EXPECT_EQ(ReadAll(saved), "0,1.633969E+09\r\n1,9.999999E+27\r\n" + Repeat("0,1.844674E+19\r\n", 8));
+    OutputCalConditions again{};
+    const LoadResult r = LoadOutputCal(saved, again);
+    EXPECT_TRUE(r.complete && !r.rewritten);
+    for (std::size_t ch = 0; ch < again.size(); ++ch) EXPECT_EQ(again[ch].Value, first[ch].Value) << ch;
+}
+
 const std::string kMeasCh1 = "\r\n0,-6,4,-3.5E+12,5,29,1,";
 
 INSTANTIATE_TEST_SUITE_P(
