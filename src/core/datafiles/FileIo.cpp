@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -218,6 +219,25 @@ bool FileHandle::Close() {
     return true;
 }
 
+bool FileHandle::Sync() {
+    if (fd_ < 0) return true;
+#ifdef _WIN32
+    const int rc = ::_commit(fd_);
+#else
+    int rc;
+    do {
+        rc = ::fsync(fd_);
+    } while (rc != 0 && errno == EINTR);
+    // A file system that cannot sync (a pipe, some special file systems) has nothing to wait for.
+    if (rc != 0 && (errno == EINVAL || errno == EROFS)) rc = 0;
+#endif
+    if (rc != 0) {
+        error_ = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return true;
+}
+
 LargeMemory::LargeMemory(std::size_t bytes) {
     constexpr std::size_t kLargePage = std::size_t{2} << 20;
     size_ = std::max<std::size_t>(bytes, 1);
@@ -294,6 +314,27 @@ bool ProbeWritableFolder(const std::string& folder) {
 #endif
 }
 
+int ProbeCreateFile(const std::string& path) {
+#ifdef _WIN32
+    const std::wstring name = Wide(path);
+    const int fd = ::_wopen(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    const bool closed = ::_close(fd) == 0;
+    const int closeErr = closed ? 0 : (errno != 0 ? errno : EIO);
+    if (::_wunlink(name.c_str()) != 0 && closeErr == 0) return errno != 0 ? errno : EIO;
+    return closeErr;
+#else
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return errno != 0 ? errno : EIO;
+    const int closeErr = ::close(fd) == 0 ? 0 : (errno != 0 ? errno : EIO);
+    if (::unlink(path.c_str()) != 0 && closeErr == 0) return errno != 0 ? errno : EIO;
+    return closeErr;
+#endif
+}
+
 bool ReadFileStamp(const std::string& path, FileStamp& stamp) {
 #ifdef _WIN32
     struct _stat64 st {};
@@ -318,6 +359,30 @@ bool RemoveFile(const std::string& path) {
     return ::_wunlink(Wide(path).c_str()) == 0 || errno == ENOENT;
 #else
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+#endif
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0)) return 0;
+    const DWORD e = ::GetLastError();
+    return e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? EEXIST : ErrnoOf(e);
+#else
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+#endif
+    // A file system without the atomic call: a second link, which fails on an existing name,
+    // then the first name goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST) return EEXIST;
+    // Nor hard links (FAT): look, then rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 #endif
 }
 

@@ -28,6 +28,11 @@ public:
     // any other file that is not a regular file (EISDIR / EINVAL). Every write of the handle
     // asks `writes` first when one is given.
     bool Open(const std::string& path, Mode mode, FileWritePort* writes = nullptr);
+    // The name `writes` is asked with from now on (a file written under a temporary name is
+    // asked for under its final name).
+    void NameForWrites(std::string name) {
+        if (writes_) path_ = std::move(name);
+    }
     bool isOpen() const { return fd_ >= 0; }
 
     // Writes all `size` bytes at `offset` (short writes are continued).
@@ -43,6 +48,8 @@ public:
     std::int64_t Size();
     // Closes; false when the close reported a write error.
     bool Close();
+    // Asks the system to put everything written on the disk (fsync); false with error() set.
+    bool Sync();
 
     int error() const { return error_; }
 
@@ -76,6 +83,9 @@ inline constexpr const char* kWriteTestFileName = "DmyFile.dat";
 // true when both worked. An existing file is never touched: when "DmyFile.dat" exists already,
 // the test is made with a uniquely named file instead.
 bool ProbeWritableFolder(const std::string& folder);
+// Creates `path` new (never over an existing file), closes and removes it again: 0 when that
+// worked, else the system's error number (EEXIST when something has that name).
+int ProbeCreateFile(const std::string& path);
 
 // What the file lists show of a file: its size and the time of its creation where the file
 // system keeps one (Linux: statx's birth time; Windows: the creation time), else of its last
@@ -90,6 +100,10 @@ bool ReadFileStamp(const std::string& path, FileStamp& stamp);
 
 // Removes a file; true when it is gone.
 bool RemoveFile(const std::string& path);
+
+// Gives the complete file `from` the name `to`, which must not exist: an existing file is never
+// replaced (EEXIST). 0 or the system's error number.
+int RenameNoReplace(const std::string& from, const std::string& to);
 
 // The system's description of an error number (locale-independent wording).
 std::string ErrorDescription(int err);
