@@ -27,6 +27,7 @@ std::string FolderOf(const std::filesystem::path& p) {
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     std::string outDir;
     bool haveOut = false;
+    bool wholeChannels = false;  // cancelled files too: their whole channels
     std::vector<std::string> files;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -37,6 +38,8 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             }
             outDir = args[++i];
             haveOut = true;
+        } else if (a == "--whole-channels") {
+            wholeChannels = true;
         } else if (a.rfind("--out=", 0) == 0) {
             outDir = a.substr(6);
             haveOut = true;
@@ -51,7 +54,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         }
     }
     if (files.empty()) {
-        io.err << "Usage: kmr convert [--out DIR] FILE.kmr...\n";
+        io.err << "Usage: kmr convert [--out DIR] [--whole-channels] FILE.kmr...\n";
         return 2;
     }
     std::error_code ec;
@@ -67,7 +70,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         const std::filesystem::path p(f);
         const auto bytes = std::filesystem::file_size(p, ec);
         items.push_back({f, haveOut ? outDir : FolderOf(p), CsvNameForDataFile(p.filename().string()),
-                         ec ? 1.0 : static_cast<double>(SizeInKB(bytes))});
+                         ec ? 1.0 : static_cast<double>(SizeInKB(bytes)), wholeChannels});
     }
 
     CliUiPort ui(io.err, io.language);

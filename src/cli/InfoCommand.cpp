@@ -20,6 +20,13 @@ std::string Named(long long code, const std::vector<std::string>& names) {
     return s;
 }
 
+// "2,5" (or "2, 5"); empty for none.
+std::string ChannelList(const std::vector<int>& channels, const char* separator) {
+    std::string s;
+    for (int ch : channels) s += (s.empty() ? "" : separator) + std::to_string(ch);
+    return s;
+}
+
 void PrintHeader(const std::string& path, const HeaderCheck& h, Language lang, std::ostream& os) {
     const FileConditions& fc = h.conditions;
     os << "File: " << path << "\n";
@@ -27,6 +34,7 @@ void PrintHeader(const std::string& path, const HeaderCheck& h, Language lang, s
     os << "ExpectedSize: " << h.expectedSize << "\n";
     os << "Signature: " << h.signature << "\n";
     os << "Complete: " << (h.complete ? "yes" : "no") << "\n";
+    os << "WholeChannels: " << ChannelList(h.wholeChannels, ",") << "\n";
     os << "TriggerTime: " << fc.TriggerTime << "\n";
     os << "TrgMode: " << Named(fc.TrgMode, TriggerModeNames(lang)) << "\n";
     os << "SmpClk: " << FormatFloat(fc.SmpClk) << "\n";
@@ -87,7 +95,13 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         first = false;
         PrintHeader(path, h, io.language, io.out);
         if (!h.sizeWarning.empty()) io.err << path << ": " << h.sizeWarning << "\n";
-        if (!h.complete) io.err << path << ": " << io.Text(2010) << "\n";
+        if (!h.complete) {
+            // An incomplete file: which channels it holds whole, and how to convert them.
+            io.err << path << ": " << io.Text(2010) << " "
+                   << (h.wholeChannels.empty() ? io.Text(2511)
+                                               : TextWith(io.language, 2510, {ChannelList(h.wholeChannels, ", ")}))
+                   << "\n";
+        }
     }
     return rc;
 }

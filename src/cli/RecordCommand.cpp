@@ -125,6 +125,18 @@ private:
     RecordView& view_;
 };
 
+// A file that cannot be written is not saved elsewhere on a command line: the failure and the
+// folder are kept for the last word.
+class NoOtherFolder : public SaveElsewherePort {
+public:
+    std::optional<std::string> OtherFolder(const std::string& why, const std::string& where) override {
+        problem = why;
+        folder = where;
+        return std::nullopt;
+    }
+    std::string problem, folder;
+};
+
 int Usage(CliIo& io) {
     io.err << "Usage: kmr record [--interface SPEC]\n  SPEC: " << AcceptedInterfaceForms() << "\n";
     return 2;
@@ -174,6 +186,8 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     TerminalProgressView progress(io.err, io.errIsTerminal);
     ui.beforeMessage = [&progress] { progress.BreakLine(); };
     Engine e(state, ui, view, splash, progress, clock);
+    NoOtherFolder elsewhere;
+    state.SaveElsewhere = &elsewhere;
 
     StartupOptions options;
     options.folders = PlatformStartupFolders();
@@ -191,7 +205,9 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     }
 
     StartOrStop(e);
-    if (state.Status == RunStatus::CommFailed && !state.RunActive() && state.LastDataFile.empty()) {
+    // A run that did not start: the instrument failed, or the data file's folder or name was
+    // refused before anything was sent (the message says what to fix).
+    if (state.Status != RunStatus::Ok && !state.RunActive() && state.LastDataFile.empty()) {
         UnloadMainWindow(e, {});
         io.err << "kmr record: " << io.Text(2015) << "\n";
         return 1;
@@ -200,6 +216,12 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     view.EndLine();
     UnloadMainWindow(e, {});
 
+    if (!elsewhere.folder.empty()) {
+        // The data file could not be written: why, and where it was to go.
+        io.err << "kmr record: " << elsewhere.problem << "\n"
+               << "kmr record: " << io.Text(2506) << elsewhere.folder << io.Text(2507) << "\n";
+        return 1;
+    }
     if (state.LastDataFile.empty()) {
         io.err << "kmr record: " << io.Text(2016) << "\n";
         return 1;

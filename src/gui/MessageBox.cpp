@@ -1,6 +1,10 @@
 #include "gui/MessageBox.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QScreen>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -34,6 +38,42 @@ QString Lines(const QString& text) {
     return t;
 }
 
+// Breaks every run without blanks that is wider than `width` (a long path or file name) into
+// lines that fit, after a path separator where there is one; everything else is left to the
+// label's word wrap.
+QString BreakLongRuns(const QString& text, const QFontMetrics& fm, int width) {
+    QString out;
+    out.reserve(text.size() + 16);
+    QString run;  // the current run without blanks
+    const auto flush = [&] {
+        while (fm.horizontalAdvance(run) > width) {
+            // The longest start that fits, cut after its last separator when it has one.
+            int fit = 1;
+            while (fit < run.size() && fm.horizontalAdvance(run.left(fit + 1)) <= width) ++fit;
+            int cut = fit;
+            for (int i = fit; i > fit / 2; --i)
+                if (run[i - 1] == '/' || run[i - 1] == '\\') {
+                    cut = i;
+                    break;
+                }
+            out += run.left(cut) + '\n';
+            run.remove(0, cut);
+        }
+        out += run;
+        run.clear();
+    };
+    for (const QChar c : text) {
+        if (c == ' ' || c == '\n' || c == '\t') {
+            flush();
+            out += c;
+        } else {
+            run += c;
+        }
+    }
+    flush();
+    return out;
+}
+
 }  // namespace
 
 MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title, MsgIcon icon,
@@ -50,11 +90,17 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
         iconLabel->setAlignment(Qt::AlignTop);
         body->addWidget(iconLabel);
     }
-    auto* label = new QLabel(Lines(text));
+    // The box stays within the screen: the text is at most 70 % of its width, a path too long
+    // for that is broken into lines.
+    const QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    const int widest = std::max(320, (screen != nullptr ? screen->availableGeometry().width() : 1024) * 7 / 10);
+    auto* label = new QLabel;
     label->setObjectName("lblText");
+    label->setText(BreakLongRuns(Lines(text), label->fontMetrics(), widest));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     label->setWordWrap(text.size() > 120);
     label->setMinimumWidth(240);
+    label->setMaximumWidth(widest);
     body->addWidget(label, 1);
     body->setSpacing(16);
 

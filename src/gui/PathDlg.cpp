@@ -1,6 +1,8 @@
 #include "gui/PathDlg.h"
 
 #include <QCloseEvent>
+#include <QCursor>
+#include <QScrollBar>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -36,6 +38,9 @@ PathDlg::PathDlg(UiPort& ui, const std::string& path, const std::string& tag, QW
     model_->setReadOnly(true);
     dirPathDlg_ = new QTreeView;
     dirPathDlg_->setObjectName("dirPathDlg");
+    // Before the list's own selection hears of rows that go (it makes a neighbour current).
+    connect(model_, &QAbstractItemModel::rowsAboutToBeRemoved, this, &PathDlg::RowsGoing);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, [this] { removing_ = false; });
     dirPathDlg_->setModel(model_);
     for (int c = 1; c < model_->columnCount(); ++c) dirPathDlg_->hideColumn(c);
     dirPathDlg_->header()->hide();
@@ -71,19 +76,41 @@ PathDlg::PathDlg(UiPort& ui, const std::string& path, const std::string& tag, QW
     // Wide enough for the caption.
     setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
 
-    // The folders are read in the background: the chosen one is brought into view as they come.
+    // The folders are read in the background: the chosen one is brought into view as they come,
+    // until the user scrolls, clicks or opens a folder; from then on the list stays where the
+    // user put it, and the row under the pointer stays under it as folders are added or go.
+    dirPathDlg_->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
-        dirPathDlg_->scrollTo(dirPathDlg_->currentIndex(), QAbstractItemView::PositionAtCenter);
+        if (followChosen_) dirPathDlg_->scrollTo(dirPathDlg_->currentIndex(), QAbstractItemView::PositionAtCenter);
     });
+    const auto userMoved = [this] { followChosen_ = false; };
+    connect(dirPathDlg_->verticalScrollBar(), &QScrollBar::actionTriggered, this, userMoved);
+    connect(dirPathDlg_, &QTreeView::pressed, this, userMoved);
+    connect(dirPathDlg_, &QTreeView::expanded, this, [this] {
+        if (dirPathDlg_->underMouse()) followChosen_ = false;
+    });
+    connect(model_, &QAbstractItemModel::rowsAboutToBeInserted, this, &PathDlg::KeepAnchor);
+    connect(model_, &QAbstractItemModel::rowsInserted, this, &PathDlg::RestoreAnchor);
+    connect(model_, &QAbstractItemModel::layoutAboutToBeChanged, this, &PathDlg::KeepAnchor);
+    connect(model_, &QAbstractItemModel::layoutChanged, this, &PathDlg::RestoreAnchor);
+    connect(model_, &QAbstractItemModel::rowsRemoved, this, &PathDlg::RestoreAnchor);
     FillDrives();
     ShowFolder(Q(path));
     connect(drvPathDlg_, &QComboBox::activated, this, &PathDlg::DriveChanged);
     connect(dirPathDlg_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) {
-                if (!current.isValid()) return;
+                // A chosen folder that vanished stays chosen (OK refuses it): its neighbour,
+                // which the list makes current, is not what the user chose.
+                if (!current.isValid() || removing_) return;
                 picker_.SetPath(QDir::toNativeSeparators(model_->filePath(current)).toStdString());
                 lblPathDlg_->setText(Q(picker_.Path()));
             });
+    connect(dirPathDlg_, &QTreeView::clicked, this, [this](const QModelIndex& index) {
+        // A click on the row the list made current after a removal chooses it.
+        if (!index.isValid()) return;
+        picker_.SetPath(QDir::toNativeSeparators(model_->filePath(index)).toStdString());
+        lblPathDlg_->setText(Q(picker_.Path()));
+    });
     connect(cancel, &QPushButton::clicked, this, &QWidget::close);
     connect(ok, &QPushButton::clicked, this, &PathDlg::Ok);
 }
@@ -129,6 +156,34 @@ void PathDlg::ShowFolder(const QString& folder) {
     }
     picker_.SetPath(QDir::toNativeSeparators(folder).toStdString());
     lblPathDlg_->setText(Q(picker_.Path()));
+    followChosen_ = true;
+}
+
+void PathDlg::KeepAnchor() {
+    const QPoint pointer = dirPathDlg_->viewport()->mapFromGlobal(QCursor::pos());
+    const bool inside = dirPathDlg_->viewport()->rect().contains(pointer);
+    const QModelIndex at = dirPathDlg_->indexAt(inside ? pointer : QPoint(1, 1));
+    anchor_ = at;
+    anchorY_ = at.isValid() ? dirPathDlg_->visualRect(at).top() : 0;
+}
+
+void PathDlg::RestoreAnchor() {
+    if (!anchor_.isValid() || followChosen_) return;
+    const int now = dirPathDlg_->visualRect(anchor_).top();
+    if (now != anchorY_) {
+        QScrollBar* bar = dirPathDlg_->verticalScrollBar();
+        bar->setValue(bar->value() + (now - anchorY_));
+    }
+    anchor_ = QPersistentModelIndex();
+}
+
+void PathDlg::RowsGoing(const QModelIndex& parent, int first, int last) {
+    // While rows go, the current row the list moves to is not a choice of the user's.
+    (void)parent;
+    (void)first;
+    (void)last;
+    removing_ = true;
+    KeepAnchor();
 }
 
 void PathDlg::DriveChanged(int index) {
@@ -137,6 +192,11 @@ void PathDlg::DriveChanged(int index) {
 }
 
 void PathDlg::Ok() {
+    // A folder that has gone since it was chosen is refused; the picker stays open.
+    if (!QFileInfo(Q(picker_.Path())).isDir()) {
+        ui_.ShowMessage(ui_.Text(2515) + "\n" + picker_.Path(), ui_.Text(151), MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
     PathPickerPorts ports{ui_, *types_, *drive_};
     const PickerStep step = picker_.Ok(ports, *this);
     lblPathDlg_->setText(Q(picker_.Path()));

@@ -5,6 +5,7 @@
 // its owner through two signals that carry the tag of the box that asked, and an owner reacts
 // only to its own tags.
 #include <QComboBox>
+#include <QPersistentModelIndex>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
@@ -43,6 +44,13 @@ private:
     void FillDrives();
     void DriveChanged(int index);
     void Ok();
+    // The row under the pointer (or the top row when the pointer is elsewhere) and where it is,
+    // before the model changes; afterwards the list is scrolled so that it is there again.
+    void KeepAnchor();
+    void RestoreAnchor();
+    // Before rows go: the row the list then makes current is not chosen (a chosen folder that
+    // vanished stays chosen, and OK refuses it).
+    void RowsGoing(const QModelIndex& parent, int first, int last);
 
     UiPort& ui_;
     PathPicker picker_;
@@ -54,6 +62,11 @@ private:
     QTreeView* dirPathDlg_ = nullptr;
     QFileSystemModel* model_ = nullptr;
     QLabel* lblPathDlg_ = nullptr;
+    // The chosen folder is brought into view as the folders load, until the user moves the list.
+    bool followChosen_ = true;
+    QPersistentModelIndex anchor_;
+    int anchorY_ = 0;
+    bool removing_ = false;  // rows of the list are going
 };
 
 // Opens the picker for `tag` over `owner`, whose controls stay disabled until it closes. The

@@ -26,6 +26,9 @@ Program::Program()
     main_->saveGeometry = [](const MainFormGeometry& g) { SaveGeometry(g); };
     ui_.SetOwner(main_.get());
     ui_.SetSplash(splash_.get());
+    // A transfer whose file cannot be written offers another folder.
+    saveElsewhere_ = std::make_unique<SaveElsewhere>(ui_, main_.get());
+    state_.SaveElsewhere = saveElsewhere_.get();
 }
 
 Program::~Program() {

@@ -10,6 +10,7 @@
 #include "gui/MainDlg.h"
 #include "gui/QtClock.h"
 #include "gui/QtUi.h"
+#include "gui/SaveElsewhere.h"
 #include "gui/SplashDlg.h"
 #include "gui/TransactionSplashDlg.h"
 
@@ -35,6 +36,7 @@ public:
     SplashDlg& Splash() { return *splash_; }
     TransactionSplashDlg& ProgressWindow() { return *progress_; }
     QtUi& Ui() { return ui_; }
+    SaveElsewhere& OtherFolderOffer() { return *saveElsewhere_; }
 
 private:
     ProgramState state_;
@@ -44,6 +46,7 @@ private:
     std::unique_ptr<SplashDlg> splash_;
     std::unique_ptr<TransactionSplashDlg> progress_;
     std::unique_ptr<Engine> engine_;
+    std::unique_ptr<SaveElsewhere> saveElsewhere_;
 };
 
 // The link layer's bus of a spec, on the worker thread.

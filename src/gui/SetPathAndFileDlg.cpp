@@ -83,9 +83,14 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     ShowFiles();
 }
 
-void SetPathAndFileDlg::CommitName() {
-    form_.CommitName(txtFileName_->text().toStdString());
+bool SetPathAndFileDlg::CommitName() {
+    // The box shows the accepted name again before a refusal's message is shown.
+    const bool accepted = form_.CommitName(txtFileName_->text().toStdString());
     txtFileName_->setText(Q(form_.AcceptedName()));
+    const std::string refusal = form_.RefusalMessage(e_.ui.language);
+    if (refusal.empty()) return true;
+    e_.ui.ShowMessage(refusal, e_.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+    return accepted;
 }
 
 void SetPathAndFileDlg::ChooseType(int type) {
@@ -111,8 +116,8 @@ void SetPathAndFileDlg::ChooseFolder() {
 }
 
 void SetPathAndFileDlg::Ok() {
-    // A name still being edited counts.
-    if (focusWidget() == txtFileName_) CommitName();
+    // A name still being edited counts; one refused with a message keeps the form open.
+    if (focusWidget() == txtFileName_ && !CommitName()) return;
     switch (SetPathAndFileOk(e_, form_, e_.ui.language, [this] { setEnabled(false); })) {
         case FormOutcome::StayOpen: break;
         case FormOutcome::Close:

@@ -24,7 +24,8 @@ protected:
     void Unloading() override;
 
 private:
-    void CommitName();
+    // False when the name was refused with a message (too long).
+    bool CommitName();
     void ChooseType(int type);
     void ChooseFolder();
     void ShowFiles();

@@ -8,6 +8,7 @@
 #include <limits>
 #include <thread>
 
+#include "core/support/InstrumentFacts.h"
 #include "core/support/Numbers.h"
 
 namespace kmr::sim {
@@ -710,7 +711,8 @@ SimReply SimInstrument::State::Memory(std::string_view c, double) {
     }
     if (!p.empty() && p.front() == '-') {
         auto v = ParseInteger(TrimBlanks(p.substr(1)));
-        if (!v || *v < 0 || *v > memWords) return Line(kErrOutOfRange);
+        // The program's own rule: at least one word after the trigger.
+        if (!v || *v > memWords || !PreMemoryFits(memWords, static_cast<std::int32_t>(*v))) return Line(kErrOutOfRange);
         preWords = static_cast<std::int32_t>(*v);
         return End();
     }
@@ -718,7 +720,7 @@ SimReply SimInstrument::State::Memory(std::string_view c, double) {
     if (!v || *v < 1) return Line(kErrOutOfRange);
     if (*v > cap) return Line(kErrMemory);
     memWords = static_cast<std::int32_t>(*v);
-    preWords = std::min(preWords, memWords);
+    preWords = std::min(preWords, memWords - 1);
     return End();
 }
 

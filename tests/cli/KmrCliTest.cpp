@@ -61,6 +61,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     ASSERT_EQ(Run({"info", path}), 0) << err.str();
     const std::string s = out.str();
     for (const char* line : {"Size: 5102\n", "ExpectedSize: 5102\n", "Signature: KMR_FILE BY VNTNORDA\n", "Complete: yes\n",
+                             "WholeChannels: 2,5\n",
                              "TriggerTime: 2002/02/05 00:00:00\n", "TrgMode: 0 (Manual Trigger)\n", "SmpClk: 1\n",
                              "MemoryWords: 1000\n", "WordsConverted: 1000\n", "Averaging: 0 (OFF)\n",
                              "ChannelCount: 2\n", "CH01.OnOff: 0\n", "CH02.OnOff: 1\n", "CH05.OnOff: 1\n",
@@ -68,7 +69,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
         EXPECT_NE(s.find(line), std::string::npos) << line;
     std::size_t lines = 0;
     for (char c : s) lines += c == '\n';
-    EXPECT_EQ(lines, 13u + 10u * 9u);
+    EXPECT_EQ(lines, 14u + 10u * 9u);
     EXPECT_TRUE(err.str().empty());
 }
 

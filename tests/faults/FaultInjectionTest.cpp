@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,17 +100,69 @@ struct Scenario {
     int at = 0;        // the command (from 0) or the write (from 1); 0 = no fault
     FileKind kind = FileKind::Kmr;
     bool faultStartup = false;  // a failed write counts from start-up (condition files)
+    bool saveElsewhere = false;  // a file that cannot be written is offered another folder, which is taken
     std::string Describe() const {
         return std::string(Name(fault)) + " at " + std::to_string(at) +
-               (kind == FileKind::Csv ? " (CSV)" : " (.kmr)");
+               (kind == FileKind::Csv ? " (CSV)" : " (.kmr)") + (saveElsewhere ? ", saved elsewhere" : "");
     }
 };
+
+// Takes the offer of another folder: `folder`, once; remembers what it was told.
+class SecondFolder : public SaveElsewherePort {
+public:
+    std::optional<std::string> OtherFolder(const std::string& problem, const std::string&) override {
+        problems.push_back(problem);
+        if (problems.size() > 1) return std::nullopt;
+        return folder;
+    }
+    std::string folder;
+    std::vector<std::string> problems;
+};
+
+// The value of the CSV cell `cell` (16 bytes: "," and the value, blank-filled), or nothing when it
+// is empty.
+std::optional<std::string> CellValue(const std::string& cell) {
+    std::string v = cell.substr(cell.empty() || cell[0] != ',' ? 0 : 1);
+    v.erase(v.find_last_not_of(' ') + 1);
+    v.erase(0, std::min(v.find_first_not_of(' '), v.size()));
+    if (v.empty()) return std::nullopt;
+    return v;
+}
+
+// A CSV file of channels 2 and 5 whose every value is one the instrument recorded at that
+// sample: "" when so, else what is wrong. With `whole`, every line must hold both values.
+std::string CsvValuesRead(const std::string& bytes, bool whole) {
+    const std::size_t head = bytes.find("NO.,CH.002,CH.005\r\n");
+    if (head == std::string::npos) return "no header";
+    std::size_t at = head + std::string("NO.,CH.002,CH.005\r\n").size();
+    constexpr std::size_t kLine = 50;
+    std::int32_t lines = 0;
+    for (; at < bytes.size(); at += kLine, ++lines) {
+        if (bytes.size() - at < kLine) return "a line cut short at sample " + std::to_string(lines);
+        const std::string line = bytes.substr(at, kLine);
+        if (line.substr(48) != "\r\n") return "a broken line at sample " + std::to_string(lines);
+        for (int k = 0; k < 2; ++k) {
+            const auto v = CellValue(line.substr(16 + 16 * static_cast<std::size_t>(k), 16));
+            const int channel = k == 0 ? 2 : 5;
+            if (!v) {
+                if (whole) return "an empty value at sample " + std::to_string(lines);
+                continue;
+            }
+            if (*v != std::to_string(testing::RampWord(channel, lines)))
+                return "channel " + std::to_string(channel) + " sample " + std::to_string(lines) + " holds " + *v +
+                       ", never read";
+        }
+    }
+    if (whole && lines != 1000) return std::to_string(lines) + " lines";
+    return {};
+}
 
 struct Outcome {
     std::vector<std::string> commands;
     std::size_t startupCommands = 0;
     int startupWrites = 0, writes = 0;
     Files data;  // the data folder afterwards
+    std::string lastFile;  // the file the transfer wrote
 };
 
 class Measurement {
@@ -122,6 +175,11 @@ public:
         Outcome o;
         PrepareConditionFiles();
         if (sc_.faultStartup) h_.state.Writes = &disk_;
+        if (sc_.saveElsewhere) {
+            elsewhere_.folder = h_.home.dir().File("second") + "/";
+            std::filesystem::create_directories(elsewhere_.folder);
+            h_.state.SaveElsewhere = &elsewhere_;
+        }
         const StartupOutcome started = RunStartup(h_.engine, Options());
         LoggingBus* bus = h_.bus;
         if (started == StartupOutcome::Online) {
@@ -147,6 +205,7 @@ public:
         }
         if (bus) o.commands = bus->Commands();
         o.writes = disk_.writes;
+        o.lastFile = h_.state.LastDataFile;
         CheckPromises(o);
         return o;
     }
@@ -255,9 +314,13 @@ private:
         const std::string path = PathFromUtf8(h_.state.LastDataFile).filename().string();
         const bool shown = !h_.ui.shown.empty();
         if (sc_.fault == Fault::FailedWrite && !disk_.failedPath.empty()) {
-            EXPECT_TRUE(Shown(FileErrorMessage(Language::English, ENOSPC, disk_.failedPath)) || Shown(kCannotWrite))
+            const std::string message = FileErrorMessage(Language::English, ENOSPC, disk_.failedPath);
+            const bool offered = !elsewhere_.problems.empty() && elsewhere_.problems[0].rfind(message, 0) == 0;
+            EXPECT_TRUE(Shown(message) || Shown(kCannotWrite) || offered)
                 << "no message for the failed write of " << disk_.failedPath;
         }
+        CheckCsvFiles(o);
+        if (sc_.saveElsewhere) CheckSavedElsewhere();
         for (const auto& [p, bytes] : o.data) {
             if (p.size() < 4 || p.substr(p.size() - 4) != ".kmr" || bytes.size() < 24) continue;
             if (bytes.substr(4, 20) != kCompleteSignature) continue;
@@ -275,8 +338,10 @@ private:
         if (!h_.state.LastTransferComplete && h_.state.WordsConverted > 0) {
             EXPECT_TRUE(shown) << "samples lost without a word: " << path;
         }
-        // A record that passes for complete holds every sample, byte for byte as without faults.
-        if (h_.state.LastTransferComplete && clean_) {
+        // A record that passes for complete holds every sample, byte for byte as without faults
+        // (one saved in another folder is checked by CheckSavedElsewhere).
+        const bool inDataFolder = h_.state.LastDataFile.rfind(h_.DataFolder(), 0) == 0;
+        if (h_.state.LastTransferComplete && clean_ && inDataFolder) {
             ASSERT_TRUE(o.data.count(path) && clean_->data.count(path)) << path;
             EXPECT_TRUE(Samples(o.data.at(path)) == Samples(clean_->data.at(path))) << path << " lost samples";
         }
@@ -286,6 +351,36 @@ private:
         }
     }
 
+    // No CSV file under a final name is partial or holds a value that was not read; what a
+    // stopped transfer kept under its "_incomplete" name holds only values that were read; no
+    // temporary file is left.
+    void CheckCsvFiles(const Outcome& o) {
+        for (const auto& [name, bytes] : o.data) {
+            EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << name;
+            if (name.size() < 4 || name.substr(name.size() - 4) != ".csv" || bytes == "made by hand") continue;
+            const bool incomplete = name.find("_incomplete") != std::string::npos;
+            const std::string wrong = CsvValuesRead(bytes, !incomplete);
+            EXPECT_TRUE(wrong.empty()) << name << ": " << wrong;
+        }
+    }
+
+    // A write that failed was offered another folder once, and the recording, read again from the
+    // instrument, is whole there.
+    void CheckSavedElsewhere() {
+        if (disk_.failedPath.empty()) return;  // nothing failed
+        ASSERT_EQ(elsewhere_.problems.size(), 1u) << "offers made";
+        EXPECT_TRUE(h_.state.LastTransferComplete);
+        ASSERT_EQ(h_.state.LastDataFile.rfind(elsewhere_.folder, 0), 0u) << h_.state.LastDataFile;
+        const Files second = Snapshot(elsewhere_.folder);
+        const std::string name = PathFromUtf8(h_.state.LastDataFile).filename().string();
+        ASSERT_EQ(second.count(name), 1u) << name;
+        ASSERT_TRUE(clean_ != nullptr);
+        const std::string cleanName = PathFromUtf8(clean_->lastFile).filename().string();
+        ASSERT_EQ(clean_->data.count(cleanName), 1u);
+        EXPECT_TRUE(Samples(second.at(name)) == Samples(clean_->data.at(cleanName))) << name << " lost samples";
+        EXPECT_EQ(second.size(), 1u) << "more in the second folder";
+    }
+
     Scenario sc_;
     const Outcome* clean_;
     EngineHarness h_;
@@ -293,6 +388,7 @@ private:
     Files conditionsBefore_;
     std::unique_ptr<sim::SimBus> sim_;
     std::unique_ptr<PrologixServer> server_;
+    SecondFolder elsewhere_;
 };
 
 // The clean measurement of each file kind: its wire and its writes.
@@ -334,6 +430,20 @@ TEST(FaultInjection, EveryCommandEveryWay) {
         }
 }
 
+// Every command of a CSV record (after start-up), each way it can fail: no CSV file under its own
+// name is partial or holds a value that was not read.
+TEST(FaultInjection, EveryCommandOfACsvRecordEveryWay) {
+    const Outcome& clean = Clean(FileKind::Csv);
+    for (Fault f : {Fault::ErrorReply, Fault::NoReply, Fault::Garbage, Fault::ShortReply, Fault::Dropped})
+        for (int i = static_cast<int>(clean.startupCommands); i < static_cast<int>(clean.commands.size()); ++i) {
+            Scenario sc{f, i, FileKind::Csv, false};
+            SCOPED_TRACE(sc.Describe() + ": " + clean.commands[static_cast<std::size_t>(i)]);
+            Measurement(sc, &clean).Run();
+            ++g_scenarios;
+            if (HasFatalFailure()) return;
+        }
+}
+
 // Every write of the condition files at start-up, and of the .kmr and CSV files of the record,
 // fails in turn, until the measurement gets through.
 TEST(FaultInjection, EveryWriteFailsInTurn) {
@@ -347,6 +457,27 @@ TEST(FaultInjection, EveryWriteFailsInTurn) {
             if (n > clean.writes) { EXPECT_EQ(o.data.size(), clean.data.size()); }  // it got through
         }
     }
+}
+
+// The same with the offer of another folder taken: every write of the record failing in turn
+// ends with the complete file in the second folder.
+TEST(FaultInjection, EveryWriteFailsInTurnAndTheRecordIsSavedElsewhere) {
+    for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
+        const Outcome& clean = Clean(k);
+        const int recordWrites = clean.writes - clean.startupWrites;
+        ASSERT_GT(recordWrites, 0);
+        for (int n = 1; n <= recordWrites; ++n) {
+            Scenario sc{Fault::FailedWrite, n, k, false, true};
+            SCOPED_TRACE(sc.Describe());
+            Measurement(sc, &clean).Run();
+            ++g_scenarios;
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+// Printed last: every scenario of the suite.
+TEST(FaultInjection, ZzCount) {
     std::printf("fault-injection scenarios run: %d\n", g_scenarios);
     EXPECT_GT(g_scenarios, 100);
 }

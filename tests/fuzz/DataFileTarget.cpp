@@ -23,8 +23,13 @@ void CheckPromises(const HeaderCheck& check, std::size_t fileSize) {
     int on = 0;
     for (const auto& c : fc.Channels) on += c.OnOff == 1 ? 1 : 0;
     Require(on == fc.ChannelCount);
-    // Every block lies inside the file.
-    const std::int64_t end = ChannelBlockOffset(fc.WordsConverted, fc.ChannelCount - 1) + 2LL * fc.WordsConverted;
+    // Every block of a complete file lies inside the file; of an unfinished one, every block of
+    // its whole channels (the leading measured channels).
+    const int whole = static_cast<int>(check.wholeChannels.size());
+    Require(whole <= fc.ChannelCount && (!check.complete || whole == fc.ChannelCount));
+    for (int k = 0; k < whole; ++k) Require(check.wholeChannels[static_cast<std::size_t>(k)] == fc.MeasuredChannels[static_cast<std::size_t>(k)]);
+    if (whole == 0) return;
+    const std::int64_t end = ChannelBlockOffset(fc.WordsConverted, whole - 1) + 2LL * fc.WordsConverted;
     Require(end <= static_cast<std::int64_t>(fileSize));
 }
 

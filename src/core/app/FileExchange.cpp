@@ -152,9 +152,18 @@ ConversionOutcome FileExchangeForm::Convert(UiPort& ui, ProgressView& progress, 
         RefreshDataList();
         RefreshCsvList();
         NameBoxFromChecks();
-        nameBox_.text = "*.csv";
+        if (CheckedNames().empty()) nameBox_.text = "*.csv";
+        ReportUnconverted(outcome, ui);
     }
     return outcome;
+}
+
+void FileExchangeForm::ReportUnconverted(const ConversionOutcome& outcome, UiPort& ui) {
+    const auto converted = std::count(outcome.converted.begin(), outcome.converted.end(), true);
+    const auto notConverted = static_cast<std::ptrdiff_t>(outcome.converted.size()) - converted;
+    if (notConverted == 0) return;
+    ui.ShowMessage(TextWith(ui.language, 2509, {std::to_string(converted), std::to_string(notConverted)}),
+                   ui.Text(151), MsgIcon::Information, MsgButtons::Ok);
 }
 
 void FileExchangeForm::UncheckDataFile(std::size_t index) {

@@ -74,8 +74,9 @@ public:
     // Leaving the name box (or Enter): the text accepted or "*.csv".
     void LeaveNameBox(const std::string& typed);
 
-    // The Convert button. Afterwards (when the batch started) the converted files are unchecked,
-    // the name box shows "*.csv" and both lists are read again.
+    // The Convert button. Afterwards (when the batch started) the converted files are unchecked
+    // (the others stay checked and a message says how many were and were not converted), the
+    // name box follows the checks ("*.csv" when none is left) and both lists are read again.
     ConversionOutcome Convert(UiPort& ui, ProgressView& progress, DrivePort& drive, FileExchangeView* view);
 
     // Closing: both folders (with their separator) into SourcePathName and DestPathName and
@@ -85,6 +86,7 @@ public:
 private:
     void UncheckDataFile(std::size_t index) override;
     void NameBoxFromChecks();
+    static void ReportUnconverted(const ConversionOutcome& outcome, UiPort& ui);
 
     std::string dataFolder_;
     std::string csvFolder_;

@@ -145,6 +145,11 @@ FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std
         e.ui.ShowMessage(Text(lang, 110), Text(lang, 156), MsgIcon::Exclamation, MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
+    // The pitch box's rule, for a span typed after the pitch: the pitch never exceeds the span.
+    if (form.Working().X.Xspace < form.Working().X.Xpich) {
+        e.ui.ShowMessage(Text(lang, 2513), Text(lang, 156), MsgIcon::Exclamation, MsgButtons::Ok);
+        return FormOutcome::StayOpen;
+    }
     const GraphChangeFlags flags = form.Flags(s.Graph);
     if (!flags.Any()) return FormOutcome::Close;
     if (!AskToRenew(e.ui, lang)) return FormOutcome::StayOpen;

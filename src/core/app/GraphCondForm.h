@@ -74,7 +74,7 @@ private:
     std::optional<GraphFieldRef> lastClicked_;
 };
 
-// OK: no graph on (110), no change (close), question 157; on Yes `disable` the form, hourglass,
+// OK: no graph on (110), a monitor span shorter than the pitch (2513), no change (close), question 157; on Yes `disable` the form, hourglass,
 // the copy into the live conditions, the axes, then in monitor mode a restart of the monitor
 // graphs when the span, the monitor division or a newly shown graph asks for it, in recorded
 // mode the shown part of the record recomputed (by the first measured channel) and drawn for the

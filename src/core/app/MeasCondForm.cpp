@@ -123,13 +123,13 @@ bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
         }
         case MeasField::Memory: {
             const auto v = ParseUnsignedCount(t);
-            if (!v || *v <= w_.PreMemoryWords || *v > LargestMemoryWords()) return false;
+            if (!v || !PreMemoryFits(*v, w_.PreMemoryWords) || *v > LargestMemoryWords()) return false;
             w_.MemoryWords = *v;
             return true;
         }
         case MeasField::PreMemory: {
             const auto v = ParseUnsignedCount(t);
-            if (!v || *v > w_.MemoryWords) return false;
+            if (!v || !PreMemoryFits(w_.MemoryWords, *v)) return false;
             w_.PreMemoryWords = *v;
             return true;
         }
@@ -182,7 +182,7 @@ MemoryPreview MeasCondForm::Preview(std::string_view memoryText, std::string_vie
     out.recordingMs = static_cast<double>(m) * w_.SmpClk;
     out.preTriggerMs = static_cast<double>(p) * w_.SmpClk;
     out.largestWords = LargestMemoryWords();
-    out.possible = m <= out.largestWords && m > p;
+    out.possible = m <= out.largestWords && PreMemoryFits(m, p);
     return out;
 }
 
@@ -197,6 +197,8 @@ int MeasCondForm::OkRefusal() const {
         std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1 && c.DtgOnOff == 1; }))
         return 118;
     if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1; })) return 115;
+    // The readout's rule (conditions loaded from an older file may break it).
+    if (!PreMemoryFits(w_.MemoryWords, w_.PreMemoryWords)) return 2514;
     return 0;
 }
 

@@ -45,7 +45,7 @@ struct MemoryPreview {
     double recordingMs = 0;    // memory words x clock
     double preTriggerMs = 0;   // pre-memory words x clock
     std::int32_t largestWords = 0;  // what the instrument and the file type allow
-    bool possible = true;      // the memory fits and is greater than the pre-memory
+    bool possible = true;      // the memory fits and PreMemoryFits (OK refuses what is not possible)
 };
 // The line under the memory boxes, in the given language.
 std::string MemoryPreviewText(const MemoryPreview& p, Language lang);
@@ -92,7 +92,8 @@ public:
     // The change mask against `live`, after the averaging rule (no averaging at 0.9 ms and faster)
     // has been applied to the working copy.
     std::string PendingMask(const MeasConditions& live);
-    // 118 (data trigger without a measured trigger channel), 115 (no measured channel) or 0.
+    // 118 (data trigger without a measured trigger channel), 115 (no measured channel), 2514 (a
+    // pre-trigger memory the readout calls not possible: PreMemoryFits) or 0.
     int OkRefusal() const;
     // The largest memory words the instrument and the file type allow.
     std::int32_t LargestMemoryWords() const;

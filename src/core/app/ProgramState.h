@@ -4,8 +4,10 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/support/FileWritePort.h"
+#include "core/support/SaveElsewherePort.h"
 #include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
 #include "core/datafiles/DataFile.h"
@@ -37,6 +39,9 @@ struct ProgramState {
     // What every write of a data, CSV or condition file asks first; none in the program (the
     // file system takes every write), a failing disk in tests.
     FileWritePort* Writes = nullptr;
+    // Asked for another folder when a transfer's file cannot be written; none: the failure is
+    // shown and the transfer ends.
+    SaveElsewherePort* SaveElsewhere = nullptr;
     std::int16_t ProgramMode = kModeStarting;
     RunStatus Status = RunStatus::Ok;  // outcome of the last instrument or transfer operation
 
@@ -69,6 +74,9 @@ struct ProgramState {
     bool LastTransferComplete = false;  // every channel arrived, nothing cancelled or failed
     SampleBuffer Samples;
     Progress progress;
+
+    // The copies of the condition files found damaged at start-up (reported once).
+    std::vector<std::string> DamagedConditionFiles;
 
     // Folders, each ending with the path separator.
     std::string CondFolder;       // program folder under the common application data

@@ -1,6 +1,7 @@
 #include "core/app/RunController.h"
 
 #include "core/graphs/ChartModel.h"
+#include "core/app/RunFileCheck.h"
 #include "core/app/Transfer.h"
 #include "core/support/InstrumentFacts.h"
 #include "core/support/Numbers.h"
@@ -122,6 +123,12 @@ void StartOrStop(Engine& e) {
     if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(false);
     if (s.RunActive()) {
         Stop(e);
+        return;
+    }
+    // The data file's folder and name first: a run whose file cannot be made never starts.
+    if (!DataFileReadyForRun(e)) {
+        if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+        e.main.SetWindowEnabled(true);
         return;
     }
     SetMainCaption(e, true);

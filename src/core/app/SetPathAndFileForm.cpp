@@ -24,11 +24,21 @@ SetPathAndFileForm::SetPathAndFileForm(const GlobalSettings& settings, std::int3
     accepted_ = DataFileName(base_, dataFileNumber, Extension());
 }
 
+std::string SetPathAndFileForm::RefusalMessage(Language lang) const {
+    return lastRefusal_ == NameRefusal::TooLong ? BaseNameTooLongText(lang, refusedBase_) : std::string();
+}
+
 std::string SetPathAndFileForm::Extension() const { return ExtensionOf(fileType_); }
 
-bool SetPathAndFileForm::CommitName(std::string_view typed) {
+bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
     const kmr::AcceptedName a = AcceptDataFileName(std::string(typed), accepted_, Extension());
-    if (!a.accepted) return false;
+    lastRefusal_ = a.refusal;
+    refusedBase_ = a.refusedBase;
+    if (!a.accepted) {
+        if (ui != nullptr && !RefusalMessage(ui->language).empty())
+            ui->ShowMessage(RefusalMessage(ui->language), ui->Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
     accepted_ = a.text;
     base_ = a.baseName;
     return true;

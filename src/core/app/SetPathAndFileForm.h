@@ -11,6 +11,7 @@
 #include "core/app/Engine.h"
 #include "core/app/FormRules.h"
 #include "core/conditions/GlobalSettings.h"
+#include "core/datafiles/DataFileNaming.h"
 
 namespace kmr {
 
@@ -33,7 +34,13 @@ public:
 
     // The name box lost the focus, Enter was pressed in it or a name of the list was clicked:
     // the typed text is accepted (the base name follows) or the box returns to the accepted name.
-    bool CommitName(std::string_view typed);
+    // A name too long for the file system (with the number, part letter and extension the
+    // program adds) is refused with a message through `ui` when one is given.
+    bool CommitName(std::string_view typed, UiPort* ui = nullptr);
+    // Why the last CommitName refused its text (None after an accepted one).
+    NameRefusal LastRefusal() const { return lastRefusal_; }
+    // The message of the last refusal that has one (a name too long); empty otherwise.
+    std::string RefusalMessage(Language lang) const;
     // A file-type option was set: CSV with more than 65000 memory words is refused with the
     // Caution box (the option goes back to the data file); otherwise the type is taken and the
     // box shows the base name with the new extension. Returns whether the type was taken.
@@ -52,6 +59,8 @@ private:
     std::int16_t fileType_ = 0;
     std::string accepted_;
     std::int32_t memoryWords_ = 0;
+    NameRefusal lastRefusal_ = NameRefusal::None;
+    std::string refusedBase_;
 };
 
 // The Caution box's text: CSV is not possible with more than 65000 memory words.

@@ -118,6 +118,17 @@ void SaveProblems::Report(UiPort& ui) {
     messages_.clear();
 }
 
+void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui) {
+    if (s.DamagedConditionFiles.empty()) return;
+    std::string text = ui.Text(2512);
+    for (const std::string& copy : s.DamagedConditionFiles) {
+        const std::string file = copy.substr(0, copy.size() - std::string_view(".damaged").size());
+        text += "\r\n" + file + " -> " + copy;
+    }
+    s.DamagedConditionFiles.clear();
+    ui.ShowMessage(text, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateTime& today,
                 Splash& splash, UiPort& ui) {
     SaveProblems problems;
@@ -173,6 +184,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     splash.SetMaximum(s.Meas.ChannelCount + 7);
 
     problems.Report(ui);
+    s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
 }
 
 bool LimitMemoryWords(MeasConditions& m, std::int32_t memorySizeCode) {
@@ -214,6 +226,7 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     s.InterfaceSpec = kDefaultInterfaceSpec;
     problems.Add(LoadInterfaceSpec(s.CondPath(kInterfaceCnd), s.InterfaceSpec));
     problems.Report(e.ui);
+    s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
     const std::string spec = interfaceOverride.empty() ? s.InterfaceSpec : interfaceOverride;
 
     e.link = InstrumentLink{};
@@ -260,6 +273,7 @@ void ReconcileHardware(Engine& e) {
         problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
     }
     problems.Report(e.ui);
+    s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
     e.link.commands->InitialiseInstrument();
 }
 
@@ -286,11 +300,13 @@ namespace {
 StartupOutcome Abandon(Engine& e) {
     e.splash.Unload();
     e.ui.SetPointer(Pointer::Default);
+    ReportDamagedConditionFiles(e.s, e.ui);
     return StartupOutcome::Exit;
 }
 
 StartupOutcome ShowMain(Engine& e) {
     e.ui.SetPointer(Pointer::Default);
+    ReportDamagedConditionFiles(e.s, e.ui);
     PrepareMainWindow(e);
     return e.s.ProgramMode == kModeOnline ? StartupOutcome::Online : StartupOutcome::Offline;
 }
@@ -298,6 +314,7 @@ StartupOutcome ShowMain(Engine& e) {
 StartupOutcome OfflineOffer(Engine& e) {
     e.splash.Unload();
     e.ui.SetPointer(Pointer::Default);
+    ReportDamagedConditionFiles(e.s, e.ui);
     const MsgAnswer a = e.ui.ShowMessage(OfflineOfferText(e.ui.language, e.s.Gpib), kProgramTitle,
                                          MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
     if (a != MsgAnswer::Yes) return Abandon(e);

@@ -128,13 +128,21 @@ public:
     }
     void Add(const LoadResult& r) {
         if (r.rewritten) Add(r.save);
+        if (!r.damagedCopy.empty()) damaged_.push_back(r.damagedCopy);
     }
     // Shows one message naming every failure; nothing when there was none.
     void Report(UiPort& ui);
     bool empty() const { return messages_.empty(); }
+    // The copies of the damaged condition files met (ending in ".damaged").
+    const std::vector<std::string>& Damaged() const { return damaged_; }
 
 private:
     std::vector<std::string> messages_;
+    std::vector<std::string> damaged_;
 };
+
+// The one message of start-up about damaged condition files: which were reset to their defaults
+// and where each one's old content is kept. Nothing when there was none; the list is emptied.
+void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui);
 
 }  // namespace kmr

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 #include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/instrument/CommandSet.h"
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -42,77 +44,154 @@ std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
 
 namespace {
 
-std::string NamedPath(const ProgramState& s, std::int32_t number) {
-    return s.Global.DataFolder + DataFileName(s.Global.BaseFileName, number, s.Extension());
-}
-
-bool NameTaken(const ProgramState& s, std::int32_t number, std::int32_t n) {
-    if (FileExists(NamedPath(s, number))) return true;
+bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
+    const std::string name = DataFileName(s.Global.BaseFileName, number, s.Extension());
+    if (FileExists(folder + name)) return true;
     if (s.Global.FileType != 1) return false;
-    // A CSV transfer may write lettered parts: none of them may exist either.
-    const auto parts = CsvPartsOf(s.Global.DataFolder, DataFileName(s.Global.BaseFileName, number, s.Extension()), n);
+    // A CSV transfer may write lettered parts, or keep what it received as "_incomplete": none of
+    // them may exist either.
+    const auto parts = CsvPartsOf(folder, name, n);
     for (const auto& part : parts)
-        if (FileExists(part.path)) return true;
+        if (FileExists(part.path) || FileExists(IncompleteCsvPath(part.path))) return true;
     return false;
 }
 
-// The two kinds of file the transfer writes, behind one face.
+std::int32_t FreeNumberIn(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
+    while (NameTaken(s, folder, number, n) && number < 2147483647) ++number;
+    return number;
+}
+
+// The messages of the file operations of one attempt, held back: a file that cannot be written
+// is one message, with the offer to save the recording elsewhere. Everything else goes through.
+class FileProblems : public UiPort {
+public:
+    explicit FileProblems(UiPort& ui) : ui_(ui) { language = ui.language; }
+    MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
+                          bool defaultNo, int autoCloseMs) override {
+        if (buttons != MsgButtons::Ok) return ui_.ShowMessage(text, title, icon, buttons, defaultNo, autoCloseMs);
+        if (!text_.empty()) text_ += "\n";
+        text_ += text;
+        return MsgAnswer::Ok;
+    }
+    Pointer GetPointer() const override { return ui_.GetPointer(); }
+    void SetPointer(Pointer p) override { ui_.SetPointer(p); }
+    void ProcessPendingEvents() override { ui_.ProcessPendingEvents(); }
+    void TerminateProgram() override { ui_.TerminateProgram(); }
+    bool Any() const { return !text_.empty(); }
+    const std::string& Collected() const { return text_; }
+
+private:
+    UiPort& ui_;
+    std::string text_;
+};
+
+// The two kinds of file the transfer writes, behind one face. File problems go to `problems`.
 class TransferTarget {
 public:
+    explicit TransferTarget(FileProblems& problems) : problems_(problems) {}
     virtual ~TransferTarget() = default;
     virtual bool Create(Engine& e) = 0;
-    virtual bool WriteChannel(Engine& e, int k, const ChannelCondition& c) = 0;
-    virtual void Finish(Engine& e, bool complete) = 0;
+    // The k-th measured channel, of which the first `words` samples were read (fewer than N when
+    // a block failed: the rest were never read).
+    virtual bool WriteChannel(Engine& e, int k, const ChannelCondition& c, std::int32_t words) = 0;
+    // After the last channel (or when the transfer stopped). Returns the path of the file kept, or
+    // empty when none.
+    virtual std::string Finish(Engine& e, bool complete) = 0;
+
+protected:
+    FileProblems& problems_;
 };
 
 class DataFileTarget : public TransferTarget {
 public:
-    explicit DataFileTarget(std::string path) : path_(std::move(path)) {}
+    DataFileTarget(FileProblems& problems, std::string path) : TransferTarget(problems), path_(std::move(path)) {}
     bool Create(Engine& e) override {
-        created_ = WriteDataFileHeader(path_, e.s.Meas, e.s.WordsConverted, e.ui, e.s.Status, e.s.Writes);
+        created_ = WriteDataFileHeader(path_, e.s.Meas, e.s.WordsConverted, problems_, e.s.Status, e.s.Writes);
         e.s.progress.Advance(e.progressView, e.s.Status);
         return created_;
     }
-    bool WriteChannel(Engine& e, int k, const ChannelCondition&) override {
-        const bool ok = WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k),
-                                          e.s.Samples, e.ui, e.s.Status, e.s.Writes);
+    bool WriteChannel(Engine& e, int k, const ChannelCondition&, std::int32_t words) override {
+        // A channel not read whole is not written, nor is any later one: the whole channels of a
+        // cancelled file are the ones its length holds.
+        if (words < e.s.WordsConverted) broken_ = true;
+        if (broken_) return true;
+        // Every block but the last holds exactly its N words, so that a file that stops after it
+        // ends where the block ends; the last is the whole buffer (MRY + 1 words), as ever.
+        int measured = 0;
+        for (const auto& c : e.s.Meas.Channels) measured += c.OnOff == 1 ? 1 : 0;
+        const bool last = k + 1 >= measured;
+        const bool ok =
+            last ? WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k), e.s.Samples, problems_,
+                                     e.s.Status, e.s.Writes)
+                 : WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k),
+                                     SampleBuffer(e.s.Samples.begin(), e.s.Samples.begin() + e.s.WordsConverted),
+                                     problems_, e.s.Status, e.s.Writes);
         if (!ok) return false;
         e.s.progress.Advance(e.progressView, e.s.Status);
         return true;
     }
-    void Finish(Engine& e, bool complete) override {
-        if (!created_) return;
+    std::string Finish(Engine& e, bool complete) override {
+        if (!created_) return path_;
         // The marks report their own file errors; the status they leave is kept for the caller.
         RunStatus markStatus = RunStatus::Ok;
         if (complete)
-            MarkDataFileComplete(path_, e.ui, markStatus, e.s.Writes);
+            MarkDataFileComplete(path_, problems_, markStatus, e.s.Writes);
         else
-            MarkDataFileCancelled(path_, e.ui, markStatus, e.s.Writes);
+            MarkDataFileCancelled(path_, problems_, markStatus, e.s.Writes);
         if (markStatus == RunStatus::Cancelled) e.s.Status = RunStatus::Cancelled;
+        return path_;
     }
 
 private:
     std::string path_;
     bool created_ = false;
+    bool broken_ = false;
 };
 
 class CsvTarget : public TransferTarget {
 public:
-    CsvTarget(std::string folder, std::string name) : folder_(std::move(folder)), name_(std::move(name)) {}
+    CsvTarget(FileProblems& problems, std::string folder, std::string name)
+        : TransferTarget(problems), folder_(std::move(folder)), name_(std::move(name)) {}
     bool Create(Engine& e) override {
-        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView, nullptr, nullptr, e.s.Writes};
+        CsvContext ctx = Context(e);
         const FileConditions fc = FileConditionsFrom(e.s.Meas, e.s.WordsConverted);
         return CreateCsvFiles(folder_, name_, fc, layout_, ctx);
     }
-    bool WriteChannel(Engine& e, int k, const ChannelCondition& c) override {
-        CsvContext ctx{e.ui, e.s.Status, e.s.progress, e.progressView, nullptr, nullptr, e.s.Writes};
-        return WriteCsvColumn(layout_, k, e.s.Samples, e.s.WordsConverted, c.Coeff, c.Offset, ctx);
+    bool WriteChannel(Engine& e, int k, const ChannelCondition& c, std::int32_t words) override {
+        CsvContext ctx = Context(e);
+        // Only the samples that were read: the cells of the others stay blank.
+        const bool ok = WriteCsvColumn(layout_, k, e.s.Samples, words, c.Coeff, c.Offset, ctx);
+        if (ok && words > 0) valuesWritten_ = true;
+        return ok;
     }
-    void Finish(Engine&, bool) override {}  // a cancelled CSV file keeps what was written
+    std::string Finish(Engine& e, bool complete) override {
+        CsvContext ctx = Context(e);
+        // A file that could not be written goes (the recording is saved elsewhere, or the failure
+        // is reported); a transfer that stopped keeps what it received under the "_incomplete"
+        // name; a complete one takes its own name.
+        CsvFinish finish = CsvFinish::Discard;
+        if (problems_.Any())
+            finish = CsvFinish::Discard;
+        else if (complete)
+            finish = CsvFinish::Complete;
+        else if (valuesWritten_)
+            finish = CsvFinish::Incomplete;
+        std::vector<std::string> kept;
+        FinishCsvFiles(layout_, finish, ctx, &kept);
+        incomplete_ = finish == CsvFinish::Incomplete && !kept.empty();
+        return kept.empty() ? std::string() : kept.front();
+    }
+    // What the stopped transfer received was kept under the "_incomplete" name.
+    bool KeptIncomplete() const { return incomplete_; }
 
 private:
+    CsvContext Context(Engine& e) {
+        return CsvContext{problems_, e.s.Status, e.s.progress, e.progressView, nullptr, nullptr, e.s.Writes};
+    }
     std::string folder_, name_;
     CsvLayout layout_;
+    bool valuesWritten_ = false;
+    bool incomplete_ = false;
 };
 
 bool Cancelled(const Engine& e) { return e.s.Status == RunStatus::Cancelled; }
@@ -157,25 +236,20 @@ void ShowProgress(Engine& e, bool csv) {
     e.progressView.SetPercent(0);
 }
 
-// The file to write, under the first free name.
-std::unique_ptr<TransferTarget> ChooseTarget(Engine& e, bool csv, std::string& path) {
-    ProgramState& s = e.s;
-    s.DataFileNumber = FreeDataFileNumber(s, s.DataFileNumber, s.WordsConverted);
-    const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
-    path = s.Global.DataFolder + name;
-    if (csv) return std::make_unique<CsvTarget>(s.Global.DataFolder, name);
-    return std::make_unique<DataFileTarget>(path);
-}
-
 // Reads the n words of the selected channel into the sample buffer, block by block. The buffer
 // is cleared first: the words of a failed block stay 0, never the previous channel's words. False
-// on a cancel; `blockFailed` is set when a block read failed (it was reported).
-bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed) {
+// on a cancel; `blockFailed` is set when a block read failed (it was reported). `words` receives
+// how many words from the start were read (those before the first failed block).
+bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed, std::int32_t& words) {
     ProgramState& s = e.s;
     std::fill(s.Samples.begin(), s.Samples.end(), std::int16_t{0});
+    words = 0;
+    bool whole = true;
     for (const BlockRead& r : BlockReads(n, s.progress.TransferBlockWords)) {
         e.link.transport->ReadMemoryBlock(s.Samples.data(), r.start, r.count);
         if (e.Failed()) blockFailed = true;
+        if (e.Failed()) whole = false;
+        if (whole) words = r.start + r.count;
         s.progress.Advance(e.progressView, s.Status);
         if (Cancelled(e)) return false;
     }
@@ -190,8 +264,9 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, boo
     e.Send("RES");
     if (!e.Failed()) e.Send("SET" + FormatInt(ch));
     if (e.Failed()) return false;
-    if (!ReadChannelWords(e, n, blockFailed)) return false;
-    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch)) || Cancelled(e)) return false;
+    std::int32_t words = 0;
+    if (!ReadChannelWords(e, n, blockFailed, words)) return false;
+    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch), words) || Cancelled(e)) return false;
     if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress, e.progressView,
                                   s.Status) ||
         Cancelled(e))
@@ -219,33 +294,98 @@ bool TransferChannels(Engine& e, TransferTarget& target, bool& blockFailed) {
     return all;
 }
 
-std::string Transfer(Engine& e, bool csv) {
-    if (!TakeTriggerTime(e)) return {};
+// One transfer of the recording into a file in `folder`.
+struct Attempt {
+    std::string path;             // the file kept (empty: none)
+    bool complete = false;        // every sample of every channel is in it
+    bool fileFailed = false;      // a file could not be written: `problem` says why
+    std::string problem;
+    bool brokenOff = false;       // the instrument failed (not a cancel)
+    bool keptIncomplete = false;  // a CSV file kept under its "_incomplete" name
+};
+
+Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
+    ProgramState& s = e.s;
     ShowProgress(e, csv);
-    std::string path;
-    const std::unique_ptr<TransferTarget> target = ChooseTarget(e, csv, path);
+    // The file, under the first free name of the folder.
+    s.DataFileNumber = FreeNumberIn(s, folder, s.DataFileNumber, s.WordsConverted);
+    const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
+    FileProblems problems(e.ui);
+    std::unique_ptr<TransferTarget> target;
+    CsvTarget* csvTarget = nullptr;
+    if (csv) {
+        auto t = std::make_unique<CsvTarget>(problems, folder, name);
+        csvTarget = t.get();
+        target = std::move(t);
+    } else {
+        target = std::make_unique<DataFileTarget>(problems, folder + name);
+    }
 
     // The file, the channels, then the signature.
     bool blockFailed = false;
     bool complete = target->Create(e) && !Cancelled(e) && TransferChannels(e, *target, blockFailed);
-    complete = complete && !blockFailed && !Cancelled(e);
-    target->Finish(e, complete);
-    e.s.LastTransferComplete = complete && !Cancelled(e);
+    complete = complete && !blockFailed && !Cancelled(e) && !problems.Any();
+    Attempt a;
+    a.brokenOff = blockFailed || s.Status == RunStatus::CommFailed;
+    a.path = target->Finish(e, complete);
+    a.fileFailed = problems.Any();
+    a.problem = problems.Collected();
+    a.complete = complete && !a.fileFailed && !Cancelled(e);
+    a.keptIncomplete = csvTarget != nullptr && csvTarget->KeptIncomplete();
+    return a;
+}
+
+// A file of the transfer could not be written: the user may choose another folder (the recording
+// is still in the instrument's memory); without a way to ask, the failure is shown.
+std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::string& folder) {
+    // Without the link the recording cannot be read again.
+    if (e.s.SaveElsewhere == nullptr || e.Failed()) {
+        e.ui.ShowMessage(a.problem, e.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        return std::nullopt;
+    }
+    std::optional<std::string> other = e.s.SaveElsewhere->OtherFolder(a.problem, folder);
+    if (other) *other = WithTrailingSeparator(*other);
+    return other;
+}
+
+std::string Transfer(Engine& e, bool csv) {
+    if (!TakeTriggerTime(e)) return {};
+    std::string folder = e.s.Global.DataFolder;
+    Attempt a = TransferInto(e, csv, folder);
+    // A file that cannot be written: the recording is read again from the instrument into a
+    // folder the user chooses, as often as it takes.
+    bool progressShown = true;
+    while (a.fileFailed) {
+        e.progressView.Close();
+        progressShown = false;
+        const std::optional<std::string> other = OtherFolder(e, a, folder);
+        if (!other) break;
+        progressShown = true;
+        folder = *other;
+        e.s.Status = RunStatus::Ok;
+        e.chart.ClearAllSeries();
+        a = TransferInto(e, csv, folder);
+    }
+    // What a broken transfer received, kept under a name that says so.
+    if (a.keptIncomplete && a.brokenOff)
+        e.ui.ShowMessage(e.ui.Text(2508) + "\n" + a.path, e.ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.s.LastTransferComplete = a.complete;
 
     // The instrument's conditions back, the progress window goes, the next number.
     RestoreInstrument(e);
-    e.progressView.SetPercent(100);
-    e.progressView.Close();
+    if (progressShown) {
+        e.progressView.SetPercent(100);
+        e.progressView.Close();
+    }
     e.s.DataFileNumber += 1;
     e.main.Activate();
-    return path;
+    return a.path;
 }
 
 }  // namespace
 
 std::int32_t FreeDataFileNumber(const ProgramState& s, std::int32_t number, std::int32_t n) {
-    while (NameTaken(s, number, n) && number < 2147483647) ++number;
-    return number;
+    return FreeNumberIn(s, s.Global.DataFolder, number, n);
 }
 
 std::string TransferToDataFile(Engine& e) { return Transfer(e, false); }

@@ -7,9 +7,16 @@
 //  - a file is never written over: when the name the data-file number gives exists (a file made
 //    by hand since start-up), the number advances until the name is free;
 //  - a .kmr file reads as complete only when every channel arrived; a cancel, a communication
-//    failure or a failed block marks it cancelled;
-//  - a file-system error stops the transfer with its message, marks a .kmr cancelled, runs the
-//    restore commands and returns; the program goes on.
+//    failure or a failed block marks it cancelled. A channel not read whole is not written, nor
+//    is any later one, so the whole channels of a cancelled file are the ones its length holds;
+//  - a CSV file is written under a temporary name and takes its name only when complete; what a
+//    stopped transfer received is kept as "NAME_incomplete.csv" (the cells of samples that were
+//    not read stay blank; a broken-off transfer names the file in a message);
+//  - a file that cannot be written (a full disk, a removed drive, no permission) stops the
+//    attempt; the recording is still in the instrument, so ProgramState::SaveElsewhere is asked
+//    for another folder and the transfer runs again from the instrument into it, as often as it
+//    takes. Without one (or when it gives none) the failure is shown; the restore commands run
+//    and the program goes on.
 #include <cstdint>
 #include <string>
 

@@ -1,18 +1,32 @@
 #include "core/conditions/CndLoad.h"
 
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 #include <utility>
+
+#include "core/support/SpecialFolders.h"
 
 namespace kmr {
 
 LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndReader&)>& readItems,
                        const std::function<SaveResult()>& save) {
     LoadResult result;
+    bool opened = false;
     {
         // The reader closes the file when it goes out of scope, before any rewrite.
         CndReader reader(path);
-        result.complete = reader.opened() && readItems(reader) && !reader.failed();
+        opened = reader.opened();
+        result.complete = opened && readItems(reader) && !reader.failed();
         result.replaced = reader.replacedItem();
+    }
+    // A damaged file is kept beside the new one, so that hand-made conditions are not lost.
+    if (opened && (!result.complete || result.replaced)) {
+        std::error_code ec;
+        const std::string copy = path + ".damaged";
+        std::filesystem::copy_file(PathFromUtf8(path), PathFromUtf8(copy),
+                                   std::filesystem::copy_options::overwrite_existing, ec);
+        if (!ec) result.damagedCopy = copy;
     }
     if (!result.complete || result.replaced) {
         result.save = save();

@@ -39,7 +39,8 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
           // Memory words above the instrument's capacity are kept: start-up limits them to the
           // capacity of the instrument it finds.
           ReadInt32In(r, m.MemoryWords, 1, std::numeric_limits<std::int32_t>::max()) &&
-          ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords) &&
+          // The pre-trigger memory follows the form's rule (PreMemoryFits).
+          ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords - 1) &&
           ReadInt16In(r, m.Averaging, kAveragingRange) &&
           ReadInt16In(r, m.ChannelCount, kChannelCountRange)))
         return false;

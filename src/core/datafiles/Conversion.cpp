@@ -100,13 +100,16 @@ std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t chann
 
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
                      Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
-                     CsvFileWriter* files, std::vector<std::string>* written) {
+                     CsvFileWriter* files, std::vector<std::string>* written, bool wholeChannels) {
     progress.ProgressStep = 0;
     progress.ProgressCounter = 0;
     progress.TransferBlockWords = 10000;
     FileConditions fc;
     std::string sizeWarning;
-    ReadDataFileHeader(dataPath, fc, ui, status, &sizeWarning);
+    if (wholeChannels)
+        ReadWholeChannelsHeader(dataPath, fc, ui, status, &sizeWarning);
+    else
+        ReadDataFileHeader(dataPath, fc, ui, status, &sizeWarning);
     if (status == RunStatus::Cancelled) return false;
     // A file of another length than its header implies is converted after a word of caution.
     if (!sizeWarning.empty())
@@ -213,8 +216,10 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     ports.progressView.Show(ui.Text(139), ui.Text(112));
     for (std::size_t i = 0; i < items.size(); ++i) {
         outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, progress,
-                                               ports.progressView, ui, status, ports.files, &outcome.csvFiles[i]);
-        ports.view.UncheckDataFile(i);
+                                               ports.progressView, ui, status, ports.files, &outcome.csvFiles[i],
+                                               items[i].wholeChannels);
+        // Only a file converted whole is unchecked: the others stay ticked for another go.
+        if (outcome.converted[i]) ports.view.UncheckDataFile(i);
         ports.view.RefreshCsvList();
     }
     ports.progressView.Close();

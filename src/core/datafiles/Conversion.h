@@ -3,7 +3,8 @@
 // batch (something checked, free space on the CSV drive, CSV names that are proper and not taken,
 // a writable CSV folder), then each checked file in list order with the shared progress window.
 // A cancel, a refused data file or a file-system error stops the file and every later file of the
-// batch (the status is reset only when a batch starts); every checked file ends up unchecked.
+// batch (the status is reset only when a batch starts); nothing of the file in progress is left
+// under a CSV name. Each file converted is unchecked; the others stay checked.
 //
 // The conversion window only forwards its events here and implements ConversionView; the command
 // line tool uses the same calls.
@@ -44,7 +45,8 @@ public:
 class ConversionView {
 public:
     virtual ~ConversionView() = default;
-    // The checked file at `index` (position in the request's checked list) is unchecked.
+    // The checked file at `index` (position in the request's checked list) was converted and is
+    // unchecked.
     virtual void UncheckDataFile(std::size_t index) = 0;
     // The CSV folder's listing may have changed.
     virtual void RefreshCsvList() {}
@@ -84,6 +86,7 @@ struct ConversionItem {
     std::string csvFolder;  // ends with the separator
     std::string csvName;    // ends in ".csv"
     double sizeKB = 1.0;
+    bool wholeChannels = false;  // a cancelled file: its whole channels (see ConvertDataFile)
 };
 // The checks and conversions of a batch, in order: free space of every CSV folder (130, 131), the
 // CSV names (140 for an improper typed name when `typedName`; 141, with the name, when a name or
@@ -100,9 +103,12 @@ bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
 // A write or read error removes the CSV files of this data file again (a cancel keeps them). A
 // data file of another length than its header implies is converted after a caution naming both.
 // `written`, when given, receives the paths of the CSV files left on disk.
+// With `wholeChannels` a cancelled or unfinished data file is converted too: the CSV files hold
+// its whole channels (ReadWholeChannelsHeader); a complete file is converted whole as ever.
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
                      Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
-                     CsvFileWriter* files = nullptr, std::vector<std::string>* written = nullptr);
+                     CsvFileWriter* files = nullptr, std::vector<std::string>* written = nullptr,
+                     bool wholeChannels = false);
 
 // The expected progress steps of one file: N/1000 + 2*K*N/1000 + 1, halves to even.
 std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t channelCount,

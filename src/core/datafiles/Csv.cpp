@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "core/datafiles/FileIo.h"
+#include "core/datafiles/TemporaryOutput.h"
 #include "core/support/Numbers.h"
 #include "core/support/Vocabulary.h"
 
@@ -106,6 +107,11 @@ std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fi
     return parts;
 }
 
+std::string IncompleteCsvPath(const std::string& finalPath) {
+    const std::size_t stem = finalPath.size() >= 4 ? finalPath.size() - 4 : 0;
+    return finalPath.substr(0, stem) + "_incomplete" + finalPath.substr(stem);
+}
+
 std::unique_ptr<CsvOutputFile> SystemCsvFileWriter::CreateNew(const std::string& path, int& err) {
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::CreateNew)) {
@@ -116,6 +122,10 @@ std::unique_ptr<CsvOutputFile> SystemCsvFileWriter::CreateNew(const std::string&
 }
 
 bool SystemCsvFileWriter::Remove(const std::string& path) { return RemoveFile(path); }
+
+int CsvFileWriter::Commit(const std::string& temporaryPath, const std::string& finalPath) {
+    return CommitTemporary(temporaryPath, finalPath);
+}
 
 bool CountCsvUnits(Progress& p, ProgressView& view, RunStatus& status, std::int64_t units) {
     // Most calls end far from the next yield.

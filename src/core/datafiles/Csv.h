@@ -6,10 +6,11 @@
 // trigger-mode name takes its UTF-8 bytes and later lines still start where their byte offsets say.
 //
 // Two writers produce the same bytes: column by column (CsvColumnWriter.h, the transfer's order)
-// and line by line (CsvLineWriter.h, the conversion's). Both create every file new (an existing
-// name is never written), count the progress units of the column-by-column order (one per
-// laid-out line and one per value) and stop at once on a cancel; a cancelled CSV file keeps what
-// was written. A file-system error shows its message, sets status to Cancelled and returns false.
+// and line by line (CsvLineWriter.h, the conversion's). Both create every file new under a
+// temporary name beside its own (an existing name is never written) and give it its name only when
+// it is complete, count the progress units of the column-by-column order (one per laid-out line
+// and one per value) and stop at once on a cancel. A file-system error shows its message, sets
+// status to Cancelled and returns false.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +31,14 @@ struct CsvPart {
     std::string path;
     std::int32_t firstSample = 0;
     std::int32_t lines = 0;
+    // The name the part gets when it is complete, while `path` is a temporary name; empty when
+    // the part is written under its own name.
+    std::string finalPath;
 };
+
+// The name that says a CSV file holds only part of its samples: "NAME_incomplete.csv" for
+// "NAME.csv" (a part "NAME_A.csv" becomes "NAME_A_incomplete.csv").
+std::string IncompleteCsvPath(const std::string& finalPath);
 
 // Where everything goes: remembered by CreateCsvFiles for WriteCsvColumn.
 struct CsvLayout {
@@ -71,6 +79,9 @@ public:
     virtual std::unique_ptr<CsvOutputFile> CreateNew(const std::string& path, int& err) = 0;
     // Removes a file this writer created; true when it is gone.
     virtual bool Remove(const std::string& path) = 0;
+    // Gives a complete file written under a temporary name its final name, never replacing a
+    // file: 0 or the system's error number (the file system's CommitTemporary unless replaced).
+    virtual int Commit(const std::string& temporaryPath, const std::string& finalPath);
 };
 
 // The file system.

@@ -16,6 +16,7 @@
 #endif
 
 #include "core/datafiles/FileIo.h"
+#include "core/datafiles/TemporaryOutput.h"
 
 namespace kmr {
 
@@ -148,12 +149,19 @@ public:
         CountUntilHelperEnds();
         if (helper.joinable()) helper.join();
         std::sort(created_.begin(), created_.end());
+        if (error_ == 0 && !cancelled_ && ctx_.status != RunStatus::Cancelled) CommitCreatedFiles();
         if (error_ != 0) {
             RemoveCreatedFiles();
             return false;
         }
-        if (ctx_.written) *ctx_.written = created_;
-        return !cancelled_ && ctx_.status != RunStatus::Cancelled;
+        if (cancelled_ || ctx_.status == RunStatus::Cancelled) {
+            // A cancel leaves nothing of this file.
+            for (const Created& c : created_) files_.Remove(c.temporary);
+            return false;
+        }
+        if (ctx_.written)
+            for (const Created& c : created_) ctx_.written->push_back(c.final);
+        return true;
     }
 
 private:
@@ -171,19 +179,56 @@ private:
 
     bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
 
-    // After a failure: the part files of this call go again (a cancel keeps them), and the
-    // message names the file that failed and every file removed.
+    // Every part complete: each takes its name. A part that cannot (a file of that name made
+    // meanwhile) is a failure; the parts named before it stay, each of them whole.
+    void CommitCreatedFiles() {
+        for (Created& c : created_) {
+            if (c.committed) continue;
+            if (const int err = files_.Commit(c.temporary, c.final); err != 0) {
+                Fail(err, c.final);
+                return;
+            }
+            c.committed = true;
+        }
+    }
+
+    // After a failure: the part files of this call go again, and the message names the file that
+    // failed and every file removed.
     void RemoveCreatedFiles() {
         std::string text = FileErrorMessage(ctx_.ui.language, error_, errorPath_);
         std::string kept;
-        for (const std::string& path : created_) {
-            if (files_.Remove(path))
-                text += "\n" + ctx_.ui.Text(2101) + path;
+        for (const Created& c : created_) {
+            if (c.committed) continue;
+            if (files_.Remove(c.temporary))
+                text += "\n" + ctx_.ui.Text(2101) + c.temporary;
             else
-                kept += "\n" + ctx_.ui.Text(2102) + path;
+                kept += "\n" + ctx_.ui.Text(2102) + c.temporary;
         }
         ctx_.ui.ShowMessage(text + kept, ctx_.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
         ctx_.status = RunStatus::Cancelled;
+    }
+
+    // A part under the first free temporary name of its own; nullptr after a failure.
+    std::unique_ptr<CsvOutputFile> CreatePart(const CsvPart& part) {
+        // A CSV name that is taken is never written over, nor written beside.
+        if (NameInUse(part.path)) {
+            Fail(EEXIST, part.path);
+            return nullptr;
+        }
+        int err = 0;
+        for (int i = 0; i < kTemporaryNameAttempts; ++i) {
+            const std::string temporary = TemporaryPath(part.path, i);
+            err = 0;
+            std::unique_ptr<CsvOutputFile> file = files_.CreateNew(temporary, err);
+            if (file) {
+                std::lock_guard<std::mutex> lock(mutex_);
+                created_.push_back({temporary, part.path, false});
+                return file;
+            }
+            if (err != EEXIST) break;
+        }
+        Fail(err, part.path);
+        return nullptr;
     }
 
     // Both threads wait here for each other. The first to come spins for a while rather than
@@ -246,16 +291,8 @@ private:
     // (the header and the lines run on from one piece into the next): the system handles whole,
     // aligned pieces of its cache noticeably faster.
     bool WritePart(const CsvPart& part, WorkerMemory& memory, bool caller) {
-        int openError = 0;
-        const std::unique_ptr<CsvOutputFile> file = files_.CreateNew(part.path, openError);
-        if (!file) {
-            Fail(openError, part.path);
-            return false;
-        }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            created_.push_back(part.path);
-        }
+        const std::unique_ptr<CsvOutputFile> file = CreatePart(part);
+        if (!file) return false;
         CsvOutputFile& f = *file;
         const std::size_t lb = layout_.lineBytes;
         char* out = memory.Chunk();
@@ -411,7 +448,13 @@ private:
     bool helperBusy_ = false;
     int error_ = 0;  // the first failure
     std::string errorPath_;
-    std::vector<std::string> created_;  // the part files created, in order
+    struct Created {
+        std::string temporary;  // the name it is written under
+        std::string final;      // the name it gets when every part is complete
+        bool committed = false;
+        bool operator<(const Created& o) const { return final < o.final; }
+    };
+    std::vector<Created> created_;  // the part files created, in order
 };
 
 }  // namespace

@@ -3,9 +3,10 @@
 // whole, from its first line to its last, one after the other or two at a time on a machine with
 // more than one processor. The progress units are those of the column-by-column writer and are
 // counted on the calling thread, which alone talks to the context's ports; after a cancel no new
-// lines are started and every file written so far holds the header and whole lines. When a write
-// or a read fails, the part files this call created are removed again and the message names the
-// failed file and each one removed.
+// lines are started. Every part is written under a temporary name and all of them get their
+// names only when every part is complete: a cancel removes them again without a word, and when a
+// write or a read fails they are removed and the message names the failed file and each one
+// removed. Nothing of an unfinished conversion is ever left under a CSV name.
 #include <cstdint>
 #include <span>
 #include <string>

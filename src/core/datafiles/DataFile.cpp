@@ -300,14 +300,22 @@ HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_
     if (problem.empty()) problem = DecodeFields(lang, header, fc);
     if (problem.empty()) problem = CheckMeasurementFields(lang, fc);
     if (problem.empty()) problem = CheckChannelRecords(lang, fc);
-    if (problem.empty()) problem = CheckLength(lang, fc, fileSize);
+    // A cancelled or unfinished file holds the channels that were written before it stopped.
+    const bool unfinished = r.isDataFile && !r.complete;
+    if (problem.empty() && !unfinished) problem = CheckLength(lang, fc, fileSize);
     if (!problem.empty()) {
         r.problem = std::move(problem);
         return r;
     }
     r.expectedSize = CompleteDataFileSize(fc);
-    r.sizeWarning = DataFileSizeWarning(lang, r.expectedSize, fileSize);
+    if (!unfinished) r.sizeWarning = DataFileSizeWarning(lang, r.expectedSize, fileSize);
     RebuildMeasuredChannels(fc);
+    for (std::size_t k = 0; k < fc.MeasuredChannels.size(); ++k) {
+        const std::uint64_t end = static_cast<std::uint64_t>(kDataHeaderBytes) +
+                                  2ull * static_cast<std::uint64_t>(fc.WordsConverted) * (k + 1);
+        if (end > fileSize) break;
+        r.wholeChannels.push_back(fc.MeasuredChannels[k]);
+    }
     r.conditions = std::move(fc);
     r.ok = true;
     return r;
@@ -365,6 +373,66 @@ bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status
 
 bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status, FileWritePort* writes) {
     return WriteSignature(path, kCancelSignature, ui, status, writes);
+}
+
+FileConditions WholeChannelsOnly(const FileConditions& fc, int whole) {
+    FileConditions out = fc;
+    int kept = 0;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        auto& c = out.Ch(ch);
+        if (c.OnOff != 1) continue;
+        if (kept < whole)
+            ++kept;
+        else
+            c.OnOff = 0;
+    }
+    out.ChannelCount = static_cast<std::int16_t>(kept);
+    RebuildMeasuredChannels(out);
+    return out;
+}
+
+namespace {
+
+// Reads the header image of a file; false after reporting a file-system error.
+bool ReadHeaderImage(const std::string& path, Bytes& header, std::int64_t& size, UiPort& ui, RunStatus& status) {
+    FileHandle f;
+    if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
+        ReportFileError(f.error(), path, ui, status);
+        return false;
+    }
+    size = f.Size();
+    if (size < 0) {
+        ReportFileError(f.error(), path, ui, status);
+        return false;
+    }
+    header.assign(static_cast<std::size_t>(std::min<std::int64_t>(size, kDataHeaderBytes)), 0);
+    if (!f.ReadAt(0, header.data(), header.size())) {
+        if (f.error() != 0) {
+            ReportFileError(f.error(), path, ui, status);
+            return false;
+        }
+        header.clear();  // the file shrank meanwhile: judged as too short
+    }
+    f.Close();
+    return true;
+}
+
+}  // namespace
+
+bool ReadWholeChannelsHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
+                             std::string* sizeWarning) {
+    Bytes header;
+    std::int64_t size = 0;
+    if (!ReadHeaderImage(path, header, size, ui, status)) return false;
+    HeaderCheck check = CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size), true);
+    if (check.ok && check.wholeChannels.empty()) check.problem = ui.Text(2511);
+    if (!check.ok || check.wholeChannels.empty()) {
+        ShowRefusedFile(path, check.problem, ui, status);
+        return false;
+    }
+    if (sizeWarning) *sizeWarning = check.sizeWarning;
+    fc = WholeChannelsOnly(check.conditions, static_cast<int>(check.wholeChannels.size()));
+    return true;
 }
 
 bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,

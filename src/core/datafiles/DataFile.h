@@ -93,14 +93,24 @@ struct HeaderCheck {
     std::uint64_t actualSize = 0;    // the file's length
     std::uint64_t expectedSize = 0;  // CompleteDataFileSize of the header (when ok)
     std::string sizeWarning;         // DataFileSizeWarning (when ok; empty when the sizes agree)
+    // The measured channels whose N samples the file holds whole, in ascending order (when ok):
+    // every one for a complete file; for a cancelled or unfinished one those whose blocks lie
+    // inside the file (the transfer writes nothing after a channel it could not read whole).
+    std::vector<int> wholeChannels;
 };
 // Validates and decodes a header, before anything is allocated for its samples: the signature,
 // the fixed text lengths, 1 <= MRY <= 507904, 0 <= N <= MRY, 0 <= pre-memory <= MRY, a clock of
 // the instrument, every field within its choices (the message names the field), ChannelCount
 // equal to the channels switched on and 1..10, and a file long enough for its blocks. A file of
 // another length than the header implies passes with `sizeWarning` set.
-// `acceptCancelled` decodes a cancelled or in-progress file too (for inspection).
+// `acceptCancelled` decodes a cancelled or in-progress file too (for inspection): such a file may
+// be shorter than its blocks need (its whole channels are the ones it holds), and no size warning
+// is given for it.
 HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled = false);
+
+// The conditions of a file cut down to its first `whole` measured channels (the others switched
+// off): what a conversion of the whole channels of a cancelled file reads.
+FileConditions WholeChannelsOnly(const FileConditions& fc, int whole);
 
 // --- The file operations --------------------------------------------------------------------------
 // Every write asks `writes` first when one is given.
@@ -122,6 +132,10 @@ bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& statu
 // shown for it here.
 bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
                         std::string* sizeWarning = nullptr);
+// The same for a file that may be cancelled or unfinished: `fc` gets its whole channels only (see
+// WholeChannelsOnly); a file without a whole channel is refused (text 113 and why).
+bool ReadWholeChannelsHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
+                             std::string* sizeWarning = nullptr);
 // Re-dimensions `buffer` to fc.MemoryWords (zero-filled) and reads fc.MemoryWords + 1 words from
 // `offset`, or as many as the file holds there: nothing is read past its end.
 bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileConditions& fc,

@@ -154,7 +154,7 @@ AcceptedName AcceptDataFileName(const std::string& typed, const std::string& pre
     const auto withoutExtension = [&](const std::string& t) {
         return t.size() >= extension.size() ? t.substr(0, t.size() - extension.size()) : t;
     };
-    AcceptedName refused{previous, withoutExtension(previous), false};
+    AcceptedName refused{previous, withoutExtension(previous), false, NameRefusal::Improper, {}};
 
     std::string text(TrimSpaces(typed));
     if (IsImproperFileName(text)) return refused;
@@ -170,7 +170,24 @@ AcceptedName AcceptDataFileName(const std::string& typed, const std::string& pre
         const char c = lower[i + 1];
         if ((c >= '1' && c <= '9') || (c >= 'a' && c <= 'h')) return refused;
     }
-    return AcceptedName{text, withoutExtension(text), true};
+    // Every name the program makes of it must fit the file system.
+    if (!BaseNameFits(withoutExtension(text))) {
+        refused.refusal = NameRefusal::TooLong;
+        refused.refusedBase = withoutExtension(text);
+        return refused;
+    }
+    return AcceptedName{text, withoutExtension(text), true, NameRefusal::None, {}};
+}
+
+bool BaseNameFits(const std::string& base) { return base.size() <= kLongestBaseNameBytes; }
+
+std::string BaseNameTooLongText(Language lang, const std::string& base) {
+    return TextWith(lang, 2501, {std::to_string(base.size()), std::to_string(kLongestBaseNameBytes),
+                                 std::to_string(kLongestFileNameBytes)});
+}
+
+std::string LongestDataFileName(const std::string& base, const std::string& extension) {
+    return base + "_2147483647_A_incomplete" + extension;
 }
 
 }  // namespace kmr

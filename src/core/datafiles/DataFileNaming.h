@@ -1,7 +1,10 @@
 #pragma once
 // Names of new data files: base name, running number, extension, lettered CSV parts.
 #include <cstdint>
+#include <cstddef>
 #include <string>
+
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -24,11 +27,33 @@ bool FileExists(const std::string& path);
 // After trimming: a control character, one of ][;<=>?*/\: or a blank makes the name improper.
 bool IsImproperFileName(const std::string& text);
 
+// The longest file name the file systems take, in bytes of UTF-8 (255 on Linux file systems;
+// NTFS counts 255 UTF-16 units, which a name within 255 UTF-8 bytes never exceeds).
+inline constexpr std::size_t kLongestFileNameBytes = 255;
+// What the program may add to a base name when it names a file: "_" and a number of up to ten
+// digits, a part letter "_A", "_incomplete" and the extension ".csv" or ".kmr" (a temporary name,
+// the final name with ".tmp" or ".9.tmp", adds less than "_incomplete" does).
+inline constexpr std::size_t kDataFileNameSuffixBytes = 11 + 2 + 11 + 4;
+// The longest base name whose every file name fits: 227 bytes (75 Japanese characters).
+inline constexpr std::size_t kLongestBaseNameBytes = kLongestFileNameBytes - kDataFileNameSuffixBytes;
+// The base name and everything the program may add to it fit the file system's limit.
+bool BaseNameFits(const std::string& base);
+// The message for a base name that does not fit, naming both lengths in bytes.
+std::string BaseNameTooLongText(Language lang, const std::string& base);
+// The longest name the transfer may create in the folder for this base name and extension:
+// base + "_" + ten digits + "_A_incomplete" + extension (the write test before a run uses it).
+std::string LongestDataFileName(const std::string& base, const std::string& extension);
+
+// Why a typed data-file name was refused.
+enum class NameRefusal { None, Improper, TooLong };
+
 // The typed data-file name as the settings form accepts it.
 struct AcceptedName {
     std::string text;      // the accepted text (the previous one when refused)
     std::string baseName;  // the accepted text without its last four characters
     bool accepted = false;
+    NameRefusal refusal = NameRefusal::None;
+    std::string refusedBase;  // the base name of the refused text (for the message)
 };
 AcceptedName AcceptDataFileName(const std::string& typed, const std::string& previous,
                                 const std::string& extension);

@@ -10,6 +10,12 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
 namespace kmr {
 
 namespace {
@@ -54,6 +60,21 @@ bool IsValidUtf8(std::string_view s) {
         i += len;
     }
     return true;
+}
+
+// Puts what was written to `f` on the disk: 0, or -1 with errno set.
+int SyncFile(std::FILE* f) {
+#ifdef _WIN32
+    return ::_commit(::_fileno(f)) == 0 ? 0 : -1;
+#else
+    int rc;
+    do {
+        rc = ::fsync(::fileno(f));
+    } while (rc != 0 && errno == EINTR);
+    // Nothing to wait for where the file system cannot sync.
+    if (rc != 0 && (errno == EINVAL || errno == EROFS)) return 0;
+    return rc;
+#endif
 }
 
 std::string SystemReason(int err) {
@@ -315,6 +336,7 @@ SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const
     if (err == 0 && !text_.empty() && std::fwrite(text_.data(), 1, text_.size(), f) != text_.size())
         err = errno ? errno : EIO;
     if (std::fflush(f) != 0 && err == 0) err = errno ? errno : EIO;
+    if (err == 0 && !device && SyncFile(f) != 0) err = errno ? errno : EIO;
     if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
     if (err == 0 && !device) {
         std::filesystem::rename(PathFromUtf8(target), PathFromUtf8(path), ec);

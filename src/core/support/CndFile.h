@@ -25,6 +25,10 @@ struct LoadResult {
     bool replaced = false;   // some item was outside its field's choices and kept its default
     bool rewritten = false;  // the file was rewritten from memory
     SaveResult save;         // outcome of the rewrite when there was one
+    // A file that was there but could not be read whole (empty, garbage, cut short) or held an
+    // item outside its choices: what it held is kept beside it under this name (path + ".damaged")
+    // before it is rewritten; empty when the file was sound or missing.
+    std::string damagedCopy;
 };
 
 // Reads items one after the other. Each Read* returns false on a missing, malformed or
@@ -69,9 +73,11 @@ public:
     CndWriter& Text(std::string_view v);  // in double quotes
     CndWriter& EndLine();
     const std::string& str() const { return text_; }
-    // Writes the text to `path`, replacing the file whole: a failure (also of the final flush or
-    // close, as on a full disk) leaves the old file as it was and gives a message naming the file
-    // and the system's reason. The write asks `writes` first when one is given.
+    // Writes the text to `path`, replacing the file whole: a failure (also of the final flush,
+    // sync or close, as on a full disk) leaves the old file as it was and gives a message naming
+    // the file and the system's reason. The new file is on the disk (fsync) before it takes the
+    // name, so a power loss leaves the old file or the new one, never an empty one. The write asks
+    // `writes` first when one is given.
     SaveResult Save(const std::string& path, FileWritePort* writes = nullptr) const;
 
 private:

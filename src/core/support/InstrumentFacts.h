@@ -102,6 +102,13 @@ inline constexpr std::int32_t kLargestMemoryWords = kMemoryCapacities[0];
 // Largest memory words for a memory size code; 0 for any other code.
 std::int32_t MemoryCapacity(std::int32_t memorySizeCode);
 
+// The one rule of the pre-trigger memory, which the form's readout, its OK and the simulated
+// instrument all follow: from 0 up to one word less than the memory (the instrument records at
+// least one word after the trigger).
+constexpr bool PreMemoryFits(std::int32_t memoryWords, std::int32_t preMemoryWords) {
+    return preMemoryWords >= 0 && preMemoryWords < memoryWords;
+}
+
 // --- Ranges of the condition fields (inclusive) --------------------------------------------------
 
 struct FieldRange {

@@ -356,6 +356,34 @@ constexpr Row kRows[] = {
            "or the file was written over a longer one.",
      "ファイルの長さは %1 バイトですが、ヘッダからは %2 バイトのはずです: ヘッダかファイルが壊れているか、"
      "長いファイルの上に書かれた可能性があります。"},
+
+    // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
+    {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "
+           "%3 bytes, and the program adds the number, the part letter and the extension).",
+     "ファイル名が長すぎます: UTF-8 で %1 バイトですが、使えるのは %2 バイトまでです (ファイルシステムの上限は "
+     "%3 バイトで、プログラムが番号、パート記号、拡張子を付け加えます)。"},
+    {2502, "The data folder does not exist and cannot be made again:", "データフォルダが存在せず、作り直すこともできません:"},
+    {2503, "No file can be made in the data folder:", "データフォルダにファイルを作れません:"},
+    {2504, "Choose another data folder or name in File > Data File Settings. Nothing was sent to the instrument.",
+     "[ファイル] > [データファイルの設定] で別のデータフォルダか名前を選んでください。測定器には何も送っていません。"},
+    {2505, "The recording is still in the instrument's memory. Do you want to save it in another folder?",
+     "測定データは測定器のメモリに残っています。別のフォルダに保存しますか？"},
+    {2506, "The data file could not be written in ", "データファイルを書けませんでした: "},
+    {2507, "; the recording is still in the instrument's memory, but nothing was saved.",
+     "。測定データは測定器のメモリに残っていますが、何も保存していません。"},
+    {2508, "The transfer broke off. What was received is kept in the file below, marked incomplete; the "
+           "samples that were not read are left empty:",
+     "転送が途中で切れました。受け取ったデータは下のファイルに不完全として保存しました。読めなかったデータは空欄です:"},
+    {2509, "%1 file(s) converted, %2 not converted.", "%1 個のファイルを変換しました。%2 個は変換していません。"},
+    {2510, "whole channels: %1 (kmr convert --whole-channels converts them).",
+     "完全なチャンネル: %1 (kmr convert --whole-channels で変換できます)。"},
+    {2511, "no channel of this file is whole.", "このファイルに完全なチャンネルはありません。"},
+    {2512, "These condition files were damaged and have been reset to their defaults; each damaged file is "
+           "kept beside it with \".damaged\" added to its name:",
+     "次の条件ファイルは壊れていたため初期値に戻しました。壊れたファイルは名前に \".damaged\" を付けて残してあります:"},
+    {2513, "The monitor span must not be shorter than the pitch.", "モニタのスパンはピッチより短くできません。"},
+    {2514, "The pre-trigger memory must be smaller than the memory.", "プリトリガメモリはメモリより小さくしてください。"},
+    {2515, "The folder no longer exists:", "フォルダがもうありません:"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -366,7 +394,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 268, "the text table holds 268 identifiers");
+static_assert(kRowCount == 283, "the text table holds 283 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

@@ -56,8 +56,9 @@ INSTANTIATE_TEST_SUITE_P(
         Entry{Memory(), "65001", false, "1000"}, Entry{Memory(), "65000", true, "65000"},
         Entry{Memory(), "100", false, "1000"}, Entry{Memory(), "101", true, "101"},
         Entry{Memory(), "1e3", false, "1000"},
-        // Pre-memory may equal the memory.
-        Entry{PreMemory(), "1000", true, "1000"}, Entry{PreMemory(), "1001", false, "100"},
+        // Pre-memory stays below the memory (the readout's rule, PreMemoryFits).
+        Entry{PreMemory(), "999", true, "999"}, Entry{PreMemory(), "1000", false, "100"},
+        Entry{PreMemory(), "1001", false, "100"},
         Entry{PreMemory(), "0", true, "0"},
         // The coefficient: never 0, its own display form accepted back.
         Entry{kCoeff1, "0", false, "+2.000000E+00"}, Entry{kCoeff1, "+1.000000E+00", true, "+1.000000E+00"},

@@ -231,8 +231,8 @@ TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
 }
 
 // A block that does not arrive whole (channel 2's read times out, channel 5's comes short) is
-// reported, leaves zeros, never the words of the channel read before, and the file never passes for
-// complete.
+// reported, leaves zeros in the graph, never the words of the channel read before, and the file
+// never passes for complete: it holds the channels read whole before it and nothing after.
 class BlockFailure : public RunTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
@@ -244,8 +244,12 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
     EXPECT_EQ(h.ui.shown.back().text, "Cannot Comunicate. (Error receiving Data.)");
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
-    EXPECT_EQ(Block(bytes, 1000, failing), std::vector<std::int16_t>(1000, 0));
-    EXPECT_EQ(Block(bytes, 1000, 1 - failing), Ramp(failing == 0 ? 5 : 2, 1000));
+    if (failing == 0) {
+        EXPECT_EQ(bytes.size(), 1100u);  // channel 2 was not read whole: nothing is written
+    } else {
+        ASSERT_EQ(bytes.size(), 1100u + 2000u);  // channel 2 whole, channel 5 not
+        EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
+    }
     const auto& y = h.engine.chart.SeriesY(failing == 0 ? 1 : 4, 2);
     EXPECT_EQ(std::count(y.begin(), y.end(), 0.0), 1000);
     EXPECT_EQ(h.state.DataFileNumber, 1);
@@ -253,17 +257,20 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
 
 INSTANTIATE_TEST_SUITE_P(Run, BlockFailure, ::testing::Values(0, 1));
 
-TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasWrittenAndConsumesTheNumber) {
+TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesTheNumber) {
     StartWith({2, 5}, 1000, 1.0f);
     h.state.Global.FileType = 1;
     h.progress.cancelAt = 4;  // the layout, channel 2's block and column, channel 5's block
     RunToEnd();
     EXPECT_FALSE(h.state.LastTransferComplete);
-    // Laid out whole, channel 2's values written, channel 5's column left blank.
-    const std::string csv = ReadAll(Data("20261205.csv"));
+    // Nothing under the file's own name; laid out whole under the "_incomplete" name, channel 2's
+    // values written, channel 5's cells empty.
+    EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv")));
+    EXPECT_EQ(h.state.LastDataFile, Data("20261205_incomplete.csv"));
+    const std::string csv = ReadAll(Data("20261205_incomplete.csv"));
     const std::size_t first = csv.find("\r\n0 ");
     ASSERT_NE(first, std::string::npos);
-    EXPECT_EQ(csv.substr(first + 2, 50), "0               ,2000" + std::string(27, ' ') + "\r\n");
+    EXPECT_EQ(csv.substr(first + 2, 50), "0               ,2000" + std::string(11, ' ') + "," + std::string(15, ' ') + "\r\n");
     EXPECT_EQ(csv.size(), first + 2 + 1000u * 50u);
     EXPECT_EQ(h.bus->Commands().back(), "MRY -0");  // the conditions restored
     EXPECT_EQ(h.state.DataFileNumber, 1);

@@ -70,7 +70,7 @@ std::vector<FileKind> Kinds() {
                                  Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10),
                              false,
                              // Memory words above every capacity stay for start-up to limit.
-                             "2\r\n0.05\r\n600000,600000\r\n10\r\n9\r\n"
+                             "2\r\n0.05\r\n600000,599999\r\n10\r\n9\r\n"
                              "0,-6,4,-3.5E+12,5,29,1,-32767,0.0001\r\n" +
                                  Repeat("1,-4,3,1.234567E-05,2,7,1,-12.5,0.5\r\n", 9),
                              "2\r\n.5\r\n2000,100\r\n",
@@ -375,9 +375,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ReplacedItem{"MeasTriggerMode", "Meas.cnd", {{"2\r\n0.05", "3\r\n0.05"}}, {{"2\r\n0.05", "0\r\n0.05"}}},
         ReplacedItem{"MeasClock", "Meas.cnd", {{"\r\n0.05\r\n", "\r\n2.5\r\n"}}, {{"\r\n0.05\r\n", "\r\n1\r\n"}}},
-        ReplacedItem{"MeasMemoryWords", "Meas.cnd", {{"600000,", "0,"}}, {{"600000,600000", "1000,0"}}},
-        ReplacedItem{"MeasPreMemory", "Meas.cnd", {{"600000,600000", "600000,600001"}},
-                     {{"600000,600000", "600000,0"}}},
+        ReplacedItem{"MeasMemoryWords", "Meas.cnd", {{"600000,", "0,"}}, {{"600000,599999", "1000,0"}}},
+        // The pre-trigger memory stays below the memory (PreMemoryFits): equal is replaced too.
+        ReplacedItem{"MeasPreMemory", "Meas.cnd", {{"600000,599999", "600000,600000"}},
+                     {{"600000,599999", "600000,0"}}},
         ReplacedItem{"MeasAveraging", "Meas.cnd", {{"\r\n10\r\n9\r\n", "\r\n11\r\n9\r\n"}},
                      {{"\r\n10\r\n9\r\n", "\r\n0\r\n9\r\n"}}},
         ReplacedItem{"MeasChannelCount", "Meas.cnd", {{"\r\n9\r\n0,", "\r\n11\r\n0,"}}, {}},

@@ -1,0 +1,214 @@
+// The command line's side of "a recording is never lost to a file problem": kmr record checks the
+// data folder and name before anything reaches the instrument and names a file it could not
+// write with its folder; kmr info reads a cancelled file's header and names its whole channels,
+// which kmr convert --whole-channels converts; Ctrl+C during kmr convert leaves nothing of the
+// file in progress.
+#include "cli/Cli.h"
+#include "cli/RecordCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#ifndef _WIN32
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/TextTable.h"
+#include "link/InterfaceSpec.h"
+#include "support/EngineHarness.h"
+#include "support/FileSizeLimit.h"
+
+namespace kmr::cli {
+namespace {
+
+using kmr::testing::ConditionsWith;
+using kmr::testing::FileExistsOnDisk;
+using kmr::testing::LoggingBus;
+using kmr::testing::ReadAll;
+using kmr::testing::TempDir;
+using kmr::testing::TempHome;
+using kmr::testing::WriteAll;
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+    std::vector<std::string> commands;  // what reached the instrument (kmr record)
+};
+
+Ran Record(const std::vector<std::string>& args = {"--interface", "sim:time=instant,pattern=ramp"}) {
+    std::ostringstream out, err;
+    CliIo io{out, err, false};
+    kmr::testing::FakeClock clock;
+    Ran r;
+    std::vector<std::string>& sent = r.commands;  // the bus goes with the program
+    r.status = RecordWith(
+        args, io,
+        [&sent](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
+            auto b = std::make_unique<LoggingBus>(MakeGpibBusOrExplain(spec));
+            b->beforeCommand = [&sent](int, const std::string& command) { sent.push_back(command); };
+            return b;
+        },
+        clock);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+Ran Kmr(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    CliIo io{out, err, false};
+    Ran r;
+    r.status = RunKmr(args, io);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
+
+TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecordBeforeTheInstrumentHearsAnything) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the program's folders come from the user's profile on Windows";
+#else
+    TempHome home;
+    // The data folder's place holds a file: start-up cannot make it, nor can the run.
+    std::filesystem::create_directories(std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300");
+    WriteAll(DataFolder().substr(0, DataFolder().size() - 1), "not a folder");
+    const Ran r = Record({"--interface", "sim:time=instant"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    const std::string& e = r.err;
+    EXPECT_NE(e.find("The data folder does not exist and cannot be made again:\n" + DataFolder()), std::string::npos) << e;
+    EXPECT_NE(e.find("Choose another data folder or name in File > Data File Settings."), std::string::npos) << e;
+    EXPECT_NE(e.find("kmr record: " + Text(Language::English, 2015)), std::string::npos) << e;
+    ASSERT_FALSE(r.commands.empty());  // start-up talked to it
+    const auto& c = r.commands;
+    for (const char* trigger : {"TRG", "ETG", "DTG"}) EXPECT_EQ(std::count(c.begin(), c.end(), trigger), 0) << trigger;
+#endif
+}
+
+TEST(RecordFileChecks, AFileKmrRecordCannotWriteIsNamedWithItsFolder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "no file-size limit on Windows";
+#else
+    TempHome home;
+    // The first start writes the condition files; then no file may grow beyond 1000 bytes: the
+    // folder's check passes (its test file is empty), the data file's 1100-byte header fails.
+    ASSERT_EQ(Record().status, 0);
+    std::filesystem::remove_all(DataFolder());
+    Ran r;
+    {
+        kmr::testing::FileSizeLimit limit(1000);
+        ASSERT_TRUE(limit.ok());
+        r = Record();
+    }
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.empty());
+    EXPECT_NE(r.err.find("kmr record: Unexpected error #" + std::to_string(EFBIG)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("kmr record: The data file could not be written in " + DataFolder() +
+                         "; the recording is still in the instrument's memory, but nothing was saved."),
+              std::string::npos)
+        << r.err;
+#endif
+}
+
+class CancelledFiles : public ::testing::Test {
+protected:
+    // A .kmr file of channels 2, 5 and 7 cancelled after `written` channels.
+    std::string Cancelled(const std::string& name, int written) {
+        const std::string path = dir.File(name);
+        const std::int32_t n = 40;
+        kmr::testing::FakeUi ui{MsgAnswer::Cancel};
+        RunStatus st = RunStatus::Ok;
+        EXPECT_TRUE(WriteDataFileHeader(path, ConditionsWith({2, 5, 7}, n), n, ui, st));
+        for (int k = 0; k < written; ++k) {
+            SampleBuffer buf(static_cast<std::size_t>(n), static_cast<std::int16_t>(10 * (k + 1)));
+            EXPECT_TRUE(WriteChannelBlock(path, ChannelBlockOffset(n, k), buf, ui, st));
+        }
+        EXPECT_TRUE(MarkDataFileCancelled(path, ui, st));
+        return path;
+    }
+    TempDir dir;
+};
+
+TEST_F(CancelledFiles, KmrInfoShowsTheHeaderSaysItIsIncompleteAndNamesTheWholeChannels) {
+    const std::string path = Cancelled("cut.kmr", 2);
+    const Ran r = Kmr({"info", path});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("Complete: no\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("WholeChannels: 2,5\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("MemoryWords: 40\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.err.find(Text(Language::English, 113)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(path + ": " + Text(Language::English, 2010) +
+                         " whole channels: 2, 5 (kmr convert --whole-channels converts them)."),
+              std::string::npos)
+        << r.err;
+
+    const std::string none = Cancelled("none.kmr", 0);
+    const Ran n = Kmr({"info", none});
+    EXPECT_EQ(n.status, 0);
+    EXPECT_NE(n.out.find("WholeChannels: \n"), std::string::npos) << n.out;
+    EXPECT_NE(n.err.find("no channel of this file is whole."), std::string::npos) << n.err;
+}
+
+TEST_F(CancelledFiles, KmrConvertWholeChannelsWritesTheWholeChannels) {
+    const std::string path = Cancelled("cut.kmr", 2);
+    const Ran plain = Kmr({"convert", path});
+    EXPECT_EQ(plain.status, 1);
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("cut.csv")));
+    const Ran r = Kmr({"convert", "--whole-channels", path});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, path + " -> " + dir.File("cut.csv") + "\n");
+    const std::string csv = ReadAll(dir.File("cut.csv"));
+    EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos);
+    EXPECT_NE(csv.find("39              ,10             ,20             \r\n"), std::string::npos);
+}
+
+TEST(ConvertInterrupt, CtrlCDuringAConversionLeavesNothingOfTheFileInProgress) {
+#ifdef _WIN32
+    GTEST_SKIP() << "signals are POSIX";
+#else
+    const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
+    if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
+    TempDir dir;
+    // A file large enough to be caught while its parts are written: 300000 words of 10 channels.
+    const std::int32_t n = 300000;
+    std::vector<std::vector<std::int16_t>> samples(10, std::vector<std::int16_t>(static_cast<std::size_t>(n), 1234));
+    ASSERT_TRUE(kmr::testing::WriteKmr(dir.File("big.kmr"), ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n), n,
+                                       samples));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        std::freopen("/dev/null", "w", stderr);
+        execl(kmr.c_str(), kmr.c_str(), "convert", dir.File("big.kmr").c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Ctrl+C once the first temporary part is there.
+    bool seen = false;
+    for (int i = 0; i < 2000 && !seen; ++i) {
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            if (e.path().filename().string().find(".tmp") != std::string::npos) seen = true;
+        if (!seen) usleep(1000);
+    }
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(seen) << "the conversion ended before a temporary part was seen";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string(), "big.kmr") << "left behind";
+    // A second conversion is not refused.
+    EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert " + dir.File("big.kmr") + " > /dev/null 2>&1").c_str())), 0);
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("big_E.csv")));
+#endif
+}
+
+}  // namespace
+}  // namespace kmr::cli

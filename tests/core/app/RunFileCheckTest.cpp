@@ -1,0 +1,103 @@
+// Before a run starts, the data file's folder and name are checked: a folder that has gone is made
+// again; one that cannot be made, or a name the file system cannot take, stops the start before
+// anything reaches the instrument, with a message that says what to fix.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/app/RunController.h"
+#include "core/app/RunFileCheck.h"
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+
+class RunFileCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(h.Start(), StartupOutcome::Online);
+        for (int ch = 1; ch <= kChannels; ++ch) h.state.Meas.Ch(ch).OnOff = ch == 1 ? 1 : 0;
+        h.state.Meas.MemoryWords = 100;
+        h.engine.link.commands->DownloadConditions(kFullChangeMask);
+        h.bus->log.clear();
+        h.ui.shown.clear();
+    }
+    void RunToEnd() {
+        StartOrStop(h.engine);
+        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
+    }
+    EngineHarness h;
+};
+
+TEST_F(RunFileCheckTest, ADataFolderDeletedSinceStartUpIsMadeAgainAndTheRunGoesOn) {
+    const std::string folder = h.DataFolder();
+    std::filesystem::remove_all(folder);
+    ASSERT_FALSE(std::filesystem::exists(folder));
+    RunToEnd();
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.state.LastDataFile.rfind(folder, 0), 0u);
+    EXPECT_TRUE(std::filesystem::exists(h.state.LastDataFile));
+    // The test file went again.
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        EXPECT_EQ(entry.path().filename().string().find("incomplete"), std::string::npos) << entry.path();
+}
+
+TEST_F(RunFileCheckTest, AFolderThatCannotBeMadeStopsTheStartBeforeTheInstrumentHearsAnything) {
+    // The folder's parent is a file: the folder can be made neither now nor later.
+    const std::string blocker = h.home.dir().File("blocker");
+    testing::WriteAll(blocker, "a file");
+    h.state.Global.DataFolder = blocker + "/Data/";
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_TRUE(h.bus->Commands().empty()) << h.bus->Commands()[0];
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    const std::string& text = h.ui.shown[0].text;
+    EXPECT_EQ(text.rfind("The data folder does not exist and cannot be made again:\n" + blocker + "/Data/\n(", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("Choose another data folder or name in File > Data File Settings."), std::string::npos) << text;
+    EXPECT_EQ(h.ui.shown[0].title, "Error");
+    EXPECT_EQ(h.state.Status, RunStatus::Cancelled);
+    // The window takes input again, and Start can be pressed once the folder is put right.
+    EXPECT_TRUE(h.main.windowEnabled);
+    h.state.Global.DataFolder = h.home.dir().File("good") + "/";
+    RunToEnd();
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.bus->Commands().front(), "TRG");
+}
+
+TEST_F(RunFileCheckTest, ANameTooLongFromAnEarlierSettingStopsTheStart) {
+    h.state.Global.BaseFileName = std::string(300, 'a');
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_TRUE(h.bus->Commands().empty());
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text.rfind("The file name is too long: 300 bytes", 0), 0u) << h.ui.shown[0].text;
+}
+
+TEST_F(RunFileCheckTest, MonitoringGoesOnAfterARefusedStart) {
+    h.state.MonitoringOn = kTrue;
+    h.main.moniTimer = true;
+    h.state.Global.BaseFileName = "bad:name";
+    StartOrStop(h.engine);
+    EXPECT_TRUE(h.main.moniTimer);
+    EXPECT_TRUE(h.bus->Commands().empty());
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+}
+
+TEST(RunFileCheck, TheProblemTextNamesTheFolderAndTheFix) {
+    testing::TempDir dir;
+    GlobalSettings g;
+    g.DataFolder = dir.folder();
+    g.BaseFileName = "run";
+    EXPECT_EQ(DataFileProblemBeforeRun(g, ".kmr", Language::English), "");
+    g.DataFolder = dir.folder() + "made/again/";
+    EXPECT_EQ(DataFileProblemBeforeRun(g, ".csv", Language::English), "");
+    EXPECT_TRUE(std::filesystem::is_directory(dir.folder() + "made/again"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.folder() + "made/again"));
+}
+
+}  // namespace
+}  // namespace kmr

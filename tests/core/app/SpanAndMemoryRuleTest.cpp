@@ -1,0 +1,91 @@
+// The graph form's OK refuses a monitor span shorter than the pitch, as the pitch box does; the
+// measurement form's memory readout, its entries, its OK and the simulated instrument follow one
+// rule for the pre-trigger memory.
+#include <gtest/gtest.h>
+
+#include "core/app/GraphCondForm.h"
+#include "core/app/MeasCondForm.h"
+#include "sim/SimInstrument.h"
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using testing::ReadAll;
+
+constexpr GraphFieldRef kSpan{GraphField::Xspace, 0};
+constexpr GraphFieldRef kPitch{GraphField::Xpich, 0};
+
+TEST(SpanBelowPitch, IsRefusedOnOkLikeThePitchBoxRefusesAPitchAboveTheSpan) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    GraphCondForm f(h.state.Graph, h.state.Meas);
+    ASSERT_TRUE(f.Commit(kSpan, "10"));
+    ASSERT_TRUE(f.Commit(kPitch, "5"));
+    EXPECT_FALSE(f.Commit(kPitch, "11"));  // the pitch box's own rule
+    ASSERT_TRUE(f.Commit(kSpan, "3"));     // a span typed afterwards is taken by its box...
+    const GraphConditions before = h.state.Graph;
+    const std::string saved = ReadAll(h.CondFile(kGraphCnd));
+    // ...but OK refuses it, and nothing is applied or saved.
+    EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, {}), FormOutcome::StayOpen);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "The monitor span must not be shorter than the pitch.");
+    EXPECT_EQ(h.ui.shown[0].title, "Setting error");
+    EXPECT_TRUE(h.state.Graph == before);
+    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)), saved);
+    // A span equal to the pitch is fine.
+    ASSERT_TRUE(f.Commit(kSpan, "5"));
+    EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, {}), FormOutcome::Applied);
+    EXPECT_EQ(h.state.Graph.X.Xspace, 5);
+}
+
+MeasFieldRef Memory() { return {MeasField::Memory, 0}; }
+MeasFieldRef PreMemory() { return {MeasField::PreMemory, 0}; }
+
+TEST(PreTriggerMemory, TheReadoutAndOkAgreeAtPreTriggerEqualToMemory) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    // Conditions from an older file that allowed pre-trigger = memory.
+    MeasConditions live = h.state.Meas;
+    live.MemoryWords = 1000;
+    live.PreMemoryWords = 1000;
+    MeasCondForm f(live, kModelKmr510C, 0, 0);
+    const MemoryPreview p = f.Preview("1000", "1000");
+    EXPECT_FALSE(p.possible);
+    EXPECT_NE(MemoryPreviewText(p, Language::English).find("(not possible)"), std::string::npos);
+    // The box refuses it, and OK refuses what the readout calls not possible.
+    EXPECT_FALSE(f.Commit(PreMemory(), "1000"));
+    EXPECT_EQ(f.OkRefusal(), 2514);
+    const MeasConditions before = h.state.Meas;
+    h.state.Meas = live;
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "The pre-trigger memory must be smaller than the memory.");
+    // One word less is possible, taken and applied.
+    ASSERT_TRUE(f.Commit(PreMemory(), "999"));
+    EXPECT_TRUE(f.Preview("1000", "999").possible);
+    EXPECT_EQ(f.OkRefusal(), 0);
+    h.state.Meas = before;
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
+    EXPECT_EQ(h.state.Meas.PreMemoryWords, 999);
+    EXPECT_EQ(h.state.Status, RunStatus::Ok);
+}
+
+TEST(PreTriggerMemory, TheSimulatedInstrumentRefusesWhatTheRuleRefuses) {
+    sim::SimOptions o;
+    o.time = sim::SimTimeMode::Instant;
+    sim::SimInstrument inst(o, std::make_shared<sim::ManualTimeSource>());
+    auto send = [&](const std::string& c) { return inst.Execute(c).bytes; };
+    send("SET1");
+    ASSERT_EQ(send("MRY 1000").substr(0, 3), "END");
+    EXPECT_EQ(send("MRY -999").substr(0, 3), "END");
+    EXPECT_EQ(send("MRY -1000").substr(0, 7), "ERR-002");
+    EXPECT_EQ(send("MRY -1001").substr(0, 7), "ERR-002");
+    for (std::int32_t m : {1, 2, 1000})
+        for (std::int32_t p : {0, m - 1, m, m + 1})
+            EXPECT_EQ(PreMemoryFits(m, p), p >= 0 && p < m) << m << " " << p;
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,273 @@
+// A recording is never lost to a file problem: a transfer whose file cannot be written is read
+// again from the instrument into another folder; CSV files are written under a temporary name and
+// take their name only when complete; what a broken transfer received is kept as
+// "NAME_incomplete.csv" with only the values that were read.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+
+#include "core/app/RunController.h"
+#include "core/datafiles/DataFile.h"
+#include "core/datafiles/DataFileNaming.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::Block;
+using testing::EngineHarness;
+using testing::FileExistsOnDisk;
+using testing::RampWord;
+using testing::ReadAll;
+
+// Every write into `folder` fails as a full disk does; every write elsewhere is asked about the
+// final name, which must not exist yet (a CSV file is written under a temporary name).
+class FullFolder : public FileWritePort {
+public:
+    int BeforeWrite(const std::string& path) override {
+        ++writes;
+        paths.push_back(path);
+        if (!folder.empty() && path.rfind(folder, 0) == 0) return ENOSPC;
+        return 0;
+    }
+    std::string folder;
+    int writes = 0;
+    std::vector<std::string> paths;
+};
+
+// Answers the offer with the folders given, in turn; remembers what it was told.
+class ChooseFolder : public SaveElsewherePort {
+public:
+    std::optional<std::string> OtherFolder(const std::string& problem, const std::string& folder) override {
+        problems.push_back(problem);
+        folders.push_back(folder);
+        if (answers.empty()) return std::nullopt;
+        std::string next = answers.front();
+        answers.erase(answers.begin());
+        return next;
+    }
+    std::vector<std::string> answers, problems, folders;
+};
+
+std::vector<std::int16_t> Ramp(int channel, std::int32_t n) {
+    std::vector<std::int16_t> out;
+    for (std::int32_t i = 0; i < n; ++i) out.push_back(RampWord(channel, i));
+    return out;
+}
+
+class TransferFilesTest : public ::testing::Test {
+protected:
+    void StartWith(const std::vector<int>& on, std::int32_t mry, std::int16_t fileType) {
+        ASSERT_EQ(h.Start("sim:time=instant,pattern=ramp"), StartupOutcome::Online);
+        for (int ch = 1; ch <= kChannels; ++ch)
+            h.state.Meas.Ch(ch).OnOff = std::find(on.begin(), on.end(), ch) != on.end() ? 1 : 0;
+        h.state.Meas.MemoryWords = mry;
+        h.state.Meas.SmpClk = 1.0f;
+        h.state.Global.FileType = fileType;
+        h.engine.link.commands->DownloadConditions(kFullChangeMask);
+        ASSERT_EQ(h.state.Status, RunStatus::Ok);
+        h.bus->log.clear();
+        h.ui.shown.clear();
+        second = h.home.dir().File("second") + "/";
+        std::filesystem::create_directories(second);
+    }
+    void RunToEnd() {
+        StartOrStop(h.engine);
+        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
+        ASSERT_FALSE(h.state.RunActive());
+    }
+    int Count(const std::string& command) const {
+        const auto c = h.bus->Commands();
+        return static_cast<int>(std::count(c.begin(), c.end(), command));
+    }
+
+    EngineHarness h;
+    FullFolder disk;
+    ChooseFolder elsewhere;
+    std::string second;
+};
+
+TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheFolderChosen) {
+    StartWith({2, 5}, 1000, 0);
+    disk.folder = h.DataFolder();
+    h.state.Writes = &disk;
+    h.state.SaveElsewhere = &elsewhere;
+    elsewhere.answers = {second};
+    RunToEnd();
+
+    // One offer, naming the failure and the folder it was in.
+    ASSERT_EQ(elsewhere.problems.size(), 1u);
+    const std::string first = h.DataFolder() + "20261205.kmr";
+    EXPECT_EQ(elsewhere.problems[0].rfind(FileErrorMessage(Language::English, ENOSPC, first), 0), 0u)
+        << elsewhere.problems[0];
+    EXPECT_EQ(elsewhere.folders[0], h.DataFolder());
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+
+    // The recording was read again from the instrument, whole, into the second folder.
+    EXPECT_EQ(Count("BDT"), 2);  // the header could not be written: both channels, once, afterwards
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.state.LastDataFile, second + "20261205.kmr");
+    const std::string bytes = ReadAll(second + "20261205.kmr");
+    ASSERT_EQ(bytes.size(), 5102u);
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
+    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 1), Ramp(5, 1000));
+    // The instrument got its conditions back once, at the end; the next number follows.
+    const auto c = h.bus->Commands();
+    EXPECT_EQ(std::vector<std::string>(c.end() - 5, c.end()),
+              (std::vector<std::string>{"RES", "SET2", "SET5", "MRY 1000", "MRY -0"}));
+    EXPECT_EQ(Count("MRY 1000"), 1);
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_EQ(h.progress.closes, 2);  // before the offer, and at the end
+}
+
+TEST_F(TransferFilesTest, ACsvFileThatCannotBeWrittenIsTransferredAgainAndNothingIsLeftInTheFullFolder) {
+    StartWith({2, 5}, 1000, 1);
+    disk.folder = h.DataFolder();
+    h.state.Writes = &disk;
+    h.state.SaveElsewhere = &elsewhere;
+    elsewhere.answers = {second};
+    RunToEnd();
+    ASSERT_EQ(elsewhere.problems.size(), 1u);
+    EXPECT_EQ(elsewhere.problems[0].rfind(FileErrorMessage(Language::English, ENOSPC, h.DataFolder() + "20261205.csv"), 0), 0u)
+        << elsewhere.problems[0];
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.state.LastDataFile, second + "20261205.csv");
+    const std::string csv = ReadAll(second + "20261205.csv");
+    EXPECT_NE(csv.find("999             ,8993           ,11993          \r\n"), std::string::npos);
+    // The first attempt's temporary file went again.
+    EXPECT_TRUE(std::filesystem::is_empty(h.DataFolder()));
+}
+
+TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
+    StartWith({2}, 100, 0);
+    const std::string third = h.home.dir().File("third") + "/";
+    std::filesystem::create_directories(third);
+    struct TwoFullFolders : FileWritePort {
+        int BeforeWrite(const std::string& path) override {
+            return path.rfind(a, 0) == 0 || path.rfind(b, 0) == 0 ? ENOSPC : 0;
+        }
+        std::string a, b;
+    } full;
+    full.a = h.DataFolder();
+    full.b = second;
+    h.state.Writes = &full;
+    h.state.SaveElsewhere = &elsewhere;
+    elsewhere.answers = {second, third};
+    RunToEnd();
+    EXPECT_EQ(elsewhere.folders, (std::vector<std::string>{h.DataFolder(), second}));
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.state.LastDataFile, third + "20261205.kmr");
+}
+
+TEST_F(TransferFilesTest, GivingUpShowsNothingMoreAndLeavesTheRecordingInTheInstrument) {
+    StartWith({2}, 100, 0);
+    disk.folder = h.DataFolder();
+    h.state.Writes = &disk;
+    h.state.SaveElsewhere = &elsewhere;  // no answers: gives up
+    RunToEnd();
+    EXPECT_EQ(elsewhere.problems.size(), 1u);
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    EXPECT_TRUE(h.ui.shown.empty());
+    // Without a port the failure is shown as before.
+    h.state.SaveElsewhere = nullptr;
+    RunToEnd();
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOSPC), 0), 0u) << h.ui.shown[0].text;
+}
+
+TEST_F(TransferFilesTest, ACsvFileIsNeverUnderItsNameBeforeItIsComplete) {
+    StartWith({2, 5}, 1000, 1);
+    h.state.Writes = &disk;
+    RunToEnd();
+    ASSERT_TRUE(h.state.LastTransferComplete);
+    const std::string final = h.DataFolder() + "20261205.csv";
+    // Every write went to the temporary file, asked about under the final name, while the final
+    // name did not exist yet.
+    ASSERT_FALSE(disk.paths.empty());
+    for (const std::string& p : disk.paths) EXPECT_EQ(p, final);
+    EXPECT_TRUE(FileExistsOnDisk(final));
+    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
+}
+
+// The reply of the n-th "BDT" is cut short, as a broken link gives it.
+TEST_F(TransferFilesTest, ABrokenCsvTransferKeepsOnlyTheValuesReadAsIncomplete) {
+    StartWith({2, 5}, 25000, 1);  // three blocks per channel
+    h.bus->shortBlock = 5;           // channel 5's second block
+    RunToEnd();
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    const std::string final = h.DataFolder() + "20261205.csv";
+    const std::string incomplete = h.DataFolder() + "20261205_incomplete.csv";
+    EXPECT_FALSE(FileExistsOnDisk(final));
+    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
+    ASSERT_TRUE(FileExistsOnDisk(incomplete));
+    EXPECT_EQ(h.state.LastDataFile, incomplete);
+    // The message names the file.
+    bool named = false;
+    for (const auto& m : h.ui.shown)
+        if (m.text.find(Text(Language::English, 2508) + "\n" + incomplete) != std::string::npos) named = true;
+    EXPECT_TRUE(named);
+    // Channel 2 whole; channel 5 its first 10000 values, then blank cells: never a zero not read.
+    const std::string csv = ReadAll(incomplete);
+    const std::size_t first = csv.find("\r\n0 ");
+    ASSERT_NE(first, std::string::npos);
+    const std::size_t lineBytes = 50;
+    const auto line = [&](std::int32_t i) { return csv.substr(first + 2 + lineBytes * static_cast<std::size_t>(i), lineBytes); };
+    EXPECT_EQ(line(9999).substr(16, 17), "," + std::to_string(RampWord(2, 9999)) + std::string(15 - std::to_string(RampWord(2, 9999)).size(), ' ') + ",");
+    EXPECT_EQ(line(9999).substr(32, 1 + std::to_string(RampWord(5, 9999)).size()), "," + std::to_string(RampWord(5, 9999)));
+    EXPECT_EQ(line(10000).substr(32), "," + std::string(15, ' ') + "\r\n");
+    EXPECT_EQ(line(24999).substr(32), "," + std::string(15, ' ') + "\r\n");
+    EXPECT_NE(line(24999).substr(16, 16), "," + std::string(15, ' '));
+}
+
+TEST_F(TransferFilesTest, ABrokenDataFileHoldsOnlyItsWholeChannels) {
+    StartWith({2, 5, 7}, 25000, 0);
+    h.bus->shortBlock = 5;  // channel 5's second block
+    RunToEnd();
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    const std::string bytes = ReadAll(h.state.LastDataFile);
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
+    // Channel 2 only: nothing of channel 5 (cut) nor of channel 7 after it.
+    ASSERT_EQ(bytes.size(), 1100u + 50000u);
+    EXPECT_EQ(Block(bytes, 25000, 0), Ramp(2, 25000));
+    const HeaderCheck h2 =
+        CheckDataFileHeader(Language::English, Bytes(bytes.begin(), bytes.begin() + 1100), bytes.size(), true);
+    ASSERT_TRUE(h2.ok) << h2.problem;
+    EXPECT_EQ(h2.wholeChannels, std::vector<int>{2});
+}
+
+TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChannelsEnd) {
+    // 400 of 1000 words transferred (a Stop), channel 5's block broken: the file holds channel
+    // 2's 400 words and nothing after them, so its length tells its whole channels.
+    StartWith({2, 5}, 1000, 0);
+    StartOrStop(h.engine);
+    h.engine.Send("EOC");  // the simulated recording ends here
+    h.state.WordsConverted = 400;
+    h.bus->shortBlock = h.bus->blockCommands + 2;
+    EndOfConversion(h.engine);
+    const std::string bytes = ReadAll(h.state.LastDataFile);
+    ASSERT_EQ(bytes.size(), 1100u + 800u);
+    EXPECT_EQ(Block(bytes, 400, 0), Ramp(2, 400));
+    const HeaderCheck check =
+        CheckDataFileHeader(Language::English, Bytes(bytes.begin(), bytes.begin() + 1100), bytes.size(), true);
+    ASSERT_TRUE(check.ok) << check.problem;
+    EXPECT_EQ(check.wholeChannels, std::vector<int>{2});
+}
+
+TEST_F(TransferFilesTest, ACancelledCsvTransferKeepsWhatWasReadAsIncompleteWithoutAWord) {
+    StartWith({2, 5}, 25000, 1);
+    h.progress.cancelAt = 40;  // within channel 5
+    RunToEnd();
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    const std::string final = h.DataFolder() + "20261205.csv";
+    EXPECT_FALSE(FileExistsOnDisk(final));
+    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+    if (!h.state.LastDataFile.empty()) EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205_incomplete.csv");
+}
+
+}  // namespace
+}  // namespace kmr

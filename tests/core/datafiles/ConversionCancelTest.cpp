@@ -1,0 +1,189 @@
+// A cancelled or interrupted conversion leaves nothing of the file in progress under any name;
+// the files of the batch converted before it stay. Only converted files are unchecked. A
+// cancelled data file's whole channels can be converted when asked.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/app/FileExchange.h"
+#include "core/datafiles/Conversion.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "support/FakeDrive.h"
+
+namespace kmr {
+namespace {
+
+using testing::ConditionsWith;
+using testing::FakeDrive;
+using testing::FakeProgress;
+using testing::FakeUi;
+using testing::FileExistsOnDisk;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteKmr;
+
+class ListView : public ConversionView {
+public:
+    void UncheckDataFile(std::size_t index) override { unchecked.push_back(index); }
+    std::vector<std::size_t> unchecked;
+};
+
+std::vector<std::string> Names(const std::string& folder) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+class ConversionCancelTest : public ::testing::Test {
+protected:
+    void SetUp() override { std::filesystem::create_directory(data.File("csv")); }
+    void MakeKmr(const std::string& name, std::int32_t n, std::initializer_list<int> chs) {
+        std::vector<std::vector<std::int16_t>> samples;
+        for (std::size_t k = 0; k < chs.size(); ++k)
+            samples.emplace_back(static_cast<std::size_t>(n), static_cast<std::int16_t>(100 * (k + 1)));
+        ASSERT_TRUE(WriteKmr(data.File(name), ConditionsWith(chs, n), n, samples));
+    }
+    ConversionOutcome Run(std::vector<std::string> names) {
+        std::vector<ConversionItem> items;
+        for (const auto& n : names) items.push_back({data.File(n), data.File("csv/"), CsvNameForDataFile(n), 1.0});
+        ConversionPorts ports{ui, progress, list, drive};
+        return ConvertItems(items, false, ports, status);
+    }
+    TempDir data;
+    FakeUi ui{MsgAnswer::Cancel};
+    FakeProgress progress;
+    ListView list;
+    FakeDrive drive;
+    RunStatus status = RunStatus::Ok;
+};
+
+TEST_F(ConversionCancelTest, ACancelDuringAMultiPartFileLeavesNothingOfItAndKeepsTheFilesBefore) {
+    MakeKmr("small.kmr", 20, {1});
+    MakeKmr("big.kmr", 140000, {1, 2});  // parts A, B and C
+    MakeKmr("later.kmr", 20, {1});
+    // The first looks go to small.kmr; the cancel comes while big.kmr's parts are written.
+    progress.cancelAt = 30;
+    const ConversionOutcome out = Run({"small.kmr", "big.kmr", "later.kmr"});
+    ASSERT_TRUE(out.started);
+    EXPECT_EQ(out.converted, (std::vector<bool>{true, false, false}));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    // small.csv whole; nothing of big (no part, no temporary file); later not begun.
+    EXPECT_EQ(Names(data.File("csv")), std::vector<std::string>{"small.csv"});
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    EXPECT_EQ(list.unchecked, std::vector<std::size_t>{0});
+    // The same batch later converts big and later: no name is taken.
+    progress.cancelAt = 0;
+    status = RunStatus::Ok;
+    const ConversionOutcome again = Run({"big.kmr", "later.kmr"});
+    EXPECT_TRUE(again.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
+    EXPECT_EQ(Names(data.File("csv")),
+              (std::vector<std::string>{"big_A.csv", "big_B.csv", "big_C.csv", "later.csv", "small.csv"}));
+}
+
+TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames) {
+    MakeKmr("one.kmr", 70000, {1});
+    MakeKmr("two.kmr", 30, {1, 2});
+    for (int look = 1; look < 40; look += 3) {
+        SCOPED_TRACE(look);
+        std::filesystem::remove_all(data.File("csv"));
+        std::filesystem::create_directory(data.File("csv"));
+        progress = FakeProgress(look);
+        status = RunStatus::Ok;
+        const ConversionOutcome out = Run({"one.kmr", "two.kmr"});
+        const auto names = Names(data.File("csv"));
+        for (const auto& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
+        if (!out.converted[0]) EXPECT_TRUE(names.empty());
+        if (out.converted[0]) {
+            EXPECT_NE(std::find(names.begin(), names.end(), "one_A.csv"), names.end());
+            EXPECT_NE(std::find(names.begin(), names.end(), "one_B.csv"), names.end());
+        }
+        if (!out.converted[1]) EXPECT_EQ(std::find(names.begin(), names.end(), "two.csv"), names.end());
+    }
+}
+
+TEST_F(ConversionCancelTest, TheWindowUnchecksOnlyTheConvertedFilesAndSaysHowManyWereNot) {
+    MakeKmr("a.kmr", 20, {1});
+    MakeKmr("b.kmr", 140000, {1});
+    MakeKmr("c.kmr", 20, {1});
+    GlobalSettings g;
+    g.SourcePathName = data.folder();
+    g.DestPathName = data.File("csv/");
+    FileExchangeForm form(g);
+    form.SetAllChecked(true);
+    progress.cancelAt = 8;  // within b
+    const ConversionOutcome out = form.Convert(ui, progress, drive, nullptr);
+    ASSERT_EQ(out.converted, (std::vector<bool>{true, false, false}));
+    EXPECT_FALSE(form.Checked(0));
+    EXPECT_TRUE(form.Checked(1));
+    EXPECT_TRUE(form.Checked(2));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, "1 file(s) converted, 2 not converted.");
+    EXPECT_EQ(form.NameBox().text, "*.csv");  // two still checked
+}
+
+// A cancelled .kmr: the header and the channels written before the cancel.
+std::string CancelledKmr(const std::string& path, std::int32_t n, std::initializer_list<int> chs, int written) {
+    const MeasConditions m = ConditionsWith(chs, n);
+    FakeUi ui{MsgAnswer::Cancel};
+    RunStatus st = RunStatus::Ok;
+    WriteDataFileHeader(path, m, n, ui, st);
+    SampleBuffer buf;
+    for (int k = 0; k < written; ++k) {
+        RedimSampleBuffer(buf, n);
+        std::fill(buf.begin(), buf.end(), static_cast<std::int16_t>(100 * (k + 1)));
+        // The last block of a file is the whole buffer; of a cancelled one only N words are sure.
+        buf.resize(static_cast<std::size_t>(n));
+        WriteChannelBlock(path, ChannelBlockOffset(n, k), buf, ui, st);
+    }
+    MarkDataFileCancelled(path, ui, st);
+    return path;
+}
+
+TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsked) {
+    CancelledKmr(data.File("cut.kmr"), 50, {2, 5, 7}, 2);
+    // Not without asking.
+    EXPECT_FALSE(Run({"cut.kmr"}).converted[0]);
+    EXPECT_TRUE(Names(data.File("csv")).empty());
+    ui.shown.clear();
+    status = RunStatus::Ok;
+    std::vector<ConversionItem> items{{data.File("cut.kmr"), data.File("csv/"), "cut.csv", 1.0, true}};
+    ConversionPorts ports{ui, progress, list, drive};
+    const ConversionOutcome out = ConvertItems(items, false, ports, status);
+    ASSERT_TRUE(out.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
+    const std::string csv = ReadAll(data.File("csv/cut.csv"));
+    EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos) << csv.substr(0, 600);
+    EXPECT_NE(csv.find("49              ,100            ,200            \r\n"), std::string::npos);
+    EXPECT_EQ(csv.find("CH.007"), std::string::npos);
+}
+
+TEST_F(ConversionCancelTest, AFileWithoutAWholeChannelIsRefusedEvenWhenAsked) {
+    CancelledKmr(data.File("none.kmr"), 50, {2, 5}, 0);
+    std::vector<ConversionItem> items{{data.File("none.kmr"), data.File("csv/"), "none.csv", 1.0, true}};
+    ConversionPorts ports{ui, progress, list, drive};
+    EXPECT_FALSE(ConvertItems(items, false, ports, status).converted[0]);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("no channel of this file is whole."), std::string::npos) << ui.shown[0].text;
+}
+
+TEST(IncompleteHeader, ACancelledFileCutShortIsReadWithItsWholeChannels) {
+    TempDir dir;
+    const std::string path = CancelledKmr(dir.File("cut.kmr"), 50, {2, 5, 7}, 2);
+    const std::string bytes = ReadAll(path);
+    ASSERT_EQ(bytes.size(), 1100u + 200u);
+    const Bytes header(bytes.begin(), bytes.begin() + 1100);
+    // Refused as a complete file, read with its whole channels when cancelled files are taken.
+    EXPECT_FALSE(CheckDataFileHeader(Language::English, header, bytes.size()).ok);
+    const HeaderCheck h = CheckDataFileHeader(Language::English, header, bytes.size(), true);
+    ASSERT_TRUE(h.ok) << h.problem;
+    EXPECT_FALSE(h.complete);
+    EXPECT_EQ(h.wholeChannels, (std::vector<int>{2, 5}));
+    EXPECT_TRUE(h.sizeWarning.empty());
+    const FileConditions fc = WholeChannelsOnly(h.conditions, 2);
+    EXPECT_EQ(fc.ChannelCount, 2);
+    EXPECT_EQ(fc.MeasuredChannels, (std::vector<int>{2, 5}));
+    EXPECT_EQ(fc.Ch(7).OnOff, 0);
+}
+
+}  // namespace
+}  // namespace kmr

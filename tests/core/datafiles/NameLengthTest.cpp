@@ -1,0 +1,87 @@
+// Names of data files are checked at entry against the file system's limit in bytes (255, counted
+// in UTF-8), with the number, the part letter and the extension the program adds.
+#include <gtest/gtest.h>
+
+#include "core/app/SetPathAndFileForm.h"
+#include "core/datafiles/DataFileNaming.h"
+#include "support/FakeUi.h"
+#include "support/TempDir.h"
+
+namespace kmr {
+namespace {
+
+// `count` copies of a Japanese character (3 bytes in UTF-8).
+std::string Japanese(int count) {
+    std::string s;
+    for (int i = 0; i < count; ++i) s += "\xE3\x83\x87";  // デ
+    return s;
+}
+
+GlobalSettings Settings() {
+    GlobalSettings g;
+    g.DataFolder = "/d/";
+    g.BaseFileName = "T";
+    return g;
+}
+
+TEST(NameLength, TheLongestNameTheProgramMakesFitsTheFileSystem) {
+    EXPECT_EQ(kLongestBaseNameBytes, 227u);
+    const std::string base(kLongestBaseNameBytes, 'n');
+    EXPECT_TRUE(BaseNameFits(base));
+    EXPECT_FALSE(BaseNameFits(base + "n"));
+    // Number, part letter, "_incomplete" and extension: exactly the limit.
+    EXPECT_EQ(LongestDataFileName(base, ".csv").size(), kLongestFileNameBytes);
+}
+
+TEST(NameLength, AThreeHundredCharacterNameIsRefusedWithAClearMessage) {
+    testing::FakeUi ui;
+    SetPathAndFileForm f(Settings(), 0, 1000);
+    EXPECT_FALSE(f.CommitName(std::string(300, 'a'), &ui));
+    EXPECT_EQ(f.AcceptedName(), "T.kmr");
+    EXPECT_EQ(f.BaseName(), "T");
+    EXPECT_EQ(f.LastRefusal(), NameRefusal::TooLong);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text,
+              "The file name is too long: 300 bytes in UTF-8, but at most 227 are possible (the file system takes "
+              "255 bytes, and the program adds the number, the part letter and the extension).");
+    EXPECT_EQ(ui.shown[0].title, "Setting error");
+}
+
+TEST(NameLength, EightySixJapaneseCharactersAreRefusedSeventyFiveAreTaken) {
+    testing::FakeUi ui;
+    SetPathAndFileForm f(Settings(), 0, 1000);
+    // 86 characters are 258 bytes: above the limit even without anything added.
+    EXPECT_FALSE(f.CommitName(Japanese(86), &ui));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("258 bytes"), std::string::npos) << ui.shown[0].text;
+    // 76 characters (228 bytes) leave no room for the number and "_incomplete".
+    EXPECT_FALSE(f.CommitName(Japanese(76) + ".kmr", &ui));
+    EXPECT_EQ(ui.shown.size(), 2u);
+    EXPECT_TRUE(f.CommitName(Japanese(75), &ui));
+    EXPECT_EQ(f.BaseName(), Japanese(75));
+    EXPECT_EQ(f.AcceptedName(), Japanese(75) + ".kmr");
+    EXPECT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(f.LastRefusal(), NameRefusal::None);
+}
+
+TEST(NameLength, OtherRefusalsStaySilentAsBefore) {
+    testing::FakeUi ui;
+    SetPathAndFileForm f(Settings(), 0, 1000);
+    EXPECT_FALSE(f.CommitName("run_2", &ui));
+    EXPECT_EQ(f.LastRefusal(), NameRefusal::Improper);
+    EXPECT_TRUE(f.RefusalMessage(Language::English).empty());
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST(NameLength, TheLongestAcceptedNameCanBeCreatedWithEverythingAdded) {
+    testing::TempDir dir;
+    const std::string base = Japanese(75);
+    for (const std::string& name : {LongestDataFileName(base, ".csv"), base + "_2147483647_A.csv.9.tmp"}) {
+        ASSERT_LE(name.size(), kLongestFileNameBytes);
+        testing::WriteAll(dir.File(name), "x");
+        EXPECT_EQ(testing::ReadAll(dir.File(name)), "x") << name.size();
+    }
+}
+
+}  // namespace
+}  // namespace kmr

@@ -1,0 +1,234 @@
+#include "gui/FileSafetyTests.h"
+
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <cerrno>
+#include <filesystem>
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "gui/BoxAnswerer.h"
+#include "gui/FileExchangeDlg.h"
+#include "gui/GateBus.h"
+#include "gui/GuiText.h"
+#include "gui/MessageBox.h"
+#include "gui/PathDlg.h"
+#include "gui/SetPathAndFileDlg.h"
+#include "support/FakeDrive.h"
+
+namespace kmr::guitest {
+
+using gui::Program;
+
+namespace {
+
+void Type(QLineEdit* box, const QString& text) {
+    box->setFocus();
+    box->selectAll();
+    box->insert(text);
+    QTest::keyClick(box, Qt::Key_Return);
+}
+
+// Every write into the folder fails as a full disk does.
+class FullFolder : public FileWritePort {
+public:
+    explicit FullFolder(std::string folder) : folder_(std::move(folder)) {}
+    int BeforeWrite(const std::string& path) override { return path.rfind(folder_, 0) == 0 ? ENOSPC : 0; }
+
+private:
+    std::string folder_;
+};
+
+}  // namespace
+
+void FileSafetyTest::init() { SetUpProgram(); }
+
+void FileSafetyTest::cleanup() { TearDownProgram(); }
+
+void FileSafetyTest::aNameTooLongIsRefusedAtEntryWithAMessage() {
+    Program& p = StartOnline();
+    auto* dlg = OpenFromMenu<gui::SetPathAndFileDlg>(p.Main(), "mnuFileItem0");
+    QVERIFY(dlg != nullptr);
+    auto* name = dlg->findChild<QLineEdit*>("txtFileName");
+    const QString before = name->text();
+    BoxAnswerer boxes;
+    Type(name, QString(300, QChar('a')));
+    QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
+    QVERIFY2(boxes.seen[0].text.startsWith("The file name is too long: 300 bytes in UTF-8"), qPrintable(boxes.seen[0].text));
+    QCOMPARE(name->text(), before);
+    // 86 Japanese characters: 258 bytes.
+    QString japanese;
+    for (int i = 0; i < 86; ++i) japanese += QChar(0x30C7);
+    Type(name, japanese);
+    QTRY_COMPARE(boxes.seen.size(), std::size_t(2));
+    QVERIFY(boxes.seen[1].text.contains("258 bytes"));
+    QCOMPARE(name->text(), before);
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+}
+
+void FileSafetyTest::aDataFolderThatCannotBeMadeStopsStartBeforeTheInstrument() {
+    Program& p = StartOnline();
+    QTemporaryDir dir;
+    const std::string blocker = dir.path().toStdString() + "/blocker";
+    testing::WriteAll(blocker, "a file");
+    p.State().Global.DataFolder = blocker + "/Data/";
+    const std::size_t sent = bus_->Commands().size();
+    BoxAnswerer boxes;
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
+    QVERIFY2(boxes.seen[0].text.startsWith("The data folder does not exist and cannot be made again:"),
+             qPrintable(boxes.seen[0].text));
+    QVERIFY(boxes.seen[0].text.contains("File > Data File Settings"));
+    QVERIFY(!p.State().RunActive());
+    QCOMPARE(bus_->Commands().size(), sent);
+    QCOMPARE(p.Main().findChild<QPushButton*>("cmdMeasKmr")->text(), QString("Start"));
+    QTRY_VERIFY(p.Main().isEnabled());
+}
+
+void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
+    Program& p = StartOnline();
+    QTemporaryDir other;
+    FullFolder full(p.State().Global.DataFolder);
+    p.State().Writes = &full;
+    testing::FakeDriveType types;
+    testing::FakeDrive drive;
+    bool picked = false;
+    p.OtherFolderOffer().pickerOpened = [&](gui::PathDlg& picker) {
+        picked = true;
+        picker.SetPorts(&types, &drive);
+        picker.ShowFolder(other.path());
+        QTimer::singleShot(0, &picker, [&picker] { picker.findChild<QPushButton*>("cmdPathDlg1")->click(); });
+    };
+    BoxAnswerer boxes;  // Yes to the offer
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
+    QVERIFY(picked);
+    QVERIFY(!boxes.seen.empty());
+    QVERIFY2(boxes.seen[0].text.startsWith("Unexpected error #" + QString::number(ENOSPC)), qPrintable(boxes.seen[0].text));
+    QVERIFY(boxes.seen[0].text.contains(gui::T(2505)));
+    QVERIFY(p.State().LastTransferComplete);
+    QVERIFY2(QString::fromStdString(p.State().LastDataFile).startsWith(other.path() + "/"),
+             p.State().LastDataFile.c_str());
+    const std::string bytes = testing::ReadAll(p.State().LastDataFile);
+    QCOMPARE(QString::fromStdString(bytes.substr(4, 20)), QString("KMR_FILE BY VNTNORDA"));
+    p.State().Writes = nullptr;
+}
+
+void FileSafetyTest::theWindowsCancelLeavesNoPartOfTheFileInProgress() {
+    Program& p = StartOnline();
+    const std::string data = p.State().DefaultDataFolder();
+    const std::int32_t n = 140000;  // parts A, B and C
+    QVERIFY(testing::WriteKmr(data + "big.kmr", testing::ConditionsWith({1, 2}, n), n,
+                              {std::vector<std::int16_t>(n, 1), std::vector<std::int16_t>(n, 2)}));
+    auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
+    QVERIFY(dlg != nullptr);
+    dlg->CheckDataFile(0, true);
+    // The progress window's Cancel, pressed as soon as the conversion looks at its events.
+    auto* cancel = p.ProgressWindow().findChild<QPushButton*>("cmdCancel");
+    QVERIFY(cancel != nullptr);
+    QTimer press;
+    press.setInterval(0);
+    QObject::connect(&press, &QTimer::timeout, cancel, [cancel] {
+        if (cancel->isVisible() && cancel->isEnabled()) cancel->click();
+    });
+    press.start();
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    press.stop();
+    for (const QString& name : QDir(QString::fromStdString(data)).entryList(QDir::Files))
+        QVERIFY2(name == "big.kmr", qPrintable("left behind: " + name));
+    // Still checked, and the window said so.
+    QCOMPARE(dlg->DataList()->item(0, 0)->checkState(), Qt::Checked);
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(boxes.seen[0].text, QString("0 file(s) converted, 1 not converted."));
+    dlg->close();
+}
+
+void FileSafetyTest::thePickerKeepsTheRowUnderThePointerWhenFoldersLoad() {
+    QTemporaryDir dir;
+    for (int i = 0; i < 60; ++i) {
+        const QString folder = dir.path() + QString("/f%1").arg(i, 2, 10, QChar('0'));
+        QDir().mkpath(folder + "/sub");
+    }
+    testing::FakeUi ui;
+    auto* picker = new gui::PathDlg(ui, (dir.path() + "/f59").toStdString(), kDataFolderTag, nullptr);
+    picker->resize(420, 360);
+    picker->show();
+    QTreeView* tree = picker->FolderList();
+    auto* model = qobject_cast<QFileSystemModel*>(tree->model());
+    QVERIFY(model != nullptr);
+    const QModelIndex f00 = model->index(dir.path() + "/f00");
+    QTRY_VERIFY(f00.isValid() && model->rowCount(f00.parent()) == 60);
+    QTRY_VERIFY(tree->visualRect(model->index(dir.path() + "/f59")).isValid());
+    // The user scrolls up to f10 and points at it.
+    tree->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum);
+    tree->scrollTo(model->index(dir.path() + "/f10"), QAbstractItemView::PositionAtCenter);
+    const QModelIndex f10 = model->index(dir.path() + "/f10");
+    const QPoint at = tree->visualRect(f10).center();
+    QCursor::setPos(tree->viewport()->mapToGlobal(at));
+    QCOMPARE(tree->indexAt(at), f10);
+    // The user opens the folder below: its children load (the list used to scroll back to the
+    // chosen folder each time), and the row under the pointer stays.
+    tree->expand(model->index(dir.path() + "/f11"));
+    QTRY_VERIFY(model->rowCount(model->index(dir.path() + "/f11")) == 1);
+    QTRY_VERIFY(tree->visualRect(model->index(dir.path() + "/f11/sub")).isValid());
+    QCOMPARE(tree->indexAt(at), model->index(dir.path() + "/f10"));
+    // Folders appear above it (another program makes them): it stays under the pointer too.
+    for (int i = 0; i < 5; ++i) QDir().mkpath(dir.path() + QString("/a%1").arg(i));
+    QTRY_VERIFY_WITH_TIMEOUT(model->index(dir.path() + "/a4").isValid(), 10000);
+    QTRY_VERIFY(tree->visualRect(model->index(dir.path() + "/a4")).isValid());
+    QCOMPARE(tree->indexAt(at), model->index(dir.path() + "/f10"));
+    picker->close();
+}
+
+void FileSafetyTest::thePickerRefusesAChosenFolderThatVanished() {
+    QTemporaryDir dir;
+    for (const char* f : {"a", "b", "c"}) QDir().mkpath(dir.path() + "/" + f);
+    testing::FakeUi ui;
+    auto* picker = new gui::PathDlg(ui, (dir.path() + "/b").toStdString(), kDataFolderTag, nullptr);
+    picker->show();
+    testing::FakeDriveType types;
+    testing::FakeDrive drive;
+    picker->SetPorts(&types, &drive);
+    auto* model = qobject_cast<QFileSystemModel*>(picker->FolderList()->model());
+    QTRY_VERIFY(model->index(dir.path() + "/c").isValid());
+    QString chosen;
+    QObject::connect(picker, &gui::PathDlg::folderChosen, [&chosen](const QString&, const QString& f) { chosen = f; });
+    // The chosen folder goes while the picker is open: the list makes its neighbour current...
+    QVERIFY(QDir(dir.path() + "/b").removeRecursively());
+    QTRY_VERIFY(!model->index(dir.path() + "/b").isValid());
+    // ...but the choice stays the folder that vanished, and OK refuses it.
+    QCOMPARE(picker->Picker().Path(), QDir::toNativeSeparators(dir.path() + "/b").toStdString());
+    picker->findChild<QPushButton*>("cmdPathDlg1")->click();
+    QVERIFY(chosen.isEmpty());
+    QVERIFY(picker->isVisible());
+    QCOMPARE(ui.shown.size(), std::size_t(1));
+    QVERIFY(QString::fromStdString(ui.shown[0].text).startsWith("The folder no longer exists:"));
+    picker->close();
+}
+
+void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {
+    const QString path = "/media/lab/" + QString(300, QChar('x')) + "/" + QString(200, QChar('y')) + ".kmr";
+    gui::MessageBox box(nullptr, "Unexpected error #36 has occurred. File name too long (" + path + ")", "Error",
+                        MsgIcon::Critical, MsgButtons::Ok);
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2(box.width() <= screen.width(), qPrintable(QString("%1 > %2").arg(box.width()).arg(screen.width())));
+    // Every character is still there.
+    QString shown = box.findChild<QLabel*>("lblText")->text();
+    shown.remove('\n');
+    QVERIFY(shown.contains(path));
+    box.close();
+}
+
+}  // namespace kmr::guitest
