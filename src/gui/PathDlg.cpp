@@ -169,6 +169,8 @@ void PathDlg::KeepAnchor() {
 
 void PathDlg::RestoreAnchor() {
     if (!anchor_.isValid() || followChosen_) return;
+    // The list's rows and its scroll range as they are now (the list lays them out later itself).
+    dirPathDlg_->doItemsLayout();
     const int now = dirPathDlg_->visualRect(anchor_).top();
     if (now != anchorY_) {
         QScrollBar* bar = dirPathDlg_->verticalScrollBar();

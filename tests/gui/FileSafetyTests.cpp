@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -161,6 +162,7 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerWhenFoldersLoad() {
     }
     testing::FakeUi ui;
     auto* picker = new gui::PathDlg(ui, (dir.path() + "/f59").toStdString(), kDataFolderTag, nullptr);
+    const auto closePicker = qScopeGuard([picker] { picker->close(); });
     picker->resize(420, 360);
     picker->show();
     QTreeView* tree = picker->FolderList();
@@ -187,7 +189,6 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerWhenFoldersLoad() {
     QTRY_VERIFY_WITH_TIMEOUT(model->index(dir.path() + "/a4").isValid(), 10000);
     QTRY_VERIFY(tree->visualRect(model->index(dir.path() + "/a4")).isValid());
     QCOMPARE(tree->indexAt(at), model->index(dir.path() + "/f10"));
-    picker->close();
 }
 
 void FileSafetyTest::thePickerRefusesAChosenFolderThatVanished() {
@@ -195,6 +196,7 @@ void FileSafetyTest::thePickerRefusesAChosenFolderThatVanished() {
     for (const char* f : {"a", "b", "c"}) QDir().mkpath(dir.path() + "/" + f);
     testing::FakeUi ui;
     auto* picker = new gui::PathDlg(ui, (dir.path() + "/b").toStdString(), kDataFolderTag, nullptr);
+    const auto closePicker = qScopeGuard([picker] { picker->close(); });
     picker->show();
     testing::FakeDriveType types;
     testing::FakeDrive drive;
@@ -213,7 +215,6 @@ void FileSafetyTest::thePickerRefusesAChosenFolderThatVanished() {
     QVERIFY(picker->isVisible());
     QCOMPARE(ui.shown.size(), std::size_t(1));
     QVERIFY(QString::fromStdString(ui.shown[0].text).startsWith("The folder no longer exists:"));
-    picker->close();
 }
 
 void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {
