@@ -356,6 +356,34 @@ constexpr Row kRows[] = {
            "or the file was written over a longer one.",
      "ファイルの長さは %1 バイトですが、ヘッダからは %2 バイトのはずです: ヘッダかファイルが壊れているか、"
      "長いファイルの上に書かれた可能性があります。"},
+
+    // When the instrument is lost, and the way back (issue 21).
+    {2400, "A measurement is running. Stop it before you quit.",
+     "測定中です。終了する前に測定を停止してください。"},
+    {2401, "The instrument does not answer (%1): the measurement has ended.",
+     "計測器が応答しません (%1): 測定を終了しました。"},
+    {2402, "No data file was written.", "データファイルは作成されていません。"},
+    {2403, "%1 is marked cancelled. Complete channels: %2.",
+     "%1 は中止として記録されました。完全なチャネル: %2。"},
+    {2404, "none", "なし"},
+    {2405, "The instrument does not answer (%1): the balance has ended. The channels may not be balanced.",
+     "計測器が応答しません (%1): バランスを終了しました。チャネルがバランスされていない可能性があります。"},
+    {2406, "The instrument does not answer (%1): the check has ended. The results shown are those received.",
+     "計測器が応答しません (%1): チェックを終了しました。表示されている結果は受信できたものです。"},
+    {2407, "The instrument does not answer (%1): the calibration output may still be on.",
+     "計測器が応答しません (%1): 校正出力がオンのままの可能性があります。"},
+    {2408, "The transfer was cancelled.", "転送を中止しました。"},
+    {2409, "The instrument does not answer (%1): the transfer has ended.",
+     "計測器が応答しません (%1): 転送を終了しました。"},
+    {2410, "Connect", "接続"},
+    {2411, "Waiting for the instrument's reply to %1 ...", "計測器の応答を待っています (%1) ..."},
+    {2412, "The measurement was stopped before the trigger: no data file was written.",
+     "トリガ前に測定を停止しました: データファイルは作成されていません。"},
+    {2413, "The instrument does not answer (%1): the measurement was not started.",
+     "計測器が応答しません (%1): 測定を開始できませんでした。"},
+    {2414, "The instrument does not answer (%1): monitoring has ended.",
+     "計測器が応答しません (%1): モニタを終了しました。"},
+    {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -366,7 +394,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 268, "the text table holds 268 identifiers");
+static_assert(kRowCount == 284, "the text table holds 284 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {
