@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
 
@@ -90,7 +91,6 @@ private:
         box->setProperty("kmrSeen", true);
         if (auto* l = box->findChild<QLabel*>("lblText")) texts << l->text();
         QWidget* target = QApplication::focusWidget();
-        if (target == nullptr) target = box->focusWidget();
         focused << (target != nullptr ? target->objectName() : QString("(none)"));
         if (target == nullptr || target->window() != box) {
             // Nothing of the box has the focus: the key would go nowhere. Close the box so the
@@ -187,14 +187,18 @@ void FaultWindowTest::monitorTickNeverRunsBesideTheOutputCalClose() {
     QTRY_VERIFY(Count(bus_->Commands(), "MDT") > 2);
     bus_->Hold("MON");
     std::vector<std::string> whileWaiting;
+    QSignalSpy ticks(&p.Main().MoniTimer(), &QTimer::timeout);
+    bool ticked = false;
     WhileHeld during(*bus_, [&] {
         // Monitor ticks fall due while MON waits; none may reach the bus.
-        QTest::qWait(200);
+        const int before = ticks.count();
+        ticked = QTest::qWaitFor([&] { return ticks.count() >= before + 3; }, 5000);
         whileWaiting = bus_->Commands();
     });
     CloseBox(dlg);
     QTRY_VERIFY(during.Done());
     QTRY_VERIFY(dlg.isNull());
+    QVERIFY(ticked);
     QVERIFY(!whileWaiting.empty());
     QCOMPARE(QString::fromStdString(whileWaiting.back()), QString("MON"));
     auto* worker = dynamic_cast<gui::WorkerBus*>(p.Core().link.bus.get());
@@ -376,7 +380,8 @@ void FaultWindowTest::runEndsAtTheFirstFailureWithOneMessage() {
     BoxAnswerer boxes;
     bus_->LoseLink();
     QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 10000);
-    QTest::qWait(500);  // no box follows
+    // Nothing is left to show another box: both timers are off.
+    QVERIFY(!p.Main().MoniTimer().isActive());
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
     QVERIFY2(StartsWith(boxes.seen[0], 2401), qPrintable(boxes.seen[0].text));
     QVERIFY(boxes.seen[0].text.contains(gui::T(2402)));
@@ -409,7 +414,6 @@ void FaultWindowTest::transferEndsAfterOneMessageWhenTheLinkFails() {
     const std::size_t from = bus_->Commands().size();
     p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
-    QTest::qWait(300);
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
     QVERIFY2(StartsWith(boxes.seen[0], 2409), qPrintable(boxes.seen[0].text));
     QVERIFY2(boxes.seen[0].text.contains("Complete channels: 1."), qPrintable(boxes.seen[0].text));

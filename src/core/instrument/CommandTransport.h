@@ -74,11 +74,13 @@ public:
     // Cancel while the instrument does not answer). Reset by the operation that set it.
     bool stopRequested = false;
 
+    // A failure of `command`: shown at once (text 162 and `detail`), or kept as the scope's first
+    // failure while a FailureScope lives.
+    void Failure(const std::string& command, const char* detail, bool splash);
+
 private:
     friend class FailureScope;
     int AttemptLimit() const;
-    // A failure of `command`: shown at once, or kept as the scope's first failure.
-    void Failure(const std::string& command, const char* detail, bool splash);
 
     GpibConnection& conn_;
     int quiet_ = 0;
