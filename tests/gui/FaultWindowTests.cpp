@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMenu>
 #include <QLabel>
@@ -88,18 +89,24 @@ private:
     void Poll() {
         auto* box = qobject_cast<gui::MessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible() || box->property("kmrSeen").toBool()) return;
-        box->setProperty("kmrSeen", true);
-        if (auto* l = box->findChild<QLabel*>("lblText")) texts << l->text();
         QWidget* target = QApplication::focusWidget();
-        focused << (target != nullptr ? target->objectName() : QString("(none)"));
         if (target == nullptr || target->window() != box) {
-            // Nothing of the box has the focus: the key would go nowhere. Close the box so the
-            // test fails on the answer instead of hanging.
+            // The box is not active yet: the key would go nowhere. Asked again on the next poll;
+            // after two seconds the box is closed, so that the test fails on the answer.
+            if (!waiting_.isValid()) waiting_.start();
+            if (waiting_.elapsed() < 2000) return;
+            box->setProperty("kmrSeen", true);
+            focused << QString("(none)");
             box->close();
             return;
         }
+        waiting_.invalidate();
+        box->setProperty("kmrSeen", true);
+        if (auto* l = box->findChild<QLabel*>("lblText")) texts << l->text();
+        focused << target->objectName();
         QTest::keyClick(target, key_);
     }
+    QElapsedTimer waiting_;
     Qt::Key key_;
     QTimer timer_;
 };
