@@ -37,6 +37,8 @@ public:
     TransactionSplashDlg& ProgressWindow() { return *progress_; }
     QtUi& Ui() { return ui_; }
     SaveElsewhere& OtherFolderOffer() { return *saveElsewhere_; }
+    // The notice of a long wait (a stalled link).
+    class WaitDlg& WaitNotice() { return *wait_; }
 
 private:
     ProgramState state_;
@@ -45,6 +47,7 @@ private:
     std::unique_ptr<MainDlg> main_;
     std::unique_ptr<SplashDlg> splash_;
     std::unique_ptr<TransactionSplashDlg> progress_;
+    std::unique_ptr<class WaitDlg> wait_;
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<SaveElsewhere> saveElsewhere_;
 };

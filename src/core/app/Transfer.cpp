@@ -97,6 +97,9 @@ public:
     // After the last channel (or when the transfer stopped). Returns the path of the file kept, or
     // empty when none.
     virtual std::string Finish(Engine& e, bool complete) = 0;
+    // The channel written last is in the file (a data file keeps nothing after a channel it
+    // could not read whole).
+    virtual bool LastChannelKept() const { return true; }
 
 protected:
     FileProblems& problems_;
@@ -130,8 +133,9 @@ public:
         e.s.progress.Advance(e.progressView, e.s.Status);
         return true;
     }
+    bool LastChannelKept() const override { return !broken_; }
     std::string Finish(Engine& e, bool complete) override {
-        if (!created_) return path_;
+        if (!created_) return {};
         // The marks report their own file errors; the status they leave is kept for the caller.
         RunStatus markStatus = RunStatus::Ok;
         if (complete)
@@ -210,6 +214,15 @@ void RestoreInstrument(Engine& e) {
     e.Send("MRY -" + FormatInt(e.s.Meas.PreMemoryWords));
 }
 
+// How the instrument side of a transfer went: which channels arrived whole, whether a block failed
+// (that channel ended there) and whether the link itself failed (the transfer ended there).
+struct TransferFaults {
+    std::vector<int> complete;
+    bool blockFailed = false;
+    bool linkFailed = false;
+    bool fileFailed = false;  // a file write failed (its own message was shown)
+};
+
 // The trigger time; without it there is nothing to name the record by (false).
 bool TakeTriggerTime(Engine& e) {
     e.s.LastTransferComplete = false;
@@ -238,18 +251,28 @@ void ShowProgress(Engine& e, bool csv) {
 
 // Reads the n words of the selected channel into the sample buffer, block by block. The buffer
 // is cleared first: the words of a failed block stay 0, never the previous channel's words. False
-// on a cancel; `blockFailed` is set when a block read failed (it was reported). `words` receives
-// how many words from the start were read (those before the first failed block).
-bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed, std::int32_t& words) {
+// on a cancel or when the link failed; the first failed block ends the channel (`f.blockFailed`).
+// `words` receives how many words from the start were read (those before the failed block).
+bool ReadChannelWords(Engine& e, std::int32_t n, TransferFaults& f, bool& channelWhole, std::int32_t& words) {
     ProgramState& s = e.s;
     std::fill(s.Samples.begin(), s.Samples.end(), std::int16_t{0});
+    channelWhole = true;
     words = 0;
-    bool whole = true;
-    for (const BlockRead& r : BlockReads(n, s.progress.TransferBlockWords)) {
-        e.link.transport->ReadMemoryBlock(s.Samples.data(), r.start, r.count);
-        if (e.Failed()) blockFailed = true;
-        if (e.Failed()) whole = false;
-        if (whole) words = r.start + r.count;
+    const std::vector<BlockRead> reads = BlockReads(n, s.progress.TransferBlockWords);
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        const auto result = e.link.transport->ReadMemoryBlock(s.Samples.data(), reads[i].start, reads[i].count);
+        if (result == CommandTransport::Block::CommandFailed) {
+            f.linkFailed = true;
+            return false;
+        }
+        if (result == CommandTransport::Block::BlockFailed) {
+            f.blockFailed = true;
+            channelWhole = false;
+            // The channel's remaining blocks are not asked for; their steps are passed.
+            for (; i < reads.size(); ++i) s.progress.Advance(e.progressView, s.Status);
+            return !Cancelled(e);
+        }
+        words = reads[i].start + reads[i].count;
         s.progress.Advance(e.progressView, s.Status);
         if (Cancelled(e)) return false;
     }
@@ -258,50 +281,79 @@ bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed, std::int32_t
 
 // One measured channel, the `ordinal`-th: select it, read its words, write them and load its
 // graph. False when the transfer stops.
-bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, bool& blockFailed) {
+bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, TransferFaults& f) {
     ProgramState& s = e.s;
     const std::int32_t n = s.WordsConverted;
     e.Send("RES");
     if (!e.Failed()) e.Send("SET" + FormatInt(ch));
-    if (e.Failed()) return false;
+    if (e.Failed()) {
+        f.linkFailed = true;
+        return false;
+    }
+    bool whole = true;
     std::int32_t words = 0;
-    if (!ReadChannelWords(e, n, blockFailed, words)) return false;
-    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch), words) || Cancelled(e)) return false;
+    if (!ReadChannelWords(e, n, f, whole, words)) return false;
+    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch), words)) {
+        f.fileFailed = true;
+        return false;
+    }
+    if (Cancelled(e)) return false;
     if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress, e.progressView,
                                   s.Status) ||
         Cancelled(e))
         return false;
     if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
     if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+    if (whole && target.LastChannelKept()) f.complete.push_back(ch);
     return true;
 }
 
-// Every channel in ascending order until one stops the transfer, then the trigger marks. True when every measured channel arrived.
-bool TransferChannels(Engine& e, TransferTarget& target, bool& blockFailed) {
+// Every channel in ascending order until one stops the transfer, then the trigger marks. True
+// when every measured channel was transferred (a channel that lost a block counts as done).
+bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
     ProgramState& s = e.s;
     int ordinal = 0;
     bool all = true;
     for (int ch = 1; ch <= kChannels && all; ++ch) {
         if (s.Meas.Ch(ch).OnOff != 1)
             e.chart.ClearChannelGraph(ch, s.WordsConverted, s.Meas.SmpClk, s.Graph);
-        else if ((all = TransferChannel(e, target, ch, ordinal, blockFailed)))
+        else if ((all = TransferChannel(e, target, ch, ordinal, f)))
             ++ordinal;
     }
-    if (s.Status != RunStatus::CommFailed && !Cancelled(e) && (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
+    if (!f.linkFailed && !Cancelled(e) && (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
         for (int c = 0; c < kChannels; ++c)
             e.chart.MarkTriggerTime(c, s.Meas.PreMemoryWords, s.Meas.SmpClk, s.Graph);
     }
     return all;
 }
 
+// The one message of a transfer that the instrument or the user ended early: what failed, and
+// what the file keeps.
+void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled, const std::string& failed,
+                              const std::string& path, bool created, bool csv) {
+    const Language lang = e.ui.language;
+    std::string text = cancelled ? Text(lang, 2408) : TextWith(lang, 2409, {failed});
+    std::string channels;
+    for (int ch : f.complete) channels += (channels.empty() ? "" : ", ") + FormatInt(ch);
+    if (channels.empty()) channels = Text(lang, 2404);
+    if (created) {
+        const std::size_t slash = path.find_last_of("/\\");
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        text += "\r\n" + (csv ? TextWith(lang, 2415, {name, channels}) : TextWith(lang, 2403, {name, channels}));
+    } else {
+        text += "\r\n" + Text(lang, 2402);
+    }
+    e.ui.ShowMessage(text, e.ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 // One transfer of the recording into a file in `folder`.
 struct Attempt {
-    std::string path;             // the file kept (empty: none)
+    TransferFaults faults;
+    std::string path;             // the file named (the one kept, for a CSV file; empty: none)
+    bool created = false;         // a file was made and is kept
     bool complete = false;        // every sample of every channel is in it
-    bool fileFailed = false;      // a file could not be written: `problem` says why
-    std::string problem;
-    bool brokenOff = false;       // the instrument failed (not a cancel)
-    bool keptIncomplete = false;  // a CSV file kept under its "_incomplete" name
+    bool userCancelled = false;
+    std::string problem;          // why a file could not be written (empty: it could)
 };
 
 Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
@@ -312,26 +364,24 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
     const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
     FileProblems problems(e.ui);
     std::unique_ptr<TransferTarget> target;
-    CsvTarget* csvTarget = nullptr;
-    if (csv) {
-        auto t = std::make_unique<CsvTarget>(problems, folder, name);
-        csvTarget = t.get();
-        target = std::move(t);
-    } else {
+    if (csv)
+        target = std::make_unique<CsvTarget>(problems, folder, name);
+    else
         target = std::make_unique<DataFileTarget>(problems, folder + name);
-    }
 
     // The file, the channels, then the signature.
-    bool blockFailed = false;
-    bool complete = target->Create(e) && !Cancelled(e) && TransferChannels(e, *target, blockFailed);
-    complete = complete && !blockFailed && !Cancelled(e) && !problems.Any();
     Attempt a;
-    a.brokenOff = blockFailed || s.Status == RunStatus::CommFailed;
+    TransferFaults& f = a.faults;
+    const bool created = target->Create(e);
+    if (!created) f.fileFailed = true;
+    bool complete = created && !Cancelled(e) && TransferChannels(e, *target, f);
+    complete = complete && !f.blockFailed && !f.linkFailed && !Cancelled(e) && !problems.Any();
+    a.userCancelled = Cancelled(e) && !f.fileFailed && !problems.Any();
     a.path = target->Finish(e, complete);
-    a.fileFailed = problems.Any();
+    a.created = created && !a.path.empty();
+    if (!csv) a.path = folder + name;
     a.problem = problems.Collected();
-    a.complete = complete && !a.fileFailed && !Cancelled(e);
-    a.keptIncomplete = csvTarget != nullptr && csvTarget->KeptIncomplete();
+    a.complete = complete && a.problem.empty() && !Cancelled(e);
     return a;
 }
 
@@ -339,7 +389,7 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
 // is still in the instrument's memory); without a way to ask, the failure is shown.
 std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::string& folder) {
     // Without the link the recording cannot be read again.
-    if (e.s.SaveElsewhere == nullptr || e.Failed()) {
+    if (e.s.SaveElsewhere == nullptr || a.faults.linkFailed) {
         e.ui.ShowMessage(a.problem, e.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
@@ -349,13 +399,18 @@ std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::s
 }
 
 std::string Transfer(Engine& e, bool csv) {
-    if (!TakeTriggerTime(e)) return {};
+    // Failures of the instrument are said once, at the end, with what was kept.
+    FailureScope scope(*e.link.transport);
+    if (!TakeTriggerTime(e)) {
+        ReportIncompleteTransfer(e, {}, false, scope.Command(), {}, false, csv);
+        return {};
+    }
     std::string folder = e.s.Global.DataFolder;
     Attempt a = TransferInto(e, csv, folder);
     // A file that cannot be written: the recording is read again from the instrument into a
     // folder the user chooses, as often as it takes.
     bool progressShown = true;
-    while (a.fileFailed) {
+    while (!a.problem.empty()) {
         e.progressView.Close();
         progressShown = false;
         const std::optional<std::string> other = OtherFolder(e, a, folder);
@@ -366,20 +421,25 @@ std::string Transfer(Engine& e, bool csv) {
         e.chart.ClearAllSeries();
         a = TransferInto(e, csv, folder);
     }
-    // What a broken transfer received, kept under a name that says so.
-    if (a.keptIncomplete && a.brokenOff)
-        e.ui.ShowMessage(e.ui.Text(2508) + "\n" + a.path, e.ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
     e.s.LastTransferComplete = a.complete;
+    const TransferFaults& f = a.faults;
 
-    // The instrument's conditions back, the progress window goes, the next number.
-    RestoreInstrument(e);
+    // The instrument's conditions back (not over a link that failed), the progress window goes,
+    // the next number.
+    if (!f.linkFailed) RestoreInstrument(e);
     if (progressShown) {
         e.progressView.SetPercent(100);
         e.progressView.Close();
     }
     e.s.DataFileNumber += 1;
+    if (f.linkFailed || f.blockFailed || (a.userCancelled && !a.complete)) {
+        const std::string failed = scope.Command().empty() ? std::string("BDT") : scope.Command();
+        ReportIncompleteTransfer(e, f, a.userCancelled && !f.linkFailed && !f.blockFailed, failed, a.path,
+                                 a.created, csv);
+        if (f.linkFailed) e.s.Status = RunStatus::CommFailed;
+    }
     e.main.Activate();
-    return a.path;
+    return csv && !a.created ? std::string() : a.path;
 }
 
 }  // namespace

@@ -357,6 +357,34 @@ constexpr Row kRows[] = {
      "ファイルの長さは %1 バイトですが、ヘッダからは %2 バイトのはずです: ヘッダかファイルが壊れているか、"
      "長いファイルの上に書かれた可能性があります。"},
 
+    // When the instrument is lost, and the way back (issue 21).
+    {2400, "A measurement is running. Stop it before you quit.",
+     "測定中です。終了する前に測定を停止してください。"},
+    {2401, "The instrument does not answer (%1): the measurement has ended.",
+     "計測器が応答しません (%1): 測定を終了しました。"},
+    {2402, "No data file was written.", "データファイルは作成されていません。"},
+    {2403, "%1 is marked cancelled. Complete channels: %2.",
+     "%1 は中止として記録されました。完全なチャネル: %2。"},
+    {2404, "none", "なし"},
+    {2405, "The instrument did not answer %1 as expected: the balance has ended. The channels may not be balanced.",
+     "計測器が %1 に正しく応答しませんでした: バランスを終了しました。チャネルがバランスされていない可能性があります。"},
+    {2406, "The instrument did not answer %1 as expected: the check has ended. The results shown are those received.",
+     "計測器が %1 に正しく応答しませんでした: チェックを終了しました。表示されている結果は受信できたものです。"},
+    {2407, "The instrument did not answer %1 as expected: the calibration output may still be on.",
+     "計測器が %1 に正しく応答しませんでした: 校正出力がオンのままの可能性があります。"},
+    {2408, "The transfer was cancelled.", "転送を中止しました。"},
+    {2409, "The instrument did not answer %1 as expected: the transfer has ended.",
+     "計測器が %1 に正しく応答しませんでした: 転送を終了しました。"},
+    {2410, "Connect", "接続"},
+    {2411, "Waiting for the instrument's reply to %1 ...", "計測器の応答を待っています (%1) ..."},
+    {2412, "The measurement was stopped before the trigger: no data file was written.",
+     "トリガ前に測定を停止しました: データファイルは作成されていません。"},
+    {2413, "The instrument does not answer (%1): the measurement was not started.",
+     "計測器が応答しません (%1): 測定を開始できませんでした。"},
+    {2414, "The instrument does not answer (%1): monitoring has ended.",
+     "計測器が応答しません (%1): モニタを終了しました。"},
+    {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
+
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "
            "%3 bytes, and the program adds the number, the part letter and the extension).",
@@ -371,9 +399,6 @@ constexpr Row kRows[] = {
     {2506, "The data file could not be written in ", "データファイルを書けませんでした: "},
     {2507, "; the recording is still in the instrument's memory, but nothing was saved.",
      "。測定データは測定器のメモリに残っていますが、何も保存していません。"},
-    {2508, "The transfer broke off. What was received is kept in the file below, marked incomplete; the "
-           "samples that were not read are left empty:",
-     "転送が途中で切れました。受け取ったデータは下のファイルに不完全として保存しました。読めなかったデータは空欄です:"},
     {2509, "%1 file(s) converted, %2 not converted.", "%1 個のファイルを変換しました。%2 個は変換していません。"},
     {2510, "whole channels: %1 (kmr convert --whole-channels converts them).",
      "完全なチャンネル: %1 (kmr convert --whole-channels で変換できます)。"},
@@ -394,7 +419,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 283, "the text table holds 283 identifiers");
+static_assert(kRowCount == 298, "the text table holds 298 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {
