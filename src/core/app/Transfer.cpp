@@ -75,7 +75,6 @@ public:
     }
     Pointer GetPointer() const override { return ui_.GetPointer(); }
     void SetPointer(Pointer p) override { ui_.SetPointer(p); }
-    void ProcessPendingEvents() override { ui_.ProcessPendingEvents(); }
     void TerminateProgram() override { ui_.TerminateProgram(); }
     bool Any() const { return !text_.empty(); }
     const std::string& Collected() const { return text_; }
