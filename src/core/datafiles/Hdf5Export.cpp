@@ -39,7 +39,7 @@ std::string ModelOfConditions(const FileConditions& fc) {
 }
 
 std::string Hdf5TemporaryName(const std::string& h5Path, int attempt) {
-    return h5Path + ".tmp" + (attempt > 0 ? std::to_string(attempt) : std::string());
+    return attempt <= 0 ? h5Path + ".tmp" : h5Path + "." + std::to_string(attempt) + ".tmp";
 }
 
 int Hdf5StepCount(const ResolvedSubset& subset) {
@@ -262,6 +262,9 @@ private:
     bool stop_ = false;
 };
 
+constexpr hsize_t kPageBytes = 4096;
+constexpr hsize_t kPageAlignThreshold = 16384;  // objects this large or larger: the chunks
+
 // One export: the data file open for reading, the HDF5 file under its temporary name.
 class Export {
 public:
@@ -316,12 +319,15 @@ private:
 
     bool Create() {
         const H5Id fapl(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
-        if (!fapl.ok() || H5Pset_fclose_degree(fapl.get(), H5F_CLOSE_STRONG) < 0) return LibraryFailed();
+        // Chunks start on page boundaries, so the system takes whole pages of each write.
+        if (!fapl.ok() || H5Pset_fclose_degree(fapl.get(), H5F_CLOSE_STRONG) < 0 ||
+            H5Pset_alignment(fapl.get(), kPageAlignThreshold, kPageBytes) < 0)
+            return LibraryFailed();
 #if H5_VERSION_GE(1, 10, 7)
         // A new file of its own needs no lock, and some network file systems refuse one.
         H5Pset_file_locking(fapl.get(), false, true);
 #endif
-        for (int attempt = 0; attempt < 100; ++attempt) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
             const std::string temp = Hdf5TemporaryName(h5Path_, attempt);
             std::error_code ec;
             if (std::filesystem::exists(PathFromUtf8(temp), ec) || ec) continue;

@@ -52,7 +52,7 @@ TEST(Hdf5Names, TheModelIsKnownWhereOnlyOneModelHasAChannelsInputMode) {
     m.Ch(2).InputMode = -6;  // 0.1STRAIN(5.0V)
     EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "KMR-510C");
     EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 0), "/d/a.h5.tmp");
-    EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 2), "/d/a.h5.tmp2");
+    EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 2), "/d/a.h5.2.tmp");
 }
 
 TEST(Hdf5Names, ACompleteFileIsRenamedButNeverOverAnExistingOne) {
