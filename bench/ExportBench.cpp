@@ -7,93 +7,23 @@
 //
 //   export_bench [FOLDER]   (default: a new folder under $TMPDIR or /tmp, removed at the end; a
 //                            given folder keeps largest.kmr)
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <iostream>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "LargestRecord.h"
 #include "core/datafiles/Conversion.h"
-#include "core/datafiles/DataFile.h"
 #include "core/datafiles/Hdf5Export.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 using namespace kmr;
+using namespace kmr::bench;
 
 constexpr int kRepeats = 9;  // the best of nine: a shared machine disturbs single runs
-
-class PrintingUi : public UiPort {
-public:
-    MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon, MsgButtons, bool, int) override {
-        std::cerr << title << ": " << text << "\n";
-        return MsgAnswer::Cancel;
-    }
-    Pointer GetPointer() const override { return Pointer::Default; }
-    void SetPointer(Pointer) override {}
-    void TerminateProgram() override { std::exit(1); }
-};
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-// A recorded strain signal on ten channels: decaying oscillations with noise, assorted scales.
-bool WriteLargestKmr(const std::string& path) {
-    MeasConditions m;
-    m.MemoryWords = kLargestMemoryWords;
-    m.TriggerTime = "2026/12/06 09:00:00";
-    m.SmpClk = 0.05f;
-    const float coeffs[10] = {1.0f, 0.5f, 0.3f, 1.2345678f, 2.0e-3f, 10.0f, 0.1f, 7.5f, 1.0e-6f, 123.456f};
-    const float offsets[10] = {0.0f, -100.0f, 0.25f, 0.0f, 1.5f, -3.0f, 0.0f, 1000.0f, 0.0f, -0.125f};
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        m.Ch(ch).OnOff = 1;
-        m.Ch(ch).Coeff = coeffs[ch - 1];
-        m.Ch(ch).Offset = offsets[ch - 1];
-    }
-    m.ChannelCount = 10;
-    PrintingUi ui;
-    RunStatus st = RunStatus::Ok;
-    if (!WriteDataFileHeader(path, m, kLargestMemoryWords, ui, st)) return false;
-    std::mt19937 rng(2026);
-    std::normal_distribution<double> noise(0.0, 40.0);
-    SampleBuffer buf;
-    for (int k = 0; k < kChannels; ++k) {
-        RedimSampleBuffer(buf, m.MemoryWords);
-        for (std::int32_t i = 0; i < kLargestMemoryWords; ++i) {
-            const double t = i * 5.0e-5;
-            const double v = 12000.0 * std::exp(-t / (2.0 + k)) * std::sin(2 * M_PI * (3.0 + k) * t) + noise(rng);
-            buf[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
-        }
-        if (!WriteChannelBlock(path, ChannelBlockOffset(kLargestMemoryWords, k), buf, ui, st)) return false;
-    }
-    return MarkDataFileComplete(path, ui, st);
-}
-
-// One sequential write of the buffer into a new file, closed; seconds.
-double RawWrite(const std::string& path, const std::vector<char>& buffer) {
-    const auto t0 = Clock::now();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    const auto t1 = Clock::now();
-    fs::remove(path);
-    return done == buffer.size() ? Seconds(t0, t1) : -1;
-}
 
 // One conversion of the data file in `format`; seconds, or -1. The files written are removed.
 double Convert(const std::string& kmrPath, const std::string& folder, ExportFormat format) {
@@ -124,27 +54,16 @@ int main(int argc, char** argv) {
         std::printf("HDF5 export is not available in this build\n");
         return 1;
     }
-    std::string folder;
-    if (argc > 1) {
-        folder = argv[1];
-    } else {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/kmr-export-bench-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        folder = tmpl;
-    }
-    if (folder.back() != '/') folder += '/';
+    const std::string folder = WorkFolder(argc, argv);
+    if (folder.empty()) return 1;
     const std::string kmrPath = folder + "largest.kmr";
     fs::remove(kmrPath);
-    if (!WriteLargestKmr(kmrPath)) return 1;
+    if (!WriteLargestKmr(kmrPath, LargestConditions(), MakeSamples(false))) return 1;
     const std::vector<char> payload(std::size_t{6} * kChannels * kLargestMemoryWords, 'x');
 
     double raw = 1e9, hdf5 = 1e9, csv = 1e9;
     for (int r = 0; r < kRepeats; ++r) {
-        const double w = RawWrite(folder + "raw.bin", payload);
+        const double w = RawWrite(folder + "raw.bin", payload);  // -1 when it failed
         const double h = Convert(kmrPath, folder, ExportFormat::Hdf5);
         const double c = Convert(kmrPath, folder, ExportFormat::Csv);
         if (w < 0 || h < 0 || c < 0) {
