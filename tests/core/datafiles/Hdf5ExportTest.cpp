@@ -38,12 +38,6 @@ using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
 
-std::set<std::string> FolderNames(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
-
 TEST(Hdf5Names, TheModelIsKnownWhereOnlyOneModelHasAChannelsInputMode) {
     MeasConditions m = ConditionsWith({1, 2}, 10);
     EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "");
@@ -85,6 +79,12 @@ TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
 }
 
 #else
+
+std::set<std::string> FolderNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
 
 // --- Reading HDF5 back ----------------------------------------------------------------------------
 
