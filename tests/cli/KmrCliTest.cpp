@@ -205,7 +205,11 @@ TEST_F(KmrCli, InfoJsonIsJsonWithTheFieldsAndValuesOfInfo) {
     m.Ch(5).Coeff = 1.2345678e-5f;  // "1.234568E-05": a number in JSON too
     m.Ch(5).Unit = 3;                // "°C": UTF-8 in JSON
     m.TrgMode = 2;
-    const std::string a = dir.File("a.kmr"), b = MakeKmr("b \"quoted\".kmr");
+#ifdef _WIN32
+    const std::string a = dir.File("a.kmr"), b = MakeKmr("b.kmr");
+#else
+    const std::string a = dir.File("a.kmr"), b = MakeKmr("b \"quoted\".kmr");  // escaped in JSON
+#endif
     ASSERT_TRUE(WriteKmr(a, m, 1000, {std::vector<std::int16_t>(1000, 1), std::vector<std::int16_t>(1000, 2)}));
     kmr::testing::FakeUi ui{MsgAnswer::Cancel};
     RunStatus st = RunStatus::Ok;
