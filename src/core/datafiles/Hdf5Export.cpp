@@ -84,6 +84,8 @@ public:
     H5Id& operator=(const H5Id&) = delete;
     hid_t get() const { return id_; }
     bool ok() const { return id_ >= 0; }
+    // Forgets the identifier without closing it.
+    void Abandon() { id_ = -1; }
     // Closes now; false when the library reported an error.
     bool Close() {
         herr_t rc = 0;
@@ -289,8 +291,10 @@ public:
             if (!WriteChannel(subset_.channels[i], preparer.Take(i))) return false;
             preparer.Release(i);
         }
-        // The metadata goes out as the file is closed.
+        // The metadata goes out before the file is closed, so that the close has nothing left
+        // to fail on.
         if (const int refused = AskBeforeWrite(options_.writes, temp_)) return Fail(refused, h5Path_);
+        if (H5Fflush(file_.get(), H5F_SCOPE_LOCAL) < 0) return LibraryFailed();
         if (!file_.Close()) return Fail(SystemErrorOfLastFailure(), h5Path_);
         if (const int err = RenameNoReplace(temp_, h5Path_)) return Fail(err, h5Path_);
         temp_.clear();
@@ -300,7 +304,7 @@ public:
 
     ~Export() {
         // Whatever stopped the export: nothing of it stays.
-        file_.Close();
+        CloseOrAbandon();
         if (!temp_.empty()) RemoveFile(temp_);
     }
 
@@ -308,13 +312,24 @@ private:
     bool Fail(int err, const std::string& path) {
         std::string text = FileErrorMessage(ui_.language, err > 0 ? err : EIO, path);
         if (err <= 0) text += "\n" + ui_.Text(2409);
-        file_.Close();
+        CloseOrAbandon();
         if (!temp_.empty() && RemoveFile(temp_)) temp_.clear();
         ui_.ShowMessage(text, ui_.Text(107), MsgIcon::Critical, MsgButtons::Ok);
         status_ = RunStatus::Cancelled;
         return false;
     }
     bool LibraryFailed() { return Fail(SystemErrorOfLastFailure(), h5Path_); }
+
+    // Closes the file when its metadata can still be written; otherwise leaves it open in the
+    // library for good (it is removed all the same): the library's own close of a file whose
+    // writes fail leaves it half closed, which crashes the library's next look at its files.
+    void CloseOrAbandon() {
+        if (!file_.ok()) return;
+        if (H5Fflush(file_.get(), H5F_SCOPE_LOCAL) >= 0)
+            file_.Close();
+        else
+            file_.Abandon();
+    }
     bool Cancelled() { return status_ == RunStatus::Cancelled; }
 
     bool Create() {
@@ -454,6 +469,11 @@ private:
 bool WriteHdf5File(const std::string& dataPath, const FileConditions& fc, const ResolvedSubset& subset,
                    const std::string& h5Path, const Hdf5ExportOptions& options, Progress& progress,
                    ProgressView& view, UiPort& ui, RunStatus& status) {
+    // The library's clean-up at exit would close an abandoned file (see CloseOrAbandon) and fail
+    // the same way; every file the program keeps is closed by then. Asked before the library's
+    // first use.
+    static const bool noCleanUpAtExit = H5dont_atexit() >= 0;
+    (void)noCleanUpAtExit;
     Export e(dataPath, fc, subset, h5Path, options, progress, view, ui, status);
     return e.Run();
 }
