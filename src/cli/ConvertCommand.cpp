@@ -74,14 +74,14 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             haveOut = true;
         } else if ((got = value(i, "--format", v)) != 0) {
             if (got < 0 || (v != "csv" && v != "hdf5")) {
-                io.err << "kmr convert: " << io.Text(2405) << v << "\n";
+                io.err << "kmr convert: " << io.Text(2605) << v << "\n";
                 return 2;
             }
             format = v;
         } else if ((got = value(i, "--channels", v)) != 0) {
             const auto list = got > 0 ? ParseChannelList(v) : std::nullopt;
             if (!list) {
-                io.err << "kmr convert: " << io.Text(2407) << v << "\n";
+                io.err << "kmr convert: " << io.Text(2607) << v << "\n";
                 return 2;
             }
             options.subset.channels = *list;
@@ -89,7 +89,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             const bool from = a.rfind("--from", 0) == 0;
             const auto seconds = got > 0 ? ParseSeconds(v) : std::nullopt;
             if (!seconds) {
-                io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(2408) << v << "\n";
+                io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(2608) << v << "\n";
                 return 2;
             }
             (from ? options.subset.fromSeconds : options.subset.toSeconds) = *seconds;
@@ -111,11 +111,11 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     options.format = format == "hdf5" ? ExportFormat::Hdf5 : ExportFormat::Csv;
     if (options.compress && options.format != ExportFormat::Hdf5) {
-        io.err << "kmr convert: " << io.Text(2406) << "\n";
+        io.err << "kmr convert: " << io.Text(2606) << "\n";
         return 2;
     }
     if (options.format == ExportFormat::Hdf5 && !Hdf5ExportAvailable()) {
-        io.err << "kmr convert: " << io.Text(2404) << "\n";
+        io.err << "kmr convert: " << io.Text(2604) << "\n";
         return 1;
     }
     // A part that does not fit one of the files: nothing is written.

@@ -18,8 +18,8 @@ constexpr int kBalanceTimerMs = 250;
 
 }  // namespace
 
-BalanceDlg::BalanceDlg(Engine& e, HandlerGate& gate, QWidget* owner)
-    : FormDlg(e, owner), gate_(gate), presenter_(*e.link.transport, e.s.Meas) {
+BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
+    : FormDlg(e, owner), presenter_(*e.link.transport, e.s.Meas) {
     setObjectName("BalanceDlg");
     setWindowTitle(T(1501));
 
@@ -68,11 +68,11 @@ BalanceDlg::BalanceDlg(Engine& e, HandlerGate& gate, QWidget* owner)
     cmdBalance_ = bottom.action;
     cmdClose_ = bottom.close;
 
-    connect(cmdClose_, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
-    connect(cmdBalance_, &QPushButton::clicked, this, [this] { gate_.Input([this] { DoBalance(); }); });
+    connect(cmdClose_, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
+    connect(cmdBalance_, &QPushButton::clicked, this, [this] { Gated([this] { DoBalance(); }); });
     moniTimer_.setInterval(kBalanceTimerMs);
     connect(&moniTimer_, &QTimer::timeout, this, [this] {
-        gate_.Tick(kBalanceTimerId, [this] { Tick(); }, [this] { return moniTimer_.isActive() && !IsUnloaded(); });
+        Gate().Tick(kBalanceTimerId, [this] { Tick(); }, [this] { return moniTimer_.isActive() && !IsUnloaded(); });
     });
     Refresh();
     moniTimer_.start();
@@ -106,7 +106,7 @@ bool BalanceDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress) {
         for (int ch = 1; ch <= kChannels; ++ch)
             if (watched == DataCell(ch) && DataCell(ch)->isEnabled()) {
-                gate_.Input([this, ch] {
+                Gated([this, ch] {
                     presenter_.ClickCell(ch);
                     Refresh();
                 });
@@ -142,10 +142,10 @@ void BalanceDlg::DoBalance() {
     Refresh();
 }
 
-BalanceDlg* OpenBalance(Engine& e, HandlerGate& gate, QWidget* owner) {
+BalanceDlg* OpenBalance(Engine& e, QWidget* owner) {
     e.ui.SetPointer(Pointer::Hourglass);
     FormDlg* form = OpenForm(e, owner, FormId::Balance, MonitorPause::Pause,
-                             [&] { return new BalanceDlg(e, gate, owner); });
+                             [&] { return new BalanceDlg(e, owner); });
     e.ui.SetPointer(Pointer::Default);
     return static_cast<BalanceDlg*>(form);
 }

@@ -7,7 +7,6 @@
 #include <QTimer>
 #include <array>
 
-#include "core/app/HandlerGate.h"
 #include "core/measurement/Balance.h"
 #include "gui/FormDlg.h"
 
@@ -16,7 +15,7 @@ namespace kmr::gui {
 class BalanceDlg : public FormDlg {
     Q_OBJECT
 public:
-    BalanceDlg(Engine& e, HandlerGate& gate, QWidget* owner);
+    BalanceDlg(Engine& e, QWidget* owner);
 
     BalancePresenter& Presenter() { return presenter_; }
     QTimer& MoniTimer() { return moniTimer_; }
@@ -31,7 +30,6 @@ private:
     void DoBalance();
     void Refresh();
 
-    HandlerGate& gate_;
     BalancePresenter presenter_;
     QTimer moniTimer_;
     std::array<QLabel*, kChannels> names_{};
@@ -43,6 +41,6 @@ private:
 };
 
 // Opens the balance window unless another form is open (the main window's monitor is paused).
-BalanceDlg* OpenBalance(Engine& e, HandlerGate& gate, QWidget* owner);
+BalanceDlg* OpenBalance(Engine& e, QWidget* owner);
 
 }  // namespace kmr::gui

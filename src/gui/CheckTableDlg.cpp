@@ -23,8 +23,8 @@ QColor ColourOf(CheckColour c, const QPalette& p) {
 
 }  // namespace
 
-CheckTableDlg::CheckTableDlg(Engine& e, HandlerGate& gate, QWidget* owner)
-    : FormDlg(e, owner), gate_(gate), check_(*e.link.transport, e.s.Meas) {
+CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
+    : FormDlg(e, owner), check_(*e.link.transport, e.s.Meas) {
     setObjectName("CheckTableDlg");
     setWindowTitle(T(1601));
 
@@ -87,8 +87,8 @@ CheckTableDlg::CheckTableDlg(Engine& e, HandlerGate& gate, QWidget* owner)
     cmdExecute_->setEnabled(false);
     QPushButton* cmdClose = bottom.close;
 
-    connect(cmdClose, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
-    connect(cmdExecute_, &QPushButton::clicked, this, [this] { gate_.Input([this] { Execute(); }); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
+    connect(cmdExecute_, &QPushButton::clicked, this, [this] { Gated([this] { Execute(); }); });
     for (std::size_t row = 0; row < kCheckRows; ++row) ShowRow(row);
     // The checks take longer than the normal timeout.
     timeout_ = std::make_unique<LongCheckTimeout>(e.link.transport->Connection());
@@ -142,9 +142,9 @@ void CheckTableDlg::Execute() {
     setEnabled(true);
 }
 
-CheckTableDlg* OpenCheckTable(Engine& e, HandlerGate& gate, QWidget* owner) {
+CheckTableDlg* OpenCheckTable(Engine& e, QWidget* owner) {
     FormDlg* form = OpenForm(e, owner, FormId::Check, MonitorPause::Pause,
-                             [&] { return new CheckTableDlg(e, gate, owner); });
+                             [&] { return new CheckTableDlg(e, owner); });
     return static_cast<CheckTableDlg*>(form);
 }
 

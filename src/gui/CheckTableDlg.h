@@ -8,7 +8,6 @@
 #include <array>
 #include <memory>
 
-#include "core/app/HandlerGate.h"
 #include "core/measurement/SelfCheck.h"
 #include "gui/FormDlg.h"
 
@@ -17,7 +16,7 @@ namespace kmr::gui {
 class CheckTableDlg : public FormDlg {
     Q_OBJECT
 public:
-    CheckTableDlg(Engine& e, HandlerGate& gate, QWidget* owner);
+    CheckTableDlg(Engine& e, QWidget* owner);
     ~CheckTableDlg() override;
 
     SelfCheck& Presenter() { return check_; }
@@ -35,7 +34,6 @@ private:
     void ShowRow(std::size_t row);
     void ShowComment(std::size_t row);
 
-    HandlerGate& gate_;
     SelfCheck check_;
     std::unique_ptr<LongCheckTimeout> timeout_;
     std::array<QCheckBox*, kCheckRows> boxes_{};
@@ -47,6 +45,6 @@ private:
 };
 
 // Opens the self-check window unless another form is open (the main window's monitor is paused).
-CheckTableDlg* OpenCheckTable(Engine& e, HandlerGate& gate, QWidget* owner);
+CheckTableDlg* OpenCheckTable(Engine& e, QWidget* owner);
 
 }  // namespace kmr::gui

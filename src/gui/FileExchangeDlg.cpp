@@ -101,10 +101,13 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
     layout->addLayout(panes, 1);
     layout->addLayout(buttons);
 
-    connect(cmdSPathName, &QPushButton::clicked, this, [this] { PickFolder(false); });
-    connect(cmdDPathName, &QPushButton::clicked, this, [this] { PickFolder(true); });
-    connect(cmdClose, &QPushButton::clicked, this, &QWidget::close);
-    connect(cmdConvert, &QPushButton::clicked, this, &FileExchangeDlg::Convert);
+    // The buttons run through the handler gate: while a conversion runs (its progress window
+    // lets events through for Cancel) nothing else of the program's starts, and a close request
+    // waits for the conversion's end.
+    connect(cmdSPathName, &QPushButton::clicked, this, [this] { Gated([this] { PickFolder(false); }); });
+    connect(cmdDPathName, &QPushButton::clicked, this, [this] { Gated([this] { PickFolder(true); }); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
+    connect(cmdConvert, &QPushButton::clicked, this, [this] { Gated([this] { Convert(); }); });
     connect(txtDFile_, &QLineEdit::editingFinished, this, [this] {
         form_.LeaveNameBox(txtDFile_->text().toStdString());
         ShowNameBox();

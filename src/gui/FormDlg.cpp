@@ -28,17 +28,58 @@ void FormDlg::Unload() {
     deleteLater();
 }
 
+void FormDlg::EndWithProgram() {
+    if (unloaded_) return;
+    ProgramEnding();
+    Unload();
+}
+
+namespace {
+// The gate's slot for a form's close request held while a handler waits.
+constexpr int kFormCloseId = 21;
+}  // namespace
+
 void FormDlg::closeEvent(QCloseEvent* event) {
     if (unloaded_) {
         event->accept();
         return;
     }
-    if (!QueryClose()) {
-        event->ignore();
+    event->ignore();
+    if (inHandlerClose_) {
+        // From one of the form's own handlers, already inside the gate.
+        if (CloseRequest()) event->accept();
         return;
     }
-    event->accept();
+    if (e_.gate.Busy()) {
+        // Held until the handler that waits has returned; it may end its sequence early.
+        CloseWanted();
+        const QPointer<FormDlg> self(this);
+        e_.gate.Tick(kFormCloseId, [self] { if (self) self->CloseInHandler(); },
+                     [self] { return self && !self->unloaded_; });
+        return;
+    }
+    bool closed = false;
+    e_.gate.Input([&] { closed = CloseRequest(); });
+    if (closed) event->accept();
+}
+
+bool FormDlg::CloseRequest() {
+    if (unloaded_) return true;
+    if (!QueryClose()) return false;
     Unload();
+    return true;
+}
+
+void FormDlg::Gated(const std::function<void()>& handler) { e_.gate.Input(handler); }
+
+void FormDlg::CloseInHandler() {
+    inHandlerClose_ = true;
+    // A hidden form gets no close event from close(): the request runs directly.
+    if (isVisible())
+        close();
+    else
+        CloseRequest();
+    inHandlerClose_ = false;
 }
 
 QHBoxLayout* FormDlg::CancelOkRow(const std::function<void()>& ok) {
@@ -47,11 +88,13 @@ QHBoxLayout* FormDlg::CancelOkRow(const std::function<void()>& ok) {
     auto* okButton = new QPushButton(T(1014));
     okButton->setObjectName("cmdButton1");
     connect(cancel, &QPushButton::clicked, this, [this] {
-        closeByButton_ = true;
-        close();
-        closeByButton_ = false;
+        Gated([this] {
+            closeByButton_ = true;
+            CloseInHandler();
+            closeByButton_ = false;
+        });
     });
-    connect(okButton, &QPushButton::clicked, this, ok);
+    connect(okButton, &QPushButton::clicked, this, [this, ok] { Gated(ok); });
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(cancel);

@@ -3,6 +3,10 @@
 // by the main window. OpenForm asks the core's FormHost first (which disables the main window,
 // pauses its monitor where asked and refuses a second form) and shows the form; the form tells
 // the host when it is unloaded, whatever closes it.
+//
+// Every click and close of a form runs through the engine's handler gate, as the main window's
+// do: a close event (the close box, Alt+F4, close()) that arrives while a handler waits for the
+// instrument is held and carried out once that handler has returned.
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -25,23 +29,40 @@ public:
     // deletes it later.
     void Unload();
     bool IsUnloaded() const { return unloaded_; }
+    // The program ends while the form is open: the form is closed through its own ending (the
+    // output calibration sends MON) without asking, and unloaded.
+    void EndWithProgram();
 
 protected:
     // Asked on a close request (Cancel, the close box): false keeps the form open.
     virtual bool QueryClose() { return true; }
     // The form is being unloaded, whatever closed it (after the host has restored the main window).
     virtual void Unloading() {}
+    // The program ends with the form open (EndWithProgram): what every close must do.
+    virtual void ProgramEnding() {}
+    // A close request arrived while one of the form's handlers waits (the handler may stop early).
+    virtual void CloseWanted() {}
     void closeEvent(QCloseEvent* event) override;
+    // Runs a click of the form through the gate (nothing happens while another handler runs).
+    void Gated(const std::function<void()>& handler);
+    // Closes the form from inside one of its gated handlers (a Close button).
+    void CloseInHandler();
     // The Cancel and OK row of a settings form, to the right: Cancel closes the form as its
     // button (ClosedByButton() is true while the close is asked), OK calls `ok`.
     QHBoxLayout* CancelOkRow(const std::function<void()>& ok);
     bool ClosedByButton() const { return closeByButton_; }
 
+    HandlerGate& Gate() { return e_.gate; }
+
     Engine& e_;
 
 private:
+    // The close request itself, inside the gate: QueryClose, then the unload.
+    bool CloseRequest();
+
     bool unloaded_ = false;
     bool closeByButton_ = false;
+    bool inHandlerClose_ = false;
 };
 
 // Opens the form `make` builds, unless another form is open (then nothing is made and nullptr is

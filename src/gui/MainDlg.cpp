@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -36,6 +37,8 @@ namespace {
 constexpr int kEocTimerId = 1;
 constexpr int kMoniTimerId = 2;
 constexpr int kTimerMs = 50;
+// The gate's slot for a close request held while a handler waits.
+constexpr int kCloseRequestId = 3;
 
 }  // namespace
 
@@ -71,6 +74,9 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     actOutputCal_ = AddItem(mnuOption_, 1105, "mnuOptionItem2", &MainDlg::OutputCal);
     mnuOption_->addSeparator();
     actVersion_ = AddItem(mnuOption_, 1013, "mnuOptionItem4", &MainDlg::Version);
+    // Option > Connect (issue 21): start-up's connection again, without a restart.
+    mnuOption_->addSeparator();
+    actConnect_ = AddItem(mnuOption_, 2410, "mnuOptionConnect", &MainDlg::ConnectInstrument);
     for (QMenu* m : {mnuFile_, mnuMeas_, mnuOption_})
         connect(m, &QMenu::aboutToShow, this, &MainDlg::UpdateMenus);
 
@@ -147,10 +153,12 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     eocTimer_.setInterval(kTimerMs);
     moniTimer_.setInterval(kTimerMs);
     connect(&eocTimer_, &QTimer::timeout, this, [this] {
-        gate_.Tick(kEocTimerId, [this] { EocTimerTick(*e_); }, [this] { return eocTimer_.isActive(); });
+        if (e_ != nullptr)
+            e_->gate.Tick(kEocTimerId, [this] { EocTimerTick(*e_); }, [this] { return eocTimer_.isActive(); });
     });
     connect(&moniTimer_, &QTimer::timeout, this, [this] {
-        gate_.Tick(kMoniTimerId, [this] { MonitorTimerTick(*e_); }, [this] { return moniTimer_.isActive(); });
+        if (e_ != nullptr)
+            e_->gate.Tick(kMoniTimerId, [this] { MonitorTimerTick(*e_); }, [this] { return moniTimer_.isActive(); });
     });
     resize(712, 352);
 }
@@ -179,7 +187,7 @@ QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainD
 
 void MainDlg::OnInput(void (MainDlg::*handler)()) {
     if (e_ == nullptr) return;
-    gate_.Input([this, handler] { (this->*handler)(); });
+    e_->gate.Input([this, handler] { (this->*handler)(); });
 }
 
 void MainDlg::UpdateMenus() {
@@ -198,6 +206,7 @@ void MainDlg::UpdateMenus() {
     actCheck_->setEnabled(m.Check);
     actOutputCal_->setEnabled(m.OutputCal);
     actVersion_->setEnabled(m.Version);
+    actConnect_->setEnabled(m.Connect);
 }
 
 void MainDlg::DropCharts() {
@@ -323,23 +332,42 @@ void MainDlg::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    bool allowed = false;
-    // A close request while another handler works is refused, as is one the core refuses. The
-    // unload runs as part of the same handler, so no tick runs in between.
-    gate_.Input([&] {
-        allowed = CloseRequestAllowed(e_->s, e_->ui);
-        if (!allowed) return;
-        e_->s.Geometry.WindowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
-        UnloadMainWindow(*e_, saveGeometry);
-        eocTimer_.stop();
-        moniTimer_.stop();
-        unloaded_ = true;
-    });
-    if (!allowed) {
-        event->ignore();
+    event->ignore();
+    // While a form is open the main window takes no input, its close box included: the form
+    // comes to the front instead (the program ends only through the form's own close first).
+    if (e_->forms.IsOpen()) {
+        for (FormDlg* form : findChildren<FormDlg*>())
+            if (!form->IsUnloaded() && form->isVisible()) {
+                form->raise();
+                form->activateWindow();
+            }
         return;
     }
-    event->accept();
+    // A close request while another handler waits for the instrument is held and asked once
+    // that handler has returned; otherwise it runs now, as a handler of its own. The unload runs
+    // as part of the same handler, so no tick runs in between.
+    if (e_->gate.Busy()) {
+        const QPointer<MainDlg> self(this);
+        e_->gate.Tick(kCloseRequestId, [self] { if (self) self->CloseRequest(); },
+                      [self] { return self && !self->unloaded_; });
+        return;
+    }
+    bool unloaded = false;
+    e_->gate.Input([&] { unloaded = CloseRequest(); });
+    if (unloaded) event->accept();
+}
+
+bool MainDlg::CloseRequest() {
+    if (unloaded_ || e_->forms.IsOpen()) return false;
+    if (!CloseRequestAllowed(e_->s, e_->ui)) return false;
+    e_->s.Geometry.WindowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    UnloadMainWindow(*e_, saveGeometry);
+    eocTimer_.stop();
+    moniTimer_.stop();
+    unloaded_ = true;
+    // Held, the request did not come with an event to accept: the window goes now.
+    if (isVisible()) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    return true;
 }
 
 // --- Menu and button handlers --------------------------------------------------------------------
@@ -360,10 +388,11 @@ void MainDlg::Quit() {
     QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 void MainDlg::Monitor() { ToggleMonitor(*e_); }
-void MainDlg::Balance() { OpenBalance(*e_, gate_, this); }
+void MainDlg::Balance() { OpenBalance(*e_, this); }
 void MainDlg::StartStop() { StartOrStop(*e_); }
-void MainDlg::Check() { OpenCheckTable(*e_, gate_, this); }
-void MainDlg::OutputCal() { OpenOutputCal(*e_, gate_, this); }
+void MainDlg::Check() { OpenCheckTable(*e_, this); }
+void MainDlg::OutputCal() { OpenOutputCal(*e_, this); }
+void MainDlg::ConnectInstrument() { ConnectAgain(*e_); }
 void MainDlg::Version() {
     auto* dlg = new VersionDlg(e_->s, this);
     dlg->setWindowModality(Qt::WindowModal);

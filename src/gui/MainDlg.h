@@ -57,7 +57,8 @@ public:
     // Saves the geometry when the window is unloaded.
     std::function<void(const MainFormGeometry&)> saveGeometry;
 
-    HandlerGate& Gate() { return gate_; }
+    // The engine's handler gate (after Attach).
+    HandlerGate& Gate() { return e_->gate; }
     QTimer& EocTimer() { return eocTimer_; }
     QTimer& MoniTimer() { return moniTimer_; }
     ChannelPanel* Panel(int channel) const { return panels_[static_cast<std::size_t>(channel - 1)]; }
@@ -67,6 +68,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The close request itself, run inside the gate: true when the window was unloaded.
+    bool CloseRequest();
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void changeEvent(QEvent* event) override;
@@ -90,9 +93,9 @@ private:
     void Check();
     void OutputCal();
     void Version();
+    void ConnectInstrument();
 
     Engine* e_ = nullptr;
-    HandlerGate gate_;
     QTimer eocTimer_;
     QTimer moniTimer_;
     bool unloaded_ = false;
@@ -111,6 +114,7 @@ private:
     QAction* actCheck_ = nullptr;
     QAction* actOutputCal_ = nullptr;
     QAction* actVersion_ = nullptr;
+    QAction* actConnect_ = nullptr;
 
     QPushButton* cmdBalKmr_ = nullptr;
     QPushButton* cmdMoniKmr_ = nullptr;

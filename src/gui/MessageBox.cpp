@@ -85,13 +85,17 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
     }
     row->addStretch(1);
     def->setDefault(true);
-    def->setFocus();
+    default_ = def;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(body);
     layout->addSpacing(8);
     layout->addLayout(row);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Only now do the buttons belong to the box: the default button takes the focus, so that
+    // Enter and Space answer it (a Yes/No question whose default is No is never answered Yes by
+    // a habitual Enter).
+    def->setFocus();
 
     if (autoCloseMs > 0) {
         autoClose_.setSingleShot(true);
@@ -137,6 +141,7 @@ MsgAnswer MessageBox::Ask() {
     if (autoClose_.interval() > 0) autoClose_.start();
     answer_ = MsgAnswer::Ok;
     setResult(QDialog::Rejected);
+    if (default_ != nullptr) default_->setFocus();
     exec();
     autoClose_.stop();
     if (owner && ownerWasEnabled) owner->setEnabled(true);

@@ -19,6 +19,8 @@ public:
     // Shows the box, waits for the answer and enables the owner again.
     MsgAnswer Ask();
     MsgAnswer Answer() const { return answer_; }
+    // The button Enter and Space answer: it has the focus when the box shows.
+    QPushButton* DefaultButton() const { return default_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -29,6 +31,7 @@ private:
     void Finish(MsgAnswer answer);
 
     QWidget* owner_;
+    QPushButton* default_ = nullptr;
     MsgButtons buttons_;
     MsgAnswer answer_ = MsgAnswer::Ok;
     QTimer autoClose_;

@@ -8,8 +8,8 @@
 
 namespace kmr::gui {
 
-OutputCalDlg::OutputCalDlg(Engine& e, HandlerGate& gate, QWidget* owner)
-    : FormDlg(e, owner), gate_(gate), presenter_(*e.link.transport, e.s.Meas, e.s.OutputCal) {
+OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
+    : FormDlg(e, owner), presenter_(*e.link.transport, e.s.Meas, e.s.OutputCal) {
     setObjectName("OutputCalDlg");
     setWindowTitle(T(1801));
 
@@ -70,7 +70,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, HandlerGate& gate, QWidget* owner)
         buttons->addWidget(button);
         outputs_[static_cast<std::size_t>(b)] = button;
         connect(button, &QPushButton::clicked, this, [this, b] {
-            gate_.Input([this, b] {
+            Gated([this, b] {
                 setEnabled(false);
                 presenter_.Click(static_cast<CalButton>(b));
                 setEnabled(true);
@@ -82,7 +82,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, HandlerGate& gate, QWidget* owner)
     auto* cmdClose = new QPushButton(T(1019));
     cmdClose->setObjectName("cmdClose");
     buttons->addWidget(cmdClose);
-    connect(cmdClose, &QPushButton::clicked, this, [this] { gate_.Input([this] { close(); }); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(table);
@@ -115,7 +115,10 @@ void OutputCalDlg::Refresh() {
 }
 
 bool OutputCalDlg::QueryClose() {
-    // Every close ends the output first, then the settings are saved.
+    // Every close ends the output first, then the settings are saved. A value typed but not yet
+    // entered counts, as in the graph-condition form.
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (ValueBox(ch)->isEnabled() && ValueBox(ch)->isModified()) Enter(ch);
     if (!saved_) {
         saved_ = true;
         presenter_.Close(e_.s.CondPath("OutputCal.cnd"));
@@ -123,9 +126,11 @@ bool OutputCalDlg::QueryClose() {
     return true;
 }
 
-OutputCalDlg* OpenOutputCal(Engine& e, HandlerGate& gate, QWidget* owner) {
+void OutputCalDlg::ProgramEnding() { QueryClose(); }
+
+OutputCalDlg* OpenOutputCal(Engine& e, QWidget* owner) {
     FormDlg* form = OpenForm(e, owner, FormId::OutputCal, MonitorPause::Keep,
-                             [&] { return new OutputCalDlg(e, gate, owner); });
+                             [&] { return new OutputCalDlg(e, owner); });
     return static_cast<OutputCalDlg*>(form);
 }
 

@@ -2,7 +2,7 @@
 // The output-calibration window (KMR-510C): per channel the unit, On/Off, the calibration value
 // and its instrument digits, and the +Cal / 0 / -Cal buttons, the one whose output is on in the
 // active colour. Closing always ends the output ("MON") and then saves OutputCal.cnd. It does not
-// pause the main window's monitor: its clicks run through the main window's handler gate, so its
+// pause the main window's monitor: its clicks run through the engine's handler gate, so its
 // commands and the monitor reads never overlap. The decisions are the core's OutputCalPresenter.
 #include <QCheckBox>
 #include <QLabel>
@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <array>
 
-#include "core/app/HandlerGate.h"
 #include "core/measurement/OutputCalibration.h"
 #include "gui/FormDlg.h"
 
@@ -19,7 +18,7 @@ namespace kmr::gui {
 class OutputCalDlg : public FormDlg {
     Q_OBJECT
 public:
-    OutputCalDlg(Engine& e, HandlerGate& gate, QWidget* owner);
+    OutputCalDlg(Engine& e, QWidget* owner);
 
     OutputCalPresenter& Presenter() { return presenter_; }
     QLineEdit* ValueBox(int channel) const { return values_[static_cast<std::size_t>(channel - 1)]; }
@@ -28,12 +27,12 @@ public:
 
 protected:
     bool QueryClose() override;
+    void ProgramEnding() override;
 
 private:
     void Refresh();
     void Enter(int channel);
 
-    HandlerGate& gate_;
     OutputCalPresenter presenter_;
     std::array<QCheckBox*, kChannels> uses_{};
     std::array<QLineEdit*, kChannels> values_{};
@@ -44,6 +43,6 @@ private:
 };
 
 // Opens the output-calibration window unless another form is open.
-OutputCalDlg* OpenOutputCal(Engine& e, HandlerGate& gate, QWidget* owner);
+OutputCalDlg* OpenOutputCal(Engine& e, QWidget* owner);
 
 }  // namespace kmr::gui

@@ -7,6 +7,7 @@
 
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
+#include "gui/WaitDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
 
@@ -26,6 +27,19 @@ Program::Program()
     main_->saveGeometry = [](const MainFormGeometry& g) { SaveGeometry(g); };
     ui_.SetOwner(main_.get());
     ui_.SetSplash(splash_.get());
+    // A call that waits long says what it waits for; Stop or Cancel ends the operation after the
+    // attempt in progress.
+    wait_ = std::make_unique<WaitDlg>(main_.get());
+    WorkerBus::longWait = [this](bool waiting, const std::string& what) {
+        if (!waiting) {
+            wait_->Done();
+            return;
+        }
+        const bool run = state_.RunActive();
+        wait_->ShowFor(Q(TextWith(ui_.language, 2411, {what})), T(run ? 160 : 1015), [this] {
+            if (engine_ && engine_->link.transport) engine_->link.transport->stopRequested = true;
+        });
+    };
 }
 
 Program::~Program() {
@@ -33,10 +47,13 @@ Program::~Program() {
     // draw from its chart model; then the engine's link (and its worker thread) goes before the
     // windows.
     if (main_) {
+        // A form still open ends through its own close first (the output calibration sends MON).
+        for (FormDlg* form : main_->findChildren<FormDlg*>()) form->EndWithProgram();
         for (FormDlg* form : main_->findChildren<FormDlg*>()) delete form;
         main_->DropCharts();
     }
     engine_.reset();
+    WorkerBus::longWait = nullptr;
 }
 
 StartupOutcome Program::Start(const ProgramOptions& options) {

@@ -35,6 +35,8 @@ public:
     SplashDlg& Splash() { return *splash_; }
     TransactionSplashDlg& ProgressWindow() { return *progress_; }
     QtUi& Ui() { return ui_; }
+    // The notice of a long wait (a stalled link).
+    class WaitDlg& WaitNotice() { return *wait_; }
 
 private:
     ProgramState state_;
@@ -43,6 +45,7 @@ private:
     std::unique_ptr<MainDlg> main_;
     std::unique_ptr<SplashDlg> splash_;
     std::unique_ptr<TransactionSplashDlg> progress_;
+    std::unique_ptr<class WaitDlg> wait_;
     std::unique_ptr<Engine> engine_;
 };
 

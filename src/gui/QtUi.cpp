@@ -38,8 +38,6 @@ void QtUi::MakeSplashNonTopmost() {
     if (splash_ != nullptr) splash_->DropTopmost();
 }
 
-void QtUi::ProcessPendingEvents() { QApplication::processEvents(); }
-
 void QtUi::TerminateProgram() {
     if (terminate) {
         terminate();

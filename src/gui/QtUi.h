@@ -19,7 +19,6 @@ public:
     void SetPointer(Pointer p) override;
     bool IsSplashShowing() const override;
     void MakeSplashNonTopmost() override;
-    void ProcessPendingEvents() override;
     void TerminateProgram() override;
 
     // The window that owns message boxes (the main window once it is loaded).

@@ -32,7 +32,7 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     auto* cmdPathName = new QPushButton("...");
     cmdPathName->setObjectName("cmdPathName");
     cmdPathName->setFixedWidth(cmdPathName->fontMetrics().horizontalAdvance("...") + 28);
-    connect(cmdPathName, &QPushButton::clicked, this, &SetPathAndFileDlg::ChooseFolder);
+    connect(cmdPathName, &QPushButton::clicked, this, [this] { Gated([this] { ChooseFolder(); }); });
 
     auto* lblFileName = new QLabel(T(1103));
     lblFileName->setObjectName("lblFileName");

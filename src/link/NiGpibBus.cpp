@@ -106,6 +106,9 @@ GpibStatus NiGpibBus::OpenDevice(int board, int address, int secondary, int time
     if (!Load()) return NotLoaded();
     descriptor = ibdev_(board, address, secondary, timeoutCode, eot, eos);
     GpibStatus s = Collect();
+    openArgs_ = {board, address, secondary, timeoutCode, eot, eos};
+    handedOut_ = actual_ = descriptor;
+    lost_ = false;
     if (descriptor < 0) {
         s.ibsta |= kIbERR;
         problem_ = "The GP-IB library " + library_.Name() + " cannot open board " +
@@ -132,16 +135,38 @@ GpibStatus NiGpibBus::BoardOffline(int board) {
     return Collect();
 }
 
+GpibStatus NiGpibBus::Watch(GpibStatus s) {
+    if (s.error() && (s.iberr == kEDVR || s.iberr == kENEB) && handedOut_ >= 0) lost_ = true;
+    return s;
+}
+
+bool NiGpibBus::Reopen() {
+    if (actual_ >= 0) ibonl_(actual_, 0);
+    const OpenArgs& a = openArgs_;
+    const int ud = ibdev_(a.board, a.address, a.secondary, a.timeoutCode, a.eot, a.eos);
+    if (ud < 0) {
+        problem_ = "The GP-IB device was lost, and the GP-IB library " + library_.Name() +
+                   " cannot open board " + std::to_string(a.board) + ", address " +
+                   std::to_string(a.address) + " again.";
+        return false;
+    }
+    actual_ = ud;
+    lost_ = false;
+    return true;
+}
+
 GpibStatus NiGpibBus::Write(int descriptor, const void* data, std::size_t count) {
     if (!Load()) return NotLoaded();
-    ibwrt_(descriptor, data, static_cast<std::ptrdiff_t>(count));
-    return Collect();
+    // The first write after the device was lost opens it again, once.
+    if (lost_ && descriptor == handedOut_ && !Reopen()) return GpibStatus{kIbERR, kENEB, 0};
+    ibwrt_(Actual(descriptor), data, static_cast<std::ptrdiff_t>(count));
+    return Watch(Collect());
 }
 
 GpibStatus NiGpibBus::Read(int descriptor, void* buffer, std::size_t count) {
     if (!Load()) return NotLoaded();
-    ibrd_(descriptor, buffer, static_cast<std::ptrdiff_t>(count));
-    return Collect();
+    ibrd_(Actual(descriptor), buffer, static_cast<std::ptrdiff_t>(count));
+    return Watch(Collect());
 }
 
 }  // namespace kmr

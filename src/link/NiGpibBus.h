@@ -63,6 +63,20 @@ private:
     bool Load();
     GpibStatus NotLoaded();
     GpibStatus Collect() const;
+    // A call that failed as when the interface or its driver went away (EDVR, ENEB) marks the
+    // device lost; the next write takes the old descriptor off-line and opens the device again
+    // once, with the open's parameters, and goes on under the new descriptor.
+    GpibStatus Watch(GpibStatus s);
+    int Actual(int descriptor) const { return descriptor == handedOut_ ? actual_ : descriptor; }
+    bool Reopen();
+
+    struct OpenArgs {
+        int board = 0, address = 0, secondary = 0, timeoutCode = 0, eot = 1, eos = 0;
+    };
+    OpenArgs openArgs_;
+    int handedOut_ = -1;  // the descriptor the caller holds
+    int actual_ = -1;     // the library's descriptor for it now
+    bool lost_ = false;
 
     std::string libraryPath_;
     SharedLibrary library_;

@@ -100,6 +100,8 @@ PrologixBus::Wait PrologixBus::ReadToMark(std::string& chunk, std::size_t keep, 
         }
         // Everything but a possible beginning of the mark is reply: kept or dropped, never held.
         if (inbox_.size() >= mark.size()) take(inbox_.size() - mark.size() + 1);
+        // The deadline holds on every receive, also while the peer keeps sending.
+        if (std::chrono::steady_clock::now() >= deadline) return Wait::Timeout;
         std::size_t got = 0;
         switch (socket_.ReceiveSome(buffer, sizeof buffer, got, deadline)) {
             case TcpSocket::Io::Ok: inbox_.append(buffer, got); break;
@@ -121,6 +123,7 @@ PrologixBus::Wait PrologixBus::ReadLine(std::string& line, SteadyTime deadline) 
             return Wait::Done;
         }
         if (inbox_.size() > kMaxVersionLine) return Wait::Timeout;  // no line is coming
+        if (std::chrono::steady_clock::now() >= deadline) return Wait::Timeout;
         std::size_t got = 0;
         switch (socket_.ReceiveSome(buffer, sizeof buffer, got, deadline)) {
             case TcpSocket::Io::Ok: inbox_.append(buffer, got); break;
@@ -154,6 +157,60 @@ bool PrologixBus::SelectAddress(int address, std::string& out) {
     return true;
 }
 
+PrologixBus::Wait PrologixBus::Setup(int address, SteadyTime deadline, bool& fresh) {
+    fresh = !Connected();
+    if (fresh) {
+        std::string why;
+        socket_ = TcpSocket::Connect(host_, port_, MillisecondsUntil(deadline), why);
+        if (!socket_.Valid()) {
+            problem_ = "Cannot connect to the GP-IB adapter at " + Where() + ": " + why +
+                       ". Check that the adapter (or kmr-sim) is running there.";
+            return Wait::Lost;
+        }
+    }
+    inbox_.clear();
+    outstanding_ = 0;
+    // ++savecfg 0 first: the adapter would otherwise store every later setting in its EEPROM.
+    std::string setup = "++savecfg 0\n++mode 1\n++auto 0\n++eos 3\n++eoi " + std::string(eot_ ? "1" : "0") +
+                        "\n++eot_enable 1\n++eot_char " + std::to_string(prologix::kEotChar) + "\n";
+    adapterAddress_ = -1;
+    SelectAddress(address, setup);
+    adapterReadTmoMs_ = 0;
+    SetAdapterReadTimeout(std::min(timeoutMs_, prologix::kMaxReadTimeoutMs), setup);
+    setup += "++ver\n";
+    std::string line;
+    Wait w = Send(setup, deadline);
+    if (w == Wait::Done) w = ReadLine(line, deadline);
+    if (w != Wait::Done) {
+        Disconnect();
+        problem_ = "The device at " + Where() +
+                   (w == Wait::Lost ? " closed the connection while it was set up."
+                                    : " did not answer ++ver within the timeout: another "
+                                      "program may be connected to it (an adapter serves "
+                                      "one at a time), or it is not a GP-IB adapter.");
+        return w;
+    }
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (text.empty() || !Printable(text)) {
+        Disconnect();
+        problem_ = "The device at " + Where() +
+                   " does not answer like a GP-IB adapter (its answer to ++ver is not a "
+                   "line of text).";
+        return Wait::Timeout;
+    }
+    versionLine_ = line;
+    return Wait::Done;
+}
+
+bool PrologixBus::Reconnect(SteadyTime deadline) {
+    bool fresh = false;
+    if (Setup(deviceAddress_, deadline, fresh) == Wait::Done) return true;
+    problem_ = "The connection to the GP-IB adapter at " + Where() +
+               " was lost, and connecting again failed: " + problem_;
+    return false;
+}
+
 GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/, int timeoutCode,
                                    int eot, int /*eos*/, int& descriptor) {
     descriptor = -1;
@@ -168,54 +225,14 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
     const SteadyTime deadline = DeadlineFromNow();
 
     if (Connected() && Resync(deadline) != Wait::Done) Disconnect();
+    eot_ = eot;
     // A connection kept from an earlier open may have died while idle; the "++ver" answer shows
     // it, and then the open connects afresh once.
     for (int attempt = 0;; ++attempt) {
-        const bool fresh = !Connected();
-        if (fresh) {
-            std::string why;
-            socket_ = TcpSocket::Connect(host_, port_, MillisecondsUntil(deadline), why);
-            if (!socket_.Valid())
-                return Fail(kIbERR, kENEB,
-                            "Cannot connect to the GP-IB adapter at " + Where() + ": " + why +
-                                ". Check that the adapter (or kmr-sim) is running there.");
-        }
-        inbox_.clear();
-        // ++savecfg 0 first: the adapter would otherwise store every later setting in its EEPROM.
-        std::string setup = "++savecfg 0\n++mode 1\n++auto 0\n++eos 3\n++eoi " +
-                            std::string(eot ? "1" : "0") + "\n++eot_enable 1\n++eot_char " +
-                            std::to_string(prologix::kEotChar) + "\n";
-        adapterAddress_ = -1;
-        SelectAddress(address, setup);
-        adapterReadTmoMs_ = 0;
-        SetAdapterReadTimeout(std::min(timeoutMs_, prologix::kMaxReadTimeoutMs), setup);
-        setup += "++ver\n";
-        std::string line;
-        Wait w = Send(setup, deadline);
-        if (w == Wait::Done) w = ReadLine(line, deadline);
-        if (w == Wait::Lost && !fresh && attempt == 0) {
-            Disconnect();
-            continue;
-        }
-        if (w != Wait::Done) {
-            Disconnect();
-            return Fail(kIbERR, kENEB,
-                        "The device at " + Where() +
-                            (w == Wait::Lost ? " closed the connection while it was set up."
-                                             : " did not answer ++ver within the timeout: another "
-                                               "program may be connected to it (an adapter serves "
-                                               "one at a time), or it is not a GP-IB adapter."));
-        }
-        std::string text = line;
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-        if (text.empty() || !Printable(text)) {
-            Disconnect();
-            return Fail(kIbERR, kENEB,
-                        "The device at " + Where() +
-                            " does not answer like a GP-IB adapter (its answer to ++ver is not a "
-                            "line of text).");
-        }
-        versionLine_ = line;
+        bool fresh = false;
+        const Wait w = Setup(address, deadline, fresh);
+        if (w == Wait::Lost && !fresh && attempt == 0) continue;
+        if (w != Wait::Done) return Fail(kIbERR, kENEB, problem_);
         break;
     }
     deviceAddress_ = address;
@@ -272,8 +289,9 @@ GpibStatus PrologixBus::BoardOffline(int /*board*/) {
 GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t count) {
     if (descriptor != kDescriptor || deviceAddress_ < 0)
         return Fail(kIbERR, kEDVR, "The device is not open.");
-    if (!Connected()) return Lost(kENOL);
     const SteadyTime deadline = DeadlineFromNow();
+    // The first write after a lost connection connects again, once.
+    if (!Connected() && !Reconnect(deadline)) return Status(kIbERR, kENOL);
     Wait w = Resync(deadline);
     if (w == Wait::Lost) return Lost(kENOL);
     if (w == Wait::Timeout)

@@ -25,6 +25,11 @@
 // EABO; a reply longer than the count is ERR CMPL with EABO; a connection that drops in the middle
 // of a call is ERR with ENOL (write) or EABO (read), at once. Every wait is bounded by the timeout
 // of the open.
+//
+// Reconnection: after the connection was lost (the adapter power-cycled, a cable pulled), the
+// next write connects again once and sends the adapter's settings again (controller mode, EOI,
+// the marker byte, the address, its read timeout), so the program goes on without a restart when
+// the adapter is back; when it is not, that write fails at once with the reason.
 // One caller at a time, as for a GP-IB library.
 #include <string>
 
@@ -73,6 +78,12 @@ private:
     void SetAdapterReadTimeout(int ms, std::string& out);
     SteadyTime DeadlineFromNow() const;
     void Disconnect();
+    // Connects (when not connected) and sends the adapter's settings for `address`, ending with
+    // "++ver", whose answer becomes the end mark. Wait::Done on success; otherwise `problem_`
+    // says why and the connection is closed.
+    Wait Setup(int address, SteadyTime deadline, bool& fresh);
+    // The next write after a lost connection: Setup again, once.
+    bool Reconnect(SteadyTime deadline);
     std::string Where() const;  // HOST:PORT
 
     std::string host_;
@@ -85,6 +96,7 @@ private:
     int adapterAddress_ = -1;   // the address last sent with ++addr
     int deviceAddress_ = -1;    // the address of the open device
     int outstanding_ = 0;       // end marks still owed by the adapter
+    int eot_ = 1;               // EOI with the last byte (the open's eot)
     std::string problem_;
 };
 

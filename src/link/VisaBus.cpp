@@ -143,6 +143,8 @@ bool VisaBus::Load() {
 }
 
 GpibStatus VisaBus::Failed(ViStatus status, const char* call, bool isRead, std::uint32_t count) {
+    // A session that is gone is opened again by the next write.
+    if (status == visa::kErrorConnLost || status == visa::kErrorInvObject) lost_ = true;
     problem_ = std::string(call) + " on " + (openResource_.empty() ? "VISA" : openResource_) +
                " gave " + visa::StatusName(status);
     if (statusDesc_) {
@@ -164,6 +166,8 @@ GpibStatus VisaBus::OpenDevice(int board, int address, int /*secondary*/, int ti
     descriptor = -1;
     if (!Load()) return GpibStatus{kIbERR, kEDVR, 0};
     problem_.clear();
+    openArgs_ = {board, address, timeoutCode, eot};
+    lost_ = false;
     const int ms = TimeoutCodeMilliseconds(timeoutCode);
     if (ms < 0) {
         problem_ = "Timeout code " + std::to_string(timeoutCode) + " is unknown.";
@@ -247,7 +251,21 @@ GpibStatus VisaBus::BoardOffline(int /*board*/) {
     return GpibStatus{kIbCMPL, 0, 0};
 }
 
+bool VisaBus::Reopen() {
+    const std::string why = problem_;
+    CloseSession();
+    int descriptor = -1;
+    const OpenArgs a = openArgs_;
+    OpenDevice(a.board, a.address, 0, a.timeoutCode, a.eot, 0, descriptor);
+    if (descriptor == kDescriptor) return true;
+    lost_ = true;
+    problem_ = "The VISA session was lost (" + why + "), and opening it again failed: " + problem_;
+    return false;
+}
+
 GpibStatus VisaBus::Write(int descriptor, const void* data, std::size_t count) {
+    // The first write after a lost session opens it again, once.
+    if (descriptor == kDescriptor && lost_ && !Reopen()) return GpibStatus{kIbERR, kENOL, 0};
     if (descriptor != kDescriptor || session_ == 0) {
         problem_ = "The VISA session is not open.";
         return GpibStatus{kIbERR, kEDVR, 0};

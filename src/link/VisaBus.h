@@ -103,6 +103,15 @@ private:
     bool Load();
     GpibStatus Failed(ViStatus status, const char* call, bool isRead, std::uint32_t count = 0);
     void CloseSession();
+    // After a call that found the session lost (the connection to a LAN gateway or a USB
+    // interface gone), the next write opens the session again once, with the open's settings.
+    bool Reopen();
+
+    struct OpenArgs {
+        int board = 0, address = 0, timeoutCode = 0, eot = 1;
+    };
+    OpenArgs openArgs_;
+    bool lost_ = false;
 
     std::string libraryPath_;
     std::string resource_;

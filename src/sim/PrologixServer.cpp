@@ -83,7 +83,7 @@ struct PrologixServer::Session : AdapterSettings {
     int saveCfg = 1;
     bool deviceAnswers = true;  // the instrument took the last ++clr
     bool gone = false;
-    SteadyTime lastCommand;     // when the last line was taken (or the client came)
+    SteadyTime lastReceived;    // when the last byte came from the client (or the client came)
     prologix::LineSplitter splitter;
     std::map<int, int> descriptors;  // instrument descriptor per timeout code
 };
@@ -160,29 +160,32 @@ void PrologixServer::Serve() {
 void PrologixServer::ServeClient(TcpSocket& client) {
     Session s;
     s.addr = options_.address;
-    s.lastCommand = std::chrono::steady_clock::now();
+    s.lastReceived = std::chrono::steady_clock::now();
+    // The idle limit counts from the last byte received, also while queued lines are worked off:
+    // a client that queues slow commands and then stays silent does not hold the server.
+    const auto idle = [&](SteadyTime now) {
+        if (now - s.lastReceived < options_.idle) return false;
+        Notice("client " + client.PeerName() + " sent nothing for " + std::to_string(options_.idle.count()) +
+               " ms; dropped");
+        return true;
+    };
     while (!stop_ && !s.gone) {
         // What has come meanwhile is taken first (up to a buffer's worth ahead), so that a
         // client that has gone is noticed before its queued lines are worked through.
         if (s.splitter.Queued() < prologix::kMaxLineBytes &&
             !Receive(s, client, std::chrono::steady_clock::now()))
             break;
+        if (idle(std::chrono::steady_clock::now())) break;
         prologix::LineSplitter::Line line;
         if (s.splitter.Next(line)) {
             if (line.command)
                 HandleCommand(s, client, line.bytes);
             else
                 HandleData(s, client, line.bytes);
-            s.lastCommand = std::chrono::steady_clock::now();
             continue;
         }
         const SteadyTime now = std::chrono::steady_clock::now();
-        if (now - s.lastCommand >= options_.idle) {
-            Notice("client " + client.PeerName() + " sent no command for " +
-                   std::to_string(options_.idle.count()) + " ms; dropped");
-            break;
-        }
-        Receive(s, client, std::min<SteadyTime>(now + kPoll, s.lastCommand + options_.idle));
+        Receive(s, client, std::min<SteadyTime>(now + kPoll, s.lastReceived + options_.idle));
     }
     if (s.gone && s.splitter.Queued() > 0)
         Notice("client " + client.PeerName() + " has gone; " +
@@ -198,6 +201,7 @@ bool PrologixServer::Receive(Session& s, TcpSocket& client, SteadyTime deadline)
         s.gone = true;
         return false;
     }
+    if (got > 0) s.lastReceived = std::chrono::steady_clock::now();
     s.splitter.Feed(buffer, got);
     if (const std::size_t dropped = s.splitter.TakeDroppedLines())
         Notice(std::to_string(dropped) + " line(s) longer than " +

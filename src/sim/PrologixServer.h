@@ -31,7 +31,7 @@ struct PrologixServerOptions {
     int address = 20;                // GP-IB address of the instrument behind the adapter
     bool verbose = false;            // log each command and reply
     std::ostream* log = nullptr;     // where the log goes; std::cerr when null
-    // A client that sends no command for this long is dropped.
+    // A client that sends nothing for this long is dropped (counted from the last byte received).
     std::chrono::milliseconds idle = std::chrono::seconds(60);
 };
 

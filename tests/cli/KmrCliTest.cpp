@@ -4,6 +4,7 @@
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <sstream>
@@ -324,7 +325,7 @@ TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
     const std::string a = MakeKmr("a.kmr", 100);
     if (!Hdf5ExportAvailable()) {
         EXPECT_EQ(Run({"convert", "--format", "hdf5", a}), 1);
-        EXPECT_EQ(err.str(), "kmr convert: " + Text(Language::English, 2404) + "\n");
+        EXPECT_EQ(err.str(), "kmr convert: " + Text(Language::English, 2604) + "\n");
         EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
         return;
     }
@@ -362,6 +363,42 @@ TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
         EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
     }
     EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
+#endif
+}
+
+TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX pipes and signals";
+#else
+    const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
+    if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
+    TempDir home;
+    const std::string file = home.File("a.kmr");
+    ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
+    // `kmr info a.kmr | true` with the reader already gone: the write meets a closed pipe.
+    int out[2], err[2];
+    ASSERT_EQ(::pipe(out), 0);
+    ASSERT_EQ(::pipe(err), 0);
+    ::close(out[0]);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        ::execl(kmr.c_str(), kmr.c_str(), "info", file.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    std::string message;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(err[0], buffer, sizeof buffer)) > 0;) message.append(buffer, static_cast<std::size_t>(n));
+    ::close(err[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_NE(message.find("kmr: " + Text(Language::English, 2019)), std::string::npos) << message;
 #endif
 }
 

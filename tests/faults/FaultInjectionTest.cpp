@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/app/RunController.h"
+#include "core/app/Startup.h"
 #include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
 #include "core/datafiles/DataFile.h"
@@ -92,6 +93,10 @@ std::string Samples(const std::string& record) {
 }
 
 enum class FileKind { Kmr, Csv };
+
+int g_scenarios = 0;  // printed by the last test
+int g_runBoxes = 0;   // message boxes shown during the runs of the instrument faults, and their most
+int g_mostRunBoxes = 0;
 
 // One measurement with at most one fault.
 struct Scenario {
@@ -231,15 +236,27 @@ private:
 
     // Start, poll until the run has ended (a run that cannot end is stopped), transfer.
     void Record() {
+        const std::size_t before = h_.ui.shown.size();
         StartOrStop(h_.engine);
         for (int i = 0; i < 5 && h_.state.RunActive(); ++i) EocTimerTick(h_.engine);
         if (h_.state.RunActive()) StartOrStop(h_.engine);
-        // A run whose instrument cannot be reached any more stays on, with the failure shown and
-        // Stop ready to be pressed again.
-        if (h_.state.RunActive()) {
-            EXPECT_TRUE(Shown("Cannot Comunicate.")) << "the run does not end, and nothing says why";
-            EXPECT_TRUE(h_.main.Enabled(MainButton::StartStop));
+        // A run whose instrument stops answering ends at its first failure: the run is over, the
+        // buttons are back, one message says what failed and what was kept, and the program
+        // can be closed.
+        EXPECT_FALSE(h_.state.RunActive()) << "the run does not end";
+        EXPECT_TRUE(h_.main.Enabled(MainButton::StartStop));
+        EXPECT_TRUE(h_.main.Enabled(MainButton::Monitor));
+        runBoxes_ = static_cast<int>(h_.ui.shown.size() - before);
+        if (sc_.fault != Fault::FailedWrite) {
+            g_runBoxes += runBoxes_;
+            g_mostRunBoxes = std::max(g_mostRunBoxes, runBoxes_);
+            EXPECT_LE(runBoxes_, 1) << "boxes shown: " << runBoxes_;
+            for (std::size_t i = before; i < h_.ui.shown.size(); ++i)
+                EXPECT_EQ(h_.ui.shown[i].text.rfind("Cannot Comunicate.", 0), std::string::npos)
+                    << "a message per failed attempt: " << h_.ui.shown[i].text;
         }
+        h_.ui.answers.push_back(MsgAnswer::Yes);
+        EXPECT_TRUE(CloseRequestAllowed(h_.state, h_.ui)) << "the program cannot be closed";
     }
 
     bool Shown(const std::string& start) const {
@@ -291,6 +308,7 @@ private:
     EngineHarness h_;
     FailingDisk disk_;
     Files conditionsBefore_;
+    int runBoxes_ = 0;
     std::unique_ptr<sim::SimBus> sim_;
     std::unique_ptr<PrologixServer> server_;
 };
@@ -310,7 +328,6 @@ const Outcome& Clean(FileKind kind) {
     return clean.at(kind);
 }
 
-int g_scenarios = 0;  // printed by the last test
 
 TEST(FaultInjection, ACleanMeasurementWritesBothFilesWhole) {
     for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
@@ -348,6 +365,8 @@ TEST(FaultInjection, EveryWriteFailsInTurn) {
         }
     }
     std::printf("fault-injection scenarios run: %d\n", g_scenarios);
+    std::printf("message boxes during the runs of instrument faults: %d in all, at most %d in one run\n",
+                g_runBoxes, g_mostRunBoxes);
     EXPECT_GT(g_scenarios, 100);
 }
 

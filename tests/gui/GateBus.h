@@ -28,6 +28,34 @@ public:
         released_ = true;
         cv_.notify_all();
     }
+    // From the write of `command` on (that write included) every call fails as over a lost link
+    // (an adapter unplugged), until Restore(); LoseLink() loses it at once.
+    void LoseLinkAt(const std::string& command) {
+        std::lock_guard<std::mutex> l(m_);
+        loseAt_ = command;
+    }
+    void LoseLink() {
+        std::lock_guard<std::mutex> l(m_);
+        lost_ = true;
+    }
+    void Restore() {
+        std::lock_guard<std::mutex> l(m_);
+        lost_ = false;
+        loseAt_.clear();
+    }
+    bool Lost() const {
+        std::lock_guard<std::mutex> l(m_);
+        return lost_;
+    }
+    // Calls that failed because the link was lost; opens of the device (OpenDevice) so far.
+    int FailedCalls() const {
+        std::lock_guard<std::mutex> l(m_);
+        return failed_;
+    }
+    int Opens() const {
+        std::lock_guard<std::mutex> l(m_);
+        return opens_;
+    }
     // A read is waiting for Release().
     bool Waiting() const {
         std::lock_guard<std::mutex> l(m_);
@@ -40,10 +68,21 @@ public:
 
     GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot, int eos,
                           int& descriptor) override {
+        {
+            std::lock_guard<std::mutex> l(m_);
+            ++opens_;
+        }
+        if (LostCall()) return LostStatus();
         return inner_->OpenDevice(board, address, secondary, timeoutCode, eot, eos, descriptor);
     }
-    GpibStatus InterfaceClear(int board) override { return inner_->InterfaceClear(board); }
-    GpibStatus DeviceClear(int board, int address) override { return inner_->DeviceClear(board, address); }
+    GpibStatus InterfaceClear(int board) override {
+        if (LostCall()) return LostStatus();
+        return inner_->InterfaceClear(board);
+    }
+    GpibStatus DeviceClear(int board, int address) override {
+        if (LostCall()) return LostStatus();
+        return inner_->DeviceClear(board, address);
+    }
     GpibStatus BoardOffline(int board) override {
         if (failBoardOffline) return {kIbERR | kIbCMPL, kEDVR, 0};
         return inner_->BoardOffline(board);
@@ -57,7 +96,9 @@ public:
             std::lock_guard<std::mutex> l(m_);
             commands_.push_back(command);
             holdNextRead_ = held_.count(command) != 0;
+            if (!loseAt_.empty() && command == loseAt_) lost_ = true;
         }
+        if (LostCall()) return LostStatus();
         return inner_->Write(descriptor, data, count);
     }
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override {
@@ -71,13 +112,25 @@ public:
                 waiting_ = false;
             }
         }
+        if (LostCall()) return LostStatus();
         return inner_->Read(descriptor, buffer, count);
     }
     std::string LastProblem() const override { return inner_->LastProblem(); }
     std::string Describe() const override { return "gate:" + inner_->Describe(); }
 
 private:
+    bool LostCall() {
+        std::lock_guard<std::mutex> l(m_);
+        if (lost_) ++failed_;
+        return lost_;
+    }
+    static GpibStatus LostStatus() { return {kIbERR | kIbCMPL, kEDVR, 0}; }
+
     std::unique_ptr<GpibBus> inner_;
+    std::string loseAt_;
+    bool lost_ = false;
+    int failed_ = 0;
+    int opens_ = 0;
     mutable std::mutex m_;
     std::condition_variable cv_;
     std::set<std::string> held_;

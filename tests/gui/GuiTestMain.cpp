@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "gui/FaultWindowTests.h"
 #include "gui/GuiText.h"
 #include "gui/SettingsWindowTests.h"
 #include "gui/ToolWindowTests.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     const std::initializer_list<int> results = {
         Exec<MessageBoxTest>(argc, argv),     Exec<OwnControlsTest>(argc, argv),
         Exec<MainWindowTest>(argc, argv),     Exec<SettingsWindowTest>(argc, argv),
-        Exec<SingleInstanceTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv)};
+        Exec<SingleInstanceTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv),
+        Exec<FaultWindowTest>(argc, argv)};
     return std::all_of(results.begin(), results.end(), [](int r) { return r == 0; }) ? 0 : 1;
 }

@@ -71,7 +71,7 @@ TEST_P(AdapterAbuse, TheNextClientGetsIn) {
 INSTANTIATE_TEST_SUITE_P(
     Clients, AdapterAbuse,
     ::testing::Values(
-        Abuse{"SilentClient", [](TcpSocket&) {}, "sent no command for 200 ms; dropped"},
+        Abuse{"SilentClient", [](TcpSocket&) {}, "sent nothing for 200 ms; dropped"},
         // A thousand reads of nothing (each waited out for 500 ms) queued, then gone.
         Abuse{"QueuedReadsThenGone",
               [](TcpSocket& c) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -39,6 +40,11 @@ int StderrColumns() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    // A closed pipe on standard output (`kmr info F.kmr | true`) is a failed write that the tool
+    // reports with exit status 1, not a signal that ends it without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     kmr::cli::CliIo io{std::cout, std::cerr, StderrIsTerminal()};
     io.language = kmr::LanguageFromEnvironment();

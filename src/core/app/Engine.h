@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/app/FormHost.h"
+#include "core/app/HandlerGate.h"
 #include "core/app/MainView.h"
 #include "core/app/ProgramState.h"
 #include "core/graphs/ChartModel.h"
@@ -45,9 +46,21 @@ struct Engine {
     Splash splash{splashView};
     InstrumentLink link;
     FormHost forms{s, main};  // the one form of the main window that is open
+    // Every menu item, button, timer tick and close event of the main window and of its forms
+    // runs through this gate: one handler at a time, so that no second call reaches the
+    // instrument while one waits.
+    HandlerGate gate;
+    // How start-up made the link, kept for Option > Connect.
+    BusFactory makeBus;
+    std::string interfaceOverride;
 
     Engine(ProgramState& state, UiPort& u, MainView& m, SplashView& sv, ProgressView& pv, Clock& c)
-        : s(state), ui(u), main(m), splashView(sv), progressView(pv), clock(c) {}
+        : s(state), ui(u), main(m), splashView(sv), progressView(pv), clock(c) {
+        // A Stop or Cancel asked while a call waited ends with the handler that made the call.
+        gate.onIdle = [this] {
+            if (link.transport) link.transport->stopRequested = false;
+        };
+    }
     Engine(const Engine&) = delete;
     Engine& operator=(const Engine&) = delete;
 

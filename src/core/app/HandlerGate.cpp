@@ -30,7 +30,10 @@ void HandlerGate::Run(const Action& handler) {
         Depth depth(depth_);
         handler();
     }
-    if (depth_ == 0) RunHeld();
+    if (depth_ == 0) {
+        RunHeld();
+        if (depth_ == 0 && onIdle) onIdle();
+    }
 }
 
 void HandlerGate::RunHeld() {

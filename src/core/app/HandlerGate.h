@@ -23,6 +23,8 @@ public:
     void Tick(int timer, const Action& tick, const std::function<bool()>& stillWanted);
 
     bool Busy() const { return depth_ > 0; }
+    // Called each time the outermost handler (and the ticks it held) has returned.
+    std::function<void()> onIdle;
     // Ticks held at this moment.
     int Held() const { return static_cast<int>(held_.size()); }
 

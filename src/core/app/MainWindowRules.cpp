@@ -17,6 +17,7 @@ MenuState UpdateMenus(const MainWindowState& s, Language lang) {
     m.MonitorCaption = MonitorButtonCaption(lang, s.MonitoringOn);
     m.MonitorChecked = s.MonitoringOn;
     m.Version = true;
+    m.Connect = !s.RunActive;
 
     const bool online = s.ProgramMode == 1;
     if (!online) {

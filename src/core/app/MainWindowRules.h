@@ -35,6 +35,7 @@ struct MenuState {
     bool Check = false;
     bool OutputCal = false;
     bool Version = false;
+    bool Connect = false;  // Option > Connect: whenever no run is active
     // Command buttons
     bool BalanceButton = false;
     bool MonitorButton = false;

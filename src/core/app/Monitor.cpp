@@ -45,10 +45,21 @@ void MonitorTimerTick(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetMoniTimer(false);
     s.MonitorReadTime = e.clock.TickMs();
-    const std::string reply = e.link.transport->ReadMonitorData();
-    if (e.Failed()) {
-        StopMonitoring(e);
-        return;
+    std::string reply;
+    if (s.RunActive()) {
+        // During a run the first failure ends the run, said once.
+        FailureScope scope(*e.link.transport);
+        reply = e.link.transport->ReadMonitorData();
+        if (e.Failed()) {
+            EndLostRun(e, scope.Command().empty() ? std::string("MDT") : scope.Command());
+            return;
+        }
+    } else {
+        reply = e.link.transport->ReadMonitorData();
+        if (e.Failed()) {
+            StopMonitoring(e);
+            return;
+        }
     }
     MoniData data{};
     if (!ParseMonitorReply(reply, s.Meas, data)) {

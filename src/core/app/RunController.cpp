@@ -35,6 +35,15 @@ void RestoreRestTimePanel(Engine& e) {
     e.main.SetRestTimeCaption("");
 }
 
+void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
+    std::string text = TextWith(e.ui.language, textId, {command});
+    if (!kept.empty()) text += "\r\n" + kept;
+    const Pointer saved = e.ui.GetPointer();
+    e.ui.SetPointer(Pointer::Default);
+    e.ui.ShowMessage(text, e.ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.ui.SetPointer(saved);
+}
+
 // Sends the trigger command of the current mode and sets its run flag; false when it failed.
 bool Trigger(Engine& e) {
     const std::string cmd = TriggerCommand(e.s.Meas.TrgMode);
@@ -106,8 +115,17 @@ void Stop(Engine& e) {
     e.main.SetButtonEnabled(MainButton::StartStop, false);
     e.main.SetButtonEnabled(MainButton::Monitor, false);
     e.ui.SetPointer(Pointer::Hourglass);
-    e.Send("HLT");
-    if (!e.Failed()) EndOfConversion(e);
+    {
+        FailureScope scope(*e.link.transport);
+        e.Send("HLT");
+        if (e.Failed()) {
+            // Stop cannot reach the instrument: the run ends all the same, said once.
+            const std::string command = scope.Command();
+            EndLostRun(e, command.empty() ? std::string("HLT") : command);
+            return;
+        }
+    }
+    EndOfConversion(e);
     e.main.SetButtonEnabled(MainButton::StartStop, true);
     e.main.SetButtonEnabled(MainButton::Monitor, true);
     e.ui.SetPointer(Pointer::Default);
@@ -125,10 +143,15 @@ void StartOrStop(Engine& e) {
         return;
     }
     SetMainCaption(e, true);
-    if (IsHighSpeedClock(s.Meas.SmpClk))
-        HighSpeedStart(e);
-    else
-        NormalStart(e);
+    {
+        // A start the instrument does not answer is said once, whichever command failed.
+        FailureScope scope(*e.link.transport);
+        if (IsHighSpeedClock(s.Meas.SmpClk))
+            HighSpeedStart(e);
+        else
+            NormalStart(e);
+        if (scope.Failed() && !s.RunActive()) ShowInstrumentLost(e, 2413, scope.Command(), {});
+    }
     // A start that failed leaves monitoring as it was: its timer runs again.
     if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
     e.main.SetWindowEnabled(true);
@@ -136,8 +159,16 @@ void StartOrStop(Engine& e) {
 
 void EocTimerTick(Engine& e) {
     ProgramState& s = e.s;
-    const std::string reply = e.Send("EOC");
-    if (e.Failed()) return;
+    std::string reply;
+    {
+        FailureScope scope(*e.link.transport);
+        reply = e.Send("EOC");
+        if (e.Failed()) {
+            // The first failure of a run ends it.
+            EndLostRun(e, scope.Command().empty() ? std::string("EOC") : scope.Command());
+            return;
+        }
+    }
     // The reply's head is a whole number (the transport accepts nothing else but "END" and the
     // like, which carry no count: those are polled again).
     const auto words = ParseInt32(reply.substr(0, 7));
@@ -187,8 +218,33 @@ void EndOfConversion(Engine& e) {
     UpdateRunCaptions(e);
     AutoXRange(s.Graph, n, s.Meas.SmpClk);
     e.ui.SetPointer(Pointer::Default);
-    SetMainCaption(e, false);
+    // The caption names the file just written; without one it keeps naming the next file.
+    SetMainCaption(e, s.LastDataFile.empty());
     e.main.SetWindowEnabled(true);
+    if (n == 0)
+        e.ui.ShowMessage(e.ui.Text(2412), kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
+}
+
+void EndLostRun(Engine& e, const std::string& command) {
+    ProgramState& s = e.s;
+    e.main.SetEocTimer(false);
+    if (s.MonitoringOn != kFalse) {
+        s.MonitoringOn = kFalse;
+        e.main.SetMoniTimer(false);
+    }
+    e.main.SetMonitorChecked(false);
+    s.ManualRunActive = s.DataTriggerRunActive = s.ExternalRunActive = kFalse;
+    s.WordsConverted = 0;
+    s.LastDataFile.clear();
+    s.LastTransferComplete = false;
+    RestoreRestTimePanel(e);
+    e.main.SetRestTimePercent(0.0f);
+    SetRunButtons(e, true);
+    UpdateRunCaptions(e);
+    SetMainCaption(e, true);
+    e.ui.SetPointer(Pointer::Default);
+    e.main.SetWindowEnabled(true);
+    ShowInstrumentLost(e, 2401, command, e.ui.Text(2402));
 }
 
 }  // namespace kmr

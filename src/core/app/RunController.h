@@ -18,6 +18,11 @@ void StartOrStop(Engine& e);
 // One tick of the 50 ms end-of-conversion timer.
 void EocTimerTick(Engine& e);
 // Closes a run and transfers its data; the path of the file written is kept in `LastDataFile`.
+// A run that wrote no file leaves the caption in its next-file form and says so.
 void EndOfConversion(Engine& e);
+// The run's instrument stopped answering (`command` failed): the run ends at once - timers off,
+// run flags cleared, buttons, menus and captions back to idle - and one message says what failed
+// and that no data file was written. The window can be closed afterwards.
+void EndLostRun(Engine& e, const std::string& command);
 
 }  // namespace kmr

@@ -312,6 +312,8 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     // 1. The decimal symbol.
     const int languageNumber = ParseInt32(e.ui.Text(1)).value_or(1);
     if (DecimalSymbolUnusable(languageNumber, e.ui, o.decimalConversion)) return StartupOutcome::Exit;
+    e.makeBus = o.makeBus;
+    e.interfaceOverride = o.interfaceOverride;
     // 2 to 4.
     s.ProgramMode = kModeStarting;
     MainFormGeometry g;
@@ -355,6 +357,51 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     return ShowMain(e);
 }
 
+bool ConnectAgain(Engine& e) {
+    ProgramState& s = e.s;
+    if (s.RunActive()) return false;
+    e.main.SetWindowEnabled(false);
+    if (s.MonitoringOn != kFalse) {
+        s.MonitoringOn = kFalse;
+        e.main.SetMoniTimer(false);
+        e.main.SetMonitorChecked(false);
+    }
+    e.ui.SetPointer(Pointer::Hourglass);
+    e.splash.Show(e.ui.Text(123), e.ui.Text(112), s.Meas.ChannelCount + 7);
+    s.Status = RunStatus::Ok;
+    Connect(e, e.interfaceOverride, e.makeBus);
+    bool ok = s.Status == RunStatus::Ok && s.Instrument.FirstInstalledChannel != 0;
+    if (ok) {
+        e.splash.Advance();
+        ReconcileHardware(e);
+        ok = s.Status == RunStatus::Ok;
+    }
+    if (ok) {
+        e.splash.Advance();
+        if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
+            SaveProblems problems;
+            problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+            problems.Report(e.ui);
+        }
+        ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);
+        e.link.commands->DownloadConditions(kFullChangeMask);
+        ok = s.Status != RunStatus::CommFailed;
+    }
+    if (ok) {
+        e.splash.SetStatus(e.ui.Text(143));
+        e.splash.Complete();
+    }
+    e.splash.Unload();
+    s.ProgramMode = ok ? kModeOnline : kModeOffline;
+    for (MainButton b : {MainButton::Balance, MainButton::Monitor, MainButton::StartStop})
+        e.main.SetButtonEnabled(b, true);
+    PrepareMainWindow(e);
+    e.ui.SetPointer(Pointer::Default);
+    e.main.SetWindowEnabled(true);
+    e.main.Activate();
+    return ok;
+}
+
 void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry) {
     if (saveGeometry) saveGeometry(e.s.Geometry);
     if (e.s.MonitoringOn != kFalse) {
@@ -368,7 +415,11 @@ void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry
 
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {
     if (s.ProgramMode == kModeStarting) return true;
-    if (s.RunActive()) return false;
+    if (s.RunActive()) {
+        // Refused, and said why.
+        ui.ShowMessage(ui.Text(2400), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
     return ui.ShowMessage(ui.Text(144), ui.Text(145), MsgIcon::Question, MsgButtons::YesNo,
                           /*defaultNo=*/true) == MsgAnswer::Yes;
 }

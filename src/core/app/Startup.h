@@ -110,10 +110,16 @@ void ReconcileHardware(Engine& e);
 // Prepares the main window before it is first shown.
 void PrepareMainWindow(Engine& e);
 
+// Option > Connect: a program that started off-line or lost its instrument goes on-line without a
+// restart. Start-up's connect, identify, reconciliation and download steps run again with the
+// splash (the link start-up made is replaced by a new one of the same route); on success the
+// program is on-line, otherwise off-line, and the main window follows. Not while a run is active.
+bool ConnectAgain(Engine& e);
+
 // --- Shutdown ------------------------------------------------------------------------------------
 
 // The close request of the main window: true when the window may close. Never asked while
-// starting; refused silently while a run is active; otherwise the user is asked.
+// starting; refused while a run is active, with a message saying why; otherwise the user is asked.
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
 
 // Unloading the main window: the geometry is stored (through `saveGeometry`), monitoring stops,

@@ -131,6 +131,15 @@ void RestoreInstrument(Engine& e) {
     e.Send("MRY -" + FormatInt(e.s.Meas.PreMemoryWords));
 }
 
+// How the instrument side of a transfer went: which channels arrived whole, whether a block failed
+// (that channel ended there) and whether the link itself failed (the transfer ended there).
+struct TransferFaults {
+    std::vector<int> complete;
+    bool blockFailed = false;
+    bool linkFailed = false;
+    bool fileFailed = false;  // a file write failed (its own message was shown)
+};
+
 // The trigger time; without it there is nothing to name the record by (false).
 bool TakeTriggerTime(Engine& e) {
     e.s.LastTransferComplete = false;
@@ -169,13 +178,25 @@ std::unique_ptr<TransferTarget> ChooseTarget(Engine& e, bool csv, std::string& p
 
 // Reads the n words of the selected channel into the sample buffer, block by block. The buffer
 // is cleared first: the words of a failed block stay 0, never the previous channel's words. False
-// on a cancel; `blockFailed` is set when a block read failed (it was reported).
-bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed) {
+// on a cancel or when the link failed; the first failed block ends the channel (`f.blockFailed`).
+bool ReadChannelWords(Engine& e, std::int32_t n, TransferFaults& f, bool& channelWhole) {
     ProgramState& s = e.s;
     std::fill(s.Samples.begin(), s.Samples.end(), std::int16_t{0});
-    for (const BlockRead& r : BlockReads(n, s.progress.TransferBlockWords)) {
-        e.link.transport->ReadMemoryBlock(s.Samples.data(), r.start, r.count);
-        if (e.Failed()) blockFailed = true;
+    channelWhole = true;
+    const std::vector<BlockRead> reads = BlockReads(n, s.progress.TransferBlockWords);
+    for (std::size_t i = 0; i < reads.size(); ++i) {
+        const auto result = e.link.transport->ReadMemoryBlock(s.Samples.data(), reads[i].start, reads[i].count);
+        if (result == CommandTransport::Block::CommandFailed) {
+            f.linkFailed = true;
+            return false;
+        }
+        if (result == CommandTransport::Block::BlockFailed) {
+            f.blockFailed = true;
+            channelWhole = false;
+            // The channel's remaining blocks are not asked for; their steps are passed.
+            for (; i < reads.size(); ++i) s.progress.Advance(e.progressView, s.Status);
+            return !Cancelled(e);
+        }
         s.progress.Advance(e.progressView, s.Status);
         if (Cancelled(e)) return false;
     }
@@ -184,59 +205,103 @@ bool ReadChannelWords(Engine& e, std::int32_t n, bool& blockFailed) {
 
 // One measured channel, the `ordinal`-th: select it, read its words, write them and load its
 // graph. False when the transfer stops.
-bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, bool& blockFailed) {
+bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, TransferFaults& f) {
     ProgramState& s = e.s;
     const std::int32_t n = s.WordsConverted;
     e.Send("RES");
     if (!e.Failed()) e.Send("SET" + FormatInt(ch));
-    if (e.Failed()) return false;
-    if (!ReadChannelWords(e, n, blockFailed)) return false;
-    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch)) || Cancelled(e)) return false;
+    if (e.Failed()) {
+        f.linkFailed = true;
+        return false;
+    }
+    bool whole = true;
+    if (!ReadChannelWords(e, n, f, whole)) return false;
+    if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch))) {
+        f.fileFailed = true;
+        return false;
+    }
+    if (Cancelled(e)) return false;
     if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress, e.progressView,
                                   s.Status) ||
         Cancelled(e))
         return false;
     if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
     if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+    if (whole) f.complete.push_back(ch);
     return true;
 }
 
-// Every channel in ascending order until one stops the transfer, then the trigger marks. True when every measured channel arrived.
-bool TransferChannels(Engine& e, TransferTarget& target, bool& blockFailed) {
+// Every channel in ascending order until one stops the transfer, then the trigger marks. True
+// when every measured channel was transferred (a channel that lost a block counts as done).
+bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
     ProgramState& s = e.s;
     int ordinal = 0;
     bool all = true;
     for (int ch = 1; ch <= kChannels && all; ++ch) {
         if (s.Meas.Ch(ch).OnOff != 1)
             e.chart.ClearChannelGraph(ch, s.WordsConverted, s.Meas.SmpClk, s.Graph);
-        else if ((all = TransferChannel(e, target, ch, ordinal, blockFailed)))
+        else if ((all = TransferChannel(e, target, ch, ordinal, f)))
             ++ordinal;
     }
-    if (s.Status != RunStatus::CommFailed && !Cancelled(e) && (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
+    if (!f.linkFailed && !Cancelled(e) && (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
         for (int c = 0; c < kChannels; ++c)
             e.chart.MarkTriggerTime(c, s.Meas.PreMemoryWords, s.Meas.SmpClk, s.Graph);
     }
     return all;
 }
 
+// The one message of a transfer that the instrument or the user ended early: what failed, and
+// what the file keeps.
+void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled, const std::string& failed,
+                              const std::string& path, bool created, bool csv) {
+    const Language lang = e.ui.language;
+    std::string text = cancelled ? Text(lang, 2408) : TextWith(lang, 2409, {failed});
+    std::string channels;
+    for (int ch : f.complete) channels += (channels.empty() ? "" : ", ") + FormatInt(ch);
+    if (channels.empty()) channels = Text(lang, 2404);
+    if (created) {
+        const std::size_t slash = path.find_last_of("/\\");
+        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        text += "\r\n" + (csv ? TextWith(lang, 2415, {name, channels}) : TextWith(lang, 2403, {name, channels}));
+    } else {
+        text += "\r\n" + Text(lang, 2402);
+    }
+    e.ui.ShowMessage(text, e.ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 std::string Transfer(Engine& e, bool csv) {
-    if (!TakeTriggerTime(e)) return {};
+    // Failures of the instrument are said once, at the end, with what was kept.
+    FailureScope scope(*e.link.transport);
+    if (!TakeTriggerTime(e)) {
+        ReportIncompleteTransfer(e, {}, false, scope.Command(), {}, false, csv);
+        return {};
+    }
     ShowProgress(e, csv);
     std::string path;
     const std::unique_ptr<TransferTarget> target = ChooseTarget(e, csv, path);
 
     // The file, the channels, then the signature.
-    bool blockFailed = false;
-    bool complete = target->Create(e) && !Cancelled(e) && TransferChannels(e, *target, blockFailed);
-    complete = complete && !blockFailed && !Cancelled(e);
+    TransferFaults f;
+    const bool created = target->Create(e);
+    if (!created) f.fileFailed = true;
+    bool complete = created && !Cancelled(e) && TransferChannels(e, *target, f);
+    complete = complete && !f.blockFailed && !f.linkFailed && !Cancelled(e);
+    const bool userCancelled = Cancelled(e) && !f.fileFailed;
     target->Finish(e, complete);
     e.s.LastTransferComplete = complete && !Cancelled(e);
 
-    // The instrument's conditions back, the progress window goes, the next number.
-    RestoreInstrument(e);
+    // The instrument's conditions back (not over a link that failed), the progress window goes,
+    // the next number.
+    if (!f.linkFailed) RestoreInstrument(e);
     e.progressView.SetPercent(100);
     e.progressView.Close();
     e.s.DataFileNumber += 1;
+    if (f.linkFailed || f.blockFailed || (userCancelled && !e.s.LastTransferComplete)) {
+        const std::string failed = scope.Command().empty() ? std::string("BDT") : scope.Command();
+        ReportIncompleteTransfer(e, f, userCancelled && !f.linkFailed && !f.blockFailed, failed, path,
+                                 created, csv);
+        if (f.linkFailed) e.s.Status = RunStatus::CommFailed;
+    }
     e.main.Activate();
     return path;
 }

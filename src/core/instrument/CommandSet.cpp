@@ -218,7 +218,7 @@ std::string CommandSet::ReadTriggerTime() {
     // record cannot be named and is not transferred: that is said, never passed over in silence.
     if (reply.empty() || reply.rfind("ERR", 0) == 0) {
         t_.Connection().Status() = RunStatus::CommFailed;
-        ShowCommunicationFailure(t_.Connection().Ui(), kErrorReceivingData, false);
+        t_.Failure("TTM0", kErrorReceivingData, false);
         return {};
     }
     id_.TriggerTime = "20" + reply.substr(1);

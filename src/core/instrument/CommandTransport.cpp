@@ -66,6 +66,14 @@ std::string CommandTransport::WireText(const std::string& command) const {
 
 int CommandTransport::AttemptLimit() const { return std::max<int>(1, conn_.Settings().Attempts); }
 
+void CommandTransport::Failure(const std::string& command, const char* detail, bool splash) {
+    if (quiet_ > 0) {
+        if (firstFailure_.empty()) firstFailure_ = command.empty() ? std::string("?") : command;
+        return;
+    }
+    ShowCommunicationFailure(conn_.Ui(), detail, splash);
+}
+
 std::string CommandTransport::SendCommand(const std::string& command, std::int16_t retry) {
     RunStatus& status = conn_.Status();
     status = RunStatus::Ok;
@@ -84,9 +92,9 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
             }
         }
         if (answered || retry == 0) return reply;
-        if (++attempts < AttemptLimit()) continue;
+        if (++attempts < AttemptLimit() && !stopRequested) continue;
         status = RunStatus::CommFailed;
-        ShowCommunicationFailure(conn_.Ui(), kErrorSendingCommand, true);
+        Failure(command, kErrorSendingCommand, true);
         return reply;
     }
 }
@@ -95,41 +103,42 @@ std::string CommandTransport::ReadMonitorData() {
     RunStatus& status = conn_.Status();
     status = RunStatus::Ok;
     const std::string wire = WireText("MDT");
-    for (int attempt = 0; attempt < AttemptLimit(); ++attempt) {
+    for (int attempt = 0; attempt < AttemptLimit() && (attempt == 0 || !stopRequested); ++attempt) {
         if (conn_.Write(wire).error()) continue;
         std::string buffer(kReplyBufferSize, ' ');
         if (conn_.Read(buffer.data(), buffer.size()).error()) continue;
         if (std::optional<std::string> line = TrimThenCut(buffer)) return *line;
     }
     status = RunStatus::CommFailed;
-    ShowCommunicationFailure(conn_.Ui(), kErrorSendingCommand, false);
+    Failure("MDT", kErrorSendingCommand, false);
     return {};
 }
 
-void CommandTransport::ReadMemoryBlock(std::int16_t* dest, std::int32_t start, std::int16_t count) {
+CommandTransport::Block CommandTransport::ReadMemoryBlock(std::int16_t* dest, std::int32_t start, std::int16_t count) {
     RunStatus& status = conn_.Status();
     status = RunStatus::Ok;
-    if (count <= 0 || start < 0) return;
+    if (count <= 0 || start < 0) return Block::Ok;
     SendCommand("MRY " + std::to_string(count) + ";" + std::to_string(start), 1);
-    if (status == RunStatus::CommFailed) return;
+    if (status == RunStatus::CommFailed) return Block::CommandFailed;
     if (conn_.Write(WireText("BDT")).error()) {
-        ShowCommunicationFailure(conn_.Ui(), kErrorSendingCommand, false);
+        Failure("BDT", kErrorSendingCommand, false);
         status = RunStatus::CommFailed;
-        return;
+        return Block::CommandFailed;
     }
     const std::size_t bytes = 2 * static_cast<std::size_t>(count);
     std::vector<unsigned char> buffer(bytes, 0);
     const bool failed = conn_.Read(buffer.data(), bytes).error();
     // A block that ends early (EOI before all words) must not pass as zeros.
     if (failed || conn_.LastBusStatus().ibcnt < static_cast<std::int32_t>(bytes)) {
-        ShowCommunicationFailure(conn_.Ui(), kErrorReceivingData, false);
+        Failure("BDT", kErrorReceivingData, false);
         status = RunStatus::CommFailed;
-        return;
+        return Block::BlockFailed;
     }
     for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
         const auto word = static_cast<std::uint16_t>((buffer[2 * i] << 8) | buffer[2 * i + 1]);
         dest[static_cast<std::size_t>(start) + i] = static_cast<std::int16_t>(word);
     }
+    return Block::Ok;
 }
 
 }  // namespace kmr

@@ -53,7 +53,10 @@ public:
     std::string ReadMonitorData();
     // "MRY count;start" then "BDT": fills dest[start .. start + count - 1] with the words, high
     // byte first. A block that ends early is a receive failure and leaves dest unchanged.
-    void ReadMemoryBlock(std::int16_t* dest, std::int32_t start, std::int16_t count);
+    // Returns how it went: the MRY command or the BDT write failed (the link), or the block
+    // itself did not arrive whole.
+    enum class Block { Ok, CommandFailed, BlockFailed };
+    Block ReadMemoryBlock(std::int16_t* dest, std::int32_t start, std::int16_t count);
 
     // The command followed by the terminator of the delimiter setting: 0 CR LF, 1 CR; any other
     // value gives an empty text (nothing is sent).
@@ -61,10 +64,43 @@ public:
 
     GpibConnection& Connection() { return conn_; }
 
+    // While a FailureScope lives, failures are not shown one by one: the first failed command is
+    // kept, and the operation that opened the scope says once what failed and what was kept.
+    bool Quiet() const { return quiet_ > 0; }
+    // The command of the first failure in the current scope (empty: none yet).
+    const std::string& FirstFailure() const { return firstFailure_; }
+
+    // Asked between attempts: true ends the command after the attempt in progress (Stop or
+    // Cancel while the instrument does not answer). Reset by the operation that set it.
+    bool stopRequested = false;
+
+    // A failure of `command`: shown at once (text 162 and `detail`), or kept as the scope's first
+    // failure while a FailureScope lives.
+    void Failure(const std::string& command, const char* detail, bool splash);
+
 private:
+    friend class FailureScope;
     int AttemptLimit() const;
 
     GpibConnection& conn_;
+    int quiet_ = 0;
+    std::string firstFailure_;
+};
+
+// See CommandTransport::Quiet. Scopes nest; the outermost one's first failure is kept.
+class FailureScope {
+public:
+    explicit FailureScope(CommandTransport& t) : t_(t) {
+        if (t_.quiet_++ == 0) t_.firstFailure_.clear();
+    }
+    ~FailureScope() { --t_.quiet_; }
+    FailureScope(const FailureScope&) = delete;
+    FailureScope& operator=(const FailureScope&) = delete;
+    bool Failed() const { return !t_.firstFailure_.empty(); }
+    const std::string& Command() const { return t_.firstFailure_; }
+
+private:
+    CommandTransport& t_;
 };
 
 }  // namespace kmr

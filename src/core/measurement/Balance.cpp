@@ -47,6 +47,8 @@ bool BalancePresenter::Tick() {
 void BalancePresenter::Balance() {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
+    // The first failure ends the sequence; it is said once, at the end.
+    FailureScope scope(transport_);
     bool ok = true;
     transport_.SendCommand("RES", 1);
     ok = !Failed();
@@ -55,14 +57,25 @@ void BalancePresenter::Balance() {
         transport_.SendCommand("SET" + std::to_string(ch), 1);
         ok = !Failed();
     }
+    std::string failed = scope.Command();
     if (ok) {
         const std::string reply = transport_.SendCommand("BAL", 0);
-        if (reply.rfind("END", 0) != 0 && reply.rfind("ERR-012", 0) != 0)
-            ShowCommunicationFailure(ui, kErrorSendingCommand, false);
+        if (reply.rfind("END", 0) != 0 && reply.rfind("ERR-012", 0) != 0) failed = "BAL";
     }
-    for (int ch = 1; ch <= kChannels; ++ch)
-        if (meas_.Ch(ch).OnOff == 1) transport_.SendCommand("SET" + std::to_string(ch), 1);
+    // The measured channels are selected again, unless the link itself failed; the first SET
+    // that fails ends it.
+    for (int ch = 1; ok && ch <= kChannels; ++ch)
+        if (meas_.Ch(ch).OnOff == 1) {
+            transport_.SendCommand("SET" + std::to_string(ch), 1);
+            if (Failed()) {
+                ok = false;
+                if (failed.empty()) failed = scope.Command();
+            }
+        }
+    if (!failed.empty()) ok = false;
     ui.SetPointer(Pointer::Default);
+    if (!ok)
+        ui.ShowMessage(TextWith(ui.language, 2405, {failed}), ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 }  // namespace kmr

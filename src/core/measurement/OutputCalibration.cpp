@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -14,10 +15,12 @@ CalDigits CalValueToDigits(const ChannelCondition& channel, float value) {
     CalDigits out;
     const float t = value / channel.Coeff * factor;
     if (!std::isfinite(t)) return out;
-    // The whole number with its units digit replaced by 0.
+    // The whole number with its units digit replaced by 0, built from the magnitude with one
+    // sign (a negative coefficient gives negative digits), capped at the limit either way.
     const double whole = std::clamp(RoundHalfEven(static_cast<double>(t)), -2147483640.0, 2147483640.0);
     const long long rounded = static_cast<long long>(whole);
-    out.digits = static_cast<int>(std::min<long long>(rounded / 10 * 10, limit));
+    const long long magnitude = std::min<long long>((rounded < 0 ? -rounded : rounded) / 10 * 10, limit);
+    out.digits = static_cast<int>(rounded < 0 ? -magnitude : magnitude);
     out.value = channel.Coeff * static_cast<float>(out.digits) / factor;
     return out;
 }
@@ -68,16 +71,32 @@ bool OutputCalPresenter::Send(const std::string& command) {
     return transport_.Connection().Status() != RunStatus::CommFailed;
 }
 
-void OutputCalPresenter::StartOutput(const std::string& prefix, bool zero) {
+bool OutputCalPresenter::StartOutput(int sign, bool zero) {
     active_ = true;
-    for (int ch = 1; ch <= kChannels; ++ch) {
+    // The first failure ends the sequence; it is said once.
+    FailureScope scope(transport_);
+    bool ok = true;
+    for (int ch = 1; ok && ch <= kChannels; ++ch) {
         if (!Use(ch)) continue;
-        if (!Send("RES") || !Send("SET " + std::to_string(ch))) return;
-        if (!Send(zero ? std::string("CAL 0") : prefix + DigitsText(ch))) return;
+        if (!Send("RES") || !Send("SET " + std::to_string(ch))) {
+            ok = false;
+            break;
+        }
+        // One sign: the button's times the digits' own.
+        const long long v = static_cast<long long>(sign) * Digits(ch);
+        const std::string value = (v < 0 ? "-" : "") + std::to_string(v < 0 ? -v : v);
+        ok = Send(zero ? std::string("CAL 0") : "CAL" + value);
     }
-    if (!Send("RES")) return;
-    for (int ch = 1; ch <= kChannels; ++ch)
-        if (RowEnabled(ch) && !Send("SET " + std::to_string(ch))) return;
+    if (ok) ok = Send("RES");
+    for (int ch = 1; ok && ch <= kChannels; ++ch)
+        if (RowEnabled(ch) && !Send("SET " + std::to_string(ch))) ok = false;
+    if (!ok) {
+        UiPort& ui = transport_.Connection().Ui();
+        ui.ShowMessage(TextWith(ui.language, 2407, {scope.Command()}), ui.Text(102), MsgIcon::Exclamation,
+                       MsgButtons::Ok);
+    }
+    active_ = ok;
+    return ok;
 }
 
 void OutputCalPresenter::StopOutput() {
@@ -91,10 +110,12 @@ void OutputCalPresenter::Click(CalButton b) {
         activeButton_.reset();
         return;
     }
-    // The colours change even when the sequence stopped at a communication failure.
-    if (b == CalButton::Zero) StartOutput({}, true);
-    else StartOutput(b == CalButton::Plus ? "CAL" : "CAL-", false);
-    activeButton_ = b;
+    // A button is marked on only when the instrument accepted its commands.
+    const bool accepted = b == CalButton::Zero ? StartOutput(1, true) : StartOutput(b == CalButton::Plus ? 1 : -1, false);
+    if (accepted)
+        activeButton_ = b;
+    else
+        activeButton_.reset();
 }
 
 SaveResult OutputCalPresenter::Close(const std::string& path) {

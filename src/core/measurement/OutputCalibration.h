@@ -14,7 +14,7 @@
 namespace kmr {
 
 struct CalDigits {
-    int digits = 0;      // what the instrument is told, a multiple of 10, at most the limit
+    int digits = 0;      // what the instrument is told: a multiple of 10, its magnitude at most the limit
     float value = 0.0f;  // the value actually output, in the channel's unit
 };
 
@@ -64,7 +64,8 @@ private:
     const OutputCalCondition& Entry(int channel) const { return cal_[static_cast<std::size_t>(channel - 1)]; }
     void Convert(int channel);
     bool Send(const std::string& command);
-    void StartOutput(const std::string& prefix, bool zero);
+    // True when the instrument accepted every command.
+    bool StartOutput(int sign, bool zero);
     void StopOutput();
 
     CommandTransport& transport_;

@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "core/graphs/NoValue.h"
+#include "core/support/TextTable.h"
 #include "core/measurement/MonitorData.h"
 
 namespace kmr {
@@ -65,22 +66,29 @@ bool SelfCheck::AnyTicked() const {
 void SelfCheck::Execute() {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
+    // A reply of the wrong length empties its row and the next checks still run; a check the
+    // instrument does not answer at all ends the sequence. Either is said once, at the end.
+    FailureScope scope(transport_);
+    std::string failed;
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         if (!ticked_[row]) continue;
         const CheckRow& check = kCheckTable[row];
-        const std::string reply =
-            transport_.SendCommand("CHK" + std::to_string(check.code), check.withAttempts ? 1 : 0);
+        const std::string command = "CHK" + std::to_string(check.code);
+        const std::string reply = transport_.SendCommand(command, check.withAttempts ? 1 : 0);
         auto& results = results_[row];
+        ticked_[row] = false;
         if (reply.size() == CheckReplyLength(meas_.ChannelCount) && !reply.empty()) {
             for (std::size_t i = 0; i < meas_.MeasuredChannels.size(); ++i)
                 results[static_cast<std::size_t>(meas_.MeasuredChannels[i] - 1)] = reply.substr(8 * i, 7);
-        } else {
-            for (int ch : meas_.MeasuredChannels) results[static_cast<std::size_t>(ch - 1)].clear();
-            ShowCommunicationFailure(ui, kErrorSendingCommand, false);
+            continue;
         }
-        ticked_[row] = false;
+        for (int ch : meas_.MeasuredChannels) results[static_cast<std::size_t>(ch - 1)].clear();
+        if (failed.empty()) failed = command;
+        if (reply.empty()) break;  // no answer at all: the instrument is lost
     }
     ui.SetPointer(Pointer::Default);
+    if (!failed.empty())
+        ui.ShowMessage(TextWith(ui.language, 2406, {failed}), ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 CheckCell SelfCheck::Cell(std::size_t row, int channel) const {

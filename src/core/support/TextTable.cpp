@@ -357,18 +357,46 @@ constexpr Row kRows[] = {
      "ファイルの長さは %1 バイトですが、ヘッダからは %2 バイトのはずです: ヘッダかファイルが壊れているか、"
      "長いファイルの上に書かれた可能性があります。"},
 
+    // When the instrument is lost, and the way back (issue 21).
+    {2400, "A measurement is running. Stop it before you quit.",
+     "測定中です。終了する前に測定を停止してください。"},
+    {2401, "The instrument does not answer (%1): the measurement has ended.",
+     "計測器が応答しません (%1): 測定を終了しました。"},
+    {2402, "No data file was written.", "データファイルは作成されていません。"},
+    {2403, "%1 is marked cancelled. Complete channels: %2.",
+     "%1 は中止として記録されました。完全なチャネル: %2。"},
+    {2404, "none", "なし"},
+    {2405, "The instrument did not answer %1 as expected: the balance has ended. The channels may not be balanced.",
+     "計測器が %1 に正しく応答しませんでした: バランスを終了しました。チャネルがバランスされていない可能性があります。"},
+    {2406, "The instrument did not answer %1 as expected: the check has ended. The results shown are those received.",
+     "計測器が %1 に正しく応答しませんでした: チェックを終了しました。表示されている結果は受信できたものです。"},
+    {2407, "The instrument did not answer %1 as expected: the calibration output may still be on.",
+     "計測器が %1 に正しく応答しませんでした: 校正出力がオンのままの可能性があります。"},
+    {2408, "The transfer was cancelled.", "転送を中止しました。"},
+    {2409, "The instrument did not answer %1 as expected: the transfer has ended.",
+     "計測器が %1 に正しく応答しませんでした: 転送を終了しました。"},
+    {2410, "Connect", "接続"},
+    {2411, "Waiting for the instrument's reply to %1 ...", "計測器の応答を待っています (%1) ..."},
+    {2412, "The measurement was stopped before the trigger: no data file was written.",
+     "トリガ前に測定を停止しました: データファイルは作成されていません。"},
+    {2413, "The instrument does not answer (%1): the measurement was not started.",
+     "計測器が応答しません (%1): 測定を開始できませんでした。"},
+    {2414, "The instrument does not answer (%1): monitoring has ended.",
+     "計測器が応答しません (%1): モニタを終了しました。"},
+    {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
+
     // A part of a data file to convert (channels, time range) and the HDF5 export.
-    {2401, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},
-    {2402, "no sample lies between %1 s and %2 s (the file's %4 samples per channel lie from 0 s to %3 s).",
+    {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},
+    {2602, "no sample lies between %1 s and %2 s (the file's %4 samples per channel lie from 0 s to %3 s).",
      "%1 秒から %2 秒の間にデータがありません (ファイルのチャンネルごとの %4 データは 0 秒から %3 秒まで)。"},
-    {2403, "samples %1 to %2 are not in the file (it holds %3 per channel).",
+    {2603, "samples %1 to %2 are not in the file (it holds %3 per channel).",
      "データ %1 から %2 はファイルにありません (チャンネルごとに %3 データ)。"},
-    {2404, "HDF5 export is not available in this build of the program.", "このビルドでは HDF5 出力を使えません。"},
-    {2405, "--format must be csv or hdf5: ", "--format は csv か hdf5 です: "},
-    {2406, "--compress needs --format hdf5", "--compress には --format hdf5 が必要です"},
-    {2407, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
-    {2408, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
-    {2409, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
+    {2604, "HDF5 export is not available in this build of the program.", "このビルドでは HDF5 出力を使えません。"},
+    {2605, "--format must be csv or hdf5: ", "--format は csv か hdf5 です: "},
+    {2606, "--compress needs --format hdf5", "--compress には --format hdf5 が必要です"},
+    {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
+    {2608, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
+    {2609, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -379,7 +407,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 277, "the text table holds 277 identifiers");
+static_assert(kRowCount == 293, "the text table holds 293 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

@@ -37,9 +37,6 @@ public:
     virtual bool IsSplashShowing() const { return false; }
     virtual void MakeSplashNonTopmost() {}
 
-    // Lets the window process pending events (painting, a Cancel button).
-    virtual void ProcessPendingEvents() {}
-
     // Ends the program at once, saving nothing (Cancel in the GP-IB status report).
     virtual void TerminateProgram() = 0;
 };

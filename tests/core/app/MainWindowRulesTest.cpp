@@ -13,6 +13,7 @@ TEST(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
     s.InstrumentModel = 1;
     MenuState e;
     e.ConvertingFile = e.Quit = e.Version = true;
+    e.Connect = true;  // going on-line without a restart
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
@@ -27,6 +28,7 @@ TEST(MainWindowRulesTest, OnLineIdleOffersEverything) {
     e.ConvertingFile = e.Quit = true;
     e.Monitor = e.Balance = e.Start = true;
     e.Check = e.OutputCal = e.Version = true;
+    e.Connect = true;
     e.BalanceButton = e.MonitorButton = e.StartStopButton = true;
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";

@@ -11,7 +11,9 @@
 #include "support/FileSizeLimit.h"
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
+#include "core/app/Startup.h"
 #include "core/app/Transfer.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 namespace {
@@ -190,6 +192,54 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
     const auto cmds = h.bus->Commands();
     EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "TTM0"), cmds.end());
     EXPECT_EQ(h.progress.shows, 0);
+    // No file: the caption keeps naming the next one, and a message says so.
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, 2412));
+    EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
+}
+
+TEST_F(RunTest, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
+    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp,fault=EOC:noreply");
+    ToggleMonitor(h.engine);
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    EocTimerTick(h.engine);  // three attempts, then the run ends
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_FALSE(h.main.eocTimer);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+        EXPECT_TRUE(h.main.Enabled(b));
+    EXPECT_TRUE(h.main.windowEnabled);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2401, {"EOC"}) + "\r\n" + Text(Language::English, 2402));
+    EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
+    EXPECT_TRUE(h.state.LastDataFile.empty());
+    // The window can be closed.
+    h.ui.answers.push_back(MsgAnswer::Yes);
+    EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
+}
+
+TEST_F(RunTest, StopThatCannotReachTheInstrumentStillEndsTheRun) {
+    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp,fault=HLT:noreply");
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2401, {"HLT"}) + "\r\n" + Text(Language::English, 2402));
+    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
+}
+
+TEST_F(RunTest, ACloseDuringARunIsRefusedWithAWord) {
+    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp");
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, 2400));
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
@@ -241,7 +291,11 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
               failing == 0 ? "sim:time=instant,pattern=ramp,fault=BDT:noreply:1" : "sim:time=instant,pattern=ramp");
     if (failing == 1) h.bus->shortBlock = 2;
     RunToEnd();
-    EXPECT_EQ(h.ui.shown.back().text, "Cannot Comunicate. (Error receiving Data.)");
+    // One message: what failed, the file marked cancelled and the channel that arrived whole (the
+    // failed block ended only its own channel).
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown.back().text, TextWith(Language::English, 2409, {"BDT"}) + "\r\n" +
+                                          TextWith(Language::English, 2403, {"20261205.kmr", failing == 0 ? "5" : "2"}));
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
     EXPECT_EQ(Block(bytes, 1000, failing), std::vector<std::int16_t>(1000, 0));

@@ -63,7 +63,7 @@ TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
     EXPECT_EQ(OfflineOfferText(Language::English, cr).substr(0, 48), "KMR-530A/KMR-510C (GP-IB Address:7 Delimiter:CR)");
 }
 
-TEST(CloseRequest, NeverAskedWhileStartingRefusedDuringARunAskedOtherwise) {
+TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARunAskedOtherwise) {
     ProgramState s;
     testing::FakeUi ui;
     EXPECT_TRUE(CloseRequestAllowed(s, ui));
@@ -72,7 +72,11 @@ TEST(CloseRequest, NeverAskedWhileStartingRefusedDuringARunAskedOtherwise) {
     s.ProgramMode = kModeOnline;
     s.DataTriggerRunActive = kTrue;
     EXPECT_FALSE(CloseRequestAllowed(s, ui));
-    EXPECT_TRUE(ui.shown.empty());
+    // Refused with a word: why the window stays.
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, "A measurement is running. Stop it before you quit.");
+    EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
+    ui.shown.clear();
 
     s.DataTriggerRunActive = kFalse;
     ui.answers = {MsgAnswer::No, MsgAnswer::Yes};

@@ -74,7 +74,7 @@ TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
     options.format = ExportFormat::Hdf5;
     EXPECT_FALSE(ConvertDataFile(dir.File("a.kmr"), dir.folder(), "a.h5", options, progress, view, ui, status));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, Text(Language::English, 2404));
+    EXPECT_EQ(ui.shown[0].text, Text(Language::English, 2604));
     EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
 }
 

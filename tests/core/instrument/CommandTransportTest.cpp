@@ -244,5 +244,29 @@ TEST(CommandTransportTest, BdtWriteFailureIsASendFailure) {
     EXPECT_EQ(dest[0], 1);
 }
 
+TEST(FailureScopeTest, KeepsTheFirstFailedCommandAndShowsNothing) {
+    SimLink l("sim:fault=EOC:noreply+HLT:noreply");
+    {
+        FailureScope scope(l.transport);
+        l.transport.SendCommand("EOC", 1);
+        l.transport.SendCommand("HLT", 1);
+        EXPECT_TRUE(scope.Failed());
+        EXPECT_EQ(scope.Command(), "EOC");
+        EXPECT_TRUE(l.ui.shown.empty());
+    }
+    // Without a scope the failure is shown at once, as before.
+    l.transport.SendCommand("EOC", 1);
+    EXPECT_EQ(l.ui.shown.size(), 1u);
+}
+
+TEST(FailureScopeTest, AStopRequestEndsTheCommandAfterTheAttemptInProgress) {
+    SimLink l("sim:fault=EOC:noreply");
+    l.transport.stopRequested = true;
+    FailureScope scope(l.transport);
+    l.transport.SendCommand("EOC", 1);
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    EXPECT_EQ(l.bus.Writes(), std::vector<std::string>{"EOC\r\n"});  // one attempt, not three
+}
+
 }  // namespace
 }  // namespace kmr

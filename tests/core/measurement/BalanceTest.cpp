@@ -1,4 +1,5 @@
 #include "core/measurement/Balance.h"
+#include "core/support/TextTable.h"
 
 #include <gtest/gtest.h>
 
@@ -78,13 +79,13 @@ struct BalReply {
 
 class BalanceReplyTest : public InstrumentToolsTest, public ::testing::WithParamInterface<BalReply> {};
 
-TEST_P(BalanceReplyTest, OnlyAnUnexpectedReplyShowsTheCommunicationMessage) {
+TEST_P(BalanceReplyTest, OnlyAnUnexpectedReplyShowsTheMessageOnce) {
     StartWith({{1, 2}, {2, 2}}, std::string("sim:time=instant,fault=") + GetParam().fault);
     BalancePresenter b(Transport(), h.state.Meas);
     b.Balance();
     ASSERT_EQ(h.ui.shown.size(), GetParam().message ? 1u : 0u);
     if (GetParam().message) {
-        EXPECT_EQ(h.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
+        EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2405, {"BAL"}));
         EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
     }
     // BAL is sent once, and the channels are selected again in every case.

@@ -1,4 +1,5 @@
 #include "core/measurement/OutputCalibration.h"
+#include "core/support/TextTable.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,13 @@ INSTANTIATE_TEST_SUITE_P(Values, CalDigitsTest,
                                            DigitCase{2, 1.0f, 7.0f, 0, 0.0f},
                                            DigitCase{0, 2.0f, 1234.0f, 610, 1220.0f},
                                            DigitCase{2, 1.0f, 1239.6f, 1240, 1240.0f},
-                                           DigitCase{2, 0.0f, 100.0f, 0, 0.0f}));
+                                           DigitCase{2, 0.0f, 100.0f, 0, 0.0f},
+                                           // A negative coefficient: the digits of the magnitude
+                                           // with one sign, capped on that side too.
+                                           DigitCase{2, -1.0f, 1234.0f, -1230, 1230.0f},
+                                           DigitCase{2, -1.0f, 20000.0f, -10000, 10000.0f},
+                                           DigitCase{-5, -1.0f, 20000.0f, -1000, 10000.0f},
+                                           DigitCase{2, -2.0f, 1234.0f, -610, 1220.0f}));
 
 TEST(CalValueEntryTest, OnlyNonNegativeRealNumbers) {
     EXPECT_EQ(ParseCalValue(" 12.5 "), 12.5f);
@@ -98,7 +105,7 @@ TEST_F(OutputCalTest, ClosingSendsMonBeforeSaving) {
     EXPECT_EQ(testing::ReadAll(path).substr(0, 7), "1,500\r\n");
 }
 
-TEST_F(OutputCalTest, FailureStopsTheSequenceButTheButtonTurnsActive) {
+TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
     StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CAL1230:noreply");
     cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
     cal->SetUse(1, true);
@@ -108,8 +115,28 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceButTheButtonTurnsActive) {
     const auto cmds = Commands();
     EXPECT_EQ(cmds.back(), "CAL1230");
     EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SET 2"), 0);
+    // Marked on only when the instrument accepted the commands.
+    EXPECT_FALSE(cal->ActiveButton().has_value());
+    EXPECT_FALSE(cal->CalibrationActive());
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2407, {"CAL1230"}));
+}
+
+TEST_F(OutputCalTest, NegativeCoefficientSendsOneSign) {
+    StartWith({{1, 2}});
+    h.state.Meas.Ch(1).Coeff = -1.0f;
+    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
+    cal->SetUse(1, true);
+    EXPECT_EQ(cal->EnterValue(1, "1234"), "1230");
+    EXPECT_EQ(cal->DigitsText(1), "-1230");
+    h.bus->log.clear();
+    cal->Click(CalButton::Plus);
+    EXPECT_EQ(Commands()[2], "CAL-1230");
     EXPECT_EQ(cal->ActiveButton(), CalButton::Plus);
-    EXPECT_TRUE(cal->CalibrationActive());
+    h.bus->log.clear();
+    cal->Click(CalButton::Minus);
+    EXPECT_EQ(Commands()[2], "CAL1230");
+    EXPECT_TRUE(h.ui.shown.empty());
 }
 
 }  // namespace

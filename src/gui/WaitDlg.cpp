@@ -1,0 +1,57 @@
+#include "gui/WaitDlg.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace kmr::gui {
+
+WaitDlg::WaitDlg(QWidget* owner) : QDialog(owner) {
+    setObjectName("WaitDlg");
+    setWindowFlag(Qt::WindowCloseButtonHint, false);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setWindowModality(Qt::ApplicationModal);
+    label_ = new QLabel;
+    label_->setObjectName("lblWait");
+    button_ = new QPushButton;
+    button_->setObjectName("cmdStop");
+    connect(button_, &QPushButton::clicked, this, [this] {
+        button_->setEnabled(false);
+        if (stop_) stop_();
+    });
+    auto* row = new QHBoxLayout;
+    row->addStretch(1);
+    row->addWidget(button_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(label_);
+    layout->addLayout(row);
+    setMinimumWidth(360);
+}
+
+void WaitDlg::ShowFor(const QString& text, const QString& button, std::function<void()> stop) {
+    setWindowTitle("KMR-5300");
+    label_->setText(text);
+    button_->setText(button);
+    button_->setEnabled(true);
+    stop_ = std::move(stop);
+    show();
+    raise();
+    activateWindow();
+    button_->setFocus();
+}
+
+void WaitDlg::Done() {
+    stop_ = nullptr;
+    hide();
+}
+
+void WaitDlg::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+void WaitDlg::reject() {
+    // Escape is the button.
+    if (button_->isEnabled()) button_->click();
+}
+
+}  // namespace kmr::gui

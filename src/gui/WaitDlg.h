@@ -1,0 +1,35 @@
+#pragma once
+// The notice of a long wait: once a call to the instrument has waited two seconds, this small
+// window says what it waits for and offers Stop (during a run) or Cancel (otherwise), which ends
+// the operation after the attempt in progress. It is application-modal while it shows: nothing
+// else of the program takes input then, as during any call.
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+namespace kmr::gui {
+
+class WaitDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit WaitDlg(QWidget* owner);
+    // Shows the notice for `command` with the button's caption; `stop` is called on a click.
+    void ShowFor(const QString& text, const QString& button, std::function<void()> stop);
+    void Done();
+    QPushButton* Button() const { return button_; }
+    QLabel* Label() const { return label_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    QLabel* label_ = nullptr;
+    QPushButton* button_ = nullptr;
+    std::function<void()> stop_;
+};
+
+}  // namespace kmr::gui

@@ -1,0 +1,670 @@
+#include "gui/FaultWindowTests.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QMenu>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <algorithm>
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "gui/BalanceDlg.h"
+#include "gui/BoxAnswerer.h"
+#include "gui/CheckTableDlg.h"
+#include "gui/FileExchangeDlg.h"
+#include "gui/GateBus.h"
+#include "gui/GraphCondDlg.h"
+#include "gui/GuiText.h"
+#include "gui/MeasCondDlg.h"
+#include "gui/MessageBox.h"
+#include "gui/OutputCalDlg.h"
+#include "gui/SetPathAndFileDlg.h"
+#include "gui/WaitDlg.h"
+#include "gui/WorkerBus.h"
+#include "link/InterfaceSpec.h"
+#include "sim/PrologixServer.h"
+#include "sim/SimBus.h"
+#include "sim/SimInstrument.h"
+
+namespace kmr::guitest {
+
+namespace {
+
+std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t from) {
+    return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
+}
+
+int Count(const std::vector<std::string>& v, const std::string& s) {
+    return static_cast<int>(std::count(v.begin(), v.end(), s));
+}
+
+// Runs `action` once while the bus holds a reply, then releases it.
+class WhileHeld : public QObject {
+public:
+    WhileHeld(GateBus& bus, std::function<void()> action) : bus_(bus), action_(std::move(action)) {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (done_ || !bus_.Waiting()) return;
+            done_ = true;
+            action_();
+            bus_.Release();
+        });
+        timer_.start();
+    }
+    bool Done() const { return done_; }
+
+private:
+    GateBus& bus_;
+    std::function<void()> action_;
+    QTimer timer_;
+    bool done_ = false;
+};
+
+// A close request as the window manager sends it (the title bar's X, Alt+F4).
+void CloseBox(QWidget* w) {
+    QCloseEvent event;
+    QApplication::sendEvent(w, &event);
+}
+
+// Answers every message box with a key sent to the widget that has the focus (as a keyboard
+// does), never to the box itself; records the boxes and which button had the focus.
+class KeyAnswerer : public QObject {
+public:
+    explicit KeyAnswerer(Qt::Key key) : key_(key) {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, &KeyAnswerer::Poll);
+        timer_.start();
+    }
+    QStringList texts;
+    QStringList focused;
+
+private:
+    void Poll() {
+        auto* box = qobject_cast<gui::MessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr || !box->isVisible() || box->property("kmrSeen").toBool()) return;
+        QWidget* target = QApplication::focusWidget();
+        if (target == nullptr || target->window() != box) {
+            // The box is not active yet: the key would go nowhere. Asked again on the next poll;
+            // after two seconds the box is closed, so that the test fails on the answer.
+            if (!waiting_.isValid()) waiting_.start();
+            if (waiting_.elapsed() < 2000) return;
+            box->setProperty("kmrSeen", true);
+            focused << QString("(none)");
+            box->close();
+            return;
+        }
+        waiting_.invalidate();
+        box->setProperty("kmrSeen", true);
+        if (auto* l = box->findChild<QLabel*>("lblText")) texts << l->text();
+        focused << target->objectName();
+        QTest::keyClick(target, key_);
+    }
+    QElapsedTimer waiting_;
+    Qt::Key key_;
+    QTimer timer_;
+};
+
+}  // namespace
+
+void FaultWindowTest::init() { SetUpProgram(); }
+
+void FaultWindowTest::cleanup() { TearDownProgram(); }
+
+gui::Program& FaultWindowTest::StartOnlineStill(const std::string& simOptions) {
+    return StartOnline([simOptions](const std::string& spec) -> std::unique_ptr<GpibBus> {
+        auto options = sim::ParseSimOptions(simOptions.empty() ? spec : spec + "," + simOptions).options.value();
+        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
+    });
+}
+
+// --- The one gate ---------------------------------------------------------------------------------
+
+void FaultWindowTest::balanceClosedByItsCloseEventWhileBalancing() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::BalanceDlg> dlg = OpenFromMenu<gui::BalanceDlg>(p.Main(), "mnuMeasItem2");
+    QVERIFY(dlg);
+    bus_->Hold("BAL");
+    bool openWhileWaiting = false;
+    WhileHeld during(*bus_, [&] {
+        CloseBox(dlg);
+        // The close waits for the command: the window is still there, the main window still off.
+        openWhileWaiting = dlg && !dlg->IsUnloaded() && p.Core().forms.IsOpen();
+    });
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QVERIFY(during.Done());
+    QVERIFY(openWhileWaiting);
+    // The balance ended its sequence, then the held close was carried out.
+    QTRY_VERIFY(!p.Core().forms.IsOpen());
+    QTRY_VERIFY(dlg.isNull());
+    QVERIFY(p.Main().menuBar()->isEnabled());
+    QCOMPARE(Count(bus_->Commands(), "BAL"), 1);
+}
+
+void FaultWindowTest::checkClosedByItsCloseEventWhileChecking() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::CheckTableDlg> dlg = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
+    QVERIFY(dlg);
+    dlg->findChild<QCheckBox*>("chkInsul")->click();
+    dlg->findChild<QCheckBox*>("chkSence")->click();
+    bus_->Hold("CHK2");
+    WhileHeld during(*bus_, [&] { CloseBox(dlg); });
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QVERIFY(during.Done());
+    QTRY_VERIFY(dlg.isNull());
+    QVERIFY(!p.Core().forms.IsOpen());
+    QVERIFY(p.Main().menuBar()->isEnabled());
+    // Back to the normal timeout once the window is gone.
+    QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT10s));
+}
+
+void FaultWindowTest::outputCalClosedByItsCloseEventWhileCalibrating() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(1)->click();
+    dlg->ValueBox(1)->setText("1234");
+    emit dlg->ValueBox(1)->editingFinished();
+    bus_->Hold("CAL1230");
+    WhileHeld during(*bus_, [&] { CloseBox(dlg); });
+    const std::size_t from = bus_->Commands().size();
+    dlg->OutputButton(CalButton::Plus)->click();
+    QVERIFY(during.Done());
+    QTRY_VERIFY(dlg.isNull());
+    const auto sent = Since(bus_->Commands(), from);
+    // The held close ran after the calibration's sequence: the output was ended with MON.
+    QVERIFY(!sent.empty());
+    QCOMPARE(QString::fromStdString(sent.back()), QString("MON"));
+    QVERIFY(!p.Core().forms.IsOpen());
+}
+
+void FaultWindowTest::monitorTickNeverRunsBesideTheOutputCalClose() {
+    gui::Program& p = StartOnlineStill();
+    // Monitoring runs on: the output calibration does not pause it.
+    p.Main().findChild<QPushButton*>("cmdMoniKmr")->click();
+    QVERIFY(p.State().MonitoringOn != kFalse);
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    QTRY_VERIFY(Count(bus_->Commands(), "MDT") > 2);
+    bus_->Hold("MON");
+    std::vector<std::string> whileWaiting;
+    QSignalSpy ticks(&p.Main().MoniTimer(), &QTimer::timeout);
+    bool ticked = false;
+    WhileHeld during(*bus_, [&] {
+        // Monitor ticks fall due while MON waits; none may reach the bus.
+        const int before = ticks.count();
+        ticked = QTest::qWaitFor([&] { return ticks.count() >= before + 3; }, 5000);
+        whileWaiting = bus_->Commands();
+    });
+    CloseBox(dlg);
+    QTRY_VERIFY(during.Done());
+    QTRY_VERIFY(dlg.isNull());
+    QVERIFY(ticked);
+    QVERIFY(!whileWaiting.empty());
+    QCOMPARE(QString::fromStdString(whileWaiting.back()), QString("MON"));
+    auto* worker = dynamic_cast<gui::WorkerBus*>(p.Core().link.bus.get());
+    QVERIFY(worker != nullptr);
+    QCOMPARE(worker->Refused(), 0);
+    // The monitor goes on afterwards.
+    const std::size_t after = bus_->Commands().size();
+    QTRY_VERIFY(Count(Since(bus_->Commands(), after), "MDT") > 0);
+    p.Main().findChild<QPushButton*>("cmdMoniKmr")->click();
+}
+
+void FaultWindowTest::conversionClosedWhileConvertingKeepsTheMainWindowOff() {
+    gui::Program& p = StartOnlineStill();
+    const std::string data = p.State().DefaultDataFolder();
+    for (const char* name : {"1.kmr", "2.kmr", "3.kmr"})
+        QVERIFY(testing::WriteKmr(data + name, testing::ConditionsWith({1, 2}, 20), 20,
+                                  {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
+    QPointer<gui::FileExchangeDlg> dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
+    QVERIFY(dlg);
+    for (int row = 0; row < 3; ++row) dlg->CheckDataFile(static_cast<std::size_t>(row), true);
+    // The close box is used as soon as the progress window shows.
+    bool formOpenAfterClose = false;
+    bool mainOffAfterClose = false;
+    struct ShowFilter : QObject {
+        std::function<void()> onShow;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Show && onShow) {
+                auto f = std::move(onShow);
+                onShow = nullptr;
+                f();
+            }
+            return false;
+        }
+    } filter;
+    filter.onShow = [&] {
+        CloseBox(dlg);
+        formOpenAfterClose = p.Core().forms.IsOpen();
+        mainOffAfterClose = !p.Main().menuBar()->isEnabled();
+    };
+    p.ProgressWindow().installEventFilter(&filter);
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QVERIFY(formOpenAfterClose);
+    QVERIFY(mainOffAfterClose);
+    // The held close ran once the conversion had ended.
+    QTRY_VERIFY(dlg.isNull());
+    QVERIFY(!p.Core().forms.IsOpen());
+    QVERIFY(p.Main().menuBar()->isEnabled());
+    p.ProgressWindow().removeEventFilter(&filter);
+}
+
+// --- Yes/No questions and the main window behind a form ------------------------------------------
+
+void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
+    gui::Program& p = StartOnlineStill();
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        KeyAnswerer keys(key);
+        QVERIFY(!p.Main().close());
+        QCOMPARE(keys.texts.size(), 1);
+        QCOMPARE(keys.texts[0], gui::T(144));
+        // "Do you agree to finish software?" has No as its default: the key answered No.
+        QCOMPARE(keys.focused[0], QString("cmdNo"));
+        QVERIFY(p.Main().isVisible());
+        QVERIFY(!p.Main().Unloaded());
+    }
+    BoxAnswerer yes;
+    yes.script = {"cmdYes"};
+    QVERIFY(p.Main().close());
+}
+
+void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
+    gui::ProgramOptions o;
+    o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
+    KeyAnswerer keys(Qt::Key_Return);
+    QCOMPARE(program_->Start(o), StartupOutcome::Exit);
+    QCOMPARE(keys.texts.size(), 2);  // the open failure (OK), then the off-line offer
+    QCOMPARE(keys.focused[0], QString("cmdOk"));
+    QCOMPARE(keys.focused[1], QString("cmdNo"));
+}
+
+void FaultWindowTest::returnAnswersYesWhereYesIsTheDefault() {
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+        gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/false);
+        KeyAnswerer keys(key);
+        QCOMPARE(box.Ask(), MsgAnswer::Yes);
+        QCOMPARE(keys.focused.value(0), QString("cmdYes"));
+    }
+    gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
+    KeyAnswerer keys(Qt::Key_Space);
+    QCOMPARE(box.Ask(), MsgAnswer::No);
+}
+
+void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
+    gui::Program& p = StartOnlineStill();
+    const char* items[] = {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5",
+                           "mnuMeasItem2", "mnuOptionItem0", "mnuOptionItem2"};
+    for (const char* item : items) {
+        QPointer<gui::FormDlg> form = OpenFromMenu<gui::FormDlg>(p.Main(), item);
+        QVERIFY2(form, item);
+        BoxAnswerer boxes;
+        boxes.script = {"cmdYes"};
+        // The close box of the main window, and close() as a program would call it.
+        CloseBox(&p.Main());
+        QVERIFY2(!p.Main().close(), item);
+        QVERIFY2(boxes.seen.empty(), item);  // not even asked
+        QVERIFY2(!p.Main().Unloaded(), item);
+        QVERIFY2(form && !form->IsUnloaded(), item);
+        BoxAnswerer closing;
+        closing.script = {"cmdYes"};
+        form->close();
+        QTRY_VERIFY2(form.isNull(), item);
+        QVERIFY(!p.Core().forms.IsOpen());
+    }
+}
+
+void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(1)->click();
+    dlg->ValueBox(1)->setText("1000");
+    emit dlg->ValueBox(1)->editingFinished();
+    dlg->OutputButton(CalButton::Plus)->click();
+    QCOMPARE(Count(bus_->Commands(), "CAL1000"), 1);
+    const std::size_t from = bus_->Commands().size();
+    BoxAnswerer boxes;
+    boxes.script = {"cmdYes"};
+    QVERIFY(!p.Main().close());
+    QVERIFY(boxes.seen.empty());
+    QCOMPARE(Count(Since(bus_->Commands(), from), "MON"), 0);
+    // The program ends with the window open: the output is ended first.
+    GateBus* bus = bus_;
+    std::vector<std::string> commands;
+    // The bus goes with the program; its commands are read when the form goes.
+    connect(dlg, &QObject::destroyed, this, [&] { commands = bus->Commands(); });
+    program_.reset();
+    QVERIFY(!commands.empty());
+    QCOMPARE(Count(Since(commands, from), "MON"), 1);
+}
+
+void FaultWindowTest::closeDuringARunSaysWhy() {
+    // The simulated instrument's time stands still: the recording runs until Stop.
+    gui::Program& p = StartOnlineStill();
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    BoxAnswerer boxes;
+    QVERIFY(!p.Main().close());
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QCOMPARE(boxes.seen[0].text, gui::Q(Text(Language::English, 2400)));
+    QVERIFY(p.State().RunActive());
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QTRY_VERIFY(!p.State().RunActive());
+}
+
+// --- A lost instrument ---------------------------------------------------------------------------
+
+namespace {
+
+bool StartsWith(const SeenBox& b, int textId) {
+    const QString text = gui::Q(Text(Language::English, textId));
+    return b.text.startsWith(text.left(text.indexOf('%') < 0 ? text.size() : text.indexOf('%')));
+}
+
+void ExpectIdle(gui::Program& p) {
+    gui::MainDlg& w = p.Main();
+    QVERIFY(!p.State().RunActive());
+    QVERIFY(!w.EocTimer().isActive());
+    QCOMPARE(w.findChild<QPushButton*>("cmdMeasKmr")->text(), QString("Start"));
+    for (const char* b : {"cmdBalKmr", "cmdMoniKmr", "cmdMeasKmr"}) QVERIFY2(w.findChild<QPushButton*>(b)->isEnabled(), b);
+    QVERIFY(w.menuBar()->isEnabled());
+}
+
+}  // namespace
+
+void FaultWindowTest::runEndsAtTheFirstFailureWithOneMessage() {
+    gui::Program& p = StartOnlineStill();
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    BoxAnswerer boxes;
+    bus_->LoseLink();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 10000);
+    // Nothing is left to show another box: both timers are off.
+    QVERIFY(!p.Main().MoniTimer().isActive());
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY2(StartsWith(boxes.seen[0], 2401), qPrintable(boxes.seen[0].text));
+    QVERIFY(boxes.seen[0].text.contains(gui::T(2402)));
+    ExpectIdle(p);
+    // The window can be closed.
+    boxes.script = {"cmdYes"};
+    QVERIFY(p.Main().close());
+}
+
+void FaultWindowTest::stopWithALostInstrumentEndsTheRun() {
+    gui::Program& p = StartOnlineStill();
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    p.Main().EocTimer().stop();
+    p.Main().MoniTimer().stop();
+    bus_->LoseLink();
+    BoxAnswerer boxes;
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();  // Stop: HLT fails
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(StartsWith(boxes.seen[0], 2401));
+    QVERIFY(boxes.seen[0].text.contains("HLT"));
+    ExpectIdle(p);
+}
+
+void FaultWindowTest::transferEndsAfterOneMessageWhenTheLinkFails() {
+    gui::Program& p = StartOnline();
+    // Channel 1 arrives whole; the link is lost when channel 2 is selected.
+    bus_->LoseLinkAt("SET2");
+    BoxAnswerer boxes;
+    const std::size_t from = bus_->Commands().size();
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY2(StartsWith(boxes.seen[0], 2409), qPrintable(boxes.seen[0].text));
+    QVERIFY2(boxes.seen[0].text.contains("Complete channels: 1."), qPrintable(boxes.seen[0].text));
+    QVERIFY(!p.State().LastTransferComplete);
+    QVERIFY(!p.ProgressWindow().isVisible());
+    // Nothing was sent after the failure but the failing attempts of SET2.
+    const auto all = Since(bus_->Commands(), from);
+    const auto at = std::find(all.begin(), all.end(), "SET2");
+    QVERIFY(at != all.end());
+    for (auto it = at; it != all.end(); ++it) QCOMPARE(QString::fromStdString(*it), QString("SET2"));
+    ExpectIdle(p);
+}
+
+void FaultWindowTest::balanceWithADeadInstrumentShowsOneMessage() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::BalanceDlg> dlg = OpenFromMenu<gui::BalanceDlg>(p.Main(), "mnuMeasItem2");
+    QVERIFY(dlg);
+    dlg->MoniTimer().stop();
+    bus_->LoseLink();
+    BoxAnswerer boxes;
+    const std::size_t from = bus_->Commands().size();
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(StartsWith(boxes.seen[0], 2405));
+    // Ended after the first command's attempts.
+    for (const auto& c : Since(bus_->Commands(), from)) QCOMPARE(QString::fromStdString(c), QString("RES"));
+    QVERIFY(dlg->isVisible());
+    CloseBox(dlg);
+    QTRY_VERIFY(dlg.isNull());
+}
+
+void FaultWindowTest::checkWithADeadInstrumentShowsOneMessage() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::CheckTableDlg> dlg = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
+    QVERIFY(dlg);
+    for (const char* box : {"chkRom", "chkInsul", "chkSence"}) dlg->findChild<QCheckBox*>(box)->click();
+    bus_->LoseLink();
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(StartsWith(boxes.seen[0], 2406));
+    QVERIFY(boxes.seen[0].text.contains("CHK0"));
+    QCOMPARE(Count(bus_->Commands(), "CHK2"), 0);
+    bus_->Restore();
+    CloseBox(dlg);
+    QTRY_VERIFY(dlg.isNull());
+}
+
+// --- Output calibration, captions ---------------------------------------------------------------
+
+void FaultWindowTest::negativeCoefficientSendsOneSignAndCaps() {
+    gui::Program& p = StartOnlineStill();
+    p.State().Meas.Ch(1).Coeff = -1.0f;
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(1)->click();
+    dlg->ValueBox(1)->setText("1234");
+    emit dlg->ValueBox(1)->editingFinished();
+    QCOMPARE(dlg->findChild<QLabel*>("lblKmr1")->text(), QString("-1230"));
+    BoxAnswerer boxes;
+    dlg->OutputButton(CalButton::Plus)->click();
+    QCOMPARE(Count(bus_->Commands(), "CAL-1230"), 1);
+    QCOMPARE(Count(bus_->Commands(), "CAL--1230"), 0);
+    dlg->OutputButton(CalButton::Plus)->click();  // off: MON
+    dlg->OutputButton(CalButton::Minus)->click();
+    QCOMPARE(Count(bus_->Commands(), "CAL1230"), 1);
+    dlg->OutputButton(CalButton::Minus)->click();
+    // Capped on the negative side as on the positive one.
+    dlg->ValueBox(1)->setText("50000");
+    emit dlg->ValueBox(1)->editingFinished();
+    QCOMPARE(dlg->findChild<QLabel*>("lblKmr1")->text(), QString("-10000"));
+    QVERIFY(boxes.seen.empty());
+    CloseBox(dlg);
+    QTRY_VERIFY(dlg.isNull());
+}
+
+void FaultWindowTest::refusedCalibrationIsNotMarkedOn() {
+    gui::Program& p = StartOnlineStill("fault=CAL1230:ERR-002");
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(1)->click();
+    dlg->ValueBox(1)->setText("1234");
+    emit dlg->ValueBox(1)->editingFinished();
+    BoxAnswerer boxes;
+    dlg->OutputButton(CalButton::Plus)->click();
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(StartsWith(boxes.seen[0], 2407));
+    QVERIFY(dlg->OutputButton(CalButton::Plus)->palette().color(QPalette::Button) != QColor(0, 0, 255));
+    QVERIFY(!dlg->Presenter().ActiveButton().has_value());
+    CloseBox(dlg);
+    QTRY_VERIFY(dlg.isNull());
+}
+
+void FaultWindowTest::valueTypedWithoutEnterIsKeptOnTheCloseBox() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(2)->click();
+    QLineEdit* box = dlg->ValueBox(2);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, "700");
+    QVERIFY(box->isModified());
+    const QString path = QString::fromStdString(p.State().CondPath("OutputCal.cnd"));
+    CloseBox(dlg);
+    QTRY_VERIFY(dlg.isNull());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines[1].trimmed(), QByteArray("1,700"));
+}
+
+void FaultWindowTest::runStoppedBeforeTheTriggerKeepsTheNextFileCaption() {
+    gui::Program& p = StartOnlineStill();
+    const QString caption = p.Main().windowTitle();
+    QVERIFY(caption.endsWith("(Next data file)"));
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    BoxAnswerer boxes;
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();  // Stop before anything was recorded
+    QVERIFY(!p.State().RunActive());
+    QCOMPARE(p.Main().windowTitle(), caption);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QCOMPARE(boxes.seen[0].text, gui::T(2412));
+}
+
+// --- A stalled link, reconnection -----------------------------------------------------------------
+
+void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
+    gui::Program& p = StartOnlineStill();
+    const int notice = gui::WorkerBus::waitNoticeMs;
+    gui::WorkerBus::waitNoticeMs = 300;
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    p.Main().MoniTimer().stop();
+    p.Main().EocTimer().stop();
+    bus_->Hold("EOC");
+    BoxAnswerer boxes;
+    QString shown, button;
+    QTimer probe;
+    probe.setInterval(20);
+    connect(&probe, &QTimer::timeout, this, [&] {
+        gui::WaitDlg& wait = p.WaitNotice();
+        if (!wait.isVisible() || !shown.isEmpty()) return;
+        shown = wait.Label()->text();
+        button = wait.Button()->text();
+        QTest::mouseClick(wait.Button(), Qt::LeftButton);
+        // The attempt in progress ends (here: fails); no other attempt follows.
+        bus_->LoseLink();
+        bus_->Release();
+    });
+    probe.start();
+    p.Main().EocTimer().start();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 10000);
+    probe.stop();
+    gui::WorkerBus::waitNoticeMs = notice;
+    QVERIFY2(shown.contains("EOC"), qPrintable(shown));
+    QCOMPARE(button, QString("Stop"));
+    QVERIFY(!p.WaitNotice().isVisible());
+    QCOMPARE(Count(bus_->Commands(), "EOC"), 1);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(StartsWith(boxes.seen[0], 2401));
+    ExpectIdle(p);
+}
+
+void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
+    // kmr-sim's adapter on loopback, stopped and started again on the same port.
+    auto sim = std::make_unique<sim::SimBus>(*sim::ParseSimOptions("sim:time=instant").options);
+    PrologixServerOptions so;
+    so.port = 0;
+    auto server = std::make_unique<PrologixServer>(*sim, so);
+    std::string error;
+    QVERIFY2(server->Start(error), error.c_str());
+    const int port = server->Port();
+    const std::string spec = "prologix:127.0.0.1:" + std::to_string(port);
+    gui::Program& p = StartOnline([spec](const std::string&) {
+        std::string e;
+        return MakeGpibBus(spec, e);
+    });
+    QCOMPARE(p.State().ProgramMode, kModeOnline);
+    server->Stop();
+    server.reset();
+    BoxAnswerer boxes;
+    QPushButton* monitor = p.Main().findChild<QPushButton*>("cmdMoniKmr");
+    monitor->click();
+    QTRY_VERIFY_WITH_TIMEOUT(p.State().MonitoringOn == kFalse, 10000);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    // The adapter is back on the same port: the next action connects again and works.
+    so.port = port;
+    server = std::make_unique<PrologixServer>(*sim, so);
+    QVERIFY2(server->Start(error), error.c_str());
+    const int opensBefore = bus_->Opens();
+    monitor->click();
+    QVERIFY(p.State().MonitoringOn != kFalse);
+    const std::size_t from = bus_->Commands().size();
+    QTRY_VERIFY_WITH_TIMEOUT(Count(Since(bus_->Commands(), from), "MDT") >= 3, 10000);
+    QVERIFY(p.State().MonitoringOn != kFalse);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QCOMPARE(bus_->Opens(), opensBefore);  // the route connected again by itself
+    monitor->click();
+    p.Main().MoniTimer().stop();
+    program_.reset();
+    server->Stop();
+}
+
+void FaultWindowTest::connectMenuGoesOnlineWithoutARestart() {
+    bool adapterOn = false;
+    gui::ProgramOptions o;
+    o.interfaceOverride = "sim:time=instant";
+    o.makeBus = [this, &adapterOn](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
+        if (!adapterOn) {
+            error = "the adapter is off";
+            return nullptr;
+        }
+        auto gate = std::make_unique<GateBus>(MakeGpibBusOrExplain(spec));
+        bus_ = gate.get();
+        return gui::OnWorker(std::move(gate));
+    };
+    BoxAnswerer boxes;
+    boxes.script = {"cmdOk", "cmdYes"};  // the open failure, then "continue off-line?" Yes
+    QCOMPARE(program_->Start(o), StartupOutcome::Offline);
+    gui::Program& p = *program_;
+    QCOMPARE(p.Main().windowTitle(), QString("KMR-5300"));
+    QVERIFY(!p.Main().findChild<QPushButton*>("cmdMeasKmr")->isEnabled());
+    adapterOn = true;
+    QAction* connectItem = p.Main().findChild<QAction*>("mnuOptionConnect");
+    QVERIFY(connectItem != nullptr);
+    QCOMPARE(connectItem->text(), QString("Connect"));
+    for (QMenu* m : p.Main().findChildren<QMenu*>())
+        if (m->actions().contains(connectItem)) emit m->aboutToShow();
+    QVERIFY(connectItem->isEnabled());
+    connectItem->trigger();
+    QCOMPARE(p.State().ProgramMode, kModeOnline);
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);  // nothing more was shown
+    QVERIFY(p.Main().windowTitle().endsWith("(Next data file)"));
+    for (const char* b : {"cmdBalKmr", "cmdMoniKmr", "cmdMeasKmr"})
+        QVERIFY2(p.Main().findChild<QPushButton*>(b)->isEnabled(), b);
+    QVERIFY(!p.Splash().isVisible());
+    // The instrument was identified and given the conditions.
+    QVERIFY(Count(bus_->Commands(), "VER") >= 1);
+    // And works: a run records and transfers.
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
+    QVERIFY(p.State().LastTransferComplete);
+}
+
+}  // namespace kmr::guitest

@@ -1,0 +1,50 @@
+#pragma once
+// The window when things go wrong (issue 21): closes and clicks while a command waits, the one
+// handler gate, the default button of every Yes/No question, the main window behind a form, a
+// lost instrument during a run, a transfer, a balance and a check, reconnection.
+#include <QObject>
+
+#include "gui/Program.h"
+#include "gui/ProgramFixture.h"
+
+namespace kmr::guitest {
+
+class FaultWindowTest : public QObject, public ProgramFixture {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    // The one gate.
+    void balanceClosedByItsCloseEventWhileBalancing();
+    void checkClosedByItsCloseEventWhileChecking();
+    void outputCalClosedByItsCloseEventWhileCalibrating();
+    void monitorTickNeverRunsBesideTheOutputCalClose();
+    void conversionClosedWhileConvertingKeepsTheMainWindowOff();
+    // Yes/No questions and the main window behind a form.
+    void returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion();
+    void returnAnswersNoInTheOfflineOffer();
+    void returnAnswersYesWhereYesIsTheDefault();
+    void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
+    void programEndClosesOutputCalThroughItsOwnClose();
+    void closeDuringARunSaysWhy();
+    // A lost instrument.
+    void runEndsAtTheFirstFailureWithOneMessage();
+    void stopWithALostInstrumentEndsTheRun();
+    void transferEndsAfterOneMessageWhenTheLinkFails();
+    void balanceWithADeadInstrumentShowsOneMessage();
+    void checkWithADeadInstrumentShowsOneMessage();
+    // Output calibration, captions.
+    void negativeCoefficientSendsOneSignAndCaps();
+    void refusedCalibrationIsNotMarkedOn();
+    void valueTypedWithoutEnterIsKeptOnTheCloseBox();
+    void runStoppedBeforeTheTriggerKeepsTheNextFileCaption();
+    // A stalled link, reconnection.
+    void stalledLinkSaysWhatItWaitsForAndStopEndsTheRun();
+    void adapterRestartedIsReconnectedByTheNextAction();
+    void connectMenuGoesOnlineWithoutARestart();
+
+private:
+    gui::Program& StartOnlineStill(const std::string& simOptions = {});
+};
+
+}  // namespace kmr::guitest

@@ -1,0 +1,107 @@
+// Reconnection on every route: after the connection to the instrument was lost (the adapter
+// power-cycled, a USB interface or its driver gone, a VISA session lost), the next write opens it
+// again once - the adapter's settings sent again - and the exchange goes on without a restart.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "link/InterfaceSpec.h"
+#include "link/PrologixBus.h"
+#include "link/RouteExchange.h"
+#include "sim/PrologixServer.h"
+#include "sim/SimBus.h"
+
+namespace kmr {
+namespace {
+
+using test::StandIn;
+
+std::unique_ptr<sim::SimBus> MakeSim() {
+    return std::make_unique<sim::SimBus>(*sim::ParseSimOptions("sim:time=instant").options);
+}
+
+// One command and its reply line ("" when the exchange failed).
+std::string Ask(GpibBus& bus, int ud, const std::string& command) {
+    const std::string wire = command + "\r\n";
+    if (bus.Write(ud, wire.data(), wire.size()).error()) return {};
+    char buffer[250] = {};
+    const GpibStatus s = bus.Read(ud, buffer, sizeof buffer);
+    if (s.error()) return {};
+    const std::string reply(buffer, static_cast<std::size_t>(s.ibcnt));
+    return reply.substr(0, reply.find('\r'));
+}
+
+TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWrite) {
+    auto simBus = MakeSim();
+    PrologixServerOptions so;
+    so.port = 0;
+    auto server = std::make_unique<PrologixServer>(*simBus, so);
+    std::string error;
+    ASSERT_TRUE(server->Start(error)) << error;
+    const int port = server->Port();
+    PrologixBus bus("127.0.0.1", port);
+    int ud = -1;
+    ASSERT_FALSE(bus.OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error()) << bus.LastProblem();
+    ASSERT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
+    // The adapter goes: the exchange fails, and keeps failing while it is away.
+    server->Stop();
+    server.reset();
+    EXPECT_EQ(Ask(bus, ud, "VER"), "");
+    EXPECT_EQ(Ask(bus, ud, "VER"), "");
+    EXPECT_NE(bus.LastProblem().find("connecting again failed"), std::string::npos) << bus.LastProblem();
+    // Back on the same port: the next write connects and sets the adapter up again (without
+    // ++eot_enable and ++addr no reply could be read).
+    so.port = port;
+    server = std::make_unique<PrologixServer>(*simBus, so);
+    ASSERT_TRUE(server->Start(error)) << error;
+    EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER") << bus.LastProblem();
+    EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
+    server->Stop();
+}
+
+TEST(Reconnect, NiGpibDeviceLostIsOpenedAgainByTheNextWrite) {
+    StandIn standIn(KMR_FAKE_GPIB_THREAD);
+    auto simBus = MakeSim();
+    standIn.Attach(*simBus);
+    auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
+    std::string error;
+    auto bus = MakeGpibBus(std::string("gpib:lib=") + KMR_FAKE_GPIB_THREAD, error);
+    ASSERT_NE(bus, nullptr) << error;
+    int ud = -1;
+    ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
+    ASSERT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER");
+    attach(nullptr);  // the interface is gone: ENEB
+    EXPECT_EQ(Ask(*bus, ud, "VER"), "");
+    EXPECT_EQ(Ask(*bus, ud, "VER"), "");  // the reopen fails while it is away
+    standIn.Attach(*simBus);
+    EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
+    // Opened again with the open's parameters, the old descriptor taken off-line first.
+    const std::string calls = standIn.Calls();
+    EXPECT_EQ(calls.rfind("ibonl(", 0), 0u) << calls;
+    EXPECT_NE(calls.find("ibdev(0,20,0,13,1,0)"), std::string::npos) << calls;
+}
+
+TEST(Reconnect, VisaSessionLostIsOpenedAgainByTheNextWrite) {
+    StandIn standIn(KMR_FAKE_VISA);
+    auto simBus = MakeSim();
+    standIn.Attach(*simBus);
+    auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
+    std::string error;
+    auto bus = MakeGpibBus(std::string("visa:lib=") + KMR_FAKE_VISA, error);
+    ASSERT_NE(bus, nullptr) << error;
+    int ud = -1;
+    ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
+    ASSERT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER");
+    attach(nullptr);  // the session is gone: VI_ERROR_INV_OBJECT
+    EXPECT_EQ(Ask(*bus, ud, "VER"), "");
+    EXPECT_EQ(Ask(*bus, ud, "VER"), "");
+    standIn.Attach(*simBus);
+    EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
+    const std::string calls = standIn.Calls();
+    EXPECT_NE(calls.find("viOpen GPIB0::20::INSTR"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("viSetAttribute 0x3FFF001A 10000"), std::string::npos) << calls;
+}
+
+}  // namespace
+}  // namespace kmr
