@@ -147,9 +147,11 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
     EXPECT_TRUE(Names(data.File("csv")).empty());
     ui.shown.clear();
     status = RunStatus::Ok;
-    std::vector<ConversionItem> items{{data.File("cut.kmr"), data.File("csv/"), "cut.csv", 1.0, true}};
+    std::vector<ConversionItem> items{{data.File("cut.kmr"), data.File("csv/"), "cut.csv", 1.0}};
     ConversionPorts ports{ui, progress, list, drive};
-    const ConversionOutcome out = ConvertItems(items, false, ports, status);
+    ConversionOptions whole;
+    whole.wholeChannels = true;
+    const ConversionOutcome out = ConvertItems(items, false, ports, status, whole);
     ASSERT_TRUE(out.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
     const std::string csv = ReadAll(data.File("csv/cut.csv"));
     EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos) << csv.substr(0, 600);
@@ -159,9 +161,11 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
 
 TEST_F(ConversionCancelTest, AFileWithoutAWholeChannelIsRefusedEvenWhenAsked) {
     CancelledKmr(data.File("none.kmr"), 50, {2, 5}, 0);
-    std::vector<ConversionItem> items{{data.File("none.kmr"), data.File("csv/"), "none.csv", 1.0, true}};
+    std::vector<ConversionItem> items{{data.File("none.kmr"), data.File("csv/"), "none.csv", 1.0}};
     ConversionPorts ports{ui, progress, list, drive};
-    EXPECT_FALSE(ConvertItems(items, false, ports, status).converted[0]);
+    ConversionOptions whole;
+    whole.wholeChannels = true;
+    EXPECT_FALSE(ConvertItems(items, false, ports, status, whole).converted[0]);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("no channel of this file is whole."), std::string::npos) << ui.shown[0].text;
 }
