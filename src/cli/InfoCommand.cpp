@@ -18,7 +18,7 @@ namespace {
 
 // One field of the header as kmr info shows it.
 struct InfoField {
-    enum class Kind { Number, Text, YesNo, NumberList };
+    enum class Kind { Number, Text, YesNo };
     std::string key;
     Kind kind = Kind::Number;
     std::string value;       // the number's text, the text, or "yes"/"no"
@@ -68,8 +68,8 @@ FileInfo Describe(const std::string& path, const HeaderCheck& h, Language lang) 
     f.push_back(NumberField("ExpectedSize", std::to_string(h.expectedSize)));
     f.push_back(TextField("Signature", h.signature));
     f.push_back(Field("Complete", InfoField::Kind::YesNo, h.complete ? "yes" : "no"));
-    // The measured channels the file holds whole ("2,5"; a JSON array of numbers).
-    f.push_back(Field("WholeChannels", InfoField::Kind::NumberList, ChannelList(h.wholeChannels, ",")));
+    // The measured channels the file holds whole: "2,5" (a text in JSON too).
+    f.push_back(TextField("WholeChannels", ChannelList(h.wholeChannels, ",")));
     f.push_back(TextField("TriggerTime", fc.TriggerTime));
     f.push_back(NamedField("TrgMode", fc.TrgMode, TriggerModeNames(lang)));
     f.push_back(NumberField("SmpClk", FormatFloat(fc.SmpClk)));
@@ -193,7 +193,6 @@ void PrintJsonFields(const Fields& fields, const std::string& indent, std::ostre
             case InfoField::Kind::Number: os << JsonNumber(f.value); break;
             case InfoField::Kind::Text: os << JsonString(f.value); break;
             case InfoField::Kind::YesNo: os << (f.value == "yes" ? "true" : "false"); break;
-            case InfoField::Kind::NumberList: os << "[" << f.value << "]"; break;
         }
         if (f.named) os << ",\n" << indent << JsonString(f.key + "Name") << ": " << JsonString(f.name);
     }
