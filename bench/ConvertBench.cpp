@@ -30,83 +30,17 @@
 #include "core/datafiles/CsvLineWriter.h"
 #include "core/datafiles/DataFile.h"
 #include "core/support/TextTable.h"
+#include "LargestRecord.h"
 
 extern char** environ;
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 using namespace kmr;
+using namespace kmr::bench;
 
 constexpr int kRepeats = 5;  // the best of five: a shared machine disturbs single runs
-
-class PrintingUi : public UiPort {
-public:
-    MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon, MsgButtons, bool, int) override {
-        std::cerr << title << ": " << text << "\n";
-        failed = true;
-        return MsgAnswer::Cancel;
-    }
-    Pointer GetPointer() const override { return Pointer::Default; }
-    void SetPointer(Pointer) override {}
-    void TerminateProgram() override { std::exit(1); }
-    bool failed = false;
-};
-
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
-
-// Conditions of the largest measurement: ten channels with assorted coefficients and offsets.
-MeasConditions LargestConditions() {
-    MeasConditions m;
-    m.MemoryWords = kLargestMemoryWords;
-    m.TriggerTime = "2026/12/06 09:00:00";
-    m.SmpClk = 0.05f;
-    const float coeffs[10] = {1.0f, 0.5f, 0.3f, 1.2345678f, 2.0e-3f, 10.0f, 0.1f, 7.5f, 1.0e-6f, 123.456f};
-    const float offsets[10] = {0.0f, -100.0f, 0.25f, 0.0f, 1.5f, -3.0f, 0.0f, 1000.0f, 0.0f, -0.125f};
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        m.Ch(ch).OnOff = 1;
-        m.Ch(ch).Coeff = coeffs[ch - 1];
-        m.Ch(ch).Offset = offsets[ch - 1];
-    }
-    m.ChannelCount = 10;
-    return m;
-}
-
-// A recorded strain signal (decaying oscillation with noise) or, for the worst case, every raw
-// word with equal chance.
-std::vector<std::vector<std::int16_t>> MakeSamples(bool fullRange) {
-    std::mt19937 rng(2026);
-    std::normal_distribution<double> noise(0.0, 40.0);
-    std::vector<std::vector<std::int16_t>> s(kChannels, std::vector<std::int16_t>(kLargestMemoryWords));
-    for (int k = 0; k < kChannels; ++k) {
-        for (std::int32_t i = 0; i < kLargestMemoryWords; ++i) {
-            double v;
-            if (fullRange) {
-                v = static_cast<double>(static_cast<std::int16_t>(rng()));
-            } else {
-                const double t = i * 5.0e-5;
-                v = 12000.0 * std::exp(-t / (2.0 + k)) * std::sin(2 * M_PI * (3.0 + k) * t) + noise(rng);
-            }
-            s[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)] =
-                static_cast<std::int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
-        }
-    }
-    return s;
-}
-
-bool WriteLargestKmr(const std::string& path, const MeasConditions& m, const std::vector<std::vector<std::int16_t>>& s) {
-    PrintingUi ui;
-    RunStatus st = RunStatus::Ok;
-    if (!WriteDataFileHeader(path, m, kLargestMemoryWords, ui, st)) return false;
-    SampleBuffer buf;
-    for (int k = 0; k < kChannels; ++k) {
-        RedimSampleBuffer(buf, m.MemoryWords);
-        std::copy(s[static_cast<std::size_t>(k)].begin(), s[static_cast<std::size_t>(k)].end(), buf.begin());
-        if (!WriteChannelBlock(path, ChannelBlockOffset(kLargestMemoryWords, k), buf, ui, st)) return false;
-    }
-    return MarkDataFileComplete(path, ui, st);
-}
 
 std::vector<std::string> PartNames(const std::string& stem) {
     std::vector<std::string> names;
@@ -134,23 +68,6 @@ bool SameBytes(const std::string& a, const std::string& b) {
             return false;
     }
     return fa.eof() && fb.eof();
-}
-
-// One sequential write of `bytes` from memory into a new file, closed; seconds.
-double RawWrite(const std::string& path, const std::vector<char>& buffer) {
-    const auto t0 = Clock::now();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) return -1;
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
-        if (n <= 0) break;
-        done += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    const auto t1 = Clock::now();
-    fs::remove(path);
-    return Seconds(t0, t1);
 }
 
 // Runs a program (its standard output discarded) and waits; seconds, with its peak resident
@@ -330,19 +247,8 @@ double PythonWrite(const std::string& folder, const std::string& kmrPath, const 
 
 int main(int argc, char** argv) {
     g_spawner.Start();
-    std::string folder;
-    if (argc > 1) {
-        folder = argv[1];
-    } else {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string tmpl = std::string(tmp && *tmp ? tmp : "/tmp") + "/kmr-bench-XXXXXX";
-        if (!::mkdtemp(tmpl.data())) {
-            std::perror("mkdtemp");
-            return 1;
-        }
-        folder = tmpl;
-    }
-    if (folder.back() != '/') folder += '/';
+    const std::string folder = WorkFolder(argc, argv);
+    if (folder.empty()) return 1;
     const std::string kmrTool = std::string(KMR_BINARY_DIR) + "/kmr";
 
     std::cout << "Converting a largest data file: 10 channels x " << kLargestMemoryWords << " samples, folder " << folder

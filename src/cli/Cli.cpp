@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "core/datafiles/FileIo.h"
+#include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
 
 namespace kmr::cli {
@@ -32,7 +33,7 @@ void Interrupt() { g_interrupts = g_interrupts + 1; }
 void PrintHelp(std::ostream& os, Language lang) {
     os << Text(lang, 2001) << "\n\n" << Text(lang, 2002) << "\n";
     for (const auto& s : Subcommands()) os << "  kmr " << s.name << " " << s.usage << "\n      " << s.summary << "\n";
-    os << "  kmr --help\n\n" << Text(lang, 2003) << "\n";
+    os << "  kmr --help\n  kmr --version\n\n" << Text(lang, 2003) << "\n";
 }
 
 int RunKmr(const std::vector<std::string>& args, CliIo& io) {
@@ -56,6 +57,10 @@ int Dispatch(const std::vector<std::string>& args, CliIo& io) {
     const std::string& first = args[0];
     if (first == "--help" || first == "-h" || first == "help") {
         PrintHelp(io.out, io.language);
+        return 0;
+    }
+    if (first == "--version") {
+        io.out << "kmr " << ProgramVersion() << "\n";
         return 0;
     }
     const Subcommand* sub = Find(first);

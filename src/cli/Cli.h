@@ -38,6 +38,10 @@ const std::vector<Subcommand>& Subcommands();
 int RunKmr(const std::vector<std::string>& args, CliIo& io);
 void PrintHelp(std::ostream& os, Language lang);
 
+inline constexpr const char* kConvertUsage =
+    "[--format csv|hdf5] [--out DIR] [--channels LIST] [--from SECONDS] [--to SECONDS] [--compress] FILE.kmr...";
+inline constexpr const char* kInfoUsage = "[--json] FILE.kmr...";
+
 int InfoCommand(const std::vector<std::string>& args, CliIo& io);
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io);
 

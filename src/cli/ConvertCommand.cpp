@@ -1,10 +1,16 @@
-// kmr convert: data files to CSV under the conversion tool's naming, with its checks and its
-// batch rule (a cancelled or refused file stops the rest of the batch).
+// kmr convert: data files to CSV (or HDF5) under the conversion tool's naming, with its checks
+// and its batch rule (a cancelled or refused file stops the rest of the batch). --channels,
+// --from and --to convert a part of each file (Subset.h); a part that does not fit a file is a
+// usage error found before anything is written.
+#include <cmath>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 #include "cli/Cli.h"
 #include "core/datafiles/Conversion.h"
+#include "core/datafiles/Hdf5Export.h"
+#include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
 namespace kmr::cli {
@@ -22,14 +28,40 @@ std::string FolderOf(const std::filesystem::path& p) {
     return folder.back() == '/' ? folder : folder + "/";
 }
 
+// A time in seconds: a finite decimal number.
+std::optional<double> ParseSeconds(const std::string& text) {
+    const std::string t = TrimCopy(text);
+    if (t.empty()) return std::nullopt;
+    char* end = nullptr;
+    const double v = std::strtod(t.c_str(), &end);
+    if (!end || *end != '\0' || !std::isfinite(v)) return std::nullopt;
+    return v;
+}
+
 }  // namespace
 
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     std::string outDir;
     bool haveOut = false;
     std::vector<std::string> files;
+    ConversionOptions options;
+    std::string format = "csv";
+    // An option's value: after "=" or the next argument.
+    auto value = [&](std::size_t& i, const std::string& name, std::string& v) -> int {
+        const std::string& a = args[i];
+        if (a.size() > name.size() && a.compare(0, name.size() + 1, name + "=") == 0) {
+            v = a.substr(name.size() + 1);
+            return 1;
+        }
+        if (a != name) return 0;
+        if (i + 1 >= args.size()) return -1;
+        v = args[++i];
+        return 1;
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        std::string v;
+        int got = 0;
         if (a == "--out" || a == "-o") {
             if (i + 1 >= args.size()) {
                 io.err << "kmr convert: " << io.Text(2005) << "\n";
@@ -40,6 +72,29 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         } else if (a.rfind("--out=", 0) == 0) {
             outDir = a.substr(6);
             haveOut = true;
+        } else if ((got = value(i, "--format", v)) != 0) {
+            if (got < 0 || (v != "csv" && v != "hdf5")) {
+                io.err << "kmr convert: " << io.Text(2605) << v << "\n";
+                return 2;
+            }
+            format = v;
+        } else if ((got = value(i, "--channels", v)) != 0) {
+            const auto list = got > 0 ? ParseChannelList(v) : std::nullopt;
+            if (!list) {
+                io.err << "kmr convert: " << io.Text(2607) << v << "\n";
+                return 2;
+            }
+            options.subset.channels = *list;
+        } else if ((got = value(i, "--from", v)) != 0 || (got = value(i, "--to", v)) != 0) {
+            const bool from = a.rfind("--from", 0) == 0;
+            const auto seconds = got > 0 ? ParseSeconds(v) : std::nullopt;
+            if (!seconds) {
+                io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(2608) << v << "\n";
+                return 2;
+            }
+            (from ? options.subset.fromSeconds : options.subset.toSeconds) = *seconds;
+        } else if (a == "--compress") {
+            options.compress = true;
         } else if (a == "--") {
             files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
@@ -51,8 +106,25 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         }
     }
     if (files.empty()) {
-        io.err << "Usage: kmr convert [--out DIR] FILE.kmr...\n";
+        io.err << "Usage: kmr convert " << kConvertUsage << "\n";
         return 2;
+    }
+    options.format = format == "hdf5" ? ExportFormat::Hdf5 : ExportFormat::Csv;
+    if (options.compress && options.format != ExportFormat::Hdf5) {
+        io.err << "kmr convert: " << io.Text(2606) << "\n";
+        return 2;
+    }
+    if (options.format == ExportFormat::Hdf5 && !Hdf5ExportAvailable()) {
+        io.err << "kmr convert: " << io.Text(2604) << "\n";
+        return 1;
+    }
+    // A part that does not fit one of the files: nothing is written.
+    for (const std::string& f : files) {
+        const std::string problem = SubsetProblemForFile(f, options.subset, io.language);
+        if (!problem.empty()) {
+            io.err << "kmr convert: " << f << ": " << problem << "\n";
+            return 2;
+        }
     }
     std::error_code ec;
     if (haveOut && !std::filesystem::is_directory(outDir, ec)) {
@@ -66,7 +138,9 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     for (const std::string& f : files) {
         const std::filesystem::path p(f);
         const auto bytes = std::filesystem::file_size(p, ec);
-        items.push_back({f, haveOut ? outDir : FolderOf(p), CsvNameForDataFile(p.filename().string()),
+        const std::string name = p.filename().string();
+        items.push_back({f, haveOut ? outDir : FolderOf(p),
+                         name.substr(0, name.size() >= 4 ? name.size() - 4 : 0) + ExportExtension(options.format),
                          ec ? 1.0 : static_cast<double>(SizeInKB(bytes))});
     }
 
@@ -77,7 +151,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     SystemDrivePort drive;
     ConversionPorts ports{ui, progress, list, drive};
     RunStatus status = RunStatus::Ok;
-    const ConversionOutcome outcome = ConvertItems(items, false, ports, status);
+    const ConversionOutcome outcome = ConvertItems(items, false, ports, status, options);
     if (!outcome.started) return 1;
     int converted = 0;
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -1,4 +1,6 @@
-// kmr info: the header of data files, one "Name: value" line per field.
+// kmr info: the header of data files, one "Name: value" line per field; with --json the same
+// fields as a JSON array, one object per file (numbers as numbers, texts as strings, a code with
+// a name as the code and NameName, the channels as the array "Channels").
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -14,54 +16,221 @@ namespace kmr::cli {
 
 namespace {
 
-std::string Named(long long code, const std::vector<std::string>& names) {
-    std::string s = std::to_string(code);
-    if (code >= 0 && static_cast<std::size_t>(code) < names.size()) s += " (" + names[static_cast<std::size_t>(code)] + ")";
-    return s;
+// One field of the header as kmr info shows it.
+struct InfoField {
+    enum class Kind { Number, Text, YesNo };
+    std::string key;
+    Kind kind = Kind::Number;
+    std::string value;       // the number's text, the text, or "yes"/"no"
+    bool named = false;      // the code has a name: "N (name)"
+    std::string name;
+};
+
+using Fields = std::vector<InfoField>;
+
+InfoField Field(std::string key, InfoField::Kind kind, std::string value) {
+    InfoField f;
+    f.key = std::move(key);
+    f.kind = kind;
+    f.value = std::move(value);
+    return f;
+}
+InfoField NumberField(std::string key, const std::string& text) { return Field(std::move(key), InfoField::Kind::Number, text); }
+InfoField NumberField(std::string key, long long v) { return NumberField(std::move(key), std::to_string(v)); }
+InfoField TextField(std::string key, std::string text) { return Field(std::move(key), InfoField::Kind::Text, std::move(text)); }
+InfoField NamedField(std::string key, long long code, const std::vector<std::string>& names) {
+    InfoField f = NumberField(std::move(key), code);
+    if (code >= 0 && static_cast<std::size_t>(code) < names.size()) {
+        f.named = true;
+        f.name = names[static_cast<std::size_t>(code)];
+    }
+    return f;
 }
 
-void PrintHeader(const std::string& path, const HeaderCheck& h, Language lang, std::ostream& os) {
+struct FileInfo {
+    Fields fields;
+    std::vector<Fields> channels;  // channel 1 to 10; keys without the "CHnn." prefix
+};
+
+FileInfo Describe(const std::string& path, const HeaderCheck& h, Language lang) {
     const FileConditions& fc = h.conditions;
-    os << "File: " << path << "\n";
-    os << "Size: " << h.actualSize << "\n";
-    os << "ExpectedSize: " << h.expectedSize << "\n";
-    os << "Signature: " << h.signature << "\n";
-    os << "Complete: " << (h.complete ? "yes" : "no") << "\n";
-    os << "TriggerTime: " << fc.TriggerTime << "\n";
-    os << "TrgMode: " << Named(fc.TrgMode, TriggerModeNames(lang)) << "\n";
-    os << "SmpClk: " << FormatFloat(fc.SmpClk) << "\n";
-    os << "MemoryWords: " << fc.MemoryWords << "\n";
-    os << "PreMemoryWords: " << fc.PreMemoryWords << "\n";
-    os << "WordsConverted: " << fc.WordsConverted << "\n";
-    os << "Averaging: " << Named(fc.Averaging, AveragingNames()) << "\n";
-    os << "ChannelCount: " << fc.ChannelCount << "\n";
+    FileInfo info;
+    Fields& f = info.fields;
+    f.push_back(TextField("File", path));
+    f.push_back(NumberField("Size", std::to_string(h.actualSize)));
+    f.push_back(NumberField("ExpectedSize", std::to_string(h.expectedSize)));
+    f.push_back(TextField("Signature", h.signature));
+    f.push_back(Field("Complete", InfoField::Kind::YesNo, h.complete ? "yes" : "no"));
+    f.push_back(TextField("TriggerTime", fc.TriggerTime));
+    f.push_back(NamedField("TrgMode", fc.TrgMode, TriggerModeNames(lang)));
+    f.push_back(NumberField("SmpClk", FormatFloat(fc.SmpClk)));
+    f.push_back(NumberField("MemoryWords", fc.MemoryWords));
+    f.push_back(NumberField("PreMemoryWords", fc.PreMemoryWords));
+    f.push_back(NumberField("WordsConverted", fc.WordsConverted));
+    f.push_back(NamedField("Averaging", fc.Averaging, AveragingNames()));
+    f.push_back(NumberField("ChannelCount", fc.ChannelCount));
     const auto& units = UnitNames(LanguageOfUserLanguageId(UserLanguageId(lang)));
     for (int ch = 1; ch <= kChannels; ++ch) {
         const auto& c = fc.Ch(ch);
-        const std::string p = std::string("CH") + (ch < 10 ? "0" : "") + std::to_string(ch) + ".";
-        os << p << "OnOff: " << c.OnOff << "\n";
-        os << p << "InputMode: " << c.InputMode << " (" << InputModeName(c.InputMode) << ")\n";
-        os << p << "Lpf: " << Named(c.Lpf, FilterNames()) << "\n";
-        os << p << "Coeff: " << FormatFloat(c.Coeff) << "\n";
-        os << p << "Point: " << c.Point << "\n";
-        os << p << "Unit: " << Named(c.Unit, units) << "\n";
-        os << p << "DtgOnOff: " << c.DtgOnOff << "\n";
-        os << p << "DtgLevel: " << FormatFloat(c.DtgLevel) << "\n";
-        os << p << "Offset: " << FormatFloat(c.Offset) << "\n";
+        Fields cf;
+        cf.push_back(NumberField("OnOff", c.OnOff));
+        InfoField mode = NumberField("InputMode", c.InputMode);
+        mode.named = true;  // printed with its name, empty for a code the instrument does not know
+        mode.name = InputModeName(c.InputMode);
+        cf.push_back(mode);
+        cf.push_back(NamedField("Lpf", c.Lpf, FilterNames()));
+        cf.push_back(NumberField("Coeff", FormatFloat(c.Coeff)));
+        cf.push_back(NumberField("Point", c.Point));
+        cf.push_back(NamedField("Unit", c.Unit, units));
+        cf.push_back(NumberField("DtgOnOff", c.DtgOnOff));
+        cf.push_back(NumberField("DtgLevel", FormatFloat(c.DtgLevel)));
+        cf.push_back(NumberField("Offset", FormatFloat(c.Offset)));
+        info.channels.push_back(std::move(cf));
     }
+    return info;
+}
+
+void PrintField(const std::string& prefix, const InfoField& f, std::ostream& os) {
+    os << prefix << f.key << ": " << f.value;
+    if (f.named) os << " (" << f.name << ")";
+    os << "\n";
+}
+
+void PrintText(const FileInfo& info, std::ostream& os) {
+    for (const auto& f : info.fields) PrintField("", f, os);
+    for (std::size_t i = 0; i < info.channels.size(); ++i) {
+        const int ch = static_cast<int>(i) + 1;
+        const std::string prefix = std::string("CH") + (ch < 10 ? "0" : "") + std::to_string(ch) + ".";
+        for (const auto& f : info.channels[i]) PrintField(prefix, f, os);
+    }
+}
+
+// --- JSON ------------------------------------------------------------------------------------------
+
+// A JSON string: quotes, backslashes and control characters escaped; bytes that are not UTF-8
+// (a damaged header's text) become U+FFFD.
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+            ++i;
+        } else if (c < 0x20) {
+            static const char hex[] = "0123456789abcdef";
+            out += "\\u00";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+            ++i;
+        } else if (c < 0x80) {
+            out += static_cast<char>(c);
+            ++i;
+        } else {
+            // The length of a well-formed UTF-8 sequence starting here, or 0.
+            std::size_t len = 0;
+            std::uint32_t cp = 0;
+            if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+            else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
+            else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
+            bool good = len > 0 && i + len <= s.size();
+            for (std::size_t j = 1; good && j < len; ++j) {
+                const auto d = static_cast<unsigned char>(s[i + j]);
+                good = (d & 0xC0) == 0x80;
+                cp = (cp << 6) | (d & 0x3F);
+            }
+            if (good) good = !(len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF));
+            if (good) {
+                out.append(s, i, len);
+                i += len;
+            } else {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+// The number's text where it is one by JSON's grammar ("1E+07" is), else null (NAN, INF).
+std::string JsonNumber(const std::string& t) {
+    std::size_t i = 0;
+    auto digits = [&] {
+        const std::size_t from = i;
+        while (i < t.size() && t[i] >= '0' && t[i] <= '9') ++i;
+        return i - from;
+    };
+    if (i < t.size() && t[i] == '-') ++i;
+    const std::size_t intStart = i;
+    const std::size_t intDigits = digits();
+    bool ok = intDigits > 0 && !(intDigits > 1 && t[intStart] == '0');
+    if (ok && i < t.size() && t[i] == '.') {
+        ++i;
+        ok = digits() > 0;
+    }
+    if (ok && i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
+        ok = digits() > 0;
+    }
+    return ok && i == t.size() ? t : "null";
+}
+
+void PrintJsonFields(const Fields& fields, const std::string& indent, std::ostream& os, bool& first) {
+    for (const auto& f : fields) {
+        os << (first ? "" : ",") << "\n" << indent << JsonString(f.key) << ": ";
+        first = false;
+        switch (f.kind) {
+            case InfoField::Kind::Number: os << JsonNumber(f.value); break;
+            case InfoField::Kind::Text: os << JsonString(f.value); break;
+            case InfoField::Kind::YesNo: os << (f.value == "yes" ? "true" : "false"); break;
+        }
+        if (f.named) os << ",\n" << indent << JsonString(f.key + "Name") << ": " << JsonString(f.name);
+    }
+}
+
+void PrintJson(const FileInfo& info, std::ostream& os) {
+    os << "  {";
+    bool first = true;
+    PrintJsonFields(info.fields, "    ", os, first);
+    os << (first ? "" : ",") << "\n    \"Channels\": [";
+    for (std::size_t i = 0; i < info.channels.size(); ++i) {
+        os << (i ? ", {" : "{");
+        bool firstOfChannel = false;
+        os << "\n      \"Channel\": " << i + 1;
+        PrintJsonFields(info.channels[i], "      ", os, firstOfChannel);
+        os << "\n    }";
+    }
+    os << "]\n  }";
 }
 
 }  // namespace
 
 int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
-    if (args.empty()) {
-        io.err << "Usage: kmr info FILE.kmr...\n";
+    bool json = false;
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--json") {
+            json = true;
+        } else if (args[i] == "--") {
+            files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            io.err << "kmr info: " << io.Text(2006) << args[i] << "\n";
+            return 2;
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.empty()) {
+        io.err << "Usage: kmr info " << kInfoUsage << "\n";
         return 2;
     }
     CliUiPort ui(io.err, io.language);
     int rc = 0;
     bool first = true;
-    for (const std::string& path : args) {
+    if (json) io.out << "[";
+    for (const std::string& path : files) {
         FileHandle f;
         if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
             RunStatus st = RunStatus::Ok;
@@ -83,12 +252,19 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
             rc = 1;
             continue;
         }
-        if (!first) io.out << "\n";
+        const FileInfo info = Describe(path, h, io.language);
+        if (json) {
+            io.out << (first ? "\n" : ",\n");
+            PrintJson(info, io.out);
+        } else {
+            if (!first) io.out << "\n";
+            PrintText(info, io.out);
+        }
         first = false;
-        PrintHeader(path, h, io.language, io.out);
         if (!h.sizeWarning.empty()) io.err << path << ": " << h.sizeWarning << "\n";
         if (!h.complete) io.err << path << ": " << io.Text(2010) << "\n";
     }
+    if (json) io.out << (first ? "]\n" : "\n]\n");
     return rc;
 }
 

@@ -6,8 +6,12 @@ namespace kmr::cli {
 
 const std::vector<Subcommand>& Subcommands() {
     static const std::vector<Subcommand> table{
-        {"info", "FILE.kmr...", "print the header of data files, one \"Name: value\" line per field", InfoCommand},
-        {"convert", "[--out DIR] FILE.kmr...", "convert data files to CSV (beside each file, or in DIR)",
+        {"info", kInfoUsage,
+         "print the header of data files, one \"Name: value\" line per field (--json: a JSON array, one object per file)",
+         InfoCommand},
+        {"convert", kConvertUsage,
+         "convert data files to CSV or HDF5 (beside each file, or in DIR), whole or some channels from one time to "
+         "another (seconds, both ends included)",
          ConvertCommand},
         {"record", "[--interface SPEC]",
          "record one measurement with the stored conditions and print the path of the file written",

@@ -9,7 +9,10 @@
 
 #include <sstream>
 
+#include "cli/JsonReader.h"
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/Hdf5Export.h"
+#include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
 
 namespace kmr::cli {
@@ -176,6 +179,167 @@ TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
         EXPECT_EQ(Run(args, &full), 1);
         EXPECT_NE(err.str().find("kmr: " + Text(Language::English, 2019)), std::string::npos) << err.str();
     }
+}
+
+TEST_F(KmrCli, VersionIsTheProjects) {
+    EXPECT_EQ(Run({"--version"}), 0);
+    EXPECT_EQ(out.str(), std::string("kmr ") + ProgramVersion() + "\n");
+    EXPECT_STRNE(ProgramVersion(), "0.0");  // set by CMake
+    EXPECT_EQ(Run({"--help"}), 0);
+    EXPECT_NE(out.str().find("kmr --version"), std::string::npos);
+}
+
+// "Name: value" lines of kmr info, in order.
+std::vector<std::pair<std::string, std::string>> InfoFields(const std::string& text) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty()) continue;
+        const std::size_t colon = line.find(": ");
+        out.emplace_back(line.substr(0, colon), colon == std::string::npos ? "" : line.substr(colon + 2));
+    }
+    return out;
+}
+
+TEST_F(KmrCli, InfoJsonIsJsonWithTheFieldsAndValuesOfInfo) {
+    MeasConditions m = ConditionsWith({2, 5}, 1000);
+    m.Ch(5).Coeff = 1.2345678e-5f;  // "1.234568E-05": a number in JSON too
+    m.Ch(5).Unit = 3;                // "°C": UTF-8 in JSON
+    m.TrgMode = 2;
+#ifdef _WIN32
+    const std::string a = dir.File("a.kmr"), b = MakeKmr("b.kmr");
+#else
+    const std::string a = dir.File("a.kmr"), b = MakeKmr("b \"quoted\".kmr");  // escaped in JSON
+#endif
+    ASSERT_TRUE(WriteKmr(a, m, 1000, {std::vector<std::int16_t>(1000, 1), std::vector<std::int16_t>(1000, 2)}));
+    kmr::testing::FakeUi ui{MsgAnswer::Cancel};
+    RunStatus st = RunStatus::Ok;
+    ASSERT_TRUE(MarkDataFileCancelled(b, ui, st));
+
+    ASSERT_EQ(Run({"info", a, b}), 0);
+    const std::string text = out.str();
+    ASSERT_EQ(Run({"info", "--json", a, b}), 0) << err.str();
+    const auto json = kmr::testing::JsonReader::Parse(out.str());
+    ASSERT_TRUE(json) << out.str();
+    ASSERT_EQ(json->kind, kmr::testing::Json::Kind::Array);
+    ASSERT_EQ(json->items.size(), 2u);
+
+    // The text of each file, one block per file; every line is a field of the file's object.
+    const std::size_t split = text.find("\n\nFile: ");
+    ASSERT_NE(split, std::string::npos);
+    const std::string blocks[] = {text.substr(0, split + 1), text.substr(split + 2)};
+    for (std::size_t f = 0; f < 2; ++f) {
+        const auto& obj = (*json)[f];
+        std::size_t fields = 0;
+        for (const auto& [key, value] : InfoFields(blocks[f])) {
+            SCOPED_TRACE(key);
+            const bool channel = key.size() > 5 && key.rfind("CH", 0) == 0 && key[4] == '.';
+            const auto& holder = channel ? obj["Channels"][static_cast<std::size_t>(std::stoi(key.substr(2, 2)) - 1)] : obj;
+            const std::string name = channel ? key.substr(5) : key;
+            if (channel) {
+                EXPECT_EQ(holder["Channel"].number, std::stoi(key.substr(2, 2)));
+            }
+            ASSERT_TRUE(holder.Has(name));
+            const auto& v = holder[name];
+            ++fields;
+            switch (v.kind) {
+                case kmr::testing::Json::Kind::Number:
+                    if (holder.Has(name + "Name")) {
+                        EXPECT_EQ(value, v.text + " (" + holder[name + "Name"].text + ")");
+                    } else {
+                        EXPECT_EQ(value, v.text);  // the very digits kmr info prints
+                    }
+                    break;
+                case kmr::testing::Json::Kind::String: EXPECT_EQ(value, v.text); break;
+                case kmr::testing::Json::Kind::Bool: EXPECT_EQ(value, v.boolean ? "yes" : "no"); break;
+                default: ADD_FAILURE() << "no value";
+            }
+        }
+        // No field beyond those of the text.
+        std::size_t keys = 0;
+        for (const auto& k : obj.order) keys += k != "Channels" && !(k.size() > 4 && k.substr(k.size() - 4) == "Name");
+        for (const auto& c : obj["Channels"].items)
+            for (const auto& k : c.order) keys += k != "Channel" && !(k.size() > 4 && k.substr(k.size() - 4) == "Name");
+        EXPECT_EQ(keys, fields);
+    }
+    EXPECT_EQ((*json)[0]["Channels"][4]["Unit"].number, 3);
+    EXPECT_EQ((*json)[0]["Channels"][4]["UnitName"].text, "\xC2\xB0" "C");
+    EXPECT_EQ((*json)[0]["Channels"][4]["Coeff"].text, "1.234568E-05");
+    EXPECT_EQ((*json)[0]["TrgModeName"].text, "External Trigger");
+    EXPECT_TRUE((*json)[0]["Complete"].boolean);
+    EXPECT_FALSE((*json)[1]["Complete"].boolean);
+    EXPECT_EQ((*json)[1]["File"].text, b);
+
+    // A file it cannot read: the reason on standard error, the array of the others still JSON.
+    EXPECT_EQ(Run({"info", "--json", dir.File("missing.kmr"), a}), 1);
+    const auto partial = kmr::testing::JsonReader::Parse(out.str());
+    ASSERT_TRUE(partial) << out.str();
+    EXPECT_EQ(partial->items.size(), 1u);
+    EXPECT_EQ(Run({"info", "--json", dir.File("missing.kmr")}), 1);
+    EXPECT_EQ(out.str(), "[]\n");
+    EXPECT_EQ(Run({"info", "--jsonx", a}), 2);
+}
+
+TEST_F(KmrCli, ConvertCutsChannelsAndATimeRange) {
+    const std::string a = MakeKmr("a.kmr", 100);  // 1 ms clock: sample i at i/1000 s
+    std::filesystem::create_directory(dir.File("out"));
+    ASSERT_EQ(Run({"convert", "--channels", "5", "--from", "0.002", "--to=0.004", "--out", dir.File("out"), a}), 0)
+        << err.str();
+    EXPECT_EQ(out.str(), a + " -> " + dir.File("out/a.csv") + "\n");
+    const std::string csv = ReadAll(dir.File("out/a.csv"));
+    EXPECT_NE(csv.find("COND.,CH.005\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("CH.002"), std::string::npos);
+    const std::string data = csv.substr(csv.find("NO.,CH.005\r\n") + 12);
+    EXPECT_EQ(data, "2               ,-7             \r\n3               ,-7             \r\n"
+                    "4               ,-7             \r\n");
+}
+
+TEST_F(KmrCli, APartThatDoesNotFitIsAUsageErrorAndNothingIsWritten) {
+    const std::string a = MakeKmr("a.kmr", 100), b = MakeKmr("b.kmr", 100);
+    std::filesystem::create_directory(dir.File("out"));
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--channels", "3"},
+             {"--channels", "2,5-6"},
+             {"--from", "0.5", "--to", "0.4"},
+             {"--from", "0.1"},  // the last sample lies at 0.099 s
+             {"--channels", "0"},
+             {"--channels"},
+             {"--from", "abc"},
+             {"--to", "nan"},
+             {"--format", "xml"},
+             {"--compress"}}) {
+        std::vector<std::string> all{"convert", "--out", dir.File("out")};
+        all.insert(all.end(), args.begin(), args.end());
+        all.push_back(a);
+        all.push_back(b);
+        SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
+        EXPECT_EQ(Run(all), 2);
+        EXPECT_FALSE(err.str().empty());
+        EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+    }
+    EXPECT_EQ(Run({"convert", "--out", dir.File("out"), "--channels", "3", a}), 2);
+    EXPECT_EQ(err.str(), "kmr convert: " + a + ": channel 3 is not in the file (its channels: 2, 5).\n");
+}
+
+TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
+    const std::string a = MakeKmr("a.kmr", 100);
+    if (!Hdf5ExportAvailable()) {
+        EXPECT_EQ(Run({"convert", "--format", "hdf5", a}), 1);
+        EXPECT_EQ(err.str(), "kmr convert: " + Text(Language::English, 2604) + "\n");
+        EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
+        return;
+    }
+    ASSERT_EQ(Run({"convert", "--format", "hdf5", a}), 0) << err.str();
+    EXPECT_EQ(out.str(), a + " -> " + dir.File("a.h5") + "\n");
+    EXPECT_EQ(ReadAll(dir.File("a.h5")).substr(0, 8), "\x89HDF\r\n\x1a\n");
+    // Never over an existing file.
+    const std::string before = ReadAll(dir.File("a.h5"));
+    EXPECT_EQ(Run({"convert", "--format=hdf5", "--compress", a}), 1);
+    EXPECT_NE(err.str().find(Text(Language::English, 141)), std::string::npos);
+    EXPECT_EQ(ReadAll(dir.File("a.h5")), before);
+    std::filesystem::create_directory(dir.File("out"));
+    EXPECT_EQ(Run({"convert", "--format", "hdf5", "--compress", "--channels", "2", "--out", dir.File("out"), a}), 0);
+    EXPECT_TRUE(FileExistsOnDisk(dir.File("out/a.h5")));
 }
 
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {

@@ -11,6 +11,7 @@
 
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/FileIo.h"
+#include "core/datafiles/Hdf5Export.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -38,14 +39,16 @@ std::uint64_t FileBytes(const std::string& path) {
     return ec ? 0 : static_cast<std::uint64_t>(n);
 }
 
-// The samples of a checked data file, read where its blocks lie. The header check guaranteed that
-// the file holds them; a file that shrank since gives -1, reported as an input/output error.
+// The samples of a checked data file, read where its blocks lie: the k-th channel written is the
+// file's block blocks[k]. The header check guaranteed that the file holds them; a file that
+// shrank since gives -1, reported as an input/output error.
 class DataFileSamples final : public CsvSampleSource {
 public:
-    DataFileSamples(const FileHandle& file, std::string path, std::int32_t wordsConverted)
-        : file_(file), path_(std::move(path)), n_(wordsConverted) {}
+    DataFileSamples(const FileHandle& file, std::string path, std::int32_t wordsConverted, std::vector<int> blocks)
+        : file_(file), path_(std::move(path)), n_(wordsConverted), blocks_(std::move(blocks)) {}
     int Read(int k, std::int32_t first, std::int32_t count, std::int16_t* dest) const override {
-        const std::int64_t at = ChannelBlockOffset(n_, k) + std::int64_t{2} * first;
+        const int block = blocks_[static_cast<std::size_t>(k)];
+        const std::int64_t at = ChannelBlockOffset(n_, block) + std::int64_t{2} * first;
         const int rc = file_.ReadAtShared(at, dest, static_cast<std::size_t>(count) * sizeof(std::int16_t));
         if (rc == 0) SampleWordsToHost(dest, static_cast<std::size_t>(count));
         return rc;
@@ -56,6 +59,7 @@ private:
     const FileHandle& file_;
     std::string path_;
     std::int32_t n_;
+    std::vector<int> blocks_;
 };
 
 }  // namespace
@@ -98,9 +102,19 @@ std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t chann
     return static_cast<std::int16_t>(std::clamp(steps, 1.0, 32767.0));
 }
 
+const char* ExportExtension(ExportFormat format) { return format == ExportFormat::Hdf5 ? kHdf5Extension : ".csv"; }
+
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
                      Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
                      CsvFileWriter* files, std::vector<std::string>* written) {
+    return ConvertDataFile(dataPath, csvFolder, csvName, ConversionOptions{}, progress, view, ui, status, files,
+                           written);
+}
+
+bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
+                     const ConversionOptions& options, Progress& progress, ProgressView& view, UiPort& ui,
+                     RunStatus& status, CsvFileWriter* files, std::vector<std::string>* written,
+                     FileWritePort* writes) {
     progress.ProgressStep = 0;
     progress.ProgressCounter = 0;
     progress.TransferBlockWords = 10000;
@@ -111,14 +125,31 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     // A file of another length than its header implies is converted after a word of caution.
     if (!sizeWarning.empty())
         ui.ShowMessage(dataPath + "\n" + sizeWarning, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+    const ResolvedSubset chosen = ResolveSubset(fc, options.subset, ui.language);
+    if (!chosen.ok) {
+        ui.ShowMessage(dataPath + "\n" + chosen.problem, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        status = RunStatus::Cancelled;
+        return false;
+    }
     const double sizeKB = static_cast<double>(SizeInKB(FileBytes(dataPath)));
-    progress.MaxPBCount = ConversionStepCount(fc.WordsConverted, fc.ChannelCount, progress);
     progress.CurrentVol = sizeKB;
+    if (options.format == ExportFormat::Hdf5) {
+        progress.MaxPBCount = static_cast<std::int16_t>(std::clamp(Hdf5StepCount(chosen), 1, 32767));
+        const std::string path = csvFolder + csvName;
+        const Hdf5ExportOptions h5{options.compress, options.model, writes};
+        if (!WriteHdf5File(dataPath, fc, chosen, path, h5, progress, view, ui, status)) return false;
+        if (written) *written = {path};
+        progress.FinishedVol += sizeKB;
+        view.SetPercent(progress.PercentOf(0));
+        return true;
+    }
+    const std::int32_t wordsWritten = chosen.samples.count;
+    progress.MaxPBCount = ConversionStepCount(wordsWritten, chosen.conditions.ChannelCount, progress);
 
     // Every channel of the file is at hand, so the CSV lines are written whole, part after part,
     // reading the samples of a stretch of lines at a time. The progress counts the same steps as
     // reading one channel after the other.
-    const int channelCount = fc.ChannelCount;  // the header check made it the channels switched on
+    const int channelCount = chosen.conditions.ChannelCount;  // the channels written
     FileHandle file;
     if (!file.Open(dataPath, FileHandle::Mode::ReadOnly)) {
         ReportFileError(file.error(), dataPath, ui, status);
@@ -128,9 +159,11 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
         progress.Advance(view, status);
         if (status == RunStatus::Cancelled) return false;
     }
-    const DataFileSamples source(file, dataPath, fc.WordsConverted);
+    const DataFileSamples source(file, dataPath, fc.WordsConverted, chosen.blocks);
     CsvContext ctx{ui, status, progress, view, files, written};
-    if (!WriteCsvFiles(csvFolder, csvName, fc, source, ctx) || status == RunStatus::Cancelled) return false;
+    if (!WriteCsvFiles(csvFolder, csvName, chosen.conditions, source, ctx, chosen.samples.first, wordsWritten) ||
+        status == RunStatus::Cancelled)
+        return false;
     // The step count expected for a file is larger than the steps taken (its reading of every
     // channel is counted twice), so the bar is brought to where the finished files put it.
     progress.FinishedVol += sizeKB;
@@ -168,7 +201,14 @@ ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& por
 
 ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool typedName, ConversionPorts& ports,
                                RunStatus& status) {
+    return ConvertItems(items, typedName, ports, status, ConversionOptions{});
+}
+
+ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool typedName, ConversionPorts& ports,
+                               RunStatus& status, const ConversionOptions& options) {
     ConversionOutcome outcome;
+    const bool hdf5 = options.format == ExportFormat::Hdf5;
+    const std::string extension = ExportExtension(options.format);
     UiPort& ui = ports.ui;
     std::vector<std::string> folders;
     for (const auto& item : items)
@@ -181,14 +221,18 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     std::vector<std::string> stems;
     for (const auto& item : items) {
         const std::string& name = item.csvName;
-        if (typedName && (name.empty() || name == "*.csv" || name.size() <= 4 || IsImproperFileName(name))) {
+        if (typedName && (name.empty() || name == "*" + extension || name.size() <= extension.size() ||
+                          IsImproperFileName(name))) {
             SettingError(ui, 140);
             return outcome;
         }
-        const std::string stem = name.substr(0, name.size() >= 4 ? name.size() - 4 : 0);
+        const std::string stem = name.substr(0, name.size() >= extension.size() ? name.size() - extension.size() : 0);
         const std::string key = ToLowerAscii(item.csvFolder + stem);
         const bool twice = std::find(stems.begin(), stems.end(), key) != stems.end();
-        if (twice || BaseOrLetteredExists(item.csvFolder, stem, ".csv")) {
+        std::error_code ec;
+        const bool taken = hdf5 ? std::filesystem::exists(PathFromUtf8(item.csvFolder + name), ec)
+                                : BaseOrLetteredExists(item.csvFolder, stem, extension);
+        if (twice || taken) {
             ui.ShowMessage(ui.Text(141) + "\n" + item.csvFolder + name, ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
             return outcome;
         }
@@ -212,8 +256,9 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     if (progress.AllVol <= 0) progress.AllVol = 1.0;
     ports.progressView.Show(ui.Text(139), ui.Text(112));
     for (std::size_t i = 0; i < items.size(); ++i) {
-        outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, progress,
-                                               ports.progressView, ui, status, ports.files, &outcome.csvFiles[i]);
+        outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, options,
+                                               progress, ports.progressView, ui, status, ports.files,
+                                               &outcome.csvFiles[i], ports.writes);
         ports.view.UncheckDataFile(i);
         ports.view.RefreshCsvList();
     }

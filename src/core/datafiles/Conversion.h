@@ -13,6 +13,7 @@
 
 #include "core/datafiles/CsvLineWriter.h"
 #include "core/datafiles/DataFile.h"
+#include "core/datafiles/Subset.h"
 #include "core/support/Progress.h"
 #include "core/support/RunStatus.h"
 #include "core/support/UiPort.h"
@@ -72,7 +73,20 @@ struct ConversionPorts {
     ConversionView& view;
     DrivePort& drive;
     CsvFileWriter* files = nullptr;  // where the CSV files are made; the file system when not given
+    FileWritePort* writes = nullptr; // asked before each write of an HDF5 file
 };
+
+// What a conversion writes: CSV (the original's format) or HDF5 (Hdf5Export.h), of the whole file
+// or of some channels and a time range (Subset.h).
+enum class ExportFormat { Csv, Hdf5 };
+struct ConversionOptions {
+    ExportFormat format = ExportFormat::Csv;
+    ConversionSubset subset;
+    bool compress = false;  // HDF5: deflate
+    std::string model;      // HDF5: the instrument's model when the caller knows it
+};
+// The extension of the files of a format: ".csv" or ".h5".
+const char* ExportExtension(ExportFormat format);
 
 // The Convert button: status reset, hourglass, nothing checked (119), then ConvertItems.
 ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& ports, RunStatus& status);
@@ -91,6 +105,10 @@ struct ConversionItem {
 // write test of every CSV folder (Retry/Cancel), then each file in order. Does not reset status.
 ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool typedName, ConversionPorts& ports,
                                RunStatus& status);
+// The same with a format and a subset; each item's csvName then ends in the format's extension.
+// For HDF5 a name is taken when that file exists.
+ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool typedName, ConversionPorts& ports,
+                               RunStatus& status, const ConversionOptions& options);
 
 // Free space of the CSV folder: below 0 text 130, below 1000000 bytes text 131 (title 114).
 bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
@@ -103,6 +121,13 @@ bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
                      Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,
                      CsvFileWriter* files = nullptr, std::vector<std::string>* written = nullptr);
+// The same in a format and for a subset (the whole file by default); `name` ends in the format's
+// extension. A subset that does not fit the file is refused with its reason (nothing written).
+// `writes` is asked before each write of an HDF5 file.
+bool ConvertDataFile(const std::string& dataPath, const std::string& folder, const std::string& name,
+                     const ConversionOptions& options, Progress& progress, ProgressView& view, UiPort& ui,
+                     RunStatus& status, CsvFileWriter* files = nullptr, std::vector<std::string>* written = nullptr,
+                     FileWritePort* writes = nullptr);
 
 // The expected progress steps of one file: N/1000 + 2*K*N/1000 + 1, halves to even.
 std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t channelCount,

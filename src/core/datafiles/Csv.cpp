@@ -87,21 +87,28 @@ std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Langu
 
 CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::string& fileName,
                        const FileConditions& fc) {
+    return PlanCsvFiles(lang, folder, fileName, fc, 0, fc.WordsConverted);
+}
+
+CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::string& fileName,
+                       const FileConditions& fc, std::int32_t first, std::int32_t samples) {
     CsvLayout layout;
     layout.channels = static_cast<int>(EnabledChannels(fc).size());
     layout.lineBytes = kCsvCellBytes * static_cast<std::size_t>(layout.channels + 1) + 2;
     layout.header = CsvHeaderText(fc, lang, LanguageOfUserLanguageId(UserLanguageId(lang)));
-    layout.parts = CsvPartsOf(folder, fileName, fc.WordsConverted);
+    layout.parts = CsvPartsOf(folder, fileName, samples, first);
     return layout;
 }
 
-std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples) {
+std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples,
+                                std::int32_t first) {
     const std::int32_t n = std::max<std::int32_t>(samples, 0);
-    if (n <= kCsvLinesPerPart) return {{folder + fileName, 0, n}};
+    if (n <= kCsvLinesPerPart) return {{folder + fileName, first, n}};
     std::vector<CsvPart> parts;
     const std::string stem = folder + fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0);
-    for (std::int32_t first = 0, j = 0; first < n; first += kCsvLinesPerPart, ++j) {
-        parts.push_back({stem + "_" + static_cast<char>('A' + j) + ".csv", first, std::min(kCsvLinesPerPart, n - first)});
+    for (std::int32_t done = 0, j = 0; done < n; done += kCsvLinesPerPart, ++j) {
+        parts.push_back({stem + "_" + static_cast<char>('A' + j) + ".csv", first + done,
+                         std::min(kCsvLinesPerPart, n - done)});
     }
     return parts;
 }

@@ -45,11 +45,16 @@ struct CsvLayout {
 // of `unitLanguage`.
 std::string CsvHeaderText(const FileConditions& fc, Language textLanguage, Language unitLanguage);
 // The layout of `folder` + `fileName` (which ends in ".csv") for fc's channels and N, its header
-// in `lang`.
+// in `lang`; with `first` and `samples`, for the lines of samples first .. first + samples - 1
+// (a part of the file, numbered as in the whole).
 CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::string& fileName,
                        const FileConditions& fc);
-// The part files of that many samples: the file itself, or "_A", "_B" ... of 65000 lines each.
-std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples);
+CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::string& fileName,
+                       const FileConditions& fc, std::int32_t first, std::int32_t samples);
+// The part files of that many samples: the file itself, or "_A", "_B" ... of 65000 lines each;
+// their sample numbers start at `first`.
+std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples,
+                                std::int32_t first = 0);
 
 // A CSV file being written from its start to its end.
 class CsvOutputFile {

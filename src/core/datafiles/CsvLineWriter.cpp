@@ -109,7 +109,9 @@ class LineWriter {
 public:
     LineWriter(const CsvLayout& layout, const FileConditions& fc, const CsvSampleSource& source, CsvContext& ctx,
                CsvFileWriter& files)
-        : files_(files), layout_(layout), K_(layout.channels), n_(std::max<std::int32_t>(fc.WordsConverted, 0)), source_(source),
+        : files_(files), layout_(layout), K_(layout.channels),
+          from_(layout.parts.empty() ? 0 : layout.parts.front().firstSample),
+          to_(layout.parts.empty() ? 0 : layout.parts.back().firstSample + layout.parts.back().lines), source_(source),
           ctx_(ctx), two_(layout.parts.size() >= 2 && std::thread::hardware_concurrency() >= 2),
           workerBytes_((WorkerMemory::BytesFor(layout) + 63) / 64 * 64),
           memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * (65536 * kCsvCellBytes + 64)),
@@ -217,8 +219,8 @@ private:
             // The samples of every channel's stretch of lines are room for one channel's many.
             const std::int32_t room = kReadLines * std::max(K_, 1);
             std::int16_t lowest = 32767, highest = -32768;
-            for (std::int32_t first = 0; first < n_; first += room) {
-                const std::int32_t count = std::min(room, n_ - first);
+            for (std::int32_t first = from_; first < to_; first += room) {
+                const std::int32_t count = std::min(room, to_ - first);
                 std::int16_t* samples = memory.Samples(0);
                 if (const int rc = source_.Read(k, first, count, samples); rc != 0) {
                     Fail(rc, source_.Name());
@@ -388,7 +390,7 @@ private:
     CsvFileWriter& files_;
     const CsvLayout& layout_;
     const int K_;
-    const std::int32_t n_;
+    const std::int32_t from_, to_;  // the samples written
     const CsvSampleSource& source_;
     CsvContext& ctx_;
     const bool two_;  // a helper thread takes part
@@ -418,7 +420,12 @@ private:
 
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const CsvSampleSource& source, CsvContext& ctx) {
-    const CsvLayout layout = PlanCsvFiles(ctx.ui.language, folder, fileName, fc);
+    return WriteCsvFiles(folder, fileName, fc, source, ctx, 0, std::max<std::int32_t>(fc.WordsConverted, 0));
+}
+
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const CsvSampleSource& source, CsvContext& ctx, std::int32_t first, std::int32_t samples) {
+    const CsvLayout layout = PlanCsvFiles(ctx.ui.language, folder, fileName, fc, first, samples);
     SystemCsvFileWriter system;
     std::unique_ptr<LineWriter> writer;
     try {

@@ -28,6 +28,10 @@ public:
 
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const CsvSampleSource& source, CsvContext& ctx);
+// Only the lines of samples first .. first + samples - 1, numbered as in the whole file (the
+// source is read at those sample indexes); parts of 65000 lines counted from `first`.
+bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
+                   const CsvSampleSource& source, CsvContext& ctx, std::int32_t first, std::int32_t samples);
 // `channels[k]` holds (at least) the N samples of the k-th enabled channel.
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -318,6 +319,30 @@ bool RemoveFile(const std::string& path) {
     return ::_wunlink(Wide(path).c_str()) == 0 || errno == ENOENT;
 #else
     return ::unlink(path.c_str()) == 0 || errno == ENOENT;
+#endif
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    if (::MoveFileExW(Wide(from).c_str(), Wide(to).c_str(), 0)) return 0;
+    const DWORD e = ::GetLastError();
+    return e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS ? EEXIST : ErrnoOf(e);
+#else
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 28))
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return errno;
+#endif
+    // A file system without the atomic call: a second link, which fails on an existing name,
+    // then the first name goes.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return 0;
+    }
+    if (errno == EEXIST) return EEXIST;
+    // Nor hard links (FAT): look, then rename.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
 #endif
 }
 

@@ -91,6 +91,10 @@ bool ReadFileStamp(const std::string& path, FileStamp& stamp);
 // Removes a file; true when it is gone.
 bool RemoveFile(const std::string& path);
 
+// Gives the complete file `from` the name `to`, which must not exist: an existing file is never
+// replaced (EEXIST). 0 or the system's error number.
+int RenameNoReplace(const std::string& from, const std::string& to);
+
 // The system's description of an error number (locale-independent wording).
 std::string ErrorDescription(int err);
 

@@ -384,6 +384,19 @@ constexpr Row kRows[] = {
     {2414, "The instrument does not answer (%1): monitoring has ended.",
      "計測器が応答しません (%1): モニタを終了しました。"},
     {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
+
+    // A part of a data file to convert (channels, time range) and the HDF5 export.
+    {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},
+    {2602, "no sample lies between %1 s and %2 s (the file's %4 samples per channel lie from 0 s to %3 s).",
+     "%1 秒から %2 秒の間にデータがありません (ファイルのチャンネルごとの %4 データは 0 秒から %3 秒まで)。"},
+    {2603, "samples %1 to %2 are not in the file (it holds %3 per channel).",
+     "データ %1 から %2 はファイルにありません (チャンネルごとに %3 データ)。"},
+    {2604, "HDF5 export is not available in this build of the program.", "このビルドでは HDF5 出力を使えません。"},
+    {2605, "--format must be csv or hdf5: ", "--format は csv か hdf5 です: "},
+    {2606, "--compress needs --format hdf5", "--compress には --format hdf5 が必要です"},
+    {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
+    {2608, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
+    {2609, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -394,7 +407,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 284, "the text table holds 284 identifiers");
+static_assert(kRowCount == 293, "the text table holds 293 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

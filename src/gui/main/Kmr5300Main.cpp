@@ -2,6 +2,10 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+#include <string_view>
+
+#include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
@@ -12,6 +16,11 @@
 #include "link/InterfaceSpec.h"
 
 int main(int argc, char** argv) {
+    // Answered before the window system is needed, so it works without a display.
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        std::printf("kmr-5300 %s\n", kmr::ProgramVersion());
+        return 0;
+    }
     QApplication app(argc, argv);
     // Before the first QSettings: the store is "VNT/KMR-5300".
     QApplication::setOrganizationName("VNT");

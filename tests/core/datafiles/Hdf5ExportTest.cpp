@@ -1,0 +1,470 @@
+// The HDF5 export read back through the HDF5 library: the raw words, the values bit for bit
+// against the numbers the CSV conversion prints, the time, every attribute, for the whole file and
+// for parts of it; a failed write or a cancel leaves nothing under the final name, and an existing
+// file is never replaced.
+#include "core/datafiles/Hdf5Export.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <set>
+
+#include "core/datafiles/Conversion.h"
+#include "core/datafiles/CsvCells.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/FileIo.h"
+#include "core/support/ProgramVersion.h"
+#include "core/support/TextTable.h"
+#include "core/support/Vocabulary.h"
+#include "support/FakeDrive.h"
+#include "support/FileSizeLimit.h"
+
+#ifdef KMR_HAVE_HDF5
+#include <hdf5.h>
+#endif
+
+namespace kmr {
+namespace {
+
+using testing::ConditionsWith;
+using testing::FakeProgress;
+using testing::FakeUi;
+using testing::FileExistsOnDisk;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteAll;
+using testing::WriteKmr;
+
+TEST(Hdf5Names, TheModelIsKnownWhereOnlyOneModelHasAChannelsInputMode) {
+    MeasConditions m = ConditionsWith({1, 2}, 10);
+    EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "");
+    m.Ch(3).InputMode = 3;  // switched off: tells nothing
+    EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "");
+    m.Ch(2).InputMode = -6;  // 0.1STRAIN(5.0V)
+    EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "KMR-510C");
+    EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 0), "/d/a.h5.tmp");
+    EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 2), "/d/a.h5.2.tmp");
+}
+
+TEST(Hdf5Names, ACompleteFileIsRenamedButNeverOverAnExistingOne) {
+    TempDir dir;
+    WriteAll(dir.File("new.tmp"), "new");
+    WriteAll(dir.File("old.h5"), "old");
+    EXPECT_EQ(RenameNoReplace(dir.File("new.tmp"), dir.File("old.h5")), EEXIST);
+    EXPECT_EQ(ReadAll(dir.File("old.h5")), "old");
+    EXPECT_EQ(RenameNoReplace(dir.File("new.tmp"), dir.File("new.h5")), 0);
+    EXPECT_EQ(ReadAll(dir.File("new.h5")), "new");
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("new.tmp")));
+}
+
+#ifndef KMR_HAVE_HDF5
+
+TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
+    EXPECT_FALSE(Hdf5ExportAvailable());
+    TempDir dir;
+    ASSERT_TRUE(WriteKmr(dir.File("a.kmr"), ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
+    FakeUi ui{MsgAnswer::Cancel};
+    FakeProgress view;
+    Progress progress;
+    RunStatus status = RunStatus::Ok;
+    ConversionOptions options;
+    options.format = ExportFormat::Hdf5;
+    EXPECT_FALSE(ConvertDataFile(dir.File("a.kmr"), dir.folder(), "a.h5", options, progress, view, ui, status));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, Text(Language::English, 2604));
+    EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
+}
+
+#else
+
+std::set<std::string> FolderNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// --- Reading HDF5 back ----------------------------------------------------------------------------
+
+class Id {
+public:
+    Id(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close) {}
+    ~Id() {
+        if (id_ >= 0) close_(id_);
+    }
+    Id(const Id&) = delete;
+    Id& operator=(const Id&) = delete;
+    operator hid_t() const { return id_; }
+
+private:
+    hid_t id_;
+    herr_t (*close_)(hid_t);
+};
+
+std::set<std::string> AttributeNames(hid_t loc) {
+    std::set<std::string> names;
+    hsize_t at = 0;
+    H5Aiterate2(loc, H5_INDEX_NAME, H5_ITER_INC, &at,
+                [](hid_t, const char* name, const H5A_info_t*, void* data) -> herr_t {
+                    static_cast<std::set<std::string>*>(data)->insert(name);
+                    return 0;
+                },
+                &names);
+    return names;
+}
+
+std::set<std::string> MemberNames(hid_t loc) {
+    std::set<std::string> names;
+    hsize_t at = 0;
+    H5Literate(loc, H5_INDEX_NAME, H5_ITER_INC, &at,
+               [](hid_t, const char* name, const H5L_info_t*, void* data) -> herr_t {
+                   static_cast<std::set<std::string>*>(data)->insert(name);
+                   return 0;
+               },
+               &names);
+    return names;
+}
+
+// A text attribute: a variable-length UTF-8 string.
+std::string TextAttribute(hid_t loc, const char* name) {
+    const Id attr(H5Aopen(loc, name, H5P_DEFAULT), H5Aclose);
+    const Id type(H5Aget_type(attr), H5Tclose);
+    EXPECT_EQ(H5Tget_class(type), H5T_STRING) << name;
+    EXPECT_GT(H5Tis_variable_str(type), 0) << name;
+    EXPECT_EQ(H5Tget_cset(type), H5T_CSET_UTF8) << name;
+    char* text = nullptr;
+    if (H5Aread(attr, type, &text) < 0 || !text) return "<unreadable>";
+    std::string out = text;
+    H5free_memory(text);
+    return out;
+}
+
+// A number attribute of the file type `fileType`, read as `memType`.
+template <class T>
+T NumberAttribute(hid_t loc, const char* name, hid_t fileType, hid_t memType) {
+    const Id attr(H5Aopen(loc, name, H5P_DEFAULT), H5Aclose);
+    const Id type(H5Aget_type(attr), H5Tclose);
+    EXPECT_GT(H5Tequal(type, fileType), 0) << name;
+    T v{};
+    EXPECT_GE(H5Aread(attr, memType, &v), 0) << name;
+    return v;
+}
+std::int32_t IntAttribute(hid_t loc, const char* name) {
+    return NumberAttribute<std::int32_t>(loc, name, H5T_STD_I32LE, H5T_NATIVE_INT32);
+}
+float FloatAttribute(hid_t loc, const char* name) {
+    return NumberAttribute<float>(loc, name, H5T_IEEE_F32LE, H5T_NATIVE_FLOAT);
+}
+
+struct DatasetFacts {
+    bool chunked = false;
+    hsize_t chunk = 0;
+    std::vector<H5Z_filter_t> filters;
+};
+
+template <class T>
+std::vector<T> ReadDataset(hid_t loc, const char* name, hid_t fileType, hid_t memType, DatasetFacts* facts = nullptr) {
+    const Id ds(H5Dopen2(loc, name, H5P_DEFAULT), H5Dclose);
+    const Id type(H5Dget_type(ds), H5Tclose);
+    EXPECT_GT(H5Tequal(type, fileType), 0) << name;
+    const Id space(H5Dget_space(ds), H5Sclose);
+    EXPECT_EQ(H5Sget_simple_extent_ndims(space), 1) << name;
+    hsize_t n = 0;
+    H5Sget_simple_extent_dims(space, &n, nullptr);
+    std::vector<T> out(static_cast<std::size_t>(n));
+    EXPECT_GE(H5Dread(ds, memType, H5S_ALL, H5S_ALL, H5P_DEFAULT, out.data()), 0) << name;
+    if (facts) {
+        const Id dcpl(H5Dget_create_plist(ds), H5Pclose);
+        facts->chunked = H5Pget_layout(dcpl) == H5D_CHUNKED;
+        if (facts->chunked) H5Pget_chunk(dcpl, 1, &facts->chunk);
+        for (int i = 0; i < H5Pget_nfilters(dcpl); ++i) {
+            unsigned flags = 0, config = 0;
+            std::size_t cdNelmts = 0;
+            facts->filters.push_back(H5Pget_filter2(dcpl, static_cast<unsigned>(i), &flags, &cdNelmts, nullptr, 0,
+                                                    nullptr, &config));
+        }
+    }
+    return out;
+}
+
+// --- The record ------------------------------------------------------------------------------------
+
+constexpr std::int32_t kN = 70000;  // beyond a chunk (65536) and a CSV part (65000)
+const std::vector<int> kChannelsOn = {1, 4, 10};
+
+class Hdf5Export : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m = ConditionsWith({1, 4, 10}, kN);
+        m.SmpClk = 0.05f;
+        m.TrgMode = 1;
+        m.PreMemoryWords = 500;
+        m.TriggerTime = "2026/12/06 09:00:00";
+        const float coeffs[] = {1.2345678f, 2.0e-3f, -0.75f};
+        const float offsets[] = {0.25f, -100.0f, 1000.5f};
+        const std::int16_t modes[] = {2, 3, -4}, lpfs[] = {0, 2, 4}, points[] = {0, 3, 5}, units[] = {0, 3, 13},
+                           dtg[] = {0, 1, 0};
+        const float levels[] = {1000.0f, 123.5f, -50.0f};
+        for (std::size_t k = 0; k < kChannelsOn.size(); ++k) {
+            ChannelCondition& c = m.Ch(kChannelsOn[k]);
+            c.Coeff = coeffs[k];
+            c.Offset = offsets[k];
+            c.InputMode = modes[k];
+            c.Lpf = lpfs[k];
+            c.Point = points[k];
+            c.Unit = units[k];
+            c.DtgOnOff = dtg[k];
+            c.DtgLevel = levels[k];
+            std::vector<std::int16_t> s(kN);
+            // Every raw word from -32768 to 32767 occurs in each channel.
+            for (std::int32_t i = 0; i < kN; ++i)
+                s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((i * 7919 + static_cast<std::int32_t>(k) * 104729) % 65536 - 32768);
+            samples.push_back(std::move(s));
+        }
+        ASSERT_TRUE(WriteKmr(kmr(), m, kN, samples));
+        std::filesystem::create_directory(dir.File("out"));
+    }
+
+    std::string kmr() const { return dir.File("rec.kmr"); }
+    std::string Out(const std::string& name) const { return dir.File("out/" + name); }
+
+    bool Export(const std::string& name, ConversionOptions options = {}, FileWritePort* writes = nullptr,
+                ProgressView* progressView = nullptr) {
+        options.format = ExportFormat::Hdf5;
+        Progress progress;
+        status = RunStatus::Ok;
+        written.clear();
+        return ConvertDataFile(kmr(), dir.File("out/"), name, options, progress, progressView ? *progressView : view, ui,
+                               status, nullptr, &written, writes);
+    }
+
+    // Checks the file against the record: channels `chs`, samples [first, first + count).
+    void ExpectRecord(const std::string& path, const std::vector<int>& chs, std::int32_t first, std::int32_t count,
+                      bool compressed) {
+        const Id file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+        ASSERT_GE(static_cast<hid_t>(file), 0) << path;
+        EXPECT_EQ(AttributeNames(file),
+                  (std::set<std::string>{"trigger_time", "trigger_mode", "trigger_mode_name", "sampling_clock_ms",
+                                         "memory_words", "pre_memory_words", "averaging", "samples", "first_sample",
+                                         "source_file", "model", "program_version"}));
+        EXPECT_EQ(TextAttribute(file, "trigger_time"), "2026/12/06 09:00:00");
+        EXPECT_EQ(IntAttribute(file, "trigger_mode"), 1);
+        EXPECT_EQ(TextAttribute(file, "trigger_mode_name"), "Data Trigger");
+        EXPECT_EQ((NumberAttribute<double>(file, "sampling_clock_ms", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE)), 0.05);
+        EXPECT_EQ(IntAttribute(file, "memory_words"), kN);
+        EXPECT_EQ(IntAttribute(file, "pre_memory_words"), 500);
+        EXPECT_EQ(IntAttribute(file, "averaging"), 0);
+        EXPECT_EQ(IntAttribute(file, "samples"), count);
+        EXPECT_EQ(IntAttribute(file, "first_sample"), first);
+        EXPECT_EQ(TextAttribute(file, "source_file"), "rec.kmr");
+        EXPECT_EQ(TextAttribute(file, "model"), "KMR-510C");  // channel 4 measures at 5.0 V
+        EXPECT_EQ(TextAttribute(file, "program_version"), ProgramVersion());
+
+        std::set<std::string> members{"time"};
+        char name[8];
+        for (int ch : chs) {
+            std::snprintf(name, sizeof name, "CH%03d", ch);
+            members.insert(name);
+        }
+        EXPECT_EQ(MemberNames(file), members);
+
+        const std::vector<H5Z_filter_t> filters =
+            compressed ? std::vector<H5Z_filter_t>{H5Z_FILTER_SHUFFLE, H5Z_FILTER_DEFLATE} : std::vector<H5Z_filter_t>{};
+        const hsize_t chunk = static_cast<hsize_t>(std::min(count, kHdf5ChunkSamples));
+        DatasetFacts facts;
+        const auto time = ReadDataset<double>(file, "time", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, &facts);
+        EXPECT_TRUE(facts.chunked);
+        EXPECT_EQ(facts.chunk, chunk);
+        EXPECT_EQ(facts.filters, filters);
+        ASSERT_EQ(time.size(), static_cast<std::size_t>(count));
+        for (std::int32_t i = 0; i < count; ++i)
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(time[static_cast<std::size_t>(i)]),
+                      std::bit_cast<std::uint64_t>(SampleSeconds(first + i, 0.05f)))
+                << i;
+        EXPECT_EQ(time[0], (first * 0.05) / 1000.0);
+
+        for (int ch : chs) {
+            std::snprintf(name, sizeof name, "CH%03d", ch);
+            SCOPED_TRACE(name);
+            const Id group(H5Gopen2(file, name, H5P_DEFAULT), H5Gclose);
+            ASSERT_GE(static_cast<hid_t>(group), 0);
+            const ChannelCondition& c = m.Ch(ch);
+            EXPECT_EQ(AttributeNames(group), (std::set<std::string>{"input_mode", "lpf", "coefficient", "offset", "unit",
+                                                                    "point", "dtg_on", "dtg_level"}));
+            EXPECT_EQ(TextAttribute(group, "input_mode"), InputModeName(c.InputMode));
+            EXPECT_EQ(TextAttribute(group, "lpf"), FilterNames()[static_cast<std::size_t>(c.Lpf)]);
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(FloatAttribute(group, "coefficient")), std::bit_cast<std::uint32_t>(c.Coeff));
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(FloatAttribute(group, "offset")), std::bit_cast<std::uint32_t>(c.Offset));
+            EXPECT_EQ(TextAttribute(group, "unit"), UnitNames(Language::English)[static_cast<std::size_t>(c.Unit)]);
+            EXPECT_EQ(IntAttribute(group, "point"), c.Point);
+            EXPECT_EQ(IntAttribute(group, "dtg_on"), c.DtgOnOff);
+            EXPECT_EQ(FloatAttribute(group, "dtg_level"), c.DtgLevel);
+
+            const auto k = static_cast<std::size_t>(std::find(kChannelsOn.begin(), kChannelsOn.end(), ch) - kChannelsOn.begin());
+            DatasetFacts rawFacts, valueFacts;
+            const auto raw = ReadDataset<std::int16_t>(group, "raw", H5T_STD_I16LE, H5T_NATIVE_INT16, &rawFacts);
+            const auto value = ReadDataset<float>(group, "value", H5T_IEEE_F32LE, H5T_NATIVE_FLOAT, &valueFacts);
+            EXPECT_EQ(rawFacts.chunk, chunk);
+            EXPECT_EQ(valueFacts.filters, filters);
+            ASSERT_EQ(raw.size(), static_cast<std::size_t>(count));
+            ASSERT_EQ(value.size(), static_cast<std::size_t>(count));
+            for (std::int32_t i = 0; i < count; ++i) {
+                const auto j = static_cast<std::size_t>(i);
+                ASSERT_EQ(raw[j], samples[k][static_cast<std::size_t>(first + i)]) << i;
+                ASSERT_EQ(std::bit_cast<std::uint32_t>(value[j]),
+                          std::bit_cast<std::uint32_t>(CsvCellValue(raw[j], c.Coeff, c.Offset)))
+                    << i;
+            }
+        }
+    }
+
+    TempDir dir;
+    MeasConditions m;
+    std::vector<std::vector<std::int16_t>> samples;
+    FakeUi ui{MsgAnswer::Cancel};
+    FakeProgress view;
+    RunStatus status = RunStatus::Ok;
+    std::vector<std::string> written;
+};
+
+TEST_F(Hdf5Export, TheWholeFileReadsBackAsTheRecord) {
+    ASSERT_TRUE(Export("rec.h5")) << (ui.shown.empty() ? "" : ui.shown[0].text);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_EQ(written, (std::vector<std::string>{Out("rec.h5")}));
+    EXPECT_EQ(FolderNames(dir.File("out")), (std::set<std::string>{"rec.h5"}));
+    ExpectRecord(Out("rec.h5"), kChannelsOn, 0, kN, false);
+    EXPECT_EQ(view.looks, Hdf5StepCount(ResolveSubset(FileConditionsFrom(m, kN), {}, Language::English)));
+}
+
+TEST_F(Hdf5Export, ItsValuesAreTheNumbersTheCsvConversionPrints) {
+    ASSERT_TRUE(Export("rec.h5"));
+    Progress progress;
+    ASSERT_TRUE(ConvertDataFile(kmr(), dir.File("out/"), "rec.csv", progress, view, ui, status));
+    const Id file(H5Fopen(Out("rec.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+    std::vector<std::vector<float>> values;
+    for (const char* g : {"CH001/value", "CH004/value", "CH010/value"})
+        values.push_back(ReadDataset<float>(file, g, H5T_IEEE_F32LE, H5T_NATIVE_FLOAT));
+    // Every data line of both CSV parts: the cells hold exactly the text of the HDF5 values.
+    std::int32_t sample = 0;
+    for (const char* part : {"rec_A.csv", "rec_B.csv"}) {
+        const std::string text = ReadAll(Out(part));
+        std::size_t at = 0;
+        for (int line = 0; line < 18; ++line) at = text.find("\r\n", at) + 2;
+        for (; at < text.size(); at = text.find("\r\n", at) + 2, ++sample) {
+            ASSERT_EQ(std::atoi(text.c_str() + at), sample);
+            for (std::size_t k = 0; k < 3; ++k) {
+                std::string cell = text.substr(at + 16 * (k + 1) + 1, 15);
+                cell.erase(cell.find_last_not_of(' ') + 1);
+                ASSERT_EQ(cell, FormatCellValue(values[k][static_cast<std::size_t>(sample)])) << "sample " << sample;
+            }
+        }
+    }
+    EXPECT_EQ(sample, kN);
+}
+
+TEST_F(Hdf5Export, PartsOfTheFileKeepTheirSampleNumbersAndTimes) {
+    ConversionOptions options;
+    options.subset.channels = {10, 4};
+    options.subset.fromSeconds = SampleSeconds(1000, 0.05f);
+    ASSERT_TRUE(Export("late.h5", options));
+    ExpectRecord(Out("late.h5"), {4, 10}, 1000, kN - 1000, false);
+
+    options.subset.channels = {1};
+    options.subset.fromSeconds = SampleSeconds(65530, 0.05f);
+    options.subset.toSeconds = SampleSeconds(65545, 0.05f);
+    ASSERT_TRUE(Export("few.h5", options));
+    ExpectRecord(Out("few.h5"), {1}, 65530, 16, false);
+}
+
+TEST_F(Hdf5Export, CompressionShufflesAndDeflatesTheSameNumbers) {
+    ConversionOptions options;
+    options.compress = true;
+    ASSERT_TRUE(Export("small.h5", options));
+    ExpectRecord(Out("small.h5"), kChannelsOn, 0, kN, true);
+    ASSERT_TRUE(Export("plain.h5"));
+    EXPECT_LT(std::filesystem::file_size(Out("small.h5")), std::filesystem::file_size(Out("plain.h5")));
+}
+
+// Counts the writes; fails the n-th (from 1) and every later one as a full disk does.
+class FailingDisk : public FileWritePort {
+public:
+    explicit FailingDisk(int failAt = 0) : failAt_(failAt) {}
+    int BeforeWrite(const std::string& path) override {
+        ++writes;
+        paths.insert(path);
+        return failAt_ > 0 && writes >= failAt_ ? ENOSPC : 0;
+    }
+    int writes = 0;
+    std::set<std::string> paths;
+
+private:
+    int failAt_;
+};
+
+TEST_F(Hdf5Export, AFailedWriteLeavesNothingUnderTheFinalName) {
+    FailingDisk clean;
+    ASSERT_TRUE(Export("clean.h5", {}, &clean));
+    // Root attributes, time, per channel its attributes and two datasets, the closing metadata.
+    ASSERT_EQ(clean.writes, 1 + 2 + 3 * (1 + 2 * 2) + 1);
+    EXPECT_EQ(clean.paths, (std::set<std::string>{Hdf5TemporaryName(Out("clean.h5"), 0)}));
+    for (int at = 1; at <= clean.writes; ++at) {
+        SCOPED_TRACE("failed write " + std::to_string(at));
+        ui.shown.clear();
+        FailingDisk disk(at);
+        EXPECT_FALSE(Export("full.h5", {}, &disk));
+        EXPECT_EQ(status, RunStatus::Cancelled);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, FileErrorMessage(Language::English, ENOSPC, Out("full.h5")));
+        EXPECT_EQ(FolderNames(dir.File("out")), (std::set<std::string>{"clean.h5"}));
+        EXPECT_TRUE(written.empty());
+    }
+}
+
+TEST_F(Hdf5Export, ADiskThatFillsUpUnderTheLibraryLeavesNothingEither) {
+    const testing::FileSizeLimit limit(300000);
+    ASSERT_TRUE(limit.ok());
+    EXPECT_FALSE(Export("big.h5"));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, FileErrorMessage(Language::English, EFBIG, Out("big.h5")));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+}
+
+TEST_F(Hdf5Export, ACancelLeavesNothing) {
+    FakeProgress cancelling(3);
+    EXPECT_FALSE(Export("c.h5", {}, nullptr, &cancelling));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+}
+
+TEST_F(Hdf5Export, AnExistingFileIsNeverReplacedNorATemporaryNameTaken) {
+    WriteAll(Out("rec.h5"), "mine");
+    WriteAll(Out("other.h5.tmp"), "mine too");
+    testing::FakeDrive drive;
+    testing::FakeProgress progress;
+    struct NoList : ConversionView {
+        void UncheckDataFile(std::size_t) override {}
+    } list;
+    ConversionPorts ports{ui, progress, list, drive};
+    ConversionOptions options;
+    options.format = ExportFormat::Hdf5;
+    const ConversionOutcome refused = ConvertItems({{kmr(), dir.File("out/"), "rec.h5", 1.0}}, false, ports, status, options);
+    EXPECT_FALSE(refused.started);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find(Text(Language::English, 141)), std::string::npos);
+    EXPECT_EQ(ReadAll(Out("rec.h5")), "mine");
+
+    // A temporary name that is taken: the next one is used, the file there left alone.
+    const ConversionOutcome done = ConvertItems({{kmr(), dir.File("out/"), "other.h5", 1.0}}, false, ports, status, options);
+    ASSERT_TRUE(done.AllConverted());
+    EXPECT_EQ(done.csvFiles[0], (std::vector<std::string>{Out("other.h5")}));
+    EXPECT_EQ(ReadAll(Out("other.h5.tmp")), "mine too");
+    EXPECT_EQ(FolderNames(dir.File("out")), (std::set<std::string>{"rec.h5", "other.h5", "other.h5.tmp"}));
+}
+
+#endif  // KMR_HAVE_HDF5
+
+}  // namespace
+}  // namespace kmr

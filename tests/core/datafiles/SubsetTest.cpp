@@ -1,0 +1,277 @@
+#include "core/datafiles/Subset.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "core/datafiles/Conversion.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+namespace {
+
+using testing::ConditionsWith;
+using testing::FakeProgress;
+using testing::FakeUi;
+using testing::FileExistsOnDisk;
+using testing::ReadAll;
+using testing::TempDir;
+using testing::WriteKmr;
+
+FileConditions FileWith(std::initializer_list<int> channels, std::int32_t n, float clock = 0.05f) {
+    MeasConditions m = ConditionsWith(channels, n);
+    m.SmpClk = clock;
+    return FileConditionsFrom(m, n);
+}
+
+TEST(Subset, ChannelsAreTheFilesOwnInAscendingOrderWithTheirBlocks) {
+    const FileConditions fc = FileWith({2, 5, 7, 9}, 100);
+    ConversionSubset s;
+    s.channels = {9, 5, 9};
+    const ResolvedSubset r = ResolveSubset(fc, s, Language::English);
+    ASSERT_TRUE(r.ok) << r.problem;
+    EXPECT_EQ(r.channels, (std::vector<int>{5, 9}));
+    EXPECT_EQ(r.blocks, (std::vector<int>{1, 3}));
+    EXPECT_EQ(r.conditions.ChannelCount, 2);
+    EXPECT_EQ(r.conditions.MeasuredChannels, (std::vector<int>{5, 9}));
+    EXPECT_EQ(r.conditions.Ch(2).OnOff, 0);
+    EXPECT_EQ(r.conditions.WordsConverted, 100);
+    EXPECT_EQ(r.samples.first, 0);
+    EXPECT_EQ(r.samples.count, 100);
+
+    s.channels = {5, 3};
+    const ResolvedSubset bad = ResolveSubset(fc, s, Language::English);
+    EXPECT_FALSE(bad.ok);
+    EXPECT_EQ(bad.problem, "channel 3 is not in the file (its channels: 2, 5, 7, 9).");
+    EXPECT_NE(ResolveSubset(fc, s, Language::Japanese).problem.find("2, 5, 7, 9"), std::string::npos);
+}
+
+TEST(Subset, BothEndsOfTheTimeRangeAreInclusiveAtTheClocksDecimal) {
+    // 0.05 ms: sample 20 lies at 0.001 s, sample 1000 at 0.05 s.
+    const FileConditions fc = FileWith({1}, 507904);
+    EXPECT_DOUBLE_EQ(DecimalClockMs(0.05f), 0.05);
+    EXPECT_EQ(SampleSeconds(20, 0.05f), 0.001);
+    ConversionSubset s;
+    s.fromSeconds = 0.001;
+    s.toSeconds = 0.05;
+    ResolvedSubset r = ResolveSubset(fc, s, Language::English);
+    ASSERT_TRUE(r.ok) << r.problem;
+    EXPECT_EQ(r.samples.first, 20);
+    EXPECT_EQ(r.samples.count, 981);
+    // Between two samples: the later from, the earlier to.
+    s.fromSeconds = 0.00101;
+    s.toSeconds = 0.04999;
+    r = ResolveSubset(fc, s, Language::English);
+    EXPECT_EQ(r.samples.first, 21);
+    EXPECT_EQ(r.samples.count, 999 - 21 + 1);
+    // Far into the file, where the float clock's own rounding would have shifted a sample.
+    s.fromSeconds = 25.0;
+    s.toSeconds = 25.0;
+    r = ResolveSubset(fc, s, Language::English);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.samples.first, 500000);
+    EXPECT_EQ(r.samples.count, 1);
+    // Before the start and beyond the end: cut to the file.
+    s.fromSeconds = -3.0;
+    s.toSeconds = 1e300;
+    r = ResolveSubset(fc, s, Language::English);
+    EXPECT_EQ(r.samples.first, 0);
+    EXPECT_EQ(r.samples.count, 507904);
+    // One end only.
+    s = {};
+    s.toSeconds = 0.0;
+    r = ResolveSubset(fc, s, Language::English);
+    EXPECT_EQ(r.samples.count, 1);
+    s = {};
+    s.fromSeconds = SampleSeconds(507903, 0.05f);
+    r = ResolveSubset(fc, s, Language::English);
+    EXPECT_EQ(r.samples.first, 507903);
+    EXPECT_EQ(r.samples.count, 1);
+}
+
+TEST(Subset, ARangeHoldingNoSampleIsRefusedWithTheFilesSpan) {
+    const FileConditions fc = FileWith({1, 2}, 1000, 1.0f);  // samples at 0 .. 0.999 s
+    for (auto [from, to] : std::vector<std::pair<double, double>>{{0.5, 0.4}, {0.0005, 0.0009}, {1.0, 2.0}, {-2.0, -1.0}}) {
+        ConversionSubset s;
+        s.fromSeconds = from;
+        s.toSeconds = to;
+        const ResolvedSubset r = ResolveSubset(fc, s, Language::English);
+        EXPECT_FALSE(r.ok) << from << " " << to;
+        EXPECT_NE(r.problem.find("no sample lies between"), std::string::npos) << r.problem;
+        EXPECT_NE(r.problem.find("0.999 s"), std::string::npos) << r.problem;
+    }
+    // Samples asked for by index (the window's cursors).
+    ConversionSubset s;
+    s.samples = SampleRange{990, 10};
+    EXPECT_TRUE(ResolveSubset(fc, s, Language::English).ok);
+    s.samples = SampleRange{991, 10};
+    EXPECT_EQ(ResolveSubset(fc, s, Language::English).problem, "samples 991 to 1000 are not in the file (it holds 1000 per channel).");
+    // A whole file without samples is still a whole file.
+    EXPECT_TRUE(ResolveSubset(FileWith({1}, 0), {}, Language::English).ok);
+}
+
+TEST(Subset, ChannelListsAreNumbersAndRanges) {
+    EXPECT_EQ(ParseChannelList("1,3,5-7"), (std::vector<int>{1, 3, 5, 6, 7}));
+    EXPECT_EQ(ParseChannelList(" 10 "), (std::vector<int>{10}));
+    EXPECT_EQ(ParseChannelList("2, 2"), (std::vector<int>{2, 2}));
+    for (const char* bad : {"", "0", "11", "a", "3-1", "1,,2", "1-", "-3", "1.5", "001"})
+        EXPECT_FALSE(ParseChannelList(bad)) << bad;
+}
+
+// --- The subset CSV is the full CSV cut -------------------------------------------------------------
+
+// The lines of a text ended by CR LF, without their ends.
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find("\r\n", at);
+        out.push_back(text.substr(at, end - at));
+        at = end + 2;
+    }
+    return out;
+}
+
+constexpr int kHeaderLines = 18;
+const char* const kChannelHeads[] = {"COND.", "MODE", "L.P.F", "COEFF.", "POINT", "UNIT", "DTG ON/OFF", "DTG LVL", "OFFSET", "NO."};
+
+// The header line of the full file with only the columns of `keep` (positions among the file's
+// channels).
+std::string CutHeaderLine(const std::string& line, const std::vector<int>& keep) {
+    for (const char* head : kChannelHeads) {
+        if (line.rfind(std::string(head) + ",", 0) != 0) continue;
+        std::vector<std::string> cells;
+        for (std::size_t at = 0;;) {
+            const std::size_t comma = line.find(',', at);
+            cells.push_back(line.substr(at, comma - at));
+            if (comma == std::string::npos) break;
+            at = comma + 1;
+        }
+        std::string out = cells[0];
+        for (int k : keep) out += "," + cells[static_cast<std::size_t>(k) + 1];
+        return out;
+    }
+    return line;
+}
+
+// A data line of the full file with only the columns of `keep`.
+std::string CutDataLine(const std::string& line, const std::vector<int>& keep) {
+    std::string out = line.substr(0, 16);
+    for (int k : keep) out += line.substr(16 * static_cast<std::size_t>(k + 1), 16);
+    return out;
+}
+
+class SubsetCsv : public ::testing::Test {
+protected:
+    // Four channels of N samples with different scales, so that every column differs.
+    void SetUp() override {
+        MeasConditions m = ConditionsWith({2, 4, 6, 9}, kN);
+        m.SmpClk = 0.1f;
+        const float coeffs[] = {1.0f, 0.5f, 1.2345678f, 2.0e-3f};
+        const float offsets[] = {0.0f, -100.0f, 0.25f, 7.0f};
+        const int units[] = {0, 3, 7, 11};
+        std::vector<std::vector<std::int16_t>> samples;
+        int k = 0;
+        for (int ch : {2, 4, 6, 9}) {
+            m.Ch(ch).Coeff = coeffs[k];
+            m.Ch(ch).Offset = offsets[k];
+            m.Ch(ch).Unit = static_cast<std::int16_t>(units[k]);
+            m.Ch(ch).InputMode = static_cast<std::int16_t>(k);
+            std::vector<std::int16_t> s(kN);
+            for (std::int32_t i = 0; i < kN; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((i * (k + 3) * 37) % 65536 - 32768);
+            samples.push_back(std::move(s));
+            ++k;
+        }
+        ASSERT_TRUE(WriteKmr(dir.File("rec.kmr"), m, kN, samples));
+        std::filesystem::create_directory(dir.File("full"));
+        std::filesystem::create_directory(dir.File("part"));
+        ASSERT_TRUE(Convert("full", "rec.csv", {}));
+        // The full conversion's header and data lines, every part's data in order.
+        for (const char* p : {"rec_A.csv", "rec_B.csv"}) {
+            const std::vector<std::string> lines = Lines(ReadAll(dir.File(std::string("full/") + p)));
+            header_.assign(lines.begin(), lines.begin() + kHeaderLines);
+            data_.insert(data_.end(), lines.begin() + kHeaderLines, lines.end());
+        }
+        ASSERT_EQ(data_.size(), static_cast<std::size_t>(kN));
+    }
+
+    bool Convert(const std::string& folder, const std::string& name, const ConversionSubset& subset) {
+        ConversionOptions options;
+        options.subset = subset;
+        Progress progress;
+        RunStatus status = RunStatus::Ok;
+        written.clear();
+        return ConvertDataFile(dir.File("rec.kmr"), dir.File(folder) + "/", name, options, progress, view, ui, status,
+                               nullptr, &written);
+    }
+
+    // What the subset's parts must hold: the full conversion cut to `keep` and samples [first, first + count).
+    void ExpectCut(const std::vector<int>& keep, std::int32_t first, std::int32_t count) {
+        ASSERT_EQ(written.size(), static_cast<std::size_t>((count + 64999) / 65000));
+        std::vector<std::string> header;
+        for (const auto& line : header_) header.push_back(CutHeaderLine(line, keep));
+        std::int32_t sample = first;
+        for (const std::string& part : written) {
+            SCOPED_TRACE(part);
+            const std::vector<std::string> lines = Lines(ReadAll(part));
+            ASSERT_GE(lines.size(), static_cast<std::size_t>(kHeaderLines));
+            EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + kHeaderLines), header);
+            EXPECT_LE(lines.size() - kHeaderLines, 65000u);
+            for (std::size_t j = kHeaderLines; j < lines.size(); ++j, ++sample)
+                ASSERT_EQ(lines[j], CutDataLine(data_[static_cast<std::size_t>(sample)], keep)) << "sample " << sample;
+        }
+        EXPECT_EQ(sample, first + count);
+    }
+
+    static constexpr std::int32_t kN = 65100;  // the full conversion: parts _A (65000) and _B (100)
+    TempDir dir;
+    FakeUi ui{MsgAnswer::Cancel};
+    FakeProgress view;
+    std::vector<std::string> written;
+    std::vector<std::string> header_, data_;
+};
+
+TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannels) {
+    ConversionSubset s;
+    s.channels = {9, 4};
+    s.fromSeconds = SampleSeconds(64990, 0.1f);
+    s.toSeconds = SampleSeconds(65010, 0.1f);
+    ASSERT_TRUE(Convert("part", "cut.csv", s)) << (ui.shown.empty() ? "" : ui.shown[0].text);
+    EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/cut.csv")}));
+    ExpectCut({1, 3}, 64990, 21);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST_F(SubsetCsv, MoreThanAPartsLinesGoIntoLetteredPartsNumberedAsInTheWholeFile) {
+    ConversionSubset s;
+    s.channels = {6};
+    s.fromSeconds = SampleSeconds(50, 0.1f);
+    ASSERT_TRUE(Convert("part", "late.csv", s));
+    EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/late_A.csv"), dir.File("part/late_B.csv")}));
+    ExpectCut({2}, 50, kN - 50);
+}
+
+TEST_F(SubsetCsv, EveryChannelAndEverySampleIsTheFullConversion) {
+    ConversionSubset s;
+    s.channels = {2, 4, 6, 9};
+    s.fromSeconds = 0.0;
+    ASSERT_TRUE(Convert("part", "rec.csv", s));
+    for (const char* p : {"rec_A.csv", "rec_B.csv"})
+        EXPECT_EQ(ReadAll(dir.File(std::string("part/") + p)), ReadAll(dir.File(std::string("full/") + p))) << p;
+}
+
+TEST_F(SubsetCsv, ASubsetThatDoesNotFitIsRefusedAndNothingIsWritten) {
+    ConversionSubset s;
+    s.channels = {3};
+    EXPECT_FALSE(Convert("part", "no.csv", s));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("channel 3 is not in the file"), std::string::npos);
+    EXPECT_EQ(SubsetProblemForFile(dir.File("rec.kmr"), s, Language::English),
+              "channel 3 is not in the file (its channels: 2, 4, 6, 9).");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("part")));
+    // A file that cannot be read is left to the conversion's own message.
+    EXPECT_EQ(SubsetProblemForFile(dir.File("missing.kmr"), s, Language::English), "");
+}
+
+}  // namespace
+}  // namespace kmr
