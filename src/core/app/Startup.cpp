@@ -311,6 +311,19 @@ StartupOutcome ShowMain(Engine& e) {
     return e.s.ProgramMode == kModeOnline ? StartupOutcome::Online : StartupOutcome::Offline;
 }
 
+// The conditions fitted to the identified instrument (memory size, the KMR-530A's input modes),
+// then downloaded in full.
+void FitAndDownload(Engine& e) {
+    ProgramState& s = e.s;
+    if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
+        SaveProblems problems;
+        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+        problems.Report(e.ui);
+    }
+    ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);
+    e.link.commands->DownloadConditions(kFullChangeMask);
+}
+
 StartupOutcome OfflineOffer(Engine& e) {
     e.splash.Unload();
     e.ui.SetPointer(Pointer::Default);
@@ -355,15 +368,8 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
     if (s.Status == RunStatus::Refused) return Abandon(e);
     e.splash.Advance();
-    // 15, 16.
-    if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
-        SaveProblems problems;
-        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
-        problems.Report(e.ui);
-    }
-    ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);
-    // 17.
-    e.link.commands->DownloadConditions(kFullChangeMask);
+    // 15 to 17.
+    FitAndDownload(e);
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
     // 18.
     e.splash.SetStatus(e.ui.Text(143));
@@ -395,13 +401,7 @@ bool ConnectAgain(Engine& e) {
     }
     if (ok) {
         e.splash.Advance();
-        if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
-            SaveProblems problems;
-            problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
-            problems.Report(e.ui);
-        }
-        ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);
-        e.link.commands->DownloadConditions(kFullChangeMask);
+        FitAndDownload(e);
         ok = s.Status != RunStatus::CommFailed;
     }
     if (ok) {
