@@ -2,9 +2,11 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QVBoxLayout>
 
+#include "core/app/Keyboard.h"
 #include "core/app/Monitor.h"
 #include "gui/GuiText.h"
 #include "gui/OwnControls.h"
@@ -53,6 +55,8 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
         cell->setFrameShadow(QFrame::Sunken);
         cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance("-000000.00000") + 12);
         cell->setAutoFillBackground(true);
+        // Chosen by the arrow keys and Space too.
+        cell->setFocusPolicy(Qt::StrongFocus);
         cell->installEventFilter(this);
         table->addWidget(name, row, col);
         table->addWidget(cell, row, col + 1);
@@ -94,6 +98,9 @@ void BalanceDlg::Refresh() {
             p.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::ButtonText));
         }
         cell->setPalette(p);
+        // The cell with the keyboard focus has a heavier frame.
+        cell->setFrameShape(cell->hasFocus() ? QFrame::Box : QFrame::Panel);
+        cell->setLineWidth(cell->hasFocus() ? 2 : 1);
         names_[static_cast<std::size_t>(ch - 1)]->setPalette(p);
         names_[static_cast<std::size_t>(ch - 1)]->setAutoFillBackground(true);
     }
@@ -103,6 +110,35 @@ void BalanceDlg::Refresh() {
 }
 
 bool BalanceDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) Refresh();
+    if (event->type() == QEvent::KeyPress) {
+        int ch = 1;
+        while (ch <= kChannels && watched != DataCell(ch)) ++ch;
+        if (ch > kChannels) return FormDlg::eventFilter(watched, event);
+        auto* k = static_cast<QKeyEvent*>(event);
+        if (k->key() == Qt::Key_Space) {
+            Gated([this, ch] {
+                presenter_.ClickCell(ch);
+                Refresh();
+            });
+            return true;
+        }
+        Key key = Key::Other;
+        switch (k->key()) {
+            case Qt::Key_Up: key = Key::Up; break;
+            case Qt::Key_Down: key = Key::Down; break;
+            case Qt::Key_Left: key = Key::Left; break;
+            case Qt::Key_Right: key = Key::Right; break;
+            default: return FormDlg::eventFilter(watched, event);
+        }
+        // Over channels that are off, to the next one that is on.
+        for (int next = BalanceCellAfter(ch, key); next != ch; ch = next, next = BalanceCellAfter(ch, key))
+            if (DataCell(next)->isEnabled()) {
+                DataCell(next)->setFocus(Qt::OtherFocusReason);
+                break;
+            }
+        return true;
+    }
     if (event->type() == QEvent::MouseButtonPress) {
         for (int ch = 1; ch <= kChannels; ++ch)
             if (watched == DataCell(ch) && DataCell(ch)->isEnabled()) {

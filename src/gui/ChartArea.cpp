@@ -1,6 +1,7 @@
 #include "gui/ChartArea.h"
 
 #include "gui/charts/ChartArea.h"
+#include "gui/GuiText.h"
 
 namespace kmr::gui {
 
@@ -9,6 +10,7 @@ ChartArea CreateChartArea(Engine& e, QWidget* parent) {
     // channel panels stays hidden while they are in place.
     auto* area = new kmr::ChartArea(e.chart, e.s.Graph, e.s.Meas, parent);
     area->setObjectName("pictGraph");
+    area->SetReadoutTitles({"A", "B", "B-A", T(2705), T(2706), T(2707)});
     return {area, area, true};
 }
 

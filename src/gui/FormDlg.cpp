@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -63,6 +64,34 @@ void FormDlg::closeEvent(QCloseEvent* event) {
     if (closed) event->accept();
 }
 
+void FormDlg::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if (unloaded_ || (key != Qt::Key_Escape && !enter) || event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    QPushButton* target = nullptr;
+    if (key == Qt::Key_Escape) {
+        target = findChild<QPushButton*>("cmdButton0");  // Cancel
+        if (target == nullptr) {
+            const QPointer<FormDlg> self(this);
+            QTimer::singleShot(0, this, [self] { if (self && !self->unloaded_) self->close(); });
+            return;
+        }
+    } else {
+        target = qobject_cast<QPushButton*>(focusWidget());
+        if (target == nullptr)
+            for (QPushButton* b : findChildren<QPushButton*>())
+                if (b->isDefault()) target = b;
+    }
+    // Pressed once this key's handling has returned: the click may unload the form, and a
+    // button that is gone by then is not pressed.
+    if (target != nullptr && target->isVisible() && target->isEnabled())
+        QMetaObject::invokeMethod(target, &QPushButton::click, Qt::QueuedConnection);
+}
+
 bool FormDlg::CloseRequest() {
     if (unloaded_) return true;
     if (!QueryClose()) return false;
@@ -87,6 +116,7 @@ QHBoxLayout* FormDlg::CancelOkRow(const std::function<void()>& ok) {
     cancel->setObjectName("cmdButton0");
     auto* okButton = new QPushButton(T(1014));
     okButton->setObjectName("cmdButton1");
+    okButton->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, [this] {
         Gated([this] {
             closeByButton_ = true;

@@ -4,8 +4,8 @@
 // pauses its monitor where asked and refuses a second form) and shows the form; the form tells
 // the host when it is unloaded, whatever closes it.
 //
-// Every click and close of a form runs through the engine's handler gate, as the main window's
-// do: a close event (the close box, Alt+F4, close()) that arrives while a handler waits for the
+// Every click, key and close of a form runs through the engine's handler gate, as the main
+// window's do: a close event (the close box, Alt+F4, close()) that arrives while a handler waits for the
 // instrument is held and carried out once that handler has returned.
 #include <QPointer>
 #include <QWidget>
@@ -43,6 +43,9 @@ protected:
     // A close request arrived while one of the form's handlers waits (the handler may stop early).
     virtual void CloseWanted() {}
     void closeEvent(QCloseEvent* event) override;
+    // Escape cancels (the Cancel button where the form has one, else the close box); Enter
+    // presses the focused button, or the default button from anywhere else in the form.
+    void keyPressEvent(QKeyEvent* event) override;
     // Runs a click of the form through the gate (nothing happens while another handler runs).
     void Gated(const std::function<void()>& handler);
     // Closes the form from inside one of its gated handlers (a Close button).

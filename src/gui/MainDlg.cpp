@@ -8,10 +8,14 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
+#include "core/app/Keyboard.h"
 #include "core/app/MainWindowRules.h"
+#include "core/graphs/ChartLayout.h"
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
 #include "core/app/Startup.h"
@@ -39,6 +43,30 @@ constexpr int kMoniTimerId = 2;
 constexpr int kTimerMs = 50;
 // The gate's slot for a close request held while a handler waits.
 constexpr int kCloseRequestId = 3;
+
+// A menu item's text: its caption with the underlined letter, and its function key at the right.
+QString ItemText(const QString& caption, int textId) {
+    QString text = Q(MenuCaption(caption.toStdString(), textId));
+    const std::string key = MenuShortcutOf(textId);
+    if (!key.empty()) text += QLatin1Char('\t') + Q(key);
+    return text;
+}
+
+// A label of the status strip that shows a long text (a file's path) shortened in its middle;
+// text() and the tool tip keep it whole.
+class StatusLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        const QRect r = contentsRect().adjusted(margin(), 0, -margin(), 0);
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, fontMetrics().elidedText(text(), Qt::ElideMiddle, r.width()));
+    }
+};
 
 }  // namespace
 
@@ -79,6 +107,11 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     actConnect_ = AddItem(mnuOption_, 2410, "mnuOptionConnect", &MainDlg::ConnectInstrument);
     for (QMenu* m : {mnuFile_, mnuMeas_, mnuOption_})
         connect(m, &QMenu::aboutToShow, this, &MainDlg::UpdateMenus);
+    // F5 and F6 anywhere in the window, as the menu shows them.
+    auto* f5 = new QShortcut(QKeySequence(Q(MenuShortcutOf(1011))), this);
+    connect(f5, &QShortcut::activated, this, [this] { OnFunctionKey(actStart_, &MainDlg::StartStop); });
+    auto* f6 = new QShortcut(QKeySequence(Q(MenuShortcutOf(1009))), this);
+    connect(f6, &QShortcut::activated, this, [this] { OnFunctionKey(actMonitor_, &MainDlg::Monitor); });
 
     // The command buttons.
     auto* pictButton = new QWidget;
@@ -126,12 +159,18 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     restTime_->setObjectName("NPnlRestMeasTime");
     restTime_->SetFloodColour(QColor(255, 255, 0));
     restTime_->setMinimumWidth(220);
+    lblStatus_ = new StatusLabel;
+    lblStatus_->setObjectName("lblStatus");
+    lblStatus_->setFrameShape(QFrame::Panel);
+    lblStatus_->setFrameShadow(QFrame::Sunken);
+    lblStatus_->setMargin(2);
+    lblStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     auto* xUnit = new QLabel("X-Unit:Sec.");
     xUnit->setObjectName("lblXunitStr");
     auto* status = new QHBoxLayout(pictStatus);
     status->setContentsMargins(0, 0, 0, 0);
     status->addWidget(company);
-    status->addStretch(1);
+    status->addWidget(lblStatus_, 1);
     status->addWidget(lblRestMeasTimeTitle_);
     status->addWidget(restTime_);
     status->addSpacing(16);
@@ -161,6 +200,8 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
             e_->gate.Tick(kMoniTimerId, [this] { MonitorTimerTick(*e_); }, [this] { return moniTimer_.isActive(); });
     });
     resize(712, 352);
+    const WindowSize least = MinimumMainWindowSize(fontMetrics().height());
+    setMinimumSize(least.width, least.height);
 }
 
 void MainDlg::Attach(Engine& e) {
@@ -179,7 +220,7 @@ void MainDlg::Attach(Engine& e) {
 }
 
 QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)()) {
-    QAction* a = menu->addAction(T(textId));
+    QAction* a = menu->addAction(ItemText(T(textId), textId));
     a->setObjectName(name);
     connect(a, &QAction::triggered, this, [this, handler] { OnInput(handler); });
     return a;
@@ -188,6 +229,14 @@ QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainD
 void MainDlg::OnInput(void (MainDlg::*handler)()) {
     if (e_ == nullptr) return;
     e_->gate.Input([this, handler] { (this->*handler)(); });
+}
+
+void MainDlg::OnFunctionKey(QAction* item, void (MainDlg::*handler)()) {
+    if (e_ == nullptr || !menuBar()->isEnabled()) return;
+    e_->gate.Input([this, item, handler] {
+        UpdateMenus();
+        if (item->isEnabled()) (this->*handler)();
+    });
 }
 
 void MainDlg::UpdateMenus() {
@@ -202,7 +251,7 @@ void MainDlg::UpdateMenus() {
     actMonitor_->setChecked(m.MonitorChecked);
     actBalance_->setEnabled(m.Balance);
     actStart_->setEnabled(m.Start);
-    actStart_->setText(Q(m.StartCaption));
+    actStart_->setText(ItemText(Q(m.StartCaption), 1011));
     actCheck_->setEnabled(m.Check);
     actOutputCal_->setEnabled(m.OutputCal);
     actVersion_->setEnabled(m.Version);
@@ -246,7 +295,7 @@ void MainDlg::SetButtonEnabled(MainButton button, bool enabled) {
 
 void MainDlg::SetStartStopCaption(const std::string& caption) {
     cmdMeasKmr_->setText(Q(caption));
-    actStart_->setText(Q(caption));
+    actStart_->setText(ItemText(Q(caption), 1011));
 }
 void MainDlg::SetMonitorCaption(const std::string& caption) { cmdMoniKmr_->setText(Q(caption)); }
 void MainDlg::SetMonitorChecked(bool checked) { actMonitor_->setChecked(checked); }
@@ -254,7 +303,22 @@ void MainDlg::SetCaption(const std::string& caption) { setWindowTitle(Q(caption)
 void MainDlg::SetRestTimePercent(float percent) { restTime_->SetPercent(percent); }
 void MainDlg::SetRestTimeCaption(const std::string& caption) { restTime_->SetCaption(Q(caption)); }
 void MainDlg::SetRestTimeColour(RestTimeColour colour) {
-    restTime_->SetCaptionColour(colour == RestTimeColour::Yellow ? QColor(255, 255, 0) : QColor());
+    // The high-speed caption stands in dark text on the panel filled yellow, readable on any
+    // background; the fill goes back to what it was afterwards.
+    if (colour == RestTimeColour::Yellow) {
+        if (floodBeforeHighSpeed_ < 0.0) floodBeforeHighSpeed_ = restTime_->Percent();
+        restTime_->SetPercent(100.0);
+        restTime_->SetCaptionColour(QColor(0, 0, 0));
+    } else {
+        if (floodBeforeHighSpeed_ >= 0.0) restTime_->SetPercent(floodBeforeHighSpeed_);
+        floodBeforeHighSpeed_ = -1.0;
+        restTime_->SetCaptionColour(QColor());
+    }
+}
+
+void MainDlg::SetStatusText(const std::string& text) {
+    lblStatus_->setText(Q(text));
+    lblStatus_->setToolTip(Q(text));
 }
 
 void MainDlg::SetEocTimer(bool enabled) {

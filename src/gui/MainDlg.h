@@ -46,6 +46,7 @@ public:
     void SetRestTimePercent(float percent) override;
     void SetRestTimeCaption(const std::string& caption) override;
     void SetRestTimeColour(RestTimeColour colour) override;
+    void SetStatusText(const std::string& text) override;
     void SetEocTimer(bool enabled) override;
     void SetMoniTimer(bool enabled) override;
     void Activate() override;
@@ -63,6 +64,7 @@ public:
     QTimer& MoniTimer() { return moniTimer_; }
     ChannelPanel* Panel(int channel) const { return panels_[static_cast<std::size_t>(channel - 1)]; }
     FloodPanel* RestTime() const { return restTime_; }
+    QLabel* Status() const { return lblStatus_; }
     QWidget* ChartWidget() const { return chartWidget_; }
     bool Unloaded() const { return unloaded_; }
 
@@ -78,6 +80,8 @@ private:
     QAction* AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)());
     void UpdateMenus();
     void OnInput(void (MainDlg::*handler)());
+    // A function key: the item it stands for, if the menu would offer it now.
+    void OnFunctionKey(QAction* item, void (MainDlg::*handler)());
     void RecordGeometry();
     void ShowPanels();
 
@@ -121,6 +125,8 @@ private:
     QPushButton* cmdMeasKmr_ = nullptr;
     FloodPanel* restTime_ = nullptr;
     QLabel* lblRestMeasTimeTitle_ = nullptr;
+    QLabel* lblStatus_ = nullptr;
+    double floodBeforeHighSpeed_ = -1.0;
     QWidget* pictBase_ = nullptr;
     QWidget* chartWidget_ = nullptr;
     ChartView* chartView_ = nullptr;

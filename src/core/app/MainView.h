@@ -73,6 +73,8 @@ public:
     virtual void SetMoniTimer(bool enabled) = 0;
     // Brings the window to the front.
     virtual void Activate() {}
+    // The status strip's text: what the run is doing, where its file went ("" for nothing).
+    virtual void SetStatusText(const std::string& text) { (void)text; }
 };
 
 // A main window that shows nothing (the command-line tool); override what is wanted.

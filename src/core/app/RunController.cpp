@@ -31,6 +31,12 @@ void SetRunButtons(Engine& e, bool enabled) {
     e.main.SetButtonEnabled(MainButton::Balance, enabled);
 }
 
+// The status strip while a run records: armed until the first samples are converted.
+void ShowRecordingStatus(Engine& e) {
+    const bool armed = e.s.Meas.TrgMode != 0 && e.s.WordsConverted == 0;
+    e.main.SetStatusText(e.ui.Text(armed ? 2701 : 2702));
+}
+
 void RestoreRestTimePanel(Engine& e) {
     e.main.SetRestTimeColour(RestTimeColour::WindowText);
     e.main.SetRestTimeCaption("");
@@ -67,6 +73,8 @@ void NormalStart(Engine& e) {
     e.main.SetMoniTimer(true);
     e.main.SetRestTimePercent(100.0f);
     e.main.SetRestTimeCaption(RestTimeCaption(s.Meas.MemoryWords, s.Meas.SmpClk));
+    s.WordsConverted = 0;
+    ShowRecordingStatus(e);
     e.main.SetEocTimer(true);
     e.main.SetButtonEnabled(MainButton::Balance, false);
     UpdateRunCaptions(e);
@@ -87,11 +95,13 @@ void HighSpeedStart(Engine& e) {
     if (!e.Failed()) {
         e.main.SetRestTimeColour(RestTimeColour::Yellow);
         e.main.SetRestTimeCaption(e.ui.Text(153));
+        e.main.SetStatusText(e.ui.Text(2708));
         // Returns only when the instrument has finished recording or the timeout expired.
         triggered = Trigger(e);
         RestoreRestTimePanel(e);
     }
     if (!triggered) {
+        e.main.SetStatusText("");
         // The buttons and the 10 s timeout come back, so the user can try again or go on.
         const RunStatus failure = s.Status;
         Reopen(e, kT10s);
@@ -186,6 +196,7 @@ void EocTimerTick(Engine& e) {
         e.main.SetRestTimePercent(static_cast<float>(remaining) / static_cast<float>(s.Meas.MemoryWords) *
                                   100.0f);
         e.main.SetRestTimeCaption(RestTimeCaption(remaining, s.Meas.SmpClk));
+        ShowRecordingStatus(e);
         return;
     }
     s.WordsConverted = s.Meas.MemoryWords;
@@ -227,6 +238,14 @@ void EndOfConversion(Engine& e) {
     e.ui.SetPointer(Pointer::Default);
     // The caption names the file just written; without one it keeps naming the next file.
     SetMainCaption(e, s.LastDataFile.empty());
+    // Where the file went, and how much of the memory a stop before its end kept.
+    if (s.LastDataFile.empty())
+        e.main.SetStatusText(e.ui.Text(2402));
+    else if (n < s.Meas.MemoryWords)
+        e.main.SetStatusText(TextWith(e.ui.language, 2704, {std::to_string(n), std::to_string(s.Meas.MemoryWords),
+                                                             s.LastDataFile}));
+    else
+        e.main.SetStatusText(TextWith(e.ui.language, 2703, {s.LastDataFile}));
     e.main.SetWindowEnabled(true);
     if (n == 0)
         e.ui.ShowMessage(e.ui.Text(2412), kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
@@ -251,6 +270,7 @@ void EndLostRun(Engine& e, const std::string& command) {
     SetMainCaption(e, true);
     e.ui.SetPointer(Pointer::Default);
     e.main.SetWindowEnabled(true);
+    e.main.SetStatusText(e.ui.Text(2402));
     ShowInstrumentLost(e, 2401, command, e.ui.Text(2402));
 }
 

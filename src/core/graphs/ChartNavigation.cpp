@@ -125,6 +125,17 @@ bool PlaceCursor(const ChartModel& model, int index, double x, bool second, Curs
     return true;
 }
 
+bool StepCursor(const ChartModel& model, int index, bool second, long steps, double from, CursorTimes& cursors) {
+    const bool set = second ? cursors.hasB : cursors.hasA;
+    std::size_t p = 0;
+    if (!NearestPoint(model, index, set ? (second ? cursors.b : cursors.a) : from, p)) return false;
+    if (set) {
+        const long last = static_cast<long>(model.PointCount(index, 1)) - 1;
+        p = static_cast<std::size_t>(std::clamp(static_cast<long>(p) + steps, 0L, last));
+    }
+    return PlaceCursor(model, index, model.X(index, 1, p), second, cursors);
+}
+
 std::array<CursorPanelTexts, kCharts> CursorReadout(const ChartModel& model,
                                                     const MeasConditions& m,
                                                     const CursorTimes& cursors) {
@@ -148,6 +159,59 @@ std::array<CursorPanelTexts, kCharts> CursorReadout(const ChartModel& model,
             t.Diff = "B-A " + (okA && okB ? ValueLabelText(vb - va, point) : kNoValueText);
             t.Delta = "dt " + TimeText(model, i, cursors.b - cursors.a) + " s";
         }
+    }
+    return out;
+}
+
+CursorTable CursorReadoutTable(const ChartModel& model, const MeasConditions& m, const GraphConditions& g,
+                               const CursorTimes& cursors) {
+    CursorTable out;
+    int any = -1;
+    for (int i = 0; i < kCharts && any < 0; ++i)
+        if (g.Ch[static_cast<std::size_t>(i)].Use == 1 && model.ShowsRecord(i)) any = i;
+    const int timeChart = any < 0 ? 0 : any;
+    if (cursors.hasA) out.timeA = TimeText(model, timeChart, cursors.a);
+    if (cursors.hasB) out.timeB = TimeText(model, timeChart, cursors.b);
+    if (cursors.hasA && cursors.hasB) out.delta = TimeText(model, timeChart, cursors.b - cursors.a);
+    const auto panel = CursorReadout(model, m, cursors);
+    const auto strip = [](const std::string& s, std::size_t n) { return s.size() > n ? s.substr(n) : std::string(); };
+    for (int i = 0; i < kCharts; ++i) {
+        if (g.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        CursorTableRow r;
+        r.channel = i + 1;
+        const CursorPanelTexts& t = panel[static_cast<std::size_t>(i)];
+        r.A = strip(t.A, 2);
+        r.B = strip(t.B, 2);
+        r.Diff = strip(t.Diff, 4);
+        if (cursors.hasA && cursors.hasB) {
+            r.Min = r.Max = r.Mean = kNoValueText;
+            const std::size_t n = model.ShowsRecord(i) ? model.PointCount(i, 1) : 0;
+            const double lo = std::min(cursors.a, cursors.b), hi = std::max(cursors.a, cursors.b);
+            // The first point at or after lo (the times ascend).
+            std::size_t first = 0, last = n;
+            while (first < last) {
+                const std::size_t mid = first + (last - first) / 2;
+                if (model.X(i, 1, mid) < lo) first = mid + 1;
+                else last = mid;
+            }
+            double mn = 0.0, mx = 0.0, sum = 0.0;
+            std::size_t count = 0;
+            for (std::size_t k = first; k < n && model.X(i, 1, k) <= hi; ++k) {
+                const double y = model.Y(i, 1, k);
+                if (IsNoValue(y) || !std::isfinite(y)) continue;
+                mn = count == 0 ? y : std::min(mn, y);
+                mx = count == 0 ? y : std::max(mx, y);
+                sum += y;
+                ++count;
+            }
+            if (count > 0) {
+                const int point = PointOfChannel(m, i);
+                r.Min = ValueLabelText(mn, point);
+                r.Max = ValueLabelText(mx, point);
+                r.Mean = ValueLabelText(sum / static_cast<double>(count), point);
+            }
+        }
+        out.rows.push_back(r);
     }
     return out;
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "core/conditions/MeasConditions.h"
 #include "core/graphs/ChartModel.h"
@@ -69,6 +70,11 @@ struct CursorTimes {
 // changed) when the chart has no point.
 bool PlaceCursor(const ChartModel& model, int index, double x, bool second, CursorTimes& cursors);
 
+// Moves cursor A (or B when `second`) by `steps` points of chart `index`'s series; a cursor not
+// yet set starts at the point nearest to `from`. False (nothing changed) when the chart has no
+// point.
+bool StepCursor(const ChartModel& model, int index, bool second, long steps, double from, CursorTimes& cursors);
+
 // The cursor lines of one data panel, empty texts when the cursor is not set.
 struct CursorPanelTexts {
     std::string A;      // "A 1.250"
@@ -80,5 +86,20 @@ struct CursorPanelTexts {
 std::array<CursorPanelTexts, kCharts> CursorReadout(const ChartModel& model,
                                                     const MeasConditions& m,
                                                     const CursorTimes& cursors);
+
+// The readout strip below the charts: the cursors' times and, per shown channel, the values at A
+// and B, B-A and the minimum, maximum and mean of the samples between the cursors ("----" where
+// there is no value; the between-columns need both cursors).
+struct CursorTableRow {
+    int channel = 0;
+    std::string A, B, Diff, Min, Max, Mean;
+    bool operator==(const CursorTableRow&) const = default;
+};
+struct CursorTable {
+    std::string timeA, timeB, delta;  // "0.100", "0.350", "0.250" (seconds); empty when not set
+    std::vector<CursorTableRow> rows;
+};
+CursorTable CursorReadoutTable(const ChartModel& model, const MeasConditions& m, const GraphConditions& g,
+                               const CursorTimes& cursors);
 
 }  // namespace kmr

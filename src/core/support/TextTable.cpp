@@ -422,6 +422,17 @@ constexpr Row kRows[] = {
     {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
     {2608, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
     {2609, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
+
+    // The status strip and the cursor readout.
+    {2701, "Waiting for trigger", "トリガ待ち"},
+    {2702, "Recording", "記録中"},
+    {2703, "Data file: %1", "データファイル: %1"},
+    {2704, "Stopped early: %1 of %2 samples per channel were kept in %3",
+     "途中で停止しました: チャンネルごとに %2 データのうち %1 データを %3 に保存しました"},
+    {2705, "Min.", "最小"},
+    {2706, "Max.", "最大"},
+    {2707, "Mean", "平均"},
+    {2708, "Measuring in high-speed mode: the instrument is recording.", "高速モードで測定中です: 計測器が記録しています。"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -432,7 +443,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 307, "the text table holds 307 identifiers");
+static_assert(kRowCount == 315, "the text table holds 315 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

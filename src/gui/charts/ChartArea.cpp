@@ -5,11 +5,18 @@
 #include <QDateTime>
 #include <QEvent>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QResizeEvent>
 #include <QRubberBand>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "core/app/Keyboard.h"
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
@@ -42,11 +49,14 @@ void ToVectors(const std::vector<double>& x, const std::vector<double>& y, QVect
     std::transform(y.begin(), y.end(), ky.begin(), Drawn);
 }
 
-void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range) {
+// `ticks`: the steps the axis can number at its length without the numbers running together.
+void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int ticks) {
     axis->setRange(range.lo, range.hi);
     if (a.automatic) {
         if (!axis->ticker().dynamicCast<QCPAxisTickerFixed>().isNull() || axis->ticker().isNull())
             axis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
+        axis->ticker()->setTickCount(ticks);
+        axis->ticker()->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
         axis->setNumberFormat(QStringLiteral("gb"));
         axis->setNumberPrecision(6);
     } else {
@@ -56,8 +66,10 @@ void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range) {
             axis->setTicker(fixed);
         }
         // A spacing so fine that the numbers would run into each other is left to multiples.
-        const bool dense = a.spacing > 0.0 && range.width() / a.spacing > 100.0;
+        const bool dense = a.spacing > 0.0 && range.width() / a.spacing > ticks + 0.5;
         fixed->setScaleStrategy(dense ? QCPAxisTickerFixed::ssMultiples : QCPAxisTickerFixed::ssNone);
+        fixed->setTickCount(ticks);
+        fixed->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
         fixed->setTickStep(a.spacing > 0.0 ? a.spacing : 1.0);
         axis->setNumberFormat(QStringLiteral("f"));
         axis->setNumberPrecision(a.decimals);
@@ -151,7 +163,6 @@ ChartColours ChartColoursOf(const QPalette& p) {
 struct ChartArea::ChannelRow {
     QWidget* row = nullptr;
     QWidget* panel = nullptr;
-    QGridLayout* grid = nullptr;
     QLabel* channel = nullptr;
     std::array<QLabel*, 5> captions{};  // Moni., Max., Min., Range, Unit
     std::array<QLabel*, 5> values{};
@@ -166,23 +177,31 @@ struct ChartArea::ChannelRow {
     StripColumns strip;  // the drawn points of a strip, per pixel column
     double stripWidth = -1.0;
     QVector<double> kx, ky;
-    int stackedMode = -1;  // how the panel is laid out now (-1 not yet)
+    int yTicks = 5, xTicks = 5;  // steps the axes can number at the row's size
 };
 
 ChartArea::ChartArea(ChartModel& model, const GraphConditions& graph, const MeasConditions& meas,
                      QWidget* parent)
     : QWidget(parent), model_(model), graph_(graph), meas_(meas) {
     setObjectName(QStringLiteral("chartArea"));
+    // The rows scroll when they do not fit at their minimum height.
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName(QStringLiteral("chartScroll"));
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    scroll_->setWidgetResizable(false);
+    scroll_->setFocusPolicy(Qt::NoFocus);
+    canvas_ = new QWidget;
+    canvas_->setObjectName(QStringLiteral("chartCanvas"));
+    scroll_->setWidget(canvas_);
     static const char* const kCaptions[5] = {"Moni.", "Max.", "Min.", "Range", "Unit"};
     for (int i = 0; i < kCharts; ++i) {
         auto r = std::make_unique<ChannelRow>();
-        r->row = new QWidget(this);
+        r->row = new QWidget(canvas_);
         r->row->setObjectName(QStringLiteral("chartRow%1").arg(i + 1));
         r->panel = new QWidget(r->row);
         r->panel->setObjectName(QStringLiteral("dataPanel%1").arg(i + 1));
-        r->grid = new QGridLayout(r->panel);
-        r->grid->setContentsMargins(4, 2, 4, 2);
-        r->grid->setSpacing(0);
         r->channel = new QLabel(ChannelText(i + 1), r->panel);
         for (int k = 0; k < 5; ++k) {
             r->captions[static_cast<std::size_t>(k)] = new QLabel(QString::fromLatin1(kCaptions[k]), r->panel);
@@ -191,9 +210,12 @@ ChartArea::ChartArea(ChartModel& model, const GraphConditions& graph, const Meas
             v->setObjectName(QStringLiteral("value%1_%2").arg(i + 1).arg(k));
             r->values[static_cast<std::size_t>(k)] = v;
         }
+        r->channel->setObjectName(QStringLiteral("channelText%1").arg(i + 1));
         r->cursor = new QLabel(r->panel);
         r->cursor->setObjectName(QStringLiteral("cursorText%1").arg(i + 1));
+        r->cursor->hide();  // the readout strip below the charts shows the cursors
         r->xUnit = new QLabel(QStringLiteral("X-Unit:Sec."), r->panel);
+        r->xUnit->setObjectName(QStringLiteral("xUnitText%1").arg(i + 1));
         r->plot = new QCustomPlot(r->row);
         r->plot->setObjectName(QStringLiteral("chart%1").arg(i + 1));
         r->plot->setNoAntialiasingOnDrag(true);
@@ -216,8 +238,29 @@ ChartArea::ChartArea(ChartModel& model, const GraphConditions& graph, const Meas
         r->cursorLines[1]->setPen(QPen(QColor(0, 140, 0), 1, Qt::DashLine));
         r->plot->installEventFilter(this);
         r->plot->setMouseTracking(true);
+        // A chart takes the focus (Tab or a click) to be moved about by keys.
+        r->plot->setFocusPolicy(Qt::StrongFocus);
         rows_[static_cast<std::size_t>(i)] = std::move(r);
     }
+    readoutBox_ = new QWidget(this);
+    readoutBox_->setObjectName(QStringLiteral("cursorReadout"));
+    auto* box = new QVBoxLayout(readoutBox_);
+    box->setContentsMargins(0, 2, 0, 0);
+    box->setSpacing(1);
+    readoutTimes_ = new QLabel(readoutBox_);
+    readoutTimes_->setObjectName(QStringLiteral("cursorTimes"));
+    readout_ = new QTableWidget(0, 6, readoutBox_);
+    readout_->setObjectName(QStringLiteral("cursorTable"));
+    readout_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    readout_->setSelectionMode(QAbstractItemView::NoSelection);
+    readout_->setFocusPolicy(Qt::NoFocus);
+    readout_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    readout_->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    box->addWidget(readoutTimes_);
+    box->addWidget(readout_, 1);
+    readoutBox_->hide();
+    SetReadoutTitles({QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("B-A"), QStringLiteral("Min."),
+                      QStringLiteral("Max."), QStringLiteral("Mean")});
     band_ = new QRubberBand(QRubberBand::Rectangle, this);
     band_->hide();
     replotTimer_.setSingleShot(true);
@@ -239,6 +282,13 @@ ChartArea::~ChartArea() { model_.SetView(nullptr); }
 QCustomPlot* ChartArea::Plot(int index) const { return rows_[static_cast<std::size_t>(index)]->plot; }
 QWidget* ChartArea::Row(int index) const { return rows_[static_cast<std::size_t>(index)]->row; }
 QWidget* ChartArea::Panel(int index) const { return rows_[static_cast<std::size_t>(index)]->panel; }
+QList<QLabel*> ChartArea::PanelLabels(int index) const {
+    const ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
+    QList<QLabel*> out{r.channel};
+    for (std::size_t k = 0; k < 5; ++k) out << r.captions[k] << r.values[k];
+    if (r.xUnit->isVisibleTo(r.panel)) out << r.xUnit;
+    return out;
+}
 QString ChartArea::CursorText(int index) const {
     return rows_[static_cast<std::size_t>(index)]->cursor->text();
 }
@@ -249,14 +299,16 @@ const ChartArea::ChartCounters& ChartArea::Counters(int index) const {
 // --- The model's batches ------------------------------------------------------------------------
 
 void ChartArea::BatchEnded(const ChartChanges& changes) {
-    // A new record or a restarted strip: the view goes back to the configured scale.
+    // A new record or a restarted strip (monitoring starts): the view goes back to the
+    // configured scale, a Y zoom of the record included.
     bool anew = false;
     for (int i = 0; i < kCharts; ++i)
         if (changes.series1[static_cast<std::size_t>(i)].replaced || changes.series2.test(static_cast<std::size_t>(i)))
             anew = true;
-    if (anew && model_.GraphMode() == kRecordedMode) {
+    if (anew && (zoomedX_ || std::any_of(zoomedY_.begin(), zoomedY_.end(), [](const auto& z) { return z.has_value(); }))) {
         zoomedX_.reset();
         zoomedY_.fill(std::nullopt);
+        for (int i = 0; i < kCharts; ++i) ApplyAxes(i);
     }
     if (anew && (cursors_.hasA || cursors_.hasB)) {
         cursors_ = {};
@@ -273,6 +325,16 @@ void ChartArea::BatchEnded(const ChartChanges& changes) {
             (model_.XAxis(i).automatic || model_.YAxis(i).automatic))
             ApplyAxes(i);
     }
+    // New scales or units may need wider columns or margins.
+    bool unitsChanged = false;
+    for (int i = 0; i < kCharts; ++i) {
+        const std::string& unit = model_.Labels(i).Unit;
+        if (unit != units_[static_cast<std::size_t>(i)]) {
+            units_[static_cast<std::size_t>(i)] = unit;
+            unitsChanged = true;
+        }
+    }
+    if ((unitsChanged || changes.axes.any()) && MeasureTexts() != texts_) Relayout();
     ScheduleReplot();
 }
 
@@ -284,9 +346,9 @@ AxisRange ChartArea::XRangeOf(int index) const {
 void ChartArea::ApplyAxes(int index) {
     ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
     const AxisRange x = XRangeOf(index);
-    SetAxis(r.plot->xAxis, model_.XAxis(index), x);
+    SetAxis(r.plot->xAxis, model_.XAxis(index), x, r.xTicks);
     const auto& zy = zoomedY_[static_cast<std::size_t>(index)];
-    SetAxis(r.plot->yAxis, model_.YAxis(index), zy ? *zy : ConfiguredYRange(model_, index));
+    SetAxis(r.plot->yAxis, model_.YAxis(index), zy ? *zy : ConfiguredYRange(model_, index), r.yTicks);
     if (model_.ShowsRecord(index)) RequeryRecord(index);
     MarkDirty(index);
 }
@@ -417,25 +479,81 @@ void ChartArea::ReplotNow() {
 
 // --- Layout and colours -------------------------------------------------------------------------
 
+ChartTextSizes ChartArea::MeasureTexts() const {
+    ChartTextSizes t;
+    const ChannelRow& r0 = *rows_[0];
+    const QFontMetrics fm(r0.values[0]->font());
+    const auto width = [&fm](const QString& text) { return fm.horizontalAdvance(text) + 4; };
+    t.lineHeight = fm.height() + 2;
+    t.captionWidth = 0;
+    for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
+    // The longest number a label shows (sign and seven characters), "----" and every unit.
+    t.valueWidth = std::max(width(QStringLiteral("-8888888")), width(QStringLiteral("-88888.8")));
+    for (int i = 0; i < kCharts; ++i) t.valueWidth = std::max(t.valueWidth, width(Qs(model_.Labels(i).Unit)));
+    t.channelWidth = width(ChannelText(10));
+    t.xUnitWidth = width(r0.xUnit->text());
+    // The axis numbers: the widest of what the configured ranges show, and never less than five
+    // digits with a sign and a point.
+    const QFontMetrics am(r0.plot->yAxis->tickLabelFont());
+    t.axisLineHeight = am.height();
+    const auto axisWidth = [&am](double v, const AxisSettings& a) {
+        const QString text = a.automatic ? QString::number(v, 'g', 6) : QString::number(v, 'f', a.decimals);
+        return am.horizontalAdvance(text) + 2;
+    };
+    t.yLabelWidth = t.xLabelWidth = am.horizontalAdvance(QStringLiteral("-8888.8")) + 2;
+    for (int i = 0; i < kCharts; ++i) {
+        if (graph_.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        const AxisRange y = ConfiguredYRange(model_, i), x = ConfiguredXRange(model_, i);
+        t.yLabelWidth = std::max({t.yLabelWidth, axisWidth(y.lo, model_.YAxis(i)), axisWidth(y.hi, model_.YAxis(i))});
+        t.xLabelWidth = std::max({t.xLabelWidth, axisWidth(x.lo, model_.XAxis(i)), axisWidth(x.hi, model_.XAxis(i))});
+    }
+    return t;
+}
+
 void ChartArea::Relayout() {
+    texts_ = MeasureTexts();
+    // The cursor readout takes the bottom: its times and up to four channels' lines (it scrolls).
+    int readout = 0;
+    if (cursors_.hasA || cursors_.hasB) {
+        const int lines = std::clamp(readout_->rowCount(), 1, 4);
+        const int line = readout_->verticalHeader()->defaultSectionSize();
+        readout = readoutTimes_->sizeHint().height() + readout_->horizontalHeader()->sizeHint().height() +
+                  lines * line + 2 * readout_->frameWidth() + 4;
+        readout = std::min(readout, height() / 2);
+    }
+    readoutBox_->setVisible(readout > 0);
+    readoutBox_->setGeometry(0, height() - readout, width(), readout);
+    const int chartsHeight = height() - readout;
+    scroll_->setGeometry(0, 0, width(), chartsHeight);
     PanelMetrics metrics;
     const double px = metrics.TwipsPerPixel;
-    metrics.AvailableHeight = height() * px;
+    metrics.AvailableHeight = chartsHeight * px;
     metrics.AvailableWidth = width() * px;
     metrics.TextLineHeight = fontMetrics().height() * px;
     const GraphLayout layout = model_.Layout(graph_, metrics);
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    places_ = LayOutChartArea(layout.Shown, width(), chartsHeight, bar, texts_);
+    canvas_->resize(places_.contentWidth, places_.contentHeight);
     for (int i = 0; i < kCharts; ++i) rows_[static_cast<std::size_t>(i)]->row->setVisible(layout.Shown.test(static_cast<std::size_t>(i)));
-    for (const GraphRow& g : layout.Rows) {
-        const int i = g.Channel - 1;
+    for (const ChartRowPlace& g : places_.rows) {
+        const int i = g.index;
         ChannelRow& r = *rows_[static_cast<std::size_t>(i)];
-        const int h = static_cast<int>(std::lround(g.Height / px));
-        const int panel = static_cast<int>(std::lround(g.PanelWidth / px));
-        r.row->setGeometry(0, static_cast<int>(std::lround(g.Top / px)), width(), h);
-        r.panel->setGeometry(0, 0, panel, h);
-        r.plot->setGeometry(panel, 0, std::max(0, width() - panel), h);
-        r.plot->axisRect()->setMargins(QMargins(g.Insets.Left, g.Insets.Top, 8, g.Insets.Bottom));
-        r.plot->xAxis->setTickLabels(g.Bottom);
-        LayoutPanel(r, g.LabelsStacked, g.Bottom);
+        const int w = places_.contentWidth;
+        r.row->setGeometry(0, g.top, w, g.height);
+        r.panel->setGeometry(0, 0, g.panelWidth, g.height);
+        r.plot->setGeometry(g.panelWidth, 0, std::max(0, w - g.panelWidth), g.height);
+        r.plot->axisRect()->setMargins(QMargins(g.insets.Left, g.insets.Top, g.insetRight, g.insets.Bottom));
+        r.plot->xAxis->setTickLabels(g.bottom);
+        PlacePanel(r, g.cells);
+        const bool ticksChanged = r.yTicks != g.yTicks || r.xTicks != g.xTicks;
+        r.yTicks = g.yTicks;
+        r.xTicks = g.xTicks;
+        if (ticksChanged) {
+            const AxisRange x = XRangeOf(i);
+            const auto& zy = zoomedY_[static_cast<std::size_t>(i)];
+            SetAxis(r.plot->xAxis, model_.XAxis(i), x, r.xTicks);
+            SetAxis(r.plot->yAxis, model_.YAxis(i), zy ? *zy : ConfiguredYRange(model_, i), r.yTicks);
+        }
         // The width in pixels may have changed: a record is queried again, a strip's columns
         // are made anew when their width changed.
         if (model_.ShowsRecord(i)) RequeryRecord(i);
@@ -445,32 +563,15 @@ void ChartArea::Relayout() {
     ScheduleReplot();
 }
 
-void ChartArea::LayoutPanel(ChannelRow& r, bool stacked, bool bottom) {
-    r.xUnit->setVisible(bottom);
-    const int mode = stacked ? 1 : 0;
-    if (r.stackedMode == mode) return;
-    r.stackedMode = mode;
-    // The layout items are ours to delete; the widgets stay with the panel.
-    while (r.grid->count() > 0) delete r.grid->takeAt(0);
-    if (stacked) {  // one label under another
-        r.grid->addWidget(r.channel, 0, 0, 1, 2);
-        for (int k = 0; k < 5; ++k) {
-            r.grid->addWidget(r.captions[static_cast<std::size_t>(k)], k + 1, 0);
-            r.grid->addWidget(r.values[static_cast<std::size_t>(k)], k + 1, 1);
-        }
-        r.grid->addWidget(r.cursor, 6, 0, 1, 2);
-        r.grid->addWidget(r.xUnit, 7, 0, 1, 2);
-    } else {  // spread over the wider panel
-        r.grid->addWidget(r.channel, 0, 0);
-        for (int k = 0; k < 5; ++k) {
-            const int row = k < 2 ? 0 : 1, col = 1 + 2 * (k < 2 ? k : k - 2);
-            r.grid->addWidget(r.captions[static_cast<std::size_t>(k)], row, col);
-            r.grid->addWidget(r.values[static_cast<std::size_t>(k)], row, col + 1);
-        }
-        r.grid->addWidget(r.cursor, 2, 0, 1, 7);
-        r.grid->addWidget(r.xUnit, 3, 0, 1, 7);
+void ChartArea::PlacePanel(ChannelRow& r, const PanelCells& c) {
+    const auto place = [](QWidget* w, const PixelRect& p) { w->setGeometry(p.x, p.y, p.w, p.h); };
+    place(r.channel, c.channel);
+    for (std::size_t k = 0; k < 5; ++k) {
+        place(r.captions[k], c.captions[k]);
+        place(r.values[k], c.values[k]);
     }
-    r.grid->setRowStretch(9, 1);
+    r.xUnit->setVisible(c.xUnitShown);
+    if (c.xUnitShown) place(r.xUnit, c.xUnit);
 }
 
 void ChartArea::ApplyColours() {
@@ -541,7 +642,35 @@ void ChartArea::PlaceCursorAt(int index, double x, bool second) {
     ScheduleReplot();
 }
 
+void ChartArea::SetReadoutTitles(const QStringList& titles) {
+    readout_->setHorizontalHeaderLabels(titles);
+}
+
+void ChartArea::ApplyReadout() {
+    const CursorTable t = CursorReadoutTable(model_, meas_, graph_, cursors_);
+    QStringList times;
+    if (cursors_.hasA) times << QStringLiteral("A  %1 s").arg(Qs(t.timeA));
+    if (cursors_.hasB) times << QStringLiteral("B  %1 s").arg(Qs(t.timeB));
+    if (!t.delta.empty()) times << QStringLiteral("dt  %1 s").arg(Qs(t.delta));
+    readoutTimes_->setText(times.join(QStringLiteral("     ")));
+    const bool shown = readoutBox_->isVisible(), wanted = cursors_.hasA || cursors_.hasB;
+    const bool rowsChanged = readout_->rowCount() != static_cast<int>(t.rows.size());
+    readout_->setRowCount(static_cast<int>(t.rows.size()));
+    for (int r = 0; r < static_cast<int>(t.rows.size()); ++r) {
+        const CursorTableRow& row = t.rows[static_cast<std::size_t>(r)];
+        readout_->setVerticalHeaderItem(r, new QTableWidgetItem(ChannelText(row.channel)));
+        const std::string* cells[6] = {&row.A, &row.B, &row.Diff, &row.Min, &row.Max, &row.Mean};
+        for (int c = 0; c < 6; ++c) {
+            auto* item = new QTableWidgetItem(Qs(*cells[c]));
+            item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            readout_->setItem(r, c, item);
+        }
+    }
+    if (shown != wanted || (wanted && rowsChanged)) Relayout();
+}
+
 void ChartArea::ApplyCursors() {
+    ApplyReadout();
     const auto texts = CursorReadout(model_, meas_, cursors_);
     for (int i = 0; i < kCharts; ++i) {
         ChannelRow& r = *rows_[static_cast<std::size_t>(i)];
@@ -592,12 +721,30 @@ bool ChartArea::HandleMouse(int index, QEvent* e) {
     case QEvent::MouseButtonDblClick:
         if (!record) return false;
         press_ = {};
+        // Back to the configured scale only: the cursor its first click placed goes back too.
+        if (!(cursors_ == cursorsBeforePress_)) {
+            cursors_ = cursorsBeforePress_;
+            ApplyCursors();
+        }
         ResetView();
         return true;
+    case QEvent::KeyPress:
+        return record && HandleKey(index, static_cast<QKeyEvent*>(e));
+    case QEvent::FocusIn:
+    case QEvent::FocusOut: {
+        // The focused chart's channel number is marked.
+        QLabel* channel = rows_[static_cast<std::size_t>(index)]->channel;
+        channel->setAutoFillBackground(e->type() == QEvent::FocusIn);
+        channel->setBackgroundRole(QPalette::Highlight);
+        channel->setForegroundRole(e->type() == QEvent::FocusIn ? QPalette::HighlightedText : QPalette::WindowText);
+        if (e->type() == QEvent::FocusIn) scroll_->ensureWidgetVisible(rows_[static_cast<std::size_t>(index)]->row, 0, 0);
+        return false;
+    }
     case QEvent::MouseButtonPress: {
         if (!record) return false;
         auto* m = static_cast<QMouseEvent*>(e);
         press_ = {};
+        cursorsBeforePress_ = cursors_;
         press_.index = index;
         press_.at = m->position().toPoint();
         press_.rectangle = m->button() == Qt::RightButton ||
@@ -657,6 +804,46 @@ bool ChartArea::HandleMouse(int index, QEvent* e) {
     default:
         return false;
     }
+}
+
+bool ChartArea::HandleKey(int index, QKeyEvent* e) {
+    Key key = Key::Other;
+    switch (e->key()) {
+        case Qt::Key_Left: key = Key::Left; break;
+        case Qt::Key_Right: key = Key::Right; break;
+        case Qt::Key_Plus: key = Key::Plus; break;
+        case Qt::Key_Equal: key = Key::Plus; break;  // + without Shift on many layouts
+        case Qt::Key_Minus: key = Key::Minus; break;
+        case Qt::Key_Home: key = Key::Home; break;
+        default: return false;
+    }
+    const AxisRange now = XRangeOf(index);
+    const double middle = (now.lo + now.hi) / 2.0;
+    const bool second = (e->modifiers() & Qt::ShiftModifier) != 0;
+    switch (ChartKeyActionOf(key)) {
+        case ChartKeyAction::CursorBack:
+        case ChartKeyAction::CursorForward: {
+            const long steps = ChartKeyActionOf(key) == ChartKeyAction::CursorBack ? -1 : 1;
+            if (StepCursor(model_, index, second, steps, middle, cursors_)) {
+                ApplyCursors();
+                ScheduleReplot();
+            }
+            return true;
+        }
+        case ChartKeyAction::ZoomIn:
+        case ChartKeyAction::ZoomOut: {
+            const double at = cursors_.hasA ? cursors_.a : middle;
+            const double f = ChartKeyActionOf(key) == ChartKeyAction::ZoomIn ? kWheelZoomFactor : 1.0 / kWheelZoomFactor;
+            ZoomTime(at, f);
+            return true;
+        }
+        case ChartKeyAction::Reset:
+            ResetView();
+            return true;
+        case ChartKeyAction::None:
+            return false;
+    }
+    return false;
 }
 
 // --- Export -------------------------------------------------------------------------------------

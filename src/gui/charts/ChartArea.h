@@ -25,12 +25,16 @@
 #include <memory>
 #include <optional>
 
+#include "core/graphs/ChartLayout.h"
 #include "core/graphs/ChartModel.h"
 #include "core/graphs/ChartNavigation.h"
 
 class QCustomPlot;
 class QLabel;
+class QKeyEvent;
 class QRubberBand;
+class QScrollArea;
+class QTableWidget;
 
 namespace kmr {
 
@@ -74,6 +78,15 @@ public:
     QCustomPlot* Plot(int index) const;
     QWidget* Row(int index) const;
     QWidget* Panel(int index) const;
+    // The labels of a row's data panel (channel, captions, values, the time axis's unit).
+    QList<QLabel*> PanelLabels(int index) const;
+    QScrollArea* ScrollArea() const { return scroll_; }
+    // The cursor readout below the charts (shown while a cursor is set).
+    QTableWidget* CursorTable() const { return readout_; }
+    QLabel* CursorTimesLabel() const { return readoutTimes_; }
+    // The readout's column titles (Ch., A, B, B-A, Min., Max., Mean) in the window's language.
+    void SetReadoutTitles(const QStringList& titles);
+    const ChartAreaPlaces& Places() const { return places_; }
     QString CursorText(int index) const;
     const CursorTimes& Cursors() const { return cursors_; }
     bool Zoomed() const { return zoomedX_.has_value(); }
@@ -106,10 +119,13 @@ private:
     double StripColumnWidth(const ChannelRow& r) const;
     void RequeryRecord(int index);
     void ApplyCursors();
+    void ApplyReadout();
+    bool HandleKey(int index, QKeyEvent* e);
     void MarkDirty(int index);
     void ScheduleReplot();
     void ReplotDirty();
-    void LayoutPanel(ChannelRow& r, bool stacked, bool bottom);
+    ChartTextSizes MeasureTexts() const;
+    void PlacePanel(ChannelRow& r, const PanelCells& cells);
     AxisRange XRangeOf(int index) const;
     int IndexOfPlot(QObject* o) const;
     bool HandleMouse(int index, QEvent* e);
@@ -117,11 +133,20 @@ private:
     ChartModel& model_;
     const GraphConditions& graph_;
     const MeasConditions& meas_;
+    QScrollArea* scroll_ = nullptr;
+    QWidget* canvas_ = nullptr;  // the rows, as tall as they need (scrolled when taller than the area)
+    ChartTextSizes texts_;
+    std::array<std::string, kCharts> units_;  // the units the texts were measured with
+    ChartAreaPlaces places_;
     std::array<std::unique_ptr<ChannelRow>, kCharts> rows_;
     ChartColours colours_;
     std::optional<AxisRange> zoomedX_;
     std::array<std::optional<AxisRange>, kCharts> zoomedY_;
     CursorTimes cursors_;
+    CursorTimes cursorsBeforePress_;  // a double-click takes back what its first click placed
+    QWidget* readoutBox_ = nullptr;
+    QLabel* readoutTimes_ = nullptr;
+    QTableWidget* readout_ = nullptr;
     std::array<bool, kCharts> dirty_{};
     QTimer replotTimer_;
     qint64 lastReplotMs_ = 0;

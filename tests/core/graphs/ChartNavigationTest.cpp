@@ -50,6 +50,28 @@ TEST(ChartNavigationTest, CursorsSnapToSamplesAndReadOutValuesAndDifferences) {
     EXPECT_EQ(CursorReadout(f.model, f.m, one)[0], (CursorPanelTexts{"A 1.0", "", "", ""}));
 }
 
+TEST(ChartNavigationTest, KeysStepTheCursorsAndTheTableSumsUpBetweenThem) {
+    RampFixture f;
+    CursorTimes c;
+    // Not set yet: from the point nearest to where the view is, then sample by sample.
+    ASSERT_TRUE(StepCursor(f.model, 0, false, 1, 0.2, c));
+    EXPECT_EQ(c.a, SampleTime(200, 1.0f, 0.001));
+    ASSERT_TRUE(StepCursor(f.model, 0, false, -3, 0.0, c));
+    EXPECT_EQ(c.a, SampleTime(197, 1.0f, 0.001));
+    ASSERT_TRUE(StepCursor(f.model, 0, true, 5000, 0.5, c));  // B is set at 0.5, stays there
+    EXPECT_EQ(c.b, SampleTime(500, 1.0f, 0.001));
+    ASSERT_TRUE(StepCursor(f.model, 0, true, 5000, 0.5, c));  // and stops at the last sample
+    EXPECT_EQ(c.b, SampleTime(999, 1.0f, 0.001));
+    c.b = SampleTime(201, 1.0f, 0.001);
+    const CursorTable t = CursorReadoutTable(f.model, f.m, f.g, c);
+    EXPECT_EQ(t.timeA, "0.197");
+    EXPECT_EQ(t.delta, "0.004");
+    ASSERT_EQ(t.rows.size(), 2u);
+    // Samples 197..201: values 99.5 .. 101.5, mean 100.5.
+    EXPECT_EQ(t.rows[0], (CursorTableRow{1, "99.5", "101.5", "2.0", "99.5", "101.5", "100.5"}));
+    EXPECT_EQ(t.rows[1], (CursorTableRow{2, "----", "----", "----", "----", "----", "----"}));
+}
+
 TEST(ChartNavigationTest, PointerReadingNamesChannelTimeAndValue) {
     RampFixture f;
     EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");

@@ -1,0 +1,85 @@
+#include "core/app/Keyboard.h"
+
+#include <cctype>
+
+namespace kmr {
+
+namespace {
+
+struct MenuKey {
+    int textId;
+    char letter;
+    const char* shortcut;
+};
+// The items of one menu have letters of their own.
+constexpr MenuKey kMenuKeys[] = {
+    {1004, 'D', ""},   {1005, 'M', ""}, {1006, 'G', ""}, {1007, 'C', ""}, {1008, 'Q', ""},  // File
+    {1009, 'M', "F6"}, {1010, 'B', ""}, {1011, 'S', "F5"}, {160, 'S', "F5"},                // Meas.
+    {1012, 'C', ""},   {1105, 'O', ""}, {1013, 'V', ""}, {2410, 'N', ""},                    // Option
+};
+
+const MenuKey* Find(int textId) {
+    for (const MenuKey& k : kMenuKeys)
+        if (k.textId == textId) return &k;
+    return nullptr;
+}
+
+}  // namespace
+
+MainKeyAction MainKeyActionOf(Key key) {
+    switch (key) {
+        case Key::F5: return MainKeyAction::StartStop;
+        case Key::F6: return MainKeyAction::Monitor;
+        default: return MainKeyAction::None;
+    }
+}
+
+std::string MenuShortcutOf(int textId) {
+    const MenuKey* k = Find(textId);
+    return k != nullptr ? k->shortcut : "";
+}
+
+char MenuLetterOf(int textId) {
+    const MenuKey* k = Find(textId);
+    return k != nullptr ? k->letter : 0;
+}
+
+std::string MenuCaption(const std::string& caption, int textId) {
+    const char letter = MenuLetterOf(textId);
+    if (letter == 0 || caption.find('&') != std::string::npos) return caption;
+    // The first occurrence of the letter in an ASCII caption, either case.
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(caption[i]);
+        if (c >= 0x80) break;
+        if (std::toupper(c) == letter) return caption.substr(0, i) + "&" + caption.substr(i);
+    }
+    const std::string mark = std::string("(&") + letter + ")";
+    const std::string dots = "...";
+    if (caption.size() >= dots.size() && caption.compare(caption.size() - dots.size(), dots.size(), dots) == 0)
+        return caption.substr(0, caption.size() - dots.size()) + mark + dots;
+    return caption + mark;
+}
+
+ChartKeyAction ChartKeyActionOf(Key key) {
+    switch (key) {
+        case Key::Left: return ChartKeyAction::CursorBack;
+        case Key::Right: return ChartKeyAction::CursorForward;
+        case Key::Plus: return ChartKeyAction::ZoomIn;
+        case Key::Minus: return ChartKeyAction::ZoomOut;
+        case Key::Home: return ChartKeyAction::Reset;
+        default: return ChartKeyAction::None;
+    }
+}
+
+int BalanceCellAfter(int channel, Key key) {
+    const int row = (channel - 1) % 5, column = (channel - 1) / 5;
+    switch (key) {
+        case Key::Up: return row > 0 ? channel - 1 : channel;
+        case Key::Down: return row < 4 ? channel + 1 : channel;
+        case Key::Left: return column > 0 ? channel - 5 : channel;
+        case Key::Right: return column < 1 ? channel + 5 : channel;
+        default: return channel;
+    }
+}
+
+}  // namespace kmr

@@ -1,0 +1,32 @@
+#pragma once
+// What the keys do: the main window's function keys, the underlined letters of the menu items,
+// the keys of a focused chart and of the balance table. The windows translate their key events
+// into Key and carry out the action named here.
+#include <string>
+
+namespace kmr {
+
+enum class Key { Other, Left, Right, Up, Down, Plus, Minus, Home, Space, F5, F6 };
+
+// The main window's function keys, anywhere in it.
+enum class MainKeyAction { None, StartStop, Monitor };
+MainKeyAction MainKeyActionOf(Key key);
+// The key shown beside a menu item ("F5"), empty for none; `textId` is the item's caption text.
+std::string MenuShortcutOf(int textId);
+
+// A menu caption with its underlined letter marked by '&': the item's own letter where the
+// caption holds it, otherwise "(&X)" after the caption and before a trailing "...". Captions that
+// carry their mark already are kept.
+std::string MenuCaption(const std::string& caption, int textId);
+// The letter of the item with caption text `textId` (0 for none).
+char MenuLetterOf(int textId);
+
+// A focused chart showing a record.
+enum class ChartKeyAction { None, CursorBack, CursorForward, ZoomIn, ZoomOut, Reset };
+ChartKeyAction ChartKeyActionOf(Key key);
+
+// The balance table: channels 1 to 5 in the left column, 6 to 10 in the right. The channel the
+// arrow key moves to from `channel` (the same at an edge).
+int BalanceCellAfter(int channel, Key key);
+
+}  // namespace kmr
