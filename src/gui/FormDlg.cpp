@@ -81,6 +81,8 @@ void FormDlg::keyPressEvent(QKeyEvent* event) {
             return;
         }
     } else {
+        // Enter in a text box enters its value (the box has done so): the form stays open.
+        if (qobject_cast<QLineEdit*>(focusWidget()) != nullptr) return;
         target = qobject_cast<QPushButton*>(focusWidget());
         if (target == nullptr)
             for (QPushButton* b : findChildren<QPushButton*>())

@@ -281,8 +281,14 @@ void MainDlg::ShowPrepared() {
 
 void MainDlg::SetWindowEnabled(bool enabled) {
     // The window's own controls; the windows it owns (progress, message boxes) stay usable.
+    // The keyboard focus comes back to where it was, so that keys go on working.
+    if (!enabled && centralWidget()->isEnabled()) focusBeforeDisabled_ = focusWidget();
     centralWidget()->setEnabled(enabled);
     menuBar()->setEnabled(enabled);
+    if (enabled && focusBeforeDisabled_ && focusBeforeDisabled_->isEnabled() && focusBeforeDisabled_->isVisible()) {
+        focusBeforeDisabled_->setFocus(Qt::OtherFocusReason);
+        focusBeforeDisabled_ = nullptr;
+    }
 }
 
 void MainDlg::SetButtonEnabled(MainButton button, bool enabled) {

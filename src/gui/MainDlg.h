@@ -5,6 +5,7 @@
 // show through MainView. Its handlers run one at a time (HandlerGate).
 #include <QAction>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 #include <array>
 #include <functional>
@@ -127,6 +128,7 @@ private:
     QLabel* lblRestMeasTimeTitle_ = nullptr;
     QLabel* lblStatus_ = nullptr;
     double floodBeforeHighSpeed_ = -1.0;
+    QPointer<QWidget> focusBeforeDisabled_;
     QWidget* pictBase_ = nullptr;
     QWidget* chartWidget_ = nullptr;
     ChartView* chartView_ = nullptr;

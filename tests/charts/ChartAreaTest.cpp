@@ -8,6 +8,9 @@
 #include "core/graphs/ChartModel.h"
 #include "gui/charts/ChartArea.h"
 
+#include <QLabel>
+#include <QTableWidget>
+
 using namespace kmr;
 
 namespace {
@@ -106,22 +109,20 @@ void ChartAreaTest::transferOfTwoChannelsShowsOnlyTheirRows() {
     area.Relayout();
     area.ReplotNow();
 
-    PanelMetrics metrics;
-    metrics.AvailableHeight = 640 * 15.0;
-    metrics.AvailableWidth = 900 * 15.0;
-    metrics.TextLineHeight = area.fontMetrics().height() * 15.0;
-    const GraphLayout layout = LayoutGraphPanels(s.g, metrics);
-    QCOMPARE(layout.Rows.size(), std::size_t{2});
+    const ChartAreaPlaces& places = area.Places();
+    QCOMPARE(places.rows.size(), std::size_t{2});
+    QVERIFY(!places.scrolls);
     for (int i = 0; i < kCharts; ++i)
         QCOMPARE(area.Row(i)->isVisible(), i == 1 || i == 4);
-    for (const GraphRow& r : layout.Rows) {
-        QWidget* row = area.Row(r.Channel - 1);
-        QCOMPARE(row->height(), static_cast<int>(std::lround(r.Height / 15.0)));
-        QCOMPARE(row->y(), static_cast<int>(std::lround(r.Top / 15.0)));
-        QCOMPARE(area.Panel(r.Channel - 1)->width(), static_cast<int>(std::lround(r.PanelWidth / 15.0)));
+    for (const ChartRowPlace& r : places.rows) {
+        QCOMPARE(area.Row(r.index)->geometry(), QRect(0, r.top, 900, r.height));
+        QCOMPARE(area.Panel(r.index)->width(), r.panelWidth);
     }
-    // The bottom row is 15 pixels taller and carries the time numbers.
-    QCOMPARE(area.Row(4)->height(), area.Row(1)->height() + 15);
+    // Channel 5 below channel 2, the two filling the area; the bottom row is taller by the room
+    // of the time numbers, which it carries.
+    QVERIFY(area.Row(4)->y() >= area.Row(1)->geometry().bottom());
+    QVERIFY(area.Row(4)->geometry().bottom() >= 640 - 3);
+    QVERIFY(area.Row(4)->height() > area.Row(1)->height());
     QVERIFY(area.Plot(4)->xAxis->tickLabels());
     QVERIFY(!area.Plot(1)->xAxis->tickLabels());
     // The chart holds about two points per pixel column, not the record.
@@ -215,8 +216,10 @@ void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
     QVERIFY(std::abs(p->xAxis->range().lower - 0.28) < 0.002);
     QVERIFY(p->yAxis->range().size() < y.size());
 
+    QTest::mouseClick(p, Qt::LeftButton, {}, PixelAt(p, 0.3));
     QTest::mouseDClick(p, Qt::LeftButton, {}, PixelAt(p, 0.3));
     QVERIFY(!area.Zoomed());
+    QVERIFY(!area.Cursors().hasA);  // the scale only
     QCOMPARE(p->xAxis->range().lower, 0.2);
     QCOMPARE(p->xAxis->range().upper, 0.5);
     QCOMPARE(p->yAxis->range(), y);
@@ -237,6 +240,13 @@ void ChartAreaTest::cursorReadoutOfARamp() {
     QCOMPARE(area.CursorText(0), QStringLiteral("A 26.0\nB 76.0\nB-A 50.0\ndt 0.100 s"));
     QCOMPARE(area.CursorText(2), QStringLiteral("A 26.0\nB 76.0\nB-A 50.0\ndt 0.100 s"));
     QCOMPARE(area.CursorText(1), QStringLiteral("A ----\nB ----\nB-A ----\ndt 0.100 s"));
+    // The readout below the charts: channels 1 and 3; between the cursors 26.0 .. 76.0, mean 51.0.
+    QVERIFY(area.CursorTable()->isVisible());
+    QCOMPARE(area.CursorTable()->rowCount(), 2);
+    QStringList row;
+    for (int c = 0; c < 6; ++c) row << area.CursorTable()->item(1, c)->text();
+    QCOMPARE(row, QStringList({"26.0", "76.0", "50.0", "26.0", "76.0", "51.0"}));
+    QCOMPARE(area.CursorTimesLabel()->text(), QStringLiteral("A  0.050 s     B  0.150 s     dt  0.100 s"));
     // Pointer reading for the status strip.
     QSignalSpy spy(&area, &ChartArea::pointerReading);
     QTest::mouseMove(p, PixelAt(p, 0.1));

@@ -648,7 +648,7 @@ void FaultWindowTest::connectMenuGoesOnlineWithoutARestart() {
     adapterOn = true;
     QAction* connectItem = p.Main().findChild<QAction*>("mnuOptionConnect");
     QVERIFY(connectItem != nullptr);
-    QCOMPARE(connectItem->text(), QString("Connect"));
+    QCOMPARE(connectItem->text(), QString("Co&nnect"));
     for (QMenu* m : p.Main().findChildren<QMenu*>())
         if (m->actions().contains(connectItem)) emit m->aboutToShow();
     QVERIFY(connectItem->isEnabled());

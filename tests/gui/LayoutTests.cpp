@@ -2,11 +2,24 @@
 
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableWidget>
 #include <QScrollArea>
 #include <QTest>
 #include <qcustomplot.h>
 
+#include "gui/BalanceDlg.h"
+#include "gui/BoxAnswerer.h"
+#include "gui/CheckTableDlg.h"
+#include "gui/FileExchangeDlg.h"
+#include "gui/GateBus.h"
+#include "gui/GraphCondDlg.h"
 #include "gui/GuiText.h"
+#include "gui/MeasCondDlg.h"
+#include "gui/OutputCalDlg.h"
+#include "gui/SetPathAndFileDlg.h"
 #include "gui/charts/ChartArea.h"
 
 namespace kmr::guitest {
@@ -75,6 +88,35 @@ void CheckAtEveryChannelCount(gui::Program& p) {
     }
 }
 
+// A key as a person types it: to whatever has the focus.
+void Press(int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* to = QApplication::focusWidget();
+    QVERIFY(to != nullptr);
+    QTest::keyClick(to, static_cast<Qt::Key>(key), mods);
+}
+
+std::size_t Count(const std::vector<std::string>& sent, std::size_t from, const std::string& command) {
+    return static_cast<std::size_t>(std::count(sent.begin() + static_cast<std::ptrdiff_t>(from), sent.end(), command));
+}
+
+// The window active with a widget focused, as after a click into it.
+void Focus(QWidget& w) {
+    w.activateWindow();
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == &w);
+}
+
+// A run of the simulated instrument to its end, started by F5 (a record of ramps shown after).
+void RecordByF5(gui::Program& p, GateBus& bus) {
+    gui::MainDlg& w = p.Main();
+    Focus(w);
+    const std::size_t before = bus.Commands().size();
+    Press(Qt::Key_F5);
+    QVERIFY(p.State().RunActive());
+    QCOMPARE(Count(bus.Commands(), before, "TRG"), std::size_t(1));
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
+    Focus(w);
+}
+
 }  // namespace
 
 void LayoutTest::init() { SetUpProgram(); }
@@ -96,6 +138,125 @@ void LayoutTest::chartsReadAtEveryChannelCountInJapanese() {
     if (QFontDatabase::families().contains(QStringLiteral("Noto Sans CJK JP")))
         QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 10));
     CheckAtEveryChannelCount(StartOnline());
+}
+
+void LayoutTest::functionKeysReachTheWireAndTheStatusSaysWhatHappened() {
+    gui::Program& p = StartOnline();
+    gui::MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The menus show the keys and the underlined letters.
+    QCOMPARE(w.findChild<QAction*>("mnuMeasItem4")->text(), QString("&Start\tF5"));
+    QCOMPARE(w.findChild<QAction*>("mnuMeasItem0")->text(), QString("&Monitor\tF6"));
+    QCOMPARE(w.findChild<QAction*>("mnuFileItem7")->text(), QString("&Quit"));
+    RecordByF5(p, *bus_);
+    // Where the file went, whole.
+    QCOMPARE(w.Status()->text(), gui::T(2703).arg(QString::fromStdString(p.State().LastDataFile)));
+    const std::size_t before = bus_->Commands().size();
+    Press(Qt::Key_F6);
+    QVERIFY(w.MoniTimer().isActive());
+    QTRY_VERIFY(bus_->Commands().size() > before);
+    Press(Qt::Key_F6);
+    QVERIFY(!w.MoniTimer().isActive());
+}
+
+void LayoutTest::escapeClosesEachFormUnchangedAndEnterPressesTheDefault() {
+    gui::Program& p = StartOnline();
+    gui::MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    const std::size_t before = bus_->Commands().size();
+    for (const char* item : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuOptionItem0"}) {
+        auto* form = OpenFromMenu<gui::FormDlg>(w, item);
+        QVERIFY2(form != nullptr, item);
+        form->activateWindow();
+        QTRY_VERIFY2(QApplication::focusWidget() != nullptr && form->isAncestorOf(QApplication::focusWidget()), item);
+        Press(Qt::Key_Escape);
+        QTRY_VERIFY2(w.findChild<gui::FormDlg*>() == nullptr, item);
+        QVERIFY(w.menuBar()->isEnabled());
+    }
+    // Nothing was set in the instrument (the check table only reads).
+    const std::vector<std::string> sent = bus_->Commands();
+    for (auto c = sent.begin() + static_cast<std::ptrdiff_t>(before); c != sent.end(); ++c)
+        QVERIFY2(c->rfind("CLK", 0) != 0 && c->rfind("MRY", 0) != 0, c->c_str());
+
+    // Enter on a check box of the graph form presses OK: the new span is taken.
+    auto* form = OpenFromMenu<gui::GraphCondDlg>(w, "mnuFileItem3");
+    QVERIFY(form != nullptr);
+    auto* ok = form->findChild<QPushButton*>("cmdButton1");
+    QVERIFY(ok->isDefault());
+    QWidget* notABox = nullptr;
+    for (QWidget* c : form->findChildren<QWidget*>())
+        if (c->focusPolicy() & Qt::TabFocus && c->isVisible() && c->isEnabled() && !qobject_cast<QLineEdit*>(c) &&
+            !qobject_cast<QPushButton*>(c))
+            notABox = c;
+    QVERIFY(notABox != nullptr);
+    notABox->setFocus();
+    BoxAnswerer boxes;
+    boxes.script = {"cmdYes", "cmdYes"};
+    QTest::keyClick(notABox, Qt::Key_Return);
+    QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
+}
+
+void LayoutTest::balanceChannelsAreChosenByKeys() {
+    gui::Program& p = StartOnline();
+    gui::MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto* dlg = OpenFromMenu<gui::BalanceDlg>(w, "mnuMeasItem2");
+    QVERIFY(dlg != nullptr);
+    dlg->activateWindow();
+    auto* first = dlg->findChild<QLabel*>("lblData1");
+    first->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(first));
+    // Every channel starts selected; Space takes one out and puts it back.
+    QVERIFY(dlg->Presenter().Selected(1));
+    Press(Qt::Key_Space);
+    QTRY_VERIFY(!dlg->Presenter().Selected(1));
+    Press(Qt::Key_Down);
+    Press(Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dlg->findChild<QLabel*>("lblData7")));
+    Press(Qt::Key_Space);
+    QTRY_VERIFY(!dlg->Presenter().Selected(7));
+    QVERIFY(dlg->Presenter().Selected(2));
+    Press(Qt::Key_Space);
+    QTRY_VERIFY(dlg->Presenter().Selected(7));
+    Press(Qt::Key_Escape);
+    QTRY_VERIFY(w.findChild<gui::BalanceDlg*>() == nullptr);
+}
+
+void LayoutTest::chartCursorsByKeysAndDoubleClickResetsTheScaleOnly() {
+    gui::Program& p = StartOnline();
+    gui::MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    RecordByF5(p, *bus_);
+    auto* area = qobject_cast<ChartArea*>(w.ChartWidget());
+    QCustomPlot* plot = area->Plot(0);
+    plot->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(plot));
+    Press(Qt::Key_Right);
+    QVERIFY(area->Cursors().hasA);
+    const double a = area->Cursors().a;
+    Press(Qt::Key_Right);
+    QVERIFY(area->Cursors().a > a);
+    Press(Qt::Key_Left, Qt::ShiftModifier);
+    QVERIFY(area->Cursors().hasB);
+    // The readout below the charts: both times and a line per shown channel.
+    QTRY_VERIFY(area->CursorTable()->isVisible());
+    QVERIFY(area->CursorTimesLabel()->text().contains("dt"));
+    QCOMPARE(area->CursorTable()->rowCount(), static_cast<int>(area->Places().rows.size()));
+    QVERIFY(area->CursorTable()->item(0, 0)->text() != "----");
+    const double range = plot->xAxis->range().size();
+    Press(Qt::Key_Plus);
+    QVERIFY(area->Zoomed());
+    QVERIFY(plot->xAxis->range().size() < range);
+    Press(Qt::Key_Home);
+    QVERIFY(!area->Zoomed());
+    // A double-click: back to the configured scale, the cursors where they were.
+    Press(Qt::Key_Minus);
+    const CursorTimes kept = area->Cursors();
+    const QPoint at = plot->axisRect()->center();
+    QTest::mouseClick(plot, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at);
+    QVERIFY(!area->Zoomed());
+    QVERIFY(area->Cursors() == kept);
 }
 
 }  // namespace kmr::guitest

@@ -13,6 +13,10 @@ private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglish();
     void chartsReadAtEveryChannelCountInJapanese();
+    void functionKeysReachTheWireAndTheStatusSaysWhatHappened();
+    void escapeClosesEachFormUnchangedAndEnterPressesTheDefault();
+    void balanceChannelsAreChosenByKeys();
+    void chartCursorsByKeysAndDoubleClickResetsTheScaleOnly();
 };
 
 }  // namespace kmr::guitest

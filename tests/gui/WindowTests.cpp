@@ -138,14 +138,14 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     QCOMPARE(w.windowTitle(), Caption(p.State(), "(Next data file)"));
     // Idle on the simulated KMR-510C: everything, Output Cal. too.
     QCOMPARE(MenuFlags(w), QString("11111111111"));
-    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("Start"));
+    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("&Start\tF5"));
     QCOMPARE(w.Panel(1)->findChild<QLabel*>("lblUnit")->text(), QString::fromUtf8("\xC2\xB5"));
 
     Button(w, "cmdMeasKmr")->click();
     QVERIFY(p.State().RunActive());
     // Running: the File menu is off, Start reads Stop, Monitor stays available.
     QCOMPARE(MenuFlags(w), QString("00000101001"));
-    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("Stop"));
+    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("&Stop\tF5"));
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Stop"));
     QVERIFY(!Button(w, "cmdBalKmr")->isEnabled());
     QVERIFY(w.RestTime()->Caption().endsWith(" SEC."));

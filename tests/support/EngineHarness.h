@@ -35,6 +35,7 @@ public:
     void SetRestTimeColour(RestTimeColour c) override { restColour = c; }
     void SetEocTimer(bool on) override { eocTimer = on; }
     void SetMoniTimer(bool on) override { moniTimer = on; }
+    void SetStatusText(const std::string& t) override { status = t; }
     bool Enabled(MainButton b) const {
         auto it = buttons.find(b);
         return it == buttons.end() || it->second;
@@ -42,7 +43,7 @@ public:
 
     bool windowEnabled = true;
     std::map<MainButton, bool> buttons;
-    std::string startStopCaption, monitorCaption, caption, restCaption;
+    std::string startStopCaption, monitorCaption, caption, restCaption, status;
     std::vector<std::string> captions, restCaptions, log;
     bool monitorChecked = false;
     float restPercent = 0;

@@ -33,7 +33,8 @@ void SetRunButtons(Engine& e, bool enabled) {
 
 // The status strip while a run records: armed until the first samples are converted.
 void ShowRecordingStatus(Engine& e) {
-    const bool armed = e.s.Meas.TrgMode != 0 && e.s.WordsConverted == 0;
+    // Before the trigger the instrument fills no more than its pre-trigger memory.
+    const bool armed = e.s.Meas.TrgMode != 0 && e.s.WordsConverted <= e.s.Meas.PreMemoryWords;
     e.main.SetStatusText(e.ui.Text(armed ? 2701 : 2702));
 }
 

@@ -647,7 +647,7 @@ void ChartArea::SetReadoutTitles(const QStringList& titles) {
 }
 
 void ChartArea::ApplyReadout() {
-    const CursorTable t = CursorReadoutTable(model_, meas_, graph_, cursors_);
+    const kmr::CursorTable t = CursorReadoutTable(model_, meas_, graph_, cursors_);
     QStringList times;
     if (cursors_.hasA) times << QStringLiteral("A  %1 s").arg(Qs(t.timeA));
     if (cursors_.hasB) times << QStringLiteral("B  %1 s").arg(Qs(t.timeB));

@@ -10,7 +10,7 @@ TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguage) {
     EXPECT_EQ(MenuCaption("Start", 1011), "&Start");
     EXPECT_EQ(MenuCaption("Stop", 160), "&Stop");
     EXPECT_EQ(MenuCaption("Output Cal. ...", 1105), "&Output Cal. ...");
-    EXPECT_EQ(MenuCaption("Connect", 2410), "Con&nect");
+    EXPECT_EQ(MenuCaption("Connect", 2410), "Co&nnect");
     // A caption without the letter, and a Japanese one, carry it in brackets before the dots.
     EXPECT_EQ(MenuCaption("Quit", 1008), "&Quit");
     EXPECT_EQ(MenuCaption("\xE3\x83\x90\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xB9...", 1010),

@@ -165,6 +165,7 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     EXPECT_EQ(h.state.WordsConverted, 400);
     EXPECT_EQ(h.main.restCaption, "0.6 SEC.");
     EXPECT_FLOAT_EQ(h.main.restPercent, 60.0f);
+    EXPECT_EQ(h.main.status, "Recording");
     ASSERT_TRUE(h.state.RunActive());
 
     StartOrStop(h.engine);  // a second press stops, never starts another run
@@ -173,6 +174,7 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     ASSERT_EQ(bytes.size(), 1100u + 800u + 2002u);
     EXPECT_EQ(Le32(bytes, 54), 1000);
     EXPECT_EQ(Le32(bytes, 62), 400);
+    EXPECT_EQ(h.main.status, "Stopped early: 400 of 1000 samples per channel were kept in " + Data("20261205.kmr"));
     EXPECT_EQ(Block(bytes, 400, 0), Ramp(2, 400));
     EXPECT_EQ(Block(bytes, 400, 1), Ramp(5, 400));
     const auto cmds = h.bus->Commands();
@@ -195,6 +197,7 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
     // No file: the caption keeps naming the next one, and a message says so.
     ASSERT_EQ(h.ui.shown.size(), 1u);
     EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, 2412));
+    EXPECT_EQ(h.main.status, Text(Language::English, 2402));
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
 }
 
@@ -390,14 +393,17 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
     StartOrStop(h.engine);
     EXPECT_TRUE(h.state.ExternalRunActive);
     EXPECT_FALSE(h.state.ManualRunActive);
-    h.simTime->Advance(1.0);  // waiting for the trigger
+    EXPECT_EQ(h.main.status, "Waiting for trigger");
+    h.simTime->Advance(1.0);  // waiting for the trigger, the pre-trigger memory full
     EocTimerTick(h.engine);
     EXPECT_TRUE(h.state.RunActive());
+    EXPECT_EQ(h.main.status, "Waiting for trigger");
     EXPECT_LT(h.state.WordsConverted, 1000);
     h.simTime->Advance(2.0);  // triggered at 2 s, full 0.9 s later
     EocTimerTick(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     EXPECT_EQ(h.bus->Commands().front(), "ETG");
+    EXPECT_EQ(h.main.status, "Data file: " + Data("20261205.kmr"));
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
     EXPECT_EQ(Block(bytes, 1000, 0), Ramp(1, 1000));
