@@ -28,16 +28,23 @@ int StackedHeight(const ChartTextSizes& t) { return 6 * t.lineHeight + 2 * kPadY
 int CompactHeight(const ChartTextSizes& t) { return 2 * t.lineHeight + 2 * kPadY; }
 
 int StackedWidth(const ChartTextSizes& t) {
-    return 2 * kPadX + std::max({PairWidth(t), t.channelWidth, t.xUnitWidth});
+    return 2 * kPadX + std::max({PairWidth(t), t.captionWidth + kGap + t.unitWidth, t.channelWidth, t.xUnitWidth});
 }
+// The first column of a compact panel: the channel over the unit.
+int FirstColumn(const ChartTextSizes& t) {
+    return std::max(t.channelWidth, t.captionWidth + kGap + t.unitWidth);
+}
+
 int CompactWidth(const ChartTextSizes& t) {
-    const int first = std::max(t.channelWidth, PairWidth(t));
+    const int first = FirstColumn(t);
     return std::max(2 * kPadX + first + 2 * PairWidth(t) + 2 * kColumnGap, 2 * kPadX + t.xUnitWidth);
 }
 
+// Caption and value k (4, the unit, is as wide as the widest unit name).
 void PlacePair(PanelCells& c, int k, int x, int y, const ChartTextSizes& t) {
     c.captions[static_cast<std::size_t>(k)] = {x, y, t.captionWidth, t.lineHeight};
-    c.values[static_cast<std::size_t>(k)] = {x + t.captionWidth + kGap, y, t.valueWidth, t.lineHeight};
+    c.values[static_cast<std::size_t>(k)] = {x + t.captionWidth + kGap, y, k == 4 ? t.unitWidth : t.valueWidth,
+                                             t.lineHeight};
 }
 
 PanelCells CellsOf(PanelForm form, const ChartTextSizes& t) {
@@ -49,7 +56,7 @@ PanelCells CellsOf(PanelForm form, const ChartTextSizes& t) {
         return c;
     }
     // Line 0: channel, Moni., Max.; line 1: Unit, Min., Range.
-    const int first = std::max(t.channelWidth, PairWidth(t));
+    const int first = FirstColumn(t);
     const int x1 = kPadX + first + kColumnGap, x2 = x1 + PairWidth(t) + kColumnGap;
     c.channel = {kPadX, kPadY, t.channelWidth, lh};
     PlacePair(c, 0, x1, kPadY, t);
@@ -63,8 +70,8 @@ PanelCells CellsOf(PanelForm form, const ChartTextSizes& t) {
 }  // namespace
 
 int MinimumChartRowHeight(const ChartTextSizes& t) {
-    // Room for the compact panel and for a plot area of three lines of axis numbers.
-    return std::max(CompactHeight(t), 3 * t.axisLineHeight + 2 * HalfLine(t));
+    // Room for the compact panel and for a plot area of two lines of axis numbers.
+    return std::max(CompactHeight(t), 2 * t.axisLineHeight + 2 * HalfLine(t));
 }
 
 ChartAreaPlaces LayOutChartArea(const std::bitset<kCharts>& shown, int width, int height,
@@ -109,9 +116,9 @@ ChartAreaPlaces LayOutChartArea(const std::bitset<kCharts>& shown, int width, in
             r.cells.xUnitShown = true;
             r.cells.xUnit = {kPadX, h + (reserve - t.lineHeight) / 2, t.xUnitWidth, t.lineHeight};
         }
-        // A Y number every two lines of them at least.
+        // A Y number every line and a half of them at least.
         const int plot = r.height - r.insets.Top - r.insets.Bottom;
-        r.yTicks = std::clamp(plot / (2 * std::max(1, t.axisLineHeight)), 1, 8);
+        r.yTicks = std::clamp(2 * plot / (3 * std::max(1, t.axisLineHeight)), 1, 8);
         // A time number every two of them wide at least.
         const int plotWidth = out.contentWidth - r.panelWidth - r.insets.Left - r.insetRight;
         r.xTicks = std::clamp(plotWidth / (2 * std::max(1, t.xLabelWidth)), 1, 10);

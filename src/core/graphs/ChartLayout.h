@@ -16,12 +16,13 @@ namespace kmr {
 struct ChartTextSizes {
     int lineHeight = 16;     // one line of the panel font
     int captionWidth = 40;   // the widest panel caption ("Moni.", "Range", ...)
-    int valueWidth = 56;     // the widest value a label may show (number format, "----", unit)
+    int valueWidth = 56;     // the widest value a label may show (number format, "----")
     int channelWidth = 36;   // "Ch.10"
     int xUnitWidth = 72;     // "X-Unit:Sec."
     int axisLineHeight = 14; // one line of the axis numbers
     int yLabelWidth = 40;    // the widest Y-axis number
     int xLabelWidth = 40;    // the widest time-axis number
+    int unitWidth = 40;      // the widest unit name
     bool operator==(const ChartTextSizes&) const = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include "core/graphs/StripColumns.h"
 
+#include <QApplication>
 #include <QDateTime>
 #include <QEvent>
 #include <QFileInfo>
@@ -487,9 +488,10 @@ ChartTextSizes ChartArea::MeasureTexts() const {
     t.lineHeight = fm.height() + 2;
     t.captionWidth = 0;
     for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
-    // The longest number a label shows (sign and seven characters), "----" and every unit.
+    // The longest number a label shows (sign and seven characters), and every unit.
     t.valueWidth = std::max(width(QStringLiteral("-8888888")), width(QStringLiteral("-88888.8")));
-    for (int i = 0; i < kCharts; ++i) t.valueWidth = std::max(t.valueWidth, width(Qs(model_.Labels(i).Unit)));
+    t.unitWidth = width(QStringLiteral("----"));
+    for (int i = 0; i < kCharts; ++i) t.unitWidth = std::max(t.unitWidth, width(Qs(model_.Labels(i).Unit)));
     t.channelWidth = width(ChannelText(10));
     t.xUnitWidth = width(r0.xUnit->text());
     // The axis numbers: the widest of what the configured ranges show, and never less than five
@@ -512,11 +514,11 @@ ChartTextSizes ChartArea::MeasureTexts() const {
 
 void ChartArea::Relayout() {
     texts_ = MeasureTexts();
-    // The cursor readout takes the bottom: its times and up to four channels' lines (it scrolls).
+    // The cursor readout takes the bottom: its times and up to three channels' lines (it scrolls).
     int readout = 0;
     if (cursors_.hasA || cursors_.hasB) {
-        const int lines = std::clamp(readout_->rowCount(), 1, 4);
-        const int line = readout_->verticalHeader()->defaultSectionSize();
+        const int lines = std::clamp(readout_->rowCount(), 1, 3);
+        const int line = readout_->rowCount() > 0 ? readout_->rowHeight(0) : readout_->fontMetrics().height() + 6;
         readout = readoutTimes_->sizeHint().height() + readout_->horizontalHeader()->sizeHint().height() +
                   lines * line + 2 * readout_->frameWidth() + 4;
         readout = std::min(readout, height() / 2);
@@ -711,7 +713,8 @@ bool ChartArea::HandleMouse(int index, QEvent* e) {
         emit pointerReading(QString());
         return false;
     case QEvent::Wheel: {
-        if (!record) return false;
+        // Off a record the wheel scrolls the rows (the chart would swallow it).
+        if (!record) return QApplication::sendEvent(scroll_->verticalScrollBar(), e);
         auto* w = static_cast<QWheelEvent*>(e);
         const double notches = w->angleDelta().y() / 120.0;
         if (notches == 0.0) return true;
