@@ -1,6 +1,8 @@
 #include "gui/RecordWindowTests.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QDir>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDockWidget>
