@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 
 #include "LargestRecord.h"
@@ -83,15 +84,19 @@ int main(int argc, char** argv) {
     auto* area = program.Main().findChild<kmr::ChartArea*>();
     kmr::gui::RecordActions* records = program.Main().Records();
     if (area == nullptr || records == nullptr) return 1;
-    // Every replot of a chart shown counts.
-    int replots = 0;
+    // The charts painted since the open began.
+    std::array<bool, kmr::kCharts> painted{};
     for (int i = 0; i < kmr::kCharts; ++i)
-        QObject::connect(area->Plot(i), &QCustomPlot::afterReplot, [&replots] { ++replots; });
-    const int shown = [&] {
-        int n = 0;
-        for (int i = 0; i < kmr::kCharts; ++i) n += program.State().Graph.Ch[static_cast<std::size_t>(i)].Use == 1;
-        return n;
-    }();
+        QObject::connect(area->Plot(i), &QCustomPlot::afterReplot, [&painted, i] { painted[static_cast<std::size_t>(i)] = true; });
+    // Every chart the record shows is painted.
+    auto allPainted = [&] {
+        for (int i = 0; i < kmr::kCharts; ++i)
+            if (program.State().Graph.Ch[static_cast<std::size_t>(i)].Use == 1 && !painted[static_cast<std::size_t>(i)])
+                return false;
+        return true;
+    };
+    int shown = 0;
+    double bestReturn = 1e9;
 
     ReadBytes(path);  // the page cache warm
     const long before = ResidentKiB();
@@ -100,16 +105,19 @@ int main(int argc, char** argv) {
     constexpr int kRounds = 7;
     for (int round = 0; round < kRounds; ++round) {
         bestRead = std::min(bestRead, ReadBytes(path));
-        replots = 0;
+        painted.fill(false);
         QElapsedTimer t;
         t.start();
         if (!records->Open(QString::fromStdString(path))) {
             std::printf("the file did not open\n");
             return 1;
         }
-        while (replots < shown && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        bestReturn = std::min(bestReturn, static_cast<double>(t.nsecsElapsed()) / 1e9);
+        while (!allPainted() && t.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         const double s = static_cast<double>(t.nsecsElapsed()) / 1e9;
-        if (replots < shown) {
+        shown = 0;
+        for (const auto& g : program.State().Graph.Ch) shown += g.Use == 1;
+        if (!allPainted()) {
             std::printf("the charts were not painted\n");
             return 1;
         }
@@ -118,8 +126,8 @@ int main(int argc, char** argv) {
     }
     std::printf("largest record (10 x 507904 words, %.1f MB), offscreen, %d charts shown, best of %d\n",
                 static_cast<double>(QFile(QString::fromStdString(path)).size()) / 1e6, shown, kRounds);
-    std::printf("  open to charts painted: %.1f ms; reading the file's bytes: %.1f ms\n", bestOpen * 1e3,
-                bestRead * 1e3);
+    std::printf("  open to charts painted: %.1f ms (of which reading and drawing into the model %.1f ms); "
+                "reading the file's bytes: %.1f ms\n", bestOpen * 1e3, bestReturn * 1e3, bestRead * 1e3);
     std::printf("open: %.2f x (goal <= 1.5)\n", bestOpen / bestRead);
     std::printf("memory: %ld MiB (goal <= 32)\n", (after - before + 1023) / 1024);
     return 0;
