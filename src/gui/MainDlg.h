@@ -22,6 +22,7 @@ class QPushButton;
 namespace kmr::gui {
 
 class ChannelPanel;
+class RecordActions;
 class FloodPanel;
 class QtUi;
 
@@ -68,6 +69,8 @@ public:
     QLabel* Status() const { return lblStatus_; }
     QWidget* ChartWidget() const { return chartWidget_; }
     bool Unloaded() const { return unloaded_; }
+    // File > Open, the recent files, the exports and the record's conditions (after Attach).
+    RecordActions* Records() const { return records_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -133,6 +136,7 @@ private:
     QWidget* chartWidget_ = nullptr;
     ChartView* chartView_ = nullptr;
     std::array<ChannelPanel*, kCharts> panels_{};
+    RecordActions* records_ = nullptr;
 };
 
 }  // namespace kmr::gui

@@ -8,6 +8,7 @@
 #include "gui/FileSafetyTests.h"
 #include "gui/GuiText.h"
 #include "gui/LayoutTests.h"
+#include "gui/RecordWindowTests.h"
 #include "gui/SettingsWindowTests.h"
 #include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
@@ -36,6 +37,6 @@ int main(int argc, char** argv) {
         Exec<MainWindowTest>(argc, argv),     Exec<SettingsWindowTest>(argc, argv),
         Exec<SingleInstanceTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv),
         Exec<FaultWindowTest>(argc, argv),    Exec<FileSafetyTest>(argc, argv),
-        Exec<LayoutTest>(argc, argv)};
+        Exec<RecordWindowTest>(argc, argv), Exec<LayoutTest>(argc, argv)};
     return std::all_of(results.begin(), results.end(), [](int r) { return r == 0; }) ? 0 : 1;
 }

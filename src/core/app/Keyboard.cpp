@@ -11,9 +11,10 @@ struct MenuKey {
     char letter;
     const char* shortcut;
 };
-// The items of one menu have letters of their own.
+// The items of one menu have letters of their own (File's Open, Export Charts and Export Range
+// carry O, C and R in their captions).
 constexpr MenuKey kMenuKeys[] = {
-    {1004, 'D', ""},   {1005, 'M', ""}, {1006, 'G', ""}, {1007, 'C', ""}, {1008, 'Q', ""},  // File
+    {1004, 'D', ""},   {1005, 'M', ""}, {1006, 'G', ""}, {1007, 'V', ""}, {1008, 'Q', ""},  // File
     {1009, 'M', "F6"}, {1010, 'B', ""}, {1011, 'S', "F5"}, {160, 'S', "F5"},                // Meas.
     {1012, 'C', ""},   {1105, 'O', ""}, {1013, 'V', ""}, {2410, 'N', ""},                    // Option
 };

@@ -28,6 +28,9 @@ TEST(KeyboardTest, lettersOfOneMenuDiffer) {
                              std::vector<int>{1012, 1105, 1013, 2410}})
         for (std::size_t a = 0; a < menu.size(); ++a)
             for (std::size_t b = a + 1; b < menu.size(); ++b) EXPECT_NE(MenuLetterOf(menu[a]), MenuLetterOf(menu[b]));
+    // The File menu's record items carry theirs in the caption.
+    for (int id : {1004, 1005, 1006, 1007, 1008})
+        for (char taken : {'O', 'C', 'R'}) EXPECT_NE(MenuLetterOf(id), taken) << id;
 }
 
 TEST(KeyboardTest, balanceArrowsStayInTheTable) {
