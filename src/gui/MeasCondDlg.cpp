@@ -124,6 +124,8 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
                             r.chkDtgOnOff, r.txtDtgLevel, r.txtOffset};
         for (int i = 0; i < 10; ++i) c->addWidget(cells[i], ch + 1, i);
         r.txtCoeff->setMinimumWidth(r.txtCoeff->fontMetrics().horizontalAdvance("+1.000000E+00") + 12);
+        // The level's sign and five digits stay whole at any font size.
+        r.txtDtgLevel->setMinimumWidth(r.txtDtgLevel->fontMetrics().horizontalAdvance("+000000") + 12);
 
         connect(r.chkOnOff, &QCheckBox::toggled, this, [this, ch](bool on) { if (!showing_) form_.SetOnOff(ch, on); });
         connect(r.chkDtgOnOff, &QCheckBox::toggled, this, [this, ch](bool on) { if (!showing_) form_.SetDtgOnOff(ch, on); });

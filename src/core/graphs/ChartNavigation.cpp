@@ -207,7 +207,7 @@ CursorTable CursorReadoutTable(const ChartModel& model, const MeasConditions& m,
                 ++count;
             }
             if (count > 0) {
-                const int point = PointOfChannel(m, i);
+                const int point = PointOfChannel(model, m, i);
                 r.Min = ValueLabelText(mn, point);
                 r.Max = ValueLabelText(mx, point);
                 r.Mean = ValueLabelText(sum / static_cast<double>(count), point);
