@@ -230,7 +230,8 @@ void RecordActions::UpdatePanel() {
 bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && event->type() == QEvent::DragEnter) {
         auto* drag = static_cast<QDragEnterEvent*>(event);
-        if (!DroppedDataFile(drag->mimeData()).isEmpty()) {
+        // While a handler works (a transfer, a form's download) the window takes no file.
+        if (!e_.gate.Busy() && !DroppedDataFile(drag->mimeData()).isEmpty()) {
             drag->acceptProposedAction();
             return true;
         }

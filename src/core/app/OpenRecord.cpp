@@ -170,8 +170,8 @@ std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, 
     options.format = format;
     options.subset.channels = channels;
     options.subset.samples = samples;
-    // A cancelled file offers its whole channels, as it was opened.
-    options.wholeChannels = e.s.OpenedRecord && !e.s.OpenedRecord->complete;
+    // A cancelled file offers its whole channels, as it is shown.
+    options.wholeChannels = e.s.OpenedRecord ? !e.s.OpenedRecord->complete : !e.s.LastTransferComplete;
     // The model of the instrument connected is the record's only when a run just made it.
     if (!e.s.OpenedRecord && e.s.ProgramMode == kModeOnline)
         options.model = e.s.Instrument.InstrumentModel == kModelKmr510C ? "KMR-510C" : "KMR-530A";
