@@ -67,6 +67,7 @@ std::string StoredRecordCaption(const std::string& path) {
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     ProgramState& s = e.s;
     UiPort& ui = e.ui;
+    if (e.forms.IsOpen()) return OpenOutcome::FormOpen;
     if (s.RunActive()) {
         ui.ShowMessage(ui.Text(2802), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
         return OpenOutcome::RunActive;
