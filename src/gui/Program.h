@@ -20,6 +20,8 @@ struct ProgramOptions {
     std::string interfaceOverride;  // --interface SPEC / --simulate; empty: Interface.cnd
     // Makes the bus of a spec; empty: the link layer's routes, each run on the worker thread.
     BusFactory makeBus;
+    // A stored record to open once the main window shows (kmr-5300 FILE.kmr); empty: none.
+    std::string openFile;
 };
 
 class Program {
