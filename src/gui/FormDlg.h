@@ -40,8 +40,6 @@ protected:
     virtual void Unloading() {}
     // The program ends with the form open (EndWithProgram): what every close must do.
     virtual void ProgramEnding() {}
-    // A close request arrived while one of the form's handlers waits (the handler may stop early).
-    virtual void CloseWanted() {}
     void closeEvent(QCloseEvent* event) override;
     // Escape cancels (the Cancel button where the form has one, else the close box); Enter
     // presses the focused button, or the default button from anywhere else in the form.
