@@ -89,7 +89,8 @@ inline bool WriteLargestKmr(const std::string& path, const MeasConditions& m, co
     return MarkDataFileComplete(path, ui, st);
 }
 
-// One sequential write of `bytes` from memory into a new file, closed; seconds.
+// One sequential write of `bytes` from memory into a new file, put on the disk and closed, as the
+// program keeps every file it writes (synced before it takes its name); seconds.
 inline double RawWrite(const std::string& path, const std::vector<char>& buffer) {
     const auto t0 = Clock::now();
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -100,7 +101,12 @@ inline double RawWrite(const std::string& path, const std::vector<char>& buffer)
         if (n <= 0) break;
         done += static_cast<std::size_t>(n);
     }
+    const bool kept = done == buffer.size() && ::fsync(fd) == 0;
     ::close(fd);
+    if (!kept) {
+        std::filesystem::remove(path);
+        return -1;
+    }
     const auto t1 = Clock::now();
     std::filesystem::remove(path);
     return Seconds(t0, t1);

@@ -28,6 +28,7 @@
 #include "gui/MeasCondDlg.h"
 #include "gui/SetPathAndFileDlg.h"
 #include "gui/OutputCalDlg.h"
+#include "gui/RecordActions.h"
 #include "gui/VersionDlg.h"
 
 namespace kmr::gui {
@@ -176,6 +177,7 @@ void MainDlg::Attach(Engine& e) {
         if (auto* xUnit = findChild<QLabel*>("lblXunitStr")) xUnit->hide();
     }
     e.chart.SetView(this);
+    records_ = new RecordActions(e, this, mnuFile_, actConvert_);
 }
 
 QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)()) {
@@ -289,6 +291,7 @@ void MainDlg::BatchEnded(const ChartChanges& changes) {
         if (changes.labels[static_cast<std::size_t>(i)]) panels_[static_cast<std::size_t>(i)]->Show(e_->chart.Labels(i));
     if (changes.axes.any()) ShowPanels();
     if (chartView_ != nullptr) chartView_->BatchEnded(changes);
+    if (records_ != nullptr) records_->ChartsChanged();
 }
 
 void MainDlg::ShowPanels() {

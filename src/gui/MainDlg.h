@@ -21,6 +21,7 @@ class QPushButton;
 namespace kmr::gui {
 
 class ChannelPanel;
+class RecordActions;
 class FloodPanel;
 class QtUi;
 
@@ -65,6 +66,8 @@ public:
     FloodPanel* RestTime() const { return restTime_; }
     QWidget* ChartWidget() const { return chartWidget_; }
     bool Unloaded() const { return unloaded_; }
+    // File > Open, the recent files, the exports and the record's conditions (after Attach).
+    RecordActions* Records() const { return records_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,6 +128,7 @@ private:
     QWidget* chartWidget_ = nullptr;
     ChartView* chartView_ = nullptr;
     std::array<ChannelPanel*, kCharts> panels_{};
+    RecordActions* records_ = nullptr;
 };
 
 }  // namespace kmr::gui

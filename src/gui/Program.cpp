@@ -7,6 +7,7 @@
 
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
+#include "gui/RecordActions.h"
 #include "gui/WaitDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
@@ -68,7 +69,10 @@ StartupOutcome Program::Start(const ProgramOptions& options) {
     o.makeBus = options.makeBus ? options.makeBus : WorkerBusFactory();
     const StartupOutcome outcome = RunStartup(*engine_, o);
     splash_->Unload();
-    if (outcome != StartupOutcome::Exit) main_->ShowPrepared();
+    if (outcome != StartupOutcome::Exit) {
+        main_->ShowPrepared();
+        if (!options.openFile.empty() && main_->Records() != nullptr) main_->Records()->Open(Q(options.openFile));
+    }
     return outcome;
 }
 

@@ -23,6 +23,8 @@ struct ProgramOptions {
     // The condition and documents folders; empty: the platform's (Windows takes them from the
     // user's profile, not from variables a caller could point elsewhere).
     StartupFolders folders;
+    // A stored record to open once the main window shows (kmr-5300 FILE.kmr); empty: none.
+    std::string openFile;
 };
 
 class Program {

@@ -40,7 +40,7 @@ struct Ran {
     std::vector<std::string> commands;  // what reached the instrument (kmr record)
 };
 
-Ran Record(const std::vector<std::string>& args = {"--interface", "sim:time=instant,pattern=ramp"}) {
+[[maybe_unused]] Ran Record(const std::vector<std::string>& args = {"--interface", "sim:time=instant,pattern=ramp"}) {
     std::ostringstream out, err;
     CliIo io{out, err, false};
     kmr::testing::FakeClock clock;
@@ -69,7 +69,7 @@ Ran Kmr(const std::vector<std::string>& args) {
     return r;
 }
 
-std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
+[[maybe_unused]] std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
 
 TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecordBeforeTheInstrumentHearsAnything) {
 #ifdef _WIN32

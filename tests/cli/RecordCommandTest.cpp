@@ -72,7 +72,7 @@ RecordRun RecordWithCtrlC(int stopAt, bool cancelToo) {
     return {status, out.str(), err.str()};
 }
 
-std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
+[[maybe_unused]] std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
 
 std::string WrittenPath(const RecordRun& r) { return r.out.empty() ? r.out : r.out.substr(0, r.out.size() - 1); }
 

@@ -7,6 +7,7 @@
 #include "gui/FaultWindowTests.h"
 #include "gui/FileSafetyTests.h"
 #include "gui/GuiText.h"
+#include "gui/RecordWindowTests.h"
 #include "gui/SettingsWindowTests.h"
 #include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
         Exec<MessageBoxTest>(argc, argv),     Exec<OwnControlsTest>(argc, argv),
         Exec<MainWindowTest>(argc, argv),     Exec<SettingsWindowTest>(argc, argv),
         Exec<SingleInstanceTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv),
-        Exec<FaultWindowTest>(argc, argv),    Exec<FileSafetyTest>(argc, argv)};
+        Exec<FaultWindowTest>(argc, argv),    Exec<FileSafetyTest>(argc, argv),
+        Exec<RecordWindowTest>(argc, argv)};
     return std::all_of(results.begin(), results.end(), [](int r) { return r == 0; }) ? 0 : 1;
 }

@@ -111,8 +111,8 @@ void ShowRecordParts(Engine& e, Draw draw) {
     ProgramState& s = e.s;
     bool first = true;
     for (int ch = 1; ch <= kChannels; ++ch) {
-        if (s.Meas.Ch(ch).OnOff != 1) continue;
-        if (first) e.chart.ComputeDisplayRange(s.Graph, s.WordsConverted, s.Meas.SmpClk);
+        if (s.RecordMeas().Ch(ch).OnOff != 1) continue;
+        if (first) e.chart.ComputeDisplayRange(s.Graph, s.RecordWords(), s.RecordMeas().SmpClk);
         first = false;
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && draw(ch - 1)) e.chart.ShowRecordWindow(ch - 1);
     }
@@ -133,8 +133,8 @@ void Redraw(Engine& e, const GraphChangeFlags& flags) {
         ShowRecordParts(e, [](int) { return true; });
     }
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.Meas.Ch(ch).OnOff == 1)
-            e.chart.ShowRecordStatistics(ch - 1, s.WordsConverted, s.Meas);
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.RecordMeas().Ch(ch).OnOff == 1)
+            e.chart.ShowRecordStatistics(ch - 1, s.RecordWords(), s.RecordMeas());
 }
 
 }  // namespace
@@ -157,6 +157,8 @@ FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std
     if (disable) disable();
     e.ui.SetPointer(Pointer::Hourglass);
     ApplyGraphForm(s.Graph, form.Working());
+    // The graphs chosen now stay when an opened record goes.
+    if (s.OpenedRecord) s.OpenedRecord->restoreGraphUse = false;
     Redraw(e, flags);
     SaveProblems problems;
     problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph));

@@ -235,6 +235,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     if (hide) hide();
     e.ui.SetPointer(Pointer::Hourglass);
     s.DataPresent = kFalse;
+    s.ForgetOpenedRecord();
     WriteBack(s.Meas, form.Working());
     if (s.ProgramMode == kModeOnline && e.link.commands) e.link.commands->DownloadConditions(mask);
     // Off-line, or after a failed download, the list of measured channels still follows OnOff.

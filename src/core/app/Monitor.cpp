@@ -14,6 +14,7 @@ void ToggleMonitor(Engine& e) {
         e.main.SetMoniTimer(false);
     } else {
         s.DataPresent = kFalse;
+        s.ForgetOpenedRecord();
         e.chart.SetGraphMode(kMonitorMode);
         {
             ChartModel::Batch batch(e.chart);

@@ -3,6 +3,7 @@
 // presenter that reads or changes it. Nothing here is global.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,18 @@ inline constexpr const char* kHardCnd = "Hard.cnd";
 inline constexpr const char* kMeterCnd = "Meter.cnd";
 inline constexpr const char* kOutputCalCnd = "OutputCal.cnd";
 inline constexpr const char* kInterfaceCnd = "Interface.cnd";
+
+// A stored record the charts show (File > Open Data File...): its file and its conditions.
+struct OpenedRecordFile {
+    std::string path;
+    FileConditions conditions;      // the whole channels only are switched on
+    std::vector<int> wholeChannels;  // the measured channels the file holds whole
+    bool complete = true;            // the file reads as complete
+    // The graphs shown before: the record shows its own channels, and the others come back
+    // when it goes (unless the graph conditions were confirmed meanwhile).
+    std::array<std::int16_t, kChannels> graphUseBefore{};
+    bool restoreGraphUse = false;
+};
 
 struct ProgramState {
     // What every write of a data, CSV or condition file asks first; none in the program (the
@@ -74,6 +87,11 @@ struct ProgramState {
     bool LastTransferComplete = false;  // every channel arrived, nothing cancelled or failed
     SampleBuffer Samples;
     Progress progress;
+    // The stored record the charts show; none while they show the monitor or the record a run
+    // transferred. Every start of a run or of the monitor, and new conditions, forget it.
+    std::optional<OpenedRecordFile> OpenedRecord;
+    // The data files opened last, the latest first (at most kRecentFileCount).
+    std::vector<std::string> RecentFiles;
 
     // The copies of the condition files found damaged at start-up (reported once).
     std::vector<std::string> DamagedConditionFiles;
@@ -84,6 +102,18 @@ struct ProgramState {
 
     MainFormGeometry Geometry;
     Vocabulary Vocab;
+
+    // The opened record goes (a run, the monitor, new conditions): the graphs shown before it
+    // come back.
+    void ForgetOpenedRecord() {
+        if (OpenedRecord && OpenedRecord->restoreGraphUse)
+            for (int i = 0; i < kChannels; ++i) Graph.Ch[static_cast<std::size_t>(i)].Use = OpenedRecord->graphUseBefore[static_cast<std::size_t>(i)];
+        OpenedRecord.reset();
+    }
+    // The conditions and the samples per channel of the record the charts show: the opened
+    // file's, else those of the last run.
+    const MeasConditions& RecordMeas() const { return OpenedRecord ? OpenedRecord->conditions : Meas; }
+    std::int32_t RecordWords() const { return OpenedRecord ? OpenedRecord->conditions.WordsConverted : WordsConverted; }
 
     bool RunActive() const {
         return ManualRunActive != kFalse || DataTriggerRunActive != kFalse ||

@@ -59,6 +59,7 @@ void NormalStart(Engine& e) {
     ProgramState& s = e.s;
     if (!Trigger(e)) return;
     s.DataPresent = kFalse;
+    s.ForgetOpenedRecord();
     e.chart.SetGraphMode(kMonitorMode);
     e.chart.ResetAllGraphs(s.Graph, s.Meas, s.Vocab.units);
     // Live values go on while the instrument waits for its trigger and records.
@@ -103,6 +104,7 @@ void HighSpeedStart(Engine& e) {
     }
     Reopen(e, kT10s);
     s.DataPresent = kFalse;
+    s.ForgetOpenedRecord();
     e.chart.SetGraphMode(kMonitorMode);
     e.chart.ResetAllGraphs(s.Graph, s.Meas, s.Vocab.units);
     s.WordsConverted = s.Meas.MemoryWords;
@@ -206,6 +208,7 @@ void EndOfConversion(Engine& e) {
     }
     const std::int32_t n = s.WordsConverted;
     s.DataPresent = n != 0 ? kTrue : kFalse;
+    s.ForgetOpenedRecord();
     e.chart.ClearAllSeries();
     s.LastDataFile.clear();
     s.LastTransferComplete = false;

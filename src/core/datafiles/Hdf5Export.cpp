@@ -17,6 +17,7 @@
 
 #include "core/datafiles/CsvCells.h"
 #include "core/datafiles/FileIo.h"
+#include "core/datafiles/TemporaryOutput.h"
 #include "core/support/InstrumentFacts.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/SpecialFolders.h"
@@ -36,10 +37,6 @@ std::string ModelOfConditions(const FileConditions& fc) {
         if (mode && !mode->onKmr530A && mode->onKmr510C) return "KMR-510C";
     }
     return {};
-}
-
-std::string Hdf5TemporaryName(const std::string& h5Path, int attempt) {
-    return attempt <= 0 ? h5Path + ".tmp" : h5Path + "." + std::to_string(attempt) + ".tmp";
 }
 
 int Hdf5StepCount(const ResolvedSubset& subset) {
@@ -296,7 +293,7 @@ public:
         if (const int refused = AskBeforeWrite(options_.writes, temp_)) return Fail(refused, h5Path_);
         if (H5Fflush(file_.get(), H5F_SCOPE_LOCAL) < 0) return LibraryFailed();
         if (!file_.Close()) return Fail(SystemErrorOfLastFailure(), h5Path_);
-        if (const int err = RenameNoReplace(temp_, h5Path_)) return Fail(err, h5Path_);
+        if (const int err = CommitTemporary(temp_, h5Path_)) return Fail(err, h5Path_);
         temp_.clear();
         progress_.Advance(view_, status_);
         return true;
@@ -342,10 +339,11 @@ private:
         // A new file of its own needs no lock, and some network file systems refuse one.
         H5Pset_file_locking(fapl.get(), false, true);
 #endif
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            const std::string temp = Hdf5TemporaryName(h5Path_, attempt);
-            std::error_code ec;
-            if (std::filesystem::exists(PathFromUtf8(temp), ec) || ec) continue;
+        // The library takes a path: the first free temporary name, made exclusively (a name taken
+        // in between is passed over).
+        for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+            const std::string temp = FreeTemporaryPath(h5Path_);
+            if (temp.empty()) break;
             file_ = H5Id(H5Fcreate(temp.c_str(), H5F_ACC_EXCL, H5P_DEFAULT, fapl.get()), H5Fclose);
             if (file_.ok()) {
                 temp_ = temp;

@@ -47,10 +47,6 @@ struct Hdf5ExportOptions {
 // voltage (which only it has); empty otherwise.
 std::string ModelOfConditions(const FileConditions& fc);
 
-// The temporary names of the file being written, tried in turn: NAME.h5.tmp, then NAME.h5.1.tmp
-// up to NAME.h5.9.tmp (a temporary file left behind by a killed program is never touched).
-std::string Hdf5TemporaryName(const std::string& h5Path, int attempt);
-
 // Writes the chosen part of the checked data file at `dataPath` (conditions `fc`, the whole
 // file's) to `h5Path`; true when the file is complete under its name. Counts `progress` steps
 // (the caller sets MaxPBCount from Hdf5StepCount) and stops on a cancel. A failure shows its

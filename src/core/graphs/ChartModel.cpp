@@ -241,6 +241,31 @@ bool ChartModel::DataExtent(int index, double& max, double& min) const {
     return true;
 }
 
+void ChartModel::AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, const MeasConditions& m,
+                                   const GraphConditions& g) {
+    Batch batch(*this);
+    const int index = channel - 1;
+    Chart& c = ChartOf(index);
+    const ChannelCondition& cc = m.Ch(std::clamp(channel, 1, kCharts));
+    c.coeff2 = cc.Coeff;
+    c.offset2 = cc.Offset;
+    c.clock2 = m.SmpClk;
+    c.point2 = cc.Point;
+    c.timeFactor2 = g.X.XtimeFactor;
+    c.summary2.Clear();
+    c.raw2 = std::move(samples);
+    c.summary2.Build(c.raw2);
+    changes_.series2.set(Ix(index));
+    c.x1.clear();
+    c.y1.clear();
+    c.dropped1 = 0;
+    c.extent1.Clear();
+    c.window = true;
+    c.winFirst = 0;
+    c.winCount = c.raw2.size();
+    changes_.series1[Ix(index)] = SeriesDelta{true, 0, 0};
+}
+
 void ChartModel::ClearRecord(Chart& c) {
     // The storage is kept (at most 1 MB per channel) for the next record of the same size.
     c.summary2.Clear();
@@ -515,6 +540,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
     c.coeff2 = cc.Coeff;
     c.offset2 = cc.Offset;
     c.clock2 = m.SmpClk;
+    c.point2 = cc.Point;
     c.timeFactor2 = g.X.XtimeFactor;
     c.summary2.Clear();  // the samples move; the window may repaint while they are read
     c.raw2.resize(count);

@@ -256,6 +256,13 @@ public:
                           const MeasConditions& m, const GraphConditions& g, Progress& progress,
                           ProgressView& view, RunStatus& status);
 
+    // Takes `samples` as the whole record of `channel` (1..10): moved in, not copied, so a record
+    // read from a file is held once. Otherwise as LoadRecordSeries, without progress.
+    void AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, const MeasConditions& m,
+                           const GraphConditions& g);
+    // The decimal-point setting of the channel whose record chart `index` holds.
+    int RecordPoint(int index) const { return charts_[Ix(index)].point2; }
+
     // DisplayFirst/DisplayLast for a record of n samples per channel at clockMs.
     void ComputeDisplayRange(const GraphConditions& g, std::int32_t n, float clockMs);
 
@@ -309,6 +316,7 @@ private:
         std::vector<std::int16_t> raw2;
         MinMaxSummary summary2;  // of raw2, built once the record is loaded
         float coeff2 = 1.0f, offset2 = 0.0f, clock2 = 0.0f;
+        int point2 = 0;
         double timeFactor2 = 0.001;
         double X2(std::size_t i) const {
             return SampleTime(static_cast<std::int64_t>(i), clock2, timeFactor2);

@@ -14,7 +14,9 @@ double SampleStep(const ChartModel& model, int index) {
     return static_cast<double>(s.clockMs) * s.timeFactor;
 }
 
-int PointOfChannel(const MeasConditions& m, int index) {
+int PointOfChannel(const ChartModel& model, const MeasConditions& m, int index) {
+    // A record keeps the format of the conditions it was made with (a stored file's own).
+    if (model.ShowsRecord(index)) return std::clamp(model.RecordPoint(index), 0, 5);
     return std::clamp<int>(m.Ch(std::clamp(index + 1, 1, kCharts)).Point, 0, 5);
 }
 
@@ -106,7 +108,7 @@ PointerReading ReadingAt(const ChartModel& model, const MeasConditions& m, int i
     const int channel = std::clamp(index, 0, kCharts - 1) + 1;
     const std::string unit = model.Labels(index).Unit;
     r.text = std::string(channel < 10 ? "Ch. " : "Ch.") + std::to_string(channel) + "  t = " +
-             TimeText(model, index, r.x) + " s  y = " + ValueLabelText(r.y, PointOfChannel(m, index)) +
+             TimeText(model, index, r.x) + " s  y = " + ValueLabelText(r.y, PointOfChannel(model, m, index)) +
              (unit.empty() || IsNoValue(r.y) ? std::string() : " " + unit);
     return r;
 }
@@ -131,7 +133,7 @@ std::array<CursorPanelTexts, kCharts> CursorReadout(const ChartModel& model,
     std::array<CursorPanelTexts, kCharts> out{};
     for (int i = 0; i < kCharts; ++i) {
         CursorPanelTexts& t = out[static_cast<std::size_t>(i)];
-        const int point = PointOfChannel(m, i);
+        const int point = PointOfChannel(model, m, i);
         // The value of the channel's own sample at the cursor's time; "----" where it has none.
         const auto valueAt = [&](double x, double& v) {
             std::size_t p = 0;

@@ -422,6 +422,48 @@ constexpr Row kRows[] = {
     {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
     {2608, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
     {2609, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
+
+    // Stored records: opening, the conditions beside the charts, the exports of charts and ranges.
+    {2801, "Opening data file...", "データファイルを開いています..."},
+    {2802, "A measurement is running: open the stored record when it has ended.",
+     "測定中です。保存した記録は測定が終わってから開いてください。"},
+    {2803, "This recording was cancelled or did not complete. Shown: the complete channels %1. Not whole in the "
+           "file: %2.",
+     "この測定は中止されたか、保存が完了していません。表示しているのは完全なチャネル %1 です。ファイルに完全には"
+     "ないチャネル: %2。"},
+    {2804, "&Open Data File...", "データファイルを開く(&O)..."},
+    {2805, "Export &Charts...", "グラフを出力(&C)..."},
+    {2806, "Export &Range...", "範囲を出力(&R)..."},
+    {2807, "Conditions of the record", "記録の条件"},
+    {2808, "The record shown is not stored in a .kmr data file, so its range cannot be exported.",
+     "表示中の記録は .kmr データファイルに保存されていないため、範囲を出力できません。"},
+    {2809, "No record is shown.", "記録が表示されていません。"},
+    {2811, "File", "ファイル"},
+    {2812, "Trigger Time", "トリガ時刻"},
+    {2813, "Stored Words", "保存ワード数"},
+    {2814, "Recording Time", "記録時間"},
+    {2815, "Model", "機種"},
+    {2816, "KMR-530A or KMR-510C", "KMR-530A または KMR-510C"},
+    {2817, "State", "状態"},
+    {2818, "complete", "完全"},
+    {2819, "cancelled or incomplete", "中止または不完全"},
+    {2820, "Recorded with the 5.0 V bridge voltage of a KMR-510C, which the connected KMR-530A does not have.",
+     "KMR-510C の 5.0 V ブリッジ電圧で記録されています。接続中の KMR-530A にはこの電圧はありません。"},
+    {2821, "Export Range", "範囲の出力"},
+    {2822, "The time range shown: %1 s to %2 s", "表示中の時間範囲: %1 秒～%2 秒"},
+    {2823, "Between cursors A and B: %1 s to %2 s", "カーソル A と B の間: %1 秒～%2 秒"},
+    {2824, "Channels", "チャネル"},
+    {2825, "Format", "形式"},
+    {2826, "Export Charts", "グラフの出力"},
+    {2827, "The charts could not be written:", "グラフを書き込めませんでした:"},
+    {2828, "PNG image (*.png)", "PNG 画像 (*.png)"},
+    {2829, "PDF document (*.pdf)", "PDF 文書 (*.pdf)"},
+    {2830, "CSV file (*.csv)", "CSV ファイル (*.csv)"},
+    {2831, "HDF5 file (*.h5)", "HDF5 ファイル (*.h5)"},
+    {2832, "Data file (*.kmr)", "データファイル (*.kmr)"},
+    {2833, "Choose at least one channel.", "チャネルを 1 つ以上選んでください。"},
+    {2834, "Written: %1", "書き込みました: %1"},
+    {2835, "%1  %2 s to %3 s", "%1  %2 秒～%3 秒"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -432,7 +474,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 307, "the text table holds 307 identifiers");
+static_assert(kRowCount == 341, "the text table holds 341 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

@@ -1,4 +1,4 @@
-// kmr-5300 [--interface SPEC | --simulate]: the window program.
+// kmr-5300 [--interface SPEC | --simulate] [FILE.kmr]: the window program.
 #include <QApplication>
 #include <QCommandLineParser>
 
@@ -53,7 +53,12 @@ int main(int argc, char** argv) {
     QCommandLineOption simulateOption("simulate", "Use the built-in simulated instrument (--interface sim).");
     parser.addOption(interfaceOption);
     parser.addOption(simulateOption);
+    parser.addPositionalArgument("FILE.kmr", "A stored record to open.", "[FILE.kmr]");
     parser.process(app);
+    if (parser.positionalArguments().size() > 1) {
+        qCritical("kmr-5300: one data file at most");
+        return 2;
+    }
     if (parser.isSet(interfaceOption) && parser.isSet(simulateOption)) {
         qCritical("kmr-5300: --interface and --simulate cannot be used together");
         return 2;
@@ -86,6 +91,7 @@ int main(int argc, char** argv) {
     };
     kmr::gui::ProgramOptions options;
     options.interfaceOverride = interfaceSpec;
+    if (!parser.positionalArguments().isEmpty()) options.openFile = parser.positionalArguments().first().toStdString();
     if (program.Start(options) == kmr::StartupOutcome::Exit) return 0;
     return app.exec();
 }

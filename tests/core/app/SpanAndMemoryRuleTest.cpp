@@ -40,7 +40,6 @@ TEST(SpanBelowPitch, IsRefusedOnOkLikeThePitchBoxRefusesAPitchAboveTheSpan) {
     EXPECT_EQ(h.state.Graph.X.Xspace, 5);
 }
 
-MeasFieldRef Memory() { return {MeasField::Memory, 0}; }
 MeasFieldRef PreMemory() { return {MeasField::PreMemory, 0}; }
 
 TEST(PreTriggerMemory, TheReadoutAndOkAgreeAtPreTriggerEqualToMemory) {

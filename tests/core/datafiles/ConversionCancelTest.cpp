@@ -93,12 +93,16 @@ TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames
         const ConversionOutcome out = Run({"one.kmr", "two.kmr"});
         const auto names = Names(data.File("csv"));
         for (const auto& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
-        if (!out.converted[0]) EXPECT_TRUE(names.empty());
+        if (!out.converted[0]) {
+            EXPECT_TRUE(names.empty());
+        }
         if (out.converted[0]) {
             EXPECT_NE(std::find(names.begin(), names.end(), "one_A.csv"), names.end());
             EXPECT_NE(std::find(names.begin(), names.end(), "one_B.csv"), names.end());
         }
-        if (!out.converted[1]) EXPECT_EQ(std::find(names.begin(), names.end(), "two.csv"), names.end());
+        if (!out.converted[1]) {
+            EXPECT_EQ(std::find(names.begin(), names.end(), "two.csv"), names.end());
+        }
     }
 }
 

@@ -15,6 +15,7 @@
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/CsvCells.h"
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/TemporaryOutput.h"
 #include "core/datafiles/FileIo.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
@@ -45,19 +46,6 @@ TEST(Hdf5Names, TheModelIsKnownWhereOnlyOneModelHasAChannelsInputMode) {
     EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "");
     m.Ch(2).InputMode = -6;  // 0.1STRAIN(5.0V)
     EXPECT_EQ(ModelOfConditions(FileConditionsFrom(m, 10)), "KMR-510C");
-    EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 0), "/d/a.h5.tmp");
-    EXPECT_EQ(Hdf5TemporaryName("/d/a.h5", 2), "/d/a.h5.2.tmp");
-}
-
-TEST(Hdf5Names, ACompleteFileIsRenamedButNeverOverAnExistingOne) {
-    TempDir dir;
-    WriteAll(dir.File("new.tmp"), "new");
-    WriteAll(dir.File("old.h5"), "old");
-    EXPECT_EQ(RenameNoReplace(dir.File("new.tmp"), dir.File("old.h5")), EEXIST);
-    EXPECT_EQ(ReadAll(dir.File("old.h5")), "old");
-    EXPECT_EQ(RenameNoReplace(dir.File("new.tmp"), dir.File("new.h5")), 0);
-    EXPECT_EQ(ReadAll(dir.File("new.h5")), "new");
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("new.tmp")));
 }
 
 #ifndef KMR_HAVE_HDF5
@@ -408,7 +396,7 @@ TEST_F(Hdf5Export, AFailedWriteLeavesNothingUnderTheFinalName) {
     ASSERT_TRUE(Export("clean.h5", {}, &clean));
     // Root attributes, time, per channel its attributes and two datasets, the closing metadata.
     ASSERT_EQ(clean.writes, 1 + 2 + 3 * (1 + 2 * 2) + 1);
-    EXPECT_EQ(clean.paths, (std::set<std::string>{Hdf5TemporaryName(Out("clean.h5"), 0)}));
+    EXPECT_EQ(clean.paths, (std::set<std::string>{TemporaryPath(Out("clean.h5"), 0)}));
     for (int at = 1; at <= clean.writes; ++at) {
         SCOPED_TRACE("failed write " + std::to_string(at));
         ui.shown.clear();

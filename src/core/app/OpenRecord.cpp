@@ -1,0 +1,189 @@
+#include "core/app/OpenRecord.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+
+#include "core/app/MainWindowRules.h"
+#include "core/app/Monitor.h"
+#include "core/app/Startup.h"
+#include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+namespace {
+
+// The record's channels into the charts, as the end of a transfer draws them.
+void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& samples) {
+    ProgramState& s = e.s;
+    const std::int32_t n = fc.WordsConverted;
+    ChartModel::Batch batch(e.chart);
+    e.chart.ClearAllSeries();
+    e.chart.SetGraphMode(kRecordedMode);
+    std::size_t k = 0;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (fc.Ch(ch).OnOff != 1 || k >= samples.size()) {
+            e.chart.ClearChannelGraph(ch, n, fc.SmpClk, s.Graph);
+            continue;
+        }
+        e.chart.AdoptRecordSeries(ch, std::move(samples[k]), fc, s.Graph);
+        if (k == 0) e.chart.ComputeDisplayRange(s.Graph, n, fc.SmpClk);
+        ++k;
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+    }
+    if (fc.TrgMode == 1 || fc.TrgMode == 2)
+        for (int c = 0; c < kChannels; ++c) e.chart.MarkTriggerTime(c, fc.PreMemoryWords, fc.SmpClk, s.Graph);
+    e.chart.ConfigureGraphAxes(s.Graph);
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && fc.Ch(ch).OnOff == 1)
+            e.chart.ShowRecordStatistics(ch - 1, n, fc);
+    AutoXRange(s.Graph, n, fc.SmpClk);
+}
+
+class QuietConversionView : public ConversionView {
+public:
+    void UncheckDataFile(std::size_t) override {}
+};
+
+}  // namespace
+
+std::vector<std::string> WithRecentFile(std::vector<std::string> list, const std::string& path) {
+    list = WithoutRecentFile(std::move(list), path);
+    list.insert(list.begin(), path);
+    if (list.size() > kRecentFileCount) list.resize(kRecentFileCount);
+    return list;
+}
+
+std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const std::string& path) {
+    list.erase(std::remove(list.begin(), list.end(), path), list.end());
+    return list;
+}
+
+std::string StoredRecordCaption(const std::string& path) {
+    return std::string(kMainCaptionName) + " - " + FileNameOf(path);
+}
+
+OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
+    ProgramState& s = e.s;
+    UiPort& ui = e.ui;
+    if (s.RunActive()) {
+        ui.ShowMessage(ui.Text(2802), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
+        return OpenOutcome::RunActive;
+    }
+    const StoredRecordCheck check = CheckStoredRecord(path, ui.language);
+    if (!check.ok) {
+        // A recent file that has gone leaves the list.
+        if (check.fileError == ENOENT) s.RecentFiles = WithoutRecentFile(s.RecentFiles, path);
+        ui.ShowMessage(check.problem, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        return OpenOutcome::Refused;
+    }
+    const FileConditions& fc = check.conditions;
+    e.main.SetWindowEnabled(false);
+    const Pointer before = ui.GetPointer();
+    ui.SetPointer(Pointer::Hourglass);
+    const std::size_t words = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0)) *
+                              static_cast<std::size_t>(std::max<std::int16_t>(fc.ChannelCount, 0));
+    NullProgressView quiet;
+    const bool withProgress = words >= kOpenProgressWords;
+    ProgressView& view = withProgress ? e.progressView : quiet;
+    if (withProgress) {
+        view.Show(ui.Text(2801), ui.Text(112));
+        view.SetPercent(0);
+    }
+    RunStatus status = RunStatus::Ok;
+    std::vector<std::vector<std::int16_t>> samples;
+    const bool read = ReadStoredSamples(path, fc, samples, view, ui, status);
+    if (withProgress) view.Close();
+    if (!read) {
+        ui.SetPointer(before);
+        e.main.SetWindowEnabled(true);
+        return status == RunStatus::Cancelled && samples.empty() ? OpenOutcome::Cancelled : OpenOutcome::Refused;
+    }
+    // The charts show one thing: the monitor makes way for the record.
+    if (s.MonitoringOn != kFalse) {
+        e.main.SetMoniTimer(false);
+        StopMonitoring(e);
+    }
+    // The record shows its own channels; the graphs chosen before come back when it goes.
+    OpenedRecordFile opened{path, fc, check.wholeChannels, check.complete, {}, true};
+    if (s.OpenedRecord && s.OpenedRecord->restoreGraphUse) {
+        opened.graphUseBefore = s.OpenedRecord->graphUseBefore;
+    } else {
+        for (int i = 0; i < kChannels; ++i) opened.graphUseBefore[static_cast<std::size_t>(i)] = s.Graph.Ch[static_cast<std::size_t>(i)].Use;
+    }
+    for (int ch = 1; ch <= kChannels; ++ch) s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = fc.Ch(ch).OnOff == 1 ? 1 : 0;
+    s.OpenedRecord = std::move(opened);
+    s.DataPresent = kTrue;
+    DrawStoredRecord(e, fc, samples);
+    s.RecentFiles = WithRecentFile(s.RecentFiles, path);
+    e.main.SetCaption(StoredRecordCaption(path));
+    ui.SetPointer(before);
+    e.main.SetWindowEnabled(true);
+    // What the file lacks is said once the record is drawn.
+    std::string caution = check.note;
+    if (!check.sizeWarning.empty()) caution += (caution.empty() ? "" : "\n") + check.sizeWarning;
+    if (!caution.empty()) ui.ShowMessage(path + "\n" + caution, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+    return OpenOutcome::Opened;
+}
+
+StoredRecordText OpenedRecordText(const Engine& e) {
+    if (!e.s.OpenedRecord) return {};
+    const OpenedRecordFile& r = *e.s.OpenedRecord;
+    // The texts come from the file as it is now read (the note and the caution included).
+    StoredRecordCheck check = CheckStoredRecord(r.path, e.ui.language);
+    if (!check.ok) {
+        check.conditions = r.conditions;
+        check.complete = r.complete;
+        check.wholeChannels = r.wholeChannels;
+    }
+    const int model = e.s.ProgramMode == kModeOnline ? e.s.Instrument.InstrumentModel : -1;
+    return DescribeStoredRecord(r.path, check, e.ui.language, model);
+}
+
+std::string ShownRecordFile(const ProgramState& s) {
+    if (s.OpenedRecord) return s.OpenedRecord->path;
+    const std::string& last = s.LastDataFile;
+    if (s.DataPresent == kFalse || last.size() < 4) return {};
+    return ToLowerAscii(last.substr(last.size() - 4)) == ".kmr" ? last : std::string();
+}
+
+SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFactor, std::int32_t n) {
+    const double step = static_cast<double>(clockMs) * timeFactor;
+    if (n <= 0 || !(step > 0.0) || !(hi >= lo)) return {0, 0};
+    // Times closer to a sample than a millionth of a step count as on it.
+    const double first = std::max(0.0, std::ceil(lo / step - 1e-6));
+    const double last = std::min(static_cast<double>(n - 1), std::floor(hi / step + 1e-6));
+    if (last < first) return {0, 0};
+    return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
+}
+
+std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
+                                          ExportFormat format, const std::vector<int>& channels,
+                                          SampleRange samples, DrivePort& drive) {
+    const std::string source = ShownRecordFile(e.s);
+    if (source.empty()) {
+        e.ui.ShowMessage(e.ui.Text(2808), e.ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+        return {};
+    }
+    ConversionOptions options;
+    options.format = format;
+    options.subset.channels = channels;
+    options.subset.samples = samples;
+    // A cancelled file offers its whole channels, as it was opened.
+    options.wholeChannels = e.s.OpenedRecord && !e.s.OpenedRecord->complete;
+    // The model of the instrument connected is the record's only when a run just made it.
+    if (!e.s.OpenedRecord && e.s.ProgramMode == kModeOnline)
+        options.model = e.s.Instrument.InstrumentModel == kModelKmr510C ? "KMR-510C" : "KMR-530A";
+    QuietConversionView quiet;
+    ConversionPorts ports{e.ui, e.progressView, quiet, drive, nullptr, e.s.Writes};
+    std::string dir = folder;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    RunStatus status = RunStatus::Ok;
+    const ConversionOutcome outcome =
+        ConvertItems({ConversionItem{source, dir, name, 1.0}}, true, ports, status, options);
+    if (!outcome.AllConverted() || outcome.csvFiles.empty()) return {};
+    return outcome.csvFiles[0];
+}
+
+}  // namespace kmr

@@ -1,0 +1,54 @@
+#pragma once
+// Opening a stored record in the main window (File > Open Data File..., a recent file, the
+// command line, a file dropped on the window), and exporting a range of the record shown.
+//
+// The record is drawn as a just-transferred one: the same chart model, display range, statistics,
+// trigger marks and caption ("KMR-5300 - NAME.kmr"). It is read once, straight into the buffers
+// the charts keep. Opening works on-line and off-line and is refused while a run is active. A
+// refused or cancelled open changes nothing that is shown; monitoring stops once the file is read.
+#include <string>
+#include <vector>
+
+#include "core/app/Engine.h"
+#include "core/datafiles/Conversion.h"
+#include "core/datafiles/StoredRecord.h"
+
+namespace kmr {
+
+// Files from this many samples (all channels together) on are read under the progress window.
+inline constexpr std::size_t kOpenProgressWords = 1000000;
+// The recent files kept.
+inline constexpr std::size_t kRecentFileCount = 8;
+
+enum class OpenOutcome { Opened, Refused, Cancelled, RunActive };
+
+OpenOutcome OpenStoredRecord(Engine& e, const std::string& path);
+
+// `list` with `path` first, a repeat of it removed, cut to kRecentFileCount.
+std::vector<std::string> WithRecentFile(std::vector<std::string> list, const std::string& path);
+// `list` without `path`.
+std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const std::string& path);
+
+// "KMR-5300 - NAME.kmr".
+std::string StoredRecordCaption(const std::string& path);
+
+// The texts beside the charts for the record opened (empty title when none is).
+StoredRecordText OpenedRecordText(const Engine& e);
+
+// --- Export of a range -----------------------------------------------------------------------------
+// The .kmr file behind the record the charts show: the opened file, or the data file the last run
+// wrote; empty when there is none (a CSV transfer, no record).
+std::string ShownRecordFile(const ProgramState& s);
+
+// Samples of the record whose times lie in [lo, hi] (seconds on the chart's axis, both ends
+// inclusive), clipped to the record of n samples; count 0 when none lies there.
+SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFactor, std::int32_t n);
+
+// Writes the chosen channels and samples of the shown record's file to `folder` + `name` (CSV parts
+// above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a
+// file. Returns the files written (empty when nothing was).
+std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
+                                          ExportFormat format, const std::vector<int>& channels,
+                                          SampleRange samples, DrivePort& drive);
+
+}  // namespace kmr

@@ -1,0 +1,164 @@
+#include "core/datafiles/StoredRecord.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/datafiles/FileIo.h"
+#include "core/datafiles/Hdf5Export.h"
+#include "core/support/InstrumentFacts.h"
+#include "core/support/Numbers.h"
+#include "core/support/Vocabulary.h"
+
+namespace kmr {
+
+namespace {
+
+std::string ChannelList(const std::vector<int>& channels, Language lang) {
+    std::string s;
+    for (int ch : channels) s += (s.empty() ? "" : ", ") + std::to_string(ch);
+    return s.empty() ? Text(lang, 2404) : s;
+}
+
+std::string Named(const std::vector<std::string>& names, long long code) {
+    if (code >= 0 && static_cast<std::size_t>(code) < names.size()) return names[static_cast<std::size_t>(code)];
+    return std::to_string(code);
+}
+
+}  // namespace
+
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
+    StoredRecordCheck r;
+    auto refuse = [&](const std::string& why) {
+        r.problem = Text(lang, 113) + "\n" + path + (why.empty() ? "" : "\n" + why);
+        return r;
+    };
+    FileHandle f;
+    if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
+        r.fileError = f.error();
+        r.problem = FileErrorMessage(lang, f.error(), path);
+        return r;
+    }
+    const std::int64_t size = f.Size();
+    if (size < 0) {
+        r.fileError = f.error();
+        r.problem = FileErrorMessage(lang, f.error(), path);
+        return r;
+    }
+    r.bytes = static_cast<std::uint64_t>(size);
+    Bytes header(static_cast<std::size_t>(std::min<std::int64_t>(size, kDataHeaderBytes)));
+    if (!f.ReadAt(0, header.data(), header.size())) {
+        if (f.error() != 0) {
+            r.fileError = f.error();
+            r.problem = FileErrorMessage(lang, f.error(), path);
+            return r;
+        }
+        header.clear();  // the file shrank meanwhile: judged as too short
+    }
+    f.Close();
+    const HeaderCheck h = CheckDataFileHeader(lang, header, r.bytes, true);
+    if (!h.ok) return refuse(h.problem);
+    if (h.wholeChannels.empty()) return refuse(Text(lang, 2511));
+    r.complete = h.complete;
+    r.wholeChannels = h.wholeChannels;
+    for (int ch : h.conditions.MeasuredChannels)
+        if (std::find(r.wholeChannels.begin(), r.wholeChannels.end(), ch) == r.wholeChannels.end())
+            r.missingChannels.push_back(ch);
+    r.conditions = WholeChannelsOnly(h.conditions, static_cast<int>(r.wholeChannels.size()));
+    r.sizeWarning = h.sizeWarning;
+    if (!r.complete)
+        r.note = TextWith(lang, 2803, {ChannelList(r.wholeChannels, lang), ChannelList(r.missingChannels, lang)});
+    r.ok = true;
+    return r;
+}
+
+bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
+                       ProgressView& view, UiPort& ui, RunStatus& status) {
+    out.clear();
+    FileHandle f;
+    if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
+        ReportFileError(f.error(), path, ui, status);
+        return false;
+    }
+    const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
+    std::vector<int> channels;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (fc.Ch(ch).OnOff == 1) channels.push_back(ch);
+    const std::size_t total = std::max<std::size_t>(n * channels.size(), 1);
+    std::size_t done = 0;
+    int shown = -1;
+    out.resize(channels.size());
+    for (std::size_t k = 0; k < channels.size(); ++k) {
+        std::vector<std::int16_t>& dest = out[k];
+        dest.resize(n);
+        // The whole channels of a file are its first blocks, in order.
+        const std::int64_t block = ChannelBlockOffset(fc.WordsConverted, static_cast<int>(k));
+        for (std::size_t at = 0; at < n; at += kOpenChunkWords) {
+            const std::size_t count = std::min(kOpenChunkWords, n - at);
+            const int rc = f.ReadAtShared(block + static_cast<std::int64_t>(2 * at), dest.data() + at,
+                                          count * sizeof(std::int16_t));
+            if (rc != 0) {
+                // The header check found the blocks inside the file: it shrank since (-1).
+                ReportFileError(rc > 0 ? rc : EIO, path, ui, status);
+                out.clear();
+                return false;
+            }
+            SampleWordsToHost(dest.data() + at, count);
+            done += count;
+            if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
+            if (status == RunStatus::Cancelled) {
+                out.clear();
+                return false;
+            }
+            const int percent = static_cast<int>(done * 100 / total);
+            if (percent != shown) view.SetPercent(shown = percent);
+        }
+    }
+    return true;
+}
+
+StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecordCheck& check, Language lang,
+                                      int model) {
+    const FileConditions& fc = check.conditions;
+    StoredRecordText t;
+    t.title = FileNameOf(path);
+    auto line = [&](int id, std::string value) { t.lines.push_back({Text(lang, id), std::move(value)}); };
+    line(2811, path);
+    line(2812, fc.TriggerTime);
+    line(1204, Named(TriggerModeNames(lang), fc.TrgMode));
+    line(1205, FormatFloat(fc.SmpClk) + " ms");
+    line(1206, FormatInt(fc.MemoryWords));
+    line(1207, FormatInt(fc.PreMemoryWords));
+    line(2813, FormatInt(fc.WordsConverted));
+    line(2814, FormatFixed(static_cast<double>(fc.WordsConverted) * static_cast<double>(fc.SmpClk) / 1000.0, 3) + " s");
+    line(1208, Named(AveragingNames(), fc.Averaging));
+    // The file does not name its instrument; only the 5.0 V bridge voltage tells a KMR-510C.
+    const std::string revealed = ModelOfConditions(fc);
+    line(2815, revealed.empty() ? Text(lang, 2816) : revealed);
+    line(2817, Text(lang, check.complete ? 2818 : 2819));
+
+    t.channelHeader = {Text(lang, 1209), Text(lang, 1211), Text(lang, 1212), Text(lang, 1213),
+                       Text(lang, 1219), Text(lang, 1215), Text(lang, 1216)};
+    const auto& units = UnitNames(LanguageOfUserLanguageId(UserLanguageId(lang)));
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const ChannelCondition& c = fc.Ch(ch);
+        if (c.OnOff != 1) continue;
+        const std::string& mode = InputModeName(c.InputMode);
+        std::string trigger = Named(OffOnNames(), c.DtgOnOff);
+        if (c.DtgOnOff == 1) trigger += " " + FormatFloat(c.DtgLevel);
+        t.channelRows.push_back({std::to_string(ch), mode.empty() ? std::to_string(c.InputMode) : mode,
+                                 Named(FilterNames(), c.Lpf), FormatFloat(c.Coeff), FormatFloat(c.Offset),
+                                 Named(units, c.Unit), trigger});
+    }
+    if (!check.note.empty()) t.notes.push_back(check.note);
+    if (!check.sizeWarning.empty()) t.notes.push_back(check.sizeWarning);
+    // A record of a bridge voltage the connected instrument does not have.
+    if (model == kModelKmr530A && revealed == "KMR-510C") t.notes.push_back(Text(lang, 2820));
+    return t;
+}
+
+}  // namespace kmr

@@ -1,0 +1,71 @@
+#pragma once
+// A stored .kmr record opened for looking at it: the checks before anything is read, the reading
+// of its samples (once, straight into the buffers the charts keep) with progress and cancel, and
+// the texts of its conditions as the window shows them beside the charts.
+//
+// What a file may be:
+//  - complete: opened;
+//  - of another length than its header implies: opened, with the caution the conversion gives;
+//  - cancelled or unfinished: its whole channels are opened, with a note naming them (a file
+//    without a whole channel is refused);
+//  - shorter than a header, with a damaged header, or not a data file at all: refused with what is
+//    wrong, and nothing is read.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/datafiles/DataFile.h"
+#include "core/support/Progress.h"
+#include "core/support/RunStatus.h"
+#include "core/support/TextTable.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+struct StoredRecordCheck {
+    bool ok = false;
+    int fileError = 0;           // the system's error number when the file could not be read
+    std::string problem;         // why it is refused (text 113 first), in the language asked for
+    FileConditions conditions;   // the whole channels only are switched on
+    std::vector<int> wholeChannels;    // measured channels the file holds whole, ascending
+    std::vector<int> missingChannels;  // measured channels it does not hold whole
+    bool complete = false;       // the complete signature
+    std::string sizeWarning;     // the conversion's caution for a file of another length
+    std::string note;            // a cancelled or unfinished file: which channels are shown
+    std::uint64_t bytes = 0;
+};
+
+// Reads and checks the header of `path` without showing anything.
+StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang);
+
+// The file name without its folder.
+std::string FileNameOf(const std::string& path);
+
+// Reads the samples of every channel switched on in `fc` (its blocks in the file's order, located
+// by `wholeBlocks`: the k-th channel switched on is the file's block k) into `out`, one vector of
+// N samples per channel, ascending. The view is told the percentage as the reading goes on and may
+// cancel (then false with status Cancelled, `out` empty). A file-system error is reported and
+// gives false.
+bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
+                       ProgressView& view, UiPort& ui, RunStatus& status);
+
+// Words read between two looks at the progress window's Cancel.
+inline constexpr std::size_t kOpenChunkWords = 262144;
+
+// --- The conditions beside the charts -----------------------------------------------------------------
+struct ConditionLine {
+    std::string label;
+    std::string value;
+};
+struct StoredRecordText {
+    std::string title;                        // the file name
+    std::vector<ConditionLine> lines;         // file, trigger time and mode, clock, memory ...
+    std::vector<std::string> channelHeader;   // Ch., input mode, filter, coefficient ...
+    std::vector<std::vector<std::string>> channelRows;  // one per channel shown, ascending
+    std::vector<std::string> notes;           // the cancelled note and the size caution
+};
+// `model` is the instrument's model when one is connected (kModelKmr530A / kModelKmr510C), or -1.
+StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecordCheck& check, Language lang,
+                                      int model);
+
+}  // namespace kmr

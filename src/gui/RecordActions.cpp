@@ -1,0 +1,449 @@
+#include "gui/RecordActions.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <qcustomplot.h>
+
+#include "core/app/OpenRecord.h"
+#include "core/datafiles/TemporaryOutput.h"
+#include "core/support/Numbers.h"
+#include "gui/GuiText.h"
+#include "gui/charts/ChartArea.h"
+
+namespace kmr::gui {
+
+namespace {
+
+constexpr const char* kRecentKey = "RecentFiles/Files";
+
+bool IsDataFilePath(const QString& path) { return path.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive); }
+
+// The first local .kmr file of a drag.
+QString DroppedDataFile(const QMimeData* mime) {
+    if (mime == nullptr || !mime->hasUrls()) return {};
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && IsDataFilePath(url.toLocalFile())) return url.toLocalFile();
+    return {};
+}
+
+QString Html(const std::string& s) { return Q(s).toHtmlEscaped(); }
+
+}  // namespace
+
+RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QAction* exportAfter)
+    : QObject(window), e_(e), window_(window), menu_(fileMenu) {
+    setObjectName("RecordActions");
+    chooseOpenFile = [this](const QString& title, const QString& filters, const QString& start) {
+        return QFileDialog::getOpenFileName(window_, title, start, filters);
+    };
+    chooseSaveFile = [this](const QString& title, const QString& filters, const QString& start) {
+        // A range is never written over a file (the core says so); an image is, once confirmed.
+        return QFileDialog::getSaveFileName(window_, title, start, filters, nullptr,
+                                            confirmOverwrite_ ? QFileDialog::Options()
+                                                              : QFileDialog::DontConfirmOverwrite);
+    };
+
+    // Open and the files opened last, at the top of the File menu.
+    QAction* first = menu_->actions().isEmpty() ? nullptr : menu_->actions().first();
+    open_ = new QAction(T(2804), menu_);
+    open_->setObjectName("mnuFileOpen");
+    open_->setShortcut(QKeySequence::Open);
+    menu_->insertAction(first, open_);
+    connect(open_, &QAction::triggered, this, [this] { e_.gate.Input([this] { OpenChosen(); }); });
+    for (std::size_t i = 0; i < kRecentFileCount; ++i) {
+        auto* a = new QAction(menu_);
+        a->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i + 1));
+        a->setVisible(false);
+        menu_->insertAction(first, a);
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (i < e_.s.RecentFiles.size()) Open(Q(e_.s.RecentFiles[i]));
+        });
+        recent_.push_back(a);
+    }
+    recentSeparator_ = menu_->insertSeparator(first);
+
+    // The exports, after the conversion.
+    const QList<QAction*> all = menu_->actions();
+    const qsizetype at = all.indexOf(exportAfter);
+    QAction* before = at >= 0 && at + 1 < all.size() ? all[at + 1] : nullptr;
+    exportCharts_ = new QAction(T(2805), menu_);
+    exportCharts_->setObjectName("mnuFileExportCharts");
+    exportRange_ = new QAction(T(2806), menu_);
+    exportRange_->setObjectName("mnuFileExportRange");
+    menu_->insertAction(before, exportCharts_);
+    menu_->insertAction(before, exportRange_);
+    connect(exportCharts_, &QAction::triggered, this, [this] { e_.gate.Input([this] { ExportCharts(); }); });
+    connect(exportRange_, &QAction::triggered, this, [this] { e_.gate.Input([this] { ExportRange(); }); });
+    connect(menu_, &QMenu::aboutToShow, this, &RecordActions::UpdateMenu);
+
+    // The record's conditions beside the charts.
+    dock_ = new QDockWidget(T(2807), window_);
+    dock_->setObjectName("dockConditions");
+    dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                       QDockWidget::DockWidgetFloatable);
+    auto* scroll = new QScrollArea;
+    conditions_ = new QLabel;
+    conditions_->setObjectName("lblRecordConditions");
+    conditions_->setTextFormat(Qt::RichText);
+    conditions_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    conditions_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    conditions_->setMargin(6);
+    scroll->setWidget(conditions_);
+    scroll->setWidgetResizable(true);
+    dock_->setWidget(scroll);
+    window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
+    dock_->hide();
+
+    window_->setAcceptDrops(true);
+    window_->installEventFilter(this);
+    e_.s.RecentFiles = LoadRecentFiles();
+    UpdateMenu();
+}
+
+std::vector<std::string> RecordActions::LoadRecentFiles() {
+    std::vector<std::string> files;
+    for (const QString& f : QSettings().value(kRecentKey).toStringList())
+        if (!f.isEmpty() && files.size() < kRecentFileCount) files.push_back(f.toStdString());
+    return files;
+}
+
+void RecordActions::SaveRecentFiles(const std::vector<std::string>& files) {
+    QStringList list;
+    for (const auto& f : files) list << Q(f);
+    QSettings settings;
+    settings.setValue(kRecentKey, list);
+    settings.sync();
+}
+
+void RecordActions::UpdateMenu() {
+    open_->setEnabled(!e_.s.RunActive());
+    for (std::size_t i = 0; i < recent_.size(); ++i) {
+        QAction* a = recent_[i];
+        const bool used = i < e_.s.RecentFiles.size();
+        a->setVisible(used);
+        if (!used) continue;
+        const QString path = Q(e_.s.RecentFiles[i]);
+        a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+        a->setStatusTip(path);
+        a->setToolTip(path);
+        a->setEnabled(!e_.s.RunActive());
+    }
+    recentSeparator_->setVisible(true);
+    const bool record = !ShownRecordFile(e_.s).empty() && e_.chart.GraphMode() == kRecordedMode;
+    exportCharts_->setEnabled(e_.chart.GraphMode() == kRecordedMode && e_.s.DataPresent != kFalse);
+    exportRange_->setEnabled(record);
+}
+
+bool RecordActions::Open(const QString& path) {
+    bool opened = false;
+    const bool ran = e_.gate.Input([&] {
+        opened = OpenStoredRecord(e_, QFileInfo(path).absoluteFilePath().toStdString()) == OpenOutcome::Opened;
+    });
+    if (!ran) return false;
+    SaveRecentFiles(e_.s.RecentFiles);
+    if (opened) {
+        panelFor_.clear();
+        UpdatePanel();
+    }
+    return opened;
+}
+
+void RecordActions::OpenChosen() {
+    QString start;
+    if (!e_.s.RecentFiles.empty())
+        start = QFileInfo(Q(e_.s.RecentFiles.front())).absolutePath();
+    else
+        start = Q(e_.s.Global.DataFolder);
+    const QString path = chooseOpenFile(T(2804).remove('&'), T(2832), start);
+    if (path.isEmpty()) return;
+    // Called inside the gate already: the core directly.
+    const bool opened = OpenStoredRecord(e_, path.toStdString()) == OpenOutcome::Opened;
+    SaveRecentFiles(e_.s.RecentFiles);
+    if (opened) {
+        panelFor_.clear();
+        UpdatePanel();
+    }
+}
+
+void RecordActions::ChartsChanged() { UpdatePanel(); }
+
+void RecordActions::UpdatePanel() {
+    if (!e_.s.OpenedRecord) {
+        if (!panelFor_.empty()) dock_->hide();
+        panelFor_.clear();
+        return;
+    }
+    if (panelFor_ == e_.s.OpenedRecord->path) return;
+    panelFor_ = e_.s.OpenedRecord->path;
+    const StoredRecordText t = OpenedRecordText(e_);
+    QString html = QStringLiteral("<b>%1</b><table cellspacing='0' cellpadding='2'>").arg(Html(t.title));
+    for (const auto& l : t.lines)
+        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(Html(l.label), Html(l.value));
+    html += QStringLiteral("</table><br><table border='1' cellspacing='0' cellpadding='2'><tr>");
+    for (const auto& h : t.channelHeader) html += QStringLiteral("<th>%1</th>").arg(Html(h));
+    html += QStringLiteral("</tr>");
+    for (const auto& row : t.channelRows) {
+        html += QStringLiteral("<tr>");
+        for (const auto& cell : row) html += QStringLiteral("<td>%1</td>").arg(Html(cell));
+        html += QStringLiteral("</tr>");
+    }
+    html += QStringLiteral("</table>");
+    for (const auto& note : t.notes) html += QStringLiteral("<p style='color:#a00000'>%1</p>").arg(Html(note));
+    conditions_->setText(html);
+    dock_->show();
+    dock_->raise();
+}
+
+bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == window_ && event->type() == QEvent::DragEnter) {
+        auto* drag = static_cast<QDragEnterEvent*>(event);
+        if (!DroppedDataFile(drag->mimeData()).isEmpty()) {
+            drag->acceptProposedAction();
+            return true;
+        }
+    } else if (watched == window_ && event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString path = DroppedDataFile(drop->mimeData());
+        if (!path.isEmpty()) {
+            drop->acceptProposedAction();
+            // Opened once the drop has ended: the file's messages are not shown inside it.
+            QTimer::singleShot(0, this, [this, path] { Open(path); });
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+kmr::ChartArea* RecordActions::Charts() const {
+    return window_->findChild<kmr::ChartArea*>();
+}
+
+QString RecordActions::ChartCaption() const {
+    const std::string source = ShownRecordFile(e_.s);
+    QString caption = window_->windowTitle();
+    if (!source.empty()) caption = Q(StoredRecordCaption(source));
+    QStringList channels;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) channels << QString::number(ch);
+    caption += QStringLiteral("  ") + T(1209) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
+    if (kmr::ChartArea* area = Charts()) {
+        for (int i = 0; i < kCharts; ++i) {
+            if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+            const QCPRange r = area->Plot(i)->xAxis->range();
+            return Q(TextWith(e_.ui.language, 2835,
+                              {caption.toStdString(), FormatFixed(r.lower, 3), FormatFixed(r.upper, 3)}));
+        }
+    }
+    return caption;
+}
+
+bool RecordActions::WriteCharts(const QString& path, QString* error) {
+    kmr::ChartArea* area = Charts();
+    if (area == nullptr) return false;
+    area->ReplotNow();
+    std::vector<QCustomPlot*> plots;
+    int width = 800;
+    for (int i = 0; i < kCharts; ++i) {
+        if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        plots.push_back(area->Plot(i));
+        width = std::max(width, area->Plot(i)->width());
+    }
+    if (plots.empty()) return false;
+    constexpr int kCaptionHeight = 28;
+    const int chartHeight = 170;
+    const int height = kCaptionHeight + chartHeight * static_cast<int>(plots.size());
+    const bool pdf = path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    const std::string finalPath = path.toStdString();
+    const std::string temporary = FreeTemporaryPath(finalPath);
+    if (temporary.empty()) {
+        if (error) *error = QStringLiteral("no temporary name is free");
+        return false;
+    }
+    const QString caption = ChartCaption();
+    auto draw = [&](QCPPainter& painter) {
+        painter.setPen(Qt::black);
+        QFont font = painter.font();
+        font.setPointSizeF(10);
+        painter.setFont(font);
+        painter.drawText(QRect(8, 0, width - 16, kCaptionHeight), Qt::AlignVCenter | Qt::AlignLeft, caption);
+        int y = kCaptionHeight;
+        for (QCustomPlot* p : plots) {
+            painter.save();
+            painter.translate(0, y);
+            p->toPainter(&painter, width, chartHeight);
+            painter.restore();
+            y += chartHeight;
+        }
+    };
+    bool ok = false;
+    if (pdf) {
+        QPdfWriter writer(QString::fromStdString(temporary));
+        writer.setCreator(QStringLiteral("KMR-5300"));
+        writer.setTitle(caption);
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(width, height), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QCPPainter painter(&writer);
+        ok = painter.isActive();
+        if (ok) {
+            painter.setMode(QCPPainter::pmVectorized);
+            painter.setMode(QCPPainter::pmNoCaching);
+            painter.fillRect(QRect(0, 0, width, height), Qt::white);
+            draw(painter);
+            ok = painter.end();
+        }
+    } else {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QCPPainter painter(&image);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            draw(painter);
+        }
+        ok = image.save(QString::fromStdString(temporary), "PNG");
+    }
+    if (ok) {
+        // The name was chosen in the file dialog, which asked before replacing a file.
+        if (NameInUse(finalPath)) RemoveFile(finalPath);
+        const int rc = CommitTemporary(temporary, finalPath);
+        ok = rc == 0;
+        if (!ok && error) *error = Q(ErrorDescription(rc));
+    } else if (error) {
+        *error = QStringLiteral("the image could not be made");
+    }
+    if (!ok) RemoveFile(temporary);
+    area->ReplotNow();
+    return ok;
+}
+
+void RecordActions::ExportCharts() {
+    const std::string source = ShownRecordFile(e_.s);
+    QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
+    if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
+    QString path = chooseSaveFile(T(2826), T(2828) + QStringLiteral(";;") + T(2829), suggested + QStringLiteral(".png"));
+    if (path.isEmpty()) return;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf")) path += QStringLiteral(".png");
+    QString error;
+    if (!WriteCharts(path, &error))
+        e_.ui.ShowMessage(T(2827).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
+                          e_.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+}
+
+void RecordActions::ExportRange() {
+    const std::string source = ShownRecordFile(e_.s);
+    if (source.empty() || e_.chart.GraphMode() != kRecordedMode) {
+        e_.ui.ShowMessage(e_.ui.Text(source.empty() ? 2808 : 2809), e_.ui.Text(107), MsgIcon::Exclamation,
+                          MsgButtons::Ok);
+        return;
+    }
+    const MeasConditions& m = e_.s.RecordMeas();
+    const std::int32_t n = e_.s.RecordWords();
+    const double timeFactor = e_.s.Graph.X.XtimeFactor;
+    kmr::ChartArea* area = Charts();
+    double shownLo = 0.0, shownHi = static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * timeFactor;
+    if (area != nullptr) {
+        for (int i = 0; i < kCharts; ++i) {
+            if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1 || !e_.chart.ShowsRecord(i)) continue;
+            shownLo = area->Plot(i)->xAxis->range().lower;
+            shownHi = area->Plot(i)->xAxis->range().upper;
+            break;
+        }
+    }
+    const CursorTimes cursors = area != nullptr ? area->Cursors() : CursorTimes{};
+    const bool hasCursors = cursors.hasA && cursors.hasB;
+
+    QDialog dlg(window_);
+    dlg.setObjectName("ExportRangeDlg");
+    dlg.setWindowTitle(T(2821));
+    auto* shown = new QRadioButton(Q(TextWith(e_.ui.language, 2822, {FormatFixed(shownLo, 4), FormatFixed(shownHi, 4)})));
+    shown->setObjectName("optShownRange");
+    shown->setChecked(true);
+    const double a = std::min(cursors.a, cursors.b), b = std::max(cursors.a, cursors.b);
+    auto* between = new QRadioButton(Q(TextWith(e_.ui.language, 2823, {FormatFixed(a, 4), FormatFixed(b, 4)})));
+    between->setObjectName("optCursorRange");
+    between->setEnabled(hasCursors);
+    auto* rangeBox = new QGroupBox(T(2821));
+    auto* rangeLayout = new QVBoxLayout(rangeBox);
+    rangeLayout->addWidget(shown);
+    rangeLayout->addWidget(between);
+    auto* channelBox = new QGroupBox(T(2824));
+    auto* channelLayout = new QHBoxLayout(channelBox);
+    std::vector<std::pair<int, QCheckBox*>> checks;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (m.Ch(ch).OnOff != 1) continue;
+        auto* c = new QCheckBox(QString::number(ch));
+        c->setObjectName(QStringLiteral("chkChannel%1").arg(ch));
+        c->setChecked(e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1);
+        channelLayout->addWidget(c);
+        checks.emplace_back(ch, c);
+    }
+    auto* format = new QComboBox;
+    format->setObjectName("cboFormat");
+    format->addItem(T(2830));
+#ifdef KMR_HAVE_HDF5
+    format->addItem(T(2831));
+#endif
+    auto* form = new QFormLayout;
+    form->addRow(T(2825), format);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(T(1014));
+    buttons->button(QDialogButtonBox::Cancel)->setText(T(1015));
+    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dlg);
+    layout->addWidget(rangeBox);
+    layout->addWidget(channelBox);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+    std::vector<int> channels;
+    while (true) {
+        if (dlg.exec() != QDialog::Accepted) return;
+        channels.clear();
+        for (const auto& [ch, c] : checks)
+            if (c->isChecked()) channels.push_back(ch);
+        if (!channels.empty()) break;
+        e_.ui.ShowMessage(e_.ui.Text(2833), e_.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+    }
+    const bool hdf5 = format->currentIndex() == 1;
+    const SampleRange samples = between->isChecked() ? SamplesBetween(a, b, m.SmpClk, timeFactor, n)
+                                                     : SamplesBetween(shownLo, shownHi, m.SmpClk, timeFactor, n);
+    QString suggested = Q(source);
+    suggested.chop(4);
+    const QString extension = hdf5 ? QStringLiteral(".h5") : QStringLiteral(".csv");
+    confirmOverwrite_ = false;
+    QString path = chooseSaveFile(T(2821), T(hdf5 ? 2831 : 2830), suggested + extension);
+    confirmOverwrite_ = true;
+    if (path.isEmpty()) return;
+    if (!path.endsWith(extension, Qt::CaseInsensitive)) path += extension;
+    const QFileInfo info(path);
+    SystemDrivePort drive;
+    ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(),
+                     hdf5 ? ExportFormat::Hdf5 : ExportFormat::Csv, channels, samples, drive);
+}
+
+}  // namespace kmr::gui

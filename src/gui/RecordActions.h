@@ -1,0 +1,79 @@
+#pragma once
+// Stored records in the main window: File > Open Data File... (Ctrl+O) with the files opened
+// last under it, a .kmr dropped on the window, the record's conditions in a panel beside the
+// charts, File > Export Charts... (PNG, PDF) and File > Export Range... (CSV, HDF5 where built).
+// Every action goes through the engine's handler gate; the decisions are the core's
+// (core/app/OpenRecord.h). The recent files are kept with the window settings.
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+#include "core/app/Engine.h"
+
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMainWindow;
+class QMenu;
+
+namespace kmr {
+class ChartArea;
+}
+
+namespace kmr::gui {
+
+class RecordActions : public QObject {
+    Q_OBJECT
+public:
+    // Puts its items at the top of `fileMenu` (open, recent files) and after its conversion item
+    // (`exportAfter`, the exports), and its panel beside the charts.
+    RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QAction* exportAfter);
+
+    // Opens `path` as a handler of the gate (a command line, a drop, a menu item); false when
+    // it was not opened.
+    bool Open(const QString& path);
+    // The record shown changed (a batch of the charts ended): the panel follows.
+    void ChartsChanged();
+    // Writes the shown charts to one PNG or PDF file (by the suffix); the files' error otherwise.
+    bool WriteCharts(const QString& path, QString* error = nullptr);
+
+    // The file choosers, replaceable (tests): (title, filters, suggested path) -> path or empty.
+    std::function<QString(const QString&, const QString&, const QString&)> chooseOpenFile;
+    std::function<QString(const QString&, const QString&, const QString&)> chooseSaveFile;
+
+    QDockWidget* ConditionsPanel() const { return dock_; }
+    const std::vector<QAction*>& RecentActions() const { return recent_; }
+
+    // The recent files in the window settings (section "RecentFiles").
+    static std::vector<std::string> LoadRecentFiles();
+    static void SaveRecentFiles(const std::vector<std::string>& files);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void UpdateMenu();
+    void UpdatePanel();
+    void OpenChosen();
+    void ExportCharts();
+    void ExportRange();
+    kmr::ChartArea* Charts() const;
+    QString ChartCaption() const;
+
+    Engine& e_;
+    QMainWindow* window_;
+    QMenu* menu_;
+    QAction* open_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    std::vector<QAction*> recent_;
+    QAction* exportCharts_ = nullptr;
+    QAction* exportRange_ = nullptr;
+    QDockWidget* dock_ = nullptr;
+    QLabel* conditions_ = nullptr;
+    std::string panelFor_;  // the file the panel describes
+    bool confirmOverwrite_ = true;
+};
+
+}  // namespace kmr::gui

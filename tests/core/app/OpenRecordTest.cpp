@@ -1,0 +1,293 @@
+// Opening a stored record in the main window: every kind of file opened or refused with its
+// message, the record drawn as after a transfer, cancel of the largest file, the conditions' texts
+// and the export of the range shown.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/app/OpenRecord.h"
+#include "core/app/RunController.h"
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "support/EngineHarness.h"
+#include "support/FakeDrive.h"
+
+namespace kmr {
+namespace {
+
+using testing::ConditionsWith;
+using testing::EngineHarness;
+using testing::ReadAll;
+using testing::WriteKmr;
+
+std::vector<std::int16_t> Wave(int channel, std::int32_t n) {
+    std::vector<std::int16_t> v;
+    for (std::int32_t i = 0; i < n; ++i) v.push_back(static_cast<std::int16_t>((i * 13 + channel * 1000) % 30000 - 15000));
+    return v;
+}
+
+class OpenRecordTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(h.Start(), StartupOutcome::Online); }
+
+    // A complete file of channels 2, 5 and 7 (n samples; channel 5 scaled by 0.5 and +10).
+    std::string Written(const std::string& name, std::int32_t n = 1000) {
+        MeasConditions m = ConditionsWith({2, 5, 7}, n);
+        m.SmpClk = 1.0f;
+        m.TrgMode = 1;
+        m.PreMemoryWords = 100;
+        m.Ch(5).Coeff = 0.5f;
+        m.Ch(5).Offset = 10.0f;
+        m.Ch(5).Point = 2;
+        const std::string path = h.DataFolder() + name;
+        EXPECT_TRUE(WriteKmr(path, m, n, {Wave(2, n), Wave(5, n), Wave(7, n)}));
+        return path;
+    }
+    static void Resize(const std::string& path, std::uintmax_t size) { std::filesystem::resize_file(path, size); }
+    static void Poke(const std::string& path, std::size_t at, const std::string& bytes) {
+        std::fstream f(path, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(static_cast<std::streamoff>(at));
+        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+
+    EngineHarness h;
+};
+
+TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaption) {
+    const std::string path = Written("rec.kmr");
+    h.ui.shown.clear();
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
+    EXPECT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
+    ASSERT_TRUE(h.state.OpenedRecord);
+    // Channel 5's engineering values from the file's own coefficient and offset, not the live ones.
+    ASSERT_TRUE(h.engine.chart.ShowsRecord(4));
+    EXPECT_EQ(h.engine.chart.RecordSummary(4).size(), 1000u);
+    EXPECT_DOUBLE_EQ(h.engine.chart.Y(4, 2, 7), Wave(5, 1000)[7] * 0.5 + 10.0);
+    EXPECT_EQ(h.engine.chart.RecordPoint(4), 2);
+    EXPECT_DOUBLE_EQ(h.engine.chart.X(4, 2, 999), 0.999);
+    // A channel the file does not hold is a cleared graph; the data trigger marks the charts.
+    EXPECT_FALSE(h.engine.chart.ShowsRecord(0));
+    EXPECT_TRUE(h.engine.chart.Mark(1).on);
+    EXPECT_DOUBLE_EQ(h.engine.chart.Mark(1).x, 0.1);
+    EXPECT_NE(h.engine.chart.Labels(4).Max, "----");
+    EXPECT_EQ(h.state.RecentFiles, std::vector<std::string>{path});
+    EXPECT_EQ(ShownRecordFile(h.state), path);
+    // The graph condition form redraws it from the file's conditions and length.
+    EXPECT_EQ(h.state.RecordWords(), 1000);
+    EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
+}
+
+// Every kind of file that is not simply whole: opened with its note, or refused with what is
+// wrong and nothing drawn.
+TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> spoil;
+        OpenOutcome outcome;
+        std::vector<std::string> said;  // pieces of the one message shown
+    };
+    const std::vector<Case> cases = {
+        {"longer.kmr", [](const std::string& p) { Resize(p, std::filesystem::file_size(p) + 4); },
+         OpenOutcome::Opened, {"Caution", "header implies"}},
+        {"cancelled.kmr",
+         [](const std::string& p) {
+             Poke(p, 4, "KMR_FILE CANCEL     ");
+             Resize(p, 1100 + 2 * 1000 * 2 + 10);  // channels 2 and 5 whole, 7 cut
+         },
+         OpenOutcome::Opened, {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
+        {"short.kmr", [](const std::string& p) { Resize(p, 700); }, OpenOutcome::Refused,
+         {"This file is not KMR-5300's condition file.", "700 bytes"}},
+        {"damaged.kmr", [](const std::string& p) { Poke(p, 54, std::string("\xff\xff\xff\x7f", 4)); },
+         OpenOutcome::Refused, {"Damaged header", "memory words"}},
+        {"picture.kmr", [](const std::string& p) { Poke(p, 0, "\x89PNG\r\n\x1a\n"); }, OpenOutcome::Refused,
+         {"signature of a data file"}},
+        {"nothing-whole.kmr",
+         [](const std::string& p) {
+             Poke(p, 4, "KMR_FILE CANCEL     ");
+             Resize(p, 1500);
+         },
+         OpenOutcome::Refused, {"no channel of this file is whole"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = Written(c.name);
+        c.spoil(path);
+        h.state.OpenedRecord.reset();
+        h.engine.chart.ClearAllSeries();
+        h.main.caption = "before";
+        h.ui.shown.clear();
+        EXPECT_EQ(OpenStoredRecord(h.engine, path), c.outcome);
+        ASSERT_EQ(h.ui.shown.size(), 1u);
+        for (const auto& piece : c.said)
+            EXPECT_NE((h.ui.shown[0].title + h.ui.shown[0].text).find(piece), std::string::npos) << piece;
+        const bool opened = c.outcome == OpenOutcome::Opened;
+        EXPECT_EQ(h.state.OpenedRecord.has_value(), opened);
+        EXPECT_EQ(h.main.caption, opened ? "KMR-5300 - " + std::string(c.name) : "before");
+        EXPECT_EQ(h.engine.chart.ShowsRecord(4), opened);
+        EXPECT_TRUE(h.main.windowEnabled);
+    }
+    // The cancelled file shows its whole channels only.
+    OpenStoredRecord(h.engine, h.DataFolder() + "cancelled.kmr");
+    EXPECT_TRUE(h.engine.chart.ShowsRecord(1));
+    EXPECT_FALSE(h.engine.chart.ShowsRecord(6));
+    EXPECT_EQ(h.state.OpenedRecord->wholeChannels, (std::vector<int>{2, 5}));
+}
+
+TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChangesNothing) {
+    constexpr std::int32_t n = kLargestMemoryWords;
+    MeasConditions m = ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n);
+    std::vector<std::vector<std::int16_t>> samples;
+    for (int ch = 1; ch <= 10; ++ch) samples.push_back(Wave(ch, n));
+    const std::string path = h.DataFolder() + "largest.kmr";
+    ASSERT_TRUE(WriteKmr(path, m, n, samples));
+
+    h.progress.cancelAt = 5;
+    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Cancelled);
+    EXPECT_EQ(h.progress.label1, "Opening data file...");
+    EXPECT_EQ(h.progress.closes, h.progress.shows);
+    EXPECT_FALSE(h.state.OpenedRecord);
+    EXPECT_FALSE(h.engine.chart.ShowsRecord(0));
+    EXPECT_TRUE(h.state.RecentFiles.empty());
+
+    h.progress = testing::FakeProgress{};
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    EXPECT_EQ(h.progress.percents.back(), 100);
+    EXPECT_EQ(h.engine.chart.RecordSummary(9).size(), static_cast<std::size_t>(n));
+    EXPECT_DOUBLE_EQ(h.engine.chart.Y(9, 2, n - 1), samples[9][n - 1]);
+}
+
+TEST_F(OpenRecordTest, OpeningIsRefusedWhileARunIsActiveAndStopsTheMonitor) {
+    const std::string path = Written("rec.kmr");
+    h.state.ManualRunActive = kTrue;
+    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::RunActive);
+    EXPECT_NE(h.ui.shown.back().text.find("measurement is running"), std::string::npos);
+    EXPECT_FALSE(h.state.OpenedRecord);
+    h.state.ManualRunActive = kFalse;
+
+    h.state.MonitoringOn = kTrue;
+    h.main.moniTimer = true;
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    // The record shows its own channels; a new run forgets it, and the graphs chosen before
+    // come back.
+    EXPECT_EQ(h.state.Graph.Ch[0].Use, 0);
+    EXPECT_EQ(h.state.Graph.Ch[6].Use, 1);
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.OpenedRecord);
+    EXPECT_EQ(h.state.Graph.Ch[0].Use, 1);
+    EXPECT_EQ(h.state.Graph.Ch[6].Use, 0);
+}
+
+TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
+    std::vector<std::string> list;
+    for (int i = 0; i < 10; ++i) list = WithRecentFile(list, "f" + std::to_string(i));
+    EXPECT_EQ(list.size(), 8u);
+    EXPECT_EQ(list.front(), "f9");
+    EXPECT_EQ(list.back(), "f2");
+    list = WithRecentFile(list, "f5");
+    EXPECT_EQ(list, (std::vector<std::string>{"f5", "f9", "f8", "f7", "f6", "f4", "f3", "f2"}));
+}
+
+// The conditions beside the charts, for a record only a KMR-510C can have made and one either
+// model can, in both languages.
+TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
+    testing::TempDir dir;
+    MeasConditions m = ConditionsWith({1, 3}, 2000);
+    m.SmpClk = 0.5f;
+    m.TrgMode = 1;
+    m.PreMemoryWords = 200;
+    m.Averaging = 4;
+    m.Ch(1).InputMode = 3;  // STRAIN(5.0V): a KMR-510C's only
+    m.Ch(1).Lpf = 2;
+    m.Ch(1).Coeff = 1.5f;
+    m.Ch(1).Offset = -2.25f;
+    m.Ch(1).Unit = 0;
+    m.Ch(3).InputMode = 0;
+    m.Ch(3).DtgOnOff = 1;
+    m.Ch(3).DtgLevel = 120.5f;
+    const std::string wide = dir.File("wide.kmr");
+    ASSERT_TRUE(WriteKmr(wide, m, 1500, {Wave(1, 1500), Wave(3, 1500)}));
+    m.Ch(1).InputMode = 2;
+    const std::string plain = dir.File("plain.kmr");
+    ASSERT_TRUE(WriteKmr(plain, m, 1500, {Wave(1, 1500), Wave(3, 1500)}));
+
+    auto value = [](const StoredRecordText& t, const std::string& label) {
+        for (const auto& l : t.lines)
+            if (l.label == label) return l.value;
+        return std::string("?");
+    };
+    const StoredRecordCheck c510 = CheckStoredRecord(wide, Language::English);
+    const StoredRecordText en = DescribeStoredRecord(wide, c510, Language::English, kModelKmr530A);
+    EXPECT_EQ(en.title, "wide.kmr");
+    EXPECT_EQ(value(en, "File"), wide);
+    EXPECT_EQ(value(en, "Trigger Time"), "2002/02/05 00:00:00");
+    EXPECT_EQ(value(en, "Trigger Mode"), "Data Trigger");
+    EXPECT_EQ(value(en, "Sampling Clock"), "0.5 ms");
+    EXPECT_EQ(value(en, "Memory Word"), "2000");
+    EXPECT_EQ(value(en, "Pre-Memory"), "200");
+    EXPECT_EQ(value(en, "Stored Words"), "1500");
+    EXPECT_EQ(value(en, "Recording Time"), "0.750 s");
+    EXPECT_EQ(value(en, "Averaging"), "16");
+    EXPECT_EQ(value(en, "Model"), "KMR-510C");
+    EXPECT_EQ(value(en, "State"), "complete");
+    ASSERT_EQ(en.channelRows.size(), 2u);
+    EXPECT_EQ(en.channelRows[0], (std::vector<std::string>{"1", "STRAIN(5.0V)", "100Hz", "1.5", "-2.25",
+                                                           UnitNames(Language::English)[0], "Off"}));
+    EXPECT_EQ(en.channelRows[1][1], "VOLT");
+    EXPECT_EQ(en.channelRows[1][6], "On 120.5");
+    // Connected to a KMR-530A, the 5.0 V record says why its settings cannot be sent back.
+    ASSERT_EQ(en.notes.size(), 1u);
+    EXPECT_NE(en.notes[0].find("KMR-530A does not have"), std::string::npos);
+    EXPECT_TRUE(DescribeStoredRecord(wide, c510, Language::English, kModelKmr510C).notes.empty());
+
+    const StoredRecordCheck either = CheckStoredRecord(plain, Language::Japanese);
+    const StoredRecordText ja = DescribeStoredRecord(plain, either, Language::Japanese, kModelKmr530A);
+    EXPECT_EQ(value(ja, "機種"), "KMR-530A または KMR-510C");
+    EXPECT_EQ(value(ja, "トリガモード"), "データトリガ");
+    EXPECT_EQ(value(ja, "状態"), "完全");
+    EXPECT_EQ(ja.channelHeader[0], "CH");
+    EXPECT_EQ(ja.channelRows[0][5], "με");
+    EXPECT_TRUE(ja.notes.empty());
+}
+
+TEST(SamplesBetween, BothEndsInclusiveAndClippedToTheRecord) {
+    EXPECT_EQ(SamplesBetween(0.2, 0.5, 1.0f, 0.001, 1000).first, 200);
+    EXPECT_EQ(SamplesBetween(0.2, 0.5, 1.0f, 0.001, 1000).count, 301);
+    // A clock that is not exact as a float still puts sample 20 of 0.05 ms at 0.001 s.
+    EXPECT_EQ(SamplesBetween(0.001, 0.001, 0.05f, 0.001, 1000).first, 20);
+    EXPECT_EQ(SamplesBetween(0.001, 0.001, 0.05f, 0.001, 1000).count, 1);
+    EXPECT_EQ(SamplesBetween(-1.0, 5.0, 1.0f, 0.001, 1000).count, 1000);
+    EXPECT_EQ(SamplesBetween(2.0, 3.0, 1.0f, 0.001, 1000).count, 0);
+}
+
+// The window's export of the shown range is the command line's conversion cut at the same times.
+TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
+    const std::string path = Written("rec.kmr", 70000);
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    const std::string out = h.DataFolder() + "out/";
+    std::filesystem::create_directories(out + "cli");
+    testing::FakeDrive drive;
+    const SampleRange range = SamplesBetween(64.9995, 65.2, 1.0f, 0.001, 70000);
+    const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
+    ASSERT_EQ(written, (std::vector<std::string>{out + "cut.csv"}));
+
+    ConversionOptions options;
+    options.subset.channels = {2, 7};
+    options.subset.fromSeconds = 64.9995;
+    options.subset.toSeconds = 65.2;
+    Progress progress;
+    NullProgressView view;
+    RunStatus status = RunStatus::Ok;
+    ASSERT_TRUE(ConvertDataFile(path, out + "cli/", "cut.csv", options, progress, view, h.ui, status));
+    EXPECT_EQ(ReadAll(out + "cut.csv"), ReadAll(out + "cli/cut.csv"));
+    // Never over an existing file.
+    h.ui.shown.clear();
+    EXPECT_TRUE(ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {2}, range, drive).empty());
+    EXPECT_NE(h.ui.Texts().at(0).find("Overlap"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kmr

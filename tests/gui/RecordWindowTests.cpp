@@ -1,0 +1,233 @@
+#include "gui/RecordWindowTests.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QDropEvent>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QMimeData>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <filesystem>
+
+#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/support/Numbers.h"
+#include "gui/BoxAnswerer.h"
+#include "gui/RecordActions.h"
+#include "gui/charts/ChartArea.h"
+#include "sim/SimBus.h"
+#include "support/TempDir.h"
+
+namespace kmr::guitest {
+
+namespace {
+
+QByteArray FileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Chooses a menu item as the user does: its menu opens first.
+bool Choose(QWidget& main, const char* item) {
+    QAction* a = main.findChild<QAction*>(item);
+    if (a == nullptr) return false;
+    for (QMenu* m : main.findChildren<QMenu*>())
+        if (m->actions().contains(a)) emit m->aboutToShow();
+    if (!a->isEnabled() || !a->isVisible()) return false;
+    a->trigger();
+    return true;
+}
+
+void Drop(QWidget& target, const QString& path) {
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const QPoint at(target.width() / 2, target.height() / 2);
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&target, &drop);
+}
+
+}  // namespace
+
+void RecordWindowTest::init() { SetUpProgram(); }
+void RecordWindowTest::cleanup() { TearDownProgram(); }
+
+std::string RecordWindowTest::WriteRecord(const std::string& name, std::int32_t n) {
+    MeasConditions m = testing::ConditionsWith({1, 2, 4}, n);
+    m.SmpClk = 1.0f;
+    m.Ch(2).Coeff = 0.25f;
+    m.Ch(2).Offset = 3.0f;
+    std::vector<std::vector<std::int16_t>> s(3);
+    for (std::int32_t i = 0; i < n; ++i)
+        for (int k = 0; k < 3; ++k) s[static_cast<std::size_t>(k)].push_back(static_cast<std::int16_t>((i * (k + 3)) % 4000 - 2000));
+    const std::string path = home_->path().toStdString() + "/" + name;
+    if (!testing::WriteKmr(path, m, n, s)) return {};
+    return path;
+}
+
+void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditions() {
+    gui::Program& p = StartOnline();
+    const std::string path = WriteRecord("menu.kmr");
+    gui::RecordActions* records = p.Main().Records();
+    QVERIFY(records != nullptr);
+    QString askedTitle;
+    records->chooseOpenFile = [&](const QString& title, const QString&, const QString&) {
+        askedTitle = title;
+        return QString::fromStdString(path);
+    };
+    QCOMPARE(p.Main().findChild<QAction*>("mnuFileOpen")->shortcut(), QKeySequence(QKeySequence::Open));
+    QVERIFY(Choose(p.Main(), "mnuFileOpen"));
+    QCOMPARE(askedTitle, QString("Open Data File..."));
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - menu.kmr"));
+    QVERIFY(p.State().OpenedRecord.has_value());
+    // The conditions beside the charts.
+    QDockWidget* dock = records->ConditionsPanel();
+    QTRY_VERIFY(dock->isVisible());
+    const QString text = dock->findChild<QLabel*>("lblRecordConditions")->text();
+    for (const char* piece : {"Trigger Mode", "Manual Trigger", "Sampling Clock", "1 ms", "Memory Word", "3000",
+                              "Pre-Memory", "Averaging", "Input Mode", "L.P.F", "Coeff.", "0.25", "Offset"})
+        QVERIFY2(text.contains(piece), piece);
+    auto* area = p.Main().findChild<kmr::ChartArea*>();
+    QVERIFY(area != nullptr);
+    QTRY_VERIFY(area->Counters(1).replots > 0);
+    QVERIFY(p.Core().chart.ShowsRecord(1));
+    // A run forgets the record: the panel goes.
+    Choose(p.Main(), "mnuMeasItem0");  // monitor on
+    QTRY_VERIFY(!dock->isVisible());
+    Choose(p.Main(), "mnuMeasItem0");
+}
+
+void RecordWindowTest::openFromTheCommandLineAndByADrop() {
+    const std::string first = WriteRecord("line.kmr");
+    const std::string second = WriteRecord("dropped.kmr");
+    gui::ProgramOptions o = HomeOptions();
+    o.interfaceOverride = "sim:time=instant";
+    o.openFile = first;
+    BoxAnswerer boxes;
+    QCOMPARE(program_->Start(o), StartupOutcome::Online);
+    QCOMPARE(program_->Main().windowTitle(), QString("KMR-5300 - line.kmr"));
+    QVERIFY(boxes.seen.empty());
+
+    Drop(program_->Main(), QString::fromStdString(second));
+    QTRY_COMPARE(program_->Main().windowTitle(), QString("KMR-5300 - dropped.kmr"));
+    QCOMPARE(program_->State().RecentFiles, (std::vector<std::string>{second, first}));
+    // Another kind of file is not taken.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(home_->path() + "/notes.txt")});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&program_->Main(), &enter);
+    QVERIFY(!enter.isAccepted());
+}
+
+void RecordWindowTest::recentFilesSurviveARestart() {
+    const std::string a = WriteRecord("a.kmr");
+    const std::string b = WriteRecord("b.kmr");
+    {
+        gui::Program& p = StartOnline();
+        QVERIFY(p.Main().Records()->Open(QString::fromStdString(a)));
+        QVERIFY(p.Main().Records()->Open(QString::fromStdString(b)));
+    }
+    program_.reset();
+    program_ = std::make_unique<gui::Program>();
+    gui::Program& p = StartOnline();
+    emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
+    const auto& recent = p.Main().Records()->RecentActions();
+    QVERIFY(recent[0]->isVisible() && recent[1]->isVisible() && !recent[2]->isVisible());
+    QCOMPARE(recent[0]->text(), QString("&1 b.kmr"));
+    QCOMPARE(recent[1]->text(), QString("&2 a.kmr"));
+    QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - a.kmr"));
+    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{a, b}));
+}
+
+void RecordWindowTest::openingIsRefusedDuringARun() {
+    // The simulated instrument's time stands still: the recording runs until Stop.
+    gui::Program& p = StartOnline([](const std::string& spec) -> std::unique_ptr<GpibBus> {
+        auto options = sim::ParseSimOptions(spec).options.value();
+        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
+    });
+    const std::string path = WriteRecord("run.kmr");
+    QVERIFY(Choose(p.Main(), "mnuMeasItem4"));
+    QVERIFY(p.State().RunActive());
+    const QString caption = p.Main().windowTitle();
+    emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
+    QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
+    BoxAnswerer boxes;
+    Drop(p.Main(), QString::fromStdString(path));
+    QTRY_COMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(boxes.seen[0].text.contains("measurement is running"));
+    QCOMPARE(p.Main().windowTitle(), caption);
+    QVERIFY(!p.State().OpenedRecord);
+    QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
+    QTRY_VERIFY(!p.State().RunActive());
+}
+
+void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
+    gui::Program& p = StartOnline();
+    const std::string path = WriteRecord("exp.kmr", 70000);
+    gui::RecordActions* records = p.Main().Records();
+    QVERIFY(records->Open(QString::fromStdString(path)));
+    const QString out = home_->path() + "/out";
+    QDir().mkpath(out + "/shell");
+    QString answer;
+    records->chooseSaveFile = [&](const QString&, const QString&, const QString&) { return answer; };
+
+    for (const char* name : {"charts.png", "charts.pdf"}) {
+        answer = out + "/" + name;
+        QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
+        const QByteArray bytes = FileBytes(answer);
+        QVERIFY2(!bytes.isEmpty(), name);
+        QVERIFY(!QFile::exists(answer + ".tmp"));
+        if (answer.endsWith(".png")) {
+            QVERIFY(bytes.startsWith("\x89PNG\r\n\x1a\n"));
+            const QImage image(answer);
+            QVERIFY(image.width() >= 800 && image.height() > 170 * 3);
+        } else {
+            QVERIFY(bytes.startsWith("%PDF-"));
+            QVERIFY(bytes.trimmed().endsWith("%%EOF"));
+        }
+    }
+
+    // The span between the cursors, channels 4 and 1, across the first part's end.
+    auto* area = p.Main().findChild<kmr::ChartArea*>();
+    area->PlaceCursorAt(0, 64.9, false);
+    area->PlaceCursorAt(0, 65.1, true);
+    answer = out + "/cut.csv";
+    QTimer answerDialog;
+    answerDialog.setInterval(10);
+    QObject::connect(&answerDialog, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dlg == nullptr || dlg->objectName() != "ExportRangeDlg") return;
+        answerDialog.stop();
+        dlg->findChild<QRadioButton*>("optCursorRange")->setChecked(true);
+        dlg->findChild<QCheckBox*>("chkChannel2")->setChecked(false);
+        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    answerDialog.start();
+    QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
+    const QByteArray csv = FileBytes(answer);
+    QVERIFY(!csv.isEmpty());
+
+    QProcess kmr;
+    kmr.start(QStringLiteral(KMR_BINARY_DIR "/kmr"),
+              {"convert", "--channels", "1,4", "--from", "64.9", "--to", "65.1", "--out", out + "/shell",
+               QString::fromStdString(path)});
+    QVERIFY(kmr.waitForFinished(60000));
+    QCOMPARE(kmr.exitCode(), 0);
+    QCOMPARE(csv, FileBytes(out + "/shell/exp.csv"));
+    QVERIFY(csv.contains("64900"));
+    QVERIFY(csv.contains("65100"));
+}
+
+}  // namespace kmr::guitest
