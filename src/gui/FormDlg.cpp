@@ -51,8 +51,7 @@ void FormDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     if (e_.gate.Busy()) {
-        // Held until the handler that waits has returned; it may end its sequence early.
-        CloseWanted();
+        // Held until the handler that waits has returned.
         const QPointer<FormDlg> self(this);
         e_.gate.Tick(kFormCloseId, [self] { if (self) self->CloseInHandler(); },
                      [self] { return self && !self->unloaded_; });

@@ -40,8 +40,6 @@ protected:
     virtual void Unloading() {}
     // The program ends with the form open (EndWithProgram): what every close must do.
     virtual void ProgramEnding() {}
-    // A close request arrived while one of the form's handlers waits (the handler may stop early).
-    virtual void CloseWanted() {}
     void closeEvent(QCloseEvent* event) override;
     // Runs a click of the form through the gate (nothing happens while another handler runs).
     void Gated(const std::function<void()>& handler);

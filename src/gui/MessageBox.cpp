@@ -98,7 +98,12 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
     label->setObjectName("lblText");
     label->setText(BreakLongRuns(Lines(text), label->fontMetrics(), widest));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    label->setWordWrap(text.size() > 120);
+    // Long texts wrap; so does a shorter one whose line is wider than the box may be (Japanese
+    // texts are wide for their length).
+    bool wrap = text.size() > 120;
+    for (const QString& line : label->text().split('\n'))
+        wrap = wrap || label->fontMetrics().horizontalAdvance(line) > widest;
+    label->setWordWrap(wrap);
     label->setMinimumWidth(240);
     label->setMaximumWidth(widest);
     body->addWidget(label, 1);

@@ -112,8 +112,10 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     conditions_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
     conditions_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     conditions_->setMargin(6);
+    conditions_->setWordWrap(true);
     scroll->setWidget(conditions_);
     scroll->setWidgetResizable(true);
+    scroll->setMinimumWidth(conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 34);
     dock_->setWidget(scroll);
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
@@ -201,8 +203,10 @@ void RecordActions::UpdatePanel() {
     panelFor_ = e_.s.OpenedRecord->path;
     const StoredRecordText t = OpenedRecordText(e_);
     QString html = QStringLiteral("<b>%1</b><table cellspacing='0' cellpadding='2'>").arg(Html(t.title));
+    // A long path breaks after its separators rather than widening the panel.
     for (const auto& l : t.lines)
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>").arg(Html(l.label), Html(l.value));
+        html += QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
+                    .arg(Html(l.label), Html(l.value).replace(QLatin1Char('/'), QStringLiteral("/&#8203;")));
     html += QStringLiteral("</table><br><table border='1' cellspacing='0' cellpadding='2'><tr>");
     for (const auto& h : t.channelHeader) html += QStringLiteral("<th>%1</th>").arg(Html(h));
     html += QStringLiteral("</tr>");
@@ -214,14 +218,20 @@ void RecordActions::UpdatePanel() {
     html += QStringLiteral("</table>");
     for (const auto& note : t.notes) html += QStringLiteral("<p style='color:#a00000'>%1</p>").arg(Html(note));
     conditions_->setText(html);
+    const bool first = !dock_->isVisible();
     dock_->show();
     dock_->raise();
+    // The panel takes what its table needs, the charts keep the rest.
+    if (first && !dock_->isFloating())
+        window_->resizeDocks({dock_}, {conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42},
+                             Qt::Horizontal);
 }
 
 bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
     if (watched == window_ && event->type() == QEvent::DragEnter) {
         auto* drag = static_cast<QDragEnterEvent*>(event);
-        if (!DroppedDataFile(drag->mimeData()).isEmpty()) {
+        // While a handler works (a transfer, a form's download) the window takes no file.
+        if (!e_.gate.Busy() && !DroppedDataFile(drag->mimeData()).isEmpty()) {
             drag->acceptProposedAction();
             return true;
         }

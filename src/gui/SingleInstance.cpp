@@ -9,6 +9,7 @@ namespace kmr::gui {
 
 namespace {
 constexpr const char* kActivate = "activate\n";
+constexpr const char* kOpen = "open ";  // followed by the path in UTF-8 and a line end
 constexpr int kAnswerMs = 3000;
 }
 
@@ -42,7 +43,13 @@ bool SingleInstance::Claim() {
     connect(&server_, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* s = server_.nextPendingConnection()) {
             connect(s, &QLocalSocket::readyRead, this, [this, s] {
-                if (s->readAll().startsWith("activate") && onActivate) onActivate();
+                const QByteArray message = s->readAll();
+                if (message.startsWith("activate") && onActivate) onActivate();
+                if (message.startsWith(kOpen) && onOpen) {
+                    const QString path = QString::fromUtf8(message.mid(static_cast<int>(qstrlen(kOpen))).trimmed());
+                    if (onActivate) onActivate();
+                    if (!path.isEmpty()) onOpen(path);
+                }
                 s->write("ok\n");
                 s->flush();
                 s->disconnectFromServer();
@@ -53,11 +60,14 @@ bool SingleInstance::Claim() {
     return true;
 }
 
-bool SingleInstance::ActivateRunning() {
+bool SingleInstance::ActivateRunning(const QString& dataFile) {
     QLocalSocket s;
     s.connectToServer(key_);
     if (!s.waitForConnected(kAnswerMs)) return false;
-    s.write(kActivate);
+    if (dataFile.isEmpty())
+        s.write(kActivate);
+    else
+        s.write(QByteArray(kOpen) + dataFile.toUtf8() + "\n");
     if (s.bytesToWrite() > 0) s.waitForBytesWritten(kAnswerMs);
     const bool answered = s.bytesAvailable() > 0 || s.waitForReadyRead(kAnswerMs);
     s.disconnectFromServer();

@@ -19,10 +19,15 @@ public:
 
     // True when no other instance runs; this one then listens for later starts.
     bool Claim();
-    // Asks the running instance to bring its window to the front; true when it answered.
-    bool ActivateRunning();
+    // Claim() found no other instance.
+    bool IsFirst() const { return lock_ != nullptr; }
+    // Asks the running instance to bring its window to the front, and to open `dataFile` when one
+    // is given (a record opened from a file manager while the program runs); true when it answered.
+    bool ActivateRunning(const QString& dataFile = {});
     // Called in the first instance when a later start asks for the window.
     std::function<void()> onActivate;
+    // Called in the first instance when a later start hands it a data file to open.
+    std::function<void(const QString&)> onOpen;
 
 private:
     QString key_;

@@ -38,7 +38,7 @@ std::string KmrSimUsage() {
            "  --listen HOST:PORT  where to listen (default 127.0.0.1:1234; port 0 picks a free\n"
            "                      one, which is printed)\n"
            "  --address N         GP-IB address of the instrument behind the adapter (default 20)\n"
-           "  --idle SECONDS      drop a client that sends no command for that long, so that the\n"
+           "  --idle SECONDS      drop a client that sends nothing for that long, so that the\n"
            "                      next one gets in (default 60)\n"
            "  --verbose           log every command and reply to standard error\n"
            "  SIM-SPEC            the simulated instrument, as in the interface spec, for example\n"

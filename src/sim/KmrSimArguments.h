@@ -13,7 +13,7 @@ struct KmrSimArguments {
     std::string host = "127.0.0.1";
     int port = 1234;
     int address = 20;
-    int idleSeconds = 60;  // a client that sends no command for that long is dropped
+    int idleSeconds = 60;  // a client that sends nothing for that long is dropped
     bool verbose = false;
     bool help = false;
     std::string simSpec = "sim";

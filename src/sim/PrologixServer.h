@@ -2,7 +2,7 @@
 // A Prologix GPIB-ETHERNET adapter in software: it listens on TCP, speaks the adapter's "++"
 // commands, and passes data to and from the instrument behind it, which is any GpibBus (kmr-sim
 // puts the simulated strainmeter there). One client at a time; the next one is served after the
-// first has disconnected or has been dropped: a client that sends no command for the idle time,
+// first has disconnected or has been dropped: a client that sends nothing for the idle time,
 // or that sends faster than the instrument answers, is dropped, and what it had queued goes with
 // it. A line longer than the adapter's buffer is dropped with a log line.
 //

@@ -233,6 +233,17 @@ void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {
     shown.remove('\n');
     QVERIFY(shown.contains(path));
     box.close();
+    // A Japanese text shorter than the wrapping length but wider than the box wraps instead of
+    // being cut off at the box's edge.
+    gui::MessageBox ja(nullptr, gui::Q(TextWith(Language::Japanese, 2501, {"300", "227", "255"})), "Error",
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+    ja.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&ja));
+    auto* label = ja.findChild<QLabel*>("lblText");
+    QVERIFY(label->text().size() <= 120);
+    QVERIFY(label->wordWrap() || label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+    QVERIFY(ja.width() <= screen.width());
+    ja.close();
 }
 
 }  // namespace kmr::guitest

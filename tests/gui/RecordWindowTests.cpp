@@ -17,12 +17,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/Numbers.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/RecordActions.h"
+#include "gui/SingleInstance.h"
 #include "gui/charts/ChartArea.h"
 #include "sim/SimBus.h"
 #include "support/TempDir.h"
@@ -228,6 +231,29 @@ void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
     QCOMPARE(csv, FileBytes(out + "/shell/exp.csv"));
     QVERIFY(csv.contains("64900"));
     QVERIFY(csv.contains("65100"));
+}
+
+void RecordWindowTest::aSecondStartHandsItsFileToTheRunningProgram() {
+    const QString key = QString("kmr-5300-open-%1").arg(QCoreApplication::applicationPid());
+    gui::SingleInstance first(key);
+    QVERIFY(first.Claim());
+    QStringList opened;
+    int activated = 0;
+    first.onActivate = [&] { ++activated; };
+    first.onOpen = [&](const QString& path) { opened << path; };
+    std::atomic<bool> done{false};
+    bool answered = false;
+    // The later start runs on its own thread, as a second process would, while this one serves.
+    std::thread second([&] {
+        gui::SingleInstance later(key);
+        if (!later.Claim()) answered = later.ActivateRunning(QStringLiteral("/data/ユーザー/rec 1.kmr"));
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+    second.join();
+    QVERIFY(answered);
+    QCOMPARE(opened, QStringList{QStringLiteral("/data/ユーザー/rec 1.kmr")});
+    QCOMPARE(activated, 1);
 }
 
 }  // namespace kmr::guitest

@@ -17,6 +17,7 @@ private slots:
     void recentFilesSurviveARestart();
     void openingIsRefusedDuringARun();
     void exportsWriteAPngAPdfAndTheShellsCsv();
+    void aSecondStartHandsItsFileToTheRunningProgram();
 
 private:
     std::string WriteRecord(const std::string& name, std::int32_t n = 3000);

@@ -79,6 +79,11 @@ INSTANTIATE_TEST_SUITE_P(
                   c.Close();
               },
               "queued commands dropped"},
+        // A thousand slow reads queued, then silence with the connection open: the idle limit
+        // counts from the last byte received, not from the last line worked off.
+        Abuse{"QueuedReadsThenSilent",
+              [](TcpSocket& c) { SendRaw(c, Repeat("++read eoi\n", 1000)); },
+              "sent nothing for 200 ms; dropped"},
         Abuse{"LineWithoutEnd",
               [](TcpSocket& c) { SendRaw(c, std::string(1 << 20, 'x')); },
               "longer than 16384 bytes dropped"},

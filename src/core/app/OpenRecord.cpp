@@ -67,6 +67,7 @@ std::string StoredRecordCaption(const std::string& path) {
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     ProgramState& s = e.s;
     UiPort& ui = e.ui;
+    if (e.forms.IsOpen()) return OpenOutcome::FormOpen;
     if (s.RunActive()) {
         ui.ShowMessage(ui.Text(2802), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
         return OpenOutcome::RunActive;
@@ -170,8 +171,8 @@ std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, 
     options.format = format;
     options.subset.channels = channels;
     options.subset.samples = samples;
-    // A cancelled file offers its whole channels, as it was opened.
-    options.wholeChannels = e.s.OpenedRecord && !e.s.OpenedRecord->complete;
+    // A cancelled file offers its whole channels, as it is shown.
+    options.wholeChannels = e.s.OpenedRecord ? !e.s.OpenedRecord->complete : !e.s.LastTransferComplete;
     // The model of the instrument connected is the record's only when a run just made it.
     if (!e.s.OpenedRecord && e.s.ProgramMode == kModeOnline)
         options.model = e.s.Instrument.InstrumentModel == kModelKmr510C ? "KMR-510C" : "KMR-530A";

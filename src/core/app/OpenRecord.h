@@ -20,7 +20,8 @@ inline constexpr std::size_t kOpenProgressWords = 1000000;
 // The recent files kept.
 inline constexpr std::size_t kRecentFileCount = 8;
 
-enum class OpenOutcome { Opened, Refused, Cancelled, RunActive };
+// FormOpen: a form of the main window is open (the main window takes no input then); nothing shown.
+enum class OpenOutcome { Opened, Refused, Cancelled, RunActive, FormOpen };
 
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path);
 

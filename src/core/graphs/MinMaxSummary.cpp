@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/graphs/ChartModel.h"
 #include "core/graphs/NoValue.h"
@@ -14,18 +17,61 @@ void MinMaxSummary::Clear() {
     levels_.clear();
 }
 
+namespace {
+
+// The smallest and largest of the 32 samples at p, in vector registers where the processor has
+// them (a record of half a million samples per channel is summarised in about the time it takes
+// to read it), else two rows of 16 lanes folded.
+#if defined(__SSE2__)
+void MinMax32(const std::int16_t* p, std::int16_t& lo, std::int16_t& hi) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 24));
+    __m128i l = _mm_min_epi16(_mm_min_epi16(a, b), _mm_min_epi16(c, d));
+    __m128i h = _mm_max_epi16(_mm_max_epi16(a, b), _mm_max_epi16(c, d));
+    l = _mm_min_epi16(l, _mm_shuffle_epi32(l, _MM_SHUFFLE(1, 0, 3, 2)));
+    h = _mm_max_epi16(h, _mm_shuffle_epi32(h, _MM_SHUFFLE(1, 0, 3, 2)));
+    l = _mm_min_epi16(l, _mm_shuffle_epi32(l, _MM_SHUFFLE(2, 3, 0, 1)));
+    h = _mm_max_epi16(h, _mm_shuffle_epi32(h, _MM_SHUFFLE(2, 3, 0, 1)));
+    l = _mm_min_epi16(l, _mm_shufflelo_epi16(l, _MM_SHUFFLE(2, 3, 0, 1)));
+    h = _mm_max_epi16(h, _mm_shufflelo_epi16(h, _MM_SHUFFLE(2, 3, 0, 1)));
+    lo = static_cast<std::int16_t>(_mm_cvtsi128_si32(l) & 0xFFFF);
+    hi = static_cast<std::int16_t>(_mm_cvtsi128_si32(h) & 0xFFFF);
+}
+#else
+void MinMax32(const std::int16_t* p, std::int16_t& lo, std::int16_t& hi) {
+    constexpr std::size_t kHalf = MinMaxSummary::kBaseBucket / 2;
+    std::array<std::int16_t, kHalf> l, h;
+    for (std::size_t k = 0; k < kHalf; ++k) {
+        l[k] = std::min(p[k], p[k + kHalf]);
+        h[k] = std::max(p[k], p[k + kHalf]);
+    }
+    for (std::size_t step = kHalf / 2; step > 0; step /= 2)
+        for (std::size_t k = 0; k < step; ++k) {
+            l[k] = std::min(l[k], l[k + step]);
+            h[k] = std::max(h[k], h[k + step]);
+        }
+    lo = l[0];
+    hi = h[0];
+}
+#endif
+static_assert(MinMaxSummary::kBaseBucket == 32, "MinMax32 summarises buckets of 32 samples");
+
+}  // namespace
+
 void MinMaxSummary::Build(std::span<const std::int16_t> samples) {
     samples_ = samples;
     levels_.clear();
     // Level 0 from the samples, then each level from the one below while it has more than one
     // bucket to combine.
     std::vector<Bucket> level((samples.size() + kBaseBucket - 1) / kBaseBucket);
-    for (std::size_t b = 0; b < level.size(); ++b) {
-        const std::size_t from = b * kBaseBucket;
-        const std::size_t to = std::min(from + kBaseBucket, samples.size());
-        const auto [lo, hi] = std::minmax_element(samples.begin() + static_cast<std::ptrdiff_t>(from),
-                                                  samples.begin() + static_cast<std::ptrdiff_t>(to));
-        level[b] = {*lo, *hi};
+    const std::size_t whole = samples.size() / kBaseBucket;
+    for (std::size_t b = 0; b < whole; ++b) MinMax32(samples.data() + b * kBaseBucket, level[b].min, level[b].max);
+    if (whole < level.size()) {
+        const auto [lo, hi] = std::minmax_element(samples.begin() + static_cast<std::ptrdiff_t>(whole * kBaseBucket),
+                                                  samples.end());
+        level[whole] = {*lo, *hi};
     }
     while (level.size() > 1) {
         std::vector<Bucket> up((level.size() + kFanOut - 1) / kFanOut);

@@ -1,6 +1,8 @@
 // kmr-5300 [--interface SPEC | --simulate] [FILE.kmr]: the window program.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 #include <string_view>
@@ -10,6 +12,7 @@
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/Program.h"
+#include "gui/RecordActions.h"
 #include "gui/Resources.h"
 #include "gui/SingleInstance.h"
 #include "gui/VersionDlg.h"
@@ -76,7 +79,11 @@ int main(int argc, char** argv) {
 
     // One program per user: a later start says so and brings the running one to the front.
     kmr::gui::SingleInstance instance(kmr::gui::SingleInstance::DefaultKey());
-    if (!instance.Claim()) {
+    const QString dataFile =
+        parser.positionalArguments().isEmpty() ? QString() : QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+    // A record handed to a second start (a file manager's double-click) opens in the running window.
+    if (!instance.Claim() && !dataFile.isEmpty() && instance.ActivateRunning(dataFile)) return 0;
+    if (!instance.IsFirst()) {
         kmr::gui::MessageBox box(nullptr, kmr::gui::T(111), kmr::gui::T(149), kmr::MsgIcon::Exclamation,
                                  kmr::MsgButtons::Ok);
         box.Ask();
@@ -88,6 +95,11 @@ int main(int argc, char** argv) {
     // During start-up the splash window is in front already.
     instance.onActivate = [&program] {
         if (program.Main().isVisible()) program.Main().Activate();
+    };
+    instance.onOpen = [&program](const QString& path) {
+        if (!program.Main().isVisible() || program.Main().Records() == nullptr) return;
+        // Opened once the socket's message has been handled.
+        QTimer::singleShot(0, &program.Main(), [&program, path] { program.Main().Records()->Open(path); });
     };
     kmr::gui::ProgramOptions options;
     options.interfaceOverride = interfaceSpec;

@@ -165,6 +165,12 @@ TEST_F(OpenRecordTest, OpeningIsRefusedWhileARunIsActiveAndStopsTheMonitor) {
     EXPECT_NE(h.ui.shown.back().text.find("measurement is running"), std::string::npos);
     EXPECT_FALSE(h.state.OpenedRecord);
     h.state.ManualRunActive = kFalse;
+    // A form of the main window is in front: nothing happens.
+    ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond, MonitorPause::Pause));
+    const std::size_t boxes = h.ui.shown.size();
+    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::FormOpen);
+    EXPECT_EQ(h.ui.shown.size(), boxes);
+    h.engine.forms.Closed();
 
     h.state.MonitoringOn = kTrue;
     h.main.moniTimer = true;

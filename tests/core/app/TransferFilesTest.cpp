@@ -261,15 +261,16 @@ TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChan
 
 TEST_F(TransferFilesTest, ACancelledCsvTransferKeepsWhatWasReadAsIncomplete) {
     StartWith({2, 5}, 25000, 1);
-    h.progress.cancelAt = 40;  // within channel 5
+    h.progress.cancelAt = 70;  // within channel 5, after channel 2 was written
     RunToEnd();
     EXPECT_FALSE(h.state.LastTransferComplete);
     const std::string final = h.DataFolder() + "20261205.csv";
     EXPECT_FALSE(FileExistsOnDisk(final));
     EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
-    if (!h.state.LastDataFile.empty()) {
-        EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205_incomplete.csv");
-    }
+    // Channel 2 was read whole before the cancel: what was read is kept, under the name that says
+    // it is incomplete.
+    EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205_incomplete.csv");
+    EXPECT_TRUE(FileExistsOnDisk(h.DataFolder() + "20261205_incomplete.csv"));
 }
 
 }  // namespace
