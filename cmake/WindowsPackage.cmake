@@ -45,6 +45,8 @@ find_program(KMR_MAKENSIS makensis)
 if(KMR_MAKENSIS)
   list(APPEND CPACK_GENERATOR NSIS)
 endif()
+# The installer itself is a 32-bit program: the 64-bit programs go to the 64-bit Program Files.
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_PACKAGE_NAME KMR-5300)
 set(CPACK_NSIS_DISPLAY_NAME "KMR-5300 ${PROJECT_VERSION}")
