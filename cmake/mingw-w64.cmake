@@ -10,6 +10,11 @@ set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
 set(CMAKE_RC_COMPILER ${_triple}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
+# A Windows Qt unpacked elsewhere (CMAKE_PREFIX_PATH) is a root of its own, or find_package(Qt6)
+# finds nothing there.
+if(CMAKE_PREFIX_PATH)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${CMAKE_PREFIX_PATH})
+endif()
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -62,7 +62,7 @@ Program::~Program() {
 
 StartupOutcome Program::Start(const ProgramOptions& options) {
     StartupOptions o;
-    o.folders = PlatformStartupFolders();
+    o.folders = options.folders.CondFolder.empty() ? PlatformStartupFolders() : options.folders;
     o.geometryText = LoadGeometryText();
     o.screen = ScreenInTwips(QGuiApplication::primaryScreen());
     o.interfaceOverride = options.interfaceOverride;

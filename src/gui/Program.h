@@ -20,6 +20,9 @@ struct ProgramOptions {
     std::string interfaceOverride;  // --interface SPEC / --simulate; empty: Interface.cnd
     // Makes the bus of a spec; empty: the link layer's routes, each run on the worker thread.
     BusFactory makeBus;
+    // The condition and documents folders; empty: the platform's (Windows takes them from the
+    // user's profile, not from variables a caller could point elsewhere).
+    StartupFolders folders;
     // A stored record to open once the main window shows (kmr-5300 FILE.kmr); empty: none.
     std::string openFile;
 };

@@ -277,7 +277,7 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
 }
 
 void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
-    gui::ProgramOptions o;
+    gui::ProgramOptions o = HomeOptions();
     o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
     KeyAnswerer keys(Qt::Key_Return);
     QCOMPARE(program_->Start(o), StartupOutcome::Exit);
@@ -628,7 +628,7 @@ void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
 
 void FaultWindowTest::connectMenuGoesOnlineWithoutARestart() {
     bool adapterOn = false;
-    gui::ProgramOptions o;
+    gui::ProgramOptions o = HomeOptions();
     o.interfaceOverride = "sim:time=instant";
     o.makeBus = [this, &adapterOn](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
         if (!adapterOn) {

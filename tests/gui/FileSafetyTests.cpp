@@ -117,7 +117,7 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
     QVERIFY2(boxes.seen[0].text.startsWith("Unexpected error #" + QString::number(ENOSPC)), qPrintable(boxes.seen[0].text));
     QVERIFY(boxes.seen[0].text.contains(gui::T(2505)));
     QVERIFY(p.State().LastTransferComplete);
-    QVERIFY2(QString::fromStdString(p.State().LastDataFile).startsWith(other.path() + "/"),
+    QVERIFY2(QString::fromStdString(p.State().LastDataFile).startsWith(QDir::toNativeSeparators(other.path() + "/")),
              p.State().LastDataFile.c_str());
     const std::string bytes = testing::ReadAll(p.State().LastDataFile);
     QCOMPARE(QString::fromStdString(bytes.substr(4, 20)), QString("KMR_FILE BY VNTNORDA"));

@@ -1,6 +1,7 @@
 #include "gui/ProgramFixture.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QSettings>
 #include <QTest>
 #include <QWidget>
@@ -8,6 +9,7 @@
 #include "gui/BoxAnswerer.h"
 #include "gui/GateBus.h"
 #include "gui/WorkerBus.h"
+#include "core/support/SpecialFolders.h"
 #include "link/InterfaceSpec.h"
 
 namespace kmr::guitest {
@@ -21,6 +23,11 @@ void ProgramFixture::SetUpProgram() {
     qputenv("XDG_DATA_HOME", (h + "/.local/share").toUtf8());
     qputenv("XDG_DOCUMENTS_DIR", (h + "/Documents").toUtf8());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, h + "/.config");
+#ifdef _WIN32
+    // The native store there is the registry, shared by every test: a file in the home instead.
+    QSettings::setDefaultFormat(QSettings::IniFormat);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, h + "/.config");
+#endif
     program_ = std::make_unique<gui::Program>();
     bus_ = nullptr;
 }
@@ -32,8 +39,20 @@ void ProgramFixture::TearDownProgram() {
     home_.reset();
 }
 
-gui::Program& ProgramFixture::StartOnline(const InnerBus& inner) {
+gui::ProgramOptions ProgramFixture::HomeOptions() const {
     gui::ProgramOptions o;
+#ifdef _WIN32
+    const QString cond = home_->path() + "/.config/" + kMakerFolder + "/" + kProgramName;
+    const QString docs = home_->path() + "/Documents/" + kProgramName;
+    QDir().mkpath(cond);
+    QDir().mkpath(docs);
+    o.folders = {QDir::toNativeSeparators(cond + "/").toStdString(), QDir::toNativeSeparators(docs + "/").toStdString()};
+#endif
+    return o;
+}
+
+gui::Program& ProgramFixture::StartOnline(const InnerBus& inner) {
+    gui::ProgramOptions o = HomeOptions();
     o.interfaceOverride = "sim:time=instant";
     o.makeBus = [this, inner](const std::string& spec, std::string&) {
         auto gate = std::make_unique<GateBus>(inner ? inner(spec) : MakeGpibBusOrExplain(spec));

@@ -44,6 +44,9 @@ protected:
     // Start-up over "sim:time=instant" through a GateBus kept in `bus_`; the boxes start-up shows
     // are answered and reported as a warning. Without `inner` the bus is the one the spec names.
     gui::Program& StartOnline(const InnerBus& inner = {});
+    // The start-up options of the test's home: on Windows, where the program takes its folders
+    // from the user's profile, they name the home's folders, laid out as on Linux.
+    gui::ProgramOptions HomeOptions() const;
 
     std::unique_ptr<QTemporaryDir> home_;
     std::unique_ptr<gui::Program> program_;

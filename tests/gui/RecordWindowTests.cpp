@@ -114,7 +114,7 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditions() {
 void RecordWindowTest::openFromTheCommandLineAndByADrop() {
     const std::string first = WriteRecord("line.kmr");
     const std::string second = WriteRecord("dropped.kmr");
-    gui::ProgramOptions o;
+    gui::ProgramOptions o = HomeOptions();
     o.interfaceOverride = "sim:time=instant";
     o.openFile = first;
     BoxAnswerer boxes;

@@ -1,6 +1,7 @@
 #include "gui/SettingsWindowTests.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -291,10 +292,11 @@ void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
     picker->SetPorts(&types, &drive);
     picker->ShowFolder(other.path());
     picker->findChild<QPushButton*>("cmdPathDlg1")->click();
-    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), other.path() + "/");
+    const QString picked = QDir::toNativeSeparators(other.path() + "/");
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), picked);
     QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 1);
     QTRY_VERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
-    QCOMPARE(dlg->Form().Folder(), other.path().toStdString() + "/");
+    QCOMPARE(dlg->Form().Folder(), picked.toStdString());
     // The folder box has no context menu.
     QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->contextMenuPolicy(), Qt::NoContextMenu);
     BoxAnswerer boxes;

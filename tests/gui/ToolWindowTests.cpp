@@ -1,6 +1,7 @@
 #include "gui/ToolWindowTests.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -236,8 +237,9 @@ void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
     picker->SetPorts(&types, &drive);
     picker->ShowFolder(other.path());
     picker->findChild<QPushButton*>("cmdPathDlg1")->click();
-    QCOMPARE(drive.written, std::vector<std::string>{other.path().toStdString() + "/"});
-    QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->text(), other.path() + "/");
+    const QString picked = QDir::toNativeSeparators(other.path() + "/");
+    QCOMPARE(drive.written, std::vector<std::string>{picked.toStdString()});
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->text(), picked);
     QCOMPARE(dlg->DataList()->rowCount(), 1);
     QVERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     // The CSV folder stayed where it was.

@@ -17,10 +17,23 @@
 #include "gui/SingleInstance.h"
 #include "gui/VersionDlg.h"
 #include "link/InterfaceSpec.h"
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#undef MessageBox  // ours is kmr::gui::MessageBox
+#endif
 
 int main(int argc, char** argv) {
     // Answered before the window system is needed, so it works without a display.
     if (argc == 2 && std::string_view(argv[1]) == "--version") {
+#ifdef _WIN32
+        // A window program has no console of its own: the line goes to the console it was started
+        // from, or wherever its output is redirected, with the same bytes as on Linux.
+        if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr && AttachConsole(ATTACH_PARENT_PROCESS))
+            std::freopen("CONOUT$", "w", stdout);
+        _setmode(_fileno(stdout), _O_BINARY);
+#endif
         std::printf("kmr-5300 %s\n", kmr::ProgramVersion());
         return 0;
     }
