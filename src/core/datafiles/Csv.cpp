@@ -104,12 +104,12 @@ CsvLayout PlanCsvFiles(Language lang, const std::string& folder, const std::stri
 std::vector<CsvPart> CsvPartsOf(const std::string& folder, const std::string& fileName, std::int32_t samples,
                                 std::int32_t first) {
     const std::int32_t n = std::max<std::int32_t>(samples, 0);
-    if (n <= kCsvLinesPerPart) return {{folder + fileName, first, n}};
+    if (n <= kCsvLinesPerPart) return {{folder + fileName, first, n, {}}};
     std::vector<CsvPart> parts;
     const std::string stem = folder + fileName.substr(0, fileName.size() >= 4 ? fileName.size() - 4 : 0);
     for (std::int32_t done = 0, j = 0; done < n; done += kCsvLinesPerPart, ++j) {
         parts.push_back({stem + "_" + static_cast<char>('A' + j) + ".csv", first + done,
-                         std::min(kCsvLinesPerPart, n - done)});
+                         std::min(kCsvLinesPerPart, n - done), {}});
     }
     return parts;
 }
