@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -143,9 +145,21 @@ void Session(int port, const std::string& bytes) {
     from.sin_family = AF_INET;
     from.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 1 + next++ % 250);
     Require(::bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) == 0);
+    // The fuzzer's timer signal can interrupt the connect: the connection then goes on being made,
+    // and is waited for.
     if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-        std::perror("fuzz_sim_server: connect");
-        Require(false);
+        int err = errno;
+        if (err == EINTR) {
+            pollfd w{fd, POLLOUT, 0};
+            while (::poll(&w, 1, 10000) < 0 && errno == EINTR) {
+            }
+            socklen_t len = sizeof err;
+            if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len) != 0) err = errno;
+        }
+        if (err != 0) {
+            std::fprintf(stderr, "fuzz_sim_server: connect: %s\n", std::strerror(err));
+            Require(false);
+        }
     }
     std::size_t sent = 0;
     bool shut = false;
@@ -156,13 +170,17 @@ void Session(int port, const std::string& bytes) {
             shut = true;
         }
         pollfd p{fd, static_cast<short>(POLLIN | (shut ? 0 : POLLOUT)), 0};
-        if (::poll(&p, 1, 10000) <= 0) break;  // the server hangs: the fuzzer's timeout shows it
+        const int ready = ::poll(&p, 1, 10000);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) break;  // the server hangs: the fuzzer's timeout shows it
         if (p.revents & POLLIN || p.revents & POLLHUP) {
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
         }
         if (!shut && (p.revents & POLLOUT)) {
             const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) continue;
             if (n < 0) break;
             sent += static_cast<std::size_t>(n);
         }
