@@ -9,6 +9,10 @@
 #include <QScrollArea>
 #include <QTest>
 #include <qcustomplot.h>
+// On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
+#ifdef MessageBox
+#undef MessageBox
+#endif
 
 #include "gui/BalanceDlg.h"
 #include "gui/BoxAnswerer.h"
