@@ -3,9 +3,6 @@
 // write with its folder; kmr info reads a cancelled file's header and names its whole channels,
 // which kmr convert --whole-channels converts; Ctrl+C during kmr convert leaves nothing of the
 // file in progress.
-#include "cli/Cli.h"
-#include "cli/RecordCommand.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -19,57 +16,22 @@
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/TextTable.h"
-#include "link/InterfaceSpec.h"
-#include "support/EngineHarness.h"
+#include "support/CliRun.h"
 #include "support/FileSizeLimit.h"
 
 namespace kmr::cli {
 namespace {
 
 using kmr::testing::ConditionsWith;
+using kmr::testing::DataFolder;
+using kmr::testing::Kmr;
+using kmr::testing::Ran;
+using kmr::testing::Record;
 using kmr::testing::FileExistsOnDisk;
-using kmr::testing::LoggingBus;
 using kmr::testing::ReadAll;
 using kmr::testing::TempDir;
 using kmr::testing::TempHome;
 using kmr::testing::WriteAll;
-
-struct Ran {
-    int status = -1;
-    std::string out, err;
-    std::vector<std::string> commands;  // what reached the instrument (kmr record)
-};
-
-[[maybe_unused]] Ran Record(const std::vector<std::string>& args = {"--interface", "sim:time=instant,pattern=ramp"}) {
-    std::ostringstream out, err;
-    CliIo io{out, err, false};
-    kmr::testing::FakeClock clock;
-    Ran r;
-    std::vector<std::string>& sent = r.commands;  // the bus goes with the program
-    r.status = RecordWith(
-        args, io,
-        [&sent](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
-            auto b = std::make_unique<LoggingBus>(MakeGpibBusOrExplain(spec));
-            b->beforeCommand = [&sent](int, const std::string& command) { sent.push_back(command); };
-            return b;
-        },
-        clock);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
-
-Ran Kmr(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    CliIo io{out, err, false};
-    Ran r;
-    r.status = RunKmr(args, io);
-    r.out = out.str();
-    r.err = err.str();
-    return r;
-}
-
-[[maybe_unused]] std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
 
 TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecordBeforeTheInstrumentHearsAnything) {
 #ifdef _WIN32
@@ -121,17 +83,8 @@ class CancelledFiles : public ::testing::Test {
 protected:
     // A .kmr file of channels 2, 5 and 7 cancelled after `written` channels.
     std::string Cancelled(const std::string& name, int written) {
-        const std::string path = dir.File(name);
-        const std::int32_t n = 40;
-        kmr::testing::FakeUi ui{MsgAnswer::Cancel};
-        RunStatus st = RunStatus::Ok;
-        EXPECT_TRUE(WriteDataFileHeader(path, ConditionsWith({2, 5, 7}, n), n, ui, st));
-        for (int k = 0; k < written; ++k) {
-            SampleBuffer buf(static_cast<std::size_t>(n), static_cast<std::int16_t>(10 * (k + 1)));
-            EXPECT_TRUE(WriteChannelBlock(path, ChannelBlockOffset(n, k), buf, ui, st));
-        }
-        EXPECT_TRUE(MarkDataFileCancelled(path, ui, st));
-        return path;
+        EXPECT_TRUE(kmr::testing::WriteLevelKmr(dir.File(name), 40, {2, 5, 7}, 10, written));
+        return dir.File(name);
     }
     TempDir dir;
 };

@@ -12,7 +12,6 @@
 #include "cli/JsonReader.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/Hdf5Export.h"
-#include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
 
 namespace kmr::cli {
@@ -180,14 +179,6 @@ TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
         EXPECT_EQ(Run(args, &full), 1);
         EXPECT_NE(err.str().find("kmr: " + Text(Language::English, 2019)), std::string::npos) << err.str();
     }
-}
-
-TEST_F(KmrCli, VersionIsTheProjects) {
-    EXPECT_EQ(Run({"--version"}), 0);
-    EXPECT_EQ(out.str(), std::string("kmr ") + ProgramVersion() + "\n");
-    EXPECT_STRNE(ProgramVersion(), "0.0");  // set by CMake
-    EXPECT_EQ(Run({"--help"}), 0);
-    EXPECT_NE(out.str().find("kmr --version"), std::string::npos);
 }
 
 // "Name: value" lines of kmr info, in order.

@@ -1,7 +1,5 @@
 // `kmr record` against the in-process simulated instrument (the routes themselves are tested in
 // tests/link).
-#include "cli/RecordCommand.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,35 +7,23 @@
 #include <string_view>
 
 #include "core/datafiles/DataFilesTestSupport.h"
-#include "support/EngineHarness.h"
+#include "support/CliRun.h"
 #include "core/support/TextTable.h"
-#include "link/InterfaceSpec.h"
 #include "sim/SimBus.h"
 
 namespace kmr::cli {
 namespace {
 
+using kmr::testing::DataFolder;
+using kmr::testing::Ran;
 using kmr::testing::ReadAll;
+using kmr::testing::Record;
 using kmr::testing::TempHome;
-
-struct RecordRun {
-    int status = -1;
-    std::string out, err;
-};
-
-RecordRun Record(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    CliIo io{out, err, false};
-    kmr::testing::FakeClock clock;  // never waits
-    const int status = RecordWith(
-        args, io, [](const std::string& spec, std::string&) { return MakeGpibBusOrExplain(spec); }, clock);
-    return {status, out.str(), err.str()};
-}
 
 // The simulated instrument recording in simulated time, which the run's 50 ms waits move on.
 // Ctrl+C comes at the `stopAt`-th wait and, when `cancelToo`, again when the transfer asks for
 // the trigger time.
-RecordRun RecordWithCtrlC(int stopAt, bool cancelToo) {
+Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
     auto time = std::make_shared<sim::ManualTimeSource>();
     struct WaitingClock : kmr::testing::FakeClock {
         void Sleep(double seconds) override {
@@ -69,19 +55,18 @@ RecordRun RecordWithCtrlC(int stopAt, bool cancelToo) {
             return bus;
         },
         clock);
-    return {status, out.str(), err.str()};
+    return {status, out.str(), err.str(), {}};
 }
 
-[[maybe_unused]] std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
 
-std::string WrittenPath(const RecordRun& r) { return r.out.empty() ? r.out : r.out.substr(0, r.out.size() - 1); }
+std::string WrittenPath(const Ran& r) { return r.out.empty() ? r.out : r.out.substr(0, r.out.size() - 1); }
 
 TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
 #ifdef _WIN32
     GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere; scripts/windows-checks records with kmr.exe in fresh folders instead";
 #else
     TempHome home;
-    const RecordRun r = Record({"--interface", "sim:time=instant,pattern=ramp"});
+    const Ran r = Record({"--interface", "sim:time=instant,pattern=ramp"});
     ASSERT_EQ(r.status, 0) << r.err;
     ASSERT_EQ(r.out.back(), '\n');
     const std::string written = WrittenPath(r);
@@ -94,7 +79,7 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
     EXPECT_NE(r.err.find("Rest time: 1.0 SEC."), std::string::npos) << r.err;
 
     // The next run writes the next number.
-    const RecordRun second = Record({"--interface", "sim:time=instant,pattern=ramp"});
+    const Ran second = Record({"--interface", "sim:time=instant,pattern=ramp"});
     EXPECT_EQ(second.status, 0) << second.err;
     EXPECT_EQ(WrittenPath(second), written.substr(0, written.size() - 4) + "_1.kmr");
 #endif
@@ -102,7 +87,7 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
 
 TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
     TempHome home;
-    const RecordRun r = Record({"--interface", "sim:time=instant,fault=open:nolistener"});
+    const Ran r = Record({"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_NE(r.err.find("GP-IB error: Cannot open communication port."), std::string::npos) << r.err;
@@ -114,7 +99,7 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     TempHome home;
     EXPECT_EQ(Record({"--colour"}).status, 2);
     for (const auto& [fault, reason] : {std::pair{"TRG:noreply", 2015}, std::pair{"TTM0:ERR-007", 2016}}) {
-        const RecordRun r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
+        const Ran r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
         EXPECT_EQ(r.status, 1) << fault;
         EXPECT_TRUE(r.out.empty()) << fault;
         EXPECT_NE(r.err.find("kmr record: " + Text(Language::English, reason)), std::string::npos) << r.err;
@@ -124,7 +109,7 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
 TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile) {
     TempHome home;
     // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
-    const RecordRun r = RecordWithCtrlC(11, false);
+    const Ran r = RecordWithCtrlC(11, false);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find(Text(Language::English, 2020)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
@@ -138,7 +123,7 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile
 
 TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
     TempHome home;
-    const RecordRun r = RecordWithCtrlC(11, true);
+    const Ran r = RecordWithCtrlC(11, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_NE(r.err.find(Text(Language::English, 2017)), std::string::npos) << r.err;

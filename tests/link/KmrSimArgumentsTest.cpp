@@ -12,16 +12,6 @@ KmrSimArguments Parse(std::vector<std::string> args) {
     return a.value_or(KmrSimArguments{});
 }
 
-TEST(KmrSimArguments, DefaultsAreLoopbackPort1234Address20AndRealTime) {
-    KmrSimArguments a = Parse({});
-    EXPECT_EQ(a.host, "127.0.0.1");
-    EXPECT_EQ(a.port, 1234);
-    EXPECT_EQ(a.address, 20);
-    EXPECT_EQ(a.idleSeconds, 60);
-    EXPECT_FALSE(a.verbose);
-    EXPECT_EQ(a.options.time, SimTimeMode::Real);
-}
-
 TEST(KmrSimArguments, TakesEveryOptionAndTheSimSpec) {
     KmrSimArguments a = Parse({"--listen", "0.0.0.0:5000", "--address=7", "--idle", "5",
                                "--verbose", "sim:model=530A,memory=1,time=instant"});

@@ -2,6 +2,7 @@
 // The whole program without a window: the program state, a recording UI, main window, splash and
 // progress window, a clock that never waits, and the simulated instrument behind a bus that logs
 // every call. HOME and the XDG folders point into a temporary folder for the test's lifetime.
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "core/app/Engine.h"
+#include "core/app/RunController.h"
 #include "core/app/Startup.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -130,6 +132,12 @@ private:
 inline std::int16_t RampWord(int channel, std::int32_t address) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>((7 * address + 1000 * channel) % 65536));
 }
+// The first n words of channel `channel` in the ramp pattern.
+inline std::vector<std::int16_t> RampWords(int channel, std::int32_t n) {
+    std::vector<std::int16_t> out;
+    for (std::int32_t i = 0; i < n; ++i) out.push_back(RampWord(channel, i));
+    return out;
+}
 
 struct EngineHarness {
     TempHome home;
@@ -181,6 +189,28 @@ struct EngineHarness {
     StartupOutcome StartAgain(ProgramState& second, const std::string& spec = "sim:time=instant") {
         Engine e2{second, ui, main, splashView, progress, clock};
         return RunStartup(e2, Options(spec));
+    }
+
+    // Start-up, then channels `on` measured with the memory words, clock and file type, downloaded;
+    // the bus log and the messages are cleared. False when any of it failed.
+    bool Measure(const std::vector<int>& on, std::int32_t words, float smpClk = 1.0f, std::int16_t fileType = 0,
+                 const std::string& spec = "sim:time=instant,pattern=ramp") {
+        if (Start(spec) != StartupOutcome::Online) return false;
+        for (int ch = 1; ch <= kChannels; ++ch)
+            state.Meas.Ch(ch).OnOff = std::find(on.begin(), on.end(), ch) != on.end() ? 1 : 0;
+        state.Meas.MemoryWords = words;
+        state.Meas.SmpClk = smpClk;
+        state.Global.FileType = fileType;
+        engine.link.commands->DownloadConditions(kFullChangeMask);
+        bus->log.clear();
+        ui.shown.clear();
+        return state.Status == RunStatus::Ok;
+    }
+    // Start, then poll until the run has ended; false when it does not end.
+    bool RunToEnd() {
+        StartOrStop(engine);
+        for (int i = 0; i < 10 && state.RunActive(); ++i) EocTimerTick(engine);
+        return !state.RunActive();
     }
 
     std::string CondFile(const std::string& name) const { return state.CondPath(name); }

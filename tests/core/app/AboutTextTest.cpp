@@ -30,12 +30,5 @@ TEST(AboutTextTest, OfflineAndStartingSayNoInstrumentIsConnected) {
     }
 }
 
-TEST(AboutTextTest, JapaneseTextsComeFromTheJapaneseTable) {
-    ProgramState s;
-    s.ProgramMode = kModeOffline;
-    EXPECT_EQ(MakeAboutText(Language::Japanese, s, "0.1").Instrument,
-              Text(Language::Japanese, 1706) + Text(Language::Japanese, 1707));
-}
-
 }  // namespace
 }  // namespace kmr

@@ -20,6 +20,7 @@ namespace {
 
 using testing::EngineHarness;
 using testing::RampWord;
+using testing::RampWords;
 using testing::Block;
 using testing::Le32;
 using testing::ReadAll;
@@ -51,37 +52,13 @@ TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
 
 class RunTest : public ::testing::Test {
 protected:
-    // Start-up, then channels `on` measured with the memory words and clock, downloaded.
-    void StartWith(const std::vector<int>& on, std::int32_t mry, float clk,
-                   const std::string& spec = "sim:time=instant,pattern=ramp") {
-        ASSERT_EQ(h.Start(spec), StartupOutcome::Online);
-        for (int ch = 1; ch <= kChannels; ++ch)
-            h.state.Meas.Ch(ch).OnOff = std::find(on.begin(), on.end(), ch) != on.end() ? 1 : 0;
-        h.state.Meas.MemoryWords = mry;
-        h.state.Meas.SmpClk = clk;
-        h.engine.link.commands->DownloadConditions(kFullChangeMask);
-        ASSERT_EQ(h.state.Status, RunStatus::Ok);
-        h.bus->log.clear();
-    }
-    // Start, then poll until the run has ended.
-    void RunToEnd() {
-        StartOrStop(h.engine);
-        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
-        ASSERT_FALSE(h.state.RunActive());
-    }
     std::string Data(const std::string& name) const { return h.DataFolder() + name; }
 
     EngineHarness h;
 };
 
-std::vector<std::int16_t> Ramp(int channel, std::int32_t n) {
-    std::vector<std::int16_t> out;
-    for (std::int32_t i = 0; i < n; ++i) out.push_back(RampWord(channel, i));
-    return out;
-}
-
 TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
-    StartWith({2, 5}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     StartOrStop(h.engine);
     EXPECT_TRUE(h.state.ManualRunActive);
     EXPECT_EQ(h.main.restCaption, "1.0 SEC.");
@@ -101,8 +78,8 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
     EXPECT_EQ(Le32(bytes, 54), 1000);
     EXPECT_EQ(Le32(bytes, 62), 1000);
-    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
-    EXPECT_EQ(Block(bytes, 1000, 1), Ramp(5, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 1), RampWords(5, 1000));
     EXPECT_EQ(bytes.substr(5100), std::string(2, '\0'));
     EXPECT_EQ(h.state.Meas.TriggerTime.size(), 19u);
 
@@ -127,20 +104,20 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
     EXPECT_EQ(h.engine.chart.SeriesY(4, 2)[7], RampWord(5, 7));
     EXPECT_EQ(h.engine.chart.SeriesX(4, 2)[7], 0.007);
 
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     const std::string second = ReadAll(Data("20261205_1.kmr"));
     EXPECT_EQ(second.size(), 5102u);
-    EXPECT_EQ(Block(second, 1000, 1), Ramp(5, 1000));
+    EXPECT_EQ(Block(second, 1000, 1), RampWords(5, 1000));
     EXPECT_EQ(h.state.DataFileNumber, 2);
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr");
 }
 
 TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
-    StartWith({2, 5}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     h.state.Global.FileType = 1;
     h.state.Meas.Ch(5).Coeff = 0.5f;
     h.state.Meas.Ch(5).Offset = 1.0f;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     const std::string csv = ReadAll(Data("20261205.csv"));
     const std::size_t first = csv.find("\r\n0 ");
     ASSERT_NE(first, std::string::npos);
@@ -151,13 +128,13 @@ TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
     EXPECT_EQ(csv.size(), first + 2 + 1000u * 50u);
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.csv");
 
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_TRUE(std::filesystem::is_regular_file(Data("20261205_1.csv")));
     EXPECT_EQ(h.state.DataFileNumber, 2);
 }
 
 TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
-    StartWith({2, 5}, 1000, 1.0f, "sim:pattern=ramp");
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:pattern=ramp"));
     StartOrStop(h.engine);
     ASSERT_TRUE(h.state.ManualRunActive);
     h.simTime->Advance(0.4);
@@ -175,8 +152,8 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     EXPECT_EQ(Le32(bytes, 54), 1000);
     EXPECT_EQ(Le32(bytes, 62), 400);
     EXPECT_EQ(h.main.status, "Stopped early: 400 of 1000 samples per channel were kept in " + Data("20261205.kmr"));
-    EXPECT_EQ(Block(bytes, 400, 0), Ramp(2, 400));
-    EXPECT_EQ(Block(bytes, 400, 1), Ramp(5, 400));
+    EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
+    EXPECT_EQ(Block(bytes, 400, 1), RampWords(5, 400));
     const auto cmds = h.bus->Commands();
     EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "HLT"), 1);
     EXPECT_NE(std::find(cmds.begin(), cmds.end(), "MRY 400;0"), cmds.end());
@@ -185,7 +162,7 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
 }
 
 TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
-    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp");
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
     StartOrStop(h.engine);
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
@@ -202,7 +179,7 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
 }
 
 TEST_F(RunTest, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
-    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp,fault=EOC:noreply");
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply"));
     ToggleMonitor(h.engine);
     StartOrStop(h.engine);
     ASSERT_TRUE(h.state.RunActive());
@@ -226,7 +203,7 @@ TEST_F(RunTest, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
 }
 
 TEST_F(RunTest, StopThatCannotReachTheInstrumentStillEndsTheRun) {
-    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp,fault=HLT:noreply");
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=HLT:noreply"));
     StartOrStop(h.engine);
     ASSERT_TRUE(h.state.RunActive());
     StartOrStop(h.engine);
@@ -237,7 +214,7 @@ TEST_F(RunTest, StopThatCannotReachTheInstrumentStillEndsTheRun) {
 }
 
 TEST_F(RunTest, ACloseDuringARunIsRefusedWithAWord) {
-    StartWith({2}, 1000, 1.0f, "sim:pattern=ramp");
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
     StartOrStop(h.engine);
     ASSERT_TRUE(h.state.RunActive());
     EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
@@ -246,9 +223,9 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedWithAWord) {
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
-    StartWith({2, 5}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     h.progress.cancelAt = 2;  // the header's advance, then the first block of channel 2
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(0, 24), std::string("\x14\0\0\0", 4) + "KMR_FILE CANCEL     ");
     EXPECT_EQ(h.state.DataFileNumber, 1);
@@ -258,15 +235,15 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     EXPECT_EQ(cmds.back(), "MRY -0");
 
     h.progress.cancelAt = 0;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).substr(4, 20), "KMR_FILE BY VNTNORDA");
 }
 
 TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOver) {
-    StartWith({2}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
     testing::WriteAll(Data("20261205.kmr"), "by hand");
     testing::WriteAll(Data("20261205_1.kmr"), "by hand too");
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_EQ(ReadAll(Data("20261205.kmr")), "by hand");
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")), "by hand too");
     EXPECT_EQ(ReadAll(Data("20261205_2.kmr")).size(), 1100u + 2002u);
@@ -275,8 +252,8 @@ TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOver) {
 }
 
 TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
-    StartWith({2}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=TTM0:ERR-007");
-    RunToEnd();
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=TTM0:ERR-007"));
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
     EXPECT_EQ(h.state.DataFileNumber, 0);
     EXPECT_EQ(h.progress.shows, 0);
@@ -290,10 +267,9 @@ class BlockFailure : public RunTest, public ::testing::WithParamInterface<int> {
 
 TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
     const int failing = GetParam();  // the block of the file: 0 channel 2, 1 channel 5
-    StartWith({2, 5}, 1000, 1.0f,
-              failing == 0 ? "sim:time=instant,pattern=ramp,fault=BDT:noreply:1" : "sim:time=instant,pattern=ramp");
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, failing == 0 ? "sim:time=instant,pattern=ramp,fault=BDT:noreply:1" : "sim:time=instant,pattern=ramp"));
     if (failing == 1) h.bus->shortBlock = 2;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     // One message: what failed, the file marked cancelled and the channels it keeps whole (a data
     // file keeps nothing after a channel it could not read whole, so that its length tells them).
     ASSERT_EQ(h.ui.shown.size(), 1u);
@@ -305,7 +281,7 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
         EXPECT_EQ(bytes.size(), 1100u);  // channel 2 was not read whole: nothing is written
     } else {
         ASSERT_EQ(bytes.size(), 1100u + 2000u);  // channel 2 whole, channel 5 not
-        EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
+        EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
     }
     const auto& y = h.engine.chart.SeriesY(failing == 0 ? 1 : 4, 2);
     EXPECT_EQ(std::count(y.begin(), y.end(), 0.0), 1000);
@@ -315,10 +291,10 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
 INSTANTIATE_TEST_SUITE_P(Run, BlockFailure, ::testing::Values(0, 1));
 
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesTheNumber) {
-    StartWith({2, 5}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     h.state.Global.FileType = 1;
     h.progress.cancelAt = 4;  // the layout, channel 2's block and column, channel 5's block
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_FALSE(h.state.LastTransferComplete);
     // Nothing under the file's own name; laid out whole under the "_incomplete" name, channel 2's
     // values written, channel 5's cells empty.
@@ -334,7 +310,7 @@ TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesT
     EXPECT_EQ(h.progress.closes, 1);
 
     h.progress.cancelAt = 0;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_TRUE(h.state.LastTransferComplete);
     EXPECT_TRUE(std::filesystem::is_regular_file(Data("20261205_1.csv")));
 }
@@ -348,13 +324,13 @@ TEST_P(DiskError, StopsTheTransferWithAMessageAndTheProgramGoesOn) {
     GTEST_SKIP() << "Windows has no per-process file-size limit to make a write fail";
 #else
     const bool csv = GetParam() == 1;
-    StartWith({2, 5}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     h.state.Global.FileType = GetParam();
     {
         // The data file's header fits, its first block does not; the CSV's column names fit, its lines do not.
         const testing::FileSizeLimit full(csv ? 20000 : 3000);
         ASSERT_TRUE(full.ok());
-        RunToEnd();
+        ASSERT_TRUE(h.RunToEnd());
     }
     ASSERT_FALSE(h.ui.shown.empty());
     EXPECT_EQ(h.ui.shown.back().icon, MsgIcon::Critical);
@@ -371,7 +347,7 @@ TEST_P(DiskError, StopsTheTransferWithAMessageAndTheProgramGoesOn) {
         EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);  // restore only
     }
 
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     if (csv) {
         EXPECT_TRUE(h.state.LastTransferComplete);
         const std::string bytes = ReadAll(Data("20261205_1.csv"));
@@ -385,7 +361,7 @@ TEST_P(DiskError, StopsTheTransferWithAMessageAndTheProgramGoesOn) {
 INSTANTIATE_TEST_SUITE_P(Run, DiskError, ::testing::Values(std::int16_t{0}, std::int16_t{1}));
 
 TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
-    StartWith({1}, 1000, 1.0f, "sim:pattern=ramp,extdelay=2");
+    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=2"));
     h.state.Meas.TrgMode = 2;
     h.state.Meas.PreMemoryWords = 100;
     h.engine.link.commands->DownloadConditions(kFullChangeMask);
@@ -406,7 +382,7 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
     EXPECT_EQ(h.main.status, "Data file: " + Data("20261205.kmr"));
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
-    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(1, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 0), RampWords(1, 1000));
     for (int c = 0; c < kCharts; ++c) {
         EXPECT_TRUE(h.engine.chart.Mark(c).on);
         EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
@@ -414,7 +390,7 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
 }
 
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
-    StartWith({1}, 2000, 0.1f);
+    ASSERT_TRUE(h.Measure({1}, 2000, 0.1f));
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     std::vector<std::string> opens;
@@ -424,7 +400,7 @@ TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
                                                "open 13"}));
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(Le32(bytes, 62), 2000);
-    EXPECT_EQ(Block(bytes, 2000, 0), Ramp(1, 2000));
+    EXPECT_EQ(Block(bytes, 2000, 0), RampWords(1, 2000));
     EXPECT_EQ(h.main.restCaption, "");
     EXPECT_EQ(h.main.restColour, RestTimeColour::WindowText);
     EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
@@ -432,7 +408,7 @@ TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
 }
 
 TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
-    StartWith({1}, 2000, 0.1f, "sim:time=instant,pattern=ramp,fault=TRG:noreply");
+    ASSERT_TRUE(h.Measure({1}, 2000, 0.1f, 0, "sim:time=instant,pattern=ramp,fault=TRG:noreply"));
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     EXPECT_EQ(h.state.Status, RunStatus::CommFailed);
@@ -448,7 +424,7 @@ TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
 }
 
 TEST_F(RunTest, AFailedTriggerStartsNothing) {
-    StartWith({1}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=DTG:noreply");
+    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=DTG:noreply"));
     h.state.Meas.TrgMode = 1;
     ToggleMonitor(h.engine);
     StartOrStop(h.engine);
@@ -462,10 +438,10 @@ TEST_F(RunTest, AFailedTriggerStartsNothing) {
 }
 
 TEST_F(RunTest, DataTriggerRunMarksTheTriggerTimeInEveryChart) {
-    StartWith({3}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({3}, 1000, 1.0f));
     h.state.Meas.TrgMode = 1;
     h.state.Meas.PreMemoryWords = 100;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     for (int c = 0; c < kCharts; ++c) {
         EXPECT_TRUE(h.engine.chart.Mark(c).on);
         EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
@@ -476,7 +452,7 @@ TEST_F(RunTest, DataTriggerRunMarksTheTriggerTimeInEveryChart) {
 // --- Monitoring ----------------------------------------------------------------------------------
 
 TEST_F(RunTest, MonitorTicksFeedTheGraphsUntilAReadFails) {
-    StartWith({2, 5}, 1000, 1.0f, "sim:time=instant,pattern=ramp,fault=MDT:noreply");
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:noreply"));
     h.state.Graph.Ch[1].Use = 1;
     ToggleMonitor(h.engine);
     EXPECT_EQ(h.state.MonitoringOn, kTrue);
@@ -491,7 +467,7 @@ TEST_F(RunTest, MonitorTicksFeedTheGraphsUntilAReadFails) {
 }
 
 TEST_F(RunTest, MonitorValuesReachTheLabels) {
-    StartWith({2, 5}, 1000, 1.0f);
+    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     ToggleMonitor(h.engine);
     MonitorTimerTick(h.engine);
     EXPECT_TRUE(IsNoValue(h.state.MoniData[0]));

@@ -21,6 +21,7 @@ using testing::Block;
 using testing::EngineHarness;
 using testing::FileExistsOnDisk;
 using testing::RampWord;
+using testing::RampWords;
 using testing::ReadAll;
 
 // Every write into `folder` fails as a full disk does; every write elsewhere is asked about the
@@ -52,12 +53,6 @@ public:
     std::vector<std::string> answers, problems, folders;
 };
 
-std::vector<std::int16_t> Ramp(int channel, std::int32_t n) {
-    std::vector<std::int16_t> out;
-    for (std::int32_t i = 0; i < n; ++i) out.push_back(RampWord(channel, i));
-    return out;
-}
-
 // The whole channels a data file's header and length give (empty when the header is refused).
 std::vector<int> WholeChannels(const std::string& bytes) {
     if (bytes.size() < 1100) return {};
@@ -69,23 +64,9 @@ std::vector<int> WholeChannels(const std::string& bytes) {
 class TransferFilesTest : public ::testing::Test {
 protected:
     void StartWith(const std::vector<int>& on, std::int32_t mry, std::int16_t fileType) {
-        ASSERT_EQ(h.Start("sim:time=instant,pattern=ramp"), StartupOutcome::Online);
-        for (int ch = 1; ch <= kChannels; ++ch)
-            h.state.Meas.Ch(ch).OnOff = std::find(on.begin(), on.end(), ch) != on.end() ? 1 : 0;
-        h.state.Meas.MemoryWords = mry;
-        h.state.Meas.SmpClk = 1.0f;
-        h.state.Global.FileType = fileType;
-        h.engine.link.commands->DownloadConditions(kFullChangeMask);
-        ASSERT_EQ(h.state.Status, RunStatus::Ok);
-        h.bus->log.clear();
-        h.ui.shown.clear();
+        ASSERT_TRUE(h.Measure(on, mry, 1.0f, fileType));
         second = h.home.dir().File("second") + "/";
         std::filesystem::create_directories(second);
-    }
-    void RunToEnd() {
-        StartOrStop(h.engine);
-        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
-        ASSERT_FALSE(h.state.RunActive());
     }
     int Count(const std::string& command) const {
         const auto c = h.bus->Commands();
@@ -104,7 +85,7 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     h.state.Writes = &disk;
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second};
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
 
     // One offer, naming the failure and the folder it was in.
     ASSERT_EQ(elsewhere.problems.size(), 1u);
@@ -121,8 +102,8 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     const std::string bytes = ReadAll(second + "20261205.kmr");
     ASSERT_EQ(bytes.size(), 5102u);
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
-    EXPECT_EQ(Block(bytes, 1000, 0), Ramp(2, 1000));
-    EXPECT_EQ(Block(bytes, 1000, 1), Ramp(5, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
+    EXPECT_EQ(Block(bytes, 1000, 1), RampWords(5, 1000));
     // The instrument got its conditions back once, at the end; the next number follows.
     const auto c = h.bus->Commands();
     EXPECT_EQ(std::vector<std::string>(c.end() - 5, c.end()),
@@ -138,7 +119,7 @@ TEST_F(TransferFilesTest, ACsvFileThatCannotBeWrittenIsTransferredAgainAndNothin
     h.state.Writes = &disk;
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second};
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     ASSERT_EQ(elsewhere.problems.size(), 1u);
     EXPECT_EQ(elsewhere.problems[0].rfind(FileErrorMessage(Language::English, ENOSPC, h.DataFolder() + "20261205.csv"), 0), 0u)
         << elsewhere.problems[0];
@@ -165,7 +146,7 @@ TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
     h.state.Writes = &full;
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second, third};
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_EQ(elsewhere.folders, (std::vector<std::string>{h.DataFolder(), second}));
     EXPECT_TRUE(h.state.LastTransferComplete);
     EXPECT_EQ(h.state.LastDataFile, third + "20261205.kmr");
@@ -176,13 +157,13 @@ TEST_F(TransferFilesTest, GivingUpShowsNothingMoreAndLeavesTheRecordingInTheInst
     disk.folder = h.DataFolder();
     h.state.Writes = &disk;
     h.state.SaveElsewhere = &elsewhere;  // no answers: gives up
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_EQ(elsewhere.problems.size(), 1u);
     EXPECT_FALSE(h.state.LastTransferComplete);
     EXPECT_TRUE(h.ui.shown.empty());
     // Without a port the failure is shown as before.
     h.state.SaveElsewhere = nullptr;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     ASSERT_EQ(h.ui.shown.size(), 1u);
     EXPECT_EQ(h.ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOSPC), 0), 0u) << h.ui.shown[0].text;
 }
@@ -190,7 +171,7 @@ TEST_F(TransferFilesTest, GivingUpShowsNothingMoreAndLeavesTheRecordingInTheInst
 TEST_F(TransferFilesTest, ACsvFileIsNeverUnderItsNameBeforeItIsComplete) {
     StartWith({2, 5}, 1000, 1);
     h.state.Writes = &disk;
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     ASSERT_TRUE(h.state.LastTransferComplete);
     const std::string final = h.DataFolder() + "20261205.csv";
     // Every write went to the temporary file, asked about under the final name, while the final
@@ -205,7 +186,7 @@ TEST_F(TransferFilesTest, ACsvFileIsNeverUnderItsNameBeforeItIsComplete) {
 TEST_F(TransferFilesTest, ABrokenCsvTransferKeepsOnlyTheValuesReadAsIncomplete) {
     StartWith({2, 5}, 25000, 1);  // three blocks per channel
     h.bus->shortBlock = 5;           // channel 5's second block
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_FALSE(h.state.LastTransferComplete);
     const std::string final = h.DataFolder() + "20261205.csv";
     const std::string incomplete = h.DataFolder() + "20261205_incomplete.csv";
@@ -234,13 +215,13 @@ TEST_F(TransferFilesTest, ABrokenCsvTransferKeepsOnlyTheValuesReadAsIncomplete) 
 TEST_F(TransferFilesTest, ABrokenDataFileHoldsOnlyItsWholeChannels) {
     StartWith({2, 5, 7}, 25000, 0);
     h.bus->shortBlock = 5;  // channel 5's second block
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_FALSE(h.state.LastTransferComplete);
     const std::string bytes = ReadAll(h.state.LastDataFile);
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
     // Channel 2 only: nothing of channel 5 (cut) nor of channel 7 after it.
     ASSERT_EQ(bytes.size(), 1100u + 50000u);
-    EXPECT_EQ(Block(bytes, 25000, 0), Ramp(2, 25000));
+    EXPECT_EQ(Block(bytes, 25000, 0), RampWords(2, 25000));
     EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
 }
 
@@ -255,14 +236,14 @@ TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChan
     EndOfConversion(h.engine);
     const std::string bytes = ReadAll(h.state.LastDataFile);
     ASSERT_EQ(bytes.size(), 1100u + 800u);
-    EXPECT_EQ(Block(bytes, 400, 0), Ramp(2, 400));
+    EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
     EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
 }
 
 TEST_F(TransferFilesTest, ACancelledCsvTransferKeepsWhatWasReadAsIncomplete) {
     StartWith({2, 5}, 25000, 1);
     h.progress.cancelAt = 70;  // within channel 5, after channel 2 was written
-    RunToEnd();
+    ASSERT_TRUE(h.RunToEnd());
     EXPECT_FALSE(h.state.LastTransferComplete);
     const std::string final = h.DataFolder() + "20261205.csv";
     EXPECT_FALSE(FileExistsOnDisk(final));

@@ -7,26 +7,14 @@
 
 #include "core/app/FileExchange.h"
 #include "core/datafiles/Conversion.h"
-#include "core/datafiles/DataFilesTestSupport.h"
-#include "support/FakeDrive.h"
+#include "core/datafiles/ConversionFixture.h"
 
 namespace kmr {
 namespace {
 
-using testing::ConditionsWith;
-using testing::FakeDrive;
-using testing::FakeProgress;
-using testing::FakeUi;
 using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
-using testing::WriteKmr;
-
-class ListView : public ConversionView {
-public:
-    void UncheckDataFile(std::size_t index) override { unchecked.push_back(index); }
-    std::vector<std::size_t> unchecked;
-};
 
 std::vector<std::string> Names(const std::string& folder) {
     std::vector<std::string> out;
@@ -35,27 +23,17 @@ std::vector<std::string> Names(const std::string& folder) {
     return out;
 }
 
-class ConversionCancelTest : public ::testing::Test {
+class ConversionCancelTest : public testing::ConversionFixture {
 protected:
-    void SetUp() override { std::filesystem::create_directory(data.File("csv")); }
     void MakeKmr(const std::string& name, std::int32_t n, std::initializer_list<int> chs) {
-        std::vector<std::vector<std::int16_t>> samples;
-        for (std::size_t k = 0; k < chs.size(); ++k)
-            samples.emplace_back(static_cast<std::size_t>(n), static_cast<std::int16_t>(100 * (k + 1)));
-        ASSERT_TRUE(WriteKmr(data.File(name), ConditionsWith(chs, n), n, samples));
+        ConversionFixture::MakeKmr(name, n, chs, 100);
     }
-    ConversionOutcome Run(std::vector<std::string> names) {
+    ConversionOutcome Run(std::vector<std::string> names, const ConversionOptions& options = {}) {
         std::vector<ConversionItem> items;
         for (const auto& n : names) items.push_back({data.File(n), data.File("csv/"), CsvNameForDataFile(n), 1.0});
-        ConversionPorts ports{ui, progress, list, drive};
-        return ConvertItems(items, false, ports, status);
+        ConversionPorts ports = Ports();
+        return ConvertItems(items, false, ports, status, options);
     }
-    TempDir data;
-    FakeUi ui{MsgAnswer::Cancel};
-    FakeProgress progress;
-    ListView list;
-    FakeDrive drive;
-    RunStatus status = RunStatus::Ok;
 };
 
 TEST_F(ConversionCancelTest, ACancelDuringAMultiPartFileLeavesNothingOfItAndKeepsTheFilesBefore) {
@@ -71,7 +49,7 @@ TEST_F(ConversionCancelTest, ACancelDuringAMultiPartFileLeavesNothingOfItAndKeep
     // small.csv whole; nothing of big (no part, no temporary file); later not begun.
     EXPECT_EQ(Names(data.File("csv")), std::vector<std::string>{"small.csv"});
     EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
-    EXPECT_EQ(list.unchecked, std::vector<std::size_t>{0});
+    EXPECT_EQ(listView.unchecked, std::vector<std::size_t>{0});
     // The same batch later converts big and later: no name is taken.
     progress.cancelAt = 0;
     status = RunStatus::Ok;
@@ -126,36 +104,16 @@ TEST_F(ConversionCancelTest, TheWindowUnchecksOnlyTheConvertedFilesAndSaysHowMan
     EXPECT_EQ(form.NameBox().text, "*.csv");  // two still checked
 }
 
-// A cancelled .kmr: the header and the channels written before the cancel.
-std::string CancelledKmr(const std::string& path, std::int32_t n, std::initializer_list<int> chs, int written) {
-    const MeasConditions m = ConditionsWith(chs, n);
-    FakeUi ui{MsgAnswer::Cancel};
-    RunStatus st = RunStatus::Ok;
-    WriteDataFileHeader(path, m, n, ui, st);
-    SampleBuffer buf;
-    for (int k = 0; k < written; ++k) {
-        RedimSampleBuffer(buf, n);
-        std::fill(buf.begin(), buf.end(), static_cast<std::int16_t>(100 * (k + 1)));
-        // The last block of a file is the whole buffer; of a cancelled one only N words are sure.
-        buf.resize(static_cast<std::size_t>(n));
-        WriteChannelBlock(path, ChannelBlockOffset(n, k), buf, ui, st);
-    }
-    MarkDataFileCancelled(path, ui, st);
-    return path;
-}
-
 TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsked) {
-    CancelledKmr(data.File("cut.kmr"), 50, {2, 5, 7}, 2);
+    ASSERT_TRUE(testing::WriteLevelKmr(data.File("cut.kmr"), 50, {2, 5, 7}, 100, 2));
     // Not without asking.
     EXPECT_FALSE(Run({"cut.kmr"}).converted[0]);
     EXPECT_TRUE(Names(data.File("csv")).empty());
     ui.shown.clear();
     status = RunStatus::Ok;
-    std::vector<ConversionItem> items{{data.File("cut.kmr"), data.File("csv/"), "cut.csv", 1.0}};
-    ConversionPorts ports{ui, progress, list, drive};
     ConversionOptions whole;
     whole.wholeChannels = true;
-    const ConversionOutcome out = ConvertItems(items, false, ports, status, whole);
+    const ConversionOutcome out = Run({"cut.kmr"}, whole);
     ASSERT_TRUE(out.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
     const std::string csv = ReadAll(data.File("csv/cut.csv"));
     EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos) << csv.substr(0, 600);
@@ -164,12 +122,10 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
 }
 
 TEST_F(ConversionCancelTest, AFileWithoutAWholeChannelIsRefusedEvenWhenAsked) {
-    CancelledKmr(data.File("none.kmr"), 50, {2, 5}, 0);
-    std::vector<ConversionItem> items{{data.File("none.kmr"), data.File("csv/"), "none.csv", 1.0}};
-    ConversionPorts ports{ui, progress, list, drive};
+    ASSERT_TRUE(testing::WriteLevelKmr(data.File("none.kmr"), 50, {2, 5}, 100, 0));
     ConversionOptions whole;
     whole.wholeChannels = true;
-    EXPECT_FALSE(ConvertItems(items, false, ports, status, whole).converted[0]);
+    EXPECT_FALSE(Run({"none.kmr"}, whole).converted[0]);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("no channel of this file is whole."), std::string::npos) << ui.shown[0].text;
 }

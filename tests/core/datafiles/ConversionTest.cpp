@@ -8,43 +8,22 @@
 #include <cerrno>
 
 #include "core/datafiles/CsvColumnWriter.h"
-#include "core/datafiles/DataFilesTestSupport.h"
-#include "support/FakeDrive.h"
+#include "core/datafiles/ConversionFixture.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
 namespace {
 
-using testing::FakeProgress;
 using testing::ConditionsWith;
 using testing::FileExistsOnDisk;
-using testing::ReadAll;
-using testing::FakeDrive;
 using testing::FakeUi;
-using testing::TempDir;
+using testing::ReadAll;
 using testing::WriteAll;
 using testing::WriteKmr;
 
-class RecordingListView : public ConversionView {
-public:
-    void UncheckDataFile(std::size_t index) override { unchecked.push_back(index); }
-    void RefreshCsvList() override { ++refreshed; }
-    std::vector<std::size_t> unchecked;
-    int refreshed = 0;
-};
-
-class ConversionTest : public ::testing::Test {
+class ConversionTest : public testing::ConversionFixture {
 protected:
-    void SetUp() override {
-        std::filesystem::create_directory(data.File("csv"));
-    }
     std::string CsvFolder() const { return data.File("csv"); }  // no trailing separator: added
-
-    void MakeKmr(const std::string& name, std::int32_t n = 20, std::initializer_list<int> chs = {1, 2}) {
-        std::vector<std::vector<std::int16_t>> samples;
-        for (std::size_t k = 0; k < chs.size(); ++k) samples.emplace_back(static_cast<std::size_t>(n), static_cast<std::int16_t>(k + 1));
-        ASSERT_TRUE(WriteKmr(data.File(name), ConditionsWith(chs, n), n, samples));
-    }
     ConversionOutcome Run(std::vector<std::string> names, std::string csvName = "*.csv", double sizeKB = 1.0) {
         ConversionRequest r;
         r.dataFolder = data.folder();
@@ -52,17 +31,10 @@ protected:
         r.checkedNames = std::move(names);
         r.checkedSizesKB.assign(r.checkedNames.size(), sizeKB);
         r.csvName = std::move(csvName);
-        ConversionPorts ports{ui, progressView, listView, drive};
+        ConversionPorts ports = Ports();
         return Convert(r, ports, status);
     }
     std::string Csv(const std::string& name) const { return data.File("csv/" + name); }
-
-    TempDir data;
-    FakeUi ui{MsgAnswer::Cancel};
-    FakeProgress progressView;
-    RecordingListView listView;
-    FakeDrive drive;
-    RunStatus status = RunStatus::Ok;
 };
 
 TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
@@ -72,8 +44,8 @@ TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
     EXPECT_TRUE(FileExistsOnDisk(Csv("result.csv")));
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(progressView.label1, Text(Language::English, 139));
-    EXPECT_EQ(progressView.label2, Text(Language::English, 112));
+    EXPECT_EQ(progress.label1, Text(Language::English, 139));
+    EXPECT_EQ(progress.label2, Text(Language::English, 112));
     EXPECT_EQ(ui.pointerChanges.front(), Pointer::Hourglass);
     EXPECT_EQ(ui.pointer, Pointer::Default);
     EXPECT_EQ(drive.asked, (std::vector<std::string>{CsvFolder() + "/"}));
@@ -84,10 +56,10 @@ TEST_F(ConversionTest, TheBarRisesToTheEndWhenEveryFileIsConverted) {
     MakeKmr("2.kmr", 30000);
     const double kb = static_cast<double>(SizeInKB(std::filesystem::file_size(data.File("1.kmr"))));
     ASSERT_TRUE(Run({"1.kmr", "2.kmr"}, "*.csv", kb).AllConverted());
-    ASSERT_FALSE(progressView.percents.empty());
-    EXPECT_TRUE(std::is_sorted(progressView.percents.begin(), progressView.percents.end()));
-    EXPECT_NE(std::find(progressView.percents.begin(), progressView.percents.end(), 50), progressView.percents.end());
-    EXPECT_EQ(progressView.percents.back(), 100);
+    ASSERT_FALSE(progress.percents.empty());
+    EXPECT_TRUE(std::is_sorted(progress.percents.begin(), progress.percents.end()));
+    EXPECT_NE(std::find(progress.percents.begin(), progress.percents.end(), 50), progress.percents.end());
+    EXPECT_EQ(progress.percents.back(), 100);
 }
 
 TEST_F(ConversionTest, ConvertedBytesEqualTheColumnByColumnWriter) {
@@ -241,7 +213,7 @@ INSTANTIATE_TEST_SUITE_P(Conversion, BatchStop,
 TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
     MakeKmr("1.kmr", 5000);
     WriteAll(data.File("2.kmr"), "not a data file");
-    progressView.cancelAt = 1;  // the first yield: reading the first channel
+    progress.cancelAt = 1;  // the first yield: reading the first channel
     const auto out = Run({"1.kmr", "2.kmr"});
     EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
     EXPECT_FALSE(FileExistsOnDisk(Csv("1.csv")));
@@ -287,7 +259,7 @@ TEST_F(ConversionTest, AFullDiskRemovesThePartsItWroteNamesThemAndTheSameConvers
     WriteAll(Csv("notes.csv"), "kept");
     FillingDisk disk;
     disk.room = 3000000;  // small.csv and part of big's
-    ConversionPorts ports{ui, progressView, listView, drive, &disk};
+    ConversionPorts ports{ui, progress, listView, drive, &disk};
     ConversionRequest r{data.folder(), CsvFolder(), {"small.kmr", "big.kmr"}, {1.0, 1.0}, "*.csv"};
     const ConversionOutcome out = Convert(r, ports, status);
     EXPECT_EQ(out.converted, (std::vector<bool>{true, false}));

@@ -60,4 +60,22 @@ inline bool WriteKmr(const std::string& path, const MeasConditions& m, std::int3
     return MarkDataFileComplete(path, ui, status);
 }
 
+// A data file of n samples of the channels given, the k-th channel holding step * (k + 1)
+// throughout: complete, or, with `whole` at 0 or more, cancelled after that many channels.
+inline bool WriteLevelKmr(const std::string& path, std::int32_t n, std::initializer_list<int> channels, int step = 1,
+                          int whole = -1) {
+    const MeasConditions m = ConditionsWith(channels, n);
+    std::vector<std::vector<std::int16_t>> samples;
+    for (std::size_t k = 0; k < channels.size(); ++k)
+        samples.emplace_back(static_cast<std::size_t>(n), static_cast<std::int16_t>(step * static_cast<int>(k + 1)));
+    if (whole < 0) return WriteKmr(path, m, n, samples);
+    FakeUi ui{MsgAnswer::Cancel};
+    RunStatus status = RunStatus::Ok;
+    if (!WriteDataFileHeader(path, m, n, ui, status)) return false;
+    for (int k = 0; k < whole; ++k)  // of a cancelled file's last block only its N words are sure
+        if (!WriteChannelBlock(path, ChannelBlockOffset(n, k), samples[static_cast<std::size_t>(k)], ui, status))
+            return false;
+    return MarkDataFileCancelled(path, ui, status);
+}
+
 }  // namespace kmr::testing

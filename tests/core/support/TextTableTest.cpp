@@ -93,11 +93,6 @@ TEST(TextTableTest, WordingIsKeptExactly) {
     EXPECT_NE(Text(Language::Japanese, 152).find("\xEF\xBC\x8C+750\xCE\xBC\xCE\xB5"), std::string::npos);
 }
 
-TEST(TextTableTest, LanguageChoosesTheMarker) {
-    EXPECT_EQ(UserLanguageId(Language::Japanese), "0411");
-    EXPECT_EQ(UserLanguageId(Language::English), "0409");
-}
-
 // The numbers of a sentence go where each language puts them, once each, never read again.
 TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
     EXPECT_EQ(Substitute("the %1 of channel %2", {"unit", "3"}), "the unit of channel 3");

@@ -1,0 +1,56 @@
+#pragma once
+// kmr's commands run in this process over the simulated instrument, with what they print caught
+// (only the command-line tests include this; they link the command-line library).
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/RecordCommand.h"
+#include "link/InterfaceSpec.h"
+#include "support/EngineHarness.h"
+
+namespace kmr::testing {
+
+struct Ran {
+    int status = -1;
+    std::string out, err;
+    std::vector<std::string> commands;  // what reached the instrument (kmr record)
+};
+
+inline Ran Kmr(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    cli::CliIo io{out, err, false};
+    Ran r;
+    r.status = cli::RunKmr(args, io);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+// kmr record with a clock that never waits; every command to the instrument is logged.
+inline Ran Record(const std::vector<std::string>& args = {"--interface", "sim:time=instant,pattern=ramp"}) {
+    std::ostringstream out, err;
+    cli::CliIo io{out, err, false};
+    FakeClock clock;
+    Ran r;
+    std::vector<std::string>& sent = r.commands;
+    r.status = cli::RecordWith(
+        args, io,
+        [&sent](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
+            auto b = std::make_unique<LoggingBus>(MakeGpibBusOrExplain(spec));
+            b->beforeCommand = [&sent](int, const std::string& command) { sent.push_back(command); };
+            return b;
+        },
+        clock);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+// The data folder of the program under a TempHome.
+inline std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
+
+}  // namespace kmr::testing
