@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/InterfaceSpec.h"
 #include "link/PrologixBus.h"
@@ -60,47 +61,42 @@ TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWr
     server->Stop();
 }
 
-TEST(Reconnect, NiGpibDeviceLostIsOpenedAgainByTheNextWrite) {
-    StandIn standIn(KMR_FAKE_GPIB_THREAD);
-    auto simBus = MakeSim();
-    standIn.Attach(*simBus);
-    auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
-    std::string error;
-    auto bus = MakeGpibBus(std::string("gpib:lib=") + KMR_FAKE_GPIB_THREAD, error);
-    ASSERT_NE(bus, nullptr) << error;
-    int ud = -1;
-    ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
-    ASSERT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER");
-    attach(nullptr);  // the interface is gone: ENEB
-    EXPECT_EQ(Ask(*bus, ud, "VER"), "");
-    EXPECT_EQ(Ask(*bus, ud, "VER"), "");  // the reopen fails while it is away
-    standIn.Attach(*simBus);
-    EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
-    // Opened again with the open's parameters, the old descriptor taken off-line first.
-    const std::string calls = standIn.Calls();
-    EXPECT_EQ(calls.rfind("ibonl(", 0), 0u) << calls;
-    EXPECT_NE(calls.find("ibdev(0,20,0,13,1,0)"), std::string::npos) << calls;
-}
+// A stand-in library whose interface (GP-IB) or session (VISA) goes away and comes back; the
+// calls the reopen must make.
+struct LostCase {
+    const char* route;
+    const char* library;
+    std::string firstCall;  // since the connection came back
+    std::vector<std::string> reopenCalls;
+};
 
-TEST(Reconnect, VisaSessionLostIsOpenedAgainByTheNextWrite) {
-    StandIn standIn(KMR_FAKE_VISA);
-    auto simBus = MakeSim();
-    standIn.Attach(*simBus);
-    auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
-    std::string error;
-    auto bus = MakeGpibBus(std::string("visa:lib=") + KMR_FAKE_VISA, error);
-    ASSERT_NE(bus, nullptr) << error;
-    int ud = -1;
-    ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
-    ASSERT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER");
-    attach(nullptr);  // the session is gone: VI_ERROR_INV_OBJECT
-    EXPECT_EQ(Ask(*bus, ud, "VER"), "");
-    EXPECT_EQ(Ask(*bus, ud, "VER"), "");
-    standIn.Attach(*simBus);
-    EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
-    const std::string calls = standIn.Calls();
-    EXPECT_NE(calls.find("viOpen GPIB0::20::INSTR"), std::string::npos) << calls;
-    EXPECT_NE(calls.find("viSetAttribute 0x3FFF001A 10000"), std::string::npos) << calls;
+TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
+    const LostCase cases[] = {
+        // Opened again with the open's parameters, the old descriptor taken off-line first.
+        {"gpib", KMR_FAKE_GPIB_THREAD, "ibonl(", {"ibdev(0,20,0,13,1,0)"}},
+        {"visa", KMR_FAKE_VISA, "", {"viOpen GPIB0::20::INSTR", "viSetAttribute 0x3FFF001A 10000"}},
+    };
+    for (const LostCase& c : cases) {
+        SCOPED_TRACE(c.route);
+        StandIn standIn(c.library);
+        auto simBus = MakeSim();
+        standIn.Attach(*simBus);
+        auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
+        std::string error;
+        auto bus = MakeGpibBus(std::string(c.route) + ":lib=" + c.library, error);
+        ASSERT_NE(bus, nullptr) << error;
+        int ud = -1;
+        ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
+        ASSERT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER");
+        attach(nullptr);  // gone: ENEB, or VI_ERROR_INV_OBJECT
+        EXPECT_EQ(Ask(*bus, ud, "VER"), "");
+        EXPECT_EQ(Ask(*bus, ud, "VER"), "");  // the reopen fails while it is away
+        standIn.Attach(*simBus);
+        EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
+        const std::string calls = standIn.Calls();
+        EXPECT_EQ(calls.rfind(c.firstCall, 0), 0u) << calls;
+        for (const std::string& call : c.reopenCalls) EXPECT_NE(calls.find(call), std::string::npos) << calls;
+    }
 }
 
 }  // namespace

@@ -16,18 +16,8 @@ using testing::EngineHarness;
 
 class RunFileCheckTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_EQ(h.Start(), StartupOutcome::Online);
-        for (int ch = 1; ch <= kChannels; ++ch) h.state.Meas.Ch(ch).OnOff = ch == 1 ? 1 : 0;
-        h.state.Meas.MemoryWords = 100;
-        h.engine.link.commands->DownloadConditions(kFullChangeMask);
-        h.bus->log.clear();
-        h.ui.shown.clear();
-    }
-    void RunToEnd() {
-        StartOrStop(h.engine);
-        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
-    }
+    void SetUp() override { ASSERT_TRUE(h.Measure({1}, 100)); }
+    void RunToEnd() { h.RunToEnd(); }
     EngineHarness h;
 };
 
