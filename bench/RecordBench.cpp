@@ -64,7 +64,7 @@ int main() {
     kmr::MeasConditions m;
     kmr::SetMeasDefaults(m);
     m.MemoryWords = kWords;
-    kmr::SaveMeasConditions(folders.CondFolder + "Cond/Meas.cnd", m);
+    kmr::SaveMeasConditions(folders.CondFolder + "Cond/Meas.cnd", m, nullptr);
 
     std::ostringstream out, err;
     kmr::cli::CliIo io{out, err, false};

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "core/app/OutputCalForm.h"
 #include "gui/GuiText.h"
 
 namespace kmr::gui {
@@ -121,7 +122,7 @@ bool OutputCalDlg::QueryClose() {
         if (ValueBox(ch)->isEnabled() && ValueBox(ch)->isModified()) Enter(ch);
     if (!saved_) {
         saved_ = true;
-        presenter_.Close(e_.s.CondPath("OutputCal.cnd"));
+        CloseOutputCal(e_, presenter_);
     }
     return true;
 }

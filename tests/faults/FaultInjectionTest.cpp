@@ -13,21 +13,31 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <system_error>
 #include <map>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "core/app/FileExchange.h"
+#include "core/app/GraphCondForm.h"
+#include "core/app/MeasCondForm.h"
+#include "core/app/OutputCalForm.h"
 #include "core/app/RunController.h"
+#include "core/app/SetPathAndFileForm.h"
 #include "core/app/Startup.h"
 #include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
+#include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFile.h"
+#include "core/support/TextTable.h"
 #include "core/graphs/GraphConditions.h"
 #include "link/InterfaceSpec.h"
 #include "sim/PrologixServer.h"
 #include "support/EngineHarness.h"
+#include "support/FakeDrive.h"
 
 namespace kmr {
 namespace {
@@ -69,6 +79,11 @@ public:
 private:
     int failAt_;
 };
+
+// The message of a condition file that could not be saved on a full disk.
+std::string CannotWrite(const std::string& path) {
+    return kCannotWrite + path + "\": " + std::error_code(ENOSPC, std::generic_category()).message() + ".";
+}
 
 Files Snapshot(const std::string& folder) {
     Files out;
@@ -257,13 +272,13 @@ private:
         h_.state.CondFolder = h_.Options(kSimSpec).folders.CondFolder;
         const std::string folder = h_.state.CondPath("");
         std::filesystem::create_directories(PathFromUtf8(folder));
-        ASSERT_TRUE(SaveInstalledChannels(folder + kHardCnd, "1111100000"));
+        ASSERT_TRUE(SaveInstalledChannels(folder + kHardCnd, "1111100000", nullptr));
         MeasConditions m;
         SetMeasDefaults(m);
-        ASSERT_TRUE(SaveMeasConditions(folder + kMeasCnd, m));
+        ASSERT_TRUE(SaveMeasConditions(folder + kMeasCnd, m, nullptr));
         GraphConditions g;
         SetGraphDefaults(g);
-        ASSERT_TRUE(SaveGraphConditions(folder + kGraphCnd, g));
+        ASSERT_TRUE(SaveGraphConditions(folder + kGraphCnd, g, nullptr));
         conditionsBefore_ = Snapshot(folder);
     }
 
@@ -277,13 +292,19 @@ private:
         MeasConditions m;
         GraphConditions g;
         std::string hard;
-        EXPECT_TRUE(LoadMeasConditions(h_.state.CondPath(kMeasCnd), m).complete);
-        EXPECT_TRUE(LoadGraphConditions(h_.state.CondPath(kGraphCnd), g).complete);
-        EXPECT_TRUE(LoadInstalledChannels(h_.state.CondPath(kHardCnd), hard).complete);
+        EXPECT_TRUE(LoadMeasConditions(h_.state.CondPath(kMeasCnd), m, nullptr).complete);
+        EXPECT_TRUE(LoadGraphConditions(h_.state.CondPath(kGraphCnd), g, nullptr).complete);
+        EXPECT_TRUE(LoadInstalledChannels(h_.state.CondPath(kHardCnd), hard, nullptr).complete);
         if (!disk_.failedPath.empty()) {
             const std::string name = PathFromUtf8(disk_.failedPath).filename().string();
-            EXPECT_EQ(now.at(name), conditionsBefore_.at(name)) << "a failed save changed it";
-            EXPECT_TRUE(Shown(kCannotWrite + disk_.failedPath)) << "no message for " << disk_.failedPath;
+            // A failed save changes nothing: the file is as it was, or still missing.
+            const auto was = conditionsBefore_.find(name);
+            if (was != conditionsBefore_.end()) {
+                EXPECT_EQ(now.at(name), was->second) << "a failed save changed it";
+            } else {
+                EXPECT_EQ(now.count(name), 0u) << "a failed save left it";
+            }
+            EXPECT_TRUE(ShownLine(CannotWrite(disk_.failedPath))) << "no message for " << disk_.failedPath;
         }
     }
 
@@ -323,6 +344,25 @@ private:
             if (m.text.rfind(start, 0) == 0) return true;
         return false;
     }
+    // A message holds `line` as one of its lines.
+    bool ShownLine(const std::string& line) const {
+        for (const auto& m : h_.ui.shown)
+            if (("\r\n" + m.text + "\r\n").find("\r\n" + line + "\r\n") != std::string::npos) return true;
+        return false;
+    }
+    // What a message of a transfer that did not complete says the record kept: the file marked
+    // cancelled or kept as incomplete with its whole channels, or no file at all.
+    bool LossNamed() const {
+        const std::string name = PathFromUtf8(h_.state.LastDataFile).filename().string();
+        const auto upTo = [](const std::string& text) { return text.substr(0, text.find('\x01')); };
+        const std::string told[] = {name.empty() ? std::string("\x02") : upTo(TextWith(Language::English, 2403, {name, "\x01"})),
+                                    name.empty() ? std::string("\x02") : upTo(TextWith(Language::English, 2415, {name, "\x01"})),
+                                    Text(Language::English, 2402)};
+        for (const auto& m : h_.ui.shown)
+            for (const std::string& t : told)
+                if (m.text.find(t) != std::string::npos) return true;
+        return false;
+    }
 
     void CheckPromises(const Outcome& o) {
         const bool faulted = sc_.at > 0 || sc_.fault != Fault::FailedWrite;
@@ -331,9 +371,11 @@ private:
         const std::string path = PathFromUtf8(h_.state.LastDataFile).filename().string();
         const bool shown = !h_.ui.shown.empty();
         if (sc_.fault == Fault::FailedWrite && !disk_.failedPath.empty()) {
-            const std::string message = FileErrorMessage(Language::English, ENOSPC, disk_.failedPath);
+            const bool conditionFile = PathFromUtf8(disk_.failedPath).extension() == ".cnd";
+            const std::string message = conditionFile ? CannotWrite(disk_.failedPath)
+                                                      : FileErrorMessage(Language::English, ENOSPC, disk_.failedPath);
             const bool offered = !elsewhere_.problems.empty() && elsewhere_.problems[0].rfind(message, 0) == 0;
-            EXPECT_TRUE(Shown(message) || Shown(kCannotWrite) || offered)
+            EXPECT_TRUE((conditionFile ? ShownLine(message) : Shown(message)) || offered)
                 << "no message for the failed write of " << disk_.failedPath;
         }
         CheckCsvFiles(o);
@@ -354,6 +396,8 @@ private:
         }
         if (!h_.state.LastTransferComplete && h_.state.WordsConverted > 0) {
             EXPECT_TRUE(shown) << "samples lost without a word: " << path;
+            const bool writeFailed = sc_.fault == Fault::FailedWrite && !disk_.failedPath.empty();
+            EXPECT_TRUE(LossNamed() || writeFailed) << "the loss of samples is not named: " << path;
         }
         // A record that passes for complete holds every sample, byte for byte as without faults
         // (one saved in another folder is checked by CheckSavedElsewhere).
@@ -425,6 +469,26 @@ const Outcome& Clean(FileKind kind) {
 }
 
 
+// The CSV file the conversion makes of a .kmr record (`bytes`, named `name`).
+std::string ConvertedCsv(const std::string& name, const std::string& bytes) {
+    struct NoList : ConversionView {
+        void UncheckDataFile(std::size_t) override {}
+    } list;
+    testing::TempDir dir;
+    testing::WriteAll(dir.File(name), bytes);
+    testing::FakeUi ui{MsgAnswer::Cancel};
+    testing::FakeProgress progress;
+    testing::FakeDrive drive;
+    ConversionPorts ports{ui, progress, list, drive};
+    RunStatus status = RunStatus::Ok;
+    const std::string csvName = name.substr(0, name.size() - 4) + ".csv";
+    const std::vector<ConversionItem> items{{dir.File(name), dir.folder(), csvName, 1.0}};
+    EXPECT_TRUE(ConvertItems(items, false, ports, status).AllConverted());
+    return ReadAll(dir.File(csvName));
+}
+
+// Both clean records are whole, and the CSV record is byte for byte the conversion of the .kmr
+// record: the transfer's CSV writer and the conversion agree.
 TEST(FaultInjection, ACleanMeasurementWritesBothFilesWhole) {
     for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
         const Outcome& o = Clean(k);
@@ -432,6 +496,14 @@ TEST(FaultInjection, ACleanMeasurementWritesBothFilesWhole) {
         ASSERT_GT(o.writes, o.startupWrites + 1);
         EXPECT_TRUE(EndsWithRestore(o.commands));
     }
+    const Outcome& kmr = Clean(FileKind::Kmr);
+    const Outcome& csv = Clean(FileKind::Csv);
+    const std::string kmrName = PathFromUtf8(kmr.lastFile).filename().string();
+    const std::string csvName = PathFromUtf8(csv.lastFile).filename().string();
+    ASSERT_EQ(kmr.data.count(kmrName), 1u) << kmrName;
+    ASSERT_EQ(csv.data.count(csvName), 1u) << csvName;
+    EXPECT_EQ(CsvValuesRead(csv.data.at(csvName), true), "");
+    EXPECT_TRUE(csv.data.at(csvName) == ConvertedCsv(kmrName, kmr.data.at(kmrName)));
 }
 
 // Every command of the clean wire, each way the instrument or the route can fail it.
@@ -490,6 +562,63 @@ TEST(FaultInjection, EveryWriteFailsInTurnAndTheRecordIsSavedElsewhere) {
             ++g_scenarios;
             if (HasFatalFailure()) return;
         }
+    }
+}
+
+// Each settings form's save, its write failing as on a full disk: the file keeps what it held
+// and still loads whole, and the one message names the file and the reason.
+struct FormSave {
+    const char* form;
+    const char* file;
+    std::function<void(EngineHarness&)> apply;
+};
+
+TEST(FaultInjection, EverySettingsFormSaveFailsAndNamesItsFile) {
+    const FormSave saves[] = {
+        {"measurement conditions", kMeasCnd,
+         [](EngineHarness& h) {
+             MeasCondForm f(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
+                            h.state.Global.FileType);
+             ASSERT_TRUE(f.Commit({MeasField::Clock, 0}, "25"));
+             EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
+         }},
+        {"graph conditions", kGraphCnd,
+         [](EngineHarness& h) {
+             GraphCondForm f(h.state.Graph, h.state.Meas);
+             ASSERT_TRUE(f.Commit({GraphField::Xpich, 0}, "2"));
+             EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, {}), FormOutcome::Applied);
+         }},
+        {"data-file settings", kGlobalCnd,
+         [](EngineHarness& h) {
+             SetPathAndFileForm f(h.state.Global, h.state.DataFileNumber, h.state.Meas.MemoryWords);
+             ASSERT_TRUE(f.CommitName("T"));
+             EXPECT_EQ(SetPathAndFileOk(h.engine, f, Language::English, {}), FormOutcome::Applied);
+         }},
+        {"file exchange", kGlobalCnd, [](EngineHarness& h) { FileExchangeForm(h.state.Global).Close(h.engine); }},
+        {"output calibration", kOutputCalCnd,
+         [](EngineHarness& h) {
+             OutputCalPresenter p(*h.engine.link.transport, h.state.Meas, h.state.OutputCal);
+             p.SetUse(1, true);
+             CloseOutputCal(h.engine, p);
+         }},
+    };
+    for (const FormSave& save : saves) {
+        SCOPED_TRACE(save.form);
+        EngineHarness h;
+        ASSERT_EQ(h.Start(kSimSpec), StartupOutcome::Online);
+        const std::string path = h.CondFile(save.file);
+        const std::string before = ReadAll(path);
+        ASSERT_FALSE(before.empty());
+        FailingDisk disk(1);
+        h.state.Writes = &disk;
+        h.ui.shown.clear();
+        save.apply(h);
+        ++g_scenarios;
+        EXPECT_EQ(disk.failedPath, path);
+        EXPECT_EQ(ReadAll(path), before) << "a failed save changed it";
+        EXPECT_FALSE(std::filesystem::exists(PathFromUtf8(path + ".new"))) << "left behind";
+        ASSERT_FALSE(h.ui.shown.empty()) << "no message";
+        EXPECT_EQ(h.ui.shown.back().text, CannotWrite(path));
     }
 }
 

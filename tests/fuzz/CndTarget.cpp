@@ -22,8 +22,10 @@ namespace {
 
 template <class Record>
 void CheckLoader(const testing::TempDir& scratch, const std::string& path,
-                 const std::function<LoadResult(const std::string&, Record&)>& load,
-                 const std::function<SaveResult(const std::string&, const Record&)>& save, Record record) {
+                 LoadResult (*loadFile)(const std::string&, Record&, FileWritePort*),
+                 SaveResult (*saveFile)(const std::string&, const Record&, FileWritePort*), Record record) {
+    const auto load = [loadFile](const std::string& p, Record& r) { return loadFile(p, r, nullptr); };
+    const auto save = [saveFile](const std::string& p, const Record& r) { return saveFile(p, r, nullptr); };
     const LoadResult first = load(path, record);
     if (first.rewritten && first.save.ok) {
         Record again = record;
@@ -74,17 +76,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     switch (choice % 8) {
         case 0: {
             MeasConditions m;
-            CheckLoader<MeasConditions>(scratch, path, LoadMeasConditions,
-                [](const std::string& p, const MeasConditions& v) { return SaveMeasConditions(p, v); }, m);
+            CheckLoader<MeasConditions>(scratch, path, LoadMeasConditions, SaveMeasConditions, m);
             break;
         }
         case 1:
-            CheckLoader<GlobalSettings>(scratch, path, LoadGlobalSettings,
-                [](const std::string& p, const GlobalSettings& v) { return SaveGlobalSettings(p, v); }, {});
+            CheckLoader<GlobalSettings>(scratch, path, LoadGlobalSettings, SaveGlobalSettings, {});
             break;
         case 2:
-            CheckLoader<std::string>(scratch, path, LoadInstalledChannels,
-                [](const std::string& p, const std::string& v) { return SaveInstalledChannels(p, v); },
+            CheckLoader<std::string>(scratch, path, LoadInstalledChannels, SaveInstalledChannels,
                                      kDefaultInstalledChannelText);
             break;
         case 3:
@@ -99,8 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         case 6: {
             GraphConditions g;
             SetGraphDefaults(g);
-            CheckLoader<GraphConditions>(scratch, path, LoadGraphConditions,
-                [](const std::string& p, const GraphConditions& v) { return SaveGraphConditions(p, v); }, g);
+            CheckLoader<GraphConditions>(scratch, path, LoadGraphConditions, SaveGraphConditions, g);
             break;
         }
         default:

@@ -19,7 +19,7 @@ void PrepareFileExchange(Engine& e) {
     for (std::string* folder : {&s.Global.SourcePathName, &s.Global.DestPathName}) {
         if (FolderUsable(*folder)) continue;
         *folder = s.DefaultDataFolder();
-        problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+        problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
     }
     problems.Report(e.ui);
 }
@@ -178,7 +178,7 @@ void FileExchangeForm::Close(Engine& e) const {
     s.Global.SourcePathName = WithTrailingSeparator(dataFolder_);
     s.Global.DestPathName = WithTrailingSeparator(csvFolder_);
     SaveProblems problems;
-    problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+    problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
     problems.Report(e.ui);
 }
 

@@ -125,8 +125,9 @@ void Redraw(Engine& e, const GraphChangeFlags& flags) {
     e.chart.ConfigureGraphAxes(s.Graph);
     if (e.chart.GraphMode() == kMonitorMode) {
         // A new span, a new monitor division or a newly shown graph restarts the monitor graphs.
-        if (flags.At(6) || flags.At(3) || flags.At(2)) e.chart.ResetMonitorGraphs(s.Graph, s.Meas, s.Vocab.units);
-    } else if (!flags.At(4) && !flags.At(5)) {
+        if (flags.AnyNewlyShown() || flags.MonitorDivisionsChanged() || flags.SpanChanged())
+            e.chart.ResetMonitorGraphs(s.Graph, s.Meas, s.Vocab.units);
+    } else if (!flags.RecordedRangeChanged()) {
         // The X range stands: only the graphs shown anew need their part of the record.
         ShowRecordParts(e, [&](int index) { return flags.NewlyShown(index); });
     } else {
@@ -161,7 +162,7 @@ FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std
     if (s.OpenedRecord) s.OpenedRecord->restoreGraphUse = false;
     Redraw(e, flags);
     SaveProblems problems;
-    problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph));
+    problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
     e.ui.SetPointer(Pointer::Default);
     problems.Report(e.ui);
     return FormOutcome::Applied;

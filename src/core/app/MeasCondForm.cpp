@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/app/Startup.h"
+#include "core/datafiles/Csv.h"
 #include "core/graphs/ChartModel.h"
 #include "core/support/Numbers.h"
 #include "core/support/Vocabulary.h"
@@ -19,8 +20,6 @@ constexpr std::array<std::string_view, 10> kSubMsClockTexts{"0.05", "0.1", "0.2"
 // Magnitudes a coefficient and a trigger level may have.
 constexpr double kSmallestMagnitude = 1.402E-40;
 constexpr double kLargestMagnitude = 3.403E+30;
-// CSV files hold at most this many words per channel part the form allows.
-constexpr std::int32_t kLargestCsvMemoryWords = 65000;
 
 bool MagnitudeAllowed(double v) {
     const double a = std::fabs(v);
@@ -103,7 +102,7 @@ int MeasCondForm::InputModeEntryOf(int channel) const {
 
 std::int32_t MeasCondForm::LargestMemoryWords() const {
     const std::int32_t capacity = MemoryCapacity(memorySizeCode_);
-    return fileType_ == 1 ? std::min(capacity, kLargestCsvMemoryWords) : capacity;
+    return fileType_ == 1 ? std::min(capacity, kLargestCsvWords) : capacity;
 }
 
 bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {

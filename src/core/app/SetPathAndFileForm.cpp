@@ -93,7 +93,7 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     s.DataFileNumber = number;
     s.Global.BaseFileName = form.BaseName();
     SaveProblems problems;
-    problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+    problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
     e.ui.SetPointer(Pointer::Default);
     problems.Report(e.ui);
     return FormOutcome::Applied;

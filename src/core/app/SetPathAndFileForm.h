@@ -11,12 +11,10 @@
 #include "core/app/Engine.h"
 #include "core/app/FormRules.h"
 #include "core/conditions/GlobalSettings.h"
+#include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
 
 namespace kmr {
-
-// CSV files take at most this many memory words.
-inline constexpr std::int32_t kLargestCsvWords = 65000;
 
 
 class SetPathAndFileForm {

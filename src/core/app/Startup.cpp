@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/app/MainWindowRules.h"
+#include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/app/RunController.h"
 #include "core/support/Numbers.h"
@@ -12,88 +13,15 @@
 
 namespace kmr {
 
-// --- Splash --------------------------------------------------------------------------------------
+namespace {
 
-void Splash::Show(const std::string& title, const std::string& status, int maximum) {
-    loaded_ = true;
-    value_ = 0;
-    maximum_ = maximum;
-    view_.Show(title, status, maximum);
-}
+// The splash counts a step per measured channel (its conditions downloaded) and these besides:
+// the condition files read, the instrument identified, its hardware reconciled, and the other
+// groups of the download.
+constexpr int kSplashStepsBesideChannels = 7;
+int SplashSteps(int measuredChannels) { return measuredChannels + kSplashStepsBesideChannels; }
 
-void Splash::SetStatus(const std::string& status) {
-    if (loaded_) view_.SetStatus(status);
-}
-
-void Splash::SetMaximum(int maximum) {
-    maximum_ = maximum;
-    if (loaded_) view_.SetProgress(value_, maximum_);
-}
-
-void Splash::Advance() {
-    if (!loaded_) return;
-    ++value_;
-    view_.SetProgress(value_, maximum_);
-}
-
-void Splash::Complete() {
-    if (!loaded_) return;
-    value_ = maximum_;
-    view_.SetProgress(value_, maximum_);
-}
-
-void Splash::Unload() {
-    if (!loaded_) return;
-    loaded_ = false;
-    view_.Unload();
-}
-
-// --- ProgramState --------------------------------------------------------------------------------
-
-std::string ProgramState::CondPath(const std::string& name) const {
-    return CondFolder + "Cond" + PathSeparator() + name;
-}
-
-std::string ProgramState::DefaultDataFolder() const {
-    return DocumentsFolder + "Data" + PathSeparator();
-}
-
-std::string ProgramState::Extension() const {
-    return kFileTypeExtensions[Global.FileType == 1 ? 1 : 0];
-}
-
-// --- Decimal-symbol check ------------------------------------------------------------------------
-
-std::optional<float> ProgramDecimalConversion(std::string_view text) { return ParseFloat32(text); }
-
-bool DecimalSymbolUnusable(int languageNumber, UiPort& ui, const DecimalConversion& convert) {
-    if (convert && convert("2.0")) return false;
-    ui.ShowMessage(DecimalSymbolMessage(languageNumber), kProgramTitle, MsgIcon::Exclamation,
-                   MsgButtons::Ok);
-    return true;
-}
-
-// --- Geometry ------------------------------------------------------------------------------------
-
-MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen) {
-    if (g.Width >= screen.WorkWidth && g.Height >= screen.WorkHeight) {
-        g.Width = kDefaultMainWidth;
-        g.Height = kDefaultMainHeight;
-        g.WindowState = 2;
-    } else if (g.Width == 0 && g.Height == 0) {
-        g.Width = kDefaultMainWidth;
-        g.Height = kDefaultMainHeight;
-        g.WindowState = 0;
-    }
-    // Rounded to whole twips first, then divided as whole numbers (truncating).
-    const auto centre = [](double screenSize, double size) {
-        const auto diff = static_cast<long long>(RoundHalfEven(screenSize - size));
-        return static_cast<float>(diff / 2);
-    };
-    g.Top = centre(screen.ScreenHeight, g.Height);
-    g.Left = centre(screen.ScreenWidth, g.Width);
-    return g;
-}
+}  // namespace
 
 // --- Initialise ----------------------------------------------------------------------------------
 
@@ -107,81 +35,59 @@ std::string DateBaseName(const LocalDateTime& d) {
     return buf;
 }
 
-void SaveProblems::Report(UiPort& ui) {
-    if (messages_.empty()) return;
-    std::string text;
-    for (const auto& m : messages_) {
-        if (!text.empty()) text += "\r\n";
-        text += m;
-    }
-    ui.ShowMessage(text, ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
-    messages_.clear();
-}
-
-void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui) {
-    if (s.DamagedConditionFiles.empty()) return;
-    std::string text = ui.Text(2512);
-    for (const std::string& copy : s.DamagedConditionFiles) {
-        const std::string file = copy.substr(0, copy.size() - std::string_view(".damaged").size());
-        text += "\r\n" + file + " -> " + copy;
-    }
-    s.DamagedConditionFiles.clear();
-    ui.ShowMessage(text, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
-}
-
 void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateTime& today,
                 Splash& splash, UiPort& ui) {
     SaveProblems problems;
     s.CondFolder = folders.CondFolder;
     s.DocumentsFolder = folders.DocumentsFolder;
 
-    // 1. The condition and data folders.
+    // The condition and data folders.
     EnsureFolder(s.CondFolder + "Cond");
     EnsureFolder(s.DocumentsFolder + "Data");
 
-    // 2, 3. Identity placeholder and the vocabulary lists.
+    // The identity placeholder and the vocabulary lists.
     s.Instrument.InstrumentVersion = "----";
     s.Vocab = MakeVocabulary(ui.language, UserLanguageId(ui.language));
 
-    // 4. Graph conditions.
+    // The graph conditions.
     SetGraphDefaults(s.Graph);
-    problems.Add(LoadGraphConditions(s.CondPath(kGraphCnd), s.Graph));
+    problems.Add(LoadGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
 
-    // 5. Measurement conditions.
+    // The measurement conditions.
     SetMeasDefaults(s.Meas);
-    problems.Add(LoadMeasConditions(s.CondPath(kMeasCnd), s.Meas));
+    problems.Add(LoadMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
 
-    // 6. Trigger levels on whole raw counts, then saved.
+    // Trigger levels on whole raw counts, then saved.
     for (int ch = 1; ch <= kChannels; ++ch) SnapTriggerLevel(s.Meas, ch);
     problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
 
-    // 7. Data-file settings.
+    // The data-file settings.
     const std::string today8 = DateBaseName(today);
     s.Global.DataFolder = s.DefaultDataFolder();
     s.Global.BaseFileName = today8;
     s.Global.FileType = 0;
     s.Global.SourcePathName = s.DefaultDataFolder();
     s.Global.DestPathName = s.DefaultDataFolder();
-    problems.Add(LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global));
+    problems.Add(LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
 
-    // 8. A data folder that cannot be used is replaced by the default.
+    // A data folder that cannot be used is replaced by the default.
     if (!FolderUsable(s.Global.DataFolder)) {
         s.Global.DataFolder = s.DefaultDataFolder();
         s.Global.BaseFileName = today8;
         problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
     }
 
-    // 9. CSV holds at most 65000 samples per channel in one file.
-    if (s.Global.FileType == 1 && s.Meas.MemoryWords > 65000) s.Global.FileType = 0;
+    // A recording stored as CSV fits one file.
+    if (s.Global.FileType == 1 && s.Meas.MemoryWords > kLargestCsvWords) s.Global.FileType = 0;
 
-    // 10. Output calibration.
-    problems.Add(LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal));
+    // The output calibration.
+    problems.Add(LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal, s.Writes));
 
-    // 11. The next data-file number.
+    // The next data-file number.
     s.DataFileNumber = NextDataFileNumber(s.Global.DataFolder, s.Global.BaseFileName, s.Extension());
 
-    // 12. Splash maximum.
-    splash.SetMaximum(s.Meas.ChannelCount + 7);
+    // The splash's steps, now that the measured channels are known.
+    splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));
 
     problems.Report(ui);
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
@@ -220,11 +126,11 @@ std::string OfflineOfferText(Language lang, const GpibSettings& gpib) {
 void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& makeBus) {
     ProgramState& s = e.s;
     SaveProblems problems;
-    // 1. GP-IB settings and the route.
+    // The GP-IB settings and the route.
     s.Gpib = GpibSettings{};
-    problems.Add(LoadGpibSettings(s.CondPath(kMeterCnd), s.Gpib));
+    problems.Add(LoadGpibSettings(s.CondPath(kMeterCnd), s.Gpib, s.Writes));
     s.InterfaceSpec = kDefaultInterfaceSpec;
-    problems.Add(LoadInterfaceSpec(s.CondPath(kInterfaceCnd), s.InterfaceSpec));
+    problems.Add(LoadInterfaceSpec(s.CondPath(kInterfaceCnd), s.InterfaceSpec, s.Writes));
     problems.Report(e.ui);
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
     const std::string spec = interfaceOverride.empty() ? s.InterfaceSpec : interfaceOverride;
@@ -242,10 +148,10 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,
                                                    [&e] { e.splash.Advance(); });
 
-    // 2. Open with the 10 s timeout.
+    // Open with the 10 s timeout.
     e.link.connection->OpenGpibDevice(kT10s);
     if (e.Failed()) return;
-    // 3, 4. Identify; the identity keeps the installed-channel text just reported.
+    // Identify; the identity keeps the installed-channel text just reported.
     e.link.commands->IdentifyInstrument();
 }
 
@@ -253,7 +159,7 @@ void ReconcileHardware(Engine& e) {
     ProgramState& s = e.s;
     SaveProblems problems;
     s.InstalledChannelText = kDefaultInstalledChannelText;
-    problems.Add(LoadInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText));
+    problems.Add(LoadInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
     const std::string& reported = s.Instrument.InstalledChannelText;
     if (s.InstalledChannelText != reported) {
         s.InstalledChannelText = reported;
@@ -266,7 +172,7 @@ void ReconcileHardware(Engine& e) {
             if (!off) ++count;
         }
         s.Meas.ChannelCount = count;
-        e.splash.SetMaximum(count + 7);
+        e.splash.SetMaximum(SplashSteps(count));
         problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
         const int first = s.Instrument.FirstInstalledChannel;
         if (first >= 1 && first <= kChannels) s.Graph.Ch[static_cast<std::size_t>(first - 1)].Use = 1;
@@ -339,39 +245,39 @@ StartupOutcome OfflineOffer(Engine& e) {
 
 StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     ProgramState& s = e.s;
-    // 1. The decimal symbol.
+    // The decimal symbol.
     const int languageNumber = ParseInt32(e.ui.Text(1)).value_or(1);
     if (DecimalSymbolUnusable(languageNumber, e.ui, o.decimalConversion)) return StartupOutcome::Exit;
     e.makeBus = o.makeBus;
     e.interfaceOverride = o.interfaceOverride;
-    // 2 to 4.
+    // Starting, the main window's place from the stored geometry.
     s.ProgramMode = kModeStarting;
     MainFormGeometry g;
     ApplyGeometryText(kDefaultGeometryText, g);
     ApplyGeometryText(o.geometryText, g);
     s.Geometry = CorrectMainFormGeometry(g, o.screen);
-    // 6 to 8.
+    // The splash, counting every channel until the conditions say which are measured.
     e.ui.SetPointer(Pointer::Hourglass);
-    e.splash.Show(e.ui.Text(123), e.ui.Text(112), 17);
+    e.splash.Show(e.ui.Text(123), e.ui.Text(112), SplashSteps(kChannels));
     e.clock.Sleep(0.5);
-    // 9, 10.
+    // The folders and condition files.
     Initialise(s, o.folders, e.clock.Now(), e.splash, e.ui);
     e.splash.Advance();
-    // 11.
+    // The route, the connection and the instrument's identity.
     Connect(e, o.interfaceOverride, o.makeBus);
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
     if (s.Status == RunStatus::Refused) return Abandon(e);
     if (s.Instrument.FirstInstalledChannel == 0) return Abandon(e);
     e.splash.Advance();
-    // 13.
+    // The installed channels against the last instrument seen; the date and time.
     ReconcileHardware(e);
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
     if (s.Status == RunStatus::Refused) return Abandon(e);
     e.splash.Advance();
-    // 15 to 17.
+    // The conditions fitted to the instrument and downloaded.
     FitAndDownload(e);
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
-    // 18.
+    // Ready: the splash goes, the main window comes.
     e.splash.SetStatus(e.ui.Text(143));
     e.splash.Complete();
     e.clock.Sleep(0.5);
@@ -390,7 +296,7 @@ bool ConnectAgain(Engine& e) {
         e.main.SetMonitorChecked(false);
     }
     e.ui.SetPointer(Pointer::Hourglass);
-    e.splash.Show(e.ui.Text(123), e.ui.Text(112), s.Meas.ChannelCount + 7);
+    e.splash.Show(e.ui.Text(123), e.ui.Text(112), SplashSteps(s.Meas.ChannelCount));
     s.Status = RunStatus::Ok;
     Connect(e, e.interfaceOverride, e.makeBus);
     bool ok = s.Status == RunStatus::Ok && s.Instrument.FirstInstalledChannel != 0;

@@ -1,7 +1,7 @@
 #pragma once
-// Start-up and shutdown of the program: the decimal-symbol check, the main window's geometry,
-// loading every condition file, connecting to the instrument, bringing it into the stored
-// conditions, the off-line offer, and the close and unload rules of the main window.
+// Start-up and shutdown of the program: loading every condition file, connecting to the
+// instrument, bringing it into the stored conditions, the off-line offer, and the close and
+// unload rules of the main window.
 #include <functional>
 #include <memory>
 #include <optional>
@@ -12,41 +12,13 @@
 #include "core/app/Engine.h"
 #include "core/app/MainView.h"
 #include "core/app/ProgramState.h"
+#include "core/app/SaveProblems.h"
+#include "core/app/StartupChecks.h"
 #include "core/support/Clock.h"
 #include "core/support/FormGeometry.h"
 #include "core/support/UiPort.h"
 
 namespace kmr {
-
-// --- Decimal-symbol check ------------------------------------------------------------------------
-
-// Converts a number text with the rules the program uses for every number it reads or writes.
-using DecimalConversion = std::function<std::optional<float>(std::string_view)>;
-
-// The program's own conversion: locale-independent, "." is always the decimal symbol.
-std::optional<float> ProgramDecimalConversion(std::string_view text);
-
-// Converts "2.0" with `convert`; when that fails shows the decimal-symbol message in the language
-// of `languageNumber` (0 Japanese, 1 English, the number of text 1) titled "KMR-5300" and returns
-// true: the program must end. With the program's own conversion the check always passes.
-bool DecimalSymbolUnusable(int languageNumber, UiPort& ui,
-                           const DecimalConversion& convert = ProgramDecimalConversion);
-
-// --- Geometry ------------------------------------------------------------------------------------
-
-inline constexpr float kDefaultMainWidth = 10680.0f;
-inline constexpr float kDefaultMainHeight = 5280.0f;
-
-// Sizes of the desktop in twips.
-struct ScreenArea {
-    double WorkWidth = 0, WorkHeight = 0;      // screen minus task bar
-    double ScreenWidth = 0, ScreenHeight = 0;  // whole screen
-};
-
-// The stored geometry corrected for the screen: larger than the work area both ways opens
-// maximised at the default size; a zero size gets the default size; the window is always centred
-// on the screen (the stored Left and Top are not used).
-MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);
 
 // --- Initialise ----------------------------------------------------------------------------------
 
@@ -125,30 +97,5 @@ bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
 // Unloading the main window: the geometry is stored (through `saveGeometry`), monitoring stops,
 // and on-line the connection is closed.
 void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry);
-
-// Collects the save failures of condition files so that they are reported once.
-class SaveProblems {
-public:
-    void Add(const SaveResult& r) {
-        if (!r.ok) messages_.push_back(r.message);
-    }
-    void Add(const LoadResult& r) {
-        if (r.rewritten) Add(r.save);
-        if (!r.damagedCopy.empty()) damaged_.push_back(r.damagedCopy);
-    }
-    // Shows one message naming every failure; nothing when there was none.
-    void Report(UiPort& ui);
-    bool empty() const { return messages_.empty(); }
-    // The copies of the damaged condition files met (ending in ".damaged").
-    const std::vector<std::string>& Damaged() const { return damaged_; }
-
-private:
-    std::vector<std::string> messages_;
-    std::vector<std::string> damaged_;
-};
-
-// The one message of start-up about damaged condition files: which were reset to their defaults
-// and where each one's old content is kept. Nothing when there was none; the list is emptied.
-void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui);
 
 }  // namespace kmr

@@ -16,7 +16,7 @@ SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g, 
     return w.Save(path, writes);
 }
 
-LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
+LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g, FileWritePort* writes) {
     return LoadCndFile(
         path,
         [&g](CndReader& r) {
@@ -24,7 +24,7 @@ LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
                    ReadInt16In(r, g.FileType, kFlagRange) && ReadTextItem(r, g.SourcePathName) &&
                    ReadTextItem(r, g.DestPathName);
         },
-        [&] { return SaveGlobalSettings(path, g); });
+        [&] { return SaveGlobalSettings(path, g, writes); });
 }
 
 // --- Hard.cnd: the installed-channel text of the instrument last seen -------------------------
@@ -35,23 +35,23 @@ SaveResult SaveInstalledChannels(const std::string& path, const std::string& ins
     return w.Save(path, writes);
 }
 
-LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText) {
+LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText, FileWritePort* writes) {
     // Taken as stored, even when shorter: the comparison with the instrument's report then
     // differs and start-up writes the file again.
     return LoadCndFile(
         path, [&](CndReader& r) { return ReadTextItem(r, installedChannelText); },
-        [&] { return SaveInstalledChannels(path, installedChannelText); });
+        [&] { return SaveInstalledChannels(path, installedChannelText, writes); });
 }
 
 // --- Meter.cnd: GP-IB address, delimiter, attempts --------------------------------------------
 
-SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s) {
+SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s, FileWritePort* writes) {
     CndWriter w;
     w.Int(s.Address).Int(s.Delimiter).Int(s.Attempts).EndLine();
-    return w.Save(path);
+    return w.Save(path, writes);
 }
 
-LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s) {
+LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s, FileWritePort* writes) {
     // Kept as written whenever it fits 16 bits: the file is edited by hand only, and the
     // connection says what does not work (an address outside 0 … 30 fails to open and is named in
     // the message; Attempts 1 or less makes one attempt; another delimiter sends nothing).
@@ -60,21 +60,21 @@ LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s) {
         [&s](CndReader& r) {
             return r.ReadInt16(s.Address) && r.ReadInt16(s.Delimiter) && r.ReadInt16(s.Attempts);
         },
-        [&] { return SaveGpibSettings(path, s); });
+        [&] { return SaveGpibSettings(path, s, writes); });
 }
 
 // --- Interface.cnd: the route to the instrument -----------------------------------------------
 
-SaveResult SaveInterfaceSpec(const std::string& path, const std::string& spec) {
+SaveResult SaveInterfaceSpec(const std::string& path, const std::string& spec, FileWritePort* writes) {
     CndWriter w;
     w.Text(spec).EndLine();
-    return w.Save(path);
+    return w.Save(path, writes);
 }
 
-LoadResult LoadInterfaceSpec(const std::string& path, std::string& spec) {
+LoadResult LoadInterfaceSpec(const std::string& path, std::string& spec, FileWritePort* writes) {
     return LoadCndFile(
         path, [&spec](CndReader& r) { return ReadTextItem(r, spec, /*nonEmpty=*/true); },
-        [&] { return SaveInterfaceSpec(path, spec); });
+        [&] { return SaveInterfaceSpec(path, spec, writes); });
 }
 
 }  // namespace kmr

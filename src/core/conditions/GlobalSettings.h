@@ -30,16 +30,23 @@ struct GpibSettings {
 inline const std::string kDefaultInstalledChannelText = "1111111111";
 inline const std::string kDefaultInterfaceSpec = "gpib";
 
-LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g);
-SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g, FileWritePort* writes = nullptr);
+// Every condition file's save, and the rewrite of a damaged file at load, asks `writes` before
+// each write (nullptr: write without asking).
+LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g, FileWritePort* writes);
+// Reading Global.cnd back to look at it (a check after a save); a damaged file is rewritten
+// without asking.
+inline LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
+    return LoadGlobalSettings(path, g, nullptr);
+}
+SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g, FileWritePort* writes);
 
-LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText);
-SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText, FileWritePort* writes = nullptr);
+LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText, FileWritePort* writes);
+SaveResult SaveInstalledChannels(const std::string& path, const std::string& installedChannelText, FileWritePort* writes);
 
-LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s);
-SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s);
+LoadResult LoadGpibSettings(const std::string& path, GpibSettings& s, FileWritePort* writes);
+SaveResult SaveGpibSettings(const std::string& path, const GpibSettings& s, FileWritePort* writes);
 
-LoadResult LoadInterfaceSpec(const std::string& path, std::string& spec);
-SaveResult SaveInterfaceSpec(const std::string& path, const std::string& spec);
+LoadResult LoadInterfaceSpec(const std::string& path, std::string& spec, FileWritePort* writes);
+SaveResult SaveInterfaceSpec(const std::string& path, const std::string& spec, FileWritePort* writes);
 
 }  // namespace kmr

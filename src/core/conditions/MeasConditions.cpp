@@ -137,7 +137,7 @@ SaveResult SaveMeasConditions(const std::string& path, const MeasConditions& m, 
     return MeasWriter(m).Save(path, writes);
 }
 
-LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m) {
+LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m, FileWritePort* writes) {
     return LoadCndFile(
         path,
         [&m](CndReader& r) {
@@ -146,7 +146,7 @@ LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m) {
             RebuildMeasuredChannels(m);
             return read;
         },
-        [&] { return SaveMeasConditions(path, m); });
+        [&] { return SaveMeasConditions(path, m, writes); });
 }
 
 }  // namespace kmr

@@ -64,8 +64,8 @@ inline const std::string kEmptyChangeMask = "0000000000000000";
 
 // Meas.cnd: 15 lines. Loading keeps the items read before a failure, keeps the defaults in memory
 // for the rest and rewrites the file complete.
-LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m);
-SaveResult SaveMeasConditions(const std::string& path, const MeasConditions& m, FileWritePort* writes = nullptr);
+LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m, FileWritePort* writes);
+SaveResult SaveMeasConditions(const std::string& path, const MeasConditions& m, FileWritePort* writes);
 std::string MeasConditionsText(const MeasConditions& m);
 
 }  // namespace kmr

@@ -4,13 +4,13 @@
 
 namespace kmr {
 
-SaveResult SaveOutputCal(const std::string& path, const OutputCalConditions& c) {
+SaveResult SaveOutputCal(const std::string& path, const OutputCalConditions& c, FileWritePort* writes) {
     CndWriter w;
     for (const auto& ch : c) w.Int(ch.Use).Float(ch.Value).EndLine();
-    return w.Save(path);
+    return w.Save(path, writes);
 }
 
-LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c) {
+LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c, FileWritePort* writes) {
     // Use is 0 or 1 and a calibration value is never negative; anything else keeps its default.
     return LoadCndFile(
         path,
@@ -21,7 +21,7 @@ LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c) {
                     return false;
             return true;
         },
-        [&] { return SaveOutputCal(path, c); });
+        [&] { return SaveOutputCal(path, c, writes); });
 }
 
 }  // namespace kmr

@@ -17,7 +17,7 @@ struct OutputCalCondition {
 
 using OutputCalConditions = std::array<OutputCalCondition, 10>;  // entry 0 is channel 1
 
-LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c);
-SaveResult SaveOutputCal(const std::string& path, const OutputCalConditions& c);
+LoadResult LoadOutputCal(const std::string& path, OutputCalConditions& c, FileWritePort* writes);
+SaveResult SaveOutputCal(const std::string& path, const OutputCalConditions& c, FileWritePort* writes);
 
 }  // namespace kmr

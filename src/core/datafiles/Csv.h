@@ -25,7 +25,10 @@
 
 namespace kmr {
 
+// One CSV file holds at most this many lines of samples: a longer record goes into parts.
 inline constexpr std::int32_t kCsvLinesPerPart = 65000;
+// A recording stored as CSV fits one file: its memory words are at most one part's lines.
+inline constexpr std::int32_t kLargestCsvWords = kCsvLinesPerPart;
 
 struct CsvPart {
     std::string path;

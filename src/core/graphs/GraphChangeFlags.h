@@ -28,6 +28,13 @@ public:
         return position >= 1 && position <= kPositions && bits_.test(static_cast<std::size_t>(position - 1));
     }
     bool Any() const { return bits_.any(); }
+    // Positions 2 and 3: the monitor span or its divisions.
+    bool SpanChanged() const { return At(2); }
+    bool MonitorDivisionsChanged() const { return At(3); }
+    // Positions 4 and 5: the recorded X range's end or start.
+    bool RecordedRangeChanged() const { return At(4) || At(5); }
+    // Position 6: some graph is shown that was not.
+    bool AnyNewlyShown() const { return At(6); }
     // Channel index 0..9 is newly shown (position 7 + index).
     bool NewlyShown(int index) const { return At(7 + index); }
     // The 16 characters "0"/"1", position 1 first.

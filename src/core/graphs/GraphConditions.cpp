@@ -21,7 +21,7 @@ SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g
     return w.Save(path, writes);
 }
 
-LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g) {
+LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g, FileWritePort* writes) {
     // Flags and ranges are taken as the file holds them; only a division count below 1 is
     // refused, because the drawing divides the axis by it.
     return LoadCndFile(
@@ -35,7 +35,7 @@ LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g) {
             }
             return true;
         },
-        [&] { return SaveGraphConditions(path, g); });
+        [&] { return SaveGraphConditions(path, g, writes); });
 }
 
 void ApplyGraphForm(GraphConditions& g, const GraphConditions& edited) {

@@ -43,8 +43,8 @@ struct GraphConditions {
 };
 
 void SetGraphDefaults(GraphConditions& g);
-LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g);
-SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g, FileWritePort* writes = nullptr);
+LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g, FileWritePort* writes);
+SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g, FileWritePort* writes);
 // Copies the form's edited record and restarts the monitor window at [0, Span].
 void ApplyGraphForm(GraphConditions& g, const GraphConditions& edited);
 // When XAutoScale = 1 and n != 0: XscaleMaxG = (n - 1) * clockMs * XtimeFactor.

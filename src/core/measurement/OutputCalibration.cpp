@@ -118,10 +118,10 @@ void OutputCalPresenter::Click(CalButton b) {
         activeButton_.reset();
 }
 
-SaveResult OutputCalPresenter::Close(const std::string& path) {
+SaveResult OutputCalPresenter::Close(const std::string& path, FileWritePort* writes) {
     StopOutput();
     activeButton_.reset();
-    return SaveOutputCal(path, cal_);
+    return SaveOutputCal(path, cal_, writes);
 }
 
 }  // namespace kmr

@@ -56,8 +56,8 @@ public:
     std::optional<CalButton> ActiveButton() const { return activeButton_; }
     bool CalibrationActive() const { return active_; }
 
-    // The window closes: "MON" always, then the settings are saved.
-    SaveResult Close(const std::string& path);
+    // The window closes: "MON" always, then the settings are saved (`writes` asked before each write).
+    SaveResult Close(const std::string& path, FileWritePort* writes);
 
 private:
     OutputCalCondition& Entry(int channel) { return cal_[static_cast<std::size_t>(channel - 1)]; }

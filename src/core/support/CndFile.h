@@ -78,7 +78,7 @@ public:
     // the file and the system's reason. The new file is on the disk (fsync) before it takes the
     // name, so a power loss leaves the old file or the new one, never an empty one. The write asks
     // `writes` first when one is given.
-    SaveResult Save(const std::string& path, FileWritePort* writes = nullptr) const;
+    SaveResult Save(const std::string& path, FileWritePort* writes) const;
 
 private:
     std::string text_;

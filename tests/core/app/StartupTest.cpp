@@ -154,7 +154,7 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannels) {
     EXPECT_EQ(h.splashView.maximum, 15);
     MeasConditions stored;
     SetMeasDefaults(stored);
-    LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
+    LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
     EXPECT_EQ(stored.Ch(2).OnOff, 0);
 
     // A second start with the same channels leaves the files untouched by reconciliation.
@@ -171,12 +171,12 @@ TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsR
     EngineHarness h;
     ASSERT_EQ(h.Start(), StartupOutcome::Online);
     h.state.Meas.MemoryWords = 70000;
-    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
+    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
     GlobalSettings g = h.state.Global;
     g.FileType = 1;
     g.DataFolder = h.home.dir() / "gone/";
     g.BaseFileName = "run";
-    ASSERT_TRUE(SaveGlobalSettings(h.CondFile("Global.cnd"), g).ok);
+    ASSERT_TRUE(SaveGlobalSettings(h.CondFile("Global.cnd"), g, nullptr).ok);
 
     ProgramState second;
     ASSERT_EQ(h.StartAgain(second), StartupOutcome::Online);
@@ -264,7 +264,7 @@ TEST(Startup, TheKmr530AGetsTheTwoVoltBridgeInsteadOfFiveVolt) {
     h.state.Meas.Ch(4).InputMode = 3;
     h.state.Meas.Ch(5).InputMode = -6;
     h.state.Meas.Ch(6).InputMode = -5;
-    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas).ok);
+    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
     ProgramState second;
     ASSERT_EQ(h.StartAgain(second, "sim:time=instant,model=530A"), StartupOutcome::Online);
     EXPECT_EQ(second.Meas.Ch(4).InputMode, 2);
@@ -272,7 +272,7 @@ TEST(Startup, TheKmr530AGetsTheTwoVoltBridgeInsteadOfFiveVolt) {
     EXPECT_EQ(second.Meas.Ch(6).InputMode, -5);
     EXPECT_TRUE(h.ui.shown.empty());
     MeasConditions stored;
-    LoadMeasConditions(h.CondFile("Meas.cnd"), stored);
+    LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
     EXPECT_EQ(stored.Ch(4).InputMode, 3);  // not saved
 }
 

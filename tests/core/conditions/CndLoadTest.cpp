@@ -45,8 +45,8 @@ struct FileKind {
 
 template <class Record>
 FileKind Kind(const char* name, std::function<void(Record&)> defaults,
-              LoadResult (*load)(const std::string&, Record&),
-              SaveResult (*save)(const std::string&, const Record&), std::string defaultText,
+              LoadResult (*load)(const std::string&, Record&, FileWritePort*),
+              SaveResult (*save)(const std::string&, const Record&, FileWritePort*), std::string defaultText,
               bool firstItemIsText, std::string sampleText, std::string partialText = {},
               std::string partialRewritten = {}) {
     return FileKind{
@@ -54,8 +54,8 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
         [=](const std::string& path, const std::string& scratch, std::string& recordText) {
             Record r{};
             defaults(r);
-            const LoadResult result = load(path, r);
-            EXPECT_TRUE(save(scratch, r).ok);
+            const LoadResult result = load(path, r, nullptr);
+            EXPECT_TRUE(save(scratch, r, nullptr).ok);
             recordText = ReadAll(scratch);
             return result;
         },
@@ -65,7 +65,7 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
 
 std::vector<FileKind> Kinds() {
     return {
-        Kind<MeasConditions>("Meas.cnd", SetMeasDefaults, LoadMeasConditions, [](const std::string& p, const MeasConditions& v) { return SaveMeasConditions(p, v); },
+        Kind<MeasConditions>("Meas.cnd", SetMeasDefaults, LoadMeasConditions, SaveMeasConditions,
                              "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" +
                                  Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10),
                              false,
@@ -81,14 +81,14 @@ std::vector<FileKind> Kinds() {
                 g.DataFolder = g.SourcePathName = g.DestPathName = "/home/lab/Documents/Data/";
                 g.BaseFileName = "20260101";
             },
-            LoadGlobalSettings, [](const std::string& p, const GlobalSettings& v) { return SaveGlobalSettings(p, v); },
+            LoadGlobalSettings, SaveGlobalSettings,
             "\"/home/lab/Documents/Data/\"\r\n\"20260101\"\r\n0\r\n"
             "\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n", true,
             "\"/data/run, 1 \"\"x\"\"/\"\r\n\"Prüfung 7\"\r\n1\r\n\"/src/\"\r\n\"/dst/\"\r\n",
             "\"/data/run 7/\"\r\n\"bridge\"\r\n",
             "\"/data/run 7/\"\r\n\"bridge\"\r\n0\r\n\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n"),
         Kind<std::string>("Hard.cnd", [](std::string& t) { t = kDefaultInstalledChannelText; },
-                          LoadInstalledChannels, [](const std::string& p, const std::string& v) { return SaveInstalledChannels(p, v); }, "\"1111111111\"\r\n",
+                          LoadInstalledChannels, SaveInstalledChannels, "\"1111111111\"\r\n",
                           true, "\"10101\"\r\n"),
         // Kept as written inside 16 bits, even where the connection cannot work with it.
         Kind<GpibSettings>("Meter.cnd", [](GpibSettings&) {}, LoadGpibSettings, SaveGpibSettings,
@@ -97,7 +97,7 @@ std::vector<FileKind> Kinds() {
                           LoadInterfaceSpec, SaveInterfaceSpec, "\"gpib\"\r\n", true,
                           "\"prologix:192.0.2.7:1234,addr=5\"\r\n"),
         Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions,
-                              [](const std::string& p, const GraphConditions& v) { return SaveGraphConditions(p, v); },
+                              SaveGraphConditions,
                               Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8),
                               false, Repeat("0,0,0\r\n2.5,-7,3\r\n", 10),
                               "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n.5,-.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n",
@@ -358,12 +358,12 @@ TEST(CndLoad, DecimalsBeyondTheSavedDigitsSettleOnLoad) {
     WriteAll(path, "0,000000000001633968756\r\n1,10000000400000000000000000000\r\n" +
                        Repeat("0,18446744073709551615\r\n", 8));
     OutputCalConditions first{};
-    ASSERT_TRUE(LoadOutputCal(path, first).complete);
+    ASSERT_TRUE(LoadOutputCal(path, first, nullptr).complete);
     const auto saved = dir.File("saved.cnd");
-    ASSERT_TRUE(SaveOutputCal(saved, first).ok);
+    ASSERT_TRUE(SaveOutputCal(saved, first, nullptr).ok);
     EXPECT_EQ(ReadAll(saved), "0,1.633969E+09\r\n1,9.999999E+27\r\n" + Repeat("0,1.844674E+19\r\n", 8));
     OutputCalConditions again{};
-    const LoadResult r = LoadOutputCal(saved, again);
+    const LoadResult r = LoadOutputCal(saved, again, nullptr);
     EXPECT_TRUE(r.complete && !r.rewritten);
     for (std::size_t ch = 0; ch < again.size(); ++ch) EXPECT_EQ(again[ch].Value, first[ch].Value) << ch;
 }

@@ -35,7 +35,7 @@ TEST(DamagedCnd, DamagedFilesAreKeptBesideTheNewOnesAndNamedOnceAtStartUp) {
     EXPECT_TRUE(FileExistsOnDisk(global + ".damaged"));
     // The files themselves load whole again.
     MeasConditions m;
-    EXPECT_TRUE(LoadMeasConditions(meas, m).complete);
+    EXPECT_TRUE(LoadMeasConditions(meas, m, nullptr).complete);
     // One message names the three files and their copies.
     std::vector<std::string> about;
     for (const auto& s : h.ui.shown)
@@ -65,11 +65,11 @@ TEST(DamagedCnd, ASavedFileIsReplacedWholeAndLeavesNoTemporaryFile) {
     testing::TempDir dir;
     MeasConditions m;
     SetMeasDefaults(m);
-    ASSERT_TRUE(SaveMeasConditions(dir.File("Meas.cnd"), m).ok);
+    ASSERT_TRUE(SaveMeasConditions(dir.File("Meas.cnd"), m, nullptr).ok);
     m.MemoryWords = 5000;
-    ASSERT_TRUE(SaveMeasConditions(dir.File("Meas.cnd"), m).ok);
+    ASSERT_TRUE(SaveMeasConditions(dir.File("Meas.cnd"), m, nullptr).ok);
     MeasConditions back;
-    EXPECT_TRUE(LoadMeasConditions(dir.File("Meas.cnd"), back).complete);
+    EXPECT_TRUE(LoadMeasConditions(dir.File("Meas.cnd"), back, nullptr).complete);
     EXPECT_EQ(back.MemoryWords, 5000);
     EXPECT_FALSE(FileExistsOnDisk(dir.File("Meas.cnd.new")));
 }

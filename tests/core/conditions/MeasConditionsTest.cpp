@@ -42,7 +42,7 @@ TEST(MeasConditionsFile, ReadsAnyPointFormAndCommasOrLineBreaksAsSeparators) {
     for (int ch = 2; ch <= 10; ++ch) text += ",1,2,0,1,0,0,0,1000,0";
     WriteAll(path, text + "\r\n");
     MeasConditions m = Defaults();
-    const LoadResult r = LoadMeasConditions(path, m);
+    const LoadResult r = LoadMeasConditions(path, m, nullptr);
     EXPECT_TRUE(r.complete);
     EXPECT_FALSE(r.rewritten);
     EXPECT_EQ(m.TrgMode, 1);
@@ -87,7 +87,7 @@ TEST_P(MeasStopsAtBadItem, KeepsWhatWasReadAndRewritesTheFile) {
     const auto path = dir.File("Meas.cnd");
     WriteAll(path, c.text);
     MeasConditions m = Defaults();
-    const LoadResult r = LoadMeasConditions(path, m);
+    const LoadResult r = LoadMeasConditions(path, m, nullptr);
     EXPECT_FALSE(r.complete);
     EXPECT_TRUE(r.rewritten);
     MeasConditions expected = Defaults();

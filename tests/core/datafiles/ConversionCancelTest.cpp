@@ -66,7 +66,7 @@ TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames
         SCOPED_TRACE(look);
         std::filesystem::remove_all(data.File("csv"));
         std::filesystem::create_directory(data.File("csv"));
-        progress = FakeProgress(look);
+        progress = testing::FakeProgress(look);
         status = RunStatus::Ok;
         const ConversionOutcome out = Run({"one.kmr", "two.kmr"});
         const auto names = Names(data.File("csv"));
@@ -132,7 +132,8 @@ TEST_F(ConversionCancelTest, AFileWithoutAWholeChannelIsRefusedEvenWhenAsked) {
 
 TEST(IncompleteHeader, ACancelledFileCutShortIsReadWithItsWholeChannels) {
     TempDir dir;
-    const std::string path = CancelledKmr(dir.File("cut.kmr"), 50, {2, 5, 7}, 2);
+    const std::string path = dir.File("cut.kmr");
+    ASSERT_TRUE(testing::WriteLevelKmr(path, 50, {2, 5, 7}, 100, 2));
     const std::string bytes = ReadAll(path);
     ASSERT_EQ(bytes.size(), 1100u + 200u);
     const Bytes header(bytes.begin(), bytes.begin() + 1100);

@@ -24,9 +24,9 @@ TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
     GraphConditions g = Defaults();
     g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
     g.Ch[4].Use = 1;
-    ASSERT_TRUE(SaveGraphConditions(path, g).ok);
+    ASSERT_TRUE(SaveGraphConditions(path, g, nullptr).ok);
     GraphConditions back = Defaults();
-    EXPECT_TRUE(LoadGraphConditions(path, back).complete);
+    EXPECT_TRUE(LoadGraphConditions(path, back, nullptr).complete);
     EXPECT_EQ(back, g);
 }
 
@@ -36,7 +36,7 @@ TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
     // Minimum above maximum and a flag of 7 are drawn as they are; nothing is reordered.
     WriteAll(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
-    EXPECT_TRUE(LoadGraphConditions(path, g).complete);
+    EXPECT_TRUE(LoadGraphConditions(path, g, nullptr).complete);
     EXPECT_EQ(g.Ch[0].Use, 7);
     EXPECT_EQ(g.Ch[0].YscaleMax, -5.0);
     EXPECT_EQ(g.Ch[0].YscaleMin, 5.0);
@@ -48,7 +48,7 @@ TEST(GraphConditions, DivisionCountOutside16BitsStopsTheReading) {
     const auto path = dir.File("Graph.cnd");
     WriteAll(path, "0,0,0\r\n20,1,40000\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
-    EXPECT_FALSE(LoadGraphConditions(path, g).complete);
+    EXPECT_FALSE(LoadGraphConditions(path, g, nullptr).complete);
     GraphConditions expected = Defaults();
     expected.Ch[0] = {0, 0, 0, 20, 1, 10};
     EXPECT_EQ(g, expected);

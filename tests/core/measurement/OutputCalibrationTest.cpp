@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/app/OutputCalForm.h"
+
 
 #include "InstrumentToolsFixture.h"
 
@@ -100,7 +102,7 @@ TEST_F(OutputCalTest, ClosingSendsMonBeforeSaving) {
     cal->Click(CalButton::Minus);
     const std::string path = h.CondFile("OutputCal.cnd");
     h.bus->log.clear();
-    cal->Close(path);
+    CloseOutputCal(h.engine, *cal);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
     EXPECT_EQ(testing::ReadAll(path).substr(0, 7), "1,500\r\n");
 }

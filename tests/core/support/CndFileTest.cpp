@@ -155,7 +155,7 @@ TEST(CndWriter, SavedTextReadsBack) {
     CndWriter w;
     w.Text("/home/x/Data, \"new\"/").EndLine().Double(1.0 / 3.0).Float(3.4e38f).Int(-32768).EndLine();
     const auto path = dir / "round.cnd";
-    ASSERT_TRUE(w.Save(path));
+    ASSERT_TRUE(w.Save(path, nullptr));
     EXPECT_EQ(ReadAll(path), w.str());
     CndReader r(path);
     std::string t;
@@ -177,7 +177,7 @@ TEST(CndWriter, SaveReplacesALongerFile) {
     const auto path = dir.Write("m.cnd", std::string(1000, 'z'));
     CndWriter w;
     w.Int(20).Int(0).Int(3).EndLine();
-    ASSERT_TRUE(w.Save(path));
+    ASSERT_TRUE(w.Save(path, nullptr));
     EXPECT_EQ(ReadAll(path), "20,0,3\r\n");
 }
 
@@ -186,13 +186,13 @@ TEST(CndWriter, SaveFailuresNameTheFileAndTheReason) {
     CndWriter w;
     w.Int(1).EndLine();
     const auto missing = dir / "NoSuchFolder/Meas.cnd";
-    const SaveResult r = w.Save(missing);
+    const SaveResult r = w.Save(missing, nullptr);
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find(missing), std::string::npos) << r.message;
     EXPECT_NE(r.message.find("No such file or directory"), std::string::npos) << r.message;
 
     std::filesystem::create_directory(dir / "Folder.cnd");
-    const SaveResult onFolder = w.Save(dir / "Folder.cnd");
+    const SaveResult onFolder = w.Save(dir / "Folder.cnd", nullptr);
     EXPECT_FALSE(onFolder);
     EXPECT_NE(onFolder.message.find("Folder.cnd"), std::string::npos);
 }
@@ -201,7 +201,7 @@ TEST(CndWriter, FullDiskIsReported) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
     CndWriter w;
     w.Text(std::string(100, 'a')).EndLine();
-    const SaveResult r = w.Save("/dev/full");
+    const SaveResult r = w.Save("/dev/full", nullptr);
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find("/dev/full"), std::string::npos);
     EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;

@@ -1,0 +1,20 @@
+#include "core/app/ProgramState.h"
+
+#include "core/datafiles/DataFileNaming.h"
+#include "core/support/SpecialFolders.h"
+
+namespace kmr {
+
+std::string ProgramState::CondPath(const std::string& name) const {
+    return CondFolder + "Cond" + PathSeparator() + name;
+}
+
+std::string ProgramState::DefaultDataFolder() const {
+    return DocumentsFolder + "Data" + PathSeparator();
+}
+
+std::string ProgramState::Extension() const {
+    return kFileTypeExtensions[Global.FileType == 1 ? 1 : 0];
+}
+
+}  // namespace kmr

@@ -1,0 +1,29 @@
+#include "core/app/SaveProblems.h"
+
+#include <string_view>
+
+namespace kmr {
+
+void SaveProblems::Report(UiPort& ui) {
+    if (messages_.empty()) return;
+    std::string text;
+    for (const auto& m : messages_) {
+        if (!text.empty()) text += "\r\n";
+        text += m;
+    }
+    ui.ShowMessage(text, ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    messages_.clear();
+}
+
+void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui) {
+    if (s.DamagedConditionFiles.empty()) return;
+    std::string text = ui.Text(2512);
+    for (const std::string& copy : s.DamagedConditionFiles) {
+        const std::string file = copy.substr(0, copy.size() - std::string_view(".damaged").size());
+        text += "\r\n" + file + " -> " + copy;
+    }
+    s.DamagedConditionFiles.clear();
+    ui.ShowMessage(text, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+}  // namespace kmr

@@ -1,0 +1,38 @@
+#pragma once
+// The condition files' save failures and damaged copies met by one action, reported once.
+#include <string>
+#include <vector>
+
+#include "core/app/ProgramState.h"
+#include "core/support/CndFile.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+// Collects the save failures of condition files so that they are reported once.
+class SaveProblems {
+public:
+    void Add(const SaveResult& r) {
+        if (!r.ok) messages_.push_back(r.message);
+    }
+    // A load that had to write the file (missing, damaged) and could not is a failure too.
+    void Add(const LoadResult& r) {
+        Add(r.save);
+        if (!r.damagedCopy.empty()) damaged_.push_back(r.damagedCopy);
+    }
+    // Shows one message naming every failure; nothing when there was none.
+    void Report(UiPort& ui);
+    bool empty() const { return messages_.empty(); }
+    // The copies of the damaged condition files met (ending in ".damaged").
+    const std::vector<std::string>& Damaged() const { return damaged_; }
+
+private:
+    std::vector<std::string> messages_;
+    std::vector<std::string> damaged_;
+};
+
+// The one message of start-up about damaged condition files: which were reset to their defaults
+// and where each one's old content is kept. Nothing when there was none; the list is emptied.
+void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui);
+
+}  // namespace kmr

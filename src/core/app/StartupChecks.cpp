@@ -1,0 +1,42 @@
+#include "core/app/StartupChecks.h"
+
+#include "core/support/Numbers.h"
+#include "core/support/TextTable.h"
+#include "core/support/Vocabulary.h"
+
+namespace kmr {
+
+// --- Decimal-symbol check ------------------------------------------------------------------------
+
+std::optional<float> ProgramDecimalConversion(std::string_view text) { return ParseFloat32(text); }
+
+bool DecimalSymbolUnusable(int languageNumber, UiPort& ui, const DecimalConversion& convert) {
+    if (convert && convert("2.0")) return false;
+    ui.ShowMessage(DecimalSymbolMessage(languageNumber), kProgramTitle, MsgIcon::Exclamation,
+                   MsgButtons::Ok);
+    return true;
+}
+
+// --- Geometry ------------------------------------------------------------------------------------
+
+MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen) {
+    if (g.Width >= screen.WorkWidth && g.Height >= screen.WorkHeight) {
+        g.Width = kDefaultMainWidth;
+        g.Height = kDefaultMainHeight;
+        g.WindowState = 2;
+    } else if (g.Width == 0 && g.Height == 0) {
+        g.Width = kDefaultMainWidth;
+        g.Height = kDefaultMainHeight;
+        g.WindowState = 0;
+    }
+    // Rounded to whole twips first, then divided as whole numbers (truncating).
+    const auto centre = [](double screenSize, double size) {
+        const auto diff = static_cast<long long>(RoundHalfEven(screenSize - size));
+        return static_cast<float>(diff / 2);
+    };
+    g.Top = centre(screen.ScreenHeight, g.Height);
+    g.Left = centre(screen.ScreenWidth, g.Width);
+    return g;
+}
+
+}  // namespace kmr

@@ -1,0 +1,43 @@
+#pragma once
+// What start-up checks before the splash: that numbers read with "." as the decimal symbol, and
+// where the main window opens.
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "core/support/FormGeometry.h"
+#include "core/support/UiPort.h"
+
+namespace kmr {
+
+// --- Decimal-symbol check ------------------------------------------------------------------------
+
+// Converts a number text with the rules the program uses for every number it reads or writes.
+using DecimalConversion = std::function<std::optional<float>(std::string_view)>;
+
+// The program's own conversion: locale-independent, "." is always the decimal symbol.
+std::optional<float> ProgramDecimalConversion(std::string_view text);
+
+// Converts "2.0" with `convert`; when that fails shows the decimal-symbol message in the language
+// of `languageNumber` (0 Japanese, 1 English, the number of text 1) titled "KMR-5300" and returns
+// true: the program must end. With the program's own conversion the check always passes.
+bool DecimalSymbolUnusable(int languageNumber, UiPort& ui,
+                           const DecimalConversion& convert = ProgramDecimalConversion);
+
+// --- Geometry ------------------------------------------------------------------------------------
+
+inline constexpr float kDefaultMainWidth = 10680.0f;
+inline constexpr float kDefaultMainHeight = 5280.0f;
+
+// Sizes of the desktop in twips.
+struct ScreenArea {
+    double WorkWidth = 0, WorkHeight = 0;      // screen minus task bar
+    double ScreenWidth = 0, ScreenHeight = 0;  // whole screen
+};
+
+// The stored geometry corrected for the screen: larger than the work area both ways opens
+// maximised at the default size; a zero size gets the default size; the window is always centred
+// on the screen (the stored Left and Top are not used).
+MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);
+
+}  // namespace kmr
