@@ -265,6 +265,8 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
     EXPECT_EQ(value(ja, "状態"), "完全");
     EXPECT_EQ(ja.channelHeader[0], "CH");
     EXPECT_EQ(ja.channelRows[0][5], "με");
+    EXPECT_EQ(ja.channelRows[0][6], "オフ");
+    EXPECT_EQ(ja.channelRows[1][6], "オン 120.5");
     EXPECT_TRUE(ja.notes.empty());
 }
 
