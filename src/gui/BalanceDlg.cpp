@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 
 #include "core/app/Keyboard.h"
@@ -66,6 +67,17 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
         cell->setFrameShadow(QFrame::Sunken);
         cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance("-000000.00000") + 12);
         cell->setAutoFillBackground(true);
+        // As tall as with the focus frame (heavier), so that the two halves' rows stay level and
+        // nothing moves as the focus goes round.
+        cell->setFrameShape(QFrame::Box);
+        cell->setLineWidth(2);
+        cell->setText(QStringLiteral("0"));
+        const int height = std::max(cell->sizeHint().height(), name->sizeHint().height());
+        cell->setFrameShape(QFrame::Panel);
+        cell->setLineWidth(1);
+        cell->clear();
+        cell->setFixedHeight(height);
+        name->setFixedHeight(height);
         // Chosen by the arrow keys and Space too.
         cell->setFocusPolicy(Qt::StrongFocus);
         cell->installEventFilter(this);
