@@ -2,9 +2,12 @@
 
 #include <QEvent>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 
 #include "core/app/Keyboard.h"
 #include "core/app/Monitor.h"
@@ -25,11 +28,20 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
     setObjectName("BalanceDlg");
     setWindowTitle(T(1501));
 
-    // Channels 1 to 5 on the left, 6 to 10 on the right.
-    auto* table = new QGridLayout;
-    table->setHorizontalSpacing(6);
-    table->setVerticalSpacing(2);
+    // Channels 1 to 5 on the left, 6 to 10 on the right, each half its own column (Tab goes
+    // down the left one first, in channel order).
+    auto* table = new QHBoxLayout;
+    table->setSpacing(6);
+    std::array<QGridLayout*, 2> halves{};
     for (int half = 0; half < 2; ++half) {
+        auto* column = new QWidget;
+        column->setObjectName(QString("pictHalf%1").arg(half + 1));
+        halves[static_cast<std::size_t>(half)] = new QGridLayout(column);
+        QGridLayout* grid = halves[static_cast<std::size_t>(half)];
+        grid->setContentsMargins(0, 0, 0, 0);
+        grid->setHorizontalSpacing(6);
+        grid->setVerticalSpacing(2);
+        table->addWidget(column);
         auto* chTitle = new QLabel(T(1504));
         auto* dataTitle = new QLabel(T(1505));
         for (QLabel* l : {chTitle, dataTitle}) {
@@ -37,12 +49,12 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
             l->setFrameShape(QFrame::Panel);
             l->setFrameShadow(QFrame::Raised);
         }
-        table->addWidget(chTitle, 0, half * 2);
-        table->addWidget(dataTitle, 0, half * 2 + 1);
+        grid->addWidget(chTitle, 0, 0);
+        grid->addWidget(dataTitle, 0, 1);
     }
     for (int ch = 1; ch <= kChannels; ++ch) {
         const int row = 1 + (ch - 1) % 5;
-        const int col = (ch - 1) / 5 * 2;
+        QGridLayout* grid = halves[static_cast<std::size_t>((ch - 1) / 5)];
         auto* name = new QLabel(T(1505 + ch));
         name->setObjectName(QString("lblChName%1").arg(ch));
         name->setAlignment(Qt::AlignCenter);
@@ -55,11 +67,22 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
         cell->setFrameShadow(QFrame::Sunken);
         cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance("-000000.00000") + 12);
         cell->setAutoFillBackground(true);
+        // As tall as with the focus frame (heavier), so that the two halves' rows stay level and
+        // nothing moves as the focus goes round.
+        cell->setFrameShape(QFrame::Box);
+        cell->setLineWidth(2);
+        cell->setText(QStringLiteral("0"));
+        const int height = std::max(cell->sizeHint().height(), name->sizeHint().height());
+        cell->setFrameShape(QFrame::Panel);
+        cell->setLineWidth(1);
+        cell->clear();
+        cell->setFixedHeight(height);
+        name->setFixedHeight(height);
         // Chosen by the arrow keys and Space too.
         cell->setFocusPolicy(Qt::StrongFocus);
         cell->installEventFilter(this);
-        table->addWidget(name, row, col);
-        table->addWidget(cell, row, col + 1);
+        grid->addWidget(name, row, 0);
+        grid->addWidget(cell, row, 1);
         names_[static_cast<std::size_t>(ch - 1)] = name;
         cells_[static_cast<std::size_t>(ch - 1)] = cell;
     }

@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QStorageInfo>
 #include <QVBoxLayout>
 
@@ -208,6 +209,22 @@ void PathDlg::Ok() {
 void PathDlg::closeEvent(QCloseEvent* event) {
     picker_.Unloaded(*this);
     QWidget::closeEvent(event);
+}
+
+void PathDlg::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const bool enter = key == Qt::Key_Return || key == Qt::Key_Enter;
+    if ((key != Qt::Key_Escape && !enter) || event->modifiers() & ~Qt::KeypadModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    QPushButton* target = findChild<QPushButton*>(key == Qt::Key_Escape ? "cmdPathDlg0" : "cmdPathDlg1");
+    if (enter)
+        if (auto* focused = qobject_cast<QPushButton*>(focusWidget())) target = focused;
+    // Pressed once this key's handling has returned: the click closes the window.
+    if (target != nullptr && target->isEnabled())
+        QMetaObject::invokeMethod(target, &QPushButton::click, Qt::QueuedConnection);
 }
 
 void PathDlg::FolderChosen(const std::string& tag, const std::string& folder) {

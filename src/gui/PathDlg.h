@@ -37,6 +37,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape is Cancel; Enter presses the focused button, or OK from anywhere else.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FolderChosen(const std::string& tag, const std::string& folder) override;

@@ -120,10 +120,18 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
 
+    saveRecent_.setSingleShot(true);
+    saveRecent_.setInterval(500);
+    connect(&saveRecent_, &QTimer::timeout, this, [this] { SaveRecentFiles(pendingRecent_); });
+
     window_->setAcceptDrops(true);
     window_->installEventFilter(this);
     e_.s.RecentFiles = LoadRecentFiles();
     UpdateMenu();
+}
+
+RecordActions::~RecordActions() {
+    if (saveRecent_.isActive()) SaveRecentFiles(pendingRecent_);
 }
 
 std::vector<std::string> RecordActions::LoadRecentFiles() {
@@ -166,12 +174,19 @@ bool RecordActions::Open(const QString& path) {
         opened = OpenStoredRecord(e_, QFileInfo(path).absoluteFilePath().toStdString()) == OpenOutcome::Opened;
     });
     if (!ran) return false;
-    SaveRecentFiles(e_.s.RecentFiles);
-    if (opened) {
-        panelFor_.clear();
-        UpdatePanel();
-    }
+    AfterOpen(opened);
     return opened;
+}
+
+void RecordActions::AfterOpen(bool opened) {
+    // The settings are written (and put on the disk) once the record is on the screen.
+    pendingRecent_ = e_.s.RecentFiles;
+    saveRecent_.start();
+    if (!opened) return;
+    // The charts first, at once; the panel follows.
+    if (kmr::ChartArea* area = Charts()) area->ReplotNow();
+    panelFor_.clear();
+    UpdatePanel();
 }
 
 void RecordActions::OpenChosen() {
@@ -183,23 +198,29 @@ void RecordActions::OpenChosen() {
     const QString path = chooseOpenFile(T(2804).remove('&'), T(2832), start);
     if (path.isEmpty()) return;
     // Called inside the gate already: the core directly.
-    const bool opened = OpenStoredRecord(e_, path.toStdString()) == OpenOutcome::Opened;
-    SaveRecentFiles(e_.s.RecentFiles);
-    if (opened) {
-        panelFor_.clear();
-        UpdatePanel();
-    }
+    AfterOpen(OpenStoredRecord(e_, path.toStdString()) == OpenOutcome::Opened);
 }
 
 void RecordActions::ChartsChanged() { UpdatePanel(); }
 
-void RecordActions::UpdatePanel() {
+void RecordActions::UpdatePanel(bool shownNow) {
     if (!e_.s.OpenedRecord) {
         if (!panelFor_.empty()) dock_->hide();
         panelFor_.clear();
         return;
     }
     if (panelFor_ == e_.s.OpenedRecord->path) return;
+    if (!dock_->isVisible() && !shownNow) {
+        // Its first showing lays the window out anew: it comes after the charts are painted.
+        if (!panelPending_) {
+            panelPending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                panelPending_ = false;
+                UpdatePanel(true);
+            });
+        }
+        return;
+    }
     panelFor_ = e_.s.OpenedRecord->path;
     const StoredRecordText t = OpenedRecordText(e_);
     QString html = QStringLiteral("<b>%1</b><table cellspacing='0' cellpadding='2'>").arg(Html(t.title));

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 #include <functional>
 #include <vector>
 
@@ -30,6 +31,7 @@ public:
     // Puts its items at the top of `fileMenu` (open, recent files) and after its conversion item
     // (`exportAfter`, the exports), and its panel beside the charts.
     RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QAction* exportAfter);
+    ~RecordActions() override;
 
     // Opens `path` as a handler of the gate (a command line, a drop, a menu item); false when
     // it was not opened.
@@ -55,7 +57,9 @@ protected:
 
 private:
     void UpdateMenu();
-    void UpdatePanel();
+    // `shownNow`: a hidden panel shows at once, not once the charts are painted.
+    void UpdatePanel(bool shownNow = false);
+    void AfterOpen(bool opened);
     void OpenChosen();
     void ExportCharts();
     void ExportRange();
@@ -74,6 +78,9 @@ private:
     QLabel* conditions_ = nullptr;
     std::string panelFor_;  // the file the panel describes
     bool confirmOverwrite_ = true;
+    bool panelPending_ = false;              // the panel's first showing is due
+    QTimer saveRecent_;                      // the recent files are due to be written
+    std::vector<std::string> pendingRecent_;
 };
 
 }  // namespace kmr::gui

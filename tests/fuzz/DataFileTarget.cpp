@@ -1,12 +1,14 @@
 // A .kmr file as it may come from a damaged disk or an older program: the header check (with
-// and without accepting cancelled files), the block reader at every channel's block, and the
-// conversion of the file into CSV.
+// and without accepting cancelled files), the block reader at every channel's block, the
+// conversion of the file into CSV, and the opening of the file for the window (its check, the
+// reading of its whole channels and the texts of its conditions).
 #include <cstdlib>
 #include <vector>
 
 #include "FuzzSupport.h"
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFile.h"
+#include "core/datafiles/StoredRecord.h"
 #include "core/support/Progress.h"
 
 using namespace kmr;
@@ -59,6 +61,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ReadChannelBlock(path, ChannelBlockOffset(fc.WordsConverted, k), fc, buffer, ui, status);
             Require(buffer.size() == static_cast<std::size_t>(fc.MemoryWords) + 1);
         }
+    }
+
+    // Opened for the window: refused with a reason, or its whole channels read in full.
+    const StoredRecordCheck opened = CheckStoredRecord(path, Language::English);
+    Require(opened.ok == (lenient.ok && !lenient.wholeChannels.empty()));
+    Require(opened.ok || !opened.problem.empty());
+    if (opened.ok) {
+        status = RunStatus::Ok;
+        NullProgressView quiet;
+        std::vector<std::vector<std::int16_t>> samples;
+        Require(ReadStoredSamples(path, opened.conditions, samples, quiet, ui, status));
+        Require(samples.size() == opened.wholeChannels.size());
+        for (const auto& s : samples) Require(s.size() == static_cast<std::size_t>(opened.conditions.WordsConverted));
+        for (Language lang : {Language::English, Language::Japanese})
+            Require(DescribeStoredRecord(path, opened, lang, -1).channelRows.size() == samples.size());
     }
 
     status = RunStatus::Ok;

@@ -1,5 +1,6 @@
 #include "gui/LayoutTests.h"
 
+#include <QDir>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QTableWidget>
 #include <QScrollArea>
 #include <QTest>
+#include <QTreeView>
 #include <qcustomplot.h>
 // On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
 #ifdef MessageBox
@@ -23,8 +25,11 @@
 #include "gui/GuiText.h"
 #include "gui/MeasCondDlg.h"
 #include "gui/OutputCalDlg.h"
+#include "gui/PathDlg.h"
 #include "gui/SetPathAndFileDlg.h"
+#include "gui/VersionDlg.h"
 #include "gui/charts/ChartArea.h"
+#include "support/FakeUi.h"
 
 namespace kmr::guitest {
 
@@ -121,6 +126,42 @@ void RecordByF5(gui::Program& p, GateBus& bus) {
     Focus(w);
 }
 
+
+// The widgets Tab visits in `window`, from the focused one until it comes round again (a table
+// that moves between its cells with Tab counts once).
+QList<QWidget*> TabChain(QWidget* window) {
+    QList<QWidget*> chain;
+    for (int presses = 0; presses < 400; ++presses) {
+        QWidget* f = QApplication::focusWidget();
+        if (f == nullptr || f->window() != window) break;
+        if (chain.isEmpty() || chain.back() != f) {
+            if (chain.contains(f)) break;
+            chain << f;
+        }
+        QTest::keyClick(f, Qt::Key_Tab);
+    }
+    return chain;
+}
+
+// True when Tab going from `a` to `b` keeps to the reading order. The two are compared where they
+// part: as the two parts of the window that hold them (group boxes or columns side by side are
+// read one after the other), or as themselves in the same part. `b` comes after `a` on the same
+// line (the two overlap in height) further right, or on a later line.
+bool ReadsOn(QWidget* a, QWidget* b) {
+    const auto upFromWindow = [](QWidget* w) {
+        QList<QWidget*> line;
+        for (; w != nullptr && !w->isWindow(); w = w->parentWidget()) line.prepend(w);
+        return line;
+    };
+    const QList<QWidget*> la = upFromWindow(a), lb = upFromWindow(b);
+    qsizetype k = 0;
+    while (k + 1 < la.size() && k + 1 < lb.size() && la[k] == lb[k]) ++k;
+    const auto place = [](const QWidget* w) { return QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size()); };
+    const QRect ra = place(la[k]), rb = place(lb[k]);
+    const bool sameLine = rb.top() < ra.bottom() && ra.top() < rb.bottom();
+    return sameLine ? rb.left() > ra.left() : rb.top() > ra.top();
+}
+
 }  // namespace
 
 void LayoutTest::init() { SetUpProgram(); }
@@ -168,7 +209,8 @@ void LayoutTest::escapeClosesEachFormUnchangedAndEnterPressesTheDefault() {
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     const std::size_t before = bus_->Commands().size();
-    for (const char* item : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuOptionItem0"}) {
+    for (const char* item :
+         {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuOptionItem0", "mnuOptionItem2"}) {
         auto* form = OpenFromMenu<gui::FormDlg>(w, item);
         QVERIFY2(form != nullptr, item);
         form->activateWindow();
@@ -177,10 +219,32 @@ void LayoutTest::escapeClosesEachFormUnchangedAndEnterPressesTheDefault() {
         QTRY_VERIFY2(w.findChild<gui::FormDlg*>() == nullptr, item);
         QVERIFY(w.menuBar()->isEnabled());
     }
-    // Nothing was set in the instrument (the check table only reads).
+    // The About window too.
+    auto* about = OpenFromMenu<gui::VersionDlg>(w, "mnuOptionItem4");
+    QVERIFY(about != nullptr);
+    about->activateWindow();
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == about);
+    Press(Qt::Key_Escape);
+    QTRY_VERIFY(w.findChild<gui::VersionDlg*>() == nullptr);
+    // Nothing was set in the instrument (the check table only reads; the output calibration
+    // only ends its output).
     const std::vector<std::string> sent = bus_->Commands();
     for (auto c = sent.begin() + static_cast<std::ptrdiff_t>(before); c != sent.end(); ++c)
-        QVERIFY2(c->rfind("CLK", 0) != 0 && c->rfind("MRY", 0) != 0, c->c_str());
+        QVERIFY2(c->rfind("CLK", 0) != 0 && c->rfind("MRY", 0) != 0 && c->rfind("CAL", 0) != 0, c->c_str());
+
+    // The folder picker (a form's, or the one a failed save offers): Escape is its Cancel.
+    testing::FakeUi ui;
+    auto* picker = new gui::PathDlg(ui, QDir::tempPath().toStdString(), kDataFolderTag, nullptr);
+    bool chosen = false, closed = false;
+    QObject::connect(picker, &gui::PathDlg::folderChosen, [&chosen] { chosen = true; });
+    QObject::connect(picker, &gui::PathDlg::closed, [&closed] { closed = true; });
+    picker->show();
+    picker->activateWindow();
+    picker->FolderList()->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(picker->FolderList()));
+    Press(Qt::Key_Escape);
+    QTRY_VERIFY(closed);
+    QVERIFY(!chosen);
 
     // Enter on a check box of the graph form presses OK: the new span is taken.
     auto* form = OpenFromMenu<gui::GraphCondDlg>(w, "mnuFileItem3");
@@ -261,6 +325,44 @@ void LayoutTest::chartCursorsByKeysAndDoubleClickResetsTheScaleOnly() {
     QTest::mouseDClick(plot, Qt::LeftButton, Qt::NoModifier, at);
     QVERIFY(!area->Zoomed());
     QVERIFY(area->Cursors() == kept);
+    // A rectangle zooms the record's time and values; monitoring starts on the configured scale.
+    const QCPRange configured = plot->yAxis->range();
+    const QRect r = plot->axisRect()->rect();
+    QTest::mousePress(plot, Qt::RightButton, Qt::NoModifier, r.center() - QPoint(20, 10));
+    QTest::mouseMove(plot, r.center() + QPoint(20, 10));
+    QTest::mouseRelease(plot, Qt::RightButton, Qt::NoModifier, r.center() + QPoint(20, 10));
+    QVERIFY(area->Zoomed());
+    QVERIFY(plot->yAxis->range().size() < configured.size() / 2);
+    Press(Qt::Key_F6);
+    QVERIFY(w.MoniTimer().isActive());
+    QVERIFY(!area->Zoomed());
+    const AxisRange y = ConfiguredYRange(p.Core().chart, 0);
+    QCOMPARE(plot->yAxis->range(), QCPRange(y.lo, y.hi));
+}
+
+void LayoutTest::tabFollowsTheReadingOrderInEveryForm() {
+    gui::Program& p = StartOnline();
+    gui::MainDlg& w = p.Main();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Every form and the About window: Tab goes round in reading order, so exactly one step (from
+    // the last back to the first) goes back.
+    for (const char* item : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuMeasItem2",
+                             "mnuOptionItem0", "mnuOptionItem2", "mnuOptionItem4"}) {
+        QWidget* form = item == std::string("mnuOptionItem4") ? static_cast<QWidget*>(OpenFromMenu<gui::VersionDlg>(w, item))
+                                                              : OpenFromMenu<gui::FormDlg>(w, item);
+        QVERIFY2(form != nullptr, item);
+        form->activateWindow();
+        QTRY_VERIFY2(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == form, item);
+        const QList<QWidget*> chain = TabChain(form);
+        QStringList back;
+        for (qsizetype i = 0; i < chain.size(); ++i) {
+            QWidget* next = chain[(i + 1) % chain.size()];
+            if (!ReadsOn(chain[i], next)) back << chain[i]->objectName() + " > " + next->objectName();
+        }
+        QVERIFY2(back.size() == 1, qPrintable(QString(item) + ": " + back.join(", ")));
+        Press(Qt::Key_Escape);
+        QTRY_VERIFY2(w.findChild<gui::FormDlg*>() == nullptr && w.findChild<gui::VersionDlg*>() == nullptr, item);
+    }
 }
 
 }  // namespace kmr::guitest

@@ -17,6 +17,7 @@ private slots:
     void escapeClosesEachFormUnchangedAndEnterPressesTheDefault();
     void balanceChannelsAreChosenByKeys();
     void chartCursorsByKeysAndDoubleClickResetsTheScaleOnly();
+    void tabFollowsTheReadingOrderInEveryForm();
 };
 
 }  // namespace kmr::guitest

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -17,9 +18,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <array>
 #include <atomic>
 #include <filesystem>
 #include <thread>
+#if KMR_TEST_HDF5
+#include <hdf5.h>
+#endif
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/Numbers.h"
@@ -231,6 +236,71 @@ void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
     QCOMPARE(csv, FileBytes(out + "/shell/exp.csv"));
     QVERIFY(csv.contains("64900"));
     QVERIFY(csv.contains("65100"));
+}
+
+void RecordWindowTest::exportOfARangeWritesHdf5() {
+#if !KMR_TEST_HDF5
+    QSKIP("this build writes no HDF5");
+#else
+    gui::Program& p = StartOnline();
+    const std::string path = WriteRecord("h5.kmr", 70000);
+    gui::RecordActions* records = p.Main().Records();
+    QVERIFY(records->Open(QString::fromStdString(path)));
+    const QString answer = home_->path() + "/cut.h5";
+    records->chooseSaveFile = [&](const QString&, const QString&, const QString&) { return answer; };
+    // Channels 2 and 4 between the cursors, samples 65535 to 65537 across the first chunk's end.
+    auto* area = p.Main().findChild<kmr::ChartArea*>();
+    area->PlaceCursorAt(0, 65.535, false);
+    area->PlaceCursorAt(0, 65.537, true);
+    QTimer answerDialog;
+    answerDialog.setInterval(10);
+    QObject::connect(&answerDialog, &QTimer::timeout, [&] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dlg == nullptr || dlg->objectName() != "ExportRangeDlg") return;
+        answerDialog.stop();
+        dlg->findChild<QRadioButton*>("optCursorRange")->setChecked(true);
+        dlg->findChild<QCheckBox*>("chkChannel1")->setChecked(false);
+        dlg->findChild<QComboBox*>("cboFormat")->setCurrentIndex(1);
+        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    answerDialog.start();
+    QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
+    QVERIFY(FileBytes(answer).startsWith("\x89HDF\r\n\x1a\n"));
+
+    const hid_t file = H5Fopen(answer.toUtf8().constData(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    QVERIFY(file >= 0);
+    auto number = [&](const char* name) {
+        long long v = -1;
+        const hid_t a = H5Aopen(file, name, H5P_DEFAULT);
+        H5Aread(a, H5T_NATIVE_LLONG, &v);
+        H5Aclose(a);
+        return v;
+    };
+    QCOMPARE(number("first_sample"), 65535LL);
+    QCOMPARE(number("samples"), 3LL);
+    QVERIFY(H5Lexists(file, "CH002", H5P_DEFAULT) > 0 && H5Lexists(file, "CH004", H5P_DEFAULT) > 0);
+    QCOMPARE(H5Lexists(file, "CH001", H5P_DEFAULT), 0);
+    auto read = [&](const char* name, hid_t type, void* out) {
+        const hid_t d = H5Dopen(file, name, H5P_DEFAULT);
+        const herr_t rc = H5Dread(d, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, out);
+        H5Dclose(d);
+        return rc >= 0;
+    };
+    std::array<double, 3> time{};
+    std::array<std::int16_t, 3> raw{};
+    std::array<float, 3> value{};
+    QVERIFY(read("time", H5T_NATIVE_DOUBLE, time.data()));
+    QVERIFY(read("CH004/raw", H5T_NATIVE_INT16, raw.data()));
+    QVERIFY(read("CH002/value", H5T_NATIVE_FLOAT, value.data()));
+    H5Fclose(file);
+    for (int k = 0; k < 3; ++k) {
+        const int i = 65535 + k;
+        QCOMPARE(time[static_cast<std::size_t>(k)], i * 0.001);
+        // The file's channels 1, 2 and 4 hold (i * 3, 4, 5) % 4000 - 2000; channel 2 x 0.25 + 3.
+        QCOMPARE(raw[static_cast<std::size_t>(k)], static_cast<std::int16_t>((i * 5) % 4000 - 2000));
+        QCOMPARE(value[static_cast<std::size_t>(k)], static_cast<float>(((i * 4) % 4000 - 2000) * 0.25 + 3.0));
+    }
+#endif
 }
 
 void RecordWindowTest::aSecondStartHandsItsFileToTheRunningProgram() {

@@ -17,6 +17,7 @@ private slots:
     void recentFilesSurviveARestart();
     void openingIsRefusedDuringARun();
     void exportsWriteAPngAPdfAndTheShellsCsv();
+    void exportOfARangeWritesHdf5();
     void aSecondStartHandsItsFileToTheRunningProgram();
 
 private:

@@ -41,6 +41,48 @@ void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vect
     AutoXRange(s.Graph, n, fc.SmpClk);
 }
 
+// The progress window of a long reading: shown only once the reading has lasted the delay, so a
+// file read at once opens without a window flashing up (and without the events it would process).
+// The main window takes no input while it shows.
+class DelayedProgressView : public ProgressView {
+public:
+    DelayedProgressView(ProgressView& view, MainView& main, const Clock& clock)
+        : view_(view), main_(main), clock_(clock), start_(clock.TickMs()) {}
+    void Show(const std::string& label1, const std::string& label2) override {
+        label1_ = label1;
+        label2_ = label2;
+    }
+    void SetPercent(int percent) override {
+        percent_ = percent;
+        if (shown_) view_.SetPercent(percent);
+    }
+    void Close() override {
+        if (!shown_) return;
+        view_.Close();
+        main_.SetWindowEnabled(true);
+        shown_ = false;
+    }
+    bool ProcessEventsAndCheckCancel() override {
+        if (!shown_) {
+            if (clock_.TickMs() - start_ < kOpenProgressDelayMs) return false;
+            main_.SetWindowEnabled(false);
+            view_.Show(label1_, label2_);
+            view_.SetPercent(percent_);
+            shown_ = true;
+        }
+        return view_.ProcessEventsAndCheckCancel();
+    }
+
+private:
+    ProgressView& view_;
+    MainView& main_;
+    const Clock& clock_;
+    const std::uint32_t start_;
+    std::string label1_, label2_;
+    int percent_ = 0;
+    bool shown_ = false;
+};
+
 class QuietConversionView : public ConversionView {
 public:
     void UncheckDataFile(std::size_t) override {}
@@ -80,14 +122,14 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
         return OpenOutcome::Refused;
     }
     const FileConditions& fc = check.conditions;
-    e.main.SetWindowEnabled(false);
     const Pointer before = ui.GetPointer();
     ui.SetPointer(Pointer::Hourglass);
     const std::size_t words = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0)) *
                               static_cast<std::size_t>(std::max<std::int16_t>(fc.ChannelCount, 0));
     NullProgressView quiet;
+    DelayedProgressView delayed(e.progressView, e.main, e.clock);
     const bool withProgress = words >= kOpenProgressWords;
-    ProgressView& view = withProgress ? e.progressView : quiet;
+    ProgressView& view = withProgress ? static_cast<ProgressView&>(delayed) : quiet;
     if (withProgress) {
         view.Show(ui.Text(2801), ui.Text(112));
         view.SetPercent(0);
@@ -98,7 +140,6 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     if (withProgress) view.Close();
     if (!read) {
         ui.SetPointer(before);
-        e.main.SetWindowEnabled(true);
         return status == RunStatus::Cancelled && samples.empty() ? OpenOutcome::Cancelled : OpenOutcome::Refused;
     }
     // The charts show one thing: the monitor makes way for the record.
@@ -120,7 +161,6 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     s.RecentFiles = WithRecentFile(s.RecentFiles, path);
     e.main.SetCaption(StoredRecordCaption(path));
     ui.SetPointer(before);
-    e.main.SetWindowEnabled(true);
     // What the file lacks is said once the record is drawn.
     std::string caution = check.note;
     if (!check.sizeWarning.empty()) caution += (caution.empty() ? "" : "\n") + check.sizeWarning;

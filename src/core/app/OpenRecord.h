@@ -15,8 +15,10 @@
 
 namespace kmr {
 
-// Files from this many samples (all channels together) on are read under the progress window.
+// Files from this many samples (all channels together) on are read under the progress window,
+// which shows once the reading has taken this long (a file in the page cache is read before).
 inline constexpr std::size_t kOpenProgressWords = 1000000;
+inline constexpr std::uint32_t kOpenProgressDelayMs = 300;
 // The recent files kept.
 inline constexpr std::size_t kRecentFileCount = 8;
 

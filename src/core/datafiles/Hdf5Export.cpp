@@ -1,6 +1,7 @@
 #include "core/datafiles/Hdf5Export.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,9 @@
 
 #ifdef KMR_HAVE_HDF5
 #include <hdf5.h>
+#ifdef __linux__
+#include <fcntl.h>
+#endif
 #endif
 
 namespace kmr {
@@ -39,9 +43,19 @@ std::string ModelOfConditions(const FileConditions& fc) {
     return {};
 }
 
+// 256 KiB of raw words, 512 KiB of values, 1 MiB of times: few writes, and a cancel still comes soon.
+constexpr std::int32_t kMaxChunkSamples = 131072;
+
+std::int32_t Hdf5ChunkSamples(std::int32_t samples) {
+    if (samples <= 0) return 0;
+    const std::int32_t chunks = (samples - 1) / kMaxChunkSamples + 1;
+    return (samples - 1) / chunks + 1;
+}
+
 int Hdf5StepCount(const ResolvedSubset& subset) {
     const std::int64_t n = std::max<std::int32_t>(subset.samples.count, 0);
-    const std::int64_t chunks = (n + kHdf5ChunkSamples - 1) / kHdf5ChunkSamples;
+    const std::int64_t chunk = std::max<std::int32_t>(Hdf5ChunkSamples(subset.samples.count), 1);
+    const std::int64_t chunks = (n + chunk - 1) / chunk;
     return static_cast<int>(chunks * static_cast<std::int64_t>(1 + subset.channels.size()) + 1);
 }
 
@@ -158,37 +172,38 @@ bool PutDouble(hid_t loc, const char* name, double v) {
     return PutNumber(loc, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, v);
 }
 
-// The words of each channel written and their values, made ready one channel ahead on a second
-// thread while the library writes the one before (the library itself is called from one thread
-// only). Two slots: the channel being written and the next.
-class ChannelPreparer {
+// What goes into the file, made ready one dataset ahead on a second thread while the library
+// writes the one before (the library itself is called from one thread only): first the times,
+// then each channel's words and values. Two slots: the one being written and the next.
+class DatasetPreparer {
 public:
     struct Slot {
-        std::int16_t* words = nullptr;
+        double* seconds = nullptr;  // of job 0
+        std::int16_t* words = nullptr;  // of the others (job i: the i-th channel written, from 1)
         float* values = nullptr;
         int error = 0;  // of reading the data file: a system error number, or -1 (file too short)
     };
 
     // Throws std::bad_alloc when there is no memory for the two slots.
-    ChannelPreparer(const FileHandle& data, const FileConditions& fc, const ResolvedSubset& subset)
+    DatasetPreparer(const FileHandle& data, const FileConditions& fc, const ResolvedSubset& subset)
         : data_(data), fc_(fc), subset_(subset), count_(std::max<std::int32_t>(subset.samples.count, 0)),
-          wordsBytes_((static_cast<std::size_t>(count_) * sizeof(std::int16_t) + 63) / 64 * 64),
-          slotBytes_(wordsBytes_ + (static_cast<std::size_t>(count_) * sizeof(float) + 63) / 64 * 64),
+          jobs_(1 + subset.channels.size()), wordsBytes_(Rounded(sizeof(std::int16_t))),
+          slotBytes_(std::max(Rounded(sizeof(double)), wordsBytes_ + Rounded(sizeof(float)))),
           memory_(2 * slotBytes_) {
         // Memory of large pages: a fresh small page costs more than the numbers put on it.
         for (std::size_t i = 0; i < 2; ++i) {
             char* base = memory_.data() + i * slotBytes_;
+            slots_[i].seconds = reinterpret_cast<double*>(base);
             slots_[i].words = reinterpret_cast<std::int16_t*>(base);
             slots_[i].values = reinterpret_cast<float*>(base + wordsBytes_);
         }
-        if (subset.channels.size() < 2) return;  // nothing to do beside the writing
         try {
             thread_ = std::thread([this] { Work(); });
         } catch (const std::system_error&) {
-            // No second thread: each channel is prepared when it is taken.
+            // No second thread: each job is done when it is taken.
         }
     }
-    ~ChannelPreparer() {
+    ~DatasetPreparer() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stop_ = true;
@@ -196,10 +211,10 @@ public:
         changed_.notify_all();
         if (thread_.joinable()) thread_.join();
     }
-    ChannelPreparer(const ChannelPreparer&) = delete;
-    ChannelPreparer& operator=(const ChannelPreparer&) = delete;
+    DatasetPreparer(const DatasetPreparer&) = delete;
+    DatasetPreparer& operator=(const DatasetPreparer&) = delete;
 
-    // The i-th channel written, ready; valid until Release(i).
+    // Job i, done; valid until Release(i).
     const Slot& Take(std::size_t i) {
         if (!thread_.joinable()) {
             Prepare(i, slots_[i % 2]);
@@ -218,8 +233,12 @@ public:
     }
 
 private:
+    std::size_t Rounded(std::size_t elementBytes) const {
+        return (static_cast<std::size_t>(count_) * elementBytes + 63) / 64 * 64;
+    }
+
     void Work() {
-        for (std::size_t i = 0; i < subset_.channels.size(); ++i) {
+        for (std::size_t i = 0; i < jobs_; ++i) {
             {
                 std::unique_lock<std::mutex> lock(mutex_);
                 changed_.wait(lock, [&] { return stop_ || i < released_ + 2; });
@@ -235,8 +254,16 @@ private:
     }
 
     void Prepare(std::size_t i, Slot& slot) const {
-        const ChannelCondition& c = fc_.Ch(subset_.channels[i]);
-        const std::int64_t at = ChannelBlockOffset(fc_.WordsConverted, subset_.blocks[i]) + std::int64_t{2} * subset_.samples.first;
+        if (i == 0) {
+            const double clockMs = DecimalClockMs(fc_.SmpClk);
+            const std::int32_t first = subset_.samples.first;
+            // The same expression as SampleSeconds (indexes are 32-bit, which vector lanes convert).
+            for (std::int32_t j = 0; j < count_; ++j) slot.seconds[j] = static_cast<double>(first + j) * clockMs / 1000.0;
+            return;
+        }
+        const ChannelCondition& c = fc_.Ch(subset_.channels[i - 1]);
+        const std::int64_t at =
+            ChannelBlockOffset(fc_.WordsConverted, subset_.blocks[i - 1]) + std::int64_t{2} * subset_.samples.first;
         std::int16_t* words = slot.words;
         float* values = slot.values;
         slot.error = data_.ReadAtShared(at, words, static_cast<std::size_t>(count_) * sizeof(std::int16_t));
@@ -250,14 +277,15 @@ private:
     const FileConditions& fc_;
     const ResolvedSubset& subset_;
     const std::int32_t count_;
+    const std::size_t jobs_;
     const std::size_t wordsBytes_, slotBytes_;
     LargeMemory memory_;
     Slot slots_[2];
     std::thread thread_;
     std::mutex mutex_;  // guards what follows
     std::condition_variable changed_;
-    std::size_t prepared_ = 0;  // channels ready
-    std::size_t released_ = 0;  // channels written
+    std::size_t prepared_ = 0;  // jobs done
+    std::size_t released_ = 0;  // jobs written
     bool stop_ = false;
 };
 
@@ -271,22 +299,24 @@ public:
            const Hdf5ExportOptions& options, Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status)
         : dataPath_(dataPath), fc_(fc), subset_(subset), h5Path_(h5Path), options_(options), progress_(progress),
           view_(view), ui_(ui), status_(status), n_(static_cast<hsize_t>(std::max<std::int32_t>(subset.samples.count, 0))),
-          chunk_(std::min<hsize_t>(n_, kHdf5ChunkSamples)) {}
+          chunk_(static_cast<hsize_t>(Hdf5ChunkSamples(subset.samples.count))),
+          direct_(!options.compress && std::endian::native == std::endian::little) {}
 
     bool Run() {
         if (!data_.Open(dataPath_, FileHandle::Mode::ReadOnly)) return Fail(data_.error(), dataPath_);
-        if (!Create()) return false;
-        if (!WriteRootAttributes() || !WriteTime()) return false;
-        std::unique_ptr<ChannelPreparer> made;
+        // The times are worked out while the file is made.
+        std::unique_ptr<DatasetPreparer> made;
         try {
-            made = std::make_unique<ChannelPreparer>(data_, fc_, subset_);
+            made = std::make_unique<DatasetPreparer>(data_, fc_, subset_);
         } catch (const std::bad_alloc&) {  // reported like a file that cannot be written
             return Fail(ENOMEM, h5Path_);
         }
-        ChannelPreparer& preparer = *made;
+        DatasetPreparer& preparer = *made;
+        if (!Create() || !WriteRootAttributes() || !WriteTime(preparer.Take(0))) return false;
+        preparer.Release(0);
         for (std::size_t i = 0; i < subset_.channels.size(); ++i) {
-            if (!WriteChannel(subset_.channels[i], preparer.Take(i))) return false;
-            preparer.Release(i);
+            if (!WriteChannel(subset_.channels[i], preparer.Take(i + 1))) return false;
+            preparer.Release(i + 1);
         }
         // The metadata goes out before the file is closed, so that the close has nothing left
         // to fail on.
@@ -388,8 +418,17 @@ private:
     }
 
     // Writes `count` elements at `at`; false with the failure reported. Each write asks the port.
+    // A whole chunk of native little-endian numbers that are not compressed goes to the file as it
+    // is, past the library's conversions and its chunk cache.
     bool Write(const H5Id& dataset, hid_t memType, hsize_t at, hsize_t count, const void* data) {
         if (const int refused = AskBeforeWrite(options_.writes, temp_)) return Fail(refused, h5Path_);
+#if H5_VERSION_GE(1, 10, 3)
+        if (direct_ && count == chunk_) {
+            if (H5Dwrite_chunk(dataset.get(), H5P_DEFAULT, 0, &at, static_cast<std::size_t>(count) * H5Tget_size(memType), data) < 0)
+                return LibraryFailed();
+            return true;
+        }
+#endif
         const H5Id fileSpace(H5Dget_space(dataset.get()), H5Sclose);
         const H5Id memSpace(H5Screate_simple(1, &count, nullptr), H5Sclose);
         if (!fileSpace.ok() || !memSpace.ok() ||
@@ -399,25 +438,19 @@ private:
         return true;
     }
 
-    bool WriteTime() {
+    bool WriteTime(const DatasetPreparer::Slot& prepared) {
         const H5Id time = MakeDataset(file_.get(), "time", H5T_IEEE_F64LE);
         if (!time.ok()) return LibraryFailed();
-        const double clockMs = DecimalClockMs(fc_.SmpClk);
-        std::vector<double> seconds(static_cast<std::size_t>(chunk_));
         for (hsize_t at = 0; at < n_; at += chunk_) {
-            const auto count = static_cast<std::int32_t>(std::min(chunk_, n_ - at));
-            const std::int32_t first = subset_.samples.first + static_cast<std::int32_t>(at);
-            // The same expression as SampleSeconds (indexes are 32-bit, which vector lanes convert).
-            for (std::int32_t i = 0; i < count; ++i)
-                seconds[static_cast<std::size_t>(i)] = static_cast<double>(first + i) * clockMs / 1000.0;
-            if (!Write(time, H5T_NATIVE_DOUBLE, at, static_cast<hsize_t>(count), seconds.data())) return false;
+            if (!Write(time, H5T_NATIVE_DOUBLE, at, std::min(chunk_, n_ - at), prepared.seconds + at)) return false;
             progress_.Advance(view_, status_);
             if (Cancelled()) return false;
         }
-        return time.ok();
+        StartWriteback();
+        return true;
     }
 
-    bool WriteChannel(int ch, const ChannelPreparer::Slot& prepared) {
+    bool WriteChannel(int ch, const DatasetPreparer::Slot& prepared) {
         const ChannelCondition& c = fc_.Ch(ch);
         char groupName[8];
         std::snprintf(groupName, sizeof groupName, "CH%03d", ch);
@@ -442,7 +475,18 @@ private:
             progress_.Advance(view_, status_);
             if (Cancelled()) return false;
         }
+        StartWriteback();
         return true;
+    }
+
+    // Starts putting what has been written on the disk, so that the sync before the rename has
+    // little left to wait for (a hint; nothing fails when it is not taken).
+    void StartWriteback() {
+#ifdef __linux__
+        void* handle = nullptr;
+        if (H5Fget_vfd_handle(file_.get(), H5P_DEFAULT, &handle) >= 0 && handle)
+            ::sync_file_range(*static_cast<int*>(handle), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
     }
 
     const std::string& dataPath_;
@@ -456,6 +500,7 @@ private:
     RunStatus& status_;
     const hsize_t n_;
     const hsize_t chunk_;
+    const bool direct_;
     QuietErrors quiet_;
     FileHandle data_;
     H5Id file_;

@@ -31,8 +31,10 @@
 namespace kmr {
 
 inline constexpr const char* kHdf5Extension = ".h5";
-// Samples per chunk of every dataset (fewer when the file holds fewer).
-inline constexpr int kHdf5ChunkSamples = 65536;
+// The samples per chunk of every dataset of an export of `samples` samples per channel: chunks as
+// equal as can be of at most 131072 samples, so that all are whole but perhaps the last, which
+// then lacks fewer samples than there are chunks. 0 for no samples.
+std::int32_t Hdf5ChunkSamples(std::int32_t samples);
 
 // This build can write HDF5 (the Windows cross build has no HDF5 library).
 bool Hdf5ExportAvailable();

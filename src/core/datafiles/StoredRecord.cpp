@@ -148,7 +148,9 @@ StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecor
         const ChannelCondition& c = fc.Ch(ch);
         if (c.OnOff != 1) continue;
         const std::string& mode = InputModeName(c.InputMode);
-        std::string trigger = Named(OffOnNames(), c.DtgOnOff);
+        // The panel's words in the panel's language (the files keep the vocabulary's own).
+        std::string trigger = c.DtgOnOff == 0 || c.DtgOnOff == 1 ? Text(lang, c.DtgOnOff == 1 ? 2837 : 2836)
+                                                                 : std::to_string(c.DtgOnOff);
         if (c.DtgOnOff == 1) trigger += " " + FormatFloat(c.DtgLevel);
         t.channelRows.push_back({std::to_string(ch), mode.empty() ? std::to_string(c.InputMode) : mode,
                                  Named(FilterNames(), c.Lpf), FormatFloat(c.Coeff), FormatFloat(c.Offset),

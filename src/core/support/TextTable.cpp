@@ -475,6 +475,8 @@ constexpr Row kRows[] = {
     {2833, "Choose at least one channel.", "チャネルを 1 つ以上選んでください。"},
     {2834, "Written: %1", "書き込みました: %1"},
     {2835, "%1  %2 s to %3 s", "%1  %2 秒～%3 秒"},
+    {2836, "Off", "オフ"},
+    {2837, "On", "オン"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -485,7 +487,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 349, "the text table holds 349 identifiers");
+static_assert(kRowCount == 351, "the text table holds 351 identifiers");
 
 // Index of an identifier in kRows, or kRowCount when absent.
 std::size_t IndexOf(int id) {

@@ -20,6 +20,7 @@
 #include "core/app/Keyboard.h"
 #include <QWheelEvent>
 #include <algorithm>
+#include <utility>
 #include <cmath>
 #include <limits>
 #include <qcustomplot.h>
@@ -336,6 +337,9 @@ void ChartArea::BatchEnded(const ChartChanges& changes) {
         }
     }
     if ((unitsChanged || changes.axes.any()) && MeasureTexts() != texts_) Relayout();
+    holdRequeries_ = false;
+    for (int i = 0; i < kCharts; ++i)
+        if (std::exchange(requery_[static_cast<std::size_t>(i)], false) && model_.ShowsRecord(i)) RequeryRecord(i);
     ScheduleReplot();
 }
 
@@ -432,6 +436,11 @@ void ChartArea::LoadWholeSeries(int index) {
 
 void ChartArea::RequeryRecord(int index) {
     // About two points per pixel column of the visible range, never the whole record.
+    if (holdRequeries_) {
+        requery_[static_cast<std::size_t>(index)] = true;
+        MarkDirty(index);
+        return;
+    }
     ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
     const QCPRange x = r.plot->xAxis->range();
     // The plot area's own rectangle follows only at the next replot; the widget's width less the

@@ -54,6 +54,7 @@ public:
               QWidget* parent = nullptr);
     ~ChartArea() override;
 
+    void BatchBegun() override { holdRequeries_ = true; }
     void BatchEnded(const ChartChanges& changes) override;
 
     // Shows and stacks the rows of the charts in use again.
@@ -148,6 +149,9 @@ private:
     QLabel* readoutTimes_ = nullptr;
     QTableWidget* readout_ = nullptr;
     std::array<bool, kCharts> dirty_{};
+    // Inside a batch a record is queried once, at its end, however many of its settings changed.
+    bool holdRequeries_ = false;
+    std::array<bool, kCharts> requery_{};
     QTimer replotTimer_;
     qint64 lastReplotMs_ = 0;
     QRubberBand* band_ = nullptr;

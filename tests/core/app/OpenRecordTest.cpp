@@ -143,8 +143,11 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
     const std::string path = h.DataFolder() + "largest.kmr";
     ASSERT_TRUE(WriteKmr(path, m, n, samples));
 
+    // A slow reading shows the window once it has lasted the delay.
+    h.clock.advance = kOpenProgressDelayMs / 2;
     h.progress.cancelAt = 5;
     EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Cancelled);
+    EXPECT_EQ(h.progress.shows, 1);
     EXPECT_EQ(h.progress.label1, "Opening data file...");
     EXPECT_EQ(h.progress.closes, h.progress.shows);
     EXPECT_FALSE(h.state.OpenedRecord);
@@ -156,6 +159,12 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
     EXPECT_EQ(h.progress.percents.back(), 100);
     EXPECT_EQ(h.engine.chart.RecordSummary(9).size(), static_cast<std::size_t>(n));
     EXPECT_DOUBLE_EQ(h.engine.chart.Y(9, 2, n - 1), samples[9][n - 1]);
+
+    // Read at once (the clock stands still): no window shows.
+    h.clock.advance = 0;
+    h.progress = testing::FakeProgress{};
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    EXPECT_EQ(h.progress.shows, 0);
 }
 
 TEST_F(OpenRecordTest, OpeningIsRefusedWhileARunIsActiveAndStopsTheMonitor) {
@@ -256,6 +265,8 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
     EXPECT_EQ(value(ja, "状態"), "完全");
     EXPECT_EQ(ja.channelHeader[0], "CH");
     EXPECT_EQ(ja.channelRows[0][5], "με");
+    EXPECT_EQ(ja.channelRows[0][6], "オフ");
+    EXPECT_EQ(ja.channelRows[1][6], "オン 120.5");
     EXPECT_TRUE(ja.notes.empty());
 }
 

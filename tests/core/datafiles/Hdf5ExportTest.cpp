@@ -179,7 +179,9 @@ std::vector<T> ReadDataset(hid_t loc, const char* name, hid_t fileType, hid_t me
 
 // --- The record ------------------------------------------------------------------------------------
 
-constexpr std::int32_t kN = 70000;  // beyond a chunk (65536) and a CSV part (65000)
+// Two chunks, the second a sample short (written through the library's conversions), and three CSV
+// parts (65000 lines each).
+constexpr std::int32_t kN = 140001;
 const std::vector<int> kChannelsOn = {1, 4, 10};
 
 class Hdf5Export : public ::testing::Test {
@@ -260,7 +262,7 @@ protected:
 
         const std::vector<H5Z_filter_t> filters =
             compressed ? std::vector<H5Z_filter_t>{H5Z_FILTER_SHUFFLE, H5Z_FILTER_DEFLATE} : std::vector<H5Z_filter_t>{};
-        const hsize_t chunk = static_cast<hsize_t>(std::min(count, kHdf5ChunkSamples));
+        const auto chunk = static_cast<hsize_t>(Hdf5ChunkSamples(count));
         DatasetFacts facts;
         const auto time = ReadDataset<double>(file, "time", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, &facts);
         EXPECT_TRUE(facts.chunked);
@@ -336,7 +338,7 @@ TEST_F(Hdf5Export, ItsValuesAreTheNumbersTheCsvConversionPrints) {
         values.push_back(ReadDataset<float>(file, g, H5T_IEEE_F32LE, H5T_NATIVE_FLOAT));
     // Every data line of both CSV parts: the cells hold exactly the text of the HDF5 values.
     std::int32_t sample = 0;
-    for (const char* part : {"rec_A.csv", "rec_B.csv"}) {
+    for (const char* part : {"rec_A.csv", "rec_B.csv", "rec_C.csv"}) {
         const std::string text = ReadAll(Out(part));
         std::size_t at = 0;
         for (int line = 0; line < 18; ++line) at = text.find("\r\n", at) + 2;
