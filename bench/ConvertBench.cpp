@@ -31,6 +31,7 @@
 #include "core/datafiles/DataFile.h"
 #include "core/support/TextTable.h"
 #include "LargestRecord.h"
+#include "support/BuildPaths.h"
 
 extern char** environ;
 
@@ -249,7 +250,7 @@ int main(int argc, char** argv) {
     g_spawner.Start();
     const std::string folder = WorkFolder(argc, argv);
     if (folder.empty()) return 1;
-    const std::string kmrTool = std::string(KMR_BINARY_DIR) + "/kmr";
+    const std::string kmrTool = kmr::testing::BuiltProgram("kmr");
 
     std::cout << "Converting a largest data file: 10 channels x " << kLargestMemoryWords << " samples, folder " << folder
               << "\n";

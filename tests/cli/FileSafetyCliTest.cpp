@@ -18,6 +18,7 @@
 #include "core/support/TextTable.h"
 #include "support/CliRun.h"
 #include "support/FileSizeLimit.h"
+#include "support/BuildPaths.h"
 
 namespace kmr::cli {
 namespace {
@@ -126,7 +127,7 @@ TEST(ConvertInterrupt, CtrlCDuringAConversionLeavesNothingOfTheFileInProgress) {
 #ifdef _WIN32
     GTEST_SKIP() << "signals are POSIX";
 #else
-    const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
+    const std::string kmr = kmr::testing::BuiltProgram("kmr");
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     TempDir dir;
     // A file large enough to be caught while its parts are written: 300000 words of 10 channels.

@@ -13,6 +13,7 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/Hdf5Export.h"
 #include "core/support/TextTable.h"
+#include "support/BuildPaths.h"
 
 namespace kmr::cli {
 namespace {
@@ -338,7 +339,7 @@ TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
 #ifdef _WIN32
     GTEST_SKIP() << "the check uses a POSIX shell; the Windows run starts kmr.exe in its own checks";
 #else
-    const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
+    const std::string kmr = kmr::testing::BuiltProgram("kmr");
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
@@ -362,7 +363,7 @@ TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
 #ifdef _WIN32
     GTEST_SKIP() << "POSIX pipes and signals";
 #else
-    const std::string kmr = std::string(KMR_BINARY_DIR) + "/kmr";
+    const std::string kmr = kmr::testing::BuiltProgram("kmr");
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     TempDir home;
     const std::string file = home.File("a.kmr");

@@ -34,6 +34,7 @@
 #include "gui/charts/ChartArea.h"
 #include "sim/SimBus.h"
 #include "support/TempDir.h"
+#include "support/BuildPaths.h"
 
 namespace kmr::guitest {
 
@@ -228,7 +229,7 @@ void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
     QVERIFY(!csv.isEmpty());
 
     QProcess kmr;
-    kmr.start(QStringLiteral(KMR_BINARY_DIR "/kmr"),
+    kmr.start(QString::fromStdString(kmr::testing::BuiltProgram("kmr")),
               {"convert", "--channels", "1,4", "--from", "64.9", "--to", "65.1", "--out", out + "/shell",
                QString::fromStdString(path)});
     QVERIFY(kmr.waitForFinished(60000));

@@ -28,6 +28,7 @@
 #include "gui/VersionDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
+#include "support/BuildPaths.h"
 
 namespace kmr::guitest {
 
@@ -357,7 +358,7 @@ void SingleInstanceTest::theRunningProgramAnswersALaterStart() {
     env.insert("QT_QPA_PLATFORM", "offscreen");
     QProcess first;
     first.setProcessEnvironment(env);
-    first.start(QString(KMR_BINARY_DIR) + "/kmr-5300", {"--interface", "sim:time=instant"});
+    first.start(QString::fromStdString(kmr::testing::BuiltProgram("kmr-5300")), {"--interface", "sim:time=instant"});
     QVERIFY(first.waitForStarted());
     const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("HOME", home.path().toUtf8());
