@@ -113,24 +113,6 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     EXPECT_EQ(h.progress.closes, 2);  // before the offer, and at the end
 }
 
-TEST_F(TransferFilesTest, ACsvFileThatCannotBeWrittenIsTransferredAgainAndNothingIsLeftInTheFullFolder) {
-    StartWith({2, 5}, 1000, 1);
-    disk.folder = h.DataFolder();
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
-    elsewhere.answers = {second};
-    ASSERT_TRUE(h.RunToEnd());
-    ASSERT_EQ(elsewhere.problems.size(), 1u);
-    EXPECT_EQ(elsewhere.problems[0].rfind(FileErrorMessage(Language::English, ENOSPC, h.DataFolder() + "20261205.csv"), 0), 0u)
-        << elsewhere.problems[0];
-    EXPECT_TRUE(h.state.LastTransferComplete);
-    EXPECT_EQ(h.state.LastDataFile, second + "20261205.csv");
-    const std::string csv = ReadAll(second + "20261205.csv");
-    EXPECT_NE(csv.find("999             ,8993           ,11993          \r\n"), std::string::npos);
-    // The first attempt's temporary file went again.
-    EXPECT_TRUE(std::filesystem::is_empty(h.DataFolder()));
-}
-
 TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
     StartWith({2}, 100, 0);
     const std::string third = h.home.dir().File("third") + "/";
