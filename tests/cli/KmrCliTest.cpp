@@ -76,20 +76,12 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     EXPECT_TRUE(err.str().empty());
 }
 
-TEST_F(KmrCli, InfoReportsDamagedAndCancelledFiles) {
+TEST_F(KmrCli, InfoReportsDamagedAndMissingFiles) {
     const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, std::string(1099, 'x'));
     EXPECT_EQ(Run({"info", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, 113)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
-
-    const std::string path = MakeKmr("c.kmr");
-    kmr::testing::FakeUi ui{MsgAnswer::Cancel};
-    RunStatus st = RunStatus::Ok;
-    ASSERT_TRUE(MarkDataFileCancelled(path, ui, st));
-    EXPECT_EQ(Run({"info", path}), 0);
-    EXPECT_NE(out.str().find("Complete: no\n"), std::string::npos);
-    EXPECT_NE(err.str().find("cancelled"), std::string::npos);
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
 }
 
