@@ -10,6 +10,7 @@ ChartAreaParts CreateChartArea(Engine& e, QWidget* parent) {
     // channel panels stays hidden while they are in place.
     auto* charts = new kmr::ChartsWidget(e.chart, e.s.Graph, e.s.Meas, parent);
     charts->setObjectName("pictGraph");
+    charts->SetGate(&e.gate);
     charts->SetReadoutTitles({"A", "B", "B-A", T(2705), T(2706), T(2707)});
     return {charts, charts, true};
 }
