@@ -10,7 +10,7 @@ ChartArea CreateChartArea(Engine& e, QWidget* parent) {
     // channel panels stays hidden while they are in place.
     auto* area = new kmr::ChartArea(e.chart, e.s.Graph, e.s.Meas, parent);
     area->setObjectName("pictGraph");
-    area->SetReadoutTitles({"A", "B", "B-A", T(2705), T(2706), T(2707)});
+    area->SetReadoutTitles({"A", "B", "B-A", T(txt::CursorMin), T(txt::CursorMax), T(txt::CursorMean)});
     return {area, area, true};
 }
 
