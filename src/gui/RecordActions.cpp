@@ -32,7 +32,7 @@
 #include "core/datafiles/TemporaryOutput.h"
 #include "core/support/Numbers.h"
 #include "gui/GuiText.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 
 namespace kmr::gui {
 
@@ -184,7 +184,7 @@ void RecordActions::AfterOpen(bool opened) {
     saveRecent_.start();
     if (!opened) return;
     // The charts first, at once; the panel follows.
-    if (kmr::ChartArea* area = Charts()) area->ReplotNow();
+    if (kmr::ChartsWidget* area = Charts()) area->ReplotNow();
     panelFor_.clear();
     UpdatePanel();
 }
@@ -269,8 +269,8 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-kmr::ChartArea* RecordActions::Charts() const {
-    return window_->findChild<kmr::ChartArea*>();
+kmr::ChartsWidget* RecordActions::Charts() const {
+    return window_->findChild<kmr::ChartsWidget*>();
 }
 
 QString RecordActions::ChartCaption() const {
@@ -280,9 +280,8 @@ QString RecordActions::ChartCaption() const {
     QStringList channels;
     for (int ch = 1; ch <= kChannels; ++ch)
         if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) channels << QString::number(ch);
-    caption +=
-        QStringLiteral("  ") + T(txt::MeasChannelHeading) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
-    if (kmr::ChartArea* area = Charts()) {
+    caption += QStringLiteral("  ") + T(txt::MeasChannelHeading) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
+    if (kmr::ChartsWidget* area = Charts()) {
         for (int i = 0; i < kCharts; ++i) {
             if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
             const QCPRange r = area->Plot(i)->xAxis->range();
@@ -294,7 +293,7 @@ QString RecordActions::ChartCaption() const {
 }
 
 bool RecordActions::WriteCharts(const QString& path, QString* error) {
-    kmr::ChartArea* area = Charts();
+    kmr::ChartsWidget* area = Charts();
     if (area == nullptr) return false;
     area->ReplotNow();
     std::vector<QCustomPlot*> plots;
@@ -376,30 +375,27 @@ void RecordActions::ExportCharts() {
     const std::string source = ShownRecordFile(e_.s);
     QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
     if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
-    QString path =
-        chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter),
-                       suggested + QStringLiteral(".png"));
+    QString path = chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter), suggested + QStringLiteral(".png"));
     if (path.isEmpty()) return;
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf")) path += QStringLiteral(".png");
     QString error;
     if (!WriteCharts(path, &error))
-        e_.ui.ShowMessage(
-            T(txt::ChartsNotWritten).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
-            e_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
+        e_.ui.ShowMessage(T(txt::ChartsNotWritten).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
+                          e_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void RecordActions::ExportRange() {
     const std::string source = ShownRecordFile(e_.s);
     if (source.empty() || e_.chart.GraphMode() != kRecordedMode) {
-        e_.ui.ShowMessage(e_.ui.Text(source.empty() ? txt::RangeNeedsDataFile : txt::NoRecordShown),
-                          e_.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+        e_.ui.ShowMessage(e_.ui.Text(source.empty() ? txt::RangeNeedsDataFile : txt::NoRecordShown), e_.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
+                          MsgButtons::Ok);
         return;
     }
     const MeasConditions& m = e_.s.RecordMeas();
     const std::int32_t n = e_.s.RecordWords();
     const double timeFactor = e_.s.Graph.X.XtimeFactor;
-    kmr::ChartArea* area = Charts();
+    kmr::ChartsWidget* area = Charts();
     double shownLo = 0.0, shownHi = static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * timeFactor;
     if (area != nullptr) {
         for (int i = 0; i < kCharts; ++i) {
@@ -415,13 +411,11 @@ void RecordActions::ExportRange() {
     QDialog dlg(window_);
     dlg.setObjectName("ExportRangeDlg");
     dlg.setWindowTitle(T(txt::ExportRangeTitle));
-    auto* shown = new QRadioButton(
-        Q(TextWith(e_.ui.language, txt::RangeShown, {FormatFixed(shownLo, 4), FormatFixed(shownHi, 4)})));
+    auto* shown = new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeShown, {FormatFixed(shownLo, 4), FormatFixed(shownHi, 4)})));
     shown->setObjectName("optShownRange");
     shown->setChecked(true);
     const double a = std::min(cursors.a, cursors.b), b = std::max(cursors.a, cursors.b);
-    auto* between =
-        new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeBetweenCursors, {FormatFixed(a, 4), FormatFixed(b, 4)})));
+    auto* between = new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeBetweenCursors, {FormatFixed(a, 4), FormatFixed(b, 4)})));
     between->setObjectName("optCursorRange");
     between->setEnabled(hasCursors);
     auto* rangeBox = new QGroupBox(T(txt::ExportRangeTitle));
@@ -464,8 +458,7 @@ void RecordActions::ExportRange() {
         for (const auto& [ch, c] : checks)
             if (c->isChecked()) channels.push_back(ch);
         if (!channels.empty()) break;
-        e_.ui.ShowMessage(e_.ui.Text(txt::ChooseAChannel), e_.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation,
-                          MsgButtons::Ok);
+        e_.ui.ShowMessage(e_.ui.Text(txt::ChooseAChannel), e_.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     }
     const bool hdf5 = format->currentIndex() == 1;
     const SampleRange samples = between->isChecked() ? SamplesBetween(a, b, m.SmpClk, timeFactor, n)
@@ -474,8 +467,7 @@ void RecordActions::ExportRange() {
     suggested.chop(4);
     const QString extension = hdf5 ? QStringLiteral(".h5") : QStringLiteral(".csv");
     confirmOverwrite_ = false;
-    QString path =
-        chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), suggested + extension);
+    QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), suggested + extension);
     confirmOverwrite_ = true;
     if (path.isEmpty()) return;
     if (!path.endsWith(extension, Qt::CaseInsensitive)) path += extension;

@@ -209,5 +209,20 @@ TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChan
     EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
 }
 
+// A cancel while channel 5's column is written into the laid-out file.
+TEST_F(TransferFilesTest, ACancelWhileAColumnIsWrittenKeepsWhatWasReadAsIncomplete) {
+    StartWith({2, 5}, 25000, 1);
+    h.progress.cancelAt = 70;  // within channel 5, after channel 2 was written
+    ASSERT_TRUE(h.RunToEnd());
+    EXPECT_FALSE(h.state.LastTransferComplete);
+    const std::string final = h.DataFolder() + "20261205.csv";
+    EXPECT_FALSE(FileExistsOnDisk(final));
+    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
+    // Channel 2 was read whole before the cancel: what was read is kept, under the name that says
+    // it is incomplete.
+    EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205_incomplete.csv");
+    EXPECT_TRUE(FileExistsOnDisk(h.DataFolder() + "20261205_incomplete.csv"));
+}
+
 }  // namespace
 }  // namespace kmr
