@@ -10,6 +10,7 @@ ChartAreaParts CreateChartArea(Engine& e, QWidget* parent) {
     // channel panels stays hidden while they are in place.
     auto* charts = new kmr::ChartsWidget(e.chart, e.s.Graph, e.s.Meas, parent);
     charts->setObjectName("pictGraph");
+    charts->SetGate(&e.gate);
     charts->SetReadoutTitles({"A", "B", "B-A", T(txt::CursorMin), T(txt::CursorMax), T(txt::CursorMean)});
     return {charts, charts, true};
 }

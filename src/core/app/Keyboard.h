@@ -4,6 +4,8 @@
 // into Key and carry out the action named here.
 #include <string>
 
+#include "core/graphs/ChartKeyAction.h"
+
 namespace kmr {
 
 enum class Key { Other, Left, Right, Up, Down, Plus, Minus, Home, Space, F5, F6 };
@@ -22,7 +24,6 @@ std::string MenuCaption(const std::string& caption, int textId);
 char MenuLetterOf(int textId);
 
 // A focused chart showing a record.
-enum class ChartKeyAction { None, CursorBack, CursorForward, ZoomIn, ZoomOut, Reset };
 ChartKeyAction ChartKeyActionOf(Key key);
 
 // The balance table: channels 1 to 5 in the left column, 6 to 10 in the right. The channel the

@@ -22,7 +22,8 @@ ChartColours ChartColoursOf(const QPalette& p) {
 
 ChartsWidget::ChartsWidget(ChartModel& model, const GraphConditions& graph, const MeasConditions& meas,
                            QWidget* parent)
-    : QWidget(parent), model_(model), graph_(graph), meas_(meas) {
+    : QWidget(parent), model_(model), graph_(graph), meas_(meas), presenter_(model, meas) {
+    presenter_.SetView(this);
     setObjectName(QStringLiteral("chartArea"));
     // The rows scroll when they do not fit at their minimum height.
     scroll_ = new QScrollArea(this);

@@ -13,8 +13,10 @@
 // at the chart's pixel width), and repaints at most 25 times a second. On recorded data the user
 // zooms with the wheel and a dragged rectangle (right button, or Ctrl with the left), pans by
 // dragging, sets cursor A with a click and cursor B with a shift-click, and goes back to the
-// configured scale with a double-click; all charts share the time axis. pointerReading() carries
-// the status-strip text for the pointer's position.
+// configured scale with a double-click; all charts share the time axis. The widget forwards those
+// events (through the handler gate when it has one) to its ChartsPresenter, which decides, and
+// draws what the presenter tells it. pointerReading() carries the status-strip text for the
+// pointer's position.
 #include <QColor>
 #include <QPalette>
 #include <QString>
@@ -23,15 +25,14 @@
 #include <QWidget>
 #include <array>
 #include <memory>
-#include <optional>
 
 #include "core/graphs/ChartLayout.h"
 #include "core/graphs/ChartModel.h"
 #include "core/graphs/ChartNavigation.h"
+#include "core/graphs/ChartsPresenter.h"
 
 class QCustomPlot;
 class QLabel;
-class QKeyEvent;
 class QMouseEvent;
 class QRubberBand;
 class QScrollArea;
@@ -48,28 +49,33 @@ struct ChartColours {
 };
 ChartColours ChartColoursOf(const QPalette& palette);
 
-class ChartsWidget : public QWidget, public ChartView {
+class HandlerGate;
+
+class ChartsWidget : public QWidget, public ChartView, private ChartsNavigationView {
     Q_OBJECT
 public:
     ChartsWidget(ChartModel& model, const GraphConditions& graph, const MeasConditions& meas,
-              QWidget* parent = nullptr);
+                 QWidget* parent = nullptr);
     ~ChartsWidget() override;
 
     void BatchBegun() override { holdRequeries_ = true; }
     void BatchEnded(const ChartChanges& changes) override;
+
+    // The pointer and the keys on a chart act only when `gate` lets them (nothing else runs).
+    void SetGate(HandlerGate* gate) { gate_ = gate; }
 
     // Shows and stacks the rows of the charts in use again.
     void Relayout();
     // Repaints every chart that changed now instead of at the next paint tick (tests, benches).
     void ReplotNow();
     // Back to the configured scale on every chart (what a double-click does).
-    void ResetView();
+    void ResetView() { presenter_.ResetView(); }
     // Zooms the shared time axis by `factor` about time `at` (what a wheel notch does).
-    void ZoomTime(double at, double factor);
+    void ZoomTime(double at, double factor) { presenter_.ZoomTime(at, factor); }
     // Shows the time range [lo, hi] on every chart showing a record.
-    void ShowTimeRange(double lo, double hi);
+    void ShowTimeRange(double lo, double hi) { presenter_.ShowTimeRange(lo, hi); }
     // Places cursor A, or B when `second`, at the sample of chart `index` nearest to time x.
-    void PlaceCursorAt(int index, double x, bool second);
+    void PlaceCursorAt(int index, double x, bool second) { presenter_.PlaceCursorAt(index, x, second); }
 
     // Writes the shown charts to PNG or PDF files (by the suffix of `path`), one file per chart,
     // named `path` with "_Ch<n>" before the suffix, each with `caption` and the channel as its
@@ -90,8 +96,8 @@ public:
     void SetReadoutTitles(const QStringList& titles);
     const ChartAreaPlaces& Places() const { return places_; }
     QString CursorText(int index) const;
-    const CursorTimes& Cursors() const { return cursors_; }
-    bool Zoomed() const { return zoomedX_.has_value(); }
+    const CursorTimes& Cursors() const { return presenter_.Cursors(); }
+    bool Zoomed() const { return presenter_.Zoomed(); }
     struct ChartCounters {
         int fullLoads = 0;       // series 1 taken anew
         long long appended = 0;  // strip points appended
@@ -122,24 +128,29 @@ private:
     void AddStripPoint(ChannelRow& r, double x, double y);
     double StripColumnWidth(const ChannelRow& r) const;
     void RequeryRecord(int index);
-    void ApplyCursors();
     void ApplyReadout();
-    bool HandleKey(int index, QKeyEvent* e);
     void MarkDirty(int index);
     void ScheduleReplot();
     void ReplotDirty();
     ChartTextSizes MeasureTexts() const;
     void PlacePanel(ChannelRow& r, const PanelCells& cells);
-    AxisRange XRangeOf(int index) const;
     int IndexOfPlot(QObject* o) const;
-    bool HandleMouse(int index, QEvent* e);
-    bool MousePressed(int index, QMouseEvent* m);
-    bool MouseMoved(int index, bool record, QMouseEvent* m);
-    bool MouseReleased(int index, QMouseEvent* m);
+    bool Forward(int index, QEvent* e);
+    ChartPointer PointerOf(int index, const QMouseEvent* m) const;
+    void MarkFocus(int index, bool in);
+
+    // What the presenter has the charts draw.
+    void ShowRanges(int index) override;
+    void ShowCursors() override;
+    void ShowDragBand(int index, ChartPixel from, ChartPixel to) override;
+    void HideDragBand() override;
+    void ShowPointerReading(const std::string& text) override;
 
     ChartModel& model_;
     const GraphConditions& graph_;
     const MeasConditions& meas_;
+    ChartsPresenter presenter_;
+    HandlerGate* gate_ = nullptr;
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;  // the rows, as tall as they need (scrolled when taller than the area)
     ChartTextSizes texts_;
@@ -147,10 +158,6 @@ private:
     ChartAreaPlaces places_;
     std::array<std::unique_ptr<ChannelRow>, kCharts> rows_;
     ChartColours colours_;
-    std::optional<AxisRange> zoomedX_;
-    std::array<std::optional<AxisRange>, kCharts> zoomedY_;
-    CursorTimes cursors_;
-    CursorTimes cursorsBeforePress_;  // a double-click takes back what its first click placed
     QWidget* readoutBox_ = nullptr;
     QLabel* readoutTimes_ = nullptr;
     QTableWidget* readout_ = nullptr;
@@ -161,15 +168,6 @@ private:
     QTimer replotTimer_;
     qint64 lastReplotMs_ = 0;
     QRubberBand* band_ = nullptr;
-    // A press on a chart: where, and what it turns into.
-    struct Press {
-        int index = -1;
-        QPoint at;
-        bool rectangle = false;
-        bool moved = false;
-        bool shift = false;
-        AxisRange startX;
-    } press_;
 };
 
 }  // namespace kmr

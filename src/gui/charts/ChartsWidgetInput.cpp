@@ -7,15 +7,30 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QWheelEvent>
-#include <cmath>
 
+#include "core/app/HandlerGate.h"
 #include "core/app/Keyboard.h"
 
 namespace kmr {
 
 namespace {
-// A press that moves less than this many pixels is a click.
-constexpr int kClickSlop = 3;
+
+Key KeyOf(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Left: return Key::Left;
+    case Qt::Key_Right: return Key::Right;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: return Key::Plus;  // + without Shift on many layouts
+    case Qt::Key_Minus: return Key::Minus;
+    case Qt::Key_Home: return Key::Home;
+    default: return Key::Other;
+    }
+}
+
+ChartButton ButtonOf(Qt::MouseButton b) {
+    return b == Qt::LeftButton ? ChartButton::Left : b == Qt::RightButton ? ChartButton::Right : ChartButton::Other;
+}
+
 }  // namespace
 
 int ChartsWidget::IndexOfPlot(QObject* o) const {
@@ -27,158 +42,80 @@ int ChartsWidget::IndexOfPlot(QObject* o) const {
 bool ChartsWidget::eventFilter(QObject* watched, QEvent* e) {
     const int index = IndexOfPlot(watched);
     if (index < 0) return QWidget::eventFilter(watched, e);
-    return HandleMouse(index, e);
+    if (e->type() == QEvent::FocusIn || e->type() == QEvent::FocusOut) {
+        MarkFocus(index, e->type() == QEvent::FocusIn);
+        return false;
+    }
+    bool taken = false;
+    const auto forward = [&] { taken = Forward(index, e); };
+    if (gate_ != nullptr)
+        gate_->Input(forward);
+    else
+        forward();
+    return taken;
 }
 
-bool ChartsWidget::HandleMouse(int index, QEvent* e) {
-    QCustomPlot* plot = rows_[static_cast<std::size_t>(index)]->plot;
-    const bool record = model_.GraphMode() == kRecordedMode && model_.ShowsRecord(index);
+bool ChartsWidget::Forward(int index, QEvent* e) {
+    const auto mouse = [e] { return static_cast<QMouseEvent*>(e); };
     switch (e->type()) {
     case QEvent::Leave:
-        emit pointerReading(QString());
+        presenter_.PointerLeft();
         return false;
     case QEvent::Wheel: {
-        // Off a record the wheel scrolls the rows (the chart would swallow it).
-        if (!record) return QApplication::sendEvent(scroll_->verticalScrollBar(), e);
         auto* w = static_cast<QWheelEvent*>(e);
-        const double notches = w->angleDelta().y() / 120.0;
-        if (notches == 0.0) return true;
-        ZoomTime(plot->xAxis->pixelToCoord(w->position().x()), std::pow(kWheelZoomFactor, notches));
-        return true;
+        const double x = rows_[static_cast<std::size_t>(index)]->plot->xAxis->pixelToCoord(w->position().x());
+        if (presenter_.Wheel(index, x, w->angleDelta().y() / 120.0)) return true;
+        // Off a record the wheel scrolls the rows (the chart would swallow it).
+        return QApplication::sendEvent(scroll_->verticalScrollBar(), e);
     }
     case QEvent::MouseButtonDblClick:
-        if (!record) return false;
-        press_ = {};
-        // Back to the configured scale only: the cursor its first click placed goes back too.
-        if (!(cursors_ == cursorsBeforePress_)) {
-            cursors_ = cursorsBeforePress_;
-            ApplyCursors();
-        }
-        ResetView();
-        return true;
-    case QEvent::KeyPress:
-        return record && HandleKey(index, static_cast<QKeyEvent*>(e));
-    case QEvent::FocusIn:
-    case QEvent::FocusOut: {
-        // The focused chart's channel number is marked.
-        QLabel* channel = rows_[static_cast<std::size_t>(index)]->channel;
-        channel->setAutoFillBackground(e->type() == QEvent::FocusIn);
-        channel->setBackgroundRole(QPalette::Highlight);
-        channel->setForegroundRole(e->type() == QEvent::FocusIn ? QPalette::HighlightedText : QPalette::WindowText);
-        if (e->type() == QEvent::FocusIn) scroll_->ensureWidgetVisible(rows_[static_cast<std::size_t>(index)]->row, 0, 0);
-        return false;
+        return presenter_.DoubleClick(index);
+    case QEvent::KeyPress: {
+        auto* k = static_cast<QKeyEvent*>(e);
+        return presenter_.KeyPressed(index, ChartKeyActionOf(KeyOf(k->key())), (k->modifiers() & Qt::ShiftModifier) != 0);
     }
     case QEvent::MouseButtonPress:
-        return record && MousePressed(index, static_cast<QMouseEvent*>(e));
+        return presenter_.Press(index, PointerOf(index, mouse()), ButtonOf(mouse()->button()),
+                                (mouse()->modifiers() & Qt::ShiftModifier) != 0,
+                                (mouse()->modifiers() & Qt::ControlModifier) != 0);
     case QEvent::MouseMove:
-        return MouseMoved(index, record, static_cast<QMouseEvent*>(e));
+        return presenter_.Move(index, PointerOf(index, mouse()));
     case QEvent::MouseButtonRelease:
-        return MouseReleased(index, static_cast<QMouseEvent*>(e));
+        return presenter_.Release(index, PointerOf(index, mouse()));
     default:
         return false;
     }
 }
 
-bool ChartsWidget::MousePressed(int index, QMouseEvent* m) {
-    press_ = {};
-    cursorsBeforePress_ = cursors_;
-    press_.index = index;
-    press_.at = m->position().toPoint();
-    press_.rectangle = m->button() == Qt::RightButton ||
-                       (m->button() == Qt::LeftButton && (m->modifiers() & Qt::ControlModifier));
-    press_.shift = (m->modifiers() & Qt::ShiftModifier) != 0;
-    press_.startX = XRangeOf(index);
-    return true;
-}
-
-bool ChartsWidget::MouseMoved(int index, bool record, QMouseEvent* m) {
-    QCustomPlot* plot = rows_[static_cast<std::size_t>(index)]->plot;
+ChartPointer ChartsWidget::PointerOf(int index, const QMouseEvent* m) const {
+    const QCustomPlot* plot = rows_[static_cast<std::size_t>(index)]->plot;
     const QPoint pos = m->position().toPoint();
-    if (record) {
-        const PointerReading reading =
-            ReadingAt(model_, meas_, index, plot->xAxis->pixelToCoord(pos.x()));
-        emit pointerReading(Qs(reading.text));
-    }
-    if (press_.index != index) return false;
-    if ((pos - press_.at).manhattanLength() >= kClickSlop) press_.moved = true;
-    if (!press_.moved) return true;
-    if (press_.rectangle) {
-        const QPoint a = plot->mapTo(this, press_.at), b = plot->mapTo(this, pos);
-        band_->setGeometry(QRect(a, b).normalized());
-        band_->show();
-    } else {
-        // Panning: the time under the press stays under the pointer (measured against the
-        // range at the press, since the axis moves while dragging).
-        const double perPixel = press_.startX.width() / std::max(1, plot->axisRect()->width());
-        const AxisRange r = PanBy(press_.startX, (press_.at.x() - pos.x()) * perPixel);
-        ShowTimeRange(r.lo, r.hi);
-    }
-    return true;
+    ChartPointer p;
+    p.at = {pos.x(), pos.y()};
+    p.x = plot->xAxis->pixelToCoord(pos.x());
+    p.y = plot->yAxis->pixelToCoord(pos.y());
+    p.plotWidth = plot->axisRect()->width();
+    return p;
 }
 
-bool ChartsWidget::MouseReleased(int index, QMouseEvent* m) {
-    QCustomPlot* plot = rows_[static_cast<std::size_t>(index)]->plot;
-    if (press_.index != index) return false;
-    const QPoint pos = m->position().toPoint();
-    const Press p = press_;
-    press_ = {};
-    band_->hide();
-    if (!p.moved) {
-        if (!p.rectangle) PlaceCursorAt(index, plot->xAxis->pixelToCoord(pos.x()), p.shift);
-        return true;
-    }
-    if (p.rectangle) {
-        AxisRange x;
-        if (RangeOfDrag(plot->xAxis->pixelToCoord(p.at.x()), plot->xAxis->pixelToCoord(pos.x()),
-                        MinimumXWidth(model_, index), x)) {
-            const double y0 = plot->yAxis->pixelToCoord(p.at.y());
-            const double y1 = plot->yAxis->pixelToCoord(pos.y());
-            if (y0 != y1) zoomedY_[static_cast<std::size_t>(index)] = AxisRange{std::min(y0, y1), std::max(y0, y1)};
-            ShowTimeRange(x.lo, x.hi);
-            ApplyAxes(index);
-        }
-    }
-    return true;
+void ChartsWidget::MarkFocus(int index, bool in) {
+    // The focused chart's channel number is marked.
+    const ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
+    r.channel->setAutoFillBackground(in);
+    r.channel->setBackgroundRole(QPalette::Highlight);
+    r.channel->setForegroundRole(in ? QPalette::HighlightedText : QPalette::WindowText);
+    if (in) scroll_->ensureWidgetVisible(r.row, 0, 0);
 }
 
-bool ChartsWidget::HandleKey(int index, QKeyEvent* e) {
-    Key key = Key::Other;
-    switch (e->key()) {
-        case Qt::Key_Left: key = Key::Left; break;
-        case Qt::Key_Right: key = Key::Right; break;
-        case Qt::Key_Plus: key = Key::Plus; break;
-        case Qt::Key_Equal: key = Key::Plus; break;  // + without Shift on many layouts
-        case Qt::Key_Minus: key = Key::Minus; break;
-        case Qt::Key_Home: key = Key::Home; break;
-        default: return false;
-    }
-    const AxisRange now = XRangeOf(index);
-    const double middle = (now.lo + now.hi) / 2.0;
-    const bool second = (e->modifiers() & Qt::ShiftModifier) != 0;
-    switch (ChartKeyActionOf(key)) {
-        case ChartKeyAction::CursorBack:
-        case ChartKeyAction::CursorForward: {
-            const long steps = ChartKeyActionOf(key) == ChartKeyAction::CursorBack ? -1 : 1;
-            if (StepCursor(model_, index, second, steps, middle, cursors_)) {
-                ApplyCursors();
-                ScheduleReplot();
-            }
-            return true;
-        }
-        case ChartKeyAction::ZoomIn:
-        case ChartKeyAction::ZoomOut: {
-            const double at = cursors_.hasA ? cursors_.a : middle;
-            const double f = ChartKeyActionOf(key) == ChartKeyAction::ZoomIn ? kWheelZoomFactor : 1.0 / kWheelZoomFactor;
-            ZoomTime(at, f);
-            return true;
-        }
-        case ChartKeyAction::Reset:
-            ResetView();
-            return true;
-        case ChartKeyAction::None:
-            return false;
-    }
-    return false;
+void ChartsWidget::ShowDragBand(int index, ChartPixel from, ChartPixel to) {
+    const QCustomPlot* plot = rows_[static_cast<std::size_t>(index)]->plot;
+    const QPoint a = plot->mapTo(this, QPoint(from.x, from.y)), b = plot->mapTo(this, QPoint(to.x, to.y));
+    band_->setGeometry(QRect(a, b).normalized());
+    band_->show();
 }
+
+void ChartsWidget::HideDragBand() { band_->hide(); }
+
+void ChartsWidget::ShowPointerReading(const std::string& text) { emit pointerReading(Qs(text)); }
 
 }  // namespace kmr

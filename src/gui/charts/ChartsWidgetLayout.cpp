@@ -43,7 +43,7 @@ void ChartsWidget::Relayout() {
     texts_ = MeasureTexts();
     // The cursor readout takes the bottom: its times and up to three channels' lines (it scrolls).
     int readout = 0;
-    if (cursors_.hasA || cursors_.hasB) {
+    if (presenter_.Cursors().hasA || presenter_.Cursors().hasB) {
         const int lines = std::clamp(readout_->rowCount(), 1, 3);
         const int line = readout_->rowCount() > 0 ? readout_->rowHeight(0) : readout_->fontMetrics().height() + 6;
         readout = readoutTimes_->sizeHint().height() + readout_->horizontalHeader()->sizeHint().height() +
@@ -78,10 +78,8 @@ void ChartsWidget::Relayout() {
         r.yTicks = g.yTicks;
         r.xTicks = g.xTicks;
         if (ticksChanged) {
-            const AxisRange x = XRangeOf(i);
-            const auto& zy = zoomedY_[static_cast<std::size_t>(i)];
-            SetAxis(r.plot->xAxis, model_.XAxis(i), x, r.xTicks);
-            SetAxis(r.plot->yAxis, model_.YAxis(i), zy ? *zy : ConfiguredYRange(model_, i), r.yTicks);
+            SetAxis(r.plot->xAxis, model_.XAxis(i), presenter_.XRange(i), r.xTicks);
+            SetAxis(r.plot->yAxis, model_.YAxis(i), presenter_.YRange(i), r.yTicks);
         }
         // The width in pixels may have changed: a record is queried again, a strip's columns
         // are made anew when their width changed.

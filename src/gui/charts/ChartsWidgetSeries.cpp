@@ -6,21 +6,8 @@
 namespace kmr {
 
 void ChartsWidget::BatchEnded(const ChartChanges& changes) {
-    // A new record or a restarted strip (monitoring starts): the view goes back to the
-    // configured scale, a Y zoom of the record included.
-    bool anew = false;
-    for (int i = 0; i < kCharts; ++i)
-        if (changes.series1[static_cast<std::size_t>(i)].replaced || changes.series2.test(static_cast<std::size_t>(i)))
-            anew = true;
-    if (anew && (zoomedX_ || std::any_of(zoomedY_.begin(), zoomedY_.end(), [](const auto& z) { return z.has_value(); }))) {
-        zoomedX_.reset();
-        zoomedY_.fill(std::nullopt);
-        for (int i = 0; i < kCharts; ++i) ApplyAxes(i);
-    }
-    if (anew && (cursors_.hasA || cursors_.hasB)) {
-        cursors_ = {};
-        ApplyCursors();
-    }
+    // A new record or a restarted strip (monitoring starts) ends a zoom and the cursors.
+    presenter_.ModelChanged(changes);
     for (int i = 0; i < kCharts; ++i) {
         const auto ix = static_cast<std::size_t>(i);
         if (changes.axes.test(ix)) ApplyAxes(i);
@@ -48,19 +35,17 @@ void ChartsWidget::BatchEnded(const ChartChanges& changes) {
     ScheduleReplot();
 }
 
-AxisRange ChartsWidget::XRangeOf(int index) const {
-    if (zoomedX_ && model_.ShowsRecord(index)) return *zoomedX_;
-    return ConfiguredXRange(model_, index);
-}
-
 void ChartsWidget::ApplyAxes(int index) {
     ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
-    const AxisRange x = XRangeOf(index);
-    SetAxis(r.plot->xAxis, model_.XAxis(index), x, r.xTicks);
-    const auto& zy = zoomedY_[static_cast<std::size_t>(index)];
-    SetAxis(r.plot->yAxis, model_.YAxis(index), zy ? *zy : ConfiguredYRange(model_, index), r.yTicks);
+    SetAxis(r.plot->xAxis, model_.XAxis(index), presenter_.XRange(index), r.xTicks);
+    SetAxis(r.plot->yAxis, model_.YAxis(index), presenter_.YRange(index), r.yTicks);
     if (model_.ShowsRecord(index)) RequeryRecord(index);
     MarkDirty(index);
+}
+
+void ChartsWidget::ShowRanges(int index) {
+    ApplyAxes(index);
+    ScheduleReplot();
 }
 
 void ChartsWidget::ApplyLabels(int index) {

@@ -1,13 +1,17 @@
 #include "core/graphs/ChartNavigation.h"
 
+#include "core/graphs/ChartsPresenter.h"
+
 #include <gtest/gtest.h>
 
+#include <set>
 #include <vector>
 
 namespace kmr {
 namespace {
 
-// A ramp record on channel 1 (raw i, value i × 0.5 + 1, 1 ms per sample) and nothing on channel 2.
+// A ramp record on channel 1 (raw i, value i × 0.5 + 1, 1 ms per sample), nothing on channel 2 and
+// the same ramp on channel 3, whose chart is not in use.
 struct RampFixture {
     GraphConditions g;
     MeasConditions m;
@@ -28,6 +32,7 @@ struct RampFixture {
         model.ClearAllSeries();
         model.LoadRecordSeries(1, raw, static_cast<std::int32_t>(n), m, g, progress, view, status);
         model.ClearChannelGraph(2, static_cast<std::int32_t>(n), m.SmpClk, g);
+        model.LoadRecordSeries(3, raw, static_cast<std::int32_t>(n), m, g, progress, view, status);
         model.ConfigureGraphAxes(g);
     }
 };
@@ -115,6 +120,133 @@ TEST(ChartNavigationTest, ZoomKeepsThePointUnderThePointerAndStopsAtFourSamples)
     EXPECT_FALSE(RangeOfDrag(0.3, 0.301, minWidth, d));  // a click, not a drag
     ASSERT_TRUE(RangeOfDrag(0.6, 0.2, minWidth, d));
     EXPECT_EQ(d, (AxisRange{0.2, 0.6}));
+}
+
+// The presenter over the ramps, drawing into a view that notes what it was told.
+struct Fixture : RampFixture, ChartsNavigationView, ChartView {
+    ChartsPresenter p{model, m};
+    std::set<int> ranges;
+    int cursorShows = 0;
+    bool band = false;
+    ChartPixel bandFrom;
+    std::string reading = "none";
+
+    Fixture() {
+        p.SetView(this);
+        model.SetView(this);
+    }
+    // The pointer at time x and value y, drawn 500 pixels wide over 0 .. 1 s (y: 200 - value).
+    static ChartPointer At(double x, double y = 100.0) {
+        ChartPointer c;
+        c.at = {static_cast<int>(x * 500.0), static_cast<int>(200.0 - y)};
+        c.x = x;
+        c.y = y;
+        c.plotWidth = 500;
+        return c;
+    }
+    void Click(double x, bool shift = false) {
+        p.Press(0, At(x), ChartButton::Left, shift, false);
+        p.Release(0, At(x));
+    }
+
+    void ShowRanges(int index) override { ranges.insert(index); }
+    void ShowCursors() override { ++cursorShows; }
+    void ShowDragBand(int, ChartPixel from, ChartPixel) override {
+        band = true;
+        bandFrom = from;
+    }
+    void HideDragBand() override { band = false; }
+    void ShowPointerReading(const std::string& text) override { reading = text; }
+    void BatchEnded(const ChartChanges& changes) override { p.ModelChanged(changes); }
+};
+
+TEST(ChartsPresenterTest, WheelAndRectangleZoomTheSharedTimeAxisAndADoubleClickGoesBack) {
+    Fixture f;
+    const AxisRange configured = f.p.XRange(0), configuredY = f.p.YRange(0);
+    ASSERT_TRUE(f.p.Wheel(0, 0.3, 2.0));  // two notches forward about 0.3 s
+    EXPECT_TRUE(f.p.Zoomed());
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).width(), configured.width() * 0.64);
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, 0.3 - 0.3 * 0.64);
+    EXPECT_EQ(f.p.XRange(2), f.p.XRange(0));  // every record shares the time axis
+    EXPECT_EQ(f.p.XRange(1), ConfiguredXRange(f.model, 1));
+    EXPECT_EQ(f.ranges, (std::set<int>{0, 2}));
+
+    // A rectangle (the right button, or Ctrl with the left) zooms time and value.
+    ASSERT_TRUE(f.p.Press(0, Fixture::At(0.28, 80.0), ChartButton::Left, false, true));
+    f.p.Move(0, Fixture::At(0.32, 40.0));
+    EXPECT_TRUE(f.band);
+    EXPECT_EQ(f.bandFrom, Fixture::At(0.28, 80.0).at);
+    f.p.Release(0, Fixture::At(0.32, 40.0));
+    EXPECT_FALSE(f.band);
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, 0.28);
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).hi, 0.32);
+    EXPECT_EQ(f.p.YRange(0), (AxisRange{40.0, 80.0}));
+    EXPECT_EQ(f.p.YRange(2), ConfiguredYRange(f.model, 2));
+
+    // A double-click: its first click placed cursor A; the scale goes back, and so does A.
+    f.Click(0.3);
+    EXPECT_TRUE(f.p.Cursors().hasA);
+    ASSERT_TRUE(f.p.DoubleClick(0));
+    EXPECT_FALSE(f.p.Zoomed());
+    EXPECT_FALSE(f.p.Cursors().hasA);
+    EXPECT_EQ(f.p.XRange(0), configured);
+    EXPECT_EQ(f.p.YRange(0), configuredY);
+}
+
+TEST(ChartsPresenterTest, ClicksSetCursorsDragsPanMovesReadThePointerAndKeysZoomAboutA) {
+    Fixture f;
+    f.Click(0.1004);
+    f.Click(0.3496, true);
+    EXPECT_EQ(f.p.Cursors(), (CursorTimes{true, true, SampleTime(100, 1.0f, 0.001), SampleTime(350, 1.0f, 0.001)}));
+    EXPECT_EQ(f.cursorShows, 2);
+
+    // A move of less than three pixels is still a click; beyond it the press pans.
+    const AxisRange before = f.p.XRange(0);
+    f.p.Press(0, Fixture::At(0.5), ChartButton::Left, false, false);
+    f.p.Move(0, Fixture::At(0.502));
+    EXPECT_FALSE(f.p.Zoomed());
+    f.p.Move(0, Fixture::At(0.4));  // 50 pixels left: the time under the press follows
+    EXPECT_EQ(f.reading.rfind("Ch. 1  t = 0.400 s  y = 201.0", 0), 0u);
+    f.p.Release(0, Fixture::At(0.4));
+    EXPECT_NEAR(f.p.XRange(0).lo, before.lo + 50 * before.width() / 500, 1e-12);
+    EXPECT_NEAR(f.p.XRange(2).hi, before.hi + 50 * before.width() / 500, 1e-12);
+    EXPECT_EQ(f.p.Cursors().a, SampleTime(100, 1.0f, 0.001));  // a drag sets no cursor
+    f.p.PointerLeft();
+    EXPECT_EQ(f.reading, "");
+    // + zooms about cursor A, which keeps its place.
+    ASSERT_TRUE(f.p.KeyPressed(0, ChartKeyAction::ZoomIn, false));
+    const AxisRange in = f.p.XRange(0), was = PanBy(before, 50 * before.width() / 500);
+    EXPECT_DOUBLE_EQ(in.width(), was.width() * kWheelZoomFactor);
+    EXPECT_NEAR((f.p.Cursors().a - in.lo) / in.width(), (f.p.Cursors().a - was.lo) / was.width(), 1e-9);
+}
+
+TEST(ChartsPresenterTest, OffARecordNothingIsTakenAndANewRecordEndsZoomAndCursors) {
+    Fixture f;
+    // The cleared channel and a monitor strip: the wheel scrolls the rows, clicks do nothing.
+    EXPECT_FALSE(f.p.Wheel(1, 0.3, 1.0));
+    EXPECT_FALSE(f.p.Press(1, Fixture::At(0.3), ChartButton::Left, false, false));
+    EXPECT_FALSE(f.p.Release(1, Fixture::At(0.3)));
+    EXPECT_FALSE(f.p.Cursors().hasA);
+
+    f.p.Wheel(0, 0.3, 1.0);
+    f.p.Press(0, Fixture::At(0.2, 80.0), ChartButton::Right, false, false);
+    f.p.Move(0, Fixture::At(0.4, 40.0));
+    f.p.Release(0, Fixture::At(0.4, 40.0));
+    f.Click(0.3);
+    f.Click(0.35, true);
+    f.ranges.clear();
+    Progress progress;
+    NullProgressView view;
+    RunStatus status = RunStatus::Ok;
+    f.model.LoadRecordSeries(1, f.raw, 1000, f.m, f.g, progress, view, status);  // a new record
+    EXPECT_FALSE(f.p.Zoomed());
+    EXPECT_EQ(f.p.YRange(0), ConfiguredYRange(f.model, 0));
+    EXPECT_EQ(f.p.Cursors(), CursorTimes{});
+    EXPECT_EQ(f.ranges.size(), static_cast<std::size_t>(kCharts));
+    // Monitoring: the strips are not looked into.
+    f.model.SetGraphMode(kMonitorMode);
+    EXPECT_FALSE(f.p.Wheel(0, 0.3, 1.0));
+    EXPECT_FALSE(f.p.KeyPressed(0, ChartKeyAction::ZoomIn, false));
 }
 
 }  // namespace
