@@ -31,9 +31,9 @@ int Dispatch(const std::vector<std::string>& args, CliIo& io);
 void Interrupt() { g_interrupts = g_interrupts + 1; }
 
 void PrintHelp(std::ostream& os, Language lang) {
-    os << Text(lang, 2001) << "\n\n" << Text(lang, 2002) << "\n";
+    os << Text(lang, txt::CliUsage) << "\n\n" << Text(lang, txt::CliCommands) << "\n";
     for (const auto& s : Subcommands()) os << "  kmr " << s.name << " " << s.usage << "\n      " << s.summary << "\n";
-    os << "  kmr --help\n  kmr --version\n\n" << Text(lang, 2003) << "\n";
+    os << "  kmr --help\n  kmr --version\n\n" << Text(lang, txt::CliExitStatus) << "\n";
 }
 
 int RunKmr(const std::vector<std::string>& args, CliIo& io) {
@@ -43,7 +43,8 @@ int RunKmr(const std::vector<std::string>& args, CliIo& io) {
     io.out.flush();
     if (io.out) return rc;
     const int err = errno;
-    io.err << "kmr: " << io.Text(2019) << (err != 0 ? ": " + ErrorDescription(err) : std::string()) << "\n";
+    io.err << "kmr: " << io.Text(txt::CliStdoutFailed) << (err != 0 ? ": " + ErrorDescription(err) : std::string())
+           << "\n";
     return 1;
 }
 
@@ -65,7 +66,7 @@ int Dispatch(const std::vector<std::string>& args, CliIo& io) {
     }
     const Subcommand* sub = Find(first);
     if (!sub) {
-        io.err << "kmr: " << io.Text(2004) << first << "\"\n";
+        io.err << "kmr: " << io.Text(txt::CliUnknownCommand) << first << "\"\n";
         PrintHelp(io.err, io.language);
         return 2;
     }

@@ -64,7 +64,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         int got = 0;
         if (a == "--out" || a == "-o") {
             if (i + 1 >= args.size()) {
-                io.err << "kmr convert: " << io.Text(2005) << "\n";
+                io.err << "kmr convert: " << io.Text(txt::CliOutNeedsFolder) << "\n";
                 return 2;
             }
             outDir = args[++i];
@@ -76,14 +76,14 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             haveOut = true;
         } else if ((got = value(i, "--format", v)) != 0) {
             if (got < 0 || (v != "csv" && v != "hdf5")) {
-                io.err << "kmr convert: " << io.Text(2605) << v << "\n";
+                io.err << "kmr convert: " << io.Text(txt::CliBadFormat) << v << "\n";
                 return 2;
             }
             format = v;
         } else if ((got = value(i, "--channels", v)) != 0) {
             const auto list = got > 0 ? ParseChannelList(v) : std::nullopt;
             if (!list) {
-                io.err << "kmr convert: " << io.Text(2607) << v << "\n";
+                io.err << "kmr convert: " << io.Text(txt::CliBadChannels) << v << "\n";
                 return 2;
             }
             options.subset.channels = *list;
@@ -91,7 +91,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             const bool from = a.rfind("--from", 0) == 0;
             const auto seconds = got > 0 ? ParseSeconds(v) : std::nullopt;
             if (!seconds) {
-                io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(2608) << v << "\n";
+                io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(txt::CliNeedsSeconds) << v << "\n";
                 return 2;
             }
             (from ? options.subset.fromSeconds : options.subset.toSeconds) = *seconds;
@@ -101,7 +101,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else if (a.size() > 1 && a[0] == '-') {
-            io.err << "kmr convert: " << io.Text(2006) << a << "\n";
+            io.err << "kmr convert: " << io.Text(txt::CliUnknownOption) << a << "\n";
             return 2;
         } else {
             files.push_back(a);
@@ -113,11 +113,11 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     options.format = format == "hdf5" ? ExportFormat::Hdf5 : ExportFormat::Csv;
     if (options.compress && options.format != ExportFormat::Hdf5) {
-        io.err << "kmr convert: " << io.Text(2606) << "\n";
+        io.err << "kmr convert: " << io.Text(txt::CliCompressNeedsHdf5) << "\n";
         return 2;
     }
     if (options.format == ExportFormat::Hdf5 && !Hdf5ExportAvailable()) {
-        io.err << "kmr convert: " << io.Text(2604) << "\n";
+        io.err << "kmr convert: " << io.Text(txt::Hdf5Unavailable) << "\n";
         return 1;
     }
     // A part that does not fit one of the files: nothing is written.
@@ -130,8 +130,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     std::error_code ec;
     if (haveOut && !std::filesystem::is_directory(outDir, ec)) {
-        io.err << "kmr convert: " << io.Text(2007) << outDir
-               << "\n";
+        io.err << "kmr convert: " << io.Text(txt::CliNoOutputFolder) << outDir << "\n";
         return 1;
     }
     if (haveOut && outDir.back() != '/') outDir += '/';
@@ -162,11 +161,11 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             // The files written: the name asked for, or its lettered parts.
             for (const std::string& csv : outcome.csvFiles[i]) io.out << items[i].dataPath << " -> " << csv << "\n";
         } else {
-            io.err << items[i].dataPath << ": " << io.Text(2008) << "\n";
+            io.err << items[i].dataPath << ": " << io.Text(txt::CliNotConverted) << "\n";
         }
     }
     if (status == RunStatus::Cancelled && ui.messages() == 0)
-        io.err << "kmr convert: " << io.Text(2009) << "\n";
+        io.err << "kmr convert: " << io.Text(txt::CliCancelled) << "\n";
     return outcome.AllConverted() ? 0 : 1;
 }
 

@@ -225,7 +225,7 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
             files.insert(files.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
             break;
         } else if (args[i].size() > 1 && args[i][0] == '-') {
-            io.err << "kmr info: " << io.Text(2006) << args[i] << "\n";
+            io.err << "kmr info: " << io.Text(txt::CliUnknownOption) << args[i] << "\n";
             return 2;
         } else {
             files.push_back(args[i]);
@@ -257,7 +257,8 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         }
         const HeaderCheck h = CheckDataFileHeader(io.language, header, static_cast<std::uint64_t>(size), true);
         if (!h.ok) {
-            ui.ShowMessage(ui.Text(113) + "\n" + path + "\n" + h.problem, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+            ui.ShowMessage(ui.Text(txt::NotConditionFile) + "\n" + path + "\n" + h.problem, ui.Text(txt::ErrorTitle),
+                           MsgIcon::Critical, MsgButtons::Ok);
             rc = 1;
             continue;
         }
@@ -273,9 +274,10 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         if (!h.sizeWarning.empty()) io.err << path << ": " << h.sizeWarning << "\n";
         if (!h.complete) {
             // An incomplete file: which channels it holds whole, and how to convert them.
-            io.err << path << ": " << io.Text(2010) << " "
-                   << (h.wholeChannels.empty() ? io.Text(2511)
-                                               : TextWith(io.language, 2510, {ChannelList(h.wholeChannels, ", ")}))
+            io.err << path << ": " << io.Text(txt::CliRecordingIncomplete) << " "
+                   << (h.wholeChannels.empty()
+                           ? io.Text(txt::NoWholeChannel)
+                           : TextWith(io.language, txt::WholeChannelsHint, {ChannelList(h.wholeChannels, ", ")}))
                    << "\n";
         }
     }

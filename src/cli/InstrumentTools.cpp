@@ -58,10 +58,10 @@ struct Session {
         if (outcome == StartupOutcome::Online) return true;
         err << "kmr " << command << ": ";
         if (ui.offlineOffered)
-            err << ui.Text(2011) << state.Gpib.Address << ui.Text(2012)
-                << (spec.empty() ? state.InterfaceSpec : spec) << ui.Text(2021) << "\n";
+            err << ui.Text(txt::CliUnreachableAt) << state.Gpib.Address << ui.Text(txt::CliUnreachableInterface)
+                << (spec.empty() ? state.InterfaceSpec : spec) << ui.Text(txt::CliUnreachableEnd) << "\n";
         else
-            err << ui.Text(2022) << "\n";
+            err << ui.Text(txt::CliStartAbandoned) << "\n";
         return false;
     }
     bool started = false;
@@ -96,7 +96,7 @@ int Usage(CliIo& io, const char* command, const char* operands) {
 }
 
 int Unexpected(CliIo& io, const char* command, const char* operands, const std::string& arg) {
-    io.err << "kmr " << command << ": " << io.Text(2018) << arg << "\"\n";
+    io.err << "kmr " << command << ": " << io.Text(txt::CliUnexpectedArgument) << arg << "\"\n";
     return Usage(io, command, operands);
 }
 
@@ -141,7 +141,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
     }
 
     // One line per check that ran, one column per measured channel; a failed result ends in "*".
-    io.out << Padded(io.Text(1611), 12);
+    io.out << Padded(io.Text(txt::CheckChannelHeading), 12);
     for (int ch : meas.MeasuredChannels) io.out << std::setw(8) << ch;
     io.out << "\n";
     bool failed = s.ui.shown > 0;
@@ -156,7 +156,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
         }
         io.out << "\n";
     }
-    if (failed) io.err << "kmr check: " << io.Text(2023) << "\n";
+    if (failed) io.err << "kmr check: " << io.Text(txt::CliCheckFailed) << "\n";
     return failed ? 1 : 0;
 }
 
@@ -180,14 +180,15 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
             if (balance.Selected(ch)) balance.ClickCell(ch);
         for (int ch : channels) {
             if (!balance.RowEnabled(ch) || meas.Ch(ch).InputMode == 0) {
-                io.err << "kmr balance: " << io.Text(2024) << ch << io.Text(2025) << io.Text(163) << "\n";
+                io.err << "kmr balance: " << io.Text(txt::CliChannel) << ch << io.Text(txt::CliNotStrainChannel)
+                       << io.Text(txt::CannotBalance) << "\n";
                 return 1;
             }
             if (!balance.Selected(ch)) balance.ClickCell(ch);
         }
     }
     if (!balance.BalanceEnabled()) {
-        io.err << "kmr balance: " << io.Text(2026) << "\n";
+        io.err << "kmr balance: " << io.Text(txt::CliNoStrainChannel) << "\n";
         return 1;
     }
     std::vector<int> chosen;
@@ -195,21 +196,22 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         if (balance.Selected(ch)) chosen.push_back(ch);
 
     if (!balance.Tick()) {
-        io.err << "kmr balance: " << io.Text(2027) << "\n";
+        io.err << "kmr balance: " << io.Text(txt::CliMonitorUnreadable) << "\n";
         return 1;
     }
     const auto before = balance.Labels();
     balance.Balance();
     const bool refused = s.ui.shown > 0 || s.state.Status == RunStatus::CommFailed;
     const bool read = balance.Tick();
-    io.out << Padded(io.Text(1611), 8) << std::setw(12) << io.Text(2028) << std::setw(12) << io.Text(2029) << "\n";
+    io.out << Padded(io.Text(txt::CheckChannelHeading), 8) << std::setw(12) << io.Text(txt::CliBefore) << std::setw(12)
+           << io.Text(txt::CliAfter) << "\n";
     for (int ch : meas.MeasuredChannels) {
         const bool balanced = std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
         io.out << Padded(std::to_string(ch) + (balanced ? "*" : ""), 8) << std::setw(12) << before[ch - 1]
                << std::setw(12) << (read ? balance.Labels()[ch - 1] : kNoValueText) << "\n";
     }
     if (refused || !read) {
-        io.err << "kmr balance: " << io.Text(2030) << "\n";
+        io.err << "kmr balance: " << io.Text(txt::CliBalanceIncomplete) << "\n";
         return 1;
     }
     return 0;

@@ -55,7 +55,7 @@ public:
         if (terminal_) {
             Draw();
         } else {
-            err_ << Text(lang_, 201) << ": " << caption << "\n";
+            err_ << Text(lang_, txt::RestTime) << ": " << caption << "\n";
             err_.flush();
         }
     }
@@ -69,7 +69,8 @@ public:
         values_.clear();
         for (int ch : m.MeasuredChannels) {
             if (ch < 1 || ch > kChannels) continue;
-            values_ += "  " + Text(lang_, 1505 + ch) + " " + labels[static_cast<std::size_t>(ch - 1)];
+            values_ +=
+                "  " + Text(lang_, txt::BalanceChannel1 + ch - 1) + " " + labels[static_cast<std::size_t>(ch - 1)];
         }
         Draw();
     }
@@ -90,7 +91,8 @@ public:
 
 private:
     void Draw() {
-        std::string line = rest_.empty() ? values_.substr(values_.empty() ? 0 : 2) : Text(lang_, 201) + ": " + rest_ + values_;
+        std::string line = rest_.empty() ? values_.substr(values_.empty() ? 0 : 2)
+                                         : Text(lang_, txt::RestTime) + ": " + rest_ + values_;
         line = FitColumns(line, columns_ - 1);
         const int width = Columns(line);
         err_ << "\r" << line << std::string(static_cast<std::size_t>(std::max(0, drawn_ - width)), ' ');
@@ -150,7 +152,7 @@ void FollowRun(Engine& e, RecordView& view, TerminalProgressView& progress) {
         e.clock.Sleep(0.05);
         if (progress.Interrupted()) {
             progress.TakeInterrupt();
-            view.Note(e.ui.Text(2020));
+            view.Note(e.ui.Text(txt::CliStoppedTransferring));
             StartOrStop(e);
             continue;
         }
@@ -174,7 +176,7 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
         } else if (args[i] == "--simulate") {
             interfaceSpec = std::string(kSimulateInterfaceSpec);
         } else {
-            io.err << "kmr record: " << io.Text(2018) << args[i] << "\"\n";
+            io.err << "kmr record: " << io.Text(txt::CliUnexpectedArgument) << args[i] << "\"\n";
             return Usage(io);
         }
     }
@@ -196,10 +198,12 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     const StartupOutcome outcome = RunStartup(e, options);
     if (outcome != StartupOutcome::Online) {
         if (ui.offlineOffered) {
-            io.err << "kmr record: " << io.Text(2011) << state.Gpib.Address << io.Text(2012)
-                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec) << io.Text(2013) << "\n";
+            io.err << "kmr record: " << io.Text(txt::CliUnreachableAt) << state.Gpib.Address
+                   << io.Text(txt::CliUnreachableInterface)
+                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec) << io.Text(txt::CliNothingRecorded)
+                   << "\n";
         } else {
-            io.err << "kmr record: " << io.Text(2014) << "\n";
+            io.err << "kmr record: " << io.Text(txt::CliStartAbandonedNothingRecorded) << "\n";
         }
         return 1;
     }
@@ -209,7 +213,7 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     // refused before anything was sent (the message says what to fix).
     if (state.Status != RunStatus::Ok && !state.RunActive() && state.LastDataFile.empty()) {
         UnloadMainWindow(e, {});
-        io.err << "kmr record: " << io.Text(2015) << "\n";
+        io.err << "kmr record: " << io.Text(txt::CliRecordNotStarted) << "\n";
         return 1;
     }
     FollowRun(e, view, progress);
@@ -219,15 +223,16 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     if (!elsewhere.folder.empty()) {
         // The data file could not be written: why, and where it was to go.
         io.err << "kmr record: " << elsewhere.problem << "\n"
-               << "kmr record: " << io.Text(2506) << elsewhere.folder << io.Text(2507) << "\n";
+               << "kmr record: " << io.Text(txt::DataFileNotWrittenIn) << elsewhere.folder
+               << io.Text(txt::StillInInstrument) << "\n";
         return 1;
     }
     if (state.LastDataFile.empty()) {
-        io.err << "kmr record: " << io.Text(2016) << "\n";
+        io.err << "kmr record: " << io.Text(txt::CliNoDataFile) << "\n";
         return 1;
     }
     if (!state.LastTransferComplete) {
-        io.err << "kmr record: " << state.LastDataFile << io.Text(2017) << "\n";
+        io.err << "kmr record: " << state.LastDataFile << io.Text(txt::CliFileIncomplete) << "\n";
         return 1;
     }
     io.out << state.LastDataFile << "\n";

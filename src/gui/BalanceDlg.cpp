@@ -26,7 +26,7 @@ constexpr int kBalanceTimerMs = 250;
 BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
     : FormDlg(e, owner), presenter_(*e.link.transport, e.s.Meas) {
     setObjectName("BalanceDlg");
-    setWindowTitle(T(1501));
+    setWindowTitle(T(txt::BalanceTitle));
 
     // Channels 1 to 5 on the left, 6 to 10 on the right, each half its own column (Tab goes
     // down the left one first, in channel order).
@@ -42,8 +42,8 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
         grid->setHorizontalSpacing(6);
         grid->setVerticalSpacing(2);
         table->addWidget(column);
-        auto* chTitle = new QLabel(T(1504));
-        auto* dataTitle = new QLabel(T(1505));
+        auto* chTitle = new QLabel(T(txt::BalanceChannelHeading));
+        auto* dataTitle = new QLabel(T(txt::BalanceDataHeading));
         for (QLabel* l : {chTitle, dataTitle}) {
             l->setAlignment(Qt::AlignCenter);
             l->setFrameShape(QFrame::Panel);
@@ -55,7 +55,7 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
     for (int ch = 1; ch <= kChannels; ++ch) {
         const int row = 1 + (ch - 1) % 5;
         QGridLayout* grid = halves[static_cast<std::size_t>((ch - 1) / 5)];
-        auto* name = new QLabel(T(1505 + ch));
+        auto* name = new QLabel(T(txt::BalanceChannel1 + ch - 1));
         name->setObjectName(QString("lblChName%1").arg(ch));
         name->setAlignment(Qt::AlignCenter);
         name->setFrameShape(QFrame::Panel);
@@ -89,7 +89,8 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(table);
-    const CommentsAndButtons bottom = AddCommentsAndButtons(layout, T(1502), T(1503), T(1019));
+    const CommentsAndButtons bottom =
+        AddCommentsAndButtons(layout, T(txt::BalanceCommentLabel), T(txt::BalanceRunButton), T(txt::CloseButton));
     lblCmt1_ = bottom.comment1;
     lblCmt2_ = bottom.comment2;
     cmdBalance_ = bottom.action;

@@ -11,7 +11,7 @@ ChartAreaParts CreateChartArea(Engine& e, QWidget* parent) {
     auto* charts = new kmr::ChartsWidget(e.chart, e.s.Graph, e.s.Meas, parent);
     charts->setObjectName("pictGraph");
     charts->SetGate(&e.gate);
-    charts->SetReadoutTitles({"A", "B", "B-A", T(2705), T(2706), T(2707)});
+    charts->SetReadoutTitles({"A", "B", "B-A", T(txt::CursorMin), T(txt::CursorMax), T(txt::CursorMean)});
     return {charts, charts, true};
 }
 

@@ -26,13 +26,13 @@ QColor ColourOf(CheckColour c, const QPalette& p) {
 CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
     : FormDlg(e, owner), check_(*e.link.transport, e.s.Meas) {
     setObjectName("CheckTableDlg");
-    setWindowTitle(T(1601));
+    setWindowTitle(T(txt::CheckWindowTitle));
 
     auto* table = new QGridLayout;
     table->setHorizontalSpacing(4);
     table->setVerticalSpacing(2);
-    auto* execTitle = new QLabel(T(1608));
-    auto* chTitle = new QLabel(T(1611));
+    auto* execTitle = new QLabel(T(txt::ExecuteButton));
+    auto* chTitle = new QLabel(T(txt::CheckChannelHeading));
     table->addWidget(execTitle, 0, 0);
     table->addWidget(chTitle, 0, 1);
     for (int ch = 1; ch <= kChannels; ++ch) {
@@ -80,7 +80,8 @@ CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(table);
-    const CommentsAndButtons bottom = AddCommentsAndButtons(layout, T(1609), T(1610), T(1019));
+    const CommentsAndButtons bottom =
+        AddCommentsAndButtons(layout, T(txt::CheckCommentLabel), T(txt::CheckRunButton), T(txt::CloseButton));
     lblCmt1_ = bottom.comment1;
     lblCmt2_ = bottom.comment2;
     cmdExecute_ = bottom.action;

@@ -41,7 +41,7 @@ QString ModifiedText(const std::optional<std::int64_t>& time) {
 
 FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_(e.s.Global) {
     setObjectName("FileExchangeDlg");
-    setWindowTitle(T(1401));
+    setWindowTitle(T(txt::ConvertTitle));
 
     txtSPathName_ = FolderBox("txtSPathName");
     txtDPathName_ = FolderBox("txtDPathName");
@@ -61,33 +61,33 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
     sPane_.details->setObjectName("LvSFile");
     dPane_.details->setObjectName("LvDFile");
 
-    auto* left = new QGroupBox(T(1402));
+    auto* left = new QGroupBox(T(txt::KmrFilesFrame));
     auto* l = new QGridLayout(left);
-    l->addWidget(new QLabel(T(1403)), 0, 0, 1, 2);
+    l->addWidget(new QLabel(T(txt::KmrFolderLabel)), 0, 0, 1, 2);
     l->addWidget(txtSPathName_, 1, 0);
     l->addWidget(cmdSPathName, 1, 1);
     // The right pane has the name box here: the two lists start level.
     l->addWidget(new QWidget, 2, 0, 1, 2);
-    l->addWidget(new QLabel(T(1404)), 3, 0, 1, 2);
+    l->addWidget(new QLabel(T(txt::KmrFileListLabel)), 3, 0, 1, 2);
     l->addWidget(sPane_.stack, 4, 0, 1, 2);
     l->setRowStretch(4, 1);
 
-    auto* right = new QGroupBox(T(1405));
+    auto* right = new QGroupBox(T(txt::CsvFilesFrame));
     auto* r = new QGridLayout(right);
-    r->addWidget(new QLabel(T(1406)), 0, 0, 1, 2);
+    r->addWidget(new QLabel(T(txt::CsvFolderLabel)), 0, 0, 1, 2);
     r->addWidget(txtDPathName_, 1, 0);
     r->addWidget(cmdDPathName, 1, 1);
-    r->addWidget(new QLabel(T(1407)), 2, 0, 1, 2);
+    r->addWidget(new QLabel(T(txt::CsvFileNameLabel)), 2, 0, 1, 2);
     r->addWidget(txtDFile_, 3, 0, 1, 2);
-    r->addWidget(new QLabel(T(1408)), 4, 0, 1, 2);
+    r->addWidget(new QLabel(T(txt::CsvFileListLabel)), 4, 0, 1, 2);
     r->addWidget(dPane_.stack, 5, 0, 1, 2);
     r->setRowStretch(5, 1);
-    l->setRowMinimumHeight(2, QLabel(T(1407)).sizeHint().height() + r->verticalSpacing() +
+    l->setRowMinimumHeight(2, QLabel(T(txt::CsvFileNameLabel)).sizeHint().height() + r->verticalSpacing() +
                                   txtDFile_->sizeHint().height());
 
-    auto* cmdClose = new QPushButton(T(1019));
+    auto* cmdClose = new QPushButton(T(txt::CloseButton));
     cmdClose->setObjectName("cmdButton0");
-    auto* cmdConvert = new QPushButton(T(1409));
+    auto* cmdConvert = new QPushButton(T(txt::ConvertButton));
     cmdConvert->setObjectName("cmdButton1");
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -145,7 +145,7 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
 FileExchangeDlg::Pane FileExchangeDlg::MakePane(QStandardItemModel* model, bool csvList) {
     Pane p;
     p.model = model;
-    model->setHorizontalHeaderLabels({T(1418), T(1419), T(1420)});
+    model->setHorizontalHeaderLabels({T(txt::NameColumn), T(txt::SizeColumn), T(txt::ModifiedColumn)});
     p.details = new QTreeView;
     p.details->setModel(model);
     p.details->setRootIsDecorated(false);
@@ -241,10 +241,10 @@ void FileExchangeDlg::ListMenu(bool csvList, const QPoint& at) {
         return rows;
     };
     // The CSV files have no check boxes: checking is offered on the data files only.
-    QAction* select = menu.addAction(T(1410), [&] { form_.SetChecked(selected(), true); });
-    QAction* cancel = menu.addAction(T(1411), [&] { form_.SetChecked(selected(), false); });
-    QAction* all = menu.addAction(T(1412), [&] { form_.SetAllChecked(true); });
-    QAction* none = menu.addAction(T(1413), [&] { form_.SetAllChecked(false); });
+    QAction* select = menu.addAction(T(txt::SelectButton), [&] { form_.SetChecked(selected(), true); });
+    QAction* cancel = menu.addAction(T(txt::CancelSelectionItem), [&] { form_.SetChecked(selected(), false); });
+    QAction* all = menu.addAction(T(txt::SelectAllItem), [&] { form_.SetAllChecked(true); });
+    QAction* none = menu.addAction(T(txt::CancelAllItem), [&] { form_.SetAllChecked(false); });
     for (QAction* a : {select, cancel, all, none}) {
         a->setEnabled(!csvList);
         connect(a, &QAction::triggered, this, [this] {
@@ -253,8 +253,10 @@ void FileExchangeDlg::ListMenu(bool csvList, const QPoint& at) {
         });
     }
     menu.addSeparator();
-    const std::pair<int, ListLook> looks[] = {{1414, ListLook::LargeIcons}, {1415, ListLook::SmallIcons},
-                                              {1416, ListLook::List}, {1417, ListLook::Details}};
+    const std::pair<int, ListLook> looks[] = {{txt::LargeIconsItem, ListLook::LargeIcons},
+                                              {txt::SmallIconsItem, ListLook::SmallIcons},
+                                              {txt::ListItem, ListLook::List},
+                                              {txt::DetailsItem, ListLook::Details}};
     for (const auto& [text, look] : looks) {
         const ListLook l = look;
         menu.addAction(T(text), [this, csvList, l] { SetLook(csvList, l); });

@@ -113,9 +113,9 @@ void FormDlg::CloseInHandler() {
 }
 
 QHBoxLayout* FormDlg::CancelOkRow(const std::function<void()>& ok) {
-    auto* cancel = new QPushButton(T(1015));
+    auto* cancel = new QPushButton(T(txt::CancelButton));
     cancel->setObjectName("cmdButton0");
-    auto* okButton = new QPushButton(T(1014));
+    auto* okButton = new QPushButton(T(txt::OkButton));
     okButton->setObjectName("cmdButton1");
     okButton->setDefault(true);
     connect(cancel, &QPushButton::clicked, this, [this] {

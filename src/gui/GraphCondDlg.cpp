@@ -32,41 +32,41 @@ QLabel* Seconds(const char* name) { return Label("(sec.)", name); }
 
 GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_(e.s.Graph, e.s.Meas) {
     setObjectName("GraphCondDlg");
-    setWindowTitle(T(1301));
+    setWindowTitle(T(txt::GraphCondTitle));
 
     // The X axis: its grid, the monitor strip's scale and the recorded graphs' scale.
-    auto* fraX = new QGroupBox(T(1302));
+    auto* fraX = new QGroupBox(T(txt::XAxisFrame));
     fraX->setObjectName("fraXAxis");
-    chkXgrid_ = CheckBox("chkXgrid", T(1304), false);
-    auto* fraMoni = new QGroupBox(T(1305));
+    chkXgrid_ = CheckBox("chkXgrid", T(txt::XGridCheck), false);
+    auto* fraMoni = new QGroupBox(T(txt::MonitorScaleFrame));
     fraMoni->setObjectName("fraMoniScale");
     auto* m = new QGridLayout(fraMoni);
     txtXspace_ = TextBox({GraphField::Xspace, 0}, "txtXspace");
     txtXpich_ = TextBox({GraphField::Xpich, 0}, "txtXpich");
     txtXscaleDivM_ = TextBox({GraphField::XscaleDivM, 0}, "txtXscaleDivM");
-    m->addWidget(Label(T(1307), "lblXspace"), 0, 0);
+    m->addWidget(Label(T(txt::MonitorSpanLabel), "lblXspace"), 0, 0);
     m->addWidget(txtXspace_, 0, 1);
     m->addWidget(Seconds("lblXspaceUnit"), 0, 2);
-    m->addWidget(Label(T(1308), "lblXpich"), 1, 0);
+    m->addWidget(Label(T(txt::MonitorPitchLabel), "lblXpich"), 1, 0);
     m->addWidget(txtXpich_, 1, 1);
     m->addWidget(Seconds("lblXpichUnit"), 1, 2);
-    m->addWidget(Label(T(1309), "lblXscaleDivM"), 2, 0);
+    m->addWidget(Label(T(txt::MonitorDivLabel), "lblXscaleDivM"), 2, 0);
     m->addWidget(txtXscaleDivM_, 2, 1);
-    auto* fraGraph = new QGroupBox(T(1306));
+    auto* fraGraph = new QGroupBox(T(txt::GraphScaleFrame));
     fraGraph->setObjectName("fraGraphScale");
     auto* g = new QGridLayout(fraGraph);
-    chkXAutoScale_ = CheckBox("chkXAutoScale", T(1310), false);
+    chkXAutoScale_ = CheckBox("chkXAutoScale", T(txt::XAutoScaleCheck), false);
     txtXscaleMaxG_ = TextBox({GraphField::XscaleMaxG, 0}, "txtXscaleMaxG");
     txtXscaleMinG_ = TextBox({GraphField::XscaleMinG, 0}, "txtXscaleMinG");
     txtXscaleDivG_ = TextBox({GraphField::XscaleDivG, 0}, "txtXscaleDivG");
     g->addWidget(chkXAutoScale_, 0, 0, 1, 3);
-    g->addWidget(Label(T(1311), "lblXscaleMaxG"), 1, 0);
+    g->addWidget(Label(T(txt::XMaxLabel), "lblXscaleMaxG"), 1, 0);
     g->addWidget(txtXscaleMaxG_, 1, 1);
     g->addWidget(Seconds("lblXscaleMaxGUnit"), 1, 2);
-    g->addWidget(Label(T(1312), "lblXscaleMinG"), 2, 0);
+    g->addWidget(Label(T(txt::XMinLabel), "lblXscaleMinG"), 2, 0);
     g->addWidget(txtXscaleMinG_, 2, 1);
     g->addWidget(Seconds("lblXscaleMinGUnit"), 2, 2);
-    g->addWidget(Label(T(1313), "lblXscaleDivG"), 3, 0);
+    g->addWidget(Label(T(txt::XDivLabel), "lblXscaleDivG"), 3, 0);
     g->addWidget(txtXscaleDivG_, 3, 1);
     auto* x = new QGridLayout(fraX);
     x->addWidget(chkXgrid_, 0, 0, 1, 2);
@@ -79,23 +79,24 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_
     });
 
     // One row per channel.
-    auto* fraY = new QGroupBox(T(1303));
+    auto* fraY = new QGroupBox(T(txt::YAxisFrame));
     fraY->setObjectName("fraYAxis");
     auto* y = new QGridLayout(fraY);
     y->setVerticalSpacing(2);
-    auto* scale = Label(T(1317), "lblScale");
+    auto* scale = Label(T(txt::YScaleLabel), "lblScale");
     scale->setAlignment(Qt::AlignCenter);
     y->addWidget(scale, 0, 3, 1, 4);
-    const int heads[] = {1314, 1315, 1316, 1318, 1319, 1320, 1321};
+    const int heads[] = {txt::YChannelHeading, txt::YOnOffHeading, txt::YGridHeading, txt::YAutoHeading,
+                         txt::YMaxHeading,     txt::YMinHeading,   txt::YDivHeading};
     const char* headNames[] = {"lblChHead", "lblUse", "lblYgrid", "lblAutoScale", "lblYscaleMax", "lblYscaleMin", "lblYscaleDiv"};
     for (int i = 0; i < 7; ++i) y->addWidget(Label(T(heads[i]), headNames[i]), 1, i, Qt::AlignCenter);
     for (int ch = 1; ch <= kChannels; ++ch) {
         Row& r = rows_[static_cast<std::size_t>(ch - 1)];
         r.lblCh = Label(QString::number(ch), Indexed("lblCh", ch));
         r.lblCh->setAlignment(Qt::AlignCenter);
-        r.chkUse = CheckBox(Indexed("chkUse", ch), T(1315), true);
-        r.chkYgrid = CheckBox(Indexed("chkYgrid", ch), T(1316), true);
-        r.chkAutoScale = CheckBox(Indexed("chkAutoScale", ch), T(1318), true);
+        r.chkUse = CheckBox(Indexed("chkUse", ch), T(txt::YOnOffHeading), true);
+        r.chkYgrid = CheckBox(Indexed("chkYgrid", ch), T(txt::YGridHeading), true);
+        r.chkAutoScale = CheckBox(Indexed("chkAutoScale", ch), T(txt::YAutoHeading), true);
         r.txtYscaleMax = TextBox({GraphField::YscaleMax, ch}, Indexed("txtYscaleMax", ch));
         r.txtYscaleMin = TextBox({GraphField::YscaleMin, ch}, Indexed("txtYscaleMin", ch));
         r.txtYscaleDiv = TextBox({GraphField::YscaleDiv, ch}, Indexed("txtYscaleDiv", ch));

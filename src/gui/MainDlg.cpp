@@ -76,52 +76,52 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kMainCaptionName);
 
     // Menus: the missing indices of the item lists are separators.
-    mnuFile_ = menuBar()->addMenu(T(1001));
+    mnuFile_ = menuBar()->addMenu(T(txt::FileMenu));
     mnuFile_->setObjectName("mnuFile");
-    actDataFile_ = AddItem(mnuFile_, 1004, "mnuFileItem0", &MainDlg::DataFileSettings);
+    actDataFile_ = AddItem(mnuFile_, txt::DataFileSettingsItem, "mnuFileItem0", &MainDlg::DataFileSettings);
     mnuFile_->addSeparator();
-    actMeasCond_ = AddItem(mnuFile_, 1005, "mnuFileItem2", &MainDlg::MeasCondSettings);
-    actGraphCond_ = AddItem(mnuFile_, 1006, "mnuFileItem3", &MainDlg::GraphCondSettings);
+    actMeasCond_ = AddItem(mnuFile_, txt::MeasCondSettingsItem, "mnuFileItem2", &MainDlg::MeasCondSettings);
+    actGraphCond_ = AddItem(mnuFile_, txt::GraphCondSettingsItem, "mnuFileItem3", &MainDlg::GraphCondSettings);
     mnuFile_->addSeparator();
-    actConvert_ = AddItem(mnuFile_, 1007, "mnuFileItem5", &MainDlg::ConvertingFile);
+    actConvert_ = AddItem(mnuFile_, txt::ConvertFileItem, "mnuFileItem5", &MainDlg::ConvertingFile);
     mnuFile_->addSeparator();
-    actQuit_ = AddItem(mnuFile_, 1008, "mnuFileItem7", &MainDlg::Quit);
+    actQuit_ = AddItem(mnuFile_, txt::QuitItem, "mnuFileItem7", &MainDlg::Quit);
 
-    mnuMeas_ = menuBar()->addMenu(T(1002));
+    mnuMeas_ = menuBar()->addMenu(T(txt::MeasMenu));
     mnuMeas_->setObjectName("mnuMeas");
-    actMonitor_ = AddItem(mnuMeas_, 1009, "mnuMeasItem0", &MainDlg::Monitor);
+    actMonitor_ = AddItem(mnuMeas_, txt::MonitorItem, "mnuMeasItem0", &MainDlg::Monitor);
     actMonitor_->setCheckable(true);
     mnuMeas_->addSeparator();
-    actBalance_ = AddItem(mnuMeas_, 1010, "mnuMeasItem2", &MainDlg::Balance);
+    actBalance_ = AddItem(mnuMeas_, txt::BalanceItem, "mnuMeasItem2", &MainDlg::Balance);
     mnuMeas_->addSeparator();
-    actStart_ = AddItem(mnuMeas_, 1011, "mnuMeasItem4", &MainDlg::StartStop);
+    actStart_ = AddItem(mnuMeas_, txt::StartItem, "mnuMeasItem4", &MainDlg::StartStop);
 
-    mnuOption_ = menuBar()->addMenu(T(1003));
+    mnuOption_ = menuBar()->addMenu(T(txt::OptionMenu));
     mnuOption_->setObjectName("mnuOption");
-    actCheck_ = AddItem(mnuOption_, 1012, "mnuOptionItem0", &MainDlg::Check);
+    actCheck_ = AddItem(mnuOption_, txt::CheckItem, "mnuOptionItem0", &MainDlg::Check);
     mnuOption_->addSeparator();
-    actOutputCal_ = AddItem(mnuOption_, 1105, "mnuOptionItem2", &MainDlg::OutputCal);
+    actOutputCal_ = AddItem(mnuOption_, txt::OutputCalItem, "mnuOptionItem2", &MainDlg::OutputCal);
     mnuOption_->addSeparator();
-    actVersion_ = AddItem(mnuOption_, 1013, "mnuOptionItem4", &MainDlg::Version);
+    actVersion_ = AddItem(mnuOption_, txt::VersionItem, "mnuOptionItem4", &MainDlg::Version);
     // Option > Connect (issue 21): start-up's connection again, without a restart.
     mnuOption_->addSeparator();
-    actConnect_ = AddItem(mnuOption_, 2410, "mnuOptionConnect", &MainDlg::ConnectInstrument);
+    actConnect_ = AddItem(mnuOption_, txt::ConnectItem, "mnuOptionConnect", &MainDlg::ConnectInstrument);
     for (QMenu* m : {mnuFile_, mnuMeas_, mnuOption_})
         connect(m, &QMenu::aboutToShow, this, &MainDlg::UpdateMenus);
     // F5 and F6 anywhere in the window, as the menu shows them.
-    auto* f5 = new QShortcut(QKeySequence(Q(MenuShortcutOf(1011))), this);
+    auto* f5 = new QShortcut(QKeySequence(Q(MenuShortcutOf(txt::StartItem))), this);
     connect(f5, &QShortcut::activated, this, [this] { OnFunctionKey(actStart_, &MainDlg::StartStop); });
-    auto* f6 = new QShortcut(QKeySequence(Q(MenuShortcutOf(1009))), this);
+    auto* f6 = new QShortcut(QKeySequence(Q(MenuShortcutOf(txt::MonitorItem))), this);
     connect(f6, &QShortcut::activated, this, [this] { OnFunctionKey(actMonitor_, &MainDlg::Monitor); });
 
     // The command buttons.
     auto* pictButton = new QWidget;
     pictButton->setObjectName("pictButton");
-    cmdBalKmr_ = new QPushButton(T(1018));
+    cmdBalKmr_ = new QPushButton(T(txt::BalanceButton));
     cmdBalKmr_->setObjectName("cmdBalKmr");
-    cmdMoniKmr_ = new QPushButton(T(148));
+    cmdMoniKmr_ = new QPushButton(T(txt::MonitorOn));
     cmdMoniKmr_->setObjectName("cmdMoniKmr");
-    cmdMeasKmr_ = new QPushButton(T(159));
+    cmdMeasKmr_ = new QPushButton(T(txt::StartButton));
     cmdMeasKmr_->setObjectName("cmdMeasKmr");
     auto* buttons = new QHBoxLayout(pictButton);
     buttons->setContentsMargins(0, 0, 0, 0);
@@ -154,7 +154,7 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     company->setFrameShape(QFrame::Panel);
     company->setFrameShadow(QFrame::Sunken);
     company->setMargin(2);
-    lblRestMeasTimeTitle_ = new QLabel(T(201));
+    lblRestMeasTimeTitle_ = new QLabel(T(txt::RestTime));
     lblRestMeasTimeTitle_->setObjectName("lblRestMeasTimeTitle");
     restTime_ = new FloodPanel;
     restTime_->setObjectName("NPnlRestMeasTime");
@@ -253,7 +253,7 @@ void MainDlg::UpdateMenus() {
     actMonitor_->setChecked(m.MonitorChecked);
     actBalance_->setEnabled(m.Balance);
     actStart_->setEnabled(m.Start);
-    actStart_->setText(ItemText(Q(m.StartCaption), 1011));
+    actStart_->setText(ItemText(Q(m.StartCaption), txt::StartItem));
     actCheck_->setEnabled(m.Check);
     actOutputCal_->setEnabled(m.OutputCal);
     actVersion_->setEnabled(m.Version);
@@ -303,7 +303,7 @@ void MainDlg::SetButtonEnabled(MainButton button, bool enabled) {
 
 void MainDlg::SetStartStopCaption(const std::string& caption) {
     cmdMeasKmr_->setText(Q(caption));
-    actStart_->setText(ItemText(Q(caption), 1011));
+    actStart_->setText(ItemText(Q(caption), txt::StartItem));
 }
 void MainDlg::SetMonitorCaption(const std::string& caption) { cmdMoniKmr_->setText(Q(caption)); }
 void MainDlg::SetMonitorChecked(bool checked) { actMonitor_->setChecked(checked); }

@@ -36,11 +36,11 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
     : FormDlg(e, owner),
       form_(e.s.Meas, e.s.Instrument.InstrumentModel, e.s.Instrument.MemorySizeCode, e.s.Global.FileType) {
     setObjectName("MeasCondDlg");
-    setWindowTitle(T(1201));
+    setWindowTitle(T(txt::MeasCondTitle));
     const Vocabulary& v = e.s.Vocab;
 
     // The instrument-wide conditions.
-    auto* fraMeas = new QGroupBox(T(1202));
+    auto* fraMeas = new QGroupBox(T(txt::MeasConditionFrame));
     fraMeas->setObjectName("fraMeasCond");
     auto* g = new QGridLayout(fraMeas);
     cboTrgMode_ = List("cboTrgMode", v.triggerModes);
@@ -67,18 +67,18 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
     clk->setSpacing(0);
     clk->addWidget(txtIntCLK_);
     clk->addWidget(VScrollClk_);
-    g->addWidget(label(1204, "lblTrgMode"), 0, 0);
+    g->addWidget(label(txt::TriggerModeLabel, "lblTrgMode"), 0, 0);
     g->addWidget(cboTrgMode_, 0, 1);
-    g->addWidget(label(1205, "lblSmpClk"), 0, 2);
+    g->addWidget(label(txt::SamplingClockLabel, "lblSmpClk"), 0, 2);
     g->addLayout(clk, 0, 3);
     g->addWidget(unit("ms", "lblClkUnit"), 0, 4);
-    g->addWidget(label(1208, "lblAverage"), 0, 5);
+    g->addWidget(label(txt::AveragingLabel, "lblAverage"), 0, 5);
     g->addWidget(cboAVE_, 0, 6);
     g->addWidget(unit("Point", "lblAveUnit"), 0, 7);
-    g->addWidget(label(1206, "lblMemory"), 1, 0);
+    g->addWidget(label(txt::MemoryWordLabel, "lblMemory"), 1, 0);
     g->addWidget(txtMRY_, 1, 1);
     g->addWidget(unit("word", "lblMemoryUnit"), 1, 2);
-    g->addWidget(label(1207, "lblPreMemory"), 1, 3);
+    g->addWidget(label(txt::PreMemoryLabel, "lblPreMemory"), 1, 3);
     g->addWidget(txtPreMRY_, 1, 4);
     g->addWidget(unit("word", "lblPreMemoryUnit"), 1, 5);
     lblMemoryPreview_ = new QLabel;
@@ -86,14 +86,17 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
     g->addWidget(lblMemoryPreview_, 2, 0, 1, 8);
 
     // One row per channel.
-    auto* fraCh = new QGroupBox(T(1203));
+    auto* fraCh = new QGroupBox(T(txt::ChannelConditionFrame));
     fraCh->setObjectName("fraChannelCond");
     auto* c = new QGridLayout(fraCh);
     c->setVerticalSpacing(2);
-    const int heads[] = {1209, 1210, 1211, 1212, 1213, 1214, 1215, 1217, 1218, 1219};
+    const int heads[] = {
+        txt::MeasChannelHeading, txt::MeasOnOffHeading, txt::InputModeHeading, txt::LowPassHeading,
+        txt::CoeffHeading,       txt::PointHeading,     txt::MeasUnitHeading,  txt::DataTriggerOnOffHeading,
+        txt::LevelHeading,       txt::OffsetHeading};
     const char* headNames[] = {"lblCh", "lblOnOff", "lblInputMode", "lblLpf", "lblCoeff",
                                "lblPoint", "lblUnit", "lblDtgOnOff", "lblLevel", "lblOffset"};
-    auto* dtg = label(1216, "lblDataTrigger");
+    auto* dtg = label(txt::DataTriggerHeading, "lblDataTrigger");
     dtg->setAlignment(Qt::AlignCenter);
     c->addWidget(dtg, 0, 7, 1, 2);
     for (int i = 0; i < 10; ++i) c->addWidget(label(heads[i], headNames[i]), 1, i);
@@ -105,7 +108,7 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
         Row& r = rows_[static_cast<std::size_t>(ch - 1)];
         auto* n = new QLabel(QString::number(ch));
         n->setObjectName(Indexed("lblChNo", ch));
-        r.chkOnOff = new BareCheckBox(T(1210));
+        r.chkOnOff = new BareCheckBox(T(txt::MeasOnOffHeading));
         r.chkOnOff->setObjectName(Indexed("chkOnOff", ch));
         r.cboBv = List("", modeNames);
         r.cboBv->setObjectName(Indexed("cboBv", ch));
@@ -116,7 +119,7 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
         r.cboPoint->setObjectName(Indexed("cboPoint", ch));
         r.cboUnit = List("", v.units);
         r.cboUnit->setObjectName(Indexed("cboUnit", ch));
-        r.chkDtgOnOff = new BareCheckBox(T(1217));
+        r.chkDtgOnOff = new BareCheckBox(T(txt::DataTriggerOnOffHeading));
         r.chkDtgOnOff->setObjectName(Indexed("chkDtgOnOff", ch));
         r.txtDtgLevel = TextBox({MeasField::DtgLevel, ch}, Indexed("txtDtgLevel", ch));
         r.txtOffset = TextBox({MeasField::Offset, ch}, Indexed("txtOffset", ch));

@@ -114,12 +114,12 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
     QPushButton* def = nullptr;
     switch (buttons) {
         case MsgButtons::Ok:
-            def = AddButton(T(1014), MsgAnswer::Ok, "cmdOk");
+            def = AddButton(T(txt::OkButton), MsgAnswer::Ok, "cmdOk");
             row->addWidget(def);
             break;
         case MsgButtons::YesNo: {
-            QPushButton* yes = AddButton(T(1016), MsgAnswer::Yes, "cmdYes");
-            QPushButton* no = AddButton(T(1017), MsgAnswer::No, "cmdNo");
+            QPushButton* yes = AddButton(T(txt::YesButton), MsgAnswer::Yes, "cmdYes");
+            QPushButton* no = AddButton(T(txt::NoButton), MsgAnswer::No, "cmdNo");
             row->addWidget(yes);
             row->addWidget(no);
             def = defaultNo ? no : yes;
@@ -127,7 +127,7 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
         }
         case MsgButtons::RetryCancel: {
             QPushButton* retry = AddButton(Say("Retry", "再試行"), MsgAnswer::Retry, "cmdRetry");
-            QPushButton* cancel = AddButton(T(1015), MsgAnswer::Cancel, "cmdCancel");
+            QPushButton* cancel = AddButton(T(txt::CancelButton), MsgAnswer::Cancel, "cmdCancel");
             row->addWidget(retry);
             row->addWidget(cancel);
             def = retry;

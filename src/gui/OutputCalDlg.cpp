@@ -12,19 +12,20 @@ namespace kmr::gui {
 OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
     : FormDlg(e, owner), presenter_(*e.link.transport, e.s.Meas, e.s.OutputCal) {
     setObjectName("OutputCalDlg");
-    setWindowTitle(T(1801));
+    setWindowTitle(T(txt::OutputCalTitle));
 
     auto* table = new QGridLayout;
     table->setHorizontalSpacing(6);
     table->setVerticalSpacing(2);
     int col = 0;
-    for (int id : {1802, 1803, 1804, 1805, 1806, 1807}) {
-        if (id == 1805) continue;  // "Cal." heads the value and digit columns together
+    for (int id : {txt::CalChannelHeading, txt::CalUnitHeading, txt::CalOnOffHeading, txt::CalHeading,
+                   txt::CalValueHeading, txt::CalKmrHeading}) {
+        if (id == txt::CalHeading) continue;  // "Cal." heads the value and digit columns together
         auto* head = new QLabel(T(id));
         head->setAlignment(Qt::AlignCenter);
         table->addWidget(head, 1, col++);
     }
-    auto* calHead = new QLabel(T(1805));
+    auto* calHead = new QLabel(T(txt::CalHeading));
     calHead->setAlignment(Qt::AlignCenter);
     table->addWidget(calHead, 0, 3, 1, 2);
     for (int ch = 1; ch <= kChannels; ++ch) {
@@ -63,7 +64,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
     }
 
     auto* buttons = new QHBoxLayout;
-    const int captions[3] = {1808, 1809, 1810};
+    const int captions[3] = {txt::PlusCalButton, txt::ZeroCalButton, txt::MinusCalButton};
     for (int b = 0; b < 3; ++b) {
         auto* button = new QPushButton(T(captions[b]));
         button->setObjectName(QString("cmdCal%1").arg(b));
@@ -80,7 +81,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
         });
     }
     buttons->addStretch(1);
-    auto* cmdClose = new QPushButton(T(1019));
+    auto* cmdClose = new QPushButton(T(txt::CloseButton));
     cmdClose->setObjectName("cmdClose");
     buttons->addWidget(cmdClose);
     connect(cmdClose, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });

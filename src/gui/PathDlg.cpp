@@ -53,16 +53,16 @@ PathDlg::PathDlg(UiPort& ui, const std::string& path, const std::string& tag, QW
     lblPathDlg_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     lblPathDlg_->setMinimumWidth(300);
 
-    auto* cancel = new QPushButton(T(1015));
+    auto* cancel = new QPushButton(T(txt::CancelButton));
     cancel->setObjectName("cmdPathDlg0");
-    auto* ok = new QPushButton(T(1014));
+    auto* ok = new QPushButton(T(txt::OkButton));
     ok->setObjectName("cmdPathDlg1");
     ok->setDefault(true);
 
     auto* grid = new QGridLayout;
-    grid->addWidget(new QLabel(T(1451)), 0, 0);
+    grid->addWidget(new QLabel(T(txt::DriveLabel)), 0, 0);
     grid->addWidget(drvPathDlg_, 0, 1);
-    grid->addWidget(new QLabel(T(1450)), 1, 0, Qt::AlignTop);
+    grid->addWidget(new QLabel(T(txt::FolderLabel)), 1, 0, Qt::AlignTop);
     grid->addWidget(dirPathDlg_, 1, 1);
     grid->addWidget(lblPathDlg_, 2, 0, 1, 2);
     grid->setColumnStretch(1, 1);
@@ -197,7 +197,8 @@ void PathDlg::DriveChanged(int index) {
 void PathDlg::Ok() {
     // A folder that has gone since it was chosen is refused; the picker stays open.
     if (!QFileInfo(Q(picker_.Path())).isDir()) {
-        ui_.ShowMessage(ui_.Text(2515) + "\n" + picker_.Path(), ui_.Text(151), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui_.ShowMessage(ui_.Text(txt::FolderGone) + "\n" + picker_.Path(), ui_.Text(txt::ConfirmationTitle),
+                        MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }
     PathPickerPorts ports{ui_, *types_, *drive_};

@@ -40,9 +40,10 @@ Program::Program()
             return;
         }
         const bool run = state_.RunActive();
-        wait_->ShowFor(Q(TextWith(ui_.language, 2411, {what})), T(run ? 160 : 1015), [this] {
-            if (engine_ && engine_->link.transport) engine_->link.transport->stopRequested = true;
-        });
+        wait_->ShowFor(Q(TextWith(ui_.language, txt::WaitingForReply, {what})),
+                       T(run ? txt::StopButton : txt::CancelButton), [this] {
+                           if (engine_ && engine_->link.transport) engine_->link.transport->stopRequested = true;
+                       });
     };
 }
 

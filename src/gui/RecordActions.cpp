@@ -69,7 +69,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
 
     // Open and the files opened last, at the top of the File menu.
     QAction* first = menu_->actions().isEmpty() ? nullptr : menu_->actions().first();
-    open_ = new QAction(T(2804), menu_);
+    open_ = new QAction(T(txt::OpenDataFileItem), menu_);
     open_->setObjectName("mnuFileOpen");
     open_->setShortcut(QKeySequence::Open);
     menu_->insertAction(first, open_);
@@ -90,9 +90,9 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     const QList<QAction*> all = menu_->actions();
     const qsizetype at = all.indexOf(exportAfter);
     QAction* before = at >= 0 && at + 1 < all.size() ? all[at + 1] : nullptr;
-    exportCharts_ = new QAction(T(2805), menu_);
+    exportCharts_ = new QAction(T(txt::ExportChartsItem), menu_);
     exportCharts_->setObjectName("mnuFileExportCharts");
-    exportRange_ = new QAction(T(2806), menu_);
+    exportRange_ = new QAction(T(txt::ExportRangeItem), menu_);
     exportRange_->setObjectName("mnuFileExportRange");
     menu_->insertAction(before, exportCharts_);
     menu_->insertAction(before, exportRange_);
@@ -101,7 +101,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     connect(menu_, &QMenu::aboutToShow, this, &RecordActions::UpdateMenu);
 
     // The record's conditions beside the charts.
-    dock_ = new QDockWidget(T(2807), window_);
+    dock_ = new QDockWidget(T(txt::RecordConditionsTitle), window_);
     dock_->setObjectName("dockConditions");
     dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                        QDockWidget::DockWidgetFloatable);
@@ -195,7 +195,7 @@ void RecordActions::OpenChosen() {
         start = QFileInfo(Q(e_.s.RecentFiles.front())).absolutePath();
     else
         start = Q(e_.s.Global.DataFolder);
-    const QString path = chooseOpenFile(T(2804).remove('&'), T(2832), start);
+    const QString path = chooseOpenFile(T(txt::OpenDataFileItem).remove('&'), T(txt::KmrFilter), start);
     if (path.isEmpty()) return;
     // Called inside the gate already: the core directly.
     AfterOpen(OpenStoredRecord(e_, path.toStdString()) == OpenOutcome::Opened);
@@ -280,12 +280,12 @@ QString RecordActions::ChartCaption() const {
     QStringList channels;
     for (int ch = 1; ch <= kChannels; ++ch)
         if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) channels << QString::number(ch);
-    caption += QStringLiteral("  ") + T(1209) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
+    caption += QStringLiteral("  ") + T(txt::MeasChannelHeading) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
     if (kmr::ChartsWidget* area = Charts()) {
         for (int i = 0; i < kCharts; ++i) {
             if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
             const QCPRange r = area->Plot(i)->xAxis->range();
-            return Q(TextWith(e_.ui.language, 2835,
+            return Q(TextWith(e_.ui.language, txt::RangeLine,
                               {caption.toStdString(), FormatFixed(r.lower, 3), FormatFixed(r.upper, 3)}));
         }
     }
@@ -375,20 +375,20 @@ void RecordActions::ExportCharts() {
     const std::string source = ShownRecordFile(e_.s);
     QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
     if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
-    QString path = chooseSaveFile(T(2826), T(2828) + QStringLiteral(";;") + T(2829), suggested + QStringLiteral(".png"));
+    QString path = chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter), suggested + QStringLiteral(".png"));
     if (path.isEmpty()) return;
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf")) path += QStringLiteral(".png");
     QString error;
     if (!WriteCharts(path, &error))
-        e_.ui.ShowMessage(T(2827).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
-                          e_.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        e_.ui.ShowMessage(T(txt::ChartsNotWritten).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
+                          e_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
 }
 
 void RecordActions::ExportRange() {
     const std::string source = ShownRecordFile(e_.s);
     if (source.empty() || e_.chart.GraphMode() != kRecordedMode) {
-        e_.ui.ShowMessage(e_.ui.Text(source.empty() ? 2808 : 2809), e_.ui.Text(107), MsgIcon::Exclamation,
+        e_.ui.ShowMessage(e_.ui.Text(source.empty() ? txt::RangeNeedsDataFile : txt::NoRecordShown), e_.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
                           MsgButtons::Ok);
         return;
     }
@@ -410,19 +410,19 @@ void RecordActions::ExportRange() {
 
     QDialog dlg(window_);
     dlg.setObjectName("ExportRangeDlg");
-    dlg.setWindowTitle(T(2821));
-    auto* shown = new QRadioButton(Q(TextWith(e_.ui.language, 2822, {FormatFixed(shownLo, 4), FormatFixed(shownHi, 4)})));
+    dlg.setWindowTitle(T(txt::ExportRangeTitle));
+    auto* shown = new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeShown, {FormatFixed(shownLo, 4), FormatFixed(shownHi, 4)})));
     shown->setObjectName("optShownRange");
     shown->setChecked(true);
     const double a = std::min(cursors.a, cursors.b), b = std::max(cursors.a, cursors.b);
-    auto* between = new QRadioButton(Q(TextWith(e_.ui.language, 2823, {FormatFixed(a, 4), FormatFixed(b, 4)})));
+    auto* between = new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeBetweenCursors, {FormatFixed(a, 4), FormatFixed(b, 4)})));
     between->setObjectName("optCursorRange");
     between->setEnabled(hasCursors);
-    auto* rangeBox = new QGroupBox(T(2821));
+    auto* rangeBox = new QGroupBox(T(txt::ExportRangeTitle));
     auto* rangeLayout = new QVBoxLayout(rangeBox);
     rangeLayout->addWidget(shown);
     rangeLayout->addWidget(between);
-    auto* channelBox = new QGroupBox(T(2824));
+    auto* channelBox = new QGroupBox(T(txt::ExportChannelsLabel));
     auto* channelLayout = new QHBoxLayout(channelBox);
     std::vector<std::pair<int, QCheckBox*>> checks;
     for (int ch = 1; ch <= kChannels; ++ch) {
@@ -435,15 +435,15 @@ void RecordActions::ExportRange() {
     }
     auto* format = new QComboBox;
     format->setObjectName("cboFormat");
-    format->addItem(T(2830));
+    format->addItem(T(txt::CsvFilter));
 #ifdef KMR_HAVE_HDF5
-    format->addItem(T(2831));
+    format->addItem(T(txt::Hdf5Filter));
 #endif
     auto* form = new QFormLayout;
-    form->addRow(T(2825), format);
+    form->addRow(T(txt::ExportFormatLabel), format);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(T(1014));
-    buttons->button(QDialogButtonBox::Cancel)->setText(T(1015));
+    buttons->button(QDialogButtonBox::Ok)->setText(T(txt::OkButton));
+    buttons->button(QDialogButtonBox::Cancel)->setText(T(txt::CancelButton));
     connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
     auto* layout = new QVBoxLayout(&dlg);
@@ -458,7 +458,7 @@ void RecordActions::ExportRange() {
         for (const auto& [ch, c] : checks)
             if (c->isChecked()) channels.push_back(ch);
         if (!channels.empty()) break;
-        e_.ui.ShowMessage(e_.ui.Text(2833), e_.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+        e_.ui.ShowMessage(e_.ui.Text(txt::ChooseAChannel), e_.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     }
     const bool hdf5 = format->currentIndex() == 1;
     const SampleRange samples = between->isChecked() ? SamplesBetween(a, b, m.SmpClk, timeFactor, n)
@@ -467,7 +467,7 @@ void RecordActions::ExportRange() {
     suggested.chop(4);
     const QString extension = hdf5 ? QStringLiteral(".h5") : QStringLiteral(".csv");
     confirmOverwrite_ = false;
-    QString path = chooseSaveFile(T(2821), T(hdf5 ? 2831 : 2830), suggested + extension);
+    QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), suggested + extension);
     confirmOverwrite_ = true;
     if (path.isEmpty()) return;
     if (!path.endsWith(extension, Qt::CaseInsensitive)) path += extension;

@@ -9,8 +9,8 @@
 namespace kmr::gui {
 
 std::optional<std::string> SaveElsewhere::OtherFolder(const std::string& problem, const std::string& folder) {
-    const std::string text = problem + "\n\n" + ui_.Text(2505);
-    if (ui_.ShowMessage(text, ui_.Text(107), MsgIcon::Critical, MsgButtons::YesNo) != MsgAnswer::Yes)
+    const std::string text = problem + "\n\n" + ui_.Text(txt::SaveElsewhereQuestion);
+    if (ui_.ShowMessage(text, ui_.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::YesNo) != MsgAnswer::Yes)
         return std::nullopt;
     // The picker, waited for: the transfer goes on only when it has closed. It is the one window
     // that takes input meanwhile.

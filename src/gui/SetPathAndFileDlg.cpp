@@ -19,9 +19,9 @@ namespace kmr::gui {
 SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     : FormDlg(e, owner), form_(e.s.Global, e.s.DataFileNumber, e.s.Meas.MemoryWords) {
     setObjectName("SetPathAndFileDlg");
-    setWindowTitle(T(1101));
+    setWindowTitle(T(txt::DataFileSettingsTitle));
 
-    auto* lblPathName = new QLabel(T(1102));
+    auto* lblPathName = new QLabel(T(txt::DataFolderNameLabel));
     lblPathName->setObjectName("lblPathName");
     txtPathName_ = new QLineEdit(Q(form_.Folder()));
     txtPathName_->setObjectName("txtPathName");
@@ -34,7 +34,7 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     cmdPathName->setFixedWidth(cmdPathName->fontMetrics().horizontalAdvance("...") + 28);
     connect(cmdPathName, &QPushButton::clicked, this, [this] { Gated([this] { ChooseFolder(); }); });
 
-    auto* lblFileName = new QLabel(T(1103));
+    auto* lblFileName = new QLabel(T(txt::DataFileNameLabel));
     lblFileName->setObjectName("lblFileName");
     txtFileName_ = new QLineEdit(Q(form_.AcceptedName()));
     txtFileName_->setObjectName("txtFileName");
@@ -47,7 +47,7 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
         CommitName();
     });
 
-    auto* fraFileType = new QGroupBox(T(1104));
+    auto* fraFileType = new QGroupBox(T(txt::FileTypeLabel));
     fraFileType->setObjectName("fraFileType");
     auto* types = new QVBoxLayout(fraFileType);
     const char* typeLabels[2] = {"*.kmr(BIN)", "*.csv"};
@@ -89,7 +89,7 @@ bool SetPathAndFileDlg::CommitName() {
     txtFileName_->setText(Q(form_.AcceptedName()));
     const std::string refusal = form_.RefusalMessage(e_.ui.language);
     if (refusal.empty()) return true;
-    e_.ui.ShowMessage(refusal, e_.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+    e_.ui.ShowMessage(refusal, e_.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     return accepted;
 }
 

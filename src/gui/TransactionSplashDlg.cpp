@@ -23,7 +23,7 @@ TransactionSplashDlg::TransactionSplashDlg(QWidget* owner) : QDialog(owner) {
     bar_ = new QProgressBar;
     bar_->setObjectName("pbProgress");
     bar_->setRange(0, 100);
-    cancel_ = new QPushButton(T(1015));
+    cancel_ = new QPushButton(T(txt::CancelButton));
     cancel_->setObjectName("cmdCancel");
     connect(cancel_, &QPushButton::clicked, this, [this] {
         cancelled_ = true;

@@ -55,7 +55,7 @@ VersionDlg::VersionDlg(const ProgramState& s, QWidget* owner) : QDialog(owner) {
     body->addSpacing(12);
     body->addLayout(texts, 1);
 
-    auto* ok = new QPushButton(T(1014));
+    auto* ok = new QPushButton(T(txt::OkButton));
     ok->setObjectName("cmdOk");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -48,7 +48,7 @@ TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecordBeforeTheInstrum
     const std::string& e = r.err;
     EXPECT_NE(e.find("The data folder does not exist and cannot be made again:\n" + DataFolder()), std::string::npos) << e;
     EXPECT_NE(e.find("Choose another data folder or name in File > Data File Settings."), std::string::npos) << e;
-    EXPECT_NE(e.find("kmr record: " + Text(Language::English, 2015)), std::string::npos) << e;
+    EXPECT_NE(e.find("kmr record: " + Text(Language::English, txt::CliRecordNotStarted)), std::string::npos) << e;
     ASSERT_FALSE(r.commands.empty());  // start-up talked to it
     const auto& c = r.commands;
     for (const char* trigger : {"TRG", "ETG", "DTG"}) EXPECT_EQ(std::count(c.begin(), c.end(), trigger), 0) << trigger;
@@ -97,8 +97,8 @@ TEST_F(CancelledFiles, KmrInfoShowsTheHeaderSaysItIsIncompleteAndNamesTheWholeCh
     EXPECT_NE(r.out.find("Complete: no\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("WholeChannels: 2,5\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("MemoryWords: 40\n"), std::string::npos) << r.out;
-    EXPECT_EQ(r.err.find(Text(Language::English, 113)), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find(path + ": " + Text(Language::English, 2010) +
+    EXPECT_EQ(r.err.find(Text(Language::English, txt::NotConditionFile)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(path + ": " + Text(Language::English, txt::CliRecordingIncomplete) +
                          " whole channels: 2, 5 (kmr convert --whole-channels converts them)."),
               std::string::npos)
         << r.err;

@@ -69,7 +69,7 @@ TEST_F(InstrumentTools, CheckRunsOnlyTheRowsNamed) {
 TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
     const ToolRun r = RunTool(CheckWith, {"insulation", "ram", "--interface", "sim:time=instant,fault=CHK2:short:1"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(TextWith(Language::English, 2406, {"CHK2"})), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringCheck, {"CHK2"})), std::string::npos) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[1].find("OK"), std::string::npos);    // RAM still ran
@@ -105,7 +105,7 @@ TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
 TEST_F(InstrumentTools, BalanceRefusedExitsOne) {
     const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=BAL:ERR-008"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find(TextWith(Language::English, 2405, {"BAL"})), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 11u);
 }
 

@@ -80,7 +80,7 @@ TEST_F(KmrCli, InfoReportsDamagedAndMissingFiles) {
     const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, std::string(1099, 'x'));
     EXPECT_EQ(Run({"info", bad}), 1);
-    EXPECT_NE(err.str().find(Text(Language::English, 113)), std::string::npos);
+    EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
 }
@@ -129,7 +129,7 @@ TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndNothingIsWritten) {
     const std::string c = MakeKmr("three/y.kmr");
     std::filesystem::create_directory(dir.File("out"));
     EXPECT_EQ(Run({"convert", "--out", dir.File("out"), c, b}), 1);
-    EXPECT_NE(err.str().find(Text(Language::English, 141)), std::string::npos);
+    EXPECT_NE(err.str().find(Text(Language::English, txt::FileNameMayOverlap)), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
 }
 
@@ -142,7 +142,7 @@ TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
     EXPECT_TRUE(FileExistsOnDisk(dir.File("1.csv")));
     EXPECT_FALSE(FileExistsOnDisk(dir.File("2.csv")));
     EXPECT_FALSE(FileExistsOnDisk(dir.File("3.csv")));
-    EXPECT_NE(err.str().find(Text(Language::English, 113)), std::string::npos);
+    EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
 }
 
@@ -151,7 +151,7 @@ TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
     const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, "");
     EXPECT_EQ(Run({"convert", bad}), 1);
-    EXPECT_NE(err.str().find(Text(Language::Japanese, 113)), std::string::npos);
+    EXPECT_NE(err.str().find(Text(Language::Japanese, txt::NotConditionFile)), std::string::npos);
 }
 
 // Standard output that takes nothing, as a full disk or a closed pipe.
@@ -169,7 +169,8 @@ TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
         SCOPED_TRACE(args[0]);
         std::ostream full(&refusing);
         EXPECT_EQ(Run(args, &full), 1);
-        EXPECT_NE(err.str().find("kmr: " + Text(Language::English, 2019)), std::string::npos) << err.str();
+        EXPECT_NE(err.str().find("kmr: " + Text(Language::English, txt::CliStdoutFailed)), std::string::npos)
+            << err.str();
     }
 }
 
@@ -244,7 +245,7 @@ TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
     const std::string a = MakeKmr("a.kmr", 100);
     if (!Hdf5ExportAvailable()) {
         EXPECT_EQ(Run({"convert", "--format", "hdf5", a}), 1);
-        EXPECT_EQ(err.str(), "kmr convert: " + Text(Language::English, 2604) + "\n");
+        EXPECT_EQ(err.str(), "kmr convert: " + Text(Language::English, txt::Hdf5Unavailable) + "\n");
         EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
         return;
     }
@@ -254,7 +255,7 @@ TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
     // Never over an existing file.
     const std::string before = ReadAll(dir.File("a.h5"));
     EXPECT_EQ(Run({"convert", "--format=hdf5", "--compress", a}), 1);
-    EXPECT_NE(err.str().find(Text(Language::English, 141)), std::string::npos);
+    EXPECT_NE(err.str().find(Text(Language::English, txt::FileNameMayOverlap)), std::string::npos);
     EXPECT_EQ(ReadAll(dir.File("a.h5")), before);
     std::filesystem::create_directory(dir.File("out"));
     EXPECT_EQ(Run({"convert", "--format", "hdf5", "--compress", "--channels", "2", "--out", dir.File("out"), a}), 0);
@@ -317,7 +318,7 @@ TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    EXPECT_NE(message.find("kmr: " + Text(Language::English, 2019)), std::string::npos) << message;
+    EXPECT_NE(message.find("kmr: " + Text(Language::English, txt::CliStdoutFailed)), std::string::npos) << message;
 #endif
 }
 

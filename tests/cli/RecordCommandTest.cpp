@@ -98,7 +98,8 @@ TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
 TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     TempHome home;
     EXPECT_EQ(Record({"--colour"}).status, 2);
-    for (const auto& [fault, reason] : {std::pair{"TRG:noreply", 2015}, std::pair{"TTM0:ERR-007", 2016}}) {
+    for (const auto& [fault, reason] :
+         {std::pair{"TRG:noreply", txt::CliRecordNotStarted}, std::pair{"TTM0:ERR-007", txt::CliNoDataFile}}) {
         const Ran r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
         EXPECT_EQ(r.status, 1) << fault;
         EXPECT_TRUE(r.out.empty()) << fault;
@@ -111,7 +112,7 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile
     // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
     const Ran r = RecordWithCtrlC(11, false);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find(Text(Language::English, 2020)), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(Text(Language::English, txt::CliStoppedTransferring)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
     const std::string bytes = ReadAll(WrittenPath(r));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
@@ -126,9 +127,10 @@ TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
     const Ran r = RecordWithCtrlC(11, true);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find(Text(Language::English, 2017)), std::string::npos) << r.err;
-    const std::string cancelled = ReadAll(r.err.substr(r.err.rfind("kmr record: ") + 12,
-                                                       r.err.rfind(Text(Language::English, 2017)) - r.err.rfind("kmr record: ") - 12));
+    EXPECT_NE(r.err.find(Text(Language::English, txt::CliFileIncomplete)), std::string::npos) << r.err;
+    const std::string cancelled = ReadAll(
+        r.err.substr(r.err.rfind("kmr record: ") + 12,
+                     r.err.rfind(Text(Language::English, txt::CliFileIncomplete)) - r.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
 }
 

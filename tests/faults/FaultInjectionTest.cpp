@@ -355,9 +355,12 @@ private:
     bool LossNamed() const {
         const std::string name = PathFromUtf8(h_.state.LastDataFile).filename().string();
         const auto upTo = [](const std::string& text) { return text.substr(0, text.find('\x01')); };
-        const std::string told[] = {name.empty() ? std::string("\x02") : upTo(TextWith(Language::English, 2403, {name, "\x01"})),
-                                    name.empty() ? std::string("\x02") : upTo(TextWith(Language::English, 2415, {name, "\x01"})),
-                                    Text(Language::English, 2402)};
+        const std::string told[] = {
+            name.empty() ? std::string("\x02")
+                         : upTo(TextWith(Language::English, txt::MarkedCancelled, {name, "\x01"})),
+            name.empty() ? std::string("\x02")
+                         : upTo(TextWith(Language::English, txt::KeepsCompleteChannels, {name, "\x01"})),
+            Text(Language::English, txt::NoDataFileWritten)};
         for (const auto& m : h_.ui.shown)
             for (const std::string& t : told)
                 if (m.text.find(t) != std::string::npos) return true;

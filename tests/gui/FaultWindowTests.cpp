@@ -265,7 +265,7 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
         KeyAnswerer keys(key);
         QVERIFY(!p.Main().close());
         QCOMPARE(keys.texts.size(), 1);
-        QCOMPARE(keys.texts[0], gui::T(144));
+        QCOMPARE(keys.texts[0], gui::T(txt::ConfirmQuit));
         // "Do you agree to finish software?" has No as its default: the key answered No.
         QCOMPARE(keys.focused[0], QString("cmdNo"));
         QVERIFY(p.Main().isVisible());
@@ -354,7 +354,7 @@ void FaultWindowTest::closeDuringARunSaysWhy() {
     BoxAnswerer boxes;
     QVERIFY(!p.Main().close());
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QCOMPARE(boxes.seen[0].text, gui::Q(Text(Language::English, 2400)));
+    QCOMPARE(boxes.seen[0].text, gui::Q(Text(Language::English, txt::StopBeforeQuit)));
     QVERIFY(p.State().RunActive());
     p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
     QTRY_VERIFY(!p.State().RunActive());
@@ -390,8 +390,8 @@ void FaultWindowTest::runEndsAtTheFirstFailureWithOneMessage() {
     // Nothing is left to show another box: both timers are off.
     QVERIFY(!p.Main().MoniTimer().isActive());
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY2(StartsWith(boxes.seen[0], 2401), qPrintable(boxes.seen[0].text));
-    QVERIFY(boxes.seen[0].text.contains(gui::T(2402)));
+    QVERIFY2(StartsWith(boxes.seen[0], txt::LostDuringMeasurement), qPrintable(boxes.seen[0].text));
+    QVERIFY(boxes.seen[0].text.contains(gui::T(txt::NoDataFileWritten)));
     ExpectIdle(p);
     // The window can be closed.
     boxes.script = {"cmdYes"};
@@ -408,7 +408,7 @@ void FaultWindowTest::stopWithALostInstrumentEndsTheRun() {
     BoxAnswerer boxes;
     p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();  // Stop: HLT fails
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], 2401));
+    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringMeasurement));
     QVERIFY(boxes.seen[0].text.contains("HLT"));
     ExpectIdle(p);
 }
@@ -422,7 +422,7 @@ void FaultWindowTest::transferEndsAfterOneMessageWhenTheLinkFails() {
     p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY2(StartsWith(boxes.seen[0], 2409), qPrintable(boxes.seen[0].text));
+    QVERIFY2(StartsWith(boxes.seen[0], txt::LostDuringTransfer), qPrintable(boxes.seen[0].text));
     QVERIFY2(boxes.seen[0].text.contains("Complete channels: 1."), qPrintable(boxes.seen[0].text));
     QVERIFY(!p.State().LastTransferComplete);
     QVERIFY(!p.ProgressWindow().isVisible());
@@ -444,7 +444,7 @@ void FaultWindowTest::balanceWithADeadInstrumentShowsOneMessage() {
     const std::size_t from = bus_->Commands().size();
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], 2405));
+    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringBalance));
     // Ended after the first command's attempts.
     for (const auto& c : Since(bus_->Commands(), from)) QCOMPARE(QString::fromStdString(c), QString("RES"));
     QVERIFY(dlg->isVisible());
@@ -461,7 +461,7 @@ void FaultWindowTest::checkWithADeadInstrumentShowsOneMessage() {
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], 2406));
+    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringCheck));
     QVERIFY(boxes.seen[0].text.contains("CHK0"));
     QCOMPARE(Count(bus_->Commands(), "CHK2"), 0);
     bus_->Restore();
@@ -507,7 +507,7 @@ void FaultWindowTest::refusedCalibrationIsNotMarkedOn() {
     BoxAnswerer boxes;
     dlg->OutputButton(CalButton::Plus)->click();
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], 2407));
+    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringCalibration));
     QVERIFY(dlg->OutputButton(CalButton::Plus)->palette().color(QPalette::Button) != QColor(0, 0, 255));
     QVERIFY(!dlg->Presenter().ActiveButton().has_value());
     CloseBox(dlg);
@@ -544,7 +544,7 @@ void FaultWindowTest::runStoppedBeforeTheTriggerKeepsTheNextFileCaption() {
     QVERIFY(!p.State().RunActive());
     QCOMPARE(p.Main().windowTitle(), caption);
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QCOMPARE(boxes.seen[0].text, gui::T(2412));
+    QCOMPARE(boxes.seen[0].text, gui::T(txt::StoppedBeforeTrigger));
 }
 
 // --- A stalled link, reconnection -----------------------------------------------------------------
@@ -582,7 +582,7 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
     QVERIFY(!p.WaitNotice().isVisible());
     QCOMPARE(Count(bus_->Commands(), "EOC"), 1);
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], 2401));
+    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringMeasurement));
     ExpectIdle(p);
 }
 

@@ -89,7 +89,7 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
     QVERIFY(picked);
     QVERIFY(!boxes.seen.empty());
     QVERIFY2(boxes.seen[0].text.startsWith("Unexpected error #" + QString::number(ENOSPC)), qPrintable(boxes.seen[0].text));
-    QVERIFY(boxes.seen[0].text.contains(gui::T(2505)));
+    QVERIFY(boxes.seen[0].text.contains(gui::T(txt::SaveElsewhereQuestion)));
     QVERIFY(p.State().LastTransferComplete);
     QVERIFY2(QString::fromStdString(p.State().LastDataFile).startsWith(QDir::toNativeSeparators(other.path() + "/")),
              p.State().LastDataFile.c_str());
@@ -209,8 +209,8 @@ void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {
     box.close();
     // A Japanese text shorter than the wrapping length but wider than the box wraps instead of
     // being cut off at the box's edge.
-    gui::MessageBox ja(nullptr, gui::Q(TextWith(Language::Japanese, 2501, {"300", "227", "255"})), "Error",
-                       MsgIcon::Exclamation, MsgButtons::Ok);
+    gui::MessageBox ja(nullptr, gui::Q(TextWith(Language::Japanese, txt::FileNameTooLong, {"300", "227", "255"})),
+                       "Error", MsgIcon::Exclamation, MsgButtons::Ok);
     ja.show();
     QVERIFY(QTest::qWaitForWindowExposed(&ja));
     auto* label = ja.findChild<QLabel*>("lblText");

@@ -195,7 +195,7 @@ void LayoutTest::functionKeysReachTheWireAndTheStatusSaysWhatHappened() {
     QCOMPARE(w.findChild<QAction*>("mnuFileItem7")->text(), QString("&Quit"));
     RecordByF5(p, *bus_);
     // Where the file went, whole.
-    QCOMPARE(w.Status()->text(), gui::T(2703).arg(QString::fromStdString(p.State().LastDataFile)));
+    QCOMPARE(w.Status()->text(), gui::T(txt::DataFileStatus).arg(QString::fromStdString(p.State().LastDataFile)));
     const std::size_t before = bus_->Commands().size();
     Press(Qt::Key_F6);
     QVERIFY(w.MoniTimer().isActive());

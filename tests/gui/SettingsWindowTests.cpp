@@ -90,7 +90,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     const std::size_t before = bus_->Commands().size();
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(157));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::SaveChangesQuestion));
     auto sent = bus_->Commands();
     sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(before));
     QVERIFY(std::find(sent.begin(), sent.end(), "CLK 25") != sent.end());
@@ -117,7 +117,7 @@ void SettingsWindowTest::measCondCloseBoxKeepsTheTypedValueAndAsks() {
     boxes.script = {"cmdNo", "cmdYes"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(158));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::DiscardChangesQuestion));
     QVERIFY(dlg->isVisible());
     QCOMPARE(level->text(), QString("+5"));
     dlg->close();
@@ -154,7 +154,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(157));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::SaveChangesQuestion));
     QCOMPARE(p.State().Graph.X.Xspace, 30);
     // The monitor graphs restart at [0, 30] and channel 3's row shows.
     QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
@@ -183,7 +183,7 @@ void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     boxes.script = {"cmdNo", "cmdYes"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(158));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::DiscardChangesQuestion));
     QVERIFY(dlg->isVisible());
     QCOMPARE(max1->text(), QString("25"));
     QCOMPARE(dlg->Form().Working().Ch[0].YscaleMax, 25.0);
@@ -224,7 +224,7 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(2));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(157));
+    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::SaveChangesQuestion));
     QCOMPARE(boxes.seen[1].text, QString("Data file name exists.\nAre you sure the data file name is  'T_1.kmr' ?"));
     QCOMPARE(p.State().DataFileNumber, 1);
     QVERIFY2(FileText(p.State().CondPath(kGlobalCnd)).contains("\r\n\"T\"\r\n0\r\n"),
@@ -263,7 +263,7 @@ void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
     boxes.script = {"cmdNo"};
     dlg->close();
     QCOMPARE(boxes.seen.size(), std::size_t(2));
-    QCOMPARE(boxes.seen[1].text, kmr::gui::T(158));
+    QCOMPARE(boxes.seen[1].text, kmr::gui::T(txt::DiscardChangesQuestion));
     QVERIFY(dlg->isVisible());
     // Cancel closes without asking and saves nothing; the caption names the next file.
     main.setWindowTitle("");

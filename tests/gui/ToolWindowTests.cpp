@@ -210,8 +210,8 @@ void ToolWindowsTest::existingCsvStopsTheConversion() {
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t{1});
-    QVERIFY(boxes.seen[0].text.startsWith(gui::T(141)));
-    QCOMPARE(boxes.seen[0].title, gui::T(156));
+    QVERIFY(boxes.seen[0].text.startsWith(gui::T(txt::FileNameMayOverlap)));
+    QCOMPARE(boxes.seen[0].title, gui::T(txt::SettingErrorTitle));
     QVERIFY(!QFile::exists(QString::fromStdString(data + "1.csv")));
     QCOMPARE(QString::fromStdString(testing::ReadAll(data + "2.csv")), QString("mine"));
     QCOMPARE(dlg->DataList()->item(0, 0)->checkState(), Qt::Checked);
@@ -230,7 +230,7 @@ void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
     dlg->findChild<QPushButton*>("cmdSPathName")->click();
     auto* picker = dlg->findChild<gui::PathDlg*>();
     QVERIFY(picker != nullptr);
-    QCOMPARE(picker->windowTitle(), gui::T(170) + " - " + gui::T(172));
+    QCOMPARE(picker->windowTitle(), gui::T(txt::DataFolderSettingsTitle) + " - " + gui::T(txt::MeasurementDataFolder));
     QVERIFY(!dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     testing::FakeDriveType types;
     testing::FakeDrive drive;

@@ -162,8 +162,9 @@ void FileExchangeForm::ReportUnconverted(const ConversionOutcome& outcome, UiPor
     const auto converted = std::count(outcome.converted.begin(), outcome.converted.end(), true);
     const auto notConverted = static_cast<std::ptrdiff_t>(outcome.converted.size()) - converted;
     if (notConverted == 0) return;
-    ui.ShowMessage(TextWith(ui.language, 2509, {std::to_string(converted), std::to_string(notConverted)}),
-                   ui.Text(151), MsgIcon::Information, MsgButtons::Ok);
+    ui.ShowMessage(
+        TextWith(ui.language, txt::ConvertedCount, {std::to_string(converted), std::to_string(notConverted)}),
+        ui.Text(txt::ConfirmationTitle), MsgIcon::Information, MsgButtons::Ok);
 }
 
 void FileExchangeForm::UncheckDataFile(std::size_t index) {

@@ -15,13 +15,13 @@ std::optional<std::int32_t> ParseUnsignedCount(std::string_view text) {
 }
 
 bool AskToRenew(UiPort& ui, Language lang) {
-    return ui.ShowMessage(Text(lang, 157), Text(lang, 164), MsgIcon::Question, MsgButtons::YesNo) ==
-           MsgAnswer::Yes;
+    return ui.ShowMessage(Text(lang, txt::SaveChangesQuestion), Text(lang, txt::RegistrationButton), MsgIcon::Question,
+                          MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 bool AskToCloseWithoutRenewing(UiPort& ui, Language lang) {
-    return ui.ShowMessage(Text(lang, 158), Text(lang, 167), MsgIcon::Question, MsgButtons::YesNo) ==
-           MsgAnswer::Yes;
+    return ui.ShowMessage(Text(lang, txt::DiscardChangesQuestion), Text(lang, txt::CloseTitle), MsgIcon::Question,
+                          MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 }  // namespace kmr

@@ -143,12 +143,14 @@ void Redraw(Engine& e, const GraphChangeFlags& flags) {
 FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std::function<void()>& disable) {
     ProgramState& s = e.s;
     if (!form.AnyGraphOn()) {
-        e.ui.ShowMessage(Text(lang, 110), Text(lang, 156), MsgIcon::Exclamation, MsgButtons::Ok);
+        e.ui.ShowMessage(Text(lang, txt::NoGraphChannel), Text(lang, txt::SettingErrorTitle), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
     // The pitch box's rule, for a span typed after the pitch: the pitch never exceeds the span.
     if (form.Working().X.Xspace < form.Working().X.Xpich) {
-        e.ui.ShowMessage(Text(lang, 2513), Text(lang, 156), MsgIcon::Exclamation, MsgButtons::Ok);
+        e.ui.ShowMessage(Text(lang, txt::SpanShorterThanPitch), Text(lang, txt::SettingErrorTitle),
+                         MsgIcon::Exclamation, MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
     const GraphChangeFlags flags = form.Flags(s.Graph);

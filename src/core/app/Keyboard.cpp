@@ -1,4 +1,5 @@
 #include "core/app/Keyboard.h"
+#include "core/support/TextIds.h"
 
 #include <cctype>
 
@@ -14,9 +15,13 @@ struct MenuKey {
 // The items of one menu have letters of their own (File's Open, Export Charts and Export Range
 // carry O, C and R in their captions).
 constexpr MenuKey kMenuKeys[] = {
-    {1004, 'D', ""},   {1005, 'M', ""}, {1006, 'G', ""}, {1007, 'V', ""}, {1008, 'Q', ""},  // File
-    {1009, 'M', "F6"}, {1010, 'B', ""}, {1011, 'S', "F5"}, {160, 'S', "F5"},                // Meas.
-    {1012, 'C', ""},   {1105, 'O', ""}, {1013, 'V', ""}, {2410, 'N', ""},                    // Option
+    // File
+    {txt::DataFileSettingsItem, 'D', ""}, {txt::MeasCondSettingsItem, 'M', ""}, {txt::GraphCondSettingsItem, 'G', ""},
+    {txt::ConvertFileItem, 'V', ""}, {txt::QuitItem, 'Q', ""},
+    // Meas.
+    {txt::MonitorItem, 'M', "F6"}, {txt::BalanceItem, 'B', ""}, {txt::StartItem, 'S', "F5"}, {txt::StopButton, 'S', "F5"},
+    // Option
+    {txt::CheckItem, 'C', ""}, {txt::OutputCalItem, 'O', ""}, {txt::VersionItem, 'V', ""}, {txt::ConnectItem, 'N', ""},
 };
 
 const MenuKey* Find(int textId) {

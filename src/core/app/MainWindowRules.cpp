@@ -5,10 +5,12 @@
 
 namespace kmr {
 
-std::string StartStopCaption(Language lang, bool runActive) { return Text(lang, runActive ? 160 : 159); }
+std::string StartStopCaption(Language lang, bool runActive) {
+    return Text(lang, runActive ? txt::StopButton : txt::StartButton);
+}
 
 std::string MonitorButtonCaption(Language lang, bool monitoringOn) {
-    return Text(lang, monitoringOn ? 147 : 148);
+    return Text(lang, monitoringOn ? txt::MonitorOff : txt::MonitorOn);
 }
 
 MenuState UpdateMenus(const MainWindowState& s, Language lang) {
@@ -49,7 +51,7 @@ std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileF
     std::string caption = std::string(kMainCaptionName) + " - ";
     if (nextFileForm) {
         caption += DataFileName(s.BaseFileName, s.DataFileNumber, extension);
-        caption += "(" + Text(lang, 155) + ")";
+        caption += "(" + Text(lang, txt::NextDataFile) + ")";
     } else {
         // Before any file was written (number 0) there is no previous number to name; the base
         // name alone is shown rather than a "_-1" that no file carries.

@@ -194,10 +194,11 @@ int MeasCondForm::OkRefusal() const {
     const auto& ch = w_.Channels;
     if (w_.TrgMode == 1 &&
         std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1 && c.DtgOnOff == 1; }))
-        return 118;
-    if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1; })) return 115;
+        return txt::NoDataTriggerChannel;
+    if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1; }))
+        return txt::NoMeasuredChannel;
     // The readout's rule (conditions loaded from an older file may break it).
-    if (!PreMemoryFits(w_.MemoryWords, w_.PreMemoryWords)) return 2514;
+    if (!PreMemoryFits(w_.MemoryWords, w_.PreMemoryWords)) return txt::PreMemoryTooLarge;
     return 0;
 }
 
@@ -223,12 +224,13 @@ void WriteBack(MeasConditions& live, const MeasConditions& edited) {
 FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()>& hide) {
     ProgramState& s = e.s;
     if (const int refusal = form.OkRefusal(); refusal != 0) {
-        e.ui.ShowMessage(e.ui.Text(refusal), e.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+        e.ui.ShowMessage(e.ui.Text(refusal), e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
     const std::string mask = form.PendingMask(s.Meas);
     if (!HasChange(mask)) return FormOutcome::Close;
-    if (e.ui.ShowMessage(e.ui.Text(157), e.ui.Text(164), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (e.ui.ShowMessage(e.ui.Text(txt::SaveChangesQuestion), e.ui.Text(txt::RegistrationButton), MsgIcon::Question,
+                         MsgButtons::YesNo) != MsgAnswer::Yes)
         return FormOutcome::StayOpen;
 
     if (hide) hide();
@@ -250,7 +252,8 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
 
 bool MeasCondMayClose(Engine& e, MeasCondForm& form) {
     if (!HasChange(form.PendingMask(e.s.Meas))) return true;
-    return e.ui.ShowMessage(e.ui.Text(158), e.ui.Text(167), MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+    return e.ui.ShowMessage(e.ui.Text(txt::DiscardChangesQuestion), e.ui.Text(txt::CloseTitle), MsgIcon::Question,
+                            MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 }  // namespace kmr

@@ -111,14 +111,14 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     UiPort& ui = e.ui;
     if (e.forms.IsOpen()) return OpenOutcome::FormOpen;
     if (s.RunActive()) {
-        ui.ShowMessage(ui.Text(2802), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::OpenWhileMeasuring), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
         return OpenOutcome::RunActive;
     }
     const StoredRecordCheck check = CheckStoredRecord(path, ui.language);
     if (!check.ok) {
         // A recent file that has gone leaves the list.
         if (check.fileError == ENOENT) s.RecentFiles = WithoutRecentFile(s.RecentFiles, path);
-        ui.ShowMessage(check.problem, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        ui.ShowMessage(check.problem, ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         return OpenOutcome::Refused;
     }
     const FileConditions& fc = check.conditions;
@@ -131,7 +131,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     const bool withProgress = words >= kOpenProgressWords;
     ProgressView& view = withProgress ? static_cast<ProgressView&>(delayed) : quiet;
     if (withProgress) {
-        view.Show(ui.Text(2801), ui.Text(112));
+        view.Show(ui.Text(txt::OpeningDataFile), ui.Text(txt::WaitAMinute));
         view.SetPercent(0);
     }
     RunStatus status = RunStatus::Ok;
@@ -164,7 +164,8 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     // What the file lacks is said once the record is drawn.
     std::string caution = check.note;
     if (!check.sizeWarning.empty()) caution += (caution.empty() ? "" : "\n") + check.sizeWarning;
-    if (!caution.empty()) ui.ShowMessage(path + "\n" + caution, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+    if (!caution.empty())
+        ui.ShowMessage(path + "\n" + caution, ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     return OpenOutcome::Opened;
 }
 
@@ -204,7 +205,8 @@ std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, 
                                           SampleRange samples, DrivePort& drive) {
     const std::string source = ShownRecordFile(e.s);
     if (source.empty()) {
-        e.ui.ShowMessage(e.ui.Text(2808), e.ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+        e.ui.ShowMessage(e.ui.Text(txt::RangeNeedsDataFile), e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
         return {};
     }
     ConversionOptions options;

@@ -35,7 +35,7 @@ void SetRunButtons(Engine& e, bool enabled) {
 void ShowRecordingStatus(Engine& e) {
     // Before the trigger the instrument fills no more than its pre-trigger memory.
     const bool armed = e.s.Meas.TrgMode != 0 && e.s.WordsConverted <= e.s.Meas.PreMemoryWords;
-    e.main.SetStatusText(e.ui.Text(armed ? 2701 : 2702));
+    e.main.SetStatusText(e.ui.Text(armed ? txt::WaitingForTrigger : txt::RecordingStatus));
 }
 
 void RestoreRestTimePanel(Engine& e) {
@@ -48,7 +48,7 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
     if (!kept.empty()) text += "\r\n" + kept;
     const Pointer saved = e.ui.GetPointer();
     e.ui.SetPointer(Pointer::Default);
-    e.ui.ShowMessage(text, e.ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     e.ui.SetPointer(saved);
 }
 
@@ -96,8 +96,8 @@ void HighSpeedStart(Engine& e) {
     bool triggered = false;
     if (!e.Failed()) {
         e.main.SetRestTimeColour(RestTimeColour::Yellow);
-        e.main.SetRestTimeCaption(e.ui.Text(153));
-        e.main.SetStatusText(e.ui.Text(2708));
+        e.main.SetRestTimeCaption(e.ui.Text(txt::HighSpeedMode));
+        e.main.SetStatusText(e.ui.Text(txt::HighSpeedRecording));
         // Returns only when the instrument has finished recording or the timeout expired.
         triggered = Trigger(e);
         RestoreRestTimePanel(e);
@@ -170,7 +170,7 @@ void StartOrStop(Engine& e) {
             HighSpeedStart(e);
         else
             NormalStart(e);
-        if (scope.Failed() && !s.RunActive()) ShowInstrumentLost(e, 2413, scope.Command(), {});
+        if (scope.Failed() && !s.RunActive()) ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
     }
     // A start that failed leaves monitoring as it was: its timer runs again.
     if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
@@ -244,15 +244,15 @@ void EndOfConversion(Engine& e) {
     SetMainCaption(e, s.LastDataFile.empty());
     // Where the file went, and how much of the memory a stop before its end kept.
     if (s.LastDataFile.empty())
-        e.main.SetStatusText(e.ui.Text(2402));
+        e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));
     else if (n < s.Meas.MemoryWords)
-        e.main.SetStatusText(TextWith(e.ui.language, 2704, {std::to_string(n), std::to_string(s.Meas.MemoryWords),
-                                                             s.LastDataFile}));
+        e.main.SetStatusText(TextWith(e.ui.language, txt::StoppedEarly,
+                                      {std::to_string(n), std::to_string(s.Meas.MemoryWords), s.LastDataFile}));
     else
-        e.main.SetStatusText(TextWith(e.ui.language, 2703, {s.LastDataFile}));
+        e.main.SetStatusText(TextWith(e.ui.language, txt::DataFileStatus, {s.LastDataFile}));
     e.main.SetWindowEnabled(true);
     if (n == 0)
-        e.ui.ShowMessage(e.ui.Text(2412), kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
+        e.ui.ShowMessage(e.ui.Text(txt::StoppedBeforeTrigger), kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
 }
 
 void EndLostRun(Engine& e, const std::string& command) {
@@ -274,8 +274,8 @@ void EndLostRun(Engine& e, const std::string& command) {
     SetMainCaption(e, true);
     e.ui.SetPointer(Pointer::Default);
     e.main.SetWindowEnabled(true);
-    e.main.SetStatusText(e.ui.Text(2402));
-    ShowInstrumentLost(e, 2401, command, e.ui.Text(2402));
+    e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));
+    ShowInstrumentLost(e, txt::LostDuringMeasurement, command, e.ui.Text(txt::NoDataFileWritten));
 }
 
 }  // namespace kmr

@@ -12,7 +12,9 @@ namespace kmr {
 
 namespace {
 
-std::string Fix(Language lang) { return "\n" + Text(lang, 2504); }
+std::string Fix(Language lang) {
+    return "\n" + Text(lang, txt::ChooseAnotherFolder);
+}
 
 // The folder as the user knows it, with the system's reason.
 std::string FolderProblem(Language lang, int textId, const std::string& folder, int err) {
@@ -23,7 +25,7 @@ std::string FolderProblem(Language lang, int textId, const std::string& folder, 
 
 std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string& extension, Language lang) {
     const std::string& base = g.BaseFileName;
-    if (base.empty() || IsImproperFileName(base)) return Text(lang, 140) + "\n" + base + Fix(lang);
+    if (base.empty() || IsImproperFileName(base)) return Text(lang, txt::ImproperFileName) + "\n" + base + Fix(lang);
     if (!BaseNameFits(base)) return BaseNameTooLongText(lang, base) + Fix(lang);
 
     const std::string folder = WithTrailingSeparator(g.DataFolder);
@@ -34,21 +36,21 @@ std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string&
         std::filesystem::create_directories(where, ec);
         if (!std::filesystem::is_directory(where, ec)) {
             const int err = ec ? ec.default_error_condition().value() : ENOENT;
-            return FolderProblem(lang, 2502, folder, err != 0 ? err : ENOENT);
+            return FolderProblem(lang, txt::DataFolderMissing, folder, err != 0 ? err : ENOENT);
         }
     }
     // The longest name the run may make, created and removed again; a file of that name that is
     // already there is never touched (the folder's own write test is made instead).
     int err = ProbeCreateFile(folder + LongestDataFileName(base, extension));
     if (err == EEXIST) err = ProbeWritableFolder(folder) ? 0 : EACCES;
-    if (err != 0) return FolderProblem(lang, 2503, folder, err);
+    if (err != 0) return FolderProblem(lang, txt::DataFolderNotWritable, folder, err);
     return {};
 }
 
 bool DataFileReadyForRun(Engine& e) {
     const std::string problem = DataFileProblemBeforeRun(e.s.Global, e.s.Extension(), e.ui.language);
     if (problem.empty()) return true;
-    e.ui.ShowMessage(problem, e.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+    e.ui.ShowMessage(problem, e.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
     e.s.Status = RunStatus::Cancelled;
     return false;
 }

@@ -11,19 +11,19 @@ void SaveProblems::Report(UiPort& ui) {
         if (!text.empty()) text += "\r\n";
         text += m;
     }
-    ui.ShowMessage(text, ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(text, ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     messages_.clear();
 }
 
 void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui) {
     if (s.DamagedConditionFiles.empty()) return;
-    std::string text = ui.Text(2512);
+    std::string text = ui.Text(txt::ConditionFilesReset);
     for (const std::string& copy : s.DamagedConditionFiles) {
         const std::string file = copy.substr(0, copy.size() - std::string_view(".damaged").size());
         text += "\r\n" + file + " -> " + copy;
     }
     s.DamagedConditionFiles.clear();
-    ui.ShowMessage(text, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(text, ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 }  // namespace kmr

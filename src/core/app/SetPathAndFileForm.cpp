@@ -36,7 +36,8 @@ bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
     refusedBase_ = a.refusedBase;
     if (!a.accepted) {
         if (ui != nullptr && !RefusalMessage(ui->language).empty())
-            ui->ShowMessage(RefusalMessage(ui->language), ui->Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+            ui->ShowMessage(RefusalMessage(ui->language), ui->Text(txt::SettingErrorTitle), MsgIcon::Exclamation,
+                            MsgButtons::Ok);
         return false;
     }
     accepted_ = a.text;
@@ -47,7 +48,7 @@ bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
 bool SetPathAndFileForm::ChooseFileType(int type, UiPort& ui, Language lang) {
     if (type == 1 && memoryWords_ > kLargestCsvWords) {
         fileType_ = 0;
-        ui.ShowMessage(CsvCautionText(lang), Text(lang, 206), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(CsvCautionText(lang), Text(lang, txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
     fileType_ = type == 1 ? 1 : 0;
@@ -66,14 +67,14 @@ bool SetPathAndFileForm::Changed(const GlobalSettings& settings) const {
 }
 
 std::string CsvCautionText(Language lang) {
-    return Text(lang, 202) + FormatInt(kLargestCsvWords) + " " + Text(lang, 203) + Text(lang, 204) + "\r\n" +
-           Text(lang, 205);
+    return Text(lang, txt::TooManyWordsStart) + FormatInt(kLargestCsvWords) + " " + Text(lang, txt::WordsUnit) +
+           Text(lang, txt::TooManyWordsEnd) + "\r\n" + Text(lang, txt::CsvNotAFileType);
 }
 
 std::string NumberedNameQuestion(Language lang, const std::string& base, std::int32_t number,
                                  const std::string& extension) {
-    return Text(lang, 120) + "\r\n" + Text(lang, 121) + " '" + base + "_" + FormatInt(number) + extension + "' " +
-           Text(lang, 122);
+    return Text(lang, txt::DataFileNameExists) + "\r\n" + Text(lang, txt::ConfirmFileNameStart) + " '" + base + "_" +
+           FormatInt(number) + extension + "' " + Text(lang, txt::ConfirmFileNameEnd);
 }
 
 FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang, const std::function<void()>& disable) {
@@ -82,8 +83,8 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     if (!AskToRenew(e.ui, lang)) return FormOutcome::StayOpen;
     const std::int32_t number = NextDataFileNumber(form.Folder(), form.BaseName(), form.Extension());
     if (number != 0 &&
-        e.ui.ShowMessage(NumberedNameQuestion(lang, form.BaseName(), number, form.Extension()), Text(lang, 164),
-                         MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        e.ui.ShowMessage(NumberedNameQuestion(lang, form.BaseName(), number, form.Extension()),
+                         Text(lang, txt::RegistrationButton), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return FormOutcome::StayOpen;
 
     if (disable) disable();

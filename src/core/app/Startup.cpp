@@ -110,14 +110,14 @@ void ReplaceUnavailableInputModes(MeasConditions& m, std::int32_t model) {
 
 std::string OfflineOfferText(Language lang, const GpibSettings& gpib) {
     std::string t = "KMR-530A/KMR-510C (";
-    t += Text(lang, 101);
+    t += Text(lang, txt::GpibAddressLabel);
     t += FormatInt(gpib.Address);
     t += " ";
-    t += Text(lang, 127);
+    t += Text(lang, txt::DelimiterLabel);
     t += gpib.Delimiter == 1 ? "CR) " : "CR/LF) ";
-    t += Text(lang, 133);
+    t += Text(lang, txt::IsFixed);
     t += "\r\n";
-    t += Text(lang, 108);
+    t += Text(lang, txt::ContinueOffline);
     return t;
 }
 
@@ -258,7 +258,7 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     s.Geometry = CorrectMainFormGeometry(g, o.screen);
     // The splash, counting every channel until the conditions say which are measured.
     e.ui.SetPointer(Pointer::Hourglass);
-    e.splash.Show(e.ui.Text(123), e.ui.Text(112), SplashSteps(kChannels));
+    e.splash.Show(e.ui.Text(txt::ProgramFullName), e.ui.Text(txt::WaitAMinute), SplashSteps(kChannels));
     e.clock.Sleep(0.5);
     // The folders and condition files.
     Initialise(s, o.folders, e.clock.Now(), e.splash, e.ui);
@@ -278,7 +278,7 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& o) {
     FitAndDownload(e);
     if (s.Status == RunStatus::CommFailed) return OfflineOffer(e);
     // Ready: the splash goes, the main window comes.
-    e.splash.SetStatus(e.ui.Text(143));
+    e.splash.SetStatus(e.ui.Text(txt::ProgramReady));
     e.splash.Complete();
     e.clock.Sleep(0.5);
     e.splash.Unload();
@@ -296,7 +296,7 @@ bool ConnectAgain(Engine& e) {
         e.main.SetMonitorChecked(false);
     }
     e.ui.SetPointer(Pointer::Hourglass);
-    e.splash.Show(e.ui.Text(123), e.ui.Text(112), SplashSteps(s.Meas.ChannelCount));
+    e.splash.Show(e.ui.Text(txt::ProgramFullName), e.ui.Text(txt::WaitAMinute), SplashSteps(s.Meas.ChannelCount));
     s.Status = RunStatus::Ok;
     Connect(e, e.interfaceOverride, e.makeBus);
     bool ok = s.Status == RunStatus::Ok && s.Instrument.FirstInstalledChannel != 0;
@@ -311,7 +311,7 @@ bool ConnectAgain(Engine& e) {
         ok = s.Status != RunStatus::CommFailed;
     }
     if (ok) {
-        e.splash.SetStatus(e.ui.Text(143));
+        e.splash.SetStatus(e.ui.Text(txt::ProgramReady));
         e.splash.Complete();
     }
     e.splash.Unload();
@@ -340,10 +340,10 @@ bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {
     if (s.ProgramMode == kModeStarting) return true;
     if (s.RunActive()) {
         // Refused, and said why.
-        ui.ShowMessage(ui.Text(2400), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::StopBeforeQuit), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
-    return ui.ShowMessage(ui.Text(144), ui.Text(145), MsgIcon::Question, MsgButtons::YesNo,
+    return ui.ShowMessage(ui.Text(txt::ConfirmQuit), ui.Text(txt::QuitTitle), MsgIcon::Question, MsgButtons::YesNo,
                           /*defaultNo=*/true) == MsgAnswer::Yes;
 }
 

@@ -238,7 +238,7 @@ void ShowProgress(Engine& e, bool csv) {
     RedimSampleBuffer(s.Samples, s.Meas.MemoryWords);
     s.progress = Progress{};
     s.progress.TransferBlockWords = kTransferBlockWords;
-    e.progressView.Show(e.ui.Text(124), e.ui.Text(112));
+    e.progressView.Show(e.ui.Text(txt::TransferringAndDrawing), e.ui.Text(txt::WaitAMinute));
     const std::int32_t n = s.WordsConverted;
     const int k = s.Meas.ChannelCount;
     s.progress.MaxPBCount = csv ? CsvStepCount(n, k) : DataFileStepCount(n, k);
@@ -331,18 +331,20 @@ bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
 void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled, const std::string& failed,
                               const std::string& path, bool created, bool csv) {
     const Language lang = e.ui.language;
-    std::string text = cancelled ? Text(lang, 2408) : TextWith(lang, 2409, {failed});
+    std::string text =
+        cancelled ? Text(lang, txt::TransferCancelled) : TextWith(lang, txt::LostDuringTransfer, {failed});
     std::string channels;
     for (int ch : f.complete) channels += (channels.empty() ? "" : ", ") + FormatInt(ch);
-    if (channels.empty()) channels = Text(lang, 2404);
+    if (channels.empty()) channels = Text(lang, txt::NoChannels);
     if (created) {
         const std::size_t slash = path.find_last_of("/\\");
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-        text += "\r\n" + (csv ? TextWith(lang, 2415, {name, channels}) : TextWith(lang, 2403, {name, channels}));
+        text += "\r\n" + (csv ? TextWith(lang, txt::KeepsCompleteChannels, {name, channels})
+                              : TextWith(lang, txt::MarkedCancelled, {name, channels}));
     } else {
-        text += "\r\n" + Text(lang, 2402);
+        text += "\r\n" + Text(lang, txt::NoDataFileWritten);
     }
-    e.ui.ShowMessage(text, e.ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 // One transfer of the recording into a file in `folder`.
@@ -389,7 +391,7 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
 std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::string& folder) {
     // Without the link the recording cannot be read again.
     if (e.s.SaveElsewhere == nullptr || a.faults.linkFailed) {
-        e.ui.ShowMessage(a.problem, e.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        e.ui.ShowMessage(a.problem, e.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
     std::optional<std::string> other = e.s.SaveElsewhere->OtherFolder(a.problem, folder);

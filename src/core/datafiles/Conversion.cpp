@@ -30,7 +30,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& tail) {
 }
 
 void SettingError(UiPort& ui, int textId) {
-    ui.ShowMessage(ui.Text(textId), ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(ui.Text(textId), ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 std::uint64_t FileBytes(const std::string& path) {
@@ -85,11 +85,13 @@ bool ConversionOutcome::AllConverted() const {
 bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui) {
     const std::int64_t free = drive.FreeBytes(csvFolder);
     if (free < 0) {
-        ui.ShowMessage(ui.Text(130), ui.Text(114), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::DriveMediaAbnormal), ui.Text(txt::CheckTitle), MsgIcon::Exclamation,
+                       MsgButtons::Ok);
         return false;
     }
     if (free < kLeastCsvDriveBytes) {
-        ui.ShowMessage(ui.Text(131), ui.Text(114), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::DriveNeedsOneMegabyte), ui.Text(txt::CheckTitle), MsgIcon::Exclamation,
+                       MsgButtons::Ok);
         return false;
     }
     return true;
@@ -127,10 +129,10 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     if (status == RunStatus::Cancelled) return false;
     // A file of another length than its header implies is converted after a word of caution.
     if (!sizeWarning.empty())
-        ui.ShowMessage(dataPath + "\n" + sizeWarning, ui.Text(206), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(dataPath + "\n" + sizeWarning, ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     const ResolvedSubset chosen = ResolveSubset(fc, options.subset, ui.language);
     if (!chosen.ok) {
-        ui.ShowMessage(dataPath + "\n" + chosen.problem, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        ui.ShowMessage(dataPath + "\n" + chosen.problem, ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         status = RunStatus::Cancelled;
         return false;
     }
@@ -187,7 +189,7 @@ ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& por
 
     const std::size_t count = request.checkedNames.size();
     if (count == 0 || (count == 1 && request.checkedNames[0] == "*.kmr")) {
-        SettingError(ui, 119);
+        SettingError(ui, txt::NoDataFileName);
         return {};
     }
     const std::string dataFolder = WithSeparator(request.dataFolder);
@@ -226,7 +228,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
         const std::string& name = item.csvName;
         if (typedName && (name.empty() || name == "*" + extension || name.size() <= extension.size() ||
                           IsImproperFileName(name))) {
-            SettingError(ui, 140);
+            SettingError(ui, txt::ImproperFileName);
             return outcome;
         }
         const std::string stem = name.substr(0, name.size() >= extension.size() ? name.size() - extension.size() : 0);
@@ -236,7 +238,8 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
         const bool taken = hdf5 ? std::filesystem::exists(PathFromUtf8(item.csvFolder + name), ec)
                                 : BaseOrLetteredExists(item.csvFolder, stem, extension);
         if (twice || taken) {
-            ui.ShowMessage(ui.Text(141) + "\n" + item.csvFolder + name, ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+            ui.ShowMessage(ui.Text(txt::FileNameMayOverlap) + "\n" + item.csvFolder + name,
+                           ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
             return outcome;
         }
         stems.push_back(key);
@@ -244,8 +247,10 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
 
     for (const auto& folder : folders) {
         while (!ports.drive.WriteTest(folder)) {
-            const std::string text = ui.Text(128) + " '" + folder + "' " + ui.Text(132) + " " + ui.Text(154);
-            if (ui.ShowMessage(text, ui.Text(107), MsgIcon::Question, MsgButtons::RetryCancel) != MsgAnswer::Retry)
+            const std::string text = ui.Text(txt::DriveWord) + " '" + folder + "' " + ui.Text(txt::CannotWrite) + " " +
+                                     ui.Text(txt::RetryQuestion);
+            if (ui.ShowMessage(text, ui.Text(txt::ErrorTitle), MsgIcon::Question, MsgButtons::RetryCancel) !=
+                MsgAnswer::Retry)
                 return outcome;
         }
     }
@@ -257,7 +262,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     progress.AllVol = 0;
     for (const auto& item : items) progress.AllVol += item.sizeKB;
     if (progress.AllVol <= 0) progress.AllVol = 1.0;
-    ports.progressView.Show(ui.Text(139), ui.Text(112));
+    ports.progressView.Show(ui.Text(txt::ConvertingFile), ui.Text(txt::WaitAMinute));
     for (std::size_t i = 0; i < items.size(); ++i) {
         outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, options,
                                                progress, ports.progressView, ui, status, ports.files,

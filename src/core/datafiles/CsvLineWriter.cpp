@@ -202,11 +202,11 @@ private:
         for (const Created& c : created_) {
             if (c.committed) continue;
             if (files_.Remove(c.temporary))
-                text += "\n" + ctx_.ui.Text(2101) + c.temporary;
+                text += "\n" + ctx_.ui.Text(txt::PartRemoved) + c.temporary;
             else
-                kept += "\n" + ctx_.ui.Text(2102) + c.temporary;
+                kept += "\n" + ctx_.ui.Text(txt::PartNotRemoved) + c.temporary;
         }
-        ctx_.ui.ShowMessage(text + kept, ctx_.ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        ctx_.ui.ShowMessage(text + kept, ctx_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         ctx_.status = RunStatus::Cancelled;
     }
 

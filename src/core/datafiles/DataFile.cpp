@@ -30,9 +30,9 @@ bool GetRaw(const Bytes& b, std::size_t& pos, U& u) {
 }
 
 void ShowRefusedFile(const std::string& path, const std::string& problem, UiPort& ui, RunStatus& status) {
-    std::string text = ui.Text(113) + "\n" + path;
+    std::string text = ui.Text(txt::NotConditionFile) + "\n" + path;
     if (!problem.empty()) text += "\n" + problem;
-    ui.ShowMessage(text, ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+    ui.ShowMessage(text, ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
     status = RunStatus::Cancelled;
 }
 
@@ -146,13 +146,13 @@ Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted, 
 // --- File operations ---------------------------------------------------------------------------------
 
 std::string FileErrorMessage(Language lang, int err, const std::string& path) {
-    if (IsDeviceNotReadyError(err)) return Text(lang, 129);
-    return Text(lang, 168) + " #" + std::to_string(err) + " " + Text(lang, 109) + ErrorDescription(err) + " (" + path +
+    if (IsDeviceNotReadyError(err)) return Text(lang, txt::DriveNotReady);
+    return Text(lang, txt::UnexpectedError) + " #" + std::to_string(err) + " " + Text(lang, txt::HasOccurred) + ErrorDescription(err) + " (" + path +
            ")";
 }
 
 void ReportFileError(int err, const std::string& path, UiPort& ui, RunStatus& status) {
-    ui.ShowMessage(FileErrorMessage(ui.language, err, path), ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+    ui.ShowMessage(FileErrorMessage(ui.language, err, path), ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
     status = RunStatus::Cancelled;
 }
 
@@ -247,7 +247,7 @@ bool ReadWholeChannelsHeader(const std::string& path, FileConditions& fc, UiPort
     std::int64_t size = 0;
     if (!ReadHeaderImage(path, header, size, ui, status)) return false;
     HeaderCheck check = CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size), true);
-    if (check.ok && check.wholeChannels.empty()) check.problem = ui.Text(2511);
+    if (check.ok && check.wholeChannels.empty()) check.problem = ui.Text(txt::NoWholeChannel);
     if (!check.ok || check.wholeChannels.empty()) {
         ShowRefusedFile(path, check.problem, ui, status);
         return false;

@@ -21,25 +21,25 @@ std::string Stripped(std::string s) {
 }
 
 std::string Damaged(Language lang, int id, std::initializer_list<std::string_view> args) {
-    return Text(lang, 2201) + TextWith(lang, id, args);
+    return Text(lang, txt::DamagedHeader) + TextWith(lang, id, args);
 }
 
 // The signature record: one of the two signatures; a cancelled or unfinished file only when asked.
 std::string CheckSignature(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled,
                            HeaderCheck& r) {
     if (fileSize < static_cast<std::uint64_t>(kDataHeaderBytes) || header.size() < kDataHeaderBytes) {
-        return TextWith(lang, 2202, {N(static_cast<long long>(fileSize))});
+        return TextWith(lang, txt::HeaderTooShort, {N(static_cast<long long>(fileSize))});
     }
     std::size_t pos = 0;
     std::int32_t sigLen = 0;
     GetLong(header, pos, sigLen);
-    if (sigLen != kSignatureLength) return Text(lang, 2203);
+    if (sigLen != kSignatureLength) return Text(lang, txt::NoSignature);
     pos = 0;
     GetText(header, pos, r.signature);
     r.complete = r.signature == kCompleteSignature;
     r.isDataFile = r.complete || r.signature == kCancelSignature;
-    if (!r.isDataFile) return Text(lang, 2203);
-    if (!r.complete && !acceptCancelled) return Text(lang, 2204);
+    if (!r.isDataFile) return Text(lang, txt::NoSignature);
+    if (!r.complete && !acceptCancelled) return Text(lang, txt::RecordingIncomplete);
     return {};
 }
 
@@ -51,7 +51,7 @@ std::string ReadFixedText(Language lang, const Bytes& header, std::size_t& pos, 
     std::int32_t len = 0;
     GetLong(header, p, len);
     if (len == expected && GetText(header, pos, out)) return {};
-    return Damaged(lang, 2205, {what, N(static_cast<long long>(at)), N(len), N(expected)});
+    return Damaged(lang, txt::BadTextLength, {what, N(static_cast<long long>(at)), N(len), N(expected)});
 }
 
 // Every field in the order of the layout, after the signature record.
@@ -90,12 +90,12 @@ std::string DecodeFields(Language lang, const Bytes& header, FileConditions& fc)
 // within the memory words.
 std::string CheckMeasurementFields(Language lang, const FileConditions& fc) {
     const std::int32_t mry = fc.MemoryWords, n = fc.WordsConverted;
-    if (mry < 1 || mry > kLargestMemoryWords) return Damaged(lang, 2206, {N(mry), N(kLargestMemoryWords)});
-    if (n < 0 || n > mry) return Damaged(lang, 2207, {N(n), N(mry)});
-    if (fc.PreMemoryWords < 0 || fc.PreMemoryWords > mry) return Damaged(lang, 2208, {N(fc.PreMemoryWords), N(mry)});
-    if (!IsOfferedClock(fc.SmpClk)) return Damaged(lang, 2209, {FormatFloat(fc.SmpClk)});
-    if (!kTrgModeRange.Holds(fc.TrgMode)) return Damaged(lang, 2210, {N(fc.TrgMode)});
-    if (!kAveragingRange.Holds(fc.Averaging)) return Damaged(lang, 2211, {N(fc.Averaging)});
+    if (mry < 1 || mry > kLargestMemoryWords) return Damaged(lang, txt::BadMemoryWords, {N(mry), N(kLargestMemoryWords)});
+    if (n < 0 || n > mry) return Damaged(lang, txt::BadStoredWords, {N(n), N(mry)});
+    if (fc.PreMemoryWords < 0 || fc.PreMemoryWords > mry) return Damaged(lang, txt::BadPreMemoryWords, {N(fc.PreMemoryWords), N(mry)});
+    if (!IsOfferedClock(fc.SmpClk)) return Damaged(lang, txt::BadClock, {FormatFloat(fc.SmpClk)});
+    if (!kTrgModeRange.Holds(fc.TrgMode)) return Damaged(lang, txt::BadTriggerMode, {N(fc.TrgMode)});
+    if (!kAveragingRange.Holds(fc.Averaging)) return Damaged(lang, txt::BadAveraging, {N(fc.Averaging)});
     return {};
 }
 
@@ -117,12 +117,12 @@ std::string CheckChannelRecords(Language lang, const FileConditions& fc) {
             {2221, std::isfinite(c.Offset)},
         };
         for (const auto& [nameId, valid] : fields) {
-            if (!valid) return Damaged(lang, 2212, {Text(lang, nameId), N(ch)});
+            if (!valid) return Damaged(lang, txt::BadChannelField, {Text(lang, nameId), N(ch)});
         }
         on += c.OnOff;
     }
     if (fc.ChannelCount < 1 || fc.ChannelCount > kChannels || fc.ChannelCount != on) {
-        return Damaged(lang, 2222, {N(fc.ChannelCount), N(on)});
+        return Damaged(lang, txt::BadChannelCount, {N(fc.ChannelCount), N(on)});
     }
     return {};
 }
@@ -136,7 +136,7 @@ std::uint64_t NeededDataFileSize(const FileConditions& fc) {
 std::string CheckLength(Language lang, const FileConditions& fc, std::uint64_t fileSize) {
     const std::uint64_t needed = NeededDataFileSize(fc);
     if (fileSize >= needed) return {};
-    return TextWith(lang, 2223, {N(static_cast<long long>(fileSize)), N(fc.ChannelCount), N(fc.WordsConverted),
+    return TextWith(lang, txt::FileCutShort, {N(static_cast<long long>(fileSize)), N(fc.ChannelCount), N(fc.WordsConverted),
                                  N(static_cast<long long>(needed))});
 }
 
@@ -151,7 +151,7 @@ std::uint64_t CompleteDataFileSize(const FileConditions& fc) {
 
 std::string DataFileSizeWarning(Language lang, std::uint64_t expected, std::uint64_t actual) {
     if (expected == actual) return {};
-    return TextWith(lang, 2224, {N(static_cast<long long>(actual)), N(static_cast<long long>(expected))});
+    return TextWith(lang, txt::FileLongerThanHeader, {N(static_cast<long long>(actual)), N(static_cast<long long>(expected))});
 }
 
 HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled) {

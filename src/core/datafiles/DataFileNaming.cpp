@@ -182,8 +182,9 @@ AcceptedName AcceptDataFileName(const std::string& typed, const std::string& pre
 bool BaseNameFits(const std::string& base) { return base.size() <= kLongestBaseNameBytes; }
 
 std::string BaseNameTooLongText(Language lang, const std::string& base) {
-    return TextWith(lang, 2501, {std::to_string(base.size()), std::to_string(kLongestBaseNameBytes),
-                                 std::to_string(kLongestFileNameBytes)});
+    return TextWith(
+        lang, txt::FileNameTooLong,
+        {std::to_string(base.size()), std::to_string(kLongestBaseNameBytes), std::to_string(kLongestFileNameBytes)});
 }
 
 std::string LongestDataFileName(const std::string& base, const std::string& extension) {

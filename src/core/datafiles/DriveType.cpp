@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "core/support/SpecialFolders.h"
+#include "core/support/TextIds.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -160,15 +161,19 @@ DriveType ClassifyMount(const MountEntry& m, const std::function<bool(const Moun
 int DriveTypeRefusalText(DriveType type) {
     switch (type) {
         case DriveType::Fixed: return 0;
-        case DriveType::Unknown: return 166;
-        case DriveType::NoRootDir: return 161;
+        case DriveType::Unknown:
+            return txt::MediaUnrecognised;
+        case DriveType::NoRootDir:
+            return txt::NoMedia;
         case DriveType::Removable:
         case DriveType::Remote:
         case DriveType::CdRom:
-        case DriveType::RamDisk: return 116;
-        case DriveType::Other: return 165;
+        case DriveType::RamDisk:
+            return txt::HardDiskOnly;
+        case DriveType::Other:
+            return txt::MediaDestroyed;
     }
-    return 165;
+    return txt::MediaDestroyed;
 }
 
 DriveType SystemDriveTypePort::TypeOf(const std::string& folder) {

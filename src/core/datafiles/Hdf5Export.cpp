@@ -63,7 +63,7 @@ bool Hdf5ExportAvailable() { return false; }
 
 bool WriteHdf5File(const std::string&, const FileConditions&, const ResolvedSubset&, const std::string&,
                    const Hdf5ExportOptions&, Progress&, ProgressView&, UiPort& ui, RunStatus& status) {
-    ui.ShowMessage(ui.Text(2604), ui.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+    ui.ShowMessage(ui.Text(txt::Hdf5Unavailable), ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
     status = RunStatus::Cancelled;
     return false;
 }
@@ -219,10 +219,10 @@ public:
 private:
     bool Fail(int err, const std::string& path) {
         std::string text = FileErrorMessage(ui_.language, err > 0 ? err : EIO, path);
-        if (err <= 0) text += "\n" + ui_.Text(2609);
+        if (err <= 0) text += "\n" + ui_.Text(txt::Hdf5Failed);
         CloseOrAbandon();
         if (!temp_.empty() && RemoveFile(temp_)) temp_.clear();
-        ui_.ShowMessage(text, ui_.Text(107), MsgIcon::Critical, MsgButtons::Ok);
+        ui_.ShowMessage(text, ui_.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         status_ = RunStatus::Cancelled;
         return false;
     }

@@ -16,7 +16,7 @@ namespace {
 std::string ChannelList(const std::vector<int>& channels, Language lang) {
     std::string s;
     for (int ch : channels) s += (s.empty() ? "" : ", ") + std::to_string(ch);
-    return s.empty() ? Text(lang, 2404) : s;
+    return s.empty() ? Text(lang, txt::NoChannels) : s;
 }
 
 std::string Named(const std::vector<std::string>& names, long long code) {
@@ -34,7 +34,7 @@ std::string FileNameOf(const std::string& path) {
 StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     StoredRecordCheck r;
     auto refuse = [&](const std::string& why) {
-        r.problem = Text(lang, 113) + "\n" + path + (why.empty() ? "" : "\n" + why);
+        r.problem = Text(lang, txt::NotConditionFile) + "\n" + path + (why.empty() ? "" : "\n" + why);
         return r;
     };
     FileHandle f;
@@ -62,7 +62,7 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     f.Close();
     const HeaderCheck h = CheckDataFileHeader(lang, header, r.bytes, true);
     if (!h.ok) return refuse(h.problem);
-    if (h.wholeChannels.empty()) return refuse(Text(lang, 2511));
+    if (h.wholeChannels.empty()) return refuse(Text(lang, txt::NoWholeChannel));
     r.complete = h.complete;
     r.wholeChannels = h.wholeChannels;
     for (int ch : h.conditions.MeasuredChannels)
@@ -71,7 +71,8 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     r.conditions = WholeChannelsOnly(h.conditions, static_cast<int>(r.wholeChannels.size()));
     r.sizeWarning = h.sizeWarning;
     if (!r.complete)
-        r.note = TextWith(lang, 2803, {ChannelList(r.wholeChannels, lang), ChannelList(r.missingChannels, lang)});
+        r.note = TextWith(lang, txt::RecordIncompleteShown,
+                          {ChannelList(r.wholeChannels, lang), ChannelList(r.missingChannels, lang)});
     r.ok = true;
     return r;
 }
@@ -127,30 +128,34 @@ StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecor
     StoredRecordText t;
     t.title = FileNameOf(path);
     auto line = [&](int id, std::string value) { t.lines.push_back({Text(lang, id), std::move(value)}); };
-    line(2811, path);
-    line(2812, fc.TriggerTime);
-    line(1204, Named(TriggerModeNames(lang), fc.TrgMode));
-    line(1205, FormatFloat(fc.SmpClk) + " ms");
-    line(1206, FormatInt(fc.MemoryWords));
-    line(1207, FormatInt(fc.PreMemoryWords));
-    line(2813, FormatInt(fc.WordsConverted));
-    line(2814, FormatFixed(static_cast<double>(fc.WordsConverted) * static_cast<double>(fc.SmpClk) / 1000.0, 3) + " s");
-    line(1208, Named(AveragingNames(), fc.Averaging));
+    line(txt::RecordFile, path);
+    line(txt::RecordTriggerTime, fc.TriggerTime);
+    line(txt::TriggerModeLabel, Named(TriggerModeNames(lang), fc.TrgMode));
+    line(txt::SamplingClockLabel, FormatFloat(fc.SmpClk) + " ms");
+    line(txt::MemoryWordLabel, FormatInt(fc.MemoryWords));
+    line(txt::PreMemoryLabel, FormatInt(fc.PreMemoryWords));
+    line(txt::RecordStoredWords, FormatInt(fc.WordsConverted));
+    line(txt::RecordRecordingTime,
+         FormatFixed(static_cast<double>(fc.WordsConverted) * static_cast<double>(fc.SmpClk) / 1000.0, 3) + " s");
+    line(txt::AveragingLabel, Named(AveragingNames(), fc.Averaging));
     // The file does not name its instrument; only the 5.0 V bridge voltage tells a KMR-510C.
     const std::string revealed = ModelOfConditions(fc);
-    line(2815, revealed.empty() ? Text(lang, 2816) : revealed);
-    line(2817, Text(lang, check.complete ? 2818 : 2819));
+    line(txt::RecordModel, revealed.empty() ? Text(lang, txt::RecordModelNames) : revealed);
+    line(txt::RecordState, Text(lang, check.complete ? txt::RecordComplete : txt::RecordIncomplete));
 
-    t.channelHeader = {Text(lang, 1209), Text(lang, 1211), Text(lang, 1212), Text(lang, 1213),
-                       Text(lang, 1219), Text(lang, 1215), Text(lang, 1216)};
+    t.channelHeader = {Text(lang, txt::MeasChannelHeading), Text(lang, txt::InputModeHeading),
+                       Text(lang, txt::LowPassHeading),     Text(lang, txt::CoeffHeading),
+                       Text(lang, txt::OffsetHeading),      Text(lang, txt::MeasUnitHeading),
+                       Text(lang, txt::DataTriggerHeading)};
     const auto& units = UnitNames(LanguageOfUserLanguageId(UserLanguageId(lang)));
     for (int ch = 1; ch <= kChannels; ++ch) {
         const ChannelCondition& c = fc.Ch(ch);
         if (c.OnOff != 1) continue;
         const std::string& mode = InputModeName(c.InputMode);
         // The panel's words in the panel's language (the files keep the vocabulary's own).
-        std::string trigger = c.DtgOnOff == 0 || c.DtgOnOff == 1 ? Text(lang, c.DtgOnOff == 1 ? 2837 : 2836)
-                                                                 : std::to_string(c.DtgOnOff);
+        std::string trigger = c.DtgOnOff == 0 || c.DtgOnOff == 1
+                                  ? Text(lang, c.DtgOnOff == 1 ? txt::OnWord : txt::OffWord)
+                                  : std::to_string(c.DtgOnOff);
         if (c.DtgOnOff == 1) trigger += " " + FormatFloat(c.DtgLevel);
         t.channelRows.push_back({std::to_string(ch), mode.empty() ? std::to_string(c.InputMode) : mode,
                                  Named(FilterNames(), c.Lpf), FormatFloat(c.Coeff), FormatFloat(c.Offset),
@@ -159,7 +164,7 @@ StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecor
     if (!check.note.empty()) t.notes.push_back(check.note);
     if (!check.sizeWarning.empty()) t.notes.push_back(check.sizeWarning);
     // A record of a bridge voltage the connected instrument does not have.
-    if (model == kModelKmr530A && revealed == "KMR-510C") t.notes.push_back(Text(lang, 2820));
+    if (model == kModelKmr530A && revealed == "KMR-510C") t.notes.push_back(Text(lang, txt::RecordFiveVoltBridge));
     return t;
 }
 

@@ -46,7 +46,7 @@ ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& s
     chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
     for (int ch : chosen) {
         if (std::find(on.begin(), on.end(), ch) == on.end()) {
-            r.problem = TextWith(lang, 2601, {std::to_string(ch), ChannelListText(on)});
+            r.problem = TextWith(lang, txt::ChannelNotInFile, {std::to_string(ch), ChannelListText(on)});
             return r;
         }
     }
@@ -66,8 +66,9 @@ ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& s
     if (subset.samples) {
         const SampleRange s = *subset.samples;
         if (s.first < 0 || s.count <= 0 || s.first > n - s.count) {
-            r.problem = TextWith(lang, 2603, {std::to_string(s.first), std::to_string(std::int64_t{s.first} + s.count - 1),
-                                              std::to_string(n)});
+            r.problem = TextWith(
+                lang, txt::SamplesNotInFile,
+                {std::to_string(s.first), std::to_string(std::int64_t{s.first} + s.count - 1), std::to_string(n)});
             return r;
         }
         r.samples = s;
@@ -96,9 +97,9 @@ ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& s
     }
     if (first > last) {
         const double end = SampleSeconds(std::max<std::int32_t>(n - 1, 0), fc.SmpClk);
-        r.problem = TextWith(lang, 2602, {FormatDouble(subset.fromSeconds.value_or(0.0)),
-                                          FormatDouble(subset.toSeconds.value_or(end)), FormatDouble(end),
-                                          std::to_string(n)});
+        r.problem = TextWith(lang, txt::NoSampleInTimeRange,
+                             {FormatDouble(subset.fromSeconds.value_or(0.0)),
+                              FormatDouble(subset.toSeconds.value_or(end)), FormatDouble(end), std::to_string(n)});
         return r;
     }
     r.samples = {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};

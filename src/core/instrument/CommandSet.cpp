@@ -93,11 +93,11 @@ void CommandSet::RefusedSetup(const std::string& reply) {
     if (reply.rfind("ERR-022", 0) == 0) {
         // The bridge voltage cannot be sensed remotely: the extension cable is wrong.
         status = RunStatus::Refused;
-        ui.ShowMessage(ui.Text(142), ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::NoRemoteSensing), ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     } else {
         status = RunStatus::CommFailed;
-        ui.ShowMessage(ui.Text(162) + kErrorSendingCommand, ui.Text(102), MsgIcon::Exclamation,
-                       MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::CannotCommunicate) + kErrorSendingCommand, ui.Text(txt::GpibErrorTitle),
+                       MsgIcon::Exclamation, MsgButtons::Ok);
     }
 }
 
@@ -159,7 +159,8 @@ void CommandSet::IdentifyInstrument() {
 
     if (id_.FirstInstalledChannel == 0) {
         if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
-        ui.ShowMessage(ui.Text(126), ui.Text(107), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(ui.Text(txt::NoEffectiveChannel), ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
+                       MsgButtons::Ok);
     }
 }
 

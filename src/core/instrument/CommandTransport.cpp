@@ -50,7 +50,8 @@ void ShowCommunicationFailure(UiPort& ui, const char* detail, bool splash) {
     const Pointer saved = ui.GetPointer();
     ui.SetPointer(Pointer::Default);
     if (splash && ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
-    ui.ShowMessage(ui.Text(162) + detail, ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(ui.Text(txt::CannotCommunicate) + detail, ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation,
+                   MsgButtons::Ok);
     ui.SetPointer(saved);
 }
 

@@ -80,7 +80,7 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
     if (!kGpibAddressRange.Holds(settings_.Address)) {
         // No GP-IB device can have this address (Meter.cnd is edited by hand); the bus is not
         // asked, and the message names the address.
-        ShowOpenFailure(ui_, ui_.Text(101) + FormatInt(settings_.Address), runStatus_);
+        ShowOpenFailure(ui_, ui_.Text(txt::GpibAddressLabel) + FormatInt(settings_.Address), runStatus_);
         return;
     }
     bool ok = false;
@@ -115,9 +115,9 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
 
 void ShowOpenFailure(UiPort& ui, const std::string& problem, RunStatus& status) {
     if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
-    std::string text = ui.Text(169);
+    std::string text = ui.Text(txt::CannotOpenPort);
     if (!problem.empty()) text += "\n" + problem;
-    ui.ShowMessage(text, ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+    ui.ShowMessage(text, ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     status = RunStatus::CommFailed;
 }
 

@@ -29,7 +29,7 @@ void BalancePresenter::ClickCell(int channel) {
         selected_[Index(channel)] = !selected_[Index(channel)];
         comment1_.clear();
     } else {
-        comment1_ = transport_.Connection().Ui().Text(163);
+        comment1_ = transport_.Connection().Ui().Text(txt::CannotBalance);
     }
     comment2_.clear();
 }
@@ -75,7 +75,8 @@ void BalancePresenter::Balance() {
     if (!failed.empty()) ok = false;
     ui.SetPointer(Pointer::Default);
     if (!ok)
-        ui.ShowMessage(TextWith(ui.language, 2405, {failed}), ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(TextWith(ui.language, txt::LostDuringBalance, {failed}), ui.Text(txt::GpibErrorTitle),
+                       MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 }  // namespace kmr

@@ -92,8 +92,8 @@ bool OutputCalPresenter::StartOutput(int sign, bool zero) {
         if (RowEnabled(ch) && !Send("SET " + std::to_string(ch))) ok = false;
     if (!ok) {
         UiPort& ui = transport_.Connection().Ui();
-        ui.ShowMessage(TextWith(ui.language, 2407, {scope.Command()}), ui.Text(102), MsgIcon::Exclamation,
-                       MsgButtons::Ok);
+        ui.ShowMessage(TextWith(ui.language, txt::LostDuringCalibration, {scope.Command()}),
+                       ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     }
     active_ = ok;
     return ok;

@@ -88,7 +88,8 @@ void SelfCheck::Execute() {
     }
     ui.SetPointer(Pointer::Default);
     if (!failed.empty())
-        ui.ShowMessage(TextWith(ui.language, 2406, {failed}), ui.Text(102), MsgIcon::Exclamation, MsgButtons::Ok);
+        ui.ShowMessage(TextWith(ui.language, txt::LostDuringCheck, {failed}), ui.Text(txt::GpibErrorTitle),
+                       MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 CheckCell SelfCheck::Cell(std::size_t row, int channel) const {

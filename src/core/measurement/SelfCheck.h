@@ -27,12 +27,12 @@ struct CheckRow {
 // The rows in table order, which is also the order the checks run in.
 inline constexpr std::size_t kCheckRows = 6;
 inline constexpr std::array<CheckRow, kCheckRows> kCheckTable{{
-    {0, 1602, true, 106, 104},
-    {1, 1603, true, 105, 104},
-    {2, 1604, false, 138, 103},
-    {4, 1605, false, 136, 0},
-    {3, 1606, false, 135, 0},
-    {5, 1607, false, 137, 152},
+    {0, txt::RomRow, true, txt::CheckCommentRomCheck, txt::CheckCommentOkOrErr},
+    {1, txt::RamRow, true, txt::CheckCommentRamCheck, txt::CheckCommentOkOrErr},
+    {2, txt::InsulationRow, false, txt::CheckCommentInsulation, txt::CheckCommentMegohm},
+    {4, txt::InitialRow, false, txt::CheckCommentAutobalance, 0},
+    {3, txt::DirectRow, false, txt::CheckCommentZeroBalance, 0},
+    {5, txt::SensitivityRow, false, txt::CheckCommentSensitivity, txt::CheckCommentSensitivityStandard},
 }};
 
 // The reply length for `channelCount` measured channels: 8 × (count − 1) + 7 (no tail, unlike

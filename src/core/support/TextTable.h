@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/support/TextIds.h"
+
 namespace kmr {
 
 enum class Language { English, Japanese };

@@ -16,9 +16,10 @@ const std::vector<std::string>& FileTypeNames() {
 
 const std::vector<std::string>& TriggerModeNames(Language lang) {
     static const std::vector<std::string> names[2] = {
-        {Text(Language::English, 146), Text(Language::English, 117), Text(Language::English, 150)},
-        {Text(Language::Japanese, 146), Text(Language::Japanese, 117),
-         Text(Language::Japanese, 150)},
+        {Text(Language::English, txt::ManualTrigger), Text(Language::English, txt::DataTrigger),
+         Text(Language::English, txt::ExternalTrigger)},
+        {Text(Language::Japanese, txt::ManualTrigger), Text(Language::Japanese, txt::DataTrigger),
+         Text(Language::Japanese, txt::ExternalTrigger)},
     };
     return names[LanguageIndex(lang)];
 }

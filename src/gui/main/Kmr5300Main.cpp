@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
     // A record handed to a second start (a file manager's double-click) opens in the running window.
     if (!instance.Claim() && !dataFile.isEmpty() && instance.ActivateRunning(dataFile)) return 0;
     if (!instance.IsFirst()) {
-        kmr::gui::MessageBox box(nullptr, kmr::gui::T(111), kmr::gui::T(149), kmr::MsgIcon::Exclamation,
-                                 kmr::MsgButtons::Ok);
+        kmr::gui::MessageBox box(nullptr, kmr::gui::T(kmr::txt::AlreadyRunning), kmr::gui::T(kmr::txt::LoadingErrorTitle),
+                                 kmr::MsgIcon::Exclamation, kmr::MsgButtons::Ok);
         box.Ask();
         instance.ActivateRunning();
         return 1;

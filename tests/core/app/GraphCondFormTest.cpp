@@ -153,7 +153,7 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAtTheNewSpan) 
     bool disabled = false;
     EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, [&] { disabled = true; }), FormOutcome::Applied);
     EXPECT_TRUE(disabled);
-    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, 157)});
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::SaveChangesQuestion)});
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), 0);
     EXPECT_EQ(h.state.Graph.X.Xspace, 20);
     EXPECT_EQ(h.engine.chart.XAxis(0).max, 20.0);
@@ -245,7 +245,7 @@ TEST_F(GraphCondOkTest, TheCloseBoxLeavesATypedPitchAloneAndCancelAsksInJapanese
     EXPECT_TRUE(h.ui.shown.empty());
     f.SetXgrid(false);
     EXPECT_TRUE(GraphCondMayClose(h.engine, f, Language::Japanese));
-    EXPECT_EQ(h.ui.shown.back().title, Text(Language::Japanese, 167));
+    EXPECT_EQ(h.ui.shown.back().title, Text(Language::Japanese, txt::CloseTitle));
 }
 
 }  // namespace

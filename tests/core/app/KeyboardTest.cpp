@@ -1,4 +1,5 @@
 #include "core/app/Keyboard.h"
+#include "core/support/TextIds.h"
 
 #include <gtest/gtest.h>
 
@@ -6,30 +7,33 @@ namespace kmr {
 namespace {
 
 TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguage) {
-    EXPECT_EQ(MenuCaption("Data File Settings...", 1004), "&Data File Settings...");
-    EXPECT_EQ(MenuCaption("Start", 1011), "&Start");
-    EXPECT_EQ(MenuCaption("Stop", 160), "&Stop");
-    EXPECT_EQ(MenuCaption("Output Cal. ...", 1105), "&Output Cal. ...");
-    EXPECT_EQ(MenuCaption("Connect", 2410), "Co&nnect");
+    EXPECT_EQ(MenuCaption("Data File Settings...", txt::DataFileSettingsItem), "&Data File Settings...");
+    EXPECT_EQ(MenuCaption("Start", txt::StartItem), "&Start");
+    EXPECT_EQ(MenuCaption("Stop", txt::StopButton), "&Stop");
+    EXPECT_EQ(MenuCaption("Output Cal. ...", txt::OutputCalItem), "&Output Cal. ...");
+    EXPECT_EQ(MenuCaption("Connect", txt::ConnectItem), "Co&nnect");
     // A caption without the letter, and a Japanese one, carry it in brackets before the dots.
-    EXPECT_EQ(MenuCaption("Quit", 1008), "&Quit");
-    EXPECT_EQ(MenuCaption("\xE3\x83\x90\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xB9...", 1010),
+    EXPECT_EQ(MenuCaption("Quit", txt::QuitItem), "&Quit");
+    EXPECT_EQ(MenuCaption("\xE3\x83\x90\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xB9...", txt::BalanceItem),
               "\xE3\x83\x90\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xB9(&B)...");
-    EXPECT_EQ(MenuCaption("\xE7\xB5\x82\xE4\xBA\x86", 1008), "\xE7\xB5\x82\xE4\xBA\x86(&Q)");
-    EXPECT_EQ(MenuCaption("File(&F)", 1001), "File(&F)");
-    EXPECT_EQ(MenuShortcutOf(1011), "F5");
-    EXPECT_EQ(MenuShortcutOf(1009), "F6");
+    EXPECT_EQ(MenuCaption("\xE7\xB5\x82\xE4\xBA\x86", txt::QuitItem), "\xE7\xB5\x82\xE4\xBA\x86(&Q)");
+    EXPECT_EQ(MenuCaption("File(&F)", txt::FileMenu), "File(&F)");
+    EXPECT_EQ(MenuShortcutOf(txt::StartItem), "F5");
+    EXPECT_EQ(MenuShortcutOf(txt::MonitorItem), "F6");
     EXPECT_EQ(MainKeyActionOf(Key::F5), MainKeyAction::StartStop);
     EXPECT_EQ(MainKeyActionOf(Key::F6), MainKeyAction::Monitor);
 }
 
 TEST(KeyboardTest, lettersOfOneMenuDiffer) {
-    for (const auto& menu : {std::vector<int>{1004, 1005, 1006, 1007, 1008}, std::vector<int>{1009, 1010, 1011},
-                             std::vector<int>{1012, 1105, 1013, 2410}})
+    for (const auto& menu : {std::vector<int>{txt::DataFileSettingsItem, txt::MeasCondSettingsItem,
+                                              txt::GraphCondSettingsItem, txt::ConvertFileItem, txt::QuitItem},
+                             std::vector<int>{txt::MonitorItem, txt::BalanceItem, txt::StartItem},
+                             std::vector<int>{txt::CheckItem, txt::OutputCalItem, txt::VersionItem, txt::ConnectItem}})
         for (std::size_t a = 0; a < menu.size(); ++a)
             for (std::size_t b = a + 1; b < menu.size(); ++b) EXPECT_NE(MenuLetterOf(menu[a]), MenuLetterOf(menu[b]));
     // The File menu's record items carry theirs in the caption.
-    for (int id : {1004, 1005, 1006, 1007, 1008})
+    for (int id : {txt::DataFileSettingsItem, txt::MeasCondSettingsItem, txt::GraphCondSettingsItem,
+                   txt::ConvertFileItem, txt::QuitItem})
         for (char taken : {'O', 'C', 'R'}) EXPECT_NE(MenuLetterOf(id), taken) << id;
 }
 

@@ -143,7 +143,7 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     bool hidden = false;
     EXPECT_EQ(MeasCondOk(h.engine, f, [&] { hidden = true; }), FormOutcome::Applied);
     EXPECT_TRUE(hidden);
-    EXPECT_EQ(h.ui.Texts().back(), Text(Language::English, 157));
+    EXPECT_EQ(h.ui.Texts().back(), Text(Language::English, txt::SaveChangesQuestion));
     EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 25.0f);
     EXPECT_EQ(h.state.DataPresent, kFalse);
     EXPECT_EQ(h.engine.chart.GraphMode(), kMonitorMode);
@@ -172,12 +172,12 @@ TEST_F(MeasCondOkTest, RefusalsApplyNothing) {
     f.SetTrgMode(1);
     for (int ch = 1; ch <= kChannels; ++ch) f.SetDtgOnOff(ch, false);
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
-    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 118));
-    EXPECT_EQ(h.ui.shown.back().title, Text(Language::English, 156));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, txt::NoDataTriggerChannel));
+    EXPECT_EQ(h.ui.shown.back().title, Text(Language::English, txt::SettingErrorTitle));
     f.SetTrgMode(0);
     for (int ch = 1; ch <= kChannels; ++ch) f.SetOnOff(ch, false);
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
-    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 115));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, txt::NoMeasuredChannel));
     EXPECT_EQ(h.state.Meas, live);
 }
 
@@ -189,8 +189,8 @@ TEST_F(MeasCondOkTest, NoAnswersKeepTheFormAndUnchangedOkJustCloses) {
     h.ui.answers = {MsgAnswer::No, MsgAnswer::No, MsgAnswer::Yes};
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
     EXPECT_FALSE(MeasCondMayClose(h.engine, f));
-    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 158));
-    EXPECT_EQ(h.ui.shown.back().title, Text(Language::English, 167));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, txt::DiscardChangesQuestion));
+    EXPECT_EQ(h.ui.shown.back().title, Text(Language::English, txt::CloseTitle));
     EXPECT_TRUE(MeasCondMayClose(h.engine, f));
     EXPECT_EQ(h.state.Meas.MemoryWords, 1000);
 }

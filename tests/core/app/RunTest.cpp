@@ -173,8 +173,8 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
     EXPECT_EQ(h.progress.shows, 0);
     // No file: the caption keeps naming the next one, and a message says so.
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, 2412));
-    EXPECT_EQ(h.main.status, Text(Language::English, 2402));
+    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, txt::StoppedBeforeTrigger));
+    EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
 }
 
@@ -194,7 +194,8 @@ TEST_F(RunTest, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_TRUE(h.main.Enabled(b));
     EXPECT_TRUE(h.main.windowEnabled);
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2401, {"EOC"}) + "\r\n" + Text(Language::English, 2402));
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringMeasurement, {"EOC"}) + "\r\n" +
+                                      Text(Language::English, txt::NoDataFileWritten));
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
     EXPECT_TRUE(h.state.LastDataFile.empty());
     // The window can be closed.
@@ -209,7 +210,8 @@ TEST_F(RunTest, StopThatCannotReachTheInstrumentStillEndsTheRun) {
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2401, {"HLT"}) + "\r\n" + Text(Language::English, 2402));
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringMeasurement, {"HLT"}) + "\r\n" +
+                                      Text(Language::English, txt::NoDataFileWritten));
     EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
 }
 
@@ -219,7 +221,7 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedWithAWord) {
     ASSERT_TRUE(h.state.RunActive());
     EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, 2400));
+    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, txt::StopBeforeQuit));
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
@@ -273,8 +275,9 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
     // One message: what failed, the file marked cancelled and the channels it keeps whole (a data
     // file keeps nothing after a channel it could not read whole, so that its length tells them).
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown.back().text, TextWith(Language::English, 2409, {"BDT"}) + "\r\n" +
-                                          TextWith(Language::English, 2403, {"20261205.kmr", failing == 0 ? "none" : "2"}));
+    EXPECT_EQ(h.ui.shown.back().text,
+              TextWith(Language::English, txt::LostDuringTransfer, {"BDT"}) + "\r\n" +
+                  TextWith(Language::English, txt::MarkedCancelled, {"20261205.kmr", failing == 0 ? "none" : "2"}));
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
     if (failing == 0) {

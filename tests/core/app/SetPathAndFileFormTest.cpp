@@ -148,7 +148,7 @@ TEST_F(RegistrationTest, TheCloseBoxAsksOnlyWhenSomethingChanged) {
     f.SetFolder(data.folder());
     h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
     EXPECT_FALSE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
-    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, 158));
+    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, txt::DiscardChangesQuestion));
     EXPECT_EQ(h.ui.shown.back().title, "Close");
     EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
 }

@@ -38,7 +38,7 @@ TEST(DamagedCnd, DamagedFilesAreKeptBesideTheNewOnesAndNamedOnceAtStartUp) {
     // One message names the three files and their copies.
     std::vector<std::string> about;
     for (const auto& s : h.ui.shown)
-        if (s.text.rfind(Text(Language::English, 2512), 0) == 0) about.push_back(s.text);
+        if (s.text.rfind(Text(Language::English, txt::ConditionFilesReset), 0) == 0) about.push_back(s.text);
     ASSERT_EQ(about.size(), 1u) << (h.ui.shown.empty() ? "" : h.ui.shown[0].text);
     for (const std::string& f : {meas, graph, global})
         EXPECT_NE(about[0].find(f + " -> " + f + ".damaged"), std::string::npos) << about[0];
@@ -48,7 +48,8 @@ TEST(DamagedCnd, DamagedFilesAreKeptBesideTheNewOnesAndNamedOnceAtStartUp) {
     ProgramState third;
     h.ui.shown.clear();
     ASSERT_EQ(h.StartAgain(third), StartupOutcome::Online);
-    for (const auto& s : h.ui.shown) EXPECT_EQ(s.text.rfind(Text(Language::English, 2512), 0), std::string::npos);
+    for (const auto& s : h.ui.shown)
+        EXPECT_EQ(s.text.rfind(Text(Language::English, txt::ConditionFilesReset), 0), std::string::npos);
 }
 
 }  // namespace

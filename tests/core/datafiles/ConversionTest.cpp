@@ -44,8 +44,8 @@ TEST_F(ConversionTest, OneCheckedFileIsConvertedUnderTheTypedName) {
     EXPECT_TRUE(FileExistsOnDisk(Csv("result.csv")));
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0}));
-    EXPECT_EQ(progress.label1, Text(Language::English, 139));
-    EXPECT_EQ(progress.label2, Text(Language::English, 112));
+    EXPECT_EQ(progress.label1, Text(Language::English, txt::ConvertingFile));
+    EXPECT_EQ(progress.label2, Text(Language::English, txt::WaitAMinute));
     EXPECT_EQ(ui.pointerChanges.front(), Pointer::Hourglass);
     EXPECT_EQ(ui.pointer, Pointer::Default);
     EXPECT_EQ(drive.asked, (std::vector<std::string>{CsvFolder() + "/"}));
@@ -98,8 +98,8 @@ TEST_F(ConversionTest, NothingCheckedIsASettingError) {
         const auto out = Run(names);
         EXPECT_FALSE(out.started);
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, Text(Language::English, 119));
-        EXPECT_EQ(ui.shown[0].title, Text(Language::English, 156));
+        EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::NoDataFileName));
+        EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::SettingErrorTitle));
         EXPECT_EQ(ui.pointer, Pointer::Default);
     }
 }
@@ -112,7 +112,7 @@ TEST_F(ConversionTest, TooLittleOrUnknownFreeSpaceStopsBeforeAnything) {
         EXPECT_FALSE(Run({"a.kmr"}, "a.csv").started);
         ASSERT_EQ(ui.shown.size(), 1u);
         EXPECT_EQ(ui.shown[0].text, Text(Language::English, text));
-        EXPECT_EQ(ui.shown[0].title, Text(Language::English, 114));
+        EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::CheckTitle));
     }
     drive.free = 1000000;
     EXPECT_TRUE(Run({"a.kmr"}, "a.csv").AllConverted());
@@ -135,8 +135,8 @@ TEST_F(ConversionTest, ExistingOrLetteredCsvNamesAreRefusedAndNothingIsConverted
         ui.shown.clear();
         EXPECT_FALSE(Run(c.names, c.typed).started);
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 141) + "\n", 0), 0u);
-        EXPECT_EQ(ui.shown[0].title, Text(Language::English, 156));
+        EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::FileNameMayOverlap) + "\n", 0), 0u);
+        EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::SettingErrorTitle));
         EXPECT_EQ(ReadAll(Csv(c.existing)), "keep");
         EXPECT_FALSE(FileExistsOnDisk(Csv("x.csv")) && c.existing != "x.csv");
         std::filesystem::remove(Csv(c.existing));
@@ -150,7 +150,7 @@ TEST_F(ConversionTest, ImproperTypedNamesAreRefused) {
         ui.shown.clear();
         EXPECT_FALSE(Run({"x.kmr"}, typed).started) << typed;
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, Text(Language::English, 140)) << typed;
+        EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::ImproperFileName)) << typed;
     }
 }
 
@@ -161,7 +161,7 @@ TEST_F(ConversionTest, AnUnwritableFolderAsksRetryOrCancel) {
     EXPECT_FALSE(Run({"x.kmr"}, "x").started);
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[0].text, "Drive '" + CsvFolder() + "/' cannot write. Do you want to retry?");
-    EXPECT_EQ(ui.shown[0].title, Text(Language::English, 107));
+    EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::ErrorTitle));
     EXPECT_EQ(ui.shown[0].buttons, MsgButtons::RetryCancel);
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Question);
     drive.writeTests = 0;
@@ -202,7 +202,7 @@ TEST_P(BatchStop, ABadSecondFileStopsTheRestAndOnlyTheConvertedFileIsUnchecked) 
     EXPECT_EQ(listView.unchecked, (std::vector<std::size_t>{0}));
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(Conversion, BatchStop,
@@ -218,7 +218,7 @@ TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
     EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
     EXPECT_FALSE(FileExistsOnDisk(Csv("1.csv")));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find("2.kmr"), std::string::npos);
 }
 
@@ -272,7 +272,9 @@ TEST_F(ConversionTest, AFullDiskRemovesThePartsItWroteNamesThemAndTheSameConvers
     // A and B were begun whether written one after the other or together; C may not have been.
     for (const char* part : {"big_A.csv", "big_B.csv", "big_C.csv"}) EXPECT_FALSE(FileExistsOnDisk(Csv(part))) << part;
     for (const char* part : {"big_A.csv", "big_B.csv"})
-        EXPECT_NE(text.find("\n" + Text(Language::English, 2101) + Csv(part)), std::string::npos) << part << "\n" << text;
+        EXPECT_NE(text.find("\n" + Text(Language::English, txt::PartRemoved) + Csv(part)), std::string::npos)
+            << part << "\n"
+            << text;
 
     // Space is free again: the same file converts, its names no longer taken.
     disk.room = INT64_MAX;

@@ -137,7 +137,7 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
     const std::vector<SampleBuffer> chans{{1, 2, 3, 4, 0}};
     ASSERT_TRUE(WriteByColumns("j.csv", fc, chans, quiet));
     const std::string b = ReadAll(dir.File("j.csv"));
-    const std::string name = Text(Language::Japanese, 150);
+    const std::string name = Text(Language::Japanese, txt::ExternalTrigger);
     ASSERT_GT(name.size(), 4u);
     const std::string second = "TRG MODE," + name + "\r\n";
     const std::size_t at = b.find("\r\n") + 2;
@@ -300,7 +300,8 @@ TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
         // The part files begun are removed again and named.
         EXPECT_TRUE(std::filesystem::is_empty(out.path()));
         if (n == 60000) {
-            EXPECT_NE(ui.shown[0].text.find("\n" + Text(Language::English, 2101) + out.File("f.csv")), std::string::npos);
+            EXPECT_NE(ui.shown[0].text.find("\n" + Text(Language::English, txt::PartRemoved) + out.File("f.csv")),
+                      std::string::npos);
         }
     }
 }

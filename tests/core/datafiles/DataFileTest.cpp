@@ -131,7 +131,7 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find(path), std::string::npos);
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(fc, untouched);
@@ -167,12 +167,13 @@ TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
     EXPECT_FALSE(MarkDataFileCancelled(dir.File("missing.kmr"), ui, status));
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
-    EXPECT_EQ(ui.shown[0].title, Text(Language::English, 107));
+    EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::ErrorTitle));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_FALSE(ui.terminated);
     EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("missing.kmr")));
 #ifdef ENOMEDIUM
-    EXPECT_EQ(FileErrorMessage(Language::English, ENOMEDIUM, "/media/x.kmr"), Text(Language::English, 129));
+    EXPECT_EQ(FileErrorMessage(Language::English, ENOMEDIUM, "/media/x.kmr"),
+              Text(Language::English, txt::DriveNotReady));
 #endif
 }
 
@@ -200,7 +201,7 @@ TEST_P(DamagedHeader, IsRefusedWithTheProblemNamed) {
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, 113), 0), 0u);
+    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find(d.expect), std::string::npos) << ui.shown[0].text;
 }
 

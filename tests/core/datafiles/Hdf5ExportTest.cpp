@@ -62,7 +62,7 @@ TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
     options.format = ExportFormat::Hdf5;
     EXPECT_FALSE(ConvertDataFile(dir.File("a.kmr"), dir.folder(), "a.h5", options, progress, view, ui, status));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, Text(Language::English, 2604));
+    EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::Hdf5Unavailable));
     EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
 }
 
@@ -417,7 +417,7 @@ TEST_F(Hdf5Export, AnExistingFileIsNeverReplacedNorATemporaryNameTaken) {
     const ConversionOutcome refused = ConvertItems({{kmr(), dir.File("out/"), "rec.h5", 1.0}}, false, ports, status, options);
     EXPECT_FALSE(refused.started);
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_NE(ui.shown[0].text.find(Text(Language::English, 141)), std::string::npos);
+    EXPECT_NE(ui.shown[0].text.find(Text(Language::English, txt::FileNameMayOverlap)), std::string::npos);
     EXPECT_EQ(ReadAll(Out("rec.h5")), "mine");
 
     // A temporary name that is taken: the next one is used, the file there left alone.

@@ -85,7 +85,7 @@ TEST_P(BalanceReplyTest, OnlyAnUnexpectedReplyShowsTheMessageOnce) {
     b.Balance();
     ASSERT_EQ(h.ui.shown.size(), GetParam().message ? 1u : 0u);
     if (GetParam().message) {
-        EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2405, {"BAL"}));
+        EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringBalance, {"BAL"}));
         EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
     }
     // BAL is sent once, and the channels are selected again in every case.

@@ -121,7 +121,7 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
     EXPECT_FALSE(cal->ActiveButton().has_value());
     EXPECT_FALSE(cal->CalibrationActive());
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2407, {"CAL1230"}));
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"}));
 }
 
 TEST_F(OutputCalTest, NegativeCoefficientSendsOneSign) {

@@ -92,7 +92,7 @@ TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
     EXPECT_EQ(check->Result(2, 1), "");
     EXPECT_EQ(check->Cell(0, 2), (CheckCell{"OK", CheckColour::Blue}));
     ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, 2406, {"CHK2"}));
+    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCheck, {"CHK2"}));
     EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
     // The same check again fills the row and the previous results go.
     Tick({2, 5});

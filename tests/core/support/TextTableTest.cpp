@@ -90,7 +90,8 @@ TEST(TextTableTest, WordingIsKeptExactly) {
         {Language::Japanese, 152, "基準値は，+750με(0.5V)，+3000με(2.0V)，+7500με(5.0V) です。"},
     };
     for (const auto& r : rows) EXPECT_EQ(Text(r.language, r.id), r.text) << r.id;
-    EXPECT_NE(Text(Language::Japanese, 152).find("\xEF\xBC\x8C+750\xCE\xBC\xCE\xB5"), std::string::npos);
+    EXPECT_NE(Text(Language::Japanese, txt::CheckCommentSensitivityStandard).find("\xEF\xBC\x8C+750\xCE\xBC\xCE\xB5"),
+              std::string::npos);
 }
 
 // The numbers of a sentence go where each language puts them, once each, never read again.
@@ -98,7 +99,7 @@ TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
     EXPECT_EQ(Substitute("the %1 of channel %2", {"unit", "3"}), "the unit of channel 3");
     EXPECT_EQ(Substitute("チャンネル %2 の%1", {"単位", "3"}), "チャンネル 3 の単位");
     EXPECT_EQ(Substitute("%1%1 %3 100%", {"%2", "x"}), "%2%2 %3 100%");
-    EXPECT_EQ(TextWith(Language::Japanese, 2212, {"単位", "3"}), "チャンネル 3 の単位が範囲外です。");
+    EXPECT_EQ(TextWith(Language::Japanese, txt::BadChannelField, {"単位", "3"}), "チャンネル 3 の単位が範囲外です。");
 }
 
 struct EnvCase {
