@@ -103,29 +103,6 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     QVERIFY(main.MoniTimer().isActive());
 }
 
-void SettingsWindowTest::measCondCloseBoxKeepsTheTypedValueAndAsks() {
-    Program& p = StartOnline();
-    gui::MainDlg& main = p.Main();
-    auto* dlg = OpenFromMenu<MeasCondDlg>(main, "mnuFileItem2");
-    QVERIFY(dlg != nullptr);
-    auto* level = dlg->findChild<QLineEdit*>("txtDtgLevel3");
-    QTest::mouseClick(level, Qt::LeftButton);
-    // Entering the box selects its text, so "5" replaces it.
-    QTRY_COMPARE(level->selectedText(), QString("+1000"));
-    QTest::keyClicks(level, "5");
-    BoxAnswerer boxes;
-    boxes.script = {"cmdNo", "cmdYes"};
-    dlg->close();
-    QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(158));
-    QVERIFY(dlg->isVisible());
-    QCOMPARE(level->text(), QString("+5"));
-    dlg->close();
-    QTRY_VERIFY(main.findChild<MeasCondDlg*>() == nullptr);
-    QCOMPARE(p.State().Meas.Ch(3).DtgLevel, 1000.0f);
-    QVERIFY(main.menuBar()->isEnabled());
-}
-
 void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
@@ -235,7 +212,7 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     QVERIFY(main.MoniTimer().isActive());
 }
 
-void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
+void SettingsWindowTest::dataFileCsvCautionAndCancel() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     p.State().Meas.MemoryWords = 70000;
@@ -252,24 +229,13 @@ void SettingsWindowTest::dataFileCsvCautionCancelAndTheCloseBox() {
     QVERIFY(dlg->findChild<QRadioButton*>("OptFileType0")->isChecked());
     QVERIFY(dlg->findChild<QLineEdit*>("txtFileName")->text().endsWith(".kmr"));
 
-    // Entering the name box selects its text; a new name, then the close box: question 158; No
-    // keeps the form.
-    auto* name = dlg->findChild<QLineEdit*>("txtFileName");
-    dlg->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(dlg));
-    QTest::mouseClick(name, Qt::LeftButton);
-    QTRY_COMPARE(name->selectedText(), name->text());
-    Type(name, "Other");
-    boxes.script = {"cmdNo"};
-    dlg->close();
-    QCOMPARE(boxes.seen.size(), std::size_t(2));
-    QCOMPARE(boxes.seen[1].text, kmr::gui::T(158));
-    QVERIFY(dlg->isVisible());
-    // Cancel closes without asking and saves nothing; the caption names the next file.
+    // A new name, then Cancel: the form closes without asking and saves nothing; the caption
+    // names the next file.
+    Type(dlg->findChild<QLineEdit*>("txtFileName"), "Other");
     main.setWindowTitle("");
     dlg->findChild<QPushButton*>("cmdButton0")->click();
     QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
-    QCOMPARE(boxes.seen.size(), std::size_t(2));
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
     QVERIFY(p.State().Global == before);
     QCOMPARE(main.windowTitle(), QString::fromStdString("KMR-5300 - " + before.BaseFileName + ".kmr(Next data file)"));
     QVERIFY(main.menuBar()->isEnabled());

@@ -10,7 +10,7 @@ namespace kmr {
 
 namespace {
 
-const char* ExtensionOf(std::int16_t type) { return kFileTypeExtensions[type == 1 ? 1 : 0]; }
+const char* ExtensionOf(std::int16_t type) { return kFileTypeExtensions[type == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary]; }
 
 }  // namespace
 
@@ -18,7 +18,7 @@ SetPathAndFileForm::SetPathAndFileForm(const GlobalSettings& settings, std::int3
                                        std::int32_t memoryWords)
     : folder_(settings.DataFolder),
       base_(settings.BaseFileName),
-      fileType_(settings.FileType == 1 ? 1 : 0),
+      fileType_(settings.FileType == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary),
       memoryWords_(memoryWords) {
     // The box shows the name of the next file, its number included.
     accepted_ = DataFileName(base_, dataFileNumber, Extension());
@@ -45,12 +45,12 @@ bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
 }
 
 bool SetPathAndFileForm::ChooseFileType(int type, UiPort& ui, Language lang) {
-    if (type == 1 && memoryWords_ > kLargestCsvWords) {
-        fileType_ = 0;
+    if (type == kFileTypeCsv && memoryWords_ > kLargestCsvWords) {
+        fileType_ = kFileTypeBinary;
         ui.ShowMessage(CsvCautionText(lang), Text(lang, 206), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
-    fileType_ = type == 1 ? 1 : 0;
+    fileType_ = type == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary;
     accepted_ = base_ + Extension();
     return true;
 }
@@ -97,11 +97,6 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     e.ui.SetPointer(Pointer::Default);
     problems.Report(e.ui);
     return FormOutcome::Applied;
-}
-
-bool SetPathAndFileMayCloseByCloseBox(Engine& e, const SetPathAndFileForm& form, Language lang) {
-    if (!form.Changed(e.s.Global)) return true;
-    return AskToCloseWithoutRenewing(e.ui, lang);
 }
 
 void SetPathAndFileClosed(Engine& e) { SetMainCaption(e, true); }
