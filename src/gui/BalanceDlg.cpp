@@ -204,7 +204,7 @@ void BalanceDlg::DoBalance() {
 
 BalanceDlg* OpenBalance(Engine& e, QWidget* owner) {
     e.ui.SetPointer(Pointer::Hourglass);
-    FormDlg* form = OpenForm(e, owner, FormId::Balance, MonitorPause::Pause,
+    FormDlg* form = OpenForm(e, owner, FormId::Balance,
                              [&] { return new BalanceDlg(e, owner); });
     e.ui.SetPointer(Pointer::Default);
     return static_cast<BalanceDlg*>(form);

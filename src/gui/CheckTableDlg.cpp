@@ -144,7 +144,7 @@ void CheckTableDlg::Execute() {
 }
 
 CheckTableDlg* OpenCheckTable(Engine& e, QWidget* owner) {
-    FormDlg* form = OpenForm(e, owner, FormId::Check, MonitorPause::Pause,
+    FormDlg* form = OpenForm(e, owner, FormId::Check,
                              [&] { return new CheckTableDlg(e, owner); });
     return static_cast<CheckTableDlg*>(form);
 }

@@ -52,6 +52,7 @@ FileExchangeDlg::FileExchangeDlg(Engine& e, QWidget* owner) : FormDlg(e, owner),
     for (QPushButton* b : {cmdSPathName, cmdDPathName}) b->setFixedWidth(b->fontMetrics().horizontalAdvance("...") + 24);
     txtDFile_ = new QLineEdit;
     txtDFile_->setObjectName("txtDFile");
+    TagBox(txtDFile_, {static_cast<int>(CsvNameField::Name), 0});
     SelectAllOnEntry(txtDFile_);
 
     sModel_ = new QStandardItemModel(this);
@@ -281,11 +282,6 @@ void FileExchangeDlg::PickFolder(bool csvFolder) {
 }
 
 void FileExchangeDlg::Convert() {
-    // A name typed but not yet left counts.
-    if (txtDFile_->isEnabled() && txtDFile_->isModified()) {
-        form_.LeaveNameBox(txtDFile_->text().toStdString());
-        txtDFile_->setModified(false);
-    }
     SetFormControlsEnabled(this, false);
     form_.Convert(e_.ui, e_.progressView, *drive_, this);
     SetFormControlsEnabled(this, true);
@@ -303,17 +299,19 @@ void FileExchangeDlg::DataFileUnchecked(std::size_t row) {
 
 void FileExchangeDlg::CsvListChanged() { ShowCsvList(); }
 
+std::optional<CsvNameField> FileExchangeDlg::BoxBeingEdited() const {
+    if (!FormDlg::BoxBeingEdited()) return std::nullopt;
+    return CsvNameField::Name;
+}
+
 bool FileExchangeDlg::QueryClose() {
     form_.Close(e_);
     return true;
 }
 
 FileExchangeDlg* OpenFileExchange(Engine& e, QWidget* owner) {
-    if (e.forms.IsOpen()) return nullptr;
-    PrepareFileExchange(e);
-    FormDlg* form = OpenForm(e, owner, FormId::FileExchange, MonitorPause::Pause,
-                             [&] { return new FileExchangeDlg(e, owner); });
-    return static_cast<FileExchangeDlg*>(form);
+    if (!OpenFileExchangeForm(e)) return nullptr;
+    return static_cast<FileExchangeDlg*>(ShowForm(owner, new FileExchangeDlg(e, owner)));
 }
 
 }  // namespace kmr::gui

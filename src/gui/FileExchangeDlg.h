@@ -52,6 +52,8 @@ private:
     void PickFolder(bool csvFolder);
     void DataFileUnchecked(std::size_t row) override;
     void CsvListChanged() override;
+    std::optional<CsvNameField> BoxBeingEdited() const override;
+    std::string Typed(CsvNameField) const override { return txtDFile_->text().toStdString(); }
 
     FileExchangeForm form_;
     SystemDrivePort systemDrive_;
@@ -66,8 +68,7 @@ private:
     Pane dPane_;
 };
 
-// The menu item: unusable folders are reset (and saved), then the window opens unless another
-// form is open (the main window's monitor is paused while it is).
+// The menu item: the window opens when the core's opening lets it (see OpenFileExchangeForm).
 FileExchangeDlg* OpenFileExchange(Engine& e, QWidget* owner);
 
 }  // namespace kmr::gui

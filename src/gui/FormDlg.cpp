@@ -100,6 +100,12 @@ bool FormDlg::CloseRequest() {
     return true;
 }
 
+std::optional<BoxTag> FormDlg::BoxBeingEdited() const {
+    const auto* box = qobject_cast<const QLineEdit*>(focusWidget());
+    if (box == nullptr || !box->isModified()) return std::nullopt;
+    return TagOf(box);
+}
+
 void FormDlg::Gated(const std::function<void()>& handler) { e_.gate.Input(handler); }
 
 void FormDlg::CloseInHandler() {
@@ -133,10 +139,12 @@ QHBoxLayout* FormDlg::CancelOkRow(const std::function<void()>& ok) {
     return row;
 }
 
-FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, MonitorPause pause,
-                  const std::function<FormDlg*()>& make) {
-    if (!e.forms.Open(id, pause)) return nullptr;
-    FormDlg* form = make();
+FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, const std::function<FormDlg*()>& make) {
+    if (!e.forms.Open(id)) return nullptr;
+    return ShowForm(owner, make());
+}
+
+FormDlg* ShowForm(QWidget* owner, FormDlg* form) {
     if (form->parentWidget() != owner) form->setParent(owner, form->windowFlags());
     form->show();
     form->raise();

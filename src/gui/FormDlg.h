@@ -14,10 +14,18 @@
 
 #include "core/app/Engine.h"
 #include "core/app/FormHost.h"
+#include "core/app/FormRules.h"
 
 class QHBoxLayout;
 
 namespace kmr::gui {
+
+// The field a form's text box edits (its kind as a number, and its channel, 0 for none), kept on
+// the box so that its focus, clicks and pending edit can be told to the form's presenter.
+struct BoxTag {
+    int field = 0;
+    int channel = 0;
+};
 
 class FormDlg : public QWidget {
     Q_OBJECT
@@ -34,7 +42,8 @@ public:
     void EndWithProgram();
 
 protected:
-    // Asked on a close request (Cancel, the close box): false keeps the form open.
+    // Asked on a close request (Cancel, the close box; HowClosing() tells which): false keeps the
+    // form open.
     virtual bool QueryClose() { return true; }
     // The form is being unloaded, whatever closed it (after the host has restored the main window).
     virtual void Unloading() {}
@@ -49,9 +58,12 @@ protected:
     // Closes the form from inside one of its gated handlers (a Close button).
     void CloseInHandler();
     // The Cancel and OK row of a settings form, to the right: Cancel closes the form as its
-    // button (ClosedByButton() is true while the close is asked), OK calls `ok`.
+    // button (HowClosing() is CloseBy::Cancel while the close is asked), OK calls `ok`.
     QHBoxLayout* CancelOkRow(const std::function<void()>& ok);
-    bool ClosedByButton() const { return closeByButton_; }
+    CloseBy HowClosing() const { return closeByButton_ ? CloseBy::Cancel : CloseBy::CloseBox; }
+    // The tag of the form's text box that holds an edit not yet entered (it has the focus and was
+    // typed in), if any.
+    std::optional<BoxTag> BoxBeingEdited() const;
 
     HandlerGate& Gate() { return e_.gate; }
 
@@ -68,15 +80,10 @@ private:
 
 // Opens the form `make` builds, unless another form is open (then nothing is made and nullptr is
 // returned). The form is shown beside the main window, owned by it.
-FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, MonitorPause pause,
-                  const std::function<FormDlg*()>& make);
+FormDlg* OpenForm(Engine& e, QWidget* owner, FormId id, const std::function<FormDlg*()>& make);
+// Shows a form the host has already marked open, beside the main window, owned by it.
+FormDlg* ShowForm(QWidget* owner, FormDlg* form);
 
-// The field a form's text box edits (its kind as a number, and its channel, 0 for none), kept on
-// the box so that its focus, clicks and pending edit can be told to the form's presenter.
-struct BoxTag {
-    int field = 0;
-    int channel = 0;
-};
 void TagBox(QObject* box, BoxTag tag);
 std::optional<BoxTag> TagOf(const QObject* box);
 // The tag of a box that the event enters (focus or a press), if any.

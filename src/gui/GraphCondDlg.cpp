@@ -30,7 +30,7 @@ QLabel* Seconds(const char* name) { return Label("(sec.)", name); }
 
 }  // namespace
 
-GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_(e.s.Graph, e.s.Meas) {
+GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), presenter_(e, *this) {
     setObjectName("GraphCondDlg");
     setWindowTitle(T(txt::GraphCondTitle));
 
@@ -72,11 +72,8 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_
     x->addWidget(chkXgrid_, 0, 0, 1, 2);
     x->addWidget(fraMoni, 1, 0, Qt::AlignTop);
     x->addWidget(fraGraph, 1, 1, Qt::AlignTop);
-    connect(chkXgrid_, &QCheckBox::clicked, this, [this](bool on) { form_.SetXgrid(on); });
-    connect(chkXAutoScale_, &QCheckBox::clicked, this, [this](bool on) {
-        form_.SetXAutoScale(on);
-        ApplyEnabling();
-    });
+    connect(chkXgrid_, &QCheckBox::clicked, this, [this](bool on) { presenter_.SetXgrid(on); });
+    connect(chkXAutoScale_, &QCheckBox::clicked, this, [this](bool on) { presenter_.SetXAutoScale(on); });
 
     // One row per channel.
     auto* fraY = new QGroupBox(T(txt::YAxisFrame));
@@ -102,24 +99,18 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), form_
         r.txtYscaleDiv = TextBox({GraphField::YscaleDiv, ch}, Indexed("txtYscaleDiv", ch));
         QWidget* cells[] = {r.lblCh, r.chkUse, r.chkYgrid, r.chkAutoScale, r.txtYscaleMax, r.txtYscaleMin, r.txtYscaleDiv};
         for (int i = 0; i < 7; ++i) y->addWidget(cells[i], ch + 1, i, i >= 1 && i <= 3 ? Qt::AlignCenter : Qt::Alignment());
-        connect(r.chkUse, &QCheckBox::clicked, this, [this, ch](bool on) {
-            form_.SetUse(ch, on);
-            ApplyEnabling();
-        });
-        connect(r.chkYgrid, &QCheckBox::clicked, this, [this, ch](bool on) { form_.SetYgrid(ch, on); });
-        connect(r.chkAutoScale, &QCheckBox::clicked, this, [this, ch](bool on) {
-            form_.SetAutoScale(ch, on);
-            ApplyEnabling();
-        });
+        connect(r.chkUse, &QCheckBox::clicked, this, [this, ch](bool on) { presenter_.SetShown(ch, on); });
+        connect(r.chkYgrid, &QCheckBox::clicked, this, [this, ch](bool on) { presenter_.SetYgrid(ch, on); });
+        connect(r.chkAutoScale, &QCheckBox::clicked, this, [this, ch](bool on) { presenter_.SetAutoScale(ch, on); });
     }
 
-    QHBoxLayout* buttons = CancelOkRow([this] { Ok(); });
+    QHBoxLayout* buttons = CancelOkRow([this] { presenter_.Ok(); });
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(fraX);
     top->addWidget(fraY);
     top->addLayout(buttons);
-    ShowAll();
+    presenter_.ShowAll();
 }
 
 QLineEdit* GraphCondDlg::TextBox(GraphFieldRef field, const QString& name) {
@@ -129,7 +120,7 @@ QLineEdit* GraphCondDlg::TextBox(GraphFieldRef field, const QString& name) {
     box->setMaximumWidth(box->fontMetrics().horizontalAdvance("-0000000000.00") + 12);
     box->installEventFilter(this);
     SelectAllOnEntry(box);
-    connect(box, &QLineEdit::editingFinished, this, [this, field] { CommitBox(field); });
+    connect(box, &QLineEdit::editingFinished, this, [this, field] { presenter_.EnterBox(field); });
     return box;
 }
 
@@ -156,64 +147,35 @@ QLineEdit* GraphCondDlg::Box(GraphFieldRef field) const {
 }
 
 bool GraphCondDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (const auto tag = EnteredBox(watched, event)) form_.Clicked({static_cast<GraphField>(tag->field), tag->channel});
+    if (const auto tag = EnteredBox(watched, event))
+        presenter_.BoxEntered({static_cast<GraphField>(tag->field), tag->channel});
     return FormDlg::eventFilter(watched, event);
 }
 
-void GraphCondDlg::CommitBox(GraphFieldRef field) {
-    QLineEdit* box = Box(field);
-    form_.Commit(field, box->text().toStdString());
-    box->setText(Q(form_.Text(field)));
+std::optional<GraphFieldRef> GraphCondDlg::BoxBeingEdited() const {
+    const auto tag = FormDlg::BoxBeingEdited();
+    if (!tag) return std::nullopt;
+    return GraphFieldRef{static_cast<GraphField>(tag->field), tag->channel};
 }
 
-void GraphCondDlg::ShowAll() {
-    const GraphConditions& w = form_.Working();
-    chkXgrid_->setChecked(w.X.Xgrid == 1);
-    chkXAutoScale_->setChecked(w.X.XAutoScale == 1);
-    for (GraphField f : {GraphField::Xspace, GraphField::Xpich, GraphField::XscaleDivM, GraphField::XscaleMaxG,
-                         GraphField::XscaleMinG, GraphField::XscaleDivG})
-        Box({f, 0})->setText(Q(form_.Text({f, 0})));
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        const Row& r = rows_[static_cast<std::size_t>(ch - 1)];
-        const ChannelGraphCondition& c = w.Ch[static_cast<std::size_t>(ch - 1)];
-        r.chkUse->setChecked(c.Use == 1);
-        r.chkYgrid->setChecked(c.Ygrid == 1);
-        r.chkAutoScale->setChecked(c.AutoScale == 1);
-        for (GraphField f : {GraphField::YscaleMax, GraphField::YscaleMin, GraphField::YscaleDiv})
-            Box({f, ch})->setText(Q(form_.Text({f, ch})));
-    }
-    ApplyEnabling();
+std::string GraphCondDlg::Typed(GraphFieldRef field) const { return Box(field)->text().toStdString(); }
+
+void GraphCondDlg::ShowBox(GraphFieldRef field, const std::string& text) { Box(field)->setText(Q(text)); }
+
+void GraphCondDlg::ShowXAxis(const GraphXLook& look) {
+    chkXgrid_->setChecked(look.grid);
+    chkXAutoScale_->setChecked(look.autoScale);
+    for (QLineEdit* box : {txtXscaleMaxG_, txtXscaleMinG_, txtXscaleDivG_}) box->setEnabled(look.graphScaleEnabled);
 }
 
-void GraphCondDlg::ApplyEnabling() {
-    for (QLineEdit* box : {txtXscaleMaxG_, txtXscaleMinG_, txtXscaleDivG_}) box->setEnabled(form_.XGraphScaleEnabled());
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        const Row& r = rows_[static_cast<std::size_t>(ch - 1)];
-        r.lblCh->setEnabled(form_.ChannelLabelEnabled(ch));
-        for (QCheckBox* c : {r.chkYgrid, r.chkAutoScale}) c->setEnabled(form_.ChannelChecksEnabled(ch));
-        for (QLineEdit* box : {r.txtYscaleMax, r.txtYscaleMin, r.txtYscaleDiv})
-            box->setEnabled(form_.ChannelScaleEnabled(ch));
-    }
-}
-
-void GraphCondDlg::Ok() {
-    // A box still being edited counts.
-    if (const auto tag = TagOf(qobject_cast<QLineEdit*>(focusWidget())))
-        CommitBox({static_cast<GraphField>(tag->field), tag->channel});
-    switch (GraphCondOk(e_, form_, e_.ui.language, [this] { setEnabled(false); })) {
-        case FormOutcome::StayOpen: break;
-        case FormOutcome::Close:
-        case FormOutcome::Applied: Unload(); break;
-    }
-}
-
-bool GraphCondDlg::QueryClose() {
-    if (ClosedByButton()) return GraphCondMayClose(e_, form_, e_.ui.language);
-    // The close box: the box clicked last keeps what was typed in it (the pitch box excepted).
-    const bool may = GraphCondMayCloseByCloseBox(e_, form_, e_.ui.language,
-                                                 [this](GraphFieldRef f) { return Box(f)->text().toStdString(); });
-    if (const auto last = form_.LastClicked()) Box(*last)->setText(Q(form_.Text(*last)));
-    return may;
+void GraphCondDlg::ShowChannel(int channel, const GraphChannelLook& look) {
+    const Row& r = rows_[static_cast<std::size_t>(channel - 1)];
+    r.lblCh->setEnabled(look.labelEnabled);
+    r.chkUse->setChecked(look.shown);
+    r.chkYgrid->setChecked(look.grid);
+    r.chkAutoScale->setChecked(look.autoScale);
+    for (QCheckBox* c : {r.chkYgrid, r.chkAutoScale}) c->setEnabled(look.checksEnabled);
+    for (QLineEdit* box : {r.txtYscaleMax, r.txtYscaleMin, r.txtYscaleDiv}) box->setEnabled(look.scaleEnabled);
 }
 
 }  // namespace kmr::gui

@@ -1,10 +1,10 @@
 #pragma once
 // The graph condition form: the X axis (grid, monitor scale, graph scale) above, one row per
-// channel's Y axis below, OK and Cancel. Every decision is the core's GraphCondForm; the window
-// shows its working copy, applies its enabling and forwards the user's entries.
+// channel's Y axis below, OK and Cancel. Every decision is the core's GraphCondPresenter; the
+// window draws what it is told and forwards the user's entries.
 #include <array>
 
-#include "core/app/GraphCondForm.h"
+#include "core/app/GraphCondPresenter.h"
 #include "gui/FormDlg.h"
 
 class QCheckBox;
@@ -13,16 +13,16 @@ class QLineEdit;
 
 namespace kmr::gui {
 
-class GraphCondDlg : public FormDlg {
+class GraphCondDlg : public FormDlg, private GraphCondView {
     Q_OBJECT
 public:
     GraphCondDlg(Engine& e, QWidget* owner);
 
-    const GraphCondForm& Form() const { return form_; }
+    const GraphCondForm& Form() const { return presenter_.Form(); }
     QLineEdit* Box(GraphFieldRef field) const;
 
 protected:
-    bool QueryClose() override;
+    bool QueryClose() override { return presenter_.MayClose(HowClosing()); }
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -37,12 +37,16 @@ private:
     };
     QLineEdit* TextBox(GraphFieldRef field, const QString& name);
     QCheckBox* CheckBox(const QString& name, const QString& text, bool bare);
-    void CommitBox(GraphFieldRef field);
-    void ShowAll();
-    void ApplyEnabling();
-    void Ok();
+    // The view.
+    std::optional<GraphFieldRef> BoxBeingEdited() const override;
+    std::string Typed(GraphFieldRef field) const override;
+    void ShowBox(GraphFieldRef field, const std::string& text) override;
+    void ShowXAxis(const GraphXLook& look) override;
+    void ShowChannel(int channel, const GraphChannelLook& look) override;
+    void Disable() override { setEnabled(false); }
+    void Unload() override { FormDlg::Unload(); }
 
-    GraphCondForm form_;
+    GraphCondPresenter presenter_;
     QCheckBox* chkXgrid_ = nullptr;
     QLineEdit* txtXspace_ = nullptr;
     QLineEdit* txtXpich_ = nullptr;

@@ -446,14 +446,14 @@ bool MainDlg::CloseRequest() {
 // --- Menu and button handlers --------------------------------------------------------------------
 
 void MainDlg::DataFileSettings() {
-    OpenForm(*e_, this, FormId::DataFileSettings, MonitorPause::Pause,
+    OpenForm(*e_, this, FormId::DataFileSettings,
              [this] { return new SetPathAndFileDlg(*e_, this); });
 }
 void MainDlg::MeasCondSettings() {
-    OpenForm(*e_, this, FormId::MeasCond, MonitorPause::Pause, [this] { return new MeasCondDlg(*e_, this); });
+    OpenForm(*e_, this, FormId::MeasCond, [this] { return new MeasCondDlg(*e_, this); });
 }
 void MainDlg::GraphCondSettings() {
-    OpenForm(*e_, this, FormId::GraphCond, MonitorPause::Pause, [this] { return new GraphCondDlg(*e_, this); });
+    OpenForm(*e_, this, FormId::GraphCond, [this] { return new GraphCondDlg(*e_, this); });
 }
 void MainDlg::ConvertingFile() { OpenFileExchange(*e_, this); }
 void MainDlg::Quit() {

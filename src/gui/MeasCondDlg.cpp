@@ -1,8 +1,6 @@
 #include "gui/MeasCondDlg.h"
 
-#include <QApplication>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -33,8 +31,7 @@ QString Indexed(const char* name, int channel) { return QString("%1%2").arg(name
 }  // namespace
 
 MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
-    : FormDlg(e, owner),
-      form_(e.s.Meas, e.s.Instrument.InstrumentModel, e.s.Instrument.MemorySizeCode, e.s.Global.FileType) {
+    : FormDlg(e, owner), presenter_(e, *this) {
     setObjectName("MeasCondDlg");
     setWindowTitle(T(txt::MeasCondTitle));
     const Vocabulary& v = e.s.Vocab;
@@ -101,9 +98,9 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
     c->addWidget(dtg, 0, 7, 1, 2);
     for (int i = 0; i < 10; ++i) c->addWidget(label(heads[i], headNames[i]), 1, i);
     std::vector<std::string> pointNames;
-    for (int d = 0; d <= 5; ++d) pointNames.push_back(DigitFormatWithBlanks(d));
+    for (int d = kPointRange.lo; d <= kPointRange.hi; ++d) pointNames.push_back(DigitFormatWithBlanks(d));
     std::vector<std::string> modeNames;
-    for (const auto& m : form_.InputModes()) modeNames.push_back(m.name);
+    for (const auto& m : presenter_.Form().InputModes()) modeNames.push_back(m.name);
     for (int ch = 1; ch <= kChannels; ++ch) {
         Row& r = rows_[static_cast<std::size_t>(ch - 1)];
         auto* n = new QLabel(QString::number(ch));
@@ -130,32 +127,32 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
         // The level's sign and five digits stay whole at any font size.
         r.txtDtgLevel->setMinimumWidth(r.txtDtgLevel->fontMetrics().horizontalAdvance("+000000") + 12);
 
-        connect(r.chkOnOff, &QCheckBox::toggled, this, [this, ch](bool on) { if (!showing_) form_.SetOnOff(ch, on); });
-        connect(r.chkDtgOnOff, &QCheckBox::toggled, this, [this, ch](bool on) { if (!showing_) form_.SetDtgOnOff(ch, on); });
-        connect(r.cboBv, &QComboBox::activated, this, [this, ch](int i) { form_.SetInputModeEntry(ch, i); });
-        connect(r.cboLpf, &QComboBox::activated, this, [this, ch](int i) { form_.SetLpf(ch, i); });
-        connect(r.cboPoint, &QComboBox::activated, this, [this, ch](int i) { form_.SetPoint(ch, i); });
-        connect(r.cboUnit, &QComboBox::activated, this, [this, ch](int i) { form_.SetUnit(ch, i); });
+        MeasCondForm* f = &presenter_.Edit();
+        connect(r.chkOnOff, &QCheckBox::toggled, this, [this, f, ch](bool on) { if (!showing_) f->SetOnOff(ch, on); });
+        connect(r.chkDtgOnOff, &QCheckBox::toggled, this, [this, f, ch](bool on) { if (!showing_) f->SetDtgOnOff(ch, on); });
+        connect(r.cboBv, &QComboBox::activated, this, [f, ch](int i) { f->SetInputModeEntry(ch, i); });
+        connect(r.cboLpf, &QComboBox::activated, this, [f, ch](int i) { f->SetLpf(ch, i); });
+        connect(r.cboPoint, &QComboBox::activated, this, [f, ch](int i) { f->SetPoint(ch, i); });
+        connect(r.cboUnit, &QComboBox::activated, this, [f, ch](int i) { f->SetUnit(ch, i); });
     }
 
-    connect(cboTrgMode_, &QComboBox::activated, this, [this](int i) { form_.SetTrgMode(i); });
-    connect(cboAVE_, &QComboBox::activated, this, [this](int i) { form_.SetAveraging(i); });
+    connect(cboTrgMode_, &QComboBox::activated, this, [this](int i) { presenter_.Edit().SetTrgMode(i); });
+    connect(cboAVE_, &QComboBox::activated, this, [this](int i) { presenter_.Edit().SetAveraging(i); });
     connect(VScrollClk_, &QScrollBar::valueChanged, this, [this](int position) {
-        if (showing_) return;
-        form_.SetClockByScroll(position);
-        txtIntCLK_->setText(Q(form_.Text({MeasField::Clock, 0})));
-        ShowPreview();
+        if (!showing_) presenter_.ClockScrolled(position);
     });
     for (QLineEdit* box : {txtMRY_, txtPreMRY_})
-        connect(box, &QLineEdit::textEdited, this, &MeasCondDlg::ShowPreview);
+        connect(box, &QLineEdit::textEdited, this, [this] { presenter_.ShowPreview(); });
 
-    QHBoxLayout* buttons = CancelOkRow([this] { Ok(); });
+    QHBoxLayout* buttons = CancelOkRow([this] { presenter_.Ok(); });
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(fraMeas);
     top->addWidget(fraCh);
     top->addLayout(buttons);
-    ShowAll();
+    showing_ = true;
+    presenter_.ShowAll();
+    showing_ = false;
 }
 
 QLineEdit* MeasCondDlg::TextBox(MeasFieldRef field, const QString& name) {
@@ -164,7 +161,7 @@ QLineEdit* MeasCondDlg::TextBox(MeasFieldRef field, const QString& name) {
     TagBox(box, {static_cast<int>(field.field), field.channel});
     box->installEventFilter(this);
     SelectAllOnEntry(box);
-    connect(box, &QLineEdit::editingFinished, this, [this, field] { CommitBox(field); });
+    connect(box, &QLineEdit::editingFinished, this, [this, field] { presenter_.EnterBox(field); });
     return box;
 }
 
@@ -182,72 +179,49 @@ QLineEdit* MeasCondDlg::Box(MeasFieldRef field) const {
 }
 
 bool MeasCondDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (const auto tag = EnteredBox(watched, event)) form_.Clicked({static_cast<MeasField>(tag->field), tag->channel});
+    if (const auto tag = EnteredBox(watched, event))
+        presenter_.BoxEntered({static_cast<MeasField>(tag->field), tag->channel});
     return FormDlg::eventFilter(watched, event);
 }
 
-void MeasCondDlg::CommitBox(MeasFieldRef field) {
-    QLineEdit* box = Box(field);
-    form_.Commit(field, box->text().toStdString());
-    box->setText(Q(form_.Text(field)));
-    if (field.field == MeasField::Clock) {
-        showing_ = true;
-        VScrollClk_->setValue(form_.ClockScrollPosition());
-        showing_ = false;
-    }
-    ShowPreview();
+std::optional<MeasFieldRef> MeasCondDlg::BoxBeingEdited() const {
+    const auto tag = FormDlg::BoxBeingEdited();
+    if (!tag) return std::nullopt;
+    return MeasFieldRef{static_cast<MeasField>(tag->field), tag->channel};
 }
 
-void MeasCondDlg::ShowAll() {
+std::string MeasCondDlg::Typed(MeasFieldRef field) const { return Box(field)->text().toStdString(); }
+
+void MeasCondDlg::ShowBox(MeasFieldRef field, const std::string& text) { Box(field)->setText(Q(text)); }
+
+void MeasCondDlg::ShowClockScroll(int position) {
+    const bool was = showing_;
     showing_ = true;
-    const MeasConditions& w = form_.Working();
-    cboTrgMode_->setCurrentIndex(w.TrgMode);
-    txtIntCLK_->setText(Q(form_.Text({MeasField::Clock, 0})));
-    VScrollClk_->setValue(form_.ClockScrollPosition());
-    txtMRY_->setText(Q(form_.Text({MeasField::Memory, 0})));
-    txtPreMRY_->setText(Q(form_.Text({MeasField::PreMemory, 0})));
-    cboAVE_->setCurrentIndex(w.Averaging);
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        const Row& r = rows_[static_cast<std::size_t>(ch - 1)];
-        const ChannelCondition& c = w.Ch(ch);
-        r.chkOnOff->setChecked(c.OnOff == 1);
-        r.cboBv->setCurrentIndex(form_.InputModeEntryOf(ch));
-        r.cboLpf->setCurrentIndex(c.Lpf);
-        r.txtCoeff->setText(Q(form_.Text({MeasField::Coeff, ch})));
-        r.cboPoint->setCurrentIndex(c.Point);
-        r.cboUnit->setCurrentIndex(c.Unit);
-        r.chkDtgOnOff->setChecked(c.DtgOnOff == 1);
-        r.txtDtgLevel->setText(Q(form_.Text({MeasField::DtgLevel, ch})));
-        r.txtOffset->setText(Q(form_.Text({MeasField::Offset, ch})));
-    }
-    showing_ = false;
-    ShowPreview();
+    VScrollClk_->setValue(position);
+    showing_ = was;
 }
 
-void MeasCondDlg::ShowPreview() {
-    const MemoryPreview p = form_.Preview(txtMRY_->text().toStdString(), txtPreMRY_->text().toStdString());
-    lblMemoryPreview_->setText(Q(MemoryPreviewText(p, GuiLanguage())));
-    lblMemoryPreview_->setStyleSheet(p.possible ? QString() : QString("color: #c00000;"));
+void MeasCondDlg::ShowPreview(const std::string& text, bool possible) {
+    lblMemoryPreview_->setText(Q(text));
+    lblMemoryPreview_->setStyleSheet(possible ? QString() : QString("color: #c00000;"));
 }
 
-void MeasCondDlg::Ok() {
-    // A box still being edited counts.
-    if (const auto tag = TagOf(qobject_cast<QLineEdit*>(focusWidget())))
-        CommitBox({static_cast<MeasField>(tag->field), tag->channel});
-    switch (MeasCondOk(e_, form_, [this] { hide(); })) {
-        case FormOutcome::StayOpen: break;
-        case FormOutcome::Close:
-        case FormOutcome::Applied: Unload(); break;
-    }
+void MeasCondDlg::ShowChoices(int trgMode, int averaging) {
+    cboTrgMode_->setCurrentIndex(trgMode);
+    cboAVE_->setCurrentIndex(averaging);
 }
 
-void MeasCondDlg::closeEvent(QCloseEvent* event) {
-    // The close box: the box clicked last keeps what was typed in it.
-    if (!ClosedByButton() && !IsUnloaded())
-        if (const auto last = form_.LastClicked()) CommitBox(*last);
-    FormDlg::closeEvent(event);
+void MeasCondDlg::ShowChannel(int channel, const MeasChannelLook& look) {
+    const Row& r = rows_[static_cast<std::size_t>(channel - 1)];
+    const bool was = showing_;
+    showing_ = true;
+    r.chkOnOff->setChecked(look.measured);
+    r.cboBv->setCurrentIndex(look.inputModeEntry);
+    r.cboLpf->setCurrentIndex(look.lpf);
+    r.cboPoint->setCurrentIndex(look.decimals);
+    r.cboUnit->setCurrentIndex(look.unit);
+    r.chkDtgOnOff->setChecked(look.dataTrigger);
+    showing_ = was;
 }
-
-bool MeasCondDlg::QueryClose() { return MeasCondMayClose(e_, form_); }
 
 }  // namespace kmr::gui

@@ -1,11 +1,11 @@
 #pragma once
 // The measurement-condition form: the instrument-wide conditions above, one row per channel
-// below, OK and Cancel. Every decision is the core's MeasCondForm; the window shows its working
-// copy and forwards the user's entries.
+// below, OK and Cancel. Every decision is the core's MeasCondPresenter; the window draws what it
+// is told and forwards the user's entries.
 #include <QString>
 #include <array>
 
-#include "core/app/MeasCondForm.h"
+#include "core/app/MeasCondPresenter.h"
 #include "gui/FormDlg.h"
 
 class QCheckBox;
@@ -17,17 +17,16 @@ class QScrollBar;
 
 namespace kmr::gui {
 
-class MeasCondDlg : public FormDlg {
+class MeasCondDlg : public FormDlg, private MeasCondView {
     Q_OBJECT
 public:
     MeasCondDlg(Engine& e, QWidget* owner);
 
-    const MeasCondForm& Form() const { return form_; }
+    const MeasCondForm& Form() const { return presenter_.Form(); }
     QLineEdit* Box(MeasFieldRef field) const;
 
 protected:
-    bool QueryClose() override;
-    void closeEvent(QCloseEvent* event) override;
+    bool QueryClose() override { return presenter_.MayClose(HowClosing()); }
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -43,12 +42,18 @@ private:
         QLineEdit* txtOffset = nullptr;
     };
     QLineEdit* TextBox(MeasFieldRef field, const QString& name);
-    void CommitBox(MeasFieldRef field);
-    void ShowAll();
-    void ShowPreview();
-    void Ok();
+    // The view.
+    std::optional<MeasFieldRef> BoxBeingEdited() const override;
+    std::string Typed(MeasFieldRef field) const override;
+    void ShowBox(MeasFieldRef field, const std::string& text) override;
+    void ShowClockScroll(int position) override;
+    void ShowPreview(const std::string& text, bool possible) override;
+    void ShowChoices(int trgMode, int averaging) override;
+    void ShowChannel(int channel, const MeasChannelLook& look) override;
+    void Hide() override { hide(); }
+    void Unload() override { FormDlg::Unload(); }
 
-    MeasCondForm form_;
+    MeasCondPresenter presenter_;
     QComboBox* cboTrgMode_ = nullptr;
     QLineEdit* txtIntCLK_ = nullptr;
     QScrollBar* VScrollClk_ = nullptr;

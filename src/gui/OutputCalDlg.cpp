@@ -131,7 +131,7 @@ bool OutputCalDlg::QueryClose() {
 void OutputCalDlg::ProgramEnding() { QueryClose(); }
 
 OutputCalDlg* OpenOutputCal(Engine& e, QWidget* owner) {
-    FormDlg* form = OpenForm(e, owner, FormId::OutputCal, MonitorPause::Keep,
+    FormDlg* form = OpenForm(e, owner, FormId::OutputCal,
                              [&] { return new OutputCalDlg(e, owner); });
     return static_cast<OutputCalDlg*>(form);
 }

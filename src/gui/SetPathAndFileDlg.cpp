@@ -17,13 +17,13 @@
 namespace kmr::gui {
 
 SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
-    : FormDlg(e, owner), form_(e.s.Global, e.s.DataFileNumber, e.s.Meas.MemoryWords) {
+    : FormDlg(e, owner), presenter_(e, *this) {
     setObjectName("SetPathAndFileDlg");
     setWindowTitle(T(txt::DataFileSettingsTitle));
 
     auto* lblPathName = new QLabel(T(txt::DataFolderNameLabel));
     lblPathName->setObjectName("lblPathName");
-    txtPathName_ = new QLineEdit(Q(form_.Folder()));
+    txtPathName_ = new QLineEdit;
     txtPathName_->setObjectName("txtPathName");
     // The folder is chosen with the picker, which checks it; the box only shows it.
     txtPathName_->setReadOnly(true);
@@ -36,16 +36,15 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
 
     auto* lblFileName = new QLabel(T(txt::DataFileNameLabel));
     lblFileName->setObjectName("lblFileName");
-    txtFileName_ = new QLineEdit(Q(form_.AcceptedName()));
+    txtFileName_ = new QLineEdit;
     txtFileName_->setObjectName("txtFileName");
+    TagBox(txtFileName_, {static_cast<int>(DataFileField::Name), 0});
     SelectAllOnEntry(txtFileName_);
-    connect(txtFileName_, &QLineEdit::editingFinished, this, &SetPathAndFileDlg::CommitName);
+    connect(txtFileName_, &QLineEdit::editingFinished, this, [this] { presenter_.EnterName(); });
     ListBox_ = new QListWidget;
     ListBox_->setObjectName("ListBox");
-    connect(ListBox_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
-        txtFileName_->setText(item->text());
-        CommitName();
-    });
+    connect(ListBox_, &QListWidget::itemClicked, this,
+            [this](QListWidgetItem* item) { presenter_.NameClicked(item->text().toStdString()); });
 
     auto* fraFileType = new QGroupBox(T(txt::FileTypeLabel));
     fraFileType->setObjectName("fraFileType");
@@ -55,9 +54,8 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
         OptFileType_[t] = new QRadioButton(typeLabels[t]);
         OptFileType_[t]->setObjectName(QString("OptFileType%1").arg(t));
         types->addWidget(OptFileType_[t]);
-        // Only an option that becomes set counts (a click on the set one changes nothing).
         connect(OptFileType_[t], &QRadioButton::clicked, this, [this, t](bool on) {
-            if (on && t != form_.FileType()) ChooseType(t);
+            if (on) presenter_.FileTypeClicked(t);
         });
     }
     types->addStretch(1);
@@ -74,62 +72,35 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     grid->addWidget(ListBox_, 4, 0);
     grid->addWidget(fraFileType, 3, 1, 2, 2);
     grid->setColumnStretch(0, 1);
-    QHBoxLayout* buttons = CancelOkRow([this] { Ok(); });
+    QHBoxLayout* buttons = CancelOkRow([this] { presenter_.Ok(); });
     auto* top = new QVBoxLayout(this);
     top->addLayout(grid);
     top->addLayout(buttons);
 
-    ShowType();
-    ShowFiles();
+    presenter_.ShowAll();
 }
 
-bool SetPathAndFileDlg::CommitName() {
-    // The box shows the accepted name again before a refusal's message is shown.
-    const bool accepted = form_.CommitName(txtFileName_->text().toStdString());
-    txtFileName_->setText(Q(form_.AcceptedName()));
-    const std::string refusal = form_.RefusalMessage(e_.ui.language);
-    if (refusal.empty()) return true;
-    e_.ui.ShowMessage(refusal, e_.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
-    return accepted;
+std::optional<DataFileField> SetPathAndFileDlg::BoxBeingEdited() const {
+    if (!FormDlg::BoxBeingEdited()) return std::nullopt;
+    return DataFileField::Name;
 }
 
-void SetPathAndFileDlg::ChooseType(int type) {
-    form_.ChooseFileType(type, e_.ui, e_.ui.language);
-    ShowType();
-    txtFileName_->setText(Q(form_.AcceptedName()));
-    ShowFiles();
-}
+std::string SetPathAndFileDlg::Typed(DataFileField) const { return txtFileName_->text().toStdString(); }
 
-void SetPathAndFileDlg::ShowType() { OptFileType_[form_.FileType() == 1 ? 1 : 0]->setChecked(true); }
+void SetPathAndFileDlg::ShowFolder(const std::string& folder) { txtPathName_->setText(Q(folder)); }
 
-void SetPathAndFileDlg::ShowFiles() {
+void SetPathAndFileDlg::ShowName(const std::string& name) { txtFileName_->setText(Q(name)); }
+
+void SetPathAndFileDlg::ShowFileType(bool csv) { OptFileType_[csv ? 1 : 0]->setChecked(true); }
+
+void SetPathAndFileDlg::ShowFiles(const std::vector<std::string>& names) {
     ListBox_->clear();
-    for (const std::string& name : form_.FileList()) ListBox_->addItem(Q(name));
+    for (const std::string& name : names) ListBox_->addItem(Q(name));
 }
 
 void SetPathAndFileDlg::ChooseFolder() {
-    OpenPathDlg(e_.ui, this, form_.Folder(), kDataFolderTag, [this](const QString& folder) {
-        form_.SetFolder(folder.toStdString());
-        txtPathName_->setText(folder);
-        ShowFiles();
-    });
+    OpenPathDlg(e_.ui, this, presenter_.Form().Folder(), kDataFolderTag,
+                [this](const QString& folder) { presenter_.FolderChosen(folder.toStdString()); });
 }
-
-void SetPathAndFileDlg::Ok() {
-    // A name still being edited counts; one refused with a message keeps the form open.
-    if (focusWidget() == txtFileName_ && !CommitName()) return;
-    switch (SetPathAndFileOk(e_, form_, e_.ui.language, [this] { setEnabled(false); })) {
-        case FormOutcome::StayOpen: break;
-        case FormOutcome::Close:
-        case FormOutcome::Applied: Unload(); break;
-    }
-}
-
-bool SetPathAndFileDlg::QueryClose() {
-    // Cancel discards the edits without asking; only the close box asks.
-    return ClosedByButton() || SetPathAndFileMayCloseByCloseBox(e_, form_, e_.ui.language);
-}
-
-void SetPathAndFileDlg::Unloading() { SetPathAndFileClosed(e_); }
 
 }  // namespace kmr::gui

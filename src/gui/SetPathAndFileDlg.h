@@ -1,9 +1,9 @@
 #pragma once
 // The data-file settings form: the data folder with its button for the folder picker, the name
 // of the next data file above the list of the folder's files of the chosen type, the file type,
-// OK and Cancel. Every decision is the core's SetPathAndFileForm; the window shows it and forwards
-// the user's entries.
-#include "core/app/SetPathAndFileForm.h"
+// OK and Cancel. Every decision is the core's SetPathAndFilePresenter; the window draws what it is
+// told and forwards the user's entries.
+#include "core/app/SetPathAndFilePresenter.h"
 #include "gui/FormDlg.h"
 
 class QLineEdit;
@@ -12,27 +12,30 @@ class QRadioButton;
 
 namespace kmr::gui {
 
-class SetPathAndFileDlg : public FormDlg {
+class SetPathAndFileDlg : public FormDlg, private SetPathAndFileView {
     Q_OBJECT
 public:
     SetPathAndFileDlg(Engine& e, QWidget* owner);
 
-    const SetPathAndFileForm& Form() const { return form_; }
+    const SetPathAndFileForm& Form() const { return presenter_.Form(); }
 
 protected:
-    bool QueryClose() override;
-    void Unloading() override;
+    bool QueryClose() override { return presenter_.MayClose(HowClosing()); }
+    void Unloading() override { presenter_.Closed(); }
 
 private:
-    // False when the name was refused with a message (too long).
-    bool CommitName();
-    void ChooseType(int type);
     void ChooseFolder();
-    void ShowFiles();
-    void ShowType();
-    void Ok();
+    // The view.
+    std::optional<DataFileField> BoxBeingEdited() const override;
+    std::string Typed(DataFileField) const override;
+    void ShowFolder(const std::string& folder) override;
+    void ShowName(const std::string& name) override;
+    void ShowFileType(bool csv) override;
+    void ShowFiles(const std::vector<std::string>& names) override;
+    void Disable() override { setEnabled(false); }
+    void Unload() override { FormDlg::Unload(); }
 
-    SetPathAndFileForm form_;
+    SetPathAndFilePresenter presenter_;
     QLineEdit* txtPathName_ = nullptr;
     QLineEdit* txtFileName_ = nullptr;
     QListWidget* ListBox_ = nullptr;

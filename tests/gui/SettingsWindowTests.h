@@ -17,11 +17,10 @@ private slots:
     void init();
     void cleanup();
     void measCondClockIsDownloadedAndSaved();
-    void measCondCloseBoxKeepsTheTypedValueAndAsks();
     void graphCondSpanAndANewGraphAreDrawnAndSaved();
     void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
     void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();
-    void dataFileCsvCautionCancelAndTheCloseBox();
+    void dataFileCsvCautionAndCancel();
     void dataFileFolderButtonOpensThePicker();
 
 };

@@ -24,6 +24,12 @@ void PrepareFileExchange(Engine& e) {
     problems.Report(e.ui);
 }
 
+bool OpenFileExchangeForm(Engine& e) {
+    if (e.forms.IsOpen()) return false;
+    PrepareFileExchange(e);
+    return e.forms.Open(FormId::FileExchange);
+}
+
 std::vector<ListedFile> ListFiles(const std::string& folder, const std::string& extension) {
     std::vector<ListedFile> files;
     std::error_code ec;
@@ -132,6 +138,11 @@ void FileExchangeForm::LeaveNameBox(const std::string& typed) { nameBox_.text = 
 
 ConversionOutcome FileExchangeForm::Convert(UiPort& ui, ProgressView& progress, DrivePort& drive,
                                             FileExchangeView* view) {
+    if (view != nullptr)
+        EnterBoxBeingEdited(*view, [&](CsvNameField f) {
+            LeaveNameBox(view->Typed(f));
+            return true;
+        });
     dataFolder_ = WithTrailingSeparator(dataFolder_);
     csvFolder_ = WithTrailingSeparator(csvFolder_);
     ConversionRequest request{dataFolder_, csvFolder_, {}, {}, nameBox_.text};

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/app/Engine.h"
+#include "core/app/FormRules.h"
 #include "core/datafiles/Conversion.h"
 
 namespace kmr {
@@ -17,6 +18,10 @@ namespace kmr {
 // The menu item, before the window opens: each of the two folders that is not usable is reset to
 // the documents folder's Data folder, and Global.cnd is saved after each reset.
 void PrepareFileExchange(Engine& e);
+// The menu item: nothing while another form is open; otherwise the folders are prepared, then the
+// host marks the conversion window open (the main window disabled, its monitor paused). True
+// when the window is to be shown.
+bool OpenFileExchangeForm(Engine& e);
 
 // One file of a list. Size and time are missing when the file's information cannot be read.
 struct ListedFile {
@@ -36,10 +41,12 @@ std::string SizeColumnText(const std::optional<std::uint64_t>& bytes, const std:
 // ignored) and ".csv" after it, when ".csv" occurs after the first character; nothing otherwise.
 std::optional<std::string> CsvNameFromClick(const std::string& csvFileName);
 
-// What the window shows while a batch runs.
-class FileExchangeView {
+// The one text box of the window: the CSV name.
+enum class CsvNameField { Name };
+
+// What the window shows while a batch runs; its name box is read through FormBoxes.
+class FileExchangeView : public FormBoxes<CsvNameField> {
 public:
-    virtual ~FileExchangeView() = default;
     virtual void DataFileUnchecked(std::size_t row) = 0;
     virtual void CsvListChanged() = 0;
 };
@@ -74,7 +81,8 @@ public:
     // Leaving the name box (or Enter): the text accepted or "*.csv".
     void LeaveNameBox(const std::string& typed);
 
-    // The Convert button. Afterwards (when the batch started) the converted files are unchecked
+    // The Convert button: a name still being typed counts. Afterwards (when the batch started) the
+    // converted files are unchecked
     // (the others stay checked and a message says how many were and were not converted), the
     // name box follows the checks ("*.csv" when none is left) and both lists are read again.
     ConversionOutcome Convert(UiPort& ui, ProgressView& progress, DrivePort& drive, FileExchangeView* view);

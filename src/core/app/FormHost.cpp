@@ -2,11 +2,25 @@
 
 namespace kmr {
 
-bool FormHost::Open(FormId form, MonitorPause pause) {
+MonitorPause MonitorPauseOf(FormId form) {
+    switch (form) {
+        case FormId::OutputCal:
+        case FormId::None: return MonitorPause::Keep;
+        case FormId::MeasCond:
+        case FormId::GraphCond:
+        case FormId::DataFileSettings:
+        case FormId::FileExchange:
+        case FormId::Balance:
+        case FormId::Check: return MonitorPause::Pause;
+    }
+    return MonitorPause::Pause;
+}
+
+bool FormHost::Open(FormId form) {
     if (open_ != FormId::None || form == FormId::None) return false;
     open_ = form;
     main_.SetWindowEnabled(false);
-    paused_ = pause == MonitorPause::Pause && s_.MonitoringOn != kFalse;
+    paused_ = MonitorPauseOf(form) == MonitorPause::Pause && s_.MonitoringOn != kFalse;
     if (paused_) main_.SetMoniTimer(false);
     return true;
 }

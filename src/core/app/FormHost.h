@@ -24,6 +24,9 @@ enum class FormId {
 
 // Whether a form stops the main window's monitor timer while it is open.
 enum class MonitorPause { Keep, Pause };
+// The one table of which forms pause the monitor: every form but the output calibration, which
+// drives the instrument's output itself and leaves the monitor as it is.
+MonitorPause MonitorPauseOf(FormId form);
 
 class FormHost {
 public:
@@ -31,9 +34,10 @@ public:
     FormHost(const FormHost&) = delete;
     FormHost& operator=(const FormHost&) = delete;
 
-    // Marks `form` open: disables the main window and, with MonitorPause::Pause while monitoring
-    // runs, stops its monitor timer. False (and nothing changes) while another form is open.
-    bool Open(FormId form, MonitorPause pause);
+    // Marks `form` open: disables the main window and, for a form that pauses the monitor while
+    // monitoring runs, stops its monitor timer. False (and nothing changes) while another form
+    // is open.
+    bool Open(FormId form);
     // The open form has closed (unloaded): the monitor timer runs again if monitoring is on and
     // this form paused it, and the main window is enabled. Does nothing when no form is open.
     void Closed();

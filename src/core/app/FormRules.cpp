@@ -24,4 +24,22 @@ bool AskToCloseWithoutRenewing(UiPort& ui, Language lang) {
                           MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
+CloseSteps StepsOfClose(FormId form, CloseBy how) {
+    const bool closeBox = how == CloseBy::CloseBox;
+    switch (form) {
+        case FormId::MeasCond:
+        case FormId::GraphCond: return {closeBox, true};
+        case FormId::DataFileSettings: return {false, closeBox};
+        default: return {};
+    }
+}
+
+bool MayCloseForm(UiPort& ui, Language lang, FormId form, CloseBy how, const std::function<void()>& enterLastClicked,
+                  const std::function<bool()>& changed) {
+    const CloseSteps steps = StepsOfClose(form, how);
+    if (steps.enterLastClicked && enterLastClicked) enterLastClicked();
+    if (!steps.askWhenChanged || !changed || !changed()) return true;
+    return AskToCloseWithoutRenewing(ui, lang);
+}
+
 }  // namespace kmr

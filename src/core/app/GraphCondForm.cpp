@@ -41,7 +41,7 @@ bool Store(T& field, const std::optional<V>& v) {
 }  // namespace
 
 GraphCondForm::GraphCondForm(const GraphConditions& live, const MeasConditions& meas) : w_(live) {
-    for (int ch = 1; ch <= kChannels; ++ch) measured_[Index(ch)] = meas.Ch(ch).OnOff == 1;
+    for (int ch = 1; ch <= kChannels; ++ch) measured_[Index(ch)] = meas.Ch(ch).Measured();
 }
 
 std::size_t GraphCondForm::Index(int channel) {
@@ -97,7 +97,7 @@ void GraphCondForm::Clicked(GraphFieldRef field) {
 }
 
 bool GraphCondForm::AnyGraphOn() const {
-    return std::any_of(w_.Ch.begin(), w_.Ch.end(), [](const ChannelGraphCondition& c) { return c.Use == 1; });
+    return std::any_of(w_.Ch.begin(), w_.Ch.end(), [](const ChannelGraphCondition& c) { return c.Shown(); });
 }
 
 // --- OK and closing ------------------------------------------------------------------------------
@@ -111,10 +111,10 @@ void ShowRecordParts(Engine& e, Draw draw) {
     ProgramState& s = e.s;
     bool first = true;
     for (int ch = 1; ch <= kChannels; ++ch) {
-        if (s.RecordMeas().Ch(ch).OnOff != 1) continue;
+        if (!s.RecordMeas().Ch(ch).Measured()) continue;
         if (first) e.chart.ComputeDisplayRange(s.Graph, s.RecordWords(), s.RecordMeas().SmpClk);
         first = false;
-        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && draw(ch - 1)) e.chart.ShowRecordWindow(ch - 1);
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && draw(ch - 1)) e.chart.ShowRecordWindow(ch - 1);
     }
 }
 
@@ -134,7 +134,7 @@ void Redraw(Engine& e, const GraphChangeFlags& flags) {
         ShowRecordParts(e, [](int) { return true; });
     }
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.RecordMeas().Ch(ch).OnOff == 1)
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && s.RecordMeas().Ch(ch).Measured())
             e.chart.ShowRecordStatistics(ch - 1, s.RecordWords(), s.RecordMeas());
 }
 
@@ -168,17 +168,6 @@ FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std
     e.ui.SetPointer(Pointer::Default);
     problems.Report(e.ui);
     return FormOutcome::Applied;
-}
-
-bool GraphCondMayClose(Engine& e, const GraphCondForm& form, Language lang) {
-    if (!form.Flags(e.s.Graph).Any()) return true;
-    return AskToCloseWithoutRenewing(e.ui, lang);
-}
-
-bool GraphCondMayCloseByCloseBox(Engine& e, GraphCondForm& form, Language lang,
-                                 const std::function<std::string(GraphFieldRef)>& typedIn) {
-    if (const auto last = form.LastClicked(); last && typedIn) form.Commit(*last, typedIn(*last));
-    return GraphCondMayClose(e, form, lang);
 }
 
 }  // namespace kmr

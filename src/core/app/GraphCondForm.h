@@ -51,9 +51,9 @@ public:
     // Enabling: the graph-scale boxes of the X axis while the X scale is not automatic; a
     // channel's Grid and Auto boxes while its graph is on, its three scale boxes while it is on
     // and not automatic; its label while the channel is measured.
-    bool XGraphScaleEnabled() const { return w_.X.XAutoScale == 0; }
-    bool ChannelChecksEnabled(int channel) const { return Ch(channel).Use == 1; }
-    bool ChannelScaleEnabled(int channel) const { return Ch(channel).Use == 1 && Ch(channel).AutoScale == 0; }
+    bool XGraphScaleEnabled() const { return !w_.X.AutoScaleOn(); }
+    bool ChannelChecksEnabled(int channel) const { return Ch(channel).Shown(); }
+    bool ChannelScaleEnabled(int channel) const { return Ch(channel).Shown() && !Ch(channel).AutoScaleOn(); }
     bool ChannelLabelEnabled(int channel) const { return measured_[Index(channel)]; }
 
     // The text box clicked last, committed before a close by the close box. The pitch box is not
@@ -82,11 +82,5 @@ private:
 // shown measured channels, Graph.cnd saved. The rows of the main window follow the new axes when
 // the charts' batch ends.
 FormOutcome GraphCondOk(Engine& e, GraphCondForm& form, Language lang, const std::function<void()>& disable);
-// A close request by Cancel: true when nothing changed or question 158 was answered Yes.
-bool GraphCondMayClose(Engine& e, const GraphCondForm& form, Language lang);
-// A close request by the close box: the box clicked last is committed first with what is typed in
-// it (`typedIn` gives a box's text), then as GraphCondMayClose.
-bool GraphCondMayCloseByCloseBox(Engine& e, GraphCondForm& form, Language lang,
-                                 const std::function<std::string(GraphFieldRef)>& typedIn);
 
 }  // namespace kmr

@@ -6,6 +6,7 @@
 
 #include "core/app/Startup.h"
 #include "core/datafiles/Csv.h"
+#include "core/datafiles/DataFileNaming.h"
 #include "core/graphs/ChartModel.h"
 #include "core/support/Numbers.h"
 #include "core/support/Vocabulary.h"
@@ -102,7 +103,7 @@ int MeasCondForm::InputModeEntryOf(int channel) const {
 
 std::int32_t MeasCondForm::LargestMemoryWords() const {
     const std::int32_t capacity = MemoryCapacity(memorySizeCode_);
-    return fileType_ == 1 ? std::min(capacity, kLargestCsvWords) : capacity;
+    return fileType_ == kFileTypeCsv ? std::min(capacity, kLargestCsvWords) : capacity;
 }
 
 bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
@@ -190,13 +191,14 @@ std::string MeasCondForm::PendingMask(const MeasConditions& live) {
     return BuildChangeMask(w_, live);
 }
 
+bool MeasCondForm::Changed(const MeasConditions& live) { return PendingMask(live).find('1') != std::string::npos; }
+
 int MeasCondForm::OkRefusal() const {
     const auto& ch = w_.Channels;
     if (w_.TrgMode == 1 &&
-        std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1 && c.DtgOnOff == 1; }))
+        std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured() && c.DataTrigger(); }))
         return txt::NoDataTriggerChannel;
-    if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.OnOff == 1; }))
-        return txt::NoMeasuredChannel;
+    if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); })) return txt::NoMeasuredChannel;
     // The readout's rule (conditions loaded from an older file may break it).
     if (!PreMemoryFits(w_.MemoryWords, w_.PreMemoryWords)) return txt::PreMemoryTooLarge;
     return 0;
@@ -229,8 +231,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     }
     const std::string mask = form.PendingMask(s.Meas);
     if (!HasChange(mask)) return FormOutcome::Close;
-    if (e.ui.ShowMessage(e.ui.Text(txt::SaveChangesQuestion), e.ui.Text(txt::RegistrationButton), MsgIcon::Question,
-                         MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (e.ui.ShowMessage(e.ui.Text(txt::SaveChangesQuestion), e.ui.Text(txt::RegistrationButton), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return FormOutcome::StayOpen;
 
     if (hide) hide();
@@ -248,12 +249,6 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     e.ui.SetPointer(Pointer::Default);
     problems.Report(e.ui);
     return FormOutcome::Applied;
-}
-
-bool MeasCondMayClose(Engine& e, MeasCondForm& form) {
-    if (!HasChange(form.PendingMask(e.s.Meas))) return true;
-    return e.ui.ShowMessage(e.ui.Text(txt::DiscardChangesQuestion), e.ui.Text(txt::CloseTitle), MsgIcon::Question,
-                            MsgButtons::YesNo) == MsgAnswer::Yes;
 }
 
 }  // namespace kmr

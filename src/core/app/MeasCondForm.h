@@ -92,6 +92,8 @@ public:
     // The change mask against `live`, after the averaging rule (no averaging at 0.9 ms and faster)
     // has been applied to the working copy.
     std::string PendingMask(const MeasConditions& live);
+    // Whether the pending mask has a change.
+    bool Changed(const MeasConditions& live);
     // 118 (data trigger without a measured trigger channel), 115 (no measured channel), 2514 (a
     // pre-trigger memory the readout calls not possible: PreMemoryFits) or 0.
     int OkRefusal() const;
@@ -111,8 +113,5 @@ private:
 // groups (on-line), Meas.cnd saved, the graphs back to monitor mode and redrawn. A failed
 // download still applies and saves the new values.
 FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()>& hide);
-// A close request (Cancel, the close box): true when nothing changed or question 158 was answered
-// Yes.
-bool MeasCondMayClose(Engine& e, MeasCondForm& form);
 
 }  // namespace kmr

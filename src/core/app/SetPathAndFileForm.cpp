@@ -10,7 +10,7 @@ namespace kmr {
 
 namespace {
 
-const char* ExtensionOf(std::int16_t type) { return kFileTypeExtensions[type == 1 ? 1 : 0]; }
+const char* ExtensionOf(std::int16_t type) { return kFileTypeExtensions[type == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary]; }
 
 }  // namespace
 
@@ -18,7 +18,7 @@ SetPathAndFileForm::SetPathAndFileForm(const GlobalSettings& settings, std::int3
                                        std::int32_t memoryWords)
     : folder_(settings.DataFolder),
       base_(settings.BaseFileName),
-      fileType_(settings.FileType == 1 ? 1 : 0),
+      fileType_(settings.FileType == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary),
       memoryWords_(memoryWords) {
     // The box shows the name of the next file, its number included.
     accepted_ = DataFileName(base_, dataFileNumber, Extension());
@@ -36,8 +36,7 @@ bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
     refusedBase_ = a.refusedBase;
     if (!a.accepted) {
         if (ui != nullptr && !RefusalMessage(ui->language).empty())
-            ui->ShowMessage(RefusalMessage(ui->language), ui->Text(txt::SettingErrorTitle), MsgIcon::Exclamation,
-                            MsgButtons::Ok);
+            ui->ShowMessage(RefusalMessage(ui->language), ui->Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
     accepted_ = a.text;
@@ -46,12 +45,12 @@ bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
 }
 
 bool SetPathAndFileForm::ChooseFileType(int type, UiPort& ui, Language lang) {
-    if (type == 1 && memoryWords_ > kLargestCsvWords) {
-        fileType_ = 0;
+    if (type == kFileTypeCsv && memoryWords_ > kLargestCsvWords) {
+        fileType_ = kFileTypeBinary;
         ui.ShowMessage(CsvCautionText(lang), Text(lang, txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
-    fileType_ = type == 1 ? 1 : 0;
+    fileType_ = type == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary;
     accepted_ = base_ + Extension();
     return true;
 }
@@ -67,14 +66,14 @@ bool SetPathAndFileForm::Changed(const GlobalSettings& settings) const {
 }
 
 std::string CsvCautionText(Language lang) {
-    return Text(lang, txt::TooManyWordsStart) + FormatInt(kLargestCsvWords) + " " + Text(lang, txt::WordsUnit) +
-           Text(lang, txt::TooManyWordsEnd) + "\r\n" + Text(lang, txt::CsvNotAFileType);
+    return Text(lang, txt::TooManyWordsStart) + FormatInt(kLargestCsvWords) + " " + Text(lang, txt::WordsUnit) + Text(lang, txt::TooManyWordsEnd) + "\r\n" +
+           Text(lang, txt::CsvNotAFileType);
 }
 
 std::string NumberedNameQuestion(Language lang, const std::string& base, std::int32_t number,
                                  const std::string& extension) {
-    return Text(lang, txt::DataFileNameExists) + "\r\n" + Text(lang, txt::ConfirmFileNameStart) + " '" + base + "_" +
-           FormatInt(number) + extension + "' " + Text(lang, txt::ConfirmFileNameEnd);
+    return Text(lang, txt::DataFileNameExists) + "\r\n" + Text(lang, txt::ConfirmFileNameStart) + " '" + base + "_" + FormatInt(number) + extension + "' " +
+           Text(lang, txt::ConfirmFileNameEnd);
 }
 
 FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang, const std::function<void()>& disable) {
@@ -83,8 +82,8 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     if (!AskToRenew(e.ui, lang)) return FormOutcome::StayOpen;
     const std::int32_t number = NextDataFileNumber(form.Folder(), form.BaseName(), form.Extension());
     if (number != 0 &&
-        e.ui.ShowMessage(NumberedNameQuestion(lang, form.BaseName(), number, form.Extension()),
-                         Text(lang, txt::RegistrationButton), MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        e.ui.ShowMessage(NumberedNameQuestion(lang, form.BaseName(), number, form.Extension()), Text(lang, txt::RegistrationButton),
+                         MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return FormOutcome::StayOpen;
 
     if (disable) disable();
@@ -98,11 +97,6 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     e.ui.SetPointer(Pointer::Default);
     problems.Report(e.ui);
     return FormOutcome::Applied;
-}
-
-bool SetPathAndFileMayCloseByCloseBox(Engine& e, const SetPathAndFileForm& form, Language lang) {
-    if (!form.Changed(e.s.Global)) return true;
-    return AskToCloseWithoutRenewing(e.ui, lang);
 }
 
 void SetPathAndFileClosed(Engine& e) { SetMainCaption(e, true); }

@@ -73,9 +73,6 @@ std::string NumberedNameQuestion(Language lang, const std::string& base, std::in
 // form, hourglass, folder, type, number and base name stored (the number even when 0),
 // Global.cnd saved.
 FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang, const std::function<void()>& disable);
-// The close box: true when nothing changed or question 158 was answered Yes. (Cancel closes
-// without asking.)
-bool SetPathAndFileMayCloseByCloseBox(Engine& e, const SetPathAndFileForm& form, Language lang);
 // The form has closed, however: the main window names the next data file.
 void SetPathAndFileClosed(Engine& e);
 

@@ -23,6 +23,8 @@ struct ChannelCondition {
     float DtgLevel = 1000.0f;
     float Offset = 0.0f;
 
+    bool Measured() const { return OnOff == 1; }
+    bool DataTrigger() const { return DtgOnOff == 1; }
     bool operator==(const ChannelCondition&) const = default;
 };
 

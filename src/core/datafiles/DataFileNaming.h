@@ -8,6 +8,9 @@
 
 namespace kmr {
 
+// The file types of new data files (GlobalSettings::FileType), indexing their extensions.
+inline constexpr std::int16_t kFileTypeBinary = 0;
+inline constexpr std::int16_t kFileTypeCsv = 1;
 inline const char* const kFileTypeExtensions[2] = {".kmr", ".csv"};
 
 // base + ("_" + number when number != 0) + extension.

@@ -21,6 +21,8 @@ struct XAxisCondition {
     std::int16_t XAutoScale = 1;
     std::int16_t Xgrid = 1;
 
+    bool GridOn() const { return Xgrid == 1; }
+    bool AutoScaleOn() const { return XAutoScale == 1; }
     bool operator==(const XAxisCondition&) const = default;
 };
 
@@ -32,6 +34,9 @@ struct ChannelGraphCondition {
     double YscaleMin = 0.0;
     std::int16_t YscaleDiv = 10;
 
+    bool Shown() const { return Use == 1; }
+    bool GridOn() const { return Ygrid == 1; }
+    bool AutoScaleOn() const { return AutoScale == 1; }
     bool operator==(const ChannelGraphCondition&) const = default;
 };
 

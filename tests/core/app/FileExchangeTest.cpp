@@ -100,9 +100,14 @@ TEST_F(FileExchange, NameBoxFollowsTheChecksAndTheCsvList) {
 }
 
 struct RecordingView : FileExchangeView {
+    std::optional<CsvNameField> BoxBeingEdited() const override {
+        return typed.empty() ? std::nullopt : std::optional(CsvNameField::Name);
+    }
+    std::string Typed(CsvNameField) const override { return typed; }
     void DataFileUnchecked(std::size_t row) override { log.push_back("unchecked " + std::to_string(row)); }
     void CsvListChanged() override { log.push_back("csv list"); }
     std::vector<std::string> log;
+    std::string typed;  // in the name box, not yet entered
 };
 
 TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
@@ -121,6 +126,17 @@ TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
     EXPECT_EQ(form.CsvFiles()[0].name, "1.csv");
     EXPECT_EQ(form.CsvFiles()[1].name, "3.csv");
     EXPECT_EQ(form.CsvFolder(), WithTrailingSeparator(data.File("csv")));
+}
+
+TEST_F(FileExchange, ConvertTakesTheNameStillBeingTyped) {
+    MakeKmr("1.kmr");
+    FileExchangeForm form(g);
+    form.SetChecked(0, true);
+    RecordingView view;
+    view.typed = "mine";
+    ASSERT_TRUE(form.Convert(ui, progress, drive, &view).AllConverted());
+    ASSERT_EQ(form.CsvFiles().size(), 1u);
+    EXPECT_EQ(form.CsvFiles()[0].name, "mine.csv");
 }
 
 TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
@@ -155,7 +171,13 @@ TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) 
     const TempDir elsewhere;
     s.Global.SourcePathName = elsewhere.File("gone") + "/";
     s.Global.DestPathName = elsewhere.folder();
-    PrepareFileExchange(h.engine);
+    // Another form open: nothing is reset, nothing opens.
+    ASSERT_TRUE(h.engine.forms.Open(FormId::Balance));
+    EXPECT_FALSE(OpenFileExchangeForm(h.engine));
+    EXPECT_EQ(s.Global.SourcePathName, elsewhere.File("gone") + "/");
+    h.engine.forms.Closed();
+    EXPECT_TRUE(OpenFileExchangeForm(h.engine));
+    EXPECT_EQ(h.engine.forms.Current(), FormId::FileExchange);
     EXPECT_EQ(s.Global.SourcePathName, s.DefaultDataFolder());
     EXPECT_EQ(s.Global.DestPathName, elsewhere.folder());
     GlobalSettings saved;

@@ -18,7 +18,7 @@ struct FormHostTest : ::testing::Test {
 TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitor) {
     s.MonitoringOn = kTrue;
     main.moniTimer = true;
-    ASSERT_TRUE(host.Open(FormId::MeasCond, MonitorPause::Pause));
+    ASSERT_TRUE(host.Open(FormId::MeasCond));
     EXPECT_FALSE(main.windowEnabled);
     EXPECT_FALSE(main.moniTimer);
     EXPECT_EQ(host.Current(), FormId::MeasCond);
@@ -28,10 +28,10 @@ TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitor) {
     EXPECT_FALSE(host.IsOpen());
 }
 
-TEST_F(FormHostTest, AFormThatKeepsTheMonitorLeavesItsTimerAlone) {
+TEST_F(FormHostTest, TheOutputCalibrationAloneLeavesTheMonitorTimerAlone) {
     s.MonitoringOn = kTrue;
     main.moniTimer = true;
-    ASSERT_TRUE(host.Open(FormId::GraphCond, MonitorPause::Keep));
+    ASSERT_TRUE(host.Open(FormId::OutputCal));
     EXPECT_TRUE(main.moniTimer);
     host.Closed();
     EXPECT_TRUE(main.moniTimer);
@@ -39,26 +39,26 @@ TEST_F(FormHostTest, AFormThatKeepsTheMonitorLeavesItsTimerAlone) {
 }
 
 TEST_F(FormHostTest, NoMonitorMeansNoTimerToRestart) {
-    ASSERT_TRUE(host.Open(FormId::DataFileSettings, MonitorPause::Pause));
+    ASSERT_TRUE(host.Open(FormId::DataFileSettings));
     EXPECT_FALSE(host.MonitorPaused());
     host.Closed();
     EXPECT_FALSE(main.moniTimer);
 }
 
 TEST_F(FormHostTest, ASecondFormIsRefusedAndChangesNothing) {
-    ASSERT_TRUE(host.Open(FormId::MeasCond, MonitorPause::Pause));
-    EXPECT_FALSE(host.Open(FormId::Balance, MonitorPause::Keep));
+    ASSERT_TRUE(host.Open(FormId::MeasCond));
+    EXPECT_FALSE(host.Open(FormId::Balance));
     EXPECT_EQ(host.Current(), FormId::MeasCond);
     EXPECT_EQ(main.log.size(), 1u);
     host.Closed();
     host.Closed();  // a second close does not enable the window twice
     EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
-    EXPECT_TRUE(host.Open(FormId::Balance, MonitorPause::Keep));
+    EXPECT_TRUE(host.Open(FormId::Balance));
 }
 
 TEST_F(FormHostTest, MonitoringStoppedWhileTheFormWasOpenStaysStopped) {
     s.MonitoringOn = kTrue;
-    ASSERT_TRUE(host.Open(FormId::MeasCond, MonitorPause::Pause));
+    ASSERT_TRUE(host.Open(FormId::MeasCond));
     s.MonitoringOn = kFalse;
     host.Closed();
     EXPECT_FALSE(main.moniTimer);

@@ -161,7 +161,7 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAtTheNewSpan) 
     EXPECT_EQ(view.batches.size(), 1u);
     EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
     // The copy is the live record now: closing asks nothing.
-    EXPECT_TRUE(GraphCondMayClose(h.engine, f, Language::English));
+    EXPECT_FALSE(f.Flags(h.state.Graph).Any());
     EXPECT_EQ(h.ui.shown.size(), 1u);
 }
 
@@ -220,32 +220,6 @@ TEST_F(GraphCondOkTest, AChangedXRangeInRecordedModeRedrawsEveryShownChannel) {
     }
     // Channel 3 is measured but hidden: its graph is left alone.
     EXPECT_FALSE(view.batches[0].series1[2].changed());
-}
-
-TEST_F(GraphCondOkTest, TheCloseBoxAppliesTheTypedMaximumBeforeAsking) {
-    GraphCondForm f = Open();
-    f.Clicked(kYMax1);
-    h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
-    const auto typed = [](GraphFieldRef r) { return r == kYMax1 ? std::string("20") : std::string(); };
-    EXPECT_FALSE(GraphCondMayCloseByCloseBox(h.engine, f, Language::English, typed));
-    EXPECT_EQ(f.Working().Ch[0].YscaleMax, 20.0);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, "The setting conditions are changed. Do you want to close without renewing?");
-    EXPECT_EQ(h.ui.shown[0].title, "Close");
-    EXPECT_TRUE(GraphCondMayCloseByCloseBox(h.engine, f, Language::English, typed));
-    EXPECT_EQ(h.state.Graph.Ch[0].YscaleMax, 10.0);
-}
-
-TEST_F(GraphCondOkTest, TheCloseBoxLeavesATypedPitchAloneAndCancelAsksInJapanese) {
-    GraphCondForm f = Open();
-    f.Clicked(kPitch);
-    // The pitch box was never remembered: a close without changes asks nothing.
-    EXPECT_TRUE(GraphCondMayCloseByCloseBox(h.engine, f, Language::English, [](GraphFieldRef) { return "2"; }));
-    EXPECT_EQ(f.Working().X.Xpich, 5);
-    EXPECT_TRUE(h.ui.shown.empty());
-    f.SetXgrid(false);
-    EXPECT_TRUE(GraphCondMayClose(h.engine, f, Language::Japanese));
-    EXPECT_EQ(h.ui.shown.back().title, Text(Language::Japanese, txt::CloseTitle));
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(OpenRecordTest, OpeningIsRefusedWhileARunIsActiveAndStopsTheMonitor) {
     EXPECT_FALSE(h.state.OpenedRecord);
     h.state.ManualRunActive = kFalse;
     // A form of the main window is in front: nothing happens.
-    ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond, MonitorPause::Pause));
+    ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond));
     const std::size_t boxes = h.ui.shown.size();
     EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::FormOpen);
     EXPECT_EQ(h.ui.shown.size(), boxes);

@@ -112,8 +112,8 @@ TEST_F(RegistrationTest, AnExistingNameAsksASecondTimeWithTheNumberedName) {
     EXPECT_EQ(h.state.Global.DataFolder, data.folder());
     EXPECT_NE(GlobalCnd().find("\"" + data.folder() + "\""), std::string::npos);
     EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
-    // The settings are the live ones now: the close box asks nothing.
-    EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
+    // The settings are the live ones now.
+    EXPECT_FALSE(f.Changed(h.state.Global));
 }
 
 TEST_F(RegistrationTest, ANoToEitherQuestionKeepsTheFormAndTheSettings) {
@@ -140,17 +140,6 @@ TEST_F(RegistrationTest, ANewNameAsksOnceAndStoresNumberZero) {
     // Closing names the next file in the main window's caption.
     SetPathAndFileClosed(h.engine);
     EXPECT_EQ(h.main.caption, "KMR-5300 - Fresh.kmr(Next data file)");
-}
-
-TEST_F(RegistrationTest, TheCloseBoxAsksOnlyWhenSomethingChanged) {
-    SetPathAndFileForm f = Open();
-    EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
-    f.SetFolder(data.folder());
-    h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
-    EXPECT_FALSE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
-    EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, txt::DiscardChangesQuestion));
-    EXPECT_EQ(h.ui.shown.back().title, "Close");
-    EXPECT_TRUE(SetPathAndFileMayCloseByCloseBox(h.engine, f, Language::English));
 }
 
 }  // namespace

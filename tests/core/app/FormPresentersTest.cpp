@@ -1,0 +1,155 @@
+// What the settings forms share: an edit still in its box counts on OK; Cancel and the close box.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "core/app/GraphCondPresenter.h"
+#include "core/app/MeasCondPresenter.h"
+#include "core/app/SetPathAndFilePresenter.h"
+#include "support/EngineHarness.h"
+
+namespace kmr {
+namespace {
+
+using testing::EngineHarness;
+using BoxKey = std::pair<int, int>;
+
+BoxKey Key(MeasFieldRef f) { return {static_cast<int>(f.field), f.channel}; }
+BoxKey Key(GraphFieldRef f) { return {static_cast<int>(f.field), f.channel}; }
+BoxKey Key(DataFileField f) { return {static_cast<int>(f), 0}; }
+
+// The boxes show what the presenter put there until the test types into one.
+template <typename Field, typename View>
+struct FakeBoxes : View {
+    std::optional<Field> BoxBeingEdited() const override { return editing; }
+    std::string Typed(Field f) const override { return box.count(Key(f)) ? box.at(Key(f)) : std::string(); }
+    void Type(Field f, const std::string& text, bool stillEditing = true) {
+        box[Key(f)] = text;
+        editing = stillEditing ? std::optional<Field>(f) : std::nullopt;
+    }
+    std::map<BoxKey, std::string> box;
+    std::optional<Field> editing;
+    std::vector<std::string> log;
+};
+
+struct MeasView : FakeBoxes<MeasFieldRef, MeasCondView> {
+    void ShowBox(MeasFieldRef f, const std::string& t) override { box[Key(f)] = t; }
+    void ShowClockScroll(int) override {}
+    void ShowPreview(const std::string&, bool) override {}
+    void ShowChoices(int, int) override {}
+    void ShowChannel(int, const MeasChannelLook&) override {}
+    void Hide() override { log.push_back("hide"); }
+    void Unload() override { log.push_back("unload"); }
+};
+
+struct GraphView : FakeBoxes<GraphFieldRef, GraphCondView> {
+    void ShowBox(GraphFieldRef f, const std::string& t) override { box[Key(f)] = t; }
+    void ShowXAxis(const GraphXLook&) override {}
+    void ShowChannel(int, const GraphChannelLook&) override {}
+    void Disable() override { log.push_back("disable"); }
+    void Unload() override { log.push_back("unload"); }
+};
+
+struct DataFileView : FakeBoxes<DataFileField, SetPathAndFileView> {
+    void ShowFolder(const std::string&) override {}
+    void ShowName(const std::string& n) override { box[Key(DataFileField::Name)] = n; }
+    void ShowFileType(bool) override {}
+    void ShowFiles(const std::vector<std::string>&) override {}
+    void Disable() override { log.push_back("disable"); }
+    void Unload() override { log.push_back("unload"); }
+};
+
+constexpr MeasFieldRef kMemory{MeasField::Memory, 0};
+constexpr MeasFieldRef kLevel3{MeasField::DtgLevel, 3};
+constexpr GraphFieldRef kSpan{GraphField::Xspace, 0};
+constexpr GraphFieldRef kPitch{GraphField::Xpich, 0};
+constexpr GraphFieldRef kYMax1{GraphField::YscaleMax, 1};
+
+struct FormPresenters : ::testing::Test {
+    EngineHarness h;
+    void SetUp() override { ASSERT_EQ(h.Start(), StartupOutcome::Online); }
+    std::vector<std::string> Texts() const { return h.ui.Texts(); }
+    const std::vector<std::string> k158{Text(Language::English, txt::DiscardChangesQuestion)};
+};
+
+TEST_F(FormPresenters, OkEntersTheBoxStillBeingEditedInEveryForm) {
+    MeasView mv;
+    MeasCondPresenter meas(h.engine, mv);
+    meas.ShowAll();
+    mv.Type(kMemory, "2000");
+    meas.Ok();
+    EXPECT_EQ(h.state.Meas.MemoryWords, 2000);
+    EXPECT_EQ(mv.log, (std::vector<std::string>{"hide", "unload"}));
+
+    GraphView gv;
+    GraphCondPresenter graph(h.engine, gv);
+    graph.ShowAll();
+    gv.Type(kSpan, "30");
+    graph.Ok();
+    EXPECT_EQ(h.state.Graph.X.Xspace, 30);
+    EXPECT_EQ(gv.log, (std::vector<std::string>{"disable", "unload"}));
+
+    // A name refused with a message stops OK before its question; the box shows the name again.
+    DataFileView dv;
+    SetPathAndFilePresenter files(h.engine, dv);
+    files.ShowAll();
+    const std::string accepted = dv.Typed(DataFileField::Name);
+    h.ui.shown.clear();
+    dv.Type(DataFileField::Name, std::string(300, 'n'));
+    files.Ok();
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, Text(Language::English, txt::SettingErrorTitle));
+    EXPECT_EQ(dv.Typed(DataFileField::Name), accepted);
+    EXPECT_TRUE(dv.log.empty());
+}
+
+TEST_F(FormPresenters, TheCloseBoxKeepsTheTypedValueOfTheMeasurementFormAndCancelDoesNot) {
+    MeasView v;
+    MeasCondPresenter p(h.engine, v);
+    p.ShowAll();
+    p.BoxEntered(kLevel3);
+    v.Type(kLevel3, "5", false);
+    // Cancel leaves the typed level out: nothing changed, nothing asked.
+    EXPECT_TRUE(p.MayClose(CloseBy::Cancel));
+    EXPECT_TRUE(h.ui.shown.empty());
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
+    EXPECT_EQ(v.Typed(kLevel3), "+5");
+    EXPECT_EQ(Texts(), k158);
+    // Now changed, Cancel asks too; Yes closes with the live conditions untouched.
+    EXPECT_TRUE(p.MayClose(CloseBy::Cancel));
+    EXPECT_EQ(h.ui.shown.size(), 2u);
+    EXPECT_EQ(h.state.Meas.Ch(3).DtgLevel, 1000.0f);
+}
+
+TEST_F(FormPresenters, TheGraphFormsCloseBoxKeepsTheTypedMaximumButNotThePitch) {
+    GraphView v;
+    GraphCondPresenter p(h.engine, v);
+    p.ShowAll();
+    p.BoxEntered(kYMax1);
+    p.BoxEntered(kPitch);  // the pitch box is never the one remembered
+    v.Type(kYMax1, "+25", false);
+    v.Type(kPitch, "2", false);
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
+    EXPECT_EQ(p.Form().Working().Ch[0].YscaleMax, 25.0);
+    EXPECT_EQ(v.Typed(kYMax1), "25");
+    EXPECT_EQ(p.Form().Working().X.Xpich, 5);
+    EXPECT_EQ(Texts(), k158);
+}
+
+TEST_F(FormPresenters, TheDataFileFormAsksOnTheCloseBoxOnlyAndCancelDiscards) {
+    DataFileView v;
+    SetPathAndFilePresenter p(h.engine, v);
+    p.ShowAll();
+    EXPECT_TRUE(p.MayClose(CloseBy::CloseBox));  // nothing changed
+    p.FolderChosen(h.state.DefaultDataFolder() + "elsewhere/");
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
+    EXPECT_EQ(Texts(), k158);
+    EXPECT_TRUE(p.MayClose(CloseBy::Cancel));
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+}
+
+}  // namespace
+}  // namespace kmr
