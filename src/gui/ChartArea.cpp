@@ -6,12 +6,11 @@
 namespace kmr::gui {
 
 ChartArea CreateChartArea(Engine& e, QWidget* parent) {
-    // The charts draw each row's data panel beside its graph, so the window's own column of
-    // channel panels stays hidden while they are in place.
+    // Each chart row draws its channel's data panel beside its graph.
     auto* area = new kmr::ChartArea(e.chart, e.s.Graph, e.s.Meas, parent);
     area->setObjectName("pictGraph");
     area->SetReadoutTitles({"A", "B", "B-A", T(2705), T(2706), T(2707)});
-    return {area, area, true};
+    return {area, area};
 }
 
 }  // namespace kmr::gui

@@ -11,7 +11,6 @@ namespace kmr::gui {
 struct ChartArea {
     QWidget* widget = nullptr;
     ChartView* view = nullptr;
-    bool drawsDataPanels = false;  // each chart row carries its own data panel
 };
 
 // Makes the chart area of `e`'s chart model as a child of `parent`.

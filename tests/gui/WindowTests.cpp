@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -18,7 +19,6 @@
 #include "core/datafiles/DataFile.h"
 #include "core/support/TextTable.h"
 #include "gui/BoxAnswerer.h"
-#include "gui/ChannelPanel.h"
 #include "gui/FloodPanel.h"
 #include "gui/GateBus.h"
 #include "gui/GeometryStore.h"
@@ -140,7 +140,6 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     // Idle on the simulated KMR-510C: everything, Output Cal. too.
     QCOMPARE(MenuFlags(w), QString("11111111111"));
     QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("&Start\tF5"));
-    QCOMPARE(w.Panel(1)->findChild<QLabel*>("lblUnit")->text(), QString::fromUtf8("\xC2\xB5"));
 
     Button(w, "cmdMeasKmr")->click();
     QVERIFY(p.State().RunActive());
@@ -159,7 +158,6 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     QVERIFY(QString::fromStdString(p.State().LastDataFile).endsWith(Caption(p.State(), "").mid(11)));
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Start"));
     QCOMPARE(MenuFlags(w), QString("11111111111"));
-    QVERIFY(w.Panel(1)->findChild<QLabel*>("lblMax")->text() != "----");
     QVERIFY(!p.ProgressWindow().isVisible());
 }
 
@@ -281,13 +279,15 @@ void MainWindowTest::aboutWindowNamesTheInstrument() {
     MainDlg& w = p.Main();
     OpenMenus(w);
     Item(w, "mnuOptionItem4")->trigger();
-    QDialog* about = nullptr;
-    QTRY_VERIFY((about = w.findChild<QDialog*>("VersionDlg")) != nullptr && about->isVisible());
+    QWidget* about = nullptr;
+    QTRY_VERIFY((about = w.findChild<gui::VersionDlg*>()) != nullptr && about->isVisible());
+    QCOMPARE(p.Core().forms.Current(), FormId::About);
     QCOMPARE(about->windowTitle(), QString("About KMR-5300"));
     QVERIFY(about->findChild<QLabel*>("lblInstrument")->text().startsWith("Digital dynamics strainmeter KMR-510C  Ver. "));
     QVERIFY(about->findChild<QLabel*>("lblProgram")->text().endsWith("Ver. " + gui::ProgramVersion()));
     about->findChild<QPushButton*>("cmdOk")->click();
-    QTRY_VERIFY(w.findChild<QDialog*>("VersionDlg") == nullptr);
+    QTRY_VERIFY(w.findChild<gui::VersionDlg*>() == nullptr);
+    QVERIFY(w.menuBar()->isEnabled());
 }
 
 void MainWindowTest::cancelInTheGpibStatusReportEndsTheProgram() {

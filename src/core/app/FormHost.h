@@ -20,6 +20,7 @@ enum class FormId {
     Balance,
     Check,
     OutputCal,
+    About,
 };
 
 // Whether a form stops the main window's monitor timer while it is open.

@@ -55,7 +55,7 @@ TEST(DamagedCnd, DamagedFilesAreKeptBesideTheNewOnesAndNamedOnceAtStartUp) {
 TEST(DamagedCnd, AMissingFileIsNoDamage) {
     testing::TempDir dir;
     GlobalSettings g;
-    const LoadResult r = LoadGlobalSettings(dir.File("Global.cnd"), g);
+    const LoadResult r = LoadGlobalSettings(dir.File("Global.cnd"), g, nullptr);
     EXPECT_TRUE(r.rewritten);
     EXPECT_TRUE(r.damagedCopy.empty());
     EXPECT_FALSE(FileExistsOnDisk(dir.File("Global.cnd.damaged")));
