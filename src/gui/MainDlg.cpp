@@ -21,8 +21,8 @@
 #include "core/app/Startup.h"
 #include "gui/BalanceDlg.h"
 #include "gui/CheckTableDlg.h"
-#include "gui/charts/ChartArea.h"
-#include "gui/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
+#include "gui/ChartAreaParts.h"
 #include "gui/FileExchangeDlg.h"
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
@@ -177,7 +177,7 @@ QWidget* MainDlg::LayOutStatusStrip() {
 
 void MainDlg::Attach(Engine& e) {
     e_ = &e;
-    const ChartArea area = CreateChartArea(e, centralWidget());
+    const ChartAreaParts area = CreateChartArea(e, centralWidget());
     chartWidget_ = area.widget;
     chartView_ = area.view;
     auto* graphs = static_cast<QHBoxLayout*>(centralWidget()->layout()->itemAt(1)->layout());
@@ -351,7 +351,7 @@ void MainDlg::BatchEnded(const ChartChanges& changes) {
 }
 
 void MainDlg::RelayoutCharts() {
-    if (auto* area = qobject_cast<kmr::ChartArea*>(chartWidget_)) area->Relayout();
+    if (auto* area = qobject_cast<kmr::ChartsWidget*>(chartWidget_)) area->Relayout();
 }
 
 // --- Geometry ------------------------------------------------------------------------------------

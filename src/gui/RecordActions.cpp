@@ -32,7 +32,7 @@
 #include "core/datafiles/TemporaryOutput.h"
 #include "core/support/Numbers.h"
 #include "gui/GuiText.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 
 namespace kmr::gui {
 
@@ -184,7 +184,7 @@ void RecordActions::AfterOpen(bool opened) {
     saveRecent_.start();
     if (!opened) return;
     // The charts first, at once; the panel follows.
-    if (kmr::ChartArea* area = Charts()) area->ReplotNow();
+    if (kmr::ChartsWidget* area = Charts()) area->ReplotNow();
     panelFor_.clear();
     UpdatePanel();
 }
@@ -269,8 +269,8 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-kmr::ChartArea* RecordActions::Charts() const {
-    return window_->findChild<kmr::ChartArea*>();
+kmr::ChartsWidget* RecordActions::Charts() const {
+    return window_->findChild<kmr::ChartsWidget*>();
 }
 
 QString RecordActions::ChartCaption() const {
@@ -281,7 +281,7 @@ QString RecordActions::ChartCaption() const {
     for (int ch = 1; ch <= kChannels; ++ch)
         if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) channels << QString::number(ch);
     caption += QStringLiteral("  ") + T(1209) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
-    if (kmr::ChartArea* area = Charts()) {
+    if (kmr::ChartsWidget* area = Charts()) {
         for (int i = 0; i < kCharts; ++i) {
             if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
             const QCPRange r = area->Plot(i)->xAxis->range();
@@ -293,7 +293,7 @@ QString RecordActions::ChartCaption() const {
 }
 
 bool RecordActions::WriteCharts(const QString& path, QString* error) {
-    kmr::ChartArea* area = Charts();
+    kmr::ChartsWidget* area = Charts();
     if (area == nullptr) return false;
     area->ReplotNow();
     std::vector<QCustomPlot*> plots;
@@ -395,7 +395,7 @@ void RecordActions::ExportRange() {
     const MeasConditions& m = e_.s.RecordMeas();
     const std::int32_t n = e_.s.RecordWords();
     const double timeFactor = e_.s.Graph.X.XtimeFactor;
-    kmr::ChartArea* area = Charts();
+    kmr::ChartsWidget* area = Charts();
     double shownLo = 0.0, shownHi = static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * timeFactor;
     if (area != nullptr) {
         for (int i = 0; i < kCharts; ++i) {

@@ -1,0 +1,16 @@
+#include "gui/ChartAreaParts.h"
+
+#include "gui/charts/ChartsWidget.h"
+#include "gui/GuiText.h"
+
+namespace kmr::gui {
+
+ChartAreaParts CreateChartArea(Engine& e, QWidget* parent) {
+    // Each chart row draws its channel's data panel beside its graph.
+    auto* charts = new kmr::ChartsWidget(e.chart, e.s.Graph, e.s.Meas, parent);
+    charts->setObjectName("pictGraph");
+    charts->SetReadoutTitles({"A", "B", "B-A", T(2705), T(2706), T(2707)});
+    return {charts, charts};
+}
+
+}  // namespace kmr::gui
