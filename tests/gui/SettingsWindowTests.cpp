@@ -131,7 +131,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     gui::MainDlg& main = p.Main();
     QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
     QVERIFY(main.MoniTimer().isActive());
-    QVERIFY(main.findChild<QWidget*>("pictData3")->isHidden());
+    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
 
     auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
     QVERIFY(dlg != nullptr);
@@ -158,7 +158,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     QCOMPARE(p.State().Graph.X.Xspace, 30);
     // The monitor graphs restart at [0, 30] and channel 3's row shows.
     QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
-    QVERIFY(!main.findChild<QWidget*>("pictData3")->isHidden());
+    QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
     const QString cnd = FileText(p.State().CondPath(kGraphCnd));
     QVERIFY2(cnd.startsWith("1,1,1\r\n10,0,10\r\n1,1,1\r\n10,0,10\r\n1,1,1\r\n"), qPrintable(cnd));
     QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);

@@ -12,8 +12,6 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <algorithm>
-#include <atomic>
-#include <thread>
 
 #include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
@@ -323,30 +321,6 @@ void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
 }
 
 // --- One program per user ------------------------------------------------------------------------
-
-void SingleInstanceTest::secondStartIsRefusedAndTheFirstIsActivated() {
-    const QString key = QString("kmr-5300-test-%1").arg(QCoreApplication::applicationPid());
-    gui::SingleInstance first(key);
-    QVERIFY(first.Claim());
-    int activated = 0;
-    first.onActivate = [&] { ++activated; };
-    bool secondClaimed = true;
-    bool answered = false;
-    std::atomic<bool> done{false};
-    // The later start runs on its own thread, as a second process would, while this one serves.
-    std::thread second([&] {
-        gui::SingleInstance later(key);
-        secondClaimed = later.Claim();
-        answered = later.ActivateRunning();
-        done = true;
-    });
-    // This instance serves the request while it waits.
-    QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
-    QCOMPARE(activated, 1);
-    second.join();
-    QVERIFY(!secondClaimed);
-    QVERIFY(answered);
-}
 
 void SingleInstanceTest::theRunningProgramAnswersALaterStart() {
     // The real program runs in its own home; a later start in the same home finds it.
