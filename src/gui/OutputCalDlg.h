@@ -1,7 +1,7 @@
 #pragma once
 // The output-calibration window (KMR-510C): per channel the unit, On/Off, the calibration value
 // and its instrument digits, and the +Cal / 0 / -Cal buttons, the one whose output is on in the
-// active colour. Closing always ends the output ("MON") and then saves the settings. It does not
+// active colour. Closing always ends the output and then saves the settings. It does not
 // pause the main window's monitor: its clicks run through the engine's handler gate, so its
 // commands and the monitor reads never overlap. The decisions are the core's OutputCalForm.
 #include <QCheckBox>
