@@ -173,7 +173,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
     Session s(io, clock);
     if (!s.Start("balance", p.spec, makeBus, io.err)) return 1;
     const MeasConditions& meas = s.state.Meas;
-    BalancePresenter balance(*s.e.link.transport, meas);
+    BalanceTable balance(*s.e.link.transport, meas);
     if (!channels.empty()) {
         // Only the channels named: each must be a measured strain channel.
         for (int ch = 1; ch <= kChannels; ++ch)

@@ -10,7 +10,6 @@
 #include <array>
 
 #include "core/app/Keyboard.h"
-#include "core/app/Monitor.h"
 #include "gui/GuiText.h"
 #include "gui/OwnControls.h"
 
@@ -24,7 +23,7 @@ constexpr int kBalanceTimerMs = 250;
 }  // namespace
 
 BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
-    : FormDlg(e, owner), presenter_(*e.link.transport, e.s.Meas) {
+    : FormDlg(e, owner), presenter_(e, *this) {
     setObjectName("BalanceDlg");
     setWindowTitle(T(txt::BalanceTitle));
 
@@ -97,25 +96,35 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
     cmdClose_ = bottom.close;
 
     connect(cmdClose_, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
-    connect(cmdBalance_, &QPushButton::clicked, this, [this] { Gated([this] { DoBalance(); }); });
+    connect(cmdBalance_, &QPushButton::clicked, this, [this] { Gated([this] { presenter_.PressBalance(); }); });
     moniTimer_.setInterval(kBalanceTimerMs);
     connect(&moniTimer_, &QTimer::timeout, this, [this] {
-        Gate().Tick(kBalanceTimerId, [this] { Tick(); }, [this] { return moniTimer_.isActive() && !IsUnloaded(); });
+        Gate().Tick(kBalanceTimerId, [this] { presenter_.Tick(); }, [this] { return moniTimer_.isActive() && !IsUnloaded(); });
     });
-    Refresh();
-    moniTimer_.start();
+    presenter_.Opened();
 }
 
-void BalanceDlg::Refresh() {
+void BalanceDlg::SetTimer(bool running) {
+    if (running)
+        moniTimer_.start();
+    else
+        moniTimer_.stop();
+}
+
+void BalanceDlg::ClickCell(int channel) {
+    Gated([this, channel] { presenter_.ClickCell(channel); });
+}
+
+void BalanceDlg::Show() {
     for (int ch = 1; ch <= kChannels; ++ch) {
         QLabel* cell = DataCell(ch);
-        const bool on = presenter_.RowEnabled(ch);
+        const bool on = Table().RowEnabled(ch);
         names_[static_cast<std::size_t>(ch - 1)]->setEnabled(on);
         cell->setEnabled(on);
-        cell->setText(Q(presenter_.Labels()[static_cast<std::size_t>(ch - 1)]));
+        cell->setText(Q(Table().Labels()[static_cast<std::size_t>(ch - 1)]));
         // Selected: window-background text on blue; otherwise button text on the window background.
         QPalette p = palette();
-        if (presenter_.Selected(ch)) {
+        if (Table().Selected(ch)) {
             p.setColor(QPalette::Window, QColor(0, 0, 255));
             p.setColor(QPalette::WindowText, palette().color(QPalette::Active, QPalette::Window));
         } else {
@@ -128,23 +137,20 @@ void BalanceDlg::Refresh() {
         names_[static_cast<std::size_t>(ch - 1)]->setPalette(p);
         names_[static_cast<std::size_t>(ch - 1)]->setAutoFillBackground(true);
     }
-    lblCmt1_->setText(Q(presenter_.Comment1()));
-    lblCmt2_->setText(Q(presenter_.Comment2()));
-    cmdBalance_->setEnabled(presenter_.BalanceEnabled());
+    lblCmt1_->setText(Q(Table().Comment1()));
+    lblCmt2_->setText(Q(Table().Comment2()));
+    cmdBalance_->setEnabled(Table().BalanceEnabled());
 }
 
 bool BalanceDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) Refresh();
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) Show();
     if (event->type() == QEvent::KeyPress) {
         int ch = 1;
         while (ch <= kChannels && watched != DataCell(ch)) ++ch;
         if (ch > kChannels) return FormDlg::eventFilter(watched, event);
         auto* k = static_cast<QKeyEvent*>(event);
         if (k->key() == Qt::Key_Space) {
-            Gated([this, ch] {
-                presenter_.ClickCell(ch);
-                Refresh();
-            });
+            ClickCell(ch);
             return true;
         }
         Key key = Key::Other;
@@ -155,21 +161,13 @@ bool BalanceDlg::eventFilter(QObject* watched, QEvent* event) {
             case Qt::Key_Right: key = Key::Right; break;
             default: return FormDlg::eventFilter(watched, event);
         }
-        // Over channels that are off, to the next one that is on.
-        for (int next = BalanceCellAfter(ch, key); next != ch; ch = next, next = BalanceCellAfter(ch, key))
-            if (DataCell(next)->isEnabled()) {
-                DataCell(next)->setFocus(Qt::OtherFocusReason);
-                break;
-            }
+        DataCell(presenter_.CellAfter(ch, key))->setFocus(Qt::OtherFocusReason);
         return true;
     }
     if (event->type() == QEvent::MouseButtonPress) {
         for (int ch = 1; ch <= kChannels; ++ch)
             if (watched == DataCell(ch) && DataCell(ch)->isEnabled()) {
-                Gated([this, ch] {
-                    presenter_.ClickCell(ch);
-                    Refresh();
-                });
+                ClickCell(ch);
                 return true;
             }
     }
@@ -177,29 +175,8 @@ bool BalanceDlg::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BalanceDlg::hideEvent(QHideEvent* event) {
-    // Unloaded (or hidden): no more reads.
-    if (IsUnloaded()) moniTimer_.stop();
+    if (IsUnloaded()) presenter_.Closed();
     FormDlg::hideEvent(event);
-}
-
-void BalanceDlg::Tick() {
-    moniTimer_.stop();
-    if (BalanceWindowTick(e_, presenter_)) {
-        Refresh();
-        moniTimer_.start();
-        return;
-    }
-    // Monitoring has ended: the window goes.
-    Unload();
-}
-
-void BalanceDlg::DoBalance() {
-    setEnabled(false);
-    moniTimer_.stop();
-    presenter_.Balance();
-    moniTimer_.start();
-    setEnabled(true);
-    Refresh();
 }
 
 BalanceDlg* OpenBalance(Engine& e, QWidget* owner) {

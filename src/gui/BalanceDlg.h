@@ -1,23 +1,23 @@
 #pragma once
 // The balance window: the live values of the ten channels every 250 ms, the choice of the strain
 // channels to balance by a click on their data cell, and the Balance button. The decisions are
-// the core's BalancePresenter; the window draws and forwards.
+// the core's BalancePresenter; the window draws what it is told and forwards its events.
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 #include <array>
 
-#include "core/measurement/Balance.h"
+#include "core/app/BalancePresenter.h"
 #include "gui/FormDlg.h"
 
 namespace kmr::gui {
 
-class BalanceDlg : public FormDlg {
+class BalanceDlg : public FormDlg, public BalanceView {
     Q_OBJECT
 public:
     BalanceDlg(Engine& e, QWidget* owner);
 
-    BalancePresenter& Presenter() { return presenter_; }
+    const BalanceTable& Table() const { return presenter_.Table(); }
     QTimer& MoniTimer() { return moniTimer_; }
     QLabel* DataCell(int channel) const { return cells_[static_cast<std::size_t>(channel - 1)]; }
 
@@ -26,9 +26,12 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void Tick();
-    void DoBalance();
-    void Refresh();
+    // BalanceView
+    void Show() override;
+    void SetTimer(bool running) override;
+    void SetInputEnabled(bool enabled) override { setEnabled(enabled); }
+    void Unload() override { FormDlg::Unload(); }
+    void ClickCell(int channel);
 
     BalancePresenter presenter_;
     QTimer moniTimer_;

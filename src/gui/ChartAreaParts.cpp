@@ -6,13 +6,12 @@
 namespace kmr::gui {
 
 ChartAreaParts CreateChartArea(Engine& e, QWidget* parent) {
-    // The charts draw each row's data panel beside its graph, so the window's own column of
-    // channel panels stays hidden while they are in place.
+    // Each chart row draws its channel's data panel beside its graph.
     auto* charts = new kmr::ChartsWidget(e.chart, e.s.Graph, e.s.Meas, parent);
     charts->setObjectName("pictGraph");
     charts->SetGate(&e.gate);
     charts->SetReadoutTitles({"A", "B", "B-A", T(txt::CursorMin), T(txt::CursorMax), T(txt::CursorMean)});
-    return {charts, charts, true};
+    return {charts, charts};
 }
 
 }  // namespace kmr::gui

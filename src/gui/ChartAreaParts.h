@@ -13,7 +13,6 @@ namespace kmr::gui {
 struct ChartAreaParts {
     QWidget* widget = nullptr;
     ChartView* view = nullptr;
-    bool drawsDataPanels = false;  // each chart row carries its own data panel
 };
 
 // Makes the chart area of `e`'s chart model as a child of `parent`.

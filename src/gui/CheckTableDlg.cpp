@@ -24,7 +24,7 @@ QColor ColourOf(CheckColour c, const QPalette& p) {
 }  // namespace
 
 CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
-    : FormDlg(e, owner), check_(*e.link.transport, e.s.Meas) {
+    : FormDlg(e, owner), presenter_(e, *this) {
     setObjectName("CheckTableDlg");
     setWindowTitle(T(txt::CheckWindowTitle));
 
@@ -41,7 +41,7 @@ CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
         head->setAlignment(Qt::AlignCenter);
         head->setFrameShape(QFrame::Panel);
         head->setFrameShadow(QFrame::Raised);
-        head->setEnabled(e.s.Meas.Ch(ch).OnOff == 1);
+        head->setEnabled(presenter_.ChannelMeasured(ch));
         table->addWidget(head, 0, 1 + ch);
     }
     static constexpr const char* kBoxNames[kCheckRows] = {"chkRom", "chkRam", "chkInsul",
@@ -72,10 +72,7 @@ CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
             table->addWidget(l, r, 1 + ch);
             results_[row][static_cast<std::size_t>(ch - 1)] = l;
         }
-        connect(box, &QCheckBox::toggled, this, [this, row](bool on) {
-            check_.SetTicked(row, on);
-            cmdExecute_->setEnabled(check_.AnyTicked());
-        });
+        connect(box, &QCheckBox::toggled, this, [this, row](bool on) { presenter_.Tick(row, on); });
     }
 
     auto* layout = new QVBoxLayout(this);
@@ -85,39 +82,34 @@ CheckTableDlg::CheckTableDlg(Engine& e, QWidget* owner)
     lblCmt1_ = bottom.comment1;
     lblCmt2_ = bottom.comment2;
     cmdExecute_ = bottom.action;
-    cmdExecute_->setEnabled(false);
     QPushButton* cmdClose = bottom.close;
 
     connect(cmdClose, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
-    connect(cmdExecute_, &QPushButton::clicked, this, [this] { Gated([this] { Execute(); }); });
-    for (std::size_t row = 0; row < kCheckRows; ++row) ShowRow(row);
-    // The checks take longer than the normal timeout.
-    timeout_ = std::make_unique<LongCheckTimeout>(e.link.transport->Connection());
+    connect(cmdExecute_, &QPushButton::clicked, this, [this] { Gated([this] { presenter_.Execute(); }); });
+    presenter_.Opened();
 }
 
-CheckTableDlg::~CheckTableDlg() = default;
-
 void CheckTableDlg::hideEvent(QHideEvent* event) {
-    // Unloaded: back to the normal timeout before the main window's monitor runs again.
-    if (IsUnloaded()) timeout_.reset();
+    if (IsUnloaded()) presenter_.Closed();
     FormDlg::hideEvent(event);
 }
 
-void CheckTableDlg::ShowRow(std::size_t row) {
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        const CheckCell cell = check_.Cell(row, ch);
-        QLabel* l = ResultLabel(row, ch);
-        l->setText(Q(cell.text));
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, ColourOf(cell.colour, palette()));
-        l->setPalette(p);
-    }
+void CheckTableDlg::ShowCell(std::size_t row, int channel, const CheckCell& cell) {
+    QLabel* l = ResultLabel(row, channel);
+    l->setText(Q(cell.text));
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, ColourOf(cell.colour, palette()));
+    l->setPalette(p);
 }
 
-void CheckTableDlg::ShowComment(std::size_t row) {
-    const CheckRow& r = kCheckTable[row];
-    lblCmt1_->setText(T(r.comment1Id));
-    lblCmt2_->setText(r.comment2Id != 0 ? T(r.comment2Id) : QString());
+void CheckTableDlg::SetTicked(std::size_t row, bool ticked) {
+    const QSignalBlocker quiet(boxes_[row]);
+    boxes_[row]->setChecked(ticked);
+}
+
+void CheckTableDlg::ShowComment(const std::string& line1, const std::string& line2) {
+    lblCmt1_->setText(Q(line1));
+    lblCmt2_->setText(Q(line2));
 }
 
 bool CheckTableDlg::eventFilter(QObject* watched, QEvent* event) {
@@ -125,22 +117,10 @@ bool CheckTableDlg::eventFilter(QObject* watched, QEvent* event) {
         for (std::size_t row = 0; row < kCheckRows; ++row) {
             bool hit = watched == boxes_[row] || watched == titles_[row];
             for (QLabel* l : results_[row]) hit = hit || watched == l;
-            if (hit) ShowComment(row);
+            if (hit) presenter_.Pointed(row);
         }
     }
     return FormDlg::eventFilter(watched, event);
-}
-
-void CheckTableDlg::Execute() {
-    setEnabled(false);
-    check_.Execute();
-    for (std::size_t row = 0; row < kCheckRows; ++row) {
-        ShowRow(row);
-        const QSignalBlocker quiet(boxes_[row]);
-        boxes_[row]->setChecked(check_.Ticked(row));
-    }
-    cmdExecute_->setEnabled(check_.AnyTicked());
-    setEnabled(true);
 }
 
 CheckTableDlg* OpenCheckTable(Engine& e, QWidget* owner) {

@@ -1,25 +1,23 @@
 #pragma once
 // The self-check window: six checks with their tick boxes, the per-channel result table, two
 // comment lines that explain the row under the pointer, and Execute. The GP-IB timeout is 30 s
-// while it is open. The decisions are the core's SelfCheck; the window draws and forwards.
+// while it is open. The decisions are the core's CheckTablePresenter; the window draws what it is
+// told and forwards its events.
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 #include <array>
-#include <memory>
 
-#include "core/measurement/SelfCheck.h"
+#include "core/app/CheckTablePresenter.h"
 #include "gui/FormDlg.h"
 
 namespace kmr::gui {
 
-class CheckTableDlg : public FormDlg {
+class CheckTableDlg : public FormDlg, public CheckTableView {
     Q_OBJECT
 public:
     CheckTableDlg(Engine& e, QWidget* owner);
-    ~CheckTableDlg() override;
 
-    SelfCheck& Presenter() { return check_; }
     QCheckBox* Box(std::size_t row) const { return boxes_[row]; }
     QLabel* ResultLabel(std::size_t row, int channel) const {
         return results_[row][static_cast<std::size_t>(channel - 1)];
@@ -30,12 +28,14 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void Execute();
-    void ShowRow(std::size_t row);
-    void ShowComment(std::size_t row);
+    // CheckTableView
+    void ShowCell(std::size_t row, int channel, const CheckCell& cell) override;
+    void SetTicked(std::size_t row, bool ticked) override;
+    void SetExecuteEnabled(bool enabled) override { cmdExecute_->setEnabled(enabled); }
+    void SetInputEnabled(bool enabled) override { setEnabled(enabled); }
+    void ShowComment(const std::string& line1, const std::string& line2) override;
 
-    SelfCheck check_;
-    std::unique_ptr<LongCheckTimeout> timeout_;
+    CheckTablePresenter presenter_;
     std::array<QCheckBox*, kCheckRows> boxes_{};
     std::array<QLabel*, kCheckRows> titles_{};
     std::array<std::array<QLabel*, kChannels>, kCheckRows> results_{};

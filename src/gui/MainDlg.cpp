@@ -20,7 +20,6 @@
 #include "core/app/RunController.h"
 #include "core/app/Startup.h"
 #include "gui/BalanceDlg.h"
-#include "gui/ChannelPanel.h"
 #include "gui/CheckTableDlg.h"
 #include "gui/charts/ChartsWidget.h"
 #include "gui/ChartAreaParts.h"
@@ -74,7 +73,24 @@ protected:
 MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     setObjectName("MainDlg");
     setWindowTitle(kMainCaptionName);
+    LayOutMenus();
+    auto* central = new QWidget;
+    central->setObjectName("pictCentral");
+    auto* v = new QVBoxLayout(central);
+    v->setContentsMargins(6, 6, 6, 4);
+    v->addWidget(LayOutButtons());
+    // The chart area joins in Attach.
+    auto* graphs = new QHBoxLayout;
+    graphs->setSpacing(4);
+    v->addLayout(graphs, 1);
+    v->addWidget(LayOutStatusStrip());
+    setCentralWidget(central);
+    resize(712, 352);
+    const WindowSize least = MinimumMainWindowSize(fontMetrics().height());
+    setMinimumSize(least.width, least.height);
+}
 
+void MainDlg::LayOutMenus() {
     // Menus: the missing indices of the item lists are separators.
     mnuFile_ = menuBar()->addMenu(T(txt::FileMenu));
     mnuFile_->setObjectName("mnuFile");
@@ -103,18 +119,12 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     actOutputCal_ = AddItem(mnuOption_, txt::OutputCalItem, "mnuOptionItem2", &MainDlg::OutputCal);
     mnuOption_->addSeparator();
     actVersion_ = AddItem(mnuOption_, txt::VersionItem, "mnuOptionItem4", &MainDlg::Version);
-    // Option > Connect (issue 21): start-up's connection again, without a restart.
+    // Option > Connect: start-up's connection again, without a restart.
     mnuOption_->addSeparator();
     actConnect_ = AddItem(mnuOption_, txt::ConnectItem, "mnuOptionConnect", &MainDlg::ConnectInstrument);
-    for (QMenu* m : {mnuFile_, mnuMeas_, mnuOption_})
-        connect(m, &QMenu::aboutToShow, this, &MainDlg::UpdateMenus);
-    // F5 and F6 anywhere in the window, as the menu shows them.
-    auto* f5 = new QShortcut(QKeySequence(Q(MenuShortcutOf(txt::StartItem))), this);
-    connect(f5, &QShortcut::activated, this, [this] { OnFunctionKey(actStart_, &MainDlg::StartStop); });
-    auto* f6 = new QShortcut(QKeySequence(Q(MenuShortcutOf(txt::MonitorItem))), this);
-    connect(f6, &QShortcut::activated, this, [this] { OnFunctionKey(actMonitor_, &MainDlg::Monitor); });
+}
 
-    // The command buttons.
+QWidget* MainDlg::LayOutButtons() {
     auto* pictButton = new QWidget;
     pictButton->setObjectName("pictButton");
     cmdBalKmr_ = new QPushButton(T(txt::BalanceButton));
@@ -131,22 +141,11 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
-    connect(cmdBalKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::Balance); });
-    connect(cmdMoniKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::Monitor); });
-    connect(cmdMeasKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::StartStop); });
+    return pictButton;
+}
 
-    // The channel panels beside the chart area; the chart area joins in Attach.
-    pictBase_ = new QWidget;
-    pictBase_->setObjectName("pictBase");
-    auto* panelColumn = new QVBoxLayout(pictBase_);
-    panelColumn->setContentsMargins(0, 0, 0, 0);
-    panelColumn->setSpacing(2);
-    for (int ch = 1; ch <= kCharts; ++ch) {
-        panels_[static_cast<std::size_t>(ch - 1)] = new ChannelPanel(ch);
-        panelColumn->addWidget(panels_[static_cast<std::size_t>(ch - 1)], 1);
-    }
-
-    // The status strip: the maker's name and the remaining time.
+QWidget* MainDlg::LayOutStatusStrip() {
+    // The maker's name, the status text and the remaining time.
     auto* pictStatus = new QWidget;
     pictStatus->setObjectName("pictStatus");
     auto* company = new QLabel("Vantora Instruments Co., Ltd.");
@@ -166,8 +165,6 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     lblStatus_->setFrameShadow(QFrame::Sunken);
     lblStatus_->setMargin(2);
     lblStatus_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto* xUnit = new QLabel("X-Unit:Sec.");
-    xUnit->setObjectName("lblXunitStr");
     auto* status = new QHBoxLayout(pictStatus);
     status->setContentsMargins(0, 0, 0, 0);
     status->addWidget(company);
@@ -175,34 +172,7 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     status->addWidget(lblRestMeasTimeTitle_);
     status->addWidget(restTime_);
     status->addSpacing(16);
-    status->addWidget(xUnit);
-
-    auto* central = new QWidget;
-    central->setObjectName("pictCentral");
-    auto* v = new QVBoxLayout(central);
-    v->setContentsMargins(6, 6, 6, 4);
-    v->addWidget(pictButton);
-    auto* graphs = new QHBoxLayout;
-    graphs->setSpacing(4);
-    graphs->addWidget(pictBase_);
-    v->addLayout(graphs, 1);
-    v->addWidget(pictStatus);
-    setCentralWidget(central);
-
-    // The two timers are off until a run or the monitor starts them.
-    eocTimer_.setInterval(kTimerMs);
-    moniTimer_.setInterval(kTimerMs);
-    connect(&eocTimer_, &QTimer::timeout, this, [this] {
-        if (e_ != nullptr)
-            e_->gate.Tick(kEocTimerId, [this] { EocTimerTick(*e_); }, [this] { return eocTimer_.isActive(); });
-    });
-    connect(&moniTimer_, &QTimer::timeout, this, [this] {
-        if (e_ != nullptr)
-            e_->gate.Tick(kMoniTimerId, [this] { MonitorTimerTick(*e_); }, [this] { return moniTimer_.isActive(); });
-    });
-    resize(712, 352);
-    const WindowSize least = MinimumMainWindowSize(fontMetrics().height());
-    setMinimumSize(least.width, least.height);
+    return pictStatus;
 }
 
 void MainDlg::Attach(Engine& e) {
@@ -212,13 +182,31 @@ void MainDlg::Attach(Engine& e) {
     chartView_ = area.view;
     auto* graphs = static_cast<QHBoxLayout*>(centralWidget()->layout()->itemAt(1)->layout());
     graphs->addWidget(chartWidget_, 1);
-    if (area.drawsDataPanels) {
-        // The bottom chart row names the time axis's unit itself.
-        pictBase_->hide();
-        if (auto* xUnit = findChild<QLabel*>("lblXunitStr")) xUnit->hide();
-    }
     e.chart.SetView(this);
     records_ = new RecordActions(e, this, mnuFile_, actConvert_);
+    ConnectEvents();
+}
+
+void MainDlg::ConnectEvents() {
+    for (QMenu* m : {mnuFile_, mnuMeas_, mnuOption_})
+        connect(m, &QMenu::aboutToShow, this, &MainDlg::UpdateMenus);
+    // F5 and F6 anywhere in the window, as the menu shows them.
+    auto* f5 = new QShortcut(QKeySequence(Q(MenuShortcutOf(txt::StartItem))), this);
+    connect(f5, &QShortcut::activated, this, [this] { OnFunctionKey(actStart_, &MainDlg::StartStop); });
+    auto* f6 = new QShortcut(QKeySequence(Q(MenuShortcutOf(txt::MonitorItem))), this);
+    connect(f6, &QShortcut::activated, this, [this] { OnFunctionKey(actMonitor_, &MainDlg::Monitor); });
+    connect(cmdBalKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::Balance); });
+    connect(cmdMoniKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::Monitor); });
+    connect(cmdMeasKmr_, &QPushButton::clicked, this, [this] { OnInput(&MainDlg::StartStop); });
+    // The two timers are off until a run or the monitor starts them.
+    eocTimer_.setInterval(kTimerMs);
+    moniTimer_.setInterval(kTimerMs);
+    connect(&eocTimer_, &QTimer::timeout, this, [this] {
+        e_->gate.Tick(kEocTimerId, [this] { EocTimerTick(*e_); }, [this] { return eocTimer_.isActive(); });
+    });
+    connect(&moniTimer_, &QTimer::timeout, this, [this] {
+        e_->gate.Tick(kMoniTimerId, [this] { MonitorTimerTick(*e_); }, [this] { return moniTimer_.isActive(); });
+    });
 }
 
 QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)()) {
@@ -270,8 +258,8 @@ void MainDlg::ShowPrepared() {
     const double tpp = TwipsPerPixel(screen());
     resize(static_cast<int>(g.Width / tpp), static_cast<int>(g.Height / tpp));
     move(static_cast<int>(g.Left / tpp), static_cast<int>(g.Top / tpp));
-    ShowPanels();
-    if (g.WindowState == 2)
+    RelayoutCharts();
+    if (g.WindowState == kWindowMaximised)
         showMaximized();
     else
         show();
@@ -357,16 +345,12 @@ void MainDlg::BatchBegun() {
 }
 
 void MainDlg::BatchEnded(const ChartChanges& changes) {
-    for (int i = 0; i < kCharts; ++i)
-        if (changes.labels[static_cast<std::size_t>(i)]) panels_[static_cast<std::size_t>(i)]->Show(e_->chart.Labels(i));
-    if (changes.axes.any()) ShowPanels();
+    if (changes.axes.any()) RelayoutCharts();
     if (chartView_ != nullptr) chartView_->BatchEnded(changes);
     if (records_ != nullptr) records_->ChartsChanged();
 }
 
-void MainDlg::ShowPanels() {
-    // A channel's panel shows while its graph is in use.
-    for (std::size_t i = 0; i < panels_.size(); ++i) panels_[i]->setVisible(e_->s.Graph.Ch[i].Use == 1);
+void MainDlg::RelayoutCharts() {
     if (auto* area = qobject_cast<kmr::ChartsWidget*>(chartWidget_)) area->Relayout();
 }
 
@@ -433,7 +417,7 @@ void MainDlg::closeEvent(QCloseEvent* event) {
 bool MainDlg::CloseRequest() {
     if (unloaded_ || e_->forms.IsOpen()) return false;
     if (!CloseRequestAllowed(e_->s, e_->ui)) return false;
-    e_->s.Geometry.WindowState = isMaximized() ? 2 : isMinimized() ? 1 : 0;
+    e_->s.Geometry.WindowState = WindowStateCode(isMaximized(), isMinimized());
     UnloadMainWindow(*e_, saveGeometry);
     eocTimer_.stop();
     moniTimer_.stop();
@@ -466,10 +450,6 @@ void MainDlg::StartStop() { StartOrStop(*e_); }
 void MainDlg::Check() { OpenCheckTable(*e_, this); }
 void MainDlg::OutputCal() { OpenOutputCal(*e_, this); }
 void MainDlg::ConnectInstrument() { ConnectAgain(*e_); }
-void MainDlg::Version() {
-    auto* dlg = new VersionDlg(e_->s, this);
-    dlg->setWindowModality(Qt::WindowModal);
-    dlg->show();
-}
+void MainDlg::Version() { OpenVersion(*e_, this); }
 
 }  // namespace kmr::gui

@@ -1,13 +1,11 @@
 #pragma once
-// The main window: menus, the three command buttons, the channel panels beside the chart area,
-// the status strip with the remaining time, and the two 50 ms timers of the run and the monitor.
+// The main window: menus, the three command buttons, the chart area, the status strip with the remaining time, and the two 50 ms timers of the run and the monitor.
 // It decides nothing: every event goes to a presenter of the core, which tells the window what to
 // show through MainView. Its handlers run one at a time (HandlerGate).
 #include <QAction>
 #include <QMainWindow>
 #include <QPointer>
 #include <QTimer>
-#include <array>
 #include <functional>
 
 #include "core/app/Engine.h"
@@ -21,7 +19,6 @@ class QPushButton;
 
 namespace kmr::gui {
 
-class ChannelPanel;
 class RecordActions;
 class FloodPanel;
 class QtUi;
@@ -64,7 +61,6 @@ public:
     HandlerGate& Gate() { return e_->gate; }
     QTimer& EocTimer() { return eocTimer_; }
     QTimer& MoniTimer() { return moniTimer_; }
-    ChannelPanel* Panel(int channel) const { return panels_[static_cast<std::size_t>(channel - 1)]; }
     FloodPanel* RestTime() const { return restTime_; }
     QLabel* Status() const { return lblStatus_; }
     QWidget* ChartWidget() const { return chartWidget_; }
@@ -81,13 +77,18 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void LayOutMenus();
+    QWidget* LayOutButtons();
+    QWidget* LayOutStatusStrip();
+    // The menus' rules, the function keys, the buttons and the timers, once the engine is there.
+    void ConnectEvents();
     QAction* AddItem(QMenu* menu, int textId, const char* name, void (MainDlg::*handler)());
     void UpdateMenus();
     void OnInput(void (MainDlg::*handler)());
     // A function key: the item it stands for, if the menu would offer it now.
     void OnFunctionKey(QAction* item, void (MainDlg::*handler)());
     void RecordGeometry();
-    void ShowPanels();
+    void RelayoutCharts();
 
     // Handlers.
     void DataFileSettings();
@@ -132,10 +133,8 @@ private:
     QLabel* lblStatus_ = nullptr;
     double floodBeforeHighSpeed_ = -1.0;
     QPointer<QWidget> focusBeforeDisabled_;
-    QWidget* pictBase_ = nullptr;
     QWidget* chartWidget_ = nullptr;
     ChartView* chartView_ = nullptr;
-    std::array<ChannelPanel*, kCharts> panels_{};
     RecordActions* records_ = nullptr;
 };
 

@@ -4,13 +4,12 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "core/app/OutputCalForm.h"
 #include "gui/GuiText.h"
 
 namespace kmr::gui {
 
 OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
-    : FormDlg(e, owner), presenter_(*e.link.transport, e.s.Meas, e.s.OutputCal) {
+    : FormDlg(e, owner), form_(e), presenter_(form_.Calibration()) {
     setObjectName("OutputCalDlg");
     setWindowTitle(T(txt::OutputCalTitle));
 
@@ -117,14 +116,10 @@ void OutputCalDlg::Refresh() {
 }
 
 bool OutputCalDlg::QueryClose() {
-    // Every close ends the output first, then the settings are saved. A value typed but not yet
-    // entered counts, as in the graph-condition form.
+    // A value typed but not yet entered counts, as in the graph-condition form.
     for (int ch = 1; ch <= kChannels; ++ch)
         if (ValueBox(ch)->isEnabled() && ValueBox(ch)->isModified()) Enter(ch);
-    if (!saved_) {
-        saved_ = true;
-        CloseOutputCal(e_, presenter_);
-    }
+    form_.Close();
     return true;
 }
 

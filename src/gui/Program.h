@@ -17,7 +17,7 @@
 namespace kmr::gui {
 
 struct ProgramOptions {
-    std::string interfaceOverride;  // --interface SPEC / --simulate; empty: Interface.cnd
+    std::string interfaceOverride;  // --interface SPEC / --simulate; empty: the stored interface
     // Makes the bus of a spec; empty: the link layer's routes, each run on the worker thread.
     BusFactory makeBus;
     // The condition and documents folders; empty: the platform's (Windows takes them from the

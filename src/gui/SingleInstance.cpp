@@ -60,14 +60,14 @@ bool SingleInstance::Claim() {
     return true;
 }
 
-bool SingleInstance::ActivateRunning(const QString& dataFile) {
+bool SingleInstance::ActivateRunning(const std::string& dataFile) {
     QLocalSocket s;
     s.connectToServer(key_);
     if (!s.waitForConnected(kAnswerMs)) return false;
-    if (dataFile.isEmpty())
+    if (dataFile.empty())
         s.write(kActivate);
     else
-        s.write(QByteArray(kOpen) + dataFile.toUtf8() + "\n");
+        s.write(QByteArray(kOpen) + QByteArray::fromStdString(dataFile) + "\n");
     if (s.bytesToWrite() > 0) s.waitForBytesWritten(kAnswerMs);
     const bool answered = s.bytesAvailable() > 0 || s.waitForReadyRead(kAnswerMs);
     s.disconnectFromServer();

@@ -6,10 +6,13 @@
 #include <QObject>
 #include <functional>
 #include <memory>
+#include <string>
+
+#include "core/app/SecondStart.h"
 
 namespace kmr::gui {
 
-class SingleInstance : public QObject {
+class SingleInstance : public QObject, public RunningInstancePort {
     Q_OBJECT
 public:
     // `key` names the lock and the socket; the program uses DefaultKey().
@@ -18,12 +21,12 @@ public:
     static QString DefaultKey();
 
     // True when no other instance runs; this one then listens for later starts.
-    bool Claim();
+    bool Claim() override;
     // Claim() found no other instance.
     bool IsFirst() const { return lock_ != nullptr; }
     // Asks the running instance to bring its window to the front, and to open `dataFile` when one
     // is given (a record opened from a file manager while the program runs); true when it answered.
-    bool ActivateRunning(const QString& dataFile = {});
+    bool ActivateRunning(const std::string& dataFile = {}) override;
     // Called in the first instance when a later start asks for the window.
     std::function<void()> onActivate;
     // Called in the first instance when a later start hands it a data file to open.

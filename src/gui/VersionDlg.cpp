@@ -17,11 +17,10 @@ namespace kmr::gui {
 
 QString ProgramVersion() { return QStringLiteral(KMR_VERSION); }
 
-VersionDlg::VersionDlg(const ProgramState& s, QWidget* owner) : QDialog(owner) {
+VersionDlg::VersionDlg(Engine& e, QWidget* owner) : FormDlg(e, owner) {
     setObjectName("VersionDlg");
-    setAttribute(Qt::WA_DeleteOnClose);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    const AboutText a = MakeAboutText(GuiLanguage(), s, ProgramVersion().toStdString());
+    setWindowFlags(Qt::Window | Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    const AboutText a = MakeAboutText(e.ui.language, e.s, ProgramVersion().toStdString());
     setWindowTitle(Q(a.Title));
 
     auto* icon = new QLabel;
@@ -58,7 +57,7 @@ VersionDlg::VersionDlg(const ProgramState& s, QWidget* owner) : QDialog(owner) {
     auto* ok = new QPushButton(T(txt::OkButton));
     ok->setObjectName("cmdOk");
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ok, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
     auto* row = new QHBoxLayout;
     row->addStretch(1);
     row->addWidget(ok);
@@ -68,6 +67,11 @@ VersionDlg::VersionDlg(const ProgramState& s, QWidget* owner) : QDialog(owner) {
     layout->addLayout(row);
     setMinimumWidth(460);
     setMaximumWidth(560);
+}
+
+VersionDlg* OpenVersion(Engine& e, QWidget* owner) {
+    FormDlg* form = OpenForm(e, owner, FormId::About, [&] { return new VersionDlg(e, owner); });
+    return static_cast<VersionDlg*>(form);
 }
 
 }  // namespace kmr::gui

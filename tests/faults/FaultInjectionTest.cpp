@@ -594,9 +594,9 @@ TEST(FaultInjection, EverySettingsFormSaveFailsAndNamesItsFile) {
         {"file exchange", kGlobalCnd, [](EngineHarness& h) { FileExchangeForm(h.state.Global).Close(h.engine); }},
         {"output calibration", kOutputCalCnd,
          [](EngineHarness& h) {
-             OutputCalPresenter p(*h.engine.link.transport, h.state.Meas, h.state.OutputCal);
-             p.SetUse(1, true);
-             CloseOutputCal(h.engine, p);
+             OutputCalForm f(h.engine);
+             f.Calibration().SetUse(1, true);
+             f.Close();
          }},
     };
     for (const FormSave& save : saves) {

@@ -524,7 +524,7 @@ void FaultWindowTest::valueTypedWithoutEnterIsKeptOnTheCloseBox() {
     box->selectAll();
     QTest::keyClicks(box, "700");
     QVERIFY(box->isModified());
-    const QString path = QString::fromStdString(p.State().CondPath("OutputCal.cnd"));
+    const QString path = QString::fromStdString(p.State().CondPath(kOutputCalCnd));
     CloseBox(dlg);
     QTRY_VERIFY(dlg.isNull());
     QFile file(path);

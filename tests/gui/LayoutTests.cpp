@@ -275,17 +275,17 @@ void LayoutTest::balanceChannelsAreChosenByKeys() {
     first->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(first));
     // Every channel starts selected; Space takes one out and puts it back.
-    QVERIFY(dlg->Presenter().Selected(1));
+    QVERIFY(dlg->Table().Selected(1));
     Press(Qt::Key_Space);
-    QTRY_VERIFY(!dlg->Presenter().Selected(1));
+    QTRY_VERIFY(!dlg->Table().Selected(1));
     Press(Qt::Key_Down);
     Press(Qt::Key_Right);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dlg->findChild<QLabel*>("lblData7")));
     Press(Qt::Key_Space);
-    QTRY_VERIFY(!dlg->Presenter().Selected(7));
-    QVERIFY(dlg->Presenter().Selected(2));
+    QTRY_VERIFY(!dlg->Table().Selected(7));
+    QVERIFY(dlg->Table().Selected(2));
     Press(Qt::Key_Space);
-    QTRY_VERIFY(dlg->Presenter().Selected(7));
+    QTRY_VERIFY(dlg->Table().Selected(7));
     Press(Qt::Key_Escape);
     QTRY_VERIFY(w.findChild<gui::BalanceDlg*>() == nullptr);
 }

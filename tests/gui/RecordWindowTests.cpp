@@ -314,7 +314,7 @@ void RecordWindowTest::aSecondStartHandsItsFileToTheRunningProgram() {
     // The later start runs on its own thread, as a second process would, while this one serves.
     std::thread second([&] {
         gui::SingleInstance later(key);
-        if (!later.Claim()) answered = later.ActivateRunning(QStringLiteral("/data/ユーザー/rec 1.kmr"));
+        if (!later.Claim()) answered = later.ActivateRunning(QStringLiteral("/data/ユーザー/rec 1.kmr").toStdString());
         done = true;
     });
     QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);

@@ -88,7 +88,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
 void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
-    QVERIFY(main.findChild<QWidget*>("pictData3")->isHidden());
+    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
     auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
     QVERIFY(dlg != nullptr);
     // The automatic X scale greys its boxes; a hidden graph greys its row.
@@ -105,7 +105,7 @@ void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
     QCOMPARE(boxes.seen.size(), std::size_t(1));
     // The monitor graphs restart at [0, 30] and channel 3's row shows.
     QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
-    QVERIFY(!main.findChild<QWidget*>("pictData3")->isHidden());
+    QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
     QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
     QVERIFY(main.menuBar()->isEnabled());
 }

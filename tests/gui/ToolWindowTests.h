@@ -17,8 +17,7 @@ private slots:
     void init();
     void cleanup();
     void balanceAStrainChannel();
-    void voltageChannelIsNotSelectable();
-    void insulationAndSenceRunInOrder();
+    void checkWindowHoldsTheLongTimeoutWhileOpen();
     void plusCalThenCloseSendsMonAndSaves();
     void convertTwoCheckedFiles();
     void existingCsvStopsTheConversion();

@@ -46,7 +46,6 @@ private slots:
 class SingleInstanceTest : public QObject {
     Q_OBJECT
 private slots:
-    void secondStartIsRefusedAndTheFirstIsActivated();
     void theRunningProgramAnswersALaterStart();
 };
 

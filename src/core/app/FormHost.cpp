@@ -5,6 +5,7 @@ namespace kmr {
 MonitorPause MonitorPauseOf(FormId form) {
     switch (form) {
         case FormId::OutputCal:
+        case FormId::About:
         case FormId::None: return MonitorPause::Keep;
         case FormId::MeasCond:
         case FormId::GraphCond:

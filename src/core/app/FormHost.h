@@ -20,12 +20,13 @@ enum class FormId {
     Balance,
     Check,
     OutputCal,
+    About,
 };
 
 // Whether a form stops the main window's monitor timer while it is open.
 enum class MonitorPause { Keep, Pause };
 // The one table of which forms pause the monitor: every form but the output calibration, which
-// drives the instrument's output itself and leaves the monitor as it is.
+// drives the instrument's output itself and leaves the monitor as it is, and the About window.
 MonitorPause MonitorPauseOf(FormId form);
 
 class FormHost {

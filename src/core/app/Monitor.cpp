@@ -36,12 +36,6 @@ void StopMonitoring(Engine& e) {
     e.main.SetMonitorCaption(MonitorButtonCaption(e.ui.language, false));
 }
 
-bool BalanceWindowTick(Engine& e, BalancePresenter& balance) {
-    if (balance.Tick()) return true;
-    StopMonitoring(e);
-    return false;
-}
-
 void MonitorTimerTick(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetMoniTimer(false);

@@ -2,7 +2,6 @@
 // Monitoring in the main window: the Monitor button and the 50 ms monitor timer that reads the
 // instrument's live values and feeds the channel panels and the monitor graphs.
 #include "core/app/Engine.h"
-#include "core/measurement/Balance.h"
 
 namespace kmr {
 
@@ -13,9 +12,5 @@ void MonitorTimerTick(Engine& e);
 // Monitoring ends after a failed or malformed read: the flag off, "Monitor" unchecked and the
 // button's caption back to the one that starts monitoring.
 void StopMonitoring(Engine& e);
-
-// One tick of the balance window's timer: true when the live values were read. A failed read or a
-// malformed reply stops monitoring (StopMonitoring) and returns false: the window then closes.
-bool BalanceWindowTick(Engine& e, BalancePresenter& balance);
 
 }  // namespace kmr

@@ -4,10 +4,12 @@
 
 namespace kmr {
 
-void CloseOutputCal(Engine& e, OutputCalPresenter& presenter) {
+void OutputCalForm::Close() {
+    if (closed_) return;
+    closed_ = true;
     SaveProblems problems;
-    problems.Add(presenter.Close(e.s.CondPath(kOutputCalCnd), e.s.Writes));
-    problems.Report(e.ui);
+    problems.Add(calibration_.Close(e_.s.CondPath(kOutputCalCnd), e_.s.Writes));
+    problems.Report(e_.ui);
 }
 
 }  // namespace kmr

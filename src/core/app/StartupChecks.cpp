@@ -23,11 +23,11 @@ MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& s
     if (g.Width >= screen.WorkWidth && g.Height >= screen.WorkHeight) {
         g.Width = kDefaultMainWidth;
         g.Height = kDefaultMainHeight;
-        g.WindowState = 2;
+        g.WindowState = kWindowMaximised;
     } else if (g.Width == 0 && g.Height == 0) {
         g.Width = kDefaultMainWidth;
         g.Height = kDefaultMainHeight;
-        g.WindowState = 0;
+        g.WindowState = kWindowNormal;
     }
     // Rounded to whole twips first, then divided as whole numbers (truncating).
     const auto centre = [](double screenSize, double size) {

@@ -33,11 +33,6 @@ inline const std::string kDefaultInterfaceSpec = "gpib";
 // Every condition file's save, and the rewrite of a damaged file at load, asks `writes` before
 // each write (nullptr: write without asking).
 LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g, FileWritePort* writes);
-// Reading Global.cnd back to look at it (a check after a save); a damaged file is rewritten
-// without asking.
-inline LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g) {
-    return LoadGlobalSettings(path, g, nullptr);
-}
 SaveResult SaveGlobalSettings(const std::string& path, const GlobalSettings& g, FileWritePort* writes);
 
 LoadResult LoadInstalledChannels(const std::string& path, std::string& installedChannelText, FileWritePort* writes);

@@ -6,7 +6,7 @@
 
 namespace kmr {
 
-BalancePresenter::BalancePresenter(CommandTransport& transport, const MeasConditions& meas)
+BalanceTable::BalanceTable(CommandTransport& transport, const MeasConditions& meas)
     : transport_(transport), meas_(meas) {
     for (int ch = 1; ch <= kChannels; ++ch) {
         const ChannelCondition& c = meas_.Ch(ch);
@@ -16,13 +16,13 @@ BalancePresenter::BalancePresenter(CommandTransport& transport, const MeasCondit
     values_.fill(kNoValue);
 }
 
-bool BalancePresenter::RowEnabled(int channel) const { return meas_.Ch(channel).OnOff == 1; }
+bool BalanceTable::RowEnabled(int channel) const { return meas_.Ch(channel).OnOff == 1; }
 
-bool BalancePresenter::BalanceEnabled() const {
+bool BalanceTable::BalanceEnabled() const {
     return std::any_of(selected_.begin(), selected_.end(), [](bool s) { return s; });
 }
 
-void BalancePresenter::ClickCell(int channel) {
+void BalanceTable::ClickCell(int channel) {
     // A disabled row takes no clicks.
     if (!RowEnabled(channel)) return;
     if (meas_.Ch(channel).InputMode != 0) {
@@ -34,7 +34,7 @@ void BalancePresenter::ClickCell(int channel) {
     comment2_.clear();
 }
 
-bool BalancePresenter::Tick() {
+bool BalanceTable::Tick() {
     const std::string reply = transport_.ReadMonitorData();
     if (Failed()) return false;
     MoniData data{};
@@ -44,7 +44,7 @@ bool BalancePresenter::Tick() {
     return true;
 }
 
-void BalancePresenter::Balance() {
+void BalanceTable::Balance() {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
     // The first failure ends the sequence; it is said once, at the end.

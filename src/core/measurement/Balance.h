@@ -10,10 +10,10 @@
 
 namespace kmr {
 
-class BalancePresenter {
+class BalanceTable {
 public:
     // Measured channels are enabled; the strain ones start selected, the voltage ones do not.
-    BalancePresenter(CommandTransport& transport, const MeasConditions& meas);
+    BalanceTable(CommandTransport& transport, const MeasConditions& meas);
 
     bool RowEnabled(int channel) const;
     bool Selected(int channel) const { return selected_[Index(channel)]; }

@@ -5,13 +5,15 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
+#include "core/app/SecondStart.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
 #include "gui/GuiText.h"
-#include "gui/MessageBox.h"
 #include "gui/Program.h"
+#include "gui/QtUi.h"
 #include "gui/RecordActions.h"
 #include "gui/Resources.h"
 #include "gui/SingleInstance.h"
@@ -24,20 +26,25 @@
 #undef MessageBox  // ours is kmr::gui::MessageBox
 #endif
 
-int main(int argc, char** argv) {
-    // Answered before the window system is needed, so it works without a display.
-    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+namespace {
+
+using kmr::gui::Program;
+using kmr::gui::ProgramOptions;
+
+// Answered before the window system is needed, so it works without a display.
+int PrintVersion() {
 #ifdef _WIN32
-        // A window program has no console of its own: the line goes to the console it was started
-        // from, or wherever its output is redirected, with the same bytes as on Linux.
-        if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr && AttachConsole(ATTACH_PARENT_PROCESS))
-            std::freopen("CONOUT$", "w", stdout);
-        _setmode(_fileno(stdout), _O_BINARY);
+    // A window program has no console of its own: the line goes to the console it was started
+    // from, or wherever its output is redirected, with the same bytes as on Linux.
+    if (GetStdHandle(STD_OUTPUT_HANDLE) == nullptr && AttachConsole(ATTACH_PARENT_PROCESS))
+        std::freopen("CONOUT$", "w", stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
 #endif
-        std::printf("kmr-5300 %s\n", kmr::ProgramVersion());
-        return 0;
-    }
-    QApplication app(argc, argv);
+    std::printf("kmr-5300 %s\n", kmr::ProgramVersion());
+    return 0;
+}
+
+void SetUpApplication() {
     // Before the first QSettings: the store is "VNT/KMR-5300".
     QApplication::setOrganizationName("VNT");
     QApplication::setApplicationName("KMR-5300");
@@ -45,7 +52,15 @@ int main(int argc, char** argv) {
     QApplication::setDesktopFileName("com.vantora.KMR5300");
     kmr::gui::SetProgramIcon();
     kmr::gui::SetGuiLanguage(kmr::LanguageFromEnvironment());
+}
 
+struct CommandLine {
+    ProgramOptions options;
+    std::string dataFile;  // the record to open as an absolute path, empty for none
+};
+
+// The options of this start; nothing (with the exit code) when they cannot work together.
+std::optional<CommandLine> ParseCommandLine(const QApplication& app, int& exitCode) {
     QCommandLineParser parser;
     parser.setApplicationDescription("KMR-5300: data storage software for the KMR-530A / KMR-510C strainmeter");
     parser.addHelpOption();
@@ -58,40 +73,36 @@ int main(int argc, char** argv) {
     parser.addOption(simulateOption);
     parser.addPositionalArgument("FILE.kmr", "A stored record to open.", "[FILE.kmr]");
     parser.process(app);
-    if (parser.positionalArguments().size() > 1) {
+    exitCode = 2;
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
         qCritical("kmr-5300: one data file at most");
-        return 2;
+        return std::nullopt;
     }
     if (parser.isSet(interfaceOption) && parser.isSet(simulateOption)) {
         qCritical("kmr-5300: --interface and --simulate cannot be used together");
-        return 2;
+        return std::nullopt;
     }
-    std::string interfaceSpec;
-    if (parser.isSet(simulateOption)) interfaceSpec = std::string(kmr::kSimulateInterfaceSpec);
+    CommandLine line;
+    if (parser.isSet(simulateOption)) line.options.interfaceOverride = std::string(kmr::kSimulateInterfaceSpec);
     if (parser.isSet(interfaceOption)) {
-        interfaceSpec = parser.value(interfaceOption).toStdString();
+        line.options.interfaceOverride = parser.value(interfaceOption).toStdString();
         std::string error;
-        if (!kmr::ParseInterfaceSpec(interfaceSpec, error)) {
+        if (!kmr::ParseInterfaceSpec(line.options.interfaceOverride, error)) {
             qCritical("kmr-5300: %s", error.c_str());
-            return 2;
+            return std::nullopt;
         }
     }
-
-    // One program per user: a later start says so and brings the running one to the front.
-    kmr::gui::SingleInstance instance(kmr::gui::SingleInstance::DefaultKey());
-    const QString dataFile =
-        parser.positionalArguments().isEmpty() ? QString() : QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
-    // A record handed to a second start (a file manager's double-click) opens in the running window.
-    if (!instance.Claim() && !dataFile.isEmpty() && instance.ActivateRunning(dataFile)) return 0;
-    if (!instance.IsFirst()) {
-        kmr::gui::MessageBox box(nullptr, kmr::gui::T(kmr::txt::AlreadyRunning), kmr::gui::T(kmr::txt::LoadingErrorTitle),
-                                 kmr::MsgIcon::Exclamation, kmr::MsgButtons::Ok);
-        box.Ask();
-        instance.ActivateRunning();
-        return 1;
+    if (!files.isEmpty()) {
+        line.options.openFile = files.first().toStdString();
+        line.dataFile = QFileInfo(files.first()).absoluteFilePath().toStdString();
     }
+    exitCode = 0;
+    return line;
+}
 
-    kmr::gui::Program program;
+// A later start asks for the window, or hands over a record.
+void ServeLaterStarts(kmr::gui::SingleInstance& instance, Program& program) {
     // During start-up the splash window is in front already.
     instance.onActivate = [&program] {
         if (program.Main().isVisible()) program.Main().Activate();
@@ -101,9 +112,27 @@ int main(int argc, char** argv) {
         // Opened once the socket's message has been handled.
         QTimer::singleShot(0, &program.Main(), [&program, path] { program.Main().Records()->Open(path); });
     };
-    kmr::gui::ProgramOptions options;
-    options.interfaceOverride = interfaceSpec;
-    if (!parser.positionalArguments().isEmpty()) options.openFile = parser.positionalArguments().first().toStdString();
-    if (program.Start(options) == kmr::StartupOutcome::Exit) return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string_view(argv[1]) == "--version") return PrintVersion();
+    QApplication app(argc, argv);
+    SetUpApplication();
+    int exitCode = 0;
+    const std::optional<CommandLine> line = ParseCommandLine(app, exitCode);
+    if (!line) return exitCode;
+
+    kmr::gui::SingleInstance instance(kmr::gui::SingleInstance::DefaultKey());
+    {
+        kmr::gui::QtUi ui;
+        ui.language = kmr::gui::GuiLanguage();
+        const kmr::StartAs start = kmr::ClaimOrHandOver(instance, ui, line->dataFile);
+        if (start != kmr::StartAs::Program) return start == kmr::StartAs::Handed ? 0 : 1;
+    }
+    Program program;
+    ServeLaterStarts(instance, program);
+    if (program.Start(line->options) == kmr::StartupOutcome::Exit) return 0;
     return app.exec();
 }

@@ -181,14 +181,14 @@ TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) 
     EXPECT_EQ(s.Global.SourcePathName, s.DefaultDataFolder());
     EXPECT_EQ(s.Global.DestPathName, elsewhere.folder());
     GlobalSettings saved;
-    LoadGlobalSettings(h.CondFile(kGlobalCnd), saved);
+    LoadGlobalSettings(h.CondFile(kGlobalCnd), saved, nullptr);
     EXPECT_EQ(saved.SourcePathName, s.DefaultDataFolder());
 
     GlobalSettings g = s.Global;
     g.DestPathName = elsewhere.path();
     FileExchangeForm form(g);
     form.Close(h.engine);
-    LoadGlobalSettings(h.CondFile(kGlobalCnd), saved);
+    LoadGlobalSettings(h.CondFile(kGlobalCnd), saved, nullptr);
     EXPECT_EQ(saved.DestPathName, WithTrailingSeparator(elsewhere.path()));
     EXPECT_TRUE(h.ui.shown.empty());
 }

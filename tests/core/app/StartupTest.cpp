@@ -184,7 +184,7 @@ TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsR
     EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
     EXPECT_EQ(second.Global.BaseFileName, "20261205");
     GlobalSettings stored;
-    LoadGlobalSettings(h.CondFile("Global.cnd"), stored);
+    LoadGlobalSettings(h.CondFile(kGlobalCnd), stored, nullptr);
     EXPECT_EQ(stored.DataFolder, second.DefaultDataFolder());
     EXPECT_EQ(stored.FileType, 1);  // the CSV rule is not saved
 }

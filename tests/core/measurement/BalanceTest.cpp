@@ -15,7 +15,7 @@ class BalanceTest : public InstrumentToolsTest {};
 
 TEST_F(BalanceTest, StrainChannelsStartSelectedVoltageAndUnmeasuredDoNot) {
     StartWith({{1, 2}, {2, 0}, {4, -5}});
-    BalancePresenter b(Transport(), h.state.Meas);
+    BalanceTable b(Transport(), h.state.Meas);
     EXPECT_TRUE(b.Selected(1));
     EXPECT_FALSE(b.Selected(2));
     EXPECT_FALSE(b.Selected(3));
@@ -29,7 +29,7 @@ TEST_F(BalanceTest, StrainChannelsStartSelectedVoltageAndUnmeasuredDoNot) {
 
 TEST_F(BalanceTest, VoltageChannelCannotBeSelected) {
     StartWith({{1, 2}, {2, 0}});
-    BalancePresenter b(Transport(), h.state.Meas);
+    BalanceTable b(Transport(), h.state.Meas);
     b.ClickCell(2);
     EXPECT_FALSE(b.Selected(2));
     EXPECT_EQ(b.Comment1(), "Cannot make balance measurement.");
@@ -41,7 +41,7 @@ TEST_F(BalanceTest, VoltageChannelCannotBeSelected) {
 
 TEST_F(BalanceTest, BalanceButtonFollowsTheSelection) {
     StartWith({{1, 2}, {3, 1}});
-    BalancePresenter b(Transport(), h.state.Meas);
+    BalanceTable b(Transport(), h.state.Meas);
     b.ClickCell(1);
     EXPECT_TRUE(b.BalanceEnabled());
     b.ClickCell(3);
@@ -54,7 +54,7 @@ TEST_F(BalanceTest, BalanceButtonFollowsTheSelection) {
 
 TEST_F(BalanceTest, BalanceSendsTheSelectionThenReselectsEveryMeasuredChannel) {
     StartWith({{1, 2}, {2, 0}, {5, 2}});
-    BalancePresenter b(Transport(), h.state.Meas);
+    BalanceTable b(Transport(), h.state.Meas);
     ASSERT_TRUE(b.Tick());
     const float before = b.Values()[4];
     b.ClickCell(1);  // only channel 5 stays selected
@@ -81,7 +81,7 @@ class BalanceReplyTest : public InstrumentToolsTest, public ::testing::WithParam
 
 TEST_P(BalanceReplyTest, OnlyAnUnexpectedReplyShowsTheMessageOnce) {
     StartWith({{1, 2}, {2, 2}}, std::string("sim:time=instant,fault=") + GetParam().fault);
-    BalancePresenter b(Transport(), h.state.Meas);
+    BalanceTable b(Transport(), h.state.Meas);
     b.Balance();
     ASSERT_EQ(h.ui.shown.size(), GetParam().message ? 1u : 0u);
     if (GetParam().message) {

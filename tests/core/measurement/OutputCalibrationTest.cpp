@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/OutputCalForm.h"
+#include <filesystem>
 
+#include "core/app/OutputCalForm.h"
 
 #include "InstrumentToolsFixture.h"
 
@@ -94,17 +95,22 @@ TEST_F(OutputCalTest, PlusCalOnChannelOneSendsTheSequence) {
     EXPECT_TRUE(h.ui.shown.empty());
 }
 
-TEST_F(OutputCalTest, ClosingSendsMonBeforeSaving) {
+TEST_F(OutputCalTest, EveryCloseSendsMonThenSavesOnce) {
     StartWith({{1, 2}});
-    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
-    cal->SetUse(1, true);
-    cal->EnterValue(1, "500");
-    cal->Click(CalButton::Minus);
-    const std::string path = h.CondFile("OutputCal.cnd");
+    OutputCalForm form(h.engine);
+    form.Calibration().SetUse(1, true);
+    form.Calibration().EnterValue(1, "500");
+    form.Calibration().Click(CalButton::Minus);
+    const std::string path = h.CondFile(kOutputCalCnd);
     h.bus->log.clear();
-    CloseOutputCal(h.engine, *cal);
+    form.Close();
     EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
     EXPECT_EQ(testing::ReadAll(path).substr(0, 7), "1,500\r\n");
+    // The program ending after the window's Close sends and saves nothing more.
+    std::filesystem::remove(path);
+    form.Close();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
+    EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {

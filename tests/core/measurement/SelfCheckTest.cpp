@@ -102,15 +102,5 @@ TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
     EXPECT_FALSE(check->AnyError());
 }
 
-TEST_F(SelfCheckTest, TimeoutIsLongOnlyWhileTheWindowIsOpen) {
-    StartWith({{1, 2}});
-    {
-        LongCheckTimeout longer(h.engine.link.transport->Connection());
-        EXPECT_EQ(Transport().Connection().TimeoutCode(), kT30s);
-    }
-    EXPECT_EQ(Transport().Connection().TimeoutCode(), kT10s);
-    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 14", "open 14", "offline", "open 13", "open 13"}));
-}
-
 }  // namespace
 }  // namespace kmr

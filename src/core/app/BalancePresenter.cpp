@@ -1,0 +1,44 @@
+#include "core/app/BalancePresenter.h"
+
+#include "core/app/Monitor.h"
+
+namespace kmr {
+
+void BalancePresenter::Opened() {
+    view_.Show();
+    view_.SetTimer(true);
+}
+
+void BalancePresenter::Tick() {
+    view_.SetTimer(false);
+    if (!table_.Tick()) {
+        StopMonitoring(e_);
+        view_.Unload();
+        return;
+    }
+    view_.Show();
+    view_.SetTimer(true);
+}
+
+void BalancePresenter::ClickCell(int channel) {
+    table_.ClickCell(channel);
+    view_.Show();
+}
+
+void BalancePresenter::PressBalance() {
+    view_.SetInputEnabled(false);
+    view_.SetTimer(false);
+    table_.Balance();
+    view_.SetTimer(true);
+    view_.SetInputEnabled(true);
+    view_.Show();
+}
+
+int BalancePresenter::CellAfter(int channel, Key key) const {
+    for (int from = channel, next = BalanceCellAfter(from, key); next != from;
+         from = next, next = BalanceCellAfter(from, key))
+        if (table_.RowEnabled(next)) return next;
+    return channel;
+}
+
+}  // namespace kmr

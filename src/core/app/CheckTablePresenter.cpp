@@ -1,0 +1,45 @@
+#include "core/app/CheckTablePresenter.h"
+
+namespace kmr {
+
+CheckTablePresenter::CheckTablePresenter(Engine& e, CheckTableView& view)
+    : e_(e),
+      view_(view),
+      check_(*e.link.transport, e.s.Meas),
+      timeout_(std::make_unique<LongCheckTimeout>(e.link.transport->Connection())) {}
+
+CheckTablePresenter::~CheckTablePresenter() = default;
+
+bool CheckTablePresenter::ChannelMeasured(int channel) const { return e_.s.Meas.Ch(channel).OnOff == 1; }
+
+void CheckTablePresenter::Opened() {
+    for (std::size_t row = 0; row < kCheckRows; ++row) ShowRow(row);
+    view_.SetExecuteEnabled(check_.AnyTicked());
+}
+
+void CheckTablePresenter::Tick(std::size_t row, bool ticked) {
+    check_.SetTicked(row, ticked);
+    view_.SetExecuteEnabled(check_.AnyTicked());
+}
+
+void CheckTablePresenter::Execute() {
+    view_.SetInputEnabled(false);
+    check_.Execute();
+    for (std::size_t row = 0; row < kCheckRows; ++row) {
+        ShowRow(row);
+        view_.SetTicked(row, check_.Ticked(row));
+    }
+    view_.SetExecuteEnabled(check_.AnyTicked());
+    view_.SetInputEnabled(true);
+}
+
+void CheckTablePresenter::Pointed(std::size_t row) {
+    const CheckRow& r = kCheckTable[row];
+    view_.ShowComment(e_.ui.Text(r.comment1Id), r.comment2Id != 0 ? e_.ui.Text(r.comment2Id) : std::string());
+}
+
+void CheckTablePresenter::ShowRow(std::size_t row) {
+    for (int ch = 1; ch <= kChannels; ++ch) view_.ShowCell(row, ch, check_.Cell(row, ch));
+}
+
+}  // namespace kmr

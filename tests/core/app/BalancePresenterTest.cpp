@@ -1,0 +1,90 @@
+#include "core/app/BalancePresenter.h"
+
+#include <gtest/gtest.h>
+
+#include "core/app/MainWindowRules.h"
+#include "core/app/Monitor.h"
+#include "core/measurement/InstrumentToolsFixture.h"
+
+namespace kmr {
+namespace {
+
+// Writes what the window is told into the bus's log, so that it lines up with the commands.
+class LoggedBalanceView : public BalanceView {
+public:
+    explicit LoggedBalanceView(std::vector<std::string>& log) : log_(log) {}
+    void Show() override { log_.push_back("v:show"); }
+    void SetTimer(bool on) override { log_.push_back(on ? "v:timer on" : "v:timer off"); }
+    void SetInputEnabled(bool on) override { log_.push_back(on ? "v:input on" : "v:input off"); }
+    void Unload() override { log_.push_back("v:unload"); }
+
+private:
+    std::vector<std::string>& log_;
+};
+
+// The window's calls and (unless `callsOnly`) the commands, in order.
+std::vector<std::string> CallsAndCommands(const std::vector<std::string>& log, bool callsOnly = false) {
+    std::vector<std::string> out;
+    for (const auto& l : log)
+        if ((!callsOnly && l.rfind("w:", 0) == 0) || l.rfind("v:", 0) == 0) out.push_back(l.substr(2));
+    return out;
+}
+
+struct BalanceTickCase {
+    const char* spec;
+    bool read;  // the live values were read
+};
+
+class BalanceTickTest : public ::testing::TestWithParam<BalanceTickCase> {};
+
+TEST_P(BalanceTickTest, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
+    testing::EngineHarness h;
+    ASSERT_EQ(h.Start(GetParam().spec), StartupOutcome::Online);
+    ToggleMonitor(h.engine);
+    LoggedBalanceView view(h.bus->log);
+    BalancePresenter balance(h.engine, view);
+    h.bus->log.clear();
+    balance.Tick();
+    const bool read = GetParam().read;
+    EXPECT_EQ(CallsAndCommands(h.bus->log, true), read ? (std::vector<std::string>{"timer off", "show", "timer on"})
+                                                       : (std::vector<std::string>{"timer off", "unload"}));
+    EXPECT_EQ(h.state.MonitoringOn != kFalse, read);
+    EXPECT_EQ(h.main.monitorChecked, read);
+    EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, read));
+}
+
+INSTANTIATE_TEST_SUITE_P(Replies, BalanceTickTest,
+                         ::testing::Values(BalanceTickCase{"sim:time=instant", true},
+                                           BalanceTickCase{"sim:time=instant,fault=MDT:short", false},
+                                           BalanceTickCase{"sim:time=instant,fault=MDT:garbage", false},
+                                           BalanceTickCase{"sim:time=instant,fault=MDT:noreply", false}));
+
+using BalancePresenterTest = testing::InstrumentToolsTest;
+
+TEST_F(BalancePresenterTest, BalanceHoldsTheTickAndTheInputWhileItsCommandsRun) {
+    StartWith({{1, 2}, {2, 2}});
+    LoggedBalanceView view(h.bus->log);
+    BalancePresenter balance(h.engine, view);
+    balance.Opened();
+    balance.ClickCell(2);  // only channel 1 stays selected
+    EXPECT_FALSE(balance.Table().Selected(2));
+    h.bus->log.clear();
+    balance.PressBalance();
+    EXPECT_EQ(CallsAndCommands(h.bus->log),
+              (std::vector<std::string>{"input off", "timer off", "RES", "SET1", "BAL", "SET1", "SET2", "timer on",
+                                        "input on", "show"}));
+}
+
+TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOff) {
+    StartWith({{1, 2}, {4, 2}, {6, 2}});
+    LoggedBalanceView view(h.bus->log);
+    const BalancePresenter balance(h.engine, view);
+    EXPECT_EQ(balance.CellAfter(1, Key::Down), 4);
+    EXPECT_EQ(balance.CellAfter(4, Key::Up), 1);
+    EXPECT_EQ(balance.CellAfter(4, Key::Down), 4);   // 5 is off and the last of its column
+    EXPECT_EQ(balance.CellAfter(4, Key::Right), 4);  // 9 is off
+    EXPECT_EQ(balance.CellAfter(1, Key::Right), 6);
+}
+
+}  // namespace
+}  // namespace kmr

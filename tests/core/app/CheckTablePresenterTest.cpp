@@ -1,0 +1,66 @@
+#include "core/app/CheckTablePresenter.h"
+
+#include <gtest/gtest.h>
+
+#include "core/measurement/InstrumentToolsFixture.h"
+
+namespace kmr {
+namespace {
+
+class RecordingCheckView : public CheckTableView {
+public:
+    explicit RecordingCheckView(std::vector<std::string>& log) : log_(log) {}
+    void ShowCell(std::size_t row, int channel, const CheckCell& cell) override {
+        cells[row][static_cast<std::size_t>(channel - 1)] = cell.text;
+    }
+    void SetTicked(std::size_t row, bool on) override { ticked[row] = on; }
+    void SetExecuteEnabled(bool on) override { executeEnabled = on; }
+    void SetInputEnabled(bool on) override { log_.push_back(on ? "input on" : "input off"); }
+    void ShowComment(const std::string& l1, const std::string& l2) override { comment = {l1, l2}; }
+
+    std::array<std::array<std::string, kChannels>, kCheckRows> cells{};
+    std::array<bool, kCheckRows> ticked{};
+    bool executeEnabled = true;
+    std::pair<std::string, std::string> comment;
+
+private:
+    std::vector<std::string>& log_;
+};
+
+using CheckTablePresenterTest = testing::InstrumentToolsTest;
+
+TEST_F(CheckTablePresenterTest, TheLongTimeoutLastsUntilTheWindowCloses) {
+    StartWith({{1, 2}});
+    RecordingCheckView view(h.bus->log);
+    {
+        CheckTablePresenter check(h.engine, view);
+        EXPECT_EQ(Transport().Connection().TimeoutCode(), kT30s);
+        check.Closed();
+        EXPECT_EQ(Transport().Connection().TimeoutCode(), kT10s);
+    }
+    // Closed and then gone: the connection was reopened once each way.
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 14", "open 14", "offline", "open 13", "open 13"}));
+}
+
+TEST_F(CheckTablePresenterTest, ExecuteRunsTheTickedChecksWithTheInputHeld) {
+    StartWith({{1, 2}});
+    RecordingCheckView view(h.bus->log);
+    CheckTablePresenter check(h.engine, view);
+    check.Opened();
+    EXPECT_FALSE(view.executeEnabled);
+    EXPECT_EQ(view.cells[5][0], "----");
+    check.Tick(5, true);
+    check.Tick(2, true);
+    EXPECT_TRUE(view.executeEnabled);
+    h.bus->log.clear();
+    check.Execute();
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "w:CHK2", "w:CHK5", "input on"}));
+    EXPECT_NE(view.cells[5][0], "----");
+    EXPECT_EQ(view.ticked, (std::array<bool, kCheckRows>{}));
+    EXPECT_FALSE(view.executeEnabled);
+    check.Pointed(3);
+    EXPECT_EQ(view.comment, std::make_pair(Text(Language::English, txt::CheckCommentAutobalance), std::string()));
+}
+
+}  // namespace
+}  // namespace kmr
