@@ -5,18 +5,14 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "core/datafiles/CsvCells.h"
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/TemporaryOutput.h"
 #include "core/support/InstrumentFacts.h"
@@ -26,6 +22,8 @@
 
 #ifdef KMR_HAVE_HDF5
 #include <hdf5.h>
+
+#include "core/datafiles/Hdf5DatasetPreparer.h"
 #ifdef __linux__
 #include <fcntl.h>
 #endif
@@ -171,123 +169,6 @@ bool PutFloat(hid_t loc, const char* name, float v) { return PutNumber(loc, name
 bool PutDouble(hid_t loc, const char* name, double v) {
     return PutNumber(loc, name, H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, v);
 }
-
-// What goes into the file, made ready one dataset ahead on a second thread while the library
-// writes the one before (the library itself is called from one thread only): first the times,
-// then each channel's words and values. Two slots: the one being written and the next.
-class DatasetPreparer {
-public:
-    struct Slot {
-        double* seconds = nullptr;  // of job 0
-        std::int16_t* words = nullptr;  // of the others (job i: the i-th channel written, from 1)
-        float* values = nullptr;
-        int error = 0;  // of reading the data file: a system error number, or -1 (file too short)
-    };
-
-    // Throws std::bad_alloc when there is no memory for the two slots.
-    DatasetPreparer(const FileHandle& data, const FileConditions& fc, const ResolvedSubset& subset)
-        : data_(data), fc_(fc), subset_(subset), count_(std::max<std::int32_t>(subset.samples.count, 0)),
-          jobs_(1 + subset.channels.size()), wordsBytes_(Rounded(sizeof(std::int16_t))),
-          slotBytes_(std::max(Rounded(sizeof(double)), wordsBytes_ + Rounded(sizeof(float)))),
-          memory_(2 * slotBytes_) {
-        // Memory of large pages: a fresh small page costs more than the numbers put on it.
-        for (std::size_t i = 0; i < 2; ++i) {
-            char* base = memory_.data() + i * slotBytes_;
-            slots_[i].seconds = reinterpret_cast<double*>(base);
-            slots_[i].words = reinterpret_cast<std::int16_t*>(base);
-            slots_[i].values = reinterpret_cast<float*>(base + wordsBytes_);
-        }
-        try {
-            thread_ = std::thread([this] { Work(); });
-        } catch (const std::system_error&) {
-            // No second thread: each job is done when it is taken.
-        }
-    }
-    ~DatasetPreparer() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        changed_.notify_all();
-        if (thread_.joinable()) thread_.join();
-    }
-    DatasetPreparer(const DatasetPreparer&) = delete;
-    DatasetPreparer& operator=(const DatasetPreparer&) = delete;
-
-    // Job i, done; valid until Release(i).
-    const Slot& Take(std::size_t i) {
-        if (!thread_.joinable()) {
-            Prepare(i, slots_[i % 2]);
-            return slots_[i % 2];
-        }
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return prepared_ > i; });
-        return slots_[i % 2];
-    }
-    void Release(std::size_t i) {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            released_ = i + 1;
-        }
-        changed_.notify_all();
-    }
-
-private:
-    std::size_t Rounded(std::size_t elementBytes) const {
-        return (static_cast<std::size_t>(count_) * elementBytes + 63) / 64 * 64;
-    }
-
-    void Work() {
-        for (std::size_t i = 0; i < jobs_; ++i) {
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [&] { return stop_ || i < released_ + 2; });
-                if (stop_) return;
-            }
-            Prepare(i, slots_[i % 2]);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                prepared_ = i + 1;
-            }
-            changed_.notify_all();
-        }
-    }
-
-    void Prepare(std::size_t i, Slot& slot) const {
-        if (i == 0) {
-            const double clockMs = DecimalClockMs(fc_.SmpClk);
-            const std::int32_t first = subset_.samples.first;
-            // The same expression as SampleSeconds (indexes are 32-bit, which vector lanes convert).
-            for (std::int32_t j = 0; j < count_; ++j) slot.seconds[j] = static_cast<double>(first + j) * clockMs / 1000.0;
-            return;
-        }
-        const ChannelCondition& c = fc_.Ch(subset_.channels[i - 1]);
-        const std::int64_t at =
-            ChannelBlockOffset(fc_.WordsConverted, subset_.blocks[i - 1]) + std::int64_t{2} * subset_.samples.first;
-        std::int16_t* words = slot.words;
-        float* values = slot.values;
-        slot.error = data_.ReadAtShared(at, words, static_cast<std::size_t>(count_) * sizeof(std::int16_t));
-        if (slot.error != 0) return;
-        SampleWordsToHost(words, static_cast<std::size_t>(count_));
-        const float coeff = c.Coeff, offset = c.Offset;
-        for (std::int32_t j = 0; j < count_; ++j) values[j] = CsvCellValue(words[j], coeff, offset);
-    }
-
-    const FileHandle& data_;
-    const FileConditions& fc_;
-    const ResolvedSubset& subset_;
-    const std::int32_t count_;
-    const std::size_t jobs_;
-    const std::size_t wordsBytes_, slotBytes_;
-    LargeMemory memory_;
-    Slot slots_[2];
-    std::thread thread_;
-    std::mutex mutex_;  // guards what follows
-    std::condition_variable changed_;
-    std::size_t prepared_ = 0;  // jobs done
-    std::size_t released_ = 0;  // jobs written
-    bool stop_ = false;
-};
 
 constexpr hsize_t kPageBytes = 4096;
 constexpr hsize_t kPageAlignThreshold = 16384;  // objects this large or larger: the chunks
