@@ -4,11 +4,7 @@
 // the two times are best of several, taken in turns so that a busy machine slows both alike:
 //   open: R x (goal <= 1.5)
 //   memory: N MiB (goal <= 32)
-#include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QTest>
 #include <qcustomplot.h>
 
 #include <fcntl.h>
@@ -18,20 +14,11 @@
 #include <cstdio>
 
 #include "LargestRecord.h"
-#include "gui/GuiText.h"
-#include "gui/Program.h"
+#include "WindowProgram.h"
 #include "gui/RecordActions.h"
 #include "gui/charts/ChartArea.h"
 
 namespace {
-
-long ResidentKiB() {
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly)) return 0;
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return 0;
-}
 
 // Reads the whole file into a new buffer with plain reads; seconds.
 double ReadBytes(const std::string& path) {
@@ -56,15 +43,10 @@ double ReadBytes(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
-    qputenv("XDG_DOCUMENTS_DIR", (home.path() + "/Documents").toUtf8());
+    kmr::bench::UseOffscreenHome(home);
     QApplication app(argc, argv);
-    QApplication::setOrganizationName("VNT");
-    QApplication::setApplicationName("KMR-5300");
-    kmr::gui::SetGuiLanguage(kmr::Language::English);
+    kmr::bench::NameProgram();
 
     const std::string path = home.path().toStdString() + "/largest.kmr";
     if (!kmr::bench::WriteLargestKmr(path, kmr::bench::LargestConditions(), kmr::bench::MakeSamples(false))) {
@@ -73,9 +55,7 @@ int main(int argc, char** argv) {
     }
 
     kmr::gui::Program program;
-    kmr::gui::ProgramOptions options;
-    options.interfaceOverride = "sim:time=instant";
-    if (program.Start(options) != kmr::StartupOutcome::Online || !QTest::qWaitForWindowExposed(&program.Main(), 10000)) {
+    if (kmr::bench::StartProgram(program, "sim:time=instant") != kmr::StartupOutcome::Online) {
         std::printf("start-up did not reach the main window\n");
         return 1;
     }
@@ -102,7 +82,7 @@ int main(int argc, char** argv) {
     double bestReturn = 1e9;
 
     ReadBytes(path);  // the page cache warm
-    const long before = ResidentKiB();
+    const long before = kmr::bench::ResidentKiB();
     double bestOpen = 1e9, bestRead = 1e9;
     long after = 0;
     constexpr int kRounds = 7;
@@ -125,7 +105,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         bestOpen = std::min(bestOpen, s);
-        if (round == 0) after = ResidentKiB();
+        if (round == 0) after = kmr::bench::ResidentKiB();
         // What follows the first paint (the conditions panel, the settings written) is done
         // before the next round.
         QTest::qWait(700);
