@@ -56,6 +56,22 @@ bool Choose(QWidget& main, const char* item) {
     return true;
 }
 
+// Answers the export-range window once it shows: the span between the cursors, channel `untick`
+// left out, the format at `format` in its list.
+void AnswerExportRange(QTimer& timer, const char* untick, int format) {
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&timer, untick, format] {
+        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (dlg == nullptr || dlg->objectName() != "ExportRangeDlg") return;
+        timer.stop();
+        dlg->findChild<QRadioButton*>("optCursorRange")->setChecked(true);
+        dlg->findChild<QCheckBox*>(untick)->setChecked(false);
+        dlg->findChild<QComboBox*>("cboFormat")->setCurrentIndex(format);
+        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    timer.start();
+}
+
 void Drop(QWidget& target, const QString& path) {
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(path)});
@@ -214,16 +230,7 @@ void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
     area->PlaceCursorAt(0, 65.1, true);
     answer = out + "/cut.csv";
     QTimer answerDialog;
-    answerDialog.setInterval(10);
-    QObject::connect(&answerDialog, &QTimer::timeout, [&] {
-        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dlg == nullptr || dlg->objectName() != "ExportRangeDlg") return;
-        answerDialog.stop();
-        dlg->findChild<QRadioButton*>("optCursorRange")->setChecked(true);
-        dlg->findChild<QCheckBox*>("chkChannel2")->setChecked(false);
-        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    });
-    answerDialog.start();
+    AnswerExportRange(answerDialog, "chkChannel2", 0);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
     const QByteArray csv = FileBytes(answer);
     QVERIFY(!csv.isEmpty());
@@ -254,17 +261,7 @@ void RecordWindowTest::exportOfARangeWritesHdf5() {
     area->PlaceCursorAt(0, 65.535, false);
     area->PlaceCursorAt(0, 65.537, true);
     QTimer answerDialog;
-    answerDialog.setInterval(10);
-    QObject::connect(&answerDialog, &QTimer::timeout, [&] {
-        auto* dlg = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        if (dlg == nullptr || dlg->objectName() != "ExportRangeDlg") return;
-        answerDialog.stop();
-        dlg->findChild<QRadioButton*>("optCursorRange")->setChecked(true);
-        dlg->findChild<QCheckBox*>("chkChannel1")->setChecked(false);
-        dlg->findChild<QComboBox*>("cboFormat")->setCurrentIndex(1);
-        dlg->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
-    });
-    answerDialog.start();
+    AnswerExportRange(answerDialog, "chkChannel1", 1);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
     QVERIFY(FileBytes(answer).startsWith("\x89HDF\r\n\x1a\n"));
 
