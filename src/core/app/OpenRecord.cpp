@@ -148,7 +148,8 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
         StopMonitoring(e);
     }
     // The record shows its own channels; the graphs chosen before come back when it goes.
-    OpenedRecordFile opened{path, fc, check.wholeChannels, check.complete, {}, true};
+    OpenedRecordFile opened{path, fc, check.wholeChannels, check.complete, check.missingChannels,
+                            check.note, check.sizeWarning, {}, true};
     if (s.OpenedRecord && s.OpenedRecord->restoreGraphUse) {
         opened.graphUseBefore = s.OpenedRecord->graphUseBefore;
     } else {
@@ -170,14 +171,16 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
 
 StoredRecordText OpenedRecordText(const Engine& e) {
     if (!e.s.OpenedRecord) return {};
+    // The header as it was read when the file was opened.
     const OpenedRecordFile& r = *e.s.OpenedRecord;
-    // The texts come from the file as it is now read (the note and the caution included).
-    StoredRecordCheck check = CheckStoredRecord(r.path, e.ui.language);
-    if (!check.ok) {
-        check.conditions = r.conditions;
-        check.complete = r.complete;
-        check.wholeChannels = r.wholeChannels;
-    }
+    StoredRecordCheck check;
+    check.ok = true;
+    check.conditions = r.conditions;
+    check.wholeChannels = r.wholeChannels;
+    check.missingChannels = r.missingChannels;
+    check.complete = r.complete;
+    check.note = r.note;
+    check.sizeWarning = r.sizeWarning;
     const int model = e.s.ProgramMode == kModeOnline ? e.s.Instrument.InstrumentModel : -1;
     return DescribeStoredRecord(r.path, check, e.ui.language, model);
 }

@@ -133,6 +133,12 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
     EXPECT_TRUE(h.engine.chart.ShowsRecord(1));
     EXPECT_FALSE(h.engine.chart.ShowsRecord(6));
     EXPECT_EQ(h.state.OpenedRecord->wholeChannels, (std::vector<int>{2, 5}));
+    // The panel describes the header read at opening, its note included, even once the file is gone.
+    std::filesystem::remove(h.DataFolder() + "cancelled.kmr");
+    const StoredRecordText t = OpenedRecordText(h.engine);
+    EXPECT_EQ(t.channelRows.size(), 2u);
+    ASSERT_FALSE(t.notes.empty());
+    EXPECT_NE(t.notes[0].find("Not whole in the file: 7"), std::string::npos);
 }
 
 TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChangesNothing) {
