@@ -15,7 +15,8 @@ namespace kmr {
 namespace {
 
 // The record's channels into the charts, as the end of a transfer draws them.
-void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& samples) {
+void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& samples,
+                      std::vector<MinMaxSummary>& summaries) {
     ProgramState& s = e.s;
     const std::int32_t n = fc.WordsConverted;
     ChartModel::Batch batch(e.chart);
@@ -27,7 +28,8 @@ void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vect
             e.chart.ClearChannelGraph(ch, n, fc.SmpClk, s.Graph);
             continue;
         }
-        e.chart.AdoptRecordSeries(ch, std::move(samples[k]), fc, s.Graph);
+        summaries[k].Finish(samples[k]);
+        e.chart.AdoptRecordSeries(ch, std::move(samples[k]), std::move(summaries[k]), fc, s.Graph);
         if (k == 0) e.chart.ComputeDisplayRange(s.Graph, n, fc.SmpClk);
         ++k;
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
@@ -136,7 +138,14 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     }
     RunStatus status = RunStatus::Ok;
     std::vector<std::vector<std::int16_t>> samples;
-    const bool read = ReadStoredSamples(path, fc, samples, view, ui, status);
+    // Each channel's summary is made as it is read, in the same pass.
+    std::vector<MinMaxSummary> summaries;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (fc.Ch(ch).OnOff == 1) summaries.emplace_back().Start(static_cast<std::size_t>(std::max(fc.WordsConverted, 0)));
+    const bool read = ReadStoredSamples(path, fc, samples, view, ui, status,
+                                        [&summaries](std::size_t k, std::span<const std::int16_t> piece) {
+                                            summaries[k].Add(piece);
+                                        });
     if (withProgress) view.Close();
     if (!read) {
         ui.SetPointer(before);
@@ -158,7 +167,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     for (int ch = 1; ch <= kChannels; ++ch) s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = fc.Ch(ch).OnOff == 1 ? 1 : 0;
     s.OpenedRecord = std::move(opened);
     s.DataPresent = kTrue;
-    DrawStoredRecord(e, fc, samples);
+    DrawStoredRecord(e, fc, samples, summaries);
     s.RecentFiles = WithRecentFile(s.RecentFiles, path);
     e.main.SetCaption(StoredRecordCaption(path));
     ui.SetPointer(before);
