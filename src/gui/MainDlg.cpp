@@ -360,8 +360,9 @@ void MainDlg::BatchEnded(const ChartChanges& changes) {
     for (int i = 0; i < kCharts; ++i)
         if (changes.labels[static_cast<std::size_t>(i)]) panels_[static_cast<std::size_t>(i)]->Show(e_->chart.Labels(i));
     if (changes.axes.any()) ShowPanels();
-    if (chartView_ != nullptr) chartView_->BatchEnded(changes);
+    // A record's conditions panel takes its place before the charts are queried and painted.
     if (records_ != nullptr) records_->ChartsChanged();
+    if (chartView_ != nullptr) chartView_->BatchEnded(changes);
 }
 
 void MainDlg::ShowPanels() {

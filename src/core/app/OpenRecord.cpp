@@ -211,6 +211,56 @@ SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFacto
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
 }
 
+std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<AxisRange>& visible,
+                                                 const CursorTimes& cursors) {
+    ExportRangeOffer offer;
+    offer.source = ShownRecordFile(e.s);
+    if (offer.source.empty() || e.chart.GraphMode() != kRecordedMode) {
+        e.ui.ShowMessage(e.ui.Text(offer.source.empty() ? 2808 : 2809), e.ui.Text(107), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
+        return std::nullopt;
+    }
+    const MeasConditions& m = e.s.RecordMeas();
+    const std::int32_t n = e.s.RecordWords();
+    offer.shown = visible ? *visible
+                          : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
+    offer.cursors = cursors.hasA && cursors.hasB;
+    offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (m.Ch(ch).OnOff != 1) continue;
+        offer.channels.push_back(ch);
+        offer.ticked.push_back(e.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1);
+    }
+    return offer;
+}
+
+SampleRange ChosenSamples(const ProgramState& s, const ExportRangeOffer& offer, bool betweenCursors) {
+    const AxisRange r = betweenCursors && offer.cursors ? offer.betweenCursors : offer.shown;
+    return SamplesBetween(r.lo, r.hi, s.RecordMeas().SmpClk, s.Graph.X.XtimeFactor, s.RecordWords());
+}
+
+bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels) {
+    if (!channels.empty()) return true;
+    e.ui.ShowMessage(e.ui.Text(2833), e.ui.Text(156), MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
+}
+
+namespace {
+const char* ExtensionOf(ExportFormat format) { return format == ExportFormat::Hdf5 ? ".h5" : ".csv"; }
+bool EndsWithNoCase(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && ToLowerAscii(s.substr(s.size() - end.size())) == end;
+}
+}  // namespace
+
+std::string SuggestedExportName(const std::string& source, ExportFormat format) {
+    const std::string stem = EndsWithNoCase(source, ".kmr") ? source.substr(0, source.size() - 4) : source;
+    return stem + ExtensionOf(format);
+}
+
+std::string WithExportExtension(const std::string& path, ExportFormat format) {
+    return EndsWithNoCase(path, ExtensionOf(format)) ? path : path + ExtensionOf(format);
+}
+
 std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
                                           ExportFormat format, const std::vector<int>& channels,
                                           SampleRange samples, DrivePort& drive) {
