@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "core/graphs/ChartModel.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 #include <qcustomplot.h>
 
 namespace {
@@ -67,7 +67,7 @@ struct Window {
     GraphConditions g;
     MeasConditions m;
     ChartModel model;
-    std::unique_ptr<ChartArea> area;
+    std::unique_ptr<ChartsWidget> area;
     std::vector<std::string> units{"x1e-6"};
 
     Window() {
@@ -80,7 +80,7 @@ struct Window {
             m.Ch(ch).Coeff = 0.01f * static_cast<float>(ch);
         }
         RebuildMeasuredChannels(m);
-        area = std::make_unique<ChartArea>(model, g, m);
+        area = std::make_unique<ChartsWidget>(model, g, m);
         area->resize(kWidth, kHeight);
         area->show();
         model.ResetAllGraphs(g, m, units);

@@ -16,7 +16,7 @@
 #include "LargestRecord.h"
 #include "WindowProgram.h"
 #include "gui/RecordActions.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ int main(int argc, char** argv) {
     }
     program.Main().resize(1366, 768);
     QTest::qWait(200);
-    auto* area = program.Main().findChild<kmr::ChartArea*>();
+    auto* area = program.Main().findChild<kmr::ChartsWidget*>();
     kmr::gui::RecordActions* records = program.Main().Records();
     if (area == nullptr || records == nullptr) return 1;
     // The charts painted with the record since the open began (a paint of what they showed before,

@@ -22,8 +22,8 @@
 #include "gui/BalanceDlg.h"
 #include "gui/ChannelPanel.h"
 #include "gui/CheckTableDlg.h"
-#include "gui/charts/ChartArea.h"
-#include "gui/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
+#include "gui/ChartAreaParts.h"
 #include "gui/FileExchangeDlg.h"
 #include "gui/FloodPanel.h"
 #include "gui/GeometryStore.h"
@@ -207,7 +207,7 @@ MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
 
 void MainDlg::Attach(Engine& e) {
     e_ = &e;
-    const ChartArea area = CreateChartArea(e, centralWidget());
+    const ChartAreaParts area = CreateChartArea(e, centralWidget());
     chartWidget_ = area.widget;
     chartView_ = area.view;
     auto* graphs = static_cast<QHBoxLayout*>(centralWidget()->layout()->itemAt(1)->layout());
@@ -368,7 +368,7 @@ void MainDlg::BatchEnded(const ChartChanges& changes) {
 void MainDlg::ShowPanels() {
     // A channel's panel shows while its graph is in use.
     for (std::size_t i = 0; i < panels_.size(); ++i) panels_[i]->setVisible(e_->s.Graph.Ch[i].Use == 1);
-    if (auto* area = qobject_cast<kmr::ChartArea*>(chartWidget_)) area->Relayout();
+    if (auto* area = qobject_cast<kmr::ChartsWidget*>(chartWidget_)) area->Relayout();
 }
 
 // --- Geometry ------------------------------------------------------------------------------------

@@ -34,7 +34,7 @@
 #include "core/datafiles/TemporaryOutput.h"
 #include "core/support/Numbers.h"
 #include "gui/GuiText.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 
 namespace kmr::gui {
 
@@ -192,7 +192,7 @@ bool RecordActions::OpenInHandler(const std::string& path) {
     if (!opened) return false;
     // The panel has had its place since the record's charts were laid out; they are painted once.
     UpdatePanel();
-    if (kmr::ChartArea* area = Charts()) area->ReplotNow();
+    if (kmr::ChartsWidget* area = Charts()) area->ReplotNow();
     return true;
 }
 
@@ -268,8 +268,8 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
     return QObject::eventFilter(watched, event);
 }
 
-kmr::ChartArea* RecordActions::Charts() const {
-    return window_->findChild<kmr::ChartArea*>();
+kmr::ChartsWidget* RecordActions::Charts() const {
+    return window_->findChild<kmr::ChartsWidget*>();
 }
 
 QString RecordActions::ChartCaption() const {
@@ -280,7 +280,7 @@ QString RecordActions::ChartCaption() const {
     for (int ch = 1; ch <= kChannels; ++ch)
         if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) channels << QString::number(ch);
     caption += QStringLiteral("  ") + T(1209) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
-    if (kmr::ChartArea* area = Charts()) {
+    if (kmr::ChartsWidget* area = Charts()) {
         for (int i = 0; i < kCharts; ++i) {
             if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
             const QCPRange r = area->Plot(i)->xAxis->range();
@@ -292,7 +292,7 @@ QString RecordActions::ChartCaption() const {
 }
 
 bool RecordActions::WriteCharts(const QString& path, QString* error) {
-    kmr::ChartArea* area = Charts();
+    kmr::ChartsWidget* area = Charts();
     if (area == nullptr) return false;
     area->ReplotNow();
     std::vector<QCustomPlot*> plots;
@@ -450,7 +450,7 @@ private:
 }  // namespace
 
 void RecordActions::ExportRange() {
-    kmr::ChartArea* area = Charts();
+    kmr::ChartsWidget* area = Charts();
     std::optional<AxisRange> visible;
     for (int i = 0; area != nullptr && i < kCharts; ++i) {
         if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1 || !e_.chart.ShowsRecord(i)) continue;

@@ -20,7 +20,7 @@ class QMainWindow;
 class QMenu;
 
 namespace kmr {
-class ChartArea;
+class ChartsWidget;
 }
 
 namespace kmr::gui {
@@ -64,7 +64,7 @@ private:
     void OpenChosen();
     void ExportCharts();
     void ExportRange();
-    kmr::ChartArea* Charts() const;
+    kmr::ChartsWidget* Charts() const;
     QString ChartCaption() const;
 
     Engine& e_;

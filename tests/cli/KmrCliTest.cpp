@@ -9,7 +9,6 @@
 
 #include <sstream>
 
-#include "cli/JsonReader.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/Hdf5Export.h"
 #include "core/support/TextTable.h"
@@ -77,20 +76,12 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     EXPECT_TRUE(err.str().empty());
 }
 
-TEST_F(KmrCli, InfoReportsDamagedAndCancelledFiles) {
+TEST_F(KmrCli, InfoReportsDamagedAndMissingFiles) {
     const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, std::string(1099, 'x'));
     EXPECT_EQ(Run({"info", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, 113)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
-
-    const std::string path = MakeKmr("c.kmr");
-    kmr::testing::FakeUi ui{MsgAnswer::Cancel};
-    RunStatus st = RunStatus::Ok;
-    ASSERT_TRUE(MarkDataFileCancelled(path, ui, st));
-    EXPECT_EQ(Run({"info", path}), 0);
-    EXPECT_NE(out.str().find("Complete: no\n"), std::string::npos);
-    EXPECT_NE(err.str().find("cancelled"), std::string::npos);
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
 }
 
@@ -182,92 +173,27 @@ TEST_F(KmrCli, OutputThatCannotBeWrittenIsAFailure) {
     }
 }
 
-// "Name: value" lines of kmr info, in order.
-std::vector<std::pair<std::string, std::string>> InfoFields(const std::string& text) {
-    std::vector<std::pair<std::string, std::string>> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty()) continue;
-        const std::size_t colon = line.find(": ");
-        out.emplace_back(line.substr(0, colon), colon == std::string::npos ? "" : line.substr(colon + 2));
-    }
-    return out;
-}
-
-TEST_F(KmrCli, InfoJsonIsJsonWithTheFieldsAndValuesOfInfo) {
+// Field by field against kmr info, the h5py read-back reads it with a JSON parser; here what that
+// check does not reach: text that must be escaped, exact number digits, UTF-8, the empty array.
+TEST_F(KmrCli, InfoJsonEscapesNamesAndKeepsTheDigitsOfInfo) {
     MeasConditions m = ConditionsWith({2, 5}, 1000);
-    m.Ch(5).Coeff = 1.2345678e-5f;  // "1.234568E-05": a number in JSON too
-    m.Ch(5).Unit = 3;                // "°C": UTF-8 in JSON
-    m.TrgMode = 2;
+    m.Ch(5).Coeff = 1.2345678e-5f;
+    m.Ch(5).Unit = 3;
 #ifdef _WIN32
-    const std::string a = dir.File("a.kmr"), b = MakeKmr("b.kmr");
+    const std::string a = dir.File("a.kmr");
 #else
-    const std::string a = dir.File("a.kmr"), b = MakeKmr("b \"quoted\".kmr");  // escaped in JSON
+    const std::string a = dir.File("a \"quoted\".kmr");
 #endif
     ASSERT_TRUE(WriteKmr(a, m, 1000, {std::vector<std::int16_t>(1000, 1), std::vector<std::int16_t>(1000, 2)}));
-    kmr::testing::FakeUi ui{MsgAnswer::Cancel};
-    RunStatus st = RunStatus::Ok;
-    ASSERT_TRUE(MarkDataFileCancelled(b, ui, st));
-
-    ASSERT_EQ(Run({"info", a, b}), 0);
-    const std::string text = out.str();
-    ASSERT_EQ(Run({"info", "--json", a, b}), 0) << err.str();
-    const auto json = kmr::testing::JsonReader::Parse(out.str());
-    ASSERT_TRUE(json) << out.str();
-    ASSERT_EQ(json->kind, kmr::testing::Json::Kind::Array);
-    ASSERT_EQ(json->items.size(), 2u);
-
-    // The text of each file, one block per file; every line is a field of the file's object.
-    const std::size_t split = text.find("\n\nFile: ");
-    ASSERT_NE(split, std::string::npos);
-    const std::string blocks[] = {text.substr(0, split + 1), text.substr(split + 2)};
-    for (std::size_t f = 0; f < 2; ++f) {
-        const auto& obj = (*json)[f];
-        std::size_t fields = 0;
-        for (const auto& [key, value] : InfoFields(blocks[f])) {
-            SCOPED_TRACE(key);
-            const bool channel = key.size() > 5 && key.rfind("CH", 0) == 0 && key[4] == '.';
-            const auto& holder = channel ? obj["Channels"][static_cast<std::size_t>(std::stoi(key.substr(2, 2)) - 1)] : obj;
-            const std::string name = channel ? key.substr(5) : key;
-            if (channel) {
-                EXPECT_EQ(holder["Channel"].number, std::stoi(key.substr(2, 2)));
-            }
-            ASSERT_TRUE(holder.Has(name));
-            const auto& v = holder[name];
-            ++fields;
-            switch (v.kind) {
-                case kmr::testing::Json::Kind::Number:
-                    if (holder.Has(name + "Name")) {
-                        EXPECT_EQ(value, v.text + " (" + holder[name + "Name"].text + ")");
-                    } else {
-                        EXPECT_EQ(value, v.text);  // the very digits kmr info prints
-                    }
-                    break;
-                case kmr::testing::Json::Kind::String: EXPECT_EQ(value, v.text); break;
-                case kmr::testing::Json::Kind::Bool: EXPECT_EQ(value, v.boolean ? "yes" : "no"); break;
-                default: ADD_FAILURE() << "no value";
-            }
-        }
-        // No field beyond those of the text.
-        std::size_t keys = 0;
-        for (const auto& k : obj.order) keys += k != "Channels" && !(k.size() > 4 && k.substr(k.size() - 4) == "Name");
-        for (const auto& c : obj["Channels"].items)
-            for (const auto& k : c.order) keys += k != "Channel" && !(k.size() > 4 && k.substr(k.size() - 4) == "Name");
-        EXPECT_EQ(keys, fields);
-    }
-    EXPECT_EQ((*json)[0]["Channels"][4]["Unit"].number, 3);
-    EXPECT_EQ((*json)[0]["Channels"][4]["UnitName"].text, "\xC2\xB0" "C");
-    EXPECT_EQ((*json)[0]["Channels"][4]["Coeff"].text, "1.234568E-05");
-    EXPECT_EQ((*json)[0]["TrgModeName"].text, "External Trigger");
-    EXPECT_TRUE((*json)[0]["Complete"].boolean);
-    EXPECT_FALSE((*json)[1]["Complete"].boolean);
-    EXPECT_EQ((*json)[1]["File"].text, b);
-
-    // A file it cannot read: the reason on standard error, the array of the others still JSON.
-    EXPECT_EQ(Run({"info", "--json", dir.File("missing.kmr"), a}), 1);
-    const auto partial = kmr::testing::JsonReader::Parse(out.str());
-    ASSERT_TRUE(partial) << out.str();
-    EXPECT_EQ(partial->items.size(), 1u);
+    std::string escaped;
+    for (char c : a) escaped += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    ASSERT_EQ(Run({"info", "--json", dir.File("missing.kmr"), a}), 1);
+    const std::string json = out.str();
+    for (const std::string& field : {"[\n  {\n    \"File\": \"" + escaped + "\",\n", std::string("\"Complete\": true,\n"),
+                                     std::string("\"Coeff\": 1.234568E-05,\n"),
+                                     std::string("\"UnitName\": \"\xC2\xB0" "C\",\n")})
+        EXPECT_NE(json.find(field), std::string::npos) << field << " in\n" << json;
+    EXPECT_EQ(json.substr(json.size() - 4), "}\n]\n");
     EXPECT_EQ(Run({"info", "--json", dir.File("missing.kmr")}), 1);
     EXPECT_EQ(out.str(), "[]\n");
     EXPECT_EQ(Run({"info", "--jsonx", a}), 2);

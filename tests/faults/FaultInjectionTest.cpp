@@ -506,32 +506,26 @@ TEST(FaultInjection, ACleanMeasurementWritesBothFilesWhole) {
     EXPECT_TRUE(csv.data.at(csvName) == ConvertedCsv(kmrName, kmr.data.at(kmrName)));
 }
 
-// Every command of the clean wire, each way the instrument or the route can fail it.
-TEST(FaultInjection, EveryCommandEveryWay) {
-    const Outcome& clean = Clean(FileKind::Kmr);
+// Every command of the clean wire of `kind` from `first` on, each way the instrument or the route
+// can fail it.
+void EveryCommandEveryWay(FileKind kind, bool afterStartup) {
+    const Outcome& clean = Clean(kind);
+    const int first = afterStartup ? static_cast<int>(clean.startupCommands) : 0;
     for (Fault f : {Fault::ErrorReply, Fault::NoReply, Fault::Garbage, Fault::ShortReply, Fault::Dropped})
-        for (int i = 0; i < static_cast<int>(clean.commands.size()); ++i) {
-            Scenario sc{f, i, FileKind::Kmr, false};
+        for (int i = first; i < static_cast<int>(clean.commands.size()); ++i) {
+            Scenario sc{f, i, kind, false};
             SCOPED_TRACE(sc.Describe() + ": " + clean.commands[static_cast<std::size_t>(i)]);
             Measurement(sc, &clean).Run();
             ++g_scenarios;
-            if (HasFatalFailure()) return;
+            if (::testing::Test::HasFatalFailure()) return;
         }
 }
 
-// Every command of a CSV record (after start-up), each way it can fail: no CSV file under its own
-// name is partial or holds a value that was not read.
-TEST(FaultInjection, EveryCommandOfACsvRecordEveryWay) {
-    const Outcome& clean = Clean(FileKind::Csv);
-    for (Fault f : {Fault::ErrorReply, Fault::NoReply, Fault::Garbage, Fault::ShortReply, Fault::Dropped})
-        for (int i = static_cast<int>(clean.startupCommands); i < static_cast<int>(clean.commands.size()); ++i) {
-            Scenario sc{f, i, FileKind::Csv, false};
-            SCOPED_TRACE(sc.Describe() + ": " + clean.commands[static_cast<std::size_t>(i)]);
-            Measurement(sc, &clean).Run();
-            ++g_scenarios;
-            if (HasFatalFailure()) return;
-        }
-}
+TEST(FaultInjection, EveryCommandEveryWay) { EveryCommandEveryWay(FileKind::Kmr, false); }
+
+// The same for a CSV record (after start-up): no CSV file under its own name is partial or holds a
+// value that was not read.
+TEST(FaultInjection, EveryCommandOfACsvRecordEveryWay) { EveryCommandEveryWay(FileKind::Csv, true); }
 
 // Every write of the condition files at start-up, and of the .kmr and CSV files of the record,
 // fails in turn, until the measurement gets through.

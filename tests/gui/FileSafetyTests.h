@@ -5,16 +5,15 @@
 
 namespace kmr::guitest {
 
-// A recording is never lost to a file problem, in the windows: names checked at entry, the data
-// folder before the run, a failed save saved again through the folder picker, a cancelled
-// conversion that leaves nothing, the picker that stays put, message boxes within the screen.
+// A recording is never lost to a file problem, in the windows: names checked at entry, a failed
+// save saved again through the folder picker, a cancelled conversion that leaves nothing, the
+// picker that stays put, message boxes within the screen.
 class FileSafetyTest : public QObject, public ProgramFixture {
     Q_OBJECT
 private slots:
     void init();
     void cleanup();
     void aNameTooLongIsRefusedAtEntryWithAMessage();
-    void aDataFolderThatCannotBeMadeStopsStartBeforeTheInstrument();
     void aFileThatCannotBeWrittenIsSavedInTheFolderPicked();
     void theWindowsCancelLeavesNoPartOfTheFileInProgress();
     void thePickerKeepsTheRowUnderThePointerWhenFoldersLoad();

@@ -28,7 +28,7 @@
 #include "gui/PathDlg.h"
 #include "gui/SetPathAndFileDlg.h"
 #include "gui/VersionDlg.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 #include "support/FakeUi.h"
 
 namespace kmr::guitest {
@@ -38,7 +38,7 @@ namespace {
 // Every shown row of the chart area read as a person would: the data panel's labels apart,
 // whole and inside the panel; the rows at least the minimum height unless the area scrolls; the
 // time numbers of the bottom chart inside its widget.
-void CheckChartArea(ChartArea& area, const QString& what) {
+void CheckCharts(ChartsWidget& area, const QString& what) {
     area.ReplotNow();
     const ChartAreaPlaces& places = area.Places();
     QVERIFY2(!places.rows.empty(), qPrintable(what));
@@ -80,7 +80,7 @@ void CheckChartArea(ChartArea& area, const QString& what) {
 void CheckAtEveryChannelCount(gui::Program& p) {
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    auto* area = qobject_cast<ChartArea*>(w.ChartWidget());
+    auto* area = qobject_cast<ChartsWidget*>(w.ChartWidget());
     QVERIFY(area != nullptr);
     for (const QSize size : {QSize(712, 380), QSize(1366, 768)}) {
         w.resize(size);
@@ -89,7 +89,7 @@ void CheckAtEveryChannelCount(gui::Program& p) {
             for (int i = 0; i < kCharts; ++i) p.State().Graph.Ch[static_cast<std::size_t>(i)].Use = i < n ? 1 : 0;
             area->Relayout();
             const QString what = QStringLiteral("%1 charts at %2x%3").arg(n).arg(size.width()).arg(size.height());
-            CheckChartArea(*area, what);
+            CheckCharts(*area, what);
             if (QTest::currentTestFailed()) return;
             // Ten rows do not fit in the default window: the area scrolls.
             if (n == 10 && size.height() == 380) QVERIFY(area->Places().scrolls);
@@ -295,7 +295,7 @@ void LayoutTest::chartCursorsByKeysAndDoubleClickResetsTheScaleOnly() {
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     RecordByF5(p, *bus_);
-    auto* area = qobject_cast<ChartArea*>(w.ChartWidget());
+    auto* area = qobject_cast<ChartsWidget*>(w.ChartWidget());
     QCustomPlot* plot = area->Plot(0);
     plot->setFocus();
     QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(plot));

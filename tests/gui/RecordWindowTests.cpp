@@ -31,7 +31,7 @@
 #include "gui/BoxAnswerer.h"
 #include "gui/RecordActions.h"
 #include "gui/SingleInstance.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 #include "sim/SimBus.h"
 #include "support/TempDir.h"
 #include "support/BuildPaths.h"
@@ -123,7 +123,7 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditions() {
     for (const char* piece : {"Trigger Mode", "Manual Trigger", "Sampling Clock", "1 ms", "Memory Word", "3000",
                               "Pre-Memory", "Averaging", "Input Mode", "L.P.F", "Coeff.", "0.25", "Offset"})
         QVERIFY2(text.contains(piece), piece);
-    auto* area = p.Main().findChild<kmr::ChartArea*>();
+    auto* area = p.Main().findChild<kmr::ChartsWidget*>();
     QVERIFY(area != nullptr);
     QTRY_VERIFY(area->Counters(1).replots > 0);
     QVERIFY(p.Core().chart.ShowsRecord(1));
@@ -225,7 +225,7 @@ void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
     }
 
     // The span between the cursors, channels 4 and 1, across the first part's end.
-    auto* area = p.Main().findChild<kmr::ChartArea*>();
+    auto* area = p.Main().findChild<kmr::ChartsWidget*>();
     area->PlaceCursorAt(0, 64.9, false);
     area->PlaceCursorAt(0, 65.1, true);
     answer = out + "/cut.csv";
@@ -257,7 +257,7 @@ void RecordWindowTest::exportOfARangeWritesHdf5() {
     const QString answer = home_->path() + "/cut.h5";
     records->chooseSaveFile = [&](const QString&, const QString&, const QString&) { return answer; };
     // Channels 2 and 4 between the cursors, samples 65535 to 65537 across the first chunk's end.
-    auto* area = p.Main().findChild<kmr::ChartArea*>();
+    auto* area = p.Main().findChild<kmr::ChartsWidget*>();
     area->PlaceCursorAt(0, 65.535, false);
     area->PlaceCursorAt(0, 65.537, true);
     QTimer answerDialog;

@@ -466,19 +466,6 @@ TEST_F(RunTest, MonitorTicksFeedTheGraphsUntilAReadFails) {
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
 }
 
-TEST_F(RunTest, MonitorValuesReachTheLabels) {
-    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
-    ToggleMonitor(h.engine);
-    MonitorTimerTick(h.engine);
-    EXPECT_TRUE(IsNoValue(h.state.MoniData[0]));
-    EXPECT_FALSE(IsNoValue(h.state.MoniData[1]));
-    EXPECT_FALSE(IsNoValue(h.state.MoniData[4]));
-    ToggleMonitor(h.engine);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_FALSE(h.main.monitorChecked);
-}
-
 // Scripted monitor replies: one bad field marks that channel only; a short reply stops.
 TEST(MonitorTick, InvalidFieldsShowDashesForThatChannelOnly) {
     EngineHarness h;

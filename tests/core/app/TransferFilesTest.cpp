@@ -113,24 +113,6 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     EXPECT_EQ(h.progress.closes, 2);  // before the offer, and at the end
 }
 
-TEST_F(TransferFilesTest, ACsvFileThatCannotBeWrittenIsTransferredAgainAndNothingIsLeftInTheFullFolder) {
-    StartWith({2, 5}, 1000, 1);
-    disk.folder = h.DataFolder();
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
-    elsewhere.answers = {second};
-    ASSERT_TRUE(h.RunToEnd());
-    ASSERT_EQ(elsewhere.problems.size(), 1u);
-    EXPECT_EQ(elsewhere.problems[0].rfind(FileErrorMessage(Language::English, ENOSPC, h.DataFolder() + "20261205.csv"), 0), 0u)
-        << elsewhere.problems[0];
-    EXPECT_TRUE(h.state.LastTransferComplete);
-    EXPECT_EQ(h.state.LastDataFile, second + "20261205.csv");
-    const std::string csv = ReadAll(second + "20261205.csv");
-    EXPECT_NE(csv.find("999             ,8993           ,11993          \r\n"), std::string::npos);
-    // The first attempt's temporary file went again.
-    EXPECT_TRUE(std::filesystem::is_empty(h.DataFolder()));
-}
-
 TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
     StartWith({2}, 100, 0);
     const std::string third = h.home.dir().File("third") + "/";
@@ -212,19 +194,6 @@ TEST_F(TransferFilesTest, ABrokenCsvTransferKeepsOnlyTheValuesReadAsIncomplete) 
     EXPECT_NE(line(24999).substr(16, 16), "," + std::string(15, ' '));
 }
 
-TEST_F(TransferFilesTest, ABrokenDataFileHoldsOnlyItsWholeChannels) {
-    StartWith({2, 5, 7}, 25000, 0);
-    h.bus->shortBlock = 5;  // channel 5's second block
-    ASSERT_TRUE(h.RunToEnd());
-    EXPECT_FALSE(h.state.LastTransferComplete);
-    const std::string bytes = ReadAll(h.state.LastDataFile);
-    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
-    // Channel 2 only: nothing of channel 5 (cut) nor of channel 7 after it.
-    ASSERT_EQ(bytes.size(), 1100u + 50000u);
-    EXPECT_EQ(Block(bytes, 25000, 0), RampWords(2, 25000));
-    EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
-}
-
 TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChannelsEnd) {
     // 400 of 1000 words transferred (a Stop), channel 5's block broken: the file holds channel
     // 2's 400 words and nothing after them, so its length tells its whole channels.
@@ -238,20 +207,6 @@ TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChan
     ASSERT_EQ(bytes.size(), 1100u + 800u);
     EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
     EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
-}
-
-TEST_F(TransferFilesTest, ACancelledCsvTransferKeepsWhatWasReadAsIncomplete) {
-    StartWith({2, 5}, 25000, 1);
-    h.progress.cancelAt = 70;  // within channel 5, after channel 2 was written
-    ASSERT_TRUE(h.RunToEnd());
-    EXPECT_FALSE(h.state.LastTransferComplete);
-    const std::string final = h.DataFolder() + "20261205.csv";
-    EXPECT_FALSE(FileExistsOnDisk(final));
-    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
-    // Channel 2 was read whole before the cancel: what was read is kept, under the name that says
-    // it is incomplete.
-    EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205_incomplete.csv");
-    EXPECT_TRUE(FileExistsOnDisk(h.DataFolder() + "20261205_incomplete.csv"));
 }
 
 }  // namespace

@@ -195,6 +195,8 @@ TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreated) {
     EXPECT_TRUE(r.rewritten);
     EXPECT_EQ(recordText, kind.defaultText);
     EXPECT_EQ(ReadAll(path), kind.defaultText);
+    EXPECT_TRUE(r.damagedCopy.empty());  // a missing file is no damage
+    EXPECT_FALSE(std::filesystem::exists(path + ".damaged"));
 }
 
 // A complete file reads back unchanged; one that ends early keeps what was read, takes the

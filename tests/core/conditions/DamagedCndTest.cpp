@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "core/conditions/CndLoad.h"
-#include "core/conditions/GlobalSettings.h"
 #include "core/conditions/MeasConditions.h"
 #include "support/EngineHarness.h"
 
@@ -50,28 +49,6 @@ TEST(DamagedCnd, DamagedFilesAreKeptBesideTheNewOnesAndNamedOnceAtStartUp) {
     h.ui.shown.clear();
     ASSERT_EQ(h.StartAgain(third), StartupOutcome::Online);
     for (const auto& s : h.ui.shown) EXPECT_EQ(s.text.rfind(Text(Language::English, 2512), 0), std::string::npos);
-}
-
-TEST(DamagedCnd, AMissingFileIsNoDamage) {
-    testing::TempDir dir;
-    GlobalSettings g;
-    const LoadResult r = LoadGlobalSettings(dir.File("Global.cnd"), g);
-    EXPECT_TRUE(r.rewritten);
-    EXPECT_TRUE(r.damagedCopy.empty());
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("Global.cnd.damaged")));
-}
-
-TEST(DamagedCnd, ASavedFileIsReplacedWholeAndLeavesNoTemporaryFile) {
-    testing::TempDir dir;
-    MeasConditions m;
-    SetMeasDefaults(m);
-    ASSERT_TRUE(SaveMeasConditions(dir.File("Meas.cnd"), m, nullptr).ok);
-    m.MemoryWords = 5000;
-    ASSERT_TRUE(SaveMeasConditions(dir.File("Meas.cnd"), m, nullptr).ok);
-    MeasConditions back;
-    EXPECT_TRUE(LoadMeasConditions(dir.File("Meas.cnd"), back, nullptr).complete);
-    EXPECT_EQ(back.MemoryWords, 5000);
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("Meas.cnd.new")));
 }
 
 }  // namespace

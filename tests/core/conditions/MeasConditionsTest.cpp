@@ -116,17 +116,6 @@ INSTANTIATE_TEST_SUITE_P(
                  [](MeasConditions&) {}}),
     [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
 
-TEST(MeasConditionsFile, FloatTextsAreLocaleFreeAndShort) {
-    MeasConditions m = Defaults();
-    m.SmpClk = 0.1f;
-    m.Ch(1).Coeff = 0.3f;
-    m.Ch(1).DtgLevel = 999.9000244f;
-    m.Ch(1).Offset = -1.5f;
-    const std::string text = MeasConditionsText(m);
-    const std::string head = "0\r\n0.1\r\n1000,0\r\n0\r\n10\r\n1,2,0,0.3,0,0,0,999.9,-1.5\r\n";
-    EXPECT_EQ(text.substr(0, head.size()), head);
-}
-
 // --- Trigger level snapping -------------------------------------------------------------------
 
 struct SnapCase {
@@ -177,21 +166,7 @@ TEST(SnapTriggerLevel, IgnoresChannelsOutsideOneToTen) {
     EXPECT_EQ(m, [] { MeasConditions d = Defaults(); d.Ch(1).DtgLevel = 2.5f; return d; }());
 }
 
-// --- Measured channels, capacity, change mask -------------------------------------------------
-
-TEST(MeasuredChannels, FollowOnOffInAscendingOrder) {
-    MeasConditions m = Defaults();
-    m.Ch(2).OnOff = 0;
-    m.Ch(5).OnOff = 0;
-    m.Ch(10).OnOff = 0;
-    RebuildMeasuredChannels(m);
-    EXPECT_EQ(m.MeasuredChannels, (std::vector<int>{1, 3, 4, 6, 7, 8, 9}));
-    EXPECT_EQ(m.ChannelCount, 7);
-    for (auto& c : m.Channels) c.OnOff = 0;
-    RebuildMeasuredChannels(m);
-    EXPECT_TRUE(m.MeasuredChannels.empty());
-    EXPECT_EQ(m.ChannelCount, 0);
-}
+// --- The change mask ---------------------------------------------------------------------------
 
 struct MaskCase {
     const char* name;

@@ -272,48 +272,6 @@ TEST(CommandSetTest, RefusedInputModeOfA530AFailsTheDownload) {
     EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "B.V3", "B.V3", "B.V3"}));
 }
 
-// --- a whole start-up exchange ------------------------------------------------------------------
-
-TEST(CommandSetTest, StartUpExchange) {
-    Link l("sim:time=instant,memory=1,channels=1111111110");
-    l.Clear();
-    l.conn.CloseGpibDevice();
-    l.conn.OpenGpibDevice(kT10s);
-    ASSERT_TRUE(l.conn.IsConnected());
-    l.cs.IdentifyInstrument();
-    ASSERT_EQ(l.status, RunStatus::Ok);
-    // Start-up turns off channels that are not installed.
-    for (int n = 1; n <= 10; ++n)
-        if (!l.m.Ch(n).Installed) l.m.Ch(n).OnOff = 0;
-    l.cs.InitialiseInstrument();
-    ASSERT_EQ(l.status, RunStatus::Ok);
-    l.cs.DownloadConditions(kFullChangeMask);
-    ASSERT_EQ(l.status, RunStatus::Ok);
-
-    Wire perChannel, select;
-    for (int n = 1; n <= 9; ++n) {
-        const std::string set = "SET" + std::to_string(n);
-        perChannel.insert(perChannel.end(), {"RES", set, "B.V2", "LPF0", "TGL0"});
-        select.push_back(set);
-    }
-    const Wire expected = Concat({
-        {"SET1", "B.V3", "VER", "MRY  507904", "MRY  245760", "SET1;10", "RES"},
-        {"SET1", "DTE26;03;09", "TME07;05;00"},
-        perChannel,
-        {"RES"},
-        select,
-        {"CLK 1", "AVE 0", "MRY 1000", "MRY -0", "RNG1000", "MON"},
-    });
-    EXPECT_EQ(l.Sent(), expected);
-    for (const std::string& w : l.bus.Writes()) EXPECT_EQ(w.substr(w.size() - 2), "\r\n");
-    EXPECT_EQ(l.id.InstrumentModel, kModelKmr510C);
-    EXPECT_EQ(l.id.MemorySizeCode, 1);
-    EXPECT_EQ(l.id.InstalledChannelText, "1111111110");
-    EXPECT_EQ(l.splashSteps, 9 + 3);
-    EXPECT_EQ(l.bus.Instrument().SelectedChannelsText(), "1,2,3,4,5,6,7,8,9");
-    EXPECT_TRUE(l.ui.shown.empty());
-}
-
 // --- trigger time ------------------------------------------------------------------------------
 
 TEST(CommandSetTest, TriggerTimeGetsItsCentury) {

@@ -179,6 +179,7 @@ TEST(CndWriter, SaveReplacesALongerFile) {
     w.Int(20).Int(0).Int(3).EndLine();
     ASSERT_TRUE(w.Save(path, nullptr));
     EXPECT_EQ(ReadAll(path), "20,0,3\r\n");
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 
 TEST(CndWriter, SaveFailuresNameTheFileAndTheReason) {

@@ -17,7 +17,7 @@
 
 #include "core/graphs/ChartModel.h"
 #include "core/measurement/MonitorData.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 #include "sim/SimInstrument.h"
 
 namespace {
@@ -102,9 +102,9 @@ int main(int argc, char** argv) {
     ChartModel model;
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("KMR-5300 charts - %1").arg(mode));
-    auto* area = new ChartArea(model, g, m, &window);
+    auto* area = new ChartsWidget(model, g, m, &window);
     window.setCentralWidget(area);
-    QObject::connect(area, &ChartArea::pointerReading, window.statusBar(),
+    QObject::connect(area, &ChartsWidget::pointerReading, window.statusBar(),
                      [&window](const QString& t) { window.statusBar()->showMessage(t); });
     window.resize(1000, 720);
 

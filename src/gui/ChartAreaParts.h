@@ -8,13 +8,15 @@
 
 namespace kmr::gui {
 
-struct ChartArea {
+// What the main window takes of the chart area: the widget to lay out and the port it passes the
+// model's batches on to.
+struct ChartAreaParts {
     QWidget* widget = nullptr;
     ChartView* view = nullptr;
     bool drawsDataPanels = false;  // each chart row carries its own data panel
 };
 
 // Makes the chart area of `e`'s chart model as a child of `parent`.
-ChartArea CreateChartArea(Engine& e, QWidget* parent);
+ChartAreaParts CreateChartArea(Engine& e, QWidget* parent);
 
 }  // namespace kmr::gui

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/graphs/ChartModel.h"
-#include "gui/charts/ChartArea.h"
+#include "gui/charts/ChartsWidget.h"
 
 #include <QLabel>
 #include <QTableWidget>
@@ -62,7 +62,7 @@ struct Setup {
 };
 
 // The area shown at a size, as the main window shows it.
-void ShowAt(ChartArea& area, int width, int height) {
+void ShowAt(ChartsWidget& area, int width, int height) {
     area.resize(width, height);
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
@@ -75,7 +75,7 @@ QPoint PixelAt(QCustomPlot* p, double x) {
 
 }  // namespace
 
-class ChartAreaTest : public QObject {
+class ChartsWidgetTest : public QObject {
     Q_OBJECT
 private slots:
     void transferOfTwoChannelsShowsOnlyTheirRows();
@@ -87,9 +87,9 @@ private slots:
     void recordLoadedBeforeShowingIsDrawnAtTheChartsWidth();
 };
 
-void ChartAreaTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
+void ChartsWidgetTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
     Setup s;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     area.resize(800, 600);
     s.Transfer({1}, 100000);
     area.show();
@@ -101,9 +101,9 @@ void ChartAreaTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
     QVERIFY(p->graph(0)->data()->size() <= 2 * width + 2);
 }
 
-void ChartAreaTest::transferOfTwoChannelsShowsOnlyTheirRows() {
+void ChartsWidgetTest::transferOfTwoChannelsShowsOnlyTheirRows() {
     Setup s;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     ShowAt(area, 900, 640);
     s.Transfer({2, 5}, 200000);
     area.Relayout();
@@ -131,12 +131,12 @@ void ChartAreaTest::transferOfTwoChannelsShowsOnlyTheirRows() {
     QVERIFY(p->graph(0)->data()->size() > p->axisRect()->width());
 }
 
-void ChartAreaTest::stripScrollsByAppendingAndTrimming() {
+void ChartsWidgetTest::stripScrollsByAppendingAndTrimming() {
     Setup s;
     for (auto& c : s.g.Ch) c.Use = 1;
     s.g.X.Xspace = 10;
     s.g.X.Xpich = 5;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     ShowAt(area, 800, 900);
     s.model.ResetAllGraphs(s.g, s.m, s.units);
     std::array<float, kCharts> v{};
@@ -166,11 +166,11 @@ void ChartAreaTest::stripScrollsByAppendingAndTrimming() {
     QVERIFY(area.Counters(0).replots < 100);
 }
 
-void ChartAreaTest::denseStripKeepsTheExtremesOfEachColumnOnly() {
+void ChartsWidgetTest::denseStripKeepsTheExtremesOfEachColumnOnly() {
     // An hour-wide strip: about ninety ticks fall into each pixel column.
     Setup s;
     s.g.X.Xspace = 3600;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     ShowAt(area, 800, 900);
     s.model.ResetAllGraphs(s.g, s.m, s.units);
     std::array<float, kCharts> v{};
@@ -188,12 +188,12 @@ void ChartAreaTest::denseStripKeepsTheExtremesOfEachColumnOnly() {
     QCOMPARE(hi->value, 508.0);
 }
 
-void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
+void ChartsWidgetTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
     Setup s;
     s.g.X.XAutoScale = 0;
     s.g.X.XscaleMinG = 0.2;
     s.g.X.XscaleMaxG = 0.5;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     ShowAt(area, 800, 600);
     s.Transfer({1, 2}, 1000);
     area.ReplotNow();
@@ -226,9 +226,9 @@ void ChartAreaTest::zoomThenDoubleClickRestoresTheConfiguredAxis() {
     QCOMPARE(area.Plot(1)->xAxis->range().lower, 0.2);
 }
 
-void ChartAreaTest::cursorReadoutOfARamp() {
+void ChartsWidgetTest::cursorReadoutOfARamp() {
     Setup s;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     ShowAt(area, 800, 600);
     s.Transfer({1, 3}, 200);  // 0 .. 0.199 s
     area.ReplotNow();
@@ -248,15 +248,15 @@ void ChartAreaTest::cursorReadoutOfARamp() {
     QCOMPARE(row, QStringList({"26.0", "76.0", "50.0", "26.0", "76.0", "51.0"}));
     QCOMPARE(area.CursorTimesLabel()->text(), QStringLiteral("A  0.050 s     B  0.150 s     dt  0.100 s"));
     // Pointer reading for the status strip.
-    QSignalSpy spy(&area, &ChartArea::pointerReading);
+    QSignalSpy spy(&area, &ChartsWidget::pointerReading);
     QTest::mouseMove(p, PixelAt(p, 0.1));
     QVERIFY(!spy.isEmpty());
     QCOMPARE(spy.last().at(0).toString(), QStringLiteral("Ch. 1  t = 0.100 s  y = 51.0 x1e-6"));
 }
 
-void ChartAreaTest::exportWritesOneCaptionedFilePerChart() {
+void ChartsWidgetTest::exportWritesOneCaptionedFilePerChart() {
     Setup s;
-    ChartArea area(s.model, s.g, s.m);
+    ChartsWidget area(s.model, s.g, s.m);
     area.resize(800, 600);
     area.show();
     s.Transfer({1, 2}, 500);
@@ -271,5 +271,5 @@ void ChartAreaTest::exportWritesOneCaptionedFilePerChart() {
     QCOMPARE(area.Plot(0)->plotLayout()->rowCount(), 1);  // the caption is gone again
 }
 
-QTEST_MAIN(ChartAreaTest)
-#include "ChartAreaTest.moc"
+QTEST_MAIN(ChartsWidgetTest)
+#include "ChartsWidgetTest.moc"

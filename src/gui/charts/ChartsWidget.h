@@ -2,13 +2,13 @@
 // The ten channel charts of the main window, one QCustomPlot per channel with its data panel.
 //
 // Use:
-//     kmr::ChartArea area(engine.chart, state.Graph, state.Meas, parent);
-// The area registers itself as the model's ChartView (and unregisters in its destructor), so it
+//     kmr::ChartsWidget charts(engine.chart, state.Graph, state.Meas, parent);
+// The widget registers itself as the model's ChartView (and unregisters in its destructor), so it
 // must outlive no model and the model must outlive it. `graph` and `meas` are the program-wide
-// records; the area only reads them (row layout, number formats). Call Relayout() after the graph
+// records; the widget only reads them (row layout, number formats). Call Relayout() after the graph
 // conditions changed (the graph condition form); a resize lays the rows out by itself.
 //
-// Everything shown is the model's: the area applies exactly what a batch changed, once per batch
+// Everything shown is the model's: the widget applies exactly what a batch changed, once per batch
 // (a monitor strip is appended and trimmed, a record is drawn from the points of its visible range
 // at the chart's pixel width), and repaints at most 25 times a second. On recorded data the user
 // zooms with the wheel and a dragged rectangle (right button, or Ctrl with the left), pans by
@@ -32,6 +32,7 @@
 class QCustomPlot;
 class QLabel;
 class QKeyEvent;
+class QMouseEvent;
 class QRubberBand;
 class QScrollArea;
 class QTableWidget;
@@ -47,12 +48,12 @@ struct ChartColours {
 };
 ChartColours ChartColoursOf(const QPalette& palette);
 
-class ChartArea : public QWidget, public ChartView {
+class ChartsWidget : public QWidget, public ChartView {
     Q_OBJECT
 public:
-    ChartArea(ChartModel& model, const GraphConditions& graph, const MeasConditions& meas,
+    ChartsWidget(ChartModel& model, const GraphConditions& graph, const MeasConditions& meas,
               QWidget* parent = nullptr);
-    ~ChartArea() override;
+    ~ChartsWidget() override;
 
     void BatchBegun() override { holdRequeries_ = true; }
     void BatchEnded(const ChartChanges& changes) override;
@@ -110,6 +111,8 @@ protected:
 
 private:
     struct ChannelRow;
+    std::unique_ptr<ChannelRow> MakeRow(int index);
+    void MakeReadout();
     void ApplyColours();
     void ApplyAxes(int index);
     void ApplyLabels(int index);
@@ -130,6 +133,9 @@ private:
     AxisRange XRangeOf(int index) const;
     int IndexOfPlot(QObject* o) const;
     bool HandleMouse(int index, QEvent* e);
+    bool MousePressed(int index, QMouseEvent* m);
+    bool MouseMoved(int index, bool record, QMouseEvent* m);
+    bool MouseReleased(int index, QMouseEvent* m);
 
     ChartModel& model_;
     const GraphConditions& graph_;

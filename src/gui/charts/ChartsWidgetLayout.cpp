@@ -1,0 +1,106 @@
+#include "gui/charts/ChartsWidgetRow.h"
+
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QHeaderView>
+#include <QTableWidget>
+
+namespace kmr {
+
+ChartTextSizes ChartsWidget::MeasureTexts() const {
+    ChartTextSizes t;
+    const ChannelRow& r0 = *rows_[0];
+    const QFontMetrics fm(r0.values[0]->font());
+    const auto width = [&fm](const QString& text) { return fm.horizontalAdvance(text) + 4; };
+    t.lineHeight = fm.height() + 2;
+    t.captionWidth = 0;
+    for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
+    // The longest number a label shows (sign and seven characters), and every unit.
+    t.valueWidth = std::max(width(QStringLiteral("-8888888")), width(QStringLiteral("-88888.8")));
+    t.unitWidth = width(QStringLiteral("----"));
+    for (int i = 0; i < kCharts; ++i) t.unitWidth = std::max(t.unitWidth, width(Qs(model_.Labels(i).Unit)));
+    t.channelWidth = width(ChannelText(10));
+    t.xUnitWidth = width(r0.xUnit->text());
+    // The axis numbers: the widest of what the configured ranges show, and never less than five
+    // digits with a sign and a point.
+    const QFontMetrics am(r0.plot->yAxis->tickLabelFont());
+    t.axisLineHeight = am.height();
+    const auto axisWidth = [&am](double v, const AxisSettings& a) {
+        const QString text = a.automatic ? QString::number(v, 'g', 6) : QString::number(v, 'f', a.decimals);
+        return am.horizontalAdvance(text) + 2;
+    };
+    t.yLabelWidth = t.xLabelWidth = am.horizontalAdvance(QStringLiteral("-8888.8")) + 2;
+    for (int i = 0; i < kCharts; ++i) {
+        if (graph_.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        const AxisRange y = ConfiguredYRange(model_, i), x = ConfiguredXRange(model_, i);
+        t.yLabelWidth = std::max({t.yLabelWidth, axisWidth(y.lo, model_.YAxis(i)), axisWidth(y.hi, model_.YAxis(i))});
+        t.xLabelWidth = std::max({t.xLabelWidth, axisWidth(x.lo, model_.XAxis(i)), axisWidth(x.hi, model_.XAxis(i))});
+    }
+    return t;
+}
+
+void ChartsWidget::Relayout() {
+    texts_ = MeasureTexts();
+    // The cursor readout takes the bottom: its times and up to three channels' lines (it scrolls).
+    int readout = 0;
+    if (cursors_.hasA || cursors_.hasB) {
+        const int lines = std::clamp(readout_->rowCount(), 1, 3);
+        const int line = readout_->rowCount() > 0 ? readout_->rowHeight(0) : readout_->fontMetrics().height() + 6;
+        readout = readoutTimes_->sizeHint().height() + readout_->horizontalHeader()->sizeHint().height() +
+                  lines * line + 2 * readout_->frameWidth() + 4;
+        readout = std::min(readout, height() / 2);
+    }
+    readoutBox_->setVisible(readout > 0);
+    readoutBox_->setGeometry(0, height() - readout, width(), readout);
+    const int chartsHeight = height() - readout;
+    scroll_->setGeometry(0, 0, width(), chartsHeight);
+    PanelMetrics metrics;
+    const double px = metrics.TwipsPerPixel;
+    metrics.AvailableHeight = chartsHeight * px;
+    metrics.AvailableWidth = width() * px;
+    metrics.TextLineHeight = fontMetrics().height() * px;
+    const GraphLayout layout = model_.Layout(graph_, metrics);
+    const int bar = scroll_->verticalScrollBar()->sizeHint().width();
+    places_ = LayOutChartArea(layout.Shown, width(), chartsHeight, bar, texts_);
+    canvas_->resize(places_.contentWidth, places_.contentHeight);
+    for (int i = 0; i < kCharts; ++i) rows_[static_cast<std::size_t>(i)]->row->setVisible(layout.Shown.test(static_cast<std::size_t>(i)));
+    for (const ChartRowPlace& g : places_.rows) {
+        const int i = g.index;
+        ChannelRow& r = *rows_[static_cast<std::size_t>(i)];
+        const int w = places_.contentWidth;
+        r.row->setGeometry(0, g.top, w, g.height);
+        r.panel->setGeometry(0, 0, g.panelWidth, g.height);
+        r.plot->setGeometry(g.panelWidth, 0, std::max(0, w - g.panelWidth), g.height);
+        r.plot->axisRect()->setMargins(QMargins(g.insets.Left, g.insets.Top, g.insetRight, g.insets.Bottom));
+        r.plot->xAxis->setTickLabels(g.bottom);
+        PlacePanel(r, g.cells);
+        const bool ticksChanged = r.yTicks != g.yTicks || r.xTicks != g.xTicks;
+        r.yTicks = g.yTicks;
+        r.xTicks = g.xTicks;
+        if (ticksChanged) {
+            const AxisRange x = XRangeOf(i);
+            const auto& zy = zoomedY_[static_cast<std::size_t>(i)];
+            SetAxis(r.plot->xAxis, model_.XAxis(i), x, r.xTicks);
+            SetAxis(r.plot->yAxis, model_.YAxis(i), zy ? *zy : ConfiguredYRange(model_, i), r.yTicks);
+        }
+        // The width in pixels may have changed: a record is queried again, a strip's columns
+        // are made anew when their width changed.
+        if (model_.ShowsRecord(i)) RequeryRecord(i);
+        else if (StripColumnWidth(r) != r.stripWidth) LoadWholeSeries(i);
+        MarkDirty(i);
+    }
+    ScheduleReplot();
+}
+
+void ChartsWidget::PlacePanel(ChannelRow& r, const PanelCells& c) {
+    const auto place = [](QWidget* w, const PixelRect& p) { w->setGeometry(p.x, p.y, p.w, p.h); };
+    place(r.channel, c.channel);
+    for (std::size_t k = 0; k < 5; ++k) {
+        place(r.captions[k], c.captions[k]);
+        place(r.values[k], c.values[k]);
+    }
+    r.xUnit->setVisible(c.xUnitShown);
+    if (c.xUnitShown) place(r.xUnit, c.xUnit);
+}
+
+}  // namespace kmr

@@ -1,0 +1,63 @@
+#include "gui/charts/ColumnGraph.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kmr {
+
+void ColumnGraph::draw(QCPPainter* painter) {
+    QCPAxis* key = mKeyAxis.data();
+    QCPAxis* value = mValueAxis.data();
+    if (!key || !value) return;
+    if (mDataContainer->isEmpty() || mPen.style() == Qt::NoPen) return;
+    applyDefaultAntialiasingHint(painter);
+    const bool plain = mLineStyle == lsLine && mScatterStyle.isNone() && mBrush.style() == Qt::NoBrush &&
+                       !painter->antialiasing() && key->scaleType() == QCPAxis::stLinear &&
+                       value->scaleType() == QCPAxis::stLinear && key->orientation() == Qt::Horizontal;
+    if (!plain) {
+        QCPGraph::draw(painter);
+        return;
+    }
+    // Pixel = origin + scale * coordinate on both linear axes.
+    const double kx0 = key->coordToPixel(0.0), kx1 = key->coordToPixel(1.0) - kx0;
+    const double vy0 = value->coordToPixel(0.0), vy1 = value->coordToPixel(1.0) - vy0;
+    QCPGraphDataContainer::const_iterator begin, end;
+    getVisibleDataBounds(begin, end, QCPDataRange(0, dataCount()));
+    strokes_.clear();
+    open_ = false;
+    for (auto it = begin; it != end; ++it) Add(kx0 + kx1 * it->key, vy0 + vy1 * it->value);
+    Close();
+    painter->setPen(mPen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawLines(strokes_);
+}
+
+void ColumnGraph::Add(double px, double py) {
+    if (!std::isfinite(px) || !std::isfinite(py)) {  // a gap
+        Close();
+        open_ = false;
+        return;
+    }
+    constexpr double kFar = 1e6;  // far outside any chart, still an int
+    const int x = static_cast<int>(std::lround(std::clamp(px, -kFar, kFar)));
+    const int y = static_cast<int>(std::lround(std::clamp(py, -kFar, kFar)));
+    if (open_ && x == column_) {
+        lo_ = std::min(lo_, y);
+        hi_ = std::max(hi_, y);
+    } else if (open_ && std::abs(x - column_) == 1) {
+        Close();
+        column_ = x;
+        lo_ = std::min(lastY_, y);
+        hi_ = std::max(lastY_, y);
+    } else {
+        Close();
+        if (open_) strokes_.append(QLine(lastX_, lastY_, x, y));
+        open_ = true;
+        column_ = x;
+        lo_ = hi_ = y;
+    }
+    lastX_ = x;
+    lastY_ = y;
+}
+
+}  // namespace kmr
