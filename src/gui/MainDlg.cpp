@@ -346,8 +346,9 @@ void MainDlg::BatchBegun() {
 
 void MainDlg::BatchEnded(const ChartChanges& changes) {
     if (changes.axes.any()) RelayoutCharts();
-    if (chartView_ != nullptr) chartView_->BatchEnded(changes);
+    // A record's conditions panel takes its place before the charts are queried and painted.
     if (records_ != nullptr) records_->ChartsChanged();
+    if (chartView_ != nullptr) chartView_->BatchEnded(changes);
 }
 
 void MainDlg::RelayoutCharts() {

@@ -15,11 +15,13 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMimeData>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -39,6 +41,8 @@ namespace kmr::gui {
 namespace {
 
 constexpr const char* kRecentKey = "RecentFiles/Files";
+// The gate's name for the writing of the recent files.
+constexpr int kSaveRecentTickId = 31;
 
 bool IsDataFilePath(const QString& path) { return path.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive); }
 
@@ -122,7 +126,11 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
 
     saveRecent_.setSingleShot(true);
     saveRecent_.setInterval(500);
-    connect(&saveRecent_, &QTimer::timeout, this, [this] { SaveRecentFiles(pendingRecent_); });
+    connect(&saveRecent_, &QTimer::timeout, this, [this] {
+        const QPointer<RecordActions> self(this);
+        e_.gate.Tick(kSaveRecentTickId, [self] { if (self) SaveRecentFiles(self->pendingRecent_); },
+                     [self] { return !self.isNull(); });
+    });
 
     window_->setAcceptDrops(true);
     window_->installEventFilter(this);
@@ -170,23 +178,22 @@ void RecordActions::UpdateMenu() {
 
 bool RecordActions::Open(const QString& path) {
     bool opened = false;
-    const bool ran = e_.gate.Input([&] {
-        opened = OpenStoredRecord(e_, QFileInfo(path).absoluteFilePath().toStdString()) == OpenOutcome::Opened;
-    });
-    if (!ran) return false;
-    AfterOpen(opened);
+    e_.gate.Input([&] { opened = OpenInHandler(QFileInfo(path).absoluteFilePath().toStdString()); });
     return opened;
 }
 
-void RecordActions::AfterOpen(bool opened) {
+bool RecordActions::OpenInHandler(const std::string& path) {
+    // The panel describes the file as now read, even when it is the one shown.
+    panelFor_.clear();
+    const bool opened = OpenStoredRecord(e_, path) == OpenOutcome::Opened;
     // The settings are written (and put on the disk) once the record is on the screen.
     pendingRecent_ = e_.s.RecentFiles;
     saveRecent_.start();
-    if (!opened) return;
-    // The charts first, at once; the panel follows.
-    if (kmr::ChartsWidget* area = Charts()) area->ReplotNow();
-    panelFor_.clear();
+    if (!opened) return false;
+    // The panel has had its place since the record's charts were laid out; they are painted once.
     UpdatePanel();
+    if (kmr::ChartsWidget* area = Charts()) area->ReplotNow();
+    return true;
 }
 
 void RecordActions::OpenChosen() {
@@ -197,30 +204,19 @@ void RecordActions::OpenChosen() {
         start = Q(e_.s.Global.DataFolder);
     const QString path = chooseOpenFile(T(txt::OpenDataFileItem).remove('&'), T(txt::KmrFilter), start);
     if (path.isEmpty()) return;
-    // Called inside the gate already: the core directly.
-    AfterOpen(OpenStoredRecord(e_, path.toStdString()) == OpenOutcome::Opened);
+    // Called inside the gate already.
+    OpenInHandler(path.toStdString());
 }
 
 void RecordActions::ChartsChanged() { UpdatePanel(); }
 
-void RecordActions::UpdatePanel(bool shownNow) {
+void RecordActions::UpdatePanel() {
     if (!e_.s.OpenedRecord) {
         if (!panelFor_.empty()) dock_->hide();
         panelFor_.clear();
         return;
     }
     if (panelFor_ == e_.s.OpenedRecord->path) return;
-    if (!dock_->isVisible() && !shownNow) {
-        // Its first showing lays the window out anew: it comes after the charts are painted.
-        if (!panelPending_) {
-            panelPending_ = true;
-            QTimer::singleShot(0, this, [this] {
-                panelPending_ = false;
-                UpdatePanel(true);
-            });
-        }
-        return;
-    }
     panelFor_ = e_.s.OpenedRecord->path;
     const StoredRecordText t = OpenedRecordText(e_);
     QString html = QStringLiteral("<b>%1</b><table cellspacing='0' cellpadding='2'>").arg(Html(t.title));
@@ -242,10 +238,13 @@ void RecordActions::UpdatePanel(bool shownNow) {
     const bool first = !dock_->isVisible();
     dock_->show();
     dock_->raise();
-    // The panel takes what its table needs, the charts keep the rest.
-    if (first && !dock_->isFloating())
+    // The panel takes what its table needs, the charts keep the rest: now, so that they are laid
+    // out for the width they keep before they are painted.
+    if (first && !dock_->isFloating()) {
         window_->resizeDocks({dock_}, {conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42},
                              Qt::Horizontal);
+        window_->layout()->activate();
+    }
 }
 
 bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
@@ -385,96 +384,98 @@ void RecordActions::ExportCharts() {
                           e_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
 }
 
-void RecordActions::ExportRange() {
-    const std::string source = ShownRecordFile(e_.s);
-    if (source.empty() || e_.chart.GraphMode() != kRecordedMode) {
-        e_.ui.ShowMessage(e_.ui.Text(source.empty() ? txt::RangeNeedsDataFile : txt::NoRecordShown), e_.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
-                          MsgButtons::Ok);
-        return;
-    }
-    const MeasConditions& m = e_.s.RecordMeas();
-    const std::int32_t n = e_.s.RecordWords();
-    const double timeFactor = e_.s.Graph.X.XtimeFactor;
-    kmr::ChartsWidget* area = Charts();
-    double shownLo = 0.0, shownHi = static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * timeFactor;
-    if (area != nullptr) {
-        for (int i = 0; i < kCharts; ++i) {
-            if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1 || !e_.chart.ShowsRecord(i)) continue;
-            shownLo = area->Plot(i)->xAxis->range().lower;
-            shownHi = area->Plot(i)->xAxis->range().upper;
-            break;
-        }
-    }
-    const CursorTimes cursors = area != nullptr ? area->Cursors() : CursorTimes{};
-    const bool hasCursors = cursors.hasA && cursors.hasB;
+namespace {
 
-    QDialog dlg(window_);
-    dlg.setObjectName("ExportRangeDlg");
-    dlg.setWindowTitle(T(txt::ExportRangeTitle));
-    auto* shown = new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeShown, {FormatFixed(shownLo, 4), FormatFixed(shownHi, 4)})));
-    shown->setObjectName("optShownRange");
-    shown->setChecked(true);
-    const double a = std::min(cursors.a, cursors.b), b = std::max(cursors.a, cursors.b);
-    auto* between = new QRadioButton(Q(TextWith(e_.ui.language, txt::RangeBetweenCursors, {FormatFixed(a, 4), FormatFixed(b, 4)})));
-    between->setObjectName("optCursorRange");
-    between->setEnabled(hasCursors);
-    auto* rangeBox = new QGroupBox(T(txt::ExportRangeTitle));
-    auto* rangeLayout = new QVBoxLayout(rangeBox);
-    rangeLayout->addWidget(shown);
-    rangeLayout->addWidget(between);
-    auto* channelBox = new QGroupBox(T(txt::ExportChannelsLabel));
-    auto* channelLayout = new QHBoxLayout(channelBox);
-    std::vector<std::pair<int, QCheckBox*>> checks;
-    for (int ch = 1; ch <= kChannels; ++ch) {
-        if (m.Ch(ch).OnOff != 1) continue;
-        auto* c = new QCheckBox(QString::number(ch));
-        c->setObjectName(QStringLiteral("chkChannel%1").arg(ch));
-        c->setChecked(e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1);
-        channelLayout->addWidget(c);
-        checks.emplace_back(ch, c);
-    }
-    auto* format = new QComboBox;
-    format->setObjectName("cboFormat");
-    format->addItem(T(txt::CsvFilter));
+// The export-range window: the range (visible, or between the cursors), the channels, the format.
+class ExportRangeDialog : public QDialog {
+public:
+    ExportRangeDialog(QWidget* parent, Language lang, const ExportRangeOffer& offer) : QDialog(parent) {
+        setObjectName("ExportRangeDlg");
+        setWindowTitle(T(txt::ExportRangeTitle));
+        shown_ = new QRadioButton(Q(TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, 4), FormatFixed(offer.shown.hi, 4)})));
+        shown_->setObjectName("optShownRange");
+        shown_->setChecked(true);
+        between_ = new QRadioButton(Q(TextWith(
+            lang, txt::RangeBetweenCursors, {FormatFixed(offer.betweenCursors.lo, 4), FormatFixed(offer.betweenCursors.hi, 4)})));
+        between_->setObjectName("optCursorRange");
+        between_->setEnabled(offer.cursors);
+        auto* rangeBox = new QGroupBox(T(txt::ExportRangeTitle));
+        auto* rangeLayout = new QVBoxLayout(rangeBox);
+        rangeLayout->addWidget(shown_);
+        rangeLayout->addWidget(between_);
+        auto* channelBox = new QGroupBox(T(txt::ExportChannelsLabel));
+        auto* channelLayout = new QHBoxLayout(channelBox);
+        for (std::size_t k = 0; k < offer.channels.size(); ++k) {
+            auto* c = new QCheckBox(QString::number(offer.channels[k]));
+            c->setObjectName(QStringLiteral("chkChannel%1").arg(offer.channels[k]));
+            c->setChecked(offer.ticked[k]);
+            channelLayout->addWidget(c);
+            checks_.emplace_back(offer.channels[k], c);
+        }
+        format_ = new QComboBox;
+        format_->setObjectName("cboFormat");
+        format_->addItem(T(txt::CsvFilter));
 #ifdef KMR_HAVE_HDF5
-    format->addItem(T(txt::Hdf5Filter));
+        format_->addItem(T(txt::Hdf5Filter));
 #endif
-    auto* form = new QFormLayout;
-    form->addRow(T(txt::ExportFormatLabel), format);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-    buttons->button(QDialogButtonBox::Ok)->setText(T(txt::OkButton));
-    buttons->button(QDialogButtonBox::Cancel)->setText(T(txt::CancelButton));
-    connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
-    auto* layout = new QVBoxLayout(&dlg);
-    layout->addWidget(rangeBox);
-    layout->addWidget(channelBox);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    std::vector<int> channels;
-    while (true) {
-        if (dlg.exec() != QDialog::Accepted) return;
-        channels.clear();
-        for (const auto& [ch, c] : checks)
-            if (c->isChecked()) channels.push_back(ch);
-        if (!channels.empty()) break;
-        e_.ui.ShowMessage(e_.ui.Text(txt::ChooseAChannel), e_.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+        auto* form = new QFormLayout;
+        form->addRow(T(txt::ExportFormatLabel), format_);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        buttons->button(QDialogButtonBox::Ok)->setText(T(txt::OkButton));
+        buttons->button(QDialogButtonBox::Cancel)->setText(T(txt::CancelButton));
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(rangeBox);
+        layout->addWidget(channelBox);
+        layout->addLayout(form);
+        layout->addWidget(buttons);
     }
-    const bool hdf5 = format->currentIndex() == 1;
-    const SampleRange samples = between->isChecked() ? SamplesBetween(a, b, m.SmpClk, timeFactor, n)
-                                                     : SamplesBetween(shownLo, shownHi, m.SmpClk, timeFactor, n);
-    QString suggested = Q(source);
-    suggested.chop(4);
-    const QString extension = hdf5 ? QStringLiteral(".h5") : QStringLiteral(".csv");
+    std::vector<int> Channels() const {
+        std::vector<int> channels;
+        for (const auto& [ch, c] : checks_)
+            if (c->isChecked()) channels.push_back(ch);
+        return channels;
+    }
+    bool BetweenCursors() const { return between_->isChecked(); }
+    ExportFormat Format() const { return format_->currentIndex() == 1 ? ExportFormat::Hdf5 : ExportFormat::Csv; }
+
+private:
+    QRadioButton* shown_;
+    QRadioButton* between_;
+    QComboBox* format_;
+    std::vector<std::pair<int, QCheckBox*>> checks_;
+};
+
+}  // namespace
+
+void RecordActions::ExportRange() {
+    kmr::ChartsWidget* area = Charts();
+    std::optional<AxisRange> visible;
+    for (int i = 0; area != nullptr && i < kCharts; ++i) {
+        if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1 || !e_.chart.ShowsRecord(i)) continue;
+        visible = AxisRange{area->Plot(i)->xAxis->range().lower, area->Plot(i)->xAxis->range().upper};
+        break;
+    }
+    const std::optional<ExportRangeOffer> offer =
+        OfferExportRange(e_, visible, area != nullptr ? area->Cursors() : CursorTimes{});
+    if (!offer) return;
+    ExportRangeDialog dlg(window_, e_.ui.language, *offer);
+    std::vector<int> channels;
+    do {
+        if (dlg.exec() != QDialog::Accepted) return;
+        channels = dlg.Channels();
+    } while (!ExportChannelsChosen(e_, channels));
+    const ExportFormat format = dlg.Format();
+    const bool hdf5 = format == ExportFormat::Hdf5;
     confirmOverwrite_ = false;
-    QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), suggested + extension);
+    const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), Q(SuggestedExportName(offer->source, format)));
     confirmOverwrite_ = true;
     if (path.isEmpty()) return;
-    if (!path.endsWith(extension, Qt::CaseInsensitive)) path += extension;
-    const QFileInfo info(path);
+    const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
     SystemDrivePort drive;
-    ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(),
-                     hdf5 ? ExportFormat::Hdf5 : ExportFormat::Csv, channels, samples, drive);
+    ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(), format, channels,
+                     ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive);
 }
 
 }  // namespace kmr::gui

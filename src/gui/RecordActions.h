@@ -57,9 +57,10 @@ protected:
 
 private:
     void UpdateMenu();
-    // `shownNow`: a hidden panel shows at once, not once the charts are painted.
-    void UpdatePanel(bool shownNow = false);
-    void AfterOpen(bool opened);
+    // Shows the opened record's conditions (the panel's first showing lays the window out).
+    void UpdatePanel();
+    // Opens `path` inside a handler; the charts are painted before it returns.
+    bool OpenInHandler(const std::string& path);
     void OpenChosen();
     void ExportCharts();
     void ExportRange();
@@ -78,7 +79,6 @@ private:
     QLabel* conditions_ = nullptr;
     std::string panelFor_;  // the file the panel describes
     bool confirmOverwrite_ = true;
-    bool panelPending_ = false;              // the panel's first showing is due
     QTimer saveRecent_;                      // the recent files are due to be written
     std::vector<std::string> pendingRecent_;
 };

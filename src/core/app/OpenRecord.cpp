@@ -15,7 +15,8 @@ namespace kmr {
 namespace {
 
 // The record's channels into the charts, as the end of a transfer draws them.
-void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& samples) {
+void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& samples,
+                      std::vector<MinMaxSummary>& summaries) {
     ProgramState& s = e.s;
     const std::int32_t n = fc.WordsConverted;
     ChartModel::Batch batch(e.chart);
@@ -27,7 +28,8 @@ void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vect
             e.chart.ClearChannelGraph(ch, n, fc.SmpClk, s.Graph);
             continue;
         }
-        e.chart.AdoptRecordSeries(ch, std::move(samples[k]), fc, s.Graph);
+        summaries[k].Finish(samples[k]);
+        e.chart.AdoptRecordSeries(ch, std::move(samples[k]), std::move(summaries[k]), fc, s.Graph);
         if (k == 0) e.chart.ComputeDisplayRange(s.Graph, n, fc.SmpClk);
         ++k;
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
@@ -136,7 +138,14 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     }
     RunStatus status = RunStatus::Ok;
     std::vector<std::vector<std::int16_t>> samples;
-    const bool read = ReadStoredSamples(path, fc, samples, view, ui, status);
+    // Each channel's summary is made as it is read, in the same pass.
+    std::vector<MinMaxSummary> summaries;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (fc.Ch(ch).OnOff == 1) summaries.emplace_back().Start(static_cast<std::size_t>(std::max(fc.WordsConverted, 0)));
+    const bool read = ReadStoredSamples(path, fc, samples, view, ui, status,
+                                        [&summaries](std::size_t k, std::span<const std::int16_t> piece) {
+                                            summaries[k].Add(piece);
+                                        });
     if (withProgress) view.Close();
     if (!read) {
         ui.SetPointer(before);
@@ -148,7 +157,8 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
         StopMonitoring(e);
     }
     // The record shows its own channels; the graphs chosen before come back when it goes.
-    OpenedRecordFile opened{path, fc, check.wholeChannels, check.complete, {}, true};
+    OpenedRecordFile opened{path, fc, check.wholeChannels, check.complete, check.missingChannels,
+                            check.note, check.sizeWarning, {}, true};
     if (s.OpenedRecord && s.OpenedRecord->restoreGraphUse) {
         opened.graphUseBefore = s.OpenedRecord->graphUseBefore;
     } else {
@@ -157,7 +167,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     for (int ch = 1; ch <= kChannels; ++ch) s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = fc.Ch(ch).OnOff == 1 ? 1 : 0;
     s.OpenedRecord = std::move(opened);
     s.DataPresent = kTrue;
-    DrawStoredRecord(e, fc, samples);
+    DrawStoredRecord(e, fc, samples, summaries);
     s.RecentFiles = WithRecentFile(s.RecentFiles, path);
     e.main.SetCaption(StoredRecordCaption(path));
     ui.SetPointer(before);
@@ -171,14 +181,16 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
 
 StoredRecordText OpenedRecordText(const Engine& e) {
     if (!e.s.OpenedRecord) return {};
+    // The header as it was read when the file was opened.
     const OpenedRecordFile& r = *e.s.OpenedRecord;
-    // The texts come from the file as it is now read (the note and the caution included).
-    StoredRecordCheck check = CheckStoredRecord(r.path, e.ui.language);
-    if (!check.ok) {
-        check.conditions = r.conditions;
-        check.complete = r.complete;
-        check.wholeChannels = r.wholeChannels;
-    }
+    StoredRecordCheck check;
+    check.ok = true;
+    check.conditions = r.conditions;
+    check.wholeChannels = r.wholeChannels;
+    check.missingChannels = r.missingChannels;
+    check.complete = r.complete;
+    check.note = r.note;
+    check.sizeWarning = r.sizeWarning;
     const int model = e.s.ProgramMode == kModeOnline ? e.s.Instrument.InstrumentModel : -1;
     return DescribeStoredRecord(r.path, check, e.ui.language, model);
 }
@@ -198,6 +210,56 @@ SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFacto
     const double last = std::min(static_cast<double>(n - 1), std::floor(hi / step + 1e-6));
     if (last < first) return {0, 0};
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
+}
+
+std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<AxisRange>& visible,
+                                                 const CursorTimes& cursors) {
+    ExportRangeOffer offer;
+    offer.source = ShownRecordFile(e.s);
+    if (offer.source.empty() || e.chart.GraphMode() != kRecordedMode) {
+        e.ui.ShowMessage(e.ui.Text(offer.source.empty() ? txt::RangeNeedsDataFile : txt::NoRecordShown), e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
+        return std::nullopt;
+    }
+    const MeasConditions& m = e.s.RecordMeas();
+    const std::int32_t n = e.s.RecordWords();
+    offer.shown = visible ? *visible
+                          : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
+    offer.cursors = cursors.hasA && cursors.hasB;
+    offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        if (m.Ch(ch).OnOff != 1) continue;
+        offer.channels.push_back(ch);
+        offer.ticked.push_back(e.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1);
+    }
+    return offer;
+}
+
+SampleRange ChosenSamples(const ProgramState& s, const ExportRangeOffer& offer, bool betweenCursors) {
+    const AxisRange r = betweenCursors && offer.cursors ? offer.betweenCursors : offer.shown;
+    return SamplesBetween(r.lo, r.hi, s.RecordMeas().SmpClk, s.Graph.X.XtimeFactor, s.RecordWords());
+}
+
+bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels) {
+    if (!channels.empty()) return true;
+    e.ui.ShowMessage(e.ui.Text(txt::ChooseAChannel), e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
+}
+
+namespace {
+const char* ExtensionOf(ExportFormat format) { return format == ExportFormat::Hdf5 ? ".h5" : ".csv"; }
+bool EndsWithNoCase(const std::string& s, const std::string& end) {
+    return s.size() >= end.size() && ToLowerAscii(s.substr(s.size() - end.size())) == end;
+}
+}  // namespace
+
+std::string SuggestedExportName(const std::string& source, ExportFormat format) {
+    const std::string stem = EndsWithNoCase(source, ".kmr") ? source.substr(0, source.size() - 4) : source;
+    return stem + ExtensionOf(format);
+}
+
+std::string WithExportExtension(const std::string& path, ExportFormat format) {
+    return EndsWithNoCase(path, ExtensionOf(format)) ? path : path + ExtensionOf(format);
 }
 
 std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,

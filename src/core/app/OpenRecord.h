@@ -6,12 +6,14 @@
 // trigger marks and caption ("KMR-5300 - NAME.kmr"). It is read once, straight into the buffers
 // the charts keep. Opening works on-line and off-line and is refused while a run is active. A
 // refused or cancelled open changes nothing that is shown; monitoring stops once the file is read.
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/app/Engine.h"
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/StoredRecord.h"
+#include "core/graphs/ChartNavigation.h"
 
 namespace kmr {
 
@@ -46,6 +48,28 @@ std::string ShownRecordFile(const ProgramState& s);
 // Samples of the record whose times lie in [lo, hi] (seconds on the chart's axis, both ends
 // inclusive), clipped to the record of n samples; count 0 when none lies there.
 SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFactor, std::int32_t n);
+
+// What File > Export Range... offers for the record shown.
+struct ExportRangeOffer {
+    std::string source;                       // the .kmr file behind the charts
+    AxisRange shown;                          // the charts' visible time range (seconds)
+    AxisRange betweenCursors;                 // from the earlier cursor to the later one
+    bool cursors = false;                     // both cursors are placed
+    std::vector<int> channels;                // the record's channels, ascending
+    std::vector<bool> ticked;                 // each one shown in a chart (ticked at first)
+};
+// `visible`: the time range of the first chart showing the record (none: the whole record).
+// Nothing (the reason said) when the charts show no record of a file.
+std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<AxisRange>& visible,
+                                                 const CursorTimes& cursors);
+// The samples of the range chosen: the visible one, or the one between the cursors.
+SampleRange ChosenSamples(const ProgramState& s, const ExportRangeOffer& offer, bool betweenCursors);
+// At least one channel is chosen; otherwise that is said and false.
+bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels);
+// The name the save window suggests (the record's, with the format's extension), and a chosen
+// name given that extension when it lacks it.
+std::string SuggestedExportName(const std::string& source, ExportFormat format);
+std::string WithExportExtension(const std::string& path, ExportFormat format);
 
 // Writes the chosen channels and samples of the shown record's file to `folder` + `name` (CSV parts
 // above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a

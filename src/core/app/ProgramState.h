@@ -42,6 +42,9 @@ struct OpenedRecordFile {
     FileConditions conditions;      // the whole channels only are switched on
     std::vector<int> wholeChannels;  // the measured channels the file holds whole
     bool complete = true;            // the file reads as complete
+    std::vector<int> missingChannels;  // the measured channels it does not hold whole
+    std::string note;                // which channels a cancelled file shows
+    std::string sizeWarning;         // the caution for a file of another length
     // The graphs shown before: the record shows its own channels, and the others come back
     // when it goes (unless the graph conditions were confirmed meanwhile).
     std::array<std::int16_t, kChannels> graphUseBefore{};

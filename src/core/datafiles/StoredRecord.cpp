@@ -78,7 +78,7 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
 }
 
 bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
-                       ProgressView& view, UiPort& ui, RunStatus& status) {
+                       ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces) {
     out.clear();
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
@@ -109,6 +109,7 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
                 return false;
             }
             SampleWordsToHost(dest.data() + at, count);
+            if (pieces) pieces(k, std::span<const std::int16_t>(dest.data() + at, count));
             done += count;
             if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
             if (status == RunStatus::Cancelled) {

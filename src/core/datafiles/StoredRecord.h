@@ -11,6 +11,8 @@
 //  - shorter than a header, with a damaged header, or not a data file at all: refused with what is
 //    wrong, and nothing is read.
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,9 +47,11 @@ std::string FileNameOf(const std::string& path);
 // by `wholeBlocks`: the k-th channel switched on is the file's block k) into `out`, one vector of
 // N samples per channel, ascending. The view is told the percentage as the reading goes on and may
 // cancel (then false with status Cancelled, `out` empty). A file-system error is reported and
-// gives false.
+// gives false. Each piece read is handed to `pieces` (the channel's place k in `out`, the piece)
+// while it is still in the processor's cache.
+using SamplePieces = std::function<void(std::size_t k, std::span<const std::int16_t> piece)>;
 bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
-                       ProgressView& view, UiPort& ui, RunStatus& status);
+                       ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces = {});
 
 // Words read between two looks at the progress window's Cancel.
 inline constexpr std::size_t kOpenChunkWords = 262144;

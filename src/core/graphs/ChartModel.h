@@ -257,9 +257,10 @@ public:
                           ProgressView& view, RunStatus& status);
 
     // Takes `samples` as the whole record of `channel` (1..10): moved in, not copied, so a record
-    // read from a file is held once. Otherwise as LoadRecordSeries, without progress.
-    void AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, const MeasConditions& m,
-                           const GraphConditions& g);
+    // read from a file is held once, with `summary` when it was made of them as they were read
+    // (otherwise it is made here). Otherwise as LoadRecordSeries, without progress.
+    void AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, MinMaxSummary&& summary,
+                           const MeasConditions& m, const GraphConditions& g);
     // The decimal-point setting of the channel whose record chart `index` holds.
     int RecordPoint(int index) const { return charts_[Ix(index)].point2; }
 

@@ -29,8 +29,8 @@ int PointOf(const MeasConditions& m, int channel) {
 
 }  // namespace
 
-void ChartModel::AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, const MeasConditions& m,
-                                   const GraphConditions& g) {
+void ChartModel::AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, MinMaxSummary&& summary,
+                                   const MeasConditions& m, const GraphConditions& g) {
     Batch batch(*this);
     const int index = channel - 1;
     Chart& c = ChartOf(index);
@@ -40,9 +40,9 @@ void ChartModel::AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samp
     c.clock2 = m.SmpClk;
     c.point2 = cc.Point;
     c.timeFactor2 = g.X.XtimeFactor;
-    c.summary2.Clear();
     c.raw2 = std::move(samples);
-    c.summary2.Build(c.raw2);
+    c.summary2 = std::move(summary);
+    if (!c.summary2.Of(c.raw2)) c.summary2.Build(c.raw2);
     changes_.series2.set(Ix(index));
     c.x1.clear();
     c.y1.clear();

@@ -61,18 +61,37 @@ static_assert(MinMaxSummary::kBaseBucket == 32, "MinMax32 summarises buckets of 
 }  // namespace
 
 void MinMaxSummary::Build(std::span<const std::int16_t> samples) {
-    samples_ = samples;
-    levels_.clear();
-    // Level 0 from the samples, then each level from the one below while it has more than one
-    // bucket to combine.
-    std::vector<Bucket> level((samples.size() + kBaseBucket - 1) / kBaseBucket);
-    const std::size_t whole = samples.size() / kBaseBucket;
-    for (std::size_t b = 0; b < whole; ++b) MinMax32(samples.data() + b * kBaseBucket, level[b].min, level[b].max);
-    if (whole < level.size()) {
-        const auto [lo, hi] = std::minmax_element(samples.begin() + static_cast<std::ptrdiff_t>(whole * kBaseBucket),
-                                                  samples.end());
-        level[whole] = {*lo, *hi};
+    Start(samples.size());
+    Add(samples);
+    Finish(samples);
+}
+
+void MinMaxSummary::Start(std::size_t count) {
+    samples_ = {};
+    levels_.assign(1, std::vector<Bucket>((count + kBaseBucket - 1) / kBaseBucket));
+    added_ = 0;
+}
+
+void MinMaxSummary::Add(std::span<const std::int16_t> piece) {
+    // Level 0 from the samples: whole buckets in vector registers, a short last one as it is.
+    std::vector<Bucket>& level = levels_.front();
+    std::size_t b = added_ / kBaseBucket;
+    const std::size_t whole = piece.size() / kBaseBucket;
+    for (std::size_t k = 0; k < whole && b < level.size(); ++k, ++b)
+        MinMax32(piece.data() + k * kBaseBucket, level[b].min, level[b].max);
+    if (whole * kBaseBucket < piece.size() && b < level.size()) {
+        const auto [lo, hi] = std::minmax_element(piece.begin() + static_cast<std::ptrdiff_t>(whole * kBaseBucket),
+                                                  piece.end());
+        level[b] = {*lo, *hi};
     }
+    added_ += piece.size();
+}
+
+void MinMaxSummary::Finish(std::span<const std::int16_t> samples) {
+    samples_ = samples;
+    std::vector<Bucket> level = levels_.empty() ? std::vector<Bucket>() : std::move(levels_.front());
+    levels_.clear();
+    // Each level from the one below while it has more than one bucket to combine.
     while (level.size() > 1) {
         std::vector<Bucket> up((level.size() + kFanOut - 1) / kFanOut);
         for (std::size_t b = 0; b < up.size(); ++b) {

@@ -29,6 +29,16 @@ public:
     // they must stay in place (and unchanged) while it is used.
     void Build(std::span<const std::int16_t> samples);
     void Clear();
+    // The same, for samples that arrive in pieces (a record read from its file), each summarised
+    // while it is still in the processor's cache: Start with the count, Add the pieces in order
+    // (every piece but the last a whole number of buckets), then Finish with the samples in place.
+    void Start(std::size_t count);
+    void Add(std::span<const std::int16_t> piece);
+    void Finish(std::span<const std::int16_t> samples);
+    // Summarises exactly these samples, in place.
+    bool Of(std::span<const std::int16_t> samples) const {
+        return samples_.data() == samples.data() && samples_.size() == samples.size();
+    }
 
     std::size_t size() const { return samples_.size(); }
     // Smallest and largest raw sample of the indices first .. last (inclusive, first <= last <
@@ -43,6 +53,7 @@ private:
     };
     std::span<const std::int16_t> samples_;
     std::vector<std::vector<Bucket>> levels_;  // levels_[k] has buckets of kBaseBucket*16^k samples
+    std::size_t added_ = 0;                    // samples summarised by Add since Start
 };
 
 // How a raw sample becomes a point: time of a 0-based index and the engineering value of a raw

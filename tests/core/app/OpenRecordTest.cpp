@@ -133,6 +133,12 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
     EXPECT_TRUE(h.engine.chart.ShowsRecord(1));
     EXPECT_FALSE(h.engine.chart.ShowsRecord(6));
     EXPECT_EQ(h.state.OpenedRecord->wholeChannels, (std::vector<int>{2, 5}));
+    // The panel describes the header read at opening, its note included, even once the file is gone.
+    std::filesystem::remove(h.DataFolder() + "cancelled.kmr");
+    const StoredRecordText t = OpenedRecordText(h.engine);
+    EXPECT_EQ(t.channelRows.size(), 2u);
+    ASSERT_FALSE(t.notes.empty());
+    EXPECT_NE(t.notes[0].find("Not whole in the file: 7"), std::string::npos);
 }
 
 TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChangesNothing) {
@@ -287,7 +293,16 @@ TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
     const std::string out = h.DataFolder() + "out/";
     std::filesystem::create_directories(out + "cli");
     testing::FakeDrive drive;
-    const SampleRange range = SamplesBetween(64.9995, 65.2, 1.0f, 0.001, 70000);
+    // The whole record is offered when no chart gives its range; the cursors in time order.
+    h.state.Graph.Ch[4].Use = 0;
+    const auto offer = OfferExportRange(h.engine, std::nullopt, CursorTimes{true, true, 65.2, 64.9995});
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->channels, (std::vector<int>{2, 5, 7}));
+    EXPECT_EQ(offer->ticked, (std::vector<bool>{true, false, true}));
+    EXPECT_DOUBLE_EQ(offer->shown.hi, 69.999);
+    EXPECT_EQ(SuggestedExportName(offer->source, ExportFormat::Hdf5), h.DataFolder() + "rec.h5");
+    EXPECT_EQ(WithExportExtension(out + "cut", ExportFormat::Csv), out + "cut.csv");
+    const SampleRange range = ChosenSamples(h.state, *offer, true);
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     ASSERT_EQ(written, (std::vector<std::string>{out + "cut.csv"}));
 
