@@ -3,6 +3,7 @@
 #include "core/app/MainWindowRules.h"
 #include "core/measurement/MonitorData.h"
 #include "core/app/RunController.h"
+#include "core/support/InstrumentFacts.h"
 
 namespace kmr {
 
@@ -46,7 +47,7 @@ void MonitorTimerTick(Engine& e) {
         FailureScope scope(*e.link.transport);
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
-            EndLostRun(e, scope.Command().empty() ? std::string("MDT") : scope.Command());
+            EndLostRun(e, scope.Command().empty() ? std::string(kMonitorCommand) : scope.Command());
             return;
         }
     } else {

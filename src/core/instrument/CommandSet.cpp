@@ -65,6 +65,9 @@ std::string MemoryProbeCommand(std::int32_t memorySizeCode) {
     return "MRY  " + std::to_string(MemoryCapacity(memorySizeCode));
 }
 
+std::string MemoryWordsCommand(std::int32_t words) { return "MRY " + std::to_string(words); }
+std::string PreMemoryWordsCommand(std::int32_t words) { return "MRY -" + std::to_string(words); }
+
 std::string TriggerCommand(std::int16_t trgMode) {
     if (!kTrgModeRange.Holds(trgMode)) return {};
     return std::string(kTriggerCommands[static_cast<std::size_t>(trgMode)]);
@@ -145,7 +148,7 @@ void CommandSet::IdentifyInstrument() {
 
     id_.FirstInstalledChannel = 0;
     id_.InstalledChannelText.clear();
-    reply = t_.SendCommand("SET1;10", 0);
+    reply = t_.SendCommand(kSelectAllChannelsCommand, 0);
     for (int n = 1; n <= kChannels; ++n) {
         const std::size_t pos = static_cast<std::size_t>(8 * (n - 1));
         const std::string field = pos < reply.size() ? reply.substr(pos, 7) : std::string();
@@ -201,8 +204,8 @@ void CommandSet::DownloadConditions(const std::string& mask) {
     }
 
     AdvanceSplash();
-    if (MaskSet(mask, kMaskMemory) && !Send("MRY " + std::to_string(m_.MemoryWords))) return;
-    if (MaskSet(mask, kMaskPreMemory) && !Send("MRY -" + std::to_string(m_.PreMemoryWords))) return;
+    if (MaskSet(mask, kMaskMemory) && !Send(MemoryWordsCommand(m_.MemoryWords))) return;
+    if (MaskSet(mask, kMaskPreMemory) && !Send(PreMemoryWordsCommand(m_.PreMemoryWords))) return;
 
     RebuildMeasuredChannels(m_);
     AdvanceSplash();

@@ -42,6 +42,9 @@ std::string DateCommand(const LocalDateTime& t);
 std::string TimeCommand(const LocalDateTime& t);
 // "MRY" and the capacity of a memory size code with two blanks in front.
 std::string MemoryProbeCommand(std::int32_t memorySizeCode);
+// "MRY" and the words a recording stores; "MRY -" and those it keeps before the trigger.
+std::string MemoryWordsCommand(std::int32_t words);
+std::string PreMemoryWordsCommand(std::int32_t words);
 // "TRG", "DTG", "ETG" for trigger modes 0, 1, 2; empty otherwise.
 std::string TriggerCommand(std::int16_t trgMode);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "core/support/InstrumentFacts.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -103,7 +104,7 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
 std::string CommandTransport::ReadMonitorData() {
     RunStatus& status = conn_.Status();
     status = RunStatus::Ok;
-    const std::string wire = WireText("MDT");
+    const std::string wire = WireText(kMonitorCommand);
     for (int attempt = 0; attempt < AttemptLimit() && (attempt == 0 || !stopRequested); ++attempt) {
         if (conn_.Write(wire).error()) continue;
         std::string buffer(kReplyBufferSize, ' ');
@@ -111,7 +112,7 @@ std::string CommandTransport::ReadMonitorData() {
         if (std::optional<std::string> line = TrimThenCut(buffer)) return *line;
     }
     status = RunStatus::CommFailed;
-    Failure("MDT", kErrorSendingCommand, false);
+    Failure(kMonitorCommand, kErrorSendingCommand, false);
     return {};
 }
 

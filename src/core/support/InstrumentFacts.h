@@ -50,6 +50,15 @@ bool IsSubMsClock(float ms);
 // The command of a sub-millisecond clock; empty for any other value.
 std::string_view SubMsClockCommand(float ms);
 
+// --- Commands without parameters ----------------------------------------------------------------
+
+// The monitor line: the present value of every selected channel.
+inline constexpr const char* kMonitorCommand = "MDT";
+// Asks whether the recording is complete.
+inline constexpr const char* kRecordingDoneCommand = "EOC";
+// Selects every channel; the reply says per channel whether it is installed.
+inline constexpr const char* kSelectAllChannelsCommand = "SET1;10";
+
 // --- Trigger modes -------------------------------------------------------------------------------
 
 // Index = TrgMode: manual, data trigger, external trigger.

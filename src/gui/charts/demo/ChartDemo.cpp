@@ -1,6 +1,6 @@
 // chart-demo: the channel charts in a small window, fed by the in-process simulated instrument.
 //
-//   chart-demo --mode monitor          the monitor strip, one "MDT" read every 50 ms
+//   chart-demo --mode monitor          the monitor strip, one monitor line read every 50 ms
 //   chart-demo --mode ramp|wave        a recorded record of the simulator's pattern
 //   chart-demo --mode zoom             the wave record zoomed in, with both cursors
 // Options: --channels 1,2,5 (charts in use), --words N (samples per channel), --span S (seconds
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/graphs/ChartModel.h"
+#include "core/instrument/CommandSet.h"
 #include "core/measurement/MonitorData.h"
 #include "gui/charts/ChartsWidget.h"
 #include "sim/SimInstrument.h"
@@ -27,12 +28,12 @@ using namespace kmr;
 // Records a run of `words` samples per channel in the simulator and loads it as the transfer does.
 void LoadRecord(ChartModel& model, GraphConditions& g, MeasConditions& m, sim::SimInstrument& sim,
                 std::int32_t words) {
-    sim.Execute("SET1;10");
-    sim.Execute("CLK 1");
-    sim.Execute("MRY " + std::to_string(words));
-    sim.Execute("MRY -" + std::to_string(m.PreMemoryWords));
-    sim.Execute("TRG");
-    sim.Execute("EOC");  // an instant recording is complete at the first poll
+    sim.Execute(kSelectAllChannelsCommand);
+    sim.Execute(ClockCommand(m.SmpClk));
+    sim.Execute(MemoryWordsCommand(words));
+    sim.Execute(PreMemoryWordsCommand(m.PreMemoryWords));
+    sim.Execute(TriggerCommand(m.TrgMode));
+    sim.Execute(kRecordingDoneCommand);  // an instant recording is complete at the first poll
     model.ClearAllSeries();
     model.SetGraphMode(kRecordedMode);
     std::vector<std::int16_t> samples(static_cast<std::size_t>(words));
@@ -41,7 +42,7 @@ void LoadRecord(ChartModel& model, GraphConditions& g, MeasConditions& m, sim::S
     RunStatus status = RunStatus::Ok;
     bool first = true;
     for (int ch = 1; ch <= kChannels; ++ch) {
-        if (m.Ch(ch).OnOff != 1) {
+        if (!m.Ch(ch).Measured()) {
             model.ClearChannelGraph(ch, words, m.SmpClk, g);
             continue;
         }
@@ -49,12 +50,12 @@ void LoadRecord(ChartModel& model, GraphConditions& g, MeasConditions& m, sim::S
         model.LoadRecordSeries(ch, samples, words, m, g, progress, view, status);
         if (first) model.ComputeDisplayRange(g, words, m.SmpClk);
         first = false;
-        if (g.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) model.ShowRecordWindow(ch - 1);
+        if (g.Ch[static_cast<std::size_t>(ch - 1)].Shown()) model.ShowRecordWindow(ch - 1);
     }
     for (int i = 0; i < kCharts; ++i) model.MarkTriggerTime(i, m.PreMemoryWords, m.SmpClk, g);
     model.ConfigureGraphAxes(g);
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (m.Ch(ch).OnOff == 1) model.ShowRecordStatistics(ch - 1, words, m);
+        if (m.Ch(ch).Measured()) model.ShowRecordStatistics(ch - 1, words, m);
     AutoXRange(g, words, m.SmpClk);
 }
 
@@ -113,11 +114,11 @@ int main(int argc, char** argv) {
     QTimer tick;
     QElapsedTimer clock;
     if (mode == "monitor") {
-        sim.Execute("SET1;10");
+        sim.Execute(kSelectAllChannelsCommand);
         clock.start();
         QObject::connect(&tick, &QTimer::timeout, [&] {
             MoniData data{};
-            std::string reply = sim.Execute("MDT").bytes;
+            std::string reply = sim.Execute(kMonitorCommand).bytes;
             while (!reply.empty() && (reply.back() == '\n' || reply.back() == '\r')) reply.pop_back();
             if (ParseMonitorReply(reply, m, data))
                 model.UpdateMonitorGraphs(g, m, static_cast<std::uint32_t>(clock.elapsed()), data);
@@ -129,7 +130,7 @@ int main(int argc, char** argv) {
             window.show();
             area->ShowTimeRange(1.9, 2.6);
             int first = 0;
-            while (first < kCharts && g.Ch[static_cast<std::size_t>(first)].Use != 1) ++first;
+            while (first < kCharts && !g.Ch[static_cast<std::size_t>(first)].Shown()) ++first;
             area->PlaceCursorAt(first, 2.1, false);
             area->PlaceCursorAt(first, 2.35, true);
         }
