@@ -10,6 +10,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/PathPicker.h"
 #include "gui/GuiText.h"
 #include "gui/PathDlg.h"
@@ -49,9 +50,8 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     auto* fraFileType = new QGroupBox(T(txt::FileTypeLabel));
     fraFileType->setObjectName("fraFileType");
     auto* types = new QVBoxLayout(fraFileType);
-    const char* typeLabels[2] = {"*.kmr(BIN)", "*.csv"};
-    for (int t = 0; t < 2; ++t) {
-        OptFileType_[t] = new QRadioButton(typeLabels[t]);
+    for (int t : {kFileTypeBinary, kFileTypeCsv}) {
+        OptFileType_[t] = new QRadioButton(kFileTypeLabels[t]);
         OptFileType_[t]->setObjectName(QString("OptFileType%1").arg(t));
         types->addWidget(OptFileType_[t]);
         connect(OptFileType_[t], &QRadioButton::clicked, this, [this, t](bool on) {
@@ -91,7 +91,7 @@ void SetPathAndFileDlg::ShowFolder(const std::string& folder) { txtPathName_->se
 
 void SetPathAndFileDlg::ShowName(const std::string& name) { txtFileName_->setText(Q(name)); }
 
-void SetPathAndFileDlg::ShowFileType(bool csv) { OptFileType_[csv ? 1 : 0]->setChecked(true); }
+void SetPathAndFileDlg::ShowFileType(bool csv) { OptFileType_[csv ? kFileTypeCsv : kFileTypeBinary]->setChecked(true); }
 
 void SetPathAndFileDlg::ShowFiles(const std::vector<std::string>& names) {
     ListBox_->clear();

@@ -47,7 +47,7 @@ MenuState UpdateMenus(const MainWindowState& s, Language lang) {
 
 std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileForm) {
     if (s.ProgramMode == 0) return kMainCaptionName;
-    const std::string extension = kFileTypeExtensions[s.FileType == 1 ? 1 : 0];
+    const std::string extension = FileTypeExtension(s.FileType);
     std::string caption = std::string(kMainCaptionName) + " - ";
     if (nextFileForm) {
         caption += DataFileName(s.BaseFileName, s.DataFileNumber, extension);

@@ -14,7 +14,7 @@ std::string ProgramState::DefaultDataFolder() const {
 }
 
 std::string ProgramState::Extension() const {
-    return kFileTypeExtensions[Global.FileType == 1 ? 1 : 0];
+    return FileTypeExtension(Global.FileType);
 }
 
 }  // namespace kmr

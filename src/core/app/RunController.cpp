@@ -3,6 +3,7 @@
 #include "core/graphs/ChartModel.h"
 #include "core/app/RunFileCheck.h"
 #include "core/app/Transfer.h"
+#include "core/datafiles/DataFileNaming.h"
 #include "core/support/InstrumentFacts.h"
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
@@ -182,10 +183,10 @@ void EocTimerTick(Engine& e) {
     std::string reply;
     {
         FailureScope scope(*e.link.transport);
-        reply = e.Send("EOC");
+        reply = e.Send(kRecordingDoneCommand);
         if (e.Failed()) {
             // The first failure of a run ends it.
-            EndLostRun(e, scope.Command().empty() ? std::string("EOC") : scope.Command());
+            EndLostRun(e, scope.Command().empty() ? std::string(kRecordingDoneCommand) : scope.Command());
             return;
         }
     }
@@ -226,13 +227,13 @@ void EndOfConversion(Engine& e) {
     s.LastTransferComplete = false;
     if (n != 0) {
         e.chart.SetGraphMode(kRecordedMode);
-        s.LastDataFile = s.Global.FileType == 0 ? TransferToDataFile(e) : TransferToCsv(e);
+        s.LastDataFile = s.Global.FileType != kFileTypeCsv ? TransferToDataFile(e) : TransferToCsv(e);
         e.chart.ConfigureGraphAxes(s.Graph);
     } else {
         e.chart.SetGraphMode(kMonitorMode);
     }
     for (int ch = 1; ch <= kChannels; ++ch) {
-        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && s.Meas.Ch(ch).OnOff == 1)
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && s.Meas.Ch(ch).Measured())
             e.chart.ShowRecordStatistics(ch - 1, n, s.Meas);
     }
     SetRunFlag(s, s.Meas.TrgMode, kFalse);

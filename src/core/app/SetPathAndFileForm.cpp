@@ -8,12 +8,6 @@
 
 namespace kmr {
 
-namespace {
-
-const char* ExtensionOf(std::int16_t type) { return kFileTypeExtensions[type == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary]; }
-
-}  // namespace
-
 SetPathAndFileForm::SetPathAndFileForm(const GlobalSettings& settings, std::int32_t dataFileNumber,
                                        std::int32_t memoryWords)
     : folder_(settings.DataFolder),
@@ -28,7 +22,7 @@ std::string SetPathAndFileForm::RefusalMessage(Language lang) const {
     return lastRefusal_ == NameRefusal::TooLong ? BaseNameTooLongText(lang, refusedBase_) : std::string();
 }
 
-std::string SetPathAndFileForm::Extension() const { return ExtensionOf(fileType_); }
+std::string SetPathAndFileForm::Extension() const { return FileTypeExtension(fileType_); }
 
 bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
     const kmr::AcceptedName a = AcceptDataFileName(std::string(typed), accepted_, Extension());

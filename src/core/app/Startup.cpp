@@ -65,7 +65,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     const std::string today8 = DateBaseName(today);
     s.Global.DataFolder = s.DefaultDataFolder();
     s.Global.BaseFileName = today8;
-    s.Global.FileType = 0;
+    s.Global.FileType = kFileTypeBinary;
     s.Global.SourcePathName = s.DefaultDataFolder();
     s.Global.DestPathName = s.DefaultDataFolder();
     problems.Add(LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
@@ -78,7 +78,8 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     }
 
     // A recording stored as CSV fits one file.
-    if (s.Global.FileType == 1 && s.Meas.MemoryWords > kLargestCsvWords) s.Global.FileType = 0;
+    if (s.Global.FileType == kFileTypeCsv && s.Meas.MemoryWords > kLargestCsvWords)
+        s.Global.FileType = kFileTypeBinary;
 
     // The output calibration.
     problems.Add(LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal, s.Writes));

@@ -47,7 +47,7 @@ namespace {
 bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
     const std::string name = DataFileName(s.Global.BaseFileName, number, s.Extension());
     if (FileExists(folder + name)) return true;
-    if (s.Global.FileType != 1) return false;
+    if (s.Global.FileType != kFileTypeCsv) return false;
     // A CSV transfer may write lettered parts, or keep what it received as "_incomplete": none of
     // them may exist either.
     const auto parts = CsvPartsOf(folder, name, n);
@@ -120,7 +120,7 @@ public:
         // Every block but the last holds exactly its N words, so that a file that stops after it
         // ends where the block ends; the last is the whole buffer (MRY + 1 words), as ever.
         int measured = 0;
-        for (const auto& c : e.s.Meas.Channels) measured += c.OnOff == 1 ? 1 : 0;
+        for (const auto& c : e.s.Meas.Channels) measured += c.Measured() ? 1 : 0;
         const bool last = k + 1 >= measured;
         const bool ok =
             last ? WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k), e.s.Samples, problems_,
@@ -302,7 +302,7 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
         Cancelled(e))
         return false;
     if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
-    if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+    if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) e.chart.ShowRecordWindow(ch - 1);
     if (whole && target.LastChannelKept()) f.complete.push_back(ch);
     return true;
 }
@@ -314,7 +314,7 @@ bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
     int ordinal = 0;
     bool all = true;
     for (int ch = 1; ch <= kChannels && all; ++ch) {
-        if (s.Meas.Ch(ch).OnOff != 1)
+        if (!s.Meas.Ch(ch).Measured())
             e.chart.ClearChannelGraph(ch, s.WordsConverted, s.Meas.SmpClk, s.Graph);
         else if ((all = TransferChannel(e, target, ch, ordinal, f)))
             ++ordinal;

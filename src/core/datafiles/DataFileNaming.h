@@ -12,6 +12,12 @@ namespace kmr {
 inline constexpr std::int16_t kFileTypeBinary = 0;
 inline constexpr std::int16_t kFileTypeCsv = 1;
 inline const char* const kFileTypeExtensions[2] = {".kmr", ".csv"};
+// How the data-file settings offer the file types.
+inline const char* const kFileTypeLabels[2] = {"*.kmr(BIN)", "*.csv"};
+// The extension of a file type; any other value than CSV counts as binary.
+inline const char* FileTypeExtension(std::int16_t type) {
+    return kFileTypeExtensions[type == kFileTypeCsv ? kFileTypeCsv : kFileTypeBinary];
+}
 
 // base + ("_" + number when number != 0) + extension.
 std::string DataFileName(const std::string& base, std::int32_t number, const std::string& extension);
