@@ -14,9 +14,5 @@ void SetGuiLanguage(Language lang);
 
 inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
 inline QString T(int id) { return Q(Text(GuiLanguage(), id)); }
-// A text of the windows that the text table does not hold, in the language of the windows.
-inline QString Say(const char* english, const char* japanese) {
-    return QString::fromUtf8(GuiLanguage() == Language::Japanese ? japanese : english);
-}
 
 }  // namespace kmr::gui

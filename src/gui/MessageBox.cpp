@@ -126,7 +126,7 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
             break;
         }
         case MsgButtons::RetryCancel: {
-            QPushButton* retry = AddButton(Say("Retry", "再試行"), MsgAnswer::Retry, "cmdRetry");
+            QPushButton* retry = AddButton(T(txt::RetryButton), MsgAnswer::Retry, "cmdRetry");
             QPushButton* cancel = AddButton(T(txt::CancelButton), MsgAnswer::Cancel, "cmdCancel");
             row->addWidget(retry);
             row->addWidget(cancel);

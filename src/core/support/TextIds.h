@@ -288,6 +288,9 @@ inline constexpr int BadChannelCount = 2222;
 inline constexpr int FileCutShort = 2223;
 inline constexpr int FileLongerThanHeader = 2224;
 
+// The message box's own buttons
+inline constexpr int RetryButton = 2301;
+
 // When the instrument is lost, and the way back
 inline constexpr int StopBeforeQuit = 2400;
 inline constexpr int LostDuringMeasurement = 2401;

@@ -347,6 +347,9 @@ constexpr TextRow kRows[] = {
      "ファイルの長さは %1 バイトですが、ヘッダからは %2 バイトのはずです: ヘッダかファイルが壊れているか、"
      "長いファイルの上に書かれた可能性があります。"},
 
+    // The message box's own buttons.
+    {2301, "Retry", "再試行"},
+
     // When the instrument is lost, and the way back (issue 21).
     {2400, "A measurement is running. Stop it before you quit.",
      "測定中です。終了する前に測定を停止してください。"},
@@ -477,7 +480,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 351, "the text table holds 351 identifiers");
+static_assert(kRowCount == 352, "the text table holds 352 identifiers");
 
 }  // namespace
 
