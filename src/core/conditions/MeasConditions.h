@@ -1,6 +1,7 @@
 #pragma once
 // The measurement conditions: the program-wide record of how the strainmeter measures, its
 // derived list of measured channels, the change mask of the condition download and Meas.cnd.
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -10,6 +11,9 @@
 #include "core/support/InstrumentFacts.h"
 
 namespace kmr {
+
+// The decimal places values are shown with: `point` kept inside its range.
+inline int DecimalsOf(int point) { return std::clamp(point, kPointRange.lo, kPointRange.hi); }
 
 struct ChannelCondition {
     std::int16_t Installed = 0;   // set by identification; not stored in Meas.cnd
@@ -25,6 +29,7 @@ struct ChannelCondition {
 
     bool Measured() const { return OnOff == 1; }
     bool DataTrigger() const { return DtgOnOff == 1; }
+    int Decimals() const { return DecimalsOf(Point); }
     bool operator==(const ChannelCondition&) const = default;
 };
 

@@ -41,12 +41,16 @@ enum class PanelForm {
     Compact,  // two lines of three caption/value pairs (a short row)
 };
 
-// The cells of one data panel, in the panel's coordinates. Captions and values in the order
-// Moni., Max., Min., Range, Unit.
+// The captions of a data panel's values, in the order of its cells.
+inline constexpr std::array<const char*, 5> kPanelCaptions{"Moni.", "Max.", "Min.", "Range", "Unit"};
+inline constexpr std::size_t kPanelValues = kPanelCaptions.size();
+
+// The cells of one data panel, in the panel's coordinates: captions and values in the order of
+// kPanelCaptions.
 struct PanelCells {
     PixelRect channel;
-    std::array<PixelRect, 5> captions{};
-    std::array<PixelRect, 5> values{};
+    std::array<PixelRect, kPanelValues> captions{};
+    std::array<PixelRect, kPanelValues> values{};
     bool xUnitShown = false;  // the bottom row names the time axis's unit
     PixelRect xUnit;
 };

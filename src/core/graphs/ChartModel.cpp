@@ -44,7 +44,7 @@ std::string ValueLabelText(double v, int point) {
 GraphLayout LayoutGraphPanels(const GraphConditions& g, const PanelMetrics& metrics) {
     GraphLayout layout;
     for (int i = 0; i < kCharts; ++i) {
-        if (g.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        if (!g.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         layout.Shown.set(static_cast<std::size_t>(i));
         if (layout.Visible.Count == 0) layout.Visible.First = static_cast<std::int16_t>(i);
         layout.Visible.Last = static_cast<std::int16_t>(i);

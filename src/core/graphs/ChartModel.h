@@ -338,6 +338,11 @@ private:
     void ResetMonitorData(GraphConditions& g, const MeasConditions& m,
                           std::span<const std::string> unitNames, bool setUnits);
     static void ClearRecord(Chart& c);
+    // The scale of a record of channel `channel`, from the conditions it was made with.
+    static void TakeRecordScale(Chart& c, int channel, const MeasConditions& m, const GraphConditions& g);
+    // The record now in series 2 is complete: series 1 shows the whole of it until a display
+    // window is chosen.
+    void ShowWholeRecord(int index);
     // The steps of one monitor tick.
     double MonitorElapsed(const GraphConditions& g, std::uint32_t tickMs);
     static void ScrollMonitorWindow(GraphConditions& g, double e);

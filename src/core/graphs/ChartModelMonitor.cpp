@@ -34,10 +34,6 @@ AxisSettings AutomaticAxis(bool grid) {
     return a;
 }
 
-// The decimal places of channel `channel`'s values.
-int PointOf(const MeasConditions& m, int channel) {
-    return std::clamp<int>(m.Ch(channel).Point, 0, 5);
-}
 
 }  // namespace
 
@@ -47,7 +43,7 @@ void ChartModel::ConfigureGraphAxes(GraphConditions& g) {
     const bool xGrid = g.X.Xgrid == 1;
     for (int i = 0; i < kCharts; ++i) {
         const ChannelGraphCondition& ch = g.Ch[static_cast<std::size_t>(i)];
-        if (ch.Use != 1) continue;
+        if (!ch.Shown()) continue;
         Chart& c = ChartOf(i);
         if (graphMode_ == kRecordedMode) {
             c.xAxis = g.X.XAutoScale == 1
@@ -78,7 +74,7 @@ void ChartModel::ResetMonitorData(GraphConditions& g, const MeasConditions& m,
             changes_.mark.set(static_cast<std::size_t>(i));
         }
         ChannelLabels& l = c.labels;
-        const bool measured = m.Ch(i + 1).OnOff == 1;
+        const bool measured = m.Ch(i + 1).Measured();
         if (l.ChannelNumberEnabled != measured) {
             l.ChannelNumberEnabled = measured;
             changes_.labels.set(static_cast<std::size_t>(i));
@@ -222,7 +218,7 @@ void ChartModel::WriteMonitorLabels(const MeasConditions& m,
             SetValueLabels(i, kNoValueText, kNoValueText, kNoValueText, kNoValueText);
             continue;
         }
-        const int point = PointOf(m, i + 1);
+        const int point = m.Ch(i + 1).Decimals();
         double max = 0.0, min = 0.0;
         if (!charts_[static_cast<std::size_t>(i)].extent1.Get(max, min)) max = min = v;
         SetValueLabels(i, ValueLabelText(v, point), ValueLabelText(max, point),

@@ -22,10 +22,6 @@ std::int32_t ToIndex(double v) {
         return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(r);
 }
-// The decimal places of channel `channel`'s values.
-int PointOf(const MeasConditions& m, int channel) {
-    return std::clamp<int>(m.Ch(channel).Point, 0, 5);
-}
 
 }  // namespace
 
@@ -34,15 +30,24 @@ void ChartModel::AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samp
     Batch batch(*this);
     const int index = channel - 1;
     Chart& c = ChartOf(index);
+    TakeRecordScale(c, channel, m, g);
+    c.raw2 = std::move(samples);
+    c.summary2 = std::move(summary);
+    if (!c.summary2.Of(c.raw2)) c.summary2.Build(c.raw2);
+    ShowWholeRecord(index);
+}
+
+void ChartModel::TakeRecordScale(Chart& c, int channel, const MeasConditions& m, const GraphConditions& g) {
     const ChannelCondition& cc = m.Ch(std::clamp(channel, 1, kCharts));
     c.coeff2 = cc.Coeff;
     c.offset2 = cc.Offset;
     c.clock2 = m.SmpClk;
     c.point2 = cc.Point;
     c.timeFactor2 = g.X.XtimeFactor;
-    c.raw2 = std::move(samples);
-    c.summary2 = std::move(summary);
-    if (!c.summary2.Of(c.raw2)) c.summary2.Build(c.raw2);
+}
+
+void ChartModel::ShowWholeRecord(int index) {
+    Chart& c = ChartOf(index);
     changes_.series2.set(Ix(index));
     c.x1.clear();
     c.y1.clear();
@@ -102,14 +107,9 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
     // Never read past the samples actually present.
     const std::size_t count =
         std::min(static_cast<std::size_t>(std::max<std::int32_t>(n, 0)), samples.size());
-    const ChannelCondition& cc = m.Ch(std::clamp(channel, 1, kCharts));
     const std::int32_t block = std::max<std::int32_t>(progress.TransferBlockWords, 1);
 
-    c.coeff2 = cc.Coeff;
-    c.offset2 = cc.Offset;
-    c.clock2 = m.SmpClk;
-    c.point2 = cc.Point;
-    c.timeFactor2 = g.X.XtimeFactor;
+    TakeRecordScale(c, channel, m, g);
     c.summary2.Clear();  // the samples move; the window may repaint while they are read
     c.raw2.resize(count);
     bool cancelled = false;
@@ -135,17 +135,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
     }
     c.raw2.resize(done);
     c.summary2.Build(c.raw2);
-    changes_.series2.set(Ix(index));
-
-    // Series 1 shows the whole record until a display window is chosen.
-    c.x1.clear();
-    c.y1.clear();
-    c.dropped1 = 0;
-    c.extent1.Clear();
-    c.window = true;
-    c.winFirst = 0;
-    c.winCount = c.raw2.size();
-    changes_.series1[Ix(index)] = SeriesDelta{true, 0, 0};
+    ShowWholeRecord(index);
     return !cancelled;
 }
 
@@ -217,7 +207,7 @@ void ChartModel::ShowRecordStatistics(int index, std::int32_t n, const MeasCondi
         SetValueLabels(index, kNoValueText, kNoValueText, kNoValueText, kNoValueText);
         return;
     }
-    const int point = PointOf(m, static_cast<int>(Ix(index)) + 1);
+    const int point = m.Ch(static_cast<int>(Ix(index)) + 1).Decimals();
     SetValueLabels(index, kNoValueText, ValueLabelText(max, point), ValueLabelText(min, point),
                    ValueLabelText(max - min, point));
 }

@@ -16,8 +16,8 @@ double SampleStep(const ChartModel& model, int index) {
 
 int PointOfChannel(const ChartModel& model, const MeasConditions& m, int index) {
     // A record keeps the format of the conditions it was made with (a stored file's own).
-    if (model.ShowsRecord(index)) return std::clamp(model.RecordPoint(index), 0, 5);
-    return std::clamp<int>(m.Ch(std::clamp(index + 1, 1, kCharts)).Point, 0, 5);
+    if (model.ShowsRecord(index)) return DecimalsOf(model.RecordPoint(index));
+    return m.Ch(std::clamp(index + 1, 1, kCharts)).Decimals();
 }
 
 // Time of point i of series 1 in the chart's time format.
@@ -98,6 +98,10 @@ int TimeDecimals(const ChartModel& model, int index) {
     return std::min(DecimalsFor(step), 9);
 }
 
+std::string ChannelCaption(int channel) {
+    return std::string(channel < 10 ? "Ch. " : "Ch.") + std::to_string(channel);
+}
+
 PointerReading ReadingAt(const ChartModel& model, const MeasConditions& m, int index, double x) {
     PointerReading r;
     std::size_t p = 0;
@@ -107,7 +111,7 @@ PointerReading ReadingAt(const ChartModel& model, const MeasConditions& m, int i
     r.y = model.Y(index, 1, p);
     const int channel = std::clamp(index, 0, kCharts - 1) + 1;
     const std::string unit = model.Labels(index).Unit;
-    r.text = std::string(channel < 10 ? "Ch. " : "Ch.") + std::to_string(channel) + "  t = " +
+    r.text = ChannelCaption(channel) + "  t = " +
              TimeText(model, index, r.x) + " s  y = " + ValueLabelText(r.y, PointOfChannel(model, m, index)) +
              (unit.empty() || IsNoValue(r.y) ? std::string() : " " + unit);
     return r;
@@ -170,7 +174,7 @@ CursorTable CursorReadoutTable(const ChartModel& model, const MeasConditions& m,
     CursorTable out;
     int any = -1;
     for (int i = 0; i < kCharts && any < 0; ++i)
-        if (g.Ch[static_cast<std::size_t>(i)].Use == 1 && model.ShowsRecord(i)) any = i;
+        if (g.Ch[static_cast<std::size_t>(i)].Shown() && model.ShowsRecord(i)) any = i;
     const int timeChart = any < 0 ? 0 : any;
     if (cursors.hasA) out.timeA = TimeText(model, timeChart, cursors.a);
     if (cursors.hasB) out.timeB = TimeText(model, timeChart, cursors.b);
@@ -178,7 +182,7 @@ CursorTable CursorReadoutTable(const ChartModel& model, const MeasConditions& m,
     const auto panel = CursorReadout(model, m, cursors);
     const auto strip = [](const std::string& s, std::size_t n) { return s.size() > n ? s.substr(n) : std::string(); };
     for (int i = 0; i < kCharts; ++i) {
-        if (g.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        if (!g.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         CursorTableRow r;
         r.channel = i + 1;
         const CursorPanelTexts& t = panel[static_cast<std::size_t>(i)];

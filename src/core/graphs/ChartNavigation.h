@@ -46,6 +46,9 @@ inline constexpr double kWheelZoomFactor = 0.8;
 // The point of series 1 nearest to time x; false when the series is empty.
 bool NearestPoint(const ChartModel& model, int index, double x, std::size_t& point);
 
+// The caption of channel `channel`: "Ch. 1" to "Ch. 9", "Ch.10" (all as wide).
+std::string ChannelCaption(int channel);
+
 // Decimals of times shown for chart `index`: those of its sample step (3 without a record).
 int TimeDecimals(const ChartModel& model, int index);
 

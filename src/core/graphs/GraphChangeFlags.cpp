@@ -19,7 +19,7 @@ GraphChangeFlags GraphChangeFlags::Between(const GraphConditions& edited, const 
             c.YscaleMax != d.YscaleMax || c.YscaleMin != d.YscaleMin)
             f.Set(1);
         // Shown now and not before (a value other than 0 or 1 read from Graph.cnd shows nothing).
-        if (d.Use != 1 && c.Use == 1) {
+        if (!d.Shown() && c.Shown()) {
             f.Set(6);
             f.Set(7 + static_cast<int>(k));
         }

@@ -57,19 +57,18 @@ ChartsWidget::ChartsWidget(ChartModel& model, const GraphConditions& graph, cons
 ChartsWidget::~ChartsWidget() { model_.SetView(nullptr); }
 
 std::unique_ptr<ChartsWidget::ChannelRow> ChartsWidget::MakeRow(int i) {
-    static const char* const kCaptions[5] = {"Moni.", "Max.", "Min.", "Range", "Unit"};
     auto r = std::make_unique<ChannelRow>();
     r->row = new QWidget(canvas_);
     r->row->setObjectName(QStringLiteral("chartRow%1").arg(i + 1));
     r->panel = new QWidget(r->row);
     r->panel->setObjectName(QStringLiteral("dataPanel%1").arg(i + 1));
     r->channel = new QLabel(ChannelText(i + 1), r->panel);
-    for (int k = 0; k < 5; ++k) {
-        r->captions[static_cast<std::size_t>(k)] = new QLabel(QString::fromLatin1(kCaptions[k]), r->panel);
+    for (std::size_t k = 0; k < kPanelValues; ++k) {
+        r->captions[k] = new QLabel(QString::fromLatin1(kPanelCaptions[k]), r->panel);
         auto* v = new QLabel(r->panel);
         v->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         v->setObjectName(QStringLiteral("value%1_%2").arg(i + 1).arg(k));
-        r->values[static_cast<std::size_t>(k)] = v;
+        r->values[k] = v;
     }
     r->channel->setObjectName(QStringLiteral("channelText%1").arg(i + 1));
     r->cursor = new QLabel(r->panel);
@@ -132,7 +131,7 @@ QWidget* ChartsWidget::Panel(int index) const { return rows_[static_cast<std::si
 QList<QLabel*> ChartsWidget::PanelLabels(int index) const {
     const ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
     QList<QLabel*> out{r.channel};
-    for (std::size_t k = 0; k < 5; ++k) out << r.captions[k] << r.values[k];
+    for (std::size_t k = 0; k < kPanelValues; ++k) out << r.captions[k] << r.values[k];
     if (r.xUnit->isVisibleTo(r.panel)) out << r.xUnit;
     return out;
 }

@@ -12,7 +12,7 @@ QStringList ChartsWidget::ExportCharts(const QString& path, const QString& capti
     const QString base = info.path() + QLatin1Char('/') + info.completeBaseName();
     ReplotNow();
     for (int i = 0; i < kCharts; ++i) {
-        if (graph_.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        if (!graph_.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         QCustomPlot* p = rows_[static_cast<std::size_t>(i)]->plot;
         const QString file = base + QStringLiteral("_Ch%1.").arg(i + 1) + (pdf ? QStringLiteral("pdf") : QStringLiteral("png"));
         // The caption goes above the chart only for the file.

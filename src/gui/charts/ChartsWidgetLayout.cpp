@@ -19,7 +19,7 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     t.valueWidth = std::max(width(QStringLiteral("-8888888")), width(QStringLiteral("-88888.8")));
     t.unitWidth = width(QStringLiteral("----"));
     for (int i = 0; i < kCharts; ++i) t.unitWidth = std::max(t.unitWidth, width(Qs(model_.Labels(i).Unit)));
-    t.channelWidth = width(ChannelText(10));
+    t.channelWidth = width(ChannelText(kChannels));
     t.xUnitWidth = width(r0.xUnit->text());
     // The axis numbers: the widest of what the configured ranges show, and never less than five
     // digits with a sign and a point.
@@ -31,7 +31,7 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     };
     t.yLabelWidth = t.xLabelWidth = am.horizontalAdvance(QStringLiteral("-8888.8")) + 2;
     for (int i = 0; i < kCharts; ++i) {
-        if (graph_.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        if (!graph_.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         const AxisRange y = ConfiguredYRange(model_, i), x = ConfiguredXRange(model_, i);
         t.yLabelWidth = std::max({t.yLabelWidth, axisWidth(y.lo, model_.YAxis(i)), axisWidth(y.hi, model_.YAxis(i))});
         t.xLabelWidth = std::max({t.xLabelWidth, axisWidth(x.lo, model_.XAxis(i)), axisWidth(x.hi, model_.XAxis(i))});
@@ -93,7 +93,7 @@ void ChartsWidget::Relayout() {
 void ChartsWidget::PlacePanel(ChannelRow& r, const PanelCells& c) {
     const auto place = [](QWidget* w, const PixelRect& p) { w->setGeometry(p.x, p.y, p.w, p.h); };
     place(r.channel, c.channel);
-    for (std::size_t k = 0; k < 5; ++k) {
+    for (std::size_t k = 0; k < kPanelValues; ++k) {
         place(r.captions[k], c.captions[k]);
         place(r.values[k], c.values[k]);
     }

@@ -20,9 +20,7 @@ inline constexpr int kReplotIntervalMs = 40;
 
 inline QString Qs(const std::string& s) { return QString::fromStdString(s); }
 
-inline QString ChannelText(int channel) {
-    return channel < 10 ? QStringLiteral("Ch. %1").arg(channel) : QStringLiteral("Ch.%1").arg(channel);
-}
+inline QString ChannelText(int channel) { return Qs(ChannelCaption(channel)); }
 
 // Marker values are gaps: QCustomPlot leaves out NaN values.
 inline double Drawn(double y) { return IsNoValue(y) ? std::numeric_limits<double>::quiet_NaN() : y; }
@@ -44,8 +42,8 @@ struct ChartsWidget::ChannelRow {
     QWidget* row = nullptr;
     QWidget* panel = nullptr;
     QLabel* channel = nullptr;
-    std::array<QLabel*, 5> captions{};  // Moni., Max., Min., Range, Unit
-    std::array<QLabel*, 5> values{};
+    std::array<QLabel*, kPanelValues> captions{};
+    std::array<QLabel*, kPanelValues> values{};
     QLabel* cursor = nullptr;
     QLabel* xUnit = nullptr;
     QCustomPlot* plot = nullptr;

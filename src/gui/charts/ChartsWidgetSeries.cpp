@@ -51,8 +51,8 @@ void ChartsWidget::ShowRanges(int index) {
 void ChartsWidget::ApplyLabels(int index) {
     ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
     const ChannelLabels& l = model_.Labels(index);
-    const std::array<const std::string*, 5> texts = {&l.Moni, &l.Max, &l.Min, &l.Range, &l.Unit};
-    for (std::size_t k = 0; k < 5; ++k) r.values[k]->setText(Qs(*texts[k]));
+    const std::array<const std::string*, kPanelValues> texts = {&l.Moni, &l.Max, &l.Min, &l.Range, &l.Unit};
+    for (std::size_t k = 0; k < kPanelValues; ++k) r.values[k]->setText(Qs(*texts[k]));
     r.channel->setEnabled(l.ChannelNumberEnabled);
 }
 
