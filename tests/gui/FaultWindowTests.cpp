@@ -20,12 +20,9 @@
 #include "gui/CheckTableDlg.h"
 #include "gui/FileExchangeDlg.h"
 #include "gui/GateBus.h"
-#include "gui/GraphCondDlg.h"
 #include "gui/GuiText.h"
-#include "gui/MeasCondDlg.h"
 #include "gui/MessageBox.h"
 #include "gui/OutputCalDlg.h"
-#include "gui/SetPathAndFileDlg.h"
 #include "gui/WaitDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
@@ -346,20 +343,6 @@ void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
     QCOMPARE(Count(Since(commands, from), "MON"), 1);
 }
 
-void FaultWindowTest::closeDuringARunSaysWhy() {
-    // The simulated instrument's time stands still: the recording runs until Stop.
-    gui::Program& p = StartOnlineStill();
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    QVERIFY(p.State().RunActive());
-    BoxAnswerer boxes;
-    QVERIFY(!p.Main().close());
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QCOMPARE(boxes.seen[0].text, gui::Q(Text(Language::English, txt::StopBeforeQuit)));
-    QVERIFY(p.State().RunActive());
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    QTRY_VERIFY(!p.State().RunActive());
-}
-
 // --- A lost instrument ---------------------------------------------------------------------------
 
 namespace {
@@ -379,60 +362,6 @@ void ExpectIdle(gui::Program& p) {
 }
 
 }  // namespace
-
-void FaultWindowTest::runEndsAtTheFirstFailureWithOneMessage() {
-    gui::Program& p = StartOnlineStill();
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    QVERIFY(p.State().RunActive());
-    BoxAnswerer boxes;
-    bus_->LoseLink();
-    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 10000);
-    // Nothing is left to show another box: both timers are off.
-    QVERIFY(!p.Main().MoniTimer().isActive());
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY2(StartsWith(boxes.seen[0], txt::LostDuringMeasurement), qPrintable(boxes.seen[0].text));
-    QVERIFY(boxes.seen[0].text.contains(gui::T(txt::NoDataFileWritten)));
-    ExpectIdle(p);
-    // The window can be closed.
-    boxes.script = {"cmdYes"};
-    QVERIFY(p.Main().close());
-}
-
-void FaultWindowTest::stopWithALostInstrumentEndsTheRun() {
-    gui::Program& p = StartOnlineStill();
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    QVERIFY(p.State().RunActive());
-    p.Main().EocTimer().stop();
-    p.Main().MoniTimer().stop();
-    bus_->LoseLink();
-    BoxAnswerer boxes;
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();  // Stop: HLT fails
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringMeasurement));
-    QVERIFY(boxes.seen[0].text.contains("HLT"));
-    ExpectIdle(p);
-}
-
-void FaultWindowTest::transferEndsAfterOneMessageWhenTheLinkFails() {
-    gui::Program& p = StartOnline();
-    // Channel 1 arrives whole; the link is lost when channel 2 is selected.
-    bus_->LoseLinkAt("SET2");
-    BoxAnswerer boxes;
-    const std::size_t from = bus_->Commands().size();
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY2(StartsWith(boxes.seen[0], txt::LostDuringTransfer), qPrintable(boxes.seen[0].text));
-    QVERIFY2(boxes.seen[0].text.contains("Complete channels: 1."), qPrintable(boxes.seen[0].text));
-    QVERIFY(!p.State().LastTransferComplete);
-    QVERIFY(!p.ProgressWindow().isVisible());
-    // Nothing was sent after the failure but the failing attempts of SET2.
-    const auto all = Since(bus_->Commands(), from);
-    const auto at = std::find(all.begin(), all.end(), "SET2");
-    QVERIFY(at != all.end());
-    for (auto it = at; it != all.end(); ++it) QCOMPARE(QString::fromStdString(*it), QString("SET2"));
-    ExpectIdle(p);
-}
 
 void FaultWindowTest::balanceWithADeadInstrumentShowsOneMessage() {
     gui::Program& p = StartOnlineStill();
@@ -469,50 +398,7 @@ void FaultWindowTest::checkWithADeadInstrumentShowsOneMessage() {
     QTRY_VERIFY(dlg.isNull());
 }
 
-// --- Output calibration, captions ---------------------------------------------------------------
-
-void FaultWindowTest::negativeCoefficientSendsOneSignAndCaps() {
-    gui::Program& p = StartOnlineStill();
-    p.State().Meas.Ch(1).Coeff = -1.0f;
-    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg);
-    dlg->UseBox(1)->click();
-    dlg->ValueBox(1)->setText("1234");
-    emit dlg->ValueBox(1)->editingFinished();
-    QCOMPARE(dlg->findChild<QLabel*>("lblKmr1")->text(), QString("-1230"));
-    BoxAnswerer boxes;
-    dlg->OutputButton(CalButton::Plus)->click();
-    QCOMPARE(Count(bus_->Commands(), "CAL-1230"), 1);
-    QCOMPARE(Count(bus_->Commands(), "CAL--1230"), 0);
-    dlg->OutputButton(CalButton::Plus)->click();  // off: MON
-    dlg->OutputButton(CalButton::Minus)->click();
-    QCOMPARE(Count(bus_->Commands(), "CAL1230"), 1);
-    dlg->OutputButton(CalButton::Minus)->click();
-    // Capped on the negative side as on the positive one.
-    dlg->ValueBox(1)->setText("50000");
-    emit dlg->ValueBox(1)->editingFinished();
-    QCOMPARE(dlg->findChild<QLabel*>("lblKmr1")->text(), QString("-10000"));
-    QVERIFY(boxes.seen.empty());
-    CloseBox(dlg);
-    QTRY_VERIFY(dlg.isNull());
-}
-
-void FaultWindowTest::refusedCalibrationIsNotMarkedOn() {
-    gui::Program& p = StartOnlineStill("fault=CAL1230:ERR-002");
-    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg);
-    dlg->UseBox(1)->click();
-    dlg->ValueBox(1)->setText("1234");
-    emit dlg->ValueBox(1)->editingFinished();
-    BoxAnswerer boxes;
-    dlg->OutputButton(CalButton::Plus)->click();
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringCalibration));
-    QVERIFY(dlg->OutputButton(CalButton::Plus)->palette().color(QPalette::Button) != QColor(0, 0, 255));
-    QVERIFY(!dlg->Presenter().ActiveButton().has_value());
-    CloseBox(dlg);
-    QTRY_VERIFY(dlg.isNull());
-}
+// --- Output calibration ---------------------------------------------------------------------------
 
 void FaultWindowTest::valueTypedWithoutEnterIsKeptOnTheCloseBox() {
     gui::Program& p = StartOnlineStill();
@@ -532,19 +418,6 @@ void FaultWindowTest::valueTypedWithoutEnterIsKeptOnTheCloseBox() {
     const QList<QByteArray> lines = file.readAll().split('\n');
     QVERIFY(lines.size() > 2);
     QCOMPARE(lines[1].trimmed(), QByteArray("1,700"));
-}
-
-void FaultWindowTest::runStoppedBeforeTheTriggerKeepsTheNextFileCaption() {
-    gui::Program& p = StartOnlineStill();
-    const QString caption = p.Main().windowTitle();
-    QVERIFY(caption.endsWith("(Next data file)"));
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    BoxAnswerer boxes;
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();  // Stop before anything was recorded
-    QVERIFY(!p.State().RunActive());
-    QCOMPARE(p.Main().windowTitle(), caption);
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QCOMPARE(boxes.seen[0].text, gui::T(txt::StoppedBeforeTrigger));
 }
 
 // --- A stalled link, reconnection -----------------------------------------------------------------

@@ -1,7 +1,7 @@
 #pragma once
 // The window when things go wrong (issue 21): closes and clicks while a command waits, the one
 // handler gate, the default button of every Yes/No question, the main window behind a form, a
-// lost instrument during a run, a transfer, a balance and a check, reconnection.
+// lost instrument during a balance and a check, a stalled link, reconnection.
 #include <QObject>
 
 #include "gui/Program.h"
@@ -26,18 +26,11 @@ private slots:
     void returnAnswersYesWhereYesIsTheDefault();
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
     void programEndClosesOutputCalThroughItsOwnClose();
-    void closeDuringARunSaysWhy();
     // A lost instrument.
-    void runEndsAtTheFirstFailureWithOneMessage();
-    void stopWithALostInstrumentEndsTheRun();
-    void transferEndsAfterOneMessageWhenTheLinkFails();
     void balanceWithADeadInstrumentShowsOneMessage();
     void checkWithADeadInstrumentShowsOneMessage();
-    // Output calibration, captions.
-    void negativeCoefficientSendsOneSignAndCaps();
-    void refusedCalibrationIsNotMarkedOn();
+    // Output calibration.
     void valueTypedWithoutEnterIsKeptOnTheCloseBox();
-    void runStoppedBeforeTheTriggerKeepsTheNextFileCaption();
     // A stalled link, reconnection.
     void stalledLinkSaysWhatItWaitsForAndStopEndsTheRun();
     void adapterRestartedIsReconnectedByTheNextAction();

@@ -28,12 +28,7 @@ public:
         released_ = true;
         cv_.notify_all();
     }
-    // From the write of `command` on (that write included) every call fails as over a lost link
-    // (an adapter unplugged), until Restore(); LoseLink() loses it at once.
-    void LoseLinkAt(const std::string& command) {
-        std::lock_guard<std::mutex> l(m_);
-        loseAt_ = command;
-    }
+    // From now on every call fails as over a lost link (an adapter unplugged), until Restore().
     void LoseLink() {
         std::lock_guard<std::mutex> l(m_);
         lost_ = true;
@@ -41,17 +36,8 @@ public:
     void Restore() {
         std::lock_guard<std::mutex> l(m_);
         lost_ = false;
-        loseAt_.clear();
     }
-    bool Lost() const {
-        std::lock_guard<std::mutex> l(m_);
-        return lost_;
-    }
-    // Calls that failed because the link was lost; opens of the device (OpenDevice) so far.
-    int FailedCalls() const {
-        std::lock_guard<std::mutex> l(m_);
-        return failed_;
-    }
+    // The opens of the device (OpenDevice) so far.
     int Opens() const {
         std::lock_guard<std::mutex> l(m_);
         return opens_;
@@ -96,7 +82,6 @@ public:
             std::lock_guard<std::mutex> l(m_);
             commands_.push_back(command);
             holdNextRead_ = held_.count(command) != 0;
-            if (!loseAt_.empty() && command == loseAt_) lost_ = true;
         }
         if (LostCall()) return LostStatus();
         return inner_->Write(descriptor, data, count);
@@ -121,15 +106,12 @@ public:
 private:
     bool LostCall() {
         std::lock_guard<std::mutex> l(m_);
-        if (lost_) ++failed_;
         return lost_;
     }
     static GpibStatus LostStatus() { return {kIbERR | kIbCMPL, kEDVR, 0}; }
 
     std::unique_ptr<GpibBus> inner_;
-    std::string loseAt_;
     bool lost_ = false;
-    int failed_ = 0;
     int opens_ = 0;
     mutable std::mutex m_;
     std::condition_variable cv_;

@@ -189,10 +189,6 @@ void LayoutTest::functionKeysReachTheWireAndTheStatusSaysWhatHappened() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // The menus show the keys and the underlined letters.
-    QCOMPARE(w.findChild<QAction*>("mnuMeasItem4")->text(), QString("&Start\tF5"));
-    QCOMPARE(w.findChild<QAction*>("mnuMeasItem0")->text(), QString("&Monitor\tF6"));
-    QCOMPARE(w.findChild<QAction*>("mnuFileItem7")->text(), QString("&Quit"));
     RecordByF5(p, *bus_);
     // Where the file went, whole.
     QCOMPARE(w.Status()->text(), gui::T(txt::DataFileStatus).arg(QString::fromStdString(p.State().LastDataFile)));

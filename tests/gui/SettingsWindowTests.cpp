@@ -166,33 +166,6 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     QVERIFY(main.MoniTimer().isActive());
 }
 
-void SettingsWindowTest::dataFileCsvCautionAndCancel() {
-    Program& p = StartOnline();
-    gui::MainDlg& main = p.Main();
-    p.State().Meas.MemoryWords = 70000;
-    const GlobalSettings before = p.State().Global;
-    auto* dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
-    QVERIFY(dlg != nullptr);
-    BoxAnswerer boxes;
-    auto* csv = dlg->findChild<QRadioButton*>("OptFileType1");
-    QTest::mouseClick(csv, Qt::LeftButton, {}, QPoint(5, csv->height() / 2));
-    QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].title, QString("Caution"));
-    QVERIFY(dlg->findChild<QRadioButton*>("OptFileType0")->isChecked());
-    QVERIFY(dlg->findChild<QLineEdit*>("txtFileName")->text().endsWith(".kmr"));
-
-    // A new name, then Cancel: the form closes without asking and saves nothing; the caption
-    // names the next file.
-    Type(dlg->findChild<QLineEdit*>("txtFileName"), "Other");
-    main.setWindowTitle("");
-    dlg->findChild<QPushButton*>("cmdButton0")->click();
-    QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
-    QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QVERIFY(p.State().Global == before);
-    QCOMPARE(main.windowTitle(), QString::fromStdString("KMR-5300 - " + before.BaseFileName + ".kmr(Next data file)"));
-    QVERIFY(main.menuBar()->isEnabled());
-}
-
 void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
     Program& p = StartOnline();
     QTemporaryDir other;

@@ -20,7 +20,6 @@ private slots:
     void graphCondSpanAndANewGraphAreDrawnAndSaved();
     void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
     void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();
-    void dataFileCsvCautionAndCancel();
     void dataFileFolderButtonOpensThePicker();
 
 };

@@ -17,10 +17,8 @@ private slots:
     void init();
     void cleanup();
     void balanceAStrainChannel();
-    void checkWindowHoldsTheLongTimeoutWhileOpen();
     void plusCalThenCloseSendsMonAndSaves();
     void convertTwoCheckedFiles();
-    void existingCsvStopsTheConversion();
     void folderButtonOpensThePickerForItsBox();
 
 private:

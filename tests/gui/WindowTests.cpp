@@ -13,9 +13,7 @@
 #include <QTest>
 #include <algorithm>
 
-#include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
-#include "core/support/TextTable.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FloodPanel.h"
 #include "gui/GateBus.h"
@@ -23,7 +21,6 @@
 #include "gui/MessageBox.h"
 #include "gui/OwnControls.h"
 #include "gui/SingleInstance.h"
-#include "gui/VersionDlg.h"
 #include "gui/WorkerBus.h"
 #include "link/InterfaceSpec.h"
 #include "support/BuildPaths.h"
@@ -91,15 +88,6 @@ void MessageBoxTest::retryCancelAnswers() {
     }
 }
 
-void MessageBoxTest::yesNoDefaultsToNoWhenAsked() {
-    gui::MessageBox box(nullptr, "?", "Quit", MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
-    QVERIFY(Button(box, "cmdNo")->isDefault());
-    QVERIFY(!Button(box, "cmdYes")->isDefault());
-    QCOMPARE(Button(box, "cmdYes")->text(), QString("Yes"));
-    QTimer::singleShot(0, &box, [&] { QTest::keyClick(&box, Qt::Key_Return); });
-    QCOMPARE(box.Ask(), MsgAnswer::No);
-}
-
 void MessageBoxTest::autoCloseAnswersAsOk() {
     // The program asks for 5000 ms; the timer is the same at any length.
     gui::MessageBox box(nullptr, "Strain measurement is done at autobalance value of 0.", "Balance",
@@ -137,7 +125,6 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     QCOMPARE(w.windowTitle(), Caption(p.State(), "(Next data file)"));
     // Idle on the simulated KMR-510C: everything, Output Cal. too.
     QCOMPARE(MenuFlags(w), QString("11111111111"));
-    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("&Start\tF5"));
 
     Button(w, "cmdMeasKmr")->click();
     QVERIFY(p.State().RunActive());
@@ -157,24 +144,6 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Start"));
     QCOMPARE(MenuFlags(w), QString("11111111111"));
     QVERIFY(!p.ProgressWindow().isVisible());
-}
-
-void MainWindowTest::offlineStartup() {
-    ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
-    BoxAnswerer boxes([this] { return program_->Splash().IsTopmost() && program_->Splash().isVisible(); });
-    boxes.script = {"cmdOk", "cmdYes"};  // the open failure, then "continue off-line?" Yes
-    QCOMPARE(program_->Start(o), StartupOutcome::Offline);
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
-    QCOMPARE(boxes.seen[0].title, QString("GP-IB error"));
-    QVERIFY(!boxes.seen[0].splashTopmost);  // the splash never hides a box
-    QVERIFY(boxes.seen[1].text.startsWith("KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed."));
-    MainDlg& w = program_->Main();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QCOMPARE(w.windowTitle(), QString("KMR-5300"));
-    for (const char* b : {"cmdBalKmr", "cmdMoniKmr", "cmdMeasKmr"}) QVERIFY2(!Button(w, b)->isEnabled(), b);
-    // Off-line: Converting File..., Quit and Version... only.
-    QCOMPARE(MenuFlags(w), QString("00011000001"));
 }
 
 void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
@@ -270,22 +239,6 @@ void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
     QCOMPARE(f[2].toDouble(), normal.width() * tpp);
     QCOMPARE(f[3].toDouble(), normal.height() * tpp);
     QCOMPARE(f[4], QString("2"));
-}
-
-void MainWindowTest::aboutWindowNamesTheInstrument() {
-    Program& p = StartOnline();
-    MainDlg& w = p.Main();
-    OpenMenus(w);
-    Item(w, "mnuOptionItem4")->trigger();
-    QWidget* about = nullptr;
-    QTRY_VERIFY((about = w.findChild<gui::VersionDlg*>()) != nullptr && about->isVisible());
-    QCOMPARE(p.Core().forms.Current(), FormId::About);
-    QCOMPARE(about->windowTitle(), QString("About KMR-5300"));
-    QVERIFY(about->findChild<QLabel*>("lblInstrument")->text().startsWith("Digital dynamics strainmeter KMR-510C  Ver. "));
-    QVERIFY(about->findChild<QLabel*>("lblProgram")->text().endsWith("Ver. " + gui::ProgramVersion()));
-    about->findChild<QPushButton*>("cmdOk")->click();
-    QTRY_VERIFY(w.findChild<gui::VersionDlg*>() == nullptr);
-    QVERIFY(w.menuBar()->isEnabled());
 }
 
 void MainWindowTest::cancelInTheGpibStatusReportEndsTheProgram() {

@@ -16,7 +16,6 @@ class MessageBoxTest : public QObject {
 private slots:
     void closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen();
     void retryCancelAnswers();
-    void yesNoDefaultsToNoWhenAsked();
     void autoCloseAnswersAsOk();
 };
 
@@ -33,11 +32,9 @@ private slots:
     void init();
     void cleanup();
     void onlineStartupStartAndTransfer();
-    void offlineStartup();
     void ticksNeverNestAndClicksDuringACallAreNotActedOn();
     void cancelInTheProgressWindowMarksTheFileAndUsesTheNumber();
     void maximisedCloseStoresTheNormalSizeWithState2();
-    void aboutWindowNamesTheInstrument();
     void cancelInTheGpibStatusReportEndsTheProgram();
     void splashIsTopmostUntilABoxIsAboutToShow();
 

@@ -33,7 +33,7 @@ public:
     void SetMonitorChecked(bool c) override { monitorChecked = c; }
     void SetCaption(const std::string& c) override { caption = c; captions.push_back(c); }
     void SetRestTimePercent(float p) override { restPercent = p; }
-    void SetRestTimeCaption(const std::string& c) override { restCaption = c; restCaptions.push_back(c); }
+    void SetRestTimeCaption(const std::string& c) override { restCaption = c; }
     void SetRestTimeColour(RestTimeColour c) override { restColour = c; }
     void SetEocTimer(bool on) override { eocTimer = on; }
     void SetMoniTimer(bool on) override { moniTimer = on; }
@@ -46,7 +46,7 @@ public:
     bool windowEnabled = true;
     std::map<MainButton, bool> buttons;
     std::string startStopCaption, monitorCaption, caption, restCaption, status;
-    std::vector<std::string> captions, restCaptions, log;
+    std::vector<std::string> captions, log;
     bool monitorChecked = false;
     float restPercent = 0;
     RestTimeColour restColour = RestTimeColour::WindowText;
