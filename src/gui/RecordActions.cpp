@@ -278,11 +278,11 @@ QString RecordActions::ChartCaption() const {
     if (!source.empty()) caption = Q(StoredRecordCaption(source));
     QStringList channels;
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) channels << QString::number(ch);
+        if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) channels << QString::number(ch);
     caption += QStringLiteral("  ") + T(txt::MeasChannelHeading) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
     if (kmr::ChartsWidget* area = Charts()) {
         for (int i = 0; i < kCharts; ++i) {
-            if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+            if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
             const QCPRange r = area->Plot(i)->xAxis->range();
             return Q(TextWith(e_.ui.language, txt::RangeLine,
                               {caption.toStdString(), FormatFixed(r.lower, 3), FormatFixed(r.upper, 3)}));
@@ -298,7 +298,7 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
     std::vector<QCustomPlot*> plots;
     int width = 800;
     for (int i = 0; i < kCharts; ++i) {
-        if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1) continue;
+        if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         plots.push_back(area->Plot(i));
         width = std::max(width, area->Plot(i)->width());
     }
@@ -453,7 +453,7 @@ void RecordActions::ExportRange() {
     kmr::ChartsWidget* area = Charts();
     std::optional<AxisRange> visible;
     for (int i = 0; area != nullptr && i < kCharts; ++i) {
-        if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Use != 1 || !e_.chart.ShowsRecord(i)) continue;
+        if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown() || !e_.chart.ShowsRecord(i)) continue;
         visible = AxisRange{area->Plot(i)->xAxis->range().lower, area->Plot(i)->xAxis->range().upper};
         break;
     }
