@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "core/app/HandlerGate.h"
 #include "core/graphs/ChartModel.h"
 #include "gui/charts/ChartsWidget.h"
 
@@ -84,6 +85,7 @@ private slots:
     void cursorReadoutOfARamp();
     void exportWritesOneCaptionedFilePerChart();
     void recordLoadedBeforeShowingIsDrawnAtTheChartsWidth();
+    void zoomKeyDuringAHandlerIsRefusedByTheGate();
 };
 
 void ChartsWidgetTest::recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
@@ -235,6 +237,33 @@ void ChartsWidgetTest::exportWritesOneCaptionedFilePerChart() {
     QCOMPARE(pdf.size(), 2);
     QVERIFY(QFileInfo(pdf.at(1)).size() > 0);
     QCOMPARE(area.Plot(0)->plotLayout()->rowCount(), 1);  // the caption is gone again
+}
+
+void ChartsWidgetTest::zoomKeyDuringAHandlerIsRefusedByTheGate() {
+    Setup s;
+    HandlerGate gate;
+    ChartsWidget area(s.model, s.g, s.m);
+    area.SetGate(&gate);
+    ShowAt(area, 800, 600);
+    s.Transfer({1}, 200);
+    area.ReplotNow();
+    area.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&area));
+    area.Plot(0)->setFocus();
+    const auto plus = [] {
+        QCoreApplication::postEvent(QApplication::focusWidget(),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Plus, Qt::NoModifier, "+"));
+    };
+    // A handler waiting for the bus delivers what came meanwhile: the key must not act inside it.
+    gate.Input([&] {
+        plus();
+        QCoreApplication::processEvents();
+        QVERIFY(!area.Zoomed());
+    });
+    QVERIFY(!area.Zoomed());
+    plus();
+    QCoreApplication::processEvents();
+    QVERIFY(area.Zoomed());
 }
 
 QTEST_MAIN(ChartsWidgetTest)
