@@ -24,6 +24,10 @@ std::string Named(const std::vector<std::string>& names, long long code) {
     return std::to_string(code);
 }
 
+// Words read at once: 64 KiB.
+constexpr std::size_t kReadPieceWords = 32768;
+static_assert(kOpenChunkWords % kReadPieceWords == 0, "a chunk is whole pieces");
+
 }  // namespace
 
 std::string FileNameOf(const std::string& path) {
@@ -100,16 +104,21 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
         const std::int64_t block = ChannelBlockOffset(fc.WordsConverted, static_cast<int>(k));
         for (std::size_t at = 0; at < n; at += kOpenChunkWords) {
             const std::size_t count = std::min(kOpenChunkWords, n - at);
-            const int rc = f.ReadAtShared(block + static_cast<std::int64_t>(2 * at), dest.data() + at,
-                                          count * sizeof(std::int16_t));
-            if (rc != 0) {
-                // The header check found the blocks inside the file: it shrank since (-1).
-                ReportFileError(rc > 0 ? rc : EIO, path, ui, status);
-                out.clear();
-                return false;
+            // In pieces the processor's second-level cache holds, so that each is summarised
+            // before it is evicted.
+            for (std::size_t p = at; p < at + count; p += kReadPieceWords) {
+                const std::size_t m = std::min(kReadPieceWords, at + count - p);
+                const int rc = f.ReadAtShared(block + static_cast<std::int64_t>(2 * p), dest.data() + p,
+                                              m * sizeof(std::int16_t));
+                if (rc != 0) {
+                    // The header check found the blocks inside the file: it shrank since (-1).
+                    ReportFileError(rc > 0 ? rc : EIO, path, ui, status);
+                    out.clear();
+                    return false;
+                }
+                SampleWordsToHost(dest.data() + p, m);
+                if (pieces) pieces(k, std::span<const std::int16_t>(dest.data() + p, m));
             }
-            SampleWordsToHost(dest.data() + at, count);
-            if (pieces) pieces(k, std::span<const std::int16_t>(dest.data() + at, count));
             done += count;
             if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
             if (status == RunStatus::Cancelled) {

@@ -162,15 +162,32 @@ std::pair<std::int16_t, std::int16_t> MinMaxSummary::RangeMinMax(std::size_t fir
     }
     std::size_t k = 0, size = kBaseBucket;
     // Takes the n buckets of `level` (each `width` samples) from sample i on.
+    static_assert(sizeof(Bucket) == 2 * sizeof(std::int16_t), "a bucket is its minimum, then its maximum");
     const auto take = [&](std::size_t level, std::size_t width, std::size_t n) {
         const Bucket* b = levels_[level].data() + i / width;
-        std::int16_t l = lo, h = hi;
-        for (std::size_t j = 0; j < n; ++j) {
-            l = std::min(l, b[j].min);
-            h = std::max(h, b[j].max);
+        std::size_t j = 0;
+#if defined(__SSE2__)
+        // Four buckets to a register: minimums in the even lanes, maximums in the odd ones.
+        if (n >= 4) {
+            __m128i l = _mm_set1_epi16(lo), h = _mm_set1_epi16(hi);
+            for (; j + 4 <= n; j += 4) {
+                const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + j));
+                l = _mm_min_epi16(l, v);
+                h = _mm_max_epi16(h, v);
+            }
+            alignas(16) std::array<std::int16_t, 8> ls, hs;
+            _mm_store_si128(reinterpret_cast<__m128i*>(ls.data()), l);
+            _mm_store_si128(reinterpret_cast<__m128i*>(hs.data()), h);
+            for (std::size_t k = 0; k < 8; k += 2) {
+                lo = std::min(lo, ls[k]);
+                hi = std::max(hi, hs[k + 1]);
+            }
         }
-        lo = l;
-        hi = h;
+#endif
+        for (; j < n; ++j) {
+            lo = std::min(lo, b[j].min);
+            hi = std::max(hi, b[j].max);
+        }
         i += n * width;
     };
     while (k + 1 < levels_.size()) {

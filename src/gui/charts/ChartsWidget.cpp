@@ -82,6 +82,9 @@ std::unique_ptr<ChartsWidget::ChannelRow> ChartsWidget::MakeRow(int i) {
     r->plot->setNoAntialiasingOnDrag(true);
     r->plot->setPlottingHint(QCP::phCacheLabels, true);
     r->plot->setPlottingHint(QCP::phFastPolylines, true);
+    // Nothing is drawn on the overlay: without a buffer of its own a repaint fills and copies one
+    // chart-sized image, not two.
+    r->plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     r->plot->axisRect()->setAutoMargins(QCP::msNone);
     r->plot->xAxis->grid()->setSubGridVisible(false);
     r->plot->yAxis->grid()->setSubGridVisible(false);

@@ -5,6 +5,18 @@
 
 namespace kmr {
 
+namespace {
+
+// The nearest pixel, halves away from zero, kept far outside any chart but still an int; inline
+// (the library's rounding is a call per point).
+int Pixel(double p) {
+    constexpr double kFar = 1e6;
+    const double c = std::clamp(p, -kFar, kFar);
+    return static_cast<int>(c + std::copysign(0.5, c));
+}
+
+}  // namespace
+
 void ColumnGraph::draw(QCPPainter* painter) {
     QCPAxis* key = mKeyAxis.data();
     QCPAxis* value = mValueAxis.data();
@@ -38,9 +50,8 @@ void ColumnGraph::Add(double px, double py) {
         open_ = false;
         return;
     }
-    constexpr double kFar = 1e6;  // far outside any chart, still an int
-    const int x = static_cast<int>(std::lround(std::clamp(px, -kFar, kFar)));
-    const int y = static_cast<int>(std::lround(std::clamp(py, -kFar, kFar)));
+    const int x = Pixel(px);
+    const int y = Pixel(py);
     if (open_ && x == column_) {
         lo_ = std::min(lo_, y);
         hi_ = std::max(hi_, y);
