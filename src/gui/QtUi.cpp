@@ -39,10 +39,6 @@ void QtUi::MakeSplashNonTopmost() {
 }
 
 void QtUi::TerminateProgram() {
-    if (terminate) {
-        terminate();
-        return;
-    }
     // Cancel in the GP-IB status report: the program ends here, nothing is saved.
     std::_Exit(1);
 }

@@ -3,7 +3,6 @@
 // the hourglass pointer, the splash window's topmost status and ending the program at once.
 #include <QPointer>
 #include <QWidget>
-#include <functional>
 
 #include "core/support/UiPort.h"
 
@@ -24,8 +23,6 @@ public:
     // The window that owns message boxes (the main window once it is loaded).
     void SetOwner(QWidget* owner) { owner_ = owner; }
     void SetSplash(SplashDlg* splash) { splash_ = splash; }
-    // Replaces ending the process (for the tests).
-    std::function<void()> terminate;
 
 private:
     QPointer<QWidget> owner_;

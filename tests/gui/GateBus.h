@@ -69,12 +69,7 @@ public:
         if (LostCall()) return LostStatus();
         return inner_->DeviceClear(board, address);
     }
-    GpibStatus BoardOffline(int board) override {
-        if (failBoardOffline) return {kIbERR | kIbCMPL, kEDVR, 0};
-        return inner_->BoardOffline(board);
-    }
-    // Putting the board off-line (when the program closes) fails.
-    bool failBoardOffline = false;
+    GpibStatus BoardOffline(int board) override { return inner_->BoardOffline(board); }
     GpibStatus Write(int descriptor, const void* data, std::size_t count) override {
         std::string command(static_cast<const char*>(data), count);
         while (!command.empty() && (command.back() == '\n' || command.back() == '\r')) command.pop_back();

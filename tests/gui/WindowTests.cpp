@@ -241,20 +241,6 @@ void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
     QCOMPARE(f[4], QString("2"));
 }
 
-void MainWindowTest::cancelInTheGpibStatusReportEndsTheProgram() {
-    Program& p = StartOnline();
-    int terminated = 0;
-    p.Ui().terminate = [&] { ++terminated; };
-    bus_->failBoardOffline = true;
-    BoxAnswerer boxes;
-    boxes.script = {"cmdYes", "cmdCancel"};  // finish? Yes; the status report: Cancel
-    QVERIFY(p.Main().close());
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
-    QCOMPARE(boxes.seen[1].title, QString("KMR-5300"));
-    QVERIFY(boxes.seen[1].text.contains("Error putting board off-line."));
-    QCOMPARE(terminated, 1);
-}
-
 void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
     gui::SplashDlg& splash = program_->Splash();
     splash.Show("Data storage software KMR-5300", "Wait a minute.", 17);

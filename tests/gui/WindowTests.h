@@ -35,7 +35,6 @@ private slots:
     void ticksNeverNestAndClicksDuringACallAreNotActedOn();
     void cancelInTheProgressWindowMarksTheFileAndUsesTheNumber();
     void maximisedCloseStoresTheNormalSizeWithState2();
-    void cancelInTheGpibStatusReportEndsTheProgram();
     void splashIsTopmostUntilABoxIsAboutToShow();
 
 };

@@ -175,7 +175,8 @@ void ChartsWidget::ReplotNow() {
         dirty_[static_cast<std::size_t>(i)] = false;
         ChannelRow& r = *rows_[static_cast<std::size_t>(i)];
         ++r.counters.replots;
-        r.plot->replot(QCustomPlot::rpImmediateRefresh);
+        // Drawn now; the window then puts every chart drawn on the screen in one paint.
+        r.plot->replot(QCustomPlot::rpRefreshHint);
     }
 }
 

@@ -18,6 +18,8 @@
 // draws what the presenter tells it. pointerReading() carries the status-strip text for the
 // pointer's position.
 #include <QColor>
+#include <QFont>
+#include <QHash>
 #include <QPalette>
 #include <QString>
 #include <QStringList>
@@ -66,7 +68,8 @@ public:
 
     // Shows and stacks the rows of the charts in use again.
     void Relayout();
-    // Repaints every chart that changed now instead of at the next paint tick (tests, benches).
+    // Draws every chart that changed now instead of at the next paint tick; the window shows
+    // them all at its next paint.
     void ReplotNow();
     // Back to the configured scale on every chart (what a double-click does).
     void ResetView() { presenter_.ResetView(); }
@@ -133,6 +136,9 @@ private:
     void ScheduleReplot();
     void ReplotDirty();
     ChartTextSizes MeasureTexts() const;
+    // The width of `text` in the font of `fm` (`font`), shaped once: a record opened or a range
+    // changed measures the same few texts again.
+    int TextWidth(const QFont& font, const QFontMetrics& fm, const QString& text) const;
     void PlacePanel(ChannelRow& r, const PanelCells& cells);
     int IndexOfPlot(QObject* o) const;
     bool Forward(int index, QEvent* e);
@@ -154,6 +160,7 @@ private:
     QScrollArea* scroll_ = nullptr;
     QWidget* canvas_ = nullptr;  // the rows, as tall as they need (scrolled when taller than the area)
     ChartTextSizes texts_;
+    mutable QHash<QString, int> textWidths_;  // by font key and text
     std::array<std::string, kCharts> units_;  // the units the texts were measured with
     ChartAreaPlaces places_;
     std::array<std::unique_ptr<ChannelRow>, kCharts> rows_;

@@ -7,11 +7,23 @@
 
 namespace kmr {
 
+int ChartsWidget::TextWidth(const QFont& font, const QFontMetrics& fm, const QString& text) const {
+    const QString key = font.key() + QLatin1Char('\n') + text;
+    const auto it = textWidths_.constFind(key);
+    if (it != textWidths_.constEnd()) return it.value();
+    // The texts are a few labels and the configured ranges' numbers; a bound all the same.
+    if (textWidths_.size() >= 512) textWidths_.clear();
+    const int w = fm.horizontalAdvance(text);
+    textWidths_.insert(key, w);
+    return w;
+}
+
 ChartTextSizes ChartsWidget::MeasureTexts() const {
     ChartTextSizes t;
     const ChannelRow& r0 = *rows_[0];
-    const QFontMetrics fm(r0.values[0]->font());
-    const auto width = [&fm](const QString& text) { return fm.horizontalAdvance(text) + 4; };
+    const QFont valueFont = r0.values[0]->font();
+    const QFontMetrics fm(valueFont);
+    const auto width = [&](const QString& text) { return TextWidth(valueFont, fm, text) + 4; };
     t.lineHeight = fm.height() + 2;
     t.captionWidth = 0;
     for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
@@ -23,13 +35,14 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     t.xUnitWidth = width(r0.xUnit->text());
     // The axis numbers: the widest of what the configured ranges show, and never less than five
     // digits with a sign and a point.
-    const QFontMetrics am(r0.plot->yAxis->tickLabelFont());
+    const QFont axisFont = r0.plot->yAxis->tickLabelFont();
+    const QFontMetrics am(axisFont);
     t.axisLineHeight = am.height();
-    const auto axisWidth = [&am](double v, const AxisSettings& a) {
+    const auto axisWidth = [&](double v, const AxisSettings& a) {
         const QString text = a.automatic ? QString::number(v, 'g', 6) : QString::number(v, 'f', a.decimals);
-        return am.horizontalAdvance(text) + 2;
+        return TextWidth(axisFont, am, text) + 2;
     };
-    t.yLabelWidth = t.xLabelWidth = am.horizontalAdvance(QStringLiteral("-8888.8")) + 2;
+    t.yLabelWidth = t.xLabelWidth = TextWidth(axisFont, am, QStringLiteral("-8888.8")) + 2;
     for (int i = 0; i < kCharts; ++i) {
         if (!graph_.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         const AxisRange y = ConfiguredYRange(model_, i), x = ConfiguredXRange(model_, i);
