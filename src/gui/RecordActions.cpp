@@ -273,22 +273,14 @@ kmr::ChartsWidget* RecordActions::Charts() const {
 }
 
 QString RecordActions::ChartCaption() const {
-    const std::string source = ShownRecordFile(e_.s);
-    QString caption = window_->windowTitle();
-    if (!source.empty()) caption = Q(StoredRecordCaption(source));
-    QStringList channels;
-    for (int ch = 1; ch <= kChannels; ++ch)
-        if (e_.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) channels << QString::number(ch);
-    caption += QStringLiteral("  ") + T(txt::MeasChannelHeading) + QStringLiteral(" ") + channels.join(QStringLiteral(", "));
-    if (kmr::ChartsWidget* area = Charts()) {
-        for (int i = 0; i < kCharts; ++i) {
-            if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
-            const QCPRange r = area->Plot(i)->xAxis->range();
-            return Q(TextWith(e_.ui.language, txt::RangeLine,
-                              {caption.toStdString(), FormatFixed(r.lower, 3), FormatFixed(r.upper, 3)}));
-        }
-    }
-    return caption;
+    std::optional<AxisRange> shown;
+    if (kmr::ChartsWidget* area = Charts())
+        for (int i = 0; i < kCharts && !shown; ++i)
+            if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) {
+                const QCPRange r = area->Plot(i)->xAxis->range();
+                shown = AxisRange{r.lower, r.upper};
+            }
+    return Q(ExportedChartsCaption(e_.ui.language, e_.s, window_->windowTitle().toStdString(), shown));
 }
 
 bool RecordActions::WriteCharts(const QString& path, QString* error) {
@@ -392,11 +384,10 @@ public:
     ExportRangeDialog(QWidget* parent, Language lang, const ExportRangeOffer& offer) : QDialog(parent) {
         setObjectName("ExportRangeDlg");
         setWindowTitle(T(txt::ExportRangeTitle));
-        shown_ = new QRadioButton(Q(TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, 4), FormatFixed(offer.shown.hi, 4)})));
+        shown_ = new QRadioButton(Q(ShownRangeChoice(lang, offer)));
         shown_->setObjectName("optShownRange");
         shown_->setChecked(true);
-        between_ = new QRadioButton(Q(TextWith(
-            lang, txt::RangeBetweenCursors, {FormatFixed(offer.betweenCursors.lo, 4), FormatFixed(offer.betweenCursors.hi, 4)})));
+        between_ = new QRadioButton(Q(CursorRangeChoice(lang, offer)));
         between_->setObjectName("optCursorRange");
         between_->setEnabled(offer.cursors);
         auto* rangeBox = new QGroupBox(T(txt::ExportRangeTitle));

@@ -108,6 +108,30 @@ std::string StoredRecordCaption(const std::string& path) {
     return std::string(kMainCaptionName) + " - " + FileNameOf(path);
 }
 
+std::string ExportedChartsCaption(Language lang, const ProgramState& s, const std::string& windowCaption,
+                                  const std::optional<AxisRange>& shown) {
+    const std::string source = ShownRecordFile(s);
+    std::string caption = source.empty() ? windowCaption : StoredRecordCaption(source);
+    caption += "  " + Text(lang, txt::MeasChannelHeading) + " ";
+    const char* separator = "";
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) {
+            caption += separator + std::to_string(ch);
+            separator = ", ";
+        }
+    if (!shown) return caption;
+    return TextWith(lang, txt::RangeLine, {caption, FormatFixed(shown->lo, 3), FormatFixed(shown->hi, 3)});
+}
+
+std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer) {
+    return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, 4), FormatFixed(offer.shown.hi, 4)});
+}
+
+std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer) {
+    return TextWith(lang, txt::RangeBetweenCursors,
+                    {FormatFixed(offer.betweenCursors.lo, 4), FormatFixed(offer.betweenCursors.hi, 4)});
+}
+
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     ProgramState& s = e.s;
     UiPort& ui = e.ui;

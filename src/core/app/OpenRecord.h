@@ -37,6 +37,12 @@ std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const 
 // "KMR-5300 - NAME.kmr".
 std::string StoredRecordCaption(const std::string& path);
 
+// The caption written with exported charts: the stored record's ("KMR-5300 - NAME.kmr"; the
+// window's own caption when the charts show no stored record), the channels shown and, when given,
+// the time range the charts show, in seconds to three places.
+std::string ExportedChartsCaption(Language lang, const ProgramState& s, const std::string& windowCaption,
+                                  const std::optional<AxisRange>& shown);
+
 // The texts beside the charts for the record opened (empty title when none is).
 StoredRecordText OpenedRecordText(const Engine& e);
 
@@ -58,6 +64,10 @@ struct ExportRangeOffer {
     std::vector<int> channels;                // the record's channels, ascending
     std::vector<bool> ticked;                 // each one shown in a chart (ticked at first)
 };
+// The export-range window's two choices: the visible range and the span between the cursors, in
+// seconds to four places.
+std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer);
+std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer);
 // `visible`: the time range of the first chart showing the record (none: the whole record).
 // Nothing (the reason said) when the charts show no record of a file.
 std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<AxisRange>& visible,

@@ -74,6 +74,11 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaption)
     EXPECT_NE(h.engine.chart.Labels(4).Max, "----");
     EXPECT_EQ(h.state.RecentFiles, std::vector<std::string>{path});
     EXPECT_EQ(ShownRecordFile(h.state), path);
+    // Exported charts carry the record's name, the channels shown and the time range shown.
+    for (int ch = 1; ch <= kChannels; ++ch) h.state.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = ch == 2 || ch == 5;
+    EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.125, 0.9994}),
+              "KMR-5300 - rec.kmr  Ch. 2, 5  0.125 s to 0.999 s");
+    EXPECT_EQ(ExportedChartsCaption(Language::Japanese, h.state, "window", std::nullopt), "KMR-5300 - rec.kmr  CH 2, 5");
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
