@@ -1,10 +1,12 @@
 #include "gui/FormDlg.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QTimer>
 
 #include "gui/GuiText.h"
@@ -106,7 +108,15 @@ std::optional<BoxTag> FormDlg::BoxBeingEdited() const {
     return TagOf(box);
 }
 
-void FormDlg::Gated(const std::function<void()>& handler) { e_.gate.Input(handler); }
+bool FormDlg::Gated(const std::function<void()>& handler) { return e_.gate.Input(handler); }
+
+void FormDlg::GatedCheck(QAbstractButton* box, const std::function<void(bool)>& handler) {
+    connect(box, &QAbstractButton::clicked, this, [this, box, handler](bool on) {
+        if (Gated([&] { handler(on); })) return;
+        const QSignalBlocker quiet(box);
+        box->setChecked(!on);
+    });
+}
 
 void FormDlg::CloseInHandler() {
     inHandlerClose_ = true;

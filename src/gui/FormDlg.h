@@ -16,6 +16,7 @@
 #include "core/app/FormHost.h"
 #include "core/app/FormRules.h"
 
+class QAbstractButton;
 class QHBoxLayout;
 
 namespace kmr::gui {
@@ -53,8 +54,17 @@ protected:
     // Escape cancels (the Cancel button where the form has one, else the close box); Enter
     // presses the focused button, or the default button from anywhere else in the form.
     void keyPressEvent(QKeyEvent* event) override;
-    // Runs a click of the form through the gate (nothing happens while another handler runs).
-    void Gated(const std::function<void()>& handler);
+    // Runs a click of the form through the gate (nothing happens while another handler runs);
+    // false when it was not acted on.
+    bool Gated(const std::function<void()>& handler);
+    // A slot that runs `handler` with the signal's arguments through the gate: an edit in the form
+    // while another handler waits is dropped, as a click is.
+    template <typename Handler>
+    auto InGate(Handler handler) {
+        return [this, handler](auto... args) { Gated([handler, args...] { handler(args...); }); };
+    }
+    // A check box's click through the gate; a click that was not acted on is undone on the box.
+    void GatedCheck(QAbstractButton* box, const std::function<void(bool)>& handler);
     // Closes the form from inside one of its gated handlers (a Close button).
     void CloseInHandler();
     // The Cancel and OK row of a settings form, to the right: Cancel closes the form as its

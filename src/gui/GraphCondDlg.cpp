@@ -72,8 +72,8 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), prese
     x->addWidget(chkXgrid_, 0, 0, 1, 2);
     x->addWidget(fraMoni, 1, 0, Qt::AlignTop);
     x->addWidget(fraGraph, 1, 1, Qt::AlignTop);
-    connect(chkXgrid_, &QCheckBox::clicked, this, [this](bool on) { presenter_.SetXgrid(on); });
-    connect(chkXAutoScale_, &QCheckBox::clicked, this, [this](bool on) { presenter_.SetXAutoScale(on); });
+    GatedCheck(chkXgrid_, [this](bool on) { presenter_.SetXgrid(on); });
+    GatedCheck(chkXAutoScale_, [this](bool on) { presenter_.SetXAutoScale(on); });
 
     // One row per channel.
     auto* fraY = new QGroupBox(T(txt::YAxisFrame));
@@ -99,9 +99,9 @@ GraphCondDlg::GraphCondDlg(Engine& e, QWidget* owner) : FormDlg(e, owner), prese
         r.txtYscaleDiv = TextBox({GraphField::YscaleDiv, ch}, Indexed("txtYscaleDiv", ch));
         QWidget* cells[] = {r.lblCh, r.chkUse, r.chkYgrid, r.chkAutoScale, r.txtYscaleMax, r.txtYscaleMin, r.txtYscaleDiv};
         for (int i = 0; i < 7; ++i) y->addWidget(cells[i], ch + 1, i, i >= 1 && i <= 3 ? Qt::AlignCenter : Qt::Alignment());
-        connect(r.chkUse, &QCheckBox::clicked, this, [this, ch](bool on) { presenter_.SetShown(ch, on); });
-        connect(r.chkYgrid, &QCheckBox::clicked, this, [this, ch](bool on) { presenter_.SetYgrid(ch, on); });
-        connect(r.chkAutoScale, &QCheckBox::clicked, this, [this, ch](bool on) { presenter_.SetAutoScale(ch, on); });
+        GatedCheck(r.chkUse, [this, ch](bool on) { presenter_.SetShown(ch, on); });
+        GatedCheck(r.chkYgrid, [this, ch](bool on) { presenter_.SetYgrid(ch, on); });
+        GatedCheck(r.chkAutoScale, [this, ch](bool on) { presenter_.SetAutoScale(ch, on); });
     }
 
     QHBoxLayout* buttons = CancelOkRow([this] { presenter_.Ok(); });
@@ -120,7 +120,7 @@ QLineEdit* GraphCondDlg::TextBox(GraphFieldRef field, const QString& name) {
     box->setMaximumWidth(box->fontMetrics().horizontalAdvance("-0000000000.00") + 12);
     box->installEventFilter(this);
     SelectAllOnEntry(box);
-    connect(box, &QLineEdit::editingFinished, this, [this, field] { presenter_.EnterBox(field); });
+    connect(box, &QLineEdit::editingFinished, this, InGate([this, field] { presenter_.EnterBox(field); }));
     return box;
 }
 

@@ -128,21 +128,21 @@ MeasCondDlg::MeasCondDlg(Engine& e, QWidget* owner)
         r.txtDtgLevel->setMinimumWidth(r.txtDtgLevel->fontMetrics().horizontalAdvance("+000000") + 12);
 
         MeasCondForm* f = &presenter_.Edit();
-        connect(r.chkOnOff, &QCheckBox::toggled, this, [this, f, ch](bool on) { if (!showing_) f->SetOnOff(ch, on); });
-        connect(r.chkDtgOnOff, &QCheckBox::toggled, this, [this, f, ch](bool on) { if (!showing_) f->SetDtgOnOff(ch, on); });
-        connect(r.cboBv, &QComboBox::activated, this, [f, ch](int i) { f->SetInputModeEntry(ch, i); });
-        connect(r.cboLpf, &QComboBox::activated, this, [f, ch](int i) { f->SetLpf(ch, i); });
-        connect(r.cboPoint, &QComboBox::activated, this, [f, ch](int i) { f->SetPoint(ch, i); });
-        connect(r.cboUnit, &QComboBox::activated, this, [f, ch](int i) { f->SetUnit(ch, i); });
+        GatedCheck(r.chkOnOff, [f, ch](bool on) { f->SetOnOff(ch, on); });
+        GatedCheck(r.chkDtgOnOff, [f, ch](bool on) { f->SetDtgOnOff(ch, on); });
+        connect(r.cboBv, &QComboBox::activated, this, InGate([f, ch](int i) { f->SetInputModeEntry(ch, i); }));
+        connect(r.cboLpf, &QComboBox::activated, this, InGate([f, ch](int i) { f->SetLpf(ch, i); }));
+        connect(r.cboPoint, &QComboBox::activated, this, InGate([f, ch](int i) { f->SetPoint(ch, i); }));
+        connect(r.cboUnit, &QComboBox::activated, this, InGate([f, ch](int i) { f->SetUnit(ch, i); }));
     }
 
-    connect(cboTrgMode_, &QComboBox::activated, this, [this](int i) { presenter_.Edit().SetTrgMode(i); });
-    connect(cboAVE_, &QComboBox::activated, this, [this](int i) { presenter_.Edit().SetAveraging(i); });
+    connect(cboTrgMode_, &QComboBox::activated, this, InGate([this](int i) { presenter_.Edit().SetTrgMode(i); }));
+    connect(cboAVE_, &QComboBox::activated, this, InGate([this](int i) { presenter_.Edit().SetAveraging(i); }));
     connect(VScrollClk_, &QScrollBar::valueChanged, this, [this](int position) {
-        if (!showing_) presenter_.ClockScrolled(position);
+        if (!showing_) Gated([this, position] { presenter_.ClockScrolled(position); });
     });
     for (QLineEdit* box : {txtMRY_, txtPreMRY_})
-        connect(box, &QLineEdit::textEdited, this, [this] { presenter_.ShowPreview(); });
+        connect(box, &QLineEdit::textEdited, this, InGate([this](const QString&) { presenter_.ShowPreview(); }));
 
     QHBoxLayout* buttons = CancelOkRow([this] { presenter_.Ok(); });
 
@@ -161,7 +161,7 @@ QLineEdit* MeasCondDlg::TextBox(MeasFieldRef field, const QString& name) {
     TagBox(box, {static_cast<int>(field.field), field.channel});
     box->installEventFilter(this);
     SelectAllOnEntry(box);
-    connect(box, &QLineEdit::editingFinished, this, [this, field] { presenter_.EnterBox(field); });
+    connect(box, &QLineEdit::editingFinished, this, InGate([this, field] { presenter_.EnterBox(field); }));
     return box;
 }
 

@@ -41,11 +41,14 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     txtFileName_->setObjectName("txtFileName");
     TagBox(txtFileName_, {static_cast<int>(DataFileField::Name), 0});
     SelectAllOnEntry(txtFileName_);
-    connect(txtFileName_, &QLineEdit::editingFinished, this, [this] { presenter_.EnterName(); });
+    connect(txtFileName_, &QLineEdit::editingFinished, this, InGate([this] { presenter_.EnterName(); }));
     ListBox_ = new QListWidget;
     ListBox_->setObjectName("ListBox");
     connect(ListBox_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) { presenter_.NameClicked(item->text().toStdString()); });
+            [this](QListWidgetItem* item) {
+                const std::string name = item->text().toStdString();
+                Gated([this, name] { presenter_.NameClicked(name); });
+            });
 
     auto* fraFileType = new QGroupBox(T(txt::FileTypeLabel));
     fraFileType->setObjectName("fraFileType");
@@ -55,7 +58,8 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
         OptFileType_[t]->setObjectName(QString("OptFileType%1").arg(t));
         types->addWidget(OptFileType_[t]);
         connect(OptFileType_[t], &QRadioButton::clicked, this, [this, t](bool on) {
-            if (on) presenter_.FileTypeClicked(t);
+            if (on && !Gated([this, t] { presenter_.FileTypeClicked(t); }))
+                OptFileType_[t == kFileTypeCsv ? kFileTypeBinary : kFileTypeCsv]->setChecked(true);
         });
     }
     types->addStretch(1);

@@ -134,6 +134,27 @@ void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     QCOMPARE(p.State().Graph.Ch[0].YscaleMax, 10.0);
 }
 
+void SettingsWindowTest::graphCondEditsDuringAHandlerAreNotActedOn() {
+    Program& p = StartOnline();
+    gui::MainDlg& main = p.Main();
+    auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
+    QVERIFY(dlg != nullptr);
+    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
+    auto* span = dlg->findChild<QLineEdit*>("txtXspace");
+    // While another handler runs, a click is undone on the box and a box's entry waits.
+    QVERIFY(p.Core().gate.Input([&] {
+        QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
+        Type(span, "30");
+    }));
+    QVERIFY(!use3->isChecked());
+    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+    // The typed span is not lost: OK enters the box still being edited.
+    BoxAnswerer boxes;
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
+    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
+}
+
 void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();

@@ -19,6 +19,7 @@ private slots:
     void measCondClockIsDownloadedAndSaved();
     void graphCondSpanAndANewGraphAreDrawnAndSaved();
     void graphCondCloseBoxKeepsTheTypedMaximumAndAsks();
+    void graphCondEditsDuringAHandlerAreNotActedOn();
     void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();
     void dataFileFolderButtonOpensThePicker();
 
