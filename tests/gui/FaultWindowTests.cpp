@@ -63,7 +63,9 @@ void CloseBox(QWidget* w) {
 
 // --- The one gate ---------------------------------------------------------------------------------
 
-void FaultWindowTest::balanceClosedByItsCloseEventWhileBalancing() {
+// The balance, the self-check and the output calibration closed by their close box while one of
+// their commands waits: the close is held until the sequence has ended.
+void FaultWindowTest::formsClosedByTheirCloseEventWhileACommandWaits() {
     gui::Program& p = StartOnlineStill();
     QPointer<gui::BalanceDlg> dlg = OpenFromMenu<gui::BalanceDlg>(p.Main(), "mnuMeasItem2");
     QVERIFY(dlg);
@@ -82,38 +84,32 @@ void FaultWindowTest::balanceClosedByItsCloseEventWhileBalancing() {
     QTRY_VERIFY(dlg.isNull());
     QVERIFY(p.Main().menuBar()->isEnabled());
     QCOMPARE(Count(bus_->Commands(), "BAL"), 1);
-}
 
-void FaultWindowTest::checkClosedByItsCloseEventWhileChecking() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::CheckTableDlg> dlg = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
-    QVERIFY(dlg);
-    dlg->findChild<QCheckBox*>("chkInsul")->click();
-    dlg->findChild<QCheckBox*>("chkSence")->click();
+    QPointer<gui::CheckTableDlg> check = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
+    QVERIFY(check);
+    check->findChild<QCheckBox*>("chkInsul")->click();
+    check->findChild<QCheckBox*>("chkSence")->click();
     bus_->Hold("CHK2");
-    WhileHeld during(*bus_, [&] { CloseBox(dlg); });
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QVERIFY(during.Done());
-    QTRY_VERIFY(dlg.isNull());
+    WhileHeld duringCheck(*bus_, [&] { CloseBox(check); });
+    check->findChild<QPushButton*>("cmdButton1")->click();
+    QVERIFY(duringCheck.Done());
+    QTRY_VERIFY(check.isNull());
     QVERIFY(!p.Core().forms.IsOpen());
     QVERIFY(p.Main().menuBar()->isEnabled());
     // Back to the normal timeout once the window is gone.
     QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT10s));
-}
 
-void FaultWindowTest::outputCalClosedByItsCloseEventWhileCalibrating() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg);
-    dlg->UseBox(1)->click();
-    dlg->ValueBox(1)->setText("1234");
-    emit dlg->ValueBox(1)->editingFinished();
+    QPointer<gui::OutputCalDlg> cal = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(cal);
+    cal->UseBox(1)->click();
+    cal->ValueBox(1)->setText("1234");
+    emit cal->ValueBox(1)->editingFinished();
     bus_->Hold("CAL1230");
-    WhileHeld during(*bus_, [&] { CloseBox(dlg); });
+    WhileHeld duringCal(*bus_, [&] { CloseBox(cal); });
     const std::size_t from = bus_->Commands().size();
-    dlg->OutputButton(CalButton::Plus)->click();
-    QVERIFY(during.Done());
-    QTRY_VERIFY(dlg.isNull());
+    cal->OutputButton(CalButton::Plus)->click();
+    QVERIFY(duringCal.Done());
+    QTRY_VERIFY(cal.isNull());
     const auto sent = Since(bus_->Commands(), from);
     // The held close ran after the calibration's sequence: the output was ended with MON.
     QVERIFY(!sent.empty());
@@ -196,7 +192,7 @@ void FaultWindowTest::conversionClosedWhileConvertingKeepsTheMainWindowOff() {
 
 // --- Yes/No questions and the main window behind a form ------------------------------------------
 
-void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
+void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfEveryQuestion() {
     gui::Program& p = StartOnlineStill();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
         BoxAnswerer keys(key);
@@ -207,6 +203,15 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
         QCOMPARE(keys.seen[0].focused, QString("cmdNo"));
         QVERIFY(p.Main().isVisible());
         QVERIFY(!p.Main().Unloaded());
+    }
+    // Any Yes/No box: Return and Space answer its default.
+    for (const auto& [key, defaultNo] :
+         {std::pair{Qt::Key_Return, false}, std::pair{Qt::Key_Space, false}, std::pair{Qt::Key_Space, true}}) {
+        gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, defaultNo);
+        BoxAnswerer keys(key);
+        QCOMPARE(box.Ask(), defaultNo ? MsgAnswer::No : MsgAnswer::Yes);
+        QCOMPARE(keys.seen.size(), std::size_t(1));
+        QCOMPARE(keys.seen[0].focused, QString(defaultNo ? "cmdNo" : "cmdYes"));
     }
     BoxAnswerer yes;
     yes.script = {"cmdYes"};
@@ -221,17 +226,6 @@ void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
     QCOMPARE(keys.seen.size(), std::size_t(2));  // the open failure (OK), then the off-line offer
     QCOMPARE(keys.seen[0].focused, QString("cmdOk"));
     QCOMPARE(keys.seen[1].focused, QString("cmdNo"));
-}
-
-void FaultWindowTest::returnAnswersYesWhereYesIsTheDefault() {
-    for (const auto& [key, defaultNo] :
-         {std::pair{Qt::Key_Return, false}, std::pair{Qt::Key_Space, false}, std::pair{Qt::Key_Space, true}}) {
-        gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, defaultNo);
-        BoxAnswerer keys(key);
-        QCOMPARE(box.Ask(), defaultNo ? MsgAnswer::No : MsgAnswer::Yes);
-        QCOMPARE(keys.seen.size(), std::size_t(1));
-        QCOMPARE(keys.seen[0].focused, QString(defaultNo ? "cmdNo" : "cmdYes"));
-    }
 }
 
 void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
@@ -257,8 +251,27 @@ void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
     }
 }
 
-void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
+// The output calibration keeps a value typed without Enter when its close box is used; the
+// program's end closes it through its own close.
+void FaultWindowTest::outputCalKeepsATypedValueAndTheProgramEndClosesIt() {
     gui::Program& p = StartOnlineStill();
+    QPointer<gui::OutputCalDlg> typed = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(typed);
+    typed->UseBox(2)->click();
+    QLineEdit* box = typed->ValueBox(2);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, "700");
+    QVERIFY(box->isModified());
+    const QString path = QString::fromStdString(p.State().CondPath(kOutputCalCnd));
+    CloseBox(typed);
+    QTRY_VERIFY(typed.isNull());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines[1].trimmed(), QByteArray("1,700"));
+
     QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
     QVERIFY(dlg);
     dlg->UseBox(1)->click();
@@ -333,28 +346,6 @@ void FaultWindowTest::balanceAndCheckWithADeadInstrumentShowOneMessageEach() {
     bus_->Restore();
     CloseBox(check);
     QTRY_VERIFY(check.isNull());
-}
-
-// --- Output calibration ---------------------------------------------------------------------------
-
-void FaultWindowTest::valueTypedWithoutEnterIsKeptOnTheCloseBox() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg);
-    dlg->UseBox(2)->click();
-    QLineEdit* box = dlg->ValueBox(2);
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClicks(box, "700");
-    QVERIFY(box->isModified());
-    const QString path = QString::fromStdString(p.State().CondPath(kOutputCalCnd));
-    CloseBox(dlg);
-    QTRY_VERIFY(dlg.isNull());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QVERIFY(lines.size() > 2);
-    QCOMPARE(lines[1].trimmed(), QByteArray("1,700"));
 }
 
 // --- A stalled link, reconnection -----------------------------------------------------------------

@@ -10,21 +10,16 @@ class FaultWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
     // The one gate.
-    void balanceClosedByItsCloseEventWhileBalancing();
-    void checkClosedByItsCloseEventWhileChecking();
-    void outputCalClosedByItsCloseEventWhileCalibrating();
+    void formsClosedByTheirCloseEventWhileACommandWaits();
     void monitorTickNeverRunsBesideTheOutputCalClose();
     void conversionClosedWhileConvertingKeepsTheMainWindowOff();
     // Yes/No questions and the main window behind a form.
-    void returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion();
+    void returnAndSpaceAnswerTheDefaultOfEveryQuestion();
     void returnAnswersNoInTheOfflineOffer();
-    void returnAnswersYesWhereYesIsTheDefault();
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
-    void programEndClosesOutputCalThroughItsOwnClose();
+    void outputCalKeepsATypedValueAndTheProgramEndClosesIt();
     // A lost instrument.
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
-    // Output calibration.
-    void valueTypedWithoutEnterIsKeptOnTheCloseBox();
     // A stalled link, reconnection.
     void stalledLinkSaysWhatItWaitsForAndStopEndsTheRun();
     void adapterRestartedIsReconnectedByTheNextAction();

@@ -179,7 +179,7 @@ void LayoutTest::chartsReadAtEveryChannelCountInEnglishAndJapanese() {
     CheckAtEveryChannelCount(StartOnline());
 }
 
-void LayoutTest::escapeCancelsThePickerAndEnterPressesTheDefault() {
+void LayoutTest::escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -213,12 +213,8 @@ void LayoutTest::escapeCancelsThePickerAndEnterPressesTheDefault() {
     boxes.script = {"cmdYes", "cmdYes"};
     QTest::keyClick(notABox, Qt::Key_Return);
     QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
-}
 
-void LayoutTest::balanceChannelsAreChosenByKeys() {
-    gui::Program& p = StartOnline();
-    gui::MainDlg& w = p.Main();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The balance channels are chosen by keys.
     auto* dlg = OpenFromMenu<gui::BalanceDlg>(w, "mnuMeasItem2");
     QVERIFY(dlg != nullptr);
     dlg->activateWindow();

@@ -9,8 +9,7 @@ class LayoutTest : public ProgramFixture {
 private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglishAndJapanese();
-    void escapeCancelsThePickerAndEnterPressesTheDefault();
-    void balanceChannelsAreChosenByKeys();
+    void escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
     void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
 };

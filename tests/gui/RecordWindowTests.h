@@ -8,9 +8,8 @@ namespace kmr::guitest {
 class RecordWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void openFromTheMenuShowsTheRecordAndItsConditions();
+    void openFromTheMenuShowsTheRecordAndItsConditionsUntilARun();
     void openFromTheCommandLineAndByADropRememberedAcrossARestart();
-    void openingIsRefusedDuringARun();
     void exportsWriteAPngAPdfTheShellsCsvAndHdf5();
     void aSecondStartHandsItsFileToTheRunningProgram();
 

@@ -96,7 +96,7 @@ void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
 
 // --- The main window -----------------------------------------------------------------------------
 
-void MainWindowTest::onlineStartupStartAndTransfer() {
+void MainWindowTest::onlineStartupStartTransferAndCancel() {
     Program& p = StartOnline();
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     MainDlg& w = p.Main();
@@ -124,6 +124,33 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Start"));
     QCOMPARE(MenuFlags(w), QString("11111111111"));
     QVERIFY(!p.ProgressWindow().isVisible());
+
+    // A second run: Cancel in the progress window as soon as it appears marks the file and uses
+    // the number.
+    const std::int32_t numberBefore = p.State().DataFileNumber;
+    struct ShowFilter : QObject {
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Show)
+                if (auto* b = static_cast<QWidget*>(o)->findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
+                    b->click();
+                    clickedDisabled = !b->isEnabled();
+                }
+            return false;
+        }
+        bool clickedDisabled = false;
+    } filter;
+    p.ProgressWindow().installEventFilter(&filter);
+    BoxAnswerer boxes;
+    Button(w, "cmdMeasKmr")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
+    QVERIFY(filter.clickedDisabled);
+    QVERIFY(!p.State().LastTransferComplete);
+    QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
+    QFile f(QString::fromStdString(p.State().LastDataFile));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    // The header carries the cancel signature where a complete file has its own.
+    QVERIFY(f.read(64).contains(QByteArray(kCancelSignature.data(), static_cast<int>(kCancelSignature.size()))));
+    p.ProgressWindow().removeEventFilter(&filter);
 }
 
 void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
@@ -164,35 +191,6 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QCOMPARE(Count(all, "HLT"), 0);
     QVERIFY(eocTicks.count() >= 3);
     QVERIFY(!p.State().LastDataFile.empty());
-}
-
-void MainWindowTest::cancelInTheProgressWindowMarksTheFileAndUsesTheNumber() {
-    Program& p = StartOnline();
-    MainDlg& w = p.Main();
-    const std::int32_t numberBefore = p.State().DataFileNumber;
-    // Cancel is pressed as soon as the progress window appears.
-    struct ShowFilter : QObject {
-        bool eventFilter(QObject* o, QEvent* e) override {
-            if (e->type() == QEvent::Show)
-                if (auto* b = static_cast<QWidget*>(o)->findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
-                    b->click();
-                    clickedDisabled = !b->isEnabled();
-                }
-            return false;
-        }
-        bool clickedDisabled = false;
-    } filter;
-    p.ProgressWindow().installEventFilter(&filter);
-    BoxAnswerer boxes;
-    Button(w, "cmdMeasKmr")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
-    QVERIFY(filter.clickedDisabled);
-    QVERIFY(!p.State().LastTransferComplete);
-    QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
-    QFile f(QString::fromStdString(p.State().LastDataFile));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    // The header carries the cancel signature where a complete file has its own.
-    QVERIFY(f.read(64).contains(QByteArray(kCancelSignature.data(), static_cast<int>(kCancelSignature.size()))));
 }
 
 void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {

@@ -17,9 +17,8 @@ private slots:
 class MainWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void onlineStartupStartAndTransfer();
+    void onlineStartupStartTransferAndCancel();
     void ticksNeverNestAndClicksDuringACallAreNotActedOn();
-    void cancelInTheProgressWindowMarksTheFileAndUsesTheNumber();
     void maximisedCloseStoresTheNormalSizeWithState2();
     void splashIsTopmostUntilABoxIsAboutToShow();
     void theRunningProgramAnswersALaterStart();
