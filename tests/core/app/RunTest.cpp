@@ -27,21 +27,17 @@ using testing::ReadAll;
 
 // --- Progress arithmetic -------------------------------------------------------------------------
 
-TEST(TransferSteps, WorkedExamples) {
+TEST(RunArithmetic, StepsBlocksAndTheHighSpeedClock) {
     EXPECT_EQ(DataFileStepCount(25000, 2), 17);  // round(3.5) = 4
     EXPECT_EQ(DataFileStepCount(15000, 1), 6);   // round(2.5) = 2, 6.5 -> 6
     // CSV: round(N / 1000) + round(N / B + 1) * K + K * N / 1000 + K * N / B + 1.
     EXPECT_EQ(CsvStepCount(1000, 2), 1 + 2 + 2 + 0 + 1 + 0);  // 1 + 2 + 2 + 0.2 + 1 = 6.2 -> 6
     EXPECT_EQ(CsvStepCount(25000, 2), 25 + 8 + 50 + 5 + 1);
-}
-
-TEST(TransferBlocks, AtMostTenThousandWordsPerRead) {
+    // At most ten thousand words per read.
     EXPECT_EQ(BlockReads(25000), (std::vector<BlockRead>{{0, 10000}, {10000, 10000}, {20000, 5000}}));
     EXPECT_EQ(BlockReads(10000), (std::vector<BlockRead>{{0, 10000}}));
     EXPECT_EQ(BlockReads(1), (std::vector<BlockRead>{{0, 1}}));
-}
-
-TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
+    // High speed at one tenth of a millisecond and below.
     EXPECT_TRUE(IsHighSpeedClock(0.1f));
     EXPECT_TRUE(IsHighSpeedClock(0.05f));
     EXPECT_FALSE(IsHighSpeedClock(0.2f));
@@ -53,6 +49,10 @@ TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
 class RunTest : public ::testing::Test {
 protected:
     std::string Data(const std::string& name) const { return h.DataFolder() + name; }
+    // 100 pre-trigger words at 1 ms: every chart marks 0.1 s.
+    void ExpectTriggerMarkedInEveryChart() const {
+        for (int c = 0; c < kCharts; ++c) EXPECT_TRUE(h.engine.chart.Mark(c).on && h.engine.chart.Mark(c).x == 0.1) << c;
+    }
 
     EngineHarness h;
 };
@@ -161,9 +161,11 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     EXPECT_TRUE(h.main.windowEnabled);
 }
 
-TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
+TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) {
     ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
     StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     EXPECT_EQ(h.state.DataPresent, kFalse);
@@ -172,56 +174,44 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
     EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "TTM0"), cmds.end());
     EXPECT_EQ(h.progress.shows, 0);
     // No file: the caption keeps naming the next one, and a message says so.
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, txt::StoppedBeforeTrigger));
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{Text(Language::English, txt::StopBeforeQuit),
+                                                      Text(Language::English, txt::StoppedBeforeTrigger)}));
     EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
 }
 
-TEST_F(RunTest, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
-    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply"));
-    ToggleMonitor(h.engine);
-    StartOrStop(h.engine);
-    ASSERT_TRUE(h.state.RunActive());
-    EocTimerTick(h.engine);  // three attempts, then the run ends
-    EXPECT_FALSE(h.state.RunActive());
-    EXPECT_FALSE(h.main.eocTimer);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_EQ(h.main.startStopCaption, "Start");
-    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
-        EXPECT_TRUE(h.main.Enabled(b));
-    EXPECT_TRUE(h.main.windowEnabled);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringMeasurement, {"EOC"}) + "\r\n" +
-                                      Text(Language::English, txt::NoDataFileWritten));
-    EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
-    EXPECT_TRUE(h.state.LastDataFile.empty());
-    // The window can be closed.
-    h.ui.answers.push_back(MsgAnswer::Yes);
-    EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
-}
-
-TEST_F(RunTest, StopThatCannotReachTheInstrumentStillEndsTheRun) {
-    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=HLT:noreply"));
-    StartOrStop(h.engine);
-    ASSERT_TRUE(h.state.RunActive());
-    StartOrStop(h.engine);
-    EXPECT_FALSE(h.state.RunActive());
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringMeasurement, {"HLT"}) + "\r\n" +
-                                      Text(Language::English, txt::NoDataFileWritten));
-    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
-}
-
-TEST_F(RunTest, ACloseDuringARunIsRefusedWithAWord) {
-    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
-    StartOrStop(h.engine);
-    ASSERT_TRUE(h.state.RunActive());
-    EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, txt::StopBeforeQuit));
+// The poll or the Stop that finds the instrument gone ends the run with one message; the window,
+// its buttons and (for the poll) the monitor come back as after any run.
+TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
+    for (const std::string command : {"EOC", "HLT"}) {
+        SCOPED_TRACE(command);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":noreply"));
+        ToggleMonitor(h.engine);
+        StartOrStop(h.engine);
+        ASSERT_TRUE(h.state.RunActive());
+        if (command == "EOC")
+            EocTimerTick(h.engine);  // three attempts, then the run ends
+        else
+            StartOrStop(h.engine);
+        EXPECT_FALSE(h.state.RunActive());
+        EXPECT_FALSE(h.main.eocTimer);
+        EXPECT_FALSE(h.main.moniTimer);
+        EXPECT_EQ(h.state.MonitoringOn, kFalse);
+        EXPECT_EQ(h.main.startStopCaption, "Start");
+        EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+        for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+            EXPECT_TRUE(h.main.Enabled(b));
+        EXPECT_TRUE(h.main.windowEnabled);
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringMeasurement,
+                                                                  {command}) + "\r\n" +
+                                                         Text(Language::English, txt::NoDataFileWritten)});
+        EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
+        EXPECT_TRUE(h.state.LastDataFile.empty());
+        // The window can be closed.
+        h.ui.answers.push_back(MsgAnswer::Yes);
+        EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
+    }
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
@@ -386,10 +376,7 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
     EXPECT_EQ(Block(bytes, 1000, 0), RampWords(1, 1000));
-    for (int c = 0; c < kCharts; ++c) {
-        EXPECT_TRUE(h.engine.chart.Mark(c).on);
-        EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
-    }
+    ExpectTriggerMarkedInEveryChart();
 }
 
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
@@ -418,9 +405,8 @@ TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
     EXPECT_EQ(h.bus->log.back(), "open 13");
     EXPECT_EQ(h.engine.link.connection->TimeoutCode(), kT10s);
-    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
-    EXPECT_TRUE(h.main.Enabled(MainButton::Monitor));
-    EXPECT_TRUE(h.main.Enabled(MainButton::Balance));
+    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+        EXPECT_TRUE(h.main.Enabled(b));
     EXPECT_TRUE(h.main.windowEnabled);
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
@@ -445,10 +431,7 @@ TEST_F(RunTest, DataTriggerRunMarksTheTriggerTimeInEveryChart) {
     h.state.Meas.TrgMode = 1;
     h.state.Meas.PreMemoryWords = 100;
     ASSERT_TRUE(h.RunToEnd());
-    for (int c = 0; c < kCharts; ++c) {
-        EXPECT_TRUE(h.engine.chart.Mark(c).on);
-        EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
-    }
+    ExpectTriggerMarkedInEveryChart();
     EXPECT_EQ(h.bus->Commands().front(), "DTG");
 }
 
