@@ -292,6 +292,7 @@ TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesT
     // Nothing under the file's own name; laid out whole under the "_incomplete" name, channel 2's
     // values written, channel 5's cells empty.
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv")));
+    EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv.tmp")));
     EXPECT_EQ(h.state.LastDataFile, Data("20261205_incomplete.csv"));
     const std::string csv = ReadAll(Data("20261205_incomplete.csv"));
     const std::size_t first = csv.find("\r\n0 ");
