@@ -51,7 +51,8 @@ protected:
     std::string Data(const std::string& name) const { return h.DataFolder() + name; }
     // 100 pre-trigger words at 1 ms: every chart marks 0.1 s.
     void ExpectTriggerMarkedInEveryChart() const {
-        for (int c = 0; c < kCharts; ++c) EXPECT_TRUE(h.engine.chart.Mark(c).on && h.engine.chart.Mark(c).x == 0.1) << c;
+        for (int c = 0; c < kCharts; ++c)
+            EXPECT_TRUE(h.engine.chart.Mark(c).on && h.engine.chart.Mark(c).x == 0.1) << c;
     }
 
     EngineHarness h;
