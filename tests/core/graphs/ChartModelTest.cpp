@@ -132,50 +132,43 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
     f.m.Ch(2).Offset = -1.5f;
     f.samples = {-32768, -1, 0, 1, 32767};
     ASSERT_TRUE(f.Load(2, 5));
-    const ChartModel& model = f.model;
-    const auto& samples = f.samples;
-    ASSERT_EQ(model.PointCount(1, 2), 5u);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(model.SeriesX(1, 2)[i], static_cast<double>(i) * 0.5 * 0.001);
-        EXPECT_EQ(model.SeriesY(1, 2)[i],
-                  static_cast<double>(samples[i]) * static_cast<double>(0.001f) - 1.5);
+    ASSERT_EQ(f.model.PointCount(1, 2), 5u);
+    for (std::size_t i = 0; i < f.samples.size(); ++i) {
+        EXPECT_EQ(f.model.SeriesX(1, 2)[i], static_cast<double>(i) * 0.5 * 0.001);
+        EXPECT_EQ(f.model.SeriesY(1, 2)[i],
+                  static_cast<double>(f.samples[i]) * static_cast<double>(0.001f) - 1.5);
     }
     // Series 1 shows the whole record until a window is chosen.
-    EXPECT_EQ(model.PointCount(1, 1), 5u);
+    EXPECT_EQ(f.model.PointCount(1, 1), 5u);
     // Points read one by one and copied out in a block are the same numbers.
     std::vector<double> x(3), y(3);
-    EXPECT_EQ(model.CopyPoints(1, 1, 3, 3, x.data(), y.data()), 2u);  // clipped to the series
-    EXPECT_EQ(x[0], model.X(1, 2, 3));
-    EXPECT_EQ(y[1], model.Y(1, 1, 4));
-    EXPECT_EQ(model.CopyPoints(1, 2, 5, 1, x.data(), nullptr), 0u);
+    EXPECT_EQ(f.model.CopyPoints(1, 1, 3, 3, x.data(), y.data()), 2u);  // clipped to the series
+    EXPECT_EQ(x[0], f.model.X(1, 2, 3));
+    EXPECT_EQ(y[1], f.model.Y(1, 1, 4));
+    EXPECT_EQ(f.model.CopyPoints(1, 2, 5, 1, x.data(), nullptr), 0u);
     // Never reads past the samples given, whatever count is asked for.
     ASSERT_TRUE(f.Load(2, 9));
-    EXPECT_EQ(model.PointCount(1, 2), 5u);
+    EXPECT_EQ(f.model.PointCount(1, 2), 5u);
 }
 
 TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
-    std::vector<std::int16_t> samples(25000, 7);
-    ChartModel model;
-    Progress progress;
-    progress.MaxPBCount = 10;
+    RecordFixture f;
+    f.samples.assign(25000, 7);
+    f.progress.MaxPBCount = 10;
     testing::FakeProgress view;
-    RunStatus status = RunStatus::Ok;
-
-    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 25000, m, g, progress, view, status));
+    ASSERT_TRUE(f.model.LoadRecordSeries(1, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
     EXPECT_EQ(view.looks, 2);
-    EXPECT_EQ(progress.ProgressStep, 2);
-    EXPECT_EQ(progress.ProgressCounter, 5000);  // carried over to the next channel
+    EXPECT_EQ(f.progress.ProgressStep, 2);
+    EXPECT_EQ(f.progress.ProgressCounter, 5000);  // carried over to the next channel
     EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
 
     // The second channel completes the half block first: its first yield comes after 5000 samples.
     view.cancelAt = 3;
-    EXPECT_FALSE(model.LoadRecordSeries(2, samples, 25000, m, g, progress, view, status));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    EXPECT_EQ(model.PointCount(1, 2), 5000u);  // the points filled so far remain
-    EXPECT_EQ(model.PointCount(1, 1), 5000u);
-    EXPECT_EQ(progress.ProgressStep, 2);
+    EXPECT_FALSE(f.model.LoadRecordSeries(2, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
+    EXPECT_EQ(f.status, RunStatus::Cancelled);
+    EXPECT_EQ(f.model.PointCount(1, 2), 5000u);  // the points filled so far remain
+    EXPECT_EQ(f.model.PointCount(1, 1), 5000u);
+    EXPECT_EQ(f.progress.ProgressStep, 2);
 }
 
 TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
@@ -201,30 +194,28 @@ TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
 
 TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
     RecordFixture f;
-    MeasConditions& m = f.m;
-    m.Ch(1).Coeff = 0.5f;
-    m.Ch(1).Offset = 1.0f;
-    m.Ch(1).Point = 2;
-    ChartModel& model = f.model;
+    f.m.Ch(1).Coeff = 0.5f;
+    f.m.Ch(1).Offset = 1.0f;
+    f.m.Ch(1).Point = 2;
     f.samples = {4, -6, 10, 3, 2};
     ASSERT_TRUE(f.Load(1, 5));
-    model.ShowRecordWindow(0);
-    model.ShowRecordStatistics(0, 5, m);
-    EXPECT_EQ(model.Labels(0).Moni, kNoValueText);
-    EXPECT_EQ(model.Labels(0).Max, "6.00");
-    EXPECT_EQ(model.Labels(0).Min, "-2.00");
-    EXPECT_EQ(model.Labels(0).Range, "8.00");
+    f.model.ShowRecordWindow(0);
+    f.model.ShowRecordStatistics(0, 5, f.m);
+    EXPECT_EQ(f.model.Labels(0).Moni, kNoValueText);
+    EXPECT_EQ(f.model.Labels(0).Max, "6.00");
+    EXPECT_EQ(f.model.Labels(0).Min, "-2.00");
+    EXPECT_EQ(f.model.Labels(0).Range, "8.00");
 
     // A negative coefficient turns the largest sample into the smallest value.
-    m.Ch(1).Coeff = -0.5f;
+    f.m.Ch(1).Coeff = -0.5f;
     ASSERT_TRUE(f.Load(1, 5));
-    model.ShowRecordStatistics(0, 5, m);
-    EXPECT_EQ(model.Labels(0).Max, "4.00");
-    EXPECT_EQ(model.Labels(0).Min, "-4.00");
+    f.model.ShowRecordStatistics(0, 5, f.m);
+    EXPECT_EQ(f.model.Labels(0).Max, "4.00");
+    EXPECT_EQ(f.model.Labels(0).Min, "-4.00");
 
-    model.ShowRecordStatistics(0, 0, m);  // no samples
-    EXPECT_EQ(model.Labels(0).Max, kNoValueText);
-    EXPECT_EQ(model.Labels(0).Range, kNoValueText);
+    f.model.ShowRecordStatistics(0, 0, f.m);  // no samples
+    EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
+    EXPECT_EQ(f.model.Labels(0).Range, kNoValueText);
 }
 
 TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorResetAndTheMonitorStartsAnEmptyStrip) {
