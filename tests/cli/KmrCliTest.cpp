@@ -76,13 +76,17 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     EXPECT_TRUE(err.str().empty());
 }
 
-TEST_F(KmrCli, InfoReportsDamagedAndMissingFiles) {
+TEST_F(KmrCli, DamagedAndMissingFilesAreReportedInTheUsersLanguage) {
     const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, std::string(1099, 'x'));
     EXPECT_EQ(Run({"info", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
+    // In the user's language.
+    language = Language::Japanese;
+    EXPECT_EQ(Run({"convert", bad}), 1);
+    EXPECT_NE(err.str().find(Text(Language::Japanese, txt::NotConditionFile)), std::string::npos);
 }
 
 TEST_F(KmrCli, AFileOfAnotherLengthThanItsHeaderImpliesIsReadWithAWarning) {
@@ -144,14 +148,6 @@ TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
     EXPECT_FALSE(FileExistsOnDisk(dir.File("3.csv")));
     EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
-}
-
-TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
-    language = Language::Japanese;
-    const std::string bad = dir.File("bad.kmr");
-    WriteAll(bad, "");
-    EXPECT_EQ(Run({"convert", bad}), 1);
-    EXPECT_NE(err.str().find(Text(Language::Japanese, txt::NotConditionFile)), std::string::npos);
 }
 
 // Standard output that takes nothing, as a full disk or a closed pipe.
@@ -262,39 +258,20 @@ TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
     EXPECT_TRUE(FileExistsOnDisk(dir.File("out/a.h5")));
 }
 
+// Standard output on a full device, or a closed pipe: each command that prints fails with exit
+// status 1 and a message, not a signal; record after writing its file.
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
 #ifdef _WIN32
-    GTEST_SKIP() << "the check uses a POSIX shell; the Windows run starts kmr.exe in its own checks";
+    GTEST_SKIP() << "the check uses a POSIX shell, pipes and signals; the Windows run starts kmr.exe in its own checks";
 #else
     const std::string kmr = kmr::testing::BuiltProgram("kmr");
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
-    if (!std::filesystem::exists("/dev/full")) return;
-    // Standard output on a full device: each command that prints fails, record after writing its file.
     TempDir home;
     const std::string file = home.File("a.kmr");
     ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
-    const std::string env = "HOME=" + home.folder() + " XDG_CONFIG_HOME=" + home.File("config") +
-                            " XDG_DOCUMENTS_DIR=" + home.File("Documents") + " ";
-    for (const std::string& args :
-         {std::string("--help"), "info " + file, "convert " + file, std::string("record --interface sim:time=instant")}) {
-        SCOPED_TRACE(args);
-        EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
-    }
-    EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
-#endif
-}
 
-TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
-#ifdef _WIN32
-    GTEST_SKIP() << "POSIX pipes and signals";
-#else
-    const std::string kmr = kmr::testing::BuiltProgram("kmr");
-    if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
-    TempDir home;
-    const std::string file = home.File("a.kmr");
-    ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
     // `kmr info a.kmr | true` with the reader already gone: the write meets a closed pipe.
     int out[2], err[2];
     ASSERT_EQ(::pipe(out), 0);
@@ -319,6 +296,16 @@ TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_NE(message.find("kmr: " + Text(Language::English, txt::CliStdoutFailed)), std::string::npos) << message;
+
+    if (!std::filesystem::exists("/dev/full")) return;
+    const std::string env = "HOME=" + home.folder() + " XDG_CONFIG_HOME=" + home.File("config") +
+                            " XDG_DOCUMENTS_DIR=" + home.File("Documents") + " ";
+    for (const std::string& args :
+         {std::string("--help"), "info " + file, "convert " + file, std::string("record --interface sim:time=instant")}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
+    }
+    EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
 #endif
 }
 

@@ -234,31 +234,23 @@ TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
 }
 
 TEST_F(CsvTest, CancelStopsAtTheNextYieldAndLeavesNothingOfTheFile) {
-    // One part: the cancel comes at the third yield (after 3 x 1000 units = 1000 lines of 3
-    // units); what was written under the temporary name goes again.
-    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, 60000), 60000);
-    std::vector<SampleBuffer> chans(2, SampleBuffer(60001, 1));
-    FakeProgress view(3);
-    EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("x.csv")));
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("x.csv.tmp")));
-    EXPECT_EQ(progress.ProgressStep, 2);
-    EXPECT_TRUE(ui.shown.empty());
-}
-
-TEST_F(CsvTest, CancelWhilePartsAreWrittenTogetherLeavesNoPart) {
-    // Parts may be written two at a time: after the cancel no line is started, and no part of the
-    // file is left, under its name or a temporary one.
-    const std::int32_t n = 5 * 65000;
-    FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, n), n);
-    std::vector<SampleBuffer> chans(2, SampleBuffer(static_cast<std::size_t>(n) + 1, 7));
-    FakeProgress view(10);
-    EXPECT_FALSE(WriteByLines("y.csv", fc, chans, view));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    EXPECT_EQ(progress.ProgressStep, 9);
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        ADD_FAILURE() << "left behind: " << entry.path();
+    // One part: the cancel comes at the third yield (after 3 x 1000 units = 1000 lines of 3 units).
+    // Five parts, which may be written two at a time: after the cancel no line is started. No part
+    // of the file is left, under its name or a temporary one.
+    for (const auto& [n, cancelAt, steps] : {std::tuple{60000, 3, 2}, std::tuple{5 * 65000, 10, 9}}) {
+        SCOPED_TRACE(n);
+        FileConditions fc = FileConditionsFrom(ConditionsWith({1, 2}, n), n);
+        std::vector<SampleBuffer> chans(2, SampleBuffer(static_cast<std::size_t>(n) + 1, 7));
+        FakeProgress view(cancelAt);
+        progress = Progress{};
+        status = RunStatus::Ok;
+        EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
+        EXPECT_EQ(status, RunStatus::Cancelled);
+        EXPECT_EQ(progress.ProgressStep, steps);
+        EXPECT_TRUE(ui.shown.empty());
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+            ADD_FAILURE() << "left behind: " << entry.path();
+    }
 }
 
 // A source whose reads fail from the `failAt`-th on (counting from 1).

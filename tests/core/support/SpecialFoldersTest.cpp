@@ -53,14 +53,13 @@ TEST_F(SpecialFolders, XdgVariablesWin) {
     EXPECT_TRUE(fs::is_directory(conf + "VNT/KMR-5300"));
 }
 
-TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
+TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothingAFailedCreationStillThePath) {
     env_.Set("HOME", std::nullopt);
     EXPECT_EQ(GetMyDocumentsPath(), "");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), "");
     EXPECT_TRUE(fs::is_empty(dir_.path()));
-}
-
-TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
+    // A folder that cannot be made still gives its path.
+    env_.Set("HOME", dir_.path());
     const std::string conf = dir_ / "conf";
     env_.Set("XDG_CONFIG_HOME", conf);
     dir_.Write("conf", "a file where the folder should be");
@@ -68,16 +67,13 @@ TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
     EXPECT_FALSE(fs::exists(conf + "/VNT"));
 }
 
-TEST_F(SpecialFolders, EnsureFolderMakesOneLevel) {
+TEST_F(SpecialFolders, EnsureFolderMakesOneLevelAndFolderUsableNeedsAWritableFolder) {
     EXPECT_TRUE(EnsureFolder(dir_ / "a/"));
     EXPECT_TRUE(EnsureFolder(dir_ / "a"));  // exists already
     EXPECT_FALSE(EnsureFolder(dir_ / "x/y/z/"));
     EXPECT_FALSE(fs::exists(dir_ / "x"));
     EXPECT_FALSE(EnsureFolder(dir_.Write("file", "")));
     EXPECT_FALSE(EnsureFolder(""));
-}
-
-TEST_F(SpecialFolders, FolderUsable) {
     const std::string cwd = fs::current_path().string();
     EXPECT_TRUE(FolderUsable(dir_.path()));
     EXPECT_TRUE(FolderUsable(dir_.path() + "/"));
