@@ -154,41 +154,36 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
     EXPECT_EQ(ReadAll(dir.File("k.csv")), b);
 }
 
-struct PartCase {
-    std::int32_t n;
-    std::vector<std::int32_t> lines;  // per part; one entry = no parts
-};
-
-class CsvParts : public CsvTest, public ::testing::WithParamInterface<PartCase> {};
-
-TEST_P(CsvParts, SplitAt65000LinesWithContinuingNumbers) {
-    const PartCase& pc = GetParam();
-    FileConditions fc = FileConditionsFrom(ConditionsWith({4}, pc.n), pc.n);
-    SampleBuffer s(static_cast<std::size_t>(pc.n) + 1, 0);
-    for (std::int32_t i = 0; i < pc.n; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 1000);
-    ASSERT_TRUE(WriteByLines("20021005_3.csv", fc, {s}, quiet));
-    const std::size_t headerBytes = PlanCsvFiles(Language::English, dir.folder(), "x.csv", fc).header.size();
-    if (pc.lines.size() == 1) {
-        EXPECT_EQ(ReadAll(dir.File("20021005_3.csv")).size(), headerBytes + 34u * static_cast<std::size_t>(pc.n));
-        EXPECT_FALSE(FileExistsOnDisk(dir.File("20021005_3_A.csv")));
-        return;
+TEST_F(CsvTest, SplitAt65000LinesWithContinuingNumbers) {
+    // Lines per part; one entry: no parts.
+    for (const auto& [n, parts] : {std::pair<std::int32_t, std::vector<std::int32_t>>{65000, {65000}},
+                                   {65001, {65000, 1}}, {130001, {65000, 65000, 1}}, {0, {0}}}) {
+        SCOPED_TRACE(n);
+        TempDir out;
+        FileConditions fc = FileConditionsFrom(ConditionsWith({4}, n), n);
+        SampleBuffer s(static_cast<std::size_t>(n) + 1, 0);
+        for (std::int32_t i = 0; i < n; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 1000);
+        CsvContext ctx{ui, status, progress, quiet};
+        ASSERT_TRUE(WriteCsvFiles(out.folder(), "20021005_3.csv", fc, std::vector<SampleBuffer>{s}, ctx));
+        const std::size_t headerBytes = PlanCsvFiles(Language::English, out.folder(), "x.csv", fc).header.size();
+        if (parts.size() == 1) {
+            EXPECT_EQ(ReadAll(out.File("20021005_3.csv")).size(), headerBytes + 34u * static_cast<std::size_t>(n));
+            EXPECT_FALSE(FileExistsOnDisk(out.File("20021005_3_A.csv")));
+            continue;
+        }
+        EXPECT_FALSE(FileExistsOnDisk(out.File("20021005_3.csv")));
+        std::int32_t first = 0;
+        for (std::size_t j = 0; j < parts.size(); ++j) {
+            const std::string b = ReadAll(out.File(std::string("20021005_3_") + static_cast<char>('A' + j) + ".csv"));
+            ASSERT_EQ(b.size(), headerBytes + 34u * static_cast<std::size_t>(parts[j])) << j;
+            EXPECT_EQ(b.substr(headerBytes, 16), Cell(std::to_string(first)));
+            EXPECT_EQ(b.substr(headerBytes + 16, 16), Cell("," + std::to_string(first % 1000)));
+            first += parts[j];
+        }
+        const char next = static_cast<char>('A' + parts.size());
+        EXPECT_FALSE(FileExistsOnDisk(out.File(std::string("20021005_3_") + next + ".csv")));
     }
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("20021005_3.csv")));
-    std::int32_t first = 0;
-    for (std::size_t j = 0; j < pc.lines.size(); ++j) {
-        const std::string b = ReadAll(dir.File(std::string("20021005_3_") + static_cast<char>('A' + j) + ".csv"));
-        ASSERT_EQ(b.size(), headerBytes + 34u * static_cast<std::size_t>(pc.lines[j])) << j;
-        EXPECT_EQ(b.substr(headerBytes, 16), Cell(std::to_string(first)));
-        EXPECT_EQ(b.substr(headerBytes + 16, 16), Cell("," + std::to_string(first % 1000)));
-        first += pc.lines[j];
-    }
-    EXPECT_FALSE(FileExistsOnDisk(dir.File(std::string("20021005_3_") + static_cast<char>('A' + pc.lines.size()) + ".csv")));
 }
-
-INSTANTIATE_TEST_SUITE_P(Csv, CsvParts,
-                         ::testing::Values(PartCase{65000, {65000}}, PartCase{65001, {65000, 1}},
-                                           PartCase{130001, {65000, 65000, 1}}, PartCase{0, {0}}),
-                         [](const auto& info) { return "N" + std::to_string(info.param.n); });
 
 TEST_F(CsvTest, ColumnsAndLinesGiveIdenticalBytesAndProgress) {
     MeasConditions m = ConditionsWith({1, 4, 7}, 140000);

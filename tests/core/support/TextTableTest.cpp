@@ -42,10 +42,7 @@ TEST(TextTableTest, BothLanguagesHoldTheSameIdentifiers) {
     EXPECT_EQ(TextIds(Language::Japanese), ids);
     for (int id : ids) EXPECT_TRUE(HasText(Language::Japanese, id)) << id;
     for (int id : {-1, 0, 999, 65536 + 101}) EXPECT_FALSE(HasText(Language::English, id)) << id;
-}
-
-TEST(TextTableTest, UnknownIdentifierIsAProgrammingError) {
-    // Aborts in debug builds; an empty text otherwise.
+    // An unknown identifier is a programming error: it aborts in debug builds; an empty text otherwise.
     EXPECT_DEBUG_DEATH(EXPECT_TRUE(Text(Language::English, 999).empty()), "unknown text");
 }
 
