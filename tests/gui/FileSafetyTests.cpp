@@ -32,13 +32,6 @@ using gui::Program;
 
 namespace {
 
-void Type(QLineEdit* box, const QString& text) {
-    box->setFocus();
-    box->selectAll();
-    box->insert(text);
-    QTest::keyClick(box, Qt::Key_Return);
-}
-
 // Every write into the folder fails as a full disk does.
 class FullFolder : public FileWritePort {
 public:
@@ -50,10 +43,6 @@ private:
 };
 
 }  // namespace
-
-void FileSafetyTest::init() { SetUpProgram(); }
-
-void FileSafetyTest::cleanup() { TearDownProgram(); }
 
 void FileSafetyTest::aNameTooLongIsRefusedAtEntryWithAMessage() {
     Program& p = StartOnline();

@@ -34,14 +34,6 @@ using gui::Program;
 
 namespace {
 
-void Type(QLineEdit* box, const QString& text, bool enter = true) {
-    box->setFocus();
-    box->selectAll();
-    // Typed as an input method delivers it (full-width characters have no key).
-    box->insert(text);
-    if (enter) QTest::keyClick(box, Qt::Key_Return);
-}
-
 void Touch(const std::string& path) {
     QFile f(QString::fromStdString(path));
     QVERIFY(f.open(QIODevice::WriteOnly));
@@ -53,11 +45,6 @@ QString FileText(const std::string& path) {
 }
 
 }  // namespace
-
-void SettingsWindowTest::init() { SetUpProgram(); }
-
-void SettingsWindowTest::cleanup() { TearDownProgram(); }
-
 
 void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     Program& p = StartOnline();
@@ -85,32 +72,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     QVERIFY(main.menuBar()->isEnabled());
 }
 
-void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
-    Program& p = StartOnline();
-    gui::MainDlg& main = p.Main();
-    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
-    auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
-    QVERIFY(dlg != nullptr);
-    // The automatic X scale greys its boxes; a hidden graph greys its row.
-    QVERIFY(!dlg->findChild<QLineEdit*>("txtXscaleMaxG")->isEnabled());
-    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
-
-    Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
-    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
-    QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
-    QVERIFY(dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
-
-    BoxAnswerer boxes;
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QCOMPARE(boxes.seen.size(), std::size_t(1));
-    // The monitor graphs restart at [0, 30] and channel 3's row shows.
-    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
-    QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
-    QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
-    QVERIFY(main.menuBar()->isEnabled());
-}
-
-void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
+void SettingsWindowTest::graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGraph() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
@@ -122,16 +84,36 @@ void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     // Entering the box selects its text, so what is typed replaces it.
     QTRY_COMPARE(max1->selectedText(), QString("10"));
     QTest::keyClicks(max1, "+25");
-    BoxAnswerer boxes;
-    boxes.script = {"cmdNo", "cmdYes"};
+    BoxAnswerer asked;
+    asked.script = {"cmdNo", "cmdYes"};
     dlg->close();
-    QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::DiscardChangesQuestion));
+    QCOMPARE(asked.seen.size(), std::size_t(1));
+    QCOMPARE(asked.seen[0].text, kmr::gui::T(txt::DiscardChangesQuestion));
     QVERIFY(dlg->isVisible());
     QCOMPARE(max1->text(), QString("25"));
     dlg->close();
     QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
     QCOMPARE(p.State().Graph.Ch[0].YscaleMax, 10.0);
+
+    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
+    dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
+    QVERIFY(dlg != nullptr);
+    // The automatic X scale greys its boxes; a hidden graph greys its row.
+    QVERIFY(!dlg->findChild<QLineEdit*>("txtXscaleMaxG")->isEnabled());
+    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+
+    Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
+    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
+    QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
+    QVERIFY(dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(asked.seen.size(), std::size_t(3));  // the two on closing, then one on OK
+    // The monitor graphs restart at [0, 30] and channel 3's row shows.
+    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
+    QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
+    QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
+    QVERIFY(main.menuBar()->isEnabled());
 }
 
 void SettingsWindowTest::graphCondEditsDuringAHandlerAreNotActedOn() {

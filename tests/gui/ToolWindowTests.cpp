@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <algorithm>
 
 #include "core/conditions/GlobalSettings.h"
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -18,9 +17,6 @@
 #include "support/FakeDrive.h"
 #include "gui/GateBus.h"
 #include "gui/OutputCalDlg.h"
-#include "gui/WorkerBus.h"
-#include "sim/SimBus.h"
-#include "sim/SimInstrument.h"
 
 namespace kmr::guitest {
 
@@ -32,25 +28,7 @@ void MakeKmr(const std::string& folder, const std::string& name) {
                               {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
 }
 
-// The commands written since `from`.
-std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t from) {
-    return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
-}
-
 }  // namespace
-
-void ToolWindowsTest::init() { SetUpProgram(); }
-
-void ToolWindowsTest::cleanup() { TearDownProgram(); }
-
-gui::Program& ToolWindowsTest::StartOnlineStill() {
-    // The simulated instrument's time stands still (it moves only across bus timeouts), so its
-    // live values change only by what the program does.
-    return StartOnline([](const std::string& spec) -> std::unique_ptr<GpibBus> {
-        auto options = sim::ParseSimOptions(spec).options.value();
-        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
-    });
-}
 
 void ToolWindowsTest::balanceAStrainChannel() {
     gui::Program& p = StartOnlineStill();
@@ -68,8 +46,8 @@ void ToolWindowsTest::balanceAStrainChannel() {
     const std::size_t from = bus_->Commands().size();
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     const std::vector<std::string> sent = Since(bus_->Commands(), from);
-    QCOMPARE(std::count(sent.begin(), sent.end(), "SET1"), 2);  // the selection, then every channel
-    QCOMPARE(std::count(sent.begin(), sent.end(), "SET2"), 1);
+    QCOMPARE(Count(sent, "SET1"), 2);  // the selection, then every channel
+    QCOMPARE(Count(sent, "SET2"), 1);
     // The tick runs again after the balance.
     const std::size_t reads = bus_->Commands().size();
     QTRY_VERIFY_WITH_TIMEOUT(bus_->Commands().size() > reads + 1, 5000);
