@@ -12,18 +12,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <algorithm>
 
 #include "gui/GuiText.h"
 #include "gui/BoxAnswerer.h"
-#include "gui/GateBus.h"
 #include "gui/GraphCondDlg.h"
 #include "gui/PathDlg.h"
 #include "gui/SetPathAndFileDlg.h"
 #include "support/FakeDrive.h"
 #include "gui/MeasCondDlg.h"
-#include "gui/WorkerBus.h"
-#include "link/InterfaceSpec.h"
 
 namespace kmr::guitest {
 
