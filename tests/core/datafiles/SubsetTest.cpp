@@ -15,7 +15,6 @@ namespace {
 using testing::ConditionsWith;
 using testing::FakeProgress;
 using testing::FakeUi;
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteKmr;
