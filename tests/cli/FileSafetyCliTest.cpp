@@ -80,18 +80,12 @@ TEST(RecordFileChecks, AFileKmrRecordCannotWriteIsNamedWithItsFolder) {
 #endif
 }
 
-class CancelledFiles : public ::testing::Test {
-protected:
-    // A .kmr file of channels 2, 5 and 7 cancelled after `written` channels.
-    std::string Cancelled(const std::string& name, int written) {
-        EXPECT_TRUE(kmr::testing::WriteLevelKmr(dir.File(name), 40, {2, 5, 7}, 10, written));
-        return dir.File(name);
-    }
+// A .kmr file of channels 2, 5 and 7 cancelled after two channels, and one cancelled before any.
+TEST(CancelledFiles, KmrInfoSaysItIsIncompleteAndKmrConvertWholeChannelsWritesTheWholeChannels) {
     TempDir dir;
-};
-
-TEST_F(CancelledFiles, KmrInfoShowsTheHeaderSaysItIsIncompleteAndNamesTheWholeChannels) {
-    const std::string path = Cancelled("cut.kmr", 2);
+    const std::string path = dir.File("cut.kmr"), none = dir.File("none.kmr");
+    ASSERT_TRUE(kmr::testing::WriteLevelKmr(path, 40, {2, 5, 7}, 10, 2));
+    ASSERT_TRUE(kmr::testing::WriteLevelKmr(none, 40, {2, 5, 7}, 10, 0));
     const Ran r = Kmr({"info", path});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("Complete: no\n"), std::string::npos) << r.out;
@@ -102,22 +96,16 @@ TEST_F(CancelledFiles, KmrInfoShowsTheHeaderSaysItIsIncompleteAndNamesTheWholeCh
                          " whole channels: 2, 5 (kmr convert --whole-channels converts them)."),
               std::string::npos)
         << r.err;
-
-    const std::string none = Cancelled("none.kmr", 0);
     const Ran n = Kmr({"info", none});
     EXPECT_EQ(n.status, 0);
     EXPECT_NE(n.out.find("WholeChannels: \n"), std::string::npos) << n.out;
     EXPECT_NE(n.err.find("no channel of this file is whole."), std::string::npos) << n.err;
-}
 
-TEST_F(CancelledFiles, KmrConvertWholeChannelsWritesTheWholeChannels) {
-    const std::string path = Cancelled("cut.kmr", 2);
-    const Ran plain = Kmr({"convert", path});
-    EXPECT_EQ(plain.status, 1);
+    EXPECT_EQ(Kmr({"convert", path}).status, 1);
     EXPECT_FALSE(FileExistsOnDisk(dir.File("cut.csv")));
-    const Ran r = Kmr({"convert", "--whole-channels", path});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, path + " -> " + dir.File("cut.csv") + "\n");
+    const Ran c = Kmr({"convert", "--whole-channels", path});
+    ASSERT_EQ(c.status, 0) << c.err;
+    EXPECT_EQ(c.out, path + " -> " + dir.File("cut.csv") + "\n");
     const std::string csv = ReadAll(dir.File("cut.csv"));
     EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos);
     EXPECT_NE(csv.find("39              ,10             ,20             \r\n"), std::string::npos);

@@ -43,7 +43,7 @@ protected:
     TempHome home;
 };
 
-TEST_F(InstrumentTools, CheckPrintsEveryRowForEveryMeasuredChannel) {
+TEST_F(InstrumentTools, CheckPrintsEveryRowOrTheRowsNamedForEveryMeasuredChannel) {
     const ToolRun r = RunTool(CheckWith, {"--interface", "sim:time=instant"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
@@ -55,15 +55,13 @@ TEST_F(InstrumentTools, CheckPrintsEveryRowForEveryMeasuredChannel) {
     EXPECT_EQ(lines[4].rfind("Initial", 0), 0u);  // table order, not code order
     EXPECT_EQ(lines[5].rfind("Direct", 0), 0u);
     EXPECT_EQ(lines[6].find('*'), std::string::npos);
-}
-
-TEST_F(InstrumentTools, CheckRunsOnlyTheRowsNamed) {
-    const ToolRun r = RunTool(CheckWith, {"sence,rom", "--interface", "sim:time=instant"});
-    EXPECT_EQ(r.status, 0) << r.err;
-    const auto lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[1].rfind("ROM", 0), 0u);
-    EXPECT_EQ(lines[2].rfind("Sence", 0), 0u);
+    // Only the rows named.
+    const ToolRun some = RunTool(CheckWith, {"sence,rom", "--interface", "sim:time=instant"});
+    EXPECT_EQ(some.status, 0) << some.err;
+    const auto two = Lines(some.out);
+    ASSERT_EQ(two.size(), 3u);
+    EXPECT_EQ(two[1].rfind("ROM", 0), 0u);
+    EXPECT_EQ(two[2].rfind("Sence", 0), 0u);
 }
 
 TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
@@ -74,13 +72,6 @@ TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[1].find("OK"), std::string::npos);    // RAM still ran
     EXPECT_NE(lines[2].find("----"), std::string::npos);  // insulation emptied
-}
-
-TEST_F(InstrumentTools, WrongUsage) {
-    EXPECT_EQ(RunTool(CheckWith, {"flash"}).status, 2);
-    EXPECT_EQ(RunTool(CheckWith, {"--colour"}).status, 2);
-    EXPECT_EQ(RunTool(BalanceWith, {"11"}).status, 2);
-    EXPECT_EQ(RunTool(BalanceWith, {"x"}).status, 2);
 }
 
 TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
@@ -102,17 +93,18 @@ TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
     EXPECT_EQ(cells(lines[4])[0], "4");  // not chosen
 }
 
-TEST_F(InstrumentTools, BalanceRefusedExitsOne) {
+TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) {
+    EXPECT_EQ(RunTool(CheckWith, {"flash"}).status, 2);
+    EXPECT_EQ(RunTool(CheckWith, {"--colour"}).status, 2);
+    EXPECT_EQ(RunTool(BalanceWith, {"11"}).status, 2);
+    EXPECT_EQ(RunTool(BalanceWith, {"x"}).status, 2);
     const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=BAL:ERR-008"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 11u);
-}
-
-TEST_F(InstrumentTools, UnreachableInstrument) {
-    const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("cannot be reached"), std::string::npos);
+    const ToolRun u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
+    EXPECT_EQ(u.status, 1);
+    EXPECT_NE(u.err.find("cannot be reached"), std::string::npos);
 }
 
 }  // namespace

@@ -76,13 +76,17 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
     EXPECT_TRUE(err.str().empty());
 }
 
-TEST_F(KmrCli, InfoReportsDamagedAndMissingFiles) {
+TEST_F(KmrCli, DamagedAndMissingFilesAreReportedInTheUsersLanguage) {
     const std::string bad = dir.File("bad.kmr");
     WriteAll(bad, std::string(1099, 'x'));
     EXPECT_EQ(Run({"info", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
+    // In the user's language.
+    language = Language::Japanese;
+    EXPECT_EQ(Run({"convert", bad}), 1);
+    EXPECT_NE(err.str().find(Text(Language::Japanese, txt::NotConditionFile)), std::string::npos);
 }
 
 TEST_F(KmrCli, AFileOfAnotherLengthThanItsHeaderImpliesIsReadWithAWarning) {
@@ -123,17 +127,17 @@ TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     EXPECT_EQ(Run({"convert", "--out", dir.File("nowhere"), a}), 1);
 }
 
-// Two files that would write the same CSV file (names taken already: the conversion's own table).
-TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndNothingIsWritten) {
-    const std::string b = MakeKmr("two/y.kmr");
-    const std::string c = MakeKmr("three/y.kmr");
+// Two files that would write the same CSV file are refused and nothing is written (names taken
+// already: the conversion's own table).
+TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndACancelledFileStopsTheBatch) {
+    const std::string y2 = MakeKmr("two/y.kmr");
+    const std::string y3 = MakeKmr("three/y.kmr");
     std::filesystem::create_directory(dir.File("out"));
-    EXPECT_EQ(Run({"convert", "--out", dir.File("out"), c, b}), 1);
+    EXPECT_EQ(Run({"convert", "--out", dir.File("out"), y3, y2}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, txt::FileNameMayOverlap)), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
-}
 
-TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
+    // A cancelled file stops the rest of the batch.
     const std::string a = MakeKmr("1.kmr"), b = MakeKmr("2.kmr"), c = MakeKmr("3.kmr");
     kmr::testing::FakeUi ui{MsgAnswer::Cancel};
     RunStatus st = RunStatus::Ok;
@@ -144,14 +148,6 @@ TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
     EXPECT_FALSE(FileExistsOnDisk(dir.File("3.csv")));
     EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
-}
-
-TEST_F(KmrCli, MessagesFollowTheUsersLanguage) {
-    language = Language::Japanese;
-    const std::string bad = dir.File("bad.kmr");
-    WriteAll(bad, "");
-    EXPECT_EQ(Run({"convert", bad}), 1);
-    EXPECT_NE(err.str().find(Text(Language::Japanese, txt::NotConditionFile)), std::string::npos);
 }
 
 // Standard output that takes nothing, as a full disk or a closed pipe.
@@ -200,33 +196,14 @@ TEST_F(KmrCli, InfoJsonEscapesNamesAndKeepsTheDigitsOfInfo) {
     EXPECT_EQ(Run({"info", "--jsonx", a}), 2);
 }
 
+// A part that does not fit is a usage error and nothing is written; one that fits is cut.
 TEST_F(KmrCli, ConvertCutsChannelsAndATimeRange) {
-    const std::string a = MakeKmr("a.kmr", 100);  // 1 ms clock: sample i at i/1000 s
-    std::filesystem::create_directory(dir.File("out"));
-    ASSERT_EQ(Run({"convert", "--channels", "5", "--from", "0.002", "--to=0.004", "--out", dir.File("out"), a}), 0)
-        << err.str();
-    EXPECT_EQ(out.str(), a + " -> " + dir.File("out/a.csv") + "\n");
-    const std::string csv = ReadAll(dir.File("out/a.csv"));
-    EXPECT_NE(csv.find("COND.,CH.005\r\n"), std::string::npos) << csv;
-    EXPECT_EQ(csv.find("CH.002"), std::string::npos);
-    const std::string data = csv.substr(csv.find("NO.,CH.005\r\n") + 12);
-    EXPECT_EQ(data, "2               ,-7             \r\n3               ,-7             \r\n"
-                    "4               ,-7             \r\n");
-}
-
-TEST_F(KmrCli, APartThatDoesNotFitIsAUsageErrorAndNothingIsWritten) {
-    const std::string a = MakeKmr("a.kmr", 100), b = MakeKmr("b.kmr", 100);
+    const std::string a = MakeKmr("a.kmr", 100), b = MakeKmr("b.kmr", 100);  // 1 ms clock: sample i at i/1000 s
     std::filesystem::create_directory(dir.File("out"));
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--channels", "3"},
-             {"--channels", "2,5-6"},
-             {"--from", "0.5", "--to", "0.4"},
+             {"--channels", "3"}, {"--channels", "2,5-6"}, {"--from", "0.5", "--to", "0.4"},
              {"--from", "0.1"},  // the last sample lies at 0.099 s
-             {"--channels", "0"},
-             {"--channels"},
-             {"--from", "abc"},
-             {"--to", "nan"},
-             {"--format", "xml"},
+             {"--channels", "0"}, {"--channels"}, {"--from", "abc"}, {"--to", "nan"}, {"--format", "xml"},
              {"--compress"}}) {
         std::vector<std::string> all{"convert", "--out", dir.File("out")};
         all.insert(all.end(), args.begin(), args.end());
@@ -239,6 +216,16 @@ TEST_F(KmrCli, APartThatDoesNotFitIsAUsageErrorAndNothingIsWritten) {
     }
     EXPECT_EQ(Run({"convert", "--out", dir.File("out"), "--channels", "3", a}), 2);
     EXPECT_EQ(err.str(), "kmr convert: " + a + ": channel 3 is not in the file (its channels: 2, 5).\n");
+
+    ASSERT_EQ(Run({"convert", "--channels", "5", "--from", "0.002", "--to=0.004", "--out", dir.File("out"), a}), 0)
+        << err.str();
+    EXPECT_EQ(out.str(), a + " -> " + dir.File("out/a.csv") + "\n");
+    const std::string csv = ReadAll(dir.File("out/a.csv"));
+    EXPECT_NE(csv.find("COND.,CH.005\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("CH.002"), std::string::npos);
+    const std::string data = csv.substr(csv.find("NO.,CH.005\r\n") + 12);
+    EXPECT_EQ(data, "2               ,-7             \r\n3               ,-7             \r\n"
+                    "4               ,-7             \r\n");
 }
 
 TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
@@ -262,39 +249,20 @@ TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
     EXPECT_TRUE(FileExistsOnDisk(dir.File("out/a.h5")));
 }
 
+// Standard output on a full device, or a closed pipe: each command that prints fails with exit
+// status 1 and a message, not a signal; record after writing its file.
 TEST(KmrProgram, RunsAsAProgramWithItsExitStatus) {
 #ifdef _WIN32
-    GTEST_SKIP() << "the check uses a POSIX shell; the Windows run starts kmr.exe in its own checks";
+    GTEST_SKIP() << "the check uses a POSIX shell, pipes and signals; the Windows run starts kmr.exe in its own checks";
 #else
     const std::string kmr = kmr::testing::BuiltProgram("kmr");
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " --help > /dev/null").c_str())), 0);
     EXPECT_EQ(WEXITSTATUS(std::system((kmr + " convert /nonexistent/x.kmr 2> /dev/null").c_str())), 1);
-    if (!std::filesystem::exists("/dev/full")) return;
-    // Standard output on a full device: each command that prints fails, record after writing its file.
     TempDir home;
     const std::string file = home.File("a.kmr");
     ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
-    const std::string env = "HOME=" + home.folder() + " XDG_CONFIG_HOME=" + home.File("config") +
-                            " XDG_DOCUMENTS_DIR=" + home.File("Documents") + " ";
-    for (const std::string& args :
-         {std::string("--help"), "info " + file, "convert " + file, std::string("record --interface sim:time=instant")}) {
-        SCOPED_TRACE(args);
-        EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
-    }
-    EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
-#endif
-}
 
-TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
-#ifdef _WIN32
-    GTEST_SKIP() << "POSIX pipes and signals";
-#else
-    const std::string kmr = kmr::testing::BuiltProgram("kmr");
-    if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
-    TempDir home;
-    const std::string file = home.File("a.kmr");
-    ASSERT_TRUE(WriteKmr(file, ConditionsWith({1}, 10), 10, {std::vector<std::int16_t>(10, 1)}));
     // `kmr info a.kmr | true` with the reader already gone: the write meets a closed pipe.
     int out[2], err[2];
     ASSERT_EQ(::pipe(out), 0);
@@ -319,6 +287,16 @@ TEST(KmrProgram, AClosedPipeIsExitStatusOneWithAMessageNotASignal) {
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(WEXITSTATUS(status), 1);
     EXPECT_NE(message.find("kmr: " + Text(Language::English, txt::CliStdoutFailed)), std::string::npos) << message;
+
+    if (!std::filesystem::exists("/dev/full")) return;
+    const std::string env = "HOME=" + home.folder() + " XDG_CONFIG_HOME=" + home.File("config") +
+                            " XDG_DOCUMENTS_DIR=" + home.File("Documents") + " ";
+    for (const std::string& args :
+         {std::string("--help"), "info " + file, "convert " + file, std::string("record --interface sim:time=instant")}) {
+        SCOPED_TRACE(args);
+        EXPECT_EQ(WEXITSTATUS(std::system((env + kmr + " " + args + " > /dev/full 2> /dev/null").c_str())), 1);
+    }
+    EXPECT_TRUE(FileExistsOnDisk(home.File("a.csv")));  // the work was done; only its report failed
 #endif
 }
 

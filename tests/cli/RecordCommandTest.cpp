@@ -85,7 +85,7 @@ TEST(RecordCommand, RecordsOneRunWithTheStoredConditionsAndPrintsThePath) {
 #endif
 }
 
-TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
+TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     TempHome home;
     const Ran r = Record({"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(r.status, 1);
@@ -93,10 +93,6 @@ TEST(RecordCommand, AnInstrumentThatCannotBeReachedIsAnError) {
     EXPECT_NE(r.err.find("GP-IB error: Cannot open communication port."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("cannot be reached at GP-IB address 20"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Do you want"), std::string::npos);
-}
-
-TEST(RecordCommand, FailuresExitWithStatusAndReason) {
-    TempHome home;
     EXPECT_EQ(Record({"--colour"}).status, 2);
     for (const auto& [fault, reason] :
          {std::pair{"TRG:noreply", txt::CliRecordNotStarted}, std::pair{"TTM0:ERR-007", txt::CliNoDataFile}}) {
@@ -107,7 +103,7 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     }
 }
 
-TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile) {
+TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTransfer) {
     TempHome home;
     // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
     const Ran r = RecordWithCtrlC(11, false);
@@ -120,17 +116,15 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedWithLiveValuesMeanwhile
     ASSERT_EQ(bytes.size(), 1100u + 7200u + 2002u);
     const std::size_t at = 1100 + 2 * 400;
     EXPECT_EQ(kmr::testing::Le16(bytes, at), kmr::testing::RampWord(2, 0));
-}
 
-TEST(RecordCommand, ASecondCtrlCCancelsTheTransfer) {
-    TempHome home;
-    const Ran r = RecordWithCtrlC(11, true);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.empty());
-    EXPECT_NE(r.err.find(Text(Language::English, txt::CliFileIncomplete)), std::string::npos) << r.err;
+    // A second Ctrl+C cancels the transfer.
+    const Ran c = RecordWithCtrlC(11, true);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_TRUE(c.out.empty());
+    EXPECT_NE(c.err.find(Text(Language::English, txt::CliFileIncomplete)), std::string::npos) << c.err;
     const std::string cancelled = ReadAll(
-        r.err.substr(r.err.rfind("kmr record: ") + 12,
-                     r.err.rfind(Text(Language::English, txt::CliFileIncomplete)) - r.err.rfind("kmr record: ") - 12));
+        c.err.substr(c.err.rfind("kmr record: ") + 12,
+                     c.err.rfind(Text(Language::English, txt::CliFileIncomplete)) - c.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
 }
 

@@ -3,10 +3,13 @@
 // (title, text, whether the owner was disabled and the splash window still topmost) and answered
 // by clicking the next scripted button (by its object name: "cmdOk", "cmdYes", "cmdNo",
 // "cmdRetry", "cmdCancel"), or closed with its close box for "close". Unscripted boxes get OK,
-// Yes or Retry.
+// Yes or Retry. Made with a key, it answers every box with that key sent to the widget that has
+// the focus (as a keyboard does), never to the box itself, and records which button that was.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -20,6 +23,7 @@ struct SeenBox {
     QString text;
     bool ownerDisabled = false;
     bool splashTopmost = false;
+    QString focused;  // the object name of the widget the key went to
 };
 
 class BoxAnswerer : public QObject {
@@ -29,6 +33,7 @@ public:
         connect(&timer_, &QTimer::timeout, this, &BoxAnswerer::Poll);
         timer_.start();
     }
+    explicit BoxAnswerer(Qt::Key key) : BoxAnswerer() { key_ = key; }
     std::deque<QString> script;
     std::vector<SeenBox> seen;
 
@@ -36,12 +41,28 @@ private:
     void Poll() {
         auto* box = qobject_cast<gui::MessageBox*>(QApplication::activeModalWidget());
         if (box == nullptr || !box->isVisible() || box->property("kmrSeen").toBool()) return;
+        QWidget* target = QApplication::focusWidget();
+        if (key_ != Qt::Key_unknown && (target == nullptr || target->window() != box)) {
+            // Not active yet: the key would go nowhere. Asked again on the next poll; after two
+            // seconds the box is closed, so that the test fails on the answer.
+            if (!waiting_.isValid()) waiting_.start();
+            if (waiting_.elapsed() < 2000) return;
+            target = nullptr;
+        }
+        waiting_.invalidate();
         box->setProperty("kmrSeen", true);
         SeenBox s;
         s.title = box->windowTitle();
         if (auto* l = box->findChild<QLabel*>("lblText")) s.text = l->text();
         s.ownerDisabled = box->parentWidget() != nullptr && !box->parentWidget()->isEnabled();
         s.splashTopmost = splashTopmost_ && splashTopmost_();
+        if (key_ != Qt::Key_unknown) {
+            s.focused = target != nullptr ? target->objectName() : QString("(none)");
+            seen.push_back(s);
+            if (target != nullptr) QTest::keyClick(target, key_);
+            else box->close();
+            return;
+        }
         seen.push_back(s);
         QString button;
         if (!script.empty()) {
@@ -63,7 +84,9 @@ private:
     }
 
     QTimer timer_;
+    QElapsedTimer waiting_;
     std::function<bool()> splashTopmost_;
+    Qt::Key key_ = Qt::Key_unknown;
 };
 
 }  // namespace kmr::guitest

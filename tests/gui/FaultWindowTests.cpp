@@ -3,16 +3,13 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <algorithm>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BalanceDlg.h"
@@ -33,14 +30,6 @@
 namespace kmr::guitest {
 
 namespace {
-
-std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t from) {
-    return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
-}
-
-int Count(const std::vector<std::string>& v, const std::string& s) {
-    return static_cast<int>(std::count(v.begin(), v.end(), s));
-}
 
 // Runs `action` once while the bus holds a reply, then releases it.
 class WhileHeld : public QObject {
@@ -70,60 +59,13 @@ void CloseBox(QWidget* w) {
     QApplication::sendEvent(w, &event);
 }
 
-// Answers every message box with a key sent to the widget that has the focus (as a keyboard
-// does), never to the box itself; records the boxes and which button had the focus.
-class KeyAnswerer : public QObject {
-public:
-    explicit KeyAnswerer(Qt::Key key) : key_(key) {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, &KeyAnswerer::Poll);
-        timer_.start();
-    }
-    QStringList texts;
-    QStringList focused;
-
-private:
-    void Poll() {
-        auto* box = qobject_cast<gui::MessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr || !box->isVisible() || box->property("kmrSeen").toBool()) return;
-        QWidget* target = QApplication::focusWidget();
-        if (target == nullptr || target->window() != box) {
-            // The box is not active yet: the key would go nowhere. Asked again on the next poll;
-            // after two seconds the box is closed, so that the test fails on the answer.
-            if (!waiting_.isValid()) waiting_.start();
-            if (waiting_.elapsed() < 2000) return;
-            box->setProperty("kmrSeen", true);
-            focused << QString("(none)");
-            box->close();
-            return;
-        }
-        waiting_.invalidate();
-        box->setProperty("kmrSeen", true);
-        if (auto* l = box->findChild<QLabel*>("lblText")) texts << l->text();
-        focused << target->objectName();
-        QTest::keyClick(target, key_);
-    }
-    QElapsedTimer waiting_;
-    Qt::Key key_;
-    QTimer timer_;
-};
-
 }  // namespace
-
-void FaultWindowTest::init() { SetUpProgram(); }
-
-void FaultWindowTest::cleanup() { TearDownProgram(); }
-
-gui::Program& FaultWindowTest::StartOnlineStill(const std::string& simOptions) {
-    return StartOnline([simOptions](const std::string& spec) -> std::unique_ptr<GpibBus> {
-        auto options = sim::ParseSimOptions(simOptions.empty() ? spec : spec + "," + simOptions).options.value();
-        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
-    });
-}
 
 // --- The one gate ---------------------------------------------------------------------------------
 
-void FaultWindowTest::balanceClosedByItsCloseEventWhileBalancing() {
+// The balance, the self-check and the output calibration closed by their close box while one of
+// their commands waits: the close is held until the sequence has ended.
+void FaultWindowTest::formsClosedByTheirCloseEventWhileACommandWaits() {
     gui::Program& p = StartOnlineStill();
     QPointer<gui::BalanceDlg> dlg = OpenFromMenu<gui::BalanceDlg>(p.Main(), "mnuMeasItem2");
     QVERIFY(dlg);
@@ -142,38 +84,32 @@ void FaultWindowTest::balanceClosedByItsCloseEventWhileBalancing() {
     QTRY_VERIFY(dlg.isNull());
     QVERIFY(p.Main().menuBar()->isEnabled());
     QCOMPARE(Count(bus_->Commands(), "BAL"), 1);
-}
 
-void FaultWindowTest::checkClosedByItsCloseEventWhileChecking() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::CheckTableDlg> dlg = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
-    QVERIFY(dlg);
-    dlg->findChild<QCheckBox*>("chkInsul")->click();
-    dlg->findChild<QCheckBox*>("chkSence")->click();
+    QPointer<gui::CheckTableDlg> check = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
+    QVERIFY(check);
+    check->findChild<QCheckBox*>("chkInsul")->click();
+    check->findChild<QCheckBox*>("chkSence")->click();
     bus_->Hold("CHK2");
-    WhileHeld during(*bus_, [&] { CloseBox(dlg); });
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QVERIFY(during.Done());
-    QTRY_VERIFY(dlg.isNull());
+    WhileHeld duringCheck(*bus_, [&] { CloseBox(check); });
+    check->findChild<QPushButton*>("cmdButton1")->click();
+    QVERIFY(duringCheck.Done());
+    QTRY_VERIFY(check.isNull());
     QVERIFY(!p.Core().forms.IsOpen());
     QVERIFY(p.Main().menuBar()->isEnabled());
     // Back to the normal timeout once the window is gone.
     QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT10s));
-}
 
-void FaultWindowTest::outputCalClosedByItsCloseEventWhileCalibrating() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg);
-    dlg->UseBox(1)->click();
-    dlg->ValueBox(1)->setText("1234");
-    emit dlg->ValueBox(1)->editingFinished();
+    QPointer<gui::OutputCalDlg> cal = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(cal);
+    cal->UseBox(1)->click();
+    cal->ValueBox(1)->setText("1234");
+    emit cal->ValueBox(1)->editingFinished();
     bus_->Hold("CAL1230");
-    WhileHeld during(*bus_, [&] { CloseBox(dlg); });
+    WhileHeld duringCal(*bus_, [&] { CloseBox(cal); });
     const std::size_t from = bus_->Commands().size();
-    dlg->OutputButton(CalButton::Plus)->click();
-    QVERIFY(during.Done());
-    QTRY_VERIFY(dlg.isNull());
+    cal->OutputButton(CalButton::Plus)->click();
+    QVERIFY(duringCal.Done());
+    QTRY_VERIFY(cal.isNull());
     const auto sent = Since(bus_->Commands(), from);
     // The held close ran after the calibration's sequence: the output was ended with MON.
     QVERIFY(!sent.empty());
@@ -256,17 +192,26 @@ void FaultWindowTest::conversionClosedWhileConvertingKeepsTheMainWindowOff() {
 
 // --- Yes/No questions and the main window behind a form ------------------------------------------
 
-void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
+void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfEveryQuestion() {
     gui::Program& p = StartOnlineStill();
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
-        KeyAnswerer keys(key);
+        BoxAnswerer keys(key);
         QVERIFY(!p.Main().close());
-        QCOMPARE(keys.texts.size(), 1);
-        QCOMPARE(keys.texts[0], gui::T(txt::ConfirmQuit));
+        QCOMPARE(keys.seen.size(), std::size_t(1));
+        QCOMPARE(keys.seen[0].text, gui::T(txt::ConfirmQuit));
         // "Do you agree to finish software?" has No as its default: the key answered No.
-        QCOMPARE(keys.focused[0], QString("cmdNo"));
+        QCOMPARE(keys.seen[0].focused, QString("cmdNo"));
         QVERIFY(p.Main().isVisible());
         QVERIFY(!p.Main().Unloaded());
+    }
+    // Any Yes/No box: Return and Space answer its default.
+    for (const auto& [key, defaultNo] :
+         {std::pair{Qt::Key_Return, false}, std::pair{Qt::Key_Space, false}, std::pair{Qt::Key_Space, true}}) {
+        gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, defaultNo);
+        BoxAnswerer keys(key);
+        QCOMPARE(box.Ask(), defaultNo ? MsgAnswer::No : MsgAnswer::Yes);
+        QCOMPARE(keys.seen.size(), std::size_t(1));
+        QCOMPARE(keys.seen[0].focused, QString(defaultNo ? "cmdNo" : "cmdYes"));
     }
     BoxAnswerer yes;
     yes.script = {"cmdYes"};
@@ -276,23 +221,11 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion() {
 void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
     gui::ProgramOptions o = HomeOptions();
     o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
-    KeyAnswerer keys(Qt::Key_Return);
+    BoxAnswerer keys(Qt::Key_Return);
     QCOMPARE(program_->Start(o), StartupOutcome::Exit);
-    QCOMPARE(keys.texts.size(), 2);  // the open failure (OK), then the off-line offer
-    QCOMPARE(keys.focused[0], QString("cmdOk"));
-    QCOMPARE(keys.focused[1], QString("cmdNo"));
-}
-
-void FaultWindowTest::returnAnswersYesWhereYesIsTheDefault() {
-    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
-        gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/false);
-        KeyAnswerer keys(key);
-        QCOMPARE(box.Ask(), MsgAnswer::Yes);
-        QCOMPARE(keys.focused.value(0), QString("cmdYes"));
-    }
-    gui::MessageBox box(nullptr, "?", "Question", MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
-    KeyAnswerer keys(Qt::Key_Space);
-    QCOMPARE(box.Ask(), MsgAnswer::No);
+    QCOMPARE(keys.seen.size(), std::size_t(2));  // the open failure (OK), then the off-line offer
+    QCOMPARE(keys.seen[0].focused, QString("cmdOk"));
+    QCOMPARE(keys.seen[1].focused, QString("cmdNo"));
 }
 
 void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
@@ -318,8 +251,27 @@ void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
     }
 }
 
-void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
+// The output calibration keeps a value typed without Enter when its close box is used; the
+// program's end closes it through its own close.
+void FaultWindowTest::outputCalKeepsATypedValueAndTheProgramEndClosesIt() {
     gui::Program& p = StartOnlineStill();
+    QPointer<gui::OutputCalDlg> typed = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(typed);
+    typed->UseBox(2)->click();
+    QLineEdit* box = typed->ValueBox(2);
+    box->setFocus();
+    box->selectAll();
+    QTest::keyClicks(box, "700");
+    QVERIFY(box->isModified());
+    const QString path = QString::fromStdString(p.State().CondPath(kOutputCalCnd));
+    CloseBox(typed);
+    QTRY_VERIFY(typed.isNull());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY(lines.size() > 2);
+    QCOMPARE(lines[1].trimmed(), QByteArray("1,700"));
+
     QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
     QVERIFY(dlg);
     dlg->UseBox(1)->click();
@@ -363,7 +315,7 @@ void ExpectIdle(gui::Program& p) {
 
 }  // namespace
 
-void FaultWindowTest::balanceWithADeadInstrumentShowsOneMessage() {
+void FaultWindowTest::balanceAndCheckWithADeadInstrumentShowOneMessageEach() {
     gui::Program& p = StartOnlineStill();
     QPointer<gui::BalanceDlg> dlg = OpenFromMenu<gui::BalanceDlg>(p.Main(), "mnuMeasItem2");
     QVERIFY(dlg);
@@ -377,47 +329,23 @@ void FaultWindowTest::balanceWithADeadInstrumentShowsOneMessage() {
     // Ended after the first command's attempts.
     for (const auto& c : Since(bus_->Commands(), from)) QCOMPARE(QString::fromStdString(c), QString("RES"));
     QVERIFY(dlg->isVisible());
-    CloseBox(dlg);
-    QTRY_VERIFY(dlg.isNull());
-}
-
-void FaultWindowTest::checkWithADeadInstrumentShowsOneMessage() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::CheckTableDlg> dlg = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
-    QVERIFY(dlg);
-    for (const char* box : {"chkRom", "chkInsul", "chkSence"}) dlg->findChild<QCheckBox*>(box)->click();
-    bus_->LoseLink();
-    BoxAnswerer boxes;
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringCheck));
-    QVERIFY(boxes.seen[0].text.contains("CHK0"));
-    QCOMPARE(Count(bus_->Commands(), "CHK2"), 0);
     bus_->Restore();
     CloseBox(dlg);
     QTRY_VERIFY(dlg.isNull());
-}
 
-// --- Output calibration ---------------------------------------------------------------------------
-
-void FaultWindowTest::valueTypedWithoutEnterIsKeptOnTheCloseBox() {
-    gui::Program& p = StartOnlineStill();
-    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg);
-    dlg->UseBox(2)->click();
-    QLineEdit* box = dlg->ValueBox(2);
-    box->setFocus();
-    box->selectAll();
-    QTest::keyClicks(box, "700");
-    QVERIFY(box->isModified());
-    const QString path = QString::fromStdString(p.State().CondPath(kOutputCalCnd));
-    CloseBox(dlg);
-    QTRY_VERIFY(dlg.isNull());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QVERIFY(lines.size() > 2);
-    QCOMPARE(lines[1].trimmed(), QByteArray("1,700"));
+    // The same for the self-check: one message naming the command, no later check sent.
+    QPointer<gui::CheckTableDlg> check = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
+    QVERIFY(check);
+    for (const char* box : {"chkRom", "chkInsul", "chkSence"}) check->findChild<QCheckBox*>(box)->click();
+    bus_->LoseLink();
+    check->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
+    QVERIFY(StartsWith(boxes.seen[1], txt::LostDuringCheck));
+    QVERIFY(boxes.seen[1].text.contains("CHK0"));
+    QCOMPARE(Count(bus_->Commands(), "CHK2"), 0);
+    bus_->Restore();
+    CloseBox(check);
+    QTRY_VERIFY(check.isNull());
 }
 
 // --- A stalled link, reconnection -----------------------------------------------------------------
@@ -522,10 +450,7 @@ void FaultWindowTest::connectMenuGoesOnlineWithoutARestart() {
     QAction* connectItem = p.Main().findChild<QAction*>("mnuOptionConnect");
     QVERIFY(connectItem != nullptr);
     QCOMPARE(connectItem->text(), QString("Co&nnect"));
-    for (QMenu* m : p.Main().findChildren<QMenu*>())
-        if (m->actions().contains(connectItem)) emit m->aboutToShow();
-    QVERIFY(connectItem->isEnabled());
-    connectItem->trigger();
+    QVERIFY(Choose(p.Main(), "mnuOptionConnect"));
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     QCOMPARE(static_cast<int>(boxes.seen.size()), 2);  // nothing more was shown
     QVERIFY(p.Main().windowTitle().endsWith("(Next data file)"));

@@ -2,42 +2,28 @@
 // The window when things go wrong (issue 21): closes and clicks while a command waits, the one
 // handler gate, the default button of every Yes/No question, the main window behind a form, a
 // lost instrument during a balance and a check, a stalled link, reconnection.
-#include <QObject>
-
-#include "gui/Program.h"
 #include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
 
-class FaultWindowTest : public QObject, public ProgramFixture {
+class FaultWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     // The one gate.
-    void balanceClosedByItsCloseEventWhileBalancing();
-    void checkClosedByItsCloseEventWhileChecking();
-    void outputCalClosedByItsCloseEventWhileCalibrating();
+    void formsClosedByTheirCloseEventWhileACommandWaits();
     void monitorTickNeverRunsBesideTheOutputCalClose();
     void conversionClosedWhileConvertingKeepsTheMainWindowOff();
     // Yes/No questions and the main window behind a form.
-    void returnAndSpaceAnswerTheDefaultOfTheShutdownQuestion();
+    void returnAndSpaceAnswerTheDefaultOfEveryQuestion();
     void returnAnswersNoInTheOfflineOffer();
-    void returnAnswersYesWhereYesIsTheDefault();
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
-    void programEndClosesOutputCalThroughItsOwnClose();
+    void outputCalKeepsATypedValueAndTheProgramEndClosesIt();
     // A lost instrument.
-    void balanceWithADeadInstrumentShowsOneMessage();
-    void checkWithADeadInstrumentShowsOneMessage();
-    // Output calibration.
-    void valueTypedWithoutEnterIsKeptOnTheCloseBox();
+    void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
     // A stalled link, reconnection.
     void stalledLinkSaysWhatItWaitsForAndStopEndsTheRun();
     void adapterRestartedIsReconnectedByTheNextAction();
     void connectMenuGoesOnlineWithoutARestart();
-
-private:
-    gui::Program& StartOnlineStill(const std::string& simOptions = {});
 };
 
 }  // namespace kmr::guitest

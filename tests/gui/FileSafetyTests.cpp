@@ -19,7 +19,6 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FileExchangeDlg.h"
-#include "gui/GateBus.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/PathDlg.h"
@@ -32,13 +31,6 @@ using gui::Program;
 
 namespace {
 
-void Type(QLineEdit* box, const QString& text) {
-    box->setFocus();
-    box->selectAll();
-    box->insert(text);
-    QTest::keyClick(box, Qt::Key_Return);
-}
-
 // Every write into the folder fails as a full disk does.
 class FullFolder : public FileWritePort {
 public:
@@ -50,10 +42,6 @@ private:
 };
 
 }  // namespace
-
-void FileSafetyTest::init() { SetUpProgram(); }
-
-void FileSafetyTest::cleanup() { TearDownProgram(); }
 
 void FileSafetyTest::aNameTooLongIsRefusedAtEntryWithAMessage() {
     Program& p = StartOnline();

@@ -1,6 +1,4 @@
 #pragma once
-#include <QObject>
-
 #include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
@@ -8,11 +6,9 @@ namespace kmr::guitest {
 // A recording is never lost to a file problem, in the windows: names checked at entry, a failed
 // save saved again through the folder picker, a cancelled conversion that leaves nothing, the
 // picker that stays put, message boxes within the screen.
-class FileSafetyTest : public QObject, public ProgramFixture {
+class FileSafetyTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
     void aNameTooLongIsRefusedAtEntryWithAMessage();
     void aFileThatCannotBeWrittenIsSavedInTheFolderPicked();
     void theWindowsCancelLeavesNoPartOfTheFileInProgress();

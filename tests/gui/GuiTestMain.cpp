@@ -33,10 +33,9 @@ int main(int argc, char** argv) {
     using namespace kmr::guitest;
     // A braced list runs the classes in this order.
     const std::initializer_list<int> results = {
-        Exec<MessageBoxTest>(argc, argv),     Exec<OwnControlsTest>(argc, argv),
-        Exec<MainWindowTest>(argc, argv),     Exec<SettingsWindowTest>(argc, argv),
-        Exec<SingleInstanceTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv),
-        Exec<FaultWindowTest>(argc, argv),    Exec<FileSafetyTest>(argc, argv),
+        Exec<OwnControlsTest>(argc, argv),  Exec<MainWindowTest>(argc, argv),
+        Exec<SettingsWindowTest>(argc, argv), Exec<ToolWindowsTest>(argc, argv),
+        Exec<FaultWindowTest>(argc, argv),  Exec<FileSafetyTest>(argc, argv),
         Exec<RecordWindowTest>(argc, argv), Exec<LayoutTest>(argc, argv)};
     return std::all_of(results.begin(), results.end(), [](int r) { return r == 0; }) ? 0 : 1;
 }

@@ -11,6 +11,7 @@
 #include "gui/WorkerBus.h"
 #include "core/support/SpecialFolders.h"
 #include "link/InterfaceSpec.h"
+#include "sim/SimBus.h"
 
 namespace kmr::guitest {
 
@@ -64,6 +65,13 @@ gui::Program& ProgramFixture::StartOnline(const InnerBus& inner) {
     if (outcome != StartupOutcome::Online || !boxes.seen.empty())
         qWarning("start-up: outcome %d, %d boxes", static_cast<int>(outcome), static_cast<int>(boxes.seen.size()));
     return *program_;
+}
+
+gui::Program& ProgramFixture::StartOnlineStill() {
+    return StartOnline([](const std::string& spec) -> std::unique_ptr<GpibBus> {
+        auto options = sim::ParseSimOptions(spec).options.value();
+        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
+    });
 }
 
 }  // namespace kmr::guitest

@@ -45,17 +45,6 @@ QByteArray FileBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Chooses a menu item as the user does: its menu opens first.
-bool Choose(QWidget& main, const char* item) {
-    QAction* a = main.findChild<QAction*>(item);
-    if (a == nullptr) return false;
-    for (QMenu* m : main.findChildren<QMenu*>())
-        if (m->actions().contains(a)) emit m->aboutToShow();
-    if (!a->isEnabled() || !a->isVisible()) return false;
-    a->trigger();
-    return true;
-}
-
 // Answers the export-range window once it shows: the span between the cursors, channel `untick`
 // left out, the format at `format` in its list.
 void AnswerExportRange(QTimer& timer, const char* untick, int format) {
@@ -85,9 +74,6 @@ void Drop(QWidget& target, const QString& path) {
 
 }  // namespace
 
-void RecordWindowTest::init() { SetUpProgram(); }
-void RecordWindowTest::cleanup() { TearDownProgram(); }
-
 std::string RecordWindowTest::WriteRecord(const std::string& name, std::int32_t n) {
     MeasConditions m = testing::ConditionsWith({1, 2, 4}, n);
     m.SmpClk = 1.0f;
@@ -101,8 +87,10 @@ std::string RecordWindowTest::WriteRecord(const std::string& name, std::int32_t 
     return path;
 }
 
-void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditions() {
-    gui::Program& p = StartOnline();
+// Opened from the menu, a record shows with its conditions; a run forgets it, and while a run is
+// on no record can be opened.
+void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() {
+    gui::Program& p = StartOnlineStill();  // a recording runs until Stop
     const std::string path = WriteRecord("menu.kmr");
     gui::RecordActions* records = p.Main().Records();
     QVERIFY(records != nullptr);
@@ -131,9 +119,23 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditions() {
     Choose(p.Main(), "mnuMeasItem0");  // monitor on
     QTRY_VERIFY(!dock->isVisible());
     Choose(p.Main(), "mnuMeasItem0");
+
+    QVERIFY(Choose(p.Main(), "mnuMeasItem4"));
+    QVERIFY(p.State().RunActive());
+    const QString caption = p.Main().windowTitle();
+    emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
+    QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
+    BoxAnswerer boxes;
+    Drop(p.Main(), QString::fromStdString(path));
+    QTRY_COMPARE(static_cast<int>(boxes.seen.size()), 1);
+    QVERIFY(boxes.seen[0].text.contains("measurement is running"));
+    QCOMPARE(p.Main().windowTitle(), caption);
+    QVERIFY(!p.State().OpenedRecord);
+    QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
+    QTRY_VERIFY(!p.State().RunActive());
 }
 
-void RecordWindowTest::openFromTheCommandLineAndByADrop() {
+void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart() {
     const std::string first = WriteRecord("line.kmr");
     const std::string second = WriteRecord("dropped.kmr");
     gui::ProgramOptions o = HomeOptions();
@@ -153,52 +155,22 @@ void RecordWindowTest::openFromTheCommandLineAndByADrop() {
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&program_->Main(), &enter);
     QVERIFY(!enter.isAccepted());
-}
 
-void RecordWindowTest::recentFilesSurviveARestart() {
-    const std::string a = WriteRecord("a.kmr");
-    const std::string b = WriteRecord("b.kmr");
-    {
-        gui::Program& p = StartOnline();
-        QVERIFY(p.Main().Records()->Open(QString::fromStdString(a)));
-        QVERIFY(p.Main().Records()->Open(QString::fromStdString(b)));
-    }
+    // The recent files survive a restart.
     program_.reset();
     program_ = std::make_unique<gui::Program>();
     gui::Program& p = StartOnline();
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     const auto& recent = p.Main().Records()->RecentActions();
     QVERIFY(recent[0]->isVisible() && recent[1]->isVisible() && !recent[2]->isVisible());
-    QCOMPARE(recent[0]->text(), QString("&1 b.kmr"));
-    QCOMPARE(recent[1]->text(), QString("&2 a.kmr"));
+    QCOMPARE(recent[0]->text(), QString("&1 dropped.kmr"));
+    QCOMPARE(recent[1]->text(), QString("&2 line.kmr"));
     QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
-    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - a.kmr"));
-    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{a, b}));
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
+    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{first, second}));
 }
 
-void RecordWindowTest::openingIsRefusedDuringARun() {
-    // The simulated instrument's time stands still: the recording runs until Stop.
-    gui::Program& p = StartOnline([](const std::string& spec) -> std::unique_ptr<GpibBus> {
-        auto options = sim::ParseSimOptions(spec).options.value();
-        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
-    });
-    const std::string path = WriteRecord("run.kmr");
-    QVERIFY(Choose(p.Main(), "mnuMeasItem4"));
-    QVERIFY(p.State().RunActive());
-    const QString caption = p.Main().windowTitle();
-    emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
-    QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
-    BoxAnswerer boxes;
-    Drop(p.Main(), QString::fromStdString(path));
-    QTRY_COMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(boxes.seen[0].text.contains("measurement is running"));
-    QCOMPARE(p.Main().windowTitle(), caption);
-    QVERIFY(!p.State().OpenedRecord);
-    QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
-    QTRY_VERIFY(!p.State().RunActive());
-}
-
-void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
+void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     gui::Program& p = StartOnline();
     const std::string path = WriteRecord("exp.kmr", 70000);
     gui::RecordActions* records = p.Main().Records();
@@ -244,24 +216,14 @@ void RecordWindowTest::exportsWriteAPngAPdfAndTheShellsCsv() {
     QCOMPARE(csv, FileBytes(out + "/shell/exp.csv"));
     QVERIFY(csv.contains("64900"));
     QVERIFY(csv.contains("65100"));
-}
 
-void RecordWindowTest::exportOfARangeWritesHdf5() {
-#if !KMR_TEST_HDF5
-    QSKIP("this build writes no HDF5");
-#else
-    gui::Program& p = StartOnline();
-    const std::string path = WriteRecord("h5.kmr", 70000);
-    gui::RecordActions* records = p.Main().Records();
-    QVERIFY(records->Open(QString::fromStdString(path)));
-    const QString answer = home_->path() + "/cut.h5";
-    records->chooseSaveFile = [&](const QString&, const QString&, const QString&) { return answer; };
+#if KMR_TEST_HDF5
     // Channels 2 and 4 between the cursors, samples 65535 to 65537 across the first chunk's end.
-    auto* area = p.Main().findChild<kmr::ChartsWidget*>();
+    answer = out + "/cut.h5";
     area->PlaceCursorAt(0, 65.535, false);
     area->PlaceCursorAt(0, 65.537, true);
-    QTimer answerDialog;
-    AnswerExportRange(answerDialog, "chkChannel1", 1);
+    QTimer answerH5;
+    AnswerExportRange(answerH5, "chkChannel1", 1);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
     QVERIFY(FileBytes(answer).startsWith("\x89HDF\r\n\x1a\n"));
 

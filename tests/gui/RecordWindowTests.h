@@ -1,23 +1,16 @@
 #pragma once
 // Stored records in the main window: opened from File > Open, the command line and a drop; the
 // recent files across a restart; refused during a run; the exports of charts and of a range.
-#include <QObject>
-
 #include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
 
-class RecordWindowTest : public QObject, public ProgramFixture {
+class RecordWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void openFromTheMenuShowsTheRecordAndItsConditions();
-    void openFromTheCommandLineAndByADrop();
-    void recentFilesSurviveARestart();
-    void openingIsRefusedDuringARun();
-    void exportsWriteAPngAPdfAndTheShellsCsv();
-    void exportOfARangeWritesHdf5();
+    void openFromTheMenuShowsTheRecordAndItsConditionsUntilARun();
+    void openFromTheCommandLineAndByADropRememberedAcrossARestart();
+    void exportsWriteAPngAPdfTheShellsCsvAndHdf5();
     void aSecondStartHandsItsFileToTheRunningProgram();
 
 private:

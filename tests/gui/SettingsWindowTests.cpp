@@ -12,18 +12,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <algorithm>
 
 #include "gui/GuiText.h"
 #include "gui/BoxAnswerer.h"
-#include "gui/GateBus.h"
 #include "gui/GraphCondDlg.h"
 #include "gui/PathDlg.h"
 #include "gui/SetPathAndFileDlg.h"
 #include "support/FakeDrive.h"
 #include "gui/MeasCondDlg.h"
-#include "gui/WorkerBus.h"
-#include "link/InterfaceSpec.h"
 
 namespace kmr::guitest {
 
@@ -33,14 +29,6 @@ using gui::SetPathAndFileDlg;
 using gui::Program;
 
 namespace {
-
-void Type(QLineEdit* box, const QString& text, bool enter = true) {
-    box->setFocus();
-    box->selectAll();
-    // Typed as an input method delivers it (full-width characters have no key).
-    box->insert(text);
-    if (enter) QTest::keyClick(box, Qt::Key_Return);
-}
 
 void Touch(const std::string& path) {
     QFile f(QString::fromStdString(path));
@@ -53,11 +41,6 @@ QString FileText(const std::string& path) {
 }
 
 }  // namespace
-
-void SettingsWindowTest::init() { SetUpProgram(); }
-
-void SettingsWindowTest::cleanup() { TearDownProgram(); }
-
 
 void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     Program& p = StartOnline();
@@ -85,32 +68,7 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     QVERIFY(main.menuBar()->isEnabled());
 }
 
-void SettingsWindowTest::graphCondSpanAndANewGraphAreDrawnAndSaved() {
-    Program& p = StartOnline();
-    gui::MainDlg& main = p.Main();
-    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
-    auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
-    QVERIFY(dlg != nullptr);
-    // The automatic X scale greys its boxes; a hidden graph greys its row.
-    QVERIFY(!dlg->findChild<QLineEdit*>("txtXscaleMaxG")->isEnabled());
-    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
-
-    Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
-    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
-    QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
-    QVERIFY(dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
-
-    BoxAnswerer boxes;
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QCOMPARE(boxes.seen.size(), std::size_t(1));
-    // The monitor graphs restart at [0, 30] and channel 3's row shows.
-    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
-    QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
-    QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
-    QVERIFY(main.menuBar()->isEnabled());
-}
-
-void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
+void SettingsWindowTest::graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGraph() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
@@ -122,16 +80,36 @@ void SettingsWindowTest::graphCondCloseBoxKeepsTheTypedMaximumAndAsks() {
     // Entering the box selects its text, so what is typed replaces it.
     QTRY_COMPARE(max1->selectedText(), QString("10"));
     QTest::keyClicks(max1, "+25");
-    BoxAnswerer boxes;
-    boxes.script = {"cmdNo", "cmdYes"};
+    BoxAnswerer asked;
+    asked.script = {"cmdNo", "cmdYes"};
     dlg->close();
-    QCOMPARE(boxes.seen.size(), std::size_t(1));
-    QCOMPARE(boxes.seen[0].text, kmr::gui::T(txt::DiscardChangesQuestion));
+    QCOMPARE(asked.seen.size(), std::size_t(1));
+    QCOMPARE(asked.seen[0].text, kmr::gui::T(txt::DiscardChangesQuestion));
     QVERIFY(dlg->isVisible());
     QCOMPARE(max1->text(), QString("25"));
     dlg->close();
     QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
     QCOMPARE(p.State().Graph.Ch[0].YscaleMax, 10.0);
+
+    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
+    dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
+    QVERIFY(dlg != nullptr);
+    // The automatic X scale greys its boxes; a hidden graph greys its row.
+    QVERIFY(!dlg->findChild<QLineEdit*>("txtXscaleMaxG")->isEnabled());
+    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+
+    Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
+    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
+    QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
+    QVERIFY(dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+
+    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    QCOMPARE(asked.seen.size(), std::size_t(3));  // the two on closing, then one on OK
+    // The monitor graphs restart at [0, 30] and channel 3's row shows.
+    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
+    QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
+    QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
+    QVERIFY(main.menuBar()->isEnabled());
 }
 
 void SettingsWindowTest::graphCondEditsDuringAHandlerAreNotActedOn() {
@@ -155,7 +133,7 @@ void SettingsWindowTest::graphCondEditsDuringAHandlerAreNotActedOn() {
     QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
 }
 
-void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile() {
+void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPicksFolders() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     const std::string folder = p.State().Global.DataFolder;
@@ -185,15 +163,13 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     QCOMPARE(main.windowTitle(), QString("KMR-5300 - T_1.kmr(Next data file)"));
     QVERIFY(main.menuBar()->isEnabled());
     QVERIFY(main.MoniTimer().isActive());
-}
 
-void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
-    Program& p = StartOnline();
+    // The folder button opens the picker; the folder picked is listed.
     QTemporaryDir other;
     Touch(other.path().toStdString() + "/a.kmr");
-    auto* dlg = OpenFromMenu<SetPathAndFileDlg>(p.Main(), "mnuFileItem0");
+    Touch(other.path().toStdString() + "/b.kmr");
+    dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
     QVERIFY(dlg != nullptr);
-    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 0);
     dlg->findChild<QPushButton*>("cmdPathName")->click();
     auto* picker = dlg->findChild<gui::PathDlg*>();
     QVERIFY(picker != nullptr);
@@ -205,13 +181,12 @@ void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
     picker->findChild<QPushButton*>("cmdPathDlg1")->click();
     const QString picked = QDir::toNativeSeparators(other.path() + "/");
     QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), picked);
-    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 1);
+    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 2);
     QTRY_VERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     QCOMPARE(dlg->Form().Folder(), picked.toStdString());
-    BoxAnswerer boxes;
     boxes.script = {"cmdYes"};
     dlg->close();
-    QTRY_VERIFY(p.Main().findChild<SetPathAndFileDlg*>() == nullptr);
+    QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
 }
 
 }  // namespace kmr::guitest

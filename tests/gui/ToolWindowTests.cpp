@@ -7,7 +7,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <algorithm>
 
 #include "core/conditions/GlobalSettings.h"
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -18,9 +17,6 @@
 #include "support/FakeDrive.h"
 #include "gui/GateBus.h"
 #include "gui/OutputCalDlg.h"
-#include "gui/WorkerBus.h"
-#include "sim/SimBus.h"
-#include "sim/SimInstrument.h"
 
 namespace kmr::guitest {
 
@@ -32,25 +28,7 @@ void MakeKmr(const std::string& folder, const std::string& name) {
                               {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
 }
 
-// The commands written since `from`.
-std::vector<std::string> Since(const std::vector<std::string>& all, std::size_t from) {
-    return {all.begin() + static_cast<std::ptrdiff_t>(from), all.end()};
-}
-
 }  // namespace
-
-void ToolWindowsTest::init() { SetUpProgram(); }
-
-void ToolWindowsTest::cleanup() { TearDownProgram(); }
-
-gui::Program& ToolWindowsTest::StartOnlineStill() {
-    // The simulated instrument's time stands still (it moves only across bus timeouts), so its
-    // live values change only by what the program does.
-    return StartOnline([](const std::string& spec) -> std::unique_ptr<GpibBus> {
-        auto options = sim::ParseSimOptions(spec).options.value();
-        return std::make_unique<sim::SimBus>(options, std::make_shared<sim::ManualTimeSource>());
-    });
-}
 
 void ToolWindowsTest::balanceAStrainChannel() {
     gui::Program& p = StartOnlineStill();
@@ -68,8 +46,8 @@ void ToolWindowsTest::balanceAStrainChannel() {
     const std::size_t from = bus_->Commands().size();
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     const std::vector<std::string> sent = Since(bus_->Commands(), from);
-    QCOMPARE(std::count(sent.begin(), sent.end(), "SET1"), 2);  // the selection, then every channel
-    QCOMPARE(std::count(sent.begin(), sent.end(), "SET2"), 1);
+    QCOMPARE(Count(sent, "SET1"), 2);  // the selection, then every channel
+    QCOMPARE(Count(sent, "SET2"), 1);
     // The tick runs again after the balance.
     const std::size_t reads = bus_->Commands().size();
     QTRY_VERIFY_WITH_TIMEOUT(bus_->Commands().size() > reads + 1, 5000);
@@ -104,11 +82,14 @@ void ToolWindowsTest::plusCalThenCloseSendsMonAndSaves() {
     QVERIFY(!p.Core().forms.IsOpen());
 }
 
-void ToolWindowsTest::convertTwoCheckedFiles() {
+// Two checked files converted; then the data folder's button opens the picker for its own box.
+void ToolWindowsTest::convertTwoCheckedFilesThenPickAnotherDataFolder() {
     gui::Program& p = StartOnlineStill();
     const std::string data = p.State().DefaultDataFolder();
     MakeKmr(data, "20021005.kmr");
     MakeKmr(data, "20021006.kmr");
+    QTemporaryDir other;
+    MakeKmr(other.path().toStdString() + "/", "x.kmr");
     auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     QVERIFY(!p.Main().menuBar()->isEnabled());
@@ -132,23 +113,7 @@ void ToolWindowsTest::convertTwoCheckedFiles() {
     QCOMPARE(dlg->DataList()->item(1, 0)->checkState(), Qt::Unchecked);
     QCOMPARE(dlg->CsvList()->rowCount(), 2);
     QCOMPARE(name->text(), QString("*.csv"));
-    // Closing stores both folders in Global.cnd and gives the main window back.
-    dlg->findChild<QPushButton*>("cmdButton0")->click();
-    QVERIFY(p.Main().menuBar()->isEnabled());
-    QVERIFY(!p.Core().forms.IsOpen());
-    GlobalSettings saved;
-    LoadGlobalSettings(p.State().CondPath(kGlobalCnd), saved, nullptr);
-    QCOMPARE(saved.DestPathName, data);
-}
 
-void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
-    gui::Program& p = StartOnlineStill();
-    const std::string data = p.State().DefaultDataFolder();
-    QTemporaryDir other;
-    MakeKmr(other.path().toStdString() + "/", "x.kmr");
-    auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
-    QVERIFY(dlg != nullptr);
-    QCOMPARE(dlg->DataList()->rowCount(), 0);
     dlg->findChild<QPushButton*>("cmdSPathName")->click();
     auto* picker = dlg->findChild<gui::PathDlg*>();
     QVERIFY(picker != nullptr);
@@ -165,7 +130,13 @@ void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
     QVERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     // The CSV folder stayed where it was.
     QCOMPARE(dlg->findChild<QLineEdit*>("txtDPathName")->text(), QString::fromStdString(data));
-    dlg->close();
+    // Closing stores both folders in Global.cnd and gives the main window back.
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+    QVERIFY(p.Main().menuBar()->isEnabled());
+    QVERIFY(!p.Core().forms.IsOpen());
+    GlobalSettings saved;
+    LoadGlobalSettings(p.State().CondPath(kGlobalCnd), saved, nullptr);
+    QCOMPARE(saved.DestPathName, data);
 }
 
 }  // namespace kmr::guitest

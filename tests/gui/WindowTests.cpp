@@ -11,7 +11,6 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
-#include <algorithm>
 
 #include "core/datafiles/DataFile.h"
 #include "gui/BoxAnswerer.h"
@@ -21,8 +20,6 @@
 #include "gui/MessageBox.h"
 #include "gui/OwnControls.h"
 #include "gui/SingleInstance.h"
-#include "gui/WorkerBus.h"
-#include "link/InterfaceSpec.h"
 #include "support/BuildPaths.h"
 
 namespace kmr::guitest {
@@ -36,14 +33,10 @@ QPushButton* Button(QWidget& w, const char* name) { return w.findChild<QPushButt
 
 QAction* Item(QWidget& w, const char* name) { return w.findChild<QAction*>(name); }
 
-// Opens the three menus as a click on their titles does, so that their items are enabled.
-void OpenMenus(QWidget& w) {
-    for (const char* name : {"mnuFile", "mnuMeas", "mnuOption"}) emit w.findChild<QMenu*>(name)->aboutToShow();
-}
-
-// Enabled flags of the menu items, in menu order.
+// Enabled flags of the menu items, in menu order, after the three menus opened as a click on
+// their titles opens them (which sets the items' enabling).
 QString MenuFlags(QWidget& w) {
-    OpenMenus(w);
+    for (const char* name : {"mnuFile", "mnuMeas", "mnuOption"}) emit w.findChild<QMenu*>(name)->aboutToShow();
     QString flags;
     for (const char* name : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuFileItem7",
                              "mnuMeasItem0", "mnuMeasItem2", "mnuMeasItem4", "mnuOptionItem0",
@@ -52,19 +45,16 @@ QString MenuFlags(QWidget& w) {
     return flags;
 }
 
-int Count(const std::vector<std::string>& v, const std::string& s) {
-    return static_cast<int>(std::count(v.begin(), v.end(), s));
-}
-
 QString Caption(const ProgramState& s, const char* tail) {
     return QString("KMR-5300 - %1.kmr%2").arg(QString::fromStdString(s.Global.BaseFileName), tail);
 }
 
 }  // namespace
 
-// --- The message box -----------------------------------------------------------------------------
+// --- Own controls --------------------------------------------------------------------------------
 
-void MessageBoxTest::closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen() {
+void OwnControlsTest::messageBoxAnswersByCloseBoxButtonAndTimer() {
+    // The close box answers 0; the owner is disabled while the box is open.
     QWidget owner;
     owner.show();
     gui::MessageBox box(&owner, "Do you agree to finish software?", "Quit", MsgIcon::Question,
@@ -77,25 +67,18 @@ void MessageBoxTest::closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen() {
     QCOMPARE(static_cast<int>(box.Ask()), 0);
     QVERIFY(!ownerEnabledWhileOpen);
     QVERIFY(owner.isEnabled());
-}
-
-void MessageBoxTest::retryCancelAnswers() {
     for (const char* button : {"cmdRetry", "cmdCancel"}) {
-        gui::MessageBox box(nullptr, "report", "KMR-5300", MsgIcon::None, MsgButtons::RetryCancel);
-        QTimer::singleShot(0, &box, [&] { Button(box, button)->click(); });
+        gui::MessageBox report(nullptr, "report", "KMR-5300", MsgIcon::None, MsgButtons::RetryCancel);
+        QTimer::singleShot(0, &report, [&] { Button(report, button)->click(); });
         const MsgAnswer expected = QByteArray(button) == "cmdRetry" ? MsgAnswer::Retry : MsgAnswer::Cancel;
-        QCOMPARE(box.Ask(), expected);
+        QCOMPARE(report.Ask(), expected);
     }
+    // A box that closes by itself answers as OK. The program asks for 5000 ms; the timer is the
+    // same at any length.
+    gui::MessageBox timed(nullptr, "Strain measurement is done at autobalance value of 0.", "Balance",
+                          MsgIcon::Information, MsgButtons::YesNo, false, 20);
+    QCOMPARE(timed.Ask(), MsgAnswer::Ok);
 }
-
-void MessageBoxTest::autoCloseAnswersAsOk() {
-    // The program asks for 5000 ms; the timer is the same at any length.
-    gui::MessageBox box(nullptr, "Strain measurement is done at autobalance value of 0.", "Balance",
-                        MsgIcon::Information, MsgButtons::YesNo, false, 20);
-    QCOMPARE(box.Ask(), MsgAnswer::Ok);
-}
-
-// --- Own controls --------------------------------------------------------------------------------
 
 void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
     gui::BareCheckBox box("On/Off");
@@ -111,12 +94,7 @@ void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
 
 // --- The main window -----------------------------------------------------------------------------
 
-void MainWindowTest::init() { SetUpProgram(); }
-
-void MainWindowTest::cleanup() { TearDownProgram(); }
-
-
-void MainWindowTest::onlineStartupStartAndTransfer() {
+void MainWindowTest::onlineStartupStartTransferAndCancel() {
     Program& p = StartOnline();
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     MainDlg& w = p.Main();
@@ -144,6 +122,33 @@ void MainWindowTest::onlineStartupStartAndTransfer() {
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Start"));
     QCOMPARE(MenuFlags(w), QString("11111111111"));
     QVERIFY(!p.ProgressWindow().isVisible());
+
+    // A second run: Cancel in the progress window as soon as it appears marks the file and uses
+    // the number.
+    const std::int32_t numberBefore = p.State().DataFileNumber;
+    struct ShowFilter : QObject {
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Show)
+                if (auto* b = static_cast<QWidget*>(o)->findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
+                    b->click();
+                    clickedDisabled = !b->isEnabled();
+                }
+            return false;
+        }
+        bool clickedDisabled = false;
+    } filter;
+    p.ProgressWindow().installEventFilter(&filter);
+    BoxAnswerer boxes;
+    Button(w, "cmdMeasKmr")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
+    QVERIFY(filter.clickedDisabled);
+    QVERIFY(!p.State().LastTransferComplete);
+    QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
+    QFile f(QString::fromStdString(p.State().LastDataFile));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    // The header carries the cancel signature where a complete file has its own.
+    QVERIFY(f.read(64).contains(QByteArray(kCancelSignature.data(), static_cast<int>(kCancelSignature.size()))));
+    p.ProgressWindow().removeEventFilter(&filter);
 }
 
 void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
@@ -184,35 +189,6 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QCOMPARE(Count(all, "HLT"), 0);
     QVERIFY(eocTicks.count() >= 3);
     QVERIFY(!p.State().LastDataFile.empty());
-}
-
-void MainWindowTest::cancelInTheProgressWindowMarksTheFileAndUsesTheNumber() {
-    Program& p = StartOnline();
-    MainDlg& w = p.Main();
-    const std::int32_t numberBefore = p.State().DataFileNumber;
-    // Cancel is pressed as soon as the progress window appears.
-    struct ShowFilter : QObject {
-        bool eventFilter(QObject* o, QEvent* e) override {
-            if (e->type() == QEvent::Show)
-                if (auto* b = static_cast<QWidget*>(o)->findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
-                    b->click();
-                    clickedDisabled = !b->isEnabled();
-                }
-            return false;
-        }
-        bool clickedDisabled = false;
-    } filter;
-    p.ProgressWindow().installEventFilter(&filter);
-    BoxAnswerer boxes;
-    Button(w, "cmdMeasKmr")->click();
-    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
-    QVERIFY(filter.clickedDisabled);
-    QVERIFY(!p.State().LastTransferComplete);
-    QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
-    QFile f(QString::fromStdString(p.State().LastDataFile));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    // The header carries the cancel signature where a complete file has its own.
-    QVERIFY(f.read(64).contains(QByteArray(kCancelSignature.data(), static_cast<int>(kCancelSignature.size()))));
 }
 
 void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
@@ -261,7 +237,7 @@ void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
 
 // --- One program per user ------------------------------------------------------------------------
 
-void SingleInstanceTest::theRunningProgramAnswersALaterStart() {
+void MainWindowTest::theRunningProgramAnswersALaterStart() {
     // The real program runs in its own home; a later start in the same home finds it.
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -1,47 +1,26 @@
 #pragma once
-#include <QObject>
-#include <QTemporaryDir>
-#include <memory>
-
-#include "gui/Program.h"
 #include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
 
-class GateBus;
 using gui::Program;
 
-class MessageBoxTest : public QObject {
-    Q_OBJECT
-private slots:
-    void closeBoxAnswersZeroAndOwnerIsDisabledWhileOpen();
-    void retryCancelAnswers();
-    void autoCloseAnswersAsOk();
-};
-
+// The program's own controls: the message box and the bare check box.
 class OwnControlsTest : public QObject {
     Q_OBJECT
 private slots:
+    void messageBoxAnswersByCloseBoxButtonAndTimer();
     void bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText();
 };
 
 // A program over the simulated instrument in a home folder of its own.
-class MainWindowTest : public QObject, public ProgramFixture {
+class MainWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void onlineStartupStartAndTransfer();
+    void onlineStartupStartTransferAndCancel();
     void ticksNeverNestAndClicksDuringACallAreNotActedOn();
-    void cancelInTheProgressWindowMarksTheFileAndUsesTheNumber();
     void maximisedCloseStoresTheNormalSizeWithState2();
     void splashIsTopmostUntilABoxIsAboutToShow();
-
-};
-
-class SingleInstanceTest : public QObject {
-    Q_OBJECT
-private slots:
     void theRunningProgramAnswersALaterStart();
 };
 

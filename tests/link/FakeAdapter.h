@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "net/PrologixProtocol.h"
 #include "net/TcpSocket.h"
 
 namespace kmr::test {
@@ -48,43 +47,6 @@ public:
     static void Send(TcpSocket& c, const std::string& bytes) {
         c.SendAll(bytes.data(), bytes.size(),
                   std::chrono::steady_clock::now() + std::chrono::seconds(1));
-    }
-
-    // An adapter that speaks the protocol: `answer` gives the bytes the instrument talks after
-    // a data line (without the EOI marker); an answer "<close>" followed by bytes sends those
-    // bytes and drops the connection.
-    static std::function<void(TcpSocket&)> Protocol(
-        std::function<std::string(const std::string&)> answer) {
-        return [answer](TcpSocket& c) {
-            prologix::LineSplitter splitter;
-            std::string last;
-            char b[4096];
-            for (;;) {
-                std::size_t n = 0;
-                auto io = c.ReceiveSome(b, sizeof b, n,
-                                        std::chrono::steady_clock::now() + std::chrono::seconds(5));
-                if (io != TcpSocket::Io::Ok) return;
-                splitter.Feed(b, n);
-                prologix::LineSplitter::Line line;
-                while (splitter.Next(line)) {
-                    if (!line.command) {
-                        last = line.bytes;
-                    } else if (line.bytes == "++ver") {
-                        Send(c, "FAKE ADAPTER 1\r\n");
-                    } else if (line.bytes == "++spoll") {
-                        Send(c, "0\r\n");  // the instrument is there
-                    } else if (line.bytes.rfind("++read ", 0) == 0) {
-                        std::string reply = answer(last);
-                        if (reply.rfind("<close>", 0) == 0) {
-                            Send(c, reply.substr(7));
-                            c.Close();
-                            return;
-                        }
-                        Send(c, reply + static_cast<char>(prologix::kEotChar));
-                    }
-                }
-            }
-        };
     }
 
 private:

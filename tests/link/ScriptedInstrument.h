@@ -21,8 +21,7 @@ inline std::string AwkwardBlock() {
 
 class ScriptedInstrument : public GpibBus {
 public:
-    GpibStatus OpenDevice(int, int address, int, int, int, int, int& descriptor) override {
-        opens.push_back(address);
+    GpibStatus OpenDevice(int, int, int, int, int, int, int& descriptor) override {
         descriptor = 1;
         return {kIbCMPL, 0, 0};
     }
@@ -54,7 +53,6 @@ public:
     }
     std::string Describe() const override { return "scripted"; }
 
-    std::vector<int> opens;
     std::vector<std::string> writes;
     int ifcs = 0;
     int clears = 0;

@@ -35,15 +35,13 @@ TEST(SimBusTest, OpenAtTheInstrumentsAddress) {
     EXPECT_EQ(wrong.iberr, kENOL);
     BusFixture any("sim", 7);  // without an address the instrument answers at any
     EXPECT_FALSE(any.bus.DeviceClear(0, 7).error());
+    // The open fault fails the device clear for its count.
+    BusFixture fault("sim:fault=open:nolistener:1");
+    EXPECT_EQ(fault.bus.DeviceClear(0, 20).iberr, kENOL);
+    EXPECT_FALSE(fault.bus.DeviceClear(0, 20).error());
 }
 
-TEST(SimBusTest, OpenFaultFailsDeviceClearForItsCount) {
-    BusFixture f("sim:fault=open:nolistener:1");
-    EXPECT_EQ(f.bus.DeviceClear(0, 20).iberr, kENOL);
-    EXPECT_FALSE(f.bus.DeviceClear(0, 20).error());
-}
-
-TEST(SimBusTest, WriteThenReadALine) {
+TEST(SimBusTest, WriteThenReadALineWholeOrInPieces) {
     BusFixture f("sim");
     EXPECT_EQ(f.Write("RES\r\n").ibcnt, 5);
     auto [st, text] = f.Read();
@@ -54,10 +52,7 @@ TEST(SimBusTest, WriteThenReadALine) {
     EXPECT_EQ(st2.ibsta, kIbERR | kIbTIMO | kIbCMPL);
     EXPECT_EQ(st2.iberr, kEABO);
     EXPECT_DOUBLE_EQ(f.time->Now(), 10.0);
-}
-
-TEST(SimBusTest, ReadInPiecesEndsWithEoi) {
-    BusFixture f("sim");
+    // In pieces: only the last one ends with EOI.
     f.Write("VER\r\n");
     auto [a, ta] = f.Read(4);
     EXPECT_EQ(a.ibsta, kIbCMPL);
@@ -88,21 +83,19 @@ TEST(SimBusTest, HighSpeedTriggerAnswersWhenTheRecordingIsComplete) {
     }
 }
 
-TEST(SimBusTest, ClosedOrUnknownDescriptorIsRefused) {
+// A closed or unknown descriptor is refused; a long session (two million commands through
+// kmr-sim) must not keep every write.
+TEST(SimBusTest, ClosedOrUnknownDescriptorIsRefusedAndOnlyRecentWritesAreKept) {
     BusFixture f("sim");
     EXPECT_EQ(f.bus.Write(99, "RES", 3).iberr, kEDVR);
     f.bus.BoardOffline(0);
     EXPECT_TRUE(f.Write("RES\r\n").error());
     EXPECT_EQ(f.bus.Writes().size(), 0u);
-}
-
-// A long session (two million commands through kmr-sim) must not keep every write.
-TEST(SimBusTest, KeepsOnlyTheRecentWrites) {
-    BusFixture f("sim:time=instant");
-    for (int i = 0; i < 10000; ++i) f.Write("VER" + std::to_string(i) + "\r\n");
-    EXPECT_LE(f.bus.Writes().size(), 2 * SimBus::kKeptWrites);
-    EXPECT_GE(f.bus.Writes().size(), SimBus::kKeptWrites);
-    EXPECT_EQ(f.bus.Writes().back(), "VER9999\r\n");
+    BusFixture g("sim:time=instant");
+    for (int i = 0; i < 10000; ++i) g.Write("VER" + std::to_string(i) + "\r\n");
+    EXPECT_LE(g.bus.Writes().size(), 2 * SimBus::kKeptWrites);
+    EXPECT_GE(g.bus.Writes().size(), SimBus::kKeptWrites);
+    EXPECT_EQ(g.bus.Writes().back(), "VER9999\r\n");
 }
 
 }  // namespace

@@ -26,11 +26,15 @@ struct Sim {
         EXPECT_EQ(r.bytes.substr(r.bytes.size() - 2), "\r\n") << cmd;
         return r.bytes.substr(0, r.bytes.size() - 2);
     }
+    // Commands whose replies do not matter here (each still must be answered).
+    void Setup(std::initializer_list<const char*> commands) {
+        for (const char* c : commands) (*this)(c);
+    }
 };
 
 // --- options -----------------------------------------------------------------------------------
 
-TEST(SimOptionsTest, ParsesEveryKey) {
+TEST(SimOptionsTest, ParsesEveryKeyDefaultsAndShortForms) {
     auto r = ParseSimOptions(
         "sim:model=530A,version=1.23,memory=2,channels=1011111111,time=instant,pattern=ramp,"
         "seed=77,extdelay=0.5,address=5,fault=SET1:ERR-022:1+MDT:noreply+open:nolistener:2");
@@ -49,15 +53,12 @@ TEST(SimOptionsTest, ParsesEveryKey) {
     EXPECT_EQ(o.faults[0], (SimFault{"SET1", FaultKind::ErrorReply, "ERR-022", 1}));
     EXPECT_EQ(o.faults[1], (SimFault{"MDT", FaultKind::NoReply, "", 0}));
     EXPECT_EQ(o.faults[2], (SimFault{"open", FaultKind::NoListener, "", 2}));
-}
-
-TEST(SimOptionsTest, DefaultsAndShortForms) {
     for (const char* text : {"sim", "sim:", "", "  sim:  "}) {
-        auto r = ParseSimOptions(text);
-        ASSERT_TRUE(r.options) << text << ": " << r.error;
-        EXPECT_EQ(*r.options, SimOptions{});
+        auto d = ParseSimOptions(text);
+        ASSERT_TRUE(d.options) << text << ": " << d.error;
+        EXPECT_EQ(*d.options, SimOptions{});
     }
-    auto r = ParseSimOptions("sim:fault=nochannel+nolistener");
+    r = ParseSimOptions("sim:fault=nochannel+nolistener");
     ASSERT_TRUE(r.options) << r.error;
     EXPECT_EQ(r.options->faults[0].kind, FaultKind::NoChannel);
     EXPECT_EQ(r.options->faults[1].command, "open");
@@ -122,8 +123,7 @@ class SimCommandRangeTest : public ::testing::TestWithParam<std::pair<const char
 
 TEST_P(SimCommandRangeTest, Replies) {
     Sim sim;
-    sim("RES");
-    sim("SET1");
+    sim.Setup({"RES", "SET1"});
     EXPECT_EQ(sim(GetParam().first), GetParam().second) << GetParam().first;
 }
 
@@ -213,9 +213,7 @@ TEST(SimInstrumentTest, MonitorLineHasOneFieldPerSelectedChannelAndOneMore) {
     Sim sim;
     sim("RES");
     EXPECT_EQ(sim("MDT").size(), 7u);
-    sim("SET2");
-    sim("SET5");
-    sim("SET9");
+    sim.Setup({"SET2", "SET5", "SET9"});
     const std::string line = sim("MDT");
     ASSERT_EQ(line.size(), 8u * 3 + 7);
     for (int i = 0; i < 4; ++i) {
@@ -226,13 +224,7 @@ TEST(SimInstrumentTest, MonitorLineHasOneFieldPerSelectedChannelAndOneMore) {
 
 TEST(SimInstrumentTest, ChecksAnswerOneFieldPerSelectedChannel) {
     Sim sim;
-    sim("RES");
-    sim("SET1");
-    sim("B.V0");  // channel 1 measures voltage
-    sim("RES");
-    sim("SET1");
-    sim("SET2");
-    sim("SET3");
+    sim.Setup({"RES", "SET1", "B.V0", "RES", "SET1", "SET2", "SET3"});  // channel 1 measures voltage
     EXPECT_EQ(sim("CHK0"), "ROM--OK,ROM--OK,ROM--OK");
     EXPECT_EQ(sim("CHK1"), "RAM--OK,RAM--OK,RAM--OK");
     for (const char* chk : {"CHK2", "CHK3", "CHK4", "CHK5"}) {
@@ -250,19 +242,12 @@ TEST(SimInstrumentTest, ChecksAnswerOneFieldPerSelectedChannel) {
 
 TEST(SimInstrumentTest, CalibrationOutputShowsInTheMonitorUntilMon) {
     Sim sim;
-    sim("RES");
-    sim("SET1");
-    sim("B.V -4");
-    sim("RES");
-    sim("SET 1");
+    sim.Setup({"RES", "SET1", "B.V -4", "RES", "SET 1"});
     EXPECT_EQ(sim("CAL1230"), "ERR-002");  // above 1000 digits in a 0.1 strain mode
     EXPECT_EQ(sim("CAL-500"), "END");
-    sim("RES");
-    sim("SET 2");
+    sim.Setup({"RES", "SET 2"});
     EXPECT_EQ(sim("CAL1230"), "END");
-    sim("RES");
-    sim("SET1");
-    sim("SET2");
+    sim.Setup({"RES", "SET1", "SET2"});
     EXPECT_EQ(sim("MDT").substr(0, 15), "-005000,+001230");
     sim("MON");
     EXPECT_NE(sim("MDT").substr(0, 15), "-005000,+001230");
@@ -273,12 +258,7 @@ TEST(SimInstrumentTest, CalibrationOutputShowsInTheMonitorUntilMon) {
 TEST(SimInstrumentTest, WavePatternIsDeterministicForASeed) {
     auto record = [](const std::string& opts) {
         Sim sim(opts);
-        sim("RES");
-        for (const char* c : {"SET1", "SET4", "SET10"}) sim(c);
-        sim("CLK 2");
-        sim("MRY 3000");
-        sim("MRY -500");
-        sim("TRG");
+        sim.Setup({"RES", "SET1", "SET4", "SET10", "CLK 2", "MRY 3000", "MRY -500", "TRG"});
         sim.time->Advance(10.0);
         std::vector<std::int16_t> words;
         for (int n : {1, 4, 10})
@@ -296,9 +276,7 @@ TEST(SimInstrumentTest, WavePatternIsDeterministicForASeed) {
 
 TEST(SimInstrumentTest, BlockOfTheRampPatternIsBigEndian) {
     Sim sim("sim:pattern=ramp");
-    sim("RES");
-    sim("SET3");
-    sim("MRY 3;9360");
+    sim.Setup({"RES", "SET3", "MRY 3;9360"});
     SimReply r = sim.inst->Write("BDT\r\n");
     ASSERT_EQ(r.bytes.size(), 6u);
     EXPECT_TRUE(r.eoi);
@@ -319,8 +297,7 @@ TEST(SimInstrumentTest, FaultsApplyPerCommandAndCount) {
     const SimReply g = sim.inst->Write("VER\r\n");
     EXPECT_EQ(g.bytes.size(), 260u);
     EXPECT_EQ(g.bytes.find('\r'), std::string::npos);
-    sim("SET1");
-    sim("MRY 100;0");
+    sim.Setup({"SET1", "MRY 100;0"});
     EXPECT_EQ(sim.inst->Write("BDT\r\n").bytes.size(), 100u);
 }
 

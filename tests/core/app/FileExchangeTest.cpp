@@ -76,7 +76,18 @@ TEST_F(FileExchange, ListsOnlyRegularFilesOfTheExtensionSortedWithTheirSizes) {
     EXPECT_TRUE(ListFiles(data.File("missing"), ".kmr").empty());
 }
 
-TEST_F(FileExchange, NameBoxFollowsTheChecksAndTheCsvList) {
+struct RecordingView : FileExchangeView {
+    std::optional<CsvNameField> BoxBeingEdited() const override {
+        return typed.empty() ? std::nullopt : std::optional(CsvNameField::Name);
+    }
+    std::string Typed(CsvNameField) const override { return typed; }
+    void DataFileUnchecked(std::size_t row) override { log.push_back("unchecked " + std::to_string(row)); }
+    void CsvListChanged() override { log.push_back("csv list"); }
+    std::vector<std::string> log;
+    std::string typed;  // in the name box, not yet entered
+};
+
+TEST_F(FileExchange, NameBoxFollowsTheChecksAndTheCsvListAndConvertTakesWhatIsTyped) {
     MakeKmr("20021005.kmr");
     MakeKmr("20021006.kmr");
     data.Write("csv/old.csv", "x");
@@ -97,18 +108,14 @@ TEST_F(FileExchange, NameBoxFollowsTheChecksAndTheCsvList) {
     EXPECT_FALSE(form.NameBox().enabled);
     form.SetChecked({0, 1}, false);
     EXPECT_EQ(form.CheckedNames(), std::vector<std::string>{});
+    // Convert takes the name still being typed.
+    form.SetChecked(0, true);
+    RecordingView view;
+    view.typed = "mine";
+    ASSERT_TRUE(form.Convert(ui, progress, drive, &view).AllConverted());
+    ASSERT_EQ(form.CsvFiles().size(), 2u);  // beside old.csv
+    EXPECT_EQ(form.CsvFiles()[0].name, "mine.csv");
 }
-
-struct RecordingView : FileExchangeView {
-    std::optional<CsvNameField> BoxBeingEdited() const override {
-        return typed.empty() ? std::nullopt : std::optional(CsvNameField::Name);
-    }
-    std::string Typed(CsvNameField) const override { return typed; }
-    void DataFileUnchecked(std::size_t row) override { log.push_back("unchecked " + std::to_string(row)); }
-    void CsvListChanged() override { log.push_back("csv list"); }
-    std::vector<std::string> log;
-    std::string typed;  // in the name box, not yet entered
-};
 
 TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
     MakeKmr("1.kmr");
@@ -126,17 +133,6 @@ TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
     EXPECT_EQ(form.CsvFiles()[0].name, "1.csv");
     EXPECT_EQ(form.CsvFiles()[1].name, "3.csv");
     EXPECT_EQ(form.CsvFolder(), WithTrailingSeparator(data.File("csv")));
-}
-
-TEST_F(FileExchange, ConvertTakesTheNameStillBeingTyped) {
-    MakeKmr("1.kmr");
-    FileExchangeForm form(g);
-    form.SetChecked(0, true);
-    RecordingView view;
-    view.typed = "mine";
-    ASSERT_TRUE(form.Convert(ui, progress, drive, &view).AllConverted());
-    ASSERT_EQ(form.CsvFiles().size(), 1u);
-    EXPECT_EQ(form.CsvFiles()[0].name, "mine.csv");
 }
 
 TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {

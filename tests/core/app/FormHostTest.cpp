@@ -15,7 +15,7 @@ struct FormHostTest : ::testing::Test {
     FormHost host{s, main};
 };
 
-TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitor) {
+TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitorUntilItCloses) {
     s.MonitoringOn = kTrue;
     main.moniTimer = true;
     ASSERT_TRUE(host.Open(FormId::MeasCond));
@@ -26,6 +26,17 @@ TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitor) {
     EXPECT_TRUE(main.windowEnabled);
     EXPECT_TRUE(main.moniTimer);
     EXPECT_FALSE(host.IsOpen());
+    // Monitoring stopped while the form was open stays stopped; without a monitor there is no
+    // timer to restart.
+    ASSERT_TRUE(host.Open(FormId::MeasCond));
+    s.MonitoringOn = kFalse;
+    host.Closed();
+    EXPECT_FALSE(main.moniTimer);
+    EXPECT_TRUE(main.windowEnabled);
+    ASSERT_TRUE(host.Open(FormId::DataFileSettings));
+    EXPECT_FALSE(host.MonitorPaused());
+    host.Closed();
+    EXPECT_FALSE(main.moniTimer);
 }
 
 TEST_F(FormHostTest, TheOutputCalibrationAloneLeavesTheMonitorTimerAlone) {
@@ -38,13 +49,6 @@ TEST_F(FormHostTest, TheOutputCalibrationAloneLeavesTheMonitorTimerAlone) {
     EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
 }
 
-TEST_F(FormHostTest, NoMonitorMeansNoTimerToRestart) {
-    ASSERT_TRUE(host.Open(FormId::DataFileSettings));
-    EXPECT_FALSE(host.MonitorPaused());
-    host.Closed();
-    EXPECT_FALSE(main.moniTimer);
-}
-
 TEST_F(FormHostTest, ASecondFormIsRefusedAndChangesNothing) {
     ASSERT_TRUE(host.Open(FormId::MeasCond));
     EXPECT_FALSE(host.Open(FormId::Balance));
@@ -54,15 +58,6 @@ TEST_F(FormHostTest, ASecondFormIsRefusedAndChangesNothing) {
     host.Closed();  // a second close does not enable the window twice
     EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
     EXPECT_TRUE(host.Open(FormId::Balance));
-}
-
-TEST_F(FormHostTest, MonitoringStoppedWhileTheFormWasOpenStaysStopped) {
-    s.MonitoringOn = kTrue;
-    ASSERT_TRUE(host.Open(FormId::MeasCond));
-    s.MonitoringOn = kFalse;
-    host.Closed();
-    EXPECT_FALSE(main.moniTimer);
-    EXPECT_TRUE(main.windowEnabled);
 }
 
 }  // namespace

@@ -118,24 +118,28 @@ struct GraphCondOkTest : ::testing::Test {
         h.state.Meas.MemoryWords = 1000;
         h.state.Meas.SmpClk = 1.0f;
         h.engine.link.commands->DownloadConditions(kFullChangeMask);
-        StartOrStop(h.engine);
-        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
+        ASSERT_TRUE(h.RunToEnd());
         ASSERT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
         view.batches.clear();
     }
 };
 
-TEST_F(GraphCondOkTest, NoGraphOnIsRefusedAndNoChangeJustCloses) {
+TEST_F(GraphCondOkTest, NoChangeJustClosesANoAnswerOrNoGraphOnAppliesNothing) {
     GraphCondForm f = Open();
     EXPECT_EQ(Ok(f), FormOutcome::Close);
     EXPECT_TRUE(h.ui.shown.empty());
-    for (int ch = 1; ch <= kChannels; ++ch) f.SetUse(ch, false);
     const GraphConditions before = h.state.Graph;
+    const std::string saved = ReadAll(h.CondFile(kGraphCnd));
+    ASSERT_TRUE(f.Commit(kDivM, "4"));
+    h.ui.answers = {MsgAnswer::No};
     EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, "More than one is reguired for graphic display.");
-    EXPECT_EQ(h.ui.shown[0].title, "Setting error");
+    for (int ch = 1; ch <= kChannels; ++ch) f.SetUse(ch, false);
+    EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{Text(Language::English, txt::SaveChangesQuestion),
+                                                      "More than one is reguired for graphic display."}));
+    EXPECT_EQ(h.ui.shown[1].title, "Setting error");
     EXPECT_EQ(h.state.Graph, before);
+    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)), saved);
     EXPECT_TRUE(view.batches.empty());
 }
 
@@ -175,16 +179,6 @@ TEST_F(GraphCondOkTest, APitchChangeRedrawsWithoutRestartingAndIsSaved) {
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), 1);
     EXPECT_EQ(h.engine.chart.YAxis(1).grid, GridMode::Off);
     EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)).substr(0, 25), "1,1,1\r\n5,0,10\r\n1,0,1\r\n10,");
-}
-
-TEST_F(GraphCondOkTest, ANoAnswerAppliesNothing) {
-    GraphCondForm f = Open();
-    ASSERT_TRUE(f.Commit(kDivM, "4"));
-    h.ui.answers = {MsgAnswer::No};
-    const std::string before = ReadAll(h.CondFile(kGraphCnd));
-    EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
-    EXPECT_EQ(h.state.Graph.X.XscaleDivM, 10);
-    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)), before);
 }
 
 TEST_F(GraphCondOkTest, ANewlyShownChannelInRecordedModeIsRecomputedAlone) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -156,18 +155,14 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     EXPECT_FALSE(f.Changed(h.state.Meas));
 }
 
-TEST_F(MeasCondOkTest, FastClockStoresNoAveraging) {
-    MeasCondForm f = Open();
-    f.SetAveraging(2);
-    ASSERT_TRUE(f.Commit(Clock(), "0.5"));
-    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
-    EXPECT_EQ(h.state.Meas.Averaging, 0);
-    EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 0.5f);
-}
-
-TEST_F(MeasCondOkTest, RefusalsApplyNothing) {
+TEST_F(MeasCondOkTest, NoChangeJustClosesANoAnswerOrARefusalAppliesNothing) {
     MeasCondForm f = Open();
     const MeasConditions live = h.state.Meas;
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Close);
+    EXPECT_TRUE(h.ui.shown.empty());
+    ASSERT_TRUE(f.Commit(Memory(), "2000"));
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
     f.SetTrgMode(1);
     for (int ch = 1; ch <= kChannels; ++ch) f.SetDtgOnOff(ch, false);
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
@@ -177,25 +172,20 @@ TEST_F(MeasCondOkTest, RefusalsApplyNothing) {
     for (int ch = 1; ch <= kChannels; ++ch) f.SetOnOff(ch, false);
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
     EXPECT_EQ(h.ui.shown.back().text, Text(Language::English, txt::NoMeasuredChannel));
+    EXPECT_EQ(h.ui.shown.size(), 3u);
     EXPECT_EQ(h.state.Meas, live);
 }
 
-TEST_F(MeasCondOkTest, NoAnswersKeepTheFormAndUnchangedOkJustCloses) {
-    MeasCondForm f = Open();
-    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Close);
-    EXPECT_TRUE(h.ui.shown.empty());
-    ASSERT_TRUE(f.Commit(Memory(), "2000"));
-    h.ui.answers = {MsgAnswer::No};
-    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
-    EXPECT_EQ(h.state.Meas.MemoryWords, 1000);
-}
-
-TEST_F(MeasCondOkTest, OfflineOkKeepsAndSavesTheNewValues) {
+TEST_F(MeasCondOkTest, OfflineOkKeepsAndSavesTheNewValuesAndAFastClockStoresNoAveraging) {
     MeasCondForm f = Open();
     ASSERT_TRUE(f.Commit(Memory(), "3000"));
+    f.SetAveraging(2);
+    ASSERT_TRUE(f.Commit(Clock(), "0.5"));
     h.state.ProgramMode = kModeOffline;  // nothing reaches the instrument
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
     EXPECT_EQ(h.state.Meas.MemoryWords, 3000);
+    EXPECT_EQ(h.state.Meas.Averaging, 0);
+    EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 0.5f);
     EXPECT_NE(CndText().find("3000"), std::string::npos);
 }
 

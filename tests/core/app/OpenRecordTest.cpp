@@ -248,17 +248,12 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
     const StoredRecordCheck c510 = CheckStoredRecord(wide, Language::English);
     const StoredRecordText en = DescribeStoredRecord(wide, c510, Language::English, kModelKmr530A);
     EXPECT_EQ(en.title, "wide.kmr");
-    EXPECT_EQ(value(en, "File"), wide);
-    EXPECT_EQ(value(en, "Trigger Time"), "2002/02/05 00:00:00");
-    EXPECT_EQ(value(en, "Trigger Mode"), "Data Trigger");
-    EXPECT_EQ(value(en, "Sampling Clock"), "0.5 ms");
-    EXPECT_EQ(value(en, "Memory Word"), "2000");
-    EXPECT_EQ(value(en, "Pre-Memory"), "200");
-    EXPECT_EQ(value(en, "Stored Words"), "1500");
-    EXPECT_EQ(value(en, "Recording Time"), "0.750 s");
-    EXPECT_EQ(value(en, "Averaging"), "16");
-    EXPECT_EQ(value(en, "Model"), "KMR-510C");
-    EXPECT_EQ(value(en, "State"), "complete");
+    const std::pair<std::string, std::string> lines[] = {
+        {"File", wide},         {"Trigger Time", "2002/02/05 00:00:00"}, {"Trigger Mode", "Data Trigger"},
+        {"Sampling Clock", "0.5 ms"}, {"Memory Word", "2000"},           {"Pre-Memory", "200"},
+        {"Stored Words", "1500"}, {"Recording Time", "0.750 s"},         {"Averaging", "16"},
+        {"Model", "KMR-510C"},  {"State", "complete"}};
+    for (const auto& [label, text] : lines) EXPECT_EQ(value(en, label), text) << label;
     ASSERT_EQ(en.channelRows.size(), 2u);
     EXPECT_EQ(en.channelRows[0], (std::vector<std::string>{"1", "STRAIN(5.0V)", "100Hz", "1.5", "-2.25",
                                                            UnitNames(Language::English)[0], "Off"}));

@@ -27,21 +27,17 @@ using testing::ReadAll;
 
 // --- Progress arithmetic -------------------------------------------------------------------------
 
-TEST(TransferSteps, WorkedExamples) {
+TEST(RunArithmetic, StepsBlocksAndTheHighSpeedClock) {
     EXPECT_EQ(DataFileStepCount(25000, 2), 17);  // round(3.5) = 4
     EXPECT_EQ(DataFileStepCount(15000, 1), 6);   // round(2.5) = 2, 6.5 -> 6
     // CSV: round(N / 1000) + round(N / B + 1) * K + K * N / 1000 + K * N / B + 1.
     EXPECT_EQ(CsvStepCount(1000, 2), 1 + 2 + 2 + 0 + 1 + 0);  // 1 + 2 + 2 + 0.2 + 1 = 6.2 -> 6
     EXPECT_EQ(CsvStepCount(25000, 2), 25 + 8 + 50 + 5 + 1);
-}
-
-TEST(TransferBlocks, AtMostTenThousandWordsPerRead) {
+    // At most ten thousand words per read.
     EXPECT_EQ(BlockReads(25000), (std::vector<BlockRead>{{0, 10000}, {10000, 10000}, {20000, 5000}}));
     EXPECT_EQ(BlockReads(10000), (std::vector<BlockRead>{{0, 10000}}));
     EXPECT_EQ(BlockReads(1), (std::vector<BlockRead>{{0, 1}}));
-}
-
-TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
+    // High speed at one tenth of a millisecond and below.
     EXPECT_TRUE(IsHighSpeedClock(0.1f));
     EXPECT_TRUE(IsHighSpeedClock(0.05f));
     EXPECT_FALSE(IsHighSpeedClock(0.2f));
@@ -53,11 +49,16 @@ TEST(RunRules, HighSpeedAtOneTenthOfAMillisecondAndBelow) {
 class RunTest : public ::testing::Test {
 protected:
     std::string Data(const std::string& name) const { return h.DataFolder() + name; }
+    // 100 pre-trigger words at 1 ms: every chart marks 0.1 s.
+    void ExpectTriggerMarkedInEveryChart() const {
+        for (int c = 0; c < kCharts; ++c)
+            EXPECT_TRUE(h.engine.chart.Mark(c).on && h.engine.chart.Mark(c).x == 0.1) << c;
+    }
 
     EngineHarness h;
 };
 
-TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
+TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactly) {
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     StartOrStop(h.engine);
     EXPECT_TRUE(h.state.ManualRunActive);
@@ -103,13 +104,6 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactlyThenTheNextNumber) {
     ASSERT_EQ(h.engine.chart.PointCount(4, 2), 1000u);
     EXPECT_EQ(h.engine.chart.SeriesY(4, 2)[7], RampWord(5, 7));
     EXPECT_EQ(h.engine.chart.SeriesX(4, 2)[7], 0.007);
-
-    ASSERT_TRUE(h.RunToEnd());
-    const std::string second = ReadAll(Data("20261205_1.kmr"));
-    EXPECT_EQ(second.size(), 5102u);
-    EXPECT_EQ(Block(second, 1000, 1), RampWords(5, 1000));
-    EXPECT_EQ(h.state.DataFileNumber, 2);
-    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr");
 }
 
 TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
@@ -161,9 +155,11 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     EXPECT_TRUE(h.main.windowEnabled);
 }
 
-TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
+TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) {
     ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
     StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     EXPECT_EQ(h.state.DataPresent, kFalse);
@@ -172,56 +168,44 @@ TEST_F(RunTest, StopBeforeAnyWordTransfersNothing) {
     EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "TTM0"), cmds.end());
     EXPECT_EQ(h.progress.shows, 0);
     // No file: the caption keeps naming the next one, and a message says so.
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, txt::StoppedBeforeTrigger));
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{Text(Language::English, txt::StopBeforeQuit),
+                                                      Text(Language::English, txt::StoppedBeforeTrigger)}));
     EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
 }
 
-TEST_F(RunTest, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
-    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply"));
-    ToggleMonitor(h.engine);
-    StartOrStop(h.engine);
-    ASSERT_TRUE(h.state.RunActive());
-    EocTimerTick(h.engine);  // three attempts, then the run ends
-    EXPECT_FALSE(h.state.RunActive());
-    EXPECT_FALSE(h.main.eocTimer);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_EQ(h.main.startStopCaption, "Start");
-    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
-        EXPECT_TRUE(h.main.Enabled(b));
-    EXPECT_TRUE(h.main.windowEnabled);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringMeasurement, {"EOC"}) + "\r\n" +
-                                      Text(Language::English, txt::NoDataFileWritten));
-    EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
-    EXPECT_TRUE(h.state.LastDataFile.empty());
-    // The window can be closed.
-    h.ui.answers.push_back(MsgAnswer::Yes);
-    EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
-}
-
-TEST_F(RunTest, StopThatCannotReachTheInstrumentStillEndsTheRun) {
-    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=HLT:noreply"));
-    StartOrStop(h.engine);
-    ASSERT_TRUE(h.state.RunActive());
-    StartOrStop(h.engine);
-    EXPECT_FALSE(h.state.RunActive());
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringMeasurement, {"HLT"}) + "\r\n" +
-                                      Text(Language::English, txt::NoDataFileWritten));
-    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
-}
-
-TEST_F(RunTest, ACloseDuringARunIsRefusedWithAWord) {
-    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
-    StartOrStop(h.engine);
-    ASSERT_TRUE(h.state.RunActive());
-    EXPECT_FALSE(CloseRequestAllowed(h.state, h.ui));
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, txt::StopBeforeQuit));
+// The poll or the Stop that finds the instrument gone ends the run with one message; the window,
+// its buttons and (for the poll) the monitor come back as after any run.
+TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
+    for (const std::string command : {"EOC", "HLT"}) {
+        SCOPED_TRACE(command);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":noreply"));
+        ToggleMonitor(h.engine);
+        StartOrStop(h.engine);
+        ASSERT_TRUE(h.state.RunActive());
+        if (command == "EOC")
+            EocTimerTick(h.engine);  // three attempts, then the run ends
+        else
+            StartOrStop(h.engine);
+        EXPECT_FALSE(h.state.RunActive());
+        EXPECT_FALSE(h.main.eocTimer);
+        EXPECT_FALSE(h.main.moniTimer);
+        EXPECT_EQ(h.state.MonitoringOn, kFalse);
+        EXPECT_EQ(h.main.startStopCaption, "Start");
+        EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+        for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+            EXPECT_TRUE(h.main.Enabled(b));
+        EXPECT_TRUE(h.main.windowEnabled);
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringMeasurement,
+                                                                  {command}) + "\r\n" +
+                                                         Text(Language::English, txt::NoDataFileWritten)});
+        EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
+        EXPECT_TRUE(h.state.LastDataFile.empty());
+        // The window can be closed.
+        h.ui.answers.push_back(MsgAnswer::Yes);
+        EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
+    }
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
@@ -241,11 +225,16 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).substr(4, 20), "KMR_FILE BY VNTNORDA");
 }
 
-TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOver) {
+// A data-trigger run, its file written past two made by hand.
+TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOverAndADataTriggerRunMarksEveryChart) {
     ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
+    h.state.Meas.TrgMode = 1;
+    h.state.Meas.PreMemoryWords = 100;
     testing::WriteAll(Data("20261205.kmr"), "by hand");
     testing::WriteAll(Data("20261205_1.kmr"), "by hand too");
     ASSERT_TRUE(h.RunToEnd());
+    EXPECT_EQ(h.bus->Commands().front(), "DTG");
+    ExpectTriggerMarkedInEveryChart();
     EXPECT_EQ(ReadAll(Data("20261205.kmr")), "by hand");
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")), "by hand too");
     EXPECT_EQ(ReadAll(Data("20261205_2.kmr")).size(), 1100u + 2002u);
@@ -302,6 +291,7 @@ TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesT
     // Nothing under the file's own name; laid out whole under the "_incomplete" name, channel 2's
     // values written, channel 5's cells empty.
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv")));
+    EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv.tmp")));
     EXPECT_EQ(h.state.LastDataFile, Data("20261205_incomplete.csv"));
     const std::string csv = ReadAll(Data("20261205_incomplete.csv"));
     const std::size_t first = csv.find("\r\n0 ");
@@ -386,10 +376,7 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
     EXPECT_EQ(Block(bytes, 1000, 0), RampWords(1, 1000));
-    for (int c = 0; c < kCharts; ++c) {
-        EXPECT_TRUE(h.engine.chart.Mark(c).on);
-        EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
-    }
+    ExpectTriggerMarkedInEveryChart();
 }
 
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
@@ -418,9 +405,8 @@ TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
     EXPECT_EQ(h.bus->log.back(), "open 13");
     EXPECT_EQ(h.engine.link.connection->TimeoutCode(), kT10s);
-    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
-    EXPECT_TRUE(h.main.Enabled(MainButton::Monitor));
-    EXPECT_TRUE(h.main.Enabled(MainButton::Balance));
+    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+        EXPECT_TRUE(h.main.Enabled(b));
     EXPECT_TRUE(h.main.windowEnabled);
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
@@ -440,21 +426,9 @@ TEST_F(RunTest, AFailedTriggerStartsNothing) {
     EXPECT_TRUE(h.main.moniTimer);
 }
 
-TEST_F(RunTest, DataTriggerRunMarksTheTriggerTimeInEveryChart) {
-    ASSERT_TRUE(h.Measure({3}, 1000, 1.0f));
-    h.state.Meas.TrgMode = 1;
-    h.state.Meas.PreMemoryWords = 100;
-    ASSERT_TRUE(h.RunToEnd());
-    for (int c = 0; c < kCharts; ++c) {
-        EXPECT_TRUE(h.engine.chart.Mark(c).on);
-        EXPECT_DOUBLE_EQ(h.engine.chart.Mark(c).x, 0.1);
-    }
-    EXPECT_EQ(h.bus->Commands().front(), "DTG");
-}
-
 // --- Monitoring ----------------------------------------------------------------------------------
 
-TEST_F(RunTest, MonitorTicksFeedTheGraphsUntilAReadFails) {
+TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:noreply"));
     h.state.Graph.Ch[1].Use = 1;
     ToggleMonitor(h.engine);
@@ -462,24 +436,16 @@ TEST_F(RunTest, MonitorTicksFeedTheGraphsUntilAReadFails) {
     EXPECT_TRUE(h.main.moniTimer);
     EXPECT_TRUE(h.main.monitorChecked);
     EXPECT_EQ(h.main.monitorCaption, "Moni. Off");
+    ToggleMonitor(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_FALSE(h.main.monitorChecked);
+    ToggleMonitor(h.engine);
     MonitorTimerTick(h.engine);  // three attempts time out: monitoring stops
     EXPECT_EQ(h.state.MonitoringOn, kFalse);
     EXPECT_FALSE(h.main.moniTimer);
     EXPECT_EQ(h.main.monitorCaption, "Moni. On");
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
-}
-
-TEST_F(RunTest, MonitorValuesReachTheLabels) {
-    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
-    ToggleMonitor(h.engine);
-    MonitorTimerTick(h.engine);
-    EXPECT_TRUE(IsNoValue(h.state.MoniData[0]));
-    EXPECT_FALSE(IsNoValue(h.state.MoniData[1]));
-    EXPECT_FALSE(IsNoValue(h.state.MoniData[4]));
-    ToggleMonitor(h.engine);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_FALSE(h.main.monitorChecked);
 }
 
 // Scripted monitor replies: one bad field marks that channel only; a short reply stops.

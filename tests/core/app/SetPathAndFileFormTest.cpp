@@ -19,15 +19,10 @@ GlobalSettings Settings(const std::string& folder, const std::string& base, std:
     return g;
 }
 
-TEST(SetPathAndFileForm, TheNameBoxShowsTheNextFileWithItsNumber) {
+TEST(SetPathAndFileForm, TheNameBoxShowsTheNextFileAndTypedNamesAreAcceptedOrTheBoxReturns) {
     SetPathAndFileForm f(Settings("/d/", "20021005"), 2, 1000);
     EXPECT_EQ(f.AcceptedName(), "20021005_2.kmr");
-    EXPECT_EQ(f.BaseName(), "20021005");
     EXPECT_EQ(SetPathAndFileForm(Settings("/d/", "20021005", 1), 0, 1000).AcceptedName(), "20021005.csv");
-}
-
-TEST(SetPathAndFileForm, TypedNamesAreAcceptedOrTheBoxReturns) {
-    SetPathAndFileForm f(Settings("/d/", "20021005"), 2, 1000);
     // The shown name itself looks numbered: it stays as it is.
     EXPECT_FALSE(f.CommitName("20021005_2.kmr"));
     EXPECT_EQ(f.BaseName(), "20021005");
@@ -95,28 +90,7 @@ TEST_F(RegistrationTest, UnchangedSettingsCloseAndSaveNothing) {
     EXPECT_EQ(GlobalCnd(), before);
 }
 
-TEST_F(RegistrationTest, AnExistingNameAsksASecondTimeWithTheNumberedName) {
-    data.Write("T.kmr", "x");
-    SetPathAndFileForm f = Open();
-    f.SetFolder(data.folder());
-    ASSERT_TRUE(f.CommitName("T"));
-    h.ui.pointerChanges.clear();
-    bool disabled = false;
-    EXPECT_EQ(SetPathAndFileOk(h.engine, f, Language::English, [&] { disabled = true; }), FormOutcome::Applied);
-    EXPECT_TRUE(disabled);
-    ASSERT_EQ(h.ui.shown.size(), 2u);
-    EXPECT_EQ(h.ui.shown[0].text, "The setting conditions are changed. Do you want to renew?");
-    EXPECT_EQ(h.ui.shown[1].text, "Data file name exists.\r\nAre you sure the data file name is  'T_1.kmr' ?");
-    EXPECT_EQ(h.state.DataFileNumber, 1);
-    EXPECT_EQ(h.state.Global.BaseFileName, "T");
-    EXPECT_EQ(h.state.Global.DataFolder, data.folder());
-    EXPECT_NE(GlobalCnd().find("\"" + data.folder() + "\""), std::string::npos);
-    EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
-    // The settings are the live ones now.
-    EXPECT_FALSE(f.Changed(h.state.Global));
-}
-
-TEST_F(RegistrationTest, ANoToEitherQuestionKeepsTheFormAndTheSettings) {
+TEST_F(RegistrationTest, AnExistingNameAsksASecondTimeWithTheNumberedNameAndANoKeepsTheSettings) {
     data.Write("T.kmr", "x");
     SetPathAndFileForm f = Open();
     f.SetFolder(data.folder());
@@ -125,8 +99,22 @@ TEST_F(RegistrationTest, ANoToEitherQuestionKeepsTheFormAndTheSettings) {
     h.ui.answers = {MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::No};
     EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
     EXPECT_EQ(Ok(f), FormOutcome::StayOpen);
-    EXPECT_EQ(h.ui.shown.size(), 3u);
     EXPECT_EQ(h.state.Global, before);
+    h.ui.shown.clear();
+    h.ui.pointerChanges.clear();
+    bool disabled = false;
+    EXPECT_EQ(SetPathAndFileOk(h.engine, f, Language::English, [&] { disabled = true; }), FormOutcome::Applied);
+    EXPECT_TRUE(disabled);
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{
+                                "The setting conditions are changed. Do you want to renew?",
+                                "Data file name exists.\r\nAre you sure the data file name is  'T_1.kmr' ?"}));
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_EQ(h.state.Global.BaseFileName, "T");
+    EXPECT_EQ(h.state.Global.DataFolder, data.folder());
+    EXPECT_NE(GlobalCnd().find("\"" + data.folder() + "\""), std::string::npos);
+    EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
+    // The settings are the live ones now.
+    EXPECT_FALSE(f.Changed(h.state.Global));
 }
 
 TEST_F(RegistrationTest, ANewNameAsksOnceAndStoresNumberZero) {

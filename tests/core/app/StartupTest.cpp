@@ -19,10 +19,8 @@ TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
     testing::FakeUi ui;
     const DecimalConversion commaLocale = [](std::string_view) -> std::optional<float> { return std::nullopt; };
     EXPECT_TRUE(DecimalSymbolUnusable(1, ui, commaLocale));
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].title, "KMR-5300");
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{DecimalSymbolMessage(1)});
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
-    EXPECT_EQ(ui.shown[0].text, DecimalSymbolMessage(1));
 }
 
 // --- Geometry ------------------------------------------------------------------------------------
@@ -71,21 +69,17 @@ TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARunAskedOtherwi
 
     s.ProgramMode = kModeOnline;
     s.DataTriggerRunActive = kTrue;
-    EXPECT_FALSE(CloseRequestAllowed(s, ui));
-    // Refused with a word: why the window stays.
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, "A measurement is running. Stop it before you quit.");
+    EXPECT_FALSE(CloseRequestAllowed(s, ui));  // refused with a word: why the window stays
     EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
-    ui.shown.clear();
 
     s.DataTriggerRunActive = kFalse;
     ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
     EXPECT_FALSE(CloseRequestAllowed(s, ui));
     EXPECT_TRUE(CloseRequestAllowed(s, ui));
-    ASSERT_EQ(ui.shown.size(), 2u);
-    EXPECT_EQ(ui.shown[0].text, "Do you agree to finish software?");
-    EXPECT_EQ(ui.shown[0].title, "Quit");
-    EXPECT_EQ(ui.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(ui.Texts(), (std::vector<std::string>{"A measurement is running. Stop it before you quit.",
+                                                    "Do you agree to finish software?",
+                                                    "Do you agree to finish software?"}));
+    EXPECT_EQ(ui.shown[1].buttons, MsgButtons::YesNo);
 }
 
 // --- The whole start-up against the simulated instrument ----------------------------------------
@@ -129,14 +123,11 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     EXPECT_EQ(h.bus->log.front(), "open 13");
 
     // Splash: 17 steps for ten channels, completed and unloaded; main window prepared.
-    EXPECT_EQ(h.splashView.title, "Data storage software KMR-5300");
     EXPECT_EQ(h.splashView.status, "Program has got ready.");
     EXPECT_EQ(h.splashView.value, 17);
     EXPECT_EQ(h.splashView.maximum, 17);
     EXPECT_FALSE(h.splashView.shown);
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr(Next data file)");
-    EXPECT_EQ(h.main.startStopCaption, "Start");
-    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
     EXPECT_EQ(h.clock.slept, 1.0);
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
     EXPECT_EQ(s.Instrument.InstrumentModel, 1);
@@ -167,15 +158,15 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannels) {
     EXPECT_EQ(second.Meas.Ch(1).OnOff, 0);
 }
 
-TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsRepaired) {
+TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfterTheFilesPresent) {
     EngineHarness h;
     ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    testing::WriteAll(h.DataFolder() + "20261205.kmr", "x");
     h.state.Meas.MemoryWords = 70000;
     ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
     GlobalSettings g = h.state.Global;
     g.FileType = 1;
     g.DataFolder = h.home.dir() / "gone/";
-    g.BaseFileName = "run";
     ASSERT_TRUE(SaveGlobalSettings(h.CondFile("Global.cnd"), g, nullptr).ok);
 
     ProgramState second;
@@ -183,20 +174,12 @@ TEST(Startup, CsvWithMoreThan65000WordsStartsWithTheDataFileTypeAndABadFolderIsR
     EXPECT_EQ(second.Global.FileType, 0);
     EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
     EXPECT_EQ(second.Global.BaseFileName, "20261205");
+    EXPECT_EQ(second.DataFileNumber, 1);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");
     GlobalSettings stored;
     LoadGlobalSettings(h.CondFile(kGlobalCnd), stored, nullptr);
     EXPECT_EQ(stored.DataFolder, second.DefaultDataFolder());
     EXPECT_EQ(stored.FileType, 1);  // the CSV rule is not saved
-}
-
-TEST(Startup, NextDataFileNumberFollowsTheFilesPresent) {
-    EngineHarness h;
-    ASSERT_EQ(h.Start(), StartupOutcome::Online);
-    testing::WriteAll(h.DataFolder() + "20261205.kmr", "x");
-    ProgramState second;
-    ASSERT_EQ(h.StartAgain(second), StartupOutcome::Online);
-    EXPECT_EQ(second.DataFileNumber, 1);
-    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");
 }
 
 // A communication failure at each instrument step of start-up leads to the off-line offer.
@@ -207,10 +190,9 @@ struct FailureCase {
 
 class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
 
-TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
+TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrumentNoAbandons) {
     EngineHarness h;
-    const StartupOutcome outcome = h.Start(GetParam().spec);
-    EXPECT_EQ(outcome, StartupOutcome::Offline);
+    EXPECT_EQ(h.Start(GetParam().spec), StartupOutcome::Offline);
     ASSERT_GE(h.ui.shown.size(), 2u);
     // The failing step's own message comes first, then the question.
     EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
@@ -221,16 +203,13 @@ TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
     EXPECT_FALSE(h.splashView.shown);
     EXPECT_EQ(h.state.ProgramMode, kModeOffline);
     EXPECT_EQ(h.main.caption, "KMR-5300");
-    EXPECT_FALSE(h.main.Enabled(MainButton::StartStop));
-    EXPECT_FALSE(h.main.Enabled(MainButton::Monitor));
-    EXPECT_FALSE(h.main.Enabled(MainButton::Balance));
-}
+    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+        EXPECT_FALSE(h.main.Enabled(b));
 
-TEST_P(StartupFailure, NoAbandons) {
-    EngineHarness h;
-    h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-    EXPECT_EQ(h.Start(GetParam().spec), StartupOutcome::Exit);
-    EXPECT_EQ(h.state.ProgramMode, kModeStarting);
+    EngineHarness no;
+    no.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
+    EXPECT_EQ(no.Start(GetParam().spec), StartupOutcome::Exit);
+    EXPECT_EQ(no.state.ProgramMode, kModeStarting);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -250,8 +229,7 @@ TEST(Startup, RefusedRemoteSensingOrNoChannelAbandonsWithoutAQuestion) {
           std::pair{"nochannel", "Effective channel does not exist in KMR-530A/510C."}}) {
         EngineHarness h;
         EXPECT_EQ(h.Start(std::string("sim:time=instant,fault=") + fault), StartupOutcome::Exit);
-        ASSERT_EQ(h.ui.shown.size(), 1u);
-        EXPECT_EQ(h.ui.shown[0].text, text);
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{text});
         EXPECT_EQ(h.ui.shown[0].title, "Error");
         EXPECT_FALSE(h.splashView.shown);
         EXPECT_EQ(h.ui.pointer, Pointer::Default);

@@ -29,13 +29,11 @@ using testing::ReadAll;
 class FullFolder : public FileWritePort {
 public:
     int BeforeWrite(const std::string& path) override {
-        ++writes;
         paths.push_back(path);
         if (!folder.empty() && path.rfind(folder, 0) == 0) return ENOSPC;
         return 0;
     }
     std::string folder;
-    int writes = 0;
     std::vector<std::string> paths;
 };
 
@@ -86,28 +84,15 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second};
     ASSERT_TRUE(h.RunToEnd());
-
-    // One offer, naming the failure and the folder it was in.
-    ASSERT_EQ(elsewhere.problems.size(), 1u);
-    const std::string first = h.DataFolder() + "20261205.kmr";
-    EXPECT_EQ(elsewhere.problems[0].rfind(FileErrorMessage(Language::English, ENOSPC, first), 0), 0u)
-        << elsewhere.problems[0];
-    EXPECT_EQ(elsewhere.folders[0], h.DataFolder());
+    // One offer, naming the folder it was in, and no message (the offer's text, the file's
+    // samples and the restore at the end: FaultInjection's saved-elsewhere scenarios).
+    EXPECT_EQ(elsewhere.folders, std::vector<std::string>{h.DataFolder()});
     EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
-
     // The recording was read again from the instrument, whole, into the second folder.
     EXPECT_EQ(Count("BDT"), 2);  // the header could not be written: both channels, once, afterwards
-    EXPECT_TRUE(h.state.LastTransferComplete);
     EXPECT_EQ(h.state.LastDataFile, second + "20261205.kmr");
-    const std::string bytes = ReadAll(second + "20261205.kmr");
-    ASSERT_EQ(bytes.size(), 5102u);
-    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
-    EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
-    EXPECT_EQ(Block(bytes, 1000, 1), RampWords(5, 1000));
+    EXPECT_EQ(Block(ReadAll(second + "20261205.kmr"), 1000, 1), RampWords(5, 1000));
     // The instrument got its conditions back once, at the end; the next number follows.
-    const auto c = h.bus->Commands();
-    EXPECT_EQ(std::vector<std::string>(c.end() - 5, c.end()),
-              (std::vector<std::string>{"RES", "SET2", "SET5", "MRY 1000", "MRY -0"}));
     EXPECT_EQ(Count("MRY 1000"), 1);
     EXPECT_EQ(h.state.DataFileNumber, 1);
     EXPECT_EQ(h.progress.closes, 2);  // before the offer, and at the end
@@ -207,21 +192,6 @@ TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChan
     ASSERT_EQ(bytes.size(), 1100u + 800u);
     EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
     EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
-}
-
-// A cancel while channel 5's column is written into the laid-out file.
-TEST_F(TransferFilesTest, ACancelWhileAColumnIsWrittenKeepsWhatWasReadAsIncomplete) {
-    StartWith({2, 5}, 25000, 1);
-    h.progress.cancelAt = 70;  // within channel 5, after channel 2 was written
-    ASSERT_TRUE(h.RunToEnd());
-    EXPECT_FALSE(h.state.LastTransferComplete);
-    const std::string final = h.DataFolder() + "20261205.csv";
-    EXPECT_FALSE(FileExistsOnDisk(final));
-    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
-    // Channel 2 was read whole before the cancel: what was read is kept, under the name that says
-    // it is incomplete.
-    EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205_incomplete.csv");
-    EXPECT_TRUE(FileExistsOnDisk(h.DataFolder() + "20261205_incomplete.csv"));
 }
 
 }  // namespace

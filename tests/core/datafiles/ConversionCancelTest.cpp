@@ -12,7 +12,6 @@
 namespace kmr {
 namespace {
 
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
 
@@ -70,17 +69,11 @@ TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames
         status = RunStatus::Ok;
         const ConversionOutcome out = Run({"one.kmr", "two.kmr"});
         const auto names = Names(data.File("csv"));
+        const auto has = [&](const char* name) { return std::find(names.begin(), names.end(), name) != names.end(); };
         for (const auto& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
-        if (!out.converted[0]) {
-            EXPECT_TRUE(names.empty());
-        }
-        if (out.converted[0]) {
-            EXPECT_NE(std::find(names.begin(), names.end(), "one_A.csv"), names.end());
-            EXPECT_NE(std::find(names.begin(), names.end(), "one_B.csv"), names.end());
-        }
-        if (!out.converted[1]) {
-            EXPECT_EQ(std::find(names.begin(), names.end(), "two.csv"), names.end());
-        }
+        EXPECT_EQ(!names.empty(), out.converted[0]);
+        EXPECT_EQ(has("one_A.csv") && has("one_B.csv"), out.converted[0]);
+        EXPECT_EQ(has("two.csv"), out.converted[1]);
     }
 }
 
@@ -119,12 +112,10 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
     EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos) << csv.substr(0, 600);
     EXPECT_NE(csv.find("49              ,100            ,200            \r\n"), std::string::npos);
     EXPECT_EQ(csv.find("CH.007"), std::string::npos);
-}
 
-TEST_F(ConversionCancelTest, AFileWithoutAWholeChannelIsRefusedEvenWhenAsked) {
+    // A file without a whole channel is refused even when asked.
     ASSERT_TRUE(testing::WriteLevelKmr(data.File("none.kmr"), 50, {2, 5}, 100, 0));
-    ConversionOptions whole;
-    whole.wholeChannels = true;
+    ui.shown.clear();
     EXPECT_FALSE(Run({"none.kmr"}, whole).converted[0]);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("no channel of this file is whole."), std::string::npos) << ui.shown[0].text;

@@ -75,36 +75,24 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     const std::string path = dir.File("c.kmr");
     ASSERT_TRUE(WriteKmr(path, m, 1500, {Ramp(1500, 0), Ramp(1500, 0)}));
     const std::string b = ReadAll(path);
-    EXPECT_EQ(Le32(b, 0), 20);
     EXPECT_EQ(b.substr(4, 20), "KMR_FILE BY VNTNORDA");
-    EXPECT_EQ(Le32(b, 24), 20);
     EXPECT_EQ(b.substr(28, 20), "2002/02/05 00:00:00 ");  // 19 characters and one blank
-    EXPECT_EQ(Le16(b, 48), 2);
-    EXPECT_EQ(LeFloat(b, 50), 0.05f);
-    EXPECT_EQ(Le32(b, 58), 100);
-    EXPECT_EQ(Le16(b, 66), 4);
-    EXPECT_EQ(Le32(b, 70), 26);
-    EXPECT_EQ(b.substr(74, 26), std::string(26, ' '));
+    // Little-endian words and floats at their offsets; the channel records at 100 * channel.
     const std::size_t c1 = 100, c4 = 400, c10 = 1000;
-    EXPECT_EQ(Le16(b, c1 + 0), 1);
-    EXPECT_EQ(Le16(b, c1 + 2), -5);
-    EXPECT_EQ(Le16(b, c1 + 4), 3);
-    EXPECT_EQ(LeFloat(b, c1 + 6), 0.25f);
-    EXPECT_EQ(Le16(b, c1 + 10), 3);
-    EXPECT_EQ(Le16(b, c1 + 12), 4);
-    EXPECT_EQ(Le16(b, c1 + 14), 1);
-    EXPECT_EQ(LeFloat(b, c1 + 16), -12.5f);
-    EXPECT_EQ(LeFloat(b, c1 + 20), 1.5f);
-    EXPECT_EQ(Le32(b, c1 + 24), 72);
+    for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, int>>{
+             {48, 2}, {66, 4}, {c1, 1}, {c1 + 2, -5}, {c1 + 4, 3}, {c1 + 10, 3}, {c1 + 12, 4}, {c1 + 14, 1},
+             {c4, 0}, {c4 + 2, 2}, {c4 + 12, 17}})
+        EXPECT_EQ(Le16(b, at), v) << at;
+    for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, int>>{
+             {0, 20}, {24, 20}, {58, 100}, {70, 26}, {c1 + 24, 72}, {c4 + 24, 72}})
+        EXPECT_EQ(Le32(b, at), v) << at;
+    for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, float>>{
+             {50, 0.05f}, {c1 + 6, 0.25f}, {c1 + 16, -12.5f}, {c1 + 20, 1.5f}, {c4 + 6, 1.0f}, {c4 + 16, 1000.0f},
+             {c10 + 6, 3.0E+30f}})
+        EXPECT_EQ(LeFloat(b, at), v) << at;
+    EXPECT_EQ(b.substr(74, 26), std::string(26, ' '));
     EXPECT_EQ(b.substr(c1 + 28, 72), std::string(72, ' '));
-    EXPECT_EQ(Le16(b, c4 + 0), 0);
-    EXPECT_EQ(Le16(b, c4 + 2), 2);
-    EXPECT_EQ(LeFloat(b, c4 + 6), 1.0f);
-    EXPECT_EQ(Le16(b, c4 + 12), 17);
-    EXPECT_EQ(LeFloat(b, c4 + 16), 1000.0f);
-    EXPECT_EQ(Le32(b, c4 + 24), 72);
     EXPECT_EQ(b.substr(c4 + 28, 72), std::string(72, ' '));
-    EXPECT_EQ(LeFloat(b, c10 + 6), 3.0E+30f);
 
     FileConditions fc;
     ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status));
@@ -117,7 +105,7 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     EXPECT_EQ(status, RunStatus::Ok);
 }
 
-TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
+TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesItAsAnIncompleteTransfer) {
     const MeasConditions m = ConditionsWith({1}, 100);
     const std::string path = dir.File("d.kmr");
     ASSERT_TRUE(WriteKmr(path, m, 100, {Ramp(100, 0)}));
@@ -137,39 +125,29 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesIt) {
     EXPECT_NE(ui.shown[0].text.find(path), std::string::npos);
     EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
     EXPECT_EQ(fc, untouched);
-}
 
-TEST_F(DataFileTest, AFileWhoseTransferDidNotCompleteNeverReadsAsComplete) {
-    const MeasConditions m = ConditionsWith({1, 2}, 50);
-    const std::string path = dir.File("e.kmr");
-    ASSERT_TRUE(WriteDataFileHeader(path, m, 50, ui, status));
-    SampleBuffer buf;
-    RedimSampleBuffer(buf, 50);
-    ASSERT_TRUE(WriteChannelBlock(path, ChannelBlockOffset(50, 0), buf, ui, status));
-    // The second block never arrives: the header still carries the in-progress signature.
-    FileConditions fc;
-    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
+    // A file whose second block never arrived still carries the in-progress signature.
+    const std::string partial = dir.File("e.kmr");
+    ASSERT_TRUE(WriteDataFileHeader(partial, ConditionsWith({1, 2}, 50), 50, ui, status));
+    ASSERT_TRUE(WriteChannelBlock(partial, ChannelBlockOffset(50, 0), SampleBuffer(51, 0), ui, status));
+    status = RunStatus::Ok;
+    EXPECT_FALSE(ReadDataFileHeader(partial, fc, ui, status));
     EXPECT_EQ(status, RunStatus::Cancelled);
 }
 
-TEST_F(DataFileTest, ANewDataFileNeverOverwritesAnExistingOne) {
+TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
+    // A new data file never overwrites an existing one.
     const std::string path = dir.File("f.kmr");
     WriteAll(path, "older measurement");
     EXPECT_FALSE(WriteDataFileHeader(path, ConditionsWith({1}, 10), 10, ui, status));
     EXPECT_EQ(ReadAll(path), "older measurement");
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(EEXIST) + " has occurred.", 0), 0u);
-    EXPECT_FALSE(ui.terminated);
-}
-
-TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
     SampleBuffer buf(11, 0);
     EXPECT_FALSE(WriteChannelBlock(dir.File("missing.kmr"), 1100, buf, ui, status));
     EXPECT_FALSE(MarkDataFileCancelled(dir.File("missing.kmr"), ui, status));
-    ASSERT_EQ(ui.shown.size(), 2u);
-    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
-    EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::ErrorTitle));
+    ASSERT_EQ(ui.shown.size(), 3u);
+    EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(EEXIST) + " has occurred.", 0), 0u);
+    EXPECT_EQ(ui.shown[1].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
+    EXPECT_EQ(ui.shown[1].title, Text(Language::English, txt::ErrorTitle));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_FALSE(ui.terminated);
     EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("missing.kmr")));
@@ -181,57 +159,56 @@ TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
 
 // --- Damaged files --------------------------------------------------------------------------------
 
-struct Damage {
-    const char* name;
-    std::size_t offset;   // where the 4 or 2 bytes go
-    int width;            // 2 or 4
-    std::int32_t value;
-    const char* expect;   // a word of the problem text
-};
-
-class DamagedHeader : public DataFileTest, public ::testing::WithParamInterface<Damage> {};
-
-TEST_P(DamagedHeader, IsRefusedWithTheProblemNamed) {
+TEST_F(DataFileTest, DamagedHeaderIsRefusedWithTheProblemNamed) {
     const std::string path = dir.File("g.kmr");
     ASSERT_TRUE(WriteKmr(path, ConditionsWith({2, 4}, 100), 100, {Ramp(100, 0), Ramp(100, 5)}));
-    std::string b = ReadAll(path);
-    const Damage& d = GetParam();
-    for (int i = 0; i < d.width; ++i)
-        b[d.offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(d.value) >> (8 * i)) & 0xFF);
-    WriteAll(path, b);
-    FileConditions fc;
-    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
-    EXPECT_NE(ui.shown[0].text.find(d.expect), std::string::npos) << ui.shown[0].text;
+    const std::string good = ReadAll(path);
+    const struct {
+        const char* name;
+        std::size_t offset;  // where the 4 or 2 bytes go
+        int width;           // 2 or 4
+        std::int32_t value;
+        const char* expect;  // a word of the problem text
+    } damages[] = {
+        {"SignatureLengthNegative", 0, 4, -1, "signature"},
+        {"SignatureLengthPastHeader", 0, 4, 5000, "signature"},
+        {"TriggerTimeLength19", 24, 4, 19, "length 19"},
+        {"TriggerTimeLengthNegative", 24, 4, -20, "trigger time"},
+        {"TriggerTimeLengthPastHeader", 24, 4, 100000, "trigger time"},
+        {"ReservedLength", 70, 4, 1000, "reserved"},
+        {"ChannelReservedLength", 300 + 24, 4, 71, "channel 3"},
+        {"WordsAboveMemoryWords", 62, 4, 101, "stored words 101"},
+        {"NegativeWords", 62, 4, -1, "stored words -1"},
+        {"MemoryWordsHuge", 54, 4, 2147483647, "2147483647"},
+        {"MemoryWordsAboveLargest", 54, 4, 507905, "507905"},
+        {"ChannelCountZero", 68, 2, 0, "channel count 0"},
+        {"ChannelCountEleven", 68, 2, 11, "channel count 11"},
+        {"ChannelCountDisagrees", 68, 2, 3, "channel count 3"},
+        {"OnOffTwo", 200, 2, 2, "channel 2"},
+        {"UnitOutOfRange", 300 + 12, 2, 30, "channel 3"},
+        {"TriggerModeOutOfRange", 48, 2, 3, "trigger mode 3"},
+        {"ClockNegative", 50, 4, -1082130432 /* -1.0f */, "sampling clock -1 ms"},
+        {"ClockNotOffered", 50, 4, 1075838976 /* 2.5f */, "sampling clock 2.5 ms"},
+        {"PreMemoryAboveMemoryWords", 58, 4, 101, "pre-memory words 101"},
+        {"InputModeUnknown", 102, 2, 4, "input mode of channel 1"},
+        {"AveragingOutOfRange", 66, 2, 11, "averaging 11"},
+    };
+    for (const auto& d : damages) {
+        SCOPED_TRACE(d.name);
+        std::string b = good;
+        for (int i = 0; i < d.width; ++i)
+            b[d.offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(d.value) >> (8 * i)) & 0xFF);
+        WriteAll(path, b);
+        FakeUi u{MsgAnswer::Cancel};
+        RunStatus st = RunStatus::Ok;
+        FileConditions fc;
+        EXPECT_FALSE(ReadDataFileHeader(path, fc, u, st));
+        EXPECT_EQ(st, RunStatus::Cancelled);
+        ASSERT_EQ(u.shown.size(), 1u);
+        EXPECT_EQ(u.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
+        EXPECT_NE(u.shown[0].text.find(d.expect), std::string::npos) << u.shown[0].text;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    DataFile, DamagedHeader,
-    ::testing::Values(Damage{"SignatureLengthNegative", 0, 4, -1, "signature"},
-                      Damage{"SignatureLengthPastHeader", 0, 4, 5000, "signature"},
-                      Damage{"TriggerTimeLength19", 24, 4, 19, "length 19"},
-                      Damage{"TriggerTimeLengthNegative", 24, 4, -20, "trigger time"},
-                      Damage{"TriggerTimeLengthPastHeader", 24, 4, 100000, "trigger time"},
-                      Damage{"ReservedLength", 70, 4, 1000, "reserved"},
-                      Damage{"ChannelReservedLength", 300 + 24, 4, 71, "channel 3"},
-                      Damage{"WordsAboveMemoryWords", 62, 4, 101, "stored words 101"},
-                      Damage{"NegativeWords", 62, 4, -1, "stored words -1"},
-                      Damage{"MemoryWordsHuge", 54, 4, 2147483647, "2147483647"},
-                      Damage{"MemoryWordsAboveLargest", 54, 4, 507905, "507905"},
-                      Damage{"ChannelCountZero", 68, 2, 0, "channel count 0"},
-                      Damage{"ChannelCountEleven", 68, 2, 11, "channel count 11"},
-                      Damage{"ChannelCountDisagrees", 68, 2, 3, "channel count 3"},
-                      Damage{"OnOffTwo", 200, 2, 2, "channel 2"},
-                      Damage{"UnitOutOfRange", 300 + 12, 2, 30, "channel 3"},
-                      Damage{"TriggerModeOutOfRange", 48, 2, 3, "trigger mode 3"},
-                      Damage{"ClockNegative", 50, 4, -1082130432 /* -1.0f */, "sampling clock -1 ms"},
-                      Damage{"ClockNotOffered", 50, 4, 1075838976 /* 2.5f */, "sampling clock 2.5 ms"},
-                      Damage{"PreMemoryAboveMemoryWords", 58, 4, 101, "pre-memory words 101"},
-                      Damage{"InputModeUnknown", 102, 2, 4, "input mode of channel 1"},
-                      Damage{"AveragingOutOfRange", 66, 2, 11, "averaging 11"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // A file of another length than its header implies is read, and the reader learns both lengths.
 TEST_F(DataFileTest, LengthUnlikeTheHeaderIsReadWithAWarningNamingBothSizes) {

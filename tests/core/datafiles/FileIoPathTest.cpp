@@ -41,7 +41,7 @@ TEST(FileIoPath, NonAsciiNamesAreWrittenReadAndRemovedUnderTheirOwnName) {
     EXPECT_TRUE(std::filesystem::is_empty(PathFromUtf8(folder)));  // the write test left nothing
 }
 
-TEST(FileIoPath, ANewFileNeverReplacesOneWhoseNameDiffersOnlyInCase) {
+TEST(FileIoPath, ANewFileNeverReplacesOneWhoseNameDiffersOnlyInCaseNorOpensAFolder) {
     TempDir dir;
     const std::string lower = WithTrailingSeparator(dir.path()) + "run_1.kmr";
     const std::string upper = WithTrailingSeparator(dir.path()) + "RUN_1.KMR";
@@ -58,10 +58,7 @@ TEST(FileIoPath, ANewFileNeverReplacesOneWhoseNameDiffersOnlyInCase) {
     EXPECT_TRUE(second.Open(upper, FileHandle::Mode::CreateNew));
 #endif
     EXPECT_EQ(std::filesystem::file_size(PathFromUtf8(lower)), 1u);
-}
-
-TEST(FileIoPath, AFolderIsRefusedAsAFile) {
-    TempDir dir;
+    // A folder is refused as a file.
     FileHandle f;
     EXPECT_FALSE(f.Open(dir.path(), FileHandle::Mode::ReadOnly));
     EXPECT_EQ(f.error(), EISDIR);

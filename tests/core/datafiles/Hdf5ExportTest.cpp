@@ -91,27 +91,20 @@ private:
     herr_t (*close_)(hid_t);
 };
 
-std::set<std::string> AttributeNames(hid_t loc) {
-    std::set<std::string> names;
-    hsize_t at = 0;
-    H5Aiterate2(loc, H5_INDEX_NAME, H5_ITER_INC, &at,
-                [](hid_t, const char* name, const H5A_info_t*, void* data) -> herr_t {
-                    static_cast<std::set<std::string>*>(data)->insert(name);
-                    return 0;
-                },
-                &names);
-    return names;
+template <class Info>
+herr_t AddName(hid_t, const char* name, const Info*, void* names) {
+    static_cast<std::set<std::string>*>(names)->insert(name);
+    return 0;
 }
 
-std::set<std::string> MemberNames(hid_t loc) {
+// The names of the attributes (`links` false) or of the members of a file or group.
+std::set<std::string> Names(hid_t loc, bool links = false) {
     std::set<std::string> names;
     hsize_t at = 0;
-    H5Literate(loc, H5_INDEX_NAME, H5_ITER_INC, &at,
-               [](hid_t, const char* name, const H5L_info_t*, void* data) -> herr_t {
-                   static_cast<std::set<std::string>*>(data)->insert(name);
-                   return 0;
-               },
-               &names);
+    if (links)
+        H5Literate(loc, H5_INDEX_NAME, H5_ITER_INC, &at, AddName<H5L_info_t>, &names);
+    else
+        H5Aiterate2(loc, H5_INDEX_NAME, H5_ITER_INC, &at, AddName<H5A_info_t>, &names);
     return names;
 }
 
@@ -192,21 +185,12 @@ protected:
         m.TrgMode = 1;
         m.PreMemoryWords = 500;
         m.TriggerTime = "2026/12/06 09:00:00";
-        const float coeffs[] = {1.2345678f, 2.0e-3f, -0.75f};
-        const float offsets[] = {0.25f, -100.0f, 1000.5f};
-        const std::int16_t modes[] = {2, 3, -4}, lpfs[] = {0, 2, 4}, points[] = {0, 3, 5}, units[] = {0, 3, 13},
-                           dtg[] = {0, 1, 0};
-        const float levels[] = {1000.0f, 123.5f, -50.0f};
+        // Installed, OnOff, InputMode, Lpf, Coeff, Point, Unit, DtgOnOff, DtgLevel, Offset.
+        const ChannelCondition conditions[] = {{0, 1, 2, 0, 1.2345678f, 0, 0, 0, 1000.0f, 0.25f},
+                                               {0, 1, 3, 2, 2.0e-3f, 3, 3, 1, 123.5f, -100.0f},
+                                               {0, 1, -4, 4, -0.75f, 5, 13, 0, -50.0f, 1000.5f}};
         for (std::size_t k = 0; k < kChannelsOn.size(); ++k) {
-            ChannelCondition& c = m.Ch(kChannelsOn[k]);
-            c.Coeff = coeffs[k];
-            c.Offset = offsets[k];
-            c.InputMode = modes[k];
-            c.Lpf = lpfs[k];
-            c.Point = points[k];
-            c.Unit = units[k];
-            c.DtgOnOff = dtg[k];
-            c.DtgLevel = levels[k];
+            m.Ch(kChannelsOn[k]) = conditions[k];
             std::vector<std::int16_t> s(kN);
             // Every raw word from -32768 to 32767 occurs in each channel.
             for (std::int32_t i = 0; i < kN; ++i)
@@ -235,7 +219,7 @@ protected:
                       bool compressed) {
         const Id file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
         ASSERT_GE(static_cast<hid_t>(file), 0) << path;
-        EXPECT_EQ(AttributeNames(file),
+        EXPECT_EQ(Names(file),
                   (std::set<std::string>{"trigger_time", "trigger_mode", "trigger_mode_name", "sampling_clock_ms",
                                          "memory_words", "pre_memory_words", "averaging", "samples", "first_sample",
                                          "source_file", "model", "program_version"}));
@@ -258,7 +242,7 @@ protected:
             std::snprintf(name, sizeof name, "CH%03d", ch);
             members.insert(name);
         }
-        EXPECT_EQ(MemberNames(file), members);
+        EXPECT_EQ(Names(file, true), members);
 
         const std::vector<H5Z_filter_t> filters =
             compressed ? std::vector<H5Z_filter_t>{H5Z_FILTER_SHUFFLE, H5Z_FILTER_DEFLATE} : std::vector<H5Z_filter_t>{};
@@ -281,7 +265,7 @@ protected:
             const Id group(H5Gopen2(file, name, H5P_DEFAULT), H5Gclose);
             ASSERT_GE(static_cast<hid_t>(group), 0);
             const ChannelCondition& c = m.Ch(ch);
-            EXPECT_EQ(AttributeNames(group), (std::set<std::string>{"input_mode", "lpf", "coefficient", "offset", "unit",
+            EXPECT_EQ(Names(group), (std::set<std::string>{"input_mode", "lpf", "coefficient", "offset", "unit",
                                                                     "point", "dtg_on", "dtg_level"}));
             EXPECT_EQ(TextAttribute(group, "input_mode"), InputModeName(c.InputMode));
             EXPECT_EQ(TextAttribute(group, "lpf"), FilterNames()[static_cast<std::size_t>(c.Lpf)]);
@@ -319,13 +303,20 @@ protected:
     std::vector<std::string> written;
 };
 
-TEST_F(Hdf5Export, TheWholeFileReadsBackAsTheRecord) {
+TEST_F(Hdf5Export, TheWholeFileReadsBackAsTheRecordCompressedOrNot) {
     ASSERT_TRUE(Export("rec.h5")) << (ui.shown.empty() ? "" : ui.shown[0].text);
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(written, (std::vector<std::string>{Out("rec.h5")}));
     EXPECT_EQ(FolderNames(dir.File("out")), (std::set<std::string>{"rec.h5"}));
     ExpectRecord(Out("rec.h5"), kChannelsOn, 0, kN, false);
     EXPECT_EQ(view.looks, Hdf5StepCount(ResolveSubset(FileConditionsFrom(m, kN), {}, Language::English)));
+
+    // Compressed: shuffled and deflated, the same numbers in a smaller file.
+    ConversionOptions options;
+    options.compress = true;
+    ASSERT_TRUE(Export("small.h5", options));
+    ExpectRecord(Out("small.h5"), kChannelsOn, 0, kN, true);
+    EXPECT_LT(std::filesystem::file_size(Out("small.h5")), std::filesystem::file_size(Out("rec.h5")));
 }
 
 TEST_F(Hdf5Export, PartsOfTheFileKeepTheirSampleNumbersAndTimes) {
@@ -340,15 +331,6 @@ TEST_F(Hdf5Export, PartsOfTheFileKeepTheirSampleNumbersAndTimes) {
     options.subset.toSeconds = SampleSeconds(65545, 0.05f);
     ASSERT_TRUE(Export("few.h5", options));
     ExpectRecord(Out("few.h5"), {1}, 65530, 16, false);
-}
-
-TEST_F(Hdf5Export, CompressionShufflesAndDeflatesTheSameNumbers) {
-    ConversionOptions options;
-    options.compress = true;
-    ASSERT_TRUE(Export("small.h5", options));
-    ExpectRecord(Out("small.h5"), kChannelsOn, 0, kN, true);
-    ASSERT_TRUE(Export("plain.h5"));
-    EXPECT_LT(std::filesystem::file_size(Out("small.h5")), std::filesystem::file_size(Out("plain.h5")));
 }
 
 // Counts the writes; fails the n-th (from 1) and every later one as a full disk does.
@@ -386,20 +368,18 @@ TEST_F(Hdf5Export, AFailedWriteLeavesNothingUnderTheFinalName) {
     }
 }
 
-TEST_F(Hdf5Export, ADiskThatFillsUpUnderTheLibraryLeavesNothingEither) {
+TEST_F(Hdf5Export, ACancelOrADiskThatFillsUpUnderTheLibraryLeavesNothingEither) {
+    FakeProgress cancelling(3);
+    EXPECT_FALSE(Export("c.h5", {}, nullptr, &cancelling));
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_TRUE(ui.shown.empty());
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
+
     const testing::FileSizeLimit limit(300000);
     ASSERT_TRUE(limit.ok());
     EXPECT_FALSE(Export("big.h5"));
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].text, FileErrorMessage(Language::English, EFBIG, Out("big.h5")));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
-}
-
-TEST_F(Hdf5Export, ACancelLeavesNothing) {
-    FakeProgress cancelling(3);
-    EXPECT_FALSE(Export("c.h5", {}, nullptr, &cancelling));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    EXPECT_TRUE(ui.shown.empty());
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
 }
 

@@ -36,36 +36,27 @@ struct Picker : ::testing::Test {
     PathPicker picker{Language::English, "/data/run", kConvertCsvFolderTag};
 };
 
-struct TypeCase {
-    DriveType type;
-    const char* text;
-};
-
-class PickerDriveType : public Picker, public ::testing::WithParamInterface<TypeCase> {};
-
-TEST_P(PickerDriveType, RefusedDriveKeepsThePickerOpenAndTestsNothingElse) {
-    types.type = GetParam().type;
-    EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, GetParam().text);
-    EXPECT_EQ(ui.shown[0].title, "Confirmation");
+TEST_F(Picker, RefusedDriveKeepsThePickerOpenAndTestsNothingElse) {
+    const char* const hardDiskOnly = "Disk media is restricted to hard disk.";
+    for (const auto& [type, text] : {std::pair{DriveType::Removable, hardDiskOnly}, {DriveType::Remote, hardDiskOnly},
+                                     {DriveType::CdRom, hardDiskOnly}, {DriveType::RamDisk, hardDiskOnly},
+                                     {DriveType::Unknown, "The media can not be recognixed."},
+                                     {DriveType::NoRootDir, "The media does not exist."},
+                                     {DriveType::Other, "The media can not be recognized or it is destroyed."}}) {
+        types.type = type;
+        ui.shown.clear();
+        EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, text);
+        EXPECT_EQ(ui.shown[0].title, "Confirmation");
+    }
     EXPECT_TRUE(drive.asked.empty());
     EXPECT_EQ(drive.writeTests, 0);
     EXPECT_TRUE(owner.log.empty());
     EXPECT_EQ(picker.Path(), "/data/run");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Types, PickerDriveType,
-    ::testing::Values(TypeCase{DriveType::Removable, "Disk media is restricted to hard disk."},
-                      TypeCase{DriveType::Remote, "Disk media is restricted to hard disk."},
-                      TypeCase{DriveType::CdRom, "Disk media is restricted to hard disk."},
-                      TypeCase{DriveType::RamDisk, "Disk media is restricted to hard disk."},
-                      TypeCase{DriveType::Unknown, "The media can not be recognixed."},
-                      TypeCase{DriveType::NoRootDir, "The media does not exist."},
-                      TypeCase{DriveType::Other, "The media can not be recognized or it is destroyed."}));
-
-TEST_F(Picker, FreeSpaceBelowOneMegabyteOrUnknownKeepsThePickerOpen) {
+TEST_F(Picker, FreeSpaceBelowOneMegabyteOrUnknownKeepsThePickerOpenExactlyOneIsEnough) {
     for (auto [free, text] : {std::pair<std::int64_t, const char*>{999999, "Drive capacity of more than 1MB is needed."},
                               {-1, "Drive media is abnormal."}}) {
         drive.free = free;
@@ -77,10 +68,9 @@ TEST_F(Picker, FreeSpaceBelowOneMegabyteOrUnknownKeepsThePickerOpen) {
     }
     EXPECT_EQ(drive.writeTests, 0);
     EXPECT_TRUE(owner.log.empty());
-}
-
-TEST_F(Picker, ExactlyOneMegabyteIsEnoughAndTheFolderGetsItsSeparator) {
+    // Exactly one megabyte is enough, and the folder gets its separator.
     drive.free = 1000000;
+    ui.shown.clear();
     EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
     EXPECT_TRUE(ui.shown.empty());
     const std::string folder = std::string("/data/run") + PathSeparator();
@@ -132,12 +122,6 @@ TEST(PickerWriteTest, AnExistingDmyFileIsNeverTouched) {
     EXPECT_EQ(files, 1u);
 }
 
-TEST(PickerWriteTest, TheTestFileGoesAgainWhenNoneExisted) {
-    TempDir dir;
-    EXPECT_TRUE(SystemDrivePort().WriteTest(dir.folder()));
-    EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("DmyFile.dat")));
-}
-
 // --- The drive type from the mount table ------------------------------------------------------------
 
 constexpr const char* kMountInfo =
@@ -152,38 +136,30 @@ constexpr const char* kMountInfo =
     "46 22 8:3 / /home rw,relatime shared:35 - ext4 /dev/sda3 rw\n"
     "garbage line\n";
 
-struct MountCase {
-    const char* path;
-    const char* mountPoint;
-    DriveType type;
-};
-
-class MountTable : public ::testing::TestWithParam<MountCase> {};
-
-TEST_P(MountTable, FolderIsOnTheMountThatHoldsIt) {
+TEST(MountTable, FolderIsOnTheMountThatHoldsIt) {
     const auto mounts = ParseMountTable(kMountInfo);
     ASSERT_EQ(mounts.size(), 9u);
-    const MountEntry* m = MountOf(mounts, GetParam().path);
-    ASSERT_NE(m, nullptr);
-    EXPECT_EQ(m->mountPoint, GetParam().mountPoint);
     // Only the disk /dev/sdb (8:16, its partition 8:17) is removable.
     const auto removable = [](const MountEntry& e) { return e.major == 8 && e.minor >= 16 && e.minor < 32; };
-    EXPECT_EQ(ClassifyMount(*m, removable), GetParam().type);
+    const struct {
+        const char* path;
+        const char* mountPoint;
+        DriveType type;
+    } cases[] = {
+        {"/", "/", DriveType::Fixed}, {"/home/user/Documents", "/home", DriveType::Fixed},
+        {"/homework", "/", DriveType::Fixed},  // not below "/home"
+        {"/media/user/USB STICK/data", "/media/user/USB STICK", DriveType::Removable},
+        {"/mnt/share/x", "/mnt/share", DriveType::Remote}, {"/mnt/win", "/mnt/win", DriveType::Remote},
+        {"/mnt/smb/a/b", "/mnt/smb", DriveType::Remote}, {"/media/cdrom", "/media/cdrom", DriveType::CdRom},
+        {"/tmp/x", "/tmp", DriveType::Fixed}, {"/proc/1", "/proc", DriveType::Other},
+    };
+    for (const auto& c : cases) {
+        const MountEntry* m = MountOf(mounts, c.path);
+        ASSERT_NE(m, nullptr) << c.path;
+        EXPECT_EQ(m->mountPoint, c.mountPoint);
+        EXPECT_EQ(ClassifyMount(*m, removable), c.type) << c.path;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Linux, MountTable,
-    ::testing::Values(MountCase{"/", "/", DriveType::Fixed},
-                      MountCase{"/home/user/Documents", "/home", DriveType::Fixed},
-                      // "/homework" is not below "/home".
-                      MountCase{"/homework", "/", DriveType::Fixed},
-                      MountCase{"/media/user/USB STICK/data", "/media/user/USB STICK", DriveType::Removable},
-                      MountCase{"/mnt/share/x", "/mnt/share", DriveType::Remote},
-                      MountCase{"/mnt/win", "/mnt/win", DriveType::Remote},
-                      MountCase{"/mnt/smb/a/b", "/mnt/smb", DriveType::Remote},
-                      MountCase{"/media/cdrom", "/media/cdrom", DriveType::CdRom},
-                      MountCase{"/tmp/x", "/tmp", DriveType::Fixed},
-                      MountCase{"/proc/1", "/proc", DriveType::Other}));
 
 TEST(MountTableFile, ProcMountsWithoutDeviceNumbersAndALaterMountCoveringAnEarlierOne) {
     const auto mounts = ParseMountTable(
@@ -196,9 +172,7 @@ TEST(MountTableFile, ProcMountsWithoutDeviceNumbersAndALaterMountCoveringAnEarli
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->fsType, "nfs");
     EXPECT_EQ(ClassifyMount(*m, {}), DriveType::Remote);
-}
-
-TEST(MountTableFile, TheSystemCallsAMissingFolderNoDriveAndTheTestFolderAType) {
+    // The system calls a missing folder no drive and the test folder a type.
     TempDir dir;
     SystemDriveTypePort port;
     EXPECT_EQ(port.TypeOf(dir.File("missing")), DriveType::NoRootDir);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -14,7 +15,6 @@ namespace {
 using testing::ConditionsWith;
 using testing::FakeProgress;
 using testing::FakeUi;
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteKmr;
@@ -52,42 +52,27 @@ TEST(Subset, BothEndsOfTheTimeRangeAreInclusiveAtTheClocksDecimal) {
     const FileConditions fc = FileWith({1}, 507904);
     EXPECT_DOUBLE_EQ(DecimalClockMs(0.05f), 0.05);
     EXPECT_EQ(SampleSeconds(20, 0.05f), 0.001);
-    ConversionSubset s;
-    s.fromSeconds = 0.001;
-    s.toSeconds = 0.05;
-    ResolvedSubset r = ResolveSubset(fc, s, Language::English);
-    ASSERT_TRUE(r.ok) << r.problem;
-    EXPECT_EQ(r.samples.first, 20);
-    EXPECT_EQ(r.samples.count, 981);
-    // Between two samples: the later from, the earlier to.
-    s.fromSeconds = 0.00101;
-    s.toSeconds = 0.04999;
-    r = ResolveSubset(fc, s, Language::English);
-    EXPECT_EQ(r.samples.first, 21);
-    EXPECT_EQ(r.samples.count, 999 - 21 + 1);
-    // Far into the file, where the float clock's own rounding would have shifted a sample.
-    s.fromSeconds = 25.0;
-    s.toSeconds = 25.0;
-    r = ResolveSubset(fc, s, Language::English);
-    ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.samples.first, 500000);
-    EXPECT_EQ(r.samples.count, 1);
-    // Before the start and beyond the end: cut to the file.
-    s.fromSeconds = -3.0;
-    s.toSeconds = 1e300;
-    r = ResolveSubset(fc, s, Language::English);
-    EXPECT_EQ(r.samples.first, 0);
-    EXPECT_EQ(r.samples.count, 507904);
-    // One end only.
-    s = {};
-    s.toSeconds = 0.0;
-    r = ResolveSubset(fc, s, Language::English);
-    EXPECT_EQ(r.samples.count, 1);
-    s = {};
-    s.fromSeconds = SampleSeconds(507903, 0.05f);
-    r = ResolveSubset(fc, s, Language::English);
-    EXPECT_EQ(r.samples.first, 507903);
-    EXPECT_EQ(r.samples.count, 1);
+    const std::optional<double> none;
+    const struct {
+        std::optional<double> from, to;
+        std::int32_t first, count;
+    } cases[] = {
+        {0.001, 0.05, 20, 981},
+        {0.00101, 0.04999, 21, 999 - 21 + 1},  // between two samples: the later from, the earlier to
+        {25.0, 25.0, 500000, 1},  // far into the file, where the float clock's rounding would shift a sample
+        {-3.0, 1e300, 0, 507904},  // before the start and beyond the end: cut to the file
+        {none, 0.0, 0, 1},  // one end only
+        {SampleSeconds(507903, 0.05f), none, 507903, 1},
+    };
+    for (const auto& c : cases) {
+        ConversionSubset s;
+        s.fromSeconds = c.from;
+        s.toSeconds = c.to;
+        const ResolvedSubset r = ResolveSubset(fc, s, Language::English);
+        ASSERT_TRUE(r.ok) << r.problem;
+        EXPECT_EQ(r.samples.first, c.first) << c.first;
+        EXPECT_EQ(r.samples.count, c.count) << c.first;
+    }
 }
 
 TEST(Subset, ARangeHoldingNoSampleIsRefusedWithTheFilesSpan) {
@@ -231,7 +216,7 @@ protected:
     std::vector<std::string> header_, data_;
 };
 
-TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannels) {
+TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannelsAndASubsetThatDoesNotFit) {
     ConversionSubset s;
     s.channels = {9, 4};
     s.fromSeconds = SampleSeconds(64990, 0.1f);
@@ -240,6 +225,17 @@ TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannels) {
     EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/cut.csv")}));
     ExpectCut({1, 3}, 64990, 21);
     EXPECT_TRUE(ui.shown.empty());
+
+    // A subset that does not fit is refused and nothing is written.
+    s.channels = {3};
+    EXPECT_FALSE(Convert("part", "no.csv", s));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("channel 3 is not in the file"), std::string::npos);
+    EXPECT_EQ(SubsetProblemForFile(dir.File("rec.kmr"), s, Language::English),
+              "channel 3 is not in the file (its channels: 2, 4, 6, 9).");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("part/no.csv")));
+    // A file that cannot be read is left to the conversion's own message.
+    EXPECT_EQ(SubsetProblemForFile(dir.File("missing.kmr"), s, Language::English), "");
 }
 
 TEST_F(SubsetCsv, MoreThanAPartsLinesGoIntoLetteredPartsNumberedAsInTheWholeFile) {
@@ -258,19 +254,6 @@ TEST_F(SubsetCsv, EveryChannelAndEverySampleIsTheFullConversion) {
     ASSERT_TRUE(Convert("part", "rec.csv", s));
     for (const char* p : {"rec_A.csv", "rec_B.csv"})
         EXPECT_EQ(ReadAll(dir.File(std::string("part/") + p)), ReadAll(dir.File(std::string("full/") + p))) << p;
-}
-
-TEST_F(SubsetCsv, ASubsetThatDoesNotFitIsRefusedAndNothingIsWritten) {
-    ConversionSubset s;
-    s.channels = {3};
-    EXPECT_FALSE(Convert("part", "no.csv", s));
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_NE(ui.shown[0].text.find("channel 3 is not in the file"), std::string::npos);
-    EXPECT_EQ(SubsetProblemForFile(dir.File("rec.kmr"), s, Language::English),
-              "channel 3 is not in the file (its channels: 2, 4, 6, 9).");
-    EXPECT_TRUE(std::filesystem::is_empty(dir.File("part")));
-    // A file that cannot be read is left to the conversion's own message.
-    EXPECT_EQ(SubsetProblemForFile(dir.File("missing.kmr"), s, Language::English), "");
 }
 
 }  // namespace

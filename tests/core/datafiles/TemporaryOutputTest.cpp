@@ -15,7 +15,7 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-TEST(TemporaryOutput, TheFinalNameAppearsOnlyWhenTheFileIsComplete) {
+TEST(TemporaryOutput, TheFinalNameAppearsOnlyWhenTheFileIsCompleteADiscardedFileLeavesNothing) {
     TempDir dir;
     const std::string final = dir.File("out.csv");
     TemporaryOutput out;
@@ -27,22 +27,20 @@ TEST(TemporaryOutput, TheFinalNameAppearsOnlyWhenTheFileIsComplete) {
     EXPECT_EQ(ReadAll(final), "abc");
     EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
     EXPECT_FALSE(out.Pending());
-}
 
-TEST(TemporaryOutput, ADiscardedOrAbandonedFileLeavesNothing) {
-    TempDir dir;
-    const std::string final = dir.File("out.csv");
+    // A discarded or abandoned file leaves nothing.
+    const std::string other = dir.File("other.csv");
     {
-        TemporaryOutput out;
-        ASSERT_TRUE(out.Create(final));
-        out.File().Append("half", 4);
+        TemporaryOutput abandoned;
+        ASSERT_TRUE(abandoned.Create(other));
+        abandoned.File().Append("half", 4);
     }  // never committed
-    EXPECT_FALSE(FileExistsOnDisk(final));
-    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
-    TemporaryOutput out;
-    ASSERT_TRUE(out.Create(final));
-    EXPECT_TRUE(out.Discard());
-    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
+    EXPECT_FALSE(FileExistsOnDisk(other));
+    EXPECT_FALSE(FileExistsOnDisk(other + ".tmp"));
+    TemporaryOutput discarded;
+    ASSERT_TRUE(discarded.Create(other));
+    EXPECT_TRUE(discarded.Discard());
+    EXPECT_FALSE(FileExistsOnDisk(other + ".tmp"));
 }
 
 TEST(TemporaryOutput, ATemporaryFileLeftBehindIsNeverTouchedAndAnExistingFileNeverReplaced) {

@@ -56,6 +56,10 @@ TEST(ChartLayoutTest, shortRowsGetTheCompactPanelAndFewerYNumbers) {
     EXPECT_TRUE(ten.scrolls);
     EXPECT_GT(one.rows[0].yTicks, ten.rows[0].yTicks);
     EXPECT_GE(ten.rows[0].yTicks, 1);
+    // The smallest main window holds a row and its panel.
+    const WindowSize s = MinimumMainWindowSize(17);
+    EXPECT_GE(s.width, 480);
+    EXPECT_GE(s.height, MinimumChartRowHeight(kEnglish) + 150);
 }
 
 TEST(ChartLayoutTest, axisNumbersOfALargeFontKeepTheirRoom) {
@@ -67,12 +71,6 @@ TEST(ChartLayoutTest, axisNumbersOfALargeFontKeepTheirRoom) {
     EXPECT_GE(p.rows[0].insets.Left, kLarge.yLabelWidth + 5);
     EXPECT_GE(p.rows[0].insets.Top, kLarge.axisLineHeight / 2);
     EXPECT_LT(p.rows[0].insets.Bottom, bottom.insets.Bottom);
-}
-
-TEST(ChartLayoutTest, minimumWindowHoldsARowAndItsPanel) {
-    const WindowSize s = MinimumMainWindowSize(17);
-    EXPECT_GE(s.width, 480);
-    EXPECT_GE(s.height, MinimumChartRowHeight(kEnglish) + 150);
 }
 
 }  // namespace

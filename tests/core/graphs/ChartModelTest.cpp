@@ -34,6 +34,12 @@ GraphConditions TwoChannelGraphs() {
     return g;
 }
 
+std::array<float, kCharts> Values(float v) {
+    std::array<float, kCharts> a;
+    a.fill(v);
+    return a;
+}
+
 // A record loaded into a channel: by default n samples 0, 1, 2, ... (raw) into channel 1 at 1 ms.
 struct RecordFixture {
     GraphConditions g = TwoChannelGraphs();
@@ -126,50 +132,43 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
     f.m.Ch(2).Offset = -1.5f;
     f.samples = {-32768, -1, 0, 1, 32767};
     ASSERT_TRUE(f.Load(2, 5));
-    const ChartModel& model = f.model;
-    const auto& samples = f.samples;
-    ASSERT_EQ(model.PointCount(1, 2), 5u);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        EXPECT_EQ(model.SeriesX(1, 2)[i], static_cast<double>(i) * 0.5 * 0.001);
-        EXPECT_EQ(model.SeriesY(1, 2)[i],
-                  static_cast<double>(samples[i]) * static_cast<double>(0.001f) - 1.5);
+    ASSERT_EQ(f.model.PointCount(1, 2), 5u);
+    for (std::size_t i = 0; i < f.samples.size(); ++i) {
+        EXPECT_EQ(f.model.SeriesX(1, 2)[i], static_cast<double>(i) * 0.5 * 0.001);
+        EXPECT_EQ(f.model.SeriesY(1, 2)[i],
+                  static_cast<double>(f.samples[i]) * static_cast<double>(0.001f) - 1.5);
     }
     // Series 1 shows the whole record until a window is chosen.
-    EXPECT_EQ(model.PointCount(1, 1), 5u);
+    EXPECT_EQ(f.model.PointCount(1, 1), 5u);
     // Points read one by one and copied out in a block are the same numbers.
     std::vector<double> x(3), y(3);
-    EXPECT_EQ(model.CopyPoints(1, 1, 3, 3, x.data(), y.data()), 2u);  // clipped to the series
-    EXPECT_EQ(x[0], model.X(1, 2, 3));
-    EXPECT_EQ(y[1], model.Y(1, 1, 4));
-    EXPECT_EQ(model.CopyPoints(1, 2, 5, 1, x.data(), nullptr), 0u);
+    EXPECT_EQ(f.model.CopyPoints(1, 1, 3, 3, x.data(), y.data()), 2u);  // clipped to the series
+    EXPECT_EQ(x[0], f.model.X(1, 2, 3));
+    EXPECT_EQ(y[1], f.model.Y(1, 1, 4));
+    EXPECT_EQ(f.model.CopyPoints(1, 2, 5, 1, x.data(), nullptr), 0u);
     // Never reads past the samples given, whatever count is asked for.
     ASSERT_TRUE(f.Load(2, 9));
-    EXPECT_EQ(model.PointCount(1, 2), 5u);
+    EXPECT_EQ(f.model.PointCount(1, 2), 5u);
 }
 
 TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
-    std::vector<std::int16_t> samples(25000, 7);
-    ChartModel model;
-    Progress progress;
-    progress.MaxPBCount = 10;
+    RecordFixture f;
+    f.samples.assign(25000, 7);
+    f.progress.MaxPBCount = 10;
     testing::FakeProgress view;
-    RunStatus status = RunStatus::Ok;
-
-    ASSERT_TRUE(model.LoadRecordSeries(1, samples, 25000, m, g, progress, view, status));
+    ASSERT_TRUE(f.model.LoadRecordSeries(1, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
     EXPECT_EQ(view.looks, 2);
-    EXPECT_EQ(progress.ProgressStep, 2);
-    EXPECT_EQ(progress.ProgressCounter, 5000);  // carried over to the next channel
+    EXPECT_EQ(f.progress.ProgressStep, 2);
+    EXPECT_EQ(f.progress.ProgressCounter, 5000);  // carried over to the next channel
     EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
 
     // The second channel completes the half block first: its first yield comes after 5000 samples.
     view.cancelAt = 3;
-    EXPECT_FALSE(model.LoadRecordSeries(2, samples, 25000, m, g, progress, view, status));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    EXPECT_EQ(model.PointCount(1, 2), 5000u);  // the points filled so far remain
-    EXPECT_EQ(model.PointCount(1, 1), 5000u);
-    EXPECT_EQ(progress.ProgressStep, 2);
+    EXPECT_FALSE(f.model.LoadRecordSeries(2, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
+    EXPECT_EQ(f.status, RunStatus::Cancelled);
+    EXPECT_EQ(f.model.PointCount(1, 2), 5000u);  // the points filled so far remain
+    EXPECT_EQ(f.model.PointCount(1, 1), 5000u);
+    EXPECT_EQ(f.progress.ProgressStep, 2);
 }
 
 TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
@@ -195,39 +194,43 @@ TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
 
 TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
     RecordFixture f;
-    MeasConditions& m = f.m;
-    m.Ch(1).Coeff = 0.5f;
-    m.Ch(1).Offset = 1.0f;
-    m.Ch(1).Point = 2;
-    ChartModel& model = f.model;
+    f.m.Ch(1).Coeff = 0.5f;
+    f.m.Ch(1).Offset = 1.0f;
+    f.m.Ch(1).Point = 2;
     f.samples = {4, -6, 10, 3, 2};
     ASSERT_TRUE(f.Load(1, 5));
-    model.ShowRecordWindow(0);
-    model.ShowRecordStatistics(0, 5, m);
-    EXPECT_EQ(model.Labels(0).Moni, kNoValueText);
-    EXPECT_EQ(model.Labels(0).Max, "6.00");
-    EXPECT_EQ(model.Labels(0).Min, "-2.00");
-    EXPECT_EQ(model.Labels(0).Range, "8.00");
+    f.model.ShowRecordWindow(0);
+    f.model.ShowRecordStatistics(0, 5, f.m);
+    EXPECT_EQ(f.model.Labels(0).Moni, kNoValueText);
+    EXPECT_EQ(f.model.Labels(0).Max, "6.00");
+    EXPECT_EQ(f.model.Labels(0).Min, "-2.00");
+    EXPECT_EQ(f.model.Labels(0).Range, "8.00");
 
     // A negative coefficient turns the largest sample into the smallest value.
-    m.Ch(1).Coeff = -0.5f;
+    f.m.Ch(1).Coeff = -0.5f;
     ASSERT_TRUE(f.Load(1, 5));
-    model.ShowRecordStatistics(0, 5, m);
-    EXPECT_EQ(model.Labels(0).Max, "4.00");
-    EXPECT_EQ(model.Labels(0).Min, "-4.00");
+    f.model.ShowRecordStatistics(0, 5, f.m);
+    EXPECT_EQ(f.model.Labels(0).Max, "4.00");
+    EXPECT_EQ(f.model.Labels(0).Min, "-4.00");
 
-    model.ShowRecordStatistics(0, 0, m);  // no samples
-    EXPECT_EQ(model.Labels(0).Max, kNoValueText);
-    EXPECT_EQ(model.Labels(0).Range, kNoValueText);
+    f.model.ShowRecordStatistics(0, 0, f.m);  // no samples
+    EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
+    EXPECT_EQ(f.model.Labels(0).Range, kNoValueText);
 }
 
-TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorReset) {
+TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorResetAndTheMonitorStartsAnEmptyStrip) {
     RecordFixture f(1000);
     f.model.MarkTriggerTime(4, 250, 2.0f, f.g);
     EXPECT_TRUE(f.model.Mark(4).on);
     EXPECT_DOUBLE_EQ(f.model.Mark(4).x, 0.5);
     f.model.ResetMonitorGraphs(f.g, f.m, kUnits);
     EXPECT_FALSE(f.model.Mark(4).on);
+    ASSERT_TRUE(f.Load(1, 1000));  // a record shown, then the monitor
+    f.model.SetGraphMode(kMonitorMode);
+    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
+    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
+    EXPECT_EQ(f.model.MonitorPointCount(), 1);
+    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
 }
 
 // --- Axes -----------------------------------------------------------------------------------------
@@ -238,7 +241,7 @@ TEST(ChartModelTest, DecimalsCountTenfoldSteps) {
     for (const auto& [v, decimals] : cases) EXPECT_EQ(DecimalsFor(v), decimals) << v;
 }
 
-TEST(ChartModelTest, FixedYAxisFromItsDivisions) {
+TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     GraphConditions g = TwoChannelGraphs();
     g.Ch[1].AutoScale = 0;
     g.Ch[1].YscaleMax = 1.0;
@@ -246,7 +249,7 @@ TEST(ChartModelTest, FixedYAxisFromItsDivisions) {
     g.Ch[1].YscaleDiv = 4;
     g.X.XtimeFactor = 1.0;
     ChartModel model;
-    model.ConfigureGraphAxes(g);
+    model.ConfigureGraphAxes(g);  // monitor mode: the time axis is never automatic
     EXPECT_EQ(g.X.XtimeFactor, 0.001);
     const AxisSettings& y = model.YAxis(1);
     EXPECT_FALSE(y.automatic);
@@ -257,25 +260,17 @@ TEST(ChartModelTest, FixedYAxisFromItsDivisions) {
     // Channel 1 keeps the automatic scale and grid.
     EXPECT_TRUE(model.YAxis(0).automatic);
     EXPECT_EQ(model.YAxis(0).grid, GridMode::Automatic);
-
-    g.Ch[1].Ygrid = 0;
-    g.Ch[1].YscaleDiv = 0;  // read unchecked from a file: one division, no division by zero
-    model.ConfigureGraphAxes(g);
-    EXPECT_EQ(model.YAxis(1).spacing, 1.0);
-    EXPECT_EQ(model.YAxis(1).grid, GridMode::Off);
-}
-
-TEST(ChartModelTest, XAxisByModeAndAutoScale) {
-    GraphConditions g = TwoChannelGraphs();
-    ChartModel model;
-    model.ConfigureGraphAxes(g);  // monitor mode: never automatic
     EXPECT_FALSE(model.XAxis(0).automatic);
     EXPECT_EQ(model.XAxis(0).max, 10.0);
     EXPECT_EQ(model.XAxis(0).spacing, 1.0);
     EXPECT_EQ(model.XAxis(0).grid, GridMode::Fixed);
 
+    g.Ch[1].Ygrid = 0;
+    g.Ch[1].YscaleDiv = 0;  // read unchecked from a file: one division, no division by zero
     model.SetGraphMode(kRecordedMode);
     model.ConfigureGraphAxes(g);
+    EXPECT_EQ(model.YAxis(1).spacing, 1.0);
+    EXPECT_EQ(model.YAxis(1).grid, GridMode::Off);
     EXPECT_TRUE(model.XAxis(0).automatic);
     EXPECT_EQ(model.XAxis(0).grid, GridMode::Automatic);
 
@@ -295,16 +290,13 @@ TEST(ChartModelTest, XAxisByModeAndAutoScale) {
 
 // --- Monitor strip --------------------------------------------------------------------------------
 
-std::array<float, kCharts> Values(float v) {
-    std::array<float, kCharts> a;
-    a.fill(v);
-    return a;
-}
-
-TEST(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
+struct MonitorStripTest : ::testing::Test {
     GraphConditions g = TwoChannelGraphs();  // span 10 s, pitch 5 s
     MeasConditions m;
     ChartModel model;
+};
+
+TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
     model.ResetAllGraphs(g, m, kUnits);
     const std::uint32_t t0 = 4000000000u;  // the millisecond counter wraps during this strip
 
@@ -335,12 +327,9 @@ TEST(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
     EXPECT_EQ(model.PointCount(7, 1), 3u);
 }
 
-TEST(MonitorStripTest, LongPauseMovesTheWindowInWholePitches) {
-    GraphConditions g = TwoChannelGraphs();
+TEST_F(MonitorStripTest, LongPauseMovesTheWindowInWholePitches) {
     g.X.Xspace = 10;
     g.X.Xpich = 3;
-    MeasConditions m;
-    ChartModel model;
     model.ResetAllGraphs(g, m, kUnits);
     model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
     model.UpdateMonitorGraphs(g, m, 3600000, Values(1.0f));  // an hour later
@@ -353,12 +342,9 @@ TEST(MonitorStripTest, LongPauseMovesTheWindowInWholePitches) {
     EXPECT_EQ(model.SeriesX(0, 1).front(), 3600.0);
 }
 
-TEST(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
+TEST_F(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
     m.Ch(1).Point = 1;
     m.Ch(2).Point = 0;
-    ChartModel model;
     model.ResetAllGraphs(g, m, kUnits);
     std::array<float, kCharts> v = Values(kNoValue);
     v[0] = 246.5f;
@@ -376,12 +362,9 @@ TEST(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
     EXPECT_EQ(model.Labels(2).Moni, kNoValueText);
 }
 
-TEST(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
+TEST_F(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {
     m.Ch(3).OnOff = 0;
     m.Ch(2).Unit = 3;
-    ChartModel model;
     model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
     model.UpdateMonitorGraphs(g, m, 20000, Values(1.0f));
     ASSERT_NE(g.X.XscaleMaxM, 10.0);
@@ -402,15 +385,12 @@ TEST(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {
     EXPECT_EQ(model.Labels(0).Min, "7");  // the (0, 0) point is gone from the extent too
 }
 
-TEST(MonitorStripTest, ExtentFollowsTheStripExactly) {
+TEST_F(MonitorStripTest, ExtentFollowsTheStripExactly) {
     // Against a brute-force maximum and minimum over what the strip holds, with drops, markers
     // and equal values.
-    GraphConditions g = TwoChannelGraphs();
     g.X.Xspace = 2;
     g.X.Xpich = 1;
-    MeasConditions m;
     m.Ch(1).Point = 0;
-    ChartModel model;
     model.ResetAllGraphs(g, m, kUnits);
     std::mt19937 rng(42);
     std::uniform_int_distribution<int> d(-20, 20);
@@ -433,11 +413,9 @@ TEST(MonitorStripTest, ExtentFollowsTheStripExactly) {
     }
 }
 
-TEST(MonitorStripTest, OneBatchPerTickWithIncrementalChanges) {
-    GraphConditions g = TwoChannelGraphs();
-    MeasConditions m;
+TEST_F(MonitorStripTest, OneBatchPerTickWithIncrementalChanges) {
     RecordingView view;
-    ChartModel model(&view);
+    model.SetView(&view);
     model.ResetAllGraphs(g, m, kUnits);
     EXPECT_EQ(view.ended, 1);  // nested batches end once
     for (std::uint32_t t = 0; t <= 10000; t += 1000) model.UpdateMonitorGraphs(g, m, t, Values(1.0f));
@@ -453,25 +431,16 @@ TEST(MonitorStripTest, OneBatchPerTickWithIncrementalChanges) {
     EXPECT_TRUE(view.last.axes.all());
 }
 
-TEST(MonitorStripTest, RecordShownThenMonitorStartsAnEmptyStrip) {
-    RecordFixture f(1000);
-    f.model.SetGraphMode(kMonitorMode);
-    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
-    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
-    EXPECT_EQ(f.model.MonitorPointCount(), 1);
-    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
-}
-
 // --- Layout -----------------------------------------------------------------------------------
 
-TEST(GraphLayoutTest, OnlyChannel3TakesTheWholeAreaAsBottomRow) {
+TEST(GraphLayoutTest, RowsStackInChannelOrderAndSpreadLabelsWhenLow) {
     GraphConditions g;
-    g.Ch[2].Use = 1;
+    g.Ch[2].Use = 1;  // channel 3 alone takes the whole area as the bottom row
     PanelMetrics pm;
     pm.AvailableHeight = 6000;
     pm.AvailableWidth = 9000;
     ChartModel model;
-    const GraphLayout l = model.Layout(g, pm);
+    GraphLayout l = model.Layout(g, pm);
     EXPECT_EQ(model.Visible(), (VisibleGraphs{2, 2, 1}));
     ASSERT_EQ(l.Rows.size(), 1u);
     const GraphRow& r = l.Rows[0];
@@ -485,15 +454,11 @@ TEST(GraphLayoutTest, OnlyChannel3TakesTheWholeAreaAsBottomRow) {
     EXPECT_EQ(r.GraphWidth, 9000.0 - 1740.0);
     EXPECT_TRUE(l.Shown.test(2));
     EXPECT_EQ(l.Shown.count(), 1u);
-}
 
-TEST(GraphLayoutTest, RowsStackInChannelOrderAndSpreadLabelsWhenLow) {
-    GraphConditions g;
+    g = GraphConditions{};
     for (int i : {0, 4, 9}) g.Ch[static_cast<std::size_t>(i)].Use = 1;
-    PanelMetrics pm;
     pm.AvailableHeight = 3000;
-    pm.AvailableWidth = 9000;
-    const GraphLayout l = LayoutGraphPanels(g, pm);
+    l = LayoutGraphPanels(g, pm);
     EXPECT_EQ(l.Visible, (VisibleGraphs{0, 9, 3}));
     ASSERT_EQ(l.Rows.size(), 3u);
     const double h = (3000.0 - 45 * 15) / 3 + 150;  // 925 twips < 6 lines of 195

@@ -16,25 +16,26 @@ struct RampFixture {
     GraphConditions g;
     MeasConditions m;
     ChartModel model;
-    std::vector<std::int16_t> raw;
+    std::vector<std::int16_t> raw = std::vector<std::int16_t>(1000);
+    Progress progress;
+    NullProgressView progressView;
+    RunStatus status = RunStatus::Ok;
 
-    explicit RampFixture(std::size_t n = 1000) : raw(n) {
-        for (std::size_t i = 0; i < n; ++i) raw[i] = static_cast<std::int16_t>(i);
+    RampFixture() {
+        for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<std::int16_t>(i);
         g.Ch[0].Use = g.Ch[1].Use = 1;
         m.SmpClk = 1.0f;
         m.Ch(1).Coeff = 0.5f;
         m.Ch(1).Offset = 1.0f;
         m.Ch(1).Point = 1;
-        Progress progress;
-        NullProgressView view;
-        RunStatus status = RunStatus::Ok;
         model.SetGraphMode(kRecordedMode);
         model.ClearAllSeries();
-        model.LoadRecordSeries(1, raw, static_cast<std::int32_t>(n), m, g, progress, view, status);
-        model.ClearChannelGraph(2, static_cast<std::int32_t>(n), m.SmpClk, g);
-        model.LoadRecordSeries(3, raw, static_cast<std::int32_t>(n), m, g, progress, view, status);
+        Load(1);
+        model.ClearChannelGraph(2, 1000, m.SmpClk, g);
+        Load(3);
         model.ConfigureGraphAxes(g);
     }
+    void Load(int channel) { model.LoadRecordSeries(channel, raw, 1000, m, g, progress, progressView, status); }
 };
 
 TEST(ChartNavigationTest, CursorsSnapToSamplesAndReadOutValuesAndDifferences) {
@@ -53,6 +54,10 @@ TEST(ChartNavigationTest, CursorsSnapToSamplesAndReadOutValuesAndDifferences) {
     PlaceCursor(f.model, 0, -3.0, false, one);  // left of the record: its first sample
     EXPECT_EQ(one.a, 0.0);
     EXPECT_EQ(CursorReadout(f.model, f.m, one)[0], (CursorPanelTexts{"A 1.0", "", "", ""}));
+    // The pointer's reading names channel, time and value.
+    EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");
+    EXPECT_EQ(ReadingAt(f.model, f.m, 1, 0.3).text, "Ch. 2  t = 0.000 s  y = ----");
+    EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
 }
 
 TEST(ChartNavigationTest, KeysStepTheCursorsAndTheTableSumsUpBetweenThem) {
@@ -77,14 +82,7 @@ TEST(ChartNavigationTest, KeysStepTheCursorsAndTheTableSumsUpBetweenThem) {
     EXPECT_EQ(t.rows[1], (CursorTableRow{2, "----", "----", "----", "----", "----", "----"}));
 }
 
-TEST(ChartNavigationTest, PointerReadingNamesChannelTimeAndValue) {
-    RampFixture f;
-    EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");
-    EXPECT_EQ(ReadingAt(f.model, f.m, 1, 0.3).text, "Ch. 2  t = 0.000 s  y = ----");
-    EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
-}
-
-TEST(ChartNavigationTest, ConfiguredRangesFollowFixedOrAutomaticAxes) {
+TEST(ChartNavigationTest, ConfiguredRangesFollowTheAxesAndZoomStopsAtFourSamples) {
     RampFixture f;
     EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.0, SampleTime(999, 1.0f, 0.001)}));
     const AxisRange y = ConfiguredYRange(f.model, 0);
@@ -100,10 +98,7 @@ TEST(ChartNavigationTest, ConfiguredRangesFollowFixedOrAutomaticAxes) {
     EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.2, 0.5}));
     EXPECT_EQ(ConfiguredYRange(f.model, 0), (AxisRange{-7.0, 7.0}));
     EXPECT_EQ(ConfiguredYRange(f.model, 4), (AxisRange{0.0, 1.0}));  // no data
-}
-
-TEST(ChartNavigationTest, ZoomKeepsThePointUnderThePointerAndStopsAtFourSamples) {
-    RampFixture f;
+    // Zoom keeps the point under the pointer and stops at four samples.
     const double minWidth = MinimumXWidth(f.model, 0);
     EXPECT_DOUBLE_EQ(minWidth, 0.004);
     const AxisRange r = ZoomAbout({0.0, 1.0}, 0.25, 0.5, minWidth);
@@ -235,10 +230,7 @@ TEST(ChartsPresenterTest, OffARecordNothingIsTakenAndANewRecordEndsZoomAndCursor
     f.Click(0.3);
     f.Click(0.35, true);
     f.ranges.clear();
-    Progress progress;
-    NullProgressView view;
-    RunStatus status = RunStatus::Ok;
-    f.model.LoadRecordSeries(1, f.raw, 1000, f.m, f.g, progress, view, status);  // a new record
+    f.Load(1);  // a new record
     EXPECT_FALSE(f.p.Zoomed());
     EXPECT_EQ(f.p.YRange(0), ConfiguredYRange(f.model, 0));
     EXPECT_EQ(f.p.Cursors(), CursorTimes{});

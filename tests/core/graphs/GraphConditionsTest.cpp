@@ -55,7 +55,7 @@ TEST(GraphConditions, DivisionCountOutside16BitsStopsTheReading) {
     EXPECT_EQ(ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 8));
 }
 
-TEST(GraphConditions, ApplyingTheFormRestartsTheMonitorWindow) {
+TEST(GraphConditions, ApplyingTheFormRestartsTheMonitorWindowAndTheAutoXRangeEndsAtTheLastSample) {
     GraphConditions g = Defaults();
     g.X.XscaleMinM = 40;
     g.X.XscaleMaxM = 50;
@@ -69,10 +69,7 @@ TEST(GraphConditions, ApplyingTheFormRestartsTheMonitorWindow) {
     EXPECT_EQ(g.X.XscaleMaxM, 25.0);
     EXPECT_EQ(g.Ch[3].Use, 1);
     EXPECT_EQ(g.X.Xspace, 25);
-}
 
-TEST(GraphConditions, AutoXRangeIsTheTimeOfTheLastSample) {
-    GraphConditions g = Defaults();
     AutoXRange(g, 1000, 1.0f);
     EXPECT_DOUBLE_EQ(g.X.XscaleMaxG, 0.999);
     AutoXRange(g, 2001, 0.05f);

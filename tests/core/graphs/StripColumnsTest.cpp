@@ -65,12 +65,9 @@ TEST(StripColumnsTest, EachColumnDrawsItsExtremesAndGapsStayGaps) {
     }
     EXPECT_EQ(drawn.size(), expected);
     EXPECT_LT(drawn.size(), points.size() / 2);  // thinned, not copied
-}
-
-TEST(StripColumnsTest, WithoutAWidthEveryPointIsDrawn) {
-    StripColumns strip;
+    // Without a width every point is drawn.
     strip.Reset(0.0);
-    std::vector<StripColumns::Point> drawn;
+    drawn.clear();
     for (int i = 0; i < 10; ++i) Apply(drawn, strip.Add(i * 0.05, i % 3));
     EXPECT_EQ(drawn.size(), 10u);
 }

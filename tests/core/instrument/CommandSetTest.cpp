@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Models, IdentifyTest,
                                     std::to_string(info.param.memory);
                          });
 
-TEST(CommandSetTest, IdentifyWithAChannelGap) {
+TEST(CommandSetTest, IdentifyWithAChannelGapOrNone) {
     Link l("sim:time=instant,channels=0110100001");
     l.cs.IdentifyInstrument();
     EXPECT_EQ(l.id.InstalledChannelText, "0110100001");
@@ -129,17 +129,14 @@ TEST(CommandSetTest, IdentifyWithAChannelGap) {
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(l.m.Ch(n).Installed, std::string("0110100001")[static_cast<std::size_t>(n - 1)] == '1' ? 1 : 0) << n;
     EXPECT_TRUE(l.ui.shown.empty());
-}
-
-TEST(CommandSetTest, NoInstalledChannel) {
-    Link l("sim:time=instant,fault=nochannel");
-    l.ui.splashShowing = true;
-    l.cs.IdentifyInstrument();
-    EXPECT_EQ(l.id.InstalledChannelText, "0000000000");
-    EXPECT_EQ(l.id.FirstInstalledChannel, 0);
+    Link none("sim:time=instant,fault=nochannel");
+    none.ui.splashShowing = true;
+    none.cs.IdentifyInstrument();
+    EXPECT_EQ(none.id.InstalledChannelText, "0000000000");
+    EXPECT_EQ(none.id.FirstInstalledChannel, 0);
     // The message itself: RouteFaults.NoChannel*; the splash never hides it.
-    ASSERT_EQ(l.ui.shown.size(), 1u);
-    EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
+    ASSERT_EQ(none.ui.shown.size(), 1u);
+    EXPECT_FALSE(none.ui.shown[0].splashTopmostWhileShown);
 }
 
 TEST(CommandSetTest, RemoteSensingRefusedStopsInitialiseAndIdentify) {
@@ -182,16 +179,6 @@ TEST(CommandSetTest, VersionFailureStopsIdentification) {
     l.cs.IdentifyInstrument();
     EXPECT_EQ(l.status, RunStatus::CommFailed);
     EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "VER", "VER", "VER"}));
-}
-
-// --- initialisation ----------------------------------------------------------------------------
-
-TEST(CommandSetTest, InitialiseSendsDateThenTime) {
-    Link l;
-    l.cs.InitialiseInstrument();
-    EXPECT_EQ(l.status, RunStatus::Ok);
-    EXPECT_EQ(l.Sent(), (Wire{"SET1", "DTE26;03;09", "TME07;05;00"}));
-    // A refused date: RouteFaults.DateRefused* and StartupFailure/Initialise.
 }
 
 // --- download ----------------------------------------------------------------------------------
@@ -272,11 +259,15 @@ TEST(CommandSetTest, RefusedInputModeOfA530AFailsTheDownload) {
     EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "B.V3", "B.V3", "B.V3"}));
 }
 
-// --- trigger time ------------------------------------------------------------------------------
+// --- initialisation and trigger time -----------------------------------------------------------
 
-TEST(CommandSetTest, TriggerTimeGetsItsCentury) {
+// Initialisation sends the date, then the time (a refused date: RouteFaults.DateRefused* and
+// StartupFailure/Initialise); the trigger time read afterwards gets its century.
+TEST(CommandSetTest, InitialiseSendsDateThenTimeAndTheTriggerTimeGetsItsCentury) {
     Link l;
     l.cs.InitialiseInstrument();
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.Sent(), (Wire{"SET1", "DTE26;03;09", "TME07;05;00"}));
     EXPECT_EQ(l.cs.ReadTriggerTime(), "");  // no recording yet
     EXPECT_EQ(l.status, RunStatus::CommFailed);
     // A record without its trigger time is not transferred: the user is told.

@@ -67,14 +67,6 @@ TEST(ReplyCutTest, CutThenTrimAgainstTrimThenCut) {
     EXPECT_EQ(CutThenTrim("END\r\nxyz\r"), "END");
 }
 
-TEST(CommandTransportTest, EndIsAcceptedAtOnce) {
-    SimLink l;
-    EXPECT_EQ(l.transport.SendCommand("SET1", 1), "END");
-    EXPECT_EQ(l.bus.Writes(), std::vector<std::string>{"SET1\r\n"});
-    EXPECT_EQ(l.status, RunStatus::Ok);
-    EXPECT_TRUE(l.ui.shown.empty());
-}
-
 TEST(CommandTransportTest, ErrorReplyWithRetryIsSentAttemptsTimesThenReported) {
     SimLink l("sim:fault=EOC:ERR-012");
     l.ui.pointer = Pointer::Hourglass;
@@ -101,7 +93,8 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
         RunStatus status;
         double simSeconds;  // spent in timeouts
     };
-    for (const Case& c : {Case{"sim:fault=EOC:ERR-012", "EOC", 3, 0, "ERR-012", 1, RunStatus::Ok, 0},
+    for (const Case& c : {Case{"sim:time=instant", "SET1", 3, 1, "END", 1, RunStatus::Ok, 0},
+                          Case{"sim:fault=EOC:ERR-012", "EOC", 3, 0, "ERR-012", 1, RunStatus::Ok, 0},
                           Case{"sim:fault=EOC:ERR-012:2", "EOC", 3, 1, "+000000", 3, RunStatus::Ok, 0},
                           Case{"sim:fault=EOC:ERR-012", "EOC", 1, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
                           Case{"sim:fault=EOC:ERR-012", "EOC", 0, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
@@ -117,19 +110,19 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
     }
 }
 
-TEST(CommandTransportTest, NumberHeadsAcceptedOthersRefused) {
+// A reply is read with one read of 250 bytes; a number head is an answer, a lone sign, other
+// characters and a line without CR are failed attempts.
+TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250Bytes) {
     ScriptLink l;
     l.bus.Reply("+0001234\r\n");
     EXPECT_EQ(l.transport.SendCommand("EOC", 1), "+0001234");
-    EXPECT_EQ(l.bus.writes.size(), 1u);
+    EXPECT_EQ(l.bus.calls, (std::vector<std::string>{"ibwrt", "ibrd 250"}));
     for (int i = 0; i < 3; ++i) l.bus.Reply("12A\r\n");
     EXPECT_EQ(l.transport.SendCommand("EOC", 1), "12A");
     EXPECT_EQ(l.bus.writes.size(), 4u);
     EXPECT_EQ(l.status, RunStatus::CommFailed);
-}
-
-TEST(CommandTransportTest, LoneSignAndLineWithoutCrAreFailedAttempts) {
-    ScriptLink l;
+    l.bus.writes.clear();
+    l.status = RunStatus::Ok;
     l.bus.Reply("+\r\n");
     l.bus.Reply(std::string(300, '1'));  // no CR in the 250 bytes read
     l.bus.Reply("END\r\n");
@@ -138,13 +131,6 @@ TEST(CommandTransportTest, LoneSignAndLineWithoutCrAreFailedAttempts) {
     EXPECT_EQ(l.status, RunStatus::Ok);
     l.bus.Reply(std::string(300, '1'));
     EXPECT_EQ(l.transport.SendCommand("EOC", 0), "");  // a cut-off line is no reply
-}
-
-TEST(CommandTransportTest, ReadsAreOf250Bytes) {
-    ScriptLink l;
-    l.bus.Reply("END\r\n");
-    l.transport.SendCommand("RES", 1);
-    EXPECT_EQ(l.bus.calls, (std::vector<std::string>{"ibwrt", "ibrd 250"}));
 }
 
 TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
@@ -184,7 +170,9 @@ TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {
     EXPECT_EQ(dead.ui.nonTopmostCalls, 0);  // no splash handling here
 }
 
-TEST(CommandTransportTest, BlockWordsAreBigEndianSigned) {
+// Block words are big-endian and signed; a failed write of BDT is a send failure that leaves the
+// destination alone.
+TEST(CommandTransportTest, BlockWordsAreBigEndianSignedAndABdtWriteFailureIsASendFailure) {
     ScriptLink l;
     l.bus.Reply("END\r\n");
     l.bus.reads.push_back({std::string("\xFF\xFE\x00\x01\x80\x00", 6), kIbEND | kIbCMPL, 0});
@@ -194,6 +182,14 @@ TEST(CommandTransportTest, BlockWordsAreBigEndianSigned) {
     EXPECT_EQ(dest, (std::vector<std::int16_t>{77, 77, 77, 77, 77, -2, 1, -32768, 77, 77}));
     EXPECT_EQ(l.status, RunStatus::Ok);
     EXPECT_EQ(l.bus.calls.back(), "ibrd 6");
+    l.bus.Reply("END\r\n");
+    l.bus.writeStatus.push_back({kIbCMPL, 0, 9});
+    l.bus.writeStatus.push_back({kIbERR | kIbCMPL, kENOL, 0});
+    l.transport.ReadMemoryBlock(dest.data(), 0, 2);
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    ASSERT_EQ(l.ui.shown.size(), 1u);
+    EXPECT_EQ(l.ui.shown[0].text, kSendingMessage);
+    EXPECT_EQ(dest[0], 77);
 }
 
 TEST(CommandTransportTest, BlocksLongerThanTheSixteenBitCountArriveWhole) {
@@ -231,20 +227,7 @@ TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
     }
 }
 
-TEST(CommandTransportTest, BdtWriteFailureIsASendFailure) {
-    ScriptLink l;
-    l.bus.Reply("END\r\n");
-    l.bus.writeStatus.push_back({kIbCMPL, 0, 9});
-    l.bus.writeStatus.push_back({kIbERR | kIbCMPL, kENOL, 0});
-    std::int16_t dest[2] = {1, 2};
-    l.transport.ReadMemoryBlock(dest, 0, 2);
-    EXPECT_EQ(l.status, RunStatus::CommFailed);
-    ASSERT_EQ(l.ui.shown.size(), 1u);
-    EXPECT_EQ(l.ui.shown[0].text, kSendingMessage);
-    EXPECT_EQ(dest[0], 1);
-}
-
-TEST(FailureScopeTest, KeepsTheFirstFailedCommandAndShowsNothing) {
+TEST(FailureScopeTest, KeepsTheFirstFailedCommandShowsNothingAndHonoursAStop) {
     SimLink l("sim:fault=EOC:noreply+HLT:noreply");
     {
         FailureScope scope(l.transport);
@@ -257,15 +240,14 @@ TEST(FailureScopeTest, KeepsTheFirstFailedCommandAndShowsNothing) {
     // Without a scope the failure is shown at once, as before.
     l.transport.SendCommand("EOC", 1);
     EXPECT_EQ(l.ui.shown.size(), 1u);
-}
-
-TEST(FailureScopeTest, AStopRequestEndsTheCommandAfterTheAttemptInProgress) {
-    SimLink l("sim:fault=EOC:noreply");
+    // A stop request ends the command after the attempt in progress: one attempt, not three.
+    l.bus.ClearWrites();
+    l.status = RunStatus::Ok;
     l.transport.stopRequested = true;
     FailureScope scope(l.transport);
     l.transport.SendCommand("EOC", 1);
     EXPECT_EQ(l.status, RunStatus::CommFailed);
-    EXPECT_EQ(l.bus.Writes(), std::vector<std::string>{"EOC\r\n"});  // one attempt, not three
+    EXPECT_EQ(l.bus.Writes(), std::vector<std::string>{"EOC\r\n"});
 }
 
 }  // namespace

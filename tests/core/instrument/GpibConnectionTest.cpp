@@ -64,15 +64,26 @@ protected:
     RunStatus status = RunStatus::Ok;
 };
 
-TEST_F(GpibConnectionTest, OpenSequence) {
+TEST_F(GpibConnectionTest, OpenCloseAndReopenSequences) {
     ScriptedBus bus;
     GpibConnection c(bus, settings, ui, status);
+    c.CloseGpibDevice();  // not connected: nothing to do
+    EXPECT_TRUE(bus.calls.empty());
     c.OpenGpibDevice(kT10s);
     EXPECT_EQ(bus.calls, (std::vector<std::string>{"ibdev 20 13", "SendIFC", "DevClear 20", "ibdev 20 13"}));
     EXPECT_EQ(c.GpibConnected(), kTrue);
     EXPECT_EQ(c.DeviceDescriptor(), 1);
     EXPECT_TRUE(ui.shown.empty());
     EXPECT_EQ(status, RunStatus::Ok);
+    // Opened again at another address with the new timeout code.
+    c.CloseGpibDevice();
+    bus.calls.clear();
+    settings.Address = 7;
+    c.OpenGpibDevice(kT30s);
+    EXPECT_EQ(bus.calls.front(), "ibdev 7 14");
+    EXPECT_EQ(bus.calls.back(), "ibdev 7 14");
+    EXPECT_EQ(c.TimeoutCode(), kT30s);
+    EXPECT_TRUE(ui.shown.empty());
 }
 
 TEST_F(GpibConnectionTest, NoListenerAtTheAddress) {
@@ -115,14 +126,6 @@ TEST_F(GpibConnectionTest, FailureAtEachStepStopsThere) {
     }
 }
 
-TEST_F(GpibConnectionTest, CloseWhenNotConnectedDoesNothing) {
-    ScriptedBus bus;
-    GpibConnection c(bus, settings, ui, status);
-    c.CloseGpibDevice();
-    EXPECT_TRUE(bus.calls.empty());
-    EXPECT_TRUE(ui.shown.empty());
-}
-
 TEST_F(GpibConnectionTest, CloseFailureShowsTheReportRetryGoesOnCancelEnds) {
     for (MsgAnswer answer : {MsgAnswer::Retry, MsgAnswer::Cancel}) {
         ScriptedBus bus;
@@ -141,19 +144,6 @@ TEST_F(GpibConnectionTest, CloseFailureShowsTheReportRetryGoesOnCancelEnds) {
         EXPECT_EQ(u.terminated, answer == MsgAnswer::Cancel ? 1 : 0);
         EXPECT_FALSE(c.IsConnected());
     }
-}
-
-TEST_F(GpibConnectionTest, ReopenUsesTheNewTimeoutCode) {
-    ScriptedBus bus;
-    GpibConnection c(bus, settings, ui, status);
-    c.OpenGpibDevice(kT10s);
-    c.CloseGpibDevice();
-    bus.calls.clear();
-    settings.Address = 7;
-    c.OpenGpibDevice(kT30s);
-    EXPECT_EQ(bus.calls.front(), "ibdev 7 14");
-    EXPECT_EQ(bus.calls.back(), "ibdev 7 14");
-    EXPECT_EQ(c.TimeoutCode(), kT30s);
 }
 
 }  // namespace

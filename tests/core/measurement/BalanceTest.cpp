@@ -11,38 +11,27 @@ namespace {
 
 using testing::InstrumentToolsTest;
 
-class BalanceTest : public InstrumentToolsTest {};
+using BalanceTest = InstrumentToolsTest;
 
-TEST_F(BalanceTest, StrainChannelsStartSelectedVoltageAndUnmeasuredDoNot) {
-    StartWith({{1, 2}, {2, 0}, {4, -5}});
+TEST_F(BalanceTest, StrainChannelsStartSelectedVoltageCannotBeAndTheButtonFollowsTheSelection) {
+    StartWith({{1, 2}, {2, 0}, {3, 1}, {4, -5}});
     BalanceTable b(Transport(), h.state.Meas);
     EXPECT_TRUE(b.Selected(1));
     EXPECT_FALSE(b.Selected(2));
-    EXPECT_FALSE(b.Selected(3));
     EXPECT_TRUE(b.Selected(4));
+    EXPECT_FALSE(b.Selected(5));
     EXPECT_TRUE(b.RowEnabled(2));
-    EXPECT_FALSE(b.RowEnabled(3));
+    EXPECT_FALSE(b.RowEnabled(5));
     EXPECT_TRUE(b.BalanceEnabled());
     EXPECT_EQ(b.Labels()[0], "----");
     EXPECT_TRUE(Commands().empty());  // opening sends nothing
-}
-
-TEST_F(BalanceTest, VoltageChannelCannotBeSelected) {
-    StartWith({{1, 2}, {2, 0}});
-    BalanceTable b(Transport(), h.state.Meas);
     b.ClickCell(2);
     EXPECT_FALSE(b.Selected(2));
     EXPECT_EQ(b.Comment1(), "Cannot make balance measurement.");
     EXPECT_EQ(b.Comment2(), "");
-    // A strain click clears the comment.
-    b.ClickCell(1);
+    b.ClickCell(1);  // a strain click clears the comment
     EXPECT_EQ(b.Comment1(), "");
-}
-
-TEST_F(BalanceTest, BalanceButtonFollowsTheSelection) {
-    StartWith({{1, 2}, {3, 1}});
-    BalanceTable b(Transport(), h.state.Meas);
-    b.ClickCell(1);
+    b.ClickCell(4);
     EXPECT_TRUE(b.BalanceEnabled());
     b.ClickCell(3);
     EXPECT_FALSE(b.BalanceEnabled());

@@ -43,7 +43,7 @@ TEST(MonitorDataTest, ReplyLengthMustBeExact) {
     EXPECT_EQ(d, before);  // a refused reply changes nothing
 }
 
-TEST(MonitorDataTest, EngineeringValueIn32BitFloat) {
+TEST(MonitorDataTest, EngineeringValueIn32BitFloatAndItsLabelText) {
     MeasConditions m = ThreeChannels();
     m.Ch(5).Coeff = 2.0f;
     m.Ch(5).Offset = 0.5f;
@@ -56,6 +56,11 @@ TEST(MonitorDataTest, EngineeringValueIn32BitFloat) {
     // float(raw) × Coeff, rounded to float, then + Offset, rounded to float.
     EXPECT_EQ(MonitorValue(32767, 0.1f, 0.3f), static_cast<float>(32767.0f * 0.1f) + 0.3f);
     EXPECT_EQ(MonitorValue(-32768, 1.0f, 0.0f), -32768.0f);
+    // Label texts by decimals, or dashes.
+    EXPECT_EQ(MonitorLabelText(kNoValue, 2), "----");
+    EXPECT_EQ(MonitorLabelText(1.0f, 2), "1.00");  // the float 1.0 is a value, not the marker
+    EXPECT_EQ(MonitorLabelText(-3.0f, 0), "-3");
+    EXPECT_EQ(MonitorLabelText(0.5f, 5), "0.50000");
 }
 
 struct FieldCase {
@@ -85,13 +90,6 @@ INSTANTIATE_TEST_SUITE_P(
                       FieldCase{"SignInside", "+00-123", true}, FieldCase{"Point", "+0012.3", true},
                       FieldCase{"LongWithoutOverflow", "99999999999999999999999", true}),
     [](const auto& info) { return info.param.name; });
-
-TEST(MonitorDataTest, LabelTextByDecimalsOrDashes) {
-    EXPECT_EQ(MonitorLabelText(kNoValue, 2), "----");
-    EXPECT_EQ(MonitorLabelText(1.0f, 2), "1.00");  // the float 1.0 is a value, not the marker
-    EXPECT_EQ(MonitorLabelText(-3.0f, 0), "-3");
-    EXPECT_EQ(MonitorLabelText(0.5f, 5), "0.50000");
-}
 
 }  // namespace
 }  // namespace kmr

@@ -58,40 +58,37 @@ TEST(CalValueEntryTest, OnlyNonNegativeRealNumbers) {
     for (const char* text : {"-5", "1e3", ".", "", "1.2.3"}) EXPECT_EQ(ParseCalValue(text), std::nullopt) << text;
 }
 
-class OutputCalTest : public InstrumentToolsTest {
-protected:
-    std::unique_ptr<OutputCalPresenter> cal;
-};
+using OutputCalTest = InstrumentToolsTest;
 
 TEST_F(OutputCalTest, PlusCalOnChannelOneSendsTheSequence) {
     StartWith({{1, 2}, {3, 2}, {4, 0}});
     h.state.OutputCal[5].Use = 1;  // channel 6 is not measured: its Use goes
-    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
+    OutputCalPresenter cal(Transport(), h.state.Meas, h.state.OutputCal);
     EXPECT_EQ(h.state.OutputCal[5].Use, 0);
-    EXPECT_FALSE(cal->ButtonsEnabled());
-    cal->SetUse(1, true);
-    EXPECT_TRUE(cal->ButtonsEnabled());
-    EXPECT_EQ(cal->EnterValue(1, "1234"), "1230");
-    EXPECT_EQ(cal->DigitsText(1), "1230");
-    EXPECT_EQ(cal->EnterValue(1, "-5"), "1230");  // refused, the previous value stays
-    cal->Click(CalButton::Plus);
+    EXPECT_FALSE(cal.ButtonsEnabled());
+    cal.SetUse(1, true);
+    EXPECT_TRUE(cal.ButtonsEnabled());
+    EXPECT_EQ(cal.EnterValue(1, "1234"), "1230");
+    EXPECT_EQ(cal.DigitsText(1), "1230");
+    EXPECT_EQ(cal.EnterValue(1, "-5"), "1230");  // refused, the previous value stays
+    cal.Click(CalButton::Plus);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET 1", "CAL1230", "RES", "SET 1", "SET 3", "SET 4"}));
-    EXPECT_EQ(cal->ActiveButton(), CalButton::Plus);
-    EXPECT_FALSE(cal->BoxesEnabled(1));
+    EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
+    EXPECT_FALSE(cal.BoxesEnabled(1));
     // Switching to -Cal starts it directly.
     h.bus->log.clear();
-    cal->Click(CalButton::Minus);
+    cal.Click(CalButton::Minus);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET 1", "CAL-1230", "RES", "SET 1", "SET 3", "SET 4"}));
-    EXPECT_EQ(cal->ActiveButton(), CalButton::Minus);
+    EXPECT_EQ(cal.ActiveButton(), CalButton::Minus);
     h.bus->log.clear();
-    cal->Click(CalButton::Zero);
+    cal.Click(CalButton::Zero);
     EXPECT_EQ(Commands()[2], "CAL 0");
     // The active button again ends the output.
     h.bus->log.clear();
-    cal->Click(CalButton::Zero);
+    cal.Click(CalButton::Zero);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
-    EXPECT_FALSE(cal->ActiveButton());
-    EXPECT_TRUE(cal->BoxesEnabled(1));
+    EXPECT_FALSE(cal.ActiveButton());
+    EXPECT_TRUE(cal.BoxesEnabled(1));
     EXPECT_TRUE(h.ui.shown.empty());
 }
 
@@ -115,17 +112,17 @@ TEST_F(OutputCalTest, EveryCloseSendsMonThenSavesOnce) {
 
 TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
     StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CAL1230:noreply");
-    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
-    cal->SetUse(1, true);
-    cal->SetUse(2, true);
-    cal->EnterValue(1, "1234");
-    cal->Click(CalButton::Plus);
+    OutputCalPresenter cal(Transport(), h.state.Meas, h.state.OutputCal);
+    cal.SetUse(1, true);
+    cal.SetUse(2, true);
+    cal.EnterValue(1, "1234");
+    cal.Click(CalButton::Plus);
     const auto cmds = Commands();
     EXPECT_EQ(cmds.back(), "CAL1230");
     EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SET 2"), 0);
     // Marked on only when the instrument accepted the commands.
-    EXPECT_FALSE(cal->ActiveButton().has_value());
-    EXPECT_FALSE(cal->CalibrationActive());
+    EXPECT_FALSE(cal.ActiveButton().has_value());
+    EXPECT_FALSE(cal.CalibrationActive());
     ASSERT_EQ(h.ui.shown.size(), 1u);
     EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"}));
 }
@@ -133,16 +130,16 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
 TEST_F(OutputCalTest, NegativeCoefficientSendsOneSign) {
     StartWith({{1, 2}});
     h.state.Meas.Ch(1).Coeff = -1.0f;
-    cal = std::make_unique<OutputCalPresenter>(Transport(), h.state.Meas, h.state.OutputCal);
-    cal->SetUse(1, true);
-    EXPECT_EQ(cal->EnterValue(1, "1234"), "1230");
-    EXPECT_EQ(cal->DigitsText(1), "-1230");
+    OutputCalPresenter cal(Transport(), h.state.Meas, h.state.OutputCal);
+    cal.SetUse(1, true);
+    EXPECT_EQ(cal.EnterValue(1, "1234"), "1230");
+    EXPECT_EQ(cal.DigitsText(1), "-1230");
     h.bus->log.clear();
-    cal->Click(CalButton::Plus);
+    cal.Click(CalButton::Plus);
     EXPECT_EQ(Commands()[2], "CAL-1230");
-    EXPECT_EQ(cal->ActiveButton(), CalButton::Plus);
+    EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
     h.bus->log.clear();
-    cal->Click(CalButton::Minus);
+    cal.Click(CalButton::Minus);
     EXPECT_EQ(Commands()[2], "CAL1230");
     EXPECT_TRUE(h.ui.shown.empty());
 }

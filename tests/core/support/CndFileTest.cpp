@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 #include <filesystem>
 #include <string>
 
@@ -15,8 +13,8 @@ namespace {
 using kmr::testing::ReadAll;
 using kmr::testing::TempDir;
 
-// (Whole condition files are read in the condition-file table; a file used up: CndReaderDamage/EarlyEnd.)
-TEST(CndReader, NumberFormsTextsAndLineEnds) {
+// (Whole condition files are read in the condition-file table; a file used up: EarlyEnd below.)
+TEST(CndReader, NumberFormsTextsLineEndsAndEmptyItems) {
     TempDir dir;
     // CR-only lines, then LF-only lines, blanks around items, an empty line, a quoted comma.
     const auto path = dir.Write("a.cnd",
@@ -38,18 +36,16 @@ TEST(CndReader, NumberFormsTextsAndLineEnds) {
     EXPECT_EQ(t2, "say \"hi\"");
     EXPECT_EQ(t3, "bare text");
     EXPECT_FALSE(r.failed());
-}
 
-TEST(CndReader, EmptyItemAfterACommaIsNotANumber) {
-    TempDir dir;
-    const auto path = dir.Write("a.cnd", "1,,2\r\n\"\",3,\r\n");
-    CndReader r(path);
+    // An empty item after a comma is not a number.
+    const auto empty = dir.Write("b.cnd", "1,,2\r\n\"\",3,\r\n");
+    CndReader numbers(empty);
     std::int16_t v = 0;
-    EXPECT_TRUE(r.ReadInt16(v));
-    EXPECT_FALSE(r.ReadInt16(v));
+    EXPECT_TRUE(numbers.ReadInt16(v));
+    EXPECT_FALSE(numbers.ReadInt16(v));
     EXPECT_EQ(v, 1);
     // As texts an empty bare item is an empty text; the trailing comma leaves one empty item.
-    CndReader texts(path);
+    CndReader texts(empty);
     std::string t = "x";
     for (const char* want : {"1", "", "2", "", "3", ""}) {
         EXPECT_TRUE(texts.ReadText(t));
@@ -58,82 +54,61 @@ TEST(CndReader, EmptyItemAfterACommaIsNotANumber) {
     EXPECT_FALSE(texts.ReadText(t));
 }
 
-struct BadCase {
-    const char* name;
-    std::string bytes;
-};
-void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
-
-class CndReaderDamage : public ::testing::TestWithParam<BadCase> {};
-
-// Each file holds a good first item and then something that must make the second read fail,
-// after which every read fails and the targets are untouched.
-TEST_P(CndReaderDamage, FailsCleanlyAndStaysFailed) {
-    TempDir dir;
-    const auto path = dir.Write("bad.cnd", GetParam().bytes);
-    CndReader r(path);
-    ASSERT_TRUE(r.opened());
-    std::int16_t first = 0;
-    EXPECT_TRUE(r.ReadInt16(first));
-    EXPECT_EQ(first, 7);
-    std::int16_t i16 = 11;
-    std::int32_t i32 = 12;
-    float f = 13;
-    std::string t = "keep";
-    EXPECT_FALSE(r.ReadInt16(i16));
-    EXPECT_FALSE(r.ReadInt32(i32));
-    EXPECT_FALSE(r.ReadFloat(f));
-    EXPECT_FALSE(r.ReadText(t));
-    EXPECT_TRUE(r.failed());
-    EXPECT_EQ(i16, 11);
-    EXPECT_EQ(i32, 12);
-    EXPECT_EQ(f, 13);
-    EXPECT_EQ(t, "keep");
-}
-
 std::string Garbage() {
     std::string s = "7\r\n";
     for (int i = 0; i < 5000; ++i) s.push_back(static_cast<char>((i * 7919) & 0xFF));
     return s;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, CndReaderDamage,
-    ::testing::Values(BadCase{"EarlyEnd", "7\r\n"}, BadCase{"TextForNumber", "7,abc,1,1,\"x\""},
-                      BadCase{"Int16OutOfRange", "7,32768,1,1,\"x\""},
-                      BadCase{"WholeOnlyForIntegers", "7,3.0,1,1,\"x\""},
-                      BadCase{"QuotedNumber", "7,\"3\",1,1,\"x\""},
-                      BadCase{"UnclosedQuote", "7,\"abc\r\n1,1,1\r\n"},
-                      BadCase{"JunkAfterQuote", "7,\"a\"b,1,1,\"x\""},
-                      BadCase{"NulByte", std::string("7,1\0" "2,1,1,\"x\"", 13)},
-                      BadCase{"BinaryGarbage", Garbage()},
-                      BadCase{"InvalidUtf8", "7,\"a\xff\xfe\",1,1,\"x\""},
-                      BadCase{"HugeItem", "7," + std::string(5000, '1') + ",1,1,\"x\""}),
-    [](const auto& info) { return std::string(info.param.name); });
+// Each file holds a good first item and then something that must make the second read fail,
+// after which every read fails and the targets are untouched.
+TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
+    const std::pair<const char*, std::string> files[] = {
+        {"EarlyEnd", "7\r\n"},
+        {"TextForNumber", "7,abc,1,1,\"x\""},
+        {"Int16OutOfRange", "7,32768,1,1,\"x\""},
+        {"WholeOnlyForIntegers", "7,3.0,1,1,\"x\""},
+        {"QuotedNumber", "7,\"3\",1,1,\"x\""},
+        {"UnclosedQuote", "7,\"abc\r\n1,1,1\r\n"},
+        {"JunkAfterQuote", "7,\"a\"b,1,1,\"x\""},
+        {"NulByte", std::string("7,1\0" "2,1,1,\"x\"", 13)},
+        {"BinaryGarbage", Garbage()},
+        {"InvalidUtf8", "7,\"a\xff\xfe\",1,1,\"x\""},
+        {"HugeItem", "7," + std::string(5000, '1') + ",1,1,\"x\""},
+    };
+    TempDir dir;
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        CndReader r(dir.Write(name, bytes));
+        ASSERT_TRUE(r.opened());
+        std::int16_t first = 0;
+        EXPECT_TRUE(r.ReadInt16(first));
+        EXPECT_EQ(first, 7);
+        std::int16_t i16 = 11;
+        std::int32_t i32 = 12;
+        float f = 13;
+        std::string t = "keep";
+        EXPECT_FALSE(r.ReadInt16(i16));
+        EXPECT_FALSE(r.ReadInt32(i32));
+        EXPECT_FALSE(r.ReadFloat(f));
+        EXPECT_FALSE(r.ReadText(t));
+        EXPECT_TRUE(r.failed());
+        EXPECT_EQ(i16, 11);
+        EXPECT_EQ(i32, 12);
+        EXPECT_EQ(f, 13);
+        EXPECT_EQ(t, "keep");
+    }
+}
 
 TEST(CndReader, MissingEmptyAndFolderPaths) {
     TempDir dir;
+    std::filesystem::create_directory(dir / "Folder.cnd");
     std::int16_t v = 5;
-    {
-        CndReader r(dir / "missing.cnd");
-        EXPECT_FALSE(r.opened());
-        EXPECT_FALSE(r.ReadInt16(v));
-        EXPECT_TRUE(r.failed());
-    }
-    {
-        CndReader r(dir.Write("empty.cnd", ""));
-        EXPECT_TRUE(r.opened());
-        EXPECT_FALSE(r.ReadInt16(v));
-    }
-    {
-        std::filesystem::create_directory(dir / "Folder.cnd");
-        CndReader r(dir / "Folder.cnd");
-        EXPECT_FALSE(r.opened());
-        EXPECT_FALSE(r.ReadInt16(v));
-    }
-    {
-        CndReader r("");
-        EXPECT_FALSE(r.opened());
+    for (const std::string& path : {dir / "missing.cnd", dir.Write("empty.cnd", ""), dir / "Folder.cnd", std::string()}) {
+        CndReader r(path);
+        EXPECT_EQ(r.opened(), path.ends_with("empty.cnd")) << path;
+        EXPECT_FALSE(r.ReadInt16(v)) << path;
+        EXPECT_TRUE(r.failed()) << path;
     }
     EXPECT_EQ(v, 5);
 }
@@ -150,13 +125,15 @@ TEST(CndWriter, ItemsJoinedByCommasLinesEndedByCrLf) {
               "10,0.5,0.999,0.3,0,1E+20\r\n");
 }
 
-TEST(CndWriter, SavedTextReadsBack) {
+// A save replaces a longer file whole, and the saved text reads back.
+TEST(CndWriter, SavedTextReplacesALongerFileAndReadsBack) {
     TempDir dir;
+    const auto path = dir.Write("round.cnd", std::string(1000, 'z'));
     CndWriter w;
     w.Text("/home/x/Data, \"new\"/").EndLine().Double(1.0 / 3.0).Float(3.4e38f).Int(-32768).EndLine();
-    const auto path = dir / "round.cnd";
     ASSERT_TRUE(w.Save(path, nullptr));
     EXPECT_EQ(ReadAll(path), w.str());
+    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
     CndReader r(path);
     std::string t;
     double d = 0;
@@ -170,16 +147,6 @@ TEST(CndWriter, SavedTextReadsBack) {
     EXPECT_EQ(d, 0.333333333333333);  // 15 significant digits
     EXPECT_EQ(f, 3.4e38f);
     EXPECT_EQ(i, -32768);
-}
-
-TEST(CndWriter, SaveReplacesALongerFile) {
-    TempDir dir;
-    const auto path = dir.Write("m.cnd", std::string(1000, 'z'));
-    CndWriter w;
-    w.Int(20).Int(0).Int(3).EndLine();
-    ASSERT_TRUE(w.Save(path, nullptr));
-    EXPECT_EQ(ReadAll(path), "20,0,3\r\n");
-    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 
 TEST(CndWriter, SaveFailuresNameTheFileAndTheReason) {
@@ -196,16 +163,13 @@ TEST(CndWriter, SaveFailuresNameTheFileAndTheReason) {
     const SaveResult onFolder = w.Save(dir / "Folder.cnd", nullptr);
     EXPECT_FALSE(onFolder);
     EXPECT_NE(onFolder.message.find("Folder.cnd"), std::string::npos);
-}
 
-TEST(CndWriter, FullDiskIsReported) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
-    CndWriter w;
+    if (!std::filesystem::exists("/dev/full")) return;  // a full disk
     w.Text(std::string(100, 'a')).EndLine();
-    const SaveResult r = w.Save("/dev/full", nullptr);
-    EXPECT_FALSE(r);
-    EXPECT_NE(r.message.find("/dev/full"), std::string::npos);
-    EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;
+    const SaveResult full = w.Save("/dev/full", nullptr);
+    EXPECT_FALSE(full);
+    EXPECT_NE(full.message.find("/dev/full"), std::string::npos);
+    EXPECT_NE(full.message.find("No space left on device"), std::string::npos) << full.message;
 }
 
 }  // namespace

@@ -2,41 +2,29 @@
 
 #include <gtest/gtest.h>
 
-#include <ostream>
-
 namespace kmr {
 namespace {
 
 const MainFormGeometry kStart{11, 22, 33, 44, 1};
 
-struct GeometryCase {
-    const char* text;
-    bool applied;
-    MainFormGeometry expected;
-};
-void PrintTo(const GeometryCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
-
-class ApplyGeometry : public ::testing::TestWithParam<GeometryCase> {};
-
-TEST_P(ApplyGeometry, FieldsInOrder) {
-    MainFormGeometry g = kStart;
-    EXPECT_EQ(ApplyGeometryText(GetParam().text, g), GetParam().applied) << GetParam().text;
-    EXPECT_EQ(g, GetParam().expected) << GetParam().text;
+TEST(ApplyGeometry, FieldsInOrder) {
+    const struct {
+        const char* text;
+        bool applied;
+        MainFormGeometry expected;
+    } cases[] = {
+        {"100,200,9000,6000,2", true, {100, 200, 9000, 6000, 2}}, {"100, 200 ,9000", true, {100, 200, 9000, 44, 1}},
+        {"  100,200  ", true, {100, 200, 33, 44, 1}}, {"1,2,3,4,0,99", true, {1, 2, 3, 4, 0}},
+        {"1,2,3,4,0,x", true, {1, 2, 3, 4, 0}}, {"-120.5,.5,10680,5700,0", true, {-120.5f, 0.5f, 10680, 5700, 0}},
+        {"", true, kStart}, {"   ", true, kStart}, {"1,x,3", false, kStart}, {"1,,3", false, kStart},
+        {"1,2,3,4,40000", false, kStart}, {"1,5;2,3", false, kStart}, {"1,2,3,1E39", false, kStart},
+    };
+    for (const auto& c : cases) {
+        MainFormGeometry g = kStart;
+        EXPECT_EQ(ApplyGeometryText(c.text, g), c.applied) << c.text;
+        EXPECT_EQ(g, c.expected) << c.text;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, ApplyGeometry,
-    ::testing::Values(GeometryCase{"100,200,9000,6000,2", true, {100, 200, 9000, 6000, 2}},
-                      GeometryCase{"100, 200 ,9000", true, {100, 200, 9000, 44, 1}},
-                      GeometryCase{"  100,200  ", true, {100, 200, 33, 44, 1}},
-                      GeometryCase{"1,2,3,4,0,99", true, {1, 2, 3, 4, 0}},
-                      GeometryCase{"1,2,3,4,0,x", true, {1, 2, 3, 4, 0}},
-                      GeometryCase{"-120.5,.5,10680,5700,0", true, {-120.5f, 0.5f, 10680, 5700, 0}},
-                      GeometryCase{"", true, kStart}, GeometryCase{"   ", true, kStart},
-                      GeometryCase{"1,x,3", false, kStart}, GeometryCase{"1,,3", false, kStart},
-                      GeometryCase{"1,2,3,4,40000", false, kStart},
-                      GeometryCase{"1,5;2,3", false, kStart},
-                      GeometryCase{"1,2,3,1E39", false, kStart}));
 
 TEST(GeometryText, ShortestFormsRoundTrip) {
     EXPECT_EQ(GeometryText({0, 0, 10680, 5700, 0}), "0,0,10680,5700,0");

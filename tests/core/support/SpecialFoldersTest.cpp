@@ -29,7 +29,7 @@ protected:
     testing::EnvVars env_;
 };
 
-TEST_F(SpecialFolders, DefaultsUnderHome) {
+TEST_F(SpecialFolders, DefaultsUnderHomeOrWhereTheXdgVariablesSay) {
     const std::string home = dir_.path();
     EXPECT_EQ(GetMyDocumentsPath(), home + "/Documents/KMR-5300/");
     EXPECT_EQ(GetAppDataPath(), home + "/.local/share/KMR-5300/");
@@ -38,9 +38,7 @@ TEST_F(SpecialFolders, DefaultsUnderHome) {
     EXPECT_EQ(GetAppDataPath_WithVNT("VNT"), home + "/.local/share/VNT/KMR-5300/");
     for (const char* sub : {"/Documents/KMR-5300", "/.config/VNT/KMR-5300", "/.local/share/VNT/KMR-5300"})
         EXPECT_TRUE(fs::is_directory(home + sub)) << sub;
-}
-
-TEST_F(SpecialFolders, XdgVariablesWin) {
+    // The XDG variables win.
     const std::string docs = dir_ / "docs";
     const std::string conf = dir_ / "conf/";
     const std::string relative = "relative/data";
@@ -53,14 +51,13 @@ TEST_F(SpecialFolders, XdgVariablesWin) {
     EXPECT_TRUE(fs::is_directory(conf + "VNT/KMR-5300"));
 }
 
-TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothing) {
+TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothingAFailedCreationStillThePath) {
     env_.Set("HOME", std::nullopt);
     EXPECT_EQ(GetMyDocumentsPath(), "");
     EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), "");
     EXPECT_TRUE(fs::is_empty(dir_.path()));
-}
-
-TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
+    // A folder that cannot be made still gives its path.
+    env_.Set("HOME", dir_.path());
     const std::string conf = dir_ / "conf";
     env_.Set("XDG_CONFIG_HOME", conf);
     dir_.Write("conf", "a file where the folder should be");
@@ -68,16 +65,13 @@ TEST_F(SpecialFolders, CreationFailureStillGivesThePath) {
     EXPECT_FALSE(fs::exists(conf + "/VNT"));
 }
 
-TEST_F(SpecialFolders, EnsureFolderMakesOneLevel) {
+TEST_F(SpecialFolders, EnsureFolderMakesOneLevelAndFolderUsableNeedsAWritableFolder) {
     EXPECT_TRUE(EnsureFolder(dir_ / "a/"));
     EXPECT_TRUE(EnsureFolder(dir_ / "a"));  // exists already
     EXPECT_FALSE(EnsureFolder(dir_ / "x/y/z/"));
     EXPECT_FALSE(fs::exists(dir_ / "x"));
     EXPECT_FALSE(EnsureFolder(dir_.Write("file", "")));
     EXPECT_FALSE(EnsureFolder(""));
-}
-
-TEST_F(SpecialFolders, FolderUsable) {
     const std::string cwd = fs::current_path().string();
     EXPECT_TRUE(FolderUsable(dir_.path()));
     EXPECT_TRUE(FolderUsable(dir_.path() + "/"));

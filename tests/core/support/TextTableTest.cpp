@@ -42,10 +42,7 @@ TEST(TextTableTest, BothLanguagesHoldTheSameIdentifiers) {
     EXPECT_EQ(TextIds(Language::Japanese), ids);
     for (int id : ids) EXPECT_TRUE(HasText(Language::Japanese, id)) << id;
     for (int id : {-1, 0, 999, 65536 + 101}) EXPECT_FALSE(HasText(Language::English, id)) << id;
-}
-
-TEST(TextTableTest, UnknownIdentifierIsAProgrammingError) {
-    // Aborts in debug builds; an empty text otherwise.
+    // An unknown identifier is a programming error: it aborts in debug builds; an empty text otherwise.
     EXPECT_DEBUG_DEATH(EXPECT_TRUE(Text(Language::English, 999).empty()), "unknown text");
 }
 
@@ -73,18 +70,13 @@ struct StoredRow {
 // the fragments, the Japanese marks.
 TEST(TextTableTest, WordingIsKeptExactly) {
     const StoredRow rows[] = {
-        {Language::English, 1, "1"},
-        {Language::English, 110, "More than one is reguired for graphic display."},
+        {Language::English, 1, "1"}, {Language::English, 110, "More than one is reguired for graphic display."},
         {Language::English, 121, "Are you sure the data file name is "},
-        {Language::English, 162, "Cannot Comunicate."},
-        {Language::English, 166, "The media can not be recognixed."},
+        {Language::English, 162, "Cannot Comunicate."}, {Language::English, 166, "The media can not be recognixed."},
         {Language::English, 202, "Number of data-memory words of measurement conditions is over "},
-        {Language::English, 1001, "File(&F)"},
-        {Language::English, 1308, "Pich"},
-        {Language::English, 1607, "Sence"},
-        {Language::English, 1703, ""},
-        {Language::English, 1707, " is not connected."},
-        {Language::Japanese, 1, "0"},
+        {Language::English, 1001, "File(&F)"}, {Language::English, 1308, "Pich"},
+        {Language::English, 1607, "Sence"}, {Language::English, 1703, ""},
+        {Language::English, 1707, " is not connected."}, {Language::Japanese, 1, "0"},
         {Language::Japanese, 107, "エラー"},
         // The micro is the Greek small mu (CE BC), the comma the full-width one (EF BC 8C).
         {Language::Japanese, 152, "基準値は，+750με(0.5V)，+3000με(2.0V)，+7500με(5.0V) です。"},
@@ -102,41 +94,30 @@ TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
     EXPECT_EQ(TextWith(Language::Japanese, txt::BadChannelField, {"単位", "3"}), "チャンネル 3 の単位が範囲外です。");
 }
 
-struct EnvCase {
-    const char* name;
-    const char* lcAll;        // nullptr: not set
-    const char* lcMessages;
-    const char* lang;
-    Language expected;
-};
-
-class LanguageFromEnvironmentTest : public ::testing::TestWithParam<EnvCase> {};
-
-TEST_P(LanguageFromEnvironmentTest, FirstNonEmptyVariableDecides) {
-    testing::EnvVars env;
-    const EnvCase& c = GetParam();
+// The first variable set and not empty decides.
+TEST(TextTableTest, LanguageFromEnvironment) {
+    const struct {
+        const char* lcAll;  // nullptr: not set
+        const char* lcMessages;
+        const char* lang;
+        Language expected;
+    } cases[] = {
+        {nullptr, nullptr, nullptr, Language::English}, {nullptr, nullptr, "ja_JP.UTF-8", Language::Japanese},
+        {nullptr, nullptr, "C", Language::English}, {nullptr, nullptr, "en_US.UTF-8", Language::English},
+        {"C", nullptr, "ja_JP.UTF-8", Language::English}, {"ja_JP.eucJP", nullptr, "en_GB.UTF-8", Language::Japanese},
+        {"", nullptr, "ja_JP.UTF-8", Language::Japanese}, {"", "en_US.UTF-8", "ja_JP.UTF-8", Language::English},
+        {nullptr, "ja", "C", Language::Japanese}, {"", "", "", Language::English},
+        {nullptr, nullptr, "jp_JP", Language::English},
+    };
     const auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
-    env.Set("LC_ALL", value(c.lcAll));
-    env.Set("LC_MESSAGES", value(c.lcMessages));
-    env.Set("LANG", value(c.lang));
-    EXPECT_EQ(LanguageFromEnvironment(), c.expected);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        testing::EnvVars env;
+        env.Set("LC_ALL", value(cases[i].lcAll));
+        env.Set("LC_MESSAGES", value(cases[i].lcMessages));
+        env.Set("LANG", value(cases[i].lang));
+        EXPECT_EQ(LanguageFromEnvironment(), cases[i].expected) << "case " << i;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Locales, LanguageFromEnvironmentTest,
-    ::testing::Values(
-        EnvCase{"NothingSet", nullptr, nullptr, nullptr, Language::English},
-        EnvCase{"LangJapanese", nullptr, nullptr, "ja_JP.UTF-8", Language::Japanese},
-        EnvCase{"LangC", nullptr, nullptr, "C", Language::English},
-        EnvCase{"LangEnglish", nullptr, nullptr, "en_US.UTF-8", Language::English},
-        EnvCase{"LcAllBeatsLang", "C", nullptr, "ja_JP.UTF-8", Language::English},
-        EnvCase{"LcAllJapanese", "ja_JP.eucJP", nullptr, "en_GB.UTF-8", Language::Japanese},
-        EnvCase{"EmptyLcAllSkipped", "", nullptr, "ja_JP.UTF-8", Language::Japanese},
-        EnvCase{"LcMessagesBeatsLang", "", "en_US.UTF-8", "ja_JP.UTF-8", Language::English},
-        EnvCase{"LcMessagesJapanese", nullptr, "ja", "C", Language::Japanese},
-        EnvCase{"AllEmpty", "", "", "", Language::English},
-        EnvCase{"NotJa", nullptr, nullptr, "jp_JP", Language::English}),
-    [](const ::testing::TestParamInfo<EnvCase>& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace kmr

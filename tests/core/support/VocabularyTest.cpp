@@ -50,16 +50,13 @@ TEST(VocabularyTest, UnitsFollowTheUserLanguageId) {
     EXPECT_EQ(w.triggerModes, TriggerModeNames(Language::Japanese));
 }
 
-TEST(VocabularyTest, DecimalSymbolMessage) {
+TEST(VocabularyTest, DecimalSymbolMessageChosenByTheTablesMarker) {
     EXPECT_EQ(DecimalSymbolMessage(1),
               "From the \"Regional Settings Properties\" in the \"Control Panel\", change the "
               "decimal symbol of number to point \".\".   \r\nThereafter, restart the software.");
     EXPECT_EQ(DecimalSymbolMessage(2), "");
     EXPECT_EQ(DecimalSymbolMessage(-1), "");
-}
-
-TEST(VocabularyTest, TheMarkerOfEachTableChoosesItsMessage) {
-    // Start-up reads text 1 as a number and passes it on.
+    // Start-up reads text 1, the marker of each table, as a number and passes it on.
     EXPECT_EQ(DecimalSymbolMessage(std::stoi(Text(Language::English, 1))), DecimalSymbolMessage(1));
     EXPECT_EQ(DecimalSymbolMessage(std::stoi(Text(Language::Japanese, 1))), DecimalSymbolMessage(0));
 }
