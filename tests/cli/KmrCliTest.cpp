@@ -127,17 +127,17 @@ TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     EXPECT_EQ(Run({"convert", "--out", dir.File("nowhere"), a}), 1);
 }
 
-// Two files that would write the same CSV file (names taken already: the conversion's own table).
-TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndNothingIsWritten) {
-    const std::string b = MakeKmr("two/y.kmr");
-    const std::string c = MakeKmr("three/y.kmr");
+// Two files that would write the same CSV file are refused and nothing is written (names taken
+// already: the conversion's own table).
+TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndACancelledFileStopsTheBatch) {
+    const std::string y2 = MakeKmr("two/y.kmr");
+    const std::string y3 = MakeKmr("three/y.kmr");
     std::filesystem::create_directory(dir.File("out"));
-    EXPECT_EQ(Run({"convert", "--out", dir.File("out"), c, b}), 1);
+    EXPECT_EQ(Run({"convert", "--out", dir.File("out"), y3, y2}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, txt::FileNameMayOverlap)), std::string::npos);
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
-}
 
-TEST_F(KmrCli, ACancelledFileStopsTheRestOfTheBatch) {
+    // A cancelled file stops the rest of the batch.
     const std::string a = MakeKmr("1.kmr"), b = MakeKmr("2.kmr"), c = MakeKmr("3.kmr");
     kmr::testing::FakeUi ui{MsgAnswer::Cancel};
     RunStatus st = RunStatus::Ok;
@@ -196,33 +196,14 @@ TEST_F(KmrCli, InfoJsonEscapesNamesAndKeepsTheDigitsOfInfo) {
     EXPECT_EQ(Run({"info", "--jsonx", a}), 2);
 }
 
+// A part that does not fit is a usage error and nothing is written; one that fits is cut.
 TEST_F(KmrCli, ConvertCutsChannelsAndATimeRange) {
-    const std::string a = MakeKmr("a.kmr", 100);  // 1 ms clock: sample i at i/1000 s
-    std::filesystem::create_directory(dir.File("out"));
-    ASSERT_EQ(Run({"convert", "--channels", "5", "--from", "0.002", "--to=0.004", "--out", dir.File("out"), a}), 0)
-        << err.str();
-    EXPECT_EQ(out.str(), a + " -> " + dir.File("out/a.csv") + "\n");
-    const std::string csv = ReadAll(dir.File("out/a.csv"));
-    EXPECT_NE(csv.find("COND.,CH.005\r\n"), std::string::npos) << csv;
-    EXPECT_EQ(csv.find("CH.002"), std::string::npos);
-    const std::string data = csv.substr(csv.find("NO.,CH.005\r\n") + 12);
-    EXPECT_EQ(data, "2               ,-7             \r\n3               ,-7             \r\n"
-                    "4               ,-7             \r\n");
-}
-
-TEST_F(KmrCli, APartThatDoesNotFitIsAUsageErrorAndNothingIsWritten) {
-    const std::string a = MakeKmr("a.kmr", 100), b = MakeKmr("b.kmr", 100);
+    const std::string a = MakeKmr("a.kmr", 100), b = MakeKmr("b.kmr", 100);  // 1 ms clock: sample i at i/1000 s
     std::filesystem::create_directory(dir.File("out"));
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--channels", "3"},
-             {"--channels", "2,5-6"},
-             {"--from", "0.5", "--to", "0.4"},
+             {"--channels", "3"}, {"--channels", "2,5-6"}, {"--from", "0.5", "--to", "0.4"},
              {"--from", "0.1"},  // the last sample lies at 0.099 s
-             {"--channels", "0"},
-             {"--channels"},
-             {"--from", "abc"},
-             {"--to", "nan"},
-             {"--format", "xml"},
+             {"--channels", "0"}, {"--channels"}, {"--from", "abc"}, {"--to", "nan"}, {"--format", "xml"},
              {"--compress"}}) {
         std::vector<std::string> all{"convert", "--out", dir.File("out")};
         all.insert(all.end(), args.begin(), args.end());
@@ -235,6 +216,16 @@ TEST_F(KmrCli, APartThatDoesNotFitIsAUsageErrorAndNothingIsWritten) {
     }
     EXPECT_EQ(Run({"convert", "--out", dir.File("out"), "--channels", "3", a}), 2);
     EXPECT_EQ(err.str(), "kmr convert: " + a + ": channel 3 is not in the file (its channels: 2, 5).\n");
+
+    ASSERT_EQ(Run({"convert", "--channels", "5", "--from", "0.002", "--to=0.004", "--out", dir.File("out"), a}), 0)
+        << err.str();
+    EXPECT_EQ(out.str(), a + " -> " + dir.File("out/a.csv") + "\n");
+    const std::string csv = ReadAll(dir.File("out/a.csv"));
+    EXPECT_NE(csv.find("COND.,CH.005\r\n"), std::string::npos) << csv;
+    EXPECT_EQ(csv.find("CH.002"), std::string::npos);
+    const std::string data = csv.substr(csv.find("NO.,CH.005\r\n") + 12);
+    EXPECT_EQ(data, "2               ,-7             \r\n3               ,-7             \r\n"
+                    "4               ,-7             \r\n");
 }
 
 TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {

@@ -19,7 +19,6 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FileExchangeDlg.h"
-#include "gui/GateBus.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/PathDlg.h"

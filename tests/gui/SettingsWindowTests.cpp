@@ -12,18 +12,14 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
-#include <algorithm>
 
 #include "gui/GuiText.h"
 #include "gui/BoxAnswerer.h"
-#include "gui/GateBus.h"
 #include "gui/GraphCondDlg.h"
 #include "gui/PathDlg.h"
 #include "gui/SetPathAndFileDlg.h"
 #include "support/FakeDrive.h"
 #include "gui/MeasCondDlg.h"
-#include "gui/WorkerBus.h"
-#include "link/InterfaceSpec.h"
 
 namespace kmr::guitest {
 
@@ -137,7 +133,7 @@ void SettingsWindowTest::graphCondEditsDuringAHandlerAreNotActedOn() {
     QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
 }
 
-void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile() {
+void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPicksFolders() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     const std::string folder = p.State().Global.DataFolder;
@@ -167,15 +163,13 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile()
     QCOMPARE(main.windowTitle(), QString("KMR-5300 - T_1.kmr(Next data file)"));
     QVERIFY(main.menuBar()->isEnabled());
     QVERIFY(main.MoniTimer().isActive());
-}
 
-void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
-    Program& p = StartOnline();
+    // The folder button opens the picker; the folder picked is listed.
     QTemporaryDir other;
     Touch(other.path().toStdString() + "/a.kmr");
-    auto* dlg = OpenFromMenu<SetPathAndFileDlg>(p.Main(), "mnuFileItem0");
+    Touch(other.path().toStdString() + "/b.kmr");
+    dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
     QVERIFY(dlg != nullptr);
-    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 0);
     dlg->findChild<QPushButton*>("cmdPathName")->click();
     auto* picker = dlg->findChild<gui::PathDlg*>();
     QVERIFY(picker != nullptr);
@@ -187,13 +181,12 @@ void SettingsWindowTest::dataFileFolderButtonOpensThePicker() {
     picker->findChild<QPushButton*>("cmdPathDlg1")->click();
     const QString picked = QDir::toNativeSeparators(other.path() + "/");
     QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), picked);
-    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 1);
+    QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 2);
     QTRY_VERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     QCOMPARE(dlg->Form().Folder(), picked.toStdString());
-    BoxAnswerer boxes;
     boxes.script = {"cmdYes"};
     dlg->close();
-    QTRY_VERIFY(p.Main().findChild<SetPathAndFileDlg*>() == nullptr);
+    QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
 }
 
 }  // namespace kmr::guitest

@@ -10,8 +10,7 @@ private slots:
     void measCondClockIsDownloadedAndSaved();
     void graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGraph();
     void graphCondEditsDuringAHandlerAreNotActedOn();
-    void dataFileRegistrationAsksTwiceSavesAndNamesTheNextFile();
-    void dataFileFolderButtonOpensThePicker();
+    void dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPicksFolders();
 };
 
 }  // namespace kmr::guitest

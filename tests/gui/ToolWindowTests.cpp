@@ -82,11 +82,14 @@ void ToolWindowsTest::plusCalThenCloseSendsMonAndSaves() {
     QVERIFY(!p.Core().forms.IsOpen());
 }
 
-void ToolWindowsTest::convertTwoCheckedFiles() {
+// Two checked files converted; then the data folder's button opens the picker for its own box.
+void ToolWindowsTest::convertTwoCheckedFilesThenPickAnotherDataFolder() {
     gui::Program& p = StartOnlineStill();
     const std::string data = p.State().DefaultDataFolder();
     MakeKmr(data, "20021005.kmr");
     MakeKmr(data, "20021006.kmr");
+    QTemporaryDir other;
+    MakeKmr(other.path().toStdString() + "/", "x.kmr");
     auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     QVERIFY(!p.Main().menuBar()->isEnabled());
@@ -110,23 +113,7 @@ void ToolWindowsTest::convertTwoCheckedFiles() {
     QCOMPARE(dlg->DataList()->item(1, 0)->checkState(), Qt::Unchecked);
     QCOMPARE(dlg->CsvList()->rowCount(), 2);
     QCOMPARE(name->text(), QString("*.csv"));
-    // Closing stores both folders in Global.cnd and gives the main window back.
-    dlg->findChild<QPushButton*>("cmdButton0")->click();
-    QVERIFY(p.Main().menuBar()->isEnabled());
-    QVERIFY(!p.Core().forms.IsOpen());
-    GlobalSettings saved;
-    LoadGlobalSettings(p.State().CondPath(kGlobalCnd), saved, nullptr);
-    QCOMPARE(saved.DestPathName, data);
-}
 
-void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
-    gui::Program& p = StartOnlineStill();
-    const std::string data = p.State().DefaultDataFolder();
-    QTemporaryDir other;
-    MakeKmr(other.path().toStdString() + "/", "x.kmr");
-    auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
-    QVERIFY(dlg != nullptr);
-    QCOMPARE(dlg->DataList()->rowCount(), 0);
     dlg->findChild<QPushButton*>("cmdSPathName")->click();
     auto* picker = dlg->findChild<gui::PathDlg*>();
     QVERIFY(picker != nullptr);
@@ -143,7 +130,13 @@ void ToolWindowsTest::folderButtonOpensThePickerForItsBox() {
     QVERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     // The CSV folder stayed where it was.
     QCOMPARE(dlg->findChild<QLineEdit*>("txtDPathName")->text(), QString::fromStdString(data));
-    dlg->close();
+    // Closing stores both folders in Global.cnd and gives the main window back.
+    dlg->findChild<QPushButton*>("cmdButton0")->click();
+    QVERIFY(p.Main().menuBar()->isEnabled());
+    QVERIFY(!p.Core().forms.IsOpen());
+    GlobalSettings saved;
+    LoadGlobalSettings(p.State().CondPath(kGlobalCnd), saved, nullptr);
+    QCOMPARE(saved.DestPathName, data);
 }
 
 }  // namespace kmr::guitest

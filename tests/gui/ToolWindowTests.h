@@ -9,8 +9,7 @@ class ToolWindowsTest : public ProgramFixture {
 private slots:
     void balanceAStrainChannel();
     void plusCalThenCloseSendsMonAndSaves();
-    void convertTwoCheckedFiles();
-    void folderButtonOpensThePickerForItsBox();
+    void convertTwoCheckedFilesThenPickAnotherDataFolder();
 };
 
 }  // namespace kmr::guitest

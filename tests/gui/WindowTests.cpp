@@ -20,8 +20,6 @@
 #include "gui/MessageBox.h"
 #include "gui/OwnControls.h"
 #include "gui/SingleInstance.h"
-#include "gui/WorkerBus.h"
-#include "link/InterfaceSpec.h"
 #include "support/BuildPaths.h"
 
 namespace kmr::guitest {

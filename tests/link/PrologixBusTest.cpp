@@ -196,18 +196,16 @@ TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {
     EXPECT_EQ(second.writes.size(), 1u);
 }
 
-TEST(PrologixBus, ASecondClientWaitsUntilTheFirstHasGone) {
-    ServedInstrument served;
-    PrologixBus first("127.0.0.1", served.server.Port());
+TEST_F(ServedBus, ASecondClientWaitsUntilTheFirstHasGone) {
+    OpenWith();
     PrologixBus second("127.0.0.1", served.server.Port());
-    int d1 = -1, d2 = -1;
-    ASSERT_FALSE(Open(first, d1).error()) << first.LastProblem();
+    int d2 = -1;
     GpibStatus st = Open(second, d2, kT300ms);
     EXPECT_LT(d2, 0);
     EXPECT_TRUE(st.error());
     EXPECT_NE(second.LastProblem().find("another program may be connected"), std::string::npos)
         << second.LastProblem();
-    first.BoardOffline(0);
+    bus.BoardOffline(0);
     st = Open(second, d2);
     ASSERT_FALSE(st.error()) << second.LastProblem();
     EXPECT_EQ(Identity(second, d2), "KMR-TEST 1.0\r\n");

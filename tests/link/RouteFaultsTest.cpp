@@ -40,14 +40,7 @@ std::unique_ptr<GpibBus> Bus(const std::string& spec) {
 
 enum class Route { Sim, Gpib, Visa, Prologix };
 
-const char* RouteName(Route r) {
-    switch (r) {
-        case Route::Sim: return "Sim";
-        case Route::Gpib: return "Gpib";
-        case Route::Visa: return "Visa";
-        default: return "Prologix";
-    }
-}
+constexpr const char* kRouteNames[] = {"Sim", "Gpib", "Visa", "Prologix"};
 
 // The program's link code over one route to a simulated instrument.
 class RouteLink {
@@ -165,7 +158,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Combine(::testing::ValuesIn(kFaults),
                        ::testing::Values(Route::Sim, Route::Gpib, Route::Visa, Route::Prologix)),
     [](const auto& info) {
-        return std::string(std::get<0>(info.param).name) + RouteName(std::get<1>(info.param));
+        return std::string(std::get<0>(info.param).name) + kRouteNames[static_cast<int>(std::get<1>(info.param))];
     });
 
 // --- Faults of one route -----------------------------------------------------------------------
@@ -212,32 +205,24 @@ TEST(RouteFaultsOfOneRoute, MissingOrUnusableLibrariesAreRefusedClearly) {
     }
 }
 
-TEST(RouteFaultsOfOneRoute, VisaResourceThatDoesNotExistIsAnOpenFailureNamingIt) {
+// A VISA resource that does not exist, an adapter that refuses the connection, and no instrument
+// at the address behind the adapter (found by the serial poll at open, not by the first command
+// after its timeout) are open failures that name what is missing.
+TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissing) {
     sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
     StandIn standIn(KMR_FAKE_VISA, simBus);
-    auto bus = Bus(std::string("visa:lib=") + KMR_FAKE_VISA + ",GPIB0::31::INSTR");
-    ExpectOpenFailure(*bus, {"GPIB0::31::INSTR", "VI_ERROR_RSRC_NFOUND"});
-}
+    auto visa = Bus(std::string("visa:lib=") + KMR_FAKE_VISA + ",GPIB0::31::INSTR");
+    ExpectOpenFailure(*visa, {"GPIB0::31::INSTR", "VI_ERROR_RSRC_NFOUND"});
 
-TEST(RouteFaultsOfOneRoute, RefusedAdapterConnectionIsAnOpenFailure) {
-    int port = 0;
-    {
-        std::string error;
-        port = TcpListener::Listen("127.0.0.1", 0, error).Port();
-    }
-    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(port));
-    ExpectOpenFailure(*bus, {"127.0.0.1:" + std::to_string(port)});
-}
+    std::string error;
+    const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();  // closed again at once
+    auto refused = Bus("prologix:127.0.0.1:" + std::to_string(closedPort));
+    ExpectOpenFailure(*refused, {"127.0.0.1:" + std::to_string(closedPort)});
 
-// No instrument at the address behind the adapter: found by the serial poll at open, not by the
-// first command after its timeout.
-TEST(RouteFaultsOfOneRoute, NoInstrumentBehindTheAdapterFailsTheOpen) {
-    sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
     PrologixServerOptions o;
     o.port = 0;
     o.address = 20;
     PrologixServer server(simBus, o);
-    std::string error;
     ASSERT_TRUE(server.Start(error)) << error;
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
     ExpectOpenFailure(*bus, {"address 5"}, 5);

@@ -57,8 +57,9 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
     EXPECT_EQ(t.Sent("B.V1"), 9);
 }
 
-// Meter.cnd is kept as the user wrote it: Attempts 0 makes one attempt, and the file stays.
-TEST(CndStartup, NoAttemptsInMeterCndSendAFailingCommandOnceAndTheFileStays) {
+// Meter.cnd is kept as the user wrote it: Attempts 0 makes one attempt; no GP-IB device can
+// have address 31, so opening fails with the message naming it and the bus is not asked.
+TEST(CndStartup, MeterCndStaysAsWrittenWithNoAttemptsOrAnAddressOutsideTheGpibRange) {
     SecondStart t;
     WriteAll(t.CondFile("Meter.cnd"), "20,0,0\r\n");
     t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
@@ -66,20 +67,16 @@ TEST(CndStartup, NoAttemptsInMeterCndSendAFailingCommandOnceAndTheFileStays) {
     EXPECT_EQ(t.Sent("VER"), 1);
     EXPECT_EQ(t.state.Gpib.Attempts, 0);
     EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "20,0,0\r\n");
-}
 
-// No GP-IB device can have address 31: opening fails with the message naming it, the bus is not
-// asked, and the file stays as written.
-TEST(CndStartup, AddressOutsideGpibRangeFailsToOpenNamingItAndTheFileStays) {
-    SecondStart t;
-    WriteAll(t.CondFile("Meter.cnd"), "31,0,3\r\n");
-    t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-    EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
-    ASSERT_FALSE(t.h.ui.shown.empty());
-    EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31");
-    EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
-    EXPECT_TRUE(t.h.bus->log.empty());
-    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "31,0,3\r\n");
+    SecondStart u;
+    WriteAll(u.CondFile("Meter.cnd"), "31,0,3\r\n");
+    u.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
+    EXPECT_EQ(u.Start("sim:time=instant"), StartupOutcome::Exit);
+    ASSERT_FALSE(u.h.ui.shown.empty());
+    EXPECT_EQ(u.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31");
+    EXPECT_EQ(u.h.ui.shown[0].title, "GP-IB error");
+    EXPECT_TRUE(u.h.bus->log.empty());
+    EXPECT_EQ(ReadAll(u.CondFile("Meter.cnd")), "31,0,3\r\n");
 }
 
 // A condition file that cannot be saved (a folder, or a FIFO, in its place) does not stop

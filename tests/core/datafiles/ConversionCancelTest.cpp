@@ -12,7 +12,6 @@
 namespace kmr {
 namespace {
 
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
 

@@ -14,9 +14,7 @@ namespace kmr::testing {
 class RecordingListView : public ConversionView {
 public:
     void UncheckDataFile(std::size_t index) override { unchecked.push_back(index); }
-    void RefreshCsvList() override { ++refreshed; }
     std::vector<std::size_t> unchecked;
-    int refreshed = 0;
 };
 
 class ConversionFixture : public ::testing::Test {

@@ -13,7 +13,7 @@ namespace {
 
 using kmr::testing::TempDir;
 
-TEST(NextNumber, FromTheFilesPresent) {
+TEST(NextNumber, FromTheFilesPresentNotFolders) {
     const struct {
         const char* name;
         std::vector<std::string> files;
@@ -41,9 +41,6 @@ TEST(NextNumber, FromTheFilesPresent) {
         for (const auto& f : c.files) dir.Write(f, "x");
         EXPECT_EQ(NextDataFileNumber(dir.path() + "/", "T", c.extension), c.expected) << c.name;
     }
-}
-
-TEST(NextNumber, FoldersAndMissingFolder) {
     TempDir dir;
     std::filesystem::create_directory(dir / "T_50.kmr");  // a folder is not a data file
     std::filesystem::create_directory(dir / "T.kmr");

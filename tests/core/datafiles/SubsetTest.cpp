@@ -15,7 +15,6 @@ namespace {
 using testing::ConditionsWith;
 using testing::FakeProgress;
 using testing::FakeUi;
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteKmr;
@@ -217,7 +216,7 @@ protected:
     std::vector<std::string> header_, data_;
 };
 
-TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannels) {
+TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannelsAndASubsetThatDoesNotFit) {
     ConversionSubset s;
     s.channels = {9, 4};
     s.fromSeconds = SampleSeconds(64990, 0.1f);
@@ -226,6 +225,17 @@ TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannels) {
     EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/cut.csv")}));
     ExpectCut({1, 3}, 64990, 21);
     EXPECT_TRUE(ui.shown.empty());
+
+    // A subset that does not fit is refused and nothing is written.
+    s.channels = {3};
+    EXPECT_FALSE(Convert("part", "no.csv", s));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find("channel 3 is not in the file"), std::string::npos);
+    EXPECT_EQ(SubsetProblemForFile(dir.File("rec.kmr"), s, Language::English),
+              "channel 3 is not in the file (its channels: 2, 4, 6, 9).");
+    EXPECT_FALSE(std::filesystem::exists(dir.File("part/no.csv")));
+    // A file that cannot be read is left to the conversion's own message.
+    EXPECT_EQ(SubsetProblemForFile(dir.File("missing.kmr"), s, Language::English), "");
 }
 
 TEST_F(SubsetCsv, MoreThanAPartsLinesGoIntoLetteredPartsNumberedAsInTheWholeFile) {
@@ -244,19 +254,6 @@ TEST_F(SubsetCsv, EveryChannelAndEverySampleIsTheFullConversion) {
     ASSERT_TRUE(Convert("part", "rec.csv", s));
     for (const char* p : {"rec_A.csv", "rec_B.csv"})
         EXPECT_EQ(ReadAll(dir.File(std::string("part/") + p)), ReadAll(dir.File(std::string("full/") + p))) << p;
-}
-
-TEST_F(SubsetCsv, ASubsetThatDoesNotFitIsRefusedAndNothingIsWritten) {
-    ConversionSubset s;
-    s.channels = {3};
-    EXPECT_FALSE(Convert("part", "no.csv", s));
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_NE(ui.shown[0].text.find("channel 3 is not in the file"), std::string::npos);
-    EXPECT_EQ(SubsetProblemForFile(dir.File("rec.kmr"), s, Language::English),
-              "channel 3 is not in the file (its channels: 2, 4, 6, 9).");
-    EXPECT_TRUE(std::filesystem::is_empty(dir.File("part")));
-    // A file that cannot be read is left to the conversion's own message.
-    EXPECT_EQ(SubsetProblemForFile(dir.File("missing.kmr"), s, Language::English), "");
 }
 
 }  // namespace

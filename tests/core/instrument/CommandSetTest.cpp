@@ -181,16 +181,6 @@ TEST(CommandSetTest, VersionFailureStopsIdentification) {
     EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "VER", "VER", "VER"}));
 }
 
-// --- initialisation ----------------------------------------------------------------------------
-
-TEST(CommandSetTest, InitialiseSendsDateThenTime) {
-    Link l;
-    l.cs.InitialiseInstrument();
-    EXPECT_EQ(l.status, RunStatus::Ok);
-    EXPECT_EQ(l.Sent(), (Wire{"SET1", "DTE26;03;09", "TME07;05;00"}));
-    // A refused date: RouteFaults.DateRefused* and StartupFailure/Initialise.
-}
-
 // --- download ----------------------------------------------------------------------------------
 
 TEST(CommandSetTest, EmptyMaskStillSelectsTheMeasuredChannels) {
@@ -269,11 +259,15 @@ TEST(CommandSetTest, RefusedInputModeOfA530AFailsTheDownload) {
     EXPECT_EQ(l.Sent(), (Wire{"RES", "SET1", "B.V3", "B.V3", "B.V3"}));
 }
 
-// --- trigger time ------------------------------------------------------------------------------
+// --- initialisation and trigger time -----------------------------------------------------------
 
-TEST(CommandSetTest, TriggerTimeGetsItsCentury) {
+// Initialisation sends the date, then the time (a refused date: RouteFaults.DateRefused* and
+// StartupFailure/Initialise); the trigger time read afterwards gets its century.
+TEST(CommandSetTest, InitialiseSendsDateThenTimeAndTheTriggerTimeGetsItsCentury) {
     Link l;
     l.cs.InitialiseInstrument();
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.Sent(), (Wire{"SET1", "DTE26;03;09", "TME07;05;00"}));
     EXPECT_EQ(l.cs.ReadTriggerTime(), "");  // no recording yet
     EXPECT_EQ(l.status, RunStatus::CommFailed);
     // A record without its trigger time is not transferred: the user is told.

@@ -14,7 +14,7 @@ using kmr::testing::ReadAll;
 using kmr::testing::TempDir;
 
 // (Whole condition files are read in the condition-file table; a file used up: EarlyEnd below.)
-TEST(CndReader, NumberFormsTextsAndLineEnds) {
+TEST(CndReader, NumberFormsTextsLineEndsAndEmptyItems) {
     TempDir dir;
     // CR-only lines, then LF-only lines, blanks around items, an empty line, a quoted comma.
     const auto path = dir.Write("a.cnd",
@@ -36,18 +36,16 @@ TEST(CndReader, NumberFormsTextsAndLineEnds) {
     EXPECT_EQ(t2, "say \"hi\"");
     EXPECT_EQ(t3, "bare text");
     EXPECT_FALSE(r.failed());
-}
 
-TEST(CndReader, EmptyItemAfterACommaIsNotANumber) {
-    TempDir dir;
-    const auto path = dir.Write("a.cnd", "1,,2\r\n\"\",3,\r\n");
-    CndReader r(path);
+    // An empty item after a comma is not a number.
+    const auto empty = dir.Write("b.cnd", "1,,2\r\n\"\",3,\r\n");
+    CndReader numbers(empty);
     std::int16_t v = 0;
-    EXPECT_TRUE(r.ReadInt16(v));
-    EXPECT_FALSE(r.ReadInt16(v));
+    EXPECT_TRUE(numbers.ReadInt16(v));
+    EXPECT_FALSE(numbers.ReadInt16(v));
     EXPECT_EQ(v, 1);
     // As texts an empty bare item is an empty text; the trailing comma leaves one empty item.
-    CndReader texts(path);
+    CndReader texts(empty);
     std::string t = "x";
     for (const char* want : {"1", "", "2", "", "3", ""}) {
         EXPECT_TRUE(texts.ReadText(t));

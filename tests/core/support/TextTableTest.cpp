@@ -42,10 +42,7 @@ TEST(TextTableTest, BothLanguagesHoldTheSameIdentifiers) {
     EXPECT_EQ(TextIds(Language::Japanese), ids);
     for (int id : ids) EXPECT_TRUE(HasText(Language::Japanese, id)) << id;
     for (int id : {-1, 0, 999, 65536 + 101}) EXPECT_FALSE(HasText(Language::English, id)) << id;
-}
-
-TEST(TextTableTest, UnknownIdentifierIsAProgrammingError) {
-    // Aborts in debug builds; an empty text otherwise.
+    // An unknown identifier is a programming error: it aborts in debug builds; an empty text otherwise.
     EXPECT_DEBUG_DEATH(EXPECT_TRUE(Text(Language::English, 999).empty()), "unknown text");
 }
 
@@ -73,18 +70,13 @@ struct StoredRow {
 // the fragments, the Japanese marks.
 TEST(TextTableTest, WordingIsKeptExactly) {
     const StoredRow rows[] = {
-        {Language::English, 1, "1"},
-        {Language::English, 110, "More than one is reguired for graphic display."},
+        {Language::English, 1, "1"}, {Language::English, 110, "More than one is reguired for graphic display."},
         {Language::English, 121, "Are you sure the data file name is "},
-        {Language::English, 162, "Cannot Comunicate."},
-        {Language::English, 166, "The media can not be recognixed."},
+        {Language::English, 162, "Cannot Comunicate."}, {Language::English, 166, "The media can not be recognixed."},
         {Language::English, 202, "Number of data-memory words of measurement conditions is over "},
-        {Language::English, 1001, "File(&F)"},
-        {Language::English, 1308, "Pich"},
-        {Language::English, 1607, "Sence"},
-        {Language::English, 1703, ""},
-        {Language::English, 1707, " is not connected."},
-        {Language::Japanese, 1, "0"},
+        {Language::English, 1001, "File(&F)"}, {Language::English, 1308, "Pich"},
+        {Language::English, 1607, "Sence"}, {Language::English, 1703, ""},
+        {Language::English, 1707, " is not connected."}, {Language::Japanese, 1, "0"},
         {Language::Japanese, 107, "エラー"},
         // The micro is the Greek small mu (CE BC), the comma the full-width one (EF BC 8C).
         {Language::Japanese, 152, "基準値は，+750με(0.5V)，+3000με(2.0V)，+7500με(5.0V) です。"},
