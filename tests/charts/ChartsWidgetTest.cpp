@@ -161,8 +161,9 @@ private slots:
         const int columns =
             static_cast<int>(std::ceil(kTicks * 0.05 * area.Plot(0)->axisRect()->width() / 3600.0)) + 1;
         QVERIFY(drawn.size() <= 2 * columns);  // at most two drawn points per pixel column
-        const auto [lo, hi] = std::minmax_element(drawn.constBegin(), drawn.constEnd(),
-                                                  [](const QCPGraphData& a, const QCPGraphData& b) { return a.value < b.value; });
+        const auto [lo, hi] =
+            std::minmax_element(drawn.constBegin(), drawn.constEnd(),
+                                [](const QCPGraphData& a, const QCPGraphData& b) { return a.value < b.value; });
         QCOMPARE(lo->value, -500.0);  // no peak lost
         QCOMPARE(hi->value, 508.0);
     }

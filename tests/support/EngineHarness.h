@@ -31,7 +31,7 @@ public:
     void SetStartStopCaption(const std::string& c) override { startStopCaption = c; }
     void SetMonitorCaption(const std::string& c) override { monitorCaption = c; }
     void SetMonitorChecked(bool c) override { monitorChecked = c; }
-    void SetCaption(const std::string& c) override { caption = c; captions.push_back(c); }
+    void SetCaption(const std::string& c) override { caption = c; }
     void SetRestTimePercent(float p) override { restPercent = p; }
     void SetRestTimeCaption(const std::string& c) override { restCaption = c; }
     void SetRestTimeColour(RestTimeColour c) override { restColour = c; }
@@ -46,7 +46,7 @@ public:
     bool windowEnabled = true;
     std::map<MainButton, bool> buttons;
     std::string startStopCaption, monitorCaption, caption, restCaption, status;
-    std::vector<std::string> captions, log;
+    std::vector<std::string> log;
     bool monitorChecked = false;
     float restPercent = 0;
     RestTimeColour restColour = RestTimeColour::WindowText;
@@ -55,8 +55,7 @@ public:
 
 class RecordingSplash : public SplashView {
 public:
-    void Show(const std::string& t, const std::string& s, int max) override {
-        title = t;
+    void Show(const std::string&, const std::string& s, int max) override {
         status = s;
         maximum = max;
         shown = true;
@@ -67,7 +66,7 @@ public:
         maximum = max;
     }
     void Unload() override { shown = false; }
-    std::string title, status;
+    std::string status;
     int value = 0, maximum = 0;
     bool shown = false;
 };
@@ -92,7 +91,6 @@ public:
     }
     GpibStatus Write(int d, const void* data, std::size_t count) override {
         std::string text(static_cast<const char*>(data), count);
-        writes.push_back(text);
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         log.push_back("w:" + text);
         if (text == "BDT") ++blockCommands;
@@ -118,7 +116,6 @@ public:
         return out;
     }
     std::vector<std::string> log;
-    std::vector<std::string> writes;
     int blockCommands = 0;  // "BDT" commands written
     int shortBlock = 0;     // the "BDT" (counted from 1) whose reply is cut; 0: none
     int commandsWritten = 0;

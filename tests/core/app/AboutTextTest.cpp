@@ -21,7 +21,8 @@ TEST(AboutTextTest, OnlineNamesTheModelAndItsVersionOfflineNone) {
     // Off-line and while starting, no instrument is named, whatever version was read.
     for (std::int16_t mode : {kModeOffline, kModeStarting}) {
         s.ProgramMode = mode;
-        EXPECT_EQ(MakeAboutText(Language::English, s, "0.1").Instrument, "Digital dynamics strainmeter is not connected.");
+        EXPECT_EQ(MakeAboutText(Language::English, s, "0.1").Instrument,
+                  "Digital dynamics strainmeter is not connected.");
     }
 }
 

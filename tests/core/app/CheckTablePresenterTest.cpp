@@ -29,37 +29,33 @@ private:
 
 using CheckTablePresenterTest = testing::InstrumentToolsTest;
 
-TEST_F(CheckTablePresenterTest, TheLongTimeoutLastsUntilTheWindowCloses) {
+TEST_F(CheckTablePresenterTest, ExecuteRunsTheTickedChecksWithTheInputHeldUnderTheLongTimeout) {
     StartWith({{1, 2}});
     RecordingCheckView view(h.bus->log);
     {
         CheckTablePresenter check(h.engine, view);
         EXPECT_EQ(Transport().Connection().TimeoutCode(), kT30s);
+        EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 14", "open 14"}));
+        check.Opened();
+        EXPECT_FALSE(view.executeEnabled);
+        EXPECT_EQ(view.cells[5][0], "----");
+        check.Tick(5, true);
+        check.Tick(2, true);
+        EXPECT_TRUE(view.executeEnabled);
+        h.bus->log.clear();
+        check.Execute();
+        EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "w:CHK2", "w:CHK5", "input on"}));
+        EXPECT_NE(view.cells[5][0], "----");
+        EXPECT_EQ(view.ticked, (std::array<bool, kCheckRows>{}));
+        EXPECT_FALSE(view.executeEnabled);
+        check.Pointed(3);
+        EXPECT_EQ(view.comment, std::make_pair(Text(Language::English, txt::CheckCommentAutobalance), std::string()));
+        h.bus->log.clear();
         check.Closed();
         EXPECT_EQ(Transport().Connection().TimeoutCode(), kT10s);
     }
-    // Closed and then gone: the connection was reopened once each way.
-    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 14", "open 14", "offline", "open 13", "open 13"}));
-}
-
-TEST_F(CheckTablePresenterTest, ExecuteRunsTheTickedChecksWithTheInputHeld) {
-    StartWith({{1, 2}});
-    RecordingCheckView view(h.bus->log);
-    CheckTablePresenter check(h.engine, view);
-    check.Opened();
-    EXPECT_FALSE(view.executeEnabled);
-    EXPECT_EQ(view.cells[5][0], "----");
-    check.Tick(5, true);
-    check.Tick(2, true);
-    EXPECT_TRUE(view.executeEnabled);
-    h.bus->log.clear();
-    check.Execute();
-    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "w:CHK2", "w:CHK5", "input on"}));
-    EXPECT_NE(view.cells[5][0], "----");
-    EXPECT_EQ(view.ticked, (std::array<bool, kCheckRows>{}));
-    EXPECT_FALSE(view.executeEnabled);
-    check.Pointed(3);
-    EXPECT_EQ(view.comment, std::make_pair(Text(Language::English, txt::CheckCommentAutobalance), std::string()));
+    // Closed and then gone: the connection was reopened once.
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 13", "open 13"}));
 }
 
 }  // namespace

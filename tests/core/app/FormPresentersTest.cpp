@@ -68,7 +68,6 @@ constexpr GraphFieldRef kYMax1{GraphField::YscaleMax, 1};
 struct FormPresenters : ::testing::Test {
     EngineHarness h;
     void SetUp() override { ASSERT_EQ(h.Start(), StartupOutcome::Online); }
-    std::vector<std::string> Texts() const { return h.ui.Texts(); }
     const std::vector<std::string> k158{Text(Language::English, txt::DiscardChangesQuestion)};
 };
 
@@ -115,7 +114,7 @@ TEST_F(FormPresenters, TheCloseBoxKeepsTheTypedValueOfTheMeasurementFormAndCance
     h.ui.answers = {MsgAnswer::No};
     EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
     EXPECT_EQ(v.Typed(kLevel3), "+5");
-    EXPECT_EQ(Texts(), k158);
+    EXPECT_EQ(h.ui.Texts(), k158);
     // Now changed, Cancel asks too; Yes closes with the live conditions untouched.
     EXPECT_TRUE(p.MayClose(CloseBy::Cancel));
     EXPECT_EQ(h.ui.shown.size(), 2u);
@@ -135,7 +134,7 @@ TEST_F(FormPresenters, TheGraphFormsCloseBoxKeepsTheTypedMaximumButNotThePitch) 
     EXPECT_EQ(p.Form().Working().Ch[0].YscaleMax, 25.0);
     EXPECT_EQ(v.Typed(kYMax1), "25");
     EXPECT_EQ(p.Form().Working().X.Xpich, 5);
-    EXPECT_EQ(Texts(), k158);
+    EXPECT_EQ(h.ui.Texts(), k158);
 }
 
 TEST_F(FormPresenters, TheDataFileFormAsksOnTheCloseBoxOnlyAndCancelDiscards) {
@@ -146,7 +145,7 @@ TEST_F(FormPresenters, TheDataFileFormAsksOnTheCloseBoxOnlyAndCancelDiscards) {
     p.FolderChosen(h.state.DefaultDataFolder() + "elsewhere/");
     h.ui.answers = {MsgAnswer::No};
     EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
-    EXPECT_EQ(Texts(), k158);
+    EXPECT_EQ(h.ui.Texts(), k158);
     EXPECT_TRUE(p.MayClose(CloseBy::Cancel));
     EXPECT_EQ(h.ui.shown.size(), 1u);
 }

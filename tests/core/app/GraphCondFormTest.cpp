@@ -143,7 +143,7 @@ TEST_F(GraphCondOkTest, NoChangeJustClosesANoAnswerOrNoGraphOnAppliesNothing) {
     EXPECT_TRUE(view.batches.empty());
 }
 
-TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAtTheNewSpan) {
+TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAPitchChangeOnlyRedraws) {
     // The monitor strip has moved on before the form opens.
     h.state.Graph.X.XscaleMaxM = 35;
     h.state.Graph.X.XscaleMinM = 25;
@@ -167,15 +167,14 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAtTheNewSpan) 
     // The copy is the live record now: closing asks nothing.
     EXPECT_FALSE(f.Flags(h.state.Graph).Any());
     EXPECT_EQ(h.ui.shown.size(), 1u);
-}
 
-TEST_F(GraphCondOkTest, APitchChangeRedrawsWithoutRestartingAndIsSaved) {
-    h.engine.chart.UpdateMonitorGraphs(h.state.Graph, h.state.Meas, 1000, {});
-    GraphCondForm f = Open();
-    ASSERT_TRUE(f.Commit(kPitch, "2"));
-    f.SetYgrid(2, false);
-    ASSERT_TRUE(f.Commit(kYMax1, "5"));  // automatic scale: kept but not drawn
-    EXPECT_EQ(Ok(f), FormOutcome::Applied);
+    // A pitch change redraws without restarting, and is saved.
+    h.engine.chart.UpdateMonitorGraphs(h.state.Graph, h.state.Meas, 3000, {});
+    GraphCondForm pitch = Open();
+    ASSERT_TRUE(pitch.Commit(kPitch, "2"));
+    pitch.SetYgrid(2, false);
+    ASSERT_TRUE(pitch.Commit(kYMax1, "5"));  // automatic scale: kept but not drawn
+    EXPECT_EQ(Ok(pitch), FormOutcome::Applied);
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), 1);
     EXPECT_EQ(h.engine.chart.YAxis(1).grid, GridMode::Off);
     EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)).substr(0, 25), "1,1,1\r\n5,0,10\r\n1,0,1\r\n10,");

@@ -6,7 +6,7 @@
 namespace kmr {
 namespace {
 
-TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguage) {
+TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguageAndLettersOfOneMenuDiffer) {
     EXPECT_EQ(MenuCaption("Data File Settings...", txt::DataFileSettingsItem), "&Data File Settings...");
     EXPECT_EQ(MenuCaption("Start", txt::StartItem), "&Start");
     EXPECT_EQ(MenuCaption("Stop", txt::StopButton), "&Stop");
@@ -22,9 +22,7 @@ TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguage) {
     EXPECT_EQ(MenuShortcutOf(txt::MonitorItem), "F6");
     EXPECT_EQ(MainKeyActionOf(Key::F5), MainKeyAction::StartStop);
     EXPECT_EQ(MainKeyActionOf(Key::F6), MainKeyAction::Monitor);
-}
-
-TEST(KeyboardTest, lettersOfOneMenuDiffer) {
+    // The letters of one menu differ.
     for (const auto& menu : {std::vector<int>{txt::DataFileSettingsItem, txt::MeasCondSettingsItem,
                                               txt::GraphCondSettingsItem, txt::ConvertFileItem, txt::QuitItem},
                              std::vector<int>{txt::MonitorItem, txt::BalanceItem, txt::StartItem},

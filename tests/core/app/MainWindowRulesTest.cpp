@@ -7,31 +7,22 @@
 namespace kmr {
 namespace {
 
-TEST(MainWindowRulesTest, OffLineOffersOnlyWhatNeedsNoInstrument) {
+TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunningMonitorStopAndVersion) {
     MainWindowState s;
     s.ProgramMode = 0;
-    s.InstrumentModel = 1;
+    s.InstrumentModel = 1;  // KMR-510C
     MenuState e;
     e.ConvertingFile = e.Quit = e.Version = true;
     e.Connect = true;  // going on-line without a restart
     e.StartCaption = "Start";
     e.MonitorCaption = "Moni. On";
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
-}
 
-TEST(MainWindowRulesTest, OnLineIdleOffersEverything) {
-    MainWindowState s;
     s.ProgramMode = 1;
-    s.InstrumentModel = 1;  // KMR-510C
-    MenuState e;
     e.DataFileSettings = e.MeasCondSettings = e.GraphCondSettings = true;
-    e.ConvertingFile = e.Quit = true;
     e.Monitor = e.Balance = e.Start = true;
-    e.Check = e.OutputCal = e.Version = true;
-    e.Connect = true;
+    e.Check = e.OutputCal = true;
     e.BalanceButton = e.MonitorButton = e.StartStopButton = true;
-    e.StartCaption = "Start";
-    e.MonitorCaption = "Moni. On";
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.InstrumentModel = 0;  // KMR-530A has no output calibration
@@ -42,22 +33,17 @@ TEST(MainWindowRulesTest, OnLineIdleOffersEverything) {
     e.MonitorChecked = true;
     e.MonitorCaption = "Moni. Off";
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
-}
 
-TEST(MainWindowRulesTest, RunningLeavesMonitorStopAndVersion) {
-    MainWindowState s;
-    s.ProgramMode = 1;
-    s.RunActive = true;
-    s.MonitoringOn = true;
     s.InstrumentModel = 1;
-    MenuState e;
-    e.Monitor = e.MonitorChecked = true;
-    e.Start = true;
-    e.Version = true;
-    e.MonitorButton = e.StartStopButton = true;
-    e.StartCaption = "Stop";
-    e.MonitorCaption = "Moni. Off";
-    EXPECT_EQ(UpdateMenus(s, Language::English), e);
+    s.RunActive = true;
+    MenuState run;
+    run.Monitor = run.MonitorChecked = true;
+    run.Start = true;
+    run.Version = true;
+    run.MonitorButton = run.StartStopButton = true;
+    run.StartCaption = "Stop";
+    run.MonitorCaption = "Moni. Off";
+    EXPECT_EQ(UpdateMenus(s, Language::English), run);
 }
 
 struct CaptionCase {

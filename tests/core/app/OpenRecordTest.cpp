@@ -53,11 +53,25 @@ protected:
     EngineHarness h;
 };
 
-TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaption) {
+// Refused during a run, nothing while a form is in front; then opened, stopping the monitor.
+TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionUnlessARunOrAFormIsActive) {
     const std::string path = Written("rec.kmr");
+    h.state.ManualRunActive = kTrue;
+    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::RunActive);
+    EXPECT_NE(h.ui.shown.back().text.find("measurement is running"), std::string::npos);
+    EXPECT_FALSE(h.state.OpenedRecord);
+    h.state.ManualRunActive = kFalse;
+    ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond));
     h.ui.shown.clear();
+    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::FormOpen);
+    EXPECT_TRUE(h.ui.shown.empty());
+    h.engine.forms.Closed();
+    h.state.MonitoringOn = kTrue;
+    h.main.moniTimer = true;
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
     EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
     EXPECT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
     ASSERT_TRUE(h.state.OpenedRecord);
@@ -74,6 +88,8 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaption)
     EXPECT_NE(h.engine.chart.Labels(4).Max, "----");
     EXPECT_EQ(h.state.RecentFiles, std::vector<std::string>{path});
     EXPECT_EQ(ShownRecordFile(h.state), path);
+    EXPECT_EQ(h.state.Graph.Ch[0].Use, 0);  // the record shows its own channels
+    EXPECT_EQ(h.state.Graph.Ch[6].Use, 1);
     // Exported charts carry the record's name, the channels shown and the time range shown.
     for (int ch = 1; ch <= kChannels; ++ch) h.state.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = ch == 2 || ch == 5;
     EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.125, 0.9994}),
@@ -82,6 +98,11 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaption)
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
+    // A new run forgets it, and the graphs chosen before come back.
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.OpenedRecord);
+    EXPECT_EQ(h.state.Graph.Ch[0].Use, 1);
+    EXPECT_EQ(h.state.Graph.Ch[6].Use, 0);
 }
 
 // Every kind of file that is not simply whole: opened with its note, or refused with what is
@@ -176,35 +197,6 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
     h.progress = testing::FakeProgress{};
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     EXPECT_EQ(h.progress.shows, 0);
-}
-
-TEST_F(OpenRecordTest, OpeningIsRefusedWhileARunIsActiveAndStopsTheMonitor) {
-    const std::string path = Written("rec.kmr");
-    h.state.ManualRunActive = kTrue;
-    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::RunActive);
-    EXPECT_NE(h.ui.shown.back().text.find("measurement is running"), std::string::npos);
-    EXPECT_FALSE(h.state.OpenedRecord);
-    h.state.ManualRunActive = kFalse;
-    // A form of the main window is in front: nothing happens.
-    ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond));
-    const std::size_t boxes = h.ui.shown.size();
-    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::FormOpen);
-    EXPECT_EQ(h.ui.shown.size(), boxes);
-    h.engine.forms.Closed();
-
-    h.state.MonitoringOn = kTrue;
-    h.main.moniTimer = true;
-    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    // The record shows its own channels; a new run forgets it, and the graphs chosen before
-    // come back.
-    EXPECT_EQ(h.state.Graph.Ch[0].Use, 0);
-    EXPECT_EQ(h.state.Graph.Ch[6].Use, 1);
-    StartOrStop(h.engine);
-    EXPECT_FALSE(h.state.OpenedRecord);
-    EXPECT_EQ(h.state.Graph.Ch[0].Use, 1);
-    EXPECT_EQ(h.state.Graph.Ch[6].Use, 0);
 }
 
 TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {

@@ -80,16 +80,6 @@ struct RegistrationTest : ::testing::Test {
     std::string GlobalCnd() const { return ReadAll(h.CondFile(kGlobalCnd)); }
 };
 
-TEST_F(RegistrationTest, UnchangedSettingsCloseAndSaveNothing) {
-    SetPathAndFileForm f = Open();
-    const std::string before = GlobalCnd();
-    h.state.DataFileNumber = 7;  // not recomputed either
-    EXPECT_EQ(Ok(f), FormOutcome::Close);
-    EXPECT_TRUE(h.ui.shown.empty());
-    EXPECT_EQ(h.state.DataFileNumber, 7);
-    EXPECT_EQ(GlobalCnd(), before);
-}
-
 TEST_F(RegistrationTest, AnExistingNameAsksASecondTimeWithTheNumberedNameAndANoKeepsTheSettings) {
     data.Write("T.kmr", "x");
     SetPathAndFileForm f = Open();
@@ -117,9 +107,14 @@ TEST_F(RegistrationTest, AnExistingNameAsksASecondTimeWithTheNumberedNameAndANoK
     EXPECT_FALSE(f.Changed(h.state.Global));
 }
 
-TEST_F(RegistrationTest, ANewNameAsksOnceAndStoresNumberZero) {
-    h.state.DataFileNumber = 4;
+TEST_F(RegistrationTest, UnchangedSettingsCloseAndSaveNothingANewNameAsksOnceAndStoresNumberZero) {
     SetPathAndFileForm f = Open();
+    const std::string before = GlobalCnd();
+    h.state.DataFileNumber = 4;  // not recomputed either
+    EXPECT_EQ(Ok(f), FormOutcome::Close);
+    EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.state.DataFileNumber, 4);
+    EXPECT_EQ(GlobalCnd(), before);
     f.SetFolder(data.folder());
     ASSERT_TRUE(f.CommitName("Fresh"));
     EXPECT_EQ(Ok(f), FormOutcome::Applied);

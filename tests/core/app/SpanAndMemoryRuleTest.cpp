@@ -17,32 +17,9 @@ using testing::ReadAll;
 constexpr GraphFieldRef kSpan{GraphField::Xspace, 0};
 constexpr GraphFieldRef kPitch{GraphField::Xpich, 0};
 
-TEST(SpanBelowPitch, IsRefusedOnOkLikeThePitchBoxRefusesAPitchAboveTheSpan) {
-    EngineHarness h;
-    ASSERT_EQ(h.Start(), StartupOutcome::Online);
-    GraphCondForm f(h.state.Graph, h.state.Meas);
-    ASSERT_TRUE(f.Commit(kSpan, "10"));
-    ASSERT_TRUE(f.Commit(kPitch, "5"));
-    EXPECT_FALSE(f.Commit(kPitch, "11"));  // the pitch box's own rule
-    ASSERT_TRUE(f.Commit(kSpan, "3"));     // a span typed afterwards is taken by its box...
-    const GraphConditions before = h.state.Graph;
-    const std::string saved = ReadAll(h.CondFile(kGraphCnd));
-    // ...but OK refuses it, and nothing is applied or saved.
-    EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, {}), FormOutcome::StayOpen);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, "The monitor span must not be shorter than the pitch.");
-    EXPECT_EQ(h.ui.shown[0].title, "Setting error");
-    EXPECT_TRUE(h.state.Graph == before);
-    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)), saved);
-    // A span equal to the pitch is fine.
-    ASSERT_TRUE(f.Commit(kSpan, "5"));
-    EXPECT_EQ(GraphCondOk(h.engine, f, Language::English, {}), FormOutcome::Applied);
-    EXPECT_EQ(h.state.Graph.X.Xspace, 5);
-}
-
 MeasFieldRef PreMemory() { return {MeasField::PreMemory, 0}; }
 
-TEST(PreTriggerMemory, TheReadoutAndOkAgreeAtPreTriggerEqualToMemory) {
+TEST(OkRules, PreTriggerEqualToMemoryAndASpanBelowThePitchAreRefusedAsTheBoxesRefuseThem) {
     EngineHarness h;
     ASSERT_EQ(h.Start(), StartupOutcome::Online);
     // Conditions from an older file that allowed pre-trigger = memory.
@@ -69,6 +46,24 @@ TEST(PreTriggerMemory, TheReadoutAndOkAgreeAtPreTriggerEqualToMemory) {
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
     EXPECT_EQ(h.state.Meas.PreMemoryWords, 999);
     EXPECT_EQ(h.state.Status, RunStatus::Ok);
+    // The graph form's OK refuses a monitor span shorter than the pitch, as the pitch box does.
+    GraphCondForm g(h.state.Graph, h.state.Meas);
+    ASSERT_TRUE(g.Commit(kSpan, "10"));
+    ASSERT_TRUE(g.Commit(kPitch, "5"));
+    EXPECT_FALSE(g.Commit(kPitch, "11"));  // the pitch box's own rule
+    ASSERT_TRUE(g.Commit(kSpan, "3"));     // a span typed afterwards is taken by its box...
+    const GraphConditions graphs = h.state.Graph;
+    const std::string saved = ReadAll(h.CondFile(kGraphCnd));
+    // ...but OK refuses it, and nothing is applied or saved.
+    EXPECT_EQ(GraphCondOk(h.engine, g, Language::English, {}), FormOutcome::StayOpen);
+    EXPECT_EQ(h.ui.shown.back().text, "The monitor span must not be shorter than the pitch.");
+    EXPECT_EQ(h.ui.shown.back().title, "Setting error");
+    EXPECT_TRUE(h.state.Graph == graphs);
+    EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)), saved);
+    // A span equal to the pitch is fine.
+    ASSERT_TRUE(g.Commit(kSpan, "5"));
+    EXPECT_EQ(GraphCondOk(h.engine, g, Language::English, {}), FormOutcome::Applied);
+    EXPECT_EQ(h.state.Graph.X.Xspace, 5);
 }
 
 TEST(PreTriggerMemory, TheSimulatedInstrumentRefusesWhatTheRuleRefuses) {

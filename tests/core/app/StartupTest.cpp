@@ -133,7 +133,7 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     EXPECT_EQ(s.Instrument.InstrumentModel, 1);
 }
 
-TEST(Startup, ReconcilesHardCndWithTheInstalledChannels) {
+TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVoltBridge) {
     EngineHarness h;
     ASSERT_EQ(h.Start("sim:time=instant,channels=0011111111"), StartupOutcome::Online);
     EXPECT_EQ(ReadAll(h.CondFile("Hard.cnd")), "\"0011111111\"\r\n");
@@ -148,14 +148,25 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannels) {
     LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
     EXPECT_EQ(stored.Ch(2).OnOff, 0);
 
-    // A second start with the same channels leaves the files untouched by reconciliation.
+    // A second start with the same channels leaves the files untouched by reconciliation; a
+    // KMR-530A gets the two-volt bridge instead of five volt, for this start only.
+    h.state.Meas.Ch(4).InputMode = 3;
+    h.state.Meas.Ch(5).InputMode = -6;
+    h.state.Meas.Ch(6).InputMode = -5;
+    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
     const auto before = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
     std::filesystem::last_write_time(h.CondFile("Graph.cnd"), before - std::chrono::hours(1));
     const auto older = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
     ProgramState second;
-    ASSERT_EQ(h.StartAgain(second, "sim:time=instant,channels=0011111111"), StartupOutcome::Online);
+    ASSERT_EQ(h.StartAgain(second, "sim:time=instant,channels=0011111111,model=530A"), StartupOutcome::Online);
     EXPECT_EQ(std::filesystem::last_write_time(h.CondFile("Graph.cnd")), older);
     EXPECT_EQ(second.Meas.Ch(1).OnOff, 0);
+    EXPECT_EQ(second.Meas.Ch(4).InputMode, 2);
+    EXPECT_EQ(second.Meas.Ch(5).InputMode, 2);
+    EXPECT_EQ(second.Meas.Ch(6).InputMode, -5);
+    EXPECT_TRUE(h.ui.shown.empty());
+    LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
+    EXPECT_EQ(stored.Ch(4).InputMode, 3);  // not saved
 }
 
 TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfterTheFilesPresent) {
@@ -234,24 +245,6 @@ TEST(Startup, RefusedRemoteSensingOrNoChannelAbandonsWithoutAQuestion) {
         EXPECT_FALSE(h.splashView.shown);
         EXPECT_EQ(h.ui.pointer, Pointer::Default);
     }
-}
-
-TEST(Startup, TheKmr530AGetsTheTwoVoltBridgeInsteadOfFiveVolt) {
-    EngineHarness h;
-    ASSERT_EQ(h.Start(), StartupOutcome::Online);
-    h.state.Meas.Ch(4).InputMode = 3;
-    h.state.Meas.Ch(5).InputMode = -6;
-    h.state.Meas.Ch(6).InputMode = -5;
-    ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
-    ProgramState second;
-    ASSERT_EQ(h.StartAgain(second, "sim:time=instant,model=530A"), StartupOutcome::Online);
-    EXPECT_EQ(second.Meas.Ch(4).InputMode, 2);
-    EXPECT_EQ(second.Meas.Ch(5).InputMode, 2);
-    EXPECT_EQ(second.Meas.Ch(6).InputMode, -5);
-    EXPECT_TRUE(h.ui.shown.empty());
-    MeasConditions stored;
-    LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
-    EXPECT_EQ(stored.Ch(4).InputMode, 3);  // not saved
 }
 
 TEST(Shutdown, UnloadStoresTheGeometryStopsMonitoringAndClosesOnline) {

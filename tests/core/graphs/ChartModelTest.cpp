@@ -105,7 +105,7 @@ INSTANTIATE_TEST_SUITE_P(
                       RangeCase{"ShorterRangeFromZero", 0, 0.0, 0.5, 1, 501, 501, 0.0}),
     [](const auto& info) { return info.param.name; });
 
-TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1) {
+TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndAClearedChannelHoldsMarkers) {
     RecordFixture f(1000);
     f.g.X.XAutoScale = 0;
     const auto show = [&](double min, double max) {
@@ -123,6 +123,24 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1) {
     show(0.3, 0.3004);  // one sample wide
     EXPECT_EQ(f.model.DisplayFirst(), f.model.DisplayLast());
     EXPECT_EQ(f.model.PointCount(0, 1), 301u);
+    // A cleared channel holds two marker points and dashes.
+    f.model.ShowRecordStatistics(0, 1000, f.m);
+    ASSERT_NE(f.model.Labels(0).Max, kNoValueText);
+    f.model.ClearChannelGraph(1, 1000, 1.0f, f.g);
+    ASSERT_EQ(f.model.PointCount(0, 1), 2u);
+    EXPECT_EQ(f.model.SeriesX(0, 1)[0], 0.0);
+    EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[1], 0.999);
+    EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[0]));
+    EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[1]));
+    EXPECT_EQ(f.model.PointCount(0, 2), 0u);
+    const ChannelLabels& l = f.model.Labels(0);
+    for (const std::string* t : {&l.Moni, &l.Max, &l.Min, &l.Range}) EXPECT_EQ(*t, kNoValueText);
+    // Showing the record window of a channel without a record keeps the cleared graph.
+    f.model.ShowRecordWindow(0);
+    EXPECT_EQ(f.model.PointCount(0, 1), 2u);
+    // The markers are not data: statistics of a cleared graph are dashes, not zeros.
+    f.model.ShowRecordStatistics(0, 1000, f.m);
+    EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
 }
 
 TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
@@ -169,27 +187,6 @@ TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
     EXPECT_EQ(f.model.PointCount(1, 2), 5000u);  // the points filled so far remain
     EXPECT_EQ(f.model.PointCount(1, 1), 5000u);
     EXPECT_EQ(f.progress.ProgressStep, 2);
-}
-
-TEST(ChartModelTest, ClearedChannelHoldsTwoMarkerPointsAndDashes) {
-    RecordFixture f(1000);
-    f.model.ShowRecordStatistics(0, 1000, f.m);
-    ASSERT_NE(f.model.Labels(0).Max, kNoValueText);
-    f.model.ClearChannelGraph(1, 1000, 1.0f, f.g);
-    ASSERT_EQ(f.model.PointCount(0, 1), 2u);
-    EXPECT_EQ(f.model.SeriesX(0, 1)[0], 0.0);
-    EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[1], 0.999);
-    EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[0]));
-    EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[1]));
-    EXPECT_EQ(f.model.PointCount(0, 2), 0u);
-    const ChannelLabels& l = f.model.Labels(0);
-    for (const std::string* t : {&l.Moni, &l.Max, &l.Min, &l.Range}) EXPECT_EQ(*t, kNoValueText);
-    // Showing the record window of a channel without a record keeps the cleared graph.
-    f.model.ShowRecordWindow(0);
-    EXPECT_EQ(f.model.PointCount(0, 1), 2u);
-    // The markers are not data: statistics of a cleared graph are dashes, not zeros.
-    f.model.ShowRecordStatistics(0, 1000, f.m);
-    EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
 }
 
 TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {

@@ -38,7 +38,7 @@ struct RampFixture {
     void Load(int channel) { model.LoadRecordSeries(channel, raw, 1000, m, g, progress, progressView, status); }
 };
 
-TEST(ChartNavigationTest, CursorsSnapToSamplesAndReadOutValuesAndDifferences) {
+TEST(ChartNavigationTest, CursorsSnapOrStepToSamplesAndReadOutValuesDifferencesAndTheTable) {
     RampFixture f;
     CursorTimes c;
     ASSERT_TRUE(PlaceCursor(f.model, 0, 0.1004, false, c));
@@ -58,11 +58,8 @@ TEST(ChartNavigationTest, CursorsSnapToSamplesAndReadOutValuesAndDifferences) {
     EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");
     EXPECT_EQ(ReadingAt(f.model, f.m, 1, 0.3).text, "Ch. 2  t = 0.000 s  y = ----");
     EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
-}
-
-TEST(ChartNavigationTest, KeysStepTheCursorsAndTheTableSumsUpBetweenThem) {
-    RampFixture f;
-    CursorTimes c;
+    // Keys step the cursors; the table sums up between them.
+    c = CursorTimes{};
     // Not set yet: from the point nearest to where the view is, then sample by sample.
     ASSERT_TRUE(StepCursor(f.model, 0, false, 1, 0.2, c));
     EXPECT_EQ(c.a, SampleTime(200, 1.0f, 0.001));

@@ -92,17 +92,27 @@ TEST_F(OutputCalTest, PlusCalOnChannelOneSendsTheSequence) {
     EXPECT_TRUE(h.ui.shown.empty());
 }
 
-TEST_F(OutputCalTest, EveryCloseSendsMonThenSavesOnce) {
+// A negative coefficient sends one sign, the other way round; every close sends MON, then saves once.
+TEST_F(OutputCalTest, NegativeCoefficientSendsOneSignAndEveryCloseSendsMonThenSavesOnce) {
     StartWith({{1, 2}});
+    h.state.Meas.Ch(1).Coeff = -1.0f;
     OutputCalForm form(h.engine);
-    form.Calibration().SetUse(1, true);
-    form.Calibration().EnterValue(1, "500");
-    form.Calibration().Click(CalButton::Minus);
+    OutputCalPresenter& cal = form.Calibration();
+    cal.SetUse(1, true);
+    EXPECT_EQ(cal.EnterValue(1, "1234"), "1230");
+    EXPECT_EQ(cal.DigitsText(1), "-1230");
+    cal.Click(CalButton::Plus);
+    EXPECT_EQ(Commands()[2], "CAL-1230");
+    EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
+    h.bus->log.clear();
+    cal.Click(CalButton::Minus);
+    EXPECT_EQ(Commands()[2], "CAL1230");
+    EXPECT_TRUE(h.ui.shown.empty());
     const std::string path = h.CondFile(kOutputCalCnd);
     h.bus->log.clear();
     form.Close();
     EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
-    EXPECT_EQ(testing::ReadAll(path).substr(0, 7), "1,500\r\n");
+    EXPECT_EQ(testing::ReadAll(path).substr(0, 8), "1,1230\r\n");
     // The program ending after the window's Close sends and saves nothing more.
     std::filesystem::remove(path);
     form.Close();
@@ -125,23 +135,6 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
     EXPECT_FALSE(cal.CalibrationActive());
     ASSERT_EQ(h.ui.shown.size(), 1u);
     EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"}));
-}
-
-TEST_F(OutputCalTest, NegativeCoefficientSendsOneSign) {
-    StartWith({{1, 2}});
-    h.state.Meas.Ch(1).Coeff = -1.0f;
-    OutputCalPresenter cal(Transport(), h.state.Meas, h.state.OutputCal);
-    cal.SetUse(1, true);
-    EXPECT_EQ(cal.EnterValue(1, "1234"), "1230");
-    EXPECT_EQ(cal.DigitsText(1), "-1230");
-    h.bus->log.clear();
-    cal.Click(CalButton::Plus);
-    EXPECT_EQ(Commands()[2], "CAL-1230");
-    EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
-    h.bus->log.clear();
-    cal.Click(CalButton::Minus);
-    EXPECT_EQ(Commands()[2], "CAL1230");
-    EXPECT_TRUE(h.ui.shown.empty());
 }
 
 }  // namespace

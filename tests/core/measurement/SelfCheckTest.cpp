@@ -49,13 +49,6 @@ INSTANTIATE_TEST_SUITE_P(
                       CellCase{5, "+030150", -5, {"30150", CheckColour::Blue}},
                       CellCase{5, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}}));
 
-TEST(SelfCheckLayoutTest, ReplyLengthHasNoTail) {
-    EXPECT_EQ(CheckReplyLength(1), 7u);
-    EXPECT_EQ(CheckReplyLength(2), 15u);
-    EXPECT_EQ(CheckReplyLength(10), 79u);
-    EXPECT_EQ(CheckReplyLength(0), 0u);
-}
-
 class SelfCheckTest : public InstrumentToolsTest {
 protected:
     void Tick(std::initializer_list<int> codes) {
@@ -80,6 +73,11 @@ TEST_F(SelfCheckTest, ChecksRunInTableOrderAndAreUntickedAfterwards) {
     EXPECT_EQ(check->Cell(5, 2).colour, CheckColour::Blue);  // the simulator passes sensitivity
     EXPECT_EQ(check->Cell(5, 1).text, "----");        // channel 1 is not measured
     EXPECT_NE(check->Cell(3, 2).text, "----");
+    // The replies' lengths: eight characters a channel, no tail.
+    EXPECT_EQ(CheckReplyLength(1), 7u);
+    EXPECT_EQ(CheckReplyLength(2), 15u);
+    EXPECT_EQ(CheckReplyLength(10), 79u);
+    EXPECT_EQ(CheckReplyLength(0), 0u);
 }
 
 TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
