@@ -10,7 +10,7 @@ CheckTablePresenter::CheckTablePresenter(Engine& e, CheckTableView& view)
 
 CheckTablePresenter::~CheckTablePresenter() = default;
 
-bool CheckTablePresenter::ChannelMeasured(int channel) const { return e_.s.Meas.Ch(channel).OnOff == 1; }
+bool CheckTablePresenter::ChannelMeasured(int channel) const { return e_.s.Meas.Ch(channel).Measured(); }
 
 void CheckTablePresenter::Opened() {
     for (std::size_t row = 0; row < kCheckRows; ++row) ShowRow(row);

@@ -24,7 +24,7 @@ void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vect
     e.chart.SetGraphMode(kRecordedMode);
     std::size_t k = 0;
     for (int ch = 1; ch <= kChannels; ++ch) {
-        if (fc.Ch(ch).OnOff != 1 || k >= samples.size()) {
+        if (!fc.Ch(ch).Measured() || k >= samples.size()) {
             e.chart.ClearChannelGraph(ch, n, fc.SmpClk, s.Graph);
             continue;
         }
@@ -32,13 +32,13 @@ void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vect
         e.chart.AdoptRecordSeries(ch, std::move(samples[k]), std::move(summaries[k]), fc, s.Graph);
         if (k == 0) e.chart.ComputeDisplayRange(s.Graph, n, fc.SmpClk);
         ++k;
-        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1) e.chart.ShowRecordWindow(ch - 1);
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) e.chart.ShowRecordWindow(ch - 1);
     }
     if (fc.TrgMode == 1 || fc.TrgMode == 2)
         for (int c = 0; c < kChannels; ++c) e.chart.MarkTriggerTime(c, fc.PreMemoryWords, fc.SmpClk, s.Graph);
     e.chart.ConfigureGraphAxes(s.Graph);
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1 && fc.Ch(ch).OnOff == 1)
+        if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && fc.Ch(ch).Measured())
             e.chart.ShowRecordStatistics(ch - 1, n, fc);
     AutoXRange(s.Graph, n, fc.SmpClk);
 }
@@ -165,7 +165,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     // Each channel's summary is made as it is read, in the same pass.
     std::vector<MinMaxSummary> summaries;
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (fc.Ch(ch).OnOff == 1) summaries.emplace_back().Start(static_cast<std::size_t>(std::max(fc.WordsConverted, 0)));
+        if (fc.Ch(ch).Measured()) summaries.emplace_back().Start(static_cast<std::size_t>(std::max(fc.WordsConverted, 0)));
     const bool read = ReadStoredSamples(path, fc, samples, view, ui, status,
                                         [&summaries](std::size_t k, std::span<const std::int16_t> piece) {
                                             summaries[k].Add(piece);
@@ -188,7 +188,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     } else {
         for (int i = 0; i < kChannels; ++i) opened.graphUseBefore[static_cast<std::size_t>(i)] = s.Graph.Ch[static_cast<std::size_t>(i)].Use;
     }
-    for (int ch = 1; ch <= kChannels; ++ch) s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = fc.Ch(ch).OnOff == 1 ? 1 : 0;
+    for (int ch = 1; ch <= kChannels; ++ch) s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = fc.Ch(ch).Measured() ? 1 : 0;
     s.OpenedRecord = std::move(opened);
     s.DataPresent = kTrue;
     DrawStoredRecord(e, fc, samples, summaries);
@@ -252,9 +252,9 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
     for (int ch = 1; ch <= kChannels; ++ch) {
-        if (m.Ch(ch).OnOff != 1) continue;
+        if (!m.Ch(ch).Measured()) continue;
         offer.channels.push_back(ch);
-        offer.ticked.push_back(e.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use == 1);
+        offer.ticked.push_back(e.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown());
     }
     return offer;
 }

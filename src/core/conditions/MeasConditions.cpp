@@ -69,7 +69,7 @@ void SetMeasDefaults(MeasConditions& m) {
 void RebuildMeasuredChannels(MeasConditions& m) {
     m.MeasuredChannels.clear();
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (m.Ch(ch).OnOff == 1) m.MeasuredChannels.push_back(ch);
+        if (m.Ch(ch).Measured()) m.MeasuredChannels.push_back(ch);
     m.ChannelCount = static_cast<std::int16_t>(m.MeasuredChannels.size());
 }
 

@@ -20,7 +20,7 @@ const std::string& Pick(const std::vector<std::string>& list, int index) {
 std::vector<int> EnabledChannels(const MeasConditions& m) {
     std::vector<int> chs;
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (m.Ch(ch).OnOff == 1) chs.push_back(ch);
+        if (m.Ch(ch).Measured()) chs.push_back(ch);
     return chs;
 }
 

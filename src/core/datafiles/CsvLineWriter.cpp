@@ -118,7 +118,7 @@ public:
           memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * (65536 * kCsvCellBytes + 64)),
           cells_(static_cast<std::size_t>(K_)) {
         for (int ch = 1; ch <= kChannels; ++ch)
-            if (fc.Ch(ch).OnOff == 1) scale_.push_back({fc.Ch(ch).Coeff, fc.Ch(ch).Offset});
+            if (fc.Ch(ch).Measured()) scale_.push_back({fc.Ch(ch).Coeff, fc.Ch(ch).Offset});
         workers_.emplace_back(memory_.data(), layout);
         if (two_) workers_.emplace_back(memory_.data() + workerBytes_, layout);
         cellsUsed_ = (two_ ? 2 : 1) * workerBytes_;
@@ -483,7 +483,7 @@ bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const
 bool WriteCsvFiles(const std::string& folder, const std::string& fileName, const FileConditions& fc,
                    const std::vector<std::span<const std::int16_t>>& channels, CsvContext& ctx) {
     const auto K = static_cast<int>(std::count_if(fc.Channels.begin(), fc.Channels.end(),
-                                                  [](const ChannelCondition& c) { return c.OnOff == 1; }));
+                                                  [](const ChannelCondition& c) { return c.Measured(); }));
     const std::int32_t n = std::max<std::int32_t>(fc.WordsConverted, 0);
     if (static_cast<int>(channels.size()) < K) return true;
     for (int k = 0; k < K; ++k)

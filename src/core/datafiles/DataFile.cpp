@@ -125,7 +125,7 @@ Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted, 
     PutInteger(b, pos, m.Averaging);
     // The number of channels switched on, whatever ChannelCount was last rebuilt to.
     std::int16_t on = 0;
-    for (const auto& c : m.Channels) on = static_cast<std::int16_t>(on + (c.OnOff == 1 ? 1 : 0));
+    for (const auto& c : m.Channels) on = static_cast<std::int16_t>(on + (c.Measured() ? 1 : 0));
     PutInteger(b, pos, on);
     PutText(b, pos, std::string(kHeaderReservedLength, ' '));
     for (const auto& c : m.Channels) {
@@ -202,7 +202,7 @@ FileConditions WholeChannelsOnly(const FileConditions& fc, int whole) {
     int kept = 0;
     for (int ch = 1; ch <= kChannels; ++ch) {
         auto& c = out.Ch(ch);
-        if (c.OnOff != 1) continue;
+        if (!c.Measured()) continue;
         if (kept < whole)
             ++kept;
         else

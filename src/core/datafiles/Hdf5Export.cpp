@@ -34,7 +34,7 @@ namespace kmr {
 std::string ModelOfConditions(const FileConditions& fc) {
     for (int ch = 1; ch <= kChannels; ++ch) {
         const ChannelCondition& c = fc.Ch(ch);
-        if (c.OnOff != 1) continue;
+        if (!c.Measured()) continue;
         const InputModeFact* mode = FindInputMode(c.InputMode);
         if (mode && !mode->onKmr530A && mode->onKmr510C) return "KMR-510C";
     }

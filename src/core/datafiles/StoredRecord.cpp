@@ -158,7 +158,7 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
         return false;
     }
     std::size_t channels = 0;
-    for (int ch = 1; ch <= kChannels; ++ch) channels += fc.Ch(ch).OnOff == 1;
+    for (int ch = 1; ch <= kChannels; ++ch) channels += fc.Ch(ch).Measured();
     out.resize(channels);
     ChannelReading reading(f, fc.WordsConverted, out, pieces);
     const std::size_t total = std::max<std::size_t>(reading.n * channels, 1);
@@ -224,13 +224,13 @@ StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecor
     const auto& units = UnitNames(LanguageOfUserLanguageId(UserLanguageId(lang)));
     for (int ch = 1; ch <= kChannels; ++ch) {
         const ChannelCondition& c = fc.Ch(ch);
-        if (c.OnOff != 1) continue;
+        if (!c.Measured()) continue;
         const std::string& mode = InputModeName(c.InputMode);
         // The panel's words in the panel's language (the files keep the vocabulary's own).
         std::string trigger = c.DtgOnOff == 0 || c.DtgOnOff == 1
-                                  ? Text(lang, c.DtgOnOff == 1 ? txt::OnWord : txt::OffWord)
+                                  ? Text(lang, c.DataTrigger() ? txt::OnWord : txt::OffWord)
                                   : std::to_string(c.DtgOnOff);
-        if (c.DtgOnOff == 1) trigger += " " + FormatFloat(c.DtgLevel);
+        if (c.DataTrigger()) trigger += " " + FormatFloat(c.DtgLevel);
         t.channelRows.push_back({std::to_string(ch), mode.empty() ? std::to_string(c.InputMode) : mode,
                                  Named(FilterNames(), c.Lpf), FormatFloat(c.Coeff), FormatFloat(c.Offset),
                                  Named(units, c.Unit), trigger});

@@ -38,7 +38,7 @@ ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& s
     ResolvedSubset r;
     std::vector<int> on;
     for (int ch = 1; ch <= kChannels; ++ch)
-        if (fc.Ch(ch).OnOff == 1) on.push_back(ch);
+        if (fc.Ch(ch).Measured()) on.push_back(ch);
 
     // Channels: each asked for must be one of the file's.
     std::vector<int> chosen = subset.channels.empty() ? on : subset.channels;

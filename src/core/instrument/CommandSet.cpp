@@ -46,7 +46,7 @@ std::string LpfCommand(std::int16_t lpf) {
 }
 
 std::string TriggerLevelCommand(const ChannelCondition& c) {
-    if (c.DtgOnOff != 1) return "TGL0";
+    if (!c.DataTrigger()) return "TGL0";
     const double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
     if (!std::isfinite(counts)) return "TGL0";
     const double n = std::clamp(RoundHalfEven(counts), -kLargestTriggerCounts - 1.0, kLargestTriggerCounts);
@@ -171,7 +171,7 @@ void CommandSet::DownloadConditions(const std::string& mask) {
     // Per changed, measured channel: its input mode, filter and trigger level.
     for (int n = 1; n <= kChannels; ++n) {
         const ChannelCondition& c = m_.Ch(n);
-        if (!MaskSet(mask, static_cast<std::size_t>(n)) || c.OnOff != 1) continue;
+        if (!MaskSet(mask, static_cast<std::size_t>(n)) || !c.Measured()) continue;
         if (!Send("RES")) return;
         if (!Send("SET" + std::to_string(n))) return;
         // A code the instrument does not know (only a hand-edited Meas.cnd holds one) is not
@@ -187,7 +187,7 @@ void CommandSet::DownloadConditions(const std::string& mask) {
     // Leave exactly the measured channels selected, for the run and the monitor.
     if (!Send("RES")) return;
     for (int n = 1; n <= kChannels; ++n)
-        if (m_.Ch(n).OnOff == 1 && !Send("SET" + std::to_string(n))) return;
+        if (m_.Ch(n).Measured() && !Send("SET" + std::to_string(n))) return;
 
     AdvanceSplash();
     if (IsSubMsClock(m_.SmpClk)) {

@@ -10,13 +10,13 @@ BalanceTable::BalanceTable(CommandTransport& transport, const MeasConditions& me
     : transport_(transport), meas_(meas) {
     for (int ch = 1; ch <= kChannels; ++ch) {
         const ChannelCondition& c = meas_.Ch(ch);
-        selected_[Index(ch)] = c.OnOff == 1 && c.InputMode != 0;
+        selected_[Index(ch)] = c.Measured() && c.InputMode != 0;
         labels_[Index(ch)] = MonitorLabelText(kNoValue, c.Point);
     }
     values_.fill(kNoValue);
 }
 
-bool BalanceTable::RowEnabled(int channel) const { return meas_.Ch(channel).OnOff == 1; }
+bool BalanceTable::RowEnabled(int channel) const { return meas_.Ch(channel).Measured(); }
 
 bool BalanceTable::BalanceEnabled() const {
     return std::any_of(selected_.begin(), selected_.end(), [](bool s) { return s; });
@@ -65,7 +65,7 @@ void BalanceTable::Balance() {
     // The measured channels are selected again, unless the link itself failed; the first SET
     // that fails ends it.
     for (int ch = 1; ok && ch <= kChannels; ++ch)
-        if (meas_.Ch(ch).OnOff == 1) {
+        if (meas_.Ch(ch).Measured()) {
             transport_.SendCommand("SET" + std::to_string(ch), 1);
             if (Failed()) {
                 ok = false;

@@ -34,7 +34,7 @@ public:
     // Rows of unmeasured channels get Use 0; every value is brought onto the instrument's step.
     OutputCalPresenter(CommandTransport& transport, const MeasConditions& meas, OutputCalConditions& cal);
 
-    bool RowEnabled(int channel) const { return meas_.Ch(channel).OnOff == 1; }
+    bool RowEnabled(int channel) const { return meas_.Ch(channel).Measured(); }
     // The On/Off box and the value box: measured and no output on.
     bool BoxesEnabled(int channel) const { return RowEnabled(channel) && !active_; }
     bool Use(int channel) const { return Entry(channel).Use == 1; }
