@@ -1,4 +1,5 @@
 #include "core/datafiles/DataFile.h"
+#include "core/datafiles/StoredRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -6,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "core/support/TextTable.h"
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -289,6 +291,42 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
         EXPECT_NE(u.shown[0].text.find(c.expect), std::string::npos) << u.shown[0].text;
     }
 #endif
+}
+
+
+TEST(StoredSamples, EveryChannelReadWholeInItsPlaceOrNothingKeptWhenTheFileShrinks) {
+    // Long enough to be read on two threads where the machine has two processors.
+    constexpr std::int32_t n = 300000;
+    TempDir dir;
+    const std::string path = dir.File("long.kmr");
+    std::vector<std::vector<std::int16_t>> written;
+    for (int k = 0; k < 4; ++k) written.push_back(Ramp(n, 1000 * k));
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({2, 3, 7, 9}, n), n, written));
+    const StoredRecordCheck check = CheckStoredRecord(path, Language::English);
+    ASSERT_TRUE(check.ok);
+    FakeUi ui;
+    RunStatus status = RunStatus::Ok;
+    NullProgressView view;
+    std::vector<std::vector<std::int16_t>> out;
+    std::vector<std::size_t> pieced(4, 0);
+    bool inOrder = true;
+    ASSERT_TRUE(ReadStoredSamples(path, check.conditions, out, view, ui, status,
+                                  [&](std::size_t k, std::span<const std::int16_t> piece) {
+                                      inOrder = inOrder && piece.data() == out[k].data() + pieced[k];
+                                      pieced[k] += piece.size();
+                                  }));
+    EXPECT_EQ(out, written);
+    EXPECT_TRUE(inOrder);
+    EXPECT_EQ(pieced, std::vector<std::size_t>(4, n));
+
+    // Cut in the third channel's block after the check: a clear message, nothing kept.
+    std::filesystem::resize_file(path, std::filesystem::file_size(path) - static_cast<std::uintmax_t>(3 * n));
+    EXPECT_FALSE(ReadStoredSamples(path, check.conditions, out, view, ui, status));
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(status, RunStatus::Cancelled);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
+    EXPECT_NE(ui.shown[0].text.find(path), std::string::npos) << ui.shown[0].text;
 }
 
 }  // namespace
