@@ -30,34 +30,24 @@ std::vector<std::string> CallsAndCommands(const std::vector<std::string>& log, b
     return out;
 }
 
-struct BalanceTickCase {
-    const char* spec;
-    bool read;  // the live values were read
-};
-
-class BalanceTickTest : public ::testing::TestWithParam<BalanceTickCase> {};
-
-TEST_P(BalanceTickTest, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
-    testing::EngineHarness h;
-    ASSERT_EQ(h.Start(GetParam().spec), StartupOutcome::Online);
-    ToggleMonitor(h.engine);
-    LoggedBalanceView view(h.bus->log);
-    BalancePresenter balance(h.engine, view);
-    h.bus->log.clear();
-    balance.Tick();
-    const bool read = GetParam().read;
-    EXPECT_EQ(CallsAndCommands(h.bus->log, true), read ? (std::vector<std::string>{"timer off", "show", "timer on"})
-                                                       : (std::vector<std::string>{"timer off", "unload"}));
-    EXPECT_EQ(h.state.MonitoringOn != kFalse, read);
-    EXPECT_EQ(h.main.monitorChecked, read);
-    EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, read));
+TEST(BalanceTick, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
+    for (const std::string fault : {"", "MDT:short", "MDT:garbage", "MDT:noreply"}) {
+        SCOPED_TRACE(fault);
+        const bool read = fault.empty();  // the live values were read
+        testing::EngineHarness h;
+        ASSERT_EQ(h.Start("sim:time=instant" + (read ? "" : ",fault=" + fault)), StartupOutcome::Online);
+        ToggleMonitor(h.engine);
+        LoggedBalanceView view(h.bus->log);
+        BalancePresenter balance(h.engine, view);
+        h.bus->log.clear();
+        balance.Tick();
+        EXPECT_EQ(CallsAndCommands(h.bus->log, true), read ? (std::vector<std::string>{"timer off", "show", "timer on"})
+                                                           : (std::vector<std::string>{"timer off", "unload"}));
+        EXPECT_EQ(h.state.MonitoringOn != kFalse, read);
+        EXPECT_EQ(h.main.monitorChecked, read);
+        EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, read));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Replies, BalanceTickTest,
-                         ::testing::Values(BalanceTickCase{"sim:time=instant", true},
-                                           BalanceTickCase{"sim:time=instant,fault=MDT:short", false},
-                                           BalanceTickCase{"sim:time=instant,fault=MDT:garbage", false},
-                                           BalanceTickCase{"sim:time=instant,fault=MDT:noreply", false}));
 
 using BalancePresenterTest = testing::InstrumentToolsTest;
 

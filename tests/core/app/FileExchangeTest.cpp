@@ -19,22 +19,13 @@ using testing::FakeProgress;
 using testing::FakeUi;
 using testing::TempDir;
 
-struct SizeCase {
-    std::optional<std::uint64_t> bytes;
-    const char* text;
-};
-
-class SizeColumn : public ::testing::TestWithParam<SizeCase> {};
-
-TEST_P(SizeColumn, KilobytesRoundedUpWithGroupedDigits) {
-    EXPECT_EQ(SizeColumnText(GetParam().bytes, ","), GetParam().text);
+TEST(SizeColumn, KilobytesRoundedUpWithGroupedDigits) {
+    const std::pair<std::optional<std::uint64_t>, const char*> cases[] = {
+        {0, "0KB"},         {1, "1KB"},           {1024, "1KB"},           {1025, "2KB"},
+        {5102, "5KB"},      {1024 * 999, "999KB"}, {1024 * 1000, "1,000KB"}, {1234567890, "1,205,633KB"},
+        {std::nullopt, ""}};
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeColumnText(bytes, ","), text) << text;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Bytes, SizeColumn,
-    ::testing::Values(SizeCase{0, "0KB"}, SizeCase{1, "1KB"}, SizeCase{1024, "1KB"}, SizeCase{1025, "2KB"},
-                      SizeCase{5102, "5KB"}, SizeCase{1024 * 999, "999KB"}, SizeCase{1024 * 1000, "1,000KB"},
-                      SizeCase{1234567890, "1,205,633KB"}, SizeCase{std::nullopt, ""}));
 
 TEST(CsvListClick, NameCutAtTheFirstCsv) {
     EXPECT_EQ(CsvNameFromClick("20021005.csv"), "20021005.csv");

@@ -46,38 +46,28 @@ TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunn
     EXPECT_EQ(UpdateMenus(s, Language::English), run);
 }
 
-struct CaptionCase {
-    const char* name;
-    std::int16_t mode;
-    std::int32_t number;
-    std::int16_t fileType;
-    bool nextForm;
-    const char* caption;
-};
-std::ostream& operator<<(std::ostream& os, const CaptionCase& c) { return os << c.name; }
-
-class MainCaptionTest : public ::testing::TestWithParam<CaptionCase> {};
-
-TEST_P(MainCaptionTest, NamesTheFile) {
-    const CaptionCase& c = GetParam();
-    CaptionState s;
-    s.ProgramMode = c.mode;
-    s.BaseFileName = "20261205";
-    s.DataFileNumber = c.number;
-    s.FileType = c.fileType;
-    EXPECT_EQ(MainCaptionText(Language::English, s, c.nextForm), c.caption);
+// Before and after the first run: StartupTest and RunTest.
+TEST(MainCaptionTest, NamesTheFile) {
+    struct Case {
+        std::int16_t mode;
+        std::int32_t number;
+        std::int16_t fileType;
+        bool nextForm;
+        const char* caption;
+    };
+    for (const Case& c : {Case{0, 3, 0, true, "KMR-5300"},  // off-line
+                          Case{1, 3, 0, true, "KMR-5300 - 20261205_3.kmr(Next data file)"},
+                          Case{1, 4, 0, false, "KMR-5300 - 20261205_3.kmr"},
+                          Case{1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},
+                          Case{1, 0, 0, false, "KMR-5300 - 20261205.kmr"}}) {
+        CaptionState s;
+        s.ProgramMode = c.mode;
+        s.BaseFileName = "20261205";
+        s.DataFileNumber = c.number;
+        s.FileType = c.fileType;
+        EXPECT_EQ(MainCaptionText(Language::English, s, c.nextForm), c.caption);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, MainCaptionTest,
-    ::testing::Values(
-        // Before and after the first run: StartupTest and RunTest.
-        CaptionCase{"OffLine", 0, 3, 0, true, "KMR-5300"},
-        CaptionCase{"NextNumbered", 1, 3, 0, true, "KMR-5300 - 20261205_3.kmr(Next data file)"},
-        CaptionCase{"CurrentAfterThird", 1, 4, 0, false, "KMR-5300 - 20261205_3.kmr"},
-        CaptionCase{"NextCsv", 1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},
-        CaptionCase{"CurrentBeforeAnyFile", 1, 0, 0, false, "KMR-5300 - 20261205.kmr"}),
-    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace kmr

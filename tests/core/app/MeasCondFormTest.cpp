@@ -24,28 +24,18 @@ struct Entry {
     const char* shown;  // the box afterwards
 };
 
-class MeasCondCommit : public ::testing::TestWithParam<Entry> {};
+const MeasFieldRef kCoeff1{MeasField::Coeff, 1};
+const MeasFieldRef kLevel1{MeasField::DtgLevel, 1};
+const MeasFieldRef kOffset1{MeasField::Offset, 1};
 
-TEST_P(MeasCondCommit, AcceptsOrRevertsSilently) {
+TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
     MeasConditions live;
     live.SmpClk = 1.0f;
     live.MemoryWords = 1000;
     live.PreMemoryWords = 100;
     live.Ch(1).Coeff = 2.0f;
     live.Ch(1).DtgLevel = 1000.0f;
-    MeasCondForm f = Form(live, /*fileType=*/GetParam().field.field == MeasField::Memory ? 1 : 0);
-    const Entry& e = GetParam();
-    EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
-    EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
-}
-
-const MeasFieldRef kCoeff1{MeasField::Coeff, 1};
-const MeasFieldRef kLevel1{MeasField::DtgLevel, 1};
-const MeasFieldRef kOffset1{MeasField::Offset, 1};
-
-INSTANTIATE_TEST_SUITE_P(
-    Entries, MeasCondCommit,
-    ::testing::Values(
+    for (const Entry& e : {
         // The clock: the named sub-millisecond clocks or whole milliseconds.
         Entry{Clock(), "0.25", false, "1"}, Entry{Clock(), "25", true, "25"}, Entry{Clock(), " +25 ", true, "25"},
         Entry{Clock(), "0.05", true, "0.05"}, Entry{Clock(), ".5", false, "1"}, Entry{Clock(), "0", false, "1"},
@@ -70,7 +60,12 @@ INSTANTIATE_TEST_SUITE_P(
         Entry{kLevel1, "100000", true, "+65534"},
         // The offset may be 0.
         Entry{kOffset1, "0", true, "0"}, Entry{kOffset1, "12.5", true, "+12.5"}, Entry{kOffset1, "1.2.3", false, "0"},
-        Entry{kOffset1, "\xEF\xBC\x8D\xEF\xBC\x93", true, "-3"}));  // full-width "-3"
+        Entry{kOffset1, "\xEF\xBC\x8D\xEF\xBC\x93", true, "-3"}}) {  // full-width "-3"
+        MeasCondForm f = Form(live, /*fileType=*/e.field.field == MeasField::Memory ? 1 : 0);
+        EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
+        EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
+    }
+}
 
 TEST(MeasCondForm, ClockScrollPositionsMapBothWays) {
     for (const auto& [pos, clk] : {std::pair{9, 0.05f}, {8, 0.1f}, {0, 0.9f}, {4, 0.5f}, {-1, 1.0f}, {-32767, 32767.0f}}) {

@@ -29,28 +29,24 @@ struct StartCase {
     bool message;                    // "already running" was said
 };
 
-class SecondStartTest : public ::testing::TestWithParam<StartCase> {};
-
-TEST_P(SecondStartTest, HandsOverTheRecordOrSaysTheProgramRuns) {
-    const StartCase& c = GetParam();
-    FakeInstance instance(c.first, c.answers);
-    testing::FakeUi ui;
-    EXPECT_EQ(ClaimOrHandOver(instance, ui, c.dataFile), c.expected);
-    EXPECT_EQ(instance.asked, c.asked);
-    ASSERT_EQ(ui.shown.size(), c.message ? 1u : 0u);
-    if (c.message) {
-        EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::AlreadyRunning));
-        EXPECT_EQ(ui.shown[0].title, Text(Language::English, txt::LoadingErrorTitle));
-        EXPECT_EQ(ui.shown[0].icon, MsgIcon::Exclamation);
+TEST(SecondStartTest, HandsOverTheRecordOrSaysTheProgramRuns) {
+    for (const StartCase& c : {StartCase{true, true, "/d/a.kmr", StartAs::Program, {}, false},
+                               StartCase{false, true, "/d/a.kmr", StartAs::Handed, {"/d/a.kmr"}, false},
+                               StartCase{false, false, "/d/a.kmr", StartAs::Refused, {"/d/a.kmr", ""}, true},
+                               StartCase{false, true, "", StartAs::Refused, {""}, true}}) {
+        SCOPED_TRACE(::testing::Message() << c.first << c.answers << " '" << c.dataFile << "'");
+        FakeInstance instance(c.first, c.answers);
+        testing::FakeUi ui;
+        EXPECT_EQ(ClaimOrHandOver(instance, ui, c.dataFile), c.expected);
+        EXPECT_EQ(instance.asked, c.asked);
+        EXPECT_EQ(ui.Texts(), c.message ? std::vector<std::string>{Text(Language::English, txt::AlreadyRunning)}
+                                        : std::vector<std::string>{});
+        for (const auto& m : ui.shown) {
+            EXPECT_EQ(m.title, Text(Language::English, txt::LoadingErrorTitle));
+            EXPECT_EQ(m.icon, MsgIcon::Exclamation);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Starts, SecondStartTest,
-    ::testing::Values(StartCase{true, true, "/d/a.kmr", StartAs::Program, {}, false},
-                      StartCase{false, true, "/d/a.kmr", StartAs::Handed, {"/d/a.kmr"}, false},
-                      StartCase{false, false, "/d/a.kmr", StartAs::Refused, {"/d/a.kmr", ""}, true},
-                      StartCase{false, true, "", StartAs::Refused, {""}, true}));
 
 }  // namespace
 }  // namespace kmr

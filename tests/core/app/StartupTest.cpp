@@ -25,29 +25,18 @@ TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
 
 // --- Geometry ------------------------------------------------------------------------------------
 
-struct GeometryCase {
-    const char* name;
-    MainFormGeometry stored;
-    MainFormGeometry expected;
-};
-
-class GeometryCorrection : public ::testing::TestWithParam<GeometryCase> {};
-
-TEST_P(GeometryCorrection, CorrectsSizeAndCentres) {
+// The zero size gets the default, normal; larger both ways opens maximised; larger one way keeps
+// its size; a fractional size is rounded to whole twips (halves to even) before the division.
+TEST(GeometryCorrection, CorrectsSizeAndCentres) {
     // Work area 1000 x 700 pixels, screen 1000 x 740, 15 twips to the pixel.
     const ScreenArea screen{15000, 10500, 15000, 11100};
-    EXPECT_EQ(CorrectMainFormGeometry(GetParam().stored, screen), GetParam().expected);
+    const std::pair<MainFormGeometry, MainFormGeometry> cases[] = {
+        {{0, 0, 0, 0, 0}, {2160, 2910, 10680, 5280, 0}},
+        {{5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
+        {{100, 100, 20000, 6000, 0}, {-2500, 2550, 20000, 6000, 0}},
+        {{0, 0, 10000.5f, 5000.5f, 1}, {2500, 3050, 10000.5f, 5000.5f, 1}}};
+    for (const auto& [stored, expected] : cases) EXPECT_EQ(CorrectMainFormGeometry(stored, screen), expected);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, GeometryCorrection,
-    ::testing::Values(
-        GeometryCase{"ZeroSizeGetsTheDefaultNormal", {0, 0, 0, 0, 0}, {2160, 2910, 10680, 5280, 0}},
-        GeometryCase{"LargerBothWaysOpensMaximised", {5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
-        GeometryCase{"LargerOneWayKeepsItsSize", {100, 100, 20000, 6000, 0}, {-2500, 2550, 20000, 6000, 0}},
-        // The difference is rounded to whole twips (halves to even) before the whole division.
-        GeometryCase{"FractionalSizeRoundsFirst", {0, 0, 10000.5f, 5000.5f, 1}, {2500, 3050, 10000.5f, 5000.5f, 1}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // --- Small rules ---------------------------------------------------------------------------------
 

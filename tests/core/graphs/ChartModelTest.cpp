@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -65,45 +64,37 @@ struct RecordFixture {
 
 // --- Display range ------------------------------------------------------------------------------
 
-struct RangeCase {
-    const char* name;
-    std::int16_t autoScale;
-    double min, max;
-    std::int32_t first, last;  // expected DisplayFirst/DisplayLast
-    std::size_t shown;         // points of series 1 after ShowRecordWindow
-    double firstX;
-    friend std::ostream& operator<<(std::ostream& os, const RangeCase& c) { return os << c.name; }
-};
-
-class DisplayRangeTest : public ::testing::TestWithParam<RangeCase> {};
-
-TEST_P(DisplayRangeTest, ChoosesSamplesAndShowsThem) {
-    const RangeCase& c = GetParam();
-    RecordFixture f(1000);
-    f.g.X.XAutoScale = c.autoScale;
-    f.g.X.XscaleMinG = c.min;
-    f.g.X.XscaleMaxG = c.max;
-    f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
-    EXPECT_EQ(f.model.DisplayFirst(), c.first);
-    EXPECT_EQ(f.model.DisplayLast(), c.last);
-    f.model.ShowRecordWindow(0);
-    ASSERT_EQ(f.model.PointCount(0, 1), c.shown);
-    EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[0], c.firstX);
-    // Series 1 is the chosen part of series 2, point for point.
-    const auto first = static_cast<std::size_t>(c.first == -1 ? 0 : c.first - 1);
-    EXPECT_EQ(f.model.SeriesY(0, 1)[0], f.model.SeriesY(0, 2)[first]);
-    EXPECT_EQ(f.model.SeriesY(0, 1).back(), f.model.SeriesY(0, 2)[first + c.shown - 1]);
-    EXPECT_EQ(f.model.PointCount(0, 2), 1000u);
+// A record of 1000 samples at 1 ms: a part, the whole when it fits or the scale is automatic, the
+// end capped at the record, a shorter range from zero.
+TEST(ChartModelTest, DisplayRangeChoosesSamplesAndShowsThem) {
+    struct Case {
+        std::int16_t autoScale;
+        double min, max;
+        std::int32_t first, last;  // expected DisplayFirst/DisplayLast
+        std::size_t shown;         // points of series 1 after ShowRecordWindow
+        double firstX;
+    };
+    for (const Case& c : {Case{0, 0.2, 0.5, 201, 501, 301, 0.2}, Case{0, 0.0, 2.0, -1, -1, 1000, 0.0},
+                          Case{1, 0.2, 0.5, -1, -1, 1000, 0.0}, Case{0, 0.5, 5.0, 501, 1000, 500, 0.5},
+                          Case{0, 0.0, 0.5, 1, 501, 501, 0.0}}) {
+        SCOPED_TRACE(::testing::Message() << c.autoScale << " " << c.min << " .. " << c.max);
+        RecordFixture f(1000);
+        f.g.X.XAutoScale = c.autoScale;
+        f.g.X.XscaleMinG = c.min;
+        f.g.X.XscaleMaxG = c.max;
+        f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+        EXPECT_EQ(f.model.DisplayFirst(), c.first);
+        EXPECT_EQ(f.model.DisplayLast(), c.last);
+        f.model.ShowRecordWindow(0);
+        ASSERT_EQ(f.model.PointCount(0, 1), c.shown);
+        EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[0], c.firstX);
+        // Series 1 is the chosen part of series 2, point for point.
+        const auto first = static_cast<std::size_t>(c.first == -1 ? 0 : c.first - 1);
+        EXPECT_EQ(f.model.SeriesY(0, 1)[0], f.model.SeriesY(0, 2)[first]);
+        EXPECT_EQ(f.model.SeriesY(0, 1).back(), f.model.SeriesY(0, 2)[first + c.shown - 1]);
+        EXPECT_EQ(f.model.PointCount(0, 2), 1000u);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Record1000At1ms, DisplayRangeTest,
-    ::testing::Values(RangeCase{"Part", 0, 0.2, 0.5, 201, 501, 301, 0.2},
-                      RangeCase{"WholeFits", 0, 0.0, 2.0, -1, -1, 1000, 0.0},
-                      RangeCase{"Automatic", 1, 0.2, 0.5, -1, -1, 1000, 0.0},
-                      RangeCase{"EndCappedAtRecord", 0, 0.5, 5.0, 501, 1000, 500, 0.5},
-                      RangeCase{"ShorterRangeFromZero", 0, 0.0, 0.5, 1, 501, 501, 0.0}),
-    [](const auto& info) { return info.param.name; });
 
 TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndAClearedChannelHoldsMarkers) {
     RecordFixture f(1000);

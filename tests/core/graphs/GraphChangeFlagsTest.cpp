@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 
 namespace kmr {
 namespace {
@@ -14,23 +13,10 @@ struct FlagCase {
     const char* flags;  // positions 1..16
 };
 
-void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
-
-class GraphChangeFlagsCase : public ::testing::TestWithParam<FlagCase> {};
-
-TEST_P(GraphChangeFlagsCase, MarksExactlyItsPositions) {
+TEST(GraphChangeFlags, EachEditMarksExactlyItsPositions) {
     GraphConditions live;
     SetGraphDefaults(live);
-    GraphConditions edited = live;
-    GetParam().edit(edited);
-    const GraphChangeFlags f = GraphChangeFlags::Between(edited, live);
-    EXPECT_EQ(f.Text(), GetParam().flags);
-    EXPECT_EQ(f.Any(), std::string(GetParam().flags).find('1') != std::string::npos);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Edits, GraphChangeFlagsCase,
-    ::testing::Values(
+    for (const FlagCase& c : {
         FlagCase{"Nothing", [](GraphConditions&) {}, "0000000000000000"},
         // The span and the monitor division alone set only their own positions.
         FlagCase{"Span", [](GraphConditions& g) { g.X.Xspace = 20; }, "0100000000000000"},
@@ -57,8 +43,15 @@ INSTANTIATE_TEST_SUITE_P(
         FlagCase{"Channel1Hidden", [](GraphConditions& g) { g.Ch[0].Use = 0; }, "1000000000000000"},
         // The run-time window of the monitor is not the form's.
         FlagCase{"MonitorWindow", [](GraphConditions& g) { g.X.XscaleMaxM = 35; g.X.XscaleMinM = 25; },
-                 "0000000000000000"}),
-    [](const ::testing::TestParamInfo<FlagCase>& i) { return std::string(i.param.name); });
+                 "0000000000000000"}}) {
+        SCOPED_TRACE(c.name);
+        GraphConditions edited = live;
+        c.edit(edited);
+        const GraphChangeFlags f = GraphChangeFlags::Between(edited, live);
+        EXPECT_EQ(f.Text(), c.flags);
+        EXPECT_EQ(f.Any(), std::string(c.flags).find('1') != std::string::npos);
+    }
+}
 
 TEST(GraphChangeFlags, AGraphReadAsNeitherOnNorOffCountsAsShownWhenTicked) {
     GraphConditions live;

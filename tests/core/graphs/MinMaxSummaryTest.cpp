@@ -134,32 +134,25 @@ TEST(MinMaxSummaryTest, MarkerValuesAreGapsNotExtremes) {
     EXPECT_TRUE(IsNoValue(p.y[0]));
 }
 
-struct RangeOfCase {
-    double from, to;
-    bool ok;
-    std::size_t first, last;
-};
-
-class SampleRangeOfTest : public ::testing::TestWithParam<RangeOfCase> {};
-
-TEST_P(SampleRangeOfTest, TakesOneSampleBeyondEachEdgeWithinTheRecord) {
-    const RangeOfCase& c = GetParam();
+TEST(MinMaxSummaryTest, SampleRangeTakesOneSampleBeyondEachEdgeWithinTheRecord) {
     const SampleScale scale{1.0f, 0.0f, 1.0f, 0.001};  // 1 ms per sample
-    std::size_t first = 99, last = 99;
-    ASSERT_EQ(SampleRangeOf(c.from, c.to, scale, 0, 999, first, last), c.ok);
-    if (!c.ok) return;
-    EXPECT_EQ(first, c.first);
-    EXPECT_EQ(last, c.last);
+    struct Case {
+        double from, to;
+        bool ok;
+        std::size_t first, last;
+    };
+    for (const Case& c : {Case{0.0, 0.999, true, 0, 999}, Case{-5.0, 50.0, true, 0, 999},
+                          Case{0.1005, 0.2005, true, 100, 201}, Case{0.5, 0.5, true, 500, 500},
+                          Case{0.9995, 2.0, true, 999, 999}, Case{1.5, 2.0, false, 0, 0},
+                          Case{-2.0, -1.0, false, 0, 0}}) {
+        SCOPED_TRACE(::testing::Message() << c.from << " .. " << c.to);
+        std::size_t first = 99, last = 99;
+        ASSERT_EQ(SampleRangeOf(c.from, c.to, scale, 0, 999, first, last), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(first, c.first);
+        EXPECT_EQ(last, c.last);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Ranges, SampleRangeOfTest,
-                         ::testing::Values(RangeOfCase{0.0, 0.999, true, 0, 999},
-                                           RangeOfCase{-5.0, 50.0, true, 0, 999},
-                                           RangeOfCase{0.1005, 0.2005, true, 100, 201},
-                                           RangeOfCase{0.5, 0.5, true, 500, 500},
-                                           RangeOfCase{0.9995, 2.0, true, 999, 999},
-                                           RangeOfCase{1.5, 2.0, false, 0, 0},
-                                           RangeOfCase{-2.0, -1.0, false, 0, 0}));
 
 TEST(MinMaxSummaryTest, ChartModelDrawsARecordFromItsSummary) {
     GraphConditions g;

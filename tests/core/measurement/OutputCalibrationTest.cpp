@@ -22,33 +22,24 @@ struct DigitCase {
     float shown;
 };
 
-class CalDigitsTest : public ::testing::TestWithParam<DigitCase> {};
-
-TEST_P(CalDigitsTest, UnitsDigitDroppedAndCapped) {
-    const DigitCase& c = GetParam();
-    ChannelCondition ch;
-    ch.InputMode = static_cast<std::int16_t>(c.inputMode);
-    ch.Coeff = c.coeff;
-    const CalDigits d = CalValueToDigits(ch, c.value);
-    EXPECT_EQ(d.digits, c.digits) << c.value;
-    EXPECT_EQ(d.value, c.shown) << c.value;
+TEST(CalDigitsTest, UnitsDigitDroppedAndCapped) {
+    // A negative coefficient: the digits of the magnitude with one sign, capped on that side too.
+    const DigitCase cases[] = {
+        {2, 1.0f, 1234.0f, 1230, 1230.0f}, {2, 1.0f, 20000.0f, 10000, 10000.0f}, {-4, 1.0f, 5000.0f, 500, 5000.0f},
+        {-5, 1.0f, 20000.0f, 1000, 10000.0f}, {2, 1.0f, 7.0f, 0, 0.0f}, {0, 2.0f, 1234.0f, 610, 1220.0f},
+        {2, 1.0f, 1239.6f, 1240, 1240.0f}, {2, 0.0f, 100.0f, 0, 0.0f}, {2, -1.0f, 1234.0f, -1230, 1230.0f},
+        {2, -1.0f, 20000.0f, -10000, 10000.0f}, {-5, -1.0f, 20000.0f, -1000, 10000.0f},
+        {2, -2.0f, 1234.0f, -610, 1220.0f},
+    };
+    for (const DigitCase& c : cases) {
+        ChannelCondition ch;
+        ch.InputMode = static_cast<std::int16_t>(c.inputMode);
+        ch.Coeff = c.coeff;
+        const CalDigits d = CalValueToDigits(ch, c.value);
+        EXPECT_EQ(d.digits, c.digits) << c.value << " " << c.coeff;
+        EXPECT_EQ(d.value, c.shown) << c.value << " " << c.coeff;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Values, CalDigitsTest,
-                         ::testing::Values(DigitCase{2, 1.0f, 1234.0f, 1230, 1230.0f},
-                                           DigitCase{2, 1.0f, 20000.0f, 10000, 10000.0f},
-                                           DigitCase{-4, 1.0f, 5000.0f, 500, 5000.0f},
-                                           DigitCase{-5, 1.0f, 20000.0f, 1000, 10000.0f},
-                                           DigitCase{2, 1.0f, 7.0f, 0, 0.0f},
-                                           DigitCase{0, 2.0f, 1234.0f, 610, 1220.0f},
-                                           DigitCase{2, 1.0f, 1239.6f, 1240, 1240.0f},
-                                           DigitCase{2, 0.0f, 100.0f, 0, 0.0f},
-                                           // A negative coefficient: the digits of the magnitude
-                                           // with one sign, capped on that side too.
-                                           DigitCase{2, -1.0f, 1234.0f, -1230, 1230.0f},
-                                           DigitCase{2, -1.0f, 20000.0f, -10000, 10000.0f},
-                                           DigitCase{-5, -1.0f, 20000.0f, -1000, 10000.0f},
-                                           DigitCase{2, -2.0f, 1234.0f, -610, 1220.0f}));
 
 TEST(CalValueEntryTest, OnlyNonNegativeRealNumbers) {
     EXPECT_EQ(ParseCalValue(" 12.5 "), 12.5f);

@@ -17,37 +17,23 @@ struct CellCase {
     CheckCell expected;
 };
 
-class CheckCellTest : public ::testing::TestWithParam<CellCase> {};
-
-TEST_P(CheckCellTest, ResultTextAndColour) {
-    const CellCase& c = GetParam();
-    EXPECT_EQ(CheckResultCell(c.code, c.field, c.inputMode), c.expected) << c.code << " " << c.field;
+TEST(CheckCellTest, ResultTextAndColour) {
+    const CellCase cases[] = {
+        {0, "ROM--OK", 2, {"OK", CheckColour::Blue}}, {0, "ROM-ERR", 2, {"ERR", CheckColour::Red}},
+        {0, "RAM--OK", 2, {"----", CheckColour::ButtonText}}, {0, "", 2, {"----", CheckColour::ButtonText}},
+        {1, "RAM--OK", 2, {"OK", CheckColour::Blue}}, {1, "RAM-ERR", 2, {"ERR", CheckColour::Red}},
+        {2, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}}, {2, "+000123", 2, {"123", CheckColour::ButtonText}},
+        {3, "-000045", 2, {"-45", CheckColour::ButtonText}}, {4, "+0A0045", 2, {"----", CheckColour::ButtonText}},
+        {4, "+099999", 2, {"----", CheckColour::ButtonText}}, {4, "", 2, {"----", CheckColour::ButtonText}},
+        {5, "+003015", 2, {"3015", CheckColour::Blue}}, {5, "+003016", 2, {"3016", CheckColour::Red}},
+        {5, "+002985", 2, {"2985", CheckColour::Blue}}, {5, "+002984", 2, {"2984", CheckColour::Red}},
+        {5, "+003016", 3, {"3016", CheckColour::Black}}, {5, "+000001", -6, {"1", CheckColour::Black}},
+        {5, "+000754", 1, {"754", CheckColour::Blue}}, {5, "+007541", -4, {"7541", CheckColour::Red}},
+        {5, "+030150", -5, {"30150", CheckColour::Blue}}, {5, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}},
+    };
+    for (const CellCase& c : cases)
+        EXPECT_EQ(CheckResultCell(c.code, c.field, c.inputMode), c.expected) << c.code << " " << c.field;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Fields, CheckCellTest,
-    ::testing::Values(CellCase{0, "ROM--OK", 2, {"OK", CheckColour::Blue}},
-                      CellCase{0, "ROM-ERR", 2, {"ERR", CheckColour::Red}},
-                      CellCase{0, "RAM--OK", 2, {"----", CheckColour::ButtonText}},
-                      CellCase{0, "", 2, {"----", CheckColour::ButtonText}},
-                      CellCase{1, "RAM--OK", 2, {"OK", CheckColour::Blue}},
-                      CellCase{1, "RAM-ERR", 2, {"ERR", CheckColour::Red}},
-                      CellCase{2, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}},
-                      CellCase{2, "+000123", 2, {"123", CheckColour::ButtonText}},
-                      CellCase{3, "-000045", 2, {"-45", CheckColour::ButtonText}},
-                      CellCase{4, "+0A0045", 2, {"----", CheckColour::ButtonText}},
-                      CellCase{4, "+099999", 2, {"----", CheckColour::ButtonText}},
-                      CellCase{4, "", 2, {"----", CheckColour::ButtonText}},
-                      CellCase{5, "+003015", 2, {"3015", CheckColour::Blue}},
-                      CellCase{5, "+003016", 2, {"3016", CheckColour::Red}},
-                      CellCase{5, "+002985", 2, {"2985", CheckColour::Blue}},
-                      CellCase{5, "+002984", 2, {"2984", CheckColour::Red}},
-                      CellCase{5, "+003016", 3, {"3016", CheckColour::Black}},
-                      CellCase{5, "+000001", -6, {"1", CheckColour::Black}},
-                      CellCase{5, "+000754", 1, {"754", CheckColour::Blue}},
-                      CellCase{5, "+007541", -4, {"7541", CheckColour::Red}},
-                      CellCase{5, "+030150", -5, {"30150", CheckColour::Blue}},
-                      CellCase{5, "ERR-011", 0, {"VOLT", CheckColour::ButtonText}}));
 
 class SelfCheckTest : public InstrumentToolsTest {
 protected:
