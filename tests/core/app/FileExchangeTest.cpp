@@ -52,7 +52,7 @@ protected:
     FakeDrive drive;
 };
 
-TEST_F(FileExchange, ListsOnlyRegularFilesOfTheExtensionSortedWithTheirSizes) {
+TEST_F(FileExchange, ListsOnlyRegularFilesOfTheExtensionSortedAndThePickersFoldersOfItsTags) {
     data.Write("b.kmr", std::string(1025, 'x'));
     data.Write("A.KMR", "");
     data.Write("c.kmr.bak", "x");
@@ -65,6 +65,16 @@ TEST_F(FileExchange, ListsOnlyRegularFilesOfTheExtensionSortedWithTheirSizes) {
     EXPECT_EQ(SizeColumnText(files[1].bytes, ","), "2KB");
     EXPECT_TRUE(files[1].time.has_value());
     EXPECT_TRUE(ListFiles(data.File("missing"), ".kmr").empty());
+    // The form takes the picker's folders of its own tags only.
+    std::filesystem::create_directory(data.File("other"));
+    data.Write("other/x.kmr", "");
+    FileExchangeForm form(g);
+    EXPECT_FALSE(form.FolderChosen(kDataFolderTag, data.File("other/")));
+    EXPECT_EQ(form.DataFiles().size(), 2u);
+    EXPECT_TRUE(form.FolderChosen(kConvertDataFolderTag, data.File("other/")));
+    ASSERT_EQ(form.DataFiles().size(), 1u);
+    EXPECT_TRUE(form.FolderChosen(kConvertCsvFolderTag, data.File("other/")));
+    EXPECT_EQ(form.CsvFolder(), data.File("other/"));
 }
 
 struct RecordingView : FileExchangeView {
@@ -137,18 +147,6 @@ TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
     // The message and the files left alone: ConversionTest.ExistingOrLetteredCsvNamesAreRefused...
     EXPECT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(form.CheckedNames(), (std::vector<std::string>{"1.kmr", "2.kmr"}));
-}
-
-TEST_F(FileExchange, PickerEventsOfOtherTagsAreIgnored) {
-    std::filesystem::create_directory(data.File("other"));
-    data.Write("other/x.kmr", "");
-    FileExchangeForm form(g);
-    EXPECT_FALSE(form.FolderChosen(kDataFolderTag, data.File("other/")));
-    EXPECT_TRUE(form.DataFiles().empty());
-    EXPECT_TRUE(form.FolderChosen(kConvertDataFolderTag, data.File("other/")));
-    ASSERT_EQ(form.DataFiles().size(), 1u);
-    EXPECT_TRUE(form.FolderChosen(kConvertCsvFolderTag, data.File("other/")));
-    EXPECT_EQ(form.CsvFolder(), data.File("other/"));
 }
 
 TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) {

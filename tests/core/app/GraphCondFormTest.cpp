@@ -175,23 +175,9 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAPitchChangeOn
     EXPECT_EQ(ReadAll(h.CondFile(kGraphCnd)).substr(0, 25), "1,1,1\r\n5,0,10\r\n1,0,1\r\n10,");
 }
 
-TEST_F(GraphCondOkTest, ANewlyShownChannelInRecordedModeIsRecomputedAlone) {
-    Record();
-    GraphCondForm f = Open();
-    f.SetUse(3, true);
-    EXPECT_EQ(Ok(f), FormOutcome::Applied);
-    ASSERT_EQ(view.batches.size(), 1u);
-    const ChartChanges& c = view.batches[0];
-    EXPECT_TRUE(c.series1[2].replaced);
-    for (int i : {0, 1, 3, 4}) EXPECT_FALSE(c.series1[static_cast<std::size_t>(i)].changed()) << i;
-    EXPECT_TRUE(h.engine.chart.ShowsRecord(2));
-    EXPECT_EQ(h.engine.chart.PointCount(2, 1), 1000u);
-    // Its statistics are written with the others'.
-    EXPECT_NE(h.engine.chart.Labels(2).Max, "----");
-    EXPECT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
-}
-
-TEST_F(GraphCondOkTest, AChangedXRangeInRecordedModeRedrawsEveryShownChannel) {
+// In recorded mode a changed X range redraws every shown channel; a channel shown anew afterwards
+// is recomputed alone.
+TEST_F(GraphCondOkTest, AChangedXRangeRedrawsEveryShownChannelANewlyShownOneIsRecomputedAlone) {
     Record();
     GraphCondForm f = Open();
     f.SetXAutoScale(false);
@@ -208,6 +194,20 @@ TEST_F(GraphCondOkTest, AChangedXRangeInRecordedModeRedrawsEveryShownChannel) {
     }
     // Channel 3 is measured but hidden: its graph is left alone.
     EXPECT_FALSE(view.batches[0].series1[2].changed());
+
+    view.batches.clear();
+    GraphCondForm shown = Open();
+    shown.SetUse(3, true);
+    EXPECT_EQ(Ok(shown), FormOutcome::Applied);
+    ASSERT_EQ(view.batches.size(), 1u);
+    const ChartChanges& c = view.batches[0];
+    EXPECT_TRUE(c.series1[2].replaced);
+    for (int i : {0, 1, 3, 4}) EXPECT_FALSE(c.series1[static_cast<std::size_t>(i)].changed()) << i;
+    EXPECT_TRUE(h.engine.chart.ShowsRecord(2));
+    EXPECT_EQ(h.engine.chart.PointCount(2, 1), 301u);
+    // Its statistics are written with the others'.
+    EXPECT_NE(h.engine.chart.Labels(2).Max, "----");
+    EXPECT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
 }
 
 }  // namespace

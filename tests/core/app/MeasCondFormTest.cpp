@@ -67,16 +67,6 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
     }
 }
 
-TEST(MeasCondForm, ClockScrollPositionsMapBothWays) {
-    for (const auto& [pos, clk] : {std::pair{9, 0.05f}, {8, 0.1f}, {0, 0.9f}, {4, 0.5f}, {-1, 1.0f}, {-32767, 32767.0f}}) {
-        EXPECT_FLOAT_EQ(ClockOfScrollPosition(pos), clk) << pos;
-        EXPECT_EQ(ScrollPositionOfClock(clk), pos) << clk;
-    }
-    MeasCondForm f = Form(MeasConditions{});
-    f.SetClockByScroll(-25);
-    EXPECT_EQ(f.Text(Clock()), "25");
-}
-
 TEST(MeasCondForm, InputModeListByModelAndAModeWithoutEntryKeepsItsValue) {
     MeasConditions live;
     live.Ch(1).InputMode = 3;
@@ -93,7 +83,7 @@ TEST(MeasCondForm, InputModeListByModelAndAModeWithoutEntryKeepsItsValue) {
     EXPECT_EQ(Form(live).InputModes().size(), 7u);
 }
 
-TEST(MeasCondForm, PreviewFollowsTheTypedTextsAndNamesTheLargestMemory) {
+TEST(MeasCondForm, PreviewFollowsTheTypedTextsAndTheClockScrollMapsBothWays) {
     MeasConditions live;
     live.SmpClk = 2.0f;
     live.MemoryWords = 1000;
@@ -109,6 +99,14 @@ TEST(MeasCondForm, PreviewFollowsTheTypedTextsAndNamesTheLargestMemory) {
     EXPECT_DOUBLE_EQ(p.recordingMs, 2000.0);
     EXPECT_EQ(p.largestWords, 507904);
     EXPECT_TRUE(p.possible);
+    // The clock's scroll positions map both ways.
+    for (const auto& [pos, clk] : {std::pair{9, 0.05f}, {8, 0.1f}, {0, 0.9f}, {4, 0.5f}, {-1, 1.0f}, {-32767, 32767.0f}}) {
+        EXPECT_FLOAT_EQ(ClockOfScrollPosition(pos), clk) << pos;
+        EXPECT_EQ(ScrollPositionOfClock(clk), pos) << clk;
+    }
+    MeasCondForm f = Form(MeasConditions{});
+    f.SetClockByScroll(-25);
+    EXPECT_EQ(f.Text(Clock()), "25");
 }
 
 // --- OK and closing over the simulated instrument ------------------------------------------------
