@@ -284,7 +284,7 @@ struct MonitorStripTest : ::testing::Test {
     ChartModel model;
 };
 
-TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
+TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMovesItInWholePitches) {
     model.ResetAllGraphs(g, m, kUnits);
     const std::uint32_t t0 = 4000000000u;  // the millisecond counter wraps during this strip
 
@@ -313,10 +313,8 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
     EXPECT_EQ(model.SeriesX(0, 1).front(), 10.0);
     EXPECT_EQ(model.MonitorPointCount(), 3);  // 10.0, 10.3, 15.01
     EXPECT_EQ(model.PointCount(7, 1), 3u);
-}
 
-TEST_F(MonitorStripTest, LongPauseMovesTheWindowInWholePitches) {
-    g.X.Xspace = 10;
+    // A long pause moves the window in whole pitches.
     g.X.Xpich = 3;
     model.ResetAllGraphs(g, m, kUnits);
     model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
