@@ -86,7 +86,7 @@ std::vector<std::string> ExpectedStartupCommands() {
     return c;
 }
 
-TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp) {
+TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileBringsTheInstrumentUpAndUnloads) {
     EngineHarness h;
     EXPECT_EQ(h.Start(), StartupOutcome::Online);
     const ProgramState& s = h.state;
@@ -120,6 +120,15 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileAndBringsTheInstrumentUp)
     EXPECT_EQ(h.clock.slept, 1.0);
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
     EXPECT_EQ(s.Instrument.InstrumentModel, 1);
+
+    // Unloading stores the geometry, stops monitoring and closes the device on-line.
+    h.state.MonitoringOn = kTrue;
+    std::optional<MainFormGeometry> saved;
+    UnloadMainWindow(h.engine, [&](const MainFormGeometry& g) { saved = g; });
+    EXPECT_TRUE(saved.has_value());
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.bus->log.back(), "offline");
 }
 
 TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVoltBridge) {
@@ -234,18 +243,6 @@ TEST(Startup, RefusedRemoteSensingOrNoChannelAbandonsWithoutAQuestion) {
         EXPECT_FALSE(h.splashView.shown);
         EXPECT_EQ(h.ui.pointer, Pointer::Default);
     }
-}
-
-TEST(Shutdown, UnloadStoresTheGeometryStopsMonitoringAndClosesOnline) {
-    EngineHarness h;
-    ASSERT_EQ(h.Start(), StartupOutcome::Online);
-    h.state.MonitoringOn = kTrue;
-    std::optional<MainFormGeometry> saved;
-    UnloadMainWindow(h.engine, [&](const MainFormGeometry& g) { saved = g; });
-    EXPECT_TRUE(saved.has_value());
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_EQ(h.bus->log.back(), "offline");
 }
 
 }  // namespace

@@ -24,17 +24,17 @@ using testing::RampWord;
 using testing::RampWords;
 using testing::ReadAll;
 
-// Every write into `folder` fails as a full disk does; every write elsewhere is asked about the
-// final name, which must not exist yet (a CSV file is written under a temporary name).
+// Every write into one of `folders` fails as a full disk does; every write elsewhere is asked about
+// the final name, which must not exist yet (a CSV file is written under a temporary name).
 class FullFolder : public FileWritePort {
 public:
     int BeforeWrite(const std::string& path) override {
         paths.push_back(path);
-        if (!folder.empty() && path.rfind(folder, 0) == 0) return ENOSPC;
+        for (const std::string& folder : folders)
+            if (path.rfind(folder, 0) == 0) return ENOSPC;
         return 0;
     }
-    std::string folder;
-    std::vector<std::string> paths;
+    std::vector<std::string> folders, paths;
 };
 
 // Answers the offer with the folders given, in turn; remembers what it was told.
@@ -79,7 +79,7 @@ protected:
 
 TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheFolderChosen) {
     StartWith({2, 5}, 1000, 0);
-    disk.folder = h.DataFolder();
+    disk.folders = {h.DataFolder()};
     h.state.Writes = &disk;
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second};
@@ -102,15 +102,8 @@ TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
     StartWith({2}, 100, 0);
     const std::string third = h.home.dir().File("third") + "/";
     std::filesystem::create_directories(third);
-    struct TwoFullFolders : FileWritePort {
-        int BeforeWrite(const std::string& path) override {
-            return path.rfind(a, 0) == 0 || path.rfind(b, 0) == 0 ? ENOSPC : 0;
-        }
-        std::string a, b;
-    } full;
-    full.a = h.DataFolder();
-    full.b = second;
-    h.state.Writes = &full;
+    disk.folders = {h.DataFolder(), second};
+    h.state.Writes = &disk;
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second, third};
     ASSERT_TRUE(h.RunToEnd());
@@ -121,7 +114,7 @@ TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
 
 TEST_F(TransferFilesTest, GivingUpShowsNothingMoreAndLeavesTheRecordingInTheInstrument) {
     StartWith({2}, 100, 0);
-    disk.folder = h.DataFolder();
+    disk.folders = {h.DataFolder()};
     h.state.Writes = &disk;
     h.state.SaveElsewhere = &elsewhere;  // no answers: gives up
     ASSERT_TRUE(h.RunToEnd());

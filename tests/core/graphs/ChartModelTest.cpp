@@ -134,7 +134,7 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndACleared
     EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
 }
 
-TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
+TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTimeWithStatisticsOfTheShownPart) {
     RecordFixture f;
     f.m.SmpClk = 0.5f;
     f.m.Ch(2).Coeff = 0.001f;
@@ -158,30 +158,7 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTime) {
     // Never reads past the samples given, whatever count is asked for.
     ASSERT_TRUE(f.Load(2, 9));
     EXPECT_EQ(f.model.PointCount(1, 2), 5u);
-}
-
-TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
-    RecordFixture f;
-    f.samples.assign(25000, 7);
-    f.progress.MaxPBCount = 10;
-    testing::FakeProgress view;
-    ASSERT_TRUE(f.model.LoadRecordSeries(1, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
-    EXPECT_EQ(view.looks, 2);
-    EXPECT_EQ(f.progress.ProgressStep, 2);
-    EXPECT_EQ(f.progress.ProgressCounter, 5000);  // carried over to the next channel
-    EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
-
-    // The second channel completes the half block first: its first yield comes after 5000 samples.
-    view.cancelAt = 3;
-    EXPECT_FALSE(f.model.LoadRecordSeries(2, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
-    EXPECT_EQ(f.status, RunStatus::Cancelled);
-    EXPECT_EQ(f.model.PointCount(1, 2), 5000u);  // the points filled so far remain
-    EXPECT_EQ(f.model.PointCount(1, 1), 5000u);
-    EXPECT_EQ(f.progress.ProgressStep, 2);
-}
-
-TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
-    RecordFixture f;
+    // Statistics of the shown part.
     f.m.Ch(1).Coeff = 0.5f;
     f.m.Ch(1).Offset = 1.0f;
     f.m.Ch(1).Point = 2;
@@ -204,6 +181,26 @@ TEST(ChartModelTest, RecordStatisticsOfTheShownPart) {
     f.model.ShowRecordStatistics(0, 0, f.m);  // no samples
     EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
     EXPECT_EQ(f.model.Labels(0).Range, kNoValueText);
+}
+
+TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
+    RecordFixture f;
+    f.samples.assign(25000, 7);
+    f.progress.MaxPBCount = 10;
+    testing::FakeProgress view;
+    ASSERT_TRUE(f.model.LoadRecordSeries(1, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
+    EXPECT_EQ(view.looks, 2);
+    EXPECT_EQ(f.progress.ProgressStep, 2);
+    EXPECT_EQ(f.progress.ProgressCounter, 5000);  // carried over to the next channel
+    EXPECT_EQ(view.percents, (std::vector<int>{10, 20}));
+
+    // The second channel completes the half block first: its first yield comes after 5000 samples.
+    view.cancelAt = 3;
+    EXPECT_FALSE(f.model.LoadRecordSeries(2, f.samples, 25000, f.m, f.g, f.progress, view, f.status));
+    EXPECT_EQ(f.status, RunStatus::Cancelled);
+    EXPECT_EQ(f.model.PointCount(1, 2), 5000u);  // the points filled so far remain
+    EXPECT_EQ(f.model.PointCount(1, 1), 5000u);
+    EXPECT_EQ(f.progress.ProgressStep, 2);
 }
 
 TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorResetAndTheMonitorStartsAnEmptyStrip) {
@@ -284,7 +281,7 @@ struct MonitorStripTest : ::testing::Test {
     ChartModel model;
 };
 
-TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
+TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMovesItInWholePitches) {
     model.ResetAllGraphs(g, m, kUnits);
     const std::uint32_t t0 = 4000000000u;  // the millisecond counter wraps during this strip
 
@@ -313,10 +310,8 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPoints) {
     EXPECT_EQ(model.SeriesX(0, 1).front(), 10.0);
     EXPECT_EQ(model.MonitorPointCount(), 3);  // 10.0, 10.3, 15.01
     EXPECT_EQ(model.PointCount(7, 1), 3u);
-}
 
-TEST_F(MonitorStripTest, LongPauseMovesTheWindowInWholePitches) {
-    g.X.Xspace = 10;
+    // A long pause moves the window in whole pitches.
     g.X.Xpich = 3;
     model.ResetAllGraphs(g, m, kUnits);
     model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
