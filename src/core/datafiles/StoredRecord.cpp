@@ -1,10 +1,7 @@
 #include "core/datafiles/StoredRecord.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <system_error>
-#include <thread>
 
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/Hdf5Export.h"
@@ -30,71 +27,6 @@ std::string Named(const std::vector<std::string>& names, long long code) {
 // Words read at once: 64 KiB.
 constexpr std::size_t kReadPieceWords = 32768;
 static_assert(kOpenChunkWords % kReadPieceWords == 0, "a chunk is whole pieces");
-
-// The reading of a record's channels into `out`, shared by the calling thread and, where the
-// machine has a second processor, one helper thread: each takes the next channel no one has
-// taken, so that each channel and its summary are only ever in one thread's hands.
-struct ChannelReading {
-    ChannelReading(const FileHandle& file, std::int32_t words, std::vector<std::vector<std::int16_t>>& dest,
-                   const SamplePieces& each)
-        : f(file), wordsConverted(words), n(static_cast<std::size_t>(std::max<std::int32_t>(words, 0))), out(dest),
-          pieces(each) {}
-
-    // Reads channels until none is left or the reading stops; `afterChunk` follows each chunk.
-    void Work(const std::function<void()>& afterChunk) {
-        for (std::size_t k = next++; k < out.size() && !stop.load(); k = next++) {
-            std::vector<std::int16_t>& dest = out[k];
-            dest.resize(n);
-            // The whole channels of a file are its first blocks, in order.
-            const std::int64_t block = ChannelBlockOffset(wordsConverted, static_cast<int>(k));
-            for (std::size_t at = 0; at < n && !stop.load(); at += kOpenChunkWords) {
-                const std::size_t count = std::min(kOpenChunkWords, n - at);
-                // In pieces the processor's second-level cache holds, so that each is summarised
-                // before it is evicted.
-                for (std::size_t p = at; p < at + count; p += kReadPieceWords) {
-                    const std::size_t m = std::min(kReadPieceWords, at + count - p);
-                    const int rc = f.ReadAtShared(block + static_cast<std::int64_t>(2 * p), dest.data() + p,
-                                                  m * sizeof(std::int16_t));
-                    if (rc != 0) {
-                        int none = 0;
-                        error.compare_exchange_strong(none, rc);
-                        stop = true;
-                        return;
-                    }
-                    SampleWordsToHost(dest.data() + p, m);
-                    if (pieces) pieces(k, std::span<const std::int16_t>(dest.data() + p, m));
-                }
-                done += count;
-                if (afterChunk) afterChunk();
-            }
-        }
-    }
-
-    const FileHandle& f;
-    const std::int32_t wordsConverted;
-    const std::size_t n;  // samples of each channel
-    std::vector<std::vector<std::int16_t>>& out;
-    const SamplePieces& pieces;
-    std::atomic<std::size_t> next{0};  // the next channel to take
-    std::atomic<std::size_t> done{0};  // words read by both threads
-    std::atomic<bool> stop{false};     // cancelled, or a read failed
-    std::atomic<int> error{0};         // the first failed read's error (-1: the file shrank)
-    std::atomic<bool> helperDone{false};
-};
-
-// The helper thread, when the work is worth one and the system gives one (else the calling
-// thread reads everything).
-std::thread StartHelper(ChannelReading& reading, bool wanted) {
-    if (!wanted || std::thread::hardware_concurrency() < 2) return {};
-    try {
-        return std::thread([&reading] {
-            reading.Work({});
-            reading.helperDone = true;
-        });
-    } catch (const std::system_error&) {
-        return {};
-    }
-}
 
 }  // namespace
 
@@ -157,41 +89,45 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
         ReportFileError(f.error(), path, ui, status);
         return false;
     }
-    std::size_t channels = 0;
-    for (int ch = 1; ch <= kChannels; ++ch) channels += fc.Ch(ch).Measured();
-    out.resize(channels);
-    ChannelReading reading(f, fc.WordsConverted, out, pieces);
-    const std::size_t total = std::max<std::size_t>(reading.n * channels, 1);
+    const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
+    std::vector<int> channels;
+    for (int ch = 1; ch <= kChannels; ++ch)
+        if (fc.Ch(ch).Measured()) channels.push_back(ch);
+    const std::size_t total = std::max<std::size_t>(n * channels.size(), 1);
+    std::size_t done = 0;
     int shown = -1;
-    // The progress and Cancel are looked at by this thread only, after each chunk either has read.
-    std::size_t seen = 0;
-    const auto look = [&] {
-        seen = reading.done.load();
-        if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
-        if (status == RunStatus::Cancelled) reading.stop = true;
-        const int percent = static_cast<int>(seen * 100 / total);
-        if (percent != shown) view.SetPercent(shown = percent);
-    };
-    std::thread helper = StartHelper(reading, reading.n * channels >= 2 * kOpenChunkWords && channels >= 2);
-    reading.Work(look);
-    if (helper.joinable()) {
-        while (!reading.helperDone.load()) {
-            if (reading.done.load() != seen && !reading.stop.load()) look();
-            std::this_thread::yield();
+    out.resize(channels.size());
+    for (std::size_t k = 0; k < channels.size(); ++k) {
+        std::vector<std::int16_t>& dest = out[k];
+        dest.resize(n);
+        // The whole channels of a file are its first blocks, in order.
+        const std::int64_t block = ChannelBlockOffset(fc.WordsConverted, static_cast<int>(k));
+        for (std::size_t at = 0; at < n; at += kOpenChunkWords) {
+            const std::size_t count = std::min(kOpenChunkWords, n - at);
+            // In pieces the processor's second-level cache holds, so that each is summarised
+            // before it is evicted.
+            for (std::size_t p = at; p < at + count; p += kReadPieceWords) {
+                const std::size_t m = std::min(kReadPieceWords, at + count - p);
+                const int rc = f.ReadAtShared(block + static_cast<std::int64_t>(2 * p), dest.data() + p,
+                                              m * sizeof(std::int16_t));
+                if (rc != 0) {
+                    // The header check found the blocks inside the file: it shrank since (-1).
+                    ReportFileError(rc > 0 ? rc : EIO, path, ui, status);
+                    out.clear();
+                    return false;
+                }
+                SampleWordsToHost(dest.data() + p, m);
+                if (pieces) pieces(k, std::span<const std::int16_t>(dest.data() + p, m));
+            }
+            done += count;
+            if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
+            if (status == RunStatus::Cancelled) {
+                out.clear();
+                return false;
+            }
+            const int percent = static_cast<int>(done * 100 / total);
+            if (percent != shown) view.SetPercent(shown = percent);
         }
-        helper.join();
-        // The helper's last chunks are shown too.
-        if (reading.done.load() != seen && !reading.stop.load()) look();
-    }
-    if (status == RunStatus::Cancelled) {
-        out.clear();
-        return false;
-    }
-    if (const int rc = reading.error.load(); rc != 0) {
-        // The header check found the blocks inside the file: it shrank since (-1).
-        ReportFileError(rc > 0 ? rc : EIO, path, ui, status);
-        out.clear();
-        return false;
     }
     return true;
 }

@@ -48,8 +48,7 @@ std::string FileNameOf(const std::string& path);
 // N samples per channel, ascending. The view is told the percentage as the reading goes on and may
 // cancel (then false with status Cancelled, `out` empty). A file-system error is reported and
 // gives false. Each piece read is handed to `pieces` (the channel's place k in `out`, the piece)
-// while it is still in the processor's cache. Two channels may be read at once, on two threads:
-// `pieces` is called from both, but for one channel always from the same thread, in order.
+// while it is still in the processor's cache.
 using SamplePieces = std::function<void(std::size_t k, std::span<const std::int16_t> piece)>;
 bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces = {});
