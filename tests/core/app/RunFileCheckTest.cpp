@@ -61,7 +61,7 @@ TEST_F(RunFileCheckTest, AFolderThatCannotBeMadeStopsTheStartBeforeTheInstrument
 // A name from an earlier setting that the file system cannot take stops the start with one
 // message; monitoring goes on.
 TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
-    for (const std::string name : {std::string(300, 'a'), std::string("bad:name")}) {
+    for (const std::string& name : {std::string(300, 'a'), std::string("bad:name")}) {
         EngineHarness h;
         ASSERT_TRUE(h.Measure({1}, 100));
         h.state.MonitoringOn = kTrue;
@@ -72,7 +72,9 @@ TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
         EXPECT_TRUE(h.main.moniTimer);
         EXPECT_TRUE(h.bus->Commands().empty());
         ASSERT_EQ(h.ui.shown.size(), 1u) << name;
-        if (name.size() == 300) EXPECT_EQ(h.ui.shown[0].text.rfind("The file name is too long: 300 bytes", 0), 0u);
+        if (name.size() == 300) {
+            EXPECT_EQ(h.ui.shown[0].text.rfind("The file name is too long: 300 bytes", 0), 0u);
+        }
     }
 }
 
