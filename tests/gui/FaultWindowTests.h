@@ -17,7 +17,8 @@ private slots:
     void returnAndSpaceAnswerTheDefaultOfEveryQuestion();
     void returnAnswersNoInTheOfflineOffer();
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
-    void outputCalKeepsATypedValueAndTheProgramEndClosesIt();
+    void outputCalKeepsATypedValueOnTheCloseBox();
+    void programEndClosesOutputCalThroughItsOwnClose();
     // A lost instrument.
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
     // A stalled link, reconnection.
