@@ -34,6 +34,15 @@ struct Picker : ::testing::Test {
     PathPickerPorts ports{ui, types, drive};
     OwnerLog owner;
     PathPicker picker{Language::English, "/data/run", kConvertCsvFolderTag};
+
+    // OK keeps the picker open with one box of this text and title.
+    void OkStaysOpenWithOneBox(const char* text, const char* title) {
+        ui.shown.clear();
+        EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
+        ASSERT_EQ(ui.shown.size(), 1u);
+        EXPECT_EQ(ui.shown[0].text, text);
+        EXPECT_EQ(ui.shown[0].title, title);
+    }
 };
 
 TEST_F(Picker, RefusedDriveKeepsThePickerOpenAndTestsNothingElse) {
@@ -44,11 +53,7 @@ TEST_F(Picker, RefusedDriveKeepsThePickerOpenAndTestsNothingElse) {
                                      {DriveType::NoRootDir, "The media does not exist."},
                                      {DriveType::Other, "The media can not be recognized or it is destroyed."}}) {
         types.type = type;
-        ui.shown.clear();
-        EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
-        ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, text);
-        EXPECT_EQ(ui.shown[0].title, "Confirmation");
+        OkStaysOpenWithOneBox(text, "Confirmation");
     }
     EXPECT_TRUE(drive.asked.empty());
     EXPECT_EQ(drive.writeTests, 0);
@@ -60,11 +65,7 @@ TEST_F(Picker, FreeSpaceBelowOneMegabyteOrUnknownKeepsThePickerOpenExactlyOneIsE
     for (auto [free, text] : {std::pair<std::int64_t, const char*>{999999, "Drive capacity of more than 1MB is needed."},
                               {-1, "Drive media is abnormal."}}) {
         drive.free = free;
-        ui.shown.clear();
-        EXPECT_EQ(picker.Ok(ports, owner), PickerStep::StayOpen);
-        ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, text);
-        EXPECT_EQ(ui.shown[0].title, "Check");
+        OkStaysOpenWithOneBox(text, "Check");
     }
     EXPECT_EQ(drive.writeTests, 0);
     EXPECT_TRUE(owner.log.empty());
