@@ -166,28 +166,6 @@ TEST_F(ServedBus, ALongReplyOrASilentInstrumentFailsTheReadOnly) {
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
 }
 
-TEST(PrologixBus, ReopenConnectsAfreshWhenTheAdapterWentAwayWhileIdle) {
-    ScriptedInstrument first;
-    PrologixServerOptions o;
-    o.port = 0;
-    auto server = std::make_unique<PrologixServer>(first, o);
-    std::string error;
-    ASSERT_TRUE(server->Start(error)) << error;
-    const int port = server->Port();
-    PrologixBus bus("127.0.0.1", port);
-    int d = -1;
-    ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
-    server.reset();  // the adapter restarts: the idle connection is gone
-    ScriptedInstrument second;
-    o.port = port;
-    server = std::make_unique<PrologixServer>(second, o);
-    ASSERT_TRUE(server->Start(error)) << error;
-    GpibStatus st = Open(bus, d);
-    ASSERT_FALSE(st.error()) << bus.LastProblem();
-    EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
-    EXPECT_EQ(second.writes.size(), 1u);
-}
-
 TEST_F(ServedBus, ASecondClientWaitsUntilTheFirstHasGone) {
     OpenWith();
     PrologixBus second("127.0.0.1", served.server.Port());
