@@ -143,6 +143,14 @@ TEST_F(ServedBus, OpenSetsTheAdapterUpAndRepliesArriveWhole) {
                                 "++eot_enable 1", "++eot_char 4", "++read_tmo_ms 3000",
                                 "++ifc", "++clr", "++read eoi"})
         EXPECT_NE(log.find(setting), std::string::npos) << setting << " missing in\n" << log;
+
+    // A binary block with every awkward byte, the end mark and the adapter's version line among them.
+    bus.Write(d, "BLK\r\n", 5);
+    const std::string block = test::AwkwardBlock();
+    EXPECT_EQ(ReadAll(bus, d, block.size(), st), block);
+    EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
+    // The next exchange is not disturbed.
+    EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
 }
 
 // A reply longer than the count fails the read and leaves nothing behind; a silent instrument

@@ -1,7 +1,7 @@
 #pragma once
 // A small instrument for the link tests that do not need the strainmeter model: it answers
-// "ID?" with a line and "SILENT" with nothing (a read times out). It keeps the unread rest of a
-// reply like a GP-IB talker.
+// "ID?" with a line, "BLK" with a binary block that holds every awkward byte, and "SILENT" with
+// nothing (a read times out). It keeps the unread rest of a reply like a GP-IB talker.
 #include <string>
 #include <vector>
 
@@ -39,6 +39,7 @@ public:
         std::string w(static_cast<const char*>(data), count);
         writes.push_back(w);
         if (w == "ID?\r\n") reply_ = "KMR-TEST 1.0\r\n";
+        else if (w == "BLK\r\n") reply_ = AwkwardBlock();
         else if (w == "SILENT\r\n") reply_.clear();
         else reply_ = "ERR-001\r\n";
         return {kIbCMPL, 0, static_cast<std::int32_t>(count)};
