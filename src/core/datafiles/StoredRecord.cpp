@@ -81,7 +81,7 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     return r;
 }
 
-bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
+bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<RawSamples>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces) {
     out.clear();
     FileHandle f;
@@ -98,7 +98,7 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
     int shown = -1;
     out.resize(channels.size());
     for (std::size_t k = 0; k < channels.size(); ++k) {
-        std::vector<std::int16_t>& dest = out[k];
+        RawSamples& dest = out[k];
         dest.resize(n);
         // The whole channels of a file are its first blocks, in order.
         const std::int64_t block = ChannelBlockOffset(fc.WordsConverted, static_cast<int>(k));
