@@ -69,7 +69,8 @@ void MinMaxSummary::Build(std::span<const std::int16_t> samples) {
 
 void MinMaxSummary::Start(std::size_t count) {
     samples_ = {};
-    levels_.assign(1, std::vector<Bucket>((count + kBaseBucket - 1) / kBaseBucket));
+    levels_.clear();
+    levels_.emplace_back((count + kBaseBucket - 1) / kBaseBucket);
     added_ = 0;
 }
 
