@@ -166,7 +166,7 @@ StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecor
         std::string trigger = c.DtgOnOff == 0 || c.DtgOnOff == 1
                                   ? Text(lang, c.DataTrigger() ? txt::OnWord : txt::OffWord)
                                   : std::to_string(c.DtgOnOff);
-        if (c.DataTrigger()) trigger += " " + FormatFloat(c.DtgLevel);
+        if (c.DataTrigger()) trigger.append(1, ' ').append(FormatFloat(c.DtgLevel));
         t.channelRows.push_back({std::to_string(ch), mode.empty() ? std::to_string(c.InputMode) : mode,
                                  Named(FilterNames(), c.Lpf), FormatFloat(c.Coeff), FormatFloat(c.Offset),
                                  Named(units, c.Unit), trigger});
