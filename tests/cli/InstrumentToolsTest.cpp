@@ -68,10 +68,8 @@ TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
     const ToolRun r = RunTool(CheckWith, {"insulation", "ram", "--interface", "sim:time=instant,fault=CHK2:short:1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringCheck, {"CHK2"})), std::string::npos) << r.err;
-    const auto lines = Lines(r.out);
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_NE(lines[1].find("OK"), std::string::npos);    // RAM still ran
-    EXPECT_NE(lines[2].find("----"), std::string::npos);  // insulation emptied
+    // The table is still printed (which cells: SelfCheckTest.WrongLengthEmptiesThatCheck...).
+    EXPECT_EQ(Lines(r.out).size(), 3u);
 }
 
 TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {

@@ -143,10 +143,7 @@ TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndACancelledFileStopsTheBatch) {
     RunStatus st = RunStatus::Ok;
     ASSERT_TRUE(MarkDataFileCancelled(b, ui, st));
     EXPECT_EQ(Run({"convert", a, b, c}), 1);
-    EXPECT_TRUE(FileExistsOnDisk(dir.File("1.csv")));
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("2.csv")));
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("3.csv")));
-    EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
+    EXPECT_EQ(out.str(), a + " -> " + dir.File("1.csv") + "\n");
     EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
 }
 
@@ -236,17 +233,10 @@ TEST_F(KmrCli, ConvertWritesHdf5WhereTheBuildHasIt) {
         EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
         return;
     }
-    ASSERT_EQ(Run({"convert", "--format", "hdf5", a}), 0) << err.str();
+    // What is in the file, with --compress, --channels, --from, --to and --out, and the refusal
+    // of an existing file: the h5py read-back (tests/python) and Hdf5Export.
+    ASSERT_EQ(Run({"convert", "--format=hdf5", a}), 0) << err.str();
     EXPECT_EQ(out.str(), a + " -> " + dir.File("a.h5") + "\n");
-    EXPECT_EQ(ReadAll(dir.File("a.h5")).substr(0, 8), "\x89HDF\r\n\x1a\n");
-    // Never over an existing file.
-    const std::string before = ReadAll(dir.File("a.h5"));
-    EXPECT_EQ(Run({"convert", "--format=hdf5", "--compress", a}), 1);
-    EXPECT_NE(err.str().find(Text(Language::English, txt::FileNameMayOverlap)), std::string::npos);
-    EXPECT_EQ(ReadAll(dir.File("a.h5")), before);
-    std::filesystem::create_directory(dir.File("out"));
-    EXPECT_EQ(Run({"convert", "--format", "hdf5", "--compress", "--channels", "2", "--out", dir.File("out"), a}), 0);
-    EXPECT_TRUE(FileExistsOnDisk(dir.File("out/a.h5")));
 }
 
 // Standard output on a full device, or a closed pipe: each command that prints fails with exit

@@ -112,10 +112,8 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTra
     EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
     const std::string bytes = ReadAll(WrittenPath(r));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
-    // N = 400: 1100 + 2 * 400 * 9 + 2 * 1001 bytes; channel 2's block starts with its ramp.
-    ASSERT_EQ(bytes.size(), 1100u + 7200u + 2002u);
-    const std::size_t at = 1100 + 2 * 400;
-    EXPECT_EQ(kmr::testing::Le16(bytes, at), kmr::testing::RampWord(2, 0));
+    // N = 400: 1100 + 2 * 400 * 9 + 2 * 1001 bytes (the words: RunTest.StopAfterFourHundred...).
+    EXPECT_EQ(bytes.size(), 1100u + 7200u + 2002u);
 
     // A second Ctrl+C cancels the transfer.
     const Ran c = RecordWithCtrlC(11, true);

@@ -58,6 +58,14 @@ TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWr
     ASSERT_TRUE(server->Start(error)) << error;
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER") << bus.LastProblem();
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
+    // Gone again while the connection is idle: the next open connects afresh.
+    server.reset();
+    server = std::make_unique<PrologixServer>(*simBus, so);
+    ASSERT_TRUE(server->Start(error)) << error;
+    const std::size_t written = simBus->Writes().size();
+    ASSERT_FALSE(bus.OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error()) << bus.LastProblem();
+    EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
+    EXPECT_EQ(simBus->Writes().size(), written + 1) << "the instrument got more than the one command";
     server->Stop();
 }
 

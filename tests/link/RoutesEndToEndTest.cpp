@@ -129,8 +129,6 @@ TEST(PrologixAndSimRoutes, FullExchangeThroughTheKmrSimServerMatchesTheInProcess
     std::string error;
     ASSERT_TRUE(server.Start(error)) << error;
     ExpectSameAsInProcess("prologix:127.0.0.1:" + std::to_string(server.Port()));
-    // And the sim spec gives the in-process simulator itself.
-    ExpectSameAsInProcess(kRouteSim);
 }
 
 }  // namespace

@@ -25,11 +25,9 @@ TEST(MeasConditionsFile, SetDefaultsKeepsInstalled) {
     MeasConditions m;
     m.Ch(3).Installed = 1;
     m.Ch(3).OnOff = 0;
-    m.SmpClk = 0.5f;
     SetMeasDefaults(m);
     EXPECT_EQ(m.Ch(3).Installed, 1);
     EXPECT_EQ(m.Ch(3).OnOff, 1);
-    EXPECT_EQ(m.SmpClk, 1.0f);
     EXPECT_EQ(m.MeasuredChannels.size(), 10u);
 }
 

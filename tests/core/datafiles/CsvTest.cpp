@@ -16,6 +16,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
@@ -177,7 +178,9 @@ TEST_F(CsvTest, SplitAt65000LinesWithContinuingNumbers) {
     }
 }
 
-TEST_F(CsvTest, ColumnsAndLinesGiveIdenticalBytesAndProgress) {
+// Written column by column from memory (the transfer), line by line from memory, and line by line
+// from the .kmr file of the same samples (the conversion): the same bytes.
+TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
     MeasConditions m = ConditionsWith({1, 4, 7}, 140000);
     m.Ch(1).Coeff = 0.3f;
     m.Ch(1).Offset = -1.5f;
@@ -197,10 +200,15 @@ TEST_F(CsvTest, ColumnsAndLinesGiveIdenticalBytesAndProgress) {
     ASSERT_TRUE(WriteByLines("l.csv", fc, chans, quiet));
     EXPECT_EQ(progress.ProgressStep, columnSteps);
     EXPECT_EQ(columnSteps, 130001 * 4 / 1000);
+    std::vector<std::vector<std::int16_t>> samples;
+    for (const auto& c : chans) samples.emplace_back(c.begin(), c.begin() + 130001);
+    ASSERT_TRUE(testing::WriteKmr(dir.File("k.kmr"), m, 130001, samples));
+    ASSERT_TRUE(ConvertDataFile(dir.File("k.kmr"), dir.folder(), "k.csv", progress, quiet, ui, status));
     for (const char* part : {"_A.csv", "_B.csv", "_C.csv"}) {
         const std::string a = ReadAll(dir.File(std::string("c") + part));
         ASSERT_FALSE(a.empty());
         EXPECT_TRUE(a == ReadAll(dir.File(std::string("l") + part))) << part;
+        EXPECT_TRUE(a == ReadAll(dir.File(std::string("k") + part))) << part;
     }
 }
 

@@ -230,9 +230,6 @@ TEST_F(DataFileTest, LengthUnlikeTheHeaderIsReadWithAWarningNamingBothSizes) {
               "The file is 1502 bytes long, but its header implies 1374 bytes: the header or the file may be "
               "damaged, or the file was written over a longer one.");
     EXPECT_TRUE(ui.shown.empty());
-    const HeaderCheck h = CheckDataFileHeader(Language::English, Bytes(b.begin(), b.begin() + 1100), b.size());
-    EXPECT_EQ(h.expectedSize, 1374u);
-    EXPECT_EQ(h.actualSize, 1502u);
 }
 
 TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
@@ -272,16 +269,12 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
         std::string name;
         std::string expect;
     };
-    const std::string empty = dir.File("empty.kmr");
-    WriteAll(empty, "");
-    const std::string text = dir.File("text.kmr");
-    WriteAll(text, std::string(2000, 'x'));
+    // An empty file and one of text: EveryTruncation... and DamagedHeader... (the signature).
     const std::string folder = dir.File("x.kmr");
     std::filesystem::create_directory(folder);
     const std::string loop = dir.File("loop.kmr");
     ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
-    for (const Case& c : {Case{empty, "0 bytes long"}, Case{text, "signature"},
-                          Case{folder, "#" + std::to_string(EISDIR)}, Case{loop, "#" + std::to_string(ELOOP)}}) {
+    for (const Case& c : {Case{folder, "#" + std::to_string(EISDIR)}, Case{loop, "#" + std::to_string(ELOOP)}}) {
         FakeUi u{MsgAnswer::Cancel};
         RunStatus st = RunStatus::Ok;
         FileConditions fc;

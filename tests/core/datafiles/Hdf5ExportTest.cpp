@@ -61,8 +61,7 @@ TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
     ConversionOptions options;
     options.format = ExportFormat::Hdf5;
     EXPECT_FALSE(ConvertDataFile(dir.File("a.kmr"), dir.folder(), "a.h5", options, progress, view, ui, status));
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::Hdf5Unavailable));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::Hdf5Unavailable)});
     EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
 }
 
@@ -361,8 +360,7 @@ TEST_F(Hdf5Export, AFailedWriteLeavesNothingUnderTheFinalName) {
         FailingDisk disk(at);
         EXPECT_FALSE(Export("full.h5", {}, &disk));
         EXPECT_EQ(status, RunStatus::Cancelled);
-        ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, FileErrorMessage(Language::English, ENOSPC, Out("full.h5")));
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{FileErrorMessage(Language::English, ENOSPC, Out("full.h5"))});
         EXPECT_EQ(FolderNames(dir.File("out")), (std::set<std::string>{"clean.h5"}));
         EXPECT_TRUE(written.empty());
     }
@@ -378,8 +376,7 @@ TEST_F(Hdf5Export, ACancelOrADiskThatFillsUpUnderTheLibraryLeavesNothingEither) 
     const testing::FileSizeLimit limit(300000);
     ASSERT_TRUE(limit.ok());
     EXPECT_FALSE(Export("big.h5"));
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, FileErrorMessage(Language::English, EFBIG, Out("big.h5")));
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{FileErrorMessage(Language::English, EFBIG, Out("big.h5"))});
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("out")));
 }
 

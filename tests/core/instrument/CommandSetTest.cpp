@@ -166,8 +166,7 @@ TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {
     Link l("sim:time=instant,memory=1,fault=B.V3:ERR-001");
     l.id.InstrumentModel = 1;
     l.cs.IdentifyInstrument();
-    ASSERT_EQ(l.ui.shown.size(), 1u);
-    EXPECT_EQ(l.ui.shown[0].text, "Cannot Comunicate. (Error sending Command.) ");
+    EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{"Cannot Comunicate. (Error sending Command.) "});
     EXPECT_EQ(l.id.InstrumentModel, 1);
     EXPECT_EQ(l.id.InstrumentVersion, "----");
     EXPECT_EQ(l.id.MemorySizeCode, 1);

@@ -165,8 +165,7 @@ TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {
     EXPECT_EQ(dead.transport.ReadMonitorData(), "");
     EXPECT_EQ(dead.bus.Writes().size(), 3u);
     EXPECT_EQ(dead.status, RunStatus::CommFailed);
-    ASSERT_EQ(dead.ui.shown.size(), 1u);
-    EXPECT_EQ(dead.ui.shown[0].text, kSendingMessage);
+    EXPECT_EQ(dead.ui.Texts(), std::vector<std::string>{kSendingMessage});
     EXPECT_EQ(dead.ui.nonTopmostCalls, 0);  // no splash handling here
 }
 
@@ -187,8 +186,7 @@ TEST(CommandTransportTest, BlockWordsAreBigEndianSignedAndABdtWriteFailureIsASen
     l.bus.writeStatus.push_back({kIbERR | kIbCMPL, kENOL, 0});
     l.transport.ReadMemoryBlock(dest.data(), 0, 2);
     EXPECT_EQ(l.status, RunStatus::CommFailed);
-    ASSERT_EQ(l.ui.shown.size(), 1u);
-    EXPECT_EQ(l.ui.shown[0].text, kSendingMessage);
+    EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{kSendingMessage});
     EXPECT_EQ(dest[0], 77);
 }
 
@@ -221,8 +219,7 @@ TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
         l.transport.ReadMemoryBlock(dest.data(), 0, 200);
         EXPECT_EQ(l.status, RunStatus::CommFailed) << k.opts;
         EXPECT_EQ(l.bus.Writes().size(), k.writes) << k.opts;
-        ASSERT_EQ(l.ui.shown.size(), 1u) << k.opts;
-        EXPECT_EQ(l.ui.shown[0].text, k.message) << k.opts;
+        EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{k.message}) << k.opts;
         EXPECT_EQ(dest, std::vector<std::int16_t>(200, 9)) << k.opts;
     }
 }

@@ -88,7 +88,6 @@ TEST_F(SpecialFolders, EnsureFolderMakesOneLevelAndFolderUsableNeedsAWritableFol
 }
 
 TEST(PathSeparatorTest, TrailingSeparator) {
-    EXPECT_EQ(PathSeparator(), '/');
     EXPECT_EQ(WithTrailingSeparator("/a/b"), "/a/b/");
     EXPECT_EQ(WithTrailingSeparator("/a/b/"), "/a/b/");
     EXPECT_EQ(WithTrailingSeparator(""), "");
@@ -129,7 +128,6 @@ TEST(SpecialFolders, EnsureFolderWithBackslashesAndADriveLetter) {
 }
 
 TEST(PathSeparatorTest, TrailingSeparator) {
-    EXPECT_EQ(PathSeparator(), '\\');
     EXPECT_EQ(WithTrailingSeparator("C:\\a\\b"), "C:\\a\\b\\");
     EXPECT_EQ(WithTrailingSeparator("C:\\"), "C:\\");
     EXPECT_EQ(WithTrailingSeparator("C:/a/"), "C:/a/");

@@ -38,7 +38,6 @@ bool IsValidUtf8(const std::string& s) {
 
 TEST(TextTableTest, BothLanguagesHoldTheSameIdentifiers) {
     const std::vector<int> ids = TextIds(Language::English);
-    EXPECT_EQ(ids.size(), 352u);
     EXPECT_EQ(TextIds(Language::Japanese), ids);
     for (int id : ids) EXPECT_TRUE(HasText(Language::Japanese, id)) << id;
     for (int id : {-1, 0, 999, 65536 + 101}) EXPECT_FALSE(HasText(Language::English, id)) << id;
