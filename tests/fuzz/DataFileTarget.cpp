@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (opened.ok) {
         status = RunStatus::Ok;
         NullProgressView quiet;
-        std::vector<std::vector<std::int16_t>> samples;
+        std::vector<RawSamples> samples;
         Require(ReadStoredSamples(path, opened.conditions, samples, quiet, ui, status));
         Require(samples.size() == opened.wholeChannels.size());
         for (const auto& s : samples) Require(s.size() == static_cast<std::size_t>(opened.conditions.WordsConverted));

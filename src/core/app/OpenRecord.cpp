@@ -15,7 +15,7 @@ namespace kmr {
 namespace {
 
 // The record's channels into the charts, as the end of a transfer draws them.
-void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& samples,
+void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<RawSamples>& samples,
                       std::vector<MinMaxSummary>& summaries) {
     ProgramState& s = e.s;
     const std::int32_t n = fc.WordsConverted;
@@ -161,7 +161,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
         view.SetPercent(0);
     }
     RunStatus status = RunStatus::Ok;
-    std::vector<std::vector<std::int16_t>> samples;
+    std::vector<RawSamples> samples;
     // Each channel's summary is made as it is read, in the same pass.
     std::vector<MinMaxSummary> summaries;
     for (int ch = 1; ch <= kChannels; ++ch)

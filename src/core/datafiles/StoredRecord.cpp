@@ -81,7 +81,7 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     return r;
 }
 
-bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
+bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<RawSamples>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces) {
     out.clear();
     FileHandle f;
@@ -98,7 +98,7 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
     int shown = -1;
     out.resize(channels.size());
     for (std::size_t k = 0; k < channels.size(); ++k) {
-        std::vector<std::int16_t>& dest = out[k];
+        RawSamples& dest = out[k];
         dest.resize(n);
         // The whole channels of a file are its first blocks, in order.
         const std::int64_t block = ChannelBlockOffset(fc.WordsConverted, static_cast<int>(k));
@@ -166,7 +166,7 @@ StoredRecordText DescribeStoredRecord(const std::string& path, const StoredRecor
         std::string trigger = c.DtgOnOff == 0 || c.DtgOnOff == 1
                                   ? Text(lang, c.DataTrigger() ? txt::OnWord : txt::OffWord)
                                   : std::to_string(c.DtgOnOff);
-        if (c.DataTrigger()) trigger += " " + FormatFloat(c.DtgLevel);
+        if (c.DataTrigger()) trigger.append(1, ' ').append(FormatFloat(c.DtgLevel));
         t.channelRows.push_back({std::to_string(ch), mode.empty() ? std::to_string(c.InputMode) : mode,
                                  Named(FilterNames(), c.Lpf), FormatFloat(c.Coeff), FormatFloat(c.Offset),
                                  Named(units, c.Unit), trigger});

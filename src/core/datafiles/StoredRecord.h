@@ -18,6 +18,7 @@
 
 #include "core/datafiles/DataFile.h"
 #include "core/support/Progress.h"
+#include "core/support/RawSamples.h"
 #include "core/support/RunStatus.h"
 #include "core/support/TextTable.h"
 #include "core/support/UiPort.h"
@@ -50,7 +51,7 @@ std::string FileNameOf(const std::string& path);
 // gives false. Each piece read is handed to `pieces` (the channel's place k in `out`, the piece)
 // while it is still in the processor's cache.
 using SamplePieces = std::function<void(std::size_t k, std::span<const std::int16_t> piece)>;
-bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<std::vector<std::int16_t>>& out,
+bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<RawSamples>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces = {});
 
 // Words read between two looks at the progress window's Cancel.

@@ -27,6 +27,7 @@
 #include "core/graphs/MinMaxSummary.h"
 #include "core/graphs/NoValue.h"
 #include "core/support/Progress.h"
+#include "core/support/RawSamples.h"
 #include "core/support/RunStatus.h"
 
 namespace kmr {
@@ -259,7 +260,7 @@ public:
     // Takes `samples` as the whole record of `channel` (1..10): moved in, not copied, so a record
     // read from a file is held once, with `summary` when it was made of them as they were read
     // (otherwise it is made here). Otherwise as LoadRecordSeries, without progress.
-    void AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, MinMaxSummary&& summary,
+    void AdoptRecordSeries(int channel, RawSamples&& samples, MinMaxSummary&& summary,
                            const MeasConditions& m, const GraphConditions& g);
     // The decimal-point setting of the channel whose record chart `index` holds.
     int RecordPoint(int index) const { return charts_[Ix(index)].point2; }
@@ -314,7 +315,7 @@ private:
         bool window = false;
         std::size_t winFirst = 0, winCount = 0;  // 0-based start and length in series 2
         // Series 2: the record as raw samples and the rule that makes points of them.
-        std::vector<std::int16_t> raw2;
+        RawSamples raw2;
         MinMaxSummary summary2;  // of raw2, built once the record is loaded
         float coeff2 = 1.0f, offset2 = 0.0f, clock2 = 0.0f;
         int point2 = 0;

@@ -25,7 +25,7 @@ std::int32_t ToIndex(double v) {
 
 }  // namespace
 
-void ChartModel::AdoptRecordSeries(int channel, std::vector<std::int16_t>&& samples, MinMaxSummary&& summary,
+void ChartModel::AdoptRecordSeries(int channel, RawSamples&& samples, MinMaxSummary&& summary,
                                    const MeasConditions& m, const GraphConditions& g) {
     Batch batch(*this);
     const int index = channel - 1;

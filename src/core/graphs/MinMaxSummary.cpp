@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -68,7 +69,8 @@ void MinMaxSummary::Build(std::span<const std::int16_t> samples) {
 
 void MinMaxSummary::Start(std::size_t count) {
     samples_ = {};
-    levels_.assign(1, std::vector<Bucket>((count + kBaseBucket - 1) / kBaseBucket));
+    levels_.clear();
+    levels_.emplace_back((count + kBaseBucket - 1) / kBaseBucket);
     added_ = 0;
 }
 
@@ -145,8 +147,22 @@ void ScanMinMax(const std::int16_t* p, std::size_t n, std::int16_t& lo, std::int
 
 std::pair<std::int16_t, std::int16_t> MinMaxSummary::RangeMinMax(std::size_t first,
                                                                  std::size_t last) const {
-    std::int16_t lo = samples_[first], hi = samples_[first];
     const std::size_t end = last + 1;
+    // Whole buckets, fewer than climbing a level pays for (a chart column of a long record): one
+    // pass over the finest level.
+    if (((first | end) & (kBaseBucket - 1)) == 0 && !levels_.empty() && end - first <= 2 * kFanOut * kBaseBucket) {
+        const Bucket* b = levels_.front().data() + first / kBaseBucket;
+        const Bucket* const e = levels_.front().data() + end / kBaseBucket;
+        std::int16_t lo = b->min, hi = b->max;
+        for (++b; b != e; ++b) {
+            lo = std::min(lo, b->min);
+            hi = std::max(hi, b->max);
+        }
+        return {lo, hi};
+    }
+    // The range is not empty, so these are replaced; a range of whole buckets never reads a raw
+    // sample (ten charts' worth of those are as many misses of the processor's cache).
+    std::int16_t lo = std::numeric_limits<std::int16_t>::max(), hi = std::numeric_limits<std::int16_t>::min();
     const auto scan = [&](std::size_t from, std::size_t to) {
         ScanMinMax(samples_.data() + from, to - from, lo, hi);
     };
@@ -279,9 +295,11 @@ void SummaryPoints(const MinMaxSummary& summary, std::span<const std::int16_t> s
     out.y.reserve(2 * columns);
     double previous = 0.0;
     bool havePrevious = false;
+    std::size_t next = ColumnStart(first, count, columns, 0);
     for (std::size_t c = 0; c < columns; ++c) {
-        const std::size_t from = ColumnStart(first, count, columns, c);
-        const std::size_t to = ColumnStart(first, count, columns, c + 1) - 1;
+        const std::size_t from = next;
+        next = ColumnStart(first, count, columns, c + 1);
+        const std::size_t to = next - 1;
         const auto [rlo, rhi] = summary.RangeMinMax(from, to);
         // The value rises or falls with the raw sample (falls when the coefficient is negative).
         const double a = EngineeringValue(rlo, scale.coeff, scale.offset);

@@ -54,6 +54,10 @@ TEST(MinMaxSummaryTest, RangeExtremesEqualABruteForceScan) {
     for (int k = 0; k < 2000; ++k) {
         std::size_t a = pos(rng), b = pos(rng);
         if (k % 3 == 0) b = std::min(kLength - 1, a + pos(rng) % 100);  // short ranges too
+        if (k % 3 == 1) {  // whole buckets, as a long record's chart columns are, up to 64 of them
+            a = a / 32 * 32;
+            b = std::min(kLength - 1, a + (pos(rng) % 64 + 1) * 32 - 1);
+        }
         ranges.emplace_back(std::min(a, b), std::max(a, b));
     }
     for (const auto& [a, b] : ranges) {
