@@ -96,8 +96,6 @@ void FaultWindowTest::formsClosedByTheirCloseEventWhileACommandWaits() {
     QTRY_VERIFY(check.isNull());
     QVERIFY(!p.Core().forms.IsOpen());
     QVERIFY(p.Main().menuBar()->isEnabled());
-    // Back to the normal timeout once the window is gone.
-    QCOMPARE(p.Core().link.transport->Connection().TimeoutCode(), static_cast<int>(kT10s));
 
     QPointer<gui::OutputCalDlg> cal = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
     QVERIFY(cal);
