@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
@@ -100,7 +101,10 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     // The conditions beside the charts.
     QDockWidget* dock = records->ConditionsPanel();
     QTRY_VERIFY(dock->isVisible());
-    const QString text = dock->findChild<QLabel*>("lblRecordConditions")->text();
+    // Filled once the charts are painted.
+    const QTextBrowser* conditions = dock->findChild<QTextBrowser*>("txtRecordConditions");
+    QTRY_VERIFY(conditions->toPlainText().contains("Trigger Mode"));
+    const QString text = conditions->toPlainText();
     for (const char* piece : {"Trigger Mode", "Manual Trigger", "Sampling Clock", "1 ms", "Memory Word", "3000",
                               "Pre-Memory", "Averaging", "Input Mode", "L.P.F", "Coeff.", "0.25", "Offset"})
         QVERIFY2(text.contains(piece), piece);
