@@ -1,14 +1,19 @@
 // Opening the largest stored record in the window program (offscreen): the time from File > Open
 // to the charts painted against reading the same file's bytes into memory (page cache warm), and
-// the resident memory the opened record adds to the window. Each figure is measured in this run;
+// the resident memory the opened record adds to the window; also, for the record, the time until
+// the conditions beside the charts are painted too. Each figure is measured in this run;
 // the two times are best of several, taken in turns so that a busy machine slows both alike:
 //   open: R x (goal <= 1.5)
 //   memory: N MiB (goal <= 32)
 #include <QElapsedTimer>
+#include <QTextBrowser>
 #include <qcustomplot.h>
 
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 #include <array>
 #include <cstdio>
@@ -62,11 +67,16 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kmr::bench::NameProgram();
 
-    const std::string path = home.path().toStdString() + "/largest.kmr";
-    if (!kmr::bench::WriteLargestKmr(path, kmr::bench::LargestConditions(), kmr::bench::MakeSamples(false))) {
-        std::printf("the largest file could not be written\n");
-        return 1;
-    }
+    // Two copies under two names, opened in turns: each open shows a record other than the one
+    // shown, as opening yesterday's record after today's does (the conditions beside the charts
+    // are new each time).
+    const std::array<std::string, 2> paths = {home.path().toStdString() + "/largest.kmr",
+                                              home.path().toStdString() + "/largest-copy.kmr"};
+    for (const std::string& p : paths)
+        if (!kmr::bench::WriteLargestKmr(p, kmr::bench::LargestConditions(), kmr::bench::MakeSamples(false))) {
+            std::printf("the largest file could not be written\n");
+            return 1;
+        }
 
     kmr::gui::Program program;
     if (kmr::bench::StartProgram(program, "sim:time=instant") != kmr::StartupOutcome::Online) {
@@ -95,14 +105,25 @@ int main(int argc, char** argv) {
         return true;
     };
     int shown = 0;
-    double bestReturn = 1e9;
+    double bestReturn = 1e9, bestPanel = 1e9;
+    auto* conditions = program.Main().findChild<QTextBrowser*>("txtRecordConditions");
+    if (conditions == nullptr) return 1;
+    bool panelPainted = false;
+    PaintWatch panelWatch([&](QObject*) { panelPainted = !conditions->toPlainText().isEmpty(); });
+    conditions->viewport()->installEventFilter(&panelWatch);
 
-    ReadBytes(path);  // the page cache warm
+    for (const std::string& p : paths) ReadBytes(p);  // the page cache warm
+#if defined(__GLIBC__)
+    // What writing the files freed goes back to the system, so the record is not counted in
+    // memory the window already had.
+    malloc_trim(0);
+#endif
     const long before = kmr::bench::ResidentKiB();
     double bestOpen = 1e9, bestRead = 1e9;
     long after = 0;
     constexpr int kRounds = 7;
     for (int round = 0; round < kRounds; ++round) {
+        const std::string& path = paths[static_cast<std::size_t>(round % 2)];
         bestRead = std::min(bestRead, ReadBytes(path));
         painted.fill(false);
         QElapsedTimer t;
@@ -121,15 +142,25 @@ int main(int argc, char** argv) {
             return 1;
         }
         bestOpen = std::min(bestOpen, s);
+        // The conditions beside the charts follow them: filled and painted.
+        panelPainted = false;
+        while ((conditions->toPlainText().isEmpty() || !panelPainted) && t.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        if (conditions->toPlainText().isEmpty()) {
+            std::printf("the conditions panel was not filled\n");
+            return 1;
+        }
+        bestPanel = std::min(bestPanel, static_cast<double>(t.nsecsElapsed()) / 1e9);
         if (round == 0) after = kmr::bench::ResidentKiB();
-        // What follows the first paint (the conditions panel, the settings written) is done
-        // before the next round.
+        // What follows (the settings written) is done before the next round.
         QTest::qWait(700);
     }
-    std::printf("largest record (10 x 507904 words, %.1f MB), offscreen, %d charts shown, best of %d\n",
-                static_cast<double>(QFile(QString::fromStdString(path)).size()) / 1e6, shown, kRounds);
+    std::printf("largest record (10 x 507904 words, %.1f MB), offscreen, %d charts shown, best of %d opens "
+                "of two copies in turns\n",
+                static_cast<double>(QFile(QString::fromStdString(paths[0])).size()) / 1e6, shown, kRounds);
     std::printf("  open to charts painted: %.1f ms (of which the open itself, the charts drawn, %.1f ms); "
                 "reading the file's bytes: %.1f ms\n", bestOpen * 1e3, bestReturn * 1e3, bestRead * 1e3);
+    std::printf("  open to the conditions beside them painted: %.1f ms\n", bestPanel * 1e3);
     std::printf("open: %.2f x (goal <= 1.5)\n", bestOpen / bestRead);
     std::printf("memory: %ld MiB (goal <= 32)\n", (after - before + 1023) / 1024);
     return 0;

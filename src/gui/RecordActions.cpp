@@ -14,7 +14,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QImage>
-#include <QLabel>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
@@ -24,8 +23,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QSettings>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <qcustomplot.h>
@@ -43,6 +42,8 @@ namespace {
 constexpr const char* kRecentKey = "RecentFiles/Files";
 // The gate's name for the writing of the recent files.
 constexpr int kSaveRecentTickId = 31;
+// The gate's name for the filling of the conditions panel.
+constexpr int kFillPanelTickId = 32;
 
 bool IsDataFilePath(const QString& path) { return path.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive); }
 
@@ -109,18 +110,17 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     dock_->setObjectName("dockConditions");
     dock_->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                        QDockWidget::DockWidgetFloatable);
-    auto* scroll = new QScrollArea;
-    conditions_ = new QLabel;
-    conditions_->setObjectName("lblRecordConditions");
-    conditions_->setTextFormat(Qt::RichText);
-    conditions_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-    conditions_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    conditions_->setMargin(6);
-    conditions_->setWordWrap(true);
-    scroll->setWidget(conditions_);
-    scroll->setWidgetResizable(true);
-    scroll->setMinimumWidth(conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 34);
-    dock_->setWidget(scroll);
+    // A text view, not a label: it lays the conditions out once for its width and paints only
+    // what shows, where a word-wrapped label lays them out again for every size its layout asks
+    // about (a new record's panel then cost several times its charts).
+    conditions_ = new QTextBrowser;
+    conditions_->setObjectName("txtRecordConditions");
+    conditions_->setOpenLinks(false);
+    conditions_->setFrameShape(QFrame::NoFrame);
+    conditions_->viewport()->setAutoFillBackground(false);
+    conditions_->document()->setDocumentMargin(6);
+    conditions_->setMinimumWidth(conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 34);
+    dock_->setWidget(conditions_);
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
 
@@ -130,6 +130,13 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
         const QPointer<RecordActions> self(this);
         e_.gate.Tick(kSaveRecentTickId, [self] { if (self) SaveRecentFiles(self->pendingRecent_); },
                      [self] { return !self.isNull(); });
+    });
+
+    fillPanel_.setSingleShot(true);
+    fillPanel_.setInterval(0);
+    connect(&fillPanel_, &QTimer::timeout, this, [this] {
+        const QPointer<RecordActions> self(this);
+        e_.gate.Tick(kFillPanelTickId, [self] { if (self) self->FillPanel(); }, [self] { return !self.isNull(); });
     });
 
     window_->setAcceptDrops(true);
@@ -214,10 +221,29 @@ void RecordActions::UpdatePanel() {
     if (!e_.s.OpenedRecord) {
         if (!panelFor_.empty()) dock_->hide();
         panelFor_.clear();
+        fillPanel_.stop();
         return;
     }
     if (panelFor_ == e_.s.OpenedRecord->path) return;
     panelFor_ = e_.s.OpenedRecord->path;
+    // The charts come first: the conditions are laid out once they are on the screen, a moment
+    // later. Until then the panel is empty rather than showing the record before.
+    conditions_->clear();
+    fillPanel_.start();
+    const bool first = !dock_->isVisible();
+    dock_->show();
+    dock_->raise();
+    // The panel takes what its table needs, the charts keep the rest: now, so that they are laid
+    // out for the width they keep before they are painted.
+    if (first && !dock_->isFloating()) {
+        window_->resizeDocks({dock_}, {conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42},
+                             Qt::Horizontal);
+        window_->layout()->activate();
+    }
+}
+
+void RecordActions::FillPanel() {
+    if (!e_.s.OpenedRecord) return;
     const StoredRecordText t = OpenedRecordText(e_);
     QString html = QStringLiteral("<b>%1</b><table cellspacing='0' cellpadding='2'>").arg(Html(t.title));
     // A long path breaks after its separators rather than widening the panel.
@@ -234,17 +260,7 @@ void RecordActions::UpdatePanel() {
     }
     html += QStringLiteral("</table>");
     for (const auto& note : t.notes) html += QStringLiteral("<p style='color:#a00000'>%1</p>").arg(Html(note));
-    conditions_->setText(html);
-    const bool first = !dock_->isVisible();
-    dock_->show();
-    dock_->raise();
-    // The panel takes what its table needs, the charts keep the rest: now, so that they are laid
-    // out for the width they keep before they are painted.
-    if (first && !dock_->isFloating()) {
-        window_->resizeDocks({dock_}, {conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42},
-                             Qt::Horizontal);
-        window_->layout()->activate();
-    }
+    conditions_->setHtml(html);
 }
 
 bool RecordActions::eventFilter(QObject* watched, QEvent* event) {

@@ -15,9 +15,9 @@
 
 class QAction;
 class QDockWidget;
-class QLabel;
 class QMainWindow;
 class QMenu;
+class QTextBrowser;
 
 namespace kmr {
 class ChartsWidget;
@@ -57,8 +57,11 @@ protected:
 
 private:
     void UpdateMenu();
-    // Shows the opened record's conditions (the panel's first showing lays the window out).
+    // Shows the panel for the opened record (its first showing lays the window out) and has it
+    // filled once the charts are painted.
     void UpdatePanel();
+    // Writes the opened record's conditions into the panel.
+    void FillPanel();
     // Opens `path` inside a handler; the charts are painted before it returns.
     bool OpenInHandler(const std::string& path);
     void OpenChosen();
@@ -76,9 +79,10 @@ private:
     QAction* exportCharts_ = nullptr;
     QAction* exportRange_ = nullptr;
     QDockWidget* dock_ = nullptr;
-    QLabel* conditions_ = nullptr;
+    QTextBrowser* conditions_ = nullptr;
     std::string panelFor_;  // the file the panel describes
     bool confirmOverwrite_ = true;
+    QTimer fillPanel_;                       // the panel is due to be filled
     QTimer saveRecent_;                      // the recent files are due to be written
     std::vector<std::string> pendingRecent_;
 };

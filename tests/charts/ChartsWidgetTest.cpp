@@ -201,7 +201,7 @@ private slots:
         QVERIFY(p->xAxis->range().contains(0.1) && p->xAxis->range().size() < 0.17);
     }
 
-    void recordLoadedBeforeShowingIsDrawnAtTheChartsWidthAndExported() {
+    void recordLoadedBeforeShowingIsDrawnAtTheChartsWidth() {
         Setup s;
         ChartsWidget area(s.model, s.g, s.m);
         area.resize(800, 600);
@@ -213,16 +213,6 @@ private slots:
         QVERIFY(width > 400);
         QVERIFY(p->graph(0)->data()->size() > width);
         QVERIFY(p->graph(0)->data()->size() <= 2 * width + 2);
-        // The export writes one captioned file per chart.
-        QTemporaryDir dir;
-        const QStringList files = area.ExportCharts(dir.filePath("DATA0001.png"), "DATA0001.kmr");
-        QCOMPARE(files, QStringList({dir.filePath("DATA0001_Ch1.png"), dir.filePath("DATA0001_Ch2.png")}));
-        QImage image(files.at(0));
-        QVERIFY(image.width() >= 640);
-        const QStringList pdf = area.ExportCharts(dir.filePath("DATA0001.pdf"), "DATA0001.kmr");
-        QCOMPARE(pdf.size(), 2);
-        QVERIFY(QFileInfo(pdf.at(1)).size() > 0);
-        QCOMPARE(area.Plot(0)->plotLayout()->rowCount(), 1);  // the caption is gone again
     }
 
     void zoomKeyDuringAHandlerIsRefusedByTheGate() {

@@ -12,13 +12,12 @@
 #include <QImage>
 #include <QLabel>
 #include <QMimeData>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
-#include <array>
 #include <atomic>
 #include <filesystem>
 #include <thread>
@@ -34,7 +33,6 @@
 #include "gui/charts/ChartsWidget.h"
 #include "sim/SimBus.h"
 #include "support/TempDir.h"
-#include "support/BuildPaths.h"
 
 namespace kmr::guitest {
 
@@ -94,20 +92,19 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     const std::string path = WriteRecord("menu.kmr");
     gui::RecordActions* records = p.Main().Records();
     QVERIFY(records != nullptr);
-    QString askedTitle;
-    records->chooseOpenFile = [&](const QString& title, const QString&, const QString&) {
-        askedTitle = title;
+    records->chooseOpenFile = [&](const QString&, const QString&, const QString&) {
         return QString::fromStdString(path);
     };
-    QCOMPARE(p.Main().findChild<QAction*>("mnuFileOpen")->shortcut(), QKeySequence(QKeySequence::Open));
     QVERIFY(Choose(p.Main(), "mnuFileOpen"));
-    QCOMPARE(askedTitle, QString("Open Data File..."));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - menu.kmr"));
     QVERIFY(p.State().OpenedRecord.has_value());
     // The conditions beside the charts.
     QDockWidget* dock = records->ConditionsPanel();
     QTRY_VERIFY(dock->isVisible());
-    const QString text = dock->findChild<QLabel*>("lblRecordConditions")->text();
+    // Filled once the charts are painted.
+    const QTextBrowser* conditions = dock->findChild<QTextBrowser*>("txtRecordConditions");
+    QTRY_VERIFY(conditions->toPlainText().contains("Trigger Mode"));
+    const QString text = conditions->toPlainText();
     for (const char* piece : {"Trigger Mode", "Manual Trigger", "Sampling Clock", "1 ms", "Memory Word", "3000",
                               "Pre-Memory", "Averaging", "Input Mode", "L.P.F", "Coeff.", "0.25", "Offset"})
         QVERIFY2(text.contains(piece), piece);
@@ -122,15 +119,9 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
 
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));
     QVERIFY(p.State().RunActive());
-    const QString caption = p.Main().windowTitle();
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
-    BoxAnswerer boxes;
-    Drop(p.Main(), QString::fromStdString(path));
-    QTRY_COMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QVERIFY(boxes.seen[0].text.contains("measurement is running"));
-    QCOMPARE(p.Main().windowTitle(), caption);
-    QVERIFY(!p.State().OpenedRecord);
+    BoxAnswerer boxes;  // the early stop's message
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
     QTRY_VERIFY(!p.State().RunActive());
 }
@@ -170,13 +161,13 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{first, second}));
 }
 
-void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
+void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     gui::Program& p = StartOnline();
     const std::string path = WriteRecord("exp.kmr", 70000);
     gui::RecordActions* records = p.Main().Records();
     QVERIFY(records->Open(QString::fromStdString(path)));
     const QString out = home_->path() + "/out";
-    QDir().mkpath(out + "/shell");
+    QDir().mkpath(out);
     QString answer;
     records->chooseSaveFile = [&](const QString&, const QString&, const QString&) { return answer; };
 
@@ -204,21 +195,15 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     QTimer answerDialog;
     AnswerExportRange(answerDialog, "chkChannel2", 0);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
+    // The dialog's choices reach the file, whose bytes are the conversion's (OpenRecordTest): channels
+    // 1 and 4, samples 64900 to 65100 and no others.
     const QByteArray csv = FileBytes(answer);
-    QVERIFY(!csv.isEmpty());
-
-    QProcess kmr;
-    kmr.start(QString::fromStdString(kmr::testing::BuiltProgram("kmr")),
-              {"convert", "--channels", "1,4", "--from", "64.9", "--to", "65.1", "--out", out + "/shell",
-               QString::fromStdString(path)});
-    QVERIFY(kmr.waitForFinished(60000));
-    QCOMPARE(kmr.exitCode(), 0);
-    QCOMPARE(csv, FileBytes(out + "/shell/exp.csv"));
-    QVERIFY(csv.contains("64900"));
-    QVERIFY(csv.contains("65100"));
+    QVERIFY(csv.contains("\r\nNO.,CH.001,CH.004\r\n"));
+    QVERIFY(csv.contains("\r\n64900 ") && csv.contains("\r\n65100 "));
+    QVERIFY(!csv.contains("\r\n64899 ") && !csv.contains("\r\n65101 "));
 
 #if KMR_TEST_HDF5
-    // Channels 2 and 4 between the cursors, samples 65535 to 65537 across the first chunk's end.
+    // Channels 2 and 4 between the cursors, samples 65535 to 65537 (their values: Hdf5ExportTest).
     answer = out + "/cut.h5";
     area->PlaceCursorAt(0, 65.535, false);
     area->PlaceCursorAt(0, 65.537, true);
@@ -240,26 +225,7 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     QCOMPARE(number("samples"), 3LL);
     QVERIFY(H5Lexists(file, "CH002", H5P_DEFAULT) > 0 && H5Lexists(file, "CH004", H5P_DEFAULT) > 0);
     QCOMPARE(H5Lexists(file, "CH001", H5P_DEFAULT), 0);
-    auto read = [&](const char* name, hid_t type, void* out) {
-        const hid_t d = H5Dopen(file, name, H5P_DEFAULT);
-        const herr_t rc = H5Dread(d, type, H5S_ALL, H5S_ALL, H5P_DEFAULT, out);
-        H5Dclose(d);
-        return rc >= 0;
-    };
-    std::array<double, 3> time{};
-    std::array<std::int16_t, 3> raw{};
-    std::array<float, 3> value{};
-    QVERIFY(read("time", H5T_NATIVE_DOUBLE, time.data()));
-    QVERIFY(read("CH004/raw", H5T_NATIVE_INT16, raw.data()));
-    QVERIFY(read("CH002/value", H5T_NATIVE_FLOAT, value.data()));
     H5Fclose(file);
-    for (int k = 0; k < 3; ++k) {
-        const int i = 65535 + k;
-        QCOMPARE(time[static_cast<std::size_t>(k)], i * 0.001);
-        // The file's channels 1, 2 and 4 hold (i * 3, 4, 5) % 4000 - 2000; channel 2 x 0.25 + 3.
-        QCOMPARE(raw[static_cast<std::size_t>(k)], static_cast<std::int16_t>((i * 5) % 4000 - 2000));
-        QCOMPARE(value[static_cast<std::size_t>(k)], static_cast<float>(((i * 4) % 4000 - 2000) * 0.25 + 3.0));
-    }
 #endif
 }
 

@@ -10,7 +10,7 @@ class RecordWindowTest : public ProgramFixture {
 private slots:
     void openFromTheMenuShowsTheRecordAndItsConditionsUntilARun();
     void openFromTheCommandLineAndByADropRememberedAcrossARestart();
-    void exportsWriteAPngAPdfTheShellsCsvAndHdf5();
+    void exportsWriteAPngAPdfACsvAndHdf5();
     void aSecondStartHandsItsFileToTheRunningProgram();
 
 private:

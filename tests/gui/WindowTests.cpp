@@ -12,7 +12,6 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "core/datafiles/DataFile.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FloodPanel.h"
 #include "gui/GateBus.h"
@@ -123,8 +122,8 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
     QCOMPARE(MenuFlags(w), QString("11111111111"));
     QVERIFY(!p.ProgressWindow().isVisible());
 
-    // A second run: Cancel in the progress window as soon as it appears marks the file and uses
-    // the number.
+    // A second run: Cancel in the progress window as soon as it appears ends the transfer and uses
+    // the number (the file's cancel signature: RunTest).
     const std::int32_t numberBefore = p.State().DataFileNumber;
     struct ShowFilter : QObject {
         bool eventFilter(QObject* o, QEvent* e) override {
@@ -144,10 +143,6 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
     QVERIFY(filter.clickedDisabled);
     QVERIFY(!p.State().LastTransferComplete);
     QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
-    QFile f(QString::fromStdString(p.State().LastDataFile));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    // The header carries the cancel signature where a complete file has its own.
-    QVERIFY(f.read(64).contains(QByteArray(kCancelSignature.data(), static_cast<int>(kCancelSignature.size()))));
     p.ProgressWindow().removeEventFilter(&filter);
 }
 

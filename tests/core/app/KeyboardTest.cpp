@@ -18,10 +18,6 @@ TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguageAndLettersOfOne
               "\xE3\x83\x90\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xB9(&B)...");
     EXPECT_EQ(MenuCaption("\xE7\xB5\x82\xE4\xBA\x86", txt::QuitItem), "\xE7\xB5\x82\xE4\xBA\x86(&Q)");
     EXPECT_EQ(MenuCaption("File(&F)", txt::FileMenu), "File(&F)");
-    EXPECT_EQ(MenuShortcutOf(txt::StartItem), "F5");
-    EXPECT_EQ(MenuShortcutOf(txt::MonitorItem), "F6");
-    EXPECT_EQ(MainKeyActionOf(Key::F5), MainKeyAction::StartStop);
-    EXPECT_EQ(MainKeyActionOf(Key::F6), MainKeyAction::Monitor);
     // The letters of one menu differ.
     for (const auto& menu : {std::vector<int>{txt::DataFileSettingsItem, txt::MeasCondSettingsItem,
                                               txt::GraphCondSettingsItem, txt::ConvertFileItem, txt::QuitItem},

@@ -414,50 +414,5 @@ TEST_F(MonitorStripTest, OneBatchPerTickWithIncrementalChanges) {
     EXPECT_TRUE(view.last.axes.all());
 }
 
-// --- Layout -----------------------------------------------------------------------------------
-
-TEST(GraphLayoutTest, RowsStackInChannelOrderAndSpreadLabelsWhenLow) {
-    GraphConditions g;
-    g.Ch[2].Use = 1;  // channel 3 alone takes the whole area as the bottom row
-    PanelMetrics pm;
-    pm.AvailableHeight = 6000;
-    pm.AvailableWidth = 9000;
-    ChartModel model;
-    GraphLayout l = model.Layout(g, pm);
-    EXPECT_EQ(model.Visible(), (VisibleGraphs{2, 2, 1}));
-    ASSERT_EQ(l.Rows.size(), 1u);
-    const GraphRow& r = l.Rows[0];
-    EXPECT_EQ(r.Channel, 3);
-    EXPECT_TRUE(r.Bottom);
-    EXPECT_EQ(r.Top, 75.0);
-    EXPECT_EQ(r.Height, 6000.0 - 25 * 15 + 10 * 15 + 15 * 15);
-    EXPECT_EQ(r.Insets.Bottom, 20);
-    EXPECT_EQ(r.Insets.Left, 52);
-    EXPECT_EQ(r.PanelWidth, 1740.0);
-    EXPECT_EQ(r.GraphWidth, 9000.0 - 1740.0);
-    EXPECT_TRUE(l.Shown.test(2));
-    EXPECT_EQ(l.Shown.count(), 1u);
-
-    g = GraphConditions{};
-    for (int i : {0, 4, 9}) g.Ch[static_cast<std::size_t>(i)].Use = 1;
-    pm.AvailableHeight = 3000;
-    l = LayoutGraphPanels(g, pm);
-    EXPECT_EQ(l.Visible, (VisibleGraphs{0, 9, 3}));
-    ASSERT_EQ(l.Rows.size(), 3u);
-    const double h = (3000.0 - 45 * 15) / 3 + 150;  // 925 twips < 6 lines of 195
-    EXPECT_EQ(l.Rows[1].Channel, 5);
-    EXPECT_EQ(l.Rows[1].Top, h + 75);
-    EXPECT_EQ(l.Rows[0].Height, h);
-    EXPECT_EQ(l.Rows[2].Height, h + 225);
-    EXPECT_FALSE(l.Rows[0].Bottom);
-    EXPECT_EQ(l.Rows[0].Insets.Bottom, 5);
-    EXPECT_EQ(l.Rows[0].PanelWidth, 3480.0);
-    EXPECT_FALSE(l.Rows[0].LabelsStacked);
-
-    g = GraphConditions{};  // nothing shown
-    EXPECT_TRUE(LayoutGraphPanels(g, pm).Rows.empty());
-    EXPECT_EQ(LayoutGraphPanels(g, pm).Visible.Count, 0);
-}
-
 }  // namespace
 }  // namespace kmr
