@@ -227,11 +227,4 @@ std::unique_ptr<GpibBus> MakeGpibBusOrExplain(std::string_view text) {
     return bus;
 }
 
-std::string ChooseInterfaceSpec(bool simulate, const std::string* commandLineSpec,
-                                const std::string& fileSpec) {
-    if (simulate) return std::string(kSimulateInterfaceSpec);
-    if (commandLineSpec) return *commandLineSpec;
-    return fileSpec;
-}
-
 }  // namespace kmr

@@ -54,8 +54,4 @@ std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error);
 // communication port." with the reason and offers off-line work as for any other open failure.
 std::unique_ptr<GpibBus> MakeGpibBusOrExplain(std::string_view text);
 
-// The spec of one run: `--simulate` wins, then `--interface SPEC`, then Interface.cnd.
-std::string ChooseInterfaceSpec(bool simulate, const std::string* commandLineSpec,
-                                const std::string& fileSpec);
-
 }  // namespace kmr

@@ -39,12 +39,6 @@ std::string PrologixBus::Where() const {
 
 std::string PrologixBus::Describe() const { return "prologix:" + Where(); }
 
-std::string PrologixBus::AdapterVersion() const {
-    std::string v = versionLine_;
-    while (!v.empty() && (v.back() == '\n' || v.back() == '\r')) v.pop_back();
-    return v;
-}
-
 GpibStatus PrologixBus::Fail(std::int32_t ibsta, std::int32_t iberr, std::string problem) {
     problem_ = std::move(problem);
     return Status(ibsta, iberr);

@@ -52,9 +52,6 @@ public:
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
 
-    // The adapter's answer to "++ver" (without its line end); empty before the first open.
-    std::string AdapterVersion() const;
-
     // Memory held for bytes received and not yet handed out: never more than kMaxHeldBytes,
     // whatever the adapter sends.
     std::size_t HeldBytes() const { return inbox_.capacity(); }

@@ -121,12 +121,5 @@ TEST(InterfaceSpec, ASpecThatCannotWorkGivesABusWhoseOpenSaysWhy) {
     EXPECT_EQ(MakeGpibBusOrExplain("prologix:h")->Describe(), "prologix:h:1234");
 }
 
-TEST(InterfaceSpec, SimulateWinsOverTheCommandLineWhichWinsOverTheFile) {
-    const std::string cli = "visa";
-    EXPECT_EQ(ChooseInterfaceSpec(true, &cli, "gpib"), "sim");
-    EXPECT_EQ(ChooseInterfaceSpec(false, &cli, "gpib"), "visa");
-    EXPECT_EQ(ChooseInterfaceSpec(false, nullptr, "prologix:h"), "prologix:h");
-}
-
 }  // namespace
 }  // namespace kmr

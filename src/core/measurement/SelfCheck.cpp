@@ -96,13 +96,6 @@ CheckCell SelfCheck::Cell(std::size_t row, int channel) const {
     return CheckResultCell(kCheckTable[row].code, Result(row, channel), meas_.Ch(channel).InputMode);
 }
 
-bool SelfCheck::AnyError() const {
-    for (std::size_t row = 0; row < kCheckRows; ++row)
-        for (int ch = 1; ch <= kChannels; ++ch)
-            if (Cell(row, ch).colour == CheckColour::Red) return true;
-    return false;
-}
-
 LongCheckTimeout::LongCheckTimeout(GpibConnection& connection) : conn_(connection) {
     conn_.CloseGpibDevice();
     conn_.OpenGpibDevice(kT30s);

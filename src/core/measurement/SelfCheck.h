@@ -75,8 +75,6 @@ public:
     const std::string& Result(std::size_t row, int channel) const {
         return results_[row][static_cast<std::size_t>(channel - 1)];
     }
-    // Whether any shown result is an error (ERR in red, a sensitivity outside its band).
-    bool AnyError() const;
 
 private:
     CommandTransport& transport_;

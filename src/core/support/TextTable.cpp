@@ -82,11 +82,6 @@ std::string TextWith(Language lang, int id, std::initializer_list<std::string_vi
     return Substitute(Text(lang, id), args);
 }
 
-bool HasText(Language /*lang*/, int id) {
-    // Both languages hold the same identifiers.
-    return IndexOf(id) < TextRows().size();
-}
-
 std::vector<int> TextIds(Language /*lang*/) {
     std::vector<int> ids;
     ids.reserve(TextRows().size());

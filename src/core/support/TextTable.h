@@ -27,7 +27,6 @@ const std::string& Text(Language lang, int id);
 std::string Substitute(std::string_view pattern, std::initializer_list<std::string_view> args);
 // Text(lang, id) with its placeholders filled.
 std::string TextWith(Language lang, int id, std::initializer_list<std::string_view> args);
-bool HasText(Language lang, int id);
 
 // Every identifier of a table, ascending.
 std::vector<int> TextIds(Language lang);
