@@ -2,9 +2,9 @@
 // Answers the program's message boxes in the window tests: every box that opens is recorded
 // (title, text, whether the owner was disabled and the splash window still topmost) and answered
 // by clicking the next scripted button (by its object name: "cmdOk", "cmdYes", "cmdNo",
-// "cmdRetry", "cmdCancel"), or closed with its close box for "close". Unscripted boxes get OK,
-// Yes or Retry. Made with a key, it answers every box with that key sent to the widget that has
-// the focus (as a keyboard does), never to the box itself, and records which button that was.
+// "cmdRetry", "cmdCancel"); unscripted boxes get OK, Yes or Retry. Made with a key, it answers
+// every box with that key sent to the widget that has the focus (as a keyboard does), never to the
+// box itself, and records which button that was.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -68,10 +68,6 @@ private:
         if (!script.empty()) {
             button = script.front();
             script.pop_front();
-        }
-        if (button == "close") {
-            box->close();
-            return;
         }
         if (button.isEmpty()) {
             for (const char* name : {"cmdOk", "cmdYes", "cmdRetry"})

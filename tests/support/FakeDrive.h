@@ -30,12 +30,8 @@ public:
 
 class FakeDriveType : public DriveTypePort {
 public:
-    DriveType TypeOf(const std::string& folder) override {
-        asked.push_back(folder);
-        return type;
-    }
+    DriveType TypeOf(const std::string&) override { return type; }
     DriveType type = DriveType::Fixed;
-    std::vector<std::string> asked;
 };
 
 }  // namespace kmr::testing
