@@ -10,7 +10,7 @@ class RecordWindowTest : public ProgramFixture {
 private slots:
     void openFromTheMenuShowsTheRecordAndItsConditionsUntilARun();
     void openFromTheCommandLineAndByADropRememberedAcrossARestart();
-    void exportsWriteAPngAPdfACsvAndHdf5();
+    void exportsWriteAPngAPdfTheShellsCsvAndHdf5();
     void aSecondStartHandsItsFileToTheRunningProgram();
 
 private:
