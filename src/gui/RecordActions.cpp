@@ -116,6 +116,8 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     conditions_ = new QTextBrowser;
     conditions_->setObjectName("txtRecordConditions");
     conditions_->setOpenLinks(false);
+    // Lines break between words only, as a label's do: a mode's name is never cut.
+    conditions_->setWordWrapMode(QTextOption::WordWrap);
     conditions_->setFrameShape(QFrame::NoFrame);
     conditions_->viewport()->setAutoFillBackground(false);
     conditions_->document()->setDocumentMargin(6);
