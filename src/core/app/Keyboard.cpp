@@ -32,14 +32,6 @@ const MenuKey* Find(int textId) {
 
 }  // namespace
 
-MainKeyAction MainKeyActionOf(Key key) {
-    switch (key) {
-        case Key::F5: return MainKeyAction::StartStop;
-        case Key::F6: return MainKeyAction::Monitor;
-        default: return MainKeyAction::None;
-    }
-}
-
 std::string MenuShortcutOf(int textId) {
     const MenuKey* k = Find(textId);
     return k != nullptr ? k->shortcut : "";

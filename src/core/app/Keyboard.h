@@ -8,11 +8,8 @@
 
 namespace kmr {
 
-enum class Key { Other, Left, Right, Up, Down, Plus, Minus, Home, Space, F5, F6 };
+enum class Key { Other, Left, Right, Up, Down, Plus, Minus, Home };
 
-// The main window's function keys, anywhere in it.
-enum class MainKeyAction { None, StartStop, Monitor };
-MainKeyAction MainKeyActionOf(Key key);
 // The key shown beside a menu item ("F5"), empty for none; `textId` is the item's caption text.
 std::string MenuShortcutOf(int textId);
 

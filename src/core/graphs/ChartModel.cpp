@@ -41,7 +41,7 @@ std::string ValueLabelText(double v, int point) {
     return FormatWithZeros(v, std::clamp(point, 0, 5));
 }
 
-GraphLayout LayoutGraphPanels(const GraphConditions& g, const PanelMetrics& metrics) {
+GraphLayout LayoutGraphPanels(const GraphConditions& g) {
     GraphLayout layout;
     for (int i = 0; i < kCharts; ++i) {
         if (!g.Ch[static_cast<std::size_t>(i)].Shown()) continue;
@@ -49,33 +49,6 @@ GraphLayout LayoutGraphPanels(const GraphConditions& g, const PanelMetrics& metr
         if (layout.Visible.Count == 0) layout.Visible.First = static_cast<std::int16_t>(i);
         layout.Visible.Last = static_cast<std::int16_t>(i);
         ++layout.Visible.Count;
-    }
-    const int count = layout.Visible.Count;
-    if (count == 0) return layout;
-
-    const double px = metrics.TwipsPerPixel;
-    double h = (metrics.AvailableHeight - (count * 10 + 15) * px) / count + 10 * px;
-    if (!(h >= px)) h = px;  // a window too small for its rows still gets rows of one pixel
-    const bool stacked = h >= 6 * metrics.TextLineHeight;
-    const double panel = stacked ? 1740.0 : 3480.0;
-
-    int j = 0;
-    for (int i = 0; i < kCharts; ++i) {
-        if (!layout.Shown.test(static_cast<std::size_t>(i))) continue;
-        GraphRow row;
-        row.Channel = i + 1;
-        row.Top = j * h + 5 * px;
-        row.Height = h;
-        row.PanelWidth = panel;
-        row.GraphWidth = std::max(0.0, metrics.AvailableWidth - panel);
-        row.LabelsStacked = stacked;
-        if (i == layout.Visible.Last) {
-            row.Bottom = true;
-            row.Height += 15 * px;
-            row.Insets.Bottom = 20;
-        }
-        layout.Rows.push_back(row);
-        ++j;
     }
     return layout;
 }
@@ -241,8 +214,8 @@ void ChartModel::ClearAllSeries() {
     }
 }
 
-GraphLayout ChartModel::Layout(const GraphConditions& g, const PanelMetrics& metrics) {
-    GraphLayout layout = LayoutGraphPanels(g, metrics);
+GraphLayout ChartModel::Layout(const GraphConditions& g) {
+    GraphLayout layout = LayoutGraphPanels(g);
     visible_ = layout.Visible;
     return layout;
 }

@@ -131,15 +131,7 @@ int DecimalsFor(double v);
 // The label text of a value: the channel's digit format with zeros, or "----" for the marker.
 std::string ValueLabelText(double v, int point);
 
-// --- Row layout of the main window --------------------------------------------------------------
-
-// Sizes the layout needs, in twips (15 twips to a pixel on a 96-dpi screen).
-struct PanelMetrics {
-    double AvailableHeight = 0.0;  // height of the graph area
-    double AvailableWidth = 0.0;   // width of the graph area
-    double TwipsPerPixel = 15.0;
-    double TextLineHeight = 195.0;  // height of one line of the display font
-};
+// --- Rows of the main window --------------------------------------------------------------------
 
 struct PlotInsets {  // pixels between the chart's border and its plot area
     int Top = 5;
@@ -147,25 +139,13 @@ struct PlotInsets {  // pixels between the chart's border and its plot area
     int Bottom = 5;
 };
 
-struct GraphRow {
-    int Channel = 0;          // 1..10
-    double Top = 0.0;         // twips
-    double Height = 0.0;      // twips
-    double PanelWidth = 0.0;  // data panel, twips (1740 stacked labels, 3480 spread labels)
-    double GraphWidth = 0.0;  // the rest of the width
-    bool LabelsStacked = true;
-    bool Bottom = false;      // the lowest row carries the X-axis numbers
-    PlotInsets Insets;
-};
-
 struct GraphLayout {
     VisibleGraphs Visible;
     std::bitset<kCharts> Shown;  // by chart index
-    std::vector<GraphRow> Rows;  // shown rows, top to bottom
 };
 
-// Shows the rows of the channels with Use = 1 and stacks them over the available height.
-GraphLayout LayoutGraphPanels(const GraphConditions& g, const PanelMetrics& metrics);
+// The rows shown: the channels with Use = 1.
+GraphLayout LayoutGraphPanels(const GraphConditions& g);
 
 // --- The model ---------------------------------------------------------------------------------
 
@@ -286,8 +266,8 @@ public:
     // Empties series 1 and 2 of every chart (end of conversion, before the transfer).
     void ClearAllSeries();
 
-    // Lays out the rows and keeps the VisibleGraphs triple.
-    GraphLayout Layout(const GraphConditions& g, const PanelMetrics& metrics);
+    // The rows shown; keeps their VisibleGraphs triple.
+    GraphLayout Layout(const GraphConditions& g);
 
 private:
     // Sliding maximum and minimum of the monitor strip: two monotonic queues of (position, Y),

@@ -215,25 +215,6 @@ std::string FormatDouble(double v) {
 // With zeros: the fixed text itself (always one digit before the point).
 std::string FormatWithZeros(double v, int decimals) { return FixedText(v, decimals); }
 
-// With blanks: every '#' is an optional digit, so after rounding to `decimals` the zero before
-// the point and the zeros at the end of the decimals are not shown; the point stays whenever
-// the format has one. Examples: 0.5 "#####.#" -> ".5"; 1.5 "####.##" -> "1.5"; 2 "#####.#" ->
-// "2."; 0 "#######" -> "" and 0 "#####.#" -> "." (as the format says: no digit is forced).
-std::string FormatWithBlanks(double v, int decimals) {
-    if (!std::isfinite(v)) return NonFiniteText(v);
-    std::string s = FixedText(v, decimals);
-    const std::size_t signLen = (!s.empty() && s[0] == '-') ? 1 : 0;
-    const std::size_t point = s.find('.');
-    if (point != std::string::npos) {
-        while (s.size() > point + 1 && s.back() == '0') s.pop_back();
-    }
-    // The integer part "0" is not shown.
-    const std::size_t intEnd = point == std::string::npos ? s.size() : point;
-    if (intEnd == signLen + 1 && s[signLen] == '0') s.erase(signLen, 1);
-    if (signLen == 1 && (s.size() == 1 || s == "-.")) s.erase(0, 1);  // nothing left but a sign
-    return s;
-}
-
 const char* DigitFormatWithZeros(int decimals) {
     static const char* const k[6] = {"######0", "####0.0", "###0.00",
                                      "##0.000", "#0.0000", "0.00000"};

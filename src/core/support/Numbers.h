@@ -40,10 +40,8 @@ std::string FormatDouble(double v);
 std::string FormatFixed(double v, int decimals);
 // The display formats indexed by a channel's decimals 0..5: with zeros ("######0", "####0.0",
 // ... "0.00000": at least one digit before the point) and with blanks ("#######", "#####.#", ...
-// "#.#####": no digit is forced, so 0.5 reads ".5" and 0 reads "" or "." as the format says;
-// zeros at the end of the decimals are not shown either: 1.5 with "####.##" reads "1.5").
+// "#.#####": no digit is forced). Values are shown with zeros.
 std::string FormatWithZeros(double v, int decimals);
-std::string FormatWithBlanks(double v, int decimals);
 // The pattern texts themselves, for the CSV header and the forms.
 const char* DigitFormatWithZeros(int decimals);
 const char* DigitFormatWithBlanks(int decimals);

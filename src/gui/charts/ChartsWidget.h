@@ -80,11 +80,6 @@ public:
     // Places cursor A, or B when `second`, at the sample of chart `index` nearest to time x.
     void PlaceCursorAt(int index, double x, bool second) { presenter_.PlaceCursorAt(index, x, second); }
 
-    // Writes the shown charts to PNG or PDF files (by the suffix of `path`), one file per chart,
-    // named `path` with "_Ch<n>" before the suffix, each with `caption` and the channel as its
-    // title. Returns the files written; an empty list when a file could not be written.
-    QStringList ExportCharts(const QString& path, const QString& caption);
-
     // --- What tests and the demo look at ---
     QCustomPlot* Plot(int index) const;
     QWidget* Row(int index) const;

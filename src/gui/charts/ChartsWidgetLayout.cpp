@@ -67,12 +67,7 @@ void ChartsWidget::Relayout() {
     readoutBox_->setGeometry(0, height() - readout, width(), readout);
     const int chartsHeight = height() - readout;
     scroll_->setGeometry(0, 0, width(), chartsHeight);
-    PanelMetrics metrics;
-    const double px = metrics.TwipsPerPixel;
-    metrics.AvailableHeight = chartsHeight * px;
-    metrics.AvailableWidth = width() * px;
-    metrics.TextLineHeight = fontMetrics().height() * px;
-    const GraphLayout layout = model_.Layout(graph_, metrics);
+    const GraphLayout layout = model_.Layout(graph_);
     const int bar = scroll_->verticalScrollBar()->sizeHint().width();
     places_ = LayOutChartArea(layout.Shown, width(), chartsHeight, bar, texts_);
     canvas_->resize(places_.contentWidth, places_.contentHeight);
