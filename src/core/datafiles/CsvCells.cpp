@@ -1,7 +1,12 @@
 #include "core/datafiles/CsvCells.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
@@ -121,6 +126,32 @@ void CsvCellTable::Fill(std::uint16_t i) {
     PutCsvCell(cells_ + static_cast<std::size_t>(i) * kCsvCellBytes,
                CsvCellValue(static_cast<std::int16_t>(i), coeff_, offset_));
     filled_[i >> 6] |= 1ull << (i & 63);
+}
+
+// Widens [lowest, highest] to take in the `n` samples, eight at a time where the processor can.
+void WidenSampleRange(const std::int16_t* samples, std::size_t n, std::int16_t& lowest, std::int16_t& highest) {
+    std::size_t j = 0;
+#if defined(__SSE2__)
+    if (n >= 8) {
+        __m128i lo = _mm_set1_epi16(lowest), hi = _mm_set1_epi16(highest);
+        for (; j + 8 <= n; j += 8) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + j));
+            lo = _mm_min_epi16(lo, v);
+            hi = _mm_max_epi16(hi, v);
+        }
+        alignas(16) std::int16_t l[8], h[8];
+        _mm_store_si128(reinterpret_cast<__m128i*>(l), lo);
+        _mm_store_si128(reinterpret_cast<__m128i*>(h), hi);
+        for (int i = 0; i < 8; ++i) {
+            lowest = std::min(lowest, l[i]);
+            highest = std::max(highest, h[i]);
+        }
+    }
+#endif
+    for (; j < n; ++j) {
+        lowest = std::min(lowest, samples[j]);
+        highest = std::max(highest, samples[j]);
+    }
 }
 
 }  // namespace kmr

@@ -32,6 +32,9 @@ inline float CsvCellValue(std::int16_t raw, float coeff, float offset) {
 // common magnitudes come from a faster path; their layout is FormatFloat's own.
 void PutCsvCell(char* cell, float v);
 
+// Widens [lowest, highest] to take in the `n` samples.
+void WidenSampleRange(const std::int16_t* samples, std::size_t n, std::int16_t& lowest, std::int16_t& highest);
+
 // The value text of a cell (what PutCsvCell writes after the comma, without the blanks).
 std::string FormatCellValue(float v);
 

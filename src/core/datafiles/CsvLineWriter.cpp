@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bitset>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -70,37 +71,12 @@ private:
     char* chunk_;
 };
 
-// Widens [lowest, highest] to take in the `n` samples, eight at a time where the processor can.
-void WidenRange(const std::int16_t* samples, std::size_t n, std::int16_t& lowest, std::int16_t& highest) {
-    std::size_t j = 0;
-#if defined(__SSE2__)
-    if (n >= 8) {
-        __m128i lo = _mm_set1_epi16(lowest), hi = _mm_set1_epi16(highest);
-        for (; j + 8 <= n; j += 8) {
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples + j));
-            lo = _mm_min_epi16(lo, v);
-            hi = _mm_max_epi16(hi, v);
-        }
-        alignas(16) std::int16_t l[8], h[8];
-        _mm_store_si128(reinterpret_cast<__m128i*>(l), lo);
-        _mm_store_si128(reinterpret_cast<__m128i*>(h), hi);
-        for (int i = 0; i < 8; ++i) {
-            lowest = std::min(lowest, l[i]);
-            highest = std::max(highest, h[i]);
-        }
-    }
-#endif
-    for (; j < n; ++j) {
-        lowest = std::min(lowest, samples[j]);
-        highest = std::max(highest, samples[j]);
-    }
-}
-
-// The formatted cells of one channel, for the raw words from `lowest` to the highest it holds.
+// The cells of one channel: room for every raw word, so that a word the file did not hold when
+// the cells were made (it was written to meanwhile) is never looked up outside them.
 struct ChannelCells {
-    const char* cells = nullptr;
-    int lowest = 0;
-    const char* Of(std::int16_t raw) const { return cells + static_cast<std::size_t>(raw - lowest) * kCsvCellBytes; }
+    static constexpr std::size_t kBytes = 65536 * kCsvCellBytes + 64;  // 64: channels a line apart
+    char* cells = nullptr;
+    char* Of(int raw) const { return cells + static_cast<std::size_t>(raw + 32768) * kCsvCellBytes; }
 };
 
 // One run of the line writer. The calling thread is worker 0 and does all the counting; a helper
@@ -115,13 +91,14 @@ public:
           to_(layout.parts.empty() ? 0 : layout.parts.back().firstSample + layout.parts.back().lines), source_(source),
           ctx_(ctx), two_(layout.parts.size() >= 2 && std::thread::hardware_concurrency() >= 2),
           workerBytes_((WorkerMemory::BytesFor(layout) + 63) / 64 * 64),
-          memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * (65536 * kCsvCellBytes + 64)),
+          memory_((two_ ? 2 : 1) * workerBytes_ + static_cast<std::size_t>(K_) * ChannelCells::kBytes),
           cells_(static_cast<std::size_t>(K_)) {
         for (int ch = 1; ch <= kChannels; ++ch)
             if (fc.Ch(ch).Measured()) scale_.push_back({fc.Ch(ch).Coeff, fc.Ch(ch).Offset});
         workers_.emplace_back(memory_.data(), layout);
         if (two_) workers_.emplace_back(memory_.data() + workerBytes_, layout);
-        cellsUsed_ = (two_ ? 2 : 1) * workerBytes_;
+        char* cells = memory_.data() + (two_ ? 2 : 1) * workerBytes_;
+        for (ChannelCells& c : cells_) c.cells = std::exchange(cells, cells + ChannelCells::kBytes);
     }
 
     bool Run() {
@@ -257,30 +234,51 @@ private:
         stop_ = true;
     }
 
-    // Formats the cells of every raw word from each channel's lowest to its highest (for a
-    // recorded signal nearly all of them occur), in memory taken one channel after the other.
+    // Hands channel k's samples of the lines written to `use`, a stretch at a time; false after a
+    // failed read.
+    template <class Use>
+    bool EachStretch(int k, WorkerMemory& memory, Use use) {
+        // The samples of every channel's stretch of lines are room for one channel's many.
+        const std::int32_t room = kReadLines * std::max(K_, 1);
+        for (std::int32_t first = from_; first < to_; first += room) {
+            const std::int32_t count = std::min(room, to_ - first);
+            std::int16_t* samples = memory.Samples(0);
+            if (const int rc = source_.Read(k, first, count, samples); rc != 0) {
+                Fail(rc, source_.Name());
+                return false;
+            }
+            use(samples, static_cast<std::size_t>(count));
+        }
+        return true;
+    }
+
+    // Formats the cells of the raw words from each channel's lowest to its highest (channels
+    // shared out): a recorded signal takes nearly every word between its extremes. Where there are
+    // fewer lines than such words (a short file, a damaged one), only the words that occur.
     void PrepareTables(WorkerMemory& memory) {
         for (int k; !Stopped() && (k = nextChannel_++) < K_;) {
-            // The samples of every channel's stretch of lines are room for one channel's many.
-            const std::int32_t room = kReadLines * std::max(K_, 1);
             std::int16_t lowest = 32767, highest = -32768;
-            for (std::int32_t first = from_; first < to_; first += room) {
-                const std::int32_t count = std::min(room, to_ - first);
-                std::int16_t* samples = memory.Samples(0);
-                if (const int rc = source_.Read(k, first, count, samples); rc != 0) {
-                    Fail(rc, source_.Name());
-                    return;
-                }
-                WidenRange(samples, static_cast<std::size_t>(count), lowest, highest);
-            }
+            const auto widen = [&](const std::int16_t* s, std::size_t n) { WidenSampleRange(s, n, lowest, highest); };
+            if (!EachStretch(k, memory, widen)) return;
             if (highest < lowest) continue;  // no samples
-            const std::size_t bytes = static_cast<std::size_t>(highest - lowest + 1) * kCsvCellBytes;
-            char* cells = memory_.data() + cellsUsed_.fetch_add((bytes + 63) / 64 * 64);
-            const auto [coeff, offset] = scale_[static_cast<std::size_t>(k)];
-            for (int raw = lowest; raw <= highest; ++raw)
-                PutCsvCell(cells + static_cast<std::size_t>(raw - lowest) * kCsvCellBytes,
-                           CsvCellValue(static_cast<std::int16_t>(raw), coeff, offset));
-            cells_[static_cast<std::size_t>(k)] = {cells, lowest};
+            const std::size_t span = static_cast<std::size_t>(highest - lowest + 1);
+            const ChannelCells& table = cells_[static_cast<std::size_t>(k)];
+            const auto put = [&table, scale = scale_[static_cast<std::size_t>(k)]](int raw) {
+                PutCsvCell(table.Of(raw), CsvCellValue(static_cast<std::int16_t>(raw), scale.first, scale.second));
+            };
+            if (static_cast<std::size_t>(to_ - from_) >= span) {
+                for (int raw = lowest; raw <= highest; ++raw) put(raw);
+            } else {
+                std::bitset<65536> made;
+                const auto occurring = [&](const std::int16_t* s, std::size_t n) {
+                    for (std::size_t j = 0; j < n; ++j)
+                        if (const auto at = static_cast<std::size_t>(s[j] + 32768); !made.test(at)) {
+                            made.set(at);
+                            put(s[j]);
+                        }
+                };
+                if (!EachStretch(k, memory, occurring)) return;
+            }
         }
     }
 
@@ -437,7 +435,6 @@ private:
     std::vector<ChannelCells> cells_;
     std::vector<std::pair<float, float>> scale_;  // coefficient and offset of each channel
     std::vector<WorkerMemory> workers_;
-    std::atomic<std::size_t> cellsUsed_{0};
     std::atomic<int> nextChannel_{0};
     std::atomic<std::size_t> nextPart_{0};
     std::atomic<bool> stop_{false};
