@@ -113,8 +113,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     {
         PrologixBus bus("127.0.0.1", listener.Port());
         int descriptor = -1;
-        // 30 ms: a held-back end mark costs the client its timeout (and the grace for the mark).
-        const GpibStatus open = bus.OpenDevice(0, 20, 0, 8, 1, 0, descriptor);
+        // 10 ms: a held-back end mark, and the last read of every input, cost the client its
+        // timeout (and the grace for the mark).
+        const GpibStatus open = bus.OpenDevice(0, 20, 0, 7, 1, 0, descriptor);
         if (!open.error()) {
             Require(descriptor >= 0);
             std::vector<char> buffer(count + 16, '\x55');
