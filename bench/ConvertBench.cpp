@@ -183,6 +183,8 @@ double ColumnWriter(const std::string& kmrPath, const std::string& folder, const
         if (!WriteCsvColumn(layout, k, buf, fc.WordsConverted, fc.Ch(ch).Coeff, fc.Ch(ch).Offset, ctx)) return -1;
         ++k;
     }
+    // The parts take their names only when all are complete.
+    if (!FinishCsvFiles(layout, CsvFinish::Complete, ctx)) return -1;
     return Seconds(t0, Clock::now());
 }
 
