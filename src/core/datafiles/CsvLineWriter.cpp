@@ -252,23 +252,17 @@ private:
         return true;
     }
 
-    // Formats the cells of the raw words from each channel's lowest to its highest (channels
-    // shared out): a recorded signal takes nearly every word between its extremes. Where there are
-    // fewer lines than such words (a short file, a damaged one), only the words that occur.
+    // Formats the cells each channel needs (channels shared out). With fewer lines than raw words
+    // (a short file, a damaged one) only the words that occur, in the one pass over the samples;
+    // otherwise every word from the channel's lowest to its highest, which a recorded signal
+    // nearly all takes.
     void PrepareTables(WorkerMemory& memory) {
         for (int k; !Stopped() && (k = nextChannel_++) < K_;) {
-            std::int16_t lowest = 32767, highest = -32768;
-            const auto widen = [&](const std::int16_t* s, std::size_t n) { WidenSampleRange(s, n, lowest, highest); };
-            if (!EachStretch(k, memory, widen)) return;
-            if (highest < lowest) continue;  // no samples
-            const std::size_t span = static_cast<std::size_t>(highest - lowest + 1);
             const ChannelCells& table = cells_[static_cast<std::size_t>(k)];
             const auto put = [&table, scale = scale_[static_cast<std::size_t>(k)]](int raw) {
                 PutCsvCell(table.Of(raw), CsvCellValue(static_cast<std::int16_t>(raw), scale.first, scale.second));
             };
-            if (static_cast<std::size_t>(to_ - from_) >= span) {
-                for (int raw = lowest; raw <= highest; ++raw) put(raw);
-            } else {
+            if (to_ - from_ < 65536) {
                 std::bitset<65536> made;
                 const auto occurring = [&](const std::int16_t* s, std::size_t n) {
                     for (std::size_t j = 0; j < n; ++j)
@@ -278,7 +272,12 @@ private:
                         }
                 };
                 if (!EachStretch(k, memory, occurring)) return;
+                continue;
             }
+            std::int16_t lowest = 32767, highest = -32768;
+            const auto widen = [&](const std::int16_t* s, std::size_t n) { WidenSampleRange(s, n, lowest, highest); };
+            if (!EachStretch(k, memory, widen)) return;
+            for (int raw = lowest; raw <= highest; ++raw) put(raw);
         }
     }
 

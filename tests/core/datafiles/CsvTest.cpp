@@ -210,8 +210,7 @@ TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
         EXPECT_TRUE(a == ReadAll(dir.File(std::string("l") + part))) << part;
         EXPECT_TRUE(a == ReadAll(dir.File(std::string("k") + part))) << part;
     }
-    // Fewer lines than words between a channel's extremes: the words that occur are formatted
-    // alone, the lines are the same.
+    // Fewer lines than raw words: the words that occur are formatted alone, the lines are the same.
     const FileConditions few = FileConditionsFrom(m, 20001);
     ASSERT_TRUE(WriteByColumns("fc.csv", few, chans, quiet));
     ASSERT_TRUE(WriteByLines("fl.csv", few, chans, quiet));
