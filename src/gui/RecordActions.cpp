@@ -1,5 +1,7 @@
 #include "gui/RecordActions.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -121,7 +123,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     conditions_->setFrameShape(QFrame::NoFrame);
     conditions_->viewport()->setAutoFillBackground(false);
     conditions_->document()->setDocumentMargin(6);
-    conditions_->setMinimumWidth(conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 34);
+    conditions_->setMinimumWidth(conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16);
     dock_->setWidget(conditions_);
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
     dock_->hide();
@@ -235,11 +237,12 @@ void RecordActions::UpdatePanel() {
     const bool first = !dock_->isVisible();
     dock_->show();
     dock_->raise();
-    // The panel takes what its table needs, the charts keep the rest: now, so that they are laid
-    // out for the width they keep before they are painted.
+    // The panel takes what its table needs, but at most two fifths of the window, so that the
+    // charts stay readable in a small one (the panel scrolls): now, so that they are laid out for
+    // the width they keep before they are painted.
     if (first && !dock_->isFloating()) {
-        window_->resizeDocks({dock_}, {conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42},
-                             Qt::Horizontal);
+        const int wanted = conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42;
+        window_->resizeDocks({dock_}, {std::min(wanted, window_->width() * 2 / 5)}, Qt::Horizontal);
         window_->layout()->activate();
     }
 }
