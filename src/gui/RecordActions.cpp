@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSettings>
 #include <QTextBrowser>
 #include <QTimer>
@@ -237,12 +238,20 @@ void RecordActions::UpdatePanel() {
     const bool first = !dock_->isVisible();
     dock_->show();
     dock_->raise();
-    // The panel takes what its table needs, but at most two fifths of the window, so that the
-    // charts stay readable in a small one (the panel scrolls): now, so that they are laid out for
-    // the width they keep before they are painted.
+    // The panel's place is fixed now, so that the charts are laid out for the width they keep
+    // before they are painted.
     if (first && !dock_->isFloating()) {
         const int wanted = conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42;
-        window_->resizeDocks({dock_}, {std::min(wanted, window_->width() * 2 / 5)}, Qt::Horizontal);
+        const QRect frame = window_->frameGeometry();
+        const QRect screen = window_->screen()->availableGeometry();
+        const ConditionsPanelPlace place =
+            PlaceConditionsPanel(wanted, frame.x(), frame.width(), window_->width(),
+                                 window_->isMaximized() || window_->isFullScreen(), screen.x(), screen.width());
+        if (place.width != window_->width()) {
+            window_->move(place.frameLeft, frame.y());
+            window_->resize(place.width, window_->height());
+        }
+        window_->resizeDocks({dock_}, {place.panel}, Qt::Horizontal);
         window_->layout()->activate();
     }
 }

@@ -315,4 +315,12 @@ std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, 
     return outcome.csvFiles[0];
 }
 
+ConditionsPanelPlace PlaceConditionsPanel(int wanted, int frameLeft, int frameWidth, int width, bool maximised,
+                                          int screenLeft, int screenWidth) {
+    if (maximised || wanted <= 0 || screenWidth - frameWidth < wanted)
+        return {std::max(0, std::min(wanted, width * 2 / 5)), frameLeft, width};
+    const int right = screenLeft + screenWidth;
+    return {wanted, std::max(screenLeft, std::min(frameLeft, right - frameWidth - wanted)), width + wanted};
+}
+
 }  // namespace kmr

@@ -46,6 +46,22 @@ std::string ExportedChartsCaption(Language lang, const ProgramState& s, const st
 // The texts beside the charts for the record opened (empty title when none is).
 StoredRecordText OpenedRecordText(const Engine& e);
 
+// Where the record's conditions panel goes when it opens beside the charts, in pixels.
+// `frameLeft` and `frameWidth` are the main window's outer edge, `width` its inside; the screen is
+// the part windows may take. When the window is not maximised and the screen has room for the
+// whole panel beside it, the window widens by the panel (moving left only as far as it must), so
+// that the charts keep their width. Otherwise the window stays and the panel takes at most two
+// fifths of it (it scrolls), so that the charts stay readable.
+struct ConditionsPanelPlace {
+    int panel = 0;
+    int frameLeft = 0;
+    int width = 0;
+
+    bool operator==(const ConditionsPanelPlace&) const = default;
+};
+ConditionsPanelPlace PlaceConditionsPanel(int wanted, int frameLeft, int frameWidth, int width, bool maximised,
+                                          int screenLeft, int screenWidth);
+
 // --- Export of a range -----------------------------------------------------------------------------
 // The .kmr file behind the record the charts show: the opened file, or the data file the last run
 // wrote; empty when there is none (a CSV transfer, no record).

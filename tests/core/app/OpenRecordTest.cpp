@@ -268,6 +268,20 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
     EXPECT_TRUE(ja.notes.empty());
 }
 
+TEST(ConditionsPanel, WidensTheWindowWhereTheScreenHasRoomElseTakesAtMostTwoFifths) {
+    using P = ConditionsPanelPlace;
+    // The default window (712 px inside, 714 outside) on a 1366 px screen: it widens to the right.
+    EXPECT_EQ(PlaceConditionsPanel(420, 150, 714, 712, false, 0, 1366), (P{420, 150, 1132}));
+    // Near the right edge it moves left only as far as it must; never past the screen's left edge.
+    EXPECT_EQ(PlaceConditionsPanel(420, 600, 714, 712, false, 0, 1366), (P{420, 232, 1132}));
+    EXPECT_EQ(PlaceConditionsPanel(420, 1700, 714, 712, false, 1366, 1366), (P{420, 1598, 1132}));
+    EXPECT_EQ(PlaceConditionsPanel(652, 600, 714, 712, false, 0, 1366), (P{652, 0, 1364}));
+    // No room for the whole panel, or maximised: the window stays, the panel takes at most 2/5.
+    EXPECT_EQ(PlaceConditionsPanel(653, 0, 714, 712, false, 0, 1366), (P{284, 0, 712}));
+    EXPECT_EQ(PlaceConditionsPanel(420, 13, 1342, 1340, false, 0, 1366), (P{420, 13, 1340}));
+    EXPECT_EQ(PlaceConditionsPanel(420, 0, 714, 712, true, 0, 1366), (P{284, 0, 712}));
+}
+
 TEST(SamplesBetween, BothEndsInclusiveAndClippedToTheRecord) {
     EXPECT_EQ(SamplesBetween(0.2, 0.5, 1.0f, 0.001, 1000).first, 200);
     EXPECT_EQ(SamplesBetween(0.2, 0.5, 1.0f, 0.001, 1000).count, 301);
