@@ -317,7 +317,9 @@ std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, 
 
 ConditionsPanelPlace PlaceConditionsPanel(int wanted, int frameLeft, int frameWidth, int width, bool maximised,
                                           int screenLeft, int screenWidth) {
-    if (maximised || wanted <= 0 || screenWidth - frameWidth < wanted)
+    // A window wide enough for the panel beside readable charts stays as it is, so that opening
+    // records again and again never widens it further.
+    if (maximised || wanted <= 0 || width >= wanted * 5 / 2 || screenWidth - frameWidth < wanted)
         return {std::max(0, std::min(wanted, width * 2 / 5)), frameLeft, width};
     const int right = screenLeft + screenWidth;
     return {wanted, std::max(screenLeft, std::min(frameLeft, right - frameWidth - wanted)), width + wanted};

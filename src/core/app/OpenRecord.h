@@ -48,10 +48,11 @@ StoredRecordText OpenedRecordText(const Engine& e);
 
 // Where the record's conditions panel goes when it opens beside the charts, in pixels.
 // `frameLeft` and `frameWidth` are the main window's outer edge, `width` its inside; the screen is
-// the part windows may take. When the window is not maximised and the screen has room for the
-// whole panel beside it, the window widens by the panel (moving left only as far as it must), so
-// that the charts keep their width. Otherwise the window stays and the panel takes at most two
-// fifths of it (it scrolls), so that the charts stay readable.
+// the part windows may take. When the window is too narrow for the panel to take no more than two
+// fifths of it, is not maximised, and the screen has room for the whole panel beside it, the window
+// widens by the panel (moving left only as far as it must), so that the charts keep their width.
+// Otherwise the window stays and the panel takes at most two fifths of it (it scrolls), so that the
+// charts stay readable.
 struct ConditionsPanelPlace {
     int panel = 0;
     int frameLeft = 0;

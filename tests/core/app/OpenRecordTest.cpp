@@ -280,6 +280,9 @@ TEST(ConditionsPanel, WidensTheWindowWhereTheScreenHasRoomElseTakesAtMostTwoFift
     EXPECT_EQ(PlaceConditionsPanel(653, 0, 714, 712, false, 0, 1366), (P{284, 0, 712}));
     EXPECT_EQ(PlaceConditionsPanel(420, 13, 1342, 1340, false, 0, 1366), (P{420, 13, 1340}));
     EXPECT_EQ(PlaceConditionsPanel(420, 0, 714, 712, true, 0, 1366), (P{284, 0, 712}));
+    // A window widened once is wide enough: the next record opened on a large screen leaves it.
+    EXPECT_EQ(PlaceConditionsPanel(420, 150, 1134, 1132, false, 0, 1920), (P{420, 150, 1132}));
+    EXPECT_EQ(PlaceConditionsPanel(420, 150, 1051, 1049, false, 0, 1920), (P{420, 150, 1469}));
 }
 
 TEST(SamplesBetween, BothEndsInclusiveAndClippedToTheRecord) {
