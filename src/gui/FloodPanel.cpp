@@ -56,33 +56,4 @@ void FloodPanel::paintEvent(QPaintEvent*) {
     p.drawLine(r.topRight(), r.bottomRight());
 }
 
-HeadingPanel::HeadingPanel(const QString& caption, QWidget* parent) : QWidget(parent), caption_(caption) {
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-}
-
-void HeadingPanel::SetCaption(const QString& caption) {
-    caption_ = caption;
-    updateGeometry();
-    update();
-}
-
-QSize HeadingPanel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance(caption_) + 12, fontMetrics().height() + 6};
-}
-
-void HeadingPanel::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    const QRect r = rect();
-    p.fillRect(r, palette().color(QPalette::Button));
-    // Four border lines: light on the top and left, dark on the bottom and right.
-    p.setPen(palette().color(QPalette::Light));
-    p.drawLine(r.topLeft(), r.topRight());
-    p.drawLine(r.topLeft(), r.bottomLeft());
-    p.setPen(palette().color(QPalette::Dark));
-    p.drawLine(r.bottomLeft(), r.bottomRight());
-    p.drawLine(r.topRight(), r.bottomRight());
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    p.drawText(r.adjusted(4, 0, -4, 0), static_cast<int>(alignment_ | Qt::AlignVCenter), caption_);
-}
-
 }  // namespace kmr::gui

@@ -2,8 +2,8 @@
 // Own controls of the program.
 //
 // FloodPanel: a sunken panel filled from the left to a percentage with the flood colour, its
-// caption centred over the bar. HeadingPanel: a panel with a caption, framed by four border lines.
-// Both draw with the palette, so a change of the system colours shows at the next paint.
+// caption centred over the bar. It draws with the palette, so a change of the system colours shows
+// at the next paint.
 #include <QColor>
 #include <QWidget>
 
@@ -30,24 +30,6 @@ private:
     QString caption_;
     QColor flood_{255, 255, 0};
     QColor captionColour_;
-};
-
-class HeadingPanel : public QWidget {
-    Q_OBJECT
-public:
-    explicit HeadingPanel(const QString& caption = {}, QWidget* parent = nullptr);
-    void SetCaption(const QString& caption);
-    QString Caption() const { return caption_; }
-    void SetAlignment(Qt::Alignment a) { alignment_ = a; update(); }
-    QSize sizeHint() const override;
-    QSize minimumSizeHint() const override { return sizeHint(); }
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-
-private:
-    QString caption_;
-    Qt::Alignment alignment_ = Qt::AlignCenter;
 };
 
 }  // namespace kmr::gui

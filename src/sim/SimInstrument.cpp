@@ -454,15 +454,6 @@ bool SimInstrument::AcceptOpen(int address) {
     return AnswersAt(address);
 }
 
-std::string SimInstrument::SelectedChannelsText() const {
-    std::string r;
-    for (int n : s_->Selected()) {
-        if (!r.empty()) r += ',';
-        r += std::to_string(n);
-    }
-    return r;
-}
-
 std::int32_t SimInstrument::WordsConverted() { return s_->Converted(s_->time->Now()); }
 
 std::int16_t SimInstrument::MemoryWord(int channel, std::int32_t address) {

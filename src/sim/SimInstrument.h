@@ -166,7 +166,6 @@ public:
     SimTimeSource& Time();
 
     // State seen from outside (tests, the server's status line).
-    std::string SelectedChannelsText() const;  // e.g. "1,3"
     std::int32_t WordsConverted();
     std::int16_t MemoryWord(int channel, std::int32_t address);
 

@@ -445,10 +445,6 @@ std::string Transfer(Engine& e, bool csv) {
 
 }  // namespace
 
-std::int32_t FreeDataFileNumber(const ProgramState& s, std::int32_t number, std::int32_t n) {
-    return FreeNumberIn(s, s.Global.DataFolder, number, n);
-}
-
 std::string TransferToDataFile(Engine& e) { return Transfer(e, false); }
 std::string TransferToCsv(Engine& e) { return Transfer(e, true); }
 

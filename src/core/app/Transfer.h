@@ -39,10 +39,6 @@ struct BlockRead {
 };
 std::vector<BlockRead> BlockReads(std::int32_t n, int b = kTransferBlockWords);
 
-// The first data-file number from `number` on whose file name is free in the data folder (for
-// CSV all of its lettered parts too).
-std::int32_t FreeDataFileNumber(const ProgramState& s, std::int32_t number, std::int32_t n);
-
 // The transfers; called by EndOfConversion only when WordsConverted != 0. The path of the file
 // written (empty when none was made) is returned.
 std::string TransferToDataFile(Engine& e);
