@@ -74,6 +74,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
                                             confirmOverwrite_ ? QFileDialog::Options()
                                                               : QFileDialog::DontConfirmOverwrite);
     };
+    screenSpace = [this] { return window_->screen()->availableGeometry(); };
 
     // Open and the files opened last, at the top of the File menu.
     QAction* first = menu_->actions().isEmpty() ? nullptr : menu_->actions().first();
@@ -243,7 +244,7 @@ void RecordActions::UpdatePanel() {
     if (first && !dock_->isFloating()) {
         const int wanted = conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42;
         const QRect frame = window_->frameGeometry();
-        const QRect screen = window_->screen()->availableGeometry();
+        const QRect screen = screenSpace();
         const ConditionsPanelPlace place =
             PlaceConditionsPanel(wanted, frame.x(), frame.width(), window_->width(),
                                  window_->isMaximized() || window_->isFullScreen(), screen.x(), screen.width());

@@ -44,6 +44,8 @@ public:
     // The file choosers, replaceable (tests): (title, filters, suggested path) -> path or empty.
     std::function<QString(const QString&, const QString&, const QString&)> chooseOpenFile;
     std::function<QString(const QString&, const QString&, const QString&)> chooseSaveFile;
+    // The part of the screen the window may take (the window's screen's available geometry).
+    std::function<QRect()> screenSpace;
 
     QDockWidget* ConditionsPanel() const { return dock_; }
     const std::vector<QAction*>& RecentActions() const { return recent_; }

@@ -97,9 +97,18 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     records->chooseOpenFile = [&](const QString&, const QString&, const QString&) {
         return QString::fromStdString(path);
     };
+    // A narrow window on a screen with room beside it widens by the panel: the charts keep their width.
+    records->screenSpace = [] { return QRect(0, 0, 1920, 1040); };
+    p.Main().resize(p.Main().minimumSizeHint().width(), p.Main().height());
+    auto* area = p.Main().findChild<kmr::ChartsWidget*>();
+    QVERIFY(area != nullptr);
+    QTRY_COMPARE(p.Main().width(), p.Main().minimumSizeHint().width());
+    const int narrow = p.Main().width(), chartsWidth = area->width();
     QVERIFY(Choose(p.Main(), "mnuFileOpen"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - menu.kmr"));
     QVERIFY(p.State().OpenedRecord.has_value());
+    QCOMPARE(area->width(), chartsWidth);
+    QVERIFY(p.Main().width() >= narrow + records->ConditionsPanel()->width());
     // The conditions beside the charts.
     QDockWidget* dock = records->ConditionsPanel();
     QTRY_VERIFY(dock->isVisible());
@@ -110,8 +119,6 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     for (const char* piece : {"Trigger Mode", "Manual Trigger", "Sampling Clock", "1 ms", "Memory Word", "3000",
                               "Pre-Memory", "Averaging", "Input Mode", "L.P.F", "Coeff.", "0.25", "Offset"})
         QVERIFY2(text.contains(piece), piece);
-    auto* area = p.Main().findChild<kmr::ChartsWidget*>();
-    QVERIFY(area != nullptr);
     QTRY_VERIFY(area->Counters(1).replots > 0);
     QVERIFY(p.Core().chart.ShowsRecord(1));
     // A run forgets the record: the panel goes.
