@@ -1,0 +1,227 @@
+// The record's exports from the window: the charts as a picture (PNG or PDF) and a range of the
+// record as a file, through the range window.
+#include <algorithm>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QMainWindow>
+#include <QPageSize>
+#include <QPdfWriter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <qcustomplot.h>
+
+#include "core/app/OpenRecord.h"
+#include "core/datafiles/TemporaryOutput.h"
+#include "gui/GuiText.h"
+#include "gui/RecordActions.h"
+#include "gui/charts/ChartsWidget.h"
+
+namespace kmr::gui {
+
+QString RecordActions::ChartCaption() const {
+    std::optional<AxisRange> shown;
+    if (kmr::ChartsWidget* area = Charts())
+        for (int i = 0; i < kCharts && !shown; ++i)
+            if (e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) {
+                const QCPRange r = area->Plot(i)->xAxis->range();
+                shown = AxisRange{r.lower, r.upper};
+            }
+    return Q(ExportedChartsCaption(e_.ui.language, e_.s, window_->windowTitle().toStdString(), shown));
+}
+
+bool RecordActions::WriteCharts(const QString& path, QString* error) {
+    kmr::ChartsWidget* area = Charts();
+    if (area == nullptr) return false;
+    area->ReplotNow();
+    std::vector<QCustomPlot*> plots;
+    int width = 800;
+    for (int i = 0; i < kCharts; ++i) {
+        if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
+        plots.push_back(area->Plot(i));
+        width = std::max(width, area->Plot(i)->width());
+    }
+    if (plots.empty()) return false;
+    constexpr int kCaptionHeight = 28;
+    const int chartHeight = 170;
+    const int height = kCaptionHeight + chartHeight * static_cast<int>(plots.size());
+    const bool pdf = path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    const std::string finalPath = path.toStdString();
+    const std::string temporary = FreeTemporaryPath(finalPath);
+    if (temporary.empty()) {
+        if (error) *error = QStringLiteral("no temporary name is free");
+        return false;
+    }
+    const QString caption = ChartCaption();
+    auto draw = [&](QCPPainter& painter) {
+        painter.setPen(Qt::black);
+        QFont font = painter.font();
+        font.setPointSizeF(10);
+        painter.setFont(font);
+        painter.drawText(QRect(8, 0, width - 16, kCaptionHeight), Qt::AlignVCenter | Qt::AlignLeft, caption);
+        int y = kCaptionHeight;
+        for (QCustomPlot* p : plots) {
+            painter.save();
+            painter.translate(0, y);
+            p->toPainter(&painter, width, chartHeight);
+            painter.restore();
+            y += chartHeight;
+        }
+    };
+    bool ok = false;
+    if (pdf) {
+        QPdfWriter writer(QString::fromStdString(temporary));
+        writer.setCreator(QStringLiteral("KMR-5300"));
+        writer.setTitle(caption);
+        writer.setResolution(72);
+        writer.setPageSize(QPageSize(QSizeF(width, height), QPageSize::Point));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QCPPainter painter(&writer);
+        ok = painter.isActive();
+        if (ok) {
+            painter.setMode(QCPPainter::pmVectorized);
+            painter.setMode(QCPPainter::pmNoCaching);
+            painter.fillRect(QRect(0, 0, width, height), Qt::white);
+            draw(painter);
+            ok = painter.end();
+        }
+    } else {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        {
+            QCPPainter painter(&image);
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            draw(painter);
+        }
+        ok = image.save(QString::fromStdString(temporary), "PNG");
+    }
+    if (ok) {
+        // The name was chosen in the file dialog, which asked before replacing a file.
+        if (NameInUse(finalPath)) RemoveFile(finalPath);
+        const int rc = CommitTemporary(temporary, finalPath);
+        ok = rc == 0;
+        if (!ok && error) *error = Q(ErrorDescription(rc));
+    } else if (error) {
+        *error = QStringLiteral("the image could not be made");
+    }
+    if (!ok) RemoveFile(temporary);
+    area->ReplotNow();
+    return ok;
+}
+
+void RecordActions::ExportCharts() {
+    const std::string source = ShownRecordFile(e_.s);
+    QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
+    if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
+    QString path = chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter), suggested + QStringLiteral(".png"));
+    if (path.isEmpty()) return;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf")) path += QStringLiteral(".png");
+    QString error;
+    if (!WriteCharts(path, &error))
+        e_.ui.ShowMessage(T(txt::ChartsNotWritten).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
+                          e_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
+}
+
+namespace {
+
+// The export-range window: the range (visible, or between the cursors), the channels, the format.
+class ExportRangeDialog : public QDialog {
+public:
+    ExportRangeDialog(QWidget* parent, Language lang, const ExportRangeOffer& offer) : QDialog(parent) {
+        setObjectName("ExportRangeDlg");
+        setWindowTitle(T(txt::ExportRangeTitle));
+        shown_ = new QRadioButton(Q(ShownRangeChoice(lang, offer)));
+        shown_->setObjectName("optShownRange");
+        shown_->setChecked(true);
+        between_ = new QRadioButton(Q(CursorRangeChoice(lang, offer)));
+        between_->setObjectName("optCursorRange");
+        between_->setEnabled(offer.cursors);
+        auto* rangeBox = new QGroupBox(T(txt::ExportRangeTitle));
+        auto* rangeLayout = new QVBoxLayout(rangeBox);
+        rangeLayout->addWidget(shown_);
+        rangeLayout->addWidget(between_);
+        auto* channelBox = new QGroupBox(T(txt::ExportChannelsLabel));
+        auto* channelLayout = new QHBoxLayout(channelBox);
+        for (std::size_t k = 0; k < offer.channels.size(); ++k) {
+            auto* c = new QCheckBox(QString::number(offer.channels[k]));
+            c->setObjectName(QStringLiteral("chkChannel%1").arg(offer.channels[k]));
+            c->setChecked(offer.ticked[k]);
+            channelLayout->addWidget(c);
+            checks_.emplace_back(offer.channels[k], c);
+        }
+        format_ = new QComboBox;
+        format_->setObjectName("cboFormat");
+        format_->addItem(T(txt::CsvFilter));
+#ifdef KMR_HAVE_HDF5
+        format_->addItem(T(txt::Hdf5Filter));
+#endif
+        auto* form = new QFormLayout;
+        form->addRow(T(txt::ExportFormatLabel), format_);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+        buttons->button(QDialogButtonBox::Ok)->setText(T(txt::OkButton));
+        buttons->button(QDialogButtonBox::Cancel)->setText(T(txt::CancelButton));
+        connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+        connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(rangeBox);
+        layout->addWidget(channelBox);
+        layout->addLayout(form);
+        layout->addWidget(buttons);
+    }
+    std::vector<int> Channels() const {
+        std::vector<int> channels;
+        for (const auto& [ch, c] : checks_)
+            if (c->isChecked()) channels.push_back(ch);
+        return channels;
+    }
+    bool BetweenCursors() const { return between_->isChecked(); }
+    ExportFormat Format() const { return format_->currentIndex() == 1 ? ExportFormat::Hdf5 : ExportFormat::Csv; }
+
+private:
+    QRadioButton* shown_;
+    QRadioButton* between_;
+    QComboBox* format_;
+    std::vector<std::pair<int, QCheckBox*>> checks_;
+};
+
+}  // namespace
+
+void RecordActions::ExportRange() {
+    kmr::ChartsWidget* area = Charts();
+    std::optional<AxisRange> visible;
+    for (int i = 0; area != nullptr && i < kCharts; ++i) {
+        if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown() || !e_.chart.ShowsRecord(i)) continue;
+        visible = AxisRange{area->Plot(i)->xAxis->range().lower, area->Plot(i)->xAxis->range().upper};
+        break;
+    }
+    const std::optional<ExportRangeOffer> offer =
+        OfferExportRange(e_, visible, area != nullptr ? area->Cursors() : CursorTimes{});
+    if (!offer) return;
+    ExportRangeDialog dlg(window_, e_.ui.language, *offer);
+    std::vector<int> channels;
+    do {
+        if (dlg.exec() != QDialog::Accepted) return;
+        channels = dlg.Channels();
+    } while (!ExportChannelsChosen(e_, channels));
+    const ExportFormat format = dlg.Format();
+    const bool hdf5 = format == ExportFormat::Hdf5;
+    confirmOverwrite_ = false;
+    const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), Q(SuggestedExportName(offer->source, format)));
+    confirmOverwrite_ = true;
+    if (path.isEmpty()) return;
+    const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
+    SystemDrivePort drive;
+    ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(), format, channels,
+                     ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive);
+}
+
+}  // namespace kmr::gui
