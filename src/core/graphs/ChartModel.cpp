@@ -8,12 +8,6 @@
 
 namespace kmr {
 
-bool ChartChanges::any() const {
-    for (const auto& d : series1)
-        if (d.changed()) return true;
-    return series2.any() || axes.any() || labels.any() || mark.any();
-}
-
 double EngineeringValue(std::int16_t raw, float coeff, float offset) {
     // A 16-bit sample times a 24-bit float mantissa is exact in a double, so the only rounding
     // is that of the sum.

@@ -104,8 +104,6 @@ struct ChartChanges {
     std::bitset<kCharts> axes;
     std::bitset<kCharts> labels;
     std::bitset<kCharts> mark;
-
-    bool any() const;
 };
 
 // The window side. Every change of the model happens inside a batch; the view repaints once, when

@@ -215,14 +215,6 @@ std::string FormatDouble(double v) {
 // With zeros: the fixed text itself (always one digit before the point).
 std::string FormatWithZeros(double v, int decimals) { return FixedText(v, decimals); }
 
-const char* DigitFormatWithZeros(int decimals) {
-    static const char* const k[6] = {"######0", "####0.0", "###0.00",
-                                     "##0.000", "#0.0000", "0.00000"};
-    if (decimals < 0) decimals = 0;
-    if (decimals > 5) decimals = 5;
-    return k[decimals];
-}
-
 const char* DigitFormatWithBlanks(int decimals) {
     static const char* const k[6] = {"#######", "#####.#", "####.##",
                                      "###.###", "##.####", "#.#####"};

@@ -42,8 +42,7 @@ std::string FormatFixed(double v, int decimals);
 // ... "0.00000": at least one digit before the point) and with blanks ("#######", "#####.#", ...
 // "#.#####": no digit is forced). Values are shown with zeros.
 std::string FormatWithZeros(double v, int decimals);
-// The pattern texts themselves, for the CSV header and the forms.
-const char* DigitFormatWithZeros(int decimals);
+// The pattern with blanks as text, for the measurement form's decimal places list.
 const char* DigitFormatWithBlanks(int decimals);
 // The coefficient form "+1.000000E+00": sign, one digit, point, six digits, "E", sign, two digits.
 std::string FormatCoefficient(double v);
