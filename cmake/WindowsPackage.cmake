@@ -1,7 +1,7 @@
 # The Windows package of the cross build (cpack in the build folder): one folder holding the
 # programs, the Qt and QCustomPlot DLLs with the mingw runtime beside them, Qt's platform and style
-# plugins, qt.conf and the licence notices; as kmr-5300-VERSION-win64.zip and, with NSIS, as the
-# installer kmr-5300-VERSION-win64-setup.exe (Start-menu entry, uninstaller).
+# plugins, Qt's Japanese texts, qt.conf and the licence notices; as kmr-5300-VERSION-win64.zip and,
+# with NSIS, as the installer kmr-5300-VERSION-win64-setup.exe (Start-menu entry, uninstaller).
 get_filename_component(KMR_QT_PREFIX "${Qt6_DIR}/../../.." ABSOLUTE)
 
 # `cpack` installs what was built; it does not build every test program first.
@@ -17,7 +17,14 @@ endif()
 install(FILES ${KMR_QT_PREFIX}/plugins/platforms/qwindows.dll ${KMR_QT_PREFIX}/plugins/platforms/qoffscreen.dll
         DESTINATION platforms)
 install(FILES ${KMR_QT_PREFIX}/plugins/styles/qwindowsvistastyle.dll DESTINATION styles)
-# Qt looks for its plugins beside the program, not in the folder it was built for.
+# Qt's own texts in Japanese (a file dialog's labels, an entry box's menu): the cross-built Qt has
+# no translations, the build machine's Qt of the same version has them (qt6-translations-l10n).
+set(_qt_ja /usr/share/qt6/translations/qtbase_ja.qm)
+if(EXISTS ${_qt_ja})
+  install(FILES ${_qt_ja} DESTINATION translations)
+endif()
+# Qt looks for its plugins (and its translations, in translations/) beside the program, not in the
+# folder it was built for.
 file(WRITE ${CMAKE_BINARY_DIR}/package/qt.conf "[Paths]\nPrefix = .\nPlugins = .\n")
 install(FILES ${CMAKE_BINARY_DIR}/package/qt.conf DESTINATION .)
 

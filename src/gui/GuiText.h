@@ -8,7 +8,9 @@
 namespace kmr::gui {
 
 // The language of the windows: main picks it once, before the first window, and hands the same
-// to the engine's UiPort.
+// to the engine's UiPort. Qt's own texts (a file dialog drawn by Qt, an entry box's context menu,
+// the conditions panel's buttons) follow it where Qt's translation for it is installed; set it
+// once the application object exists.
 Language GuiLanguage();
 void SetGuiLanguage(Language lang);
 

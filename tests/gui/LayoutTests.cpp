@@ -1,8 +1,11 @@
 #include "gui/LayoutTests.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -172,6 +175,25 @@ void LayoutTest::chartsReadAtEveryChannelCountInEnglishAndJapanese() {
     if (QFontDatabase::families().contains(QStringLiteral("Noto Sans CJK JP")))
         QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 10));
     CheckAtEveryChannelCount(StartOnline());
+}
+
+void LayoutTest::qtsOwnDialogTextsFollowTheProgramsLanguage() {
+    // A file dialog Qt draws itself (where the desktop offers none) labels its folder box in the
+    // program's language, and in English again after a switch back.
+    const auto lookIn = [] {
+        QFileDialog dialog;
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        const auto* label = dialog.findChild<QLabel*>("lookInLabel");
+        return label != nullptr ? label->text() : QString();
+    };
+    QCOMPARE(lookIn(), QStringLiteral("Look in:"));
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ja.qm"))
+        QSKIP("Qt's Japanese texts (qtbase_ja.qm) are not installed here");
+    gui::SetGuiLanguage(Language::Japanese);
+    const QString japanese = lookIn();
+    QVERIFY2(!japanese.isEmpty() && japanese != QStringLiteral("Look in:"), qPrintable(japanese));
+    gui::SetGuiLanguage(Language::English);
+    QCOMPARE(lookIn(), QStringLiteral("Look in:"));
 }
 
 void LayoutTest::escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance() {

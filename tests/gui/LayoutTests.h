@@ -9,6 +9,7 @@ class LayoutTest : public ProgramFixture {
 private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglishAndJapanese();
+    void qtsOwnDialogTextsFollowTheProgramsLanguage();
     void escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
     void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
