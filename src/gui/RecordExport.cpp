@@ -1,5 +1,7 @@
 // The record's exports from the window: the charts as a picture (PNG or PDF) and a range of the
 // record as a file, through the range window.
+#include "gui/RecordActions.h"
+
 #include <algorithm>
 
 #include <QCheckBox>
@@ -22,7 +24,6 @@
 #include "core/app/OpenRecord.h"
 #include "core/datafiles/TemporaryOutput.h"
 #include "gui/GuiText.h"
-#include "gui/RecordActions.h"
 #include "gui/charts/ChartsWidget.h"
 
 namespace kmr::gui {
