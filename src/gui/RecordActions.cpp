@@ -160,7 +160,7 @@ void RecordActions::UpdateMenu() {
         a->setVisible(used);
         if (!used) continue;
         const QString path = Q(e_.s.RecentFiles[i]);
-        a->setText(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+        a->setText(Q(RecentFileMenuText(i, e_.s.RecentFiles[i])));
         a->setStatusTip(path);
         a->setToolTip(path);
         a->setEnabled(!e_.s.RunActive());

@@ -137,7 +137,7 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
 
 void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart() {
     const std::string first = WriteRecord("line.kmr");
-    const std::string second = WriteRecord("dropped.kmr");
+    const std::string second = WriteRecord("R&D dropped.kmr");
     gui::ProgramOptions o = HomeOptions();
     o.interfaceOverride = "sim:time=instant";
     o.openFile = first;
@@ -147,7 +147,7 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QVERIFY(boxes.seen.empty());
 
     Drop(program_->Main(), QString::fromStdString(second));
-    QTRY_COMPARE(program_->Main().windowTitle(), QString("KMR-5300 - dropped.kmr"));
+    QTRY_COMPARE(program_->Main().windowTitle(), QString("KMR-5300 - R&D dropped.kmr"));
     QCOMPARE(program_->State().RecentFiles, (std::vector<std::string>{second, first}));
     // Another kind of file is not taken.
     QMimeData mime;
@@ -163,7 +163,7 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     const auto& recent = p.Main().Records()->RecentActions();
     QVERIFY(recent[0]->isVisible() && recent[1]->isVisible() && !recent[2]->isVisible());
-    QCOMPARE(recent[0]->text(), QString("&1 dropped.kmr"));
+    QCOMPARE(recent[0]->text(), QString("&1 R&&D dropped.kmr"));
     QCOMPARE(recent[1]->text(), QString("&2 line.kmr"));
     QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));

@@ -108,6 +108,19 @@ std::string StoredRecordCaption(const std::string& path) {
     return std::string(kMainCaptionName) + " - " + FileNameOf(path);
 }
 
+std::string RecentFileMenuText(std::size_t index, const std::string& path) {
+    std::string text = "&" + std::to_string(index + 1) + " ";
+    for (const char c : FileNameOf(path)) {
+        if (c == '&')
+            text += "&&";
+        else if (c == '\t' || c == '\n' || c == '\r')
+            text += ' ';
+        else
+            text += c;
+    }
+    return text;
+}
+
 std::string ExportedChartsCaption(Language lang, const ProgramState& s, const std::string& windowCaption,
                                   const std::optional<AxisRange>& shown) {
     const std::string source = ShownRecordFile(s);

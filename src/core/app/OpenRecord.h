@@ -37,6 +37,11 @@ std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const 
 // "KMR-5300 - NAME.kmr".
 std::string StoredRecordCaption(const std::string& path);
 
+// The File menu's line for the `index`-th recent file (0 first): "&1 NAME.kmr". The digit is its
+// key; an "&" in the name is shown as itself, and a tab or line break as a blank (a menu would take
+// the one for a key name and break the line at the other).
+std::string RecentFileMenuText(std::size_t index, const std::string& path);
+
 // The caption written with exported charts: the stored record's ("KMR-5300 - NAME.kmr"; the
 // window's own caption when the charts show no stored record), the channels shown and, when given,
 // the time range the charts show, in seconds to three places.

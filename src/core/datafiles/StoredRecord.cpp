@@ -31,7 +31,12 @@ static_assert(kOpenChunkWords % kReadPieceWords == 0, "a chunk is whole pieces")
 }  // namespace
 
 std::string FileNameOf(const std::string& path) {
+#ifdef _WIN32
     const std::size_t slash = path.find_last_of("/\\");
+#else
+    // A backslash is a character of a name here.
+    const std::size_t slash = path.find_last_of('/');
+#endif
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

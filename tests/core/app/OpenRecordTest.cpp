@@ -209,6 +209,17 @@ TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
     EXPECT_EQ(list, (std::vector<std::string>{"f5", "f9", "f8", "f7", "f6", "f4", "f3", "f2"}));
 }
 
+// The menu takes "&" for the key that follows it and a tab for a key name's column.
+TEST(RecentFiles, TheMenuShowsTheNameAsItIs) {
+    EXPECT_EQ(RecentFileMenuText(0, "/lab/R&D/R&D 5&&6.kmr"), "&1 R&&D 5&&&&6.kmr");
+    EXPECT_EQ(RecentFileMenuText(7, "/lab/a\tb\nc.kmr"), "&8 a b c.kmr");
+#ifndef _WIN32
+    EXPECT_EQ(StoredRecordCaption("/lab/x\\y.kmr"), "KMR-5300 - x\\y.kmr");
+#else
+    EXPECT_EQ(StoredRecordCaption("C:\\lab\\y.kmr"), "KMR-5300 - y.kmr");
+#endif
+}
+
 // The conditions beside the charts, for a record only a KMR-510C can have made and one either
 // model can, in both languages.
 TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
