@@ -2,7 +2,6 @@
 // and its batch rule (a cancelled or refused file stops the rest of the batch). --channels,
 // --from and --to convert a part of each file (Subset.h); a part that does not fit a file is a
 // usage error found before anything is written.
-#include <cmath>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -28,15 +27,8 @@ std::string FolderOf(const std::filesystem::path& p) {
     return folder.back() == '/' ? folder : folder + "/";
 }
 
-// A time in seconds: a finite decimal number.
-std::optional<double> ParseSeconds(const std::string& text) {
-    const std::string t = TrimCopy(text);
-    if (t.empty()) return std::nullopt;
-    char* end = nullptr;
-    const double v = std::strtod(t.c_str(), &end);
-    if (!end || *end != '\0' || !std::isfinite(v)) return std::nullopt;
-    return v;
-}
+// A time in seconds: a finite decimal number (not hexadecimal), read the same in every locale.
+std::optional<double> ParseSeconds(const std::string& text) { return ParseNumber(text); }
 
 }  // namespace
 

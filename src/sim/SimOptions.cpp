@@ -1,5 +1,4 @@
 // The options text of the simulated instrument: "sim:key=value,key=value,...".
-#include <cmath>
 #include <string>
 
 #include "sim/SimInstrument.h"
@@ -90,16 +89,10 @@ std::string ParseFaultList(std::string_view list, std::vector<SimFault>& faults)
 }
 
 std::string ParseExtDelay(std::string_view value, double& delay) {
-    double v = 0;
-    std::size_t used = 0;
-    try {
-        v = std::stod(std::string(value), &used);
-    } catch (...) {
-        used = 0;
-    }
-    if (used == 0 || used != value.size() || !std::isfinite(v) || v < 0 || v > 3600)
-        return "the external trigger delay is 0 to 3600 seconds";
-    delay = v;
+    // Read the same in every locale (the window program takes the user's).
+    const std::optional<double> v = ParseNumber(value);
+    if (!v || *v < 0 || *v > 3600) return "the external trigger delay is 0 to 3600 seconds";
+    delay = *v;
     return {};
 }
 

@@ -200,7 +200,7 @@ TEST_F(KmrCli, ConvertCutsChannelsAndATimeRange) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--channels", "3"}, {"--channels", "2,5-6"}, {"--from", "0.5", "--to", "0.4"},
              {"--from", "0.1"},  // the last sample lies at 0.099 s
-             {"--channels", "0"}, {"--channels"}, {"--from", "abc"}, {"--to", "nan"}, {"--format", "xml"},
+             {"--channels", "0"}, {"--channels"}, {"--from", "abc"}, {"--to", "nan"}, {"--from", "0x0"}, {"--format", "xml"},
              {"--compress"}}) {
         std::vector<std::string> all{"convert", "--out", dir.File("out")};
         all.insert(all.end(), args.begin(), args.end());

@@ -82,6 +82,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::pair{"sim:time=slow", "real or instant"},
                       std::pair{"sim:pattern=saw", "wave or ramp"},
                       std::pair{"sim:seed=-1", "seed"},
+                      std::pair{"sim:extdelay=3601", "0 to 3600 seconds"},
+                      std::pair{"sim:extdelay=0x1", "0 to 3600 seconds"},
                       std::pair{"sim:colour=red", "unknown key"},
                       std::pair{"sim:memory", "key=value"},
                       std::pair{"sim:fault=MDT:explode", "unknown fault kind"},

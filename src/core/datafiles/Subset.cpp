@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
@@ -24,10 +23,10 @@ std::string ChannelListText(const std::vector<int>& channels) {
 }  // namespace
 
 double DecimalClockMs(float smpClk) {
-    const std::string text = FormatFloat(smpClk);
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    return end && *end == '\0' && std::isfinite(v) ? v : static_cast<double>(smpClk);
+    // Read back without the C library, whose reading follows the user's locale in the window
+    // program (a decimal comma would end the number at its point).
+    const std::optional<double> v = ParseNumber(FormatFloat(smpClk));
+    return v ? *v : static_cast<double>(smpClk);
 }
 
 double SampleSeconds(std::int64_t index, float smpClk) {

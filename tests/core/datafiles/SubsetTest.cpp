@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 
@@ -17,6 +19,7 @@ using testing::FakeProgress;
 using testing::FakeUi;
 using testing::ReadAll;
 using testing::TempDir;
+using testing::WriteAll;
 using testing::WriteKmr;
 
 FileConditions FileWith(std::initializer_list<int> channels, std::int32_t n, float clock = 0.05f) {
@@ -46,6 +49,28 @@ TEST(Subset, ChannelsAreTheFilesOwnInAscendingOrderWithTheirBlocks) {
     EXPECT_EQ(bad.problem, "channel 3 is not in the file (its channels: 2, 5, 7, 9).");
     EXPECT_NE(ResolveSubset(fc, s, Language::Japanese).problem.find("2, 5, 7, 9"), std::string::npos);
 }
+
+#ifndef _WIN32
+// The window program takes the user's locale, in which the C library reads "0.2" as 0 where the
+// decimal mark is a comma: the window's times must still be the shell's. A locale with nothing but
+// that mark is made for the test, where the system has the tool for it.
+TEST(Subset, TheClocksDecimalIsTheSameWhereTheDecimalMarkIsAComma) {
+    TempDir dir;
+    WriteAll(dir.File("comma"), "LC_NUMERIC\ndecimal_point \",\"\nthousands_sep \".\"\ngrouping 3\nEND LC_NUMERIC\n");
+    const std::string make =
+        "localedef -c -i '" + dir.File("comma") + "' -f UTF-8 '" + dir.File("xx_XX.UTF-8") + "' >/dev/null 2>&1";
+    (void)std::system(make.c_str());  // it warns of the categories left out
+    const std::string before = std::setlocale(LC_NUMERIC, nullptr);
+    setenv("LOCPATH", dir.folder().c_str(), 1);
+    const bool comma = std::setlocale(LC_NUMERIC, "xx_XX.UTF-8") != nullptr;
+    unsetenv("LOCPATH");
+    if (!comma) GTEST_SKIP() << "no locale with a decimal comma could be made (localedef)";
+    const double clock = DecimalClockMs(0.2f), last = SampleSeconds(507903, 0.2f);
+    std::setlocale(LC_NUMERIC, before.c_str());
+    EXPECT_EQ(clock, 0.2);
+    EXPECT_EQ(last, 507903 * 0.2 / 1000.0);
+}
+#endif
 
 TEST(Subset, BothEndsOfTheTimeRangeAreInclusiveAtTheClocksDecimal) {
     // 0.05 ms: sample 20 lies at 0.001 s, sample 1000 at 0.05 s.
