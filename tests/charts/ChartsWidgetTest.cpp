@@ -169,6 +169,10 @@ private slots:
     }
 
     void cursorReadoutOfARamp() {
+        // Where the user's locale writes a decimal comma, the time numbers keep the point of every
+        // other number of the program.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        const auto systemLocale = qScopeGuard([] { QLocale::setDefault(QLocale::system()); });
         Setup s;
         ChartsWidget area(s.model, s.g, s.m);
         ShowAt(area, 800, 600);
@@ -187,6 +191,7 @@ private slots:
         for (int c = 0; c < 6; ++c) row << area.CursorTable()->item(1, c)->text();
         QCOMPARE(row, QStringList({"26.0", "76.0", "50.0", "26.0", "76.0", "51.0"}));
         QCOMPARE(area.CursorTimesLabel()->text(), QStringLiteral("A  0.050 s     B  0.150 s     dt  0.100 s"));
+        QCOMPARE(area.Plot(2)->xAxis->tickVectorLabels().value(1), QStringLiteral("0.03"));
         // Pointer reading for the status strip.
         QSignalSpy spy(&area, &ChartsWidget::pointerReading);
         QTest::mouseMove(p, PixelAt(p, 0.1));

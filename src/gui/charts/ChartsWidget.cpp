@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QResizeEvent>
 #include <QRubberBand>
 #include <QScrollArea>
@@ -78,6 +79,9 @@ std::unique_ptr<ChartsWidget::ChannelRow> ChartsWidget::MakeRow(int i) {
     r->xUnit->setObjectName(QStringLiteral("xUnitText%1").arg(i + 1));
     r->plot = new QCustomPlot(r->row);
     r->plot->setObjectName(QStringLiteral("chart%1").arg(i + 1));
+    // The numbers on the axes are written as every other number of the program is, with a point,
+    // whatever the user's locale.
+    r->plot->setLocale(QLocale::c());
     r->plot->setNoAntialiasingOnDrag(true);
     r->plot->setPlottingHint(QCP::phCacheLabels, true);
     r->plot->setPlottingHint(QCP::phFastPolylines, true);
