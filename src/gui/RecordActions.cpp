@@ -50,9 +50,9 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     chooseOpenFile = [this](const QString& title, const QString& filters, const QString& start) {
         return QFileDialog::getOpenFileName(window_, title, start, filters);
     };
-    chooseSaveFile = [this](const QString& title, const QString& filters, const QString& start) {
+    chooseSaveFile = [this](const QString& title, const QString& filters, const QString& start, QString* chosenFilter) {
         // A range is never written over a file (the core says so); an image is, once confirmed.
-        return QFileDialog::getSaveFileName(window_, title, start, filters, nullptr,
+        return QFileDialog::getSaveFileName(window_, title, start, filters, chosenFilter,
                                             confirmOverwrite_ ? QFileDialog::Options()
                                                               : QFileDialog::DontConfirmOverwrite);
     };

@@ -43,7 +43,7 @@ public:
 
     // The file choosers, replaceable (tests): (title, filters, suggested path) -> path or empty.
     std::function<QString(const QString&, const QString&, const QString&)> chooseOpenFile;
-    std::function<QString(const QString&, const QString&, const QString&)> chooseSaveFile;
+    std::function<QString(const QString&, const QString&, const QString&, QString* chosenFilter)> chooseSaveFile;
     // The part of the screen the window may take (the window's screen's available geometry).
     std::function<QRect()> screenSpace;
 

@@ -122,10 +122,12 @@ void RecordActions::ExportCharts() {
     const std::string source = ShownRecordFile(e_.s);
     QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
     if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
-    QString path = chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter), suggested + QStringLiteral(".png"));
+    QString filter;
+    const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter),
+                                          suggested + QStringLiteral(".png"), &filter);
+    if (chosen.isEmpty()) return;
+    const QString path = Q(ChartsPicturePath(e_, chosen.toStdString(), filter == T(txt::PdfFilter)));
     if (path.isEmpty()) return;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix != QLatin1String("png") && suffix != QLatin1String("pdf")) path += QStringLiteral(".png");
     QString error;
     if (!WriteCharts(path, &error))
         e_.ui.ShowMessage(T(txt::ChartsNotWritten).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
@@ -216,7 +218,8 @@ void RecordActions::ExportRange() {
     const ExportFormat format = dlg.Format();
     const bool hdf5 = format == ExportFormat::Hdf5;
     confirmOverwrite_ = false;
-    const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter), Q(SuggestedExportName(offer->source, format)));
+    const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter),
+                                        Q(SuggestedExportName(offer->source, format)), nullptr);
     confirmOverwrite_ = true;
     if (path.isEmpty()) return;
     const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));

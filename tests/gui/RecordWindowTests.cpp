@@ -177,12 +177,19 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     QVERIFY(records->Open(QString::fromStdString(path)));
     const QString out = home_->path() + "/out";
     QDir().mkpath(out + "/shell");
-    QString answer;
-    records->chooseSaveFile = [&](const QString&, const QString&, const QString&) { return answer; };
+    QString answer, answerFilter;
+    records->chooseSaveFile = [&](const QString&, const QString& filters, const QString&, QString* filter) {
+        if (filter != nullptr) *filter = filters.split(";;").value(answerFilter == "pdf" ? 1 : 0);
+        return answer;
+    };
 
-    for (const char* name : {"charts.png", "charts.pdf"}) {
+    // A name without the extension takes the kind chosen in the save window.
+    for (const char* name : {"charts.png", "charts.pdf", "named.pdf"}) {
         answer = out + "/" + name;
+        answerFilter = QString(name).endsWith("named.pdf") ? "pdf" : "png";
+        if (answerFilter == "pdf") answer.chop(4);
         QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
+        answer = out + "/" + name;
         const QByteArray bytes = FileBytes(answer);
         QVERIFY2(!bytes.isEmpty(), name);
         QVERIFY(!QFile::exists(answer + ".tmp"));
@@ -195,6 +202,17 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
             QVERIFY(bytes.trimmed().endsWith("%%EOF"));
         }
     }
+    // The save window asked about "charts", not about the "charts.png" that exists: it stays.
+    const QByteArray png = FileBytes(out + "/charts.png");
+    answer = out + "/charts";
+    answerFilter = "png";
+    {
+        BoxAnswerer boxes;
+        QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
+        QCOMPARE(boxes.seen.size(), std::size_t(1));
+        QCOMPARE(boxes.seen[0].text, "Overlap of file name including a suffix may exist.\n" + out + "/charts.png");
+    }
+    QCOMPARE(FileBytes(out + "/charts.png"), png);
 
     // The span between the cursors, channels 4 and 1, across the first part's end.
     auto* area = p.Main().findChild<kmr::ChartsWidget*>();

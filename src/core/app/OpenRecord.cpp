@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <filesystem>
 
 #include "core/app/MainWindowRules.h"
 #include "core/app/Monitor.h"
 #include "core/app/Startup.h"
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -297,6 +299,16 @@ std::string SuggestedExportName(const std::string& source, ExportFormat format) 
 
 std::string WithExportExtension(const std::string& path, ExportFormat format) {
     return EndsWithNoCase(path, ExtensionOf(format)) ? path : path + ExtensionOf(format);
+}
+
+std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
+    if (EndsWithNoCase(chosen, ".png") || EndsWithNoCase(chosen, ".pdf")) return chosen;
+    const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
+    std::error_code ec;
+    if (!std::filesystem::exists(PathFromUtf8(path), ec) && !ec) return path;
+    e.ui.ShowMessage(e.ui.Text(txt::FileNameMayOverlap) + "\n" + path, e.ui.Text(txt::SettingErrorTitle),
+                     MsgIcon::Exclamation, MsgButtons::Ok);
+    return {};
 }
 
 std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,

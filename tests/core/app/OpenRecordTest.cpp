@@ -339,6 +339,16 @@ TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
     h.ui.shown.clear();
     EXPECT_TRUE(ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {2}, range, drive).empty());
     EXPECT_NE(h.ui.Texts().at(0).find("Overlap"), std::string::npos);
+
+    // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
+    // file that exists is refused, since the save window asked about the shorter name only.
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "A.PDF", false), out + "A.PDF");
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "a.v2", false), out + "a.v2.png");
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", true), out + "cut.pdf");
+    h.ui.shown.clear();
+    testing::WriteAll(out + "cut.png", "x");
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", false), "");
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"Overlap of file name including a suffix may exist.\n" + out + "cut.png"});
 }
 
 }  // namespace
