@@ -27,9 +27,6 @@ std::string FolderOf(const std::filesystem::path& p) {
     return folder.back() == '/' ? folder : folder + "/";
 }
 
-// A time in seconds: a finite decimal number (not hexadecimal), read the same in every locale.
-std::optional<double> ParseSeconds(const std::string& text) { return ParseNumber(text); }
-
 }  // namespace
 
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
@@ -81,7 +78,8 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             options.subset.channels = *list;
         } else if ((got = value(i, "--from", v)) != 0 || (got = value(i, "--to", v)) != 0) {
             const bool from = a.rfind("--from", 0) == 0;
-            const auto seconds = got > 0 ? ParseSeconds(v) : std::nullopt;
+            // A finite decimal number (not hexadecimal), read the same in every locale.
+            const auto seconds = got > 0 ? ParseNumber(v) : std::nullopt;
             if (!seconds) {
                 io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(txt::CliNeedsSeconds) << v << "\n";
                 return 2;

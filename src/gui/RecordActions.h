@@ -41,7 +41,8 @@ public:
     // Writes the shown charts to one PNG or PDF file (by the suffix); the files' error otherwise.
     bool WriteCharts(const QString& path, QString* error = nullptr);
 
-    // The file choosers, replaceable (tests): (title, filters, suggested path) -> path or empty.
+    // The file choosers, replaceable (tests): (title, filters, suggested path) -> path or empty;
+    // the save chooser also tells the filter chosen, where it is asked.
     std::function<QString(const QString&, const QString&, const QString&)> chooseOpenFile;
     std::function<QString(const QString&, const QString&, const QString&, QString* chosenFilter)> chooseSaveFile;
     // The part of the screen the window may take (the window's screen's available geometry).

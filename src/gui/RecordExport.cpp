@@ -123,8 +123,8 @@ void RecordActions::ExportCharts() {
     QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
     if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
     QString filter;
-    const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter),
-                                          suggested + QStringLiteral(".png"), &filter);
+    const QString filters = T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter);
+    const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), filters, suggested + QStringLiteral(".png"), &filter);
     if (chosen.isEmpty()) return;
     const QString path = Q(ChartsPicturePath(e_, chosen.toStdString(), filter == T(txt::PdfFilter)));
     if (path.isEmpty()) return;
