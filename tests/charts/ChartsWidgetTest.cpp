@@ -191,7 +191,8 @@ private slots:
         for (int c = 0; c < 6; ++c) row << area.CursorTable()->item(1, c)->text();
         QCOMPARE(row, QStringList({"26.0", "76.0", "50.0", "26.0", "76.0", "51.0"}));
         QCOMPARE(area.CursorTimesLabel()->text(), QStringLiteral("A  0.050 s     B  0.150 s     dt  0.100 s"));
-        QCOMPARE(area.Plot(2)->xAxis->tickVectorLabels().value(1), QStringLiteral("0.03"));
+        const QString times = area.Plot(2)->xAxis->tickVectorLabels().join(' ');
+        QVERIFY2(times.contains('.') && !times.contains(','), qPrintable(times));
         // Pointer reading for the status strip.
         QSignalSpy spy(&area, &ChartsWidget::pointerReading);
         QTest::mouseMove(p, PixelAt(p, 0.1));
