@@ -39,6 +39,8 @@ void DrawStoredRecord(Engine& e, const FileConditions& fc, std::vector<RawSample
     if (fc.TrgMode == 1 || fc.TrgMode == 2)
         for (int c = 0; c < kChannels; ++c) e.chart.MarkTriggerTime(c, fc.PreMemoryWords, fc.SmpClk, s.Graph);
     e.chart.ConfigureGraphAxes(s.Graph);
+    // The record's own units, not those of the conditions set now.
+    e.chart.ShowChannelUnits(fc, s.Vocab.units);
     for (int ch = 1; ch <= kChannels; ++ch)
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && fc.Ch(ch).Measured())
             e.chart.ShowRecordStatistics(ch - 1, n, fc);

@@ -261,6 +261,11 @@ public:
     // "Moni." shows "----". A record of 0 samples shows "----" everywhere.
     void ShowRecordStatistics(int index, std::int32_t n, const MeasConditions& m);
 
+    // Every data panel's unit (`unitNames` indexed by a channel's Unit; empty when out of range) and
+    // whether its channel number is greyed, as the conditions `m` give them: those a stored record
+    // was made with, while it is shown.
+    void ShowChannelUnits(const MeasConditions& m, std::span<const std::string> unitNames);
+
     // Empties series 1 and 2 of every chart (end of conversion, before the transfer).
     void ClearAllSeries();
 
@@ -316,6 +321,7 @@ private:
                         const std::string& min, const std::string& range);
     void ResetMonitorData(GraphConditions& g, const MeasConditions& m,
                           std::span<const std::string> unitNames, bool setUnits);
+    void ShowChannelUnit(int index, const MeasConditions& m, std::span<const std::string> unitNames);
     static void ClearRecord(Chart& c);
     // The scale of a record of channel `channel`, from the conditions it was made with.
     static void TakeRecordScale(Chart& c, int channel, const MeasConditions& m, const GraphConditions& g);

@@ -59,6 +59,28 @@ void ChartModel::ConfigureGraphAxes(GraphConditions& g) {
     }
 }
 
+void ChartModel::ShowChannelUnit(int index, const MeasConditions& m, std::span<const std::string> unitNames) {
+    ChannelLabels& l = ChartOf(index).labels;
+    const bool measured = m.Ch(index + 1).Measured();
+    if (l.ChannelNumberEnabled != measured) {
+        l.ChannelNumberEnabled = measured;
+        changes_.labels.set(Ix(index));
+    }
+    if (unitNames.empty()) return;
+    const int u = m.Ch(index + 1).Unit;
+    const std::string unit =
+        u >= 0 && static_cast<std::size_t>(u) < unitNames.size() ? unitNames[static_cast<std::size_t>(u)] : std::string();
+    if (l.Unit != unit) {
+        l.Unit = unit;
+        changes_.labels.set(Ix(index));
+    }
+}
+
+void ChartModel::ShowChannelUnits(const MeasConditions& m, std::span<const std::string> unitNames) {
+    Batch batch(*this);
+    for (int i = 0; i < kCharts; ++i) ShowChannelUnit(i, m, unitNames);
+}
+
 void ChartModel::ResetMonitorData(GraphConditions& g, const MeasConditions& m,
                                   std::span<const std::string> unitNames, bool setUnits) {
     monitorPointCount_ = 0;
@@ -73,21 +95,7 @@ void ChartModel::ResetMonitorData(GraphConditions& g, const MeasConditions& m,
             c.mark.on = false;
             changes_.mark.set(static_cast<std::size_t>(i));
         }
-        ChannelLabels& l = c.labels;
-        const bool measured = m.Ch(i + 1).Measured();
-        if (l.ChannelNumberEnabled != measured) {
-            l.ChannelNumberEnabled = measured;
-            changes_.labels.set(static_cast<std::size_t>(i));
-        }
-        if (setUnits && !unitNames.empty()) {
-            const int u = m.Ch(i + 1).Unit;
-            const std::string unit =
-                u >= 0 && static_cast<std::size_t>(u) < unitNames.size() ? unitNames[static_cast<std::size_t>(u)] : std::string();
-            if (l.Unit != unit) {
-                l.Unit = unit;
-                changes_.labels.set(static_cast<std::size_t>(i));
-            }
-        }
+        ShowChannelUnit(i, m, setUnits ? unitNames : std::span<const std::string>());
         SetValueLabels(i, kNoValueText, kNoValueText, kNoValueText, kNoValueText);
         // A monitor axis follows the restarted window at once, not only from the next tick.
         if (graphMode_ != kRecordedMode && !c.xAxis.automatic &&

@@ -39,6 +39,7 @@ protected:
         m.Ch(5).Coeff = 0.5f;
         m.Ch(5).Offset = 10.0f;
         m.Ch(5).Point = 2;
+        m.Ch(5).Unit = 3;
         const std::string path = h.DataFolder() + name;
         EXPECT_TRUE(WriteKmr(path, m, n, {Wave(2, n), Wave(5, n), Wave(7, n)}));
         return path;
@@ -86,6 +87,10 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_TRUE(h.engine.chart.Mark(1).on);
     EXPECT_DOUBLE_EQ(h.engine.chart.Mark(1).x, 0.1);
     EXPECT_NE(h.engine.chart.Labels(4).Max, "----");
+    // The record's unit beside it, until the monitor shows the conditions set now again.
+    ASSERT_NE(h.state.Meas.Ch(5).Unit, 3);
+    EXPECT_EQ(h.engine.chart.Labels(4).Unit, h.state.Vocab.units.at(3));
+    EXPECT_TRUE(h.engine.chart.Labels(6).ChannelNumberEnabled);
     EXPECT_EQ(h.state.RecentFiles, std::vector<std::string>{path});
     EXPECT_EQ(ShownRecordFile(h.state), path);
     EXPECT_EQ(h.state.Graph.Ch[0].Use, 0);  // the record shows its own channels
@@ -103,6 +108,7 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_FALSE(h.state.OpenedRecord);
     EXPECT_EQ(h.state.Graph.Ch[0].Use, 1);
     EXPECT_EQ(h.state.Graph.Ch[6].Use, 0);
+    EXPECT_EQ(h.engine.chart.Labels(4).Unit, h.state.Vocab.units.at(static_cast<std::size_t>(h.state.Meas.Ch(5).Unit)));
 }
 
 // Every kind of file that is not simply whole: opened with its note, or refused with what is
