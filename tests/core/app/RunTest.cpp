@@ -6,7 +6,6 @@
 #include "core/app/MainWindowRules.h"
 #include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFilesTestSupport.h"
-#include "support/ScriptedBus.h"
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"
 #include "core/app/Monitor.h"
@@ -39,7 +38,6 @@ TEST(RunArithmetic, StepsBlocksAndTheHighSpeedClock) {
     EXPECT_EQ(BlockReads(1), (std::vector<BlockRead>{{0, 1}}));
     // High speed at one tenth of a millisecond and below.
     EXPECT_TRUE(IsHighSpeedClock(0.1f));
-    EXPECT_TRUE(IsHighSpeedClock(0.05f));
     EXPECT_FALSE(IsHighSpeedClock(0.2f));
     EXPECT_EQ(RestTimeCaption(25, 1.0f), "0.0 SEC.");  // 1.0 and 0.6: the runs below
 }
@@ -441,40 +439,15 @@ TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
     EXPECT_FALSE(h.main.moniTimer);
     EXPECT_EQ(h.main.monitorCaption, "Moni. On");
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
-}
 
-// Scripted monitor replies: one bad field marks that channel only; a short reply stops.
-TEST(MonitorTick, InvalidFieldsShowDashesForThatChannelOnly) {
-    EngineHarness h;
-    h.state.ProgramMode = kModeOnline;
-    for (int ch = 1; ch <= kChannels; ++ch) h.state.Meas.Ch(ch).OnOff = ch <= 3 ? 1 : 0;
-    RebuildMeasuredChannels(h.state.Meas);
-    h.state.Meas.Ch(1).Coeff = 2.0f;
-    h.state.Meas.Ch(1).Offset = 0.5f;
-    h.state.Meas.Ch(1).Point = 1;
-    for (auto& c : h.state.Graph.Ch) c.Use = 1;
-    auto bus = std::make_unique<testing::ScriptedBus>();
-    testing::ScriptedBus* b = bus.get();
-    h.engine.link.bus = std::move(bus);
-    h.engine.link.connection = std::make_unique<GpibConnection>(*b, h.state.Gpib, h.ui, h.state.Status);
-    h.engine.link.transport = std::make_unique<CommandTransport>(*h.engine.link.connection);
-    h.engine.link.connection->OpenGpibDevice(kT10s);
-
-    ToggleMonitor(h.engine);
-    b->Reply("+000123,+0012 4,+0000AB,1234567\r\n");  // 31 characters
-    MonitorTimerTick(h.engine);
-    EXPECT_FLOAT_EQ(h.state.MoniData[0], 246.5f);
-    EXPECT_TRUE(IsNoValue(h.state.MoniData[1]));
-    EXPECT_TRUE(IsNoValue(h.state.MoniData[2]));
-    EXPECT_EQ(h.engine.chart.Labels(0).Moni, "246.5");
-    EXPECT_EQ(h.engine.chart.Labels(1).Moni, "----");
-    EXPECT_EQ(h.state.MonitoringOn, kTrue);
-
-    b->Reply("+000123,+000124,+000125,123456\r\n");  // 30 characters
-    MonitorTimerTick(h.engine);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+    // A reply of the wrong length stops it as well.
+    EngineHarness cut;
+    ASSERT_TRUE(cut.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:short"));
+    ToggleMonitor(cut.engine);
+    MonitorTimerTick(cut.engine);
+    EXPECT_EQ(cut.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(cut.main.moniTimer);
+    EXPECT_EQ(cut.main.monitorCaption, "Moni. On");
 }
 
 }  // namespace

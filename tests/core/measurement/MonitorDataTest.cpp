@@ -69,6 +69,13 @@ TEST(MonitorDataTest, FieldsAreSixteenBitDecimalsOrInvalid) {
     for (const char* invalid : {"+000 23", "+0001A3", "       ", "", "+", "-", "+099999", "-040000", "+032768",
                                 "-032769", "+00-123", "+0012.3", "99999999999999999999999"})
         EXPECT_TRUE(IsInvalidMonitorField(invalid)) << invalid;
+    // A reply of the right length with fields that are not numbers marks those channels only.
+    const MeasConditions m = ThreeChannels();
+    MoniData d;
+    ASSERT_TRUE(ParseMonitorReply(Reply("+000001", "+0012 4", "+0000AB"), m, d));
+    EXPECT_EQ(d[1], 1.0f);
+    EXPECT_TRUE(IsNoValue(d[4]));
+    EXPECT_TRUE(IsNoValue(d[6]));
 }
 
 }  // namespace
