@@ -74,28 +74,9 @@ protected:
     std::string second;
 };
 
+// The offer comes again until a folder takes the file.
 TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheFolderChosen) {
     StartWith({2, 5}, 1000, 0);
-    disk.folders = {h.DataFolder()};
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
-    elsewhere.answers = {second};
-    ASSERT_TRUE(h.RunToEnd());
-    // One offer, naming the folder it was in, and no message (the offer's text, the file's
-    // samples and the restore at the end: FaultInjection's saved-elsewhere scenarios).
-    EXPECT_EQ(elsewhere.folders, std::vector<std::string>{h.DataFolder()});
-    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
-    // The recording was read again from the instrument, whole, into the second folder.
-    EXPECT_EQ(Count("BDT"), 2);  // the header could not be written: both channels, once, afterwards
-    EXPECT_EQ(h.state.LastDataFile, second + "20261205.kmr");
-    // The instrument got its conditions back once, at the end; the next number follows.
-    EXPECT_EQ(Count("MRY 1000"), 1);
-    EXPECT_EQ(h.state.DataFileNumber, 1);
-    EXPECT_EQ(h.progress.closes, 2);  // before the offer, and at the end
-}
-
-TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
-    StartWith({2}, 100, 0);
     const std::string third = h.home.dir().File("third") + "/";
     std::filesystem::create_directories(third);
     disk.folders = {h.DataFolder(), second};
@@ -103,9 +84,18 @@ TEST_F(TransferFilesTest, TheOfferIsRepeatedUntilAFolderTakesTheFile) {
     h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second, third};
     ASSERT_TRUE(h.RunToEnd());
+    // An offer for each folder that failed, naming it, and no message (the offer's text, the
+    // file's samples and the restore at the end: FaultInjection's saved-elsewhere scenarios).
     EXPECT_EQ(elsewhere.folders, (std::vector<std::string>{h.DataFolder(), second}));
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+    // The recording was read again from the instrument, whole, into the third folder.
+    EXPECT_EQ(Count("BDT"), 2);  // the header could not be written: both channels, once, afterwards
     EXPECT_TRUE(h.state.LastTransferComplete);
     EXPECT_EQ(h.state.LastDataFile, third + "20261205.kmr");
+    // The instrument got its conditions back once, at the end; the next number follows.
+    EXPECT_EQ(Count("MRY 1000"), 1);
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+    EXPECT_EQ(h.progress.closes, 3);  // before each offer, and at the end
 }
 
 TEST_F(TransferFilesTest, GivingUpShowsNothingMoreAndLeavesTheRecordingInTheInstrument) {
