@@ -46,7 +46,7 @@ TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunn
     EXPECT_EQ(UpdateMenus(s, Language::English), run);
 }
 
-// Before and after the first run: StartupTest and RunTest.
+// Off-line, and .kmr names before and after a run: StartupTest and RunTest.
 TEST(MainCaptionTest, NamesTheFile) {
     struct Case {
         std::int16_t mode;
@@ -55,10 +55,7 @@ TEST(MainCaptionTest, NamesTheFile) {
         bool nextForm;
         const char* caption;
     };
-    for (const Case& c : {Case{0, 3, 0, true, "KMR-5300"},  // off-line
-                          Case{1, 3, 0, true, "KMR-5300 - 20261205_3.kmr(Next data file)"},
-                          Case{1, 4, 0, false, "KMR-5300 - 20261205_3.kmr"},
-                          Case{1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},
+    for (const Case& c : {Case{1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},
                           Case{1, 0, 0, false, "KMR-5300 - 20261205.kmr"}}) {
         CaptionState s;
         s.ProgramMode = c.mode;

@@ -113,11 +113,10 @@ TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
     const std::string csv = ReadAll(Data("20261205.csv"));
     const std::size_t first = csv.find("\r\n0 ");
     ASSERT_NE(first, std::string::npos);
-    EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos);
+    // The column names and the count of lines: FaultInjection's clean CSV record.
     EXPECT_EQ(csv.substr(first + 2, 50), "0               ,2000           ,2501           \r\n");
     // Sample 999: channel 2 = 6993 + 2000, channel 5 = (6993 + 5000) * 0.5 + 1.
     EXPECT_NE(csv.find("999             ,8993           ,5997.5         \r\n"), std::string::npos);
-    EXPECT_EQ(csv.size(), first + 2 + 1000u * 50u);
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.csv");
 
     ASSERT_TRUE(h.RunToEnd());

@@ -58,12 +58,7 @@ TEST_F(SelfCheckTest, ChecksRunInTableOrderAndAreUntickedAfterwards) {
     EXPECT_EQ(check->Cell(2, 4).text, "VOLT");        // insulation of the voltage channel
     EXPECT_EQ(check->Cell(5, 2).colour, CheckColour::Blue);  // the simulator passes sensitivity
     EXPECT_EQ(check->Cell(5, 1).text, "----");        // channel 1 is not measured
-    EXPECT_NE(check->Cell(3, 2).text, "----");
-    // The replies' lengths: eight characters a channel, no tail.
-    EXPECT_EQ(CheckReplyLength(1), 7u);
-    EXPECT_EQ(CheckReplyLength(2), 15u);
-    EXPECT_EQ(CheckReplyLength(10), 79u);
-    EXPECT_EQ(CheckReplyLength(0), 0u);
+    EXPECT_NE(check->Cell(3, 2).text, "----");  // a reply of the right length is taken
 }
 
 TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
