@@ -65,15 +65,19 @@ TEST_F(BalancePresenterTest, BalanceHoldsTheTickAndTheInputWhileItsCommandsRun) 
                                         "input on", "show"}));
 }
 
-TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOff) {
+// The table is two columns of five; the arrows stop at its edges.
+TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOffAndStayInTheTable) {
     StartWith({{1, 2}, {4, 2}, {6, 2}});
     LoggedBalanceView view(h.bus->log);
     const BalancePresenter balance(h.engine, view);
     EXPECT_EQ(balance.CellAfter(1, Key::Down), 4);
     EXPECT_EQ(balance.CellAfter(4, Key::Up), 1);
     EXPECT_EQ(balance.CellAfter(4, Key::Down), 4);   // 5 is off and the last of its column
-    EXPECT_EQ(balance.CellAfter(4, Key::Right), 4);  // 9 is off
+    EXPECT_EQ(balance.CellAfter(4, Key::Right), 4);  // 9 is off, and the right edge
     EXPECT_EQ(balance.CellAfter(1, Key::Right), 6);
+    EXPECT_EQ(balance.CellAfter(6, Key::Left), 1);
+    EXPECT_EQ(balance.CellAfter(1, Key::Up), 1);
+    EXPECT_EQ(balance.CellAfter(6, Key::Up), 6);
 }
 
 }  // namespace

@@ -28,15 +28,5 @@ TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguageAndLettersOfOne
         for (char taken : {'O', 'C', 'R'}) EXPECT_NE(MenuLetterOf(id), taken) << id;
 }
 
-TEST(KeyboardTest, balanceArrowsStayInTheTable) {
-    EXPECT_EQ(BalanceCellAfter(1, Key::Up), 1);
-    EXPECT_EQ(BalanceCellAfter(1, Key::Down), 2);
-    EXPECT_EQ(BalanceCellAfter(5, Key::Down), 5);
-    EXPECT_EQ(BalanceCellAfter(3, Key::Right), 8);
-    EXPECT_EQ(BalanceCellAfter(8, Key::Right), 8);
-    EXPECT_EQ(BalanceCellAfter(6, Key::Left), 1);
-    EXPECT_EQ(BalanceCellAfter(6, Key::Up), 6);
-}
-
 }  // namespace
 }  // namespace kmr

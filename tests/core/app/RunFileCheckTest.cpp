@@ -78,12 +78,11 @@ TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
     }
 }
 
-TEST(RunFileCheck, TheProblemTextNamesTheFolderAndTheFix) {
+// Every missing level of the folder is made, and nothing is left in it.
+TEST(RunFileCheck, AMissingFolderIsMadeWithItsParentsAndLeftEmpty) {
     testing::TempDir dir;
     GlobalSettings g;
-    g.DataFolder = dir.folder();
     g.BaseFileName = "run";
-    EXPECT_EQ(DataFileProblemBeforeRun(g, ".kmr", Language::English), "");
     g.DataFolder = dir.folder() + "made/again/";
     EXPECT_EQ(DataFileProblemBeforeRun(g, ".csv", Language::English), "");
     EXPECT_TRUE(std::filesystem::is_directory(dir.folder() + "made/again"));
