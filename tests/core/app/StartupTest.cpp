@@ -103,7 +103,6 @@ TEST(Startup, FromEmptyFoldersCreatesEveryConditionFileBringsTheInstrumentUpAndU
     const std::string dataFolder = std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/";
 #endif
     EXPECT_EQ(s.Global.DataFolder, dataFolder);
-    EXPECT_EQ(s.Global.BaseFileName, "20261205");
     EXPECT_EQ(ReadAll(h.CondFile("Global.cnd")), "\"" + dataFolder + "\"\r\n\"20261205\"\r\n0\r\n\"" + dataFolder +
                                                      "\"\r\n\"" + dataFolder + "\"\r\n");
 
@@ -182,9 +181,7 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     ASSERT_EQ(h.StartAgain(second), StartupOutcome::Online);
     EXPECT_EQ(second.Global.FileType, 0);
     EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
-    EXPECT_EQ(second.Global.BaseFileName, "20261205");
-    EXPECT_EQ(second.DataFileNumber, 1);
-    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");  // today's name, numbered
     GlobalSettings stored;
     LoadGlobalSettings(h.CondFile(kGlobalCnd), stored, nullptr);
     EXPECT_EQ(stored.DataFolder, second.DefaultDataFolder());
