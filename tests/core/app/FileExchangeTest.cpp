@@ -118,7 +118,8 @@ TEST_F(FileExchange, NameBoxFollowsTheChecksAndTheCsvListAndConvertTakesWhatIsTy
     EXPECT_EQ(form.CsvFiles()[0].name, "mine.csv");
 }
 
-TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
+// An existing CSV stops the next batch before anything is written, with the checks kept.
+TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndAnExistingCsvStopsTheBatch) {
     MakeKmr("1.kmr");
     MakeKmr("2.kmr");
     MakeKmr("3.kmr");
@@ -134,19 +135,13 @@ TEST_F(FileExchange, ConvertUnchecksEachFileAsItIsDoneAndResetsTheNameBox) {
     EXPECT_EQ(form.CsvFiles()[0].name, "1.csv");
     EXPECT_EQ(form.CsvFiles()[1].name, "3.csv");
     EXPECT_EQ(form.CsvFolder(), WithTrailingSeparator(data.File("csv")));
-}
 
-TEST_F(FileExchange, AnExistingCsvStopsTheBatchWithTheChecksKept) {
-    MakeKmr("1.kmr");
-    MakeKmr("2.kmr");
-    data.Write("csv/2.csv", "mine");
-    FileExchangeForm form(g);
+    std::filesystem::remove(data.File("csv/1.csv"));  // only the last name is taken now
     form.SetAllChecked(true);
-    const auto out = form.Convert(ui, progress, drive, nullptr);
-    EXPECT_FALSE(out.started);
+    EXPECT_FALSE(form.Convert(ui, progress, drive, nullptr).started);
     // The message and the files left alone: ConversionTest.ExistingOrLetteredCsvNamesAreRefused...
     EXPECT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(form.CheckedNames(), (std::vector<std::string>{"1.kmr", "2.kmr"}));
+    EXPECT_EQ(form.CheckedNames(), (std::vector<std::string>{"1.kmr", "2.kmr", "3.kmr"}));
 }
 
 TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) {
