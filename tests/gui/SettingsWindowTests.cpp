@@ -135,7 +135,8 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
     BoxAnswerer boxes;
     Type(name, QString(300, QChar('a')));
     QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
-    QVERIFY2(boxes.seen[0].text.startsWith("The file name is too long: 300 bytes in UTF-8"), qPrintable(boxes.seen[0].text));
+    QVERIFY2(boxes.seen[0].text.startsWith("The file name is too long: 300 bytes in UTF-8"),
+             qPrintable(boxes.seen[0].text));
     QCOMPARE(name->text(), before);
 
     // A name picked from the list is taken.

@@ -169,7 +169,8 @@ INSTANTIATE_TEST_SUITE_P(
         Script{"Kmr530A", "sim:model=530A",
                {{"SET1", "END"}, {"B.V3", "ERR-004"}, {"B.V -6", "ERR-004"}, {"B.V -5", "END"}, {"RNG1000", "ERR-001"}}},
         // (Which input modes each model takes: InstrumentFactsTest.InputModesAndFiltersPerModel.)
-        Script{"Kmr510C", "sim:model=510C", {{"SET1", "END"}, {"RNG1000", "END"}, {"B.V7", "ERR-002"}, {"VER", "VER2.10"}}},
+        Script{"Kmr510C", "sim:model=510C",
+               {{"SET1", "END"}, {"RNG1000", "END"}, {"B.V7", "ERR-002"}, {"VER", "VER2.10"}}},
         Script{"AveragingOnlyAtOneMillisecondAndSlower", "sim:time=real",
                {{"CLK0", "END"}, {"AVE 3", "ERR-002"}, {"AVE 0", "END"}, {"CLK 1", "END"}, {"AVE 3", "END"},
                 {"CLK-2", "ERR-002"}}},
