@@ -29,7 +29,6 @@ using kmr::testing::Kmr;
 using kmr::testing::Ran;
 using kmr::testing::Record;
 using kmr::testing::FileExistsOnDisk;
-using kmr::testing::ReadAll;
 using kmr::testing::TempDir;
 using kmr::testing::TempHome;
 using kmr::testing::WriteAll;
@@ -103,10 +102,8 @@ TEST(CancelledFiles, KmrInfoSaysItIsIncompleteAndKmrConvertWholeChannelsWritesTh
     EXPECT_FALSE(FileExistsOnDisk(dir.File("cut.csv")));
     const Ran c = Kmr({"convert", "--whole-channels", path});
     ASSERT_EQ(c.status, 0) << c.err;
+    // What it holds: ConversionCancelTest.TheWholeChannelsOfACancelledFileAreConvertedWhenAsked.
     EXPECT_EQ(c.out, path + " -> " + dir.File("cut.csv") + "\n");
-    const std::string csv = ReadAll(dir.File("cut.csv"));
-    EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos);
-    EXPECT_NE(csv.find("39              ,10             ,20             \r\n"), std::string::npos);
 }
 
 TEST(ConvertInterrupt, CtrlCDuringAConversionLeavesNothingOfTheFileInProgress) {

@@ -19,7 +19,6 @@
 #undef MessageBox
 #endif
 
-#include "gui/BalanceDlg.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/GateBus.h"
 #include "gui/GraphCondDlg.h"
@@ -196,7 +195,7 @@ void LayoutTest::qtsOwnDialogTextsFollowTheProgramsLanguage() {
     QCOMPARE(lookIn(), QStringLiteral("Look in:"));
 }
 
-void LayoutTest::escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance() {
+void LayoutTest::escapeInThePickerAndEnterInTheGraphForm() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -230,28 +229,6 @@ void LayoutTest::escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance()
     boxes.script = {"cmdYes", "cmdYes"};
     QTest::keyClick(notABox, Qt::Key_Return);
     QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
-
-    // The balance channels are chosen by keys.
-    auto* dlg = OpenFromMenu<gui::BalanceDlg>(w, "mnuMeasItem2");
-    QVERIFY(dlg != nullptr);
-    dlg->activateWindow();
-    auto* first = dlg->findChild<QLabel*>("lblData1");
-    first->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(first));
-    // Every channel starts selected; Space takes one out and puts it back.
-    QVERIFY(dlg->Table().Selected(1));
-    Press(Qt::Key_Space);
-    QTRY_VERIFY(!dlg->Table().Selected(1));
-    Press(Qt::Key_Down);
-    Press(Qt::Key_Right);
-    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dlg->findChild<QLabel*>("lblData7")));
-    Press(Qt::Key_Space);
-    QTRY_VERIFY(!dlg->Table().Selected(7));
-    QVERIFY(dlg->Table().Selected(2));
-    Press(Qt::Key_Space);
-    QTRY_VERIFY(dlg->Table().Selected(7));
-    Press(Qt::Key_Escape);
-    QTRY_VERIFY(w.findChild<gui::BalanceDlg*>() == nullptr);
 }
 
 void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {

@@ -10,7 +10,7 @@ private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglishAndJapanese();
     void qtsOwnDialogTextsFollowTheProgramsLanguage();
-    void escapeEnterSpaceAndArrowsInThePickerTheGraphFormAndTheBalance();
+    void escapeInThePickerAndEnterInTheGraphForm();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
     void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
 };

@@ -22,9 +22,6 @@
 #include <atomic>
 #include <filesystem>
 #include <thread>
-#if KMR_TEST_HDF5
-#include <hdf5.h>
-#endif
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/support/Numbers.h"
@@ -115,10 +112,9 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     // Filled once the charts are painted.
     const QTextBrowser* conditions = dock->findChild<QTextBrowser*>("txtRecordConditions");
     QTRY_VERIFY(conditions->toPlainText().contains("Trigger Mode"));
-    const QString text = conditions->toPlainText();
-    for (const char* piece : {"Trigger Mode", "Manual Trigger", "Sampling Clock", "1 ms", "Memory Word", "3000",
-                              "Pre-Memory", "Averaging", "Input Mode", "L.P.F", "Coeff.", "0.25", "Offset"})
-        QVERIFY2(text.contains(piece), piece);
+    // The record's own values (the text itself: StoredRecordText).
+    for (const char* piece : {"Manual Trigger", "1 ms", "3000", "0.25"})
+        QVERIFY2(conditions->toPlainText().contains(piece), piece);
     QTRY_VERIFY(area->Counters(1).replots > 0);
     QVERIFY(p.Core().chart.ShowsRecord(1));
     // A run forgets the record: the panel goes.
@@ -163,11 +159,10 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     const auto& recent = p.Main().Records()->RecentActions();
     QVERIFY(recent[0]->isVisible() && recent[1]->isVisible() && !recent[2]->isVisible());
+    // The item's text and the list's order: RecentFiles.
     QCOMPARE(recent[0]->text(), QString("&1 R&&D dropped.kmr"));
-    QCOMPARE(recent[1]->text(), QString("&2 line.kmr"));
     QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
-    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{first, second}));
 }
 
 void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
@@ -209,9 +204,7 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     {
         BoxAnswerer boxes;
         QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
-        QCOMPARE(boxes.seen.size(), std::size_t(1));
-        // (a path too long for the box is broken into lines)
-        QCOMPARE(boxes.seen[0].text.remove('\n'), "Overlap of file name including a suffix may exist." + out + "/charts.png");
+        QCOMPARE(boxes.seen.size(), std::size_t(1));  // the refusal's text: OpenRecordTest
     }
     QCOMPARE(FileBytes(out + "/charts.png"), png);
 
@@ -237,29 +230,13 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     QVERIFY(csv.contains("65100"));
 
 #if KMR_TEST_HDF5
-    // Channels 2 and 4 between the cursors, samples 65535 to 65537 (their values: Hdf5ExportTest).
+    // The format chosen in the window is written. The range and channels take the CSV's way above;
+    // the file's contents: Hdf5ExportTest and the h5py read-back.
     answer = out + "/cut.h5";
-    area->PlaceCursorAt(0, 65.535, false);
-    area->PlaceCursorAt(0, 65.537, true);
     QTimer answerH5;
     AnswerExportRange(answerH5, "chkChannel1", 1);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
     QVERIFY(FileBytes(answer).startsWith("\x89HDF\r\n\x1a\n"));
-
-    const hid_t file = H5Fopen(answer.toUtf8().constData(), H5F_ACC_RDONLY, H5P_DEFAULT);
-    QVERIFY(file >= 0);
-    auto number = [&](const char* name) {
-        long long v = -1;
-        const hid_t a = H5Aopen(file, name, H5P_DEFAULT);
-        H5Aread(a, H5T_NATIVE_LLONG, &v);
-        H5Aclose(a);
-        return v;
-    };
-    QCOMPARE(number("first_sample"), 65535LL);
-    QCOMPARE(number("samples"), 3LL);
-    QVERIFY(H5Lexists(file, "CH002", H5P_DEFAULT) > 0 && H5Lexists(file, "CH004", H5P_DEFAULT) > 0);
-    QCOMPARE(H5Lexists(file, "CH001", H5P_DEFAULT), 0);
-    H5Fclose(file);
 #endif
 }
 

@@ -6,9 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QRadioButton>
 #include <QTemporaryDir>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
@@ -65,7 +63,6 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     const QString cnd = FileText(p.State().CondPath(kMeasCnd));
     QVERIFY2(cnd.contains("\r\n25\r\n2000,0\r\n"), qPrintable(cnd));
     QTRY_VERIFY(main.findChild<MeasCondDlg*>() == nullptr);
-    QVERIFY(main.menuBar()->isEnabled());
 }
 
 void SettingsWindowTest::graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGraph() {
@@ -94,46 +91,30 @@ void SettingsWindowTest::graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGrap
     QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
     dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
     QVERIFY(dlg != nullptr);
-    // The automatic X scale greys its boxes; a hidden graph greys its row.
-    QVERIFY(!dlg->findChild<QLineEdit*>("txtXscaleMaxG")->isEnabled());
-    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
-
-    Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
     auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
+    auto* grid3 = dlg->findChild<QCheckBox*>("chkYgrid3");
+    // A hidden graph greys its row; shown, its row is enabled.
+    QVERIFY(!grid3->isEnabled());
     QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
-    QVERIFY(dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
+    QVERIFY(grid3->isEnabled());
+    // While another handler runs, a click is undone on the box and a box's entry waits.
+    QVERIFY(p.Core().gate.Input([&] {
+        QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
+        Type(dlg->findChild<QLineEdit*>("txtXspace"), "30");
+    }));
+    QVERIFY(use3->isChecked());
+    QVERIFY(grid3->isEnabled());
 
+    // The span typed during the handler is not lost: OK enters the box still being edited.
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(asked.seen.size(), std::size_t(3));  // the two on closing, then one on OK
     // The monitor graphs restart at [0, 30] and channel 3's row shows.
     QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
     QVERIFY(!main.findChild<QWidget*>("chartRow3")->isHidden());
     QTRY_VERIFY(main.findChild<GraphCondDlg*>() == nullptr);
-    QVERIFY(main.menuBar()->isEnabled());
 }
 
-void SettingsWindowTest::graphCondEditsDuringAHandlerAreNotActedOn() {
-    Program& p = StartOnline();
-    gui::MainDlg& main = p.Main();
-    auto* dlg = OpenFromMenu<GraphCondDlg>(main, "mnuFileItem3");
-    QVERIFY(dlg != nullptr);
-    auto* use3 = dlg->findChild<QCheckBox*>("chkUse3");
-    auto* span = dlg->findChild<QLineEdit*>("txtXspace");
-    // While another handler runs, a click is undone on the box and a box's entry waits.
-    QVERIFY(p.Core().gate.Input([&] {
-        QTest::mouseClick(use3, Qt::LeftButton, {}, use3->rect().center());
-        Type(span, "30");
-    }));
-    QVERIFY(!use3->isChecked());
-    QVERIFY(!dlg->findChild<QCheckBox*>("chkYgrid3")->isEnabled());
-    // The typed span is not lost: OK enters the box still being edited.
-    BoxAnswerer boxes;
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QCOMPARE(p.Core().chart.XAxis(0).max, 30.0);
-    QVERIFY(main.findChild<QWidget*>("chartRow3")->isHidden());
-}
-
-void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPicksFolders() {
+void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPicksFolders() {
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     const std::string folder = p.State().Global.DataFolder;
@@ -144,24 +125,28 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPi
 
     auto* dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
     QVERIFY(dlg != nullptr);
-    QVERIFY(!main.menuBar()->isEnabled());
     QVERIFY(!main.MoniTimer().isActive());
     auto* name = dlg->findChild<QLineEdit*>("txtFileName");
-    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), QString::fromStdString(folder));
     auto* list = dlg->findChild<QListWidget*>("ListBox");
     QCOMPARE(list->count(), 1);
-    QVERIFY(dlg->findChild<QRadioButton*>("OptFileType0")->isChecked());
+
+    // A name too long is refused as it is entered, with a message, and the box shows the old one.
+    const QString before = name->text();
+    BoxAnswerer boxes;
+    Type(name, QString(300, QChar('a')));
+    QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
+    QVERIFY2(boxes.seen[0].text.startsWith("The file name is too long: 300 bytes in UTF-8"),
+             qPrintable(boxes.seen[0].text));
+    QCOMPARE(name->text(), before);
 
     // A name picked from the list is taken.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     QCOMPARE(name->text(), QString("T.kmr"));
 
-    BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
-    QCOMPARE(boxes.seen.size(), std::size_t(2));
+    QCOMPARE(boxes.seen.size(), std::size_t(3));  // the name exists: asked twice
     QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
     QCOMPARE(main.windowTitle(), QString("KMR-5300 - T_1.kmr(Next data file)"));
-    QVERIFY(main.menuBar()->isEnabled());
     QVERIFY(main.MoniTimer().isActive());
 
     // The folder button opens the picker; the folder picked is listed.
@@ -173,17 +158,13 @@ void SettingsWindowTest::dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPi
     dlg->findChild<QPushButton*>("cmdPathName")->click();
     auto* picker = dlg->findChild<gui::PathDlg*>();
     QVERIFY(picker != nullptr);
-    QVERIFY(!dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     testing::FakeDriveType types;
     testing::FakeDrive drive;
     picker->SetPorts(&types, &drive);
     picker->ShowFolder(other.path());
     picker->findChild<QPushButton*>("cmdPathDlg1")->click();
-    const QString picked = QDir::toNativeSeparators(other.path() + "/");
-    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), picked);
+    QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), QDir::toNativeSeparators(other.path() + "/"));
     QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 2);
-    QTRY_VERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
-    QCOMPARE(dlg->Form().Folder(), picked.toStdString());
     boxes.script = {"cmdYes"};
     dlg->close();
     QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);

@@ -9,8 +9,7 @@ class SettingsWindowTest : public ProgramFixture {
 private slots:
     void measCondClockIsDownloadedAndSaved();
     void graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGraph();
-    void graphCondEditsDuringAHandlerAreNotActedOn();
-    void dataFileRegistrationAsksTwiceSavesNamesTheNextFileAndPicksFolders();
+    void dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPicksFolders();
 };
 
 }  // namespace kmr::guitest

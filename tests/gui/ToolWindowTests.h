@@ -7,7 +7,7 @@ namespace kmr::guitest {
 class ToolWindowsTest : public ProgramFixture {
     Q_OBJECT
 private slots:
-    void balanceAStrainChannel();
+    void balanceAStrainChannelChosenByKeysAndClicks();
     void plusCalThenCloseSendsMonAndSaves();
     void convertTwoCheckedFilesThenPickAnotherDataFolder();
 };

@@ -105,11 +105,10 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
 
     Button(w, "cmdMeasKmr")->click();
     QVERIFY(p.State().RunActive());
-    // Running: the File menu is off, Start reads Stop, Monitor stays available.
+    // Running: the File menu is off, Start reads Stop, Monitor stays available (the rules for each
+    // state: MainWindowRulesTest).
     QCOMPARE(MenuFlags(w), QString("00000101001"));
-    QCOMPARE(Item(w, "mnuMeasItem4")->text(), QString("&Stop\tF5"));
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Stop"));
-    QVERIFY(!Button(w, "cmdBalKmr")->isEnabled());
     QVERIFY(w.RestTime()->Caption().endsWith(" SEC."));
 
     // The end-of-conversion timer finds the recording complete and the data are transferred.
@@ -119,7 +118,6 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
     QVERIFY(QFile::exists(QString::fromStdString(p.State().LastDataFile)));
     QVERIFY(QString::fromStdString(p.State().LastDataFile).endsWith(Caption(p.State(), "").mid(11)));
     QCOMPARE(Button(w, "cmdMeasKmr")->text(), QString("Start"));
-    QCOMPARE(MenuFlags(w), QString("11111111111"));
     QVERIFY(!p.ProgressWindow().isVisible());
 
     // A second run: Cancel in the progress window as soon as it appears ends the transfer and uses
@@ -201,8 +199,6 @@ void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
     boxes.script = {"cmdYes"};  // "Do you agree to finish software?"
     QVERIFY(w.close());
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
-    QCOMPARE(boxes.seen[0].title, QString("Quit"));
-    QVERIFY(boxes.seen[0].ownerDisabled);
     const double tpp = gui::TwipsPerPixel(w.screen());
     QSettings settings;
     const QStringList f = settings.value("MainForm/Form Position").toString().split(',');
