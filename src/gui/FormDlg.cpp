@@ -103,9 +103,13 @@ bool FormDlg::CloseRequest() {
 }
 
 std::optional<BoxTag> FormDlg::BoxBeingEdited() const {
-    const auto* box = qobject_cast<const QLineEdit*>(focusWidget());
-    if (box == nullptr || !box->isModified()) return std::nullopt;
-    return TagOf(box);
+    const auto* focused = qobject_cast<const QLineEdit*>(focusWidget());
+    if (focused != nullptr && focused->isModified()) return TagOf(focused);
+    // A box whose entry came while another handler ran still shows what was typed, and leaving it
+    // does not enter it again (its text has not changed since): it counts as being edited.
+    for (const QLineEdit* box : findChildren<QLineEdit*>())
+        if (box->isModified() && box->isEnabled() && TagOf(box)) return TagOf(box);
+    return std::nullopt;
 }
 
 bool FormDlg::Gated(const std::function<void()>& handler) { return e_.gate.Input(handler); }

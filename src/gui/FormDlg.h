@@ -71,8 +71,8 @@ protected:
     // button (HowClosing() is CloseBy::Cancel while the close is asked), OK calls `ok`.
     QHBoxLayout* CancelOkRow(const std::function<void()>& ok);
     CloseBy HowClosing() const { return closeByButton_ ? CloseBy::Cancel : CloseBy::CloseBox; }
-    // The tag of the form's text box that holds an edit not yet entered (it has the focus and was
-    // typed in), if any.
+    // The tag of the form's text box that holds an edit not yet entered (the focused box typed in,
+    // else a box whose entry was not acted on), if any.
     std::optional<BoxTag> BoxBeingEdited() const;
 
     HandlerGate& Gate() { return e_.gate; }

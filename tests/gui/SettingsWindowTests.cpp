@@ -104,6 +104,9 @@ void SettingsWindowTest::graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGrap
     }));
     QVERIFY(use3->isChecked());
     QVERIFY(grid3->isEnabled());
+    // Leaving the box does not enter it again (its text has not changed since).
+    QTest::mouseClick(grid3, Qt::LeftButton, {}, grid3->rect().center());
+    QVERIFY(dlg->focusWidget() == grid3);
 
     // The span typed during the handler is not lost: OK enters the box still being edited.
     dlg->findChild<QPushButton*>("cmdButton1")->click();

@@ -32,7 +32,7 @@ template <typename Field>
 class FormBoxes {
 public:
     virtual ~FormBoxes() = default;
-    // The box that holds an edit not yet entered (it has the focus and was typed in), if any.
+    // The box that holds an edit not yet entered (focused and typed in, or its entry not acted on).
     virtual std::optional<Field> BoxBeingEdited() const = 0;
     // What the box shows, as typed.
     virtual std::string Typed(Field field) const = 0;
