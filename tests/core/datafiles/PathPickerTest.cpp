@@ -94,16 +94,6 @@ TEST_F(Picker, FailedWriteTestClosesWithoutAFolder) {
     EXPECT_EQ(owner.log, std::vector<std::string>{"closed FileExchangeDlg!txtDPathName"});
 }
 
-TEST_F(Picker, CaptionNamesTheFolderItIsAskedFor) {
-    EXPECT_EQ(picker.Caption(), "Data Folder Settings - CSV Format Data Folder");
-    picker.SetTag(kConvertDataFolderTag);
-    EXPECT_EQ(picker.Caption(), "Data Folder Settings - Measurement Data Folder");
-    picker.SetTag(kDataFolderTag);
-    EXPECT_EQ(picker.Caption(), "Data Folder Settings");
-    EXPECT_EQ(PathPicker(Language::Japanese, "/", kConvertDataFolderTag).Caption(),
-              "データフォルダの設定 - 測定データフォルダ");
-}
-
 TEST(PickerWriteTest, AnExistingDmyFileIsNeverTouched) {
     TempDir dir;
     const std::string mine = dir.Write("DmyFile.dat", "the user's own file");
