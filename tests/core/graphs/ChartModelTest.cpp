@@ -60,6 +60,13 @@ struct RecordFixture {
     bool Load(int channel, std::int32_t n) {
         return model.LoadRecordSeries(channel, samples, n, m, g, progress, view, status);
     }
+    // Chooses the part of a 1000-sample record from min to max seconds and shows it on chart 1.
+    void ShowWindow(double min, double max) {
+        g.X.XscaleMinG = min;
+        g.X.XscaleMaxG = max;
+        model.ComputeDisplayRange(g, 1000, 1.0f);
+        model.ShowRecordWindow(0);
+    }
 };
 
 // --- Display range ------------------------------------------------------------------------------
@@ -80,12 +87,9 @@ TEST(ChartModelTest, DisplayRangeChoosesSamplesAndShowsThem) {
         SCOPED_TRACE(::testing::Message() << c.autoScale << " " << c.min << " .. " << c.max);
         RecordFixture f(1000);
         f.g.X.XAutoScale = c.autoScale;
-        f.g.X.XscaleMinG = c.min;
-        f.g.X.XscaleMaxG = c.max;
-        f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
+        f.ShowWindow(c.min, c.max);
         EXPECT_EQ(f.model.DisplayFirst(), c.first);
         EXPECT_EQ(f.model.DisplayLast(), c.last);
-        f.model.ShowRecordWindow(0);
         ASSERT_EQ(f.model.PointCount(0, 1), c.shown);
         EXPECT_DOUBLE_EQ(f.model.SeriesX(0, 1)[0], c.firstX);
         // Series 1 is the chosen part of series 2, point for point.
@@ -99,19 +103,13 @@ TEST(ChartModelTest, DisplayRangeChoosesSamplesAndShowsThem) {
 TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndAClearedChannelHoldsMarkers) {
     RecordFixture f(1000);
     f.g.X.XAutoScale = 0;
-    const auto show = [&](double min, double max) {
-        f.g.X.XscaleMinG = min;
-        f.g.X.XscaleMaxG = max;
-        f.model.ComputeDisplayRange(f.g, 1000, 1.0f);
-        f.model.ShowRecordWindow(0);
-    };
-    show(0.2, 0.5);
+    f.ShowWindow(0.2, 0.5);
     ASSERT_EQ(f.model.PointCount(0, 1), 301u);
-    show(2.0, 3.0);  // starts after the last sample
+    f.ShowWindow(2.0, 3.0);  // starts after the last sample
     EXPECT_EQ(f.model.DisplayFirst(), 2001);
     EXPECT_EQ(f.model.DisplayLast(), 1000);
     EXPECT_EQ(f.model.PointCount(0, 1), 301u);
-    show(0.3, 0.3004);  // one sample wide
+    f.ShowWindow(0.3, 0.3004);  // one sample wide
     EXPECT_EQ(f.model.DisplayFirst(), f.model.DisplayLast());
     EXPECT_EQ(f.model.PointCount(0, 1), 301u);
     // A cleared channel holds two marker points and dashes.
