@@ -35,7 +35,6 @@ TEST(NameLength, AThreeHundredCharacterNameIsRefusedWithAClearMessage) {
     EXPECT_EQ(ui.shown[0].text,
               "The file name is too long: 300 bytes in UTF-8, but at most 227 are possible (the file system takes "
               "255 bytes, and the program adds the number, the part letter and the extension).");
-    EXPECT_EQ(ui.shown[0].title, "Setting error");
     // Other refusals stay silent as before.
     EXPECT_FALSE(f.CommitName("run_2", &ui));
     EXPECT_EQ(f.LastRefusal(), NameRefusal::Improper);
