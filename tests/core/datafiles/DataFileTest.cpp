@@ -264,12 +264,10 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
 #ifdef _WIN32
     GTEST_SKIP() << "symbolic links need a privilege on Windows";
 #else
-    // An empty file and one of text: EveryTruncation... and DamagedHeader... (the signature).
-    const std::string folder = dir.File("x.kmr");
-    std::filesystem::create_directory(folder);
+    // An empty file and one of text: EveryTruncation... and DamagedHeader... (the signature). A
+    // folder: FileIoPath (the error number), and a file that cannot be opened shows its number here.
     const std::string loop = dir.File("loop.kmr");
     ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
-    EXPECT_NE(RefusalOf(folder).find("#" + std::to_string(EISDIR)), std::string::npos);
     EXPECT_NE(RefusalOf(loop).find("#" + std::to_string(ELOOP)), std::string::npos);
 #endif
 }

@@ -93,12 +93,9 @@ TEST(ChartNavigationTest, ConfiguredRangesFollowTheAxesAndZoomStopsAtFourSamples
     EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.2, 0.5}));
     EXPECT_EQ(ConfiguredYRange(f.model, 0), (AxisRange{-7.0, 7.0}));
     EXPECT_EQ(ConfiguredYRange(f.model, 4), (AxisRange{0.0, 1.0}));  // no data
-    // Zoom keeps the point under the pointer and stops at four samples.
+    // Zoom keeps the point under the pointer (ChartsPresenterTest's wheel) and stops at four samples.
     const double minWidth = MinimumXWidth(f.model, 0);
     EXPECT_DOUBLE_EQ(minWidth, 0.004);
-    const AxisRange r = ZoomAbout({0.0, 1.0}, 0.25, 0.5, minWidth);
-    EXPECT_DOUBLE_EQ(r.lo, 0.125);
-    EXPECT_DOUBLE_EQ(r.hi, 0.625);
     AxisRange z{0.0, 1.0};
     for (int i = 0; i < 100; ++i) z = ZoomAbout(z, 0.5, kWheelZoomFactor, minWidth);
     EXPECT_NEAR(z.width(), minWidth, 1e-12);
