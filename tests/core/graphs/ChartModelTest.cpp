@@ -33,6 +33,10 @@ GraphConditions TwoChannelGraphs() {
     return g;
 }
 
+// A channel's value, maximum, minimum and range as its panel shows them.
+std::vector<std::string> Readout(const ChannelLabels& l) { return {l.Moni, l.Max, l.Min, l.Range}; }
+const std::vector<std::string> kDashes(4, kNoValueText);
+
 std::array<float, kCharts> Values(float v) {
     std::array<float, kCharts> a;
     a.fill(v);
@@ -122,8 +126,7 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndACleared
     EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[0]));
     EXPECT_TRUE(IsNoValue(f.model.SeriesY(0, 1)[1]));
     EXPECT_EQ(f.model.PointCount(0, 2), 0u);
-    const ChannelLabels& l = f.model.Labels(0);
-    for (const std::string* t : {&l.Moni, &l.Max, &l.Min, &l.Range}) EXPECT_EQ(*t, kNoValueText);
+    EXPECT_EQ(Readout(f.model.Labels(0)), kDashes);
     // Showing the record window of a channel without a record keeps the cleared graph.
     f.model.ShowRecordWindow(0);
     EXPECT_EQ(f.model.PointCount(0, 1), 2u);
@@ -164,21 +167,16 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTimeWithStatis
     ASSERT_TRUE(f.Load(1, 5));
     f.model.ShowRecordWindow(0);
     f.model.ShowRecordStatistics(0, 5, f.m);
-    EXPECT_EQ(f.model.Labels(0).Moni, kNoValueText);
-    EXPECT_EQ(f.model.Labels(0).Max, "6.00");
-    EXPECT_EQ(f.model.Labels(0).Min, "-2.00");
-    EXPECT_EQ(f.model.Labels(0).Range, "8.00");
+    EXPECT_EQ(Readout(f.model.Labels(0)), (std::vector<std::string>{kNoValueText, "6.00", "-2.00", "8.00"}));
 
     // A negative coefficient turns the largest sample into the smallest value.
     f.m.Ch(1).Coeff = -0.5f;
     ASSERT_TRUE(f.Load(1, 5));
     f.model.ShowRecordStatistics(0, 5, f.m);
-    EXPECT_EQ(f.model.Labels(0).Max, "4.00");
-    EXPECT_EQ(f.model.Labels(0).Min, "-4.00");
+    EXPECT_EQ(Readout(f.model.Labels(0)), (std::vector<std::string>{kNoValueText, "4.00", "-4.00", "8.00"}));
 
     f.model.ShowRecordStatistics(0, 0, f.m);  // no samples
-    EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
-    EXPECT_EQ(f.model.Labels(0).Range, kNoValueText);
+    EXPECT_EQ(Readout(f.model.Labels(0)), kDashes);
 }
 
 TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
@@ -330,12 +328,8 @@ TEST_F(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
     v[0] = 240.44f;
     v[1] = kNoValue;
     model.UpdateMonitorGraphs(g, m, 150, v);
-    EXPECT_EQ(model.Labels(0).Moni, "240.4");  // one decimal
-    EXPECT_EQ(model.Labels(0).Max, "246.5");
-    EXPECT_EQ(model.Labels(0).Min, "240.4");
-    EXPECT_EQ(model.Labels(0).Range, "6.1");
-    const ChannelLabels& l1 = model.Labels(1);
-    for (const std::string* s : {&l1.Moni, &l1.Max, &l1.Min, &l1.Range}) EXPECT_EQ(*s, kNoValueText);
+    EXPECT_EQ(Readout(model.Labels(0)), (std::vector<std::string>{"240.4", "246.5", "240.4", "6.1"}));  // one decimal
+    EXPECT_EQ(Readout(model.Labels(1)), kDashes);
     EXPECT_EQ(model.Labels(2).Moni, kNoValueText);
 }
 
