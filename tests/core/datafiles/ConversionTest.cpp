@@ -62,8 +62,7 @@ TEST_F(ConversionTest, NothingCheckedIsASettingError) {
         ui.shown.clear();
         const auto out = Run(names);
         EXPECT_FALSE(out.started);
-        ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::NoDataFileName));
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::NoDataFileName)});
         EXPECT_EQ(ui.pointer, Pointer::Default);
     }
 }

@@ -107,9 +107,8 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
 
     FileConditions fc;
     ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status));
-    EXPECT_EQ(fc.TriggerTime, "2002/02/05 00:00:00");
     EXPECT_EQ(fc.WordsConverted, 1500);
-    EXPECT_EQ(fc.MeasuredChannels, (std::vector<int>{1, 10}));
+    // The trigger time without its blank, the channels measured and every field written.
     FileConditions expected = FileConditionsFrom(m, 1500);
     for (auto& c : expected.Channels) c.Installed = 0;
     EXPECT_EQ(fc, expected);
