@@ -1,6 +1,6 @@
 // A cancelled or interrupted conversion leaves nothing of the file in progress under any name;
-// the files of the batch converted before it stay, and later files are not begun. Only converted files are unchecked. A
-// cancelled data file's whole channels can be converted when asked.
+// the files of the batch converted before it stay, and later files are not begun. Only converted
+// files are unchecked. A cancelled data file's whole channels can be converted when asked.
 #include <gtest/gtest.h>
 
 #include <filesystem>
