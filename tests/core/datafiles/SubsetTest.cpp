@@ -36,12 +36,7 @@ TEST(Subset, ChannelsAreTheFilesOwnInAscendingOrderWithTheirBlocks) {
     ASSERT_TRUE(r.ok) << r.problem;
     EXPECT_EQ(r.channels, (std::vector<int>{5, 9}));
     EXPECT_EQ(r.blocks, (std::vector<int>{1, 3}));
-    EXPECT_EQ(r.conditions.ChannelCount, 2);
     EXPECT_EQ(r.conditions.MeasuredChannels, (std::vector<int>{5, 9}));
-    EXPECT_EQ(r.conditions.Ch(2).OnOff, 0);
-    EXPECT_EQ(r.conditions.WordsConverted, 100);
-    EXPECT_EQ(r.samples.first, 0);
-    EXPECT_EQ(r.samples.count, 100);
 
     s.channels = {5, 3};
     const ResolvedSubset bad = ResolveSubset(fc, s, Language::English);
@@ -75,8 +70,6 @@ TEST(Subset, TheClocksDecimalIsTheSameWhereTheDecimalMarkIsAComma) {
 TEST(Subset, BothEndsOfTheTimeRangeAreInclusiveAtTheClocksDecimal) {
     // 0.05 ms: sample 20 lies at 0.001 s, sample 1000 at 0.05 s.
     const FileConditions fc = FileWith({1}, 507904);
-    EXPECT_DOUBLE_EQ(DecimalClockMs(0.05f), 0.05);
-    EXPECT_EQ(SampleSeconds(20, 0.05f), 0.001);
     const std::optional<double> none;
     const struct {
         std::optional<double> from, to;

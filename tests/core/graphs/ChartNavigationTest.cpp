@@ -42,9 +42,7 @@ TEST(ChartNavigationTest, CursorsSnapOrStepToSamplesAndReadOutValuesDifferencesA
     RampFixture f;
     CursorTimes c;
     ASSERT_TRUE(PlaceCursor(f.model, 0, 0.1004, false, c));
-    ASSERT_TRUE(PlaceCursor(f.model, 0, 0.3496, true, c));
-    EXPECT_EQ(c.a, SampleTime(100, 1.0f, 0.001));
-    EXPECT_EQ(c.b, SampleTime(350, 1.0f, 0.001));
+    ASSERT_TRUE(PlaceCursor(f.model, 0, 0.3496, true, c));  // samples 100 and 350 (ChartsPresenterTest's clicks)
     const auto r = CursorReadout(f.model, f.m, c);
     EXPECT_EQ(r[0], (CursorPanelTexts{"A 51.0", "B 176.0", "B-A 125.0", "dt 0.250 s"}));
     // The cleared channel has no values; the time difference holds for it too.
@@ -95,19 +93,15 @@ TEST(ChartNavigationTest, ConfiguredRangesFollowTheAxesAndZoomStopsAtFourSamples
     EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.2, 0.5}));
     EXPECT_EQ(ConfiguredYRange(f.model, 0), (AxisRange{-7.0, 7.0}));
     EXPECT_EQ(ConfiguredYRange(f.model, 4), (AxisRange{0.0, 1.0}));  // no data
-    // Zoom keeps the point under the pointer and stops at four samples.
+    // Zoom keeps the point under the pointer (ChartsPresenterTest's wheel) and stops at four samples.
     const double minWidth = MinimumXWidth(f.model, 0);
     EXPECT_DOUBLE_EQ(minWidth, 0.004);
-    const AxisRange r = ZoomAbout({0.0, 1.0}, 0.25, 0.5, minWidth);
-    EXPECT_DOUBLE_EQ(r.lo, 0.125);
-    EXPECT_DOUBLE_EQ(r.hi, 0.625);
     AxisRange z{0.0, 1.0};
     for (int i = 0; i < 100; ++i) z = ZoomAbout(z, 0.5, kWheelZoomFactor, minWidth);
     EXPECT_NEAR(z.width(), minWidth, 1e-12);
     EXPECT_NEAR(z.lo, 0.498, 1e-12);
     const AxisRange out = ZoomAbout(z, 0.5, 1.0 / kWheelZoomFactor, minWidth);
     EXPECT_GT(out.width(), z.width());
-    EXPECT_EQ(PanBy({1.0, 2.0}, -0.5), (AxisRange{0.5, 1.5}));
     AxisRange d;
     EXPECT_FALSE(RangeOfDrag(0.3, 0.301, minWidth, d));  // a click, not a drag
     ASSERT_TRUE(RangeOfDrag(0.6, 0.2, minWidth, d));
