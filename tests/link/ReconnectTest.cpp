@@ -35,8 +35,7 @@ std::string Ask(GpibBus& bus, int ud, const std::string& command) {
 
 TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWrite) {
     auto simBus = MakeSim();
-    PrologixServerOptions so;
-    so.port = 0;
+    PrologixServerOptions so{.port = 0};
     auto server = std::make_unique<PrologixServer>(*simBus, so);
     std::string error;
     ASSERT_TRUE(server->Start(error)) << error;
