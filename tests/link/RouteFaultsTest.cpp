@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "core/instrument/CommandSet.h"
-#include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
 #include "link/RouteExchange.h"
 #include "link/NiGpibBus.h"
