@@ -17,7 +17,7 @@ const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.
 struct SimLink : testing::SimLink {
     explicit SimLink(const std::string& opts = "sim:time=instant", std::int16_t delimiter = 0,
                      std::int16_t attempts = 3)
-        : testing::SimLink(opts, testing::Opening::Open, {20, delimiter, attempts}) {}
+        : testing::SimLink(opts, {20, delimiter, attempts}) {}
 };
 
 // The link over scripted bytes, opened, with no calls recorded yet.
