@@ -122,26 +122,28 @@ TEST(CommandSetTest, IdentifyWithAChannelGapOrNone) {
 }
 
 // Remote sensing refused (its text: RouteFaults.RemoteSensing*) stops initialisation and
-// identification; a set-up without an answer is a communication failure. One message each, never
-// under the splash.
-TEST(CommandSetTest, AFailedSetupStopsInitialiseAndIdentify) {
+// identification; a set-up or version without an answer is a communication failure that stops
+// there too. One message each, never under the splash.
+TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
     struct Case {
         const char* fault;
         bool initialise;
         RunStatus status;
+        Wire sent;
     };
-    for (const Case& c : {Case{"SET1:ERR-022", false, RunStatus::Refused},
-                          Case{"SET1:ERR-022", true, RunStatus::Refused},
-                          Case{"SET1:noreply", false, RunStatus::CommFailed},
-                          Case{"SET1:garbage", false, RunStatus::CommFailed},
-                          Case{"SET1:ERR-001", false, RunStatus::CommFailed}}) {
+    for (const Case& c : {Case{"SET1:ERR-022", false, RunStatus::Refused, {"SET1"}},
+                          Case{"SET1:ERR-022", true, RunStatus::Refused, {"SET1"}},
+                          Case{"SET1:noreply", false, RunStatus::CommFailed, {"SET1"}},
+                          Case{"SET1:garbage", false, RunStatus::CommFailed, {"SET1"}},
+                          Case{"SET1:ERR-001", false, RunStatus::CommFailed, {"SET1"}},
+                          Case{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}}}) {
         SCOPED_TRACE(c.fault);
         Link l(std::string("sim:time=instant,fault=") + c.fault);
         l.ui.splashShowing = true;
         if (c.initialise) l.cs.InitialiseInstrument();
         else l.cs.IdentifyInstrument();
         EXPECT_EQ(l.status, c.status);
-        EXPECT_EQ(l.Sent(), Wire{"SET1"});
+        EXPECT_EQ(l.Sent(), c.sent);
         ASSERT_EQ(l.ui.shown.size(), 1u);
         EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
     }
@@ -156,13 +158,6 @@ TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {
     EXPECT_EQ(l.id.InstrumentVersion, "----");
     EXPECT_EQ(l.id.MemorySizeCode, 1);
     EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "MRY  507904", "MRY  245760", "SET1;10", "RES"}));
-}
-
-TEST(CommandSetTest, VersionFailureStopsIdentification) {
-    Link l("sim:time=instant,fault=VER:noreply");
-    l.cs.IdentifyInstrument();
-    EXPECT_EQ(l.status, RunStatus::CommFailed);
-    EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "VER", "VER", "VER"}));
 }
 
 // --- download ----------------------------------------------------------------------------------

@@ -30,14 +30,6 @@ TEST(StatusReportTest, Text) {
     for (const auto& c : cases) EXPECT_EQ(GpibStatusReportText("Msg", ToStatusCopy(c.status)), c.expected);
 }
 
-TEST(GpibStatusCopyTest, LowSixteenBitsTakenAsSigned) {
-    const GpibStatusCopy c = ToStatusCopy({0x18100, 2, 40000});
-    EXPECT_EQ(c.ibsta, static_cast<std::int16_t>(-32512));  // 0x8100
-    EXPECT_TRUE(c.error());
-    EXPECT_EQ(c.iberr, 2);
-    EXPECT_EQ(c.ibcnt, -25536);
-}
-
 class GpibConnectionTest : public ::testing::Test {
 protected:
     GpibSettings settings;
