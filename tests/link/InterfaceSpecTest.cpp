@@ -64,24 +64,11 @@ TEST(InterfaceSpec, RefusedForms) {
     }
 }
 
-TEST(InterfaceSpec, MakesTheBackendTheSpecNamesWithoutLoadingAnything) {
+// (Each backend made from its spec and used, a missing library found only at the open: the route
+// tests; the default port: the test below.)
+TEST(InterfaceSpec, MakesNoBusFromANonsenseSpecAndKeepsAnIpv6HostInBrackets) {
     std::string error;
-    struct Case {
-        const char* text;
-        const char* describe;
-    } cases[] = {{"gpib", "gpib"},
-                 {"gpib:lib=/nowhere/libgpib.so", "gpib:lib=/nowhere/libgpib.so"},
-                 {"visa", "visa"},
-                 {"visa:lib=/nowhere/libvisa.so,GPIB0::3::INSTR",
-                  "visa:lib=/nowhere/libvisa.so,GPIB0::3::INSTR"},
-                 {"prologix:127.0.0.1", "prologix:127.0.0.1:1234"},
-                 {"prologix:[::1]:99", "prologix:[::1]:99"},
-                 {"sim:model=530A,time=instant", "sim"}};
-    for (const Case& c : cases) {
-        auto bus = MakeGpibBus(c.text, error);
-        ASSERT_NE(bus, nullptr) << c.text << ": " << error;
-        EXPECT_EQ(bus->Describe(), c.describe);
-    }
+    EXPECT_EQ(MakeGpibBus("prologix:[::1]:99", error)->Describe(), "prologix:[::1]:99");
     EXPECT_EQ(MakeGpibBus("nonsense", error), nullptr);
     EXPECT_NE(error.find("Accepted forms"), std::string::npos);
 }
