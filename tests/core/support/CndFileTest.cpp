@@ -75,9 +75,7 @@ TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
         SCOPED_TRACE(name);
         CndReader r(dir.Write(name, bytes));
         ASSERT_TRUE(r.opened());
-        std::int16_t first = 0;
-        EXPECT_TRUE(r.ReadInt16(first));
-        EXPECT_EQ(first, 7);
+        EXPECT_EQ(Next(r, &CndReader::ReadInt16), 7);
         std::int16_t i16 = 11;
         std::int32_t i32 = 12;
         float f = 13;
