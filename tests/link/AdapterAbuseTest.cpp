@@ -37,11 +37,7 @@ class AdapterAbuse : public ::testing::TestWithParam<Abuse> {};
 TEST_P(AdapterAbuse, TheNextClientGetsIn) {
     sim::SimBus instrument(*sim::ParseSimOptions("sim:time=instant").options);
     std::ostringstream log;
-    PrologixServerOptions o;
-    o.port = 0;
-    o.log = &log;
-    o.idle = std::chrono::milliseconds(200);
-    PrologixServer server(instrument, o);
+    PrologixServer server(instrument, {.port = 0, .log = &log, .idle = std::chrono::milliseconds(200)});
     std::string error;
     ASSERT_TRUE(server.Start(error)) << error;
 

@@ -22,32 +22,24 @@ constexpr int kAddress = 20;
 constexpr int kT300ms = 10;
 constexpr int kT1s = 11;
 
-// The adapter server with a scripted instrument on an ephemeral loopback port.
-struct ServedInstrument {
-    ScriptedInstrument instrument;
-    std::ostringstream log;
-    PrologixServer server{instrument, [this] {
-                              PrologixServerOptions o;
-                              o.port = 0;
-                              o.address = kAddress;
-                              o.verbose = true;
-                              o.log = &log;
-                              return o;
-                          }()};
-    ServedInstrument() {
-        std::string error;
-        EXPECT_TRUE(server.Start(error)) << error;
-    }
-};
-
 GpibStatus Open(PrologixBus& bus, int& d, int code = 13) {
     return bus.OpenDevice(0, kAddress, 0, code, 1, 0, d);
 }
 
-// A bus to the served instrument, its device opened with `code` (10 s unless told).
+// The port of `server`, started.
+int Started(PrologixServer& server) {
+    std::string error;
+    EXPECT_TRUE(server.Start(error)) << error;
+    return server.Port();
+}
+
+// The adapter server with a scripted instrument on an ephemeral loopback port, and a bus to it
+// whose device is opened with `code` (10 s unless told).
 struct ServedBus : ::testing::Test {
-    ServedInstrument served;
-    PrologixBus bus{"127.0.0.1", served.server.Port()};
+    ScriptedInstrument instrument;
+    std::ostringstream log;
+    PrologixServer server{instrument, {.port = 0, .address = kAddress, .verbose = true, .log = &log}};
+    PrologixBus bus{"127.0.0.1", Started(server)};
     int d = -1;
     void OpenWith(int code = 13) {
         const GpibStatus st = Open(bus, d, code);
@@ -133,15 +125,15 @@ TEST_F(ServedBus, OpenSetsTheAdapterUpAndRepliesArriveWhole) {
     std::string reply = ReadAll(bus, d, 250, st);
     EXPECT_EQ(reply, "KMR-TEST 1.0\r\n");
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
-    EXPECT_EQ(served.instrument.writes.back(), "ID?\r\n") << "no terminator added by the adapter";
-    EXPECT_EQ(served.instrument.ifcs, 1);
-    EXPECT_EQ(served.instrument.clears, 1);
+    EXPECT_EQ(instrument.writes.back(), "ID?\r\n") << "no terminator added by the adapter";
+    EXPECT_EQ(instrument.ifcs, 1);
+    EXPECT_EQ(instrument.clears, 1);
 
-    const std::string log = served.log.str();
+    const std::string seen = log.str();
     for (const char* setting : {"++mode 1", "++auto 0", "++eoi 1", "++eos 3", "++addr 20",
                                 "++eot_enable 1", "++eot_char 4", "++read_tmo_ms 3000",
                                 "++ifc", "++clr", "++read eoi"})
-        EXPECT_NE(log.find(setting), std::string::npos) << setting << " missing in\n" << log;
+        EXPECT_NE(seen.find(setting), std::string::npos) << setting << " missing in\n" << seen;
 
     // A binary block with every awkward byte, the end mark and the adapter's version line among them.
     bus.Write(d, "BLK\r\n", 5);
@@ -165,17 +157,15 @@ TEST_F(ServedBus, ALongReplyOrASilentInstrumentFailsTheReadOnly) {
         << bus.LastProblem();
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
     bus.Write(d, "SILENT\r\n", 8);
-    ReadAll(bus, d, 250, st);
-    EXPECT_TRUE(st.ibsta & kIbERR);
-    EXPECT_TRUE(st.ibsta & kIbTIMO);
+    EXPECT_EQ(ReadAll(bus, d, 250, st), "");
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
-    EXPECT_EQ(st.ibcnt, 0);
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
 }
 
 TEST_F(ServedBus, ASecondClientWaitsUntilTheFirstHasGone) {
     OpenWith();
-    PrologixBus second("127.0.0.1", served.server.Port());
+    PrologixBus second("127.0.0.1", server.Port());
     int d2 = -1;
     GpibStatus st = Open(second, d2, kT300ms);
     EXPECT_LT(d2, 0);

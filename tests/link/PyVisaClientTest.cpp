@@ -45,9 +45,7 @@ TEST(PyVisaClient, ReadsTheIdentityRepliesThroughKmrSim) {
     auto options = sim::ParseSimOptions("sim:model=530A,time=instant");
     ASSERT_TRUE(options.options.has_value());
     sim::SimBus instrument(*options.options);
-    PrologixServerOptions serverOptions;
-    serverOptions.port = 0;
-    PrologixServer server(instrument, serverOptions);
+    PrologixServer server(instrument, {.port = 0});
     std::string error;
     ASSERT_TRUE(server.Start(error)) << error;
     const std::string out = RunShell("timeout 60 " + std::string(kPython) + " " KMR_PYVISA_SCRIPT " " +

@@ -35,38 +35,35 @@ std::string Ask(GpibBus& bus, int ud, const std::string& command) {
 
 TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWrite) {
     auto simBus = MakeSim();
-    PrologixServerOptions so;
-    so.port = 0;
-    auto server = std::make_unique<PrologixServer>(*simBus, so);
-    std::string error;
-    ASSERT_TRUE(server->Start(error)) << error;
+    std::unique_ptr<PrologixServer> server;
+    const auto serve = [&](int port) {  // the adapter (re)started on `port`
+        server = std::make_unique<PrologixServer>(*simBus, PrologixServerOptions{.port = port});
+        std::string error;
+        EXPECT_TRUE(server->Start(error)) << error;
+    };
+    serve(0);
     const int port = server->Port();
     PrologixBus bus("127.0.0.1", port);
     int ud = -1;
     ASSERT_FALSE(bus.OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error()) << bus.LastProblem();
     ASSERT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
     // The adapter goes: the exchange fails, and keeps failing while it is away.
-    server->Stop();
     server.reset();
     EXPECT_EQ(Ask(bus, ud, "VER"), "");
     EXPECT_EQ(Ask(bus, ud, "VER"), "");
     EXPECT_NE(bus.LastProblem().find("connecting again failed"), std::string::npos) << bus.LastProblem();
     // Back on the same port: the next write connects and sets the adapter up again (without
     // ++eot_enable and ++addr no reply could be read).
-    so.port = port;
-    server = std::make_unique<PrologixServer>(*simBus, so);
-    ASSERT_TRUE(server->Start(error)) << error;
+    serve(port);
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER") << bus.LastProblem();
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
     // Gone again while the connection is idle: the next open connects afresh.
     server.reset();
-    server = std::make_unique<PrologixServer>(*simBus, so);
-    ASSERT_TRUE(server->Start(error)) << error;
+    serve(port);
     const std::size_t written = simBus->Writes().size();
     ASSERT_FALSE(bus.OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error()) << bus.LastProblem();
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
     EXPECT_EQ(simBus->Writes().size(), written + 1) << "the instrument got more than the one command";
-    server->Stop();
 }
 
 // A stand-in library whose interface (GP-IB) or session (VISA) goes away and comes back; the

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "core/instrument/CommandSet.h"
-#include "core/support/TextTable.h"
 #include "link/InterfaceSpec.h"
 #include "link/RouteExchange.h"
 #include "link/NiGpibBus.h"
@@ -59,9 +58,7 @@ public:
                 owned_ = Bus(std::string("visa:lib=") + KMR_FAKE_VISA);
                 break;
             case Route::Prologix: {
-                PrologixServerOptions o;
-                o.port = 0;
-                server_ = std::make_unique<PrologixServer>(sim_, o);
+                server_ = std::make_unique<PrologixServer>(sim_, PrologixServerOptions{.port = 0});
                 std::string error;
                 EXPECT_TRUE(server_->Start(error)) << error;
                 owned_ = Bus("prologix:127.0.0.1:" + std::to_string(server_->Port()));
@@ -117,26 +114,34 @@ TEST_P(RouteFaults, SameMessageAndStatusOnEveryRoute) {
 }
 
 void Open(RouteLink& l) { l.Open(); }
+void Initialise(RouteLink& l) {
+    l.Open();
+    l->cs.InitialiseInstrument();
+}
+void ReadMonitor(RouteLink& l) {
+    l.Open();
+    l->transport.ReadMonitorData();
+}
+// Opens, then sends `command` once with retries.
+std::function<void(RouteLink&)> Sending(const char* command) {
+    return [command](RouteLink& l) {
+        l.Open();
+        l->transport.SendCommand(command, 1);
+    };
+}
 
 const FaultCase kFaults[] = {
     {"NoListener", "nolistener", Open, RunStatus::CommFailed, kCannotOpen, "GP-IB error"},
-    {"RemoteSensing", "SET1:ERR-022",
-     [](RouteLink& l) { Open(l); l->cs.InitialiseInstrument(); }, RunStatus::Refused,
+    {"RemoteSensing", "SET1:ERR-022", Initialise, RunStatus::Refused,
      "Cannot make remote-sensing for bridge voltage. Confirm extened cable.", "Error"},
     {"NoChannel", "nochannel", [](RouteLink& l) { Open(l); l->cs.IdentifyInstrument(); },
      RunStatus::Ok, "Effective channel does not exist in KMR-530A/510C.", "Error"},
-    {"ErrorReply", "EOC:ERR-012", [](RouteLink& l) { Open(l); l->transport.SendCommand("EOC", 1); },
-     RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"NoReply", "HLT:noreply", [](RouteLink& l) { Open(l); l->transport.SendCommand("HLT", 1); },
-     RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"Garbage", "TRG:garbage", [](RouteLink& l) { Open(l); l->transport.SendCommand("TRG", 1); },
-     RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"ShortLine", "EOC:short", [](RouteLink& l) { Open(l); l->transport.SendCommand("EOC", 1); },
-     RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"MonitorSilent", "MDT:noreply", [](RouteLink& l) { Open(l); l->transport.ReadMonitorData(); },
-     RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"MonitorGarbage", "MDT:garbage", [](RouteLink& l) { Open(l); l->transport.ReadMonitorData(); },
-     RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"ErrorReply", "EOC:ERR-012", Sending("EOC"), RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"NoReply", "HLT:noreply", Sending("HLT"), RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"Garbage", "TRG:garbage", Sending("TRG"), RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"ShortLine", "EOC:short", Sending("EOC"), RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"MonitorSilent", "MDT:noreply", ReadMonitor, RunStatus::CommFailed, kSend, "GP-IB error"},
+    {"MonitorGarbage", "MDT:garbage", ReadMonitor, RunStatus::CommFailed, kSend, "GP-IB error"},
     {"ShortBlock", "BDT:short",
      [](RouteLink& l) {
          Open(l);
@@ -148,9 +153,7 @@ const FaultCase kFaults[] = {
     {"DownloadRefused", "AVE*:ERR-002",
      [](RouteLink& l) { Open(l); l->cs.DownloadConditions(kFullChangeMask); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
-    {"DateRefused", "DTE*:ERR-002",
-     [](RouteLink& l) { Open(l); l->cs.InitialiseInstrument(); }, RunStatus::CommFailed,
-     kSend, "GP-IB error"},
+    {"DateRefused", "DTE*:ERR-002", Initialise, RunStatus::CommFailed, kSend, "GP-IB error"},
 };
 
 INSTANTIATE_TEST_SUITE_P(
@@ -219,10 +222,7 @@ TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissing) {
     auto refused = Bus("prologix:127.0.0.1:" + std::to_string(closedPort));
     ExpectOpenFailure(*refused, {"127.0.0.1:" + std::to_string(closedPort)});
 
-    PrologixServerOptions o;
-    o.port = 0;
-    o.address = 20;
-    PrologixServer server(simBus, o);
+    PrologixServer server(simBus, {.port = 0, .address = 20});
     ASSERT_TRUE(server.Start(error)) << error;
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
     ExpectOpenFailure(*bus, {"address 5"}, 5);

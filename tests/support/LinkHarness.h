@@ -43,16 +43,13 @@ struct SimTime {
     std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
 };
 
-enum class Opening { Open, Closed };
-
 // The link over the simulated instrument made from `spec` (for example
-// "sim:time=instant,pattern=ramp"); opened unless told otherwise, with no writes recorded yet.
+// "sim:time=instant,pattern=ramp"), opened with the GP-IB settings given, with no writes recorded yet.
 struct SimLink : SimTime, LinkOver<sim::SimBus> {
-    explicit SimLink(const std::string& spec = "sim:time=instant", Opening opening = Opening::Open,
-                     GpibSettings gpib = {})
+    explicit SimLink(const std::string& spec = "sim:time=instant", GpibSettings gpib = {})
         : LinkOver<sim::SimBus>(*sim::ParseSimOptions(spec).options, time) {
         settings = gpib;
-        if (opening == Opening::Open) Open();
+        Open();
         bus.ClearWrites();
     }
     // The commands written since the last Clear, without terminators.
@@ -64,7 +61,6 @@ struct SimLink : SimTime, LinkOver<sim::SimBus> {
         }
         return out;
     }
-    void Clear() { bus.ClearWrites(); }
 };
 
 }  // namespace kmr::testing

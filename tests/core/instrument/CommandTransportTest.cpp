@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <vector>
 
-#include "support/ScriptedBus.h"
-#include "core/support/TextTable.h"
 #include "support/LinkHarness.h"
+#include "support/ScriptedBus.h"
 
 namespace kmr {
 namespace {
-
 
 const std::string kSendingMessage = "Cannot Comunicate. (Error sending Command.) ";
 const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.)";
@@ -20,7 +17,7 @@ const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.
 struct SimLink : testing::SimLink {
     explicit SimLink(const std::string& opts = "sim:time=instant", std::int16_t delimiter = 0,
                      std::int16_t attempts = 3)
-        : testing::SimLink(opts, testing::Opening::Open, {20, delimiter, attempts}) {}
+        : testing::SimLink(opts, {20, delimiter, attempts}) {}
 };
 
 // The link over scripted bytes, opened, with no calls recorded yet.
@@ -31,38 +28,27 @@ struct ScriptLink : testing::LinkOver<testing::ScriptedBus> {
     }
 };
 
-struct AnswerCase {
-    const char* command;
-    const char* reply;
-    bool answer;
-};
-
-class IsAnswerTest : public ::testing::TestWithParam<AnswerCase> {};
-
-TEST_P(IsAnswerTest, Judges) {
-    EXPECT_EQ(IsAnswer(GetParam().command, GetParam().reply), GetParam().answer)
-        << GetParam().command << " -> '" << GetParam().reply << "'";
+TEST(IsAnswerTest, Judges) {
+    const struct {
+        const char* command;
+        const char* reply;
+        bool answer;
+    } cases[] = {
+        {"SET1", "END", true}, {"RES", "", true}, {"RES", "ERR-001", true}, {"CHK0", "ERRCH 1", true},
+        {"CHK0", "ROM--OK,ROM-ERR", true}, {"CHK1", "RAM--OK", true}, {"VER", "VER2.10", true},
+        {"EOC", "+0001234", true}, {"EOC", "-12", true}, {"EOC", "0000000", true}, {"EOC", "12A", false},
+        {"EOC", "-", false}, {"EOC", "1+2", false}, {"EOC", "", false}, {"EOC", "ERR-012", false},
+        {"B.V3", "ERR-004", false}, {"EOC", "12 34", false}, {"EOC", "1234567X", true}, {"EN", "EN", false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsAnswer(c.command, c.reply), c.answer) << c.command << " -> '" << c.reply << "'";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Replies, IsAnswerTest,
-    ::testing::Values(AnswerCase{"SET1", "END", true}, AnswerCase{"RES", "", true},
-                      AnswerCase{"RES", "ERR-001", true}, AnswerCase{"CHK0", "ERRCH 1", true},
-                      AnswerCase{"CHK0", "ROM--OK,ROM-ERR", true}, AnswerCase{"CHK1", "RAM--OK", true},
-                      AnswerCase{"VER", "VER2.10", true}, AnswerCase{"EOC", "+0001234", true},
-                      AnswerCase{"EOC", "-12", true}, AnswerCase{"EOC", "0000000", true},
-                      AnswerCase{"EOC", "12A", false}, AnswerCase{"EOC", "+", false},
-                      AnswerCase{"EOC", "-", false}, AnswerCase{"EOC", "1+2", false},
-                      AnswerCase{"EOC", "", false}, AnswerCase{"EOC", "ERR-012", false},
-                      AnswerCase{"B.V3", "ERR-004", false}, AnswerCase{"EOC", "12 34", false},
-                      AnswerCase{"EOC", "1234567X", true}, AnswerCase{"EN", "EN", false}));
-
+// (The monitor's trim-then-cut of such a line and a line without CR: the transport tests below.)
 TEST(ReplyCutTest, CutThenTrimAgainstTrimThenCut) {
     std::string buffer = "  +000123 ,+000001  \r\n";
     buffer.resize(kReplyBufferSize, ' ');
     EXPECT_EQ(CutThenTrim(buffer), "+000123 ,+000001");
-    EXPECT_EQ(TrimThenCut(buffer), "+000123 ,+000001  ");
-    EXPECT_EQ(CutThenTrim(std::string(kReplyBufferSize, 'A')), std::nullopt);
     EXPECT_EQ(TrimThenCut(std::string(kReplyBufferSize, ' ')), std::nullopt);
     EXPECT_EQ(CutThenTrim("END\r\nxyz\r"), "END");
 }
@@ -98,7 +84,6 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
                           Case{"sim:fault=EOC:ERR-012:2", "EOC", 3, 1, "+000000", 3, RunStatus::Ok, 0},
                           Case{"sim:fault=EOC:ERR-012", "EOC", 1, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
                           Case{"sim:fault=EOC:ERR-012", "EOC", 0, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
-                          Case{"sim:fault=EOC:ERR-012", "EOC", -4, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
                           Case{"sim:fault=VER:noreply:2", "VER", 3, 1, "VER2.10", 3, RunStatus::Ok, 20.0},
                           Case{"sim:fault=VER:noreply", "VER", 3, 0, "", 1, RunStatus::Ok, 10.0}}) {
         SimLink l(c.opts, 0, c.attempts);
@@ -201,6 +186,8 @@ TEST(CommandTransportTest, BlocksLongerThanTheSixteenBitCountArriveWhole) {
     EXPECT_EQ(dest[29999], static_cast<std::int16_t>(static_cast<std::uint16_t>((7 * 29999 + 2000) % 65536)));
 }
 
+// A refused MRY is a send failure; a block that times out or ends early (text instead of words
+// ends early too) is a receive failure. Neither touches the destination.
 TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
     struct Case {
         const char* opts;
@@ -209,9 +196,7 @@ TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
     };
     for (const Case& k : {Case{"sim:fault=MRY*:ERR-002", 3, kSendingMessage},
                           Case{"sim:pattern=ramp,fault=BDT:short", 2, kReceivingMessage},
-                          Case{"sim:fault=BDT:noreply", 2, kReceivingMessage},
-                          Case{"sim:fault=BDT:garbage", 2, kReceivingMessage},
-                          Case{"sim:fault=BDT:ERR-010", 2, kReceivingMessage}}) {
+                          Case{"sim:fault=BDT:noreply", 2, kReceivingMessage}}) {
         SimLink l(k.opts);
         l.transport.SendCommand("SET1", 1);
         l.bus.ClearWrites();

@@ -4,34 +4,21 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "support/TempDir.h"
 
 namespace kmr {
 namespace {
 
-// A strict UTF-8 check: no stray bytes, no overlong forms, no surrogates.
+// Whole UTF-8 sequences only: a lead byte followed by its continuation bytes (a table saved in
+// another encoding, or a text cut inside a character, fails this).
 bool IsValidUtf8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        int n = 0;
-        unsigned cp = 0;
-        if (c < 0x80) { ++i; continue; }
-        if ((c & 0xE0) == 0xC0) { n = 1; cp = c & 0x1F; }
-        else if ((c & 0xF0) == 0xE0) { n = 2; cp = c & 0x0F; }
-        else if ((c & 0xF8) == 0xF0) { n = 3; cp = c & 0x07; }
-        else return false;
-        for (int k = 1; k <= n; ++k) {
-            if (i + k >= s.size()) return false;
-            const unsigned char d = static_cast<unsigned char>(s[i + k]);
-            if ((d & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (d & 0x3F);
-        }
-        static constexpr unsigned kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += n + 1;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const int more = c < 0x80 ? 0 : c < 0xC2 ? -1 : c < 0xE0 ? 1 : c < 0xF0 ? 2 : c < 0xF5 ? 3 : -1;
+        if (more < 0) return false;
+        for (int k = 0; k < more; ++k)
+            if (++i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return false;
     }
     return true;
 }

@@ -50,7 +50,6 @@ TEST(VocabularyTest, DecimalSymbolMessageChosenByTheTablesMarker) {
               "From the \"Regional Settings Properties\" in the \"Control Panel\", change the "
               "decimal symbol of number to point \".\".   \r\nThereafter, restart the software.");
     EXPECT_EQ(DecimalSymbolMessage(2), "");
-    EXPECT_EQ(DecimalSymbolMessage(-1), "");
     // Start-up reads text 1, the marker of each table, as a number and passes it on.
     EXPECT_EQ(DecimalSymbolMessage(std::stoi(Text(Language::English, 1))), DecimalSymbolMessage(1));
     EXPECT_EQ(DecimalSymbolMessage(std::stoi(Text(Language::Japanese, 1))), DecimalSymbolMessage(0));
