@@ -41,6 +41,8 @@ inline constexpr std::int32_t kChannelReservedLength = 72;
 // written), with the file's stored words per channel.
 struct FileConditions : MeasConditions {
     std::int32_t WordsConverted = 0;  // N: samples per channel in the data section
+    // The count too (the conditions' own comparison would leave it out).
+    bool operator==(const FileConditions&) const = default;
 };
 
 // The live conditions with the count of converted words of a run.
