@@ -184,6 +184,7 @@ TEST_F(DataFileTest, DamagedHeaderIsRefusedWithTheProblemNamed) {
         {"ChannelReservedLength", 300 + 24, 4, 71, "channel 3"},
         {"WordsAboveMemoryWords", 62, 4, 101, "stored words 101"},
         {"NegativeWords", 62, 4, -1, "stored words -1"},
+        {"MemoryWordsZero", 54, 4, 0, "memory words 0 outside"},
         {"MemoryWordsHuge", 54, 4, 2147483647, "2147483647"},
         {"MemoryWordsAboveLargest", 54, 4, 507905, "507905"},
         {"ChannelCountZero", 68, 2, 0, "channel count 0"},
