@@ -96,6 +96,8 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
     const int widest = std::max(320, (screen != nullptr ? screen->availableGeometry().width() : 1024) * 7 / 10);
     auto* label = new QLabel;
     label->setObjectName("lblText");
+    // Shown as written: a path holding "<b>" is not taken for markup.
+    label->setTextFormat(Qt::PlainText);
     label->setText(BreakLongRuns(Lines(text), label->fontMetrics(), widest));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     // Long texts wrap; so does a shorter one whose line is wider than the box may be (Japanese

@@ -82,6 +82,7 @@ CommentsAndButtons AddCommentsAndButtons(QVBoxLayout* layout, const QString& fra
     c.comment1->setObjectName("lblCmt1");
     c.comment2 = new QLabel;
     c.comment2->setObjectName("lblCmt2");
+    for (QLabel* l : {c.comment1, c.comment2}) l->setTextFormat(Qt::PlainText);
     comments->addWidget(c.comment1);
     comments->addWidget(c.comment2);
     c.close = new QPushButton(closeText);

@@ -51,6 +51,7 @@ PathDlg::PathDlg(UiPort& ui, const std::string& path, const std::string& tag, QW
     lblPathDlg_->setFrameShape(QFrame::Panel);
     lblPathDlg_->setFrameShadow(QFrame::Sunken);
     lblPathDlg_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblPathDlg_->setTextFormat(Qt::PlainText);
     lblPathDlg_->setMinimumWidth(300);
 
     auto* cancel = new QPushButton(T(txt::CancelButton));

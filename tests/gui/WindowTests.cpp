@@ -77,6 +77,12 @@ void OwnControlsTest::messageBoxAnswersByCloseBoxButtonAndTimer() {
     gui::MessageBox timed(nullptr, "Strain measurement is done at autobalance value of 0.", "Balance",
                           MsgIcon::Information, MsgButtons::YesNo, false, 20);
     QCOMPARE(timed.Ask(), MsgAnswer::Ok);
+    // A file name that looks like markup is shown as it is, and the lines after it stay lines.
+    const QString named = "Error (/tmp/<b>x</b>.kmr)\nCheck the file.";
+    gui::MessageBox error(nullptr, named, "Error", MsgIcon::Critical, MsgButtons::Ok);
+    auto* text = error.findChild<QLabel*>("lblText");
+    text->setSelection(0, static_cast<int>(named.size()));
+    QCOMPARE(text->selectedText().replace(QChar::ParagraphSeparator, '\n'), named);
 }
 
 void OwnControlsTest::bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText() {
