@@ -192,6 +192,8 @@ bool RecordActions::OpenInHandler(const std::string& path) {
 }
 
 void RecordActions::OpenChosen() {
+    // Refused before the file window, which would hold a run's ticks while it is open.
+    if (OpenRefusal(e_)) return;
     QString start;
     if (!e_.s.RecentFiles.empty())
         start = QFileInfo(Q(e_.s.RecentFiles.front())).absolutePath();

@@ -124,9 +124,19 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
 
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));
     QVERIFY(p.State().RunActive());
+    // Ctrl+O before the menu has greyed the item: refused at once, no file window over the run.
+    int chosen = 0;
+    records->chooseOpenFile = [&](const QString&, const QString&, const QString&) {
+        ++chosen;
+        return QString();
+    };
+    BoxAnswerer boxes;  // the refusal, then the early stop's message
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_O, Qt::ControlModifier);
+    QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(boxes.seen[0].text, QString("A measurement is running: open the stored record when it has ended."));
+    QCOMPARE(chosen, 0);
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
-    BoxAnswerer boxes;  // the early stop's message
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
     QTRY_VERIFY(!p.State().RunActive());
 }

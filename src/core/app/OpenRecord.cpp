@@ -149,14 +149,17 @@ std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer) {
                     {FormatFixed(offer.betweenCursors.lo, 4), FormatFixed(offer.betweenCursors.hi, 4)});
 }
 
+std::optional<OpenOutcome> OpenRefusal(Engine& e) {
+    if (e.forms.IsOpen()) return OpenOutcome::FormOpen;
+    if (!e.s.RunActive()) return std::nullopt;
+    e.ui.ShowMessage(e.ui.Text(txt::OpenWhileMeasuring), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
+    return OpenOutcome::RunActive;
+}
+
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     ProgramState& s = e.s;
     UiPort& ui = e.ui;
-    if (e.forms.IsOpen()) return OpenOutcome::FormOpen;
-    if (s.RunActive()) {
-        ui.ShowMessage(ui.Text(txt::OpenWhileMeasuring), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
-        return OpenOutcome::RunActive;
-    }
+    if (const auto refused = OpenRefusal(e)) return *refused;
     const StoredRecordCheck check = CheckStoredRecord(path, ui.language);
     if (!check.ok) {
         // A recent file that has gone leaves the list.

@@ -27,6 +27,8 @@ inline constexpr std::size_t kRecentFileCount = 8;
 // FormOpen: a form of the main window is open (the main window takes no input then); nothing shown.
 enum class OpenOutcome { Opened, Refused, Cancelled, RunActive, FormOpen };
 
+// Why no record may be opened now (a run is refused with a message), before a file is chosen.
+std::optional<OpenOutcome> OpenRefusal(Engine& e);
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path);
 
 // `list` with `path` first, a repeat of it removed, cut to kRecentFileCount.
