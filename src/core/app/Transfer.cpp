@@ -296,6 +296,8 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
         f.fileFailed = true;
         return false;
     }
+    // Kept from here on, whatever stops the transfer while the channel is drawn.
+    if (whole && target.LastChannelKept()) f.complete.push_back(ch);
     if (Cancelled(e)) return false;
     if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress, e.progressView,
                                   s.Status) ||
@@ -303,7 +305,6 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
         return false;
     if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
     if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) e.chart.ShowRecordWindow(ch - 1);
-    if (whole && target.LastChannelKept()) f.complete.push_back(ch);
     return true;
 }
 
@@ -344,7 +345,9 @@ void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled
     } else {
         text += "\r\n" + Text(lang, txt::NoDataFileWritten);
     }
-    e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    // A cancel is the user's own doing, not the instrument's.
+    e.ui.ShowMessage(text, e.ui.Text(cancelled ? txt::CautionTitle : txt::GpibErrorTitle), MsgIcon::Exclamation,
+                     MsgButtons::Ok);
 }
 
 // One transfer of the recording into a file in `folder`.

@@ -220,6 +220,18 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     h.progress.cancelAt = 0;
     ASSERT_TRUE(h.RunToEnd());
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).substr(4, 20), "KMR_FILE BY VNTNORDA");
+
+    // Cancelled while channel 2, written whole, is drawn: the message names it as kept, under a
+    // caution's title (the instrument did nothing wrong).
+    h.ui.shown.clear();
+    h.progress.looks = 0;
+    h.progress.cancelAt = 3;
+    ASSERT_TRUE(h.RunToEnd());
+    EXPECT_EQ(ReadAll(Data("20261205_2.kmr")).size(), 1100u + 2000u);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, "Caution");
+    EXPECT_NE(h.ui.shown[0].text.find(TextWith(Language::English, txt::MarkedCancelled, {"20261205_2.kmr", "2"})),
+              std::string::npos) << h.ui.shown[0].text;
 }
 
 // A data-trigger run, its file written past two made by hand.
