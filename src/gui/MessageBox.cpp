@@ -15,6 +15,9 @@
 #include <QVBoxLayout>
 
 #include "gui/GuiText.h"
+#include "gui/SplashDlg.h"
+#include "gui/TransactionSplashDlg.h"
+#include "gui/WaitDlg.h"
 
 namespace kmr::gui {
 
@@ -199,6 +202,15 @@ MsgAnswer MessageBox::Ask() {
     autoClose_.stop();
     if (owner && ownerWasEnabled) owner->setEnabled(true);
     return answer_;
+}
+
+QWidget* WindowInFront(QWidget* fallback) {
+    QWidget* w = QApplication::activeWindow();
+    if (w == nullptr || !w->isVisible() || qobject_cast<MessageBox*>(w) != nullptr ||
+        qobject_cast<WaitDlg*>(w) != nullptr || qobject_cast<SplashDlg*>(w) != nullptr ||
+        qobject_cast<TransactionSplashDlg*>(w) != nullptr)
+        return fallback;
+    return w;
 }
 
 }  // namespace kmr::gui

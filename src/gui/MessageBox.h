@@ -37,4 +37,10 @@ private:
     QTimer autoClose_;
 };
 
+// The program's window in front, for a box or a progress window to go over: a form or the
+// conversion window rather than the disabled main window behind it, so that the keyboard goes back
+// to it afterwards. `fallback` when no window of the program is active, or the active one goes by
+// itself (the splash, the wait window, a progress window, another box).
+QWidget* WindowInFront(QWidget* fallback);
+
 }  // namespace kmr::gui

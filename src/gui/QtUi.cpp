@@ -16,7 +16,7 @@ MsgAnswer QtUi::ShowMessage(const std::string& text, const std::string& title, M
     // The box shows the arrow pointer even while the program works.
     const bool busy = pointer_ == Pointer::Hourglass;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
-    QWidget* owner = owner_ && owner_->isVisible() ? owner_.data() : nullptr;
+    QWidget* owner = WindowInFront(owner_ && owner_->isVisible() ? owner_.data() : nullptr);
     MessageBox box(owner, Q(text), Q(title), icon, buttons, defaultNo, autoCloseMs);
     const MsgAnswer a = box.Ask();
     if (busy) QApplication::restoreOverrideCursor();

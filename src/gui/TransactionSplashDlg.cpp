@@ -7,8 +7,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 #include "gui/GuiText.h"
+#include "gui/MessageBox.h"
 
 namespace kmr::gui {
 
@@ -48,6 +50,13 @@ void TransactionSplashDlg::Show(const std::string& label1, const std::string& la
     bar_->setValue(0);
     cancelled_ = false;
     cancel_->setEnabled(true);
+    // Kept over the window it works for (the conversion window, not only the main window behind
+    // it), without being owned by it.
+    QWidget* front = WindowInFront(nullptr);
+    winId();
+    if (QWindow* handle = windowHandle())
+        handle->setTransientParent(front != nullptr && front->windowHandle() != nullptr ? front->windowHandle()
+                                                                                           : parentWidget()->windowHandle());
     show();
     raise();
     QApplication::processEvents();

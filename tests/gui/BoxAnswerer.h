@@ -22,6 +22,7 @@ struct SeenBox {
     QString title;
     QString text;
     bool ownerDisabled = false;
+    QString owner;  // the object name of the window the box is over
     bool splashTopmost = false;
     QString focused;  // the object name of the widget the key went to
 };
@@ -55,6 +56,7 @@ private:
         s.title = box->windowTitle();
         if (auto* l = box->findChild<QLabel*>("lblText")) s.text = l->text();
         s.ownerDisabled = box->parentWidget() != nullptr && !box->parentWidget()->isEnabled();
+        if (box->parentWidget() != nullptr) s.owner = box->parentWidget()->objectName();
         s.splashTopmost = splashTopmost_ && splashTopmost_();
         if (key_ != Qt::Key_unknown) {
             s.focused = target != nullptr ? target->objectName() : QString("(none)");

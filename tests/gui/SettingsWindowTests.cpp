@@ -134,12 +134,14 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
     QCOMPARE(list->count(), 1);
 
     // A name too long is refused as it is entered, with a message, and the box shows the old one.
+    QVERIFY(QTest::qWaitForWindowActive(dlg));
     const QString before = name->text();
     BoxAnswerer boxes;
     Type(name, QString(300, QChar('a')));
     QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
     QVERIFY2(boxes.seen[0].text.startsWith("The file name is too long: 300 bytes in UTF-8"),
              qPrintable(boxes.seen[0].text));
+    QCOMPARE(boxes.seen[0].owner, dlg->objectName());  // the keyboard comes back to the form
     QCOMPARE(name->text(), before);
 
     // A name picked from the list is taken.

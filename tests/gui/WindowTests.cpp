@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include "gui/BoxAnswerer.h"
 #include "gui/FloodPanel.h"
@@ -19,6 +20,7 @@
 #include "gui/MessageBox.h"
 #include "gui/OwnControls.h"
 #include "gui/SingleInstance.h"
+#include "gui/TransactionSplashDlg.h"
 #include "support/BuildPaths.h"
 
 namespace kmr::guitest {
@@ -230,6 +232,27 @@ void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
     QVERIFY(splash.isVisible());  // still shows, behind the box
     splash.Unload();
     QVERIFY(!splash.isVisible());
+}
+
+// The conversion's progress goes over the conversion window (in front), not only over the main
+// window that owns it, so that clicking the conversion window cannot hide it and its Cancel.
+void OwnControlsTest::aProgressWindowStaysOverTheWindowItWorksFor() {
+    QWidget main;
+    main.show();
+    gui::TransactionSplashDlg progress(&main);
+    QDialog front(&main);
+    front.show();
+    QVERIFY(QTest::qWaitForWindowActive(&front));
+    progress.Show("Converting file...", "Wait a minute.");
+    QCOMPARE(progress.windowHandle()->transientParent(), front.windowHandle());
+    progress.Close();
+    // With no window of its own in front, over its owner.
+    front.hide();
+    main.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&main));
+    progress.Show("Converting file...", "Wait a minute.");
+    QCOMPARE(progress.windowHandle()->transientParent(), main.windowHandle());
+    progress.Close();
 }
 
 // --- One program per user ------------------------------------------------------------------------

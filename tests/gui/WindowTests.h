@@ -11,6 +11,7 @@ class OwnControlsTest : public QObject {
 private slots:
     void messageBoxAnswersByCloseBoxButtonAndTimer();
     void bareCheckBoxTogglesAnywhereInItsCellAndShowsNoText();
+    void aProgressWindowStaysOverTheWindowItWorksFor();
 };
 
 // A program over the simulated instrument in a home folder of its own.
