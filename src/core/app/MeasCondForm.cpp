@@ -239,7 +239,10 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     s.DataPresent = kFalse;
     s.ForgetOpenedRecord();
     WriteBack(s.Meas, form.Working());
-    if (s.ProgramMode == kModeOnline && e.link.commands) e.link.commands->DownloadConditions(mask);
+    if (s.ProgramMode == kModeOnline && e.link.commands) {
+        e.link.commands->DownloadConditions(mask);
+        s.ConditionsUnsent = s.ConditionsUnsent || e.Failed();
+    }
     // Off-line, or after a failed download, the list of measured channels still follows OnOff.
     RebuildMeasuredChannels(s.Meas);
     SaveProblems problems;

@@ -60,6 +60,9 @@ struct ProgramState {
     SaveElsewherePort* SaveElsewhere = nullptr;
     std::int16_t ProgramMode = kModeStarting;
     RunStatus Status = RunStatus::Ok;  // outcome of the last instrument or transfer operation
+    // A download of the conditions stopped early: the instrument may not hold what the program
+    // shows and a data file would describe. They are sent again, whole, before the next run.
+    bool ConditionsUnsent = false;
 
     // Run flags: a run is active while any is set; only the flag of the trigger mode is ever set.
     std::int16_t ManualRunActive = kFalse;

@@ -167,10 +167,18 @@ void StartOrStop(Engine& e) {
     {
         // A start the instrument does not answer is said once, whichever command failed.
         FailureScope scope(*e.link.transport);
-        if (IsHighSpeedClock(s.Meas.SmpClk))
-            HighSpeedStart(e);
-        else
-            NormalStart(e);
+        if (s.ConditionsUnsent) {
+            e.link.commands->DownloadConditions(kFullChangeMask);
+            s.ConditionsUnsent = e.Failed();
+        }
+        // Unsent again, the run does not start: its file would describe conditions the
+        // instrument lacks.
+        if (!s.ConditionsUnsent) {
+            if (IsHighSpeedClock(s.Meas.SmpClk))
+                HighSpeedStart(e);
+            else
+                NormalStart(e);
+        }
         if (scope.Failed() && !s.RunActive()) ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
     }
     // A start that failed leaves monitoring as it was: its timer runs again.

@@ -229,6 +229,7 @@ void FitAndDownload(Engine& e) {
     }
     ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);
     e.link.commands->DownloadConditions(kFullChangeMask);
+    s.ConditionsUnsent = e.Failed();
 }
 
 StartupOutcome OfflineOffer(Engine& e) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/app/RunController.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -146,6 +147,38 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
     // The copy is the live record now.
     EXPECT_FALSE(f.Changed(h.state.Meas));
+}
+
+// A download that stopped early is sent again, whole, before the next run: a run whose file would
+// describe conditions the instrument never took does not start.
+TEST_F(MeasCondOkTest, ConditionsADownloadLeftUnsentAreSentAgainBeforeTheNextRun) {
+    ASSERT_EQ(h.Start("sim:time=instant,fault=CLK 2*:noreply:2"), StartupOutcome::Online);
+    h.state.Gpib.Attempts = 1;  // each unanswered command fails at once
+    MeasCondForm f = Open();
+    ASSERT_TRUE(f.Commit(Clock(), "25"));
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::Applied);
+    EXPECT_TRUE(h.state.ConditionsUnsent);
+    EXPECT_NE(CndText().find("25"), std::string::npos);  // what the user chose is kept
+
+    // The second try fails too: one message naming the command, no run, no file.
+    h.ui.shown.clear();
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_NE(h.ui.shown[0].text.find("CLK 25"), std::string::npos) << h.ui.shown[0].text;
+    EXPECT_TRUE(h.state.ConditionsUnsent);
+
+    // The third goes through: every group is sent before the trigger, then the run records.
+    const std::size_t before = h.bus->Commands().size();
+    ASSERT_TRUE(h.RunToEnd());
+    const auto sent = CommandsFrom(before);
+    const auto clock = std::find(sent.begin(), sent.end(), "CLK 25");
+    ASSERT_NE(clock, sent.end());
+    EXPECT_NE(std::find(sent.begin(), clock, "SET1"), clock);
+    EXPECT_NE(std::find(clock, sent.end(), "MRY 1000"), sent.end());
+    EXPECT_LT(clock - sent.begin(), std::find(sent.begin(), sent.end(), "TRG") - sent.begin());
+    EXPECT_FALSE(h.state.ConditionsUnsent);
+    EXPECT_EQ(h.state.DataFileNumber, 1);
 }
 
 TEST_F(MeasCondOkTest, NoChangeJustClosesANoAnswerOrARefusalAppliesNothing) {
