@@ -14,6 +14,7 @@ void BalancePresenter::Tick() {
     if (!table_.Tick()) {
         StopMonitoring(e_);
         view_.Unload();
+        if (!e_.Failed()) ReportUnreadableMonitorReply(e_);
         return;
     }
     view_.Show();

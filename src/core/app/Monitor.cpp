@@ -37,6 +37,11 @@ void StopMonitoring(Engine& e) {
     e.main.SetMonitorCaption(MonitorButtonCaption(e.ui.language, false));
 }
 
+void ReportUnreadableMonitorReply(Engine& e) {
+    e.ui.ShowMessage(TextWith(e.ui.language, txt::MonitorReplyUnreadable, {kMonitorCommand}),
+                     e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 void MonitorTimerTick(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetMoniTimer(false);
@@ -60,6 +65,8 @@ void MonitorTimerTick(Engine& e) {
     MoniData data{};
     if (!ParseMonitorReply(reply, s.Meas, data)) {
         StopMonitoring(e);
+        // A run goes on to its end and transfer, which no box may hold up.
+        if (!s.RunActive()) ReportUnreadableMonitorReply(e);
         return;
     }
     s.MoniData = data;

@@ -12,5 +12,8 @@ void MonitorTimerTick(Engine& e);
 // Monitoring ends after a failed or malformed read: the flag off, "Monitor" unchecked and the
 // button's caption back to the one that starts monitoring.
 void StopMonitoring(Engine& e);
+// A live-values reply the instrument answered but that cannot be read (a failed read has said so
+// already): said once, as the live values stop.
+void ReportUnreadableMonitorReply(Engine& e);
 
 }  // namespace kmr

@@ -306,6 +306,7 @@ inline constexpr int ConnectItem = 2410;
 inline constexpr int WaitingForReply = 2411;
 inline constexpr int StoppedBeforeTrigger = 2412;
 inline constexpr int LostBeforeStart = 2413;
+inline constexpr int MonitorReplyUnreadable = 2414;
 inline constexpr int KeepsCompleteChannels = 2415;
 
 // Files a recording is written to, and conversions

@@ -374,8 +374,8 @@ constexpr TextRow kRows[] = {
      "トリガ前に測定を停止しました: データファイルは作成されていません。"},
     {2413, "The instrument does not answer (%1): the measurement was not started.",
      "測定器が応答しません (%1): 測定を開始できませんでした。"},
-    {2414, "The instrument does not answer (%1): monitoring has ended.",
-     "測定器が応答しません (%1): モニタを終了しました。"},
+    {2414, "The instrument did not answer %1 as expected: the live values have stopped.",
+     "測定器が %1 に正しく応答しませんでした: モニタ値の表示を終了しました。"},
     {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.

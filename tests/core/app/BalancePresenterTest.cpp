@@ -31,7 +31,7 @@ std::vector<std::string> CallsAndCommands(const std::vector<std::string>& log, b
 }
 
 TEST(BalanceTick, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
-    for (const std::string fault : {"", "MDT:short", "MDT:garbage", "MDT:noreply"}) {
+    for (const std::string fault : {"", "MDT:short", "MDT:garbage", "MDT:noreply", "MDT:ERR-001"}) {
         SCOPED_TRACE(fault);
         const bool read = fault.empty();  // the live values were read
         testing::EngineHarness h;
@@ -46,6 +46,10 @@ TEST(BalanceTick, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
         EXPECT_EQ(h.state.MonitoringOn != kFalse, read);
         EXPECT_EQ(h.main.monitorChecked, read);
         EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, read));
+        // One message each: the failed read's own, or the answer that is no live values.
+        EXPECT_EQ(h.ui.shown.size(), read ? 0u : 1u);
+        if (fault == "MDT:ERR-001")
+            EXPECT_EQ(h.ui.Texts().back(), "The instrument did not answer MDT as expected: the live values have stopped.");
     }
 }
 

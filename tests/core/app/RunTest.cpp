@@ -450,14 +450,16 @@ TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
     EXPECT_EQ(h.main.monitorCaption, "Moni. On");
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
 
-    // A reply of the wrong length stops it as well.
+    // An answer that is no live values stops it as well, with a message that says so.
     EngineHarness cut;
-    ASSERT_TRUE(cut.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:short"));
+    ASSERT_TRUE(cut.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:ERR-001"));
     ToggleMonitor(cut.engine);
     MonitorTimerTick(cut.engine);
     EXPECT_EQ(cut.state.MonitoringOn, kFalse);
     EXPECT_FALSE(cut.main.moniTimer);
     EXPECT_EQ(cut.main.monitorCaption, "Moni. On");
+    EXPECT_EQ(cut.ui.Texts(), std::vector<std::string>{
+                                  "The instrument did not answer MDT as expected: the live values have stopped."});
 }
 
 }  // namespace
