@@ -12,7 +12,8 @@ WaitDlg::WaitDlg(QWidget* owner) : QDialog(owner) {
     setObjectName("WaitDlg");
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
-    setWindowModality(Qt::ApplicationModal);
+    // Not modal: a click elsewhere is dropped by the handler gate anyway, and a close of the main
+    // window must reach it to be held (the system drops a close for a window a modal one blocks).
     label_ = new QLabel;
     label_->setObjectName("lblWait");
     button_ = new QPushButton;

@@ -1,8 +1,8 @@
 #pragma once
 // The notice of a long wait: once a call to the instrument has waited two seconds, this small
 // window says what it waits for and offers Stop (during a run) or Cancel (otherwise), which ends
-// the operation after the attempt in progress. It is application-modal while it shows: nothing
-// else of the program takes input then, as during any call.
+// the operation after the attempt in progress. It is not modal: while a call waits the handler
+// gate drops clicks elsewhere, and holds a close of the main window until the call has returned.
 #include <QDialog>
 #include <functional>
 #include <string>

@@ -79,8 +79,8 @@ GpibStatus WorkerBus::Call(const std::function<GpibStatus()>& call, const std::s
                 if (pending->loop != nullptr) pending->loop->quit();
             }, Qt::QueuedConnection);
     }, Qt::QueuedConnection);
-    // A long wait is told once, after waitNoticeMs; from then on the loop lets input through to
-    // the notice (which is application-modal).
+    // A long wait is told once, after waitNoticeMs; from then on the loop lets input through, to
+    // the notice's button (elsewhere the handler gate drops it, and a close is held).
     bool told = false;
     QTimer notice;
     notice.setSingleShot(true);
