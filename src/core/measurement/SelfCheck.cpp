@@ -87,7 +87,10 @@ void SelfCheck::Execute() {
         if (reply.empty()) break;  // no answer at all: the instrument is lost
     }
     ui.SetPointer(Pointer::Default);
-    if (!failed.empty())
+    // A wait the user cancelled is not the instrument's fault.
+    if (!failed.empty() && transport_.stopRequested)
+        ui.ShowMessage(ui.Text(txt::CheckCancelled), ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    else if (!failed.empty())
         ui.ShowMessage(TextWith(ui.language, txt::LostDuringCheck, {failed}), ui.Text(txt::GpibErrorTitle),
                        MsgIcon::Exclamation, MsgButtons::Ok);
 }

@@ -377,6 +377,8 @@ constexpr TextRow kRows[] = {
     {2414, "The instrument did not answer %1 as expected: the live values have stopped.",
      "測定器が %1 に正しく応答しませんでした: モニタ値の表示を終了しました。"},
     {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
+    {2416, "The check was cancelled. The results shown are those received.",
+     "チェックを中止しました。表示している結果は受信できた分だけです。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "
@@ -480,7 +482,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 352, "the text table holds 352 identifiers");
+static_assert(kRowCount == 353, "the text table holds 353 identifiers");
 
 }  // namespace
 

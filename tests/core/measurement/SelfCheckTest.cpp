@@ -80,5 +80,17 @@ TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
     EXPECT_NE(check->Cell(2, 1).text, "----");
 }
 
+// The user's Cancel of a long wait ends the sequence as a lost reply does, and is said as a cancel.
+TEST_F(SelfCheckTest, ACancelledWaitIsSaidAsTheUsersCancel) {
+    StartWith({{1, 2}}, "sim:time=instant,fault=CHK0:noreply:1");
+    check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
+    Tick({0, 2});
+    Transport().stopRequested = true;  // Cancel pressed while CHK0 waited
+    check->Execute();
+    EXPECT_EQ(Commands(), std::vector<std::string>{"CHK0"});
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The check was cancelled. The results shown are those received."});
+    EXPECT_EQ(h.ui.shown[0].title, "Caution");
+}
+
 }  // namespace
 }  // namespace kmr
