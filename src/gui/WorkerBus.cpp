@@ -133,6 +133,7 @@ GpibStatus WorkerBus::Read(int descriptor, void* buffer, std::size_t count) {
 }
 std::string WorkerBus::LastProblem() const { return refusedProblem_.empty() ? inner_->LastProblem() : refusedProblem_; }
 std::string WorkerBus::Describe() const { return inner_->Describe(); }
+unsigned WorkerBus::Reopenings() const { return inner_->Reopenings(); }
 
 std::unique_ptr<GpibBus> OnWorker(std::unique_ptr<GpibBus> bus) {
     if (!bus) return bus;

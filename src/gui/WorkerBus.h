@@ -31,6 +31,7 @@ public:
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override;
     std::string LastProblem() const override;
     std::string Describe() const override;
+    unsigned Reopenings() const override;
 
     // Calls refused because another was in flight (for the tests: always 0).
     int Refused() const { return refused_; }

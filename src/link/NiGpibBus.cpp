@@ -152,6 +152,7 @@ bool NiGpibBus::Reopen() {
     }
     actual_ = ud;
     lost_ = false;
+    ++reopenings_;
     return true;
 }
 

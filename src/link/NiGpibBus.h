@@ -37,6 +37,7 @@ public:
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override;
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
+    unsigned Reopenings() const override { return reopenings_; }
 
     // The names tried when no library is given, in order.
     static std::vector<std::string> DefaultLibraryNames();
@@ -77,6 +78,7 @@ private:
     int handedOut_ = -1;  // the descriptor the caller holds
     int actual_ = -1;     // the library's descriptor for it now
     bool lost_ = false;
+    unsigned reopenings_ = 0;
 
     std::string libraryPath_;
     SharedLibrary library_;

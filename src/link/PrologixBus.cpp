@@ -199,7 +199,10 @@ PrologixBus::Wait PrologixBus::Setup(int address, SteadyTime deadline, bool& fre
 
 bool PrologixBus::Reconnect(SteadyTime deadline) {
     bool fresh = false;
-    if (Setup(deviceAddress_, deadline, fresh) == Wait::Done) return true;
+    if (Setup(deviceAddress_, deadline, fresh) == Wait::Done) {
+        ++reopenings_;
+        return true;
+    }
     problem_ = "The connection to the GP-IB adapter at " + Where() +
                " was lost, and connecting again failed: " + problem_;
     return false;

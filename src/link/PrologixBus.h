@@ -51,6 +51,7 @@ public:
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override;
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
+    unsigned Reopenings() const override { return reopenings_; }
 
     // Memory held for bytes received and not yet handed out: never more than kMaxHeldBytes,
     // whatever the adapter sends.
@@ -94,6 +95,7 @@ private:
     int deviceAddress_ = -1;    // the address of the open device
     int outstanding_ = 0;       // end marks still owed by the adapter
     int eot_ = 1;               // EOI with the last byte (the open's eot)
+    unsigned reopenings_ = 0;   // connections made again by a write after a loss
     std::string problem_;
 };
 

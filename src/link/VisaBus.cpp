@@ -257,7 +257,10 @@ bool VisaBus::Reopen() {
     int descriptor = -1;
     const OpenArgs a = openArgs_;
     OpenDevice(a.board, a.address, 0, a.timeoutCode, a.eot, 0, descriptor);
-    if (descriptor == kDescriptor) return true;
+    if (descriptor == kDescriptor) {
+        ++reopenings_;
+        return true;
+    }
     lost_ = true;
     problem_ = "The VISA session was lost (" + why + "), and opening it again failed: " + problem_;
     return false;

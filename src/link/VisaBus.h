@@ -79,6 +79,7 @@ public:
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override;
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
+    unsigned Reopenings() const override { return reopenings_; }
 
     static std::vector<std::string> DefaultLibraryNames();
     // The resource the last open used.
@@ -112,6 +113,7 @@ private:
     };
     OpenArgs openArgs_;
     bool lost_ = false;
+    unsigned reopenings_ = 0;
 
     std::string libraryPath_;
     std::string resource_;

@@ -52,11 +52,13 @@ TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWr
     EXPECT_EQ(Ask(bus, ud, "VER"), "");
     EXPECT_EQ(Ask(bus, ud, "VER"), "");
     EXPECT_NE(bus.LastProblem().find("connecting again failed"), std::string::npos) << bus.LastProblem();
+    EXPECT_EQ(bus.Reopenings(), 0u);
     // Back on the same port: the next write connects and sets the adapter up again (without
     // ++eot_enable and ++addr no reply could be read).
     serve(port);
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER") << bus.LastProblem();
     EXPECT_EQ(Ask(bus, ud, "VER").substr(0, 3), "VER");
+    EXPECT_EQ(bus.Reopenings(), 1u) << "the program is not told that the instrument may have restarted";
     // Gone again while the connection is idle: the next open connects afresh.
     server.reset();
     serve(port);
@@ -98,6 +100,7 @@ TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
         EXPECT_EQ(Ask(*bus, ud, "VER"), "");  // the reopen fails while it is away
         standIn.Attach(*simBus);
         EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
+        EXPECT_EQ(bus->Reopenings(), 1u);
         const std::string calls = standIn.Calls();
         EXPECT_EQ(calls.rfind(c.firstCall, 0), 0u) << calls;
         for (const std::string& call : c.reopenCalls) EXPECT_NE(calls.find(call), std::string::npos) << calls;

@@ -107,6 +107,7 @@ public:
         return status;
     }
     std::string Describe() const override { return "logging " + inner_->Describe(); }
+    unsigned Reopenings() const override { return reopenings; }
 
     // The commands written, without terminators.
     std::vector<std::string> Commands() const {
@@ -119,6 +120,7 @@ public:
     int blockCommands = 0;  // "BDT" commands written
     int shortBlock = 0;     // the "BDT" (counted from 1) whose reply is cut; 0: none
     int commandsWritten = 0;
+    unsigned reopenings = 0;  // as a route tells after it connected again
     std::function<void(int index, const std::string& command)> beforeCommand;
 
 private:

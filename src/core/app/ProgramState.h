@@ -63,6 +63,10 @@ struct ProgramState {
     // A download of the conditions stopped early: the instrument may not hold what the program
     // shows and a data file would describe. They are sent again, whole, before the next run.
     bool ConditionsUnsent = false;
+    // The route was opened again (see GpibBus::Reopenings) since the instrument was last given
+    // the date and time: it may have restarted. The count seen is kept in ReopeningsSeen.
+    bool DateUnsent = false;
+    unsigned ReopeningsSeen = 0;
 
     // Run flags: a run is active while any is set; only the flag of the trigger mode is ever set.
     std::int16_t ManualRunActive = kFalse;

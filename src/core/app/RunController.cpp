@@ -53,11 +53,44 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
     e.ui.SetPointer(saved);
 }
 
+// Gives the instrument again what it may lack before it records: the date, the time and the
+// conditions once the route has been opened again (the instrument behind it may have restarted),
+// the conditions after a download stopped early. A route opened again while they are sent (a
+// retry that connected again) has them sent once more. True when nothing is left unsent.
+bool ResendWhatMayBeLost(Engine& e) {
+    ProgramState& s = e.s;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (const unsigned reopenings = e.link.bus->Reopenings(); reopenings != s.ReopeningsSeen) {
+            s.ReopeningsSeen = reopenings;
+            s.DateUnsent = true;
+            s.ConditionsUnsent = true;
+        }
+        if (s.DateUnsent) {
+            e.link.commands->SendDateAndTime();
+            s.DateUnsent = e.Failed();
+        }
+        if (!s.DateUnsent && s.ConditionsUnsent) {
+            e.link.commands->DownloadConditions(kFullChangeMask);
+            s.ConditionsUnsent = e.Failed();
+        }
+        if (s.DateUnsent || s.ConditionsUnsent || e.link.bus->Reopenings() == s.ReopeningsSeen) break;
+    }
+    return !s.DateUnsent && !s.ConditionsUnsent;
+}
+
 // Sends the trigger command of the current mode and sets its run flag; false when it failed.
 bool Trigger(Engine& e) {
     const std::string cmd = TriggerCommand(e.s.Meas.TrgMode);
     if (cmd.empty()) return false;
+    const unsigned reopenings = e.link.bus->Reopenings();
     e.Send(cmd);
+    if (!e.Failed() && e.link.bus->Reopenings() != reopenings) {
+        // The trigger itself opened the route again (a retry that connected again): the
+        // instrument may have restarted and be recording without the conditions. It is halted,
+        // given everything and triggered anew.
+        e.Send("HLT");
+        if (!e.Failed() && ResendWhatMayBeLost(e)) e.Send(cmd);
+    }
     if (e.Failed()) return false;
     SetRunFlag(e.s, e.s.Meas.TrgMode, kTrue);
     return true;
@@ -167,13 +200,9 @@ void StartOrStop(Engine& e) {
     {
         // A start the instrument does not answer is said once, whichever command failed.
         FailureScope scope(*e.link.transport);
-        if (s.ConditionsUnsent) {
-            e.link.commands->DownloadConditions(kFullChangeMask);
-            s.ConditionsUnsent = e.Failed();
-        }
-        // Unsent again, the run does not start: its file would describe conditions the
-        // instrument lacks.
-        if (!s.ConditionsUnsent) {
+        // Unsent again, the run does not start: its file would describe a date or conditions
+        // the instrument lacks.
+        if (ResendWhatMayBeLost(e)) {
             if (IsHighSpeedClock(s.Meas.SmpClk))
                 HighSpeedStart(e);
             else

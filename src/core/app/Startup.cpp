@@ -144,6 +144,9 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
         ShowOpenFailure(e.ui, error, s.Status);
         return;
     }
+    // The set-up that follows gives the instrument everything.
+    s.ReopeningsSeen = e.link.bus->Reopenings();
+    s.DateUnsent = false;
     e.link.connection = std::make_unique<GpibConnection>(*e.link.bus, s.Gpib, e.ui, s.Status);
     e.link.transport = std::make_unique<CommandTransport>(*e.link.connection);
     e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,

@@ -59,6 +59,8 @@ public:
     // "SET1", then the PC's date and time. RunStatus 10 when the instrument refuses remote
     // sensing, 1 on a communication failure.
     void InitialiseInstrument();
+    // The PC's date, then (when the date went through) its time; RunStatus 1 on a failure.
+    void SendDateAndTime();
     // Fills the identity record and the channels' Installed flags.
     void IdentifyInstrument();
     // Sends the groups of the conditions that the 16-character change mask selects; stops at the
@@ -73,6 +75,7 @@ public:
 private:
     bool Send(const std::string& command);  // with retry; false on a communication failure
     void RefusedSetup(const std::string& reply);
+    void SendDateAndTime(const LocalDateTime& now);
     void AdvanceSplash();
 
     CommandTransport& t_;

@@ -61,6 +61,10 @@ public:
     virtual std::string LastProblem() const { return {}; }
     // A short name of the route, for logs ("sim", "prologix:127.0.0.1:1234" ...).
     virtual std::string Describe() const = 0;
+    // How often the route has been opened again after it was lost (an adapter power-cycled, an
+    // interface gone and back). The instrument behind it may have restarted meanwhile and lost
+    // the date, the time and the conditions the program gave it.
+    virtual unsigned Reopenings() const { return 0; }
 };
 
 }  // namespace kmr

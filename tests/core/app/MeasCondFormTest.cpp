@@ -181,6 +181,55 @@ TEST_F(MeasCondOkTest, ConditionsADownloadLeftUnsentAreSentAgainBeforeTheNextRun
     EXPECT_EQ(h.state.DataFileNumber, 1);
 }
 
+// A route opened again may have a restarted instrument behind it, with its own clock and
+// conditions: before the next run it is given the date, the time and every condition again, so
+// that its file is right. A reopening while they go out has them sent once more.
+TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEverythingFirst) {
+    h.clock.now = {2026, 12, 8, 18, 30, 5};
+    h.bus->reopenings = 1;
+    bool reopened = false;
+    h.bus->beforeCommand = [&](int, const std::string& command) {
+        if (command.rfind("LPF", 0) != 0 || reopened) return;
+        reopened = true;
+        h.bus->reopenings = 2;
+    };
+    std::size_t before = h.bus->Commands().size();
+    ASSERT_TRUE(h.RunToEnd());
+    auto sent = CommandsFrom(before);
+    const auto trigger = std::find(sent.begin(), sent.end(), "TRG");
+    ASSERT_NE(trigger, sent.end());
+    const std::vector<std::string> dateAndTime{"DTE26;12;08", "TME18;30;05"};
+    ASSERT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 2), dateAndTime);
+    const auto again = std::search(sent.begin() + 2, trigger, dateAndTime.begin(), dateAndTime.end());
+    ASSERT_NE(again, trigger) << "the reopening during the download was not followed";
+    EXPECT_NE(std::find(again, trigger, "MRY " + std::to_string(h.state.Meas.MemoryWords)), trigger)
+        << "the conditions were not all sent again";
+    EXPECT_EQ(h.state.DataFileNumber, 1);
+
+    // Nothing extra once the instrument has everything.
+    before = h.bus->Commands().size();
+    ASSERT_TRUE(h.RunToEnd());
+    sent = CommandsFrom(before);
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), "TRG");
+
+    // A trigger that opened the route again: halted, everything sent, triggered anew.
+    h.bus->beforeCommand = [&](int, const std::string& command) {
+        if (command == "TRG" && h.bus->reopenings == 2) h.bus->reopenings = 3;
+    };
+    before = h.bus->Commands().size();
+    ASSERT_TRUE(h.RunToEnd());
+    sent = CommandsFrom(before);
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
+              (std::vector<std::string>{"TRG", "HLT", "DTE26;12;08", "TME18;30;05"}));
+    const auto retrigger = std::find(sent.begin() + 1, sent.end(), "TRG");
+    EXPECT_NE(std::find(sent.begin(), retrigger, "MRY " + std::to_string(h.state.Meas.MemoryWords)), retrigger);
+    EXPECT_NE(retrigger, sent.end());
+    EXPECT_EQ(h.state.DataFileNumber, 3);
+    EXPECT_TRUE(h.ui.shown.empty());
+}
+
 TEST_F(MeasCondOkTest, NoChangeJustClosesANoAnswerOrARefusalAppliesNothing) {
     MeasCondForm f = Open();
     const MeasConditions live = h.state.Meas;
