@@ -144,7 +144,9 @@ std::int64_t SizeInKB(std::uint64_t bytes);
 // The CSV name of a data file in a batch: the name without its last four characters + ".csv".
 std::string CsvNameForDataFile(const std::string& dataFileName);
 // The name box after checking: one file "name.csv" (its last ".kmr" replaced, case ignored; empty
-// when it does not end in ".kmr"); otherwise "*.csv" and the box is disabled.
+// when it does not end in ".kmr"; each character a typed name may not hold, such as a blank,
+// made "_", so that the name proposed is one the conversion takes); otherwise "*.csv" and the box
+// is disabled.
 struct CsvNameBox {
     std::string text;
     bool enabled = false;

@@ -238,6 +238,10 @@ TEST(ConversionRules, SizesNamesAndTheNameBox) {
     EXPECT_EQ(CsvNameBoxForChecked({"20021005.KMR"}).text, "20021005.csv");
     EXPECT_TRUE(CsvNameBoxForChecked({"20021005.KMR"}).enabled);
     EXPECT_EQ(CsvNameBoxForChecked({"notes.txt"}).text, "");
+    // A data file's name may hold what a typed name may not: the name proposed is one that is taken.
+    const std::string proposed = CsvNameBoxForChecked({"my test[2]; 5:30.kmr"}).text;
+    EXPECT_EQ(proposed, "my_test_2___5_30.csv");
+    EXPECT_EQ(AcceptCsvName(proposed), proposed);
     EXPECT_EQ(AcceptCsvName("run1.CSV"), "run1.CSV");
 }
 
