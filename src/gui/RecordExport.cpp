@@ -217,15 +217,22 @@ void RecordActions::ExportRange() {
     } while (!ExportChannelsChosen(e_, channels));
     const ExportFormat format = dlg.Format();
     const bool hdf5 = format == ExportFormat::Hdf5;
-    confirmOverwrite_ = false;
-    const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter),
-                                        Q(SuggestedExportName(offer->source, format)), nullptr);
-    confirmOverwrite_ = true;
-    if (path.isEmpty()) return;
-    const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
-    SystemDrivePort drive;
-    ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(), format, channels,
-                     ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive);
+    QString suggested = Q(SuggestedExportName(offer->source, format));
+    // A name refused (one that is taken) asks for another, the window's choices kept.
+    for (;;) {
+        confirmOverwrite_ = false;
+        const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter),
+                                            suggested, nullptr);
+        confirmOverwrite_ = true;
+        if (path.isEmpty()) return;
+        const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
+        SystemDrivePort drive;
+        if (!ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(), format, channels,
+                              ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive)
+                 .chooseAgain)
+            return;
+        suggested = info.absoluteFilePath();
+    }
 }
 
 }  // namespace kmr::gui

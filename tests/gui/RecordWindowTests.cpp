@@ -183,9 +183,12 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     const QString out = home_->path() + "/out";
     QDir().mkpath(out + "/shell");
     QString answer, answerFilter;
+    QStringList answersFirst;  // given before `answer`
+    int asked = 0;
     records->chooseSaveFile = [&](const QString&, const QString& filters, const QString&, QString* filter) {
         if (filter != nullptr) *filter = filters.split(";;").value(answerFilter == "pdf" ? 1 : 0);
-        return answer;
+        ++asked;
+        return answersFirst.isEmpty() ? answer : answersFirst.takeFirst();
     };
 
     // A name without the extension takes the kind chosen in the save window.
@@ -222,10 +225,22 @@ void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
     auto* area = p.Main().findChild<kmr::ChartsWidget*>();
     area->PlaceCursorAt(0, 64.9, false);
     area->PlaceCursorAt(0, 65.1, true);
+    // A name that is taken is refused, and the save window asks again, the window's choices kept.
+    QFile taken(out + "/taken.csv");
+    QVERIFY(taken.open(QIODevice::WriteOnly) && taken.write("x") == 1);
+    taken.close();
+    answersFirst = {taken.fileName()};
     answer = out + "/cut.csv";
+    asked = 0;
     QTimer answerDialog;
     AnswerExportRange(answerDialog, "chkChannel2", 0);
-    QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
+    {
+        BoxAnswerer boxes;
+        QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
+        QCOMPARE(boxes.seen.size(), std::size_t(1));
+    }
+    QCOMPARE(asked, 2);
+    QCOMPARE(FileBytes(taken.fileName()), QByteArray("x"));
     const QByteArray csv = FileBytes(answer);
     QVERIFY(!csv.isEmpty());
 

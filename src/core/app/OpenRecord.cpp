@@ -316,9 +316,9 @@ std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChos
     return {};
 }
 
-std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
-                                          ExportFormat format, const std::vector<int>& channels,
-                                          SampleRange samples, DrivePort& drive) {
+RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
+                             ExportFormat format, const std::vector<int>& channels, SampleRange samples,
+                             DrivePort& drive) {
     const std::string source = ShownRecordFile(e.s);
     if (source.empty()) {
         e.ui.ShowMessage(e.ui.Text(txt::RangeNeedsDataFile), e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
@@ -341,8 +341,9 @@ std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, 
     RunStatus status = RunStatus::Ok;
     const ConversionOutcome outcome =
         ConvertItems({ConversionItem{source, dir, name, 1.0}}, true, ports, status, options);
+    if (!outcome.started) return {{}, true};
     if (!outcome.AllConverted() || outcome.csvFiles.empty()) return {};
-    return outcome.csvFiles[0];
+    return {outcome.csvFiles[0], false};
 }
 
 ConditionsPanelPlace PlaceConditionsPanel(int wanted, int frameLeft, int frameWidth, int width, bool maximised,

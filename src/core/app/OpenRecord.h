@@ -113,9 +113,15 @@ std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChos
 
 // Writes the chosen channels and samples of the shown record's file to `folder` + `name` (CSV parts
 // above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a
-// file. Returns the files written (empty when nothing was).
-std::vector<std::string> ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
-                                          ExportFormat format, const std::vector<int>& channels,
-                                          SampleRange samples, DrivePort& drive);
+// file. Returns the files written (none when nothing was) and whether another name or folder is to
+// be asked for: the name was refused (taken or improper) or the folder cannot take the files, so
+// nothing was begun; the export window's choices still hold.
+struct RangeExport {
+    std::vector<std::string> files;
+    bool chooseAgain = false;
+};
+RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
+                             ExportFormat format, const std::vector<int>& channels, SampleRange samples,
+                             DrivePort& drive);
 
 }  // namespace kmr

@@ -329,7 +329,7 @@ TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
     EXPECT_EQ(WithExportExtension(out + "cut", ExportFormat::Csv), out + "cut.csv");
     const SampleRange range = ChosenSamples(h.state, *offer, true);
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
-    ASSERT_EQ(written, (std::vector<std::string>{out + "cut.csv"}));
+    ASSERT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
 
     ConversionOptions options;
     options.subset.channels = {2, 7};
@@ -342,7 +342,9 @@ TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
     EXPECT_EQ(ReadAll(out + "cut.csv"), ReadAll(out + "cli/cut.csv"));
     // Never over an existing file.
     h.ui.shown.clear();
-    EXPECT_TRUE(ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {2}, range, drive).empty());
+    const RangeExport refused = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {2}, range, drive);
+    EXPECT_TRUE(refused.files.empty());
+    EXPECT_TRUE(refused.chooseAgain) << "the window's choices are lost with the name refused";
     EXPECT_NE(h.ui.Texts().at(0).find("Overlap"), std::string::npos);
 
     // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
