@@ -52,11 +52,11 @@ void TransactionSplashDlg::Show(const std::string& label1, const std::string& la
     cancel_->setEnabled(true);
     // Kept over the window it works for (the conversion window, not only the main window behind
     // it), without being owned by it.
-    QWidget* front = WindowInFront(nullptr);
+    QWidget* front = WindowInFront(parentWidget());
+    if (front != nullptr && front->windowHandle() == nullptr) front = parentWidget();
     winId();
-    if (QWindow* handle = windowHandle())
-        handle->setTransientParent(front != nullptr && front->windowHandle() != nullptr ? front->windowHandle()
-                                                                                           : parentWidget()->windowHandle());
+    if (QWindow* handle = windowHandle(); handle != nullptr && front != nullptr)
+        handle->setTransientParent(front->windowHandle());
     show();
     raise();
     QApplication::processEvents();

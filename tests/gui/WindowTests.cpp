@@ -253,6 +253,12 @@ void OwnControlsTest::aProgressWindowStaysOverTheWindowItWorksFor() {
     progress.Show("Converting file...", "Wait a minute.");
     QCOMPARE(progress.windowHandle()->transientParent(), main.windowHandle());
     progress.Close();
+    // Without an owner and with no window in front, it shows on its own.
+    main.hide();
+    gui::TransactionSplashDlg alone;
+    alone.Show("Converting file...", "Wait a minute.");
+    QVERIFY(alone.isVisible());
+    alone.Close();
 }
 
 // --- One program per user ------------------------------------------------------------------------
