@@ -61,6 +61,16 @@ void MonitorTimerTick(Engine& e) {
             StopMonitoring(e);
             return;
         }
+        // The route was opened again, by this reading or since the last: the instrument behind
+        // it may have restarted. It is given everything again, and this reading is not shown.
+        if (RouteReopened(e)) {
+            if (!ResendWhatMayBeLost(e)) {
+                StopMonitoring(e);
+                return;
+            }
+            if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+            return;
+        }
     }
     MoniData data{};
     if (!ParseMonitorReply(reply, s.Meas, data)) {

@@ -53,31 +53,6 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
     e.ui.SetPointer(saved);
 }
 
-// Gives the instrument again what it may lack before it records: the date, the time and the
-// conditions once the route has been opened again (the instrument behind it may have restarted),
-// the conditions after a download stopped early. A route opened again while they are sent (a
-// retry that connected again) has them sent once more. True when nothing is left unsent.
-bool ResendWhatMayBeLost(Engine& e) {
-    ProgramState& s = e.s;
-    for (int pass = 0; pass < 2; ++pass) {
-        if (const unsigned reopenings = e.link.bus->Reopenings(); reopenings != s.ReopeningsSeen) {
-            s.ReopeningsSeen = reopenings;
-            s.DateUnsent = true;
-            s.ConditionsUnsent = true;
-        }
-        if (s.DateUnsent) {
-            e.link.commands->SendDateAndTime();
-            s.DateUnsent = e.Failed();
-        }
-        if (!s.DateUnsent && s.ConditionsUnsent) {
-            e.link.commands->DownloadConditions(kFullChangeMask);
-            s.ConditionsUnsent = e.Failed();
-        }
-        if (s.DateUnsent || s.ConditionsUnsent || e.link.bus->Reopenings() == s.ReopeningsSeen) break;
-    }
-    return !s.DateUnsent && !s.ConditionsUnsent;
-}
-
 // Sends the trigger command of the current mode and sets its run flag; false when it failed.
 bool Trigger(Engine& e) {
     const std::string cmd = TriggerCommand(e.s.Meas.TrgMode);
@@ -181,6 +156,29 @@ void Stop(Engine& e) {
 }
 
 }  // namespace
+
+bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
+
+bool ResendWhatMayBeLost(Engine& e) {
+    ProgramState& s = e.s;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (RouteReopened(e)) {
+            s.ReopeningsSeen = e.link.bus->Reopenings();
+            s.DateUnsent = true;
+            s.ConditionsUnsent = true;
+        }
+        if (s.DateUnsent) {
+            e.link.commands->SendDateAndTime();
+            s.DateUnsent = e.Failed();
+        }
+        if (!s.DateUnsent && s.ConditionsUnsent) {
+            e.link.commands->DownloadConditions(kFullChangeMask);
+            s.ConditionsUnsent = e.Failed();
+        }
+        if (s.DateUnsent || s.ConditionsUnsent || !RouteReopened(e)) break;
+    }
+    return !s.DateUnsent && !s.ConditionsUnsent;
+}
 
 void StartOrStop(Engine& e) {
     ProgramState& s = e.s;

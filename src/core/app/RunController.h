@@ -13,6 +13,15 @@ namespace kmr {
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
 
+// Gives the instrument again what it may lack: the date, the time and the conditions once the
+// route has been opened again (the instrument behind it may have restarted; see
+// GpibBus::Reopenings), the conditions after a download stopped early. A route opened again while
+// they are sent (a retry that connected again) has them sent once more. True when nothing is left
+// unsent; a failure is reported by the transport as any other.
+bool ResendWhatMayBeLost(Engine& e);
+// Whether the route has been opened again since the instrument was last given everything.
+bool RouteReopened(const Engine& e);
+
 // The Start/Stop button and the menu item "Start".
 void StartOrStop(Engine& e);
 // One tick of the 50 ms end-of-conversion timer.

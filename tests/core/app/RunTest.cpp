@@ -462,5 +462,36 @@ TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
                                   "The instrument did not answer MDT as expected: the live values have stopped."});
 }
 
+// A reading that opened the route again came from an instrument that may have restarted: it is
+// given the date, the time and the conditions, the reading is not shown, monitoring goes on, and
+// the next Start has nothing more to send.
+TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndGoesOn) {
+    ASSERT_TRUE(h.Measure({2, 5}, 1000));
+    h.clock.now = {2026, 3, 9, 7, 5, 0};
+    ToggleMonitor(h.engine);
+    h.bus->beforeCommand = [this](int, const std::string& command) {
+        if (command == "MDT" && h.bus->reopenings == 0) h.bus->reopenings = 1;
+    };
+    const auto pointsBefore = h.engine.chart.MonitorPointCount();
+    MonitorTimerTick(h.engine);
+    auto sent = h.bus->Commands();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
+              (std::vector<std::string>{"MDT", "DTE26;03;09", "TME07;05;00"}));
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "MRY 1000"), sent.end());
+    EXPECT_EQ(h.engine.chart.MonitorPointCount(), pointsBefore);
+    EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.state.MonitoringOn, kTrue);
+    EXPECT_TRUE(h.main.moniTimer);
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.engine.chart.MonitorPointCount(), pointsBefore + 1);
+
+    h.bus->log.clear();
+    StartOrStop(h.engine);
+    sent = h.bus->Commands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), "TRG");
+}
+
 }  // namespace
 }  // namespace kmr
