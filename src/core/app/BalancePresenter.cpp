@@ -1,6 +1,7 @@
 #include "core/app/BalancePresenter.h"
 
 #include "core/app/Monitor.h"
+#include "core/app/RunController.h"
 
 namespace kmr {
 
@@ -11,7 +12,19 @@ void BalancePresenter::Opened() {
 
 void BalancePresenter::Tick() {
     view_.SetTimer(false);
-    if (!table_.Tick()) {
+    const bool read = table_.Tick();
+    // As for the monitor: an instrument behind a route opened again is given everything again
+    // before its values are shown or it is balanced.
+    if ((read || !e_.Failed()) && RouteReopened(e_)) {
+        if (!ResendWhatMayBeLost(e_)) {
+            StopMonitoring(e_);
+            view_.Unload();
+            return;
+        }
+        view_.SetTimer(true);
+        return;
+    }
+    if (!read) {
         StopMonitoring(e_);
         view_.Unload();
         if (!e_.Failed()) ReportUnreadableMonitorReply(e_);

@@ -53,6 +53,29 @@ TEST(BalanceTick, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
     }
 }
 
+// A reading over a route opened again: the instrument is given everything, the values are not
+// shown, and the window goes on.
+TEST(BalanceTick, ARouteOpenedAgainHasTheInstrumentGivenEverythingFirst) {
+    testing::EngineHarness h;
+    ASSERT_EQ(h.Start("sim:time=instant"), StartupOutcome::Online);
+    LoggedBalanceView view(h.bus->log);
+    BalancePresenter balance(h.engine, view);
+    h.bus->reopenings = 1;
+    h.bus->log.clear();
+    balance.Tick();
+    const auto log = CallsAndCommands(h.bus->log);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[1], "MDT");
+    EXPECT_EQ(log[2].rfind("DTE", 0), 0u);
+    EXPECT_NE(std::find(log.begin(), log.end(), "MRY " + std::to_string(h.state.Meas.MemoryWords)), log.end());
+    EXPECT_EQ(log.back(), "timer on");
+    EXPECT_EQ(std::find(log.begin(), log.end(), "show"), log.end());
+    EXPECT_TRUE(h.ui.shown.empty());
+    h.bus->log.clear();
+    balance.Tick();
+    EXPECT_EQ(CallsAndCommands(h.bus->log), (std::vector<std::string>{"timer off", "MDT", "show", "timer on"}));
+}
+
 using BalancePresenterTest = testing::InstrumentToolsTest;
 
 TEST_F(BalancePresenterTest, BalanceHoldsTheTickAndTheInputWhileItsCommandsRun) {
