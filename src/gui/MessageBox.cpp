@@ -206,6 +206,10 @@ void MessageBox::keyPressEvent(QKeyEvent* event) {
 MsgAnswer MessageBox::Ask() {
     QPointer<QWidget> owner = owner_;
     const bool ownerWasEnabled = owner && owner->isEnabled();
+    // Disabling the owner takes the keyboard from the box that had it; it is given back after,
+    // so that the user goes on where they were (and the Return that entered a value which this
+    // box refuses is not taken by the form as a press of its default button).
+    const QPointer<QWidget> focused = owner ? owner->focusWidget() : nullptr;
     if (owner) owner->setEnabled(false);
     setEnabled(true);
     if (autoClose_.interval() > 0) autoClose_.start();
@@ -215,6 +219,8 @@ MsgAnswer MessageBox::Ask() {
     exec();
     autoClose_.stop();
     if (owner && ownerWasEnabled) owner->setEnabled(true);
+    if (focused && focused->isEnabled() && focused->isVisible() && owner && owner->focusWidget() == nullptr)
+        focused->setFocus(Qt::OtherFocusReason);
     return answer_;
 }
 

@@ -143,6 +143,11 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
              qPrintable(boxes.seen[0].text));
     QCOMPARE(boxes.seen[0].owner, dlg->objectName());  // the keyboard comes back to the form
     QCOMPARE(name->text(), before);
+    // To the name box, and the Return that entered the name does not press OK after the box.
+    QCOMPARE(dlg->focusWidget(), name);
+    QTest::qWait(50);
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(main.findChild<SetPathAndFileDlg*>(), dlg);
 
     // A name picked from the list is taken.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
