@@ -97,7 +97,8 @@ void Reopen(Engine& e, int timeoutCode) {
     e.link.connection->OpenGpibDevice(timeoutCode);
 }
 
-void HighSpeedStart(Engine& e) {
+// True when the instrument recorded (the transfer that follows may still have failed).
+bool HighSpeedStart(Engine& e) {
     ProgramState& s = e.s;
     e.ui.SetPointer(Pointer::Hourglass);
     SetRunButtons(e, false);
@@ -120,7 +121,7 @@ void HighSpeedStart(Engine& e) {
         SetRunButtons(e, true);
         UpdateRunCaptions(e);
         e.ui.SetPointer(Pointer::Default);
-        return;
+        return false;
     }
     Reopen(e, kT10s);
     s.DataPresent = kFalse;
@@ -131,6 +132,7 @@ void HighSpeedStart(Engine& e) {
     EndOfConversion(e);
     RestoreRestTimePanel(e);
     e.ui.SetPointer(Pointer::Default);
+    return true;
 }
 
 void Stop(Engine& e) {
@@ -200,13 +202,18 @@ void StartOrStop(Engine& e) {
         FailureScope scope(*e.link.transport);
         // Unsent again, the run does not start: its file would describe a date or conditions
         // the instrument lacks.
+        bool started = false;
         if (ResendWhatMayBeLost(e)) {
-            if (IsHighSpeedClock(s.Meas.SmpClk))
-                HighSpeedStart(e);
-            else
+            if (IsHighSpeedClock(s.Meas.SmpClk)) {
+                started = HighSpeedStart(e);
+            } else {
                 NormalStart(e);
+                started = s.RunActive();
+            }
         }
-        if (scope.Failed() && !s.RunActive()) ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
+        // A high-speed recording is transferred before this returns: a transfer that failed has
+        // said so itself, and the measurement was made.
+        if (scope.Failed() && !started) ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
     }
     // A start that failed leaves monitoring as it was: its timer runs again.
     if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);

@@ -400,6 +400,16 @@ TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
 }
 
+// The recording was made; its transfer fails: the transfer's one message, not a start's.
+TEST_F(RunTest, AHighSpeedRecordingWhoseTransferFailsSaysSoOnce) {
+    ASSERT_TRUE(h.Measure({1, 2}, 2000, 0.1f, 0, "sim:time=instant,pattern=ramp,fault=BDT*:noreply:1"));
+    h.state.Gpib.Attempts = 1;
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    ASSERT_EQ(h.ui.Texts().size(), 1u);
+    EXPECT_NE(h.ui.Texts()[0].find("the transfer has ended"), std::string::npos) << h.ui.Texts()[0];
+}
+
 TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
     ASSERT_TRUE(h.Measure({1}, 2000, 0.1f, 0, "sim:time=instant,pattern=ramp,fault=TRG:noreply"));
     StartOrStop(h.engine);
