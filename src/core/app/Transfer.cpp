@@ -299,9 +299,13 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
     // Kept from here on, whatever stops the transfer while the channel is drawn.
     if (whole && target.LastChannelKept()) f.complete.push_back(ch);
     if (Cancelled(e)) return false;
-    if (!e.chart.LoadRecordSeries(ch, s.Samples, n, s.Meas, s.Graph, s.progress, e.progressView,
-                                  s.Status) ||
-        Cancelled(e))
+    // Only what was read is drawn: the words of a failed block are not the instrument's, and a
+    // channel of which nothing arrived shows no values, as one not measured.
+    if (!whole && words == 0)
+        e.chart.ClearChannelGraph(ch, n, s.Meas.SmpClk, s.Graph);
+    else if (!e.chart.LoadRecordSeries(ch, s.Samples, whole ? n : words, s.Meas, s.Graph, s.progress,
+                                       e.progressView, s.Status) ||
+             Cancelled(e))
         return false;
     if (ordinal == 0) e.chart.ComputeDisplayRange(s.Graph, n, s.Meas.SmpClk);
     if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown()) e.chart.ShowRecordWindow(ch - 1);

@@ -408,6 +408,10 @@ TEST_F(RunTest, AHighSpeedRecordingWhoseTransferFailsSaysSoOnce) {
     EXPECT_FALSE(h.state.RunActive());
     ASSERT_EQ(h.ui.Texts().size(), 1u);
     EXPECT_NE(h.ui.Texts()[0].find("the transfer has ended"), std::string::npos) << h.ui.Texts()[0];
+    // Channel 1, of which no word arrived, is not drawn as zeros; channel 2 is as read.
+    EXPECT_EQ(h.engine.chart.Labels(0).Max, kNoValueText);
+    EXPECT_EQ(h.engine.chart.Labels(0).Range, kNoValueText);
+    EXPECT_NE(h.engine.chart.Labels(1).Max, kNoValueText);
 }
 
 TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
