@@ -288,6 +288,8 @@ void EndOfConversion(Engine& e) {
     // Where the file went, and how much of the memory a stop before its end kept.
     if (s.LastDataFile.empty())
         e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));
+    else if (!s.LastTransferComplete)
+        e.main.SetStatusText(TextWith(e.ui.language, txt::IncompleteDataFileStatus, {s.LastDataFile}));
     else if (n < s.Meas.MemoryWords)
         e.main.SetStatusText(TextWith(e.ui.language, txt::StoppedEarly,
                                       {std::to_string(n), std::to_string(s.Meas.MemoryWords), s.LastDataFile}));

@@ -340,6 +340,7 @@ inline constexpr int CursorMin = 2705;
 inline constexpr int CursorMax = 2706;
 inline constexpr int CursorMean = 2707;
 inline constexpr int HighSpeedRecording = 2708;
+inline constexpr int IncompleteDataFileStatus = 2709;
 
 // Stored records: opening, their conditions, exports of charts and ranges
 inline constexpr int OpeningDataFile = 2801;

@@ -428,6 +428,7 @@ constexpr TextRow kRows[] = {
     {2706, "Max.", "最大"},
     {2707, "Mean", "平均"},
     {2708, "Measuring in high-speed mode: the instrument is recording.", "高速モードで測定中です: 計測器が記録しています。"},
+    {2709, "Incomplete data file: %1", "不完全なデータファイル: %1"},
 
     // Stored records: opening, the conditions beside the charts, the exports of charts and ranges.
     {2801, "Opening data file...", "データファイルを開いています..."},
@@ -482,7 +483,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 353, "the text table holds 353 identifiers");
+static_assert(kRowCount == 354, "the text table holds 354 identifiers");
 
 }  // namespace
 

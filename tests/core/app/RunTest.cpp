@@ -261,8 +261,9 @@ TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
 }
 
 // A block that does not arrive whole (channel 2's read times out, channel 5's comes short) is
-// reported, leaves zeros in the graph, never the words of the channel read before, and the file
-// never passes for complete: it holds the channels read whole before it and nothing after.
+// reported, leaves nothing in the graph (neither zeros nor the words of the channel read before),
+// and the file never passes for complete: it holds the channels read whole before it and nothing
+// after.
 class BlockFailure : public RunTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
@@ -284,8 +285,7 @@ TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
         ASSERT_EQ(bytes.size(), 1100u + 2000u);  // channel 2 whole, channel 5 not
         EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
     }
-    const auto& y = h.engine.chart.SeriesY(failing == 0 ? 1 : 4, 2);
-    EXPECT_EQ(std::count(y.begin(), y.end(), 0.0), 1000);
+    EXPECT_TRUE(h.engine.chart.SeriesY(failing == 0 ? 1 : 4, 2).empty());
     EXPECT_EQ(h.state.DataFileNumber, 1);
 }
 
@@ -408,10 +408,11 @@ TEST_F(RunTest, AHighSpeedRecordingWhoseTransferFailsSaysSoOnce) {
     EXPECT_FALSE(h.state.RunActive());
     ASSERT_EQ(h.ui.Texts().size(), 1u);
     EXPECT_NE(h.ui.Texts()[0].find("the transfer has ended"), std::string::npos) << h.ui.Texts()[0];
-    // Channel 1, of which no word arrived, is not drawn as zeros; channel 2 is as read.
+    // Channel 1, of which no word arrived, shows no values rather than those of zeros.
     EXPECT_EQ(h.engine.chart.Labels(0).Max, kNoValueText);
-    EXPECT_EQ(h.engine.chart.Labels(0).Range, kNoValueText);
     EXPECT_NE(h.engine.chart.Labels(1).Max, kNoValueText);
+    // The status strip does not call the file kept a data file like any other.
+    EXPECT_EQ(h.main.status, "Incomplete data file: " + h.state.LastDataFile);
 }
 
 TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
