@@ -410,7 +410,13 @@ std::string Transfer(Engine& e, bool csv) {
     // Failures of the instrument are said once, at the end, with what was kept.
     FailureScope scope(*e.link.transport);
     if (!TakeTriggerTime(e)) {
-        ReportIncompleteTransfer(e, {}, false, scope.Command(), {}, false, csv);
+        // An instrument with no trigger time was never triggered: a run stopped while it waited,
+        // with pre-trigger samples only, is no instrument failure.
+        if (!scope.Failed() && e.s.WordsConverted < e.s.Meas.MemoryWords)
+            e.ui.ShowMessage(e.ui.Text(txt::StoppedBeforeTrigger), kProgramTitle, MsgIcon::Information,
+                             MsgButtons::Ok);
+        else
+            ReportIncompleteTransfer(e, {}, false, scope.Failed() ? scope.Command() : "TTM0", {}, false, csv);
         return {};
     }
     std::string folder = e.s.Global.DataFolder;

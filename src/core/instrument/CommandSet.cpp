@@ -224,9 +224,14 @@ void CommandSet::DownloadConditions(const std::string& mask) {
 
 std::string CommandSet::ReadTriggerTime() {
     const std::string reply = t_.SendCommand("TTM0", 0);
+    // The instrument was never triggered: the caller says what that means for the record.
+    if (reply.rfind("ERR", 0) == 0) {
+        t_.Connection().Status() = RunStatus::CommFailed;
+        return {};
+    }
     // No reply at all is no trigger time either, rather than a time of "20". Without it the
     // record cannot be named and is not transferred: that is said, never passed over in silence.
-    if (reply.empty() || reply.rfind("ERR", 0) == 0) {
+    if (reply.empty()) {
         t_.Connection().Status() = RunStatus::CommFailed;
         t_.Failure("TTM0", kErrorReceivingData, false);
         return {};

@@ -67,7 +67,8 @@ public:
     // first communication failure.
     void DownloadConditions(const std::string& changeMask);
     // "TTM0": "20" and the reply from its second character; empty with RunStatus 1 when the
-    // instrument has no trigger time (or does not answer).
+    // instrument has no trigger time (an "ERR" answer, left to the caller to explain) or does not
+    // answer (a communication failure like any other).
     std::string ReadTriggerTime();
 
     void SetSplashAdvance(std::function<void()> advance) { advanceSplash_ = std::move(advance); }
