@@ -304,4 +304,28 @@ void LayoutTest::tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged() {
         QVERIFY2(c.rfind("CLK", 0) != 0 && c.rfind("MRY", 0) != 0 && c.rfind("CAL", 0) != 0, c.c_str());
 }
 
+// A path too long for the strip is shortened in its middle; the count kept and the file's name
+// stay, in English and in Japanese, where the path sits inside the sentence. A strip too narrow
+// for that keeps the count and the file's name.
+void LayoutTest::theStatusStripShortensAPathBeforeWhatIsSaidAroundIt() {
+    const QString path = "/home/engineer/Documents/KMR-5300/Data/bridge tests/2026 winter/beam_4.csv";
+    const QFontMetrics fm(QApplication::font());
+    for (Language lang : {Language::English, Language::Japanese}) {
+        const QString text = QString::fromStdString(
+            TextWith(lang, txt::StoppedEarly, {"400", "1000", path.toStdString()}));
+        const int width = fm.horizontalAdvance(text) - fm.horizontalAdvance(path) / 2;
+        const QString shown = gui::FittedStatusText(text, fm, width);
+        QVERIFY2(fm.horizontalAdvance(shown) <= width, qPrintable(shown));
+        const qsizetype at = text.indexOf(path);
+        QVERIFY2(shown.startsWith(text.left(at) + "/home/"), qPrintable(shown));
+        QVERIFY2(shown.endsWith("beam_4.csv" + text.mid(at + path.size())), qPrintable(shown));
+        const QString narrow =
+            gui::FittedStatusText(text, fm, fm.horizontalAdvance(text.left(at) + "\u2026/beam_4.csv"));
+        QVERIFY2(narrow.contains(lang == Language::English ? "400 of 1000" : "400/1000"), qPrintable(narrow));
+        if (lang == Language::English) QCOMPARE(narrow, text.left(at) + "\u2026/beam_4.csv");
+    }
+    const QString text = "Data file: " + path;
+    QCOMPARE(gui::FittedStatusText(text, fm, 10000), text);
+}
+
 }  // namespace kmr::guitest

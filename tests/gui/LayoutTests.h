@@ -13,6 +13,7 @@ private slots:
     void escapeInThePickerAndEnterInTheGraphForm();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
     void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
+    void theStatusStripShortensAPathBeforeWhatIsSaidAroundIt();
 };
 
 }  // namespace kmr::guitest
