@@ -57,6 +57,14 @@ void CheckCharts(ChartsWidget& area, const QString& what) {
         QVERIFY2(scrolls || area.Row(place.index)->height() >= places.minimumRowHeight, qPrintable(where));
         QVERIFY2(area.Row(place.index)->height() >= places.minimumRowHeight || viewport < places.minimumRowHeight,
                  qPrintable(where + " is below the minimum height"));
+        // The value numbers never run into each other, however low the row.
+        QCPAxis* y = area.Plot(place.index)->yAxis;
+        const QVector<double> yTicks = y->tickVector();
+        const int line = QFontMetrics(y->tickLabelFont()).height();
+        for (qsizetype k = 1; k < yTicks.size(); ++k)
+            if (y->range().contains(yTicks[k]) && y->range().contains(yTicks[k - 1]))
+                QVERIFY2(std::abs(y->coordToPixel(yTicks[k]) - y->coordToPixel(yTicks[k - 1])) >= line,
+                         qPrintable(where + ": value numbers run into each other"));
         if (!place.bottom) continue;
         QCustomPlot* plot = area.Plot(place.index);
         const QFontMetrics fm(plot->xAxis->tickLabelFont());

@@ -119,6 +119,7 @@ ChartAreaPlaces LayOutChartArea(const std::bitset<kCharts>& shown, int width, in
         // A Y number every line and a half of them at least.
         const int plot = r.height - r.insets.Top - r.insets.Bottom;
         r.yTicks = std::clamp(2 * plot / (3 * std::max(1, t.axisLineHeight)), 1, 8);
+        if (r.yTicks < 2) r.yLeastStep = std::min(1.0, 1.2 * std::max(1, t.axisLineHeight) / std::max(1, plot));
         // A time number every two of them wide at least.
         const int plotWidth = out.contentWidth - r.panelWidth - r.insets.Left - r.insetRight;
         r.xTicks = std::clamp(plotWidth / (2 * std::max(1, t.xLabelWidth)), 1, 10);

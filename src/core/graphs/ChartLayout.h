@@ -65,6 +65,9 @@ struct ChartRowPlace {
     PlotInsets insets;
     int insetRight = 8;
     int yTicks = 5;  // steps the Y axis can number without its numbers running into each other
+    // Fewer than two such steps (a low row): the smallest Y step, as a share of the axis's range,
+    // whose numbers still keep clear of each other, so that two can show; 0 otherwise.
+    double yLeastStep = 0.0;
     int xTicks = 5;  // the same for the time axis
     PanelCells cells;
 };

@@ -2,13 +2,51 @@
 
 namespace kmr {
 
-void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int ticks) {
+namespace {
+
+// The ticks of an automatic axis: as many as asked for; on an axis too short for two of those,
+// the smallest round step not below the least one, on its multiples or halfway between them,
+// whichever puts more numbers on the axis: a low chart shows two numbers clear of each other
+// where the count asked for would show one.
+class AutomaticTicker : public QCPAxisTicker {
+public:
+    double leastStep = 0.0;  // a share of the range; 0: none
+
+protected:
+    double getTickStep(const QCPRange& range) override {
+        if (leastStep <= 0.0) return QCPAxisTicker::getTickStep(range);
+        double magnitude = 1.0;
+        const double mantissa = getMantissa(range.size() * leastStep, &magnitude);
+        for (const double m : {1.0, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0})
+            if (m >= mantissa) return m * magnitude;
+        return 10.0 * magnitude;
+    }
+    QVector<double> createTickVector(double tickStep, const QCPRange& range) override {
+        const QVector<double> onMultiples = QCPAxisTicker::createTickVector(tickStep, range);
+        if (leastStep <= 0.0) return onMultiples;
+        setTickOrigin(tickStep / 2.0);
+        const QVector<double> between = QCPAxisTicker::createTickVector(tickStep, range);
+        setTickOrigin(0.0);
+        const auto inside = [&range](const QVector<double>& ticks) {
+            return std::count_if(ticks.begin(), ticks.end(), [&range](double t) { return range.contains(t); });
+        };
+        return inside(between) > inside(onMultiples) ? between : onMultiples;
+    }
+};
+
+}  // namespace
+
+void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int ticks, double leastStep) {
     axis->setRange(range.lo, range.hi);
     if (a.automatic) {
-        if (!axis->ticker().dynamicCast<QCPAxisTickerFixed>().isNull() || axis->ticker().isNull())
-            axis->setTicker(QSharedPointer<QCPAxisTicker>(new QCPAxisTicker));
-        axis->ticker()->setTickCount(ticks);
-        axis->ticker()->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
+        auto automatic = axis->ticker().dynamicCast<AutomaticTicker>();
+        if (automatic.isNull()) {
+            automatic = QSharedPointer<AutomaticTicker>(new AutomaticTicker);
+            axis->setTicker(automatic);
+        }
+        automatic->leastStep = leastStep;
+        automatic->setTickCount(ticks);
+        automatic->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
         axis->setNumberFormat(QStringLiteral("gb"));
         axis->setNumberPrecision(6);
     } else {

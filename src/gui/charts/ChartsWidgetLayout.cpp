@@ -82,12 +82,13 @@ void ChartsWidget::Relayout() {
         r.plot->axisRect()->setMargins(QMargins(g.insets.Left, g.insets.Top, g.insetRight, g.insets.Bottom));
         r.plot->xAxis->setTickLabels(g.bottom);
         PlacePanel(r, g.cells);
-        const bool ticksChanged = r.yTicks != g.yTicks || r.xTicks != g.xTicks;
+        const bool ticksChanged = r.yTicks != g.yTicks || r.xTicks != g.xTicks || r.yLeastStep != g.yLeastStep;
         r.yTicks = g.yTicks;
         r.xTicks = g.xTicks;
+        r.yLeastStep = g.yLeastStep;
         if (ticksChanged) {
-            SetAxis(r.plot->xAxis, model_.XAxis(i), presenter_.XRange(i), r.xTicks);
-            SetAxis(r.plot->yAxis, model_.YAxis(i), presenter_.YRange(i), r.yTicks);
+            SetAxis(r.plot->xAxis, model_.XAxis(i), presenter_.XRange(i), r.xTicks, 0.0);
+            SetAxis(r.plot->yAxis, model_.YAxis(i), presenter_.YRange(i), r.yTicks, r.yLeastStep);
         }
         // The width in pixels may have changed: a record is queried again, a strip's columns
         // are made anew when their width changed.

@@ -34,8 +34,9 @@ inline void ToVectors(const std::vector<double>& x, const std::vector<double>& y
 }
 
 // Sets `axis` to `range` with the ticks and numbers `a` asks for; `ticks`: the steps the axis can
-// number at its length without the numbers running together.
-void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int ticks);
+// number at its length without the numbers running together; `leastStep` (an automatic axis too
+// short for two such steps): the smallest step, as a share of the range, to number it with.
+void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int ticks, double leastStep);
 
 // One channel's row: the data panel and the chart.
 struct ChartsWidget::ChannelRow {
@@ -56,6 +57,7 @@ struct ChartsWidget::ChannelRow {
     double stripWidth = -1.0;
     QVector<double> kx, ky;
     int yTicks = 5, xTicks = 5;  // steps the axes can number at the row's size
+    double yLeastStep = 0.0;
 };
 
 }  // namespace kmr

@@ -56,6 +56,13 @@ TEST(ChartLayoutTest, shortRowsGetTheCompactPanelAndFewerYNumbers) {
     EXPECT_TRUE(ten.scrolls);
     EXPECT_GT(one.rows[0].yTicks, ten.rows[0].yTicks);
     EXPECT_GE(ten.rows[0].yTicks, 1);
+    // A row too low for two steps of a line and a half gets the least step that keeps two
+    // numbers 1.2 lines apart; a taller one numbers by its count.
+    const ChartRowPlace& low = ten.rows[0];
+    ASSERT_EQ(low.yTicks, 1);
+    const int plot = low.height - low.insets.Top - low.insets.Bottom;
+    EXPECT_DOUBLE_EQ(low.yLeastStep, std::min(1.0, 1.2 * kEnglish.axisLineHeight / plot));
+    EXPECT_EQ(one.rows[0].yLeastStep, 0.0);
     // The smallest main window holds a row and its panel.
     const WindowSize s = MinimumMainWindowSize(17);
     EXPECT_GE(s.width, 480);
