@@ -268,6 +268,8 @@ void EndOfConversion(Engine& e) {
     s.LastDataFile.clear();
     s.LastTransferComplete = false;
     if (n != 0) {
+        // The strip no longer says the instrument is recording.
+        e.main.SetStatusText(e.ui.Text(txt::TransferringAndDrawing));
         e.chart.SetGraphMode(kRecordedMode);
         s.LastDataFile = s.Global.FileType != kFileTypeCsv ? TransferToDataFile(e) : TransferToCsv(e);
         e.chart.ConfigureGraphAxes(s.Graph);

@@ -402,7 +402,12 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
 
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
     ASSERT_TRUE(h.Measure({1}, 2000, 0.1f));
+    std::string duringTransfer;  // the status strip while the words are read
+    h.bus->beforeCommand = [&](int, const std::string& command) {
+        if (command == "BDT" && duringTransfer.empty()) duringTransfer = h.main.status;
+    };
     StartOrStop(h.engine);
+    EXPECT_EQ(duringTransfer, Text(Language::English, txt::TransferringAndDrawing));
     EXPECT_FALSE(h.state.RunActive());
     std::vector<std::string> opens;
     for (const auto& l : h.bus->log)
