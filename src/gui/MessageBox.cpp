@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "core/app/Keyboard.h"
 #include "gui/GuiText.h"
 #include "gui/SplashDlg.h"
 #include "gui/TransactionSplashDlg.h"
@@ -186,20 +187,13 @@ void MessageBox::keyPressEvent(QKeyEvent* event) {
         close();
         return;
     }
-    // Each answer of a question also takes its initial letter (Y, N, R, C), in both languages;
-    // the buttons' captions stay as they are.
-    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
-        const int key = event->key();
-        const bool yesNo = buttons_ == MsgButtons::YesNo && (key == Qt::Key_Y || key == Qt::Key_N);
-        const bool retryCancel = buttons_ == MsgButtons::RetryCancel && (key == Qt::Key_R || key == Qt::Key_C);
-        if (yesNo || retryCancel) {
-            Finish(key == Qt::Key_Y ? MsgAnswer::Yes
-                   : key == Qt::Key_N ? MsgAnswer::No
-                   : key == Qt::Key_R ? MsgAnswer::Retry
-                                      : MsgAnswer::Cancel);
+    // A letter key answers as the core's keyboard rules say.
+    const int key = event->key();
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier && key >= Qt::Key_A && key <= Qt::Key_Z)
+        if (const auto answer = AnswerOfLetter(buttons_, static_cast<char>('A' + (key - Qt::Key_A)))) {
+            Finish(*answer);
             return;
         }
-    }
     QDialog::keyPressEvent(event);
 }
 

@@ -80,4 +80,12 @@ int BalanceCellAfter(int channel, Key key) {
     }
 }
 
+std::optional<MsgAnswer> AnswerOfLetter(MsgButtons buttons, char letter) {
+    const char c = static_cast<char>(std::toupper(static_cast<unsigned char>(letter)));
+    if (buttons == MsgButtons::YesNo && (c == 'Y' || c == 'N')) return c == 'Y' ? MsgAnswer::Yes : MsgAnswer::No;
+    if (buttons == MsgButtons::RetryCancel && (c == 'R' || c == 'C'))
+        return c == 'R' ? MsgAnswer::Retry : MsgAnswer::Cancel;
+    return std::nullopt;
+}
+
 }  // namespace kmr

@@ -2,9 +2,11 @@
 // What the keys do: the main window's function keys, the underlined letters of the menu items,
 // the keys of a focused chart and of the balance table. The windows translate their key events
 // into Key and carry out the action named here.
+#include <optional>
 #include <string>
 
 #include "core/graphs/ChartKeyAction.h"
+#include "core/support/UiPort.h"
 
 namespace kmr {
 
@@ -19,6 +21,10 @@ std::string MenuShortcutOf(int textId);
 std::string MenuCaption(const std::string& caption, int textId);
 // The letter of the item with caption text `textId` (0 for none).
 char MenuLetterOf(int textId);
+
+// A question box's answer to a letter key (any case): the initial of each answer, Y and N, R and
+// C, in both languages (the buttons' captions stay as they are); none for another letter or box.
+std::optional<MsgAnswer> AnswerOfLetter(MsgButtons buttons, char letter);
 
 // A focused chart showing a record.
 ChartKeyAction ChartKeyActionOf(Key key);

@@ -6,6 +6,16 @@
 namespace kmr {
 namespace {
 
+// A question's answers take their initials, in either case; an OK box and other letters none.
+TEST(KeyboardTest, questionBoxesAnswerTheInitialOfEachAnswer) {
+    EXPECT_EQ(AnswerOfLetter(MsgButtons::YesNo, 'y'), MsgAnswer::Yes);
+    EXPECT_EQ(AnswerOfLetter(MsgButtons::YesNo, 'N'), MsgAnswer::No);
+    EXPECT_EQ(AnswerOfLetter(MsgButtons::RetryCancel, 'R'), MsgAnswer::Retry);
+    EXPECT_EQ(AnswerOfLetter(MsgButtons::RetryCancel, 'c'), MsgAnswer::Cancel);
+    EXPECT_EQ(AnswerOfLetter(MsgButtons::YesNo, 'C'), std::nullopt);
+    EXPECT_EQ(AnswerOfLetter(MsgButtons::Ok, 'Y'), std::nullopt);
+}
+
 TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguageAndLettersOfOneMenuDiffer) {
     EXPECT_EQ(MenuCaption("Data File Settings...", txt::DataFileSettingsItem), "&Data File Settings...");
     EXPECT_EQ(MenuCaption("Connect", txt::ConnectItem), "Co&nnect");
