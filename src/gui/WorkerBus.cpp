@@ -132,6 +132,10 @@ GpibStatus WorkerBus::Read(int descriptor, void* buffer, std::size_t count) {
     return Call([this, descriptor, buffer, count] { return inner_->Read(descriptor, buffer, count); }, lastWritten_);
 }
 std::string WorkerBus::LastProblem() const { return refusedProblem_.empty() ? inner_->LastProblem() : refusedProblem_; }
+void WorkerBus::UseLanguage(Language lang) {
+    language_ = lang;
+    if (!inCall_) inner_->UseLanguage(lang);
+}
 std::string WorkerBus::Describe() const { return inner_->Describe(); }
 unsigned WorkerBus::Reopenings() const { return inner_->Reopenings(); }
 

@@ -30,6 +30,8 @@ public:
     GpibStatus Write(int descriptor, const void* data, std::size_t count) override;
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override;
     std::string LastProblem() const override;
+    // Told between calls, while the worker waits for the next one.
+    void UseLanguage(Language lang) override;
     std::string Describe() const override;
     unsigned Reopenings() const override;
 

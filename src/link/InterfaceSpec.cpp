@@ -39,24 +39,26 @@ bool ParsePort(std::string_view text, int& port) {
     return true;
 }
 
-std::optional<InterfaceSpec> Refuse(std::string& error, const std::string& what) {
-    error = what + " Accepted forms: " + AcceptedInterfaceForms() + ".";
-    return std::nullopt;
-}
-
 // What follows the kind of a spec: "gpib:REST".
 struct SpecRest {
     std::string text;    // after the colon, trimmed
     bool given = false;  // there was a colon
     std::string quoted;  // the whole spec in double quotes, for messages
+    Language lang = Language::English;  // of the messages
 };
+
+// The text `id` about the spec, followed by the forms it may take.
+std::optional<InterfaceSpec> Refuse(std::string& error, const SpecRest& r, int id, std::string_view detail = {}) {
+    error = TextWith(r.lang, txt::InterfaceAcceptedForms,
+                     {TextWith(r.lang, id, {r.quoted, detail}), AcceptedInterfaceForms()});
+    return std::nullopt;
+}
 
 std::optional<InterfaceSpec> ParseGpib(InterfaceSpec spec, const SpecRest& r, std::string& error) {
     spec.kind = InterfaceSpec::Kind::Gpib;
     if (!r.given) return spec;
     if (r.text.rfind("lib=", 0) != 0 || r.text.size() == 4)
-        return Refuse(error, "The interface " + r.quoted +
-                                 " is not understood: after \"gpib:\" only lib=PATH may follow.");
+        return Refuse(error, r, txt::GpibSpecOnlyLib);
     spec.library = r.text.substr(4);
     return spec;
 }
@@ -65,7 +67,7 @@ std::optional<InterfaceSpec> ParseVisa(InterfaceSpec spec, const SpecRest& r, st
     spec.kind = InterfaceSpec::Kind::Visa;
     if (!r.given) return spec;
     const std::string& rest = r.text;
-    if (rest.empty()) return Refuse(error, "The interface " + r.quoted + " names no VISA resource.");
+    if (rest.empty()) return Refuse(error, r, txt::VisaSpecNoResource);
     // lib=PATH first, up to the first comma; the rest is the resource name, which may hold
     // commas itself (TCPIP0::host::gpib0,20::INSTR).
     std::string resource = rest;
@@ -75,33 +77,30 @@ std::optional<InterfaceSpec> ParseVisa(InterfaceSpec spec, const SpecRest& r, st
             4, comma == std::string::npos ? std::string::npos : comma - 4));
         resource = comma == std::string::npos ? "" : Trim(std::string_view(rest).substr(comma + 1));
         if (spec.library.empty())
-            return Refuse(error, "The interface " + r.quoted +
-                                     " is not understood: lib= must name the VISA library file.");
+            return Refuse(error, r, txt::VisaSpecLibNoFile);
     }
     if (Lower(resource.substr(0, 4)) == "lib=")
-        return Refuse(error, "The interface " + r.quoted +
-                                 " is not understood: give one lib=PATH at most, first.");
+        return Refuse(error, r, txt::VisaSpecOneLib);
     spec.resource = resource;
     return spec;
 }
 
 // HOST, HOST:PORT, [IPv6] or [IPv6]:PORT into host and port text ("-" for an empty port).
-// False when the brackets are wrong.
-bool SplitHostPort(const std::string& text, std::string& host, std::string& portText,
-                   std::string& problem) {
+// False when the brackets are wrong, with the text that says so.
+bool SplitHostPort(const std::string& text, std::string& host, std::string& portText, int& problem) {
     host = text;
     portText.clear();
     if (!host.empty() && host.front() == '[') {
         const std::size_t close = host.find(']');
         if (close == std::string::npos) {
-            problem = " lacks the closing \"]\".";
+            problem = txt::SpecNoClosingBracket;
             return false;
         }
         const std::string after = host.substr(close + 1);
         host = host.substr(1, close - 1);
         if (after.empty()) return true;
         if (after.front() != ':') {
-            problem = " is not understood.";
+            problem = txt::SpecNotUnderstood;
             return false;
         }
         portText = after.size() > 1 ? after.substr(1) : "-";
@@ -117,16 +116,11 @@ std::optional<InterfaceSpec> ParsePrologix(InterfaceSpec spec, const SpecRest& r
                                            std::string& error) {
     spec.kind = InterfaceSpec::Kind::Prologix;
     spec.port = prologix::kDefaultPort;
-    std::string host, portText, problem;
-    if (!SplitHostPort(r.text, host, portText, problem))
-        return Refuse(error, "The interface " + r.quoted + problem);
-    if (host.empty())
-        return Refuse(error, "The interface " + r.quoted +
-                                 " names no host: write prologix:HOST or prologix:HOST:PORT, "
-                                 "for example prologix:192.168.1.20 or prologix:127.0.0.1:1234.");
-    if (!portText.empty() && !ParsePort(portText, spec.port))
-        return Refuse(error, "The interface " + r.quoted +
-                                 " has no valid port: a port is a number from 1 to 65535.");
+    std::string host, portText;
+    int problem = 0;
+    if (!SplitHostPort(r.text, host, portText, problem)) return Refuse(error, r, problem);
+    if (host.empty()) return Refuse(error, r, txt::PrologixSpecNoHost);
+    if (!portText.empty() && !ParsePort(portText, spec.port)) return Refuse(error, r, txt::PrologixSpecBadPort);
     spec.host = host;
     return spec;
 }
@@ -136,8 +130,7 @@ std::optional<InterfaceSpec> ParseSim(InterfaceSpec spec, const SpecRest& r, std
     spec.simOptions = r.text;
     sim::SimOptionsResult options = sim::ParseSimOptions(r.text);
     if (!options.options)
-        return Refuse(error, "The simulated instrument of " + r.quoted +
-                                 " is not understood: " + options.error + ".");
+        return Refuse(error, r, txt::SimSpecNotUnderstood, options.error);
     return spec;
 }
 
@@ -148,15 +141,16 @@ std::string AcceptedInterfaceForms() {
            "prologix:HOST[:PORT], sim[:key=value,...]";
 }
 
-std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::string& error) {
+std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::string& error, Language lang) {
     error.clear();
     InterfaceSpec spec;
     spec.text = Trim(input);
     const std::string& text = spec.text;
-    if (text.empty()) return Refuse(error, "The interface spec is empty.");
+    SpecRest rest;
+    rest.lang = lang;
+    if (text.empty()) return Refuse(error, rest, txt::SpecEmpty);
     const std::size_t colon = text.find(':');
     const std::string kind = Lower(text.substr(0, colon));
-    SpecRest rest;
     rest.given = colon != std::string::npos;
     rest.text = rest.given ? Trim(std::string_view(text).substr(colon + 1)) : "";
     rest.quoted = "\"" + text + "\"";
@@ -164,7 +158,7 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::str
     if (kind == "visa") return ParseVisa(std::move(spec), rest, error);
     if (kind == "prologix") return ParsePrologix(std::move(spec), rest, error);
     if (kind == "sim") return ParseSim(std::move(spec), rest, error);
-    return Refuse(error, "The interface " + rest.quoted + " is not one the program knows.");
+    return Refuse(error, rest, txt::SpecUnknownKind);
 }
 
 std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error) {
@@ -209,7 +203,12 @@ public:
     GpibStatus BoardOffline(int) override { return Fail(); }
     GpibStatus Write(int, const void*, std::size_t) override { return Fail(); }
     GpibStatus Read(int, void*, std::size_t) override { return Fail(); }
-    std::string LastProblem() const override { return why_; }
+    // A spec refused by its form is told again in the language asked for.
+    std::string LastProblem() const override {
+        std::string error;
+        if (!ParseInterfaceSpec(text_, error, language_)) return error;
+        return why_;
+    }
     std::string Describe() const override { return text_; }
 
 private:

@@ -38,9 +38,10 @@ inline constexpr std::string_view kSimulateInterfaceSpec = "sim";
 // The accepted forms, one line, for messages and --help.
 std::string AcceptedInterfaceForms();
 
-// Parses a spec. On failure: nullopt, and `error` says what is wrong and lists the accepted
-// forms.
-std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view text, std::string& error);
+// Parses a spec. On failure: nullopt, and `error` says what is wrong (in `lang`) and lists the
+// accepted forms.
+std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view text, std::string& error,
+                                                Language lang = Language::English);
 
 // Makes the backend a parsed spec names. Nothing is loaded or connected here; that happens when
 // the connection is opened, so a missing library shows as an open failure. nullptr with `error`

@@ -32,16 +32,13 @@ bool NiGpibBus::Load() {
         libraryPath_.empty() ? DefaultLibraryNames() : std::vector<std::string>{libraryPath_};
     std::string tried;
     if (!OpenFirstLibrary(library_, names, tried)) {
-        loadProblem_ = "No NI-488.2 GP-IB library could be loaded; tried " + tried +
-                       ". Install the GP-IB driver (linux-gpib or NI-488.2), or name its library "
-                       "as gpib:lib=PATH in Interface.cnd.";
+        loadProblem_ = TextWith(language_, txt::NoGpibLibrary, {tried});
         return false;
     }
     auto need = [&](const char* name) {
         void* p = library_.Symbol(name);
         if (!p && loadProblem_.empty())
-            loadProblem_ = "The GP-IB library " + library_.Name() + " has no " + name +
-                           "; it is not an NI-488.2-compatible library.";
+            loadProblem_ = TextWith(language_, txt::GpibLibraryLacks, {library_.Name(), name});
         return p;
     };
     ibdev_ = As<IbdevFn>(need("ibdev"));
@@ -74,10 +71,7 @@ bool NiGpibBus::Load() {
                 }
             }
             if (statusSource_.empty())
-                loadProblem_ = "The GP-IB library " + library_.Name() +
-                               " offers neither the status functions ThreadIbsta, ThreadIberr "
-                               "and ThreadIbcnt nor the status variables ibsta, iberr and "
-                               "ibcnt; the program cannot tell how a call ended.";
+                loadProblem_ = TextWith(language_, txt::GpibLibraryNoStatus, {library_.Name()});
         }
     }
     if (!loadProblem_.empty()) {
@@ -111,8 +105,8 @@ GpibStatus NiGpibBus::OpenDevice(int board, int address, int secondary, int time
     lost_ = false;
     if (descriptor < 0) {
         s.ibsta |= kIbERR;
-        problem_ = "The GP-IB library " + library_.Name() + " cannot open board " +
-                   std::to_string(board) + ", address " + std::to_string(address) + ".";
+        problem_ = TextWith(language_, txt::GpibCannotOpenBoard,
+                            {library_.Name(), std::to_string(board), std::to_string(address)});
     }
     return s;
 }

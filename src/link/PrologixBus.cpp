@@ -46,9 +46,7 @@ GpibStatus PrologixBus::Fail(std::int32_t ibsta, std::int32_t iberr, std::string
 
 GpibStatus PrologixBus::Lost(std::int32_t iberr) {
     Disconnect();
-    return Fail(kIbERR, iberr,
-                "The connection to the GP-IB adapter at " + Where() +
-                    " was closed. Check the adapter and its network, then reconnect.");
+    return Fail(kIbERR, iberr, TextWith(language_, txt::AdapterConnectionClosed, {Where()}));
 }
 
 void PrologixBus::Disconnect() {
@@ -157,8 +155,7 @@ PrologixBus::Wait PrologixBus::Setup(int address, SteadyTime deadline, bool& fre
         std::string why;
         socket_ = TcpSocket::Connect(host_, port_, MillisecondsUntil(deadline), why);
         if (!socket_.Valid()) {
-            problem_ = "Cannot connect to the GP-IB adapter at " + Where() + ": " + why +
-                       ". Check that the adapter (or kmr-sim) is running there.";
+            problem_ = TextWith(language_, txt::AdapterCannotConnect, {Where(), why});
             return Wait::Lost;
         }
     }
@@ -177,20 +174,14 @@ PrologixBus::Wait PrologixBus::Setup(int address, SteadyTime deadline, bool& fre
     if (w == Wait::Done) w = ReadLine(line, deadline);
     if (w != Wait::Done) {
         Disconnect();
-        problem_ = "The device at " + Where() +
-                   (w == Wait::Lost ? " closed the connection while it was set up."
-                                    : " did not answer ++ver within the timeout: another "
-                                      "program may be connected to it (an adapter serves "
-                                      "one at a time), or it is not a GP-IB adapter.");
+        problem_ = TextWith(language_, w == Wait::Lost ? txt::AdapterClosedInSetup : txt::AdapterNoVersion, {Where()});
         return w;
     }
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
     if (text.empty() || !Printable(text)) {
         Disconnect();
-        problem_ = "The device at " + Where() +
-                   " does not answer like a GP-IB adapter (its answer to ++ver is not a "
-                   "line of text).";
+        problem_ = TextWith(language_, txt::AdapterOddVersion, {Where()});
         return Wait::Timeout;
     }
     versionLine_ = line;
@@ -243,7 +234,7 @@ GpibStatus PrologixBus::InterfaceClear(int /*board*/) {
     Wait w = Resync(deadline);
     if (w == Wait::Done) w = Send("++ifc\n", deadline);
     if (w == Wait::Lost) return Lost(kENOL);
-    if (w == Wait::Timeout) return Fail(kIbERR | kIbTIMO, kEABO, "The GP-IB adapter is busy.");
+    if (w == Wait::Timeout) return Fail(kIbERR | kIbTIMO, kEABO, Text(language_, txt::AdapterBusy));
     return Status(kIbCMPL);
 }
 
@@ -267,13 +258,9 @@ GpibStatus PrologixBus::DeviceClear(int /*board*/, int address) {
         if (w == Wait::Done) --outstanding_;
     }
     if (w == Wait::Lost) return Lost(kENOL);
-    if (w == Wait::Timeout) return Fail(kIbERR | kIbTIMO, kEABO, "The GP-IB adapter is busy.");
+    if (w == Wait::Timeout) return Fail(kIbERR | kIbTIMO, kEABO, Text(language_, txt::AdapterBusy));
     if (statusByte.find_first_of("0123456789") == std::string::npos)
-        return Fail(kIbERR, kENOL,
-                    "No instrument answers at GP-IB address " + std::to_string(address) +
-                        " behind the adapter at " + Where() +
-                        ". Check the address in Meter.cnd and that the instrument is on and "
-                        "connected.");
+        return Fail(kIbERR, kENOL, TextWith(language_, txt::NoInstrumentAtAddress, {std::to_string(address), Where()}));
     return Status(kIbCMPL);
 }
 

@@ -116,14 +116,13 @@ bool VisaBus::Load() {
         libraryPath_.empty() ? DefaultLibraryNames() : std::vector<std::string>{libraryPath_};
     std::string tried;
     if (!OpenFirstLibrary(library_, names, tried)) {
-        problem_ = "No VISA library could be loaded; tried " + tried +
-                   ". Install a VISA library, or name it as visa:lib=PATH in Interface.cnd.";
+        problem_ = TextWith(language_, txt::NoVisaLibrary, {tried});
         return false;
     }
     auto need = [&](const char* name) {
         void* p = library_.Symbol(name);
         if (!p && problem_.empty())
-            problem_ = "The VISA library " + library_.Name() + " has no " + name + ".";
+            problem_ = TextWith(language_, txt::VisaLibraryLacks, {library_.Name(), name});
         return p;
     };
     openDefaultRm_ = reinterpret_cast<OpenDefaultRmFn>(need("viOpenDefaultRM"));
@@ -145,14 +144,13 @@ bool VisaBus::Load() {
 GpibStatus VisaBus::Failed(ViStatus status, const char* call, bool isRead, std::uint32_t count) {
     // A session that is gone is opened again by the next write.
     if (status == visa::kErrorConnLost || status == visa::kErrorInvObject) lost_ = true;
-    problem_ = std::string(call) + " on " + (openResource_.empty() ? "VISA" : openResource_) +
-               " gave " + visa::StatusName(status);
+    std::string what = visa::StatusName(status);
     if (statusDesc_) {
         char desc[256] = {};
         if (statusDesc_(session_ != 0 ? session_ : rm_, status, desc) >= 0 && desc[0] != '\0')
-            problem_ += std::string(": ") + desc;
+            what += std::string(": ") + desc;
     }
-    problem_ += ".";
+    problem_ = TextWith(language_, txt::VisaCallFailed, {call, openResource_.empty() ? "VISA" : openResource_, what});
     return visa::ToGpibStatus(status, count, isRead);
 }
 
@@ -235,7 +233,7 @@ GpibStatus VisaBus::InterfaceClear(int board) {
 
 GpibStatus VisaBus::DeviceClear(int /*board*/, int /*address*/) {
     if (session_ == 0) {
-        problem_ = "The VISA session is not open.";
+        problem_ = Text(language_, txt::VisaSessionNotOpen);
         return GpibStatus{kIbERR, kEDVR, 0};
     }
     ViStatus st = clear_(session_);
@@ -270,7 +268,7 @@ GpibStatus VisaBus::Write(int descriptor, const void* data, std::size_t count) {
     // The first write after a lost session opens it again, once.
     if (descriptor == kDescriptor && lost_ && !Reopen()) return GpibStatus{kIbERR, kENOL, 0};
     if (descriptor != kDescriptor || session_ == 0) {
-        problem_ = "The VISA session is not open.";
+        problem_ = Text(language_, txt::VisaSessionNotOpen);
         return GpibStatus{kIbERR, kEDVR, 0};
     }
     std::uint32_t done = 0;
@@ -282,7 +280,7 @@ GpibStatus VisaBus::Write(int descriptor, const void* data, std::size_t count) {
 
 GpibStatus VisaBus::Read(int descriptor, void* buffer, std::size_t count) {
     if (descriptor != kDescriptor || session_ == 0) {
-        problem_ = "The VISA session is not open.";
+        problem_ = Text(language_, txt::VisaSessionNotOpen);
         return GpibStatus{kIbERR, kEDVR, 0};
     }
     std::uint32_t done = 0;

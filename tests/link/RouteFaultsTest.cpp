@@ -166,19 +166,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- Faults of one route -----------------------------------------------------------------------
 
-// An open that fails must show text 169 with the bus's own sentence, and set RunStatus 1.
-void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions,
-                       std::int16_t address = 20) {
+// An open that fails must show "Cannot open communication port." with the bus's own sentence in
+// the program's language, and set RunStatus 1.
+void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions, std::int16_t address = 20,
+                       Language lang = Language::English) {
     testing::LinkOver<GpibBus&> link(bus);
     link.settings.Address = address;
+    link.ui.language = lang;
     link.Open();
     EXPECT_FALSE(link.conn.IsConnected());
     EXPECT_EQ(link.status, RunStatus::CommFailed);
     ASSERT_EQ(link.ui.shown.size(), 1u);
     const std::string& text = link.ui.shown.front().text;
-    EXPECT_EQ(text.rfind(kCannotOpen, 0), 0u) << text;
+    EXPECT_EQ(text.rfind(Text(lang, txt::CannotOpenPort), 0), 0u) << text;
     for (const std::string& m : mentions) EXPECT_NE(text.find(m), std::string::npos) << text;
-    EXPECT_EQ(link.ui.shown.front().title, "GP-IB error");
+    EXPECT_EQ(link.ui.shown.front().title, Text(lang, txt::GpibErrorTitle));
+    if (lang == Language::Japanese)
+        // (the system's own reason, such as the loader's, may stay English)
+        for (const char* english : {"The ", "Cannot connect", "No instrument", "No NI", "Check", "Install", "Accepted"})
+            EXPECT_EQ(text.find(english), std::string::npos) << english << " in " << text;
 }
 
 TEST(RouteFaultsOfOneRoute, MissingLibrariesNameEveryUsualNameTried) {
@@ -226,6 +232,27 @@ TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissing) {
     ASSERT_TRUE(server.Start(error)) << error;
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
     ExpectOpenFailure(*bus, {"address 5"}, 5);
+}
+
+// The Japanese program says why in Japanese: a spec mistyped, a library missing, an adapter that
+// refuses, no instrument behind it.
+TEST(RouteFaultsOfOneRoute, OpenFailuresAreToldInTheProgramsLanguage) {
+    constexpr Language kJa = Language::Japanese;
+    ExpectOpenFailure(*MakeGpibBusOrExplain("prologix:"), {"インターフェース \"prologix:\" にホストがありません",
+                                                           "使える形式: gpib, gpib:lib=PATH"}, 20, kJa);
+    ExpectOpenFailure(*Bus("gpib:lib=/nonexistent/libgpib.so.0"),
+                      {"GP-IB ライブラリを読み込めません", "/nonexistent/libgpib.so.0"}, 20, kJa);
+    std::string error;
+    const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();
+    ExpectOpenFailure(*Bus("prologix:127.0.0.1:" + std::to_string(closedPort)),
+                      {"127.0.0.1:" + std::to_string(closedPort) + " の GP-IB アダプタに接続できません"}, 20, kJa);
+    sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
+    PrologixServer server(simBus, {.port = 0, .address = 20});
+    ASSERT_TRUE(server.Start(error)) << error;
+    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
+    ExpectOpenFailure(*bus, {"GP-IB アドレス 5 で測定器が応答しません"}, 5, kJa);
+    // The same bus tells the next open's failure in English again when asked to.
+    ExpectOpenFailure(*bus, {"No instrument answers at GP-IB address 5"}, 5);
 }
 
 }  // namespace

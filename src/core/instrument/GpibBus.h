@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/support/TextTable.h"
+
 namespace kmr {
 
 // Status words after a call, as the library reports them.
@@ -57,14 +59,19 @@ public:
     virtual GpibStatus Read(int descriptor, void* buffer, std::size_t count) = 0;
 
     // A sentence about the last failure that the status words cannot carry (for example which
-    // library names were tried); empty when there is nothing to add.
+    // library names were tried); empty when there is nothing to add. The sentences a failed open
+    // gives are in the language the bus was told (English until then).
     virtual std::string LastProblem() const { return {}; }
+    virtual void UseLanguage(Language lang) { language_ = lang; }
     // A short name of the route, for logs ("sim", "prologix:127.0.0.1:1234" ...).
     virtual std::string Describe() const = 0;
     // How often the route has been opened again after it was lost (an adapter power-cycled, an
     // interface gone and back). The instrument behind it may have restarted meanwhile and lost
     // the date, the time and the conditions the program gave it.
     virtual unsigned Reopenings() const { return 0; }
+
+protected:
+    Language language_ = Language::English;
 };
 
 }  // namespace kmr

@@ -77,6 +77,8 @@ GpibConnection::GpibConnection(GpibBus& bus, GpibSettings& settings, UiPort& ui,
 void GpibConnection::OpenGpibDevice(int timeoutCode) {
     connected_ = kFalse;
     timeoutCode_ = timeoutCode;
+    // Why an open failed is said in the program's language.
+    bus_.UseLanguage(ui_.language);
     if (!kGpibAddressRange.Holds(settings_.Address)) {
         // No GP-IB device can have this address (Meter.cnd is edited by hand); the bus is not
         // asked, and the message names the address.

@@ -379,4 +379,33 @@ inline constexpr int RangeLine = 2835;
 inline constexpr int OffWord = 2836;
 inline constexpr int OnWord = 2837;
 
+// The GP-IB routes: why one cannot be opened
+inline constexpr int InterfaceAcceptedForms = 2901;
+inline constexpr int GpibSpecOnlyLib = 2902;
+inline constexpr int VisaSpecNoResource = 2903;
+inline constexpr int VisaSpecLibNoFile = 2904;
+inline constexpr int VisaSpecOneLib = 2905;
+inline constexpr int SpecNoClosingBracket = 2906;
+inline constexpr int SpecNotUnderstood = 2907;
+inline constexpr int PrologixSpecNoHost = 2908;
+inline constexpr int PrologixSpecBadPort = 2909;
+inline constexpr int SimSpecNotUnderstood = 2910;
+inline constexpr int SpecEmpty = 2911;
+inline constexpr int SpecUnknownKind = 2912;
+inline constexpr int AdapterCannotConnect = 2913;
+inline constexpr int AdapterClosedInSetup = 2914;
+inline constexpr int AdapterNoVersion = 2915;
+inline constexpr int AdapterOddVersion = 2916;
+inline constexpr int NoInstrumentAtAddress = 2917;
+inline constexpr int AdapterConnectionClosed = 2918;
+inline constexpr int AdapterBusy = 2919;
+inline constexpr int NoGpibLibrary = 2920;
+inline constexpr int GpibLibraryLacks = 2921;
+inline constexpr int GpibLibraryNoStatus = 2922;
+inline constexpr int GpibCannotOpenBoard = 2923;
+inline constexpr int NoVisaLibrary = 2924;
+inline constexpr int VisaLibraryLacks = 2925;
+inline constexpr int VisaCallFailed = 2926;
+inline constexpr int VisaSessionNotOpen = 2927;
+
 }  // namespace kmr::txt

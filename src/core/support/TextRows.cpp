@@ -427,7 +427,7 @@ constexpr TextRow kRows[] = {
     {2705, "Min.", "最小"},
     {2706, "Max.", "最大"},
     {2707, "Mean", "平均"},
-    {2708, "Measuring in high-speed mode: the instrument is recording.", "高速モードで測定中です: 計測器が記録しています。"},
+    {2708, "Measuring in high-speed mode: the instrument is recording.", "高速モードで測定中です: 測定器が記録しています。"},
     {2709, "Incomplete data file: %1", "不完全なデータファイル: %1"},
 
     // Stored records: opening, the conditions beside the charts, the exports of charts and ranges.
@@ -473,6 +473,63 @@ constexpr TextRow kRows[] = {
     {2835, "%1  %2 s to %3 s", "%1  %2 秒～%3 秒"},
     {2836, "Off", "オフ"},
     {2837, "On", "オン"},
+
+    // The GP-IB routes: why one cannot be opened, as the connection's message says it.
+    {2901, "%1 Accepted forms: %2.", "%1 使える形式: %2。"},
+    {2902, "The interface %1 is not understood: after \"gpib:\" only lib=PATH may follow.",
+     "インターフェース %1 が分かりません: \"gpib:\" の後には lib=PATH しか書けません。"},
+    {2903, "The interface %1 names no VISA resource.", "インターフェース %1 に VISA リソースがありません。"},
+    {2904, "The interface %1 is not understood: lib= must name the VISA library file.",
+     "インターフェース %1 が分かりません: lib= には VISA ライブラリのファイルを指定してください。"},
+    {2905, "The interface %1 is not understood: give one lib=PATH at most, first.",
+     "インターフェース %1 が分かりません: lib=PATH は先頭に 1 つだけ書いてください。"},
+    {2906, "The interface %1 lacks the closing \"]\".", "インターフェース %1 に閉じる \"]\" がありません。"},
+    {2907, "The interface %1 is not understood.", "インターフェース %1 が分かりません。"},
+    {2908, "The interface %1 names no host: write prologix:HOST or prologix:HOST:PORT, for example "
+           "prologix:192.168.1.20 or prologix:127.0.0.1:1234.",
+     "インターフェース %1 にホストがありません: prologix:HOST または prologix:HOST:PORT の形で書いて"
+     "ください (例: prologix:192.168.1.20、prologix:127.0.0.1:1234)。"},
+    {2909, "The interface %1 has no valid port: a port is a number from 1 to 65535.",
+     "インターフェース %1 のポートが正しくありません: ポートは 1 から 65535 までの数です。"},
+    {2910, "The simulated instrument of %1 is not understood: %2.", "インターフェース %1 の模擬測定器の指定が分かりません: %2。"},
+    {2911, "The interface spec is empty.", "インターフェースの指定が空です。"},
+    {2912, "The interface %1 is not one the program knows.", "インターフェース %1 には対応していません。"},
+    {2913, "Cannot connect to the GP-IB adapter at %1: %2. Check that the adapter (or kmr-sim) is running there.",
+     "%1 の GP-IB アダプタに接続できません: %2。アダプタ (または kmr-sim) がそこで動いているか確認して"
+     "ください。"},
+    {2914, "The device at %1 closed the connection while it was set up.", "%1 の機器が接続の設定中に接続を閉じました。"},
+    {2915, "The device at %1 did not answer ++ver within the timeout: another program may be connected to it (an "
+           "adapter serves one at a time), or it is not a GP-IB adapter.",
+     "%1 の機器が時間内に ++ver に応答しませんでした: 別のプログラムが接続している (アダプタに接続"
+     "できるのは一度に 1 つです) か、GP-IB アダプタではありません。"},
+    {2916, "The device at %1 does not answer like a GP-IB adapter (its answer to ++ver is not a line of text).",
+     "%1 の機器は GP-IB アダプタとして応答しません (++ver への応答が 1 行の文字列ではありません)。"},
+    {2917, "No instrument answers at GP-IB address %1 behind the adapter at %2. Check the address in Meter.cnd and "
+           "that the instrument is on and connected.",
+     "%2 のアダプタの先の GP-IB アドレス %1 で測定器が応答しません。Meter.cnd のアドレスと、測定器の"
+     "電源と接続を確認してください。"},
+    {2918, "The connection to the GP-IB adapter at %1 was closed. Check the adapter and its network, then reconnect.",
+     "%1 の GP-IB アダプタとの接続が切れました。アダプタとネットワークを確認してから、接続し直して"
+     "ください。"},
+    {2919, "The GP-IB adapter is busy.", "GP-IB アダプタが使用中です。"},
+    {2920, "No NI-488.2 GP-IB library could be loaded; tried %1. Install the GP-IB driver (linux-gpib or NI-488.2), "
+           "or name its library as gpib:lib=PATH in Interface.cnd.",
+     "NI-488.2 の GP-IB ライブラリを読み込めません (試したもの: %1)。GP-IB ドライバ (linux-gpib または "
+     "NI-488.2) をインストールするか、そのライブラリを Interface.cnd に gpib:lib=PATH として指定してください。"},
+    {2921, "The GP-IB library %1 has no %2; it is not an NI-488.2-compatible library.",
+     "GP-IB ライブラリ %1 に %2 がありません。NI-488.2 互換のライブラリではありません。"},
+    {2922, "The GP-IB library %1 offers neither the status functions ThreadIbsta, ThreadIberr and ThreadIbcnt nor "
+           "the status variables ibsta, iberr and ibcnt; the program cannot tell how a call ended.",
+     "GP-IB ライブラリ %1 には状態関数 ThreadIbsta、ThreadIberr、ThreadIbcnt も状態変数 ibsta、iberr、"
+     "ibcnt もありません。呼び出しの結果が分からないため使えません。"},
+    {2923, "The GP-IB library %1 cannot open board %2, address %3.", "GP-IB ライブラリ %1 でボード %2、アドレス %3 を開けません。"},
+    {2924, "No VISA library could be loaded; tried %1. Install a VISA library, or name it as visa:lib=PATH in "
+           "Interface.cnd.",
+     "VISA ライブラリを読み込めません (試したもの: %1)。VISA ライブラリをインストールするか、"
+     "Interface.cnd に visa:lib=PATH として指定してください。"},
+    {2925, "The VISA library %1 has no %2.", "VISA ライブラリ %1 に %2 がありません。"},
+    {2926, "%1 on %2 gave %3.", "%2 で %1 が %3 を返しました。"},
+    {2927, "The VISA session is not open.", "VISA セッションが開いていません。"},
 };
 
 constexpr std::size_t kRowCount = std::size(kRows);
@@ -483,7 +540,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 354, "the text table holds 354 identifiers");
+static_assert(kRowCount == 381, "the text table holds 381 identifiers");
 
 }  // namespace
 
