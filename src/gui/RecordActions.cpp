@@ -199,7 +199,7 @@ void RecordActions::OpenChosen() {
         start = QFileInfo(Q(e_.s.RecentFiles.front())).absolutePath();
     else
         start = Q(e_.s.Global.DataFolder);
-    const QString path = chooseOpenFile(T(txt::OpenDataFileItem).remove('&'), T(txt::KmrFilter), start);
+    const QString path = chooseOpenFile(T(txt::OpenDataFileTitle), T(txt::KmrFilter), start);
     if (path.isEmpty()) return;
     // Called inside the gate already.
     OpenInHandler(path.toStdString());

@@ -91,7 +91,9 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     const std::string path = WriteRecord("menu.kmr");
     gui::RecordActions* records = p.Main().Records();
     QVERIFY(records != nullptr);
-    records->chooseOpenFile = [&](const QString&, const QString&, const QString&) {
+    QString title;  // a window's title: no menu marks ("&", "...")
+    records->chooseOpenFile = [&](const QString& caption, const QString&, const QString&) {
+        title = caption;
         return QString::fromStdString(path);
     };
     // A narrow window on a screen with room beside it widens by the panel: the charts keep their width.
@@ -103,6 +105,7 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     const int narrow = p.Main().width(), chartsWidth = area->width();
     QVERIFY(Choose(p.Main(), "mnuFileOpen"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - menu.kmr"));
+    QCOMPARE(title, QString("Open Data File"));
     QVERIFY(p.State().OpenedRecord.has_value());
     QCOMPARE(area->width(), chartsWidth);
     QVERIFY(p.Main().width() >= narrow + records->ConditionsPanel()->width());

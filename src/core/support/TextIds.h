@@ -378,6 +378,7 @@ inline constexpr int ChooseAChannel = 2833;
 inline constexpr int RangeLine = 2835;
 inline constexpr int OffWord = 2836;
 inline constexpr int OnWord = 2837;
+inline constexpr int OpenDataFileTitle = 2838;
 
 // The GP-IB routes: why one cannot be opened
 inline constexpr int InterfaceAcceptedForms = 2901;

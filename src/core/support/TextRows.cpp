@@ -473,6 +473,7 @@ constexpr TextRow kRows[] = {
     {2835, "%1  %2 s to %3 s", "%1  %2 秒～%3 秒"},
     {2836, "Off", "オフ"},
     {2837, "On", "オン"},
+    {2838, "Open Data File", "データファイルを開く"},
 
     // The GP-IB routes: why one cannot be opened, as the connection's message says it.
     {2901, "%1 Accepted forms: %2.", "%1 使える形式: %2。"},
@@ -540,7 +541,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 381, "the text table holds 381 identifiers");
+static_assert(kRowCount == 382, "the text table holds 382 identifiers");
 
 }  // namespace
 
