@@ -66,6 +66,9 @@ StartupOutcome Program::Start(const ProgramOptions& options) {
     o.folders = options.folders.CondFolder.empty() ? PlatformStartupFolders() : options.folders;
     o.geometryText = LoadGeometryText();
     o.screen = ScreenInTwips(QGuiApplication::primaryScreen());
+    const double tpp = TwipsPerPixel(QGuiApplication::primaryScreen());
+    o.screen.LeastWidth = main_->minimumWidth() * tpp;
+    o.screen.LeastHeight = main_->minimumHeight() * tpp;
     o.interfaceOverride = options.interfaceOverride;
     o.makeBus = options.makeBus ? options.makeBus : WorkerBusFactory();
     const StartupOutcome outcome = RunStartup(*engine_, o);

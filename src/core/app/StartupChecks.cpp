@@ -1,5 +1,7 @@
 #include "core/app/StartupChecks.h"
 
+#include <algorithm>
+
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 #include "core/support/Vocabulary.h"
@@ -24,11 +26,13 @@ MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& s
         g.Width = kDefaultMainWidth;
         g.Height = kDefaultMainHeight;
         g.WindowState = kWindowMaximised;
-    } else if (g.Width == 0 && g.Height == 0) {
+    } else if (!(g.Width > 0) || !(g.Height > 0)) {
         g.Width = kDefaultMainWidth;
         g.Height = kDefaultMainHeight;
         g.WindowState = kWindowNormal;
     }
+    g.Width = std::max(g.Width, static_cast<float>(screen.LeastWidth));
+    g.Height = std::max(g.Height, static_cast<float>(screen.LeastHeight));
     // Rounded to whole twips first, then divided as whole numbers (truncating).
     const auto centre = [](double screenSize, double size) {
         const auto diff = static_cast<long long>(RoundHalfEven(screenSize - size));

@@ -33,11 +33,14 @@ inline constexpr float kDefaultMainHeight = 5280.0f;
 struct ScreenArea {
     double WorkWidth = 0, WorkHeight = 0;      // screen minus task bar
     double ScreenWidth = 0, ScreenHeight = 0;  // whole screen
+    double LeastWidth = 0, LeastHeight = 0;    // the least size the main window takes
 };
 
 // The stored geometry corrected for the screen: larger than the work area both ways opens
-// maximised at the default size; a zero size gets the default size; the window is always centred
-// on the screen (the stored Left and Top are not used).
+// maximised at the default size; a zero size, or one that is no size at all (negative, not a
+// number: a settings file edited or damaged), gets the default size; a size below the least the
+// window takes is raised to it; the window is always centred on the screen at the size it gets
+// (the stored Left and Top are not used).
 MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);
 
 }  // namespace kmr

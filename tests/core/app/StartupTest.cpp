@@ -25,13 +25,18 @@ TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
 
 // --- Geometry ------------------------------------------------------------------------------------
 
-// The zero size gets the default, normal; larger both ways opens maximised; larger one way keeps
-// its size; a fractional size is rounded to whole twips (halves to even) before the division.
+// The zero size, or no size at all, gets the default, normal; larger both ways opens maximised;
+// larger one way keeps its size; smaller than the window can be takes the least it can; a
+// fractional size is rounded to whole twips (halves to even) before the division.
 TEST(GeometryCorrection, CorrectsSizeAndCentres) {
-    // Work area 1000 x 700 pixels, screen 1000 x 740, 15 twips to the pixel.
-    const ScreenArea screen{15000, 10500, 15000, 11100};
+    // Work area 1000 x 700 pixels, screen 1000 x 740, 15 twips to the pixel; the window at least
+    // 480 x 300 pixels.
+    const ScreenArea screen{15000, 10500, 15000, 11100, 7200, 4500};
     const std::pair<MainFormGeometry, MainFormGeometry> cases[] = {
         {{0, 0, 0, 0, 0}, {2160, 2910, 10680, 5280, 0}},
+        {{0, 0, -60000, -60000, 2}, {2160, 2910, 10680, 5280, 0}},
+        {{0, 0, 10680, -60000, 0}, {2160, 2910, 10680, 5280, 0}},
+        {{0, 0, 15, 15, 0}, {3900, 3300, 7200, 4500, 0}},
         {{5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
         {{100, 100, 20000, 6000, 0}, {-2500, 2550, 20000, 6000, 0}},
         {{0, 0, 10000.5f, 5000.5f, 1}, {2500, 3050, 10000.5f, 5000.5f, 1}}};
