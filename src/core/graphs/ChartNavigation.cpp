@@ -66,6 +66,12 @@ AxisRange ZoomAbout(const AxisRange& r, double at, double factor, double minWidt
 
 AxisRange PanBy(const AxisRange& r, double dx) { return {r.lo + dx, r.hi + dx}; }
 
+AxisRange FollowCursor(const AxisRange& r, double x) {
+    if (x < r.lo) return PanBy(r, x - r.lo);
+    if (x > r.hi) return PanBy(r, x - r.hi);
+    return r;
+}
+
 bool RangeOfDrag(double a, double b, double minWidth, AxisRange& out) {
     const double lo = std::min(a, b), hi = std::max(a, b);
     if (!(hi - lo >= minWidth)) return false;

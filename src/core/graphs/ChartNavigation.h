@@ -37,6 +37,9 @@ double MinimumXWidth(const ChartModel& model, int index);
 AxisRange ZoomAbout(const AxisRange& r, double at, double factor, double minWidth);
 // `r` moved by dx.
 AxisRange PanBy(const AxisRange& r, double dx);
+// `r` moved just far enough that it holds x (unchanged when it does): a cursor moved by keys
+// past the edge of the time shown takes the view along.
+AxisRange FollowCursor(const AxisRange& r, double x);
 // The range a dragged rectangle spans from a to b (either order); false when it is narrower than
 // `minWidth` (a click, not a drag).
 bool RangeOfDrag(double a, double b, double minWidth, AxisRange& out);

@@ -102,8 +102,10 @@ bool ChartsPresenter::KeyPressed(int index, ChartKeyAction action, bool shift) {
     case ChartKeyAction::CursorBack:
     case ChartKeyAction::CursorForward: {
         CursorTimes c = cursors_;
-        if (StepCursor(model_, index, shift, action == ChartKeyAction::CursorBack ? -1 : 1, middle, c))
-            SetCursors(c);
+        if (!StepCursor(model_, index, shift, action == ChartKeyAction::CursorBack ? -1 : 1, middle, c)) break;
+        SetCursors(c);
+        const AxisRange shown = FollowCursor(now, shift ? c.b : c.a);
+        if (shown != now) ShowTimeRange(shown.lo, shown.hi);
         break;
     }
     case ChartKeyAction::ZoomIn:

@@ -204,6 +204,15 @@ TEST(ChartsPresenterTest, ClicksSetCursorsDragsPanMovesReadThePointerAndKeysZoom
     const AxisRange in = f.p.XRange(0), was = PanBy(before, 50 * before.width() / 500);
     EXPECT_DOUBLE_EQ(in.width(), was.width() * kWheelZoomFactor);
     EXPECT_NEAR((f.p.Cursors().a - in.lo) / in.width(), (f.p.Cursors().a - was.lo) / was.width(), 1e-9);
+    // The arrow keys that take A past either edge of the time shown take the view along.
+    for (int k = 0; k < 1000 && f.p.Cursors().a <= in.hi; ++k) f.p.KeyPressed(0, ChartKeyAction::CursorForward, false);
+    const AxisRange ahead = f.p.XRange(0);
+    EXPECT_GT(f.p.Cursors().a, in.hi);
+    EXPECT_DOUBLE_EQ(ahead.hi, f.p.Cursors().a);
+    EXPECT_NEAR(ahead.width(), in.width(), 1e-12);
+    for (int k = 0; k < 1000 && f.p.Cursors().a >= ahead.lo; ++k) f.p.KeyPressed(0, ChartKeyAction::CursorBack, false);
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, f.p.Cursors().a);
+    EXPECT_EQ(f.p.XRange(2), f.p.XRange(0));
 }
 
 TEST(ChartsPresenterTest, OffARecordNothingIsTakenAndANewRecordEndsZoomAndCursors) {
