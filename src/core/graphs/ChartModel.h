@@ -40,6 +40,9 @@ inline constexpr std::int16_t kRecordedMode = 1;
 
 // MonitorPointCount at which the monitor graphs restart before the next point.
 inline constexpr std::int32_t kMonitorPointLimit = 2147483646;
+// Readings further apart than this (the monitor held while a question or a form was open, a slow
+// reply) are not joined: the strip shows a gap, not a line nobody measured.
+inline constexpr std::uint32_t kMonitorGapMs = 1000;
 
 enum class GridMode { Off, Automatic, Fixed };
 

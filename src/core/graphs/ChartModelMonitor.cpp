@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 
+#include "core/graphs/NoValue.h"
 #include "core/support/Numbers.h"
 
 namespace kmr {
@@ -192,7 +193,10 @@ void ChartModel::AppendMonitorPoints(const GraphConditions& g, double e,
     // points here; the single (0, 0) point of a freshly reset graph is replaced by the first one.
     const std::size_t keep =
         std::min(charts_[0].x1.size(), static_cast<std::size_t>(monitorPointCount_ - 1));
-    monitorPointCount_ = static_cast<std::int32_t>(keep) + 1;
+    // After a pause a point without a value between the two readings breaks the line.
+    const bool gap = keep > 0 && e - charts_[0].x1[keep - 1] > kMonitorGapMs * g.X.XtimeFactor;
+    const double gapX = gap ? (charts_[0].x1[keep - 1] + e) / 2.0 : 0.0;
+    monitorPointCount_ = static_cast<std::int32_t>(keep) + (gap ? 2 : 1);
     for (int i = 0; i < kCharts; ++i) {
         Chart& c = ChartOf(i);
         const auto ix = static_cast<std::size_t>(i);
@@ -208,6 +212,11 @@ void ChartModel::AppendMonitorPoints(const GraphConditions& g, double e,
             c.y1.truncate(keep);
             RebuildExtent(c);
             delta = SeriesDelta{true, 0, 0};
+        }
+        if (gap) {
+            c.x1.push_back(gapX);
+            c.y1.push_back(kNoValueDouble);
+            if (!delta.replaced) ++delta.appended;
         }
         const double y = static_cast<double>(moniData[ix]);
         c.extent1.Push(c.dropped1 + c.x1.size(), y);

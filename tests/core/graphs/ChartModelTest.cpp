@@ -296,12 +296,17 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMoves
     EXPECT_EQ(model.XAxis(0).min, 5.0);
     EXPECT_EQ(model.XAxis(9).max, 15.0);
 
+    // 4.71 s without a reading (one second apart is still joined): the line breaks at a point
+    // without a value, which the panels do not count.
     model.UpdateMonitorGraphs(g, m, t0 + 15010, Values(4.0f));
     EXPECT_EQ(g.X.XscaleMinM, 10.0);
     EXPECT_EQ(g.X.XscaleMaxM, 20.0);
     EXPECT_EQ(model.SeriesX(0, 1).front(), 10.0);
-    EXPECT_EQ(model.MonitorPointCount(), 3);  // 10.0, 10.3, 15.01
-    EXPECT_EQ(model.PointCount(7, 1), 3u);
+    EXPECT_EQ(model.MonitorPointCount(), 4);  // 10.0, 10.3, the gap, 15.01
+    EXPECT_EQ(model.PointCount(7, 1), 4u);
+    EXPECT_DOUBLE_EQ(model.SeriesX(7, 1)[2], (10.3 + 15.01) / 2);
+    EXPECT_TRUE(IsNoValue(model.SeriesY(7, 1)[2]));
+    EXPECT_EQ(Readout(model.Labels(7)), (std::vector<std::string>{"4", "4", "2", "2"}));
 
     // A long pause moves the window in whole pitches.
     g.X.Xpich = 3;
@@ -310,8 +315,8 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMoves
     model.UpdateMonitorGraphs(g, m, 3600000, Values(1.0f));  // an hour later
     EXPECT_EQ(g.X.XscaleMaxM, 3601.0);                         // 10 + 1197 × 3
     EXPECT_EQ(g.X.XscaleMinM, 3591.0);
-    // Every older point stayed this tick; the next tick drops it.
-    EXPECT_EQ(model.MonitorPointCount(), 2);
+    // Every older point (and the gap after it) stayed this tick; the next tick drops them.
+    EXPECT_EQ(model.MonitorPointCount(), 3);
     model.UpdateMonitorGraphs(g, m, 3600050, Values(1.0f));
     EXPECT_EQ(model.MonitorPointCount(), 2);
     EXPECT_EQ(model.SeriesX(0, 1).front(), 3600.0);
