@@ -87,6 +87,11 @@ void CheckAtEveryChannelCount(gui::Program& p) {
     QVERIFY(QTest::qWaitForWindowExposed(&w));
     auto* area = qobject_cast<ChartsWidget*>(w.ChartWidget());
     QVERIFY(area != nullptr);
+    // The widest numbers a panel shows: four decimals and a negative strain in the ten thousands.
+    for (int ch = 1; ch <= kChannels; ++ch) p.State().Meas.Ch(ch).Point = 4;
+    std::array<float, kCharts> wide{};
+    wide.fill(-32768.0f);
+    p.Core().chart.UpdateMonitorGraphs(p.State().Graph, p.State().Meas, 100, wide);
     for (const QSize size : {QSize(712, 380), QSize(1366, 768)}) {
         w.resize(size);
         QTRY_COMPARE(w.size(), size);

@@ -35,6 +35,18 @@ std::string ValueLabelText(double v, int point) {
     return FormatWithZeros(v, std::clamp(point, 0, 5));
 }
 
+std::string WidestValueText(float coeff, float offset, int point) {
+    const double c = static_cast<double>(coeff), o = static_cast<double>(offset);
+    std::string widest;
+    for (const double v : {-32768.0 * c + o, 32767.0 * c + o, 65535.0 * std::abs(c)}) {
+        const std::string t = ValueLabelText(v, point);
+        if (t.size() > widest.size()) widest = t;
+    }
+    for (char& ch : widest)
+        if (ch >= '0' && ch <= '9') ch = '8';
+    return widest;
+}
+
 GraphLayout LayoutGraphPanels(const GraphConditions& g) {
     GraphLayout layout;
     for (int i = 0; i < kCharts; ++i) {
@@ -195,6 +207,15 @@ void ChartModel::SetValueLabels(int index, const std::string& moni, const std::s
     l.Max = max;
     l.Min = min;
     l.Range = range;
+    changes_.labels.set(Ix(index));
+}
+
+void ChartModel::SetWidestValue(int index, const MeasConditions& m) {
+    const ChannelCondition& c = m.Ch(static_cast<int>(Ix(index)) + 1);
+    std::string widest = WidestValueText(c.Coeff, c.Offset, c.Decimals());
+    ChannelLabels& l = ChartOf(index).labels;
+    if (l.WidestValue == widest) return;
+    l.WidestValue = std::move(widest);
     changes_.labels.set(Ix(index));
 }
 

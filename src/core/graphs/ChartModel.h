@@ -69,6 +69,7 @@ struct ChannelLabels {
     std::string Range = kNoValueText;
     std::string Unit;
     bool ChannelNumberEnabled = true;  // "Ch. n" is greyed for channels that are not measured
+    std::string WidestValue;           // what the value column must hold (WidestValueText)
 
     bool operator==(const ChannelLabels&) const = default;
 };
@@ -131,6 +132,10 @@ int DecimalsFor(double v);
 
 // The label text of a value: the channel's digit format with zeros, or "----" for the marker.
 std::string ValueLabelText(double v, int point);
+// The widest text a value label of a channel with this scale may show: a raw word (-32768 ..
+// 32767) times coeff plus offset, or the range between two, with `point` decimals; every figure
+// an 8 (the widest figure of most fonts), so that a column this wide never cuts a sign or a digit.
+std::string WidestValueText(float coeff, float offset, int point);
 
 // --- Rows of the main window --------------------------------------------------------------------
 
@@ -322,6 +327,7 @@ private:
     void RebuildExtent(Chart& c);
     void SetValueLabels(int index, const std::string& moni, const std::string& max,
                         const std::string& min, const std::string& range);
+    void SetWidestValue(int index, const MeasConditions& m);
     void ResetMonitorData(GraphConditions& g, const MeasConditions& m,
                           std::span<const std::string> unitNames, bool setUnits);
     void ShowChannelUnit(int index, const MeasConditions& m, std::span<const std::string> unitNames);

@@ -67,6 +67,7 @@ void ChartModel::ShowChannelUnit(int index, const MeasConditions& m, std::span<c
         l.ChannelNumberEnabled = measured;
         changes_.labels.set(Ix(index));
     }
+    SetWidestValue(index, m);
     if (unitNames.empty()) return;
     const int u = m.Ch(index + 1).Unit;
     const std::string unit =
@@ -230,6 +231,7 @@ void ChartModel::WriteMonitorLabels(const MeasConditions& m,
                                     const std::array<float, kCharts>& moniData) {
     // The value and what the strip holds, or "----" for a channel without a value.
     for (int i = 0; i < kCharts; ++i) {
+        SetWidestValue(i, m);
         const float v = moniData[static_cast<std::size_t>(i)];
         if (IsNoValue(v)) {
             SetValueLabels(i, kNoValueText, kNoValueText, kNoValueText, kNoValueText);

@@ -202,6 +202,7 @@ void ChartModel::MarkTriggerTime(int index, std::int32_t preMemoryWords, float c
 
 void ChartModel::ShowRecordStatistics(int index, std::int32_t n, const MeasConditions& m) {
     Batch batch(*this);
+    SetWidestValue(index, m);
     double max = 0.0, min = 0.0;
     if (n == 0 || !DataExtent(index, max, min)) {
         SetValueLabels(index, kNoValueText, kNoValueText, kNoValueText, kNoValueText);

@@ -27,8 +27,12 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     t.lineHeight = fm.height() + 2;
     t.captionWidth = 0;
     for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
-    // The longest number a label shows (sign and seven characters), and every unit.
+    // The longest number a label may show (never less than a sign and seven characters), and
+    // every unit.
     t.valueWidth = std::max(width(QStringLiteral("-8888888")), width(QStringLiteral("-88888.8")));
+    for (int i = 0; i < kCharts; ++i)
+        if (graph_.Ch[static_cast<std::size_t>(i)].Shown())
+            t.valueWidth = std::max(t.valueWidth, width(Qs(model_.Labels(i).WidestValue)));
     t.unitWidth = width(QStringLiteral("----"));
     for (int i = 0; i < kCharts; ++i) t.unitWidth = std::max(t.unitWidth, width(Qs(model_.Labels(i).Unit)));
     t.channelWidth = width(ChannelText(kChannels));

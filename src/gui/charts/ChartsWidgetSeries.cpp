@@ -28,7 +28,7 @@ void ChartsWidget::BatchEnded(const ChartChanges& changes) {
             unitsChanged = true;
         }
     }
-    if ((unitsChanged || changes.axes.any()) && MeasureTexts() != texts_) Relayout();
+    if ((unitsChanged || changes.axes.any() || changes.labels.any()) && MeasureTexts() != texts_) Relayout();
     holdRequeries_ = false;
     for (int i = 0; i < kCharts; ++i)
         if (std::exchange(requery_[static_cast<std::size_t>(i)], false) && model_.ShowsRecord(i)) RequeryRecord(i);

@@ -336,6 +336,12 @@ TEST_F(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
     EXPECT_EQ(Readout(model.Labels(0)), (std::vector<std::string>{"240.4", "246.5", "240.4", "6.1"}));  // one decimal
     EXPECT_EQ(Readout(model.Labels(1)), kDashes);
     EXPECT_EQ(model.Labels(2).Moni, kNoValueText);
+    // The value column holds the widest value the channel's scale may give, sign and all.
+    EXPECT_EQ(model.Labels(0).WidestValue, "-88888.8");
+    EXPECT_EQ(WidestValueText(1.0f, 0.0f, 4), "-88888.8888");
+    EXPECT_EQ(WidestValueText(1234.5f, 0.0f, 5), "-88888888.88888");
+    EXPECT_EQ(WidestValueText(-0.001f, 0.0f, 3), "-88.888");  // the highest word made negative
+    EXPECT_EQ(WidestValueText(0.5f, 100000.0f, 0), "888888");
 }
 
 TEST_F(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {
