@@ -57,10 +57,12 @@ void CheckCharts(ChartsWidget& area, const QString& what) {
         QVERIFY2(scrolls || area.Row(place.index)->height() >= places.minimumRowHeight, qPrintable(where));
         QVERIFY2(area.Row(place.index)->height() >= places.minimumRowHeight || viewport < places.minimumRowHeight,
                  qPrintable(where + " is below the minimum height"));
-        // The value numbers never run into each other, however low the row.
+        // Two value numbers at least, which never run into each other, however low the row.
         QCPAxis* y = area.Plot(place.index)->yAxis;
         const QVector<double> yTicks = y->tickVector();
         const int line = QFontMetrics(y->tickLabelFont()).height();
+        QVERIFY2(std::count_if(yTicks.begin(), yTicks.end(), [y](double t) { return y->range().contains(t); }) >= 2,
+                 qPrintable(where + ": fewer than two value numbers"));
         for (qsizetype k = 1; k < yTicks.size(); ++k)
             if (y->range().contains(yTicks[k]) && y->range().contains(yTicks[k - 1]))
                 QVERIFY2(std::abs(y->coordToPixel(yTicks[k]) - y->coordToPixel(yTicks[k - 1])) >= line,
@@ -92,6 +94,15 @@ void CheckAtEveryChannelCount(gui::Program& p) {
     std::array<float, kCharts> wide{};
     wide.fill(-32768.0f);
     p.Core().chart.UpdateMonitorGraphs(p.State().Graph, p.State().Meas, 100, wide);
+    // Every other chart on a set scale of four divisions.
+    for (std::size_t i = 0; i < kCharts; i += 2) {
+        ChannelGraphCondition& ch = p.State().Graph.Ch[i];
+        ch.AutoScale = 0;
+        ch.YscaleMax = 500;
+        ch.YscaleMin = -1500;
+        ch.YscaleDiv = 4;
+    }
+    p.Core().chart.ConfigureGraphAxes(p.State().Graph);
     for (const QSize size : {QSize(712, 380), QSize(1366, 768)}) {
         w.resize(size);
         QTRY_COMPARE(w.size(), size);

@@ -1,5 +1,7 @@
 #include "gui/charts/ChartsWidgetRow.h"
 
+#include <cmath>
+
 namespace kmr {
 
 namespace {
@@ -34,6 +36,34 @@ protected:
     }
 };
 
+// The ticks of an axis with a set spacing: on multiples of it, as many as asked for; on an axis
+// too short for two of those, the least multiple of the spacing not below the least step, laid
+// on whichever multiples of the spacing put more numbers on the axis.
+class FixedTicker : public QCPAxisTickerFixed {
+public:
+    double leastStep = 0.0;  // a share of the range; 0: none
+
+protected:
+    double getTickStep(const QCPRange& range) override {
+        if (leastStep <= 0.0 || tickStep() <= 0.0) return QCPAxisTickerFixed::getTickStep(range);
+        return std::max(1.0, std::ceil(range.size() * leastStep / tickStep() - 1e-9)) * tickStep();
+    }
+    QVector<double> createTickVector(double step, const QCPRange& range) override {
+        if (leastStep <= 0.0 || tickStep() <= 0.0) return QCPAxisTickerFixed::createTickVector(step, range);
+        const auto inside = [&range](const QVector<double>& ticks) {
+            return std::count_if(ticks.begin(), ticks.end(), [&range](double t) { return range.contains(t); });
+        };
+        QVector<double> best;
+        for (double origin = 0.0; origin < step - tickStep() / 2.0; origin += tickStep()) {
+            setTickOrigin(origin);
+            QVector<double> ticks = QCPAxisTickerFixed::createTickVector(step, range);
+            if (best.isEmpty() || inside(ticks) > inside(best)) best = std::move(ticks);
+        }
+        setTickOrigin(0.0);
+        return best;
+    }
+};
+
 }  // namespace
 
 void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int ticks, double leastStep) {
@@ -50,13 +80,14 @@ void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int t
         axis->setNumberFormat(QStringLiteral("gb"));
         axis->setNumberPrecision(6);
     } else {
-        auto fixed = axis->ticker().dynamicCast<QCPAxisTickerFixed>();
+        auto fixed = axis->ticker().dynamicCast<FixedTicker>();
         if (fixed.isNull()) {
-            fixed = QSharedPointer<QCPAxisTickerFixed>(new QCPAxisTickerFixed);
+            fixed = QSharedPointer<FixedTicker>(new FixedTicker);
             axis->setTicker(fixed);
         }
         // A spacing so fine that the numbers would run into each other is left to multiples.
         const bool dense = a.spacing > 0.0 && range.width() / a.spacing > ticks + 0.5;
+        fixed->leastStep = dense ? leastStep : 0.0;
         fixed->setScaleStrategy(dense ? QCPAxisTickerFixed::ssMultiples : QCPAxisTickerFixed::ssNone);
         fixed->setTickCount(ticks);
         fixed->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
