@@ -56,9 +56,13 @@ void MonitorTimerTick(Engine& e) {
             return;
         }
     } else {
+        // The first failure ends the live values, with one message that names the command.
+        FailureScope scope(*e.link.transport);
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             StopMonitoring(e);
+            ShowInstrumentLost(e, txt::LostDuringMonitoring,
+                               scope.Command().empty() ? std::string(kMonitorCommand) : scope.Command(), {});
             return;
         }
         // The route was opened again, by this reading or since the last: the instrument behind

@@ -44,14 +44,6 @@ void RestoreRestTimePanel(Engine& e) {
     e.main.SetRestTimeCaption("");
 }
 
-void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
-    std::string text = TextWith(e.ui.language, textId, {command});
-    if (!kept.empty()) text += "\r\n" + kept;
-    const Pointer saved = e.ui.GetPointer();
-    e.ui.SetPointer(Pointer::Default);
-    e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
-    e.ui.SetPointer(saved);
-}
 
 // Sends the trigger command of the current mode and sets its run flag; false when it failed.
 bool Trigger(Engine& e) {
@@ -158,6 +150,15 @@ void Stop(Engine& e) {
 }
 
 }  // namespace
+
+void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
+    std::string text = TextWith(e.ui.language, textId, {command});
+    if (!kept.empty()) text += "\r\n" + kept;
+    const Pointer saved = e.ui.GetPointer();
+    e.ui.SetPointer(Pointer::Default);
+    e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.ui.SetPointer(saved);
+}
 
 bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
 

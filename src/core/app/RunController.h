@@ -21,6 +21,9 @@ std::string RestTimeCaption(std::int32_t words, float smpClk);
 bool ResendWhatMayBeLost(Engine& e);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
+// The one message of an instrument lost in the middle of something: text `textId` naming the
+// command that failed, then what was kept (when given).
+void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept);
 
 // The Start/Stop button and the menu item "Start".
 void StartOrStop(Engine& e);

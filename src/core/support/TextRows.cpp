@@ -379,6 +379,10 @@ constexpr TextRow kRows[] = {
     {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
     {2416, "The check was cancelled. The results shown are those received.",
      "チェックを中止しました。表示している結果は受信できた分だけです。"},
+    {2417, "The instrument does not answer (%1): the live values have stopped. Check the instrument and its cable, "
+           "then press Moni. On again.",
+     "測定器が応答しません (%1): モニタ値の表示を終了しました。測定器とケーブルを確認してから、もう一度"
+     "「モニタ オン」を押してください。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "
@@ -541,7 +545,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 382, "the text table holds 382 identifiers");
+static_assert(kRowCount == 383, "the text table holds 383 identifiers");
 
 }  // namespace
 

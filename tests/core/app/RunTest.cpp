@@ -482,10 +482,13 @@ TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
     EXPECT_FALSE(h.main.moniTimer);
     EXPECT_FALSE(h.main.monitorChecked);
     ToggleMonitor(h.engine);
-    MonitorTimerTick(h.engine);  // three attempts time out: monitoring stops
+    MonitorTimerTick(h.engine);  // three attempts time out: monitoring stops, said once
     EXPECT_EQ(h.state.MonitoringOn, kFalse);
     EXPECT_FALSE(h.main.moniTimer);
     EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The instrument does not answer (MDT): the live values have "
+                                                     "stopped. Check the instrument and its cable, then press Moni. "
+                                                     "On again."});
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
 
     // An answer that is no live values stops it as well, with a message that says so.
