@@ -1,0 +1,199 @@
+#pragma once
+// The text table's later rows (from 2401 on): a lost instrument and the way back, the files a
+// recording is written to, parts of data files and the HDF5 export, the status strip and the
+// cursor readout, stored records, and why a GP-IB route cannot be opened. Only TextRows.cpp
+// includes this; it joins them after the first rows.
+#include "core/support/TextRows.h"
+
+namespace kmr::text_rows {
+
+// Sorted by identifier, all above the first rows' (checked where they are joined).
+inline constexpr TextRow kLaterRows[] = {
+    // When the instrument is lost, and the way back.
+    {2400, "A measurement is running. Stop it before you quit.",
+     "測定中です。終了する前に測定を停止してください。"},
+    {2401, "The instrument does not answer (%1): the measurement has ended.",
+     "測定器が応答しません (%1): 測定を終了しました。"},
+    {2402, "No data file was written.", "データファイルは作成されていません。"},
+    {2403, "%1 is marked cancelled. Complete channels: %2.",
+     "%1 には中止の印を付けました。完全なチャネル: %2。"},
+    {2404, "none", "なし"},
+    {2405, "The instrument did not answer %1 as expected: the balance has ended. The channels may not be balanced.",
+     "測定器が %1 に正しく応答しませんでした: バランスを終了しました。バランスが取れていないチャネルがある可能性があります。"},
+    {2406, "The instrument did not answer %1 as expected: the check has ended. The results shown are those received.",
+     "測定器が %1 に正しく応答しませんでした: チェックを終了しました。表示している結果は受信できた分だけです。"},
+    {2407, "The instrument did not answer %1 as expected: the calibration output may still be on.",
+     "測定器が %1 に正しく応答しませんでした: 校正出力がオンのままになっている可能性があります。"},
+    {2408, "The transfer was cancelled.", "転送を中止しました。"},
+    {2409, "The instrument did not answer %1 as expected: the transfer has ended.",
+     "測定器が %1 に正しく応答しませんでした: 転送を終了しました。"},
+    {2410, "Connect", "接続"},
+    {2411, "Waiting for the instrument's reply to %1 ...", "測定器の応答を待っています (%1)..."},
+    {2412, "The measurement was stopped before the trigger: no data file was written.",
+     "トリガ前に測定を停止しました: データファイルは作成されていません。"},
+    {2413, "The instrument does not answer (%1): the measurement was not started.",
+     "測定器が応答しません (%1): 測定を開始できませんでした。"},
+    {2414, "The instrument did not answer %1 as expected: the live values have stopped.",
+     "測定器が %1 に正しく応答しませんでした: モニタ値の表示を終了しました。"},
+    {2415, "%1 keeps the complete channels: %2.", "%1 には完全なチャネルが残っています: %2。"},
+    {2416, "The check was cancelled. The results shown are those received.",
+     "チェックを中止しました。表示している結果は受信できた分だけです。"},
+    {2417, "The instrument does not answer (%1): the live values have stopped. Check the instrument and its cable, "
+           "then press Moni. On again.",
+     "測定器が応答しません (%1): モニタ値の表示を終了しました。測定器とケーブルを確認してから、もう一度"
+     "「モニタ オン」を押してください。"},
+
+    // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
+    {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "
+           "%3 bytes, and the program adds the number, the part letter and the extension).",
+     "ファイル名が長すぎます: UTF-8 で %1 バイトですが、使えるのは %2 バイトまでです (ファイルシステムの上限は "
+     "%3 バイトで、プログラムが番号、パート記号、拡張子を付け加えます)。"},
+    {2502, "The data folder does not exist and cannot be made again:", "データフォルダが存在せず、作り直すこともできません:"},
+    {2503, "No file can be made in the data folder:", "データフォルダにファイルを作成できません:"},
+    {2504, "Choose another data folder or name in File > Data File Settings. Nothing was sent to the instrument.",
+     "[ファイル] > [データファイル設定] で別のデータフォルダか名前を選んでください。測定器には何も送っていません。"},
+    {2505, "The recording is still in the instrument's memory. Do you want to save it in another folder?",
+     "測定データは測定器のメモリに残っています。別のフォルダに保存しますか？"},
+    {2506, "The data file could not be written in ", "データファイルを書き込めませんでした: "},
+    {2507, "; the recording is still in the instrument's memory, but nothing was saved.",
+     "。測定データは測定器のメモリに残っていますが、何も保存していません。"},
+    {2509, "%1 file(s) converted, %2 not converted.", "%1 個のファイルを変換しました。%2 個は変換していません。"},
+    {2510, "whole channels: %1 (kmr convert --whole-channels converts them).",
+     "完全なチャンネル: %1 (kmr convert --whole-channels で変換できます)。"},
+    {2511, "no channel of this file is whole.", "このファイルに完全なチャンネルはありません。"},
+    {2512, "These condition files were damaged and have been reset to their defaults; each damaged file is "
+           "kept beside it with \".damaged\" added to its name:",
+     "次の条件ファイルは壊れていたため初期値に戻しました。壊れたファイルは名前に \".damaged\" を付けて残してあります:"},
+    {2513, "The monitor span must not be shorter than the pitch.", "モニタのスパンはピッチより短くできません。"},
+    {2514, "The pre-trigger memory must be smaller than the memory.", "プリトリガメモリはメモリより小さくしてください。"},
+    {2515, "The folder no longer exists:", "フォルダはもう存在しません:"},
+
+    // A part of a data file to convert (channels, time range) and the HDF5 export.
+    {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},
+    {2602, "no sample lies between %1 s and %2 s (the file's %4 samples per channel lie from 0 s to %3 s).",
+     "%1 秒から %2 秒の間にデータがありません (ファイルのチャンネルごとの %4 データは 0 秒から %3 秒まで)。"},
+    {2603, "samples %1 to %2 are not in the file (it holds %3 per channel).",
+     "データ %1 から %2 はファイルにありません (チャンネルごとに %3 データ)。"},
+    {2604, "HDF5 export is not available in this build of the program.", "このビルドでは HDF5 出力を使えません。"},
+    {2605, "--format must be csv or hdf5: ", "--format は csv か hdf5 です: "},
+    {2606, "--compress needs --format hdf5", "--compress には --format hdf5 が必要です"},
+    {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
+    {2608, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
+    {2609, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
+
+    // The status strip and the cursor readout.
+    {2701, "Waiting for trigger", "トリガ待ち"},
+    {2702, "Recording", "記録中"},
+    {2703, "Data file: %1", "データファイル: %1"},
+    {2704, "Stopped early: %1 of %2 samples per channel were kept in %3",
+     "途中で停止しました: %1/%2 データ (チャンネルごと) を %3 に保存しました"},
+    {2705, "Min.", "最小"},
+    {2706, "Max.", "最大"},
+    {2707, "Mean", "平均"},
+    {2708, "Measuring in high-speed mode: the instrument is recording.", "高速モードで測定中です: 測定器が記録しています。"},
+    {2709, "Incomplete data file: %1", "不完全なデータファイル: %1"},
+
+    // Stored records: opening, the conditions beside the charts, the exports of charts and ranges.
+    {2801, "Opening data file...", "データファイルを開いています..."},
+    {2802, "A measurement is running: open the stored record when it has ended.",
+     "測定中です。保存した記録は測定が終わってから開いてください。"},
+    {2803, "This recording was cancelled or did not complete. Shown: the complete channels %1. Not whole in the "
+           "file: %2.",
+     "この測定は中止されたか、保存が完了していません。表示しているのは完全なチャネル %1 です。ファイルに完全には"
+     "ないチャネル: %2。"},
+    {2804, "&Open Data File...", "データファイルを開く(&O)..."},
+    {2805, "Export &Charts...", "グラフを出力(&C)..."},
+    {2806, "Export &Range...", "範囲を出力(&R)..."},
+    {2807, "Conditions of the record", "記録の条件"},
+    {2808, "The record shown is not stored in a .kmr data file, so its range cannot be exported.",
+     "表示中の記録は .kmr データファイルに保存されていないため、範囲を出力できません。"},
+    {2809, "No record is shown.", "記録が表示されていません。"},
+    {2811, "File", "ファイル"},
+    {2812, "Trigger Time", "トリガ時刻"},
+    {2813, "Stored Words", "保存ワード数"},
+    {2814, "Recording Time", "記録時間"},
+    {2815, "Model", "機種"},
+    {2816, "KMR-530A or KMR-510C", "KMR-530A または KMR-510C"},
+    {2817, "State", "状態"},
+    {2818, "complete", "完全"},
+    {2819, "cancelled or incomplete", "中止または不完全"},
+    {2820, "Recorded with the 5.0 V bridge voltage of a KMR-510C, which the connected KMR-530A does not have.",
+     "KMR-510C の 5.0 V ブリッジ電圧で記録されています。接続中の KMR-530A にはこの電圧はありません。"},
+    {2821, "Export Range", "範囲の出力"},
+    {2822, "The time range shown: %1 s to %2 s", "表示中の時間範囲: %1 秒～%2 秒"},
+    {2823, "Between cursors A and B: %1 s to %2 s", "カーソル A と B の間: %1 秒～%2 秒"},
+    {2824, "Channels", "チャネル"},
+    {2825, "Format", "形式"},
+    {2826, "Export Charts", "グラフの出力"},
+    {2827, "The charts could not be written:", "グラフを書き込めませんでした:"},
+    {2828, "PNG image (*.png)", "PNG 画像 (*.png)"},
+    {2829, "PDF document (*.pdf)", "PDF 文書 (*.pdf)"},
+    {2830, "CSV file (*.csv)", "CSV ファイル (*.csv)"},
+    {2831, "HDF5 file (*.h5)", "HDF5 ファイル (*.h5)"},
+    {2832, "Data file (*.kmr)", "データファイル (*.kmr)"},
+    {2833, "Choose at least one channel.", "チャネルを 1 つ以上選んでください。"},
+    {2834, "Written: %1", "書き込みました: %1"},
+    {2835, "%1  %2 s to %3 s", "%1  %2 秒～%3 秒"},
+    {2836, "Off", "オフ"},
+    {2837, "On", "オン"},
+    {2838, "Open Data File", "データファイルを開く"},
+
+    // The GP-IB routes: why one cannot be opened, as the connection's message says it.
+    {2901, "%1 Accepted forms: %2.", "%1 使える形式: %2。"},
+    {2902, "The interface %1 is not understood: after \"gpib:\" only lib=PATH may follow.",
+     "インターフェース %1 が分かりません: \"gpib:\" の後には lib=PATH しか書けません。"},
+    {2903, "The interface %1 names no VISA resource.", "インターフェース %1 に VISA リソースがありません。"},
+    {2904, "The interface %1 is not understood: lib= must name the VISA library file.",
+     "インターフェース %1 が分かりません: lib= には VISA ライブラリのファイルを指定してください。"},
+    {2905, "The interface %1 is not understood: give one lib=PATH at most, first.",
+     "インターフェース %1 が分かりません: lib=PATH は先頭に 1 つだけ書いてください。"},
+    {2906, "The interface %1 lacks the closing \"]\".", "インターフェース %1 に閉じる \"]\" がありません。"},
+    {2907, "The interface %1 is not understood.", "インターフェース %1 が分かりません。"},
+    {2908, "The interface %1 names no host: write prologix:HOST or prologix:HOST:PORT, for example "
+           "prologix:192.168.1.20 or prologix:127.0.0.1:1234.",
+     "インターフェース %1 にホストがありません: prologix:HOST または prologix:HOST:PORT の形で書いて"
+     "ください (例: prologix:192.168.1.20、prologix:127.0.0.1:1234)。"},
+    {2909, "The interface %1 has no valid port: a port is a number from 1 to 65535.",
+     "インターフェース %1 のポートが正しくありません: ポートは 1 から 65535 までの数です。"},
+    {2910, "The simulated instrument of %1 is not understood: %2.", "インターフェース %1 の模擬測定器の指定が分かりません: %2。"},
+    {2911, "The interface spec is empty.", "インターフェースの指定が空です。"},
+    {2912, "The interface %1 is not one the program knows.", "インターフェース %1 には対応していません。"},
+    {2913, "Cannot connect to the GP-IB adapter at %1: %2. Check that the adapter (or kmr-sim) is running there.",
+     "%1 の GP-IB アダプタに接続できません: %2。アダプタ (または kmr-sim) がそこで動いているか確認して"
+     "ください。"},
+    {2914, "The device at %1 closed the connection while it was set up.", "%1 の機器が接続の設定中に接続を閉じました。"},
+    {2915, "The device at %1 did not answer ++ver within the timeout: another program may be connected to it (an "
+           "adapter serves one at a time), or it is not a GP-IB adapter.",
+     "%1 の機器が時間内に ++ver に応答しませんでした: 別のプログラムが接続している (アダプタに接続"
+     "できるのは一度に 1 つです) か、GP-IB アダプタではありません。"},
+    {2916, "The device at %1 does not answer like a GP-IB adapter (its answer to ++ver is not a line of text).",
+     "%1 の機器は GP-IB アダプタとして応答しません (++ver への応答が 1 行の文字列ではありません)。"},
+    {2917, "No instrument answers at GP-IB address %1 behind the adapter at %2. Check the address in Meter.cnd and "
+           "that the instrument is on and connected.",
+     "%2 のアダプタの先の GP-IB アドレス %1 で測定器が応答しません。Meter.cnd のアドレスと、測定器の"
+     "電源と接続を確認してください。"},
+    {2918, "The connection to the GP-IB adapter at %1 was closed. Check the adapter and its network, then reconnect.",
+     "%1 の GP-IB アダプタとの接続が切れました。アダプタとネットワークを確認してから、接続し直して"
+     "ください。"},
+    {2919, "The GP-IB adapter is busy.", "GP-IB アダプタが使用中です。"},
+    {2920, "No NI-488.2 GP-IB library could be loaded; tried %1. Install the GP-IB driver (linux-gpib or NI-488.2), "
+           "or name its library as gpib:lib=PATH in Interface.cnd.",
+     "NI-488.2 の GP-IB ライブラリを読み込めません (試したもの: %1)。GP-IB ドライバ (linux-gpib または "
+     "NI-488.2) をインストールするか、そのライブラリを Interface.cnd に gpib:lib=PATH として指定してください。"},
+    {2921, "The GP-IB library %1 has no %2; it is not an NI-488.2-compatible library.",
+     "GP-IB ライブラリ %1 に %2 がありません。NI-488.2 互換のライブラリではありません。"},
+    {2922, "The GP-IB library %1 offers neither the status functions ThreadIbsta, ThreadIberr and ThreadIbcnt nor "
+           "the status variables ibsta, iberr and ibcnt; the program cannot tell how a call ended.",
+     "GP-IB ライブラリ %1 には状態関数 ThreadIbsta、ThreadIberr、ThreadIbcnt も状態変数 ibsta、iberr、"
+     "ibcnt もありません。呼び出しの結果が分からないため使えません。"},
+    {2923, "The GP-IB library %1 cannot open board %2, address %3.", "GP-IB ライブラリ %1 でボード %2、アドレス %3 を開けません。"},
+    {2924, "No VISA library could be loaded; tried %1. Install a VISA library, or name it as visa:lib=PATH in "
+           "Interface.cnd.",
+     "VISA ライブラリを読み込めません (試したもの: %1)。VISA ライブラリをインストールするか、"
+     "Interface.cnd に visa:lib=PATH として指定してください。"},
+    {2925, "The VISA library %1 has no %2.", "VISA ライブラリ %1 に %2 がありません。"},
+    {2926, "%1 on %2 gave %3.", "%2 で %1 が %3 を返しました。"},
+    {2927, "The VISA session is not open.", "VISA セッションが開いていません。"},
+};
+
+}  // namespace kmr::text_rows
