@@ -35,6 +35,9 @@ QStyle::StandardPixmap IconOf(MsgIcon icon) {
     return QStyle::SP_CustomBase;
 }
 
+// The caption of an answer's button, with the letter that answers it underlined.
+QString AnswerButtonCaption(int textId, MsgAnswer answer) { return Q(AnswerCaption(Text(GuiLanguage(), textId), answer)); }
+
 // The texts of the core end lines with CR LF.
 QString Lines(const QString& text) {
     QString t = text;
@@ -124,16 +127,16 @@ MessageBox::MessageBox(QWidget* owner, const QString& text, const QString& title
             row->addWidget(def);
             break;
         case MsgButtons::YesNo: {
-            QPushButton* yes = AddButton(T(txt::YesButton), MsgAnswer::Yes, "cmdYes");
-            QPushButton* no = AddButton(T(txt::NoButton), MsgAnswer::No, "cmdNo");
+            QPushButton* yes = AddButton(AnswerButtonCaption(txt::YesButton, MsgAnswer::Yes), MsgAnswer::Yes, "cmdYes");
+            QPushButton* no = AddButton(AnswerButtonCaption(txt::NoButton, MsgAnswer::No), MsgAnswer::No, "cmdNo");
             row->addWidget(yes);
             row->addWidget(no);
             def = defaultNo ? no : yes;
             break;
         }
         case MsgButtons::RetryCancel: {
-            QPushButton* retry = AddButton(T(txt::RetryButton), MsgAnswer::Retry, "cmdRetry");
-            QPushButton* cancel = AddButton(T(txt::CancelButton), MsgAnswer::Cancel, "cmdCancel");
+            QPushButton* retry = AddButton(AnswerButtonCaption(txt::RetryButton, MsgAnswer::Retry), MsgAnswer::Retry, "cmdRetry");
+            QPushButton* cancel = AddButton(AnswerButtonCaption(txt::CancelButton, MsgAnswer::Cancel), MsgAnswer::Cancel, "cmdCancel");
             row->addWidget(retry);
             row->addWidget(cancel);
             def = retry;

@@ -42,8 +42,11 @@ char MenuLetterOf(int textId) {
     return k != nullptr ? k->letter : 0;
 }
 
-std::string MenuCaption(const std::string& caption, int textId) {
-    const char letter = MenuLetterOf(textId);
+namespace {
+
+// `caption` with `letter` marked: its own first occurrence in an ASCII caption, either case,
+// otherwise "(&X)" after it and before a trailing "...".
+std::string MarkedCaption(const std::string& caption, char letter) {
     if (letter == 0 || caption.find('&') != std::string::npos) return caption;
     // The first occurrence of the letter in an ASCII caption, either case.
     for (std::size_t i = 0; i < caption.size(); ++i) {
@@ -57,6 +60,10 @@ std::string MenuCaption(const std::string& caption, int textId) {
         return caption.substr(0, caption.size() - dots.size()) + mark + dots;
     return caption + mark;
 }
+
+}  // namespace
+
+std::string MenuCaption(const std::string& caption, int textId) { return MarkedCaption(caption, MenuLetterOf(textId)); }
 
 ChartKeyAction ChartKeyActionOf(Key key) {
     switch (key) {
@@ -86,6 +93,16 @@ std::optional<MsgAnswer> AnswerOfLetter(MsgButtons buttons, char letter) {
     if (buttons == MsgButtons::RetryCancel && (c == 'R' || c == 'C'))
         return c == 'R' ? MsgAnswer::Retry : MsgAnswer::Cancel;
     return std::nullopt;
+}
+
+std::string AnswerCaption(const std::string& caption, MsgAnswer answer) {
+    switch (answer) {
+        case MsgAnswer::Yes: return MarkedCaption(caption, 'Y');
+        case MsgAnswer::No: return MarkedCaption(caption, 'N');
+        case MsgAnswer::Retry: return MarkedCaption(caption, 'R');
+        case MsgAnswer::Cancel: return MarkedCaption(caption, 'C');
+        default: return caption;
+    }
 }
 
 }  // namespace kmr

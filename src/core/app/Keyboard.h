@@ -23,8 +23,11 @@ std::string MenuCaption(const std::string& caption, int textId);
 char MenuLetterOf(int textId);
 
 // A question box's answer to a letter key (any case): the initial of each answer, Y and N, R and
-// C, in both languages (the buttons' captions stay as they are); none for another letter or box.
+// C, in both languages; none for another letter or box.
 std::optional<MsgAnswer> AnswerOfLetter(MsgButtons buttons, char letter);
+// The caption of a question's answer button with its letter marked as a menu item's is ("&Yes",
+// "はい(&Y)"); an OK button has no letter.
+std::string AnswerCaption(const std::string& caption, MsgAnswer answer);
 
 // A focused chart showing a record.
 ChartKeyAction ChartKeyActionOf(Key key);

@@ -81,8 +81,10 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
     bus_.UseLanguage(ui_.language);
     if (!kGpibAddressRange.Holds(settings_.Address)) {
         // No GP-IB device can have this address (Meter.cnd is edited by hand); the bus is not
-        // asked, and the message names the address.
-        ShowOpenFailure(ui_, ui_.Text(txt::GpibAddressLabel) + FormatInt(settings_.Address), runStatus_);
+        // asked, and the message names the address and where it is set.
+        ShowOpenFailure(ui_, ui_.Text(txt::GpibAddressLabel) + FormatInt(settings_.Address) + "\n" +
+                                 ui_.Text(txt::GpibAddressOutOfRange),
+                        runStatus_);
         return;
     }
     bool ok = false;

@@ -42,6 +42,8 @@ inline constexpr TextRow kLaterRows[] = {
            "then press Moni. On again.",
      "測定器が応答しません (%1): モニタ値の表示を終了しました。測定器とケーブルを確認してから、もう一度"
      "「モニタ オン」を押してください。"},
+    {2418, "GP-IB addresses are 0 to 30: correct the address in Cond/Meter.cnd.",
+     "GP-IB アドレスは 0 から 30 までです。Cond/Meter.cnd のアドレスを直してください。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

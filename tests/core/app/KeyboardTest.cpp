@@ -14,6 +14,12 @@ TEST(KeyboardTest, questionBoxesAnswerTheInitialOfEachAnswer) {
     EXPECT_EQ(AnswerOfLetter(MsgButtons::RetryCancel, 'c'), MsgAnswer::Cancel);
     EXPECT_EQ(AnswerOfLetter(MsgButtons::YesNo, 'C'), std::nullopt);
     EXPECT_EQ(AnswerOfLetter(MsgButtons::Ok, 'Y'), std::nullopt);
+    // The buttons show the letters, in either language.
+    EXPECT_EQ(AnswerCaption("Yes", MsgAnswer::Yes), "&Yes");
+    EXPECT_EQ(AnswerCaption("Cancel", MsgAnswer::Cancel), "&Cancel");
+    EXPECT_EQ(AnswerCaption("ããã", MsgAnswer::No),
+              "ããã(&N)");
+    EXPECT_EQ(AnswerCaption("OK", MsgAnswer::Ok), "OK");
 }
 
 TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguageAndLettersOfOneMenuDiffer) {

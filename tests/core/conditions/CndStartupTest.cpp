@@ -73,7 +73,8 @@ TEST(CndStartup, MeterCndStaysAsWrittenWithNoAttemptsOrAnAddressOutsideTheGpibRa
     u.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
     EXPECT_EQ(u.Start("sim:time=instant"), StartupOutcome::Exit);
     ASSERT_FALSE(u.h.ui.shown.empty());
-    EXPECT_EQ(u.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31");
+    EXPECT_EQ(u.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31\nGP-IB addresses are 0 to 30: "
+                                    "correct the address in Cond/Meter.cnd.");
     EXPECT_EQ(u.h.ui.shown[0].title, "GP-IB error");
     EXPECT_TRUE(u.h.bus->log.empty());
     EXPECT_EQ(ReadAll(u.CondFile("Meter.cnd")), "31,0,3\r\n");
