@@ -223,10 +223,24 @@ void WriteBack(MeasConditions& live, const MeasConditions& edited) {
 
 }  // namespace
 
+std::string MeasuredButNotInstalled(const MeasConditions& edited, const MeasConditions& live) {
+    std::string list;
+    for (int n = 1; n <= kChannels; ++n)
+        if (edited.Ch(n).OnOff == 1 && live.Ch(n).Installed != 1) list += (list.empty() ? "" : ", ") + std::to_string(n);
+    return list;
+}
+
 FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()>& hide) {
     ProgramState& s = e.s;
     if (const int refusal = form.OkRefusal(); refusal != 0) {
         e.ui.ShowMessage(e.ui.Text(refusal), e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+        return FormOutcome::StayOpen;
+    }
+    // The instrument refuses a channel it does not have, and every run would fail at it.
+    if (const std::string missing = s.ProgramMode == kModeOnline ? MeasuredButNotInstalled(form.Working(), s.Meas) : "";
+        !missing.empty()) {
+        e.ui.ShowMessage(TextWith(e.ui.language, txt::ChannelsNotInstalled, {missing}), e.ui.Text(txt::SettingErrorTitle),
+                         MsgIcon::Exclamation, MsgButtons::Ok);
         return FormOutcome::StayOpen;
     }
     const std::string mask = form.PendingMask(s.Meas);

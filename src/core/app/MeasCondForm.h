@@ -108,6 +108,10 @@ private:
     std::optional<MeasFieldRef> lastClicked_;
 };
 
+// The channels switched on in `edited` that the instrument does not have ("3, 4"), empty when
+// none; on-line the form is not confirmed with them.
+std::string MeasuredButNotInstalled(const MeasConditions& edited, const MeasConditions& live);
+
 // OK: the refusals (118, 115), the change mask, question 157, and on Yes: `hide` the form,
 // hourglass, DataPresent := 0, the copy into the live conditions, the download of the changed
 // groups (on-line), Meas.cnd saved, the graphs back to monitor mode and redrawn. A failed

@@ -370,7 +370,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 384, "the text table holds 384 identifiers");
+static_assert(kRowCount == 385, "the text table holds 385 identifiers");
 
 }  // namespace
 

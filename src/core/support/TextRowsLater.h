@@ -44,6 +44,8 @@ inline constexpr TextRow kLaterRows[] = {
      "「モニタ オン」を押してください。"},
     {2418, "GP-IB addresses are 0 to 30: correct the address in Cond/Meter.cnd.",
      "GP-IB アドレスは 0 から 30 までです。Cond/Meter.cnd のアドレスを直してください。"},
+    {2419, "The instrument does not have these channels: %1. Switch them off.",
+     "測定器には次のチャネルがありません: %1。オフにしてください。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

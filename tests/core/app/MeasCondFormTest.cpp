@@ -149,6 +149,22 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     EXPECT_FALSE(f.Changed(h.state.Meas));
 }
 
+// A channel the instrument does not have is refused by name: its SET would fail every run.
+TEST_F(MeasCondOkTest, AChannelTheInstrumentDoesNotHaveIsRefused) {
+    ASSERT_EQ(h.Start("sim:time=instant,channels=1100000000"), StartupOutcome::Online);
+    const std::string cnd = CndText();
+    MeasCondForm f = Open();
+    f.SetOnOff(3, true);
+    f.SetOnOff(10, true);
+    const std::size_t before = h.bus->Commands().size();
+    h.ui.shown.clear();
+    EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The instrument does not have these channels: 3, 10. Switch them off."});
+    EXPECT_EQ(h.bus->Commands().size(), before);
+    EXPECT_EQ(CndText(), cnd);
+    EXPECT_EQ(h.state.Meas.Ch(3).OnOff, 0);
+}
+
 // A download that stopped early is sent again, whole, before the next run: a run whose file would
 // describe conditions the instrument never took does not start.
 TEST_F(MeasCondOkTest, ConditionsADownloadLeftUnsentAreSentAgainBeforeTheNextRun) {
