@@ -143,7 +143,7 @@ inline constexpr TextRow kLaterRows[] = {
     {2838, "Open Data File", "データファイルを開く"},
 
     // The GP-IB routes: why one cannot be opened, as the connection's message says it.
-    {2901, "%1 Accepted forms: %2.", "%1 使える形式: %2。"},
+    {2901, "%1 Accepted forms: %2.", "%1使える形式: %2。"},
     {2902, "The interface %1 is not understood: after \"gpib:\" only lib=PATH may follow.",
      "インターフェース %1 が分かりません: \"gpib:\" の後には lib=PATH しか書けません。"},
     {2903, "The interface %1 names no VISA resource.", "インターフェース %1 に VISA リソースがありません。"},

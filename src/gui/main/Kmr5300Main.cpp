@@ -87,11 +87,11 @@ std::optional<CommandLine> ParseCommandLine(const QApplication& app, int& exitCo
     if (parser.isSet(simulateOption)) line.options.interfaceOverride = std::string(kmr::kSimulateInterfaceSpec);
     if (parser.isSet(interfaceOption)) {
         line.options.interfaceOverride = parser.value(interfaceOption).toStdString();
+        // A spec that cannot work is said here for the shell, and then by the window in the
+        // program's language, as a damaged Interface.cnd is: the connection cannot be opened, and
+        // the program offers to go on off-line.
         std::string error;
-        if (!kmr::ParseInterfaceSpec(line.options.interfaceOverride, error)) {
-            qCritical("kmr-5300: %s", error.c_str());
-            return std::nullopt;
-        }
+        if (!kmr::ParseInterfaceSpec(line.options.interfaceOverride, error)) qWarning("kmr-5300: %s", error.c_str());
     }
     if (!files.isEmpty()) {
         line.options.openFile = files.first().toStdString();
