@@ -132,6 +132,9 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
 
     Session s(io, clock);
     if (!s.Start("check", p.spec, makeBus, io.err)) return 1;
+    // A caution of the start (a condition file reset, one that cannot be written) is no failure
+    // of the checks.
+    const int startMessages = s.ui.shown;
     const MeasConditions& meas = s.state.Meas;
     SelfCheck check(*s.e.link.transport, meas);
     {
@@ -144,7 +147,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
     io.out << Padded(io.Text(txt::CheckChannelHeading), 12);
     for (int ch : meas.MeasuredChannels) io.out << std::setw(8) << ch;
     io.out << "\n";
-    bool failed = s.ui.shown > 0;
+    bool failed = s.ui.shown > startMessages;
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         if (!wanted[row]) continue;
         io.out << Padded(io.Text(kCheckTable[row].captionId), 12);
@@ -172,6 +175,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
 
     Session s(io, clock);
     if (!s.Start("balance", p.spec, makeBus, io.err)) return 1;
+    const int startMessages = s.ui.shown;  // as for the checks
     const MeasConditions& meas = s.state.Meas;
     BalanceTable balance(*s.e.link.transport, meas);
     if (!channels.empty()) {
@@ -201,7 +205,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
     }
     const auto before = balance.Labels();
     balance.Balance();
-    const bool refused = s.ui.shown > 0 || s.state.Status == RunStatus::CommFailed;
+    const bool refused = s.ui.shown > startMessages || s.state.Status == RunStatus::CommFailed;
     const bool read = balance.Tick();
     io.out << Padded(io.Text(txt::CheckChannelHeading), 8) << std::setw(12) << io.Text(txt::CliBefore) << std::setw(12)
            << io.Text(txt::CliAfter) << "\n";

@@ -5,6 +5,7 @@
 
 #include "core/support/TextTable.h"
 
+#include <filesystem>
 #include <sstream>
 
 #include "link/InterfaceSpec.h"
@@ -62,6 +63,18 @@ TEST_F(InstrumentTools, CheckPrintsEveryRowOrTheRowsNamedForEveryMeasuredChannel
     ASSERT_EQ(two.size(), 3u);
     EXPECT_EQ(two[1].rfind("ROM", 0), 0u);
     EXPECT_EQ(two[2].rfind("Sence", 0), 0u);
+}
+
+// A caution of the start (a damaged condition file reset) is said, but the checks and the balance
+// that went well exit 0.
+TEST_F(InstrumentTools, ACautionOfTheStartIsNoFailure) {
+    for (const ToolFn fn : {CheckWith, BalanceWith}) {
+        std::filesystem::create_directories(home.dir().File("config/VNT/KMR-5300/Cond"));
+        kmr::testing::WriteAll(home.dir().File("config/VNT/KMR-5300/Cond/Graph.cnd"), "garbage\n");
+        const ToolRun r = RunTool(fn, {"--interface", "sim:time=instant"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(r.err.find("Graph.cnd"), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
