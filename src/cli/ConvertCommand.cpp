@@ -131,7 +131,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         const auto bytes = std::filesystem::file_size(p, ec);
         const std::string name = p.filename().string();
         items.push_back({f, haveOut ? outDir : FolderOf(p),
-                         name.substr(0, name.size() >= 4 ? name.size() - 4 : 0) + ExportExtension(options.format),
+                         DataFileStem(name) + ExportExtension(options.format),
                          ec ? 1.0 : static_cast<double>(SizeInKB(bytes))});
     }
 

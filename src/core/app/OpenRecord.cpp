@@ -298,8 +298,7 @@ bool EndsWithNoCase(const std::string& s, const std::string& end) {
 }  // namespace
 
 std::string SuggestedExportName(const std::string& source, ExportFormat format) {
-    const std::string stem = EndsWithNoCase(source, ".kmr") ? source.substr(0, source.size() - 4) : source;
-    return stem + ExtensionOf(format);
+    return DataFileStem(source) + ExtensionOf(format);
 }
 
 std::string WithExportExtension(const std::string& path, ExportFormat format) {

@@ -281,9 +281,11 @@ std::int64_t SizeInKB(std::uint64_t bytes) {
     return static_cast<std::int64_t>(bytes / 1024 + (bytes % 1024 != 0 ? 1 : 0));
 }
 
-std::string CsvNameForDataFile(const std::string& dataFileName) {
-    return dataFileName.substr(0, dataFileName.size() >= 4 ? dataFileName.size() - 4 : 0) + ".csv";
+std::string DataFileStem(const std::string& dataFileName) {
+    return EndsWithNoCase(dataFileName, ".kmr") ? dataFileName.substr(0, dataFileName.size() - 4) : dataFileName;
 }
+
+std::string CsvNameForDataFile(const std::string& dataFileName) { return DataFileStem(dataFileName) + ".csv"; }
 
 CsvNameBox CsvNameBoxForChecked(const std::vector<std::string>& checkedNames) {
     if (checkedNames.size() != 1) return {"*.csv", false};

@@ -141,7 +141,9 @@ std::int16_t ConversionStepCount(std::int32_t wordsConverted, std::int32_t chann
 // --- Small rules of the conversion window ------------------------------------------------------------
 // A file size in KB as the lists show it: bytes / 1024, one more for a remainder.
 std::int64_t SizeInKB(std::uint64_t bytes);
-// The CSV name of a data file in a batch: the name without its last four characters + ".csv".
+// A data file's name without its ".kmr" (any case); a name without it whole.
+std::string DataFileStem(const std::string& dataFileName);
+// The CSV name of a data file in a batch: its stem + ".csv".
 std::string CsvNameForDataFile(const std::string& dataFileName);
 // The name box after checking: one file "name.csv" (its last ".kmr" replaced, case ignored; empty
 // when it does not end in ".kmr"; each character a typed name may not hold, such as a blank,

@@ -235,6 +235,10 @@ TEST(ConversionSteps, FollowTheFileSizeRoundingHalvesToEven) {
 TEST(ConversionRules, SizesNamesAndTheNameBox) {
     // Sizes in KB: the file-exchange size column; several checked files and typed names: its name box.
     EXPECT_EQ(CsvNameForDataFile("20021005_3.kmr"), "20021005_3.csv");
+    // Only a ".kmr" goes (any case): a name without it keeps every character.
+    EXPECT_EQ(CsvNameForDataFile("BEAM.KMR"), "BEAM.csv");
+    EXPECT_EQ(CsvNameForDataFile("abcd"), "abcd.csv");
+    EXPECT_EQ(CsvNameForDataFile("test_2026"), "test_2026.csv");
     EXPECT_EQ(CsvNameBoxForChecked({"20021005.KMR"}).text, "20021005.csv");
     EXPECT_TRUE(CsvNameBoxForChecked({"20021005.KMR"}).enabled);
     EXPECT_EQ(CsvNameBoxForChecked({"notes.txt"}).text, "");
