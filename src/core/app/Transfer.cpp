@@ -387,7 +387,6 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
     a.userCancelled = Cancelled(e) && !f.fileFailed && !problems.Any();
     a.path = target->Finish(e, complete);
     a.created = created && !a.path.empty();
-    if (!csv) a.path = folder + name;
     a.problem = problems.Collected();
     a.complete = complete && a.problem.empty() && !Cancelled(e);
     return a;
@@ -453,7 +452,8 @@ std::string Transfer(Engine& e, bool csv) {
         if (f.linkFailed) e.s.Status = RunStatus::CommFailed;
     }
     e.main.Activate();
-    return csv && !a.created ? std::string() : a.path;
+    // No file was made (a full disk, the offer to save elsewhere declined): none is named.
+    return a.created ? a.path : std::string();
 }
 
 }  // namespace

@@ -160,8 +160,17 @@ bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::
                          UiPort& ui, RunStatus& status, FileWritePort* writes) {
     const Bytes b = BuildDataFileHeader(m, wordsConverted, kCancelSignature);
     FileHandle f;
-    if (!f.Open(path, FileHandle::Mode::CreateNew, writes) || !f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
+    if (!f.Open(path, FileHandle::Mode::CreateNew, writes)) {
         ReportFileError(f.error(), path, ui, status);
+        return false;
+    }
+    if (!f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
+        // The file made new here holds no whole header (a full disk): it is no data file, and
+        // does not stay behind as one.
+        const int error = f.error();
+        f.Close();
+        RemoveFile(path);
+        ReportFileError(error, path, ui, status);
         return false;
     }
     return true;

@@ -97,11 +97,15 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     EXPECT_EQ(h.state.DataFileNumber, 1);
     EXPECT_EQ(h.progress.closes, 3);  // before each offer, and at the end
 
-    // Giving up shows nothing more and leaves the recording in the instrument.
+    // Giving up shows nothing more and leaves the recording in the instrument; no file is named
+    // as the record, and none that holds nothing is left behind.
     ASSERT_TRUE(h.RunToEnd());  // no answers left
     EXPECT_EQ(elsewhere.problems.size(), 3u);
     EXPECT_FALSE(h.state.LastTransferComplete);
     EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.state.LastDataFile, "");
+    EXPECT_FALSE(FileExistsOnDisk(h.DataFolder() + "20261205_1.kmr"));
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_2.kmr(Next data file)");
 }
 
 // The reply of the n-th "BDT" is cut short, as a broken link gives it.
