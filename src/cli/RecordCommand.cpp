@@ -221,10 +221,14 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     UnloadMainWindow(e, {});
 
     if (!elsewhere.folder.empty()) {
-        // The data file could not be written: why, and where it was to go.
-        io.err << "kmr record: " << elsewhere.problem << "\n"
-               << "kmr record: " << io.Text(txt::DataFileNotWrittenIn) << elsewhere.folder
-               << io.Text(txt::StillInInstrument) << "\n";
+        // The data file could not be written: why, and where it was to go, or what part of it
+        // was kept (a disk that filled after the first channels).
+        io.err << "kmr record: " << elsewhere.problem << "\n";
+        if (state.LastDataFile.empty())
+            io.err << "kmr record: " << io.Text(txt::DataFileNotWrittenIn) << elsewhere.folder
+                   << io.Text(txt::StillInInstrument) << "\n";
+        else
+            io.err << "kmr record: " << state.LastDataFile << io.Text(txt::CliFileIncomplete) << "\n";
         return 1;
     }
     if (state.LastDataFile.empty()) {

@@ -76,6 +76,16 @@ TEST(RecordFileChecks, AFileKmrRecordCannotWriteIsNamedWithItsFolder) {
                          "; the recording is still in the instrument's memory, but nothing was saved."),
               std::string::npos)
         << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(DataFolder()));  // no file without its header
+    // A disk that fills after the header: the file kept is named incomplete, not "nothing saved".
+    {
+        kmr::testing::FileSizeLimit limit(3000);
+        ASSERT_TRUE(limit.ok());
+        r = Record();
+    }
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find(" is incomplete (cancelled or broken off)."), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("nothing was saved"), std::string::npos) << r.err;
 #endif
 }
 
