@@ -225,7 +225,13 @@ StartupOutcome ShowMain(Engine& e) {
 // then downloaded in full.
 void FitAndDownload(Engine& e) {
     ProgramState& s = e.s;
+    const std::int32_t pre = s.Meas.PreMemoryWords;
     if (LimitMemoryWords(s.Meas, s.Instrument.MemorySizeCode)) {
+        // Said, so that no one records fewer words, or without the pre-trigger words, unawares.
+        if (e.ui.IsSplashShowing()) e.ui.MakeSplashNonTopmost();
+        e.ui.ShowMessage(TextWith(e.ui.language, txt::MemoryWordsLimited,
+                                  {FormatInt(s.Meas.MemoryWords), FormatInt(pre)}),
+                         e.ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         SaveProblems problems;
         problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
         problems.Report(e.ui);

@@ -46,6 +46,10 @@ inline constexpr TextRow kLaterRows[] = {
      "GP-IB アドレスは 0 から 30 までです。Cond/Meter.cnd のアドレスを直してください。"},
     {2419, "The instrument does not have these channels: %1. Switch them off.",
      "測定器には次のチャネルがありません: %1。オフにしてください。"},
+    {2420, "The instrument's memory holds %1 words per channel: the memory words were set to %1 and the pre-trigger "
+           "words (%2) to 0. Check them in Meas. Cond. Settings.",
+     "測定器のメモリは 1 チャネルあたり %1 ワードです: 記録ワード数を %1 に、プリトリガのワード数 (%2) を 0 に"
+     "しました。測定条件設定で確認してください。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

@@ -55,6 +55,10 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
     EXPECT_EQ(t.Sent("MRY 245760"), 1);
     EXPECT_EQ(t.Sent("B.V -5"), 0);  // channel 1 is off
     EXPECT_EQ(t.Sent("B.V1"), 9);
+    // Said once, with what was changed.
+    EXPECT_EQ(t.h.ui.Texts(), std::vector<std::string>{
+                                  "The instrument's memory holds 245760 words per channel: the memory words were set "
+                                  "to 245760 and the pre-trigger words (1000) to 0. Check them in Meas. Cond. Settings."});
 }
 
 // Meter.cnd is kept as the user wrote it: Attempts 0 makes one attempt; no GP-IB device can
