@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QSettings>
+#include <QStyle>
 #include <QTextBrowser>
 #include <QTimer>
 
@@ -226,7 +227,9 @@ void RecordActions::UpdatePanel() {
     // The panel's place is fixed now, so that the charts are laid out for the width they keep
     // before they are painted.
     if (first && !dock_->isFloating()) {
-        const int wanted = conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42;
+        // The panel takes its width and the separator beside it.
+        const int separator = window_->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window_);
+        const int wanted = conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42 + separator;
         const QRect frame = window_->frameGeometry();
         const QRect screen = screenSpace();
         const ConditionsPanelPlace place =
@@ -236,7 +239,7 @@ void RecordActions::UpdatePanel() {
             window_->move(place.frameLeft, frame.y());
             window_->resize(place.width, window_->height());
         }
-        window_->resizeDocks({dock_}, {place.panel}, Qt::Horizontal);
+        window_->resizeDocks({dock_}, {std::max(0, place.panel - separator)}, Qt::Horizontal);
         window_->layout()->activate();
     }
 }
