@@ -238,14 +238,14 @@ TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissing) {
 // refuses, no instrument behind it.
 TEST(RouteFaultsOfOneRoute, OpenFailuresAreToldInTheProgramsLanguage) {
     constexpr Language kJa = Language::Japanese;
-    ExpectOpenFailure(*MakeGpibBusOrExplain("prologix:"), {"インターフェース \"prologix:\" にホストがありません",
-                                                           "使える形式: gpib, gpib:lib=PATH"}, 20, kJa);
+    ExpectOpenFailure(*MakeGpibBusOrExplain("prologix:"),
+                      {"インターフェース \"prologix:\" にホストがありません", "使える形式: gpib, gpib:lib=PATH"}, 20, kJa);
     ExpectOpenFailure(*Bus("gpib:lib=/nonexistent/libgpib.so.0"),
                       {"GP-IB ライブラリを読み込めません", "/nonexistent/libgpib.so.0"}, 20, kJa);
     std::string error;
     const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();
-    ExpectOpenFailure(*Bus("prologix:127.0.0.1:" + std::to_string(closedPort)),
-                      {"127.0.0.1:" + std::to_string(closedPort) + " の GP-IB アダプタに接続できません"}, 20, kJa);
+    const std::string where = "127.0.0.1:" + std::to_string(closedPort);
+    ExpectOpenFailure(*Bus("prologix:" + where), {where + " の GP-IB アダプタに接続できません"}, 20, kJa);
     sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
     PrologixServer server(simBus, {.port = 0, .address = 20});
     ASSERT_TRUE(server.Start(error)) << error;

@@ -226,7 +226,8 @@ void WriteBack(MeasConditions& live, const MeasConditions& edited) {
 std::string MeasuredButNotInstalled(const MeasConditions& edited, const MeasConditions& live) {
     std::string list;
     for (int n = 1; n <= kChannels; ++n)
-        if (edited.Ch(n).OnOff == 1 && live.Ch(n).Installed != 1) list += (list.empty() ? "" : ", ") + std::to_string(n);
+        if (edited.Ch(n).OnOff == 1 && live.Ch(n).Installed != 1)
+            list += (list.empty() ? "" : ", ") + std::to_string(n);
     return list;
 }
 

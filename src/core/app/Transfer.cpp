@@ -318,12 +318,16 @@ bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
     ProgramState& s = e.s;
     int ordinal = 0;
     bool all = true;
-    for (int ch = 1; ch <= kChannels && all; ++ch) {
+    int ch = 1;
+    for (; ch <= kChannels && all; ++ch) {
         if (!s.Meas.Ch(ch).Measured())
             e.chart.ClearChannelGraph(ch, s.WordsConverted, s.Meas.SmpClk, s.Graph);
         else if ((all = TransferChannel(e, target, ch, ordinal, f)))
             ++ordinal;
     }
+    // The channels a transfer ended early never reached show nothing of an earlier record, on
+    // this record's time axis.
+    for (; ch <= kChannels; ++ch) e.chart.ClearChannelGraph(ch, s.WordsConverted, s.Meas.SmpClk, s.Graph);
     if (!f.linkFailed && !Cancelled(e) && (s.Meas.TrgMode == 1 || s.Meas.TrgMode == 2)) {
         for (int c = 0; c < kChannels; ++c)
             e.chart.MarkTriggerTime(c, s.Meas.PreMemoryWords, s.Meas.SmpClk, s.Graph);

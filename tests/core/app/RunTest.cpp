@@ -12,6 +12,7 @@
 #include "core/app/RunController.h"
 #include "core/app/Startup.h"
 #include "core/app/Transfer.h"
+#include "core/graphs/ChartNavigation.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -216,6 +217,10 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     const auto cmds = h.bus->Commands();
     EXPECT_EQ(std::find(cmds.begin(), cmds.end(), "SET5"), cmds.end() - 3);
     EXPECT_EQ(cmds.back(), "MRY -0");
+    // The charts of the channels never reached show this record's time, as channel 1's does, not
+    // the monitor strip they showed before.
+    for (const int later : {4, 9})
+        EXPECT_EQ(ConfiguredXRange(h.engine.chart, later), ConfiguredXRange(h.engine.chart, 0));
 
     h.progress.cancelAt = 0;
     ASSERT_TRUE(h.RunToEnd());
