@@ -271,8 +271,12 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
                           : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
+    // The channels the file holds whole: a transfer ended early wrote fewer than were measured.
+    const StoredRecordCheck file = CheckStoredRecord(offer.source, e.ui.language);
     for (int ch = 1; ch <= kChannels; ++ch) {
         if (!m.Ch(ch).Measured()) continue;
+        if (file.ok && std::find(file.wholeChannels.begin(), file.wholeChannels.end(), ch) == file.wholeChannels.end())
+            continue;
         offer.channels.push_back(ch);
         offer.ticked.push_back(e.s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown());
     }

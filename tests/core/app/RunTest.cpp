@@ -9,6 +9,7 @@
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"
 #include "core/app/Monitor.h"
+#include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
 #include "core/app/Startup.h"
 #include "core/app/Transfer.h"
@@ -237,6 +238,10 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     EXPECT_EQ(h.ui.shown[0].title, "Caution");
     EXPECT_NE(h.ui.shown[0].text.find(TextWith(Language::English, txt::MarkedCancelled, {"20261205_2.kmr", "2"})),
               std::string::npos) << h.ui.shown[0].text;
+    // Export Range offers the channels the file holds whole.
+    const auto offer = OfferExportRange(h.engine, std::nullopt, CursorTimes{});
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->channels, std::vector<int>{2});
 }
 
 // A data-trigger run, its file written past two made by hand.
