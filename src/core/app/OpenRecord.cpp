@@ -214,6 +214,8 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     DrawStoredRecord(e, fc, samples, summaries);
     s.RecentFiles = WithRecentFile(s.RecentFiles, path);
     e.main.SetCaption(StoredRecordCaption(path));
+    // The status strip names the file shown, no longer the last run's.
+    e.main.SetStatusText(TextWith(ui.language, check.complete ? txt::DataFileStatus : txt::IncompleteDataFileStatus, {path}));
     ui.SetPointer(before);
     // What the file lacks is said once the record is drawn.
     std::string caution = check.note;

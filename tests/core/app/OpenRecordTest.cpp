@@ -69,8 +69,10 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     h.engine.forms.Closed();
     h.state.MonitoringOn = kTrue;
     h.main.moniTimer = true;
+    h.main.status = "Incomplete data file: an earlier run's";
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.main.status, "Data file: " + path);
     EXPECT_EQ(h.state.MonitoringOn, kFalse);
     EXPECT_FALSE(h.main.moniTimer);
     EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
