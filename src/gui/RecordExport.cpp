@@ -44,16 +44,19 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
     if (area == nullptr) return false;
     area->ReplotNow();
     std::vector<QCustomPlot*> plots;
+    std::vector<QString> labels;
     int width = 800;
     for (int i = 0; i < kCharts; ++i) {
         if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         plots.push_back(area->Plot(i));
+        labels.push_back(Q(ExportedChartLabel(e_.chart, i)));
         width = std::max(width, area->Plot(i)->width());
     }
     if (plots.empty()) return false;
     constexpr int kCaptionHeight = 28;
+    constexpr int kLabelHeight = 18;  // the channel and unit above each chart
     const int chartHeight = 170;
-    const int height = kCaptionHeight + chartHeight * static_cast<int>(plots.size());
+    const int height = kCaptionHeight + (kLabelHeight + chartHeight) * static_cast<int>(plots.size());
     const bool pdf = path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
     const std::string finalPath = path.toStdString();
     const std::string temporary = FreeTemporaryPath(finalPath);
@@ -69,10 +72,12 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
         painter.setFont(font);
         painter.drawText(QRect(8, 0, width - 16, kCaptionHeight), Qt::AlignVCenter | Qt::AlignLeft, caption);
         int y = kCaptionHeight;
-        for (QCustomPlot* p : plots) {
+        for (std::size_t k = 0; k < plots.size(); ++k) {
+            painter.drawText(QRect(8, y, width - 16, kLabelHeight), Qt::AlignBottom | Qt::AlignLeft, labels[k]);
+            y += kLabelHeight;
             painter.save();
             painter.translate(0, y);
-            p->toPainter(&painter, width, chartHeight);
+            plots[k]->toPainter(&painter, width, chartHeight);
             painter.restore();
             y += chartHeight;
         }

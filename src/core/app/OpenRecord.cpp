@@ -140,6 +140,11 @@ std::string ExportedChartsCaption(Language lang, const ProgramState& s, const st
     return TextWith(lang, txt::RangeLine, {caption, FormatFixed(shown->lo, 3), FormatFixed(shown->hi, 3)});
 }
 
+std::string ExportedChartLabel(const ChartModel& chart, int index) {
+    const std::string& unit = chart.Labels(index).Unit;
+    return ChannelCaption(index + 1) + (unit.empty() ? "" : "  " + unit);
+}
+
 std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer) {
     return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, 4), FormatFixed(offer.shown.hi, 4)});
 }

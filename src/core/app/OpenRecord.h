@@ -49,6 +49,9 @@ std::string RecentFileMenuText(std::size_t index, const std::string& path);
 // the time range the charts show, in seconds to three places.
 std::string ExportedChartsCaption(Language lang, const ProgramState& s, const std::string& windowCaption,
                                   const std::optional<AxisRange>& shown);
+// The line above each exported chart: its channel and unit ("Ch. 5  με"), so that a picture of a
+// few channels says which is which.
+std::string ExportedChartLabel(const ChartModel& chart, int index);
 
 // The texts beside the charts for the record opened (empty title when none is).
 StoredRecordText OpenedRecordText(const Engine& e);

@@ -101,6 +101,9 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.125, 0.9994}),
               "KMR-5300 - rec.kmr  Ch. 2, 5  0.125 s to 0.999 s");
     EXPECT_EQ(ExportedChartsCaption(Language::Japanese, h.state, "window", std::nullopt), "KMR-5300 - rec.kmr  CH 2, 5");
+    // Each chart of the picture says its channel and unit.
+    EXPECT_EQ(ExportedChartLabel(h.engine.chart, 4), "Ch. 5  " + h.engine.chart.Labels(4).Unit);
+    EXPECT_FALSE(h.engine.chart.Labels(4).Unit.empty());
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
