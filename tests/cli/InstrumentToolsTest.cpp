@@ -68,6 +68,9 @@ TEST_F(InstrumentTools, CheckPrintsEveryRowOrTheRowsNamedForEveryMeasuredChannel
 // A caution of the start (a damaged condition file reset) is said, but the checks and the balance
 // that went well exit 0.
 TEST_F(InstrumentTools, ACautionOfTheStartIsNoFailure) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the program's folders come from the user's profile on Windows";
+#endif
     for (const ToolFn fn : {CheckWith, BalanceWith}) {
         std::filesystem::create_directories(home.dir().File("config/VNT/KMR-5300/Cond"));
         kmr::testing::WriteAll(home.dir().File("config/VNT/KMR-5300/Cond/Graph.cnd"), "garbage\n");
