@@ -39,33 +39,20 @@ QString RecordActions::ChartCaption() const {
     return Q(ExportedChartsCaption(e_.ui.language, e_.s, window_->windowTitle().toStdString(), shown));
 }
 
-bool RecordActions::WriteCharts(const QString& path, QString* error) {
-    kmr::ChartsWidget* area = Charts();
-    if (area == nullptr) return false;
-    area->ReplotNow();
+namespace {
+
+// The exported picture: the caption, then each chart shown under its channel and unit.
+struct ChartsPicture {
+    static constexpr int kCaptionHeight = 28;
+    static constexpr int kLabelHeight = 18;
+    static constexpr int kChartHeight = 170;
+    QString caption;
     std::vector<QCustomPlot*> plots;
     std::vector<QString> labels;
     int width = 800;
-    for (int i = 0; i < kCharts; ++i) {
-        if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
-        plots.push_back(area->Plot(i));
-        labels.push_back(Q(ExportedChartLabel(e_.chart, i)));
-        width = std::max(width, area->Plot(i)->width());
-    }
-    if (plots.empty()) return false;
-    constexpr int kCaptionHeight = 28;
-    constexpr int kLabelHeight = 18;  // the channel and unit above each chart
-    const int chartHeight = 170;
-    const int height = kCaptionHeight + (kLabelHeight + chartHeight) * static_cast<int>(plots.size());
-    const bool pdf = path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    const std::string finalPath = path.toStdString();
-    const std::string temporary = FreeTemporaryPath(finalPath);
-    if (temporary.empty()) {
-        if (error) *error = QStringLiteral("no temporary name is free");
-        return false;
-    }
-    const QString caption = ChartCaption();
-    auto draw = [&](QCPPainter& painter) {
+
+    int Height() const { return kCaptionHeight + (kLabelHeight + kChartHeight) * static_cast<int>(plots.size()); }
+    void Paint(QCPPainter& painter) const {
         painter.setPen(Qt::black);
         QFont font = painter.font();
         font.setPointSizeF(10);
@@ -77,11 +64,38 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
             y += kLabelHeight;
             painter.save();
             painter.translate(0, y);
-            plots[k]->toPainter(&painter, width, chartHeight);
+            plots[k]->toPainter(&painter, width, kChartHeight);
             painter.restore();
-            y += chartHeight;
+            y += kChartHeight;
         }
-    };
+    }
+};
+
+}  // namespace
+
+bool RecordActions::WriteCharts(const QString& path, QString* error) {
+    kmr::ChartsWidget* area = Charts();
+    if (area == nullptr) return false;
+    area->ReplotNow();
+    ChartsPicture picture;
+    for (int i = 0; i < kCharts; ++i) {
+        if (!e_.s.Graph.Ch[static_cast<std::size_t>(i)].Shown()) continue;
+        picture.plots.push_back(area->Plot(i));
+        picture.labels.push_back(Q(ExportedChartLabel(e_.chart, i)));
+        picture.width = std::max(picture.width, area->Plot(i)->width());
+    }
+    if (picture.plots.empty()) return false;
+    const int width = picture.width, height = picture.Height();
+    const bool pdf = path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    const std::string finalPath = path.toStdString();
+    const std::string temporary = FreeTemporaryPath(finalPath);
+    if (temporary.empty()) {
+        if (error) *error = QStringLiteral("no temporary name is free");
+        return false;
+    }
+    picture.caption = ChartCaption();
+    const QString& caption = picture.caption;
+    const auto draw = [&picture](QCPPainter& painter) { picture.Paint(painter); };
     bool ok = false;
     if (pdf) {
         QPdfWriter writer(QString::fromStdString(temporary));
