@@ -70,11 +70,18 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     s.Global.DestPathName = s.DefaultDataFolder();
     problems.Add(LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
 
-    // A data folder that cannot be used is replaced by the default.
+    // A data folder that cannot be used is replaced by the default. One the settings named (a drive
+    // not attached) is said, with where the data files go now.
     if (!FolderUsable(s.Global.DataFolder)) {
+        const std::string gone = s.Global.DataFolder;
         s.Global.DataFolder = s.DefaultDataFolder();
         s.Global.BaseFileName = today8;
         problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
+        if (gone != s.Global.DataFolder) {
+            if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
+            ui.ShowMessage(TextWith(ui.language, txt::DataFolderReplaced, {gone, s.Global.DataFolder + today8}),
+                           ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+        }
     }
 
     // A recording stored as CSV fits one file.

@@ -370,7 +370,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 386, "the text table holds 386 identifiers");
+static_assert(kRowCount == 387, "the text table holds 387 identifiers");
 
 }  // namespace
 

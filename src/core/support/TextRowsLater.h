@@ -50,6 +50,10 @@ inline constexpr TextRow kLaterRows[] = {
            "words (%2) to 0. Check them in Meas. Cond. Settings.",
      "測定器のメモリは 1 チャネルあたり %1 ワードです: 記録ワード数を %1 に、プリトリガのワード数 (%2) を 0 に"
      "しました。測定条件設定で確認してください。"},
+    {2421, "The data folder %1 cannot be used (is its drive attached?): data files now go to %2. Choose the folder "
+           "again in Data File Settings when it is back.",
+     "データフォルダ %1 を使えません (ドライブは接続されていますか?)。データファイルは %2 に保存します。フォルダが"
+     "使えるようになったら、データファイル設定でもう一度選んでください。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

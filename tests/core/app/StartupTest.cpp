@@ -183,9 +183,15 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     ASSERT_TRUE(SaveGlobalSettings(h.CondFile("Global.cnd"), g, nullptr).ok);
 
     ProgramState second;
+    h.ui.shown.clear();
     ASSERT_EQ(h.StartAgain(second), StartupOutcome::Online);
     EXPECT_EQ(second.Global.FileType, 0);
     EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
+    // Said once, naming both folders.
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "The data folder " + g.DataFolder + " cannot be used (is its drive attached?): data "
+                                  "files now go to " + second.DefaultDataFolder() + "20261205. Choose the folder again "
+                                  "in Data File Settings when it is back.");
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");  // today's name, numbered
     GlobalSettings stored;
     LoadGlobalSettings(h.CondFile(kGlobalCnd), stored, nullptr);
