@@ -46,25 +46,5 @@ TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunn
     EXPECT_EQ(UpdateMenus(s, Language::English), run);
 }
 
-// Off-line, and .kmr names before and after a run: StartupTest and RunTest.
-TEST(MainCaptionTest, NamesTheFile) {
-    struct Case {
-        std::int16_t mode;
-        std::int32_t number;
-        std::int16_t fileType;
-        bool nextForm;
-        const char* caption;
-    };
-    for (const Case& c : {Case{1, 2, 1, true, "KMR-5300 - 20261205_2.csv(Next data file)"},
-                          Case{1, 0, 0, false, "KMR-5300 - 20261205.kmr"}}) {
-        CaptionState s;
-        s.ProgramMode = c.mode;
-        s.BaseFileName = "20261205";
-        s.DataFileNumber = c.number;
-        s.FileType = c.fileType;
-        EXPECT_EQ(MainCaptionText(Language::English, s, c.nextForm), c.caption);
-    }
-}
-
 }  // namespace
 }  // namespace kmr

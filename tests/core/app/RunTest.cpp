@@ -123,6 +123,7 @@ TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
 
     ASSERT_TRUE(h.RunToEnd());
     EXPECT_TRUE(std::filesystem::is_regular_file(Data("20261205_1.csv")));
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.csv");
     EXPECT_EQ(h.state.DataFileNumber, 2);
 }
 
