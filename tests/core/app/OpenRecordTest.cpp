@@ -54,16 +54,11 @@ protected:
     EngineHarness h;
 };
 
-// Refused during a run, nothing while a form is in front; then opened, stopping the monitor.
-TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionUnlessARunOrAFormIsActive) {
+// Nothing while a form is in front (refused during a run: RecordWindowTest); then opened, stopping
+// the monitor.
+TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionUnlessAFormIsActive) {
     const std::string path = Written("rec.kmr");
-    h.state.ManualRunActive = kTrue;
-    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::RunActive);
-    EXPECT_NE(h.ui.shown.back().text.find("measurement is running"), std::string::npos);
-    EXPECT_FALSE(h.state.OpenedRecord);
-    h.state.ManualRunActive = kFalse;
     ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond));
-    h.ui.shown.clear();
     EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::FormOpen);
     EXPECT_TRUE(h.ui.shown.empty());
     h.engine.forms.Closed();
@@ -92,7 +87,6 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     ASSERT_NE(h.state.Meas.Ch(5).Unit, 3);
     EXPECT_EQ(h.engine.chart.Labels(4).Unit, h.state.Vocab.units.at(3));
     EXPECT_TRUE(h.engine.chart.Labels(6).ChannelNumberEnabled);
-    EXPECT_EQ(h.state.RecentFiles, std::vector<std::string>{path});
     EXPECT_EQ(ShownRecordFile(h.state), path);
     EXPECT_EQ(h.state.Graph.Ch[0].Use, 0);  // the record shows its own channels
     EXPECT_EQ(h.state.Graph.Ch[6].Use, 1);
@@ -103,7 +97,6 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_EQ(ExportedChartsCaption(Language::Japanese, h.state, "window", std::nullopt), "KMR-5300 - rec.kmr  CH 2, 5");
     // Each chart of the picture says its channel and unit.
     EXPECT_EQ(ExportedChartLabel(h.engine.chart, 4), "Ch. 5  " + h.engine.chart.Labels(4).Unit);
-    EXPECT_FALSE(h.engine.chart.Labels(4).Unit.empty());
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
@@ -116,7 +109,7 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
 }
 
 // Every kind of file that is not simply whole: opened with its note, or refused with what is
-// wrong and nothing drawn.
+// wrong and nothing drawn (the reader's refusals of short and damaged headers: DataFileTest).
 TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
     struct Case {
         const char* name;
@@ -133,10 +126,6 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
              Resize(p, 1100 + 2 * 1000 * 2 + 10);  // channels 2 and 5 whole, 7 cut
          },
          OpenOutcome::Opened, {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
-        {"short.kmr", [](const std::string& p) { Resize(p, 700); }, OpenOutcome::Refused,
-         {"This file is not KMR-5300's condition file.", "700 bytes"}},
-        {"damaged.kmr", [](const std::string& p) { Poke(p, 54, std::string("\xff\xff\xff\x7f", 4)); },
-         OpenOutcome::Refused, {"Damaged header", "memory words"}},
         {"picture.kmr", [](const std::string& p) { Poke(p, 0, "\x89PNG\r\n\x1a\n"); }, OpenOutcome::Refused,
          {"signature of a data file"}},
         {"nothing-whole.kmr",
@@ -316,12 +305,14 @@ TEST(SamplesBetween, BothEndsInclusiveAndClippedToTheRecord) {
     EXPECT_EQ(SamplesBetween(2.0, 3.0, 1.0f, 0.001, 1000).count, 0);
 }
 
-// The window's export of the shown range is the command line's conversion cut at the same times.
-TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
+// The export of the shown range: what it offers and the samples it takes. (The file written is the
+// command line's conversion cut at the same times, and a name taken is asked for again:
+// RecordWindowTest.exportsWriteAPngAPdfTheShellsCsvAndHdf5.)
+TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSamplesBetweenTheCursors) {
     const std::string path = Written("rec.kmr", 70000);
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     const std::string out = h.DataFolder() + "out/";
-    std::filesystem::create_directories(out + "cli");
+    std::filesystem::create_directories(out);
     testing::FakeDrive drive;
     // The whole record is offered when no chart gives its range; the cursors in time order.
     h.state.Graph.Ch[4].Use = 0;
@@ -332,31 +323,17 @@ TEST_F(OpenRecordTest, TheShownRangeExportsAsTheConversionCutsIt) {
     EXPECT_DOUBLE_EQ(offer->shown.hi, 69.999);
     EXPECT_EQ(SuggestedExportName(offer->source, ExportFormat::Hdf5), h.DataFolder() + "rec.h5");
     EXPECT_EQ(WithExportExtension(out + "cut", ExportFormat::Csv), out + "cut.csv");
+    // 64.9995 s lies between two samples: the later one is the first taken; 65.2 s is taken.
     const SampleRange range = ChosenSamples(h.state, *offer, true);
+    EXPECT_EQ(range.first, 65000);
+    EXPECT_EQ(range.count, 201);
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
-    ASSERT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
-
-    ConversionOptions options;
-    options.subset.channels = {2, 7};
-    options.subset.fromSeconds = 64.9995;
-    options.subset.toSeconds = 65.2;
-    Progress progress;
-    NullProgressView view;
-    RunStatus status = RunStatus::Ok;
-    ASSERT_TRUE(ConvertDataFile(path, out + "cli/", "cut.csv", options, progress, view, h.ui, status));
-    EXPECT_EQ(ReadAll(out + "cut.csv"), ReadAll(out + "cli/cut.csv"));
-    // Never over an existing file.
-    h.ui.shown.clear();
-    const RangeExport refused = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {2}, range, drive);
-    EXPECT_TRUE(refused.files.empty());
-    EXPECT_TRUE(refused.chooseAgain) << "the window's choices are lost with the name refused";
-    EXPECT_NE(h.ui.Texts().at(0).find("Overlap"), std::string::npos);
+    EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
 
     // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
     // file that exists is refused, since the save window asked about the shorter name only.
     EXPECT_EQ(ChartsPicturePath(h.engine, out + "A.PDF", false), out + "A.PDF");
     EXPECT_EQ(ChartsPicturePath(h.engine, out + "a.v2", false), out + "a.v2.png");
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", true), out + "cut.pdf");
     h.ui.shown.clear();
     testing::WriteAll(out + "cut.png", "x");
     EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", false), "");
