@@ -15,20 +15,15 @@ struct FormHostTest : ::testing::Test {
     FormHost host{s, main};
 };
 
-TEST_F(FormHostTest, OpeningDisablesTheWindowAndPausesARunningMonitorUntilItCloses) {
+// (A running monitor paused while a form is open and going on after it: SettingsWindowTest's
+// data-file registration.) Monitoring stopped while the form was open stays stopped; without a
+// monitor there is no timer to restart.
+TEST_F(FormHostTest, AMonitorStoppedWhileAFormIsOpenStaysStopped) {
     s.MonitoringOn = kTrue;
     main.moniTimer = true;
     ASSERT_TRUE(host.Open(FormId::MeasCond));
     EXPECT_FALSE(main.windowEnabled);
     EXPECT_FALSE(main.moniTimer);
-    EXPECT_EQ(host.Current(), FormId::MeasCond);
-    host.Closed();
-    EXPECT_TRUE(main.windowEnabled);
-    EXPECT_TRUE(main.moniTimer);
-    EXPECT_FALSE(host.IsOpen());
-    // Monitoring stopped while the form was open stays stopped; without a monitor there is no
-    // timer to restart.
-    ASSERT_TRUE(host.Open(FormId::MeasCond));
     s.MonitoringOn = kFalse;
     host.Closed();
     EXPECT_FALSE(main.moniTimer);
