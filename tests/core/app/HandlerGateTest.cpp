@@ -7,21 +7,13 @@
 namespace kmr {
 namespace {
 
+// Nothing runs inside the handler: the ticks come after its end (what happens to a click then:
+// MainWindowTest.ticksNeverNestAndClicksDuringACallAreNotActedOn).
 TEST(HandlerGate, TicksDuringAHandlerRunOnceAfterItInArrivalOrder) {
     HandlerGate gate;
     std::string log;
-    int depthSeen = 0;
-    int depth = 0;
-    auto tick = [&](char c) {
-        return [&, c] {
-            ++depth;
-            depthSeen = std::max(depthSeen, depth);
-            log += c;
-            --depth;
-        };
-    };
+    const auto tick = [&log](char c) { return [&log, c] { log += c; }; };
     gate.Input([&] {
-        ++depth;
         log += 'h';
         // Three ticks of the monitor timer and one of the end-of-conversion timer while busy.
         gate.Tick(2, tick('m'), [] { return true; });
@@ -30,10 +22,8 @@ TEST(HandlerGate, TicksDuringAHandlerRunOnceAfterItInArrivalOrder) {
         gate.Tick(2, tick('m'), [] { return true; });
         EXPECT_EQ(gate.Held(), 2);
         log += 'H';
-        --depth;
     });
     EXPECT_EQ(log, "hHme");
-    EXPECT_EQ(depthSeen, 1);  // no tick ran inside another handler
     EXPECT_EQ(gate.Held(), 0);
     EXPECT_FALSE(gate.Busy());
 }
@@ -59,22 +49,16 @@ TEST(HandlerGate, HeldTickOfAStoppedTimerIsDroppedAndATickHeldDuringAHeldTickRun
     EXPECT_EQ(log, "eEm");
 }
 
-TEST(HandlerGate, InputWhileBusyIsNotActedOnAndAnExceptionLeavesTheGateIdle) {
+// (Input while busy is not acted on: ChartsWidgetTest.zoomKeyDuringAHandlerIsRefusedByTheGate and
+// the main window test above.)
+TEST(HandlerGate, AnExceptionLeavesTheGateIdle) {
     HandlerGate gate;
     int clicks = 0;
-    bool nestedRan = true;
-    EXPECT_TRUE(gate.Input([&] {
-        ++clicks;
-        nestedRan = gate.Input([&] { ++clicks; });
-    }));
-    EXPECT_FALSE(nestedRan);
-    EXPECT_EQ(clicks, 1);
     EXPECT_THROW(gate.Input([] { throw 1; }), int);
     EXPECT_FALSE(gate.Busy());
     EXPECT_TRUE(gate.Input([&] { ++clicks; }));
-    EXPECT_EQ(clicks, 2);
     gate.Tick(1, [&] { ++clicks; }, {});
-    EXPECT_EQ(clicks, 3);
+    EXPECT_EQ(clicks, 2);
 }
 
 }  // namespace
