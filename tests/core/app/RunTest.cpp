@@ -46,6 +46,16 @@ TEST(RunArithmetic, StepsBlocksAndTheHighSpeedClock) {
 
 // --- Runs ----------------------------------------------------------------------------------------
 
+// No run and no timer of one: the window, its Start and its buttons take input again.
+void ExpectIdle(const EngineHarness& h) {
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_FALSE(h.main.eocTimer);
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+        EXPECT_TRUE(h.main.Enabled(b));
+    EXPECT_TRUE(h.main.windowEnabled);
+}
+
 class RunTest : public ::testing::Test {
 protected:
     std::string Data(const std::string& name) const { return h.DataFolder() + name; }
@@ -70,7 +80,7 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactly) {
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr(Next data file)");
 
     EocTimerTick(h.engine);
-    EXPECT_FALSE(h.state.RunActive());
+    ExpectIdle(h);
     EXPECT_EQ(h.state.WordsConverted, 1000);
     EXPECT_EQ(h.state.DataPresent, kTrue);
 
@@ -92,9 +102,7 @@ TEST_F(RunTest, ChannelsTwoAndFiveGoIntoTheDataFileExactly) {
     EXPECT_EQ(h.state.LastDataFile, Data("20261205.kmr"));
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205.kmr");
     EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-    EXPECT_FALSE(h.main.eocTimer);
     EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_TRUE(h.main.windowEnabled);
     EXPECT_EQ(h.main.restCaption, "");
     EXPECT_EQ(h.progress.label1, "Data transfer,storage and drawing...");
     EXPECT_EQ(h.progress.percents.back(), 100);
@@ -140,7 +148,7 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     ASSERT_TRUE(h.state.RunActive());
 
     StartOrStop(h.engine);  // a second press stops, never starts another run
-    EXPECT_FALSE(h.state.RunActive());
+    ExpectIdle(h);
     const std::string bytes = ReadAll(Data("20261205.kmr"));
     ASSERT_EQ(bytes.size(), 1100u + 800u + 2002u);
     EXPECT_EQ(Le32(bytes, 54), 1000);
@@ -151,8 +159,6 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     const auto cmds = h.bus->Commands();
     EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "HLT"), 1);
     EXPECT_NE(std::find(cmds.begin(), cmds.end(), "MRY 400;0"), cmds.end());
-    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
-    EXPECT_TRUE(h.main.windowEnabled);
 }
 
 TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) {
@@ -188,15 +194,10 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
             EocTimerTick(h.engine);  // three attempts, then the run ends
         else
             StartOrStop(h.engine);
-        EXPECT_FALSE(h.state.RunActive());
-        EXPECT_FALSE(h.main.eocTimer);
+        ExpectIdle(h);
         EXPECT_FALSE(h.main.moniTimer);
         EXPECT_EQ(h.state.MonitoringOn, kFalse);
-        EXPECT_EQ(h.main.startStopCaption, "Start");
         EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-        for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
-            EXPECT_TRUE(h.main.Enabled(b));
-        EXPECT_TRUE(h.main.windowEnabled);
         EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringMeasurement,
                                                                   {command}) + "\r\n" +
                                                          Text(Language::English, txt::NoDataFileWritten)});
@@ -268,7 +269,7 @@ TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
     EXPECT_EQ(h.state.DataFileNumber, 0);
     EXPECT_EQ(h.progress.shows, 0);
-    EXPECT_TRUE(h.main.windowEnabled);
+    ExpectIdle(h);
 }
 
 // A block that does not arrive whole (channel 2's read times out, channel 5's comes short) is
@@ -419,7 +420,7 @@ TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
     };
     StartOrStop(h.engine);
     EXPECT_EQ(duringTransfer, Text(Language::English, txt::TransferringAndDrawing));
-    EXPECT_FALSE(h.state.RunActive());
+    ExpectIdle(h);
     std::vector<std::string> opens;
     for (const auto& l : h.bus->log)
         if (l.rfind("open", 0) == 0 || l == "offline" || l == "w:TRG") opens.push_back(l);
@@ -430,7 +431,6 @@ TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
     EXPECT_EQ(Block(bytes, 2000, 0), RampWords(1, 2000));
     EXPECT_EQ(h.main.restCaption, "");
     EXPECT_EQ(h.main.restColour, RestTimeColour::WindowText);
-    EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
 }
 
@@ -452,14 +452,11 @@ TEST_F(RunTest, AHighSpeedRecordingWhoseTransferFailsSaysSoOnce) {
 TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
     ASSERT_TRUE(h.Measure({1}, 2000, 0.1f, 0, "sim:time=instant,pattern=ramp,fault=TRG:noreply"));
     StartOrStop(h.engine);
-    EXPECT_FALSE(h.state.RunActive());
+    ExpectIdle(h);
     EXPECT_EQ(h.state.Status, RunStatus::CommFailed);
     EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
     EXPECT_EQ(h.bus->log.back(), "open 13");
     EXPECT_EQ(h.engine.link.connection->TimeoutCode(), kT10s);
-    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
-        EXPECT_TRUE(h.main.Enabled(b));
-    EXPECT_TRUE(h.main.windowEnabled);
     EXPECT_EQ(h.ui.pointer, Pointer::Default);
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
 }
@@ -469,10 +466,7 @@ TEST_F(RunTest, AFailedTriggerStartsNothing) {
     h.state.Meas.TrgMode = 1;
     ToggleMonitor(h.engine);
     StartOrStop(h.engine);
-    EXPECT_FALSE(h.state.RunActive());
-    EXPECT_FALSE(h.main.eocTimer);
-    EXPECT_TRUE(h.main.windowEnabled);
-    EXPECT_EQ(h.main.startStopCaption, "Start");
+    ExpectIdle(h);
     // Monitoring goes on as before the attempt.
     EXPECT_EQ(h.state.MonitoringOn, kTrue);
     EXPECT_TRUE(h.main.moniTimer);
@@ -480,14 +474,12 @@ TEST_F(RunTest, AFailedTriggerStartsNothing) {
 
 // --- Monitoring ----------------------------------------------------------------------------------
 
+// (Switched on, its state, check mark and caption: BalanceTick.AFailedOrMalformedRead...)
 TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:noreply"));
     h.state.Graph.Ch[1].Use = 1;
     ToggleMonitor(h.engine);
-    EXPECT_EQ(h.state.MonitoringOn, kTrue);
     EXPECT_TRUE(h.main.moniTimer);
-    EXPECT_TRUE(h.main.monitorChecked);
-    EXPECT_EQ(h.main.monitorCaption, "Moni. Off");
     ToggleMonitor(h.engine);
     EXPECT_EQ(h.state.MonitoringOn, kFalse);
     EXPECT_FALSE(h.main.moniTimer);
