@@ -114,12 +114,10 @@ TEST_F(TransferFilesTest, ABrokenCsvTransferKeepsOnlyTheValuesReadAsIncomplete) 
     h.bus->shortBlock = 5;           // channel 5's second block
     ASSERT_TRUE(h.RunToEnd());
     EXPECT_FALSE(h.state.LastTransferComplete);
-    const std::string final = h.DataFolder() + "20261205.csv";
+    // (Nothing under the final name, no temporary file: RunTest.CancelDuringACsvTransfer... and the
+    // short replies of FaultInjection's CSV record.)
     const std::string incomplete = h.DataFolder() + "20261205_incomplete.csv";
-    EXPECT_FALSE(FileExistsOnDisk(final));
-    EXPECT_FALSE(FileExistsOnDisk(final + ".tmp"));
     ASSERT_TRUE(FileExistsOnDisk(incomplete));
-    EXPECT_EQ(h.state.LastDataFile, incomplete);
     // The message names the file and what it keeps whole.
     bool named = false;
     for (const auto& m : h.ui.shown)
