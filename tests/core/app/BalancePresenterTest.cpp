@@ -78,25 +78,12 @@ TEST(BalanceTick, ARouteOpenedAgainHasTheInstrumentGivenEverythingFirst) {
 
 using BalancePresenterTest = testing::InstrumentToolsTest;
 
-TEST_F(BalancePresenterTest, BalanceHoldsTheTickAndTheInputWhileItsCommandsRun) {
-    StartWith({{1, 2}, {2, 2}});
-    LoggedBalanceView view(h.bus->log);
-    BalancePresenter balance(h.engine, view);
-    balance.Opened();
-    balance.ClickCell(2);  // only channel 1 stays selected
-    EXPECT_FALSE(balance.Table().Selected(2));
-    h.bus->log.clear();
-    balance.PressBalance();
-    EXPECT_EQ(CallsAndCommands(h.bus->log),
-              (std::vector<std::string>{"input off", "timer off", "RES", "SET1", "BAL", "SET1", "SET2", "timer on",
-                                        "input on", "show"}));
-}
-
-// The table is two columns of five; the arrows stop at its edges.
-TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOffAndStayInTheTable) {
+// The table is two columns of five; the arrows stop at its edges. Balance holds the tick and the
+// input while its commands run.
+TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOffAndBalanceHoldsTheTickAndTheInput) {
     StartWith({{1, 2}, {4, 2}, {6, 2}});
     LoggedBalanceView view(h.bus->log);
-    const BalancePresenter balance(h.engine, view);
+    BalancePresenter balance(h.engine, view);
     EXPECT_EQ(balance.CellAfter(1, Key::Down), 4);
     EXPECT_EQ(balance.CellAfter(4, Key::Up), 1);
     EXPECT_EQ(balance.CellAfter(4, Key::Down), 4);   // 5 is off and the last of its column
@@ -105,6 +92,16 @@ TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOffAndStayInTheTabl
     EXPECT_EQ(balance.CellAfter(6, Key::Left), 1);
     EXPECT_EQ(balance.CellAfter(1, Key::Up), 1);
     EXPECT_EQ(balance.CellAfter(6, Key::Up), 6);
+
+    balance.Opened();
+    balance.ClickCell(4);
+    balance.ClickCell(6);  // only channel 1 stays selected
+    EXPECT_FALSE(balance.Table().Selected(4));
+    h.bus->log.clear();
+    balance.PressBalance();
+    EXPECT_EQ(CallsAndCommands(h.bus->log),
+              (std::vector<std::string>{"input off", "timer off", "RES", "SET1", "BAL", "SET1", "SET4", "SET6",
+                                        "timer on", "input on", "show"}));
 }
 
 }  // namespace
