@@ -17,15 +17,15 @@ using testing::EngineHarness;
 class RunFileCheckTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(h.Measure({1}, 100)); }
-    void RunToEnd() { h.RunToEnd(); }
     EngineHarness h;
 };
 
+// Every missing level of the folder is made again.
 TEST_F(RunFileCheckTest, ADataFolderDeletedSinceStartUpIsMadeAgainAndTheRunGoesOn) {
     const std::string folder = h.DataFolder();
-    std::filesystem::remove_all(folder);
+    std::filesystem::remove_all(std::filesystem::path(folder).parent_path().parent_path());
     ASSERT_FALSE(std::filesystem::exists(folder));
-    RunToEnd();
+    h.RunToEnd();
     EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
     EXPECT_TRUE(h.state.LastTransferComplete);
     EXPECT_EQ(h.state.LastDataFile.rfind(folder, 0), 0u);
@@ -53,7 +53,7 @@ TEST_F(RunFileCheckTest, AFolderThatCannotBeMadeStopsTheStartBeforeTheInstrument
     // The window takes input again, and Start can be pressed once the folder is put right.
     EXPECT_TRUE(h.main.windowEnabled);
     h.state.Global.DataFolder = h.home.dir().File("good") + "/";
-    RunToEnd();
+    h.RunToEnd();
     EXPECT_TRUE(h.state.LastTransferComplete);
     EXPECT_EQ(h.bus->Commands().front(), "TRG");
 }
@@ -76,17 +76,6 @@ TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
             EXPECT_EQ(h.ui.shown[0].text.rfind("The file name is too long: 300 bytes", 0), 0u);
         }
     }
-}
-
-// Every missing level of the folder is made, and nothing is left in it.
-TEST(RunFileCheck, AMissingFolderIsMadeWithItsParentsAndLeftEmpty) {
-    testing::TempDir dir;
-    GlobalSettings g;
-    g.BaseFileName = "run";
-    g.DataFolder = dir.folder() + "made/again/";
-    EXPECT_EQ(DataFileProblemBeforeRun(g, ".csv", Language::English), "");
-    EXPECT_TRUE(std::filesystem::is_directory(dir.folder() + "made/again"));
-    EXPECT_TRUE(std::filesystem::is_empty(dir.folder() + "made/again"));
 }
 
 }  // namespace
