@@ -272,9 +272,9 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
 
 TEST(ConditionsPanel, WidensTheWindowWhereTheScreenHasRoomElseTakesAtMostTwoFifths) {
     using P = ConditionsPanelPlace;
-    // The default window (712 px inside, 714 outside) on a 1366 px screen: it widens to the right.
-    EXPECT_EQ(PlaceConditionsPanel(420, 150, 714, 712, false, 0, 1366), (P{420, 150, 1132}));
-    // Near the right edge it moves left only as far as it must; never past the screen's left edge.
+    // The default window (712 px inside, 714 outside) on a 1366 px screen (with room to the right it
+    // widens there: RecordWindowTest). Near the right edge it moves left only as far as it must;
+    // never past the screen's left edge.
     EXPECT_EQ(PlaceConditionsPanel(420, 600, 714, 712, false, 0, 1366), (P{420, 232, 1132}));
     EXPECT_EQ(PlaceConditionsPanel(420, 1700, 714, 712, false, 1366, 1366), (P{420, 1598, 1132}));
     EXPECT_EQ(PlaceConditionsPanel(652, 600, 714, 712, false, 0, 1366), (P{652, 0, 1364}));
