@@ -226,15 +226,13 @@ INSTANTIATE_TEST_SUITE_P(
                       FailureCase{"BadRoute", "sim:colour=blue"}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// Refusals that working off-line would not cure: start-up ends after the one message, asking nothing.
+// Refusals that working off-line would not cure: start-up ends after the one message (its text
+// and title: RouteFaults), asking nothing.
 TEST(Startup, RefusedRemoteSensingOrNoChannelAbandonsWithoutAQuestion) {
-    for (const auto& [fault, text] :
-         {std::pair{"SET1:ERR-022:1", "Cannot make remote-sensing for bridge voltage. Confirm extened cable."},
-          std::pair{"nochannel", "Effective channel does not exist in KMR-530A/510C."}}) {
+    for (const char* fault : {"SET1:ERR-022:1", "nochannel"}) {
         EngineHarness h;
         EXPECT_EQ(h.Start(std::string("sim:time=instant,fault=") + fault), StartupOutcome::Exit);
-        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{text});
-        EXPECT_EQ(h.ui.shown[0].title, "Error");
+        EXPECT_EQ(h.ui.shown.size(), 1u);
         EXPECT_FALSE(h.splashView.shown);
         EXPECT_EQ(h.ui.pointer, Pointer::Default);
     }
