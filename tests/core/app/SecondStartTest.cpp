@@ -41,10 +41,6 @@ TEST(SecondStartTest, HandsOverTheRecordOrSaysTheProgramRuns) {
         EXPECT_EQ(instance.asked, c.asked);
         EXPECT_EQ(ui.Texts(), c.message ? std::vector<std::string>{Text(Language::English, txt::AlreadyRunning)}
                                         : std::vector<std::string>{});
-        for (const auto& m : ui.shown) {
-            EXPECT_EQ(m.title, Text(Language::English, txt::LoadingErrorTitle));
-            EXPECT_EQ(m.icon, MsgIcon::Exclamation);
-        }
     }
 }
 
