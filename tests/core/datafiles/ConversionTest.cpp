@@ -230,7 +230,6 @@ TEST(ConversionRules, SizesNamesAndTheNameBox) {
     // Only a ".kmr" goes (any case): a name without it keeps every character.
     EXPECT_EQ(CsvNameForDataFile("BEAM.KMR"), "BEAM.csv");
     EXPECT_EQ(CsvNameForDataFile("abcd"), "abcd.csv");
-    EXPECT_EQ(CsvNameForDataFile("test_2026"), "test_2026.csv");
     EXPECT_EQ(CsvNameBoxForChecked({"notes.txt"}).text, "");
     // A data file's name may hold what a typed name may not: the name proposed is one that is taken.
     const std::string proposed = CsvNameBoxForChecked({"my test[2]; 5:30.kmr"}).text;
