@@ -1,11 +1,10 @@
 // A cancelled or interrupted conversion leaves nothing of the file in progress under any name;
-// the files of the batch converted before it stay, and later files are not begun. Only converted
-// files are unchecked. A cancelled data file's whole channels can be converted when asked.
+// the files of the batch converted before it stay, and later files are not begun. A cancelled data
+// file's whole channels can be converted when asked.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "core/app/FileExchange.h"
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/ConversionFixture.h"
 
@@ -53,25 +52,6 @@ TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames
         EXPECT_EQ(has("one_A.csv") && has("one_B.csv"), out.converted[0]);
         EXPECT_EQ(has("two.csv"), out.converted[1]);
     }
-}
-
-TEST_F(ConversionCancelTest, TheWindowUnchecksOnlyTheConvertedFilesAndSaysHowManyWereNot) {
-    MakeKmr("a.kmr", 20, {1});
-    MakeKmr("b.kmr", 140000, {1});
-    MakeKmr("c.kmr", 20, {1});
-    GlobalSettings g;
-    g.SourcePathName = data.folder();
-    g.DestPathName = data.File("csv/");
-    FileExchangeForm form(g);
-    form.SetAllChecked(true);
-    progress.cancelAt = 8;  // within b
-    const ConversionOutcome out = form.Convert(ui, progress, drive, nullptr);
-    ASSERT_EQ(out.converted, (std::vector<bool>{true, false, false}));
-    EXPECT_FALSE(form.Checked(0));
-    EXPECT_TRUE(form.Checked(1));
-    EXPECT_TRUE(form.Checked(2));
-    EXPECT_EQ(ui.Texts(), std::vector<std::string>{"1 file(s) converted, 2 not converted."});
-    EXPECT_EQ(form.NameBox().text, "*.csv");  // two still checked
 }
 
 TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsked) {

@@ -57,58 +57,49 @@ TEST_F(ConversionTest, TheBarRisesToTheEndWhenEveryFileIsConverted) {
     EXPECT_EQ(progress.percents.back(), 100);
 }
 
-TEST_F(ConversionTest, NothingCheckedIsASettingError) {
-    for (auto names : {std::vector<std::string>{}, std::vector<std::string>{"*.kmr"}}) {
-        ui.shown.clear();
-        const auto out = Run(names);
-        EXPECT_FALSE(out.started);
-        EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::NoDataFileName)});
-        EXPECT_EQ(ui.pointer, Pointer::Default);
-    }
-}
-
 TEST_F(ConversionTest, TooLittleFreeSpaceStopsBeforeAnything) {
     MakeKmr("a.kmr");
-    // The drive check is the folder picker's: its messages and the boundary are Picker.FreeSpace...
+    // The drive check is the folder picker's (CheckCsvDrive): its messages and the boundary are
+    // Picker.FreeSpace...
     drive.free = 999999;
     EXPECT_FALSE(Run({"a.kmr"}, "a.csv").started);
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::DriveNeedsOneMegabyte)});
-    drive.free = 1000000;
-    EXPECT_TRUE(Run({"a.kmr"}, "a.csv").AllConverted());
     EXPECT_EQ(SystemDrivePort().FreeBytes(data.File("no-such-folder")), -1);
     EXPECT_GT(SystemDrivePort().FreeBytes(data.folder()), 0);
 }
 
-TEST_F(ConversionTest, ExistingOrLetteredCsvNamesAreRefusedAndNothingIsConverted) {
+// Refused with one message before a folder is tested or anything written: nothing checked, an
+// improper typed name, a CSV name that is taken or a lettered part of it (either case, up to H:
+// BaseOrLettered and NextNumber).
+TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnything) {
     MakeKmr("x.kmr");
     MakeKmr("y.kmr");
     struct Case {
         std::vector<std::string> names;
         std::string typed;
-        std::string existing;
+        int message;
+        std::string existing;  // a CSV file there already
     };
-    // Which lettered names count (either case, up to H): BaseOrLettered and NextNumber.
-    for (const Case& c : {Case{{"x.kmr"}, "x", "x.csv"}, Case{{"x.kmr"}, "x.csv", "x_H.csv"},
-                          Case{{"x.kmr", "y.kmr"}, "", "y_c.csv"}}) {
-        WriteAll(Csv(c.existing), "keep");
+    const std::vector<std::string> x{"x.kmr"};
+    for (const Case& c : {Case{{}, "*.csv", txt::NoDataFileName, ""}, Case{{"*.kmr"}, "*.csv", txt::NoDataFileName, ""},
+                          Case{x, "*.csv", txt::ImproperFileName, ""}, Case{x, "", txt::ImproperFileName, ""},
+                          Case{x, "a b.csv", txt::ImproperFileName, ""}, Case{x, "a?b", txt::ImproperFileName, ""},
+                          Case{x, "  ", txt::ImproperFileName, ""}, Case{x, "x", txt::FileNameMayOverlap, "x.csv"},
+                          Case{x, "x.csv", txt::FileNameMayOverlap, "x_H.csv"},
+                          Case{{"x.kmr", "y.kmr"}, "", txt::FileNameMayOverlap, "y_c.csv"}}) {
+        SCOPED_TRACE("typed '" + c.typed + "', existing '" + c.existing + "'");
+        if (!c.existing.empty()) WriteAll(Csv(c.existing), "keep");
         ui.shown.clear();
         EXPECT_FALSE(Run(c.names, c.typed).started);
         ASSERT_EQ(ui.shown.size(), 1u);
-        EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::FileNameMayOverlap) + "\n", 0), 0u);
+        EXPECT_EQ(ui.shown[0].text.substr(0, ui.shown[0].text.find('\n')), Text(Language::English, c.message));
+        EXPECT_EQ(ui.pointer, Pointer::Default);
+        if (c.existing.empty()) continue;
         EXPECT_EQ(ReadAll(Csv(c.existing)), "keep");
-        EXPECT_FALSE(FileExistsOnDisk(Csv("x.csv")) && c.existing != "x.csv");
         std::filesystem::remove(Csv(c.existing));
     }
+    EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
     EXPECT_EQ(drive.writeTests, 0);
-}
-
-TEST_F(ConversionTest, ImproperTypedNamesAreRefused) {
-    MakeKmr("x.kmr");
-    for (const char* typed : {"*.csv", "", "a b.csv", "a?b", "  "}) {
-        ui.shown.clear();
-        EXPECT_FALSE(Run({"x.kmr"}, typed).started) << typed;
-        EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::ImproperFileName)}) << typed;
-    }
 }
 
 TEST_F(ConversionTest, AnUnwritableFolderAsksRetryOrCancel) {
@@ -238,9 +229,6 @@ TEST(ConversionRules, SizesNamesAndTheNameBox) {
     // Only a ".kmr" goes (any case): a name without it keeps every character.
     EXPECT_EQ(CsvNameForDataFile("BEAM.KMR"), "BEAM.csv");
     EXPECT_EQ(CsvNameForDataFile("abcd"), "abcd.csv");
-    EXPECT_EQ(CsvNameForDataFile("test_2026"), "test_2026.csv");
-    EXPECT_EQ(CsvNameBoxForChecked({"20021005.KMR"}).text, "20021005.csv");
-    EXPECT_TRUE(CsvNameBoxForChecked({"20021005.KMR"}).enabled);
     EXPECT_EQ(CsvNameBoxForChecked({"notes.txt"}).text, "");
     // A data file's name may hold what a typed name may not: the name proposed is one that is taken.
     const std::string proposed = CsvNameBoxForChecked({"my test[2]; 5:30.kmr"}).text;

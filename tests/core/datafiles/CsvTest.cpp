@@ -90,10 +90,9 @@ TEST_F(CsvTest, OneChannelThreeSamplesByteForByte) {
         "\r\n"
         "NO.,CH.001\r\n" +
         Cell("0") + Cell(",5") + "\r\n" + Cell("1") + Cell(",-32768") + "\r\n" + Cell("2") + Cell(",32767") + "\r\n";
+    // The lines written line by line are the same bytes: JapaneseNames... and ColumnsLines...
     ASSERT_TRUE(WriteByColumns("a.csv", fc, chans, quiet));
     EXPECT_EQ(ReadAll(dir.File("a.csv")), expected);
-    ASSERT_TRUE(WriteByLines("b.csv", fc, chans, quiet));
-    EXPECT_EQ(ReadAll(dir.File("b.csv")), expected);
     EXPECT_EQ(status, RunStatus::Ok);
 }
 

@@ -86,12 +86,12 @@ TEST(AcceptName, TypedNames) {
         const char* text;
         const char* base;
     } cases[] = {
-        {"abc", ".kmr", true, "abc.kmr", "abc"}, {"  abc ", ".kmr", true, "abc.kmr", "abc"},
-        {"abc.KMR", ".kmr", true, "abc.KMR", "abc"}, {"abc", ".csv", true, "abc.csv", "abc"},
-        {"abc.kmr", ".csv", true, "abc.kmr.csv", "abc.kmr"}, {"run_0", ".kmr", true, "run_0.kmr", "run_0"},
-        {"_0", ".kmr", true, "_0.kmr", "_0"}, {"a_z", ".kmr", true, "a_z.kmr", "a_z"},
-        {"data_1", ".kmr", false, "prev.kmr", "prev"}, {"run_B", ".kmr", false, "prev.kmr", "prev"},
-        {"my_data", ".kmr", false, "prev.kmr", "prev"}, {"a b", ".kmr", false, "prev.kmr", "prev"},
+        // Blanks around a name and "my_data": SetPathAndFileForm.TheNameBoxShows...
+        {"abc", ".kmr", true, "abc.kmr", "abc"}, {"abc.KMR", ".kmr", true, "abc.KMR", "abc"},
+        {"abc", ".csv", true, "abc.csv", "abc"}, {"abc.kmr", ".csv", true, "abc.kmr.csv", "abc.kmr"},
+        {"run_0", ".kmr", true, "run_0.kmr", "run_0"}, {"_0", ".kmr", true, "_0.kmr", "_0"},
+        {"a_z", ".kmr", true, "a_z.kmr", "a_z"}, {"data_1", ".kmr", false, "prev.kmr", "prev"},
+        {"run_B", ".kmr", false, "prev.kmr", "prev"}, {"a b", ".kmr", false, "prev.kmr", "prev"},
         {".kmr", ".kmr", false, "prev.kmr", "prev"}, {".KMR", ".kmr", false, "prev.kmr", "prev"},
         {"", ".kmr", false, "prev.kmr", "prev"}, {"a:b", ".kmr", false, "prev.kmr", "prev"},
     };

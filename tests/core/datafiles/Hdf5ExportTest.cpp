@@ -220,18 +220,16 @@ protected:
                   (std::set<std::string>{"trigger_time", "trigger_mode", "trigger_mode_name", "sampling_clock_ms",
                                          "memory_words", "pre_memory_words", "averaging", "samples", "first_sample",
                                          "source_file", "model", "program_version"}));
-        EXPECT_EQ(TextAttribute(file, "trigger_time"), "2026/12/06 09:00:00");
-        EXPECT_EQ(IntAttribute(file, "trigger_mode"), 1);
-        EXPECT_EQ(TextAttribute(file, "trigger_mode_name"), "Data Trigger");
+        // The model: channel 4 measures at 5.0 V.
+        for (const auto& [name, text] : std::initializer_list<std::pair<const char*, std::string>>{
+                 {"trigger_time", "2026/12/06 09:00:00"}, {"trigger_mode_name", "Data Trigger"},
+                 {"source_file", "rec.kmr"}, {"model", "KMR-510C"}, {"program_version", ProgramVersion()}})
+            EXPECT_EQ(TextAttribute(file, name), text) << name;
+        for (const auto& [name, v] : std::initializer_list<std::pair<const char*, std::int32_t>>{
+                 {"trigger_mode", 1}, {"memory_words", kN}, {"pre_memory_words", 500}, {"averaging", 0},
+                 {"samples", count}, {"first_sample", first}})
+            EXPECT_EQ(IntAttribute(file, name), v) << name;
         EXPECT_EQ((NumberAttribute<double>(file, "sampling_clock_ms", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE)), 0.05);
-        EXPECT_EQ(IntAttribute(file, "memory_words"), kN);
-        EXPECT_EQ(IntAttribute(file, "pre_memory_words"), 500);
-        EXPECT_EQ(IntAttribute(file, "averaging"), 0);
-        EXPECT_EQ(IntAttribute(file, "samples"), count);
-        EXPECT_EQ(IntAttribute(file, "first_sample"), first);
-        EXPECT_EQ(TextAttribute(file, "source_file"), "rec.kmr");
-        EXPECT_EQ(TextAttribute(file, "model"), "KMR-510C");  // channel 4 measures at 5.0 V
-        EXPECT_EQ(TextAttribute(file, "program_version"), ProgramVersion());
 
         std::set<std::string> members{"time"};
         char name[8];

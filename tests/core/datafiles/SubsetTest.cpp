@@ -256,17 +256,15 @@ TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannelsAndASubsetThatDo
     EXPECT_EQ(SubsetProblemForFile(dir.File("missing.kmr"), s, Language::English), "");
 }
 
-TEST_F(SubsetCsv, MoreThanAPartsLinesGoIntoLetteredPartsNumberedAsInTheWholeFile) {
+TEST_F(SubsetCsv, MoreThanAPartsLinesGoIntoLetteredPartsNumberedAsInTheWholeFileAndAllIsTheWhole) {
     ConversionSubset s;
     s.channels = {6};
     s.fromSeconds = SampleSeconds(50, 0.1f);
     ASSERT_TRUE(Convert("part", "late.csv", s));
     EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/late_A.csv"), dir.File("part/late_B.csv")}));
     ExpectCut({2}, 50, kN - 50);
-}
 
-TEST_F(SubsetCsv, EveryChannelAndEverySampleIsTheFullConversion) {
-    ConversionSubset s;
+    // Every channel from the first sample: the bytes of the full conversion.
     s.channels = {2, 4, 6, 9};
     s.fromSeconds = 0.0;
     ASSERT_TRUE(Convert("part", "rec.csv", s));

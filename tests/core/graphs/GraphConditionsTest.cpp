@@ -55,21 +55,9 @@ TEST(GraphConditions, DivisionCountOutside16BitsStopsTheReading) {
     EXPECT_EQ(ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 8));
 }
 
-TEST(GraphConditions, ApplyingTheFormRestartsTheMonitorWindowAndTheAutoXRangeEndsAtTheLastSample) {
+// (Applying the form, which restarts the monitor window: GraphCondOkTest.OnlyTheSpanChanged...)
+TEST(GraphConditions, TheAutoXRangeEndsAtTheLastSample) {
     GraphConditions g = Defaults();
-    g.X.XscaleMinM = 40;
-    g.X.XscaleMaxM = 50;
-    GraphConditions edited = Defaults();
-    edited.X.Xspace = 25;
-    edited.X.XscaleMinM = 40;
-    edited.X.XscaleMaxM = 50;
-    edited.Ch[3].Use = 1;
-    ApplyGraphForm(g, edited);
-    EXPECT_EQ(g.X.XscaleMinM, 0.0);
-    EXPECT_EQ(g.X.XscaleMaxM, 25.0);
-    EXPECT_EQ(g.Ch[3].Use, 1);
-    EXPECT_EQ(g.X.Xspace, 25);
-
     AutoXRange(g, 1000, 1.0f);
     EXPECT_DOUBLE_EQ(g.X.XscaleMaxG, 0.999);
     AutoXRange(g, 2001, 0.05f);
