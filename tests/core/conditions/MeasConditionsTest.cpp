@@ -107,7 +107,6 @@ TEST(SnapTriggerLevel, SnapsToWholeCountsOfTheChannelAskedForOnly) {
         {32767.4f, 1.0f, 32767.0f},
         {2.5f, 1.0f, 2.0f},
         {3.5f, 1.0f, 4.0f},
-        {-2.5f, 1.0f, -2.0f},
         {7.5f, 5.0f, 10.0f},   // 1.5 counts -> 2
         // A negative coefficient keeps the level on its side of zero when it is limited.
         {50000.0f, -1.0f, 32767.0f},

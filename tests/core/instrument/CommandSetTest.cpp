@@ -72,11 +72,11 @@ TEST(CommandTextTest, TriggerLevelsRoundHalvesToEven) {
     }
 }
 
-// (The probes of codes 0 and 1 and this year's date and time: on the wire in the tests below.)
+// (The probes of codes 0 and 1 and this year's date and time: on the wire in the tests below; the data
+// trigger's DTG: RunTest.)
 TEST(CommandTextTest, FixedTexts) {
     EXPECT_EQ(MemoryProbeCommand(3), "MRY  49152");
     EXPECT_EQ(DateCommand({2100, 12, 31, 23, 59, 59}), "DTE00;12;31");
-    EXPECT_EQ(TriggerCommand(1), "DTG");
     EXPECT_EQ(TriggerCommand(3), "");
 }
 
