@@ -84,14 +84,13 @@ TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
 
 TEST(CndWriter, ItemsJoinedByCommasLinesEndedByCrLf) {
     CndWriter w;
-    w.Int(0).EndLine().Float(1.0f).EndLine().Int(1000).Int(0).EndLine();
+    // A double keeps fifteen digits where a float has seven (the number texts: NumbersTest).
+    w.Int(0).EndLine().Float(1.0f).EndLine().Int(1000).Double(123456789012345.0).EndLine();
     w.Int(1).Int(-4).Float(0.3f).Float(999.9000244f).Float(1e-5f).Float(-0.0f).EndLine();
     w.Text("C:/data, old/").Text("").Text("a\"b").Text("tab\there").EndLine();
-    w.Double(10).Double(0.5).Double(0.999).Double(0.1 + 0.2).Double(-0.0).Double(1e20).EndLine();
     EXPECT_EQ(w.str(),
-              "0\r\n1\r\n1000,0\r\n1,-4,0.3,999.9,1E-05,0\r\n"
-              "\"C:/data, old/\",\"\",\"a\"\"b\",\"tab here\"\r\n"
-              "10,0.5,0.999,0.3,0,1E+20\r\n");
+              "0\r\n1\r\n1000,123456789012345\r\n1,-4,0.3,999.9,1E-05,0\r\n"
+              "\"C:/data, old/\",\"\",\"a\"\"b\",\"tab here\"\r\n");
 }
 
 // A save replaces a longer file whole (what the saved text reads back as: the reader and writer
