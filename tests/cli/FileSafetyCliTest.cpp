@@ -33,7 +33,7 @@ using kmr::testing::TempDir;
 using kmr::testing::TempHome;
 using kmr::testing::WriteAll;
 
-TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecordBeforeTheInstrumentHearsAnything) {
+TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecord) {
 #ifdef _WIN32
     GTEST_SKIP() << "the program's folders come from the user's profile on Windows";
 #else
@@ -45,12 +45,10 @@ TEST(RecordFileChecks, ADataFolderThatCannotBeMadeStopsKmrRecordBeforeTheInstrum
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
     const std::string& e = r.err;
-    // The message whole: RunFileCheckTest.AFolderThatCannotBeMadeStopsTheStart...
+    // The message whole, and no trigger sent: RunFileCheckTest.AFolderThatCannotBeMadeStopsTheStart...,
+    // whose start kmr record runs.
     EXPECT_NE(e.find("The data folder does not exist and cannot be made again:\n" + DataFolder()), std::string::npos) << e;
     EXPECT_NE(e.find("kmr record: " + Text(Language::English, txt::CliRecordNotStarted)), std::string::npos) << e;
-    ASSERT_FALSE(r.commands.empty());  // start-up talked to it
-    const auto& c = r.commands;
-    for (const char* trigger : {"TRG", "ETG", "DTG"}) EXPECT_EQ(std::count(c.begin(), c.end(), trigger), 0) << trigger;
 #endif
 }
 

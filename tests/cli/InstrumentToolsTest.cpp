@@ -8,28 +8,23 @@
 #include <filesystem>
 #include <sstream>
 
-#include "link/InterfaceSpec.h"
-#include "support/EngineHarness.h"
+#include "support/CliRun.h"
 
 namespace kmr::cli {
 namespace {
 
+using kmr::testing::Ran;
 using kmr::testing::TempHome;
-
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
 
 using ToolFn = int (*)(const std::vector<std::string>&, CliIo&, const BusFactory&, Clock&);
 
-ToolRun RunTool(ToolFn fn, const std::vector<std::string>& args) {
+Ran RunTool(ToolFn fn, const std::vector<std::string>& args) {
     std::ostringstream out, err;
     CliIo io{out, err, false};
     kmr::testing::FakeClock clock;
     const int status =
         fn(args, io, [](const std::string& spec, std::string&) { return MakeGpibBusOrExplain(spec); }, clock);
-    return {status, out.str(), err.str()};
+    return {status, out.str(), err.str(), {}};
 }
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -45,7 +40,7 @@ protected:
 };
 
 TEST_F(InstrumentTools, CheckPrintsEveryRowOrTheRowsNamedForEveryMeasuredChannel) {
-    const ToolRun r = RunTool(CheckWith, {"--interface", "sim:time=instant"});
+    const Ran r = RunTool(CheckWith, {"--interface", "sim:time=instant"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 7u) << r.out;
@@ -57,7 +52,7 @@ TEST_F(InstrumentTools, CheckPrintsEveryRowOrTheRowsNamedForEveryMeasuredChannel
     EXPECT_EQ(lines[5].rfind("Direct", 0), 0u);
     EXPECT_EQ(lines[6].find('*'), std::string::npos);
     // Only the rows named.
-    const ToolRun some = RunTool(CheckWith, {"sence,rom", "--interface", "sim:time=instant"});
+    const Ran some = RunTool(CheckWith, {"sence,rom", "--interface", "sim:time=instant"});
     EXPECT_EQ(some.status, 0) << some.err;
     const auto two = Lines(some.out);
     ASSERT_EQ(two.size(), 3u);
@@ -74,14 +69,14 @@ TEST_F(InstrumentTools, ACautionOfTheStartIsNoFailure) {
     for (const ToolFn fn : {CheckWith, BalanceWith}) {
         std::filesystem::create_directories(home.dir().File("config/VNT/KMR-5300/Cond"));
         kmr::testing::WriteAll(home.dir().File("config/VNT/KMR-5300/Cond/Graph.cnd"), "garbage\n");
-        const ToolRun r = RunTool(fn, {"--interface", "sim:time=instant"});
+        const Ran r = RunTool(fn, {"--interface", "sim:time=instant"});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_NE(r.err.find("Graph.cnd"), std::string::npos) << r.err;
     }
 }
 
 TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
-    const ToolRun r = RunTool(CheckWith, {"insulation", "ram", "--interface", "sim:time=instant,fault=CHK2:short:1"});
+    const Ran r = RunTool(CheckWith, {"insulation", "ram", "--interface", "sim:time=instant,fault=CHK2:short:1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringCheck, {"CHK2"})), std::string::npos) << r.err;
     // The table is still printed (which cells: SelfCheckTest.WrongLengthEmptiesThatCheck...).
@@ -91,7 +86,7 @@ TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
 TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
     // Seed 3 gives channel 3 an unbalance of 2822 counts; its live wave swings by at most 1520,
     // so the change stays above 1000 however long the balance takes.
-    const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,seed=3", "3"});
+    const Ran r = RunTool(BalanceWith, {"--interface", "sim:time=instant,seed=3", "3"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 11u) << r.out;
@@ -112,11 +107,11 @@ TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) 
     EXPECT_EQ(RunTool(CheckWith, {"--colour"}).status, 2);
     EXPECT_EQ(RunTool(BalanceWith, {"11"}).status, 2);
     EXPECT_EQ(RunTool(BalanceWith, {"x"}).status, 2);
-    const ToolRun r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=BAL:ERR-008"});
+    const Ran r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=BAL:ERR-008"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 11u);
-    const ToolRun u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
+    const Ran u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(u.status, 1);
     EXPECT_NE(u.err.find("cannot be reached"), std::string::npos);
 }

@@ -61,27 +61,22 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
                                   "to 245760 and the pre-trigger words (1000) to 0. Check them in Meas. Cond. Settings."});
 }
 
-// Meter.cnd is kept as the user wrote it: Attempts 0 makes one attempt; no GP-IB device can
-// have address 31, so opening fails with the message naming it and the bus is not asked.
-TEST(CndStartup, MeterCndStaysAsWrittenWithNoAttemptsOrAnAddressOutsideTheGpibRange) {
+// Meter.cnd is kept as the user wrote it, attempts 0 and an address outside the GP-IB range both
+// (that attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
+// No GP-IB device can have address 31, so opening fails with the message naming it and the bus is
+// not asked.
+TEST(CndStartup, MeterCndStaysAsWrittenWithNoAttemptsAndAnAddressOutsideTheGpibRange) {
     SecondStart t;
-    WriteAll(t.CondFile("Meter.cnd"), "20,0,0\r\n");
+    WriteAll(t.CondFile("Meter.cnd"), "31,0,0\r\n");
     t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-    EXPECT_EQ(t.Start("sim:time=instant,fault=VER:noreply"), StartupOutcome::Exit);
-    EXPECT_EQ(t.Sent("VER"), 1);
-    EXPECT_EQ(t.state.Gpib.Attempts, 0);
-    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "20,0,0\r\n");
-
-    SecondStart u;
-    WriteAll(u.CondFile("Meter.cnd"), "31,0,3\r\n");
-    u.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-    EXPECT_EQ(u.Start("sim:time=instant"), StartupOutcome::Exit);
-    ASSERT_FALSE(u.h.ui.shown.empty());
-    EXPECT_EQ(u.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31\nGP-IB addresses are 0 to 30: "
+    EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
+    ASSERT_FALSE(t.h.ui.shown.empty());
+    EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31\nGP-IB addresses are 0 to 30: "
                                     "correct the address in Cond/Meter.cnd.");
-    EXPECT_EQ(u.h.ui.shown[0].title, "GP-IB error");
-    EXPECT_TRUE(u.h.bus->log.empty());
-    EXPECT_EQ(ReadAll(u.CondFile("Meter.cnd")), "31,0,3\r\n");
+    EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
+    EXPECT_TRUE(t.h.bus->log.empty());
+    EXPECT_EQ(t.state.Gpib.Attempts, 0);
+    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "31,0,0\r\n");
 }
 
 // A condition file that cannot be saved (a folder, or a FIFO, in its place) does not stop

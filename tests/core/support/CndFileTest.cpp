@@ -48,27 +48,17 @@ TEST(CndReader, NumberFormsTextsLineEndsAndEmptyItems) {
     EXPECT_EQ(Next(texts, &CndReader::ReadText), std::nullopt);
 }
 
-std::string Garbage() {
-    std::string s = "7\r\n";
-    for (int i = 0; i < 5000; ++i) s.push_back(static_cast<char>((i * 7919) & 0xFF));
-    return s;
-}
-
 // Each file holds a good first item and then something that must make the second read fail,
-// after which every read fails and the targets are untouched.
+// after which every read fails and the targets are untouched. (Garbage, NUL bytes, invalid UTF-8,
+// text for a number and huge items: DamagedCndFile, for every condition file.)
 TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
     const std::pair<const char*, std::string> files[] = {
         {"EarlyEnd", "7\r\n"},
-        {"TextForNumber", "7,abc,1,1,\"x\""},
         {"Int16OutOfRange", "7,32768,1,1,\"x\""},
         {"WholeOnlyForIntegers", "7,3.0,1,1,\"x\""},
         {"QuotedNumber", "7,\"3\",1,1,\"x\""},
         {"UnclosedQuote", "7,\"abc\r\n1,1,1\r\n"},
         {"JunkAfterQuote", "7,\"a\"b,1,1,\"x\""},
-        {"NulByte", std::string("7,1\0" "2,1,1,\"x\"", 13)},
-        {"BinaryGarbage", Garbage()},
-        {"InvalidUtf8", "7,\"a\xff\xfe\",1,1,\"x\""},
-        {"HugeItem", "7," + std::string(5000, '1') + ",1,1,\"x\""},
     };
     TempDir dir;
     for (const auto& [name, bytes] : files) {
@@ -92,33 +82,20 @@ TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
     }
 }
 
-TEST(CndReader, MissingEmptyAndFolderPaths) {
-    TempDir dir;
-    std::filesystem::create_directory(dir / "Folder.cnd");
-    std::int16_t v = 5;
-    for (const std::string& path : {dir / "missing.cnd", dir.Write("empty.cnd", ""), dir / "Folder.cnd", std::string()}) {
-        CndReader r(path);
-        EXPECT_EQ(r.opened(), path.ends_with("empty.cnd")) << path;
-        EXPECT_FALSE(r.ReadInt16(v)) << path;
-        EXPECT_TRUE(r.failed()) << path;
-    }
-    EXPECT_EQ(v, 5);
-}
-
 TEST(CndWriter, ItemsJoinedByCommasLinesEndedByCrLf) {
     CndWriter w;
-    w.Int(0).EndLine().Float(1.0f).EndLine().Int(1000).Int(0).EndLine();
+    // A double keeps fifteen digits where a float has seven (the number texts: NumbersTest).
+    w.Int(0).EndLine().Float(1.0f).EndLine().Int(1000).Double(123456789012345.0).EndLine();
     w.Int(1).Int(-4).Float(0.3f).Float(999.9000244f).Float(1e-5f).Float(-0.0f).EndLine();
     w.Text("C:/data, old/").Text("").Text("a\"b").Text("tab\there").EndLine();
-    w.Double(10).Double(0.5).Double(0.999).Double(0.1 + 0.2).Double(-0.0).Double(1e20).EndLine();
     EXPECT_EQ(w.str(),
-              "0\r\n1\r\n1000,0\r\n1,-4,0.3,999.9,1E-05,0\r\n"
-              "\"C:/data, old/\",\"\",\"a\"\"b\",\"tab here\"\r\n"
-              "10,0.5,0.999,0.3,0,1E+20\r\n");
+              "0\r\n1\r\n1000,123456789012345\r\n1,-4,0.3,999.9,1E-05,0\r\n"
+              "\"C:/data, old/\",\"\",\"a\"\"b\",\"tab here\"\r\n");
 }
 
 // A save replaces a longer file whole (what the saved text reads back as: the reader and writer
-// tests above, with the number texts of NumbersTest); a failed save names the file and the reason.
+// tests above, with the number texts of NumbersTest); a failed save names the file and the reason
+// (a folder in the file's place, and what a missing, empty or folder path loads as: EveryCndFile).
 TEST(CndWriter, SaveReplacesALongerFileAndFailuresNameTheFileAndTheReason) {
     TempDir dir;
     const auto path = dir.Write("round.cnd", std::string(1000, 'z'));
@@ -133,10 +110,6 @@ TEST(CndWriter, SaveReplacesALongerFileAndFailuresNameTheFileAndTheReason) {
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find(missing), std::string::npos) << r.message;
     EXPECT_NE(r.message.find("No such file or directory"), std::string::npos) << r.message;
-    std::filesystem::create_directory(dir / "Folder.cnd");
-    const SaveResult onFolder = w.Save(dir / "Folder.cnd", nullptr);
-    EXPECT_FALSE(onFolder);
-    EXPECT_NE(onFolder.message.find("Folder.cnd"), std::string::npos);
 
     if (!std::filesystem::exists("/dev/full")) return;  // a full disk
     w.Text(std::string(100, 'a')).EndLine();
