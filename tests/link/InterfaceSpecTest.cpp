@@ -16,7 +16,6 @@ TEST(InterfaceSpec, AcceptedForms) {
         int port;
         const char* simOptions;
     } cases[] = {
-        {"gpib", K::Gpib, "", "", "", 0, ""},
         {"  GPIB \r\n", K::Gpib, "", "", "", 0, ""},
         {"gpib:lib=/opt/gpib/lib/libgpib.so.0", K::Gpib, "/opt/gpib/lib/libgpib.so.0", "", "", 0, ""},
         {"visa", K::Visa, "", "", "", 0, ""},
