@@ -2,9 +2,7 @@
 
 #include <QCursor>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScopeGuard>
@@ -14,7 +12,6 @@
 #include <QTimer>
 #include <QTreeView>
 #include <cerrno>
-#include <filesystem>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
@@ -22,7 +19,6 @@
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/PathDlg.h"
-#include "gui/SetPathAndFileDlg.h"
 #include "support/FakeDrive.h"
 
 namespace kmr::guitest {

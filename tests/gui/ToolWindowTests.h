@@ -8,7 +8,7 @@ class ToolWindowsTest : public ProgramFixture {
     Q_OBJECT
 private slots:
     void balanceAStrainChannelChosenByKeysAndClicks();
-    void plusCalThenCloseSendsMonAndSaves();
+    void plusCalShowsOnItsButtonAndLocksTheValue();
     void convertTwoCheckedFilesThenPickAnotherDataFolder();
 };
 
