@@ -1,4 +1,4 @@
-#include "gui/FileSafetyTests.h"
+#include "gui/WindowTests.h"
 
 #include <QCursor>
 #include <QDir>
@@ -22,8 +22,6 @@
 #include "support/FakeDrive.h"
 
 namespace kmr::guitest {
-
-using gui::Program;
 
 namespace {
 

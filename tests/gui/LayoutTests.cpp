@@ -1,4 +1,4 @@
-#include "gui/LayoutTests.h"
+#include "gui/WindowTests.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "gui/RecordWindowTests.h"
+#include "gui/WindowTests.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -170,7 +170,7 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
 }
 
-void RecordWindowTest::exportsWriteAPngAPdfTheShellsCsvAndHdf5() {
+void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     gui::Program& p = StartOnline();
     const std::string path = WriteRecord("exp.kmr", 70000);
     gui::RecordActions* records = p.Main().Records();

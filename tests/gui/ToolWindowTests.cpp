@@ -1,4 +1,4 @@
-#include "gui/ToolWindowTests.h"
+#include "gui/WindowTests.h"
 
 #include <QApplication>
 #include <QDir>
