@@ -186,10 +186,11 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
         return answersFirst.isEmpty() ? answer : answersFirst.takeFirst();
     };
 
-    // A name without the extension takes the kind chosen in the save window.
-    for (const char* name : {"charts.png", "charts.pdf", "named.pdf"}) {
+    // A name without the extension takes the kind chosen in the save window (a name with its own
+    // keeps it: OpenRecordTest.TheShownRangeExportsAsTheConversionCutsIt).
+    for (const char* name : {"charts.png", "named.pdf"}) {
         answer = out + "/" + name;
-        answerFilter = QString(name).endsWith("named.pdf") ? "pdf" : "png";
+        answerFilter = QString(name).endsWith(".pdf") ? "pdf" : "png";
         if (answerFilter == "pdf") answer.chop(4);
         QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
         answer = out + "/" + name;

@@ -30,8 +30,6 @@ namespace {
 
 QPushButton* Button(QWidget& w, const char* name) { return w.findChild<QPushButton*>(name); }
 
-QAction* Item(QWidget& w, const char* name) { return w.findChild<QAction*>(name); }
-
 // Enabled flags of the menu items, in menu order, after the three menus opened as a click on
 // their titles opens them (which sets the items' enabling).
 QString MenuFlags(QWidget& w) {
@@ -40,7 +38,7 @@ QString MenuFlags(QWidget& w) {
     for (const char* name : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuFileItem7",
                              "mnuMeasItem0", "mnuMeasItem2", "mnuMeasItem4", "mnuOptionItem0",
                              "mnuOptionItem2", "mnuOptionItem4"})
-        flags += Item(w, name)->isEnabled() ? '1' : '0';
+        flags += w.findChild<QAction*>(name)->isEnabled() ? '1' : '0';
     return flags;
 }
 
