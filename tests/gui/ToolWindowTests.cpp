@@ -128,12 +128,13 @@ void ToolWindowsTest::convertTwoCheckedFilesThenPickAnotherDataFolder() {
     QVERIFY(dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
     // The CSV folder stayed where it was.
     QCOMPARE(dlg->findChild<QLineEdit*>("txtDPathName")->text(), QString::fromStdString(data));
-    // Closing stores both folders in Global.cnd and gives the main window back.
+    // Closing gives the main window back and stores the folder picked in Global.cnd (the CSV
+    // folder was stored there when the window opened).
     dlg->findChild<QPushButton*>("cmdButton0")->click();
     QVERIFY(!p.Core().forms.IsOpen());
     GlobalSettings saved;
     LoadGlobalSettings(p.State().CondPath(kGlobalCnd), saved, nullptr);
-    QCOMPARE(saved.DestPathName, data);
+    QCOMPARE(QString::fromStdString(saved.SourcePathName), picked);
 }
 
 }  // namespace kmr::guitest
