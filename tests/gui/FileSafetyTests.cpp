@@ -1,10 +1,8 @@
-#include "gui/FileSafetyTests.h"
+#include "gui/WindowTests.h"
 
 #include <QCursor>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScopeGuard>
@@ -14,7 +12,6 @@
 #include <QTimer>
 #include <QTreeView>
 #include <cerrno>
-#include <filesystem>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
@@ -22,12 +19,9 @@
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/PathDlg.h"
-#include "gui/SetPathAndFileDlg.h"
 #include "support/FakeDrive.h"
 
 namespace kmr::guitest {
-
-using gui::Program;
 
 namespace {
 

@@ -5,12 +5,7 @@
 #include <initializer_list>
 
 #include "gui/FaultWindowTests.h"
-#include "gui/FileSafetyTests.h"
 #include "gui/GuiText.h"
-#include "gui/LayoutTests.h"
-#include "gui/RecordWindowTests.h"
-#include "gui/SettingsWindowTests.h"
-#include "gui/ToolWindowTests.h"
 #include "gui/WindowTests.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "gui/LayoutTests.h"
+#include "gui/WindowTests.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,19 +131,6 @@ void Focus(QWidget& w) {
     QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == &w);
 }
 
-// A run of the simulated instrument to its end, started by F5 (a record of ramps shown after).
-void RecordByF5(gui::Program& p, GateBus& bus) {
-    gui::MainDlg& w = p.Main();
-    Focus(w);
-    const std::size_t before = bus.Commands().size();
-    Press(Qt::Key_F5);
-    QVERIFY(p.State().RunActive());
-    QCOMPARE(Count(Since(bus.Commands(), before), "TRG"), 1);
-    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
-    Focus(w);
-}
-
-
 // The widgets Tab visits in `window`, from the focused one until it comes round again (a table
 // that moves between its cells with Tab counts once).
 QList<QWidget*> TabChain(QWidget* window) {
@@ -259,7 +246,14 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    RecordByF5(p, *bus_);
+    // F5 runs the simulated instrument to its end (a record of ramps shown after).
+    Focus(w);
+    const std::size_t started = bus_->Commands().size();
+    Press(Qt::Key_F5);
+    QVERIFY(p.State().RunActive());
+    QCOMPARE(Count(Since(bus_->Commands(), started), "TRG"), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
+    Focus(w);
     // Where the file went, whole.
     QCOMPARE(w.Status()->text(), gui::T(txt::DataFileStatus).arg(QString::fromStdString(p.State().LastDataFile)));
     auto* area = qobject_cast<ChartsWidget*>(w.ChartWidget());

@@ -1,4 +1,4 @@
-#include "gui/SettingsWindowTests.h"
+#include "gui/WindowTests.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -24,7 +24,6 @@ namespace kmr::guitest {
 using gui::GraphCondDlg;
 using gui::MeasCondDlg;
 using gui::SetPathAndFileDlg;
-using gui::Program;
 
 namespace {
 
@@ -122,7 +121,6 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
     gui::MainDlg& main = p.Main();
     const std::string folder = p.State().Global.DataFolder;
     Touch(folder + "T.kmr");
-    Touch(folder + "other.csv");
     QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
     QVERIFY(main.MoniTimer().isActive());
 

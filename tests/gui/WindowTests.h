@@ -1,4 +1,6 @@
 #pragma once
+// The window test classes (FaultWindowTest apart), all run by GuiTestMain. OwnControlsTest and
+// MainWindowTest are in WindowTests.cpp, each of the others in the file named below.
 #include "gui/ProgramFixture.h"
 
 namespace kmr::guitest {
@@ -23,6 +25,67 @@ private slots:
     void maximisedCloseStoresTheNormalSizeWithState2();
     void splashIsTopmostUntilABoxIsAboutToShow();
     void theRunningProgramAnswersALaterStart();
+};
+
+// The settings windows opened from the main window's menus, over the simulated instrument
+// (SettingsWindowTests.cpp).
+class SettingsWindowTest : public ProgramFixture {
+    Q_OBJECT
+private slots:
+    void measCondClockIsDownloadedAndSaved();
+    void graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGraph();
+    void dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPicksFolders();
+};
+
+// The tool windows over the simulated instrument: balance, output calibration and conversion
+// (ToolWindowTests.cpp).
+class ToolWindowsTest : public ProgramFixture {
+    Q_OBJECT
+private slots:
+    void balanceAStrainChannelChosenByKeysAndClicks();
+    void plusCalShowsOnItsButtonAndLocksTheValue();
+    void convertTwoCheckedFilesThenPickAnotherDataFolder();
+};
+
+// A recording is never lost to a file problem, in the windows (FileSafetyTests.cpp): a failed save
+// saved again through the folder picker, a cancelled conversion that leaves nothing, the picker
+// that stays put, message boxes within the screen. (A name too long is refused at entry:
+// SettingsWindowTest.)
+class FileSafetyTest : public ProgramFixture {
+    Q_OBJECT
+private slots:
+    void aFileThatCannotBeWrittenIsSavedInTheFolderPicked();
+    void theWindowsCancelLeavesNoPartOfTheFileInProgress();
+    void thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderThatVanished();
+    void aBoxWithALongPathStaysWithinTheScreen();
+};
+
+// Stored records in the main window: opened from File > Open, the command line and a drop; the
+// recent files across a restart; refused during a run; the exports of charts and of a range
+// (RecordWindowTests.cpp).
+class RecordWindowTest : public ProgramFixture {
+    Q_OBJECT
+private slots:
+    void openFromTheMenuShowsTheRecordAndItsConditionsUntilARun();
+    void openFromTheCommandLineAndByADropRememberedAcrossARestart();
+    void exportsWriteAPngAPdfACsvAndHdf5();
+    void aSecondStartHandsItsFileToTheRunningProgram();
+
+private:
+    std::string WriteRecord(const std::string& name, std::int32_t n = 3000);
+};
+
+// The main window as a person reads it and works it from the keyboard (LayoutTests.cpp).
+class LayoutTest : public ProgramFixture {
+    Q_OBJECT
+private slots:
+    void cleanup();
+    void chartsReadAtEveryChannelCountInEnglishAndJapanese();
+    void qtsOwnDialogTextsFollowTheProgramsLanguage();
+    void escapeInThePickerAndEnterInTheGraphForm();
+    void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
+    void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
+    void theStatusStripShortensAPathBeforeWhatIsSaidAroundIt();
 };
 
 }  // namespace kmr::guitest

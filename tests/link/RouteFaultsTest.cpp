@@ -187,7 +187,9 @@ void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions, s
             EXPECT_EQ(text.find(english), std::string::npos) << english << " in " << text;
 }
 
-TEST(RouteFaultsOfOneRoute, MissingLibrariesNameEveryUsualNameTried) {
+// With no library named, every usual name tried is named (unless this machine has the real thing);
+// a library named that is missing or unusable is refused saying why.
+TEST(RouteFaultsOfOneRoute, MissingOrUnusableLibrariesAreRefusedClearly) {
     const std::pair<const char*, std::vector<std::string>> routes[] = {
         {"gpib", NiGpibBus::DefaultLibraryNames()}, {"visa", VisaBus::DefaultLibraryNames()}};
     for (const auto& [spec, names] : routes) {
@@ -201,9 +203,6 @@ TEST(RouteFaultsOfOneRoute, MissingLibrariesNameEveryUsualNameTried) {
         auto bus = Bus(spec);
         ExpectOpenFailure(*bus, names);
     }
-}
-
-TEST(RouteFaultsOfOneRoute, MissingOrUnusableLibrariesAreRefusedClearly) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"/nonexistent/libgpib.so.0", {"/nonexistent/libgpib.so.0", "gpib:lib=PATH"}},
         {KMR_FAKE_GPIB_NONE, {"ThreadIbsta", "ibsta", KMR_FAKE_GPIB_NONE}},
@@ -216,37 +215,26 @@ TEST(RouteFaultsOfOneRoute, MissingOrUnusableLibrariesAreRefusedClearly) {
 
 // A VISA resource that does not exist, an adapter that refuses the connection, and no instrument
 // at the address behind the adapter (found by the serial poll at open, not by the first command
-// after its timeout) are open failures that name what is missing.
-TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissing) {
+// after its timeout) are open failures that name what is missing; the Japanese program says so in
+// Japanese, as it does for a mistyped spec and a missing library.
+TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissingInTheProgramsLanguage) {
+    constexpr Language kJa = Language::Japanese;
     sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
     StandIn standIn(KMR_FAKE_VISA, simBus);
     auto visa = Bus(std::string("visa:lib=") + KMR_FAKE_VISA + ",GPIB0::31::INSTR");
     ExpectOpenFailure(*visa, {"GPIB0::31::INSTR", "VI_ERROR_RSRC_NFOUND"});
-
-    std::string error;
-    const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();  // closed again at once
-    auto refused = Bus("prologix:127.0.0.1:" + std::to_string(closedPort));
-    ExpectOpenFailure(*refused, {"127.0.0.1:" + std::to_string(closedPort)});
-
-    PrologixServer server(simBus, {.port = 0, .address = 20});
-    ASSERT_TRUE(server.Start(error)) << error;
-    auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));
-    ExpectOpenFailure(*bus, {"address 5"}, 5);
-}
-
-// The Japanese program says why in Japanese: a spec mistyped, a library missing, an adapter that
-// refuses, no instrument behind it.
-TEST(RouteFaultsOfOneRoute, OpenFailuresAreToldInTheProgramsLanguage) {
-    constexpr Language kJa = Language::Japanese;
     ExpectOpenFailure(*MakeGpibBusOrExplain("prologix:"),
                       {"インターフェース \"prologix:\" にホストがありません", "使える形式: gpib, gpib:lib=PATH"}, 20, kJa);
     ExpectOpenFailure(*Bus("gpib:lib=/nonexistent/libgpib.so.0"),
                       {"GP-IB ライブラリを読み込めません", "/nonexistent/libgpib.so.0"}, 20, kJa);
+
     std::string error;
-    const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();
+    const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();  // closed again at once
     const std::string where = "127.0.0.1:" + std::to_string(closedPort);
-    ExpectOpenFailure(*Bus("prologix:" + where), {where + " の GP-IB アダプタに接続できません"}, 20, kJa);
-    sim::SimBus simBus(*sim::ParseSimOptions("sim:time=instant").options);
+    auto refused = Bus("prologix:" + where);
+    ExpectOpenFailure(*refused, {where});
+    ExpectOpenFailure(*refused, {where + " の GP-IB アダプタに接続できません"}, 20, kJa);
+
     PrologixServer server(simBus, {.port = 0, .address = 20});
     ASSERT_TRUE(server.Start(error)) << error;
     auto bus = Bus("prologix:127.0.0.1:" + std::to_string(server.Port()));

@@ -38,10 +38,8 @@ TEST(VisaStatusMapping, KeepsTheStatusReportMeaningful) {
         EXPECT_EQ(s.iberr, m.iberr);
         EXPECT_EQ(s.ibcnt, 12);
     }
-}
-
-// (A known status by its name: RouteFaultsOfOneRoute.OpenFailuresNameWhatIsMissing.)
-TEST(VisaStatusNames, AnUnknownStatusIsShownInHex) {
+    // An unknown status is named in hex (a known one by its name:
+    // RouteFaultsOfOneRoute.OpenFailuresNameWhatIsMissingInTheProgramsLanguage).
     EXPECT_EQ(visa::StatusName(visa::Err(0xBFFF0099u)), "VISA status 0xBFFF0099");
 }
 
