@@ -181,10 +181,10 @@ void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions, s
     EXPECT_EQ(text.rfind(Text(lang, txt::CannotOpenPort), 0), 0u) << text;
     for (const std::string& m : mentions) EXPECT_NE(text.find(m), std::string::npos) << text;
     EXPECT_EQ(link.ui.shown.front().title, Text(lang, txt::GpibErrorTitle));
-    if (lang == Language::Japanese)
-        // (the system's own reason, such as the loader's, may stay English)
-        for (const char* english : {"The ", "Cannot connect", "No instrument", "No NI", "Check", "Install", "Accepted"})
-            EXPECT_EQ(text.find(english), std::string::npos) << english << " in " << text;
+    if (lang != Language::Japanese) return;
+    // (the system's own reason, such as the loader's, may stay English)
+    for (const char* english : {"The ", "Cannot connect", "No instrument", "No NI", "Check", "Install", "Accepted"})
+        EXPECT_EQ(text.find(english), std::string::npos) << english << " in " << text;
 }
 
 // With no library named, every usual name tried is named (unless this machine has the real thing);

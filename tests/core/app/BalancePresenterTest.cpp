@@ -48,8 +48,9 @@ TEST(BalanceTick, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
         EXPECT_EQ(h.main.monitorCaption, MonitorButtonCaption(Language::English, read));
         // One message each: the failed read's own, or the answer that is no live values.
         EXPECT_EQ(h.ui.shown.size(), read ? 0u : 1u);
-        if (fault == "MDT:ERR-001")
+        if (fault == "MDT:ERR-001") {
             EXPECT_EQ(h.ui.Texts().back(), "The instrument did not answer MDT as expected: the live values have stopped.");
+        }
     }
 }
 
