@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFile.h"
@@ -44,15 +46,22 @@ std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
 
 namespace {
 
+// Anything of the name takes it: a folder (or a file that cannot be read) as much as a file, since
+// the data file could not be made there.
+bool EntryExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(PathFromUtf8(path), ec) || FileExists(path);
+}
+
 bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
     const std::string name = DataFileName(s.Global.BaseFileName, number, s.Extension());
-    if (FileExists(folder + name)) return true;
+    if (EntryExists(folder + name)) return true;
     if (s.Global.FileType != kFileTypeCsv) return false;
     // A CSV transfer may write lettered parts, or keep what it received as "_incomplete": none of
     // them may exist either.
     const auto parts = CsvPartsOf(folder, name, n);
     for (const auto& part : parts)
-        if (FileExists(part.path) || FileExists(IncompleteCsvPath(part.path))) return true;
+        if (EntryExists(part.path) || EntryExists(IncompleteCsvPath(part.path))) return true;
     return false;
 }
 
@@ -69,6 +78,9 @@ public:
     MsgAnswer ShowMessage(const std::string& text, const std::string& title, MsgIcon icon, MsgButtons buttons,
                           bool defaultNo, int autoCloseMs) override {
         if (buttons != MsgButtons::Ok) return ui_.ShowMessage(text, title, icon, buttons, defaultNo, autoCloseMs);
+        // A file gone with its folder fails every write the same way: said once.
+        if (std::find(lines_.begin(), lines_.end(), text) != lines_.end()) return MsgAnswer::Ok;
+        lines_.push_back(text);
         if (!text_.empty()) text_ += "\n";
         text_ += text;
         return MsgAnswer::Ok;
@@ -81,6 +93,7 @@ public:
 
 private:
     UiPort& ui_;
+    std::vector<std::string> lines_;
     std::string text_;
 };
 

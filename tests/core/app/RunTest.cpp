@@ -246,21 +246,23 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
     EXPECT_EQ(offer->channels, std::vector<int>{2});
 }
 
-// A data-trigger run, its file written past two made by hand.
+// A data-trigger run, its file written past two made by hand and a folder of the next name.
 TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOverAndADataTriggerRunMarksEveryChart) {
     ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
     h.state.Meas.TrgMode = 1;
     h.state.Meas.PreMemoryWords = 100;
     testing::WriteAll(Data("20261205.kmr"), "by hand");
     testing::WriteAll(Data("20261205_1.kmr"), "by hand too");
+    std::filesystem::create_directory(Data("20261205_2.kmr"));
     ASSERT_TRUE(h.RunToEnd());
     EXPECT_EQ(h.bus->Commands().front(), "DTG");
     ExpectTriggerMarkedInEveryChart();
     EXPECT_EQ(ReadAll(Data("20261205.kmr")), "by hand");
     EXPECT_EQ(ReadAll(Data("20261205_1.kmr")), "by hand too");
-    EXPECT_EQ(ReadAll(Data("20261205_2.kmr")).size(), 1100u + 2002u);
-    EXPECT_EQ(h.state.DataFileNumber, 3);
-    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_2.kmr");
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+    EXPECT_EQ(ReadAll(Data("20261205_3.kmr")).size(), 1100u + 2002u);
+    EXPECT_EQ(h.state.DataFileNumber, 4);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_3.kmr");
 }
 
 TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {

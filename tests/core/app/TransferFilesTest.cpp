@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
+#include <system_error>
 
 #include "core/app/RunController.h"
 #include "core/datafiles/DataFile.h"
@@ -24,15 +25,16 @@ using testing::RampWord;
 using testing::RampWords;
 using testing::ReadAll;
 
-// Every write into one of `folders` fails as a full disk does.
+// Every write into one of `folders` fails as a full disk does (after the first `taken` there).
 class FullFolder : public FileWritePort {
 public:
     int BeforeWrite(const std::string& path) override {
         for (const std::string& folder : folders)
-            if (path.rfind(folder, 0) == 0) return ENOSPC;
+            if (path.rfind(folder, 0) == 0) return taken-- > 0 ? 0 : ENOSPC;
         return 0;
     }
     std::vector<std::string> folders;
+    int taken = 0;
 };
 
 // Answers the offer with the folders given, in turn; remembers what it was told.
@@ -99,6 +101,23 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     EXPECT_EQ(h.state.LastDataFile, "");
     EXPECT_FALSE(FileExistsOnDisk(h.DataFolder() + "20261205_1.kmr"));
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_2.kmr(Next data file)");
+}
+
+// A disk that fills after the header fails the channel's write and the cancelled mark alike: the
+// offer says so once.
+TEST_F(TransferFilesTest, ADiskFullAfterTheHeaderIsToldOnceInTheOffer) {
+    StartWith({2, 5}, 1000, 0);
+    disk.folders = {h.DataFolder()};
+    disk.taken = 1;
+    h.state.Writes = &disk;
+    h.state.SaveElsewhere = &elsewhere;
+    ASSERT_TRUE(h.RunToEnd());
+    ASSERT_EQ(elsewhere.problems.size(), 1u);
+    const std::string& problem = elsewhere.problems[0];
+    const std::string reason = std::error_code(ENOSPC, std::generic_category()).message();
+    const std::size_t first = problem.find(reason);
+    ASSERT_NE(first, std::string::npos) << problem;
+    EXPECT_EQ(problem.find(reason, first + 1), std::string::npos) << problem;
 }
 
 // The reply of the n-th "BDT" is cut short, as a broken link gives it.
