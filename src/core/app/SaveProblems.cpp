@@ -5,14 +5,15 @@
 namespace kmr {
 
 void SaveProblems::Report(UiPort& ui) {
-    if (messages_.empty()) return;
+    if (failures_.empty()) return;
     std::string text;
-    for (const auto& m : messages_) {
+    for (const SaveResult& r : failures_) {
         if (!text.empty()) text += "\r\n";
-        text += m;
+        // In the program's language (the system's reason as the system gives it).
+        text += SaveFailureText(ui.language, r);
     }
     ui.ShowMessage(text, ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
-    messages_.clear();
+    failures_.clear();
 }
 
 void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui) {

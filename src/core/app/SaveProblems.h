@@ -13,7 +13,7 @@ namespace kmr {
 class SaveProblems {
 public:
     void Add(const SaveResult& r) {
-        if (!r.ok) messages_.push_back(r.message);
+        if (!r.ok) failures_.push_back(r);
     }
     // A load that had to write the file (missing, damaged) and could not is a failure too.
     void Add(const LoadResult& r) {
@@ -22,12 +22,12 @@ public:
     }
     // Shows one message naming every failure; nothing when there was none.
     void Report(UiPort& ui);
-    bool empty() const { return messages_.empty(); }
+    bool empty() const { return failures_.empty(); }
     // The copies of the damaged condition files met (ending in ".damaged").
     const std::vector<std::string>& Damaged() const { return damaged_; }
 
 private:
-    std::vector<std::string> messages_;
+    std::vector<SaveResult> failures_;
     std::vector<std::string> damaged_;
 };
 

@@ -315,11 +315,17 @@ CndWriter& CndWriter::EndLine() {
     return *this;
 }
 
+std::string SaveFailureText(Language lang, const SaveResult& r) {
+    return TextWith(lang, txt::CannotWriteFile, {r.path, SystemReason(r.error)});
+}
+
 SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const {
     SaveResult r;
     const auto fail = [&](int err) {
         r.ok = false;
-        r.message = "Cannot write the file \"" + path + "\": " + SystemReason(err) + ".";
+        r.path = path;
+        r.error = err;
+        r.message = SaveFailureText(Language::English, r);
         return r;
     };
     if (const int err = NotRegularFileError(path, /*charDevicesAllowed=*/true)) return fail(err);

@@ -9,15 +9,21 @@
 #include <string_view>
 
 #include "core/support/FileWritePort.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
 // Result of writing a file: ok, or a message that names the file and the system's reason.
 struct SaveResult {
     bool ok = true;
-    std::string message;
+    std::string message;  // in English; SaveFailureText gives it in another language
+    std::string path;
+    int error = 0;  // errno of the failure
     explicit operator bool() const { return ok; }
 };
+
+// "Cannot write the file ...: reason." in `lang` (for a SaveResult that failed).
+std::string SaveFailureText(Language lang, const SaveResult& r);
 
 // Result of the common load pattern.
 struct LoadResult {

@@ -79,6 +79,11 @@ inline constexpr TextRow kLaterRows[] = {
     {2513, "The monitor span must not be shorter than the pitch.", "モニタのスパンはピッチより短くできません。"},
     {2514, "The pre-trigger memory must be smaller than the memory.", "プリトリガメモリはメモリより小さくしてください。"},
     {2515, "The folder no longer exists:", "フォルダはもう存在しません:"},
+    {2516, "Cannot write the file \"%1\": %2.", "ファイル \"%1\" に書き込めません: %2。"},
+    {2517, "The file %1 has changed since it was shown, so it no longer holds what the charts show. Open it again "
+           "(File > Open Data File...) to export from it.",
+     "ファイル %1 は表示した後に変更されたため、グラフの表示内容と一致しません。エクスポートするには、もう一度"
+     "開いてください ([ファイル] > [データファイルを開く])。"},
 
     // A part of a data file to convert (channels, time range) and the HDF5 export.
     {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},

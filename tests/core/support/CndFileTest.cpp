@@ -1,5 +1,7 @@
 #include "core/support/CndFile.h"
 
+#include "core/app/SaveProblems.h"
+#include "support/FakeUi.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +112,14 @@ TEST(CndWriter, SaveReplacesALongerFileAndFailuresNameTheFileAndTheReason) {
     EXPECT_FALSE(r);
     EXPECT_NE(r.message.find(missing), std::string::npos) << r.message;
     EXPECT_NE(r.message.find("No such file or directory"), std::string::npos) << r.message;
+    // Told in the program's language (the system's reason as the system gives it).
+    testing::FakeUi ui;
+    ui.language = Language::Japanese;
+    SaveProblems problems;
+    problems.Add(r);
+    problems.Report(ui);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind("ファイル \"" + missing + "\" に書き込めません: ", 0), 0u) << ui.shown[0].text;
 
     if (!std::filesystem::exists("/dev/full")) return;  // a full disk
     w.Text(std::string(100, 'a')).EndLine();
