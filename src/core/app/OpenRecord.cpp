@@ -173,6 +173,8 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
         return OpenOutcome::Refused;
     }
     const FileConditions& fc = check.conditions;
+    // Taken before the samples are read: a change while they are read counts as a change.
+    const FileVersion version = VersionOf(path);
     const Pointer before = ui.GetPointer();
     ui.SetPointer(Pointer::Hourglass);
     const std::size_t words = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0)) *
@@ -215,6 +217,7 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     }
     for (int ch = 1; ch <= kChannels; ++ch) s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = fc.Ch(ch).Measured() ? 1 : 0;
     s.OpenedRecord = std::move(opened);
+    s.ShownRecordVersion = version;
     s.DataPresent = kTrue;
     DrawStoredRecord(e, fc, samples, summaries);
     s.RecentFiles = WithRecentFile(s.RecentFiles, path);
@@ -333,6 +336,11 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
     if (source.empty()) {
         e.ui.ShowMessage(e.ui.Text(txt::RangeNeedsDataFile), e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
                          MsgButtons::Ok);
+        return {};
+    }
+    if (e.s.ShownRecordVersion.path == source && VersionOf(source) != e.s.ShownRecordVersion) {
+        e.ui.ShowMessage(TextWith(e.ui.language, txt::RecordChangedSinceShown, {source}), e.ui.Text(txt::ErrorTitle),
+                         MsgIcon::Exclamation, MsgButtons::Ok);
         return {};
     }
     ConversionOptions options;

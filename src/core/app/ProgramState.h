@@ -94,6 +94,9 @@ struct ProgramState {
     // Data files.
     std::int32_t DataFileNumber = 0;
     std::string LastDataFile;  // path of the file the last transfer wrote (empty: none)
+    // The data file behind the charts as it was when they were drawn from it: an export reads it
+    // again, and must not take another record put in its place since.
+    FileVersion ShownRecordVersion;
     bool LastTransferComplete = false;  // every channel arrived, nothing cancelled or failed
     SampleBuffer Samples;
     Progress progress;

@@ -273,6 +273,7 @@ void EndOfConversion(Engine& e) {
         e.main.SetStatusText(e.ui.Text(txt::TransferringAndDrawing));
         e.chart.SetGraphMode(kRecordedMode);
         s.LastDataFile = s.Global.FileType != kFileTypeCsv ? TransferToDataFile(e) : TransferToCsv(e);
+        s.ShownRecordVersion = VersionOf(s.LastDataFile);
         e.chart.ConfigureGraphAxes(s.Graph);
     } else {
         e.chart.SetGraphMode(kMonitorMode);

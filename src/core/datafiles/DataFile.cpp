@@ -4,9 +4,11 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "core/datafiles/FileIo.h"
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
@@ -335,6 +337,19 @@ bool ReadChannelBlock(const std::string& path, std::int64_t offset, const FileCo
     const std::int32_t mry = std::clamp<std::int32_t>(fc.MemoryWords, 0, kLargestMemoryWords);
     RedimSampleBuffer(buffer, mry);
     return ReadSampleWords(path, offset, buffer.data(), buffer.size(), ui, status) >= 0;
+}
+
+FileVersion VersionOf(const std::string& path) {
+    FileVersion version{path};
+    std::error_code ec;
+    const std::filesystem::path p = PathFromUtf8(path);
+    const auto bytes = std::filesystem::file_size(p, ec);
+    if (ec) return version;
+    const auto modified = std::filesystem::last_write_time(p, ec);
+    if (ec) return version;
+    version.bytes = static_cast<std::int64_t>(bytes);
+    version.modified = static_cast<std::int64_t>(modified.time_since_epoch().count());
+    return version;
 }
 
 }  // namespace kmr

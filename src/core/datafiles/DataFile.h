@@ -151,6 +151,16 @@ std::int64_t ReadSampleWords(const std::string& path, std::int64_t offset, std::
 // Turns `count` sample words read from a data file (little-endian) into the host's order.
 void SampleWordsToHost(std::int16_t* words, std::size_t count);
 
+// A file's size and time of its last change, to tell later that it was changed or replaced since
+// (no size, -1, when it cannot be found).
+struct FileVersion {
+    std::string path;
+    std::int64_t bytes = -1;
+    std::int64_t modified = 0;
+    bool operator==(const FileVersion&) const = default;
+};
+FileVersion VersionOf(const std::string& path);
+
 // The message of a file-system error (errno `err`) on `path`.
 std::string FileErrorMessage(Language lang, int err, const std::string& path);
 // Shows it (critical, titled "Error"), sets status to Cancelled.

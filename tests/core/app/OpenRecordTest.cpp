@@ -3,6 +3,7 @@
 // and the export of the range shown.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 
@@ -321,6 +322,14 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     EXPECT_EQ(range.count, 201);
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
+    // Another record put in the file's place since is not exported as the one shown.
+    const auto shown = std::filesystem::last_write_time(path);
+    std::filesystem::copy_file(Written("other.kmr", 70000), path, std::filesystem::copy_options::overwrite_existing);
+    std::filesystem::last_write_time(path, shown + std::chrono::seconds(2));
+    h.ui.shown.clear();
+    EXPECT_TRUE(ExportShownRange(h.engine, out, "again.csv", ExportFormat::Csv, {2}, range, drive).files.empty());
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::RecordChangedSinceShown, {path})});
+    EXPECT_FALSE(testing::FileExistsOnDisk(out + "again.csv"));
 
     // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
     // file that exists is refused, since the save window asked about the shorter name only.
