@@ -2,14 +2,17 @@
 
 #include "gui/FormDlg.h"
 
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTimer>
 
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
 #include "gui/RecordActions.h"
 #include "gui/WaitDlg.h"
 #include "gui/WorkerBus.h"
+#include "core/app/OpenRecord.h"
 #include "link/InterfaceSpec.h"
 
 namespace kmr::gui {
@@ -31,6 +34,11 @@ Program::Program()
     // A transfer whose file cannot be written offers another folder.
     saveElsewhere_ = std::make_unique<SaveElsewhere>(ui_, main_.get());
     state_.SaveElsewhere = saveElsewhere_.get();
+    // A record handed over while a handler ran or a form was open is opened once that is over.
+    engine_->gate.onIdle = [this, idle = engine_->gate.onIdle] {
+        if (idle) idle();
+        if (!state_.WaitingRecord.empty()) QTimer::singleShot(0, main_.get(), [this] { OpenWaitingRecord(); });
+    };
     // A call that waits long says what it waits for; Stop or Cancel ends the operation after the
     // attempt in progress.
     wait_ = std::make_unique<WaitDlg>(main_.get());
@@ -75,9 +83,23 @@ StartupOutcome Program::Start(const ProgramOptions& options) {
     splash_->Unload();
     if (outcome != StartupOutcome::Exit) {
         main_->ShowPrepared();
-        if (!options.openFile.empty() && main_->Records() != nullptr) main_->Records()->Open(Q(options.openFile));
+        // One handed over during start-up came later than the command line's.
+        if (!options.openFile.empty() && state_.WaitingRecord.empty()) state_.WaitingRecord = options.openFile;
+        OpenWaitingRecord();
     }
     return outcome;
+}
+
+void Program::HandOver(const QString& path) {
+    state_.WaitingRecord = QFileInfo(path).absoluteFilePath().toStdString();
+    // Opened once the message that brought it has been handled.
+    QTimer::singleShot(0, main_.get(), [this] { OpenWaitingRecord(); });
+}
+
+void Program::OpenWaitingRecord() {
+    if (!engine_) return;
+    const bool shown = main_->isVisible() && main_->Records() != nullptr;
+    if (const std::optional<std::string> path = TakeWaitingRecord(*engine_, shown)) main_->Records()->Open(Q(*path));
 }
 
 }  // namespace kmr::gui

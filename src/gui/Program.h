@@ -2,6 +2,8 @@
 // The window program as one object: the program-wide state, the ports the core talks to (message
 // boxes, the clock, the splash window, the progress window, the main window) and the engine.
 // main() and the window tests make one and run its start-up.
+#include <QString>
+
 #include <memory>
 #include <string>
 
@@ -34,6 +36,9 @@ public:
 
     // The start-up sequence; on Online or Offline the main window is shown.
     StartupOutcome Start(const ProgramOptions& options);
+    // A record a later start of the program hands over: opened as soon as the window can take it
+    // (after start-up, once a form closes or a handler returns).
+    void HandOver(const QString& path);
 
     ProgramState& State() { return state_; }
     Engine& Core() { return *engine_; }
@@ -46,6 +51,8 @@ public:
     class WaitDlg& WaitNotice() { return *wait_; }
 
 private:
+    void OpenWaitingRecord();
+
     ProgramState state_;
     QtUi ui_;
     QtClock clock_;

@@ -22,6 +22,7 @@
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
+#include "gui/GraphCondDlg.h"
 #include "gui/RecordActions.h"
 #include "gui/SingleInstance.h"
 #include "gui/charts/ChartsWidget.h"
@@ -276,6 +277,28 @@ void RecordWindowTest::aSecondStartHandsItsFileToTheRunningProgram() {
     QVERIFY(answered);
     QCOMPARE(opened, QStringList{QStringLiteral("/data/ユーザー/rec 1.kmr")});
     QCOMPARE(activated, 1);
+}
+
+// A file manager's double-click while start-up runs or a form is in front is opened once the
+// window can take it, not dropped.
+void RecordWindowTest::aRecordHandedOverWaitsForStartUpAndForTheFormInFront() {
+    const std::string early = WriteRecord("early.kmr");
+    const std::string later = WriteRecord("later.kmr");
+    program_->HandOver(QString::fromStdString(early));
+    QTest::qWait(50);
+    gui::Program& p = StartOnline();
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - early.kmr"));
+
+    auto* form = OpenFromMenu<gui::GraphCondDlg>(p.Main(), "mnuFileItem3");
+    QVERIFY(form != nullptr);
+    p.HandOver(QString::fromStdString(later));
+    QTest::qWait(100);
+    QCOMPARE(p.Main().windowTitle(), QString("KMR-5300 - early.kmr"));
+    form->activateWindow();
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == form);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
+    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{later, early}));
 }
 
 }  // namespace kmr::guitest

@@ -70,6 +70,7 @@ private slots:
     void openFromTheCommandLineAndByADropRememberedAcrossARestart();
     void exportsWriteAPngAPdfACsvAndHdf5();
     void aSecondStartHandsItsFileToTheRunningProgram();
+    void aRecordHandedOverWaitsForStartUpAndForTheFormInFront();
 
 private:
     std::string WriteRecord(const std::string& name, std::int32_t n = 3000);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <filesystem>
+#include <utility>
 
 #include "core/app/MainWindowRules.h"
 #include "core/app/Monitor.h"
@@ -159,6 +160,11 @@ std::optional<OpenOutcome> OpenRefusal(Engine& e) {
     if (!e.s.RunActive()) return std::nullopt;
     e.ui.ShowMessage(e.ui.Text(txt::OpenWhileMeasuring), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);
     return OpenOutcome::RunActive;
+}
+
+std::optional<std::string> TakeWaitingRecord(Engine& e, bool windowShown) {
+    if (e.s.WaitingRecord.empty() || !windowShown || e.forms.IsOpen() || e.gate.Busy()) return std::nullopt;
+    return std::exchange(e.s.WaitingRecord, std::string());
 }
 
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {

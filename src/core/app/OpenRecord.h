@@ -31,6 +31,11 @@ enum class OpenOutcome { Opened, Refused, Cancelled, RunActive, FormOpen };
 std::optional<OpenOutcome> OpenRefusal(Engine& e);
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path);
 
+// The record waiting (ProgramState::WaitingRecord), taken out to be opened now, or nothing while the
+// window cannot take it: it is not shown yet (start-up), a form of it is open, or a handler runs.
+// A run under way does not hold it back: the open is refused then with its message.
+std::optional<std::string> TakeWaitingRecord(Engine& e, bool windowShown);
+
 // `list` with `path` first, a repeat of it removed, cut to kRecentFileCount.
 std::vector<std::string> WithRecentFile(std::vector<std::string> list, const std::string& path);
 // `list` without `path`.

@@ -105,6 +105,9 @@ struct ProgramState {
     std::optional<OpenedRecordFile> OpenedRecord;
     // The data files opened last, the latest first (at most kRecentFileCount).
     std::vector<std::string> RecentFiles;
+    // A record handed over by a later start of the program (a file manager's double-click) that
+    // waits until the window can open it: the latest one only; empty: none.
+    std::string WaitingRecord;
 
     // The copies of the condition files found damaged at start-up (reported once).
     std::vector<std::string> DamagedConditionFiles;

@@ -2,7 +2,6 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <cstdio>
 #include <optional>
@@ -107,11 +106,7 @@ void ServeLaterStarts(kmr::gui::SingleInstance& instance, Program& program) {
     instance.onActivate = [&program] {
         if (program.Main().isVisible()) program.Main().Activate();
     };
-    instance.onOpen = [&program](const QString& path) {
-        if (!program.Main().isVisible() || program.Main().Records() == nullptr) return;
-        // Opened once the socket's message has been handled.
-        QTimer::singleShot(0, &program.Main(), [&program, path] { program.Main().Records()->Open(path); });
-    };
+    instance.onOpen = [&program](const QString& path) { program.HandOver(path); };
 }
 
 }  // namespace

@@ -198,6 +198,19 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
     EXPECT_EQ(h.progress.shows, 0);
 }
 
+// A record handed over by a later start waits while the window is not shown, a form is open or a
+// handler runs; then it is taken, once.
+TEST_F(OpenRecordTest, AHandedOverRecordWaitsUntilTheWindowCanTakeIt) {
+    h.state.WaitingRecord = "x.kmr";
+    EXPECT_FALSE(TakeWaitingRecord(h.engine, false));
+    ASSERT_TRUE(h.engine.forms.Open(FormId::GraphCond));
+    EXPECT_FALSE(TakeWaitingRecord(h.engine, true));
+    h.engine.forms.Closed();
+    h.engine.gate.Input([this] { EXPECT_FALSE(TakeWaitingRecord(h.engine, true)); });
+    EXPECT_EQ(TakeWaitingRecord(h.engine, true), "x.kmr");
+    EXPECT_FALSE(TakeWaitingRecord(h.engine, true));
+}
+
 TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
     std::vector<std::string> list;
     for (int i = 0; i < 10; ++i) list = WithRecentFile(list, "f" + std::to_string(i));
