@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
+#include <system_error>
 
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/Hdf5Export.h"
 #include "core/support/InstrumentFacts.h"
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/Vocabulary.h"
 
 namespace kmr {
@@ -46,10 +49,18 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
         r.problem = Text(lang, txt::NotConditionFile) + "\n" + path + (why.empty() ? "" : "\n" + why);
         return r;
     };
+    // What a person mistakes most (a folder chosen, a file gone since) is said plainly.
+    std::error_code ec;
+    if (std::filesystem::is_directory(PathFromUtf8(path), ec)) {
+        r.fileError = EISDIR;
+        r.problem = TextWith(lang, txt::RecordIsAFolder, {path});
+        return r;
+    }
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
         r.fileError = f.error();
-        r.problem = FileErrorMessage(lang, f.error(), path);
+        r.problem = r.fileError == ENOENT ? TextWith(lang, txt::RecordFileMissing, {path})
+                                          : FileErrorMessage(lang, f.error(), path);
         return r;
     }
     const std::int64_t size = f.Size();

@@ -370,7 +370,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 389, "the text table holds 389 identifiers");
+static_assert(kRowCount == 391, "the text table holds 391 identifiers");
 
 }  // namespace
 

@@ -84,6 +84,9 @@ inline constexpr TextRow kLaterRows[] = {
            "(File > Open Data File...) to export from it.",
      "ファイル %1 は表示した後に変更されたため、グラフの表示内容と一致しません。エクスポートするには、もう一度"
      "開いてください ([ファイル] > [データファイルを開く])。"},
+    {2518, "The file %1 does not exist: it may have been moved, renamed or deleted.",
+     "ファイル %1 がありません。移動、名前の変更または削除された可能性があります。"},
+    {2519, "%1 is a folder, not a data file.", "%1 はフォルダです。データファイルではありません。"},
 
     // A part of a data file to convert (channels, time range) and the HDF5 export.
     {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},

@@ -134,6 +134,14 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
              Resize(p, 1500);
          },
          OpenOutcome::Refused, {"no channel of this file is whole"}},
+        {"gone.kmr", [](const std::string& p) { std::filesystem::remove(p); }, OpenOutcome::Refused,
+         {"gone.kmr does not exist: it may have been moved"}},
+        {"folder.kmr",
+         [](const std::string& p) {
+             std::filesystem::remove(p);
+             std::filesystem::create_directory(p);
+         },
+         OpenOutcome::Refused, {"folder.kmr is a folder, not a data file."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
