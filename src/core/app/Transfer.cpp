@@ -304,10 +304,16 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
     }
     bool whole = true;
     std::int32_t words = 0;
-    if (!ReadChannelWords(e, n, f, whole, words)) return false;
+    // A channel that stops the transfer before it is drawn shows nothing on this record's time,
+    // as those never reached do (not an empty chart's time of 0 to 1 s).
+    const auto undrawn = [&] {
+        e.chart.ClearChannelGraph(ch, n, s.Meas.SmpClk, s.Graph);
+        return false;
+    };
+    if (!ReadChannelWords(e, n, f, whole, words)) return undrawn();
     if (!target.WriteChannel(e, ordinal, s.Meas.Ch(ch), words)) {
         f.fileFailed = true;
-        return false;
+        return undrawn();
     }
     // Kept from here on, whatever stops the transfer while the channel is drawn.
     if (whole && target.LastChannelKept()) f.complete.push_back(ch);

@@ -13,6 +13,7 @@
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/StoredRecord.h"
+#include "core/graphs/ChartNavigation.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -118,6 +119,8 @@ TEST_F(TransferFilesTest, ADiskFullAfterTheHeaderIsToldOnceInTheOffer) {
     const std::size_t first = problem.find(reason);
     ASSERT_NE(first, std::string::npos) << problem;
     EXPECT_EQ(problem.find(reason, first + 1), std::string::npos) << problem;
+    // The chart of the channel that failed shows this record's time, as that of one never reached.
+    EXPECT_EQ(ConfiguredXRange(h.engine.chart, 1), ConfiguredXRange(h.engine.chart, 4));
 }
 
 // The reply of the n-th "BDT" is cut short, as a broken link gives it.
