@@ -283,4 +283,22 @@ void MainWindowTest::theRunningProgramAnswersALaterStart() {
     first.waitForFinished();
 }
 
+// Every wrong use of the command line exits with 2 and says what was wrong, before any window.
+void MainWindowTest::wrongUsageIsToldWithExitStatusTwo() {
+#ifdef _WIN32
+    QSKIP("a windowed program's standard error is not caught the same way on Windows");
+#endif
+    const QStringList cases[] = {{"--bogus"}, {"--interface"}, {"a.kmr", "b.kmr"}, {"--simulate", "--interface", "sim"}};
+    const char* said[] = {"Unknown option 'bogus'", "Missing value after '--interface'", "one data file at most",
+                          "cannot be used together"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        QProcess p;
+        p.start(QString::fromStdString(kmr::testing::BuiltProgram("kmr-5300")), cases[i]);
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 2);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY2(err.contains(said[i]), qPrintable(err));
+    }
+}
+
 }  // namespace kmr::guitest

@@ -25,6 +25,7 @@ private slots:
     void maximisedCloseStoresTheNormalSizeWithState2();
     void splashIsTopmostUntilABoxIsAboutToShow();
     void theRunningProgramAnswersALaterStart();
+    void wrongUsageIsToldWithExitStatusTwo();
 };
 
 // The settings windows opened from the main window's menus, over the simulated instrument

@@ -71,8 +71,14 @@ std::optional<CommandLine> ParseCommandLine(const QApplication& app, int& exitCo
     parser.addOption(interfaceOption);
     parser.addOption(simulateOption);
     parser.addPositionalArgument("FILE.kmr", "A stored record to open.", "[FILE.kmr]");
-    parser.process(app);
+    // A wrong use is a usage error (2), as the kmr tool's are; --help and --version end here (0).
     exitCode = 2;
+    if (!parser.parse(app.arguments())) {
+        std::fprintf(stderr, "kmr-5300: %s\n%s", qPrintable(parser.errorText()), qPrintable(parser.helpText()));
+        return std::nullopt;
+    }
+    if (parser.isSet("help")) parser.showHelp(0);
+    if (parser.isSet("version")) parser.showVersion();
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1) {
         qCritical("kmr-5300: one data file at most");
