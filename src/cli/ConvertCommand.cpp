@@ -43,7 +43,10 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             return 1;
         }
         if (a != name) return 0;
-        if (i + 1 >= args.size()) return -1;
+        if (i + 1 >= args.size()) {
+            io.err << "kmr convert: " << TextWith(io.language, txt::CliNeedsValue, {name}) << "\n";
+            return -1;
+        }
         v = args[++i];
         return 1;
     };
@@ -63,23 +66,28 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         } else if (a.rfind("--out=", 0) == 0) {
             outDir = a.substr(6);
             haveOut = true;
-        } else if ((got = value(i, "--format", v)) != 0) {
-            if (got < 0 || (v != "csv" && v != "hdf5")) {
+        } else if ((got = value(i, "--format", v)) < 0) {
+            return 2;  // said by value()
+        } else if (got > 0) {
+            if (v != "csv" && v != "hdf5") {
                 io.err << "kmr convert: " << io.Text(txt::CliBadFormat) << v << "\n";
                 return 2;
             }
             format = v;
-        } else if ((got = value(i, "--channels", v)) != 0) {
-            const auto list = got > 0 ? ParseChannelList(v) : std::nullopt;
+        } else if ((got = value(i, "--channels", v)) < 0) {
+            return 2;
+        } else if (got > 0) {
+            const auto list = ParseChannelList(v);
             if (!list) {
                 io.err << "kmr convert: " << io.Text(txt::CliBadChannels) << v << "\n";
                 return 2;
             }
             options.subset.channels = *list;
         } else if ((got = value(i, "--from", v)) != 0 || (got = value(i, "--to", v)) != 0) {
+            if (got < 0) return 2;
             const bool from = a.rfind("--from", 0) == 0;
             // A finite decimal number (not hexadecimal), read the same in every locale.
-            const auto seconds = got > 0 ? ParseNumber(v) : std::nullopt;
+            const auto seconds = ParseNumber(v);
             if (!seconds) {
                 io.err << "kmr convert: " << (from ? "--from" : "--to") << io.Text(txt::CliNeedsSeconds) << v << "\n";
                 return 2;

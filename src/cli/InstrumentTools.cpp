@@ -96,7 +96,12 @@ int Usage(CliIo& io, const char* command, const char* operands) {
 }
 
 int Unexpected(CliIo& io, const char* command, const char* operands, const std::string& arg) {
-    io.err << "kmr " << command << ": " << io.Text(txt::CliUnexpectedArgument) << arg << "\"\n";
+    io.err << "kmr " << command << ": ";
+    // An option given last without its value.
+    if (arg == "--interface")
+        io.err << TextWith(io.language, txt::CliNeedsValue, {arg}) << "\n";
+    else
+        io.err << io.Text(txt::CliUnexpectedArgument) << arg << "\"\n";
     return Usage(io, command, operands);
 }
 

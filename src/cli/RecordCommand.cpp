@@ -175,6 +175,9 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
             interfaceSpec = args[i].substr(12);
         } else if (args[i] == "--simulate") {
             interfaceSpec = std::string(kSimulateInterfaceSpec);
+        } else if (args[i] == "--interface") {
+            io.err << "kmr record: " << TextWith(io.language, txt::CliNeedsValue, {args[i]}) << "\n";
+            return Usage(io);
         } else {
             io.err << "kmr record: " << io.Text(txt::CliUnexpectedArgument) << args[i] << "\"\n";
             return Usage(io);

@@ -14,6 +14,7 @@ namespace kmr::cli {
 namespace {
 
 using kmr::testing::Ran;
+using kmr::testing::Record;
 using kmr::testing::TempHome;
 
 using ToolFn = int (*)(const std::vector<std::string>&, CliIo&, const BusFactory&, Clock&);
@@ -107,6 +108,12 @@ TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) 
     EXPECT_EQ(RunTool(CheckWith, {"--colour"}).status, 2);
     EXPECT_EQ(RunTool(BalanceWith, {"11"}).status, 2);
     EXPECT_EQ(RunTool(BalanceWith, {"x"}).status, 2);
+    const Ran bare = RunTool(CheckWith, {"--interface"});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.err.rfind("kmr check: --interface needs a value.\n", 0), 0u) << bare.err;
+    const Ran record = Record({"--interface"});
+    EXPECT_EQ(record.status, 2);
+    EXPECT_EQ(record.err.rfind("kmr record: --interface needs a value.\n", 0), 0u) << record.err;
     const Ran r = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=BAL:ERR-008"});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;

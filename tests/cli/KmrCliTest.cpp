@@ -193,6 +193,9 @@ TEST_F(KmrCli, ConvertCutsChannelsAndATimeRange) {
     }
     EXPECT_EQ(Run({"convert", "--out", dir.File("out"), "--channels", "3", a}), 2);
     EXPECT_EQ(err.str(), "kmr convert: " + a + ": channel 3 is not in the file (its channels: 2, 5).\n");
+    // An option given last lacks its value, and says so.
+    EXPECT_EQ(Run({"convert", a, "--format"}), 2);
+    EXPECT_EQ(err.str(), "kmr convert: --format needs a value.\n");
 
     ASSERT_EQ(Run({"convert", "--channels", "5", "--from", "0.002", "--to=0.004", "--out", dir.File("out"), a}), 0)
         << err.str();

@@ -253,6 +253,7 @@ inline constexpr int CliMonitorUnreadable = 2027;
 inline constexpr int CliBefore = 2028;
 inline constexpr int CliAfter = 2029;
 inline constexpr int CliBalanceIncomplete = 2030;
+inline constexpr int CliNeedsValue = 2031;
 inline constexpr int CliBadFormat = 2605;
 inline constexpr int CliCompressNeedsHdf5 = 2606;
 inline constexpr int CliBadChannels = 2607;

@@ -312,6 +312,7 @@ constexpr TextRow kFirstRows[] = {
     {2030, "the balance did not complete.", "バランスが完了しませんでした。"},
 
     // Data files beyond the forms: the part files a failed conversion removed again.
+    {2031, "%1 needs a value.", "%1 には値が必要です。"},
     {2101, "Removed: ", "削除しました: "},
     {2102, "Could not be removed: ", "削除できませんでした: "},
 
@@ -370,7 +371,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 391, "the text table holds 391 identifiers");
+static_assert(kRowCount == 392, "the text table holds 392 identifiers");
 
 }  // namespace
 
