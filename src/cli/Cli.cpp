@@ -32,7 +32,8 @@ void Interrupt() { g_interrupts = g_interrupts + 1; }
 
 void PrintHelp(std::ostream& os, Language lang) {
     os << Text(lang, txt::CliUsage) << "\n\n" << Text(lang, txt::CliCommands) << "\n";
-    for (const auto& s : Subcommands()) os << "  kmr " << s.name << " " << s.usage << "\n      " << s.summary << "\n";
+    for (const auto& s : Subcommands())
+        os << "  kmr " << s.name << " " << s.usage << "\n      " << Text(lang, s.summary) << "\n";
     os << "  kmr --help\n  kmr --version\n\n" << Text(lang, txt::CliExitStatus) << "\n";
 }
 
@@ -73,7 +74,8 @@ int Dispatch(const std::vector<std::string>& args, CliIo& io) {
     const std::vector<std::string> rest(args.begin() + 1, args.end());
     for (const auto& a : rest) {
         if (a == "--help" || a == "-h") {
-            io.out << "Usage: kmr " << sub->name << " " << sub->usage << "\n  " << sub->summary << "\n";
+            io.out << io.Text(txt::CliUsagePrefix) << "kmr " << sub->name << " " << sub->usage << "\n  "
+                   << io.Text(sub->summary) << "\n";
             return 0;
         }
     }

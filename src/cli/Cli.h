@@ -26,7 +26,7 @@ using SubcommandFn = int (*)(const std::vector<std::string>& args, CliIo& io);
 struct Subcommand {
     const char* name;
     const char* usage;    // the arguments after the name
-    const char* summary;  // one line
+    int summary;          // one line: its text
     SubcommandFn run;
 };
 

@@ -106,7 +106,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         }
     }
     if (files.empty()) {
-        io.err << "Usage: kmr convert " << kConvertUsage << "\n";
+        io.err << io.Text(txt::CliUsagePrefix) << "kmr convert " << kConvertUsage << "\n";
         return 2;
     }
     options.format = format == "hdf5" ? ExportFormat::Hdf5 : ExportFormat::Csv;

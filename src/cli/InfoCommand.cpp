@@ -232,7 +232,7 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         }
     }
     if (files.empty()) {
-        io.err << "Usage: kmr info " << kInfoUsage << "\n";
+        io.err << io.Text(txt::CliUsagePrefix) << "kmr info " << kInfoUsage << "\n";
         return 2;
     }
     CliUiPort ui(io.err, io.language);

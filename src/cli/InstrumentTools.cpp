@@ -90,7 +90,7 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args) {
 }
 
 int Usage(CliIo& io, const char* command, const char* operands) {
-    io.err << "Usage: kmr " << command << " [--interface SPEC] " << operands
+    io.err << io.Text(txt::CliUsagePrefix) << "kmr " << command << " [--interface SPEC] " << operands
            << "\n  SPEC: " << AcceptedInterfaceForms() << "\n";
     return 2;
 }

@@ -140,7 +140,7 @@ public:
 };
 
 int Usage(CliIo& io) {
-    io.err << "Usage: kmr record [--interface SPEC]\n  SPEC: " << AcceptedInterfaceForms() << "\n";
+    io.err << io.Text(txt::CliUsagePrefix) << "kmr record [--interface SPEC]\n  SPEC: " << AcceptedInterfaceForms() << "\n";
     return 2;
 }
 

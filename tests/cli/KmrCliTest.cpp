@@ -57,6 +57,13 @@ TEST_F(KmrCli, HelpListsEverySubcommand) {
     EXPECT_EQ(Run({"convert", "--help"}), 0);
     EXPECT_EQ(Run({"convert"}), 2);
     EXPECT_EQ(Run({"convert", "--bogus", "x.kmr"}), 2);
+    // In the user's language, every line of the tool's own.
+    language = Language::Japanese;
+    EXPECT_EQ(Run({"--help"}), 0);
+    for (const char* english : {"print the", "convert data", "record one", "run the", "balance the"})
+        EXPECT_EQ(out.str().find(english), std::string::npos) << english;
+    EXPECT_EQ(Run({"info"}), 2);
+    EXPECT_EQ(err.str().rfind("使い方: kmr info ", 0), 0u) << err.str();
 }
 
 TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {

@@ -254,6 +254,12 @@ inline constexpr int CliBefore = 2028;
 inline constexpr int CliAfter = 2029;
 inline constexpr int CliBalanceIncomplete = 2030;
 inline constexpr int CliNeedsValue = 2031;
+inline constexpr int CliUsagePrefix = 2032;
+inline constexpr int CliInfoSummary = 2033;
+inline constexpr int CliConvertSummary = 2034;
+inline constexpr int CliRecordSummary = 2035;
+inline constexpr int CliCheckSummary = 2036;
+inline constexpr int CliBalanceSummary = 2037;
 inline constexpr int CliBadFormat = 2605;
 inline constexpr int CliCompressNeedsHdf5 = 2606;
 inline constexpr int CliBadChannels = 2607;
@@ -389,6 +395,10 @@ inline constexpr int RangeLine = 2835;
 inline constexpr int OffWord = 2836;
 inline constexpr int OnWord = 2837;
 inline constexpr int OpenDataFileTitle = 2838;
+inline constexpr int ProgramDescription = 2839;
+inline constexpr int InterfaceOptionHelp = 2840;
+inline constexpr int SimulateOptionHelp = 2841;
+inline constexpr int FileArgumentHelp = 2842;
 
 // The GP-IB routes: why one cannot be opened
 inline constexpr int InterfaceAcceptedForms = 2901;

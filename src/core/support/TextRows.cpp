@@ -313,6 +313,19 @@ constexpr TextRow kFirstRows[] = {
 
     // Data files beyond the forms: the part files a failed conversion removed again.
     {2031, "%1 needs a value.", "%1 には値が必要です。"},
+    {2032, "Usage: ", "使い方: "},
+    {2033, "print the header of data files, one \"Name: value\" line per field (--json: a JSON array, one object "
+           "per file)",
+     "データファイルのヘッダを、項目ごとに \"名前: 値\" の 1 行で表示 (--json: ファイルごとに 1 オブジェクトの JSON 配列)"},
+    {2034, "convert data files to CSV or HDF5 (beside each file, or in DIR), whole or some channels from one time to "
+           "another (seconds, both ends included); --whole-channels: the whole channels of a cancelled file",
+     "データファイルを CSV または HDF5 に変換 (各ファイルの隣、または DIR に)。全体、または一部のチャンネルの指定した"
+     "時刻から時刻まで (秒、両端を含む)。--whole-channels: 中止されたファイルの完全なチャンネル"},
+    {2035, "record one measurement with the stored conditions and print the path of the file written",
+     "保存された条件で 1 回測定し、書き込んだファイルのパスを表示"},
+    {2036, "run the instrument's self-checks and print the results table", "測定器の自己チェックを実行し、結果の表を表示"},
+    {2037, "balance the strain channels and print the values before and after",
+     "ひずみチャンネルをバランスし、前後の値を表示"},
     {2101, "Removed: ", "削除しました: "},
     {2102, "Could not be removed: ", "削除できませんでした: "},
 
@@ -371,7 +384,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 392, "the text table holds 392 identifiers");
+static_assert(kRowCount == 402, "the text table holds 402 identifiers");
 
 }  // namespace
 

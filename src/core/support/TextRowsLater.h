@@ -157,6 +157,11 @@ inline constexpr TextRow kLaterRows[] = {
     {2836, "Off", "オフ"},
     {2837, "On", "オン"},
     {2838, "Open Data File", "データファイルを開く"},
+    {2839, "KMR-5300: data storage software for the KMR-530A / KMR-510C strainmeter",
+     "KMR-5300: KMR-530A / KMR-510C ひずみ測定器のデータ収録ソフトウェア"},
+    {2840, "The route to the instrument for this run: %1", "この実行での測定器への経路: %1"},
+    {2841, "Use the built-in simulated instrument (--interface sim).", "内蔵の模擬測定器を使う (--interface sim)。"},
+    {2842, "A stored record to open.", "開く保存済みの記録。"},
 
     // The GP-IB routes: why one cannot be opened, as the connection's message says it.
     {2901, "%1 Accepted forms: %2.", "%1使える形式: %2。"},

@@ -61,16 +61,19 @@ struct CommandLine {
 // The options of this start; nothing (with the exit code) when they cannot work together.
 std::optional<CommandLine> ParseCommandLine(const QApplication& app, int& exitCode) {
     QCommandLineParser parser;
-    parser.setApplicationDescription("KMR-5300: data storage software for the KMR-530A / KMR-510C strainmeter");
+    // In the program's language (Qt's own lines follow its translation).
+    const kmr::Language lang = kmr::gui::GuiLanguage();
+    parser.setApplicationDescription(QString::fromStdString(kmr::Text(lang, kmr::txt::ProgramDescription)));
     parser.addHelpOption();
     parser.addVersionOption();
-    QCommandLineOption interfaceOption("interface",
-        QString::fromStdString("The route to the instrument for this run: " + kmr::AcceptedInterfaceForms()),
+    QCommandLineOption interfaceOption(
+        "interface", QString::fromStdString(kmr::TextWith(lang, kmr::txt::InterfaceOptionHelp, {kmr::AcceptedInterfaceForms()})),
         "SPEC");
-    QCommandLineOption simulateOption("simulate", "Use the built-in simulated instrument (--interface sim).");
+    QCommandLineOption simulateOption("simulate", QString::fromStdString(kmr::Text(lang, kmr::txt::SimulateOptionHelp)));
     parser.addOption(interfaceOption);
     parser.addOption(simulateOption);
-    parser.addPositionalArgument("FILE.kmr", "A stored record to open.", "[FILE.kmr]");
+    parser.addPositionalArgument("FILE.kmr", QString::fromStdString(kmr::Text(lang, kmr::txt::FileArgumentHelp)),
+                                 "[FILE.kmr]");
     // A wrong use is a usage error (2), as the kmr tool's are; --help and --version end here (0).
     exitCode = 2;
     if (!parser.parse(app.arguments())) {
