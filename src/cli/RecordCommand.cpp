@@ -140,7 +140,8 @@ public:
 };
 
 int Usage(CliIo& io) {
-    io.err << io.Text(txt::CliUsagePrefix) << "kmr record [--interface SPEC]\n  SPEC: " << AcceptedInterfaceForms() << "\n";
+    io.err << io.Text(txt::CliUsagePrefix) << "kmr record [--interface SPEC]\n  SPEC: " << AcceptedInterfaceForms()
+           << "\n";
     return 2;
 }
 
