@@ -71,8 +71,12 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
         a->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i + 1));
         a->setVisible(false);
         menu_->insertAction(first, a);
+        // The path as the list holds it (one from another computer is not made this folder's), so
+        // that the message names it and a file gone leaves the list.
         connect(a, &QAction::triggered, this, [this, i] {
-            if (i < e_.s.RecentFiles.size()) Open(Q(e_.s.RecentFiles[i]));
+            e_.gate.Input([this, i] {
+                if (i < e_.s.RecentFiles.size()) OpenInHandler(std::string(e_.s.RecentFiles[i]));
+            });
         });
         recent_.push_back(a);
     }

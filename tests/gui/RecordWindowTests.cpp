@@ -169,6 +169,16 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QCOMPARE(recent[0]->text(), QString("&1 R&&D dropped.kmr"));
     QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
+
+    // A path from another computer is opened as the list holds it, and being gone leaves the list.
+    const std::string windows = "C:\\Data\\beam\\20240105.kmr";
+    p.State().RecentFiles.insert(p.State().RecentFiles.begin(), windows);
+    boxes.seen.clear();
+    QVERIFY(Choose(p.Main(), "mnuFileRecent1"));
+    QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
+    QVERIFY2(boxes.seen[0].text.startsWith(QString::fromStdString("The file " + windows + " does not exist")),
+             qPrintable(boxes.seen[0].text));
+    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{first, second}));
 }
 
 void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
