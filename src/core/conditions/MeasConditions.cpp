@@ -141,7 +141,7 @@ LoadResult LoadMeasConditions(const std::string& path, MeasConditions& m, FileWr
     return LoadCndFile(
         path,
         [&m](CndReader& r) {
-            const bool read = ReadMeasItems(r, m);
+            const bool read = ReadMeasItems(r, m) && r.AtEnd();
             // The count and the list always follow OnOff, whatever count the file holds.
             RebuildMeasuredChannels(m);
             return read;

@@ -33,7 +33,7 @@ LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g, File
                       ReadInt16In(r, c.YscaleDiv, 1, 32767)))
                     return false;
             }
-            return true;
+            return r.AtEnd();
         },
         [&] { return SaveGraphConditions(path, g, writes); });
 }

@@ -256,6 +256,13 @@ bool CndReader::ReadDouble(double& out) {
     });
 }
 
+bool CndReader::AtEnd() {
+    if (failed() || impl_->afterComma) return false;
+    impl_->SkipBlanks();
+    while (impl_->TakeLineEnd()) impl_->SkipBlanks();
+    return impl_->Peek() < 0;
+}
+
 bool CndReader::ReadText(std::string& out) {
     return impl_->Read([&](const std::string& item, bool) {
         out = item;

@@ -63,6 +63,9 @@ public:
     bool ReadFloat(float& out);
     bool ReadDouble(double& out);
     bool ReadText(std::string& out);  // a double-quoted text (a bare item is accepted as text)
+    // Nothing but blanks and line ends follows the items read (an item left over, as a number
+    // written with a decimal comma leaves one, is damage where the file's list is fixed).
+    bool AtEnd();
 
 private:
     struct Impl;

@@ -73,9 +73,12 @@ inline constexpr TextRow kLaterRows[] = {
     {2510, "whole channels: %1 (kmr convert --whole-channels converts them).",
      "完全なチャンネル: %1 (kmr convert --whole-channels で変換できます)。"},
     {2511, "no channel of this file is whole.", "このファイルに完全なチャンネルはありません。"},
-    {2512, "These condition files were damaged and have been reset to their defaults; each damaged file is "
-           "kept beside it with \".damaged\" added to its name:",
-     "次の条件ファイルは壊れていたため初期値に戻しました。壊れたファイルは名前に \".damaged\" を付けて残してあります:"},
+    {2512, "These condition files could not be read as written: the values read from them were kept and the rest "
+           "set to their defaults. Check those settings, since a damaged file can give wrong values. Each file as "
+           "it was is kept beside it with \".damaged\" added to its name:",
+     "次の条件ファイルは書かれたとおりに読めませんでした。読めた値を使い、残りは初期値に戻しました。壊れたファイル"
+     "からは誤った値が読まれることがあるため、設定を確認してください。元のファイルは名前に \".damaged\" を付けて"
+     "残してあります:"},
     {2513, "The monitor span must not be shorter than the pitch.", "モニタのスパンはピッチより短くできません。"},
     {2514, "The pre-trigger memory must be smaller than the memory.", "プリトリガメモリはメモリより小さくしてください。"},
     {2515, "The folder no longer exists:", "フォルダはもう存在しません:"},

@@ -241,6 +241,26 @@ TEST_P(EveryCndFile, CompleteFileRoundTripsAndOneEndingEarlyKeepsWhatWasRead) {
     }
 }
 
+// A number written with a decimal comma (as another PC's locale writes it) leaves an item over at
+// the end of a file whose list is fixed: that is damage, told and kept, not a value silently shifted.
+TEST(CndLoad, AnItemLeftOverAtTheEndOfTheMeasurementOrGraphConditionsIsDamage) {
+    for (const FileKind& kind : Kinds()) {
+        const std::string name = kind.name;
+        if (name != "Meas.cnd" && name != "Graph.cnd") continue;
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const auto path = dir.File(kind.name);
+        std::string text = kind.sampleText;
+        text.insert(text.find_last_not_of("\r\n") + 1, ",25");
+        WriteAll(path, text);
+        std::string recordText;
+        const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+        EXPECT_FALSE(r.complete);
+        EXPECT_EQ(r.damagedCopy, path + ".damaged");
+        EXPECT_EQ(ReadAll(path + ".damaged"), text);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllFiles, EveryCndFile, ::testing::ValuesIn(Kinds()),
                          [](const ::testing::TestParamInfo<FileKind>& info) {
                              std::string name = info.param.name;
