@@ -345,7 +345,9 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
     // Another record put in the file's place since is not exported as the one shown.
     const auto shown = std::filesystem::last_write_time(path);
-    std::filesystem::copy_file(Written("other.kmr", 70000), path, std::filesystem::copy_options::overwrite_existing);
+    const std::string other = Written("other.kmr", 70000);
+    std::filesystem::remove(path);
+    std::filesystem::copy_file(other, path);
     std::filesystem::last_write_time(path, shown + std::chrono::seconds(2));
     h.ui.shown.clear();
     EXPECT_TRUE(ExportShownRange(h.engine, out, "again.csv", ExportFormat::Csv, {2}, range, drive).files.empty());
