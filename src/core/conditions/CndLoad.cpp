@@ -24,8 +24,9 @@ LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndRead
     if (opened && (!result.complete || result.replaced)) {
         std::error_code ec;
         const std::string copy = path + ".damaged";
-        std::filesystem::copy_file(PathFromUtf8(path), PathFromUtf8(copy),
-                                   std::filesystem::copy_options::overwrite_existing, ec);
+        // An older copy goes first: the Windows library does not replace a file it copies onto.
+        std::filesystem::remove(PathFromUtf8(copy), ec);
+        std::filesystem::copy_file(PathFromUtf8(path), PathFromUtf8(copy), ec);
         if (!ec) result.damagedCopy = copy;
     }
     if (!result.complete || result.replaced) {

@@ -258,6 +258,10 @@ TEST(CndLoad, AnItemLeftOverAtTheEndOfTheMeasurementOrGraphConditionsIsDamage) {
         EXPECT_FALSE(r.complete);
         EXPECT_EQ(r.damagedCopy, path + ".damaged");
         EXPECT_EQ(ReadAll(path + ".damaged"), text);
+        // Damaged again later: the copy is of the file as it was then.
+        WriteAll(path, text + "7\r\n");
+        EXPECT_EQ(kind.load(path, dir.File("scratch"), recordText).damagedCopy, path + ".damaged");
+        EXPECT_EQ(ReadAll(path + ".damaged"), text + "7\r\n");
     }
 }
 
