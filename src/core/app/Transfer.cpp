@@ -50,7 +50,7 @@ namespace {
 // the data file could not be made there.
 bool EntryExists(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::exists(PathFromUtf8(path), ec) || FileExists(path);
+    return std::filesystem::exists(PathFromUtf8(path), ec);
 }
 
 bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
