@@ -15,6 +15,7 @@
 #include <QSettings>
 #include <QStyle>
 #include <QTextBrowser>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "core/app/OpenRecord.h"
@@ -30,6 +31,8 @@ constexpr const char* kRecentKey = "RecentFiles/Files";
 constexpr int kSaveRecentTickId = 31;
 // The gate's name for the filling of the conditions panel.
 constexpr int kFillPanelTickId = 32;
+// Pixels around the conditions' text.
+constexpr int kPanelMargin = 6;
 
 bool IsDataFilePath(const QString& path) { return path.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive); }
 
@@ -111,7 +114,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     conditions_->setWordWrapMode(QTextOption::WordWrap);
     conditions_->setFrameShape(QFrame::NoFrame);
     conditions_->viewport()->setAutoFillBackground(false);
-    conditions_->document()->setDocumentMargin(6);
+    conditions_->document()->setDocumentMargin(kPanelMargin);
     conditions_->setMinimumWidth(conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 16);
     dock_->setWidget(conditions_);
     window_->addDockWidget(Qt::RightDockWidgetArea, dock_);
@@ -222,15 +225,22 @@ void RecordActions::UpdatePanel() {
     if (panelFor_ == e_.s.OpenedRecord->path) return;
     panelFor_ = e_.s.OpenedRecord->path;
     // The charts come first: the conditions are laid out once they are on the screen, a moment
-    // later. Until then the panel is empty rather than showing the record before.
-    conditions_->clear();
+    // later. Until then the panel is empty rather than showing the record before, whose long
+    // table is taken down after the charts are painted.
+    QTextDocument* before = conditions_->document();
+    before->setParent(nullptr);
+    auto* empty = new QTextDocument(conditions_);
+    empty->setDocumentMargin(kPanelMargin);
+    conditions_->setDocument(empty);
+    before->deleteLater();
     fillPanel_.start();
-    const bool first = !dock_->isVisible();
+    // Shown once; a panel already shown keeps its place (the charts keep their width).
+    if (dock_->isVisible()) return;
     dock_->show();
     dock_->raise();
     // The panel's place is fixed now, so that the charts are laid out for the width they keep
     // before they are painted.
-    if (first && !dock_->isFloating()) {
+    if (!dock_->isFloating()) {
         // The panel takes its width and the separator beside it.
         const int separator = window_->style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, window_);
         const int wanted = conditions_->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 42 + separator;

@@ -200,8 +200,9 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     for (int ch = 1; ch <= kChannels; ++ch)
         if (fc.Ch(ch).Measured()) summaries.emplace_back().Start(static_cast<std::size_t>(std::max(fc.WordsConverted, 0)));
     const bool read = ReadStoredSamples(path, fc, samples, view, ui, status,
-                                        [&summaries](std::size_t k, std::span<const std::int16_t> piece) {
-                                            summaries[k].Add(piece);
+                                        [&summaries](std::size_t k, std::size_t first,
+                                                     std::span<const std::int16_t> piece) {
+                                            summaries[k].Add(first, piece);
                                         });
     if (withProgress) view.Close();
     if (!read) {

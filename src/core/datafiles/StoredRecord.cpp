@@ -1,9 +1,12 @@
 #include "core/datafiles/StoredRecord.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 #include <system_error>
+#include <thread>
 
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/Hdf5Export.h"
@@ -97,6 +100,76 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     return r;
 }
 
+namespace {
+
+// The chunks of a record's channels (a chunk is what is read between two looks at Cancel), shared
+// out between the calling thread and a helper: each takes the next chunk not yet taken until none
+// is left, so that a helper that starts late (a thread can take a millisecond to start on a busy or
+// virtual machine) takes fewer. Only the calling thread talks to the window. The state is shared
+// with the helper, which may start only after the calling thread has read everything: it then
+// finds nothing to take and touches nothing else.
+struct SharedRead {
+    const FileHandle* file = nullptr;
+    const FileConditions* fc = nullptr;
+    std::vector<RawSamples>* out = nullptr;
+    const SamplePieces* pieces = nullptr;
+    std::size_t n = 0;               // samples per channel
+    std::size_t chunksPerChannel = 0;
+    std::size_t chunks = 0;
+    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> done{0};   // samples read
+    std::atomic<int> helping{0};        // chunks the helper is reading (or about to look for)
+    std::atomic<bool> stop{false};
+    std::atomic<int> error{0};          // the first error: the system's number, or -1 for an early end
+
+    // Takes and reads chunks until none is left or the reading stops; `between` is called after
+    // each and stops it by returning false.
+    template <class Between>
+    void Work(bool helper, Between&& between) {
+        for (;;) {
+            if (helper) helping.fetch_add(1);
+            const std::size_t c = stop ? chunks : next.fetch_add(1);
+            if (c >= chunks) {
+                if (helper) helping.fetch_sub(1);
+                return;
+            }
+            ReadChunk(c);
+            if (helper) helping.fetch_sub(1);
+            if (!between()) stop = true;
+        }
+    }
+
+    void ReadChunk(std::size_t c) {
+        const std::size_t k = c / chunksPerChannel;
+        const std::size_t at = c % chunksPerChannel * kOpenChunkWords;
+        const std::size_t count = std::min(kOpenChunkWords, n - at);
+        RawSamples& dest = (*out)[k];
+        // The whole channels of a file are its first blocks, in order.
+        const std::int64_t block = ChannelBlockOffset(fc->WordsConverted, static_cast<int>(k));
+        // In pieces the processor's second-level cache holds, so that each is summarised before
+        // it is evicted.
+        for (std::size_t p = at; p < at + count; p += kReadPieceWords) {
+            const std::size_t m = std::min(kReadPieceWords, at + count - p);
+            const int rc = file->ReadAtShared(block + static_cast<std::int64_t>(2 * p), dest.data() + p,
+                                              m * sizeof(std::int16_t));
+            if (rc != 0) {
+                int none = 0;
+                error.compare_exchange_strong(none, rc);
+                stop = true;
+                return;
+            }
+            SampleWordsToHost(dest.data() + p, m);
+            if (*pieces) (*pieces)(k, p, std::span<const std::int16_t>(dest.data() + p, m));
+        }
+        done += count;
+    }
+};
+
+// A record shorter than this is read by the calling thread alone.
+constexpr std::size_t kSharedReadWords = 4 * kOpenChunkWords;
+
+}  // namespace
+
 bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<RawSamples>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces) {
     out.clear();
@@ -105,46 +178,57 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
         ReportFileError(f.error(), path, ui, status);
         return false;
     }
-    const std::size_t n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
-    std::vector<int> channels;
-    for (int ch = 1; ch <= kChannels; ++ch)
-        if (fc.Ch(ch).Measured()) channels.push_back(ch);
-    const std::size_t total = std::max<std::size_t>(n * channels.size(), 1);
-    std::size_t done = 0;
+    auto read = std::make_shared<SharedRead>();
+    read->file = &f;
+    read->fc = &fc;
+    read->out = &out;
+    read->pieces = &pieces;
+    read->n = static_cast<std::size_t>(std::max<std::int32_t>(fc.WordsConverted, 0));
+    std::size_t channels = 0;
+    for (int ch = 1; ch <= kChannels; ++ch) channels += fc.Ch(ch).Measured() ? 1 : 0;
+    read->chunksPerChannel = (read->n + kOpenChunkWords - 1) / kOpenChunkWords;
+    read->chunks = read->chunksPerChannel * channels;
+    const std::size_t total = std::max<std::size_t>(read->n * channels, 1);
+    out.resize(channels);
+    for (RawSamples& dest : out) dest.resize(read->n);
     int shown = -1;
-    out.resize(channels.size());
-    for (std::size_t k = 0; k < channels.size(); ++k) {
-        RawSamples& dest = out[k];
-        dest.resize(n);
-        // The whole channels of a file are its first blocks, in order.
-        const std::int64_t block = ChannelBlockOffset(fc.WordsConverted, static_cast<int>(k));
-        for (std::size_t at = 0; at < n; at += kOpenChunkWords) {
-            const std::size_t count = std::min(kOpenChunkWords, n - at);
-            // In pieces the processor's second-level cache holds, so that each is summarised
-            // before it is evicted.
-            for (std::size_t p = at; p < at + count; p += kReadPieceWords) {
-                const std::size_t m = std::min(kReadPieceWords, at + count - p);
-                const int rc = f.ReadAtShared(block + static_cast<std::int64_t>(2 * p), dest.data() + p,
-                                              m * sizeof(std::int16_t));
-                if (rc != 0) {
-                    // The header check found the blocks inside the file: it shrank since (-1).
-                    ReportFileError(rc > 0 ? rc : EIO, path, ui, status);
-                    out.clear();
-                    return false;
-                }
-                SampleWordsToHost(dest.data() + p, m);
-                if (pieces) pieces(k, std::span<const std::int16_t>(dest.data() + p, m));
-            }
-            done += count;
-            if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
-            if (status == RunStatus::Cancelled) {
-                out.clear();
-                return false;
-            }
-            const int percent = static_cast<int>(done * 100 / total);
-            if (percent != shown) view.SetPercent(shown = percent);
+    const auto showPercent = [&] {
+        const int percent = static_cast<int>(read->done * 100 / total);
+        if (percent != shown) view.SetPercent(shown = percent);
+    };
+    // The progress and the Cancel, from this thread only.
+    auto look = [&] {
+        if (view.ProcessEventsAndCheckCancel()) status = RunStatus::Cancelled;
+        if (status == RunStatus::Cancelled) return false;
+        showPercent();
+        return true;
+    };
+    if (read->n * channels >= kSharedReadWords && std::thread::hardware_concurrency() >= 2) {
+        try {
+            std::thread([read] { read->Work(true, [] { return true; }); }).detach();
+        } catch (const std::system_error&) {
+            // Without a helper this thread reads it all.
         }
     }
+    read->Work(false, look);
+    // The chunks the helper took are finished; one it has not taken yet it never will.
+    read->stop = true;
+    while (read->helping != 0) {
+        if (!look()) read->stop = true;
+        std::this_thread::yield();
+    }
+    if (const int error = read->error; error != 0) {
+        // The header check found the blocks inside the file: it shrank since (-1).
+        ReportFileError(error > 0 ? error : EIO, path, ui, status);
+        out.clear();
+        return false;
+    }
+    if (status == RunStatus::Cancelled) {
+        out.clear();
+        return false;
+    }
+    // What the helper read last.
+    showPercent();
     return true;
 }
 

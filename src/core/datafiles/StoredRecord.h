@@ -48,9 +48,10 @@ std::string FileNameOf(const std::string& path);
 // by `wholeBlocks`: the k-th channel switched on is the file's block k) into `out`, one vector of
 // N samples per channel, ascending. The view is told the percentage as the reading goes on and may
 // cancel (then false with status Cancelled, `out` empty). A file-system error is reported and
-// gives false. Each piece read is handed to `pieces` (the channel's place k in `out`, the piece)
-// while it is still in the processor's cache.
-using SamplePieces = std::function<void(std::size_t k, std::span<const std::int16_t> piece)>;
+// gives false. Each piece read is handed to `pieces` (the channel's place k in `out`, the index of
+// its first sample, the piece) while it is still in the processor's cache. A long record is read
+// by two threads: the pieces come in no set order, and two at once from different threads.
+using SamplePieces = std::function<void(std::size_t k, std::size_t first, std::span<const std::int16_t> piece)>;
 bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<RawSamples>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces = {});
 

@@ -63,7 +63,7 @@ static_assert(MinMaxSummary::kBaseBucket == 32, "MinMax32 summarises buckets of 
 
 void MinMaxSummary::Build(std::span<const std::int16_t> samples) {
     Start(samples.size());
-    Add(samples);
+    Add(0, samples);
     Finish(samples);
 }
 
@@ -71,13 +71,12 @@ void MinMaxSummary::Start(std::size_t count) {
     samples_ = {};
     levels_.clear();
     levels_.emplace_back((count + kBaseBucket - 1) / kBaseBucket);
-    added_ = 0;
 }
 
-void MinMaxSummary::Add(std::span<const std::int16_t> piece) {
+void MinMaxSummary::Add(std::size_t first, std::span<const std::int16_t> piece) {
     // Level 0 from the samples: whole buckets in vector registers, a short last one as it is.
     std::vector<Bucket>& level = levels_.front();
-    std::size_t b = added_ / kBaseBucket;
+    std::size_t b = first / kBaseBucket;
     const std::size_t whole = piece.size() / kBaseBucket;
     for (std::size_t k = 0; k < whole && b < level.size(); ++k, ++b)
         MinMax32(piece.data() + k * kBaseBucket, level[b].min, level[b].max);
@@ -86,7 +85,6 @@ void MinMaxSummary::Add(std::span<const std::int16_t> piece) {
                                                   piece.end());
         level[b] = {*lo, *hi};
     }
-    added_ += piece.size();
 }
 
 void MinMaxSummary::Finish(std::span<const std::int16_t> samples) {

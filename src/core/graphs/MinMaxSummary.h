@@ -30,10 +30,12 @@ public:
     void Build(std::span<const std::int16_t> samples);
     void Clear();
     // The same, for samples that arrive in pieces (a record read from its file), each summarised
-    // while it is still in the processor's cache: Start with the count, Add the pieces in order
-    // (every piece but the last a whole number of buckets), then Finish with the samples in place.
+    // while it is still in the processor's cache: Start with the count, Add each piece with the
+    // index of its first sample (a whole number of buckets; every piece but the last a whole
+    // number of buckets long), in any order, then Finish with the samples in place. Pieces that do
+    // not overlap may be added from two threads at once.
     void Start(std::size_t count);
-    void Add(std::span<const std::int16_t> piece);
+    void Add(std::size_t first, std::span<const std::int16_t> piece);
     void Finish(std::span<const std::int16_t> samples);
     // Summarises exactly these samples, in place.
     bool Of(std::span<const std::int16_t> samples) const {
@@ -53,7 +55,6 @@ private:
     };
     std::span<const std::int16_t> samples_;
     std::vector<std::vector<Bucket>> levels_;  // levels_[k] has buckets of kBaseBucket*16^k samples
-    std::size_t added_ = 0;                    // samples summarised by Add since Start
 };
 
 // How a raw sample becomes a point: time of a 0-based index and the engineering value of a raw

@@ -133,7 +133,7 @@ private:
     ChartTextSizes MeasureTexts() const;
     // The width of `text` in the font of `fm` (`font`), shaped once: a record opened or a range
     // changed measures the same few texts again.
-    int TextWidth(const QFont& font, const QFontMetrics& fm, const QString& text) const;
+    int TextWidth(const QString& fontKey, const QFontMetrics& fm, const QString& text) const;
     void PlacePanel(ChannelRow& r, const PanelCells& cells);
     int IndexOfPlot(QObject* o) const;
     bool Forward(int index, QEvent* e);

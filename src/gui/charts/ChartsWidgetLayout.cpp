@@ -7,8 +7,8 @@
 
 namespace kmr {
 
-int ChartsWidget::TextWidth(const QFont& font, const QFontMetrics& fm, const QString& text) const {
-    const QString key = font.key() + QLatin1Char('\n') + text;
+int ChartsWidget::TextWidth(const QString& fontKey, const QFontMetrics& fm, const QString& text) const {
+    const QString key = fontKey + QLatin1Char('\n') + text;
     const auto it = textWidths_.constFind(key);
     if (it != textWidths_.constEnd()) return it.value();
     // The texts are a few labels and the configured ranges' numbers; a bound all the same.
@@ -23,7 +23,9 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     const ChannelRow& r0 = *rows_[0];
     const QFont valueFont = r0.values[0]->font();
     const QFontMetrics fm(valueFont);
-    const auto width = [&](const QString& text) { return TextWidth(valueFont, fm, text) + 4; };
+    // A font's key is long to make: once per font.
+    const QString valueKey = valueFont.key();
+    const auto width = [&](const QString& text) { return TextWidth(valueKey, fm, text) + 4; };
     t.lineHeight = fm.height() + 2;
     t.captionWidth = 0;
     for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
@@ -41,12 +43,13 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     // digits with a sign and a point.
     const QFont axisFont = r0.plot->yAxis->tickLabelFont();
     const QFontMetrics am(axisFont);
+    const QString axisKey = axisFont.key();
     t.axisLineHeight = am.height();
     const auto axisWidth = [&](double v, const AxisSettings& a) {
         const QString text = a.automatic ? QString::number(v, 'g', 6) : QString::number(v, 'f', a.decimals);
-        return TextWidth(axisFont, am, text) + 2;
+        return TextWidth(axisKey, am, text) + 2;
     };
-    t.yLabelWidth = t.xLabelWidth = TextWidth(axisFont, am, QStringLiteral("-8888.8")) + 2;
+    t.yLabelWidth = t.xLabelWidth = TextWidth(axisKey, am, QStringLiteral("-8888.8")) + 2;
     for (int i = 0; i < kCharts; ++i) {
         if (!graph_.Ch[static_cast<std::size_t>(i)].Shown()) continue;
         const AxisRange y = ConfiguredYRange(model_, i), x = ConfiguredXRange(model_, i);

@@ -40,11 +40,13 @@ bool BruteExtremes(const std::vector<std::int16_t>& raw, const SampleScale& s, s
 
 TEST(MinMaxSummaryTest, RangeExtremesEqualABruteForceScan) {
     const auto raw = RandomRecord(kLength, 7);
-    // Made in pieces as a file is read, the last one short.
+    // Made in pieces as a file is read by two threads: in no set order, the last one short.
     MinMaxSummary s;
     s.Start(kLength);
-    for (std::size_t at = 0; at < kLength; at += 65536)
-        s.Add(std::span<const std::int16_t>(raw).subspan(at, std::min<std::size_t>(65536, kLength - at)));
+    for (std::size_t at = (kLength - 1) / 65536 * 65536;; at -= 65536) {
+        s.Add(at, std::span<const std::int16_t>(raw).subspan(at, std::min<std::size_t>(65536, kLength - at)));
+        if (at == 0) break;
+    }
     s.Finish(raw);
     std::mt19937 rng(11);
     std::uniform_int_distribution<std::size_t> pos(0, kLength - 1);
