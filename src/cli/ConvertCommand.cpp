@@ -143,11 +143,19 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
                          ec ? 1.0 : static_cast<double>(SizeInKB(bytes))});
     }
 
+    SystemDrivePort drive;
+    // A folder that cannot be written (a read-only medium or share) is said with what to do: the
+    // window's Retry cannot be answered here.
+    for (const ConversionItem& item : items)
+        if (!drive.WriteTest(item.csvFolder)) {
+            io.err << "kmr convert: " << TextWith(io.language, txt::CliFolderNotWritable, {item.csvFolder}) << "\n";
+            return 1;
+        }
+
     CliUiPort ui(io.err, io.language);
     TerminalProgressView progress(io.err, io.errIsTerminal);
     ui.beforeMessage = [&progress] { progress.BreakLine(); };
     NoListView list;
-    SystemDrivePort drive;
     ConversionPorts ports{ui, progress, list, drive};
     RunStatus status = RunStatus::Ok;
     const ConversionOutcome outcome = ConvertItems(items, false, ports, status, options);

@@ -132,6 +132,11 @@ TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     ASSERT_EQ(Run({"convert", "--out", dir.File("out"), a}), 0) << err.str();
     EXPECT_EQ(ReadAll(dir.File("out/20021005.csv")), ReadAll(dir.File("one/20021005.csv")));
     EXPECT_EQ(Run({"convert", "--out", dir.File("nowhere"), a}), 1);
+#ifndef _WIN32
+    // A folder nothing can be written to (not even by root): what to do, no question, nothing written.
+    EXPECT_EQ(Run({"convert", "--out", "/proc", a}), 1);
+    EXPECT_EQ(err.str(), "kmr convert: the folder /proc/ cannot be written to: convert into one that can with --out DIR.\n");
+#endif
 }
 
 // Two files that would write the same CSV file are refused and nothing is written (names taken

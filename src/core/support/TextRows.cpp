@@ -326,6 +326,8 @@ constexpr TextRow kFirstRows[] = {
     {2036, "run the instrument's self-checks and print the results table", "測定器の自己チェックを実行し、結果の表を表示"},
     {2037, "balance the strain channels and print the values before and after",
      "ひずみチャンネルをバランスし、前後の値を表示"},
+    {2038, "the folder %1 cannot be written to: convert into one that can with --out DIR.",
+     "フォルダ %1 に書き込めません。書き込めるフォルダを --out DIR で指定して変換してください。"},
     {2101, "Removed: ", "削除しました: "},
     {2102, "Could not be removed: ", "削除できませんでした: "},
 
@@ -384,7 +386,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 402, "the text table holds 402 identifiers");
+static_assert(kRowCount == 403, "the text table holds 403 identifiers");
 
 }  // namespace
 
