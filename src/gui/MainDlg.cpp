@@ -357,8 +357,21 @@ void MainDlg::SetMoniTimer(bool enabled) {
 void MainDlg::Activate() {
     if (isMinimized()) showNormal();
     show();
+    // While a form is open the main window takes no input: the form comes to the front, so that
+    // the keyboard reaches it.
+    if (RaiseOpenForm()) return;
     raise();
     activateWindow();
+}
+
+bool MainDlg::RaiseOpenForm() {
+    if (e_ == nullptr || !e_->forms.IsOpen()) return false;
+    for (FormDlg* form : findChildren<FormDlg*>())
+        if (!form->IsUnloaded() && form->isVisible()) {
+            form->raise();
+            form->activateWindow();
+        }
+    return true;
 }
 
 // --- ChartView -----------------------------------------------------------------------------------
@@ -416,14 +429,7 @@ void MainDlg::closeEvent(QCloseEvent* event) {
     event->ignore();
     // While a form is open the main window takes no input, its close box included: the form
     // comes to the front instead (the program ends only through the form's own close first).
-    if (e_->forms.IsOpen()) {
-        for (FormDlg* form : findChildren<FormDlg*>())
-            if (!form->IsUnloaded() && form->isVisible()) {
-                form->raise();
-                form->activateWindow();
-            }
-        return;
-    }
+    if (RaiseOpenForm()) return;
     // A close request while another handler waits for the instrument is held and asked once
     // that handler has returned; otherwise it runs now, as a handler of its own. The unload runs
     // as part of the same handler, so no tick runs in between.

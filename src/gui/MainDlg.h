@@ -84,6 +84,8 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The open form, if any, comes to the front (true when a form is open).
+    bool RaiseOpenForm();
     void LayOutMenus();
     QWidget* LayOutButtons();
     QWidget* LayOutStatusStrip();

@@ -301,10 +301,13 @@ void RecordWindowTest::aRecordHandedOverWaitsForStartUpAndForTheFormInFront() {
 
     auto* form = OpenFromMenu<gui::GraphCondDlg>(p.Main(), "mnuFileItem3");
     QVERIFY(form != nullptr);
+    // A later start asks for the window, then hands over: the form stays in front with the keyboard.
+    p.Main().activateWindow();
+    QTRY_COMPARE(QApplication::activeWindow(), &p.Main());
+    p.Main().Activate();
     p.HandOver(QString::fromStdString(later));
     QTest::qWait(100);
     QCOMPARE(p.Main().windowTitle(), QString("KMR-5300 - early.kmr"));
-    form->activateWindow();
     QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == form);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
