@@ -9,6 +9,7 @@
 #include "core/app/MainWindowRules.h"
 #include "core/app/Monitor.h"
 #include "core/app/Startup.h"
+#include "core/datafiles/DataFileNaming.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -319,7 +320,10 @@ bool EndsWithNoCase(const std::string& s, const std::string& end) {
 }  // namespace
 
 std::string SuggestedExportName(const std::string& source, ExportFormat format) {
-    return DataFileStem(source) + ExtensionOf(format);
+    // In the record's folder; the name as the export takes it (a blank would be refused).
+    const std::string stem = DataFileStem(source);
+    const std::string name = FileNameOf(stem);
+    return stem.substr(0, stem.size() - name.size()) + WithProperCharacters(name) + ExtensionOf(format);
 }
 
 std::string WithExportExtension(const std::string& path, ExportFormat format) {

@@ -108,8 +108,8 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
 SampleRange ChosenSamples(const ProgramState& s, const ExportRangeOffer& offer, bool betweenCursors);
 // At least one channel is chosen; otherwise that is said and false.
 bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels);
-// The name the save window suggests (the record's, with the format's extension), and a chosen
-// name given that extension when it lacks it.
+// The name the save window suggests (the record's, with the format's extension and '_' for each
+// character a typed name may not hold), and a chosen name given that extension when it lacks it.
 std::string SuggestedExportName(const std::string& source, ExportFormat format);
 std::string WithExportExtension(const std::string& path, ExportFormat format);
 

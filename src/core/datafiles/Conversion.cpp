@@ -291,10 +291,7 @@ CsvNameBox CsvNameBoxForChecked(const std::vector<std::string>& checkedNames) {
     if (checkedNames.size() != 1) return {"*.csv", false};
     const std::string& name = checkedNames[0];
     if (!EndsWithNoCase(name, ".kmr")) return {"", true};
-    std::string stem = name.substr(0, name.size() - 4);
-    for (char& c : stem)
-        if (c == ' ' || IsImproperFileName(std::string(1, c))) c = '_';  // a lone blank is trimmed away
-    return {stem + ".csv", true};
+    return {WithProperCharacters(name.substr(0, name.size() - 4)) + ".csv", true};
 }
 
 std::string AcceptCsvName(const std::string& typed) {

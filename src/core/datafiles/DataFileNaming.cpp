@@ -149,6 +149,12 @@ bool IsImproperFileName(const std::string& text) {
     return false;
 }
 
+std::string WithProperCharacters(std::string name) {
+    for (char& c : name)
+        if (c == ' ' || IsImproperFileName(std::string(1, c))) c = '_';  // a lone blank is trimmed away
+    return name;
+}
+
 AcceptedName AcceptDataFileName(const std::string& typed, const std::string& previous,
                                 const std::string& extension) {
     const auto withoutExtension = [&](const std::string& t) {

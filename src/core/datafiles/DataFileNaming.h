@@ -35,6 +35,8 @@ bool FileExists(const std::string& path);
 
 // After trimming: a control character, one of ][;<=>?*/\: or a blank makes the name improper.
 bool IsImproperFileName(const std::string& text);
+// The name with each character a typed name may not hold (a blank included) made '_'.
+std::string WithProperCharacters(std::string name);
 
 // The longest file name the file systems take, in bytes of UTF-8 (255 on Linux file systems;
 // NTFS counts 255 UTF-16 units, which a name within 255 UTF-8 bytes never exceeds).

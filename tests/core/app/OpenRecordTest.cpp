@@ -343,6 +343,11 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     EXPECT_EQ(range.count, 201);
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
+    // A record named with a blank: the name offered is one the export takes.
+    const std::string offered = SuggestedExportName(h.DataFolder() + "my data/run 1;2.kmr", ExportFormat::Csv);
+    EXPECT_EQ(offered, h.DataFolder() + "my data/run_1_2.csv");
+    EXPECT_EQ(ExportShownRange(h.engine, out, FileNameOf(offered), ExportFormat::Csv, {2}, range, drive).files,
+              (std::vector<std::string>{out + "run_1_2.csv"}));
     // Another record put in the file's place since is not exported as the one shown.
     const auto shown = std::filesystem::last_write_time(path);
     const std::string other = Written("other.kmr", 70000);
