@@ -274,6 +274,22 @@ SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFacto
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
 }
 
+namespace {
+
+// The file the charts were drawn from is still there and unchanged; otherwise the user is told
+// which, since an export would cut another record or none.
+bool StillAsShown(Engine& e, const std::string& source) {
+    if (e.s.ShownRecordVersion.path != source) return true;
+    std::error_code ec;
+    const bool gone = !std::filesystem::exists(PathFromUtf8(source), ec) && !ec;
+    if (!gone && VersionOf(source) == e.s.ShownRecordVersion) return true;
+    e.ui.ShowMessage(TextWith(e.ui.language, gone ? txt::RecordFileMissing : txt::RecordChangedSinceShown, {source}),
+                     e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
+}
+
+}  // namespace
+
 std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<AxisRange>& visible,
                                                  const CursorTimes& cursors) {
     ExportRangeOffer offer;
@@ -289,6 +305,8 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
                           : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
+    // Nothing is asked about a file that has gone or changed since it was shown.
+    if (!StillAsShown(e, offer.source)) return std::nullopt;
     // The channels the file holds whole: a transfer ended early wrote fewer than were measured.
     const StoredRecordCheck file = CheckStoredRecord(offer.source, e.ui.language);
     for (int ch = 1; ch <= kChannels; ++ch) {
@@ -349,11 +367,7 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
                          MsgButtons::Ok);
         return {};
     }
-    if (e.s.ShownRecordVersion.path == source && VersionOf(source) != e.s.ShownRecordVersion) {
-        e.ui.ShowMessage(TextWith(e.ui.language, txt::RecordChangedSinceShown, {source}), e.ui.Text(txt::ErrorTitle),
-                         MsgIcon::Exclamation, MsgButtons::Ok);
-        return {};
-    }
+    if (!StillAsShown(e, source)) return {};
     ConversionOptions options;
     options.format = format;
     options.subset.channels = channels;

@@ -358,6 +358,14 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     EXPECT_TRUE(ExportShownRange(h.engine, out, "again.csv", ExportFormat::Csv, {2}, range, drive).files.empty());
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::RecordChangedSinceShown, {path})});
     EXPECT_FALSE(testing::FileExistsOnDisk(out + "again.csv"));
+    // Said as soon as Export Range is chosen, before channels or a name are asked; a file that
+    // has gone is said to be gone.
+    h.ui.shown.clear();
+    EXPECT_FALSE(OfferExportRange(h.engine, std::nullopt, {}));
+    std::filesystem::remove(path);
+    EXPECT_FALSE(OfferExportRange(h.engine, std::nullopt, {}));
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{TextWith(Language::English, txt::RecordChangedSinceShown, {path}),
+                                                      TextWith(Language::English, txt::RecordFileMissing, {path})}));
 
     // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
     // file that exists is refused, since the save window asked about the shorter name only.
