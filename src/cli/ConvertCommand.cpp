@@ -9,6 +9,7 @@
 #include "cli/Cli.h"
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/Hdf5Export.h"
+#include "core/datafiles/StoredRecord.h"
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 
@@ -118,6 +119,12 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         io.err << "kmr convert: " << io.Text(txt::Hdf5Unavailable) << "\n";
         return 1;
     }
+    // A file gone or a folder named is said plainly, and nothing is written.
+    for (const std::string& f : files)
+        if (const int err = MissingOrFolder(f)) {
+            io.err << "kmr convert: " << PlainFileProblem(io.language, err, f) << "\n";
+            return 1;
+        }
     // A part that does not fit one of the files: nothing is written.
     for (const std::string& f : files) {
         const std::string problem = SubsetProblemForFile(f, options.subset, io.language);

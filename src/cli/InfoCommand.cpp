@@ -8,6 +8,7 @@
 #include "cli/Cli.h"
 #include "core/datafiles/DataFile.h"
 #include "core/datafiles/FileIo.h"
+#include "core/datafiles/StoredRecord.h"
 #include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 #include "core/support/Vocabulary.h"
@@ -241,9 +242,9 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
     if (json) io.out << "[";
     for (const std::string& path : files) {
         FileHandle f;
-        if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
-            RunStatus st = RunStatus::Ok;
-            ReportFileError(f.error(), path, ui, st);
+        if (const int err = MissingOrFolder(path); err != 0 || !f.Open(path, FileHandle::Mode::ReadOnly)) {
+            ui.ShowMessage(PlainFileProblem(io.language, err != 0 ? err : f.error(), path), ui.Text(txt::ErrorTitle),
+                           MsgIcon::Critical, MsgButtons::Ok);
             rc = 1;
             continue;
         }

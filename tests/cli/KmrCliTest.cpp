@@ -89,7 +89,11 @@ TEST_F(KmrCli, DamagedAndMissingFilesAreReportedInTheUsersLanguage) {
     EXPECT_EQ(Run({"info", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::English, txt::NotConditionFile)), std::string::npos);
     EXPECT_NE(err.str().find("1099 bytes"), std::string::npos);
+    // A file gone or a folder named is said plainly, by both commands.
     EXPECT_EQ(Run({"info", dir.File("missing.kmr")}), 1);
+    EXPECT_EQ(err.str(), "Error: " + TextWith(Language::English, txt::RecordFileMissing, {dir.File("missing.kmr")}) + "\n");
+    EXPECT_EQ(Run({"convert", bad, dir.path()}), 1);
+    EXPECT_EQ(err.str(), "kmr convert: " + TextWith(Language::English, txt::RecordIsAFolder, {dir.path()}) + "\n");
     // In the user's language.
     language = Language::Japanese;
     EXPECT_EQ(Run({"convert", bad}), 1);

@@ -46,24 +46,31 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+int MissingOrFolder(const std::string& path) {
+    std::error_code ec;
+    const std::filesystem::file_type type = std::filesystem::status(PathFromUtf8(path), ec).type();
+    return type == std::filesystem::file_type::not_found ? ENOENT
+           : type == std::filesystem::file_type::directory ? EISDIR
+                                                           : 0;
+}
+
+std::string PlainFileProblem(Language lang, int err, const std::string& path) {
+    if (err == ENOENT) return TextWith(lang, txt::RecordFileMissing, {path});
+    if (err == EISDIR) return TextWith(lang, txt::RecordIsAFolder, {path});
+    return FileErrorMessage(lang, err, path);
+}
+
 StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     StoredRecordCheck r;
     auto refuse = [&](const std::string& why) {
         r.problem = Text(lang, txt::NotConditionFile) + "\n" + path + (why.empty() ? "" : "\n" + why);
         return r;
     };
-    // What a person mistakes most (a folder chosen, a file gone since) is said plainly.
-    std::error_code ec;
-    if (std::filesystem::is_directory(PathFromUtf8(path), ec)) {
-        r.fileError = EISDIR;
-        r.problem = TextWith(lang, txt::RecordIsAFolder, {path});
-        return r;
-    }
     FileHandle f;
-    if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
-        r.fileError = f.error();
-        r.problem = r.fileError == ENOENT ? TextWith(lang, txt::RecordFileMissing, {path})
-                                          : FileErrorMessage(lang, f.error(), path);
+    r.fileError = MissingOrFolder(path);
+    if (r.fileError == 0 && !f.Open(path, FileHandle::Mode::ReadOnly)) r.fileError = f.error();
+    if (r.fileError != 0) {
+        r.problem = PlainFileProblem(lang, r.fileError, path);
         return r;
     }
     const std::int64_t size = f.Size();

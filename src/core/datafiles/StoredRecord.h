@@ -38,6 +38,11 @@ struct StoredRecordCheck {
     std::uint64_t bytes = 0;
 };
 
+// What a person mistakes most, a file gone since or a folder chosen: ENOENT or EISDIR, else 0.
+int MissingOrFolder(const std::string& path);
+// A file error said plainly: those two in words of their own, any other as the system's.
+std::string PlainFileProblem(Language lang, int err, const std::string& path);
+
 // Reads and checks the header of `path` without showing anything.
 StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang);
 
