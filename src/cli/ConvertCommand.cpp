@@ -11,6 +11,7 @@
 #include "core/datafiles/Hdf5Export.h"
 #include "core/datafiles/StoredRecord.h"
 #include "core/support/Numbers.h"
+#include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 
 namespace kmr::cli {
@@ -22,10 +23,10 @@ public:
     void UncheckDataFile(std::size_t) override {}
 };
 
-std::string FolderOf(const std::filesystem::path& p) {
-    const std::string folder = p.parent_path().string();
-    if (folder.empty()) return "./";
-    return folder.back() == '/' ? folder : folder + "/";
+// The folder part of a file named on the command line (UTF-8), with its separator.
+std::string FolderOf(const std::string& file) {
+    const std::string folder = file.substr(0, file.size() - FileNameOf(file).size());
+    return folder.empty() ? "./" : folder;
 }
 
 }  // namespace
@@ -134,18 +135,17 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         }
     }
     std::error_code ec;
-    if (haveOut && !std::filesystem::is_directory(outDir, ec)) {
+    if (haveOut && !std::filesystem::is_directory(PathFromUtf8(outDir), ec)) {
         io.err << "kmr convert: " << io.Text(txt::CliNoOutputFolder) << outDir << "\n";
         return 1;
     }
-    if (haveOut && outDir.back() != '/') outDir += '/';
+    if (haveOut) outDir = WithTrailingSeparator(outDir);
 
     std::vector<ConversionItem> items;
     for (const std::string& f : files) {
-        const std::filesystem::path p(f);
-        const auto bytes = std::filesystem::file_size(p, ec);
-        const std::string name = p.filename().string();
-        items.push_back({f, haveOut ? outDir : FolderOf(p),
+        const auto bytes = std::filesystem::file_size(PathFromUtf8(f), ec);
+        const std::string name = FileNameOf(f);
+        items.push_back({f, haveOut ? outDir : FolderOf(f),
                          DataFileStem(name) + ExportExtension(options.format),
                          ec ? 1.0 : static_cast<double>(SizeInKB(bytes))});
     }

@@ -1,6 +1,8 @@
 #include "gui/GuiText.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <memory>
@@ -17,6 +19,10 @@ std::unique_ptr<QTranslator> g_qtTexts;
 }  // namespace
 
 Language GuiLanguage() { return g_guiLanguage; }
+
+std::string CorePath(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()).toStdString();
+}
 
 void SetGuiLanguage(Language lang) {
     g_guiLanguage = lang;

@@ -15,6 +15,9 @@ Language GuiLanguage();
 void SetGuiLanguage(Language lang);
 
 inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8); }
+// A file Qt names ('/' on every system) as the core keeps and shows it: absolute, with the
+// system's own separators, UTF-8.
+std::string CorePath(const QString& path);
 inline QString T(int id) { return Q(Text(GuiLanguage(), id)); }
 
 }  // namespace kmr::gui

@@ -91,7 +91,7 @@ StartupOutcome Program::Start(const ProgramOptions& options) {
 }
 
 void Program::HandOver(const QString& path) {
-    state_.WaitingRecord = QFileInfo(path).absoluteFilePath().toStdString();
+    state_.WaitingRecord = CorePath(path);
     // Opened once the message that brought it has been handled.
     QTimer::singleShot(0, main_.get(), [this] { OpenWaitingRecord(); });
 }

@@ -181,7 +181,7 @@ void RecordActions::UpdateMenu() {
 
 bool RecordActions::Open(const QString& path) {
     bool opened = false;
-    e_.gate.Input([&] { opened = OpenInHandler(QFileInfo(path).absoluteFilePath().toStdString()); });
+    e_.gate.Input([&] { opened = OpenInHandler(CorePath(path)); });
     return opened;
 }
 
@@ -210,7 +210,7 @@ void RecordActions::OpenChosen() {
     const QString path = chooseOpenFile(T(txt::OpenDataFileTitle), T(txt::KmrFilter), start);
     if (path.isEmpty()) return;
     // Called inside the gate already.
-    OpenInHandler(path.toStdString());
+    OpenInHandler(CorePath(path));
 }
 
 void RecordActions::ChartsChanged() { UpdatePanel(); }

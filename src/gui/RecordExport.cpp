@@ -246,7 +246,7 @@ void RecordActions::ExportRange() {
         if (path.isEmpty()) return;
         const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
         SystemDrivePort drive;
-        if (!ExportShownRange(e_, info.absolutePath().toStdString(), info.fileName().toStdString(), format, channels,
+        if (!ExportShownRange(e_, CorePath(info.absolutePath()), info.fileName().toStdString(), format, channels,
                               ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive)
                  .chooseAgain)
             return;

@@ -379,8 +379,7 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         options.model = e.s.Instrument.InstrumentModel == kModelKmr510C ? "KMR-510C" : "KMR-530A";
     QuietConversionView quiet;
     ConversionPorts ports{e.ui, e.progressView, quiet, drive, nullptr, e.s.Writes};
-    std::string dir = folder;
-    if (!dir.empty() && dir.back() != '/') dir += '/';
+    const std::string dir = WithTrailingSeparator(folder);
     RunStatus status = RunStatus::Ok;
     const ConversionOutcome outcome =
         ConvertItems({ConversionItem{source, dir, name, 1.0}}, true, ports, status, options);

@@ -20,11 +20,6 @@ namespace kmr {
 
 namespace {
 
-std::string WithSeparator(std::string folder) {
-    if (folder.empty() || folder.back() != '/') folder += '/';
-    return folder;
-}
-
 bool EndsWithNoCase(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && ToLowerAscii(s.substr(s.size() - tail.size())) == ToLowerAscii(tail);
 }
@@ -192,8 +187,8 @@ ConversionOutcome Convert(const ConversionRequest& request, ConversionPorts& por
         SettingError(ui, txt::NoDataFileName);
         return {};
     }
-    const std::string dataFolder = WithSeparator(request.dataFolder);
-    const std::string csvFolder = WithSeparator(request.csvFolder);
+    const std::string dataFolder = WithTrailingSeparator(request.dataFolder);
+    const std::string csvFolder = WithTrailingSeparator(request.csvFolder);
     std::vector<ConversionItem> items;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& name = request.checkedNames[i];

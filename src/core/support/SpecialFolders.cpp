@@ -150,6 +150,8 @@ std::string WithTrailingSeparator(const std::string& path) {
     if (path.empty()) return path;
     const char last = path.back();
     if (last == PathSeparator() || last == '/') return path;
+    // A path written with '/' alone (as Qt gives it on Windows) goes on in the same style.
+    if (path.find('/') != std::string::npos && path.find(PathSeparator()) == std::string::npos) return path + '/';
     return path + PathSeparator();
 }
 

@@ -27,7 +27,8 @@ bool FolderUsable(const std::string& path);
 // /dev/null), which never waits to be opened.
 int NotRegularFileError(const std::string& path, bool charDevicesAllowed = false);
 
-// The platform's path separator ("/" on Linux) and a helper that appends it when missing.
+// The platform's path separator ("/" on Linux) and a helper that appends it when missing (on
+// Windows '/' to a path written with '/' alone).
 char PathSeparator();
 // A path of the program (UTF-8 text) as the file system's path: on Windows the wide-character
 // calls then see every character, not only those of the system code page.

@@ -102,8 +102,8 @@ std::optional<CommandLine> ParseCommandLine(const QApplication& app, int& exitCo
         if (!kmr::ParseInterfaceSpec(line.options.interfaceOverride, error)) qWarning("kmr-5300: %s", error.c_str());
     }
     if (!files.isEmpty()) {
-        line.options.openFile = files.first().toStdString();
-        line.dataFile = QFileInfo(files.first()).absoluteFilePath().toStdString();
+        line.dataFile = kmr::gui::CorePath(files.first());
+        line.options.openFile = line.dataFile;
     }
     exitCode = 0;
     return line;

@@ -123,6 +123,8 @@ TEST(PathSeparatorTest, TrailingSeparator) {
     EXPECT_EQ(WithTrailingSeparator("C:\\a\\b"), "C:\\a\\b\\");
     EXPECT_EQ(WithTrailingSeparator("C:\\"), "C:\\");
     EXPECT_EQ(WithTrailingSeparator("C:/a/"), "C:/a/");
+    EXPECT_EQ(WithTrailingSeparator("C:/a"), "C:/a/");
+    EXPECT_EQ(WithTrailingSeparator("C:/a\\b"), "C:/a\\b\\");
     EXPECT_EQ(WithTrailingSeparator(""), "");
 }
 
