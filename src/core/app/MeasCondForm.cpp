@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "core/app/OpenRecord.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
@@ -252,7 +253,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     if (hide) hide();
     e.ui.SetPointer(Pointer::Hourglass);
     s.DataPresent = kFalse;
-    s.ForgetOpenedRecord();
+    ForgetOpenedRecord(e);
     WriteBack(s.Meas, form.Working());
     if (s.ProgramMode == kModeOnline && e.link.commands) {
         e.link.commands->DownloadConditions(mask);

@@ -1,6 +1,7 @@
 #include "core/app/Monitor.h"
 
 #include "core/app/MainWindowRules.h"
+#include "core/app/OpenRecord.h"
 #include "core/measurement/MonitorData.h"
 #include "core/app/RunController.h"
 #include "core/support/InstrumentFacts.h"
@@ -15,7 +16,7 @@ void ToggleMonitor(Engine& e) {
         e.main.SetMoniTimer(false);
     } else {
         s.DataPresent = kFalse;
-        s.ForgetOpenedRecord();
+        ForgetOpenedRecord(e);
         e.chart.SetGraphMode(kMonitorMode);
         {
             ChartModel::Batch batch(e.chart);

@@ -241,6 +241,12 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     return OpenOutcome::Opened;
 }
 
+void ForgetOpenedRecord(Engine& e) {
+    if (!e.s.OpenedRecord) return;
+    e.s.ForgetOpenedRecord();
+    e.main.SetStatusText("");
+}
+
 StoredRecordText OpenedRecordText(const Engine& e) {
     if (!e.s.OpenedRecord) return {};
     // The header as it was read when the file was opened.

@@ -30,6 +30,9 @@ enum class OpenOutcome { Opened, Refused, Cancelled, RunActive, FormOpen };
 // Why no record may be opened now (a run is refused with a message), before a file is chosen.
 std::optional<OpenOutcome> OpenRefusal(Engine& e);
 OpenOutcome OpenStoredRecord(Engine& e, const std::string& path);
+// The opened record makes way (the monitor, new conditions): its graphs go, and the status strip
+// no longer names its file.
+void ForgetOpenedRecord(Engine& e);
 
 // The record waiting (ProgramState::WaitingRecord), taken out to be opened now, or nothing while the
 // window cannot take it: it is not shown yet (start-up), a form of it is open, or a handler runs.

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -100,7 +101,13 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
-    // A new run forgets it, and the graphs chosen before come back.
+    // The monitor puts it aside: the status strip no longer names it. A new run forgets it, and
+    // the graphs chosen before come back.
+    ToggleMonitor(h.engine);
+    EXPECT_EQ(h.main.status, "");
+    EXPECT_FALSE(h.state.OpenedRecord);
+    ToggleMonitor(h.engine);
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.OpenedRecord);
     EXPECT_EQ(h.state.Graph.Ch[0].Use, 1);
