@@ -23,6 +23,7 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/GraphCondDlg.h"
+#include "gui/GuiText.h"
 #include "gui/RecordActions.h"
 #include "gui/SingleInstance.h"
 #include "gui/charts/ChartsWidget.h"
@@ -77,7 +78,8 @@ std::string RecordWindowTest::WriteRecord(const std::string& name, std::int32_t 
         for (int k = 0; k < 3; ++k) s[static_cast<std::size_t>(k)].push_back(static_cast<std::int16_t>((i * (k + 3)) % 4000 - 2000));
     const std::string path = home_->path().toStdString() + "/" + name;
     if (!testing::WriteKmr(path, m, n, s)) return {};
-    return path;
+    // As the program names it (the system's separators).
+    return gui::CorePath(QString::fromStdString(path));
 }
 
 // Opened from the menu, a record shows with its conditions; a run forgets it, and while a run is

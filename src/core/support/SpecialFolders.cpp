@@ -150,9 +150,9 @@ std::string WithTrailingSeparator(const std::string& path) {
     if (path.empty()) return path;
     const char last = path.back();
     if (last == PathSeparator() || last == '/') return path;
-    // A path written with '/' alone (as Qt gives it on Windows) goes on in the same style.
-    if (path.find('/') != std::string::npos && path.find(PathSeparator()) == std::string::npos) return path + '/';
-    return path + PathSeparator();
+    // The separator the path uses last: on Windows a path written with '/' goes on with '/'.
+    const std::size_t at = path.find_last_of(std::string{'/', PathSeparator()});
+    return path + (at != std::string::npos ? path[at] : PathSeparator());
 }
 
 int NotRegularFileError(const std::string& path, bool charDevicesAllowed) {

@@ -28,7 +28,7 @@ bool FolderUsable(const std::string& path);
 int NotRegularFileError(const std::string& path, bool charDevicesAllowed = false);
 
 // The platform's path separator ("/" on Linux) and a helper that appends it when missing (on
-// Windows '/' to a path written with '/' alone).
+// Windows the separator the path uses last, '/' or '\\').
 char PathSeparator();
 // A path of the program (UTF-8 text) as the file system's path: on Windows the wide-character
 // calls then see every character, not only those of the system code page.
