@@ -103,13 +103,28 @@ void CliUiPort::TerminateProgram() {
     std::exit(1);
 }
 
+namespace {
+
+// Ctrl+C, and the requests to end that `timeout`, cron, a service manager or a closed terminal
+// send: each is the Cancel button, so that a run ends as tidily as after Ctrl+C.
+constexpr std::array kStopSignals = {
+    SIGINT, SIGTERM,
+#ifdef SIGHUP
+    SIGHUP,
+#endif
+};
+static_assert(kStopSignals.size() <= 3, "a previous handler is kept for each");
+
+}  // namespace
+
 TerminalProgressView::TerminalProgressView(std::ostream& err, bool draw)
     : err_(err), draw_(draw), taken_(g_interrupts) {
-    previous_ = std::signal(SIGINT, OnInterrupt);
+    for (std::size_t i = 0; i < kStopSignals.size(); ++i) previous_[i] = std::signal(kStopSignals[i], OnInterrupt);
 }
 
 TerminalProgressView::~TerminalProgressView() {
-    std::signal(SIGINT, previous_ == SIG_ERR ? SIG_DFL : previous_);
+    for (std::size_t i = 0; i < kStopSignals.size(); ++i)
+        std::signal(kStopSignals[i], previous_[i] == SIG_ERR ? SIG_DFL : previous_[i]);
 }
 
 void TerminalProgressView::Show(const std::string& label1, const std::string&) {

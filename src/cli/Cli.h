@@ -69,7 +69,8 @@ private:
     int messages_ = 0;
 };
 
-// A one-line progress bar on a terminal; Ctrl-C (SIGINT) while it exists is the Cancel button.
+// A one-line progress bar on a terminal; Ctrl-C (SIGINT), SIGTERM or SIGHUP while it exists is the
+// Cancel button.
 class TerminalProgressView : public ProgressView {
 public:
     TerminalProgressView(std::ostream& err, bool draw);
@@ -92,7 +93,7 @@ private:
     int last_ = -1;
     std::string label_;
     long taken_ = 0;  // interrupts answered
-    void (*previous_)(int) = nullptr;
+    void (*previous_[3])(int) = {};
 };
 
 }  // namespace kmr::cli

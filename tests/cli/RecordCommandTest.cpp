@@ -2,6 +2,7 @@
 // tests/link).
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <memory>
 #include <sstream>
 #include <string_view>
@@ -124,6 +125,22 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTra
         c.err.substr(c.err.rfind("kmr record: ") + 12,
                      c.err.rfind(Text(Language::English, txt::CliFileIncomplete)) - c.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
+}
+
+// What `timeout`, cron or a closed terminal send ends a run as Ctrl+C does, while a run is on.
+TEST(RecordCommand, SigtermAndSighupAreTheCancelButtonAsCtrlCIs) {
+    std::ostringstream err;
+    TerminalProgressView view(err, false);
+    for (const int sig : {SIGINT, SIGTERM,
+#ifdef SIGHUP
+                          SIGHUP
+#endif
+         }) {
+        view.TakeInterrupt();
+        ASSERT_FALSE(view.ProcessEventsAndCheckCancel());
+        std::raise(sig);
+        EXPECT_TRUE(view.ProcessEventsAndCheckCancel()) << sig;
+    }
 }
 
 }  // namespace
