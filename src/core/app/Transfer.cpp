@@ -1,4 +1,5 @@
 #include "core/app/Transfer.h"
+#include "core/app/TransferNames.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,30 +47,6 @@ std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
 
 namespace {
 
-// Anything of the name takes it: a folder (or a file that cannot be read) as much as a file, since
-// the data file could not be made there.
-bool EntryExists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(PathFromUtf8(path), ec);
-}
-
-bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
-    const std::string name = DataFileName(s.Global.BaseFileName, number, s.Extension());
-    if (EntryExists(folder + name)) return true;
-    if (s.Global.FileType != kFileTypeCsv) return false;
-    // A CSV transfer may write lettered parts, or keep what it received as "_incomplete": none of
-    // them may exist either.
-    const auto parts = CsvPartsOf(folder, name, n);
-    for (const auto& part : parts)
-        if (EntryExists(part.path) || EntryExists(IncompleteCsvPath(part.path))) return true;
-    return false;
-}
-
-std::int32_t FreeNumberIn(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
-    while (NameTaken(s, folder, number, n) && number < 2147483647) ++number;
-    return number;
-}
-
 // The messages of the file operations of one attempt, held back: a file that cannot be written
 // is one message, with the offer to save the recording elsewhere. Everything else goes through.
 class FileProblems : public UiPort {
@@ -90,6 +67,10 @@ public:
     void TerminateProgram() override { ui_.TerminateProgram(); }
     bool Any() const { return !text_.empty(); }
     const std::string& Collected() const { return text_; }
+    void Clear() {
+        lines_.clear();
+        text_.clear();
+    }
 
 private:
     UiPort& ui_;
@@ -390,20 +371,28 @@ struct Attempt {
 Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
     ProgramState& s = e.s;
     ShowProgress(e, csv);
-    // The file, under the first free name of the folder.
-    s.DataFileNumber = FreeNumberIn(s, folder, s.DataFileNumber, s.WordsConverted);
-    const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
     FileProblems problems(e.ui);
     std::unique_ptr<TransferTarget> target;
-    if (csv)
-        target = std::make_unique<CsvTarget>(problems, folder, name);
-    else
-        target = std::make_unique<DataFileTarget>(problems, folder + name);
+    bool created = false;
+    // The file, under the first free name of the folder. Another program (a second recording into
+    // the same folder) may take that name before the file is made: it then takes the next one.
+    for (int race = 0;; ++race) {
+        s.DataFileNumber = FreeNumberIn(s, folder, s.DataFileNumber, s.WordsConverted);
+        const std::string name = DataFileName(s.Global.BaseFileName, s.DataFileNumber, s.Extension());
+        if (csv)
+            target = std::make_unique<CsvTarget>(problems, folder, name);
+        else
+            target = std::make_unique<DataFileTarget>(problems, folder + name);
+        created = target->Create(e);
+        if (created || csv || race >= kNameRaces || !OccupiedNow(folder + name)) break;
+        problems.Clear();
+        s.Status = RunStatus::Ok;
+        ++s.DataFileNumber;
+    }
 
-    // The file, the channels, then the signature.
+    // The channels, then the signature.
     Attempt a;
     TransferFaults& f = a.faults;
-    const bool created = target->Create(e);
     if (!created) f.fileFailed = true;
     bool complete = created && !Cancelled(e) && TransferChannels(e, *target, f);
     complete = complete && !f.blockFailed && !f.linkFailed && !Cancelled(e) && !problems.Any();

@@ -265,6 +265,20 @@ TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOverAndADataTriggerRunMarksEveryCha
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_3.kmr");
 }
 
+#ifndef _WIN32
+// Another program may take the name between its choice and the file's creation (a link to nothing
+// looks free to the choice, as a name not yet taken does, but cannot be created): the file takes
+// the next one, without a word.
+TEST_F(RunTest, ANameTakenWhileTheFileIsMadeGivesTheNextNumber) {
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
+    std::filesystem::create_symlink(Data("nowhere"), Data("20261205.kmr"));
+    ASSERT_TRUE(h.RunToEnd());
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+    EXPECT_EQ(ReadAll(Data("20261205_1.kmr")).size(), 1100u + 2002u);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr");
+}
+#endif
+
 TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
     ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=TTM0:ERR-007"));
     ASSERT_TRUE(h.RunToEnd());

@@ -1,0 +1,45 @@
+#include "core/app/TransferNames.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "core/datafiles/Csv.h"
+#include "core/datafiles/DataFileNaming.h"
+#include "core/support/SpecialFolders.h"
+
+namespace kmr {
+
+namespace {
+
+// Anything of the name takes it: a folder (or a file that cannot be read) as much as a file, since
+// the data file could not be made there.
+bool EntryExists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(PathFromUtf8(path), ec);
+}
+
+bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
+    const std::string name = DataFileName(s.Global.BaseFileName, number, s.Extension());
+    if (EntryExists(folder + name)) return true;
+    if (s.Global.FileType != kFileTypeCsv) return false;
+    // A CSV transfer may write lettered parts, or keep what it received as "_incomplete": none of
+    // them may exist either.
+    const auto parts = CsvPartsOf(folder, name, n);
+    for (const auto& part : parts)
+        if (EntryExists(part.path) || EntryExists(IncompleteCsvPath(part.path))) return true;
+    return false;
+}
+
+}  // namespace
+
+bool OccupiedNow(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(path), ec));
+}
+
+std::int32_t FreeNumberIn(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
+    while (NameTaken(s, folder, number, n) && number < 2147483647) ++number;
+    return number;
+}
+
+}  // namespace kmr
