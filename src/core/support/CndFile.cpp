@@ -12,6 +12,7 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <process.h>
 #else
 #include <unistd.h>
 #endif
@@ -23,6 +24,14 @@ namespace {
 // An item longer than this is damaged input; reading stops there.
 constexpr std::size_t kMaxItemBytes = 4096;
 constexpr std::size_t kChunkBytes = 16384;
+
+long ProcessId() {
+#ifdef _WIN32
+    return static_cast<long>(::_getpid());
+#else
+    return static_cast<long>(::getpid());
+#endif
+}
 
 std::FILE* OpenFile(const std::string& path, const char* mode) {
 #ifdef _WIN32
@@ -337,11 +346,12 @@ SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const
     };
     if (const int err = NotRegularFileError(path, /*charDevicesAllowed=*/true)) return fail(err);
     // A file is replaced whole: the text goes into a new file beside it, which then takes the
-    // name, so a write that fails (a full disk) leaves the old file as it was. A device is
-    // written as it is.
+    // name, so a write that fails (a full disk) leaves the old file as it was. The new file is
+    // this program's own, so that two programs saving at once (a second `kmr record`) never
+    // write into each other's. A device is written as it is.
     std::error_code ec;
     const bool device = std::filesystem::is_character_file(PathFromUtf8(path), ec);
-    const std::string target = device ? path : path + ".new";
+    const std::string target = device ? path : path + ".new-" + std::to_string(ProcessId());
     errno = 0;
     std::FILE* f = OpenFile(target, "wb");
     if (!f) return fail(errno ? errno : EIO);
