@@ -7,6 +7,7 @@
 #include "core/datafiles/FileIo.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
+#include "link/InterfaceSpec.h"
 
 namespace kmr::cli {
 
@@ -27,6 +28,13 @@ const Subcommand* Find(const std::string& name) {
 int Dispatch(const std::vector<std::string>& args, CliIo& io);
 
 }  // namespace
+
+bool InterfaceRefused(CliIo& io, const char* command, const std::string& spec) {
+    std::string error;
+    if (spec.empty() || ParseInterfaceSpec(spec, error, io.language)) return false;
+    io.err << "kmr " << command << ": " << error << "\n";
+    return true;
+}
 
 void Interrupt() { g_interrupts = g_interrupts + 1; }
 

@@ -42,6 +42,10 @@ inline constexpr const char* kConvertUsage =
     "[--format csv|hdf5] [--out DIR] [--channels LIST] [--from SECONDS] [--to SECONDS] [--compress] [--whole-channels] FILE.kmr...";
 inline constexpr const char* kInfoUsage = "[--json] FILE.kmr...";
 
+// A mistyped --interface is wrong usage (exit status 2), said in the user's language with the
+// accepted forms before anything is opened: true when `spec` (empty: the stored one) was refused.
+bool InterfaceRefused(CliIo& io, const char* command, const std::string& spec);
+
 int InfoCommand(const std::vector<std::string>& args, CliIo& io);
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io);
 

@@ -134,6 +134,7 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
         if (!known) return Unexpected(io, "check", kCheckOperands, name);
     }
     if (p.rest.empty()) wanted.fill(true);
+    if (InterfaceRefused(io, "check", p.spec)) return 2;
 
     Session s(io, clock);
     if (!s.Start("check", p.spec, makeBus, io.err)) return 1;
@@ -177,6 +178,7 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         if (!n || *n < 1 || *n > kChannels) return Unexpected(io, "balance", kBalanceOperands, item);
         channels.push_back(*n);
     }
+    if (InterfaceRefused(io, "balance", p.spec)) return 2;
 
     Session s(io, clock);
     if (!s.Start("balance", p.spec, makeBus, io.err)) return 1;

@@ -185,6 +185,8 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
         }
     }
 
+    if (InterfaceRefused(io, "record", interfaceSpec)) return 2;
+
     ProgramState state;
     RecordView view(io.err, io.language, io.errIsTerminal, io.errColumns);
     RecordUi ui(io.err, io.language, view);

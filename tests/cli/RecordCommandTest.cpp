@@ -95,6 +95,15 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     EXPECT_NE(r.err.find("cannot be reached at GP-IB address 20"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Do you want"), std::string::npos);
     EXPECT_EQ(Record({"--colour"}).status, 2);
+    // A mistyped interface is wrong usage, told before anything is opened: a script can tell it
+    // from an instrument that does not answer.
+    for (const char* spec : {"bogus", "sim:foo=1", "prologix:127.0.0.1:99999"}) {
+        const Ran bad = Record({"--interface", spec});
+        EXPECT_EQ(bad.status, 2) << spec;
+        EXPECT_EQ(bad.err.rfind("kmr record: ", 0), 0u) << bad.err;
+        EXPECT_NE(bad.err.find("Accepted forms: "), std::string::npos) << bad.err;
+        EXPECT_EQ(bad.err.find("Cannot open communication port"), std::string::npos) << bad.err;
+    }
     for (const auto& [fault, reason] :
          {std::pair{"TRG:noreply", txt::CliRecordNotStarted}, std::pair{"TTM0:ERR-007", txt::CliNoDataFile}}) {
         const Ran r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
