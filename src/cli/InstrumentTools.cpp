@@ -217,7 +217,8 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
     io.out << Padded(io.Text(txt::CheckChannelHeading), 8) << std::setw(12) << io.Text(txt::CliBefore) << std::setw(12)
            << io.Text(txt::CliAfter) << "\n";
     for (int ch : meas.MeasuredChannels) {
-        const bool balanced = std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
+        // Marked only when the balance went through: a script reads the mark as "balanced".
+        const bool balanced = !refused && std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
         io.out << Padded(std::to_string(ch) + (balanced ? "*" : ""), 8) << std::setw(12) << before[ch - 1]
                << std::setw(12) << (read ? balance.Labels()[ch - 1] : kNoValueText) << "\n";
     }

@@ -118,6 +118,7 @@ TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) 
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 11u);
+    EXPECT_EQ(r.out.find('*'), std::string::npos) << "a channel marked balanced:\n" << r.out;
     const Ran u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(u.status, 1);
     EXPECT_NE(u.err.find("cannot be reached"), std::string::npos);
