@@ -2,6 +2,7 @@
 // and its batch rule (a cancelled or refused file stops the rest of the batch). --channels,
 // --from and --to convert a part of each file (Subset.h); a part that does not fit a file is a
 // usage error found before anything is written.
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -153,11 +154,15 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     SystemDrivePort drive;
     // A folder that cannot be written (a read-only medium or share) is said with what to do: the
     // window's Retry cannot be answered here.
-    for (const ConversionItem& item : items)
+    std::vector<std::string> tested;
+    for (const ConversionItem& item : items) {
+        if (std::find(tested.begin(), tested.end(), item.csvFolder) != tested.end()) continue;
+        tested.push_back(item.csvFolder);
         if (!drive.WriteTest(item.csvFolder)) {
             io.err << "kmr convert: " << TextWith(io.language, txt::CliFolderNotWritable, {item.csvFolder}) << "\n";
             return 1;
         }
+    }
 
     CliUiPort ui(io.err, io.language);
     TerminalProgressView progress(io.err, io.errIsTerminal);
