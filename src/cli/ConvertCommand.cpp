@@ -137,7 +137,11 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     }
     std::error_code ec;
     if (haveOut && !std::filesystem::is_directory(PathFromUtf8(outDir), ec)) {
-        io.err << "kmr convert: " << io.Text(txt::CliNoOutputFolder) << outDir << "\n";
+        // A file named where the folder should be is said as such.
+        if (std::filesystem::exists(PathFromUtf8(outDir), ec))
+            io.err << "kmr convert: " << TextWith(io.language, txt::CliOutIsAFile, {outDir}) << "\n";
+        else
+            io.err << "kmr convert: " << io.Text(txt::CliNoOutputFolder) << outDir << "\n";
         return 1;
     }
     if (haveOut) outDir = WithTrailingSeparator(outDir);

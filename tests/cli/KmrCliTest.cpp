@@ -136,6 +136,8 @@ TEST_F(KmrCli, ConvertWritesBesideEachFileOrIntoTheOutFolder) {
     ASSERT_EQ(Run({"convert", "--out", dir.File("out"), a}), 0) << err.str();
     EXPECT_EQ(ReadAll(dir.File("out/20021005.csv")), ReadAll(dir.File("one/20021005.csv")));
     EXPECT_EQ(Run({"convert", "--out", dir.File("nowhere"), a}), 1);
+    EXPECT_EQ(Run({"convert", "--out", a, b}), 1);  // a file where the folder should be
+    EXPECT_EQ(err.str(), "kmr convert: " + a + " is a file, not a folder: --out names the folder the files are written to.\n");
 #ifndef _WIN32
     // A folder nothing can be written to (not even by root): what to do, no question, nothing written.
     EXPECT_EQ(Run({"convert", "--out", "/proc", a}), 1);

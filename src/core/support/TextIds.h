@@ -261,6 +261,7 @@ inline constexpr int CliRecordSummary = 2035;
 inline constexpr int CliCheckSummary = 2036;
 inline constexpr int CliBalanceSummary = 2037;
 inline constexpr int CliFolderNotWritable = 2038;
+inline constexpr int CliOutIsAFile = 2039;
 inline constexpr int CliBadFormat = 2605;
 inline constexpr int CliCompressNeedsHdf5 = 2606;
 inline constexpr int CliBadChannels = 2607;

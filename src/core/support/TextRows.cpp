@@ -328,6 +328,8 @@ constexpr TextRow kFirstRows[] = {
      "ひずみチャンネルをバランスし、前後の値を表示"},
     {2038, "the folder %1 cannot be written to: convert into one that can with --out DIR.",
      "フォルダ %1 に書き込めません。書き込めるフォルダを --out DIR で指定して変換してください。"},
+    {2039, "%1 is a file, not a folder: --out names the folder the files are written to.",
+     "%1 はファイルです。フォルダではありません。--out には変換したファイルを書くフォルダを指定してください。"},
     {2101, "Removed: ", "削除しました: "},
     {2102, "Could not be removed: ", "削除できませんでした: "},
 
@@ -386,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 403, "the text table holds 403 identifiers");
+static_assert(kRowCount == 404, "the text table holds 404 identifiers");
 
 }  // namespace
 
