@@ -221,6 +221,45 @@ private slots:
         QVERIFY(p->graph(0)->data()->size() <= 2 * width + 2);
     }
 
+    void aSetSpacingHasAGridLineAtEveryDivisionHoweverFewAreNumbered() {
+        Setup s;
+        s.g.X.XAutoScale = 0;
+        s.g.X.XscaleMinG = 0.2;
+        s.g.X.XscaleMaxG = 0.5;
+        s.g.X.XscaleDivG = 10;
+        ChannelGraphCondition& y = s.g.Ch[0];
+        y.AutoScale = 0;
+        y.YscaleMax = 0.5;
+        y.YscaleMin = -0.5;
+        y.YscaleDiv = 5;
+        ChartsWidget area(s.model, s.g, s.m);
+        // Numbers on the lines every few divisions at the narrow width, on every line at the wide.
+        for (const int width : {420, 1600}) {
+            ShowAt(area, width, 600);
+            s.Transfer({1}, 1000);
+            area.Relayout();
+            area.ReplotNow();
+            for (QCPAxis* axis : {area.Plot(0)->xAxis, area.Plot(0)->yAxis}) {
+                const bool x = axis == area.Plot(0)->xAxis;
+                const double lo = x ? 0.2 : -0.5, spacing = x ? 0.03 : 0.2;
+                const int divisions = x ? 10 : 5;
+                QVector<double> numbered, between;
+                QVector<QString> labels;
+                axis->ticker()->generate(axis->range(), QLocale::c(), 'f', 2, numbered, &between, &labels);
+                QVector<double> lines = numbered + between;
+                std::sort(lines.begin(), lines.end());
+                QCOMPARE(lines.size(), divisions + 1);
+                for (int k = 0; k <= divisions; ++k) QVERIFY(std::abs(lines[k] - (lo + k * spacing)) < 1e-9);
+                QVERIFY(axis->grid()->subGridVisible());
+                QCOMPARE(labels.front(), x ? QStringLiteral("0.20") : QStringLiteral("-0.50"));
+                if (width == 1600) QCOMPARE(numbered.size(), divisions + 1);
+            }
+            // Ten divisions numbered every two or five: both ends carry a number.
+            const QVector<double> times = area.Plot(0)->xAxis->tickVector();
+            QVERIFY2(times.size() >= 2 && times.back() == 0.5, qPrintable(area.Plot(0)->xAxis->tickVectorLabels().join(' ')));
+        }
+    }
+
     void zoomKeyDuringAHandlerIsRefusedByTheGate() {
         Setup s;
         HandlerGate gate;

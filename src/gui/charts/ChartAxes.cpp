@@ -36,30 +36,45 @@ protected:
     }
 };
 
-// The ticks of an axis with a set spacing: on multiples of it, as many as asked for; on an axis
-// too short for two of those, the least multiple of the spacing not below the least step, laid
-// on whichever multiples of the spacing put more numbers on the axis.
+// The ticks of an axis with a set spacing: numbered from its minimum on, every spacing, as many
+// as asked for. On an axis too short for that, every few spacings are numbered (the fewest that
+// keep the numbers apart, or a few more that divide the divisions, so both ends are numbered),
+// laid on whichever steps of the spacing put more numbers on the axis; the steps between them are
+// sub-ticks, so the grid still has a line at every spacing.
 class FixedTicker : public QCPAxisTickerFixed {
 public:
-    double leastStep = 0.0;  // a share of the range; 0: none
+    bool dense = false;      // numbered every few spacings
+    double leastStep = 0.0;  // a share of the range; 0: as many numbers as the tick count
+    double origin = 0.0;     // where the divisions are counted from
+    long divisions = 1;      // of the axis as set
 
 protected:
     double getTickStep(const QCPRange& range) override {
-        if (leastStep <= 0.0 || tickStep() <= 0.0) return QCPAxisTickerFixed::getTickStep(range);
-        return std::max(1.0, std::ceil(range.size() * leastStep / tickStep() - 1e-9)) * tickStep();
+        const double s = tickStep();
+        if (!dense || s <= 0.0) return s;
+        const double least = leastStep > 0.0 ? range.size() * leastStep : range.size() / std::max(1, tickCount());
+        const long fewest = std::max(1L, static_cast<long>(std::ceil(least / s - 1e-9)));
+        for (long m = fewest; m <= 2 * fewest; ++m)
+            if (divisions % m == 0) return static_cast<double>(m) * s;
+        return static_cast<double>(fewest) * s;
+    }
+    int getSubTickCount(double step) override {
+        return tickStep() > 0.0 ? std::max(0, static_cast<int>(std::lround(step / tickStep())) - 1) : 0;
     }
     QVector<double> createTickVector(double step, const QCPRange& range) override {
-        if (leastStep <= 0.0 || tickStep() <= 0.0) return QCPAxisTickerFixed::createTickVector(step, range);
         const auto inside = [&range](const QVector<double>& ticks) {
             return std::count_if(ticks.begin(), ticks.end(), [&range](double t) { return range.contains(t); });
         };
         QVector<double> best;
-        for (double origin = 0.0; origin < step - tickStep() / 2.0; origin += tickStep()) {
-            setTickOrigin(origin);
+        for (double shift = 0.0; best.isEmpty() || shift < step - tickStep() / 2.0; shift += tickStep()) {
+            setTickOrigin(origin + shift);
             QVector<double> ticks = QCPAxisTickerFixed::createTickVector(step, range);
+            // A step counted up to an end lands on it, not a rounding error beyond it.
+            for (double& t : ticks)
+                for (const double end : {range.lower, range.upper})
+                    if (std::abs(t - end) < 1e-9 * range.size()) t = end;
             if (best.isEmpty() || inside(ticks) > inside(best)) best = std::move(ticks);
         }
-        setTickOrigin(0.0);
         return best;
     }
 };
@@ -85,17 +100,20 @@ void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int t
             fixed = QSharedPointer<FixedTicker>(new FixedTicker);
             axis->setTicker(fixed);
         }
-        // A spacing so fine that the numbers would run into each other is left to multiples.
-        const bool dense = a.spacing > 0.0 && range.width() / a.spacing > ticks + 0.5;
-        fixed->leastStep = dense ? leastStep : 0.0;
-        fixed->setScaleStrategy(dense ? QCPAxisTickerFixed::ssMultiples : QCPAxisTickerFixed::ssNone);
+        // A spacing so fine that the numbers would run into each other is numbered every few.
+        fixed->dense = a.spacing > 0.0 && range.width() / a.spacing > ticks + 0.5;
+        fixed->leastStep = leastStep;
+        fixed->setScaleStrategy(QCPAxisTickerFixed::ssNone);
         fixed->setTickCount(ticks);
-        fixed->setTickStepStrategy(QCPAxisTicker::tssMeetTickCount);
         fixed->setTickStep(a.spacing > 0.0 ? a.spacing : 1.0);
+        fixed->origin = a.min;
+        fixed->divisions = a.spacing > 0.0 ? std::max(1L, std::lround((a.max - a.min) / a.spacing)) : 1L;
         axis->setNumberFormat(QStringLiteral("f"));
         axis->setNumberPrecision(a.decimals);
     }
     axis->grid()->setVisible(a.grid != GridMode::Off);
+    // A set spacing has a grid line at every step of it, numbered or not.
+    axis->grid()->setSubGridVisible(!a.automatic && a.grid != GridMode::Off);
 }
 
 }  // namespace kmr

@@ -89,8 +89,6 @@ std::unique_ptr<ChartsWidget::ChannelRow> ChartsWidget::MakeRow(int i) {
     // chart-sized image, not two.
     r->plot->layer(QStringLiteral("overlay"))->setMode(QCPLayer::lmLogical);
     r->plot->axisRect()->setAutoMargins(QCP::msNone);
-    r->plot->xAxis->grid()->setSubGridVisible(false);
-    r->plot->yAxis->grid()->setSubGridVisible(false);
     r->graph = new ColumnGraph(r->plot->xAxis, r->plot->yAxis);
     // Plain lines as the instrument's charts always had; smoothing would cost a full band of
     // pixels per column on a dense record.
@@ -197,6 +195,7 @@ void ChartsWidget::ApplyColours() {
             a->setTickPen(QPen(c.C4));
             a->setSubTickPen(QPen(c.C4));
             a->grid()->setPen(QPen(c.C4, 0, Qt::DotLine));
+            a->grid()->setSubGridPen(a->grid()->pen());
         }
         // A cosmetic one-pixel pen: drawn without the stroker.
         rp->graph->setPen(QPen(c.C4.lightness() > 128 ? QColor(120, 190, 255) : QColor(0, 0, 190), 0));
