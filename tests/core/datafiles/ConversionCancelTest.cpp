@@ -13,13 +13,6 @@ namespace {
 
 using testing::ReadAll;
 
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class ConversionCancelTest : public testing::ConversionFixture {
 protected:
     void MakeKmr(const std::string& name, std::int32_t n, std::initializer_list<int> chs) {
@@ -43,8 +36,8 @@ TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames
         progress = testing::FakeProgress(look);
         status = RunStatus::Ok;
         const ConversionOutcome out = Run({"one.kmr", "two.kmr"});
-        const auto names = Names(data.File("csv"));
-        const auto has = [&](const char* name) { return std::find(names.begin(), names.end(), name) != names.end(); };
+        const auto names = testing::FolderNames(data.File("csv"));
+        const auto has = [&](const char* name) { return names.count(name) == 1; };
         for (const auto& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
         EXPECT_TRUE(ui.shown.empty());  // a cancel is no error
         EXPECT_EQ(status == RunStatus::Cancelled, !out.AllConverted());
@@ -58,7 +51,7 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
     ASSERT_TRUE(testing::WriteLevelKmr(data.File("cut.kmr"), 50, {2, 5, 7}, 100, 2));
     // Not without asking.
     EXPECT_FALSE(Run({"cut.kmr"}).converted[0]);
-    EXPECT_TRUE(Names(data.File("csv")).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(data.File("csv")));
     ui.shown.clear();
     status = RunStatus::Ok;
     ConversionOptions whole;
