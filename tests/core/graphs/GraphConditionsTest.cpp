@@ -18,9 +18,12 @@ GraphConditions Defaults() {
     return g;
 }
 
-TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
+struct GraphCndFile : ::testing::Test {
     TempDir dir;
-    const auto path = dir.File("Graph.cnd");
+    const std::string path = dir.File("Graph.cnd");
+};
+
+TEST_F(GraphCndFile, SaveThenLoadGivesTheSameChannels) {
     GraphConditions g = Defaults();
     g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
     g.Ch[4].Use = 1;
@@ -30,9 +33,7 @@ TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
     EXPECT_EQ(back, g);
 }
 
-TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
+TEST_F(GraphCndFile, ReadableValuesBreakingTheFormRulesAreTaken) {
     // Minimum above maximum and a flag of 7 are drawn as they are; nothing is reordered.
     WriteAll(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
@@ -43,9 +44,7 @@ TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
 }
 
 // (A division count below 1 takes its default and the rest is read: the condition-file table.)
-TEST(GraphConditions, DivisionCountOutside16BitsStopsTheReading) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
+TEST_F(GraphCndFile, DivisionCountOutside16BitsStopsTheReading) {
     WriteAll(path, "0,0,0\r\n20,1,40000\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
     EXPECT_FALSE(LoadGraphConditions(path, g, nullptr).complete);
