@@ -43,13 +43,10 @@ protected:
         CsvContext ctx{ui, status, progress, view};
         CsvLayout layout;
         if (!CreateCsvFiles(dir.folder(), name, fc, layout, ctx)) return false;
-        int k = 0;
-        for (int ch = 1; ch <= kChannels; ++ch) {
-            if (fc.Ch(ch).OnOff != 1) continue;
-            if (!WriteCsvColumn(layout, k, chans[static_cast<std::size_t>(k)], fc.WordsConverted, fc.Ch(ch).Coeff,
-                                fc.Ch(ch).Offset, ctx))
+        for (std::size_t k = 0; k < fc.MeasuredChannels.size(); ++k) {
+            const ChannelCondition& c = fc.Ch(fc.MeasuredChannels[k]);
+            if (!WriteCsvColumn(layout, static_cast<int>(k), chans[k], fc.WordsConverted, c.Coeff, c.Offset, ctx))
                 return false;
-            ++k;
         }
         // Written under temporary names: the files take their names now.
         return FinishCsvFiles(layout, CsvFinish::Complete, ctx);

@@ -38,15 +38,21 @@ std::vector<std::int16_t> Ramp(int n, int start) {
     return v;
 }
 
-// Reads the header of a file that must be refused and returns the one message shown.
+// Reads the header of a file that must be refused, the conditions left as they were, and returns
+// the one (critical) message shown.
 std::string RefusalOf(const std::string& path) {
     FakeUi ui{MsgAnswer::Cancel};
     RunStatus status = RunStatus::Ok;
     FileConditions fc;
+    fc.TrgMode = 1;
+    const FileConditions untouched = fc;
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status)) << path;
     EXPECT_EQ(status, RunStatus::Cancelled) << path;
+    EXPECT_EQ(fc, untouched) << path;
     EXPECT_EQ(ui.shown.size(), 1u) << path;
-    return ui.shown.empty() ? "" : ui.shown[0].text;
+    if (ui.shown.empty()) return "";
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical) << path;
+    return ui.shown[0].text;
 }
 
 class DataFileTest : public ::testing::Test {
@@ -125,16 +131,9 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesItAsAnIncomp
     EXPECT_EQ(after.substr(0, 24), std::string("\x14\0\0\0KMR_FILE CANCEL     ", 24));
     EXPECT_EQ(after.substr(24), before.substr(24));
 
-    FileConditions fc;
-    fc.TrgMode = 1;
-    const FileConditions untouched = fc;
-    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
-    EXPECT_NE(ui.shown[0].text.find(path), std::string::npos);
-    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
-    EXPECT_EQ(fc, untouched);
+    const std::string refusal = RefusalOf(path);
+    EXPECT_EQ(refusal.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
+    EXPECT_NE(refusal.find(path), std::string::npos);
 
     // A file whose second block never arrived still carries the in-progress signature.
     const std::string partial = dir.File("e.kmr");
