@@ -15,9 +15,6 @@ using testing::ReadAll;
 
 class ConversionCancelTest : public testing::ConversionFixture {
 protected:
-    void MakeKmr(const std::string& name, std::int32_t n, std::initializer_list<int> chs) {
-        ConversionFixture::MakeKmr(name, n, chs, 100);
-    }
     ConversionOutcome Run(std::vector<std::string> names, const ConversionOptions& options = {}) {
         std::vector<ConversionItem> items;
         for (const auto& n : names) items.push_back({data.File(n), data.File("csv/"), CsvNameForDataFile(n), 1.0});
@@ -27,8 +24,8 @@ protected:
 };
 
 TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames) {
-    MakeKmr("one.kmr", 70000, {1});
-    MakeKmr("two.kmr", 30, {1, 2});
+    MakeKmr("one.kmr", 70000, {1}, 100);
+    MakeKmr("two.kmr", 30, {1, 2}, 100);
     for (int look = 1; look < 40; look += 3) {
         SCOPED_TRACE(look);
         std::filesystem::remove_all(data.File("csv"));

@@ -4,20 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/FakeDrive.h"
 
 namespace kmr::testing {
-
-// The names of what is in a folder.
-inline std::set<std::string> FolderNames(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
 
 // The samples of `channels` (all when none) from one time to another (none: the record's end).
 inline ConversionSubset Between(std::optional<double> from, std::optional<double> to, std::vector<int> channels = {}) {
