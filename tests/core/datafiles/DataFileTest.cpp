@@ -5,8 +5,8 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -24,13 +24,6 @@ using testing::FakeUi;
 using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
-
-float LeFloat(const std::string& b, std::size_t at) {
-    const std::int32_t v = Le32(b, at);
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-}
 
 std::vector<std::int16_t> Ramp(int n, int start) {
     std::vector<std::int16_t> v(static_cast<std::size_t>(n));
@@ -107,7 +100,7 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, float>>{
              {50, 0.05f}, {c1 + 6, 0.25f}, {c1 + 16, -12.5f}, {c1 + 20, 1.5f}, {c4 + 6, 1.0f}, {c4 + 16, 1000.0f},
              {c10 + 6, 3.0E+30f}})
-        EXPECT_EQ(LeFloat(b, at), v) << at;
+        EXPECT_EQ(std::bit_cast<float>(Le32(b, at)), v) << at;
     EXPECT_EQ(b.substr(74, 26), std::string(26, ' '));
     EXPECT_EQ(b.substr(c1 + 28, 72), std::string(72, ' '));
     EXPECT_EQ(b.substr(c4 + 28, 72), std::string(72, ' '));
