@@ -28,8 +28,7 @@ public:
 
 GraphConditions TwoChannelGraphs() {
     GraphConditions g;
-    g.Ch[0].Use = 1;
-    g.Ch[1].Use = 1;
+    g.Ch[0].Use = g.Ch[1].Use = 1;
     return g;
 }
 
@@ -104,7 +103,7 @@ TEST(ChartModelTest, DisplayRangeChoosesSamplesAndShowsThem) {
     }
 }
 
-TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndAClearedChannelHoldsMarkers) {
+TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AClearedChannelHoldsMarkersAResetEndsTheMark) {
     RecordFixture f(1000);
     f.g.X.XAutoScale = 0;
     f.ShowWindow(0.2, 0.5);
@@ -133,6 +132,20 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndACleared
     // The markers are not data: statistics of a cleared graph are dashes, not zeros.
     f.model.ShowRecordStatistics(0, 1000, f.m);
     EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
+
+    // The trigger mark lies at the pre-memory time until the monitor is reset, which then starts
+    // an empty strip.
+    f.model.MarkTriggerTime(4, 250, 2.0f, f.g);
+    EXPECT_TRUE(f.model.Mark(4).on);
+    EXPECT_DOUBLE_EQ(f.model.Mark(4).x, 0.5);
+    f.model.ResetMonitorGraphs(f.g, f.m, kUnits);
+    EXPECT_FALSE(f.model.Mark(4).on);
+    ASSERT_TRUE(f.Load(1, 1000));  // a record shown, then the monitor
+    f.model.SetGraphMode(kMonitorMode);
+    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
+    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
+    EXPECT_EQ(f.model.MonitorPointCount(), 1);
+    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
 }
 
 TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTimeWithStatisticsOfTheShownPart) {
@@ -197,21 +210,6 @@ TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
     EXPECT_EQ(f.model.PointCount(1, 2), 5000u);  // the points filled so far remain
     EXPECT_EQ(f.model.PointCount(1, 1), 5000u);
     EXPECT_EQ(f.progress.ProgressStep, 2);
-}
-
-TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorResetAndTheMonitorStartsAnEmptyStrip) {
-    RecordFixture f(1000);
-    f.model.MarkTriggerTime(4, 250, 2.0f, f.g);
-    EXPECT_TRUE(f.model.Mark(4).on);
-    EXPECT_DOUBLE_EQ(f.model.Mark(4).x, 0.5);
-    f.model.ResetMonitorGraphs(f.g, f.m, kUnits);
-    EXPECT_FALSE(f.model.Mark(4).on);
-    ASSERT_TRUE(f.Load(1, 1000));  // a record shown, then the monitor
-    f.model.SetGraphMode(kMonitorMode);
-    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
-    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
-    EXPECT_EQ(f.model.MonitorPointCount(), 1);
-    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
 }
 
 // --- Axes -----------------------------------------------------------------------------------------
