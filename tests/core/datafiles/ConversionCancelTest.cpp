@@ -11,8 +11,6 @@
 namespace kmr {
 namespace {
 
-using testing::ReadAll;
-
 class ConversionCancelTest : public testing::ConversionFixture {
 protected:
     ConversionOutcome Run(std::vector<std::string> names, const ConversionOptions& options = {}) {
@@ -55,7 +53,7 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
     whole.wholeChannels = true;
     const ConversionOutcome out = Run({"cut.kmr"}, whole);
     ASSERT_TRUE(out.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
-    const std::string csv = ReadAll(data.File("csv/cut.csv"));
+    const std::string csv = testing::ReadAll(data.File("csv/cut.csv"));
     EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos) << csv.substr(0, 600);
     EXPECT_NE(csv.find("49              ,100            ,200            \r\n"), std::string::npos);
     EXPECT_EQ(csv.find("CH.007"), std::string::npos);

@@ -13,7 +13,6 @@
 namespace kmr {
 namespace {
 
-using testing::FakeUi;
 using testing::FolderNames;
 using testing::ReadAll;
 using testing::WriteAll;
@@ -124,7 +123,7 @@ TEST_F(ConversionTest, ABadSecondFileStopsTheRestAndOnlyTheConvertedFileIsUnchec
     MakeKmr("1.kmr");
     MakeKmr("2.kmr");
     MakeKmr("3.kmr");
-    FakeUi u{MsgAnswer::Cancel};
+    testing::FakeUi u{MsgAnswer::Cancel};
     RunStatus s = RunStatus::Ok;
     ASSERT_TRUE(MarkDataFileCancelled(data.File("2.kmr"), u, s));
     const auto out = Run({"1.kmr", "2.kmr", "3.kmr"});

@@ -27,11 +27,8 @@ namespace {
 
 using testing::FakeProgress;
 using testing::ConditionsWith;
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
-using testing::FakeUi;
 using testing::TempDir;
-using testing::WriteAll;
 
 std::string Cell(const std::string& text) { return text + std::string(16 - text.size(), ' '); }
 
@@ -59,7 +56,7 @@ protected:
     }
 
     TempDir dir;
-    FakeUi ui{MsgAnswer::Cancel};
+    testing::FakeUi ui{MsgAnswer::Cancel};
     RunStatus status = RunStatus::Ok;
     Progress progress;
     NullProgressView quiet;
@@ -215,7 +212,7 @@ TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
 TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
     FileConditions fc = FileConditionsFrom(ConditionsWith({1}, 3), 3);
     const std::string old(5000, 'z');
-    WriteAll(dir.File("o.csv"), old);
+    testing::WriteAll(dir.File("o.csv"), old);
     EXPECT_FALSE(WriteByLines("o.csv", fc, {{1, 2, 3, 0}}, quiet));
     EXPECT_EQ(ReadAll(dir.File("o.csv")), old);
     EXPECT_EQ(status, RunStatus::Cancelled);
@@ -321,7 +318,7 @@ TEST_F(CsvTest, NoMemoryForTheWriterIsReportedAndNothingIsWritten) {
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(ENOMEM)), std::string::npos);
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("m_A.csv")));
+    EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("m_A.csv")));
 #endif
 }
 

@@ -17,7 +17,6 @@ namespace kmr {
 namespace {
 
 using testing::ConditionsWith;
-using testing::Le16;
 using testing::Le32;
 using testing::ReadAll;
 using testing::FakeUi;
@@ -93,7 +92,7 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, int>>{
              {48, 2}, {66, 4}, {c1, 1}, {c1 + 2, -5}, {c1 + 4, 3}, {c1 + 10, 3}, {c1 + 12, 4}, {c1 + 14, 1},
              {c4, 0}, {c4 + 2, 2}, {c4 + 12, 17}})
-        EXPECT_EQ(Le16(b, at), v) << at;
+        EXPECT_EQ(testing::Le16(b, at), v) << at;
     for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, int>>{
              {0, 20}, {24, 20}, {58, 100}, {70, 26}, {c1 + 24, 72}, {c4 + 24, 72}})
         EXPECT_EQ(Le32(b, at), v) << at;

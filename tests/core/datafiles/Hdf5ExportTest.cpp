@@ -31,7 +31,6 @@ namespace {
 using testing::ConditionsWith;
 using testing::FakeProgress;
 using testing::FakeUi;
-using testing::FileExistsOnDisk;
 using testing::FolderNames;
 using testing::ReadAll;
 using testing::TempDir;
@@ -61,7 +60,7 @@ TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
     options.format = ExportFormat::Hdf5;
     EXPECT_FALSE(ConvertDataFile(dir.File("a.kmr"), dir.folder(), "a.h5", options, progress, view, ui, status));
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::Hdf5Unavailable)});
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
+    EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("a.h5")));
 }
 
 #else

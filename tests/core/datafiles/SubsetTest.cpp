@@ -15,12 +15,9 @@ namespace {
 
 using testing::Between;
 using testing::ConditionsWith;
-using testing::FakeProgress;
-using testing::FakeUi;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
-using testing::WriteKmr;
 
 FileConditions FileWith(std::initializer_list<int> channels, std::int32_t n, float clock = 0.05f) {
     MeasConditions m = ConditionsWith(channels, n);
@@ -176,7 +173,7 @@ protected:
             samples.push_back(std::move(s));
             ++k;
         }
-        ASSERT_TRUE(WriteKmr(dir.File("rec.kmr"), m, kN, samples));
+        ASSERT_TRUE(testing::WriteKmr(dir.File("rec.kmr"), m, kN, samples));
         std::filesystem::create_directory(dir.File("full"));
         std::filesystem::create_directory(dir.File("part"));
         ASSERT_TRUE(Convert("full", "rec.csv", {}));
@@ -219,8 +216,8 @@ protected:
 
     static constexpr std::int32_t kN = 65100;  // the full conversion: parts _A (65000) and _B (100)
     TempDir dir;
-    FakeUi ui{MsgAnswer::Cancel};
-    FakeProgress view;
+    testing::FakeUi ui{MsgAnswer::Cancel};
+    testing::FakeProgress view;
     std::vector<std::string> written;
     std::vector<std::string> header_, data_;
 };

@@ -7,9 +7,7 @@
 namespace kmr {
 namespace {
 
-using testing::ReadAll;
 using testing::Repeat;
-using testing::TempDir;
 using testing::WriteAll;
 
 GraphConditions Defaults() {
@@ -19,7 +17,7 @@ GraphConditions Defaults() {
 }
 
 struct GraphCndFile : ::testing::Test {
-    TempDir dir;
+    testing::TempDir dir;
     const std::string path = dir.File("Graph.cnd");
 };
 
@@ -51,7 +49,7 @@ TEST_F(GraphCndFile, DivisionCountOutside16BitsStopsTheReading) {
     GraphConditions expected = Defaults();
     expected.Ch[0] = {0, 0, 0, 20, 1, 10};
     EXPECT_EQ(g, expected);
-    EXPECT_EQ(ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 8));
+    EXPECT_EQ(testing::ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 8));
 }
 
 // (Applying the form, which restarts the monitor window: GraphCondOkTest.OnlyTheSpanChanged...)
