@@ -149,10 +149,8 @@ TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
 }
 
 // A disk with room for `room` bytes of CSV files: a write beyond fails as a full disk does.
-class FillingDisk : public CsvFileWriter {
-public:
-    class File : public CsvOutputFile {
-    public:
+struct FillingDisk : CsvFileWriter {
+    struct File : CsvOutputFile {
         File(std::unique_ptr<CsvOutputFile> f, FillingDisk& disk) : f_(std::move(f)), disk_(disk) {}
         bool Append(const void* data, std::size_t size) override {
             if (disk_.used.fetch_add(static_cast<std::int64_t>(size)) + static_cast<std::int64_t>(size) > disk_.room) {
@@ -163,8 +161,6 @@ public:
         }
         bool Close() override { return f_->Close(); }
         int error() const override { return error_ != 0 ? error_ : f_->error(); }
-
-    private:
         std::unique_ptr<CsvOutputFile> f_;
         FillingDisk& disk_;
         int error_ = 0;

@@ -246,8 +246,7 @@ TEST_F(CsvTest, CancelStopsAtTheNextYieldAndLeavesNothingOfTheFile) {
 }
 
 // A source whose reads fail from the `failAt`-th on (counting from 1).
-class FailingSource : public CsvSampleSource {
-public:
+struct FailingSource : CsvSampleSource {
     FailingSource(int failAt, int err) : failAt_(failAt), err_(err) {}
     int Read(int, std::int32_t, std::int32_t count, std::int16_t* dest) const override {
         if (++reads_ >= failAt_) return err_;
@@ -255,8 +254,6 @@ public:
         return 0;
     }
     const std::string& Name() const override { return name_; }
-
-private:
     int failAt_, err_;
     mutable std::atomic<int> reads_{0};
     std::string name_ = "/data/broken.kmr";

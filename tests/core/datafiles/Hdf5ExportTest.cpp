@@ -314,8 +314,7 @@ TEST_F(Hdf5Export, PartsOfTheFileKeepTheirSampleNumbersAndTimes) {
 }
 
 // Counts the writes; fails the n-th (from 1) and every later one as a full disk does.
-class FailingDisk : public FileWritePort {
-public:
+struct FailingDisk : FileWritePort {
     explicit FailingDisk(int failAt = 0) : failAt_(failAt) {}
     int BeforeWrite(const std::string& path) override {
         ++writes;
@@ -324,8 +323,6 @@ public:
     }
     int writes = 0;
     std::set<std::string> paths;
-
-private:
     int failAt_;
 };
 

@@ -14,8 +14,7 @@ namespace {
 
 const std::vector<std::string> kUnits = {"x1e-6", "mV", "V", "kN"};
 
-class RecordingView : public ChartView {
-public:
+struct RecordingView : ChartView {
     void BatchBegun() override { ++begun; }
     void BatchEnded(const ChartChanges& c) override {
         ++ended;
