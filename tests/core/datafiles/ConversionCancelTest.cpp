@@ -11,20 +11,8 @@
 namespace kmr {
 namespace {
 
-using testing::ReadAll;
-
-std::vector<std::string> Names(const std::string& folder) {
-    std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) out.push_back(e.path().filename().string());
-    std::sort(out.begin(), out.end());
-    return out;
-}
-
 class ConversionCancelTest : public testing::ConversionFixture {
 protected:
-    void MakeKmr(const std::string& name, std::int32_t n, std::initializer_list<int> chs) {
-        ConversionFixture::MakeKmr(name, n, chs, 100);
-    }
     ConversionOutcome Run(std::vector<std::string> names, const ConversionOptions& options = {}) {
         std::vector<ConversionItem> items;
         for (const auto& n : names) items.push_back({data.File(n), data.File("csv/"), CsvNameForDataFile(n), 1.0});
@@ -34,8 +22,8 @@ protected:
 };
 
 TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames) {
-    MakeKmr("one.kmr", 70000, {1});
-    MakeKmr("two.kmr", 30, {1, 2});
+    MakeKmr("one.kmr", 70000, {1}, 100);
+    MakeKmr("two.kmr", 30, {1, 2}, 100);
     for (int look = 1; look < 40; look += 3) {
         SCOPED_TRACE(look);
         std::filesystem::remove_all(data.File("csv"));
@@ -43,8 +31,8 @@ TEST_F(ConversionCancelTest, ACancelAtEveryLookLeavesOnlyWholeFilesUnderCsvNames
         progress = testing::FakeProgress(look);
         status = RunStatus::Ok;
         const ConversionOutcome out = Run({"one.kmr", "two.kmr"});
-        const auto names = Names(data.File("csv"));
-        const auto has = [&](const char* name) { return std::find(names.begin(), names.end(), name) != names.end(); };
+        const auto names = testing::FolderNames(data.File("csv"));
+        const auto has = [&](const char* name) { return names.count(name) == 1; };
         for (const auto& n : names) EXPECT_EQ(n.find(".tmp"), std::string::npos) << n;
         EXPECT_TRUE(ui.shown.empty());  // a cancel is no error
         EXPECT_EQ(status == RunStatus::Cancelled, !out.AllConverted());
@@ -58,14 +46,14 @@ TEST_F(ConversionCancelTest, TheWholeChannelsOfACancelledFileAreConvertedWhenAsk
     ASSERT_TRUE(testing::WriteLevelKmr(data.File("cut.kmr"), 50, {2, 5, 7}, 100, 2));
     // Not without asking.
     EXPECT_FALSE(Run({"cut.kmr"}).converted[0]);
-    EXPECT_TRUE(Names(data.File("csv")).empty());
+    EXPECT_TRUE(std::filesystem::is_empty(data.File("csv")));
     ui.shown.clear();
     status = RunStatus::Ok;
     ConversionOptions whole;
     whole.wholeChannels = true;
     const ConversionOutcome out = Run({"cut.kmr"}, whole);
     ASSERT_TRUE(out.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
-    const std::string csv = ReadAll(data.File("csv/cut.csv"));
+    const std::string csv = testing::ReadAll(data.File("csv/cut.csv"));
     EXPECT_NE(csv.find("NO.,CH.002,CH.005\r\n"), std::string::npos) << csv.substr(0, 600);
     EXPECT_NE(csv.find("49              ,100            ,200            \r\n"), std::string::npos);
     EXPECT_EQ(csv.find("CH.007"), std::string::npos);

@@ -11,6 +11,15 @@
 
 namespace kmr::testing {
 
+// The samples of `channels` (all when none) from one time to another (none: the record's end).
+inline ConversionSubset Between(std::optional<double> from, std::optional<double> to, std::vector<int> channels = {}) {
+    ConversionSubset s;
+    s.channels = std::move(channels);
+    s.fromSeconds = from;
+    s.toSeconds = to;
+    return s;
+}
+
 class RecordingListView : public ConversionView {
 public:
     void UncheckDataFile(std::size_t index) override { unchecked.push_back(index); }

@@ -5,8 +5,8 @@
 
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 
@@ -17,7 +17,6 @@ namespace kmr {
 namespace {
 
 using testing::ConditionsWith;
-using testing::Le16;
 using testing::Le32;
 using testing::ReadAll;
 using testing::FakeUi;
@@ -25,28 +24,27 @@ using testing::TempDir;
 using testing::WriteAll;
 using testing::WriteKmr;
 
-float LeFloat(const std::string& b, std::size_t at) {
-    const std::int32_t v = Le32(b, at);
-    float f;
-    std::memcpy(&f, &v, 4);
-    return f;
-}
-
 std::vector<std::int16_t> Ramp(int n, int start) {
     std::vector<std::int16_t> v(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) v[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(start + i);
     return v;
 }
 
-// Reads the header of a file that must be refused and returns the one message shown.
+// Reads the header of a file that must be refused, the conditions left as they were, and returns
+// the one (critical) message shown.
 std::string RefusalOf(const std::string& path) {
     FakeUi ui{MsgAnswer::Cancel};
     RunStatus status = RunStatus::Ok;
     FileConditions fc;
+    fc.TrgMode = 1;
+    const FileConditions untouched = fc;
     EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status)) << path;
     EXPECT_EQ(status, RunStatus::Cancelled) << path;
+    EXPECT_EQ(fc, untouched) << path;
     EXPECT_EQ(ui.shown.size(), 1u) << path;
-    return ui.shown.empty() ? "" : ui.shown[0].text;
+    if (ui.shown.empty()) return "";
+    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical) << path;
+    return ui.shown[0].text;
 }
 
 class DataFileTest : public ::testing::Test {
@@ -94,14 +92,14 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, int>>{
              {48, 2}, {66, 4}, {c1, 1}, {c1 + 2, -5}, {c1 + 4, 3}, {c1 + 10, 3}, {c1 + 12, 4}, {c1 + 14, 1},
              {c4, 0}, {c4 + 2, 2}, {c4 + 12, 17}})
-        EXPECT_EQ(Le16(b, at), v) << at;
+        EXPECT_EQ(testing::Le16(b, at), v) << at;
     for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, int>>{
              {0, 20}, {24, 20}, {58, 100}, {70, 26}, {c1 + 24, 72}, {c4 + 24, 72}})
         EXPECT_EQ(Le32(b, at), v) << at;
     for (const auto& [at, v] : std::initializer_list<std::pair<std::size_t, float>>{
              {50, 0.05f}, {c1 + 6, 0.25f}, {c1 + 16, -12.5f}, {c1 + 20, 1.5f}, {c4 + 6, 1.0f}, {c4 + 16, 1000.0f},
              {c10 + 6, 3.0E+30f}})
-        EXPECT_EQ(LeFloat(b, at), v) << at;
+        EXPECT_EQ(std::bit_cast<float>(Le32(b, at)), v) << at;
     EXPECT_EQ(b.substr(74, 26), std::string(26, ' '));
     EXPECT_EQ(b.substr(c1 + 28, 72), std::string(72, ' '));
     EXPECT_EQ(b.substr(c4 + 28, 72), std::string(72, ' '));
@@ -125,16 +123,9 @@ TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesItAsAnIncomp
     EXPECT_EQ(after.substr(0, 24), std::string("\x14\0\0\0KMR_FILE CANCEL     ", 24));
     EXPECT_EQ(after.substr(24), before.substr(24));
 
-    FileConditions fc;
-    fc.TrgMode = 1;
-    const FileConditions untouched = fc;
-    EXPECT_FALSE(ReadDataFileHeader(path, fc, ui, status));
-    EXPECT_EQ(status, RunStatus::Cancelled);
-    ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
-    EXPECT_NE(ui.shown[0].text.find(path), std::string::npos);
-    EXPECT_EQ(ui.shown[0].icon, MsgIcon::Critical);
-    EXPECT_EQ(fc, untouched);
+    const std::string refusal = RefusalOf(path);
+    EXPECT_EQ(refusal.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
+    EXPECT_NE(refusal.find(path), std::string::npos);
 
     // A file whose second block never arrived still carries the in-progress signature.
     const std::string partial = dir.File("e.kmr");

@@ -2,6 +2,7 @@
 // Shared helpers of the data-file tests: conditions with chosen channels and a written data file.
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,13 @@
 #include "support/TempDir.h"
 
 namespace kmr::testing {
+
+// The names of what is in a folder.
+inline std::set<std::string> FolderNames(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
 
 // Little-endian fields of a data file's bytes.
 inline std::int32_t Le32(const std::string& b, std::size_t at) {

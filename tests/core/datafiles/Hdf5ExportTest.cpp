@@ -31,7 +31,7 @@ namespace {
 using testing::ConditionsWith;
 using testing::FakeProgress;
 using testing::FakeUi;
-using testing::FileExistsOnDisk;
+using testing::FolderNames;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
@@ -60,32 +60,19 @@ TEST(Hdf5Export, ABuildWithoutTheLibrarySaysSo) {
     options.format = ExportFormat::Hdf5;
     EXPECT_FALSE(ConvertDataFile(dir.File("a.kmr"), dir.folder(), "a.h5", options, progress, view, ui, status));
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::Hdf5Unavailable)});
-    EXPECT_FALSE(FileExistsOnDisk(dir.File("a.h5")));
+    EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("a.h5")));
 }
 
 #else
 
-std::set<std::string> FolderNames(const std::string& folder) {
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
-    return names;
-}
-
 // --- Reading HDF5 back ----------------------------------------------------------------------------
 
-class Id {
-public:
-    Id(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close) {}
-    ~Id() {
-        if (id_ >= 0) close_(id_);
-    }
-    Id(const Id&) = delete;
-    Id& operator=(const Id&) = delete;
-    operator hid_t() const { return id_; }
-
-private:
-    hid_t id_;
-    herr_t (*close_)(hid_t);
+// An identifier of the library, closed at the end of its scope.
+struct Id {
+    hid_t id;
+    herr_t (*close)(hid_t);
+    ~Id() { if (id >= 0) close(id); }
+    operator hid_t() const { return id; }
 };
 
 template <class Info>
@@ -107,8 +94,8 @@ std::set<std::string> Names(hid_t loc, bool links = false) {
 
 // A text attribute: a variable-length UTF-8 string.
 std::string TextAttribute(hid_t loc, const char* name) {
-    const Id attr(H5Aopen(loc, name, H5P_DEFAULT), H5Aclose);
-    const Id type(H5Aget_type(attr), H5Tclose);
+    const Id attr{H5Aopen(loc, name, H5P_DEFAULT), H5Aclose};
+    const Id type{H5Aget_type(attr), H5Tclose};
     EXPECT_EQ(H5Tget_class(type), H5T_STRING) << name;
     EXPECT_GT(H5Tis_variable_str(type), 0) << name;
     EXPECT_EQ(H5Tget_cset(type), H5T_CSET_UTF8) << name;
@@ -122,8 +109,8 @@ std::string TextAttribute(hid_t loc, const char* name) {
 // A number attribute of the file type `fileType`, read as `memType`.
 template <class T>
 T NumberAttribute(hid_t loc, const char* name, hid_t fileType, hid_t memType) {
-    const Id attr(H5Aopen(loc, name, H5P_DEFAULT), H5Aclose);
-    const Id type(H5Aget_type(attr), H5Tclose);
+    const Id attr{H5Aopen(loc, name, H5P_DEFAULT), H5Aclose};
+    const Id type{H5Aget_type(attr), H5Tclose};
     EXPECT_GT(H5Tequal(type, fileType), 0) << name;
     T v{};
     EXPECT_GE(H5Aread(attr, memType, &v), 0) << name;
@@ -136,6 +123,13 @@ float FloatAttribute(hid_t loc, const char* name) {
     return NumberAttribute<float>(loc, name, H5T_IEEE_F32LE, H5T_NATIVE_FLOAT);
 }
 
+// A channel's group: "CH001" .. "CH010".
+std::string GroupName(int ch) {
+    char name[8];
+    std::snprintf(name, sizeof name, "CH%03d", ch);
+    return name;
+}
+
 struct DatasetFacts {
     bool chunked = false;
     hsize_t chunk = 0;
@@ -144,17 +138,17 @@ struct DatasetFacts {
 
 template <class T>
 std::vector<T> ReadDataset(hid_t loc, const char* name, hid_t fileType, hid_t memType, DatasetFacts* facts = nullptr) {
-    const Id ds(H5Dopen2(loc, name, H5P_DEFAULT), H5Dclose);
-    const Id type(H5Dget_type(ds), H5Tclose);
+    const Id ds{H5Dopen2(loc, name, H5P_DEFAULT), H5Dclose};
+    const Id type{H5Dget_type(ds), H5Tclose};
     EXPECT_GT(H5Tequal(type, fileType), 0) << name;
-    const Id space(H5Dget_space(ds), H5Sclose);
+    const Id space{H5Dget_space(ds), H5Sclose};
     EXPECT_EQ(H5Sget_simple_extent_ndims(space), 1) << name;
     hsize_t n = 0;
     H5Sget_simple_extent_dims(space, &n, nullptr);
     std::vector<T> out(static_cast<std::size_t>(n));
     EXPECT_GE(H5Dread(ds, memType, H5S_ALL, H5S_ALL, H5P_DEFAULT, out.data()), 0) << name;
     if (facts) {
-        const Id dcpl(H5Dget_create_plist(ds), H5Pclose);
+        const Id dcpl{H5Dget_create_plist(ds), H5Pclose};
         facts->chunked = H5Pget_layout(dcpl) == H5D_CHUNKED;
         if (facts->chunked) H5Pget_chunk(dcpl, 1, &facts->chunk);
         for (int i = 0; i < H5Pget_nfilters(dcpl); ++i) {
@@ -214,7 +208,7 @@ protected:
     // Checks the file against the record: channels `chs`, samples [first, first + count).
     void ExpectRecord(const std::string& path, const std::vector<int>& chs, std::int32_t first, std::int32_t count,
                       bool compressed) {
-        const Id file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+        const Id file{H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose};
         ASSERT_GE(static_cast<hid_t>(file), 0) << path;
         EXPECT_EQ(Names(file),
                   (std::set<std::string>{"trigger_time", "trigger_mode", "trigger_mode_name", "sampling_clock_ms",
@@ -232,11 +226,7 @@ protected:
         EXPECT_EQ((NumberAttribute<double>(file, "sampling_clock_ms", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE)), 0.05);
 
         std::set<std::string> members{"time"};
-        char name[8];
-        for (int ch : chs) {
-            std::snprintf(name, sizeof name, "CH%03d", ch);
-            members.insert(name);
-        }
+        for (int ch : chs) members.insert(GroupName(ch));
         EXPECT_EQ(Names(file, true), members);
 
         const std::vector<H5Z_filter_t> filters =
@@ -255,9 +245,8 @@ protected:
         EXPECT_EQ(time[0], (first * 0.05) / 1000.0);
 
         for (int ch : chs) {
-            std::snprintf(name, sizeof name, "CH%03d", ch);
-            SCOPED_TRACE(name);
-            const Id group(H5Gopen2(file, name, H5P_DEFAULT), H5Gclose);
+            SCOPED_TRACE(GroupName(ch));
+            const Id group{H5Gopen2(file, GroupName(ch).c_str(), H5P_DEFAULT), H5Gclose};
             ASSERT_GE(static_cast<hid_t>(group), 0);
             const ChannelCondition& c = m.Ch(ch);
             EXPECT_EQ(Names(group), (std::set<std::string>{"input_mode", "lpf", "coefficient", "offset", "unit",
@@ -316,21 +305,16 @@ TEST_F(Hdf5Export, TheWholeFileReadsBackAsTheRecordCompressedOrNot) {
 
 TEST_F(Hdf5Export, PartsOfTheFileKeepTheirSampleNumbersAndTimes) {
     ConversionOptions options;
-    options.subset.channels = {10, 4};
-    options.subset.fromSeconds = SampleSeconds(1000, 0.05f);
+    options.subset = testing::Between(SampleSeconds(1000, 0.05f), {}, {10, 4});
     ASSERT_TRUE(Export("late.h5", options));
     ExpectRecord(Out("late.h5"), {4, 10}, 1000, kN - 1000, false);
-
-    options.subset.channels = {1};
-    options.subset.fromSeconds = SampleSeconds(65530, 0.05f);
-    options.subset.toSeconds = SampleSeconds(65545, 0.05f);
+    options.subset = testing::Between(SampleSeconds(65530, 0.05f), SampleSeconds(65545, 0.05f), {1});
     ASSERT_TRUE(Export("few.h5", options));
     ExpectRecord(Out("few.h5"), {1}, 65530, 16, false);
 }
 
 // Counts the writes; fails the n-th (from 1) and every later one as a full disk does.
-class FailingDisk : public FileWritePort {
-public:
+struct FailingDisk : FileWritePort {
     explicit FailingDisk(int failAt = 0) : failAt_(failAt) {}
     int BeforeWrite(const std::string& path) override {
         ++writes;
@@ -339,8 +323,6 @@ public:
     }
     int writes = 0;
     std::set<std::string> paths;
-
-private:
     int failAt_;
 };
 

@@ -17,17 +17,11 @@ std::string Japanese(int count) {
     return s;
 }
 
-GlobalSettings Settings() {
-    GlobalSettings g;
-    g.DataFolder = "/d/";
-    g.BaseFileName = "T";
-    return g;
-}
-
 // (The name box keeps the name accepted before: SettingsWindowTest's long name.)
 TEST(NameLength, LongNamesAreRefusedWithAClearMessageInUtf8BytesOtherRefusalsStaySilent) {
     testing::FakeUi ui;
-    SetPathAndFileForm f(Settings(), 0, 1000);
+    // The data folder "/d/", base name "T", data files (not CSV), source and destination not set.
+    SetPathAndFileForm f(GlobalSettings{"/d/", "T", 0, "", ""}, 0, 1000);
     EXPECT_FALSE(f.CommitName(std::string(300, 'a'), &ui));
     EXPECT_EQ(f.LastRefusal(), NameRefusal::TooLong);
     ASSERT_EQ(ui.shown.size(), 1u);

@@ -105,9 +105,7 @@ TEST(PickerWriteTest, AnExistingDmyFileIsNeverTouched) {
               std::vector<std::string>{"chosen SetPathAndFileDlg!ltxtPathName " + WithTrailingSeparator(dir.path())});
     EXPECT_EQ(testing::ReadAll(mine), "the user's own file");
     // Nothing else is left behind.
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.path())) ++files;
-    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
 }
 
 // --- The drive type from the mount table ------------------------------------------------------------

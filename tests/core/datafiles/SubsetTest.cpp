@@ -7,20 +7,17 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/datafiles/Conversion.h"
-#include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/ConversionFixture.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
 namespace {
 
+using testing::Between;
 using testing::ConditionsWith;
-using testing::FakeProgress;
-using testing::FakeUi;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
-using testing::WriteKmr;
 
 FileConditions FileWith(std::initializer_list<int> channels, std::int32_t n, float clock = 0.05f) {
     MeasConditions m = ConditionsWith(channels, n);
@@ -83,10 +80,7 @@ TEST(Subset, BothEndsOfTheTimeRangeAreInclusiveAtTheClocksDecimal) {
         {SampleSeconds(507903, 0.05f), none, 507903, 1},
     };
     for (const auto& c : cases) {
-        ConversionSubset s;
-        s.fromSeconds = c.from;
-        s.toSeconds = c.to;
-        const ResolvedSubset r = ResolveSubset(fc, s, Language::English);
+        const ResolvedSubset r = ResolveSubset(fc, Between(c.from, c.to), Language::English);
         ASSERT_TRUE(r.ok) << r.problem;
         EXPECT_EQ(r.samples.first, c.first) << c.first;
         EXPECT_EQ(r.samples.count, c.count) << c.first;
@@ -96,10 +90,7 @@ TEST(Subset, BothEndsOfTheTimeRangeAreInclusiveAtTheClocksDecimal) {
 TEST(Subset, ARangeHoldingNoSampleIsRefusedWithTheFilesSpan) {
     const FileConditions fc = FileWith({1, 2}, 1000, 1.0f);  // samples at 0 .. 0.999 s
     for (auto [from, to] : std::vector<std::pair<double, double>>{{0.5, 0.4}, {0.0005, 0.0009}, {1.0, 2.0}, {-2.0, -1.0}}) {
-        ConversionSubset s;
-        s.fromSeconds = from;
-        s.toSeconds = to;
-        const ResolvedSubset r = ResolveSubset(fc, s, Language::English);
+        const ResolvedSubset r = ResolveSubset(fc, Between(from, to), Language::English);
         EXPECT_FALSE(r.ok) << from << " " << to;
         EXPECT_NE(r.problem.find("no sample lies between"), std::string::npos) << r.problem;
         EXPECT_NE(r.problem.find("0.999 s"), std::string::npos) << r.problem;
@@ -135,26 +126,23 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
+// The header: six lines of the record, a blank one, nine of a cell per channel from "COND." on, a
+// blank one and "NO.".
 constexpr int kHeaderLines = 18;
-const char* const kChannelHeads[] = {"COND.", "MODE", "L.P.F", "COEFF.", "POINT", "UNIT", "DTG ON/OFF", "DTG LVL", "OFFSET", "NO."};
+constexpr std::size_t kFirstChannelLine = 7;
 
-// The header line of the full file with only the columns of `keep` (positions among the file's
-// channels).
-std::string CutHeaderLine(const std::string& line, const std::vector<int>& keep) {
-    for (const char* head : kChannelHeads) {
-        if (line.rfind(std::string(head) + ",", 0) != 0) continue;
-        std::vector<std::string> cells;
-        for (std::size_t at = 0;;) {
-            const std::size_t comma = line.find(',', at);
-            cells.push_back(line.substr(at, comma - at));
-            if (comma == std::string::npos) break;
-            at = comma + 1;
-        }
-        std::string out = cells[0];
-        for (int k : keep) out += "," + cells[static_cast<std::size_t>(k) + 1];
-        return out;
+// The header line `index` of the full file with only the columns of `keep` (positions among the
+// file's channels).
+std::string CutHeaderLine(const std::string& line, std::size_t index, const std::vector<int>& keep) {
+    if (index < kFirstChannelLine || line.empty()) return line;
+    std::vector<std::string> cells;
+    for (std::size_t at = 0, comma = 0; comma != std::string::npos; at = comma + 1) {
+        comma = line.find(',', at);
+        cells.push_back(line.substr(at, comma - at));
     }
-    return line;
+    std::string out = cells[0];
+    for (int k : keep) out += "," + cells[static_cast<std::size_t>(k) + 1];
+    return out;
 }
 
 // A data line of the full file with only the columns of `keep`.
@@ -185,7 +173,7 @@ protected:
             samples.push_back(std::move(s));
             ++k;
         }
-        ASSERT_TRUE(WriteKmr(dir.File("rec.kmr"), m, kN, samples));
+        ASSERT_TRUE(testing::WriteKmr(dir.File("rec.kmr"), m, kN, samples));
         std::filesystem::create_directory(dir.File("full"));
         std::filesystem::create_directory(dir.File("part"));
         ASSERT_TRUE(Convert("full", "rec.csv", {}));
@@ -212,7 +200,7 @@ protected:
     void ExpectCut(const std::vector<int>& keep, std::int32_t first, std::int32_t count) {
         ASSERT_EQ(written.size(), static_cast<std::size_t>((count + 64999) / 65000));
         std::vector<std::string> header;
-        for (const auto& line : header_) header.push_back(CutHeaderLine(line, keep));
+        for (std::size_t i = 0; i < header_.size(); ++i) header.push_back(CutHeaderLine(header_[i], i, keep));
         std::int32_t sample = first;
         for (const std::string& part : written) {
             SCOPED_TRACE(part);
@@ -228,17 +216,14 @@ protected:
 
     static constexpr std::int32_t kN = 65100;  // the full conversion: parts _A (65000) and _B (100)
     TempDir dir;
-    FakeUi ui{MsgAnswer::Cancel};
-    FakeProgress view;
+    testing::FakeUi ui{MsgAnswer::Cancel};
+    testing::FakeProgress view;
     std::vector<std::string> written;
     std::vector<std::string> header_, data_;
 };
 
 TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannelsAndASubsetThatDoesNotFit) {
-    ConversionSubset s;
-    s.channels = {9, 4};
-    s.fromSeconds = SampleSeconds(64990, 0.1f);
-    s.toSeconds = SampleSeconds(65010, 0.1f);
+    ConversionSubset s = Between(SampleSeconds(64990, 0.1f), SampleSeconds(65010, 0.1f), {9, 4});
     ASSERT_TRUE(Convert("part", "cut.csv", s)) << (ui.shown.empty() ? "" : ui.shown[0].text);
     EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/cut.csv")}));
     ExpectCut({1, 3}, 64990, 21);
@@ -257,17 +242,12 @@ TEST_F(SubsetCsv, AFewSamplesAcrossThePartBoundaryOfSomeChannelsAndASubsetThatDo
 }
 
 TEST_F(SubsetCsv, MoreThanAPartsLinesGoIntoLetteredPartsNumberedAsInTheWholeFileAndAllIsTheWhole) {
-    ConversionSubset s;
-    s.channels = {6};
-    s.fromSeconds = SampleSeconds(50, 0.1f);
-    ASSERT_TRUE(Convert("part", "late.csv", s));
+    ASSERT_TRUE(Convert("part", "late.csv", Between(SampleSeconds(50, 0.1f), {}, {6})));
     EXPECT_EQ(written, (std::vector<std::string>{dir.File("part/late_A.csv"), dir.File("part/late_B.csv")}));
     ExpectCut({2}, 50, kN - 50);
 
     // Every channel from the first sample: the bytes of the full conversion.
-    s.channels = {2, 4, 6, 9};
-    s.fromSeconds = 0.0;
-    ASSERT_TRUE(Convert("part", "rec.csv", s));
+    ASSERT_TRUE(Convert("part", "rec.csv", Between(0.0, {}, {2, 4, 6, 9})));
     for (const char* p : {"rec_A.csv", "rec_B.csv"})
         EXPECT_EQ(ReadAll(dir.File(std::string("part/") + p)), ReadAll(dir.File(std::string("full/") + p))) << p;
 }

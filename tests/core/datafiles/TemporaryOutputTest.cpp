@@ -12,7 +12,6 @@
 namespace kmr {
 namespace {
 
-using testing::FileExistsOnDisk;
 using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
@@ -27,7 +26,7 @@ TEST(TemporaryOutput, ATemporaryFileLeftBehindIsNeverTouchedAndAnExistingFileNev
     WriteAll(temporary, "written by a library");
     EXPECT_EQ(CommitTemporary(temporary, final), 0);
     EXPECT_EQ(ReadAll(final), "written by a library");
-    EXPECT_FALSE(FileExistsOnDisk(temporary));
+    EXPECT_FALSE(testing::FileExistsOnDisk(temporary));
     // A final name taken meanwhile: the commit fails and both files stay as they are.
     WriteAll(temporary, "again");
     EXPECT_EQ(CommitTemporary(temporary, final), EEXIST);

@@ -5,11 +5,8 @@
 namespace kmr {
 namespace {
 
-std::bitset<kCharts> FirstN(int n) {
-    std::bitset<kCharts> b;
-    for (int i = 0; i < n; ++i) b.set(static_cast<std::size_t>(i));
-    return b;
-}
+// The first n charts shown.
+std::bitset<kCharts> FirstN(int n) { return std::bitset<kCharts>((1u << n) - 1); }
 
 // Text sizes of an English panel and of a Japanese one with a larger font.
 const ChartTextSizes kEnglish{};

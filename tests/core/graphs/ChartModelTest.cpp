@@ -14,8 +14,7 @@ namespace {
 
 const std::vector<std::string> kUnits = {"x1e-6", "mV", "V", "kN"};
 
-class RecordingView : public ChartView {
-public:
+struct RecordingView : ChartView {
     void BatchBegun() override { ++begun; }
     void BatchEnded(const ChartChanges& c) override {
         ++ended;
@@ -28,8 +27,7 @@ public:
 
 GraphConditions TwoChannelGraphs() {
     GraphConditions g;
-    g.Ch[0].Use = 1;
-    g.Ch[1].Use = 1;
+    g.Ch[0].Use = g.Ch[1].Use = 1;
     return g;
 }
 
@@ -104,7 +102,7 @@ TEST(ChartModelTest, DisplayRangeChoosesSamplesAndShowsThem) {
     }
 }
 
-TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndAClearedChannelHoldsMarkers) {
+TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AClearedChannelHoldsMarkersAResetEndsTheMark) {
     RecordFixture f(1000);
     f.g.X.XAutoScale = 0;
     f.ShowWindow(0.2, 0.5);
@@ -133,6 +131,20 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AndACleared
     // The markers are not data: statistics of a cleared graph are dashes, not zeros.
     f.model.ShowRecordStatistics(0, 1000, f.m);
     EXPECT_EQ(f.model.Labels(0).Max, kNoValueText);
+
+    // The trigger mark lies at the pre-memory time until the monitor is reset, which then starts
+    // an empty strip.
+    f.model.MarkTriggerTime(4, 250, 2.0f, f.g);
+    EXPECT_TRUE(f.model.Mark(4).on);
+    EXPECT_DOUBLE_EQ(f.model.Mark(4).x, 0.5);
+    f.model.ResetMonitorGraphs(f.g, f.m, kUnits);
+    EXPECT_FALSE(f.model.Mark(4).on);
+    ASSERT_TRUE(f.Load(1, 1000));  // a record shown, then the monitor
+    f.model.SetGraphMode(kMonitorMode);
+    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
+    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
+    EXPECT_EQ(f.model.MonitorPointCount(), 1);
+    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
 }
 
 TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTimeWithStatisticsOfTheShownPart) {
@@ -199,21 +211,6 @@ TEST(ChartModelTest, LoadRecordSeriesAdvancesProgressPerBlockAndStopsOnCancel) {
     EXPECT_EQ(f.progress.ProgressStep, 2);
 }
 
-TEST(ChartModelTest, TriggerMarkAtPreMemoryTimeUntilMonitorResetAndTheMonitorStartsAnEmptyStrip) {
-    RecordFixture f(1000);
-    f.model.MarkTriggerTime(4, 250, 2.0f, f.g);
-    EXPECT_TRUE(f.model.Mark(4).on);
-    EXPECT_DOUBLE_EQ(f.model.Mark(4).x, 0.5);
-    f.model.ResetMonitorGraphs(f.g, f.m, kUnits);
-    EXPECT_FALSE(f.model.Mark(4).on);
-    ASSERT_TRUE(f.Load(1, 1000));  // a record shown, then the monitor
-    f.model.SetGraphMode(kMonitorMode);
-    f.model.UpdateMonitorGraphs(f.g, f.m, 5, Values(2.0f));
-    EXPECT_EQ(f.model.PointCount(0, 1), 1u);
-    EXPECT_EQ(f.model.MonitorPointCount(), 1);
-    EXPECT_EQ(f.model.SeriesY(0, 1)[0], 2.0);
-}
-
 // --- Axes -----------------------------------------------------------------------------------------
 
 TEST(ChartModelTest, DecimalsCountTenfoldSteps) {
@@ -233,24 +230,17 @@ TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     ChartModel model;
     model.ConfigureGraphAxes(g);  // monitor mode: the time axis is never automatic
     EXPECT_EQ(g.X.XtimeFactor, 0.001);
-    const AxisSettings& y = model.YAxis(1);
-    EXPECT_EQ(y.spacing, 0.25);
-    EXPECT_EQ(y.grid, GridMode::Fixed);
-    EXPECT_EQ(y.gridSpacing, 0.25);
-    // Channel 1 keeps the automatic scale and grid.
-    EXPECT_EQ(model.YAxis(0).grid, GridMode::Automatic);
-    EXPECT_FALSE(model.XAxis(0).automatic);
-    EXPECT_EQ(model.XAxis(0).max, 10.0);
-    EXPECT_EQ(model.XAxis(0).spacing, 1.0);
-    EXPECT_EQ(model.XAxis(0).grid, GridMode::Fixed);
+    // Automatic, maximum, minimum, spacing, decimals, grid and grid spacing.
+    EXPECT_EQ(model.YAxis(1), (AxisSettings{false, 1.0, 0.0, 0.25, 1, GridMode::Fixed, 0.25}));
+    EXPECT_EQ(model.XAxis(0), (AxisSettings{false, 10.0, 0.0, 1.0, 0, GridMode::Fixed, 1.0}));
+    EXPECT_EQ(model.YAxis(0), AxisSettings{});  // channel 1 keeps the automatic scale and grid
 
     g.Ch[1].Ygrid = 0;
     g.Ch[1].YscaleDiv = 0;  // read unchecked from a file: one division, no division by zero
     model.SetGraphMode(kRecordedMode);
     model.ConfigureGraphAxes(g);
-    EXPECT_EQ(model.YAxis(1).spacing, 1.0);
-    EXPECT_EQ(model.YAxis(1).grid, GridMode::Off);
-    EXPECT_EQ(model.XAxis(0).grid, GridMode::Automatic);
+    EXPECT_EQ(model.YAxis(1), (AxisSettings{false, 1.0, 0.0, 1.0, 0, GridMode::Off, 0.0}));
+    EXPECT_EQ(model.XAxis(0), AxisSettings{});
 
     g.X.XAutoScale = 0;
     g.X.XscaleMaxG = 0.5;
@@ -267,6 +257,9 @@ TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
 
 // --- Monitor strip --------------------------------------------------------------------------------
 
+// The monitor's time window: its first and last second.
+std::pair<double, double> Window(const GraphConditions& g) { return {g.X.XscaleMinM, g.X.XscaleMaxM}; }
+
 struct MonitorStripTest : ::testing::Test {
     GraphConditions g = TwoChannelGraphs();  // span 10 s, pitch 5 s
     MeasConditions m;
@@ -282,13 +275,11 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMoves
     EXPECT_EQ(model.MonitorPointCount(), 1);
     EXPECT_EQ(model.SeriesX(0, 1)[0], 0.0);
     for (std::uint32_t s = 1; s <= 10; ++s) model.UpdateMonitorGraphs(g, m, t0 + s * 1000, Values(2.0f));
-    EXPECT_EQ(g.X.XscaleMaxM, 10.0);
-    EXPECT_EQ(g.X.XscaleMinM, 0.0);
+    EXPECT_EQ(Window(g), std::pair(0.0, 10.0));
     EXPECT_EQ(model.MonitorPointCount(), 11);
 
     model.UpdateMonitorGraphs(g, m, t0 + 10300, Values(3.0f));
-    EXPECT_EQ(g.X.XscaleMinM, 5.0);
-    EXPECT_EQ(g.X.XscaleMaxM, 15.0);
+    EXPECT_EQ(Window(g), std::pair(5.0, 15.0));
     // Points at 0 .. 4 s left the window.
     EXPECT_EQ(model.MonitorPointCount(), 7);
     EXPECT_EQ(model.SeriesX(3, 1).front(), 5.0);
@@ -299,8 +290,7 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMoves
     // 4.71 s without a reading (one second apart is still joined): the line breaks at a point
     // without a value, which the panels do not count.
     model.UpdateMonitorGraphs(g, m, t0 + 15010, Values(4.0f));
-    EXPECT_EQ(g.X.XscaleMinM, 10.0);
-    EXPECT_EQ(g.X.XscaleMaxM, 20.0);
+    EXPECT_EQ(Window(g), std::pair(10.0, 20.0));
     EXPECT_EQ(model.SeriesX(0, 1).front(), 10.0);
     EXPECT_EQ(model.MonitorPointCount(), 4);  // 10.0, 10.3, the gap, 15.01
     EXPECT_EQ(model.PointCount(7, 1), 4u);
@@ -313,8 +303,7 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMoves
     model.ResetAllGraphs(g, m, kUnits);
     model.UpdateMonitorGraphs(g, m, 0, Values(1.0f));
     model.UpdateMonitorGraphs(g, m, 3600000, Values(1.0f));  // an hour later
-    EXPECT_EQ(g.X.XscaleMaxM, 3601.0);                         // 10 + 1197 × 3
-    EXPECT_EQ(g.X.XscaleMinM, 3591.0);
+    EXPECT_EQ(Window(g), std::pair(3591.0, 3601.0));  // 10 + 1197 × 3
     // Every older point (and the gap after it) stayed this tick; the next tick drops them.
     EXPECT_EQ(model.MonitorPointCount(), 3);
     model.UpdateMonitorGraphs(g, m, 3600050, Values(1.0f));
@@ -352,8 +341,7 @@ TEST_F(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {
     ASSERT_NE(g.X.XscaleMaxM, 10.0);
     model.ResetMonitorGraphs(g, m, kUnits);
     EXPECT_EQ(model.MonitorPointCount(), 0);
-    EXPECT_EQ(g.X.XscaleMaxM, 10.0);
-    EXPECT_EQ(g.X.XscaleMinM, 0.0);
+    EXPECT_EQ(Window(g), std::pair(0.0, 10.0));
     ASSERT_EQ(model.PointCount(0, 1), 1u);
     EXPECT_EQ(model.SeriesY(0, 1)[0], 0.0);
     EXPECT_EQ(model.PointCount(0, 2), 0u);

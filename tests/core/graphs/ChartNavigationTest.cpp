@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 #include <vector>
 
 namespace kmr {
@@ -58,15 +59,13 @@ TEST(ChartNavigationTest, CursorsSnapOrStepToSamplesAndReadOutValuesDifferencesA
     EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
     // Keys step the cursors; the table sums up between them.
     c = CursorTimes{};
-    // Not set yet: from the point nearest to where the view is, then sample by sample.
-    ASSERT_TRUE(StepCursor(f.model, 0, false, 1, 0.2, c));
-    EXPECT_EQ(c.a, SampleTime(200, 1.0f, 0.001));
-    ASSERT_TRUE(StepCursor(f.model, 0, false, -3, 0.0, c));
-    EXPECT_EQ(c.a, SampleTime(197, 1.0f, 0.001));
-    ASSERT_TRUE(StepCursor(f.model, 0, true, 5000, 0.5, c));  // B is set at 0.5, stays there
-    EXPECT_EQ(c.b, SampleTime(500, 1.0f, 0.001));
-    ASSERT_TRUE(StepCursor(f.model, 0, true, 5000, 0.5, c));  // and stops at the last sample
-    EXPECT_EQ(c.b, SampleTime(999, 1.0f, 0.001));
+    // Not set yet: from the point nearest to where the view is, then sample by sample; B is set
+    // at 0.5 and stays there, then stops at the last sample.
+    for (const auto& [b, steps, view, sample] : {std::tuple{false, 1, 0.2, 200}, std::tuple{false, -3, 0.0, 197},
+                                                 std::tuple{true, 5000, 0.5, 500}, std::tuple{true, 5000, 0.5, 999}}) {
+        ASSERT_TRUE(StepCursor(f.model, 0, b, steps, view, c));
+        EXPECT_EQ(b ? c.b : c.a, SampleTime(sample, 1.0f, 0.001)) << sample;
+    }
     c.b = SampleTime(201, 1.0f, 0.001);
     const CursorTable t = CursorReadoutTable(f.model, f.m, f.g, c);
     EXPECT_EQ(t.timeA, "0.197");

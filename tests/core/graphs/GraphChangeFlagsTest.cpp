@@ -51,11 +51,7 @@ TEST(GraphChangeFlags, EachEditMarksExactlyItsPositions) {
         EXPECT_EQ(f.Text(), c.flags);
         EXPECT_EQ(f.Any(), std::string(c.flags).find('1') != std::string::npos);
     }
-}
-
-TEST(GraphChangeFlags, AGraphReadAsNeitherOnNorOffCountsAsShownWhenTicked) {
-    GraphConditions live;
-    SetGraphDefaults(live);
+    // A graph read as neither on nor off counts as shown when ticked.
     live.Ch[3].Use = 7;  // read from Graph.cnd unchecked; shows nothing
     GraphConditions edited = live;
     edited.Ch[3].Use = 1;

@@ -7,9 +7,7 @@
 namespace kmr {
 namespace {
 
-using testing::ReadAll;
 using testing::Repeat;
-using testing::TempDir;
 using testing::WriteAll;
 
 GraphConditions Defaults() {
@@ -18,9 +16,12 @@ GraphConditions Defaults() {
     return g;
 }
 
-TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
+struct GraphCndFile : ::testing::Test {
+    testing::TempDir dir;
+    const std::string path = dir.File("Graph.cnd");
+};
+
+TEST_F(GraphCndFile, SaveThenLoadGivesTheSameChannels) {
     GraphConditions g = Defaults();
     g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
     g.Ch[4].Use = 1;
@@ -30,9 +31,7 @@ TEST(GraphConditions, SaveThenLoadGivesTheSameChannels) {
     EXPECT_EQ(back, g);
 }
 
-TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
+TEST_F(GraphCndFile, ReadableValuesBreakingTheFormRulesAreTaken) {
     // Minimum above maximum and a flag of 7 are drawn as they are; nothing is reordered.
     WriteAll(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
@@ -43,16 +42,14 @@ TEST(GraphConditions, ReadableValuesBreakingTheFormRulesAreTaken) {
 }
 
 // (A division count below 1 takes its default and the rest is read: the condition-file table.)
-TEST(GraphConditions, DivisionCountOutside16BitsStopsTheReading) {
-    TempDir dir;
-    const auto path = dir.File("Graph.cnd");
+TEST_F(GraphCndFile, DivisionCountOutside16BitsStopsTheReading) {
     WriteAll(path, "0,0,0\r\n20,1,40000\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
     GraphConditions g = Defaults();
     EXPECT_FALSE(LoadGraphConditions(path, g, nullptr).complete);
     GraphConditions expected = Defaults();
     expected.Ch[0] = {0, 0, 0, 20, 1, 10};
     EXPECT_EQ(g, expected);
-    EXPECT_EQ(ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 8));
+    EXPECT_EQ(testing::ReadAll(path), "0,0,0\r\n20,1,10\r\n1,1,1\r\n10,0,10\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 8));
 }
 
 // (Applying the form, which restarts the monitor window: GraphCondOkTest.OnlyTheSpanChanged...)
