@@ -77,9 +77,7 @@ TEST_F(KmrCli, InfoPrintsOneLinePerFieldWithChannelRecords) {
                              "ChannelCount: 2\n", "CH01.OnOff: 0\n", "CH02.OnOff: 1\n", "CH05.OnOff: 1\n",
                              "CH10.Offset: 0\n", "CH03.InputMode: 2 (STRAIN(2.0V))\n", "CH04.DtgLevel: 1000\n"})
         EXPECT_NE(s.find(line), std::string::npos) << line;
-    std::size_t lines = 0;
-    for (char c : s) lines += c == '\n';
-    EXPECT_EQ(lines, 14u + 10u * 9u);
+    EXPECT_EQ(std::count(s.begin(), s.end(), '\n'), 14 + 10 * 9);
     EXPECT_TRUE(err.str().empty());
 }
 
@@ -202,8 +200,7 @@ TEST_F(KmrCli, ConvertCutsChannelsAndATimeRange) {
              {"--compress"}}) {
         std::vector<std::string> all{"convert", "--out", dir.File("out")};
         all.insert(all.end(), args.begin(), args.end());
-        all.push_back(a);
-        all.push_back(b);
+        all.insert(all.end(), {a, b});
         SCOPED_TRACE(args[0] + (args.size() > 1 ? " " + args[1] : ""));
         EXPECT_EQ(Run(all), 2);
         EXPECT_FALSE(err.str().empty());
