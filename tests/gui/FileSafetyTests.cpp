@@ -18,8 +18,6 @@
 #include "gui/FileExchangeDlg.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
-#include "gui/PathDlg.h"
-#include "support/FakeDrive.h"
 
 namespace kmr::guitest {
 
@@ -42,14 +40,10 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
     QTemporaryDir other;
     FullFolder full(p.State().Global.DataFolder);
     p.State().Writes = &full;
-    testing::FakeDriveType types;
-    testing::FakeDrive drive;
     bool picked = false;
     p.OtherFolderOffer().pickerOpened = [&](gui::PathDlg& picker) {
         picked = true;
-        picker.SetPorts(&types, &drive);
-        picker.ShowFolder(other.path());
-        QTimer::singleShot(0, &picker, [&picker] { picker.findChild<QPushButton*>("cmdPathDlg1")->click(); });
+        QTimer::singleShot(0, &picker, [this, &picker, &other] { PickFolder(&picker, other.path()); });
     };
     BoxAnswerer boxes;  // Yes to the offer
     p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
@@ -67,9 +61,7 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
 void FileSafetyTest::theWindowsCancelLeavesNoPartOfTheFileInProgress() {
     Program& p = StartOnline();
     const std::string data = p.State().DefaultDataFolder();
-    const std::int32_t n = 140000;  // parts A, B and C
-    QVERIFY(testing::WriteKmr(data + "big.kmr", testing::ConditionsWith({1, 2}, n), n,
-                              {std::vector<std::int16_t>(n, 1), std::vector<std::int16_t>(n, 2)}));
+    QVERIFY(testing::WriteLevelKmr(data + "big.kmr", 140000, {1, 2}));  // parts A, B and C
     auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     dlg->CheckDataFile(0, true);
@@ -134,9 +126,7 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderT
     QTRY_COMPARE(tree->indexAt(at), model->index(dir.path() + "/f10"));
 
     // The chosen folder goes while the picker is open: the list makes its neighbour current...
-    testing::FakeDriveType types;
-    testing::FakeDrive drive;
-    picker->SetPorts(&types, &drive);
+    picker->SetPorts(&driveType_, &drive_);
     QString chosen;
     QObject::connect(picker, &gui::PathDlg::folderChosen, [&chosen](const QString&, const QString& f) { chosen = f; });
     QVERIFY(QDir(dir.path() + "/f59").removeRecursively());

@@ -28,14 +28,10 @@ public:
         released_ = true;
         cv_.notify_all();
     }
-    // From now on every call fails as over a lost link (an adapter unplugged), until Restore().
-    void LoseLink() {
+    // From now on every call fails as over a lost link (an adapter unplugged), until set back.
+    void SetLinkLost(bool lost) {
         std::lock_guard<std::mutex> l(m_);
-        lost_ = true;
-    }
-    void Restore() {
-        std::lock_guard<std::mutex> l(m_);
-        lost_ = false;
+        lost_ = lost;
     }
     // The opens of the device (OpenDevice) so far.
     int Opens() const {
@@ -61,13 +57,9 @@ public:
         if (LostCall()) return LostStatus();
         return inner_->OpenDevice(board, address, secondary, timeoutCode, eot, eos, descriptor);
     }
-    GpibStatus InterfaceClear(int board) override {
-        if (LostCall()) return LostStatus();
-        return inner_->InterfaceClear(board);
-    }
+    GpibStatus InterfaceClear(int board) override { return LostCall() ? LostStatus() : inner_->InterfaceClear(board); }
     GpibStatus DeviceClear(int board, int address) override {
-        if (LostCall()) return LostStatus();
-        return inner_->DeviceClear(board, address);
+        return LostCall() ? LostStatus() : inner_->DeviceClear(board, address);
     }
     GpibStatus BoardOffline(int board) override { return inner_->BoardOffline(board); }
     GpibStatus Write(int descriptor, const void* data, std::size_t count) override {
@@ -78,8 +70,7 @@ public:
             commands_.push_back(command);
             holdNextRead_ = held_.count(command) != 0;
         }
-        if (LostCall()) return LostStatus();
-        return inner_->Write(descriptor, data, count);
+        return LostCall() ? LostStatus() : inner_->Write(descriptor, data, count);
     }
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override {
         {
@@ -92,8 +83,7 @@ public:
                 waiting_ = false;
             }
         }
-        if (LostCall()) return LostStatus();
-        return inner_->Read(descriptor, buffer, count);
+        return LostCall() ? LostStatus() : inner_->Read(descriptor, buffer, count);
     }
     std::string LastProblem() const override { return inner_->LastProblem(); }
     std::string Describe() const override { return "gate:" + inner_->Describe(); }

@@ -237,7 +237,6 @@ void LayoutTest::escapeInThePickerAndEnterInTheGraphForm() {
     QVERIFY(notABox != nullptr);
     notABox->setFocus();
     BoxAnswerer boxes;
-    boxes.script = {"cmdYes", "cmdYes"};
     QTest::keyClick(notABox, Qt::Key_Return);
     QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
 }

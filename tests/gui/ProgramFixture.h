@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "gui/PathDlg.h"
 #include "gui/Program.h"
+#include "support/FakeDrive.h"
 
 namespace kmr::guitest {
 
@@ -61,6 +63,21 @@ inline int Count(const std::vector<std::string>& sent, const std::string& comman
     return static_cast<int>(std::count(sent.begin(), sent.end(), command));
 }
 
+// Calls `action` each time `w` is about to show, while it lives.
+class OnShow : public QObject {
+public:
+    OnShow(QWidget& w, std::function<void()> action) : w_(w), action_(std::move(action)) { w.installEventFilter(this); }
+    ~OnShow() override { w_.removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show) action_();
+        return false;
+    }
+
+private:
+    QWidget& w_;
+    std::function<void()> action_;
+};
+
 // The base of the window tests' classes: each test function runs in a new program (init() and
 // cleanup() are Qt Test's per-test hooks).
 class ProgramFixture : public QObject {
@@ -86,6 +103,12 @@ protected:
     // The start-up options of the test's home: on Windows, where the program takes its folders
     // from the user's profile, they name the home's folders, laid out as on Linux.
     gui::ProgramOptions HomeOptions() const;
+    // Shows `folder` in the folder picker and presses its OK, the drive's checks passing; false
+    // when there is no picker.
+    bool PickFolder(gui::PathDlg* picker, const QString& folder);
+
+    testing::FakeDriveType driveType_;
+    testing::FakeDrive drive_;
 
     std::unique_ptr<QTemporaryDir> home_;
     std::unique_ptr<gui::Program> program_;

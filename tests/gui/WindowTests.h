@@ -38,13 +38,12 @@ private slots:
     void dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPicksFolders();
 };
 
-// The tool windows over the simulated instrument: balance, output calibration and conversion
-// (ToolWindowTests.cpp).
+// The tool windows over the simulated instrument: balance and conversion (ToolWindowTests.cpp; the
+// output calibration's window: FaultWindowTest).
 class ToolWindowsTest : public ProgramFixture {
     Q_OBJECT
 private slots:
     void balanceAStrainChannelChosenByKeysAndClicks();
-    void plusCalShowsOnItsButtonAndLocksTheValue();
     void convertTwoCheckedFilesThenPickAnotherDataFolder();
 };
 
