@@ -15,7 +15,6 @@
 #include "gui/BoxAnswerer.h"
 #include "gui/CheckTableDlg.h"
 #include "gui/FileExchangeDlg.h"
-#include "gui/GateBus.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
 #include "gui/OutputCalDlg.h"
@@ -30,28 +29,6 @@
 namespace kmr::guitest {
 
 namespace {
-
-// Runs `action` once while the bus holds a reply, then releases it.
-class WhileHeld : public QObject {
-public:
-    WhileHeld(GateBus& bus, std::function<void()> action) : bus_(bus), action_(std::move(action)) {
-        timer_.setInterval(5);
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            if (done_ || !bus_.Waiting()) return;
-            done_ = true;
-            action_();
-            bus_.Release();
-        });
-        timer_.start();
-    }
-    bool Done() const { return done_; }
-
-private:
-    GateBus& bus_;
-    std::function<void()> action_;
-    QTimer timer_;
-    bool done_ = false;
-};
 
 // A close request as the window manager sends it (the title bar's X, Alt+F4).
 void CloseBox(QWidget* w) {
@@ -338,11 +315,8 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
     BoxAnswerer boxes;
     QString shown, button;
     bool blocking = true;
-    QTimer probe;
-    probe.setInterval(20);
-    connect(&probe, &QTimer::timeout, this, [&] {
-        gui::WaitDlg& wait = p.WaitNotice();
-        if (!wait.isVisible() || !shown.isEmpty()) return;
+    gui::WaitDlg& wait = p.WaitNotice();
+    WhileHeld stop(*bus_, [&] {
         shown = wait.Label()->text();
         button = wait.Button()->text();
         // No modal window: the system would drop a close of the main window instead of letting
@@ -351,12 +325,9 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
         QTest::mouseClick(wait.Button(), Qt::LeftButton);
         // The attempt in progress ends (here: fails); no other attempt follows.
         bus_->SetLinkLost(true);
-        bus_->Release();
-    });
-    probe.start();
+    }, [&wait] { return wait.isVisible(); });
     p.Main().EocTimer().start();
     QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 10000);
-    probe.stop();
     gui::WorkerBus::waitNoticeMs = notice;
     QVERIFY2(shown.contains("EOC"), qPrintable(shown));
     QCOMPARE(button, QString("Stop"));

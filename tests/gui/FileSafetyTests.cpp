@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -94,7 +95,7 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderT
     }
     testing::FakeUi ui;
     auto* picker = new gui::PathDlg(ui, (dir.path() + "/f59").toStdString(), kDataFolderTag, nullptr);
-    const auto closePicker = qScopeGuard([picker] { picker->close(); });
+    const auto closePicker = qScopeGuard([picker = QPointer<gui::PathDlg>(picker)] { if (picker) picker->close(); });
     picker->resize(420, 360);
     picker->show();
     QTreeView* tree = picker->FolderList();
@@ -138,6 +139,14 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderT
     QVERIFY(picker->isVisible());
     QCOMPARE(ui.shown.size(), std::size_t(1));
     QVERIFY(QString::fromStdString(ui.shown[0].text).startsWith("The folder no longer exists:"));
+    // Escape is its Cancel.
+    QSignalSpy closed(picker, &gui::PathDlg::closed);
+    picker->activateWindow();
+    tree->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(chosen.isEmpty());
 }
 
 void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {

@@ -34,19 +34,10 @@ public:
         lost_ = lost;
     }
     // The opens of the device (OpenDevice) so far.
-    int Opens() const {
-        std::lock_guard<std::mutex> l(m_);
-        return opens_;
-    }
+    int Opens() const { return Locked(opens_); }
     // A read is waiting for Release().
-    bool Waiting() const {
-        std::lock_guard<std::mutex> l(m_);
-        return waiting_;
-    }
-    std::vector<std::string> Commands() const {
-        std::lock_guard<std::mutex> l(m_);
-        return commands_;
-    }
+    bool Waiting() const { return Locked(waiting_); }
+    std::vector<std::string> Commands() const { return Locked(commands_); }
 
     GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot, int eos,
                           int& descriptor) override {
@@ -89,10 +80,13 @@ public:
     std::string Describe() const override { return "gate:" + inner_->Describe(); }
 
 private:
-    bool LostCall() {
+    // A copy of a member taken under the lock.
+    template <typename T>
+    T Locked(const T& member) const {
         std::lock_guard<std::mutex> l(m_);
-        return lost_;
+        return member;
     }
+    bool LostCall() const { return Locked(lost_); }
     static GpibStatus LostStatus() { return {kIbERR | kIbCMPL, kEDVR, 0}; }
 
     std::unique_ptr<GpibBus> inner_;

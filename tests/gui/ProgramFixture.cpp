@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include "gui/BoxAnswerer.h"
-#include "gui/GateBus.h"
 #include "gui/WorkerBus.h"
 #include "core/support/SpecialFolders.h"
 #include "link/InterfaceSpec.h"

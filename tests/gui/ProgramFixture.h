@@ -8,19 +8,19 @@
 #include <QObject>
 #include <QTest>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gui/GateBus.h"
 #include "gui/PathDlg.h"
 #include "gui/Program.h"
 #include "support/FakeDrive.h"
 
 namespace kmr::guitest {
-
-class GateBus;
 
 // Chooses a menu item as the user does (its menu opens first, which sets the items' enabling);
 // false when the item is missing, hidden or greyed.
@@ -76,6 +76,30 @@ public:
 private:
     QWidget& w_;
     std::function<void()> action_;
+};
+
+// Runs `action` once while the bus holds a reply (and once `ready` says so), then releases it.
+class WhileHeld : public QObject {
+public:
+    WhileHeld(GateBus& bus, std::function<void()> action, std::function<bool()> ready = [] { return true; })
+        : bus_(bus), action_(std::move(action)), ready_(std::move(ready)) {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (done_ || !bus_.Waiting() || !ready_()) return;
+            done_ = true;
+            action_();
+            bus_.Release();
+        });
+        timer_.start();
+    }
+    bool Done() const { return done_; }
+
+private:
+    GateBus& bus_;
+    std::function<void()> action_;
+    std::function<bool()> ready_;
+    QTimer timer_;
+    bool done_ = false;
 };
 
 // The base of the window tests' classes: each test function runs in a new program (init() and

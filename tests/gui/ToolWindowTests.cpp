@@ -13,7 +13,6 @@
 #include "gui/BalanceDlg.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FileExchangeDlg.h"
-#include "gui/GateBus.h"
 
 namespace kmr::guitest {
 

@@ -13,7 +13,6 @@
 
 #include "gui/BoxAnswerer.h"
 #include "gui/FloodPanel.h"
-#include "gui/GateBus.h"
 #include "gui/GeometryStore.h"
 #include "gui/MessageBox.h"
 #include "gui/OwnControls.h"
@@ -156,24 +155,18 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QSignalSpy eocTicks(&w.EocTimer(), &QTimer::timeout);
     std::vector<std::string> duringCall;
     bool gateBusy = false;
-    QTimer probe;
-    probe.setInterval(5);
-    connect(&probe, &QTimer::timeout, this, [&] {
-        if (!bus_->Waiting() || eocTicks.count() < 3 || !duringCall.empty()) return;
+    WhileHeld stop(*bus_, [&] {
         gateBusy = w.Gate().Busy();
         // A click on Stop while the instrument is being read.
         QTest::mouseClick(Button(w, "cmdMeasKmr"), Qt::LeftButton);
         duringCall = bus_->Commands();
-        bus_->Release();
-    });
-    probe.start();
+    }, [&eocTicks] { return eocTicks.count() >= 3; });
     QTRY_VERIFY_WITH_TIMEOUT(!duringCall.empty() && !p.State().RunActive(), 20000);
-    probe.stop();
     QVERIFY(gateBusy);
     // No tick ran while the monitor read was waiting: the last command then was the read.
     QCOMPARE(QString::fromStdString(duringCall.back()), QString("MDT"));
     const std::vector<std::string> all = bus_->Commands();
-    const auto after = std::vector<std::string>(all.begin() + static_cast<long>(duringCall.size()), all.end());
+    const auto after = Since(all, duringCall.size());
     // The held end-of-conversion ticks ran once after the read; the click on Stop was dropped.
     QVERIFY(!after.empty());
     QCOMPARE(QString::fromStdString(after.front()), QString("EOC"));

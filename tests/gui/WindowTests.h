@@ -49,7 +49,7 @@ private slots:
 
 // A recording is never lost to a file problem, in the windows (FileSafetyTests.cpp): a failed save
 // saved again through the folder picker, a cancelled conversion that leaves nothing, the picker
-// that stays put, message boxes within the screen. (A name too long is refused at entry:
+// that stays put (and its Escape), message boxes within the screen. (A name too long is refused at entry:
 // SettingsWindowTest.)
 class FileSafetyTest : public ProgramFixture {
     Q_OBJECT
@@ -83,7 +83,7 @@ private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglishAndJapanese();
     void qtsOwnDialogTextsFollowTheProgramsLanguage();
-    void escapeInThePickerAndEnterInTheGraphForm();
+    void enterInTheGraphFormPressesOk();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
     void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
     void theStatusStripShortensAPathBeforeWhatIsSaidAroundIt();
