@@ -36,6 +36,12 @@ void CloseBox(QWidget* w) {
     QApplication::sendEvent(w, &event);
 }
 
+// The box says the text `textId` names (up to its first placeholder).
+bool StartsWith(const SeenBox& b, int textId) {
+    const QString text = gui::Q(Text(Language::English, textId));
+    return b.text.startsWith(text.left(text.indexOf('%') < 0 ? text.size() : text.indexOf('%')));
+}
+
 }  // namespace
 
 // --- The one gate ---------------------------------------------------------------------------------
@@ -258,15 +264,6 @@ void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
 }
 
 // --- A lost instrument ---------------------------------------------------------------------------
-
-namespace {
-
-bool StartsWith(const SeenBox& b, int textId) {
-    const QString text = gui::Q(Text(Language::English, textId));
-    return b.text.startsWith(text.left(text.indexOf('%') < 0 ? text.size() : text.indexOf('%')));
-}
-
-}  // namespace
 
 void FaultWindowTest::balanceAndCheckWithADeadInstrumentShowOneMessageEach() {
     gui::Program& p = StartOnlineStill();

@@ -23,7 +23,6 @@
 namespace kmr::guitest {
 
 using gui::MainDlg;
-using gui::ProgramOptions;
 
 namespace {
 
