@@ -23,7 +23,6 @@
 namespace kmr::cli {
 namespace {
 
-using kmr::testing::ConditionsWith;
 using kmr::testing::DataFolder;
 using kmr::testing::Kmr;
 using kmr::testing::Ran;
@@ -61,12 +60,12 @@ TEST(RecordFileChecks, AFileKmrRecordCannotWriteIsNamedWithItsFolder) {
     // folder's check passes (its test file is empty), the data file's 1100-byte header fails.
     ASSERT_EQ(Record().status, 0);
     std::filesystem::remove_all(DataFolder());
-    Ran r;
-    {
-        kmr::testing::FileSizeLimit limit(1000);
-        ASSERT_TRUE(limit.ok());
-        r = Record();
-    }
+    const auto recordWithin = [](rlim_t bytes) {
+        kmr::testing::FileSizeLimit limit(bytes);
+        EXPECT_TRUE(limit.ok());
+        return Record();
+    };
+    Ran r = recordWithin(1000);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.empty());
     EXPECT_NE(r.err.find("kmr record: Unexpected error #" + std::to_string(EFBIG)), std::string::npos) << r.err;
@@ -76,11 +75,7 @@ TEST(RecordFileChecks, AFileKmrRecordCannotWriteIsNamedWithItsFolder) {
         << r.err;
     EXPECT_TRUE(std::filesystem::is_empty(DataFolder()));  // no file without its header
     // A disk that fills after the header: the file kept is named incomplete, not "nothing saved".
-    {
-        kmr::testing::FileSizeLimit limit(3000);
-        ASSERT_TRUE(limit.ok());
-        r = Record();
-    }
+    r = recordWithin(3000);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(" is incomplete (cancelled or broken off)."), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("nothing was saved"), std::string::npos) << r.err;
@@ -122,10 +117,7 @@ TEST(ConvertInterrupt, CtrlCDuringAConversionLeavesNothingOfTheFileInProgress) {
     if (!std::filesystem::exists(kmr)) GTEST_SKIP() << "kmr not built";
     TempDir dir;
     // A file large enough to be caught while its parts are written: 300000 words of 10 channels.
-    const std::int32_t n = 300000;
-    std::vector<std::vector<std::int16_t>> samples(10, std::vector<std::int16_t>(static_cast<std::size_t>(n), 1234));
-    ASSERT_TRUE(kmr::testing::WriteKmr(dir.File("big.kmr"), ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n), n,
-                                       samples));
+    ASSERT_TRUE(kmr::testing::WriteLevelKmr(dir.File("big.kmr"), 300000, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 1234));
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {

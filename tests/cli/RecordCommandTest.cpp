@@ -25,17 +25,15 @@ using kmr::testing::TempHome;
 // Ctrl+C comes at the `stopAt`-th wait and, when `cancelToo`, again when the transfer asks for
 // the trigger time.
 Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
-    auto time = std::make_shared<sim::ManualTimeSource>();
     struct WaitingClock : kmr::testing::FakeClock {
         void Sleep(double seconds) override {
             FakeClock::Sleep(seconds);
             time->Advance(seconds);
             if (++waits == stopAt) Interrupt();
         }
-        std::shared_ptr<sim::ManualTimeSource> time;
+        std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
         int stopAt = 0, waits = 0;
     } clock;
-    clock.time = time;
     clock.stopAt = stopAt;
     struct CtrlCAtTransfer : kmr::testing::LoggingBus {
         using LoggingBus::LoggingBus;
@@ -51,7 +49,7 @@ Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
     const int status = RecordWith(
         {}, io,
         [&](const std::string&, std::string&) -> std::unique_ptr<GpibBus> {
-            auto bus = std::make_unique<sim::SimBus>(o, time);
+            auto bus = std::make_unique<sim::SimBus>(o, clock.time);
             if (cancelToo) return std::make_unique<CtrlCAtTransfer>(std::move(bus));
             return bus;
         },

@@ -1,7 +1,7 @@
 #pragma once
 // Answers the program's message boxes in the window tests: every box that opens is recorded
-// (title, text, whether the owner was disabled and the splash window still topmost) and answered
-// by clicking the next scripted button (by its object name: "cmdOk", "cmdYes", "cmdNo",
+// (its text, its owner and whether the splash window was still topmost) and answered by clicking
+// the next scripted button (by its object name: "cmdOk", "cmdYes", "cmdNo",
 // "cmdRetry", "cmdCancel"); unscripted boxes get OK, Yes or Retry. Made with a key, it answers
 // every box with that key sent to the widget that has the focus (as a keyboard does), never to the
 // box itself, and records which button that was.
@@ -19,9 +19,7 @@
 namespace kmr::guitest {
 
 struct SeenBox {
-    QString title;
     QString text;
-    bool ownerDisabled = false;
     QString owner;  // the object name of the window the box is over
     bool splashTopmost = false;
     QString focused;  // the object name of the widget the key went to
@@ -53,9 +51,7 @@ private:
         waiting_.invalidate();
         box->setProperty("kmrSeen", true);
         SeenBox s;
-        s.title = box->windowTitle();
         if (auto* l = box->findChild<QLabel*>("lblText")) s.text = l->text();
-        s.ownerDisabled = box->parentWidget() != nullptr && !box->parentWidget()->isEnabled();
         if (box->parentWidget() != nullptr) s.owner = box->parentWidget()->objectName();
         s.splashTopmost = splashTopmost_ && splashTopmost_();
         if (key_ != Qt::Key_unknown) {
@@ -66,18 +62,10 @@ private:
             return;
         }
         seen.push_back(s);
-        QString button;
-        if (!script.empty()) {
-            button = script.front();
-            script.pop_front();
-        }
-        if (button.isEmpty()) {
-            for (const char* name : {"cmdOk", "cmdYes", "cmdRetry"})
-                if (box->findChild<QPushButton*>(name)) {
-                    button = name;
-                    break;
-                }
-        }
+        QString button = script.empty() ? QString() : script.front();
+        if (!script.empty()) script.pop_front();
+        for (const char* name : {"cmdOk", "cmdYes", "cmdRetry"})
+            if (button.isEmpty() && box->findChild<QPushButton*>(name)) button = name;
         if (auto* b = box->findChild<QPushButton*>(button)) b->click();
     }
 

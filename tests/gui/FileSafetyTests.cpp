@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,8 +19,6 @@
 #include "gui/FileExchangeDlg.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
-#include "gui/PathDlg.h"
-#include "support/FakeDrive.h"
 
 namespace kmr::guitest {
 
@@ -42,14 +41,10 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
     QTemporaryDir other;
     FullFolder full(p.State().Global.DataFolder);
     p.State().Writes = &full;
-    testing::FakeDriveType types;
-    testing::FakeDrive drive;
     bool picked = false;
     p.OtherFolderOffer().pickerOpened = [&](gui::PathDlg& picker) {
         picked = true;
-        picker.SetPorts(&types, &drive);
-        picker.ShowFolder(other.path());
-        QTimer::singleShot(0, &picker, [&picker] { picker.findChild<QPushButton*>("cmdPathDlg1")->click(); });
+        QTimer::singleShot(0, &picker, [this, &picker, &other] { PickFolder(&picker, other.path()); });
     };
     BoxAnswerer boxes;  // Yes to the offer
     p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
@@ -67,9 +62,7 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
 void FileSafetyTest::theWindowsCancelLeavesNoPartOfTheFileInProgress() {
     Program& p = StartOnline();
     const std::string data = p.State().DefaultDataFolder();
-    const std::int32_t n = 140000;  // parts A, B and C
-    QVERIFY(testing::WriteKmr(data + "big.kmr", testing::ConditionsWith({1, 2}, n), n,
-                              {std::vector<std::int16_t>(n, 1), std::vector<std::int16_t>(n, 2)}));
+    QVERIFY(testing::WriteLevelKmr(data + "big.kmr", 140000, {1, 2}));  // parts A, B and C
     auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     dlg->CheckDataFile(0, true);
@@ -102,7 +95,7 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderT
     }
     testing::FakeUi ui;
     auto* picker = new gui::PathDlg(ui, (dir.path() + "/f59").toStdString(), kDataFolderTag, nullptr);
-    const auto closePicker = qScopeGuard([picker] { picker->close(); });
+    const auto closePicker = qScopeGuard([picker = QPointer<gui::PathDlg>(picker)] { if (picker) picker->close(); });
     picker->resize(420, 360);
     picker->show();
     QTreeView* tree = picker->FolderList();
@@ -134,9 +127,7 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderT
     QTRY_COMPARE(tree->indexAt(at), model->index(dir.path() + "/f10"));
 
     // The chosen folder goes while the picker is open: the list makes its neighbour current...
-    testing::FakeDriveType types;
-    testing::FakeDrive drive;
-    picker->SetPorts(&types, &drive);
+    picker->SetPorts(&driveType_, &drive_);
     QString chosen;
     QObject::connect(picker, &gui::PathDlg::folderChosen, [&chosen](const QString&, const QString& f) { chosen = f; });
     QVERIFY(QDir(dir.path() + "/f59").removeRecursively());
@@ -148,6 +139,14 @@ void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderT
     QVERIFY(picker->isVisible());
     QCOMPARE(ui.shown.size(), std::size_t(1));
     QVERIFY(QString::fromStdString(ui.shown[0].text).startsWith("The folder no longer exists:"));
+    // Escape is its Cancel.
+    QSignalSpy closed(picker, &gui::PathDlg::closed);
+    picker->activateWindow();
+    tree->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(tree));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(closed.count(), 1);
+    QVERIFY(chosen.isEmpty());
 }
 
 void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {

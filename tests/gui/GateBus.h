@@ -28,29 +28,16 @@ public:
         released_ = true;
         cv_.notify_all();
     }
-    // From now on every call fails as over a lost link (an adapter unplugged), until Restore().
-    void LoseLink() {
+    // From now on every call fails as over a lost link (an adapter unplugged), until set back.
+    void SetLinkLost(bool lost) {
         std::lock_guard<std::mutex> l(m_);
-        lost_ = true;
-    }
-    void Restore() {
-        std::lock_guard<std::mutex> l(m_);
-        lost_ = false;
+        lost_ = lost;
     }
     // The opens of the device (OpenDevice) so far.
-    int Opens() const {
-        std::lock_guard<std::mutex> l(m_);
-        return opens_;
-    }
+    int Opens() const { return Locked(opens_); }
     // A read is waiting for Release().
-    bool Waiting() const {
-        std::lock_guard<std::mutex> l(m_);
-        return waiting_;
-    }
-    std::vector<std::string> Commands() const {
-        std::lock_guard<std::mutex> l(m_);
-        return commands_;
-    }
+    bool Waiting() const { return Locked(waiting_); }
+    std::vector<std::string> Commands() const { return Locked(commands_); }
 
     GpibStatus OpenDevice(int board, int address, int secondary, int timeoutCode, int eot, int eos,
                           int& descriptor) override {
@@ -61,13 +48,9 @@ public:
         if (LostCall()) return LostStatus();
         return inner_->OpenDevice(board, address, secondary, timeoutCode, eot, eos, descriptor);
     }
-    GpibStatus InterfaceClear(int board) override {
-        if (LostCall()) return LostStatus();
-        return inner_->InterfaceClear(board);
-    }
+    GpibStatus InterfaceClear(int board) override { return LostCall() ? LostStatus() : inner_->InterfaceClear(board); }
     GpibStatus DeviceClear(int board, int address) override {
-        if (LostCall()) return LostStatus();
-        return inner_->DeviceClear(board, address);
+        return LostCall() ? LostStatus() : inner_->DeviceClear(board, address);
     }
     GpibStatus BoardOffline(int board) override { return inner_->BoardOffline(board); }
     GpibStatus Write(int descriptor, const void* data, std::size_t count) override {
@@ -78,8 +61,7 @@ public:
             commands_.push_back(command);
             holdNextRead_ = held_.count(command) != 0;
         }
-        if (LostCall()) return LostStatus();
-        return inner_->Write(descriptor, data, count);
+        return LostCall() ? LostStatus() : inner_->Write(descriptor, data, count);
     }
     GpibStatus Read(int descriptor, void* buffer, std::size_t count) override {
         {
@@ -92,17 +74,19 @@ public:
                 waiting_ = false;
             }
         }
-        if (LostCall()) return LostStatus();
-        return inner_->Read(descriptor, buffer, count);
+        return LostCall() ? LostStatus() : inner_->Read(descriptor, buffer, count);
     }
     std::string LastProblem() const override { return inner_->LastProblem(); }
     std::string Describe() const override { return "gate:" + inner_->Describe(); }
 
 private:
-    bool LostCall() {
+    // A copy of a member taken under the lock.
+    template <typename T>
+    T Locked(const T& member) const {
         std::lock_guard<std::mutex> l(m_);
-        return lost_;
+        return member;
     }
+    bool LostCall() const { return Locked(lost_); }
     static GpibStatus LostStatus() { return {kIbERR | kIbCMPL, kEDVR, 0}; }
 
     std::unique_ptr<GpibBus> inner_;

@@ -1,6 +1,5 @@
 #include "gui/WindowTests.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -12,7 +11,6 @@
 #include <QTableWidget>
 #include <QScrollArea>
 #include <QTest>
-#include <QTreeView>
 #include <qcustomplot.h>
 // On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
 #ifdef MessageBox
@@ -20,13 +18,10 @@
 #endif
 
 #include "gui/BoxAnswerer.h"
-#include "gui/GateBus.h"
 #include "gui/GraphCondDlg.h"
 #include "gui/GuiText.h"
-#include "gui/PathDlg.h"
 #include "gui/VersionDlg.h"
 #include "gui/charts/ChartsWidget.h"
-#include "support/FakeUi.h"
 
 namespace kmr::guitest {
 
@@ -206,24 +201,11 @@ void LayoutTest::qtsOwnDialogTextsFollowTheProgramsLanguage() {
     QCOMPARE(lookIn(), QStringLiteral("Look in:"));
 }
 
-void LayoutTest::escapeInThePickerAndEnterInTheGraphForm() {
+// (Escape in the folder picker: FileSafetyTest's picker test.)
+void LayoutTest::enterInTheGraphFormPressesOk() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // The folder picker (a form's, or the one a failed save offers): Escape is its Cancel.
-    testing::FakeUi ui;
-    auto* picker = new gui::PathDlg(ui, QDir::tempPath().toStdString(), kDataFolderTag, nullptr);
-    bool chosen = false, closed = false;
-    QObject::connect(picker, &gui::PathDlg::folderChosen, [&chosen] { chosen = true; });
-    QObject::connect(picker, &gui::PathDlg::closed, [&closed] { closed = true; });
-    picker->show();
-    picker->activateWindow();
-    picker->FolderList()->setFocus();
-    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(picker->FolderList()));
-    Press(Qt::Key_Escape);
-    QTRY_VERIFY(closed);
-    QVERIFY(!chosen);
-
     // Enter on a check box of the graph form presses OK: the new span is taken.
     auto* form = OpenFromMenu<gui::GraphCondDlg>(w, "mnuFileItem3");
     QVERIFY(form != nullptr);
@@ -237,7 +219,6 @@ void LayoutTest::escapeInThePickerAndEnterInTheGraphForm() {
     QVERIFY(notABox != nullptr);
     notABox->setFocus();
     BoxAnswerer boxes;
-    boxes.script = {"cmdYes", "cmdYes"};
     QTest::keyClick(notABox, Qt::Key_Return);
     QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
 }

@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QPushButton>
 #include <QSettings>
 #include <QTest>
 #include <QWidget>
 
 #include "gui/BoxAnswerer.h"
-#include "gui/GateBus.h"
 #include "gui/WorkerBus.h"
 #include "core/support/SpecialFolders.h"
 #include "link/InterfaceSpec.h"
@@ -50,6 +50,14 @@ gui::ProgramOptions ProgramFixture::HomeOptions() const {
     o.folders = {QDir::toNativeSeparators(cond + "/").toStdString(), QDir::toNativeSeparators(docs + "/").toStdString()};
 #endif
     return o;
+}
+
+bool ProgramFixture::PickFolder(gui::PathDlg* picker, const QString& folder) {
+    if (picker == nullptr) return false;
+    picker->SetPorts(&driveType_, &drive_);
+    picker->ShowFolder(folder);
+    picker->findChild<QPushButton*>("cmdPathDlg1")->click();
+    return true;
 }
 
 gui::Program& ProgramFixture::StartOnline(const InnerBus& inner) {

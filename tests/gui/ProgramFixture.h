@@ -8,17 +8,19 @@
 #include <QObject>
 #include <QTest>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gui/GateBus.h"
+#include "gui/PathDlg.h"
 #include "gui/Program.h"
+#include "support/FakeDrive.h"
 
 namespace kmr::guitest {
-
-class GateBus;
 
 // Chooses a menu item as the user does (its menu opens first, which sets the items' enabling);
 // false when the item is missing, hidden or greyed.
@@ -61,6 +63,45 @@ inline int Count(const std::vector<std::string>& sent, const std::string& comman
     return static_cast<int>(std::count(sent.begin(), sent.end(), command));
 }
 
+// Calls `action` each time `w` is about to show, while it lives.
+class OnShow : public QObject {
+public:
+    OnShow(QWidget& w, std::function<void()> action) : w_(w), action_(std::move(action)) { w.installEventFilter(this); }
+    ~OnShow() override { w_.removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Show) action_();
+        return false;
+    }
+
+private:
+    QWidget& w_;
+    std::function<void()> action_;
+};
+
+// Runs `action` once while the bus holds a reply (and once `ready` says so), then releases it.
+class WhileHeld : public QObject {
+public:
+    WhileHeld(GateBus& bus, std::function<void()> action, std::function<bool()> ready = [] { return true; })
+        : bus_(bus), action_(std::move(action)), ready_(std::move(ready)) {
+        timer_.setInterval(5);
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            if (done_ || !bus_.Waiting() || !ready_()) return;
+            done_ = true;
+            action_();
+            bus_.Release();
+        });
+        timer_.start();
+    }
+    bool Done() const { return done_; }
+
+private:
+    GateBus& bus_;
+    std::function<void()> action_;
+    std::function<bool()> ready_;
+    QTimer timer_;
+    bool done_ = false;
+};
+
 // The base of the window tests' classes: each test function runs in a new program (init() and
 // cleanup() are Qt Test's per-test hooks).
 class ProgramFixture : public QObject {
@@ -86,6 +127,12 @@ protected:
     // The start-up options of the test's home: on Windows, where the program takes its folders
     // from the user's profile, they name the home's folders, laid out as on Linux.
     gui::ProgramOptions HomeOptions() const;
+    // Shows `folder` in the folder picker and presses its OK, the drive's checks passing; false
+    // when there is no picker.
+    bool PickFolder(gui::PathDlg* picker, const QString& folder);
+
+    testing::FakeDriveType driveType_;
+    testing::FakeDrive drive_;
 
     std::unique_ptr<QTemporaryDir> home_;
     std::unique_ptr<gui::Program> program_;

@@ -27,14 +27,14 @@
 #include "gui/RecordActions.h"
 #include "gui/SingleInstance.h"
 #include "gui/charts/ChartsWidget.h"
+#include "support/TempDir.h"
 
 namespace kmr::guitest {
 
 namespace {
 
 QByteArray FileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    return QByteArray::fromStdString(testing::ReadAll(path.toStdString()));
 }
 
 // Answers the export-range window once it shows: the span between the cursors, channel `untick`
@@ -137,8 +137,7 @@ void RecordWindowTest::openFromTheMenuShowsTheRecordAndItsConditionsUntilARun() 
     QTRY_COMPARE(boxes.seen.size(), std::size_t(1));
     QCOMPARE(boxes.seen[0].text, QString("A measurement is running: open the stored record when it has ended."));
     QCOMPARE(chosen, 0);
-    emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
-    QVERIFY(!p.Main().findChild<QAction*>("mnuFileOpen")->isEnabled());
+    QVERIFY(!Choose(p.Main(), "mnuFileOpen"));  // greyed
     QVERIFY(Choose(p.Main(), "mnuMeasItem4"));  // stop
     QTRY_VERIFY(!p.State().RunActive());
 }
@@ -235,10 +234,9 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     area->PlaceCursorAt(0, 64.9, false);
     area->PlaceCursorAt(0, 65.1, true);
     // A name that is taken is refused, and the save window asks again, the window's choices kept.
-    QFile taken(out + "/taken.csv");
-    QVERIFY(taken.open(QIODevice::WriteOnly) && taken.write("x") == 1);
-    taken.close();
-    answersFirst = {taken.fileName()};
+    const QString taken = out + "/taken.csv";
+    testing::WriteAll(taken.toStdString(), "x");
+    answersFirst = {taken};
     answer = out + "/cut.csv";
     asked = 0;
     QTimer answerDialog;
@@ -249,7 +247,7 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
         QCOMPARE(boxes.seen.size(), std::size_t(1));
     }
     QCOMPARE(asked, 2);
-    QCOMPARE(FileBytes(taken.fileName()), QByteArray("x"));
+    QCOMPARE(FileBytes(taken), QByteArray("x"));
     // The channels and the span chosen in the window, both ends in (the file is the conversion's
     // cut of that span: OpenRecordTest.TheShownRangeExportsAsTheConversionCutsIt).
     const QByteArray csv = FileBytes(answer);

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,30 +13,15 @@
 #include "gui/GuiText.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/GraphCondDlg.h"
-#include "gui/PathDlg.h"
 #include "gui/SetPathAndFileDlg.h"
-#include "support/FakeDrive.h"
 #include "gui/MeasCondDlg.h"
+#include "support/TempDir.h"
 
 namespace kmr::guitest {
 
 using gui::GraphCondDlg;
 using gui::MeasCondDlg;
 using gui::SetPathAndFileDlg;
-
-namespace {
-
-void Touch(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    QVERIFY(f.open(QIODevice::WriteOnly));
-}
-
-QString FileText(const std::string& path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
-}
-
-}  // namespace
 
 void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     Program& p = StartOnline();
@@ -59,8 +43,8 @@ void SettingsWindowTest::measCondClockIsDownloadedAndSaved() {
     BoxAnswerer boxes;
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(boxes.seen.size(), std::size_t(1));
-    const QString cnd = FileText(p.State().CondPath(kMeasCnd));
-    QVERIFY2(cnd.contains("\r\n25\r\n2000,0\r\n"), qPrintable(cnd));
+    const std::string cnd = testing::ReadAll(p.State().CondPath(kMeasCnd));
+    QVERIFY2(cnd.find("\r\n25\r\n2000,0\r\n") != std::string::npos, cnd.c_str());
     QTRY_VERIFY(main.findChild<MeasCondDlg*>() == nullptr);
 }
 
@@ -120,7 +104,7 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
     Program& p = StartOnline();
     gui::MainDlg& main = p.Main();
     const std::string folder = p.State().Global.DataFolder;
-    Touch(folder + "T.kmr");
+    testing::WriteAll(folder + "T.kmr", "");
     QTest::mouseClick(main.findChild<QPushButton*>("cmdMoniKmr"), Qt::LeftButton);
     QVERIFY(main.MoniTimer().isActive());
 
@@ -159,21 +143,13 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
 
     // The folder button opens the picker; the folder picked is listed.
     QTemporaryDir other;
-    Touch(other.path().toStdString() + "/a.kmr");
-    Touch(other.path().toStdString() + "/b.kmr");
+    for (const char* name : {"/a.kmr", "/b.kmr"}) testing::WriteAll(other.path().toStdString() + name, "");
     dlg = OpenFromMenu<SetPathAndFileDlg>(main, "mnuFileItem0");
     QVERIFY(dlg != nullptr);
     dlg->findChild<QPushButton*>("cmdPathName")->click();
-    auto* picker = dlg->findChild<gui::PathDlg*>();
-    QVERIFY(picker != nullptr);
-    testing::FakeDriveType types;
-    testing::FakeDrive drive;
-    picker->SetPorts(&types, &drive);
-    picker->ShowFolder(other.path());
-    picker->findChild<QPushButton*>("cmdPathDlg1")->click();
+    QVERIFY(PickFolder(dlg->findChild<gui::PathDlg*>(), other.path()));
     QCOMPARE(dlg->findChild<QLineEdit*>("txtPathName")->text(), QDir::toNativeSeparators(other.path() + "/"));
     QCOMPARE(dlg->findChild<QListWidget*>("ListBox")->count(), 2);
-    boxes.script = {"cmdYes"};
     dlg->close();
     QTRY_VERIFY(main.findChild<SetPathAndFileDlg*>() == nullptr);
 }

@@ -13,22 +13,8 @@
 #include "gui/BalanceDlg.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FileExchangeDlg.h"
-#include "gui/PathDlg.h"
-#include "support/FakeDrive.h"
-#include "gui/GateBus.h"
-#include "gui/OutputCalDlg.h"
 
 namespace kmr::guitest {
-
-namespace {
-
-// A small data file of two channels in `folder`.
-void MakeKmr(const std::string& folder, const std::string& name) {
-    QVERIFY(testing::WriteKmr(folder + name, testing::ConditionsWith({1, 2}, 20), 20,
-                              {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
-}
-
-}  // namespace
 
 void ToolWindowsTest::balanceAStrainChannelChosenByKeysAndClicks() {
     gui::Program& p = StartOnlineStill();
@@ -67,34 +53,13 @@ void ToolWindowsTest::balanceAStrainChannelChosenByKeysAndClicks() {
     QVERIFY(!p.Core().forms.IsOpen());
 }
 
-// The value entered shows rounded in its box and its label; the output on shows on its button, in
-// blue, with the box locked. (What goes to the instrument, MON on closing and the saved file:
-// OutputCalTest, and through the window FaultWindowTest.)
-void ToolWindowsTest::plusCalShowsOnItsButtonAndLocksTheValue() {
-    gui::Program& p = StartOnlineStill();
-    auto* dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-    QVERIFY(dlg != nullptr);
-    dlg->UseBox(1)->click();
-    QLineEdit* box = dlg->ValueBox(1);
-    box->setText("1234");
-    emit box->editingFinished();
-    QCOMPARE(box->text(), QString("1230"));
-    QCOMPARE(dlg->findChild<QLabel*>("lblKmr1")->text(), QString("1230"));
-    dlg->OutputButton(CalButton::Plus)->click();
-    QCOMPARE(dlg->OutputButton(CalButton::Plus)->palette().color(QPalette::Button), QColor(0, 0, 255));
-    QVERIFY(!box->isEnabled());
-    dlg->close();
-    QVERIFY(!p.Core().forms.IsOpen());
-}
-
 // Two checked files converted; then the data folder's button opens the picker for its own box.
 void ToolWindowsTest::convertTwoCheckedFilesThenPickAnotherDataFolder() {
     gui::Program& p = StartOnlineStill();
     const std::string data = p.State().DefaultDataFolder();
-    MakeKmr(data, "20021005.kmr");
-    MakeKmr(data, "20021006.kmr");
     QTemporaryDir other;
-    MakeKmr(other.path().toStdString() + "/", "x.kmr");
+    for (const std::string& file : {data + "20021005.kmr", data + "20021006.kmr", other.path().toStdString() + "/x.kmr"})
+        QVERIFY(testing::WriteLevelKmr(file, 20, {1, 2}));
     auto* dlg = OpenFromMenu<gui::FileExchangeDlg>(p.Main(), "mnuFileItem5");
     QVERIFY(dlg != nullptr);
     QCOMPARE(dlg->DataList()->rowCount(), 2);
@@ -114,14 +79,8 @@ void ToolWindowsTest::convertTwoCheckedFilesThenPickAnotherDataFolder() {
     QCOMPARE(dlg->CsvList()->rowCount(), 2);
 
     dlg->findChild<QPushButton*>("cmdSPathName")->click();
-    auto* picker = dlg->findChild<gui::PathDlg*>();
-    QVERIFY(picker != nullptr);
     QVERIFY(!dlg->findChild<QPushButton*>("cmdButton1")->isEnabled());
-    testing::FakeDriveType types;
-    testing::FakeDrive drive;
-    picker->SetPorts(&types, &drive);
-    picker->ShowFolder(other.path());
-    picker->findChild<QPushButton*>("cmdPathDlg1")->click();
+    QVERIFY(PickFolder(dlg->findChild<gui::PathDlg*>(), other.path()));
     const QString picked = QDir::toNativeSeparators(other.path() + "/");
     QCOMPARE(dlg->findChild<QLineEdit*>("txtSPathName")->text(), picked);
     QCOMPARE(dlg->DataList()->rowCount(), 1);

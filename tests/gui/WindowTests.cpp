@@ -13,7 +13,6 @@
 
 #include "gui/BoxAnswerer.h"
 #include "gui/FloodPanel.h"
-#include "gui/GateBus.h"
 #include "gui/GeometryStore.h"
 #include "gui/MessageBox.h"
 #include "gui/OwnControls.h"
@@ -24,7 +23,6 @@
 namespace kmr::guitest {
 
 using gui::MainDlg;
-using gui::ProgramOptions;
 
 namespace {
 
@@ -127,25 +125,19 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
     // A second run: Cancel in the progress window as soon as it appears ends the transfer and uses
     // the number (the file's cancel signature: RunTest).
     const std::int32_t numberBefore = p.State().DataFileNumber;
-    struct ShowFilter : QObject {
-        bool eventFilter(QObject* o, QEvent* e) override {
-            if (e->type() == QEvent::Show)
-                if (auto* b = static_cast<QWidget*>(o)->findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
-                    b->click();
-                    clickedDisabled = !b->isEnabled();
-                }
-            return false;
+    bool clickedDisabled = false;
+    OnShow cancel(p.ProgressWindow(), [&] {
+        if (auto* b = p.ProgressWindow().findChild<QPushButton*>("cmdCancel"); b && b->isEnabled()) {
+            b->click();
+            clickedDisabled = !b->isEnabled();
         }
-        bool clickedDisabled = false;
-    } filter;
-    p.ProgressWindow().installEventFilter(&filter);
+    });
     BoxAnswerer boxes;
     Button(w, "cmdMeasKmr")->click();
     QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive(), 20000);
-    QVERIFY(filter.clickedDisabled);
+    QVERIFY(clickedDisabled);
     QVERIFY(!p.State().LastTransferComplete);
     QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
-    p.ProgressWindow().removeEventFilter(&filter);
 }
 
 void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
@@ -162,24 +154,18 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QSignalSpy eocTicks(&w.EocTimer(), &QTimer::timeout);
     std::vector<std::string> duringCall;
     bool gateBusy = false;
-    QTimer probe;
-    probe.setInterval(5);
-    connect(&probe, &QTimer::timeout, this, [&] {
-        if (!bus_->Waiting() || eocTicks.count() < 3 || !duringCall.empty()) return;
+    WhileHeld stop(*bus_, [&] {
         gateBusy = w.Gate().Busy();
         // A click on Stop while the instrument is being read.
         QTest::mouseClick(Button(w, "cmdMeasKmr"), Qt::LeftButton);
         duringCall = bus_->Commands();
-        bus_->Release();
-    });
-    probe.start();
+    }, [&eocTicks] { return eocTicks.count() >= 3; });
     QTRY_VERIFY_WITH_TIMEOUT(!duringCall.empty() && !p.State().RunActive(), 20000);
-    probe.stop();
     QVERIFY(gateBusy);
     // No tick ran while the monitor read was waiting: the last command then was the read.
     QCOMPARE(QString::fromStdString(duringCall.back()), QString("MDT"));
     const std::vector<std::string> all = bus_->Commands();
-    const auto after = std::vector<std::string>(all.begin() + static_cast<long>(duringCall.size()), all.end());
+    const auto after = Since(all, duringCall.size());
     // The held end-of-conversion ticks ran once after the read; the click on Stop was dropped.
     QVERIFY(!after.empty());
     QCOMPARE(QString::fromStdString(after.front()), QString("EOC"));
@@ -198,8 +184,7 @@ void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
     w.showMaximized();
     QTRY_VERIFY(w.isMaximized());
     QTRY_VERIFY(w.width() > normal.width());
-    BoxAnswerer boxes;
-    boxes.script = {"cmdYes"};  // "Do you agree to finish software?"
+    BoxAnswerer boxes;  // Yes to "Do you agree to finish software?"
     QVERIFY(w.close());
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
     const double tpp = gui::TwipsPerPixel(w.screen());
@@ -256,23 +241,12 @@ void OwnControlsTest::aProgressWindowStaysOverTheWindowItWorksFor() {
 // --- One program per user ------------------------------------------------------------------------
 
 void MainWindowTest::theRunningProgramAnswersALaterStart() {
-    // The real program runs in its own home; a later start in the same home finds it.
-    QTemporaryDir home;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_CONFIG_HOME", home.path() + "/.config");
-    env.insert("XDG_DOCUMENTS_DIR", home.path() + "/Documents");
-    env.insert("QT_QPA_PLATFORM", "offscreen");
+    // The real program runs in the test's home (its environment names it); a later start in the
+    // same home finds it.
     QProcess first;
-    first.setProcessEnvironment(env);
     first.start(QString::fromStdString(kmr::testing::BuiltProgram("kmr-5300")), {"--interface", "sim:time=instant"});
     QVERIFY(first.waitForStarted());
-    const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
-    qputenv("HOME", home.path().toUtf8());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/.config").toUtf8());
     const QString key = gui::SingleInstance::DefaultKey();
-    qputenv("HOME", oldHome);
-    qputenv("XDG_CONFIG_HOME", oldConfig);
     // Asked again until the program listens.
     const auto answers = [&key] { return gui::SingleInstance(key).ActivateRunning(); };
     QTRY_VERIFY_WITH_TIMEOUT(answers(), 20000);

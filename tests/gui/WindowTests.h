@@ -38,19 +38,18 @@ private slots:
     void dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPicksFolders();
 };
 
-// The tool windows over the simulated instrument: balance, output calibration and conversion
-// (ToolWindowTests.cpp).
+// The tool windows over the simulated instrument: balance and conversion (ToolWindowTests.cpp; the
+// output calibration's window: FaultWindowTest).
 class ToolWindowsTest : public ProgramFixture {
     Q_OBJECT
 private slots:
     void balanceAStrainChannelChosenByKeysAndClicks();
-    void plusCalShowsOnItsButtonAndLocksTheValue();
     void convertTwoCheckedFilesThenPickAnotherDataFolder();
 };
 
 // A recording is never lost to a file problem, in the windows (FileSafetyTests.cpp): a failed save
 // saved again through the folder picker, a cancelled conversion that leaves nothing, the picker
-// that stays put, message boxes within the screen. (A name too long is refused at entry:
+// that stays put (and its Escape), message boxes within the screen. (A name too long is refused at entry:
 // SettingsWindowTest.)
 class FileSafetyTest : public ProgramFixture {
     Q_OBJECT
@@ -84,7 +83,7 @@ private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglishAndJapanese();
     void qtsOwnDialogTextsFollowTheProgramsLanguage();
-    void escapeInThePickerAndEnterInTheGraphForm();
+    void enterInTheGraphFormPressesOk();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
     void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
     void theStatusStripShortensAPathBeforeWhatIsSaidAroundIt();

@@ -39,20 +39,12 @@ TEST(SimOptionsTest, ParsesEveryKeyDefaultsAndShortForms) {
         "sim:model=530A,version=1.23,memory=2,channels=1011111111,time=instant,pattern=ramp,"
         "seed=77,extdelay=0.5,address=5,fault=SET1:ERR-022:1+MDT:noreply+open:nolistener:2");
     ASSERT_TRUE(r.options) << r.error;
-    const SimOptions& o = *r.options;
-    EXPECT_EQ(o.model, SimModel::Kmr530A);
-    EXPECT_EQ(o.version, "1.23");
-    EXPECT_EQ(o.memory, 2);
-    EXPECT_EQ(o.channels, "1011111111");
-    EXPECT_EQ(o.time, SimTimeMode::Instant);
-    EXPECT_EQ(o.pattern, SimPattern::Ramp);
-    EXPECT_EQ(o.seed, 77u);
-    EXPECT_DOUBLE_EQ(o.extDelay, 0.5);
-    EXPECT_EQ(o.address, 5);
-    ASSERT_EQ(o.faults.size(), 3u);
-    EXPECT_EQ(o.faults[0], (SimFault{"SET1", FaultKind::ErrorReply, "ERR-022", 1}));
-    EXPECT_EQ(o.faults[1], (SimFault{"MDT", FaultKind::NoReply, "", 0}));
-    EXPECT_EQ(o.faults[2], (SimFault{"open", FaultKind::NoListener, "", 2}));
+    EXPECT_EQ(*r.options, (SimOptions{.model = SimModel::Kmr530A, .version = "1.23", .memory = 2,
+                                      .channels = "1011111111", .time = SimTimeMode::Instant,
+                                      .pattern = SimPattern::Ramp, .seed = 77, .extDelay = 0.5, .address = 5,
+                                      .faults = {{"SET1", FaultKind::ErrorReply, "ERR-022", 1},
+                                                 {"MDT", FaultKind::NoReply, "", 0},
+                                                 {"open", FaultKind::NoListener, "", 2}}}));
     for (const char* text : {"sim", "sim:", "", "  sim:  "}) {
         auto d = ParseSimOptions(text);
         ASSERT_TRUE(d.options) << text << ": " << d.error;
