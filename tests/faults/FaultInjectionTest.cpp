@@ -32,6 +32,7 @@
 #include "core/conditions/MeasConditions.h"
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFile.h"
+#include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 #include "core/graphs/GraphConditions.h"
 #include "link/InterfaceSpec.h"
@@ -139,16 +140,6 @@ public:
     std::vector<std::string> problems;
 };
 
-// The value of the CSV cell `cell` (16 bytes: "," and the value, blank-filled), or nothing when it
-// is empty.
-std::optional<std::string> CellValue(const std::string& cell) {
-    std::string v = cell.substr(cell.empty() || cell[0] != ',' ? 0 : 1);
-    v.erase(v.find_last_not_of(' ') + 1);
-    v.erase(0, std::min(v.find_first_not_of(' '), v.size()));
-    if (v.empty()) return std::nullopt;
-    return v;
-}
-
 // A CSV file of channels 2 and 5 whose every value is one the instrument recorded at that
 // sample: "" when so, else what is wrong. With `whole`, every line must hold both values.
 std::string CsvValuesRead(const std::string& bytes, bool whole) {
@@ -162,14 +153,12 @@ std::string CsvValuesRead(const std::string& bytes, bool whole) {
         const std::string line = bytes.substr(at, kLine);
         if (line.substr(48) != "\r\n") return "a broken line at sample " + std::to_string(lines);
         for (int k = 0; k < 2; ++k) {
-            const auto v = CellValue(line.substr(16 + 16 * static_cast<std::size_t>(k), 16));
+            const std::string cell = line.substr(16 + 16 * static_cast<std::size_t>(k), 16);  // "," and the value
+            const std::string v = TrimCopy(cell.substr(cell[0] == ',' ? 1 : 0));
             const int channel = k == 0 ? 2 : 5;
-            if (!v) {
-                if (whole) return "an empty value at sample " + std::to_string(lines);
-                continue;
-            }
-            if (*v != std::to_string(testing::RampWord(channel, lines)))
-                return "channel " + std::to_string(channel) + " sample " + std::to_string(lines) + " holds " + *v +
+            if (v.empty() && whole) return "an empty value at sample " + std::to_string(lines);
+            if (!v.empty() && v != std::to_string(testing::RampWord(channel, lines)))
+                return "channel " + std::to_string(channel) + " sample " + std::to_string(lines) + " holds " + v +
                        ", never read";
         }
     }
@@ -233,18 +222,16 @@ public:
 private:
     StartupOptions Options() {
         StartupOptions opts = h_.Options(kSimSpec);
-        sim::SimInstrument* instrument = nullptr;
         if (sc_.fault == Fault::Dropped) {
             // kmr-sim's adapter on loopback, stopped just before the chosen command.
             sim_ = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(kSimSpec).options, h_.simTime);
-            PrologixServerOptions so;
-            so.port = 0;
-            server_ = std::make_unique<PrologixServer>(*sim_, so);
+            server_ = std::make_unique<PrologixServer>(*sim_, PrologixServerOptions{.port = 0});
             std::string error;
             EXPECT_TRUE(server_->Start(error)) << error;
             opts.interfaceOverride = "prologix:127.0.0.1:" + std::to_string(server_->Port());
         }
-        opts.makeBus = [this, instrument](const std::string& spec, std::string& error) mutable -> std::unique_ptr<GpibBus> {
+        opts.makeBus = [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
+            sim::SimInstrument* instrument = nullptr;
             std::unique_ptr<LoggingBus> b;
             if (server_) {
                 b = std::make_unique<LoggingBus>(MakeGpibBus(spec, error));
@@ -386,16 +373,16 @@ private:
         for (const auto& [p, bytes] : o.data) {
             if (p.size() < 4 || p.substr(p.size() - 4) != ".kmr" || bytes.size() < 24) continue;
             if (bytes.substr(4, 20) != kCompleteSignature) continue;
-            // Marked complete: then it must be, with every sample of both channels.
+            // Marked complete: then it must be, with every sample of both channels (little-endian words).
             EXPECT_TRUE(h_.state.LastTransferComplete) << p;
             ASSERT_EQ(bytes.size(), 5102u) << p;
-            for (int k = 0; k < 2; ++k)
-                for (std::int32_t i = 0; i < 1000; ++i) {
-                    const std::size_t at = 1100 + 2000 * static_cast<std::size_t>(k) + 2 * static_cast<std::size_t>(i);
-                    const auto w = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
-                                                             static_cast<unsigned char>(bytes[at + 1]) << 8);
-                    EXPECT_EQ(w, testing::RampWord(k == 0 ? 2 : 5, i)) << p << " block " << k << " word " << i;
-                }
+            for (int k = 0; k < 2; ++k) {
+                std::vector<std::int16_t> words;
+                for (std::size_t at = 1100 + 2000 * static_cast<std::size_t>(k); words.size() < 1000; at += 2)
+                    words.push_back(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
+                                                              static_cast<unsigned char>(bytes[at + 1]) << 8));
+                EXPECT_EQ(words, testing::RampWords(k == 0 ? 2 : 5, 1000)) << p << " block " << k;
+            }
         }
         if (!h_.state.LastTransferComplete && h_.state.WordsConverted > 0) {
             EXPECT_TRUE(shown) << "samples lost without a word: " << path;
@@ -531,36 +518,26 @@ TEST(FaultInjection, EveryCommandEveryWay) { EveryCommandEveryWay(FileKind::Kmr,
 TEST(FaultInjection, EveryCommandOfACsvRecordEveryWay) { EveryCommandEveryWay(FileKind::Csv, true); }
 
 // Every write of the condition files at start-up, and of the .kmr and CSV files of the record,
-// fails in turn, until the measurement gets through.
-TEST(FaultInjection, EveryWriteFailsInTurn) {
+// fails in turn, until the measurement gets through; or, with the offer of another folder taken,
+// every write of the record fails in turn and the complete file ends in the second folder.
+void EveryWriteFailsInTurn(bool saveElsewhere) {
     for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
         const Outcome& clean = Clean(k);
-        for (int n = 1; n <= clean.writes + 1; ++n) {
-            Scenario sc{Fault::FailedWrite, n, k, true};
+        const int last = saveElsewhere ? clean.writes - clean.startupWrites : clean.writes + 1;
+        ASSERT_GT(last, 0);
+        for (int n = 1; n <= last; ++n) {
+            Scenario sc{Fault::FailedWrite, n, k, !saveElsewhere, saveElsewhere};
             SCOPED_TRACE(sc.Describe());
             const Outcome o = Measurement(sc, &clean).Run();
             ++g_scenarios;
+            if (::testing::Test::HasFatalFailure()) return;
             if (n > clean.writes) { EXPECT_EQ(o.data.size(), clean.data.size()); }  // it got through
         }
     }
 }
 
-// The same with the offer of another folder taken: every write of the record failing in turn
-// ends with the complete file in the second folder.
-TEST(FaultInjection, EveryWriteFailsInTurnAndTheRecordIsSavedElsewhere) {
-    for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
-        const Outcome& clean = Clean(k);
-        const int recordWrites = clean.writes - clean.startupWrites;
-        ASSERT_GT(recordWrites, 0);
-        for (int n = 1; n <= recordWrites; ++n) {
-            Scenario sc{Fault::FailedWrite, n, k, false, true};
-            SCOPED_TRACE(sc.Describe());
-            Measurement(sc, &clean).Run();
-            ++g_scenarios;
-            if (HasFatalFailure()) return;
-        }
-    }
-}
+TEST(FaultInjection, EveryWriteFailsInTurn) { EveryWriteFailsInTurn(false); }
+TEST(FaultInjection, EveryWriteFailsInTurnAndTheRecordIsSavedElsewhere) { EveryWriteFailsInTurn(true); }
 
 // Each settings form's save, its write failing as on a full disk: the file keeps what it held
 // and still loads whole, and the one message names the file and the reason.
