@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "link/InterfaceSpec.h"
 
 namespace kmr {
@@ -10,11 +12,9 @@ TEST(InterfaceSpec, AcceptedForms) {
     const struct {
         const char* text;
         K kind;
-        const char* library;
-        const char* resource;
-        const char* host;
+        std::string library, resource, host;
         int port;
-        const char* simOptions;
+        std::string simOptions;
     } cases[] = {
         {"  GPIB \r\n", K::Gpib, "", "", "", 0, ""},
         {"gpib:lib=/opt/gpib/lib/libgpib.so.0", K::Gpib, "/opt/gpib/lib/libgpib.so.0", "", "", 0, ""},
@@ -35,12 +35,8 @@ TEST(InterfaceSpec, AcceptedForms) {
         auto spec = ParseInterfaceSpec(a.text, error);
         ASSERT_TRUE(spec.has_value()) << error;
         EXPECT_TRUE(error.empty());
-        EXPECT_EQ(spec->kind, a.kind);
-        EXPECT_EQ(spec->library, a.library);
-        EXPECT_EQ(spec->resource, a.resource);
-        EXPECT_EQ(spec->host, a.host);
-        EXPECT_EQ(spec->port, a.port);
-        EXPECT_EQ(spec->simOptions, a.simOptions);
+        EXPECT_EQ(std::tie(spec->kind, spec->library, spec->resource, spec->host, spec->port, spec->simOptions),
+                  std::tie(a.kind, a.library, a.resource, a.host, a.port, a.simOptions));
     }
 }
 

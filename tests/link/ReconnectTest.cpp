@@ -18,10 +18,6 @@ namespace {
 
 using test::StandIn;
 
-std::unique_ptr<sim::SimBus> MakeSim() {
-    return std::make_unique<sim::SimBus>(*sim::ParseSimOptions("sim:time=instant").options);
-}
-
 // One command and its reply line ("" when the exchange failed).
 std::string Ask(GpibBus& bus, int ud, const std::string& command) {
     const std::string wire = command + "\r\n";
@@ -34,7 +30,7 @@ std::string Ask(GpibBus& bus, int ud, const std::string& command) {
 }
 
 TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWrite) {
-    auto simBus = MakeSim();
+    auto simBus = test::MakeSim("sim:time=instant");
     std::unique_ptr<PrologixServer> server;
     const auto serve = [&](int port) {  // the adapter (re)started on `port`
         server = std::make_unique<PrologixServer>(*simBus, PrologixServerOptions{.port = port});
@@ -86,7 +82,7 @@ TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
     for (const LostCase& c : cases) {
         SCOPED_TRACE(c.route);
         StandIn standIn(c.library);
-        auto simBus = MakeSim();
+        auto simBus = test::MakeSim("sim:time=instant");
         standIn.Attach(*simBus);
         auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
         std::string error;

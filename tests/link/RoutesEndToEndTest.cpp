@@ -16,16 +16,10 @@
 namespace kmr {
 namespace {
 
-using test::kRouteSim;
+using test::MakeSim;
 using test::RouteResult;
 using test::RunFullExchange;
 using test::StandIn;
-
-std::unique_ptr<sim::SimBus> MakeSim(const std::string& spec = kRouteSim) {
-    auto parsed = sim::ParseSimOptions(spec);
-    EXPECT_TRUE(parsed.options.has_value()) << parsed.error;
-    return std::make_unique<sim::SimBus>(*parsed.options);
-}
 
 const RouteResult& InProcess() {
     static const RouteResult result = [] {

@@ -13,12 +13,7 @@ namespace {
 const std::string kSendingMessage = "Cannot Comunicate. (Error sending Command.) ";
 const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.)";
 
-// The program's link over the simulated instrument, with the reply delimiter and attempts given.
-struct SimLink : testing::SimLink {
-    explicit SimLink(const std::string& opts = "sim:time=instant", std::int16_t delimiter = 0,
-                     std::int16_t attempts = 3)
-        : testing::SimLink(opts, {20, delimiter, attempts}) {}
-};
+using testing::SimLink;
 
 // The link over scripted bytes, opened, with no calls recorded yet.
 struct ScriptLink : testing::LinkOver<testing::ScriptedBus> {
@@ -86,7 +81,7 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
                           Case{"sim:fault=EOC:ERR-012", "EOC", 0, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
                           Case{"sim:fault=VER:noreply:2", "VER", 3, 1, "VER2.10", 3, RunStatus::Ok, 20.0},
                           Case{"sim:fault=VER:noreply", "VER", 3, 0, "", 1, RunStatus::Ok, 10.0}}) {
-        SimLink l(c.opts, 0, c.attempts);
+        SimLink l(c.opts, {20, 0, c.attempts});
         EXPECT_EQ(l.transport.SendCommand(c.command, c.retry), c.reply) << c.opts << " " << c.attempts;
         EXPECT_EQ(l.bus.Writes().size(), c.writes) << c.opts << " " << c.attempts;
         EXPECT_EQ(l.status, c.status) << c.opts << " " << c.attempts;
@@ -114,10 +109,10 @@ TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250Bytes) {
 }
 
 TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
-    SimLink cr("sim:time=instant", 1);
+    SimLink cr("sim:time=instant", {20, 1});
     EXPECT_EQ(cr.transport.SendCommand("EOC", 1), "+000000");
     EXPECT_EQ(cr.bus.Writes(), std::vector<std::string>{"EOC\r"});
-    SimLink none("sim:time=instant", 2);
+    SimLink none("sim:time=instant", {20, 2});
     EXPECT_EQ(none.transport.SendCommand("EOC", 1), "");
     EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
     EXPECT_EQ(none.status, RunStatus::CommFailed);

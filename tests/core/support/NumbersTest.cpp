@@ -144,16 +144,12 @@ TEST(Texts, TrimCaseAndFullWidthToNarrow) {
     EXPECT_EQ(TrimCopy("x "), "x");
     EXPECT_EQ(ToUpperAscii("abc_Zé"), "ABC_Zé");
     EXPECT_EQ(ToLowerAscii("T_3.KMR"), "t_3.kmr");
-    EXPECT_EQ(ToHalfWidth("１２３．５"), "123.5");
-    EXPECT_EQ(ToHalfWidth("ａｂｃ"), "abc");
-    EXPECT_EQ(ToHalfWidth("ＡＢ＿ｈ"), "AB_h");
-    EXPECT_EQ(ToHalfWidth("！～"), "!~");
-    EXPECT_EQ(ToHalfWidth("a　b"), "a b");   // ideographic space
-    EXPECT_EQ(ToHalfWidth("με℃日本"), "με℃日本");  // other characters stay
-    // Invalid and cut-off sequences are copied unchanged.
+    // The ideographic space too; other characters stay; invalid and cut-off sequences are copied unchanged.
     const std::string bad = std::string("\xEF\xBC") + "\xFF" + "x" + "\xEF";
-    EXPECT_EQ(ToHalfWidth(bad), bad);
-    EXPECT_EQ(ToHalfWidth(std::string("\xE0\xEF\xBC\x91")), std::string("\xE0") + "1");
+    for (const auto& [wide, narrow] : {std::pair<std::string, std::string>{"１２３．５", "123.5"}, {"ａｂｃ", "abc"},
+                                       {"ＡＢ＿ｈ", "AB_h"}, {"！～", "!~"}, {"a　b", "a b"}, {"με℃日本", "με℃日本"},
+                                       {bad, bad}, {"\xE0\xEF\xBC\x91", "\xE0" "1"}})
+        EXPECT_EQ(ToHalfWidth(wide), narrow) << wide;
 }
 
 }  // namespace
