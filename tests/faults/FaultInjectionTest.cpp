@@ -202,7 +202,9 @@ public:
         o.startupWrites = disk_.writes;
         CheckConditionFiles();
         if (started == StartupOutcome::Online && h_.state.Status == RunStatus::Ok) {
-            PutDataFileInTheWay();
+            // A file made by hand under the name the first record would take.
+            const std::string ext = sc_.kind == FileKind::Csv ? ".csv" : ".kmr";
+            testing::WriteAll(h_.DataFolder() + h_.state.Global.BaseFileName + ext, "made by hand");
             const Files before = Snapshot(h_.DataFolder());
             h_.state.Writes = &disk_;
             Record();
@@ -291,14 +293,8 @@ private:
             } else {
                 EXPECT_EQ(now.count(name), 0u) << "a failed save left it";
             }
-            EXPECT_TRUE(ShownLine(CannotWrite(disk_.failedPath))) << "no message for " << disk_.failedPath;
+            EXPECT_TRUE(Shown(CannotWrite(disk_.failedPath), Where::Line)) << "no message for " << disk_.failedPath;
         }
-    }
-
-    // A file made by hand under the name the first record would take.
-    void PutDataFileInTheWay() {
-        const std::string ext = sc_.kind == FileKind::Csv ? ".csv" : ".kmr";
-        testing::WriteAll(h_.DataFolder() + h_.state.Global.BaseFileName + ext, "made by hand");
     }
 
     // Start, poll until the run has ended (a run that cannot end is stopped), transfer.
@@ -326,31 +322,24 @@ private:
         EXPECT_TRUE(CloseRequestAllowed(h_.state, h_.ui)) << "the program cannot be closed";
     }
 
-    bool Shown(const std::string& start) const {
-        for (const auto& m : h_.ui.shown)
-            if (m.text.rfind(start, 0) == 0) return true;
-        return false;
-    }
-    // A message holds `line` as one of its lines.
-    bool ShownLine(const std::string& line) const {
-        for (const auto& m : h_.ui.shown)
-            if (("\r\n" + m.text + "\r\n").find("\r\n" + line + "\r\n") != std::string::npos) return true;
-        return false;
+    // A message holds `part`: at its start, as one of its lines, or anywhere.
+    enum class Where { Start, Line, Anywhere };
+    bool Shown(const std::string& part, Where where = Where::Start) const {
+        return std::any_of(h_.ui.shown.begin(), h_.ui.shown.end(), [&](const testing::ShownMessage& m) {
+            if (where == Where::Start) return m.text.rfind(part, 0) == 0;
+            const std::string text = where == Where::Line ? "\r\n" + m.text + "\r\n" : m.text;
+            return text.find(where == Where::Line ? "\r\n" + part + "\r\n" : part) != std::string::npos;
+        });
     }
     // What a message of a transfer that did not complete says the record kept: the file marked
     // cancelled or kept as incomplete with its whole channels, or no file at all.
     bool LossNamed() const {
         const std::string name = PathFromUtf8(h_.state.LastDataFile).filename().string();
-        const auto upTo = [](const std::string& text) { return text.substr(0, text.find('\x01')); };
-        const std::string told[] = {
-            name.empty() ? std::string("\x02")
-                         : upTo(TextWith(Language::English, txt::MarkedCancelled, {name, "\x01"})),
-            name.empty() ? std::string("\x02")
-                         : upTo(TextWith(Language::English, txt::KeepsCompleteChannels, {name, "\x01"})),
-            Text(Language::English, txt::NoDataFileWritten)};
-        for (const auto& m : h_.ui.shown)
-            for (const std::string& t : told)
-                if (m.text.find(t) != std::string::npos) return true;
+        if (Shown(Text(Language::English, txt::NoDataFileWritten), Where::Anywhere)) return true;
+        for (int id : {txt::MarkedCancelled, txt::KeepsCompleteChannels}) {
+            const std::string text = TextWith(Language::English, id, {name, "\x01"});
+            if (!name.empty() && Shown(text.substr(0, text.find('\x01')), Where::Anywhere)) return true;
+        }
         return false;
     }
 
@@ -365,7 +354,7 @@ private:
             const std::string message = conditionFile ? CannotWrite(disk_.failedPath)
                                                       : FileErrorMessage(Language::English, ENOSPC, disk_.failedPath);
             const bool offered = !elsewhere_.problems.empty() && elsewhere_.problems[0].rfind(message, 0) == 0;
-            EXPECT_TRUE((conditionFile ? ShownLine(message) : Shown(message)) || offered)
+            EXPECT_TRUE(Shown(message, conditionFile ? Where::Line : Where::Start) || offered)
                 << "no message for the failed write of " << disk_.failedPath;
         }
         CheckCsvFiles(o);
