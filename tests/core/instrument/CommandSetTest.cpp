@@ -83,9 +83,8 @@ TEST(CommandSetTest, IdentifyReadsModelVersionAndEveryMemorySize) {
             l.id.MemorySizeCode = 9;
             l.cs.IdentifyInstrument();
             EXPECT_EQ(l.status, RunStatus::Ok);
-            EXPECT_EQ(l.id.InstrumentModel, model == "530A" ? 0 : 1);
-            EXPECT_EQ(l.id.InstrumentVersion, "3.07");
-            EXPECT_EQ(l.id.MemorySizeCode, memory);
+            EXPECT_EQ(std::tie(l.id.InstrumentModel, l.id.InstrumentVersion, l.id.MemorySizeCode),
+                      std::tuple(model == "530A" ? 0 : 1, "3.07", memory));
             Wire probes;
             for (int code = 0; code <= memory; ++code) probes.push_back(MemoryProbeCommand(code));
             EXPECT_EQ(l.Sent(), Concat({{"SET1", "B.V3", "VER"}, probes, {"SET1;10", "RES"}}));
@@ -141,9 +140,7 @@ TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {
     l.id.InstrumentModel = 1;
     l.cs.IdentifyInstrument();
     EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{"Cannot Comunicate. (Error sending Command.) "});
-    EXPECT_EQ(l.id.InstrumentModel, 1);
-    EXPECT_EQ(l.id.InstrumentVersion, "----");
-    EXPECT_EQ(l.id.MemorySizeCode, 1);
+    EXPECT_EQ(std::tie(l.id.InstrumentModel, l.id.InstrumentVersion, l.id.MemorySizeCode), std::tuple(1, "----", 1));
     EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "MRY  507904", "MRY  245760", "SET1;10", "RES"}));
 }
 

@@ -85,7 +85,7 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
 // A reply is read with one read of 250 bytes; a number head is an answer, a lone sign and a line
 // without CR are failed attempts. (Which texts answer which command: IsAnswerTest; the last
 // attempt's failure and its reply: ErrorReplyWithRetryIsSentAttemptsTimesThenReported.)
-TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250Bytes) {
+TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250BytesAndMonitorLinesTrimmedThenCut) {
     ScriptLink l;
     l.bus.Reply("+0001234\r\n");
     EXPECT_EQ(l.transport.SendCommand("EOC", 1), "+0001234");
@@ -98,6 +98,11 @@ TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250Bytes) {
     EXPECT_EQ(l.status, RunStatus::Ok);
     l.bus.Reply(std::string(300, '1'));
     EXPECT_EQ(l.transport.SendCommand("EOC", 0), "");  // a cut-off line is no reply
+    // A monitor line is trimmed, then cut.
+    l.bus.writes.clear();
+    l.bus.Reply(" +000123 ,+000001  \r\n");
+    EXPECT_EQ(l.transport.ReadMonitorData(), "+000123 ,+000001  ");
+    EXPECT_EQ(l.bus.writes, std::vector<std::string>{"MDT\r\n"});
 }
 
 TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
@@ -108,13 +113,6 @@ TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
     EXPECT_EQ(none.transport.SendCommand("EOC", 1), "");
     EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
     EXPECT_EQ(none.status, RunStatus::CommFailed);
-}
-
-TEST(CommandTransportTest, MonitorLineIsTrimmedThenCut) {
-    ScriptLink l;
-    l.bus.Reply(" +000123 ,+000001  \r\n");
-    EXPECT_EQ(l.transport.ReadMonitorData(), "+000123 ,+000001  ");
-    EXPECT_EQ(l.bus.writes, std::vector<std::string>{"MDT\r\n"});
 }
 
 TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {

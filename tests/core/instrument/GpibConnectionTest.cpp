@@ -106,9 +106,8 @@ TEST_F(GpibConnectionTest, CloseFailureShowsTheReportRetryGoesOnCancelEnds) {
         ASSERT_EQ(u.shown.size(), 1u);
         EXPECT_EQ(u.shown[0].text,
                   "Error putting board off-line. \r\nibsta = &H8000 < ERR>\r\niberr = EDVR <DOS Error>\r\nibcnt = 0x0");
-        EXPECT_EQ(u.shown[0].title, kProgramTitle);
-        EXPECT_EQ(u.shown[0].icon, MsgIcon::None);
-        EXPECT_EQ(u.shown[0].buttons, MsgButtons::RetryCancel);
+        EXPECT_EQ(std::tie(u.shown[0].title, u.shown[0].icon, u.shown[0].buttons),
+                  std::tuple(kProgramTitle, MsgIcon::None, MsgButtons::RetryCancel));
         EXPECT_EQ(u.terminated, answer == MsgAnswer::Cancel ? 1 : 0);
         EXPECT_FALSE(c.IsConnected());
     }
