@@ -49,17 +49,11 @@ using testing::ReadAll;
 using Files = std::map<std::string, std::string>;  // file name -> bytes
 
 constexpr const char* kSimSpec = "sim:time=instant,pattern=ramp";
-constexpr const char* kCannotWrite = "Cannot write the file \"";
 // The transfer gives the instrument its conditions back: channels 2 and 5, 1000 words, no
 // pre-memory.
 const std::vector<std::string> kRestore = {"RES", "SET2", "SET5", "MRY 1000", "MRY -0"};
 
 enum class Fault { ErrorReply, NoReply, Garbage, ShortReply, Dropped, FailedWrite };
-const char* Name(Fault f) {
-    static constexpr const char* kNames[] = {"error reply", "no reply", "garbage", "short reply",
-                                             "dropped connection", "failed write"};
-    return kNames[static_cast<int>(f)];
-}
 
 // Fails the n-th write (counted from 1) as a full disk does, and every later one to that file;
 // counts the writes and remembers the file of the failed one.
@@ -83,7 +77,7 @@ private:
 
 // The message of a condition file that could not be saved on a full disk.
 std::string CannotWrite(const std::string& path) {
-    return kCannotWrite + path + "\": " + std::error_code(ENOSPC, std::generic_category()).message() + ".";
+    return "Cannot write the file \"" + path + "\": " + std::error_code(ENOSPC, std::generic_category()).message() + ".";
 }
 
 Files Snapshot(const std::string& folder) {
@@ -123,7 +117,9 @@ struct Scenario {
     bool faultStartup = false;  // a failed write counts from start-up (condition files)
     bool saveElsewhere = false;  // a file that cannot be written is offered another folder, which is taken
     std::string Describe() const {
-        return std::string(Name(fault)) + " at " + std::to_string(at) +
+        static constexpr const char* kFaults[] = {"error reply", "no reply", "garbage", "short reply",
+                                                  "dropped connection", "failed write"};
+        return std::string(kFaults[static_cast<int>(fault)]) + " at " + std::to_string(at) +
                (kind == FileKind::Csv ? " (CSV)" : " (.kmr)") + (saveElsewhere ? ", saved elsewhere" : "");
     }
 };
