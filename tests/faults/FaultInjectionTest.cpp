@@ -32,6 +32,7 @@
 #include "core/conditions/MeasConditions.h"
 #include "core/datafiles/Conversion.h"
 #include "core/datafiles/DataFile.h"
+#include "core/support/Numbers.h"
 #include "core/support/TextTable.h"
 #include "core/graphs/GraphConditions.h"
 #include "link/InterfaceSpec.h"
@@ -48,17 +49,11 @@ using testing::ReadAll;
 using Files = std::map<std::string, std::string>;  // file name -> bytes
 
 constexpr const char* kSimSpec = "sim:time=instant,pattern=ramp";
-constexpr const char* kCannotWrite = "Cannot write the file \"";
 // The transfer gives the instrument its conditions back: channels 2 and 5, 1000 words, no
 // pre-memory.
 const std::vector<std::string> kRestore = {"RES", "SET2", "SET5", "MRY 1000", "MRY -0"};
 
 enum class Fault { ErrorReply, NoReply, Garbage, ShortReply, Dropped, FailedWrite };
-const char* Name(Fault f) {
-    static constexpr const char* kNames[] = {"error reply", "no reply", "garbage", "short reply",
-                                             "dropped connection", "failed write"};
-    return kNames[static_cast<int>(f)];
-}
 
 // Fails the n-th write (counted from 1) as a full disk does, and every later one to that file;
 // counts the writes and remembers the file of the failed one.
@@ -82,7 +77,7 @@ private:
 
 // The message of a condition file that could not be saved on a full disk.
 std::string CannotWrite(const std::string& path) {
-    return kCannotWrite + path + "\": " + std::error_code(ENOSPC, std::generic_category()).message() + ".";
+    return "Cannot write the file \"" + path + "\": " + std::error_code(ENOSPC, std::generic_category()).message() + ".";
 }
 
 Files Snapshot(const std::string& folder) {
@@ -122,7 +117,9 @@ struct Scenario {
     bool faultStartup = false;  // a failed write counts from start-up (condition files)
     bool saveElsewhere = false;  // a file that cannot be written is offered another folder, which is taken
     std::string Describe() const {
-        return std::string(Name(fault)) + " at " + std::to_string(at) +
+        static constexpr const char* kFaults[] = {"error reply", "no reply", "garbage", "short reply",
+                                                  "dropped connection", "failed write"};
+        return std::string(kFaults[static_cast<int>(fault)]) + " at " + std::to_string(at) +
                (kind == FileKind::Csv ? " (CSV)" : " (.kmr)") + (saveElsewhere ? ", saved elsewhere" : "");
     }
 };
@@ -139,16 +136,6 @@ public:
     std::vector<std::string> problems;
 };
 
-// The value of the CSV cell `cell` (16 bytes: "," and the value, blank-filled), or nothing when it
-// is empty.
-std::optional<std::string> CellValue(const std::string& cell) {
-    std::string v = cell.substr(cell.empty() || cell[0] != ',' ? 0 : 1);
-    v.erase(v.find_last_not_of(' ') + 1);
-    v.erase(0, std::min(v.find_first_not_of(' '), v.size()));
-    if (v.empty()) return std::nullopt;
-    return v;
-}
-
 // A CSV file of channels 2 and 5 whose every value is one the instrument recorded at that
 // sample: "" when so, else what is wrong. With `whole`, every line must hold both values.
 std::string CsvValuesRead(const std::string& bytes, bool whole) {
@@ -162,14 +149,12 @@ std::string CsvValuesRead(const std::string& bytes, bool whole) {
         const std::string line = bytes.substr(at, kLine);
         if (line.substr(48) != "\r\n") return "a broken line at sample " + std::to_string(lines);
         for (int k = 0; k < 2; ++k) {
-            const auto v = CellValue(line.substr(16 + 16 * static_cast<std::size_t>(k), 16));
+            const std::string cell = line.substr(16 + 16 * static_cast<std::size_t>(k), 16);  // "," and the value
+            const std::string v = TrimCopy(cell.substr(cell[0] == ',' ? 1 : 0));
             const int channel = k == 0 ? 2 : 5;
-            if (!v) {
-                if (whole) return "an empty value at sample " + std::to_string(lines);
-                continue;
-            }
-            if (*v != std::to_string(testing::RampWord(channel, lines)))
-                return "channel " + std::to_string(channel) + " sample " + std::to_string(lines) + " holds " + *v +
+            if (v.empty() && whole) return "an empty value at sample " + std::to_string(lines);
+            if (!v.empty() && v != std::to_string(testing::RampWord(channel, lines)))
+                return "channel " + std::to_string(channel) + " sample " + std::to_string(lines) + " holds " + v +
                        ", never read";
         }
     }
@@ -213,7 +198,9 @@ public:
         o.startupWrites = disk_.writes;
         CheckConditionFiles();
         if (started == StartupOutcome::Online && h_.state.Status == RunStatus::Ok) {
-            PutDataFileInTheWay();
+            // A file made by hand under the name the first record would take.
+            const std::string ext = sc_.kind == FileKind::Csv ? ".csv" : ".kmr";
+            testing::WriteAll(h_.DataFolder() + h_.state.Global.BaseFileName + ext, "made by hand");
             const Files before = Snapshot(h_.DataFolder());
             h_.state.Writes = &disk_;
             Record();
@@ -233,18 +220,16 @@ public:
 private:
     StartupOptions Options() {
         StartupOptions opts = h_.Options(kSimSpec);
-        sim::SimInstrument* instrument = nullptr;
         if (sc_.fault == Fault::Dropped) {
             // kmr-sim's adapter on loopback, stopped just before the chosen command.
             sim_ = std::make_unique<sim::SimBus>(*sim::ParseSimOptions(kSimSpec).options, h_.simTime);
-            PrologixServerOptions so;
-            so.port = 0;
-            server_ = std::make_unique<PrologixServer>(*sim_, so);
+            server_ = std::make_unique<PrologixServer>(*sim_, PrologixServerOptions{.port = 0});
             std::string error;
             EXPECT_TRUE(server_->Start(error)) << error;
             opts.interfaceOverride = "prologix:127.0.0.1:" + std::to_string(server_->Port());
         }
-        opts.makeBus = [this, instrument](const std::string& spec, std::string& error) mutable -> std::unique_ptr<GpibBus> {
+        opts.makeBus = [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
+            sim::SimInstrument* instrument = nullptr;
             std::unique_ptr<LoggingBus> b;
             if (server_) {
                 b = std::make_unique<LoggingBus>(MakeGpibBus(spec, error));
@@ -304,14 +289,8 @@ private:
             } else {
                 EXPECT_EQ(now.count(name), 0u) << "a failed save left it";
             }
-            EXPECT_TRUE(ShownLine(CannotWrite(disk_.failedPath))) << "no message for " << disk_.failedPath;
+            EXPECT_TRUE(Shown(CannotWrite(disk_.failedPath), Where::Line)) << "no message for " << disk_.failedPath;
         }
-    }
-
-    // A file made by hand under the name the first record would take.
-    void PutDataFileInTheWay() {
-        const std::string ext = sc_.kind == FileKind::Csv ? ".csv" : ".kmr";
-        testing::WriteAll(h_.DataFolder() + h_.state.Global.BaseFileName + ext, "made by hand");
     }
 
     // Start, poll until the run has ended (a run that cannot end is stopped), transfer.
@@ -339,31 +318,24 @@ private:
         EXPECT_TRUE(CloseRequestAllowed(h_.state, h_.ui)) << "the program cannot be closed";
     }
 
-    bool Shown(const std::string& start) const {
-        for (const auto& m : h_.ui.shown)
-            if (m.text.rfind(start, 0) == 0) return true;
-        return false;
-    }
-    // A message holds `line` as one of its lines.
-    bool ShownLine(const std::string& line) const {
-        for (const auto& m : h_.ui.shown)
-            if (("\r\n" + m.text + "\r\n").find("\r\n" + line + "\r\n") != std::string::npos) return true;
-        return false;
+    // A message holds `part`: at its start, as one of its lines, or anywhere.
+    enum class Where { Start, Line, Anywhere };
+    bool Shown(const std::string& part, Where where = Where::Start) const {
+        return std::any_of(h_.ui.shown.begin(), h_.ui.shown.end(), [&](const testing::ShownMessage& m) {
+            if (where == Where::Start) return m.text.rfind(part, 0) == 0;
+            const std::string text = where == Where::Line ? "\r\n" + m.text + "\r\n" : m.text;
+            return text.find(where == Where::Line ? "\r\n" + part + "\r\n" : part) != std::string::npos;
+        });
     }
     // What a message of a transfer that did not complete says the record kept: the file marked
     // cancelled or kept as incomplete with its whole channels, or no file at all.
     bool LossNamed() const {
         const std::string name = PathFromUtf8(h_.state.LastDataFile).filename().string();
-        const auto upTo = [](const std::string& text) { return text.substr(0, text.find('\x01')); };
-        const std::string told[] = {
-            name.empty() ? std::string("\x02")
-                         : upTo(TextWith(Language::English, txt::MarkedCancelled, {name, "\x01"})),
-            name.empty() ? std::string("\x02")
-                         : upTo(TextWith(Language::English, txt::KeepsCompleteChannels, {name, "\x01"})),
-            Text(Language::English, txt::NoDataFileWritten)};
-        for (const auto& m : h_.ui.shown)
-            for (const std::string& t : told)
-                if (m.text.find(t) != std::string::npos) return true;
+        if (Shown(Text(Language::English, txt::NoDataFileWritten), Where::Anywhere)) return true;
+        for (int id : {txt::MarkedCancelled, txt::KeepsCompleteChannels}) {
+            const std::string text = TextWith(Language::English, id, {name, "\x01"});
+            if (!name.empty() && Shown(text.substr(0, text.find('\x01')), Where::Anywhere)) return true;
+        }
         return false;
     }
 
@@ -378,7 +350,7 @@ private:
             const std::string message = conditionFile ? CannotWrite(disk_.failedPath)
                                                       : FileErrorMessage(Language::English, ENOSPC, disk_.failedPath);
             const bool offered = !elsewhere_.problems.empty() && elsewhere_.problems[0].rfind(message, 0) == 0;
-            EXPECT_TRUE((conditionFile ? ShownLine(message) : Shown(message)) || offered)
+            EXPECT_TRUE(Shown(message, conditionFile ? Where::Line : Where::Start) || offered)
                 << "no message for the failed write of " << disk_.failedPath;
         }
         CheckCsvFiles(o);
@@ -386,16 +358,16 @@ private:
         for (const auto& [p, bytes] : o.data) {
             if (p.size() < 4 || p.substr(p.size() - 4) != ".kmr" || bytes.size() < 24) continue;
             if (bytes.substr(4, 20) != kCompleteSignature) continue;
-            // Marked complete: then it must be, with every sample of both channels.
+            // Marked complete: then it must be, with every sample of both channels (little-endian words).
             EXPECT_TRUE(h_.state.LastTransferComplete) << p;
             ASSERT_EQ(bytes.size(), 5102u) << p;
-            for (int k = 0; k < 2; ++k)
-                for (std::int32_t i = 0; i < 1000; ++i) {
-                    const std::size_t at = 1100 + 2000 * static_cast<std::size_t>(k) + 2 * static_cast<std::size_t>(i);
-                    const auto w = static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
-                                                             static_cast<unsigned char>(bytes[at + 1]) << 8);
-                    EXPECT_EQ(w, testing::RampWord(k == 0 ? 2 : 5, i)) << p << " block " << k << " word " << i;
-                }
+            for (int k = 0; k < 2; ++k) {
+                std::vector<std::int16_t> words;
+                for (std::size_t at = 1100 + 2000 * static_cast<std::size_t>(k); words.size() < 1000; at += 2)
+                    words.push_back(static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
+                                                              static_cast<unsigned char>(bytes[at + 1]) << 8));
+                EXPECT_EQ(words, testing::RampWords(k == 0 ? 2 : 5, 1000)) << p << " block " << k;
+            }
         }
         if (!h_.state.LastTransferComplete && h_.state.WordsConverted > 0) {
             EXPECT_TRUE(shown) << "samples lost without a word: " << path;
@@ -531,36 +503,26 @@ TEST(FaultInjection, EveryCommandEveryWay) { EveryCommandEveryWay(FileKind::Kmr,
 TEST(FaultInjection, EveryCommandOfACsvRecordEveryWay) { EveryCommandEveryWay(FileKind::Csv, true); }
 
 // Every write of the condition files at start-up, and of the .kmr and CSV files of the record,
-// fails in turn, until the measurement gets through.
-TEST(FaultInjection, EveryWriteFailsInTurn) {
+// fails in turn, until the measurement gets through; or, with the offer of another folder taken,
+// every write of the record fails in turn and the complete file ends in the second folder.
+void EveryWriteFailsInTurn(bool saveElsewhere) {
     for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
         const Outcome& clean = Clean(k);
-        for (int n = 1; n <= clean.writes + 1; ++n) {
-            Scenario sc{Fault::FailedWrite, n, k, true};
+        const int last = saveElsewhere ? clean.writes - clean.startupWrites : clean.writes + 1;
+        ASSERT_GT(last, 0);
+        for (int n = 1; n <= last; ++n) {
+            Scenario sc{Fault::FailedWrite, n, k, !saveElsewhere, saveElsewhere};
             SCOPED_TRACE(sc.Describe());
             const Outcome o = Measurement(sc, &clean).Run();
             ++g_scenarios;
+            if (::testing::Test::HasFatalFailure()) return;
             if (n > clean.writes) { EXPECT_EQ(o.data.size(), clean.data.size()); }  // it got through
         }
     }
 }
 
-// The same with the offer of another folder taken: every write of the record failing in turn
-// ends with the complete file in the second folder.
-TEST(FaultInjection, EveryWriteFailsInTurnAndTheRecordIsSavedElsewhere) {
-    for (FileKind k : {FileKind::Kmr, FileKind::Csv}) {
-        const Outcome& clean = Clean(k);
-        const int recordWrites = clean.writes - clean.startupWrites;
-        ASSERT_GT(recordWrites, 0);
-        for (int n = 1; n <= recordWrites; ++n) {
-            Scenario sc{Fault::FailedWrite, n, k, false, true};
-            SCOPED_TRACE(sc.Describe());
-            Measurement(sc, &clean).Run();
-            ++g_scenarios;
-            if (HasFatalFailure()) return;
-        }
-    }
-}
+TEST(FaultInjection, EveryWriteFailsInTurn) { EveryWriteFailsInTurn(false); }
+TEST(FaultInjection, EveryWriteFailsInTurnAndTheRecordIsSavedElsewhere) { EveryWriteFailsInTurn(true); }
 
 // Each settings form's save, its write failing as on a full disk: the file keeps what it held
 // and still loads whole, and the one message names the file and the reason.

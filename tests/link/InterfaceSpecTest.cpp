@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "link/InterfaceSpec.h"
 
 namespace kmr {
@@ -7,15 +9,8 @@ namespace {
 
 TEST(InterfaceSpec, AcceptedForms) {
     using K = InterfaceSpec::Kind;
-    const struct {
-        const char* text;
-        K kind;
-        const char* library;
-        const char* resource;
-        const char* host;
-        int port;
-        const char* simOptions;
-    } cases[] = {
+    // The text; the kind, library, resource, host, port and simulator options it gives.
+    const std::tuple<const char*, K, std::string, std::string, std::string, int, std::string> cases[] = {
         {"  GPIB \r\n", K::Gpib, "", "", "", 0, ""},
         {"gpib:lib=/opt/gpib/lib/libgpib.so.0", K::Gpib, "/opt/gpib/lib/libgpib.so.0", "", "", 0, ""},
         {"visa", K::Visa, "", "", "", 0, ""},
@@ -29,18 +24,14 @@ TEST(InterfaceSpec, AcceptedForms) {
         {"sim", K::Sim, "", "", "", 0, ""},
         {"sim:model=530A,memory=1", K::Sim, "", "", "", 0, "model=530A,memory=1"},
     };
-    for (const auto& a : cases) {
-        SCOPED_TRACE(a.text);
+    for (const auto& [text, kind, library, resource, host, port, simOptions] : cases) {
+        SCOPED_TRACE(text);
         std::string error;
-        auto spec = ParseInterfaceSpec(a.text, error);
+        auto spec = ParseInterfaceSpec(text, error);
         ASSERT_TRUE(spec.has_value()) << error;
         EXPECT_TRUE(error.empty());
-        EXPECT_EQ(spec->kind, a.kind);
-        EXPECT_EQ(spec->library, a.library);
-        EXPECT_EQ(spec->resource, a.resource);
-        EXPECT_EQ(spec->host, a.host);
-        EXPECT_EQ(spec->port, a.port);
-        EXPECT_EQ(spec->simOptions, a.simOptions);
+        EXPECT_EQ(std::tie(spec->kind, spec->library, spec->resource, spec->host, spec->port, spec->simOptions),
+                  std::tie(kind, library, resource, host, port, simOptions));
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "sim/KmrSimArguments.h"
 
 namespace kmr::sim {
@@ -15,17 +17,11 @@ KmrSimArguments Parse(std::vector<std::string> args) {
 TEST(KmrSimArguments, TakesEveryOptionAndTheSimSpec) {
     KmrSimArguments a = Parse({"--listen", "0.0.0.0:5000", "--address=7", "--idle", "5",
                                "--verbose", "sim:model=530A,memory=1,time=instant"});
-    EXPECT_EQ(a.idleSeconds, 5);
-    EXPECT_EQ(a.host, "0.0.0.0");
-    EXPECT_EQ(a.port, 5000);
-    EXPECT_EQ(a.address, 7);
-    EXPECT_TRUE(a.verbose);
-    EXPECT_EQ(a.options.model, SimModel::Kmr530A);
-    EXPECT_EQ(a.options.memory, 1);
-    EXPECT_EQ(a.options.time, SimTimeMode::Instant);
+    EXPECT_EQ(std::tie(a.idleSeconds, a.host, a.port, a.address, a.verbose), std::tuple(5, "0.0.0.0", 5000, 7, true));
+    EXPECT_EQ(std::tie(a.options.model, a.options.memory, a.options.time),
+              std::tuple(SimModel::Kmr530A, 1, SimTimeMode::Instant));
     KmrSimArguments v6 = Parse({"--listen=[::1]:0"});
-    EXPECT_EQ(v6.host, "::1");
-    EXPECT_EQ(v6.port, 0);
+    EXPECT_EQ(std::tie(v6.host, v6.port), std::tuple("::1", 0));
 }
 
 TEST(KmrSimArguments, RefusesWhatItDoesNotUnderstand) {

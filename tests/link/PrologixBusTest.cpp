@@ -55,11 +55,17 @@ std::string ReadAll(PrologixBus& bus, int d, std::size_t count, GpibStatus& st) 
     return buffer;
 }
 
+// `command` sent with CR LF, then what a read of up to `count` bytes gives.
+std::string Ask(PrologixBus& bus, int d, const std::string& command, GpibStatus& st, std::size_t count = 250) {
+    const std::string line = command + "\r\n";
+    bus.Write(d, line.data(), line.size());
+    return ReadAll(bus, d, count, st);
+}
+
 // The identity question and its reply: the connection still works.
 std::string Identity(PrologixBus& bus, int d) {
     GpibStatus st;
-    bus.Write(d, "ID?\r\n", 5);
-    return ReadAll(bus, d, 250, st);
+    return Ask(bus, d, "ID?", st);
 }
 
 TEST(PrologixProtocol, EscapedDataComesThroughTheSplitterUnchanged) {
@@ -136,9 +142,8 @@ TEST_F(ServedBus, OpenSetsTheAdapterUpAndRepliesArriveWhole) {
         EXPECT_NE(seen.find(setting), std::string::npos) << setting << " missing in\n" << seen;
 
     // A binary block with every awkward byte, the end mark and the adapter's version line among them.
-    bus.Write(d, "BLK\r\n", 5);
     const std::string block = test::AwkwardBlock();
-    EXPECT_EQ(ReadAll(bus, d, block.size(), st), block);
+    EXPECT_EQ(Ask(bus, d, "BLK", st, block.size()), block);
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
     // The next exchange is not disturbed.
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
@@ -148,16 +153,14 @@ TEST_F(ServedBus, OpenSetsTheAdapterUpAndRepliesArriveWhole) {
 // times out with TIMO and EABO. The connection works on after either.
 TEST_F(ServedBus, ALongReplyOrASilentInstrumentFailsTheReadOnly) {
     OpenWith(kT300ms);
-    bus.Write(d, "ID?\r\n", 5);
     GpibStatus st;
-    EXPECT_EQ(ReadAll(bus, d, 4, st), "KMR-");
+    EXPECT_EQ(Ask(bus, d, "ID?", st, 4), "KMR-");
     EXPECT_EQ(st.ibsta, kIbERR | kIbCMPL);
     EXPECT_EQ(st.iberr, kEABO);
     EXPECT_NE(bus.LastProblem().find("more than the 4 bytes"), std::string::npos)
         << bus.LastProblem();
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
-    bus.Write(d, "SILENT\r\n", 8);
-    EXPECT_EQ(ReadAll(bus, d, 250, st), "");
+    EXPECT_EQ(Ask(bus, d, "SILENT", st), "");
     EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
     EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
@@ -201,9 +204,8 @@ TEST(PrologixBusFaults, AdapterClosingInTheMiddleOfABlockGivesEaboAtOnce) {
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = -1;
     ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
-    bus.Write(d, "BDT\r\n", 5);
     GpibStatus st;
-    std::string got = ReadAll(bus, d, 200, st);
+    const std::string got = Ask(bus, d, "BDT", st, 200);
     EXPECT_TRUE(st.error());
     EXPECT_FALSE(st.ibsta & kIbTIMO) << "a lost connection is not a timeout";
     EXPECT_EQ(st.iberr, kEABO);
@@ -249,9 +251,8 @@ TEST(PrologixBusFaults, AnAdapterStreamingWithoutEndCostsNoMemory) {
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = -1;
     ASSERT_FALSE(Open(bus, d, kT1s).error()) << bus.LastProblem();
-    bus.Write(d, "EOC\r\n", 5);
     GpibStatus st;
-    EXPECT_EQ(ReadAll(bus, d, 250, st), std::string(250, 'x'));
+    EXPECT_EQ(Ask(bus, d, "EOC", st), std::string(250, 'x'));
     EXPECT_EQ(st.ibsta & kIbERR, kIbERR);
     EXPECT_GT(sent.load(), 4u * PrologixBus::kMaxHeldBytes) << "the stream reached the bus";
     EXPECT_LE(bus.HeldBytes(), PrologixBus::kMaxHeldBytes);
@@ -273,14 +274,12 @@ TEST(PrologixBusFaults, ALateReplyIsDroppedAfterItsReadTimedOut) {
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = -1;
     ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
-    bus.Write(d, "EOC\r\n", 5);
     GpibStatus st;
-    ReadAll(bus, d, 250, st);
+    Ask(bus, d, "EOC", st);
     EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
     readTimedOut.set_value();
-    bus.Write(d, "EOC\r\n", 5);
-    EXPECT_EQ(ReadAll(bus, d, 250, st), "+0000002\r\n");
+    EXPECT_EQ(Ask(bus, d, "EOC", st), "+0000002\r\n");
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 

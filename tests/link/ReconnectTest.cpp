@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "link/InterfaceSpec.h"
@@ -18,10 +19,6 @@ namespace {
 
 using test::StandIn;
 
-std::unique_ptr<sim::SimBus> MakeSim() {
-    return std::make_unique<sim::SimBus>(*sim::ParseSimOptions("sim:time=instant").options);
-}
-
 // One command and its reply line ("" when the exchange failed).
 std::string Ask(GpibBus& bus, int ud, const std::string& command) {
     const std::string wire = command + "\r\n";
@@ -34,7 +31,7 @@ std::string Ask(GpibBus& bus, int ud, const std::string& command) {
 }
 
 TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWrite) {
-    auto simBus = MakeSim();
+    auto simBus = test::MakeSim("sim:time=instant");
     std::unique_ptr<PrologixServer> server;
     const auto serve = [&](int port) {  // the adapter (re)started on `port`
         server = std::make_unique<PrologixServer>(*simBus, PrologixServerOptions{.port = port});
@@ -69,28 +66,21 @@ TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWr
 }
 
 // A stand-in library whose interface (GP-IB) or session (VISA) goes away and comes back; the
-// calls the reopen must make.
-struct LostCase {
-    const char* route;
-    const char* library;
-    std::string firstCall;  // since the connection came back
-    std::vector<std::string> reopenCalls;
-};
-
+// first call since the connection came back, and the calls the reopen must make.
 TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
-    const LostCase cases[] = {
+    const std::tuple<const char*, const char*, std::string, std::vector<std::string>> cases[] = {
         // Opened again with the open's parameters, the old descriptor taken off-line first.
         {"gpib", KMR_FAKE_GPIB_THREAD, "ibonl(", {"ibdev(0,20,0,13,1,0)"}},
         {"visa", KMR_FAKE_VISA, "", {"viOpen GPIB0::20::INSTR", "viSetAttribute 0x3FFF001A 10000"}},
     };
-    for (const LostCase& c : cases) {
-        SCOPED_TRACE(c.route);
-        StandIn standIn(c.library);
-        auto simBus = MakeSim();
+    for (const auto& [route, library, firstCall, reopenCalls] : cases) {
+        SCOPED_TRACE(route);
+        StandIn standIn(library);
+        auto simBus = test::MakeSim("sim:time=instant");
         standIn.Attach(*simBus);
         auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
         std::string error;
-        auto bus = MakeGpibBus(std::string(c.route) + ":lib=" + c.library, error);
+        auto bus = MakeGpibBus(std::string(route) + ":lib=" + library, error);
         ASSERT_NE(bus, nullptr) << error;
         int ud = -1;
         ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
@@ -102,8 +92,8 @@ TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
         EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
         EXPECT_EQ(bus->Reopenings(), 1u);
         const std::string calls = standIn.Calls();
-        EXPECT_EQ(calls.rfind(c.firstCall, 0), 0u) << calls;
-        for (const std::string& call : c.reopenCalls) EXPECT_NE(calls.find(call), std::string::npos) << calls;
+        EXPECT_EQ(calls.rfind(firstCall, 0), 0u) << calls;
+        for (const std::string& call : reopenCalls) EXPECT_NE(calls.find(call), std::string::npos) << calls;
     }
 }
 

@@ -4,12 +4,14 @@
 // of two channels. Every route must give the same replies and the same words as the in-process
 // simulator.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "link/SharedLibrary.h"
+#include "sim/SimBus.h"
 #include "support/LinkHarness.h"
 
 namespace kmr::test {
@@ -17,6 +19,13 @@ namespace kmr::test {
 // The simulated instrument every route talks to.
 inline constexpr const char* kRouteSim = "sim:model=530A,memory=1,time=instant,pattern=ramp";
 inline constexpr std::int32_t kRouteWords = 25000;  // three blocks: 10000, 10000, 5000
+
+// The simulated instrument `spec` describes, following the wall clock.
+inline std::unique_ptr<sim::SimBus> MakeSim(const std::string& spec = kRouteSim) {
+    auto parsed = sim::ParseSimOptions(spec);
+    EXPECT_TRUE(parsed.options.has_value()) << parsed.error;
+    return std::make_unique<sim::SimBus>(*parsed.options);
+}
 
 struct RouteResult {
     bool connected = false;
@@ -30,36 +39,29 @@ struct RouteResult {
 inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
     RouteResult r;
     testing::LinkOver<GpibBus&> link(bus);
-    auto& conn = link.conn;
-    auto& transport = link.transport;
     auto done = [&] {
         r.status = link.status;
         r.identity = link.id;
         r.messages = link.ui.Texts();
         return r;
     };
-    conn.OpenGpibDevice(timeoutCode);
-    r.connected = conn.IsConnected();
+    link.conn.OpenGpibDevice(timeoutCode);
+    r.connected = link.conn.IsConnected();
     if (!r.connected) return done();
     auto send = [&](const std::string& command, std::int16_t retry) {
-        r.replies.push_back(command + " -> " + transport.SendCommand(command, retry));
+        r.replies.push_back(command + " -> " + link.transport.SendCommand(command, retry));
         return link.status == RunStatus::Ok;
     };
-    MeasConditions& conditions = link.m;
-    SetMeasDefaults(conditions);
-    for (int n = 1; n <= 10; ++n) conditions.Ch(n).OnOff = n <= 2 ? 1 : 0;
-    conditions.MemoryWords = kRouteWords;
-    conditions.PreMemoryWords = 0;
-    RebuildMeasuredChannels(conditions);
-    CommandSet& commands = link.cs;
-    commands.IdentifyInstrument();
-    if (link.status != RunStatus::Ok) return done();
-    commands.InitialiseInstrument();
-    if (link.status != RunStatus::Ok) return done();
-    commands.DownloadConditions(kFullChangeMask);
-    if (link.status != RunStatus::Ok) return done();
+    SetMeasDefaults(link.m);
+    for (int n = 1; n <= 10; ++n) link.m.Ch(n).OnOff = n <= 2 ? 1 : 0;
+    link.m.MemoryWords = kRouteWords;
+    link.m.PreMemoryWords = 0;
+    RebuildMeasuredChannels(link.m);
+    link.cs.IdentifyInstrument();
+    if (link.status == RunStatus::Ok) link.cs.InitialiseInstrument();
+    if (link.status == RunStatus::Ok) link.cs.DownloadConditions(kFullChangeMask);
     // Record until the memory is full.
-    if (!send("TRG", 1)) return done();
+    if (link.status != RunStatus::Ok || !send("TRG", 1)) return done();
     for (int poll = 0; poll < 100; ++poll) {
         if (!send("EOC", 1)) return done();
         if (std::stol(r.replies.back().substr(7)) >= kRouteWords) break;
@@ -70,12 +72,12 @@ inline RouteResult RunFullExchange(GpibBus& bus, int timeoutCode = kT10s) {
         std::vector<std::int16_t> words(kRouteWords, 0);
         for (std::int32_t start = 0; start < kRouteWords; start += 10000) {
             const auto count = static_cast<std::int16_t>(std::min(10000, kRouteWords - start));
-            transport.ReadMemoryBlock(words.data(), start, count);
+            link.transport.ReadMemoryBlock(words.data(), start, count);
             if (link.status != RunStatus::Ok) return done();
         }
         r.words.push_back(std::move(words));
     }
-    conn.CloseGpibDevice();
+    link.conn.CloseGpibDevice();
     return done();
 }
 

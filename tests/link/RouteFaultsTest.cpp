@@ -41,36 +41,30 @@ enum class Route { Sim, Gpib, Visa, Prologix };
 
 constexpr const char* kRouteNames[] = {"Sim", "Gpib", "Visa", "Prologix"};
 
+using Link = testing::LinkOver<GpibBus&>;
+
 // The program's link code over one route to a simulated instrument.
 class RouteLink {
 public:
     RouteLink(Route route, const std::string& simSpec)
         : sim_(*sim::ParseSimOptions(simSpec).options, time) {
         GpibBus* bus = &sim_;
-        switch (route) {
-            case Route::Sim: break;
-            case Route::Gpib:
-                standIn_ = std::make_unique<StandIn>(KMR_FAKE_GPIB_THREAD, sim_);
-                owned_ = Bus(std::string("gpib:lib=") + KMR_FAKE_GPIB_THREAD);
-                break;
-            case Route::Visa:
-                standIn_ = std::make_unique<StandIn>(KMR_FAKE_VISA, sim_);
-                owned_ = Bus(std::string("visa:lib=") + KMR_FAKE_VISA);
-                break;
-            case Route::Prologix: {
-                server_ = std::make_unique<PrologixServer>(sim_, PrologixServerOptions{.port = 0});
-                std::string error;
-                EXPECT_TRUE(server_->Start(error)) << error;
-                owned_ = Bus("prologix:127.0.0.1:" + std::to_string(server_->Port()));
-                timeoutCode_ = kT300ms;  // over TCP a timeout takes real time
-                break;
-            }
+        if (route == Route::Gpib || route == Route::Visa) {
+            const char* library = route == Route::Gpib ? KMR_FAKE_GPIB_THREAD : KMR_FAKE_VISA;
+            standIn_ = std::make_unique<StandIn>(library, sim_);
+            owned_ = Bus(std::string(route == Route::Gpib ? "gpib:lib=" : "visa:lib=") + library);
+        } else if (route == Route::Prologix) {
+            server_ = std::make_unique<PrologixServer>(sim_, PrologixServerOptions{.port = 0});
+            std::string error;
+            EXPECT_TRUE(server_->Start(error)) << error;
+            owned_ = Bus("prologix:127.0.0.1:" + std::to_string(server_->Port()));
+            timeoutCode_ = kT300ms;  // over TCP a timeout takes real time
         }
         if (owned_) bus = owned_.get();
-        link_ = std::make_unique<testing::LinkOver<GpibBus&>>(*bus);
+        link_ = std::make_unique<Link>(*bus);
     }
-    testing::LinkOver<GpibBus&>& operator*() { return *link_; }
-    testing::LinkOver<GpibBus&>* operator->() { return link_.get(); }
+    Link& operator*() { return *link_; }
+    Link* operator->() { return link_.get(); }
     void Open() { link_->conn.OpenGpibDevice(timeoutCode_); }
 
     std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
@@ -80,14 +74,14 @@ private:
     std::unique_ptr<StandIn> standIn_;
     std::unique_ptr<PrologixServer> server_;
     std::unique_ptr<GpibBus> owned_;
-    std::unique_ptr<testing::LinkOver<GpibBus&>> link_;
+    std::unique_ptr<Link> link_;
     int timeoutCode_ = kT10s;
 };
 
 struct FaultCase {
     const char* name;
     const char* fault;
-    std::function<void(RouteLink&)> act;
+    std::function<void(Link&)> act;  // after the open
     RunStatus status;
     const char* text;  // the message starts so (an open failure adds the route's own sentence)
     const char* title;
@@ -100,7 +94,8 @@ class RouteFaults : public ::testing::TestWithParam<FaultOnRoute> {};
 TEST_P(RouteFaults, SameMessageAndStatusOnEveryRoute) {
     const auto& [c, route] = GetParam();
     RouteLink l(route, std::string("sim:time=instant,pattern=ramp,fault=") + c.fault);
-    c.act(l);
+    l.Open();
+    if (c.act) c.act(*l);
     EXPECT_EQ(l->status, c.status);
     ASSERT_EQ(l->ui.shown.size(), 1u);
     const std::string& text = l->ui.shown[0].text;
@@ -113,28 +108,18 @@ TEST_P(RouteFaults, SameMessageAndStatusOnEveryRoute) {
     }
 }
 
-void Open(RouteLink& l) { l.Open(); }
-void Initialise(RouteLink& l) {
-    l.Open();
-    l->cs.InitialiseInstrument();
-}
-void ReadMonitor(RouteLink& l) {
-    l.Open();
-    l->transport.ReadMonitorData();
-}
-// Opens, then sends `command` once with retries.
-std::function<void(RouteLink&)> Sending(const char* command) {
-    return [command](RouteLink& l) {
-        l.Open();
-        l->transport.SendCommand(command, 1);
-    };
+void Initialise(Link& l) { l.cs.InitialiseInstrument(); }
+void ReadMonitor(Link& l) { l.transport.ReadMonitorData(); }
+// Sends `command` once with retries.
+std::function<void(Link&)> Sending(const char* command) {
+    return [command](Link& l) { l.transport.SendCommand(command, 1); };
 }
 
 const FaultCase kFaults[] = {
-    {"NoListener", "nolistener", Open, RunStatus::CommFailed, kCannotOpen, "GP-IB error"},
+    {"NoListener", "nolistener", nullptr, RunStatus::CommFailed, kCannotOpen, "GP-IB error"},
     {"RemoteSensing", "SET1:ERR-022", Initialise, RunStatus::Refused,
      "Cannot make remote-sensing for bridge voltage. Confirm extened cable.", "Error"},
-    {"NoChannel", "nochannel", [](RouteLink& l) { Open(l); l->cs.IdentifyInstrument(); },
+    {"NoChannel", "nochannel", [](Link& l) { l.cs.IdentifyInstrument(); },
      RunStatus::Ok, "Effective channel does not exist in KMR-530A/510C.", "Error"},
     {"ErrorReply", "EOC:ERR-012", Sending("EOC"), RunStatus::CommFailed, kSend, "GP-IB error"},
     {"NoReply", "HLT:noreply", Sending("HLT"), RunStatus::CommFailed, kSend, "GP-IB error"},
@@ -143,15 +128,14 @@ const FaultCase kFaults[] = {
     {"MonitorSilent", "MDT:noreply", ReadMonitor, RunStatus::CommFailed, kSend, "GP-IB error"},
     {"MonitorGarbage", "MDT:garbage", ReadMonitor, RunStatus::CommFailed, kSend, "GP-IB error"},
     {"ShortBlock", "BDT:short",
-     [](RouteLink& l) {
-         Open(l);
+     [](Link& l) {
          std::vector<std::int16_t> d(10000, 7);
-         l->transport.ReadMemoryBlock(d.data(), 0, 10000);
+         l.transport.ReadMemoryBlock(d.data(), 0, 10000);
          EXPECT_EQ(d[0], 7) << "a broken block leaves the samples alone";
      },
      RunStatus::CommFailed, kReceive, "GP-IB error"},
     {"DownloadRefused", "AVE*:ERR-002",
-     [](RouteLink& l) { Open(l); l->cs.DownloadConditions(kFullChangeMask); },
+     [](Link& l) { l.cs.DownloadConditions(kFullChangeMask); },
      RunStatus::CommFailed, kSend, "GP-IB error"},
     {"DateRefused", "DTE*:ERR-002", Initialise, RunStatus::CommFailed, kSend, "GP-IB error"},
 };
@@ -170,7 +154,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the program's language, and set RunStatus 1.
 void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions, std::int16_t address = 20,
                        Language lang = Language::English) {
-    testing::LinkOver<GpibBus&> link(bus);
+    Link link(bus);
     link.settings.Address = address;
     link.ui.language = lang;
     link.Open();

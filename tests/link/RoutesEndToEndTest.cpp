@@ -16,16 +16,10 @@
 namespace kmr {
 namespace {
 
-using test::kRouteSim;
+using test::MakeSim;
 using test::RouteResult;
 using test::RunFullExchange;
 using test::StandIn;
-
-std::unique_ptr<sim::SimBus> MakeSim(const std::string& spec = kRouteSim) {
-    auto parsed = sim::ParseSimOptions(spec);
-    EXPECT_TRUE(parsed.options.has_value()) << parsed.error;
-    return std::make_unique<sim::SimBus>(*parsed.options);
-}
 
 const RouteResult& InProcess() {
     static const RouteResult result = [] {
@@ -95,9 +89,8 @@ TEST(VisaRoute, FullExchangeMatchesTheInProcessSimulator) {
     EXPECT_EQ(attribute(visa::kAttrSendEndEn), 1) << "END with the last byte";
     EXPECT_EQ(attribute(visa::kAttrTermCharEn), 0) << "no termination character";
     const std::string calls = standIn.Calls();
-    EXPECT_NE(calls.find("viOpen GPIB0::20::INSTR"), std::string::npos) << calls;
-    EXPECT_NE(calls.find("viClear"), std::string::npos);
-    EXPECT_NE(calls.find("viGpibSendIFC"), std::string::npos);
+    for (const char* call : {"viOpen GPIB0::20::INSTR", "viClear", "viGpibSendIFC"})
+        EXPECT_NE(calls.find(call), std::string::npos) << calls;
 }
 
 TEST(PrologixAndSimRoutes, FullExchangeThroughTheKmrSimServerMatchesTheInProcessSimulator) {

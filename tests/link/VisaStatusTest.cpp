@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "link/VisaBus.h"
 
@@ -9,12 +10,7 @@ namespace {
 
 // Each VISA status becomes the GP-IB status whose report means the same.
 TEST(VisaStatusMapping, KeepsTheStatusReportMeaningful) {
-    const struct {
-        visa::ViStatus status;
-        bool isRead;
-        std::int32_t ibsta;
-        std::int32_t iberr;
-    } cases[] = {
+    const std::tuple<visa::ViStatus, bool, std::int32_t, std::int32_t> cases[] = {  // status, a read, ibsta, iberr
         {visa::kSuccess, true, kIbCMPL | kIbEND, 0},  // read ended on END
         {visa::kSuccessMaxCnt, true, kIbCMPL, 0},     // stopped at the count
         {visa::kSuccessTermChar, true, kIbCMPL | kIbEND, 0},
@@ -31,11 +27,11 @@ TEST(VisaStatusMapping, KeepsTheStatusReportMeaningful) {
         {visa::kErrorIo, true, kIbERR, kEBUS},
         {visa::Err(0xBFFF0099u), true, kIbERR, kEDVR},  // one it does not know
     };
-    for (const auto& m : cases) {
-        SCOPED_TRACE(visa::StatusName(m.status) + (m.isRead ? " read" : " write"));
-        const GpibStatus s = visa::ToGpibStatus(m.status, 12, m.isRead);
-        EXPECT_EQ(s.ibsta, m.ibsta);
-        EXPECT_EQ(s.iberr, m.iberr);
+    for (const auto& [status, isRead, ibsta, iberr] : cases) {
+        SCOPED_TRACE(visa::StatusName(status) + (isRead ? " read" : " write"));
+        const GpibStatus s = visa::ToGpibStatus(status, 12, isRead);
+        EXPECT_EQ(s.ibsta, ibsta);
+        EXPECT_EQ(s.iberr, iberr);
         EXPECT_EQ(s.ibcnt, 12);
     }
     // An unknown status is named in hex (a known one by its name:

@@ -46,13 +46,14 @@ std::string TempDir::Write(const std::string& name, const std::string& bytes) co
     return p;
 }
 
+namespace {
+void SetOrRemove(const std::string& name, const std::optional<std::string>& value) {
+    value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+}
+}  // namespace
+
 EnvVars::~EnvVars() {
-    for (const auto& [name, value] : saved_) {
-        if (value)
-            ::setenv(name.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(name.c_str());
-    }
+    for (const auto& [name, value] : saved_) SetOrRemove(name, value);
 }
 
 void EnvVars::Set(const std::string& name, const std::optional<std::string>& value) {
@@ -60,10 +61,7 @@ void EnvVars::Set(const std::string& name, const std::optional<std::string>& val
         const char* old = std::getenv(name.c_str());
         saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
     }
-    if (value)
-        ::setenv(name.c_str(), value->c_str(), 1);
-    else
-        ::unsetenv(name.c_str());
+    SetOrRemove(name, value);
 }
 
 TempHome::TempHome() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/LinkHarness.h"
@@ -53,22 +54,13 @@ TEST(InstrumentFactsTest, InputModesAndFiltersPerModel) {
 }
 
 TEST(CommandTextTest, TriggerLevelsRoundHalvesToEven) {
-    struct Case {
-        float level, coeff;
-        std::int16_t on;
-        const char* text;
-    };
-    for (const Case& c : {Case{-250.0f, 0.5f, 1, "TGL-500"}, Case{-250.0f, 0.5f, 0, "TGL0"},
-                          Case{2.5f, 1.0f, 1, "TGL2"}, Case{3.5f, 1.0f, 1, "TGL4"},
-                          Case{-2.5f, 1.0f, 1, "TGL-2"}, Case{999.9000244f, 0.3f, 1, "TGL3333"},
-                          Case{1000.0f, 0.0f, 1, "TGL0"}, Case{1.0e9f, 1.0f, 1, "TGL32767"},
-                          Case{-1.0e9f, 1.0f, 1, "TGL-32768"}, Case{100.0f, 1.0f, 2, "TGL0"}}) {
-        ChannelCondition ch;
-        ch.DtgLevel = c.level;
-        ch.Coeff = c.coeff;
-        ch.DtgOnOff = c.on;
-        EXPECT_EQ(TriggerLevelCommand(ch), c.text) << c.level << "/" << c.coeff;
-    }
+    using Row = std::tuple<float, float, std::int16_t, const char*>;  // level, coefficient, trigger on, text
+    for (const auto& [level, coeff, on, text] :
+         {Row{-250.0f, 0.5f, 1, "TGL-500"}, Row{-250.0f, 0.5f, 0, "TGL0"}, Row{2.5f, 1.0f, 1, "TGL2"},
+          Row{3.5f, 1.0f, 1, "TGL4"}, Row{-2.5f, 1.0f, 1, "TGL-2"}, Row{999.9000244f, 0.3f, 1, "TGL3333"},
+          Row{1000.0f, 0.0f, 1, "TGL0"}, Row{1.0e9f, 1.0f, 1, "TGL32767"}, Row{-1.0e9f, 1.0f, 1, "TGL-32768"},
+          Row{100.0f, 1.0f, 2, "TGL0"}})
+        EXPECT_EQ(TriggerLevelCommand({.Coeff = coeff, .DtgOnOff = on, .DtgLevel = level}), text) << level;
 }
 
 // (The probes of codes 0 and 1 and this year's date and time: on the wire in the tests below; the data
@@ -91,9 +83,8 @@ TEST(CommandSetTest, IdentifyReadsModelVersionAndEveryMemorySize) {
             l.id.MemorySizeCode = 9;
             l.cs.IdentifyInstrument();
             EXPECT_EQ(l.status, RunStatus::Ok);
-            EXPECT_EQ(l.id.InstrumentModel, model == "530A" ? 0 : 1);
-            EXPECT_EQ(l.id.InstrumentVersion, "3.07");
-            EXPECT_EQ(l.id.MemorySizeCode, memory);
+            EXPECT_EQ(std::tie(l.id.InstrumentModel, l.id.InstrumentVersion, l.id.MemorySizeCode),
+                      std::tuple(model == "530A" ? 0 : 1, "3.07", memory));
             Wire probes;
             for (int code = 0; code <= memory; ++code) probes.push_back(MemoryProbeCommand(code));
             EXPECT_EQ(l.Sent(), Concat({{"SET1", "B.V3", "VER"}, probes, {"SET1;10", "RES"}}));
@@ -124,25 +115,21 @@ TEST(CommandSetTest, IdentifyWithAChannelGapOrNone) {
 // identification; a set-up or version without an answer is a communication failure that stops
 // there too. One message each, never under the splash.
 TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
-    struct Case {
-        const char* fault;
-        bool initialise;
-        RunStatus status;
-        Wire sent;
-    };
-    for (const Case& c : {Case{"SET1:ERR-022", false, RunStatus::Refused, {"SET1"}},
-                          Case{"SET1:ERR-022", true, RunStatus::Refused, {"SET1"}},
-                          Case{"SET1:noreply", false, RunStatus::CommFailed, {"SET1"}},
-                          Case{"SET1:garbage", false, RunStatus::CommFailed, {"SET1"}},
-                          Case{"SET1:ERR-001", false, RunStatus::CommFailed, {"SET1"}},
-                          Case{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}}}) {
-        SCOPED_TRACE(c.fault);
-        Link l(std::string("sim:time=instant,fault=") + c.fault);
+    using Row = std::tuple<const char*, bool, RunStatus, Wire>;  // fault, initialise (else identify), status, wire
+    for (const auto& [fault, initialise, status, sent] :
+         {Row{"SET1:ERR-022", false, RunStatus::Refused, {"SET1"}},
+          Row{"SET1:ERR-022", true, RunStatus::Refused, {"SET1"}},
+          Row{"SET1:noreply", false, RunStatus::CommFailed, {"SET1"}},
+          Row{"SET1:garbage", false, RunStatus::CommFailed, {"SET1"}},
+          Row{"SET1:ERR-001", false, RunStatus::CommFailed, {"SET1"}},
+          Row{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}}}) {
+        SCOPED_TRACE(fault);
+        Link l(std::string("sim:time=instant,fault=") + fault);
         l.ui.splashShowing = true;
-        if (c.initialise) l.cs.InitialiseInstrument();
+        if (initialise) l.cs.InitialiseInstrument();
         else l.cs.IdentifyInstrument();
-        EXPECT_EQ(l.status, c.status);
-        EXPECT_EQ(l.Sent(), c.sent);
+        EXPECT_EQ(l.status, status);
+        EXPECT_EQ(l.Sent(), sent);
         ASSERT_EQ(l.ui.shown.size(), 1u);
         EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
     }
@@ -153,9 +140,7 @@ TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {
     l.id.InstrumentModel = 1;
     l.cs.IdentifyInstrument();
     EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{"Cannot Comunicate. (Error sending Command.) "});
-    EXPECT_EQ(l.id.InstrumentModel, 1);
-    EXPECT_EQ(l.id.InstrumentVersion, "----");
-    EXPECT_EQ(l.id.MemorySizeCode, 1);
+    EXPECT_EQ(std::tie(l.id.InstrumentModel, l.id.InstrumentVersion, l.id.MemorySizeCode), std::tuple(1, "----", 1));
     EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "MRY  507904", "MRY  245760", "SET1;10", "RES"}));
 }
 
@@ -179,22 +164,18 @@ TEST(CommandSetTest, EmptyMaskStillSelectsTheMeasuredChannels) {
 // The clock and averaging groups: averaging is set at 1 ms (the instrument refuses it faster), then
 // the clock; at 1 ms and slower the clock goes first.
 TEST(CommandSetTest, ClockAndAveragingInTheOrderTheInstrumentTakesThem) {
-    struct Case {
-        float clock;
-        const char* mask;
-        Wire sent;
-    };
-    for (const Case& c : {Case{0.5f, "0000000000000010", {"CLK 1", "AVE 0", "CLK0"}},
-                          Case{0.5f, "0000000000010010", {"CLK 1", "AVE 0", "CLK0", "CLK0"}},
-                          Case{0.5f, "0000000000010000", {"CLK0"}},
-                          Case{2.0f, "0000000000010010", {"CLK 2", "AVE 4"}}}) {
+    using Row = std::tuple<float, const char*, Wire>;  // clock, change mask, the groups' commands
+    for (const auto& [clock, mask, sent] : {Row{0.5f, "0000000000000010", {"CLK 1", "AVE 0", "CLK0"}},
+                                            Row{0.5f, "0000000000010010", {"CLK 1", "AVE 0", "CLK0", "CLK0"}},
+                                            Row{0.5f, "0000000000010000", {"CLK0"}},
+                                            Row{2.0f, "0000000000010010", {"CLK 2", "AVE 4"}}}) {
         Link l;
         l.id.InstrumentModel = kModelKmr530A;
         for (int n = 2; n <= 10; ++n) l.m.Ch(n).OnOff = 0;
-        l.m.SmpClk = c.clock;
-        l.m.Averaging = c.clock < 1.0f ? 0 : 4;
-        l.cs.DownloadConditions(c.mask);
-        EXPECT_EQ(l.Sent(), Concat({{"RES", "SET1"}, c.sent})) << c.clock << " " << c.mask;
+        l.m.SmpClk = clock;
+        l.m.Averaging = clock < 1.0f ? 0 : 4;
+        l.cs.DownloadConditions(mask);
+        EXPECT_EQ(l.Sent(), Concat({{"RES", "SET1"}, sent})) << clock << " " << mask;
         EXPECT_EQ(l.status, RunStatus::Ok);
     }
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "support/LinkHarness.h"
@@ -13,12 +14,7 @@ namespace {
 const std::string kSendingMessage = "Cannot Comunicate. (Error sending Command.) ";
 const std::string kReceivingMessage = "Cannot Comunicate. (Error receiving Data.)";
 
-// The program's link over the simulated instrument, with the reply delimiter and attempts given.
-struct SimLink : testing::SimLink {
-    explicit SimLink(const std::string& opts = "sim:time=instant", std::int16_t delimiter = 0,
-                     std::int16_t attempts = 3)
-        : testing::SimLink(opts, {20, delimiter, attempts}) {}
-};
+using testing::SimLink;
 
 // The link over scripted bytes, opened, with no calls recorded yet.
 struct ScriptLink : testing::LinkOver<testing::ScriptedBus> {
@@ -29,19 +25,15 @@ struct ScriptLink : testing::LinkOver<testing::ScriptedBus> {
 };
 
 TEST(IsAnswerTest, Judges) {
-    const struct {
-        const char* command;
-        const char* reply;
-        bool answer;
-    } cases[] = {
+    const std::tuple<const char*, const char*, bool> cases[] = {  // command, reply, an answer
         {"SET1", "END", true}, {"RES", "", true}, {"RES", "ERR-001", true}, {"CHK0", "ERRCH 1", true},
         {"CHK0", "ROM--OK,ROM-ERR", true}, {"CHK1", "RAM--OK", true}, {"VER", "VER2.10", true},
         {"EOC", "+0001234", true}, {"EOC", "-12", true}, {"EOC", "0000000", true}, {"EOC", "12A", false},
         {"EOC", "-", false}, {"EOC", "1+2", false}, {"EOC", "", false}, {"EOC", "ERR-012", false},
         {"B.V3", "ERR-004", false}, {"EOC", "12 34", false}, {"EOC", "1234567X", true}, {"EN", "EN", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(IsAnswer(c.command, c.reply), c.answer) << c.command << " -> '" << c.reply << "'";
+    for (const auto& [command, reply, answer] : cases)
+        EXPECT_EQ(IsAnswer(command, reply), answer) << command << " -> '" << reply << "'";
 }
 
 // (The monitor's trim-then-cut of such a line and a line without CR: the transport tests below.)
@@ -69,36 +61,31 @@ TEST(CommandTransportTest, ErrorReplyWithRetryIsSentAttemptsTimesThenReported) {
 // How often a command goes out and what comes back: the attempts of Meter.cnd (one at least), an
 // error reply or a timeout as a failed attempt, retries only when asked for.
 TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
-    struct Case {
-        const char* opts;
-        const char* command;
-        std::int16_t attempts;
-        int retry;
-        const char* reply;
-        std::size_t writes;
-        RunStatus status;
-        double simSeconds;  // spent in timeouts
-    };
-    for (const Case& c : {Case{"sim:time=instant", "SET1", 3, 1, "END", 1, RunStatus::Ok, 0},
-                          Case{"sim:fault=EOC:ERR-012", "EOC", 3, 0, "ERR-012", 1, RunStatus::Ok, 0},
-                          Case{"sim:fault=EOC:ERR-012:2", "EOC", 3, 1, "+000000", 3, RunStatus::Ok, 0},
-                          Case{"sim:fault=EOC:ERR-012", "EOC", 1, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
-                          Case{"sim:fault=EOC:ERR-012", "EOC", 0, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
-                          Case{"sim:fault=VER:noreply:2", "VER", 3, 1, "VER2.10", 3, RunStatus::Ok, 20.0},
-                          Case{"sim:fault=VER:noreply", "VER", 3, 0, "", 1, RunStatus::Ok, 10.0}}) {
-        SimLink l(c.opts, 0, c.attempts);
-        EXPECT_EQ(l.transport.SendCommand(c.command, c.retry), c.reply) << c.opts << " " << c.attempts;
-        EXPECT_EQ(l.bus.Writes().size(), c.writes) << c.opts << " " << c.attempts;
-        EXPECT_EQ(l.status, c.status) << c.opts << " " << c.attempts;
-        EXPECT_EQ(l.ui.shown.size(), c.status == RunStatus::Ok ? 0u : 1u) << c.opts;
-        EXPECT_DOUBLE_EQ(l.time->Now(), c.simSeconds) << c.opts;
+    // The simulator, the command, the attempts setting, the retry flag; the reply, the writes, the
+    // status, and the simulated seconds spent in timeouts.
+    using Row = std::tuple<const char*, const char*, std::int16_t, int, const char*, std::size_t, RunStatus, double>;
+    for (const auto& [opts, command, attempts, retry, reply, writes, status, simSeconds] :
+         {Row{"sim:time=instant", "SET1", 3, 1, "END", 1, RunStatus::Ok, 0},
+          Row{"sim:fault=EOC:ERR-012", "EOC", 3, 0, "ERR-012", 1, RunStatus::Ok, 0},
+          Row{"sim:fault=EOC:ERR-012:2", "EOC", 3, 1, "+000000", 3, RunStatus::Ok, 0},
+          Row{"sim:fault=EOC:ERR-012", "EOC", 1, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
+          Row{"sim:fault=EOC:ERR-012", "EOC", 0, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
+          Row{"sim:fault=VER:noreply:2", "VER", 3, 1, "VER2.10", 3, RunStatus::Ok, 20.0},
+          Row{"sim:fault=VER:noreply", "VER", 3, 0, "", 1, RunStatus::Ok, 10.0}}) {
+        SCOPED_TRACE(std::string(opts) + " attempts " + std::to_string(attempts));
+        SimLink l(opts, {20, 0, attempts});
+        EXPECT_EQ(l.transport.SendCommand(command, retry), reply);
+        EXPECT_EQ(l.bus.Writes().size(), writes);
+        EXPECT_EQ(l.status, status);
+        EXPECT_EQ(l.ui.shown.size(), status == RunStatus::Ok ? 0u : 1u);
+        EXPECT_DOUBLE_EQ(l.time->Now(), simSeconds);
     }
 }
 
 // A reply is read with one read of 250 bytes; a number head is an answer, a lone sign and a line
 // without CR are failed attempts. (Which texts answer which command: IsAnswerTest; the last
 // attempt's failure and its reply: ErrorReplyWithRetryIsSentAttemptsTimesThenReported.)
-TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250Bytes) {
+TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250BytesAndMonitorLinesTrimmedThenCut) {
     ScriptLink l;
     l.bus.Reply("+0001234\r\n");
     EXPECT_EQ(l.transport.SendCommand("EOC", 1), "+0001234");
@@ -111,23 +98,21 @@ TEST(CommandTransportTest, RepliesAreJudgedAfterOneReadOf250Bytes) {
     EXPECT_EQ(l.status, RunStatus::Ok);
     l.bus.Reply(std::string(300, '1'));
     EXPECT_EQ(l.transport.SendCommand("EOC", 0), "");  // a cut-off line is no reply
-}
-
-TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
-    SimLink cr("sim:time=instant", 1);
-    EXPECT_EQ(cr.transport.SendCommand("EOC", 1), "+000000");
-    EXPECT_EQ(cr.bus.Writes(), std::vector<std::string>{"EOC\r"});
-    SimLink none("sim:time=instant", 2);
-    EXPECT_EQ(none.transport.SendCommand("EOC", 1), "");
-    EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
-    EXPECT_EQ(none.status, RunStatus::CommFailed);
-}
-
-TEST(CommandTransportTest, MonitorLineIsTrimmedThenCut) {
-    ScriptLink l;
+    // A monitor line is trimmed, then cut.
+    l.bus.writes.clear();
     l.bus.Reply(" +000123 ,+000001  \r\n");
     EXPECT_EQ(l.transport.ReadMonitorData(), "+000123 ,+000001  ");
     EXPECT_EQ(l.bus.writes, std::vector<std::string>{"MDT\r\n"});
+}
+
+TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
+    SimLink cr("sim:time=instant", {20, 1});
+    EXPECT_EQ(cr.transport.SendCommand("EOC", 1), "+000000");
+    EXPECT_EQ(cr.bus.Writes(), std::vector<std::string>{"EOC\r"});
+    SimLink none("sim:time=instant", {20, 2});
+    EXPECT_EQ(none.transport.SendCommand("EOC", 1), "");
+    EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
+    EXPECT_EQ(none.status, RunStatus::CommFailed);
 }
 
 TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {
@@ -184,23 +169,19 @@ TEST(CommandTransportTest, BlocksLongerThanTheSixteenBitCountArriveWhole) {
 // A refused MRY is a send failure; a block that times out or ends early (text instead of words
 // ends early too) is a receive failure. Neither touches the destination.
 TEST(CommandTransportTest, BlockFaultsEndInTheirMessage) {
-    struct Case {
-        const char* opts;
-        std::size_t writes;
-        std::string message;
-    };
-    for (const Case& k : {Case{"sim:fault=MRY*:ERR-002", 3, kSendingMessage},
-                          Case{"sim:pattern=ramp,fault=BDT:short", 2, kReceivingMessage},
-                          Case{"sim:fault=BDT:noreply", 2, kReceivingMessage}}) {
-        SimLink l(k.opts);
+    using Row = std::tuple<const char*, std::size_t, std::string>;  // simulator, writes, message
+    for (const auto& [opts, writes, message] : {Row{"sim:fault=MRY*:ERR-002", 3, kSendingMessage},
+                                                Row{"sim:pattern=ramp,fault=BDT:short", 2, kReceivingMessage},
+                                                Row{"sim:fault=BDT:noreply", 2, kReceivingMessage}}) {
+        SimLink l(opts);
         l.transport.SendCommand("SET1", 1);
         l.bus.ClearWrites();
         std::vector<std::int16_t> dest(200, 9);
         l.transport.ReadMemoryBlock(dest.data(), 0, 200);
-        EXPECT_EQ(l.status, RunStatus::CommFailed) << k.opts;
-        EXPECT_EQ(l.bus.Writes().size(), k.writes) << k.opts;
-        EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{k.message}) << k.opts;
-        EXPECT_EQ(dest, std::vector<std::int16_t>(200, 9)) << k.opts;
+        EXPECT_EQ(l.status, RunStatus::CommFailed) << opts;
+        EXPECT_EQ(l.bus.Writes().size(), writes) << opts;
+        EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{message}) << opts;
+        EXPECT_EQ(dest, std::vector<std::int16_t>(200, 9)) << opts;
     }
 }
 

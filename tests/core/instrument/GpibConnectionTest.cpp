@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "support/FakeUi.h"
 #include "support/ScriptedBus.h"
 #include "core/support/TextTable.h"
@@ -15,10 +17,7 @@ using testing::ScriptedBus;
 
 // The status report: the bits named in their order, the error by name (an empty line when unknown).
 TEST(StatusReportTest, Text) {
-    const struct {
-        GpibStatus status;
-        const char* expected;
-    } cases[] = {
+    const std::pair<GpibStatus, const char*> cases[] = {
         {{0x8100, 2, 0}, "Msg\r\nibsta = &H8100 < ERR CMPL>\r\niberr = ENOL <No Listener>\r\nibcnt = 0x0"},
         {{0x0100, 0, 5}, "Msg\r\nibsta = &H100 < CMPL>\r\nNo error, iberr =  0\r\nibcnt = 0x5"},
         {{0x2000, -3, 0}, "Msg\r\nibsta = &H2000 < END>\r\nNo error, iberr = -3\r\nibcnt = 0x0"},
@@ -27,7 +26,7 @@ TEST(StatusReportTest, Text) {
                                "DTAS DCAS>\r\niberr = ETAB <Table overflow>\r\nibcnt = 0xFFFF"},
         {{0, 0, 0x1A2B}, "Msg\r\nibsta = &H0 <>\r\nNo error, iberr =  0\r\nibcnt = 0x1A2B"},
     };
-    for (const auto& c : cases) EXPECT_EQ(GpibStatusReportText("Msg", ToStatusCopy(c.status)), c.expected);
+    for (const auto& [status, text] : cases) EXPECT_EQ(GpibStatusReportText("Msg", ToStatusCopy(status)), text);
 }
 
 class GpibConnectionTest : public ::testing::Test {
@@ -74,23 +73,19 @@ TEST_F(GpibConnectionTest, NoListenerAtTheAddress) {
 }
 
 TEST_F(GpibConnectionTest, FailureAtEachStepStopsThere) {
-    struct Case {
-        int descriptor;
-        bool ifcFails;
-        bool clearFails;
-        std::size_t calls;
-    };
-    for (const Case& k : {Case{-1, false, false, 1}, Case{1, true, false, 2}, Case{1, false, true, 3}}) {
+    using Row = std::tuple<int, bool, bool, std::size_t>;  // descriptor, IFC fails, clear fails, calls made
+    for (const auto& [descriptor, ifcFails, clearFails, calls] :
+         {Row{-1, false, false, 1}, Row{1, true, false, 2}, Row{1, false, true, 3}}) {
         ScriptedBus bus;
-        bus.openDescriptor = k.descriptor;
-        if (k.ifcFails) bus.ifc = {kIbERR, kENEB, 0};
-        if (k.clearFails) bus.devClear = {kIbERR | kIbCMPL, kENOL, 0};
+        bus.openDescriptor = descriptor;
+        if (ifcFails) bus.ifc = {kIbERR, kENEB, 0};
+        if (clearFails) bus.devClear = {kIbERR | kIbCMPL, kENOL, 0};
         bus.problem = "No GP-IB library found (tried libgpib.so.0, libgpibapi.so).";
         FakeUi u;
         RunStatus st = RunStatus::Ok;
         GpibConnection c(bus, settings, u, st);
         c.OpenGpibDevice(kT10s);
-        EXPECT_EQ(bus.calls.size(), k.calls);
+        EXPECT_EQ(bus.calls.size(), calls);
         EXPECT_EQ(st, RunStatus::CommFailed);
         EXPECT_FALSE(c.IsConnected());
         ASSERT_EQ(u.shown.size(), 1u);
@@ -111,9 +106,8 @@ TEST_F(GpibConnectionTest, CloseFailureShowsTheReportRetryGoesOnCancelEnds) {
         ASSERT_EQ(u.shown.size(), 1u);
         EXPECT_EQ(u.shown[0].text,
                   "Error putting board off-line. \r\nibsta = &H8000 < ERR>\r\niberr = EDVR <DOS Error>\r\nibcnt = 0x0");
-        EXPECT_EQ(u.shown[0].title, kProgramTitle);
-        EXPECT_EQ(u.shown[0].icon, MsgIcon::None);
-        EXPECT_EQ(u.shown[0].buttons, MsgButtons::RetryCancel);
+        EXPECT_EQ(std::tie(u.shown[0].title, u.shown[0].icon, u.shown[0].buttons),
+                  std::tuple(kProgramTitle, MsgIcon::None, MsgButtons::RetryCancel));
         EXPECT_EQ(u.terminated, answer == MsgAnswer::Cancel ? 1 : 0);
         EXPECT_FALSE(c.IsConnected());
     }

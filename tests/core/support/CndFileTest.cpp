@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 
 namespace kmr {
 namespace {
@@ -68,19 +69,14 @@ TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
         CndReader r(dir.Write(name, bytes));
         ASSERT_TRUE(r.opened());
         EXPECT_EQ(Next(r, &CndReader::ReadInt16), 7);
-        std::int16_t i16 = 11;
-        std::int32_t i32 = 12;
-        float f = 13;
-        std::string t = "keep";
+        std::tuple<std::int16_t, std::int32_t, float, std::string> kept{11, 12, 13.0f, "keep"};
+        auto& [i16, i32, f, t] = kept;
         EXPECT_FALSE(r.ReadInt16(i16));
         EXPECT_FALSE(r.ReadInt32(i32));
         EXPECT_FALSE(r.ReadFloat(f));
         EXPECT_FALSE(r.ReadText(t));
         EXPECT_TRUE(r.failed());
-        EXPECT_EQ(i16, 11);
-        EXPECT_EQ(i32, 12);
-        EXPECT_EQ(f, 13);
-        EXPECT_EQ(t, "keep");
+        EXPECT_EQ(kept, std::make_tuple(std::int16_t{11}, 12, 13.0f, std::string("keep")));
     }
 }
 

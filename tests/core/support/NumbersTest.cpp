@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <tuple>
 
 namespace kmr {
 namespace {
@@ -18,10 +19,7 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour) {
 }
 
 TEST(FormatFloat, GeneralFormWithSevenDigits) {
-    const struct {
-        float value;
-        const char* text;
-    } cases[] = {
+    const std::pair<float, const char*> cases[] = {
         {0.0f, "0"}, {-0.0f, "0"}, {1000.0f, "1000"}, {12.5f, "12.5"}, {0.05f, "0.05"}, {9999999.0f, "9999999"},
         {10000000.0f, "1E+07"}, {12345678.0f, "1.234568E+07"}, {0.0001f, "0.0001"}, {0.00001f, "1E-05"},
         {0.00012345f, "0.00012345"}, {1.0f / 3.0f, "0.3333333"}, {2.0f / 3.0f, "0.6666667"}, {999.9f, "999.9"},
@@ -31,11 +29,11 @@ TEST(FormatFloat, GeneralFormWithSevenDigits) {
         {std::numeric_limits<float>::infinity(), "INF"}, {-std::numeric_limits<float>::infinity(), "-INF"},
         {std::numeric_limits<float>::quiet_NaN(), "NAN"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(FormatFloat(c.value), c.text);
+    for (const auto& [value, text] : cases) {
+        EXPECT_EQ(FormatFloat(value), text);
         std::string appended = "x";
-        EXPECT_EQ(AppendFloat(appended, c.value), std::strlen(c.text)) << c.text;
-        EXPECT_EQ(appended, std::string("x") + c.text);
+        EXPECT_EQ(AppendFloat(appended, value), std::strlen(text)) << text;
+        EXPECT_EQ(appended, std::string("x") + text);
     }
 }
 
@@ -75,11 +73,7 @@ TEST(FormatFloat, SweepReadsBackWithinSevenDigits) {
 
 // Exact halves of the binary value go to the even neighbour (0.125 is exact, 0.15 is not).
 TEST(DisplayFormats, WithZeros) {
-    const struct {
-        double value;
-        int decimals;
-        const char* zeros;
-    } cases[] = {
+    const std::tuple<double, int, const char*> cases[] = {  // value, decimals, text
         {0.5, 1, "0.5"}, {0.0, 0, "0"}, {0.0, 1, "0.0"}, {0.0, 5, "0.00000"},
         {1234.5678, 2, "1234.57"}, {1.5, 2, "1.50"}, {2.0, 1, "2.0"},
         {-0.5, 1, "-0.5"}, {-0.04, 1, "0.0"}, {-0.4, 0, "0"}, {2.5, 0, "2"},
@@ -87,10 +81,10 @@ TEST(DisplayFormats, WithZeros) {
         {0.15, 1, "0.1"}, {999.9000244, 0, "1000"}, {-12345.678, 5, "-12345.67800"},
         {1e20, 0, "100000000000000000000"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.value << " d=" << c.decimals);
-        EXPECT_EQ(FormatWithZeros(c.value, c.decimals), c.zeros);
-        EXPECT_EQ(FormatFixed(c.value, c.decimals), c.zeros);
+    for (const auto& [value, decimals, text] : cases) {
+        SCOPED_TRACE(::testing::Message() << value << " d=" << decimals);
+        EXPECT_EQ(FormatWithZeros(value, decimals), text);
+        EXPECT_EQ(FormatFixed(value, decimals), text);
     }
 }
 
@@ -144,16 +138,12 @@ TEST(Texts, TrimCaseAndFullWidthToNarrow) {
     EXPECT_EQ(TrimCopy("x "), "x");
     EXPECT_EQ(ToUpperAscii("abc_Zé"), "ABC_Zé");
     EXPECT_EQ(ToLowerAscii("T_3.KMR"), "t_3.kmr");
-    EXPECT_EQ(ToHalfWidth("１２３．５"), "123.5");
-    EXPECT_EQ(ToHalfWidth("ａｂｃ"), "abc");
-    EXPECT_EQ(ToHalfWidth("ＡＢ＿ｈ"), "AB_h");
-    EXPECT_EQ(ToHalfWidth("！～"), "!~");
-    EXPECT_EQ(ToHalfWidth("a　b"), "a b");   // ideographic space
-    EXPECT_EQ(ToHalfWidth("με℃日本"), "με℃日本");  // other characters stay
-    // Invalid and cut-off sequences are copied unchanged.
+    // The ideographic space too; other characters stay; invalid and cut-off sequences are copied unchanged.
     const std::string bad = std::string("\xEF\xBC") + "\xFF" + "x" + "\xEF";
-    EXPECT_EQ(ToHalfWidth(bad), bad);
-    EXPECT_EQ(ToHalfWidth(std::string("\xE0\xEF\xBC\x91")), std::string("\xE0") + "1");
+    for (const auto& [wide, narrow] : {std::pair<std::string, std::string>{"１２３．５", "123.5"}, {"ａｂｃ", "abc"},
+                                       {"ＡＢ＿ｈ", "AB_h"}, {"！～", "!~"}, {"a　b", "a b"}, {"με℃日本", "με℃日本"},
+                                       {bad, bad}, {"\xE0\xEF\xBC\x91", "\xE0" "1"}})
+        EXPECT_EQ(ToHalfWidth(wide), narrow) << wide;
 }
 
 }  // namespace

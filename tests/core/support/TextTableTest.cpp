@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "support/TempDir.h"
 
@@ -78,12 +79,8 @@ TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
 
 // The first variable set and not empty decides.
 TEST(TextTableTest, LanguageFromEnvironment) {
-    const struct {
-        const char* lcAll;  // nullptr: not set
-        const char* lcMessages;
-        const char* lang;
-        Language expected;
-    } cases[] = {
+    // LC_ALL, LC_MESSAGES, LANG (nullptr: not set), the language
+    const std::tuple<const char*, const char*, const char*, Language> cases[] = {
         {nullptr, nullptr, nullptr, Language::English}, {nullptr, nullptr, "ja_JP.UTF-8", Language::Japanese},
         {nullptr, nullptr, "C", Language::English}, {nullptr, nullptr, "en_US.UTF-8", Language::English},
         {"C", nullptr, "ja_JP.UTF-8", Language::English}, {"ja_JP.eucJP", nullptr, "en_GB.UTF-8", Language::Japanese},
@@ -92,12 +89,12 @@ TEST(TextTableTest, LanguageFromEnvironment) {
         {nullptr, nullptr, "jp_JP", Language::English},
     };
     const auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
+    for (const auto& [lcAll, lcMessages, lang, expected] : cases) {
         testing::EnvVars env;
-        env.Set("LC_ALL", value(cases[i].lcAll));
-        env.Set("LC_MESSAGES", value(cases[i].lcMessages));
-        env.Set("LANG", value(cases[i].lang));
-        EXPECT_EQ(LanguageFromEnvironment(), cases[i].expected) << "case " << i;
+        env.Set("LC_ALL", value(lcAll));
+        env.Set("LC_MESSAGES", value(lcMessages));
+        env.Set("LANG", value(lang));
+        EXPECT_EQ(LanguageFromEnvironment(), expected) << ::testing::PrintToString(std::tuple(lcAll, lcMessages, lang));
     }
 }
 
