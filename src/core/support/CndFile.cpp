@@ -295,13 +295,12 @@ CndWriter& CndWriter::Float(float v) {
     return *this;
 }
 
-// The general form with 15 significant digits: this is the shortest text that reads back as
-// the same value whenever such a text of at most 15 digits exists; "." always, exponent only
-// below 1E-05 or from 1E+15 on.
+// At most 15 significant digits, the shortest text that reads back as the same value whenever
+// such a text exists; "." always, in plain decimal notation.
 CndWriter& CndWriter::Double(double v) {
     if (lineStarted_) text_.push_back(',');
     lineStarted_ = true;
-    text_ += FormatDouble(v);  // "NAN"/"INF" read back as a bad item
+    text_ += FormatDoublePlain(v);  // "NAN"/"INF" read back as a bad item
     return *this;
 }
 

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -210,6 +211,28 @@ std::string FormatDouble(double v) {
     for (char* p = buf; p < res.ptr; ++p)
         if (*p == 'e') *p = 'E';
     return std::string(buf, res.ptr);
+}
+
+std::string FormatDoublePlain(double v) {
+    const std::string general = FormatDouble(v);
+    const std::size_t e = general.find('E');
+    if (e == std::string::npos) return general;
+    const bool negative = general[0] == '-';
+    std::string digits = general.substr(negative ? 1 : 0, e - (negative ? 1 : 0));
+    const std::size_t dot = digits.find('.');
+    const long whole = static_cast<long>(dot == std::string::npos ? digits.size() : dot);
+    if (dot != std::string::npos) digits.erase(dot, 1);
+    // Where the point falls among the digits.
+    const long point = whole + std::strtol(general.c_str() + e + 1, nullptr, 10);
+    const long count = static_cast<long>(digits.size());
+    std::string out = negative ? "-" : "";
+    if (point <= 0)
+        out += "0." + std::string(static_cast<std::size_t>(-point), '0') + digits;
+    else if (point >= count)
+        out += digits + std::string(static_cast<std::size_t>(point - count), '0');
+    else
+        out += digits.substr(0, static_cast<std::size_t>(point)) + "." + digits.substr(static_cast<std::size_t>(point));
+    return out;
 }
 
 // With zeros: the fixed text itself (always one digit before the point).

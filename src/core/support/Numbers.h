@@ -32,6 +32,9 @@ std::string FormatInt(long long v);
 // zero, exponent form "E+nn"/"E-nn" when the decimal exponent is below -4 or at least 15 (0.5,
 // 12.25, 1E-05, 1E+20). The condition files and the boxes of the forms write decimals so.
 std::string FormatDouble(double v);
+// The same digits in plain decimal notation, never in exponent form (1E-06 is 0.000001, 1.5E+20
+// is 150000000000000000000): Graph.cnd is written so.
+std::string FormatDoublePlain(double v);
 
 // Fixed decimals with at least one digit before the point ("0.0" for the remaining time).
 // All fixed and display forms round the exact value to the decimals; an exact half goes to the

@@ -24,8 +24,10 @@ struct GraphCndFile : ::testing::Test {
 TEST_F(GraphCndFile, SaveThenLoadGivesTheSameChannels) {
     GraphConditions g = Defaults();
     g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
-    g.Ch[4].Use = 1;
+    g.Ch[4] = {1, 1, 0, 1.5e20, -1e-6, 4};
     ASSERT_TRUE(SaveGraphConditions(path, g, nullptr).ok);
+    // In plain decimal notation, never in exponent form.
+    EXPECT_NE(testing::ReadAll(path).find("\r\n150000000000000000000,-0.000001,4\r\n"), std::string::npos);
     GraphConditions back = Defaults();
     EXPECT_TRUE(LoadGraphConditions(path, back, nullptr).complete);
     EXPECT_EQ(back, g);

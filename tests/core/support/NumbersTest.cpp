@@ -43,6 +43,10 @@ TEST(FormatDouble, FifteenDigitsWithoutTrailingZerosAndNoSignedZero) {
                                   {123456789012345.0, "123456789012345"}, {1234567890123456.0, "1.23456789012346E+15"}})
         EXPECT_EQ(FormatDouble(v), text) << v;
     EXPECT_EQ(FormatDouble(std::numeric_limits<double>::infinity()), "INF");
+    // Graph.cnd's plain form: the same digits, the point moved.
+    for (const auto& [v, text] : {std::pair{-1e-6, "-0.000001"}, {1.5e-7, "0.00000015"}, {1e20, "100000000000000000000"},
+                                  {1234567890123456.0, "1234567890123460"}, {-2.5e-5, "-0.000025"}, {0.25, "0.25"}})
+        EXPECT_EQ(FormatDoublePlain(v), text) << v;
 }
 
 // Every printed float reads back within the 7 significant digits it was printed with.
