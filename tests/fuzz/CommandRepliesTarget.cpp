@@ -25,24 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     testing::ScriptedBus bus;  // every write succeeds unless scripted; reads time out when the script ends
     if (settingsByte & 0x10) bus.devClear = {kIbERR, kEBUS, 0};
+    // How a read ends, by kind bits 0-1: EOI, no EOI, a timeout, another error.
+    constexpr std::int32_t kEnds[] = {kIbEND | kIbCMPL, kIbCMPL, kIbERR | kIbTIMO | kIbCMPL, kIbERR | kIbCMPL};
     while (!in.empty() && bus.reads.size() < 200) {
         const std::uint8_t kind = in.Byte();
         const std::size_t length = (kind & 0x20) ? in.Word() % 4096 : in.Byte();
-        testing::ScriptedRead r{in.Text(length)};
-        switch (kind & 3) {
-            case 0: r.ibsta = kIbEND | kIbCMPL; break;
-            case 1: r.ibsta = kIbCMPL; break;
-            case 2:
-                r.ibsta = kIbERR | kIbTIMO | kIbCMPL;
-                r.iberr = kEABO;
-                break;
-            default:
-                r.ibsta = kIbERR | kIbCMPL;
-                r.iberr = (kind >> 2) & 7;
-                break;
-        }
+        const std::int32_t iberr[] = {0, 0, kEABO, (kind >> 2) & 7};
+        bus.reads.push_back({in.Text(length), kEnds[kind & 3], iberr[kind & 3]});
         bus.writeStatus.push_back((kind & 0x40) ? GpibStatus{kIbERR, kENOL, 0} : GpibStatus{kIbCMPL, 0, 0});
-        bus.reads.push_back(std::move(r));
     }
 
     GpibSettings settings;

@@ -2,6 +2,7 @@
 // and without accepting cancelled files), the block reader at every channel's block, the
 // conversion of the file into CSV, and the opening of the file for the window (its check, the
 // reading of its whole channels and the texts of its conditions).
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -29,7 +30,7 @@ void CheckPromises(const HeaderCheck& check, std::size_t fileSize) {
     // its whole channels (the leading measured channels).
     const int whole = static_cast<int>(check.wholeChannels.size());
     Require(whole <= fc.ChannelCount && (!check.complete || whole == fc.ChannelCount));
-    for (int k = 0; k < whole; ++k) Require(check.wholeChannels[static_cast<std::size_t>(k)] == fc.MeasuredChannels[static_cast<std::size_t>(k)]);
+    Require(std::equal(check.wholeChannels.begin(), check.wholeChannels.end(), fc.MeasuredChannels.begin()));
     if (whole == 0) return;
     const std::int64_t end = ChannelBlockOffset(fc.WordsConverted, whole - 1) + 2LL * fc.WordsConverted;
     Require(end <= static_cast<std::int64_t>(fileSize));

@@ -56,7 +56,6 @@ class InputReader {
 public:
     InputReader(const std::uint8_t* data, std::size_t size) : p_(data), n_(size) {}
     bool empty() const { return n_ == 0; }
-    std::size_t left() const { return n_; }
     std::uint8_t Byte() {
         if (n_ == 0) return 0;
         --n_;
@@ -75,7 +74,6 @@ public:
     }
     // A record: one byte of length, then that many bytes.
     std::string Record() { return Text(Byte()); }
-    std::string Rest() { return Text(n_); }
 
 private:
     const std::uint8_t* p_;

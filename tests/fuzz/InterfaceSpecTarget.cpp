@@ -18,14 +18,12 @@ namespace {
 void CheckSpec(const std::string& text) {
     std::string error;
     const std::optional<InterfaceSpec> spec = ParseInterfaceSpec(text, error);
-    if (!spec) {
-        Require(!error.empty());
-    } else {
+    Require(spec || !error.empty());
+    if (spec) {
         if (spec->kind == InterfaceSpec::Kind::Prologix) Require(spec->port >= 1 && spec->port <= 65535);
         std::string why;
-        std::unique_ptr<GpibBus> bus = MakeGpibBus(*spec, why);
-        Require(bus != nullptr || !why.empty());
-        if (bus) Require(!bus->Describe().empty());
+        const std::unique_ptr<GpibBus> bus = MakeGpibBus(*spec, why);
+        Require(bus ? !bus->Describe().empty() : !why.empty());
     }
     Require(MakeGpibBusOrExplain(text) != nullptr);
 }
@@ -51,10 +49,8 @@ void CheckKmrSimArguments(const std::string& text) {
     }
     std::string error;
     const auto parsed = sim::ParseKmrSimArguments(args, error);
-    if (!parsed) {
-        Require(!error.empty());
-        return;
-    }
+    Require(parsed || !error.empty());
+    if (!parsed) return;
     Require(parsed->port >= 0 && parsed->port <= 65535);
     Require(parsed->address >= 0 && parsed->address <= 30);
 }

@@ -37,15 +37,15 @@ void DataFileSeeds(const testing::TempDir& scratch) {
         const char* name;
         std::vector<int> channels;
         std::int32_t memoryWords, preMemory, words;
-        const char* finish;  // "complete", "cancelled", "open"
+        bool (*finish)(const std::string&, UiPort&, RunStatus&, FileWritePort*);  // none: left open
     };
     const Shape shapes[] = {
-        {"one_channel", {1}, 10, 0, 10, "complete"},
-        {"three_channels", {2, 5, 9}, 100, 20, 50, "complete"},
-        {"ten_channels", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 200, 0, 100, "complete"},
-        {"no_words", {4}, 100, 0, 0, "complete"},
-        {"cancelled", {1, 3}, 100, 0, 40, "cancelled"},
-        {"in_progress", {7}, 50, 0, 50, "open"},
+        {"one_channel", {1}, 10, 0, 10, MarkDataFileComplete},
+        {"three_channels", {2, 5, 9}, 100, 20, 50, MarkDataFileComplete},
+        {"ten_channels", {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 200, 0, 100, MarkDataFileComplete},
+        {"no_words", {4}, 100, 0, 0, MarkDataFileComplete},
+        {"cancelled", {1, 3}, 100, 0, 40, MarkDataFileCancelled},
+        {"in_progress", {7}, 50, 0, 50, nullptr},
     };
     for (const Shape& s : shapes) {
         MeasConditions m;
@@ -72,8 +72,7 @@ void DataFileSeeds(const testing::TempDir& scratch) {
                 b[i] = static_cast<std::int16_t>((static_cast<int>(i) * 37 + static_cast<int>(k) * 1000) % 65536 - 32768);
             WriteChannelBlock(path, ChannelBlockOffset(s.words, static_cast<int>(k)), b, ui, status);
         }
-        if (std::string(s.finish) == "complete") MarkDataFileComplete(path, ui, status);
-        if (std::string(s.finish) == "cancelled") MarkDataFileCancelled(path, ui, status);
+        if (s.finish) s.finish(path, ui, status, nullptr);
         Seed("datafile", s.name, testing::ReadAll(path));
     }
 }
@@ -81,40 +80,34 @@ void DataFileSeeds(const testing::TempDir& scratch) {
 // --- condition files -------------------------------------------------------------------------------
 void CndSeeds(const testing::TempDir& scratch) {
     const std::string path = scratch.File("seed.cnd");
-    auto seed = [&](const std::string& name, char choice) {
+    // A seed from the file just saved; its first byte chooses the loader.
+    auto seed = [&](const std::string& name, char choice, const SaveResult& saved) {
+        fuzz::Require(saved.ok);
         Seed("cnd", name, std::string(1, choice) + testing::ReadAll(path));
     };
     MeasConditions m;
-    SaveMeasConditions(path, m, nullptr);
-    seed("meas_defaults", 0);
+    seed("meas_defaults", 0, SaveMeasConditions(path, m, nullptr));
     m.TrgMode = 1;
     m.SmpClk = 0.1f;
     m.MemoryWords = 600000;
     m.Ch(3).OnOff = 0;
     m.Ch(4).InputMode = -5;
     m.Ch(5).DtgLevel = -123.5f;
-    SaveMeasConditions(path, m, nullptr);
-    seed("meas_edited", 8);
-    GlobalSettings g{"/data/kmr/", "run \"A\"", 1, "/data/kmr/", "/data/csv/"};
-    SaveGlobalSettings(path, g, nullptr);
-    seed("global", 1);
-    SaveInstalledChannels(path, "1101111111", nullptr);
-    seed("hard", 2);
-    SaveGpibSettings(path, GpibSettings{20, 0, 3}, nullptr);
-    seed("meter", 3);
-    SaveInterfaceSpec(path, "prologix:192.168.1.20:1234", nullptr);
-    seed("interface", 4);
+    seed("meas_edited", 8, SaveMeasConditions(path, m, nullptr));
+    const GlobalSettings g{"/data/kmr/", "run \"A\"", 1, "/data/kmr/", "/data/csv/"};
+    seed("global", 1, SaveGlobalSettings(path, g, nullptr));
+    seed("hard", 2, SaveInstalledChannels(path, "1101111111", nullptr));
+    seed("meter", 3, SaveGpibSettings(path, GpibSettings{20, 0, 3}, nullptr));
+    seed("interface", 4, SaveInterfaceSpec(path, "prologix:192.168.1.20:1234", nullptr));
     OutputCalConditions oc{};
     oc[2] = {1, 2.5f};
-    SaveOutputCal(path, oc, nullptr);
-    seed("outputcal", 5);
+    seed("outputcal", 5, SaveOutputCal(path, oc, nullptr));
     GraphConditions gc;
     SetGraphDefaults(gc);
     gc.Ch[1].YscaleMax = 1e-3;
-    SaveGraphConditions(path, gc, nullptr);
-    seed("graph", 6);
+    seed("graph", 6, SaveGraphConditions(path, gc, nullptr));
     testing::WriteAll(path, "1,-2,3.5,\"text \"\"quoted\"\"\"\r\n-1e-3,32767,\"\"\r\n");
-    seed("raw_items", 7);
+    seed("raw_items", 7, SaveResult{});  // written by hand
 }
 
 // --- route texts -----------------------------------------------------------------------------------
@@ -127,12 +120,8 @@ void SpecSeeds() {
     Seed("spec", "sim_options", std::string(1, '\1') +
                                     "sim:model=510C,version=2.10,pattern=ramp,seed=7,extdelay=0.5,address=20,"
                                     "fault=MRY*:short:1+BDT:garbage+SET1;10:ERR-012");
-    std::string args;
-    for (const char* a : {"--listen", "127.0.0.1:0", "--address", "5", "--verbose", "sim:time=instant"}) {
-        if (!args.empty()) args += '\0';
-        args += a;
-    }
-    Seed("spec", "sim_args", std::string(1, '\2') + args);
+    const char args[] = "--listen\0" "127.0.0.1:0\0" "--address\0" "5\0" "--verbose\0" "sim:time=instant";
+    Seed("spec", "sim_args", std::string(1, '\2') + std::string(args, sizeof args - 1));
 }
 
 // --- replies of the instrument ----------------------------------------------------------------------
@@ -146,11 +135,9 @@ public:
         if (s.error()) kind |= (s.ibsta & kIbTIMO) ? 2 : 3;
         else if (!(s.ibsta & kIbEND)) kind |= 1;
         const auto n = static_cast<std::size_t>(std::max(0, s.ibcnt));
-        records.push_back(static_cast<char>(kind));
-        records.push_back(static_cast<char>(n >> 8));
-        records.push_back(static_cast<char>(n & 0xFF));
-        records.append(static_cast<const char*>(buffer), n);
         replies.emplace_back(static_cast<const char*>(buffer), n);
+        records += std::string{static_cast<char>(kind), static_cast<char>(n >> 8), static_cast<char>(n & 0xFF)};
+        records += replies.back();
         return s;
     }
     std::string records;
@@ -168,12 +155,8 @@ void ReplySeeds(const std::string& name, const std::string& simSpec) {
 
     // The same replies as an adapter passes them on, for the Prologix client.
     std::string client(1, '\2');  // read count 250
-    for (const std::string& r : bus.replies) {
-        if (r.size() > 255) continue;
-        client += '\1';  // with the EOI mark
-        client += static_cast<char>(r.size());
-        client += r;
-    }
+    for (const std::string& r : bus.replies)  // each with the EOI mark
+        if (r.size() <= 255) client += std::string{'\1', static_cast<char>(r.size())} + r;
     Seed("prologix_client", name, client.substr(0, 2 + 8 * 260));
 }
 

@@ -83,28 +83,22 @@ void RunAdapter(TcpListener& listener, AdapterScript script, std::atomic<int>& s
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static TcpListener listener = [] {
-        std::string error;
-        TcpListener l = TcpListener::Listen("127.0.0.1", 0, error);
-        Require(l.Valid());
-        return l;
-    }();
+    static std::string listenError;
+    static TcpListener listener = TcpListener::Listen("127.0.0.1", 0, listenError);
+    Require(listener.Valid());
     fuzz::InputReader in(data, size);
     const std::uint8_t head = in.Byte();
     AdapterScript script;
     if (head & 1) script.version = in.Record();
     constexpr std::size_t kCounts[] = {2, 250, 2000, 7};
     const std::size_t count = kCounts[(head >> 1) & 3];
-    int late = 0;
+    bool late = false;  // a late end mark was scripted already
     while (!in.empty() && script.replies.size() < 24) {
         const std::uint8_t flags = in.Byte();
-        Reply r;
-        r.bytes = in.Text((flags & 8) ? in.Word() % 8192 : in.Byte());
-        r.eoi = flags & 1;
-        r.lateMark = (flags & 0xF2) == 0xF2 && late < 1;
-        late += r.lateMark ? 1 : 0;
-        r.drop = flags & 4;
-        script.replies.push_back(std::move(r));
+        const bool lateMark = !late && (flags & 0xF2) == 0xF2;
+        late = late || lateMark;
+        script.replies.push_back(
+            {in.Text((flags & 8) ? in.Word() % 8192 : in.Byte()), (flags & 1) != 0, lateMark, (flags & 4) != 0});
     }
     const std::size_t replies = script.replies.size();
 

@@ -19,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FuzzSupport.h"
@@ -49,20 +50,16 @@ std::vector<LineSplitter::Line> Split(const std::string& bytes, const std::vecto
 }
 
 bool SameLines(const std::vector<LineSplitter::Line>& a, const std::vector<LineSplitter::Line>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].bytes != b[i].bytes || a[i].command != b[i].command) return false;
-    return true;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const auto& x, const auto& y) { return x.bytes == y.bytes && x.command == y.command; });
 }
 
 // The lines written the way a client writes them.
 std::string Encode(const std::vector<LineSplitter::Line>& lines) {
     std::string out;
     for (const auto& l : lines) {
-        if (l.command)
-            out += "++" + prologix::EscapeData(l.bytes.data() + 2, l.bytes.size() - 2);
-        else
-            out += prologix::EscapeData(l.bytes.data(), l.bytes.size());
+        const std::size_t plus = l.command ? 2 : 0;  // a command's "++" goes out unescaped
+        out += (l.command ? "++" : "") + prologix::EscapeData(l.bytes.data() + plus, l.bytes.size() - plus);
     }
     return out;
 }
@@ -85,32 +82,23 @@ public:
         bus_ = std::make_unique<sim::SimBus>(o, std::make_shared<sim::ManualTimeSource>());
     }
     GpibStatus OpenDevice(int b, int a, int s, int t, int eot, int eos, int& d) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bus_->OpenDevice(b, a, s, t, eot, eos, d);
+        return Locked(&GpibBus::OpenDevice, b, a, s, t, eot, eos, d);
     }
-    GpibStatus InterfaceClear(int b) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bus_->InterfaceClear(b);
-    }
-    GpibStatus DeviceClear(int b, int a) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bus_->DeviceClear(b, a);
-    }
-    GpibStatus BoardOffline(int b) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bus_->BoardOffline(b);
-    }
-    GpibStatus Write(int d, const void* p, std::size_t n) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bus_->Write(d, p, n);
-    }
-    GpibStatus Read(int d, void* p, std::size_t n) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return bus_->Read(d, p, n);
-    }
+    GpibStatus InterfaceClear(int b) override { return Locked(&GpibBus::InterfaceClear, b); }
+    GpibStatus DeviceClear(int b, int a) override { return Locked(&GpibBus::DeviceClear, b, a); }
+    GpibStatus BoardOffline(int b) override { return Locked(&GpibBus::BoardOffline, b); }
+    GpibStatus Write(int d, const void* p, std::size_t n) override { return Locked(&GpibBus::Write, d, p, n); }
+    GpibStatus Read(int d, void* p, std::size_t n) override { return Locked(&GpibBus::Read, d, p, n); }
     std::string Describe() const override { return "fuzz sim"; }
 
 private:
+    // Calls `call` on the current instrument, which is not renewed meanwhile.
+    template <class... Params, class... Args>
+    GpibStatus Locked(GpibStatus (GpibBus::*call)(Params...), Args&&... args) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return (bus_.get()->*call)(std::forward<Args>(args)...);
+    }
+
     std::mutex mutex_;
     std::unique_ptr<sim::SimBus> bus_;
 };
@@ -118,14 +106,11 @@ private:
 struct Server {
     Server() {
         instrument.Renew();
-        PrologixServerOptions o;
-        o.port = 0;
-        server = std::make_unique<PrologixServer>(instrument, o);
         std::string error;
-        Require(server->Start(error));
+        Require(server.Start(error));
     }
     FreshInstrument instrument;
-    std::unique_ptr<PrologixServer> server;
+    PrologixServer server{instrument, {.port = 0}};
 };
 
 // One client session: sends every byte while taking what comes back, then closes its sending
@@ -208,6 +193,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     static Server server;
     server.instrument.Renew();
-    Session(server.server->Port(), "++read_tmo_ms 1\n" + bytes);
+    Session(server.server.Port(), "++read_tmo_ms 1\n" + bytes);
     return 0;
 }
