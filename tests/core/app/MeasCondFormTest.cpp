@@ -116,9 +116,11 @@ struct MeasCondOkTest : ::testing::Test {
         return MeasCondForm(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
                             h.state.Global.FileType);
     }
-    std::vector<std::string> CommandsFrom(std::size_t first) const {
-        const auto all = h.bus->Commands();
-        return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
+    // The commands of one run from its start to its end.
+    std::vector<std::string> RunSends() {
+        h.bus->log.clear();
+        EXPECT_TRUE(h.RunToEnd());
+        return h.bus->Commands();
     }
     std::string CndText() const { return testing::ReadAll(h.CondFile(kMeasCnd)); }
 };
@@ -129,7 +131,7 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     h.state.DataPresent = kTrue;
     h.engine.chart.SetGraphMode(kRecordedMode);
     h.ui.pointerChanges.clear();
-    const std::size_t before = h.bus->Commands().size();
+    h.bus->log.clear();
     bool hidden = false;
     EXPECT_EQ(MeasCondOk(h.engine, f, [&] { hidden = true; }), FormOutcome::Applied);
     EXPECT_TRUE(hidden);
@@ -137,7 +139,7 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 25.0f);
     EXPECT_EQ(h.state.DataPresent, kFalse);
     EXPECT_EQ(h.engine.chart.GraphMode(), kMonitorMode);
-    const auto sent = CommandsFrom(before);
+    const auto sent = h.bus->Commands();
     EXPECT_NE(std::find(sent.begin(), sent.end(), "CLK 25"), sent.end());
     EXPECT_EQ(std::find(sent.begin(), sent.end(), "MRY 1000"), sent.end());  // memory not changed
     EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
@@ -181,9 +183,7 @@ TEST_F(MeasCondOkTest, ConditionsADownloadLeftUnsentAreSentAgainBeforeTheNextRun
     EXPECT_TRUE(h.state.ConditionsUnsent);
 
     // The third goes through: every group is sent before the trigger, then the run records.
-    const std::size_t before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    const auto sent = CommandsFrom(before);
+    const auto sent = RunSends();
     const auto clock = std::find(sent.begin(), sent.end(), "CLK 25");
     ASSERT_NE(clock, sent.end());
     EXPECT_NE(std::find(sent.begin(), clock, "SET1"), clock);
@@ -205,9 +205,7 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
         reopened = true;
         h.bus->reopenings = 2;
     };
-    std::size_t before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    auto sent = CommandsFrom(before);
+    auto sent = RunSends();
     const auto trigger = std::find(sent.begin(), sent.end(), "TRG");
     ASSERT_NE(trigger, sent.end());
     const std::vector<std::string> dateAndTime{"DTE26;12;08", "TME18;30;05"};
@@ -219,9 +217,7 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
     EXPECT_EQ(h.state.DataFileNumber, 1);
 
     // Nothing extra once the instrument has everything.
-    before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    sent = CommandsFrom(before);
+    sent = RunSends();
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.front(), "TRG");
 
@@ -229,9 +225,7 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
     h.bus->beforeCommand = [&](int, const std::string& command) {
         if (command == "TRG" && h.bus->reopenings == 2) h.bus->reopenings = 3;
     };
-    before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    sent = CommandsFrom(before);
+    sent = RunSends();
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
               (std::vector<std::string>{"TRG", "HLT", "DTE26;12;08", "TME18;30;05"}));

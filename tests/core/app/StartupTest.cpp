@@ -145,9 +145,8 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVolt
     h.state.Meas.Ch(5).InputMode = -6;
     h.state.Meas.Ch(6).InputMode = -5;
     ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
-    const auto before = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
-    std::filesystem::last_write_time(h.CondFile("Graph.cnd"), before - std::chrono::hours(1));
-    const auto older = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
+    const auto older = std::filesystem::last_write_time(h.CondFile("Graph.cnd")) - std::chrono::hours(1);
+    std::filesystem::last_write_time(h.CondFile("Graph.cnd"), older);
     ProgramState second;
     ASSERT_EQ(h.StartAgain(second, "sim:time=instant,channels=0011111111,model=530A"), StartupOutcome::Online);
     EXPECT_EQ(std::filesystem::last_write_time(h.CondFile("Graph.cnd")), older);

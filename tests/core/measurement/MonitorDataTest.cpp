@@ -12,8 +12,7 @@ MeasConditions ThreeChannels() {
     MeasConditions m;
     for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
     for (int ch : {2, 5, 7}) m.Ch(ch).OnOff = 1;
-    m.MeasuredChannels = {2, 5, 7};
-    m.ChannelCount = 3;
+    RebuildMeasuredChannels(m);
     return m;
 }
 
