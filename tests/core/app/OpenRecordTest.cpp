@@ -124,23 +124,22 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
         OpenOutcome outcome;
         std::vector<std::string> said;  // pieces of the one message shown
     };
+    // Marked cancelled and cut to `size` bytes.
+    const auto cancelled = [](std::uintmax_t size) {
+        return [size](const std::string& p) {
+            Poke(p, 4, "KMR_FILE CANCEL     ");
+            Resize(p, size);
+        };
+    };
     const std::vector<Case> cases = {
         {"longer.kmr", [](const std::string& p) { Resize(p, std::filesystem::file_size(p) + 4); },
          OpenOutcome::Opened, {"Caution", "header implies"}},
-        {"cancelled.kmr",
-         [](const std::string& p) {
-             Poke(p, 4, "KMR_FILE CANCEL     ");
-             Resize(p, 1100 + 2 * 1000 * 2 + 10);  // channels 2 and 5 whole, 7 cut
-         },
-         OpenOutcome::Opened, {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
+        // Channels 2 and 5 whole, 7 cut.
+        {"cancelled.kmr", cancelled(1100 + 2 * 1000 * 2 + 10), OpenOutcome::Opened,
+         {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
         {"picture.kmr", [](const std::string& p) { Poke(p, 0, "\x89PNG\r\n\x1a\n"); }, OpenOutcome::Refused,
          {"signature of a data file"}},
-        {"nothing-whole.kmr",
-         [](const std::string& p) {
-             Poke(p, 4, "KMR_FILE CANCEL     ");
-             Resize(p, 1500);
-         },
-         OpenOutcome::Refused, {"no channel of this file is whole"}},
+        {"nothing-whole.kmr", cancelled(1500), OpenOutcome::Refused, {"no channel of this file is whole"}},
         {"gone.kmr", [](const std::string& p) { std::filesystem::remove(p); }, OpenOutcome::Refused,
          {"gone.kmr does not exist: it may have been moved"}},
         {"folder.kmr",
