@@ -488,36 +488,33 @@ TEST_F(RunTest, AFailedTriggerStartsNothing) {
 
 // --- Monitoring ----------------------------------------------------------------------------------
 
-// (Switched on, its state, check mark and caption: BalanceTick.AFailedOrMalformedRead...)
-TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
-    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:noreply"));
-    h.state.Graph.Ch[1].Use = 1;
-    ToggleMonitor(h.engine);
-    EXPECT_TRUE(h.main.moniTimer);
-    ToggleMonitor(h.engine);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_FALSE(h.main.monitorChecked);
-    ToggleMonitor(h.engine);
-    MonitorTimerTick(h.engine);  // three attempts time out: monitoring stops, said once
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The instrument does not answer (MDT): the live values have "
-                                                     "stopped. Check the instrument and its cable, then press Moni. "
-                                                     "On again."});
-    EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
-
-    // An answer that is no live values stops it as well, with a message that says so.
-    EngineHarness cut;
-    ASSERT_TRUE(cut.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:ERR-001"));
-    ToggleMonitor(cut.engine);
-    MonitorTimerTick(cut.engine);
-    EXPECT_EQ(cut.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(cut.main.moniTimer);
-    EXPECT_EQ(cut.main.monitorCaption, "Moni. On");
-    EXPECT_EQ(cut.ui.Texts(), std::vector<std::string>{
-                                  "The instrument did not answer MDT as expected: the live values have stopped."});
+// A read that fails (three attempts time out), or an answer that is no live values, stops the
+// monitor with one message that says which. (Switched on, its state, check mark and caption:
+// BalanceTick.AFailedOrMalformedRead...)
+TEST(Monitor, TogglesAndStopsWhenAReadFailsOrIsNoLiveValues) {
+    const std::pair<std::string, std::string> faults[] = {
+        {"MDT:noreply", "The instrument does not answer (MDT): the live values have stopped. Check the instrument "
+                        "and its cable, then press Moni. On again."},
+        {"MDT:ERR-001", "The instrument did not answer MDT as expected: the live values have stopped."}};
+    for (const auto& [fault, said] : faults) {
+        SCOPED_TRACE(fault);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=" + fault));
+        h.state.Graph.Ch[1].Use = 1;
+        ToggleMonitor(h.engine);
+        EXPECT_TRUE(h.main.moniTimer);
+        ToggleMonitor(h.engine);
+        EXPECT_EQ(h.state.MonitoringOn, kFalse);
+        EXPECT_FALSE(h.main.moniTimer);
+        EXPECT_FALSE(h.main.monitorChecked);
+        ToggleMonitor(h.engine);
+        MonitorTimerTick(h.engine);
+        EXPECT_EQ(h.state.MonitoringOn, kFalse);
+        EXPECT_FALSE(h.main.moniTimer);
+        EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{said});
+        EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
+    }
 }
 
 // A reading that opened the route again came from an instrument that may have restarted: it is

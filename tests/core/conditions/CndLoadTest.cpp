@@ -175,10 +175,11 @@ TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     EXPECT_FALSE(second.rewritten);
 }
 
+// A file's name without its extension, for the names of the cases.
+std::string Stem(const std::string& name) { return name.substr(0, name.find('.')); }
+
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    std::string name = info.param.kind.name;
-    name = name.substr(0, name.find('.'));
-    return name + "_" + info.param.damage.name;
+    return Stem(info.param.kind.name) + "_" + info.param.damage.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, DamagedCndFile, ::testing::ValuesIn(Cases()), CaseName);
@@ -262,10 +263,7 @@ TEST(CndLoad, AnItemLeftOverAtTheEndOfTheMeasurementOrGraphConditionsIsDamage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, EveryCndFile, ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<FileKind>& info) {
-                             std::string name = info.param.name;
-                             return name.substr(0, name.find('.'));
-                         });
+                         [](const ::testing::TestParamInfo<FileKind>& info) { return Stem(info.param.name); });
 
 // A value of the right type outside its field's choices: only that item takes its default, every
 // other item of the file is kept, and the file is rewritten.

@@ -4,17 +4,13 @@
 
 #include <string>
 
+#include "core/datafiles/DataFilesTestSupport.h"
+
 namespace kmr {
 namespace {
 
 // Conditions measuring channels 2, 5 and 7.
-MeasConditions ThreeChannels() {
-    MeasConditions m;
-    for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
-    for (int ch : {2, 5, 7}) m.Ch(ch).OnOff = 1;
-    RebuildMeasuredChannels(m);
-    return m;
-}
+MeasConditions ThreeChannels() { return testing::ConditionsWith({2, 5, 7}, 1000); }
 
 // A reply of three 8-character slots and the 7-character tail.
 std::string Reply(const std::string& f1, const std::string& f2, const std::string& f3) {
