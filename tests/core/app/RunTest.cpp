@@ -382,10 +382,12 @@ TEST_P(DiskError, StopsTheTransferWithAMessageAndTheProgramGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(Run, DiskError, ::testing::Values(std::int16_t{0}, std::int16_t{1}));
 
-// Stopped while it waited for its trigger, with pre-trigger samples: the instrument has no trigger
-// time, and that is a stop before the trigger, not an instrument that failed.
-TEST_F(RunTest, AStopBeforeTheTriggerWithPreTriggerSamplesSaysSoAndWritesNothing) {
-    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=5"));
+// An external-trigger run waits for its trigger with its pre-trigger memory filling. Stopped then,
+// the instrument has no trigger time, and that is a stop before the trigger, not an instrument
+// that failed: it says so and writes nothing. The next run goes on to the trigger and transfers
+// the words around it.
+TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndTheNextTransfersAroundIt) {
+    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=2"));
     h.state.Meas.TrgMode = 2;
     h.state.Meas.PreMemoryWords = 100;
     h.engine.link.commands->DownloadConditions(kFullChangeMask);
@@ -398,13 +400,7 @@ TEST_F(RunTest, AStopBeforeTheTriggerWithPreTriggerSamplesSaysSoAndWritesNothing
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::StoppedBeforeTrigger)});
     EXPECT_EQ(h.state.DataFileNumber, 0);
     EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
-}
 
-TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
-    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=2"));
-    h.state.Meas.TrgMode = 2;
-    h.state.Meas.PreMemoryWords = 100;
-    h.engine.link.commands->DownloadConditions(kFullChangeMask);
     h.bus->log.clear();
     StartOrStop(h.engine);
     EXPECT_TRUE(h.state.ExternalRunActive);

@@ -123,8 +123,8 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
     // Marked on only when the instrument accepted the commands.
     EXPECT_FALSE(cal.ActiveButton().has_value());
     EXPECT_FALSE(cal.CalibrationActive());
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"}));
+    EXPECT_EQ(h.ui.Texts(),
+              std::vector<std::string>{TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"})});
 }
 
 }  // namespace
