@@ -71,10 +71,7 @@ TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARun) {
 std::vector<std::string> ExpectedStartupCommands() {
     std::vector<std::string> c = {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10", "RES",  // identify
                                   "SET1", "DTE26;12;05", "TME10;00;00"};                     // initialise
-    for (int n = 1; n <= 10; ++n) {
-        for (std::string s : std::vector<std::string>{"RES", "SET" + std::to_string(n), "B.V2", "LPF0", "TGL0"})
-            c.push_back(s);
-    }
+    for (int n = 1; n <= 10; ++n) c.insert(c.end(), {"RES", "SET" + std::to_string(n), "B.V2", "LPF0", "TGL0"});
     c.push_back("RES");
     for (int n = 1; n <= 10; ++n) c.push_back("SET" + std::to_string(n));
     for (const char* s : {"CLK 1", "AVE 0", "MRY 1000", "MRY -0", "RNG1000", "MON"}) c.push_back(s);
@@ -176,10 +173,10 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     EXPECT_EQ(second.Global.FileType, 0);
     EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
     // Said once, naming both folders.
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, "The data folder " + g.DataFolder + " cannot be used (is its drive attached?): data "
-                                  "files now go to " + second.DefaultDataFolder() + "20261205. Choose the folder again "
-                                  "in Data File Settings when it is back.");
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The data folder " + g.DataFolder + " cannot be used (is its "
+                                                     "drive attached?): data files now go to " +
+                                                     second.DefaultDataFolder() + "20261205. Choose the folder again "
+                                                     "in Data File Settings when it is back."});
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");  // today's name, numbered
     GlobalSettings stored;
     LoadGlobalSettings(h.CondFile(kGlobalCnd), stored, nullptr);
