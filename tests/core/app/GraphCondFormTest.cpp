@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/RunController.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 

@@ -3,8 +3,6 @@
 
 #include <filesystem>
 
-#include "core/app/MainWindowRules.h"
-#include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"

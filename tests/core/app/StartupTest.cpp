@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "core/app/MainWindowRules.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -184,42 +183,31 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     EXPECT_EQ(stored.FileType, 1);  // the CSV rule is not saved
 }
 
-// A communication failure at each instrument step of start-up leads to the off-line offer (a No
-// abandons: FaultWindowTest.returnAnswersNoInTheOfflineOffer).
-struct FailureCase {
-    const char* name;
-    const char* spec;
-};
-
-class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
-    EngineHarness h;
-    EXPECT_EQ(h.Start(GetParam().spec), StartupOutcome::Offline);
-    ASSERT_GE(h.ui.shown.size(), 2u);
-    // The failing step's own message comes first, then the question.
-    EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
-    const auto& offer = h.ui.shown.back();
-    EXPECT_EQ(offer.text, "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
-                          "Do you want to continue program at off-line PC.");
-    EXPECT_EQ(offer.buttons, MsgButtons::YesNo);
-    EXPECT_EQ(offer.icon, MsgIcon::Question);
-    EXPECT_FALSE(h.splashView.shown);
-    EXPECT_EQ(h.state.ProgramMode, kModeOffline);
-    EXPECT_EQ(h.main.caption, "KMR-5300");
-    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
-        EXPECT_FALSE(h.main.Enabled(b));
+// A communication failure at each instrument step of start-up (opening, identifying, its first
+// command, initialising, the download, a route that cannot be made) leads to the off-line offer
+// (a No abandons: FaultWindowTest.returnAnswersNoInTheOfflineOffer).
+TEST(StartupFailure, AtEachStepOffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
+    for (const char* spec : {"sim:time=instant,fault=open:nolistener", "sim:time=instant,fault=VER:noreply",
+                             "sim:time=instant,fault=SET1:noreply:1", "sim:time=instant,fault=DTE*:noreply",
+                             "sim:time=instant,fault=LPF0:noreply", "sim:colour=blue"}) {
+        SCOPED_TRACE(spec);
+        EngineHarness h;
+        EXPECT_EQ(h.Start(spec), StartupOutcome::Offline);
+        ASSERT_GE(h.ui.shown.size(), 2u);
+        // The failing step's own message comes first, then the question.
+        EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
+        const auto& offer = h.ui.shown.back();
+        EXPECT_EQ(offer.text, "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
+                              "Do you want to continue program at off-line PC.");
+        EXPECT_EQ(offer.buttons, MsgButtons::YesNo);
+        EXPECT_EQ(offer.icon, MsgIcon::Question);
+        EXPECT_FALSE(h.splashView.shown);
+        EXPECT_EQ(h.state.ProgramMode, kModeOffline);
+        EXPECT_EQ(h.main.caption, "KMR-5300");
+        for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+            EXPECT_FALSE(h.main.Enabled(b));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, StartupFailure,
-    ::testing::Values(FailureCase{"Open", "sim:time=instant,fault=open:nolistener"},
-                      FailureCase{"Identify", "sim:time=instant,fault=VER:noreply"},
-                      FailureCase{"IdentifyFirstCommand", "sim:time=instant,fault=SET1:noreply:1"},
-                      FailureCase{"Initialise", "sim:time=instant,fault=DTE*:noreply"},
-                      FailureCase{"Download", "sim:time=instant,fault=LPF0:noreply"},
-                      FailureCase{"BadRoute", "sim:colour=blue"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Refusals that working off-line would not cure: start-up ends after the one message (its text
 // and title: RouteFaults), asking nothing.

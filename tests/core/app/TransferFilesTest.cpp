@@ -9,8 +9,6 @@
 #include <system_error>
 
 #include "core/app/RunController.h"
-#include "core/datafiles/DataFile.h"
-#include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/StoredRecord.h"
 #include "core/graphs/ChartNavigation.h"
