@@ -34,8 +34,7 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
     live.SmpClk = 1.0f;
     live.MemoryWords = 1000;
     live.PreMemoryWords = 100;
-    live.Ch(1).Coeff = 2.0f;
-    live.Ch(1).DtgLevel = 1000.0f;
+    live.Ch(1) = {.Coeff = 2.0f, .DtgLevel = 1000.0f};
     for (const Entry& e : {
         // The clock: the named sub-millisecond clocks or whole milliseconds.
         Entry{Clock(), "0.25", false, "1"}, Entry{Clock(), "25", true, "25"}, Entry{Clock(), " +25 ", true, "25"},

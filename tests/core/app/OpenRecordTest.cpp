@@ -38,10 +38,7 @@ protected:
         m.SmpClk = 1.0f;
         m.TrgMode = 1;
         m.PreMemoryWords = 100;
-        m.Ch(5).Coeff = 0.5f;
-        m.Ch(5).Offset = 10.0f;
-        m.Ch(5).Point = 2;
-        m.Ch(5).Unit = 3;
+        m.Ch(5) = {.Coeff = 0.5f, .Point = 2, .Unit = 3, .Offset = 10.0f};
         const std::string path = h.DataFolder() + name;
         EXPECT_TRUE(WriteKmr(path, m, n, {Wave(2, n), Wave(5, n), Wave(7, n)}));
         return path;
@@ -252,14 +249,9 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
     m.TrgMode = 1;
     m.PreMemoryWords = 200;
     m.Averaging = 4;
-    m.Ch(1).InputMode = 3;  // STRAIN(5.0V): a KMR-510C's only
-    m.Ch(1).Lpf = 2;
-    m.Ch(1).Coeff = 1.5f;
-    m.Ch(1).Offset = -2.25f;
-    m.Ch(1).Unit = 0;
-    m.Ch(3).InputMode = 0;
-    m.Ch(3).DtgOnOff = 1;
-    m.Ch(3).DtgLevel = 120.5f;
+    // Input mode 3, STRAIN(5.0V), is a KMR-510C's only.
+    m.Ch(1) = {.InputMode = 3, .Lpf = 2, .Coeff = 1.5f, .Unit = 0, .Offset = -2.25f};
+    m.Ch(3) = {.InputMode = 0, .DtgOnOff = 1, .DtgLevel = 120.5f};
     const std::string wide = dir.File("wide.kmr");
     ASSERT_TRUE(WriteKmr(wide, m, 1500, {Wave(1, 1500), Wave(3, 1500)}));
     m.Ch(1).InputMode = 2;

@@ -45,9 +45,7 @@ TEST(GeometryCorrection, CorrectsSizeAndCentres) {
 
 // (The whole text with the default address: StartupFailure.)
 TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
-    GpibSettings cr;
-    cr.Address = 7;
-    cr.Delimiter = 1;
+    const GpibSettings cr{.Address = 7, .Delimiter = 1};
     EXPECT_EQ(OfflineOfferText(Language::English, cr).substr(0, 48), "KMR-530A/KMR-510C (GP-IB Address:7 Delimiter:CR)");
 }
 

@@ -67,9 +67,7 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
 std::vector<FileKind> Kinds() {
     return {
         Kind<MeasConditions>("Meas.cnd", SetMeasDefaults, LoadMeasConditions, SaveMeasConditions,
-                             "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" +
-                                 Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10),
-                             false,
+                             "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" + Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10), false,
                              // Memory words above every capacity stay for start-up to limit.
                              "2\r\n0.05\r\n600000,599999\r\n10\r\n9\r\n"
                              "0,-6,4,-3.5E+12,5,29,1,-32767,0.0001\r\n" +
@@ -89,24 +87,22 @@ std::vector<FileKind> Kinds() {
             "\"/data/run 7/\"\r\n\"bridge\"\r\n",
             "\"/data/run 7/\"\r\n\"bridge\"\r\n0\r\n\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n"),
         Kind<std::string>("Hard.cnd", [](std::string& t) { t = kDefaultInstalledChannelText; },
-                          LoadInstalledChannels, SaveInstalledChannels, "\"1111111111\"\r\n",
-                          true, "\"10101\"\r\n"),
+                          LoadInstalledChannels, SaveInstalledChannels, "\"1111111111\"\r\n", true, "\"10101\"\r\n"),
         // Kept as written inside 16 bits, even where the connection cannot work with it.
         Kind<GpibSettings>("Meter.cnd", [](GpibSettings&) {}, LoadGpibSettings, SaveGpibSettings,
                            "20,0,3\r\n", false, "31,2,-1\r\n"),
         Kind<std::string>("Interface.cnd", [](std::string& t) { t = kDefaultInterfaceSpec; },
                           LoadInterfaceSpec, SaveInterfaceSpec, "\"gpib\"\r\n", true,
                           "\"prologix:192.0.2.7:1234,addr=5\"\r\n"),
-        Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions,
-                              SaveGraphConditions,
+        Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions, SaveGraphConditions,
                               Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8),
                               false, Repeat("0,0,0\r\n2.5,-7,3\r\n", 10),
                               "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n.5,-.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n",
                               "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n0.5,-0.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n" +
                                   Repeat("0,1,1\r\n10,0,10\r\n", 7)),
-        Kind<OutputCalConditions>("OutputCal.cnd", [](OutputCalConditions&) {}, LoadOutputCal,
-                                  SaveOutputCal, Repeat("0,0\r\n", 10), false,
-                                  Repeat("1,2.5\r\n", 10), "1,1000\r\n0,.5\r\n1,2.5E-3\r\n",
+        Kind<OutputCalConditions>("OutputCal.cnd", [](OutputCalConditions&) {}, LoadOutputCal, SaveOutputCal,
+                                  Repeat("0,0\r\n", 10), false, Repeat("1,2.5\r\n", 10),
+                                  "1,1000\r\n0,.5\r\n1,2.5E-3\r\n",
                                   "1,1000\r\n0,0.5\r\n1,0.0025\r\n" + Repeat("0,0\r\n", 7)),
     };
 }

@@ -39,9 +39,7 @@ TEST(MonitorDataTest, ReplyLengthMustBeExact) {
 
 TEST(MonitorDataTest, EngineeringValueIn32BitFloatAndItsLabelText) {
     MeasConditions m = ThreeChannels();
-    m.Ch(5).Coeff = 2.0f;
-    m.Ch(5).Offset = 0.5f;
-    m.Ch(5).Point = 1;
+    m.Ch(5) = {.Coeff = 2.0f, .Point = 1, .Offset = 0.5f};
     MoniData d;
     ASSERT_TRUE(ParseMonitorReply(Reply("+000000", "+000123", "-000001"), m, d));
     EXPECT_EQ(d[4], 246.5f);
