@@ -66,6 +66,7 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     h.main.status = "Incomplete data file: an earlier run's";
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.progress.shows, 0);  // read at once (the clock stands still): no progress window
     EXPECT_EQ(h.main.status, "Data file: " + path);
     EXPECT_EQ(h.state.MonitoringOn, kFalse);
     EXPECT_FALSE(h.main.moniTimer);
@@ -179,11 +180,10 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
 
 TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChangesNothing) {
     constexpr std::int32_t n = kLargestMemoryWords;
-    MeasConditions m = ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n);
     std::vector<std::vector<std::int16_t>> samples;
     for (int ch = 1; ch <= 10; ++ch) samples.push_back(Wave(ch, n));
     const std::string path = h.DataFolder() + "largest.kmr";
-    ASSERT_TRUE(WriteKmr(path, m, n, samples));
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n), n, samples));
 
     // A slow reading shows the window once it has lasted the delay.
     h.clock.advance = kOpenProgressDelayMs / 2;
@@ -201,12 +201,6 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
     EXPECT_EQ(h.progress.percents.back(), 100);
     EXPECT_EQ(h.engine.chart.RecordSummary(9).size(), static_cast<std::size_t>(n));
     EXPECT_DOUBLE_EQ(h.engine.chart.Y(9, 2, n - 1), samples[9][n - 1]);
-
-    // Read at once (the clock stands still): no window shows.
-    h.clock.advance = 0;
-    h.progress = testing::FakeProgress{};
-    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
-    EXPECT_EQ(h.progress.shows, 0);
 }
 
 // A record handed over by a later start waits while the window is not shown, a form is open or a
