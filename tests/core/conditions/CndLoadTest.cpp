@@ -124,16 +124,11 @@ std::vector<Damage> Damages() {
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919 + 13) % 256);
     garbage[0] = '\x01';  // never a digit, a sign, a point or a quote
     return {
-        {"BinaryGarbage", garbage},
-        {"Empty", ""},
-        {"OnlyLineEnds", "\r\n\r\n\r\n"},
-        {"NulBytes", std::string(64, '\0')},
-        {"TenMegabyteLine", "", false, 10 * 1024 * 1024, '7'},
+        {"BinaryGarbage", garbage}, {"Empty", ""}, {"OnlyLineEnds", "\r\n\r\n\r\n"},
+        {"NulBytes", std::string(64, '\0')}, {"TenMegabyteLine", "", false, 10 * 1024 * 1024, '7'},
         {"TenMegabyteQuotedLine", "\"", false, 10 * 1024 * 1024, 'a'},
-        {"InvalidUtf8", "\"\xff\xfe\xc3\x28\"\r\n\xff\xfe\r\n"},
-        {"UnclosedQuote", "\"abc"},
-        {"Outside32Bits", "99999999999999999999\r\n", true},
-        {"Outside16Bits", "-70000,-1\r\n", true},
+        {"InvalidUtf8", "\"\xff\xfe\xc3\x28\"\r\n\xff\xfe\r\n"}, {"UnclosedQuote", "\"abc"},
+        {"Outside32Bits", "99999999999999999999\r\n", true}, {"Outside16Bits", "-70000,-1\r\n", true},
         {"TextForNumber", "abc,1\r\n", true},
     };
 }
