@@ -97,13 +97,6 @@ struct GraphCondOkTest : ::testing::Test {
     }
     GraphCondForm Open() const { return GraphCondForm(h.state.Graph, h.state.Meas); }
     FormOutcome Ok(GraphCondForm& f) { return GraphCondOk(h.engine, f, Language::English, {}); }
-    // A record of 1000 words at 1 ms on channels 1 to 3, transferred and drawn.
-    void Record() {
-        ASSERT_TRUE(h.Measure({1, 2, 3}, 1000, 1.0f));
-        ASSERT_TRUE(h.RunToEnd());
-        ASSERT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
-        view.batches.clear();
-    }
 };
 
 TEST_F(GraphCondOkTest, NoChangeJustClosesANoAnswerOrNoGraphOnAppliesNothing) {
@@ -163,7 +156,11 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAPitchChangeOn
 // In recorded mode a changed X range redraws every shown channel; a channel shown anew afterwards
 // is recomputed alone.
 TEST_F(GraphCondOkTest, AChangedXRangeRedrawsEveryShownChannelANewlyShownOneIsRecomputedAlone) {
-    Record();
+    // A record of 1000 words at 1 ms on channels 1 to 3, transferred and drawn.
+    ASSERT_TRUE(h.Measure({1, 2, 3}, 1000, 1.0f));
+    ASSERT_TRUE(h.RunToEnd());
+    ASSERT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
+    view.batches.clear();
     GraphCondForm f = Open();
     f.SetXAutoScale(false);
     ASSERT_TRUE(f.Commit(kMaxG, "0.5"));
