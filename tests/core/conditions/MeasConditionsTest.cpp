@@ -34,10 +34,10 @@ std::string Head(const std::string& line1, const std::string& line2, const std::
     return line1 + "\r\n" + line2 + "\r\n" + line3 + "\r\n" + line4 + "\r\n" + line5 + "\r\n";
 }
 
-// A complete file may be written on one line, its numbers without a leading zero (a complete file
-// left as it was: EveryCndFile). Otherwise each file's reading stops at one item: the record keeps
-// the defaults plus the items read before (`expect`), channels after the stop keep the defaults,
-// and the file is rewritten. The count and the list of the measured channels follow OnOff.
+// A complete file may be written on one line, its numbers without a leading zero: it is read whole
+// and left as it was. Otherwise each file's reading stops at one item: the record keeps the
+// defaults plus the items read before (`expect`), channels after the stop keep the defaults, and
+// the file is rewritten. The count and the list of the measured channels follow OnOff.
 TEST(MeasConditionsFile, ReadsAnyPointFormOrStopsAtABadItemKeepingWhatWasRead) {
     std::string oneLine = "1,.05,5000,10,0,9,0,-4,3,0.25,2,7,1,-12.5,.5";
     for (int ch = 2; ch <= 10; ++ch) oneLine += ",1,2,0,1,0,0,0,1000,0";
