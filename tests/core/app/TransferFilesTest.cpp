@@ -52,10 +52,14 @@ public:
 
 class TransferFilesTest : public ::testing::Test {
 protected:
+    // Writes go through `disk` (which fails none until its folders are given) and the offer of
+    // another folder to `elsewhere`.
     void StartWith(const std::vector<int>& on, std::int32_t mry, std::int16_t fileType) {
         ASSERT_TRUE(h.Measure(on, mry, 1.0f, fileType));
         second = h.home.dir().File("second") + "/";
         std::filesystem::create_directories(second);
+        h.state.Writes = &disk;
+        h.state.SaveElsewhere = &elsewhere;
     }
     int Count(const std::string& command) const {
         const auto c = h.bus->Commands();
@@ -74,8 +78,6 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     const std::string third = h.home.dir().File("third") + "/";
     std::filesystem::create_directories(third);
     disk.folders = {h.DataFolder(), second};
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second, third};
     ASSERT_TRUE(h.RunToEnd());
     // An offer for each folder that failed, naming it, and no message (the offer's text, the
@@ -108,8 +110,6 @@ TEST_F(TransferFilesTest, ADiskFullAfterTheHeaderIsToldOnceInTheOffer) {
     StartWith({2, 5}, 1000, 0);
     disk.folders = {h.DataFolder()};
     disk.taken = 1;
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
     ASSERT_TRUE(h.RunToEnd());
     ASSERT_EQ(elsewhere.problems.size(), 1u);
     const std::string& problem = elsewhere.problems[0];
