@@ -85,14 +85,11 @@ TEST_F(BalancePresenterTest, ArrowKeysPassOverChannelsThatAreOffAndBalanceHoldsT
     StartWith({{1, 2}, {4, 2}, {6, 2}});
     LoggedBalanceView view(h.bus->log);
     BalancePresenter balance(h.engine, view);
-    EXPECT_EQ(balance.CellAfter(1, Key::Down), 4);
-    EXPECT_EQ(balance.CellAfter(4, Key::Up), 1);
-    EXPECT_EQ(balance.CellAfter(4, Key::Down), 4);   // 5 is off and the last of its column
-    EXPECT_EQ(balance.CellAfter(4, Key::Right), 4);  // 9 is off, and the right edge
-    EXPECT_EQ(balance.CellAfter(1, Key::Right), 6);
-    EXPECT_EQ(balance.CellAfter(6, Key::Left), 1);
-    EXPECT_EQ(balance.CellAfter(1, Key::Up), 1);
-    EXPECT_EQ(balance.CellAfter(6, Key::Up), 6);
+    // From 4, Down finds 5 off and the last of its column; Right finds 9 off, and the right edge.
+    const std::tuple<int, Key, int> moves[] = {{1, Key::Down, 4},  {4, Key::Up, 1},   {4, Key::Down, 4},
+                                               {4, Key::Right, 4}, {1, Key::Right, 6}, {6, Key::Left, 1},
+                                               {1, Key::Up, 1},    {6, Key::Up, 6}};
+    for (const auto& [from, key, to] : moves) EXPECT_EQ(balance.CellAfter(from, key), to) << from;
 
     balance.Opened();
     balance.ClickCell(4);

@@ -41,10 +41,7 @@ protected:
         g.SourcePathName = data.folder();
         g.DestPathName = data.File("csv");  // no separator (it is added: FileExchangeFolders)
     }
-    void MakeKmr(const std::string& name) {
-        ASSERT_TRUE(testing::WriteKmr(data.File(name), testing::ConditionsWith({1, 2}, 20), 20,
-                                      {std::vector<std::int16_t>(20, 1), std::vector<std::int16_t>(20, 2)}));
-    }
+    void MakeKmr(const std::string& name) { ASSERT_TRUE(testing::WriteLevelKmr(data.File(name), 20, {1, 2})); }
     TempDir data;
     GlobalSettings g;
     FakeUi ui;

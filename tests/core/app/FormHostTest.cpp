@@ -34,23 +34,17 @@ TEST_F(FormHostTest, AMonitorStoppedWhileAFormIsOpenStaysStopped) {
     EXPECT_FALSE(main.moniTimer);
 }
 
-TEST_F(FormHostTest, TheOutputCalibrationAloneLeavesTheMonitorTimerAlone) {
+TEST_F(FormHostTest, TheOutputCalibrationAloneLeavesTheMonitorTimerAloneAndASecondFormIsRefused) {
     s.MonitoringOn = kTrue;
     main.moniTimer = true;
     ASSERT_TRUE(host.Open(FormId::OutputCal));
     EXPECT_TRUE(main.moniTimer);
-    host.Closed();
-    EXPECT_TRUE(main.moniTimer);
-    EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
-}
-
-TEST_F(FormHostTest, ASecondFormIsRefusedAndChangesNothing) {
-    ASSERT_TRUE(host.Open(FormId::MeasCond));
     EXPECT_FALSE(host.Open(FormId::Balance));
-    EXPECT_EQ(host.Current(), FormId::MeasCond);
+    EXPECT_EQ(host.Current(), FormId::OutputCal);
     EXPECT_EQ(main.log.size(), 1u);
     host.Closed();
     host.Closed();  // a second close does not enable the window twice
+    EXPECT_TRUE(main.moniTimer);
     EXPECT_EQ(main.log, (std::vector<std::string>{"window off", "window on"}));
     EXPECT_TRUE(host.Open(FormId::Balance));
 }

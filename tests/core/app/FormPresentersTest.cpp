@@ -27,6 +27,7 @@ struct FakeBoxes : View {
         box[Key(f)] = text;
         editing = stillEditing ? std::optional<Field>(f) : std::nullopt;
     }
+    void Unload() override { log.push_back("unload"); }
     std::map<BoxKey, std::string> box;
     std::optional<Field> editing;
     std::vector<std::string> log;
@@ -39,7 +40,6 @@ struct MeasView : FakeBoxes<MeasFieldRef, MeasCondView> {
     void ShowChoices(int, int) override {}
     void ShowChannel(int, const MeasChannelLook&) override {}
     void Hide() override { log.push_back("hide"); }
-    void Unload() override { log.push_back("unload"); }
 };
 
 struct GraphView : FakeBoxes<GraphFieldRef, GraphCondView> {
@@ -47,7 +47,6 @@ struct GraphView : FakeBoxes<GraphFieldRef, GraphCondView> {
     void ShowXAxis(const GraphXLook&) override {}
     void ShowChannel(int, const GraphChannelLook&) override {}
     void Disable() override { log.push_back("disable"); }
-    void Unload() override { log.push_back("unload"); }
 };
 
 struct DataFileView : FakeBoxes<DataFileField, SetPathAndFileView> {
@@ -56,7 +55,6 @@ struct DataFileView : FakeBoxes<DataFileField, SetPathAndFileView> {
     void ShowFileType(bool) override {}
     void ShowFiles(const std::vector<std::string>&) override {}
     void Disable() override { log.push_back("disable"); }
-    void Unload() override { log.push_back("unload"); }
 };
 
 constexpr MeasFieldRef kLevel3{MeasField::DtgLevel, 3};

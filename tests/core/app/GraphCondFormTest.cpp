@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/app/RunController.h"
+#include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -15,13 +15,6 @@ GraphConditions Defaults() {
     GraphConditions g;
     SetGraphDefaults(g);
     return g;
-}
-
-MeasConditions Measuring(std::initializer_list<int> channels) {
-    MeasConditions m;
-    for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
-    for (int ch : channels) m.Ch(ch).OnOff = 1;
-    return m;
 }
 
 struct Entry {
@@ -62,14 +55,14 @@ TEST(GraphCondCommit, AcceptsOrRevertsSilently) {
         Entry{kYMax1, "0", false, "10"}, Entry{kYMax1, "1e3", false, "10"}, Entry{kYMax1, "0.001", true, "0.001"},
         Entry{kYMin1, "-250.5", true, "-250.5"}, Entry{kYMin1, "10", false, "0"},
         Entry{kYMin1, "\xEF\xBC\x8D\xEF\xBC\x92", true, "-2"}}) {  // full-width "-2"
-        GraphCondForm f(Defaults(), Measuring({1}));
+        GraphCondForm f(Defaults(), testing::ConditionsWith({1}, 1000));
         EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
         EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
     }
 }
 
 TEST(GraphCondForm, EnablingFollowsTheAutomaticScalesTheGraphsAndTheMeasuredChannels) {
-    GraphCondForm f(Defaults(), Measuring({1, 3}));
+    GraphCondForm f(Defaults(), testing::ConditionsWith({1, 3}, 1000));
     EXPECT_FALSE(f.XGraphScaleEnabled());
     f.SetXAutoScale(false);
     EXPECT_TRUE(f.XGraphScaleEnabled());
@@ -104,16 +97,6 @@ struct GraphCondOkTest : ::testing::Test {
     }
     GraphCondForm Open() const { return GraphCondForm(h.state.Graph, h.state.Meas); }
     FormOutcome Ok(GraphCondForm& f) { return GraphCondOk(h.engine, f, Language::English, {}); }
-    // A record of 1000 words at 1 ms on channels 1 to 3, transferred and drawn.
-    void Record() {
-        for (int ch = 1; ch <= kChannels; ++ch) h.state.Meas.Ch(ch).OnOff = ch <= 3 ? 1 : 0;
-        h.state.Meas.MemoryWords = 1000;
-        h.state.Meas.SmpClk = 1.0f;
-        h.engine.link.commands->DownloadConditions(kFullChangeMask);
-        ASSERT_TRUE(h.RunToEnd());
-        ASSERT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
-        view.batches.clear();
-    }
 };
 
 TEST_F(GraphCondOkTest, NoChangeJustClosesANoAnswerOrNoGraphOnAppliesNothing) {
@@ -173,7 +156,11 @@ TEST_F(GraphCondOkTest, OnlyTheSpanChangedRestartsTheMonitorGraphsAPitchChangeOn
 // In recorded mode a changed X range redraws every shown channel; a channel shown anew afterwards
 // is recomputed alone.
 TEST_F(GraphCondOkTest, AChangedXRangeRedrawsEveryShownChannelANewlyShownOneIsRecomputedAlone) {
-    Record();
+    // A record of 1000 words at 1 ms on channels 1 to 3, transferred and drawn.
+    ASSERT_TRUE(h.Measure({1, 2, 3}, 1000, 1.0f));
+    ASSERT_TRUE(h.RunToEnd());
+    ASSERT_EQ(h.engine.chart.GraphMode(), kRecordedMode);
+    view.batches.clear();
     GraphCondForm f = Open();
     f.SetXAutoScale(false);
     ASSERT_TRUE(f.Commit(kMaxG, "0.5"));

@@ -15,11 +15,8 @@ TEST(HandlerGate, TicksDuringAHandlerRunOnceAfterItInArrivalOrder) {
     const auto tick = [&log](char c) { return [&log, c] { log += c; }; };
     gate.Input([&] {
         log += 'h';
-        // Three ticks of the monitor timer and one of the end-of-conversion timer while busy.
-        gate.Tick(2, tick('m'), [] { return true; });
-        gate.Tick(1, tick('e'), [] { return true; });
-        gate.Tick(2, tick('m'), [] { return true; });
-        gate.Tick(2, tick('m'), [] { return true; });
+        // Three ticks of the monitor timer (2) and one of the end-of-conversion timer (1) while busy.
+        for (const int timer : {2, 1, 2, 2}) gate.Tick(timer, tick(timer == 2 ? 'm' : 'e'), [] { return true; });
         EXPECT_EQ(gate.Held(), 2);
         log += 'H';
     });

@@ -29,16 +29,14 @@ TEST(KeyboardTest, menuCaptionsGetTheirLetterOnceInEitherLanguageAndLettersOfOne
               "\xE3\x83\x90\xE3\x83\xA9\xE3\x83\xB3\xE3\x82\xB9(&B)...");
     EXPECT_EQ(MenuCaption("\xE7\xB5\x82\xE4\xBA\x86", txt::QuitItem), "\xE7\xB5\x82\xE4\xBA\x86(&Q)");
     EXPECT_EQ(MenuCaption("File(&F)", txt::FileMenu), "File(&F)");
-    // The letters of one menu differ.
-    for (const auto& menu : {std::vector<int>{txt::DataFileSettingsItem, txt::MeasCondSettingsItem,
-                                              txt::GraphCondSettingsItem, txt::ConvertFileItem, txt::QuitItem},
-                             std::vector<int>{txt::MonitorItem, txt::BalanceItem, txt::StartItem},
+    // The letters of one menu differ; the File menu's record items carry theirs in the caption.
+    const std::vector<int> file{txt::DataFileSettingsItem, txt::MeasCondSettingsItem, txt::GraphCondSettingsItem,
+                                txt::ConvertFileItem, txt::QuitItem};
+    for (const auto& menu : {file, std::vector<int>{txt::MonitorItem, txt::BalanceItem, txt::StartItem},
                              std::vector<int>{txt::CheckItem, txt::OutputCalItem, txt::VersionItem, txt::ConnectItem}})
         for (std::size_t a = 0; a < menu.size(); ++a)
             for (std::size_t b = a + 1; b < menu.size(); ++b) EXPECT_NE(MenuLetterOf(menu[a]), MenuLetterOf(menu[b]));
-    // The File menu's record items carry theirs in the caption.
-    for (int id : {txt::DataFileSettingsItem, txt::MeasCondSettingsItem, txt::GraphCondSettingsItem,
-                   txt::ConvertFileItem, txt::QuitItem})
+    for (int id : file)
         for (char taken : {'O', 'C', 'R'}) EXPECT_NE(MenuLetterOf(id), taken) << id;
 }
 

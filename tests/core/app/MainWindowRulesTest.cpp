@@ -8,14 +8,10 @@ namespace kmr {
 namespace {
 
 TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunningMonitorStopAndVersion) {
-    MainWindowState s;
-    s.ProgramMode = 0;
-    s.InstrumentModel = 1;  // KMR-510C
-    MenuState e;
-    e.ConvertingFile = e.Quit = e.Version = true;
-    e.Connect = true;  // going on-line without a restart
-    e.StartCaption = "Start";
-    e.MonitorCaption = "Moni. On";
+    MainWindowState s{.ProgramMode = 0, .InstrumentModel = 1};  // KMR-510C
+    // Off-line, Connect goes on-line without a restart.
+    MenuState e{.ConvertingFile = true, .Quit = true, .StartCaption = "Start", .Version = true, .Connect = true,
+                .MonitorCaption = "Moni. On"};
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.ProgramMode = 1;
@@ -36,14 +32,10 @@ TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunn
 
     s.InstrumentModel = 1;
     s.RunActive = true;
-    MenuState run;
-    run.Monitor = run.MonitorChecked = true;
-    run.Start = true;
-    run.Version = true;
-    run.MonitorButton = run.StartStopButton = true;
-    run.StartCaption = "Stop";
-    run.MonitorCaption = "Moni. Off";
-    EXPECT_EQ(UpdateMenus(s, Language::English), run);
+    EXPECT_EQ(UpdateMenus(s, Language::English),
+              (MenuState{.Monitor = true, .MonitorChecked = true, .Start = true, .StartCaption = "Stop",
+                         .Version = true, .MonitorButton = true, .StartStopButton = true,
+                         .MonitorCaption = "Moni. Off"}));
 }
 
 }  // namespace

@@ -34,8 +34,7 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
     live.SmpClk = 1.0f;
     live.MemoryWords = 1000;
     live.PreMemoryWords = 100;
-    live.Ch(1).Coeff = 2.0f;
-    live.Ch(1).DtgLevel = 1000.0f;
+    live.Ch(1) = {.Coeff = 2.0f, .DtgLevel = 1000.0f};
     for (const Entry& e : {
         // The clock: the named sub-millisecond clocks or whole milliseconds.
         Entry{Clock(), "0.25", false, "1"}, Entry{Clock(), "25", true, "25"}, Entry{Clock(), " +25 ", true, "25"},
@@ -86,17 +85,15 @@ TEST(MeasCondForm, PreviewFollowsTheTypedTextsAndTheClockScrollMapsBothWays) {
     live.SmpClk = 2.0f;
     live.MemoryWords = 1000;
     MeasCondForm csv = Form(live, 1);
+    // The readout's text is made from the preview's times, largest memory and verdict alone.
     MemoryPreview p = csv.Preview("70000", "500");
-    EXPECT_DOUBLE_EQ(p.recordingMs, 140000.0);
-    EXPECT_DOUBLE_EQ(p.preTriggerMs, 1000.0);
-    EXPECT_EQ(p.largestWords, 65000);
     EXPECT_FALSE(p.possible);
     EXPECT_EQ(MemoryPreviewText(p, Language::English),
               "Recording 140.000 s, pre-trigger 1.000 s, largest memory 65000 words (not possible)");
     p = Form(live, 0).Preview("abc", "");
-    EXPECT_DOUBLE_EQ(p.recordingMs, 2000.0);
-    EXPECT_EQ(p.largestWords, 507904);
     EXPECT_TRUE(p.possible);
+    EXPECT_EQ(MemoryPreviewText(p, Language::English),
+              "Recording 2.000 s, pre-trigger 0 ms, largest memory 507904 words");
     // The clock's scroll positions map both ways.
     for (const auto& [pos, clk] : {std::pair{9, 0.05f}, {8, 0.1f}, {0, 0.9f}, {4, 0.5f}, {-1, 1.0f}, {-32767, 32767.0f}}) {
         EXPECT_FLOAT_EQ(ClockOfScrollPosition(pos), clk) << pos;
@@ -116,9 +113,11 @@ struct MeasCondOkTest : ::testing::Test {
         return MeasCondForm(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
                             h.state.Global.FileType);
     }
-    std::vector<std::string> CommandsFrom(std::size_t first) const {
-        const auto all = h.bus->Commands();
-        return {all.begin() + static_cast<std::ptrdiff_t>(first), all.end()};
+    // The commands of one run from its start to its end.
+    std::vector<std::string> RunSends() {
+        h.bus->log.clear();
+        EXPECT_TRUE(h.RunToEnd());
+        return h.bus->Commands();
     }
     std::string CndText() const { return testing::ReadAll(h.CondFile(kMeasCnd)); }
 };
@@ -129,7 +128,7 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     h.state.DataPresent = kTrue;
     h.engine.chart.SetGraphMode(kRecordedMode);
     h.ui.pointerChanges.clear();
-    const std::size_t before = h.bus->Commands().size();
+    h.bus->log.clear();
     bool hidden = false;
     EXPECT_EQ(MeasCondOk(h.engine, f, [&] { hidden = true; }), FormOutcome::Applied);
     EXPECT_TRUE(hidden);
@@ -137,7 +136,7 @@ TEST_F(MeasCondOkTest, ConfirmedClockChangeIsDownloadedSavedAndTheGraphsReset) {
     EXPECT_FLOAT_EQ(h.state.Meas.SmpClk, 25.0f);
     EXPECT_EQ(h.state.DataPresent, kFalse);
     EXPECT_EQ(h.engine.chart.GraphMode(), kMonitorMode);
-    const auto sent = CommandsFrom(before);
+    const auto sent = h.bus->Commands();
     EXPECT_NE(std::find(sent.begin(), sent.end(), "CLK 25"), sent.end());
     EXPECT_EQ(std::find(sent.begin(), sent.end(), "MRY 1000"), sent.end());  // memory not changed
     EXPECT_EQ(h.ui.pointerChanges, (std::vector<Pointer>{Pointer::Hourglass, Pointer::Default}));
@@ -181,9 +180,7 @@ TEST_F(MeasCondOkTest, ConditionsADownloadLeftUnsentAreSentAgainBeforeTheNextRun
     EXPECT_TRUE(h.state.ConditionsUnsent);
 
     // The third goes through: every group is sent before the trigger, then the run records.
-    const std::size_t before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    const auto sent = CommandsFrom(before);
+    const auto sent = RunSends();
     const auto clock = std::find(sent.begin(), sent.end(), "CLK 25");
     ASSERT_NE(clock, sent.end());
     EXPECT_NE(std::find(sent.begin(), clock, "SET1"), clock);
@@ -205,9 +202,7 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
         reopened = true;
         h.bus->reopenings = 2;
     };
-    std::size_t before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    auto sent = CommandsFrom(before);
+    auto sent = RunSends();
     const auto trigger = std::find(sent.begin(), sent.end(), "TRG");
     ASSERT_NE(trigger, sent.end());
     const std::vector<std::string> dateAndTime{"DTE26;12;08", "TME18;30;05"};
@@ -219,9 +214,7 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
     EXPECT_EQ(h.state.DataFileNumber, 1);
 
     // Nothing extra once the instrument has everything.
-    before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    sent = CommandsFrom(before);
+    sent = RunSends();
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.front(), "TRG");
 
@@ -229,9 +222,7 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
     h.bus->beforeCommand = [&](int, const std::string& command) {
         if (command == "TRG" && h.bus->reopenings == 2) h.bus->reopenings = 3;
     };
-    before = h.bus->Commands().size();
-    ASSERT_TRUE(h.RunToEnd());
-    sent = CommandsFrom(before);
+    sent = RunSends();
     ASSERT_GE(sent.size(), 4u);
     EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
               (std::vector<std::string>{"TRG", "HLT", "DTE26;12;08", "TME18;30;05"}));

@@ -38,10 +38,7 @@ protected:
         m.SmpClk = 1.0f;
         m.TrgMode = 1;
         m.PreMemoryWords = 100;
-        m.Ch(5).Coeff = 0.5f;
-        m.Ch(5).Offset = 10.0f;
-        m.Ch(5).Point = 2;
-        m.Ch(5).Unit = 3;
+        m.Ch(5) = {.Coeff = 0.5f, .Point = 2, .Unit = 3, .Offset = 10.0f};
         const std::string path = h.DataFolder() + name;
         EXPECT_TRUE(WriteKmr(path, m, n, {Wave(2, n), Wave(5, n), Wave(7, n)}));
         return path;
@@ -69,6 +66,7 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     h.main.status = "Incomplete data file: an earlier run's";
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     EXPECT_TRUE(h.ui.shown.empty());
+    EXPECT_EQ(h.progress.shows, 0);  // read at once (the clock stands still): no progress window
     EXPECT_EQ(h.main.status, "Data file: " + path);
     EXPECT_EQ(h.state.MonitoringOn, kFalse);
     EXPECT_FALSE(h.main.moniTimer);
@@ -124,23 +122,22 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
         OpenOutcome outcome;
         std::vector<std::string> said;  // pieces of the one message shown
     };
+    // Marked cancelled and cut to `size` bytes.
+    const auto cancelled = [](std::uintmax_t size) {
+        return [size](const std::string& p) {
+            Poke(p, 4, "KMR_FILE CANCEL     ");
+            Resize(p, size);
+        };
+    };
     const std::vector<Case> cases = {
         {"longer.kmr", [](const std::string& p) { Resize(p, std::filesystem::file_size(p) + 4); },
          OpenOutcome::Opened, {"Caution", "header implies"}},
-        {"cancelled.kmr",
-         [](const std::string& p) {
-             Poke(p, 4, "KMR_FILE CANCEL     ");
-             Resize(p, 1100 + 2 * 1000 * 2 + 10);  // channels 2 and 5 whole, 7 cut
-         },
-         OpenOutcome::Opened, {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
+        // Channels 2 and 5 whole, 7 cut.
+        {"cancelled.kmr", cancelled(1100 + 2 * 1000 * 2 + 10), OpenOutcome::Opened,
+         {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
         {"picture.kmr", [](const std::string& p) { Poke(p, 0, "\x89PNG\r\n\x1a\n"); }, OpenOutcome::Refused,
          {"signature of a data file"}},
-        {"nothing-whole.kmr",
-         [](const std::string& p) {
-             Poke(p, 4, "KMR_FILE CANCEL     ");
-             Resize(p, 1500);
-         },
-         OpenOutcome::Refused, {"no channel of this file is whole"}},
+        {"nothing-whole.kmr", cancelled(1500), OpenOutcome::Refused, {"no channel of this file is whole"}},
         {"gone.kmr", [](const std::string& p) { std::filesystem::remove(p); }, OpenOutcome::Refused,
          {"gone.kmr does not exist: it may have been moved"}},
         {"folder.kmr",
@@ -183,11 +180,10 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
 
 TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChangesNothing) {
     constexpr std::int32_t n = kLargestMemoryWords;
-    MeasConditions m = ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n);
     std::vector<std::vector<std::int16_t>> samples;
     for (int ch = 1; ch <= 10; ++ch) samples.push_back(Wave(ch, n));
     const std::string path = h.DataFolder() + "largest.kmr";
-    ASSERT_TRUE(WriteKmr(path, m, n, samples));
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, n), n, samples));
 
     // A slow reading shows the window once it has lasted the delay.
     h.clock.advance = kOpenProgressDelayMs / 2;
@@ -205,12 +201,6 @@ TEST_F(OpenRecordTest, TheLargestFileOpensUnderTheProgressWindowAndACancelChange
     EXPECT_EQ(h.progress.percents.back(), 100);
     EXPECT_EQ(h.engine.chart.RecordSummary(9).size(), static_cast<std::size_t>(n));
     EXPECT_DOUBLE_EQ(h.engine.chart.Y(9, 2, n - 1), samples[9][n - 1]);
-
-    // Read at once (the clock stands still): no window shows.
-    h.clock.advance = 0;
-    h.progress = testing::FakeProgress{};
-    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
-    EXPECT_EQ(h.progress.shows, 0);
 }
 
 // A record handed over by a later start waits while the window is not shown, a form is open or a
@@ -253,14 +243,9 @@ TEST(StoredRecordText, ConditionsOfBothModelsInBothLanguages) {
     m.TrgMode = 1;
     m.PreMemoryWords = 200;
     m.Averaging = 4;
-    m.Ch(1).InputMode = 3;  // STRAIN(5.0V): a KMR-510C's only
-    m.Ch(1).Lpf = 2;
-    m.Ch(1).Coeff = 1.5f;
-    m.Ch(1).Offset = -2.25f;
-    m.Ch(1).Unit = 0;
-    m.Ch(3).InputMode = 0;
-    m.Ch(3).DtgOnOff = 1;
-    m.Ch(3).DtgLevel = 120.5f;
+    // Input mode 3, STRAIN(5.0V), is a KMR-510C's only.
+    m.Ch(1) = {.InputMode = 3, .Lpf = 2, .Coeff = 1.5f, .Unit = 0, .Offset = -2.25f};
+    m.Ch(3) = {.InputMode = 0, .DtgOnOff = 1, .DtgLevel = 120.5f};
     const std::string wide = dir.File("wide.kmr");
     ASSERT_TRUE(WriteKmr(wide, m, 1500, {Wave(1, 1500), Wave(3, 1500)}));
     m.Ch(1).InputMode = 2;

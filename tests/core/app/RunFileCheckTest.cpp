@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "core/app/RunController.h"
-#include "core/app/RunFileCheck.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {

@@ -3,8 +3,6 @@
 
 #include <filesystem>
 
-#include "core/app/MainWindowRules.h"
-#include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"
@@ -382,10 +380,12 @@ TEST_P(DiskError, StopsTheTransferWithAMessageAndTheProgramGoesOn) {
 
 INSTANTIATE_TEST_SUITE_P(Run, DiskError, ::testing::Values(std::int16_t{0}, std::int16_t{1}));
 
-// Stopped while it waited for its trigger, with pre-trigger samples: the instrument has no trigger
-// time, and that is a stop before the trigger, not an instrument that failed.
-TEST_F(RunTest, AStopBeforeTheTriggerWithPreTriggerSamplesSaysSoAndWritesNothing) {
-    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=5"));
+// An external-trigger run waits for its trigger with its pre-trigger memory filling. Stopped then,
+// the instrument has no trigger time, and that is a stop before the trigger, not an instrument
+// that failed: it says so and writes nothing. The next run goes on to the trigger and transfers
+// the words around it.
+TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndTheNextTransfersAroundIt) {
+    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=2"));
     h.state.Meas.TrgMode = 2;
     h.state.Meas.PreMemoryWords = 100;
     h.engine.link.commands->DownloadConditions(kFullChangeMask);
@@ -398,13 +398,7 @@ TEST_F(RunTest, AStopBeforeTheTriggerWithPreTriggerSamplesSaysSoAndWritesNothing
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::StoppedBeforeTrigger)});
     EXPECT_EQ(h.state.DataFileNumber, 0);
     EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
-}
 
-TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerThenTransfersAroundIt) {
-    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=2"));
-    h.state.Meas.TrgMode = 2;
-    h.state.Meas.PreMemoryWords = 100;
-    h.engine.link.commands->DownloadConditions(kFullChangeMask);
     h.bus->log.clear();
     StartOrStop(h.engine);
     EXPECT_TRUE(h.state.ExternalRunActive);
@@ -488,36 +482,33 @@ TEST_F(RunTest, AFailedTriggerStartsNothing) {
 
 // --- Monitoring ----------------------------------------------------------------------------------
 
-// (Switched on, its state, check mark and caption: BalanceTick.AFailedOrMalformedRead...)
-TEST_F(RunTest, MonitorTogglesAndStopsWhenAReadFails) {
-    ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:noreply"));
-    h.state.Graph.Ch[1].Use = 1;
-    ToggleMonitor(h.engine);
-    EXPECT_TRUE(h.main.moniTimer);
-    ToggleMonitor(h.engine);
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_FALSE(h.main.monitorChecked);
-    ToggleMonitor(h.engine);
-    MonitorTimerTick(h.engine);  // three attempts time out: monitoring stops, said once
-    EXPECT_EQ(h.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(h.main.moniTimer);
-    EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The instrument does not answer (MDT): the live values have "
-                                                     "stopped. Check the instrument and its cable, then press Moni. "
-                                                     "On again."});
-    EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
-
-    // An answer that is no live values stops it as well, with a message that says so.
-    EngineHarness cut;
-    ASSERT_TRUE(cut.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=MDT:ERR-001"));
-    ToggleMonitor(cut.engine);
-    MonitorTimerTick(cut.engine);
-    EXPECT_EQ(cut.state.MonitoringOn, kFalse);
-    EXPECT_FALSE(cut.main.moniTimer);
-    EXPECT_EQ(cut.main.monitorCaption, "Moni. On");
-    EXPECT_EQ(cut.ui.Texts(), std::vector<std::string>{
-                                  "The instrument did not answer MDT as expected: the live values have stopped."});
+// A read that fails (three attempts time out), or an answer that is no live values, stops the
+// monitor with one message that says which. (Switched on, its state, check mark and caption:
+// BalanceTick.AFailedOrMalformedRead...)
+TEST(Monitor, TogglesAndStopsWhenAReadFailsOrIsNoLiveValues) {
+    const std::pair<std::string, std::string> faults[] = {
+        {"MDT:noreply", "The instrument does not answer (MDT): the live values have stopped. Check the instrument "
+                        "and its cable, then press Moni. On again."},
+        {"MDT:ERR-001", "The instrument did not answer MDT as expected: the live values have stopped."}};
+    for (const auto& [fault, said] : faults) {
+        SCOPED_TRACE(fault);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=" + fault));
+        h.state.Graph.Ch[1].Use = 1;
+        ToggleMonitor(h.engine);
+        EXPECT_TRUE(h.main.moniTimer);
+        ToggleMonitor(h.engine);
+        EXPECT_EQ(h.state.MonitoringOn, kFalse);
+        EXPECT_FALSE(h.main.moniTimer);
+        EXPECT_FALSE(h.main.monitorChecked);
+        ToggleMonitor(h.engine);
+        MonitorTimerTick(h.engine);
+        EXPECT_EQ(h.state.MonitoringOn, kFalse);
+        EXPECT_FALSE(h.main.moniTimer);
+        EXPECT_EQ(h.main.monitorCaption, "Moni. On");
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{said});
+        EXPECT_EQ(h.ui.shown.back().title, "GP-IB error");
+    }
 }
 
 // A reading that opened the route again came from an instrument that may have restarted: it is

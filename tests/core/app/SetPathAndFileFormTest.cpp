@@ -41,11 +41,9 @@ TEST(SetPathAndFileForm, CsvAboveSixtyFiveThousandWordsIsRefusedWithTheCaution) 
     EXPECT_FALSE(f.ChooseFileType(1, ui, Language::English));
     EXPECT_EQ(f.FileType(), 0);
     EXPECT_EQ(f.AcceptedName(), "T.kmr");
-    ASSERT_EQ(ui.shown.size(), 1u);
+    ASSERT_EQ(ui.Texts(), std::vector<std::string>{"Number of data-memory words of measurement conditions is over "
+                                                   "65000 words.\r\nCSV format is not available as file-type."});
     EXPECT_EQ(ui.shown[0].title, "Caution");
-    EXPECT_EQ(ui.shown[0].text,
-              "Number of data-memory words of measurement conditions is over 65000 words.\r\n"
-              "CSV format is not available as file-type.");
 
     // 65000 words fit: the type is taken and the name follows without its number.
     SetPathAndFileForm g(Settings("/d/", "T"), 3, 65000);

@@ -33,8 +33,7 @@ TEST(OkRules, PreTriggerEqualToMemoryAndASpanBelowThePitchAreRefusedAsTheBoxesRe
     const MeasConditions before = h.state.Meas;
     h.state.Meas = live;
     EXPECT_EQ(MeasCondOk(h.engine, f, {}), FormOutcome::StayOpen);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, "The pre-trigger memory must be smaller than the memory.");
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The pre-trigger memory must be smaller than the memory."});
     // One word less is possible, taken and applied.
     ASSERT_TRUE(f.Commit(PreMemory(), "999"));
     EXPECT_TRUE(f.Preview("1000", "999").possible);

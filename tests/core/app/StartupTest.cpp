@@ -4,7 +4,6 @@
 
 #include <filesystem>
 
-#include "core/app/MainWindowRules.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -46,9 +45,7 @@ TEST(GeometryCorrection, CorrectsSizeAndCentres) {
 
 // (The whole text with the default address: StartupFailure.)
 TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
-    GpibSettings cr;
-    cr.Address = 7;
-    cr.Delimiter = 1;
+    const GpibSettings cr{.Address = 7, .Delimiter = 1};
     EXPECT_EQ(OfflineOfferText(Language::English, cr).substr(0, 48), "KMR-530A/KMR-510C (GP-IB Address:7 Delimiter:CR)");
 }
 
@@ -71,10 +68,7 @@ TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARun) {
 std::vector<std::string> ExpectedStartupCommands() {
     std::vector<std::string> c = {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10", "RES",  // identify
                                   "SET1", "DTE26;12;05", "TME10;00;00"};                     // initialise
-    for (int n = 1; n <= 10; ++n) {
-        for (std::string s : std::vector<std::string>{"RES", "SET" + std::to_string(n), "B.V2", "LPF0", "TGL0"})
-            c.push_back(s);
-    }
+    for (int n = 1; n <= 10; ++n) c.insert(c.end(), {"RES", "SET" + std::to_string(n), "B.V2", "LPF0", "TGL0"});
     c.push_back("RES");
     for (int n = 1; n <= 10; ++n) c.push_back("SET" + std::to_string(n));
     for (const char* s : {"CLK 1", "AVE 0", "MRY 1000", "MRY -0", "RNG1000", "MON"}) c.push_back(s);
@@ -134,10 +128,7 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVolt
     EXPECT_EQ(h.state.Meas.ChannelCount, 8);
     EXPECT_EQ(h.state.Graph.Ch[2].Use, 1);
     EXPECT_EQ(h.splashView.maximum, 15);
-    MeasConditions stored;
-    SetMeasDefaults(stored);
-    LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
-    EXPECT_EQ(stored.Ch(2).OnOff, 0);
+    EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(h.state.Meas));  // channels 1 and 2 saved off
 
     // A second start with the same channels leaves the files untouched by reconciliation; a
     // KMR-530A gets the two-volt bridge instead of five volt, for this start only.
@@ -145,9 +136,8 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVolt
     h.state.Meas.Ch(5).InputMode = -6;
     h.state.Meas.Ch(6).InputMode = -5;
     ASSERT_TRUE(SaveMeasConditions(h.CondFile("Meas.cnd"), h.state.Meas, nullptr).ok);
-    const auto before = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
-    std::filesystem::last_write_time(h.CondFile("Graph.cnd"), before - std::chrono::hours(1));
-    const auto older = std::filesystem::last_write_time(h.CondFile("Graph.cnd"));
+    const auto older = std::filesystem::last_write_time(h.CondFile("Graph.cnd")) - std::chrono::hours(1);
+    std::filesystem::last_write_time(h.CondFile("Graph.cnd"), older);
     ProgramState second;
     ASSERT_EQ(h.StartAgain(second, "sim:time=instant,channels=0011111111,model=530A"), StartupOutcome::Online);
     EXPECT_EQ(std::filesystem::last_write_time(h.CondFile("Graph.cnd")), older);
@@ -156,8 +146,8 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVolt
     EXPECT_EQ(second.Meas.Ch(5).InputMode, 2);
     EXPECT_EQ(second.Meas.Ch(6).InputMode, -5);
     EXPECT_TRUE(h.ui.shown.empty());
-    LoadMeasConditions(h.CondFile("Meas.cnd"), stored, nullptr);
-    EXPECT_EQ(stored.Ch(4).InputMode, 3);  // not saved
+    // The two-volt bridge of this start is not saved.
+    EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(h.state.Meas));
 }
 
 TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfterTheFilesPresent) {
@@ -177,10 +167,10 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     EXPECT_EQ(second.Global.FileType, 0);
     EXPECT_EQ(second.Global.DataFolder, second.DefaultDataFolder());
     // Said once, naming both folders.
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, "The data folder " + g.DataFolder + " cannot be used (is its drive attached?): data "
-                                  "files now go to " + second.DefaultDataFolder() + "20261205. Choose the folder again "
-                                  "in Data File Settings when it is back.");
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The data folder " + g.DataFolder + " cannot be used (is its "
+                                                     "drive attached?): data files now go to " +
+                                                     second.DefaultDataFolder() + "20261205. Choose the folder again "
+                                                     "in Data File Settings when it is back."});
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");  // today's name, numbered
     GlobalSettings stored;
     LoadGlobalSettings(h.CondFile(kGlobalCnd), stored, nullptr);
@@ -188,42 +178,31 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     EXPECT_EQ(stored.FileType, 1);  // the CSV rule is not saved
 }
 
-// A communication failure at each instrument step of start-up leads to the off-line offer (a No
-// abandons: FaultWindowTest.returnAnswersNoInTheOfflineOffer).
-struct FailureCase {
-    const char* name;
-    const char* spec;
-};
-
-class StartupFailure : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(StartupFailure, OffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
-    EngineHarness h;
-    EXPECT_EQ(h.Start(GetParam().spec), StartupOutcome::Offline);
-    ASSERT_GE(h.ui.shown.size(), 2u);
-    // The failing step's own message comes first, then the question.
-    EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
-    const auto& offer = h.ui.shown.back();
-    EXPECT_EQ(offer.text, "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
-                          "Do you want to continue program at off-line PC.");
-    EXPECT_EQ(offer.buttons, MsgButtons::YesNo);
-    EXPECT_EQ(offer.icon, MsgIcon::Question);
-    EXPECT_FALSE(h.splashView.shown);
-    EXPECT_EQ(h.state.ProgramMode, kModeOffline);
-    EXPECT_EQ(h.main.caption, "KMR-5300");
-    for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
-        EXPECT_FALSE(h.main.Enabled(b));
+// A communication failure at each instrument step of start-up (opening, identifying, its first
+// command, initialising, the download, a route that cannot be made) leads to the off-line offer
+// (a No abandons: FaultWindowTest.returnAnswersNoInTheOfflineOffer).
+TEST(StartupFailure, AtEachStepOffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
+    for (const char* spec : {"sim:time=instant,fault=open:nolistener", "sim:time=instant,fault=VER:noreply",
+                             "sim:time=instant,fault=SET1:noreply:1", "sim:time=instant,fault=DTE*:noreply",
+                             "sim:time=instant,fault=LPF0:noreply", "sim:colour=blue"}) {
+        SCOPED_TRACE(spec);
+        EngineHarness h;
+        EXPECT_EQ(h.Start(spec), StartupOutcome::Offline);
+        ASSERT_GE(h.ui.shown.size(), 2u);
+        // The failing step's own message comes first, then the question.
+        EXPECT_EQ(h.ui.shown.front().title, "GP-IB error");
+        const auto& offer = h.ui.shown.back();
+        EXPECT_EQ(offer.text, "KMR-530A/KMR-510C (GP-IB Address:20 Delimiter:CR/LF) fixed.\r\n"
+                              "Do you want to continue program at off-line PC.");
+        EXPECT_EQ(offer.buttons, MsgButtons::YesNo);
+        EXPECT_EQ(offer.icon, MsgIcon::Question);
+        EXPECT_FALSE(h.splashView.shown);
+        EXPECT_EQ(h.state.ProgramMode, kModeOffline);
+        EXPECT_EQ(h.main.caption, "KMR-5300");
+        for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
+            EXPECT_FALSE(h.main.Enabled(b));
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Steps, StartupFailure,
-    ::testing::Values(FailureCase{"Open", "sim:time=instant,fault=open:nolistener"},
-                      FailureCase{"Identify", "sim:time=instant,fault=VER:noreply"},
-                      FailureCase{"IdentifyFirstCommand", "sim:time=instant,fault=SET1:noreply:1"},
-                      FailureCase{"Initialise", "sim:time=instant,fault=DTE*:noreply"},
-                      FailureCase{"Download", "sim:time=instant,fault=LPF0:noreply"},
-                      FailureCase{"BadRoute", "sim:colour=blue"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 // Refusals that working off-line would not cure: start-up ends after the one message (its text
 // and title: RouteFaults), asking nothing.

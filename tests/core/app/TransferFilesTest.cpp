@@ -9,8 +9,6 @@
 #include <system_error>
 
 #include "core/app/RunController.h"
-#include "core/datafiles/DataFile.h"
-#include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/StoredRecord.h"
 #include "core/graphs/ChartNavigation.h"
@@ -54,10 +52,14 @@ public:
 
 class TransferFilesTest : public ::testing::Test {
 protected:
+    // Writes go through `disk` (which fails none until its folders are given) and the offer of
+    // another folder to `elsewhere`.
     void StartWith(const std::vector<int>& on, std::int32_t mry, std::int16_t fileType) {
         ASSERT_TRUE(h.Measure(on, mry, 1.0f, fileType));
         second = h.home.dir().File("second") + "/";
         std::filesystem::create_directories(second);
+        h.state.Writes = &disk;
+        h.state.SaveElsewhere = &elsewhere;
     }
     int Count(const std::string& command) const {
         const auto c = h.bus->Commands();
@@ -76,8 +78,6 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     const std::string third = h.home.dir().File("third") + "/";
     std::filesystem::create_directories(third);
     disk.folders = {h.DataFolder(), second};
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
     elsewhere.answers = {second, third};
     ASSERT_TRUE(h.RunToEnd());
     // An offer for each folder that failed, naming it, and no message (the offer's text, the
@@ -110,8 +110,6 @@ TEST_F(TransferFilesTest, ADiskFullAfterTheHeaderIsToldOnceInTheOffer) {
     StartWith({2, 5}, 1000, 0);
     disk.folders = {h.DataFolder()};
     disk.taken = 1;
-    h.state.Writes = &disk;
-    h.state.SaveElsewhere = &elsewhere;
     ASSERT_TRUE(h.RunToEnd());
     ASSERT_EQ(elsewhere.problems.size(), 1u);
     const std::string& problem = elsewhere.problems[0];
@@ -134,21 +132,20 @@ TEST_F(TransferFilesTest, ABrokenCsvTransferKeepsOnlyTheValuesReadAsIncomplete) 
     const std::string incomplete = h.DataFolder() + "20261205_incomplete.csv";
     ASSERT_TRUE(FileExistsOnDisk(incomplete));
     // The message names the file and what it keeps whole.
-    bool named = false;
-    for (const auto& m : h.ui.shown)
-        if (m.text.find("20261205_incomplete.csv keeps the complete channels: 2.") != std::string::npos) named = true;
-    EXPECT_TRUE(named);
+    EXPECT_TRUE(std::any_of(h.ui.shown.begin(), h.ui.shown.end(), [](const auto& m) {
+        return m.text.find("20261205_incomplete.csv keeps the complete channels: 2.") != std::string::npos;
+    }));
     // Channel 2 whole; channel 5 its first 10000 values, then blank cells: never a zero not read.
     const std::string csv = ReadAll(incomplete);
     const std::size_t first = csv.find("\r\n0 ");
     ASSERT_NE(first, std::string::npos);
-    const std::size_t lineBytes = 50;
-    const auto line = [&](std::int32_t i) { return csv.substr(first + 2 + lineBytes * static_cast<std::size_t>(i), lineBytes); };
-    EXPECT_EQ(line(9999).substr(16, 17), "," + std::to_string(RampWord(2, 9999)) + std::string(15 - std::to_string(RampWord(2, 9999)).size(), ' ') + ",");
-    EXPECT_EQ(line(9999).substr(32, 1 + std::to_string(RampWord(5, 9999)).size()), "," + std::to_string(RampWord(5, 9999)));
-    EXPECT_EQ(line(10000).substr(32), "," + std::string(15, ' ') + "\r\n");
-    EXPECT_EQ(line(24999).substr(32), "," + std::string(15, ' ') + "\r\n");
-    EXPECT_NE(line(24999).substr(16, 16), "," + std::string(15, ' '));
+    const auto line = [&](std::int32_t i) { return csv.substr(first + 2 + 50 * static_cast<std::size_t>(i), 50); };
+    // A value's cell: the comma, then the value left-aligned in 15 columns.
+    const auto cell = [](const std::string& value) { return "," + value + std::string(15 - value.size(), ' '); };
+    const auto ramp = [](int channel, std::int32_t i) { return std::to_string(RampWord(channel, i)); };
+    EXPECT_EQ(line(9999).substr(16), cell(ramp(2, 9999)) + cell(ramp(5, 9999)) + "\r\n");
+    EXPECT_EQ(line(10000).substr(32), cell("") + "\r\n");
+    EXPECT_EQ(line(24999).substr(16), cell(ramp(2, 24999)) + cell("") + "\r\n");
 }
 
 TEST_F(TransferFilesTest, ADataFileStoppedEarlyAndBrokenOffEndsWhereItsWholeChannelsEnd) {

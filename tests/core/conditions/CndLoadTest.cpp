@@ -25,15 +25,16 @@ using testing::Repeat;
 using testing::TempDir;
 using testing::WriteAll;
 
-// One condition file: loads into a record set to the defaults start-up uses, and gives the
-// record's file text (written through the file's own save).
+// What a load gave: its result and the text the loaded record saves (through the file's own save).
+struct Loaded {
+    LoadResult result;
+    std::string recordText;
+};
+
+// One condition file: loads into a record set to the defaults start-up uses.
 struct FileKind {
     const char* name;
-    // Loads `path` into a fresh default record; `recordText` receives the text that the record
-    // saves, written to `scratch`.
-    std::function<LoadResult(const std::string& path, const std::string& scratch,
-                             std::string& recordText)>
-        load;
+    std::function<Loaded(const std::string& path)> load;
     std::string defaultText;
     bool firstItemIsText = false;
     // A complete file with a value other than the default in every item.
@@ -51,13 +52,13 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
               std::string partialRewritten = {}) {
     return FileKind{
         name,
-        [=](const std::string& path, const std::string& scratch, std::string& recordText) {
+        [=](const std::string& path) {
             Record r{};
             defaults(r);
             const LoadResult result = load(path, r, nullptr);
-            EXPECT_TRUE(save(scratch, r, nullptr).ok);
-            recordText = ReadAll(scratch);
-            return result;
+            const TempDir scratch;
+            EXPECT_TRUE(save(scratch.File("saved"), r, nullptr).ok);
+            return Loaded{result, ReadAll(scratch.File("saved"))};
         },
         std::move(defaultText), firstItemIsText, std::move(sampleText), std::move(partialText),
         std::move(partialRewritten)};
@@ -66,9 +67,7 @@ FileKind Kind(const char* name, std::function<void(Record&)> defaults,
 std::vector<FileKind> Kinds() {
     return {
         Kind<MeasConditions>("Meas.cnd", SetMeasDefaults, LoadMeasConditions, SaveMeasConditions,
-                             "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" +
-                                 Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10),
-                             false,
+                             "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" + Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10), false,
                              // Memory words above every capacity stay for start-up to limit.
                              "2\r\n0.05\r\n600000,599999\r\n10\r\n9\r\n"
                              "0,-6,4,-3.5E+12,5,29,1,-32767,0.0001\r\n" +
@@ -88,24 +87,22 @@ std::vector<FileKind> Kinds() {
             "\"/data/run 7/\"\r\n\"bridge\"\r\n",
             "\"/data/run 7/\"\r\n\"bridge\"\r\n0\r\n\"/home/lab/Documents/Data/\"\r\n\"/home/lab/Documents/Data/\"\r\n"),
         Kind<std::string>("Hard.cnd", [](std::string& t) { t = kDefaultInstalledChannelText; },
-                          LoadInstalledChannels, SaveInstalledChannels, "\"1111111111\"\r\n",
-                          true, "\"10101\"\r\n"),
+                          LoadInstalledChannels, SaveInstalledChannels, "\"1111111111\"\r\n", true, "\"10101\"\r\n"),
         // Kept as written inside 16 bits, even where the connection cannot work with it.
         Kind<GpibSettings>("Meter.cnd", [](GpibSettings&) {}, LoadGpibSettings, SaveGpibSettings,
                            "20,0,3\r\n", false, "31,2,-1\r\n"),
         Kind<std::string>("Interface.cnd", [](std::string& t) { t = kDefaultInterfaceSpec; },
                           LoadInterfaceSpec, SaveInterfaceSpec, "\"gpib\"\r\n", true,
                           "\"prologix:192.0.2.7:1234,addr=5\"\r\n"),
-        Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions,
-                              SaveGraphConditions,
+        Kind<GraphConditions>("Graph.cnd", SetGraphDefaults, LoadGraphConditions, SaveGraphConditions,
                               Repeat("1,1,1\r\n10,0,10\r\n", 2) + Repeat("0,1,1\r\n10,0,10\r\n", 8),
                               false, Repeat("0,0,0\r\n2.5,-7,3\r\n", 10),
                               "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n.5,-.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n",
                               "0,0,0\r\n5.5,-2.25,4\r\n1,0,1\r\n0.5,-0.5,2\r\n1,1,0\r\n1000000,-1000000,20\r\n" +
                                   Repeat("0,1,1\r\n10,0,10\r\n", 7)),
-        Kind<OutputCalConditions>("OutputCal.cnd", [](OutputCalConditions&) {}, LoadOutputCal,
-                                  SaveOutputCal, Repeat("0,0\r\n", 10), false,
-                                  Repeat("1,2.5\r\n", 10), "1,1000\r\n0,.5\r\n1,2.5E-3\r\n",
+        Kind<OutputCalConditions>("OutputCal.cnd", [](OutputCalConditions&) {}, LoadOutputCal, SaveOutputCal,
+                                  Repeat("0,0\r\n", 10), false, Repeat("1,2.5\r\n", 10),
+                                  "1,1000\r\n0,.5\r\n1,2.5E-3\r\n",
                                   "1,1000\r\n0,0.5\r\n1,0.0025\r\n" + Repeat("0,0\r\n", 7)),
     };
 }
@@ -127,16 +124,11 @@ std::vector<Damage> Damages() {
     for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 7919 + 13) % 256);
     garbage[0] = '\x01';  // never a digit, a sign, a point or a quote
     return {
-        {"BinaryGarbage", garbage},
-        {"Empty", ""},
-        {"OnlyLineEnds", "\r\n\r\n\r\n"},
-        {"NulBytes", std::string(64, '\0')},
-        {"TenMegabyteLine", "", false, 10 * 1024 * 1024, '7'},
+        {"BinaryGarbage", garbage}, {"Empty", ""}, {"OnlyLineEnds", "\r\n\r\n\r\n"},
+        {"NulBytes", std::string(64, '\0')}, {"TenMegabyteLine", "", false, 10 * 1024 * 1024, '7'},
         {"TenMegabyteQuotedLine", "\"", false, 10 * 1024 * 1024, 'a'},
-        {"InvalidUtf8", "\"\xff\xfe\xc3\x28\"\r\n\xff\xfe\r\n"},
-        {"UnclosedQuote", "\"abc"},
-        {"Outside32Bits", "99999999999999999999\r\n", true},
-        {"Outside16Bits", "-70000,-1\r\n", true},
+        {"InvalidUtf8", "\"\xff\xfe\xc3\x28\"\r\n\xff\xfe\r\n"}, {"UnclosedQuote", "\"abc"},
+        {"Outside32Bits", "99999999999999999999\r\n", true}, {"Outside16Bits", "-70000,-1\r\n", true},
         {"TextForNumber", "abc,1\r\n", true},
     };
 }
@@ -161,24 +153,24 @@ TEST_P(DamagedCndFile, FallsBackToDefaultsAndRewritesTheFileComplete) {
     TempDir dir;
     const auto path = dir.File(c.kind.name);
     WriteAll(path, c.damage.Bytes());
-    std::string recordText;
-    const LoadResult first = c.kind.load(path, dir.File("scratch"), recordText);
-    EXPECT_FALSE(first.complete);
-    EXPECT_TRUE(first.rewritten);
-    EXPECT_TRUE(first.save.ok) << first.save.message;
+    const Loaded first = c.kind.load(path);
+    EXPECT_FALSE(first.result.complete);
+    EXPECT_TRUE(first.result.rewritten);
+    EXPECT_TRUE(first.result.save.ok) << first.result.save.message;
     // Nothing was taken from the damaged bytes, and the file now holds the defaults.
-    EXPECT_EQ(recordText, c.kind.defaultText);
+    EXPECT_EQ(first.recordText, c.kind.defaultText);
     EXPECT_EQ(ReadAll(path), c.kind.defaultText);
     // The rewritten file reads back complete.
-    const LoadResult second = c.kind.load(path, dir.File("scratch"), recordText);
+    const LoadResult second = c.kind.load(path).result;
     EXPECT_TRUE(second.complete);
     EXPECT_FALSE(second.rewritten);
 }
 
+// A file's name without its extension, for the names of the cases.
+std::string Stem(const std::string& name) { return name.substr(0, name.find('.')); }
+
 std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
-    std::string name = info.param.kind.name;
-    name = name.substr(0, name.find('.'));
-    return name + "_" + info.param.damage.name;
+    return Stem(info.param.kind.name) + "_" + info.param.damage.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, DamagedCndFile, ::testing::ValuesIn(Cases()), CaseName);
@@ -192,13 +184,12 @@ TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreatedWhereItCanBe) {
     const FileKind& kind = GetParam();
     TempDir dir;
     const auto path = dir.File(kind.name);
-    std::string recordText;
-    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
-    EXPECT_FALSE(r.complete);
-    EXPECT_TRUE(r.rewritten);
-    EXPECT_EQ(recordText, kind.defaultText);
+    const Loaded made = kind.load(path);
+    EXPECT_FALSE(made.result.complete);
+    EXPECT_TRUE(made.result.rewritten);
+    EXPECT_EQ(made.recordText, kind.defaultText);
     EXPECT_EQ(ReadAll(path), kind.defaultText);
-    EXPECT_TRUE(r.damagedCopy.empty());
+    EXPECT_TRUE(made.result.damagedCopy.empty());
     EXPECT_FALSE(std::filesystem::exists(path + ".damaged"));
 
     std::vector<std::string> places{dir.File("no-such-folder/x.cnd"), dir.File("folder")};
@@ -209,13 +200,12 @@ TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreatedWhereItCanBe) {
 #endif
     for (const std::string& place : places) {
         SCOPED_TRACE(place);
-        recordText.clear();
-        const LoadResult n = kind.load(place, dir.File("scratch"), recordText);
-        EXPECT_FALSE(n.complete);
-        EXPECT_FALSE(n.rewritten);
-        EXPECT_FALSE(n.save.ok);
-        EXPECT_NE(n.save.message.find(place), std::string::npos) << n.save.message;
-        EXPECT_EQ(recordText, kind.defaultText);
+        const Loaded n = kind.load(place);
+        EXPECT_FALSE(n.result.complete);
+        EXPECT_FALSE(n.result.rewritten);
+        EXPECT_FALSE(n.result.save.ok);
+        EXPECT_NE(n.result.save.message.find(place), std::string::npos) << n.result.save.message;
+        EXPECT_EQ(n.recordText, kind.defaultText);
         EXPECT_FALSE(std::filesystem::is_regular_file(place));
     }
 }
@@ -231,12 +221,11 @@ TEST_P(EveryCndFile, CompleteFileRoundTripsAndOneEndingEarlyKeepsWhatWasRead) {
         TempDir dir;
         const auto path = dir.File(kind.name);
         WriteAll(path, text);
-        std::string recordText;
-        const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
-        EXPECT_EQ(r.complete, complete);
-        EXPECT_FALSE(r.replaced);
-        EXPECT_EQ(r.rewritten, !complete);
-        EXPECT_EQ(recordText, expected);
+        const Loaded r = kind.load(path);
+        EXPECT_EQ(r.result.complete, complete);
+        EXPECT_FALSE(r.result.replaced);
+        EXPECT_EQ(r.result.rewritten, !complete);
+        EXPECT_EQ(r.recordText, expected);
         EXPECT_EQ(ReadAll(path), expected);
     }
 }
@@ -253,23 +242,19 @@ TEST(CndLoad, AnItemLeftOverAtTheEndOfTheMeasurementOrGraphConditionsIsDamage) {
         std::string text = kind.sampleText;
         text.insert(text.find_last_not_of("\r\n") + 1, ",25");
         WriteAll(path, text);
-        std::string recordText;
-        const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+        const LoadResult r = kind.load(path).result;
         EXPECT_FALSE(r.complete);
         EXPECT_EQ(r.damagedCopy, path + ".damaged");
         EXPECT_EQ(ReadAll(path + ".damaged"), text);
         // Damaged again later: the copy is of the file as it was then.
         WriteAll(path, text + "7\r\n");
-        EXPECT_EQ(kind.load(path, dir.File("scratch"), recordText).damagedCopy, path + ".damaged");
+        EXPECT_EQ(kind.load(path).result.damagedCopy, path + ".damaged");
         EXPECT_EQ(ReadAll(path + ".damaged"), text + "7\r\n");
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFiles, EveryCndFile, ::testing::ValuesIn(Kinds()),
-                         [](const ::testing::TestParamInfo<FileKind>& info) {
-                             std::string name = info.param.name;
-                             return name.substr(0, name.find('.'));
-                         });
+                         [](const ::testing::TestParamInfo<FileKind>& info) { return Stem(info.param.name); });
 
 // A value of the right type outside its field's choices: only that item takes its default, every
 // other item of the file is kept, and the file is rewritten.
@@ -299,13 +284,12 @@ TEST_P(ItemOutsideItsChoices, TakesItsDefaultAndKeepsEveryOtherItem) {
     TempDir dir;
     const auto path = dir.File(c.file);
     WriteAll(path, Substituted(kind.sampleText, c.damage));
-    std::string recordText;
-    const LoadResult r = kind.load(path, dir.File("scratch"), recordText);
+    const Loaded r = kind.load(path);
     const std::string expected = Substituted(kind.sampleText, c.expected);
-    EXPECT_TRUE(r.complete);
-    EXPECT_TRUE(r.replaced);
-    EXPECT_TRUE(r.rewritten);
-    EXPECT_EQ(recordText, expected);
+    EXPECT_TRUE(r.result.complete);
+    EXPECT_TRUE(r.result.replaced);
+    EXPECT_TRUE(r.result.rewritten);
+    EXPECT_EQ(r.recordText, expected);
     EXPECT_EQ(ReadAll(path), expected);
 }
 
@@ -328,8 +312,6 @@ TEST(CndLoad, DecimalsBeyondTheSavedDigitsSettleOnLoad) {
     for (std::size_t ch = 0; ch < again.size(); ++ch) EXPECT_EQ(again[ch].Value, first[ch].Value) << ch;
 }
 
-const std::string kMeasCh1 = "\r\n0,-6,4,-3.5E+12,5,29,1,";
-
 INSTANTIATE_TEST_SUITE_P(
     AllFiles, ItemOutsideItsChoices,
     ::testing::ValuesIn(std::vector<ReplacedItem>{
@@ -341,18 +323,13 @@ INSTANTIATE_TEST_SUITE_P(
         {"MeasAveraging", "Meas.cnd", {{"\r\n10\r\n9\r\n", "\r\n11\r\n9\r\n"}},
          {{"\r\n10\r\n9\r\n", "\r\n0\r\n9\r\n"}}},
         {"MeasChannelCount", "Meas.cnd", {{"\r\n9\r\n0,", "\r\n11\r\n0,"}}, {}},
-        {"MeasOnOff", "Meas.cnd", {{kMeasCh1, "\r\n2,-6,4,-3.5E+12,5,29,1,"}},
-         {{"\r\n9\r\n", "\r\n10\r\n"}, {kMeasCh1, "\r\n1,-6,4,-3.5E+12,5,29,1,"}}},
-        {"MeasInputMode", "Meas.cnd", {{kMeasCh1, "\r\n0,4,4,-3.5E+12,5,29,1,"}},
-         {{kMeasCh1, "\r\n0,2,4,-3.5E+12,5,29,1,"}}},
-        {"MeasFilter", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,5,-3.5E+12,5,29,1,"}},
-         {{kMeasCh1, "\r\n0,-6,0,-3.5E+12,5,29,1,"}}},
-        {"MeasPoint", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,6,29,1,"}},
-         {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,0,29,1,"}}},
-        {"MeasUnit", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,30,1,"}},
-         {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,0,1,"}}},
-        {"MeasDataTrigger", "Meas.cnd", {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,29,-1,"}},
-         {{kMeasCh1, "\r\n0,-6,4,-3.5E+12,5,29,0,"}}},
+        // Channel 1's items: the only line with "-6,", "E+12" and ",29,".
+        {"MeasOnOff", "Meas.cnd", {{"\n0,-6,", "\n2,-6,"}}, {{"\r\n9\r\n", "\r\n10\r\n"}, {"\n0,-6,", "\n1,-6,"}}},
+        {"MeasInputMode", "Meas.cnd", {{"0,-6,4,", "0,4,4,"}}, {{"0,-6,4,", "0,2,4,"}}},
+        {"MeasFilter", "Meas.cnd", {{"-6,4,", "-6,5,"}}, {{"-6,4,", "-6,0,"}}},
+        {"MeasPoint", "Meas.cnd", {{"E+12,5,", "E+12,6,"}}, {{"E+12,5,", "E+12,0,"}}},
+        {"MeasUnit", "Meas.cnd", {{",5,29,", ",5,30,"}}, {{",5,29,", ",5,0,"}}},
+        {"MeasDataTrigger", "Meas.cnd", {{",29,1,", ",29,-1,"}}, {{",29,1,", ",29,0,"}}},
         {"GlobalFileType", "Global.cnd", {{"\r\n1\r\n", "\r\n2\r\n"}}, {{"\r\n1\r\n", "\r\n0\r\n"}}},
         {"InterfaceEmpty", "Interface.cnd", {{"prologix:192.0.2.7:1234,addr=5", ""}},
          {{"prologix:192.0.2.7:1234,addr=5", "gpib"}}},

@@ -50,8 +50,7 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
     EXPECT_EQ(m.MemoryWords, 245760);
     EXPECT_EQ(m.PreMemoryWords, 0);
     // The file is written from the conditions: the same text but the memory means all else was kept.
-    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd")),
-              "1\r\n5\r\n245760,0\r\n2\r\n9\r\n" + channel1 + others);
+    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd")), "1\r\n5\r\n245760,0\r\n2\r\n9\r\n" + channel1 + others);
     EXPECT_EQ(t.Sent("MRY 245760"), 1);
     EXPECT_EQ(t.Sent("B.V -5"), 0);  // channel 1 is off
     EXPECT_EQ(t.Sent("B.V1"), 9);

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "core/conditions/CndLoad.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {

@@ -13,7 +13,6 @@ using testing::ReadAll;
 using testing::TempDir;
 using testing::WriteAll;
 
-
 MeasConditions Defaults() {
     MeasConditions m;
     SetMeasDefaults(m);
@@ -30,40 +29,33 @@ TEST(MeasConditionsFile, SetDefaultsKeepsInstalled) {
     EXPECT_EQ(m.MeasuredChannels.size(), 10u);
 }
 
-TEST(MeasConditionsFile, ReadsAnyPointFormAndCommasOrLineBreaksAsSeparators) {
-    TempDir dir;
-    const auto path = dir.File("Meas.cnd");
-    // Everything on one line, the clock without its leading zero.
-    std::string text = "1,.05,5000,10,0,9";
-    text += ",0,-4,3,0.25,2,7,1,-12.5,.5";
-    for (int ch = 2; ch <= 10; ++ch) text += ",1,2,0,1,0,0,0,1000,0";
-    WriteAll(path, text + "\r\n");
-    MeasConditions m = Defaults();
-    // (A complete file left as it was: EveryCndFile.)
-    EXPECT_TRUE(LoadMeasConditions(path, m, nullptr).complete);
-    MeasConditions expected = Defaults();
-    expected.TrgMode = 1;
-    expected.SmpClk = 0.05f;
-    expected.MemoryWords = 5000;
-    expected.PreMemoryWords = 10;
-    expected.Ch(1) = {0, 0, -4, 3, 0.25f, 2, 7, 1, -12.5f, 0.5f};
-    RebuildMeasuredChannels(expected);
-    EXPECT_EQ(m, expected);  // with the count and the list of the measured channels following OnOff
-}
-
 std::string Head(const std::string& line1, const std::string& line2, const std::string& line3,
                  const std::string& line4 = "0", const std::string& line5 = "10") {
     return line1 + "\r\n" + line2 + "\r\n" + line3 + "\r\n" + line4 + "\r\n" + line5 + "\r\n";
 }
 
-// Each file's reading stops at one item: the record keeps the defaults plus the items read before
-// (`expect`), channels after the stop keep the defaults, and the file is rewritten.
-TEST(MeasConditionsFile, ReadingStopsAtABadItemKeepsWhatWasReadAndRewritesTheFile) {
+// A complete file may be written on one line, its numbers without a leading zero: it is read whole
+// and left as it was. Otherwise each file's reading stops at one item: the record keeps the
+// defaults plus the items read before (`expect`), channels after the stop keep the defaults, and
+// the file is rewritten. The count and the list of the measured channels follow OnOff.
+TEST(MeasConditionsFile, ReadsAnyPointFormOrStopsAtABadItemKeepingWhatWasRead) {
+    std::string oneLine = "1,.05,5000,10,0,9,0,-4,3,0.25,2,7,1,-12.5,.5";
+    for (int ch = 2; ch <= 10; ++ch) oneLine += ",1,2,0,1,0,0,0,1000,0";
     const struct {
         const char* name;
         std::string text;
         std::function<void(MeasConditions&)> expect;
+        bool complete = false;
     } cases[] = {
+        {"OneLineWithoutLeadingZeros", oneLine + "\r\n",
+         [](MeasConditions& m) {
+             m.TrgMode = 1;
+             m.SmpClk = 0.05f;
+             m.MemoryWords = 5000;
+             m.PreMemoryWords = 10;
+             m.Ch(1) = {0, 0, -4, 3, 0.25f, 2, 7, 1, -12.5f, 0.5f};
+         },
+         true},
         {"MemoryWordsOutside32Bits", Head("1", "3", "3000000000,0"),
          [](MeasConditions& m) { m.TrgMode = 1; m.SmpClk = 3; }},
         {"TextForCoefficient", Head("0", "1", "1000,0") + "1,2,0,abc,0,0,0,1000,0\r\n", [](MeasConditions&) {}},
@@ -76,13 +68,13 @@ TEST(MeasConditionsFile, ReadingStopsAtABadItemKeepsWhatWasReadAndRewritesTheFil
         WriteAll(path, c.text);
         MeasConditions m = Defaults();
         const LoadResult r = LoadMeasConditions(path, m, nullptr);
-        EXPECT_FALSE(r.complete);
-        EXPECT_TRUE(r.rewritten);
+        EXPECT_EQ(r.complete, c.complete);
+        EXPECT_EQ(r.rewritten, !c.complete);
         MeasConditions expected = Defaults();
         c.expect(expected);
         RebuildMeasuredChannels(expected);
         EXPECT_EQ(m, expected);
-        EXPECT_EQ(ReadAll(path), MeasConditionsText(expected));
+        EXPECT_EQ(ReadAll(path), c.complete ? c.text : MeasConditionsText(expected));
     }
 }
 

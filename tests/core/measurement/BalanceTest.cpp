@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "InstrumentToolsFixture.h"
-#include "core/graphs/NoValue.h"
 
 namespace kmr {
 namespace {
@@ -54,31 +53,23 @@ TEST_F(BalanceTest, StrainChannelsStartSelectedVoltageCannotBeAndBalanceRemovesT
     EXPECT_EQ(before - b.Values()[2], static_cast<float>(std::stoi(initial.substr(16, 7))));
 }
 
-struct BalReply {
-    const char* fault;  // the sim fault on "BAL"
-    bool message;
-};
-
-class BalanceReplyTest : public InstrumentToolsTest, public ::testing::WithParamInterface<BalReply> {};
-
-TEST_P(BalanceReplyTest, OnlyAnUnexpectedReplyShowsTheMessageOnce) {
-    StartWith({{1, 2}, {2, 2}}, std::string("sim:time=instant,fault=") + GetParam().fault);
-    BalanceTable b(Transport(), h.state.Meas);
-    b.Balance();
-    ASSERT_EQ(h.ui.shown.size(), GetParam().message ? 1u : 0u);
-    if (GetParam().message) {
-        EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringBalance, {"BAL"}));
-        EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
+// A reply other than END or ERR-012 to BAL, or none, shows the message once.
+TEST_F(BalanceTest, OnlyAnUnexpectedReplyShowsTheMessageOnce) {
+    const std::string lost = TextWith(Language::English, txt::LostDuringBalance, {"BAL"});
+    for (const auto& [fault, message] :
+         {std::pair{"BAL:ERR-012", false}, std::pair{"BAL:ERR-008", true}, std::pair{"BAL:noreply", true}}) {
+        SCOPED_TRACE(fault);
+        StartWith({{1, 2}, {2, 2}}, std::string("sim:time=instant,fault=") + fault);
+        BalanceTable b(Transport(), h.state.Meas);
+        b.Balance();
+        EXPECT_EQ(h.ui.Texts(), message ? std::vector<std::string>{lost} : std::vector<std::string>{});
+        for (const auto& shown : h.ui.shown) EXPECT_EQ(shown.title, "GP-IB error");
+        // BAL is sent once, and the channels are selected again in every case.
+        const auto cmds = Commands();
+        EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "BAL"), 1);
+        EXPECT_EQ(std::vector<std::string>(cmds.end() - 2, cmds.end()), (std::vector<std::string>{"SET1", "SET2"}));
     }
-    // BAL is sent once, and the channels are selected again in every case.
-    const auto cmds = Commands();
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "BAL"), 1);
-    EXPECT_EQ(std::vector<std::string>(cmds.end() - 2, cmds.end()), (std::vector<std::string>{"SET1", "SET2"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(Replies, BalanceReplyTest,
-                         ::testing::Values(BalReply{"BAL:ERR-012", false}, BalReply{"BAL:ERR-008", true},
-                                           BalReply{"BAL:noreply", true}));
 
 }  // namespace
 }  // namespace kmr

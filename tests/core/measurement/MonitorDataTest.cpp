@@ -4,18 +4,13 @@
 
 #include <string>
 
+#include "core/datafiles/DataFilesTestSupport.h"
+
 namespace kmr {
 namespace {
 
 // Conditions measuring channels 2, 5 and 7.
-MeasConditions ThreeChannels() {
-    MeasConditions m;
-    for (int ch = 1; ch <= kChannels; ++ch) m.Ch(ch).OnOff = 0;
-    for (int ch : {2, 5, 7}) m.Ch(ch).OnOff = 1;
-    m.MeasuredChannels = {2, 5, 7};
-    m.ChannelCount = 3;
-    return m;
-}
+MeasConditions ThreeChannels() { return testing::ConditionsWith({2, 5, 7}, 1000); }
 
 // A reply of three 8-character slots and the 7-character tail.
 std::string Reply(const std::string& f1, const std::string& f2, const std::string& f3) {
@@ -44,9 +39,7 @@ TEST(MonitorDataTest, ReplyLengthMustBeExact) {
 
 TEST(MonitorDataTest, EngineeringValueIn32BitFloatAndItsLabelText) {
     MeasConditions m = ThreeChannels();
-    m.Ch(5).Coeff = 2.0f;
-    m.Ch(5).Offset = 0.5f;
-    m.Ch(5).Point = 1;
+    m.Ch(5) = {.Coeff = 2.0f, .Point = 1, .Offset = 0.5f};
     MoniData d;
     ASSERT_TRUE(ParseMonitorReply(Reply("+000000", "+000123", "-000001"), m, d));
     EXPECT_EQ(d[4], 246.5f);

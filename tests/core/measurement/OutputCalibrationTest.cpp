@@ -49,7 +49,15 @@ TEST(CalValueEntryTest, OnlyNonNegativeRealNumbers) {
     for (const char* text : {"-5", "1e3", ".", "", "1.2.3"}) EXPECT_EQ(ParseCalValue(text), std::nullopt) << text;
 }
 
-using OutputCalTest = InstrumentToolsTest;
+class OutputCalTest : public InstrumentToolsTest {
+protected:
+    // The commands one press of `button` sends.
+    std::vector<std::string> Press(OutputCalPresenter& cal, CalButton button) {
+        h.bus->log.clear();
+        cal.Click(button);
+        return Commands();
+    }
+};
 
 TEST_F(OutputCalTest, PlusCalOnChannelOneSendsTheSequence) {
     StartWith({{1, 2}, {3, 2}, {4, 0}});
@@ -62,22 +70,17 @@ TEST_F(OutputCalTest, PlusCalOnChannelOneSendsTheSequence) {
     EXPECT_EQ(cal.EnterValue(1, "1234"), "1230");
     EXPECT_EQ(cal.DigitsText(1), "1230");
     EXPECT_EQ(cal.EnterValue(1, "-5"), "1230");  // refused, the previous value stays
-    cal.Click(CalButton::Plus);
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET 1", "CAL1230", "RES", "SET 1", "SET 3", "SET 4"}));
+    EXPECT_EQ(Press(cal, CalButton::Plus),
+              (std::vector<std::string>{"RES", "SET 1", "CAL1230", "RES", "SET 1", "SET 3", "SET 4"}));
     EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
     EXPECT_FALSE(cal.BoxesEnabled(1));
     // Switching to -Cal starts it directly.
-    h.bus->log.clear();
-    cal.Click(CalButton::Minus);
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"RES", "SET 1", "CAL-1230", "RES", "SET 1", "SET 3", "SET 4"}));
+    EXPECT_EQ(Press(cal, CalButton::Minus),
+              (std::vector<std::string>{"RES", "SET 1", "CAL-1230", "RES", "SET 1", "SET 3", "SET 4"}));
     EXPECT_EQ(cal.ActiveButton(), CalButton::Minus);
-    h.bus->log.clear();
-    cal.Click(CalButton::Zero);
-    EXPECT_EQ(Commands()[2], "CAL 0");
+    EXPECT_EQ(Press(cal, CalButton::Zero)[2], "CAL 0");
     // The active button again ends the output.
-    h.bus->log.clear();
-    cal.Click(CalButton::Zero);
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"MON"}));
+    EXPECT_EQ(Press(cal, CalButton::Zero), (std::vector<std::string>{"MON"}));
     EXPECT_FALSE(cal.ActiveButton());
     EXPECT_TRUE(cal.BoxesEnabled(1));
     EXPECT_TRUE(h.ui.shown.empty());
@@ -92,12 +95,9 @@ TEST_F(OutputCalTest, NegativeCoefficientSendsOneSignAndEveryCloseSendsMonThenSa
     cal.SetUse(1, true);
     EXPECT_EQ(cal.EnterValue(1, "1234"), "1230");
     EXPECT_EQ(cal.DigitsText(1), "-1230");
-    cal.Click(CalButton::Plus);
-    EXPECT_EQ(Commands()[2], "CAL-1230");
+    EXPECT_EQ(Press(cal, CalButton::Plus)[2], "CAL-1230");
     EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
-    h.bus->log.clear();
-    cal.Click(CalButton::Minus);
-    EXPECT_EQ(Commands()[2], "CAL1230");
+    EXPECT_EQ(Press(cal, CalButton::Minus)[2], "CAL1230");
     EXPECT_TRUE(h.ui.shown.empty());
     const std::string path = h.CondFile(kOutputCalCnd);
     h.bus->log.clear();
@@ -117,15 +117,14 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
     cal.SetUse(1, true);
     cal.SetUse(2, true);
     cal.EnterValue(1, "1234");
-    cal.Click(CalButton::Plus);
-    const auto cmds = Commands();
+    const auto cmds = Press(cal, CalButton::Plus);
     EXPECT_EQ(cmds.back(), "CAL1230");
     EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SET 2"), 0);
     // Marked on only when the instrument accepted the commands.
     EXPECT_FALSE(cal.ActiveButton().has_value());
     EXPECT_FALSE(cal.CalibrationActive());
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"}));
+    EXPECT_EQ(h.ui.Texts(),
+              std::vector<std::string>{TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"})});
 }
 
 }  // namespace

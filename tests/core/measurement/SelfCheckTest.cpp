@@ -70,8 +70,7 @@ TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
     ASSERT_EQ(check->Cell(2, 1).text, "----");
     EXPECT_EQ(check->Result(2, 1), "");
     EXPECT_EQ(check->Cell(0, 2), (CheckCell{"OK", CheckColour::Blue}));
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English, txt::LostDuringCheck, {"CHK2"}));
+    ASSERT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringCheck, {"CHK2"})});
     EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
     // The same check again fills the row and the previous results go.
     Tick({2, 5});
