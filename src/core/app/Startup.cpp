@@ -172,22 +172,35 @@ void ReconcileHardware(Engine& e) {
     s.InstalledChannelText = kDefaultInstalledChannelText;
     problems.Add(LoadInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
     const std::string& reported = s.Instrument.InstalledChannelText;
+    const auto notInstalled = [&reported](int ch) {
+        const std::size_t i = static_cast<std::size_t>(ch - 1);
+        return i < reported.size() && reported[i] == '0';
+    };
     if (s.InstalledChannelText != reported) {
         s.InstalledChannelText = reported;
         problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
-        std::int16_t count = 0;
-        for (int ch = 1; ch <= kChannels; ++ch) {
-            const std::size_t i = static_cast<std::size_t>(ch - 1);
-            const bool off = i < reported.size() && reported[i] == '0';
-            s.Meas.Ch(ch).OnOff = off ? 0 : 1;
-            if (!off) ++count;
-        }
-        s.Meas.ChannelCount = count;
-        e.splash.SetMaximum(SplashSteps(count));
+        for (int ch = 1; ch <= kChannels; ++ch) s.Meas.Ch(ch).OnOff = notInstalled(ch) ? 0 : 1;
+        RebuildMeasuredChannels(s.Meas);
+        e.splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));
         problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
         const int first = s.Instrument.FirstInstalledChannel;
         if (first >= 1 && first <= kChannels) s.Graph.Ch[static_cast<std::size_t>(first - 1)].Use = 1;
         problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
+    } else {
+        // Conditions made afresh (a lost or damaged Meas.cnd) switch every channel on; one the
+        // instrument does not have would refuse the set-up at every start, and off-line the form
+        // that switches it off is out of reach.
+        bool changed = false;
+        for (int ch = 1; ch <= kChannels; ++ch)
+            if (notInstalled(ch) && s.Meas.Ch(ch).OnOff == 1) {
+                s.Meas.Ch(ch).OnOff = 0;
+                changed = true;
+            }
+        if (changed) {
+            RebuildMeasuredChannels(s.Meas);
+            e.splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));
+            problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+        }
     }
     problems.Report(e.ui);
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());

@@ -148,6 +148,13 @@ TEST(Startup, ReconcilesHardCndWithTheInstalledChannelsAndAKmr530AGetsTheTwoVolt
     EXPECT_TRUE(h.ui.shown.empty());
     // The two-volt bridge of this start is not saved.
     EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(h.state.Meas));
+
+    // Meas.cnd lost: its defaults measure every channel, the two the instrument lacks are kept off.
+    std::filesystem::remove(h.CondFile("Meas.cnd"));
+    ProgramState third;
+    ASSERT_EQ(h.StartAgain(third, "sim:time=instant,channels=0011111111"), StartupOutcome::Online);
+    EXPECT_EQ(third.Meas.MeasuredChannels, (std::vector<int>{3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(ReadAll(h.CondFile("Meas.cnd")), MeasConditionsText(third.Meas));
 }
 
 TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfterTheFilesPresent) {
