@@ -255,8 +255,9 @@ private slots:
                 if (width == 1600) QCOMPARE(numbered.size(), divisions + 1);
             }
             // Ten divisions numbered every two or five: both ends carry a number.
-            const QVector<double> times = area.Plot(0)->xAxis->tickVector();
-            QVERIFY2(times.size() >= 2 && times.back() == 0.5, qPrintable(area.Plot(0)->xAxis->tickVectorLabels().join(' ')));
+            QCPAxis* time = area.Plot(0)->xAxis;
+            QVERIFY2(time->tickVector().size() >= 2 && time->tickVector().back() == 0.5,
+                     qPrintable(time->tickVectorLabels().join(' ')));
         }
     }
 

@@ -44,8 +44,8 @@ TEST(FormatDouble, FifteenDigitsWithoutTrailingZerosAndNoSignedZero) {
         EXPECT_EQ(FormatDouble(v), text) << v;
     EXPECT_EQ(FormatDouble(std::numeric_limits<double>::infinity()), "INF");
     // Graph.cnd's plain form: the same digits, the point moved.
-    for (const auto& [v, text] : {std::pair{-1e-6, "-0.000001"}, {1.5e-7, "0.00000015"}, {1e20, "100000000000000000000"},
-                                  {1234567890123456.0, "1234567890123460"}, {-2.5e-5, "-0.000025"}, {0.25, "0.25"}})
+    for (const auto& [v, text] : {std::pair{-1e-6, "-0.000001"}, {1.5e-7, "0.00000015"}, {0.25, "0.25"},
+                                  {1e20, "100000000000000000000"}, {1234567890123456.0, "1234567890123460"}})
         EXPECT_EQ(FormatDoublePlain(v), text) << v;
 }
 
