@@ -169,11 +169,9 @@ TEST_F(CsvTest, SplitAt65000LinesWithContinuingNumbers) {
 // from the .kmr file of the same samples (the conversion): the same bytes.
 TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
     MeasConditions m = ConditionsWith({1, 4, 7}, 140000);
-    m.Ch(1).Coeff = 0.3f;
-    m.Ch(1).Offset = -1.5f;
-    m.Ch(4).Coeff = 1.0E-6f;
-    m.Ch(7).Coeff = 123.456f;
-    m.Ch(7).Offset = 1.0E+7f;
+    m.Ch(1) = {.Coeff = 0.3f, .Offset = -1.5f};
+    m.Ch(4) = {.Coeff = 1.0E-6f};
+    m.Ch(7) = {.Coeff = 123.456f, .Offset = 1.0E+7f};
     FileConditions fc = FileConditionsFrom(m, 130001);
     std::mt19937 rng(7);
     std::vector<SampleBuffer> chans(3, SampleBuffer(140001, 0));
