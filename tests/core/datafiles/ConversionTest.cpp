@@ -123,9 +123,7 @@ TEST_F(ConversionTest, ABadSecondFileStopsTheRestAndOnlyTheConvertedFileIsUnchec
     MakeKmr("1.kmr");
     MakeKmr("2.kmr");
     MakeKmr("3.kmr");
-    testing::FakeUi u{MsgAnswer::Cancel};
-    RunStatus s = RunStatus::Ok;
-    ASSERT_TRUE(MarkDataFileCancelled(data.File("2.kmr"), u, s));
+    ASSERT_TRUE(MarkDataFileCancelled(data.File("2.kmr"), ui, status));
     const auto out = Run({"1.kmr", "2.kmr", "3.kmr"});
     ASSERT_TRUE(out.started);
     EXPECT_EQ(out.converted, (std::vector<bool>{true, false, false}));

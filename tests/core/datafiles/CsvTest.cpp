@@ -34,11 +34,8 @@ std::string Cell(const std::string& text) { return text + std::string(16 - text.
 
 class CsvTest : public ::testing::Test {
 protected:
-
     // Writes column by column (as the transfer does) and returns success.
-    bool WriteByColumns(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans,
-                        ProgressView& view) {
-        CsvContext ctx{ui, status, progress, view};
+    bool WriteByColumns(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans) {
         CsvLayout layout;
         if (!CreateCsvFiles(dir.folder(), name, fc, layout, ctx)) return false;
         for (std::size_t k = 0; k < fc.MeasuredChannels.size(); ++k) {
@@ -49,9 +46,7 @@ protected:
         // Written under temporary names: the files take their names now.
         return FinishCsvFiles(layout, CsvFinish::Complete, ctx);
     }
-    bool WriteByLines(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans,
-                      ProgressView& view) {
-        CsvContext ctx{ui, status, progress, view};
+    bool WriteByLines(const std::string& name, const FileConditions& fc, const std::vector<SampleBuffer>& chans) {
         return WriteCsvFiles(dir.folder(), name, fc, chans, ctx);
     }
 
@@ -60,6 +55,7 @@ protected:
     RunStatus status = RunStatus::Ok;
     Progress progress;
     NullProgressView quiet;
+    CsvContext ctx{ui, status, progress, quiet};
 };
 
 TEST_F(CsvTest, OneChannelThreeSamplesByteForByte) {
@@ -86,7 +82,7 @@ TEST_F(CsvTest, OneChannelThreeSamplesByteForByte) {
         "NO.,CH.001\r\n" +
         Cell("0") + Cell(",5") + "\r\n" + Cell("1") + Cell(",-32768") + "\r\n" + Cell("2") + Cell(",32767") + "\r\n";
     // The lines written line by line are the same bytes: JapaneseNames... and ColumnsLines...
-    ASSERT_TRUE(WriteByColumns("a.csv", fc, chans, quiet));
+    ASSERT_TRUE(WriteByColumns("a.csv", fc, chans));
     EXPECT_EQ(ReadAll(dir.File("a.csv")), expected);
     EXPECT_EQ(status, RunStatus::Ok);
 }
@@ -101,7 +97,7 @@ TEST_F(CsvTest, TwoChannelLineAndHeaderVariants) {
     m.Ch(3) = {0, 1, 0, 4, 1.0f, 5, 29, 0, 3.0E+30f, 0.0f};
     m.Ch(10).Coeff = 1.2345678f;
     FileConditions fc = FileConditionsFrom(m, 1);
-    ASSERT_TRUE(WriteByLines("v.csv", fc, {{25}, {-3}, {10}}, quiet));
+    ASSERT_TRUE(WriteByLines("v.csv", fc, {{25}, {-3}, {10}}));
     const std::string b = ReadAll(dir.File("v.csv"));
     std::vector<std::string> lines;
     for (std::size_t at = 0, e; (e = b.find("\r\n", at)) != std::string::npos; at = e + 2) lines.push_back(b.substr(at, e - at));
@@ -122,7 +118,7 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
     m.TrgMode = 2;
     FileConditions fc = FileConditionsFrom(m, 4);
     const std::vector<SampleBuffer> chans{{1, 2, 3, 4, 0}};
-    ASSERT_TRUE(WriteByColumns("j.csv", fc, chans, quiet));
+    ASSERT_TRUE(WriteByColumns("j.csv", fc, chans));
     const std::string b = ReadAll(dir.File("j.csv"));
     const std::string name = Text(Language::Japanese, txt::ExternalTrigger);
     ASSERT_GT(name.size(), 4u);
@@ -137,7 +133,7 @@ TEST_F(CsvTest, JapaneseNamesTakeTheirUtf8BytesAndLinesStayAtTheirOffsets) {
         const std::size_t line = layout.header.size() + static_cast<std::size_t>(i) * 34;
         EXPECT_EQ(b.substr(line, 34), Cell(std::to_string(i)) + Cell("," + std::to_string(i + 1)) + "\r\n");
     }
-    ASSERT_TRUE(WriteByLines("k.csv", fc, chans, quiet));
+    ASSERT_TRUE(WriteByLines("k.csv", fc, chans));
     EXPECT_EQ(ReadAll(dir.File("k.csv")), b);
 }
 
@@ -150,7 +146,6 @@ TEST_F(CsvTest, SplitAt65000LinesWithContinuingNumbers) {
         FileConditions fc = FileConditionsFrom(ConditionsWith({4}, n), n);
         SampleBuffer s(static_cast<std::size_t>(n) + 1, 0);
         for (std::int32_t i = 0; i < n; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i % 1000);
-        CsvContext ctx{ui, status, progress, quiet};
         ASSERT_TRUE(WriteCsvFiles(out.folder(), "20021005_3.csv", fc, std::vector<SampleBuffer>{s}, ctx));
         const std::size_t headerBytes = PlanCsvFiles(Language::English, out.folder(), "x.csv", fc).header.size();
         std::set<std::string> names;
@@ -174,11 +169,9 @@ TEST_F(CsvTest, SplitAt65000LinesWithContinuingNumbers) {
 // from the .kmr file of the same samples (the conversion): the same bytes.
 TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
     MeasConditions m = ConditionsWith({1, 4, 7}, 140000);
-    m.Ch(1).Coeff = 0.3f;
-    m.Ch(1).Offset = -1.5f;
-    m.Ch(4).Coeff = 1.0E-6f;
-    m.Ch(7).Coeff = 123.456f;
-    m.Ch(7).Offset = 1.0E+7f;
+    m.Ch(1) = {.Coeff = 0.3f, .Offset = -1.5f};
+    m.Ch(4) = {.Coeff = 1.0E-6f};
+    m.Ch(7) = {.Coeff = 123.456f, .Offset = 1.0E+7f};
     FileConditions fc = FileConditionsFrom(m, 130001);
     std::mt19937 rng(7);
     std::vector<SampleBuffer> chans(3, SampleBuffer(140001, 0));
@@ -186,10 +179,10 @@ TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
         for (std::size_t i = 0; i < 130001; ++i) c[i] = static_cast<std::int16_t>(rng());
     chans[0][0] = -32768;
     chans[0][1] = 32767;
-    ASSERT_TRUE(WriteByColumns("c.csv", fc, chans, quiet));
+    ASSERT_TRUE(WriteByColumns("c.csv", fc, chans));
     const int columnSteps = progress.ProgressStep;
     progress = Progress{};
-    ASSERT_TRUE(WriteByLines("l.csv", fc, chans, quiet));
+    ASSERT_TRUE(WriteByLines("l.csv", fc, chans));
     EXPECT_EQ(progress.ProgressStep, columnSteps);
     EXPECT_EQ(columnSteps, 130001 * 4 / 1000);
     std::vector<std::vector<std::int16_t>> samples;
@@ -204,8 +197,8 @@ TEST_F(CsvTest, ColumnsLinesAndTheConversionGiveIdenticalBytesAndProgress) {
     }
     // Fewer lines than raw words: the words that occur are formatted alone, the lines are the same.
     const FileConditions few = FileConditionsFrom(m, 20001);
-    ASSERT_TRUE(WriteByColumns("fc.csv", few, chans, quiet));
-    ASSERT_TRUE(WriteByLines("fl.csv", few, chans, quiet));
+    ASSERT_TRUE(WriteByColumns("fc.csv", few, chans));
+    ASSERT_TRUE(WriteByLines("fl.csv", few, chans));
     EXPECT_TRUE(ReadAll(dir.File("fc.csv")) == ReadAll(dir.File("fl.csv")));
 }
 
@@ -213,14 +206,13 @@ TEST_F(CsvTest, NeverWritesOverAnExistingFile) {
     FileConditions fc = FileConditionsFrom(ConditionsWith({1}, 3), 3);
     const std::string old(5000, 'z');
     testing::WriteAll(dir.File("o.csv"), old);
-    EXPECT_FALSE(WriteByLines("o.csv", fc, {{1, 2, 3, 0}}, quiet));
+    EXPECT_FALSE(WriteByLines("o.csv", fc, {{1, 2, 3, 0}}));
     EXPECT_EQ(ReadAll(dir.File("o.csv")), old);
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_NE(ui.shown[0].text.find("#" + std::to_string(EEXIST)), std::string::npos);
     status = RunStatus::Ok;
     CsvLayout layout;
-    CsvContext ctx{ui, status, progress, quiet};
     EXPECT_FALSE(CreateCsvFiles(dir.folder(), "o.csv", fc, layout, ctx));
     EXPECT_EQ(ReadAll(dir.File("o.csv")), old);
 }
@@ -236,7 +228,8 @@ TEST_F(CsvTest, CancelStopsAtTheNextYieldAndLeavesNothingOfTheFile) {
         FakeProgress view(cancelAt);
         progress = Progress{};
         status = RunStatus::Ok;
-        EXPECT_FALSE(WriteByLines("x.csv", fc, chans, view));
+        CsvContext cancelling{ui, status, progress, view};
+        EXPECT_FALSE(WriteCsvFiles(dir.folder(), "x.csv", fc, chans, cancelling));
         EXPECT_EQ(status, RunStatus::Cancelled);
         EXPECT_EQ(progress.ProgressStep, steps);
         EXPECT_TRUE(ui.shown.empty());
@@ -272,7 +265,6 @@ TEST_F(CsvTest, AFailingReadStopsWithTheMessageOfTheDataFile) {
         ui.shown.clear();
         progress = Progress{};
         TempDir out;
-        CsvContext ctx{ui, status, progress, quiet};
         EXPECT_FALSE(WriteCsvFiles(out.folder(), "f.csv", fc, FailingSource(failAt, err), ctx));
         EXPECT_EQ(status, RunStatus::Cancelled);
         ASSERT_EQ(ui.shown.size(), 1u);
@@ -308,7 +300,6 @@ TEST_F(CsvTest, NoMemoryForTheWriterIsReportedAndNothingIsWritten) {
     rlimit small = old;
     small.rlim_cur = static_cast<rlim_t>(vmKiB + 2048) * 1024;
     ASSERT_EQ(::setrlimit(RLIMIT_AS, &small), 0);
-    CsvContext ctx{ui, status, progress, quiet};
     const bool written = WriteCsvFiles(dir.folder(), "m.csv", fc, views, ctx);
     ::setrlimit(RLIMIT_AS, &old);
     EXPECT_FALSE(written);

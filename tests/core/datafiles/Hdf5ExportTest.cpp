@@ -130,14 +130,10 @@ std::string GroupName(int ch) {
     return name;
 }
 
-struct DatasetFacts {
-    bool chunked = false;
-    hsize_t chunk = 0;
-    std::vector<H5Z_filter_t> filters;
-};
-
+// A one-dimensional dataset, which must be stored in chunks of `chunk` samples through `filters`.
 template <class T>
-std::vector<T> ReadDataset(hid_t loc, const char* name, hid_t fileType, hid_t memType, DatasetFacts* facts = nullptr) {
+std::vector<T> ReadDataset(hid_t loc, const char* name, hid_t fileType, hid_t memType, hsize_t chunk,
+                           const std::vector<H5Z_filter_t>& filters) {
     const Id ds{H5Dopen2(loc, name, H5P_DEFAULT), H5Dclose};
     const Id type{H5Dget_type(ds), H5Tclose};
     EXPECT_GT(H5Tequal(type, fileType), 0) << name;
@@ -147,17 +143,19 @@ std::vector<T> ReadDataset(hid_t loc, const char* name, hid_t fileType, hid_t me
     H5Sget_simple_extent_dims(space, &n, nullptr);
     std::vector<T> out(static_cast<std::size_t>(n));
     EXPECT_GE(H5Dread(ds, memType, H5S_ALL, H5S_ALL, H5P_DEFAULT, out.data()), 0) << name;
-    if (facts) {
-        const Id dcpl{H5Dget_create_plist(ds), H5Pclose};
-        facts->chunked = H5Pget_layout(dcpl) == H5D_CHUNKED;
-        if (facts->chunked) H5Pget_chunk(dcpl, 1, &facts->chunk);
-        for (int i = 0; i < H5Pget_nfilters(dcpl); ++i) {
-            unsigned flags = 0, config = 0;
-            std::size_t cdNelmts = 0;
-            facts->filters.push_back(H5Pget_filter2(dcpl, static_cast<unsigned>(i), &flags, &cdNelmts, nullptr, 0,
-                                                    nullptr, &config));
-        }
+    const Id dcpl{H5Dget_create_plist(ds), H5Pclose};
+    EXPECT_EQ(H5Pget_layout(dcpl), H5D_CHUNKED) << name;
+    hsize_t chunkStored = 0;
+    H5Pget_chunk(dcpl, 1, &chunkStored);
+    EXPECT_EQ(chunkStored, chunk) << name;
+    std::vector<H5Z_filter_t> filtersStored;
+    for (int i = 0; i < H5Pget_nfilters(dcpl); ++i) {
+        unsigned flags = 0, config = 0;
+        std::size_t cdNelmts = 0;
+        filtersStored.push_back(
+            H5Pget_filter2(dcpl, static_cast<unsigned>(i), &flags, &cdNelmts, nullptr, 0, nullptr, &config));
     }
+    EXPECT_EQ(filtersStored, filters) << name;
     return out;
 }
 
@@ -232,11 +230,7 @@ protected:
         const std::vector<H5Z_filter_t> filters =
             compressed ? std::vector<H5Z_filter_t>{H5Z_FILTER_SHUFFLE, H5Z_FILTER_DEFLATE} : std::vector<H5Z_filter_t>{};
         const auto chunk = static_cast<hsize_t>(Hdf5ChunkSamples(count));
-        DatasetFacts facts;
-        const auto time = ReadDataset<double>(file, "time", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, &facts);
-        EXPECT_TRUE(facts.chunked);
-        EXPECT_EQ(facts.chunk, chunk);
-        EXPECT_EQ(facts.filters, filters);
+        const auto time = ReadDataset<double>(file, "time", H5T_IEEE_F64LE, H5T_NATIVE_DOUBLE, chunk, filters);
         ASSERT_EQ(time.size(), static_cast<std::size_t>(count));
         for (std::int32_t i = 0; i < count; ++i)
             ASSERT_EQ(std::bit_cast<std::uint64_t>(time[static_cast<std::size_t>(i)]),
@@ -261,11 +255,8 @@ protected:
             EXPECT_EQ(FloatAttribute(group, "dtg_level"), c.DtgLevel);
 
             const auto k = static_cast<std::size_t>(std::find(kChannelsOn.begin(), kChannelsOn.end(), ch) - kChannelsOn.begin());
-            DatasetFacts rawFacts, valueFacts;
-            const auto raw = ReadDataset<std::int16_t>(group, "raw", H5T_STD_I16LE, H5T_NATIVE_INT16, &rawFacts);
-            const auto value = ReadDataset<float>(group, "value", H5T_IEEE_F32LE, H5T_NATIVE_FLOAT, &valueFacts);
-            EXPECT_EQ(rawFacts.chunk, chunk);
-            EXPECT_EQ(valueFacts.filters, filters);
+            const auto raw = ReadDataset<std::int16_t>(group, "raw", H5T_STD_I16LE, H5T_NATIVE_INT16, chunk, filters);
+            const auto value = ReadDataset<float>(group, "value", H5T_IEEE_F32LE, H5T_NATIVE_FLOAT, chunk, filters);
             ASSERT_EQ(raw.size(), static_cast<std::size_t>(count));
             ASSERT_EQ(value.size(), static_cast<std::size_t>(count));
             for (std::int32_t i = 0; i < count; ++i) {

@@ -91,16 +91,13 @@ TEST_F(Picker, FailedWriteTestClosesWithoutAFolder) {
     EXPECT_EQ(owner.log, std::vector<std::string>{"closed FileExchangeDlg!txtDPathName"});
 }
 
-TEST(PickerWriteTest, AnExistingDmyFileIsNeverTouched) {
+TEST_F(Picker, TheWriteTestNeverTouchesAnExistingDmyFile) {
     TempDir dir;
     const std::string mine = dir.Write("DmyFile.dat", "the user's own file");
-    FakeUi ui;
-    FakeDriveType types;
-    SystemDrivePort drive;
-    PathPickerPorts ports{ui, types, drive};
-    OwnerLog owner;
+    SystemDrivePort system;
+    PathPickerPorts systemPorts{ui, types, system};
     PathPicker picker(Language::English, dir.path(), kDataFolderTag);
-    EXPECT_EQ(picker.Ok(ports, owner), PickerStep::Close);
+    EXPECT_EQ(picker.Ok(systemPorts, owner), PickerStep::Close);
     EXPECT_EQ(owner.log,
               std::vector<std::string>{"chosen SetPathAndFileDlg!ltxtPathName " + WithTrailingSeparator(dir.path())});
     EXPECT_EQ(testing::ReadAll(mine), "the user's own file");

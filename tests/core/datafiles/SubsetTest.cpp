@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <tuple>
 
 #include "core/datafiles/ConversionFixture.h"
 #include "core/support/TextTable.h"
@@ -158,20 +159,15 @@ protected:
     void SetUp() override {
         MeasConditions m = ConditionsWith({2, 4, 6, 9}, kN);
         m.SmpClk = 0.1f;
-        const float coeffs[] = {1.0f, 0.5f, 1.2345678f, 2.0e-3f};
-        const float offsets[] = {0.0f, -100.0f, 0.25f, 7.0f};
-        const int units[] = {0, 3, 7, 11};
         std::vector<std::vector<std::int16_t>> samples;
-        int k = 0;
-        for (int ch : {2, 4, 6, 9}) {
-            m.Ch(ch).Coeff = coeffs[k];
-            m.Ch(ch).Offset = offsets[k];
-            m.Ch(ch).Unit = static_cast<std::int16_t>(units[k]);
-            m.Ch(ch).InputMode = static_cast<std::int16_t>(k);
+        using Channel = std::tuple<int, std::int16_t, float, float, std::int16_t>;  // input mode, coeff, offset, unit
+        for (const auto& [ch, mode, coeff, offset, unit] : {Channel{2, 0, 1.0f, 0.0f, 0}, {4, 1, 0.5f, -100.0f, 3},
+                                                             {6, 2, 1.2345678f, 0.25f, 7}, {9, 3, 2.0e-3f, 7.0f, 11}}) {
+            m.Ch(ch) = {.InputMode = mode, .Coeff = coeff, .Unit = unit, .Offset = offset};
             std::vector<std::int16_t> s(kN);
-            for (std::int32_t i = 0; i < kN; ++i) s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((i * (k + 3) * 37) % 65536 - 32768);
+            for (std::int32_t i = 0; i < kN; ++i)
+                s[static_cast<std::size_t>(i)] = static_cast<std::int16_t>((i * (mode + 3) * 37) % 65536 - 32768);
             samples.push_back(std::move(s));
-            ++k;
         }
         ASSERT_TRUE(testing::WriteKmr(dir.File("rec.kmr"), m, kN, samples));
         std::filesystem::create_directory(dir.File("full"));

@@ -150,8 +150,7 @@ TEST(ChartModelTest, WindowOfOneSampleOrOutsideTheRecordLeavesSeries1AClearedCha
 TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTimeWithStatisticsOfTheShownPart) {
     RecordFixture f;
     f.m.SmpClk = 0.5f;
-    f.m.Ch(2).Coeff = 0.001f;
-    f.m.Ch(2).Offset = -1.5f;
+    f.m.Ch(2) = {.Coeff = 0.001f, .Offset = -1.5f};
     f.samples = {-32768, -1, 0, 1, 32767};
     ASSERT_TRUE(f.Load(2, 5));
     ASSERT_EQ(f.model.PointCount(1, 2), 5u);
@@ -172,9 +171,7 @@ TEST(ChartModelTest, RecordValuesAreEngineeringValuesAgainstSampleTimeWithStatis
     ASSERT_TRUE(f.Load(2, 9));
     EXPECT_EQ(f.model.PointCount(1, 2), 5u);
     // Statistics of the shown part.
-    f.m.Ch(1).Coeff = 0.5f;
-    f.m.Ch(1).Offset = 1.0f;
-    f.m.Ch(1).Point = 2;
+    f.m.Ch(1) = {.Coeff = 0.5f, .Point = 2, .Offset = 1.0f};
     f.samples = {4, -6, 10, 3, 2};
     ASSERT_TRUE(f.Load(1, 5));
     f.model.ShowRecordWindow(0);
@@ -222,10 +219,7 @@ TEST(ChartModelTest, DecimalsCountTenfoldSteps) {
 // Whether a recorded axis is automatic or fixed shows in ChartNavigationTest's configured ranges.
 TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     GraphConditions g = TwoChannelGraphs();
-    g.Ch[1].AutoScale = 0;
-    g.Ch[1].YscaleMax = 1.0;
-    g.Ch[1].YscaleMin = 0.0;
-    g.Ch[1].YscaleDiv = 4;
+    g.Ch[1] = {.Use = 1, .AutoScale = 0, .YscaleMax = 1.0, .YscaleMin = 0.0, .YscaleDiv = 4};
     g.X.XtimeFactor = 1.0;
     ChartModel model;
     model.ConfigureGraphAxes(g);  // monitor mode: the time axis is never automatic

@@ -26,9 +26,7 @@ struct RampFixture {
         for (std::size_t i = 0; i < raw.size(); ++i) raw[i] = static_cast<std::int16_t>(i);
         g.Ch[0].Use = g.Ch[1].Use = 1;
         m.SmpClk = 1.0f;
-        m.Ch(1).Coeff = 0.5f;
-        m.Ch(1).Offset = 1.0f;
-        m.Ch(1).Point = 1;
+        m.Ch(1) = {.Coeff = 0.5f, .Point = 1, .Offset = 1.0f};
         model.SetGraphMode(kRecordedMode);
         model.ClearAllSeries();
         Load(1);
@@ -85,9 +83,7 @@ TEST(ChartNavigationTest, ConfiguredRangesFollowTheAxesAndZoomStopsAtFourSamples
     f.g.X.XAutoScale = 0;
     f.g.X.XscaleMinG = 0.2;
     f.g.X.XscaleMaxG = 0.5;
-    f.g.Ch[0].AutoScale = 0;
-    f.g.Ch[0].YscaleMax = 7.0;
-    f.g.Ch[0].YscaleMin = -7.0;
+    f.g.Ch[0] = {.Use = 1, .AutoScale = 0, .YscaleMax = 7.0, .YscaleMin = -7.0};
     f.model.ConfigureGraphAxes(f.g);
     EXPECT_EQ(ConfiguredXRange(f.model, 0), (AxisRange{0.2, 0.5}));
     EXPECT_EQ(ConfiguredYRange(f.model, 0), (AxisRange{-7.0, 7.0}));

@@ -19,10 +19,10 @@ GraphConditions Defaults() {
 struct GraphCndFile : ::testing::Test {
     testing::TempDir dir;
     const std::string path = dir.File("Graph.cnd");
+    GraphConditions g = Defaults();
 };
 
 TEST_F(GraphCndFile, SaveThenLoadGivesTheSameChannels) {
-    GraphConditions g = Defaults();
     g.Ch[9] = {1, 0, 0, 123.456789012345, -0.000125, 32767};
     g.Ch[4] = {1, 1, 0, 1.5e20, -1e-6, 4};
     ASSERT_TRUE(SaveGraphConditions(path, g, nullptr).ok);
@@ -36,17 +36,13 @@ TEST_F(GraphCndFile, SaveThenLoadGivesTheSameChannels) {
 TEST_F(GraphCndFile, ReadableValuesBreakingTheFormRulesAreTaken) {
     // Minimum above maximum and a flag of 7 are drawn as they are; nothing is reordered.
     WriteAll(path, "7,1,1\r\n-5,5,3\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
-    GraphConditions g = Defaults();
     EXPECT_TRUE(LoadGraphConditions(path, g, nullptr).complete);
-    EXPECT_EQ(g.Ch[0].Use, 7);
-    EXPECT_EQ(g.Ch[0].YscaleMax, -5.0);
-    EXPECT_EQ(g.Ch[0].YscaleMin, 5.0);
+    EXPECT_EQ(g.Ch[0], (ChannelGraphCondition{7, 1, 1, -5.0, 5.0, 3}));
 }
 
 // (A division count below 1 takes its default and the rest is read: the condition-file table.)
 TEST_F(GraphCndFile, DivisionCountOutside16BitsStopsTheReading) {
     WriteAll(path, "0,0,0\r\n20,1,40000\r\n" + Repeat("0,1,1\r\n10,0,10\r\n", 9));
-    GraphConditions g = Defaults();
     EXPECT_FALSE(LoadGraphConditions(path, g, nullptr).complete);
     GraphConditions expected = Defaults();
     expected.Ch[0] = {0, 0, 0, 20, 1, 10};

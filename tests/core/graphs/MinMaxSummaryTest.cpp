@@ -164,8 +164,7 @@ TEST(MinMaxSummaryTest, ChartModelDrawsARecordFromItsSummary) {
     GraphConditions g;
     MeasConditions m;
     m.SmpClk = 1.0f;
-    m.Ch(1).Coeff = 2.0f;
-    m.Ch(1).Offset = 1.0f;
+    m.Ch(1) = {.Coeff = 2.0f, .Offset = 1.0f};
     const auto raw = RandomRecord(kLength, 9);
     ChartModel model;
     Progress progress;
