@@ -92,23 +92,19 @@ TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
     EXPECT_EQ(r.status, 0) << r.err;
     const auto lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 11u) << r.out;
-    auto cells = [](const std::string& line) {
-        std::istringstream in(line);
-        std::string ch, before, after;
-        in >> ch >> before >> after;
-        return std::vector<std::string>{ch, before, after};
-    };
-    const auto three = cells(lines[3]);
-    EXPECT_EQ(three[0], "3*");
-    EXPECT_GT(std::abs(std::stoi(three[1]) - std::stoi(three[2])), 1000) << r.out;
-    EXPECT_EQ(cells(lines[4])[0], "4");  // not chosen
+    std::istringstream three(lines[3]), four(lines[4]);
+    std::string channel3, channel4;
+    int before = 0, after = 0;
+    three >> channel3 >> before >> after;
+    four >> channel4;
+    EXPECT_EQ(channel3 + " " + channel4, "3* 4") << r.out;  // 4: not chosen
+    EXPECT_GT(std::abs(before - after), 1000) << r.out;
 }
 
 TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) {
-    EXPECT_EQ(RunTool(CheckWith, {"flash"}).status, 2);
-    EXPECT_EQ(RunTool(CheckWith, {"--colour"}).status, 2);
-    EXPECT_EQ(RunTool(BalanceWith, {"11"}).status, 2);
-    EXPECT_EQ(RunTool(BalanceWith, {"x"}).status, 2);
+    for (const auto& [fn, arg] : {std::pair<ToolFn, const char*>{CheckWith, "flash"}, {CheckWith, "--colour"},
+                                  {BalanceWith, "11"}, {BalanceWith, "x"}})
+        EXPECT_EQ(RunTool(fn, {arg}).status, 2) << arg;
     const Ran bare = RunTool(CheckWith, {"--interface"});
     EXPECT_EQ(bare.status, 2);
     EXPECT_EQ(bare.err.rfind("kmr check: --interface needs a value.\n", 0), 0u) << bare.err;

@@ -7,7 +7,6 @@
 #include <sstream>
 #include <string_view>
 
-#include "core/datafiles/DataFilesTestSupport.h"
 #include "support/CliRun.h"
 #include "core/support/TextTable.h"
 #include "sim/SimBus.h"

@@ -62,12 +62,6 @@ std::string Ask(PrologixBus& bus, int d, const std::string& command, GpibStatus&
     return ReadAll(bus, d, count, st);
 }
 
-// The identity question and its reply: the connection still works.
-std::string Identity(PrologixBus& bus, int d) {
-    GpibStatus st;
-    return Ask(bus, d, "ID?", st);
-}
-
 TEST(PrologixProtocol, EscapedDataComesThroughTheSplitterUnchanged) {
     const std::string cases[] = {"EOC\r\n", "+12\r", "++ver", std::string("\x1b\x1b+\n\r", 5),
                                  std::string(1, '\0'), test::AwkwardBlock()};
@@ -146,7 +140,7 @@ TEST_F(ServedBus, OpenSetsTheAdapterUpAndRepliesArriveWhole) {
     EXPECT_EQ(Ask(bus, d, "BLK", st, block.size()), block);
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
     // The next exchange is not disturbed.
-    EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(Ask(bus, d, "ID?", st), "KMR-TEST 1.0\r\n");
 }
 
 // A reply longer than the count fails the read and leaves nothing behind; a silent instrument
@@ -159,11 +153,11 @@ TEST_F(ServedBus, ALongReplyOrASilentInstrumentFailsTheReadOnly) {
     EXPECT_EQ(st.iberr, kEABO);
     EXPECT_NE(bus.LastProblem().find("more than the 4 bytes"), std::string::npos)
         << bus.LastProblem();
-    EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
+    EXPECT_EQ(Ask(bus, d, "ID?", st), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
     EXPECT_EQ(Ask(bus, d, "SILENT", st), "");
     EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
-    EXPECT_EQ(Identity(bus, d), "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(Ask(bus, d, "ID?", st), "KMR-TEST 1.0\r\n");
 }
 
 TEST_F(ServedBus, ASecondClientWaitsUntilTheFirstHasGone) {
@@ -178,7 +172,7 @@ TEST_F(ServedBus, ASecondClientWaitsUntilTheFirstHasGone) {
     bus.BoardOffline(0);
     st = Open(second, d2);
     ASSERT_FALSE(st.error()) << second.LastProblem();
-    EXPECT_EQ(Identity(second, d2), "KMR-TEST 1.0\r\n");
+    EXPECT_EQ(Ask(second, d2, "ID?", st), "KMR-TEST 1.0\r\n");
 }
 
 // --- Faults ------------------------------------------------------------------------------------

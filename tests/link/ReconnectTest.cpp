@@ -75,9 +75,8 @@ TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
     };
     for (const auto& [route, library, firstCall, reopenCalls] : cases) {
         SCOPED_TRACE(route);
-        StandIn standIn(library);
         auto simBus = test::MakeSim("sim:time=instant");
-        standIn.Attach(*simBus);
+        StandIn standIn(library, *simBus);
         auto attach = reinterpret_cast<void (*)(GpibBus*)>(standIn.Symbol("kmr_fake_attach"));
         std::string error;
         auto bus = MakeGpibBus(std::string(route) + ":lib=" + library, error);

@@ -64,9 +64,8 @@ TEST(NiGpibRoute, FullExchangeMatchesTheInProcessSimulator) {
                                              std::pair{KMR_FAKE_GPIB_GLOBAL, "ibsta"},
                                              std::pair{KMR_FAKE_GPIB_USER, "user_ibsta"}}) {
         SCOPED_TRACE(statusSource);
-        StandIn standIn(path);
         auto simBus = MakeSim();
-        standIn.Attach(*simBus);
+        StandIn standIn(path, *simBus);
         auto bus = ExpectSameAsInProcess(std::string("gpib:lib=") + path);
         ASSERT_NE(bus, nullptr);
         EXPECT_EQ(static_cast<NiGpibBus&>(*bus).StatusSource(), statusSource);
@@ -78,9 +77,8 @@ TEST(NiGpibRoute, FullExchangeMatchesTheInProcessSimulator) {
 }
 
 TEST(VisaRoute, FullExchangeMatchesTheInProcessSimulator) {
-    StandIn standIn(KMR_FAKE_VISA);
     auto simBus = MakeSim();
-    standIn.Attach(*simBus);
+    StandIn standIn(KMR_FAKE_VISA, *simBus);
     ExpectSameAsInProcess(std::string("visa:lib=") + KMR_FAKE_VISA);
     auto attribute = reinterpret_cast<long long (*)(std::uint32_t)>(
         standIn.Symbol("kmr_fake_attribute"));

@@ -56,6 +56,18 @@ TEST(SimOptionsTest, ParsesEveryKeyDefaultsAndShortForms) {
     EXPECT_EQ(r.options->faults[1].command, "open");
 }
 
+// The options text and what the refusal names. (An unknown key: InterfaceSpecTest, through the
+// interface setting.)
+const std::pair<const char*, const char*> kBadOptions[] = {
+    {"sim:model=520B", "model=520B"}, {"sim:memory=4", "0, 1, 2 or 3"}, {"sim:channels=111", "ten characters"},
+    {"sim:channels=11111111x1", "ten characters"}, {"sim:version=12345", "4 characters"},
+    {"sim:time=slow", "real or instant"}, {"sim:pattern=saw", "wave or ramp"}, {"sim:seed=-1", "seed"},
+    {"sim:extdelay=3601", "0 to 3600 seconds"}, {"sim:extdelay=0x1", "0 to 3600 seconds"},
+    {"sim:memory", "key=value"}, {"sim:fault=MDT:explode", "unknown fault kind"},
+    {"sim:fault=garbage", "needs a command"}, {"sim:fault=EOC:ERR-12", "unknown fault kind"},
+    {"sim:fault=EOC:noreply:0", "count"}, {"sim:fault=EOC:noreply+", "empty fault"}, {"simulator", "sim:key=value"},
+};
+
 class SimOptionsErrorTest : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
 
 TEST_P(SimOptionsErrorTest, NamesTheItem) {
@@ -64,26 +76,7 @@ TEST_P(SimOptionsErrorTest, NamesTheItem) {
     EXPECT_NE(r.error.find(GetParam().second), std::string::npos) << r.error;
 }
 
-// (An unknown key: InterfaceSpecTest, through the interface setting.)
-INSTANTIATE_TEST_SUITE_P(
-    Bad, SimOptionsErrorTest,
-    ::testing::Values(std::pair{"sim:model=520B", "model=520B"},
-                      std::pair{"sim:memory=4", "0, 1, 2 or 3"},
-                      std::pair{"sim:channels=111", "ten characters"},
-                      std::pair{"sim:channels=11111111x1", "ten characters"},
-                      std::pair{"sim:version=12345", "4 characters"},
-                      std::pair{"sim:time=slow", "real or instant"},
-                      std::pair{"sim:pattern=saw", "wave or ramp"},
-                      std::pair{"sim:seed=-1", "seed"},
-                      std::pair{"sim:extdelay=3601", "0 to 3600 seconds"},
-                      std::pair{"sim:extdelay=0x1", "0 to 3600 seconds"},
-                      std::pair{"sim:memory", "key=value"},
-                      std::pair{"sim:fault=MDT:explode", "unknown fault kind"},
-                      std::pair{"sim:fault=garbage", "needs a command"},
-                      std::pair{"sim:fault=EOC:ERR-12", "unknown fault kind"},
-                      std::pair{"sim:fault=EOC:noreply:0", "count"},
-                      std::pair{"sim:fault=EOC:noreply+", "empty fault"},
-                      std::pair{"simulator", "sim:key=value"}));
+INSTANTIATE_TEST_SUITE_P(Bad, SimOptionsErrorTest, ::testing::ValuesIn(kBadOptions));
 
 // --- identification replies (the memory probes: CommandSetTest's IdentifyTest) -----------------
 
@@ -115,18 +108,17 @@ TEST_P(SimCommandRangeTest, Replies) {
     EXPECT_EQ(sim(GetParam().first), GetParam().second) << GetParam().first;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Commands, SimCommandRangeTest,
-    ::testing::Values(
-        // Every clock and filter the program offers, and the longest clock plus one: InstrumentFactsTest.
-        // The commands the program sends are answered END in CommandSetTest and OutputCalTest; here
-        // the limits the instrument keeps.
-        std::pair{"LPF50", "ERR-002"}, std::pair{"TGL40000", "ERR-002"}, std::pair{"CLK-5", "ERR-002"},
-        std::pair{"AVE 10", "END"}, std::pair{"AVE 11", "ERR-002"}, std::pair{"MRY 1000", "END"},
-        std::pair{"MRY 507905", "ERR-003"}, std::pair{"MRY 10000;20000", "END"}, std::pair{"DTE26;02;30", "ERR-002"},
-        std::pair{"TME24;00;00", "ERR-002"}, std::pair{"BDT", "ERR-010"}, std::pair{"CHK6", "ERR-002"},
-        std::pair{"CAL1234", "ERR-002"}, std::pair{"CAL20000", "ERR-002"}, std::pair{"HELLO", "ERR-001"},
-        std::pair{"HLT", "END"}));
+// Every clock and filter the program offers, and the longest clock plus one: InstrumentFactsTest.
+// The commands the program sends are answered END in CommandSetTest and OutputCalTest; here the
+// limits the instrument keeps.
+const std::pair<const char*, const char*> kCommandReplies[] = {
+    {"LPF50", "ERR-002"}, {"TGL40000", "ERR-002"}, {"CLK-5", "ERR-002"}, {"AVE 10", "END"}, {"AVE 11", "ERR-002"},
+    {"MRY 1000", "END"}, {"MRY 507905", "ERR-003"}, {"MRY 10000;20000", "END"}, {"DTE26;02;30", "ERR-002"},
+    {"TME24;00;00", "ERR-002"}, {"BDT", "ERR-010"}, {"CHK6", "ERR-002"}, {"CAL1234", "ERR-002"},
+    {"CAL20000", "ERR-002"}, {"HELLO", "ERR-001"}, {"HLT", "END"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Commands, SimCommandRangeTest, ::testing::ValuesIn(kCommandReplies));
 
 // --- conversations -------------------------------------------------------------------------------
 // Each step sends a command and expects its reply ("X*": any reply that begins with X); a step

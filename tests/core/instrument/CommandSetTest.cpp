@@ -96,16 +96,14 @@ TEST(CommandSetTest, IdentifyReadsModelVersionAndEveryMemorySize) {
 TEST(CommandSetTest, IdentifyWithAChannelGapOrNone) {
     Link l("sim:time=instant,channels=0110100001");
     l.cs.IdentifyInstrument();
-    EXPECT_EQ(l.id.InstalledChannelText, "0110100001");
-    EXPECT_EQ(l.id.FirstInstalledChannel, 2);
+    EXPECT_EQ(std::tie(l.id.InstalledChannelText, l.id.FirstInstalledChannel), std::tuple("0110100001", 2));
     for (int n = 1; n <= 10; ++n)
         EXPECT_EQ(l.m.Ch(n).Installed, std::string("0110100001")[static_cast<std::size_t>(n - 1)] == '1' ? 1 : 0) << n;
     EXPECT_TRUE(l.ui.shown.empty());
     Link none("sim:time=instant,fault=nochannel");
     none.ui.splashShowing = true;
     none.cs.IdentifyInstrument();
-    EXPECT_EQ(none.id.InstalledChannelText, "0000000000");
-    EXPECT_EQ(none.id.FirstInstalledChannel, 0);
+    EXPECT_EQ(std::tie(none.id.InstalledChannelText, none.id.FirstInstalledChannel), std::tuple("0000000000", 0));
     // The message itself: RouteFaults.NoChannel*; the splash never hides it.
     ASSERT_EQ(none.ui.shown.size(), 1u);
     EXPECT_FALSE(none.ui.shown[0].splashTopmostWhileShown);
@@ -154,10 +152,8 @@ TEST(CommandSetTest, EmptyMaskStillSelectsTheMeasuredChannels) {
         l.cs.DownloadConditions(kEmptyChangeMask);
         const Wire base{"RES", "SET2", "SET7"};
         EXPECT_EQ(l.Sent(), model == kModelKmr510C ? Concat({base, {"RNG1000", "MON"}}) : base);
-        EXPECT_EQ(l.status, RunStatus::Ok);
-        EXPECT_EQ(l.m.MeasuredChannels, (std::vector<int>{2, 7}));
-        EXPECT_EQ(l.m.ChannelCount, 2);
-        EXPECT_EQ(l.splashSteps, 3);
+        EXPECT_EQ(std::tie(l.status, l.m.MeasuredChannels, l.m.ChannelCount, l.splashSteps),
+                  std::tuple(RunStatus::Ok, std::vector<int>{2, 7}, 2, 3));
     }
 }
 

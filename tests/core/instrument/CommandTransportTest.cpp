@@ -119,8 +119,7 @@ TEST(CommandTransportTest, MonitorRetriesOnlyBusErrors) {
     SimLink l("sim:fault=MDT:noreply:2");
     l.transport.SendCommand("RES", 1);
     l.transport.SendCommand("SET2", 1);
-    const std::string line = l.transport.ReadMonitorData();
-    EXPECT_EQ(line.size(), 15u);
+    EXPECT_EQ(l.transport.ReadMonitorData().size(), 15u);
     EXPECT_EQ(l.status, RunStatus::Ok);
     SimLink err("sim:fault=MDT:ERR-012");
     EXPECT_EQ(err.transport.ReadMonitorData(), "ERR-012");  // content is not judged

@@ -43,10 +43,8 @@ TEST_F(GpibConnectionTest, OpenCloseAndReopenSequences) {
     EXPECT_TRUE(bus.calls.empty());
     c.OpenGpibDevice(kT10s);
     EXPECT_EQ(bus.calls, (std::vector<std::string>{"ibdev 20 13", "SendIFC", "DevClear 20", "ibdev 20 13"}));
-    EXPECT_EQ(c.GpibConnected(), kTrue);
-    EXPECT_EQ(c.DeviceDescriptor(), 1);
-    EXPECT_TRUE(ui.shown.empty());
-    EXPECT_EQ(status, RunStatus::Ok);
+    EXPECT_EQ(std::tuple(c.GpibConnected(), c.DeviceDescriptor(), ui.shown.size(), status),
+              std::tuple(kTrue, 1, 0u, RunStatus::Ok));
     // Opened again at another address with the new timeout code.
     c.CloseGpibDevice();
     bus.calls.clear();
@@ -64,8 +62,7 @@ TEST_F(GpibConnectionTest, NoListenerAtTheAddress) {
     GpibConnection c(bus, settings, ui, status);
     ui.splashShowing = true;
     c.OpenGpibDevice(kT10s);
-    EXPECT_EQ(c.GpibConnected(), kFalse);
-    EXPECT_EQ(status, RunStatus::CommFailed);
+    EXPECT_EQ(std::tuple(c.GpibConnected(), status), std::tuple(kFalse, RunStatus::CommFailed));
     ASSERT_EQ(ui.shown.size(), 1u);  // its text and title: RouteFaults.NoListener*
     EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
     EXPECT_FALSE(ui.shown[0].splashTopmostWhileShown);
@@ -85,9 +82,7 @@ TEST_F(GpibConnectionTest, FailureAtEachStepStopsThere) {
         RunStatus st = RunStatus::Ok;
         GpibConnection c(bus, settings, u, st);
         c.OpenGpibDevice(kT10s);
-        EXPECT_EQ(bus.calls.size(), calls);
-        EXPECT_EQ(st, RunStatus::CommFailed);
-        EXPECT_FALSE(c.IsConnected());
+        EXPECT_EQ(std::tuple(bus.calls.size(), st, c.IsConnected()), std::tuple(calls, RunStatus::CommFailed, false));
         ASSERT_EQ(u.shown.size(), 1u);
         EXPECT_EQ(u.shown[0].text,
                   "Cannot open communication port.\nNo GP-IB library found (tried libgpib.so.0, libgpibapi.so).");

@@ -122,17 +122,15 @@ TEST(NumberTexts, StrictWholeAndRealForms) {
 }
 
 TEST(NumberTexts, IntegerAndFloatRanges) {
-    EXPECT_EQ(ParseInt16("32767"), std::int16_t{32767});
-    EXPECT_EQ(ParseInt16("-32768"), std::int16_t{-32768});
-    EXPECT_EQ(ParseInt16("+5"), std::int16_t{5});
+    for (const auto& [text, v] : {std::pair{"32767", 32767}, {"-32768", -32768}, {"+5", 5}})
+        EXPECT_EQ(ParseInt16(text), v) << text;
     for (const char* text : {"32768", "-32769", "3.0", "1e2", "abc"}) EXPECT_FALSE(ParseInt16(text)) << text;
     EXPECT_EQ(ParseInt32("2147483647"), std::int32_t{2147483647});
     EXPECT_EQ(ParseInt32("-2147483648"), std::int32_t{-2147483647 - 1});
     for (const char* text : {"2147483648", "99999999999999999999999", ""}) EXPECT_FALSE(ParseInt32(text)) << text;
-    EXPECT_EQ(ParseFloat32("3.4E+38"), 3.4E+38f);
-    EXPECT_EQ(ParseFloat32("-3.4028234E38"), -std::numeric_limits<float>::max());
-    EXPECT_EQ(ParseFloat32("1.402E-40"), 1.402E-40f);
-    EXPECT_EQ(ParseFloat32("999.9000244"), 999.9000244f);
+    for (const auto& [text, v] : {std::pair{"999.9000244", 999.9000244f}, {"1.402E-40", 1.402E-40f},
+                                  {"3.4E+38", 3.4E+38f}, {"-3.4028234E38", -std::numeric_limits<float>::max()}})
+        EXPECT_EQ(ParseFloat32(text), v) << text;
     for (const char* text : {"3.5E+38", "-1E39", "1E300"}) EXPECT_FALSE(ParseFloat32(text)) << text;
 }
 

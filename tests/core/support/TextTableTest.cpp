@@ -52,17 +52,16 @@ struct StoredRow {
 // The one check of the wording against the stored texts: the misspellings, the outer blanks of
 // the fragments, the Japanese marks.
 TEST(TextTableTest, WordingIsKeptExactly) {
+    using enum Language;
     const StoredRow rows[] = {
-        {Language::English, 1, "1"}, {Language::English, 110, "More than one is reguired for graphic display."},
-        {Language::English, 121, "Are you sure the data file name is "},
-        {Language::English, 162, "Cannot Comunicate."}, {Language::English, 166, "The media can not be recognixed."},
-        {Language::English, 202, "Number of data-memory words of measurement conditions is over "},
-        {Language::English, 1001, "File(&F)"}, {Language::English, 1308, "Pich"},
-        {Language::English, 1607, "Sence"}, {Language::English, 1703, ""},
-        {Language::English, 1707, " is not connected."}, {Language::Japanese, 1, "0"},
-        {Language::Japanese, 107, "エラー"},
+        {English, 1, "1"}, {English, 110, "More than one is reguired for graphic display."},
+        {English, 121, "Are you sure the data file name is "}, {English, 162, "Cannot Comunicate."},
+        {English, 166, "The media can not be recognixed."},
+        {English, 202, "Number of data-memory words of measurement conditions is over "}, {English, 1001, "File(&F)"},
+        {English, 1308, "Pich"}, {English, 1607, "Sence"}, {English, 1703, ""}, {English, 1707, " is not connected."},
+        {Japanese, 1, "0"}, {Japanese, 107, "エラー"},
         // The micro is the Greek small mu (CE BC), the comma the full-width one (EF BC 8C).
-        {Language::Japanese, 152, "基準値は，+750με(0.5V)，+3000με(2.0V)，+7500με(5.0V) です。"},
+        {Japanese, 152, "基準値は，+750με(0.5V)，+3000με(2.0V)，+7500με(5.0V) です。"},
     };
     for (const auto& r : rows) EXPECT_EQ(Text(r.language, r.id), r.text) << r.id;
     EXPECT_NE(Text(Language::Japanese, txt::CheckCommentSensitivityStandard).find("\xEF\xBC\x8C+750\xCE\xBC\xCE\xB5"),
