@@ -181,8 +181,7 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfEveryQuestion() {
 }
 
 void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
-    gui::ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
+    const gui::ProgramOptions o = HomeOptions("gpib:lib=/nonexistent/libgpib.so");
     BoxAnswerer keys(Qt::Key_Return);
     QCOMPARE(program_->Start(o), StartupOutcome::Exit);
     QCOMPARE(keys.seen.size(), std::size_t(2));  // the open failure (OK), then the off-line offer
@@ -346,10 +345,7 @@ void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
     QVERIFY2(server->Start(error), error.c_str());
     const int port = server->Port();
     const std::string spec = "prologix:127.0.0.1:" + std::to_string(port);
-    gui::Program& p = StartOnline([spec](const std::string&) {
-        std::string e;
-        return MakeGpibBus(spec, e);
-    });
+    gui::Program& p = StartOnline([spec](const std::string&) { return MakeGpibBusOrExplain(spec); });
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     server->Stop();
     server.reset();
@@ -379,7 +375,6 @@ void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
 void FaultWindowTest::connectMenuGoesOnlineWithoutARestart() {
     bool adapterOn = false;
     gui::ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "sim:time=instant";
     o.makeBus = [this, &adapterOn](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
         if (!adapterOn) {
             error = "the adapter is off";

@@ -76,7 +76,7 @@ std::string RecordWindowTest::WriteRecord(const std::string& name, std::int32_t 
     std::vector<std::vector<std::int16_t>> s(3);
     for (std::int32_t i = 0; i < n; ++i)
         for (int k = 0; k < 3; ++k) s[static_cast<std::size_t>(k)].push_back(static_cast<std::int16_t>((i * (k + 3)) % 4000 - 2000));
-    const std::string path = home_->path().toStdString() + "/" + name;
+    const std::string path = home_->dir().File(name);
     if (!testing::WriteKmr(path, m, n, s)) return {};
     // As the program names it (the system's separators).
     return gui::CorePath(QString::fromStdString(path));
@@ -146,7 +146,6 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     const std::string first = WriteRecord("line.kmr");
     const std::string second = WriteRecord("R&D dropped.kmr");
     gui::ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "sim:time=instant";
     o.openFile = first;
     BoxAnswerer boxes;
     QCOMPARE(program_->Start(o), StartupOutcome::Online);
@@ -157,7 +156,7 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QTRY_COMPARE(program_->Main().windowTitle(), QString("KMR-5300 - R&D dropped.kmr"));
     QCOMPARE(program_->State().RecentFiles, (std::vector<std::string>{second, first}));
     // Another kind of file is not taken.
-    QVERIFY(!Drop(program_->Main(), home_->path() + "/notes.txt"));
+    QVERIFY(!Drop(program_->Main(), QString::fromStdString(home_->dir().File("notes.txt"))));
 
     // The recent files survive a restart.
     program_.reset();
@@ -187,7 +186,7 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     const std::string path = WriteRecord("exp.kmr", 70000);
     gui::RecordActions* records = p.Main().Records();
     QVERIFY(records->Open(QString::fromStdString(path)));
-    const QString out = home_->path() + "/out";
+    const QString out = QString::fromStdString(home_->dir().File("out"));
     QDir().mkpath(out);
     QString answer, answerFilter;
     QStringList answersFirst;  // given before `answer`
