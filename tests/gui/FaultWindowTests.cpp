@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BalanceDlg.h"
@@ -191,9 +190,8 @@ void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
 
 void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
     gui::Program& p = StartOnlineStill();
-    const char* items[] = {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5",
-                           "mnuMeasItem2", "mnuOptionItem0", "mnuOptionItem2"};
-    for (const char* item : items) {
+    for (const char* item : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuMeasItem2",
+                             "mnuOptionItem0", "mnuOptionItem2"}) {
         QPointer<gui::FormDlg> form = OpenFromMenu<gui::FormDlg>(p.Main(), item);
         QVERIFY2(form, item);
         BoxAnswerer boxes;  // a Yes to the quit question would end the program

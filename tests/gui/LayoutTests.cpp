@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QScrollArea>
-#include <QTest>
 #include <qcustomplot.h>
 // On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
 #ifdef MessageBox

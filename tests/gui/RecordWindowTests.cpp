@@ -13,7 +13,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QUrl>
