@@ -70,8 +70,7 @@ void ShowAt(ChartsWidget& area, int width, int height) {
 }
 
 QPoint PixelAt(QCustomPlot* p, double x) {
-    return QPoint(static_cast<int>(std::lround(p->xAxis->coordToPixel(x))),
-                  p->axisRect()->center().y());
+    return QPoint(static_cast<int>(std::lround(p->xAxis->coordToPixel(x))), p->axisRect()->center().y());
 }
 
 }  // namespace

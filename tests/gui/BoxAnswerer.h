@@ -54,14 +54,13 @@ private:
         if (auto* l = box->findChild<QLabel*>("lblText")) s.text = l->text();
         if (box->parentWidget() != nullptr) s.owner = box->parentWidget()->objectName();
         s.splashTopmost = splashTopmost_ && splashTopmost_();
+        if (key_ != Qt::Key_unknown) s.focused = target != nullptr ? target->objectName() : QString("(none)");
+        seen.push_back(s);
         if (key_ != Qt::Key_unknown) {
-            s.focused = target != nullptr ? target->objectName() : QString("(none)");
-            seen.push_back(s);
             if (target != nullptr) QTest::keyClick(target, key_);
             else box->close();
             return;
         }
-        seen.push_back(s);
         QString button = script.empty() ? QString() : script.front();
         if (!script.empty()) script.pop_front();
         for (const char* name : {"cmdOk", "cmdYes", "cmdRetry"})

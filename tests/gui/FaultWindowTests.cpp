@@ -8,7 +8,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTest>
 
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BalanceDlg.h"
@@ -181,8 +180,7 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfEveryQuestion() {
 }
 
 void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
-    gui::ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "gpib:lib=/nonexistent/libgpib.so";
+    const gui::ProgramOptions o = HomeOptions("gpib:lib=/nonexistent/libgpib.so");
     BoxAnswerer keys(Qt::Key_Return);
     QCOMPARE(program_->Start(o), StartupOutcome::Exit);
     QCOMPARE(keys.seen.size(), std::size_t(2));  // the open failure (OK), then the off-line offer
@@ -192,9 +190,8 @@ void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
 
 void FaultWindowTest::mainWindowCloseIsRefusedWhileAnyFormIsOpen() {
     gui::Program& p = StartOnlineStill();
-    const char* items[] = {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5",
-                           "mnuMeasItem2", "mnuOptionItem0", "mnuOptionItem2"};
-    for (const char* item : items) {
+    for (const char* item : {"mnuFileItem0", "mnuFileItem2", "mnuFileItem3", "mnuFileItem5", "mnuMeasItem2",
+                             "mnuOptionItem0", "mnuOptionItem2"}) {
         QPointer<gui::FormDlg> form = OpenFromMenu<gui::FormDlg>(p.Main(), item);
         QVERIFY2(form, item);
         BoxAnswerer boxes;  // a Yes to the quit question would end the program
@@ -346,10 +343,7 @@ void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
     QVERIFY2(server->Start(error), error.c_str());
     const int port = server->Port();
     const std::string spec = "prologix:127.0.0.1:" + std::to_string(port);
-    gui::Program& p = StartOnline([spec](const std::string&) {
-        std::string e;
-        return MakeGpibBus(spec, e);
-    });
+    gui::Program& p = StartOnline([spec](const std::string&) { return MakeGpibBusOrExplain(spec); });
     QCOMPARE(p.State().ProgramMode, kModeOnline);
     server->Stop();
     server.reset();
@@ -379,7 +373,6 @@ void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
 void FaultWindowTest::connectMenuGoesOnlineWithoutARestart() {
     bool adapterOn = false;
     gui::ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "sim:time=instant";
     o.makeBus = [this, &adapterOn](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
         if (!adapterOn) {
             error = "the adapter is off";

@@ -9,7 +9,6 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 #include <QTreeView>
 #include <cerrno>
@@ -89,10 +88,7 @@ void FileSafetyTest::theWindowsCancelLeavesNoPartOfTheFileInProgress() {
 
 void FileSafetyTest::thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderThatVanished() {
     QTemporaryDir dir;
-    for (int i = 0; i < 60; ++i) {
-        const QString folder = dir.path() + QString("/f%1").arg(i, 2, 10, QChar('0'));
-        QDir().mkpath(folder + "/sub");
-    }
+    for (int i = 0; i < 60; ++i) QDir().mkpath(dir.path() + QString("/f%1/sub").arg(i, 2, 10, QChar('0')));
     testing::FakeUi ui;
     auto* picker = new gui::PathDlg(ui, (dir.path() + "/f59").toStdString(), kDataFolderTag, nullptr);
     const auto closePicker = qScopeGuard([picker = QPointer<gui::PathDlg>(picker)] { if (picker) picker->close(); });

@@ -10,7 +10,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QScrollArea>
-#include <QTest>
 #include <qcustomplot.h>
 // On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
 #ifdef MessageBox
@@ -201,28 +200,6 @@ void LayoutTest::qtsOwnDialogTextsFollowTheProgramsLanguage() {
     QCOMPARE(lookIn(), QStringLiteral("Look in:"));
 }
 
-// (Escape in the folder picker: FileSafetyTest's picker test.)
-void LayoutTest::enterInTheGraphFormPressesOk() {
-    gui::Program& p = StartOnline();
-    gui::MainDlg& w = p.Main();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    // Enter on a check box of the graph form presses OK: the new span is taken.
-    auto* form = OpenFromMenu<gui::GraphCondDlg>(w, "mnuFileItem3");
-    QVERIFY(form != nullptr);
-    auto* ok = form->findChild<QPushButton*>("cmdButton1");
-    QVERIFY(ok->isDefault());
-    QWidget* notABox = nullptr;
-    for (QWidget* c : form->findChildren<QWidget*>())
-        if (c->focusPolicy() & Qt::TabFocus && c->isVisible() && c->isEnabled() && !qobject_cast<QLineEdit*>(c) &&
-            !qobject_cast<QPushButton*>(c))
-            notABox = c;
-    QVERIFY(notABox != nullptr);
-    notABox->setFocus();
-    BoxAnswerer boxes;
-    QTest::keyClick(notABox, Qt::Key_Return);
-    QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
-}
-
 void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
@@ -272,7 +249,8 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     QVERIFY(!w.MoniTimer().isActive());
 }
 
-void LayoutTest::tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged() {
+// (Escape in the folder picker: FileSafetyTest's picker test.)
+void LayoutTest::tabFollowsTheReadingOrderEscapeClosesEveryFormAndEnterPressesOk() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
@@ -301,6 +279,21 @@ void LayoutTest::tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged() {
     // only ends its output).
     for (const std::string& c : Since(bus_->Commands(), before))
         QVERIFY2(c.rfind("CLK", 0) != 0 && c.rfind("MRY", 0) != 0 && c.rfind("CAL", 0) != 0, c.c_str());
+
+    // Enter on a check box of the graph form presses OK, its default button.
+    auto* form = OpenFromMenu<gui::GraphCondDlg>(w, "mnuFileItem3");
+    QVERIFY(form != nullptr);
+    QVERIFY(form->findChild<QPushButton*>("cmdButton1")->isDefault());
+    QWidget* notABox = nullptr;
+    for (QWidget* c : form->findChildren<QWidget*>())
+        if (c->focusPolicy() & Qt::TabFocus && c->isVisible() && c->isEnabled() && !qobject_cast<QLineEdit*>(c) &&
+            !qobject_cast<QPushButton*>(c))
+            notABox = c;
+    QVERIFY(notABox != nullptr);
+    notABox->setFocus();
+    BoxAnswerer boxes;
+    QTest::keyClick(notABox, Qt::Key_Return);
+    QTRY_VERIFY(w.findChild<gui::GraphCondDlg*>() == nullptr);
 }
 
 // A path too long for the strip is shortened in its middle; the count kept and the file's name

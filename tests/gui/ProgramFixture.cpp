@@ -1,11 +1,8 @@
 #include "gui/ProgramFixture.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QPushButton>
 #include <QSettings>
-#include <QTest>
-#include <QWidget>
 
 #include "gui/BoxAnswerer.h"
 #include "gui/WorkerBus.h"
@@ -16,18 +13,13 @@
 namespace kmr::guitest {
 
 void ProgramFixture::SetUpProgram() {
-    home_ = std::make_unique<QTemporaryDir>();
-    QVERIFY(home_->isValid());
-    const QString h = home_->path();
-    qputenv("HOME", h.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (h + "/.config").toUtf8());
-    qputenv("XDG_DATA_HOME", (h + "/.local/share").toUtf8());
-    qputenv("XDG_DOCUMENTS_DIR", (h + "/Documents").toUtf8());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, h + "/.config");
+    home_ = std::make_unique<testing::TempHome>();
+    const QString config = QString::fromStdString(home_->dir().File("config"));
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config);
 #ifdef _WIN32
     // The native store there is the registry, shared by every test: a file in the home instead.
     QSettings::setDefaultFormat(QSettings::IniFormat);
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, h + "/.config");
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config);
 #endif
     program_ = std::make_unique<gui::Program>();
     bus_ = nullptr;
@@ -40,11 +32,12 @@ void ProgramFixture::TearDownProgram() {
     home_.reset();
 }
 
-gui::ProgramOptions ProgramFixture::HomeOptions() const {
+gui::ProgramOptions ProgramFixture::HomeOptions(const std::string& interface) const {
     gui::ProgramOptions o;
+    o.interfaceOverride = interface;
 #ifdef _WIN32
-    const QString cond = home_->path() + "/.config/" + kMakerFolder + "/" + kProgramName;
-    const QString docs = home_->path() + "/Documents/" + kProgramName;
+    const QString cond = QString::fromStdString(home_->dir().File("config/")) + kMakerFolder + "/" + kProgramName;
+    const QString docs = QString::fromStdString(home_->dir().File("Documents/")) + kProgramName;
     QDir().mkpath(cond);
     QDir().mkpath(docs);
     o.folders = {QDir::toNativeSeparators(cond + "/").toStdString(), QDir::toNativeSeparators(docs + "/").toStdString()};
@@ -62,7 +55,6 @@ bool ProgramFixture::PickFolder(gui::PathDlg* picker, const QString& folder) {
 
 gui::Program& ProgramFixture::StartOnline(const InnerBus& inner) {
     gui::ProgramOptions o = HomeOptions();
-    o.interfaceOverride = "sim:time=instant";
     o.makeBus = [this, inner](const std::string& spec, std::string&) {
         auto gate = std::make_unique<GateBus>(inner ? inner(spec) : MakeGpibBusOrExplain(spec));
         bus_ = gate.get();

@@ -1,6 +1,7 @@
 #pragma once
 // The program of the window tests: made fresh for each test in a temporary home (HOME, the XDG
-// folders and the settings store all inside it), started on-line over a bus the test can hold.
+// folders and the settings store all inside it, the variables restored after), started on-line
+// over a bus the test can hold.
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
@@ -19,6 +20,7 @@
 #include "gui/PathDlg.h"
 #include "gui/Program.h"
 #include "support/FakeDrive.h"
+#include "support/TempDir.h"
 
 namespace kmr::guitest {
 
@@ -124,9 +126,9 @@ protected:
     // The same over a simulated instrument whose time stands still (it moves only across bus
     // timeouts): its live values change only by what the program does, a run waits for Stop.
     gui::Program& StartOnlineStill();
-    // The start-up options of the test's home: on Windows, where the program takes its folders
-    // from the user's profile, they name the home's folders, laid out as on Linux.
-    gui::ProgramOptions HomeOptions() const;
+    // The start-up options of the test's home over the interface given: on Windows, where the
+    // program takes its folders from the user's profile, they name the home's folders.
+    gui::ProgramOptions HomeOptions(const std::string& interface = "sim:time=instant") const;
     // Shows `folder` in the folder picker and presses its OK, the drive's checks passing; false
     // when there is no picker.
     bool PickFolder(gui::PathDlg* picker, const QString& folder);
@@ -134,7 +136,7 @@ protected:
     testing::FakeDriveType driveType_;
     testing::FakeDrive drive_;
 
-    std::unique_ptr<QTemporaryDir> home_;
+    std::unique_ptr<testing::TempHome> home_;
     std::unique_ptr<gui::Program> program_;
     GateBus* bus_ = nullptr;
 };

@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTest>
 
 #include "gui/GuiText.h"
 #include "gui/BoxAnswerer.h"

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 
 #include "core/conditions/GlobalSettings.h"
 #include "core/datafiles/DataFilesTestSupport.h"

@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTest>
 #include <QWindow>
 
 #include "gui/BoxAnswerer.h"
@@ -62,11 +61,10 @@ void OwnControlsTest::messageBoxAnswersByCloseBoxButtonAndTimer() {
     QCOMPARE(static_cast<int>(box.Ask()), 0);
     QVERIFY(!ownerEnabledWhileOpen);
     QVERIFY(owner.isEnabled());
-    for (const char* button : {"cmdRetry", "cmdCancel"}) {
+    for (const auto& [button, answer] : {std::pair{"cmdRetry", MsgAnswer::Retry}, {"cmdCancel", MsgAnswer::Cancel}}) {
         gui::MessageBox report(nullptr, "report", "KMR-5300", MsgIcon::None, MsgButtons::RetryCancel);
         QTimer::singleShot(0, &report, [&] { Button(report, button)->click(); });
-        const MsgAnswer expected = QByteArray(button) == "cmdRetry" ? MsgAnswer::Retry : MsgAnswer::Cancel;
-        QCOMPARE(report.Ask(), expected);
+        QCOMPARE(report.Ask(), answer);
     }
     // A box that closes by itself answers as OK. The program asks for 5000 ms; the timer is the
     // same at any length.
@@ -248,8 +246,7 @@ void MainWindowTest::theRunningProgramAnswersALaterStart() {
     QVERIFY(first.waitForStarted());
     const QString key = gui::SingleInstance::DefaultKey();
     // Asked again until the program listens.
-    const auto answers = [&key] { return gui::SingleInstance(key).ActivateRunning(); };
-    QTRY_VERIFY_WITH_TIMEOUT(answers(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(gui::SingleInstance(key).ActivateRunning(), 20000);
     QCOMPARE(first.state(), QProcess::Running);
     gui::SingleInstance later(key);
     QVERIFY(!later.Claim());

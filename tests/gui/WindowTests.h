@@ -83,9 +83,8 @@ private slots:
     void cleanup();
     void chartsReadAtEveryChannelCountInEnglishAndJapanese();
     void qtsOwnDialogTextsFollowTheProgramsLanguage();
-    void enterInTheGraphFormPressesOk();
     void functionKeysAndChartKeysClicksAndDragsReachTheirPresenters();
-    void tabFollowsTheReadingOrderAndEscapeClosesEveryFormUnchanged();
+    void tabFollowsTheReadingOrderEscapeClosesEveryFormAndEnterPressesOk();
     void theStatusStripShortensAPathBeforeWhatIsSaidAroundIt();
 };
 
