@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QStyleOptionFrame>
 
+#include <algorithm>
+
 namespace kmr::gui {
 
 FloodPanel::FloodPanel(QWidget* parent) : QWidget(parent) {
@@ -18,7 +20,10 @@ void FloodPanel::SetPercent(double percent) {
 
 void FloodPanel::SetCaption(const QString& caption) {
     if (caption == caption_) return;
+    const int before = sizeHint().width();
     caption_ = caption;
+    // A caption wider than the time (the high-speed one) widens the panel while it shows.
+    if (sizeHint().width() != before) updateGeometry();
     update();
 }
 
@@ -33,7 +38,8 @@ void FloodPanel::SetCaptionColour(const QColor& colour) {
 }
 
 QSize FloodPanel::sizeHint() const {
-    return {fontMetrics().horizontalAdvance("00000.0 SEC.") + 24, fontMetrics().height() + 8};
+    const QFontMetrics fm = fontMetrics();
+    return {std::max(fm.horizontalAdvance("00000.0 SEC."), fm.horizontalAdvance(caption_)) + 24, fm.height() + 8};
 }
 
 void FloodPanel::paintEvent(QPaintEvent*) {

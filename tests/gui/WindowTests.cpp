@@ -102,6 +102,12 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
     QCOMPARE(w.windowTitle(), Caption(p.State(), "(Next data file)"));
     // Idle on the simulated KMR-510C: everything, Output Cal. too.
     QCOMPARE(MenuFlags(w), QString("11111111111"));
+    // The high-speed caption, wider than a time, is shown whole in the remaining-time panel.
+    for (Language lang : {Language::English, Language::Japanese}) {
+        w.SetRestTimeCaption(Text(lang, txt::HighSpeedMode));
+        QTRY_VERIFY(w.RestTime()->width() >= w.RestTime()->fontMetrics().horizontalAdvance(w.RestTime()->Caption()));
+    }
+    w.SetRestTimeCaption("");
 
     Button(w, "cmdMeasKmr")->click();
     QVERIFY(p.State().RunActive());
