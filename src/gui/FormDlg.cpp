@@ -172,12 +172,24 @@ class SelectOnFocus : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::FocusIn)
-            if (auto* edit = qobject_cast<QLineEdit*>(watched))
-                // After the click that gave the focus has placed the cursor.
-                QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit == nullptr) return false;
+        if (event->type() == QEvent::FocusIn) {
+            // After the click that gave the focus has placed the cursor.
+            QTimer::singleShot(0, edit, [edit] { edit->selectAll(); });
+        } else if (event->type() == QEvent::MouseButtonPress) {
+            clickedWithFocus_ = edit->hasFocus();
+        } else if (event->type() == QEvent::MouseButtonRelease && clickedWithFocus_) {
+            // A click into the box being edited selects its text too, so what is typed next
+            // replaces the value; a drag keeps the part it selected.
+            clickedWithFocus_ = false;
+            if (!edit->hasSelectedText()) edit->selectAll();
+        }
         return false;
     }
+
+private:
+    bool clickedWithFocus_ = false;
 };
 
 }  // namespace

@@ -58,6 +58,10 @@ void SettingsWindowTest::graphCondCloseBoxAsksThenOkDrawsAndSavesSpanAndANewGrap
     QTest::mouseClick(max1, Qt::LeftButton);
     // Entering the box selects its text, so what is typed replaces it.
     QTRY_COMPARE(max1->selectedText(), QString("10"));
+    QTest::keyClicks(max1, "+2");
+    // So does a click into the box being edited.
+    QTest::mouseClick(max1, Qt::LeftButton);
+    QCOMPARE(max1->selectedText(), QString("+2"));
     QTest::keyClicks(max1, "+25");
     BoxAnswerer asked;
     asked.script = {"cmdNo", "cmdYes"};
