@@ -1,6 +1,7 @@
 #include "core/app/RunController.h"
 
 #include "core/graphs/ChartModel.h"
+#include "core/app/OpenRecord.h"
 #include "core/app/RunFileCheck.h"
 #include "core/app/Transfer.h"
 #include "core/datafiles/DataFileNaming.h"
@@ -287,8 +288,12 @@ void EndOfConversion(Engine& e) {
     UpdateRunCaptions(e);
     AutoXRange(s.Graph, n, s.Meas.SmpClk);
     e.ui.SetPointer(Pointer::Default);
-    // The caption names the file just written; without one it keeps naming the next file.
-    SetMainCaption(e, s.LastDataFile.empty());
+    // The caption names the file just written, as it was named (a cancelled CSV's carries
+    // "_incomplete"); without one it keeps naming the next file.
+    if (s.LastDataFile.empty())
+        SetMainCaption(e, true);
+    else
+        e.main.SetCaption(StoredRecordCaption(s.LastDataFile));
     // Where the file went, and how much of the memory a stop before its end kept.
     if (s.LastDataFile.empty())
         e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));

@@ -328,6 +328,7 @@ TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesT
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv")));
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.csv.tmp")));
     EXPECT_EQ(h.state.LastDataFile, Data("20261205_incomplete.csv"));
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_incomplete.csv");  // the name on disk
     const std::string csv = ReadAll(Data("20261205_incomplete.csv"));
     const std::size_t first = csv.find("\r\n0 ");
     ASSERT_NE(first, std::string::npos);
