@@ -3,6 +3,7 @@
 #include "core/app/FileExchange.h"
 #include "core/app/MainWindowRules.h"
 #include "core/app/Startup.h"
+#include "core/app/TransferNames.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/support/Numbers.h"
 
@@ -74,7 +75,8 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     ProgramState& s = e.s;
     if (!form.Changed(s.Global)) return FormOutcome::Close;
     if (!AskToRenew(e.ui, lang)) return FormOutcome::StayOpen;
-    const std::int32_t number = NextDataFileNumber(form.Folder(), form.BaseName(), form.Extension());
+    const std::int32_t number =
+        NextFreeNumber(form.Folder(), form.BaseName(), form.FileType(), s.Meas.MemoryWords);
     if (number != 0 &&
         e.ui.ShowMessage(NumberedNameQuestion(lang, form.BaseName(), number, form.Extension()), Text(lang, txt::RegistrationButton),
                          MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)

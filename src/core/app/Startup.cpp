@@ -7,6 +7,7 @@
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/app/RunController.h"
+#include "core/app/TransferNames.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -92,7 +93,8 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     problems.Add(LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal, s.Writes));
 
     // The next data-file number.
-    s.DataFileNumber = NextDataFileNumber(s.Global.DataFolder, s.Global.BaseFileName, s.Extension());
+    s.DataFileNumber =
+        NextFreeNumber(s.Global.DataFolder, s.Global.BaseFileName, s.Global.FileType, s.Meas.MemoryWords);
 
     // The splash's steps, now that the measured channels are known.
     splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));

@@ -18,10 +18,11 @@ bool EntryExists(const std::string& path) {
     return std::filesystem::exists(PathFromUtf8(path), ec);
 }
 
-bool NameTaken(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
-    const std::string name = DataFileName(s.Global.BaseFileName, number, s.Extension());
+bool NameTaken(const std::string& folder, const std::string& base, std::int16_t fileType, std::int32_t number,
+               std::int32_t n) {
+    const std::string name = DataFileName(base, number, FileTypeExtension(fileType));
     if (EntryExists(folder + name)) return true;
-    if (s.Global.FileType != kFileTypeCsv) return false;
+    if (fileType != kFileTypeCsv) return false;
     // A CSV transfer may write lettered parts, or keep what it received as "_incomplete": none of
     // them may exist either.
     const auto parts = CsvPartsOf(folder, name, n);
@@ -37,9 +38,20 @@ bool OccupiedNow(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(PathFromUtf8(path), ec));
 }
 
-std::int32_t FreeNumberIn(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
-    while (NameTaken(s, folder, number, n) && number < 2147483647) ++number;
+std::int32_t FreeNumber(const std::string& folder, const std::string& base, std::int16_t fileType,
+                        std::int32_t number, std::int32_t n) {
+    while (NameTaken(folder, base, fileType, number, n) && number < 2147483647) ++number;
     return number;
+}
+
+std::int32_t FreeNumberIn(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n) {
+    return FreeNumber(folder, s.Global.BaseFileName, s.Global.FileType, number, n);
+}
+
+std::int32_t NextFreeNumber(const std::string& folder, const std::string& base, std::int16_t fileType,
+                            std::int32_t memoryWords) {
+    return FreeNumber(folder, base, fileType, NextDataFileNumber(folder, base, FileTypeExtension(fileType)),
+                      memoryWords);
 }
 
 }  // namespace kmr

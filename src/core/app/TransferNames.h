@@ -10,7 +10,15 @@
 namespace kmr {
 
 // The first number from `number` on whose names are all free in `folder` (N samples per channel).
+std::int32_t FreeNumber(const std::string& folder, const std::string& base, std::int16_t fileType,
+                        std::int32_t number, std::int32_t n);
+// The same for the program's data-file settings.
 std::int32_t FreeNumberIn(const ProgramState& s, const std::string& folder, std::int32_t number, std::int32_t n);
+// The number the next transfer takes, as the caption and the registration name it: the next number
+// after the files present, moved past names already taken (a cancelled CSV's "_incomplete" file, a
+// folder of the name).
+std::int32_t NextFreeNumber(const std::string& folder, const std::string& base, std::int16_t fileType,
+                            std::int32_t memoryWords);
 
 // Something holds the name now, a link to nothing included (which the choice of free names,
 // following links, passes over).

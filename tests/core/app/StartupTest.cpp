@@ -185,6 +185,21 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     EXPECT_EQ(stored.FileType, 1);  // the CSV rule is not saved
 }
 
+// A cancelled CSV transfer's "_incomplete" file holds its number: the next file named is the one
+// the transfer will write.
+TEST(Startup, TheNextFileNamedIsTheOneTheTransferTakesPastAnIncompleteCsv) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    testing::WriteAll(h.DataFolder() + "20261205.csv", "x");
+    testing::WriteAll(h.DataFolder() + "20261205_1_incomplete.csv", "x");
+    GlobalSettings g = h.state.Global;
+    g.FileType = 1;
+    ASSERT_TRUE(SaveGlobalSettings(h.CondFile("Global.cnd"), g, nullptr).ok);
+    ProgramState second;
+    ASSERT_EQ(h.StartAgain(second), StartupOutcome::Online);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_2.csv(Next data file)");
+}
+
 // A communication failure at each instrument step of start-up (opening, identifying, its first
 // command, initialising, the download, a route that cannot be made) leads to the off-line offer
 // (a No abandons: FaultWindowTest.returnAnswersNoInTheOfflineOffer).
