@@ -67,7 +67,8 @@ void SelfCheck::Execute() {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
     // A reply of the wrong length empties its row and the next checks still run; a check the
-    // instrument does not answer at all ends the sequence. Either is said once, at the end.
+    // instrument does not answer at all ends the sequence. Either is said once, at the end, naming
+    // every check that failed.
     FailureScope scope(transport_);
     std::string failed;
     for (std::size_t row = 0; row < kCheckRows; ++row) {
@@ -83,7 +84,7 @@ void SelfCheck::Execute() {
             continue;
         }
         for (int ch : meas_.MeasuredChannels) results[static_cast<std::size_t>(ch - 1)].clear();
-        if (failed.empty()) failed = command;
+        failed += (failed.empty() ? "" : ", ") + command;
         if (reply.empty()) break;  // no answer at all: the instrument is lost
     }
     ui.SetPointer(Pointer::Default);

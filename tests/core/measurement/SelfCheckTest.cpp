@@ -79,6 +79,17 @@ TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
     EXPECT_NE(check->Cell(2, 1).text, "----");
 }
 
+TEST_F(SelfCheckTest, EveryCheckAnsweredWronglyIsNamedInTheOneMessageAndTheNextStillRun) {
+    StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CHK2:ERR-001:1+CHK1:ERR-001");
+    check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
+    Tick({1, 2, 5});
+    check->Execute();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK1", "CHK1", "CHK1", "CHK2", "CHK5"}));
+    EXPECT_NE(check->Cell(5, 2).text, "----");
+    EXPECT_EQ(h.ui.Texts(),
+              std::vector<std::string>{TextWith(Language::English, txt::LostDuringCheck, {"CHK1, CHK2"})});
+}
+
 // The user's Cancel of a long wait ends the sequence as a lost reply does, and is said as a cancel.
 TEST_F(SelfCheckTest, ACancelledWaitIsSaidAsTheUsersCancel) {
     StartWith({{1, 2}}, "sim:time=instant,fault=CHK0:noreply:1");
