@@ -80,7 +80,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
         problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
         if (gone != s.Global.DataFolder) {
             if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
-            ui.ShowMessage(TextWith(ui.language, txt::DataFolderReplaced, {gone, s.Global.DataFolder + today8}),
+            ui.ShowMessage(TextWith(ui.language, txt::DataFolderReplaced, {gone, s.Global.DataFolder}),
                            ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         }
     }

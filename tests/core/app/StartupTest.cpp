@@ -176,7 +176,7 @@ TEST(Startup, ASecondStartRepairsTheFolderDropsCsvAbove65000WordsAndNumbersAfter
     // Said once, naming both folders.
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The data folder " + g.DataFolder + " cannot be used (is its "
                                                      "drive attached?): data files now go to " +
-                                                     second.DefaultDataFolder() + "20261205. Choose the folder again "
+                                                     second.DefaultDataFolder() + ". Choose the folder again "
                                                      "in Data File Settings when it is back."});
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_1.kmr(Next data file)");  // today's name, numbered
     GlobalSettings stored;
