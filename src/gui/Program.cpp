@@ -48,6 +48,8 @@ Program::Program()
             return;
         }
         const bool run = state_.RunActive();
+        // During start-up the main window is not shown yet: the notice goes below the splash.
+        if (splash_->isVisible() && !wait_->isVisible()) wait_->PlaceBelow(splash_->frameGeometry());
         wait_->ShowFor(Q(TextWith(ui_.language, txt::WaitingForReply, {what})),
                        T(run ? txt::StopButton : txt::CancelButton), [this] {
                            if (engine_ && engine_->link.transport) engine_->link.transport->stopRequested = true;

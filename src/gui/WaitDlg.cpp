@@ -43,6 +43,11 @@ void WaitDlg::ShowFor(const QString& text, const QString& button, std::function<
     button_->setFocus();
 }
 
+void WaitDlg::PlaceBelow(const QRect& area) {
+    adjustSize();
+    move(area.center().x() - frameGeometry().width() / 2, area.bottom() + 12);
+}
+
 void WaitDlg::Done() {
     stop_ = nullptr;
     hide();

@@ -19,6 +19,8 @@ public:
     // Shows the notice for `command` with the button's caption; `stop` is called on a click.
     void ShowFor(const QString& text, const QString& button, std::function<void()> stop);
     void Done();
+    // Places the notice just below `area` (the splash during start-up, where the user looks).
+    void PlaceBelow(const QRect& area);
     QPushButton* Button() const { return button_; }
     QLabel* Label() const { return label_; }
 
