@@ -24,7 +24,12 @@ void CheckTablePresenter::Tick(std::size_t row, bool ticked) {
 
 void CheckTablePresenter::Execute() {
     view_.SetInputEnabled(false);
-    check_.Execute();
+    // The window was opened while the connection could not be made: each Check tries it again
+    // first (the adapter may be back), and a connection that still fails is said as such, not as
+    // an instrument that answered wrongly.
+    GpibConnection& connection = e_.link.transport->Connection();
+    if (!connection.IsConnected()) connection.OpenGpibDevice(kT30s);
+    if (connection.IsConnected()) check_.Execute();
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         ShowRow(row);
         view_.SetTicked(row, check_.Ticked(row));

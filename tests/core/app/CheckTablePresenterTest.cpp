@@ -29,6 +29,20 @@ private:
 
 using CheckTablePresenterTest = testing::InstrumentToolsTest;
 
+TEST_F(CheckTablePresenterTest, ACheckOnAConnectionThatCouldNotBeOpenedOpensItFirst) {
+    StartWith({{1, 2}});
+    RecordingCheckView view(h.bus->log);
+    CheckTablePresenter check(h.engine, view);
+    Transport().Connection().CloseGpibDevice();  // as when the window's open failed
+    h.bus->log.clear();
+    check.Tick(0, true);
+    check.Execute();
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "open 14", "open 14", "w:CHK0", "input on"}));
+    EXPECT_TRUE(Transport().Connection().IsConnected());
+    EXPECT_EQ(view.cells[0][0], "OK");
+    EXPECT_TRUE(h.ui.shown.empty());
+}
+
 TEST_F(CheckTablePresenterTest, ExecuteRunsTheTickedChecksWithTheInputHeldUnderTheLongTimeout) {
     StartWith({{1, 2}});
     RecordingCheckView view(h.bus->log);
