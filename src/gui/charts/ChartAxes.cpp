@@ -49,8 +49,14 @@ public:
     long divisions = 1;      // of the axis as set
 
 protected:
+    static constexpr double kMostLines = 200.0;
+    bool subdivide_ = false;
+
     double getTickStep(const QCPRange& range) override {
         const double s = tickStep();
+        // A line every spacing while they stay a few pixels apart; a spacing far finer than the
+        // axis (a scale set for a short span shown over a long one) keeps lines at the numbers.
+        subdivide_ = s > 0.0 && range.size() / s <= kMostLines;
         if (!dense || s <= 0.0) return s;
         const double least = leastStep > 0.0 ? range.size() * leastStep : range.size() / std::max(1, tickCount());
         const long fewest = std::max(1L, static_cast<long>(std::ceil(least / s - 1e-9)));
@@ -59,15 +65,17 @@ protected:
         return static_cast<double>(fewest) * s;
     }
     int getSubTickCount(double step) override {
-        return tickStep() > 0.0 ? std::max(0, static_cast<int>(std::lround(step / tickStep())) - 1) : 0;
+        return subdivide_ ? std::max(0, static_cast<int>(std::lround(step / tickStep())) - 1) : 0;
     }
     QVector<double> createTickVector(double step, const QCPRange& range) override {
         const auto inside = [&range](const QVector<double>& ticks) {
             return std::count_if(ticks.begin(), ticks.end(), [&range](double t) { return range.contains(t); });
         };
         QVector<double> best;
-        for (double shift = 0.0; best.isEmpty() || shift < step - tickStep() / 2.0; shift += tickStep()) {
-            setTickOrigin(origin + shift);
+        // The first few steps of the spacing are tried: beyond them a shift changes little.
+        const long shifts = std::clamp(std::lround(step / tickStep()), 1L, 10L);
+        for (long k = 0; k < shifts; ++k) {
+            setTickOrigin(origin + static_cast<double>(k) * tickStep());
             QVector<double> ticks = QCPAxisTickerFixed::createTickVector(step, range);
             // A step counted up to an end lands on it, not a rounding error beyond it.
             for (double& t : ticks)
