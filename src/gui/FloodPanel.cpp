@@ -37,6 +37,13 @@ void FloodPanel::SetCaptionColour(const QColor& colour) {
     update();
 }
 
+QSize FloodPanel::minimumSizeHint() const {
+    // Room for "12345.6 SEC." and its bar, or for a wider caption whole.
+    const QFontMetrics fm = fontMetrics();
+    return {std::max(fm.horizontalAdvance(QLatin1Char('8')) * 14, fm.horizontalAdvance(caption_) + 24),
+            fm.height() + 8};
+}
+
 QSize FloodPanel::sizeHint() const {
     const QFontMetrics fm = fontMetrics();
     return {std::max(fm.horizontalAdvance("00000.0 SEC."), fm.horizontalAdvance(caption_)) + 24, fm.height() + 8};

@@ -21,6 +21,7 @@ public:
     double Percent() const { return percent_; }
     QString Caption() const { return caption_; }
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

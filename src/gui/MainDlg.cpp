@@ -180,8 +180,6 @@ QWidget* MainDlg::LayOutStatusStrip() {
     restTime_ = new FloodPanel;
     restTime_->setObjectName("NPnlRestMeasTime");
     restTime_->SetFloodColour(QColor(255, 255, 0));
-    // Room for "12345.6 SEC." and its bar; the status text beside it takes the rest.
-    restTime_->setMinimumWidth(restTime_->fontMetrics().horizontalAdvance(QLatin1Char('8')) * 14);
     lblStatus_ = new StatusLabel;
     lblStatus_->setObjectName("lblStatus");
     lblStatus_->setFrameShape(QFrame::Panel);
