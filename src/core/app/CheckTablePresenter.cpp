@@ -1,5 +1,8 @@
 #include "core/app/CheckTablePresenter.h"
 
+#include "core/app/RunController.h"
+#include "core/support/TextTable.h"
+
 namespace kmr {
 
 CheckTablePresenter::CheckTablePresenter(Engine& e, CheckTableView& view)
@@ -28,8 +31,19 @@ void CheckTablePresenter::Execute() {
     // first (the adapter may be back), and a connection that still fails is said as such, not as
     // an instrument that answered wrongly.
     GpibConnection& connection = e_.link.transport->Connection();
-    if (!connection.IsConnected()) connection.OpenGpibDevice(kT30s);
-    if (connection.IsConnected()) check_.Execute();
+    bool ready = connection.IsConnected();
+    if (!ready) {
+        connection.OpenGpibDevice(kT30s);
+        // The instrument may have been restarted meanwhile: it gets its date and conditions again
+        // first (without them it refuses the checks), said once if it does not take them.
+        if (connection.IsConnected()) {
+            e_.s.DateUnsent = e_.s.ConditionsUnsent = true;
+            FailureScope scope(*e_.link.transport);
+            ready = ResendWhatMayBeLost(e_);
+            if (!ready) ShowInstrumentLost(e_, txt::LostDuringCheck, scope.Command(), {});
+        }
+    }
+    if (ready) check_.Execute();
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         ShowRow(row);
         view_.SetTicked(row, check_.Ticked(row));

@@ -29,7 +29,7 @@ private:
 
 using CheckTablePresenterTest = testing::InstrumentToolsTest;
 
-TEST_F(CheckTablePresenterTest, ACheckOnAConnectionThatCouldNotBeOpenedOpensItFirst) {
+TEST_F(CheckTablePresenterTest, ACheckOnAConnectionThatCouldNotBeOpenedOpensItAndGivesTheConditionsFirst) {
     StartWith({{1, 2}});
     RecordingCheckView view(h.bus->log);
     CheckTablePresenter check(h.engine, view);
@@ -37,7 +37,11 @@ TEST_F(CheckTablePresenterTest, ACheckOnAConnectionThatCouldNotBeOpenedOpensItFi
     h.bus->log.clear();
     check.Tick(0, true);
     check.Execute();
-    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "open 14", "open 14", "w:CHK0", "input on"}));
+    // Opened, the date and the conditions given again (the instrument may have restarted), then the check.
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "open 14", "open 14", "w:DTE26;12;05", "w:TME10;00;00",
+                                                    "w:RES", "w:SET1", "w:B.V2", "w:LPF0", "w:TGL0", "w:RES", "w:SET1",
+                                                    "w:CLK 1", "w:AVE 0", "w:MRY 1000", "w:MRY -0", "w:RNG1000",
+                                                    "w:MON", "w:CHK0", "input on"}));
     EXPECT_TRUE(Transport().Connection().IsConnected());
     EXPECT_EQ(view.cells[0][0], "OK");
     EXPECT_TRUE(h.ui.shown.empty());
