@@ -178,31 +178,29 @@ void ReconcileHardware(Engine& e) {
         const std::size_t i = static_cast<std::size_t>(ch - 1);
         return i < reported.size() && reported[i] == '0';
     };
-    if (s.InstalledChannelText != reported) {
+    // A new report sets every channel by it; otherwise only a measured channel the instrument
+    // lacks goes off (conditions made afresh, from a lost or damaged Meas.cnd, switch all on, and
+    // such a channel would refuse the set-up at every start with the form out of reach off-line).
+    const bool hardChanged = s.InstalledChannelText != reported;
+    if (hardChanged) {
         s.InstalledChannelText = reported;
         problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
-        for (int ch = 1; ch <= kChannels; ++ch) s.Meas.Ch(ch).OnOff = notInstalled(ch) ? 0 : 1;
+    }
+    bool changed = hardChanged;
+    for (int ch = 1; ch <= kChannels; ++ch) {
+        const std::int16_t onOff = notInstalled(ch) ? 0 : hardChanged ? 1 : s.Meas.Ch(ch).OnOff;
+        changed = changed || s.Meas.Ch(ch).OnOff != onOff;
+        s.Meas.Ch(ch).OnOff = onOff;
+    }
+    if (changed) {
         RebuildMeasuredChannels(s.Meas);
         e.splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));
         problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+    }
+    if (hardChanged) {
         const int first = s.Instrument.FirstInstalledChannel;
         if (first >= 1 && first <= kChannels) s.Graph.Ch[static_cast<std::size_t>(first - 1)].Use = 1;
         problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
-    } else {
-        // Conditions made afresh (a lost or damaged Meas.cnd) switch every channel on; one the
-        // instrument does not have would refuse the set-up at every start, and off-line the form
-        // that switches it off is out of reach.
-        bool changed = false;
-        for (int ch = 1; ch <= kChannels; ++ch)
-            if (notInstalled(ch) && s.Meas.Ch(ch).OnOff == 1) {
-                s.Meas.Ch(ch).OnOff = 0;
-                changed = true;
-            }
-        if (changed) {
-            RebuildMeasuredChannels(s.Meas);
-            e.splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));
-            problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
-        }
     }
     problems.Report(e.ui);
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
