@@ -106,6 +106,15 @@ private slots:
         QCustomPlot* p = area.Plot(1);
         QVERIFY(p->graph(0)->data()->size() <= 2 * p->axisRect()->width());
         QVERIFY(p->graph(0)->data()->size() > p->axisRect()->width());
+        // The chart's own image (its columns written straight into it, its margins filled around
+        // its area) has the pixels the library's painter sets when it draws the chart elsewhere,
+        // its numbers written as there (not from the cache, whose smoothing differs).
+        for (QCustomPlot* plot : {p, area.Plot(4)}) {
+            plot->setPlottingHint(QCP::phCacheLabels, false);
+            plot->replot();
+            const QImage own = plot->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            QCOMPARE(own, plot->toPixmap(plot->width(), plot->height()).toImage().convertToFormat(QImage::Format_RGB32));
+        }
     }
 
     void stripScrollsByAppendingAndTrimming() {

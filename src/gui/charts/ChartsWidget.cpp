@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "gui/charts/ChartPlot.h"
 #include "gui/charts/ChartsWidgetRow.h"
 #include "gui/charts/ColumnGraph.h"
 
@@ -77,7 +78,7 @@ std::unique_ptr<ChartsWidget::ChannelRow> ChartsWidget::MakeRow(int i) {
     r->cursor->hide();  // the readout strip below the charts shows the cursors
     r->xUnit = new QLabel(QStringLiteral("X-Unit:Sec."), r->panel);
     r->xUnit->setObjectName(QStringLiteral("xUnitText%1").arg(i + 1));
-    r->plot = new QCustomPlot(r->row);
+    r->plot = new ChartPlot(r->row);
     r->plot->setObjectName(QStringLiteral("chart%1").arg(i + 1));
     // The numbers on the axes are written as every other number of the program is, with a point,
     // whatever the user's locale.

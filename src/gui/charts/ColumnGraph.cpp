@@ -1,7 +1,10 @@
 #include "gui/charts/ColumnGraph.h"
 
+#include "gui/charts/ChartPlot.h"
+
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kmr {
 
@@ -41,7 +44,39 @@ void ColumnGraph::draw(QCPPainter* painter) {
     Close();
     painter->setPen(mPen);
     painter->setBrush(Qt::NoBrush);
+    if (QImage* image = DirectImage(painter)) {
+        // The columns written straight into the chart's image, as the painter would set them (both
+        // ends included); the few slanted segments are left to it.
+        const QRect clip = (painter->hasClipping() ? painter->clipBoundingRect().toAlignedRect() : image->rect())
+                               .intersected(image->rect());
+        const QRgb colour = mPen.color().rgb();
+        auto* bits = reinterpret_cast<QRgb*>(image->bits());
+        const qsizetype stride = image->bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+        qsizetype slanted = 0;
+        for (const QLine& l : std::as_const(strokes_)) {
+            if (l.x1() != l.x2()) {
+                strokes_[slanted++] = l;
+                continue;
+            }
+            if (l.x1() < clip.left() || l.x1() > clip.right()) continue;
+            const int top = std::max(std::min(l.y1(), l.y2()), clip.top());
+            const int bottom = std::min(std::max(l.y1(), l.y2()), clip.bottom());
+            for (QRgb* p = bits + top * stride + l.x1(); p <= bits + bottom * stride + l.x1(); p += stride) *p = colour;
+        }
+        strokes_.resize(slanted);
+    }
     painter->drawLines(strokes_);
+}
+
+QImage* ColumnGraph::DirectImage(const QPainter* painter) const {
+    const auto* plot = dynamic_cast<const ChartPlot*>(mParentPlot);
+    QImage* image = plot ? plot->PlainImageOf(painter) : nullptr;
+    if (image == nullptr || image->format() != QImage::Format_RGB32) return nullptr;
+    // A one-pixel solid pen of an opaque colour, painted over what is there.
+    if (mPen.style() != Qt::SolidLine || mPen.widthF() > 1.0 || mPen.color().alpha() != 255 ||
+        painter->compositionMode() != QPainter::CompositionMode_SourceOver || painter->opacity() != 1.0)
+        return nullptr;
+    return image;
 }
 
 void ColumnGraph::Add(double px, double py) {

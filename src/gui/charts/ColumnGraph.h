@@ -18,6 +18,8 @@ protected:
 
 private:
     void Add(double px, double py);
+    // The chart's own image, when the columns may be written into it directly.
+    QImage* DirectImage(const QPainter* painter) const;
     void Close() {
         if (open_) strokes_.append(QLine(column_, lo_, column_, hi_));
     }
