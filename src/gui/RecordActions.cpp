@@ -225,14 +225,8 @@ void RecordActions::UpdatePanel() {
     if (panelFor_ == e_.s.OpenedRecord->path) return;
     panelFor_ = e_.s.OpenedRecord->path;
     // The charts come first: the conditions are laid out once they are on the screen, a moment
-    // later. Until then the panel is empty rather than showing the record before, whose long
-    // table is taken down after the charts are painted.
-    QTextDocument* before = conditions_->document();
-    before->setParent(nullptr);
-    auto* empty = new QTextDocument(conditions_);
-    empty->setDocumentMargin(kPanelMargin);
-    conditions_->setDocument(empty);
-    before->deleteLater();
+    // later (the next turn of the event loop). The panel is left as it stands until then, as
+    // emptying it first would paint it twice, the first time with the charts.
     fillPanel_.start();
     // Shown once; a panel already shown keeps its place (the charts keep their width).
     if (dock_->isVisible()) return;
