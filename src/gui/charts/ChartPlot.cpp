@@ -51,7 +51,7 @@ private:
 ChartPlot::ChartPlot(QWidget* parent) : QCustomPlot(parent) {
     // Put in place before the first replot, which only makes a buffer when there is none.
     mPaintBuffers.clear();
-    mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(new OpaqueBuffer(*this, viewport().size(), 1.0)));
+    mPaintBuffers.append(QSharedPointer<QCPAbstractPaintBuffer>(new OpaqueBuffer(*this, viewport().size(), mBufferDevicePixelRatio)));
 }
 
 QImage* ChartPlot::PlainImageOf(const QPainter* painter) const {
