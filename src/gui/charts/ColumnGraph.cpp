@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
 
 namespace kmr {
 
@@ -52,16 +51,19 @@ void ColumnGraph::draw(QCPPainter* painter) {
         const QRgb colour = mPen.color().rgb();
         auto* bits = reinterpret_cast<QRgb*>(image->bits());
         const qsizetype stride = image->bytesPerLine() / static_cast<qsizetype>(sizeof(QRgb));
+        QLine* lines = strokes_.data();
         qsizetype slanted = 0;
-        for (const QLine& l : std::as_const(strokes_)) {
+        for (qsizetype i = 0; i < strokes_.size(); ++i) {
+            const QLine l = lines[i];
             if (l.x1() != l.x2()) {
-                strokes_[slanted++] = l;
+                lines[slanted++] = l;
                 continue;
             }
             if (l.x1() < clip.left() || l.x1() > clip.right()) continue;
             const int top = std::max(std::min(l.y1(), l.y2()), clip.top());
             const int bottom = std::min(std::max(l.y1(), l.y2()), clip.bottom());
-            for (QRgb* p = bits + top * stride + l.x1(); p <= bits + bottom * stride + l.x1(); p += stride) *p = colour;
+            // A stroke wholly above or below the chart has no row to set (top > bottom).
+            for (int y = top; y <= bottom; ++y) bits[y * stride + l.x1()] = colour;
         }
         strokes_.resize(slanted);
     }
