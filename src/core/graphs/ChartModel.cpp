@@ -226,6 +226,11 @@ void ChartModel::ClearAllSeries() {
         SetOwnSeries1(i, {});
         if (!c.raw2.empty()) changes_.series2.set(static_cast<std::size_t>(i));
         ClearRecord(c);
+        // The trigger mark belonged to the record gone; the next one places its own.
+        if (c.mark.on) {
+            c.mark.on = false;
+            changes_.mark.set(static_cast<std::size_t>(i));
+        }
     }
 }
 

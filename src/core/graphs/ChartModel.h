@@ -274,7 +274,8 @@ public:
     // was made with, while it is shown.
     void ShowChannelUnits(const MeasConditions& m, std::span<const std::string> unitNames);
 
-    // Empties series 1 and 2 of every chart (end of conversion, before the transfer).
+    // Empties series 1 and 2 of every chart and takes the trigger marks off (end of conversion,
+    // before the transfer).
     void ClearAllSeries();
 
     // The rows shown; keeps their VisibleGraphs triple.

@@ -113,6 +113,16 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_EQ(h.engine.chart.Labels(4).Unit, h.state.Vocab.units.at(static_cast<std::size_t>(h.state.Meas.Ch(5).Unit)));
 }
 
+// A manual-trigger record shows no mark, whatever the record shown before had.
+TEST_F(OpenRecordTest, AManualTriggerRecordTakesTheMarkOfTheOneBeforeAway) {
+    ASSERT_EQ(OpenStoredRecord(h.engine, Written("data.kmr")), OpenOutcome::Opened);
+    ASSERT_TRUE(h.engine.chart.Mark(1).on);
+    const std::string manual = h.DataFolder() + "manual.kmr";
+    ASSERT_TRUE(WriteKmr(manual, ConditionsWith({2}, 10), 10, {Wave(2, 10)}));
+    ASSERT_EQ(OpenStoredRecord(h.engine, manual), OpenOutcome::Opened);
+    for (int c = 0; c < kCharts; ++c) EXPECT_FALSE(h.engine.chart.Mark(c).on) << c;
+}
+
 // Every kind of file that is not simply whole: opened with its note, or refused with what is
 // wrong and nothing drawn (the reader's refusals of short and damaged headers: DataFileTest).
 TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
