@@ -228,12 +228,24 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
         }
         const std::string stem = name.substr(0, name.size() >= extension.size() ? name.size() - extension.size() : 0);
         const std::string key = ToLowerAscii(item.csvFolder + stem);
-        const bool twice = std::find(stems.begin(), stems.end(), key) != stems.end();
+        // Two files of the batch would write one name: the same, or one's lettered part (a CSV of
+        // more lines than a file holds is written in parts _A, _B, ...).
+        const auto clash = [&](const std::string& other) {
+            const auto partOf = [](const std::string& part, const std::string& whole) {
+                return part.size() == whole.size() + 2 && part.compare(0, whole.size(), whole) == 0 &&
+                       part[whole.size()] == '_' && part.back() >= 'a' && part.back() <= 'h';
+            };
+            return other == key || (!hdf5 && (partOf(other, key) || partOf(key, other)));
+        };
+        const bool twice = std::any_of(stems.begin(), stems.end(), clash);
         std::error_code ec;
-        const bool taken = hdf5 ? std::filesystem::exists(PathFromUtf8(item.csvFolder + name), ec)
-                                : BaseOrLetteredExists(item.csvFolder, stem, extension);
-        if (twice || taken) {
-            ui.ShowMessage(ui.Text(txt::FileNameMayOverlap) + "\n" + item.csvFolder + name,
+        const std::string taken = hdf5 ? (std::filesystem::exists(PathFromUtf8(item.csvFolder + name), ec)
+                                              ? item.csvFolder + name
+                                              : std::string())
+                                       : FirstBaseOrLettered(item.csvFolder, stem, extension);
+        if (twice || !taken.empty()) {
+            // The file in the way when there is one.
+            ui.ShowMessage(ui.Text(txt::FileNameMayOverlap) + "\n" + (taken.empty() ? item.csvFolder + name : taken),
                            ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
             return outcome;
         }

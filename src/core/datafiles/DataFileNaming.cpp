@@ -97,15 +97,16 @@ std::int32_t NextDataFileNumber(const std::string& folder, const std::string& ba
     return 0;
 }
 
-bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
-                          const std::string& extension) {
-    if (FileExists(folder + base + extension)) return true;
-    for (char letter = 'a'; letter <= 'h'; ++letter) {
-        if (FileExists(folder + base + "_" + letter + extension)) return true;
-        const char upper = static_cast<char>(letter - 'a' + 'A');
-        if (FileExists(folder + base + "_" + upper + extension)) return true;
-    }
-    return false;
+std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension) {
+    if (FileExists(folder + base + extension)) return folder + base + extension;
+    for (char letter = 'a'; letter <= 'h'; ++letter)
+        for (const char c : {letter, static_cast<char>(letter - 'a' + 'A')})
+            if (const std::string part = folder + base + "_" + c + extension; FileExists(part)) return part;
+    return {};
+}
+
+bool BaseOrLetteredExists(const std::string& folder, const std::string& base, const std::string& extension) {
+    return !FirstBaseOrLettered(folder, base, extension).empty();
 }
 
 bool FileExists(const std::string& path) {

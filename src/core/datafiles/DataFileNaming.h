@@ -26,9 +26,11 @@ std::string DataFileName(const std::string& base, std::int32_t number, const std
 std::int32_t NextDataFileNumber(const std::string& folder, const std::string& base,
                                 const std::string& extension);
 
-// folder + base + extension exists, or a lettered part base_a .. base_h (either case).
+// folder + base + extension exists, or a lettered part base_a .. base_h (either case); the
+// first of them found, or empty.
 bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
                           const std::string& extension);
+std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension);
 
 // The file can be opened for reading; every error counts as false.
 bool FileExists(const std::string& path);

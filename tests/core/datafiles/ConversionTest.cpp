@@ -69,10 +69,12 @@ TEST_F(ConversionTest, TooLittleFreeSpaceStopsBeforeAnything) {
 
 // Refused with one message before a folder is tested or anything written: nothing checked, an
 // improper typed name, a CSV name that is taken or a lettered part of it (either case, up to H:
-// BaseOrLettered and NextNumber).
+// BaseOrLettered and NextNumber; the message names the file in the way), two files of the batch
+// whose names meet in a lettered part.
 TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnything) {
     MakeKmr("x.kmr");
     MakeKmr("y.kmr");
+    MakeKmr("x_B.kmr");
     struct Case {
         std::vector<std::string> names;
         std::string typed;
@@ -85,7 +87,9 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
                           Case{x, "a b.csv", txt::ImproperFileName, ""}, Case{x, "a?b", txt::ImproperFileName, ""},
                           Case{x, "  ", txt::ImproperFileName, ""}, Case{x, "x", txt::FileNameMayOverlap, "x.csv"},
                           Case{x, "x.csv", txt::FileNameMayOverlap, "x_H.csv"},
-                          Case{{"x.kmr", "y.kmr"}, "", txt::FileNameMayOverlap, "y_c.csv"}}) {
+                          Case{{"x.kmr", "y.kmr"}, "", txt::FileNameMayOverlap, "y_c.csv"},
+                          Case{{"x.kmr", "x_B.kmr"}, "", txt::FileNameMayOverlap, ""},
+                          Case{{"x_B.kmr", "x.kmr"}, "", txt::FileNameMayOverlap, ""}}) {
         SCOPED_TRACE("typed '" + c.typed + "', existing '" + c.existing + "'");
         if (!c.existing.empty()) WriteAll(Csv(c.existing), "keep");
         ui.shown.clear();
@@ -94,6 +98,9 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
         EXPECT_EQ(ui.shown[0].text.substr(0, ui.shown[0].text.find('\n')), Text(Language::English, c.message));
         EXPECT_EQ(ui.pointer, Pointer::Default);
         if (c.existing.empty()) continue;
+        if (c.message == txt::FileNameMayOverlap) {
+            EXPECT_EQ(ui.shown[0].text.substr(ui.shown[0].text.find('\n') + 1), CsvFolder() + "/" + c.existing);
+        }
         EXPECT_EQ(ReadAll(Csv(c.existing)), "keep");
         std::filesystem::remove(Csv(c.existing));
     }
