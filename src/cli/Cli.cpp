@@ -52,7 +52,7 @@ int RunKmr(const std::vector<std::string>& args, CliIo& io) {
     io.out.flush();
     if (io.out) return rc;
     const int err = errno;
-    io.err << "kmr: " << io.Text(txt::CliStdoutFailed) << (err != 0 ? ": " + ErrorDescription(err) : std::string())
+    io.err << "kmr: " << io.Text(txt::CliStdoutFailed) << (err != 0 ? ": " + ErrorDescription(err, io.language) : std::string())
            << "\n";
     return 1;
 }

@@ -128,7 +128,7 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
         if (NameInUse(finalPath)) RemoveFile(finalPath);
         const int rc = CommitTemporary(temporary, finalPath);
         ok = rc == 0;
-        if (!ok && error) *error = Q(ErrorDescription(rc));
+        if (!ok && error) *error = Q(ErrorDescription(rc, GuiLanguage()));
     } else if (error) {
         *error = QStringLiteral("the image could not be made");
     }

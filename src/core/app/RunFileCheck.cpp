@@ -18,7 +18,7 @@ std::string Fix(Language lang) {
 
 // The folder as the user knows it, with the system's reason.
 std::string FolderProblem(Language lang, int textId, const std::string& folder, int err) {
-    return Text(lang, textId) + "\n" + folder + "\n(" + ErrorDescription(err) + ")" + Fix(lang);
+    return Text(lang, textId) + "\n" + folder + "\n(" + ErrorDescription(err, lang) + ")" + Fix(lang);
 }
 
 }  // namespace

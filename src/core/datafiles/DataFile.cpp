@@ -149,7 +149,7 @@ Bytes BuildDataFileHeader(const MeasConditions& m, std::int32_t wordsConverted, 
 
 std::string FileErrorMessage(Language lang, int err, const std::string& path) {
     if (IsDeviceNotReadyError(err)) return Text(lang, txt::DriveNotReady);
-    return Text(lang, txt::UnexpectedError) + " #" + std::to_string(err) + " " + Text(lang, txt::HasOccurred) + ErrorDescription(err) + " (" + path +
+    return Text(lang, txt::UnexpectedError) + " #" + std::to_string(err) + " " + Text(lang, txt::HasOccurred) + ErrorDescription(err, lang) + " (" + path +
            ")";
 }
 

@@ -386,7 +386,40 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 #endif
 }
 
-std::string ErrorDescription(int err) {
+namespace {
+
+// The errors a person meets with files and folders, said in Japanese.
+struct JapaneseError {
+    int err;
+    const char* text;
+};
+const JapaneseError kJapaneseErrors[] = {
+    {ENOENT, "ファイルまたはフォルダーが見つかりません"},
+    {EACCES, "アクセスが拒否されました"},
+    {EPERM, "この操作は許可されていません"},
+    {ENOSPC, "ディスクの空き領域が足りません"},
+    {EROFS, "読み取り専用のドライブです"},
+    {EEXIST, "同じ名前のファイルが既にあります"},
+    {EISDIR, "フォルダーです"},
+    {ENOTDIR, "フォルダーではありません"},
+    {EIO, "入出力エラーが発生しました"},
+    {EBUSY, "使用中です"},
+    {ENAMETOOLONG, "ファイル名が長すぎます"},
+    {EMFILE, "開いているファイルが多すぎます"},
+    {ENFILE, "開いているファイルが多すぎます"},
+    {ENOMEM, "メモリが足りません"},
+    {EFBIG, "ファイルが大きすぎます"},
+#ifdef EDQUOT
+    {EDQUOT, "ディスクの使用量の上限を超えました"},
+#endif
+};
+
+}  // namespace
+
+std::string ErrorDescription(int err, Language lang) {
+    if (lang == Language::Japanese)
+        for (const JapaneseError& j : kJapaneseErrors)
+            if (j.err == err) return j.text;
     // strerrordesc_np is locale-independent; the message box is read by people of either language.
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
     if (const char* d = ::strerrordesc_np(err)) return d;

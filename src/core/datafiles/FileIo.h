@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/support/FileWritePort.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -105,8 +106,9 @@ bool RemoveFile(const std::string& path);
 // replaced (EEXIST). 0 or the system's error number.
 int RenameNoReplace(const std::string& from, const std::string& to);
 
-// The system's description of an error number (locale-independent wording).
-std::string ErrorDescription(int err);
+// The system's description of an error number (locale-independent wording); in Japanese for
+// the errors a person meets with files (a full disk, a name taken, no permission, ...).
+std::string ErrorDescription(int err, Language lang = Language::English);
 
 // True for the errors that mean "the device is not available or not ready".
 bool IsDeviceNotReadyError(int err);

@@ -1,4 +1,5 @@
 #include "core/datafiles/DataFile.h"
+#include "core/datafiles/FileIo.h"
 #include "core/datafiles/StoredRecord.h"
 
 #include <gtest/gtest.h>
@@ -148,6 +149,11 @@ TEST_F(DataFileTest, FileSystemErrorsShowTheMessageAndLeaveTheProgramRunning) {
     EXPECT_EQ(status, RunStatus::Cancelled);
     EXPECT_FALSE(ui.terminated);
     EXPECT_FALSE(testing::FileExistsOnDisk(dir.File("missing.kmr")));
+    // In Japanese the usual reasons are said in Japanese too; a rare one stays the system's.
+    EXPECT_EQ(FileErrorMessage(Language::Japanese, ENOSPC, "/d/x.csv"),
+              Text(Language::Japanese, txt::UnexpectedError) + " #" + std::to_string(ENOSPC) + " " +
+                  Text(Language::Japanese, txt::HasOccurred) + "ディスクの空き領域が足りません (/d/x.csv)");
+    EXPECT_EQ(ErrorDescription(EDOM, Language::Japanese), ErrorDescription(EDOM));
 #ifdef ENOMEDIUM
     EXPECT_EQ(FileErrorMessage(Language::English, ENOMEDIUM, "/media/x.kmr"),
               Text(Language::English, txt::DriveNotReady));
