@@ -8,6 +8,7 @@
 #include "core/app/HandlerGate.h"
 #include "core/graphs/ChartModel.h"
 #include "gui/charts/ChartsWidget.h"
+#include "gui/charts/ChartsWidgetRow.h"
 
 #include <QLabel>
 #include <QTableWidget>
@@ -227,6 +228,21 @@ private slots:
         QVERIFY(width > 400);
         QVERIFY(p->graph(0)->data()->size() > width);
         QVERIFY(p->graph(0)->data()->size() <= 2 * width + 2);
+    }
+
+    // An automatic axis too low for two numbers at the first round step past the least one still
+    // shows two, as far apart as the least step (the ranges a ten-channel record gave on a laptop).
+    void aLowAutomaticAxisShowsTwoNumbersClearOfEachOther() {
+        QCustomPlot plot;
+        for (const AxisRange r : {AxisRange{-2167, -601}, AxisRange{-1395, 413}, AxisRange{0.13, 0.91}}) {
+            SetAxis(plot.yAxis, AxisSettings{}, r, 1, 0.64);
+            plot.replot();
+            const QVector<double> t = plot.yAxis->tickVector();
+            std::vector<double> inside;
+            std::copy_if(t.begin(), t.end(), std::back_inserter(inside), [&r](double v) { return v >= r.lo && v <= r.hi; });
+            QVERIFY2(inside.size() >= 2, qPrintable(QString::number(r.lo)));
+            QVERIFY(inside[1] - inside[0] >= 0.64 * r.width() - 1e-9);
+        }
     }
 
     void aSetSpacingHasAGridLineAtEveryDivisionHoweverFewAreNumbered() {

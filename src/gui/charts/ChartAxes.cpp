@@ -7,32 +7,48 @@ namespace kmr {
 namespace {
 
 // The ticks of an automatic axis: as many as asked for; on an axis too short for two of those,
-// the smallest round step not below the least one, on its multiples or halfway between them,
-// whichever puts more numbers on the axis: a low chart shows two numbers clear of each other
-// where the count asked for would show one.
+// the smallest round step not below the least one that puts two numbers on the axis, on its
+// multiples or halfway between them: a low chart shows two numbers clear of each other where the
+// count asked for would show one (or, on an axis too short even for that, as many as there is room
+// for).
 class AutomaticTicker : public QCPAxisTicker {
 public:
     double leastStep = 0.0;  // a share of the range; 0: none
 
 protected:
+    double origin_ = 0.0;
+
+    // Multiples of `step` counted from `origin` inside the range.
+    static double Inside(double step, double origin, const QCPRange& range) {
+        return std::floor((range.upper - origin) / step + 1e-9) - std::ceil((range.lower - origin) / step - 1e-9) + 1.0;
+    }
     double getTickStep(const QCPRange& range) override {
+        origin_ = 0.0;
         if (leastStep <= 0.0) return QCPAxisTicker::getTickStep(range);
+        const double least = range.size() * leastStep;
         double magnitude = 1.0;
-        const double mantissa = getMantissa(range.size() * leastStep, &magnitude);
-        for (const double m : {1.0, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0})
-            if (m >= mantissa) return m * magnitude;
-        return 10.0 * magnitude;
+        getMantissa(least, &magnitude);
+        double best = 0.0, bestCount = -1.0;
+        for (const double scale : {1.0, 10.0})
+            for (const double m : {1.0, 1.2, 1.25, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0}) {
+                const double step = m * magnitude * scale;
+                if (step < least * (1.0 - 1e-9)) continue;
+                for (const double origin : {0.0, step / 2.0}) {
+                    const double count = Inside(step, origin, range);
+                    if (count <= bestCount) continue;
+                    best = step;
+                    bestCount = count;
+                    origin_ = origin;
+                }
+                if (bestCount >= 2.0) return best;
+            }
+        return best;
     }
     QVector<double> createTickVector(double tickStep, const QCPRange& range) override {
-        const QVector<double> onMultiples = QCPAxisTicker::createTickVector(tickStep, range);
-        if (leastStep <= 0.0) return onMultiples;
-        setTickOrigin(tickStep / 2.0);
-        const QVector<double> between = QCPAxisTicker::createTickVector(tickStep, range);
+        setTickOrigin(origin_);
+        QVector<double> ticks = QCPAxisTicker::createTickVector(tickStep, range);
         setTickOrigin(0.0);
-        const auto inside = [&range](const QVector<double>& ticks) {
-            return std::count_if(ticks.begin(), ticks.end(), [&range](double t) { return range.contains(t); });
-        };
-        return inside(between) > inside(onMultiples) ? between : onMultiples;
+        return ticks;
     }
 };
 
