@@ -90,8 +90,8 @@ public:
     // After the last channel (or when the transfer stopped). Returns the path of the file kept, or
     // empty when none.
     virtual std::string Finish(Engine& e, bool complete) = 0;
-    // The channel written last is in the file (a data file keeps nothing after a channel it
-    // could not read whole).
+    // The channel written last is in the file (a data file leaves out a channel it could not
+    // read whole).
     virtual bool LastChannelKept() const { return true; }
 
 protected:
@@ -107,30 +107,45 @@ public:
         return created_;
     }
     bool WriteChannel(Engine& e, int k, const ChannelCondition&, std::int32_t words) override {
-        // A channel not read whole is not written, nor is any later one: the whole channels of a
-        // cancelled file are the ones its length holds.
-        if (words < e.s.WordsConverted) broken_ = true;
-        if (broken_) return true;
+        // A channel not read whole is left out: the header stops naming it (Finish) and the next
+        // channel takes its block, so that every block of the file is whole and the channels
+        // after it are kept.
+        lastKept_ = words >= e.s.WordsConverted;
+        if (!lastKept_) {
+            leftOut_.push_back(k);
+            return true;
+        }
+        const int at = k - static_cast<int>(leftOut_.size());
         // Every block but the last holds exactly its N words, so that a file that stops after it
         // ends where the block ends; the last is the whole buffer (MRY + 1 words), as ever.
         int measured = 0;
         for (const auto& c : e.s.Meas.Channels) measured += c.Measured() ? 1 : 0;
         const bool last = k + 1 >= measured;
         const bool ok =
-            last ? WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k), e.s.Samples, problems_,
+            last ? WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, at), e.s.Samples, problems_,
                                      e.s.Status, e.s.Writes)
-                 : WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, k),
+                 : WriteChannelBlock(path_, ChannelBlockOffset(e.s.WordsConverted, at),
                                      SampleBuffer(e.s.Samples.begin(), e.s.Samples.begin() + e.s.WordsConverted),
                                      problems_, e.s.Status, e.s.Writes);
         if (!ok) return false;
         e.s.progress.Advance(e.progressView, e.s.Status);
         return true;
     }
-    bool LastChannelKept() const override { return !broken_; }
+    bool LastChannelKept() const override { return lastKept_; }
     std::string Finish(Engine& e, bool complete) override {
         if (!created_) return {};
         // The marks report their own file errors; the status they leave is kept for the caller.
         RunStatus markStatus = RunStatus::Ok;
+        if (!leftOut_.empty()) {
+            // The header names the channels the file holds; it stays marked cancelled, as it does
+            // not hold every channel measured.
+            MeasConditions held = e.s.Meas;
+            int k = 0;
+            for (auto& c : held.Channels)
+                if (c.Measured() && std::find(leftOut_.begin(), leftOut_.end(), k++) != leftOut_.end()) c.OnOff = 0;
+            RewriteDataFileHeader(path_, held, e.s.WordsConverted, problems_, markStatus, e.s.Writes);
+            complete = false;
+        }
         if (complete)
             MarkDataFileComplete(path_, problems_, markStatus, e.s.Writes);
         else
@@ -142,7 +157,8 @@ public:
 private:
     std::string path_;
     bool created_ = false;
-    bool broken_ = false;
+    bool lastKept_ = true;
+    std::vector<int> leftOut_;  // the places among the measured channels of those left out
 };
 
 class CsvTarget : public TransferTarget {
@@ -211,6 +227,7 @@ void RestoreInstrument(Engine& e) {
 // (that channel ended there) and whether the link itself failed (the transfer ended there).
 struct TransferFaults {
     std::vector<int> complete;
+    std::vector<int> broken;  // channels not read whole; the transfer went on past them
     bool blockFailed = false;
     bool linkFailed = false;
     bool fileFailed = false;  // a file write failed (its own message was shown)
@@ -298,6 +315,7 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
     }
     // Kept from here on, whatever stops the transfer while the channel is drawn.
     if (whole && target.LastChannelKept()) f.complete.push_back(ch);
+    if (!whole) f.broken.push_back(ch);
     if (Cancelled(e)) return false;
     // Only what was read is drawn: the words of a failed block are not the instrument's, and a
     // channel of which nothing arrived shows no values, as one not measured.
@@ -340,8 +358,12 @@ bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
 void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled, const std::string& failed,
                               const std::string& path, bool created, bool csv) {
     const Language lang = e.ui.language;
-    std::string text =
-        cancelled ? Text(lang, txt::TransferCancelled) : TextWith(lang, txt::LostDuringTransfer, {failed});
+    // A channel not read whole ends only itself; the link failing ends the transfer.
+    std::string broken;
+    for (int ch : f.broken) broken += (broken.empty() ? "" : ", ") + FormatInt(ch);
+    std::string text = cancelled                             ? Text(lang, txt::TransferCancelled)
+                       : !f.linkFailed && !f.broken.empty() ? TextWith(lang, txt::ChannelLeftOut, {failed, broken})
+                                                             : TextWith(lang, txt::LostDuringTransfer, {failed});
     std::string channels;
     for (int ch : f.complete) channels += (channels.empty() ? "" : ", ") + FormatInt(ch);
     if (channels.empty()) channels = Text(lang, txt::NoChannels);

@@ -178,6 +178,19 @@ bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::
     return true;
 }
 
+bool RewriteDataFileHeader(const std::string& path, const MeasConditions& m, std::int32_t wordsConverted,
+                           UiPort& ui, RunStatus& status, FileWritePort* writes) {
+    const Bytes b = BuildDataFileHeader(m, wordsConverted, kCancelSignature);
+    FileHandle f;
+    if (!f.Open(path, FileHandle::Mode::ReadWrite, writes) || !f.WriteAt(0, b.data(), b.size()) || !f.Close()) {
+        const int error = f.error();
+        f.Close();
+        ReportFileError(error, path, ui, status);
+        return false;
+    }
+    return true;
+}
+
 bool WriteChannelBlock(const std::string& path, std::int64_t offset, const SampleBuffer& buffer, UiPort& ui,
                        RunStatus& status, FileWritePort* writes) {
     FileHandle f;

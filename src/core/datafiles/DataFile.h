@@ -122,6 +122,10 @@ bool WriteDataFileHeader(const std::string& path, const MeasConditions& m, std::
 // Writes all words of `buffer` at `offset` of the existing file.
 bool WriteChannelBlock(const std::string& path, std::int64_t offset, const SampleBuffer& buffer,
                        UiPort& ui, RunStatus& status, FileWritePort* writes = nullptr);
+// Writes the header again over that of the file made by WriteDataFileHeader (the channels it
+// names changed: one that could not be read whole is left out), still marked in progress.
+bool RewriteDataFileHeader(const std::string& path, const MeasConditions& m, std::int32_t wordsConverted,
+                           UiPort& ui, RunStatus& status, FileWritePort* writes = nullptr);
 // Replace the signature record at offset 0, leaving everything else as it is.
 bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status,
                           FileWritePort* writes = nullptr);

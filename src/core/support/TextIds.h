@@ -323,6 +323,7 @@ inline constexpr int GpibAddressOutOfRange = 2418;
 inline constexpr int ChannelsNotInstalled = 2419;
 inline constexpr int MemoryWordsLimited = 2420;
 inline constexpr int DataFolderReplaced = 2421;
+inline constexpr int ChannelLeftOut = 2422;
 
 // Files a recording is written to, and conversions
 inline constexpr int FileNameTooLong = 2501;

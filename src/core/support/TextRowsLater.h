@@ -54,6 +54,9 @@ inline constexpr TextRow kLaterRows[] = {
            "again in Data File Settings when it is back.",
      "データフォルダ %1 を使えません (ドライブは接続されていますか?)。データファイルは %2 に保存します。フォルダが"
      "使えるようになったら、データファイル設定でもう一度選んでください。"},
+    {2422, "The instrument did not answer %1 as expected for channel %2: that channel is left out, and the others "
+           "were transferred.",
+     "チャネル %2 で測定器が %1 に正しく応答しませんでした: そのチャネルは除き、ほかのチャネルは転送しました。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

@@ -288,30 +288,32 @@ TEST_F(RunTest, NoTriggerTimeMeansNoFileAndTheSameNumber) {
 
 // A block that does not arrive whole (channel 2's read times out, channel 5's comes short) is
 // reported, leaves nothing in the graph (neither zeros nor the words of the channel read before),
-// and the file never passes for complete: it holds the channels read whole before it and nothing
-// after.
+// and the file never passes for complete: the channel is left out of it, and the other channel is
+// kept in the block it takes.
 class BlockFailure : public RunTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(BlockFailure, IsReportedAndTheFileDoesNotPassForComplete) {
+TEST_P(BlockFailure, LeavesTheChannelOutAndKeepsTheOther) {
     const int failing = GetParam();  // the block of the file: 0 channel 2, 1 channel 5
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, failing == 0 ? "sim:time=instant,pattern=ramp,fault=BDT:noreply:1" : "sim:time=instant,pattern=ramp"));
     if (failing == 1) h.bus->shortBlock = 2;
     ASSERT_TRUE(h.RunToEnd());
-    // One message: what failed, the file marked cancelled and the channels it keeps whole (a data
-    // file keeps nothing after a channel it could not read whole, so that its length tells them).
-    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringTransfer, {"BDT"}) +
+    const int lost = failing == 0 ? 2 : 5, kept = failing == 0 ? 5 : 2;
+    // One message: which channel was left out, the file marked cancelled and the channel it keeps.
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::ChannelLeftOut,
+                                                              {"BDT", std::to_string(lost)}) +
                                                      "\r\n" +
                                                      TextWith(Language::English, txt::MarkedCancelled,
-                                                              {"20261205.kmr", failing == 0 ? "none" : "2"})});
-    // (Not marked complete: FaultInjection's short and missing replies of each BDT.)
+                                                              {"20261205.kmr", std::to_string(kept)})});
+    // (Not marked complete: FaultInjection's short and missing replies of each BDT.) The header
+    // names the channel kept only; its block is the first (the last one written is the whole
+    // buffer of MRY + 1 words, as ever).
     const std::string bytes = ReadAll(Data("20261205.kmr"));
-    if (failing == 0) {
-        EXPECT_EQ(bytes.size(), 1100u);  // channel 2 was not read whole: nothing is written
-    } else {
-        ASSERT_EQ(bytes.size(), 1100u + 2000u);  // channel 2 whole, channel 5 not
-        EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
-    }
-    EXPECT_TRUE(h.engine.chart.SeriesY(failing == 0 ? 1 : 4, 2).empty());
+    ASSERT_EQ(bytes.size(), 1100u + 2000u + (failing == 0 ? 2u : 0u));
+    EXPECT_EQ(Block(bytes, 1000, 0), RampWords(kept, 1000));
+    const StoredRecordCheck check = CheckStoredRecord(Data("20261205.kmr"), Language::English);
+    EXPECT_EQ(check.wholeChannels, std::vector<int>{kept});
+    EXPECT_FALSE(check.complete);
+    EXPECT_TRUE(h.engine.chart.SeriesY(lost - 1, 2).empty());
     EXPECT_EQ(h.state.DataFileNumber, 1);
 }
 
@@ -450,7 +452,7 @@ TEST_F(RunTest, AHighSpeedRecordingWhoseTransferFailsSaysSoOnce) {
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.RunActive());
     ASSERT_EQ(h.ui.Texts().size(), 1u);
-    EXPECT_NE(h.ui.Texts()[0].find("the transfer has ended"), std::string::npos) << h.ui.Texts()[0];
+    EXPECT_EQ(h.ui.Texts()[0].rfind(TextWith(Language::English, txt::ChannelLeftOut, {"BDT", "1"}), 0), 0u) << h.ui.Texts()[0];
     // Channel 1, of which no word arrived, shows no values rather than those of zeros.
     EXPECT_EQ(h.engine.chart.Labels(0).Max, kNoValueText);
     EXPECT_NE(h.engine.chart.Labels(1).Max, kNoValueText);
