@@ -153,7 +153,15 @@ void Stop(Engine& e) {
 }  // namespace
 
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
-    std::string text = TextWith(e.ui.language, textId, {command});
+    // An instrument that answered with something else (an error reply) is not said not to answer.
+    const CommandTransport& t = *e.link.transport;
+    const bool answered = !t.FirstFailureReply().empty() && t.FirstFailure() == command &&
+                          (textId == txt::LostDuringMeasurement || textId == txt::LostBeforeStart);
+    std::string text =
+        answered ? TextWith(e.ui.language,
+                            textId == txt::LostDuringMeasurement ? txt::AnsweredDuringMeasurement : txt::AnsweredBeforeStart,
+                            {command, t.FirstFailureReply()})
+                 : TextWith(e.ui.language, textId, {command});
     if (!kept.empty()) text += "\r\n" + kept;
     const Pointer saved = e.ui.GetPointer();
     e.ui.SetPointer(Pointer::Default);

@@ -68,9 +68,12 @@ std::string CommandTransport::WireText(const std::string& command) const {
 
 int CommandTransport::AttemptLimit() const { return std::max<int>(1, conn_.Settings().Attempts); }
 
-void CommandTransport::Failure(const std::string& command, const char* detail, bool splash) {
+void CommandTransport::Failure(const std::string& command, const char* detail, bool splash, const std::string& reply) {
     if (quiet_ > 0) {
-        if (firstFailure_.empty()) firstFailure_ = command.empty() ? std::string("?") : command;
+        if (firstFailure_.empty()) {
+            firstFailure_ = command.empty() ? std::string("?") : command;
+            firstFailureReply_ = reply;
+        }
         return;
     }
     ShowCommunicationFailure(conn_.Ui(), detail, splash);
@@ -96,7 +99,7 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
         if (answered || retry == 0) return reply;
         if (++attempts < AttemptLimit() && !stopRequested) continue;
         status = RunStatus::CommFailed;
-        Failure(command, kErrorSendingCommand, true);
+        Failure(command, kErrorSendingCommand, true, reply);
         return reply;
     }
 }

@@ -67,16 +67,19 @@ public:
     // While a FailureScope lives, failures are not shown one by one: the first failed command is
     // kept, and the operation that opened the scope says once what failed and what was kept.
     bool Quiet() const { return quiet_ > 0; }
-    // The command of the first failure in the current scope (empty: none yet).
+    // The command of the first failure in the current scope (empty: none yet), and the line the
+    // instrument answered it with when it answered with something else than an answer (an error
+    // reply; empty: no line came).
     const std::string& FirstFailure() const { return firstFailure_; }
+    const std::string& FirstFailureReply() const { return firstFailureReply_; }
 
     // Asked between attempts: true ends the command after the attempt in progress (Stop or
     // Cancel while the instrument does not answer). Reset by the operation that set it.
     bool stopRequested = false;
 
     // A failure of `command`: shown at once (text 162 and `detail`), or kept as the scope's first
-    // failure while a FailureScope lives.
-    void Failure(const std::string& command, const char* detail, bool splash);
+    // failure (with `reply`, the line it was answered with) while a FailureScope lives.
+    void Failure(const std::string& command, const char* detail, bool splash, const std::string& reply = {});
 
 private:
     friend class FailureScope;
@@ -85,13 +88,17 @@ private:
     GpibConnection& conn_;
     int quiet_ = 0;
     std::string firstFailure_;
+    std::string firstFailureReply_;
 };
 
 // See CommandTransport::Quiet. Scopes nest; the outermost one's first failure is kept.
 class FailureScope {
 public:
     explicit FailureScope(CommandTransport& t) : t_(t) {
-        if (t_.quiet_++ == 0) t_.firstFailure_.clear();
+        if (t_.quiet_++ == 0) {
+            t_.firstFailure_.clear();
+            t_.firstFailureReply_.clear();
+        }
     }
     ~FailureScope() { --t_.quiet_; }
     FailureScope(const FailureScope&) = delete;

@@ -324,6 +324,8 @@ inline constexpr int ChannelsNotInstalled = 2419;
 inline constexpr int MemoryWordsLimited = 2420;
 inline constexpr int DataFolderReplaced = 2421;
 inline constexpr int ChannelLeftOut = 2422;
+inline constexpr int AnsweredDuringMeasurement = 2423;
+inline constexpr int AnsweredBeforeStart = 2424;
 
 // Files a recording is written to, and conversions
 inline constexpr int FileNameTooLong = 2501;

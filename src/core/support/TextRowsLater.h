@@ -57,6 +57,10 @@ inline constexpr TextRow kLaterRows[] = {
     {2422, "The instrument did not answer %1 as expected for channel %2: that channel is left out, and the others "
            "were transferred.",
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: そのチャネルは除き、ほかのチャネルは転送しました。"},
+    {2423, "The instrument answered %1 with %2: the measurement has ended.",
+     "測定器は %1 に %2 と応答しました: 測定を終了しました。"},
+    {2424, "The instrument answered %1 with %2: the measurement was not started.",
+     "測定器は %1 に %2 と応答しました: 測定を開始しませんでした。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

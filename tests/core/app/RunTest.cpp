@@ -180,11 +180,13 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) 
 
 // The poll or the Stop that finds the instrument gone ends the run with one message; the window,
 // its buttons and (for the poll) the monitor come back as after any run.
+// An instrument that answers with an error is said to have answered so, not to be silent.
 TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
-    for (const std::string command : {"EOC", "HLT"}) {
-        SCOPED_TRACE(command);
+    for (const auto& [command, reply] : std::vector<std::pair<std::string, std::string>>{
+             {"EOC", "noreply"}, {"HLT", "noreply"}, {"EOC", "ERR-012"}}) {
+        SCOPED_TRACE(command + " " + reply);
         EngineHarness h;
-        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":noreply"));
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":" + reply));
         ToggleMonitor(h.engine);
         StartOrStop(h.engine);
         ASSERT_TRUE(h.state.RunActive());
@@ -196,9 +198,10 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_FALSE(h.main.moniTimer);
         EXPECT_EQ(h.state.MonitoringOn, kFalse);
         EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringMeasurement,
-                                                                  {command}) + "\r\n" +
-                                                         Text(Language::English, txt::NoDataFileWritten)});
+        const std::string lost = reply == "noreply"
+                                     ? TextWith(Language::English, txt::LostDuringMeasurement, {command})
+                                     : TextWith(Language::English, txt::AnsweredDuringMeasurement, {command, reply});
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{lost + "\r\n" + Text(Language::English, txt::NoDataFileWritten)});
         EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
         EXPECT_TRUE(h.state.LastDataFile.empty());
         // The window can be closed.
