@@ -11,6 +11,7 @@
 #include "core/datafiles/CsvColumnWriter.h"
 #include "core/datafiles/DataFile.h"
 #include "core/datafiles/DataFileNaming.h"
+#include "core/datafiles/StoredRecord.h"
 #include "core/instrument/CommandSet.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
@@ -140,9 +141,12 @@ public:
             // The header names the channels the file holds; it stays marked cancelled, as it does
             // not hold every channel measured.
             MeasConditions held = e.s.Meas;
-            int k = 0;
-            for (auto& c : held.Channels)
-                if (c.Measured() && std::find(leftOut_.begin(), leftOut_.end(), k++) != leftOut_.end()) c.OnOff = 0;
+            int place = 0;  // among the measured channels
+            for (auto& c : held.Channels) {
+                if (!c.Measured()) continue;
+                if (std::find(leftOut_.begin(), leftOut_.end(), place) != leftOut_.end()) c.OnOff = 0;
+                ++place;
+            }
             RewriteDataFileHeader(path_, held, e.s.WordsConverted, problems_, markStatus, e.s.Writes);
             complete = false;
         }
@@ -359,14 +363,11 @@ void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled
                               const std::string& path, bool created, bool csv) {
     const Language lang = e.ui.language;
     // A channel not read whole ends only itself; the link failing ends the transfer.
-    std::string broken;
-    for (int ch : f.broken) broken += (broken.empty() ? "" : ", ") + FormatInt(ch);
-    std::string text = cancelled                             ? Text(lang, txt::TransferCancelled)
-                       : !f.linkFailed && !f.broken.empty() ? TextWith(lang, txt::ChannelLeftOut, {failed, broken})
-                                                             : TextWith(lang, txt::LostDuringTransfer, {failed});
-    std::string channels;
-    for (int ch : f.complete) channels += (channels.empty() ? "" : ", ") + FormatInt(ch);
-    if (channels.empty()) channels = Text(lang, txt::NoChannels);
+    std::string text = cancelled ? Text(lang, txt::TransferCancelled)
+                       : !f.linkFailed && !f.broken.empty()
+                           ? TextWith(lang, txt::ChannelLeftOut, {failed, ChannelList(f.broken, lang)})
+                           : TextWith(lang, txt::LostDuringTransfer, {failed});
+    const std::string channels = ChannelList(f.complete, lang);
     if (created) {
         const std::size_t slash = path.find_last_of("/\\");
         const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);

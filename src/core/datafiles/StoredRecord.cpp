@@ -17,13 +17,13 @@
 
 namespace kmr {
 
-namespace {
-
 std::string ChannelList(const std::vector<int>& channels, Language lang) {
     std::string s;
     for (int ch : channels) s += (s.empty() ? "" : ", ") + std::to_string(ch);
     return s.empty() ? Text(lang, txt::NoChannels) : s;
 }
+
+namespace {
 
 std::string Named(const std::vector<std::string>& names, long long code) {
     if (code >= 0 && static_cast<std::size_t>(code) < names.size()) return names[static_cast<std::size_t>(code)];

@@ -49,6 +49,9 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang);
 // The file name without its folder.
 std::string FileNameOf(const std::string& path);
 
+// Channel numbers as a message names them ("2, 5"), or text 2404 ("none") for no channel.
+std::string ChannelList(const std::vector<int>& channels, Language lang);
+
 // Reads the samples of every channel switched on in `fc` (its blocks in the file's order, located
 // by `wholeBlocks`: the k-th channel switched on is the file's block k) into `out`, one vector of
 // N samples per channel, ascending. The view is told the percentage as the reading goes on and may
