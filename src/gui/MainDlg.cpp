@@ -64,9 +64,25 @@ protected:
     void paintEvent(QPaintEvent*) override {
         QPainter p(this);
         const QRect r = contentsRect().adjusted(margin(), 0, -margin(), 0);
+        // Shortened again only when the text, the room or the font has changed: the strip is
+        // painted with whatever repaints beside it (the charts of a record being opened).
+        const QFontMetrics fm = fontMetrics();
+        if (text() != fittedFrom_ || r.width() != fittedWidth_ || font() != fittedFont_) {
+            fittedFrom_ = text();
+            fittedWidth_ = r.width();
+            fittedFont_ = font();
+            fitted_ = FittedStatusText(fittedFrom_, fm, fittedWidth_);
+        }
         p.setPen(palette().color(QPalette::WindowText));
-        p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, FittedStatusText(text(), fontMetrics(), r.width()));
+        // One line on a baseline, centred as Qt::AlignVCenter would centre it.
+        const int baseline = r.top() + (r.height() - fm.height()) / 2 + fm.ascent();
+        p.drawText(QPoint(r.left(), baseline), fitted_);
     }
+
+private:
+    QString fittedFrom_, fitted_;
+    int fittedWidth_ = -1;
+    QFont fittedFont_;
 };
 
 }  // namespace
