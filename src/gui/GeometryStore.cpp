@@ -28,6 +28,11 @@ ScreenArea ScreenInTwips(const QScreen* screen) {
     return a;
 }
 
+QPoint PlaceOnScreen(float leftTwips, float topTwips, const QRect& screenGeometry, double twipsPerPixel) {
+    return screenGeometry.topLeft() +
+           QPoint(static_cast<int>(leftTwips / twipsPerPixel), static_cast<int>(topTwips / twipsPerPixel));
+}
+
 std::string LoadGeometryText() {
     QSettings settings;
     const QVariant v = settings.value(kGeometryKey, QString(kDefaultGeometryText));
