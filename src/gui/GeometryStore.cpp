@@ -28,9 +28,18 @@ ScreenArea ScreenInTwips(const QScreen* screen) {
     return a;
 }
 
+QPoint PlaceOnScreen(float leftTwips, float topTwips, const QRect& screenGeometry, double twipsPerPixel) {
+    return screenGeometry.topLeft() +
+           QPoint(static_cast<int>(leftTwips / twipsPerPixel), static_cast<int>(topTwips / twipsPerPixel));
+}
+
 std::string LoadGeometryText() {
     QSettings settings;
-    return settings.value(kGeometryKey, QString(kDefaultGeometryText)).toString().toStdString();
+    const QVariant v = settings.value(kGeometryKey, QString(kDefaultGeometryText));
+    // The settings file keeps the text in quotes; written by hand without them, the line reads
+    // back as a list of its comma-separated fields, which are the same text.
+    if (v.typeId() == QMetaType::QStringList) return v.toStringList().join(',').toStdString();
+    return v.toString().toStdString();
 }
 
 void SaveGeometry(const MainFormGeometry& g) {

@@ -1,6 +1,8 @@
 #pragma once
 // The main window's geometry in the per-user settings store (application "KMR-5300", section
 // "MainForm", key "Form Position") and the screen's sizes in twips.
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
 #include "core/app/Startup.h"
@@ -14,6 +16,11 @@ namespace kmr::gui {
 double TwipsPerPixel(const QScreen* screen);
 // The screen and its work area in twips.
 ScreenArea ScreenInTwips(const QScreen* screen);
+
+// The window's corner in the desktop's pixels for a place in twips on a screen: the twips count
+// from the screen's own corner, which is not the desktop's when another screen lies left of or
+// above it.
+QPoint PlaceOnScreen(float leftTwips, float topTwips, const QRect& screenGeometry, double twipsPerPixel);
 
 // The stored text, or the default text when nothing is stored.
 std::string LoadGeometryText();

@@ -294,7 +294,7 @@ void MainDlg::ShowPrepared() {
     const MainFormGeometry& g = e_->s.Geometry;
     const double tpp = TwipsPerPixel(screen());
     resize(static_cast<int>(g.Width / tpp), static_cast<int>(g.Height / tpp));
-    move(static_cast<int>(g.Left / tpp), static_cast<int>(g.Top / tpp));
+    move(PlaceOnScreen(g.Left, g.Top, screen()->geometry(), tpp));
     RelayoutCharts();
     if (g.WindowState == kWindowMaximised)
         showMaximized();

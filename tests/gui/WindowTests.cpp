@@ -211,6 +211,20 @@ void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {
     QCOMPARE(f[2].toDouble(), normal.width() * tpp);
     QCOMPARE(f[3].toDouble(), normal.height() * tpp);
     QCOMPARE(f[4], QString("2"));
+    QCOMPARE(QString::fromStdString(gui::LoadGeometryText()), settings.value("MainForm/Form Position").toString());
+    // The place counts from the corner of the screen it is on (here one right of another).
+    QCOMPARE(gui::PlaceOnScreen(2160, 2910, QRect(1920, 300, 1000, 740), 15), QPoint(2064, 494));
+#ifndef Q_OS_WIN
+    // The line written by hand without its quotes is still the stored text (Windows keeps the
+    // text in the registry).
+    const QString file = settings.fileName();
+    settings.sync();
+    QFile conf(file);
+    QVERIFY(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    conf.write("[MainForm]\nForm%20Position=100, 200 ,9000,6000,2\n");
+    conf.close();
+    QCOMPARE(QString::fromStdString(gui::LoadGeometryText()), QString("100,200,9000,6000,2"));
+#endif
 }
 
 void MainWindowTest::splashIsTopmostUntilABoxIsAboutToShow() {

@@ -26,7 +26,8 @@ MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& s
         g.Width = kDefaultMainWidth;
         g.Height = kDefaultMainHeight;
         g.WindowState = kWindowMaximised;
-    } else if (!(g.Width > 0) || !(g.Height > 0)) {
+    } else if (!(g.Width > 0) || !(g.Height > 0) || g.Width > kLargestWindowTwips ||
+               g.Height > kLargestWindowTwips) {
         g.Width = kDefaultMainWidth;
         g.Height = kDefaultMainHeight;
         g.WindowState = kWindowNormal;

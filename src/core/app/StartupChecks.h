@@ -28,6 +28,10 @@ bool DecimalSymbolUnusable(int languageNumber, UiPort& ui,
 
 inline constexpr float kDefaultMainWidth = 10680.0f;
 inline constexpr float kDefaultMainHeight = 5280.0f;
+// No window is wider or taller than 32767 pixels (the windowing systems' 16-bit coordinates);
+// at the usual 15 twips to the pixel that is this many twips. A stored size beyond it (or an
+// infinite one) is damage, not a window the user left.
+inline constexpr float kLargestWindowTwips = 32767.0f * 15.0f;
 
 // Sizes of the desktop in twips.
 struct ScreenArea {
@@ -38,7 +42,7 @@ struct ScreenArea {
 
 // The stored geometry corrected for the screen: larger than the work area both ways opens
 // maximised at the default size; a zero size, or one that is no size at all (negative, not a
-// number: a settings file edited or damaged), gets the default size; a size below the least the
+// number, beyond any window: a settings file edited or damaged), gets the default size; a size below the least the
 // window takes is raised to it; the window is always centred on the screen at the size it gets
 // (the stored Left and Top are not used).
 MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);

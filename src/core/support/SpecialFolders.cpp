@@ -12,6 +12,9 @@
 #pragma comment(lib, "shell32.lib")
 #endif
 #else
+#include <fstream>
+#include <string_view>
+
 #include <unistd.h>
 #endif
 
@@ -61,9 +64,42 @@ std::string EnvPath(const char* name) {
     return v;
 }
 
-// Linux: documents = $XDG_DOCUMENTS_DIR or ~/Documents; per-user application data =
-// $XDG_DATA_HOME or ~/.local/share; common application data = $XDG_CONFIG_HOME or ~/.config.
-// Like the create flag of the known-folder service, the base folder is created when missing.
+// The documents folder that the desktop named in user-dirs.dirs (in the configuration folder),
+// where a desktop in another language keeps its own name for it ("$HOME/ドキュメント"): a line
+// XDG_DOCUMENTS_DIR="$HOME/..." or ="/...", with "\" before a quote, "$", "`" or "\" in it.
+// Empty when the file or the line is missing or says something else.
+std::string UserDirsDocuments(const std::string& home) {
+    std::string config = EnvPath("XDG_CONFIG_HOME");
+    if (config.empty()) config = WithTrailingSeparator(home) + ".config";
+    std::ifstream in(PathFromUtf8(WithTrailingSeparator(config) + "user-dirs.dirs"));
+    constexpr std::string_view kKey = "XDG_DOCUMENTS_DIR=\"";
+    std::string line;
+    while (std::getline(in, line)) {
+        std::string_view v = line;
+        while (!v.empty() && (v.front() == ' ' || v.front() == '\t')) v.remove_prefix(1);
+        while (!v.empty() && (v.back() == ' ' || v.back() == '\t' || v.back() == '\r')) v.remove_suffix(1);
+        if (!v.starts_with(kKey) || v.size() < kKey.size() + 1 || v.back() != '"') continue;
+        v = v.substr(kKey.size(), v.size() - kKey.size() - 1);
+        std::string path;
+        if (v.starts_with("$HOME") && (v.size() == 5 || v[5] == '/')) {
+            path = WithoutTrailingSeparators(home);
+            v.remove_prefix(5);
+        } else if (!v.starts_with("/")) {
+            continue;
+        }
+        for (std::size_t i = 0; i < v.size(); ++i) {
+            if (v[i] == '\\' && i + 1 < v.size()) ++i;
+            path.push_back(v[i]);
+        }
+        return path;
+    }
+    return {};
+}
+
+// Linux: documents = $XDG_DOCUMENTS_DIR, else the one user-dirs.dirs names, else ~/Documents;
+// per-user application data = $XDG_DATA_HOME or ~/.local/share; common application data =
+// $XDG_CONFIG_HOME or ~/.config. Like the create flag of the known-folder service, the base
+// folder is created when missing.
 std::string BaseFolder(Base base) {
     const char* var = base == Base::Documents ? "XDG_DOCUMENTS_DIR"
                       : base == Base::AppData ? "XDG_DATA_HOME"
@@ -75,7 +111,8 @@ std::string BaseFolder(Base base) {
     if (path.empty()) {
         const std::string home = EnvPath("HOME");
         if (home.empty()) return {};
-        path = WithTrailingSeparator(home) + fallback;
+        if (base == Base::Documents) path = UserDirsDocuments(home);
+        if (path.empty()) path = WithTrailingSeparator(home) + fallback;
     }
     std::error_code ec;
     fs::create_directories(PathFromUtf8(WithoutTrailingSeparators(path)), ec);  // failure ignored

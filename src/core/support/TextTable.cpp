@@ -8,6 +8,10 @@
 
 #include "core/support/TextRows.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace kmr {
 namespace {
 
@@ -46,7 +50,13 @@ Language LanguageFromEnvironment() {
         if (v == nullptr || *v == '\0') continue;
         return std::string_view(v).starts_with("ja") ? Language::Japanese : Language::English;
     }
+#ifdef _WIN32
+    // Windows keeps the user's choice in the locale, not in these variables (only some shells
+    // set them): the Japanese locale, 0411, gets the Japanese texts.
+    return GetUserDefaultLangID() == 0x0411 ? Language::Japanese : Language::English;
+#else
     return Language::English;
+#endif
 }
 
 std::string UserLanguageId(Language lang) { return lang == Language::Japanese ? "0411" : "0409"; }

@@ -11,8 +11,9 @@ namespace kmr {
 
 enum class Language { English, Japanese };
 
-// The language of the user's locale: on Linux the first of LC_ALL, LC_MESSAGES, LANG that is set
-// and not empty; a value beginning with "ja" is Japanese.
+// The language of the user's locale: the first of LC_ALL, LC_MESSAGES, LANG that is set and not
+// empty, where a value beginning with "ja" is Japanese; when none is, English on Linux and on
+// Windows the user's locale (Japanese for 0411).
 Language LanguageFromEnvironment();
 
 // "0411" for Japanese, "0409" otherwise.

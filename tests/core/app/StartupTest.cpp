@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "support/EngineHarness.h"
 
@@ -23,7 +24,7 @@ TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
 
 // --- Geometry ------------------------------------------------------------------------------------
 
-// The zero size, or no size at all, gets the default, normal; larger both ways opens maximised;
+// The zero size, or no size at all (beyond any window included), gets the default, normal; larger both ways opens maximised;
 // larger one way keeps its size; smaller than the window can be takes the least it can; a
 // fractional size is rounded to whole twips (halves to even) before the division.
 TEST(GeometryCorrection, CorrectsSizeAndCentres) {
@@ -34,6 +35,8 @@ TEST(GeometryCorrection, CorrectsSizeAndCentres) {
         {{0, 0, 0, 0, 0}, {2160, 2910, 10680, 5280, 0}},
         {{0, 0, -60000, -60000, 2}, {2160, 2910, 10680, 5280, 0}},
         {{0, 0, 10680, -60000, 0}, {2160, 2910, 10680, 5280, 0}},
+        {{0, 0, 1e30f, 6000, 2}, {2160, 2910, 10680, 5280, 0}},
+        {{0, 0, 8000, std::numeric_limits<float>::infinity(), 0}, {2160, 2910, 10680, 5280, 0}},
         {{0, 0, 15, 15, 0}, {3900, 3300, 7200, 4500, 0}},
         {{5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
         {{100, 100, 20000, 6000, 0}, {-2500, 2550, 20000, 6000, 0}},

@@ -46,6 +46,26 @@ TEST_F(SpecialFolders, DefaultsUnderHomeOrWhereTheXdgVariablesSay) {
     EXPECT_TRUE(fs::is_directory(conf + "VNT/KMR-5300"));
 }
 
+// A desktop in another language names its documents folder in user-dirs.dirs, in the
+// configuration folder; $XDG_DOCUMENTS_DIR still wins, and a line that names no folder is passed by.
+TEST_F(SpecialFolders, DocumentsWhereTheDesktopNamesThem) {
+    const std::string home = dir_.path();
+    fs::create_directories(dir_ / ".config");
+    dir_.Write(".config/user-dirs.dirs", "# written by xdg-user-dirs-update\n"
+                                         "XDG_DESKTOP_DIR=\"$HOME/デスクトップ\"\n"
+                                         "XDG_DOCUMENTS_DIR=\"$HOME/ドキュメント\"\n");
+    EXPECT_EQ(GetMyDocumentsPath(), home + "/ドキュメント/KMR-5300/");
+    EXPECT_TRUE(fs::is_directory(PathFromUtf8(home + "/ドキュメント/KMR-5300")));
+    const std::string conf = dir_ / "conf";
+    fs::create_directories(conf);
+    env_.Set("XDG_CONFIG_HOME", conf);
+    dir_.Write("conf/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"relative\"\nXDG_DOCUMENTS_DIR=\"" + home +
+                                          "/My \\\"Docs\\\"\"\r\n");
+    EXPECT_EQ(GetMyDocumentsPath(), home + "/My \"Docs\"/KMR-5300/");
+    env_.Set("XDG_DOCUMENTS_DIR", home + "/env");
+    EXPECT_EQ(GetMyDocumentsPath(), home + "/env/KMR-5300/");
+}
+
 TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothingAFailedCreationStillThePath) {
     env_.Set("HOME", std::nullopt);
     EXPECT_EQ(GetMyDocumentsPath(), "");

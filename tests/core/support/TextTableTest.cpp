@@ -76,7 +76,7 @@ TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
     EXPECT_EQ(TextWith(Language::Japanese, txt::BadChannelField, {"単位", "3"}), "チャンネル 3 の単位が範囲外です。");
 }
 
-// The first variable set and not empty decides.
+// The first variable set and not empty decides (on Linux, none set is English).
 TEST(TextTableTest, LanguageFromEnvironment) {
     // LC_ALL, LC_MESSAGES, LANG (nullptr: not set), the language
     const std::tuple<const char*, const char*, const char*, Language> cases[] = {
@@ -89,6 +89,11 @@ TEST(TextTableTest, LanguageFromEnvironment) {
     };
     const auto value = [](const char* v) { return v ? std::optional<std::string>(v) : std::nullopt; };
     for (const auto& [lcAll, lcMessages, lang, expected] : cases) {
+#ifdef _WIN32
+        // With none of them set, Windows asks the user's locale instead.
+        if (value(lcAll).value_or("").empty() && value(lcMessages).value_or("").empty() && value(lang).value_or("").empty())
+            continue;
+#endif
         testing::EnvVars env;
         env.Set("LC_ALL", value(lcAll));
         env.Set("LC_MESSAGES", value(lcMessages));
