@@ -17,6 +17,17 @@ bool ReadClock(CndReader& r, float& field) {
     return true;
 }
 
+// The instrument does not average at its sub-millisecond clocks and refuses such a clock while
+// averaging is set: with one, only averaging off is kept.
+bool ReadAveraging(CndReader& r, std::int16_t& field, float clockMs) {
+    std::int16_t v = 0;
+    if (!r.ReadInt16(v)) return false;
+    TakeOffered(r, field, v, [clockMs](std::int16_t n) {
+        return kAveragingRange.Holds(n) && (n == 0 || !IsSubMsClock(clockMs));
+    });
+    return true;
+}
+
 bool ReadInputMode(CndReader& r, std::int16_t& field) {
     std::int16_t v = 0;
     if (!r.ReadInt16(v)) return false;
@@ -41,7 +52,7 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
           ReadInt32In(r, m.MemoryWords, 1, std::numeric_limits<std::int32_t>::max()) &&
           // The pre-trigger memory follows the form's rule (PreMemoryFits).
           ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords - 1) &&
-          ReadInt16In(r, m.Averaging, kAveragingRange) &&
+          ReadAveraging(r, m.Averaging, m.SmpClk) &&
           ReadInt16In(r, m.ChannelCount, kChannelCountRange)))
         return false;
     for (auto& c : m.Channels)
