@@ -60,6 +60,45 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
                                   "to 245760 and the pre-trigger words (1000) to 0. Check them in Meas. Cond. Settings."});
 }
 
+// A hand-edited Meas.cnd with averaging at a sub-millisecond clock: the instrument refuses that
+// clock while it averages, so averaging goes off and the set-up goes through at the clock asked for.
+TEST(CndStartup, AveragingAtASubMillisecondClockIsTurnedOffAndTheSetUpGoesThrough) {
+    SecondStart t;
+    const std::string channels = Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10);
+    WriteAll(t.CondFile("Meas.cnd"), "0\r\n0.5\r\n1000,0\r\n3\r\n10\r\n" + channels);
+
+    ASSERT_EQ(t.Start("sim:time=instant"), StartupOutcome::Online);
+    EXPECT_EQ(t.state.Meas.SmpClk, 0.5f);
+    EXPECT_EQ(t.state.Meas.Averaging, 0);
+    EXPECT_EQ(t.Sent("AVE 0"), 1);
+    EXPECT_EQ(t.Sent("AVE 3"), 0);
+    EXPECT_GE(t.Sent("CLK0"), 1);
+    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd")), "0\r\n0.5\r\n1000,0\r\n0\r\n10\r\n" + channels);
+    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd.damaged")), "0\r\n0.5\r\n1000,0\r\n3\r\n10\r\n" + channels);
+}
+
+// A data folder written in Global.cnd without its closing separator still takes the data files:
+// they go inside it, not beside it under a name run together with the folder's.
+TEST(CndStartup, DataFolderWrittenWithoutItsSeparatorTakesTheRecordsInside) {
+    SecondStart t;
+    const std::string defaultFolder = t.h.DataFolder();
+    const char separator = defaultFolder.back();
+    const std::string folder = defaultFolder + "lab";
+    std::filesystem::create_directory(folder);
+    WriteAll(t.CondFile("Global.cnd"),
+             "\"" + folder + "\"\r\n\"run\"\r\n0\r\n\"" + folder + "\"\r\n\"" + folder + "\"\r\n");
+
+    ASSERT_EQ(t.Start("sim:time=instant"), StartupOutcome::Online);
+    EXPECT_EQ(t.state.Global.DataFolder, folder + separator);
+    EXPECT_EQ(t.state.Global.SourcePathName, folder + separator);
+    EXPECT_EQ(t.state.Global.DestPathName, folder + separator);
+    StartOrStop(t.engine);
+    for (int i = 0; i < 10 && t.state.RunActive(); ++i) EocTimerTick(t.engine);
+    ASSERT_FALSE(t.state.RunActive());
+    EXPECT_EQ(std::filesystem::path(t.state.LastDataFile).parent_path(), std::filesystem::path(folder));
+    EXPECT_TRUE(std::filesystem::is_regular_file(t.state.LastDataFile));
+}
+
 // Meter.cnd is kept as the user wrote it, attempts 0 and an address outside the GP-IB range both
 // (that attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
 // No GP-IB device can have address 31, so opening fails with the message naming it and the bus is
