@@ -35,11 +35,21 @@ bool ReadInputMode(CndReader& r, std::int16_t& field) {
     return true;
 }
 
+// A coefficient the form could not have stored (beyond 3.403E+30 a raw count times it leaves the
+// float range, and the files and charts would show infinities) is replaced. A coefficient of 0 is
+// kept: the values are then the offset, and the trigger level stays as it is.
+bool ReadCoeff(CndReader& r, float& field) {
+    float v = 0.0f;
+    if (!r.ReadFloat(v) || !std::isfinite(v)) return false;
+    TakeOffered(r, field, v, [](float x) { return x == 0.0f || MagnitudeAllowed(x); });
+    return true;
+}
+
 // One channel line. An item outside its field's choices keeps the default, so that a hand-edited
 // file never puts an index outside its list or an unknown code into the record.
 bool ReadChannel(CndReader& r, ChannelCondition& c) {
     return ReadInt16In(r, c.OnOff, kFlagRange) && ReadInputMode(r, c.InputMode) &&
-           ReadInt16In(r, c.Lpf, kLpfRange) && ReadFiniteFloat(r, c.Coeff) &&
+           ReadInt16In(r, c.Lpf, kLpfRange) && ReadCoeff(r, c.Coeff) &&
            ReadInt16In(r, c.Point, kPointRange) && ReadInt16In(r, c.Unit, kUnitRange) &&
            ReadInt16In(r, c.DtgOnOff, kFlagRange) && ReadFiniteFloat(r, c.DtgLevel) &&
            ReadFiniteFloat(r, c.Offset);

@@ -331,6 +331,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"MeasOnOff", "Meas.cnd", {{"\n0,-6,", "\n2,-6,"}}, {{"\r\n9\r\n", "\r\n10\r\n"}, {"\n0,-6,", "\n1,-6,"}}},
         {"MeasInputMode", "Meas.cnd", {{"0,-6,4,", "0,4,4,"}}, {{"0,-6,4,", "0,2,4,"}}},
         {"MeasFilter", "Meas.cnd", {{"-6,4,", "-6,5,"}}, {{"-6,4,", "-6,0,"}}},
+        // A coefficient the form refuses (a raw count times it would leave the float range).
+        {"MeasCoefficientBeyondTheFormsRange", "Meas.cnd", {{"-3.5E+12", "-3.5E+31"}, {"1.234567E-05", "1E-41"}},
+         {{"-3.5E+12", "1"}, {"1.234567E-05", "1"}}},
         {"MeasPoint", "Meas.cnd", {{"E+12,5,", "E+12,6,"}}, {{"E+12,5,", "E+12,0,"}}},
         {"MeasUnit", "Meas.cnd", {{",5,29,", ",5,30,"}}, {{",5,29,", ",5,0,"}}},
         {"MeasDataTrigger", "Meas.cnd", {{",29,1,", ",29,-1,"}}, {{",29,1,", ",29,0,"}}},
