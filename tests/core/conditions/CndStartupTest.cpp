@@ -99,22 +99,37 @@ TEST(CndStartup, DataFolderWrittenWithoutItsSeparatorTakesTheRecordsInside) {
     EXPECT_TRUE(std::filesystem::is_regular_file(t.state.LastDataFile));
 }
 
-// Meter.cnd is kept as the user wrote it, attempts 0 and an address outside the GP-IB range both
-// (that attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
-// No GP-IB device can have address 31, so opening fails with the message naming it and the bus is
-// not asked.
-TEST(CndStartup, MeterCndStaysAsWrittenWithNoAttemptsAndAnAddressOutsideTheGpibRange) {
-    SecondStart t;
-    WriteAll(t.CondFile("Meter.cnd"), "31,0,0\r\n");
-    t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-    EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
-    ASSERT_FALSE(t.h.ui.shown.empty());
-    EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31\nGP-IB addresses are 0 to 30: "
-                                    "correct the address in Cond/Meter.cnd.");
-    EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
-    EXPECT_TRUE(t.h.bus->log.empty());
-    EXPECT_EQ(t.state.Gpib.Attempts, 0);
-    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "31,0,0\r\n");
+// Meter.cnd is kept as the user wrote it, attempts 0 and values outside their ranges alike (that
+// attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
+// No GP-IB device can have address 31, and no command can be ended with delimiter 2: opening fails
+// with a message naming the value and the file, the bus is not asked, and the off-line offer shows
+// the settings as they are.
+TEST(CndStartup, MeterCndStaysAsWrittenAndASettingOutsideItsRangeIsNamedWhenOpening) {
+    const struct {
+        std::string meter;
+        std::string problem;
+        std::string offer;
+        int attempts;
+    } cases[] = {
+        {"31,0,0\r\n", "GP-IB Address:31\nGP-IB addresses are 0 to 30: correct the address in Cond/Meter.cnd.",
+         "(GP-IB Address:31 Delimiter:CR/LF) fixed.", 0},
+        {"20,2,3\r\n", "Delimiter:2\nThe delimiter is 0 (CR/LF) or 1 (CR): correct the delimiter in Cond/Meter.cnd.",
+         "(GP-IB Address:20 Delimiter:2) fixed.", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.meter);
+        SecondStart t;
+        WriteAll(t.CondFile("Meter.cnd"), c.meter);
+        t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
+        EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
+        ASSERT_GE(t.h.ui.shown.size(), 2u);
+        EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\n" + c.problem);
+        EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
+        EXPECT_NE(t.h.ui.shown[1].text.find(c.offer), std::string::npos) << t.h.ui.shown[1].text;
+        EXPECT_TRUE(t.h.bus->log.empty());
+        EXPECT_EQ(t.state.Gpib.Attempts, c.attempts);
+        EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), c.meter);
+    }
 }
 
 // A condition file that cannot be saved (a folder, or a FIFO, in its place) does not stop
