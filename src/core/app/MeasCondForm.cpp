@@ -19,15 +19,6 @@ namespace {
 // The texts a clock box accepts below one millisecond.
 constexpr std::array<std::string_view, 10> kSubMsClockTexts{"0.05", "0.1", "0.2", "0.3", "0.4",
                                                             "0.5",  "0.6", "0.7", "0.8", "0.9"};
-// Magnitudes a coefficient and a trigger level may have.
-constexpr double kSmallestMagnitude = 1.402E-40;
-constexpr double kLargestMagnitude = 3.403E+30;
-
-bool MagnitudeAllowed(double v) {
-    const double a = std::fabs(v);
-    return a >= kSmallestMagnitude && a <= kLargestMagnitude;
-}
-
 std::string Signed(float v) { return (v > 0 ? "+" : "") + FormatFloat(v); }
 
 template <typename T>

@@ -124,7 +124,8 @@ std::string OfflineOfferText(Language lang, const GpibSettings& gpib) {
     t += FormatInt(gpib.Address);
     t += " ";
     t += Text(lang, txt::DelimiterLabel);
-    t += gpib.Delimiter == 1 ? "CR) " : "CR/LF) ";
+    // A code other than the two names itself rather than passing for CR/LF.
+    t += gpib.Delimiter == 0 ? "CR/LF) " : gpib.Delimiter == 1 ? "CR) " : FormatInt(gpib.Delimiter) + ") ";
     t += Text(lang, txt::IsFixed);
     t += "\r\n";
     t += Text(lang, txt::ContinueOffline);

@@ -1,6 +1,7 @@
 #include "core/conditions/GlobalSettings.h"
 
 #include "core/conditions/CndLoad.h"
+#include "core/support/SpecialFolders.h"
 
 namespace kmr {
 
@@ -20,9 +21,15 @@ LoadResult LoadGlobalSettings(const std::string& path, GlobalSettings& g, FileWr
     return LoadCndFile(
         path,
         [&g](CndReader& r) {
-            return ReadTextItem(r, g.DataFolder) && ReadTextItem(r, g.BaseFileName) &&
-                   ReadInt16In(r, g.FileType, kFlagRange) && ReadTextItem(r, g.SourcePathName) &&
-                   ReadTextItem(r, g.DestPathName);
+            const bool read = ReadTextItem(r, g.DataFolder) && ReadTextItem(r, g.BaseFileName) &&
+                              ReadInt16In(r, g.FileType, kFlagRange) && ReadTextItem(r, g.SourcePathName) &&
+                              ReadTextItem(r, g.DestPathName);
+            // File names are put after the folders as they stand: a folder written by hand without
+            // its closing separator ("/lab/Data") would put the data files beside it
+            // ("/lab/Data20260101.kmr").
+            for (std::string* folder : {&g.DataFolder, &g.SourcePathName, &g.DestPathName})
+                *folder = WithTrailingSeparator(*folder);
+            return read;
         },
         [&] { return SaveGlobalSettings(path, g, writes); });
 }

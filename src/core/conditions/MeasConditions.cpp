@@ -17,6 +17,17 @@ bool ReadClock(CndReader& r, float& field) {
     return true;
 }
 
+// The instrument does not average at its sub-millisecond clocks and refuses such a clock while
+// averaging is set: with one, only averaging off is kept.
+bool ReadAveraging(CndReader& r, std::int16_t& field, float clockMs) {
+    std::int16_t v = 0;
+    if (!r.ReadInt16(v)) return false;
+    TakeOffered(r, field, v, [clockMs](std::int16_t n) {
+        return kAveragingRange.Holds(n) && (n == 0 || !IsSubMsClock(clockMs));
+    });
+    return true;
+}
+
 bool ReadInputMode(CndReader& r, std::int16_t& field) {
     std::int16_t v = 0;
     if (!r.ReadInt16(v)) return false;
@@ -24,11 +35,21 @@ bool ReadInputMode(CndReader& r, std::int16_t& field) {
     return true;
 }
 
+// A coefficient the form could not have stored (beyond 3.403E+30 a raw count times it leaves the
+// float range, and the files and charts would show infinities) is replaced. A coefficient of 0 is
+// kept: the values are then the offset, and the trigger level stays as it is.
+bool ReadCoeff(CndReader& r, float& field) {
+    float v = 0.0f;
+    if (!r.ReadFloat(v) || !std::isfinite(v)) return false;
+    TakeOffered(r, field, v, [](float x) { return x == 0.0f || MagnitudeAllowed(x); });
+    return true;
+}
+
 // One channel line. An item outside its field's choices keeps the default, so that a hand-edited
 // file never puts an index outside its list or an unknown code into the record.
 bool ReadChannel(CndReader& r, ChannelCondition& c) {
     return ReadInt16In(r, c.OnOff, kFlagRange) && ReadInputMode(r, c.InputMode) &&
-           ReadInt16In(r, c.Lpf, kLpfRange) && ReadFiniteFloat(r, c.Coeff) &&
+           ReadInt16In(r, c.Lpf, kLpfRange) && ReadCoeff(r, c.Coeff) &&
            ReadInt16In(r, c.Point, kPointRange) && ReadInt16In(r, c.Unit, kUnitRange) &&
            ReadInt16In(r, c.DtgOnOff, kFlagRange) && ReadFiniteFloat(r, c.DtgLevel) &&
            ReadFiniteFloat(r, c.Offset);
@@ -41,7 +62,7 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
           ReadInt32In(r, m.MemoryWords, 1, std::numeric_limits<std::int32_t>::max()) &&
           // The pre-trigger memory follows the form's rule (PreMemoryFits).
           ReadInt32In(r, m.PreMemoryWords, 0, m.MemoryWords - 1) &&
-          ReadInt16In(r, m.Averaging, kAveragingRange) &&
+          ReadAveraging(r, m.Averaging, m.SmpClk) &&
           ReadInt16In(r, m.ChannelCount, kChannelCountRange)))
         return false;
     for (auto& c : m.Channels)

@@ -87,6 +87,14 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
                         runStatus_);
         return;
     }
+    if (!kDelimiterRange.Holds(settings_.Delimiter)) {
+        // No command could be terminated: every one would go out as an empty text and the
+        // instrument would seem silent. Said like the address, with the value and where it is set.
+        ShowOpenFailure(ui_, ui_.Text(txt::DelimiterLabel) + FormatInt(settings_.Delimiter) + "\n" +
+                                 ui_.Text(txt::DelimiterOutOfRange),
+                        runStatus_);
+        return;
+    }
     bool ok = false;
     // Any failure of the route itself (a backend that throws) takes the failure path as well.
     try {

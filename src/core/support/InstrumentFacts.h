@@ -134,6 +134,14 @@ inline constexpr FieldRange kUnitRange{0, 29};                // index into the 
 inline constexpr FieldRange kChannelCountRange{0, kChannels};
 inline constexpr FieldRange kGpibAddressRange{0, 30};         // GP-IB primary addresses
 inline constexpr FieldRange kDelimiterRange{0, 1};            // 0 CR LF, 1 CR
+// Magnitudes a coefficient and a typed trigger level may have: a raw count times any such
+// coefficient stays well inside a float.
+inline constexpr double kSmallestMagnitude = 1.402E-40;
+inline constexpr double kLargestMagnitude = 3.403E+30;
+constexpr bool MagnitudeAllowed(double v) {
+    const double a = v < 0 ? -v : v;
+    return a >= kSmallestMagnitude && a <= kLargestMagnitude;
+}
 // A trigger level is sent as whole raw counts of a 16-bit sample.
 inline constexpr double kLargestTriggerCounts = 32767.0;
 

@@ -326,6 +326,7 @@ inline constexpr int DataFolderReplaced = 2421;
 inline constexpr int ChannelLeftOut = 2422;
 inline constexpr int AnsweredDuringMeasurement = 2423;
 inline constexpr int AnsweredBeforeStart = 2424;
+inline constexpr int DelimiterOutOfRange = 2430;
 
 // Files a recording is written to, and conversions
 inline constexpr int FileNameTooLong = 2501;

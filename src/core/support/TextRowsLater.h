@@ -61,6 +61,8 @@ inline constexpr TextRow kLaterRows[] = {
      "測定器は %1 に %2 と応答しました: 測定を終了しました。"},
     {2424, "The instrument answered %1 with %2: the measurement was not started.",
      "測定器は %1 に %2 と応答しました: 測定を開始しませんでした。"},
+    {2430, "The delimiter is 0 (CR/LF) or 1 (CR): correct the delimiter in Cond/Meter.cnd.",
+     "デリミタは 0 (CR/LF) か 1 (CR) です。Cond/Meter.cnd のデリミタを直してください。"},
 
     // Files a recording is written to: names, folders, a save elsewhere, incomplete files.
     {2501, "The file name is too long: %1 bytes in UTF-8, but at most %2 are possible (the file system takes "

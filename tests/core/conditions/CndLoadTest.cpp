@@ -69,7 +69,7 @@ std::vector<FileKind> Kinds() {
         Kind<MeasConditions>("Meas.cnd", SetMeasDefaults, LoadMeasConditions, SaveMeasConditions,
                              "0\r\n1\r\n1000,0\r\n0\r\n10\r\n" + Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10), false,
                              // Memory words above every capacity stay for start-up to limit.
-                             "2\r\n0.05\r\n600000,599999\r\n10\r\n9\r\n"
+                             "2\r\n5000\r\n600000,599999\r\n10\r\n9\r\n"
                              "0,-6,4,-3.5E+12,5,29,1,-32767,0.0001\r\n" +
                                  Repeat("1,-4,3,1.234567E-05,2,7,1,-12.5,0.5\r\n", 9),
                              "2\r\n.5\r\n2000,100\r\n",
@@ -315,8 +315,12 @@ TEST(CndLoad, DecimalsBeyondTheSavedDigitsSettleOnLoad) {
 INSTANTIATE_TEST_SUITE_P(
     AllFiles, ItemOutsideItsChoices,
     ::testing::ValuesIn(std::vector<ReplacedItem>{
-        {"MeasTriggerMode", "Meas.cnd", {{"2\r\n0.05", "3\r\n0.05"}}, {{"2\r\n0.05", "0\r\n0.05"}}},
-        {"MeasClock", "Meas.cnd", {{"\r\n0.05\r\n", "\r\n2.5\r\n"}}, {{"\r\n0.05\r\n", "\r\n1\r\n"}}},
+        {"MeasTriggerMode", "Meas.cnd", {{"2\r\n5000", "3\r\n5000"}}, {{"2\r\n5000", "0\r\n5000"}}},
+        {"MeasClock", "Meas.cnd", {{"\r\n5000\r\n", "\r\n2.5\r\n"}}, {{"\r\n5000\r\n", "\r\n1\r\n"}}},
+        // The instrument does not average at a sub-millisecond clock (and refuses the clock while
+        // averaging is set): the clock is kept and averaging is off.
+        {"MeasAveragingAtSubMsClock", "Meas.cnd", {{"\r\n5000\r\n", "\r\n0.9\r\n"}},
+         {{"\r\n5000\r\n", "\r\n0.9\r\n"}, {"\r\n10\r\n9\r\n", "\r\n0\r\n9\r\n"}}},
         {"MeasMemoryWords", "Meas.cnd", {{"600000,", "0,"}}, {{"600000,599999", "1000,0"}}},
         // The pre-trigger memory stays below the memory (PreMemoryFits): equal is replaced too.
         {"MeasPreMemory", "Meas.cnd", {{"600000,599999", "600000,600000"}}, {{"600000,599999", "600000,0"}}},
@@ -327,6 +331,9 @@ INSTANTIATE_TEST_SUITE_P(
         {"MeasOnOff", "Meas.cnd", {{"\n0,-6,", "\n2,-6,"}}, {{"\r\n9\r\n", "\r\n10\r\n"}, {"\n0,-6,", "\n1,-6,"}}},
         {"MeasInputMode", "Meas.cnd", {{"0,-6,4,", "0,4,4,"}}, {{"0,-6,4,", "0,2,4,"}}},
         {"MeasFilter", "Meas.cnd", {{"-6,4,", "-6,5,"}}, {{"-6,4,", "-6,0,"}}},
+        // A coefficient the form refuses (a raw count times it would leave the float range).
+        {"MeasCoefficientBeyondTheFormsRange", "Meas.cnd", {{"-3.5E+12", "-3.5E+31"}, {"1.234567E-05", "1E-41"}},
+         {{"-3.5E+12", "1"}, {"1.234567E-05", "1"}}},
         {"MeasPoint", "Meas.cnd", {{"E+12,5,", "E+12,6,"}}, {{"E+12,5,", "E+12,0,"}}},
         {"MeasUnit", "Meas.cnd", {{",5,29,", ",5,30,"}}, {{",5,29,", ",5,0,"}}},
         {"MeasDataTrigger", "Meas.cnd", {{",29,1,", ",29,-1,"}}, {{",29,1,", ",29,0,"}}},

@@ -60,22 +60,76 @@ TEST(CndStartup, MemoryWordsAboveTheCapacityReachTheLimitAndEveryOtherConditionI
                                   "to 245760 and the pre-trigger words (1000) to 0. Check them in Meas. Cond. Settings."});
 }
 
-// Meter.cnd is kept as the user wrote it, attempts 0 and an address outside the GP-IB range both
-// (that attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
-// No GP-IB device can have address 31, so opening fails with the message naming it and the bus is
-// not asked.
-TEST(CndStartup, MeterCndStaysAsWrittenWithNoAttemptsAndAnAddressOutsideTheGpibRange) {
+// A hand-edited Meas.cnd with averaging at a sub-millisecond clock: the instrument refuses that
+// clock while it averages, so averaging goes off and the set-up goes through at the clock asked for.
+TEST(CndStartup, AveragingAtASubMillisecondClockIsTurnedOffAndTheSetUpGoesThrough) {
     SecondStart t;
-    WriteAll(t.CondFile("Meter.cnd"), "31,0,0\r\n");
-    t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-    EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
-    ASSERT_FALSE(t.h.ui.shown.empty());
-    EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\nGP-IB Address:31\nGP-IB addresses are 0 to 30: "
-                                    "correct the address in Cond/Meter.cnd.");
-    EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
-    EXPECT_TRUE(t.h.bus->log.empty());
-    EXPECT_EQ(t.state.Gpib.Attempts, 0);
-    EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), "31,0,0\r\n");
+    const std::string channels = Repeat("1,2,0,1,0,0,0,1000,0\r\n", 10);
+    WriteAll(t.CondFile("Meas.cnd"), "0\r\n0.5\r\n1000,0\r\n3\r\n10\r\n" + channels);
+
+    ASSERT_EQ(t.Start("sim:time=instant"), StartupOutcome::Online);
+    EXPECT_EQ(t.state.Meas.SmpClk, 0.5f);
+    EXPECT_EQ(t.state.Meas.Averaging, 0);
+    EXPECT_EQ(t.Sent("AVE 0"), 1);
+    EXPECT_EQ(t.Sent("AVE 3"), 0);
+    EXPECT_GE(t.Sent("CLK0"), 1);
+    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd")), "0\r\n0.5\r\n1000,0\r\n0\r\n10\r\n" + channels);
+    EXPECT_EQ(ReadAll(t.CondFile("Meas.cnd.damaged")), "0\r\n0.5\r\n1000,0\r\n3\r\n10\r\n" + channels);
+}
+
+// A data folder written in Global.cnd without its closing separator still takes the data files:
+// they go inside it, not beside it under a name run together with the folder's.
+TEST(CndStartup, DataFolderWrittenWithoutItsSeparatorTakesTheRecordsInside) {
+    SecondStart t;
+    const std::string defaultFolder = t.h.DataFolder();
+    const char separator = defaultFolder.back();
+    const std::string folder = defaultFolder + "lab";
+    std::filesystem::create_directory(folder);
+    WriteAll(t.CondFile("Global.cnd"),
+             "\"" + folder + "\"\r\n\"run\"\r\n0\r\n\"" + folder + "\"\r\n\"" + folder + "\"\r\n");
+
+    ASSERT_EQ(t.Start("sim:time=instant"), StartupOutcome::Online);
+    EXPECT_EQ(t.state.Global.DataFolder, folder + separator);
+    EXPECT_EQ(t.state.Global.SourcePathName, folder + separator);
+    EXPECT_EQ(t.state.Global.DestPathName, folder + separator);
+    StartOrStop(t.engine);
+    for (int i = 0; i < 10 && t.state.RunActive(); ++i) EocTimerTick(t.engine);
+    ASSERT_FALSE(t.state.RunActive());
+    EXPECT_EQ(std::filesystem::path(t.state.LastDataFile).parent_path(), std::filesystem::path(folder));
+    EXPECT_TRUE(std::filesystem::is_regular_file(t.state.LastDataFile));
+}
+
+// Meter.cnd is kept as the user wrote it, attempts 0 and values outside their ranges alike (that
+// attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
+// No GP-IB device can have address 31, and no command can be ended with delimiter 2: opening fails
+// with a message naming the value and the file, the bus is not asked, and the off-line offer shows
+// the settings as they are.
+TEST(CndStartup, MeterCndStaysAsWrittenAndASettingOutsideItsRangeIsNamedWhenOpening) {
+    const struct {
+        std::string meter;
+        std::string problem;
+        std::string offer;
+        int attempts;
+    } cases[] = {
+        {"31,0,0\r\n", "GP-IB Address:31\nGP-IB addresses are 0 to 30: correct the address in Cond/Meter.cnd.",
+         "(GP-IB Address:31 Delimiter:CR/LF) fixed.", 0},
+        {"20,2,3\r\n", "Delimiter:2\nThe delimiter is 0 (CR/LF) or 1 (CR): correct the delimiter in Cond/Meter.cnd.",
+         "(GP-IB Address:20 Delimiter:2) fixed.", 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.meter);
+        SecondStart t;
+        WriteAll(t.CondFile("Meter.cnd"), c.meter);
+        t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
+        EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
+        ASSERT_GE(t.h.ui.shown.size(), 2u);
+        EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\n" + c.problem);
+        EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
+        EXPECT_NE(t.h.ui.shown[1].text.find(c.offer), std::string::npos) << t.h.ui.shown[1].text;
+        EXPECT_TRUE(t.h.bus->log.empty());
+        EXPECT_EQ(t.state.Gpib.Attempts, c.attempts);
+        EXPECT_EQ(ReadAll(t.CondFile("Meter.cnd")), c.meter);
+    }
 }
 
 // A condition file that cannot be saved (a folder, or a FIFO, in its place) does not stop

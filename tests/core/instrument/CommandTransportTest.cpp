@@ -109,9 +109,11 @@ TEST(CommandTransportTest, DelimiterSettingChoosesTheTerminator) {
     SimLink cr("sim:time=instant", {20, 1});
     EXPECT_EQ(cr.transport.SendCommand("EOC", 1), "+000000");
     EXPECT_EQ(cr.bus.Writes(), std::vector<std::string>{"EOC\r"});
+    // Another delimiter can end no command: the device is not opened (the message names the
+    // setting), so no empty text goes on the wire and the command fails.
     SimLink none("sim:time=instant", {20, 2});
     EXPECT_EQ(none.transport.SendCommand("EOC", 1), "");
-    EXPECT_EQ(none.bus.Writes(), std::vector<std::string>(3, ""));
+    EXPECT_TRUE(none.bus.Writes().empty());
     EXPECT_EQ(none.status, RunStatus::CommFailed);
 }
 
