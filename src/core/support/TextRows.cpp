@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 407, "the text table holds 407 identifiers");
+static_assert(kRowCount == 410, "the text table holds 410 identifiers");
 
 }  // namespace
 
