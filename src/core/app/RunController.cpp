@@ -180,8 +180,10 @@ bool ResendWhatMayBeLost(Engine& e) {
             s.ConditionsUnsent = true;
         }
         if (s.DateUnsent) {
-            e.link.commands->SendDateAndTime();
-            s.DateUnsent = e.Failed();
+            // As at start-up: the setting mode ("SET1") first, which an instrument that restarted
+            // has left, then its date and time; the conditions only after them.
+            e.link.commands->InitialiseInstrument();
+            s.DateUnsent = s.Status != RunStatus::Ok;
         }
         if (!s.DateUnsent && s.ConditionsUnsent) {
             e.link.commands->DownloadConditions(kFullChangeMask);

@@ -13,8 +13,8 @@ namespace kmr {
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
 
-// Gives the instrument again what it may lack: the date, the time and the conditions once the
-// route has been opened again (the instrument behind it may have restarted; see
+// Gives the instrument again what it may lack: the setting mode, the date, the time and the
+// conditions once the route has been opened again (the instrument behind it may have restarted; see
 // GpibBus::Reopenings), the conditions after a download stopped early. A route opened again while
 // they are sent (a retry that connected again) has them sent once more. True when nothing is left
 // unsent; a failure is reported by the transport as any other.

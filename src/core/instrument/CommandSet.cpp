@@ -113,8 +113,6 @@ void CommandSet::InitialiseInstrument() {
     SendDateAndTime(now);
 }
 
-void CommandSet::SendDateAndTime() { SendDateAndTime(clock_.Now()); }
-
 void CommandSet::SendDateAndTime(const LocalDateTime& now) {
     t_.SendCommand(DateCommand(now), 1);
     if (t_.Connection().Status() != RunStatus::CommFailed) t_.SendCommand(TimeCommand(now), 1);

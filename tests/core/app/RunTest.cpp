@@ -530,9 +530,9 @@ TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndG
     const auto pointsBefore = h.engine.chart.MonitorPointCount();
     MonitorTimerTick(h.engine);
     auto sent = h.bus->Commands();
-    ASSERT_GE(sent.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
-              (std::vector<std::string>{"MDT", "DTE26;03;09", "TME07;05;00"}));
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
+              (std::vector<std::string>{"MDT", "SET1", "DTE26;03;09", "TME07;05;00"}));
     EXPECT_NE(std::find(sent.begin(), sent.end(), "MRY 1000"), sent.end());
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), pointsBefore);
     EXPECT_TRUE(h.ui.shown.empty());
@@ -546,6 +546,21 @@ TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndG
     sent = h.bus->Commands();
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.front(), "TRG");
+}
+
+// An instrument back behind the route that does not take what it is given: the live values stop,
+// and that is said once, naming the command.
+TEST_F(RunTest, MonitoringStopsWithOneMessageWhenTheInstrumentBehindARouteOpenedAgainRefusesTheDate) {
+    ASSERT_TRUE(h.Measure({2}, 1000));
+    h.clock.now = {2026, 3, 9, 7, 5, 0};
+    h.simBus->Instrument().AddFault({"DTE*", sim::FaultKind::ErrorReply, "ERR-001", 0});
+    ToggleMonitor(h.engine);
+    h.bus->reopenings = 1;
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringMonitoring,
+                                                              {"DTE26;03;09"})});
 }
 
 }  // namespace
