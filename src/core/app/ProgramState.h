@@ -73,6 +73,9 @@ struct ProgramState {
     std::int16_t DataTriggerRunActive = kFalse;
     std::int16_t ExternalRunActive = kFalse;
     std::int32_t WordsConverted = 0;
+    // The user has been told in this run that the instrument refused a stop or a poll and may
+    // still be recording: a further refused poll is not said again.
+    bool RefusalTold = false;
     std::uint32_t RunStartTime = 0;
     std::int16_t DataPresent = kFalse;
 

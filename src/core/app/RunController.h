@@ -25,9 +25,11 @@ bool RouteReopened(const Engine& e);
 // command that failed, then what was kept (when given).
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept);
 
-// The Start/Stop button and the menu item "Start".
+// The Start/Stop button and the menu item "Start". A Stop the instrument refuses (an error reply
+// to "HLT") leaves the run going, polled as before, and says that it may still be recording.
 void StartOrStop(Engine& e);
-// One tick of the 50 ms end-of-conversion timer.
+// One tick of the 50 ms end-of-conversion timer. A poll the instrument refuses is tried again at
+// the next tick, said once a run; a poll it does not answer ends the run (EndLostRun).
 void EocTimerTick(Engine& e);
 // Closes a run and transfers its data; the path of the file written is kept in `LastDataFile`.
 // A run that wrote no file leaves the caption in its next-file form and says so.

@@ -180,10 +180,9 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) 
 
 // The poll or the Stop that finds the instrument gone ends the run with one message; the window,
 // its buttons and (for the poll) the monitor come back as after any run.
-// An instrument that answers with an error is said to have answered so, not to be silent.
 TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
     for (const auto& [command, reply] : std::vector<std::pair<std::string, std::string>>{
-             {"EOC", "noreply"}, {"HLT", "noreply"}, {"EOC", "ERR-012"}}) {
+             {"EOC", "noreply"}, {"HLT", "noreply"}}) {
         SCOPED_TRACE(command + " " + reply);
         EngineHarness h;
         ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":" + reply));
@@ -198,15 +197,55 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_FALSE(h.main.moniTimer);
         EXPECT_EQ(h.state.MonitoringOn, kFalse);
         EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-        const std::string lost = reply == "noreply"
-                                     ? TextWith(Language::English, txt::LostDuringMeasurement, {command})
-                                     : TextWith(Language::English, txt::AnsweredDuringMeasurement, {command, reply});
+        const std::string lost = TextWith(Language::English, txt::LostDuringMeasurement, {command});
         EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{lost + "\r\n" + Text(Language::English, txt::NoDataFileWritten)});
         EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
         EXPECT_TRUE(h.state.LastDataFile.empty());
         // The window can be closed.
         h.ui.answers.push_back(MsgAnswer::Yes);
         EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
+    }
+}
+
+// An instrument that refuses the Stop or the poll with an error is there and may still be
+// recording: the run goes on, polled, and is said once to be so; its end is found and transferred
+// whole, nothing is lost.
+TEST(RunEnd, AStopOrPollTheInstrumentRefusesLeavesTheRunGoingAndItsEndIsTransferred) {
+    for (const auto& [fault, text] : std::vector<std::pair<std::string, int>>{{"HLT:ERR-006:3", txt::StopRefused},
+                                                                              {"EOC:ERR-012:6", txt::PollRefused}}) {
+        SCOPED_TRACE(fault);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + fault));
+        ToggleMonitor(h.engine);
+        StartOrStop(h.engine);
+        ASSERT_TRUE(h.state.RunActive());
+        h.simTime->Advance(0.4);
+        const std::string command = fault.substr(0, 3);
+        if (command == "HLT") {
+            EocTimerTick(h.engine);
+            StartOrStop(h.engine);  // three refusals of HLT
+        } else {
+            EocTimerTick(h.engine);  // three refusals each
+            EocTimerTick(h.engine);
+        }
+        EXPECT_TRUE(h.state.RunActive());
+        EXPECT_TRUE(h.main.eocTimer);
+        EXPECT_TRUE(h.main.moniTimer);
+        EXPECT_EQ(h.main.startStopCaption, "Stop");
+        EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
+        EXPECT_TRUE(h.main.windowEnabled);
+        const std::string said = TextWith(Language::English, text, {command, fault.substr(4, 7)});
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{said});
+        EXPECT_EQ(h.state.DataFileNumber, 0);
+
+        h.simTime->Advance(1.0);
+        EocTimerTick(h.engine);
+        ExpectIdle(h);
+        const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+        ASSERT_GT(bytes.size(), 66u);
+        EXPECT_EQ(Le32(bytes, 62), 1000);
+        EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{said});
     }
 }
 
