@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ostream>
 
+#include "core/app/Engine.h"
 #include "core/datafiles/FileIo.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
@@ -34,6 +35,14 @@ bool InterfaceRefused(CliIo& io, const char* command, const std::string& spec) {
     if (spec.empty() || ParseInterfaceSpec(spec, error, io.language)) return false;
     io.err << "kmr " << command << ": " << error << "\n";
     return true;
+}
+
+std::string InstrumentAnswered(const Engine& e, const std::string& route) {
+    if (!e.link.transport || e.s.Status != RunStatus::CommFailed) return {};
+    const CommandTransport& t = *e.link.transport;
+    if (t.LastFailureReply().empty()) return {};
+    return TextWith(e.ui.language, txt::CliInstrumentAnswered,
+                    {std::to_string(e.s.Gpib.Address), route, t.LastFailure(), t.LastFailureReply()});
 }
 
 void Interrupt() { g_interrupts = g_interrupts + 1; }

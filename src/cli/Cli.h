@@ -10,6 +10,10 @@
 #include "core/support/Progress.h"
 #include "core/support/UiPort.h"
 
+namespace kmr {
+struct Engine;
+}
+
 namespace kmr::cli {
 
 struct CliIo {
@@ -45,6 +49,10 @@ inline constexpr const char* kInfoUsage = "[--json] FILE.kmr...";
 // A mistyped --interface is wrong usage (exit status 2), said in the user's language with the
 // accepted forms before anything is opened: true when `spec` (empty: the stored one) was refused.
 bool InterfaceRefused(CliIo& io, const char* command, const std::string& spec);
+
+// A start-up that gave up because the instrument answered a command with an error reply (rather
+// than not at all): the line that says so, naming the command and the reply; empty otherwise.
+std::string InstrumentAnswered(const Engine& e, const std::string& route);
 
 int InfoCommand(const std::vector<std::string>& args, CliIo& io);
 int ConvertCommand(const std::vector<std::string>& args, CliIo& io);

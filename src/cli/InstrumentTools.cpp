@@ -57,9 +57,13 @@ struct Session {
         started = true;
         if (outcome == StartupOutcome::Online) return true;
         err << "kmr " << command << ": ";
-        if (ui.offlineOffered)
+        const std::string route = spec.empty() ? state.InterfaceSpec : spec;
+        const std::string answered = InstrumentAnswered(e, route);
+        if (!answered.empty())
+            err << answered << "\n";
+        else if (ui.offlineOffered)
             err << ui.Text(txt::CliUnreachableAt) << state.Gpib.Address << ui.Text(txt::CliUnreachableInterface)
-                << (spec.empty() ? state.InterfaceSpec : spec) << ui.Text(txt::CliUnreachableEnd) << "\n";
+                << route << ui.Text(txt::CliUnreachableEnd) << "\n";
         else
             err << ui.Text(txt::CliStartAbandoned) << "\n";
         return false;

@@ -203,10 +203,15 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     options.makeBus = makeBus;
     const StartupOutcome outcome = RunStartup(e, options);
     if (outcome != StartupOutcome::Online) {
-        if (ui.offlineOffered) {
+        const std::string route = interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec;
+        const std::string answered = InstrumentAnswered(e, route);
+        if (!answered.empty()) {
+            io.err << "kmr record: " << answered << "\n"
+                   << "kmr record: " << io.Text(txt::CliStartAbandonedNothingRecorded) << "\n";
+        } else if (ui.offlineOffered) {
             io.err << "kmr record: " << io.Text(txt::CliUnreachableAt) << state.Gpib.Address
                    << io.Text(txt::CliUnreachableInterface)
-                   << (interfaceSpec.empty() ? state.InterfaceSpec : interfaceSpec) << io.Text(txt::CliNothingRecorded)
+                   << route << io.Text(txt::CliNothingRecorded)
                    << "\n";
         } else {
             io.err << "kmr record: " << io.Text(txt::CliStartAbandonedNothingRecorded) << "\n";

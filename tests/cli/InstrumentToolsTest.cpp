@@ -119,6 +119,13 @@ TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) 
     const Ran u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(u.status, 1);
     EXPECT_NE(u.err.find("cannot be reached"), std::string::npos);
+    // An instrument that answers the identification with an error is there: said so, with the reply.
+    const Ran refused = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=VER:ERR-001"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("kmr balance: the instrument at GP-IB address 20 (interface "
+                               "sim:time=instant,fault=VER:ERR-001) answered VER with ERR-001.\n"),
+              std::string::npos) << refused.err;
+    EXPECT_EQ(refused.err.find("cannot be reached"), std::string::npos) << refused.err;
 }
 
 }  // namespace

@@ -91,6 +91,10 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     EXPECT_NE(r.err.find("GP-IB error: Cannot open communication port."), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("cannot be reached at GP-IB address 20"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("Do you want"), std::string::npos);
+    const Ran refused = Record({"--interface", "sim:time=instant,fault=SET1:ERR-001"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("answered SET1 with ERR-001.\nkmr record: start-up was abandoned; nothing was recorded."),
+              std::string::npos) << refused.err;
     EXPECT_EQ(Record({"--colour"}).status, 2);
     // A mistyped interface is wrong usage, told before anything is opened: a script can tell it
     // from an instrument that does not answer.

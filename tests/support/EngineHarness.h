@@ -149,6 +149,7 @@ struct EngineHarness {
     Engine engine{state, ui, main, splashView, progress, clock};
     std::shared_ptr<sim::ManualTimeSource> simTime = std::make_shared<sim::ManualTimeSource>();
     LoggingBus* bus = nullptr;  // the bus start-up made (owned by the engine's link)
+    sim::SimBus* simBus = nullptr;  // the simulated instrument's bus behind it
 
     BusFactory Factory() {
         return [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
@@ -157,7 +158,9 @@ struct EngineHarness {
                 error = parsed.error;
                 return nullptr;
             }
-            auto b = std::make_unique<LoggingBus>(std::make_unique<sim::SimBus>(*parsed.options, simTime));
+            auto inner = std::make_unique<sim::SimBus>(*parsed.options, simTime);
+            simBus = inner.get();
+            auto b = std::make_unique<LoggingBus>(std::move(inner));
             bus = b.get();
             return b;
         };

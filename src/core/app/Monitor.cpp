@@ -71,6 +71,8 @@ void MonitorTimerTick(Engine& e) {
         if (RouteReopened(e)) {
             if (!ResendWhatMayBeLost(e)) {
                 StopMonitoring(e);
+                // Said once, as a failed reading is (a refused setting mode has said so itself).
+                if (scope.Failed()) ShowInstrumentLost(e, txt::LostDuringMonitoring, scope.Command(), {});
                 return;
             }
             if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);

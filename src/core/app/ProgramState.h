@@ -73,6 +73,12 @@ struct ProgramState {
     std::int16_t DataTriggerRunActive = kFalse;
     std::int16_t ExternalRunActive = kFalse;
     std::int32_t WordsConverted = 0;
+    // The user has been told in this run that the instrument refused a stop or a poll and may
+    // still be recording: a further refused poll is not said again.
+    bool RefusalTold = false;
+    // The instrument has refused a stop once in this run: a second refusal ends the run, so that
+    // an instrument that keeps refusing never holds the window (closed only once a run ends).
+    bool StopRefused = false;
     std::uint32_t RunStartTime = 0;
     std::int16_t DataPresent = kFalse;
 

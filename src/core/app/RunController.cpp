@@ -67,6 +67,8 @@ bool Trigger(Engine& e) {
 void NormalStart(Engine& e) {
     ProgramState& s = e.s;
     if (!Trigger(e)) return;
+    s.RefusalTold = false;
+    s.StopRefused = false;
     s.DataPresent = kFalse;
     s.ForgetOpenedRecord();
     e.chart.SetGraphMode(kMonitorMode);
@@ -128,6 +130,29 @@ bool HighSpeedStart(Engine& e) {
     return true;
 }
 
+// Whether the failure just kept for `command` was an answer of the instrument (an error reply)
+// rather than silence: the instrument is there, and what it was doing it may still do.
+bool Refused(const Engine& e, const std::string& command) {
+    const CommandTransport& t = *e.link.transport;
+    return t.FirstFailure() == command && !t.FirstFailureReply().empty();
+}
+
+// The instrument refused to stop or to say how far it is: it may still be recording, so the run
+// is not ended behind its back. The run stays as it was - polled, live values on, Stop ready - so
+// that its end is still found and transferred, and the user is told what state it may be in.
+void KeepRunAfterRefusal(Engine& e, int textId, const std::string& command) {
+    ProgramState& s = e.s;
+    s.RefusalTold = true;
+    e.main.SetEocTimer(true);
+    if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+    e.main.SetButtonEnabled(MainButton::StartStop, true);
+    e.main.SetButtonEnabled(MainButton::Monitor, true);
+    e.ui.SetPointer(Pointer::Default);
+    e.main.SetWindowEnabled(true);
+    e.ui.ShowMessage(TextWith(e.ui.language, textId, {command, e.link.transport->FirstFailureReply()}),
+                     e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
 void Stop(Engine& e) {
     e.main.SetEocTimer(false);
     e.main.SetButtonEnabled(MainButton::StartStop, false);
@@ -137,9 +162,15 @@ void Stop(Engine& e) {
         FailureScope scope(*e.link.transport);
         e.Send("HLT");
         if (e.Failed()) {
-            // Stop cannot reach the instrument: the run ends all the same, said once.
-            const std::string command = scope.Command();
-            EndLostRun(e, command.empty() ? std::string("HLT") : command);
+            const std::string command = scope.Command().empty() ? std::string("HLT") : scope.Command();
+            if (Refused(e, command) && !e.s.StopRefused) {
+                e.s.StopRefused = true;
+                KeepRunAfterRefusal(e, txt::StopRefused, command);
+                return;
+            }
+            // Stop cannot reach the instrument, or is refused a second time: the run ends all the
+            // same, said once.
+            EndLostRun(e, command);
             return;
         }
     }
@@ -180,8 +211,10 @@ bool ResendWhatMayBeLost(Engine& e) {
             s.ConditionsUnsent = true;
         }
         if (s.DateUnsent) {
-            e.link.commands->SendDateAndTime();
-            s.DateUnsent = e.Failed();
+            // As at start-up: the setting mode ("SET1") first, which an instrument that restarted
+            // has left, then its date and time; the conditions only after them.
+            e.link.commands->InitialiseInstrument();
+            s.DateUnsent = s.Status != RunStatus::Ok;
         }
         if (!s.DateUnsent && s.ConditionsUnsent) {
             e.link.commands->DownloadConditions(kFullChangeMask);
@@ -237,8 +270,15 @@ void EocTimerTick(Engine& e) {
         FailureScope scope(*e.link.transport);
         reply = e.Send(kRecordingDoneCommand);
         if (e.Failed()) {
-            // The first failure of a run ends it.
-            EndLostRun(e, scope.Command().empty() ? std::string(kRecordingDoneCommand) : scope.Command());
+            const std::string command = scope.Command().empty() ? std::string(kRecordingDoneCommand) : scope.Command();
+            // Refused: polled again at the next tick (the run ends normally once an answer says the
+            // memory is full), said once a run.
+            if (Refused(e, command)) {
+                if (!s.RefusalTold) KeepRunAfterRefusal(e, txt::PollRefused, command);
+                return;
+            }
+            // Not answered: the first failure of a run ends it.
+            EndLostRun(e, command);
             return;
         }
     }

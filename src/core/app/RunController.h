@@ -13,8 +13,8 @@ namespace kmr {
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
 
-// Gives the instrument again what it may lack: the date, the time and the conditions once the
-// route has been opened again (the instrument behind it may have restarted; see
+// Gives the instrument again what it may lack: the setting mode, the date, the time and the
+// conditions once the route has been opened again (the instrument behind it may have restarted; see
 // GpibBus::Reopenings), the conditions after a download stopped early. A route opened again while
 // they are sent (a retry that connected again) has them sent once more. True when nothing is left
 // unsent; a failure is reported by the transport as any other.
@@ -25,9 +25,12 @@ bool RouteReopened(const Engine& e);
 // command that failed, then what was kept (when given).
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept);
 
-// The Start/Stop button and the menu item "Start".
+// The Start/Stop button and the menu item "Start". A Stop the instrument refuses (an error reply
+// to "HLT") leaves the run going, polled as before, and says that it may still be recording; a
+// second refusal in the same run ends it as a Stop the instrument does not answer does.
 void StartOrStop(Engine& e);
-// One tick of the 50 ms end-of-conversion timer.
+// One tick of the 50 ms end-of-conversion timer. A poll the instrument refuses is tried again at
+// the next tick, said once a run; a poll it does not answer ends the run (EndLostRun).
 void EocTimerTick(Engine& e);
 // Closes a run and transfers its data; the path of the file written is kept in `LastDataFile`.
 // A run that wrote no file leaves the caption in its next-file form and says so.

@@ -99,8 +99,7 @@ void CommandSet::RefusedSetup(const std::string& reply) {
         ui.ShowMessage(ui.Text(txt::NoRemoteSensing), ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     } else {
         status = RunStatus::CommFailed;
-        ui.ShowMessage(ui.Text(txt::CannotCommunicate) + kErrorSendingCommand, ui.Text(txt::GpibErrorTitle),
-                       MsgIcon::Exclamation, MsgButtons::Ok);
+        t_.Failure("SET1", kErrorSendingCommand, true, reply);
     }
 }
 
@@ -113,8 +112,6 @@ void CommandSet::InitialiseInstrument() {
     }
     SendDateAndTime(now);
 }
-
-void CommandSet::SendDateAndTime() { SendDateAndTime(clock_.Now()); }
 
 void CommandSet::SendDateAndTime(const LocalDateTime& now) {
     t_.SendCommand(DateCommand(now), 1);
@@ -141,7 +138,7 @@ void CommandSet::IdentifyInstrument() {
         id_.InstrumentModel = is530 ? kModelKmr530A : kModelKmr510C;
     } else {
         status = RunStatus::CommFailed;
-        ShowCommunicationFailure(ui, kErrorSendingCommand, true);
+        t_.Failure("B.V3", kErrorSendingCommand, true, reply);
     }
 
     // The memory answers END to the largest capacity it has.

@@ -59,8 +59,6 @@ public:
     // "SET1", then the PC's date and time. RunStatus 10 when the instrument refuses remote
     // sensing, 1 on a communication failure.
     void InitialiseInstrument();
-    // The PC's date, then (when the date went through) its time; RunStatus 1 on a failure.
-    void SendDateAndTime();
     // Fills the identity record and the channels' Installed flags.
     void IdentifyInstrument();
     // Sends the groups of the conditions that the 16-character change mask selects; stops at the

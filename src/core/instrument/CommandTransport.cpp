@@ -69,6 +69,8 @@ std::string CommandTransport::WireText(const std::string& command) const {
 int CommandTransport::AttemptLimit() const { return std::max<int>(1, conn_.Settings().Attempts); }
 
 void CommandTransport::Failure(const std::string& command, const char* detail, bool splash, const std::string& reply) {
+    lastFailure_ = command.empty() ? std::string("?") : command;
+    lastFailureReply_ = reply;
     if (quiet_ > 0) {
         if (firstFailure_.empty()) {
             firstFailure_ = command.empty() ? std::string("?") : command;

@@ -72,6 +72,11 @@ public:
     // reply; empty: no line came).
     const std::string& FirstFailure() const { return firstFailure_; }
     const std::string& FirstFailureReply() const { return firstFailureReply_; }
+    // The latest failure, shown or kept (empty: none yet), and the line it was answered with
+    // (empty: no line came): whether an instrument that made something give up was silent or
+    // refused, for whoever says so afterwards.
+    const std::string& LastFailure() const { return lastFailure_; }
+    const std::string& LastFailureReply() const { return lastFailureReply_; }
 
     // Asked between attempts: true ends the command after the attempt in progress (Stop or
     // Cancel while the instrument does not answer). Reset by the operation that set it.
@@ -89,6 +94,8 @@ private:
     int quiet_ = 0;
     std::string firstFailure_;
     std::string firstFailureReply_;
+    std::string lastFailure_;
+    std::string lastFailureReply_;
 };
 
 // See CommandTransport::Quiet. Scopes nest; the outermost one's first failure is kept.

@@ -66,9 +66,10 @@ bool SelfCheck::AnyTicked() const {
 void SelfCheck::Execute() {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
-    // A reply of the wrong length empties its row and the next checks still run; a check the
-    // instrument does not answer at all ends the sequence. Either is said once, at the end, naming
-    // every check that failed.
+    // A reply of the wrong length (one cut short or garbled included) empties its row and the next
+    // checks still run; a check the instrument does not answer at all (the bus call itself failed:
+    // a timeout, no listener) ends the sequence. Either is said once, at the end, naming every
+    // check that failed.
     FailureScope scope(transport_);
     std::string failed;
     for (std::size_t row = 0; row < kCheckRows; ++row) {
@@ -85,7 +86,8 @@ void SelfCheck::Execute() {
         }
         for (int ch : meas_.MeasuredChannels) results[static_cast<std::size_t>(ch - 1)].clear();
         failed += (failed.empty() ? "" : ", ") + command;
-        if (reply.empty()) break;  // no answer at all: the instrument is lost
+        // No answer at all: the instrument is lost. The user's Cancel of a wait ends it too.
+        if (transport_.Connection().StatusCopy().error() || transport_.stopRequested) break;
     }
     ui.SetPointer(Pointer::Default);
     // A wait the user cancelled is not the instrument's fault.

@@ -66,8 +66,9 @@ public:
     bool AnyTicked() const;
 
     // Runs the ticked checks in table order and unticks each after it ran. A reply of the wrong
-    // length (also the empty reply after a failed exchange) empties that check's results of the
-    // measured channels and shows the communication message; the next checks still run.
+    // length (also a reply cut short, or none) empties that check's results of the measured
+    // channels and is named in the one message at the end; the next checks still run, unless the
+    // instrument did not answer at all.
     void Execute();
 
     // The cell of a row for a channel (1..10).

@@ -326,6 +326,9 @@ inline constexpr int DataFolderReplaced = 2421;
 inline constexpr int ChannelLeftOut = 2422;
 inline constexpr int AnsweredDuringMeasurement = 2423;
 inline constexpr int AnsweredBeforeStart = 2424;
+inline constexpr int StopRefused = 2425;
+inline constexpr int PollRefused = 2426;
+inline constexpr int CliInstrumentAnswered = 2427;
 inline constexpr int DelimiterOutOfRange = 2430;
 
 // Files a recording is written to, and conversions

@@ -61,6 +61,15 @@ inline constexpr TextRow kLaterRows[] = {
      "測定器は %1 に %2 と応答しました: 測定を終了しました。"},
     {2424, "The instrument answered %1 with %2: the measurement was not started.",
      "測定器は %1 に %2 と応答しました: 測定を開始しませんでした。"},
+    {2425, "The instrument answered %1 with %2: it may still be recording. The measurement goes on; press Stop "
+           "to try again (refused again, the measurement ends there without a data file).",
+     "測定器は %1 に %2 と応答しました: まだ測定中の可能性があります。測定は続けます。もう一度ストップを押してください"
+     " (再び拒否された場合は、データファイルを保存せずに測定を終了します)。"},
+    {2426, "The instrument answered %1 with %2: it may still be recording. The measurement goes on; Stop saves "
+           "what it counted so far.",
+     "測定器は %1 に %2 と応答しました: まだ測定中の可能性があります。測定は続けます。ストップを押すと、それまでに数えたデータを保存します。"},
+    {2427, "the instrument at GP-IB address %1 (interface %2) answered %3 with %4.",
+     "GP-IBアドレス %1 の測定器 (インターフェース %2) は %3 に %4 と応答しました。"},
     {2430, "The delimiter is 0 (CR/LF) or 1 (CR): correct the delimiter in Cond/Meter.cnd.",
      "デリミタは 0 (CR/LF) か 1 (CR) です。Cond/Meter.cnd のデリミタを直してください。"},
 

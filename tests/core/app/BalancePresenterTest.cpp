@@ -67,7 +67,8 @@ TEST(BalanceTick, ARouteOpenedAgainHasTheInstrumentGivenEverythingFirst) {
     const auto log = CallsAndCommands(h.bus->log);
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[1], "MDT");
-    EXPECT_EQ(log[2].rfind("DTE", 0), 0u);
+    EXPECT_EQ(log[2], "SET1");
+    EXPECT_EQ(log[3].rfind("DTE", 0), 0u);
     EXPECT_NE(std::find(log.begin(), log.end(), "MRY " + std::to_string(h.state.Meas.MemoryWords)), log.end());
     EXPECT_EQ(log.back(), "timer on");
     EXPECT_EQ(std::find(log.begin(), log.end(), "show"), log.end());

@@ -37,8 +37,9 @@ TEST_F(CheckTablePresenterTest, ACheckOnAConnectionThatCouldNotBeOpenedOpensItAn
     h.bus->log.clear();
     check.Tick(0, true);
     check.Execute();
-    // Opened, the date and the conditions given again (the instrument may have restarted), then the check.
-    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "open 14", "open 14", "w:DTE26;12;05", "w:TME10;00;00",
+    // Opened, the setting mode, the date and the conditions given again (the instrument may have
+    // restarted), then the check.
+    EXPECT_EQ(h.bus->log, (std::vector<std::string>{"input off", "open 14", "open 14", "w:SET1", "w:DTE26;12;05", "w:TME10;00;00",
                                                     "w:RES", "w:SET1", "w:B.V2", "w:LPF0", "w:TGL0", "w:RES", "w:SET1",
                                                     "w:CLK 1", "w:AVE 0", "w:MRY 1000", "w:MRY -0", "w:RNG1000",
                                                     "w:MON", "w:CHK0", "input on"}));

@@ -191,8 +191,9 @@ TEST_F(MeasCondOkTest, ConditionsADownloadLeftUnsentAreSentAgainBeforeTheNextRun
 }
 
 // A route opened again may have a restarted instrument behind it, with its own clock and
-// conditions: before the next run it is given the date, the time and every condition again, so
-// that its file is right. A reopening while they go out has them sent once more.
+// conditions: before the next run it is given the setting mode, the date, the time and every
+// condition again, so that its file is right. A reopening while they go out has them sent once
+// more.
 TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEverythingFirst) {
     h.clock.now = {2026, 12, 8, 18, 30, 5};
     h.bus->reopenings = 1;
@@ -205,9 +206,10 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
     auto sent = RunSends();
     const auto trigger = std::find(sent.begin(), sent.end(), "TRG");
     ASSERT_NE(trigger, sent.end());
-    const std::vector<std::string> dateAndTime{"DTE26;12;08", "TME18;30;05"};
-    ASSERT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 2), dateAndTime);
-    const auto again = std::search(sent.begin() + 2, trigger, dateAndTime.begin(), dateAndTime.end());
+    // The setting mode first, as at start-up: the date, the time and the conditions follow it.
+    const std::vector<std::string> dateAndTime{"SET1", "DTE26;12;08", "TME18;30;05"};
+    ASSERT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3), dateAndTime);
+    const auto again = std::search(sent.begin() + 3, trigger, dateAndTime.begin(), dateAndTime.end());
     ASSERT_NE(again, trigger) << "the reopening during the download was not followed";
     EXPECT_NE(std::find(again, trigger, "MRY " + std::to_string(h.state.Meas.MemoryWords)), trigger)
         << "the conditions were not all sent again";
@@ -223,14 +225,29 @@ TEST_F(MeasCondOkTest, AfterTheRouteWasOpenedAgainTheNextRunGivesTheInstrumentEv
         if (command == "TRG" && h.bus->reopenings == 2) h.bus->reopenings = 3;
     };
     sent = RunSends();
-    ASSERT_GE(sent.size(), 4u);
-    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
-              (std::vector<std::string>{"TRG", "HLT", "DTE26;12;08", "TME18;30;05"}));
+    ASSERT_GE(sent.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 5),
+              (std::vector<std::string>{"TRG", "HLT", "SET1", "DTE26;12;08", "TME18;30;05"}));
     const auto retrigger = std::find(sent.begin() + 1, sent.end(), "TRG");
     EXPECT_NE(std::find(sent.begin(), retrigger, "MRY " + std::to_string(h.state.Meas.MemoryWords)), retrigger);
     EXPECT_NE(retrigger, sent.end());
     EXPECT_EQ(h.state.DataFileNumber, 3);
     EXPECT_TRUE(h.ui.shown.empty());
+
+    // An instrument back behind the route that refuses the setting mode (remote sensing) is given
+    // nothing and not triggered; that is said once, and the next Start tries again.
+    h.bus->beforeCommand = {};
+    h.simBus->Instrument().AddFault({"SET1", sim::FaultKind::ErrorReply, "ERR-022", 1});
+    h.bus->reopenings = 4;
+    h.bus->log.clear();
+    StartOrStop(h.engine);
+    EXPECT_EQ(h.bus->Commands(), std::vector<std::string>{"SET1"});
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::NoRemoteSensing)});
+    sent = RunSends();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3), dateAndTime);
+    EXPECT_EQ(h.state.DataFileNumber, 4);
 }
 
 TEST_F(MeasCondOkTest, NoChangeJustClosesANoAnswerOrARefusalAppliesNothing) {

@@ -180,10 +180,9 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) 
 
 // The poll or the Stop that finds the instrument gone ends the run with one message; the window,
 // its buttons and (for the poll) the monitor come back as after any run.
-// An instrument that answers with an error is said to have answered so, not to be silent.
 TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
     for (const auto& [command, reply] : std::vector<std::pair<std::string, std::string>>{
-             {"EOC", "noreply"}, {"HLT", "noreply"}, {"EOC", "ERR-012"}}) {
+             {"EOC", "noreply"}, {"HLT", "noreply"}}) {
         SCOPED_TRACE(command + " " + reply);
         EngineHarness h;
         ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":" + reply));
@@ -198,9 +197,7 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_FALSE(h.main.moniTimer);
         EXPECT_EQ(h.state.MonitoringOn, kFalse);
         EXPECT_EQ(h.main.monitorCaption, "Moni. On");
-        const std::string lost = reply == "noreply"
-                                     ? TextWith(Language::English, txt::LostDuringMeasurement, {command})
-                                     : TextWith(Language::English, txt::AnsweredDuringMeasurement, {command, reply});
+        const std::string lost = TextWith(Language::English, txt::LostDuringMeasurement, {command});
         EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{lost + "\r\n" + Text(Language::English, txt::NoDataFileWritten)});
         EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
         EXPECT_TRUE(h.state.LastDataFile.empty());
@@ -208,6 +205,74 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         h.ui.answers.push_back(MsgAnswer::Yes);
         EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
     }
+}
+
+// An instrument that refuses the Stop or the poll with an error is there and may still be
+// recording: the run goes on, polled, and is said once to be so; its end is found and transferred
+// whole, nothing is lost.
+TEST(RunEnd, AStopOrPollTheInstrumentRefusesLeavesTheRunGoingAndItsEndIsTransferred) {
+    for (const auto& [fault, text] : std::vector<std::pair<std::string, int>>{{"HLT:ERR-006:3", txt::StopRefused},
+                                                                              {"EOC:ERR-012:6", txt::PollRefused}}) {
+        SCOPED_TRACE(fault);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + fault));
+        ToggleMonitor(h.engine);
+        StartOrStop(h.engine);
+        ASSERT_TRUE(h.state.RunActive());
+        h.simTime->Advance(0.4);
+        const std::string command = fault.substr(0, 3);
+        if (command == "HLT") {
+            EocTimerTick(h.engine);
+            StartOrStop(h.engine);  // three refusals of HLT
+        } else {
+            EocTimerTick(h.engine);  // three refusals each
+            EocTimerTick(h.engine);
+        }
+        EXPECT_TRUE(h.state.RunActive());
+        EXPECT_TRUE(h.main.eocTimer);
+        EXPECT_TRUE(h.main.moniTimer);
+        EXPECT_EQ(h.main.startStopCaption, "Stop");
+        EXPECT_TRUE(h.main.Enabled(MainButton::StartStop));
+        EXPECT_TRUE(h.main.windowEnabled);
+        const std::string said = TextWith(Language::English, text, {command, fault.substr(4, 7)});
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{said});
+        EXPECT_EQ(h.state.DataFileNumber, 0);
+
+        h.simTime->Advance(1.0);
+        EocTimerTick(h.engine);
+        ExpectIdle(h);
+        const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+        ASSERT_GT(bytes.size(), 66u);
+        EXPECT_EQ(Le32(bytes, 62), 1000);
+        EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{said});
+    }
+}
+
+// An instrument that keeps refusing the stop does not hold the run (and the window, which closes
+// only once a run has ended): the second refusal ends the run, said with the reply.
+TEST(RunEnd, ASecondRefusedStopEndsTheRunWithoutAFile) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=HLT:ERR-006:6"));
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    h.simTime->Advance(0.4);
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.RunActive());
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_FALSE(h.main.eocTimer);
+    EXPECT_EQ(h.main.startStopCaption, "Start");
+    EXPECT_TRUE(h.main.windowEnabled);
+    ASSERT_EQ(h.ui.Texts().size(), 2u);
+    EXPECT_EQ(h.ui.Texts()[0], TextWith(Language::English, txt::StopRefused, {"HLT", "ERR-006"}));
+    EXPECT_NE(h.ui.Texts()[1].find("HLT with ERR-006"), std::string::npos) << h.ui.Texts()[1];
+    EXPECT_EQ(h.state.DataFileNumber, 0);
+    // The next run is told of a refusal again.
+    EXPECT_TRUE(h.state.StopRefused);
+    StartOrStop(h.engine);
+    EXPECT_TRUE(h.state.RunActive());
+    EXPECT_FALSE(h.state.StopRefused);
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
@@ -530,9 +595,9 @@ TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndG
     const auto pointsBefore = h.engine.chart.MonitorPointCount();
     MonitorTimerTick(h.engine);
     auto sent = h.bus->Commands();
-    ASSERT_GE(sent.size(), 3u);
-    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 3),
-              (std::vector<std::string>{"MDT", "DTE26;03;09", "TME07;05;00"}));
+    ASSERT_GE(sent.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 4),
+              (std::vector<std::string>{"MDT", "SET1", "DTE26;03;09", "TME07;05;00"}));
     EXPECT_NE(std::find(sent.begin(), sent.end(), "MRY 1000"), sent.end());
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), pointsBefore);
     EXPECT_TRUE(h.ui.shown.empty());
@@ -546,6 +611,21 @@ TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndG
     sent = h.bus->Commands();
     ASSERT_FALSE(sent.empty());
     EXPECT_EQ(sent.front(), "TRG");
+}
+
+// An instrument back behind the route that does not take what it is given: the live values stop,
+// and that is said once, naming the command.
+TEST_F(RunTest, MonitoringStopsWithOneMessageWhenTheInstrumentBehindARouteOpenedAgainRefusesTheDate) {
+    ASSERT_TRUE(h.Measure({2}, 1000));
+    h.clock.now = {2026, 3, 9, 7, 5, 0};
+    h.simBus->Instrument().AddFault({"DTE*", sim::FaultKind::ErrorReply, "ERR-001", 0});
+    ToggleMonitor(h.engine);
+    h.bus->reopenings = 1;
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringMonitoring,
+                                                              {"DTE26;03;09"})});
 }
 
 }  // namespace

@@ -62,20 +62,23 @@ TEST_F(SelfCheckTest, ChecksRunInTableOrderAndAreUntickedAfterwards) {
 }
 
 TEST_F(SelfCheckTest, WrongLengthEmptiesThatCheckAndTheNextStillRun) {
-    // The first sensitivity reply comes back half.
+    // The first insulation reply comes back cut short (half its bytes, no line end): the
+    // instrument answered, so only that check fails and the sensitivity check after it runs.
     StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CHK2:short:1");
     check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
-    Tick({0, 2});
+    Tick({0, 2, 5});
     check->Execute();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK0", "CHK2", "CHK5"}));
     ASSERT_EQ(check->Cell(2, 1).text, "----");
     EXPECT_EQ(check->Result(2, 1), "");
     EXPECT_EQ(check->Cell(0, 2), (CheckCell{"OK", CheckColour::Blue}));
+    EXPECT_EQ(check->Cell(5, 2).colour, CheckColour::Blue);
     ASSERT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::LostDuringCheck, {"CHK2"})});
     EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
     // The same check again fills the row and the previous results go.
     Tick({2, 5});
     check->Execute();
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK0", "CHK2", "CHK2", "CHK5"}));
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK0", "CHK2", "CHK5", "CHK2", "CHK5"}));
     EXPECT_NE(check->Cell(2, 1).text, "----");
 }
 
