@@ -268,11 +268,6 @@ TEST(RunEnd, ASecondRefusedStopEndsTheRunWithoutAFile) {
     EXPECT_EQ(h.ui.Texts()[0], TextWith(Language::English, txt::StopRefused, {"HLT", "ERR-006"}));
     EXPECT_NE(h.ui.Texts()[1].find("HLT with ERR-006"), std::string::npos) << h.ui.Texts()[1];
     EXPECT_EQ(h.state.DataFileNumber, 0);
-    // The next run is told of a refusal again.
-    EXPECT_TRUE(h.state.StopRefused);
-    StartOrStop(h.engine);
-    EXPECT_TRUE(h.state.RunActive());
-    EXPECT_FALSE(h.state.StopRefused);
 }
 
 TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTheNumber) {
