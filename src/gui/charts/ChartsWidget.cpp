@@ -178,7 +178,8 @@ void ChartsWidget::ReplotNow() {
         dirty_[static_cast<std::size_t>(i)] = false;
         ChannelRow& r = *rows_[static_cast<std::size_t>(i)];
         ++r.counters.replots;
-        // Drawn now; the window then puts every chart drawn on the screen in one paint.
+        // Drawn and put on the window now (the library refreshes at once): a queued paint would wait
+        // behind the rest of the window's.
         r.plot->replot(QCustomPlot::rpRefreshHint);
     }
 }
