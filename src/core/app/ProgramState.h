@@ -79,6 +79,10 @@ struct ProgramState {
     // The instrument has refused a stop once in this run: a second refusal ends the run, so that
     // an instrument that keeps refusing never holds the window (closed only once a run ends).
     bool StopRefused = false;
+    // A run ended without the instrument confirming its end (a poll or Stop it did not answer, or
+    // a Stop it refused twice): it may still be recording and would refuse the next trigger and
+    // settings, so the next Start halts it first.
+    bool HaltOwed = false;
     std::uint32_t RunStartTime = 0;
     std::int16_t DataPresent = kFalse;
 

@@ -181,6 +181,17 @@ void Stop(Engine& e) {
     e.main.SetWindowEnabled(true);
 }
 
+// After a run that ended without the instrument confirming it, the instrument is halted before
+// anything else is sent: one still recording refuses a trigger and new settings. False when the
+// halt failed (the failure is kept for the caller's message).
+bool HaltOwedRecording(Engine& e) {
+    if (!e.s.HaltOwed) return true;
+    e.Send("HLT");
+    if (e.Failed()) return false;
+    e.s.HaltOwed = false;
+    return true;
+}
+
 }  // namespace
 
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
@@ -246,7 +257,7 @@ void StartOrStop(Engine& e) {
         // Unsent again, the run does not start: its file would describe a date or conditions
         // the instrument lacks.
         bool started = false;
-        if (ResendWhatMayBeLost(e)) {
+        if (HaltOwedRecording(e) && ResendWhatMayBeLost(e)) {
             if (IsHighSpeedClock(s.Meas.SmpClk)) {
                 started = HighSpeedStart(e);
             } else {
@@ -366,6 +377,7 @@ void EndLostRun(Engine& e, const std::string& command) {
     }
     e.main.SetMonitorChecked(false);
     s.ManualRunActive = s.DataTriggerRunActive = s.ExternalRunActive = kFalse;
+    s.HaltOwed = true;
     s.WordsConverted = 0;
     s.LastDataFile.clear();
     s.LastTransferComplete = false;

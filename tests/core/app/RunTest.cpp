@@ -182,10 +182,11 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) 
 // its buttons and (for the poll) the monitor come back as after any run.
 TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
     for (const auto& [command, reply] : std::vector<std::pair<std::string, std::string>>{
-             {"EOC", "noreply"}, {"HLT", "noreply"}}) {
+             {"EOC", "noreply:3"}, {"HLT", "noreply:3"}}) {
         SCOPED_TRACE(command + " " + reply);
         EngineHarness h;
-        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":" + reply));
+        // 100 s of recording: longer than the attempts' timeouts, so it is still going after them.
+        ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0, "sim:pattern=ramp,fault=" + command + ":" + reply));
         ToggleMonitor(h.engine);
         StartOrStop(h.engine);
         ASSERT_TRUE(h.state.RunActive());
@@ -204,6 +205,20 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         // The window can be closed.
         h.ui.answers.push_back(MsgAnswer::Yes);
         EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
+
+        // The instrument answers again but never confirmed the end: it may still be recording.
+        // The next Start halts it first, so the new run is not refused, and is recorded whole.
+        h.ui.shown.clear();
+        StartOrStop(h.engine);
+        ASSERT_TRUE(h.state.RunActive()) << ::testing::PrintToString(h.ui.Texts());
+        h.simTime->Advance(100.0);
+        EocTimerTick(h.engine);
+        ExpectIdle(h);
+        const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+        ASSERT_GT(bytes.size(), 66u);
+        EXPECT_EQ(Le32(bytes, 62), 100000);
+        EXPECT_EQ(Block(bytes, 100000, 0), RampWords(2, 100000));
+        EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
     }
 }
 
