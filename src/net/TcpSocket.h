@@ -20,7 +20,7 @@ struct NetError {
     Kind kind = Kind::None;
     int code = 0;       // System: the system's error number (errno; a Winsock number on Windows)
     int timeoutMs = 0;  // NoAnswer: the time waited
-    std::string host;   // UnknownHost: the name that did not resolve
+    std::string host{};  // UnknownHost: the name that did not resolve
 };
 
 // The reason as a short phrase without a full stop ("Connection refused", "no answer within
