@@ -419,7 +419,7 @@ const JapaneseError kJapaneseErrors[] = {
     {ENETDOWN, "ネットワークが停止しています"},
     {ECONNRESET, "接続が相手側からリセットされました"},
     {ECONNABORTED, "接続が中断されました"},
-    {EPIPE, "接続が切れています"},
+    {EPIPE, "パイプが切断されました"},  // also a closed standard output
     {EADDRINUSE, "アドレスは既に使用されています"},
     {EADDRNOTAVAIL, "指定されたアドレスを使用できません"},
 #ifdef EHOSTDOWN
