@@ -161,7 +161,7 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view input, std::str
     return Refuse(error, rest, txt::SpecUnknownKind);
 }
 
-std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error) {
+std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error, Language lang) {
     error.clear();
     switch (spec.kind) {
         case InterfaceSpec::Kind::Gpib: return std::make_unique<NiGpibBus>(spec.library);
@@ -172,20 +172,20 @@ std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& err
         case InterfaceSpec::Kind::Sim: {
             sim::SimOptionsResult options = sim::ParseSimOptions(spec.simOptions);
             if (!options.options) {
-                error = "The simulated instrument is not understood: " + options.error + ".";
+                error = TextWith(lang, txt::SimNotUnderstood, {options.error});
                 return nullptr;
             }
             return std::make_unique<sim::SimBus>(std::move(*options.options));
         }
     }
-    error = "Unknown interface.";
+    error = Text(lang, txt::UnknownInterface);
     return nullptr;
 }
 
-std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error) {
-    std::optional<InterfaceSpec> spec = ParseInterfaceSpec(text, error);
+std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error, Language lang) {
+    std::optional<InterfaceSpec> spec = ParseInterfaceSpec(text, error, lang);
     if (!spec) return nullptr;
-    return MakeGpibBus(*spec, error);
+    return MakeGpibBus(*spec, error, lang);
 }
 
 namespace {
@@ -203,10 +203,10 @@ public:
     GpibStatus BoardOffline(int) override { return Fail(); }
     GpibStatus Write(int, const void*, std::size_t) override { return Fail(); }
     GpibStatus Read(int, void*, std::size_t) override { return Fail(); }
-    // A spec refused by its form is told again in the language asked for.
+    // Why the spec cannot work is told again in the language asked for.
     std::string LastProblem() const override {
         std::string error;
-        if (!ParseInterfaceSpec(text_, error, language_)) return error;
+        if (!MakeGpibBus(text_, error, language_)) return error;
         return why_;
     }
     std::string Describe() const override { return text_; }

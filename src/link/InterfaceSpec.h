@@ -45,10 +45,13 @@ std::optional<InterfaceSpec> ParseInterfaceSpec(std::string_view text, std::stri
 
 // Makes the backend a parsed spec names. Nothing is loaded or connected here; that happens when
 // the connection is opened, so a missing library shows as an open failure. nullptr with `error`
-// only when the spec itself cannot work (for example a simulator option it does not know).
-std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error);
+// only when the spec itself cannot work (for example a simulator option it does not know), said
+// in `lang`.
+std::unique_ptr<GpibBus> MakeGpibBus(const InterfaceSpec& spec, std::string& error,
+                                     Language lang = Language::English);
 // Parses and makes in one step.
-std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error);
+std::unique_ptr<GpibBus> MakeGpibBus(std::string_view text, std::string& error,
+                                     Language lang = Language::English);
 
 // Never null: for a spec that cannot work (a damaged Interface.cnd, a mistyped --interface) a bus
 // whose open fails with the reason as LastProblem(), so that start-up shows "Cannot open

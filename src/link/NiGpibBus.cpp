@@ -31,7 +31,7 @@ bool NiGpibBus::Load() {
     std::vector<std::string> names =
         libraryPath_.empty() ? DefaultLibraryNames() : std::vector<std::string>{libraryPath_};
     std::string tried;
-    if (!OpenFirstLibrary(library_, names, tried)) {
+    if (!OpenFirstLibrary(library_, names, tried, language_)) {
         loadProblem_ = TextWith(language_, txt::NoGpibLibrary, {tried});
         return false;
     }
@@ -139,9 +139,8 @@ bool NiGpibBus::Reopen() {
     const OpenArgs& a = openArgs_;
     const int ud = ibdev_(a.board, a.address, a.secondary, a.timeoutCode, a.eot, a.eos);
     if (ud < 0) {
-        problem_ = "The GP-IB device was lost, and the GP-IB library " + library_.Name() +
-                   " cannot open board " + std::to_string(a.board) + ", address " +
-                   std::to_string(a.address) + " again.";
+        problem_ = TextWith(language_, txt::GpibReopenFailed,
+                            {library_.Name(), std::to_string(a.board), std::to_string(a.address)});
         return false;
     }
     actual_ = ud;

@@ -152,10 +152,10 @@ bool PrologixBus::SelectAddress(int address, std::string& out) {
 PrologixBus::Wait PrologixBus::Setup(int address, SteadyTime deadline, bool& fresh) {
     fresh = !Connected();
     if (fresh) {
-        std::string why;
+        NetError why;
         socket_ = TcpSocket::Connect(host_, port_, MillisecondsUntil(deadline), why);
         if (!socket_.Valid()) {
-            problem_ = TextWith(language_, txt::AdapterCannotConnect, {Where(), why});
+            problem_ = TextWith(language_, txt::AdapterCannotConnect, {Where(), NetErrorText(why, language_)});
             return Wait::Lost;
         }
     }
@@ -194,8 +194,7 @@ bool PrologixBus::Reconnect(SteadyTime deadline) {
         ++reopenings_;
         return true;
     }
-    problem_ = "The connection to the GP-IB adapter at " + Where() +
-               " was lost, and connecting again failed: " + problem_;
+    problem_ = TextWith(language_, txt::AdapterReconnectFailed, {Where(), problem_});
     return false;
 }
 
@@ -205,11 +204,10 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
     problem_.clear();
     int ms = TimeoutCodeMilliseconds(timeoutCode);
     if (ms < 0)
-        return Fail(kIbERR, kEARG, "Timeout code " + std::to_string(timeoutCode) + " is unknown.");
+        return Fail(kIbERR, kEARG, TextWith(language_, txt::TimeoutCodeUnknown, {std::to_string(timeoutCode)}));
     timeoutMs_ = ms == 0 ? TimeoutCodeMilliseconds(17) : ms;
     if (address < 0 || address > 30)
-        return Fail(kIbERR, kEARG,
-                    "GP-IB address " + std::to_string(address) + " is outside 0 to 30.");
+        return Fail(kIbERR, kEARG, TextWith(language_, txt::AdapterAddressOutOfRange, {std::to_string(address)}));
     const SteadyTime deadline = DeadlineFromNow();
 
     if (Connected() && Resync(deadline) != Wait::Done) Disconnect();
@@ -229,7 +227,7 @@ GpibStatus PrologixBus::OpenDevice(int /*board*/, int address, int /*secondary*/
 }
 
 GpibStatus PrologixBus::InterfaceClear(int /*board*/) {
-    if (!Connected()) return Fail(kIbERR, kENEB, "The GP-IB adapter is not connected.");
+    if (!Connected()) return Fail(kIbERR, kENEB, Text(language_, txt::AdapterNotConnected));
     const SteadyTime deadline = DeadlineFromNow();
     Wait w = Resync(deadline);
     if (w == Wait::Done) w = Send("++ifc\n", deadline);
@@ -239,7 +237,7 @@ GpibStatus PrologixBus::InterfaceClear(int /*board*/) {
 }
 
 GpibStatus PrologixBus::DeviceClear(int /*board*/, int address) {
-    if (!Connected()) return Fail(kIbERR, kENEB, "The GP-IB adapter is not connected.");
+    if (!Connected()) return Fail(kIbERR, kENEB, Text(language_, txt::AdapterNotConnected));
     const SteadyTime deadline = DeadlineFromNow();
     Wait w = Resync(deadline);
     // The adapter sends the clear whether or not a device listens. A serial poll is answered
@@ -272,28 +270,27 @@ GpibStatus PrologixBus::BoardOffline(int /*board*/) {
 
 GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t count) {
     if (descriptor != kDescriptor || deviceAddress_ < 0)
-        return Fail(kIbERR, kEDVR, "The device is not open.");
+        return Fail(kIbERR, kEDVR, Text(language_, txt::DeviceNotOpen));
     const SteadyTime deadline = DeadlineFromNow();
     // The first write after a lost connection connects again, once.
     if (!Connected() && !Reconnect(deadline)) return Status(kIbERR, kENOL);
     Wait w = Resync(deadline);
     if (w == Wait::Lost) return Lost(kENOL);
     if (w == Wait::Timeout)
-        return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO,
-                    "The GP-IB adapter is still sending an earlier reply.");
+        return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO, Text(language_, txt::AdapterStillSending));
     std::string bytes;
     SelectAddress(deviceAddress_, bytes);
     bytes += prologix::EscapeData(data, count);
     w = Send(bytes, deadline);
     if (w == Wait::Lost) return Lost(kENOL);
     if (w == Wait::Timeout)
-        return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO, "The GP-IB adapter does not take data.");
+        return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO, Text(language_, txt::AdapterTakesNoData));
     return Status(kIbCMPL, 0, static_cast<std::int32_t>(count));
 }
 
 GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
     if (descriptor != kDescriptor || deviceAddress_ < 0)
-        return Fail(kIbERR, kEDVR, "The device is not open.");
+        return Fail(kIbERR, kEDVR, Text(language_, txt::DeviceNotOpen));
     if (!Connected()) return Lost(kEABO);
 
     const SteadyTime deadline = DeadlineFromNow();
@@ -340,14 +337,11 @@ GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
         return s;
     }
     if (tooLong) {
-        problem_ = "The instrument sent more than the " + std::to_string(count) +
-                   " bytes asked for (through the GP-IB adapter at " + Where() +
-                   "); the rest was dropped.";
+        problem_ = TextWith(language_, txt::AdapterReplyTooLong, {std::to_string(count), Where()});
         return Status(kIbERR | kIbCMPL, kEABO, received);
     }
     if (!eoi) {
-        problem_ = "The instrument did not answer within " + std::to_string(timeoutMs_) +
-                   " ms (through the GP-IB adapter at " + Where() + ").";
+        problem_ = TextWith(language_, txt::AdapterReplyTimeout, {std::to_string(timeoutMs_), Where()});
         return Status(kIbERR | kIbTIMO | kIbCMPL, kEABO, received);
     }
     return Status(kIbCMPL | kIbEND, 0, received);

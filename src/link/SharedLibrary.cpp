@@ -12,12 +12,12 @@ namespace kmr {
 
 SharedLibrary::~SharedLibrary() { Close(); }
 
-bool SharedLibrary::Open(const std::string& name, std::string& error) {
+bool SharedLibrary::Open(const std::string& name, std::string& error, Language lang) {
     Close();
 #ifdef _WIN32
     HMODULE h = LoadLibraryA(name.c_str());
     if (!h) {
-        error = "Windows error " + std::to_string(GetLastError());
+        error = TextWith(lang, txt::WindowsErrorNumber, {std::to_string(GetLastError())});
         return false;
     }
     handle_ = reinterpret_cast<void*>(h);
@@ -25,7 +25,7 @@ bool SharedLibrary::Open(const std::string& name, std::string& error) {
     handle_ = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle_) {
         const char* why = dlerror();
-        error = why ? why : "cannot be loaded";
+        error = why ? why : Text(lang, txt::LibraryCannotBeLoaded);
         // dlerror starts with the name itself; the caller shows the name already.
         if (error.compare(0, name.size() + 2, name + ": ") == 0) error.erase(0, name.size() + 2);
         return false;
@@ -56,11 +56,11 @@ void SharedLibrary::Close() {
 }
 
 bool OpenFirstLibrary(SharedLibrary& library, const std::vector<std::string>& names,
-                      std::string& tried) {
+                      std::string& tried, Language lang) {
     tried.clear();
     for (const std::string& name : names) {
         std::string why;
-        if (library.Open(name, why)) return true;
+        if (library.Open(name, why, lang)) return true;
         if (!tried.empty()) tried += "; ";
         tried += name + " (" + why + ")";
     }

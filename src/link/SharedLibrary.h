@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "core/support/TextTable.h"
+
 namespace kmr {
 
 class SharedLibrary {
@@ -13,8 +15,9 @@ public:
     SharedLibrary& operator=(const SharedLibrary&) = delete;
 
     // Loads `name` (a file name searched the platform's way, or a path). On failure `error` says
-    // why, without repeating the name.
-    bool Open(const std::string& name, std::string& error);
+    // why, without repeating the name: the loader's own words on Linux, the error number on
+    // Windows, with the program's words in `lang`.
+    bool Open(const std::string& name, std::string& error, Language lang = Language::English);
     bool IsOpen() const { return handle_ != nullptr; }
     const std::string& Name() const { return name_; }
     // The address of an exported function or variable; nullptr when the library lacks it.
@@ -29,6 +32,6 @@ private:
 // Loads the first of `names` that loads. `tried` receives "name (reason)" for each one that did
 // not, joined by "; ".
 bool OpenFirstLibrary(SharedLibrary& library, const std::vector<std::string>& names,
-                      std::string& tried);
+                      std::string& tried, Language lang = Language::English);
 
 }  // namespace kmr

@@ -115,7 +115,7 @@ bool VisaBus::Load() {
     std::vector<std::string> names =
         libraryPath_.empty() ? DefaultLibraryNames() : std::vector<std::string>{libraryPath_};
     std::string tried;
-    if (!OpenFirstLibrary(library_, names, tried)) {
+    if (!OpenFirstLibrary(library_, names, tried, language_)) {
         problem_ = TextWith(language_, txt::NoVisaLibrary, {tried});
         return false;
     }
@@ -168,7 +168,7 @@ GpibStatus VisaBus::OpenDevice(int board, int address, int /*secondary*/, int ti
     lost_ = false;
     const int ms = TimeoutCodeMilliseconds(timeoutCode);
     if (ms < 0) {
-        problem_ = "Timeout code " + std::to_string(timeoutCode) + " is unknown.";
+        problem_ = TextWith(language_, txt::TimeoutCodeUnknown, {std::to_string(timeoutCode)});
         return GpibStatus{kIbERR, kEARG, 0};
     }
     ViStatus st = visa::kSuccess;
@@ -224,7 +224,7 @@ GpibStatus VisaBus::InterfaceClear(int board) {
     ViSession intfc = 0;
     const std::string name = "GPIB" + std::to_string(board) + "::INTFC";
     ViStatus st = open_(rm_, name.c_str(), 0, 0, &intfc);
-    if (st < 0) return Failed(st, "viOpen of the interface", false);
+    if (st < 0) return Failed(st, Text(language_, txt::VisaInterfaceOpenCall).c_str(), false);
     st = sendIfc_(intfc);
     close_(intfc);
     if (st < 0) return Failed(st, "viGpibSendIFC", false);
@@ -260,7 +260,7 @@ bool VisaBus::Reopen() {
         return true;
     }
     lost_ = true;
-    problem_ = "The VISA session was lost (" + why + "), and opening it again failed: " + problem_;
+    problem_ = TextWith(language_, txt::VisaReopenFailed, {why, problem_});
     return false;
 }
 

@@ -1,8 +1,9 @@
 #include "net/TcpSocket.h"
 
 #include <cerrno>
-#include <cstring>
 #include <utility>
+
+#include "core/datafiles/FileIo.h"
 
 #ifdef _WIN32
 #include <winsock2.h>
@@ -14,7 +15,6 @@ static int LastSocketError() { return WSAGetLastError(); }
 static void CloseSocket(SocketHandle s) { closesocket(s); }
 static bool WouldBlock(int e) { return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS; }
 static bool Interrupted(int) { return false; }
-static std::string ErrorText(int e) { return "socket error " + std::to_string(e); }
 static bool SetNonBlocking(SocketHandle s) {
     u_long on = 1;
     return ioctlsocket(s, FIONBIO, &on) == 0;
@@ -45,7 +45,6 @@ static int LastSocketError() { return errno; }
 static void CloseSocket(SocketHandle s) { ::close(s); }
 static bool WouldBlock(int e) { return e == EAGAIN || e == EWOULDBLOCK || e == EINPROGRESS; }
 static bool Interrupted(int e) { return e == EINTR; }
-static std::string ErrorText(int e) { return std::strerror(e); }
 static bool SetNonBlocking(SocketHandle s) {
     int flags = fcntl(s, F_GETFL, 0);
     return flags >= 0 && fcntl(s, F_SETFL, flags | O_NONBLOCK) == 0;
@@ -63,6 +62,9 @@ namespace kmr {
 namespace {
 
 SocketHandle Handle(std::intptr_t fd) { return static_cast<SocketHandle>(fd); }
+
+NetError SystemError(int code) { return NetError{NetError::Kind::System, code, 0, {}}; }
+NetError OfKind(NetError::Kind kind) { return NetError{kind, 0, 0, {}}; }
 
 // A socket for one of the addresses a name resolves to; false when the system gives none.
 bool NewSocket(const addrinfo* a, SocketHandle& s) {
@@ -89,6 +91,26 @@ int WaitFor(std::intptr_t fd, short events, SteadyTime deadline, short* revents 
 
 }  // namespace
 
+std::string NetErrorText(const NetError& error, Language lang) {
+    switch (error.kind) {
+        case NetError::Kind::None: return {};
+        case NetError::Kind::NoAnswer:
+            return TextWith(lang, txt::NetNoAnswerWithin, {std::to_string(error.timeoutMs)});
+        case NetError::Kind::UnknownHost: return TextWith(lang, txt::NetUnknownHost, {error.host});
+        case NetError::Kind::NoUsableAddress: return Text(lang, txt::NetNoUsableAddress);
+        case NetError::Kind::CannotConfigure: return Text(lang, txt::NetCannotConfigure);
+        case NetError::Kind::System: break;
+    }
+#ifdef _WIN32
+    // Winsock's numbers have no description of the C library's: the number is the reason.
+    if (lang == Language::Japanese)
+        if (const char* ja = JapaneseErrorDescription(error.code)) return ja;
+    return TextWith(lang, txt::NetSocketError, {std::to_string(error.code)});
+#else
+    return ErrorDescription(error.code, lang);
+#endif
+}
+
 int MillisecondsUntil(SteadyTime deadline) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
@@ -99,12 +121,14 @@ int MillisecondsUntil(SteadyTime deadline) {
 
 TcpSocket::~TcpSocket() { Close(); }
 
-TcpSocket::TcpSocket(TcpSocket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TcpSocket::TcpSocket(TcpSocket&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), lastError_(std::move(other.lastError_)) {}
 
 TcpSocket& TcpSocket::operator=(TcpSocket&& other) noexcept {
     if (this != &other) {
         Close();
         fd_ = std::exchange(other.fd_, -1);
+        lastError_ = std::move(other.lastError_);
     }
     return *this;
 }
@@ -116,6 +140,13 @@ void TcpSocket::Close() {
 
 TcpSocket TcpSocket::Connect(const std::string& host, int port, int timeoutMs,
                              std::string& error) {
+    NetError why;
+    TcpSocket s = Connect(host, port, timeoutMs, why);
+    error = NetErrorText(why);
+    return s;
+}
+
+TcpSocket TcpSocket::Connect(const std::string& host, int port, int timeoutMs, NetError& error) {
     const SteadyTime deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     addrinfo hints{};
@@ -125,47 +156,47 @@ TcpSocket TcpSocket::Connect(const std::string& host, int port, int timeoutMs,
     const std::string service = std::to_string(port);
     int rc = getaddrinfo(host.c_str(), service.c_str(), &hints, &found);
     if (rc != 0 || !found) {
-        error = "unknown host \"" + host + "\"";
+        error = NetError{NetError::Kind::UnknownHost, 0, 0, host};
         return {};
     }
-    error.clear();
+    error = {};
     for (addrinfo* a = found; a; a = a->ai_next) {
         SocketHandle s;
         if (!NewSocket(a, s)) continue;
         TcpSocket candidate(static_cast<std::intptr_t>(s));
         if (!SetNonBlocking(s)) {
-            error = "cannot configure the socket";
+            error = OfKind(NetError::Kind::CannotConfigure);
             continue;
         }
         int r = ::connect(s, a->ai_addr, static_cast<int>(a->ai_addrlen));
         if (r != 0) {
             int e = LastSocketError();
             if (!WouldBlock(e)) {
-                error = ErrorText(e);
+                error = SystemError(e);
                 continue;
             }
             short revents = 0;
             int w = WaitFor(candidate.fd_, POLLOUT, deadline, &revents);
             if (w == 0) {
-                error = "no answer within " + std::to_string(timeoutMs) + " ms";
+                error = NetError{NetError::Kind::NoAnswer, 0, timeoutMs, {}};
                 continue;
             }
             int soError = 0;
             socklen_t len = sizeof soError;
             getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&soError), &len);
             if (w < 0 || soError != 0) {
-                error = ErrorText(soError != 0 ? soError : LastSocketError());
+                error = SystemError(soError != 0 ? soError : LastSocketError());
                 continue;
             }
         }
         int one = 1;
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
         freeaddrinfo(found);
-        error.clear();
+        error = {};
         return candidate;
     }
     freeaddrinfo(found);
-    if (error.empty()) error = "no usable address";
+    if (error.kind == NetError::Kind::None) error = OfKind(NetError::Kind::NoUsableAddress);
     return {};
 }
 
@@ -185,12 +216,12 @@ TcpSocket::Io TcpSocket::SendAll(const void* data, std::size_t count, SteadyTime
             int w = WaitFor(fd_, POLLOUT, deadline);
             if (w == 0) return Io::Timeout;
             if (w < 0) {
-                lastError_ = ErrorText(LastSocketError());
+                lastError_ = SystemError(LastSocketError());
                 return Io::Failed;
             }
             continue;
         }
-        lastError_ = ErrorText(e);
+        lastError_ = SystemError(e);
         return Io::Closed;  // EPIPE, ECONNRESET ...: the peer has gone
     }
     return Io::Ok;
@@ -210,13 +241,13 @@ TcpSocket::Io TcpSocket::ReceiveSome(void* buffer, std::size_t count, std::size_
         int e = LastSocketError();
         if (Interrupted(e)) continue;
         if (!WouldBlock(e)) {
-            lastError_ = ErrorText(e);
+            lastError_ = SystemError(e);
             return Io::Closed;  // ECONNRESET and friends
         }
         int w = WaitFor(fd_, POLLIN, deadline);
         if (w == 0) return Io::Timeout;
         if (w < 0) {
-            lastError_ = ErrorText(LastSocketError());
+            lastError_ = SystemError(LastSocketError());
             return Io::Failed;
         }
     }
@@ -255,6 +286,13 @@ void TcpListener::Close() {
 }
 
 TcpListener TcpListener::Listen(const std::string& host, int port, std::string& error) {
+    NetError why;
+    TcpListener l = Listen(host, port, why);
+    error = NetErrorText(why);
+    return l;
+}
+
+TcpListener TcpListener::Listen(const std::string& host, int port, NetError& error) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -263,10 +301,10 @@ TcpListener TcpListener::Listen(const std::string& host, int port, std::string& 
     const std::string service = std::to_string(port);
     if (getaddrinfo(host.empty() ? nullptr : host.c_str(), service.c_str(), &hints, &found) != 0 ||
         !found) {
-        error = "unknown host \"" + host + "\"";
+        error = NetError{NetError::Kind::UnknownHost, 0, 0, host};
         return {};
     }
-    error = "no usable address";
+    error = OfKind(NetError::Kind::NoUsableAddress);
     for (addrinfo* a = found; a; a = a->ai_next) {
         SocketHandle s;
         if (!NewSocket(a, s)) continue;
@@ -278,7 +316,7 @@ TcpListener TcpListener::Listen(const std::string& host, int port, std::string& 
 #endif
         if (::bind(s, a->ai_addr, static_cast<int>(a->ai_addrlen)) != 0 ||
             ::listen(s, 4) != 0 || !SetNonBlocking(s)) {
-            error = ErrorText(LastSocketError());
+            error = SystemError(LastSocketError());
             continue;
         }
         sockaddr_storage bound{};
@@ -290,7 +328,7 @@ TcpListener TcpListener::Listen(const std::string& host, int port, std::string& 
             l.port_ = ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port);
         (void)one;
         freeaddrinfo(found);
-        error.clear();
+        error = {};
         return l;
     }
     freeaddrinfo(found);

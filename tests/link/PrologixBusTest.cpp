@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <future>
 #include <memory>
 #include <sstream>
+#ifdef _WIN32
+#include <winsock2.h>
+#endif
 
 #include "link/FakeAdapter.h"
 #include "link/PrologixBus.h"
@@ -114,6 +118,38 @@ TEST(PrologixProtocol, TimeoutCodesFollowTheLibraryTable) {
         EXPECT_EQ(TimeoutCodeMilliseconds(code), ms) << code;
 }
 
+// The reasons the sockets give keep their English words and are Japanese for a Japanese reader;
+// a system error without a Japanese description stays in the system's English.
+TEST(TcpSocketReasons, EnglishAsBeforeJapaneseForAJapaneseReader) {
+    using K = NetError::Kind;
+#ifdef _WIN32
+    const NetError refused{.kind = K::System, .code = WSAECONNREFUSED}, other{.kind = K::System, .code = WSAENOTSOCK};
+    const char* refusedEn = "socket error 10061";
+    const char* otherText[] = {"socket error 10038", "ソケットエラー 10038"};
+#else
+    const NetError refused{.kind = K::System, .code = ECONNREFUSED}, other{.kind = K::System, .code = ENOTSOCK};
+    const char* refusedEn = "Connection refused";
+    const char* otherText[] = {"Socket operation on non-socket", "Socket operation on non-socket"};
+#endif
+    const struct {
+        NetError error;
+        const char* en;
+        const char* ja;
+    } cases[] = {
+        {{.kind = K::NoAnswer, .timeoutMs = 5000}, "no answer within 5000 ms", "5000 ms 以内に応答がありません"},
+        {{.kind = K::UnknownHost, .host = "adapter.lab"}, "unknown host \"adapter.lab\"", "ホスト \"adapter.lab\" が見つかりません"},
+        {{.kind = K::NoUsableAddress}, "no usable address", "使用できるアドレスがありません"},
+        {{.kind = K::CannotConfigure}, "cannot configure the socket", "ソケットを設定できません"},
+        {refused, refusedEn, "接続が拒否されました"},
+        {other, otherText[0], otherText[1]},
+        {{}, "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(NetErrorText(c.error), c.en);
+        EXPECT_EQ(NetErrorText(c.error, Language::Japanese), c.ja);
+    }
+}
+
 TEST_F(ServedBus, OpenSetsTheAdapterUpAndRepliesArriveWhole) {
     OpenWith();
     EXPECT_FALSE(bus.InterfaceClear(0).error());
@@ -151,12 +187,20 @@ TEST_F(ServedBus, ALongReplyOrASilentInstrumentFailsTheReadOnly) {
     EXPECT_EQ(Ask(bus, d, "ID?", st, 4), "KMR-");
     EXPECT_EQ(st.ibsta, kIbERR | kIbCMPL);
     EXPECT_EQ(st.iberr, kEABO);
-    EXPECT_NE(bus.LastProblem().find("more than the 4 bytes"), std::string::npos)
-        << bus.LastProblem();
+    const std::string where = "127.0.0.1:" + std::to_string(server.Port());
+    EXPECT_EQ(bus.LastProblem(), "The instrument sent more than the 4 bytes asked for (through the GP-IB adapter at " +
+                                     where + "); the rest was dropped.");
     EXPECT_EQ(Ask(bus, d, "ID?", st), "KMR-TEST 1.0\r\n") << "no rest of the long reply";
     EXPECT_EQ(Ask(bus, d, "SILENT", st), "");
     EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
     EXPECT_EQ(st.iberr, kEABO);
+    EXPECT_EQ(bus.LastProblem(), "The instrument did not answer within 300 ms (through the GP-IB adapter at " + where + ").");
+    bus.UseLanguage(Language::Japanese);
+    EXPECT_EQ(Ask(bus, d, "SILENT", st), "");
+    EXPECT_EQ(bus.LastProblem(), "測定器が 300 ms 以内に応答しませんでした (" + where + " の GP-IB アダプタ経由)。");
+    EXPECT_EQ(Ask(bus, d, "ID?", st, 4), "KMR-");
+    EXPECT_EQ(bus.LastProblem(), "測定器が要求した 4 バイトを超えて送信しました (" + where +
+                                     " の GP-IB アダプタ経由)。残りは破棄しました。");
     EXPECT_EQ(Ask(bus, d, "ID?", st), "KMR-TEST 1.0\r\n");
 }
 

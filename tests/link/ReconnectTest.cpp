@@ -48,7 +48,17 @@ TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWr
     server.reset();
     EXPECT_EQ(Ask(bus, ud, "VER"), "");
     EXPECT_EQ(Ask(bus, ud, "VER"), "");
-    EXPECT_NE(bus.LastProblem().find("connecting again failed"), std::string::npos) << bus.LastProblem();
+    const std::string where = "127.0.0.1:" + std::to_string(port);
+    EXPECT_EQ(bus.LastProblem(), "The connection to the GP-IB adapter at " + where +
+                                     " was lost, and connecting again failed: Cannot connect to the GP-IB adapter at " +
+                                     where + ": Connection refused. Check that the adapter (or kmr-sim) is running there.");
+    // A Japanese program reads all of it in Japanese, the system's reason included.
+    bus.UseLanguage(Language::Japanese);
+    EXPECT_EQ(Ask(bus, ud, "VER"), "");
+    EXPECT_EQ(bus.LastProblem(), where + " の GP-IB アダプタとの接続が切れ、接続し直すこともできませんでした: " + where +
+                                     " の GP-IB アダプタに接続できません: 接続が拒否されました。アダプタ (または kmr-sim) "
+                                     "がそこで動いているか確認してください。");
+    bus.UseLanguage(Language::English);
     EXPECT_EQ(bus.Reopenings(), 0u);
     // Back on the same port: the next write connects and sets the adapter up again (without
     // ++eot_enable and ++addr no reply could be read).
@@ -68,12 +78,14 @@ TEST(Reconnect, PrologixAdapterRestartedOnTheSamePortIsConnectedAgainByTheNextWr
 // A stand-in library whose interface (GP-IB) or session (VISA) goes away and comes back; the
 // first call since the connection came back, and the calls the reopen must make.
 TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
-    const std::tuple<const char*, const char*, std::string, std::vector<std::string>> cases[] = {
+    const std::tuple<const char*, const char*, std::string, std::vector<std::string>, std::string> cases[] = {
         // Opened again with the open's parameters, the old descriptor taken off-line first.
-        {"gpib", KMR_FAKE_GPIB_THREAD, "ibonl(", {"ibdev(0,20,0,13,1,0)"}},
-        {"visa", KMR_FAKE_VISA, "", {"viOpen GPIB0::20::INSTR", "viSetAttribute 0x3FFF001A 10000"}},
+        {"gpib", KMR_FAKE_GPIB_THREAD, "ibonl(", {"ibdev(0,20,0,13,1,0)"},
+         "GP-IB 機器との接続が失われ、GP-IB ライブラリ "},
+        {"visa", KMR_FAKE_VISA, "", {"viOpen GPIB0::20::INSTR", "viSetAttribute 0x3FFF001A 10000"},
+         "VISA セッションが失われ ("},
     };
-    for (const auto& [route, library, firstCall, reopenCalls] : cases) {
+    for (const auto& [route, library, firstCall, reopenCalls, failedReopen] : cases) {
         SCOPED_TRACE(route);
         auto simBus = test::MakeSim("sim:time=instant");
         StandIn standIn(library, *simBus);
@@ -84,9 +96,12 @@ TEST(Reconnect, AGpibOrVisaConnectionLostIsOpenedAgainByTheNextWrite) {
         int ud = -1;
         ASSERT_FALSE(bus->OpenDevice(0, 20, 0, kT10s, 1, 0, ud).error());
         ASSERT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER");
+        bus->UseLanguage(Language::Japanese);
         attach(nullptr);  // gone: ENEB, or VI_ERROR_INV_OBJECT
         EXPECT_EQ(Ask(*bus, ud, "VER"), "");
-        EXPECT_EQ(Ask(*bus, ud, "VER"), "");  // the reopen fails while it is away
+        EXPECT_EQ(Ask(*bus, ud, "VER"), "");  // the reopen fails while it is away, said in Japanese
+        EXPECT_EQ(bus->LastProblem().rfind(failedReopen, 0), 0u) << bus->LastProblem();
+        EXPECT_EQ(bus->LastProblem().find(" gave "), std::string::npos) << bus->LastProblem();
         standIn.Attach(*simBus);
         EXPECT_EQ(Ask(*bus, ud, "VER").substr(0, 3), "VER") << bus->LastProblem();
         EXPECT_EQ(bus->Reopenings(), 1u);

@@ -167,7 +167,8 @@ void ExpectOpenFailure(GpibBus& bus, const std::vector<std::string>& mentions, s
     EXPECT_EQ(link.ui.shown.front().title, Text(lang, txt::GpibErrorTitle));
     if (lang != Language::Japanese) return;
     // (the system's own reason, such as the loader's, may stay English)
-    for (const char* english : {"The ", "Cannot connect", "No instrument", "No NI", "Check", "Install", "Accepted"})
+    for (const char* english : {"The ", "Cannot connect", "No instrument", "No NI", "Check", "Install", "Accepted",
+                                "refused", "no answer", "unknown host"})
         EXPECT_EQ(text.find(english), std::string::npos) << english << " in " << text;
 }
 
@@ -216,8 +217,12 @@ TEST(RouteFaultsOfOneRoute, OpenFailuresNameWhatIsMissingInTheProgramsLanguage) 
     const int closedPort = TcpListener::Listen("127.0.0.1", 0, error).Port();  // closed again at once
     const std::string where = "127.0.0.1:" + std::to_string(closedPort);
     auto refused = Bus("prologix:" + where);
-    ExpectOpenFailure(*refused, {where});
-    ExpectOpenFailure(*refused, {where + " の GP-IB アダプタに接続できません"}, 20, kJa);
+    ExpectOpenFailure(*refused, {"Cannot connect to the GP-IB adapter at " + where +
+                                 ": Connection refused. Check that the adapter (or kmr-sim) is running there."});
+    // The system's reason too is said in Japanese.
+    ExpectOpenFailure(*refused, {where + " の GP-IB アダプタに接続できません: 接続が拒否されました。アダプタ "
+                                         "(または kmr-sim) がそこで動いているか確認してください。"},
+                      20, kJa);
 
     PrologixServer server(simBus, {.port = 0, .address = 20});
     ASSERT_TRUE(server.Start(error)) << error;

@@ -388,7 +388,7 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 namespace {
 
-// The errors a person meets with files and folders, said in Japanese.
+// The errors a person meets with files, folders and network connections, said in Japanese.
 struct JapaneseError {
     int err;
     const char* text;
@@ -412,14 +412,45 @@ const JapaneseError kJapaneseErrors[] = {
 #ifdef EDQUOT
     {EDQUOT, "ディスクの使用量の上限を超えました"},
 #endif
+    {ECONNREFUSED, "接続が拒否されました"},
+    {ETIMEDOUT, "接続がタイムアウトしました"},
+    {EHOSTUNREACH, "ホストに到達できません"},
+    {ENETUNREACH, "ネットワークに到達できません"},
+    {ENETDOWN, "ネットワークが停止しています"},
+    {ECONNRESET, "接続が相手側からリセットされました"},
+    {ECONNABORTED, "接続が中断されました"},
+    {EPIPE, "パイプが切断されました"},  // also a closed standard output
+    {EADDRINUSE, "アドレスは既に使用されています"},
+    {EADDRNOTAVAIL, "指定されたアドレスを使用できません"},
+#ifdef EHOSTDOWN
+    {EHOSTDOWN, "ホストが停止しています"},
+#endif
+#ifdef _WIN32
+    // Winsock reports its own numbers, which differ from the C library's.
+    {WSAECONNREFUSED, "接続が拒否されました"},
+    {WSAETIMEDOUT, "接続がタイムアウトしました"},
+    {WSAEHOSTUNREACH, "ホストに到達できません"},
+    {WSAENETUNREACH, "ネットワークに到達できません"},
+    {WSAENETDOWN, "ネットワークが停止しています"},
+    {WSAECONNRESET, "接続が相手側からリセットされました"},
+    {WSAECONNABORTED, "接続が中断されました"},
+    {WSAEADDRINUSE, "アドレスは既に使用されています"},
+    {WSAEADDRNOTAVAIL, "指定されたアドレスを使用できません"},
+    {WSAEHOSTDOWN, "ホストが停止しています"},
+#endif
 };
 
 }  // namespace
 
+const char* JapaneseErrorDescription(int err) {
+    for (const JapaneseError& j : kJapaneseErrors)
+        if (j.err == err) return j.text;
+    return nullptr;
+}
+
 std::string ErrorDescription(int err, Language lang) {
     if (lang == Language::Japanese)
-        for (const JapaneseError& j : kJapaneseErrors)
-            if (j.err == err) return j.text;
+        if (const char* ja = JapaneseErrorDescription(err)) return ja;
     // strerrordesc_np is locale-independent; the message box is read by people of either language.
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 32))
     if (const char* d = ::strerrordesc_np(err)) return d;

@@ -107,8 +107,11 @@ bool RemoveFile(const std::string& path);
 int RenameNoReplace(const std::string& from, const std::string& to);
 
 // The system's description of an error number (locale-independent wording); in Japanese for
-// the errors a person meets with files (a full disk, a name taken, no permission, ...).
+// the errors a person meets with files (a full disk, a name taken, no permission, ...) and with
+// network connections (refused, timed out, unreachable, reset, ...; Winsock's numbers too).
 std::string ErrorDescription(int err, Language lang = Language::English);
+// The Japanese description of those errors; nullptr for any other number.
+const char* JapaneseErrorDescription(int err);
 
 // True for the errors that mean "the device is not available or not ready".
 bool IsDeviceNotReadyError(int err);

@@ -438,4 +438,28 @@ inline constexpr int VisaLibraryLacks = 2925;
 inline constexpr int VisaCallFailed = 2926;
 inline constexpr int VisaSessionNotOpen = 2927;
 
+// The GP-IB routes after the open (a reconnect, a reply too long or too late), and the reasons the
+// network and the loader give
+inline constexpr int AdapterReconnectFailed = 2928;
+inline constexpr int AdapterReplyTooLong = 2929;
+inline constexpr int AdapterReplyTimeout = 2930;
+inline constexpr int TimeoutCodeUnknown = 2931;
+inline constexpr int AdapterAddressOutOfRange = 2932;
+inline constexpr int AdapterNotConnected = 2933;
+inline constexpr int DeviceNotOpen = 2934;
+inline constexpr int AdapterStillSending = 2935;
+inline constexpr int AdapterTakesNoData = 2936;
+inline constexpr int VisaReopenFailed = 2937;
+inline constexpr int VisaInterfaceOpenCall = 2938;
+inline constexpr int GpibReopenFailed = 2939;
+inline constexpr int SimNotUnderstood = 2940;
+inline constexpr int UnknownInterface = 2941;
+inline constexpr int WindowsErrorNumber = 2942;
+inline constexpr int LibraryCannotBeLoaded = 2943;
+inline constexpr int NetNoAnswerWithin = 2944;
+inline constexpr int NetUnknownHost = 2945;
+inline constexpr int NetNoUsableAddress = 2946;
+inline constexpr int NetCannotConfigure = 2947;
+inline constexpr int NetSocketError = 2948;
+
 }  // namespace kmr::txt

@@ -1,8 +1,9 @@
 #pragma once
 // The text table's later rows (from 2401 on): a lost instrument and the way back, the files a
 // recording is written to, parts of data files and the HDF5 export, the status strip and the
-// cursor readout, stored records, and why a GP-IB route cannot be opened. Only TextRows.cpp
-// includes this; it joins them after the first rows.
+// cursor readout, stored records, why a GP-IB route cannot be opened or was lost, and the reasons
+// the network and the library loader give. Only TextRows.cpp includes this; it joins them after
+// the first rows.
 #include "core/support/TextRows.h"
 
 namespace kmr::text_rows {
@@ -240,6 +241,37 @@ inline constexpr TextRow kLaterRows[] = {
     {2925, "The VISA library %1 has no %2.", "VISA ライブラリ %1 に %2 がありません。"},
     {2926, "%1 on %2 gave %3.", "%2 で %1 が %3 を返しました。"},
     {2927, "The VISA session is not open.", "VISA セッションが開いていません。"},
+
+    // The GP-IB routes after the open: a connection lost and not made again, a reply too long or
+    // too late. Then the reasons the network and the library loader give, joined into the
+    // sentences above (lower case, without a full stop, as the system's own reasons are).
+    {2928, "The connection to the GP-IB adapter at %1 was lost, and connecting again failed: %2",
+     "%1 の GP-IB アダプタとの接続が切れ、接続し直すこともできませんでした: %2"},
+    {2929, "The instrument sent more than the %1 bytes asked for (through the GP-IB adapter at %2); the rest was "
+           "dropped.",
+     "測定器が要求した %1 バイトを超えて送信しました (%2 の GP-IB アダプタ経由)。残りは破棄しました。"},
+    {2930, "The instrument did not answer within %1 ms (through the GP-IB adapter at %2).",
+     "測定器が %1 ms 以内に応答しませんでした (%2 の GP-IB アダプタ経由)。"},
+    {2931, "Timeout code %1 is unknown.", "タイムアウトコード %1 は不明です。"},
+    {2932, "GP-IB address %1 is outside 0 to 30.", "GP-IB アドレス %1 が 0～30 の範囲外です。"},
+    {2933, "The GP-IB adapter is not connected.", "GP-IB アダプタに接続していません。"},
+    {2934, "The device is not open.", "機器が開かれていません。"},
+    {2935, "The GP-IB adapter is still sending an earlier reply.", "GP-IB アダプタがまだ前の応答を送信中です。"},
+    {2936, "The GP-IB adapter does not take data.", "GP-IB アダプタがデータを受け付けません。"},
+    {2937, "The VISA session was lost (%1), and opening it again failed: %2",
+     "VISA セッションが失われ (%1)、開き直すこともできませんでした: %2"},
+    {2938, "viOpen of the interface", "インターフェースの viOpen"},
+    {2939, "The GP-IB device was lost, and the GP-IB library %1 cannot open board %2, address %3 again.",
+     "GP-IB 機器との接続が失われ、GP-IB ライブラリ %1 でボード %2、アドレス %3 を開き直すこともできません。"},
+    {2940, "The simulated instrument is not understood: %1.", "模擬測定器の指定が分かりません: %1。"},
+    {2941, "Unknown interface.", "不明なインターフェースです。"},
+    {2942, "Windows error %1", "Windows エラー %1"},
+    {2943, "cannot be loaded", "読み込めません"},
+    {2944, "no answer within %1 ms", "%1 ms 以内に応答がありません"},
+    {2945, "unknown host \"%1\"", "ホスト \"%1\" が見つかりません"},
+    {2946, "no usable address", "使用できるアドレスがありません"},
+    {2947, "cannot configure the socket", "ソケットを設定できません"},
+    {2948, "socket error %1", "ソケットエラー %1"},
 };
 
 }  // namespace kmr::text_rows
