@@ -437,5 +437,6 @@ inline constexpr int NoVisaLibrary = 2924;
 inline constexpr int VisaLibraryLacks = 2925;
 inline constexpr int VisaCallFailed = 2926;
 inline constexpr int VisaSessionNotOpen = 2927;
+inline constexpr int ConditionFilesLeftAsTheyWere = 2938;
 
 }  // namespace kmr::txt

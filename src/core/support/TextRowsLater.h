@@ -1,8 +1,8 @@
 #pragma once
 // The text table's later rows (from 2401 on): a lost instrument and the way back, the files a
 // recording is written to, parts of data files and the HDF5 export, the status strip and the
-// cursor readout, stored records, and why a GP-IB route cannot be opened. Only TextRows.cpp
-// includes this; it joins them after the first rows.
+// cursor readout, stored records, why a GP-IB route cannot be opened, and damaged condition
+// files left as they were. Only TextRows.cpp includes this; it joins them after the first rows.
 #include "core/support/TextRows.h"
 
 namespace kmr::text_rows {
@@ -240,6 +240,13 @@ inline constexpr TextRow kLaterRows[] = {
     {2925, "The VISA library %1 has no %2.", "VISA ライブラリ %1 に %2 がありません。"},
     {2926, "%1 on %2 gave %3.", "%2 で %1 が %3 を返しました。"},
     {2927, "The VISA session is not open.", "VISA セッションが開いていません。"},
+    // Damaged condition files of which no copy could be made.
+    {2938, "These condition files could not be read as written, and no copy of them could be made beside them: "
+           "each file was left as it is, and the defaults are used for now. Saving those settings replaces the "
+           "file, so copy it elsewhere first if you need what it holds:",
+     "次の条件ファイルは書かれたとおりに読めず、そばにコピーを作ることもできませんでした。ファイルはそのまま"
+     "残し、当面は初期値を使います。その設定を保存するとファイルは置き換えられるため、内容が必要な場合は先に"
+     "別の場所へコピーしてください:"},
 };
 
 }  // namespace kmr::text_rows

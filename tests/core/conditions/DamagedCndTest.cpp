@@ -1,6 +1,6 @@
 // Damaged condition files (empty, garbage, cut short) are reset to their defaults, but never
-// without a word: each one's old content is kept beside it as NAME.damaged, and start-up says once
-// which files were reset.
+// without a word: each one's old content is kept beside it as NAME.damaged (or, with no room for a
+// copy, the file is left as it was), and start-up says once which files were reset.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -46,6 +46,35 @@ TEST(DamagedCnd, DamagedFilesAreKeptBesideTheNewOnesAndNamedOnceAtStartUp) {
     ASSERT_EQ(h.StartAgain(third), StartupOutcome::Online);
     for (const auto& s : h.ui.shown)
         EXPECT_EQ(s.text.rfind(Text(Language::English, txt::ConditionFilesReset), 0), std::string::npos);
+}
+
+// A damaged file of which no copy can be made (every name for it taken by a folder) is left as it
+// was, though start-up saves the measurement conditions again; the one message says so after the
+// files that were reset and copied.
+TEST(DamagedCnd, AFileWithoutRoomForItsCopyIsLeftAsItWasAndSaidSo) {
+    EngineHarness h;
+    ASSERT_EQ(h.Start(), StartupOutcome::Online);
+    const std::string meas = h.CondFile(kMeasCnd), graph = h.CondFile(kGraphCnd);
+    const std::string cut = ReadAll(meas).substr(0, 20);
+    WriteAll(meas, cut);
+    for (const char* n : {"", "-2", "-3", "-4", "-5"}) {
+        std::filesystem::create_directory(meas + ".damaged" + n);
+        WriteAll(meas + ".damaged" + n + "/mine", "mine");
+    }
+    WriteAll(graph, "garbage\x01");
+
+    ProgramState second;
+    h.ui.shown.clear();
+    ASSERT_EQ(h.StartAgain(second), StartupOutcome::Online);
+    EXPECT_EQ(ReadAll(meas), cut);
+    EXPECT_EQ(ReadAll(graph + ".damaged"), "garbage\x01");
+    std::vector<std::string> about;
+    for (const auto& s : h.ui.shown)
+        if (s.text.rfind(Text(Language::English, txt::ConditionFilesReset), 0) == 0) about.push_back(s.text);
+    ASSERT_EQ(about.size(), 1u) << (h.ui.shown.empty() ? "" : h.ui.shown[0].text);
+    EXPECT_EQ(about[0], Text(Language::English, txt::ConditionFilesReset) + "\r\n" + graph + " -> " + graph +
+                            ".damaged\r\n\r\n" + Text(Language::English, txt::ConditionFilesLeftAsTheyWere) +
+                            "\r\n" + meas);
 }
 
 }  // namespace
