@@ -1,5 +1,7 @@
 #include "core/app/ProgramState.h"
 
+#include <algorithm>
+
 #include "core/datafiles/DataFileNaming.h"
 #include "core/support/SpecialFolders.h"
 
@@ -7,6 +9,10 @@ namespace kmr {
 
 std::string ProgramState::CondPath(const std::string& name) const {
     return CondFolder + "Cond" + PathSeparator() + name;
+}
+
+bool ProgramState::ConditionFileHeld(const std::string& name) const {
+    return std::find(HeldConditionFiles.begin(), HeldConditionFiles.end(), CondPath(name)) != HeldConditionFiles.end();
 }
 
 std::string ProgramState::DefaultDataFolder() const {

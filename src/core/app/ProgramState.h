@@ -51,6 +51,12 @@ struct OpenedRecordFile {
     bool restoreGraphUse = false;
 };
 
+// A damaged condition file and the copy of what it held (empty: no copy could be made, and the
+// file was left as it was).
+struct DamagedConditionFile {
+    std::string file, copy;
+};
+
 struct ProgramState {
     // What every write of a data, CSV or condition file asks first; none in the program (the
     // file system takes every write), a failing disk in tests.
@@ -119,8 +125,12 @@ struct ProgramState {
     // waits until the window can open it: the latest one only; empty: none.
     std::string WaitingRecord;
 
-    // The copies of the condition files found damaged at start-up (reported once).
-    std::vector<std::string> DamagedConditionFiles;
+    // The condition files found damaged at start-up (reported once).
+    std::vector<DamagedConditionFile> DamagedConditionFiles;
+    // Damaged condition files of which no copy could be made: left as they were, and not written
+    // by start-up's own saves (only a save the user asks for replaces one).
+    std::vector<std::string> HeldConditionFiles;
+    bool ConditionFileHeld(const std::string& name) const;
 
     // Folders, each ending with the path separator.
     std::string CondFolder;       // program folder under the common application data

@@ -1,7 +1,5 @@
 #include "core/app/SaveProblems.h"
 
-#include <string_view>
-
 namespace kmr {
 
 void SaveProblems::Report(UiPort& ui) {
@@ -18,12 +16,17 @@ void SaveProblems::Report(UiPort& ui) {
 
 void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui) {
     if (s.DamagedConditionFiles.empty()) return;
-    std::string text = ui.Text(txt::ConditionFilesReset);
-    for (const std::string& copy : s.DamagedConditionFiles) {
-        const std::string file = copy.substr(0, copy.size() - std::string_view(".damaged").size());
-        text += "\r\n" + file + " -> " + copy;
+    std::string reset, left;
+    for (const DamagedConditionFile& d : s.DamagedConditionFiles) {
+        if (d.copy.empty())
+            left += "\r\n" + d.file;
+        else
+            reset += "\r\n" + d.file + " -> " + d.copy;
     }
     s.DamagedConditionFiles.clear();
+    std::string text;
+    if (!reset.empty()) text = ui.Text(txt::ConditionFilesReset) + reset;
+    if (!left.empty()) text += (text.empty() ? "" : "\r\n\r\n") + ui.Text(txt::ConditionFilesLeftAsTheyWere) + left;
     ui.ShowMessage(text, ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 

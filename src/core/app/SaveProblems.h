@@ -18,21 +18,22 @@ public:
     // A load that had to write the file (missing, damaged) and could not is a failure too.
     void Add(const LoadResult& r) {
         Add(r.save);
-        if (!r.damagedCopy.empty()) damaged_.push_back(r.damagedCopy);
+        if (!r.damagedCopy.empty() || r.leftAsItWas) damaged_.push_back({r.file, r.damagedCopy});
     }
     // Shows one message naming every failure; nothing when there was none.
     void Report(UiPort& ui);
     bool empty() const { return failures_.empty(); }
-    // The copies of the damaged condition files met (ending in ".damaged").
-    const std::vector<std::string>& Damaged() const { return damaged_; }
+    // The damaged condition files met, with their copies.
+    const std::vector<DamagedConditionFile>& Damaged() const { return damaged_; }
 
 private:
     std::vector<SaveResult> failures_;
-    std::vector<std::string> damaged_;
+    std::vector<DamagedConditionFile> damaged_;
 };
 
 // The one message of start-up about damaged condition files: which were reset to their defaults
-// and where each one's old content is kept. Nothing when there was none; the list is emptied.
+// and where each one's old content is kept, and which were left as they were for want of a copy.
+// Nothing when there was none; the list is emptied.
 void ReportDamagedConditionFiles(ProgramState& s, UiPort& ui);
 
 }  // namespace kmr

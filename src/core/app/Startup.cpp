@@ -1,5 +1,6 @@
 #include "core/app/Startup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -21,6 +22,15 @@ namespace {
 // groups of the download.
 constexpr int kSplashStepsBesideChannels = 7;
 int SplashSteps(int measuredChannels) { return measuredChannels + kSplashStepsBesideChannels; }
+
+// A condition file loaded: its problems noted, and held when it was damaged and left as it was
+// (start-up's own saves then leave it alone).
+void Loaded(ProgramState& s, SaveProblems& problems, const LoadResult& r) {
+    problems.Add(r);
+    auto& held = s.HeldConditionFiles;
+    held.erase(std::remove(held.begin(), held.end(), r.file), held.end());
+    if (r.leftAsItWas) held.push_back(r.file);
+}
 
 }  // namespace
 
@@ -52,15 +62,15 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
 
     // The graph conditions.
     SetGraphDefaults(s.Graph);
-    problems.Add(LoadGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
+    Loaded(s, problems, LoadGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
 
     // The measurement conditions.
     SetMeasDefaults(s.Meas);
-    problems.Add(LoadMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+    Loaded(s, problems, LoadMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
 
     // Trigger levels on whole raw counts, then saved.
     for (int ch = 1; ch <= kChannels; ++ch) SnapTriggerLevel(s.Meas, ch);
-    problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+    if (!s.ConditionFileHeld(kMeasCnd)) problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
 
     // The data-file settings.
     const std::string today8 = DateBaseName(today);
@@ -69,7 +79,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
     s.Global.FileType = kFileTypeBinary;
     s.Global.SourcePathName = s.DefaultDataFolder();
     s.Global.DestPathName = s.DefaultDataFolder();
-    problems.Add(LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
+    Loaded(s, problems, LoadGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
 
     // A data folder that cannot be used is replaced by the default. One the settings named (a drive
     // not attached) is said, with where the data files go now.
@@ -77,7 +87,8 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
         const std::string gone = s.Global.DataFolder;
         s.Global.DataFolder = s.DefaultDataFolder();
         s.Global.BaseFileName = today8;
-        problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
+        if (!s.ConditionFileHeld(kGlobalCnd))
+            problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
         if (gone != s.Global.DataFolder) {
             if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();
             ui.ShowMessage(TextWith(ui.language, txt::DataFolderReplaced, {gone, s.Global.DataFolder}),
@@ -90,7 +101,7 @@ void Initialise(ProgramState& s, const StartupFolders& folders, const LocalDateT
         s.Global.FileType = kFileTypeBinary;
 
     // The output calibration.
-    problems.Add(LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal, s.Writes));
+    Loaded(s, problems, LoadOutputCal(s.CondPath(kOutputCalCnd), s.OutputCal, s.Writes));
 
     // The next data-file number.
     s.DataFileNumber =
@@ -139,9 +150,9 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     SaveProblems problems;
     // The GP-IB settings and the route.
     s.Gpib = GpibSettings{};
-    problems.Add(LoadGpibSettings(s.CondPath(kMeterCnd), s.Gpib, s.Writes));
+    Loaded(s, problems, LoadGpibSettings(s.CondPath(kMeterCnd), s.Gpib, s.Writes));
     s.InterfaceSpec = kDefaultInterfaceSpec;
-    problems.Add(LoadInterfaceSpec(s.CondPath(kInterfaceCnd), s.InterfaceSpec, s.Writes));
+    Loaded(s, problems, LoadInterfaceSpec(s.CondPath(kInterfaceCnd), s.InterfaceSpec, s.Writes));
     problems.Report(e.ui);
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
     const std::string spec = interfaceOverride.empty() ? s.InterfaceSpec : interfaceOverride;
@@ -173,7 +184,7 @@ void ReconcileHardware(Engine& e) {
     ProgramState& s = e.s;
     SaveProblems problems;
     s.InstalledChannelText = kDefaultInstalledChannelText;
-    problems.Add(LoadInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
+    Loaded(s, problems, LoadInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
     const std::string& reported = s.Instrument.InstalledChannelText;
     const auto notInstalled = [&reported](int ch) {
         const std::size_t i = static_cast<std::size_t>(ch - 1);
@@ -185,7 +196,8 @@ void ReconcileHardware(Engine& e) {
     const bool hardChanged = s.InstalledChannelText != reported;
     if (hardChanged) {
         s.InstalledChannelText = reported;
-        problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
+        if (!s.ConditionFileHeld(kHardCnd))
+            problems.Add(SaveInstalledChannels(s.CondPath(kHardCnd), s.InstalledChannelText, s.Writes));
     }
     bool changed = hardChanged;
     for (int ch = 1; ch <= kChannels; ++ch) {
@@ -196,12 +208,12 @@ void ReconcileHardware(Engine& e) {
     if (changed) {
         RebuildMeasuredChannels(s.Meas);
         e.splash.SetMaximum(SplashSteps(s.Meas.ChannelCount));
-        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+        if (!s.ConditionFileHeld(kMeasCnd)) problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
     }
     if (hardChanged) {
         const int first = s.Instrument.FirstInstalledChannel;
         if (first >= 1 && first <= kChannels) s.Graph.Ch[static_cast<std::size_t>(first - 1)].Use = 1;
-        problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
+        if (!s.ConditionFileHeld(kGraphCnd)) problems.Add(SaveGraphConditions(s.CondPath(kGraphCnd), s.Graph, s.Writes));
     }
     problems.Report(e.ui);
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
@@ -254,7 +266,7 @@ void FitAndDownload(Engine& e) {
                                   {FormatInt(s.Meas.MemoryWords), FormatInt(pre)}),
                          e.ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
         SaveProblems problems;
-        problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
+        if (!s.ConditionFileHeld(kMeasCnd)) problems.Add(SaveMeasConditions(s.CondPath(kMeasCnd), s.Meas, s.Writes));
         problems.Report(e.ui);
     }
     ReplaceUnavailableInputModes(s.Meas, s.Instrument.InstrumentModel);

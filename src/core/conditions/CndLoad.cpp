@@ -9,9 +9,35 @@
 
 namespace kmr {
 
+namespace {
+
+// The names a damaged file's copy may take, tried in this order: NAME.damaged, NAME.damaged-2, ...
+constexpr int kDamagedCopyNames = 5;
+
+// Copies a damaged file beside it; the copy's name, or empty when no copy could be made.
+std::string KeepDamagedCopy(const std::string& path) {
+    namespace fs = std::filesystem;
+    for (int n = 1; n <= kDamagedCopyNames; ++n) {
+        const std::string copy = path + ".damaged" + (n == 1 ? std::string() : "-" + std::to_string(n));
+        const fs::path to = PathFromUtf8(copy);
+        std::error_code ec;
+        // An older copy goes first: the Windows library does not replace a file it copies onto.
+        // Anything else of that name (a folder) is left alone, and the next name tried.
+        const fs::file_status there = fs::symlink_status(to, ec);
+        if (fs::exists(there) && !fs::is_regular_file(there) && !fs::is_symlink(there)) continue;
+        fs::remove(to, ec);
+        if (fs::copy_file(PathFromUtf8(path), to, ec) && !ec) return copy;
+        fs::remove(to, ec);  // a copy cut short (a full disk) is no copy
+    }
+    return {};
+}
+
+}  // namespace
+
 LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndReader&)>& readItems,
                        const std::function<SaveResult()>& save) {
     LoadResult result;
+    result.file = path;
     bool opened = false;
     {
         // The reader closes the file when it goes out of scope, before any rewrite.
@@ -20,19 +46,20 @@ LoadResult LoadCndFile(const std::string& path, const std::function<bool(CndRead
         result.complete = opened && readItems(reader) && !reader.failed();
         result.replaced = reader.replacedItem();
     }
-    // A damaged file is kept beside the new one, so that hand-made conditions are not lost.
-    if (opened && (!result.complete || result.replaced)) {
-        std::error_code ec;
-        const std::string copy = path + ".damaged";
-        // An older copy goes first: the Windows library does not replace a file it copies onto.
-        std::filesystem::remove(PathFromUtf8(copy), ec);
-        std::filesystem::copy_file(PathFromUtf8(path), PathFromUtf8(copy), ec);
-        if (!ec) result.damagedCopy = copy;
+    if (result.complete && !result.replaced) return result;
+    // A damaged file is kept beside the new one, so that hand-made conditions are not lost; one
+    // that is there but cannot be opened is kept too. When no copy can be made the file is left
+    // as it was: the defaults serve this run, and the caller says so.
+    std::error_code ec;
+    if (opened || std::filesystem::is_regular_file(PathFromUtf8(path), ec)) {
+        result.damagedCopy = KeepDamagedCopy(path);
+        if (result.damagedCopy.empty()) {
+            result.leftAsItWas = true;
+            return result;
+        }
     }
-    if (!result.complete || result.replaced) {
-        result.save = save();
-        result.rewritten = result.save.ok;
-    }
+    result.save = save();
+    result.rewritten = result.save.ok;
     return result;
 }
 

@@ -14,6 +14,7 @@
 #include <io.h>
 #include <process.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -88,6 +89,48 @@ int SyncFile(std::FILE* f) {
 
 std::string SystemReason(int err) {
     return std::error_code(err, std::generic_category()).message();
+}
+
+// Where a chain of symbolic links starting at `path` ends (`path` itself when it is no link),
+// relative links taken from the folder of the link: 0, or the error number of a chain that
+// cannot be followed (one that loops, one that cannot be read).
+int LinkedFile(const std::string& path, std::string& out) {
+    namespace fs = std::filesystem;
+    constexpr int kMaxLinks = 40;
+    fs::path p = PathFromUtf8(path);
+    for (int links = 0;; ++links) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+        if (links == kMaxLinks) return static_cast<int>(std::errc::too_many_symbolic_link_levels);
+        const fs::path next = fs::read_symlink(p, ec);
+        if (ec) return ec.default_error_condition().value();
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    if (p == PathFromUtf8(path)) {
+        out = path;
+    } else {
+        const std::u8string u = p.u8string();
+        out.assign(reinterpret_cast<const char*>(u.data()), u.size());
+    }
+    return 0;
+}
+
+// Gives the new file `f` the permission bits (and, where this user may, the group) of the file
+// it is to replace, so that a file made read-only for others or writable for a group stays so.
+// Nothing when there is no old file or its mode cannot be read. On Windows the only bit the file
+// system keeps is read-only, and a read-only file cannot be replaced at all: nothing to carry.
+void TakeModeOf(const std::string& oldFile, std::FILE* f) {
+#ifdef _WIN32
+    (void)oldFile;
+    (void)f;
+#else
+    struct stat st {};
+    if (::stat(oldFile.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    const int fd = ::fileno(f);
+    // The group first: changing it may clear bits the mode then sets. Failures leave the defaults.
+    [[maybe_unused]] const int grouped = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    [[maybe_unused]] const int moded = ::fchmod(fd, st.st_mode & 0777);
+#endif
 }
 
 }  // namespace
@@ -336,24 +379,31 @@ std::string SaveFailureText(Language lang, const SaveResult& r) {
 
 SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const {
     SaveResult r;
-    const auto fail = [&](int err) {
+    const auto fail = [&](const std::string& file, int err) {
         r.ok = false;
-        r.path = path;
+        r.path = file;
         r.error = err;
         r.message = SaveFailureText(Language::English, r);
         return r;
     };
-    if (const int err = NotRegularFileError(path, /*charDevicesAllowed=*/true)) return fail(err);
+    // A link stays a link: the file it leads to is the one replaced (a link to a missing file
+    // makes that file, as a save of a missing file does; a lost link would leave the file it
+    // named without the settings from then on).
+    std::string file;
+    if (const int err = LinkedFile(path, file)) return fail(path, err);
+    if (const int err = NotRegularFileError(file, /*charDevicesAllowed=*/true)) return fail(file, err);
     // A file is replaced whole: the text goes into a new file beside it, which then takes the
     // name, so a write that fails (a full disk) leaves the old file as it was. The new file is
     // this program's own, so that two programs saving at once (a second `kmr record`) never
     // write into each other's. A device is written as it is.
     std::error_code ec;
-    const bool device = std::filesystem::is_character_file(PathFromUtf8(path), ec);
-    const std::string target = device ? path : path + ".new-" + std::to_string(ProcessId());
+    const bool device = std::filesystem::is_character_file(PathFromUtf8(file), ec);
+    const std::string target = device ? file : file + ".new-" + std::to_string(ProcessId());
     errno = 0;
     std::FILE* f = OpenFile(target, "wb");
-    if (!f) return fail(errno ? errno : EIO);
+    if (!f) return fail(file, errno ? errno : EIO);
+    // Before anything is written into it, so that a private file is never readable by others.
+    if (!device) TakeModeOf(file, f);
     int err = AskBeforeWrite(writes, path);
     if (err == 0 && !text_.empty() && std::fwrite(text_.data(), 1, text_.size(), f) != text_.size())
         err = errno ? errno : EIO;
@@ -361,12 +411,12 @@ SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const
     if (err == 0 && !device && SyncFile(f) != 0) err = errno ? errno : EIO;
     if (std::fclose(f) != 0 && err == 0) err = errno ? errno : EIO;
     if (err == 0 && !device) {
-        std::filesystem::rename(PathFromUtf8(target), PathFromUtf8(path), ec);
+        std::filesystem::rename(PathFromUtf8(target), PathFromUtf8(file), ec);
         if (ec) err = ec.default_error_condition().value();
     }
     if (err != 0) {
         if (!device) std::filesystem::remove(PathFromUtf8(target), ec);
-        return fail(err);
+        return fail(file, err);
     }
     return r;
 }

@@ -32,9 +32,14 @@ struct LoadResult {
     bool rewritten = false;  // the file was rewritten from memory
     SaveResult save;         // outcome of the rewrite when there was one
     // A file that was there but could not be read whole (empty, garbage, cut short) or held an
-    // item outside its choices: what it held is kept beside it under this name (path + ".damaged")
-    // before it is rewritten; empty when the file was sound or missing.
+    // item outside its choices: what it held is kept beside it under this name (path + ".damaged",
+    // or ".damaged-2" and on when that name cannot be used) before it is rewritten; empty when the
+    // file was sound or missing, or when no copy could be made.
     std::string damagedCopy;
+    // Such a file of which no copy could be made (nor one that is there but cannot be read): it
+    // was left as it was, not rewritten; the record holds the defaults plus what was read.
+    bool leftAsItWas = false;
+    std::string file;  // the file loaded
 };
 
 // Reads items one after the other. Each Read* returns false on a missing, malformed or

@@ -461,5 +461,7 @@ inline constexpr int NetUnknownHost = 2945;
 inline constexpr int NetNoUsableAddress = 2946;
 inline constexpr int NetCannotConfigure = 2947;
 inline constexpr int NetSocketError = 2948;
+// Damaged condition files of which no copy could be made
+inline constexpr int ConditionFilesLeftAsTheyWere = 2949;
 
 }  // namespace kmr::txt

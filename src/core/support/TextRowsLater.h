@@ -1,9 +1,9 @@
 #pragma once
 // The text table's later rows (from 2401 on): a lost instrument and the way back, the files a
 // recording is written to, parts of data files and the HDF5 export, the status strip and the
-// cursor readout, stored records, why a GP-IB route cannot be opened or was lost, and the reasons
-// the network and the library loader give. Only TextRows.cpp includes this; it joins them after
-// the first rows.
+// cursor readout, stored records, why a GP-IB route cannot be opened or was lost, the reasons
+// the network and the library loader give, and damaged condition files left as they were. Only
+// TextRows.cpp includes this; it joins them after the first rows.
 #include "core/support/TextRows.h"
 
 namespace kmr::text_rows {
@@ -272,6 +272,13 @@ inline constexpr TextRow kLaterRows[] = {
     {2946, "no usable address", "使用できるアドレスがありません"},
     {2947, "cannot configure the socket", "ソケットを設定できません"},
     {2948, "socket error %1", "ソケットエラー %1"},
+    // Damaged condition files of which no copy could be made.
+    {2949, "These condition files could not be read as written, and no copy of them could be made beside them: "
+           "each file was left as it is, and the defaults are used for now. Saving those settings replaces the "
+           "file, so copy it elsewhere first if you need what it holds:",
+     "次の条件ファイルは書かれたとおりに読めず、そばにコピーを作ることもできませんでした。ファイルはそのまま"
+     "残し、当面は初期値を使います。その設定を保存するとファイルは置き換えられるため、内容が必要な場合は先に"
+     "別の場所へコピーしてください:"},
 };
 
 }  // namespace kmr::text_rows

@@ -210,6 +210,37 @@ TEST_P(EveryCndFile, MissingFileGivesTheDefaultsAndIsCreatedWhereItCanBe) {
     }
 }
 
+// A damaged file whose copy cannot be made as NAME.damaged (a folder of that name in the way) is
+// kept as NAME.damaged-2; when no name can take a copy, the file is left as it was, byte for byte,
+// and the record holds the defaults. Nothing in the way is touched.
+TEST_P(EveryCndFile, DamagedFileWithoutRoomForACopyIsLeftAsItWas) {
+    const FileKind& kind = GetParam();
+    TempDir dir;
+    const auto path = dir.File(kind.name);
+    const std::string damaged = "\"cut short\r\n";
+    const auto block = [](const std::string& name) {
+        std::filesystem::create_directory(name);
+        WriteAll(name + "/mine", "mine");
+    };
+    WriteAll(path, damaged);
+    block(path + ".damaged");
+    const LoadResult second = kind.load(path).result;
+    EXPECT_EQ(second.damagedCopy, path + ".damaged-2");
+    EXPECT_EQ(ReadAll(path + ".damaged-2"), damaged);
+    EXPECT_TRUE(second.rewritten && !second.leftAsItWas);
+    EXPECT_EQ(ReadAll(path), kind.defaultText);
+
+    WriteAll(path, damaged);
+    std::filesystem::remove(path + ".damaged-2");
+    for (const char* n : {"-2", "-3", "-4", "-5"}) block(path + ".damaged" + n);
+    const Loaded left = kind.load(path);
+    EXPECT_FALSE(left.result.complete || left.result.rewritten || !left.result.damagedCopy.empty());
+    EXPECT_TRUE(left.result.leftAsItWas && left.result.save.ok);  // no save was tried
+    EXPECT_EQ(left.recordText, kind.defaultText);
+    EXPECT_EQ(ReadAll(path), damaged);
+    for (const char* n : {"", "-2", "-3", "-4", "-5"}) EXPECT_EQ(ReadAll(path + ".damaged" + n + "/mine"), "mine");
+}
+
 // A complete file reads back unchanged; one that ends early keeps what was read, takes the
 // defaults for the rest and is rewritten complete.
 TEST_P(EveryCndFile, CompleteFileRoundTripsAndOneEndingEarlyKeepsWhatWasRead) {

@@ -126,5 +126,54 @@ TEST(CndWriter, SaveReplacesALongerFileAndFailuresNameTheFileAndTheReason) {
     EXPECT_NE(full.message.find("No space left on device"), std::string::npos) << full.message;
 }
 
+// A condition file kept elsewhere and linked into the program's folder stays linked: the save
+// replaces the file at the end of the chain of links (relative and absolute) and gives the new
+// file the old one's permission bits. A link to a missing file makes that file; a chain that loops
+// or ends in a missing folder fails, naming the file, and every link stays as it was.
+TEST(CndWriter, SaveWritesThroughLinksAndKeepsTheFilesMode) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links and POSIX modes";
+#else
+    namespace fs = std::filesystem;
+    TempDir dir;
+    for (const char* folder : {"shared", "prog"}) fs::create_directory(dir / folder);
+    const auto shared = dir / "shared/Meas.cnd", link = dir / "prog/Meas.cnd", hop = dir / "prog/hop";
+    fs::create_symlink("../shared/Meas.cnd", hop);
+    fs::create_symlink(hop, link);
+    CndWriter w;
+    w.Int(2).EndLine().Text("x").EndLine();
+    const auto mode = [](const std::string& p) { return fs::status(p).permissions() & fs::perms::mask; };
+    for (const auto& saved : {shared, link})
+        for (const auto perms : {fs::perms(0600), fs::perms(0664)}) {
+            SCOPED_TRACE(saved + " " + std::to_string(static_cast<int>(perms)));
+            testing::WriteAll(shared, "1\r\n\"old\"\r\n");
+            fs::permissions(shared, perms);
+            ASSERT_TRUE(w.Save(saved, nullptr));
+            EXPECT_TRUE(fs::is_symlink(link) && fs::is_symlink(hop));
+            EXPECT_EQ(ReadAll(shared), w.str());
+            EXPECT_EQ(mode(shared), perms);
+        }
+    for (const char* folder : {"shared", "prog"})
+        for (const auto& entry : fs::directory_iterator(dir / folder))
+            EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << "left behind";
+
+    const auto dangling = dir / "prog/Graph.cnd";
+    fs::create_symlink("../shared/Graph.cnd", dangling);
+    ASSERT_TRUE(w.Save(dangling, nullptr));
+    EXPECT_TRUE(fs::is_symlink(dangling));
+    EXPECT_EQ(ReadAll(dir / "shared/Graph.cnd"), w.str());
+
+    const auto gone = dir / "prog/Hard.cnd", loop = dir / "prog/Loop.cnd";
+    fs::create_symlink(dir / "unmounted/Hard.cnd", gone);
+    fs::create_symlink(loop, loop);
+    for (const auto& [path, said] : {std::pair{gone, dir / "unmounted/Hard.cnd\": No such file or directory"},
+                                     std::pair{loop, loop + "\": Too many levels of symbolic links"}}) {
+        const SaveResult r = w.Save(path, nullptr);
+        EXPECT_FALSE(r.ok || r.message.find(said) == std::string::npos) << r.message;
+        EXPECT_TRUE(fs::is_symlink(path));
+    }
+#endif
+}
+
 }  // namespace
 }  // namespace kmr
