@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "core/app/OpenRecord.h"
+#include "core/app/RunController.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
@@ -247,7 +248,7 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     ForgetOpenedRecord(e);
     WriteBack(s.Meas, form.Working());
     if (s.ProgramMode == kModeOnline && e.link.commands) {
-        e.link.commands->DownloadConditions(mask);
+        if (HaltOwedRecording(e)) e.link.commands->DownloadConditions(mask);
         s.ConditionsUnsent = s.ConditionsUnsent || e.Failed();
     }
     // Off-line, or after a failed download, the list of measured channels still follows OnOff.

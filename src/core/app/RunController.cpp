@@ -181,17 +181,6 @@ void Stop(Engine& e) {
     e.main.SetWindowEnabled(true);
 }
 
-// After a run that ended without the instrument confirming it, the instrument is halted before
-// anything else is sent: one still recording refuses a trigger and new settings. False when the
-// halt failed (the failure is kept for the caller's message).
-bool HaltOwedRecording(Engine& e) {
-    if (!e.s.HaltOwed) return true;
-    e.Send("HLT");
-    if (e.Failed()) return false;
-    e.s.HaltOwed = false;
-    return true;
-}
-
 }  // namespace
 
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
@@ -213,8 +202,17 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
 
 bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
 
+bool HaltOwedRecording(Engine& e) {
+    if (!e.s.HaltOwed) return true;
+    e.Send("HLT");
+    if (e.Failed()) return false;
+    e.s.HaltOwed = false;
+    return true;
+}
+
 bool ResendWhatMayBeLost(Engine& e) {
     ProgramState& s = e.s;
+    if (!HaltOwedRecording(e)) return false;
     for (int pass = 0; pass < 2; ++pass) {
         if (RouteReopened(e)) {
             s.ReopeningsSeen = e.link.bus->Reopenings();
@@ -257,7 +255,7 @@ void StartOrStop(Engine& e) {
         // Unsent again, the run does not start: its file would describe a date or conditions
         // the instrument lacks.
         bool started = false;
-        if (HaltOwedRecording(e) && ResendWhatMayBeLost(e)) {
+        if (ResendWhatMayBeLost(e)) {
             if (IsHighSpeedClock(s.Meas.SmpClk)) {
                 started = HighSpeedStart(e);
             } else {

@@ -13,12 +13,17 @@ namespace kmr {
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
 
-// Gives the instrument again what it may lack: the setting mode, the date, the time and the
-// conditions once the route has been opened again (the instrument behind it may have restarted; see
-// GpibBus::Reopenings), the conditions after a download stopped early. A route opened again while
+// Gives the instrument again what it may lack, once a recording owed a halt is halted
+// (HaltOwedRecording): the setting mode, the date, the time and the conditions once the route has
+// been opened again (the instrument behind it may have restarted; see GpibBus::Reopenings), the
+// conditions after a download stopped early. A route opened again while
 // they are sent (a retry that connected again) has them sent once more. True when nothing is left
 // unsent; a failure is reported by the transport as any other.
 bool ResendWhatMayBeLost(Engine& e);
+// After a run that ended without the instrument confirming it (ProgramState::HaltOwed), "HLT"
+// before anything else is sent: an instrument still recording refuses a trigger, new settings, a
+// balance or a check. False when the halt failed (the failure is kept for the caller's message).
+bool HaltOwedRecording(Engine& e);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
 // The one message of an instrument lost in the middle of something: text `textId` naming the

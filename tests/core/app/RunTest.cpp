@@ -6,6 +6,7 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"
+#include "core/app/MeasCondForm.h"
 #include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
@@ -207,8 +208,24 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
 
         // The instrument answers again but never confirmed the end: it may still be recording.
-        // The next Start halts it first, so the new run is not refused, and is recorded whole.
+        // New settings (after the lost Stop) or else the next Start halt it first, so that they
+        // are not refused; the new run is recorded whole.
         h.ui.shown.clear();
+        if (command == "HLT") {
+            MeasCondForm form(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
+                              h.state.Global.FileType);
+            ASSERT_TRUE(form.Commit({MeasField::Clock, 0}, "0.5"));
+            h.ui.answers.push_back(MsgAnswer::Yes);
+            h.bus->log.clear();
+            EXPECT_EQ(MeasCondOk(h.engine, form, {}), FormOutcome::Applied);
+            const auto sent = h.bus->Commands();
+            ASSERT_GE(sent.size(), 2u);
+            EXPECT_EQ(sent[0], "HLT");
+            EXPECT_EQ(sent[1], "RES");  // the download, taken
+            EXPECT_FALSE(h.state.ConditionsUnsent);
+            EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::SaveChangesQuestion)});
+            h.ui.shown.clear();
+        }
         StartOrStop(h.engine);
         ASSERT_TRUE(h.state.RunActive()) << ::testing::PrintToString(h.ui.Texts());
         h.simTime->Advance(100.0);
