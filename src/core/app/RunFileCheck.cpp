@@ -47,6 +47,15 @@ std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string&
     return {};
 }
 
+bool ConditionsReadyForRun(Engine& e) {
+    const int refusal = ChannelSetRefusal(e.s.Meas);
+    if (refusal == 0) return true;
+    e.ui.ShowMessage(e.ui.Text(refusal) + "\n" + e.ui.Text(txt::SetInMeasCondSettings), e.ui.Text(txt::SettingErrorTitle),
+                     MsgIcon::Exclamation, MsgButtons::Ok);
+    e.s.Status = RunStatus::Cancelled;
+    return false;
+}
+
 bool DataFileReadyForRun(Engine& e) {
     const std::string problem = DataFileProblemBeforeRun(e.s.Global, e.s.Extension(), e.ui.language);
     if (problem.empty()) return true;

@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 411, "the text table holds 411 identifiers");
+static_assert(kRowCount == 412, "the text table holds 412 identifiers");
 
 }  // namespace
 
