@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -96,9 +97,15 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
     picture.caption = ChartCaption();
     const QString& caption = picture.caption;
     const auto draw = [&picture](QCPPainter& painter) { picture.Paint(painter); };
+    // The picture is made in memory and written by the program itself: the PDF writer and the
+    // image writer say nothing of a write that failed, and a full disk left a cut file under the
+    // final name.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     bool ok = false;
     if (pdf) {
-        QPdfWriter writer(QString::fromStdString(temporary));
+        QPdfWriter writer(&buffer);
         writer.setCreator(QStringLiteral("KMR-5300"));
         writer.setTitle(caption);
         writer.setResolution(72);
@@ -121,18 +128,25 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
             painter.setRenderHint(QPainter::TextAntialiasing);
             draw(painter);
         }
-        ok = image.save(QString::fromStdString(temporary), "PNG");
+        ok = image.save(&buffer, "PNG");
     }
+    buffer.close();
+    int rc = 0;
     if (ok) {
-        // The name was chosen in the file dialog, which asked before replacing a file.
-        if (NameInUse(finalPath)) RemoveFile(finalPath);
-        const int rc = CommitTemporary(temporary, finalPath);
+        rc = WriteTemporary(temporary, bytes.constData(), static_cast<std::size_t>(bytes.size()), e_.s.Writes);
         ok = rc == 0;
         if (!ok && error) *error = Q(ErrorDescription(rc, GuiLanguage()));
     } else if (error) {
         *error = QStringLiteral("the image could not be made");
     }
-    if (!ok) RemoveFile(temporary);
+    if (ok) {
+        // The name was chosen in the file dialog, which asked before replacing a file.
+        if (NameInUse(finalPath)) RemoveFile(finalPath);
+        rc = CommitTemporary(temporary, finalPath);
+        ok = rc == 0;
+        if (!ok && error) *error = Q(ErrorDescription(rc, GuiLanguage()));
+        if (!ok) RemoveFile(temporary);
+    }
     area->ReplotNow();
     return ok;
 }

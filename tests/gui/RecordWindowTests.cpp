@@ -17,9 +17,11 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <cerrno>
 #include <thread>
 
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/FileIo.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/GraphCondDlg.h"
 #include "gui/GuiText.h"
@@ -209,6 +211,19 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     const QByteArray pdf = FileBytes(out + "/named.pdf");
     QVERIFY(pdf.startsWith("%PDF-") && pdf.trimmed().endsWith("%%EOF"));
     QVERIFY(!QFile::exists(out + "/charts.png.tmp") && !QFile::exists(out + "/named.pdf.tmp"));
+    // A disk that fills: the failure is said with its reason, and nothing stays under either name
+    // (the PDF writer itself would have left a cut file and called it done).
+    struct FullDisk : FileWritePort {
+        int BeforeWrite(const std::string&) override { return ENOSPC; }
+    } full;
+    p.State().Writes = &full;
+    for (const QString name : {QStringLiteral("/full.pdf"), QStringLiteral("/full.png")}) {
+        QString problem;
+        QVERIFY(!records->WriteCharts(out + name, &problem));
+        QCOMPARE(problem, QString::fromStdString(ErrorDescription(ENOSPC)));
+        QVERIFY(!QFile::exists(out + name) && !QFile::exists(out + name + ".tmp"));
+    }
+    p.State().Writes = nullptr;
     // The save window asked about "charts", not about the "charts.png" that exists: it stays.
     answer = out + "/charts";
     answerFilter = "png";

@@ -187,11 +187,7 @@ std::string MeasCondForm::PendingMask(const MeasConditions& live) {
 bool MeasCondForm::Changed(const MeasConditions& live) { return PendingMask(live).find('1') != std::string::npos; }
 
 int MeasCondForm::OkRefusal() const {
-    const auto& ch = w_.Channels;
-    if (w_.TrgMode == 1 &&
-        std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured() && c.DataTrigger(); }))
-        return txt::NoDataTriggerChannel;
-    if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); })) return txt::NoMeasuredChannel;
+    if (const int refusal = ChannelSetRefusal(w_)) return refusal;
     // The readout's rule (conditions loaded from an older file may break it).
     if (!PreMemoryFits(w_.MemoryWords, w_.PreMemoryWords)) return txt::PreMemoryTooLarge;
     return 0;

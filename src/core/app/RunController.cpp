@@ -242,8 +242,9 @@ void StartOrStop(Engine& e) {
         Stop(e);
         return;
     }
-    // The data file's folder and name first: a run whose file cannot be made never starts.
-    if (!DataFileReadyForRun(e)) {
+    // The conditions, the data file's folder and name first: a run whose file cannot be made,
+    // or would hold no channel, never starts.
+    if (!ConditionsReadyForRun(e) || !DataFileReadyForRun(e)) {
         if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
         e.main.SetWindowEnabled(true);
         return;

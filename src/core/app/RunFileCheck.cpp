@@ -1,5 +1,6 @@
 #include "core/app/RunFileCheck.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -45,6 +46,15 @@ std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string&
     if (err == EEXIST) err = ProbeWritableFolder(folder) ? 0 : EACCES;
     if (err != 0) return FolderProblem(lang, txt::DataFolderNotWritable, folder, err);
     return {};
+}
+
+bool ConditionsReadyForRun(Engine& e) {
+    const auto& ch = e.s.Meas.Channels;
+    if (std::any_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); })) return true;
+    e.ui.ShowMessage(e.ui.Text(txt::NoMeasuredChannel) + "\n" + e.ui.Text(txt::SetInMeasCondSettings), e.ui.Text(txt::SettingErrorTitle),
+                     MsgIcon::Exclamation, MsgButtons::Ok);
+    e.s.Status = RunStatus::Cancelled;
+    return false;
 }
 
 bool DataFileReadyForRun(Engine& e) {

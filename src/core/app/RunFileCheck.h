@@ -13,6 +13,12 @@ namespace kmr {
 // data folder again when it has gone.
 std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string& extension, Language lang);
 
+// The conditions' check of Start, made first: conditions with no measured channel (a Meas.cnd
+// edited by hand; the settings window refuses them) would write a data file without a channel,
+// which nothing opens, and do not start. False after the message (titled "Setting error"),
+// status Cancelled.
+bool ConditionsReadyForRun(Engine& e);
+
 // The check of Start: true when the run may start; otherwise the problem has been shown
 // (critical, titled "Error") and the status is Cancelled.
 bool DataFileReadyForRun(Engine& e);

@@ -5,6 +5,7 @@
 
 #include "core/conditions/CndLoad.h"
 #include "core/support/Numbers.h"
+#include "core/support/TextIds.h"
 
 namespace kmr {
 
@@ -71,6 +72,16 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
 }
 
 }  // namespace
+
+int ChannelSetRefusal(const MeasConditions& m) {
+    const auto& ch = m.Channels;
+    if (m.TrgMode == 1 &&
+        std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured() && c.DataTrigger(); }))
+        return txt::NoDataTriggerChannel;
+    if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); }))
+        return txt::NoMeasuredChannel;
+    return 0;
+}
 
 void SetMeasDefaults(MeasConditions& m) {
     m.TrgMode = 0;

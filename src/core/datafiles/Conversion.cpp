@@ -271,6 +271,9 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
     if (progress.AllVol <= 0) progress.AllVol = 1.0;
     ports.progressView.Show(ui.Text(txt::ConvertingFile), ui.Text(txt::WaitAMinute));
     for (std::size_t i = 0; i < items.size(); ++i) {
+        // A refused file or a cancel stops the batch: the files after it are not read (each
+        // damaged one would otherwise bring a message of its own) and stay ticked.
+        if (status == RunStatus::Cancelled) break;
         outcome.converted[i] = ConvertDataFile(items[i].dataPath, items[i].csvFolder, items[i].csvName, options,
                                                progress, ports.progressView, ui, status, ports.files,
                                                &outcome.csvFiles[i], ports.writes);

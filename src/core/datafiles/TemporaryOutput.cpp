@@ -36,4 +36,16 @@ int CommitTemporary(const std::string& temporaryPath, const std::string& finalPa
     return RenameNoReplace(temporaryPath, finalPath);
 }
 
+int WriteTemporary(const std::string& temporaryPath, const void* data, std::size_t size, FileWritePort* writes) {
+    FileHandle file;
+    if (!file.Open(temporaryPath, FileHandle::Mode::CreateNew, writes)) return file.error() != 0 ? file.error() : EIO;
+    const bool appended = file.Append(data, size);
+    const int appendError = file.error();
+    const bool closed = file.Close();  // closed before a removal, which Windows refuses when open
+    if (appended && closed) return 0;
+    const int err = !appended ? appendError : file.error();
+    RemoveFile(temporaryPath);
+    return err != 0 ? err : EIO;
+}
+
 }  // namespace kmr

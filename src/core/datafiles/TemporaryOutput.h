@@ -6,6 +6,7 @@
 //
 // A writer creates one of the temporary names in turn (FreeTemporaryPath for a writer that takes a
 // path, a library) and then calls CommitTemporary.
+#include <cstddef>
 #include <string>
 
 #include "core/datafiles/FileIo.h"
@@ -25,5 +26,10 @@ bool NameInUse(const std::string& path);
 // of that name: 0, or the system's error number (EEXIST when the final name is taken). The
 // temporary file stays when this fails.
 int CommitTemporary(const std::string& temporaryPath, const std::string& finalPath);
+// Writes bytes made whole in memory (an image, a PDF) as the new file `temporaryPath`: 0, or the
+// system's error number with the file removed again. For writers that do not report a failed
+// write (a full disk would leave them a cut file they take for complete).
+int WriteTemporary(const std::string& temporaryPath, const void* data, std::size_t size,
+                   FileWritePort* writes = nullptr);
 
 }  // namespace kmr

@@ -350,6 +350,7 @@ inline constexpr int CannotWriteFile = 2516;
 inline constexpr int RecordChangedSinceShown = 2517;
 inline constexpr int RecordFileMissing = 2518;
 inline constexpr int RecordIsAFolder = 2519;
+inline constexpr int SetInMeasCondSettings = 2520;
 inline constexpr int ChannelNotInFile = 2601;
 inline constexpr int NoSampleInTimeRange = 2602;
 inline constexpr int SamplesNotInFile = 2603;

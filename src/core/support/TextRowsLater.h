@@ -109,6 +109,8 @@ inline constexpr TextRow kLaterRows[] = {
     {2518, "The file %1 does not exist: it may have been moved, renamed or deleted.",
      "ファイル %1 がありません。移動、名前の変更または削除された可能性があります。"},
     {2519, "%1 is a folder, not a data file.", "%1 はフォルダです。データファイルではありません。"},
+    {2520, "Set it in File > Meas. Cond. Settings. Nothing was sent to the instrument.",
+     "[ファイル] > [測定条件設定] で設定してください。測定器には何も送っていません。"},
 
     // A part of a data file to convert (channels, time range) and the HDF5 export.
     {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},

@@ -77,5 +77,23 @@ TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
     }
 }
 
+// Conditions with no measured channel (a Meas.cnd edited by hand; the settings window refuses
+// them) stop the start too: the run would write a data file without a channel, which nothing opens.
+TEST(RunFileCheck, NoMeasuredChannelStopsTheStart) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({1}, 100));
+    for (auto& c : h.state.Meas.Channels) c.OnOff = 0;
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_TRUE(h.bus->Commands().empty()) << h.bus->Commands()[0];
+    EXPECT_TRUE(h.state.LastDataFile.empty()) << h.state.LastDataFile;
+    EXPECT_TRUE(h.main.windowEnabled);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text,
+              "Measurement channel is not set.\nSet it in File > Meas. Cond. Settings. Nothing was sent to the "
+              "instrument.");
+    EXPECT_EQ(h.ui.shown[0].title, "Setting error");
+}
+
 }  // namespace
 }  // namespace kmr

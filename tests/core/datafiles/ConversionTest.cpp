@@ -143,16 +143,27 @@ TEST_F(ConversionTest, ABadSecondFileStopsTheRestAndOnlyTheConvertedFileIsUnchec
     EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
 }
 
-TEST_F(ConversionTest, ALaterBadFileStillShowsItsMessageAfterACancel) {
-    MakeKmr("1.kmr", 5000);
+// Once the batch has stopped (a refused file, a cancel) the files after it are not read, so a
+// folder of damaged files gives one message, not one per file.
+TEST_F(ConversionTest, AStoppedBatchReadsNoFurtherFileAndShowsNoFurtherMessage) {
+    MakeKmr("1.kmr");
     WriteAll(data.File("2.kmr"), "not a data file");
-    progress.cancelAt = 1;  // the first yield: reading the first channel
-    const auto out = Run({"1.kmr", "2.kmr"});
-    EXPECT_EQ(out.converted, (std::vector<bool>{false, false}));
-    EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
+    WriteAll(data.File("3.kmr"), "");
+    MakeKmr("4.kmr");
+    WriteAll(data.File("5.kmr"), "also not a data file");
+    auto out = Run({"1.kmr", "2.kmr", "3.kmr", "4.kmr", "5.kmr"});
+    EXPECT_EQ(out.converted, (std::vector<bool>{true, false, false, false, false}));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
     EXPECT_NE(ui.shown[0].text.find("2.kmr"), std::string::npos);
+
+    ui.shown.clear();
+    std::filesystem::remove(Csv("1.csv"));
+    MakeKmr("6.kmr", 5000);
+    progress.cancelAt = progress.looks + 1;  // the next yield: reading the first channel
+    out = Run({"6.kmr", "2.kmr", "3.kmr"});
+    EXPECT_EQ(out.converted, (std::vector<bool>{false, false, false}));
+    EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
+    EXPECT_TRUE(ui.shown.empty());
 }
 
 // A disk with room for `room` bytes of CSV files: a write beyond fails as a full disk does.

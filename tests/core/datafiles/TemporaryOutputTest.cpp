@@ -35,5 +35,22 @@ TEST(TemporaryOutput, ATemporaryFileLeftBehindIsNeverTouchedAndAnExistingFileNev
     EXPECT_EQ(ReadAll(final + ".tmp"), "left by a killed program");
 }
 
+// Bytes made in memory go to the file whole, or the write's error is told and nothing stays.
+TEST(TemporaryOutput, BytesMadeInMemoryAreWrittenWholeOrTheFailureIsToldAndNothingStays) {
+    struct FullDisk : FileWritePort {
+        int BeforeWrite(const std::string&) override { return ENOSPC; }
+    } full;
+    TempDir dir;
+    const std::string temporary = dir.File("charts.pdf.tmp");
+    const std::string bytes = "%PDF-1.4 ... %%EOF";
+    EXPECT_EQ(WriteTemporary(temporary, bytes.data(), bytes.size(), &full), ENOSPC);
+    EXPECT_FALSE(testing::FileExistsOnDisk(temporary));
+    EXPECT_EQ(WriteTemporary(temporary, bytes.data(), bytes.size()), 0);
+    EXPECT_EQ(ReadAll(temporary), bytes);
+    // An existing file of the name is never written over.
+    EXPECT_EQ(WriteTemporary(temporary, "x", 1), EEXIST);
+    EXPECT_EQ(ReadAll(temporary), bytes);
+}
+
 }  // namespace
 }  // namespace kmr
