@@ -91,7 +91,7 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
     const std::string finalPath = path.toStdString();
     const std::string temporary = FreeTemporaryPath(finalPath);
     if (temporary.empty()) {
-        if (error) *error = QStringLiteral("no temporary name is free");
+        if (error) *error = T(txt::NoTemporaryNameFree);
         return false;
     }
     picture.caption = ChartCaption();
@@ -137,12 +137,11 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
         ok = rc == 0;
         if (!ok && error) *error = Q(ErrorDescription(rc, GuiLanguage()));
     } else if (error) {
-        *error = QStringLiteral("the image could not be made");
+        *error = T(txt::PictureNotMade);
     }
     if (ok) {
         // The name was chosen in the file dialog, which asked before replacing a file.
-        if (NameInUse(finalPath)) RemoveFile(finalPath);
-        rc = CommitTemporary(temporary, finalPath);
+        rc = CommitTemporary(temporary, finalPath, /*replace=*/true);
         ok = rc == 0;
         if (!ok && error) *error = Q(ErrorDescription(rc, GuiLanguage()));
         if (!ok) RemoveFile(temporary);

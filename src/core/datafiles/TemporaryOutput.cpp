@@ -27,13 +27,17 @@ std::string FreeTemporaryPath(const std::string& finalPath) {
     return {};
 }
 
-int CommitTemporary(const std::string& temporaryPath, const std::string& finalPath) {
+int CommitTemporary(const std::string& temporaryPath, const std::string& finalPath, bool replace) {
     {
         FileHandle f;
         if (!f.Open(temporaryPath, FileHandle::Mode::ReadWrite)) return f.error() != 0 ? f.error() : EIO;
         if (!f.Sync() || !f.Close()) return f.error() != 0 ? f.error() : EIO;
     }
-    return RenameNoReplace(temporaryPath, finalPath);
+    if (!replace) return RenameNoReplace(temporaryPath, finalPath);
+    // One step: the file of that name stays as it was when this fails.
+    std::error_code ec;
+    std::filesystem::rename(PathFromUtf8(temporaryPath), PathFromUtf8(finalPath), ec);
+    return ec ? (ec.default_error_condition().value() != 0 ? ec.default_error_condition().value() : EIO) : 0;
 }
 
 int WriteTemporary(const std::string& temporaryPath, const void* data, std::size_t size, FileWritePort* writes) {

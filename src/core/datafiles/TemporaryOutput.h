@@ -24,8 +24,9 @@ std::string FreeTemporaryPath(const std::string& finalPath);
 bool NameInUse(const std::string& path);
 // Puts the temporary file's bytes on the disk and gives it its final name, never replacing a file
 // of that name: 0, or the system's error number (EEXIST when the final name is taken). The
-// temporary file stays when this fails.
-int CommitTemporary(const std::string& temporaryPath, const std::string& finalPath);
+// temporary file stays when this fails. With `replace`, a file of the final name (one the user
+// chose to replace) is replaced in the same step, and stays as it was when that fails.
+int CommitTemporary(const std::string& temporaryPath, const std::string& finalPath, bool replace = false);
 // Writes bytes made whole in memory (an image, a PDF) as the new file `temporaryPath`: 0, or the
 // system's error number with the file removed again. For writers that do not report a failed
 // write (a full disk would leave them a cut file they take for complete).

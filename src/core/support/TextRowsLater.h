@@ -111,6 +111,9 @@ inline constexpr TextRow kLaterRows[] = {
     {2519, "%1 is a folder, not a data file.", "%1 はフォルダです。データファイルではありません。"},
     {2520, "Set it in File > Meas. Cond. Settings. Nothing was sent to the instrument.",
      "[ファイル] > [測定条件設定] で設定してください。測定器には何も送っていません。"},
+    {2521, "The picture could not be made.", "画像を作成できませんでした。"},
+    {2522, "No temporary name beside it is free (.tmp, .1.tmp ... .9.tmp are all taken).",
+     "一時ファイル名 (.tmp、.1.tmp ～ .9.tmp) がすべて使用中です。"},
 
     // A part of a data file to convert (channels, time range) and the HDF5 export.
     {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},

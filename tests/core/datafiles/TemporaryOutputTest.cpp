@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "support/TempDir.h"
 
@@ -33,6 +34,17 @@ TEST(TemporaryOutput, ATemporaryFileLeftBehindIsNeverTouchedAndAnExistingFileNev
     EXPECT_EQ(ReadAll(final), "written by a library");
     EXPECT_EQ(ReadAll(temporary), "again");
     EXPECT_EQ(ReadAll(final + ".tmp"), "left by a killed program");
+    // Asked to replace (a name the user chose to replace): in one step, and a replace that fails
+    // (a folder of the name) leaves both as they were.
+    EXPECT_EQ(CommitTemporary(temporary, final, /*replace=*/true), 0);
+    EXPECT_EQ(ReadAll(final), "again");
+    EXPECT_FALSE(testing::FileExistsOnDisk(temporary));
+    const std::string folder = dir.File("charts.png");
+    std::filesystem::create_directories(folder + "/inside");
+    WriteAll(temporary, "picture");
+    EXPECT_NE(CommitTemporary(temporary, folder, /*replace=*/true), 0);
+    EXPECT_TRUE(std::filesystem::is_directory(folder + "/inside"));
+    EXPECT_EQ(ReadAll(temporary), "picture");
 }
 
 // Bytes made in memory go to the file whole, or the write's error is told and nothing stays.
