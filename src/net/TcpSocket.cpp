@@ -15,6 +15,21 @@ static int LastSocketError() { return WSAGetLastError(); }
 static void CloseSocket(SocketHandle s) { closesocket(s); }
 static bool WouldBlock(int e) { return e == WSAEWOULDBLOCK || e == WSAEINPROGRESS; }
 static bool Interrupted(int) { return false; }
+// The C library's number of a usual Winsock failure; 0 for any other.
+static int PosixErrorOf(int wsa) {
+    switch (wsa) {
+        case WSAECONNREFUSED: return ECONNREFUSED;
+        case WSAETIMEDOUT: return ETIMEDOUT;
+        case WSAEHOSTUNREACH: return EHOSTUNREACH;
+        case WSAENETUNREACH: return ENETUNREACH;
+        case WSAENETDOWN: return ENETDOWN;
+        case WSAECONNRESET: return ECONNRESET;
+        case WSAECONNABORTED: return ECONNABORTED;
+        case WSAEADDRINUSE: return EADDRINUSE;
+        case WSAEADDRNOTAVAIL: return EADDRNOTAVAIL;
+        default: return 0;
+    }
+}
 static bool SetNonBlocking(SocketHandle s) {
     u_long on = 1;
     return ioctlsocket(s, FIONBIO, &on) == 0;
@@ -102,9 +117,8 @@ std::string NetErrorText(const NetError& error, Language lang) {
         case NetError::Kind::System: break;
     }
 #ifdef _WIN32
-    // Winsock's numbers have no description of the C library's: the number is the reason.
-    if (lang == Language::Japanese)
-        if (const char* ja = JapaneseErrorDescription(error.code)) return ja;
+    // Winsock's numbers: the usual ones said as the C library's are, any other as the number.
+    if (const int posix = PosixErrorOf(error.code)) return ErrorDescription(posix, lang);
     return TextWith(lang, txt::NetSocketError, {std::to_string(error.code)});
 #else
     return ErrorDescription(error.code, lang);

@@ -388,12 +388,13 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 
 namespace {
 
-// The errors a person meets with files, folders and network connections, said in Japanese.
-struct JapaneseError {
+// An error number and how it is said.
+struct ErrorWords {
     int err;
     const char* text;
 };
-const JapaneseError kJapaneseErrors[] = {
+// The errors a person meets with files, folders and network connections, said in Japanese.
+const ErrorWords kJapaneseErrors[] = {
     {ENOENT, "ファイルまたはフォルダーが見つかりません"},
     {EACCES, "アクセスが拒否されました"},
     {EPERM, "この操作は許可されていません"},
@@ -425,25 +426,32 @@ const JapaneseError kJapaneseErrors[] = {
 #ifdef EHOSTDOWN
     {EHOSTDOWN, "ホストが停止しています"},
 #endif
-#ifdef _WIN32
-    // Winsock reports its own numbers, which differ from the C library's.
-    {WSAECONNREFUSED, "接続が拒否されました"},
-    {WSAETIMEDOUT, "接続がタイムアウトしました"},
-    {WSAEHOSTUNREACH, "ホストに到達できません"},
-    {WSAENETUNREACH, "ネットワークに到達できません"},
-    {WSAENETDOWN, "ネットワークが停止しています"},
-    {WSAECONNRESET, "接続が相手側からリセットされました"},
-    {WSAECONNABORTED, "接続が中断されました"},
-    {WSAEADDRINUSE, "アドレスは既に使用されています"},
-    {WSAEADDRNOTAVAIL, "指定されたアドレスを使用できません"},
-    {WSAEHOSTDOWN, "ホストが停止しています"},
+};
+
+#if !defined(__GLIBC__)
+// The network errors in the C library's own words, for a C library that has none for them (the
+// one on Windows).
+const ErrorWords kNetworkErrorsInEnglish[] = {
+    {ECONNREFUSED, "Connection refused"},
+    {ETIMEDOUT, "Connection timed out"},
+    {EHOSTUNREACH, "No route to host"},
+    {ENETUNREACH, "Network is unreachable"},
+    {ENETDOWN, "Network is down"},
+    {ECONNRESET, "Connection reset by peer"},
+    {ECONNABORTED, "Software caused connection abort"},
+    {EPIPE, "Broken pipe"},
+    {EADDRINUSE, "Address already in use"},
+    {EADDRNOTAVAIL, "Cannot assign requested address"},
+#ifdef EHOSTDOWN
+    {EHOSTDOWN, "Host is down"},
 #endif
 };
+#endif
 
 }  // namespace
 
 const char* JapaneseErrorDescription(int err) {
-    for (const JapaneseError& j : kJapaneseErrors)
+    for (const ErrorWords& j : kJapaneseErrors)
         if (j.err == err) return j.text;
     return nullptr;
 }
@@ -456,6 +464,8 @@ std::string ErrorDescription(int err, Language lang) {
     if (const char* d = ::strerrordesc_np(err)) return d;
     return "Error " + std::to_string(err);
 #else
+    for (const ErrorWords& n : kNetworkErrorsInEnglish)
+        if (n.err == err) return n.text;
     return std::strerror(err);
 #endif
 }
