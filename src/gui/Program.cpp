@@ -32,7 +32,8 @@ Program::Program()
     ui_.SetOwner(main_.get());
     ui_.SetSplash(splash_.get());
     // A transfer whose file cannot be written offers another folder.
-    saveElsewhere_ = std::make_unique<SaveElsewhere>(ui_, main_.get());
+    otherFolderPicker_ = std::make_unique<OtherFolderPicker>(ui_, main_.get());
+    saveElsewhere_ = std::make_unique<AskForOtherFolder>(ui_, *otherFolderPicker_);
     state_.SaveElsewhere = saveElsewhere_.get();
     // A record handed over while a handler ran or a form was open is opened once that is over.
     engine_->gate.onIdle = [this, idle = engine_->gate.onIdle] {

@@ -12,7 +12,7 @@
 #include "gui/MainDlg.h"
 #include "gui/QtClock.h"
 #include "gui/QtUi.h"
-#include "gui/SaveElsewhere.h"
+#include "gui/OtherFolderPicker.h"
 #include "gui/SplashDlg.h"
 #include "gui/TransactionSplashDlg.h"
 
@@ -46,7 +46,7 @@ public:
     SplashDlg& Splash() { return *splash_; }
     TransactionSplashDlg& ProgressWindow() { return *progress_; }
     QtUi& Ui() { return ui_; }
-    SaveElsewhere& OtherFolderOffer() { return *saveElsewhere_; }
+    OtherFolderPicker& FolderPicker() { return *otherFolderPicker_; }
     // The notice of a long wait (a stalled link).
     class WaitDlg& WaitNotice() { return *wait_; }
 
@@ -61,7 +61,8 @@ private:
     std::unique_ptr<TransactionSplashDlg> progress_;
     std::unique_ptr<class WaitDlg> wait_;
     std::unique_ptr<Engine> engine_;
-    std::unique_ptr<SaveElsewhere> saveElsewhere_;
+    std::unique_ptr<OtherFolderPicker> otherFolderPicker_;
+    std::unique_ptr<AskForOtherFolder> saveElsewhere_;
 };
 
 // The link layer's bus of a spec, on the worker thread.

@@ -43,7 +43,7 @@ void FileSafetyTest::aFileThatCannotBeWrittenIsSavedInTheFolderPicked() {
     // The first picker is closed without a folder (as a folder failing the write test closes it):
     // the recording is not given up, the offer comes again.
     int picked = 0;
-    p.OtherFolderOffer().pickerOpened = [&](gui::PathDlg& picker) {
+    p.FolderPicker().pickerOpened = [&](gui::PathDlg& picker) {
         if (picked++ == 0) {
             QTimer::singleShot(0, &picker, [&picker] { picker.findChild<QPushButton*>("cmdPathDlg0")->click(); });
             return;

@@ -217,7 +217,7 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
         int BeforeWrite(const std::string&) override { return ENOSPC; }
     } full;
     p.State().Writes = &full;
-    for (const QString name : {QStringLiteral("/full.pdf"), QStringLiteral("/full.png")}) {
+    for (const QString& name : {QStringLiteral("/full.pdf"), QStringLiteral("/full.png")}) {
         QString problem;
         QVERIFY(!records->WriteCharts(out + name, &problem));
         QCOMPARE(problem, QString::fromStdString(ErrorDescription(ENOSPC)));

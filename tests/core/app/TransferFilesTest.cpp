@@ -104,6 +104,46 @@ TEST_F(TransferFilesTest, ADataFileThatCannotBeWrittenIsTransferredAgainIntoTheF
     EXPECT_EQ(h.main.caption, "KMR-5300 - 20261205_2.kmr(Next data file)");
 }
 
+// The window's offer: the question with the failure, Yes opens the picker; a picker closed without
+// a folder asks again, and only No gives the recording up.
+TEST_F(TransferFilesTest, TheWindowsOfferAsksAgainWhenThePickerClosesWithoutAFolder) {
+    struct Picker : FolderPickerPort {
+        std::optional<std::string> PickFolder(const std::string& folder) override {
+            opened.push_back(folder);
+            if (answers.empty()) return std::nullopt;
+            std::optional<std::string> next = answers.front();
+            answers.erase(answers.begin());
+            return next;
+        }
+        std::vector<std::optional<std::string>> answers;
+        std::vector<std::string> opened;
+    } picker;
+    AskForOtherFolder offer(h.ui, picker);
+    StartWith({2, 5}, 1000, 0);
+    h.state.SaveElsewhere = &offer;
+    disk.folders = {h.DataFolder()};
+    picker.answers = {std::nullopt, second};
+    h.ui.answers = {MsgAnswer::Yes, MsgAnswer::Yes};
+    ASSERT_TRUE(h.RunToEnd());
+    EXPECT_EQ(picker.opened, (std::vector<std::string>{h.DataFolder(), h.DataFolder()}));
+    ASSERT_EQ(h.ui.shown.size(), 2u);
+    for (const auto& m : h.ui.shown) {
+        EXPECT_EQ(m.buttons, MsgButtons::YesNo);
+        EXPECT_NE(m.text.find("20261205.kmr"), std::string::npos) << m.text;
+        EXPECT_NE(m.text.find(h.ui.Text(txt::SaveElsewhereQuestion)), std::string::npos) << m.text;
+    }
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.state.LastDataFile, second + "20261205.kmr");
+
+    // No: one question, no picker, the recording left in the instrument.
+    h.ui.shown.clear();
+    h.ui.answers = {MsgAnswer::No};
+    ASSERT_TRUE(h.RunToEnd());
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(picker.opened.size(), 2u);
+    EXPECT_FALSE(h.state.LastTransferComplete);
+}
+
 // A disk that fills after the header fails the channel's write and the cancelled mark alike: the
 // offer says so once.
 TEST_F(TransferFilesTest, ADiskFullAfterTheHeaderIsToldOnceInTheOffer) {
