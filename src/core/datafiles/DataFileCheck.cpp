@@ -59,7 +59,7 @@ std::string DecodeFields(Language lang, const Bytes& header, FileConditions& fc)
     std::size_t pos = static_cast<std::size_t>(4 + kSignatureLength);
     std::string text;
     if (auto e = ReadFixedText(lang, header, pos, kTriggerTimeLength, text, "trigger time"); !e.empty()) return e;
-    fc.TriggerTime = Stripped(text);
+    fc.TriggerTime = WithoutControlBytes(Stripped(text));
     GetInteger(header, pos, fc.TrgMode);
     GetSingle(header, pos, fc.SmpClk);
     GetLong(header, pos, fc.MemoryWords);

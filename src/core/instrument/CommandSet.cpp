@@ -233,7 +233,7 @@ std::string CommandSet::ReadTriggerTime() {
         t_.Failure("TTM0", kErrorReceivingData, false);
         return {};
     }
-    id_.TriggerTime = "20" + reply.substr(1);
+    id_.TriggerTime = WithoutControlBytes("20" + reply.substr(1));
     return id_.TriggerTime;
 }
 

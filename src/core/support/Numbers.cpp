@@ -353,6 +353,12 @@ std::string_view Trim(std::string_view text) {
 
 std::string TrimCopy(std::string_view text) { return std::string(Trim(text)); }
 
+std::string WithoutControlBytes(std::string text) {
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    return text;
+}
+
 // The full-width forms are three-byte sequences EF BC 81..EF BC BF (U+FF01..U+FF3F) and
 // EF BD 80..EF BD 9E (U+FF40..U+FF5E); the ideographic space is E3 80 80. A lead byte like EF
 // or E3 never occurs inside another character, so matching these exact byte triples is correct

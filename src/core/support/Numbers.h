@@ -82,6 +82,10 @@ std::string TrimCopy(std::string_view text);
 // Full-width forms of typed text (U+FF01..U+FF5E, the ideographic space) to their ASCII forms;
 // other characters are kept. Input and output are UTF-8.
 std::string ToHalfWidth(std::string_view utf8);
+// Every control byte (below 0x20, and 0x7F) turned into '?', for a text from a file or the
+// instrument that goes onto one line of a file or a terminal: a damaged trigger time must not
+// break the CSV into extra lines or send escape sequences to a terminal.
+std::string WithoutControlBytes(std::string text);
 std::string ToUpperAscii(std::string_view text);
 std::string ToLowerAscii(std::string_view text);
 

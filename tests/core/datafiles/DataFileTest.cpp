@@ -1,4 +1,5 @@
 #include "core/datafiles/DataFile.h"
+#include "core/datafiles/Csv.h"
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/StoredRecord.h"
 
@@ -111,6 +112,21 @@ TEST_F(DataFileTest, HeaderFieldsSitAtTheirOffsetsAndReadBack) {
     for (auto& c : expected.Channels) c.Installed = 0;
     EXPECT_EQ(fc, expected);
     EXPECT_EQ(status, RunStatus::Ok);
+}
+
+// Control bytes in a damaged trigger time are read as '?': the CSV keeps its lines and a terminal
+// gets no escape sequence.
+TEST_F(DataFileTest, ControlBytesInTheTriggerTimeAreReadAsQuestionMarks) {
+    const std::string path = dir.File("t.kmr");
+    ASSERT_TRUE(WriteKmr(path, ConditionsWith({1}, 3), 3, {Ramp(3, 0)}));
+    std::string b = ReadAll(path);
+    b.replace(28, 20, std::string("\x1b[31mX\r\nY,Z\x07\0       ", 20));
+    testing::WriteAll(path, b);
+    FileConditions fc;
+    ASSERT_TRUE(ReadDataFileHeader(path, fc, ui, status));
+    EXPECT_EQ(fc.TriggerTime, "?[31mX??Y,Z??");
+    const std::string csv = CsvHeaderText(fc, Language::English, Language::English);
+    EXPECT_EQ(csv.substr(0, csv.find("TRG MODE,")), "TRG TIME,?[31mX??Y,Z??\r\n");
 }
 
 TEST_F(DataFileTest, CancelWritesTheCancelSignatureAndReadingRefusesItAsAnIncompleteTransfer) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/LinkHarness.h"
+#include "support/ScriptedBus.h"
 
 namespace kmr {
 namespace {
@@ -230,6 +231,11 @@ TEST(CommandSetTest, InitialiseSendsDateThenTimeAndTheTriggerTimeGetsItsCentury)
     EXPECT_EQ(l.cs.ReadTriggerTime(), "2026/03/09 07:05:00");
     EXPECT_EQ(l.status, RunStatus::Ok);
     EXPECT_EQ(l.id.TriggerTime, "2026/03/09 07:05:00");
+    // Control bytes in the reply never reach the record's header, the CSV or a terminal.
+    testing::LinkOver<testing::ScriptedBus> odd;
+    odd.Open();
+    odd.bus.Reply("\x1b" "26/03/09\x1b[2J07:05\x07:00\r\n");
+    EXPECT_EQ(odd.cs.ReadTriggerTime(), "2026/03/09?[2J07:05?:00");
     Link silent("sim:time=instant,fault=TTM0:noreply");
     EXPECT_EQ(silent.cs.ReadTriggerTime(), "");
     EXPECT_EQ(silent.status, RunStatus::CommFailed);
