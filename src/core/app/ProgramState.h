@@ -89,6 +89,9 @@ struct ProgramState {
     // a Stop it refused twice): it may still be recording and would refuse the next trigger and
     // settings, so the next Start halts it first.
     bool HaltOwed = false;
+    // The conditions of such a run: its recording may still be whole in the instrument (a cable
+    // pulled and put back), and is offered for transfer once the instrument answers again.
+    std::optional<MeasConditions> LostRun;
     std::uint32_t RunStartTime = 0;
     std::int16_t DataPresent = kFalse;
 

@@ -1,5 +1,7 @@
 #include "core/app/RunController.h"
 
+#include <algorithm>
+
 #include "core/graphs/ChartModel.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunFileCheck.h"
@@ -202,7 +204,57 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
 
 bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
 
-bool HaltOwedRecording(Engine& e) {
+namespace {
+
+// The recording of a run lost before its end (ProgramState::LostRun), as far as the instrument
+// has it: offered for transfer, and taken as a Stop takes one (halted first when it is still
+// going). False when the instrument does not answer; the offer then waits for the next time.
+bool OfferLostRecording(Engine& e, bool& transferred) {
+    ProgramState& s = e.s;
+    const std::string reply = e.Send(kRecordingDoneCommand);
+    if (e.Failed()) return false;
+    MeasConditions lost = std::move(*s.LostRun);
+    s.LostRun.reset();
+    const auto Count = [&lost](const std::string& r) {
+        const auto words = ParseInt32(r.substr(0, 7));
+        return std::clamp<std::int32_t>(words.value_or(0), 0, lost.MemoryWords);
+    };
+    std::int32_t n = Count(reply);
+    // A recording that filled the memory has ended by itself: nothing is left to halt.
+    if (n == lost.MemoryWords) s.HaltOwed = false;
+    if (n == 0) return true;
+    const std::string offer = TextWith(e.ui.language, txt::LostRecordingOffer,
+                                       {std::to_string(n), std::to_string(lost.MemoryWords)});
+    const Pointer pointer = e.ui.GetPointer();
+    e.ui.SetPointer(Pointer::Default);
+    const MsgAnswer answer = e.ui.ShowMessage(offer, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo);
+    e.ui.SetPointer(pointer);
+    if (answer != MsgAnswer::Yes) return true;
+    if (n < lost.MemoryWords) {
+        e.Send("HLT");
+        if (e.Failed()) return false;
+        s.HaltOwed = false;
+        const std::string last = e.Send(kRecordingDoneCommand);
+        if (e.Failed()) return false;
+        n = std::max(n, Count(last));
+    }
+    // The transfer works from the conditions of the run; new ones given since come back after.
+    std::swap(s.Meas, lost);
+    s.WordsConverted = n;
+    transferred = true;
+    EndOfConversion(e);
+    std::swap(s.Meas, lost);
+    return !e.Failed();
+}
+
+}  // namespace
+
+bool HaltOwedRecording(Engine& e, bool* transferred) {
+    if (!e.s.HaltOwed) return true;
+    bool taken = false;
+    const bool answered = !e.s.LostRun || OfferLostRecording(e, taken);
+    if (transferred) *transferred = taken;
+    if (!answered) return false;
     if (!e.s.HaltOwed) return true;
     e.Send("HLT");
     if (e.Failed()) return false;
@@ -256,7 +308,10 @@ void StartOrStop(Engine& e) {
         // Unsent again, the run does not start: its file would describe a date or conditions
         // the instrument lacks.
         bool started = false;
-        if (ResendWhatMayBeLost(e)) {
+        // The recording of a run lost before its end, taken now, is what this Start did: the new
+        // run waits for the next.
+        bool transferred = false;
+        if (HaltOwedRecording(e, &transferred) && !transferred && ResendWhatMayBeLost(e)) {
             if (IsHighSpeedClock(s.Meas.SmpClk)) {
                 started = HighSpeedStart(e);
             } else {
@@ -266,7 +321,8 @@ void StartOrStop(Engine& e) {
         }
         // A high-speed recording is transferred before this returns: a transfer that failed has
         // said so itself, and the measurement was made.
-        if (scope.Failed() && !started) ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
+        if (scope.Failed() && !started && !transferred)
+            ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
     }
     // A start that failed leaves monitoring as it was: its timer runs again.
     if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
@@ -377,6 +433,7 @@ void EndLostRun(Engine& e, const std::string& command) {
     e.main.SetMonitorChecked(false);
     s.ManualRunActive = s.DataTriggerRunActive = s.ExternalRunActive = kFalse;
     s.HaltOwed = true;
+    s.LostRun = s.Meas;
     s.WordsConverted = 0;
     s.LastDataFile.clear();
     s.LastTransferComplete = false;
@@ -388,7 +445,8 @@ void EndLostRun(Engine& e, const std::string& command) {
     e.ui.SetPointer(Pointer::Default);
     e.main.SetWindowEnabled(true);
     e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));
-    ShowInstrumentLost(e, txt::LostDuringMeasurement, command, e.ui.Text(txt::NoDataFileWritten));
+    ShowInstrumentLost(e, txt::LostDuringMeasurement, command,
+                       e.ui.Text(txt::NoDataFileWritten) + " " + e.ui.Text(txt::LostRecordingOfferedLater));
 }
 
 }  // namespace kmr

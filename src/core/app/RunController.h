@@ -22,8 +22,10 @@ std::string RestTimeCaption(std::int32_t words, float smpClk);
 bool ResendWhatMayBeLost(Engine& e);
 // After a run that ended without the instrument confirming it (ProgramState::HaltOwed), "HLT"
 // before anything else is sent: an instrument still recording refuses a trigger, new settings, a
-// balance or a check. False when the halt failed (the failure is kept for the caller's message).
-bool HaltOwedRecording(Engine& e);
+// balance or a check. What the instrument recorded of the run is offered for transfer first
+// (ProgramState::LostRun); `transferred` tells whether it was taken. False when the instrument did
+// not answer (the failure is kept for the caller's message) or the transfer failed (it said so).
+bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
 // The one message of an instrument lost in the middle of something: text `textId` naming the

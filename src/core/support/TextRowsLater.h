@@ -114,6 +114,13 @@ inline constexpr TextRow kLaterRows[] = {
     {2521, "The picture could not be made.", "画像を作成できませんでした。"},
     {2522, "No temporary name beside it is free (.tmp, .1.tmp ... .9.tmp are all taken).",
      "一時ファイル名 (.tmp、.1.tmp ～ .9.tmp) がすべて使用中です。"},
+    {2523, "The instrument still holds the recording of the run that ended when it stopped answering: %1 of %2 "
+           "samples per channel. Transfer it now?\r\nNo: the recording is given up.",
+     "応答が途絶えて終了した測定の記録が測定器に残っています: %1/%2 データ (チャンネルごと)。今すぐ転送しますか?"
+     "\r\n[いいえ]: この記録は破棄されます。"},
+    {2524, "If the instrument still holds the recording when it answers again, the program offers to transfer it "
+           "before anything else is sent.",
+     "測定器が再び応答したときに記録が残っていれば、ほかの指示を送る前に転送するかどうかを確認します。"},
 
     // A part of a data file to convert (channels, time range) and the HDF5 export.
     {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},

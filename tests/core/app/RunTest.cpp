@@ -200,7 +200,8 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_EQ(h.state.MonitoringOn, kFalse);
         EXPECT_EQ(h.main.monitorCaption, "Moni. On");
         const std::string lost = TextWith(Language::English, txt::LostDuringMeasurement, {command});
-        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{lost + "\r\n" + Text(Language::English, txt::NoDataFileWritten)});
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{lost + "\r\n" + Text(Language::English, txt::NoDataFileWritten) +
+                                                         " " + Text(Language::English, txt::LostRecordingOfferedLater)});
         EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos);
         EXPECT_TRUE(h.state.LastDataFile.empty());
         // The window can be closed.
@@ -208,25 +209,38 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         EXPECT_TRUE(CloseRequestAllowed(h.state, h.ui));
 
         // The instrument answers again but never confirmed the end: it may still be recording.
-        // New settings (after the lost Stop) or else the next Start halt it first, so that they
-        // are not refused; the new run is recorded whole.
+        // Its recording so far is offered (declined here: TheRecordingOfALostRun...); new settings
+        // (after the lost Stop) or else the next Start halt it first, so that they are not
+        // refused; the new run is recorded whole.
         h.ui.shown.clear();
+        const auto offered = [&h] {
+            return h.ui.Texts().size() == 1 && h.ui.Texts()[0].find("Transfer it now?") != std::string::npos;
+        };
         if (command == "HLT") {
             MeasCondForm form(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
                               h.state.Global.FileType);
             ASSERT_TRUE(form.Commit({MeasField::Clock, 0}, "0.5"));
-            h.ui.answers.push_back(MsgAnswer::Yes);
+            h.ui.answers = {MsgAnswer::Yes, MsgAnswer::No};
             h.bus->log.clear();
             EXPECT_EQ(MeasCondOk(h.engine, form, {}), FormOutcome::Applied);
             const auto sent = h.bus->Commands();
-            ASSERT_GE(sent.size(), 2u);
-            EXPECT_EQ(sent[0], "HLT");
-            EXPECT_EQ(sent[1], "RES");  // the download, taken
+            ASSERT_GE(sent.size(), 3u);
+            EXPECT_EQ(sent[0], "EOC");
+            EXPECT_EQ(sent[1], "HLT");
+            EXPECT_EQ(sent[2], "RES");  // the download, taken
             EXPECT_FALSE(h.state.ConditionsUnsent);
-            EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::SaveChangesQuestion)});
+            ASSERT_EQ(h.ui.Texts().size(), 2u);
+            EXPECT_EQ(h.ui.Texts()[0], Text(Language::English, txt::SaveChangesQuestion));
+            h.ui.shown.erase(h.ui.shown.begin());
+            EXPECT_TRUE(offered());
             h.ui.shown.clear();
+        } else {
+            h.ui.answers = {MsgAnswer::No};
         }
         StartOrStop(h.engine);
+        EXPECT_EQ(offered(), command == "EOC");  // offered once only
+        EXPECT_EQ(h.ui.shown.size(), command == "EOC" ? 1u : 0u);
+        h.ui.shown.clear();
         ASSERT_TRUE(h.state.RunActive()) << ::testing::PrintToString(h.ui.Texts());
         h.simTime->Advance(100.0);
         EocTimerTick(h.engine);
@@ -235,6 +249,50 @@ TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
         ASSERT_GT(bytes.size(), 66u);
         EXPECT_EQ(Le32(bytes, 62), 100000);
         EXPECT_EQ(Block(bytes, 100000, 0), RampWords(2, 100000));
+        EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
+    }
+}
+
+// What the instrument recorded of a run lost before its end is offered when it answers again, and
+// transferred as a Stop would: the whole memory once it is full, else what it holds once halted.
+// That transfer is what the Start did; the next Start begins a new run with nothing more owed.
+TEST(RunEnd, TheRecordingOfALostRunIsTransferredWhenTheInstrumentAnswersAgain) {
+    for (const bool finished : {true, false}) {
+        SCOPED_TRACE(finished ? "finished" : "still recording");
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply:3"));
+        StartOrStop(h.engine);
+        EocTimerTick(h.engine);
+        ASSERT_FALSE(h.state.RunActive());
+        h.ui.shown.clear();
+        h.simTime->Advance(finished ? 100.0 : 30.0);
+        h.bus->log.clear();
+        StartOrStop(h.engine);  // Yes to the offer
+        ASSERT_EQ(h.ui.Texts().size(), 1u);
+        EXPECT_NE(h.ui.Texts()[0].find(" of 100000 samples per channel. Transfer it now?"), std::string::npos);
+        EXPECT_FALSE(h.state.RunActive());
+        const auto sent = h.bus->Commands();
+        ASSERT_GE(sent.size(), 3u);
+        EXPECT_EQ(sent[0], "EOC");
+        EXPECT_EQ(sent[1], finished ? "TTM0" : "HLT");
+        const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+        ASSERT_GT(bytes.size(), 66u);
+        const std::int32_t n = Le32(bytes, 62);
+        if (finished) EXPECT_EQ(n, 100000);
+        else EXPECT_TRUE(n > 0 && n < 100000) << n;
+        EXPECT_EQ(Block(bytes, n, 0), RampWords(2, n));
+        EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205.kmr");
+
+        h.ui.shown.clear();
+        h.bus->log.clear();
+        StartOrStop(h.engine);
+        ASSERT_TRUE(h.state.RunActive());
+        const auto next = h.bus->Commands();
+        EXPECT_EQ(std::count(next.begin(), next.end(), "HLT"), 0);
+        h.simTime->Advance(100.0);
+        EocTimerTick(h.engine);
+        ExpectIdle(h);
+        EXPECT_EQ(Le32(ReadAll(h.DataFolder() + "20261205_1.kmr"), 62), 100000);
         EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
     }
 }
