@@ -3,6 +3,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -44,11 +45,7 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     connect(txtFileName_, &QLineEdit::editingFinished, this, InGate([this] { presenter_.EnterName(); }));
     ListBox_ = new QListWidget;
     ListBox_->setObjectName("ListBox");
-    connect(ListBox_, &QListWidget::itemClicked, this,
-            [this](QListWidgetItem* item) {
-                const std::string name = item->text().toStdString();
-                Gated([this, name] { presenter_.NameClicked(name); });
-            });
+    connect(ListBox_, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { PickName(item); });
 
     auto* fraFileType = new QGroupBox(T(txt::FileTypeLabel));
     fraFileType->setObjectName("fraFileType");
@@ -82,6 +79,21 @@ SetPathAndFileDlg::SetPathAndFileDlg(Engine& e, QWidget* owner)
     top->addLayout(buttons);
 
     presenter_.ShowAll();
+}
+
+void SetPathAndFileDlg::PickName(const QListWidgetItem* item) {
+    const std::string name = item->text().toStdString();
+    Gated([this, name] { presenter_.NameClicked(name); });
+}
+
+void SetPathAndFileDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && focusWidget() == ListBox_ && !(event->modifiers() & ~Qt::KeypadModifier)) {
+        event->accept();
+        if (ListBox_->currentItem() != nullptr) PickName(ListBox_->currentItem());
+        return;
+    }
+    FormDlg::keyPressEvent(event);
 }
 
 std::optional<DataFileField> SetPathAndFileDlg::BoxBeingEdited() const {

@@ -8,6 +8,7 @@
 
 class QLineEdit;
 class QListWidget;
+class QListWidgetItem;
 class QRadioButton;
 
 namespace kmr::gui {
@@ -22,9 +23,14 @@ public:
 protected:
     bool QueryClose() override { return presenter_.MayClose(HowClosing()); }
     void Unloading() override { presenter_.Closed(); }
+    // Return in the file list takes the name under the cursor (as a click does) and presses no
+    // button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void ChooseFolder();
+    // A name of the list into the name box, entered as typed there.
+    void PickName(const QListWidgetItem* item);
     // The view.
     std::optional<DataFileField> BoxBeingEdited() const override;
     std::string Typed(DataFileField) const override;

@@ -134,7 +134,17 @@ void SettingsWindowTest::dataFileRegistrationRefusesALongNameAsksTwiceSavesAndPi
     QCOMPARE(boxes.seen.size(), std::size_t(1));
     QCOMPARE(main.findChild<SetPathAndFileDlg*>(), dlg);
 
-    // A name picked from the list is taken.
+    // A name picked from the list is taken: by the keys (Return takes it and presses no OK)...
+    dlg->activateWindow();
+    list->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QCOMPARE(name->text(), QString("T.kmr"));
+    QTest::qWait(50);
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
+    // ... and by a click.
+    Type(name, "U", true);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(0)).center());
     QCOMPARE(name->text(), QString("T.kmr"));
 

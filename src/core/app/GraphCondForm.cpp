@@ -1,6 +1,7 @@
 #include "core/app/GraphCondForm.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/app/Startup.h"
 #include "core/support/Numbers.h"
@@ -18,16 +19,20 @@ std::optional<std::int32_t> Count(const std::string& t, std::int32_t largest) {
     return v;
 }
 
-// A real number of the boxes: optional sign, digits, at most one point.
-std::optional<double> Real(const std::string& t) {
-    if (!IsRealNumberText(t)) return std::nullopt;
-    return ParseNumber(t);
-}
-
 // The value when it also meets `rule`.
 template <typename V, typename Rule>
 std::optional<V> Where(std::optional<V> v, Rule rule) {
     return v && rule(*v) ? v : std::nullopt;
+}
+
+// No value a channel gives, and no time of a record, is larger than the largest 32-bit float; a
+// scale beyond it cannot be drawn (its width overflows).
+constexpr double kLargestScaleValue = 3.4028234663852886e38;
+
+// A real number of the boxes: optional sign, digits, at most one point; within the drawable scale.
+std::optional<double> Real(const std::string& t) {
+    if (!IsRealNumberText(t)) return std::nullopt;
+    return Where(ParseNumber(t), [](double v) { return std::fabs(v) <= kLargestScaleValue; });
 }
 
 // Stores an accepted value; false (the field unchanged) for none.

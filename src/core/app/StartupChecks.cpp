@@ -32,6 +32,10 @@ MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& s
         g.Height = kDefaultMainHeight;
         g.WindowState = kWindowNormal;
     }
+    // Larger one way only (a window left on a bigger monitor): that side is cut to the work area,
+    // so that the caption, the menus and the status strip are on the screen and can be reached.
+    if (g.Width > screen.WorkWidth) g.Width = static_cast<float>(screen.WorkWidth);
+    if (g.Height > screen.WorkHeight) g.Height = static_cast<float>(screen.WorkHeight);
     g.Width = std::max(g.Width, static_cast<float>(screen.LeastWidth));
     g.Height = std::max(g.Height, static_cast<float>(screen.LeastHeight));
     // Rounded to whole twips first, then divided as whole numbers (truncating).

@@ -42,9 +42,10 @@ struct ScreenArea {
 
 // The stored geometry corrected for the screen: larger than the work area both ways opens
 // maximised at the default size; a zero size, or one that is no size at all (negative, not a
-// number, beyond any window: a settings file edited or damaged), gets the default size; a size below the least the
-// window takes is raised to it; the window is always centred on the screen at the size it gets
-// (the stored Left and Top are not used).
+// number, beyond any window: a settings file edited or damaged), gets the default size; larger one
+// way only is cut to the work area that way; a size below the least the window takes is raised
+// to it; the window is always centred on the screen at the size it gets (the stored Left and Top
+// are not used).
 MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);
 
 }  // namespace kmr

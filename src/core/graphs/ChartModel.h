@@ -57,6 +57,9 @@ struct AxisSettings {
     int decimals = 0;
     GridMode grid = GridMode::Automatic;
     double gridSpacing = 0.0;  // for GridMode::Fixed
+    // A fixed scale's numbers in exponent form: too long in plain digits (an end from 1E+07 on,
+    // or a spacing finer than 1E-06), they would crowd the charts out of their rows.
+    bool exponent = false;
 
     bool operator==(const AxisSettings&) const = default;
 };

@@ -21,8 +21,10 @@ AxisSettings FixedAxis(double max, double min, std::int16_t div, bool grid) {
     a.automatic = false;
     a.max = max;
     a.min = min;
-    a.spacing = (max - min) / Divisions(div);
+    // Each end divided first: opposite extremes do not overflow.
+    a.spacing = max / Divisions(div) - min / Divisions(div);
     a.decimals = DecimalsFor(a.spacing);
+    a.exponent = std::max(std::fabs(max), std::fabs(min)) >= 1e7 || a.decimals > 6;
     a.grid = grid ? GridMode::Fixed : GridMode::Off;
     a.gridSpacing = grid ? a.spacing : 0.0;
     return a;

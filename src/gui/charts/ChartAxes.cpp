@@ -131,9 +131,9 @@ void SetAxis(QCPAxis* axis, const AxisSettings& a, const AxisRange& range, int t
         fixed->setTickCount(ticks);
         fixed->setTickStep(a.spacing > 0.0 ? a.spacing : 1.0);
         fixed->origin = a.min;
-        fixed->divisions = a.spacing > 0.0 ? std::max(1L, std::lround((a.max - a.min) / a.spacing)) : 1L;
-        axis->setNumberFormat(QStringLiteral("f"));
-        axis->setNumberPrecision(a.decimals);
+        fixed->divisions = a.spacing > 0.0 ? std::max(1L, std::lround(a.max / a.spacing - a.min / a.spacing)) : 1L;
+        axis->setNumberFormat(a.exponent ? QStringLiteral("gb") : QStringLiteral("f"));
+        axis->setNumberPrecision(a.exponent ? 6 : a.decimals);
     }
     axis->grid()->setVisible(a.grid != GridMode::Off);
     // A set spacing has a grid line at every step of it, numbered or not.

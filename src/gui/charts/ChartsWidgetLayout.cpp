@@ -46,7 +46,8 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     const QString axisKey = axisFont.key();
     t.axisLineHeight = am.height();
     const auto axisWidth = [&](double v, const AxisSettings& a) {
-        const QString text = a.automatic ? QString::number(v, 'g', 6) : QString::number(v, 'f', a.decimals);
+        const QString text =
+            a.automatic || a.exponent ? QString::number(v, 'g', 6) : QString::number(v, 'f', a.decimals);
         return TextWidth(axisKey, am, text) + 2;
     };
     t.yLabelWidth = t.xLabelWidth = TextWidth(axisKey, am, QStringLiteral("-8888.8")) + 2;

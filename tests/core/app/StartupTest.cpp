@@ -25,7 +25,8 @@ TEST(DecimalSymbolCheck, AConversionThatRefusesThePointShowsTheMessageAndEnds) {
 // --- Geometry ------------------------------------------------------------------------------------
 
 // The zero size, or no size at all (beyond any window included), gets the default, normal; larger both ways opens maximised;
-// larger one way keeps its size; smaller than the window can be takes the least it can; a
+// larger one way is cut to the work area that way (a bigger monitor's window comes whole onto a
+// smaller one, its caption on the screen); smaller than the window can be takes the least it can; a
 // fractional size is rounded to whole twips (halves to even) before the division.
 TEST(GeometryCorrection, CorrectsSizeAndCentres) {
     // Work area 1000 x 700 pixels, screen 1000 x 740, 15 twips to the pixel; the window at least
@@ -39,7 +40,8 @@ TEST(GeometryCorrection, CorrectsSizeAndCentres) {
         {{0, 0, 8000, std::numeric_limits<float>::infinity(), 0}, {2160, 2910, 10680, 5280, 0}},
         {{0, 0, 15, 15, 0}, {3900, 3300, 7200, 4500, 0}},
         {{5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
-        {{100, 100, 20000, 6000, 0}, {-2500, 2550, 20000, 6000, 0}},
+        {{100, 100, 20000, 6000, 0}, {0, 2550, 15000, 6000, 0}},
+        {{100, 100, 9000, 16000, 0}, {3000, 300, 9000, 10500, 0}},
         {{0, 0, 10000.5f, 5000.5f, 1}, {2500, 3050, 10000.5f, 5000.5f, 1}}};
     for (const auto& [stored, expected] : cases) EXPECT_EQ(CorrectMainFormGeometry(stored, screen), expected);
 }

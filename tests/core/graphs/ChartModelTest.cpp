@@ -245,6 +245,16 @@ TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     EXPECT_DOUBLE_EQ(model.XAxis(0).spacing, 0.05);
     EXPECT_EQ(model.XAxis(0).decimals, 2);
     EXPECT_EQ(model.XAxis(0).grid, GridMode::Off);
+    EXPECT_FALSE(model.XAxis(0).exponent);
+    // Ends too long for plain digits (from a hand-edited Graph.cnd too) are numbered in exponent
+    // form, and opposite extremes give a finite spacing.
+    g.Ch[1] = {.Use = 1, .AutoScale = 0, .YscaleMax = 3e38, .YscaleMin = -3e38, .YscaleDiv = 4};
+    model.ConfigureGraphAxes(g);
+    EXPECT_TRUE(model.YAxis(1).exponent);
+    EXPECT_DOUBLE_EQ(model.YAxis(1).spacing, 1.5e38);
+    g.Ch[1] = {.Use = 1, .AutoScale = 0, .YscaleMax = 1e-6, .YscaleMin = 0, .YscaleDiv = 10};
+    model.ConfigureGraphAxes(g);
+    EXPECT_TRUE(model.YAxis(1).exponent);
     // A channel that is not shown keeps what it had.
     EXPECT_TRUE(model.XAxis(5).automatic);
 }
