@@ -2,6 +2,7 @@
 
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -42,7 +43,7 @@ void BalancePresenter::ClickCell(int channel) {
 void BalancePresenter::PressBalance() {
     view_.SetInputEnabled(false);
     view_.SetTimer(false);
-    table_.Balance();
+    if (SettleBeforeCommands(e_, txt::NotBalanced)) table_.Balance();
     view_.SetTimer(true);
     view_.SetInputEnabled(true);
     view_.Show();

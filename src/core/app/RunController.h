@@ -24,6 +24,11 @@ bool ResendWhatMayBeLost(Engine& e);
 // before anything else is sent: an instrument still recording refuses a trigger, new settings, a
 // balance or a check. False when the halt failed (the failure is kept for the caller's message).
 bool HaltOwedRecording(Engine& e);
+// Before a balance, a check or an output calibration: what the instrument may lack is settled
+// first (ResendWhatMayBeLost: the halt a lost run owes, the date, the conditions), so that the
+// sequence is not refused. False, after one message (text `notMadeTextId` naming the command that
+// failed), when it could not be: nothing of the sequence is to be sent then.
+bool SettleBeforeCommands(Engine& e, int notMadeTextId);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
 // The one message of an instrument lost in the middle of something: text `textId` naming the

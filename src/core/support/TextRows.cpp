@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 436, "the text table holds 436 identifiers");
+static_assert(kRowCount == 439, "the text table holds 439 identifiers");
 
 }  // namespace
 
