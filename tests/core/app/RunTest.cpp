@@ -253,14 +253,11 @@ TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
         void Unload() override {}
     };
     struct QuietCheckView : CheckTableView {
-        void ShowCell(std::size_t row, int ch, const CheckCell& c) override {
-            if (row == 2 && ch == 2) insulation = c.text;
-        }
+        void ShowCell(std::size_t, int, const CheckCell&) override {}
         void SetTicked(std::size_t, bool) override {}
         void SetExecuteEnabled(bool) override {}
         void SetInputEnabled(bool) override {}
         void ShowComment(const std::string&, const std::string&) override {}
-        std::string insulation;
     };
     using Sent = std::vector<std::string>;
     const std::tuple<std::string, Sent, int> jobs[] = {
@@ -279,14 +276,15 @@ TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
             ASSERT_TRUE(h.state.HaltOwed);
             h.ui.shown.clear();
             h.bus->log.clear();
-            QuietCheckView checkView;
             if (job == "balance") {
                 QuietBalanceView view;
                 BalancePresenter(h.engine, view).PressBalance();
             } else if (job == "check") {
-                CheckTablePresenter check(h.engine, checkView);
+                QuietCheckView view;
+                CheckTablePresenter check(h.engine, view);
                 check.Tick(2, true);  // Insulation
                 check.Execute();
+                EXPECT_EQ(check.Check().Cell(2, 2).text == "----", !haltAnswered);
             } else {
                 OutputCalForm form(h.engine);
                 form.Calibration().SetUse(2, true);
@@ -298,7 +296,6 @@ TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
                 EXPECT_EQ(h.bus->Commands(), made);
                 EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
                 EXPECT_FALSE(h.state.HaltOwed);
-                if (job == "check") EXPECT_NE(checkView.insulation, "----");
             } else {
                 EXPECT_EQ(h.bus->Commands(), (Sent{"HLT", "HLT", "HLT"}));
                 EXPECT_EQ(h.ui.Texts(), Sent{TextWith(Language::English, notMade, {"HLT"})});
