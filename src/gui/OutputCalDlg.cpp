@@ -73,7 +73,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
         connect(button, &QPushButton::clicked, this, [this, b] {
             Gated([this, b] {
                 setEnabled(false);
-                presenter_.Click(static_cast<CalButton>(b));
+                form_.Click(static_cast<CalButton>(b));
                 setEnabled(true);
                 Refresh();
             });

@@ -2,6 +2,7 @@
 
 #include "core/app/Monitor.h"
 #include "core/app/RunController.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -42,7 +43,14 @@ void BalancePresenter::ClickCell(int channel) {
 void BalancePresenter::PressBalance() {
     view_.SetInputEnabled(false);
     view_.SetTimer(false);
-    table_.Balance();
+    if (SettleBeforeCommands(e_, txt::NotBalanced)) table_.Balance();
+    // An instrument that gave no answer at all has been said to be lost: the live values end
+    // with the window, rather than a reading that waits for it again and says so a second time.
+    if (e_.Failed() && e_.link.transport->Connection().StatusCopy().error()) {
+        StopMonitoring(e_);
+        view_.Unload();
+        return;
+    }
     view_.SetTimer(true);
     view_.SetInputEnabled(true);
     view_.Show();

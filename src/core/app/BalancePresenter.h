@@ -35,7 +35,8 @@ public:
     void Tick();
     // A click (or Space) on a channel's data cell.
     void ClickCell(int channel);
-    // The Balance button: the timer and the input are held while the commands run.
+    // The Balance button: the timer and the input are held while the commands run. An instrument
+    // that stops answering ends monitoring, and the window goes after the one message.
     void PressBalance();
     // The window is unloaded: no more reads.
     void Closed() { view_.SetTimer(false); }

@@ -31,19 +31,15 @@ void CheckTablePresenter::Execute() {
     // first (the adapter may be back), and a connection that still fails is said as such, not as
     // an instrument that answered wrongly.
     GpibConnection& connection = e_.link.transport->Connection();
-    bool ready = connection.IsConnected();
-    if (!ready) {
+    if (!connection.IsConnected()) {
         connection.OpenGpibDevice(kT30s);
         // The instrument may have been restarted meanwhile: it gets its date and conditions again
-        // first (without them it refuses the checks), said once if it does not take them.
-        if (connection.IsConnected()) {
-            e_.s.DateUnsent = e_.s.ConditionsUnsent = true;
-            FailureScope scope(*e_.link.transport);
-            ready = ResendWhatMayBeLost(e_);
-            if (!ready) ShowInstrumentLost(e_, txt::LostDuringCheck, scope.Command(), {});
-        }
+        // first (without them it refuses the checks).
+        if (connection.IsConnected()) e_.s.DateUnsent = e_.s.ConditionsUnsent = true;
     }
-    if (ready) check_.Execute();
+    // What the instrument may lack (a halt owed, the date, the conditions) first, said once if
+    // it does not take it.
+    if (connection.IsConnected() && SettleBeforeCommands(e_, txt::NotChecked)) check_.Execute();
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         ShowRow(row);
         view_.SetTicked(row, check_.Ticked(row));

@@ -1,8 +1,15 @@
 #include "core/app/OutputCalForm.h"
 
+#include "core/app/RunController.h"
 #include "core/app/SaveProblems.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
+
+void OutputCalForm::Click(CalButton b) {
+    if (calibration_.ActiveButton() != b && !SettleBeforeCommands(e_, txt::NotCalibrated)) return;
+    calibration_.Click(b);
+}
 
 void OutputCalForm::Close() {
     if (closed_) return;

@@ -12,6 +12,9 @@ public:
     explicit OutputCalForm(Engine& e) : e_(e), calibration_(*e.link.transport, e.s.Meas, e.s.OutputCal) {}
 
     OutputCalPresenter& Calibration() { return calibration_; }
+    // A click on +Cal, 0 or -Cal. An output is started only once what the instrument may lack
+    // (a halt owed, the date, the conditions) is settled; ending the one that is on sends "MON" alone.
+    void Click(CalButton b);
     // "MON", then the save; a second close does nothing.
     void Close();
 

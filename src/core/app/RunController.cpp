@@ -286,6 +286,14 @@ bool ResendWhatMayBeLost(Engine& e) {
     return !s.DateUnsent && !s.ConditionsUnsent;
 }
 
+bool SettleBeforeCommands(Engine& e, int notMadeTextId) {
+    FailureScope scope(*e.link.transport);
+    if (ResendWhatMayBeLost(e)) return true;
+    // A refused setting mode (remote sensing) has said so itself.
+    if (scope.Failed()) ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
+    return false;
+}
+
 void StartOrStop(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetWindowEnabled(false);

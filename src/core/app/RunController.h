@@ -26,6 +26,11 @@ bool ResendWhatMayBeLost(Engine& e);
 // (ProgramState::LostRun); `transferred` tells whether it was taken. False when the instrument did
 // not answer (the failure is kept for the caller's message) or the transfer failed (it said so).
 bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
+// Before a balance, a check or an output calibration: what the instrument may lack is settled
+// first (ResendWhatMayBeLost: the halt a lost run owes, the date, the conditions), so that the
+// sequence is not refused. False, after one message (text `notMadeTextId` naming the command that
+// failed), when it could not be: nothing of the sequence is to be sent then.
+bool SettleBeforeCommands(Engine& e, int notMadeTextId);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
 // The one message of an instrument lost in the middle of something: text `textId` naming the

@@ -90,24 +90,29 @@ bool OutputCalPresenter::StartOutput(int sign, bool zero) {
     if (ok) ok = Send("RES");
     for (int ch = 1; ok && ch <= kChannels; ++ch)
         if (RowEnabled(ch) && !Send("SET " + std::to_string(ch))) ok = false;
-    if (!ok) {
-        UiPort& ui = transport_.Connection().Ui();
-        ui.ShowMessage(TextWith(ui.language, txt::LostDuringCalibration, {scope.Command()}),
-                       ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
-    }
+    if (!ok) SayMayStillBeOn(scope.Command());
     active_ = ok;
     return ok;
 }
 
-void OutputCalPresenter::StopOutput() {
-    active_ = false;
-    Send("MON");
+void OutputCalPresenter::SayMayStillBeOn(const std::string& command) {
+    UiPort& ui = transport_.Connection().Ui();
+    ui.ShowMessage(TextWith(ui.language, txt::LostDuringCalibration, {command}), ui.Text(txt::GpibErrorTitle),
+                   MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+bool OutputCalPresenter::StopOutput() {
+    FailureScope scope(transport_);
+    const bool ok = Send("MON");
+    if (!ok) SayMayStillBeOn(scope.Command());
+    active_ = !ok && active_;
+    return ok;
 }
 
 void OutputCalPresenter::Click(CalButton b) {
     if (activeButton_ == b) {
-        StopOutput();
-        activeButton_.reset();
+        // An output the instrument was not told to end stays marked on: a second click tries again.
+        if (StopOutput()) activeButton_.reset();
         return;
     }
     // A button is marked on only when the instrument accepted its commands.
@@ -120,6 +125,7 @@ void OutputCalPresenter::Click(CalButton b) {
 
 SaveResult OutputCalPresenter::Close(const std::string& path, FileWritePort* writes) {
     StopOutput();
+    active_ = false;
     activeButton_.reset();
     return SaveOutputCal(path, cal_, writes);
 }

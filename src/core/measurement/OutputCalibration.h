@@ -49,14 +49,16 @@ public:
     // Returns the text the box shows afterwards.
     std::string EnterValue(int channel, std::string_view typed);
 
-    // A click on +Cal, 0 or −Cal: starts that output, or ends it when it is the one that is on.
-    // Another output starts directly, without "MON" in between.
+    // A click on +Cal, 0 or −Cal: starts that output, or ends it when it is the one that is on
+    // (a "MON" that fails leaves it marked on, said once). Another output starts directly,
+    // without "MON" in between.
     void Click(CalButton b);
     // The button showing the active colour, if any.
     std::optional<CalButton> ActiveButton() const { return activeButton_; }
     bool CalibrationActive() const { return active_; }
 
-    // The window closes: "MON" always, then the settings are saved (`writes` asked before each write).
+    // The window closes: "MON" always (a failure said once), then the settings are saved
+    // (`writes` asked before each write).
     SaveResult Close(const std::string& path, FileWritePort* writes);
 
 private:
@@ -66,7 +68,9 @@ private:
     bool Send(const std::string& command);
     // True when the instrument accepted every command.
     bool StartOutput(int sign, bool zero);
-    void StopOutput();
+    // "MON". False, after one message that the output may still be on, when it failed.
+    bool StopOutput();
+    void SayMayStillBeOn(const std::string& command);
 
     CommandTransport& transport_;
     const MeasConditions& meas_;

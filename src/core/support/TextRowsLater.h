@@ -291,6 +291,13 @@ inline constexpr TextRow kLaterRows[] = {
      "次の条件ファイルは書かれたとおりに読めず、そばにコピーを作ることもできませんでした。ファイルはそのまま"
      "残し、当面は初期値を使います。その設定を保存するとファイルは置き換えられるため、内容が必要な場合は先に"
      "別の場所へコピーしてください:"},
+    // A balance, a check or a calibration output not made: the instrument was not ready for it.
+    {2970, "The instrument did not answer %1 as expected: nothing was balanced.",
+     "測定器が %1 に正しく応答しませんでした: バランスは取っていません。"},
+    {2971, "The instrument did not answer %1 as expected: no check was made.",
+     "測定器が %1 に正しく応答しませんでした: チェックは実行していません。"},
+    {2972, "The instrument did not answer %1 as expected: no calibration output was started.",
+     "測定器が %1 に正しく応答しませんでした: 校正出力は開始していません。"},
 };
 
 }  // namespace kmr::text_rows

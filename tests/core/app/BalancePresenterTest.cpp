@@ -78,6 +78,28 @@ TEST(BalanceTick, ARouteOpenedAgainHasTheInstrumentGivenEverythingFirst) {
     EXPECT_EQ(CallsAndCommands(h.bus->log), (std::vector<std::string>{"timer off", "MDT", "show", "timer on"}));
 }
 
+// An instrument lost during a balance is said once: the window goes with the live values instead
+// of reading again (another wait and a second box). One that answers wrongly keeps the window.
+TEST(BalancePress, AnInstrumentLostOnTheWayEndsTheWindowWithOneMessage) {
+    for (const bool lost : {true, false}) {
+        SCOPED_TRACE(lost ? "no answer" : "BAL refused");
+        testing::EngineHarness h;
+        ASSERT_EQ(h.Start("sim:time=instant"), StartupOutcome::Online);
+        ToggleMonitor(h.engine);
+        LoggedBalanceView view(h.bus->log);
+        BalancePresenter balance(h.engine, view);
+        h.simBus->Instrument().AddFault(lost ? sim::SimFault{"*", sim::FaultKind::NoReply, {}, 0}
+                                             : sim::SimFault{"BAL", sim::FaultKind::ErrorReply, "ERR-001", 0});
+        h.bus->log.clear();
+        balance.PressBalance();
+        const auto calls = CallsAndCommands(h.bus->log, true);
+        EXPECT_EQ(calls, lost ? (std::vector<std::string>{"input off", "timer off", "unload"})
+                              : (std::vector<std::string>{"input off", "timer off", "timer on", "input on", "show"}));
+        EXPECT_EQ(h.state.MonitoringOn != kFalse, !lost);
+        EXPECT_EQ(h.ui.shown.size(), 1u);
+    }
+}
+
 using BalancePresenterTest = testing::InstrumentToolsTest;
 
 // The table is two columns of five; the arrows stop at its edges. Balance holds the tick and the

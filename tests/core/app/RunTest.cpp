@@ -6,7 +6,10 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "support/FileSizeLimit.h"
+#include "core/app/BalancePresenter.h"
+#include "core/app/CheckTablePresenter.h"
 #include "core/app/MeasCondForm.h"
+#include "core/app/OutputCalForm.h"
 #include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
@@ -295,6 +298,72 @@ TEST(RunEnd, TheRecordingOfALostRunIsTransferredWhenTheInstrumentAnswersAgain) {
         EXPECT_EQ(Le32(ReadAll(h.DataFolder() + "20261205_1.kmr"), 62), 100000);
         EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
     }
+}
+
+// After a run the instrument stopped answering, a balance, a check or a calibration output is
+// made with "HLT" first instead of being refused while the instrument may still record. Where the
+// halt goes unanswered too, one message says the job was not made and nothing of it is sent.
+TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
+    struct QuietBalanceView : BalanceView {
+        void Show() override {}
+        void SetTimer(bool) override {}
+        void SetInputEnabled(bool) override {}
+        void Unload() override {}
+    };
+    struct QuietCheckView : CheckTableView {
+        void ShowCell(std::size_t, int, const CheckCell&) override {}
+        void SetTicked(std::size_t, bool) override {}
+        void SetExecuteEnabled(bool) override {}
+        void SetInputEnabled(bool) override {}
+        void ShowComment(const std::string&, const std::string&) override {}
+    };
+    using Sent = std::vector<std::string>;
+    const std::tuple<std::string, Sent, int> jobs[] = {
+        {"balance", {"EOC", "HLT", "RES", "SET2", "BAL", "SET2"}, txt::NotBalanced},
+        {"check", {"EOC", "HLT", "CHK2"}, txt::NotChecked},
+        {"calibration", {"EOC", "HLT", "RES", "SET 2", "CAL1230", "RES", "SET 2"}, txt::NotCalibrated}};
+    for (const auto& [job, made, notMade] : jobs)
+        for (const bool haltAnswered : {true, false}) {
+            SCOPED_TRACE(job + (haltAnswered ? "" : ", HLT unanswered"));
+            EngineHarness h;
+            ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0,
+                                  std::string("sim:pattern=ramp,fault=EOC:noreply:3") + (haltAnswered ? "" : "+HLT:noreply:3")));
+            StartOrStop(h.engine);
+            EocTimerTick(h.engine);  // the instrument is lost: the run ends, still recording
+            ASSERT_FALSE(h.state.RunActive());
+            ASSERT_TRUE(h.state.HaltOwed);
+            h.ui.shown.clear();
+            h.ui.answers = {MsgAnswer::No};  // the recording is not wanted (TheRecordingOfALostRun...)
+            h.bus->log.clear();
+            if (job == "balance") {
+                QuietBalanceView view;
+                BalancePresenter(h.engine, view).PressBalance();
+            } else if (job == "check") {
+                QuietCheckView view;
+                CheckTablePresenter check(h.engine, view);
+                check.Tick(2, true);  // Insulation
+                check.Execute();
+                EXPECT_EQ(check.Check().Cell(2, 2).text == "----", !haltAnswered);
+            } else {
+                OutputCalForm form(h.engine);
+                form.Calibration().SetUse(2, true);
+                form.Calibration().EnterValue(2, "1234");
+                form.Click(CalButton::Plus);
+                EXPECT_EQ(form.Calibration().ActiveButton().has_value(), haltAnswered);
+            }
+            ASSERT_FALSE(h.ui.shown.empty());
+            EXPECT_NE(h.ui.Texts()[0].find("Transfer it now?"), std::string::npos);
+            h.ui.shown.erase(h.ui.shown.begin());
+            if (haltAnswered) {
+                EXPECT_EQ(h.bus->Commands(), made);
+                EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
+                EXPECT_FALSE(h.state.HaltOwed);
+            } else {
+                EXPECT_EQ(h.bus->Commands(), (Sent{"EOC", "HLT", "HLT", "HLT"}));
+                EXPECT_EQ(h.ui.Texts(), Sent{TextWith(Language::English, notMade, {"HLT"})});
+                EXPECT_TRUE(h.state.HaltOwed);
+            }
+        }
 }
 
 // An instrument that refuses the Stop or the poll with an error is there and may still be

@@ -127,5 +127,29 @@ TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
               std::vector<std::string>{TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"})});
 }
 
+// An output the instrument was not told to end ("MON" unanswered) stays marked on, said once: a
+// second click ends it. A close whose "MON" fails says so too, and still saves.
+TEST_F(OutputCalTest, AFailedEndOfTheOutputLeavesItMarkedOnAndSaysSo) {
+    StartWith({{1, 2}});
+    h.simBus->Instrument().AddFault({"MON", sim::FaultKind::NoReply, {}, 6});
+    OutputCalForm form(h.engine);
+    OutputCalPresenter& cal = form.Calibration();
+    cal.SetUse(1, true);
+    cal.EnterValue(1, "1234");
+    Press(cal, CalButton::Plus);
+    EXPECT_EQ(Press(cal, CalButton::Plus), (std::vector<std::string>{"MON", "MON", "MON"}));
+    EXPECT_EQ(cal.ActiveButton(), CalButton::Plus);
+    EXPECT_FALSE(cal.BoxesEnabled(1));
+    const std::string mayBeOn = TextWith(Language::English, txt::LostDuringCalibration, {"MON"});
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{mayBeOn});
+    h.ui.shown.clear();
+    h.bus->log.clear();
+    form.Close();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"MON", "MON", "MON"}));
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{mayBeOn});
+    EXPECT_EQ(testing::ReadAll(h.CondFile(kOutputCalCnd)).substr(0, 8), "1,1230\r\n");
+    EXPECT_FALSE(cal.ActiveButton());
+}
+
 }  // namespace
 }  // namespace kmr
