@@ -188,6 +188,7 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     if (InterfaceRefused(io, "record", interfaceSpec)) return 2;
 
     ProgramState state;
+    state.OffersLostRecordings = false;  // this command ends with the run
     RecordView view(io.err, io.language, io.errIsTerminal, io.errColumns);
     RecordUi ui(io.err, io.language, view);
     NullSplashView splash;

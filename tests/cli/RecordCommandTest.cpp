@@ -106,11 +106,14 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
         EXPECT_EQ(bad.err.find("Cannot open communication port"), std::string::npos) << bad.err;
     }
     for (const auto& [fault, reason] :
-         {std::pair{"TRG:noreply", txt::CliRecordNotStarted}, std::pair{"TTM0:ERR-007", txt::CliNoDataFile}}) {
+         {std::pair{"TRG:noreply", txt::CliRecordNotStarted}, std::pair{"TTM0:ERR-007", txt::CliNoDataFile},
+          std::pair{"EOC:noreply", txt::CliNoDataFile}}) {
         const Ran r = Record({"--interface", std::string("sim:time=instant,fault=") + fault});
         EXPECT_EQ(r.status, 1) << fault;
         EXPECT_TRUE(r.out.empty()) << fault;
         EXPECT_NE(r.err.find("kmr record: " + Text(Language::English, reason)), std::string::npos) << r.err;
+        // The command ends here: it promises no later offer of the recording.
+        EXPECT_EQ(r.err.find(Text(Language::English, txt::LostRecordingOfferedLater)), std::string::npos) << r.err;
     }
 }
 

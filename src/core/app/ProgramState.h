@@ -92,6 +92,9 @@ struct ProgramState {
     // The conditions of such a run: its recording may still be whole in the instrument (a cable
     // pulled and put back), and is offered for transfer once the instrument answers again.
     std::optional<MeasConditions> LostRun;
+    // Whether the program stays for a next action that could take that recording (the window);
+    // a command that records once and ends cannot, and does not promise it.
+    bool OffersLostRecordings = true;
     std::uint32_t RunStartTime = 0;
     std::int16_t DataPresent = kFalse;
 

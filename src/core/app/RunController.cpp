@@ -441,7 +441,7 @@ void EndLostRun(Engine& e, const std::string& command) {
     e.main.SetMonitorChecked(false);
     s.ManualRunActive = s.DataTriggerRunActive = s.ExternalRunActive = kFalse;
     s.HaltOwed = true;
-    s.LostRun = s.Meas;
+    if (s.OffersLostRecordings) s.LostRun = s.Meas;
     s.WordsConverted = 0;
     s.LastDataFile.clear();
     s.LastTransferComplete = false;
@@ -453,8 +453,9 @@ void EndLostRun(Engine& e, const std::string& command) {
     e.ui.SetPointer(Pointer::Default);
     e.main.SetWindowEnabled(true);
     e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));
-    ShowInstrumentLost(e, txt::LostDuringMeasurement, command,
-                       e.ui.Text(txt::NoDataFileWritten) + " " + e.ui.Text(txt::LostRecordingOfferedLater));
+    std::string kept = e.ui.Text(txt::NoDataFileWritten);
+    if (s.OffersLostRecordings) kept += " " + e.ui.Text(txt::LostRecordingOfferedLater);
+    ShowInstrumentLost(e, txt::LostDuringMeasurement, command, kept);
 }
 
 }  // namespace kmr
