@@ -136,6 +136,13 @@ void ChartsPresenter::ZoomTime(double at, double factor) {
     for (int i = 0; i < kCharts; ++i) {
         if (!model_.ShowsRecord(i)) continue;
         const AxisRange z = ZoomAbout(XRange(i), at, factor, MinimumXWidth(model_, i));
+        // Zooming out ends at the configured scale: wider, the record would shrink to a sliver
+        // among times it never had.
+        if (factor > 1.0 && z.width() >= ConfiguredXRange(model_, i).width()) {
+            zoomedX_.reset();
+            ShowAllRanges(true);
+            return;
+        }
         ShowTimeRange(z.lo, z.hi);
         return;
     }

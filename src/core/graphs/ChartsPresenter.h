@@ -78,7 +78,8 @@ public:
     // --- What the program asks for ---
     // Shows [lo, hi] on every chart showing a record.
     void ShowTimeRange(double lo, double hi);
-    // Zooms the shared time axis by `factor` about time `at`.
+    // Zooms the shared time axis by `factor` about time `at`; zooming out stops at the configured
+    // scale.
     void ZoomTime(double at, double factor);
     // Back to the configured scale on every chart.
     void ResetView();

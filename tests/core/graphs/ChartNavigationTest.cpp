@@ -151,6 +151,13 @@ TEST(ChartsPresenterTest, WheelAndRectangleZoomTheSharedTimeAxisAndADoubleClickG
     EXPECT_EQ(f.p.XRange(2), f.p.XRange(0));  // every record shares the time axis
     EXPECT_EQ(f.p.XRange(1), ConfiguredXRange(f.model, 1));
     EXPECT_EQ(f.ranges, (std::set<int>{0, 2}));
+    // Turned back, the wheel zooms out no further than the configured scale, wherever the view is.
+    ASSERT_TRUE(f.p.Wheel(0, 0.9, -1.0));
+    ASSERT_TRUE(f.p.Zoomed());
+    for (int k = 0; k < 20; ++k) f.p.Wheel(0, 0.9, -1.0);
+    EXPECT_FALSE(f.p.Zoomed());
+    EXPECT_EQ(f.p.XRange(0), configured);
+    ASSERT_TRUE(f.p.Wheel(0, 0.3, 2.0));
 
     // A rectangle (the right button, or Ctrl with the left) zooms time and value.
     ASSERT_TRUE(f.p.Press(0, Fixture::At(0.28, 80.0), ChartButton::Left, false, true));
