@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -101,6 +104,28 @@ TEST(ChartNavigationTest, ConfiguredRangesFollowTheAxesAndZoomStopsAtFourSamples
     EXPECT_FALSE(RangeOfDrag(0.3, 0.301, minWidth, d));  // a click, not a drag
     ASSERT_TRUE(RangeOfDrag(0.6, 0.2, minWidth, d));
     EXPECT_EQ(d, (AxisRange{0.2, 0.6}));
+}
+
+TEST(ChartNavigationTest, AxisNumbersKeepEveryTickApartDeepInALongRecord) {
+    // A zoomed time axis near the end of the longest record, ticked every half or 3.5 ms (one
+    // tick set from a half step), and axes that six digits write exactly.
+    for (const auto& [lo, hi, step, origin] :
+         {std::tuple{459.7155, 459.7195, 0.0005, 0.0}, std::tuple{253.9394, 253.9616, 0.0035, 0.0},
+          std::tuple{507.8, 507.9, 0.02, 0.01}, std::tuple{-2167.0, -601.0, 500.0, 0.0}}) {
+        const int precision = AxisLabelPrecision(lo, hi, step, origin, 6);
+        std::set<std::string> seen;
+        for (double t = origin + std::ceil((lo - origin) / step) * step; t <= hi; t += step) {
+            char text[40];
+            std::snprintf(text, sizeof text, "%.*g", precision, t);
+            EXPECT_TRUE(seen.insert(text).second) << text;
+            EXPECT_NEAR(std::stod(text), t, step * 1e-6) << text;
+        }
+        EXPECT_GE(seen.size(), 2u);
+    }
+    EXPECT_EQ(AxisLabelPrecision(459.7155, 459.7195, 0.0005, 0.0, 6), 7);
+    // Large values keep their short exponent form; an empty axis the least.
+    EXPECT_EQ(AxisLabelPrecision(1.0e8, 3.0e8, 2.5e7, 0.0, 6), 6);
+    EXPECT_EQ(AxisLabelPrecision(0.0, 0.0, 0.1, 0.0, 6), 6);
 }
 
 // The presenter over the ramps, drawing into a view that notes what it was told.
