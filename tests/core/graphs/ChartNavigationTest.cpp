@@ -184,6 +184,12 @@ TEST(ChartsPresenterTest, WheelAndRectangleZoomTheSharedTimeAxisAndADoubleClickG
     EXPECT_EQ(f.p.XRange(0), configured);
     ASSERT_TRUE(f.p.Wheel(0, 0.3, 2.0));
 
+    // A rectangle a pixel high (a sideways drag's wobble) zooms time only.
+    ASSERT_TRUE(f.p.Press(0, Fixture::At(0.26, 80.0), ChartButton::Right, false, false));
+    f.p.Move(0, Fixture::At(0.34, 79.0));
+    f.p.Release(0, Fixture::At(0.34, 79.0));
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, 0.26);
+    EXPECT_EQ(f.p.YRange(0), configuredY);
     // A rectangle (the right button, or Ctrl with the left) zooms time and value.
     ASSERT_TRUE(f.p.Press(0, Fixture::At(0.28, 80.0), ChartButton::Left, false, true));
     f.p.Move(0, Fixture::At(0.32, 40.0));
@@ -240,6 +246,11 @@ TEST(ChartsPresenterTest, ClicksSetCursorsDragsPanMovesReadThePointerAndKeysZoom
     for (int k = 0; k < 1000 && f.p.Cursors().a >= ahead.lo; ++k) f.p.KeyPressed(0, ChartKeyAction::CursorBack, false);
     EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, f.p.Cursors().a);
     EXPECT_EQ(f.p.XRange(2), f.p.XRange(0));
+    // With A panned out of view, + zooms about the middle of what is shown.
+    f.p.ShowTimeRange(0.6, 0.8);
+    ASSERT_TRUE(f.p.KeyPressed(0, ChartKeyAction::ZoomIn, false));
+    EXPECT_NEAR(f.p.XRange(0).lo, 0.62, 1e-12);
+    EXPECT_NEAR(f.p.XRange(0).hi, 0.78, 1e-12);
 }
 
 TEST(ChartsPresenterTest, OffARecordNothingIsTakenAndANewRecordEndsZoomAndCursors) {
