@@ -148,12 +148,13 @@ std::string ExportedChartLabel(const ChartModel& chart, int index) {
 }
 
 std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer) {
-    return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, 4), FormatFixed(offer.shown.hi, 4)});
+    return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, offer.decimals), FormatFixed(offer.shown.hi, offer.decimals)});
 }
 
 std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer) {
     return TextWith(lang, txt::RangeBetweenCursors,
-                    {FormatFixed(offer.betweenCursors.lo, 4), FormatFixed(offer.betweenCursors.hi, 4)});
+                    {FormatFixed(offer.betweenCursors.lo, offer.decimals),
+                     FormatFixed(offer.betweenCursors.hi, offer.decimals)});
 }
 
 std::optional<OpenOutcome> OpenRefusal(Engine& e) {
@@ -311,6 +312,8 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
                           : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
+    // At 0.05 ms four places would name two neighbouring samples alike (and round half of them).
+    offer.decimals = std::clamp(DecimalsFor(static_cast<double>(m.SmpClk) * e.s.Graph.X.XtimeFactor), 4, 9);
     // Nothing is asked about a file that has gone or changed since it was shown.
     if (!StillAsShown(e, offer.source)) return std::nullopt;
     // The channels the file holds whole: a transfer ended early wrote fewer than were measured.
