@@ -93,6 +93,10 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     for (int ch = 1; ch <= kChannels; ++ch) h.state.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = ch == 2 || ch == 5;
     EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.125, 0.9994}),
               "KMR-5300 - rec.kmr  Ch. 2, 5  0.125 s to 0.999 s");
+    h.state.OpenedRecord->conditions.SmpClk = 0.05f;  // a zoom to a few samples of 0.05 ms
+    EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.00105, 0.00125}),
+              "KMR-5300 - rec.kmr  Ch. 2, 5  0.00105 s to 0.00125 s");
+    h.state.OpenedRecord->conditions.SmpClk = 1.0f;
     EXPECT_EQ(ExportedChartsCaption(Language::Japanese, h.state, "window", std::nullopt), "KMR-5300 - rec.kmr  CH 2, 5");
     // Each chart of the picture says its channel and unit.
     EXPECT_EQ(ExportedChartLabel(h.engine.chart, 4), "Ch. 5  " + h.engine.chart.Labels(4).Unit);
