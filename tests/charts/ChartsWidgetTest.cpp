@@ -232,7 +232,7 @@ private slots:
 
     // An automatic axis too low for two numbers at the first round step past the least one still
     // shows two, as far apart as the least step (the ranges a ten-channel record gave on a laptop).
-    void aLowAutomaticAxisShowsTwoNumbersClearOfEachOther() {
+    void automaticAxisNumbersStandClearAndReadApart() {
         QCustomPlot plot;
         for (const AxisRange r : {AxisRange{-2167, -601}, AxisRange{-1395, 413}, AxisRange{0.13, 0.91}}) {
             SetAxis(plot.yAxis, AxisSettings{}, r, 1, 0.64);
@@ -243,6 +243,16 @@ private slots:
             QVERIFY2(inside.size() >= 2, qPrintable(QString::number(r.lo)));
             QVERIFY(inside[1] - inside[0] >= 0.64 * r.width() - 1e-9);
         }
+        // A time axis zoomed to four samples near the end of the longest record: no two numbers
+        // read alike.
+        SetAxis(plot.xAxis, AxisSettings{}, AxisRange{459.7155, 459.7195}, 6, 0.0);
+        plot.replot();
+        const QVector<QString> labels = plot.xAxis->tickVectorLabels();
+        const QVector<double> ticks = plot.xAxis->tickVector();
+        QVERIFY(labels.size() >= 4);
+        QCOMPARE(QSet<QString>(labels.begin(), labels.end()).size(), labels.size());
+        for (int k = 0; k < labels.size(); ++k)
+            QVERIFY2(std::abs(labels[k].toDouble() - ticks[k]) < 1e-9, qPrintable(labels[k]));
     }
 
     void aSetSpacingHasAGridLineAtEveryDivisionHoweverFewAreNumbered() {

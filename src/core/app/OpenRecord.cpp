@@ -127,6 +127,13 @@ std::string RecentFileMenuText(std::size_t index, const std::string& path) {
     return text;
 }
 
+namespace {
+// Places of a time of the record shown: `least`, or those of a finer sample step (0.05 ms: 5).
+int TimePlaces(const ProgramState& s, int least) {
+    return std::clamp(DecimalsFor(static_cast<double>(s.RecordMeas().SmpClk) * s.Graph.X.XtimeFactor), least, 9);
+}
+}  // namespace
+
 std::string ExportedChartsCaption(Language lang, const ProgramState& s, const std::string& windowCaption,
                                   const std::optional<AxisRange>& shown) {
     const std::string source = ShownRecordFile(s);
@@ -139,7 +146,7 @@ std::string ExportedChartsCaption(Language lang, const ProgramState& s, const st
             separator = ", ";
         }
     if (!shown) return caption;
-    return TextWith(lang, txt::RangeLine, {caption, FormatFixed(shown->lo, 3), FormatFixed(shown->hi, 3)});
+    return TextWith(lang, txt::RangeLine, {caption, FormatFixed(shown->lo, TimePlaces(s, 3)), FormatFixed(shown->hi, TimePlaces(s, 3))});
 }
 
 std::string ExportedChartLabel(const ChartModel& chart, int index) {
@@ -148,12 +155,13 @@ std::string ExportedChartLabel(const ChartModel& chart, int index) {
 }
 
 std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer) {
-    return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, 4), FormatFixed(offer.shown.hi, 4)});
+    return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, offer.decimals), FormatFixed(offer.shown.hi, offer.decimals)});
 }
 
 std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer) {
     return TextWith(lang, txt::RangeBetweenCursors,
-                    {FormatFixed(offer.betweenCursors.lo, 4), FormatFixed(offer.betweenCursors.hi, 4)});
+                    {FormatFixed(offer.betweenCursors.lo, offer.decimals),
+                     FormatFixed(offer.betweenCursors.hi, offer.decimals)});
 }
 
 std::optional<OpenOutcome> OpenRefusal(Engine& e) {
@@ -311,6 +319,8 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
                           : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
+    // At 0.05 ms four places would name two neighbouring samples alike (and round half of them).
+    offer.decimals = TimePlaces(e.s, 4);
     // Nothing is asked about a file that has gone or changed since it was shown.
     if (!StillAsShown(e, offer.source)) return std::nullopt;
     // The channels the file holds whole: a transfer ended early wrote fewer than were measured.

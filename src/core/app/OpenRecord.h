@@ -96,11 +96,12 @@ struct ExportRangeOffer {
     AxisRange shown;                          // the charts' visible time range (seconds)
     AxisRange betweenCursors;                 // from the earlier cursor to the later one
     bool cursors = false;                     // both cursors are placed
+    int decimals = 4;                         // of the times offered: 4, or a finer sample step's
     std::vector<int> channels;                // the record's channels, ascending
     std::vector<bool> ticked;                 // each one shown in a chart (ticked at first)
 };
 // The export-range window's two choices: the visible range and the span between the cursors, in
-// seconds to four places.
+// seconds to four places, or to as many as tell the samples of a faster clock apart.
 std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer);
 std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer);
 // `visible`: the time range of the first chart showing the record (none: the whole record).

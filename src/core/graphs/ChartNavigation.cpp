@@ -25,7 +25,25 @@ std::string TimeText(const ChartModel& model, int index, double t) {
     return FormatFixed(t, TimeDecimals(model, index));
 }
 
+// The power of ten of the last significant digit of v (v > 0): -4 for 0.0035, 6 for 2.5E+07.
+int LastDigitPower(double v) {
+    for (int e = static_cast<int>(std::floor(std::log10(v))); e > -15; --e) {
+        const double r = v / std::pow(10.0, e);
+        if (std::fabs(r - std::round(r)) <= 1e-6 * r) return e;
+    }
+    return -15;
+}
+
 }  // namespace
+
+int AxisLabelPrecision(double lo, double hi, double step, double origin, int least) {
+    const double top = std::max(std::fabs(lo), std::fabs(hi));
+    if (!(step > 0.0) || !std::isfinite(step) || !(top > 0.0) || !std::isfinite(top)) return least;
+    int last = LastDigitPower(step);
+    if (origin != 0.0 && std::isfinite(origin)) last = std::min(last, LastDigitPower(std::fabs(origin)));
+    const int first = static_cast<int>(std::floor(std::log10(top)));
+    return std::clamp(first - last + 1, least, 15);
+}
 
 AxisRange ConfiguredXRange(const ChartModel& model, int index) {
     const AxisSettings& a = model.XAxis(index);

@@ -49,6 +49,11 @@ inline constexpr double kWheelZoomFactor = 0.8;
 // The point of series 1 nearest to time x; false when the series is empty.
 bool NearestPoint(const ChartModel& model, int index, double x, std::size_t& point);
 
+// Significant digits (at least `least`) that write every number of an axis over [lo, hi] ticked at
+// origin + k × step, so that no two ticks read alike: deep in a long record a zoomed time axis
+// needs more than six ("459.7165" beside "459.717").
+int AxisLabelPrecision(double lo, double hi, double step, double origin, int least);
+
 // The caption of channel `channel`: "Ch. 1" to "Ch. 9", "Ch.10" (all as wide).
 std::string ChannelCaption(int channel);
 

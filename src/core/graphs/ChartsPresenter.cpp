@@ -78,7 +78,9 @@ bool ChartsPresenter::Release(int index, const ChartPointer& p) {
     }
     AxisRange x;
     if (was.rectangle && RangeOfDrag(was.at.x, p.x, MinimumXWidth(model_, index), x)) {
-        if (was.at.y != p.y)
+        // A rectangle of a few pixels' height (a hand's wobble on a sideways drag) zooms time only:
+        // a value range that thin would take the line off the chart.
+        if (std::abs(p.at.y - was.at.at.y) >= kClickSlop)
             zoomedY_[static_cast<std::size_t>(index)] = AxisRange{std::min(was.at.y, p.y), std::max(was.at.y, p.y)};
         ShowTimeRange(x.lo, x.hi);
     }
@@ -110,7 +112,8 @@ bool ChartsPresenter::KeyPressed(int index, ChartKeyAction action, bool shift) {
     }
     case ChartKeyAction::ZoomIn:
     case ChartKeyAction::ZoomOut:
-        ZoomTime(cursors_.hasA ? cursors_.a : middle,
+        // About cursor A where it is in view; about one out of view the view would run off.
+        ZoomTime(cursors_.hasA && cursors_.a >= now.lo && cursors_.a <= now.hi ? cursors_.a : middle,
                  action == ChartKeyAction::ZoomIn ? kWheelZoomFactor : 1.0 / kWheelZoomFactor);
         break;
     case ChartKeyAction::Reset:
@@ -136,6 +139,13 @@ void ChartsPresenter::ZoomTime(double at, double factor) {
     for (int i = 0; i < kCharts; ++i) {
         if (!model_.ShowsRecord(i)) continue;
         const AxisRange z = ZoomAbout(XRange(i), at, factor, MinimumXWidth(model_, i));
+        // Zooming out ends at the configured scale: wider, the record would shrink to a sliver
+        // among times it never had.
+        if (factor > 1.0 && z.width() >= ConfiguredXRange(model_, i).width()) {
+            zoomedX_.reset();
+            ShowAllRanges(true);
+            return;
+        }
         ShowTimeRange(z.lo, z.hi);
         return;
     }

@@ -8,7 +8,7 @@
 // right button (or Ctrl and the left) zooms time and value; a plain drag pans; a click sets
 // cursor A, a shift-click cursor B; a double-click goes back to the configured scale (and takes
 // back the cursor its first click placed). The arrow keys step a cursor, + and - zoom about
-// cursor A (or the middle), Home goes back. A new record or a restarted strip ends any zoom and
+// cursor A in view (or the middle), Home goes back. A new record or a restarted strip ends any zoom and
 // clears the cursors.
 #include <array>
 #include <optional>
@@ -78,7 +78,8 @@ public:
     // --- What the program asks for ---
     // Shows [lo, hi] on every chart showing a record.
     void ShowTimeRange(double lo, double hi);
-    // Zooms the shared time axis by `factor` about time `at`.
+    // Zooms the shared time axis by `factor` about time `at`; zooming out stops at the configured
+    // scale.
     void ZoomTime(double at, double factor);
     // Back to the configured scale on every chart.
     void ResetView();

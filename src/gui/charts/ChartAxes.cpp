@@ -48,8 +48,17 @@ protected:
         setTickOrigin(origin_);
         QVector<double> ticks = QCPAxisTicker::createTickVector(tickStep, range);
         setTickOrigin(0.0);
+        precision_ = AxisLabelPrecision(range.lower, range.upper, tickStep, origin_, 0);
         return ticks;
     }
+    // As many digits as keep the numbers apart: six would write a zoomed time late in a long
+    // record as the same number twice.
+    QString getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) override {
+        return QCPAxisTicker::getTickLabel(tick, locale, formatChar, std::max(precision, precision_));
+    }
+
+private:
+    int precision_ = 0;
 };
 
 // The ticks of an axis with a set spacing: numbered from its minimum on, every spacing, as many

@@ -93,6 +93,10 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     for (int ch = 1; ch <= kChannels; ++ch) h.state.Graph.Ch[static_cast<std::size_t>(ch - 1)].Use = ch == 2 || ch == 5;
     EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.125, 0.9994}),
               "KMR-5300 - rec.kmr  Ch. 2, 5  0.125 s to 0.999 s");
+    h.state.OpenedRecord->conditions.SmpClk = 0.05f;  // a zoom to a few samples of 0.05 ms
+    EXPECT_EQ(ExportedChartsCaption(Language::English, h.state, "window", AxisRange{0.00105, 0.00125}),
+              "KMR-5300 - rec.kmr  Ch. 2, 5  0.00105 s to 0.00125 s");
+    h.state.OpenedRecord->conditions.SmpClk = 1.0f;
     EXPECT_EQ(ExportedChartsCaption(Language::Japanese, h.state, "window", std::nullopt), "KMR-5300 - rec.kmr  CH 2, 5");
     // Each chart of the picture says its channel and unit.
     EXPECT_EQ(ExportedChartLabel(h.engine.chart, 4), "Ch. 5  " + h.engine.chart.Labels(4).Unit);
@@ -343,6 +347,16 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     const SampleRange range = ChosenSamples(h.state, *offer, true);
     EXPECT_EQ(range.first, 65000);
     EXPECT_EQ(range.count, 201);
+    EXPECT_EQ(CursorRangeChoice(Language::English, *offer), "Between cursors A and B: 64.9995 s to 65.2000 s");
+    // At 0.05 ms the window names the samples the cursors are on, as many places as that takes.
+    h.state.OpenedRecord->conditions.SmpClk = 0.05f;
+    const auto fast = OfferExportRange(h.engine, AxisRange{0.0, 0.0125},
+                                       CursorTimes{true, true, SampleTime(21, 0.05f, 0.001), SampleTime(23, 0.05f, 0.001)});
+    ASSERT_TRUE(fast);
+    EXPECT_EQ(CursorRangeChoice(Language::English, *fast), "Between cursors A and B: 0.00105 s to 0.00115 s");
+    EXPECT_EQ(ShownRangeChoice(Language::English, *fast), "The time range shown: 0.00000 s to 0.01250 s");
+    EXPECT_EQ(ChosenSamples(h.state, *fast, true).first, 21);
+    h.state.OpenedRecord->conditions.SmpClk = 1.0f;
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
     // A record named with a blank: the name offered is one the export takes.

@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -103,6 +106,28 @@ TEST(ChartNavigationTest, ConfiguredRangesFollowTheAxesAndZoomStopsAtFourSamples
     EXPECT_EQ(d, (AxisRange{0.2, 0.6}));
 }
 
+TEST(ChartNavigationTest, AxisNumbersKeepEveryTickApartDeepInALongRecord) {
+    // A zoomed time axis near the end of the longest record, ticked every half or 3.5 ms (one
+    // tick set from a half step), and axes that six digits write exactly.
+    for (const auto& [lo, hi, step, origin] :
+         {std::tuple{459.7155, 459.7195, 0.0005, 0.0}, std::tuple{253.9394, 253.9616, 0.0035, 0.0},
+          std::tuple{507.8, 507.9, 0.02, 0.01}, std::tuple{-2167.0, -601.0, 500.0, 0.0}}) {
+        const int precision = AxisLabelPrecision(lo, hi, step, origin, 6);
+        std::set<std::string> seen;
+        for (double t = origin + std::ceil((lo - origin) / step) * step; t <= hi; t += step) {
+            char text[40];
+            std::snprintf(text, sizeof text, "%.*g", precision, t);
+            EXPECT_TRUE(seen.insert(text).second) << text;
+            EXPECT_NEAR(std::stod(text), t, step * 1e-6) << text;
+        }
+        EXPECT_GE(seen.size(), 2u);
+    }
+    EXPECT_EQ(AxisLabelPrecision(459.7155, 459.7195, 0.0005, 0.0, 6), 7);
+    // Large values keep their short exponent form; an empty axis the least.
+    EXPECT_EQ(AxisLabelPrecision(1.0e8, 3.0e8, 2.5e7, 0.0, 6), 6);
+    EXPECT_EQ(AxisLabelPrecision(0.0, 0.0, 0.1, 0.0, 6), 6);
+}
+
 // The presenter over the ramps, drawing into a view that notes what it was told.
 struct Fixture : RampFixture, ChartsNavigationView, ChartView {
     ChartsPresenter p{model, m};
@@ -151,7 +176,20 @@ TEST(ChartsPresenterTest, WheelAndRectangleZoomTheSharedTimeAxisAndADoubleClickG
     EXPECT_EQ(f.p.XRange(2), f.p.XRange(0));  // every record shares the time axis
     EXPECT_EQ(f.p.XRange(1), ConfiguredXRange(f.model, 1));
     EXPECT_EQ(f.ranges, (std::set<int>{0, 2}));
+    // Turned back, the wheel zooms out no further than the configured scale, wherever the view is.
+    ASSERT_TRUE(f.p.Wheel(0, 0.9, -1.0));
+    ASSERT_TRUE(f.p.Zoomed());
+    for (int k = 0; k < 20; ++k) f.p.Wheel(0, 0.9, -1.0);
+    EXPECT_FALSE(f.p.Zoomed());
+    EXPECT_EQ(f.p.XRange(0), configured);
+    ASSERT_TRUE(f.p.Wheel(0, 0.3, 2.0));
 
+    // A rectangle a pixel high (a sideways drag's wobble) zooms time only.
+    ASSERT_TRUE(f.p.Press(0, Fixture::At(0.26, 80.0), ChartButton::Right, false, false));
+    f.p.Move(0, Fixture::At(0.34, 79.0));
+    f.p.Release(0, Fixture::At(0.34, 79.0));
+    EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, 0.26);
+    EXPECT_EQ(f.p.YRange(0), configuredY);
     // A rectangle (the right button, or Ctrl with the left) zooms time and value.
     ASSERT_TRUE(f.p.Press(0, Fixture::At(0.28, 80.0), ChartButton::Left, false, true));
     f.p.Move(0, Fixture::At(0.32, 40.0));
@@ -208,6 +246,11 @@ TEST(ChartsPresenterTest, ClicksSetCursorsDragsPanMovesReadThePointerAndKeysZoom
     for (int k = 0; k < 1000 && f.p.Cursors().a >= ahead.lo; ++k) f.p.KeyPressed(0, ChartKeyAction::CursorBack, false);
     EXPECT_DOUBLE_EQ(f.p.XRange(0).lo, f.p.Cursors().a);
     EXPECT_EQ(f.p.XRange(2), f.p.XRange(0));
+    // With A panned out of view, + zooms about the middle of what is shown.
+    f.p.ShowTimeRange(0.6, 0.8);
+    ASSERT_TRUE(f.p.KeyPressed(0, ChartKeyAction::ZoomIn, false));
+    EXPECT_NEAR(f.p.XRange(0).lo, 0.62, 1e-12);
+    EXPECT_NEAR(f.p.XRange(0).hi, 0.78, 1e-12);
 }
 
 TEST(ChartsPresenterTest, OffARecordNothingIsTakenAndANewRecordEndsZoomAndCursors) {
