@@ -1,8 +1,17 @@
 #include "gui/GeometryStore.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+
+#include <filesystem>
+#include <map>
+#include <system_error>
+
+#include "core/support/SpecialFolders.h"
 
 namespace kmr::gui {
 
@@ -42,10 +51,58 @@ std::string LoadGeometryText() {
     return v.toString().toStdString();
 }
 
-void SaveGeometry(const MainFormGeometry& g) {
+bool SaveSetting(const QString& key, const QVariant& value) {
     QSettings settings;
-    settings.setValue(kGeometryKey, QString::fromStdString(GeometryText(g)));
+#ifdef Q_OS_WIN
+    // The registry takes a value whole or not at all.
+    settings.setValue(key, value);
     settings.sync();
+    return settings.status() == QSettings::NoError;
+#else
+    // QSettings replaces its file with the new text even when that text could not be written
+    // whole, and says it succeeded: on a full disk the file is left empty or cut, and the
+    // window's place and the recent files with it. The settings go into a file of their own
+    // beside it, are read back from there under a name QSettings has not seen (it keeps what it
+    // wrote), and take the file's name only when they read back whole; otherwise the old file
+    // stays as it was.
+    static int serial = 0;
+    // A settings file that is a link stays one: the file it leads to is replaced.
+    const QFileInfo info(settings.fileName());
+    const QString file = info.exists() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString stem = QString("%1.new-%2-%3").arg(file).arg(QCoreApplication::applicationPid()).arg(++serial);
+    const QString written = stem + "w", checked = stem + "c";
+    QFile::remove(written);
+    QFile::remove(checked);
+    std::map<QString, QVariant> wanted;
+    for (const QString& k : settings.allKeys()) wanted[k] = settings.value(k);
+    wanted[key] = value;
+    {
+        QSettings out(written, QSettings::IniFormat);
+        for (const auto& [k, v] : wanted) out.setValue(k, v);
+        out.sync();
+    }
+    std::error_code ec;
+    bool whole = QFile::rename(written, checked);
+    if (whole) {
+        QSettings in(checked, QSettings::IniFormat);
+        whole = in.status() == QSettings::NoError && in.allKeys().size() == static_cast<qsizetype>(wanted.size());
+        // A list of one reads back as its text.
+        const auto same = [](const QVariant& a, const QVariant& b) {
+            return a.toString() == b.toString() && a.toStringList() == b.toStringList();
+        };
+        for (const auto& [k, v] : wanted) whole = whole && same(in.value(k), v);
+    }
+    if (whole && info.exists()) QFile::setPermissions(checked, QFile::permissions(file));
+    if (whole) std::filesystem::rename(PathFromUtf8(checked.toStdString()), PathFromUtf8(file.toStdString()), ec);
+    if (!whole || ec) {
+        QFile::remove(written);
+        QFile::remove(checked);
+        return false;
+    }
+    return true;
+#endif
 }
+
+void SaveGeometry(const MainFormGeometry& g) { SaveSetting(kGeometryKey, QString::fromStdString(GeometryText(g))); }
 
 }  // namespace kmr::gui

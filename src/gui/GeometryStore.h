@@ -4,6 +4,7 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+#include <QVariant>
 
 #include "core/app/Startup.h"
 #include "core/support/FormGeometry.h"
@@ -21,6 +22,10 @@ ScreenArea ScreenInTwips(const QScreen* screen);
 // from the screen's own corner, which is not the desktop's when another screen lies left of or
 // above it.
 QPoint PlaceOnScreen(float leftTwips, float topTwips, const QRect& screenGeometry, double twipsPerPixel);
+
+// Stores one value in the per-user settings store; false (the store left as it was) when it could
+// not be written, as on a full disk.
+bool SaveSetting(const QString& key, const QVariant& value);
 
 // The stored text, or the default text when nothing is stored.
 std::string LoadGeometryText();

@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include "core/app/OpenRecord.h"
+#include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
 #include "gui/charts/ChartsWidget.h"
 
@@ -155,9 +156,7 @@ std::vector<std::string> RecordActions::LoadRecentFiles() {
 void RecordActions::SaveRecentFiles(const std::vector<std::string>& files) {
     QStringList list;
     for (const auto& f : files) list << Q(f);
-    QSettings settings;
-    settings.setValue(kRecentKey, list);
-    settings.sync();
+    SaveSetting(kRecentKey, list);
 }
 
 void RecordActions::UpdateMenu() {

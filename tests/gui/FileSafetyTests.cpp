@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -16,8 +17,11 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "gui/BoxAnswerer.h"
 #include "gui/FileExchangeDlg.h"
+#include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
 #include "gui/MessageBox.h"
+#include "gui/RecordActions.h"
+#include "support/FileSizeLimit.h"
 
 namespace kmr::guitest {
 
@@ -176,6 +180,39 @@ void FileSafetyTest::aBoxWithALongPathStaysWithinTheScreen() {
     QVERIFY(label->wordWrap() || label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
     QVERIFY(ja.width() <= screen.width());
     ja.close();
+}
+
+void FileSafetyTest::aCloseOnAFullDiskKeepsTheWindowSettings() {
+#ifndef Q_OS_WIN
+    Program& p = StartOnline();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.Main()));
+    // Longer than the room left; the settings' lock file still fits.
+    std::vector<std::string> recent;
+    for (char c = 'a'; c < 'i'; ++c) recent.push_back("/lab/strain gauges/" + std::string(60, c) + ".kmr");
+    gui::RecordActions::SaveRecentFiles(recent);
+    gui::SaveGeometry(MainFormGeometry{100, 200, 9000, 6000, 0});
+    QFile conf(QSettings().fileName());
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    const QByteArray before = conf.readAll();
+    conf.close();
+    QVERIFY(before.contains("9000") && before.size() > 512);
+    {
+        // The disk is full while the program closes: the old settings stay as they were.
+        testing::FileSizeLimit full(256);
+        QVERIFY(full.ok());
+        BoxAnswerer boxes;  // Yes to "Do you agree to finish software?"
+        QVERIFY(p.Main().close());
+    }
+    QVERIFY(conf.open(QIODevice::ReadOnly));
+    QCOMPARE(conf.readAll(), before);
+    conf.close();
+    QCOMPARE(gui::RecordActions::LoadRecentFiles(), recent);
+    // With room again the next save is taken.
+    gui::RecordActions::SaveRecentFiles({"/lab/c.kmr"});
+    QCOMPARE(gui::RecordActions::LoadRecentFiles(), std::vector<std::string>{"/lab/c.kmr"});
+    QCOMPARE(QString::fromStdString(gui::LoadGeometryText()), QString("100,200,9000,6000,0"));
+    QVERIFY(QDir(QFileInfo(conf).absolutePath()).entryList({"*.new*"}, QDir::Files).isEmpty());
+#endif
 }
 
 }  // namespace kmr::guitest

@@ -49,8 +49,8 @@ private slots:
 
 // A recording is never lost to a file problem, in the windows (FileSafetyTests.cpp): a failed save
 // saved again through the folder picker, a cancelled conversion that leaves nothing, the picker
-// that stays put (and its Escape), message boxes within the screen. (A name too long is refused at entry:
-// SettingsWindowTest.)
+// that stays put (and its Escape), message boxes within the screen, the window's settings file
+// kept whole by a close on a full disk. (A name too long is refused at entry: SettingsWindowTest.)
 class FileSafetyTest : public ProgramFixture {
     Q_OBJECT
 private slots:
@@ -58,6 +58,7 @@ private slots:
     void theWindowsCancelLeavesNoPartOfTheFileInProgress();
     void thePickerKeepsTheRowUnderThePointerAndRefusesAChosenFolderThatVanished();
     void aBoxWithALongPathStaysWithinTheScreen();
+    void aCloseOnAFullDiskKeepsTheWindowSettings();
 };
 
 // Stored records in the main window: opened from File > Open, the command line and a drop; the

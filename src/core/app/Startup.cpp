@@ -157,18 +157,23 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     s.DamagedConditionFiles.insert(s.DamagedConditionFiles.end(), problems.Damaged().begin(), problems.Damaged().end());
     const std::string spec = interfaceOverride.empty() ? s.InterfaceSpec : interfaceOverride;
 
+    // The files are kept in a folder a person does not come across (hidden on Linux): a failure to
+    // open says where they are.
+    const std::string settingsNote = TextWith(e.ui.language, txt::ConnectionSettingsFolder, {s.CondPath("")});
+
     e.link = InstrumentLink{};
     std::string error;
     e.link.bus = makeBus ? makeBus(spec, error) : nullptr;
     if (!e.link.bus) {
         // The route itself cannot work: said like any other failure to open.
-        ShowOpenFailure(e.ui, error, s.Status);
+        ShowOpenFailure(e.ui, error.empty() ? settingsNote : error + "\n" + settingsNote, s.Status);
         return;
     }
     // The set-up that follows gives the instrument everything.
     s.ReopeningsSeen = e.link.bus->Reopenings();
     s.DateUnsent = false;
     e.link.connection = std::make_unique<GpibConnection>(*e.link.bus, s.Gpib, e.ui, s.Status);
+    e.link.connection->openFailureNote = settingsNote;
     e.link.transport = std::make_unique<CommandTransport>(*e.link.connection);
     e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,
                                                    [&e] { e.splash.Advance(); });

@@ -82,17 +82,15 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
     if (!kGpibAddressRange.Holds(settings_.Address)) {
         // No GP-IB device can have this address (Meter.cnd is edited by hand); the bus is not
         // asked, and the message names the address and where it is set.
-        ShowOpenFailure(ui_, ui_.Text(txt::GpibAddressLabel) + FormatInt(settings_.Address) + "\n" +
-                                 ui_.Text(txt::GpibAddressOutOfRange),
-                        runStatus_);
+        OpenFailed(ui_.Text(txt::GpibAddressLabel) + FormatInt(settings_.Address) + "\n" +
+                                 ui_.Text(txt::GpibAddressOutOfRange));
         return;
     }
     if (!kDelimiterRange.Holds(settings_.Delimiter)) {
         // No command could be terminated: every one would go out as an empty text and the
         // instrument would seem silent. Said like the address, with the value and where it is set.
-        ShowOpenFailure(ui_, ui_.Text(txt::DelimiterLabel) + FormatInt(settings_.Delimiter) + "\n" +
-                                 ui_.Text(txt::DelimiterOutOfRange),
-                        runStatus_);
+        OpenFailed(ui_.Text(txt::DelimiterLabel) + FormatInt(settings_.Delimiter) + "\n" +
+                                 ui_.Text(txt::DelimiterOutOfRange));
         return;
     }
     bool ok = false;
@@ -122,7 +120,13 @@ void GpibConnection::OpenGpibDevice(int timeoutCode) {
         connected_ = kTrue;
         return;
     }
-    ShowOpenFailure(ui_, bus_.LastProblem(), runStatus_);
+    OpenFailed(bus_.LastProblem());
+}
+
+void GpibConnection::OpenFailed(const std::string& problem) {
+    std::string text = problem;
+    if (!openFailureNote.empty()) text += (text.empty() ? "" : "\n") + openFailureNote;
+    ShowOpenFailure(ui_, text, runStatus_);
 }
 
 void ShowOpenFailure(UiPort& ui, const std::string& problem, RunStatus& status) {

@@ -64,7 +64,11 @@ public:
     UiPort& Ui() { return ui_; }
     RunStatus& Status() { return runStatus_; }
 
+    // A line put under every open failure: where the connection's settings can be corrected.
+    std::string openFailureNote;
+
 private:
+    void OpenFailed(const std::string& problem);
     void Copy(const GpibStatus& s) {
         raw_ = s;
         status_ = ToStatusCopy(s);

@@ -468,6 +468,8 @@ inline constexpr int NetCannotConfigure = 2947;
 inline constexpr int NetSocketError = 2948;
 // Damaged condition files of which no copy could be made
 inline constexpr int ConditionFilesLeftAsTheyWere = 2949;
+// Where the connection's settings files are
+inline constexpr int ConnectionSettingsFolder = 2950;
 // A balance, a check or a calibration output not made: the instrument was not ready for it
 inline constexpr int NotBalanced = 2970;
 inline constexpr int NotChecked = 2971;

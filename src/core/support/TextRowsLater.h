@@ -291,6 +291,10 @@ inline constexpr TextRow kLaterRows[] = {
      "次の条件ファイルは書かれたとおりに読めず、そばにコピーを作ることもできませんでした。ファイルはそのまま"
      "残し、当面は初期値を使います。その設定を保存するとファイルは置き換えられるため、内容が必要な場合は先に"
      "別の場所へコピーしてください:"},
+    // Where the connection's settings files are, under a failure to open the connection.
+    {2950, "The connection is set in %1: Meter.cnd (GP-IB address, delimiter, attempts) and Interface.cnd (the "
+           "route).",
+     "接続の設定は %1 にある Meter.cnd (GP-IB アドレス、デリミタ、試行回数) と Interface.cnd (接続経路) です。"},
     // A balance, a check or a calibration output not made: the instrument was not ready for it.
     {2970, "The instrument did not answer %1 as expected: nothing was balanced.",
      "測定器が %1 に正しく応答しませんでした: バランスは取っていません。"},

@@ -103,27 +103,37 @@ TEST(CndStartup, DataFolderWrittenWithoutItsSeparatorTakesTheRecordsInside) {
 // attempts 0 still makes one attempt: CommandTransportTest.AttemptsFollowTheSettingAndTheRetryFlag).
 // No GP-IB device can have address 31, and no command can be ended with delimiter 2: opening fails
 // with a message naming the value and the file, the bus is not asked, and the off-line offer shows
-// the settings as they are.
+// the settings as they are. Every failure to open, a route that cannot work included, ends with
+// the folder those files are in (hidden from a person on Linux).
 TEST(CndStartup, MeterCndStaysAsWrittenAndASettingOutsideItsRangeIsNamedWhenOpening) {
     const struct {
         std::string meter;
+        std::string spec;
         std::string problem;
         std::string offer;
         int attempts;
     } cases[] = {
-        {"31,0,0\r\n", "GP-IB Address:31\nGP-IB addresses are 0 to 30: correct the address in Cond/Meter.cnd.",
+        {"31,0,0\r\n", "sim:time=instant",
+         "GP-IB Address:31\nGP-IB addresses are 0 to 30: correct the address in Cond/Meter.cnd.",
          "(GP-IB Address:31 Delimiter:CR/LF) fixed.", 0},
-        {"20,2,3\r\n", "Delimiter:2\nThe delimiter is 0 (CR/LF) or 1 (CR): correct the delimiter in Cond/Meter.cnd.",
+        {"20,2,3\r\n", "sim:time=instant",
+         "Delimiter:2\nThe delimiter is 0 (CR/LF) or 1 (CR): correct the delimiter in Cond/Meter.cnd.",
          "(GP-IB Address:20 Delimiter:2) fixed.", 3},
+        {"20,0,3\r\n", "sim:colour=red", "", "(GP-IB Address:20 Delimiter:CR/LF) fixed.", 3},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.meter);
+        SCOPED_TRACE(c.meter + c.spec);
         SecondStart t;
         WriteAll(t.CondFile("Meter.cnd"), c.meter);
+        t.h.bus->log.clear();
         t.h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
-        EXPECT_EQ(t.Start("sim:time=instant"), StartupOutcome::Exit);
+        EXPECT_EQ(t.Start(c.spec), StartupOutcome::Exit);
         ASSERT_GE(t.h.ui.shown.size(), 2u);
-        EXPECT_EQ(t.h.ui.shown[0].text, "Cannot open communication port.\n" + c.problem);
+        const std::string& text = t.h.ui.shown[0].text;
+        const std::string note = "\nThe connection is set in " + t.CondFile("") +
+                                 ": Meter.cnd (GP-IB address, delimiter, attempts) and Interface.cnd (the route).";
+        EXPECT_EQ(text.rfind("Cannot open communication port.\n" + c.problem, 0), 0u) << text;
+        EXPECT_EQ(text.substr(text.size() - std::min(text.size(), note.size())), note);
         EXPECT_EQ(t.h.ui.shown[0].title, "GP-IB error");
         EXPECT_NE(t.h.ui.shown[1].text.find(c.offer), std::string::npos) << t.h.ui.shown[1].text;
         EXPECT_TRUE(t.h.bus->log.empty());
