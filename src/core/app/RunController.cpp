@@ -212,7 +212,14 @@ namespace {
 bool OfferLostRecording(Engine& e, bool& transferred) {
     ProgramState& s = e.s;
     const std::string reply = e.Send(kRecordingDoneCommand);
-    if (e.Failed()) return false;
+    if (e.Failed()) {
+        // Silence is an instrument still lost. One that answers with an error (restarted
+        // meanwhile, say) has no recording to give: the halt goes ahead.
+        if (e.link.transport->LastFailureReply().empty()) return false;
+        s.LostRun.reset();
+        s.Status = RunStatus::Ok;
+        return true;
+    }
     MeasConditions lost = std::move(*s.LostRun);
     s.LostRun.reset();
     const auto Count = [&lost](const std::string& r) {

@@ -298,6 +298,21 @@ TEST(RunEnd, TheRecordingOfALostRunIsTransferredWhenTheInstrumentAnswersAgain) {
         EXPECT_EQ(Le32(ReadAll(h.DataFolder() + "20261205_1.kmr"), 62), 100000);
         EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
     }
+    // An instrument that answers the question with an error (restarted meanwhile) has nothing to
+    // offer: the Start halts it and begins the new run, with no message.
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply:3+EOC:ERR-012:3"));
+    StartOrStop(h.engine);
+    EocTimerTick(h.engine);
+    h.ui.shown.clear();
+    h.bus->log.clear();
+    StartOrStop(h.engine);
+    EXPECT_TRUE(h.state.RunActive());
+    EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
+    const auto sent = h.bus->Commands();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent.front(), "EOC");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "HLT"), 1);
 }
 
 // After a run the instrument stopped answering, a balance, a check or a calibration output is
