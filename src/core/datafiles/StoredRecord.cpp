@@ -175,7 +175,11 @@ struct SharedRead {
 // A record shorter than this is read by the calling thread alone.
 constexpr std::size_t kSharedReadWords = 4 * kOpenChunkWords;
 
+std::atomic<bool> shareLongReads{true};
+
 }  // namespace
+
+void ShareLongReads(bool share) { shareLongReads = share; }
 
 bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::vector<RawSamples>& out,
                        ProgressView& view, UiPort& ui, RunStatus& status, const SamplePieces& pieces) {
@@ -210,7 +214,7 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
         showPercent();
         return true;
     };
-    if (read->n * channels >= kSharedReadWords && std::thread::hardware_concurrency() >= 2) {
+    if (shareLongReads && read->n * channels >= kSharedReadWords && std::thread::hardware_concurrency() >= 2) {
         try {
             std::thread([read] { read->Work(true, [] { return true; }); }).detach();
         } catch (const std::system_error&) {

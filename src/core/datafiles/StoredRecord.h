@@ -65,6 +65,10 @@ bool ReadStoredSamples(const std::string& path, const FileConditions& fc, std::v
 
 // Words read between two looks at the progress window's Cancel.
 inline constexpr std::size_t kOpenChunkWords = 262144;
+// Whether a long record is read by two threads (by default). Tests that count the looks at the
+// progress window turn it off: with a helper, how many chunks the calling thread reads (and so
+// how often it looks) depends on how the two threads are scheduled.
+void ShareLongReads(bool share);
 
 // --- The conditions beside the charts -----------------------------------------------------------------
 struct ConditionLine {
