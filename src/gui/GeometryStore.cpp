@@ -7,11 +7,9 @@
 #include <QScreen>
 #include <QSettings>
 
-#include <filesystem>
 #include <map>
-#include <system_error>
 
-#include "core/support/SpecialFolders.h"
+#include "core/datafiles/TemporaryOutput.h"
 
 namespace kmr::gui {
 
@@ -81,7 +79,6 @@ bool SaveSetting(const QString& key, const QVariant& value) {
         for (const auto& [k, v] : wanted) out.setValue(k, v);
         out.sync();
     }
-    std::error_code ec;
     bool whole = QFile::rename(written, checked);
     if (whole) {
         QSettings in(checked, QSettings::IniFormat);
@@ -93,8 +90,9 @@ bool SaveSetting(const QString& key, const QVariant& value) {
         for (const auto& [k, v] : wanted) whole = whole && same(in.value(k), v);
     }
     if (whole && info.exists()) QFile::setPermissions(checked, QFile::permissions(file));
-    if (whole) std::filesystem::rename(PathFromUtf8(checked.toStdString()), PathFromUtf8(file.toStdString()), ec);
-    if (!whole || ec) {
+    // On the disk first, then in place of the old file in one step.
+    if (whole) whole = CommitTemporary(checked.toStdString(), file.toStdString(), /*replace=*/true) == 0;
+    if (!whole) {
         QFile::remove(written);
         QFile::remove(checked);
         return false;
