@@ -209,7 +209,7 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
         if (!answered.empty()) {
             io.err << "kmr record: " << answered << "\n"
                    << "kmr record: " << io.Text(txt::CliStartAbandonedNothingRecorded) << "\n";
-        } else if (ui.offlineOffered) {
+        } else if (ui.offlineOffered && !state.InstrumentHeldElsewhere) {
             io.err << "kmr record: " << io.Text(txt::CliUnreachableAt) << state.Gpib.Address
                    << io.Text(txt::CliUnreachableInterface)
                    << route << io.Text(txt::CliNothingRecorded)

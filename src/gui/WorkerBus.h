@@ -34,6 +34,7 @@ public:
     void UseLanguage(Language lang) override;
     std::string Describe() const override;
     unsigned Reopenings() const override;
+    bool SharedRoute() const override { return inner_->SharedRoute(); }
 
     // Calls refused because another was in flight (for the tests: always 0).
     int Refused() const { return refused_; }

@@ -38,6 +38,7 @@ public:
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
     unsigned Reopenings() const override { return reopenings_; }
+    bool SharedRoute() const override { return true; }
 
     // The names tried when no library is given, in order.
     static std::vector<std::string> DefaultLibraryNames();

@@ -52,6 +52,7 @@ public:
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
     unsigned Reopenings() const override { return reopenings_; }
+    bool SharedRoute() const override { return true; }
 
     // Memory held for bytes received and not yet handed out: never more than kMaxHeldBytes,
     // whatever the adapter sends.

@@ -80,6 +80,7 @@ public:
     std::string LastProblem() const override { return problem_; }
     std::string Describe() const override;
     unsigned Reopenings() const override { return reopenings_; }
+    bool SharedRoute() const override { return true; }
 
     static std::vector<std::string> DefaultLibraryNames();
     // The resource the last open used.

@@ -117,6 +117,37 @@ TEST(RecordCommand, FailuresExitWithStatusAndReason) {
     }
 }
 
+// The window holds the instrument through a route both programs use: `kmr record` is kept off
+// and says why, without a word of an unreachable instrument.
+TEST(RecordCommand, AnInstrumentTheWindowHoldsIsLeftAlone) {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the program's folders come from the user's profile, which a test cannot point elsewhere";
+#else
+    kmr::testing::EngineHarness window;
+    window.sharedRoute = true;
+    ASSERT_EQ(window.Start("sim:time=instant"), StartupOutcome::Online);
+    int commands = 0;
+    std::ostringstream out, err;
+    CliIo io{out, err, false, 80};
+    kmr::testing::FakeClock clock;
+    const int status = RecordWith({"--interface", "sim:time=instant"}, io,
+                                  [&](const std::string&, std::string&) -> std::unique_ptr<GpibBus> {
+                                      auto bus = std::make_unique<kmr::testing::LoggingBus>(
+                                          std::make_unique<sim::SimBus>(sim::SimOptions{}, window.simTime));
+                                      bus->shared = true;
+                                      bus->beforeCommand = [&](int, const std::string&) { ++commands; };
+                                      return bus;
+                                  },
+                                  clock);
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(commands, 0);
+    EXPECT_NE(err.str().find("is in use by another program of this computer: the KMR-5300 window or kmr record."),
+              std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("kmr record: start-up was abandoned; nothing was recorded."), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find("cannot be reached"), std::string::npos) << err.str();
+#endif
+}
+
 TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTransfer) {
     TempHome home;
     // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.

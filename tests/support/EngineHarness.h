@@ -108,6 +108,7 @@ public:
     }
     std::string Describe() const override { return "logging " + inner_->Describe(); }
     unsigned Reopenings() const override { return reopenings; }
+    bool SharedRoute() const override { return shared; }
 
     // The commands written, without terminators.
     std::vector<std::string> Commands() const {
@@ -121,6 +122,7 @@ public:
     int shortBlock = 0;     // the "BDT" (counted from 1) whose reply is cut; 0: none
     int commandsWritten = 0;
     unsigned reopenings = 0;  // as a route tells after it connected again
+    bool shared = false;      // a route other programs can use too
     std::function<void(int index, const std::string& command)> beforeCommand;
 
 private:
@@ -150,6 +152,7 @@ struct EngineHarness {
     std::shared_ptr<sim::ManualTimeSource> simTime = std::make_shared<sim::ManualTimeSource>();
     LoggingBus* bus = nullptr;  // the bus start-up made (owned by the engine's link)
     sim::SimBus* simBus = nullptr;  // the simulated instrument's bus behind it
+    bool sharedRoute = false;       // the buses made stand for a route other programs can use
 
     BusFactory Factory() {
         return [this](const std::string& spec, std::string& error) -> std::unique_ptr<GpibBus> {
@@ -161,6 +164,7 @@ struct EngineHarness {
             auto inner = std::make_unique<sim::SimBus>(*parsed.options, simTime);
             simBus = inner.get();
             auto b = std::make_unique<LoggingBus>(std::move(inner));
+            b->shared = sharedRoute;
             bus = b.get();
             return b;
         };

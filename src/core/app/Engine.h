@@ -10,6 +10,7 @@
 #include "core/app/HandlerGate.h"
 #include "core/app/MainView.h"
 #include "core/app/ProgramState.h"
+#include "core/datafiles/FileLock.h"
 #include "core/graphs/ChartModel.h"
 #include "core/instrument/CommandSet.h"
 #include "core/instrument/CommandTransport.h"
@@ -27,6 +28,9 @@ using BusFactory = std::function<std::unique_ptr<GpibBus>(const std::string& spe
 
 // The connection to the instrument, made by start-up.
 struct InstrumentLink {
+    // Keeps other programs of this computer off the instrument of a shared route; given back
+    // after everything below it is gone.
+    FileLock lock;
     std::unique_ptr<GpibBus> bus;
     std::unique_ptr<GpibConnection> connection;
     std::unique_ptr<CommandTransport> transport;

@@ -72,6 +72,8 @@ struct ProgramState {
     // The route was opened again (see GpibBus::Reopenings) since the instrument was last given
     // the date and time: it may have restarted. The count seen is kept in ReopeningsSeen.
     bool DateUnsent = false;
+    // The last connect found another program of this computer holding the instrument.
+    bool InstrumentHeldElsewhere = false;
     unsigned ReopeningsSeen = 0;
 
     // Run flags: a run is active while any is set; only the flag of the trigger mode is ever set.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/app/MainWindowRules.h"
@@ -145,6 +146,16 @@ std::string OfflineOfferText(Language lang, const GpibSettings& gpib) {
 
 // --- The start-up sequence ------------------------------------------------------------------------
 
+std::string InstrumentLockPath(const ProgramState& s, const std::string& route) {
+    // One name per route and address, short and safe as a file name.
+    const std::string key = route + "@" + std::to_string(s.Gpib.Address);
+    std::uint64_t h = 14695981039346656037ull;
+    for (const unsigned char c : key) h = (h ^ c) * 1099511628211ull;
+    char name[40];
+    std::snprintf(name, sizeof name, "Instrument-%016llx.lock", static_cast<unsigned long long>(h));
+    return s.CondPath(name);
+}
+
 void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& makeBus) {
     ProgramState& s = e.s;
     SaveProblems problems;
@@ -162,11 +173,22 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     const std::string settingsNote = TextWith(e.ui.language, txt::ConnectionSettingsFolder, {s.CondPath("")});
 
     e.link = InstrumentLink{};
+    s.InstrumentHeldElsewhere = false;
     std::string error;
     e.link.bus = makeBus ? makeBus(spec, error) : nullptr;
     if (!e.link.bus) {
         // The route itself cannot work: said like any other failure to open.
         ShowOpenFailure(e.ui, error.empty() ? settingsNote : error + "\n" + settingsNote, s.Status);
+        return;
+    }
+    // Two programs commanding one instrument would spoil each other's runs. A lock that cannot
+    // be made at all (a read-only folder) keeps no one off.
+    if (e.link.bus->SharedRoute() &&
+        e.link.lock.Take(InstrumentLockPath(s, spec)) == FileLock::kHeldElsewhere) {
+        e.link = InstrumentLink{};
+        s.InstrumentHeldElsewhere = true;
+        ShowOpenFailure(e.ui, TextWith(e.ui.language, txt::InstrumentInUse, {FormatInt(s.Gpib.Address), spec}),
+                        s.Status);
         return;
     }
     // The set-up that follows gives the instrument everything.
@@ -287,6 +309,8 @@ StartupOutcome OfflineOffer(Engine& e) {
                                          MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
     if (a != MsgAnswer::Yes) return Abandon(e);
     e.s.ProgramMode = kModeOffline;
+    // Off-line, the instrument is free for other programs until Option > Connect.
+    e.link.lock.Release();
     return ShowMain(e);
 }
 
@@ -365,6 +389,7 @@ bool ConnectAgain(Engine& e) {
     }
     e.splash.Unload();
     s.ProgramMode = ok ? kModeOnline : kModeOffline;
+    if (!ok) e.link.lock.Release();
     for (MainButton b : {MainButton::Balance, MainButton::Monitor, MainButton::StartStop})
         e.main.SetButtonEnabled(b, true);
     PrepareMainWindow(e);

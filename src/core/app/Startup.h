@@ -76,7 +76,12 @@ StartupOutcome RunStartup(Engine& e, const StartupOptions& options);
 
 // The steps of the sequence, for the tests and the command-line tool.
 // Loads Meter.cnd and Interface.cnd, makes the bus, opens with the 10 s timeout and identifies.
+// A route other programs can use too is refused while another program of this computer has the
+// instrument at the same address open through it (the window and `kmr record`, say).
 void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& makeBus);
+// The file whose lock a program holds while it has the instrument at the GP-IB address of `s`
+// open through `route`.
+std::string InstrumentLockPath(const ProgramState& s, const std::string& route);
 // Installed channels against Hard.cnd, then the instrument's clock.
 void ReconcileHardware(Engine& e);
 // Prepares the main window before it is first shown.

@@ -69,6 +69,10 @@ public:
     // interface gone and back). The instrument behind it may have restarted meanwhile and lost
     // the date, the time and the conditions the program gave it.
     virtual unsigned Reopenings() const { return 0; }
+    // Whether other programs of this computer can reach an instrument through this route too (a
+    // GP-IB board, an adapter): a program then keeps them off the instrument while it has it
+    // open. An instrument simulated inside the program is its own.
+    virtual bool SharedRoute() const { return false; }
 
 protected:
     Language language_ = Language::English;

@@ -474,5 +474,7 @@ inline constexpr int ConnectionSettingsFolder = 2950;
 inline constexpr int NotBalanced = 2970;
 inline constexpr int NotChecked = 2971;
 inline constexpr int NotCalibrated = 2972;
+// Another program has the instrument open through the same route
+inline constexpr int InstrumentInUse = 3050;
 
 }  // namespace kmr::txt

@@ -302,6 +302,12 @@ inline constexpr TextRow kLaterRows[] = {
      "測定器が %1 に正しく応答しませんでした: チェックは実行していません。"},
     {2972, "The instrument did not answer %1 as expected: no calibration output was started.",
      "測定器が %1 に正しく応答しませんでした: 校正出力は開始していません。"},
+    // Another program of this computer has the instrument open through the same route.
+    {3050, "The instrument at GP-IB address %1 (route %2) is in use by another program of this computer: the "
+           "KMR-5300 window or kmr record. Close that program, or wait until its run has ended, then connect again.",
+     "GP-IB アドレス %1 (接続経路 %2) の測定器は、このコンピューターの別のプログラム (KMR-5300 のウィンドウ"
+     "または kmr record) が使用中です。そのプログラムを閉じるか、その測定が終わるのを待ってから、もう一度接続"
+     "してください。"},
 };
 
 }  // namespace kmr::text_rows

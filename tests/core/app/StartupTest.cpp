@@ -231,6 +231,38 @@ TEST(StartupFailure, AtEachStepOffersOfflineWorkAndYesGoesOnWithoutTheInstrument
     }
 }
 
+// Two programs of one computer (the window and `kmr record`) commanding one instrument would spoil
+// each other's runs: the second is kept off until the first lets go, by ending or by going off-line.
+TEST(Startup, ASecondProgramOnTheSameRouteIsKeptOffUntilTheFirstLetsGo) {
+    EngineHarness h;
+    h.sharedRoute = true;
+    ASSERT_EQ(h.Start("sim:time=instant"), StartupOutcome::Online);
+    ProgramState second;
+    h.ui.shown.clear();
+    h.ui.answers = {MsgAnswer::Ok, MsgAnswer::No};
+    EXPECT_EQ(h.StartAgain(second), StartupOutcome::Exit);
+    ASSERT_EQ(h.ui.shown.size(), 2u);
+    EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
+    EXPECT_NE(h.ui.shown[0].text.find("The instrument at GP-IB address 20 (route sim:time=instant) is in use by "
+                                      "another program of this computer"),
+              std::string::npos)
+        << h.ui.shown[0].text;
+    // What an outside program meets while the first holds it; another route is not kept off.
+    FileLock outside;
+    EXPECT_EQ(outside.Take(InstrumentLockPath(h.state, "sim:time=instant")), FileLock::kHeldElsewhere);
+    EXPECT_EQ(outside.Take(InstrumentLockPath(h.state, "sim:time=instant,pattern=ramp")), 0);
+    // The first goes: the instrument is free.
+    h.engine.link = InstrumentLink{};
+    EXPECT_EQ(outside.Take(InstrumentLockPath(h.state, "sim:time=instant")), 0);
+    outside.Release();
+    // A program that goes off-line after a failed identification lets go too.
+    ProgramState third;
+    h.ui.answers = {MsgAnswer::Ok, MsgAnswer::Yes};
+    Engine e3{third, h.ui, h.main, h.splashView, h.progress, h.clock};
+    EXPECT_EQ(RunStartup(e3, h.Options("sim:time=instant,fault=VER:noreply")), StartupOutcome::Offline);
+    EXPECT_EQ(outside.Take(InstrumentLockPath(third, "sim:time=instant,fault=VER:noreply")), 0);
+}
+
 // Refusals that working off-line would not cure: start-up ends after the one message (its text
 // and title: RouteFaults), asking nothing.
 TEST(Startup, RefusedRemoteSensingOrNoChannelAbandonsWithoutAQuestion) {
