@@ -302,6 +302,10 @@ inline constexpr TextRow kLaterRows[] = {
      "測定器が %1 に正しく応答しませんでした: チェックは実行していません。"},
     {2972, "The instrument did not answer %1 as expected: no calibration output was started.",
      "測定器が %1 に正しく応答しませんでした: 校正出力は開始していません。"},
+    // A trigger command that went unanswered: the instrument may be recording.
+    {2990, "The instrument did not answer %1 and may have started recording: it is halted before it is given "
+           "anything else.",
+     "測定器が %1 に応答しませんでした。記録を開始している可能性があるため、ほかの指示の前に停止します。"},
 };
 
 }  // namespace kmr::text_rows
