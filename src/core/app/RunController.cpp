@@ -66,6 +66,22 @@ bool Trigger(Engine& e) {
     return true;
 }
 
+// A trigger that went unanswered may have started a recording: the instrument is halted before
+// anything else is sent, and what it recorded is offered then, as for a run lost before its end.
+void TriggerMayHaveStarted(Engine& e, const std::string& command) {
+    ProgramState& s = e.s;
+    s.HaltOwed = true;
+    std::string text = TextWith(e.ui.language, txt::TriggerUnanswered, {command});
+    if (s.OffersLostRecordings) {
+        s.LostRun = s.Meas;
+        text += " " + e.ui.Text(txt::LostRecordingOfferedLater);
+    }
+    const Pointer saved = e.ui.GetPointer();
+    e.ui.SetPointer(Pointer::Default);
+    e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.ui.SetPointer(saved);
+}
+
 void NormalStart(Engine& e) {
     ProgramState& s = e.s;
     if (!Trigger(e)) return;
@@ -336,8 +352,12 @@ void StartOrStop(Engine& e) {
         }
         // A high-speed recording is transferred before this returns: a transfer that failed has
         // said so itself, and the measurement was made.
-        if (scope.Failed() && !started && !transferred)
-            ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
+        if (scope.Failed() && !started && !transferred) {
+            if (e.link.transport->FirstFailureMayHaveActed())
+                TriggerMayHaveStarted(e, scope.Command());
+            else
+                ShowInstrumentLost(e, txt::LostBeforeStart, scope.Command(), {});
+        }
     }
     // A start that failed leaves monitoring as it was: its timer runs again.
     if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);

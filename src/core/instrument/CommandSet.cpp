@@ -16,6 +16,9 @@ constexpr std::size_t kMaskClock = 12;
 constexpr std::size_t kMaskMemory = 13;
 constexpr std::size_t kMaskPreMemory = 14;
 constexpr std::size_t kMaskAveraging = 15;
+// Characters of the channel reply before the tenth channel's field (nine fields of 7 and their
+// separators).
+constexpr std::size_t kFieldsBeforeLast = 8 * (kChannels - 1);
 
 bool MaskSet(const std::string& mask, std::size_t position) {
     return position >= 1 && position <= mask.size() && mask[position - 1] == '1';
@@ -149,9 +152,18 @@ void CommandSet::IdentifyInstrument() {
         }
     }
 
+    reply = t_.SendCommand(kSelectAllChannelsCommand, 0);
+    // One field per channel: a line that does not reach the tenth (no reply, the reply of another
+    // command, or one cut short) would pass for channels taken out, and the measured channels chosen
+    // would be switched off for them. It is a failure, and the channels stay as they were. The
+    // tenth field itself may be blank, and the blanks trimmed: that channel is not installed.
+    if (reply.size() < kFieldsBeforeLast) {
+        status = RunStatus::CommFailed;
+        t_.Failure(kSelectAllChannelsCommand, kErrorSendingCommand, true, reply);
+        return;
+    }
     id_.FirstInstalledChannel = 0;
     id_.InstalledChannelText.clear();
-    reply = t_.SendCommand(kSelectAllChannelsCommand, 0);
     for (int n = 1; n <= kChannels; ++n) {
         const std::size_t pos = static_cast<std::size_t>(8 * (n - 1));
         const std::string field = pos < reply.size() ? reply.substr(pos, 7) : std::string();

@@ -28,6 +28,11 @@ bool IsAnswer(std::string_view command, std::string_view reply) {
     return IsWholeNumberHead(reply);
 }
 
+bool MayRepeat(std::string_view command, bool written, std::string_view reply) {
+    if (std::find(kTriggerCommands.begin(), kTriggerCommands.end(), command) == kTriggerCommands.end()) return true;
+    return !written || reply.substr(0, 3) == "ERR";
+}
+
 std::string_view TrimBlanks(std::string_view s) {
     while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
     while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
@@ -68,13 +73,15 @@ std::string CommandTransport::WireText(const std::string& command) const {
 
 int CommandTransport::AttemptLimit() const { return std::max<int>(1, conn_.Settings().Attempts); }
 
-void CommandTransport::Failure(const std::string& command, const char* detail, bool splash, const std::string& reply) {
+void CommandTransport::Failure(const std::string& command, const char* detail, bool splash, const std::string& reply,
+                               bool mayHaveActed) {
     lastFailure_ = command.empty() ? std::string("?") : command;
     lastFailureReply_ = reply;
     if (quiet_ > 0) {
         if (firstFailure_.empty()) {
             firstFailure_ = command.empty() ? std::string("?") : command;
             firstFailureReply_ = reply;
+            firstFailureActed_ = mayHaveActed;
         }
         return;
     }
@@ -89,7 +96,8 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
     int attempts = 0;
     while (true) {
         bool answered = false;
-        if (!conn_.Write(wire).error()) {
+        const bool written = !conn_.Write(wire).error();
+        if (written) {
             std::string buffer(kReplyBufferSize, ' ');
             if (!conn_.Read(buffer.data(), buffer.size()).error()) {
                 // A line without CR in the 250 bytes was cut off: no reply.
@@ -99,9 +107,10 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
             }
         }
         if (answered || retry == 0) return reply;
-        if (++attempts < AttemptLimit() && !stopRequested) continue;
+        const bool repeat = MayRepeat(command, written, reply);
+        if (++attempts < AttemptLimit() && !stopRequested && repeat) continue;
         status = RunStatus::CommFailed;
-        Failure(command, kErrorSendingCommand, true, reply);
+        Failure(command, kErrorSendingCommand, true, reply, !repeat);
         return reply;
     }
 }

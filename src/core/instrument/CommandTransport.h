@@ -26,6 +26,11 @@ bool IsWholeNumberHead(std::string_view reply);
 // Whether a reply to a command is an answer (rather than a failed attempt).
 bool IsAnswer(std::string_view command, std::string_view reply);
 
+// Whether a command that failed an attempt may be sent again. A trigger ("TRG", "DTG", "ETG")
+// that was written and brought no error reply may have started a recording: a second one would
+// be refused while the instrument records, or would start the recording anew.
+bool MayRepeat(std::string_view command, bool written, std::string_view reply);
+
 // Blanks removed at both ends (blanks only, as the instrument pads with blanks).
 std::string_view TrimBlanks(std::string_view s);
 
@@ -77,6 +82,9 @@ public:
     // refused, for whoever says so afterwards.
     const std::string& LastFailure() const { return lastFailure_; }
     const std::string& LastFailureReply() const { return lastFailureReply_; }
+    // Whether the scope's first failure was a command that is not repeated (see MayRepeat) and
+    // may have been carried out: written, and no error reply came.
+    bool FirstFailureMayHaveActed() const { return firstFailureActed_; }
 
     // Asked between attempts: true ends the command after the attempt in progress (Stop or
     // Cancel while the instrument does not answer). Reset by the operation that set it.
@@ -84,7 +92,8 @@ public:
 
     // A failure of `command`: shown at once (text 162 and `detail`), or kept as the scope's first
     // failure (with `reply`, the line it was answered with) while a FailureScope lives.
-    void Failure(const std::string& command, const char* detail, bool splash, const std::string& reply = {});
+    void Failure(const std::string& command, const char* detail, bool splash, const std::string& reply = {},
+                 bool mayHaveActed = false);
 
 private:
     friend class FailureScope;
@@ -94,6 +103,7 @@ private:
     int quiet_ = 0;
     std::string firstFailure_;
     std::string firstFailureReply_;
+    bool firstFailureActed_ = false;
     std::string lastFailure_;
     std::string lastFailureReply_;
 };
@@ -105,6 +115,7 @@ public:
         if (t_.quiet_++ == 0) {
             t_.firstFailure_.clear();
             t_.firstFailureReply_.clear();
+            t_.firstFailureActed_ = false;
         }
     }
     ~FailureScope() { --t_.quiet_; }

@@ -474,6 +474,8 @@ inline constexpr int ConnectionSettingsFolder = 2950;
 inline constexpr int NotBalanced = 2970;
 inline constexpr int NotChecked = 2971;
 inline constexpr int NotCalibrated = 2972;
+// A trigger command that went unanswered: the instrument may be recording
+inline constexpr int TriggerUnanswered = 2990;
 // Another program has the instrument open through the same route
 inline constexpr int InstrumentInUse = 3050;
 

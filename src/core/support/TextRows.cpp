@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 443, "the text table holds 443 identifiers");
+static_assert(kRowCount == 444, "the text table holds 444 identifiers");
 
 }  // namespace
 

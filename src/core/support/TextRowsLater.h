@@ -302,6 +302,10 @@ inline constexpr TextRow kLaterRows[] = {
      "測定器が %1 に正しく応答しませんでした: チェックは実行していません。"},
     {2972, "The instrument did not answer %1 as expected: no calibration output was started.",
      "測定器が %1 に正しく応答しませんでした: 校正出力は開始していません。"},
+    // A trigger command that went unanswered: the instrument may be recording.
+    {2990, "The instrument did not answer %1 and may have started recording: it is halted before it is given "
+           "anything else.",
+     "測定器が %1 に応答しませんでした。記録を開始している可能性があるため、ほかの指示の前に停止します。"},
     // Another program of this computer has the instrument open through the same route.
     {3050, "The instrument at GP-IB address %1 (route %2) is in use by another program of this computer: the "
            "KMR-5300 window or kmr record. Close that program, or wait until its run has ended, then connect again.",

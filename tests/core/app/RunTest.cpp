@@ -315,6 +315,38 @@ TEST(RunEnd, TheRecordingOfALostRunIsTransferredWhenTheInstrumentAnswersAgain) {
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "HLT"), 1);
 }
 
+// A trigger whose reply did not come may have been taken: it is not given again (the instrument
+// would refuse it while armed, or start its recording anew). Here a high-speed recording waits
+// for an external trigger longer than the 100 s the trigger command may take. The next Start
+// halts the instrument first and offers what it recorded.
+TEST(RunEnd, AnUnansweredTriggerIsNotRepeatedAndItsRecordingIsOfferedNext) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({1}, 2000, 0.1f, 0, "sim:pattern=ramp,extdelay=150"));
+    h.state.Meas.TrgMode = 2;
+    StartOrStop(h.engine);
+    ExpectIdle(h);
+    auto sent = h.bus->Commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "ETG"), 1) << ::testing::PrintToString(sent);
+    ASSERT_EQ(h.ui.Texts().size(), 1u) << ::testing::PrintToString(h.ui.Texts());
+    EXPECT_EQ(h.ui.Texts()[0], TextWith(Language::English, txt::TriggerUnanswered, {"ETG"}) + " " +
+                                   Text(Language::English, txt::LostRecordingOfferedLater));
+
+    h.simTime->Advance(100.0);  // triggered at 150 s, complete soon after
+    h.ui.shown.clear();
+    h.bus->log.clear();
+    StartOrStop(h.engine);  // Yes to the offer
+    ASSERT_EQ(h.ui.Texts().size(), 1u) << ::testing::PrintToString(h.ui.Texts());
+    EXPECT_NE(h.ui.Texts()[0].find("2000 of 2000 samples per channel"), std::string::npos) << h.ui.Texts()[0];
+    sent = h.bus->Commands();
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(sent[0], "EOC");
+    EXPECT_EQ(sent[1], "TTM0");
+    const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+    ASSERT_GT(bytes.size(), 66u);
+    EXPECT_EQ(Le32(bytes, 62), 2000);
+    EXPECT_EQ(Block(bytes, 2000, 0), RampWords(1, 2000));
+}
+
 // After a run the instrument stopped answering, a balance, a check or a calibration output is
 // made with "HLT" first instead of being refused while the instrument may still record. Where the
 // halt goes unanswered too, one message says the job was not made and nothing of it is sent.

@@ -121,7 +121,11 @@ TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
           Row{"SET1:noreply", false, RunStatus::CommFailed, {"SET1"}},
           Row{"SET1:garbage", false, RunStatus::CommFailed, {"SET1"}},
           Row{"SET1:ERR-001", false, RunStatus::CommFailed, {"SET1"}},
-          Row{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}}}) {
+          Row{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}},
+          // A channel reply that does not reach the tenth field: no reply, an error, half a line.
+          Row{"SET1;10:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}},
+          Row{"SET1;10:ERR-001", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}},
+          Row{"SET1;10:short", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}}}) {
         SCOPED_TRACE(fault);
         Link l(std::string("sim:time=instant,fault=") + fault);
         l.ui.splashShowing = true;
@@ -132,6 +136,28 @@ TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
         ASSERT_EQ(l.ui.shown.size(), 1u);
         EXPECT_FALSE(l.ui.shown[0].splashTopmostWhileShown);
     }
+}
+
+// The reply of another command to the channel question does not take channels out: the channels
+// and the first installed one stay as the last identification left them.
+TEST(CommandSetTest, AChannelReplyOfAnotherCommandLeavesTheChannelsAsTheyWere) {
+    Link l("sim:time=instant,channels=0110100001");
+    l.cs.IdentifyInstrument();
+    l.bus.Instrument().AddFault({"SET1;10", sim::FaultKind::ErrorReply, "END    ,END", 1});
+    l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
+    EXPECT_EQ(std::tie(l.id.InstalledChannelText, l.id.FirstInstalledChannel), std::tuple("0110100001", 2));
+    EXPECT_EQ(l.m.Ch(2).Installed, 1);
+    EXPECT_EQ(l.m.Ch(10).Installed, 1);
+    EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{"Cannot Comunicate. (Error sending Command.) "});
+    // A blank tenth field, its blanks trimmed, is a channel not installed, not a failure.
+    std::string nine;
+    for (int n = 1; n <= 9; ++n) nine += "END    ,";
+    l.bus.Instrument().AddFault({"SET1;10", sim::FaultKind::ErrorReply, nine, 1});
+    l.status = RunStatus::Ok;
+    l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.status, RunStatus::Ok);
+    EXPECT_EQ(l.id.InstalledChannelText, "1111111110");
 }
 
 TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {

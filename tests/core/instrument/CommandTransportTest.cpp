@@ -71,7 +71,12 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
           Row{"sim:fault=EOC:ERR-012", "EOC", 1, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
           Row{"sim:fault=EOC:ERR-012", "EOC", 0, 1, "ERR-012", 1, RunStatus::CommFailed, 0},
           Row{"sim:fault=VER:noreply:2", "VER", 3, 1, "VER2.10", 3, RunStatus::Ok, 20.0},
-          Row{"sim:fault=VER:noreply", "VER", 3, 0, "", 1, RunStatus::Ok, 10.0}}) {
+          Row{"sim:fault=VER:noreply", "VER", 3, 0, "", 1, RunStatus::Ok, 10.0},
+          // A trigger that brought no reply may have started a recording: it goes out once. One
+          // refused with an error was not carried out and is sent again.
+          Row{"sim:fault=TRG:noreply", "TRG", 3, 1, "", 1, RunStatus::CommFailed, 10.0},
+          Row{"sim:fault=DTG:garbage", "DTG", 3, 1, "", 1, RunStatus::CommFailed, 0},
+          Row{"sim:fault=ETG:ERR-012:2", "ETG", 3, 1, "END", 3, RunStatus::Ok, 0}}) {
         SCOPED_TRACE(std::string(opts) + " attempts " + std::to_string(attempts));
         SimLink l(opts, {20, 0, attempts});
         EXPECT_EQ(l.transport.SendCommand(command, retry), reply);
