@@ -131,6 +131,9 @@ bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
             const auto v = ParseNumber(t);
             if (!v || *v == 0 || !MagnitudeAllowed(*v)) return false;
             w_.Ch(field.channel).Coeff = static_cast<float>(*v);
+            // The instrument takes the level in whole counts of the coefficient: the level box
+            // shows the level the new coefficient gives, not one the instrument never uses.
+            SnapTriggerLevel(w_, field.channel);
             return true;
         }
         case MeasField::DtgLevel: {

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/app/RunController.h"
+#include "core/instrument/CommandSet.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -61,6 +64,20 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
         MeasCondForm f = Form(live, /*fileType=*/e.field.field == MeasField::Memory ? 1 : 0);
         EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
         EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
+    }
+}
+
+// A new coefficient moves the level to whole counts of it: the box shows the level the instrument
+// is sent (TGL counts), also where the counts reach their limit.
+TEST(MeasCondCommit, ANewCoefficientShowsTheLevelTheInstrumentIsSent) {
+    MeasConditions live;
+    live.Ch(1) = {.Coeff = 1.0f, .DtgOnOff = 1, .DtgLevel = 1000.0f};
+    MeasCondForm f = Form(live);
+    for (const auto& [coeff, level, sent] : {std::tuple{"0.01", "+327.67", "TGL32767"}, std::tuple{"3", "+327", "TGL109"},
+                                            std::tuple{"-0.5", "+327", "TGL-654"}}) {
+        ASSERT_TRUE(f.Commit(kCoeff1, coeff));
+        EXPECT_EQ(f.Text(kLevel1), level) << coeff;
+        EXPECT_EQ(TriggerLevelCommand(f.Working().Ch(1)), sent) << coeff;
     }
 }
 
