@@ -81,6 +81,17 @@ TEST(MeasCondCommit, ANewCoefficientShowsTheLevelTheInstrumentIsSent) {
     }
 }
 
+// More digits than the box shows: the value kept is the one shown, saved and read back next time.
+TEST(MeasCondCommit, ACoefficientOrOffsetWithMoreDigitsKeepsTheValueShownAndSaved) {
+    MeasCondForm f = Form(MeasConditions{});
+    ASSERT_TRUE(f.Commit(kCoeff1, "1.23456789"));
+    ASSERT_TRUE(f.Commit(kOffset1, "123.45678"));
+    EXPECT_EQ(f.Text(kCoeff1), "+1.234568E+00");
+    EXPECT_EQ(f.Text(kOffset1), "+123.4568");
+    EXPECT_EQ(f.Working().Ch(1).Coeff, 1.234568f);
+    EXPECT_EQ(f.Working().Ch(1).Offset, 123.4568f);
+}
+
 TEST(MeasCondForm, InputModeListByModelAndAModeWithoutEntryKeepsItsValue) {
     MeasConditions live;
     live.Ch(1).InputMode = 3;
