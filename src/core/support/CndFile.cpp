@@ -16,6 +16,9 @@
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #else
 #include <iconv.h>
