@@ -99,6 +99,9 @@ std::int32_t MeasCondForm::LargestMemoryWords() const {
     return fileType_ == kFileTypeCsv ? std::min(capacity, kLargestCsvWords) : capacity;
 }
 
+// A coefficient or offset typed with more digits than the box and Meas.cnd show is kept as the
+// value they show (SettledFloat), so that this session's records use the number the next one
+// reads back. (The level is kept in whole counts of the coefficient, which it sends.)
 bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
     const std::string t = NormaliseTyped(typed);
     if (t.empty()) return false;
@@ -130,7 +133,10 @@ bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
             // The user's number form, exponent included (the box shows "+1.000000E+00").
             const auto v = ParseNumber(t);
             if (!v || *v == 0 || !MagnitudeAllowed(*v)) return false;
-            w_.Ch(field.channel).Coeff = static_cast<float>(*v);
+            w_.Ch(field.channel).Coeff = SettledFloat(static_cast<float>(*v));
+            // The instrument takes the level in whole counts of the coefficient: the level box
+            // shows the level the new coefficient gives, not one the instrument never uses.
+            SnapTriggerLevel(w_, field.channel);
             return true;
         }
         case MeasField::DtgLevel: {
@@ -145,7 +151,7 @@ bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
             if (!IsRealNumberText(t)) return false;
             const auto v = ParseFloat32(t);
             if (!v) return false;
-            w_.Ch(field.channel).Offset = *v;
+            w_.Ch(field.channel).Offset = SettledFloat(*v);
             return true;
         }
     }

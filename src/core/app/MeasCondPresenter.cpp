@@ -24,6 +24,10 @@ void MeasCondPresenter::ShowAll() {
 void MeasCondPresenter::EnterBox(MeasFieldRef field) {
     form_.Commit(field, view_.Typed(field));
     view_.ShowBox(field, form_.Text(field));
+    if (field.field == MeasField::Coeff) {
+        const MeasFieldRef level{MeasField::DtgLevel, field.channel};
+        view_.ShowBox(level, form_.Text(level));
+    }
     if (field.field == MeasField::Clock) view_.ShowClockScroll(form_.ClockScrollPosition());
     ShowPreview();
 }

@@ -8,12 +8,20 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <limits>
+#include <optional>
 #include <system_error>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
 #else
+#include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -70,6 +78,38 @@ bool IsValidUtf8(std::string_view s) {
         i += len;
     }
     return true;
+}
+
+// A text item in Shift-JIS (code page 932), as older Japanese editors save files, in UTF-8;
+// empty when the bytes are no such text either.
+std::optional<std::string> FromShiftJis(const std::string& bytes) {
+    std::string out;
+#ifdef _WIN32
+    const int n = static_cast<int>(bytes.size());
+    const int wn = ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), n, nullptr, 0);
+    if (wn <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(wn), L'\0');
+    ::MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes.data(), n, wide.data(), wn);
+    const int un = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, nullptr, 0, nullptr, nullptr);
+    if (un <= 0) return std::nullopt;
+    out.resize(static_cast<std::size_t>(un));
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wn, out.data(), un, nullptr, nullptr);
+#else
+    const iconv_t cd = ::iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string in = bytes;
+    char* from = in.data();
+    std::size_t left = in.size();
+    out.resize(in.size() * 3 / 2 + 4);  // two bytes become at most three
+    char* to = out.data();
+    std::size_t room = out.size();
+    const std::size_t rc = ::iconv(cd, &from, &left, &to, &room);
+    ::iconv_close(cd);
+    if (rc == static_cast<std::size_t>(-1) || left != 0) return std::nullopt;
+    out.resize(out.size() - room);
+#endif
+    if (!IsValidUtf8(out)) return std::nullopt;
+    return out;
 }
 
 // Puts what was written to `f` on the disk: 0, or -1 with errno set.
@@ -142,8 +182,9 @@ void TakeModeOf(const std::string& oldFile, std::FILE* f) {
 //   stands for one quote); after the closing quote only blanks may follow before the separator;
 // - any other item runs up to the next separator (a bare item; a text read accepts it too);
 // - two separators with nothing between them after a comma give an empty bare item;
-// - control characters (other than tab), invalid UTF-8 and items over 4096 bytes are damage:
-//   the read fails, and so does every later one.
+// - an item that is not UTF-8 is read as Shift-JIS (older Japanese editors save so);
+// - control characters (other than tab), bytes that are neither UTF-8 nor Shift-JIS and items
+//   over 4096 bytes are damage: the read fails, and so does every later one.
 struct CndReader::Impl {
     std::FILE* file = nullptr;
     bool failed = false;
@@ -235,7 +276,12 @@ struct CndReader::Impl {
         } else if (c >= 0) {
             return false;  // something after a closing quote
         }
-        return IsValidUtf8(item);
+        if (IsValidUtf8(item)) return true;
+        // A file saved in Shift-JIS (a folder name in Japanese) is read as the same text.
+        auto text = FromShiftJis(item);
+        if (!text || text->size() > kMaxItemBytes) return false;
+        item = std::move(*text);
+        return true;
     }
 
     // Runs one read: the item goes to `take`, which returns false when it does not fit.
@@ -266,24 +312,37 @@ CndReader::~CndReader() = default;
 bool CndReader::opened() const { return impl_->file != nullptr; }
 bool CndReader::failed() const { return impl_->failed || !impl_->file; }
 
-// Integers must be written as whole numbers: "3.0" or "3E2" for an integer item is refused,
-// as is a quoted item.
+namespace {
+
+// An integer item: a whole number in any decimal form ("1000", "1000.0", "1E3": a file saved by
+// another program or edited by hand may write a whole value so) inside [lo, hi]. A fraction
+// ("2.5") or a quoted item is refused.
+std::optional<long long> StoredWhole(const std::string& item, bool quoted, long long lo, long long hi) {
+    if (quoted) return std::nullopt;
+    const auto v = ParseNumber(item);
+    if (!v || *v != std::floor(*v) || *v < static_cast<double>(lo) || *v > static_cast<double>(hi))
+        return std::nullopt;
+    return static_cast<long long>(*v);
+}
+
+}  // namespace
+
 bool CndReader::ReadInt16(std::int16_t& out) {
     return impl_->Read([&](const std::string& item, bool quoted) {
-        if (quoted) return false;
-        const auto v = ParseInt16(item);
+        const auto v = StoredWhole(item, quoted, std::numeric_limits<std::int16_t>::min(),
+                                   std::numeric_limits<std::int16_t>::max());
         if (!v) return false;
-        out = *v;
+        out = static_cast<std::int16_t>(*v);
         return true;
     });
 }
 
 bool CndReader::ReadInt32(std::int32_t& out) {
     return impl_->Read([&](const std::string& item, bool quoted) {
-        if (quoted) return false;
-        const auto v = ParseInt32(item);
+        const auto v = StoredWhole(item, quoted, std::numeric_limits<std::int32_t>::min(),
+                                   std::numeric_limits<std::int32_t>::max());
         if (!v) return false;
-        out = *v;
+        out = static_cast<std::int32_t>(*v);
         return true;
     });
 }

@@ -60,7 +60,7 @@ public:
     void NoteReplacedItem() { replaced_ = true; }
     bool replacedItem() const { return replaced_; }
 
-    // Integers must be written whole ("3.0" is refused) and fit the type.
+    // Integers must be whole ("1000.0" is read as 1000, "2.5" is refused) and fit the type.
     bool ReadInt16(std::int16_t& out);
     bool ReadInt32(std::int32_t& out);
     // Any plain decimal or exponent form; a float must fit 32 bits. The value kept is the one its

@@ -102,6 +102,18 @@ TEST_F(FormPresenters, TheCloseBoxKeepsTheTypedValueOfTheMeasurementFormAndCance
     EXPECT_EQ(h.state.Meas.Ch(3).DtgLevel, 1000.0f);
 }
 
+// A coefficient entered shows its channel's level in whole counts of it at once.
+TEST_F(FormPresenters, ACoefficientEnteredShowsItsChannelsLevelAgain) {
+    MeasView v;
+    MeasCondPresenter p(h.engine, v);
+    p.ShowAll();
+    const MeasFieldRef coeff3{MeasField::Coeff, 3};
+    v.Type(coeff3, "0.3");
+    p.EnterBox(coeff3);
+    EXPECT_EQ(v.Typed(coeff3), "+3.000000E-01");
+    EXPECT_EQ(v.Typed(kLevel3), "+999.9");
+}
+
 // (The maximum shown as entered and the question's text: SettingsWindowTest.graphCondCloseBox...)
 TEST_F(FormPresenters, TheGraphFormsCloseBoxKeepsTheTypedMaximumButNotThePitch) {
     GraphView v;

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "core/app/RunController.h"
+#include "core/instrument/CommandSet.h"
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -62,6 +65,31 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
         EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
         EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
     }
+}
+
+// A new coefficient moves the level to whole counts of it: the box shows the level the instrument
+// is sent (TGL counts), also where the counts reach their limit.
+TEST(MeasCondCommit, ANewCoefficientShowsTheLevelTheInstrumentIsSent) {
+    MeasConditions live;
+    live.Ch(1) = {.Coeff = 1.0f, .DtgOnOff = 1, .DtgLevel = 1000.0f};
+    MeasCondForm f = Form(live);
+    for (const auto& [coeff, level, sent] : {std::tuple{"0.01", "+327.67", "TGL32767"}, std::tuple{"3", "+327", "TGL109"},
+                                            std::tuple{"-0.5", "+327", "TGL-654"}}) {
+        ASSERT_TRUE(f.Commit(kCoeff1, coeff));
+        EXPECT_EQ(f.Text(kLevel1), level) << coeff;
+        EXPECT_EQ(TriggerLevelCommand(f.Working().Ch(1)), sent) << coeff;
+    }
+}
+
+// More digits than the box shows: the value kept is the one shown, saved and read back next time.
+TEST(MeasCondCommit, ACoefficientOrOffsetWithMoreDigitsKeepsTheValueShownAndSaved) {
+    MeasCondForm f = Form(MeasConditions{});
+    ASSERT_TRUE(f.Commit(kCoeff1, "1.23456789"));
+    ASSERT_TRUE(f.Commit(kOffset1, "123.45678"));
+    EXPECT_EQ(f.Text(kCoeff1), "+1.234568E+00");
+    EXPECT_EQ(f.Text(kOffset1), "+123.4568");
+    EXPECT_EQ(f.Working().Ch(1).Coeff, 1.234568f);
+    EXPECT_EQ(f.Working().Ch(1).Offset, 123.4568f);
 }
 
 TEST(MeasCondForm, InputModeListByModelAndAModeWithoutEntryKeepsItsValue) {

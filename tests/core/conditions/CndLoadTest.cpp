@@ -343,6 +343,28 @@ TEST(CndLoad, DecimalsBeyondTheSavedDigitsSettleOnLoad) {
     for (std::size_t ch = 0; ch < again.size(); ++ch) EXPECT_EQ(again[ch].Value, first[ch].Value) << ch;
 }
 
+// A Global.cnd saved in Shift-JIS by an older Japanese editor keeps its Japanese folders and name
+// (read as the same texts, not as damage); the next save writes them in UTF-8.
+TEST(CndLoad, GlobalSettingsSavedInShiftJisKeepTheirTexts) {
+    TempDir dir;
+    const auto path = dir.File("Global.cnd");
+    // "/lab/データ/" (the second byte of ソ is a backslash), "試験", "/lab/ソース/", "/lab/出力/".
+    const std::string shiftJis =
+        "\"/lab/\x83\x66\x81\x5b\x83\x5e/\"\r\n\"\x8e\x8e\x8c\xb1\"\r\n1\r\n"
+        "\"/lab/\x83\x5c\x81\x5b\x83\x58/\"\r\n\"/lab/\x8f\x6f\x97\xcd/\"\r\n";
+    WriteAll(path, shiftJis);
+    GlobalSettings g;
+    const LoadResult r = LoadGlobalSettings(path, g, nullptr);
+    EXPECT_TRUE(r.complete && !r.rewritten);
+    EXPECT_TRUE(r.damagedCopy.empty());
+    EXPECT_EQ(ReadAll(path), shiftJis);
+    EXPECT_EQ(g.DataFolder, "/lab/データ/");
+    EXPECT_EQ(g.BaseFileName, "試験");
+    EXPECT_EQ(g.FileType, 1);
+    EXPECT_EQ(g.SourcePathName, "/lab/ソース/");
+    EXPECT_EQ(g.DestPathName, "/lab/出力/");
+}
+
 INSTANTIATE_TEST_SUITE_P(
     AllFiles, ItemOutsideItsChoices,
     ::testing::ValuesIn(std::vector<ReplacedItem>{

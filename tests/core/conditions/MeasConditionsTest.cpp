@@ -34,8 +34,8 @@ std::string Head(const std::string& line1, const std::string& line2, const std::
     return line1 + "\r\n" + line2 + "\r\n" + line3 + "\r\n" + line4 + "\r\n" + line5 + "\r\n";
 }
 
-// A complete file may be written on one line, its numbers without a leading zero: it is read whole
-// and left as it was. Otherwise each file's reading stops at one item: the record keeps the
+// A complete file may be written on one line, its numbers without a leading zero, its whole numbers
+// with a point: it is read whole and left as it was. Otherwise each file's reading stops at one item: the record keeps the
 // defaults plus the items read before (`expect`), channels after the stop keep the defaults, and
 // the file is rewritten. The count and the list of the measured channels follow OnOff.
 TEST(MeasConditionsFile, ReadsAnyPointFormOrStopsAtABadItemKeepingWhatWasRead) {
@@ -56,6 +56,19 @@ TEST(MeasConditionsFile, ReadsAnyPointFormOrStopsAtABadItemKeepingWhatWasRead) {
              m.Ch(1) = {0, 0, -4, 3, 0.25f, 2, 7, 1, -12.5f, 0.5f};
          },
          true},
+        // Whole values written with a point or an exponent, as another program may save them.
+        {"WholeNumbersWithAPoint",
+         Head("1.0", "1000.0", "2000.0,1E2", "0.0", "10.0") + "0,-4.0,3.0,0.25,2,7,1,-12.5,.5\r\n" +
+             testing::Repeat("1,2,0,1,0,0,0,1000,0\r\n", 9),
+         [](MeasConditions& m) {
+             m.TrgMode = 1;
+             m.SmpClk = 1000;
+             m.MemoryWords = 2000;
+             m.PreMemoryWords = 100;
+             m.Ch(1) = {0, 0, -4, 3, 0.25f, 2, 7, 1, -12.5f, 0.5f};
+         },
+         true},
+        {"FractionForMemoryWords", Head("1", "3", "1000.5,0"), [](MeasConditions& m) { m.TrgMode = 1; m.SmpClk = 3; }},
         {"MemoryWordsOutside32Bits", Head("1", "3", "3000000000,0"),
          [](MeasConditions& m) { m.TrgMode = 1; m.SmpClk = 3; }},
         {"TextForCoefficient", Head("0", "1", "1000,0") + "1,2,0,abc,0,0,0,1000,0\r\n", [](MeasConditions&) {}},

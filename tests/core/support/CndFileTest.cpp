@@ -58,7 +58,7 @@ TEST(CndReader, DamageFailsCleanlyAndStaysFailed) {
     const std::pair<const char*, std::string> files[] = {
         {"EarlyEnd", "7\r\n"},
         {"Int16OutOfRange", "7,32768,1,1,\"x\""},
-        {"WholeOnlyForIntegers", "7,3.0,1,1,\"x\""},
+        {"WholeOnlyForIntegers", "7,2.5,1,1,\"x\""},
         {"QuotedNumber", "7,\"3\",1,1,\"x\""},
         {"UnclosedQuote", "7,\"abc\r\n1,1,1\r\n"},
         {"JunkAfterQuote", "7,\"a\"b,1,1,\"x\""},
