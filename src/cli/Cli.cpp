@@ -17,7 +17,13 @@ namespace {
 // Ctrl+C presses since the program started (the handler only counts).
 volatile std::sig_atomic_t g_interrupts = 0;
 
-extern "C" void OnInterrupt(int) { Interrupt(); }
+extern "C" void OnInterrupt(int sig) {
+    // Windows' C library puts the default back before it calls a handler: without this, the
+    // second Ctrl+C of `kmr record` (which cancels the transfer) would end the program in the
+    // middle of writing the data file.
+    std::signal(sig, OnInterrupt);
+    Interrupt();
+}
 
 const Subcommand* Find(const std::string& name) {
     for (const auto& s : Subcommands())
@@ -123,11 +129,15 @@ void CliUiPort::TerminateProgram() {
 namespace {
 
 // Ctrl+C, and the requests to end that `timeout`, cron, a service manager or a closed terminal
-// send: each is the Cancel button, so that a run ends as tidily as after Ctrl+C.
+// send (Ctrl+Break in a Windows console): each is the Cancel button, so that a run ends as
+// tidily as after Ctrl+C.
 constexpr std::array kStopSignals = {
     SIGINT, SIGTERM,
 #ifdef SIGHUP
     SIGHUP,
+#endif
+#ifdef SIGBREAK
+    SIGBREAK,
 #endif
 };
 static_assert(kStopSignals.size() <= 3, "a previous handler is kept for each");

@@ -133,26 +133,39 @@ std::string_view TrimSpaces(std::string_view s) {
 }
 }  // namespace
 
+bool IsDeviceName(std::string_view name) {
+    std::string stem = ToLowerAscii(std::string(name.substr(0, name.find('.'))));
+    if (stem == "con" || stem == "prn" || stem == "aux" || stem == "nul" || stem == "conin$" || stem == "conout$")
+        return true;
+    if (stem.size() < 4 || (stem.compare(0, 3, "com") != 0 && stem.compare(0, 3, "lpt") != 0)) return false;
+    const std::string_view n = std::string_view(stem).substr(3);
+    // COM0 to COM9 and LPT0 to LPT9, and with the superscript digits 1, 2 and 3.
+    return (n.size() == 1 && n[0] >= '0' && n[0] <= '9') || n == "\xC2\xB9" || n == "\xC2\xB2" || n == "\xC2\xB3";
+}
+
 // Only blanks (spaces) are stripped: a tab at either end is a control character and makes the
-// name improper.
+// name improper. The quote and the bar are refused with the others Windows forbids: a name the
+// lab's Windows PCs cannot hold must not pass the check and fail only when the recording is saved.
 bool IsImproperFileName(const std::string& text) {
-    for (char c : TrimSpaces(text)) {
+    const std::string_view name = TrimSpaces(text);
+    for (char c : name) {
         const unsigned char u = static_cast<unsigned char>(c);
         if (u < 32) return true;
         switch (c) {
             case ']': case '[': case ';': case '<': case '=': case '>': case '?': case '*':
-            case '/': case '\\': case ':': case ' ':
+            case '/': case '\\': case ':': case ' ': case '"': case '|':
                 return true;
             default:
                 break;
         }
     }
-    return false;
+    return IsDeviceName(name);
 }
 
 std::string WithProperCharacters(std::string name) {
     for (char& c : name)
         if (c == ' ' || IsImproperFileName(std::string(1, c))) c = '_';  // a lone blank is trimmed away
+    if (IsDeviceName(name)) name.insert(name.find('.') == std::string::npos ? name.size() : name.find('.'), "_");
     return name;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "core/support/TextTable.h"
 
@@ -35,9 +36,15 @@ std::string FirstBaseOrLettered(const std::string& folder, const std::string& ba
 // The file can be opened for reading; every error counts as false.
 bool FileExists(const std::string& path);
 
-// After trimming: a control character, one of ][;<=>?*/\: or a blank makes the name improper.
+// Windows keeps these names for devices, whatever extension follows: CON, PRN, AUX, NUL, COM0 to
+// COM9, LPT0 to LPT9 (any letter case) and a few more. A file "CON.kmr" cannot be made there: its
+// writes go to the console.
+bool IsDeviceName(std::string_view name);
+// After trimming: a control character, one of ][;<=>?*/\:"| or a blank, or a device name makes
+// the name improper.
 bool IsImproperFileName(const std::string& text);
-// The name with each character a typed name may not hold (a blank included) made '_'.
+// The name with each character a typed name may not hold (a blank included) made '_', and a
+// device name given a '_' before its extension ("aux.x" becomes "aux_.x").
 std::string WithProperCharacters(std::string name);
 
 // The longest file name the file systems take, in bytes of UTF-8 (255 on Linux file systems;

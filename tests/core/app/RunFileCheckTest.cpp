@@ -60,7 +60,10 @@ TEST_F(RunFileCheckTest, AFolderThatCannotBeMadeStopsTheStartBeforeTheInstrument
 // A name from an earlier setting that the file system cannot take stops the start with one
 // message; monitoring goes on.
 TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
-    for (const std::string& name : {std::string(300, 'a'), std::string("bad:name")}) {
+    // "CON" passes the folder's test (its longest name is an ordinary one) but "CON.kmr" is the
+    // console on Windows: the recording would be made and then not saved.
+    for (const std::string& name : {std::string(300, 'a'), std::string("bad:name"), std::string("CON"),
+                                     std::string("a|b"), std::string("a\"b")}) {
         EngineHarness h;
         ASSERT_TRUE(h.Measure({1}, 100));
         h.state.MonitoringOn = kTrue;
@@ -73,6 +76,9 @@ TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
         ASSERT_EQ(h.ui.shown.size(), 1u) << name;
         if (name.size() == 300) {
             EXPECT_EQ(h.ui.shown[0].text.rfind("The file name is too long: 300 bytes", 0), 0u);
+        } else {
+            EXPECT_EQ(h.ui.shown[0].text.rfind("File name is improper.\n" + name + "\nChoose another data folder or name", 0), 0u)
+                << h.ui.shown[0].text;
         }
     }
 }

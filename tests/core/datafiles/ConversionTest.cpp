@@ -245,6 +245,13 @@ TEST(ConversionRules, SizesNamesAndTheNameBox) {
     EXPECT_EQ(proposed, "my_test_2___5_30.csv");
     EXPECT_EQ(AcceptCsvName(proposed), proposed);
     EXPECT_EQ(AcceptCsvName("run1.CSV"), "run1.CSV");
+    // A data file made where the name is free ("aux.kmr" on Linux) is proposed a name Windows takes.
+    for (const char* made : {"aux.kmr", "a\"b|c.kmr", "COM3.x.kmr"}) {
+        const std::string name = CsvNameBoxForChecked({made}).text;
+        EXPECT_EQ(AcceptCsvName(name), name) << made;
+    }
+    EXPECT_EQ(CsvNameBoxForChecked({"COM3.x.kmr"}).text, "COM3_.x.csv");
+    EXPECT_EQ(AcceptCsvName("nul.csv"), "*.csv");
 }
 
 }  // namespace

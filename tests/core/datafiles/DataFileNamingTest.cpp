@@ -70,11 +70,14 @@ TEST(FileExistsTest, OnlyReadableFiles) {
     EXPECT_FALSE(FileExists(""));
 }
 
-TEST(ImproperFileName, ControlAndReservedCharacters) {
-    for (const char* t : {"abc", "  abc  ", "20021005", "data_0", "a.b", "データ"})
+// The characters Windows forbids, and the names it keeps for devices ("CON.kmr" is the console).
+TEST(ImproperFileName, ControlAndReservedCharactersAndDeviceNames) {
+    for (const char* t : {"abc", "  abc  ", "20021005", "data_0", "a.b", "データ", "console", "con_0", "xcon",
+                          "auxiliary", "com10", "lpt", "nul_1.kmr", "a.con"})
         EXPECT_FALSE(IsImproperFileName(t)) << t;
     for (const char* t : {"a b", "a]", "[a", "a;b", "a<b", "a=b", "a>b", "a?", "a*", "a/b", "a\\b",
-                          "C:x", "a\tb", "\tabc", "a\x01"})
+                          "C:x", "a\tb", "\tabc", "a\x01", "a\"b", "a|b", "CON", " con ", "con.kmr", "Aux.csv",
+                          "NUL", "prn.x.kmr", "COM1", "lpt9.csv", "com0", "COM\xC2\xB9.kmr", "CONOUT$"})
         EXPECT_TRUE(IsImproperFileName(t)) << t;
 }
 
@@ -94,6 +97,8 @@ TEST(AcceptName, TypedNames) {
         {"run_B", ".kmr", false, "prev.kmr", "prev"}, {"a b", ".kmr", false, "prev.kmr", "prev"},
         {".kmr", ".kmr", false, "prev.kmr", "prev"}, {".KMR", ".kmr", false, "prev.kmr", "prev"},
         {"", ".kmr", false, "prev.kmr", "prev"}, {"a:b", ".kmr", false, "prev.kmr", "prev"},
+        {"a|b", ".kmr", false, "prev.kmr", "prev"}, {"aux", ".kmr", false, "prev.kmr", "prev"},
+        {"con.csv", ".csv", false, "prev.kmr", "prev"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.typed);
