@@ -72,6 +72,7 @@ public:
 };
 
 // A bus that forwards to another and logs every call: "open 13", "close", "w:TRG", "r". It can
+// answer a command with a reply of the test's own, and it can
 // cut the reply to the n-th "BDT" to half its bytes, as a short block from the instrument, for
 // a block in a later channel (the simulated instrument's faults count from the first "BDT"),
 // and it tells `beforeCommand` of every command (counted from 0) before passing it on.
@@ -94,12 +95,22 @@ public:
         while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
         log.push_back("w:" + text);
         if (text == "BDT") ++blockCommands;
+        lastCommand_ = text;
         if (beforeCommand) beforeCommand(commandsWritten, text);
         ++commandsWritten;
         return inner_->Write(d, data, count);
     }
     GpibStatus Read(int d, void* buffer, std::size_t count) override {
         GpibStatus status = inner_->Read(d, buffer, count);
+        // A reply the simulated instrument never gives, in place of its own.
+        auto it = replaceReply.find(lastCommand_);
+        if (it != replaceReply.end() && !it->second.empty()) {
+            const std::string line = it->second.front() + "\r\n";
+            it->second.erase(it->second.begin());
+            const std::size_t n = std::min(count, line.size());
+            std::copy_n(line.data(), n, static_cast<char*>(buffer));
+            return {kIbEND | kIbCMPL, 0, static_cast<std::int32_t>(n)};
+        }
         if (shortBlock > 0 && blockCommands == shortBlock) {
             shortBlock = 0;
             status.ibcnt /= 2;
@@ -124,9 +135,12 @@ public:
     unsigned reopenings = 0;  // as a route tells after it connected again
     bool shared = false;      // a route other programs can use too
     std::function<void(int index, const std::string& command)> beforeCommand;
+    // Replies given in turn to a command instead of the instrument's (which is still asked).
+    std::map<std::string, std::vector<std::string>> replaceReply;
 
 private:
     std::unique_ptr<GpibBus> inner_;
+    std::string lastCommand_;
 };
 
 // The ramp pattern of the simulated instrument at memory address a of channel n.

@@ -1,6 +1,7 @@
 #include "core/app/RunController.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/graphs/ChartModel.h"
 #include "core/app/OpenRecord.h"
@@ -42,11 +43,16 @@ void ShowRecordingStatus(Engine& e) {
     e.main.SetStatusText(e.ui.Text(armed ? txt::WaitingForTrigger : txt::RecordingStatus));
 }
 
+// The count at the head of an "EOC" reply, held within the memory; none when it carries no count.
+std::optional<std::int32_t> ConvertedIn(const std::string& reply, std::int32_t memoryWords) {
+    const auto words = ParseInt32(reply.substr(0, 7));
+    return words ? std::optional(std::clamp<std::int32_t>(*words, 0, std::max(memoryWords, 0))) : std::nullopt;
+}
+
 void RestoreRestTimePanel(Engine& e) {
     e.main.SetRestTimeColour(RestTimeColour::WindowText);
     e.main.SetRestTimeCaption("");
 }
-
 
 // Sends the trigger command of the current mode and sets its run flag; false when it failed.
 bool Trigger(Engine& e) {
@@ -191,6 +197,14 @@ void Stop(Engine& e) {
             EndLostRun(e, command);
             return;
         }
+        // The instrument went on converting since the last poll (and may have filled its memory):
+        // what it holds once halted is transferred, not only what that poll saw. Silence is an
+        // instrument lost; a refusal leaves the last poll's count.
+        const std::string reply = e.Send(kRecordingDoneCommand);
+        if (e.Failed() && !Refused(e, kRecordingDoneCommand)) return EndLostRun(e, kRecordingDoneCommand);
+        const auto words = e.Failed() ? std::nullopt : ConvertedIn(reply, e.s.Meas.MemoryWords);
+        e.s.WordsConverted = std::max(e.s.WordsConverted, words.value_or(0));
+        e.s.Status = RunStatus::Ok;
     }
     EndOfConversion(e);
     e.main.SetButtonEnabled(MainButton::StartStop, true);
@@ -238,10 +252,7 @@ bool OfferLostRecording(Engine& e, bool& transferred) {
     }
     MeasConditions lost = std::move(*s.LostRun);
     s.LostRun.reset();
-    const auto Count = [&lost](const std::string& r) {
-        const auto words = ParseInt32(r.substr(0, 7));
-        return std::clamp<std::int32_t>(words.value_or(0), 0, lost.MemoryWords);
-    };
+    const auto Count = [&lost](const std::string& r) { return ConvertedIn(r, lost.MemoryWords).value_or(0); };
     std::int32_t n = Count(reply);
     // A recording that filled the memory has ended by itself: nothing is left to halt.
     if (n == lost.MemoryWords) s.HaltOwed = false;
@@ -385,7 +396,7 @@ void EocTimerTick(Engine& e) {
     }
     // The reply's head is a whole number (the transport accepts nothing else but "END" and the
     // like, which carry no count: those are polled again).
-    const auto words = ParseInt32(reply.substr(0, 7));
+    const auto words = ConvertedIn(reply, s.Meas.MemoryWords);
     if (!words) return;
     s.WordsConverted = *words;
     if (s.WordsConverted < s.Meas.MemoryWords) {

@@ -37,7 +37,8 @@ bool RouteReopened(const Engine& e);
 // command that failed, then what was kept (when given).
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept);
 
-// The Start/Stop button and the menu item "Start". A Stop the instrument refuses (an error reply
+// The Start/Stop button and the menu item "Start". A Stop asks, once the instrument has halted,
+// how far it got, and transfers that much. A Stop the instrument refuses (an error reply
 // to "HLT") leaves the run going, polled as before, and says that it may still be recording; a
 // second refusal in the same run ends it as a Stop the instrument does not answer does.
 void StartOrStop(Engine& e);

@@ -137,7 +137,9 @@ TEST_F(RunTest, CsvFileTypeWritesEngineeringValuesThenTheNextNumber) {
     EXPECT_EQ(h.state.DataFileNumber, 2);
 }
 
-TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
+// The instrument goes on converting between the last poll and the Stop: what it holds once halted
+// is transferred, not only what the last poll saw.
+TEST_F(RunTest, AStopTransfersEveryWordConvertedUpToTheHalt) {
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f, 0, "sim:pattern=ramp"));
     StartOrStop(h.engine);
     ASSERT_TRUE(h.state.ManualRunActive);
@@ -149,18 +151,53 @@ TEST_F(RunTest, StopAfterFourHundredWordsTransfersThoseWords) {
     EXPECT_EQ(h.main.status, "Recording");
     ASSERT_TRUE(h.state.RunActive());
 
+    h.simTime->Advance(0.1);  // no poll since
+    h.bus->log.clear();
     StartOrStop(h.engine);  // a second press stops, never starts another run
     ExpectIdle(h);
     const std::string bytes = ReadAll(Data("20261205.kmr"));
-    ASSERT_EQ(bytes.size(), 1100u + 800u + 2002u);
+    ASSERT_EQ(bytes.size(), 1100u + 1000u + 2002u);
     EXPECT_EQ(Le32(bytes, 54), 1000);
-    EXPECT_EQ(Le32(bytes, 62), 400);
-    EXPECT_EQ(h.main.status, "Stopped early: 400 of 1000 samples per channel were kept in " + Data("20261205.kmr"));
-    EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
-    EXPECT_EQ(Block(bytes, 400, 1), RampWords(5, 400));
+    EXPECT_EQ(Le32(bytes, 62), 500);
+    EXPECT_EQ(h.main.status, "Stopped early: 500 of 1000 samples per channel were kept in " + Data("20261205.kmr"));
+    EXPECT_EQ(Block(bytes, 500, 0), RampWords(2, 500));
+    EXPECT_EQ(Block(bytes, 500, 1), RampWords(5, 500));
     const auto cmds = h.bus->Commands();
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "HLT"), 1);
-    EXPECT_NE(std::find(cmds.begin(), cmds.end(), "MRY 400;0"), cmds.end());
+    ASSERT_GE(cmds.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(cmds.begin(), cmds.begin() + 6),
+              (std::vector<std::string>{"HLT", "EOC", "TTM0", "RES", "SET2", "MRY 500;0"}));
+}
+
+// Stopped just as the memory filled, the record is whole; a count below zero from the poll shows
+// the whole memory still to come. Halted, then silent when asked how far it got: the run ends as
+// a lost one, and the next Start offers what the instrument holds.
+TEST(RunEnd, AStopAsTheMemoryFillsKeepsItWholeAndASilentCountIsALostRun) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
+    StartOrStop(h.engine);
+    h.simTime->Advance(0.3);
+    h.bus->replaceReply["EOC"] = {"-000200"};
+    EocTimerTick(h.engine);
+    EXPECT_EQ(h.main.restCaption, "1.0 SEC.");
+    EXPECT_FLOAT_EQ(h.main.restPercent, 100.0f);
+    EXPECT_EQ(h.state.WordsConverted, 0);
+    h.simTime->Advance(0.7);
+    StartOrStop(h.engine);
+    EXPECT_EQ(Le32(ReadAll(h.DataFolder() + "20261205.kmr"), 62), 1000);
+    EXPECT_EQ(h.main.status, "Data file: " + h.DataFolder() + "20261205.kmr");
+
+    EngineHarness lost;
+    ASSERT_TRUE(lost.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply:3"));
+    StartOrStop(lost.engine);
+    lost.simTime->Advance(0.4);
+    StartOrStop(lost.engine);
+    ExpectIdle(lost);
+    ASSERT_EQ(lost.ui.Texts().size(), 1u);
+    EXPECT_EQ(lost.ui.Texts()[0].rfind(TextWith(Language::English, txt::LostDuringMeasurement, {"EOC"}), 0), 0u);
+    lost.ui.answers = {MsgAnswer::Yes};
+    StartOrStop(lost.engine);
+    EXPECT_FALSE(lost.state.RunActive());
+    EXPECT_EQ(Le32(ReadAll(lost.DataFolder() + "20261205.kmr"), 62), 400);
 }
 
 TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) {
