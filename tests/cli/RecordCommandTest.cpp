@@ -150,15 +150,16 @@ TEST(RecordCommand, AnInstrumentTheWindowHoldsIsLeftAlone) {
 
 TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTransfer) {
     TempHome home;
-    // 1000 words at 1 ms, polled every 50 ms: the last poll before Ctrl+C sees 400 words.
+    // 1000 words at 1 ms, polled every 50 ms; Ctrl+C comes at the 11th wait.
     const Ran r = RecordWithCtrlC(11, false);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find(Text(Language::English, txt::CliStoppedTransferring)), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Rest time: 0.6 SEC.  Ch. 1 "), std::string::npos) << r.err;
     const std::string bytes = ReadAll(WrittenPath(r));
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
-    // N = 400: 1100 + 2 * 400 * 9 + 2 * 1001 bytes (the words: RunTest.StopAfterFourHundred...).
-    EXPECT_EQ(bytes.size(), 1100u + 7200u + 2002u);
+    // N = 450, the words converted when the halt came 550 ms in (the last poll saw 400):
+    // 1100 + 2 * 450 * 9 + 2 * 1001 bytes.
+    EXPECT_EQ(bytes.size(), 1100u + 8100u + 2002u);
 
     // A second Ctrl+C cancels the transfer.
     const Ran c = RecordWithCtrlC(11, true);
