@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/app/MainWindowRules.h"
+#include "core/app/OpenRecord.h"
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/app/RunController.h"
@@ -368,6 +369,9 @@ bool ConnectAgain(Engine& e) {
         e.main.SetMoniTimer(false);
         e.main.SetMonitorChecked(false);
     }
+    // The charts start afresh below, as at start-up: an opened record goes with them (its name
+    // leaves the status strip, the graphs chosen before it come back).
+    ForgetOpenedRecord(e);
     e.ui.SetPointer(Pointer::Hourglass);
     e.splash.Show(e.ui.Text(txt::ProgramFullName), e.ui.Text(txt::WaitAMinute), SplashSteps(s.Meas.ChannelCount));
     s.Status = RunStatus::Ok;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "core/graphs/NoValue.h"
 #include "core/support/Numbers.h"
@@ -17,6 +18,8 @@ namespace {
 double Divisions(std::int16_t div) { return div >= 1 ? static_cast<double>(div) : 1.0; }
 
 AxisSettings FixedAxis(double max, double min, std::int16_t div, bool grid) {
+    // Ends the wrong way round, as a hand-edited Graph.cnd may hold them, span the same axis.
+    if (max < min) std::swap(max, min);
     AxisSettings a;
     a.automatic = false;
     a.max = max;

@@ -1,5 +1,7 @@
 #include "core/graphs/GraphConditions.h"
 
+#include <cmath>
+
 #include "core/conditions/CndLoad.h"
 
 namespace kmr {
@@ -46,7 +48,13 @@ void ApplyGraphForm(GraphConditions& g, const GraphConditions& edited) {
 
 void AutoXRange(GraphConditions& g, std::int32_t n, float clockMs) {
     if (g.X.XAutoScale != 1 || n == 0) return;
-    g.X.XscaleMaxG = static_cast<double>(n - 1) * static_cast<double>(clockMs) * g.X.XtimeFactor;
+    const double last = static_cast<double>(n - 1) * static_cast<double>(clockMs) * g.X.XtimeFactor;
+    // A record without length (one sample) leaves the end as it was: the X range stays one that
+    // the form and a fixed axis take, its end above 0 and above its minimum.
+    if (!(last > 0.0) || !std::isfinite(last)) return;
+    g.X.XscaleMaxG = last;
+    // A minimum set by hand that the new end no longer exceeds starts from the record's start.
+    if (g.X.XscaleMinG >= g.X.XscaleMaxG) g.X.XscaleMinG = 0.0;
 }
 
 }  // namespace kmr

@@ -52,7 +52,8 @@ LoadResult LoadGraphConditions(const std::string& path, GraphConditions& g, File
 SaveResult SaveGraphConditions(const std::string& path, const GraphConditions& g, FileWritePort* writes);
 // Copies the form's edited record and restarts the monitor window at [0, Span].
 void ApplyGraphForm(GraphConditions& g, const GraphConditions& edited);
-// When XAutoScale = 1 and n != 0: XscaleMaxG = (n - 1) * clockMs * XtimeFactor.
+// When XAutoScale = 1 and the record has a length: XscaleMaxG = (n - 1) * clockMs * XtimeFactor,
+// and XscaleMinG back to 0 when it is no longer below it.
 void AutoXRange(GraphConditions& g, std::int32_t n, float clockMs);
 
 }  // namespace kmr

@@ -10,6 +10,7 @@
 #include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
+#include "core/app/Startup.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "support/EngineHarness.h"
 #include "support/FakeDrive.h"
@@ -109,6 +110,14 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_EQ(h.main.status, "");
     EXPECT_FALSE(h.state.OpenedRecord);
     ToggleMonitor(h.engine);
+    // Option > Connect starts the charts afresh as start-up does: the record goes with them, so
+    // that neither the status strip nor the graphs chosen stay the record's.
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    ASSERT_TRUE(ConnectAgain(h.engine));
+    EXPECT_FALSE(h.state.OpenedRecord);
+    EXPECT_EQ(h.main.status, "");
+    EXPECT_EQ(h.state.Graph.Ch[6].Use, 0);
+    EXPECT_EQ(h.engine.chart.GraphMode(), kMonitorMode);
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
     StartOrStop(h.engine);
     EXPECT_FALSE(h.state.OpenedRecord);

@@ -255,6 +255,11 @@ TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     g.Ch[1] = {.Use = 1, .AutoScale = 0, .YscaleMax = 1e-6, .YscaleMin = 0, .YscaleDiv = 10};
     model.ConfigureGraphAxes(g);
     EXPECT_TRUE(model.YAxis(1).exponent);
+    // Ends the wrong way round (a hand-edited Graph.cnd) make the same axis as the right way
+    // round, numbered every division upwards, not an axis of negative divisions.
+    g.Ch[1] = {.Use = 1, .AutoScale = 0, .YscaleMax = 0.0, .YscaleMin = 10.0, .YscaleDiv = 10};
+    model.ConfigureGraphAxes(g);
+    EXPECT_EQ(model.YAxis(1), (AxisSettings{false, 10.0, 0.0, 1.0, 0, GridMode::Fixed, 1.0}));
     // A channel that is not shown keeps what it had.
     EXPECT_TRUE(model.XAxis(5).automatic);
 }

@@ -64,5 +64,23 @@ TEST(GraphConditions, TheAutoXRangeEndsAtTheLastSample) {
     EXPECT_NEAR(g.X.XscaleMaxG, 0.1, 1e-8);
 }
 
+// The range the automatic X axis leaves behind is one the form and a fixed axis can take: a
+// minimum set by hand before is kept only while it stays below the new end, and a record of one
+// sample, which has no length, keeps the end it had.
+TEST(GraphConditions, TheAutoXRangeKeepsMinimumBelowMaximum) {
+    GraphConditions g = Defaults();
+    g.X.XscaleMaxG = 20.0;
+    g.X.XscaleMinG = 5.0;
+    AutoXRange(g, 10001, 1.0f);  // 10 s: the minimum stays
+    EXPECT_DOUBLE_EQ(g.X.XscaleMaxG, 10.0);
+    EXPECT_DOUBLE_EQ(g.X.XscaleMinG, 5.0);
+    AutoXRange(g, 1000, 1.0f);  // 0.999 s: a minimum of 5 s would lie beyond it
+    EXPECT_DOUBLE_EQ(g.X.XscaleMaxG, 0.999);
+    EXPECT_DOUBLE_EQ(g.X.XscaleMinG, 0.0);
+    AutoXRange(g, 1, 1.0f);  // one sample at 0 s
+    EXPECT_DOUBLE_EQ(g.X.XscaleMaxG, 0.999);
+    EXPECT_DOUBLE_EQ(g.X.XscaleMinG, 0.0);
+}
+
 }  // namespace
 }  // namespace kmr
