@@ -364,13 +364,11 @@ void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled
     const Language lang = e.ui.language;
     // A channel not read whole ends only itself; the link failing ends the transfer.
     std::string text = cancelled ? Text(lang, txt::TransferCancelled)
-                       : !f.linkFailed && !f.broken.empty()
-                           ? TextWith(lang, txt::ChannelLeftOut, {failed, ChannelList(f.broken, lang)})
-                           : TextWith(lang, txt::LostDuringTransfer, {failed});
+                       : !f.linkFailed && !f.broken.empty() ? LeftOutText(lang, failed, f.broken, f.complete)
+                                                            : TextWith(lang, txt::LostDuringTransfer, {failed});
     const std::string channels = ChannelList(f.complete, lang);
     if (created) {
-        const std::size_t slash = path.find_last_of("/\\");
-        const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+        const std::string name = FileNameOf(path);
         text += "\r\n" + (csv ? TextWith(lang, txt::KeepsCompleteChannels, {name, channels})
                               : TextWith(lang, txt::MarkedCancelled, {name, channels}));
     } else {

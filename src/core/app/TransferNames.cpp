@@ -5,7 +5,9 @@
 
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
+#include "core/datafiles/StoredRecord.h"
 #include "core/support/SpecialFolders.h"
+#include "core/support/TextTable.h"
 
 namespace kmr {
 
@@ -52,6 +54,14 @@ std::int32_t NextFreeNumber(const std::string& folder, const std::string& base, 
                             std::int32_t memoryWords) {
     return FreeNumber(folder, base, fileType, NextDataFileNumber(folder, base, FileTypeExtension(fileType)),
                       memoryWords);
+}
+
+std::string LeftOutText(Language lang, const std::string& command, const std::vector<int>& broken,
+                        const std::vector<int>& whole) {
+    const bool several = broken.size() > 1;
+    const int id = !whole.empty() ? (several ? txt::ChannelsLeftOut : txt::ChannelLeftOut)
+                                  : (several ? txt::ChannelsLeftOutNoneTransferred : txt::ChannelLeftOutNoneTransferred);
+    return TextWith(lang, id, {command, ChannelList(broken, lang)});
 }
 
 }  // namespace kmr

@@ -4,6 +4,7 @@
 // program took between the choice and the creation.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/app/ProgramState.h"
 
@@ -23,6 +24,11 @@ std::int32_t NextFreeNumber(const std::string& folder, const std::string& base, 
 // Something holds the name now, a link to nothing included (which the choice of free names,
 // following links, passes over).
 bool OccupiedNow(const std::string& path);
+
+// Channels `broken` not read whole, `command` not answered as expected: several are named as
+// channels, and the others are said to have arrived only when some did (`whole`).
+std::string LeftOutText(Language lang, const std::string& command, const std::vector<int>& broken,
+                        const std::vector<int>& whole);
 
 // Names taken by another program between the choice and the creation, one after another, before
 // the failure is said.

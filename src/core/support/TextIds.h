@@ -478,5 +478,9 @@ inline constexpr int NotCalibrated = 2972;
 inline constexpr int TriggerUnanswered = 2990;
 // Another program has the instrument open through the same route
 inline constexpr int InstrumentInUse = 3050;
+// Channels a transfer could not read whole: several of them, or every channel measured
+inline constexpr int ChannelsLeftOut = 3060;
+inline constexpr int ChannelLeftOutNoneTransferred = 3061;
+inline constexpr int ChannelsLeftOutNoneTransferred = 3062;
 
 }  // namespace kmr::txt

@@ -312,6 +312,14 @@ inline constexpr TextRow kLaterRows[] = {
      "GP-IB アドレス %1 (接続経路 %2) の測定器は、このコンピューターの別のプログラム (KMR-5300 のウィンドウ"
      "または kmr record) が使用中です。そのプログラムを閉じるか、その測定が終わるのを待ってから、もう一度接続"
      "してください。"},
+    // Channels a transfer could not read whole: several of them, or every channel measured.
+    {3060, "The instrument did not answer %1 as expected for channels %2: those channels are left out, and the "
+           "others were transferred.",
+     "チャネル %2 で測定器が %1 に正しく応答しませんでした: それらのチャネルは除き、ほかのチャネルは転送しました。"},
+    {3061, "The instrument did not answer %1 as expected for channel %2: no channel was transferred.",
+     "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
+    {3062, "The instrument did not answer %1 as expected for channels %2: no channel was transferred.",
+     "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
 };
 
 }  // namespace kmr::text_rows

@@ -625,6 +625,33 @@ TEST_P(BlockFailure, LeavesTheChannelOutAndKeepsTheOther) {
 
 INSTANTIATE_TEST_SUITE_P(Run, BlockFailure, ::testing::Values(0, 1));
 
+// Several channels lost are named as channels, and the message never says that others arrived
+// when none did.
+TEST(BlockFailures, TheMessageSaysWhichChannelsWereLeftOutAndWhetherAnyArrived) {
+    struct Case {
+        int failures;
+        int text;
+        std::string lost, kept;
+    };
+    for (const Case& c : {Case{2, txt::ChannelsLeftOut, "2, 5", "7"},
+                          Case{3, txt::ChannelsLeftOutNoneTransferred, "2, 5, 7", "none"}}) {
+        SCOPED_TRACE(c.failures);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2, 5, 7}, 1000, 1.0f, 0,
+                              "sim:time=instant,pattern=ramp,fault=BDT:noreply:" + std::to_string(c.failures)));
+        ASSERT_TRUE(h.RunToEnd());
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{
+                                    TextWith(Language::English, c.text, {"BDT", c.lost}) + "\r\n" +
+                                    TextWith(Language::English, txt::MarkedCancelled, {"20261205.kmr", c.kept})});
+    }
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=BDT:noreply:1"));
+    ASSERT_TRUE(h.RunToEnd());
+    ASSERT_EQ(h.ui.Texts().size(), 1u);
+    EXPECT_EQ(h.ui.Texts()[0].rfind(TextWith(Language::English, txt::ChannelLeftOutNoneTransferred, {"BDT", "2"}), 0), 0u)
+        << h.ui.Texts()[0];
+}
+
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesTheNumber) {
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     h.state.Global.FileType = 1;
