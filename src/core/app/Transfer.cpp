@@ -428,12 +428,15 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
 // A file of the transfer could not be written: the user may choose another folder (the recording
 // is still in the instrument's memory); without a way to ask, the failure is shown.
 std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::string& folder) {
+    // The data file left on that disk is named with what it holds.
+    const std::string note = a.created ? LeftBehindNote(e.ui.language, a.path, a.faults.complete) : std::string();
+    const std::string problem = a.problem + (note.empty() ? "" : "\n" + note);
     // Without the link the recording cannot be read again.
     if (e.s.SaveElsewhere == nullptr || a.faults.linkFailed) {
-        e.ui.ShowMessage(a.problem, e.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
+        e.ui.ShowMessage(problem, e.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         return std::nullopt;
     }
-    std::optional<std::string> other = e.s.SaveElsewhere->OtherFolder(a.problem, folder);
+    std::optional<std::string> other = e.s.SaveElsewhere->OtherFolder(problem, folder);
     if (other) *other = WithTrailingSeparator(*other);
     return other;
 }

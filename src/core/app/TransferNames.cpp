@@ -56,6 +56,11 @@ std::int32_t NextFreeNumber(const std::string& folder, const std::string& base, 
                       memoryWords);
 }
 
+std::string LeftBehindNote(Language lang, const std::string& path, const std::vector<int>& whole) {
+    if (path.empty() || !EntryExists(path)) return {};
+    return TextWith(lang, txt::MarkedCancelled, {FileNameOf(path), ChannelList(whole, lang)});
+}
+
 std::string LeftOutText(Language lang, const std::string& command, const std::vector<int>& broken,
                         const std::vector<int>& whole) {
     const bool several = broken.size() > 1;

@@ -25,6 +25,10 @@ std::int32_t NextFreeNumber(const std::string& folder, const std::string& base, 
 // following links, passes over).
 bool OccupiedNow(const std::string& path);
 
+// The line that names the data file a failed transfer left at `path`, marked cancelled, with the
+// channels it holds whole; empty when no file is there.
+std::string LeftBehindNote(Language lang, const std::string& path, const std::vector<int>& whole);
+
 // Channels `broken` not read whole, `command` not answered as expected: several are named as
 // channels, and the others are said to have arrived only when some did (`whole`).
 std::string LeftOutText(Language lang, const std::string& command, const std::vector<int>& broken,

@@ -157,8 +157,28 @@ TEST_F(TransferFilesTest, ADiskFullAfterTheHeaderIsToldOnceInTheOffer) {
     const std::size_t first = problem.find(reason);
     ASSERT_NE(first, std::string::npos) << problem;
     EXPECT_EQ(problem.find(reason, first + 1), std::string::npos) << problem;
+    // The file left on that disk is named with what it holds.
+    EXPECT_NE(problem.find("\n20261205.kmr is marked cancelled. Complete channels: none."), std::string::npos)
+        << problem;
     // The chart of the channel that failed shows this record's time, as that of one never reached.
     EXPECT_EQ(ConfiguredXRange(h.engine.chart, 1), ConfiguredXRange(h.engine.chart, 4));
+}
+
+// A disk that fills after the first channel: the offer says that the file left there keeps it.
+TEST_F(TransferFilesTest, TheOfferNamesTheFileLeftOnTheFullDiskAndItsWholeChannels) {
+    StartWith({2, 5}, 1000, 0);
+    disk.folders = {h.DataFolder()};
+    disk.taken = 2;  // the header and channel 2
+    ASSERT_TRUE(h.RunToEnd());
+    ASSERT_EQ(elsewhere.problems.size(), 1u);
+    EXPECT_NE(elsewhere.problems[0].find("\n20261205.kmr is marked cancelled. Complete channels: 2."),
+              std::string::npos)
+        << elsewhere.problems[0];
+    const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+    EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE CANCEL     ");
+    EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
+    EXPECT_EQ(CheckStoredRecord(h.DataFolder() + "20261205.kmr", Language::English).wholeChannels,
+              std::vector<int>{2});
 }
 
 // The reply of the n-th "BDT" is cut short, as a broken link gives it.
