@@ -268,7 +268,7 @@ void MainDlg::OnFunctionKey(QAction* item, void (MainDlg::*handler)()) {
 
 void MainDlg::UpdateMenus() {
     if (e_ == nullptr) return;
-    const MenuState m = kmr::UpdateMenus(WindowStateOf(e_->s), e_->ui.language);
+    const MenuState m = kmr::UpdateMenus(WindowStateOf(*e_), e_->ui.language);
     actDataFile_->setEnabled(m.DataFileSettings);
     actMeasCond_->setEnabled(m.MeasCondSettings);
     actGraphCond_->setEnabled(m.GraphCondSettings);

@@ -18,6 +18,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
+#include "core/app/MainWindowRules.h"
 #include "core/app/OpenRecord.h"
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
@@ -160,7 +161,8 @@ void RecordActions::SaveRecentFiles(const std::vector<std::string>& files) {
 }
 
 void RecordActions::UpdateMenu() {
-    open_->setEnabled(!e_.s.RunActive());
+    const MenuState m = UpdateMenus(WindowStateOf(e_), e_.ui.language);
+    open_->setEnabled(m.OpenDataFile);
     for (std::size_t i = 0; i < recent_.size(); ++i) {
         QAction* a = recent_[i];
         const bool used = i < e_.s.RecentFiles.size();
@@ -170,12 +172,11 @@ void RecordActions::UpdateMenu() {
         a->setText(Q(RecentFileMenuText(i, e_.s.RecentFiles[i])));
         a->setStatusTip(path);
         a->setToolTip(path);
-        a->setEnabled(!e_.s.RunActive());
+        a->setEnabled(m.OpenDataFile);
     }
     recentSeparator_->setVisible(true);
-    const bool record = !ShownRecordFile(e_.s).empty() && e_.chart.GraphMode() == kRecordedMode;
-    exportCharts_->setEnabled(e_.chart.GraphMode() == kRecordedMode && e_.s.DataPresent != kFalse);
-    exportRange_->setEnabled(record);
+    exportCharts_->setEnabled(m.ExportCharts);
+    exportRange_->setEnabled(m.ExportRange);
 }
 
 bool RecordActions::Open(const QString& path) {

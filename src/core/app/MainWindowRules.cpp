@@ -1,5 +1,6 @@
 #include "core/app/MainWindowRules.h"
 
+#include "core/app/OpenRecord.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/support/TextTable.h"
 
@@ -20,6 +21,10 @@ MenuState UpdateMenus(const MainWindowState& s, Language lang) {
     m.MonitorChecked = s.MonitoringOn;
     m.Version = true;
     m.Connect = !s.RunActive;
+    // Stored records are looked at on-line and off-line; a run's charts take their place.
+    m.OpenDataFile = !s.RunActive;
+    m.ExportCharts = s.RecordShown;
+    m.ExportRange = s.RecordFileShown;
 
     const bool online = s.ProgramMode == 1;
     if (!online) {
@@ -61,8 +66,11 @@ std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileF
     return caption;
 }
 
-MainWindowState WindowStateOf(const ProgramState& s) {
-    return {s.ProgramMode, s.RunActive(), s.MonitoringOn != kFalse, s.Instrument.InstrumentModel};
+MainWindowState WindowStateOf(const Engine& e) {
+    const ProgramState& s = e.s;
+    const bool record = e.chart.GraphMode() == kRecordedMode && s.DataPresent != kFalse;
+    return {s.ProgramMode, s.RunActive(), s.MonitoringOn != kFalse, s.Instrument.InstrumentModel, record,
+            record && !ShownRecordFile(s).empty()};
 }
 
 void SetMainCaption(Engine& e, bool nextFileForm) {

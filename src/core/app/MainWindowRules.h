@@ -14,6 +14,8 @@ struct MainWindowState {
     bool RunActive = false;           // any of the three run flags is set
     bool MonitoringOn = false;
     std::int32_t InstrumentModel = 0;  // 0 KMR-530A, 1 KMR-510C
+    bool RecordShown = false;          // the charts show a record, transferred or opened
+    bool RecordFileShown = false;      // and a .kmr file holds it (not a CSV transfer)
 };
 
 // Enabled flags of every menu item and command button, the check mark of "Monitor" and the
@@ -25,6 +27,9 @@ struct MenuState {
     bool GraphCondSettings = false;
     bool ConvertingFile = false;
     bool Quit = false;
+    bool OpenDataFile = false;  // and the recent files under it: whenever no run is active
+    bool ExportCharts = false;
+    bool ExportRange = false;
     // Measurement menu
     bool Monitor = false;
     bool MonitorChecked = false;
@@ -66,8 +71,9 @@ struct CaptionState {
 // the last run wrote (the number before the current one).
 std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileForm);
 
-// What the menu rules look at, from the program state (for UpdateMenus when a menu opens).
-MainWindowState WindowStateOf(const ProgramState& s);
+// What the menu rules look at, from the program state and the charts (for UpdateMenus when a
+// menu opens).
+MainWindowState WindowStateOf(const Engine& e);
 
 // Sets the main window's caption in the next-file or current-file form.
 void SetMainCaption(Engine& e, bool nextFileForm);

@@ -18,6 +18,11 @@ std::string RestTimeCaption(std::int32_t words, float smpClk) {
     return FormatFixed(static_cast<double>(words) * static_cast<double>(smpClk) / 1000.0, 1) + " SEC.";
 }
 
+std::optional<std::int32_t> ConvertedIn(const std::string& reply, std::int32_t memoryWords) {
+    const auto words = ParseInt32(reply.substr(0, 7));
+    return words ? std::optional(std::clamp<std::int32_t>(*words, 0, std::max(memoryWords, 0))) : std::nullopt;
+}
+
 namespace {
 
 // Sets the run flag of the trigger mode; an unknown mode has no flag.
@@ -41,12 +46,6 @@ void ShowRecordingStatus(Engine& e) {
     // Before the trigger the instrument fills no more than its pre-trigger memory.
     const bool armed = e.s.Meas.TrgMode != 0 && e.s.WordsConverted <= e.s.Meas.PreMemoryWords;
     e.main.SetStatusText(e.ui.Text(armed ? txt::WaitingForTrigger : txt::RecordingStatus));
-}
-
-// The count at the head of an "EOC" reply, held within the memory; none when it carries no count.
-std::optional<std::int32_t> ConvertedIn(const std::string& reply, std::int32_t memoryWords) {
-    const auto words = ParseInt32(reply.substr(0, 7));
-    return words ? std::optional(std::clamp<std::int32_t>(*words, 0, std::max(memoryWords, 0))) : std::nullopt;
 }
 
 void RestoreRestTimePanel(Engine& e) {
@@ -213,6 +212,13 @@ void Stop(Engine& e) {
     e.main.SetWindowEnabled(true);
 }
 
+// Some chart holds a record's samples.
+bool ShowsAnyRecord(const ChartModel& chart) {
+    for (int i = 0; i < kCharts; ++i)
+        if (chart.ShowsRecord(i)) return true;
+    return false;
+}
+
 }  // namespace
 
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept) {
@@ -230,102 +236,6 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
     e.ui.SetPointer(Pointer::Default);
     e.ui.ShowMessage(text, e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     e.ui.SetPointer(saved);
-}
-
-bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
-
-namespace {
-
-// The recording of a run lost before its end (ProgramState::LostRun), as far as the instrument
-// has it: offered for transfer, and taken as a Stop takes one (halted first when it is still
-// going). False when the instrument does not answer; the offer then waits for the next time.
-bool OfferLostRecording(Engine& e, bool& transferred) {
-    ProgramState& s = e.s;
-    const std::string reply = e.Send(kRecordingDoneCommand);
-    if (e.Failed()) {
-        // Silence is an instrument still lost. One that answers with an error (restarted
-        // meanwhile, say) has no recording to give: the halt goes ahead.
-        if (e.link.transport->LastFailureReply().empty()) return false;
-        s.LostRun.reset();
-        s.Status = RunStatus::Ok;
-        return true;
-    }
-    MeasConditions lost = std::move(*s.LostRun);
-    s.LostRun.reset();
-    const auto Count = [&lost](const std::string& r) { return ConvertedIn(r, lost.MemoryWords).value_or(0); };
-    std::int32_t n = Count(reply);
-    // A recording that filled the memory has ended by itself: nothing is left to halt.
-    if (n == lost.MemoryWords) s.HaltOwed = false;
-    if (n == 0) return true;
-    const std::string offer = TextWith(e.ui.language, txt::LostRecordingOffer,
-                                       {std::to_string(n), std::to_string(lost.MemoryWords)});
-    const Pointer pointer = e.ui.GetPointer();
-    e.ui.SetPointer(Pointer::Default);
-    const MsgAnswer answer = e.ui.ShowMessage(offer, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo);
-    e.ui.SetPointer(pointer);
-    if (answer != MsgAnswer::Yes) return true;
-    if (n < lost.MemoryWords) {
-        e.Send("HLT");
-        if (e.Failed()) return false;
-        s.HaltOwed = false;
-        const std::string last = e.Send(kRecordingDoneCommand);
-        if (e.Failed()) return false;
-        n = std::max(n, Count(last));
-    }
-    // The transfer works from the conditions of the run; new ones given since come back after.
-    std::swap(s.Meas, lost);
-    s.WordsConverted = n;
-    transferred = true;
-    EndOfConversion(e);
-    std::swap(s.Meas, lost);
-    return !e.Failed();
-}
-
-}  // namespace
-
-bool HaltOwedRecording(Engine& e, bool* transferred) {
-    if (!e.s.HaltOwed) return true;
-    bool taken = false;
-    const bool answered = !e.s.LostRun || OfferLostRecording(e, taken);
-    if (transferred) *transferred = taken;
-    if (!answered) return false;
-    if (!e.s.HaltOwed) return true;
-    e.Send("HLT");
-    if (e.Failed()) return false;
-    e.s.HaltOwed = false;
-    return true;
-}
-
-bool ResendWhatMayBeLost(Engine& e) {
-    ProgramState& s = e.s;
-    if (!HaltOwedRecording(e)) return false;
-    for (int pass = 0; pass < 2; ++pass) {
-        if (RouteReopened(e)) {
-            s.ReopeningsSeen = e.link.bus->Reopenings();
-            s.DateUnsent = true;
-            s.ConditionsUnsent = true;
-        }
-        if (s.DateUnsent) {
-            // As at start-up: the setting mode ("SET1") first, which an instrument that restarted
-            // has left, then its date and time; the conditions only after them.
-            e.link.commands->InitialiseInstrument();
-            s.DateUnsent = s.Status != RunStatus::Ok;
-        }
-        if (!s.DateUnsent && s.ConditionsUnsent) {
-            e.link.commands->DownloadConditions(kFullChangeMask);
-            s.ConditionsUnsent = e.Failed();
-        }
-        if (s.DateUnsent || s.ConditionsUnsent || !RouteReopened(e)) break;
-    }
-    return !s.DateUnsent && !s.ConditionsUnsent;
-}
-
-bool SettleBeforeCommands(Engine& e, int notMadeTextId) {
-    FailureScope scope(*e.link.transport);
-    if (ResendWhatMayBeLost(e)) return true;
-    // A refused setting mode (remote sensing) has said so itself.
-    if (scope.Failed()) ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
-    return false;
 }
 
 void StartOrStop(Engine& e) {
@@ -424,6 +334,7 @@ void EndOfConversion(Engine& e) {
         e.main.SetMoniTimer(false);
     }
     const std::int32_t n = s.WordsConverted;
+    std::int32_t drawn = n;  // the samples the charts show
     s.DataPresent = n != 0 ? kTrue : kFalse;
     s.ForgetOpenedRecord();
     e.chart.ClearAllSeries();
@@ -435,18 +346,26 @@ void EndOfConversion(Engine& e) {
         e.chart.SetGraphMode(kRecordedMode);
         s.LastDataFile = s.Global.FileType != kFileTypeCsv ? TransferToDataFile(e) : TransferToCsv(e);
         s.ShownRecordVersion = VersionOf(s.LastDataFile);
-        e.chart.ConfigureGraphAxes(s.Graph);
+        if (s.LastDataFile.empty() && !ShowsAnyRecord(e.chart)) {
+            // Nothing was kept or drawn (a stop before the trigger): the charts are left as after
+            // a run that converted nothing, with no record to look at or export.
+            drawn = 0;
+            s.DataPresent = kFalse;
+            e.chart.SetGraphMode(kMonitorMode);
+        } else {
+            e.chart.ConfigureGraphAxes(s.Graph);
+        }
     } else {
         e.chart.SetGraphMode(kMonitorMode);
     }
     for (int ch = 1; ch <= kChannels; ++ch) {
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && s.Meas.Ch(ch).Measured())
-            e.chart.ShowRecordStatistics(ch - 1, n, s.Meas);
+            e.chart.ShowRecordStatistics(ch - 1, drawn, s.Meas);
     }
     SetRunFlag(s, s.Meas.TrgMode, kFalse);
     SetRunButtons(e, true);
     UpdateRunCaptions(e);
-    AutoXRange(s.Graph, n, s.Meas.SmpClk);
+    AutoXRange(s.Graph, drawn, s.Meas.SmpClk);
     e.ui.SetPointer(Pointer::Default);
     // The caption names the file just written, as it was named (a cancelled CSV's carries
     // "_incomplete"); without one it keeps naming the next file.

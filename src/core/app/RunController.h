@@ -3,6 +3,7 @@
 // high-speed path in which the trigger command itself waits for the end of the recording, and
 // the end of conversion that hands over to the transfer and the graphs.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/app/Engine.h"
@@ -12,6 +13,8 @@ namespace kmr {
 
 // The remaining-time caption: words × clock ÷ 1000 seconds with one decimal, then " SEC.".
 std::string RestTimeCaption(std::int32_t words, float smpClk);
+// The count at the head of an "EOC" reply, held within the memory; none when it carries no count.
+std::optional<std::int32_t> ConvertedIn(const std::string& reply, std::int32_t memoryWords);
 
 // Gives the instrument again what it may lack, once a recording owed a halt is halted
 // (HaltOwedRecording): the setting mode, the date, the time and the conditions once the route has

@@ -10,8 +10,8 @@ namespace {
 TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunningMonitorStopAndVersion) {
     MainWindowState s{.ProgramMode = 0, .InstrumentModel = 1};  // KMR-510C
     // Off-line, Connect goes on-line without a restart.
-    MenuState e{.ConvertingFile = true, .Quit = true, .StartCaption = "Start", .Version = true, .Connect = true,
-                .MonitorCaption = "Moni. On"};
+    MenuState e{.ConvertingFile = true, .Quit = true, .OpenDataFile = true, .StartCaption = "Start",
+                .Version = true, .Connect = true, .MonitorCaption = "Moni. On"};
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
     s.ProgramMode = 1;
@@ -30,7 +30,20 @@ TEST(MainWindowRulesTest, OffLineOffersWhatNeedsNoInstrumentOnLineEverythingRunn
     e.MonitorCaption = "Moni. Off";
     EXPECT_EQ(UpdateMenus(s, Language::English), e);
 
-    s.InstrumentModel = 1;
+    // A record shown is exported on-line and off-line; a CSV transfer's has no file to cut a range of.
+    s.RecordShown = true;
+    e.ExportCharts = true;
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
+    s.RecordFileShown = true;
+    e.ExportRange = true;
+    EXPECT_EQ(UpdateMenus(s, Language::English), e);
+    s.ProgramMode = 0;
+    EXPECT_EQ(UpdateMenus(s, Language::English),
+              (MenuState{.ConvertingFile = true, .Quit = true, .OpenDataFile = true, .ExportCharts = true,
+                         .ExportRange = true, .MonitorChecked = true, .StartCaption = "Start", .Version = true,
+                         .Connect = true, .MonitorCaption = "Moni. Off"}));
+
+    s = MainWindowState{.ProgramMode = 1, .MonitoringOn = true, .InstrumentModel = 1};
     s.RunActive = true;
     EXPECT_EQ(UpdateMenus(s, Language::English),
               (MenuState{.Monitor = true, .MonitorChecked = true, .Start = true, .StartCaption = "Stop",

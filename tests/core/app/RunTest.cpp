@@ -8,6 +8,7 @@
 #include "support/FileSizeLimit.h"
 #include "core/app/BalancePresenter.h"
 #include "core/app/CheckTablePresenter.h"
+#include "core/app/MainWindowRules.h"
 #include "core/app/MeasCondForm.h"
 #include "core/app/OutputCalForm.h"
 #include "core/app/Monitor.h"
@@ -734,6 +735,9 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndThe
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{Text(Language::English, txt::StoppedBeforeTrigger)});
     EXPECT_EQ(h.state.DataFileNumber, 0);
     EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
+    // No record is shown, so none is offered for export.
+    EXPECT_FALSE(WindowStateOf(h.engine).RecordShown);
+    EXPECT_FALSE(h.engine.chart.ShowsRecord(0));
 
     h.bus->log.clear();
     StartOrStop(h.engine);
@@ -754,6 +758,7 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndThe
     EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
     EXPECT_EQ(Block(bytes, 1000, 0), RampWords(1, 1000));
     ExpectTriggerMarkedInEveryChart();
+    EXPECT_TRUE(WindowStateOf(h.engine).RecordFileShown);
 }
 
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {

@@ -1,0 +1,109 @@
+#include "core/app/RunController.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "core/support/TextTable.h"
+
+namespace kmr {
+
+// What is owed to the instrument after a run that was lost: the halt, the recording it may still
+// hold, and the settings a restarted instrument has forgotten.
+
+bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
+
+namespace {
+
+// The recording of a run lost before its end (ProgramState::LostRun), as far as the instrument
+// has it: offered for transfer, and taken as a Stop takes one (halted first when it is still
+// going). False when the instrument does not answer; the offer then waits for the next time.
+bool OfferLostRecording(Engine& e, bool& transferred) {
+    ProgramState& s = e.s;
+    const std::string reply = e.Send(kRecordingDoneCommand);
+    if (e.Failed()) {
+        // Silence is an instrument still lost. One that answers with an error (restarted
+        // meanwhile, say) has no recording to give: the halt goes ahead.
+        if (e.link.transport->LastFailureReply().empty()) return false;
+        s.LostRun.reset();
+        s.Status = RunStatus::Ok;
+        return true;
+    }
+    MeasConditions lost = std::move(*s.LostRun);
+    s.LostRun.reset();
+    const auto Count = [&lost](const std::string& r) { return ConvertedIn(r, lost.MemoryWords).value_or(0); };
+    std::int32_t n = Count(reply);
+    // A recording that filled the memory has ended by itself: nothing is left to halt.
+    if (n == lost.MemoryWords) s.HaltOwed = false;
+    if (n == 0) return true;
+    const std::string offer = TextWith(e.ui.language, txt::LostRecordingOffer,
+                                       {std::to_string(n), std::to_string(lost.MemoryWords)});
+    const Pointer pointer = e.ui.GetPointer();
+    e.ui.SetPointer(Pointer::Default);
+    const MsgAnswer answer = e.ui.ShowMessage(offer, kProgramTitle, MsgIcon::Question, MsgButtons::YesNo);
+    e.ui.SetPointer(pointer);
+    if (answer != MsgAnswer::Yes) return true;
+    if (n < lost.MemoryWords) {
+        e.Send("HLT");
+        if (e.Failed()) return false;
+        s.HaltOwed = false;
+        const std::string last = e.Send(kRecordingDoneCommand);
+        if (e.Failed()) return false;
+        n = std::max(n, Count(last));
+    }
+    // The transfer works from the conditions of the run; new ones given since come back after.
+    std::swap(s.Meas, lost);
+    s.WordsConverted = n;
+    transferred = true;
+    EndOfConversion(e);
+    std::swap(s.Meas, lost);
+    return !e.Failed();
+}
+
+}  // namespace
+
+bool HaltOwedRecording(Engine& e, bool* transferred) {
+    if (!e.s.HaltOwed) return true;
+    bool taken = false;
+    const bool answered = !e.s.LostRun || OfferLostRecording(e, taken);
+    if (transferred) *transferred = taken;
+    if (!answered) return false;
+    if (!e.s.HaltOwed) return true;
+    e.Send("HLT");
+    if (e.Failed()) return false;
+    e.s.HaltOwed = false;
+    return true;
+}
+
+bool ResendWhatMayBeLost(Engine& e) {
+    ProgramState& s = e.s;
+    if (!HaltOwedRecording(e)) return false;
+    for (int pass = 0; pass < 2; ++pass) {
+        if (RouteReopened(e)) {
+            s.ReopeningsSeen = e.link.bus->Reopenings();
+            s.DateUnsent = true;
+            s.ConditionsUnsent = true;
+        }
+        if (s.DateUnsent) {
+            // As at start-up: the setting mode ("SET1") first, which an instrument that restarted
+            // has left, then its date and time; the conditions only after them.
+            e.link.commands->InitialiseInstrument();
+            s.DateUnsent = s.Status != RunStatus::Ok;
+        }
+        if (!s.DateUnsent && s.ConditionsUnsent) {
+            e.link.commands->DownloadConditions(kFullChangeMask);
+            s.ConditionsUnsent = e.Failed();
+        }
+        if (s.DateUnsent || s.ConditionsUnsent || !RouteReopened(e)) break;
+    }
+    return !s.DateUnsent && !s.ConditionsUnsent;
+}
+
+bool SettleBeforeCommands(Engine& e, int notMadeTextId) {
+    FailureScope scope(*e.link.transport);
+    if (ResendWhatMayBeLost(e)) return true;
+    // A refused setting mode (remote sensing) has said so itself.
+    if (scope.Failed()) ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
+    return false;
+}
+
+}  // namespace kmr
