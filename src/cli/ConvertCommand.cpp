@@ -129,7 +129,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
         }
     // A part that does not fit one of the files: nothing is written.
     for (const std::string& f : files) {
-        const std::string problem = SubsetProblemForFile(f, options.subset, io.language);
+        const std::string problem = SubsetProblemForFile(f, options.subset, io.language, options.wholeChannels);
         if (!problem.empty()) {
             io.err << "kmr convert: " << f << ": " << problem << "\n";
             return 2;

@@ -10,6 +10,7 @@
 #include "core/app/Monitor.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFileNaming.h"
+#include "core/datafiles/Subset.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -279,11 +280,19 @@ std::string ShownRecordFile(const ProgramState& s) {
 }
 
 SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFactor, std::int32_t n) {
-    const double step = static_cast<double>(clockMs) * timeFactor;
-    if (n <= 0 || !(step > 0.0) || !(hi >= lo)) return {0, 0};
+    // The charts draw sample i at i x the float clock; the CSV and kmr convert put it at i x the
+    // clock's decimal (0.05, not 0.0500000007), which differ by up to a fiftieth of a step at the
+    // end of the largest memory. An end on a sample by either reckoning takes that sample, so an
+    // axis from 1 s to 2 s takes the sample at 2 s as kmr convert --to 2 does, and a cursor on a
+    // drawn point takes that point.
+    const double drawnStep = static_cast<double>(clockMs) * timeFactor;
+    const double decimalStep = DecimalClockMs(clockMs) * timeFactor;
+    if (n <= 0 || !(drawnStep > 0.0) || !(decimalStep > 0.0) || !(hi >= lo)) return {0, 0};
     // Times closer to a sample than a millionth of a step count as on it.
-    const double first = std::max(0.0, std::ceil(lo / step - 1e-6));
-    const double last = std::min(static_cast<double>(n - 1), std::floor(hi / step + 1e-6));
+    const double first =
+        std::max(0.0, std::ceil(std::min(lo / drawnStep, lo / decimalStep) - 1e-6));
+    const double last = std::min(static_cast<double>(n - 1),
+                                 std::floor(std::max(hi / drawnStep, hi / decimalStep) + 1e-6));
     if (last < first) return {0, 0};
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
 }

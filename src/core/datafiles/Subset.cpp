@@ -106,7 +106,8 @@ ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& s
     return r;
 }
 
-std::string SubsetProblemForFile(const std::string& path, const ConversionSubset& subset, Language lang) {
+std::string SubsetProblemForFile(const std::string& path, const ConversionSubset& subset, Language lang,
+                                 bool wholeChannels) {
     if (subset.Whole()) return {};
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::ReadOnly)) return {};
@@ -114,9 +115,11 @@ std::string SubsetProblemForFile(const std::string& path, const ConversionSubset
     if (size < kDataHeaderBytes) return {};
     Bytes header(kDataHeaderBytes);
     if (!f.ReadAt(0, header.data(), header.size())) return {};
-    const HeaderCheck h = CheckDataFileHeader(lang, header, static_cast<std::uint64_t>(size));
-    if (!h.ok) return {};
-    const ResolvedSubset r = ResolveSubset(h.conditions, subset, lang);
+    const HeaderCheck h = CheckDataFileHeader(lang, header, static_cast<std::uint64_t>(size), wholeChannels);
+    if (!h.ok || h.wholeChannels.empty()) return {};
+    const FileConditions held =
+        wholeChannels ? WholeChannelsOnly(h.conditions, static_cast<int>(h.wholeChannels.size())) : h.conditions;
+    const ResolvedSubset r = ResolveSubset(held, subset, lang);
     return r.ok ? std::string() : r.problem;
 }
 

@@ -53,8 +53,11 @@ double SampleSeconds(std::int64_t index, float smpClk);
 ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& subset, Language lang);
 
 // Reads the header of `path` quietly and resolves the subset: the reason it is refused, or empty
-// when it fits the file or when the header cannot be read (the conversion then says why).
-std::string SubsetProblemForFile(const std::string& path, const ConversionSubset& subset, Language lang);
+// when it fits the file or when the header cannot be read (the conversion then says why). With
+// `wholeChannels` a cancelled or unfinished file offers only the channels it holds whole, as its
+// conversion does.
+std::string SubsetProblemForFile(const std::string& path, const ConversionSubset& subset, Language lang,
+                                 bool wholeChannels = false);
 
 // "1,3,5-7" -> {1, 3, 5, 6, 7}; nullopt for anything else (a channel is 1 to 10).
 std::optional<std::vector<int>> ParseChannelList(const std::string& text);

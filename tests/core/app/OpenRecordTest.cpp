@@ -12,6 +12,8 @@
 #include "core/app/RunController.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFilesTestSupport.h"
+#include "core/datafiles/Subset.h"
+#include "core/graphs/ChartModel.h"
 #include "support/EngineHarness.h"
 #include "support/FakeDrive.h"
 
@@ -335,6 +337,21 @@ TEST(SamplesBetween, BothEndsInclusiveAndClippedToTheRecord) {
     EXPECT_EQ(SamplesBetween(0.001, 0.001, 0.05f, 0.001, 1000).count, 1);
     EXPECT_EQ(SamplesBetween(-1.0, 5.0, 1.0f, 0.001, 1000).count, 1000);
     EXPECT_EQ(SamplesBetween(2.0, 3.0, 1.0f, 0.001, 1000).count, 0);
+    // An axis from 1 s to 2 s at 0.05 ms takes samples 20000 to 40000, as kmr convert --from 1
+    // --to 2 does (the CSV puts sample 40000 at 2 s), at the far end of the largest memory too;
+    // a cursor on a drawn point (the float clock's time) still takes that point.
+    for (const float clock : {0.05f, 0.1f, 0.3f, 0.6f, 0.9f}) {
+        const double step = DecimalClockMs(clock) / 1000.0;
+        const SampleRange r = SamplesBetween(20000 * step, 40000 * step, clock, 0.001, 507904);
+        EXPECT_EQ(r.first, 20000) << clock;
+        EXPECT_EQ(r.count, 20001) << clock;
+        const SampleRange end = SamplesBetween(507900 * step, 507903 * step, clock, 0.001, 507904);
+        EXPECT_EQ(end.first, 507900) << clock;
+        EXPECT_EQ(end.count, 4) << clock;
+        const double drawn = SampleTime(507900, clock, 0.001);
+        EXPECT_EQ(SamplesBetween(drawn, drawn, clock, 0.001, 507904).first, 507900) << clock;
+        EXPECT_EQ(SamplesBetween(drawn, drawn, clock, 0.001, 507904).count, 1) << clock;
+    }
 }
 
 // The export of the shown range: what it offers and the samples it takes. (The file written is the
