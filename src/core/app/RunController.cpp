@@ -234,8 +234,6 @@ void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const
 
 bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
 
-bool SettingsOwed(const Engine& e) { return e.s.DateUnsent || e.s.ConditionsUnsent; }
-
 namespace {
 
 // The recording of a run lost before its end (ProgramState::LostRun), as far as the instrument
