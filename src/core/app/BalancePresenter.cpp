@@ -13,6 +13,13 @@ void BalancePresenter::Opened() {
 
 void BalancePresenter::Tick() {
     view_.SetTimer(false);
+    // Conditions a download left unsent go out before the values are read (the instrument
+    // measures other channels until then).
+    if (SettingsOwed(e_) && !ResendWhatMayBeLost(e_)) {
+        StopMonitoring(e_);
+        view_.Unload();
+        return;
+    }
     const bool read = table_.Tick();
     // As for the monitor: an instrument behind a route opened again is given everything again
     // before its values are shown or it is balanced.

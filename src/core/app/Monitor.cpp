@@ -59,6 +59,13 @@ void MonitorTimerTick(Engine& e) {
     } else {
         // The first failure ends the live values, with one message that names the command.
         FailureScope scope(*e.link.transport);
+        // Conditions a download left unsent go out first: until the instrument has them it
+        // measures other channels than the ones the reply is read for.
+        if (SettingsOwed(e) && !ResendWhatMayBeLost(e)) {
+            StopMonitoring(e);
+            if (scope.Failed()) ShowInstrumentLost(e, txt::LostDuringMonitoring, scope.Command(), {});
+            return;
+        }
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             StopMonitoring(e);

@@ -36,6 +36,10 @@ bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
 bool SettleBeforeCommands(Engine& e, int notMadeTextId);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
+// Whether the instrument is still owed its date or the conditions (a download stopped early):
+// until it has them it measures other channels than the program reads, so the live values are
+// only read after they are sent.
+inline bool SettingsOwed(const Engine& e) { return e.s.DateUnsent || e.s.ConditionsUnsent; }
 // The one message of an instrument lost in the middle of something: text `textId` naming the
 // command that failed, then what was kept (when given).
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept);

@@ -54,6 +54,57 @@ TEST(BalanceTick, AFailedOrMalformedReadEndsMonitoringAndTheWindow) {
     }
 }
 
+// A download that stopped early (channel 4 switched on, its filter unanswered) leaves the
+// instrument measuring channel 4 alone. The live values of the main window and of the balance
+// window send the conditions first and then read the channels the program expects; a
+// download that fails again stops them with one message (the main window's names the command).
+TEST(BalanceTick, LiveValuesSendConditionsADownloadLeftUnsentBeforeReading) {
+    for (const bool balanceWindow : {false, true}) {
+        for (const bool failsAgain : {false, true}) {
+            SCOPED_TRACE(std::to_string(balanceWindow) + std::to_string(failsAgain));
+            testing::EngineHarness h;
+            ASSERT_TRUE(h.Measure({1, 2, 3}, 1000));
+            h.state.Gpib.Attempts = 1;
+            h.simBus->Instrument().AddFault({"LPF*", sim::FaultKind::NoReply, "", failsAgain ? 2 : 1});
+            h.state.Meas.Ch(3).OnOff = 0;
+            h.state.Meas.Ch(4).OnOff = 1;
+            h.state.Meas.Ch(4).Lpf = 2;
+            h.engine.link.commands->DownloadConditions("0011000000000000");
+            ASSERT_EQ(h.state.Status, RunStatus::CommFailed);
+            RebuildMeasuredChannels(h.state.Meas);
+            h.state.ConditionsUnsent = true;
+            h.bus->log.clear();
+            h.ui.shown.clear();
+            ToggleMonitor(h.engine);
+            LoggedBalanceView view(h.bus->log);
+            BalancePresenter balance(h.engine, view);
+            if (balanceWindow)
+                balance.Tick();
+            else
+                MonitorTimerTick(h.engine);
+            const auto sent = h.bus->Commands();
+            if (failsAgain) {
+                EXPECT_EQ(std::count(sent.begin(), sent.end(), "MDT"), 0);
+                EXPECT_EQ(h.state.MonitoringOn, kFalse);
+                ASSERT_EQ(h.ui.shown.size(), 1u);
+                EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
+                if (!balanceWindow) EXPECT_NE(h.ui.shown[0].text.find("(LPF"), std::string::npos) << h.ui.shown[0].text;
+                continue;
+            }
+            ASSERT_FALSE(sent.empty());
+            EXPECT_EQ(sent.back(), "MDT");
+            const auto set4 = std::find(sent.begin(), sent.end(), "SET4");
+            EXPECT_NE(std::find(set4, sent.end(), "LPF100"), sent.end());
+            EXPECT_TRUE(h.ui.shown.empty());
+            EXPECT_FALSE(h.state.ConditionsUnsent);
+            EXPECT_EQ(h.state.MonitoringOn, kTrue);
+            // Channels 1, 2 and 4 have values, channel 3 none.
+            const MoniData& values = balanceWindow ? balance.Table().Values() : h.state.MoniData;
+            for (int ch = 1; ch <= 4; ++ch) EXPECT_EQ(IsNoValue(values[static_cast<std::size_t>(ch - 1)]), ch == 3) << ch;
+        }
+    }
+}
+
 // A reading over a route opened again: the instrument is given everything, the values are not
 // shown, and the window goes on.
 TEST(BalanceTick, ARouteOpenedAgainHasTheInstrumentGivenEverythingFirst) {
