@@ -130,7 +130,7 @@ std::string RecentFileMenuText(std::size_t index, const std::string& path) {
 namespace {
 // Places of a time of the record shown: `least`, or those of a finer sample step (0.05 ms: 5).
 int TimePlaces(const ProgramState& s, int least) {
-    return std::clamp(DecimalsFor(static_cast<double>(s.RecordMeas().SmpClk) * s.Graph.X.XtimeFactor), least, 9);
+    return std::clamp(DecimalsFor(SampleStepSeconds(s.RecordMeas().SmpClk, s.Graph.X.XtimeFactor)), least, 9);
 }
 }  // namespace
 
@@ -279,7 +279,7 @@ std::string ShownRecordFile(const ProgramState& s) {
 }
 
 SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFactor, std::int32_t n) {
-    const double step = static_cast<double>(clockMs) * timeFactor;
+    const double step = SampleStepSeconds(clockMs, timeFactor);
     if (n <= 0 || !(step > 0.0) || !(hi >= lo)) return {0, 0};
     // Times closer to a sample than a millionth of a step count as on it.
     const double first = std::max(0.0, std::ceil(lo / step - 1e-6));
@@ -316,7 +316,7 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
     const MeasConditions& m = e.s.RecordMeas();
     const std::int32_t n = e.s.RecordWords();
     offer.shown = visible ? *visible
-                          : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
+                          : AxisRange{0.0, SampleTime(std::max(n - 1, 0), m.SmpClk, e.s.Graph.X.XtimeFactor)};
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
     // At 0.05 ms four places would name two neighbouring samples alike (and round half of them).
