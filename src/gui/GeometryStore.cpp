@@ -32,6 +32,8 @@ ScreenArea ScreenInTwips(const QScreen* screen) {
     a.WorkHeight = screen->availableGeometry().height() * tpp;
     a.ScreenWidth = screen->geometry().width() * tpp;
     a.ScreenHeight = screen->geometry().height() * tpp;
+    a.WorkLeft = (screen->availableGeometry().left() - screen->geometry().left()) * tpp;
+    a.WorkTop = (screen->availableGeometry().top() - screen->geometry().top()) * tpp;
     return a;
 }
 

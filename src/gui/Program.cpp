@@ -80,6 +80,10 @@ StartupOutcome Program::Start(const ProgramOptions& options) {
     const double tpp = TwipsPerPixel(QGuiApplication::primaryScreen());
     o.screen.LeastWidth = main_->minimumWidth() * tpp;
     o.screen.LeastHeight = main_->minimumHeight() * tpp;
+    // The frame is the window manager's and not known before the window is shown: room for a
+    // caption and borders of the usual desktops (a little more than they take).
+    o.screen.FrameWidth = 16 * tpp;
+    o.screen.FrameHeight = 40 * tpp;
     o.interfaceOverride = options.interfaceOverride;
     o.makeBus = options.makeBus ? options.makeBus : WorkerBusFactory();
     const StartupOutcome outcome = RunStartup(*engine_, o);

@@ -10,7 +10,6 @@
 #include "core/app/Monitor.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFileNaming.h"
-#include "core/datafiles/Subset.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -131,7 +130,7 @@ std::string RecentFileMenuText(std::size_t index, const std::string& path) {
 namespace {
 // Places of a time of the record shown: `least`, or those of a finer sample step (0.05 ms: 5).
 int TimePlaces(const ProgramState& s, int least) {
-    return std::clamp(DecimalsFor(static_cast<double>(s.RecordMeas().SmpClk) * s.Graph.X.XtimeFactor), least, 9);
+    return std::clamp(DecimalsFor(SampleStepSeconds(s.RecordMeas().SmpClk, s.Graph.X.XtimeFactor)), least, 9);
 }
 }  // namespace
 
@@ -280,19 +279,14 @@ std::string ShownRecordFile(const ProgramState& s) {
 }
 
 SampleRange SamplesBetween(double lo, double hi, float clockMs, double timeFactor, std::int32_t n) {
-    // The charts draw sample i at i x the float clock; the CSV and kmr convert put it at i x the
-    // clock's decimal (0.05, not 0.0500000007), which differ by up to a fiftieth of a step at the
-    // end of the largest memory. An end on a sample by either reckoning takes that sample, so an
-    // axis from 1 s to 2 s takes the sample at 2 s as kmr convert --to 2 does, and a cursor on a
-    // drawn point takes that point.
-    const double drawnStep = static_cast<double>(clockMs) * timeFactor;
-    const double decimalStep = DecimalClockMs(clockMs) * timeFactor;
-    if (n <= 0 || !(drawnStep > 0.0) || !(decimalStep > 0.0) || !(hi >= lo)) return {0, 0};
+    // The charts, the CSV and kmr convert all put sample i at i x the clock's decimal (0.05, not
+    // the 0.0500000007 of its float), so an axis from 1 s to 2 s takes the sample at 2 s as
+    // kmr convert --to 2 does.
+    const double step = SampleStepSeconds(clockMs, timeFactor);
+    if (n <= 0 || !(step > 0.0) || !(hi >= lo)) return {0, 0};
     // Times closer to a sample than a millionth of a step count as on it.
-    const double first =
-        std::max(0.0, std::ceil(std::min(lo / drawnStep, lo / decimalStep) - 1e-6));
-    const double last = std::min(static_cast<double>(n - 1),
-                                 std::floor(std::max(hi / drawnStep, hi / decimalStep) + 1e-6));
+    const double first = std::max(0.0, std::ceil(lo / step - 1e-6));
+    const double last = std::min(static_cast<double>(n - 1), std::floor(hi / step + 1e-6));
     if (last < first) return {0, 0};
     return {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
 }
@@ -325,7 +319,7 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
     const MeasConditions& m = e.s.RecordMeas();
     const std::int32_t n = e.s.RecordWords();
     offer.shown = visible ? *visible
-                          : AxisRange{0.0, static_cast<double>(std::max(n - 1, 0)) * m.SmpClk * e.s.Graph.X.XtimeFactor};
+                          : AxisRange{0.0, SampleTime(std::max(n - 1, 0), m.SmpClk, e.s.Graph.X.XtimeFactor)};
     offer.cursors = cursors.hasA && cursors.hasB;
     offer.betweenCursors = {std::min(cursors.a, cursors.b), std::max(cursors.a, cursors.b)};
     // At 0.05 ms four places would name two neighbouring samples alike (and round half of them).

@@ -34,8 +34,11 @@ MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& s
     }
     // Larger one way only (a window left on a bigger monitor): that side is cut to the work area,
     // so that the caption, the menus and the status strip are on the screen and can be reached.
-    if (g.Width > screen.WorkWidth) g.Width = static_cast<float>(screen.WorkWidth);
-    if (g.Height > screen.WorkHeight) g.Height = static_cast<float>(screen.WorkHeight);
+    // The frame and caption come on top of the size kept.
+    const double roomWidth = std::max(screen.WorkWidth - screen.FrameWidth, 0.0);
+    const double roomHeight = std::max(screen.WorkHeight - screen.FrameHeight, 0.0);
+    if (g.Width > roomWidth) g.Width = static_cast<float>(roomWidth);
+    if (g.Height > roomHeight) g.Height = static_cast<float>(roomHeight);
     g.Width = std::max(g.Width, static_cast<float>(screen.LeastWidth));
     g.Height = std::max(g.Height, static_cast<float>(screen.LeastHeight));
     // Rounded to whole twips first, then divided as whole numbers (truncating).
@@ -45,6 +48,14 @@ MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& s
     };
     g.Top = centre(screen.ScreenHeight, g.Height);
     g.Left = centre(screen.ScreenWidth, g.Width);
+    // Centred on the whole screen, a tall window reaches under a task bar at the bottom (or a
+    // panel at the top): it moves into the work area, its top left corner first.
+    const auto inside = [](float at, double size, double start, double room) {
+        const double last = start + room - size;
+        return static_cast<float>(std::max(std::min(static_cast<double>(at), last), start));
+    };
+    g.Top = inside(g.Top, g.Height + screen.FrameHeight, screen.WorkTop, screen.WorkHeight);
+    g.Left = inside(g.Left, g.Width + screen.FrameWidth, screen.WorkLeft, screen.WorkWidth);
     return g;
 }
 

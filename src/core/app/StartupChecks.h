@@ -38,14 +38,17 @@ struct ScreenArea {
     double WorkWidth = 0, WorkHeight = 0;      // screen minus task bar
     double ScreenWidth = 0, ScreenHeight = 0;  // whole screen
     double LeastWidth = 0, LeastHeight = 0;    // the least size the main window takes
+    double WorkLeft = 0, WorkTop = 0;          // where the work area starts on the screen
+    double FrameWidth = 0, FrameHeight = 0;    // what the window's frame and caption add to its size
 };
 
 // The stored geometry corrected for the screen: larger than the work area both ways opens
 // maximised at the default size; a zero size, or one that is no size at all (negative, not a
 // number, beyond any window: a settings file edited or damaged), gets the default size; larger one
-// way only is cut to the work area that way; a size below the least the window takes is raised
-// to it; the window is always centred on the screen at the size it gets (the stored Left and Top
-// are not used).
+// way only is cut to the work area that way, frame included; a size below the least the window
+// takes is raised to it; the window is centred on the screen at the size it gets (the stored Left
+// and Top are not used), and moved as little as needed to lie whole in the work area, so that its
+// caption and its status strip are never under a task bar or off the screen.
 MainFormGeometry CorrectMainFormGeometry(MainFormGeometry g, const ScreenArea& screen);
 
 }  // namespace kmr

@@ -22,12 +22,7 @@ std::string ChannelListText(const std::vector<int>& channels) {
 
 }  // namespace
 
-double DecimalClockMs(float smpClk) {
-    // Read back without the C library, whose reading follows the user's locale in the window
-    // program (a decimal comma would end the number at its point).
-    const std::optional<double> v = ParseNumber(FormatFloat(smpClk));
-    return v ? *v : static_cast<double>(smpClk);
-}
+double DecimalClockMs(float smpClk) { return DecimalValue(smpClk); }
 
 double SampleSeconds(std::int64_t index, float smpClk) {
     return static_cast<double>(index) * DecimalClockMs(smpClk) / 1000.0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "core/support/Numbers.h"
@@ -15,8 +16,26 @@ double EngineeringValue(std::int16_t raw, float coeff, float offset) {
            static_cast<double>(offset);
 }
 
+namespace {
+
+// The clock's decimal value; the last one asked for is kept, as times are asked for sample by
+// sample of one record.
+double ClockDecimal(float clockMs) {
+    thread_local float lastClock = 1.0f;
+    thread_local double lastDecimal = 1.0;
+    if (std::memcmp(&clockMs, &lastClock, sizeof clockMs) != 0) {
+        lastDecimal = DecimalValue(clockMs);
+        lastClock = clockMs;
+    }
+    return lastDecimal;
+}
+
+}  // namespace
+
+double SampleStepSeconds(float clockMs, double timeFactor) { return ClockDecimal(clockMs) * timeFactor; }
+
 double SampleTime(std::int64_t i, float clockMs, double timeFactor) {
-    return static_cast<double>(i) * static_cast<double>(clockMs) * timeFactor;
+    return static_cast<double>(i) * ClockDecimal(clockMs) * timeFactor;
 }
 
 int DecimalsFor(double v) {

@@ -126,7 +126,13 @@ public:
 // double precision (the product of a 16-bit sample and a float coefficient is exact there).
 double EngineeringValue(std::int16_t raw, float coeff, float offset);
 
-// Time in seconds of 0-based sample index i: i × clock (ms) × timeFactor.
+// The time between samples in seconds: the clock (ms) as the decimal the conditions hold, times
+// timeFactor. A 32-bit clock of 0.05 or 0.1 is not exact, and its error would show in every
+// time the charts, the cursors and the graph conditions give (0.0999500014893711 s instead of
+// 0.09995 s for the last of 2000 samples).
+double SampleStepSeconds(float clockMs, double timeFactor);
+
+// Time in seconds of 0-based sample index i: i × clock (ms, as above) × timeFactor.
 double SampleTime(std::int64_t i, float clockMs, double timeFactor);
 
 // Number of decimals for axis numbers of spacing v: how often |v| must be multiplied by 10 to

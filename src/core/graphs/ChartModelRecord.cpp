@@ -142,7 +142,7 @@ bool ChartModel::LoadRecordSeries(int channel, std::span<const std::int16_t> sam
 void ChartModel::ComputeDisplayRange(const GraphConditions& g, std::int32_t n, float clockMs) {
     displayFirst_ = displayLast_ = -1;
     if (g.X.XAutoScale == 1) return;
-    const double delta = static_cast<double>(clockMs) * g.X.XtimeFactor;
+    const double delta = SampleStepSeconds(clockMs, g.X.XtimeFactor);
     // A clock of 0 has no time axis to cut; the whole record is shown.
     if (!(delta > 0.0) || !std::isfinite(delta)) return;
     const double t = static_cast<double>(n - 1) * delta;

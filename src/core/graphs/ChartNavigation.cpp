@@ -11,7 +11,7 @@ namespace {
 
 double SampleStep(const ChartModel& model, int index) {
     const SampleScale s = model.RecordScale(index);
-    return static_cast<double>(s.clockMs) * s.timeFactor;
+    return SampleStepSeconds(s.clockMs, s.timeFactor);
 }
 
 int PointOfChannel(const ChartModel& model, const MeasConditions& m, int index) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/conditions/CndLoad.h"
+#include "core/graphs/ChartModel.h"
 
 namespace kmr {
 
@@ -48,7 +49,7 @@ void ApplyGraphForm(GraphConditions& g, const GraphConditions& edited) {
 
 void AutoXRange(GraphConditions& g, std::int32_t n, float clockMs) {
     if (g.X.XAutoScale != 1 || n == 0) return;
-    const double last = static_cast<double>(n - 1) * static_cast<double>(clockMs) * g.X.XtimeFactor;
+    const double last = SampleTime(n - 1, clockMs, g.X.XtimeFactor);
     // A record without length (one sample) leaves the end as it was: the X range stays one that
     // the form and a fixed axis take, its end above 0 and above its minimum.
     if (!(last > 0.0) || !std::isfinite(last)) return;

@@ -225,7 +225,7 @@ std::pair<std::int16_t, std::int16_t> MinMaxSummary::RangeMinMax(std::size_t fir
 bool SampleRangeOf(double xFrom, double xTo, const SampleScale& scale, std::size_t lo,
                    std::size_t hi, std::size_t& first, std::size_t& last) {
     if (hi < lo) return false;
-    const double step = static_cast<double>(scale.clockMs) * scale.timeFactor;
+    const double step = SampleStepSeconds(scale.clockMs, scale.timeFactor);
     if (!(step > 0.0) || !std::isfinite(step)) {  // no time axis: every sample sits at 0
         first = lo;
         last = hi;

@@ -188,6 +188,13 @@ std::string FormatFloat(float v) {
     return std::string(buf, WriteGeneral7(buf, v));
 }
 
+double DecimalValue(float v) {
+    if (!std::isfinite(v)) return static_cast<double>(v);
+    // Read back without the C library, whose reading follows the user's locale in the window
+    // program (a decimal comma would end the number at its point).
+    return ParseNumber(FormatFloat(v)).value_or(static_cast<double>(v));
+}
+
 std::size_t AppendFloat(std::string& out, float v) {
     char buf[32];
     const std::size_t n = WriteGeneral7(buf, v);

@@ -18,6 +18,9 @@ double RoundHalfEven(double v);
 // digits, no trailing zeros, no point for whole values, "." always, exponent form "E+nn"/"E-nn"
 // when the decimal exponent is below -4 or at least 7 (1E+07, 1.234568E+07, 0.0001, 1E-05).
 std::string FormatFloat(float v);
+// The decimal number that text stands for, as a 64-bit float: a clock of 0.05 ms is 0.05, not
+// the 0.0500000007 its 32-bit float holds (the value itself when it is not finite).
+double DecimalValue(float v);
 // Appends the same text to `out`; returns the number of bytes added.
 std::size_t AppendFloat(std::string& out, float v);
 // The layout of that text for a nonzero magnitude given by its seven significant digits

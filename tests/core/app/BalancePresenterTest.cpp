@@ -88,7 +88,9 @@ TEST(BalanceTick, LiveValuesSendConditionsADownloadLeftUnsentBeforeReading) {
                 EXPECT_EQ(h.state.MonitoringOn, kFalse);
                 ASSERT_EQ(h.ui.shown.size(), 1u);
                 EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
-                if (!balanceWindow) EXPECT_NE(h.ui.shown[0].text.find("(LPF"), std::string::npos) << h.ui.shown[0].text;
+                if (!balanceWindow) {
+                    EXPECT_NE(h.ui.shown[0].text.find("(LPF"), std::string::npos) << h.ui.shown[0].text;
+                }
                 continue;
             }
             ASSERT_FALSE(sent.empty());

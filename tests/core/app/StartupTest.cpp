@@ -41,9 +41,28 @@ TEST(GeometryCorrection, CorrectsSizeAndCentres) {
         {{0, 0, 15, 15, 0}, {3900, 3300, 7200, 4500, 0}},
         {{5, 5, 20000, 12000, 0}, {2160, 2910, 10680, 5280, 2}},
         {{100, 100, 20000, 6000, 0}, {0, 2550, 15000, 6000, 0}},
-        {{100, 100, 9000, 16000, 0}, {3000, 300, 9000, 10500, 0}},
+        {{100, 100, 9000, 16000, 0}, {3000, 0, 9000, 10500, 0}},
         {{0, 0, 10000.5f, 5000.5f, 1}, {2500, 3050, 10000.5f, 5000.5f, 1}}};
     for (const auto& [stored, expected] : cases) EXPECT_EQ(CorrectMainFormGeometry(stored, screen), expected);
+
+    // A 1366 x 768 laptop with a 27-pixel panel at the top and a 40-pixel task bar at the bottom;
+    // the frame adds 8 x 31 pixels. A window from a taller monitor is cut so that it fits with its
+    // frame and opens just under the panel; one the user had stretched almost to the screen's
+    // height is raised off the task bar; a window that fits stays centred.
+    ScreenArea laptop{20490, 10515, 20490, 11520, 7200, 4500};
+    laptop.WorkTop = 405;
+    laptop.FrameWidth = 120;
+    laptop.FrameHeight = 465;
+    const std::pair<MainFormGeometry, MainFormGeometry> onLaptop[] = {
+        {{-30000, 40000, 15000, 16000, 0}, {2745, 405, 15000, 10050, 0}},
+        {{0, 0, 12000, 10000, 0}, {4245, 455, 12000, 10000, 0}},
+        {{0, 0, 10680, 5700, 0}, {4905, 2910, 10680, 5700, 0}}};
+    for (const auto& [stored, expected] : onLaptop) {
+        const MainFormGeometry g = CorrectMainFormGeometry(stored, laptop);
+        EXPECT_EQ(g, expected);
+        EXPECT_GE(g.Top, laptop.WorkTop);
+        EXPECT_LE(g.Top + g.Height + laptop.FrameHeight, laptop.WorkTop + laptop.WorkHeight);
+    }
 }
 
 // --- Small rules ---------------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/conditions/CndTestFiles.h"
+#include "core/graphs/ChartModel.h"
+#include "core/support/Numbers.h"
 
 namespace kmr {
 namespace {
@@ -62,6 +64,24 @@ TEST(GraphConditions, TheAutoXRangeEndsAtTheLastSample) {
     g.X.XAutoScale = 0;
     AutoXRange(g, 5000, 1.0f);
     EXPECT_NEAR(g.X.XscaleMaxG, 0.1, 1e-8);
+}
+
+// The sub-millisecond clocks are not exact as 32-bit floats; the end the form shows is the time
+// of the last sample as the clock reads (not 0.0999500014893711 for 2000 samples at 0.05 ms), and
+// that sample lies on the end of the axis.
+TEST(GraphConditions, TheAutoXRangeOfAFastClockIsItsDecimalTime) {
+    const struct {
+        std::int32_t n;
+        float clock;
+        const char* end;
+    } cases[] = {{2000, 0.05f, "0.09995"}, {2000, 0.1f, "0.1999"},  {2000, 0.3f, "0.5997"},
+                 {2000, 0.7f, "1.3993"},   {507904, 0.05f, "25.39515"}, {245760, 0.9f, "221.1831"}};
+    for (const auto& c : cases) {
+        GraphConditions g = Defaults();
+        AutoXRange(g, c.n, c.clock);
+        EXPECT_EQ(FormatDouble(g.X.XscaleMaxG), c.end) << c.clock;
+        EXPECT_EQ(SampleTime(c.n - 1, c.clock, g.X.XtimeFactor), g.X.XscaleMaxG) << c.clock;
+    }
 }
 
 // The range the automatic X axis leaves behind is one the form and a fixed axis can take: a
