@@ -90,8 +90,8 @@ inline constexpr TextRow kLaterRows[] = {
      "。測定データは測定器のメモリに残っていますが、何も保存していません。"},
     {2509, "%1 file(s) converted, %2 not converted.", "%1 個のファイルを変換しました。%2 個は変換していません。"},
     {2510, "whole channels: %1 (kmr convert --whole-channels converts them).",
-     "完全なチャンネル: %1 (kmr convert --whole-channels で変換できます)。"},
-    {2511, "no channel of this file is whole.", "このファイルに完全なチャンネルはありません。"},
+     "完全なチャネル: %1 (kmr convert --whole-channels で変換できます)。"},
+    {2511, "no channel of this file is whole.", "このファイルに完全なチャネルはありません。"},
     {2512, "These condition files could not be read as written: the values read from them were kept and the rest "
            "set to their defaults. Check those settings, since a damaged file can give wrong values. Each file as "
            "it was is kept beside it with \".damaged\" added to its name:",
@@ -116,22 +116,22 @@ inline constexpr TextRow kLaterRows[] = {
      "一時ファイル名 (.tmp、.1.tmp ～ .9.tmp) がすべて使用中です。"},
     {2523, "The instrument still holds the recording of the run that ended when it stopped answering: %1 of %2 "
            "samples per channel. Transfer it now?\r\nNo: the recording is given up.",
-     "応答が途絶えて終了した測定の記録が測定器に残っています: %1/%2 データ (チャンネルごと)。今すぐ転送しますか?"
+     "応答が途絶えて終了した測定の記録が測定器に残っています: %1/%2 データ (チャネルごと)。今すぐ転送しますか?"
      "\r\n[いいえ]: この記録は破棄されます。"},
     {2524, "If the instrument still holds the recording when it answers again, the program offers to transfer it "
            "before anything else is sent.",
      "測定器が再び応答したときに記録が残っていれば、ほかの指示を送る前に転送するかどうかを確認します。"},
 
     // A part of a data file to convert (channels, time range) and the HDF5 export.
-    {2601, "channel %1 is not in the file (its channels: %2).", "チャンネル %1 はファイルにありません (ファイルのチャンネル: %2)。"},
+    {2601, "channel %1 is not in the file (its channels: %2).", "チャネル %1 はファイルにありません (ファイルのチャネル: %2)。"},
     {2602, "no sample lies between %1 s and %2 s (the file's %4 samples per channel lie from 0 s to %3 s).",
-     "%1 秒から %2 秒の間にデータがありません (ファイルのチャンネルごとの %4 データは 0 秒から %3 秒まで)。"},
+     "%1 秒から %2 秒の間にデータがありません (ファイルのチャネルごとの %4 データは 0 秒から %3 秒まで)。"},
     {2603, "samples %1 to %2 are not in the file (it holds %3 per channel).",
-     "データ %1 から %2 はファイルにありません (チャンネルごとに %3 データ)。"},
+     "データ %1 から %2 はファイルにありません (チャネルごとに %3 データ)。"},
     {2604, "HDF5 export is not available in this build of the program.", "このビルドでは HDF5 出力を使えません。"},
     {2605, "--format must be csv or hdf5: ", "--format は csv か hdf5 です: "},
     {2606, "--compress needs --format hdf5", "--compress には --format hdf5 が必要です"},
-    {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャンネルの並び (例 1,3,5-7) が必要です: "},
+    {2607, "--channels needs a list of channels such as 1,3,5-7: ", "--channels にはチャネルの並び (例 1,3,5-7) が必要です: "},
     {2608, " needs a time in seconds: ", " には秒単位の時刻が必要です: "},
     {2609, "the HDF5 library reported an error.", "HDF5 ライブラリがエラーを報告しました。"},
 
@@ -140,7 +140,7 @@ inline constexpr TextRow kLaterRows[] = {
     {2702, "Recording", "記録中"},
     {2703, "Data file: %1", "データファイル: %1"},
     {2704, "Stopped early: %1 of %2 samples per channel were kept in %3",
-     "途中で停止しました: %1/%2 データ (チャンネルごと) を %3 に保存しました"},
+     "途中で停止しました: %1/%2 データ (チャネルごと) を %3 に保存しました"},
     {2705, "Min.", "最小"},
     {2706, "Max.", "最大"},
     {2707, "Mean", "平均"},

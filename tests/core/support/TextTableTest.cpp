@@ -77,9 +77,9 @@ TEST(TextTableTest, WordingIsKeptExactly) {
 // The numbers of a sentence go where each language puts them, once each, never read again.
 TEST(TextTableTest, PlaceholdersTakeTheirArgumentsByNumber) {
     EXPECT_EQ(Substitute("the %1 of channel %2", {"unit", "3"}), "the unit of channel 3");
-    EXPECT_EQ(Substitute("チャンネル %2 の%1", {"単位", "3"}), "チャンネル 3 の単位");
+    EXPECT_EQ(Substitute("チャネル %2 の%1", {"単位", "3"}), "チャネル 3 の単位");
     EXPECT_EQ(Substitute("%1%1 %3 100%", {"%2", "x"}), "%2%2 %3 100%");
-    EXPECT_EQ(TextWith(Language::Japanese, txt::BadChannelField, {"単位", "3"}), "チャンネル 3 の単位が範囲外です。");
+    EXPECT_EQ(TextWith(Language::Japanese, txt::BadChannelField, {"単位", "3"}), "チャネル 3 の単位が範囲外です。");
 }
 
 // The first variable set and not empty decides (on Linux, none set is English).
