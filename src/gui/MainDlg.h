@@ -72,6 +72,10 @@ public:
     QLabel* Status() const { return lblStatus_; }
     QWidget* ChartWidget() const { return chartWidget_; }
     bool Unloaded() const { return unloaded_; }
+    // The system ends the program (SIGTERM, SIGHUP, Ctrl+C in its terminal): held while a handler
+    // waits, then the open forms end through their own close, a run is stopped and transferred,
+    // and the window goes without a question.
+    void EndRequest();
     // File > Open, the recent files, the exports and the record's conditions (after Attach).
     RecordActions* Records() const { return records_; }
 
@@ -86,6 +90,7 @@ protected:
 private:
     // The open form, if any, comes to the front (true when a form is open).
     bool RaiseOpenForm();
+    void EndNow();
     void LayOutMenus();
     QWidget* LayOutButtons();
     QWidget* LayOutStatusStrip();

@@ -88,6 +88,11 @@ StartupOutcome Program::Start(const ProgramOptions& options) {
     o.makeBus = options.makeBus ? options.makeBus : WorkerBusFactory();
     const StartupOutcome outcome = RunStartup(*engine_, o);
     splash_->Unload();
+    started_ = true;
+    if (outcome != StartupOutcome::Exit && endPending_) {
+        main_->EndRequest();
+        return StartupOutcome::Exit;
+    }
     if (outcome != StartupOutcome::Exit) {
         main_->ShowPrepared();
         // One handed over during start-up came later than the command line's.
@@ -101,6 +106,15 @@ void Program::HandOver(const QString& path) {
     state_.WaitingRecord = CorePath(path);
     // Opened once the message that brought it has been handled.
     QTimer::singleShot(0, main_.get(), [this] { OpenWaitingRecord(); });
+}
+
+void Program::EndAtSystemRequest() {
+    ui_.EndUnattended();
+    if (!started_) {
+        endPending_ = true;
+        return;
+    }
+    main_->EndRequest();
 }
 
 void Program::OpenWaitingRecord() {

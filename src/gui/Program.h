@@ -39,6 +39,9 @@ public:
     // A record a later start of the program hands over: opened as soon as the window can take it
     // (after start-up, once a form closes or a handler returns).
     void HandOver(const QString& path);
+    // The system ends the program (SIGTERM, SIGHUP, Ctrl+C in its terminal): without a question,
+    // keeping a recording; during start-up, as soon as the main window would show.
+    void EndAtSystemRequest();
 
     ProgramState& State() { return state_; }
     Engine& Core() { return *engine_; }
@@ -52,6 +55,8 @@ public:
 
 private:
     void OpenWaitingRecord();
+    bool started_ = false;     // start-up is over
+    bool endPending_ = false;  // the system asked to end during start-up
 
     ProgramState state_;
     QtUi ui_;

@@ -17,10 +17,17 @@ MsgAnswer QtUi::ShowMessage(const std::string& text, const std::string& title, M
     const bool busy = pointer_ == Pointer::Hourglass;
     if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
     QWidget* owner = WindowInFront(owner_ && owner_->isVisible() ? owner_.data() : nullptr);
+    if (autoCloseMs <= 0) autoCloseMs = unattendedCloseMs_;
     MessageBox box(owner, Q(text), Q(title), icon, buttons, defaultNo, autoCloseMs);
     const MsgAnswer a = box.Ask();
     if (busy) QApplication::restoreOverrideCursor();
     return a;
+}
+
+void QtUi::EndUnattended() {
+    unattendedCloseMs_ = 5000;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<MessageBox*>(w); box != nullptr && box->isVisible()) box->close();
 }
 
 void QtUi::SetPointer(Pointer p) {

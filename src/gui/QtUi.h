@@ -23,11 +23,15 @@ public:
     // The window that owns message boxes (the main window once it is loaded).
     void SetOwner(QWidget* owner) { owner_ = owner; }
     void SetSplash(SplashDlg* splash) { splash_ = splash; }
+    // The program ends at the system's request: nobody may be there to answer, so a box open now
+    // is closed as by its close box, and every later one closes itself after 5 s as if OK.
+    void EndUnattended();
 
 private:
     QPointer<QWidget> owner_;
     SplashDlg* splash_ = nullptr;
     Pointer pointer_ = Pointer::Default;
+    int unattendedCloseMs_ = 0;
 };
 
 }  // namespace kmr::gui

@@ -229,6 +229,43 @@ void FaultWindowTest::outputCalKeepsATypedValueOnTheCloseBox() {
 }
 
 // A program of its own: run after the close-box case in one program, this timed out under Wine.
+// The system ends the program (SIGTERM at logout, SIGHUP, Ctrl+C in its terminal): nobody answers
+// a question. An open output calibration ends through its own close (MON); a recording is stopped
+// and what the instrument recorded goes into the data file; the window goes.
+void FaultWindowTest::systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion() {
+    {
+        gui::Program& p = StartOnlineStill();
+        QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+        QVERIFY(dlg);
+        dlg->UseBox(1)->click();
+        dlg->OutputButton(CalButton::Plus)->click();
+        const std::size_t from = bus_->Commands().size();
+        BoxAnswerer boxes;
+        p.EndAtSystemRequest();
+        QTRY_VERIFY(p.Main().Unloaded() && !p.Main().isVisible());
+        QVERIFY(boxes.seen.empty());
+        QCOMPARE(Count(Since(bus_->Commands(), from), "MON"), 1);
+    }
+    TearDownProgram();
+    SetUpProgram();
+    const auto time = std::make_shared<sim::ManualTimeSource>();
+    gui::Program& p = StartOnline([time](const std::string& spec) -> std::unique_ptr<GpibBus> {
+        sim::SimOptions options = sim::ParseSimOptions(spec).options.value();
+        options.time = sim::SimTimeMode::Real;  // on the test's clock: 400 ms recorded
+        return std::make_unique<sim::SimBus>(options, time);
+    });
+    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+    QVERIFY(p.State().RunActive());
+    time->Advance(0.4);
+    BoxAnswerer boxes;
+    p.EndAtSystemRequest();
+    QTRY_VERIFY(p.Main().Unloaded() && !p.Main().isVisible());
+    QVERIFY2(boxes.seen.empty(), qPrintable(boxes.seen.empty() ? QString() : boxes.seen.front().text));
+    QVERIFY(!p.State().RunActive());
+    const std::string file = p.State().DefaultDataFolder() + p.State().Global.BaseFileName + ".kmr";
+    QCOMPARE(testing::Le32(testing::ReadAll(file), 62), 400);
+}
+
 void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
     gui::Program& p = StartOnlineStill();
     QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");

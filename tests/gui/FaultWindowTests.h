@@ -19,6 +19,7 @@ private slots:
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
     void outputCalKeepsATypedValueOnTheCloseBox();
     void programEndClosesOutputCalThroughItsOwnClose();
+    void systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion();
     // A lost instrument.
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
     // A stalled link, reconnection.

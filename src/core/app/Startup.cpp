@@ -412,6 +412,12 @@ void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry
     if (e.s.ProgramMode == kModeOnline && e.link.connection) e.link.connection->CloseGpibDevice();
 }
 
+void EndAtSystemRequest(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry) {
+    if (e.s.ProgramMode != kModeStarting)
+        for (int press = 0; press < 2 && e.s.RunActive(); ++press) StartOrStop(e);
+    UnloadMainWindow(e, saveGeometry);
+}
+
 // --- Shutdown ------------------------------------------------------------------------------------
 
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {

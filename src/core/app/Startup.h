@@ -103,4 +103,11 @@ bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
 // and on-line the connection is closed.
 void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry);
 
+// The system ends the program (SIGTERM at logout or from a service manager, SIGHUP, Ctrl+C in its
+// terminal): nobody is there to answer the question, and a recording must not be lost. A run in
+// progress is stopped as Stop stops it, so that what the instrument recorded goes into the data
+// file (a Stop the instrument refuses is tried once more, and a second refusal ends the run as
+// Stop does); then the window is unloaded as after Quit. Starting, nothing is sent.
+void EndAtSystemRequest(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry);
+
 }  // namespace kmr

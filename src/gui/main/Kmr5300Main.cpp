@@ -10,6 +10,7 @@
 #include "core/app/SecondStart.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/TextTable.h"
+#include "gui/EndSignals.h"
 #include "gui/GuiText.h"
 #include "gui/Program.h"
 #include "gui/QtUi.h"
@@ -137,6 +138,8 @@ int main(int argc, char** argv) {
     }
     Program program;
     ServeLaterStarts(instance, program);
+    kmr::gui::EndSignals endSignals;
+    endSignals.onEnd = [&program] { program.EndAtSystemRequest(); };
     if (program.Start(line->options) == kmr::StartupOutcome::Exit) return 0;
     return app.exec();
 }

@@ -220,6 +220,40 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) 
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
 }
 
+// Ended by the system during a recording (SIGTERM at logout), the program asks nothing and keeps
+// what the instrument recorded: Stop's commands, the transfer, then the device goes off-line. An
+// instrument that refuses the first HLT is asked once more.
+TEST(RunEnd, TheSystemEndingTheProgramStopsTheRunAndKeepsItsRecording) {
+    for (const std::string fault : {"", ",fault=HLT:ERR-006:1"}) {
+        SCOPED_TRACE(fault);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp" + fault));
+        StartOrStop(h.engine);
+        h.simTime->Advance(0.4);
+        h.bus->log.clear();
+        int geometrySaves = 0;
+        EndAtSystemRequest(h.engine, [&](const MainFormGeometry&) { ++geometrySaves; });
+        EXPECT_FALSE(h.state.RunActive());
+        EXPECT_EQ(geometrySaves, 1);
+        EXPECT_FALSE(h.main.eocTimer);
+        EXPECT_EQ(h.bus->log.back(), "offline");
+        const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+        ASSERT_EQ(bytes.size(), 1100u + 800u);
+        EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
+        auto cmds = h.bus->Commands();
+        if (!fault.empty()) {
+            ASSERT_EQ(cmds.front(), "HLT");
+            cmds.erase(cmds.begin());
+            EXPECT_EQ(h.ui.Texts().size(), 1u);  // the refusal, said; no question
+        } else {
+            EXPECT_TRUE(h.ui.Texts().empty());
+        }
+        ASSERT_GE(cmds.size(), 6u);
+        EXPECT_EQ(std::vector<std::string>(cmds.begin(), cmds.begin() + 6),
+                  (std::vector<std::string>{"HLT", "EOC", "TTM0", "RES", "SET2", "MRY 400;0"}));
+    }
+}
+
 // The poll or the Stop that finds the instrument gone ends the run with one message; the window,
 // its buttons and (for the poll) the monitor come back as after any run.
 TEST(RunEnd, ALostInstrumentEndsTheRunAtTheFirstFailureWithOneMessage) {
