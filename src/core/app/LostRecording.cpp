@@ -56,7 +56,8 @@ bool OfferLostRecording(Engine& e, bool& transferred) {
     transferred = true;
     EndOfConversion(e);
     std::swap(s.Meas, lost);
-    return !e.Failed();
+    // A transfer that failed has said so (and reset the status): what was to follow does not.
+    return !e.Failed() && s.LastTransferComplete;
 }
 
 }  // namespace
@@ -100,9 +101,12 @@ bool ResendWhatMayBeLost(Engine& e) {
 
 bool SettleBeforeCommands(Engine& e, int notMadeTextId) {
     FailureScope scope(*e.link.transport);
-    if (ResendWhatMayBeLost(e)) return true;
-    // A refused setting mode (remote sensing) has said so itself.
-    if (scope.Failed()) ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
+    bool transferred = false;
+    const bool halted = HaltOwedRecording(e, &transferred);
+    if (halted && ResendWhatMayBeLost(e)) return true;
+    // A refused setting mode (remote sensing) has said so itself, and so has a failed transfer of
+    // the recording a lost run left.
+    if (scope.Failed() && !(transferred && !halted)) ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
     return false;
 }
 

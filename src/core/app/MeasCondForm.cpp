@@ -250,8 +250,9 @@ FormOutcome MeasCondOk(Engine& e, MeasCondForm& form, const std::function<void()
     ForgetOpenedRecord(e);
     WriteBack(s.Meas, form.Working());
     if (s.ProgramMode == kModeOnline && e.link.commands) {
-        if (HaltOwedRecording(e)) e.link.commands->DownloadConditions(mask);
-        s.ConditionsUnsent = s.ConditionsUnsent || e.Failed();
+        const bool halted = HaltOwedRecording(e);
+        if (halted) e.link.commands->DownloadConditions(mask);
+        s.ConditionsUnsent = s.ConditionsUnsent || !halted || e.Failed();
     }
     // Off-line, or after a failed download, the list of measured channels still follows OnOff.
     RebuildMeasuredChannels(s.Meas);

@@ -228,6 +228,7 @@ TEST(RunEnd, TheSystemEndingTheProgramStopsTheRunAndKeepsItsRecording) {
         SCOPED_TRACE(fault);
         EngineHarness h;
         ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp" + fault));
+        h.state.Gpib.Attempts = 1;  // a refused HLT is not tried again within the call
         StartOrStop(h.engine);
         h.simTime->Advance(0.4);
         h.bus->log.clear();
@@ -238,7 +239,8 @@ TEST(RunEnd, TheSystemEndingTheProgramStopsTheRunAndKeepsItsRecording) {
         EXPECT_FALSE(h.main.eocTimer);
         EXPECT_EQ(h.bus->log.back(), "offline");
         const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
-        ASSERT_EQ(bytes.size(), 1100u + 800u);
+        ASSERT_EQ(bytes.size(), 1100u + 2002u);  // laid out for the whole memory
+        EXPECT_EQ(Le32(bytes, 62), 400);
         EXPECT_EQ(Block(bytes, 400, 0), RampWords(2, 400));
         auto cmds = h.bus->Commands();
         if (!fault.empty()) {
@@ -385,6 +387,27 @@ TEST(RunEnd, TheRecordingOfALostRunIsTransferredWhenTheInstrumentAnswersAgain) {
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(sent.front(), "EOC");
     EXPECT_EQ(std::count(sent.begin(), sent.end(), "HLT"), 1);
+}
+
+// A balance (or check, or output calibration) first takes the recording a lost run left; when
+// that transfer fails it says so itself, and the balance is not made (nor said again).
+TEST(RunEnd, ALostRecordingWhoseTransferFailsBeforeABalanceIsSaidOnce) {
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0, "sim:pattern=ramp,fault=EOC:noreply:3+BDT*:noreply"));
+    StartOrStop(h.engine);
+    EocTimerTick(h.engine);
+    ASSERT_FALSE(h.state.RunActive());
+    h.state.Gpib.Attempts = 1;
+    h.simTime->Advance(100.0);
+    h.ui.shown.clear();
+    h.bus->log.clear();
+    EXPECT_FALSE(SettleBeforeCommands(h.engine, txt::NotBalanced));  // Yes to the offer
+    const auto texts = h.ui.Texts();
+    ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
+    EXPECT_NE(texts[0].find(" of 100000 samples per channel. Transfer it now?"), std::string::npos);
+    EXPECT_NE(texts[1].find("BDT"), std::string::npos) << texts[1];
+    // Nothing follows the failed transfer's own restoring of the memory settings.
+    EXPECT_EQ(h.bus->Commands().back(), "MRY -0");
 }
 
 // A trigger whose reply did not come may have been taken: it is not given again (the instrument
