@@ -29,7 +29,7 @@ CloseSteps StepsOfClose(FormId form, CloseBy how) {
     switch (form) {
         case FormId::MeasCond:
         case FormId::GraphCond: return {closeBox, true};
-        case FormId::DataFileSettings: return {false, closeBox};
+        case FormId::DataFileSettings: return {closeBox, closeBox};
         default: return {};
     }
 }

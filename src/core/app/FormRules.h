@@ -58,8 +58,8 @@ struct CloseSteps {
     bool askWhenChanged = false;
 };
 // The one rule for every form: the measurement and graph conditions ask either way and the close
-// box keeps the typed text; the data-file settings ask on the close box only (Cancel discards);
-// every other form closes as asked.
+// box keeps the typed text; the data-file settings ask on the close box only, after taking the
+// name still being typed (Cancel discards); every other form closes as asked.
 CloseSteps StepsOfClose(FormId form, CloseBy how);
 
 // A close request of `form`: its steps, then true when it may close (nothing changed, or Yes to

@@ -48,6 +48,12 @@ void SetPathAndFilePresenter::Ok() {
 }
 
 bool SetPathAndFilePresenter::MayClose(CloseBy how) {
+    // The close box takes a name still being typed first, as leaving its box would: a new name
+    // typed and then closed away is a change the question is about, not one lost without a word.
+    // A name refused with a message keeps the form open, as on OK.
+    if (StepsOfClose(FormId::DataFileSettings, how).enterLastClicked &&
+        !EnterBoxBeingEdited(view_, [this](DataFileField) { return EnterName(); }))
+        return false;
     return MayCloseForm(e_.ui, e_.ui.language, FormId::DataFileSettings, how, {},
                         [this] { return form_.Changed(e_.s.Global); });
 }

@@ -173,6 +173,22 @@ void TakeModeOf(const std::string& oldFile, std::FILE* f) {
 #endif
 }
 
+// A read-only file (no write permission at all, or none for this user) is not replaced: whoever
+// made it so meant it to stay. 0 to save, -1 when it holds the text already, or EACCES.
+int ReadOnlyError(const std::string& file, const std::string& text) {
+#ifndef _WIN32
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return 0;
+    if ((st.st_mode & 0222) != 0 && ::access(file.c_str(), W_OK) == 0) return 0;
+    std::string held(text.size() + 1, '\0');
+    std::FILE* f = std::fopen(file.c_str(), "rb");
+    const bool same = f && std::fread(held.data(), 1, held.size(), f) == text.size() && held.compare(0, text.size(), text) == 0;
+    if (f) std::fclose(f);
+    return same ? -1 : EACCES;
+#endif
+    return (void)file, (void)text, 0;
+}
+
 }  // namespace
 
 // The reader walks the file in chunks and cuts it into items:
@@ -451,6 +467,7 @@ SaveResult CndWriter::Save(const std::string& path, FileWritePort* writes) const
     std::string file;
     if (const int err = LinkedFile(path, file)) return fail(path, err);
     if (const int err = NotRegularFileError(file, /*charDevicesAllowed=*/true)) return fail(file, err);
+    if (const int err = ReadOnlyError(file, text_); err != 0) return err < 0 ? r : fail(file, err);
     // A file is replaced whole: the text goes into a new file beside it, which then takes the
     // name, so a write that fails (a full disk) leaves the old file as it was. The new file is
     // this program's own, so that two programs saving at once (a second `kmr record`) never

@@ -15,6 +15,7 @@
 #include <fstream>
 #include <string_view>
 
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -96,6 +97,21 @@ std::string UserDirsDocuments(const std::string& home) {
     return {};
 }
 
+}  // namespace
+
+// Where the password database puts the home when $HOME is not set or not absolute (a program
+// started by cron, a service manager or `env -i`): without a home the folders would be taken from
+// the current folder, wherever the program was started.
+std::string UserHomeFolder() {
+    std::string home = EnvPath("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr && pw->pw_dir[0] == '/')
+        home = pw->pw_dir;
+    return home;
+}
+
+namespace {
+
 // Linux: documents = $XDG_DOCUMENTS_DIR, else the one user-dirs.dirs names, else ~/Documents;
 // per-user application data = $XDG_DATA_HOME or ~/.local/share; common application data =
 // $XDG_CONFIG_HOME or ~/.config. Like the create flag of the known-folder service, the base
@@ -109,7 +125,7 @@ std::string BaseFolder(Base base) {
                                                    : ".config";
     std::string path = EnvPath(var);
     if (path.empty()) {
-        const std::string home = EnvPath("HOME");
+        const std::string home = UserHomeFolder();
         if (home.empty()) return {};
         if (base == Base::Documents) path = UserDirsDocuments(home);
         if (path.empty()) path = WithTrailingSeparator(home) + fallback;
@@ -161,6 +177,9 @@ bool EnsureFolder(const std::string& path) {
 bool FolderUsable(const std::string& path) {
     if (path.empty()) return false;
     const std::string p = WithoutTrailingSeparators(path);
+    // A folder named relative to the current one (a settings file edited by hand) would be a
+    // different folder each time the program starts somewhere else.
+    if (!PathFromUtf8(p).is_absolute()) return false;
     std::error_code ec;
     if (!fs::is_directory(PathFromUtf8(p), ec)) return false;
 #ifdef _WIN32

@@ -17,8 +17,14 @@ std::string GetCommonAppDataPath_WithVNT(const std::string& maker);
 
 // Creates one folder level when missing; true when it exists afterwards. Never reports.
 bool EnsureFolder(const std::string& path);
-// True when the folder exists and can be entered (made the current directory).
+// True when the folder is named in full (not relative to the current folder), exists and can be
+// entered (made the current directory).
 bool FolderUsable(const std::string& path);
+#ifndef _WIN32
+// The user's home folder: $HOME when it is an absolute path, else the password database's entry;
+// empty when neither names one.
+std::string UserHomeFolder();
+#endif
 
 // 0 when `path` names a regular file or nothing at all; EISDIR for a folder and EINVAL for any
 // other kind of file (a FIFO, a device, a socket). Files are checked with it before they are

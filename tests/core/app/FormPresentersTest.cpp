@@ -142,5 +142,31 @@ TEST_F(FormPresenters, TheDataFileFormAsksOnTheCloseBoxOnlyAndCancelDiscards) {
     EXPECT_EQ(h.ui.shown.size(), 1u);
 }
 
+// A name typed and closed away with the close box, the focus still in its box, is asked about;
+// Cancel drops it without a word, and a name refused with a message keeps the form open.
+TEST_F(FormPresenters, TheDataFileFormsCloseBoxTakesTheNameStillBeingTyped) {
+    DataFileView v;
+    SetPathAndFilePresenter p(h.engine, v);
+    p.ShowAll();
+    v.Type(DataFileField::Name, "newname");
+    EXPECT_TRUE(p.MayClose(CloseBy::Cancel));
+    EXPECT_TRUE(h.ui.shown.empty());
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
+    EXPECT_EQ(h.ui.Texts(), k158);
+    EXPECT_EQ(v.Typed(DataFileField::Name), "newname.kmr");
+    EXPECT_EQ(p.Form().BaseName(), "newname");
+    EXPECT_EQ(h.state.Global.BaseFileName, "20261205");  // nothing registered
+
+    DataFileView w;
+    SetPathAndFilePresenter q(h.engine, w);
+    q.ShowAll();
+    h.ui.shown.clear();
+    w.Type(DataFileField::Name, std::string(300, 'n'));
+    EXPECT_FALSE(q.MayClose(CloseBy::CloseBox));
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, Text(Language::English, txt::SettingErrorTitle));
+}
+
 }  // namespace
 }  // namespace kmr

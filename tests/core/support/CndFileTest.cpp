@@ -128,7 +128,7 @@ TEST(CndWriter, SaveReplacesALongerFileAndFailuresNameTheFileAndTheReason) {
 
 // A condition file kept elsewhere and linked into the program's folder stays linked: the save
 // replaces the file at the end of the chain of links (relative and absolute) and gives the new
-// file the old one's permission bits. A link to a missing file makes that file; a chain that loops
+// file the old one's permission bits; a read-only one is not replaced. A link to a missing file makes that file; a chain that loops
 // or ends in a missing folder fails, naming the file, and every link stays as it was.
 TEST(CndWriter, SaveWritesThroughLinksAndKeepsTheFilesMode) {
 #ifdef _WIN32
@@ -156,6 +156,24 @@ TEST(CndWriter, SaveWritesThroughLinksAndKeepsTheFilesMode) {
     for (const char* folder : {"shared", "prog"})
         for (const auto& entry : fs::directory_iterator(dir / folder))
             EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos) << "left behind";
+
+    // A file made read-only, here or at the end of the links, is left as it is: the save fails
+    // naming it, unless it holds the text already.
+    testing::WriteAll(shared, "1\r\n\"old\"\r\n");
+    for (const auto perms : {fs::perms(0444), fs::perms(0400)}) {
+        fs::permissions(shared, perms);
+        for (const auto& saved : {shared, link}) {
+            const SaveResult r = w.Save(saved, nullptr);
+            EXPECT_FALSE(r.ok || r.message.find("Meas.cnd\": Permission denied") == std::string::npos) << r.message;
+            EXPECT_EQ(ReadAll(shared), "1\r\n\"old\"\r\n");
+        }
+    }
+    fs::permissions(shared, fs::perms(0644));
+    ASSERT_TRUE(w.Save(shared, nullptr));
+    fs::permissions(shared, fs::perms(0444));
+    EXPECT_TRUE(w.Save(link, nullptr));
+    EXPECT_EQ(mode(shared), fs::perms(0444));
+    fs::permissions(shared, fs::perms(0644));
 
     const auto dangling = dir / "prog/Graph.cnd";
     fs::create_symlink("../shared/Graph.cnd", dangling);

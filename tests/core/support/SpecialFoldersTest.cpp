@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #ifndef _WIN32
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -66,11 +67,19 @@ TEST_F(SpecialFolders, DocumentsWhereTheDesktopNamesThem) {
     EXPECT_EQ(GetMyDocumentsPath(), home + "/env/KMR-5300/");
 }
 
-TEST_F(SpecialFolders, NoHomeGivesEmptyPathAndCreatesNothingAFailedCreationStillThePath) {
-    env_.Set("HOME", std::nullopt);
-    EXPECT_EQ(GetMyDocumentsPath(), "");
-    EXPECT_EQ(GetCommonAppDataPath_WithVNT("VNT"), "");
-    EXPECT_TRUE(fs::is_empty(dir_.path()));
+// Without $HOME (cron, a service manager, `env -i`) or with a relative one the home is the
+// password database's: never the current folder, where "Cond" and "Data" would land wherever the
+// program was started.
+TEST_F(SpecialFolders, WithoutHomeTheHomeOfTheUserAccountAFailedCreationStillThePath) {
+    const passwd* pw = ::getpwuid(::getuid());
+    ASSERT_NE(pw, nullptr);
+    for (const std::optional<std::string>& home : {std::optional<std::string>(), std::optional<std::string>("."),
+                                                   std::optional<std::string>("")}) {
+        env_.Set("HOME", home);
+        EXPECT_EQ(UserHomeFolder(), pw->pw_dir);
+    }
+    env_.Set("HOME", dir_.path());
+    EXPECT_EQ(UserHomeFolder(), dir_.path());
     // A folder that cannot be made still gives its path.
     env_.Set("HOME", dir_.path());
     const std::string conf = dir_ / "conf";
@@ -93,6 +102,12 @@ TEST_F(SpecialFolders, EnsureFolderMakesOneLevelAndFolderUsableNeedsAWritableFol
     EXPECT_FALSE(FolderUsable(dir_ / "missing/"));
     EXPECT_FALSE(FolderUsable(dir_.Write("f", "")));
     EXPECT_FALSE(FolderUsable(""));
+    // A folder named relative to the current one is not usable, even where it exists.
+    fs::create_directory(dir_ / "Data");
+    fs::current_path(dir_.path());
+    EXPECT_FALSE(FolderUsable("Data/"));
+    EXPECT_FALSE(FolderUsable("./Data"));
+    fs::current_path(cwd);
     fs::create_directory(dir_ / "locked");
     ::chmod((dir_ / "locked").c_str(), 0600);
     if (::geteuid() != 0) {
