@@ -12,6 +12,10 @@ WaitDlg::WaitDlg(QWidget* owner) : QDialog(owner) {
     setObjectName("WaitDlg");
     setWindowFlag(Qt::WindowCloseButtonHint, false);
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Above every window of the program while it is shown: a click on the form that made the
+    // call would otherwise raise the form over it and hide its button, the only one that acts
+    // while the call waits (up to three attempts of 30 s with the check window open).
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
     // Not modal: a click elsewhere is dropped by the handler gate anyway, and a close of the main
     // window must reach it to be held (the system drops a close for a window a modal one blocks).
     label_ = new QLabel;

@@ -136,6 +136,17 @@ PrologixBus::Wait PrologixBus::Resync(SteadyTime deadline) {
     return Wait::Done;
 }
 
+bool PrologixBus::ClosedWhileIdle() {
+    if (!Connected() || outstanding_ > 0) return false;
+    char buffer[512];
+    std::size_t got = 0;
+    switch (socket_.ReceiveSome(buffer, sizeof buffer, got, std::chrono::steady_clock::now())) {
+        case TcpSocket::Io::Ok: inbox_.append(buffer, got); return false;
+        case TcpSocket::Io::Timeout: return false;
+        default: return true;
+    }
+}
+
 void PrologixBus::SetAdapterReadTimeout(int ms, std::string& out) {
     if (ms == adapterReadTmoMs_) return;
     out += "++read_tmo_ms " + std::to_string(ms) + "\n";
@@ -272,7 +283,9 @@ GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t coun
     if (descriptor != kDescriptor || deviceAddress_ < 0)
         return Fail(kIbERR, kEDVR, Text(language_, txt::DeviceNotOpen));
     const SteadyTime deadline = DeadlineFromNow();
-    // The first write after a lost connection connects again, once.
+    // The first write after a lost connection connects again, once; so does a write into a
+    // connection the adapter closed while idle (the command never reached it).
+    if (ClosedWhileIdle()) Disconnect();
     if (!Connected() && !Reconnect(deadline)) return Status(kIbERR, kENOL);
     Wait w = Resync(deadline);
     if (w == Wait::Lost) return Lost(kENOL);

@@ -29,7 +29,10 @@
 // Reconnection: after the connection was lost (the adapter power-cycled, a cable pulled), the
 // next write connects again once and sends the adapter's settings again (controller mode, EOI,
 // the marker byte, the address, its read timeout), so the program goes on without a restart when
-// the adapter is back; when it is not, that write fails at once with the reason.
+// the adapter is back; when it is not, that write fails at once with the reason. A connection
+// the adapter closed while nothing was asked of it (restarted, or kmr-sim dropping an idle
+// client) is found before the write, so that the command goes to the adapter that is there and
+// not into a connection that is gone.
 // One caller at a time, as for a GP-IB library.
 #include <string>
 
@@ -72,6 +75,9 @@ private:
     Wait ReadLine(std::string& line, SteadyTime deadline);
     // Consumes the answers of reads that an earlier timeout left behind.
     Wait Resync(SteadyTime deadline);
+    // True when the adapter has closed the connection while nothing was outstanding; bytes it
+    // sent meanwhile stay for the next read. Does not wait.
+    bool ClosedWhileIdle();
     bool SelectAddress(int address, std::string& out);
     // Adds "++read_tmo_ms" to `out` when the adapter has another read timeout.
     void SetAdapterReadTimeout(int ms, std::string& out);

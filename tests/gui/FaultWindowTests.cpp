@@ -347,6 +347,7 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
     BoxAnswerer boxes;
     QString shown, button;
     bool blocking = true;
+    bool above = false;
     gui::WaitDlg& wait = p.WaitNotice();
     WhileHeld stop(*bus_, [&] {
         shown = wait.Label()->text();
@@ -354,6 +355,7 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
         // No modal window: the system would drop a close of the main window instead of letting
         // it be held.
         blocking = QGuiApplication::modalWindow() != nullptr;
+        above = wait.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
         QTest::mouseClick(wait.Button(), Qt::LeftButton);
         // The attempt in progress ends (here: fails); no other attempt follows.
         bus_->SetLinkLost(true);
@@ -364,6 +366,8 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
     QVERIFY2(shown.contains("EOC"), qPrintable(shown));
     QCOMPARE(button, QString("Stop"));
     QVERIFY(!blocking);
+    // A click on the window behind must not bury the notice and its button.
+    QVERIFY(above);
     QVERIFY(!p.WaitNotice().isVisible());
     QCOMPARE(Count(bus_->Commands(), "EOC"), 1);
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);

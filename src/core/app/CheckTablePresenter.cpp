@@ -39,7 +39,11 @@ void CheckTablePresenter::Execute() {
     }
     // What the instrument may lack (a halt owed, the date, the conditions) first, said once if
     // it does not take it.
-    if (connection.IsConnected() && SettleBeforeCommands(e_, txt::NotChecked)) check_.Execute();
+    if (connection.IsConnected() && SettleBeforeCommands(e_, txt::NotChecked))
+        check_.Execute([this](std::size_t row) {
+            ShowRow(row);
+            view_.SetTicked(row, false);
+        });
     for (std::size_t row = 0; row < kCheckRows; ++row) {
         ShowRow(row);
         view_.SetTicked(row, check_.Ticked(row));

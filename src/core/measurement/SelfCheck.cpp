@@ -63,7 +63,7 @@ bool SelfCheck::AnyTicked() const {
     return std::any_of(ticked_.begin(), ticked_.end(), [](bool t) { return t; });
 }
 
-void SelfCheck::Execute() {
+void SelfCheck::Execute(const std::function<void(std::size_t row)>& rowDone) {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
     // A reply of the wrong length (one cut short or garbled included) empties its row and the next
@@ -79,12 +79,11 @@ void SelfCheck::Execute() {
         const std::string reply = transport_.SendCommand(command, check.withAttempts ? 1 : 0);
         auto& results = results_[row];
         ticked_[row] = false;
-        if (reply.size() == CheckReplyLength(meas_.ChannelCount) && !reply.empty()) {
-            for (std::size_t i = 0; i < meas_.MeasuredChannels.size(); ++i)
-                results[static_cast<std::size_t>(meas_.MeasuredChannels[i] - 1)] = reply.substr(8 * i, 7);
-            continue;
-        }
-        for (int ch : meas_.MeasuredChannels) results[static_cast<std::size_t>(ch - 1)].clear();
+        const bool whole = reply.size() == CheckReplyLength(meas_.ChannelCount) && !reply.empty();
+        for (std::size_t i = 0; i < meas_.MeasuredChannels.size(); ++i)
+            results[static_cast<std::size_t>(meas_.MeasuredChannels[i] - 1)] = whole ? reply.substr(8 * i, 7) : "";
+        if (rowDone) rowDone(row);
+        if (whole) continue;
         failed += (failed.empty() ? "" : ", ") + command;
         // No answer at all: the instrument is lost. The user's Cancel of a wait ends it too.
         if (transport_.Connection().StatusCopy().error() || transport_.stopRequested) break;

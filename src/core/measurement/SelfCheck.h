@@ -4,6 +4,7 @@
 // channel, and the result table the check window shows.
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,8 +69,9 @@ public:
     // Runs the ticked checks in table order and unticks each after it ran. A reply of the wrong
     // length (also a reply cut short, or none) empties that check's results of the measured
     // channels and is named in the one message at the end; the next checks still run, unless the
-    // instrument did not answer at all.
-    void Execute();
+    // instrument did not answer at all. `rowDone` is told each row as soon as its check has
+    // ended, so that the table shows it (and nothing of an earlier run) before that message.
+    void Execute(const std::function<void(std::size_t row)>& rowDone = {});
 
     // The cell of a row for a channel (1..10).
     CheckCell Cell(std::size_t row, int channel) const;

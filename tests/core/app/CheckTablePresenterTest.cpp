@@ -11,9 +11,14 @@ class RecordingCheckView : public CheckTableView {
 public:
     explicit RecordingCheckView(std::vector<std::string>& log) : log_(log) {}
     void ShowCell(std::size_t row, int channel, const CheckCell& cell) override {
-        cells[row][static_cast<std::size_t>(channel - 1)] = cell.text;
+        std::string& shown = cells[row][static_cast<std::size_t>(channel - 1)];
+        if (ui != nullptr && shown != cell.text) messagesBeforeCell[row] = ui->shown.size();
+        shown = cell.text;
     }
-    void SetTicked(std::size_t row, bool on) override { ticked[row] = on; }
+    void SetTicked(std::size_t row, bool on) override {
+        if (ui != nullptr && ticked[row] != on) messagesBeforeTick[row] = ui->shown.size();
+        ticked[row] = on;
+    }
     void SetExecuteEnabled(bool on) override { executeEnabled = on; }
     void SetInputEnabled(bool on) override { log_.push_back(on ? "input on" : "input off"); }
     void ShowComment(const std::string& l1, const std::string& l2) override { comment = {l1, l2}; }
@@ -22,6 +27,10 @@ public:
     std::array<bool, kCheckRows> ticked{};
     bool executeEnabled = true;
     std::pair<std::string, std::string> comment;
+    // When set: how many message boxes had been shown when a row last changed on screen.
+    const testing::FakeUi* ui = nullptr;
+    std::array<std::size_t, kCheckRows> messagesBeforeCell{};
+    std::array<std::size_t, kCheckRows> messagesBeforeTick{};
 
 private:
     std::vector<std::string>& log_;
@@ -75,6 +84,32 @@ TEST_F(CheckTablePresenterTest, ExecuteRunsTheTickedChecksWithTheInputHeldUnderT
     }
     // Closed and then gone: the connection was reopened once.
     EXPECT_EQ(h.bus->log, (std::vector<std::string>{"offline", "open 13", "open 13"}));
+}
+
+TEST_F(CheckTablePresenterTest, EachCheckIsDrawnAndUntickedAsItEndsBeforeTheFailureIsSaid) {
+    StartWith({{1, 2}});
+    RecordingCheckView view(h.bus->log);
+    view.ui = &h.ui;
+    CheckTablePresenter check(h.engine, view);
+    check.Opened();
+    check.Tick(0, true);
+    check.Execute();
+    ASSERT_EQ(view.cells[0][0], "OK");
+    // The ROM check again, now answered short, then RAM: the message that names CHK0 comes with
+    // its row emptied (not the OK of the run before) and both rows unticked.
+    h.simBus->Instrument().AddFault({"CHK0", sim::FaultKind::ShortReply, "", 0});
+    check.Tick(0, true);
+    check.Tick(1, true);
+    check.Execute();
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_NE(h.ui.shown[0].text.find("CHK0"), std::string::npos);
+    EXPECT_EQ(view.cells[0][0], "----");
+    EXPECT_EQ(view.cells[1][0], "OK");
+    for (std::size_t row : {0u, 1u}) {
+        EXPECT_FALSE(view.ticked[row]);
+        EXPECT_EQ(view.messagesBeforeCell[row], 0u) << "row " << row << " drawn only after the message";
+        EXPECT_EQ(view.messagesBeforeTick[row], 0u) << "row " << row << " unticked only after the message";
+    }
 }
 
 }  // namespace
