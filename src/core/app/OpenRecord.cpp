@@ -253,6 +253,8 @@ void ForgetOpenedRecord(Engine& e) {
     if (!e.s.OpenedRecord) return;
     e.s.ForgetOpenedRecord();
     e.main.SetStatusText("");
+    // The caption no longer names it: it names the next data file again.
+    SetMainCaption(e, true);
 }
 
 StoredRecordText OpenedRecordText(const Engine& e) {

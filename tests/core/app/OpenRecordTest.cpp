@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/app/MeasCondForm.h"
 #include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
@@ -112,6 +113,14 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     EXPECT_EQ(h.main.status, "");
     EXPECT_FALSE(h.state.OpenedRecord);
     ToggleMonitor(h.engine);
+    // New conditions put it aside too: the caption names the next data file again.
+    ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
+    MeasCondForm form(h.state.Meas, h.state.Instrument.InstrumentModel, h.state.Instrument.MemorySizeCode,
+                      h.state.Global.FileType);
+    ASSERT_TRUE(form.Commit({MeasField::Clock, 0}, "25"));
+    ASSERT_EQ(MeasCondOk(h.engine, form, [] {}), FormOutcome::Applied);
+    EXPECT_FALSE(h.state.OpenedRecord);
+    EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
     // Option > Connect starts the charts afresh as start-up does: the record goes with them, so
     // that neither the status strip nor the graphs chosen stay the record's.
     ASSERT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Opened);
