@@ -347,16 +347,20 @@ void EndOfConversion(Engine& e) {
         s.LastDataFile = s.Global.FileType != kFileTypeCsv ? TransferToDataFile(e) : TransferToCsv(e);
         s.ShownRecordVersion = VersionOf(s.LastDataFile);
         if (s.LastDataFile.empty() && !ShowsAnyRecord(e.chart)) {
-            // Nothing was kept or drawn (a stop before the trigger): the charts are left as after
-            // a run that converted nothing, with no record to look at or export.
+            // Nothing was kept or drawn (a stop before the trigger): as after a run that
+            // converted nothing, there is no record to look at or export.
             drawn = 0;
             s.DataPresent = kFalse;
-            e.chart.SetGraphMode(kMonitorMode);
-        } else {
-            e.chart.ConfigureGraphAxes(s.Graph);
         }
-    } else {
+    }
+    if (drawn == 0) {
+        // The empty charts start afresh from time 0, as the monitor's do.
         e.chart.SetGraphMode(kMonitorMode);
+        ChartModel::Batch batch(e.chart);
+        e.chart.ConfigureGraphAxes(s.Graph);
+        e.chart.ResetMonitorGraphs(s.Graph, s.Meas, s.Vocab.units);
+    } else {
+        e.chart.ConfigureGraphAxes(s.Graph);
     }
     for (int ch = 1; ch <= kChannels; ++ch) {
         if (s.Graph.Ch[static_cast<std::size_t>(ch - 1)].Shown() && s.Meas.Ch(ch).Measured())

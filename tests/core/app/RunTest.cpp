@@ -818,6 +818,27 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndThe
     EXPECT_TRUE(WindowStateOf(h.engine).RecordFileShown);
 }
 
+// A run stopped after its live values scrolled past the charts' span, before its trigger: the
+// empty charts start again from time 0, with nothing to export.
+TEST_F(RunTest, AStopBeforeTheTriggerAfterTheLiveValuesScrolledLeavesEmptyChartsFromTimeZero) {
+    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=100"));
+    h.state.Meas.TrgMode = 2;
+    h.state.Meas.PreMemoryWords = 100;
+    h.engine.link.commands->DownloadConditions(kFullChangeMask);
+    StartOrStop(h.engine);
+    ASSERT_TRUE(h.state.MonitoringOn != kFalse);
+    for (int tick = 0; tick < 300; ++tick) {
+        h.simTime->Advance(0.05);
+        h.clock.tick += 50;
+        MonitorTimerTick(h.engine);
+    }
+    ASSERT_GT(h.engine.chart.XAxis(0).min, 0.0);
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.engine.chart.XAxis(0).min, 0.0);
+    EXPECT_FALSE(WindowStateOf(h.engine).RecordShown);
+}
+
 TEST_F(RunTest, HighSpeedClockWaitsInTheTriggerCommandWithTheLongTimeout) {
     ASSERT_TRUE(h.Measure({1}, 2000, 0.1f));
     std::string duringTransfer;  // the status strip while the words are read
