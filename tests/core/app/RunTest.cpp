@@ -67,6 +67,14 @@ protected:
         for (int c = 0; c < kCharts; ++c)
             EXPECT_TRUE(h.engine.chart.Mark(c).on && h.engine.chart.Mark(c).x == 0.1) << c;
     }
+    // Starts an external-trigger run of channel 1 with 100 pre-trigger words at 1 ms.
+    void StartExternalRun(const std::string& interfaceSpec) {
+        ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, interfaceSpec));
+        h.state.Meas.TrgMode = 2;
+        h.state.Meas.PreMemoryWords = 100;
+        h.engine.link.commands->DownloadConditions(kFullChangeMask);
+        StartOrStop(h.engine);
+    }
 
     EngineHarness h;
 };
@@ -779,11 +787,7 @@ INSTANTIATE_TEST_SUITE_P(Run, DiskError, ::testing::Values(std::int16_t{0}, std:
 // that failed: it says so and writes nothing. The next run goes on to the trigger and transfers
 // the words around it.
 TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndTheNextTransfersAroundIt) {
-    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=2"));
-    h.state.Meas.TrgMode = 2;
-    h.state.Meas.PreMemoryWords = 100;
-    h.engine.link.commands->DownloadConditions(kFullChangeMask);
-    StartOrStop(h.engine);
+    ASSERT_NO_FATAL_FAILURE(StartExternalRun("sim:pattern=ramp,extdelay=2"));
     h.simTime->Advance(1.0);
     EocTimerTick(h.engine);
     ASSERT_GT(h.state.WordsConverted, 0);
@@ -821,11 +825,7 @@ TEST_F(RunTest, ExternalTriggerRunWaitsForTheTriggerAStopThenWritesNothingAndThe
 // A run stopped after its live values scrolled past the charts' span, before its trigger: the
 // empty charts start again from time 0, with nothing to export.
 TEST_F(RunTest, AStopBeforeTheTriggerAfterTheLiveValuesScrolledLeavesEmptyChartsFromTimeZero) {
-    ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:pattern=ramp,extdelay=100"));
-    h.state.Meas.TrgMode = 2;
-    h.state.Meas.PreMemoryWords = 100;
-    h.engine.link.commands->DownloadConditions(kFullChangeMask);
-    StartOrStop(h.engine);
+    ASSERT_NO_FATAL_FAILURE(StartExternalRun("sim:pattern=ramp,extdelay=100"));
     ASSERT_TRUE(h.state.MonitoringOn != kFalse);
     for (int tick = 0; tick < 300; ++tick) {
         h.simTime->Advance(0.05);
