@@ -182,8 +182,9 @@ OpenOutcome OpenStoredRecord(Engine& e, const std::string& path) {
     if (const auto refused = OpenRefusal(e)) return *refused;
     const StoredRecordCheck check = CheckStoredRecord(path, ui.language);
     if (!check.ok) {
-        // A recent file that has gone leaves the list.
-        if (check.fileError == ENOENT) s.RecentFiles = WithoutRecentFile(s.RecentFiles, path);
+        // A recent file that has gone leaves the list; one whose folder is not there (its disk
+        // unplugged) stays, to be opened once the disk is back.
+        if (check.fileError == ENOENT && !check.folderUnreachable) s.RecentFiles = WithoutRecentFile(s.RecentFiles, path);
         ui.ShowMessage(check.problem, ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         return OpenOutcome::Refused;
     }
@@ -370,9 +371,20 @@ std::string WithExportExtension(const std::string& path, ExportFormat format) {
 }
 
 std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
-    if (EndsWithNoCase(chosen, ".png") || EndsWithNoCase(chosen, ".pdf")) return chosen;
-    const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
     std::error_code ec;
+    if (EndsWithNoCase(chosen, ".png") || EndsWithNoCase(chosen, ".pdf")) {
+        // The picture takes its name by a rename, which the file's own protection does not stop:
+        // a file kept read-only is not replaced, whatever the save window asked.
+        namespace fs = std::filesystem;
+        const fs::file_status st = fs::status(PathFromUtf8(chosen), ec);
+        const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
+        if (ec || st.type() != fs::file_type::regular || (st.permissions() & writable) != fs::perms::none)
+            return chosen;
+        e.ui.ShowMessage(TextWith(e.ui.language, txt::PictureFileReadOnly, {chosen}), e.ui.Text(txt::SettingErrorTitle),
+                         MsgIcon::Exclamation, MsgButtons::Ok);
+        return {};
+    }
+    const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
     if (!std::filesystem::exists(PathFromUtf8(path), ec) && !ec) return path;
     e.ui.ShowMessage(e.ui.Text(txt::FileNameMayOverlap) + "\n" + path, e.ui.Text(txt::SettingErrorTitle),
                      MsgIcon::Exclamation, MsgButtons::Ok);

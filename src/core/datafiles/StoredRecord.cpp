@@ -71,6 +71,17 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     if (r.fileError == 0 && !f.Open(path, FileHandle::Mode::ReadOnly)) r.fileError = f.error();
     if (r.fileError != 0) {
         r.problem = PlainFileProblem(lang, r.fileError, path);
+        // A folder that has gone with the file is most often a disk or share not connected now:
+        // the file may well come back, and the user is told to connect it rather than that the
+        // file was deleted.
+        std::string folder = path.substr(0, path.size() - FileNameOf(path).size());
+        if (folder.size() > 1) folder.pop_back();
+        std::error_code ec;
+        if (r.fileError == ENOENT && !folder.empty() &&
+            std::filesystem::status(PathFromUtf8(folder), ec).type() == std::filesystem::file_type::not_found) {
+            r.folderUnreachable = true;
+            r.problem = TextWith(lang, txt::RecordFolderUnreachable, {folder, path});
+        }
         return r;
     }
     const std::int64_t size = f.Size();

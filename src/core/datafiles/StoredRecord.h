@@ -28,6 +28,7 @@ namespace kmr {
 struct StoredRecordCheck {
     bool ok = false;
     int fileError = 0;           // the system's error number when the file could not be read
+    bool folderUnreachable = false;  // not found because its folder is not there either (a disk unplugged)
     std::string problem;         // why it is refused (text 113 first), in the language asked for
     FileConditions conditions;   // the whole channels only are switched on
     std::vector<int> wholeChannels;    // measured channels the file holds whole, ascending

@@ -482,5 +482,9 @@ inline constexpr int InstrumentInUse = 3050;
 inline constexpr int ChannelsLeftOut = 3060;
 inline constexpr int ChannelLeftOutNoneTransferred = 3061;
 inline constexpr int ChannelsLeftOutNoneTransferred = 3062;
+// A stored record whose folder cannot be reached (its disk unplugged)
+inline constexpr int RecordFolderUnreachable = 3260;
+// A picture of the charts chosen to replace a read-only file
+inline constexpr int PictureFileReadOnly = 3261;
 
 }  // namespace kmr::txt

@@ -320,6 +320,16 @@ inline constexpr TextRow kLaterRows[] = {
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
     {3062, "The instrument did not answer %1 as expected for channels %2: no channel was transferred.",
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
+    // A stored record whose folder cannot be reached (a disk unplugged, a network share not there).
+    {3260, "The folder %1 of the file %2 cannot be reached: connect the disk or network drive it is on and open "
+           "the file again.",
+     "ファイル %2 のフォルダ %1 にアクセスできません。そのファイルのあるディスクまたはネットワーク ドライブを接続"
+     "して、もう一度開いてください。"},
+    // A picture of the charts chosen to replace a read-only file.
+    {3261, "%1 is read-only and was not replaced: choose another name, or allow changes to the file and export "
+           "again.",
+     "%1 は読み取り専用のため、置き換えませんでした。別の名前を選ぶか、ファイルへの変更を許可してから、もう一度"
+     "エクスポートしてください。"},
 };
 
 }  // namespace kmr::text_rows

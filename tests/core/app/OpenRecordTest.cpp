@@ -253,6 +253,33 @@ TEST_F(OpenRecordTest, AHandedOverRecordWaitsUntilTheWindowCanTakeIt) {
     EXPECT_FALSE(TakeWaitingRecord(h.engine, true));
 }
 
+// A recent file deleted leaves the list; one whose folder is not there (a disk unplugged) stays
+// and the refusal says to connect the disk; once it is back the file opens.
+TEST_F(OpenRecordTest, ARecentFileOnADiskNotConnectedStaysInTheList) {
+    const std::string disk = h.DataFolder() + "usb";
+    std::filesystem::create_directory(disk);
+    const std::string onDisk = disk + "/run.kmr";
+    std::filesystem::rename(Written("run.kmr"), onDisk);
+    const std::string deleted = Written("deleted.kmr");
+    ASSERT_EQ(OpenStoredRecord(h.engine, deleted), OpenOutcome::Opened);
+    ASSERT_EQ(OpenStoredRecord(h.engine, onDisk), OpenOutcome::Opened);
+    std::filesystem::remove(deleted);
+    std::filesystem::rename(disk, disk + "-unplugged");
+
+    h.ui.shown.clear();
+    EXPECT_EQ(OpenStoredRecord(h.engine, onDisk), OpenOutcome::Refused);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].text, "The folder " + disk + " of the file " + onDisk +
+                                      " cannot be reached: connect the disk or network drive it is on and open the "
+                                      "file again.");
+    EXPECT_EQ(OpenStoredRecord(h.engine, deleted), OpenOutcome::Refused);
+    EXPECT_NE(h.ui.shown.back().text.find("does not exist"), std::string::npos);
+    EXPECT_EQ(h.state.RecentFiles, (std::vector<std::string>{onDisk}));
+
+    std::filesystem::rename(disk + "-unplugged", disk);
+    EXPECT_EQ(OpenStoredRecord(h.engine, onDisk), OpenOutcome::Opened);
+}
+
 TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
     std::vector<std::string> list;
     for (int i = 0; i < 10; ++i) list = WithRecentFile(list, "f" + std::to_string(i));
@@ -429,6 +456,15 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     testing::WriteAll(out + "cut.png", "x");
     EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", false), "");
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"Overlap of file name including a suffix may exist.\n" + out + "cut.png"});
+    // A read-only picture is not replaced (a rename would take its place regardless); a writable
+    // one is, as the save window asked.
+    testing::WriteAll(out + "kept.pdf", "x");
+    std::filesystem::permissions(out + "kept.pdf", std::filesystem::perms::owner_read);
+    h.ui.shown.clear();
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "kept.pdf", true), "");
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{out + "kept.pdf is read-only and was not replaced: choose another "
+                                                           "name, or allow changes to the file and export again."});
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut.png", false), out + "cut.png");
 }
 
 }  // namespace
