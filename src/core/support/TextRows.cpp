@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 447, "the text table holds 447 identifiers");
+static_assert(kRowCount == 448, "the text table holds 448 identifiers");
 
 }  // namespace
 

@@ -320,6 +320,8 @@ inline constexpr TextRow kLaterRows[] = {
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
     {3062, "The instrument did not answer %1 as expected for channels %2: no channel was transferred.",
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
+    // A data file by its signature that cannot be read; the file and the reason follow.
+    {3240, "This data file cannot be read.", "このデータファイルは読み込めません。"},
 };
 
 }  // namespace kmr::text_rows
