@@ -258,7 +258,7 @@ int InfoCommand(const std::vector<std::string>& args, CliIo& io) {
         }
         const HeaderCheck h = CheckDataFileHeader(io.language, header, static_cast<std::uint64_t>(size), true);
         if (!h.ok) {
-            ui.ShowMessage(ui.Text(txt::NotConditionFile) + "\n" + path + "\n" + h.problem, ui.Text(txt::ErrorTitle),
+            ui.ShowMessage(ui.Text(h.refusalHeading) + "\n" + path + "\n" + h.problem, ui.Text(txt::ErrorTitle),
                            MsgIcon::Critical, MsgButtons::Ok);
             rc = 1;
             continue;

@@ -31,9 +31,9 @@ bool GetRaw(const Bytes& b, std::size_t& pos, U& u) {
     return true;
 }
 
-void ShowRefusedFile(const std::string& path, const std::string& problem, UiPort& ui, RunStatus& status) {
-    std::string text = ui.Text(txt::NotConditionFile) + "\n" + path;
-    if (!problem.empty()) text += "\n" + problem;
+void ShowRefusedFile(const std::string& path, const HeaderCheck& check, UiPort& ui, RunStatus& status) {
+    std::string text = ui.Text(check.refusalHeading) + "\n" + path;
+    if (!check.problem.empty()) text += "\n" + check.problem;
     ui.ShowMessage(text, ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
     status = RunStatus::Cancelled;
 }
@@ -273,7 +273,7 @@ bool ReadWholeChannelsHeader(const std::string& path, FileConditions& fc, UiPort
     HeaderCheck check = CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size), true);
     if (check.ok && check.wholeChannels.empty()) check.problem = ui.Text(txt::NoWholeChannel);
     if (!check.ok || check.wholeChannels.empty()) {
-        ShowRefusedFile(path, check.problem, ui, status);
+        ShowRefusedFile(path, check, ui, status);
         return false;
     }
     if (sizeWarning) *sizeWarning = check.sizeWarning;
@@ -304,7 +304,7 @@ bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui,
     f.Close();
     HeaderCheck check = CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size));
     if (!check.ok) {
-        ShowRefusedFile(path, check.problem, ui, status);
+        ShowRefusedFile(path, check, ui, status);
         return false;
     }
     if (sizeWarning) *sizeWarning = check.sizeWarning;

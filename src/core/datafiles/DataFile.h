@@ -23,6 +23,7 @@
 #include "core/conditions/MeasConditions.h"
 #include "core/support/FileWritePort.h"
 #include "core/support/RunStatus.h"
+#include "core/support/TextIds.h"
 #include "core/support/UiPort.h"
 
 namespace kmr {
@@ -99,6 +100,10 @@ struct HeaderCheck {
     // every one for a complete file; for a cancelled or unfinished one those whose blocks lie
     // inside the file (the transfer writes nothing after a channel it could not read whole).
     std::vector<int> wholeChannels;
+    // The text that leads a refusal of the file: "not a condition file" when its signature is not
+    // one this reading takes; a data file it takes that is damaged, cut short or without a whole
+    // channel is said to be a data file that cannot be read.
+    int refusalHeading = txt::NotConditionFile;
 };
 // Validates and decodes a header, before anything is allocated for its samples: the signature,
 // the fixed text lengths, 1 <= MRY <= 507904, 0 <= N <= MRY, 0 <= pre-memory <= MRY, a clock of

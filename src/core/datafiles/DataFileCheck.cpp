@@ -27,17 +27,20 @@ std::string Damaged(Language lang, int id, std::initializer_list<std::string_vie
 // The signature record: one of the two signatures; a cancelled or unfinished file only when asked.
 std::string CheckSignature(Language lang, const Bytes& header, std::uint64_t fileSize, bool acceptCancelled,
                            HeaderCheck& r) {
+    // The signature is read first even from a short file: a data file cut inside its header is
+    // still said to be one.
+    std::size_t pos = 0;
+    std::int32_t sigLen = 0;
+    if (GetLong(header, pos, sigLen) && sigLen == kSignatureLength) {
+        pos = 0;
+        GetText(header, pos, r.signature);
+        r.complete = r.signature == kCompleteSignature;
+        r.isDataFile = r.complete || r.signature == kCancelSignature;
+    }
+    if (r.isDataFile && (r.complete || acceptCancelled)) r.refusalHeading = txt::DataFileUnreadable;
     if (fileSize < static_cast<std::uint64_t>(kDataHeaderBytes) || header.size() < kDataHeaderBytes) {
         return TextWith(lang, txt::HeaderTooShort, {N(static_cast<long long>(fileSize))});
     }
-    std::size_t pos = 0;
-    std::int32_t sigLen = 0;
-    GetLong(header, pos, sigLen);
-    if (sigLen != kSignatureLength) return Text(lang, txt::NoSignature);
-    pos = 0;
-    GetText(header, pos, r.signature);
-    r.complete = r.signature == kCompleteSignature;
-    r.isDataFile = r.complete || r.signature == kCancelSignature;
     if (!r.isDataFile) return Text(lang, txt::NoSignature);
     if (!r.complete && !acceptCancelled) return Text(lang, txt::RecordingIncomplete);
     return {};

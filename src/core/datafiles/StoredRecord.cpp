@@ -62,8 +62,8 @@ std::string PlainFileProblem(Language lang, int err, const std::string& path) {
 
 StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     StoredRecordCheck r;
-    auto refuse = [&](const std::string& why) {
-        r.problem = Text(lang, txt::NotConditionFile) + "\n" + path + (why.empty() ? "" : "\n" + why);
+    auto refuse = [&](const HeaderCheck& h, const std::string& why) {
+        r.problem = Text(lang, h.refusalHeading) + "\n" + path + (why.empty() ? "" : "\n" + why);
         return r;
     };
     FileHandle f;
@@ -102,8 +102,8 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
     }
     f.Close();
     const HeaderCheck h = CheckDataFileHeader(lang, header, r.bytes, true);
-    if (!h.ok) return refuse(h.problem);
-    if (h.wholeChannels.empty()) return refuse(Text(lang, txt::NoWholeChannel));
+    if (!h.ok) return refuse(h, h.problem);
+    if (h.wholeChannels.empty()) return refuse(h, Text(lang, txt::NoWholeChannel));
     r.complete = h.complete;
     r.wholeChannels = h.wholeChannels;
     for (int ch : h.conditions.MeasuredChannels)

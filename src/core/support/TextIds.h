@@ -482,6 +482,8 @@ inline constexpr int InstrumentInUse = 3050;
 inline constexpr int ChannelsLeftOut = 3060;
 inline constexpr int ChannelLeftOutNoneTransferred = 3061;
 inline constexpr int ChannelsLeftOutNoneTransferred = 3062;
+// A file that is a data file by its signature but cannot be read: it leads the reason
+inline constexpr int DataFileUnreadable = 3240;
 // A stored record whose folder cannot be reached (its disk unplugged)
 inline constexpr int RecordFolderUnreachable = 3260;
 // A picture of the charts chosen to replace a read-only file

@@ -347,7 +347,7 @@ constexpr TextRow kFirstRows[] = {
     {2209, "sampling clock %1 ms is not a clock of the instrument.",
      "サンプリングクロック %1 ms は本器のクロックではありません。"},
     {2210, "trigger mode %1 is not 0, 1 or 2.", "トリガモード %1 が 0、1、2 のいずれでもありません。"},
-    {2211, "averaging %1 outside 0 to 10.", "アベレージング %1 が 0～10 の範囲外です。"},
+    {2211, "averaging %1 outside 0 to 10.", "平均化 %1 が 0～10 の範囲外です。"},
     {2212, "the %1 of channel %2 is outside its range.", "チャネル %2 の%1が範囲外です。"},
     {2213, "on/off", "オン/オフ"},
     {2214, "input mode", "入力モード"},
@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 449, "the text table holds 449 identifiers");
+static_assert(kRowCount == 450, "the text table holds 450 identifiers");
 
 }  // namespace
 

@@ -49,7 +49,7 @@ inline constexpr TextRow kLaterRows[] = {
      "測定器には次のチャネルがありません: %1。オフにしてください。"},
     {2420, "The instrument's memory holds %1 words per channel: the memory words were set to %1 and the pre-trigger "
            "words (%2) to 0. Check them in Meas. Cond. Settings.",
-     "測定器のメモリは 1 チャネルあたり %1 ワードです: 記録ワード数を %1 に、プリトリガのワード数 (%2) を 0 に"
+     "測定器のメモリは 1 チャネルあたり %1 ワードです: メモリワード数を %1 に、プリメモリ (%2) を 0 に"
      "しました。測定条件設定で確認してください。"},
     {2421, "The data folder %1 cannot be used (is its drive attached?): data files now go to %2. Choose the folder "
            "again in Data File Settings when it is back.",
@@ -99,7 +99,7 @@ inline constexpr TextRow kLaterRows[] = {
      "からは誤った値が読まれることがあるため、設定を確認してください。元のファイルは名前に \".damaged\" を付けて"
      "残してあります:"},
     {2513, "The monitor span must not be shorter than the pitch.", "モニタのスパンはピッチより短くできません。"},
-    {2514, "The pre-trigger memory must be smaller than the memory.", "プリトリガメモリはメモリより小さくしてください。"},
+    {2514, "The pre-trigger memory must be smaller than the memory.", "プリメモリはメモリワード数より小さくしてください。"},
     {2515, "The folder no longer exists:", "フォルダはもう存在しません:"},
     {2516, "Cannot write the file \"%1\": %2.", "ファイル \"%1\" に書き込めません: %2。"},
     {2517, "The file %1 has changed since it was shown, so it no longer holds what the charts show. Open it again "
@@ -320,6 +320,8 @@ inline constexpr TextRow kLaterRows[] = {
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
     {3062, "The instrument did not answer %1 as expected for channels %2: no channel was transferred.",
      "チャネル %2 で測定器が %1 に正しく応答しませんでした: 転送できたチャネルはありません。"},
+    // A data file by its signature that cannot be read; the file and the reason follow.
+    {3240, "This data file cannot be read.", "このデータファイルは読み込めません。"},
     // A stored record whose folder cannot be reached (a disk unplugged, a network share not there).
     {3260, "The folder %1 of the file %2 cannot be reached: connect the disk or network drive it is on and open "
            "the file again.",

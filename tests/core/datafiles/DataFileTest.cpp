@@ -225,7 +225,9 @@ TEST_F(DataFileTest, DamagedHeaderIsRefusedWithTheProblemNamed) {
             b[d.offset + static_cast<std::size_t>(i)] = static_cast<char>((static_cast<std::uint32_t>(d.value) >> (8 * i)) & 0xFF);
         WriteAll(path, b);
         const std::string text = RefusalOf(path);
-        EXPECT_EQ(text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
+        // Only a file without the signature is "not a condition file"; the others are data files.
+        const int heading = d.offset == 0 ? txt::NotConditionFile : txt::DataFileUnreadable;
+        EXPECT_EQ(text.rfind(Text(Language::English, heading), 0), 0u) << text;
         EXPECT_NE(text.find(d.expect), std::string::npos) << text;
     }
 }
@@ -265,6 +267,10 @@ TEST_F(DataFileTest, EveryTruncationOfASmallFileIsRefusedOrReadWithinItsEnd) {
             const std::string text = RefusalOf(path);
             EXPECT_NE(text.find(len < 1100 ? "shorter than the 1100-byte header" : "cut short"), std::string::npos)
                 << len << ": " << text;
+            // Once its signature is whole the file is said to be a data file that cannot be read,
+            // not a file of another kind.
+            const int heading = len < 24 ? txt::NotConditionFile : txt::DataFileUnreadable;
+            EXPECT_EQ(text.rfind(Text(Language::English, heading), 0), 0u) << len << ": " << text;
             continue;
         }
         FileConditions fc;
