@@ -168,15 +168,23 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
 
-    // A path from another computer is opened as the list holds it, and being gone leaves the list.
+    // A path from another computer is opened as the list holds it. On Windows its folder is not
+    // there (a disk of that computer), so it stays in the list to be opened once the disk is; on
+    // Linux it names a file of the current folder, which is gone and leaves the list.
     const std::string windows = "C:\\Data\\beam\\20240105.kmr";
     p.State().RecentFiles.insert(p.State().RecentFiles.begin(), windows);
     boxes.seen.clear();
     QVERIFY(Choose(p.Main(), "mnuFileRecent1"));
     QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
-    QVERIFY2(boxes.seen[0].text.startsWith(QString::fromStdString("The file " + windows + " does not exist")),
-             qPrintable(boxes.seen[0].text));
-    QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{first, second}));
+#ifdef _WIN32
+    const std::string said = "The folder C:\\Data\\beam of the file " + windows + " cannot be reached";
+    const std::vector<std::string> kept{windows, first, second};
+#else
+    const std::string said = "The file " + windows + " does not exist";
+    const std::vector<std::string> kept{first, second};
+#endif
+    QVERIFY2(boxes.seen[0].text.startsWith(QString::fromStdString(said)), qPrintable(boxes.seen[0].text));
+    QCOMPARE(p.State().RecentFiles, kept);
 }
 
 void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
