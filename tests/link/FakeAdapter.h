@@ -1,6 +1,7 @@
 #pragma once
 // Adapters that misbehave, for the fault tests of the Prologix route: a TCP server on an
-// ephemeral loopback port that runs a script on the first client.
+// ephemeral loopback port that runs a script on the first client, then stops listening (a client
+// that connects again is refused at once, as by an adapter that has gone).
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -19,11 +20,13 @@ public:
         std::string error;
         listener_ = TcpListener::Listen("127.0.0.1", 0, error);
         EXPECT_TRUE(listener_.Valid()) << error;
+        port_ = listener_.Port();
         thread_ = std::thread([this] {
             for (int i = 0; i < 100 && !done_; ++i) {
                 TcpSocket c = listener_.Accept(100);
                 if (!c.Valid()) continue;
                 script_(c);
+                listener_.Close();
                 return;
             }
         });
@@ -32,7 +35,7 @@ public:
         done_ = true;
         thread_.join();
     }
-    int Port() const { return listener_.Port(); }
+    int Port() const { return port_; }
 
     // Reads what the client sends until `text` has come (or one second has passed).
     static void Await(TcpSocket& c, const std::string& text, std::string& seen) {
@@ -51,6 +54,7 @@ public:
 
 private:
     TcpListener listener_;
+    int port_ = 0;
     std::function<void(TcpSocket&)> script_;
     std::atomic<bool> done_{false};
     std::thread thread_;

@@ -249,7 +249,7 @@ TEST(PrologixBusFaults, AdapterClosingInTheMiddleOfABlockGivesEaboAtOnce) {
     EXPECT_EQ(st.iberr, kEABO);
     EXPECT_EQ(got, std::string(100, 'x'));
     EXPECT_NE(bus.LastProblem().find("closed"), std::string::npos) << bus.LastProblem();
-    // Later calls fail at once instead of hanging.
+    // Later calls fail at once instead of hanging (the one reconnection is refused).
     st = bus.Write(d, "EOC\r\n", 5);
     EXPECT_TRUE(st.error());
     EXPECT_EQ(st.iberr, kENOL);
