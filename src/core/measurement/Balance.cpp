@@ -53,6 +53,9 @@ BalanceEnd BalanceTable::Balance() {
     bool ok = true;
     transport_.SendCommand("RES", 1);
     ok = !Failed();
+    // Once RES is taken the instrument measures only the channels selected after it, until the
+    // measured ones are all selected again.
+    end.reselected = !ok;
     for (int ch = 1; ok && ch <= kChannels; ++ch) {
         if (!selected_[Index(ch)]) continue;
         transport_.SendCommand("SET" + std::to_string(ch), 1);
@@ -72,15 +75,15 @@ BalanceEnd BalanceTable::Balance() {
     }
     // The measured channels are selected again, unless the link itself failed; the first SET
     // that fails ends it.
-    end.reselected = ok;
     for (int ch = 1; ok && ch <= kChannels; ++ch)
         if (meas_.Ch(ch).Measured()) {
             transport_.SendCommand("SET" + std::to_string(ch), 1);
             if (Failed()) {
-                ok = end.reselected = false;
+                ok = false;
                 if (failed.empty()) failed = scope.Command();
             }
         }
+    if (ok) end.reselected = true;
     if (!failed.empty()) ok = false;
     ui.SetPointer(Pointer::Default);
     // A wait the user cancelled is not the instrument's fault.
