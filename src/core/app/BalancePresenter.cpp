@@ -50,10 +50,15 @@ void BalancePresenter::ClickCell(int channel) {
 void BalancePresenter::PressBalance() {
     view_.SetInputEnabled(false);
     view_.SetTimer(false);
-    if (SettleBeforeCommands(e_, txt::NotBalanced)) table_.Balance();
+    BalanceEnd end;
+    if (SettleBeforeCommands(e_, txt::NotBalanced)) end = table_.Balance();
+    // Channels left unselected on the instrument: it gets its conditions again before the live
+    // values are read (here or in the main window).
+    if (!end.reselected) e_.s.ConditionsUnsent = true;
     // An instrument that gave no answer at all has been said to be lost: the live values end
     // with the window, rather than a reading that waits for it again and says so a second time.
-    if (e_.Failed() && e_.link.transport->Connection().StatusCopy().error()) {
+    // A wait the user cancelled keeps the window, as the check window does.
+    if (!end.cancelled && e_.Failed() && e_.link.transport->Connection().StatusCopy().error()) {
         StopMonitoring(e_);
         view_.Unload();
         return;

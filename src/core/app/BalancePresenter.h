@@ -36,7 +36,8 @@ public:
     // A click (or Space) on a channel's data cell.
     void ClickCell(int channel);
     // The Balance button: the timer and the input are held while the commands run. An instrument
-    // that stops answering ends monitoring, and the window goes after the one message.
+    // that stops answering ends monitoring, and the window goes after the one message; a wait
+    // the user cancelled is said as a cancel, and the window stays.
     void PressBalance();
     // The window is unloaded: no more reads.
     void Closed() { view_.SetTimer(false); }

@@ -51,7 +51,7 @@ int DecimalsFor(double v) {
 
 std::string ValueLabelText(double v, int point) {
     if (IsNoValue(v)) return kNoValueText;
-    return FormatWithZeros(v, std::clamp(point, 0, 5));
+    return FormatPanelValue(v, std::clamp(point, 0, 5));
 }
 
 std::string WidestValueText(float coeff, float offset, int point) {

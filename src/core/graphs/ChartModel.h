@@ -139,7 +139,8 @@ double SampleTime(std::int64_t i, float clockMs, double timeFactor);
 // reach at least 1 (0 for |v| >= 1, 0.25 -> 1, 0.05 -> 2). 0 and non-finite values give 0.
 int DecimalsFor(double v);
 
-// The label text of a value: the channel's digit format with zeros, or "----" for the marker.
+// The label text of a value: the channel's digit format with zeros (a value too wide for the
+// panel in exponent form, FormatPanelValue), or "----" for the marker.
 std::string ValueLabelText(double v, int point);
 // The widest text a value label of a channel with this scale may show: a raw word (-32768 ..
 // 32767) times coeff plus offset, or the range between two, with `point` decimals; every figure

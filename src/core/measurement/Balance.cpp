@@ -44,23 +44,34 @@ bool BalanceTable::Tick() {
     return true;
 }
 
-void BalanceTable::Balance() {
+BalanceEnd BalanceTable::Balance() {
     UiPort& ui = transport_.Connection().Ui();
     ui.SetPointer(Pointer::Hourglass);
     // The first failure ends the sequence; it is said once, at the end.
     FailureScope scope(transport_);
+    BalanceEnd end;
     bool ok = true;
     transport_.SendCommand("RES", 1);
     ok = !Failed();
+    // Once RES is taken the instrument measures only the channels selected after it, until the
+    // measured ones are all selected again.
+    end.reselected = !ok;
     for (int ch = 1; ok && ch <= kChannels; ++ch) {
         if (!selected_[Index(ch)]) continue;
         transport_.SendCommand("SET" + std::to_string(ch), 1);
         ok = !Failed();
     }
     std::string failed = scope.Command();
+    // How far a cancelled balance got: BAL not sent, sent without its answer, or answered.
+    int cancelledText = txt::BalanceCancelled;
     if (ok) {
         const std::string reply = transport_.SendCommand("BAL", 0);
-        if (reply.rfind("END", 0) != 0 && reply.rfind("ERR-012", 0) != 0) failed = "BAL";
+        if (reply.rfind("END", 0) != 0 && reply.rfind("ERR-012", 0) != 0) {
+            failed = "BAL";
+            cancelledText = txt::BalanceCancelledWhileBalancing;
+        } else {
+            cancelledText = txt::BalanceCancelledAfterBalance;
+        }
     }
     // The measured channels are selected again, unless the link itself failed; the first SET
     // that fails ends it.
@@ -72,11 +83,17 @@ void BalanceTable::Balance() {
                 if (failed.empty()) failed = scope.Command();
             }
         }
+    if (ok) end.reselected = true;
     if (!failed.empty()) ok = false;
     ui.SetPointer(Pointer::Default);
-    if (!ok)
+    // A wait the user cancelled is not the instrument's fault.
+    end.cancelled = !ok && transport_.stopRequested;
+    if (end.cancelled)
+        ui.ShowMessage(ui.Text(cancelledText), ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    else if (!ok)
         ui.ShowMessage(TextWith(ui.language, txt::LostDuringBalance, {failed}), ui.Text(txt::GpibErrorTitle),
                        MsgIcon::Exclamation, MsgButtons::Ok);
+    return end;
 }
 
 }  // namespace kmr

@@ -10,6 +10,15 @@
 
 namespace kmr {
 
+// How a balance ended, for the window that made it.
+struct BalanceEnd {
+    // The user's Cancel of a wait ended it (said as a cancel, not as a lost instrument).
+    bool cancelled = false;
+    // Every measured channel was selected again on the instrument; otherwise it measures other
+    // channels than the program reads until it is given its conditions again.
+    bool reselected = true;
+};
+
 class BalanceTable {
 public:
     // Measured channels are enabled; the strain ones start selected, the voltage ones do not.
@@ -35,9 +44,10 @@ public:
 
     // "RES", "SET n" for each selected channel, "BAL" (one attempt: END and ERR-012, a voltage
     // channel among the selected, end quietly; any other reply shows the communication message),
-    // then "SET n" for every measured channel so the instrument measures them all again. A
-    // communication failure on the way skips to the re-selection.
-    void Balance();
+    // then "SET n" for every measured channel so the instrument measures them all again. The
+    // first command that fails ends it. A Cancel of a wait is said as such, with how far the
+    // balance got.
+    BalanceEnd Balance();
 
 private:
     static std::size_t Index(int channel) { return static_cast<std::size_t>(channel - 1); }

@@ -70,7 +70,7 @@ bool ParseMonitorReply(std::string_view reply, const MeasConditions& m, MoniData
 
 std::string MonitorLabelText(float value, int point) {
     if (IsNoValue(value)) return kNoValueText;
-    return FormatWithZeros(static_cast<double>(value), std::clamp(point, 0, 5));
+    return FormatPanelValue(static_cast<double>(value), std::clamp(point, 0, 5));
 }
 
 std::array<std::string, kChannels> MonitorLabelTexts(const MoniData& data, const MeasConditions& m) {

@@ -32,8 +32,9 @@ bool ParseMonitorReply(std::string_view reply, const MeasConditions& m, MoniData
 // Engineering value of a valid monitor field.
 float MonitorValue(std::int16_t raw, float coeff, float offset);
 
-// The label text of a monitor value: the digit format with zeros for `point` decimals (0..5), or
-// "----" for the no-value marker.
+// The label text of a monitor value: the digit format with zeros for `point` decimals (0..5)
+// (a value too wide for that in exponent form, FormatPanelValue), or "----" for the no-value
+// marker.
 std::string MonitorLabelText(float value, int point);
 
 // The label texts of all ten channels, each with its own decimals.

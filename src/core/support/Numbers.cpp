@@ -245,6 +245,19 @@ std::string FormatDoublePlain(double v) {
 // With zeros: the fixed text itself (always one digit before the point).
 std::string FormatWithZeros(double v, int decimals) { return FixedText(v, decimals); }
 
+std::string FormatPanelValue(double v, int decimals) {
+    std::string fixed = FixedText(v, decimals);
+    if (fixed.size() <= kPanelValueChars || !std::isfinite(v)) return fixed;
+    char buf[40];
+    const auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 6);
+    std::string s(buf, res.ptr);  // "-1.234500e+35"
+    const std::size_t e = s.find('e');
+    std::string mantissa = s.substr(0, e);
+    while (mantissa.back() == '0') mantissa.pop_back();
+    if (mantissa.back() == '.') mantissa.pop_back();
+    return mantissa + "E" + s.substr(e + 1);
+}
+
 const char* DigitFormatWithBlanks(int decimals) {
     static const char* const k[6] = {"#######", "#####.#", "####.##",
                                      "###.###", "##.####", "#.#####"};

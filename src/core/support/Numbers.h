@@ -2,6 +2,7 @@
 // Number rules shared by every file and window: rounding, the texts of numbers in condition
 // files, CSV and on screen, and the parsing and validation of typed or stored numbers.
 // Nothing here depends on the process locale.
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,6 +49,12 @@ std::string FormatFixed(double v, int decimals);
 // ... "0.00000": at least one digit before the point) and with blanks ("#######", "#####.#", ...
 // "#.#####": no digit is forced). Values are shown with zeros.
 std::string FormatWithZeros(double v, int decimals);
+// A value in a data panel or a balance cell: FormatWithZeros while that text has at most
+// kPanelValueChars characters; a value too wide for that (a huge coefficient or offset) in
+// exponent form with at most seven significant digits and no trailing zeros ("3.4E+34",
+// "-1.234568E+08").
+inline constexpr std::size_t kPanelValueChars = 15;
+std::string FormatPanelValue(double v, int decimals);
 // The pattern with blanks as text, for the measurement form's decimal places list.
 const char* DigitFormatWithBlanks(int decimals);
 // The coefficient form "+1.000000E+00": sign, one digit, point, six digits, "E", sign, two digits.

@@ -488,5 +488,10 @@ inline constexpr int DataFileUnreadable = 3240;
 inline constexpr int RecordFolderUnreachable = 3260;
 // A picture of the charts chosen to replace a read-only file
 inline constexpr int PictureFileReadOnly = 3261;
+// A balance the user cancelled while the instrument kept it waiting: before BAL, while BAL waited,
+// or after it was answered
+inline constexpr int BalanceCancelled = 3280;
+inline constexpr int BalanceCancelledWhileBalancing = 3281;
+inline constexpr int BalanceCancelledAfterBalance = 3282;
 
 }  // namespace kmr::txt

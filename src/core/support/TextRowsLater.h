@@ -332,6 +332,13 @@ inline constexpr TextRow kLaterRows[] = {
            "again.",
      "%1 は読み取り専用のため、置き換えませんでした。別の名前を選ぶか、ファイルへの変更を許可してから、もう一度"
      "エクスポートしてください。"},
+    // A balance the user cancelled while the instrument kept it waiting.
+    {3280, "The balance was cancelled: nothing was balanced.", "バランスを中止しました: バランスは取っていません。"},
+    {3281, "The balance was cancelled while the instrument was balancing: the channels may not be balanced.",
+     "測定器がバランスを取っている間に中止しました: バランスが取れていないチャネルがある可能性があります。"},
+    {3282, "The balance was cancelled after the channels were balanced: the instrument is given its measured "
+           "channels again before the next reading.",
+     "チャネルのバランスを取った後で中止しました: 次の読み取りの前に、測定するチャネルを測定器にもう一度設定します。"},
 };
 
 }  // namespace kmr::text_rows

@@ -132,24 +132,38 @@ TEST(BalanceTick, ARouteOpenedAgainHasTheInstrumentGivenEverythingFirst) {
 }
 
 // An instrument lost during a balance is said once: the window goes with the live values instead
-// of reading again (another wait and a second box). One that answers wrongly keeps the window.
+// of reading again (another wait and a second box). One that answers wrongly keeps the window,
+// and so does the user's Cancel of a wait. Channels the balance left unselected are selected
+// again before the next reading, in the window or in the main window.
 TEST(BalancePress, AnInstrumentLostOnTheWayEndsTheWindowWithOneMessage) {
-    for (const bool lost : {true, false}) {
-        SCOPED_TRACE(lost ? "no answer" : "BAL refused");
+    enum Case { Lost, Refused, Cancelled };
+    for (const Case c : {Lost, Refused, Cancelled}) {
+        SCOPED_TRACE(c);
         testing::EngineHarness h;
         ASSERT_EQ(h.Start("sim:time=instant"), StartupOutcome::Online);
         ToggleMonitor(h.engine);
         LoggedBalanceView view(h.bus->log);
         BalancePresenter balance(h.engine, view);
-        h.simBus->Instrument().AddFault(lost ? sim::SimFault{"*", sim::FaultKind::NoReply, {}, 0}
-                                             : sim::SimFault{"BAL", sim::FaultKind::ErrorReply, "ERR-001", 0});
+        h.simBus->Instrument().AddFault(c == Refused ? sim::SimFault{"BAL", sim::FaultKind::ErrorReply, "ERR-001", 0}
+                                                     : sim::SimFault{"SET1", sim::FaultKind::NoReply, {}, c == Lost ? 3 : 1});
+        h.engine.link.transport->stopRequested = c == Cancelled;
         h.bus->log.clear();
         balance.PressBalance();
+        h.engine.link.transport->stopRequested = false;
         const auto calls = CallsAndCommands(h.bus->log, true);
-        EXPECT_EQ(calls, lost ? (std::vector<std::string>{"input off", "timer off", "unload"})
-                              : (std::vector<std::string>{"input off", "timer off", "timer on", "input on", "show"}));
-        EXPECT_EQ(h.state.MonitoringOn != kFalse, !lost);
+        EXPECT_EQ(calls, c == Lost ? (std::vector<std::string>{"input off", "timer off", "unload"})
+                                   : (std::vector<std::string>{"input off", "timer off", "timer on", "input on", "show"}));
+        EXPECT_EQ(h.state.MonitoringOn != kFalse, c != Lost);
+        ASSERT_EQ(h.ui.shown.size(), 1u);
+        EXPECT_EQ(h.ui.shown[0].title, c == Cancelled ? "Caution" : "GP-IB error");
+        if (c == Lost) {
+            ToggleMonitor(h.engine);
+            MonitorTimerTick(h.engine);
+        } else {
+            balance.Tick();
+        }
         EXPECT_EQ(h.ui.shown.size(), 1u);
+        EXPECT_NE(h.state.MonitoringOn, kFalse);
     }
 }
 

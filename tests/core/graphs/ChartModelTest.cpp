@@ -340,6 +340,12 @@ TEST_F(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {
     EXPECT_EQ(WidestValueText(1234.5f, 0.0f, 5), "-88888888.88888");
     EXPECT_EQ(WidestValueText(-0.001f, 0.0f, 3), "-88.888");  // the highest word made negative
     EXPECT_EQ(WidestValueText(0.5f, 100000.0f, 0), "888888");
+    // A value too wide for the panel (a huge coefficient) is shown, and measured, in exponent
+    // form; fifteen characters are still shown as they are.
+    EXPECT_EQ(ValueLabelText(static_cast<double>(3.4e34f), 3), "3.4E+34");
+    EXPECT_EQ(ValueLabelText(-123456789.5, 5), "-1.234568E+08");
+    EXPECT_EQ(ValueLabelText(-12345678.5, 5), "-12345678.50000");
+    EXPECT_EQ(WidestValueText(3.403e30f, 0.0f, 3), "-8.888888E+88");
 }
 
 TEST_F(MonitorStripTest, ResetEmptiesStripAndSetsPanels) {

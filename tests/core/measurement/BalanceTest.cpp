@@ -71,5 +71,33 @@ TEST_F(BalanceTest, OnlyAnUnexpectedReplyShowsTheMessageOnce) {
     }
 }
 
+// The user's Cancel of a wait is said as a cancel, with how far the balance got: nothing balanced
+// (a SET waited), a balance perhaps not made (BAL waited), or one made whose channels are not all
+// selected again (a SET after BAL waited).
+TEST(BalanceCancel, ACancelledWaitIsSaidAsTheUsersCancelWithHowFarTheBalanceGot) {
+    for (const auto& [command, text, bal, reselected] :
+         {std::tuple{"SET1", txt::BalanceCancelled, false, false},
+          std::tuple{"BAL", txt::BalanceCancelledWhileBalancing, true, true},
+          std::tuple{"SET2", txt::BalanceCancelledAfterBalance, true, false}}) {
+        SCOPED_TRACE(command);
+        testing::EngineHarness h;
+        ASSERT_EQ(h.Start("sim:time=instant"), StartupOutcome::Online);
+        h.state.Meas.Ch(2).InputMode = 0;  // a voltage channel: selected again after BAL only
+        h.engine.link.commands->DownloadConditions(kFullChangeMask);
+        h.bus->log.clear();
+        h.simBus->Instrument().AddFault({command, sim::FaultKind::NoReply, {}, 1});
+        BalanceTable b(*h.engine.link.transport, h.state.Meas);
+        h.engine.link.transport->stopRequested = true;  // Cancel pressed while the command waited
+        const BalanceEnd end = b.Balance();
+        EXPECT_TRUE(end.cancelled);
+        EXPECT_EQ(end.reselected, reselected);
+        const auto cmds = h.bus->Commands();
+        EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "BAL"), bal ? 1 : 0);
+        ASSERT_EQ(h.ui.shown.size(), 1u);
+        EXPECT_EQ(h.ui.shown[0].text, Text(Language::English, text));
+        EXPECT_EQ(h.ui.shown[0].title, "Caution");
+    }
+}
+
 }  // namespace
 }  // namespace kmr

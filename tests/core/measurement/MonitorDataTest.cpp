@@ -53,6 +53,8 @@ TEST(MonitorDataTest, EngineeringValueIn32BitFloatAndItsLabelText) {
     EXPECT_EQ(MonitorLabelText(1.0f, 2), "1.00");  // the float 1.0 is a value, not the marker
     EXPECT_EQ(MonitorLabelText(-3.0f, 0), "-3");
     EXPECT_EQ(MonitorLabelText(0.5f, 5), "0.50000");
+    // The balance cells: a huge value in exponent form, not 35 figures.
+    EXPECT_EQ(MonitorLabelText(-1.0e30f, 2), "-1E+30");
 }
 
 // Sixteen-bit decimal fields, or invalid.
