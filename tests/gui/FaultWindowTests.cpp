@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -373,6 +374,64 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
     QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringMeasurement));
     QVERIFY(!p.Main().EocTimer().isActive());
+}
+
+// The system ends the program (a logout) while a call of a run waits for an instrument that has
+// stopped answering, with many attempts allowed: the call ends after the attempt in progress, as
+// the notice's Stop ends it, and the program ends, with one message at most and its window's
+// place kept. An instrument that answers the attempt in progress late has its run stopped and
+// its recording kept.
+void FaultWindowTest::systemEndDuringAStalledCommandEndsAfterTheAttemptInProgress() {
+    for (const bool answers : {false, true}) {
+        if (answers) {
+            TearDownProgram();
+            SetUpProgram();
+        }
+        const auto time = std::make_shared<sim::ManualTimeSource>();
+        gui::Program& p = StartOnline([time](const std::string& spec) -> std::unique_ptr<GpibBus> {
+            sim::SimOptions options = sim::ParseSimOptions(spec).options.value();
+            options.time = sim::SimTimeMode::Real;  // on the test's clock
+            return std::make_unique<sim::SimBus>(options, time);
+        });
+        int geometrySaves = 0;
+        p.Main().saveGeometry = [&geometrySaves](const MainFormGeometry&) { ++geometrySaves; };
+        p.State().Gpib.Attempts = 30;
+        p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+        QVERIFY(p.State().RunActive());
+        p.Main().MoniTimer().stop();
+        p.Main().EocTimer().stop();
+        time->Advance(0.4);
+        const std::size_t from = bus_->Commands().size();
+        if (answers)
+            bus_->Hold("EOC");
+        else
+            bus_->Stall("EOC", 100);
+        BoxAnswerer boxes;
+        QElapsedTimer took;
+        WhileHeld end(*bus_, [&] {
+            took.start();
+            p.EndAtSystemRequest();
+        });
+        p.Main().EocTimer().start();
+        QTRY_VERIFY_WITH_TIMEOUT(p.Main().Unloaded() && !p.Main().isVisible(), 20000);
+        qInfo("instrument %s: ended %lld ms after the request", answers ? "answering" : "silent",
+              static_cast<long long>(took.elapsed()));
+        bus_->Stall({}, 0);
+        const std::vector<std::string> sent = Since(bus_->Commands(), from);
+        QCOMPARE(Count(sent, "EOC"), answers ? 2 : 1);  // a stop asks once more after its HLT
+        QVERIFY(!p.State().RunActive());
+        QCOMPARE(geometrySaves, 1);
+        const std::string file = p.State().DefaultDataFolder() + p.State().Global.BaseFileName + ".kmr";
+        if (answers) {
+            QVERIFY(boxes.seen.empty());
+            QCOMPARE(Count(sent, "HLT"), 1);
+            QCOMPARE(testing::Le32(testing::ReadAll(file), 62), 400);
+        } else {
+            QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
+            QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringMeasurement));
+            QCOMPARE(Count(sent, "HLT"), 0);
+        }
+    }
 }
 
 void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {

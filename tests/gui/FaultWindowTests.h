@@ -24,6 +24,7 @@ private slots:
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
     // A stalled link, reconnection.
     void stalledLinkSaysWhatItWaitsForAndStopEndsTheRun();
+    void systemEndDuringAStalledCommandEndsAfterTheAttemptInProgress();
     void adapterRestartedIsReconnectedByTheNextAction();
     void connectMenuGoesOnlineWithoutARestart();
 };

@@ -198,6 +198,7 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     e.link.connection = std::make_unique<GpibConnection>(*e.link.bus, s.Gpib, e.ui, s.Status);
     e.link.connection->openFailureNote = settingsNote;
     e.link.transport = std::make_unique<CommandTransport>(*e.link.connection);
+    e.link.transport->stopRequested = s.EndAsked;
     e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,
                                                    [&e] { e.splash.Advance(); });
 
@@ -412,7 +413,13 @@ void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry
     if (e.s.ProgramMode == kModeOnline && e.link.connection) e.link.connection->CloseGpibDevice();
 }
 
+void AskToEnd(Engine& e) {
+    e.s.EndAsked = true;
+    if (e.link.transport) e.link.transport->stopRequested = true;
+}
+
 void EndAtSystemRequest(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry) {
+    AskToEnd(e);
     if (e.s.ProgramMode != kModeStarting)
         for (int press = 0; press < 2 && e.s.RunActive(); ++press) StartOrStop(e);
     UnloadMainWindow(e, saveGeometry);

@@ -103,6 +103,13 @@ bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
 // and on-line the connection is closed.
 void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry);
 
+// The system asks the program to end. Said at once, also while a handler waits for the
+// instrument (the end itself waits for that handler): the command in progress ends after its
+// attempt in progress, as Stop or Cancel in the notice of a long wait end it, and every command
+// from then on, the end's own included, is tried once. An instrument that has stopped answering
+// therefore holds the end for one time-out per command, not for every attempt Meter.cnd allows.
+void AskToEnd(Engine& e);
+
 // The system ends the program (SIGTERM at logout or from a service manager, SIGHUP, Ctrl+C in its
 // terminal): nobody is there to answer the question, and a recording must not be lost. A run in
 // progress is stopped as Stop stops it, so that what the instrument recorded goes into the data
