@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -265,6 +266,39 @@ void FaultWindowTest::systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion
     QVERIFY(!p.State().RunActive());
     const std::string file = p.State().DefaultDataFolder() + p.State().Global.BaseFileName + ".kmr";
     QCOMPARE(testing::Le32(testing::ReadAll(file), 62), 400);
+}
+
+// The end comes while File > Open waits for a file, twice in a row: the chooser closes as by its
+// Cancel and the program ends once, its window's place kept, without anyone there to answer.
+void FaultWindowTest::systemEndTwiceWithAFileChooserOpenEndsOnce() {
+    gui::Program& p = StartOnline();
+    int geometrySaves = 0;
+    p.Main().saveGeometry = [&geometrySaves](const MainFormGeometry&) { ++geometrySaves; };
+    bool closedByHand = false;
+    QElapsedTimer since;
+    QTimer poll;
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (chooser == nullptr || closedByHand) return;
+        if (!since.isValid()) {
+            since.start();
+            p.EndAtSystemRequest();
+            p.EndAtSystemRequest();
+        } else if (since.elapsed() > 3000) {
+            // Still open: only a person (or a kill) would have ended it.
+            closedByHand = true;
+            chooser->reject();
+        }
+    });
+    poll.start();
+    BoxAnswerer boxes;
+    QVERIFY(Choose(p.Main(), "mnuFileOpen"));
+    QVERIFY(since.isValid());
+    QVERIFY(!closedByHand);
+    QTRY_VERIFY(p.Main().Unloaded() && !p.Main().isVisible());
+    QVERIFY(boxes.seen.empty());
+    QCOMPARE(geometrySaves, 1);
 }
 
 void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {

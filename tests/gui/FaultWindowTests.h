@@ -20,6 +20,7 @@ private slots:
     void outputCalKeepsATypedValueOnTheCloseBox();
     void programEndClosesOutputCalThroughItsOwnClose();
     void systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion();
+    void systemEndTwiceWithAFileChooserOpenEndsOnce();
     // A lost instrument.
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
     // A stalled link, reconnection.
