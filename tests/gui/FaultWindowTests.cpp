@@ -466,6 +466,24 @@ void FaultWindowTest::systemEndDuringAStalledCommandEndsAfterTheAttemptInProgres
             QCOMPARE(Count(sent, "HLT"), 0);
         }
     }
+    // The same while a calibration output waits: its close still ends the output with MON.
+    TearDownProgram();
+    SetUpProgram();
+    gui::Program& p = StartOnlineStill();
+    p.State().Gpib.Attempts = 30;
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(1)->click();
+    const std::size_t from = bus_->Commands().size();
+    bus_->Stall("SET 1", 100);
+    BoxAnswerer boxes;
+    WhileHeld end(*bus_, [&p] { p.EndAtSystemRequest(); });
+    dlg->OutputButton(CalButton::Plus)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(p.Main().Unloaded() && !p.Main().isVisible(), 20000);
+    const std::vector<std::string> sent = Since(bus_->Commands(), from);
+    QCOMPARE(Count(sent, "SET 1"), 1);
+    QCOMPARE(sent.back(), std::string("MON"));
+    QCOMPARE(static_cast<int>(boxes.seen.size()), 1);  // the output may still be on
 }
 
 void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {
