@@ -306,6 +306,8 @@ void FitAndDownload(Engine& e) {
 StartupOutcome OfflineOffer(Engine& e) {
     e.splash.Unload();
     e.ui.SetPointer(Pointer::Default);
+    // Asked to end meanwhile, the program asks nobody whether to go on.
+    if (e.s.EndAsked) return Abandon(e);
     ReportDamagedConditionFiles(e.s, e.ui);
     const MsgAnswer a = e.ui.ShowMessage(OfflineOfferText(e.ui.language, e.s.Gpib), kProgramTitle,
                                          MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 
@@ -248,6 +249,15 @@ TEST(StartupFailure, AtEachStepOffersOfflineWorkAndYesGoesOnWithoutTheInstrument
         for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
             EXPECT_FALSE(h.main.Enabled(b));
     }
+    // Asked to end while it starts (a logout), the program tries the silent instrument once and
+    // ends after the failure's one message: nobody is there to answer the offer.
+    EngineHarness h;
+    AskToEnd(h.engine);
+    EXPECT_EQ(h.Start("sim:time=instant,fault=VER:noreply"), StartupOutcome::Exit);
+    const std::vector<std::string> sent = h.bus->Commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "VER"), 1);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
 }
 
 // Two programs of one computer (the window and `kmr record`) commanding one instrument would spoil
