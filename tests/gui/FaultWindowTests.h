@@ -19,7 +19,7 @@ private slots:
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
     void outputCalKeepsATypedValueOnTheCloseBox();
     void programEndClosesOutputCalThroughItsOwnClose();
-    void systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion();
+    void systemEndClosesTheFormWithoutAQuestion();
     void systemEndTwiceWithAFileChooserOpenEndsOnce();
     // A lost instrument.
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();

@@ -2,7 +2,6 @@
 // A bus for the window tests that holds the reply of chosen commands until the test releases it,
 // so that a test can act while a call is in progress. It records every command written. Its calls
 // run on the worker thread; the test releases from the window thread.
-#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -27,14 +26,6 @@ public:
         std::lock_guard<std::mutex> l(m_);
         held_.clear();
         released_ = true;
-        cv_.notify_all();
-    }
-    // From now on every read after a write of `command` waits `ms` and then times out, as with an
-    // instrument that has stopped answering; an empty command ends the stall.
-    void Stall(const std::string& command, int ms) {
-        std::lock_guard<std::mutex> l(m_);
-        stalled_ = command;
-        stallMs_ = ms;
         cv_.notify_all();
     }
     // From now on every call fails as over a lost link (an adapter unplugged), until set back.
@@ -69,7 +60,6 @@ public:
             std::lock_guard<std::mutex> l(m_);
             commands_.push_back(command);
             holdNextRead_ = held_.count(command) != 0;
-            stallNextRead_ = !stalled_.empty() && command == stalled_;
         }
         return LostCall() ? LostStatus() : inner_->Write(descriptor, data, count);
     }
@@ -82,14 +72,6 @@ public:
                 waiting_ = true;
                 cv_.wait(l, [this] { return released_; });
                 waiting_ = false;
-            }
-            if (stallNextRead_) {
-                stallNextRead_ = false;
-                waiting_ = true;
-                const std::string command = stalled_;
-                cv_.wait_for(l, std::chrono::milliseconds(stallMs_), [&] { return stalled_ != command; });
-                waiting_ = false;
-                return {kIbERR | kIbTIMO | kIbCMPL, kEABO, 0};
             }
         }
         return LostCall() ? LostStatus() : inner_->Read(descriptor, buffer, count);
@@ -114,9 +96,6 @@ private:
     std::condition_variable cv_;
     std::set<std::string> held_;
     bool holdNextRead_ = false;
-    std::string stalled_;
-    int stallMs_ = 0;
-    bool stallNextRead_ = false;
     bool released_ = false;
     bool waiting_ = false;
     std::vector<std::string> commands_;
