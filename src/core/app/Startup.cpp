@@ -431,6 +431,9 @@ void EndAtSystemRequest(Engine& e, const std::function<void(const MainFormGeomet
 
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {
     if (s.ProgramMode == kModeStarting) return true;
+    // A close held while the system's end waited behind the same handler: the end follows, without
+    // a question nobody is there to answer.
+    if (s.EndAsked) return false;
     if (s.RunActive()) {
         // Refused, and said why.
         ui.ShowMessage(ui.Text(txt::StopBeforeQuit), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);

@@ -96,7 +96,8 @@ bool ConnectAgain(Engine& e);
 // --- Shutdown ------------------------------------------------------------------------------------
 
 // The close request of the main window: true when the window may close. Never asked while
-// starting; refused while a run is active, with a message saying why; otherwise the user is asked.
+// starting; refused silently once the system has asked the program to end (that end follows);
+// refused while a run is active, with a message saying why; otherwise the user is asked.
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
 
 // Unloading the main window: the geometry is stored (through `saveGeometry`), monitoring stops,

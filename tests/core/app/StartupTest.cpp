@@ -75,7 +75,7 @@ TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
 }
 
 // (Asked otherwise, a No keeping the window: FaultWindowTest.returnAndSpaceAnswerTheDefaultOfEveryQuestion.)
-TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARun) {
+TEST(CloseRequest, NeverAskedWhileStartingOrEndingRefusedWithAWordDuringARun) {
     ProgramState s;
     testing::FakeUi ui;
     EXPECT_TRUE(CloseRequestAllowed(s, ui));
@@ -86,6 +86,11 @@ TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARun) {
     EXPECT_FALSE(CloseRequestAllowed(s, ui));  // refused with a word: why the window stays
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{"A measurement is running. Stop it before you quit."});
     EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
+    // Held behind the system's end, which follows and does it all: refused without a word.
+    s.EndAsked = true;
+    s.DataTriggerRunActive = kFalse;
+    EXPECT_FALSE(CloseRequestAllowed(s, ui));
+    EXPECT_EQ(ui.shown.size(), 1u);
 }
 
 // --- The whole start-up against the simulated instrument ----------------------------------------
