@@ -110,6 +110,7 @@ void Program::HandOver(const QString& path) {
 
 void Program::EndAtSystemRequest() {
     ui_.EndUnattended();
+    if (engine_) AskToEnd(*engine_);
     if (!started_) {
         endPending_ = true;
         return;

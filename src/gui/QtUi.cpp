@@ -1,6 +1,7 @@
 #include "gui/QtUi.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <cstdlib>
 
 #include "gui/GuiText.h"
@@ -26,8 +27,15 @@ MsgAnswer QtUi::ShowMessage(const std::string& text, const std::string& title, M
 
 void QtUi::EndUnattended() {
     unattendedCloseMs_ = 5000;
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (auto* box = qobject_cast<MessageBox*>(w); box != nullptr && box->isVisible()) box->close();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!w->isVisible()) continue;
+        if (auto* box = qobject_cast<MessageBox*>(w))
+            box->close();
+        else if (auto* dialog = qobject_cast<QDialog*>(w); dialog != nullptr && dialog->isModal())
+            dialog->reject();
+        else if (w->windowModality() != Qt::NonModal)
+            w->close();
+    }
 }
 
 void QtUi::SetPointer(Pointer p) {

@@ -24,7 +24,10 @@ public:
     void SetOwner(QWidget* owner) { owner_ = owner; }
     void SetSplash(SplashDlg* splash) { splash_ = splash; }
     // The program ends at the system's request: nobody may be there to answer, so a box open now
-    // is closed as by its close box, and every later one closes itself after 5 s as if OK.
+    // is closed as by its close box, and every later one closes itself after 5 s as if OK. Any other
+    // window that waits for an answer (a file chooser, the export's choices, the folder picker
+    // of a transfer) is closed as by its Cancel: the handler that opened it returns, and the end
+    // held behind it follows.
     void EndUnattended();
 
 private:

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -230,40 +232,47 @@ void FaultWindowTest::outputCalKeepsATypedValueOnTheCloseBox() {
 
 // A program of its own: run after the close-box case in one program, this timed out under Wine.
 // The system ends the program (SIGTERM at logout, SIGHUP, Ctrl+C in its terminal): nobody answers
-// a question. An open output calibration ends through its own close (MON); a recording is stopped
-// and what the instrument recorded goes into the data file; the window goes.
-void FaultWindowTest::systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion() {
-    {
-        gui::Program& p = StartOnlineStill();
-        QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
-        QVERIFY(dlg);
-        dlg->UseBox(1)->click();
-        dlg->OutputButton(CalButton::Plus)->click();
-        const std::size_t from = bus_->Commands().size();
-        BoxAnswerer boxes;
-        p.EndAtSystemRequest();
-        QTRY_VERIFY(p.Main().Unloaded() && !p.Main().isVisible());
-        QVERIFY(boxes.seen.empty());
-        QCOMPARE(Count(Since(bus_->Commands(), from), "MON"), 1);
-    }
-    TearDownProgram();
-    SetUpProgram();
-    const auto time = std::make_shared<sim::ManualTimeSource>();
-    gui::Program& p = StartOnline([time](const std::string& spec) -> std::unique_ptr<GpibBus> {
-        sim::SimOptions options = sim::ParseSimOptions(spec).options.value();
-        options.time = sim::SimTimeMode::Real;  // on the test's clock: 400 ms recorded
-        return std::make_unique<sim::SimBus>(options, time);
-    });
-    p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
-    QVERIFY(p.State().RunActive());
-    time->Advance(0.4);
+// a question. An open output calibration ends through its own close (MON) and the window goes (a
+// recording is kept: systemEndDuringAStalledCommandEndsAfterTheAttemptInProgress).
+void FaultWindowTest::systemEndClosesTheFormWithoutAQuestion() {
+    gui::Program& p = StartOnlineStill();
+    QPointer<gui::OutputCalDlg> dlg = OpenFromMenu<gui::OutputCalDlg>(p.Main(), "mnuOptionItem2");
+    QVERIFY(dlg);
+    dlg->UseBox(1)->click();
+    dlg->OutputButton(CalButton::Plus)->click();
+    const std::size_t from = bus_->Commands().size();
     BoxAnswerer boxes;
     p.EndAtSystemRequest();
     QTRY_VERIFY(p.Main().Unloaded() && !p.Main().isVisible());
-    QVERIFY2(boxes.seen.empty(), qPrintable(boxes.seen.empty() ? QString() : boxes.seen.front().text));
-    QVERIFY(!p.State().RunActive());
-    const std::string file = p.State().DefaultDataFolder() + p.State().Global.BaseFileName + ".kmr";
-    QCOMPARE(testing::Le32(testing::ReadAll(file), 62), 400);
+    QVERIFY(boxes.seen.empty());
+    QCOMPARE(Count(Since(bus_->Commands(), from), "MON"), 1);
+}
+
+// The end comes twice while File > Open waits for a file: the chooser closes as by its Cancel
+// (else, after 3 s, the test closes it) and the program ends once, its window's place kept.
+void FaultWindowTest::systemEndTwiceWithAFileChooserOpenEndsOnce() {
+    gui::Program& p = StartOnline();
+    int geometrySaves = 0;
+    p.Main().saveGeometry = [&geometrySaves](const MainFormGeometry&) { ++geometrySaves; };
+    QElapsedTimer since;
+    bool closedByHand = false;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (chooser == nullptr || closedByHand) return;
+        if (!since.isValid()) {
+            since.start();
+            p.EndAtSystemRequest();
+            p.EndAtSystemRequest();
+        } else if ((closedByHand = since.elapsed() > 3000)) {
+            chooser->reject();
+        }
+    });
+    poll.start(5);
+    QVERIFY(Choose(p.Main(), "mnuFileOpen"));
+    QVERIFY(since.isValid() && !closedByHand);
+    QTRY_VERIFY(p.Main().Unloaded() && !p.Main().isVisible());
+    QCOMPARE(geometrySaves, 1);
 }
 
 void FaultWindowTest::programEndClosesOutputCalThroughItsOwnClose() {
@@ -373,6 +382,52 @@ void FaultWindowTest::stalledLinkSaysWhatItWaitsForAndStopEndsTheRun() {
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
     QVERIFY(StartsWith(boxes.seen[0], txt::LostDuringMeasurement));
     QVERIFY(!p.Main().EocTimer().isActive());
+}
+
+// The system ends the program (a logout) while a run's poll waits for the instrument, many
+// attempts allowed: the poll ends after the attempt in progress, as the notice's Stop ends it. An
+// instrument that stays silent has its run ended as lost, said once; one that answers that
+// attempt has its run stopped and its recording kept, without a box. The window's place is kept.
+void FaultWindowTest::systemEndDuringAStalledCommandEndsAfterTheAttemptInProgress() {
+    for (const bool answers : {false, true}) {
+        if (answers) {
+            TearDownProgram();
+            SetUpProgram();
+        }
+        const auto time = std::make_shared<sim::ManualTimeSource>();
+        gui::Program& p = StartOnline([time](const std::string& spec) -> std::unique_ptr<GpibBus> {
+            sim::SimOptions options = sim::ParseSimOptions(spec).options.value();
+            options.time = sim::SimTimeMode::Real;  // on the test's clock: 400 ms recorded
+            return std::make_unique<sim::SimBus>(options, time);
+        });
+        int geometrySaves = 0;
+        p.Main().saveGeometry = [&geometrySaves](const MainFormGeometry&) { ++geometrySaves; };
+        p.State().Gpib.Attempts = 30;
+        p.Main().findChild<QPushButton*>("cmdMeasKmr")->click();
+        p.Main().EocTimer().stop();
+        time->Advance(0.4);
+        const std::size_t from = bus_->Commands().size();
+        bus_->Hold("EOC");
+        BoxAnswerer boxes;
+        QElapsedTimer took;
+        WhileHeld end(*bus_, [&] {
+            took.start();
+            p.EndAtSystemRequest();
+            bus_->SetLinkLost(!answers);  // silent: this attempt and every later one fail
+        });
+        p.Main().EocTimer().start();
+        QTRY_VERIFY_WITH_TIMEOUT(p.Main().Unloaded() && !p.Main().isVisible(), 20000);
+        qInfo("ended %lld ms after the request", static_cast<long long>(took.elapsed()));
+        const std::vector<std::string> sent = Since(bus_->Commands(), from);
+        QCOMPARE(Count(sent, "EOC"), answers ? 2 : 1);  // a stop asks once more after its HLT
+        QCOMPARE(Count(sent, "HLT"), answers ? 1 : 0);
+        QCOMPARE(static_cast<int>(boxes.seen.size()), answers ? 0 : 1);
+        QCOMPARE(geometrySaves, 1);
+        if (answers) {
+            const std::string file = p.State().DefaultDataFolder() + p.State().Global.BaseFileName + ".kmr";
+            QCOMPARE(testing::Le32(testing::ReadAll(file), 62), 400);
+        }
+    }
 }
 
 void FaultWindowTest::adapterRestartedIsReconnectedByTheNextAction() {

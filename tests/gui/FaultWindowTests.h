@@ -19,11 +19,13 @@ private slots:
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
     void outputCalKeepsATypedValueOnTheCloseBox();
     void programEndClosesOutputCalThroughItsOwnClose();
-    void systemEndClosesTheFormAndKeepsTheRecordingWithoutAQuestion();
+    void systemEndClosesTheFormWithoutAQuestion();
+    void systemEndTwiceWithAFileChooserOpenEndsOnce();
     // A lost instrument.
     void balanceAndCheckWithADeadInstrumentShowOneMessageEach();
     // A stalled link, reconnection.
     void stalledLinkSaysWhatItWaitsForAndStopEndsTheRun();
+    void systemEndDuringAStalledCommandEndsAfterTheAttemptInProgress();
     void adapterRestartedIsReconnectedByTheNextAction();
     void connectMenuGoesOnlineWithoutARestart();
 };

@@ -60,9 +60,10 @@ struct Engine {
 
     Engine(ProgramState& state, UiPort& u, MainView& m, SplashView& sv, ProgressView& pv, Clock& c)
         : s(state), ui(u), main(m), splashView(sv), progressView(pv), clock(c) {
-        // A Stop or Cancel asked while a call waited ends with the handler that made the call.
+        // A Stop or Cancel asked while a call waited ends with the handler that made the call;
+        // the program's end keeps every later command to one attempt.
         gate.onIdle = [this] {
-            if (link.transport) link.transport->stopRequested = false;
+            if (link.transport) link.transport->stopRequested = s.EndAsked;
         };
     }
     Engine(const Engine&) = delete;

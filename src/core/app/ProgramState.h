@@ -91,6 +91,9 @@ struct ProgramState {
     // a Stop it refused twice): it may still be recording and would refuse the next trigger and
     // settings, so the next Start halts it first.
     bool HaltOwed = false;
+    // The system has asked the program to end (AskToEnd): from then on every command is tried
+    // once, so that an instrument that has stopped answering costs one time-out, not all attempts.
+    bool EndAsked = false;
     // The conditions of such a run: its recording may still be whole in the instrument (a cable
     // pulled and put back), and is offered for transfer once the instrument answers again.
     std::optional<MeasConditions> LostRun;

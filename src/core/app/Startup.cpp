@@ -198,6 +198,7 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     e.link.connection = std::make_unique<GpibConnection>(*e.link.bus, s.Gpib, e.ui, s.Status);
     e.link.connection->openFailureNote = settingsNote;
     e.link.transport = std::make_unique<CommandTransport>(*e.link.connection);
+    e.link.transport->stopRequested = s.EndAsked;
     e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,
                                                    [&e] { e.splash.Advance(); });
 
@@ -305,6 +306,8 @@ void FitAndDownload(Engine& e) {
 StartupOutcome OfflineOffer(Engine& e) {
     e.splash.Unload();
     e.ui.SetPointer(Pointer::Default);
+    // Asked to end meanwhile, the program asks nobody whether to go on.
+    if (e.s.EndAsked) return Abandon(e);
     ReportDamagedConditionFiles(e.s, e.ui);
     const MsgAnswer a = e.ui.ShowMessage(OfflineOfferText(e.ui.language, e.s.Gpib), kProgramTitle,
                                          MsgIcon::Question, MsgButtons::YesNo, /*defaultNo=*/true);
@@ -412,7 +415,13 @@ void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry
     if (e.s.ProgramMode == kModeOnline && e.link.connection) e.link.connection->CloseGpibDevice();
 }
 
+void AskToEnd(Engine& e) {
+    e.s.EndAsked = true;
+    if (e.link.transport) e.link.transport->stopRequested = true;
+}
+
 void EndAtSystemRequest(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry) {
+    AskToEnd(e);
     if (e.s.ProgramMode != kModeStarting)
         for (int press = 0; press < 2 && e.s.RunActive(); ++press) StartOrStop(e);
     UnloadMainWindow(e, saveGeometry);
@@ -422,6 +431,9 @@ void EndAtSystemRequest(Engine& e, const std::function<void(const MainFormGeomet
 
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui) {
     if (s.ProgramMode == kModeStarting) return true;
+    // A close held while the system's end waited behind the same handler: the end follows, without
+    // a question nobody is there to answer.
+    if (s.EndAsked) return false;
     if (s.RunActive()) {
         // Refused, and said why.
         ui.ShowMessage(ui.Text(txt::StopBeforeQuit), kProgramTitle, MsgIcon::Exclamation, MsgButtons::Ok);

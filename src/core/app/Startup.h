@@ -96,12 +96,20 @@ bool ConnectAgain(Engine& e);
 // --- Shutdown ------------------------------------------------------------------------------------
 
 // The close request of the main window: true when the window may close. Never asked while
-// starting; refused while a run is active, with a message saying why; otherwise the user is asked.
+// starting; refused silently once the system has asked the program to end (that end follows);
+// refused while a run is active, with a message saying why; otherwise the user is asked.
 bool CloseRequestAllowed(const ProgramState& s, UiPort& ui);
 
 // Unloading the main window: the geometry is stored (through `saveGeometry`), monitoring stops,
 // and on-line the connection is closed.
 void UnloadMainWindow(Engine& e, const std::function<void(const MainFormGeometry&)>& saveGeometry);
+
+// The system asks the program to end. Said at once, also while a handler waits for the
+// instrument (the end itself waits for that handler): the command in progress ends after its
+// attempt in progress, as Stop or Cancel in the notice of a long wait end it, and every command
+// from then on, the end's own included, is tried once. An instrument that has stopped answering
+// therefore holds the end for one time-out per command, not for every attempt Meter.cnd allows.
+void AskToEnd(Engine& e);
 
 // The system ends the program (SIGTERM at logout or from a service manager, SIGHUP, Ctrl+C in its
 // terminal): nobody is there to answer the question, and a recording must not be lost. A run in

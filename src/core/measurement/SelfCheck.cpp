@@ -83,14 +83,17 @@ void SelfCheck::Execute(const std::function<void(std::size_t row)>& rowDone) {
         for (std::size_t i = 0; i < meas_.MeasuredChannels.size(); ++i)
             results[static_cast<std::size_t>(meas_.MeasuredChannels[i] - 1)] = whole ? reply.substr(8 * i, 7) : "";
         if (rowDone) rowDone(row);
-        if (whole) continue;
-        failed += (failed.empty() ? "" : ", ") + command;
-        // No answer at all: the instrument is lost. The user's Cancel of a wait ends it too.
-        if (transport_.Connection().StatusCopy().error() || transport_.stopRequested) break;
+        if (!whole) failed += (failed.empty() ? "" : ", ") + command;
+        // The user's Cancel of a wait (or the program's end) ends the sequence after this check,
+        // whether its reply came late or not at all.
+        if (transport_.stopRequested) break;
+        // No answer at all: the instrument is lost.
+        if (!whole && transport_.Connection().StatusCopy().error()) break;
     }
     ui.SetPointer(Pointer::Default);
-    // A wait the user cancelled is not the instrument's fault.
-    if (!failed.empty() && transport_.stopRequested)
+    // A wait the user cancelled is not the instrument's fault; the checks it left undone stay
+    // ticked.
+    if (transport_.stopRequested && (!failed.empty() || AnyTicked()))
         ui.ShowMessage(ui.Text(txt::CheckCancelled), ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     else if (!failed.empty())
         ui.ShowMessage(TextWith(ui.language, txt::LostDuringCheck, {failed}), ui.Text(txt::GpibErrorTitle),

@@ -262,6 +262,18 @@ TEST(RunEnd, TheSystemEndingTheProgramStopsTheRunAndKeepsItsRecording) {
         EXPECT_EQ(std::vector<std::string>(cmds.begin(), cmds.begin() + 6),
                   (std::vector<std::string>{"HLT", "EOC", "TTM0", "RES", "SET2", "MRY 400;0"}));
     }
+    // An instrument that has stopped answering holds the end for one attempt of HLT, however many
+    // attempts Meter.cnd allows; the run ends as lost, said once.
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0, "sim:pattern=ramp,fault=HLT:noreply"));
+    h.state.Gpib.Attempts = 32767;
+    StartOrStop(h.engine);
+    h.bus->log.clear();
+    EndAtSystemRequest(h.engine, {});
+    EXPECT_FALSE(h.state.RunActive());
+    EXPECT_EQ(h.bus->Commands(), std::vector<std::string>{"HLT"});
+    EXPECT_EQ(h.ui.Texts().size(), 1u);
+    EXPECT_EQ(h.bus->log.back(), "offline");
 }
 
 // The poll or the Stop that finds the instrument gone ends the run with one message; the window,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 
@@ -74,7 +75,7 @@ TEST(OfflineOffer, TextNamesAddressAndDelimiter) {
 }
 
 // (Asked otherwise, a No keeping the window: FaultWindowTest.returnAndSpaceAnswerTheDefaultOfEveryQuestion.)
-TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARun) {
+TEST(CloseRequest, NeverAskedWhileStartingOrEndingRefusedWithAWordDuringARun) {
     ProgramState s;
     testing::FakeUi ui;
     EXPECT_TRUE(CloseRequestAllowed(s, ui));
@@ -85,6 +86,11 @@ TEST(CloseRequest, NeverAskedWhileStartingRefusedWithAWordDuringARun) {
     EXPECT_FALSE(CloseRequestAllowed(s, ui));  // refused with a word: why the window stays
     EXPECT_EQ(ui.Texts(), std::vector<std::string>{"A measurement is running. Stop it before you quit."});
     EXPECT_EQ(ui.shown[0].buttons, MsgButtons::Ok);
+    // Held behind the system's end, which follows and does it all: refused without a word.
+    s.EndAsked = true;
+    s.DataTriggerRunActive = kFalse;
+    EXPECT_FALSE(CloseRequestAllowed(s, ui));
+    EXPECT_EQ(ui.shown.size(), 1u);
 }
 
 // --- The whole start-up against the simulated instrument ----------------------------------------
@@ -248,6 +254,15 @@ TEST(StartupFailure, AtEachStepOffersOfflineWorkAndYesGoesOnWithoutTheInstrument
         for (MainButton b : {MainButton::StartStop, MainButton::Monitor, MainButton::Balance})
             EXPECT_FALSE(h.main.Enabled(b));
     }
+    // Asked to end while it starts (a logout), the program tries the silent instrument once and
+    // ends after the failure's one message: nobody is there to answer the offer.
+    EngineHarness h;
+    AskToEnd(h.engine);
+    EXPECT_EQ(h.Start("sim:time=instant,fault=VER:noreply"), StartupOutcome::Exit);
+    const std::vector<std::string> sent = h.bus->Commands();
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "VER"), 1);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, "GP-IB error");
 }
 
 // Two programs of one computer (the window and `kmr record`) commanding one instrument would spoil

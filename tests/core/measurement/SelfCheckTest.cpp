@@ -93,16 +93,23 @@ TEST_F(SelfCheckTest, EveryCheckAnsweredWronglyIsNamedInTheOneMessageAndTheNextS
               std::vector<std::string>{TextWith(Language::English, txt::LostDuringCheck, {"CHK1, CHK2"})});
 }
 
-// The user's Cancel of a long wait ends the sequence as a lost reply does, and is said as a cancel.
+// The user's Cancel of a long wait ends the sequence as a lost reply does, and is said as a cancel;
+// so does a Cancel whose wait was answered at last: the checks after it are not made.
 TEST_F(SelfCheckTest, ACancelledWaitIsSaidAsTheUsersCancel) {
     StartWith({{1, 2}}, "sim:time=instant,fault=CHK0:noreply:1");
     check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
-    Tick({0, 2});
-    Transport().stopRequested = true;  // Cancel pressed while CHK0 waited
-    check->Execute();
-    EXPECT_EQ(Commands(), std::vector<std::string>{"CHK0"});
-    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The check was cancelled. The results shown are those received."});
-    EXPECT_EQ(h.ui.shown[0].title, "Caution");
+    for (const bool answered : {false, true}) {
+        SCOPED_TRACE(answered);
+        h.bus->log.clear();
+        h.ui.shown.clear();
+        Tick({0, 2});
+        Transport().stopRequested = true;  // Cancel pressed while CHK0 waited
+        check->Execute();
+        EXPECT_EQ(Commands(), std::vector<std::string>{"CHK0"});
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The check was cancelled. The results shown are those received."});
+        EXPECT_EQ(h.ui.shown[0].title, "Caution");
+        EXPECT_TRUE(check->AnyTicked());  // the insulation check was not made
+    }
 }
 
 }  // namespace
