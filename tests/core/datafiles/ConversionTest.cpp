@@ -107,6 +107,16 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
         std::filesystem::remove(Csv(c.existing));
     }
     EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
+#ifndef _WIN32
+    // A name held by something that cannot be read (here a link that leads nowhere) is taken too:
+    // said before anything is written, not found at the rename.
+    std::filesystem::create_symlink("gone.csv", Csv("x.csv"));
+    ui.shown.clear();
+    EXPECT_FALSE(Run(x, "x.csv").started);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, Text(Language::English, txt::FileNameMayOverlap) + "\n" + Csv("x.csv"));
+    std::filesystem::remove(Csv("x.csv"));
+#endif
     EXPECT_EQ(drive.writeTests, 0);
 }
 
