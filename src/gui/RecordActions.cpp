@@ -169,7 +169,7 @@ void RecordActions::UpdateMenu() {
         a->setVisible(used);
         if (!used) continue;
         const QString path = Q(e_.s.RecentFiles[i]);
-        a->setText(Q(RecentFileMenuText(i, e_.s.RecentFiles[i])));
+        a->setText(Q(RecentFileMenuText(i, e_.s.RecentFiles)));
         a->setStatusTip(path);
         a->setToolTip(path);
         a->setEnabled(m.OpenDataFile);

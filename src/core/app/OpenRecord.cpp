@@ -114,17 +114,37 @@ std::string StoredRecordCaption(const std::string& path) {
     return std::string(kMainCaptionName) + " - " + FileNameOf(path);
 }
 
-std::string RecentFileMenuText(std::size_t index, const std::string& path) {
-    std::string text = "&" + std::to_string(index + 1) + " ";
-    for (const char c : FileNameOf(path)) {
+namespace {
+// `text` as a menu shows it: "&" as itself, a tab or line break as a blank (a menu would take the
+// one for a key name and break the line at the other).
+std::string MenuShown(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
         if (c == '&')
-            text += "&&";
+            shown += "&&";
         else if (c == '\t' || c == '\n' || c == '\r')
-            text += ' ';
+            shown += ' ';
         else
-            text += c;
+            shown += c;
     }
-    return text;
+    return shown;
+}
+}  // namespace
+
+std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>& list) {
+    const std::string& path = list[index];
+    const std::string name = FileNameOf(path);
+    std::string text = "&" + std::to_string(index + 1) + " " + MenuShown(name);
+    // Names that differ only in letter case count as one: they look alike, and on Windows they are.
+    const std::string key = ToLowerAscii(name);
+    const bool clash = std::any_of(list.begin(), list.end(), [&](const std::string& other) {
+        return other != path && ToLowerAscii(FileNameOf(other)) == key;
+    });
+    if (!clash || name.size() >= path.size()) return text;
+    // Files of one name in several folders are told apart by their folder.
+    std::string folder = path.substr(0, path.size() - name.size());
+    if (folder.size() > 1) folder.pop_back();
+    return text + "  (" + MenuShown(folder) + ")";
 }
 
 namespace {

@@ -47,10 +47,11 @@ std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const 
 // "KMR-5300 - NAME.kmr".
 std::string StoredRecordCaption(const std::string& path);
 
-// The File menu's line for the `index`-th recent file (0 first): "&1 NAME.kmr". The digit is its
-// key; an "&" in the name is shown as itself, and a tab or line break as a blank (a menu would take
-// the one for a key name and break the line at the other).
-std::string RecentFileMenuText(std::size_t index, const std::string& path);
+// The File menu's line for the `index`-th file of the recent files `list` (0 first): "&1 NAME.kmr",
+// and "&1 NAME.kmr  (FOLDER)" when another file of the list has the same name. The digit is its
+// key; an "&" is shown as itself, and a tab or line break as a blank (a menu would take the one
+// for a key name and break the line at the other).
+std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>& list);
 
 // The caption written with exported charts: the stored record's ("KMR-5300 - NAME.kmr"; the
 // window's own caption when the charts show no stored record), the channels shown and, when given,

@@ -291,10 +291,17 @@ TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
     EXPECT_EQ(list, (std::vector<std::string>{"f5", "f9", "f8", "f7", "f6", "f4", "f3", "f2"}));
 }
 
-// The menu takes "&" for the key that follows it and a tab for a key name's column.
+// The menu takes "&" for the key that follows it and a tab for a key name's column. Files of one
+// name in different folders show their folders, so that they can be told apart.
 TEST(RecentFiles, TheMenuShowsTheNameAsItIs) {
-    EXPECT_EQ(RecentFileMenuText(0, "/lab/R&D/R&D 5&&6.kmr"), "&1 R&&D 5&&&&6.kmr");
-    EXPECT_EQ(RecentFileMenuText(7, "/lab/a\tb\nc.kmr"), "&8 a b c.kmr");
+    const std::vector<std::string> list{"/lab/R&D/R&D 5&&6.kmr", "/lab/Data/rec0001.kmr", "/lab/old/rec0001.kmr",
+                                        "/rec0001.kmr", "/lab/x/REC0001.kmr", "/lab/a\tb\nc.kmr"};
+    EXPECT_EQ(RecentFileMenuText(0, list), "&1 R&&D 5&&&&6.kmr");
+    EXPECT_EQ(RecentFileMenuText(5, list), "&6 a b c.kmr");
+    EXPECT_EQ(RecentFileMenuText(1, list), "&2 rec0001.kmr  (/lab/Data)");
+    EXPECT_EQ(RecentFileMenuText(3, list), "&4 rec0001.kmr  (/)");
+    EXPECT_EQ(RecentFileMenuText(4, list), "&5 REC0001.kmr  (/lab/x)");
+    EXPECT_EQ(RecentFileMenuText(0, {"/R&D/rec0001.kmr", "/lab/old/rec0001.kmr"}), "&1 rec0001.kmr  (/R&&D)");
 #ifndef _WIN32
     EXPECT_EQ(StoredRecordCaption("/lab/x\\y.kmr"), "KMR-5300 - x\\y.kmr");
 #else
