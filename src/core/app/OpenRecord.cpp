@@ -390,7 +390,7 @@ std::string WithExportExtension(const std::string& path, ExportFormat format) {
     return EndsWithNoCase(path, ExtensionOf(format)) ? path : path + ExtensionOf(format);
 }
 
-std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
+PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
     std::error_code ec;
     if (EndsWithNoCase(chosen, ".png") || EndsWithNoCase(chosen, ".pdf")) {
         // The picture takes its name by a rename, which the file's own protection does not stop:
@@ -398,14 +398,22 @@ std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChos
         namespace fs = std::filesystem;
         const fs::file_status st = fs::status(PathFromUtf8(chosen), ec);
         const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-        if (ec || st.type() != fs::file_type::regular || (st.permissions() & writable) != fs::perms::none)
-            return chosen;
-        e.ui.ShowMessage(TextWith(e.ui.language, txt::PictureFileReadOnly, {chosen}), e.ui.Text(txt::SettingErrorTitle),
-                         MsgIcon::Exclamation, MsgButtons::Ok);
-        return {};
+        if (ec || st.type() != fs::file_type::regular) return {chosen, false};
+        if ((st.permissions() & writable) == fs::perms::none) {
+            e.ui.ShowMessage(TextWith(e.ui.language, txt::PictureFileReadOnly, {chosen}),
+                             e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+            return {};
+        }
+        // Asked here, in the program's words and language, rather than by the save window; No
+        // offers the save window again, as its own question did.
+        if (e.ui.ShowMessage(TextWith(e.ui.language, txt::ReplaceExistingFile, {chosen}),
+                             e.ui.Text(txt::ConfirmationTitle), MsgIcon::Exclamation, MsgButtons::YesNo,
+                             /*defaultNo=*/true) != MsgAnswer::Yes)
+            return {{}, true};
+        return {chosen, false};
     }
     const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
-    if (!std::filesystem::exists(PathFromUtf8(path), ec) && !ec) return path;
+    if (!FileExists(path)) return {path, false};
     e.ui.ShowMessage(e.ui.Text(txt::FileNameMayOverlap) + "\n" + path, e.ui.Text(txt::SettingErrorTitle),
                      MsgIcon::Exclamation, MsgButtons::Ok);
     return {};

@@ -118,11 +118,16 @@ bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels);
 std::string SuggestedExportName(const std::string& source, ExportFormat format);
 std::string WithExportExtension(const std::string& path, ExportFormat format);
 
-// The picture File > Export Charts... writes for the name the save window gave (which asked before
-// replacing that name): the name itself when it ends in ".png" or ".pdf" (any case), otherwise the
-// name with the extension of the kind chosen in the window. A file of the name so lengthened is
-// never replaced unasked: that is said (a setting error) and the result is empty.
-std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen);
+// The picture File > Export Charts... writes for the name the save window gave: the name itself
+// when it ends in ".png" or ".pdf" (any case), otherwise the name with the extension of the kind
+// chosen in the window. A file of the chosen name is replaced once the user says Yes to the
+// program's question (No: `chooseAgain`, the save window is offered again); a read-only one, or
+// one of the name so lengthened, never is: that is said (a setting error) and the path is empty.
+struct PictureName {
+    std::string path;          // empty: nothing is written
+    bool chooseAgain = false;  // the user declined to replace the file: ask for another name
+};
+PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen);
 
 // Writes the chosen channels and samples of the shown record's file to `folder` + `name` (CSV parts
 // above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a

@@ -488,5 +488,7 @@ inline constexpr int DataFileUnreadable = 3240;
 inline constexpr int RecordFolderUnreachable = 3260;
 // A picture of the charts chosen to replace a read-only file
 inline constexpr int PictureFileReadOnly = 3261;
+// A name chosen in a save window that is taken: replace the file?
+inline constexpr int ReplaceExistingFile = 3320;
 
 }  // namespace kmr::txt

@@ -332,6 +332,8 @@ inline constexpr TextRow kLaterRows[] = {
            "again.",
      "%1 は読み取り専用のため、置き換えませんでした。別の名前を選ぶか、ファイルへの変更を許可してから、もう一度"
      "エクスポートしてください。"},
+    // A name chosen in a save window that is taken.
+    {3320, "%1 already exists. Do you want to replace it?", "%1 は既に存在します。置き換えますか？"},
 };
 
 }  // namespace kmr::text_rows

@@ -461,21 +461,33 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
 
     // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
     // file that exists is refused, since the save window asked about the shorter name only.
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "A.PDF", false), out + "A.PDF");
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "a.v2", false), out + "a.v2.png");
+    const auto picture = [&](const std::string& chosen, bool pdf) { return ChartsPicturePath(h.engine, chosen, pdf).path; };
+    EXPECT_EQ(picture(out + "A.PDF", false), out + "A.PDF");
+    EXPECT_EQ(picture(out + "a.v2", false), out + "a.v2.png");
     h.ui.shown.clear();
     testing::WriteAll(out + "cut.png", "x");
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", false), "");
+    EXPECT_EQ(picture(out + "cut", false), "");
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"Overlap of file name including a suffix may exist.\n" + out + "cut.png"});
     // A read-only picture is not replaced (a rename would take its place regardless); a writable
-    // one is, as the save window asked.
+    // one is once the program's own question (in the window's language, the file named) has Yes,
+    // and No offers the save window again with nothing written.
     testing::WriteAll(out + "kept.pdf", "x");
     std::filesystem::permissions(out + "kept.pdf", std::filesystem::perms::owner_read);
     h.ui.shown.clear();
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "kept.pdf", true), "");
+    EXPECT_EQ(picture(out + "kept.pdf", true), "");
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{out + "kept.pdf is read-only and was not replaced: choose another "
                                                            "name, or allow changes to the file and export again."});
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut.png", false), out + "cut.png");
+    h.ui.shown.clear();
+    h.ui.answers = {MsgAnswer::No};
+    const PictureName declined = ChartsPicturePath(h.engine, out + "cut.png", false);
+    EXPECT_TRUE(declined.path.empty() && declined.chooseAgain);
+    EXPECT_EQ(picture(out + "cut.png", false), out + "cut.png");
+    h.ui.language = Language::Japanese;
+    EXPECT_EQ(picture(out + "cut.png", false), out + "cut.png");
+    ASSERT_EQ(h.ui.shown.size(), 3u);
+    EXPECT_EQ(h.ui.shown[0].text, out + "cut.png already exists. Do you want to replace it?");
+    EXPECT_EQ(h.ui.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(h.ui.shown[2].text, out + "cut.png は既に存在します。置き換えますか？");
 }
 
 }  // namespace
