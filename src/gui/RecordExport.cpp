@@ -267,11 +267,11 @@ void RecordActions::ExportRange() {
         if (path.isEmpty()) return;
         const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
         SystemDrivePort drive;
-        if (!ExportShownRange(e_, CorePath(info.absolutePath()), info.fileName().toStdString(), format, channels,
-                              ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive)
-                 .chooseAgain)
-            return;
-        suggested = info.absoluteFilePath();
+        const RangeExport done = ExportShownRange(e_, CorePath(info.absolutePath()), info.fileName().toStdString(),
+                                                  format, channels, ChosenSamples(e_.s, *offer, dlg.BetweenCursors()),
+                                                  drive);
+        if (!done.chooseAgain) return;
+        suggested = done.suggested.empty() ? info.absoluteFilePath() : Q(done.suggested);
     }
 }
 

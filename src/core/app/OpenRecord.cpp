@@ -429,6 +429,20 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         return {};
     }
     if (!StillAsShown(e, source)) return {};
+    std::error_code ec;
+    if (!std::filesystem::is_directory(PathFromUtf8(folder), ec)) {
+        // Not "drive media is abnormal": the folder went while the save window was open.
+        e.ui.ShowMessage(e.ui.Text(txt::FolderGone) + "\n" + folder, e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
+        return {{}, true, {}};
+    }
+    const std::string dir = WithTrailingSeparator(folder);
+    if (IsImproperFileName(name)) {
+        const std::string proper = WithProperCharacters(TrimCopy(name));
+        e.ui.ShowMessage(e.ui.Text(txt::ImproperFileName) + "\n" + name + "\n" + TextWith(e.ui.language, txt::ProperFileNameHint, {proper}),
+                         e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+        return {{}, true, dir + proper};
+    }
     ConversionOptions options;
     options.format = format;
     options.subset.channels = channels;
@@ -440,11 +454,10 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         options.model = e.s.Instrument.InstrumentModel == kModelKmr510C ? "KMR-510C" : "KMR-530A";
     QuietConversionView quiet;
     ConversionPorts ports{e.ui, e.progressView, quiet, drive, nullptr, e.s.Writes};
-    const std::string dir = WithTrailingSeparator(folder);
     RunStatus status = RunStatus::Ok;
     const ConversionOutcome outcome =
         ConvertItems({ConversionItem{source, dir, name, 1.0}}, true, ports, status, options);
-    if (!outcome.started) return {{}, true};
+    if (!outcome.started) return {{}, true, {}};
     if (!outcome.AllConverted() || outcome.csvFiles.empty()) return {};
     return {outcome.csvFiles[0], false};
 }

@@ -133,10 +133,13 @@ PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChos
 // above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a
 // file. Returns the files written (none when nothing was) and whether another name or folder is to
 // be asked for: the name was refused (taken or improper) or the folder cannot take the files, so
-// nothing was begun; the export window's choices still hold.
+// nothing was begun; the export window's choices still hold. A folder that is not there (removed
+// while the save window was open) is said to be gone; an improper name is named with the
+// characters a name cannot hold, and a proper one made of it is `suggested` for the next asking.
 struct RangeExport {
     std::vector<std::string> files;
     bool chooseAgain = false;
+    std::string suggested;  // folder + name to offer next, or empty
 };
 RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
                              ExportFormat format, const std::vector<int>& channels, SampleRange samples,

@@ -490,5 +490,7 @@ inline constexpr int RecordFolderUnreachable = 3260;
 inline constexpr int PictureFileReadOnly = 3261;
 // A name chosen in a save window that is taken: replace the file?
 inline constexpr int ReplaceExistingFile = 3320;
+// What a file name typed in a save window cannot hold, with a proper name made of it
+inline constexpr int ProperFileNameHint = 3321;
 
 }  // namespace kmr::txt

@@ -435,6 +435,20 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     h.state.OpenedRecord->conditions.SmpClk = 1.0f;
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
+    // A typed name a file cannot have is said with what a name cannot hold, and a proper one made of
+    // it is offered next; a folder removed while the save window was open is said to be gone.
+    h.ui.shown.clear();
+    const RangeExport blank = ExportShownRange(h.engine, out, "range 1.csv", ExportFormat::Csv, {2}, range, drive);
+    EXPECT_TRUE(blank.files.empty() && blank.chooseAgain);
+    EXPECT_EQ(blank.suggested, out + "range_1.csv");
+    const RangeExport gone = ExportShownRange(h.engine, out + "gone", "g.csv", ExportFormat::Csv, {2}, range, drive);
+    EXPECT_TRUE(gone.files.empty() && gone.chooseAgain && gone.suggested.empty());
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{
+                                "File name is improper.\nrange 1.csv\nA file name cannot hold blanks or any of "
+                                "[ ] ; < = > ? * / \\ : \" |, nor be the name of a device such as CON or COM1. For "
+                                "example: range_1.csv",
+                                "The folder no longer exists:\n" + out + "gone"}));
+    EXPECT_FALSE(testing::FileExistsOnDisk(out + "range 1.csv") || testing::FileExistsOnDisk(out + "range_1.csv"));
     // A record named with a blank: the name offered is one the export takes.
     const std::string offered = SuggestedExportName(h.DataFolder() + "my data/run 1;2.kmr", ExportFormat::Csv);
     EXPECT_EQ(offered, h.DataFolder() + "my data/run_1_2.csv");
