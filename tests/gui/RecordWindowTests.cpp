@@ -239,8 +239,7 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
     QCOMPARE(boxes.seen.size(), std::size_t(1));  // the refusal's text: OpenRecordTest
     QCOMPARE(FileBytes(out + "/charts.png"), png);
-    // Over a file that exists the program asks, in its own words with the file named: No leaves
-    // the file and offers the save window again, Yes replaces the file.
+    // Over a file the program asks in its own words, naming it: No asks for a name again, Yes replaces.
     testing::WriteAll((out + "/charts.png").toStdString(), "x");
     answer = out + "/charts.png";
     asked = 0;

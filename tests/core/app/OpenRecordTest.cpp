@@ -434,8 +434,7 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     h.state.OpenedRecord->conditions.SmpClk = 1.0f;
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
-    // A typed name a file cannot have is said with what a name cannot hold, and a proper one made of
-    // it is offered next; a folder removed while the save window was open is said to be gone.
+    // An improper name is said with what a name cannot hold and a proper one offered; a folder gone, gone.
     h.ui.shown.clear();
     const RangeExport blank = ExportShownRange(h.engine, out, "range 1.csv", ExportFormat::Csv, {2}, range, drive);
     EXPECT_TRUE(blank.files.empty() && blank.chooseAgain && blank.suggested == out + "range_1.csv");

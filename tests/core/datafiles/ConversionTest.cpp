@@ -108,8 +108,7 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
     }
     EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
 #ifndef _WIN32
-    // A name held by something that cannot be read (here a link that leads nowhere) is taken too:
-    // said before anything is written, not found at the rename.
+    // A name held by what cannot be read (a link leading nowhere) is taken too, not found at the rename.
     std::filesystem::create_symlink("gone.csv", Csv("x.csv"));
     ui.shown.clear();
     EXPECT_FALSE(Run(x, "x.csv").started);
