@@ -57,10 +57,10 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
         return QFileDialog::getOpenFileName(window_, title, start, filters);
     };
     chooseSaveFile = [this](const QString& title, const QString& filters, const QString& start, QString* chosenFilter) {
-        // A range is never written over a file (the core says so); an image is, once confirmed.
+        // A file that exists is the core's to ask about, in the program's own words and language
+        // (a range is never written over one; a picture is, once confirmed).
         return QFileDialog::getSaveFileName(window_, title, start, filters, chosenFilter,
-                                            confirmOverwrite_ ? QFileDialog::Options()
-                                                              : QFileDialog::DontConfirmOverwrite);
+                                            QFileDialog::DontConfirmOverwrite);
     };
     screenSpace = [this] { return window_->screen()->availableGeometry(); };
 
@@ -169,7 +169,7 @@ void RecordActions::UpdateMenu() {
         a->setVisible(used);
         if (!used) continue;
         const QString path = Q(e_.s.RecentFiles[i]);
-        a->setText(Q(RecentFileMenuText(i, e_.s.RecentFiles[i])));
+        a->setText(Q(RecentFileMenuText(i, e_.s.RecentFiles)));
         a->setStatusTip(path);
         a->setToolTip(path);
         a->setEnabled(m.OpenDataFile);

@@ -84,7 +84,6 @@ private:
     QDockWidget* dock_ = nullptr;
     QTextBrowser* conditions_ = nullptr;
     std::string panelFor_;  // the file the panel describes
-    bool confirmOverwrite_ = true;
     QTimer fillPanel_;                       // the panel is due to be filled
     QTimer saveRecent_;                      // the recent files are due to be written
     std::vector<std::string> pendingRecent_;

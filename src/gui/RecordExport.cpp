@@ -140,7 +140,7 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
         *error = T(txt::PictureNotMade);
     }
     if (ok) {
-        // The name was chosen in the file dialog, which asked before replacing a file.
+        // The name was chosen in the save window and replacing its file was confirmed.
         rc = CommitTemporary(temporary, finalPath, /*replace=*/true);
         ok = rc == 0;
         if (!ok && error) *error = Q(ErrorDescription(rc, GuiLanguage()));
@@ -154,11 +154,21 @@ void RecordActions::ExportCharts() {
     const std::string source = ShownRecordFile(e_.s);
     QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
     if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
-    QString filter;
+    suggested += QStringLiteral(".png");
     const QString filters = T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter);
-    const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), filters, suggested + QStringLiteral(".png"), &filter);
-    if (chosen.isEmpty()) return;
-    const QString path = Q(ChartsPicturePath(e_, chosen.toStdString(), filter == T(txt::PdfFilter)));
+    QString path;
+    // A file the user would not replace asks for another name, the last one offered.
+    for (;;) {
+        QString filter;
+        const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), filters, suggested, &filter);
+        if (chosen.isEmpty()) return;
+        const PictureName name = ChartsPicturePath(e_, chosen.toStdString(), filter == T(txt::PdfFilter));
+        if (!name.chooseAgain) {
+            path = Q(name.path);
+            break;
+        }
+        suggested = chosen;
+    }
     if (path.isEmpty()) return;
     QString error;
     if (!WriteCharts(path, &error))
@@ -252,18 +262,16 @@ void RecordActions::ExportRange() {
     QString suggested = Q(SuggestedExportName(offer->source, format));
     // A name refused (one that is taken) asks for another, the window's choices kept.
     for (;;) {
-        confirmOverwrite_ = false;
         const QString path = chooseSaveFile(T(txt::ExportRangeTitle), T(hdf5 ? txt::Hdf5Filter : txt::CsvFilter),
                                             suggested, nullptr);
-        confirmOverwrite_ = true;
         if (path.isEmpty()) return;
         const QFileInfo info(Q(WithExportExtension(path.toStdString(), format)));
         SystemDrivePort drive;
-        if (!ExportShownRange(e_, CorePath(info.absolutePath()), info.fileName().toStdString(), format, channels,
-                              ChosenSamples(e_.s, *offer, dlg.BetweenCursors()), drive)
-                 .chooseAgain)
-            return;
-        suggested = info.absoluteFilePath();
+        const RangeExport done = ExportShownRange(e_, CorePath(info.absolutePath()), info.fileName().toStdString(),
+                                                  format, channels, ChosenSamples(e_.s, *offer, dlg.BetweenCursors()),
+                                                  drive);
+        if (!done.chooseAgain) return;
+        suggested = done.suggested.empty() ? info.absoluteFilePath() : Q(done.suggested);
     }
 }
 

@@ -239,6 +239,16 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
     QCOMPARE(boxes.seen.size(), std::size_t(1));  // the refusal's text: OpenRecordTest
     QCOMPARE(FileBytes(out + "/charts.png"), png);
+    // Over a file the program asks in its own words, naming it: No asks for a name again, Yes replaces.
+    testing::WriteAll((out + "/charts.png").toStdString(), "x");
+    answer = out + "/charts.png";
+    asked = 0;
+    boxes.script = {"cmdNo", "cmdYes"};
+    QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
+    QCOMPARE(asked, 2);
+    QCOMPARE(boxes.seen.size(), std::size_t(3));
+    QCOMPARE(boxes.seen[1].text, answer + " already exists. Do you want to replace it?");
+    QCOMPARE(FileBytes(answer), png);
 
     // The span between the cursors, channels 4 and 1, across the first part's end.
     auto* area = p.Main().findChild<kmr::ChartsWidget*>();
@@ -253,7 +263,7 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     QTimer answerDialog;
     AnswerExportRange(answerDialog, "chkChannel2", 0);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
-    QCOMPARE(boxes.seen.size(), std::size_t(2));
+    QCOMPARE(boxes.seen.size(), std::size_t(4));
     QCOMPARE(asked, 2);
     QCOMPARE(FileBytes(taken), QByteArray("x"));
     // The channels and the span chosen in the window, both ends in (the file is the conversion's

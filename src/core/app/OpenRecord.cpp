@@ -114,17 +114,37 @@ std::string StoredRecordCaption(const std::string& path) {
     return std::string(kMainCaptionName) + " - " + FileNameOf(path);
 }
 
-std::string RecentFileMenuText(std::size_t index, const std::string& path) {
-    std::string text = "&" + std::to_string(index + 1) + " ";
-    for (const char c : FileNameOf(path)) {
+namespace {
+// `text` as a menu shows it: "&" as itself, a tab or line break as a blank (a menu would take the
+// one for a key name and break the line at the other).
+std::string MenuShown(const std::string& text) {
+    std::string shown;
+    for (const char c : text) {
         if (c == '&')
-            text += "&&";
+            shown += "&&";
         else if (c == '\t' || c == '\n' || c == '\r')
-            text += ' ';
+            shown += ' ';
         else
-            text += c;
+            shown += c;
     }
-    return text;
+    return shown;
+}
+}  // namespace
+
+std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>& list) {
+    const std::string& path = list[index];
+    const std::string name = FileNameOf(path);
+    std::string text = "&" + std::to_string(index + 1) + " " + MenuShown(name);
+    // Names that differ only in letter case count as one: they look alike, and on Windows they are.
+    const std::string key = ToLowerAscii(name);
+    const bool clash = std::any_of(list.begin(), list.end(), [&](const std::string& other) {
+        return other != path && ToLowerAscii(FileNameOf(other)) == key;
+    });
+    if (!clash || name.size() >= path.size()) return text;
+    // Files of one name in several folders are told apart by their folder.
+    std::string folder = path.substr(0, path.size() - name.size());
+    if (folder.size() > 1) folder.pop_back();
+    return text + "  (" + MenuShown(folder) + ")";
 }
 
 namespace {
@@ -370,7 +390,7 @@ std::string WithExportExtension(const std::string& path, ExportFormat format) {
     return EndsWithNoCase(path, ExtensionOf(format)) ? path : path + ExtensionOf(format);
 }
 
-std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
+PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
     std::error_code ec;
     if (EndsWithNoCase(chosen, ".png") || EndsWithNoCase(chosen, ".pdf")) {
         // The picture takes its name by a rename, which the file's own protection does not stop:
@@ -378,14 +398,22 @@ std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChos
         namespace fs = std::filesystem;
         const fs::file_status st = fs::status(PathFromUtf8(chosen), ec);
         const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-        if (ec || st.type() != fs::file_type::regular || (st.permissions() & writable) != fs::perms::none)
-            return chosen;
-        e.ui.ShowMessage(TextWith(e.ui.language, txt::PictureFileReadOnly, {chosen}), e.ui.Text(txt::SettingErrorTitle),
-                         MsgIcon::Exclamation, MsgButtons::Ok);
-        return {};
+        if (ec || st.type() != fs::file_type::regular) return {chosen, false};
+        if ((st.permissions() & writable) == fs::perms::none) {
+            e.ui.ShowMessage(TextWith(e.ui.language, txt::PictureFileReadOnly, {chosen}),
+                             e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+            return {};
+        }
+        // Asked here, in the program's words and language, rather than by the save window; No
+        // offers the save window again, as its own question did.
+        if (e.ui.ShowMessage(TextWith(e.ui.language, txt::ReplaceExistingFile, {chosen}),
+                             e.ui.Text(txt::ConfirmationTitle), MsgIcon::Exclamation, MsgButtons::YesNo,
+                             /*defaultNo=*/true) != MsgAnswer::Yes)
+            return {{}, true};
+        return {chosen, false};
     }
     const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
-    if (!std::filesystem::exists(PathFromUtf8(path), ec) && !ec) return path;
+    if (!FileExists(path)) return {path, false};
     e.ui.ShowMessage(e.ui.Text(txt::FileNameMayOverlap) + "\n" + path, e.ui.Text(txt::SettingErrorTitle),
                      MsgIcon::Exclamation, MsgButtons::Ok);
     return {};
@@ -401,6 +429,20 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         return {};
     }
     if (!StillAsShown(e, source)) return {};
+    std::error_code ec;
+    if (!std::filesystem::is_directory(PathFromUtf8(folder), ec)) {
+        // Not "drive media is abnormal": the folder went while the save window was open.
+        e.ui.ShowMessage(e.ui.Text(txt::FolderGone) + "\n" + folder, e.ui.Text(txt::ErrorTitle), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
+        return {{}, true, {}};
+    }
+    const std::string dir = WithTrailingSeparator(folder);
+    if (IsImproperFileName(name)) {
+        const std::string proper = WithProperCharacters(TrimCopy(name));
+        e.ui.ShowMessage(e.ui.Text(txt::ImproperFileName) + "\n" + name + "\n" + TextWith(e.ui.language, txt::ProperFileNameHint, {proper}),
+                         e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+        return {{}, true, dir + proper};
+    }
     ConversionOptions options;
     options.format = format;
     options.subset.channels = channels;
@@ -412,11 +454,10 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         options.model = e.s.Instrument.InstrumentModel == kModelKmr510C ? "KMR-510C" : "KMR-530A";
     QuietConversionView quiet;
     ConversionPorts ports{e.ui, e.progressView, quiet, drive, nullptr, e.s.Writes};
-    const std::string dir = WithTrailingSeparator(folder);
     RunStatus status = RunStatus::Ok;
     const ConversionOutcome outcome =
         ConvertItems({ConversionItem{source, dir, name, 1.0}}, true, ports, status, options);
-    if (!outcome.started) return {{}, true};
+    if (!outcome.started) return {{}, true, {}};
     if (!outcome.AllConverted() || outcome.csvFiles.empty()) return {};
     return {outcome.csvFiles[0], false};
 }

@@ -47,10 +47,11 @@ std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const 
 // "KMR-5300 - NAME.kmr".
 std::string StoredRecordCaption(const std::string& path);
 
-// The File menu's line for the `index`-th recent file (0 first): "&1 NAME.kmr". The digit is its
-// key; an "&" in the name is shown as itself, and a tab or line break as a blank (a menu would take
-// the one for a key name and break the line at the other).
-std::string RecentFileMenuText(std::size_t index, const std::string& path);
+// The File menu's line for the `index`-th file of the recent files `list` (0 first): "&1 NAME.kmr",
+// and "&1 NAME.kmr  (FOLDER)" when another file of the list has the same name. The digit is its
+// key; an "&" is shown as itself, and a tab or line break as a blank (a menu would take the one
+// for a key name and break the line at the other).
+std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>& list);
 
 // The caption written with exported charts: the stored record's ("KMR-5300 - NAME.kmr"; the
 // window's own caption when the charts show no stored record), the channels shown and, when given,
@@ -117,20 +118,28 @@ bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels);
 std::string SuggestedExportName(const std::string& source, ExportFormat format);
 std::string WithExportExtension(const std::string& path, ExportFormat format);
 
-// The picture File > Export Charts... writes for the name the save window gave (which asked before
-// replacing that name): the name itself when it ends in ".png" or ".pdf" (any case), otherwise the
-// name with the extension of the kind chosen in the window. A file of the name so lengthened is
-// never replaced unasked: that is said (a setting error) and the result is empty.
-std::string ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen);
+// The picture File > Export Charts... writes for the name the save window gave: the name itself
+// when it ends in ".png" or ".pdf" (any case), otherwise the name with the extension of the kind
+// chosen in the window. A file of the chosen name is replaced once the user says Yes to the
+// program's question (No: `chooseAgain`, the save window is offered again); a read-only one, or
+// one of the name so lengthened, never is: that is said (a setting error) and the path is empty.
+struct PictureName {
+    std::string path;          // empty: nothing is written
+    bool chooseAgain = false;  // the user declined to replace the file: ask for another name
+};
+PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen);
 
 // Writes the chosen channels and samples of the shown record's file to `folder` + `name` (CSV parts
 // above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a
 // file. Returns the files written (none when nothing was) and whether another name or folder is to
 // be asked for: the name was refused (taken or improper) or the folder cannot take the files, so
-// nothing was begun; the export window's choices still hold.
+// nothing was begun; the export window's choices still hold. A folder that is not there (removed
+// while the save window was open) is said to be gone; an improper name is named with the
+// characters a name cannot hold, and a proper one made of it is `suggested` for the next asking.
 struct RangeExport {
     std::vector<std::string> files;
     bool chooseAgain = false;
+    std::string suggested;  // folder + name to offer next, or empty
 };
 RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
                              ExportFormat format, const std::vector<int>& channels, SampleRange samples,

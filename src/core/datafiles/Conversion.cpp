@@ -238,10 +238,7 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
             return other == key || (!hdf5 && (partOf(other, key) || partOf(key, other)));
         };
         const bool twice = std::any_of(stems.begin(), stems.end(), clash);
-        std::error_code ec;
-        const std::string taken = hdf5 ? (std::filesystem::exists(PathFromUtf8(item.csvFolder + name), ec)
-                                              ? item.csvFolder + name
-                                              : std::string())
+        const std::string taken = hdf5 ? (FileExists(item.csvFolder + name) ? item.csvFolder + name : std::string())
                                        : FirstBaseOrLettered(item.csvFolder, stem, extension);
         if (twice || !taken.empty()) {
             // The file in the way when there is one.

@@ -109,19 +109,22 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base, co
     return !FirstBaseOrLettered(folder, base, extension).empty();
 }
 
+bool NameTaken(std::filesystem::file_type found, std::error_code lookupError) {
+    // A folder is not a file: the numbering counts files only.
+    if (found == fs::file_type::not_found || found == fs::file_type::directory) return false;
+    if (!lookupError) return found != fs::file_type::none;
+    // Only a name that is not there, or whose folder is not, is free: a file that cannot be read
+    // (no permission, locked by another program) still stands in the way of a new one.
+    const std::error_condition e = lookupError.default_error_condition();
+    return e != std::errc::no_such_file_or_directory && e != std::errc::not_a_directory;
+}
+
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code ec;
-    const fs::path p = PathFromUtf8(path);
-    if (fs::is_directory(p, ec)) return false;
-#ifdef _WIN32
-    std::FILE* f = _wfopen(p.c_str(), L"rb");
-#else
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-#endif
-    if (!f) return false;
-    std::fclose(f);
-    return true;
+    // The entry itself: a link that leads nowhere still holds its name.
+    const fs::file_status st = fs::symlink_status(PathFromUtf8(path), ec);
+    return NameTaken(st.type(), ec);
 }
 
 namespace {

@@ -2,8 +2,10 @@
 // Names of new data files: base name, running number, extension, lettered CSV parts.
 #include <cstdint>
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "core/support/TextTable.h"
 
@@ -33,8 +35,12 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
                           const std::string& extension);
 std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension);
 
-// The file can be opened for reading; every error counts as false.
+// A file has that name, readable or not, or a link (even one leading nowhere): a new file could
+// not take it. A folder does not count.
 bool FileExists(const std::string& path);
+// The decision, from what a look at a name found: its kind, or the error the look met. A name is
+// free only when it is not there or its folder is not; any other error counts as taken.
+bool NameTaken(std::filesystem::file_type found, std::error_code lookupError);
 
 // Windows keeps these names for devices, whatever extension follows: CON, PRN, AUX, NUL, COM0 to
 // COM9, LPT0 to LPT9 (any letter case) and a few more. A file "CON.kmr" cannot be made there: its

@@ -493,5 +493,9 @@ inline constexpr int PictureFileReadOnly = 3261;
 inline constexpr int BalanceCancelled = 3280;
 inline constexpr int BalanceCancelledWhileBalancing = 3281;
 inline constexpr int BalanceCancelledAfterBalance = 3282;
+// A name chosen in a save window that is taken: replace the file?
+inline constexpr int ReplaceExistingFile = 3320;
+// What a file name typed in a save window cannot hold, with a proper name made of it
+inline constexpr int ProperFileNameHint = 3321;
 
 }  // namespace kmr::txt

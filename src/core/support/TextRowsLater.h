@@ -339,6 +339,13 @@ inline constexpr TextRow kLaterRows[] = {
     {3282, "The balance was cancelled after the channels were balanced: the instrument is given its measured "
            "channels again before the next reading.",
      "チャネルのバランスを取った後で中止しました: 次の読み取りの前に、測定するチャネルを測定器にもう一度設定します。"},
+    // A name chosen in a save window that is taken.
+    {3320, "%1 already exists. Do you want to replace it?", "%1 は既に存在します。置き換えますか？"},
+    // What a file name typed in a save window cannot hold.
+    {3321, "A file name cannot hold blanks or any of [ ] ; < = > ? * / \\ : \" |, nor be the name of a device "
+           "such as CON or COM1. For example: %1",
+     "ファイル名には空白と [ ] ; < = > ? * / \\ : \" | を使えず、CON や COM1 などのデバイス名にもできません。"
+     "例: %1"},
 };
 
 }  // namespace kmr::text_rows

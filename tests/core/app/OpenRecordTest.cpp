@@ -291,10 +291,16 @@ TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
     EXPECT_EQ(list, (std::vector<std::string>{"f5", "f9", "f8", "f7", "f6", "f4", "f3", "f2"}));
 }
 
-// The menu takes "&" for the key that follows it and a tab for a key name's column.
+// The menu takes "&" for the key that follows it and a tab for a key name's column. Files of one
+// name in different folders show their folders, so that they can be told apart.
 TEST(RecentFiles, TheMenuShowsTheNameAsItIs) {
-    EXPECT_EQ(RecentFileMenuText(0, "/lab/R&D/R&D 5&&6.kmr"), "&1 R&&D 5&&&&6.kmr");
-    EXPECT_EQ(RecentFileMenuText(7, "/lab/a\tb\nc.kmr"), "&8 a b c.kmr");
+    const std::vector<std::string> list{"/lab/R&D/R&D 5&&6.kmr", "/R&D/rec0001.kmr", "/rec0001.kmr",
+                                        "/lab/x/REC0001.kmr", "/lab/a\tb\nc.kmr"};
+    EXPECT_EQ(RecentFileMenuText(0, list), "&1 R&&D 5&&&&6.kmr");
+    EXPECT_EQ(RecentFileMenuText(4, list), "&5 a b c.kmr");
+    EXPECT_EQ(RecentFileMenuText(1, list), "&2 rec0001.kmr  (/R&&D)");
+    EXPECT_EQ(RecentFileMenuText(2, list), "&3 rec0001.kmr  (/)");
+    EXPECT_EQ(RecentFileMenuText(3, list), "&4 REC0001.kmr  (/lab/x)");
 #ifndef _WIN32
     EXPECT_EQ(StoredRecordCaption("/lab/x\\y.kmr"), "KMR-5300 - x\\y.kmr");
 #else
@@ -428,6 +434,16 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     h.state.OpenedRecord->conditions.SmpClk = 1.0f;
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
+    // An improper name is said with what a name cannot hold and a proper one offered; a folder gone, gone.
+    h.ui.shown.clear();
+    const RangeExport blank = ExportShownRange(h.engine, out, "range 1.csv", ExportFormat::Csv, {2}, range, drive);
+    EXPECT_TRUE(blank.files.empty() && blank.chooseAgain && blank.suggested == out + "range_1.csv");
+    EXPECT_TRUE(ExportShownRange(h.engine, out + "gone", "g.csv", ExportFormat::Csv, {2}, range, drive).chooseAgain);
+    EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{
+                                "File name is improper.\nrange 1.csv\nA file name cannot hold blanks or any of "
+                                "[ ] ; < = > ? * / \\ : \" |, nor be the name of a device such as CON or COM1. For "
+                                "example: range_1.csv",
+                                "The folder no longer exists:\n" + out + "gone"}));
     // A record named with a blank: the name offered is one the export takes.
     const std::string offered = SuggestedExportName(h.DataFolder() + "my data/run 1;2.kmr", ExportFormat::Csv);
     EXPECT_EQ(offered, h.DataFolder() + "my data/run_1_2.csv");
@@ -454,21 +470,31 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
 
     // A picture's name keeps its own extension, or takes the kind chosen; one lengthened onto a
     // file that exists is refused, since the save window asked about the shorter name only.
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "A.PDF", false), out + "A.PDF");
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "a.v2", false), out + "a.v2.png");
+    const auto picture = [&](const std::string& chosen, bool pdf) { return ChartsPicturePath(h.engine, chosen, pdf).path; };
+    EXPECT_EQ(picture(out + "A.PDF", false), out + "A.PDF");
+    EXPECT_EQ(picture(out + "a.v2", false), out + "a.v2.png");
     h.ui.shown.clear();
     testing::WriteAll(out + "cut.png", "x");
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut", false), "");
+    EXPECT_EQ(picture(out + "cut", false), "");
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"Overlap of file name including a suffix may exist.\n" + out + "cut.png"});
     // A read-only picture is not replaced (a rename would take its place regardless); a writable
-    // one is, as the save window asked.
+    // one is once the program's own question (in the window's language, the file named) has Yes,
+    // and No offers the save window again with nothing written.
     testing::WriteAll(out + "kept.pdf", "x");
     std::filesystem::permissions(out + "kept.pdf", std::filesystem::perms::owner_read);
     h.ui.shown.clear();
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "kept.pdf", true), "");
+    EXPECT_EQ(picture(out + "kept.pdf", true), "");
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{out + "kept.pdf is read-only and was not replaced: choose another "
                                                            "name, or allow changes to the file and export again."});
-    EXPECT_EQ(ChartsPicturePath(h.engine, out + "cut.png", false), out + "cut.png");
+    h.ui.shown.clear();
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_TRUE(ChartsPicturePath(h.engine, out + "cut.png", false).chooseAgain);
+    EXPECT_EQ(picture(out + "cut.png", false), out + "cut.png");
+    h.ui.language = Language::Japanese;
+    EXPECT_EQ(picture(out + "cut.png", false), out + "cut.png");
+    ASSERT_EQ(h.ui.shown.size(), 3u);
+    EXPECT_EQ(h.ui.shown[0].text, out + "cut.png already exists. Do you want to replace it?");
+    EXPECT_EQ(h.ui.shown[2].text, out + "cut.png は既に存在します。置き換えますか？");
 }
 
 }  // namespace

@@ -107,6 +107,13 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
         std::filesystem::remove(Csv(c.existing));
     }
     EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
+#ifndef _WIN32
+    // A name held by what cannot be read (a link leading nowhere) is taken too, not found at the rename.
+    std::filesystem::create_symlink("gone.csv", Csv("x.csv"));
+    ui.shown.clear();
+    EXPECT_FALSE(Run(x, "x.csv").started);
+    EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::FileNameMayOverlap) + "\n" + Csv("x.csv")});
+#endif
     EXPECT_EQ(drive.writeTests, 0);
 }
 

@@ -61,13 +61,22 @@ TEST(BaseOrLettered, PlainOrAnyLetterInEitherCase) {
     EXPECT_FALSE(BaseOrLetteredExists(f, "V", ".kmr"));
 }
 
-TEST(FileExistsTest, OnlyReadableFiles) {
+// A name is taken by a file, readable or not: a new file could not be made there.
+TEST(FileExistsTest, AFileOfTheNameTakesItReadableOrNot) {
     TempDir dir;
     EXPECT_TRUE(FileExists(dir.Write("a.kmr", "")));
     EXPECT_FALSE(FileExists(dir / "b.kmr"));
     EXPECT_FALSE(FileExists(dir / "missing/a.kmr"));
     EXPECT_FALSE(FileExists(dir.path()));
     EXPECT_FALSE(FileExists(""));
+#ifndef _WIN32
+    std::filesystem::create_symlink("gone/c.kmr", dir / "c.kmr");
+    EXPECT_TRUE(FileExists(dir / "c.kmr"));
+#endif
+    // A file that cannot be read (no permission, locked) is there; only "not there" is free.
+    using fs = std::filesystem::file_type;
+    EXPECT_TRUE(NameTaken(fs::none, std::make_error_code(std::errc::permission_denied)));
+    EXPECT_FALSE(NameTaken(fs::none, std::make_error_code(std::errc::not_a_directory)));
 }
 
 // The characters Windows forbids, and the names it keeps for devices ("CON.kmr" is the console).
