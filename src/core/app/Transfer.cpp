@@ -235,7 +235,18 @@ struct TransferFaults {
     bool blockFailed = false;
     bool linkFailed = false;
     bool fileFailed = false;  // a file write failed (its own message was shown)
+    // The route's count of openings when the transfer began (GpibBus::Reopenings).
+    unsigned reopenings = 0;
 };
+
+// The route was opened again since the transfer began (a connection that dropped, made again by
+// the next command): the instrument behind it may have restarted and lost the recording, so
+// nothing read over it is the run's. The transfer ends as on a failed link.
+bool RouteOpenedAgain(const Engine& e, TransferFaults& f) {
+    if (e.link.bus->Reopenings() == f.reopenings) return false;
+    f.linkFailed = true;
+    return true;
+}
 
 // The trigger time; without it there is nothing to name the record by (false).
 bool TakeTriggerTime(Engine& e) {
@@ -275,7 +286,7 @@ bool ReadChannelWords(Engine& e, std::int32_t n, TransferFaults& f, bool& channe
     const std::vector<BlockRead> reads = BlockReads(n, s.progress.TransferBlockWords);
     for (std::size_t i = 0; i < reads.size(); ++i) {
         const auto result = e.link.transport->ReadMemoryBlock(s.Samples.data(), reads[i].start, reads[i].count);
-        if (result == CommandTransport::Block::CommandFailed) {
+        if (result == CommandTransport::Block::CommandFailed || RouteOpenedAgain(e, f)) {
             f.linkFailed = true;
             return false;
         }
@@ -299,8 +310,8 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
     ProgramState& s = e.s;
     const std::int32_t n = s.WordsConverted;
     e.Send("RES");
-    if (!e.Failed()) e.Send("SET" + FormatInt(ch));
-    if (e.Failed()) {
+    if (!e.Failed() && !RouteOpenedAgain(e, f)) e.Send("SET" + FormatInt(ch));
+    if (e.Failed() || RouteOpenedAgain(e, f)) {
         f.linkFailed = true;
         return false;
     }
@@ -389,7 +400,7 @@ struct Attempt {
     std::string problem;          // why a file could not be written (empty: it could)
 };
 
-Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
+Attempt TransferInto(Engine& e, bool csv, const std::string& folder, unsigned reopenings) {
     ProgramState& s = e.s;
     ShowProgress(e, csv);
     FileProblems problems(e.ui);
@@ -414,6 +425,7 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
     // The channels, then the signature.
     Attempt a;
     TransferFaults& f = a.faults;
+    f.reopenings = reopenings;
     if (!created) f.fileFailed = true;
     bool complete = created && !Cancelled(e) && TransferChannels(e, *target, f);
     complete = complete && !f.blockFailed && !f.linkFailed && !Cancelled(e) && !problems.Any();
@@ -444,6 +456,7 @@ std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::s
 std::string Transfer(Engine& e, bool csv) {
     // Failures of the instrument are said once, at the end, with what was kept.
     FailureScope scope(*e.link.transport);
+    const unsigned reopenings = e.link.bus->Reopenings();
     if (!TakeTriggerTime(e)) {
         // An instrument with no trigger time was never triggered: a run stopped while it waited,
         // with pre-trigger samples only, is no instrument failure.
@@ -455,7 +468,7 @@ std::string Transfer(Engine& e, bool csv) {
         return {};
     }
     std::string folder = e.s.Global.DataFolder;
-    Attempt a = TransferInto(e, csv, folder);
+    Attempt a = TransferInto(e, csv, folder, reopenings);
     // A file that cannot be written: the recording is read again from the instrument into a
     // folder the user chooses, as often as it takes.
     bool progressShown = true;
@@ -468,7 +481,7 @@ std::string Transfer(Engine& e, bool csv) {
         folder = *other;
         e.s.Status = RunStatus::Ok;
         e.chart.ClearAllSeries();
-        a = TransferInto(e, csv, folder);
+        a = TransferInto(e, csv, folder, reopenings);
     }
     e.s.LastTransferComplete = a.complete;
     const TransferFaults& f = a.faults;
