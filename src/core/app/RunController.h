@@ -59,5 +59,10 @@ void EndOfConversion(Engine& e);
 // run flags cleared, buttons, menus and captions back to idle - and one message says what failed
 // and that no data file was written. The window can be closed afterwards.
 void EndLostRun(Engine& e, const std::string& command);
+// The route was opened again during the run and the instrument now counts `words`, fewer than
+// the run had seen converted: it restarted meanwhile and the recording is gone. The run ends as
+// a lost one does, with its own message; nothing is offered for transfer later.
+bool RecordingGone(const Engine& e, std::int32_t words);
+void EndRunWithoutRecording(Engine& e, std::int32_t words);
 
 }  // namespace kmr

@@ -488,5 +488,7 @@ inline constexpr int DataFileUnreadable = 3240;
 inline constexpr int RecordFolderUnreachable = 3260;
 // A picture of the charts chosen to replace a read-only file
 inline constexpr int PictureFileReadOnly = 3261;
+// The route was opened again during a run and the instrument no longer holds its recording
+inline constexpr int RecordingGoneAfterReconnect = 3340;
 
 }  // namespace kmr::txt

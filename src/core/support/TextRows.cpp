@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 450, "the text table holds 450 identifiers");
+static_assert(kRowCount == 451, "the text table holds 451 identifiers");
 
 }  // namespace
 

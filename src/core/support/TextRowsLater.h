@@ -332,6 +332,12 @@ inline constexpr TextRow kLaterRows[] = {
            "again.",
      "%1 は読み取り専用のため、置き換えませんでした。別の名前を選ぶか、ファイルへの変更を許可してから、もう一度"
      "エクスポートしてください。"},
+    // The connection was made again during a run, and the instrument counts fewer samples than
+    // it had recorded: it was restarted and the recording is gone.
+    {3340, "The connection to the instrument was made again, and it now counts %1 samples of the %2 it had "
+           "recorded: it was restarted and no longer holds the recording. The measurement has ended.",
+     "測定器への接続をやり直したところ、記録済みの %2 サンプルに対して %1 サンプルと応答しました。測定器が再起動"
+     "され、記録は残っていません。測定を終了しました。"},
 };
 
 }  // namespace kmr::text_rows
