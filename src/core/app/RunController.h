@@ -36,6 +36,10 @@ bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
 bool SettleBeforeCommands(Engine& e, int notMadeTextId);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
+// After the route was opened again under a run's transfer: whether the instrument behind it
+// still holds the run's recording - it counts the words converted and names the trigger time of
+// the record - rather than having restarted without it.
+bool StillHoldsRecording(Engine& e);
 // Whether the instrument is still owed its date or the conditions (a download stopped early):
 // until it has them it measures other channels than the program reads, so the live values are
 // only read after they are sent.

@@ -1,5 +1,6 @@
 #include "core/app/Transfer.h"
 #include "core/app/TransferNames.h"
+#include "core/app/RunController.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,33 +19,6 @@
 #include "core/support/TextTable.h"
 
 namespace kmr {
-
-std::int16_t DataFileStepCount(std::int32_t n, int k, int b) {
-    const double nb = static_cast<double>(n) / b;
-    const double total = (RoundHalfEven(nb + 1) * k + 1) + k + k * nb + 1;
-    return static_cast<std::int16_t>(RoundHalfEven(total));
-}
-
-std::int16_t CsvStepCount(std::int32_t n, int k, int b, int increment) {
-    const double perUnit = static_cast<double>(b) / increment;
-    const double nb = static_cast<double>(n) / b;
-    const double total = RoundHalfEven(n / perUnit) + RoundHalfEven(nb + 1) * k + k * (n / perUnit) +
-                         k * nb + 1;
-    return static_cast<std::int16_t>(RoundHalfEven(total));
-}
-
-std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
-    std::vector<BlockRead> reads;
-    std::int32_t remaining = n;
-    std::int32_t j = 0;
-    while (remaining > b) {
-        reads.push_back({j * b, static_cast<std::int16_t>(b)});
-        remaining -= b;
-        ++j;
-    }
-    reads.push_back({j * b, static_cast<std::int16_t>(remaining)});
-    return reads;
-}
 
 namespace {
 
@@ -239,11 +213,14 @@ struct TransferFaults {
     unsigned reopenings = 0;
 };
 
-// The route was opened again since the transfer began (a connection that dropped, made again by
-// the next command): the instrument behind it may have restarted and lost the recording, so
-// nothing read over it is the run's. The transfer ends as on a failed link.
-bool RouteOpenedAgain(const Engine& e, TransferFaults& f) {
-    if (e.link.bus->Reopenings() == f.reopenings) return false;
+// The route was opened again since the transfer began or was last checked (a connection that
+// dropped, made again by the next command): unless the instrument still holds this recording,
+// nothing read over the new connection is the run's, and the transfer ends as on a failed link.
+bool RouteOpenedAgain(Engine& e, TransferFaults& f) {
+    const unsigned now = e.link.bus->Reopenings();
+    if (now == f.reopenings) return false;
+    f.reopenings = now;
+    if (StillHoldsRecording(e)) return false;
     f.linkFailed = true;
     return true;
 }
@@ -310,8 +287,12 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
     ProgramState& s = e.s;
     const std::int32_t n = s.WordsConverted;
     e.Send("RES");
-    if (!e.Failed() && !RouteOpenedAgain(e, f)) e.Send("SET" + FormatInt(ch));
-    if (e.Failed() || RouteOpenedAgain(e, f)) {
+    bool lost = e.Failed() || RouteOpenedAgain(e, f);
+    if (!lost) {
+        e.Send("SET" + FormatInt(ch));
+        lost = e.Failed() || RouteOpenedAgain(e, f);
+    }
+    if (lost) {
         f.linkFailed = true;
         return false;
     }

@@ -760,30 +760,41 @@ TEST(BlockFailures, TheMessageSaysWhichChannelsWereLeftOutAndWhetherAnyArrived) 
 }
 
 // A connection that drops in the middle of a transfer is made again by the route at the next
-// command, maybe to an instrument that restarted and holds no recording: nothing read over it is
-// the run's. The transfer ends there and keeps the channels that arrived before (the reopening
-// at channel 7's selection, or at the retry of a block's "MRY").
-TEST(BlockFailures, ARouteOpenedAgainDuringTheTransferEndsIt) {
+// command (channel 7's selection, or the retry of a block's "MRY"). An instrument that restarted
+// meanwhile (it counts no words) holds no recording: nothing read over the new connection is the
+// run's, and the transfer ends with the channels that arrived before. The same instrument (its
+// count and trigger time as before) goes on giving the rest.
+TEST(BlockFailures, ARouteOpenedAgainDuringTheTransferGoesOnOnlyWithTheSameRecording) {
     for (const std::string reopenAt : {"RES", "MRY 1000;0"}) {
-        SCOPED_TRACE(reopenAt);
-        EngineHarness h;
-        ASSERT_TRUE(h.Measure({2, 5, 7}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp"));
-        h.bus->shortBlock = 2;  // channel 5's block: the connection dropped under it
-        h.bus->beforeCommand = [&](int, const std::string& command) {
-            if (command == reopenAt && h.bus->blockCommands == 2) h.bus->reopenings = 1;
-        };
-        ASSERT_TRUE(h.RunToEnd());
-        // Channel 7 is not read over the new connection (a block asked for with it is dropped).
-        EXPECT_EQ(h.bus->blockCommands, reopenAt == "RES" ? 2 : 3);
-        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{
-                                    TextWith(Language::English, txt::LostDuringTransfer, {"BDT"}) + "\r\n" +
-                                    TextWith(Language::English, txt::MarkedCancelled, {"20261205.kmr", "2"})});
-        const StoredRecordCheck check = CheckStoredRecord(h.state.LastDataFile, Language::English);
-        EXPECT_EQ(check.wholeChannels, std::vector<int>{2});
-        EXPECT_FALSE(h.state.LastTransferComplete);
-        EXPECT_EQ(h.state.Status, RunStatus::CommFailed);
-        // The instrument is given everything again before it is next relied on.
-        EXPECT_TRUE(RouteReopened(h.engine));
+        for (const bool restarted : {true, false}) {
+            SCOPED_TRACE(reopenAt + (restarted ? " restarted" : " same"));
+            EngineHarness h;
+            ASSERT_TRUE(h.Measure({2, 5, 7}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp"));
+            h.bus->shortBlock = 2;  // channel 5's block: the connection dropped under it
+            h.bus->beforeCommand = [&](int, const std::string& command) {
+                if (command == reopenAt && h.bus->blockCommands == 2 && h.bus->reopenings == 0) {
+                    h.bus->reopenings = 1;
+                    if (restarted) h.bus->replaceReply["EOC"] = {"+000000"};
+                }
+            };
+            ASSERT_TRUE(h.RunToEnd());
+            const StoredRecordCheck check = CheckStoredRecord(h.state.LastDataFile, Language::English);
+            EXPECT_FALSE(h.state.LastTransferComplete);
+            if (!restarted) {
+                EXPECT_EQ(check.wholeChannels, (std::vector<int>{2, 7}));
+                EXPECT_EQ(Block(ReadAll(h.state.LastDataFile), 1000, 1), RampWords(7, 1000));
+                continue;
+            }
+            // Channel 7 is not read over the new connection (a block asked for with it is dropped).
+            EXPECT_EQ(h.bus->blockCommands, reopenAt == "RES" ? 2 : 3);
+            EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{
+                                        TextWith(Language::English, txt::LostDuringTransfer, {"BDT"}) + "\r\n" +
+                                        TextWith(Language::English, txt::MarkedCancelled, {"20261205.kmr", "2"})});
+            EXPECT_EQ(check.wholeChannels, std::vector<int>{2});
+            EXPECT_EQ(h.state.Status, RunStatus::CommFailed);
+            // The instrument is given everything again before it is next relied on.
+            EXPECT_TRUE(RouteReopened(h.engine));
+        }
     }
 }
 
