@@ -12,6 +12,13 @@ namespace kmr {
 
 bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
 
+bool StillHoldsRecording(Engine& e) {
+    const std::string count = e.Send(kRecordingDoneCommand);
+    if (e.Failed() || ConvertedIn(count, e.s.Meas.MemoryWords).value_or(0) < e.s.WordsConverted) return false;
+    const std::string triggerTime = e.link.commands->ReadTriggerTime();
+    return e.s.Status == RunStatus::Ok && triggerTime == e.s.Meas.TriggerTime;
+}
+
 namespace {
 
 // The recording of a run lost before its end (ProgramState::LostRun), as far as the instrument

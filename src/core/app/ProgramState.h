@@ -81,6 +81,10 @@ struct ProgramState {
     std::int16_t DataTriggerRunActive = kFalse;
     std::int16_t ExternalRunActive = kFalse;
     std::int32_t WordsConverted = 0;
+    // The route's openings (GpibBus::Reopenings) when the run's trigger was answered: an
+    // instrument reached over a route opened again since, that counts fewer words converted
+    // than the run had seen, restarted meanwhile and no longer holds the run's recording.
+    unsigned RunReopenings = 0;
     // The user has been told in this run that the instrument refused a stop or a poll and may
     // still be recording: a further refused poll is not said again.
     bool RefusalTold = false;

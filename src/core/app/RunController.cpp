@@ -68,6 +68,7 @@ bool Trigger(Engine& e) {
     }
     if (e.Failed()) return false;
     SetRunFlag(e.s, e.s.Meas.TrgMode, kTrue);
+    e.s.RunReopenings = e.link.bus->Reopenings();
     return true;
 }
 
@@ -202,6 +203,7 @@ void Stop(Engine& e) {
         const std::string reply = e.Send(kRecordingDoneCommand);
         if (e.Failed() && !Refused(e, kRecordingDoneCommand)) return EndLostRun(e, kRecordingDoneCommand);
         const auto words = e.Failed() ? std::nullopt : ConvertedIn(reply, e.s.Meas.MemoryWords);
+        if (words && RecordingGone(e, *words)) return EndRunWithoutRecording(e, *words);
         e.s.WordsConverted = std::max(e.s.WordsConverted, words.value_or(0));
         e.s.Status = RunStatus::Ok;
     }
@@ -308,6 +310,7 @@ void EocTimerTick(Engine& e) {
     // like, which carry no count: those are polled again).
     const auto words = ConvertedIn(reply, s.Meas.MemoryWords);
     if (!words) return;
+    if (RecordingGone(e, *words)) return EndRunWithoutRecording(e, *words);
     s.WordsConverted = *words;
     if (s.WordsConverted < s.Meas.MemoryWords) {
         const std::int32_t remaining = s.Meas.MemoryWords - s.WordsConverted;
@@ -392,7 +395,11 @@ void EndOfConversion(Engine& e) {
         e.ui.ShowMessage(e.ui.Text(txt::StoppedBeforeTrigger), kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
 }
 
-void EndLostRun(Engine& e, const std::string& command) {
+namespace {
+
+// A run that ends without its end being confirmed: timers off, run flags cleared, buttons,
+// menus and captions back to idle; the instrument is halted before anything else is sent.
+void CloseUnconfirmedRun(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetEocTimer(false);
     if (s.MonitoringOn != kFalse) {
@@ -402,7 +409,6 @@ void EndLostRun(Engine& e, const std::string& command) {
     e.main.SetMonitorChecked(false);
     s.ManualRunActive = s.DataTriggerRunActive = s.ExternalRunActive = kFalse;
     s.HaltOwed = true;
-    if (s.OffersLostRecordings) s.LostRun = s.Meas;
     s.WordsConverted = 0;
     s.LastDataFile.clear();
     s.LastTransferComplete = false;
@@ -414,9 +420,32 @@ void EndLostRun(Engine& e, const std::string& command) {
     e.ui.SetPointer(Pointer::Default);
     e.main.SetWindowEnabled(true);
     e.main.SetStatusText(e.ui.Text(txt::NoDataFileWritten));
+}
+
+}  // namespace
+
+void EndLostRun(Engine& e, const std::string& command) {
+    ProgramState& s = e.s;
+    CloseUnconfirmedRun(e);
+    if (s.OffersLostRecordings) s.LostRun = s.Meas;
     std::string kept = e.ui.Text(txt::NoDataFileWritten);
     if (s.OffersLostRecordings) kept += " " + e.ui.Text(txt::LostRecordingOfferedLater);
     ShowInstrumentLost(e, txt::LostDuringMeasurement, command, kept);
+}
+
+bool RecordingGone(const Engine& e, std::int32_t words) {
+    return e.link.bus->Reopenings() != e.s.RunReopenings && words < e.s.WordsConverted;
+}
+
+void EndRunWithoutRecording(Engine& e, std::int32_t words) {
+    const std::string seen = std::to_string(e.s.WordsConverted);
+    CloseUnconfirmedRun(e);
+    const Pointer saved = e.ui.GetPointer();
+    e.ui.SetPointer(Pointer::Default);
+    e.ui.ShowMessage(TextWith(e.ui.language, txt::RecordingGoneAfterReconnect, {std::to_string(words), seen}) +
+                         "\r\n" + e.ui.Text(txt::NoDataFileWritten),
+                     e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    e.ui.SetPointer(saved);
 }
 
 }  // namespace kmr

@@ -36,6 +36,10 @@ bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
 bool SettleBeforeCommands(Engine& e, int notMadeTextId);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
+// After the route was opened again under a run's transfer: whether the instrument behind it
+// still holds the run's recording - it counts the words converted and names the trigger time of
+// the record - rather than having restarted without it.
+bool StillHoldsRecording(Engine& e);
 // Whether the instrument is still owed its date or the conditions (a download stopped early):
 // until it has them it measures other channels than the program reads, so the live values are
 // only read after they are sent.
@@ -59,5 +63,10 @@ void EndOfConversion(Engine& e);
 // run flags cleared, buttons, menus and captions back to idle - and one message says what failed
 // and that no data file was written. The window can be closed afterwards.
 void EndLostRun(Engine& e, const std::string& command);
+// The route was opened again during the run and the instrument now counts `words`, fewer than
+// the run had seen converted: it restarted meanwhile and the recording is gone. The run ends as
+// a lost one does, with its own message; nothing is offered for transfer later.
+bool RecordingGone(const Engine& e, std::int32_t words);
+void EndRunWithoutRecording(Engine& e, std::int32_t words);
 
 }  // namespace kmr

@@ -1,5 +1,6 @@
 #include "core/app/Transfer.h"
 #include "core/app/TransferNames.h"
+#include "core/app/RunController.h"
 
 #include <algorithm>
 #include <cmath>
@@ -18,33 +19,6 @@
 #include "core/support/TextTable.h"
 
 namespace kmr {
-
-std::int16_t DataFileStepCount(std::int32_t n, int k, int b) {
-    const double nb = static_cast<double>(n) / b;
-    const double total = (RoundHalfEven(nb + 1) * k + 1) + k + k * nb + 1;
-    return static_cast<std::int16_t>(RoundHalfEven(total));
-}
-
-std::int16_t CsvStepCount(std::int32_t n, int k, int b, int increment) {
-    const double perUnit = static_cast<double>(b) / increment;
-    const double nb = static_cast<double>(n) / b;
-    const double total = RoundHalfEven(n / perUnit) + RoundHalfEven(nb + 1) * k + k * (n / perUnit) +
-                         k * nb + 1;
-    return static_cast<std::int16_t>(RoundHalfEven(total));
-}
-
-std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
-    std::vector<BlockRead> reads;
-    std::int32_t remaining = n;
-    std::int32_t j = 0;
-    while (remaining > b) {
-        reads.push_back({j * b, static_cast<std::int16_t>(b)});
-        remaining -= b;
-        ++j;
-    }
-    reads.push_back({j * b, static_cast<std::int16_t>(remaining)});
-    return reads;
-}
 
 namespace {
 
@@ -235,7 +209,21 @@ struct TransferFaults {
     bool blockFailed = false;
     bool linkFailed = false;
     bool fileFailed = false;  // a file write failed (its own message was shown)
+    // The route's count of openings when the transfer began (GpibBus::Reopenings).
+    unsigned reopenings = 0;
 };
+
+// The route was opened again since the transfer began or was last checked (a connection that
+// dropped, made again by the next command): unless the instrument still holds this recording,
+// nothing read over the new connection is the run's, and the transfer ends as on a failed link.
+bool RouteOpenedAgain(Engine& e, TransferFaults& f) {
+    const unsigned now = e.link.bus->Reopenings();
+    if (now == f.reopenings) return false;
+    f.reopenings = now;
+    if (StillHoldsRecording(e)) return false;
+    f.linkFailed = true;
+    return true;
+}
 
 // The trigger time; without it there is nothing to name the record by (false).
 bool TakeTriggerTime(Engine& e) {
@@ -275,7 +263,7 @@ bool ReadChannelWords(Engine& e, std::int32_t n, TransferFaults& f, bool& channe
     const std::vector<BlockRead> reads = BlockReads(n, s.progress.TransferBlockWords);
     for (std::size_t i = 0; i < reads.size(); ++i) {
         const auto result = e.link.transport->ReadMemoryBlock(s.Samples.data(), reads[i].start, reads[i].count);
-        if (result == CommandTransport::Block::CommandFailed) {
+        if (result == CommandTransport::Block::CommandFailed || RouteOpenedAgain(e, f)) {
             f.linkFailed = true;
             return false;
         }
@@ -299,8 +287,12 @@ bool TransferChannel(Engine& e, TransferTarget& target, int ch, int ordinal, Tra
     ProgramState& s = e.s;
     const std::int32_t n = s.WordsConverted;
     e.Send("RES");
-    if (!e.Failed()) e.Send("SET" + FormatInt(ch));
-    if (e.Failed()) {
+    bool lost = e.Failed() || RouteOpenedAgain(e, f);
+    if (!lost) {
+        e.Send("SET" + FormatInt(ch));
+        lost = e.Failed() || RouteOpenedAgain(e, f);
+    }
+    if (lost) {
         f.linkFailed = true;
         return false;
     }
@@ -389,7 +381,7 @@ struct Attempt {
     std::string problem;          // why a file could not be written (empty: it could)
 };
 
-Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
+Attempt TransferInto(Engine& e, bool csv, const std::string& folder, unsigned reopenings) {
     ProgramState& s = e.s;
     ShowProgress(e, csv);
     FileProblems problems(e.ui);
@@ -414,6 +406,7 @@ Attempt TransferInto(Engine& e, bool csv, const std::string& folder) {
     // The channels, then the signature.
     Attempt a;
     TransferFaults& f = a.faults;
+    f.reopenings = reopenings;
     if (!created) f.fileFailed = true;
     bool complete = created && !Cancelled(e) && TransferChannels(e, *target, f);
     complete = complete && !f.blockFailed && !f.linkFailed && !Cancelled(e) && !problems.Any();
@@ -444,6 +437,7 @@ std::optional<std::string> OtherFolder(Engine& e, const Attempt& a, const std::s
 std::string Transfer(Engine& e, bool csv) {
     // Failures of the instrument are said once, at the end, with what was kept.
     FailureScope scope(*e.link.transport);
+    const unsigned reopenings = e.link.bus->Reopenings();
     if (!TakeTriggerTime(e)) {
         // An instrument with no trigger time was never triggered: a run stopped while it waited,
         // with pre-trigger samples only, is no instrument failure.
@@ -455,7 +449,7 @@ std::string Transfer(Engine& e, bool csv) {
         return {};
     }
     std::string folder = e.s.Global.DataFolder;
-    Attempt a = TransferInto(e, csv, folder);
+    Attempt a = TransferInto(e, csv, folder, reopenings);
     // A file that cannot be written: the recording is read again from the instrument into a
     // folder the user chooses, as often as it takes.
     bool progressShown = true;
@@ -468,7 +462,7 @@ std::string Transfer(Engine& e, bool csv) {
         folder = *other;
         e.s.Status = RunStatus::Ok;
         e.chart.ClearAllSeries();
-        a = TransferInto(e, csv, folder);
+        a = TransferInto(e, csv, folder, reopenings);
     }
     e.s.LastTransferComplete = a.complete;
     const TransferFaults& f = a.faults;

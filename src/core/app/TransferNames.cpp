@@ -1,4 +1,5 @@
 #include "core/app/TransferNames.h"
+#include "core/app/Transfer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -6,10 +7,39 @@
 #include "core/datafiles/Csv.h"
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/StoredRecord.h"
+#include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
 
 namespace kmr {
+
+// The progress steps and block reads of the transfer (Transfer.h).
+std::int16_t DataFileStepCount(std::int32_t n, int k, int b) {
+    const double nb = static_cast<double>(n) / b;
+    const double total = (RoundHalfEven(nb + 1) * k + 1) + k + k * nb + 1;
+    return static_cast<std::int16_t>(RoundHalfEven(total));
+}
+
+std::int16_t CsvStepCount(std::int32_t n, int k, int b, int increment) {
+    const double perUnit = static_cast<double>(b) / increment;
+    const double nb = static_cast<double>(n) / b;
+    const double total = RoundHalfEven(n / perUnit) + RoundHalfEven(nb + 1) * k + k * (n / perUnit) +
+                         k * nb + 1;
+    return static_cast<std::int16_t>(RoundHalfEven(total));
+}
+
+std::vector<BlockRead> BlockReads(std::int32_t n, int b) {
+    std::vector<BlockRead> reads;
+    std::int32_t remaining = n;
+    std::int32_t j = 0;
+    while (remaining > b) {
+        reads.push_back({j * b, static_cast<std::int16_t>(b)});
+        remaining -= b;
+        ++j;
+    }
+    reads.push_back({j * b, static_cast<std::int16_t>(remaining)});
+    return reads;
+}
 
 namespace {
 

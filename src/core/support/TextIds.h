@@ -497,5 +497,7 @@ inline constexpr int BalanceCancelledAfterBalance = 3282;
 inline constexpr int ReplaceExistingFile = 3320;
 // What a file name typed in a save window cannot hold, with a proper name made of it
 inline constexpr int ProperFileNameHint = 3321;
+// The route was opened again during a run and the instrument no longer holds its recording
+inline constexpr int RecordingGoneAfterReconnect = 3340;
 
 }  // namespace kmr::txt

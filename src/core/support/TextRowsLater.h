@@ -346,6 +346,12 @@ inline constexpr TextRow kLaterRows[] = {
            "such as CON or COM1. For example: %1",
      "ファイル名には空白と [ ] ; < = > ? * / \\ : \" | を使えず、CON や COM1 などのデバイス名にもできません。"
      "例: %1"},
+    // The connection was made again during a run, and the instrument counts fewer samples than
+    // it had recorded: it was restarted and the recording is gone.
+    {3340, "The connection to the instrument was made again, and it now counts %1 samples of the %2 it had "
+           "recorded: it was restarted and no longer holds the recording. The measurement has ended.",
+     "測定器への接続をやり直したところ、記録済みの %2 サンプルに対して %1 サンプルと応答しました。測定器が再起動"
+     "され、記録は残っていません。測定を終了しました。"},
 };
 
 }  // namespace kmr::text_rows

@@ -177,6 +177,47 @@ TEST_F(RunTest, AStopTransfersEveryWordConvertedUpToTheHalt) {
               (std::vector<std::string>{"HLT", "EOC", "TTM0", "RES", "SET2", "MRY 500;0"}));
 }
 
+// The route is opened again during a run (the adapter's connection dropped and was made again).
+// An instrument that goes on counting is the one recording: the run goes on. One that counts fewer
+// words than the run had seen was restarted and holds no recording: the run ends at that poll, or
+// at the Stop's count, with nothing transferred - a fresh instrument's memory is no record.
+TEST(RunEnd, AnInstrumentThatRestartedDuringTheRunEndsItWithoutAFile) {
+    for (const bool atStop : {false, true}) {
+        SCOPED_TRACE(atStop);
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2}, 1000, 1.0f, 0, "sim:pattern=ramp"));
+        StartOrStop(h.engine);
+        h.simTime->Advance(0.3);
+        h.bus->reopenings = 1;  // the same instrument behind the new connection
+        EocTimerTick(h.engine);
+        ASSERT_EQ(h.state.WordsConverted, 300);
+        h.simTime->Advance(0.1);
+        h.bus->reopenings = 2;  // this time a restarted one
+        h.bus->replaceReply["EOC"] = {"+000000"};
+        h.bus->log.clear();
+        if (atStop)
+            StartOrStop(h.engine);
+        else
+            EocTimerTick(h.engine);
+        EXPECT_FALSE(h.state.RunActive());
+        EXPECT_EQ(h.bus->blockCommands, 0);
+        EXPECT_FALSE(std::filesystem::exists(h.DataFolder() + "20261205.kmr"));
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{
+                                    TextWith(Language::English, txt::RecordingGoneAfterReconnect, {"0", "300"}) +
+                                    "\r\n" + Text(Language::English, txt::NoDataFileWritten)})
+            << ::testing::PrintToString(h.ui.Texts());
+        EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
+        // The next Start halts it and gives it everything again before the trigger.
+        h.bus->log.clear();
+        StartOrStop(h.engine);
+        const auto cmds = h.bus->Commands();
+        ASSERT_GE(cmds.size(), 2u);
+        EXPECT_EQ(cmds[0], "HLT");
+        EXPECT_EQ(cmds[1], "SET1");
+        EXPECT_TRUE(h.state.RunActive());
+    }
+}
+
 // Stopped just as the memory filled, the record is whole; a count below zero from the poll shows
 // the whole memory still to come. Halted, then silent when asked how far it got: the run ends as
 // a lost one, and the next Start offers what the instrument holds.
@@ -728,6 +769,45 @@ TEST(BlockFailures, TheMessageSaysWhichChannelsWereLeftOutAndWhetherAnyArrived) 
     ASSERT_EQ(h.ui.Texts().size(), 1u);
     EXPECT_EQ(h.ui.Texts()[0].rfind(TextWith(Language::English, txt::ChannelLeftOutNoneTransferred, {"BDT", "2"}), 0), 0u)
         << h.ui.Texts()[0];
+}
+
+// A connection that drops in the middle of a transfer is made again by the route at the next
+// command (channel 7's selection, or the retry of a block's "MRY"). An instrument that restarted
+// meanwhile (it counts no words) holds no recording: nothing read over the new connection is the
+// run's, and the transfer ends with the channels that arrived before. The same instrument (its
+// count and trigger time as before) goes on giving the rest.
+TEST(BlockFailures, ARouteOpenedAgainDuringTheTransferGoesOnOnlyWithTheSameRecording) {
+    for (const std::string reopenAt : {"RES", "MRY 1000;0"}) {
+        for (const bool restarted : {true, false}) {
+            SCOPED_TRACE(reopenAt + (restarted ? " restarted" : " same"));
+            EngineHarness h;
+            ASSERT_TRUE(h.Measure({2, 5, 7}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp"));
+            h.bus->shortBlock = 2;  // channel 5's block: the connection dropped under it
+            h.bus->beforeCommand = [&](int, const std::string& command) {
+                if (command == reopenAt && h.bus->blockCommands == 2 && h.bus->reopenings == 0) {
+                    h.bus->reopenings = 1;
+                    if (restarted) h.bus->replaceReply["EOC"] = {"+000000"};
+                }
+            };
+            ASSERT_TRUE(h.RunToEnd());
+            const StoredRecordCheck check = CheckStoredRecord(h.state.LastDataFile, Language::English);
+            EXPECT_FALSE(h.state.LastTransferComplete);
+            if (!restarted) {
+                EXPECT_EQ(check.wholeChannels, (std::vector<int>{2, 7}));
+                EXPECT_EQ(Block(ReadAll(h.state.LastDataFile), 1000, 1), RampWords(7, 1000));
+                continue;
+            }
+            // Channel 7 is not read over the new connection (a block asked for with it is dropped).
+            EXPECT_EQ(h.bus->blockCommands, reopenAt == "RES" ? 2 : 3);
+            EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{
+                                        TextWith(Language::English, txt::LostDuringTransfer, {"BDT"}) + "\r\n" +
+                                        TextWith(Language::English, txt::MarkedCancelled, {"20261205.kmr", "2"})});
+            EXPECT_EQ(check.wholeChannels, std::vector<int>{2});
+            EXPECT_EQ(h.state.Status, RunStatus::CommFailed);
+            // The instrument is given everything again before it is next relied on.
+            EXPECT_TRUE(RouteReopened(h.engine));
+        }
+    }
 }
 
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesTheNumber) {
