@@ -443,61 +443,7 @@ inline constexpr int VisaLibraryLacks = 2925;
 inline constexpr int VisaCallFailed = 2926;
 inline constexpr int VisaSessionNotOpen = 2927;
 
-// The GP-IB routes after the open (a reconnect, a reply too long or too late), and the reasons the
-// network and the loader give
-inline constexpr int AdapterReconnectFailed = 2928;
-inline constexpr int AdapterReplyTooLong = 2929;
-inline constexpr int AdapterReplyTimeout = 2930;
-inline constexpr int TimeoutCodeUnknown = 2931;
-inline constexpr int AdapterAddressOutOfRange = 2932;
-inline constexpr int AdapterNotConnected = 2933;
-inline constexpr int DeviceNotOpen = 2934;
-inline constexpr int AdapterStillSending = 2935;
-inline constexpr int AdapterTakesNoData = 2936;
-inline constexpr int VisaReopenFailed = 2937;
-inline constexpr int VisaInterfaceOpenCall = 2938;
-inline constexpr int GpibReopenFailed = 2939;
-inline constexpr int SimNotUnderstood = 2940;
-inline constexpr int UnknownInterface = 2941;
-inline constexpr int WindowsErrorNumber = 2942;
-inline constexpr int LibraryCannotBeLoaded = 2943;
-inline constexpr int NetNoAnswerWithin = 2944;
-inline constexpr int NetUnknownHost = 2945;
-inline constexpr int NetNoUsableAddress = 2946;
-inline constexpr int NetCannotConfigure = 2947;
-inline constexpr int NetSocketError = 2948;
-// Damaged condition files of which no copy could be made
-inline constexpr int ConditionFilesLeftAsTheyWere = 2949;
-// Where the connection's settings files are
-inline constexpr int ConnectionSettingsFolder = 2950;
-// A balance, a check or a calibration output not made: the instrument was not ready for it
-inline constexpr int NotBalanced = 2970;
-inline constexpr int NotChecked = 2971;
-inline constexpr int NotCalibrated = 2972;
-// A trigger command that went unanswered: the instrument may be recording
-inline constexpr int TriggerUnanswered = 2990;
-// Another program has the instrument open through the same route
-inline constexpr int InstrumentInUse = 3050;
-// Channels a transfer could not read whole: several of them, or every channel measured
-inline constexpr int ChannelsLeftOut = 3060;
-inline constexpr int ChannelLeftOutNoneTransferred = 3061;
-inline constexpr int ChannelsLeftOutNoneTransferred = 3062;
-// A file that is a data file by its signature but cannot be read: it leads the reason
-inline constexpr int DataFileUnreadable = 3240;
-// A stored record whose folder cannot be reached (its disk unplugged)
-inline constexpr int RecordFolderUnreachable = 3260;
-// A picture of the charts chosen to replace a read-only file
-inline constexpr int PictureFileReadOnly = 3261;
-// A balance the user cancelled while the instrument kept it waiting: before BAL, while BAL waited,
-// or after it was answered
-inline constexpr int BalanceCancelled = 3280;
-inline constexpr int BalanceCancelledWhileBalancing = 3281;
-inline constexpr int BalanceCancelledAfterBalance = 3282;
-// A name chosen in a save window that is taken: replace the file?
-inline constexpr int ReplaceExistingFile = 3320;
-// What a file name typed in a save window cannot hold, with a proper name made of it
-inline constexpr int ProperFileNameHint = 3321;
-// The route was opened again during a run and the instrument no longer holds its recording
-inline constexpr int RecordingGoneAfterReconnect = 3340;
-
 }  // namespace kmr::txt
+
+// The identifiers given out since.
+#include "core/support/TextIdsLater.h"
