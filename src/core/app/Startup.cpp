@@ -159,6 +159,9 @@ std::string InstrumentLockPath(const ProgramState& s, const std::string& route) 
 
 void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& makeBus) {
     ProgramState& s = e.s;
+    // The open below says only its failures: a status left by what the old link last did (a
+    // balance cancelled part-way, say) is not one of them.
+    s.Status = RunStatus::Ok;
     SaveProblems problems;
     // The GP-IB settings and the route.
     s.Gpib = GpibSettings{};
@@ -377,7 +380,6 @@ bool ConnectAgain(Engine& e) {
     ForgetOpenedRecord(e);
     e.ui.SetPointer(Pointer::Hourglass);
     e.splash.Show(e.ui.Text(txt::ProgramFullName), e.ui.Text(txt::WaitAMinute), SplashSteps(s.Meas.ChannelCount));
-    s.Status = RunStatus::Ok;
     Connect(e, e.interfaceOverride, e.makeBus);
     bool ok = s.Status == RunStatus::Ok && s.Instrument.FirstInstalledChannel != 0;
     if (ok) {
