@@ -238,8 +238,9 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
             return other == key || (!hdf5 && (partOf(other, key) || partOf(key, other)));
         };
         const bool twice = std::any_of(stems.begin(), stems.end(), clash);
-        const std::string taken = hdf5 ? (FileExists(item.csvFolder + name) ? item.csvFolder + name : std::string())
-                                       : FirstBaseOrLettered(item.csvFolder, stem, extension);
+        // A folder of the name counts here: the file written would not take its name at the end.
+        const std::string taken = hdf5 ? (NameHeld(item.csvFolder + name) ? item.csvFolder + name : std::string())
+                                       : FirstBaseOrLettered(item.csvFolder, stem, extension, /*foldersTake=*/true);
         if (twice || !taken.empty()) {
             // The file in the way when there is one.
             ui.ShowMessage(ui.Text(txt::FileNameMayOverlap) + "\n" + (taken.empty() ? item.csvFolder + name : taken),

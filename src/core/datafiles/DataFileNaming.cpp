@@ -97,11 +97,13 @@ std::int32_t NextDataFileNumber(const std::string& folder, const std::string& ba
     return 0;
 }
 
-std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension) {
-    if (FileExists(folder + base + extension)) return folder + base + extension;
+std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension,
+                                bool foldersTake) {
+    const auto there = [foldersTake](const std::string& path) { return foldersTake ? NameHeld(path) : FileExists(path); };
+    if (there(folder + base + extension)) return folder + base + extension;
     for (char letter = 'a'; letter <= 'h'; ++letter)
         for (const char c : {letter, static_cast<char>(letter - 'a' + 'A')})
-            if (const std::string part = folder + base + "_" + c + extension; FileExists(part)) return part;
+            if (const std::string part = folder + base + "_" + c + extension; there(part)) return part;
     return {};
 }
 
@@ -109,9 +111,10 @@ bool BaseOrLetteredExists(const std::string& folder, const std::string& base, co
     return !FirstBaseOrLettered(folder, base, extension).empty();
 }
 
-bool NameTaken(std::filesystem::file_type found, std::error_code lookupError) {
+bool NameTaken(std::filesystem::file_type found, std::error_code lookupError, bool folderTakes) {
     // A folder is not a file: the numbering counts files only.
-    if (found == fs::file_type::not_found || found == fs::file_type::directory) return false;
+    if (found == fs::file_type::not_found) return false;
+    if (found == fs::file_type::directory) return folderTakes;
     if (!lookupError) return found != fs::file_type::none;
     // Only a name that is not there, or whose folder is not, is free: a file that cannot be read
     // (no permission, locked by another program) still stands in the way of a new one.
@@ -119,13 +122,19 @@ bool NameTaken(std::filesystem::file_type found, std::error_code lookupError) {
     return e != std::errc::no_such_file_or_directory && e != std::errc::not_a_directory;
 }
 
-bool FileExists(const std::string& path) {
+namespace {
+bool LookUp(const std::string& path, bool folderTakes) {
     if (path.empty()) return false;
     std::error_code ec;
     // The entry itself: a link that leads nowhere still holds its name.
     const fs::file_status st = fs::symlink_status(PathFromUtf8(path), ec);
-    return NameTaken(st.type(), ec);
+    return NameTaken(st.type(), ec, folderTakes);
 }
+}  // namespace
+
+bool FileExists(const std::string& path) { return LookUp(path, false); }
+
+bool NameHeld(const std::string& path) { return LookUp(path, true); }
 
 namespace {
 std::string_view TrimSpaces(std::string_view s) {

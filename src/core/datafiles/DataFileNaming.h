@@ -30,17 +30,23 @@ std::int32_t NextDataFileNumber(const std::string& folder, const std::string& ba
                                 const std::string& extension);
 
 // folder + base + extension exists, or a lettered part base_a .. base_h (either case); the
-// first of them found, or empty.
+// first of them found, or empty. With `foldersTake` a folder of such a name counts too: a file
+// about to be written under the name could not be renamed onto it.
 bool BaseOrLetteredExists(const std::string& folder, const std::string& base,
                           const std::string& extension);
-std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension);
+std::string FirstBaseOrLettered(const std::string& folder, const std::string& base, const std::string& extension,
+                                bool foldersTake = false);
 
 // A file has that name, readable or not, or a link (even one leading nowhere): a new file could
 // not take it. A folder does not count.
 bool FileExists(const std::string& path);
+// As FileExists, but a folder of the name holds it as well: a new file's name, where it is to be
+// written, must not be taken by anything.
+bool NameHeld(const std::string& path);
 // The decision, from what a look at a name found: its kind, or the error the look met. A name is
-// free only when it is not there or its folder is not; any other error counts as taken.
-bool NameTaken(std::filesystem::file_type found, std::error_code lookupError);
+// free only when it is not there or its folder is not; any other error counts as taken. A folder
+// counts only with `folderTakes`.
+bool NameTaken(std::filesystem::file_type found, std::error_code lookupError, bool folderTakes = false);
 
 // Windows keeps these names for devices, whatever extension follows: CON, PRN, AUX, NUL, COM0 to
 // COM9, LPT0 to LPT9 (any letter case) and a few more. A file "CON.kmr" cannot be made there: its

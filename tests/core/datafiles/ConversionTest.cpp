@@ -107,6 +107,14 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
         std::filesystem::remove(Csv(c.existing));
     }
     EXPECT_TRUE(std::filesystem::is_empty(CsvFolder()));
+    // A folder of the CSV name, or of a part's, would stop the last rename: the name is taken.
+    for (const std::string folder : {"x.csv", "x_a.csv"}) {
+        std::filesystem::create_directory(Csv(folder));
+        ui.shown.clear();
+        EXPECT_FALSE(Run(x, "x.csv").started);
+        EXPECT_EQ(ui.Texts(), std::vector<std::string>{Text(Language::English, txt::FileNameMayOverlap) + "\n" + Csv(folder)});
+        std::filesystem::remove(Csv(folder));
+    }
 #ifndef _WIN32
     // A name held by what cannot be read (a link leading nowhere) is taken too, not found at the rename.
     std::filesystem::create_symlink("gone.csv", Csv("x.csv"));
