@@ -413,7 +413,8 @@ PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChos
         return {chosen, false};
     }
     const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
-    if (!FileExists(path)) return {path, false};
+    // A folder of that name stands in the way too.
+    if (!NameHeld(path)) return {path, false};
     e.ui.ShowMessage(e.ui.Text(txt::FileNameMayOverlap) + "\n" + path, e.ui.Text(txt::SettingErrorTitle),
                      MsgIcon::Exclamation, MsgButtons::Ok);
     return {};

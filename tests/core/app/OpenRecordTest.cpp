@@ -477,6 +477,9 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     testing::WriteAll(out + "cut.png", "x");
     EXPECT_EQ(picture(out + "cut", false), "");
     EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"Overlap of file name including a suffix may exist.\n" + out + "cut.png"});
+    // So is one lengthened onto a folder of that name.
+    std::filesystem::create_directory(out + "shots.pdf");
+    EXPECT_EQ(picture(out + "shots", true), "");
     // A read-only picture is not replaced (a rename would take its place regardless); a writable
     // one is once the program's own question (in the window's language, the file named) has Yes,
     // and No offers the save window again with nothing written.
