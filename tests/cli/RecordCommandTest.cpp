@@ -21,19 +21,21 @@ using kmr::testing::ReadAll;
 using kmr::testing::Record;
 using kmr::testing::TempHome;
 
-// The simulated instrument recording in simulated time, which the run's 50 ms waits move on.
-// Ctrl+C comes at the `stopAt`-th wait and, when `cancelToo`, again when the transfer asks for
-// the trigger time.
+// Simulated time, which the run's 50 ms waits move on; Ctrl+C comes at the `stopAt`-th wait.
+struct WaitingClock : kmr::testing::FakeClock {
+    void Sleep(double seconds) override {
+        FakeClock::Sleep(seconds);
+        time->Advance(seconds);
+        if (++waits == stopAt) Interrupt();
+    }
+    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
+    int stopAt = 0, waits = 0;
+};
+
+// The simulated instrument recording in simulated time. Ctrl+C comes at the `stopAt`-th wait
+// and, when `cancelToo`, again when the transfer asks for the trigger time.
 Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
-    struct WaitingClock : kmr::testing::FakeClock {
-        void Sleep(double seconds) override {
-            FakeClock::Sleep(seconds);
-            time->Advance(seconds);
-            if (++waits == stopAt) Interrupt();
-        }
-        std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-        int stopAt = 0, waits = 0;
-    } clock;
+    WaitingClock clock;
     clock.stopAt = stopAt;
     struct CtrlCAtTransfer : kmr::testing::LoggingBus {
         using LoggingBus::LoggingBus;
@@ -61,13 +63,7 @@ Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
 // The instrument stops answering at the `stallAt`-th EOC poll, for that poll only or for good,
 // and Ctrl+C comes while it is awaited. `commands` holds what was written from that poll on.
 Ran RecordStallingAtCtrlC(int stallAt, bool forGood) {
-    struct WaitingClock : kmr::testing::FakeClock {
-        void Sleep(double seconds) override {
-            FakeClock::Sleep(seconds);
-            time->Advance(seconds);
-        }
-        std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-    } clock;
+    WaitingClock clock;
     struct StallingBus : kmr::testing::LoggingBus {
         using LoggingBus::LoggingBus;
         GpibStatus Write(int d, const void* data, std::size_t count) override {
