@@ -146,19 +146,21 @@ int Usage(CliIo& io) {
 }
 
 // The run until it ends, as the main window's two 50 ms timers and its Stop button drive it:
-// Ctrl+C is Stop (the samples recorded so far are transferred), a second Ctrl+C then cancels the
-// transfer.
+// Ctrl+C is the system's request to end and Stop (the samples recorded so far are transferred,
+// each command tried once), a second Ctrl+C then cancels the transfer.
 void FollowRun(Engine& e, RecordView& view, TerminalProgressView& progress) {
     while (e.s.RunActive()) {
         e.clock.Sleep(0.05);
         if (progress.Interrupted()) {
             progress.TakeInterrupt();
+            AskToEnd(e);
             view.Note(e.ui.Text(txt::CliStoppedTransferring));
             StartOrStop(e);
             continue;
         }
         if (view.eocTimer) EocTimerTick(e);
-        if (view.moniTimer && e.s.RunActive()) {
+        // A poll that Ctrl+C cut short goes straight on to the Stop.
+        if (view.moniTimer && e.s.RunActive() && !progress.Interrupted()) {
             MonitorTimerTick(e);
             if (!e.Failed()) view.ShowMonitor(e.s.MoniData, e.s.Meas);
         }
@@ -195,6 +197,8 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
     TerminalProgressView progress(io.err, io.errIsTerminal);
     ui.beforeMessage = [&progress] { progress.BreakLine(); };
     Engine e(state, ui, view, splash, progress, clock);
+    // Ctrl+C while a command waits on the instrument ends it after the attempt in progress.
+    e.endSignalled = [&progress] { return progress.Interrupted(); };
     NoOtherFolder elsewhere;
     state.SaveElsewhere = &elsewhere;
 
@@ -220,6 +224,12 @@ int RecordWith(const std::vector<std::string>& args, CliIo& io, const BusFactory
         return 1;
     }
 
+    // Ctrl+C during start-up: nothing is started.
+    if (state.EndAsked || progress.Interrupted()) {
+        UnloadMainWindow(e, {});
+        io.err << "kmr record: " << io.Text(txt::CliStartAbandonedNothingRecorded) << "\n";
+        return 1;
+    }
     StartOrStop(e);
     // A run that did not start: the instrument failed, or the data file's folder or name was
     // refused before anything was sent (the message says what to fix).

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -96,6 +97,21 @@ TEST_F(KmrCli, DamagedAndMissingFilesAreReportedInTheUsersLanguage) {
     language = Language::Japanese;
     EXPECT_EQ(Run({"convert", bad}), 1);
     EXPECT_NE(err.str().find(Text(Language::Japanese, txt::NotConditionFile)), std::string::npos);
+#ifndef _WIN32
+    // A pipe or a device is no data file: said so (opening a pipe would wait for a writer).
+    const std::string fifo = dir.File("pipe.kmr");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    for (const Language lang : {Language::English, Language::Japanese}) {
+        language = lang;
+        for (const std::string& path : {fifo, std::string("/dev/null")}) {
+            EXPECT_EQ(Run({"info", path}), 1);
+            EXPECT_EQ(err.str(), Text(lang, txt::ErrorTitle) + ": " + TextWith(lang, txt::RecordNotRegularFile, {path}) + "\n");
+            EXPECT_EQ(Run({"convert", path}), 1);
+            EXPECT_EQ(err.str().rfind("kmr convert: " + TextWith(lang, txt::RecordNotRegularFile, {path}) + "\n", 0), 0u)
+                << err.str();
+        }
+    }
+#endif
 }
 
 TEST_F(KmrCli, AFileOfAnotherLengthThanItsHeaderImpliesIsReadWithAWarning) {

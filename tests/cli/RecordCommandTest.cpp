@@ -2,6 +2,7 @@
 // tests/link).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sstream>
@@ -20,19 +21,21 @@ using kmr::testing::ReadAll;
 using kmr::testing::Record;
 using kmr::testing::TempHome;
 
-// The simulated instrument recording in simulated time, which the run's 50 ms waits move on.
-// Ctrl+C comes at the `stopAt`-th wait and, when `cancelToo`, again when the transfer asks for
-// the trigger time.
+// Simulated time, which the run's 50 ms waits move on; Ctrl+C comes at the `stopAt`-th wait.
+struct WaitingClock : kmr::testing::FakeClock {
+    void Sleep(double seconds) override {
+        FakeClock::Sleep(seconds);
+        time->Advance(seconds);
+        if (++waits == stopAt) Interrupt();
+    }
+    std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
+    int stopAt = 0, waits = 0;
+};
+
+// The simulated instrument recording in simulated time. Ctrl+C comes at the `stopAt`-th wait
+// and, when `cancelToo`, again when the transfer asks for the trigger time.
 Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
-    struct WaitingClock : kmr::testing::FakeClock {
-        void Sleep(double seconds) override {
-            FakeClock::Sleep(seconds);
-            time->Advance(seconds);
-            if (++waits == stopAt) Interrupt();
-        }
-        std::shared_ptr<sim::ManualTimeSource> time = std::make_shared<sim::ManualTimeSource>();
-        int stopAt = 0, waits = 0;
-    } clock;
+    WaitingClock clock;
     clock.stopAt = stopAt;
     struct CtrlCAtTransfer : kmr::testing::LoggingBus {
         using LoggingBus::LoggingBus;
@@ -54,6 +57,52 @@ Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
         },
         clock);
     return {status, out.str(), err.str(), {}};
+}
+
+
+// The instrument stops answering at the `stallAt`-th EOC poll, for that poll only or for good,
+// and Ctrl+C comes while it is awaited. `commands` holds what was written from that poll on.
+Ran RecordStallingAtCtrlC(int stallAt, bool forGood) {
+    WaitingClock clock;
+    struct StallingBus : kmr::testing::LoggingBus {
+        using LoggingBus::LoggingBus;
+        GpibStatus Write(int d, const void* data, std::size_t count) override {
+            const std::string text(static_cast<const char*>(data), count);
+            if (text.starts_with("EOC") && ++polls == stallAt) {
+                stalled = dropNext = true;
+                Interrupt();
+            }
+            if (stalled) sent->push_back(text.substr(0, text.find('\r')));
+            return LoggingBus::Write(d, data, count);
+        }
+        GpibStatus Read(int d, void* buffer, std::size_t count) override {
+            const GpibStatus status = LoggingBus::Read(d, buffer, count);
+            if (!dropNext && !(stalled && forGood)) return status;
+            dropNext = false;
+            return {kIbERR | kIbTIMO, kEABO, 0};
+        }
+        int polls = 0, stallAt = 0;
+        bool forGood = false, stalled = false, dropNext = false;
+        std::vector<std::string>* sent = nullptr;
+    };
+    sim::SimOptions o;
+    o.pattern = sim::SimPattern::Ramp;
+    std::ostringstream out, err;
+    CliIo io{out, err, false, 80};
+    Ran r;
+    r.status = RecordWith(
+        {}, io,
+        [&](const std::string&, std::string&) -> std::unique_ptr<GpibBus> {
+            auto bus = std::make_unique<StallingBus>(std::make_unique<sim::SimBus>(o, clock.time));
+            bus->stallAt = stallAt;
+            bus->forGood = forGood;
+            bus->sent = &r.commands;
+            return bus;
+        },
+        clock);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
 }
 
 
@@ -170,6 +219,26 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTra
         c.err.substr(c.err.rfind("kmr record: ") + 12,
                      c.err.rfind(Text(Language::English, txt::CliFileIncomplete)) - c.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
+}
+
+// Ctrl+C while a command waits on an instrument that does not answer ends that command after the
+// attempt in progress, and every later command is tried once: a stall of one poll still gives the
+// recording stopped and transferred; an instrument gone for good costs one time-out per command.
+TEST(RecordCommand, CtrlCWhileTheInstrumentStallsEndsAfterTheAttemptInProgress) {
+    TempHome home;
+    const Ran once = RecordStallingAtCtrlC(5, false);
+    ASSERT_EQ(once.status, 0) << once.err;
+    ASSERT_GE(once.commands.size(), 3u);
+    EXPECT_EQ(once.commands[0], "EOC");
+    EXPECT_EQ(once.commands[1], "HLT");
+    EXPECT_EQ(std::count(once.commands.begin(), once.commands.end(), "HLT"), 1);
+    EXPECT_EQ(ReadAll(WrittenPath(once)).substr(4, 20), "KMR_FILE BY VNTNORDA");
+
+    const Ran gone = RecordStallingAtCtrlC(5, true);
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_TRUE(gone.out.empty());
+    EXPECT_EQ(gone.commands, (std::vector<std::string>{"EOC", "HLT"})) << gone.err;
+    EXPECT_NE(gone.err.find("kmr record: " + Text(Language::English, txt::CliNoDataFile)), std::string::npos) << gone.err;
 }
 
 // What `timeout`, cron or a closed terminal send ends a run as Ctrl+C does, while a run is on;

@@ -420,7 +420,8 @@ void FaultWindowTest::systemEndDuringAStalledCommandEndsAfterTheAttemptInProgres
         qInfo("ended %lld ms after the request", static_cast<long long>(took.elapsed()));
         const std::vector<std::string> sent = Since(bus_->Commands(), from);
         QCOMPARE(Count(sent, "EOC"), answers ? 2 : 1);  // a stop asks once more after its HLT
-        QCOMPARE(Count(sent, "HLT"), answers ? 1 : 0);
+        // The poll cut short goes on to the Stop, tried once: silent, it ends the run as lost.
+        QCOMPARE(Count(sent, "HLT"), 1);
         QCOMPARE(static_cast<int>(boxes.seen.size()), answers ? 0 : 1);
         QCOMPARE(geometrySaves, 1);
         if (answers) {

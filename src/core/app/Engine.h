@@ -54,6 +54,10 @@ struct Engine {
     // runs through this gate: one handler at a time, so that no second call reaches the
     // instrument while one waits.
     HandlerGate gate;
+    // Whether the system has asked the program to end (a signal counted) where no event loop can
+    // call AskToEnd while a command waits on the instrument: asked before a command is tried
+    // again, and true is AskToEnd. Empty: such a request comes through AskToEnd itself.
+    std::function<bool()> endSignalled;
     // How start-up made the link, kept for Option > Connect.
     BusFactory makeBus;
     std::string interfaceOverride;

@@ -53,6 +53,8 @@ void MonitorTimerTick(Engine& e) {
         FailureScope scope(*e.link.transport);
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
+            // Cut short by the program's end: its Stop follows (as for the poll).
+            if (s.EndAsked) return;
             EndLostRun(e, scope.Command().empty() ? std::string(kMonitorCommand) : scope.Command());
             return;
         }

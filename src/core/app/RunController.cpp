@@ -301,6 +301,9 @@ void EocTimerTick(Engine& e) {
                 if (!s.RefusalTold) KeepRunAfterRefusal(e, txt::PollRefused, command);
                 return;
             }
+            // Cut short by the program's end: the end's Stop, tried once, finds out whether the
+            // instrument still answers, and then takes what it recorded.
+            if (s.EndAsked) return;
             // Not answered: the first failure of a run ends it.
             EndLostRun(e, command);
             return;

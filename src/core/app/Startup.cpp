@@ -202,6 +202,9 @@ void Connect(Engine& e, const std::string& interfaceOverride, const BusFactory& 
     e.link.connection->openFailureNote = settingsNote;
     e.link.transport = std::make_unique<CommandTransport>(*e.link.connection);
     e.link.transport->stopRequested = s.EndAsked;
+    e.link.transport->beforeRepeat = [&e] {
+        if (!e.s.EndAsked && e.endSignalled && e.endSignalled()) AskToEnd(e);
+    };
     e.link.commands = std::make_unique<CommandSet>(*e.link.transport, s.Instrument, s.Meas, e.clock,
                                                    [&e] { e.splash.Advance(); });
 

@@ -49,14 +49,22 @@ std::string FileNameOf(const std::string& path) {
 int MissingOrFolder(const std::string& path) {
     std::error_code ec;
     const std::filesystem::file_type type = std::filesystem::status(PathFromUtf8(path), ec).type();
-    return type == std::filesystem::file_type::not_found ? ENOENT
-           : type == std::filesystem::file_type::directory ? EISDIR
-                                                           : 0;
+    switch (type) {
+        case std::filesystem::file_type::not_found: return ENOENT;
+        case std::filesystem::file_type::directory: return EISDIR;
+        case std::filesystem::file_type::fifo:
+        case std::filesystem::file_type::character:
+        case std::filesystem::file_type::block:
+        case std::filesystem::file_type::socket: return EINVAL;
+        default: return 0;
+    }
 }
 
 std::string PlainFileProblem(Language lang, int err, const std::string& path) {
     if (err == ENOENT) return TextWith(lang, txt::RecordFileMissing, {path});
     if (err == EISDIR) return TextWith(lang, txt::RecordIsAFolder, {path});
+    // Opening refuses such a file with EINVAL too; any other EINVAL is the system's to say.
+    if (err == EINVAL && MissingOrFolder(path) == EINVAL) return TextWith(lang, txt::RecordNotRegularFile, {path});
     return FileErrorMessage(lang, err, path);
 }
 

@@ -39,9 +39,10 @@ struct StoredRecordCheck {
     std::uint64_t bytes = 0;
 };
 
-// What a person mistakes most, a file gone since or a folder chosen: ENOENT or EISDIR, else 0.
+// What a person mistakes most, a file gone since or a folder chosen: ENOENT or EISDIR; EINVAL for
+// a file that is no regular file (a pipe, a device such as /dev/null, a socket); else 0.
 int MissingOrFolder(const std::string& path);
-// A file error said plainly: those two in words of their own, any other as the system's.
+// A file error said plainly: those three in words of their own, any other as the system's.
 std::string PlainFileProblem(Language lang, int err, const std::string& path);
 
 // Reads and checks the header of `path` without showing anything.

@@ -108,7 +108,10 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
         }
         if (answered || retry == 0) return reply;
         const bool repeat = MayRepeat(command, written, reply);
-        if (++attempts < AttemptLimit() && !stopRequested && repeat) continue;
+        if (++attempts < AttemptLimit() && repeat) {
+            if (beforeRepeat) beforeRepeat();
+            if (!stopRequested) continue;
+        }
         status = RunStatus::CommFailed;
         Failure(command, kErrorSendingCommand, true, reply, !repeat);
         return reply;
@@ -119,7 +122,9 @@ std::string CommandTransport::ReadMonitorData() {
     RunStatus& status = conn_.Status();
     status = RunStatus::Ok;
     const std::string wire = WireText(kMonitorCommand);
-    for (int attempt = 0; attempt < AttemptLimit() && (attempt == 0 || !stopRequested); ++attempt) {
+    for (int attempt = 0; attempt < AttemptLimit(); ++attempt) {
+        if (attempt > 0 && beforeRepeat) beforeRepeat();
+        if (attempt > 0 && stopRequested) break;
         if (conn_.Write(wire).error()) continue;
         std::string buffer(kReplyBufferSize, ' ');
         if (conn_.Read(buffer.data(), buffer.size()).error()) continue;

@@ -4,6 +4,7 @@
 // Every operation sets RunStatus to 0 on entry and to 1 when it declares a communication
 // failure, after telling the user.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -89,6 +90,9 @@ public:
     // Asked between attempts: true ends the command after the attempt in progress (Stop or
     // Cancel while the instrument does not answer). Reset by the operation that set it.
     bool stopRequested = false;
+    // Called before a command is tried again, after an attempt that went unanswered: a request to
+    // end that came while the instrument was awaited sets stopRequested there.
+    std::function<void()> beforeRepeat;
 
     // A failure of `command`: shown at once (text 162 and `detail`), or kept as the scope's first
     // failure (with `reply`, the line it was answered with) while a FailureScope lives.

@@ -59,5 +59,7 @@ inline constexpr int ReplaceExistingFile = 3320;
 inline constexpr int ProperFileNameHint = 3321;
 // The route was opened again during a run and the instrument no longer holds its recording
 inline constexpr int RecordingGoneAfterReconnect = 3340;
+// A pipe, a device or a socket named where a data file is read
+inline constexpr int RecordNotRegularFile = 3360;
 
 }  // namespace kmr::txt

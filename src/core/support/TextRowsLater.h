@@ -352,6 +352,9 @@ inline constexpr TextRow kLaterRows[] = {
            "recorded: it was restarted and no longer holds the recording. The measurement has ended.",
      "測定器への接続をやり直したところ、記録済みの %2 サンプルに対して %1 サンプルと応答しました。測定器が再起動"
      "され、記録は残っていません。測定を終了しました。"},
+    // A pipe, a device or a socket named where a data file is read.
+    {3360, "%1 is not a regular file (a pipe, a device or a socket), not a data file.",
+     "%1 は通常のファイルではありません（パイプ、デバイスまたはソケットです）。データファイルではありません。"},
 };
 
 }  // namespace kmr::text_rows
