@@ -1,5 +1,7 @@
 #include "gui/WindowTests.h"
 
+#include <numeric>
+
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -97,6 +99,18 @@ void CheckAtEveryChannelCount(gui::Program& p) {
         ch.YscaleDiv = 4;
     }
     p.Core().chart.ConfigureGraphAxes(p.State().Graph);
+    // Strain, the two voltages and the units widest in the panel font, among the ten rows.
+    const std::vector<std::string>& units = p.State().Vocab.units;
+    const QFontMetrics unitFont(area->Panel(0)->findChild<QLabel*>(QStringLiteral("value1_4"))->font());
+    std::vector<int> byWidth(units.size());
+    std::iota(byWidth.begin(), byWidth.end(), 0);
+    std::stable_sort(byWidth.begin(), byWidth.end(), [&](int a, int b) {
+        return unitFont.horizontalAdvance(QString::fromStdString(units[static_cast<std::size_t>(a)])) >
+               unitFont.horizontalAdvance(QString::fromStdString(units[static_cast<std::size_t>(b)]));
+    });
+    const std::array<int, kChannels> unitOf{0, 15, 16, byWidth[0], byWidth[1], byWidth[2], 0, 0, 0, 0};
+    for (int ch = 1; ch <= kChannels; ++ch) p.State().Meas.Ch(ch).Unit = static_cast<std::int16_t>(unitOf[ch - 1]);
+    p.Core().chart.ShowChannelUnits(p.State().Meas, units);
     for (const QSize size : {QSize(712, 380), QSize(1366, 768)}) {
         w.resize(size);
         QTRY_COMPARE(w.size(), size);
@@ -106,6 +120,15 @@ void CheckAtEveryChannelCount(gui::Program& p) {
             const QString what = QStringLiteral("%1 charts at %2x%3").arg(n).arg(size.width()).arg(size.height());
             CheckCharts(*area, what);
             if (QTest::currentTestFailed()) return;
+            // Each shown unit is the channel's unit name, whole in its cell.
+            for (const ChartRowPlace& place : area->Places().rows) {
+                const auto* cell = area->Panel(place.index)->findChild<QLabel*>(
+                    QStringLiteral("value%1_4").arg(place.index + 1));
+                const QString unit = QString::fromStdString(units[static_cast<std::size_t>(unitOf[static_cast<std::size_t>(place.index)])]);
+                QCOMPARE(cell->text(), unit);
+                QVERIFY2(QFontMetrics(cell->font()).horizontalAdvance(unit) <= cell->contentsRect().width(),
+                         qPrintable(what + ": unit " + unit + " is cut"));
+            }
             // Ten rows do not fit in the default window: the area scrolls.
             if (n == 10 && size.height() == 380) QVERIFY(area->Places().scrolls);
         }
