@@ -129,6 +129,16 @@ void CheckAtEveryChannelCount(gui::Program& p) {
                 QVERIFY2(QFontMetrics(cell->font()).horizontalAdvance(unit) <= cell->contentsRect().width(),
                          qPrintable(what + ": unit " + unit + " is cut"));
             }
+            // A hidden channel's wide unit takes no width from the charts shown.
+            if (n == 2) {
+                const int panel = area->Panel(0)->width();
+                for (int ch = 3; ch <= kChannels; ++ch) p.State().Meas.Ch(ch).Unit = 0;
+                p.Core().chart.ShowChannelUnits(p.State().Meas, units);
+                area->Relayout();
+                QCOMPARE(area->Panel(0)->width(), panel);
+                for (int ch = 3; ch <= kChannels; ++ch) p.State().Meas.Ch(ch).Unit = static_cast<std::int16_t>(unitOf[ch - 1]);
+                p.Core().chart.ShowChannelUnits(p.State().Meas, units);
+            }
             // Ten rows do not fit in the default window: the area scrolls.
             if (n == 10 && size.height() == 380) QVERIFY(area->Places().scrolls);
         }

@@ -30,13 +30,14 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     t.captionWidth = 0;
     for (const QLabel* c : r0.captions) t.captionWidth = std::max(t.captionWidth, width(c->text()));
     // The longest number a label may show (never less than a sign and seven characters), and
-    // every unit.
+    // the widest unit, of the charts shown.
     t.valueWidth = std::max(width(QStringLiteral("-8888888")), width(QStringLiteral("-88888.8")));
     for (int i = 0; i < kCharts; ++i)
         if (graph_.Ch[static_cast<std::size_t>(i)].Shown())
             t.valueWidth = std::max(t.valueWidth, width(Qs(model_.Labels(i).WidestValue)));
     t.unitWidth = width(QStringLiteral("----"));
-    for (int i = 0; i < kCharts; ++i) t.unitWidth = std::max(t.unitWidth, width(Qs(model_.Labels(i).Unit)));
+    for (int i = 0; i < kCharts; ++i)
+        if (graph_.Ch[static_cast<std::size_t>(i)].Shown()) t.unitWidth = std::max(t.unitWidth, width(Qs(model_.Labels(i).Unit)));
     t.channelWidth = width(ChannelText(kChannels));
     t.xUnitWidth = width(r0.xUnit->text());
     // The axis numbers: the widest of what the configured ranges show, and never less than five
