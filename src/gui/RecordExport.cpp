@@ -152,9 +152,7 @@ bool RecordActions::WriteCharts(const QString& path, QString* error) {
 
 void RecordActions::ExportCharts() {
     const std::string source = ShownRecordFile(e_.s);
-    QString suggested = Q(source.empty() ? e_.s.Global.DataFolder + "charts" : source);
-    if (suggested.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive)) suggested.chop(4);
-    suggested += QStringLiteral(".png");
+    QString suggested = Q(SuggestedPictureName(source, e_.s.Global.DataFolder));
     const QString filters = T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter);
     QString path;
     // A file the user would not replace asks for another name, the last one offered.
@@ -167,7 +165,7 @@ void RecordActions::ExportCharts() {
             path = Q(name.path);
             break;
         }
-        suggested = chosen;
+        suggested = name.suggested.empty() ? chosen : Q(name.suggested);
     }
     if (path.isEmpty()) return;
     QString error;
@@ -256,7 +254,7 @@ void RecordActions::ExportRange() {
     do {
         if (dlg.exec() != QDialog::Accepted) return;
         channels = dlg.Channels();
-    } while (!ExportChannelsChosen(e_, channels));
+    } while (!ExportChannelsChosen(e_, channels) || !ExportRangeHoldsSamples(e_, *offer, dlg.BetweenCursors()));
     const ExportFormat format = dlg.Format();
     const bool hdf5 = format == ExportFormat::Hdf5;
     QString suggested = Q(SuggestedExportName(offer->source, format));

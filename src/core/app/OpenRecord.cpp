@@ -366,58 +366,24 @@ SampleRange ChosenSamples(const ProgramState& s, const ExportRangeOffer& offer, 
     return SamplesBetween(r.lo, r.hi, s.RecordMeas().SmpClk, s.Graph.X.XtimeFactor, s.RecordWords());
 }
 
+bool ExportRangeHoldsSamples(Engine& e, const ExportRangeOffer& offer, bool betweenCursors) {
+    if (ChosenSamples(e.s, offer, betweenCursors).count > 0) return true;
+    // Said before a name is asked, in the words kmr convert uses for times that hold no sample.
+    const AxisRange r = betweenCursors && offer.cursors ? offer.betweenCursors : offer.shown;
+    const std::int32_t n = std::max(e.s.RecordWords(), 0);
+    const std::string end = FormatDouble(SampleSeconds(std::max(n - 1, 0), e.s.RecordMeas().SmpClk));
+    e.ui.ShowMessage(offer.source + "\n" +
+                         TextWith(e.ui.language, txt::NoSampleInTimeRange,
+                                  {FormatFixed(r.lo, offer.decimals), FormatFixed(r.hi, offer.decimals), end,
+                                   std::to_string(n)}),
+                     e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
+}
+
 bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels) {
     if (!channels.empty()) return true;
     e.ui.ShowMessage(e.ui.Text(txt::ChooseAChannel), e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     return false;
-}
-
-namespace {
-const char* ExtensionOf(ExportFormat format) { return format == ExportFormat::Hdf5 ? ".h5" : ".csv"; }
-bool EndsWithNoCase(const std::string& s, const std::string& end) {
-    return s.size() >= end.size() && ToLowerAscii(s.substr(s.size() - end.size())) == end;
-}
-}  // namespace
-
-std::string SuggestedExportName(const std::string& source, ExportFormat format) {
-    // In the record's folder; the name as the export takes it (a blank would be refused).
-    const std::string stem = DataFileStem(source);
-    const std::string name = FileNameOf(stem);
-    return stem.substr(0, stem.size() - name.size()) + WithProperCharacters(name) + ExtensionOf(format);
-}
-
-std::string WithExportExtension(const std::string& path, ExportFormat format) {
-    return EndsWithNoCase(path, ExtensionOf(format)) ? path : path + ExtensionOf(format);
-}
-
-PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen) {
-    std::error_code ec;
-    if (EndsWithNoCase(chosen, ".png") || EndsWithNoCase(chosen, ".pdf")) {
-        // The picture takes its name by a rename, which the file's own protection does not stop:
-        // a file kept read-only is not replaced, whatever the save window asked.
-        namespace fs = std::filesystem;
-        const fs::file_status st = fs::status(PathFromUtf8(chosen), ec);
-        const fs::perms writable = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-        if (ec || st.type() != fs::file_type::regular) return {chosen, false};
-        if ((st.permissions() & writable) == fs::perms::none) {
-            e.ui.ShowMessage(TextWith(e.ui.language, txt::PictureFileReadOnly, {chosen}),
-                             e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
-            return {};
-        }
-        // Asked here, in the program's words and language, rather than by the save window; No
-        // offers the save window again, as its own question did.
-        if (e.ui.ShowMessage(TextWith(e.ui.language, txt::ReplaceExistingFile, {chosen}),
-                             e.ui.Text(txt::ConfirmationTitle), MsgIcon::Exclamation, MsgButtons::YesNo,
-                             /*defaultNo=*/true) != MsgAnswer::Yes)
-            return {{}, true};
-        return {chosen, false};
-    }
-    const std::string path = chosen + (pdfChosen ? ".pdf" : ".png");
-    // A folder of that name stands in the way too.
-    if (!NameHeld(path)) return {path, false};
-    e.ui.ShowMessage(e.ui.Text(txt::FileNameMayOverlap) + "\n" + path, e.ui.Text(txt::SettingErrorTitle),
-                     MsgIcon::Exclamation, MsgButtons::Ok);
-    return {};
 }
 
 RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::string& name,
@@ -438,12 +404,7 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         return {{}, true, {}};
     }
     const std::string dir = WithTrailingSeparator(folder);
-    if (IsImproperFileName(name)) {
-        const std::string proper = WithProperCharacters(TrimCopy(name));
-        e.ui.ShowMessage(e.ui.Text(txt::ImproperFileName) + "\n" + name + "\n" + TextWith(e.ui.language, txt::ProperFileNameHint, {proper}),
-                         e.ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
-        return {{}, true, dir + proper};
-    }
+    if (const auto proper = RefusedExportName(e, name)) return {{}, true, dir + *proper};
     ConversionOptions options;
     options.format = format;
     options.subset.channels = channels;
@@ -460,7 +421,7 @@ RangeExport ExportShownRange(Engine& e, const std::string& folder, const std::st
         ConvertItems({ConversionItem{source, dir, name, 1.0}}, true, ports, status, options);
     if (!outcome.started) return {{}, true, {}};
     if (!outcome.AllConverted() || outcome.csvFiles.empty()) return {};
-    return {outcome.csvFiles[0], false};
+    return {outcome.csvFiles[0], false, {}};
 }
 
 ConditionsPanelPlace PlaceConditionsPanel(int wanted, int frameLeft, int frameWidth, int width, bool maximised,

@@ -111,6 +111,9 @@ std::optional<ExportRangeOffer> OfferExportRange(Engine& e, const std::optional<
                                                  const CursorTimes& cursors);
 // The samples of the range chosen: the visible one, or the one between the cursors.
 SampleRange ChosenSamples(const ProgramState& s, const ExportRangeOffer& offer, bool betweenCursors);
+// The range chosen holds a sample of the record (charts panned or cursors put beyond its end hold
+// none); otherwise that is said, as kmr convert says it, and false.
+bool ExportRangeHoldsSamples(Engine& e, const ExportRangeOffer& offer, bool betweenCursors);
 // At least one channel is chosen; otherwise that is said and false.
 bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels);
 // The name the save window suggests (the record's, with the format's extension and '_' for each
@@ -123,11 +126,22 @@ std::string WithExportExtension(const std::string& path, ExportFormat format);
 // chosen in the window. A file of the chosen name is replaced once the user says Yes to the
 // program's question (No: `chooseAgain`, the save window is offered again); a read-only one, or
 // one of the name so lengthened, never is: that is said (a setting error) and the path is empty.
+// Both exports take a typed name by the conversion's rule for one: a name a lab PC can hold,
+// without blanks. A refused name is said with what a name cannot hold, and a proper one made of it
+// is returned to be offered next; an accepted one returns nothing.
+std::optional<std::string> RefusedExportName(Engine& e, const std::string& name);
+
+// A name Export Range would refuse (a blank, a device name, ...) is refused here too, with the
+// same message, and a proper one made of it is `suggested` for the next asking.
 struct PictureName {
     std::string path;          // empty: nothing is written
-    bool chooseAgain = false;  // the user declined to replace the file: ask for another name
+    bool chooseAgain = false;  // declined or refused: ask for another name
+    std::string suggested;     // folder + name to offer next, or empty
 };
 PictureName ChartsPicturePath(Engine& e, const std::string& chosen, bool pdfChosen);
+// The picture name the save window suggests: the record's (or "charts" in the data folder when
+// the charts show no file), as that rule takes it, with ".png".
+std::string SuggestedPictureName(const std::string& source, const std::string& dataFolder);
 
 // Writes the chosen channels and samples of the shown record's file to `folder` + `name` (CSV parts
 // above 65000 lines, or HDF5), exactly as `kmr convert` cuts them; the files' names never replace a

@@ -422,6 +422,15 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     const SampleRange range = ChosenSamples(h.state, *offer, true);
     EXPECT_EQ(range.first, 65000);
     EXPECT_EQ(range.count, 201);
+    // Charts panned past the record's end hold no sample: said before a name is asked, as kmr
+    // convert --from 80 --to 90 says it, not as "samples 0 to -1" after the save window.
+    const auto beyond = OfferExportRange(h.engine, AxisRange{80.0, 90.0}, CursorTimes{true, true, 65.2, 64.9995});
+    ASSERT_TRUE(beyond);
+    h.ui.shown.clear();
+    EXPECT_TRUE(ExportRangeHoldsSamples(h.engine, *beyond, true));
+    EXPECT_FALSE(ExportRangeHoldsSamples(h.engine, *beyond, false));
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{path + "\nno sample lies between 80.0000 s and 90.0000 s (the "
+                                                            "file's 70000 samples per channel lie from 0 s to 69.999 s)."});
     EXPECT_EQ(CursorRangeChoice(Language::English, *offer), "Between cursors A and B: 64.9995 s to 65.2000 s");
     // At 0.05 ms the window names the samples the cursors are on, as many places as that takes.
     h.state.OpenedRecord->conditions.SmpClk = 0.05f;
@@ -473,6 +482,21 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     const auto picture = [&](const std::string& chosen, bool pdf) { return ChartsPicturePath(h.engine, chosen, pdf).path; };
     EXPECT_EQ(picture(out + "A.PDF", false), out + "A.PDF");
     EXPECT_EQ(picture(out + "a.v2", false), out + "a.v2.png");
+    // Both exports take a name by one rule: a blank refused with the same words, a proper name
+    // offered next (in the folder chosen, which may hold blanks), and the name offered first is
+    // one it takes.
+    h.ui.shown.clear();
+    const PictureName blankPicture = ChartsPicturePath(h.engine, out + "run 1.png", false);
+    EXPECT_TRUE(blankPicture.path.empty() && blankPicture.chooseAgain);
+    EXPECT_EQ(blankPicture.suggested, out + "run_1.png");
+    EXPECT_EQ(ChartsPicturePath(h.engine, out + "aux", true).suggested, out + "aux_");
+    ASSERT_EQ(h.ui.shown.size(), 2u);
+    EXPECT_EQ(h.ui.shown[0].text, "File name is improper.\nrun 1.png\nA file name cannot hold blanks or any of "
+                                  "[ ] ; < = > ? * / \\ : \" |, nor be the name of a device such as CON or COM1. "
+                                  "For example: run_1.png");
+    EXPECT_EQ(SuggestedPictureName(h.DataFolder() + "my data/run 1;2.KMR", ""), h.DataFolder() + "my data/run_1_2.png");
+    EXPECT_EQ(SuggestedPictureName("", h.DataFolder()), h.DataFolder() + "charts.png");
+    EXPECT_EQ(picture(out + "my data.png", false), "");
     h.ui.shown.clear();
     testing::WriteAll(out + "cut.png", "x");
     EXPECT_EQ(picture(out + "cut", false), "");
