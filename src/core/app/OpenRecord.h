@@ -121,16 +121,16 @@ bool ExportChannelsChosen(Engine& e, const std::vector<int>& channels);
 std::string SuggestedExportName(const std::string& source, ExportFormat format);
 std::string WithExportExtension(const std::string& path, ExportFormat format);
 
-// The picture File > Export Charts... writes for the name the save window gave: the name itself
-// when it ends in ".png" or ".pdf" (any case), otherwise the name with the extension of the kind
-// chosen in the window. A file of the chosen name is replaced once the user says Yes to the
-// program's question (No: `chooseAgain`, the save window is offered again); a read-only one, or
-// one of the name so lengthened, never is: that is said (a setting error) and the path is empty.
 // Both exports take a typed name by the conversion's rule for one: a name a lab PC can hold,
 // without blanks. A refused name is said with what a name cannot hold, and a proper one made of it
 // is returned to be offered next; an accepted one returns nothing.
 std::optional<std::string> RefusedExportName(Engine& e, const std::string& name);
 
+// The picture File > Export Charts... writes for the name the save window gave: the name itself
+// when it ends in ".png" or ".pdf" (any case), otherwise the name with the extension of the kind
+// chosen in the window. A file of the chosen name is replaced once the user says Yes to the
+// program's question (No: `chooseAgain`, the save window is offered again); a read-only one, or
+// one of the name so lengthened, never is: that is said (a setting error) and the path is empty.
 // A name Export Range would refuse (a blank, a device name, ...) is refused here too, with the
 // same message, and a proper one made of it is `suggested` for the next asking.
 struct PictureName {
