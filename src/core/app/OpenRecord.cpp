@@ -129,12 +129,27 @@ std::string MenuShown(const std::string& text) {
     }
     return shown;
 }
+
+// The longest name or folder a recent file's line shows, in characters: a line as wide as a deep
+// folder would stretch the menu past the screen and hide what tells the files apart.
+constexpr std::size_t kRecentPartShown = 60;
+
+// `text` (UTF-8) cut in the middle to `most` characters with an ellipsis, keeping its beginning
+// (the drive, the file's name) and its end (the folder the file is in, the extension).
+std::string MiddleShortened(const std::string& text, std::size_t most) {
+    std::vector<std::size_t> starts;  // where each character begins
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) starts.push_back(i);
+    if (starts.size() <= most) return text;
+    const std::size_t tail = (most - 1) / 2, head = most - 1 - tail;
+    return text.substr(0, starts[head]) + "\xE2\x80\xA6" + text.substr(starts[starts.size() - tail]);
+}
 }  // namespace
 
 std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>& list) {
     const std::string& path = list[index];
     const std::string name = FileNameOf(path);
-    std::string text = "&" + std::to_string(index + 1) + " " + MenuShown(name);
+    std::string text = "&" + std::to_string(index + 1) + " " + MenuShown(MiddleShortened(name, kRecentPartShown));
     // Names that differ only in letter case count as one: they look alike, and on Windows they are.
     const std::string key = ToLowerAscii(name);
     const bool clash = std::any_of(list.begin(), list.end(), [&](const std::string& other) {
@@ -144,7 +159,7 @@ std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>
     // Files of one name in several folders are told apart by their folder.
     std::string folder = path.substr(0, path.size() - name.size());
     if (folder.size() > 1) folder.pop_back();
-    return text + "  (" + MenuShown(folder) + ")";
+    return text + "  (" + MenuShown(MiddleShortened(folder, kRecentPartShown)) + ")";
 }
 
 namespace {

@@ -50,7 +50,8 @@ std::string StoredRecordCaption(const std::string& path);
 // The File menu's line for the `index`-th file of the recent files `list` (0 first): "&1 NAME.kmr",
 // and "&1 NAME.kmr  (FOLDER)" when another file of the list has the same name. The digit is its
 // key; an "&" is shown as itself, and a tab or line break as a blank (a menu would take the one
-// for a key name and break the line at the other).
+// for a key name and break the line at the other). A name or folder longer than 60 characters is
+// cut in the middle ("…"), so that a deep folder does not stretch the menu past the screen.
 std::string RecentFileMenuText(std::size_t index, const std::vector<std::string>& list);
 
 // The caption written with exported charts: the stored record's ("KMR-5300 - NAME.kmr"; the

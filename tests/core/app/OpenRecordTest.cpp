@@ -301,6 +301,16 @@ TEST(RecentFiles, TheMenuShowsTheNameAsItIs) {
     EXPECT_EQ(RecentFileMenuText(1, list), "&2 rec0001.kmr  (/R&&D)");
     EXPECT_EQ(RecentFileMenuText(2, list), "&3 rec0001.kmr  (/)");
     EXPECT_EQ(RecentFileMenuText(3, list), "&4 REC0001.kmr  (/lab/x)");
+    // A deep folder or a long name is cut in the middle (whole characters, 60 at most), so that
+    // the menu stays within the screen and keeps the folder the file is in.
+    std::string deep = "/data";
+    for (int i = 0; i < 12; ++i) deep += "/long_folder_name_" + std::to_string(10 + i);
+    const std::string longName = "\xE6\xB8\xAC\xE5\xAE\x9A" + std::string(70, 'x') + ".kmr";  // 2 kanji first
+    const std::vector<std::string> deepList{deep + "/rec.kmr", "/lab/rec.kmr", "/lab/" + longName};
+    EXPECT_EQ(RecentFileMenuText(0, deepList),
+              "&1 rec.kmr  (/data/long_folder_name_10/long\xE2\x80\xA6r_name_20/long_folder_name_21)");
+    EXPECT_EQ(RecentFileMenuText(2, deepList), "&3 \xE6\xB8\xAC\xE5\xAE\x9A" + std::string(28, 'x') +
+                                                   "\xE2\x80\xA6" + std::string(25, 'x') + ".kmr");
 #ifndef _WIN32
     EXPECT_EQ(StoredRecordCaption("/lab/x\\y.kmr"), "KMR-5300 - x\\y.kmr");
 #else
