@@ -154,24 +154,31 @@ void RecordActions::ExportCharts() {
     const std::string source = ShownRecordFile(e_.s);
     QString suggested = Q(SuggestedPictureName(source, e_.s.Global.DataFolder));
     const QString filters = T(txt::PngFilter) + QStringLiteral(";;") + T(txt::PdfFilter);
-    QString path;
-    // A file the user would not replace asks for another name, the last one offered.
+    // A picture that could not be written (a read-only folder, a full disk) is said, and the save
+    // window asks again with that name, as Export Range does: the record's own folder may be one
+    // that takes no files.
     for (;;) {
-        QString filter;
-        const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), filters, suggested, &filter);
-        if (chosen.isEmpty()) return;
-        const PictureName name = ChartsPicturePath(e_, chosen.toStdString(), filter == T(txt::PdfFilter));
-        if (!name.chooseAgain) {
-            path = Q(name.path);
-            break;
+        QString path;
+        // A file the user would not replace asks for another name, the last one offered.
+        for (;;) {
+            QString filter;
+            const QString chosen = chooseSaveFile(T(txt::ExportChartsTitle), filters, suggested, &filter);
+            if (chosen.isEmpty()) return;
+            const PictureName name = ChartsPicturePath(e_, chosen.toStdString(), filter == T(txt::PdfFilter));
+            if (!name.chooseAgain) {
+                path = Q(name.path);
+                break;
+            }
+            suggested = name.suggested.empty() ? chosen : Q(name.suggested);
         }
-        suggested = name.suggested.empty() ? chosen : Q(name.suggested);
-    }
-    if (path.isEmpty()) return;
-    QString error;
-    if (!WriteCharts(path, &error))
+        if (path.isEmpty()) return;
+        QString error;
+        if (WriteCharts(path, &error)) return;
         e_.ui.ShowMessage(T(txt::ChartsNotWritten).toStdString() + "\n" + path.toStdString() + "\n" + error.toStdString(),
                           e_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
+        if (error.isEmpty()) return;  // no chart to draw: another name would not help
+        suggested = path;
+    }
 }
 
 namespace {

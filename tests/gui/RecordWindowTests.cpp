@@ -250,6 +250,25 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     // (A long path is broken over lines in the box: its characters are compared.)
     QCOMPARE(QString(boxes.seen[1].text).remove('\n'), answer + " already exists. Do you want to replace it?");
     QCOMPARE(FileBytes(answer), png);
+    // A picture the folder does not take is said, and the save window asks again with its name.
+    p.State().Writes = &full;
+    answersFirst = {out + "/full.png"};
+    answer.clear();  // the second asking is cancelled
+    asked = 0;
+    QStringList offered;
+    records->chooseSaveFile = [&](const QString&, const QString& filters, const QString& start, QString* filter) {
+        if (filter != nullptr) *filter = filters.split(";;").value(0);
+        offered << start;
+        ++asked;
+        return answersFirst.isEmpty() ? answer : answersFirst.takeFirst();
+    };
+    QVERIFY(Choose(p.Main(), "mnuFileExportCharts"));
+    p.State().Writes = nullptr;
+    QCOMPARE(asked, 2);
+    QCOMPARE(offered.value(1), out + "/full.png");
+    QCOMPARE(boxes.seen.size(), std::size_t(4));
+    QVERIFY2(boxes.seen[3].text.contains(QString::fromStdString(ErrorDescription(ENOSPC))), qPrintable(boxes.seen[3].text));
+    QVERIFY(!QFile::exists(out + "/full.png"));
 
     // The span between the cursors, channels 4 and 1, across the first part's end.
     auto* area = p.Main().findChild<kmr::ChartsWidget*>();
@@ -264,7 +283,7 @@ void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {
     QTimer answerDialog;
     AnswerExportRange(answerDialog, "chkChannel2", 0);
     QVERIFY(Choose(p.Main(), "mnuFileExportRange"));
-    QCOMPARE(boxes.seen.size(), std::size_t(4));
+    QCOMPARE(boxes.seen.size(), std::size_t(5));
     QCOMPARE(asked, 2);
     QCOMPARE(FileBytes(taken), QByteArray("x"));
     // The channels and the span chosen in the window, both ends in (the file is the conversion's
