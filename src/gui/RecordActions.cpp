@@ -5,7 +5,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
@@ -202,12 +201,7 @@ bool RecordActions::OpenInHandler(const std::string& path) {
 void RecordActions::OpenChosen() {
     // Refused before the file window, which would hold a run's ticks while it is open.
     if (OpenRefusal(e_)) return;
-    QString start;
-    if (!e_.s.RecentFiles.empty())
-        start = QFileInfo(Q(e_.s.RecentFiles.front())).absolutePath();
-    else
-        start = Q(e_.s.Global.DataFolder);
-    const QString path = chooseOpenFile(T(txt::OpenDataFileTitle), T(txt::KmrFilter), start);
+    const QString path = chooseOpenFile(T(txt::OpenDataFileTitle), T(txt::KmrFilter), Q(OpenWindowFolder(e_.s)));
     if (path.isEmpty()) return;
     // Called inside the gate already.
     OpenInHandler(CorePath(path));

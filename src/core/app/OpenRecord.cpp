@@ -110,6 +110,16 @@ std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const 
     return list;
 }
 
+std::string OpenWindowFolder(const ProgramState& s) {
+    if (s.RecentFiles.empty()) return s.Global.DataFolder;
+    const std::string& latest = s.RecentFiles.front();
+    std::string folder = latest.substr(0, latest.size() - FileNameOf(latest).size());
+    if (folder.size() > 1) folder.pop_back();
+    std::error_code ec;
+    if (!folder.empty() && std::filesystem::is_directory(PathFromUtf8(folder), ec)) return folder;
+    return s.Global.DataFolder;
+}
+
 std::string StoredRecordCaption(const std::string& path) {
     return std::string(kMainCaptionName) + " - " + FileNameOf(path);
 }

@@ -44,6 +44,11 @@ std::vector<std::string> WithRecentFile(std::vector<std::string> list, const std
 // `list` without `path`.
 std::vector<std::string> WithoutRecentFile(std::vector<std::string> list, const std::string& path);
 
+// The folder File > Open Data File... starts in: that of the latest recent file while it is there,
+// otherwise the data folder (a folder renamed or removed since would start the window in whatever
+// place it showed last, with the gone folder's name typed as a file name).
+std::string OpenWindowFolder(const ProgramState& s);
+
 // "KMR-5300 - NAME.kmr".
 std::string StoredRecordCaption(const std::string& path);
 

@@ -279,9 +279,12 @@ TEST_F(OpenRecordTest, ARecentFileOnADiskNotConnectedStaysInTheList) {
     EXPECT_EQ(OpenStoredRecord(h.engine, deleted), OpenOutcome::Refused);
     EXPECT_NE(h.ui.shown.back().text.find("does not exist"), std::string::npos);
     EXPECT_EQ(h.state.RecentFiles, (std::vector<std::string>{onDisk}));
+    // The open window starts in the data folder while the latest file's folder is away.
+    EXPECT_EQ(OpenWindowFolder(h.state), h.state.Global.DataFolder);
 
     std::filesystem::rename(disk + "-unplugged", disk);
     EXPECT_EQ(OpenStoredRecord(h.engine, onDisk), OpenOutcome::Opened);
+    EXPECT_EQ(OpenWindowFolder(h.state), disk);
 }
 
 TEST(RecentFiles, TheLatestComeFirstWithoutRepeatsAndAtMostEight) {
