@@ -70,5 +70,7 @@ inline constexpr int CliCheckEndedOnRequest = 3422;
 inline constexpr int CliNothingCheckedOnRequest = 3423;
 inline constexpr int CliBalanceEndedOnRequest = 3424;
 inline constexpr int CliNothingBalancedOnRequest = 3425;
+// A calibration output whose wait was cancelled, at the command named
+inline constexpr int CalibrationCancelledAt = 3426;
 
 }  // namespace kmr::txt

@@ -370,6 +370,9 @@ inline constexpr TextRow kLaterRows[] = {
      "バランス中に要求により終了しました (Ctrl+C またはシグナル): どこまで進んだかは上のとおりです。"},
     {3425, "ended on request (Ctrl+C or a signal): nothing was balanced.",
      "要求により終了しました (Ctrl+C またはシグナル): バランスは取っていません。"},
+    // A calibration output whose wait the user cancelled: the command it ended at.
+    {3426, "The calibration output was cancelled at %1: the calibration output may still be on.",
+     "%1 で校正出力を中止しました: 校正出力がまだ出ている可能性があります。"},
 };
 
 }  // namespace kmr::text_rows
