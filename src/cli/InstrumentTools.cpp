@@ -33,18 +33,30 @@ public:
     int shown = 0;
 };
 
-// The program started without a window and connected to the instrument.
+// The program started without a window and connected to the instrument. Ctrl+C, SIGTERM or
+// SIGHUP ends it as they end `kmr record`: the command waited for ends after the attempt in
+// progress, every later one is tried once, and the connection is closed as at a normal end.
 struct Session {
     ProgramState state;
     NullMainView view;
     ToolUi ui;
     NullSplashView splash;
-    NullProgressView progress;
+    TerminalProgressView progress;
     Engine e;
 
-    Session(const CliIo& io, Clock& clock) : ui(io.err, io.language), e(state, ui, view, splash, progress, clock) {}
+    Session(const CliIo& io, Clock& clock)
+        : ui(io.err, io.language), progress(io.err, false), e(state, ui, view, splash, progress, clock) {
+        e.endSignalled = [this] { return progress.Interrupted(); };
+    }
     ~Session() {
         if (started) UnloadMainWindow(e, {});
+    }
+
+    // Whether the program has been asked to end; a request that came while the instrument
+    // answered (nothing asked for it then) is taken here.
+    bool Ending() {
+        if (!state.EndAsked && progress.Interrupted()) AskToEnd(e);
+        return state.EndAsked;
     }
 
     // Start-up with the interface given (empty: the stored one). False, with the reason on err.
@@ -142,6 +154,10 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
 
     Session s(io, clock);
     if (!s.Start("check", p.spec, makeBus, io.err)) return 1;
+    if (s.Ending()) {
+        io.err << "kmr check: " << io.Text(txt::CliNothingCheckedOnRequest) << "\n";
+        return 1;
+    }
     // A caution of the start (a condition file reset, one that cannot be written) is no failure
     // of the checks.
     const int startMessages = s.ui.shown;
@@ -150,7 +166,8 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
     {
         LongCheckTimeout longer(s.e.link.transport->Connection());
         for (std::size_t row = 0; row < kCheckRows; ++row) check.SetTicked(row, wanted[row]);
-        check.Execute();
+        // A request to end ends the checks after the one in progress.
+        check.Execute([&s](std::size_t) { s.Ending(); });
     }
 
     // One line per check that ran, one column per measured channel; a failed result ends in "*".
@@ -168,6 +185,10 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
             io.out << std::setw(8) << (cell.text + (bad ? "*" : ""));
         }
         io.out << "\n";
+    }
+    if (s.state.EndAsked) {
+        io.err << "kmr check: " << io.Text(txt::CliCheckEndedOnRequest) << "\n";
+        return 1;
     }
     if (failed) io.err << "kmr check: " << io.Text(txt::CliCheckFailed) << "\n";
     return failed ? 1 : 0;
@@ -210,12 +231,18 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
     for (int ch = 1; ch <= kChannels; ++ch)
         if (balance.Selected(ch)) chosen.push_back(ch);
 
-    if (!balance.Tick()) {
+    const bool readBefore = balance.Tick();
+    if (s.Ending()) {
+        io.err << "kmr balance: " << io.Text(txt::CliNothingBalancedOnRequest) << "\n";
+        return 1;
+    }
+    if (!readBefore) {
         io.err << "kmr balance: " << io.Text(txt::CliMonitorUnreadable) << "\n";
         return 1;
     }
     const auto before = balance.Labels();
     balance.Balance();
+    s.Ending();  // the reading after it is tried once
     const bool refused = s.ui.shown > startMessages || s.state.Status == RunStatus::CommFailed;
     const bool read = balance.Tick();
     io.out << Padded(io.Text(txt::CheckChannelHeading), 8) << std::setw(12) << io.Text(txt::CliBefore) << std::setw(12)
@@ -225,6 +252,10 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         const bool balanced = !refused && std::find(chosen.begin(), chosen.end(), ch) != chosen.end();
         io.out << Padded(std::to_string(ch) + (balanced ? "*" : ""), 8) << std::setw(12) << before[ch - 1]
                << std::setw(12) << (read ? balance.Labels()[ch - 1] : kNoValueText) << "\n";
+    }
+    if (s.state.EndAsked) {
+        io.err << "kmr balance: " << io.Text(txt::CliBalanceEndedOnRequest) << "\n";
+        return 1;
     }
     if (refused || !read) {
         io.err << "kmr balance: " << io.Text(txt::CliBalanceIncomplete) << "\n";

@@ -5,6 +5,7 @@
 
 #include "core/support/TextTable.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -99,6 +100,87 @@ TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
     four >> channel4;
     EXPECT_EQ(channel3 + " " + channel4, "3* 4") << r.out;  // 4: not chosen
     EXPECT_GT(std::abs(before - after), 1000) << r.out;
+}
+
+// The instrument stops answering `stallAt` (every time from then when `forGood`, else that
+// exchange only) and Ctrl+C comes while it is awaited. `commands` holds what was written from then.
+Ran RunToolStallingAtCtrlC(ToolFn fn, const std::vector<std::string>& args, const std::string& stallAt, bool forGood) {
+    struct StallingBus : kmr::testing::LoggingBus {
+        using LoggingBus::LoggingBus;
+        GpibStatus Write(int d, const void* data, std::size_t count) override {
+            const std::string text(static_cast<const char*>(data), count);
+            const std::string command = text.substr(0, text.find('\r'));
+            if (command == stallAt && !stalled) {
+                stalled = dropNext = true;
+                Interrupt();
+            }
+            if (stalled) sent->push_back(command);
+            return LoggingBus::Write(d, data, count);
+        }
+        GpibStatus Read(int d, void* buffer, std::size_t count) override {
+            const GpibStatus status = LoggingBus::Read(d, buffer, count);
+            if (!dropNext && !(stalled && forGood)) return status;
+            dropNext = false;
+            return {kIbERR | kIbTIMO, kEABO, 0};
+        }
+        std::string stallAt;
+        bool forGood = false, stalled = false, dropNext = false;
+        std::vector<std::string>* sent = nullptr;
+    };
+    std::ostringstream out, err;
+    CliIo io{out, err, false};
+    kmr::testing::FakeClock clock;
+    Ran r;
+    r.status = fn(args, io,
+                  [&](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
+                      auto bus = std::make_unique<StallingBus>(MakeGpibBusOrExplain(spec));
+                      bus->stallAt = stallAt;
+                      bus->forGood = forGood;
+                      bus->sent = &r.commands;
+                      return bus;
+                  },
+                  clock);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+// Ctrl+C (or SIGTERM) while the instrument does not answer ends the command in progress after its
+// attempt; what follows is tried once, and the exit status says it did not run through.
+TEST_F(InstrumentTools, CtrlCWhileTheInstrumentStallsEndsAfterTheAttemptInProgress) {
+    const std::string spec = "sim:time=instant";
+    // The RAM check is repeated while unanswered: it is not; the checks after it are not made.
+    const Ran check = RunToolStallingAtCtrlC(CheckWith, {"--interface", spec}, "CHK1", false);
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(check.commands, (std::vector<std::string>{"CHK1"})) << check.err;
+    EXPECT_NE(check.err.find(Text(Language::English, txt::CheckCancelled)), std::string::npos) << check.err;
+    EXPECT_NE(check.err.find("kmr check: " + Text(Language::English, txt::CliCheckEndedOnRequest)), std::string::npos)
+        << check.err;
+    const auto rows = RowNames(Lines(check.out));
+    EXPECT_EQ(rows.size(), 7u) << check.out;  // the table is printed: ROM's result, the others ----
+
+    // BAL is not repeated; the request is taken after it: the measured channels are selected
+    // again and the values read once each.
+    const Ran once = RunToolStallingAtCtrlC(BalanceWith, {"--interface", spec}, "BAL", false);
+    EXPECT_EQ(once.status, 1);
+    EXPECT_EQ(once.commands, (std::vector<std::string>{"BAL", "SET1", "SET2", "SET3", "SET4", "SET5", "SET6", "SET7",
+                                                       "SET8", "SET9", "SET10", "MDT"}))
+        << once.err;
+    EXPECT_NE(once.err.find(Text(Language::English, txt::BalanceCancelledWhileBalancing)), std::string::npos)
+        << once.err;
+    EXPECT_NE(once.err.find("kmr balance: " + Text(Language::English, txt::CliBalanceEndedOnRequest)),
+              std::string::npos) << once.err;
+    // An instrument gone for good: each command after the stalled one is tried once.
+    const Ran gone = RunToolStallingAtCtrlC(BalanceWith, {"--interface", spec}, "BAL", true);
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.commands, (std::vector<std::string>{"BAL", "SET1", "MDT"})) << gone.err;
+    EXPECT_EQ(gone.out.find('*'), std::string::npos) << "a channel marked balanced:\n" << gone.out;
+    // Before the balance: nothing is balanced.
+    const Ran before = RunToolStallingAtCtrlC(BalanceWith, {"--interface", spec}, "MDT", false);
+    EXPECT_EQ(before.status, 1);
+    EXPECT_EQ(std::count(before.commands.begin(), before.commands.end(), "BAL"), 0) << before.err;
+    EXPECT_NE(before.err.find("kmr balance: " + Text(Language::English, txt::CliNothingBalancedOnRequest)),
+              std::string::npos) << before.err;
 }
 
 TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) {

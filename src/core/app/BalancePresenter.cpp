@@ -51,7 +51,8 @@ void BalancePresenter::PressBalance() {
     view_.SetInputEnabled(false);
     view_.SetTimer(false);
     BalanceEnd end;
-    if (SettleBeforeCommands(e_, txt::NotBalanced)) end = table_.Balance();
+    if (SettleBeforeCommands(e_, txt::NotBalanced, txt::BalanceCancelled)) end = table_.Balance();
+    else end.cancelled = e_.link.transport->stopRequested;
     // Channels left unselected on the instrument: it gets its conditions again before the live
     // values are read (here or in the main window).
     if (!end.reselected) e_.s.ConditionsUnsent = true;

@@ -39,7 +39,7 @@ void CheckTablePresenter::Execute() {
     }
     // What the instrument may lack (a halt owed, the date, the conditions) first, said once if
     // it does not take it.
-    if (connection.IsConnected() && SettleBeforeCommands(e_, txt::NotChecked))
+    if (connection.IsConnected() && SettleBeforeCommands(e_, txt::NotChecked, txt::CheckCancelledBeforeChecks))
         check_.Execute([this](std::size_t row) {
             ShowRow(row);
             view_.SetTicked(row, false);

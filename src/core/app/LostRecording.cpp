@@ -106,14 +106,25 @@ bool ResendWhatMayBeLost(Engine& e) {
     return !s.DateUnsent && !s.ConditionsUnsent;
 }
 
-bool SettleBeforeCommands(Engine& e, int notMadeTextId) {
+bool SettleBeforeCommands(Engine& e, int notMadeTextId, int cancelledTextId) {
     FailureScope scope(*e.link.transport);
     bool transferred = false;
     const bool halted = HaltOwedRecording(e, &transferred);
     if (halted && ResendWhatMayBeLost(e)) return true;
     // A refused setting mode (remote sensing) has said so itself, and so has a failed transfer of
     // the recording a lost run left.
-    if (scope.Failed() && !(transferred && !halted)) ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
+    if (!scope.Failed() || (transferred && !halted)) return false;
+    // The user's Cancel of a wait is not the instrument's fault: said as a cancel, with nothing of
+    // the sequence sent. What was left unsent is sent before the next command.
+    if (e.link.transport->stopRequested) {
+        const Pointer saved = e.ui.GetPointer();
+        e.ui.SetPointer(Pointer::Default);
+        e.ui.ShowMessage(e.ui.Text(cancelledTextId), e.ui.Text(txt::CautionTitle), MsgIcon::Exclamation,
+                         MsgButtons::Ok);
+        e.ui.SetPointer(saved);
+        return false;
+    }
+    ShowInstrumentLost(e, notMadeTextId, scope.Command(), {});
     return false;
 }
 

@@ -7,7 +7,9 @@
 namespace kmr {
 
 void OutputCalForm::Click(CalButton b) {
-    if (calibration_.ActiveButton() != b && !SettleBeforeCommands(e_, txt::NotCalibrated)) return;
+    if (calibration_.ActiveButton() != b &&
+        !SettleBeforeCommands(e_, txt::NotCalibrated, txt::CalibrationCancelledBeforeOutput))
+        return;
     calibration_.Click(b);
 }
 

@@ -32,8 +32,9 @@ bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
 // Before a balance, a check or an output calibration: what the instrument may lack is settled
 // first (ResendWhatMayBeLost: the halt a lost run owes, the date, the conditions), so that the
 // sequence is not refused. False, after one message (text `notMadeTextId` naming the command that
-// failed), when it could not be: nothing of the sequence is to be sent then.
-bool SettleBeforeCommands(Engine& e, int notMadeTextId);
+// failed, or `cancelledTextId` when the user cancelled a wait), when it could not be: nothing of
+// the sequence is to be sent then.
+bool SettleBeforeCommands(Engine& e, int notMadeTextId, int cancelledTextId);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
 // After the route was opened again under a run's transfer: whether the instrument behind it

@@ -73,6 +73,9 @@ BalanceEnd BalanceTable::Balance() {
             cancelledText = txt::BalanceCancelledAfterBalance;
         }
     }
+    // A request to end that came while BAL was awaited (it is not repeated, so nothing asked
+    // for it) is taken now: the SETs that follow are tried once.
+    if (transport_.beforeRepeat) transport_.beforeRepeat();
     // The measured channels are selected again, unless the link itself failed; the first SET
     // that fails ends it.
     for (int ch = 1; ok && ch <= kChannels; ++ch)

@@ -97,6 +97,12 @@ bool OutputCalPresenter::StartOutput(int sign, bool zero) {
 
 void OutputCalPresenter::SayMayStillBeOn(const std::string& command) {
     UiPort& ui = transport_.Connection().Ui();
+    // A wait the user cancelled is not the instrument's fault.
+    if (transport_.stopRequested) {
+        ui.ShowMessage(TextWith(ui.language, txt::CalibrationCancelledAt, {command}), ui.Text(txt::CautionTitle),
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
     ui.ShowMessage(TextWith(ui.language, txt::LostDuringCalibration, {command}), ui.Text(txt::GpibErrorTitle),
                    MsgIcon::Exclamation, MsgButtons::Ok);
 }

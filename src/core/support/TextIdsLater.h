@@ -61,5 +61,16 @@ inline constexpr int ProperFileNameHint = 3321;
 inline constexpr int RecordingGoneAfterReconnect = 3340;
 // A pipe, a device or a socket named where a data file is read
 inline constexpr int RecordNotRegularFile = 3360;
+// A check or a calibration output cancelled while the conditions were sent, before its commands
+inline constexpr int CheckCancelledBeforeChecks = 3420;
+inline constexpr int CalibrationCancelledBeforeOutput = 3421;
+// kmr check and kmr balance ended by Ctrl+C or a signal: during the checks, before them, during
+// the balance, before it
+inline constexpr int CliCheckEndedOnRequest = 3422;
+inline constexpr int CliNothingCheckedOnRequest = 3423;
+inline constexpr int CliBalanceEndedOnRequest = 3424;
+inline constexpr int CliNothingBalancedOnRequest = 3425;
+// A calibration output whose wait was cancelled, at the command named
+inline constexpr int CalibrationCancelledAt = 3426;
 
 }  // namespace kmr::txt

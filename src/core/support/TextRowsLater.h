@@ -355,6 +355,24 @@ inline constexpr TextRow kLaterRows[] = {
     // A pipe, a device or a socket named where a data file is read.
     {3360, "%1 is not a regular file (a pipe, a device or a socket), not a data file.",
      "%1 は通常のファイルではありません（パイプ、デバイスまたはソケットです）。データファイルではありません。"},
+    // A check or a calibration output the user cancelled while the instrument was being given its
+    // conditions, before the first of its commands.
+    {3420, "The check was cancelled: no check was made.", "チェックを中止しました: チェックは実行していません。"},
+    {3421, "The calibration output was cancelled: no calibration output was started.",
+     "校正出力を中止しました: 校正出力は開始していません。"},
+    // kmr check and kmr balance ended by Ctrl+C or a signal: the command waited for was given its
+    // attempt, the rest was tried once, and the instrument was closed as at a normal end.
+    {3422, "ended on request (Ctrl+C or a signal): the checks after the one in progress were not made.",
+     "要求により終了しました (Ctrl+C またはシグナル): 実行中のチェックより後のチェックは実行していません。"},
+    {3423, "ended on request (Ctrl+C or a signal): nothing was checked.",
+     "要求により終了しました (Ctrl+C またはシグナル): チェックは実行していません。"},
+    {3424, "ended on request (Ctrl+C or a signal) during the balance: how far it got is said above.",
+     "バランス中に要求により終了しました (Ctrl+C またはシグナル): どこまで進んだかは上のとおりです。"},
+    {3425, "ended on request (Ctrl+C or a signal): nothing was balanced.",
+     "要求により終了しました (Ctrl+C またはシグナル): バランスは取っていません。"},
+    // A calibration output whose wait the user cancelled: the command it ended at.
+    {3426, "The calibration output was cancelled at %1: the calibration output may still be on.",
+     "%1 で校正出力を中止しました: 校正出力がまだ出ている可能性があります。"},
 };
 
 }  // namespace kmr::text_rows

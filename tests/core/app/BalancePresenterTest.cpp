@@ -186,6 +186,40 @@ TEST(BalancePress, ACancelledBalanceLeavesNothingToTheNextStart) {
     for (int ch = 1; ch <= kChannels; ++ch) EXPECT_FALSE(IsNoValue(h.state.MoniData[static_cast<std::size_t>(ch - 1)]));
 }
 
+// A Cancel while the instrument is given the conditions it is owed, before RES: said as a
+// cancel, nothing more reaches the wire, the window stays, and the conditions go out before the
+// next reading.
+TEST(BalancePress, ACancelWhileTheConditionsAreSentIsSaidAsACancel) {
+    testing::EngineHarness h;
+    ASSERT_EQ(h.Start("sim:time=instant"), StartupOutcome::Online);
+    ToggleMonitor(h.engine);
+    LoggedBalanceView view(h.bus->log);
+    BalancePresenter balance(h.engine, view);
+    h.state.ConditionsUnsent = true;
+    h.simBus->Instrument().AddFault({"LPF*", sim::FaultKind::NoReply, {}, 1});
+    CommandTransport& t = *h.engine.link.transport;
+    t.beforeRepeat = [&t] { t.stopRequested = true; };  // Cancel in the wait notice
+    h.bus->log.clear();
+    balance.PressBalance();
+    t.stopRequested = false;
+    const auto sent = h.bus->Commands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back().rfind("LPF", 0), 0u) << sent.back();
+    EXPECT_EQ(std::count_if(sent.begin(), sent.end(), [](const std::string& c) { return c.rfind("LPF", 0) == 0; }), 1);
+    EXPECT_EQ(CallsAndCommands(h.bus->log, true),
+              (std::vector<std::string>{"input off", "timer off", "timer on", "input on", "show"}));
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, "Caution");
+    EXPECT_EQ(h.ui.shown[0].text, "The balance was cancelled: nothing was balanced.");
+    EXPECT_NE(h.state.MonitoringOn, kFalse);
+    EXPECT_TRUE(h.state.ConditionsUnsent);
+    h.bus->log.clear();
+    balance.Tick();
+    EXPECT_EQ(h.bus->Commands().back(), "MDT");
+    EXPECT_FALSE(h.state.ConditionsUnsent);
+    EXPECT_EQ(h.ui.shown.size(), 1u);
+}
+
 using BalancePresenterTest = testing::InstrumentToolsTest;
 
 // The table is two columns of five; the arrows stop at its edges. Balance holds the tick and the

@@ -57,6 +57,31 @@ TEST_F(CheckTablePresenterTest, ACheckOnAConnectionThatCouldNotBeOpenedOpensItAn
     EXPECT_TRUE(h.ui.shown.empty());
 }
 
+// A Cancel while the owed conditions are sent, before the first check: said as a cancel, no check
+// reaches the wire and the row stays ticked.
+TEST_F(CheckTablePresenterTest, ACancelWhileTheConditionsAreSentIsSaidAsACancel) {
+    StartWith({{1, 2}});
+    RecordingCheckView view(h.bus->log);
+    CheckTablePresenter check(h.engine, view);
+    h.state.ConditionsUnsent = true;
+    h.simBus->Instrument().AddFault({"LPF*", sim::FaultKind::NoReply, {}, 1});
+    Transport().beforeRepeat = [this] { Transport().stopRequested = true; };  // Cancel in the wait notice
+    check.Tick(0, true);
+    h.bus->log.clear();
+    check.Execute();
+    Transport().stopRequested = false;
+    const auto sent = h.bus->Commands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.back(), "LPF0");
+    EXPECT_EQ(std::count(sent.begin(), sent.end(), "LPF0"), 1);
+    ASSERT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.shown[0].title, "Caution");
+    EXPECT_EQ(h.ui.shown[0].text, "The check was cancelled: no check was made.");
+    EXPECT_TRUE(view.ticked[0]);
+    EXPECT_TRUE(view.executeEnabled);
+    EXPECT_TRUE(h.state.ConditionsUnsent);
+}
+
 TEST_F(CheckTablePresenterTest, ExecuteRunsTheTickedChecksWithTheInputHeldUnderTheLongTimeout) {
     StartWith({{1, 2}});
     RecordingCheckView view(h.bus->log);

@@ -462,7 +462,7 @@ TEST(RunEnd, ALostRecordingWhoseTransferFailsBeforeABalanceIsSaidOnce) {
     h.simTime->Advance(100.0);
     h.ui.shown.clear();
     h.bus->log.clear();
-    EXPECT_FALSE(SettleBeforeCommands(h.engine, txt::NotBalanced));  // Yes to the offer
+    EXPECT_FALSE(SettleBeforeCommands(h.engine, txt::NotBalanced, txt::BalanceCancelled));  // Yes to the offer
     const auto texts = h.ui.Texts();
     ASSERT_EQ(texts.size(), 2u) << ::testing::PrintToString(texts);
     EXPECT_NE(texts[0].find(" of 100000 samples per channel. Transfer it now?"), std::string::npos);

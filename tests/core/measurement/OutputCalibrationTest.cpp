@@ -111,20 +111,30 @@ TEST_F(OutputCalTest, NegativeCoefficientSendsOneSignAndEveryCloseSendsMonThenSa
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+// The user's Cancel of the wait ends it as well, after that attempt, and is said as a cancel.
 TEST_F(OutputCalTest, FailureStopsTheSequenceSaysSoOnceAndTheButtonStaysOff) {
-    StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CAL1230:noreply");
-    OutputCalPresenter cal(Transport(), h.state.Meas, h.state.OutputCal);
-    cal.SetUse(1, true);
-    cal.SetUse(2, true);
-    cal.EnterValue(1, "1234");
-    const auto cmds = Press(cal, CalButton::Plus);
-    EXPECT_EQ(cmds.back(), "CAL1230");
-    EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SET 2"), 0);
-    // Marked on only when the instrument accepted the commands.
-    EXPECT_FALSE(cal.ActiveButton().has_value());
-    EXPECT_FALSE(cal.CalibrationActive());
-    EXPECT_EQ(h.ui.Texts(),
-              std::vector<std::string>{TextWith(Language::English, txt::LostDuringCalibration, {"CAL1230"})});
+    for (const bool cancelled : {false, true}) {
+        SCOPED_TRACE(cancelled);
+        StartWith({{1, 2}, {2, 2}}, "sim:time=instant,fault=CAL1230:noreply");
+        OutputCalPresenter cal(Transport(), h.state.Meas, h.state.OutputCal);
+        cal.SetUse(1, true);
+        cal.SetUse(2, true);
+        cal.EnterValue(1, "1234");
+        if (cancelled) Transport().beforeRepeat = [this] { Transport().stopRequested = true; };
+        const auto cmds = Press(cal, CalButton::Plus);
+        Transport().stopRequested = false;
+        EXPECT_EQ(cmds.back(), "CAL1230");
+        EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "CAL1230"), cancelled ? 1 : 3);
+        EXPECT_EQ(std::count(cmds.begin(), cmds.end(), "SET 2"), 0);
+        // Marked on only when the instrument accepted the commands.
+        EXPECT_FALSE(cal.ActiveButton().has_value());
+        EXPECT_FALSE(cal.CalibrationActive());
+        ASSERT_EQ(h.ui.shown.size(), 1u);
+        EXPECT_EQ(h.ui.shown[0].title, cancelled ? "Caution" : "GP-IB error");
+        EXPECT_EQ(h.ui.shown[0].text, TextWith(Language::English,
+                                               cancelled ? txt::CalibrationCancelledAt : txt::LostDuringCalibration,
+                                               {"CAL1230"}));
+    }
 }
 
 // An output the instrument was not told to end ("MON" unanswered) stays marked on, said once: a
