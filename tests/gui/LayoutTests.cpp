@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QScrollArea>
+#include <QStyle>
 #include <qcustomplot.h>
 // On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
 #ifdef MessageBox
@@ -237,6 +238,9 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Channel 1's values have the fifteen characters shown before exponent form.
+    p.State().Meas.Ch(1).Offset = -9.0e7f;
+    p.State().Meas.Ch(1).Point = 5;
     // F5 runs the simulated instrument to its end (a record of ramps shown after).
     Focus(w);
     const std::size_t started = bus_->Commands().size();
@@ -256,6 +260,14 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     QVERIFY(area->Cursors().hasA && area->Cursors().hasB);
     QTRY_VERIFY(area->CursorTable()->isVisible());
     QCOMPARE(area->CursorTable()->rowCount(), static_cast<int>(area->Places().rows.size()));
+    // Every number of the readout whole in its column, at the window's default width.
+    QTableWidget* table = area->CursorTable();
+    QVERIFY(table->item(0, 0)->text().size() == 15);
+    const int margin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+    for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < table->columnCount(); ++c)
+            QVERIFY2(table->fontMetrics().horizontalAdvance(table->item(r, c)->text()) + margin <= table->columnWidth(c),
+                     qPrintable(table->item(r, c)->text() + " is cut"));
     Press(Qt::Key_Plus);  // (out of the configured scale there is no more to see)
     QVERIFY(area->Zoomed());
     const CursorTimes kept = area->Cursors();
