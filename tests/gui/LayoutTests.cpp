@@ -343,7 +343,7 @@ void LayoutTest::tabFollowsTheReadingOrderEscapeClosesEveryFormAndEnterPressesOk
 
 // A path too long for the strip is shortened in its middle; the count kept and the file's name
 // stay, in English and in Japanese, where the path sits inside the sentence. A strip too narrow
-// for that keeps the count and the file's name.
+// for that keeps the count and the file's name (the words after the path go first).
 void LayoutTest::theStatusStripShortensAPathBeforeWhatIsSaidAroundIt() {
     const QString path = "/home/engineer/Documents/KMR-5300/Data/bridge tests/2026 winter/beam_4.csv";
     const QFontMetrics fm(QApplication::font());
@@ -359,7 +359,14 @@ void LayoutTest::theStatusStripShortensAPathBeforeWhatIsSaidAroundIt() {
         const QString narrow =
             gui::FittedStatusText(text, fm, fm.horizontalAdvance(text.left(at) + "\u2026/beam_4.csv"));
         QVERIFY2(narrow.contains(lang == Language::English ? "400 of 1000" : "400/1000"), qPrintable(narrow));
-        if (lang == Language::English) QCOMPARE(narrow, text.left(at) + "\u2026/beam_4.csv");
+        QCOMPARE(narrow, text.left(at) + "\u2026/beam_4.csv");
+        // Narrower than the words before the path (the Japanese strip of the default window): the
+        // count and the file's name, nothing else cut in two.
+        const int tight = fm.horizontalAdvance(text.left(at)) * 2 / 3 + fm.horizontalAdvance("/beam_4.csv");
+        const QString least = gui::FittedStatusText(text, fm, tight);
+        QVERIFY2(fm.horizontalAdvance(least) <= tight, qPrintable(least));
+        QVERIFY2(least.endsWith("\u2026/beam_4.csv") && least.contains(lang == Language::English ? "400 of 1000" : "400/1000"),
+                 qPrintable(least));
     }
     const QString text = "Data file: " + path;
     QCOMPARE(gui::FittedStatusText(text, fm, 10000), text);
