@@ -10,6 +10,7 @@
 #include <array>
 
 #include "core/app/Keyboard.h"
+#include "core/support/Numbers.h"
 #include "gui/GuiText.h"
 #include "gui/OwnControls.h"
 
@@ -64,7 +65,9 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
         cell->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         cell->setFrameShape(QFrame::Panel);
         cell->setFrameShadow(QFrame::Sunken);
-        cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance("-000000.00000") + 12);
+        // Room for the longest value a cell shows in plain digits (a huge offset with five
+        // decimals, "-90000848.00000"); anything longer comes in exponent form.
+        cell->setMinimumWidth(cell->fontMetrics().horizontalAdvance(QString(static_cast<qsizetype>(kPanelValueChars), QChar('0'))) + 12);
         cell->setAutoFillBackground(true);
         // As tall as with the focus frame (heavier), so that the two halves' rows stay level and
         // nothing moves as the focus goes round.

@@ -1,5 +1,6 @@
 #pragma once
 // Texts of the windows: the text table's entries and the core's UTF-8 texts as QStrings.
+#include <QFontMetrics>
 #include <QString>
 #include <string>
 
@@ -19,5 +20,12 @@ inline QString Q(const std::string& utf8) { return QString::fromStdString(utf8);
 // system's own separators, UTF-8.
 std::string CorePath(const QString& path);
 inline QString T(int id) { return Q(Text(GuiLanguage(), id)); }
+
+// The status strip's text as it fits `width`: a data file's path in it is shortened first, in its
+// middle, so that what is said around it (how many samples were kept, that the file is
+// incomplete) stays readable; in a strip too narrow for that the path gives way to its file name,
+// which stays whole while the words after it and then the end of those before it give way. The
+// tool tip has it whole.
+QString FittedStatusText(const QString& text, const QFontMetrics& fm, int width);
 
 }  // namespace kmr::gui

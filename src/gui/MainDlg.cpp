@@ -9,7 +9,6 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QPainter>
-#include <QRegularExpression>
 #include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
@@ -86,27 +85,6 @@ private:
 };
 
 }  // namespace
-
-QString FittedStatusText(const QString& text, const QFontMetrics& fm, int width) {
-    if (fm.horizontalAdvance(text) <= width) return text;
-    // From a separator that begins a word (after a drive letter on Windows) to the first data or
-    // CSV file name's extension.
-    static const QRegularExpression path(
-        QStringLiteral(R"((?:^|(?<=\s))(?:[A-Za-z]:)?[/\\].*?\.(?:kmr|csv)(?=$|\s))"),
-        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = path.match(text);
-    if (!m.hasMatch()) return fm.elidedText(text, Qt::ElideMiddle, width);
-    const QString before = text.left(m.capturedStart()), after = text.mid(m.capturedEnd());
-    // The folders give way; the file's name stays whole.
-    const QString full = m.captured();
-    const qsizetype cut = full.lastIndexOf(QRegularExpression(QStringLiteral(R"([/\\])")));
-    const QString folder = full.left(cut), file = full.mid(cut);
-    const QString ellipsis(QChar(0x2026));
-    const int room = width - fm.horizontalAdvance(before + file + after);
-    if (room >= fm.horizontalAdvance(folder.left(1) + ellipsis))
-        return before + fm.elidedText(folder, Qt::ElideMiddle, room) + file + after;
-    return fm.elidedText(before + ellipsis + file + after, Qt::ElideRight, width);
-}
 
 MainDlg::MainDlg(QWidget* parent) : QMainWindow(parent) {
     setObjectName("MainDlg");

@@ -20,12 +20,6 @@ class QPushButton;
 
 namespace kmr::gui {
 
-// The status strip's text as it fits `width`: a data file's path in it is shortened first, in its
-// middle, so that what is said around it (how many samples were kept, that the file is
-// incomplete) stays readable; in a strip too narrow for that the path gives way to its file name
-// and the text is cut at its end. The tool tip has it whole.
-QString FittedStatusText(const QString& text, const QFontMetrics& fm, int width);
-
 class RecordActions;
 class FloodPanel;
 class QtUi;

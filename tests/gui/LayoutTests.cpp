@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QScrollArea>
+#include <QStyle>
 #include <qcustomplot.h>
 // On Windows the system headers qcustomplot.h brings in make MessageBox a macro.
 #ifdef MessageBox
@@ -237,6 +238,9 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     gui::Program& p = StartOnline();
     gui::MainDlg& w = p.Main();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Channel 1's values have the fifteen characters shown before exponent form.
+    p.State().Meas.Ch(1).Offset = -9.0e7f;
+    p.State().Meas.Ch(1).Point = 5;
     // F5 runs the simulated instrument to its end (a record of ramps shown after).
     Focus(w);
     const std::size_t started = bus_->Commands().size();
@@ -256,6 +260,14 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     QVERIFY(area->Cursors().hasA && area->Cursors().hasB);
     QTRY_VERIFY(area->CursorTable()->isVisible());
     QCOMPARE(area->CursorTable()->rowCount(), static_cast<int>(area->Places().rows.size()));
+    // Every number of the readout whole in its column, at the window's default width.
+    QTableWidget* table = area->CursorTable();
+    QVERIFY(table->item(0, 0)->text().size() == 15);
+    const int margin = 2 * (table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, table) + 1);
+    for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < table->columnCount(); ++c)
+            QVERIFY2(table->fontMetrics().horizontalAdvance(table->item(r, c)->text()) + margin <= table->columnWidth(c),
+                     qPrintable(table->item(r, c)->text() + " is cut"));
     Press(Qt::Key_Plus);  // (out of the configured scale there is no more to see)
     QVERIFY(area->Zoomed());
     const CursorTimes kept = area->Cursors();
@@ -331,7 +343,7 @@ void LayoutTest::tabFollowsTheReadingOrderEscapeClosesEveryFormAndEnterPressesOk
 
 // A path too long for the strip is shortened in its middle; the count kept and the file's name
 // stay, in English and in Japanese, where the path sits inside the sentence. A strip too narrow
-// for that keeps the count and the file's name.
+// for that keeps the count and the file's name (the words after the path go first).
 void LayoutTest::theStatusStripShortensAPathBeforeWhatIsSaidAroundIt() {
     const QString path = "/home/engineer/Documents/KMR-5300/Data/bridge tests/2026 winter/beam_4.csv";
     const QFontMetrics fm(QApplication::font());
@@ -347,7 +359,14 @@ void LayoutTest::theStatusStripShortensAPathBeforeWhatIsSaidAroundIt() {
         const QString narrow =
             gui::FittedStatusText(text, fm, fm.horizontalAdvance(text.left(at) + "\u2026/beam_4.csv"));
         QVERIFY2(narrow.contains(lang == Language::English ? "400 of 1000" : "400/1000"), qPrintable(narrow));
-        if (lang == Language::English) QCOMPARE(narrow, text.left(at) + "\u2026/beam_4.csv");
+        QCOMPARE(narrow, text.left(at) + "\u2026/beam_4.csv");
+        // Narrower than the words before the path (the Japanese strip of the default window): the
+        // count and the file's name, nothing else cut in two.
+        const int tight = fm.horizontalAdvance(text.left(at)) * 2 / 3 + fm.horizontalAdvance("/beam_4.csv");
+        const QString least = gui::FittedStatusText(text, fm, tight);
+        QVERIFY2(fm.horizontalAdvance(least) <= tight, qPrintable(least));
+        QVERIFY2(least.endsWith("\u2026/beam_4.csv") && least.contains(lang == Language::English ? "400 of 1000" : "400/1000"),
+                 qPrintable(least));
     }
     const QString text = "Data file: " + path;
     QCOMPARE(gui::FittedStatusText(text, fm, 10000), text);

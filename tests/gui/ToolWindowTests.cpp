@@ -18,10 +18,17 @@ namespace kmr::guitest {
 void ToolWindowsTest::balanceAStrainChannelChosenByKeysAndClicks() {
     gui::Program& p = StartOnlineStill();
     gui::MainDlg& w = p.Main();
+    // Channel 1 with a huge offset and five decimals: its value has the fifteen characters a cell
+    // shows before exponent form ("-90000848.00000"), all of them.
+    p.State().Meas.Ch(1).Offset = -9.0e7f;
+    p.State().Meas.Ch(1).Point = 5;
     auto* dlg = OpenFromMenu<gui::BalanceDlg>(w, "mnuMeasItem2");
     QVERIFY(dlg != nullptr);
     QLabel* cell1 = dlg->DataCell(1);
     QTRY_VERIFY_WITH_TIMEOUT(cell1->text() != "----", 5000);
+    QCOMPARE(cell1->text().size(), 15);
+    QVERIFY2(cell1->fontMetrics().horizontalAdvance(cell1->text()) <= cell1->contentsRect().width(),
+             qPrintable(cell1->text() + " is cut"));
     // Channels are chosen by keys: Space takes channel 1 out and puts it back; the arrows go on
     // to channel 7 in the second column, which Space takes out.
     dlg->activateWindow();

@@ -127,6 +127,9 @@ private:
     double StripColumnWidth(const ChannelRow& r) const;
     void RequeryRecord(int index);
     void ApplyReadout();
+    // True when the readout's columns, each as wide as its widest text, are wider together than
+    // the window: the readout then scrolls sideways.
+    bool ReadoutScrollsSideways() const;
     void MarkDirty(int index);
     void ScheduleReplot();
     void ReplotDirty();

@@ -1,6 +1,9 @@
 #include "gui/charts/ChartsWidgetRow.h"
 
+#include <QHeaderView>
+#include <QStyle>
 #include <QTableWidget>
+#include <algorithm>
 
 namespace kmr {
 
@@ -29,7 +32,20 @@ void ChartsWidget::ApplyReadout() {
             readout_->setItem(r, c, item);
         }
     }
-    if (shown != wanted || (wanted && rowsChanged)) Relayout();
+    // A column is never narrower than its widest number or title (a huge offset gives fifteen
+    // characters): the readout scrolls sideways rather than cut a value short.
+    const QFontMetrics fm(readout_->font());
+    int widest = 0;
+    for (int c = 0; c < readout_->columnCount(); ++c) {
+        if (const QTableWidgetItem* h = readout_->horizontalHeaderItem(c))
+            widest = std::max(widest, readout_->horizontalHeader()->fontMetrics().horizontalAdvance(h->text()));
+        for (int r = 0; r < readout_->rowCount(); ++r)
+            if (const QTableWidgetItem* item = readout_->item(r, c)) widest = std::max(widest, fm.horizontalAdvance(item->text()));
+    }
+    const int margin = 2 * (readout_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, readout_) + 1) + 4;
+    const bool sideways = ReadoutScrollsSideways();
+    readout_->horizontalHeader()->setMinimumSectionSize(widest + margin);
+    if (shown != wanted || (wanted && (rowsChanged || sideways != ReadoutScrollsSideways()))) Relayout();
 }
 
 void ChartsWidget::ShowCursors() {

@@ -61,6 +61,13 @@ ChartTextSizes ChartsWidget::MeasureTexts() const {
     return t;
 }
 
+bool ChartsWidget::ReadoutScrollsSideways() const {
+    const int rowBar = readout_->rowCount() > 3 ? readout_->verticalScrollBar()->sizeHint().width() : 0;
+    return readout_->columnCount() * readout_->horizontalHeader()->minimumSectionSize() +
+               readout_->verticalHeader()->sizeHint().width() + rowBar + 2 * readout_->frameWidth() >
+           width();
+}
+
 void ChartsWidget::Relayout() {
     texts_ = MeasureTexts();
     // The cursor readout takes the bottom: its times and up to three channels' lines (it scrolls).
@@ -70,6 +77,7 @@ void ChartsWidget::Relayout() {
         const int line = readout_->rowCount() > 0 ? readout_->rowHeight(0) : readout_->fontMetrics().height() + 6;
         readout = readoutTimes_->sizeHint().height() + readout_->horizontalHeader()->sizeHint().height() +
                   lines * line + 2 * readout_->frameWidth() + 4;
+        if (ReadoutScrollsSideways()) readout += readout_->horizontalScrollBar()->sizeHint().height();
         readout = std::min(readout, height() / 2);
     }
     readoutBox_->setVisible(readout > 0);
