@@ -394,8 +394,11 @@ void EndOfConversion(Engine& e) {
     else
         e.main.SetStatusText(TextWith(e.ui.language, txt::DataFileStatus, {s.LastDataFile}));
     e.main.SetWindowEnabled(true);
+    // A manual-trigger run records from its start: stopped with nothing, it had no first sample
+    // yet (a slow clock), not a trigger still to come.
     if (n == 0)
-        e.ui.ShowMessage(e.ui.Text(txt::StoppedBeforeTrigger), kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
+        e.ui.ShowMessage(e.ui.Text(s.Meas.TrgMode == 0 ? txt::StoppedBeforeFirstSample : txt::StoppedBeforeTrigger),
+                         kProgramTitle, MsgIcon::Information, MsgButtons::Ok);
 }
 
 namespace {

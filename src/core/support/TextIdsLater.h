@@ -61,6 +61,8 @@ inline constexpr int ProperFileNameHint = 3321;
 inline constexpr int RecordingGoneAfterReconnect = 3340;
 // A pipe, a device or a socket named where a data file is read
 inline constexpr int RecordNotRegularFile = 3360;
+// A manual-trigger run stopped before its first sample was recorded
+inline constexpr int StoppedBeforeFirstSample = 3400;
 // A check or a calibration output cancelled while the conditions were sent, before its commands
 inline constexpr int CheckCancelledBeforeChecks = 3420;
 inline constexpr int CalibrationCancelledBeforeOutput = 3421;

@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 464, "the text table holds 464 identifiers");
+static_assert(kRowCount == 465, "the text table holds 465 identifiers");
 
 }  // namespace
 

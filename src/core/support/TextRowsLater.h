@@ -355,6 +355,9 @@ inline constexpr TextRow kLaterRows[] = {
     // A pipe, a device or a socket named where a data file is read.
     {3360, "%1 is not a regular file (a pipe, a device or a socket), not a data file.",
      "%1 は通常のファイルではありません（パイプ、デバイスまたはソケットです）。データファイルではありません。"},
+    // A manual-trigger run (recording from its start) stopped before a sample was recorded.
+    {3400, "The measurement was stopped before its first sample: no data file was written.",
+     "最初のデータの前に測定を停止しました: データファイルは作成されていません。"},
     // A check or a calibration output the user cancelled while the instrument was being given its
     // conditions, before the first of its commands.
     {3420, "The check was cancelled: no check was made.", "チェックを中止しました: チェックは実行していません。"},

@@ -264,7 +264,7 @@ TEST_F(RunTest, ACloseDuringARunIsRefusedAndAStopBeforeAnyWordTransfersNothing) 
     EXPECT_EQ(h.progress.shows, 0);
     // No file: the caption keeps naming the next one, and a message says so.
     EXPECT_EQ(h.ui.Texts(), (std::vector<std::string>{Text(Language::English, txt::StopBeforeQuit),
-                                                      Text(Language::English, txt::StoppedBeforeTrigger)}));
+                                                      Text(Language::English, txt::StoppedBeforeFirstSample)}));
     EXPECT_EQ(h.main.status, Text(Language::English, txt::NoDataFileWritten));
     EXPECT_NE(h.main.caption.find("(Next data file)"), std::string::npos) << h.main.caption;
 }
