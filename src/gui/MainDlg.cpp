@@ -297,10 +297,23 @@ void MainDlg::SetWindowEnabled(bool enabled) {
 }
 
 void MainDlg::SetButtonEnabled(MainButton button, bool enabled) {
-    switch (button) {
-        case MainButton::Balance: cmdBalKmr_->setEnabled(enabled); break;
-        case MainButton::Monitor: cmdMoniKmr_->setEnabled(enabled); break;
-        case MainButton::StartStop: cmdMeasKmr_->setEnabled(enabled); break;
+    QPushButton* b = button == MainButton::Balance ? cmdBalKmr_ : button == MainButton::Monitor ? cmdMoniKmr_ : cmdMeasKmr_;
+    // A button disabled while it has the keyboard focus (Start at the end of a run) gets it back
+    // when it is enabled again, unless the focus has been moved since: the toolkit passes it to
+    // the next widget, a chart, where Space would no longer press the button.
+    if (!enabled && b->hasFocus()) {
+        b->setEnabled(false);
+        focusedButton_ = b;
+        focusPassedTo_ = QApplication::focusWidget();
+        return;
+    }
+    b->setEnabled(enabled);
+    if (!enabled || focusedButton_ != b) return;
+    focusedButton_ = nullptr;
+    if (!centralWidget()->isEnabled()) {
+        if (focusBeforeDisabled_ == focusPassedTo_) focusBeforeDisabled_ = b;
+    } else if (QApplication::focusWidget() == focusPassedTo_) {
+        b->setFocus(Qt::OtherFocusReason);
     }
 }
 

@@ -141,6 +141,9 @@ private:
     QLabel* lblStatus_ = nullptr;
     double floodBeforeHighSpeed_ = -1.0;
     QPointer<QWidget> focusBeforeDisabled_;
+    // A main button disabled while it had the focus, and the widget the focus passed to then.
+    QPointer<QPushButton> focusedButton_;
+    QPointer<QWidget> focusPassedTo_;
     QWidget* chartWidget_ = nullptr;
     ChartView* chartView_ = nullptr;
     RecordActions* records_ = nullptr;

@@ -241,13 +241,18 @@ void LayoutTest::functionKeysAndChartKeysClicksAndDragsReachTheirPresenters() {
     // Channel 1's values have the fifteen characters shown before exponent form.
     p.State().Meas.Ch(1).Offset = -9.0e7f;
     p.State().Meas.Ch(1).Point = 5;
-    // F5 runs the simulated instrument to its end (a record of ramps shown after).
+    // F5 runs the simulated instrument to its end (a record of ramps shown after). Start, which had
+    // the focus, has it again after the run and its transfer, for the next Space.
     Focus(w);
+    auto* start = w.findChild<QPushButton*>(QStringLiteral("cmdMeasKmr"));
+    start->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(start));
     const std::size_t started = bus_->Commands().size();
     Press(Qt::Key_F5);
     QVERIFY(p.State().RunActive());
     QCOMPARE(Count(Since(bus_->Commands(), started), "TRG"), 1);
     QTRY_VERIFY_WITH_TIMEOUT(!p.State().RunActive() && !p.State().LastDataFile.empty(), 20000);
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(start));
     Focus(w);
     // Where the file went, whole.
     QCOMPARE(w.Status()->text(), gui::T(txt::DataFileStatus).arg(QString::fromStdString(p.State().LastDataFile)));
