@@ -860,6 +860,20 @@ TEST(BlockFailures, ARecordingWhoseTransferTheInstrumentBrokeOffIsOfferedAgain) 
         EXPECT_TRUE(h.state.RunActive());
         EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
     }
+    // Offered when the live values are switched on and taken, the recording stays in the charts:
+    // the live values end as at the end of a run, and no reading is drawn over it.
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
+    h.simBus->Instrument().AddFault({"TTM0", sim::FaultKind::NoReply, "", 1});
+    ASSERT_TRUE(h.RunToEnd());
+    h.ui.answers = {MsgAnswer::Yes};
+    ToggleMonitor(h.engine);
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205.kmr");
+    EXPECT_TRUE(h.engine.chart.ShowsRecord(1));
+    EXPECT_EQ(h.engine.chart.SeriesY(1, 2).size(), 1000u);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
 }
 
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesTheNumber) {
