@@ -106,6 +106,20 @@ bool ResendWhatMayBeLost(Engine& e) {
     return !s.DateUnsent && !s.ConditionsUnsent;
 }
 
+// The instrument stopped answering while its recording was to be read: its memory still holds
+// the recording, which the next trigger would overwrite. It is kept for the next contact, as the
+// recording of a run lost before its end is (HaltOwedRecording offers it before anything else is
+// sent), and the channel selection and memory words the transfer changed are sent again then.
+// True when it will be offered.
+bool KeepRecordingForLater(Engine& e) {
+    ProgramState& s = e.s;
+    s.ConditionsUnsent = true;
+    if (!s.OffersLostRecordings) return false;
+    s.HaltOwed = true;
+    s.LostRun = s.Meas;
+    return true;
+}
+
 bool SettleBeforeCommands(Engine& e, int notMadeTextId, int cancelledTextId) {
     FailureScope scope(*e.link.transport);
     bool transferred = false;

@@ -68,6 +68,9 @@ void MonitorTimerTick(Engine& e) {
             if (scope.Failed()) ShowInstrumentLost(e, txt::LostDuringMonitoring, scope.Command(), {});
             return;
         }
+        // A recording the instrument still held was offered first and transferred: its end, as a
+        // run's, ended the live values, and the charts show it.
+        if (s.MonitoringOn == kFalse) return;
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             StopMonitoring(e);

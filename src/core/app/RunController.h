@@ -29,6 +29,10 @@ bool ResendWhatMayBeLost(Engine& e);
 // (ProgramState::LostRun); `transferred` tells whether it was taken. False when the instrument did
 // not answer (the failure is kept for the caller's message) or the transfer failed (it said so).
 bool HaltOwedRecording(Engine& e, bool* transferred = nullptr);
+// The instrument stopped answering while the recording of a run was to be read: the recording is
+// kept for the next contact, as a lost run's is, and the conditions are owed. True when it will
+// be offered (not by a program that ends with the run).
+bool KeepRecordingForLater(Engine& e);
 // Before a balance, a check or an output calibration: what the instrument may lack is settled
 // first (ResendWhatMayBeLost: the halt a lost run owes, the date, the conditions), so that the
 // sequence is not refused. False, after one message (text `notMadeTextId` naming the command that

@@ -188,17 +188,18 @@ private:
 bool Cancelled(const Engine& e) { return e.s.Status == RunStatus::Cancelled; }
 
 // Puts the instrument back into the measurement conditions: the measured channels selected and
-// the memory words of the run. Stops at the first communication failure.
+// the memory words of the run. Stops at the first communication failure; the instrument, left
+// with one channel selected, is then given the conditions again before it is next relied on.
 void RestoreInstrument(Engine& e) {
-    e.Send("RES");
-    if (e.Failed()) return;
-    for (int ch : e.s.Meas.MeasuredChannels) {
-        e.Send("SET" + FormatInt(ch));
-        if (e.Failed()) return;
-    }
-    e.Send("MRY " + FormatInt(e.s.Meas.MemoryWords));
-    if (e.Failed()) return;
-    e.Send("MRY -" + FormatInt(e.s.Meas.PreMemoryWords));
+    std::vector<std::string> commands{"RES"};
+    for (int ch : e.s.Meas.MeasuredChannels) commands.push_back("SET" + FormatInt(ch));
+    commands.push_back("MRY " + FormatInt(e.s.Meas.MemoryWords));
+    commands.push_back("MRY -" + FormatInt(e.s.Meas.PreMemoryWords));
+    const bool sent = std::all_of(commands.begin(), commands.end(), [&e](const std::string& command) {
+        e.Send(command);
+        return !e.Failed();
+    });
+    if (!sent) e.s.ConditionsUnsent = true;
 }
 
 // How the instrument side of a transfer went: which channels arrived whole, whether a block failed
@@ -209,6 +210,7 @@ struct TransferFaults {
     bool blockFailed = false;
     bool linkFailed = false;
     bool fileFailed = false;  // a file write failed (its own message was shown)
+    bool recordingGone = false;  // the instrument behind a route opened again has lost it
     // The route's count of openings when the transfer began (GpibBus::Reopenings).
     unsigned reopenings = 0;
 };
@@ -222,6 +224,7 @@ bool RouteOpenedAgain(Engine& e, TransferFaults& f) {
     f.reopenings = now;
     if (StillHoldsRecording(e)) return false;
     f.linkFailed = true;
+    f.recordingGone = true;
     return true;
 }
 
@@ -352,7 +355,7 @@ bool TransferChannels(Engine& e, TransferTarget& target, TransferFaults& f) {
 // The one message of a transfer that the instrument or the user ended early: what failed, and
 // what the file keeps.
 void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled, const std::string& failed,
-                              const std::string& path, bool created, bool csv) {
+                              const std::string& path, bool created, bool csv, bool offeredLater = false) {
     const Language lang = e.ui.language;
     // A channel not read whole ends only itself; the link failing ends the transfer.
     std::string text = cancelled ? Text(lang, txt::TransferCancelled)
@@ -366,6 +369,7 @@ void ReportIncompleteTransfer(Engine& e, const TransferFaults& f, bool cancelled
     } else {
         text += "\r\n" + Text(lang, txt::NoDataFileWritten);
     }
+    if (offeredLater) text += " " + Text(lang, txt::LostRecordingOfferedLater);
     // A cancel is the user's own doing, not the instrument's.
     e.ui.ShowMessage(text, e.ui.Text(cancelled ? txt::CautionTitle : txt::GpibErrorTitle), MsgIcon::Exclamation,
                      MsgButtons::Ok);
@@ -445,7 +449,8 @@ std::string Transfer(Engine& e, bool csv) {
             e.ui.ShowMessage(e.ui.Text(txt::StoppedBeforeTrigger), kProgramTitle, MsgIcon::Information,
                              MsgButtons::Ok);
         else
-            ReportIncompleteTransfer(e, {}, false, scope.Failed() ? scope.Command() : "TTM0", {}, false, csv);
+            ReportIncompleteTransfer(e, {}, false, scope.Failed() ? scope.Command() : "TTM0", {}, false, csv,
+                                     scope.Failed() && KeepRecordingForLater(e));
         return {};
     }
     std::string folder = e.s.Global.DataFolder;
@@ -470,6 +475,7 @@ std::string Transfer(Engine& e, bool csv) {
     // The instrument's conditions back (not over a link that failed), the progress window goes,
     // the next number.
     if (!f.linkFailed) RestoreInstrument(e);
+    const bool offeredLater = f.linkFailed && !f.recordingGone && KeepRecordingForLater(e);
     if (progressShown) {
         e.progressView.SetPercent(100);
         e.progressView.Close();
@@ -478,7 +484,7 @@ std::string Transfer(Engine& e, bool csv) {
     if (f.linkFailed || f.blockFailed || (a.userCancelled && !a.complete)) {
         const std::string failed = scope.Command().empty() ? std::string("BDT") : scope.Command();
         ReportIncompleteTransfer(e, f, a.userCancelled && !f.linkFailed && !f.blockFailed, failed, a.path,
-                                 a.created, csv);
+                                 a.created, csv, offeredLater);
         if (f.linkFailed) e.s.Status = RunStatus::CommFailed;
     }
     e.main.Activate();

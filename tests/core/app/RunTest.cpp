@@ -810,6 +810,72 @@ TEST(BlockFailures, ARouteOpenedAgainDuringTheTransferGoesOnOnlyWithTheSameRecor
     }
 }
 
+// The instrument stops answering during the transfer (channel 5 cannot be selected) or before it
+// (the trigger time): its memory still holds the whole recording, which the next Start would
+// overwrite. The message says it is offered once the instrument answers again, and the next
+// Start offers it before any trigger and writes it whole into the next file; given up, the
+// instrument is given its conditions again (the transfer left one channel selected) first.
+TEST(BlockFailures, ARecordingWhoseTransferTheInstrumentBrokeOffIsOfferedAgain) {
+    for (const auto& [silent, taken] : {std::pair<std::string, bool>{"SET5", true}, {"TTM0", true}, {"SET5", false}}) {
+        SCOPED_TRACE(silent + (taken ? " taken" : " given up"));
+        const bool duringChannels = silent == "SET5";
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
+        h.simBus->Instrument().AddFault({silent, sim::FaultKind::NoReply, "", duringChannels ? 3 : 1});
+        ASSERT_TRUE(h.RunToEnd());
+        const std::string kept = duringChannels
+                                     ? TextWith(Language::English, txt::MarkedCancelled, {"20261205.kmr", "2"})
+                                     : Text(Language::English, txt::NoDataFileWritten);
+        EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{
+                                    TextWith(Language::English, txt::LostDuringTransfer, {silent}) + "\r\n" + kept +
+                                    " " + Text(Language::English, txt::LostRecordingOfferedLater)});
+        const std::string next = duringChannels ? "20261205_1.kmr" : "20261205.kmr";
+        h.ui.shown.clear();
+        h.bus->log.clear();
+        h.ui.answers = {taken ? MsgAnswer::Yes : MsgAnswer::No};
+        StartOrStop(h.engine);
+        ASSERT_EQ(h.ui.Texts().size(), 1u) << ::testing::PrintToString(h.ui.Texts());
+        EXPECT_NE(h.ui.Texts()[0].find("1000 of 1000 samples per channel. Transfer it now?"), std::string::npos);
+        const auto sent = h.bus->Commands();
+        if (!taken) {
+            EXPECT_TRUE(h.state.RunActive());
+            const auto trigger = std::find(sent.begin(), sent.end(), "TRG");
+            ASSERT_NE(trigger, sent.end());
+            const std::vector<std::string> before(sent.begin(), trigger);
+            for (const std::string c : {"SET2", "SET5", "MRY 1000", "MRY -0"})
+                EXPECT_NE(std::find(before.begin(), before.end(), c), before.end()) << c;
+            EXPECT_FALSE(std::filesystem::exists(h.DataFolder() + next));
+            continue;
+        }
+        EXPECT_FALSE(h.state.RunActive());
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "TRG"), 0);
+        const std::string bytes = ReadAll(h.DataFolder() + next);
+        ASSERT_EQ(bytes.size(), 1100u + 2000u + 2002u);
+        EXPECT_EQ(bytes.substr(4, 20), "KMR_FILE BY VNTNORDA");
+        EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
+        EXPECT_EQ(Block(bytes, 1000, 1), RampWords(5, 1000));
+        // Taken, it is not offered again: the Start after it begins a new run.
+        h.ui.shown.clear();
+        StartOrStop(h.engine);
+        EXPECT_TRUE(h.state.RunActive());
+        EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
+    }
+    // Offered when the live values are switched on and taken, the recording stays in the charts:
+    // the live values end as at the end of a run, and no reading is drawn over it.
+    EngineHarness h;
+    ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
+    h.simBus->Instrument().AddFault({"TTM0", sim::FaultKind::NoReply, "", 1});
+    ASSERT_TRUE(h.RunToEnd());
+    h.ui.answers = {MsgAnswer::Yes};
+    ToggleMonitor(h.engine);
+    MonitorTimerTick(h.engine);
+    EXPECT_EQ(h.state.LastDataFile, h.DataFolder() + "20261205.kmr");
+    EXPECT_TRUE(h.engine.chart.ShowsRecord(1));
+    EXPECT_EQ(h.engine.chart.SeriesY(1, 2).size(), 1000u);
+    EXPECT_EQ(h.state.MonitoringOn, kFalse);
+    EXPECT_FALSE(h.main.moniTimer);
+}
+
 TEST_F(RunTest, CancelDuringACsvTransferKeepsWhatWasReadAsIncompleteAndConsumesTheNumber) {
     ASSERT_TRUE(h.Measure({2, 5}, 1000, 1.0f));
     h.state.Global.FileType = 1;
