@@ -30,9 +30,15 @@ std::optional<V> Where(std::optional<V> v, Rule rule) {
 constexpr double kLargestScaleValue = 3.4028234663852886e38;
 
 // A real number of the boxes: optional sign, digits, at most one point; within the drawable scale.
+// The value is the one its box and Graph.cnd show (at most 15 digits), so that the rules are met
+// by what is shown and saved: a minimum typed with 16 nines below a maximum of 10 shows and
+// saves as 10, and is no minimum below 10.
 std::optional<double> Real(const std::string& t) {
     if (!IsRealNumberText(t)) return std::nullopt;
-    return Where(ParseNumber(t), [](double v) { return std::fabs(v) <= kLargestScaleValue; });
+    const auto v = ParseNumber(t);
+    if (!v) return std::nullopt;
+    return Where(std::optional<double>(SettledDouble(*v)),
+                 [](double x) { return std::isfinite(x) && std::fabs(x) <= kLargestScaleValue; });
 }
 
 // Stores an accepted value; false (the field unchanged) for none.

@@ -54,6 +54,9 @@ TEST(GraphCondCommit, AcceptsOrRevertsSilently) {
         // A channel's Y range: maximum above minimum, both may be negative.
         Entry{kYMax1, "0", false, "10"}, Entry{kYMax1, "1e3", false, "10"}, Entry{kYMax1, "0.001", true, "0.001"},
         Entry{kYMin1, "-250.5", true, "-250.5"}, Entry{kYMin1, "10", false, "0"},
+        // Taken as the box and Graph.cnd show it (15 digits): 16 nines are 10, no minimum below 10.
+        Entry{kYMin1, "9.999999999999999", false, "0"}, Entry{kMinG, "9.999999999999999", false, "0"},
+        Entry{kYMax1, "12.34567890123456789", true, "12.3456789012346"},
         Entry{kYMin1, "\xEF\xBC\x8D\xEF\xBC\x92", true, "-2"},  // full-width "-2"
         // Scales up to the largest value a channel gives; beyond, the chart could not be drawn.
         Entry{kYMax1, "100000000000000000000000000000000000000", true, "1E+38"}, Entry{kYMin1, "-1000000000000000000000000000000000000000", false, "0"},
@@ -61,6 +64,10 @@ TEST(GraphCondCommit, AcceptsOrRevertsSilently) {
         GraphCondForm f(Defaults(), testing::ConditionsWith({1}, 1000));
         EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
         EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
+        // What the box shows is what it holds: leaving it again (the close box does) changes nothing.
+        const GraphConditions held = f.Working();
+        f.Commit(e.field, f.Text(e.field));
+        EXPECT_EQ(f.Working(), held) << e.typed;
     }
 }
 
