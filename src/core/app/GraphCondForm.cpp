@@ -103,10 +103,6 @@ std::string GraphCondForm::Text(GraphFieldRef field) const {
     return {};
 }
 
-void GraphCondForm::Clicked(GraphFieldRef field) {
-    if (field.field != GraphField::Xpich) lastClicked_ = field;
-}
-
 bool GraphCondForm::AnyGraphOn() const {
     return std::any_of(w_.Ch.begin(), w_.Ch.end(), [](const ChannelGraphCondition& c) { return c.Shown(); });
 }

@@ -56,9 +56,9 @@ public:
     bool ChannelScaleEnabled(int channel) const { return Ch(channel).Shown() && !Ch(channel).AutoScaleOn(); }
     bool ChannelLabelEnabled(int channel) const { return measured_[Index(channel)]; }
 
-    // The text box clicked last, committed before a close by the close box. The pitch box is not
-    // remembered (a click into it leaves the remembered box as it was).
-    void Clicked(GraphFieldRef field);
+    // The text box clicked last, committed before a close by the close box. Every box counts, the
+    // pitch box too: a pitch typed and then closed with the close box is asked about like a span.
+    void Clicked(GraphFieldRef field) { lastClicked_ = field; }
     std::optional<GraphFieldRef> LastClicked() const { return lastClicked_; }
 
     GraphChangeFlags Flags(const GraphConditions& live) const { return GraphChangeFlags::Between(w_, live); }

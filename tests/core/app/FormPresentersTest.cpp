@@ -115,18 +115,24 @@ TEST_F(FormPresenters, ACoefficientEnteredShowsItsChannelsLevelAgain) {
 }
 
 // (The maximum shown as entered and the question's text: SettingsWindowTest.graphCondCloseBox...)
-TEST_F(FormPresenters, TheGraphFormsCloseBoxKeepsTheTypedMaximumButNotThePitch) {
+TEST_F(FormPresenters, TheGraphFormsCloseBoxKeepsTheTypedValueOfTheBoxClickedLastThePitchToo) {
     GraphView v;
     GraphCondPresenter p(h.engine, v);
     p.ShowAll();
     p.BoxEntered(kYMax1);
-    p.BoxEntered(kPitch);  // the pitch box is never the one remembered
+    p.BoxEntered(kPitch);
     v.Type(kYMax1, "+25", false);
     v.Type(kPitch, "2", false);
+    // Only the pitch typed: it counts, so the question comes before it is lost.
+    h.ui.answers = {MsgAnswer::No};
+    EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
+    EXPECT_EQ(h.ui.Texts(), k158);
+    EXPECT_EQ(p.Form().Working().X.Xpich, 2);
+    EXPECT_EQ(p.Form().Working().Ch[0].YscaleMax, 10.0);
+    p.BoxEntered(kYMax1);
     h.ui.answers = {MsgAnswer::No};
     EXPECT_FALSE(p.MayClose(CloseBy::CloseBox));
     EXPECT_EQ(p.Form().Working().Ch[0].YscaleMax, 25.0);
-    EXPECT_EQ(p.Form().Working().X.Xpich, 5);
 }
 
 TEST_F(FormPresenters, TheDataFileFormAsksOnTheCloseBoxOnlyAndCancelDiscards) {
