@@ -111,7 +111,11 @@ void SnapTriggerLevel(MeasConditions& m, int channel) {
     if (c.Coeff == 0.0f) return;  // no count can be computed; the level stays as it is
     double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
     if (std::fabs(counts) <= kLargestTriggerCounts) {
-        counts = RoundHalfEven(counts);
+        // A level under half a count would become 0 counts, which the instrument takes as "no
+        // trigger on this channel" (TGL0): the channel would drop out of the data trigger
+        // without a word. The smallest level it takes, one count on the level's side, is kept.
+        const double rounded = RoundHalfEven(counts);
+        counts = rounded != 0.0 || counts == 0.0 ? rounded : (counts < 0 ? -1.0 : 1.0);
     } else {
         // The limit takes the sign of the counts (not of the level), so that a negative
         // coefficient keeps the level on its own side of zero.

@@ -64,7 +64,7 @@ void SetMeasDefaults(MeasConditions& m);
 void RebuildMeasuredChannels(MeasConditions& m);
 
 // Snaps a channel's DtgLevel to whole raw counts (halves to even), at most 32767 counts either
-// way. A Coeff of 0 leaves the level unchanged.
+// way and at least one unless the level is 0. A Coeff of 0 leaves the level unchanged.
 void SnapTriggerLevel(MeasConditions& m, int channel);
 
 // The 16-character change mask of the condition download for an edited copy against the live
