@@ -75,8 +75,13 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
 
 int ChannelSetRefusal(const MeasConditions& m) {
     const auto& ch = m.Channels;
-    if (m.TrgMode == 1 &&
-        std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured() && c.DataTrigger(); }))
+    // A channel triggers only with a level of at least one count: the instrument is sent TGL0
+    // (no trigger on that channel) for a level or coefficient of 0, which only a hand-edited
+    // Meas.cnd holds.
+    const auto triggers = [](const ChannelCondition& c) {
+        return c.Measured() && c.DataTrigger() && c.DtgLevel != 0.0f && c.Coeff != 0.0f;
+    };
+    if (m.TrgMode == 1 && std::none_of(ch.begin(), ch.end(), triggers))
         return txt::NoDataTriggerChannel;
     if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); }))
         return txt::NoMeasuredChannel;

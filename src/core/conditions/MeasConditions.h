@@ -53,8 +53,8 @@ struct MeasConditions {
     bool operator==(const MeasConditions&) const = default;
 };
 
-// What no measurement can be made with: a data trigger without a measured trigger channel
-// (text 118), no measured channel (115), or 0 when neither.
+// What no measurement can be made with: a data trigger without a measured trigger channel that
+// has a level (text 118), no measured channel (115), or 0 when neither.
 int ChannelSetRefusal(const MeasConditions& m);
 
 // Sets every stored field to its default (Installed is not touched).
