@@ -206,9 +206,10 @@ void MeasCondDlg::ShowPreview(const std::string& text, bool possible) {
     lblMemoryPreview_->setStyleSheet(possible ? QString() : QString("color: #c00000;"));
 }
 
-void MeasCondDlg::ShowChoices(int trgMode, int averaging) {
+void MeasCondDlg::ShowChoices(int trgMode, int averaging, bool averagingOffered) {
     cboTrgMode_->setCurrentIndex(trgMode);
     cboAVE_->setCurrentIndex(averaging);
+    cboAVE_->setEnabled(averagingOffered);
 }
 
 void MeasCondDlg::ShowChannel(int channel, const MeasChannelLook& look) {

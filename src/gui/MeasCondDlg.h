@@ -48,7 +48,7 @@ private:
     void ShowBox(MeasFieldRef field, const std::string& text) override;
     void ShowClockScroll(int position) override;
     void ShowPreview(const std::string& text, bool possible) override;
-    void ShowChoices(int trgMode, int averaging) override;
+    void ShowChoices(int trgMode, int averaging, bool averagingOffered) override;
     void ShowChannel(int channel, const MeasChannelLook& look) override;
     void Hide() override { hide(); }
     void Unload() override { FormDlg::Unload(); }

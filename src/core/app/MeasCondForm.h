@@ -77,6 +77,11 @@ public:
     // The display form of a box's working value.
     std::string Text(MeasFieldRef field) const;
 
+    // The instrument does not average at clocks under 1 ms (OK then stores averaging OFF): the
+    // list shows OFF and cannot be chosen there; the entry chosen comes back with a slower clock.
+    bool AveragingOffered() const { return !IsSubMsClock(w_.SmpClk); }
+    int AveragingShown() const { return AveragingOffered() ? w_.Averaging : 0; }
+
     // The clock scroll moved: the clock follows.
     void SetClockByScroll(int position);
     int ClockScrollPosition() const { return ScrollPositionOfClock(w_.SmpClk); }

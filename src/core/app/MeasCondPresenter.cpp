@@ -9,7 +9,7 @@ MeasCondPresenter::MeasCondPresenter(Engine& e, MeasCondView& view)
 
 void MeasCondPresenter::ShowAll() {
     const MeasConditions& w = form_.Working();
-    view_.ShowChoices(w.TrgMode, w.Averaging);
+    ShowChoices();
     view_.ShowClockScroll(form_.ClockScrollPosition());
     for (MeasField f : {MeasField::Clock, MeasField::Memory, MeasField::PreMemory}) view_.ShowBox({f, 0}, form_.Text({f, 0}));
     for (int ch = 1; ch <= kChannels; ++ch) {
@@ -28,13 +28,21 @@ void MeasCondPresenter::EnterBox(MeasFieldRef field) {
         const MeasFieldRef level{MeasField::DtgLevel, field.channel};
         view_.ShowBox(level, form_.Text(level));
     }
-    if (field.field == MeasField::Clock) view_.ShowClockScroll(form_.ClockScrollPosition());
+    if (field.field == MeasField::Clock) {
+        view_.ShowClockScroll(form_.ClockScrollPosition());
+        ShowChoices();
+    }
     ShowPreview();
+}
+
+void MeasCondPresenter::ShowChoices() {
+    view_.ShowChoices(form_.Working().TrgMode, form_.AveragingShown(), form_.AveragingOffered());
 }
 
 void MeasCondPresenter::ClockScrolled(int position) {
     form_.SetClockByScroll(position);
     view_.ShowBox({MeasField::Clock, 0}, form_.Text({MeasField::Clock, 0}));
+    ShowChoices();
     ShowPreview();
 }
 

@@ -26,7 +26,8 @@ public:
     virtual void ShowClockScroll(int position) = 0;
     // The line under the memory boxes; `possible` false draws it as a warning.
     virtual void ShowPreview(const std::string& text, bool possible) = 0;
-    virtual void ShowChoices(int trgMode, int averaging) = 0;
+    // `averagingOffered` false: the averaging list cannot be chosen (clocks under 1 ms).
+    virtual void ShowChoices(int trgMode, int averaging, bool averagingOffered) = 0;
     virtual void ShowChannel(int channel, const MeasChannelLook& look) = 0;
     // A confirmed OK: the window goes before the conditions are downloaded.
     virtual void Hide() = 0;
@@ -55,6 +56,8 @@ public:
     bool MayClose(CloseBy how);
 
 private:
+    void ShowChoices();
+
     Engine& e_;
     MeasCondView& view_;
     MeasCondForm form_;

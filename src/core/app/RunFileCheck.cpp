@@ -1,6 +1,5 @@
 #include "core/app/RunFileCheck.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -49,9 +48,11 @@ std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string&
 }
 
 bool ConditionsReadyForRun(Engine& e) {
-    const auto& ch = e.s.Meas.Channels;
-    if (std::any_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); })) return true;
-    e.ui.ShowMessage(e.ui.Text(txt::NoMeasuredChannel) + "\n" + e.ui.Text(txt::SetInMeasCondSettings), e.ui.Text(txt::SettingErrorTitle),
+    // The settings window's refusals: a data trigger without a channel that can trigger (start-up
+    // switches off a trigger channel the instrument does not have) would wait for ever.
+    const int refusal = ChannelSetRefusal(e.s.Meas);
+    if (refusal == 0) return true;
+    e.ui.ShowMessage(e.ui.Text(refusal) + "\n" + e.ui.Text(txt::SetInMeasCondSettings), e.ui.Text(txt::SettingErrorTitle),
                      MsgIcon::Exclamation, MsgButtons::Ok);
     e.s.Status = RunStatus::Cancelled;
     return false;

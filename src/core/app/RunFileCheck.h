@@ -13,10 +13,10 @@ namespace kmr {
 // data folder again when it has gone.
 std::string DataFileProblemBeforeRun(const GlobalSettings& g, const std::string& extension, Language lang);
 
-// The conditions' check of Start, made first: conditions with no measured channel (a Meas.cnd
-// edited by hand; the settings window refuses them) would write a data file without a channel,
-// which nothing opens, and do not start. False after the message (titled "Setting error"),
-// status Cancelled.
+// The conditions' check of Start, made first, with the settings window's refusals: no measured
+// channel (a Meas.cnd edited by hand) would write a data file nothing opens, a data trigger
+// without a measured trigger channel with a level would wait for ever; neither starts. False
+// after the message (titled "Setting error"), status Cancelled.
 bool ConditionsReadyForRun(Engine& e);
 
 // The check of Start: true when the run may start; otherwise the problem has been shown

@@ -75,8 +75,13 @@ bool ReadMeasItems(CndReader& r, MeasConditions& m) {
 
 int ChannelSetRefusal(const MeasConditions& m) {
     const auto& ch = m.Channels;
-    if (m.TrgMode == 1 &&
-        std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured() && c.DataTrigger(); }))
+    // A channel triggers only with a level of at least one count: the instrument is sent TGL0
+    // (no trigger on that channel) for a level or coefficient of 0, which only a hand-edited
+    // Meas.cnd holds.
+    const auto triggers = [](const ChannelCondition& c) {
+        return c.Measured() && c.DataTrigger() && c.DtgLevel != 0.0f && c.Coeff != 0.0f;
+    };
+    if (m.TrgMode == 1 && std::none_of(ch.begin(), ch.end(), triggers))
         return txt::NoDataTriggerChannel;
     if (std::none_of(ch.begin(), ch.end(), [](const ChannelCondition& c) { return c.Measured(); }))
         return txt::NoMeasuredChannel;
@@ -111,7 +116,11 @@ void SnapTriggerLevel(MeasConditions& m, int channel) {
     if (c.Coeff == 0.0f) return;  // no count can be computed; the level stays as it is
     double counts = static_cast<double>(c.DtgLevel) / static_cast<double>(c.Coeff);
     if (std::fabs(counts) <= kLargestTriggerCounts) {
-        counts = RoundHalfEven(counts);
+        // A level under half a count would become 0 counts, which the instrument takes as "no
+        // trigger on this channel" (TGL0): the channel would drop out of the data trigger
+        // without a word. The smallest level it takes, one count on the level's side, is kept.
+        const double rounded = RoundHalfEven(counts);
+        counts = rounded != 0.0 || counts == 0.0 ? rounded : (counts < 0 ? -1.0 : 1.0);
     } else {
         // The limit takes the sign of the counts (not of the level), so that a negative
         // coefficient keeps the level on its own side of zero.

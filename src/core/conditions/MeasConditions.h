@@ -53,8 +53,8 @@ struct MeasConditions {
     bool operator==(const MeasConditions&) const = default;
 };
 
-// What no measurement can be made with: a data trigger without a measured trigger channel
-// (text 118), no measured channel (115), or 0 when neither.
+// What no measurement can be made with: a data trigger without a measured trigger channel that
+// has a level (text 118), no measured channel (115), or 0 when neither.
 int ChannelSetRefusal(const MeasConditions& m);
 
 // Sets every stored field to its default (Installed is not touched).
@@ -64,7 +64,7 @@ void SetMeasDefaults(MeasConditions& m);
 void RebuildMeasuredChannels(MeasConditions& m);
 
 // Snaps a channel's DtgLevel to whole raw counts (halves to even), at most 32767 counts either
-// way. A Coeff of 0 leaves the level unchanged.
+// way and at least one unless the level is 0. A Coeff of 0 leaves the level unchanged.
 void SnapTriggerLevel(MeasConditions& m, int channel);
 
 // The 16-character change mask of the condition download for an edited copy against the live

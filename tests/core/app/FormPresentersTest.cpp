@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
+#include <utility>
 
 #include "core/app/GraphCondPresenter.h"
 #include "core/app/MeasCondPresenter.h"
@@ -37,7 +39,8 @@ struct MeasView : FakeBoxes<MeasFieldRef, MeasCondView> {
     void ShowBox(MeasFieldRef f, const std::string& t) override { box[Key(f)] = t; }
     void ShowClockScroll(int) override {}
     void ShowPreview(const std::string&, bool) override {}
-    void ShowChoices(int, int) override {}
+    void ShowChoices(int, int averaging, bool offered) override { this->averaging = {averaging, offered}; }
+    std::pair<int, bool> averaging{-1, false};  // the averaging list: its entry, whether it can be chosen
     void ShowChannel(int, const MeasChannelLook&) override {}
     void Hide() override { log.push_back("hide"); }
 };
@@ -112,6 +115,26 @@ TEST_F(FormPresenters, ACoefficientEnteredShowsItsChannelsLevelAgain) {
     p.EnterBox(coeff3);
     EXPECT_EQ(v.Typed(coeff3), "+3.000000E-01");
     EXPECT_EQ(v.Typed(kLevel3), "+999.9");
+}
+
+// The instrument does not average at clocks under 1 ms, and OK stores no averaging there: the list
+// shows OFF and cannot be chosen, so that an averaging picked is not dropped without a word. The
+// averaging chosen before comes back with a slower clock.
+TEST_F(FormPresenters, TheAveragingListShowsOffAndIsClosedAtClocksUnderOneMillisecond) {
+    MeasView v;
+    MeasCondPresenter p(h.engine, v);
+    p.ShowAll();
+    p.Edit().SetAveraging(4);
+    p.ClockScrolled(ScrollPositionOfClock(0.5f));
+    EXPECT_EQ(v.averaging, (std::pair{0, false}));
+    p.ClockScrolled(ScrollPositionOfClock(2.0f));
+    EXPECT_EQ(v.averaging, (std::pair{4, true}));
+    const MeasFieldRef clock{MeasField::Clock, 0};
+    for (const auto& [typed, shown] : {std::tuple{"0.9", std::pair{0, false}}, std::tuple{"1", std::pair{4, true}}}) {
+        v.Type(clock, typed);
+        p.EnterBox(clock);
+        EXPECT_EQ(v.averaging, shown) << typed;
+    }
 }
 
 // (The maximum shown as entered and the question's text: SettingsWindowTest.graphCondCloseBox...)

@@ -58,6 +58,7 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
         Entry{kLevel1, "0", false, "+1000"}, Entry{kLevel1, "-0.0", false, "+1000"},
         Entry{kLevel1, "501", true, "+500"}, Entry{kLevel1, "-3", true, "-4"}, Entry{kLevel1, "+", false, "+1000"},
         Entry{kLevel1, "1E3", false, "+1000"}, Entry{kLevel1, "100000", true, "+65534"},
+        Entry{kLevel1, "0.5", true, "+2"}, Entry{kLevel1, "-0.5", true, "-2"},  // one count, never 0
         // The offset may be 0.
         Entry{kOffset1, "0", true, "0"}, Entry{kOffset1, "12.5", true, "+12.5"}, Entry{kOffset1, "1.2.3", false, "0"},
         Entry{kOffset1, "\xEF\xBC\x8D\xEF\xBC\x93", true, "-3"}}) {  // full-width "-3"
@@ -74,7 +75,9 @@ TEST(MeasCondCommit, ANewCoefficientShowsTheLevelTheInstrumentIsSent) {
     live.Ch(1) = {.Coeff = 1.0f, .DtgOnOff = 1, .DtgLevel = 1000.0f};
     MeasCondForm f = Form(live);
     for (const auto& [coeff, level, sent] : {std::tuple{"0.01", "+327.67", "TGL32767"}, std::tuple{"3", "+327", "TGL109"},
-                                            std::tuple{"-0.5", "+327", "TGL-654"}}) {
+                                            std::tuple{"-0.5", "+327", "TGL-654"},
+                                            // Below one count: one count, the channel still triggers.
+                                            std::tuple{"1E+06", "+1000000", "TGL1"}}) {
         ASSERT_TRUE(f.Commit(kCoeff1, coeff));
         EXPECT_EQ(f.Text(kLevel1), level) << coeff;
         EXPECT_EQ(TriggerLevelCommand(f.Working().Ch(1)), sent) << coeff;

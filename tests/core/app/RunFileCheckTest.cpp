@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "core/app/RunController.h"
 #include "support/EngineHarness.h"
@@ -83,22 +84,55 @@ TEST(RunFileCheck, ANameTooLongOrWithAForbiddenCharacterStopsTheStart) {
     }
 }
 
-// Conditions with no measured channel (a Meas.cnd edited by hand; the settings window refuses
-// them) stop the start too: the run would write a data file without a channel, which nothing opens.
-TEST(RunFileCheck, NoMeasuredChannelStopsTheStart) {
+// Conditions no run can be made with stop the start before the instrument hears anything, with
+// the settings window's own message: no measured channel (a Meas.cnd edited by hand) would write a
+// data file nothing opens; a data trigger whose only trigger channel is not measured (what start-up
+// leaves on an instrument without that channel) or has no level would wait for a trigger forever.
+TEST(RunFileCheck, ConditionsNoRunCanBeMadeWithStopTheStart) {
+    const struct {
+        const char* name;
+        std::function<void(MeasConditions&)> edit;
+        const char* text;
+    } cases[] = {
+        {"no measured channel", [](MeasConditions& m) { for (auto& c : m.Channels) c.OnOff = 0; },
+         "Measurement channel is not set."},
+        {"trigger channel not measured",
+         [](MeasConditions& m) {
+             m.TrgMode = 1;
+             m.Ch(2).DtgOnOff = 1;
+         },
+         "Data trigger channel is not set."},
+        {"trigger level 0",
+         [](MeasConditions& m) {
+             m.TrgMode = 1;
+             m.Ch(1).DtgOnOff = 1;
+             m.Ch(1).DtgLevel = 0.0f;
+         },
+         "Data trigger channel is not set."},
+    };
+    for (const auto& c : cases) {
+        EngineHarness h;
+        ASSERT_TRUE(h.Measure({1}, 100));
+        c.edit(h.state.Meas);
+        StartOrStop(h.engine);
+        EXPECT_FALSE(h.state.RunActive()) << c.name;
+        EXPECT_TRUE(h.bus->Commands().empty()) << c.name << ": " << h.bus->Commands()[0];
+        EXPECT_TRUE(h.state.LastDataFile.empty()) << c.name;
+        EXPECT_TRUE(h.main.windowEnabled) << c.name;
+        ASSERT_EQ(h.ui.shown.size(), 1u) << c.name;
+        EXPECT_EQ(h.ui.shown[0].text, std::string(c.text) +
+                                          "\nSet it in File > Meas. Cond. Settings. Nothing was sent to the instrument.")
+            << c.name;
+        EXPECT_EQ(h.ui.shown[0].title, "Setting error") << c.name;
+    }
+    // A measured trigger channel with a level starts.
     EngineHarness h;
     ASSERT_TRUE(h.Measure({1}, 100));
-    for (auto& c : h.state.Meas.Channels) c.OnOff = 0;
+    h.state.Meas.TrgMode = 1;
+    h.state.Meas.Ch(1).DtgOnOff = 1;
     StartOrStop(h.engine);
-    EXPECT_FALSE(h.state.RunActive());
-    EXPECT_TRUE(h.bus->Commands().empty()) << h.bus->Commands()[0];
-    EXPECT_TRUE(h.state.LastDataFile.empty()) << h.state.LastDataFile;
-    EXPECT_TRUE(h.main.windowEnabled);
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].text,
-              "Measurement channel is not set.\nSet it in File > Meas. Cond. Settings. Nothing was sent to the "
-              "instrument.");
-    EXPECT_EQ(h.ui.shown[0].title, "Setting error");
+    EXPECT_TRUE(h.ui.shown.empty()) << h.ui.shown[0].text;
+    EXPECT_TRUE(h.state.RunActive() || !h.state.LastDataFile.empty());
 }
 
 }  // namespace

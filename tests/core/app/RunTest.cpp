@@ -673,6 +673,7 @@ TEST_F(RunTest, CancelDuringTheFirstChannelLeavesTheCancelSignatureAndConsumesTh
 TEST_F(RunTest, AFileMadeByHandIsNeverWrittenOverAndADataTriggerRunMarksEveryChart) {
     ASSERT_TRUE(h.Measure({2}, 1000, 1.0f));
     h.state.Meas.TrgMode = 1;
+    h.state.Meas.Ch(2).DtgOnOff = 1;
     h.state.Meas.PreMemoryWords = 100;
     testing::WriteAll(Data("20261205.kmr"), "by hand");
     testing::WriteAll(Data("20261205_1.kmr"), "by hand too");
@@ -1049,6 +1050,7 @@ TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
 TEST_F(RunTest, AFailedTriggerStartsNothing) {
     ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=DTG:noreply"));
     h.state.Meas.TrgMode = 1;
+    h.state.Meas.Ch(1).DtgOnOff = 1;
     ToggleMonitor(h.engine);
     StartOrStop(h.engine);
     ExpectIdle(h);

@@ -110,6 +110,13 @@ TEST(SnapTriggerLevel, SnapsToWholeCountsOfTheChannelAskedForOnly) {
         // A negative coefficient keeps the level on its side of zero when it is limited.
         {50000.0f, -1.0f, 32767.0f},
         {-100000.0f, -2.0f, -65534.0f},
+        // A level below half a count is one count on its side (TGL0 would take the channel out
+        // of the data trigger); a level of 0 stays 0.
+        {0.4f, 1.0f, 1.0f},
+        {-0.4f, 1.0f, -1.0f},
+        {0.4f, -1.0f, 1.0f},
+        {1000.0f, 1.0e6f, 1.0e6f},
+        {0.0f, 1.0f, 0.0f},
         // Coefficient 0: nothing can be computed; the level stays.
         {1234.5f, 0.0f, 1234.5f},
         // 1.5 counts would round up beyond the float range: the level stays.
