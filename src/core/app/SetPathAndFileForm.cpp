@@ -20,7 +20,7 @@ SetPathAndFileForm::SetPathAndFileForm(const GlobalSettings& settings, std::int3
 }
 
 std::string SetPathAndFileForm::RefusalMessage(Language lang) const {
-    return lastRefusal_ == NameRefusal::TooLong ? BaseNameTooLongText(lang, refusedBase_) : std::string();
+    return NameRefusalText(lang, refused_, Extension());
 }
 
 std::string SetPathAndFileForm::Extension() const { return FileTypeExtension(fileType_); }
@@ -28,7 +28,7 @@ std::string SetPathAndFileForm::Extension() const { return FileTypeExtension(fil
 bool SetPathAndFileForm::CommitName(std::string_view typed, UiPort* ui) {
     const kmr::AcceptedName a = AcceptDataFileName(std::string(typed), accepted_, Extension());
     lastRefusal_ = a.refusal;
-    refusedBase_ = a.refusedBase;
+    refused_ = a;
     if (!a.accepted) {
         if (ui != nullptr && !RefusalMessage(ui->language).empty())
             ui->ShowMessage(RefusalMessage(ui->language), ui->Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);

@@ -32,12 +32,14 @@ public:
 
     // The name box lost the focus, Enter was pressed in it or a name of the list was clicked:
     // the typed text is accepted (the base name follows) or the box returns to the accepted name.
-    // A name too long for the file system (with the number, part letter and extension the
-    // program adds) is refused with a message through `ui` when one is given.
+    // A refused name is told why and what to type instead, through `ui` when one is given: one
+    // with a character or a device name a file name cannot have, one that looks numbered or
+    // lettered, the extension alone, or one too long for the file system (with the number, part
+    // letter and extension the program adds). The box's own name given back is no refusal.
     bool CommitName(std::string_view typed, UiPort* ui = nullptr);
     // Why the last CommitName refused its text (None after an accepted one).
     NameRefusal LastRefusal() const { return lastRefusal_; }
-    // The message of the last refusal that has one (a name too long); empty otherwise.
+    // The message of the last refusal; empty after an accepted name or the box's own one.
     std::string RefusalMessage(Language lang) const;
     // A file-type option was set: CSV with more than 65000 memory words is refused with the
     // Caution box (the option goes back to the data file); otherwise the type is taken and the
@@ -58,7 +60,7 @@ private:
     std::string accepted_;
     std::int32_t memoryWords_ = 0;
     NameRefusal lastRefusal_ = NameRefusal::None;
-    std::string refusedBase_;
+    kmr::AcceptedName refused_;
 };
 
 // The Caution box's text: CSV is not possible with more than 65000 memory words.

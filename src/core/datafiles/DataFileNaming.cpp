@@ -186,29 +186,42 @@ AcceptedName AcceptDataFileName(const std::string& typed, const std::string& pre
     const auto withoutExtension = [&](const std::string& t) {
         return t.size() >= extension.size() ? t.substr(0, t.size() - extension.size()) : t;
     };
-    AcceptedName refused{previous, withoutExtension(previous), false, NameRefusal::Improper, {}};
-
     std::string text(TrimSpaces(typed));
-    if (IsImproperFileName(text)) return refused;
+    // The box returns to the name before; the reason is said, unless the box's own name (the next
+    // file's, which carries its number) was given back as it stood.
+    const auto refused = [&](NameRefusal why) {
+        return AcceptedName{previous, withoutExtension(previous), false,
+                            text == previous ? NameRefusal::AsShown : why, withoutExtension(text), text};
+    };
+
+    if (IsImproperFileName(text)) return refused(NameRefusal::Improper);
     const std::string ext = ToLowerAscii(extension);
     if (text.size() < ext.size() ||
         ToLowerAscii(text.substr(text.size() - ext.size())) != ext)
         text += extension;
     const std::string lower = ToLowerAscii(text);
-    if (lower == ext) return refused;
+    if (lower == ext) return refused(NameRefusal::ExtensionOnly);
     // Names that look like numbered or lettered data files are refused; "_0" is allowed.
     for (std::size_t i = 0; i + 1 < lower.size(); ++i) {
         if (lower[i] != '_') continue;
         const char c = lower[i + 1];
-        if ((c >= '1' && c <= '9') || (c >= 'a' && c <= 'h')) return refused;
+        if ((c >= '1' && c <= '9') || (c >= 'a' && c <= 'h')) return refused(NameRefusal::LooksNumbered);
     }
     // Every name the program makes of it must fit the file system.
-    if (!BaseNameFits(withoutExtension(text))) {
-        refused.refusal = NameRefusal::TooLong;
-        refused.refusedBase = withoutExtension(text);
-        return refused;
+    if (!BaseNameFits(withoutExtension(text))) return refused(NameRefusal::TooLong);
+    return AcceptedName{text, withoutExtension(text), true, NameRefusal::None, {}, {}};
+}
+
+std::string NameRefusalText(Language lang, const AcceptedName& refused, const std::string& extension) {
+    switch (refused.refusal) {
+        case NameRefusal::Improper: return TextWith(lang, txt::DataFileNameImproper, {refused.refusedText});
+        case NameRefusal::ExtensionOnly: return TextWith(lang, txt::DataFileNameExtensionOnly, {extension});
+        case NameRefusal::LooksNumbered: return TextWith(lang, txt::DataFileNameLooksNumbered, {refused.refusedText});
+        case NameRefusal::TooLong: return BaseNameTooLongText(lang, refused.refusedBase);
+        case NameRefusal::None:
+        case NameRefusal::AsShown: break;
     }
-    return AcceptedName{text, withoutExtension(text), true, NameRefusal::None, {}};
+    return {};
 }
 
 bool BaseNameFits(const std::string& base) { return base.size() <= kLongestBaseNameBytes; }

@@ -76,8 +76,9 @@ std::string BaseNameTooLongText(Language lang, const std::string& base);
 // base + "_" + ten digits + "_A_incomplete" + extension (the write test before a run uses it).
 std::string LongestDataFileName(const std::string& base, const std::string& extension);
 
-// Why a typed data-file name was refused.
-enum class NameRefusal { None, Improper, TooLong };
+// Why a typed data-file name was refused. AsShown: the name the box showed given back unchanged
+// (the next file's name, its number included), which is no refusal to speak of.
+enum class NameRefusal { None, AsShown, Improper, ExtensionOnly, LooksNumbered, TooLong };
 
 // The typed data-file name as the settings form accepts it.
 struct AcceptedName {
@@ -86,8 +87,11 @@ struct AcceptedName {
     bool accepted = false;
     NameRefusal refusal = NameRefusal::None;
     std::string refusedBase;  // the base name of the refused text (for the message)
+    std::string refusedText;  // the refused text, trimmed (for the message)
 };
 AcceptedName AcceptDataFileName(const std::string& typed, const std::string& previous,
                                 const std::string& extension);
+// What a refused name is told: why, and what to type instead (empty for None and AsShown).
+std::string NameRefusalText(Language lang, const AcceptedName& refused, const std::string& extension);
 
 }  // namespace kmr

@@ -74,5 +74,10 @@ inline constexpr int CliBalanceEndedOnRequest = 3424;
 inline constexpr int CliNothingBalancedOnRequest = 3425;
 // A calibration output whose wait was cancelled, at the command named
 inline constexpr int CalibrationCancelledAt = 3426;
+// A typed data-file name refused: a character or device name a file cannot have (the name), the
+// extension alone (the extension), a name that looks numbered or lettered (the name)
+inline constexpr int DataFileNameImproper = 3560;
+inline constexpr int DataFileNameExtensionOnly = 3561;
+inline constexpr int DataFileNameLooksNumbered = 3562;
 
 }  // namespace kmr::txt

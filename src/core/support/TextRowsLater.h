@@ -376,6 +376,21 @@ inline constexpr TextRow kLaterRows[] = {
     // A calibration output whose wait the user cancelled: the command it ended at.
     {3426, "The calibration output was cancelled at %1: the calibration output may still be on.",
      "%1 で校正出力を中止しました: 校正出力がまだ出ている可能性があります。"},
+    // A typed data-file name refused: the box shows the name before again.
+    {3560, "The name '%1' cannot be used: a file name cannot hold blanks, control characters or any of "
+           "] [ ; < = > ? * / \\ : \" |, nor be a device name (CON, PRN, AUX, NUL, COM1, LPT1 ...).\n"
+           "The name before is kept; type another name.",
+     "名前 '%1' は使えません: ファイル名には空白、制御文字、] [ ; < = > ? * / \\ : \" | を使えず、"
+     "デバイス名 (CON、PRN、AUX、NUL、COM1、LPT1 など) にもできません。\n"
+     "前の名前のままです。別の名前を入力してください。"},
+    {3561, "Type a name before the extension %1.\nThe name before is kept.",
+     "拡張子 %1 の前に名前を入力してください。\n前の名前のままです。"},
+    {3562, "The name '%1' cannot be used: \"_\" followed by 1 to 9 or by a to h is how the program numbers "
+           "data files and letters CSV parts (\"_0\" may be used).\n"
+           "The name before is kept; type the name without it.",
+     "名前 '%1' は使えません: \"_\" の後に 1～9 または a～h が続く形は、プログラムがデータファイルの番号と "
+     "CSV のパート記号に使います (\"_0\" は使えます)。\n"
+     "前の名前のままです。それを含まない名前を入力してください。"},
 };
 
 }  // namespace kmr::text_rows

@@ -78,12 +78,17 @@ TEST_F(FormPresenters, OkWithARefusedNameStillBeingEditedStopsBeforeItsQuestion)
     files.ShowAll();
     const std::string accepted = dv.Typed(DataFileField::Name);
     h.ui.shown.clear();
-    dv.Type(DataFileField::Name, std::string(300, 'n'));
-    files.Ok();
-    ASSERT_EQ(h.ui.shown.size(), 1u);
-    EXPECT_EQ(h.ui.shown[0].title, Text(Language::English, txt::SettingErrorTitle));
-    EXPECT_EQ(dv.Typed(DataFileField::Name), accepted);
-    EXPECT_TRUE(dv.log.empty());
+    // Too long, or looking numbered ("my_data" typed and OK pressed no longer closes the form
+    // with the name dropped).
+    for (const std::string& typed : {std::string(300, 'n'), std::string("my_data")}) {
+        h.ui.shown.clear();
+        dv.Type(DataFileField::Name, typed);
+        files.Ok();
+        ASSERT_EQ(h.ui.shown.size(), 1u);
+        EXPECT_EQ(h.ui.shown[0].title, Text(Language::English, txt::SettingErrorTitle));
+        EXPECT_EQ(dv.Typed(DataFileField::Name), accepted);
+        EXPECT_TRUE(dv.log.empty());
+    }
 }
 
 TEST_F(FormPresenters, TheCloseBoxKeepsTheTypedValueOfTheMeasurementFormAndCancelDoesNot) {
