@@ -35,6 +35,13 @@ int FirstColumn(const ChartTextSizes& t) {
     return std::max(t.channelWidth, t.captionWidth + kGap + t.unitWidth);
 }
 
+// The plot area's insets at its sides: the Y numbers on the left, half a time number on the right.
+int LeftInset(const ChartTextSizes& t) { return std::max(52, t.yLabelWidth + kTickLabelPadding + 7); }
+int RightInset(const ChartTextSizes& t) { return std::max(8, t.xLabelWidth / 2 + 4); }
+
+// The narrowest plot area worth drawing: two time numbers apart.
+int LeastPlotWidth(const ChartTextSizes& t) { return std::max(100, 2 * t.xLabelWidth); }
+
 int CompactWidth(const ChartTextSizes& t) {
     const int first = FirstColumn(t);
     return std::max(2 * kPadX + first + 2 * PairWidth(t) + 2 * kColumnGap, 2 * kPadX + t.xUnitWidth);
@@ -90,7 +97,20 @@ ChartAreaPlaces LayOutChartArea(const std::bitset<kCharts>& shown, int width, in
         out.scrolls = true;
         out.contentWidth = std::max(0, width - scrollBarWidth);
     }
-    const PanelForm form = h >= StackedHeight(t) ? PanelForm::Stacked : PanelForm::Compact;
+    PanelForm form = h >= StackedHeight(t) ? PanelForm::Stacked : PanelForm::Compact;
+    // A compact panel (its three columns side by side) that leaves the chart no room, with wide
+    // units and values in a wide font, gives way to the one-column panel: the rows are made tall
+    // enough for it, and the area scrolls.
+    const auto plotRoom = [&t](int panel, int content) { return content - panel - LeftInset(t) - RightInset(t); };
+    if (form == PanelForm::Compact && plotRoom(CompactWidth(t), out.contentWidth) < LeastPlotWidth(t) &&
+        plotRoom(StackedWidth(t), width - scrollBarWidth) > plotRoom(CompactWidth(t), out.contentWidth)) {
+        form = PanelForm::Stacked;
+        h = std::max(h, StackedHeight(t));
+        if (fixed + count * h > height) {
+            out.scrolls = true;
+            out.contentWidth = std::max(0, width - scrollBarWidth);
+        }
+    }
     const int panelWidth = form == PanelForm::Stacked ? StackedWidth(t) : CompactWidth(t);
     const PanelCells cells = CellsOf(form, t);
 
@@ -109,9 +129,9 @@ ChartAreaPlaces LayOutChartArea(const std::bitset<kCharts>& shown, int width, in
         r.panelWidth = std::min(panelWidth, out.contentWidth);
         r.cells = cells;
         r.insets.Top = std::max(5, HalfLine(t));
-        r.insets.Left = std::max(52, t.yLabelWidth + kTickLabelPadding + 7);
+        r.insets.Left = LeftInset(t);
         r.insets.Bottom = r.bottom ? reserve : std::max(5, HalfLine(t));
-        r.insetRight = std::max(8, t.xLabelWidth / 2 + 4);
+        r.insetRight = RightInset(t);
         if (r.bottom) {
             r.cells.xUnitShown = true;
             r.cells.xUnit = {kPadX, h + (reserve - t.lineHeight) / 2, t.xUnitWidth, t.lineHeight};

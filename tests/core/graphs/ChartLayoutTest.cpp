@@ -66,6 +66,25 @@ TEST(ChartLayoutTest, shortRowsGetTheCompactPanelAndFewerYNumbers) {
     EXPECT_GE(s.height, MinimumChartRowHeight(kEnglish) + 150);
 }
 
+// Units and values in a wide font make the compact panel (three columns) as wide as a small
+// window: the one-column panel takes its place, and the rows scroll, rather than leave the chart
+// a sliver.
+TEST(ChartLayoutTest, aCompactPanelLeavingNoChartGivesWayToTheOneColumnPanel) {
+    ChartTextSizes wide = kEnglish;
+    wide.valueWidth = 136;
+    wide.unitWidth = 100;
+    wide.captionWidth = 60;
+    const ChartAreaPlaces p = LayOutChartArea(FirstN(5), 712, 300, 16, wide);
+    ASSERT_EQ(p.rows.size(), 5u);
+    EXPECT_EQ(p.rows[0].form, PanelForm::Stacked);
+    EXPECT_TRUE(p.scrolls);
+    const ChartRowPlace& r = p.rows[0];
+    EXPECT_GE(p.contentWidth - r.panelWidth - r.insets.Left - r.insetRight, 2 * wide.xLabelWidth);
+    for (const ChartRowPlace& row : p.rows) ExpectCellsApart(row);
+    // With room enough the compact panel stays.
+    EXPECT_EQ(LayOutChartArea(FirstN(5), 1366, 300, 16, wide).rows[0].form, PanelForm::Compact);
+}
+
 TEST(ChartLayoutTest, axisNumbersOfALargeFontKeepTheirRoom) {
     const ChartAreaPlaces p = LayOutChartArea(FirstN(3), 900, 600, 16, kLarge);
     const ChartRowPlace& bottom = p.rows.back();
