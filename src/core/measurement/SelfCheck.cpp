@@ -36,6 +36,12 @@ CheckCell MemoryCell(std::string_view field, std::string_view name) {
     return NoResult();
 }
 
+// With one channel measured an error reply ("ERR-004") is as long as a result field; it answers
+// the command, not the channel, unless it is the voltage channel's own field.
+bool IsCommandRefusal(std::string_view reply, int channelCount) {
+    return channelCount == 1 && reply.rfind("ERR-", 0) == 0 && reply.rfind("ERR-011", 0) != 0;
+}
+
 }  // namespace
 
 CheckCell CheckResultCell(int code, std::string_view field, int inputMode) {
@@ -79,7 +85,9 @@ void SelfCheck::Execute(const std::function<void(std::size_t row)>& rowDone) {
         const std::string reply = transport_.SendCommand(command, check.withAttempts ? 1 : 0);
         auto& results = results_[row];
         ticked_[row] = false;
-        const bool whole = reply.size() == CheckReplyLength(meas_.ChannelCount) && !reply.empty();
+        const bool whole = reply.size() == CheckReplyLength(meas_.ChannelCount) && !reply.empty() &&
+                           transport_.Connection().Status() != RunStatus::CommFailed &&
+                           !IsCommandRefusal(reply, meas_.ChannelCount);
         for (std::size_t i = 0; i < meas_.MeasuredChannels.size(); ++i)
             results[static_cast<std::size_t>(meas_.MeasuredChannels[i] - 1)] = whole ? reply.substr(8 * i, 7) : "";
         if (rowDone) rowDone(row);

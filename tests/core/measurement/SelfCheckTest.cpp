@@ -93,6 +93,30 @@ TEST_F(SelfCheckTest, EveryCheckAnsweredWronglyIsNamedInTheOneMessageAndTheNextS
               std::vector<std::string>{TextWith(Language::English, txt::LostDuringCheck, {"CHK1, CHK2"})});
 }
 
+// With one channel measured an error reply is as long as a result field: it is still a check
+// answered wrongly (said, its row empty), whether the command was repeated or not. Only the
+// voltage channel's own field stays a result.
+TEST_F(SelfCheckTest, OneChannelsErrorReplyIsAFailureNotAResult) {
+    StartWith({{1, 2}}, "sim:time=instant,fault=CHK0:ERR-001+CHK2:ERR-004:1");
+    check = std::make_unique<SelfCheck>(Transport(), h.state.Meas);
+    Tick({0, 2, 5});
+    check->Execute();
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"CHK0", "CHK0", "CHK0", "CHK2", "CHK5"}));
+    EXPECT_EQ(check->Result(0, 1), "");
+    EXPECT_EQ(check->Result(2, 1), "");
+    EXPECT_EQ(check->Cell(5, 1).colour, CheckColour::Blue);
+    EXPECT_EQ(h.ui.Texts(),
+              std::vector<std::string>{TextWith(Language::English, txt::LostDuringCheck, {"CHK0, CHK2"})});
+
+    h.state.Meas.Ch(1).InputMode = 0;
+    h.engine.link.commands->DownloadConditions(kFullChangeMask);
+    h.ui.shown.clear();
+    Tick({2});
+    check->Execute();
+    EXPECT_EQ(check->Cell(2, 1).text, "VOLT");
+    EXPECT_TRUE(h.ui.shown.empty());
+}
+
 // The user's Cancel of a long wait ends the sequence as a lost reply does, and is said as a cancel;
 // so does a Cancel whose wait was answered at last: the checks after it are not made.
 TEST_F(SelfCheckTest, ACancelledWaitIsSaidAsTheUsersCancel) {
