@@ -67,10 +67,11 @@ public:
     bool AnyTicked() const;
 
     // Runs the ticked checks in table order and unticks each after it ran. A reply of the wrong
-    // length (also a reply cut short, or none), or one the command was refused with, empties that check's results of the measured
-    // channels and is named in the one message at the end; the next checks still run, unless the
-    // instrument did not answer at all. `rowDone` is told each row as soon as its check has
-    // ended, so that the table shows it (and nothing of an earlier run) before that message.
+    // length (also a reply cut short, or none), or one the command was refused with, empties that
+    // check's results of the measured channels and is named in the one message at the end; the
+    // next checks still run, unless the instrument did not answer at all. `rowDone` is told each
+    // row as soon as its check has ended, so that the table shows it (and nothing of an earlier
+    // run) before that message.
     void Execute(const std::function<void(std::size_t row)>& rowDone = {});
 
     // The cell of a row for a channel (1..10).
