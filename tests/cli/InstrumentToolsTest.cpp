@@ -105,36 +105,14 @@ TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
 // The instrument stops answering `stallAt` (every time from then when `forGood`, else that
 // exchange only) and Ctrl+C comes while it is awaited. `commands` holds what was written from then.
 Ran RunToolStallingAtCtrlC(ToolFn fn, const std::vector<std::string>& args, const std::string& stallAt, bool forGood) {
-    struct StallingBus : kmr::testing::LoggingBus {
-        using LoggingBus::LoggingBus;
-        GpibStatus Write(int d, const void* data, std::size_t count) override {
-            const std::string text(static_cast<const char*>(data), count);
-            const std::string command = text.substr(0, text.find('\r'));
-            if (command == stallAt && !stalled) {
-                stalled = dropNext = true;
-                Interrupt();
-            }
-            if (stalled) sent->push_back(command);
-            return LoggingBus::Write(d, data, count);
-        }
-        GpibStatus Read(int d, void* buffer, std::size_t count) override {
-            const GpibStatus status = LoggingBus::Read(d, buffer, count);
-            if (!dropNext && !(stalled && forGood)) return status;
-            dropNext = false;
-            return {kIbERR | kIbTIMO, kEABO, 0};
-        }
-        std::string stallAt;
-        bool forGood = false, stalled = false, dropNext = false;
-        std::vector<std::string>* sent = nullptr;
-    };
     std::ostringstream out, err;
     CliIo io{out, err, false};
     kmr::testing::FakeClock clock;
     Ran r;
     r.status = fn(args, io,
                   [&](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
-                      auto bus = std::make_unique<StallingBus>(MakeGpibBusOrExplain(spec));
-                      bus->stallAt = stallAt;
+                      auto bus = std::make_unique<kmr::testing::StallingBus>(MakeGpibBusOrExplain(spec));
+                      bus->stallsHere = [stallAt](const std::string& command) { return command == stallAt; };
                       bus->forGood = forGood;
                       bus->sent = &r.commands;
                       return bus;

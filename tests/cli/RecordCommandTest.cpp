@@ -64,27 +64,6 @@ Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
 // and Ctrl+C comes while it is awaited. `commands` holds what was written from that poll on.
 Ran RecordStallingAtCtrlC(int stallAt, bool forGood) {
     WaitingClock clock;
-    struct StallingBus : kmr::testing::LoggingBus {
-        using LoggingBus::LoggingBus;
-        GpibStatus Write(int d, const void* data, std::size_t count) override {
-            const std::string text(static_cast<const char*>(data), count);
-            if (text.starts_with("EOC") && ++polls == stallAt) {
-                stalled = dropNext = true;
-                Interrupt();
-            }
-            if (stalled) sent->push_back(text.substr(0, text.find('\r')));
-            return LoggingBus::Write(d, data, count);
-        }
-        GpibStatus Read(int d, void* buffer, std::size_t count) override {
-            const GpibStatus status = LoggingBus::Read(d, buffer, count);
-            if (!dropNext && !(stalled && forGood)) return status;
-            dropNext = false;
-            return {kIbERR | kIbTIMO, kEABO, 0};
-        }
-        int polls = 0, stallAt = 0;
-        bool forGood = false, stalled = false, dropNext = false;
-        std::vector<std::string>* sent = nullptr;
-    };
     sim::SimOptions o;
     o.pattern = sim::SimPattern::Ramp;
     std::ostringstream out, err;
@@ -93,8 +72,11 @@ Ran RecordStallingAtCtrlC(int stallAt, bool forGood) {
     r.status = RecordWith(
         {}, io,
         [&](const std::string&, std::string&) -> std::unique_ptr<GpibBus> {
-            auto bus = std::make_unique<StallingBus>(std::make_unique<sim::SimBus>(o, clock.time));
-            bus->stallAt = stallAt;
+            auto bus = std::make_unique<kmr::testing::StallingBus>(std::make_unique<sim::SimBus>(o, clock.time));
+            // The `stallAt`-th EOC poll.
+            bus->stallsHere = [stallAt, polls = 0](const std::string& command) mutable {
+                return command.starts_with("EOC") && ++polls == stallAt;
+            };
             bus->forGood = forGood;
             bus->sent = &r.commands;
             return bus;

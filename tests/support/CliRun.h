@@ -2,6 +2,7 @@
 // kmr's commands run in this process over the simulated instrument, with what they print caught
 // (only the command-line tests include this; they link the command-line library).
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -49,6 +50,32 @@ inline Ran Record(const std::vector<std::string>& args = {"--interface", "sim:ti
     r.err = err.str();
     return r;
 }
+
+// A bus that stops answering at the command `stallsHere` picks (for that exchange only, or for
+// every one from then when `forGood`), with Ctrl+C pressed while it is awaited; `sent` gets what
+// was written from that command on.
+struct StallingBus : LoggingBus {
+    using LoggingBus::LoggingBus;
+    GpibStatus Write(int d, const void* data, std::size_t count) override {
+        const std::string text(static_cast<const char*>(data), count);
+        const std::string command = text.substr(0, text.find('\r'));
+        if (!stalled && stallsHere && stallsHere(command)) {
+            stalled = dropNext = true;
+            cli::Interrupt();
+        }
+        if (stalled && sent != nullptr) sent->push_back(command);
+        return LoggingBus::Write(d, data, count);
+    }
+    GpibStatus Read(int d, void* buffer, std::size_t count) override {
+        const GpibStatus status = LoggingBus::Read(d, buffer, count);
+        if (!dropNext && !(stalled && forGood)) return status;
+        dropNext = false;
+        return {kIbERR | kIbTIMO, kEABO, 0};
+    }
+    std::function<bool(const std::string&)> stallsHere;
+    bool forGood = false, stalled = false, dropNext = false;
+    std::vector<std::string>* sent = nullptr;
+};
 
 // The data folder of the program under a TempHome.
 inline std::string DataFolder() { return std::string(std::getenv("XDG_DOCUMENTS_DIR")) + "/KMR-5300/Data/"; }
