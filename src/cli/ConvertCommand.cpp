@@ -184,6 +184,15 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
             for (const std::string& csv : outcome.csvFiles[i]) io.out << items[i].dataPath << " -> " << csv << "\n";
         } else {
             io.err << items[i].dataPath << ": " << io.Text(txt::CliNotConverted) << "\n";
+            // A cancelled or broken-off recording: what it does hold, and how to convert that.
+            if (!options.wholeChannels) {
+                const StoredRecordCheck record = CheckStoredRecord(items[i].dataPath, io.language);
+                if (record.ok && !record.complete)
+                    io.err << items[i].dataPath << ": "
+                           << TextWith(io.language, txt::WholeChannelsHint,
+                                       {ChannelList(record.wholeChannels, io.language)})
+                           << "\n";
+            }
         }
     }
     if (status == RunStatus::Cancelled && ui.messages() == 0)

@@ -100,8 +100,16 @@ TEST(CancelledFiles, KmrInfoSaysItIsIncompleteAndKmrConvertWholeChannelsWritesTh
     EXPECT_NE(n.out.find("WholeChannels: \n"), std::string::npos) << n.out;
     EXPECT_NE(n.err.find("no channel of this file is whole."), std::string::npos) << n.err;
 
-    EXPECT_EQ(Kmr({"convert", path}).status, 1);
+    // Refused without the option, saying which channels it would convert and how; a file with no
+    // whole channel gets no such offer.
+    const Ran refused = Kmr({"convert", path});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find(path + ": whole channels: 2, 5 (kmr convert --whole-channels converts them).\n"),
+              std::string::npos) << refused.err;
     EXPECT_FALSE(FileExistsOnDisk(dir.File("cut.csv")));
+    const Ran noneRefused = Kmr({"convert", none});
+    EXPECT_EQ(noneRefused.status, 1);
+    EXPECT_EQ(noneRefused.err.find("--whole-channels"), std::string::npos) << noneRefused.err;
     const Ran c = Kmr({"convert", "--whole-channels", path});
     ASSERT_EQ(c.status, 0) << c.err;
     // What it holds: ConversionCancelTest.TheWholeChannelsOfACancelledFileAreConvertedWhenAsked.
