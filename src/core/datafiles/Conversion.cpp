@@ -239,8 +239,9 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
         };
         const bool twice = std::any_of(stems.begin(), stems.end(), clash);
         // A folder of the name counts here: the file written would not take its name at the end.
-        const std::string taken = hdf5 ? (NameHeld(item.csvFolder + name) ? item.csvFolder + name : std::string())
-                                       : FirstBaseOrLettered(item.csvFolder, stem, extension, /*foldersTake=*/true);
+        // The name as typed counts too: "X.CSV" is not "X.csv" where letter case matters.
+        std::string taken = NameHeld(item.csvFolder + name) ? item.csvFolder + name : std::string();
+        if (taken.empty() && !hdf5) taken = FirstBaseOrLettered(item.csvFolder, stem, extension, /*foldersTake=*/true);
         if (twice || !taken.empty()) {
             // The file in the way when there is one.
             ui.ShowMessage(ui.Text(txt::FileNameMayOverlap) + "\n" + (taken.empty() ? item.csvFolder + name : taken),

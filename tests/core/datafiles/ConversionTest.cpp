@@ -88,6 +88,7 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
                           Case{x, "a b.csv", txt::ImproperFileName, ""}, Case{x, "a?b", txt::ImproperFileName, ""},
                           Case{x, "  ", txt::ImproperFileName, ""}, Case{x, "x", txt::FileNameMayOverlap, "x.csv"},
                           Case{x, "x.csv", txt::FileNameMayOverlap, "x_H.csv"},
+                          Case{x, "X.CSV", txt::FileNameMayOverlap, "X.CSV"},
                           Case{{"x.kmr", "y.kmr"}, "", txt::FileNameMayOverlap, "y_c.csv"},
                           Case{{"x.kmr", "x_B.kmr"}, "", txt::FileNameMayOverlap, ""},
                           Case{{"x_B.kmr", "x.kmr"}, "", txt::FileNameMayOverlap, ""}}) {
