@@ -393,7 +393,9 @@ void EndOfConversion(Engine& e) {
                                       {std::to_string(n), std::to_string(s.Meas.MemoryWords), s.LastDataFile}));
     else
         e.main.SetStatusText(TextWith(e.ui.language, txt::DataFileStatus, {s.LastDataFile}));
-    e.main.SetWindowEnabled(true);
+    // A recording a lost run left, taken from a balance, check or calibration window, leaves the
+    // main window to that window, which gives it back as it closes.
+    e.main.SetWindowEnabled(!e.forms.IsOpen());
     // A manual-trigger run records from its start: stopped with nothing, it had no first sample
     // yet (a slow clock), not a trigger still to come.
     if (n == 0)
