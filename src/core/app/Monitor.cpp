@@ -46,11 +46,11 @@ void ReportUnreadableMonitorReply(Engine& e) {
 void MonitorTimerTick(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetMoniTimer(false);
-    s.MonitorReadTime = e.clock.TickMs();
     std::string reply;
     if (s.RunActive()) {
         // During a run the first failure ends the run, said once.
         FailureScope scope(*e.link.transport);
+        s.MonitorReadTime = e.clock.TickMs();
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             // Cut short by the program's end: its Stop follows (as for the poll).
@@ -71,6 +71,9 @@ void MonitorTimerTick(Engine& e) {
         // A recording the instrument still held was offered first and transferred: its end, as a
         // run's, ended the live values, and the charts show it.
         if (s.MonitoringOn == kFalse) return;
+        // The reading's time is taken now, after whatever went out first, so that its point
+        // stands where it was read.
+        s.MonitorReadTime = e.clock.TickMs();
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             StopMonitoring(e);

@@ -1138,6 +1138,23 @@ TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndG
     MonitorTimerTick(h.engine);
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), pointsBefore + 1);
 
+    // Conditions owed (a balance left channels unselected, say) go out first: the reading that
+    // follows is placed at its own time, not at the time the download began.
+    const std::size_t n = h.engine.chart.PointCount(1, 1);
+    const double lastX = h.engine.chart.X(1, 1, n - 1);
+    const std::uint32_t lastRead = h.state.MonitorReadTime;
+    h.state.ConditionsUnsent = true;
+    std::uint32_t readAt = 0;
+    h.bus->beforeCommand = [this, &readAt](int, const std::string& command) {
+        if (command == "MDT") readAt = h.clock.tick;
+        else h.clock.tick += 40;  // each command of the download takes its time on the bus
+    };
+    MonitorTimerTick(h.engine);
+    EXPECT_FALSE(h.state.ConditionsUnsent);
+    ASSERT_GT(readAt, lastRead + 400);
+    const std::size_t m = h.engine.chart.PointCount(1, 1);
+    EXPECT_DOUBLE_EQ(h.engine.chart.X(1, 1, m - 1), lastX + (readAt - lastRead) * 0.001);
+
     h.bus->log.clear();
     StartOrStop(h.engine);
     sent = h.bus->Commands();
