@@ -176,6 +176,28 @@ TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) 
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 11u);
     EXPECT_EQ(r.out.find('*'), std::string::npos) << "a channel marked balanced:\n" << r.out;
+    // Balanced, but the values after it answered with an error: the marks stand, and the reading
+    // is what failed, not the balance.
+    {
+        std::ostringstream out, err;
+        CliIo io{out, err, false};
+        kmr::testing::FakeClock clock;
+        const int status = BalanceWith({"--interface", "sim:time=instant"}, io,
+                                       [](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
+                                           auto b = std::make_unique<kmr::testing::LoggingBus>(MakeGpibBusOrExplain(spec));
+                                           std::string live;
+                                           for (int ch = 1; ch <= kChannels; ++ch) live += "+000100,";
+                                           b->replaceReply["MDT"] = {live + "+000000", "ERR-001"};
+                                           return b;
+                                       },
+                                       clock);
+        EXPECT_EQ(status, 1);
+        EXPECT_EQ(err.str(), "kmr balance: " + Text(Language::English, txt::CliMonitorUnreadable) + "\n");
+        const auto lines = Lines(out.str());
+        ASSERT_EQ(lines.size(), 11u);
+        EXPECT_EQ(lines[1].substr(0, 2), "1*");
+        EXPECT_TRUE(lines[1].ends_with(" 100        ----")) << lines[1];
+    }
     const Ran u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(u.status, 1);
     EXPECT_NE(u.err.find("cannot be reached"), std::string::npos);
