@@ -214,8 +214,6 @@ TEST(RecordCommand, LiveValuesAnsweredWithAnErrorAreSaidToHaveStopped) {
     const std::string said = TextWith(Language::English, txt::MonitorReplyUnreadable, {"MDT"});
     EXPECT_NE(r.err.find("\n" + said + "\n"), std::string::npos) << r.err;
     EXPECT_EQ(ReadAll(WrittenPath(r)).substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
-    // Read, they are shown with the time left.
-    EXPECT_NE(RecordWithCtrlC(0, false).err.find("Rest time: 0.9 SEC.  Ch. 1 "), std::string::npos);
 }
 
 // Ctrl+C while a command waits on an instrument that does not answer ends that command after the
