@@ -257,8 +257,13 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
         io.err << "kmr balance: " << io.Text(txt::CliBalanceEndedOnRequest) << "\n";
         return 1;
     }
-    if (refused || !read) {
+    if (refused) {
         io.err << "kmr balance: " << io.Text(txt::CliBalanceIncomplete) << "\n";
+        return 1;
+    }
+    // Balanced (the marks say so), but the values after it could not be read.
+    if (!read) {
+        io.err << "kmr balance: " << io.Text(txt::CliMonitorUnreadable) << "\n";
         return 1;
     }
     return 0;

@@ -161,8 +161,12 @@ void FollowRun(Engine& e, RecordView& view, TerminalProgressView& progress) {
         if (view.eocTimer) EocTimerTick(e);
         // A poll that Ctrl+C cut short goes straight on to the Stop.
         if (view.moniTimer && e.s.RunActive() && !progress.Interrupted()) {
-            MonitorTimerTick(e);
-            if (!e.Failed()) view.ShowMonitor(e.s.MoniData, e.s.Meas);
+            if (MonitorTimerTick(e))
+                view.ShowMonitor(e.s.MoniData, e.s.Meas);
+            else if (e.s.RunActive() && e.s.MonitoringOn == kFalse && !e.Failed())
+                // An answer that is no live values: the run goes on without them, and the last
+                // ones shown (or none yet) are not left standing as if they were current.
+                view.Note(TextWith(e.ui.language, txt::MonitorReplyUnreadable, {kMonitorCommand}));
         }
     }
 }

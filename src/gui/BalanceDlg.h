@@ -29,7 +29,7 @@ private:
     // BalanceView
     void Show() override;
     void SetTimer(bool running) override;
-    void SetInputEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetInputEnabled(bool enabled) override { SetFormInputEnabled(enabled); }
     void Unload() override { FormDlg::Unload(); }
     void ClickCell(int channel);
 

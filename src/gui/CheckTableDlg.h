@@ -32,7 +32,7 @@ private:
     void ShowCell(std::size_t row, int channel, const CheckCell& cell) override;
     void SetTicked(std::size_t row, bool ticked) override;
     void SetExecuteEnabled(bool enabled) override { cmdExecute_->setEnabled(enabled); }
-    void SetInputEnabled(bool enabled) override { setEnabled(enabled); }
+    void SetInputEnabled(bool enabled) override { SetFormInputEnabled(enabled); }
     void ShowComment(const std::string& line1, const std::string& line2) override;
 
     CheckTablePresenter presenter_;

@@ -122,6 +122,15 @@ void FormDlg::GatedCheck(QAbstractButton* box, const std::function<void(bool)>& 
     });
 }
 
+void FormDlg::SetFormInputEnabled(bool enabled) {
+    if (!enabled && isEnabled()) focusBeforeDisabled_ = focusWidget();
+    setEnabled(enabled);
+    if (!enabled) return;
+    QWidget* w = focusBeforeDisabled_;
+    focusBeforeDisabled_ = nullptr;
+    if (w && w->isEnabled() && w->isVisible()) w->setFocus(Qt::OtherFocusReason);
+}
+
 void FormDlg::CloseInHandler() {
     inHandlerClose_ = true;
     // A hidden form gets no close event from close(): the request runs directly.

@@ -74,6 +74,9 @@ protected:
     // The tag of the form's text box that holds an edit not yet entered (the focused box typed in,
     // else a box whose entry was not acted on), if any.
     std::optional<BoxTag> BoxBeingEdited() const;
+    // Takes or refuses input while a job runs: the keyboard focus comes back to where it was, so
+    // that a job started from the keyboard leaves the keys working.
+    void SetFormInputEnabled(bool enabled);
 
     HandlerGate& Gate() { return e_.gate; }
 
@@ -86,6 +89,7 @@ private:
     bool unloaded_ = false;
     bool closeByButton_ = false;
     bool inHandlerClose_ = false;
+    QPointer<QWidget> focusBeforeDisabled_;
 };
 
 // Opens the form `make` builds, unless another form is open (then nothing is made and nullptr is

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <sstream>
 
 #include "support/CliRun.h"
@@ -20,12 +21,20 @@ using kmr::testing::TempHome;
 
 using ToolFn = int (*)(const std::vector<std::string>&, CliIo&, const BusFactory&, Clock&);
 
-Ran RunTool(ToolFn fn, const std::vector<std::string>& args) {
+// `replies`: replies given in place of the instrument's, by command, in order.
+Ran RunTool(ToolFn fn, const std::vector<std::string>& args,
+            const std::map<std::string, std::vector<std::string>>& replies = {}) {
     std::ostringstream out, err;
     CliIo io{out, err, false};
     kmr::testing::FakeClock clock;
-    const int status =
-        fn(args, io, [](const std::string& spec, std::string&) { return MakeGpibBusOrExplain(spec); }, clock);
+    const int status = fn(
+        args, io,
+        [&replies](const std::string& spec, std::string&) -> std::unique_ptr<GpibBus> {
+            auto bus = std::make_unique<kmr::testing::LoggingBus>(MakeGpibBusOrExplain(spec));
+            bus->replaceReply = replies;
+            return bus;
+        },
+        clock);
     return {status, out.str(), err.str(), {}};
 }
 
@@ -176,6 +185,15 @@ TEST_F(InstrumentTools, WrongUsageExitsTwoARefusalOrAnUnreachableInstrumentOne) 
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringBalance, {"BAL"})), std::string::npos) << r.err;
     EXPECT_EQ(Lines(r.out).size(), 11u);
     EXPECT_EQ(r.out.find('*'), std::string::npos) << "a channel marked balanced:\n" << r.out;
+    // Balanced, but the values after it answered with an error: the marks stand, and the reading
+    // is what failed, not the balance.
+    std::string live;
+    for (int ch = 1; ch <= kChannels; ++ch) live += "+000100,";
+    const Ran unread = RunTool(BalanceWith, {"--interface", "sim:time=instant"}, {{"MDT", {live + "+000000", "ERR-001"}}});
+    EXPECT_EQ(unread.status, 1);
+    EXPECT_EQ(unread.err, "kmr balance: " + Text(Language::English, txt::CliMonitorUnreadable) + "\n");
+    ASSERT_EQ(Lines(unread.out).size(), 11u);
+    EXPECT_EQ(Lines(unread.out)[1], "1*               100        ----");
     const Ran u = RunTool(BalanceWith, {"--interface", "sim:time=instant,fault=open:nolistener"});
     EXPECT_EQ(u.status, 1);
     EXPECT_NE(u.err.find("cannot be reached"), std::string::npos);

@@ -33,8 +33,8 @@ struct WaitingClock : kmr::testing::FakeClock {
 };
 
 // The simulated instrument recording in simulated time. Ctrl+C comes at the `stopAt`-th wait
-// and, when `cancelToo`, again when the transfer asks for the trigger time.
-Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
+// (never for 0) and, when `cancelToo`, again when the transfer asks for the trigger time.
+Ran RecordWithCtrlC(int stopAt, bool cancelToo, const std::string& fault = "") {
     WaitingClock clock;
     clock.stopAt = stopAt;
     struct CtrlCAtTransfer : kmr::testing::LoggingBus {
@@ -46,6 +46,7 @@ Ran RecordWithCtrlC(int stopAt, bool cancelToo) {
     };
     sim::SimOptions o;
     o.pattern = sim::SimPattern::Ramp;  // time: real, here the simulated time
+    if (!fault.empty()) o.faults = sim::ParseSimOptions("sim:fault=" + fault).options->faults;
     std::ostringstream out, err;
     CliIo io{out, err, true, 200};  // a terminal: the status line is drawn
     const int status = RecordWith(
@@ -201,6 +202,18 @@ TEST(RecordCommand, CtrlCStopsAndTransfersWhatWasRecordedAndASecondCancelsTheTra
         c.err.substr(c.err.rfind("kmr record: ") + 12,
                      c.err.rfind(Text(Language::English, txt::CliFileIncomplete)) - c.err.rfind("kmr record: ") - 12));
     EXPECT_EQ(cancelled.substr(4, 20), "KMR_FILE CANCEL     ");
+}
+
+// Live values the instrument answers with an error are not shown (as zeros, or as the last ones
+// read): one line says they have stopped, and the run goes on to its file.
+TEST(RecordCommand, LiveValuesAnsweredWithAnErrorAreSaidToHaveStopped) {
+    TempHome home;
+    const Ran r = RecordWithCtrlC(0, false, "MDT:ERR-001");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("Ch. 1"), std::string::npos) << r.err;
+    const std::string said = TextWith(Language::English, txt::MonitorReplyUnreadable, {"MDT"});
+    EXPECT_NE(r.err.find("\n" + said + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(WrittenPath(r)).substr(4, 20), "KMR_FILE BY VNTNORDA");  // complete
 }
 
 // Ctrl+C while a command waits on an instrument that does not answer ends that command after the

@@ -48,7 +48,12 @@ void ToolWindowsTest::balanceAStrainChannelChosenByKeysAndClicks() {
         if (ch != 7) QTest::mouseClick(dlg->DataCell(ch), Qt::LeftButton);
     QVERIFY(!dlg->Table().Selected(2));
     const std::size_t from = bus_->Commands().size();
-    dlg->findChild<QPushButton*>("cmdButton1")->click();
+    // Balance pressed from the keyboard: the keys go on working where they were afterwards.
+    auto* balance = dlg->findChild<QPushButton*>("cmdButton1");
+    balance->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(balance));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(balance));
     const std::vector<std::string> sent = Since(bus_->Commands(), from);
     QCOMPARE(Count(sent, "SET1"), 2);  // the selection, then every channel
     QCOMPARE(Count(sent, "SET2"), 1);

@@ -43,20 +43,20 @@ void ReportUnreadableMonitorReply(Engine& e) {
                      e.ui.Text(txt::GpibErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
-void MonitorTimerTick(Engine& e) {
+bool MonitorTimerTick(Engine& e) {
     ProgramState& s = e.s;
     e.main.SetMoniTimer(false);
-    s.MonitorReadTime = e.clock.TickMs();
     std::string reply;
     if (s.RunActive()) {
         // During a run the first failure ends the run, said once.
         FailureScope scope(*e.link.transport);
+        s.MonitorReadTime = e.clock.TickMs();
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             // Cut short by the program's end: its Stop follows (as for the poll).
-            if (s.EndAsked) return;
+            if (s.EndAsked) return false;
             EndLostRun(e, scope.Command().empty() ? std::string(kMonitorCommand) : scope.Command());
-            return;
+            return false;
         }
     } else {
         // The first failure ends the live values, with one message that names the command.
@@ -66,17 +66,20 @@ void MonitorTimerTick(Engine& e) {
         if (SettingsOwed(e) && !ResendWhatMayBeLost(e)) {
             StopMonitoring(e);
             if (scope.Failed()) ShowInstrumentLost(e, txt::LostDuringMonitoring, scope.Command(), {});
-            return;
+            return false;
         }
         // A recording the instrument still held was offered first and transferred: its end, as a
         // run's, ended the live values, and the charts show it.
-        if (s.MonitoringOn == kFalse) return;
+        if (s.MonitoringOn == kFalse) return false;
+        // The reading's time is taken now, after whatever went out first, so that its point
+        // stands where it was read.
+        s.MonitorReadTime = e.clock.TickMs();
         reply = e.link.transport->ReadMonitorData();
         if (e.Failed()) {
             StopMonitoring(e);
             ShowInstrumentLost(e, txt::LostDuringMonitoring,
                                scope.Command().empty() ? std::string(kMonitorCommand) : scope.Command(), {});
-            return;
+            return false;
         }
         // The route was opened again, by this reading or since the last: the instrument behind
         // it may have restarted. It is given everything again, and this reading is not shown.
@@ -85,10 +88,10 @@ void MonitorTimerTick(Engine& e) {
                 StopMonitoring(e);
                 // Said once, as a failed reading is (a refused setting mode has said so itself).
                 if (scope.Failed()) ShowInstrumentLost(e, txt::LostDuringMonitoring, scope.Command(), {});
-                return;
+                return false;
             }
             if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
-            return;
+            return false;
         }
     }
     MoniData data{};
@@ -96,11 +99,12 @@ void MonitorTimerTick(Engine& e) {
         StopMonitoring(e);
         // A run goes on to its end and transfer, which no box may hold up.
         if (!s.RunActive()) ReportUnreadableMonitorReply(e);
-        return;
+        return false;
     }
     s.MoniData = data;
     e.chart.UpdateMonitorGraphs(s.Graph, s.Meas, s.MonitorReadTime, s.MoniData);
     if (s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+    return true;
 }
 
 }  // namespace kmr

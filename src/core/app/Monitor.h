@@ -8,7 +8,8 @@ namespace kmr {
 // The Monitor button and the menu item "Monitor".
 void ToggleMonitor(Engine& e);
 // One tick of the main window's monitor timer. A failed or malformed read stops monitoring.
-void MonitorTimerTick(Engine& e);
+// True when a reading was taken into MoniData and the charts.
+bool MonitorTimerTick(Engine& e);
 // Monitoring ends after a failed or malformed read: the flag off, "Monitor" unchecked and the
 // button's caption back to the one that starts monitoring.
 void StopMonitoring(Engine& e);

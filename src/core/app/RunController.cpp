@@ -393,7 +393,10 @@ void EndOfConversion(Engine& e) {
                                       {std::to_string(n), std::to_string(s.Meas.MemoryWords), s.LastDataFile}));
     else
         e.main.SetStatusText(TextWith(e.ui.language, txt::DataFileStatus, {s.LastDataFile}));
-    e.main.SetWindowEnabled(true);
+    // Under an open form (the About window during a run, or a balance, check or calibration
+    // window that took the recording a lost run left) the main window stays disabled: the form
+    // gives it back as it closes.
+    e.main.SetWindowEnabled(!e.forms.IsOpen());
     // A manual-trigger run records from its start: stopped with nothing, it had no first sample
     // yet (a slow clock), not a trigger still to come.
     if (n == 0)

@@ -506,6 +506,8 @@ TEST(RunEnd, AnUnansweredTriggerIsNotRepeatedAndItsRecordingIsOfferedNext) {
 // After a run the instrument stopped answering, a balance, a check or a calibration output is
 // made with "HLT" first instead of being refused while the instrument may still record. Where the
 // halt goes unanswered too, one message says the job was not made and nothing of it is sent.
+// A recording taken there (Yes to the offer) is saved, and the main window stays disabled under
+// the tool window until it closes.
 TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
     struct QuietBalanceView : BalanceView {
         void Show() override {}
@@ -521,22 +523,28 @@ TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
         void ShowComment(const std::string&, const std::string&) override {}
     };
     using Sent = std::vector<std::string>;
-    const std::tuple<std::string, Sent, int> jobs[] = {
-        {"balance", {"EOC", "HLT", "RES", "SET2", "BAL", "SET2"}, txt::NotBalanced},
-        {"check", {"EOC", "HLT", "CHK2"}, txt::NotChecked},
-        {"calibration", {"EOC", "HLT", "RES", "SET 2", "CAL1230", "RES", "SET 2"}, txt::NotCalibrated}};
-    for (const auto& [job, made, notMade] : jobs)
-        for (const bool haltAnswered : {true, false}) {
-            SCOPED_TRACE(job + (haltAnswered ? "" : ", HLT unanswered"));
+    const std::tuple<std::string, Sent, int, FormId> jobs[] = {
+        {"balance", {"EOC", "HLT", "RES", "SET2", "BAL", "SET2"}, txt::NotBalanced, FormId::Balance},
+        {"check", {"EOC", "HLT", "CHK2"}, txt::NotChecked, FormId::Check},
+        {"calibration", {"EOC", "HLT", "RES", "SET 2", "CAL1230", "RES", "SET 2"}, txt::NotCalibrated,
+         FormId::OutputCal}};
+    for (const auto& [job, made, notMade, formId] : jobs)
+        for (const bool haltAnswered : {true, false})
+            for (const bool taken : {false, true}) {
+            if (taken && !haltAnswered) continue;
+            SCOPED_TRACE(job + (haltAnswered ? "" : ", HLT unanswered") + (taken ? ", recording taken" : ""));
             EngineHarness h;
             ASSERT_TRUE(h.Measure({2}, 100000, 1.0f, 0,
                                   std::string("sim:pattern=ramp,fault=EOC:noreply:3") + (haltAnswered ? "" : "+HLT:noreply:3")));
+            ToggleMonitor(h.engine);
             StartOrStop(h.engine);
             EocTimerTick(h.engine);  // the instrument is lost: the run ends, still recording
             ASSERT_FALSE(h.state.RunActive());
             ASSERT_TRUE(h.state.HaltOwed);
             h.ui.shown.clear();
-            h.ui.answers = {MsgAnswer::No};  // the recording is not wanted (TheRecordingOfALostRun...)
+            // The recording is not wanted (TheRecordingOfALostRun...), or taken.
+            h.ui.answers = {taken ? MsgAnswer::Yes : MsgAnswer::No};
+            ASSERT_TRUE(h.engine.forms.Open(formId));
             h.bus->log.clear();
             if (job == "balance") {
                 QuietBalanceView view;
@@ -557,7 +565,16 @@ TEST(RunEnd, ABalanceACheckOrACalibrationAfterALostRunHaltTheInstrumentFirst) {
             ASSERT_FALSE(h.ui.shown.empty());
             EXPECT_NE(h.ui.Texts()[0].find("Transfer it now?"), std::string::npos);
             h.ui.shown.erase(h.ui.shown.begin());
-            if (haltAnswered) {
+            // The tool window is still open: the main window takes no input until it closes.
+            EXPECT_FALSE(h.main.windowEnabled);
+            h.engine.forms.Closed();
+            EXPECT_TRUE(h.main.windowEnabled);
+            if (taken) {
+                const std::string bytes = ReadAll(h.DataFolder() + "20261205.kmr");
+                ASSERT_GT(bytes.size(), 66u);
+                EXPECT_EQ(Block(bytes, Le32(bytes, 62), 0), RampWords(2, Le32(bytes, 62)));
+                EXPECT_FALSE(h.main.moniTimer);  // the live values ended with the recording
+            } else if (haltAnswered) {
                 EXPECT_EQ(h.bus->Commands(), made);
                 EXPECT_TRUE(h.ui.Texts().empty()) << ::testing::PrintToString(h.ui.Texts());
                 EXPECT_FALSE(h.state.HaltOwed);
@@ -1113,6 +1130,23 @@ TEST_F(RunTest, MonitoringGivesAnInstrumentBehindARouteOpenedAgainEverythingAndG
     EXPECT_TRUE(h.main.moniTimer);
     MonitorTimerTick(h.engine);
     EXPECT_EQ(h.engine.chart.MonitorPointCount(), pointsBefore + 1);
+
+    // Conditions owed (a balance left channels unselected, say) go out first: the reading that
+    // follows is placed at its own time, not at the time the download began.
+    const std::size_t n = h.engine.chart.PointCount(1, 1);
+    const double lastX = h.engine.chart.X(1, 1, n - 1);
+    const std::uint32_t lastRead = h.state.MonitorReadTime;
+    h.state.ConditionsUnsent = true;
+    std::uint32_t readAt = 0;
+    h.bus->beforeCommand = [this, &readAt](int, const std::string& command) {
+        if (command == "MDT") readAt = h.clock.tick;
+        else h.clock.tick += 40;  // each command of the download takes its time on the bus
+    };
+    MonitorTimerTick(h.engine);
+    EXPECT_FALSE(h.state.ConditionsUnsent);
+    ASSERT_GT(readAt, lastRead + 400);
+    const std::size_t m = h.engine.chart.PointCount(1, 1);
+    EXPECT_DOUBLE_EQ(h.engine.chart.X(1, 1, m - 1), lastX + (readAt - lastRead) * 0.001);
 
     h.bus->log.clear();
     StartOrStop(h.engine);
