@@ -96,24 +96,29 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
     int attempts = 0;
     while (true) {
         bool answered = false;
+        // This attempt's line (empty: none came); `reply` keeps the last line of any attempt.
+        std::string line;
         const bool written = !conn_.Write(wire).error();
         if (written) {
             std::string buffer(kReplyBufferSize, ' ');
             if (!conn_.Read(buffer.data(), buffer.size()).error()) {
                 // A line without CR in the 250 bytes was cut off: no reply.
-                std::optional<std::string> line = CutThenTrim(buffer);
-                reply = line.value_or(std::string{});
-                answered = line && IsAnswer(command, *line);
+                const std::optional<std::string> cut = CutThenTrim(buffer);
+                line = cut.value_or(std::string{});
+                reply = line;
+                answered = cut && IsAnswer(command, line);
             }
         }
         if (answered || retry == 0) return reply;
-        const bool repeat = MayRepeat(command, written, reply);
+        // Judged on this attempt alone: a trigger refused before and unanswered now may have
+        // started a recording.
+        const bool repeat = MayRepeat(command, written, line);
         if (++attempts < AttemptLimit() && repeat) {
             if (beforeRepeat) beforeRepeat();
             if (!stopRequested) continue;
         }
         status = RunStatus::CommFailed;
-        Failure(command, kErrorSendingCommand, true, reply, !repeat);
+        Failure(command, kErrorSendingCommand, true, repeat ? reply : line, !repeat);
         return reply;
     }
 }

@@ -76,7 +76,10 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
           // refused with an error was not carried out and is sent again.
           Row{"sim:fault=TRG:noreply", "TRG", 3, 1, "", 1, RunStatus::CommFailed, 10.0},
           Row{"sim:fault=DTG:garbage", "DTG", 3, 1, "", 1, RunStatus::CommFailed, 0},
-          Row{"sim:fault=ETG:ERR-012:2", "ETG", 3, 1, "END", 3, RunStatus::Ok, 0}}) {
+          Row{"sim:fault=ETG:ERR-012:2", "ETG", 3, 1, "END", 3, RunStatus::Ok, 0},
+          // Refused once, then unanswered: the second may have started it (the reply returned is
+          // still the last line that came).
+          Row{"sim:fault=TRG:ERR-006:1+TRG:noreply:1", "TRG", 3, 1, "ERR-006", 2, RunStatus::CommFailed, 10.0}}) {
         SCOPED_TRACE(std::string(opts) + " attempts " + std::to_string(attempts));
         SimLink l(opts, {20, 0, attempts});
         EXPECT_EQ(l.transport.SendCommand(command, retry), reply);
@@ -204,6 +207,15 @@ TEST(FailureScopeTest, KeepsTheFirstFailedCommandShowsNothingAndHonoursAStop) {
     // Without a scope the failure is shown at once, as before.
     l.transport.SendCommand("EOC", 1);
     EXPECT_EQ(l.ui.shown.size(), 1u);
+    // A trigger refused and then unanswered may have started a recording: the refusal before
+    // says nothing about the last attempt.
+    {
+        SimLink t("sim:fault=TRG:ERR-006:1+TRG:noreply:1");
+        FailureScope triggerScope(t.transport);
+        t.transport.SendCommand("TRG", 1);
+        EXPECT_TRUE(t.transport.FirstFailureMayHaveActed());
+        EXPECT_EQ(t.transport.FirstFailureReply(), "");
+    }
     // A stop request ends the command after the attempt in progress: one attempt, not three.
     l.bus.ClearWrites();
     l.status = RunStatus::Ok;
