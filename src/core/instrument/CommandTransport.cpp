@@ -61,6 +61,19 @@ void ShowCommunicationFailure(UiPort& ui, const char* detail, bool splash) {
     ui.SetPointer(saved);
 }
 
+namespace {
+
+// A reply kept to be told to the user (in a box, on a terminal): the instrument speaks ASCII, and
+// any other byte (an escape sequence, a bell, a C1 control) is shown as "?".
+std::string PrintableReply(std::string_view reply) {
+    std::string r(reply);
+    for (char& c : r)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    return r;
+}
+
+}  // namespace
+
 CommandTransport::CommandTransport(GpibConnection& connection) : conn_(connection) {}
 
 std::string CommandTransport::WireText(const std::string& command) const {
@@ -76,11 +89,11 @@ int CommandTransport::AttemptLimit() const { return std::max<int>(1, conn_.Setti
 void CommandTransport::Failure(const std::string& command, const char* detail, bool splash, const std::string& reply,
                                bool mayHaveActed) {
     lastFailure_ = command.empty() ? std::string("?") : command;
-    lastFailureReply_ = reply;
+    lastFailureReply_ = PrintableReply(reply);
     if (quiet_ > 0) {
         if (firstFailure_.empty()) {
             firstFailure_ = command.empty() ? std::string("?") : command;
-            firstFailureReply_ = reply;
+            firstFailureReply_ = lastFailureReply_;
             firstFailureActed_ = mayHaveActed;
         }
         return;

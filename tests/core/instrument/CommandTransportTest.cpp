@@ -216,6 +216,16 @@ TEST(FailureScopeTest, KeepsTheFirstFailedCommandShowsNothingAndHonoursAStop) {
         EXPECT_TRUE(t.transport.FirstFailureMayHaveActed());
         EXPECT_EQ(t.transport.FirstFailureReply(), "");
     }
+    // A refusal is kept to be told (in a box, on a terminal): a byte of it that is not printable
+    // ASCII (an escape sequence, a bell, a C1 control in UTF-8) is kept as "?".
+    {
+        SimLink t;
+        t.bus.Instrument().AddFault({"HLT", sim::FaultKind::ErrorReply, "ERR-\x1b]0;x\x07\xc2\x9b" "2J", 3});
+        FailureScope refusedScope(t.transport);
+        EXPECT_EQ(t.transport.SendCommand("HLT", 1), "ERR-\x1b]0;x\x07\xc2\x9b" "2J");
+        EXPECT_EQ(t.transport.FirstFailureReply(), "ERR-?]0;x???2J");
+        EXPECT_EQ(t.transport.LastFailureReply(), "ERR-?]0;x???2J");
+    }
     // A stop request ends the command after the attempt in progress: one attempt, not three.
     l.bus.ClearWrites();
     l.status = RunStatus::Ok;
