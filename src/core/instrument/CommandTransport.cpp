@@ -123,15 +123,15 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
             }
         }
         if (answered || retry == 0) return reply;
-        // Judged on this attempt alone: a trigger refused before and unanswered now may have
-        // started a recording.
+        // Judged on this attempt alone: an instrument that refused before and is silent now is
+        // silent, and a trigger it did not answer may have started a recording.
         const bool repeat = MayRepeat(command, written, line);
         if (++attempts < AttemptLimit() && repeat) {
             if (beforeRepeat) beforeRepeat();
             if (!stopRequested) continue;
         }
         status = RunStatus::CommFailed;
-        Failure(command, kErrorSendingCommand, true, repeat ? reply : line, !repeat);
+        Failure(command, kErrorSendingCommand, true, line, !repeat);
         return reply;
     }
 }

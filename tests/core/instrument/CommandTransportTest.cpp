@@ -207,14 +207,14 @@ TEST(FailureScopeTest, KeepsTheFirstFailedCommandShowsNothingAndHonoursAStop) {
     // Without a scope the failure is shown at once, as before.
     l.transport.SendCommand("EOC", 1);
     EXPECT_EQ(l.ui.shown.size(), 1u);
-    // A trigger refused and then unanswered may have started a recording: the refusal before
-    // says nothing about the last attempt.
-    {
-        SimLink t("sim:fault=TRG:ERR-006:1+TRG:noreply:1");
-        FailureScope triggerScope(t.transport);
-        t.transport.SendCommand("TRG", 1);
-        EXPECT_TRUE(t.transport.FirstFailureMayHaveActed());
-        EXPECT_EQ(t.transport.FirstFailureReply(), "");
+    // Refused, then unanswered: the instrument is silent now, not refusing (and a trigger may have
+    // started a recording). The refusal before says nothing about the last attempt.
+    for (const std::string command : {"TRG", "EOC"}) {
+        SimLink t("sim:fault=" + command + ":ERR-006:1+" + command + ":noreply");
+        FailureScope scope(t.transport);
+        t.transport.SendCommand(command, 1);
+        EXPECT_EQ(t.transport.FirstFailureMayHaveActed(), command == "TRG");
+        EXPECT_EQ(t.transport.FirstFailureReply(), "") << command;
     }
     // A refusal is kept to be told (in a box, on a terminal): a byte of it that is not printable
     // ASCII (an escape sequence, a bell, a C1 control in UTF-8) is kept as "?".
