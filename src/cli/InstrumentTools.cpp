@@ -166,8 +166,10 @@ int CheckWith(const std::vector<std::string>& args, CliIo& io, const BusFactory&
     {
         LongCheckTimeout longer(s.e.link.transport->Connection());
         for (std::size_t row = 0; row < kCheckRows; ++row) check.SetTicked(row, wanted[row]);
-        // A request to end ends the checks after the one in progress.
-        check.Execute([&s](std::size_t) { s.Ending(); });
+        // A request to end ends the checks after the one in progress. A connection the longer
+        // timeout could not open has said so; nothing is sent through it, to be told as checks
+        // the instrument did not answer (the table shows them unmade).
+        if (s.e.link.transport->Connection().IsConnected()) check.Execute([&s](std::size_t) { s.Ending(); });
     }
 
     // One line per check that ran, one column per measured channel; a failed result ends in "*".

@@ -93,6 +93,27 @@ TEST_F(InstrumentTools, CheckWithAFailedExchangeExitsOne) {
     EXPECT_NE(r.err.find(TextWith(Language::English, txt::LostDuringCheck, {"CHK2"})), std::string::npos) << r.err;
     // The table is still printed (which cells: SelfCheckTest.WrongLengthEmptiesThatCheck...).
     EXPECT_EQ(Lines(r.out).size(), 3u);
+
+    // The route is gone when the longer timeout is set (the third ibdev, after start-up's two):
+    // the failed open is said, and no check is sent through the closed connection to be told as
+    // one the instrument does not answer.
+    struct GoneAtTheCheck : sim::SimBus {
+        using SimBus::SimBus;
+        GpibStatus OpenDevice(int b, int a, int s, int t, int eot, int eos, int& d) override {
+            if (++opens == 3) return d = -1, GpibStatus{kIbERR, kENEB, 0};
+            return SimBus::OpenDevice(b, a, s, t, eot, eos, d);
+        }
+        int opens = 0;
+    };
+    std::ostringstream out, err;
+    CliIo io{out, err, false};
+    kmr::testing::FakeClock clock;
+    EXPECT_EQ(CheckWith({"ram", "--interface", "sim"}, io, [](const std::string&, std::string&) {
+        return std::make_unique<GoneAtTheCheck>(*sim::ParseSimOptions("sim:time=instant").options);
+    }, clock), 1);
+    EXPECT_NE(err.str().find("Cannot open communication port."), std::string::npos) << err.str();
+    EXPECT_EQ(err.str().find(TextWith(Language::English, txt::LostDuringCheck, {"CHK1"})), std::string::npos)
+        << err.str();
 }
 
 TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {

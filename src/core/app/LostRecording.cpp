@@ -12,6 +12,10 @@ namespace kmr {
 
 bool RouteReopened(const Engine& e) { return e.link.bus->Reopenings() != e.s.ReopeningsSeen; }
 
+bool ConnectionLeftClosed(const Engine& e) {
+    return e.s.ProgramMode == kModeOnline && e.link.connection && !e.link.connection->IsConnected();
+}
+
 bool StillHoldsRecording(Engine& e) {
     const std::string count = e.Send(kRecordingDoneCommand);
     if (e.Failed() || ConvertedIn(count, e.s.Meas.MemoryWords).value_or(0) < e.s.WordsConverted) return false;
@@ -70,6 +74,14 @@ bool OfferLostRecording(Engine& e, bool& transferred) {
 }  // namespace
 
 bool HaltOwedRecording(Engine& e, bool* transferred) {
+    // Nothing reaches the instrument through a closed connection: it is opened with the timeout
+    // last asked for (the open says why it cannot be, and where the route is set).
+    if (ConnectionLeftClosed(e)) {
+        GpibConnection& c = *e.link.connection;
+        c.OpenGpibDevice(c.TimeoutCode());
+        if (!c.IsConnected()) return false;
+        e.s.DateUnsent = e.s.ConditionsUnsent = true;
+    }
     if (!e.s.HaltOwed) return true;
     bool taken = false;
     const bool answered = !e.s.LostRun || OfferLostRecording(e, taken);

@@ -39,6 +39,11 @@ bool KeepRecordingForLater(Engine& e);
 // failed, or `cancelledTextId` when the user cancelled a wait), when it could not be: nothing of
 // the sequence is to be sent then.
 bool SettleBeforeCommands(Engine& e, int notMadeTextId, int cancelledTextId);
+// Whether the program is on-line with its connection closed: a change of timeout (the self-check
+// window's end, a high-speed trigger) closed it and could not open it again. HaltOwedRecording
+// opens it again first, and the instrument, which may have restarted meanwhile, is owed the
+// setting mode, the date and the conditions then.
+bool ConnectionLeftClosed(const Engine& e);
 // Whether the route has been opened again since the instrument was last given everything.
 bool RouteReopened(const Engine& e);
 // After the route was opened again under a run's transfer: whether the instrument behind it
@@ -48,7 +53,10 @@ bool StillHoldsRecording(Engine& e);
 // Whether the instrument is still owed its date or the conditions (a download stopped early):
 // until it has them it measures other channels than the program reads, so the live values are
 // only read after they are sent.
-inline bool SettingsOwed(const Engine& e) { return e.s.DateUnsent || e.s.ConditionsUnsent; }
+// A connection left closed counts too (see ConnectionLeftClosed).
+inline bool SettingsOwed(const Engine& e) {
+    return e.s.DateUnsent || e.s.ConditionsUnsent || ConnectionLeftClosed(e);
+}
 // The one message of an instrument lost in the middle of something: text `textId` naming the
 // command that failed, then what was kept (when given).
 void ShowInstrumentLost(Engine& e, int textId, const std::string& command, const std::string& kept);

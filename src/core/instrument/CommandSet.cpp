@@ -134,7 +134,8 @@ void CommandSet::IdentifyInstrument() {
     reply = t_.SendCommand("B.V3", 0);
     const bool is530 = reply.rfind("ERR-004", 0) == 0;
     const bool is510 = reply.rfind("END", 0) == 0;
-    if (is530 || is510) {
+    const bool modelKnown = is530 || is510;
+    if (modelKnown) {
         const std::string ver = t_.SendCommand("VER", 1);
         if (status == RunStatus::CommFailed) return;
         id_.InstrumentVersion = ver.size() > 3 ? ver.substr(3, 4) : std::string();
@@ -174,6 +175,10 @@ void CommandSet::IdentifyInstrument() {
             id_.FirstInstalledChannel = static_cast<std::int16_t>(n);
     }
     t_.SendCommand("RES", 0);
+    // The commands after an unknown model reset the status, but the identification has failed
+    // (said above): a program that went on would take the instrument for the model it knew
+    // before, send it that model's settings and change the input modes to suit it.
+    if (!modelKnown) status = RunStatus::CommFailed;
 
     if (id_.FirstInstalledChannel == 0) {
         if (ui.IsSplashShowing()) ui.MakeSplashNonTopmost();

@@ -61,6 +61,19 @@ void ShowCommunicationFailure(UiPort& ui, const char* detail, bool splash) {
     ui.SetPointer(saved);
 }
 
+namespace {
+
+// A reply kept to be told to the user (in a box, on a terminal): the instrument speaks ASCII, and
+// any other byte (an escape sequence, a bell, a C1 control) is shown as "?".
+std::string PrintableReply(std::string_view reply) {
+    std::string r(reply);
+    for (char& c : r)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E) c = '?';
+    return r;
+}
+
+}  // namespace
+
 CommandTransport::CommandTransport(GpibConnection& connection) : conn_(connection) {}
 
 std::string CommandTransport::WireText(const std::string& command) const {
@@ -76,11 +89,11 @@ int CommandTransport::AttemptLimit() const { return std::max<int>(1, conn_.Setti
 void CommandTransport::Failure(const std::string& command, const char* detail, bool splash, const std::string& reply,
                                bool mayHaveActed) {
     lastFailure_ = command.empty() ? std::string("?") : command;
-    lastFailureReply_ = reply;
+    lastFailureReply_ = PrintableReply(reply);
     if (quiet_ > 0) {
         if (firstFailure_.empty()) {
             firstFailure_ = command.empty() ? std::string("?") : command;
-            firstFailureReply_ = reply;
+            firstFailureReply_ = lastFailureReply_;
             firstFailureActed_ = mayHaveActed;
         }
         return;
@@ -96,24 +109,29 @@ std::string CommandTransport::SendCommand(const std::string& command, std::int16
     int attempts = 0;
     while (true) {
         bool answered = false;
+        // This attempt's line (empty: none came); `reply` keeps the last line of any attempt.
+        std::string line;
         const bool written = !conn_.Write(wire).error();
         if (written) {
             std::string buffer(kReplyBufferSize, ' ');
             if (!conn_.Read(buffer.data(), buffer.size()).error()) {
                 // A line without CR in the 250 bytes was cut off: no reply.
-                std::optional<std::string> line = CutThenTrim(buffer);
-                reply = line.value_or(std::string{});
-                answered = line && IsAnswer(command, *line);
+                const std::optional<std::string> cut = CutThenTrim(buffer);
+                line = cut.value_or(std::string{});
+                reply = line;
+                answered = cut && IsAnswer(command, line);
             }
         }
         if (answered || retry == 0) return reply;
-        const bool repeat = MayRepeat(command, written, reply);
+        // Judged on this attempt alone: an instrument that refused before and is silent now is
+        // silent, and a trigger it did not answer may have started a recording.
+        const bool repeat = MayRepeat(command, written, line);
         if (++attempts < AttemptLimit() && repeat) {
             if (beforeRepeat) beforeRepeat();
             if (!stopRequested) continue;
         }
         status = RunStatus::CommFailed;
-        Failure(command, kErrorSendingCommand, true, reply, !repeat);
+        Failure(command, kErrorSendingCommand, true, line, !repeat);
         return reply;
     }
 }

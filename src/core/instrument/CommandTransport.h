@@ -74,8 +74,8 @@ public:
     // kept, and the operation that opened the scope says once what failed and what was kept.
     bool Quiet() const { return quiet_ > 0; }
     // The command of the first failure in the current scope (empty: none yet), and the line the
-    // instrument answered it with when it answered with something else than an answer (an error
-    // reply; empty: no line came).
+    // instrument answered its last attempt with when it answered with something else than an
+    // answer (an error reply; empty: no line came, whatever earlier attempts brought).
     const std::string& FirstFailure() const { return firstFailure_; }
     const std::string& FirstFailureReply() const { return firstFailureReply_; }
     // The latest failure, shown or kept (empty: none yet), and the line it was answered with

@@ -1064,6 +1064,29 @@ TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
     EXPECT_FALSE(std::filesystem::exists(Data("20261205.kmr")));
 }
 
+// The connection a change of timeout could not open again (the adapter was away when the
+// self-check window closed) is opened by the next Start or live values, and the instrument, which
+// may have restarted, is given the setting mode and the date first. Still closed, the open says so.
+TEST_F(RunTest, AConnectionLeftClosedIsOpenedByTheNextStartOrLiveValues) {
+    ASSERT_TRUE(h.Measure({1}, 1000));
+    h.simBus->Instrument().AddFault({"open", sim::FaultKind::NoListener, "", 1});
+    for (const std::string step : {"start, still away", "start", "monitor"}) {
+        if (h.engine.link.connection->IsConnected()) h.engine.link.connection->CloseGpibDevice();
+        h.bus->log.clear();
+        h.ui.shown.clear();
+        if (step == "monitor") ToggleMonitor(h.engine);
+        step == "monitor" ? MonitorTimerTick(h.engine) : StartOrStop(h.engine);
+        const std::vector<std::string> sent = h.bus->Commands();
+        EXPECT_EQ(h.bus->log[0], "open 13") << step;
+        EXPECT_EQ(h.ui.shown.size(), step == "start, still away" ? 1u : 0u) << step;
+        if (step == "start, still away") EXPECT_TRUE(sent.empty());
+        else EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + 2),
+                       (std::vector<std::string>{"SET1", "DTE26;12;05"}));
+        EXPECT_EQ(sent.empty() ? "" : sent.back(), step == "monitor" ? "MDT" : step == "start" ? "TRG" : "") << step;
+        for (int i = 0; i < 10 && h.state.RunActive(); ++i) EocTimerTick(h.engine);
+    }
+}
+
 TEST_F(RunTest, AFailedTriggerStartsNothing) {
     ASSERT_TRUE(h.Measure({1}, 1000, 1.0f, 0, "sim:time=instant,pattern=ramp,fault=DTG:noreply"));
     h.state.Meas.TrgMode = 1;

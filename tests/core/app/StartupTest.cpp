@@ -236,7 +236,8 @@ TEST(Startup, TheNextFileNamedIsTheOneTheTransferTakesPastAnIncompleteCsv) {
 TEST(StartupFailure, AtEachStepOffersOfflineWorkAndYesGoesOnWithoutTheInstrument) {
     for (const char* spec : {"sim:time=instant,fault=open:nolistener", "sim:time=instant,fault=VER:noreply",
                              "sim:time=instant,fault=SET1:noreply:1", "sim:time=instant,fault=DTE*:noreply",
-                             "sim:time=instant,fault=LPF0:noreply", "sim:colour=blue"}) {
+                             "sim:time=instant,fault=LPF0:noreply", "sim:time=instant,fault=B.V3:noreply:1",
+                             "sim:colour=blue"}) {
         SCOPED_TRACE(spec);
         EngineHarness h;
         EXPECT_EQ(h.Start(spec), StartupOutcome::Offline);

@@ -160,10 +160,13 @@ TEST(CommandSetTest, AChannelReplyOfAnotherCommandLeavesTheChannelsAsTheyWere) {
     EXPECT_EQ(l.id.InstalledChannelText, "1111111110");
 }
 
-TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOn) {
+// The identification goes on, but it has failed: the commands after it must not reset the status,
+// or start-up would go on with a model the instrument never told.
+TEST(CommandSetTest, UnexpectedModelReplyIsReportedAndIdentificationGoesOnToAFailure) {
     Link l("sim:time=instant,memory=1,fault=B.V3:ERR-001");
     l.id.InstrumentModel = 1;
     l.cs.IdentifyInstrument();
+    EXPECT_EQ(l.status, RunStatus::CommFailed);
     EXPECT_EQ(l.ui.Texts(), std::vector<std::string>{"Cannot Comunicate. (Error sending Command.) "});
     EXPECT_EQ(std::tie(l.id.InstrumentModel, l.id.InstrumentVersion, l.id.MemorySizeCode), std::tuple(1, "----", 1));
     EXPECT_EQ(l.Sent(), (Wire{"SET1", "B.V3", "MRY  507904", "MRY  245760", "SET1;10", "RES"}));

@@ -76,7 +76,10 @@ TEST(CommandTransportTest, AttemptsFollowTheSettingAndTheRetryFlag) {
           // refused with an error was not carried out and is sent again.
           Row{"sim:fault=TRG:noreply", "TRG", 3, 1, "", 1, RunStatus::CommFailed, 10.0},
           Row{"sim:fault=DTG:garbage", "DTG", 3, 1, "", 1, RunStatus::CommFailed, 0},
-          Row{"sim:fault=ETG:ERR-012:2", "ETG", 3, 1, "END", 3, RunStatus::Ok, 0}}) {
+          Row{"sim:fault=ETG:ERR-012:2", "ETG", 3, 1, "END", 3, RunStatus::Ok, 0},
+          // Refused once, then unanswered: the second may have started it (the reply returned is
+          // still the last line that came).
+          Row{"sim:fault=TRG:ERR-006:1+TRG:noreply:1", "TRG", 3, 1, "ERR-006", 2, RunStatus::CommFailed, 10.0}}) {
         SCOPED_TRACE(std::string(opts) + " attempts " + std::to_string(attempts));
         SimLink l(opts, {20, 0, attempts});
         EXPECT_EQ(l.transport.SendCommand(command, retry), reply);
@@ -204,6 +207,25 @@ TEST(FailureScopeTest, KeepsTheFirstFailedCommandShowsNothingAndHonoursAStop) {
     // Without a scope the failure is shown at once, as before.
     l.transport.SendCommand("EOC", 1);
     EXPECT_EQ(l.ui.shown.size(), 1u);
+    // Refused, then unanswered: the instrument is silent now, not refusing (and a trigger may have
+    // started a recording). The refusal before says nothing about the last attempt.
+    for (const std::string command : {"TRG", "EOC"}) {
+        SimLink t("sim:fault=" + command + ":ERR-006:1+" + command + ":noreply");
+        FailureScope scope(t.transport);
+        t.transport.SendCommand(command, 1);
+        EXPECT_EQ(t.transport.FirstFailureMayHaveActed(), command == "TRG");
+        EXPECT_EQ(t.transport.FirstFailureReply(), "") << command;
+    }
+    // A refusal is kept to be told (in a box, on a terminal): a byte of it that is not printable
+    // ASCII (an escape sequence, a bell, a C1 control in UTF-8) is kept as "?".
+    {
+        SimLink t;
+        t.bus.Instrument().AddFault({"HLT", sim::FaultKind::ErrorReply, "ERR-\x1b]0;x\x07\xc2\x9b" "2J", 3});
+        FailureScope refusedScope(t.transport);
+        EXPECT_EQ(t.transport.SendCommand("HLT", 1), "ERR-\x1b]0;x\x07\xc2\x9b" "2J");
+        EXPECT_EQ(t.transport.FirstFailureReply(), "ERR-?]0;x???2J");
+        EXPECT_EQ(t.transport.LastFailureReply(), "ERR-?]0;x???2J");
+    }
     // A stop request ends the command after the attempt in progress: one attempt, not three.
     l.bus.ClearWrites();
     l.status = RunStatus::Ok;
