@@ -170,7 +170,7 @@ struct ProgramState {
         return ManualRunActive != kFalse || DataTriggerRunActive != kFalse ||
                ExternalRunActive != kFalse;
     }
-    // Condition folder & "Cond/" & name.
+    // Condition folder & "Cond/" & name; the folder is made when it is missing.
     std::string CondPath(const std::string& name) const;
     // Documents folder & "Data/".
     std::string DefaultDataFolder() const;

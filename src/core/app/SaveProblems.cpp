@@ -1,5 +1,7 @@
 #include "core/app/SaveProblems.h"
 
+#include "core/datafiles/FileIo.h"
+
 namespace kmr {
 
 void SaveProblems::Report(UiPort& ui) {
@@ -7,8 +9,10 @@ void SaveProblems::Report(UiPort& ui) {
     std::string text;
     for (const SaveResult& r : failures_) {
         if (!text.empty()) text += "\r\n";
-        // In the program's language (the system's reason as the system gives it).
-        text += SaveFailureText(ui.language, r);
+        // In the program's language, the reason too where it has words for it (as the data
+        // files' messages say theirs).
+        const char* ja = ui.language == Language::Japanese ? JapaneseErrorDescription(r.error) : nullptr;
+        text += ja ? TextWith(ui.language, txt::CannotWriteFile, {r.path, ja}) : SaveFailureText(ui.language, r);
     }
     ui.ShowMessage(text, ui.Text(txt::ErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
     failures_.clear();

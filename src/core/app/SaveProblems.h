@@ -12,8 +12,12 @@ namespace kmr {
 // Collects the save failures of condition files so that they are reported once.
 class SaveProblems {
 public:
+    // A file failed twice with the same reason (a load's rewrite, then a save) is named once.
     void Add(const SaveResult& r) {
-        if (!r.ok) failures_.push_back(r);
+        if (r.ok) return;
+        for (const SaveResult& f : failures_)
+            if (f.path == r.path && f.error == r.error) return;
+        failures_.push_back(r);
     }
     // A load that had to write the file (missing, damaged) and could not is a failure too.
     void Add(const LoadResult& r) {

@@ -22,7 +22,8 @@ struct SaveResult {
     explicit operator bool() const { return ok; }
 };
 
-// "Cannot write the file ...: reason." in `lang` (for a SaveResult that failed).
+// "Cannot write the file ...: reason." in `lang` (for a SaveResult that failed), the reason in the
+// system's words (SaveProblems says it in Japanese where it can).
 std::string SaveFailureText(Language lang, const SaveResult& r);
 
 // Result of the common load pattern.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/EngineHarness.h"
 
 namespace kmr {
@@ -111,10 +113,13 @@ TEST_F(RegistrationTest, UnchangedSettingsCloseAndSaveNothingANewNameAsksOnceAnd
     EXPECT_TRUE(h.ui.shown.empty());
     EXPECT_EQ(h.state.DataFileNumber, 4);
     EXPECT_EQ(GlobalCnd(), before);
+    // The program's settings folder cleaned away while it runs is made again: the settings are kept.
+    ASSERT_TRUE(std::filesystem::remove_all(h.state.CondFolder) > 0);
     f.SetFolder(data.folder());
     ASSERT_TRUE(f.CommitName("Fresh"));
     EXPECT_EQ(Ok(f), FormOutcome::Applied);
-    EXPECT_EQ(h.ui.shown.size(), 1u);
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{"The setting conditions are changed. Do you want to renew?"});
+    EXPECT_NE(GlobalCnd().find("\"Fresh\""), std::string::npos);
     EXPECT_EQ(h.state.DataFileNumber, 0);
     // Closing names the next file in the main window's caption.
     SetPathAndFileClosed(h.engine);
