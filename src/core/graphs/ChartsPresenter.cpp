@@ -11,6 +11,15 @@ namespace {
 // A press that moves less than this many pixels is a click.
 constexpr int kClickSlop = 3;
 
+// A set axis zoomed into: numbered and gridded as an automatic one, its grid on or off as set.
+AxisSettings NumberedForZoom(AxisSettings a) {
+    if (a.automatic) return a;
+    a.automatic = true;
+    a.exponent = false;
+    if (a.grid == GridMode::Fixed) a.grid = GridMode::Automatic;
+    return a;
+}
+
 }  // namespace
 
 ChartsPresenter::ChartsPresenter(const ChartModel& model, const MeasConditions& meas)
@@ -28,6 +37,16 @@ AxisRange ChartsPresenter::XRange(int index) const {
 AxisRange ChartsPresenter::YRange(int index) const {
     const auto& zy = zoomedY_[static_cast<std::size_t>(std::clamp(index, 0, kCharts - 1))];
     return zy ? *zy : ConfiguredYRange(model_, index);
+}
+
+AxisSettings ChartsPresenter::ShownXAxis(int index) const {
+    const AxisSettings& a = model_.XAxis(index);
+    return zoomedX_ && model_.ShowsRecord(index) ? NumberedForZoom(a) : a;
+}
+
+AxisSettings ChartsPresenter::ShownYAxis(int index) const {
+    const AxisSettings& a = model_.YAxis(index);
+    return zoomedY_[static_cast<std::size_t>(std::clamp(index, 0, kCharts - 1))] ? NumberedForZoom(a) : a;
 }
 
 // --- Events -------------------------------------------------------------------------------------

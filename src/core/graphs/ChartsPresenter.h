@@ -59,6 +59,11 @@ public:
     // --- What the charts show ---
     AxisRange XRange(int index) const;
     AxisRange YRange(int index) const;
+    // The axes chart `index` is drawn with: as configured, except that an axis zoomed into is
+    // numbered for the range it shows (a set spacing of 0.1 s leaves a zoom of 0.05 s without a
+    // time or a grid line).
+    AxisSettings ShownXAxis(int index) const;
+    AxisSettings ShownYAxis(int index) const;
     const CursorTimes& Cursors() const { return cursors_; }
     bool Zoomed() const { return zoomedX_.has_value(); }
     // Chart `index` shows a record that the pointer and the keys look into.
