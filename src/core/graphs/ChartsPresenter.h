@@ -90,7 +90,8 @@ public:
     void ResetView();
     // Places cursor A, or B when `second`, at the sample of chart `index` nearest to time x.
     void PlaceCursorAt(int index, double x, bool second);
-    // A batch of the model ended: a new record or a restarted strip ends the zoom and the cursors.
+    // A batch of the model ended: a new record or a restarted strip ends the zoom and the cursors;
+    // a scale set anew (the graph conditions confirmed) ends the zoom made on the old one.
     void ModelChanged(const ChartChanges& changes);
 
 private:
@@ -102,6 +103,8 @@ private:
     ChartsNavigationView* view_ = nullptr;
     std::optional<AxisRange> zoomedX_;
     std::array<std::optional<AxisRange>, kCharts> zoomedY_;
+    // The scales the zooms were made on: one set anew ends its zoom.
+    std::array<AxisSettings, kCharts> zoomedFromX_, zoomedFromY_;
     CursorTimes cursors_;
     CursorTimes cursorsBeforePress_;  // a double-click takes back what its first click placed
     // A press on a chart: where, and what it turns into.

@@ -244,9 +244,26 @@ TEST(ChartsPresenterTest, AZoomedSetScaleIsNumberedForTheRangeItShows) {
     EXPECT_TRUE(f.p.ShownYAxis(0).automatic);
     EXPECT_EQ(f.p.ShownYAxis(0).grid, GridMode::Off);
 
+    // The graph conditions confirmed: what they leave as it was stays zoomed; a scale set anew is
+    // shown as set.
+    const AxisRange zoomedX = f.p.XRange(0), zoomedY = f.p.YRange(0);
+    f.model.ConfigureGraphAxes(f.g);
+    EXPECT_EQ(f.p.XRange(0), zoomedX);
+    EXPECT_EQ(f.p.YRange(0), zoomedY);
+    f.g.Ch[0].YscaleMax = 2000.0;
+    f.model.ConfigureGraphAxes(f.g);
+    EXPECT_EQ(f.p.YRange(0), (AxisRange{0.0, 2000.0}));
+    EXPECT_EQ(f.p.XRange(0), zoomedX);
+    f.g.X.XscaleMaxG = 0.8;
+    f.model.ConfigureGraphAxes(f.g);
+    EXPECT_FALSE(f.p.Zoomed());
+    EXPECT_EQ(f.p.XRange(0), (AxisRange{0.2, 0.8}));
+    EXPECT_EQ(f.p.ShownXAxis(0), f.model.XAxis(0));
+
+    f.p.Wheel(0, 0.3, 12.0);
     f.p.KeyPressed(0, ChartKeyAction::Reset, false);
-    EXPECT_EQ(f.p.ShownXAxis(0), setX);
-    EXPECT_EQ(f.p.ShownYAxis(0), setY);
+    EXPECT_EQ(f.p.ShownXAxis(0), f.model.XAxis(0));
+    EXPECT_EQ(f.p.ShownYAxis(0), f.model.YAxis(0));
 }
 
 TEST(ChartsPresenterTest, ClicksSetCursorsDragsPanMovesReadThePointerAndKeysZoomAboutA) {
