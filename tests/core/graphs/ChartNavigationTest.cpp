@@ -58,6 +58,17 @@ TEST(ChartNavigationTest, CursorsSnapOrStepToSamplesAndReadOutValuesDifferencesA
     EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");
     EXPECT_EQ(ReadingAt(f.model, f.m, 1, 0.3).text, "Ch. 2  t = 0.000 s  y = ----");
     EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
+    // Times as exact as the clock: 12 ms is 0.012 s (not 0.01), 1500 ms 1.5 s (not 2).
+    for (const auto& [clock, text] : {std::pair{12.0f, "0.012"}, std::pair{1500.0f, "1.5"}}) {
+        RampFixture slow;
+        slow.m.SmpClk = clock;
+        slow.Load(1);
+        CursorTimes ab;
+        PlaceCursor(slow.model, 0, 0.0, false, ab);
+        PlaceCursor(slow.model, 0, clock / 1000.0, true, ab);
+        EXPECT_EQ(ReadingAt(slow.model, slow.m, 0, clock / 1000.0).text, std::string("Ch. 1  t = ") + text + " s  y = 1.5");
+        EXPECT_EQ(CursorReadoutTable(slow.model, slow.m, slow.g, ab).delta, text);
+    }
     // Keys step the cursors; the table sums up between them.
     c = CursorTimes{};
     // Not set yet: from the point nearest to where the view is, then sample by sample; B is set
