@@ -293,6 +293,16 @@ private slots:
             QVERIFY2(time->tickVector().size() >= 2 && time->tickVector().back() == 0.5,
                      qPrintable(time->tickVectorLabels().join(' ')));
         }
+        // Zoomed to less than one division, the time axis still carries numbers and grid lines.
+        area.ShowTimeRange(0.301, 0.32);
+        area.ReplotNow();
+        QCPAxis* time = area.Plot(0)->xAxis;
+        const QVector<double> t = time->tickVector();
+        const auto inView = std::count_if(t.begin(), t.end(), [](double v) { return v >= 0.301 && v <= 0.32; });
+        QVERIFY2(inView >= 2, qPrintable(time->tickVectorLabels().join(' ')));
+        area.ResetView();
+        area.ReplotNow();
+        QVERIFY(!area.Plot(0)->xAxis->ticker().dynamicCast<QCPAxisTickerFixed>().isNull());  // the set numbering again
     }
 
     void zoomKeyDuringAHandlerIsRefusedByTheGate() {

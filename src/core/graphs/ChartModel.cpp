@@ -49,6 +49,16 @@ int DecimalsFor(double v) {
     return count;
 }
 
+int ExactDecimals(double v, int least, int most) {
+    const double a = std::fabs(v);
+    if (!std::isfinite(a)) return -1;
+    for (int d = std::max(least, DecimalsFor(v)); d <= most; ++d) {
+        const double r = a * std::pow(10.0, d);
+        if (std::fabs(r - std::round(r)) <= 1e-9 * std::max(1.0, r)) return d;
+    }
+    return -1;
+}
+
 std::string ValueLabelText(double v, int point) {
     if (IsNoValue(v)) return kNoValueText;
     return FormatPanelValue(v, std::clamp(point, 0, 5));

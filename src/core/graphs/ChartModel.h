@@ -138,6 +138,9 @@ double SampleTime(std::int64_t i, float clockMs, double timeFactor);
 // Number of decimals for axis numbers of spacing v: how often |v| must be multiplied by 10 to
 // reach at least 1 (0 for |v| >= 1, 0.25 -> 1, 0.05 -> 2). 0 and non-finite values give 0.
 int DecimalsFor(double v);
+// The fewest decimals from DecimalsFor(v) and `least` up to `most` that write v exactly (0.25 -> 2,
+// 0.012 -> 3, 1.5 -> 1, 0.1 -> 1); -1 when none does (a third).
+int ExactDecimals(double v, int least, int most);
 
 // The label text of a value: the channel's digit format with zeros (a value too wide for the
 // panel in exponent form, FormatPanelValue), or "----" for the marker.

@@ -26,7 +26,11 @@ AxisSettings FixedAxis(double max, double min, std::int16_t div, bool grid) {
     a.min = min;
     // Each end divided first: opposite extremes do not overflow.
     a.spacing = max / Divisions(div) - min / Divisions(div);
-    a.decimals = DecimalsFor(a.spacing);
+    // Enough decimals to write every division exactly (a spacing of 0.25 numbered 0.3 and 0.8
+    // would misread the scale); a spacing no decimals write exactly (a third) keeps those of its
+    // size.
+    const int exactSpacing = ExactDecimals(a.spacing, 0, 6), exactMin = ExactDecimals(min, 0, 6);
+    a.decimals = exactSpacing < 0 || exactMin < 0 ? DecimalsFor(a.spacing) : std::max(exactSpacing, exactMin);
     a.exponent = std::max(std::fabs(max), std::fabs(min)) >= 1e7 || a.decimals > 6;
     a.grid = grid ? GridMode::Fixed : GridMode::Off;
     a.gridSpacing = grid ? a.spacing : 0.0;

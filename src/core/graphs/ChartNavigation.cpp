@@ -119,7 +119,9 @@ bool NearestPoint(const ChartModel& model, int index, double x, std::size_t& poi
 int TimeDecimals(const ChartModel& model, int index) {
     const double step = SampleStep(model, index);
     if (!model.ShowsRecord(index) || !(step > 0.0)) return 3;
-    return std::min(DecimalsFor(step), 9);
+    // Every sample's time exactly: a clock of 12 ms gives 0.012 s, not 0.01 s.
+    const int exact = ExactDecimals(step, 0, 9);
+    return exact < 0 ? std::min(DecimalsFor(step), 9) : exact;
 }
 
 std::string ChannelCaption(int channel) {

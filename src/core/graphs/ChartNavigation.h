@@ -57,7 +57,8 @@ int AxisLabelPrecision(double lo, double hi, double step, double origin, int lea
 // The caption of channel `channel`: "Ch. 1" to "Ch. 9", "Ch.10" (all as wide).
 std::string ChannelCaption(int channel);
 
-// Decimals of times shown for chart `index`: those of its sample step (3 without a record).
+// Decimals of times shown for chart `index`: those that write its sample step exactly (3 without
+// a record).
 int TimeDecimals(const ChartModel& model, int index);
 
 // What the status strip shows for the pointer at time x over chart `index`: the channel, and the

@@ -11,6 +11,15 @@ namespace {
 // A press that moves less than this many pixels is a click.
 constexpr int kClickSlop = 3;
 
+// A set axis zoomed into: numbered and gridded as an automatic one, its grid on or off as set.
+AxisSettings NumberedForZoom(AxisSettings a) {
+    if (a.automatic) return a;
+    a.automatic = true;
+    a.exponent = false;
+    if (a.grid == GridMode::Fixed) a.grid = GridMode::Automatic;
+    return a;
+}
+
 }  // namespace
 
 ChartsPresenter::ChartsPresenter(const ChartModel& model, const MeasConditions& meas)
@@ -28,6 +37,16 @@ AxisRange ChartsPresenter::XRange(int index) const {
 AxisRange ChartsPresenter::YRange(int index) const {
     const auto& zy = zoomedY_[static_cast<std::size_t>(std::clamp(index, 0, kCharts - 1))];
     return zy ? *zy : ConfiguredYRange(model_, index);
+}
+
+AxisSettings ChartsPresenter::ShownXAxis(int index) const {
+    const AxisSettings& a = model_.XAxis(index);
+    return zoomedX_ && model_.ShowsRecord(index) ? NumberedForZoom(a) : a;
+}
+
+AxisSettings ChartsPresenter::ShownYAxis(int index) const {
+    const AxisSettings& a = model_.YAxis(index);
+    return zoomedY_[static_cast<std::size_t>(std::clamp(index, 0, kCharts - 1))] ? NumberedForZoom(a) : a;
 }
 
 // --- Events -------------------------------------------------------------------------------------
@@ -80,8 +99,10 @@ bool ChartsPresenter::Release(int index, const ChartPointer& p) {
     if (was.rectangle && RangeOfDrag(was.at.x, p.x, MinimumXWidth(model_, index), x)) {
         // A rectangle of a few pixels' height (a hand's wobble on a sideways drag) zooms time only:
         // a value range that thin would take the line off the chart.
-        if (std::abs(p.at.y - was.at.at.y) >= kClickSlop)
+        if (std::abs(p.at.y - was.at.at.y) >= kClickSlop) {
             zoomedY_[static_cast<std::size_t>(index)] = AxisRange{std::min(was.at.y, p.y), std::max(was.at.y, p.y)};
+            zoomedFromY_[static_cast<std::size_t>(index)] = model_.YAxis(index);
+        }
         ShowTimeRange(x.lo, x.hi);
     }
     return true;
@@ -131,6 +152,8 @@ void ChartsPresenter::PointerLeft() {
 // --- What the program asks for ------------------------------------------------------------------
 
 void ChartsPresenter::ShowTimeRange(double lo, double hi) {
+    if (!zoomedX_)
+        for (int i = 0; i < kCharts; ++i) zoomedFromX_[static_cast<std::size_t>(i)] = model_.XAxis(i);
     zoomedX_ = AxisRange{lo, hi};
     ShowAllRanges(true);
 }
@@ -167,7 +190,23 @@ void ChartsPresenter::ModelChanged(const ChartChanges& changes) {
     for (int i = 0; i < kCharts; ++i)
         if (changes.series1[static_cast<std::size_t>(i)].replaced || changes.series2.test(static_cast<std::size_t>(i)))
             anew = true;
-    if (!anew) return;
+    if (!anew) {
+        bool rescaled = false;
+        for (int i = 0; i < kCharts; ++i) {
+            const auto ix = static_cast<std::size_t>(i);
+            if (!changes.axes.test(ix)) continue;
+            if (zoomedY_[ix] && !(model_.YAxis(i) == zoomedFromY_[ix])) {
+                zoomedY_[ix].reset();
+                rescaled = true;
+            }
+            if (zoomedX_ && model_.ShowsRecord(i) && !(model_.XAxis(i) == zoomedFromX_[ix])) {
+                zoomedX_.reset();
+                rescaled = true;
+            }
+        }
+        if (rescaled) ShowAllRanges(true);
+        return;
+    }
     press_ = {};
     cursorsBeforePress_ = {};
     const bool zoomed = zoomedX_ || std::any_of(zoomedY_.begin(), zoomedY_.end(), [](const auto& z) { return z.has_value(); });

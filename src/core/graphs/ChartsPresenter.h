@@ -59,6 +59,11 @@ public:
     // --- What the charts show ---
     AxisRange XRange(int index) const;
     AxisRange YRange(int index) const;
+    // The axes chart `index` is drawn with: as configured, except that an axis zoomed into is
+    // numbered for the range it shows (a set spacing of 0.1 s leaves a zoom of 0.05 s without a
+    // time or a grid line).
+    AxisSettings ShownXAxis(int index) const;
+    AxisSettings ShownYAxis(int index) const;
     const CursorTimes& Cursors() const { return cursors_; }
     bool Zoomed() const { return zoomedX_.has_value(); }
     // Chart `index` shows a record that the pointer and the keys look into.
@@ -85,7 +90,8 @@ public:
     void ResetView();
     // Places cursor A, or B when `second`, at the sample of chart `index` nearest to time x.
     void PlaceCursorAt(int index, double x, bool second);
-    // A batch of the model ended: a new record or a restarted strip ends the zoom and the cursors.
+    // A batch of the model ended: a new record or a restarted strip ends the zoom and the cursors;
+    // a scale set anew (the graph conditions confirmed) ends the zoom made on the old one.
     void ModelChanged(const ChartChanges& changes);
 
 private:
@@ -97,6 +103,8 @@ private:
     ChartsNavigationView* view_ = nullptr;
     std::optional<AxisRange> zoomedX_;
     std::array<std::optional<AxisRange>, kCharts> zoomedY_;
+    // The scales the zooms were made on: one set anew ends its zoom.
+    std::array<AxisSettings, kCharts> zoomedFromX_, zoomedFromY_;
     CursorTimes cursors_;
     CursorTimes cursorsBeforePress_;  // a double-click takes back what its first click placed
     // A press on a chart: where, and what it turns into.

@@ -104,8 +104,8 @@ void ChartsWidget::Relayout() {
         r.xTicks = g.xTicks;
         r.yLeastStep = g.yLeastStep;
         if (ticksChanged) {
-            SetAxis(r.plot->xAxis, model_.XAxis(i), presenter_.XRange(i), r.xTicks, 0.0);
-            SetAxis(r.plot->yAxis, model_.YAxis(i), presenter_.YRange(i), r.yTicks, r.yLeastStep);
+            SetAxis(r.plot->xAxis, presenter_.ShownXAxis(i), presenter_.XRange(i), r.xTicks, 0.0);
+            SetAxis(r.plot->yAxis, presenter_.ShownYAxis(i), presenter_.YRange(i), r.yTicks, r.yLeastStep);
         }
         // The width in pixels may have changed: a record is queried again, a strip's columns
         // are made anew when their width changed.

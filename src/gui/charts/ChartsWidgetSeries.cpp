@@ -37,8 +37,8 @@ void ChartsWidget::BatchEnded(const ChartChanges& changes) {
 
 void ChartsWidget::ApplyAxes(int index) {
     ChannelRow& r = *rows_[static_cast<std::size_t>(index)];
-    SetAxis(r.plot->xAxis, model_.XAxis(index), presenter_.XRange(index), r.xTicks, 0.0);
-    SetAxis(r.plot->yAxis, model_.YAxis(index), presenter_.YRange(index), r.yTicks, r.yLeastStep);
+    SetAxis(r.plot->xAxis, presenter_.ShownXAxis(index), presenter_.XRange(index), r.xTicks, 0.0);
+    SetAxis(r.plot->yAxis, presenter_.ShownYAxis(index), presenter_.YRange(index), r.yTicks, r.yLeastStep);
     if (model_.ShowsRecord(index)) RequeryRecord(index);
     MarkDirty(index);
 }

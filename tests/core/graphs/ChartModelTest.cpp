@@ -214,6 +214,10 @@ TEST(ChartModelTest, DecimalsCountTenfoldSteps) {
     const std::vector<std::pair<double, int>> cases = {{0.25, 1}, {0.05, 2},  {-0.25, 1}, {1.0, 0},   {12.5, 0},
                                                        {0.1, 1},  {0.01, 2},  {0.001, 3}, {0.999, 1}, {0.0, 0}};
     for (const auto& [v, decimals] : cases) EXPECT_EQ(DecimalsFor(v), decimals) << v;
+    // The decimals that write a number exactly: never fewer, more where a digit would be lost.
+    const std::vector<std::pair<double, int>> exact = {{0.25, 2}, {0.012, 3}, {1.5, 1}, {0.1, 1}, {0.3 / 3, 2},
+                                                       {1.0 / 3, -1}, {0.0, 0}, {12.0 * 0.001, 3}};
+    for (const auto& [v, decimals] : exact) EXPECT_EQ(ExactDecimals(v, 0, 6), decimals) << v;
 }
 
 // Whether a recorded axis is automatic or fixed shows in ChartNavigationTest's configured ranges.
@@ -225,7 +229,8 @@ TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     model.ConfigureGraphAxes(g);  // monitor mode: the time axis is never automatic
     EXPECT_EQ(g.X.XtimeFactor, 0.001);
     // Automatic, maximum, minimum, spacing, decimals, grid and grid spacing.
-    EXPECT_EQ(model.YAxis(1), (AxisSettings{false, 1.0, 0.0, 0.25, 1, GridMode::Fixed, 0.25}));
+    // Divisions of 0.25 are numbered 0.25 and 0.75, not 0.3 and 0.8.
+    EXPECT_EQ(model.YAxis(1), (AxisSettings{false, 1.0, 0.0, 0.25, 2, GridMode::Fixed, 0.25}));
     EXPECT_EQ(model.XAxis(0), (AxisSettings{false, 10.0, 0.0, 1.0, 0, GridMode::Fixed, 1.0}));
     EXPECT_EQ(model.YAxis(0), AxisSettings{});  // channel 1 keeps the automatic scale and grid
 
@@ -245,6 +250,15 @@ TEST(ChartModelTest, AxesFromTheirDivisionsByModeAndAutoScale) {
     EXPECT_DOUBLE_EQ(model.XAxis(0).spacing, 0.05);
     EXPECT_EQ(model.XAxis(0).decimals, 2);
     EXPECT_EQ(model.XAxis(0).grid, GridMode::Off);
+    g.X.XscaleMinG = 0.25;  // divisions of 0.05 counted from 0.25
+    g.X.XscaleDivG = 5;
+    model.ConfigureGraphAxes(g);
+    EXPECT_EQ(model.XAxis(0).decimals, 2);
+    g.X.XscaleMaxG = 2.5;  // a whole second from 0.5: "0.5 1.5 2.5"
+    g.X.XscaleMinG = 0.5;
+    g.X.XscaleDivG = 2;
+    model.ConfigureGraphAxes(g);
+    EXPECT_EQ(model.XAxis(0).decimals, 1);
     EXPECT_FALSE(model.XAxis(0).exponent);
     // Ends too long for plain digits (from a hand-edited Graph.cnd too) are numbered in exponent
     // form, and opposite extremes give a finite spacing.

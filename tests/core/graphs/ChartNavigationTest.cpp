@@ -58,6 +58,17 @@ TEST(ChartNavigationTest, CursorsSnapOrStepToSamplesAndReadOutValuesDifferencesA
     EXPECT_EQ(ReadingAt(f.model, f.m, 0, 0.1256).text, "Ch. 1  t = 0.126 s  y = 64.0");
     EXPECT_EQ(ReadingAt(f.model, f.m, 1, 0.3).text, "Ch. 2  t = 0.000 s  y = ----");
     EXPECT_FALSE(ReadingAt(f.model, f.m, 5, 0.5).valid);  // a chart without points
+    // Times as exact as the clock: 12 ms is 0.012 s (not 0.01), 1500 ms 1.5 s (not 2).
+    for (const auto& [clock, text] : {std::pair{12.0f, "0.012"}, std::pair{1500.0f, "1.5"}}) {
+        RampFixture slow;
+        slow.m.SmpClk = clock;
+        slow.Load(1);
+        CursorTimes ab;
+        PlaceCursor(slow.model, 0, 0.0, false, ab);
+        PlaceCursor(slow.model, 0, clock / 1000.0, true, ab);
+        EXPECT_EQ(ReadingAt(slow.model, slow.m, 0, clock / 1000.0).text, std::string("Ch. 1  t = ") + text + " s  y = 1.5");
+        EXPECT_EQ(CursorReadoutTable(slow.model, slow.m, slow.g, ab).delta, text);
+    }
     // Keys step the cursors; the table sums up between them.
     c = CursorTimes{};
     // Not set yet: from the point nearest to where the view is, then sample by sample; B is set
@@ -210,6 +221,40 @@ TEST(ChartsPresenterTest, WheelAndRectangleZoomTheSharedTimeAxisAndADoubleClickG
     EXPECT_FALSE(f.p.Cursors().hasA);
     EXPECT_EQ(f.p.XRange(0), configured);
     EXPECT_EQ(f.p.YRange(0), configuredY);
+}
+
+// A set scale zoomed into is numbered for what it shows (its spacing of 0.1 s would leave a zoom of
+// a few hundredths without a time or a grid line); graph conditions confirmed with a new scale end
+// the zoom made on the old one, and leave the others.
+TEST(ChartsPresenterTest, AZoomedSetScaleIsNumberedForItsRangeAndEndsWhenTheScaleIsSetAnew) {
+    Fixture f;
+    f.g.X = {.XscaleMaxG = 0.5, .XscaleMinG = 0.2, .XscaleDivG = 3, .XAutoScale = 0};
+    f.g.Ch[0] = {.Use = 1, .Ygrid = 0, .AutoScale = 0, .YscaleMax = 500.0, .YscaleMin = 0.0, .YscaleDiv = 5};
+    f.model.ConfigureGraphAxes(f.g);
+    const AxisSettings setX = f.model.XAxis(0), setY = f.model.YAxis(0);
+    f.p.Wheel(0, 0.3, 12.0);
+    ASSERT_LT(f.p.XRange(0).width(), setX.spacing);
+    EXPECT_TRUE(f.p.ShownXAxis(0).automatic);
+    EXPECT_EQ(f.p.ShownXAxis(0).grid, GridMode::Automatic);
+    EXPECT_EQ(f.p.ShownXAxis(1), f.model.XAxis(1));  // the cleared channel is not zoomed
+    EXPECT_EQ(f.p.ShownYAxis(0), setY);
+    f.p.Press(0, Fixture::At(0.29, 180.0), ChartButton::Right, false, false);
+    f.p.Move(0, Fixture::At(0.31, 120.0));
+    f.p.Release(0, Fixture::At(0.31, 120.0));
+    EXPECT_TRUE(f.p.ShownYAxis(0).automatic);
+    EXPECT_EQ(f.p.ShownYAxis(0).grid, GridMode::Off);  // as set
+
+    const AxisRange zoomedX = f.p.XRange(0), zoomedY = f.p.YRange(0);
+    f.model.ConfigureGraphAxes(f.g);  // nothing changed
+    EXPECT_EQ(f.p.YRange(0), zoomedY);
+    f.g.Ch[0].YscaleMax = 2000.0;
+    f.model.ConfigureGraphAxes(f.g);
+    EXPECT_EQ(f.p.YRange(0), (AxisRange{0.0, 2000.0}));
+    EXPECT_EQ(f.p.XRange(0), zoomedX);
+    f.g.X.XscaleMaxG = 0.8;
+    f.model.ConfigureGraphAxes(f.g);
+    EXPECT_EQ(f.p.XRange(0), (AxisRange{0.2, 0.8}));
+    EXPECT_EQ(f.p.ShownXAxis(0), f.model.XAxis(0));
 }
 
 TEST(ChartsPresenterTest, ClicksSetCursorsDragsPanMovesReadThePointerAndKeysZoomAboutA) {
