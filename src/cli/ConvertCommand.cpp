@@ -37,6 +37,7 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     bool haveOut = false;
     std::vector<std::string> files;
     ConversionOptions options;
+    options.incompleteFileAdvice = txt::WholeChannelsWithKmr;
     std::string format = "csv";
     // An option's value: after "=" or the next argument.
     auto value = [&](std::size_t& i, const std::string& name, std::string& v) -> int {

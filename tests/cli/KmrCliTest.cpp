@@ -177,6 +177,9 @@ TEST_F(KmrCli, TwoFilesForOneCsvNameAreRefusedAndACancelledFileStopsTheBatch) {
     EXPECT_EQ(Run({"convert", a, b, c}), 1);
     EXPECT_EQ(out.str(), a + " -> " + dir.File("1.csv") + "\n");
     EXPECT_NE(err.str().find(c + ": not converted"), std::string::npos);
+    // The refusal says how to have its whole channels, and that works.
+    EXPECT_NE(err.str().find("kmr convert --whole-channels converts them."), std::string::npos) << err.str();
+    EXPECT_EQ(Run({"convert", "--whole-channels", b}), 0) << err.str();
 }
 
 // Field by field against kmr info, the h5py read-back reads it with a JSON parser; here what that

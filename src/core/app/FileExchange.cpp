@@ -16,12 +16,22 @@ namespace kmr {
 void PrepareFileExchange(Engine& e) {
     ProgramState& s = e.s;
     SaveProblems problems;
+    std::vector<std::string> gone;
     for (std::string* folder : {&s.Global.SourcePathName, &s.Global.DestPathName}) {
         if (FolderUsable(*folder)) continue;
+        if (!folder->empty() && *folder != s.DefaultDataFolder()) gone.push_back(*folder);
         *folder = s.DefaultDataFolder();
         problems.Add(SaveGlobalSettings(s.CondPath(kGlobalCnd), s.Global, s.Writes));
     }
     problems.Report(e.ui);
+    // A folder chosen on a drive not attached now (a share, a USB disk) is said, as start-up says
+    // it of the data folder: the files would otherwise be read from, or written to, the default
+    // folder without a word.
+    for (std::size_t i = 0; i < gone.size(); ++i) {
+        if (i > 0 && gone[i] == gone[0]) continue;  // both the same folder: said once
+        e.ui.ShowMessage(TextWith(e.ui.language, txt::ConversionFolderReplaced, {gone[i], s.DefaultDataFolder()}),
+                         e.ui.Text(txt::CautionTitle), MsgIcon::Exclamation, MsgButtons::Ok);
+    }
 }
 
 bool OpenFileExchangeForm(Engine& e) {

@@ -12,6 +12,7 @@
 #include "core/datafiles/DataFileNaming.h"
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/Hdf5Export.h"
+#include "core/datafiles/StoredRecord.h"
 #include "core/support/Numbers.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/TextTable.h"
@@ -115,12 +116,20 @@ bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, 
     progress.ProgressStep = 0;
     progress.ProgressCounter = 0;
     progress.TransferBlockWords = 10000;
+    // A file gone since it was listed (or checked on a disk since unplugged) is said as such, not
+    // as a system error number.
+    if (const int err = MissingOrFolder(dataPath)) {
+        ui.ShowMessage(PlainFileProblem(ui.language, err, dataPath), ui.Text(txt::ErrorTitle), MsgIcon::Critical,
+                       MsgButtons::Ok);
+        status = RunStatus::Cancelled;
+        return false;
+    }
     FileConditions fc;
     std::string sizeWarning;
     if (options.wholeChannels)
         ReadWholeChannelsHeader(dataPath, fc, ui, status, &sizeWarning);
     else
-        ReadDataFileHeader(dataPath, fc, ui, status, &sizeWarning);
+        ReadDataFileHeader(dataPath, fc, ui, status, &sizeWarning, options.incompleteFileAdvice);
     if (status == RunStatus::Cancelled) return false;
     // A file of another length than its header implies is converted after a word of caution.
     if (!sizeWarning.empty())
@@ -223,7 +232,9 @@ ConversionOutcome ConvertItems(const std::vector<ConversionItem>& items, bool ty
         const std::string& name = item.csvName;
         if (typedName && (name.empty() || name == "*" + extension || name.size() <= extension.size() ||
                           IsImproperFileName(name))) {
-            SettingError(ui, txt::ImproperFileName);
+            // The box shows "*.csv" by now: what was typed is gone, so the rule is said.
+            ui.ShowMessage(ui.Text(txt::ImproperFileName) + "\n" + ui.Text(txt::CsvNameRule),
+                           ui.Text(txt::SettingErrorTitle), MsgIcon::Exclamation, MsgButtons::Ok);
             return outcome;
         }
         const std::string stem = name.substr(0, name.size() >= extension.size() ? name.size() - extension.size() : 0);

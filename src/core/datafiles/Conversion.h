@@ -89,6 +89,9 @@ struct ConversionOptions {
     // A cancelled or unfinished data file is converted too: its whole channels
     // (ReadWholeChannelsHeader); a complete file is converted whole as ever.
     bool wholeChannels = false;
+    // Said when a cancelled or unfinished file with whole channels is refused: where they can be
+    // had (the window's menu items by default; kmr convert names its option).
+    int incompleteFileAdvice = txt::WholeChannelsInWindow;
 };
 // The extension of the files of a format: ".csv" or ".h5".
 const char* ExportExtension(ExportFormat format);
@@ -122,6 +125,7 @@ bool CheckCsvDrive(const std::string& csvFolder, DrivePort& drive, UiPort& ui);
 // every byte was written. Does nothing beyond reading the header when status is already Cancelled.
 // A write or read error removes the CSV files of this data file again (a cancel keeps them). A
 // data file of another length than its header implies is converted after a caution naming both.
+// A data file that is gone or a folder is said plainly (as opening it says).
 // `written`, when given, receives the paths of the CSV files left on disk.
 bool ConvertDataFile(const std::string& dataPath, const std::string& csvFolder, const std::string& csvName,
                      Progress& progress, ProgressView& view, UiPort& ui, RunStatus& status,

@@ -282,7 +282,7 @@ bool ReadWholeChannelsHeader(const std::string& path, FileConditions& fc, UiPort
 }
 
 bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
-                        std::string* sizeWarning) {
+                        std::string* sizeWarning, int incompleteAdvice) {
     FileHandle f;
     if (!f.Open(path, FileHandle::Mode::ReadOnly)) {
         ReportFileError(f.error(), path, ui, status);
@@ -304,6 +304,9 @@ bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui,
     f.Close();
     HeaderCheck check = CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size));
     if (!check.ok) {
+        if (incompleteAdvice != 0 && check.isDataFile && !check.complete &&
+            !CheckDataFileHeader(ui.language, header, static_cast<std::uint64_t>(size), true).wholeChannels.empty())
+            check.problem += "\n" + ui.Text(incompleteAdvice);
         ShowRefusedFile(path, check, ui, status);
         return false;
     }

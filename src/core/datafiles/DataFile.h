@@ -140,9 +140,10 @@ bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& statu
 // Reads and checks the header into `fc`. A refused file shows text 113 with the file's name and
 // what is wrong; `fc` is then left unchanged. `sizeWarning`, when given, receives the warning of a
 // file whose length differs from the one its header implies (empty when they agree); nothing is
-// shown for it here.
+// shown for it here. A cancelled or unfinished file that holds whole channels is refused with
+// `incompleteAdvice` (a text identifier, 0 for none) after what is wrong: where they can be had.
 bool ReadDataFileHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,
-                        std::string* sizeWarning = nullptr);
+                        std::string* sizeWarning = nullptr, int incompleteAdvice = 0);
 // The same for a file that may be cancelled or unfinished: `fc` gets its whole channels only (see
 // WholeChannelsOnly); a file without a whole channel is refused (text 113 and why).
 bool ReadWholeChannelsHeader(const std::string& path, FileConditions& fc, UiPort& ui, RunStatus& status,

@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 468, "the text table holds 468 identifiers");
+static_assert(kRowCount == 472, "the text table holds 472 identifiers");
 
 }  // namespace
 

@@ -391,6 +391,23 @@ inline constexpr TextRow kLaterRows[] = {
      "名前 '%1' は使えません: \"_\" の後に 1～9 または a～h が続く形は、プログラムがデータファイルの番号と "
      "CSV のパート記号に使います (\"_0\" は使えます)。\n"
      "前の名前のままです。それを含まない名前を入力してください。"},
+    // A cancelled or unfinished data file refused by a conversion that holds whole channels.
+    {3660, "Its whole channels can still be had: File > Open Data File... shows them and File > Export "
+           "Range... writes them as CSV.",
+     "完全なチャネルは取り出せます: [ファイル] > [データファイルを開く] で表示し、[ファイル] > [範囲を出力] で "
+     "CSV に書き出してください。"},
+    {3661, "Its whole channels can still be had: kmr convert --whole-channels converts them.",
+     "完全なチャネルは取り出せます: kmr convert --whole-channels で変換してください。"},
+    // The conversion's CSV name refused (the box shows "*.csv").
+    {3662, "Type a CSV file name in the box: a name cannot hold blanks, control characters or any of "
+           "] [ ; < = > ? * / \\ : \" |, nor be a device name (CON, PRN, AUX, NUL, COM1, LPT1 ...).",
+     "ボックスに CSV ファイル名を入力してください: ファイル名には空白、制御文字、] [ ; < = > ? * / \\ : \" | を"
+     "使えず、デバイス名 (CON、PRN、AUX、NUL、COM1、LPT1 など) にもできません。"},
+    // A folder of the conversion window that cannot be used, replaced before it opens.
+    {3663, "The folder %1 cannot be used (is its drive attached?): the conversion window shows %2 instead. "
+           "Choose the folder again with its ... button when it is back.",
+     "フォルダ %1 を使えません (ドライブは接続されていますか?)。ファイル変換には代わりに %2 を表示します。"
+     "フォルダが使えるようになったら、[...] ボタンでもう一度選んでください。"},
 };
 
 }  // namespace kmr::text_rows

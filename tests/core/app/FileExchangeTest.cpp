@@ -8,6 +8,7 @@
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/PathPicker.h"
 #include "core/support/SpecialFolders.h"
+#include "core/support/TextTable.h"
 #include "support/EngineHarness.h"
 #include "support/FakeDrive.h"
 
@@ -159,6 +160,10 @@ TEST(FileExchangeFolders, UnusableFoldersResetBeforeOpeningAndBothSavedOnClose) 
     GlobalSettings saved;
     LoadGlobalSettings(h.CondFile(kGlobalCnd), saved, nullptr);
     EXPECT_EQ(saved.SourcePathName, s.DefaultDataFolder());
+    // The folder gone is said with the one shown instead, not replaced without a word.
+    EXPECT_EQ(h.ui.Texts(), std::vector<std::string>{TextWith(Language::English, txt::ConversionFolderReplaced,
+                                                               {elsewhere.File("gone") + "/", s.DefaultDataFolder()})});
+    h.ui.shown.clear();
 
     GlobalSettings g = s.Global;
     g.DestPathName = elsewhere.path();

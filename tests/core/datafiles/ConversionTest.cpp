@@ -99,6 +99,8 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
         ASSERT_EQ(ui.shown.size(), 1u);
         EXPECT_EQ(ui.shown[0].text.substr(0, ui.shown[0].text.find('\n')), Text(Language::English, c.message));
         EXPECT_EQ(ui.pointer, Pointer::Default);
+        if (c.message == txt::ImproperFileName)  // the box shows "*.csv" by then: the rule is said
+            EXPECT_EQ(ui.shown[0].text, Text(Language::English, c.message) + "\n" + Text(Language::English, txt::CsvNameRule));
         if (c.existing.empty()) continue;
         if (c.message == txt::FileNameMayOverlap) {  // (the letter's case as found: Windows ignores it)
             EXPECT_EQ(ToLowerAscii(ui.shown[0].text.substr(ui.shown[0].text.find('\n') + 1)),
@@ -157,6 +159,21 @@ TEST_F(ConversionTest, ABadSecondFileStopsTheRestAndOnlyTheConvertedFileIsUnchec
     EXPECT_EQ(status, RunStatus::Cancelled);
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].text.rfind(Text(Language::English, txt::NotConditionFile), 0), 0u);
+    // It holds whole channels: the refusal says where they can be had.
+    EXPECT_NE(ui.shown[0].text.find(Text(Language::English, txt::WholeChannelsInWindow)), std::string::npos);
+
+    // One cancelled before any channel was written has none to offer; a checked file gone since
+    // (moved away, a disk unplugged) is said as such, not as a system error number.
+    ui.shown.clear();
+    std::filesystem::resize_file(data.File("2.kmr"), kDataHeaderBytes);
+    Run({"2.kmr"}, "2.csv");
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.find(Text(Language::English, txt::WholeChannelsInWindow)), std::string::npos);
+    ui.shown.clear();
+    std::filesystem::remove(data.File("3.kmr"));
+    Run({"3.kmr"}, "3.csv");
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text, TextWith(Language::English, txt::RecordFileMissing, {data.File("3.kmr")}));
 }
 
 // Once the batch has stopped (a refused file, a cancel) the files after it are not read, so a
