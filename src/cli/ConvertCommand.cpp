@@ -37,7 +37,9 @@ int ConvertCommand(const std::vector<std::string>& args, CliIo& io) {
     bool haveOut = false;
     std::vector<std::string> files;
     ConversionOptions options;
-    options.incompleteFileAdvice = txt::WholeChannelsWithKmr;
+    // A refused cancelled file is followed below by its whole channels and the option that converts
+    // them, not by the window's menu items.
+    options.incompleteFileAdvice = 0;
     std::string format = "csv";
     // An option's value: after "=" or the next argument.
     auto value = [&](std::size_t& i, const std::string& name, std::string& v) -> int {

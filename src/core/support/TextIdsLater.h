@@ -80,9 +80,8 @@ inline constexpr int DataFileNameImproper = 3560;
 inline constexpr int DataFileNameExtensionOnly = 3561;
 inline constexpr int DataFileNameLooksNumbered = 3562;
 // A cancelled or unfinished data file refused by a conversion: where its whole channels can be
-// had, in the window and with kmr convert
+// had in the window (kmr convert names them and its option itself)
 inline constexpr int WholeChannelsInWindow = 3660;
-inline constexpr int WholeChannelsWithKmr = 3661;
 // The conversion's CSV name refused: what a name may hold
 inline constexpr int CsvNameRule = 3662;
 // A folder of the conversion window that cannot be used, replaced before it opens (the folder, the

@@ -396,8 +396,6 @@ inline constexpr TextRow kLaterRows[] = {
            "Range... writes them as CSV.",
      "完全なチャネルは取り出せます: [ファイル] > [データファイルを開く] で表示し、[ファイル] > [範囲を出力] で "
      "CSV に書き出してください。"},
-    {3661, "Its whole channels can still be had: kmr convert --whole-channels converts them.",
-     "完全なチャネルは取り出せます: kmr convert --whole-channels で変換してください。"},
     // The conversion's CSV name refused (the box shows "*.csv").
     {3662, "Type a CSV file name in the box: a name cannot hold blanks, control characters or any of "
            "] [ ; < = > ? * / \\ : \" |, nor be a device name (CON, PRN, AUX, NUL, COM1, LPT1 ...).",
