@@ -1075,7 +1075,10 @@ TEST_F(RunTest, AConnectionLeftClosedIsOpenedByTheNextStartOrLiveValues) {
         h.bus->log.clear();
         h.ui.shown.clear();
         if (step == "monitor") ToggleMonitor(h.engine);
-        step == "monitor" ? MonitorTimerTick(h.engine) : StartOrStop(h.engine);
+        if (step == "monitor")
+            MonitorTimerTick(h.engine);
+        else
+            StartOrStop(h.engine);
         const std::vector<std::string> sent = h.bus->Commands();
         EXPECT_EQ(h.bus->log[0], "open 13") << step;
         EXPECT_EQ(h.ui.shown.size(), step == "start, still away" ? 1u : 0u) << step;
