@@ -8,6 +8,7 @@ when h5py is not installed.
 """
 import json
 import os
+import resource
 import struct
 import subprocess
 import sys
@@ -63,8 +64,10 @@ def write_kmr(path, signature="KMR_FILE BY VNTNORDA"):
     return raw
 
 
-def kmr(*args, expect=0):
-    r = subprocess.run([KMR] + list(args), capture_output=True, text=True)
+def kmr(*args, expect=0, limit=None):
+    # limit: the largest file the tool may write, as `ulimit -f` sets it.
+    preexec = (lambda: resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))) if limit else None
+    r = subprocess.run([KMR] + list(args), capture_output=True, text=True, preexec_fn=preexec)
     check(r.returncode == expect, "kmr %s: exit status %d, expected %d (%s)" % (" ".join(args), r.returncode, expect, r.stderr.strip()))
     return r.stdout
 
@@ -194,6 +197,12 @@ def main():
             check(f["time"].chunks == (69000,), "chunked")
         # Never over an existing file.
         kmr("convert", "--format", "hdf5", path, expect=1)
+        # A file-size limit fails the write as a full disk does: said, and nothing left behind.
+        for fmt in ("hdf5", "csv"):
+            full = os.path.join(d, "limited-" + fmt)
+            os.mkdir(full)
+            kmr("convert", "--format", fmt, "--out", full, path, expect=1, limit=300000)
+            check(os.listdir(full) == [], "%s past a file-size limit leaves %s" % (fmt, os.listdir(full)))
     if failures:
         print("%d checks failed" % len(failures))
         return 1

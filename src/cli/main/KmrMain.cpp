@@ -75,6 +75,10 @@ int main(int argc, char** argv) {
     // A closed pipe on standard output (`kmr info F.kmr | true`) is a failed write that the tool
     // reports with exit status 1, not a signal that ends it without a word.
     std::signal(SIGPIPE, SIG_IGN);
+    // Likewise a file-size limit (`ulimit -f`, a service's limit): a write past it fails with
+    // EFBIG and the conversion removes what it wrote, as on a full disk, instead of the process
+    // ending on the spot with a temporary file left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 #ifdef _WIN32
     (void)argc;

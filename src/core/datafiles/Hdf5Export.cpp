@@ -16,6 +16,7 @@
 #include "core/datafiles/FileIo.h"
 #include "core/datafiles/TemporaryOutput.h"
 #include "core/support/InstrumentFacts.h"
+#include "core/support/Numbers.h"
 #include "core/support/ProgramVersion.h"
 #include "core/support/SpecialFolders.h"
 #include "core/support/Vocabulary.h"
@@ -146,7 +147,10 @@ const std::string& Pick(const std::vector<std::string>& list, int index) {
     return index >= 0 && static_cast<std::size_t>(index) < list.size() ? list[static_cast<std::size_t>(index)] : none;
 }
 
-bool PutText(hid_t loc, const char* name, const std::string& text) {
+// A text attribute, declared UTF-8: a byte that is not (a damaged header's trigger time, a file
+// name in another encoding) is stored as U+FFFD, so that every reader can decode it.
+bool PutText(hid_t loc, const char* name, const std::string& raw) {
+    const std::string text = WellFormedUtf8(raw);
     const H5Id type(H5Tcopy(H5T_C_S1), H5Tclose);
     if (!type.ok() || H5Tset_size(type.get(), H5T_VARIABLE) < 0 || H5Tset_cset(type.get(), H5T_CSET_UTF8) < 0)
         return false;

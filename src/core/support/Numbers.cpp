@@ -379,6 +379,41 @@ std::string WithoutControlBytes(std::string text) {
     return text;
 }
 
+std::string WellFormedUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    const auto u = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = u(i);
+        // The length of the sequence and the range of its second byte (no overlong forms, no
+        // surrogates, nothing above U+10FFFF).
+        std::size_t len = c < 0x80 ? 1 : 0;
+        unsigned lo = 0x80, hi = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        }
+        bool good = len > 0 && i + len <= s.size();
+        for (std::size_t k = 1; good && k < len; ++k)
+            good = k == 1 ? u(i + 1) >= lo && u(i + 1) <= hi : u(i + k) >= 0x80 && u(i + k) <= 0xBF;
+        if (good) {
+            out.append(s, i, len);
+            i += len;
+        } else {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    return out;
+}
+
 // The full-width forms are three-byte sequences EF BC 81..EF BC BF (U+FF01..U+FF3F) and
 // EF BD 80..EF BD 9E (U+FF40..U+FF5E); the ideographic space is E3 80 80. A lead byte like EF
 // or E3 never occurs inside another character, so matching these exact byte triples is correct

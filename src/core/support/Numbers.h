@@ -96,6 +96,9 @@ std::string ToHalfWidth(std::string_view utf8);
 // instrument that goes onto one line of a file or a terminal: a damaged trigger time must not
 // break the CSV into extra lines or send escape sequences to a terminal.
 std::string WithoutControlBytes(std::string text);
+// The text with each byte that does not begin a well-formed UTF-8 sequence (a damaged header's
+// text, a file name in another encoding) replaced by U+FFFD.
+std::string WellFormedUtf8(std::string_view text);
 std::string ToUpperAscii(std::string_view text);
 std::string ToLowerAscii(std::string_view text);
 

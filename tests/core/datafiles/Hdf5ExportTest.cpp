@@ -304,6 +304,27 @@ TEST_F(Hdf5Export, PartsOfTheFileKeepTheirSampleNumbersAndTimes) {
     ExpectRecord(Out("few.h5"), {1}, 65530, 16, false);
 }
 
+TEST_F(Hdf5Export, TextsThatAreNotUtf8AreStoredAsWellFormedUtf8) {
+    // A damaged trigger time (a valid µ, then a stray byte, an overlong form, a surrogate, a byte
+    // that never occurs) and a file name in another encoding.
+    std::string bytes = ReadAll(kmr());
+    const std::string damaged = "2026/12/06\xC2\xB5\xE9\xC0\x80\xED\xA0\x80\xFF ";
+    bytes.replace(28, damaged.size(), damaged);
+    const std::string odd = dir.File("r\xE9.kmr");
+    WriteAll(odd, bytes);
+    ConversionOptions options;
+    options.format = ExportFormat::Hdf5;
+    options.subset = testing::Between({}, SampleSeconds(9, 0.05f), {1});
+    Progress progress;
+    ASSERT_TRUE(ConvertDataFile(odd, dir.File("out/"), "odd.h5", options, progress, view, ui, status));
+
+    const Id file{H5Fopen(Out("odd.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose};
+    ASSERT_GE(static_cast<hid_t>(file), 0);
+    const std::string bad = "\xEF\xBF\xBD";
+    EXPECT_EQ(TextAttribute(file, "trigger_time"), "2026/12/06\xC2\xB5" + bad + bad + bad + bad + bad + bad + bad);
+    EXPECT_EQ(TextAttribute(file, "source_file"), "r" + bad + ".kmr");
+}
+
 // Counts the writes; fails the n-th (from 1) and every later one as a full disk does.
 struct FailingDisk : FileWritePort {
     explicit FailingDisk(int failAt = 0) : failAt_(failAt) {}
