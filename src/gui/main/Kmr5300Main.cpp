@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 #include <string_view>
@@ -123,6 +124,11 @@ void ServeLaterStarts(kmr::gui::SingleInstance& instance, Program& program) {
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::string_view(argv[1]) == "--version") return PrintVersion();
+#ifndef _WIN32
+    // A file-size limit (`ulimit -f`, a service's limit) makes a write past it fail with EFBIG,
+    // said and cleaned up as a full disk is, instead of ending the program mid-transfer.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     SetUpApplication();
     int exitCode = 0;
