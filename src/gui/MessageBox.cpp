@@ -177,6 +177,11 @@ void MessageBox::Finish(MsgAnswer answer) {
     accept();
 }
 
+void MessageBox::done(int result) {
+    hadKeyboard_ = isActiveWindow();
+    QDialog::done(result);
+}
+
 void MessageBox::closeEvent(QCloseEvent* event) {
     // The close box answers 0, as OK does (in the GP-IB status report that goes on as Retry
     // does: closing a window never ends the program).
@@ -216,6 +221,9 @@ MsgAnswer MessageBox::Ask() {
     exec();
     autoClose_.stop();
     if (owner && ownerWasEnabled) owner->setEnabled(true);
+    // The keyboard goes back to the window the box stood over, not to whichever the system picks
+    // (another program's window keeps it).
+    if (owner && owner->isVisible() && hadKeyboard_) owner->activateWindow();
     if (focused && focused->isEnabled() && focused->isVisible() && owner && owner->focusWidget() == nullptr)
         focused->setFocus(Qt::OtherFocusReason);
     return answer_;
@@ -223,6 +231,14 @@ MsgAnswer MessageBox::Ask() {
 
 QWidget* WindowInFront(QWidget* fallback) {
     QWidget* w = QApplication::activeWindow();
+    // Just after a long wait the notice may still count as the active window, hidden or not, or
+    // no window may be active yet: the one the notice stood over is in front.
+    if (w == nullptr || qobject_cast<WaitDlg*>(w) != nullptr) {
+        w = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (const auto* wait = qobject_cast<WaitDlg*>(top); wait != nullptr && wait->ShownOver() != nullptr)
+                w = wait->ShownOver();
+    }
     if (w == nullptr || !w->isVisible() || qobject_cast<MessageBox*>(w) != nullptr ||
         qobject_cast<WaitDlg*>(w) != nullptr || qobject_cast<SplashDlg*>(w) != nullptr ||
         qobject_cast<TransactionSplashDlg*>(w) != nullptr)

@@ -25,6 +25,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void done(int result) override;
 
 private:
     QPushButton* AddButton(const QString& caption, MsgAnswer answer, const char* name);
@@ -35,12 +36,14 @@ private:
     MsgButtons buttons_;
     MsgAnswer answer_ = MsgAnswer::Ok;
     QTimer autoClose_;
+    bool hadKeyboard_ = false;  // when it was answered
 };
 
 // The program's window in front, for a box or a progress window to go over: a form or the
 // conversion window rather than the disabled main window behind it, so that the keyboard goes back
-// to it afterwards. `fallback` when no window of the program is active, or the active one goes by
-// itself (the splash, the wait window, a progress window, another box).
+// to it afterwards. Right after a long wait, the window the wait notice stood over. `fallback` when
+// no window of the program is active, or the active one goes by itself (the splash, a progress
+// window, another box).
 QWidget* WindowInFront(QWidget* fallback);
 
 }  // namespace kmr::gui

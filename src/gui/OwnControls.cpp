@@ -1,5 +1,6 @@
 #include "gui/OwnControls.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,6 +10,13 @@
 #include <QStylePainter>
 
 namespace kmr::gui {
+
+bool FocusCues::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
+        if (auto* w = qobject_cast<QWidget*>(watched); w != nullptr && w->isWindow())
+            w->setAttribute(Qt::WA_KeyboardFocusChange);
+    return false;
+}
 
 FocusScrollBar::FocusScrollBar(QWidget* parent) : QScrollBar(Qt::Vertical, parent) {
     setFocusPolicy(Qt::StrongFocus);

@@ -1,7 +1,7 @@
 #pragma once
 // Own controls of the forms: a vertical scroll bar that shows a focus colour while it has the
 // keyboard focus, a check box without a caption that sits centred in a table cell, and the lower
-// part the table tool windows share.
+// part the table tool windows share; and the filter that makes the focus show in every window.
 #include <QCheckBox>
 #include <QScrollBar>
 
@@ -10,6 +10,14 @@ class QPushButton;
 class QVBoxLayout;
 
 namespace kmr::gui {
+
+// Installed on the application: every window of the program shows which control has the keyboard
+// focus from the moment it is shown or activated, not only after the first Tab.
+class FocusCues : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+};
 
 class FocusScrollBar : public QScrollBar {
     Q_OBJECT

@@ -9,6 +9,7 @@
 
 #include "gui/GeometryStore.h"
 #include "gui/GuiText.h"
+#include "gui/OwnControls.h"
 #include "gui/RecordActions.h"
 #include "gui/WaitDlg.h"
 #include "gui/WorkerBus.h"
@@ -26,6 +27,8 @@ Program::Program()
       splash_(std::make_unique<SplashDlg>()),
       progress_(std::make_unique<TransactionSplashDlg>(main_.get())) {
     ui_.language = GuiLanguage();
+    focusCues_ = std::make_unique<FocusCues>();
+    if (QCoreApplication::instance() != nullptr) QCoreApplication::instance()->installEventFilter(focusCues_.get());
     engine_ = std::make_unique<Engine>(state_, ui_, *main_, *splash_, *progress_, clock_);
     main_->Attach(*engine_);
     main_->saveGeometry = [](const MainFormGeometry& g) { SaveGeometry(g); };

@@ -68,6 +68,7 @@ private:
     std::unique_ptr<Engine> engine_;
     std::unique_ptr<OtherFolderPicker> otherFolderPicker_;
     std::unique_ptr<AskForOtherFolder> saveElsewhere_;
+    std::unique_ptr<class FocusCues> focusCues_;
 };
 
 // The link layer's bus of a spec, on the worker thread.

@@ -1,5 +1,6 @@
 #include "gui/WaitDlg.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -41,6 +42,8 @@ void WaitDlg::ShowFor(const QString& text, const QString& button, std::function<
     button_->setText(button);
     button_->setEnabled(true);
     stop_ = std::move(stop);
+    // The notice of a later call may come before the system has given the keyboard back.
+    if (QWidget* front = QApplication::activeWindow(); front != nullptr && front != this) over_ = front;
     show();
     raise();
     activateWindow();
@@ -54,7 +57,10 @@ void WaitDlg::PlaceBelow(const QRect& area) {
 
 void WaitDlg::Done() {
     stop_ = nullptr;
+    const bool had = isActiveWindow();
     hide();
+    // Otherwise the system would pick the owner, the main window, which a form keeps off.
+    if (had && over_ && over_->isVisible()) over_->activateWindow();
 }
 
 void WaitDlg::closeEvent(QCloseEvent* event) { event->ignore(); }

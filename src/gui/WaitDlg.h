@@ -3,7 +3,10 @@
 // window says what it waits for and offers Stop (during a run) or Cancel (otherwise), which ends
 // the operation after the attempt in progress. It is not modal: while a call waits the handler
 // gate drops clicks elsewhere, and holds a close of the main window until the call has returned.
+// It takes the keyboard while shown (Escape or Enter is its button) and gives it back to the
+// window that was in front before, which also owns a message that follows the call.
 #include <QDialog>
+#include <QPointer>
 #include <functional>
 #include <string>
 
@@ -23,6 +26,8 @@ public:
     void PlaceBelow(const QRect& area);
     QPushButton* Button() const { return button_; }
     QLabel* Label() const { return label_; }
+    // The window that was in front when the notice came up (null if none is left).
+    QWidget* ShownOver() const { return over_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -32,6 +37,7 @@ private:
     QLabel* label_ = nullptr;
     QPushButton* button_ = nullptr;
     std::function<void()> stop_;
+    QPointer<QWidget> over_;
 };
 
 }  // namespace kmr::gui

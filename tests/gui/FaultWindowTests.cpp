@@ -314,7 +314,7 @@ void FaultWindowTest::balanceAndCheckWithADeadInstrumentShowOneMessageEach() {
     QVERIFY(dlg);
     dlg->MoniTimer().stop();
     bus_->SetLinkLost(true);
-    BoxAnswerer boxes;
+    BoxAnswerer boxes(Qt::Key_Return);  // as a keyboard answers
     const std::size_t from = bus_->Commands().size();
     dlg->findChild<QPushButton*>("cmdButton1")->click();
     QCOMPARE(static_cast<int>(boxes.seen.size()), 1);
@@ -327,15 +327,25 @@ void FaultWindowTest::balanceAndCheckWithADeadInstrumentShowOneMessageEach() {
     QVERIFY(p.Main().isEnabled());
     bus_->SetLinkLost(false);
 
-    // The same for the self-check: one message naming the command, no later check sent.
+    // The same for the self-check, lost while the wait notice shows: one message naming the
+    // command, no later check sent. The message stands over the check window, and the keyboard
+    // goes back there afterwards, not to the main window the form keeps off.
     QPointer<gui::CheckTableDlg> check = OpenFromMenu<gui::CheckTableDlg>(p.Main(), "mnuOptionItem0");
     QVERIFY(check);
+    QTRY_COMPARE(QApplication::activeWindow(), check.data());
     for (const char* box : {"chkRom", "chkInsul", "chkSence"}) check->findChild<QCheckBox*>(box)->click();
-    bus_->SetLinkLost(true);
+    const int notice = gui::WorkerBus::waitNoticeMs;
+    gui::WorkerBus::waitNoticeMs = 50;
+    bus_->Hold("CHK0");
+    WhileHeld lose(*bus_, [&] { bus_->SetLinkLost(true); }, [&p] { return p.WaitNotice().isVisible(); });
     check->findChild<QPushButton*>("cmdButton1")->click();
+    gui::WorkerBus::waitNoticeMs = notice;
+    QVERIFY(lose.Done());
     QCOMPARE(static_cast<int>(boxes.seen.size()), 2);
     QVERIFY(StartsWith(boxes.seen[1], txt::LostDuringCheck));
     QVERIFY(boxes.seen[1].text.contains("CHK0"));
+    QCOMPARE(boxes.seen[1].owner, QString("CheckTableDlg"));
+    QTRY_COMPARE(QApplication::activeWindow(), check.data());
     QCOMPARE(Count(bus_->Commands(), "CHK2"), 0);
     bus_->SetLinkLost(false);
     CloseBox(check);

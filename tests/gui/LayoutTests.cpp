@@ -4,7 +4,9 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QAbstractItemView>
 #include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
@@ -314,6 +316,18 @@ void LayoutTest::tabFollowsTheReadingOrderEscapeClosesEveryFormAndEnterPressesOk
         QVERIFY2(form != nullptr, item);
         form->activateWindow();
         QTRY_VERIFY2(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() == form, item);
+        // The focus shows from the start, before any Tab: the control that has it looks different
+        // (a file list marks its current row, and an empty one has none; the default button is
+        // marked as such either way).
+        QWidget* first = QApplication::focusWidget();
+        const QImage focused = first->grab().toImage();
+        first->clearFocus();
+        const QImage plain = first->grab().toImage();
+        first->setFocus(Qt::OtherFocusReason);
+        const auto* button = qobject_cast<QPushButton*>(first);
+        QVERIFY2(focused != plain || qobject_cast<QAbstractItemView*>(first) != nullptr ||
+                     (button != nullptr && button->isDefault()),
+                 qPrintable(QString(item) + ": " + first->objectName()));
         const QList<QWidget*> chain = TabChain(form);
         QStringList back;
         for (qsizetype i = 0; i < chain.size(); ++i) {
