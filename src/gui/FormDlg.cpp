@@ -61,8 +61,18 @@ void FormDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     bool closed = false;
-    e_.gate.Input([&] { closed = CloseRequest(); });
+    e_.gate.InputKeepingHeld([&] { closed = CloseRequest(); });
     if (closed) event->accept();
+    // Queued on the window the form stands over: a closed form goes.
+    RunHeldAfterClose(parentWidget() != nullptr ? parentWidget() : static_cast<QWidget*>(this), e_.gate);
+}
+
+void RunHeldAfterClose(QObject* window, HandlerGate& gate) {
+    // Ticks held while the close was asked about (the quit question) run once the close event has
+    // returned: the system takes a second close as done while the window is still inside the
+    // first, and would take the window away without a word if a tick waited for the instrument
+    // in there.
+    QMetaObject::invokeMethod(window, [&gate] { gate.RunHeldNow(); }, Qt::QueuedConnection);
 }
 
 void FormDlg::keyPressEvent(QKeyEvent* event) {

@@ -107,4 +107,8 @@ std::optional<BoxTag> EnteredBox(const QObject* watched, const QEvent* event);
 // the forms does.
 void SelectAllOnEntry(QWidget* textBox);
 
+// After a window's close event that asked in the gate: the ticks held meanwhile run once the event
+// has returned (queued on `window`, which must outlive the gate's use here).
+void RunHeldAfterClose(QObject* window, HandlerGate& gate);
+
 }  // namespace kmr::gui

@@ -445,8 +445,12 @@ void MainDlg::closeEvent(QCloseEvent* event) {
         return;
     }
     bool unloaded = false;
-    e_->gate.Input([&] { unloaded = CloseRequest(); });
-    if (unloaded) event->accept();
+    e_->gate.InputKeepingHeld([&] { unloaded = CloseRequest(); });
+    if (unloaded) {
+        event->accept();
+        return;
+    }
+    RunHeldAfterClose(this, e_->gate);
 }
 
 bool MainDlg::CloseRequest() {

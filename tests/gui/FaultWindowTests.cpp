@@ -181,6 +181,47 @@ void FaultWindowTest::returnAndSpaceAnswerTheDefaultOfEveryQuestion() {
     QVERIFY(p.Main().close());
 }
 
+// The live values' tick comes while the quit question is up and is held; answered No, the tick
+// reads and the instrument stalls. A second close then (Alt+F4 again) is held as any close while a
+// call waits: inside the first close's event, the system took it as done without asking, took the
+// window away and ended the program after the wait.
+void FaultWindowTest::aTickHeldByTheQuitQuestionWaitsOutsideTheCloseAndASecondCloseIsHeld() {
+    gui::Program& p = StartOnlineStill();
+    p.Main().findChild<QPushButton*>("cmdMoniKmr")->click();
+    p.Main().MoniTimer().stop();
+    bus_->Hold("MDT");
+    std::vector<SeenBox> asked;
+    QTimer answer;
+    answer.setInterval(5);
+    connect(&answer, &QTimer::timeout, this, [&] {
+        auto* box = qobject_cast<gui::MessageBox*>(QApplication::activeModalWidget());
+        // The quit question is answered once the tick has come and been held.
+        if (box == nullptr || box->property("kmrSeen").toBool() || (asked.empty() && p.Core().gate.Held() == 0))
+            return;
+        box->setProperty("kmrSeen", true);
+        asked.push_back({box->findChild<QLabel*>("lblText")->text()});
+        for (const char* name : {"cmdNo", "cmdOk"})
+            if (auto* b = box->findChild<QPushButton*>(name)) return b->click();
+    });
+    answer.start();
+    bool secondClosed = true;
+    WhileHeld during(*bus_, [&] {
+        secondClosed = p.Main().close();
+        bus_->SetLinkLost(true);
+    });
+    p.Main().MoniTimer().start(1);
+    QVERIFY(!p.Main().close());
+    QTRY_VERIFY(during.Done());
+    QVERIFY(!secondClosed);
+    // The lost instrument said once, then the held close asked again.
+    QTRY_COMPARE(asked.size(), std::size_t(3));
+    QCOMPARE(asked[0].text, gui::T(txt::ConfirmQuit));
+    QVERIFY2(StartsWith(asked[1], txt::LostDuringMonitoring), qPrintable(asked[1].text));
+    QCOMPARE(asked[2].text, gui::T(txt::ConfirmQuit));
+    QVERIFY(p.Main().isVisible());
+    QVERIFY(!p.Main().Unloaded());
+}
+
 void FaultWindowTest::returnAnswersNoInTheOfflineOffer() {
     const gui::ProgramOptions o = HomeOptions("gpib:lib=/nonexistent/libgpib.so");
     BoxAnswerer keys(Qt::Key_Return);

@@ -15,6 +15,7 @@ private slots:
     void conversionClosedWhileConvertingKeepsTheMainWindowOff();
     // Yes/No questions and the main window behind a form.
     void returnAndSpaceAnswerTheDefaultOfEveryQuestion();
+    void aTickHeldByTheQuitQuestionWaitsOutsideTheCloseAndASecondCloseIsHeld();
     void returnAnswersNoInTheOfflineOffer();
     void mainWindowCloseIsRefusedWhileAnyFormIsOpen();
     void outputCalKeepsATypedValueOnTheCloseBox();

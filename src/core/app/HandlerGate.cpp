@@ -20,7 +20,19 @@ void HandlerGate::Tick(int timer, const Action& tick, const std::function<bool()
     if (!already) held_.push_back({timer, tick, stillWanted});
 }
 
-void HandlerGate::Run(const Action& handler) {
+bool HandlerGate::InputKeepingHeld(const Action& handler) {
+    if (Busy()) return false;
+    Run(handler, false);
+    return true;
+}
+
+void HandlerGate::RunHeldNow() {
+    if (Busy()) return;
+    RunHeld();
+    if (depth_ == 0 && onIdle) onIdle();
+}
+
+void HandlerGate::Run(const Action& handler, bool thenHeld) {
     struct Depth {
         int& d;
         explicit Depth(int& depth) : d(depth) { ++d; }
@@ -30,7 +42,7 @@ void HandlerGate::Run(const Action& handler) {
         Depth depth(depth_);
         handler();
     }
-    if (depth_ == 0) {
+    if (depth_ == 0 && thenHeld) {
         RunHeld();
         if (depth_ == 0 && onIdle) onIdle();
     }

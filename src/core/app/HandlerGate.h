@@ -18,6 +18,12 @@ public:
 
     // A click or menu choice: runs now and returns true, or returns false while a handler runs.
     bool Input(const Action& handler);
+    // As Input, but the ticks held meanwhile stay held until RunHeldNow: for a handler run inside
+    // an event that must have returned before anything waits for the instrument (a window's close,
+    // which the system takes as done while it is still inside).
+    bool InputKeepingHeld(const Action& handler);
+    // Runs the held ticks, then onIdle, unless a handler runs.
+    void RunHeldNow();
     // A tick of timer `timer`: runs now, or is held until the outermost handler returns and then
     // runs once if `stillWanted()` says so.
     void Tick(int timer, const Action& tick, const std::function<bool()>& stillWanted);
@@ -34,7 +40,7 @@ private:
         Action tick;
         std::function<bool()> stillWanted;
     };
-    void Run(const Action& handler);
+    void Run(const Action& handler, bool thenHeld = true);
     void RunHeld();
 
     int depth_ = 0;

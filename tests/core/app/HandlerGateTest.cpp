@@ -46,6 +46,28 @@ TEST(HandlerGate, HeldTickOfAStoppedTimerIsDroppedAndATickHeldDuringAHeldTickRun
     EXPECT_EQ(log, "eEm");
 }
 
+// A window's close is asked inside its close event: the ticks held meanwhile wait for RunHeldNow,
+// which runs them and then the idle work once the event has returned.
+TEST(HandlerGate, AHandlerKeepingHeldTicksLeavesThemForRunHeldNow) {
+    HandlerGate gate;
+    std::string log;
+    gate.onIdle = [&log] { log += 'i'; };
+    EXPECT_TRUE(gate.InputKeepingHeld([&] {
+        log += 'q';
+        gate.Tick(2, [&] { log += 'm'; }, [] { return true; });
+    }));
+    EXPECT_EQ(log, "q");
+    EXPECT_EQ(gate.Held(), 1);
+    EXPECT_FALSE(gate.Busy());
+    gate.Input([&] {
+        gate.RunHeldNow();  // inside a handler: nothing runs
+        log += 'h';
+    });
+    EXPECT_EQ(log, "qhmii");  // the idle work after the tick, and after the handler
+    gate.RunHeldNow();
+    EXPECT_EQ(log, "qhmiii");
+}
+
 // (Input while busy is not acted on: ChartsWidgetTest.zoomKeyDuringAHandlerIsRefusedByTheGate and
 // the main window test above.)
 TEST(HandlerGate, AnExceptionLeavesTheGateIdle) {
