@@ -121,42 +121,18 @@ void PrintText(const FileInfo& info, std::ostream& os) {
 // (a damaged header's text) become U+FFFD.
 std::string JsonString(const std::string& s) {
     std::string out = "\"";
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
+    for (const char ch : WellFormedUtf8(s)) {
+        const auto c = static_cast<unsigned char>(ch);
         if (c == '"' || c == '\\') {
             out += '\\';
-            out += static_cast<char>(c);
-            ++i;
+            out += ch;
         } else if (c < 0x20) {
             static const char hex[] = "0123456789abcdef";
             out += "\\u00";
             out += hex[c >> 4];
             out += hex[c & 15];
-            ++i;
-        } else if (c < 0x80) {
-            out += static_cast<char>(c);
-            ++i;
         } else {
-            // The length of a well-formed UTF-8 sequence starting here, or 0.
-            std::size_t len = 0;
-            std::uint32_t cp = 0;
-            if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
-            else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
-            else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
-            bool good = len > 0 && i + len <= s.size();
-            for (std::size_t j = 1; good && j < len; ++j) {
-                const auto d = static_cast<unsigned char>(s[i + j]);
-                good = (d & 0xC0) == 0x80;
-                cp = (cp << 6) | (d & 0x3F);
-            }
-            if (good) good = !(len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF));
-            if (good) {
-                out.append(s, i, len);
-                i += len;
-            } else {
-                out += "\xEF\xBF\xBD";
-                ++i;
-            }
+            out += ch;
         }
     }
     return out + "\"";
