@@ -126,14 +126,27 @@ constexpr const char* kBalanceOperands = "[CHANNEL]...";
 constexpr const char* kCheckNames[kCheckRows] = {"rom", "ram", "insulation", "initial", "direct", "sence"};
 
 // A text padded with blanks to `width` display columns (a Japanese character takes two).
-std::string Padded(const std::string& text, std::size_t width) {
+// Terminal columns of UTF-8 text: the Japanese characters (three bytes and more) take two.
+std::size_t Columns(const std::string& text) {
     std::size_t columns = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
         if ((c & 0xC0) == 0x80) continue;
         columns += c >= 0xE0 ? 2 : 1;
     }
+    return columns;
+}
+
+// Left-aligned in a column of the width, with at least one space after.
+std::string Padded(const std::string& text, std::size_t width) {
+    const std::size_t columns = Columns(text);
     return text + std::string(columns < width ? width - columns : 1, ' ');
+}
+
+// Right-aligned in a column of the width, as std::setw does for plain ASCII.
+std::string RightAligned(const std::string& text, std::size_t width) {
+    const std::size_t columns = Columns(text);
+    return std::string(columns < width ? width - columns : 0, ' ') + text;
 }
 
 }  // namespace
@@ -247,8 +260,8 @@ int BalanceWith(const std::vector<std::string>& args, CliIo& io, const BusFactor
     s.Ending();  // the reading after it is tried once
     const bool refused = s.ui.shown > startMessages || s.state.Status == RunStatus::CommFailed;
     const bool read = balance.Tick();
-    io.out << Padded(io.Text(txt::CheckChannelHeading), 8) << std::setw(12) << io.Text(txt::CliBefore) << std::setw(12)
-           << io.Text(txt::CliAfter) << "\n";
+    io.out << Padded(io.Text(txt::CheckChannelHeading), 8) << RightAligned(io.Text(txt::CliBefore), 12)
+           << RightAligned(io.Text(txt::CliAfter), 12) << "\n";
     for (int ch : meas.MeasuredChannels) {
         // Marked only when the balance went through: a script reads the mark as "balanced".
         const bool balanced = !refused && std::find(chosen.begin(), chosen.end(), ch) != chosen.end();

@@ -23,9 +23,11 @@ using ToolFn = int (*)(const std::vector<std::string>&, CliIo&, const BusFactory
 
 // `replies`: replies given in place of the instrument's, by command, in order.
 Ran RunTool(ToolFn fn, const std::vector<std::string>& args,
-            const std::map<std::string, std::vector<std::string>>& replies = {}) {
+            const std::map<std::string, std::vector<std::string>>& replies = {},
+            Language language = Language::English) {
     std::ostringstream out, err;
     CliIo io{out, err, false};
+    io.language = language;
     kmr::testing::FakeClock clock;
     const int status = fn(
         args, io,
@@ -130,6 +132,23 @@ TEST_F(InstrumentTools, BalanceMovesTheChosenChannelOnly) {
     four >> channel4;
     EXPECT_EQ(channel3 + " " + channel4, "3* 4") << r.out;  // 4: not chosen
     EXPECT_GT(std::abs(before - after), 1000) << r.out;
+    // The headings stand over their columns in Japanese too: each ends where the numbers end.
+    const Ran ja = RunTool(BalanceWith, {"--interface", "sim:time=instant,seed=3", "3"}, {}, Language::Japanese);
+    ASSERT_EQ(ja.status, 0) << ja.err;
+    const auto jaLines = Lines(ja.out);
+    ASSERT_EQ(jaLines.size(), 11u) << ja.out;
+    // Terminal columns: a Japanese character takes two, and three bytes.
+    const auto columns = [](const std::string& text) {
+        return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+            return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        })) + static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) >= 0xE0;
+        }));
+    };
+    const std::string beforeHeading = Text(Language::Japanese, txt::CliBefore);
+    const std::string headingToBefore = jaLines[0].substr(0, jaLines[0].find(beforeHeading) + beforeHeading.size());
+    EXPECT_EQ(columns(headingToBefore), 20u) << ja.out;
+    EXPECT_EQ(columns(jaLines[0]), jaLines[3].size()) << ja.out;
 }
 
 // The instrument stops answering `stallAt` (every time from then when `forGood`, else that
