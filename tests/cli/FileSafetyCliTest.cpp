@@ -115,13 +115,14 @@ TEST(CancelledFiles, KmrInfoSaysItIsIncompleteAndKmrConvertWholeChannelsWritesTh
     // What it holds: ConversionCancelTest.TheWholeChannelsOfACancelledFileAreConvertedWhenAsked.
     EXPECT_EQ(c.out, path + " -> " + dir.File("cut.csv") + "\n");
     // A channel asked for that is not whole is a usage error before anything of the batch is
-    // written, as one the file does not hold at all.
+    // written, as one the file does not hold at all, said as cut short (it is in the file).
     const std::string whole = dir.File("whole.kmr");
     ASSERT_TRUE(kmr::testing::WriteLevelKmr(whole, 40, {2, 5, 7}, 10));
     std::filesystem::create_directory(dir.File("part"));
     const Ran w = Kmr({"convert", "--out", dir.File("part"), "--whole-channels", "--channels", "5,7", whole, path});
     EXPECT_EQ(w.status, 2) << w.err;
-    EXPECT_EQ(w.err, "kmr convert: " + path + ": channel 7 is not in the file (its channels: 2, 5).\n");
+    EXPECT_EQ(w.err, "kmr convert: " + path + ": channel 7 was cut short in the file, and only whole channels "
+                     "were asked for (its whole channels: 2, 5).\n");
     EXPECT_TRUE(std::filesystem::is_empty(dir.File("part")));
 }
 

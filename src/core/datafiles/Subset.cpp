@@ -91,9 +91,15 @@ ResolvedSubset ResolveSubset(const FileConditions& fc, const ConversionSubset& s
     }
     if (first > last) {
         const double end = SampleSeconds(std::max<std::int32_t>(n - 1, 0), fc.SmpClk);
-        r.problem = TextWith(lang, txt::NoSampleInTimeRange,
-                             {FormatDouble(subset.fromSeconds.value_or(0.0)),
-                              FormatDouble(subset.toSeconds.value_or(end)), FormatDouble(end), std::to_string(n)});
+        const std::string span = FormatDouble(end), count = std::to_string(n);
+        // With one end only, the other is not made up: "between 0.06 s and 0.05 s" reads as a typing slip.
+        if (subset.fromSeconds && !subset.toSeconds)
+            r.problem = TextWith(lang, txt::NoSampleFromTime, {FormatDouble(*subset.fromSeconds), span, count});
+        else if (subset.toSeconds && !subset.fromSeconds)
+            r.problem = TextWith(lang, txt::NoSampleUpToTime, {FormatDouble(*subset.toSeconds), span, count});
+        else
+            r.problem = TextWith(lang, txt::NoSampleInTimeRange,
+                                 {FormatDouble(*subset.fromSeconds), FormatDouble(*subset.toSeconds), span, count});
         return r;
     }
     r.samples = {static_cast<std::int32_t>(first), static_cast<std::int32_t>(last - first + 1)};
@@ -114,6 +120,10 @@ std::string SubsetProblemForFile(const std::string& path, const ConversionSubset
     if (!h.ok || h.wholeChannels.empty()) return {};
     const FileConditions held =
         wholeChannels ? WholeChannelsOnly(h.conditions, static_cast<int>(h.wholeChannels.size())) : h.conditions;
+    // A channel the file has, but cut short, is not "not in the file".
+    for (int ch : subset.channels)
+        if (ch >= 1 && ch <= kChannels && h.conditions.Ch(ch).Measured() && !held.Ch(ch).Measured())
+            return TextWith(lang, txt::ChannelNotWholeInFile, {std::to_string(ch), ChannelListText(held.MeasuredChannels)});
     const ResolvedSubset r = ResolveSubset(held, subset, lang);
     return r.ok ? std::string() : r.problem;
 }

@@ -87,5 +87,10 @@ inline constexpr int CsvNameRule = 3662;
 // A folder of the conversion window that cannot be used, replaced before it opens (the folder, the
 // one shown instead)
 inline constexpr int ConversionFolderReplaced = 3663;
+// A time range with one end only that holds no sample; a channel cut short, left out by the
+// whole-channels choice.
+inline constexpr int NoSampleFromTime = 3880;
+inline constexpr int NoSampleUpToTime = 3881;
+inline constexpr int ChannelNotWholeInFile = 3882;
 
 }  // namespace kmr::txt

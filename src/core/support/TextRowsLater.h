@@ -406,6 +406,14 @@ inline constexpr TextRow kLaterRows[] = {
            "Choose the folder again with its ... button when it is back.",
      "フォルダ %1 を使えません (ドライブは接続されていますか?)。ファイル変換には代わりに %2 を表示します。"
      "フォルダが使えるようになったら、[...] ボタンでもう一度選んでください。"},
+    // A time range with one end only, a channel cut short (see the rows of 2601 and 2602).
+    {3880, "no sample lies at or after %1 s (the file's %3 samples per channel lie from 0 s to %2 s).",
+     "%1 秒以降にデータがありません (ファイルのチャネルごとの %3 データは 0 秒から %2 秒まで)。"},
+    {3881, "no sample lies at or before %1 s (the file's %3 samples per channel lie from 0 s to %2 s).",
+     "%1 秒以前にデータがありません (ファイルのチャネルごとの %3 データは 0 秒から %2 秒まで)。"},
+    {3882, "channel %1 was cut short in the file, and only whole channels were asked for (its whole "
+           "channels: %2).",
+     "チャネル %1 はファイル内で途中までしかなく、完全なチャネルだけが指定されています (完全なチャネル: %2)。"},
 };
 
 }  // namespace kmr::text_rows

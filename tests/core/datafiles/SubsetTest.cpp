@@ -96,6 +96,12 @@ TEST(Subset, ARangeHoldingNoSampleIsRefusedWithTheFilesSpan) {
         EXPECT_NE(r.problem.find("no sample lies between"), std::string::npos) << r.problem;
         EXPECT_NE(r.problem.find("0.999 s"), std::string::npos) << r.problem;
     }
+    // One end only: the missing end is not made up.
+    const std::optional<double> none;
+    EXPECT_EQ(ResolveSubset(fc, Between(1.5, none), Language::English).problem,
+              "no sample lies at or after 1.5 s (the file's 1000 samples per channel lie from 0 s to 0.999 s).");
+    EXPECT_EQ(ResolveSubset(fc, Between(none, -0.5), Language::English).problem,
+              "no sample lies at or before -0.5 s (the file's 1000 samples per channel lie from 0 s to 0.999 s).");
     // Samples asked for by index (the window's cursors).
     ConversionSubset s;
     s.samples = SampleRange{990, 10};
