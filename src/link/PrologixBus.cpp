@@ -126,6 +126,7 @@ PrologixBus::Wait PrologixBus::ReadLine(std::string& line, SteadyTime deadline) 
 }
 
 PrologixBus::Wait PrologixBus::Resync(SteadyTime deadline) {
+    if (outstanding_ == 0) return Wait::Done;
     while (outstanding_ > 0) {
         std::string late;
         bool more = false;
@@ -133,18 +134,26 @@ PrologixBus::Wait PrologixBus::Resync(SteadyTime deadline) {
         if (w != Wait::Done) return w;
         --outstanding_;  // a reply that came after its read had given up: dropped
     }
+    inbox_.clear();  // nothing is owed any more: what came after the last mark was not asked for
     return Wait::Done;
 }
 
 bool PrologixBus::ClosedWhileIdle() {
     if (!Connected() || outstanding_ > 0) return false;
-    char buffer[512];
-    std::size_t got = 0;
-    switch (socket_.ReceiveSome(buffer, sizeof buffer, got, std::chrono::steady_clock::now())) {
-        case TcpSocket::Io::Ok: inbox_.append(buffer, got); return false;
-        case TcpSocket::Io::Timeout: return false;
-        default: return true;
+    // With read-after-write off the adapter sends nothing unasked: bytes here now (a reply sent
+    // twice, a stray version line, anything after the last end mark) answer no command of ours,
+    // least of all the one about to be written. They are dropped, as far as they have come.
+    inbox_.clear();
+    char buffer[4096];
+    for (int i = 0; i < 64; ++i) {
+        std::size_t got = 0;
+        switch (socket_.ReceiveSome(buffer, sizeof buffer, got, std::chrono::steady_clock::now())) {
+            case TcpSocket::Io::Ok: continue;
+            case TcpSocket::Io::Timeout: return false;
+            default: return true;
+        }
     }
+    return false;
 }
 
 void PrologixBus::SetAdapterReadTimeout(int ms, std::string& out) {
@@ -249,6 +258,7 @@ GpibStatus PrologixBus::InterfaceClear(int /*board*/) {
 
 GpibStatus PrologixBus::DeviceClear(int /*board*/, int address) {
     if (!Connected()) return Fail(kIbERR, kENEB, Text(language_, txt::AdapterNotConnected));
+    if (ClosedWhileIdle()) return Lost(kENOL);
     const SteadyTime deadline = DeadlineFromNow();
     Wait w = Resync(deadline);
     // The adapter sends the clear whether or not a device listens. A serial poll is answered

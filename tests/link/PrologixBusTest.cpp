@@ -321,5 +321,35 @@ TEST(PrologixBusFaults, ALateReplyIsDroppedAfterItsReadTimedOut) {
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 
+// With read-after-write off the adapter sends nothing unasked. Bytes that come after the end mark
+// of a reply (a reply sent twice, a stray version line) answer no later command: each command gets
+// its own reply, asked for once.
+TEST(PrologixBusFaults, BytesAfterAnEndMarkAreNoLaterReply) {
+    std::string lastRequests;
+    {
+        FakeAdapter adapter([&](TcpSocket& c) {
+            SetUpThenAwait(c, "++read eoi\n++ver\n");
+            FakeAdapter::Send(c, "END\r\n\x04" "FAKE 1\r\n" "+0000001\r\n\x04" "FAKE 1\r\n");
+            std::string seen;
+            FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+            FakeAdapter::Send(c, "+0000002\r\n\x04" "FAKE 1\r\n" "FAKE 1\r\n");
+            seen.clear();
+            FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+            FakeAdapter::Send(c, "+0000003\r\n\x04" "FAKE 1\r\n");
+            FakeAdapter::Await(c, "(nothing: until the client has gone)", lastRequests);
+        });
+        PrologixBus bus("127.0.0.1", adapter.Port());
+        int d = -1;
+        ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
+        GpibStatus st;
+        EXPECT_EQ(Ask(bus, d, "HLT", st), "END\r\n");
+        EXPECT_EQ(Ask(bus, d, "EOC", st), "+0000002\r\n") << "not the reply sent after the end mark";
+        EXPECT_EQ(Ask(bus, d, "EOC", st), "+0000003\r\n");
+        EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
+        bus.BoardOffline(0);
+    }
+    EXPECT_EQ(lastRequests.find("++read"), std::string::npos) << "asked again after a stray version line";
+}
+
 }  // namespace
 }  // namespace kmr
