@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "net/PrologixProtocol.h"
 
@@ -333,6 +334,7 @@ GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
         SetAdapterReadTimeout(std::clamp(remaining, 1, prologix::kMaxReadTimeoutMs), request);
         SelectAddress(deviceAddress_, request);
         request += "++read eoi\n++ver\n";
+        const SteadyTime asked = std::chrono::steady_clock::now();
         w = Send(request, deadline);
         if (w != Wait::Done) break;
         ++outstanding_;
@@ -345,6 +347,11 @@ GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
         eoi = w == Wait::Done && !more && !chunk.empty() &&
               static_cast<unsigned char>(chunk.back()) == prologix::kEotChar;
         if (eoi) chunk.pop_back();
+        // The adapter answers a read with nothing only when its read timeout has passed. One that
+        // answers at once (a timeout it did not take, an instrument not listening) is asked again
+        // when that time is up, not thousands of times a second until the deadline.
+        if (w == Wait::Done && !eoi && chunk.empty())
+            std::this_thread::sleep_until(std::min(asked + std::chrono::milliseconds(adapterReadTmoMs_), deadline));
         data += chunk;
         if (more || data.size() > count) {
             tooLong = true;

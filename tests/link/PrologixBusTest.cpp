@@ -351,5 +351,39 @@ TEST(PrologixBusFaults, BytesAfterAnEndMarkAreNoLaterReply) {
     EXPECT_EQ(lastRequests.find("++read"), std::string::npos) << "asked again after a stray version line";
 }
 
+// An adapter that answers every read at once with nothing (no instrument talking, its read timeout
+// not taken) is asked again no sooner than the read timeout the bus gave it: the read times out
+// after a few requests, not thousands.
+TEST(PrologixBusFaults, AnAdapterAnsweringReadsAtOnceWithNothingIsNotAskedInALoop) {
+    std::atomic<int> requests{0};
+    {
+        FakeAdapter adapter([&](TcpSocket& c) {
+            std::string seen = SetUpThenAwait(c, "++read eoi\n++ver\n");
+            for (;;) {
+                for (std::size_t at; (at = seen.find("++read eoi\n++ver\n")) != std::string::npos;) {
+                    seen.erase(0, at + 17);
+                    ++requests;
+                    FakeAdapter::Send(c, "FAKE 1\r\n");
+                }
+                char b[4096];
+                std::size_t n = 0;
+                if (c.ReceiveSome(b, sizeof b, n, std::chrono::steady_clock::now() + std::chrono::seconds(2)) !=
+                    TcpSocket::Io::Ok)
+                    return;
+                seen.append(b, n);
+            }
+        });
+        PrologixBus bus("127.0.0.1", adapter.Port());
+        int d = -1;
+        ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+        GpibStatus st;
+        EXPECT_EQ(Ask(bus, d, "EOC", st), "");
+        EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+        bus.BoardOffline(0);
+    }
+    EXPECT_GE(requests.load(), 1);
+    EXPECT_LE(requests.load(), 5);
+}
+
 }  // namespace
 }  // namespace kmr
