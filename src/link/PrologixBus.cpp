@@ -300,8 +300,14 @@ GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t coun
     if (!Connected() && !Reconnect(deadline)) return Status(kIbERR, kENOL);
     Wait w = Resync(deadline);
     if (w == Wait::Lost) return Lost(kENOL);
-    if (w == Wait::Timeout)
+    if (w == Wait::Timeout) {
+        // The adapter still owes the end of an earlier read after a whole timeout: it hangs, or it
+        // went away without closing the connection (switched off, restarted). Nothing is sent on
+        // this connection any more, so nothing would ever show it dead: it is given up, and the
+        // next write connects to whatever is there instead of waiting on it again.
+        Disconnect();
         return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO, Text(language_, txt::AdapterStillSending));
+    }
     std::string bytes;
     SelectAddress(deviceAddress_, bytes);
     bytes += prologix::EscapeData(data, count);

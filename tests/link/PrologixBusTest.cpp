@@ -385,5 +385,27 @@ TEST(PrologixBusFaults, AnAdapterAnsweringReadsAtOnceWithNothingIsNotAskedInALoo
     EXPECT_LE(requests.load(), 5);
 }
 
+// An adapter that went away without closing the connection (switched off, restarted) never
+// sends the end of the read it owes. After a whole timeout of waiting for it the connection is
+// given up: the next write connects anew (here refused: the adapter is not back) instead of
+// waiting on the dead connection again, every time, until the program is restarted.
+TEST(PrologixBusFaults, AnAdapterSilentWithAReadOwedIsConnectedAnew) {
+    FakeAdapter adapter([](TcpSocket& c) {
+        std::string seen = SetUpThenAwait(c, "++read eoi\n++ver\n");
+        FakeAdapter::Await(c, "(nothing: until the client has gone)", seen);
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+    GpibStatus st;
+    EXPECT_EQ(Ask(bus, d, "EOC", st), "");
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+    st = bus.Write(d, "EOC\r\n", 5);
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO) << "the owed read waited out once";
+    st = bus.Write(d, "EOC\r\n", 5);
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR);
+    EXPECT_NE(bus.LastProblem().find("connecting again failed"), std::string::npos) << bus.LastProblem();
+}
+
 }  // namespace
 }  // namespace kmr
