@@ -124,7 +124,6 @@ TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
           Row{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}},
           // A memory probe without a reply is no refusal: the next, smaller capacity is not asked.
           Row{"MRY  507904:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904"}},
-          Row{"MRY  507904:garbage", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904"}},
           // A channel reply that does not reach the tenth field: no reply, an error, half a line.
           Row{"SET1;10:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}},
           Row{"SET1;10:ERR-001", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}},
