@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "net/PrologixProtocol.h"
 
@@ -126,6 +127,7 @@ PrologixBus::Wait PrologixBus::ReadLine(std::string& line, SteadyTime deadline) 
 }
 
 PrologixBus::Wait PrologixBus::Resync(SteadyTime deadline) {
+    if (outstanding_ == 0) return Wait::Done;
     while (outstanding_ > 0) {
         std::string late;
         bool more = false;
@@ -133,18 +135,26 @@ PrologixBus::Wait PrologixBus::Resync(SteadyTime deadline) {
         if (w != Wait::Done) return w;
         --outstanding_;  // a reply that came after its read had given up: dropped
     }
+    inbox_.clear();  // nothing is owed any more: what came after the last mark was not asked for
     return Wait::Done;
 }
 
 bool PrologixBus::ClosedWhileIdle() {
     if (!Connected() || outstanding_ > 0) return false;
-    char buffer[512];
-    std::size_t got = 0;
-    switch (socket_.ReceiveSome(buffer, sizeof buffer, got, std::chrono::steady_clock::now())) {
-        case TcpSocket::Io::Ok: inbox_.append(buffer, got); return false;
-        case TcpSocket::Io::Timeout: return false;
-        default: return true;
+    // With read-after-write off the adapter sends nothing unasked: bytes here now (a reply sent
+    // twice, a stray version line, anything after the last end mark) answer no command of ours,
+    // least of all the one about to be written. They are dropped, as far as they have come.
+    inbox_.clear();
+    char buffer[4096];
+    for (int i = 0; i < 64; ++i) {
+        std::size_t got = 0;
+        switch (socket_.ReceiveSome(buffer, sizeof buffer, got, std::chrono::steady_clock::now())) {
+            case TcpSocket::Io::Ok: continue;
+            case TcpSocket::Io::Timeout: return false;
+            default: return true;
+        }
     }
+    return false;
 }
 
 void PrologixBus::SetAdapterReadTimeout(int ms, std::string& out) {
@@ -249,6 +259,7 @@ GpibStatus PrologixBus::InterfaceClear(int /*board*/) {
 
 GpibStatus PrologixBus::DeviceClear(int /*board*/, int address) {
     if (!Connected()) return Fail(kIbERR, kENEB, Text(language_, txt::AdapterNotConnected));
+    if (ClosedWhileIdle()) return Lost(kENOL);
     const SteadyTime deadline = DeadlineFromNow();
     Wait w = Resync(deadline);
     // The adapter sends the clear whether or not a device listens. A serial poll is answered
@@ -289,8 +300,14 @@ GpibStatus PrologixBus::Write(int descriptor, const void* data, std::size_t coun
     if (!Connected() && !Reconnect(deadline)) return Status(kIbERR, kENOL);
     Wait w = Resync(deadline);
     if (w == Wait::Lost) return Lost(kENOL);
-    if (w == Wait::Timeout)
+    if (w == Wait::Timeout) {
+        // The adapter still owes the end of an earlier read after a whole timeout: it hangs, or it
+        // went away without closing the connection (switched off, restarted). Nothing is sent on
+        // this connection any more, so nothing would ever show it dead: it is given up, and the
+        // next write connects to whatever is there instead of waiting on it again.
+        Disconnect();
         return Fail(kIbERR | kIbTIMO | kIbCMPL, kEABO, Text(language_, txt::AdapterStillSending));
+    }
     std::string bytes;
     SelectAddress(deviceAddress_, bytes);
     bytes += prologix::EscapeData(data, count);
@@ -323,6 +340,7 @@ GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
         SetAdapterReadTimeout(std::clamp(remaining, 1, prologix::kMaxReadTimeoutMs), request);
         SelectAddress(deviceAddress_, request);
         request += "++read eoi\n++ver\n";
+        const SteadyTime asked = std::chrono::steady_clock::now();
         w = Send(request, deadline);
         if (w != Wait::Done) break;
         ++outstanding_;
@@ -335,6 +353,11 @@ GpibStatus PrologixBus::Read(int descriptor, void* buffer, std::size_t count) {
         eoi = w == Wait::Done && !more && !chunk.empty() &&
               static_cast<unsigned char>(chunk.back()) == prologix::kEotChar;
         if (eoi) chunk.pop_back();
+        // The adapter answers a read with nothing only when its read timeout has passed. One that
+        // answers at once (a timeout it did not take, an instrument not listening) is asked again
+        // when that time is up, not thousands of times a second until the deadline.
+        if (w == Wait::Done && !eoi && chunk.empty())
+            std::this_thread::sleep_until(std::min(asked + std::chrono::milliseconds(adapterReadTmoMs_), deadline));
         data += chunk;
         if (more || data.size() > count) {
             tooLong = true;

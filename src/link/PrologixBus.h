@@ -76,7 +76,7 @@ private:
     // Consumes the answers of reads that an earlier timeout left behind.
     Wait Resync(SteadyTime deadline);
     // True when the adapter has closed the connection while nothing was outstanding; bytes it
-    // sent meanwhile stay for the next read. Does not wait.
+    // sent meanwhile, unasked, are dropped. Does not wait.
     bool ClosedWhileIdle();
     bool SelectAddress(int address, std::string& out);
     // Adds "++read_tmo_ms" to `out` when the adapter has another read timeout.

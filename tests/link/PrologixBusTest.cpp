@@ -321,5 +321,81 @@ TEST(PrologixBusFaults, ALateReplyIsDroppedAfterItsReadTimedOut) {
     EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
 }
 
+// With read-after-write off the adapter sends nothing unasked. Bytes that come after the end mark
+// of a reply (a reply sent twice, a stray version line) answer no later command: each command gets
+// its own reply, asked for once.
+TEST(PrologixBusFaults, BytesAfterAnEndMarkAreNoLaterReply) {
+    std::string lastRequests;
+    {
+        FakeAdapter adapter([&](TcpSocket& c) {
+            SetUpThenAwait(c, "++read eoi\n++ver\n");
+            FakeAdapter::Send(c, "END\r\n\x04" "FAKE 1\r\n" "+0000001\r\n\x04" "FAKE 1\r\n");
+            std::string seen;
+            FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+            FakeAdapter::Send(c, "+0000002\r\n\x04" "FAKE 1\r\n" "FAKE 1\r\n");
+            seen.clear();
+            FakeAdapter::Await(c, "++read eoi\n++ver\n", seen);
+            FakeAdapter::Send(c, "+0000003\r\n\x04" "FAKE 1\r\n");
+            FakeAdapter::Await(c, "(nothing: until the client has gone)", lastRequests);
+        });
+        PrologixBus bus("127.0.0.1", adapter.Port());
+        int d = -1;
+        ASSERT_FALSE(Open(bus, d).error()) << bus.LastProblem();
+        GpibStatus st;
+        EXPECT_EQ(Ask(bus, d, "HLT", st), "END\r\n");
+        EXPECT_EQ(Ask(bus, d, "EOC", st), "+0000002\r\n") << "not the reply sent after the end mark";
+        EXPECT_EQ(Ask(bus, d, "EOC", st), "+0000003\r\n");
+        EXPECT_EQ(st.ibsta, kIbCMPL | kIbEND);
+        bus.BoardOffline(0);
+    }
+    EXPECT_EQ(lastRequests.find("++read"), std::string::npos) << "asked again after a stray version line";
+}
+
+// An adapter that answers every read at once with nothing (no instrument talking, its read timeout
+// not taken) is asked again no sooner than the read timeout the bus gave it: the read times out
+// after a few requests, not thousands.
+TEST(PrologixBusFaults, AnAdapterAnsweringReadsAtOnceWithNothingIsNotAskedInALoop) {
+    std::atomic<int> requests{0};
+    {
+        FakeAdapter adapter([&](TcpSocket& c) {
+            for (std::string seen = SetUpThenAwait(c, "++read eoi\n++ver\n");
+                 seen.find("++read eoi") != std::string::npos; seen.clear(), ++requests) {
+                FakeAdapter::Send(c, "FAKE 1\r\n");
+                FakeAdapter::Await(c, "++ver\n", seen);
+            }
+        });
+        PrologixBus bus("127.0.0.1", adapter.Port());
+        int d = -1;
+        ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+        GpibStatus st;
+        EXPECT_EQ(Ask(bus, d, "EOC", st), "");
+        EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+        bus.BoardOffline(0);
+    }
+    EXPECT_LE(requests.load(), 5);
+}
+
+// An adapter that went away without closing the connection (switched off, restarted) never
+// sends the end of the read it owes. After a whole timeout of waiting for it the connection is
+// given up: the next write connects anew (here refused: the adapter is not back) instead of
+// waiting on the dead connection again, every time, until the program is restarted.
+TEST(PrologixBusFaults, AnAdapterSilentWithAReadOwedIsConnectedAnew) {
+    FakeAdapter adapter([](TcpSocket& c) {
+        std::string seen = SetUpThenAwait(c, "++read eoi\n++ver\n");
+        FakeAdapter::Await(c, "(nothing: until the client has gone)", seen);
+    });
+    PrologixBus bus("127.0.0.1", adapter.Port());
+    int d = -1;
+    ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+    GpibStatus st;
+    EXPECT_EQ(Ask(bus, d, "EOC", st), "");
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+    st = bus.Write(d, "EOC\r\n", 5);
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO) << "the owed read waited out once";
+    st = bus.Write(d, "EOC\r\n", 5);
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR);
+    EXPECT_NE(bus.LastProblem().find("connecting again failed"), std::string::npos) << bus.LastProblem();
+}
+
 }  // namespace
 }  // namespace kmr

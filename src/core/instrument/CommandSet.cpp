@@ -145,11 +145,21 @@ void CommandSet::IdentifyInstrument() {
         t_.Failure("B.V3", kErrorSendingCommand, true, reply);
     }
 
-    // The memory answers END to the largest capacity it has.
+    // The memory answers END to the largest capacity it has and refuses the larger ones. A probe
+    // without any reply tells nothing of the memory: taken for a refusal, an answer that came late
+    // or not at all would make a smaller memory of it, and start-up would cut the memory words
+    // (and save them so). It is a failure, and the memory size stays as it was.
     for (std::int32_t code = 0; code < static_cast<std::int32_t>(kMemoryCapacities.size()); ++code) {
-        if (t_.SendCommand(MemoryProbeCommand(code), 0).rfind("END", 0) == 0) {
+        const std::string probe = MemoryProbeCommand(code);
+        reply = t_.SendCommand(probe, 0);
+        if (reply.rfind("END", 0) == 0) {
             id_.MemorySizeCode = code;
             break;
+        }
+        if (reply.empty()) {
+            status = RunStatus::CommFailed;
+            if (modelKnown) t_.Failure(probe, kErrorSendingCommand, true, reply);  // else said above
+            return;
         }
     }
 

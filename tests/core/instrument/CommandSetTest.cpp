@@ -111,8 +111,8 @@ TEST(CommandSetTest, IdentifyWithAChannelGapOrNone) {
 }
 
 // Remote sensing refused (its text: RouteFaults.RemoteSensing*) stops initialisation and
-// identification; a set-up or version without an answer is a communication failure that stops
-// there too. One message each, never under the splash.
+// identification; a set-up, version or memory probe without an answer is a communication failure
+// that stops there too. One message each, never under the splash.
 TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
     using Row = std::tuple<const char*, bool, RunStatus, Wire>;  // fault, initialise (else identify), status, wire
     for (const auto& [fault, initialise, status, sent] :
@@ -122,6 +122,8 @@ TEST(CommandSetTest, AFailedSetupOrVersionStopsInitialiseAndIdentify) {
           Row{"SET1:garbage", false, RunStatus::CommFailed, {"SET1"}},
           Row{"SET1:ERR-001", false, RunStatus::CommFailed, {"SET1"}},
           Row{"VER:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "VER", "VER"}},
+          // A memory probe without a reply is no refusal: the next, smaller capacity is not asked.
+          Row{"MRY  507904:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904"}},
           // A channel reply that does not reach the tenth field: no reply, an error, half a line.
           Row{"SET1;10:noreply", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}},
           Row{"SET1;10:ERR-001", false, RunStatus::CommFailed, {"SET1", "B.V3", "VER", "MRY  507904", "SET1;10"}},
