@@ -220,8 +220,16 @@ void RecordActions::UpdatePanel() {
     panelFor_ = e_.s.OpenedRecord->path;
     // The charts come first: the conditions are laid out once they are on the screen, a moment
     // later (the next turn of the event loop). The panel is left as it stands until then, as
-    // emptying it first would paint it twice, the first time with the charts.
-    fillPanel_.start();
+    // emptying it first would paint it twice, the first time with the charts. A record that
+    // comes with a caution has its conditions at once: the caution's box holds the turn of the
+    // event loop, and the panel would show the last record's conditions beside it.
+    const bool caution = !e_.s.OpenedRecord->note.empty() || !e_.s.OpenedRecord->sizeWarning.empty();
+    if (caution) {
+        fillPanel_.stop();
+        FillPanel();
+    } else {
+        fillPanel_.start();
+    }
     // Shown once; a panel already shown keeps its place (the charts keep their width).
     if (dock_->isVisible()) return;
     dock_->show();

@@ -153,6 +153,18 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QVERIFY(Drop(program_->Main(), QString::fromStdString(second)));
     QTRY_COMPARE(program_->Main().windowTitle(), QString("KMR-5300 - R&D dropped.kmr"));
     QCOMPARE(program_->State().RecentFiles, (std::vector<std::string>{second, first}));
+    // A cancelled record's caution is read beside its own conditions, never the last record's.
+    const auto* conditions = program_->Main().findChild<QTextBrowser*>("txtRecordConditions");
+    QTRY_VERIFY(conditions->toPlainText().contains("R&D dropped.kmr"));
+    const std::string half = gui::CorePath(QString::fromStdString(home_->dir().File("half.kmr")));
+    QVERIFY(testing::WriteLevelKmr(half, 100, {1, 2}, 1, 1));
+    QString besideCaution;
+    boxes.onSeen = [&] { besideCaution = conditions->toPlainText(); };
+    QVERIFY(Drop(program_->Main(), QString::fromStdString(half)));
+    QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
+    QVERIFY2(besideCaution.contains("half.kmr") && !besideCaution.contains("R&D"), qPrintable(besideCaution));
+    boxes.onSeen = nullptr;
+    boxes.seen.clear();
     // Another kind of file is not taken.
     QVERIFY(!Drop(program_->Main(), QString::fromStdString(home_->dir().File("notes.txt"))));
 
@@ -162,10 +174,10 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     gui::Program& p = StartOnline();
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     const auto& recent = p.Main().Records()->RecentActions();
-    QVERIFY(recent[0]->isVisible() && recent[1]->isVisible() && !recent[2]->isVisible());
+    QVERIFY(recent[2]->isVisible() && !recent[3]->isVisible());
     // The item's text and the list's order: RecentFiles.
-    QCOMPARE(recent[0]->text(), QString("&1 R&&D dropped.kmr"));
-    QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
+    QCOMPARE(recent[1]->text(), QString("&2 R&&D dropped.kmr"));
+    QVERIFY(Choose(p.Main(), "mnuFileRecent3"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
 
     // A path from another computer is opened as the list holds it. On Windows its folder is not
@@ -178,10 +190,10 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
 #ifdef _WIN32
     const std::string said = "The folder C:\\Data\\beam of the file " + windows + " cannot be reached";
-    const std::vector<std::string> kept{windows, first, second};
+    const std::vector<std::string> kept{windows, first, half, second};
 #else
     const std::string said = "The file " + windows + " does not exist";
-    const std::vector<std::string> kept{first, second};
+    const std::vector<std::string> kept{first, half, second};
 #endif
     QVERIFY2(boxes.seen[0].text.startsWith(QString::fromStdString(said)), qPrintable(boxes.seen[0].text));
     QCOMPARE(p.State().RecentFiles, kept);
