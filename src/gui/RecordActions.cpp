@@ -288,8 +288,14 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
         const QString path = DroppedDataFile(drop->mimeData());
         if (!path.isEmpty()) {
             drop->acceptProposedAction();
-            // Opened once the drop has ended: the file's messages are not shown inside it.
-            QTimer::singleShot(0, this, [this, path] { Open(path); });
+            // Opened once the drop has ended: the file's messages are not shown inside it. Behind
+            // a form it waits, as a file handed over by a later start does, until the form is
+            // closed.
+            e_.s.WaitingRecord = CorePath(path);
+            QTimer::singleShot(0, this, [this] {
+                if (const std::optional<std::string> waiting = TakeWaitingRecord(e_, window_->isVisible()))
+                    Open(Q(*waiting));
+            });
             return true;
         }
     }

@@ -362,6 +362,16 @@ void RecordWindowTest::aRecordHandedOverWaitsForStartUpAndForTheFormInFront() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
     QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{later, early}));
+
+    // A file dropped on the window behind the form waits for it as well, instead of being lost.
+    const std::string dropped = WriteRecord("dropped.kmr");
+    QVERIFY(OpenFromMenu<gui::GraphCondDlg>(p.Main(), "mnuFileItem3") != nullptr);
+    QVERIFY(Drop(p.Main(), QString::fromStdString(dropped)));
+    QTest::qWait(100);
+    QCOMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() != &p.Main());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - dropped.kmr"));
 }
 
 }  // namespace kmr::guitest
