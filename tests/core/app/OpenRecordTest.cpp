@@ -454,6 +454,16 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     EXPECT_EQ(ShownRangeChoice(Language::English, *fast), "The time range shown: 0.00000 s to 0.01250 s");
     EXPECT_EQ(ChosenSamples(h.state, *fast, true).first, 21);
     h.state.OpenedRecord->conditions.SmpClk = 1.0f;
+    // A view's edge just past a sample (or just before one) is named inwards, so that kmr convert
+    // given the times the window names cuts the same samples: not "65.0000 s to 65.2000 s" for
+    // samples 65001 to 65199.
+    const auto zoomed = OfferExportRange(h.engine, AxisRange{65.00004, 65.19996}, {});
+    ASSERT_TRUE(zoomed);
+    EXPECT_EQ(ShownRangeChoice(Language::English, *zoomed), "The time range shown: 65.0001 s to 65.1999 s");
+    EXPECT_EQ(ChosenSamples(h.state, *zoomed, false).first, 65001);
+    EXPECT_EQ(ChosenSamples(h.state, *zoomed, false).count, 199);
+    const auto onSamples = OfferExportRange(h.engine, AxisRange{64.99999999999, 65.20000000001}, {});
+    EXPECT_EQ(ShownRangeChoice(Language::English, *onSamples), "The time range shown: 65.0000 s to 65.2000 s");
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
     // An improper name is said with what a name cannot hold and a proper one offered; a folder gone, gone.
