@@ -11,6 +11,7 @@
 #include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
+#include "core/app/SetPathAndFileForm.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/Subset.h"
@@ -107,6 +108,9 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
+    // Closing the data-file settings leaves the caption naming the record shown.
+    SetPathAndFileClosed(h.engine);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
     // The monitor puts it aside: the status strip no longer names it. A new run forgets it, and
     // the graphs chosen before come back.
     ToggleMonitor(h.engine);
