@@ -111,6 +111,13 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     // Closing the data-file settings leaves the caption naming the record shown.
     SetPathAndFileClosed(h.engine);
     EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
+    // So does a start that the instrument refuses: the record stays on the charts.
+    h.simBus->Instrument().AddFault({"TRG", sim::FaultKind::NoReply, {}, 3});
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    ASSERT_TRUE(h.state.OpenedRecord);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
+    h.ui.shown.clear();
     // The monitor puts it aside: the status strip no longer names it. A new run forgets it, and
     // the graphs chosen before come back.
     ToggleMonitor(h.engine);
