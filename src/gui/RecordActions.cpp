@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
@@ -37,11 +38,17 @@ constexpr int kPanelMargin = 6;
 
 bool IsDataFilePath(const QString& path) { return path.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive); }
 
-// The first local .kmr file of a drag.
+// The first local .kmr file of a drag; a link (or a Windows shortcut) stands for the record it
+// leads to, whatever the link itself is called.
 QString DroppedDataFile(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) return {};
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile() && IsDataFilePath(url.toLocalFile())) return url.toLocalFile();
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (IsDataFilePath(path)) return path;
+        const QFileInfo link(path);
+        if ((link.isSymLink() || link.isShortcut()) && IsDataFilePath(link.symLinkTarget())) return link.symLinkTarget();
+    }
     return {};
 }
 

@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <thread>
 
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -372,6 +373,13 @@ void RecordWindowTest::aRecordHandedOverWaitsForStartUpAndForTheFormInFront() {
     QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() != &p.Main());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - dropped.kmr"));
+#ifndef _WIN32
+    // A link to a record, named as links often are (without the extension), opens the record.
+    const std::string link = home_->dir().File("link to later");
+    std::filesystem::create_symlink(later, link);
+    QVERIFY(Drop(p.Main(), QString::fromStdString(link)));
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
+#endif
 }
 
 }  // namespace kmr::guitest
