@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
@@ -37,11 +38,17 @@ constexpr int kPanelMargin = 6;
 
 bool IsDataFilePath(const QString& path) { return path.endsWith(QLatin1String(".kmr"), Qt::CaseInsensitive); }
 
-// The first local .kmr file of a drag.
+// The first local .kmr file of a drag; a link (or a Windows shortcut) stands for the record it
+// leads to, whatever the link itself is called.
 QString DroppedDataFile(const QMimeData* mime) {
     if (mime == nullptr || !mime->hasUrls()) return {};
-    for (const QUrl& url : mime->urls())
-        if (url.isLocalFile() && IsDataFilePath(url.toLocalFile())) return url.toLocalFile();
+    for (const QUrl& url : mime->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString path = url.toLocalFile();
+        if (IsDataFilePath(path)) return path;
+        const QFileInfo link(path);
+        if ((link.isSymLink() || link.isShortcut()) && IsDataFilePath(link.symLinkTarget())) return link.symLinkTarget();
+    }
     return {};
 }
 
@@ -220,8 +227,16 @@ void RecordActions::UpdatePanel() {
     panelFor_ = e_.s.OpenedRecord->path;
     // The charts come first: the conditions are laid out once they are on the screen, a moment
     // later (the next turn of the event loop). The panel is left as it stands until then, as
-    // emptying it first would paint it twice, the first time with the charts.
-    fillPanel_.start();
+    // emptying it first would paint it twice, the first time with the charts. A record that
+    // comes with a caution has its conditions at once: the caution's box holds the turn of the
+    // event loop, and the panel would show the last record's conditions beside it.
+    const bool caution = !e_.s.OpenedRecord->note.empty() || !e_.s.OpenedRecord->sizeWarning.empty();
+    if (caution) {
+        fillPanel_.stop();
+        FillPanel();
+    } else {
+        fillPanel_.start();
+    }
     // Shown once; a panel already shown keeps its place (the charts keep their width).
     if (dock_->isVisible()) return;
     dock_->show();
@@ -280,8 +295,14 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
         const QString path = DroppedDataFile(drop->mimeData());
         if (!path.isEmpty()) {
             drop->acceptProposedAction();
-            // Opened once the drop has ended: the file's messages are not shown inside it.
-            QTimer::singleShot(0, this, [this, path] { Open(path); });
+            // Opened once the drop has ended: the file's messages are not shown inside it. Behind
+            // a form it waits, as a file handed over by a later start does, until the form is
+            // closed.
+            e_.s.WaitingRecord = CorePath(path);
+            QTimer::singleShot(0, this, [this] {
+                if (const std::optional<std::string> waiting = TakeWaitingRecord(e_, window_->isVisible()))
+                    Open(Q(*waiting));
+            });
             return true;
         }
     }

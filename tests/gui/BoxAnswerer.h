@@ -35,6 +35,8 @@ public:
     explicit BoxAnswerer(Qt::Key key) : BoxAnswerer() { key_ = key; }
     std::deque<QString> script;
     std::vector<SeenBox> seen;
+    // Called as each box is seen, before it is answered: what the window shows behind it.
+    std::function<void()> onSeen;
 
 private:
     void Poll() {
@@ -56,6 +58,7 @@ private:
         s.splashTopmost = splashTopmost_ && splashTopmost_();
         if (key_ != Qt::Key_unknown) s.focused = target != nullptr ? target->objectName() : QString("(none)");
         seen.push_back(s);
+        if (onSeen) onSeen();
         if (key_ != Qt::Key_unknown) {
             if (target != nullptr) QTest::keyClick(target, key_);
             else box->close();

@@ -18,6 +18,7 @@
 #include <QUrl>
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <thread>
 
 #include "core/datafiles/DataFilesTestSupport.h"
@@ -153,6 +154,18 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QVERIFY(Drop(program_->Main(), QString::fromStdString(second)));
     QTRY_COMPARE(program_->Main().windowTitle(), QString("KMR-5300 - R&D dropped.kmr"));
     QCOMPARE(program_->State().RecentFiles, (std::vector<std::string>{second, first}));
+    // A cancelled record's caution is read beside its own conditions, never the last record's.
+    const auto* conditions = program_->Main().findChild<QTextBrowser*>("txtRecordConditions");
+    QTRY_VERIFY(conditions->toPlainText().contains("R&D dropped.kmr"));
+    const std::string half = gui::CorePath(QString::fromStdString(home_->dir().File("half.kmr")));
+    QVERIFY(testing::WriteLevelKmr(half, 100, {1, 2}, 1, 1));
+    QString besideCaution;
+    boxes.onSeen = [&] { besideCaution = conditions->toPlainText(); };
+    QVERIFY(Drop(program_->Main(), QString::fromStdString(half)));
+    QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
+    QVERIFY2(besideCaution.contains("half.kmr") && !besideCaution.contains("R&D"), qPrintable(besideCaution));
+    boxes.onSeen = nullptr;
+    boxes.seen.clear();
     // Another kind of file is not taken.
     QVERIFY(!Drop(program_->Main(), QString::fromStdString(home_->dir().File("notes.txt"))));
 
@@ -162,10 +175,10 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     gui::Program& p = StartOnline();
     emit p.Main().findChild<QMenu*>("mnuFile")->aboutToShow();
     const auto& recent = p.Main().Records()->RecentActions();
-    QVERIFY(recent[0]->isVisible() && recent[1]->isVisible() && !recent[2]->isVisible());
+    QVERIFY(recent[2]->isVisible() && !recent[3]->isVisible());
     // The item's text and the list's order: RecentFiles.
-    QCOMPARE(recent[0]->text(), QString("&1 R&&D dropped.kmr"));
-    QVERIFY(Choose(p.Main(), "mnuFileRecent2"));
+    QCOMPARE(recent[1]->text(), QString("&2 R&&D dropped.kmr"));
+    QVERIFY(Choose(p.Main(), "mnuFileRecent3"));
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - line.kmr"));
 
     // A path from another computer is opened as the list holds it. On Windows its folder is not
@@ -178,10 +191,10 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
     QTRY_COMPARE(boxes.seen.size(), std::size_t{1});
 #ifdef _WIN32
     const std::string said = "The folder C:\\Data\\beam of the file " + windows + " cannot be reached";
-    const std::vector<std::string> kept{windows, first, second};
+    const std::vector<std::string> kept{windows, first, half, second};
 #else
     const std::string said = "The file " + windows + " does not exist";
-    const std::vector<std::string> kept{first, second};
+    const std::vector<std::string> kept{first, half, second};
 #endif
     QVERIFY2(boxes.seen[0].text.startsWith(QString::fromStdString(said)), qPrintable(boxes.seen[0].text));
     QCOMPARE(p.State().RecentFiles, kept);
@@ -350,6 +363,23 @@ void RecordWindowTest::aRecordHandedOverWaitsForStartUpAndForTheFormInFront() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
     QCOMPARE(p.State().RecentFiles, (std::vector<std::string>{later, early}));
+
+    // A file dropped on the window behind the form waits for it as well, instead of being lost.
+    const std::string dropped = WriteRecord("dropped.kmr");
+    QVERIFY(OpenFromMenu<gui::GraphCondDlg>(p.Main(), "mnuFileItem3") != nullptr);
+    QVERIFY(Drop(p.Main(), QString::fromStdString(dropped)));
+    QTest::qWait(100);
+    QCOMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
+    QTRY_VERIFY(QApplication::focusWidget() != nullptr && QApplication::focusWidget()->window() != &p.Main());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - dropped.kmr"));
+#ifndef _WIN32
+    // A link to a record, named as links often are (without the extension), opens the record.
+    const std::string link = home_->dir().File("link to later");
+    std::filesystem::create_symlink(later, link);
+    QVERIFY(Drop(p.Main(), QString::fromStdString(link)));
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - later.kmr"));
+#endif
 }
 
 }  // namespace kmr::guitest

@@ -199,14 +199,28 @@ std::string ExportedChartLabel(const ChartModel& chart, int index) {
     return ChannelCaption(index + 1) + (unit.empty() ? "" : "  " + unit);
 }
 
+namespace {
+// An end of the range offered, to `places` decimals, rounded inwards: the beginning up, the end
+// down. The samples lie on that grid, so none between the time named and the range's own end is
+// left out, and kmr convert given the times named cuts the samples the window does (rounded to
+// the nearest, a view beginning just past a sample would be named by that sample's time).
+std::string RangeEnd(double t, int places, bool beginning) {
+    const double scale = std::pow(10.0, places);
+    // Within a millionth of the last place counts as on it (a sum's noise).
+    const double inward = beginning ? std::ceil(t * scale - 1e-6) : std::floor(t * scale + 1e-6);
+    return FormatFixed(inward / scale, places);
+}
+std::string RangeChoice(Language lang, int id, const AxisRange& r, int places) {
+    return TextWith(lang, id, {RangeEnd(r.lo, places, true), RangeEnd(r.hi, places, false)});
+}
+}  // namespace
+
 std::string ShownRangeChoice(Language lang, const ExportRangeOffer& offer) {
-    return TextWith(lang, txt::RangeShown, {FormatFixed(offer.shown.lo, offer.decimals), FormatFixed(offer.shown.hi, offer.decimals)});
+    return RangeChoice(lang, txt::RangeShown, offer.shown, offer.decimals);
 }
 
 std::string CursorRangeChoice(Language lang, const ExportRangeOffer& offer) {
-    return TextWith(lang, txt::RangeBetweenCursors,
-                    {FormatFixed(offer.betweenCursors.lo, offer.decimals),
-                     FormatFixed(offer.betweenCursors.hi, offer.decimals)});
+    return RangeChoice(lang, txt::RangeBetweenCursors, offer.betweenCursors, offer.decimals);
 }
 
 std::optional<OpenOutcome> OpenRefusal(Engine& e) {

@@ -284,6 +284,8 @@ void StartOrStop(Engine& e) {
     }
     // A start that failed leaves monitoring as it was: its timer runs again.
     if (!s.RunActive() && s.MonitoringOn != kFalse) e.main.SetMoniTimer(true);
+    // It leaves a stored record on the charts too, and the caption names it again.
+    if (!s.RunActive() && s.OpenedRecord) e.main.SetCaption(StoredRecordCaption(s.OpenedRecord->path));
     e.main.SetWindowEnabled(true);
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/app/FileExchange.h"
 #include "core/app/MainWindowRules.h"
+#include "core/app/OpenRecord.h"
 #include "core/app/Startup.h"
 #include "core/app/TransferNames.h"
 #include "core/datafiles/DataFileNaming.h"
@@ -95,6 +96,14 @@ FormOutcome SetPathAndFileOk(Engine& e, SetPathAndFileForm& form, Language lang,
     return FormOutcome::Applied;
 }
 
-void SetPathAndFileClosed(Engine& e) { SetMainCaption(e, true); }
+void SetPathAndFileClosed(Engine& e) {
+    // A stored record on the charts keeps its name in the caption: the next file's name would put
+    // another file's name over the record and its conditions.
+    if (e.s.OpenedRecord) {
+        e.main.SetCaption(StoredRecordCaption(e.s.OpenedRecord->path));
+        return;
+    }
+    SetMainCaption(e, true);
+}
 
 }  // namespace kmr

@@ -11,6 +11,7 @@
 #include "core/app/Monitor.h"
 #include "core/app/OpenRecord.h"
 #include "core/app/RunController.h"
+#include "core/app/SetPathAndFileForm.h"
 #include "core/app/Startup.h"
 #include "core/datafiles/DataFilesTestSupport.h"
 #include "core/datafiles/Subset.h"
@@ -107,6 +108,16 @@ TEST_F(OpenRecordTest, ACompleteFileIsDrawnAsAfterATransferAndNamedInTheCaptionU
     // The graph condition form redraws it from the file's conditions and length.
     EXPECT_EQ(h.state.RecordWords(), 1000);
     EXPECT_EQ(h.state.RecordMeas().Ch(5).Coeff, 0.5f);
+    // Closing the data-file settings leaves the caption naming the record shown.
+    SetPathAndFileClosed(h.engine);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
+    // So does a start that the instrument refuses: the record stays on the charts.
+    h.simBus->Instrument().AddFault({"TRG", sim::FaultKind::NoReply, {}, 3});
+    StartOrStop(h.engine);
+    EXPECT_FALSE(h.state.RunActive());
+    ASSERT_TRUE(h.state.OpenedRecord);
+    EXPECT_EQ(h.main.caption, "KMR-5300 - rec.kmr");
+    h.ui.shown.clear();
     // The monitor puts it aside: the status strip no longer names it. A new run forgets it, and
     // the graphs chosen before come back.
     ToggleMonitor(h.engine);
@@ -454,6 +465,16 @@ TEST_F(OpenRecordTest, TheShownRangeExportOffersTheWholeChannelsAndTakesTheSampl
     EXPECT_EQ(ShownRangeChoice(Language::English, *fast), "The time range shown: 0.00000 s to 0.01250 s");
     EXPECT_EQ(ChosenSamples(h.state, *fast, true).first, 21);
     h.state.OpenedRecord->conditions.SmpClk = 1.0f;
+    // A view's edge just past a sample (or just before one) is named inwards, so that kmr convert
+    // given the times the window names cuts the same samples: not "65.0000 s to 65.2000 s" for
+    // samples 65001 to 65199.
+    const auto zoomed = OfferExportRange(h.engine, AxisRange{65.00004, 65.19996}, {});
+    ASSERT_TRUE(zoomed);
+    EXPECT_EQ(ShownRangeChoice(Language::English, *zoomed), "The time range shown: 65.0001 s to 65.1999 s");
+    EXPECT_EQ(ChosenSamples(h.state, *zoomed, false).first, 65001);
+    EXPECT_EQ(ChosenSamples(h.state, *zoomed, false).count, 199);
+    const auto onSamples = OfferExportRange(h.engine, AxisRange{64.99999999999, 65.20000000001}, {});
+    EXPECT_EQ(ShownRangeChoice(Language::English, *onSamples), "The time range shown: 65.0000 s to 65.2000 s");
     const auto written = ExportShownRange(h.engine, out, "cut.csv", ExportFormat::Csv, {7, 2}, range, drive);
     EXPECT_EQ(written.files, (std::vector<std::string>{out + "cut.csv"}));
     // An improper name is said with what a name cannot hold and a proper one offered; a folder gone, gone.
