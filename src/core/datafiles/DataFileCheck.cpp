@@ -103,7 +103,8 @@ std::string CheckMeasurementFields(Language lang, const FileConditions& fc) {
 }
 
 // Each channel record field within its choices, and the channel count equal to the channels on.
-std::string CheckChannelRecords(Language lang, const FileConditions& fc) {
+// A transfer that lost every channel leaves a cancelled file with none: no channel is whole in it.
+std::string CheckChannelRecords(Language lang, const FileConditions& fc, bool unfinished) {
     int on = 0;
     for (int ch = 1; ch <= kChannels; ++ch) {
         const auto& c = fc.Ch(ch);
@@ -124,6 +125,7 @@ std::string CheckChannelRecords(Language lang, const FileConditions& fc) {
         }
         on += c.OnOff;
     }
+    if (unfinished && fc.ChannelCount == 0 && on == 0) return {};
     if (fc.ChannelCount < 1 || fc.ChannelCount > kChannels || fc.ChannelCount != on) {
         return Damaged(lang, txt::BadChannelCount, {N(fc.ChannelCount), N(on)});
     }
@@ -164,9 +166,9 @@ HeaderCheck CheckDataFileHeader(Language lang, const Bytes& header, std::uint64_
     std::string problem = CheckSignature(lang, header, fileSize, acceptCancelled, r);
     if (problem.empty()) problem = DecodeFields(lang, header, fc);
     if (problem.empty()) problem = CheckMeasurementFields(lang, fc);
-    if (problem.empty()) problem = CheckChannelRecords(lang, fc);
     // A cancelled or unfinished file holds the channels that were written before it stopped.
     const bool unfinished = r.isDataFile && !r.complete;
+    if (problem.empty()) problem = CheckChannelRecords(lang, fc, unfinished);
     if (problem.empty() && !unfinished) problem = CheckLength(lang, fc, fileSize);
     if (!problem.empty()) {
         r.problem = std::move(problem);

@@ -1052,6 +1052,24 @@ TEST_F(RunTest, AHighSpeedRecordingWhoseTransferFailsSaysSoOnce) {
     EXPECT_EQ(h.main.status, "Incomplete data file: " + h.state.LastDataFile);
 }
 
+// Every channel lost: the file left holds none. It is still the program's own cancelled file,
+// and opening it says that no channel of it is whole, not that its header is damaged.
+TEST_F(RunTest, AFileWhoseTransferLostEveryChannelReadsAsCancelledWithNoWholeChannel) {
+    ASSERT_TRUE(h.Measure({1, 2}, 2000, 0.1f, 0, "sim:time=instant,pattern=ramp,fault=BDT*:noreply"));
+    h.state.Gpib.Attempts = 1;
+    StartOrStop(h.engine);
+    ASSERT_FALSE(h.state.RunActive());
+    const std::string path = h.state.LastDataFile, bytes = ReadAll(path);
+    const HeaderCheck check = CheckDataFileHeader(Language::English, Bytes(bytes.begin(), bytes.end()), bytes.size(), true);
+    EXPECT_TRUE(check.ok) << check.problem;
+    EXPECT_FALSE(check.complete);
+    EXPECT_TRUE(check.wholeChannels.empty());
+    h.ui.shown.clear();
+    EXPECT_EQ(OpenStoredRecord(h.engine, path), OpenOutcome::Refused);
+    ASSERT_EQ(h.ui.Texts().size(), 1u);
+    EXPECT_NE(h.ui.Texts()[0].find(Text(Language::English, txt::NoWholeChannel)), std::string::npos) << h.ui.Texts()[0];
+}
+
 TEST_F(RunTest, AFailedHighSpeedTriggerGivesBackTheButtonsAndTheShortTimeout) {
     ASSERT_TRUE(h.Measure({1}, 2000, 0.1f, 0, "sim:time=instant,pattern=ramp,fault=TRG:noreply"));
     StartOrStop(h.engine);
