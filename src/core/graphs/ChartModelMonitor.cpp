@@ -150,12 +150,16 @@ void ChartModel::UpdateMonitorGraphs(GraphConditions& g, const MeasConditions& m
 
 double ChartModel::MonitorElapsed(const GraphConditions& g, std::uint32_t tickMs) {
     if (monitorPointCount_ == 1) {
-        monitorStartTick_ = tickMs;
+        monitorStartTick_ = monitorLastTick_ = tickMs;
+        monitorElapsedMs_ = 0;
         return 0.0;
     }
-    // Unsigned difference: correct across a wrap of the millisecond counter.
-    return static_cast<double>(static_cast<std::uint32_t>(tickMs - monitorStartTick_)) *
-           g.X.XtimeFactor;
+    // Added up tick by tick, each step an unsigned difference: correct across a wrap of the
+    // millisecond counter, and a strip left running for more than the counter's whole round
+    // (49.7 days) does not start again at 0 behind its window.
+    monitorElapsedMs_ += static_cast<std::uint32_t>(tickMs - monitorLastTick_);
+    monitorLastTick_ = tickMs;
+    return static_cast<double>(monitorElapsedMs_) * g.X.XtimeFactor;
 }
 
 void ChartModel::ScrollMonitorWindow(GraphConditions& g, double e) {
