@@ -366,6 +366,8 @@ private:
     std::int16_t graphMode_ = kMonitorMode;
     std::int32_t monitorPointCount_ = 0;
     std::uint32_t monitorStartTick_ = 0;
+    std::uint32_t monitorLastTick_ = 0;     // the tick of the strip's newest point
+    std::uint64_t monitorElapsedMs_ = 0;    // from the strip's first point to its newest
     std::int32_t displayFirst_ = -1;
     std::int32_t displayLast_ = -1;
     kmr::VisibleGraphs visible_;

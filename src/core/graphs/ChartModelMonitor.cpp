@@ -150,12 +150,16 @@ void ChartModel::UpdateMonitorGraphs(GraphConditions& g, const MeasConditions& m
 
 double ChartModel::MonitorElapsed(const GraphConditions& g, std::uint32_t tickMs) {
     if (monitorPointCount_ == 1) {
-        monitorStartTick_ = tickMs;
+        monitorStartTick_ = monitorLastTick_ = tickMs;
+        monitorElapsedMs_ = 0;
         return 0.0;
     }
-    // Unsigned difference: correct across a wrap of the millisecond counter.
-    return static_cast<double>(static_cast<std::uint32_t>(tickMs - monitorStartTick_)) *
-           g.X.XtimeFactor;
+    // Added up tick by tick, each step an unsigned difference: correct across a wrap of the
+    // millisecond counter, and a strip left running for more than the counter's whole round
+    // (49.7 days) does not start again at 0 behind its window.
+    monitorElapsedMs_ += static_cast<std::uint32_t>(tickMs - monitorLastTick_);
+    monitorLastTick_ = tickMs;
+    return static_cast<double>(monitorElapsedMs_) * g.X.XtimeFactor;
 }
 
 void ChartModel::ScrollMonitorWindow(GraphConditions& g, double e) {
@@ -176,13 +180,16 @@ void ChartModel::ScrollMonitorWindow(GraphConditions& g, double e) {
 
 void ChartModel::DropPointsLeftOfWindow(const GraphConditions& g) {
     // Judged by chart 1: the first point not older than the window's left end is kept with
-    // everything after it. When every point is older nothing is dropped (this tick's point
-    // becomes the first kept one at the next tick).
+    // everything after it. When every point is older only the newest of them stays, for the line
+    // that comes into the window to this tick's point; this tick's point becomes the first kept
+    // one at the next tick. (Keeping them all let a strip whose readings come further apart than
+    // its span grow at every tick, with maximum and minimum taken over points long gone by.)
     const Chart& c0 = charts_[0];
     std::size_t p = 0;
     const std::size_t n0 = c0.x1.size();
     while (p < n0 && c0.x1[p] < g.X.XscaleMinM) ++p;
-    if (p == n0 || p == 0) return;
+    if (p == n0) --p;
+    if (p == 0) return;
     for (int i = 0; i < kCharts; ++i) {
         Chart& c = ChartOf(i);
         const std::size_t d = std::min(p, c.x1.size());

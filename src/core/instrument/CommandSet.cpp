@@ -30,6 +30,20 @@ std::string TwoDigits(int v) {
     return buf;
 }
 
+// The instrument keeps only the last two digits of the year. The century is the one that puts
+// the year nearest the PC's own (it set the instrument's clock), so that a trigger in 2100 is not
+// dated 2000, nor one on a PC still set to 1999 dated 2099. A reply that does not start with two
+// digits keeps the fixed "20" in front.
+std::string WithCentury(const std::string& afterFirst, int pcYear) {
+    const bool twoDigits = afterFirst.size() >= 2 && afterFirst[0] >= '0' && afterFirst[0] <= '9' &&
+                           afterFirst[1] >= '0' && afterFirst[1] <= '9';
+    if (!twoDigits || pcYear < 1100 || pcYear > 9899) return "20" + afterFirst;
+    int year = pcYear - pcYear % 100 + (afterFirst[0] - '0') * 10 + (afterFirst[1] - '0');
+    if (year > pcYear + 49) year -= 100;
+    else if (year < pcYear - 50) year += 100;
+    return std::to_string(year) + afterFirst.substr(2);
+}
+
 }  // namespace
 
 std::string ClockCommand(float smpClk) {
@@ -61,7 +75,9 @@ std::string DateCommand(const LocalDateTime& t) {
 }
 
 std::string TimeCommand(const LocalDateTime& t) {
-    return "TME" + TwoDigits(t.hour) + ";" + TwoDigits(t.minute) + ";" + TwoDigits(t.second);
+    // A leap second (":60", where the PC's time zone counts them) is sent as the second before it:
+    // the instrument takes 0 to 59 only, and a refused time would end the start-up.
+    return "TME" + TwoDigits(t.hour) + ";" + TwoDigits(t.minute) + ";" + TwoDigits(std::min(t.second, 59));
 }
 
 std::string MemoryProbeCommand(std::int32_t memorySizeCode) {
@@ -260,7 +276,7 @@ std::string CommandSet::ReadTriggerTime() {
         t_.Failure("TTM0", kErrorReceivingData, false);
         return {};
     }
-    id_.TriggerTime = WithoutControlBytes("20" + reply.substr(1));
+    id_.TriggerTime = WithoutControlBytes(WithCentury(reply.substr(1), clock_.Now().year));
     return id_.TriggerTime;
 }
 

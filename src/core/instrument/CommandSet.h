@@ -64,7 +64,8 @@ public:
     // Sends the groups of the conditions that the 16-character change mask selects; stops at the
     // first communication failure.
     void DownloadConditions(const std::string& changeMask);
-    // "TTM0": "20" and the reply from its second character; empty with RunStatus 1 when the
+    // "TTM0": the reply from its second character with the century of the PC's year put in front
+    // of its two-digit year ("20" when the reply starts otherwise); empty with RunStatus 1 when the
     // instrument has no trigger time (an "ERR" answer, left to the caller to explain) or does not
     // answer (a communication failure like any other).
     std::string ReadTriggerTime();

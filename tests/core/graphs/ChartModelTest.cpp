@@ -332,6 +332,17 @@ TEST_F(MonitorStripTest, WindowScrollsByPitchAndDropsOldPointsAndALongPauseMoves
     model.UpdateMonitorGraphs(g, m, 3600050, Values(1.0f));
     EXPECT_EQ(model.MonitorPointCount(), 2);
     EXPECT_EQ(model.SeriesX(0, 1).front(), 3600.0);
+
+    // A strip left running for longer than the millisecond counter's whole round (49.7 days)
+    // goes on in time: its newest point never lands behind the window, nor do points pile up.
+    const std::uint64_t day = 86400000;
+    // Readings further apart than the span keep only the one before, for the line into the window.
+    for (std::uint64_t t = 3600050 + day; t <= 3600050 + 50 * day; t += day)
+        model.UpdateMonitorGraphs(g, m, static_cast<std::uint32_t>(t), Values(static_cast<float>(t / day)));
+    EXPECT_DOUBLE_EQ(model.SeriesX(0, 1).back(), (3600050 + 50 * day) / 1000.0);
+    EXPECT_DOUBLE_EQ(model.SeriesX(0, 1).front(), (3600050 + 49 * day) / 1000.0);
+    EXPECT_EQ(model.MonitorPointCount(), 3);  // the reading before, the gap, this one
+    EXPECT_EQ(Readout(model.Labels(0)), (std::vector<std::string>{"50", "50", "49", "1"}));
 }
 
 TEST_F(MonitorStripTest, LabelsShowValueAndExtentOrDashes) {

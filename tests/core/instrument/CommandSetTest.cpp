@@ -267,6 +267,35 @@ TEST(CommandSetTest, InitialiseSendsDateThenTimeAndTheTriggerTimeGetsItsCentury)
     odd.Open();
     odd.bus.Reply("\x1b" "26/03/09\x1b[2J07:05\x07:00\r\n");
     EXPECT_EQ(odd.cs.ReadTriggerTime(), "2026/03/09?[2J07:05?:00");
+    // The instrument's two-digit year gets the century nearest the PC's: a run started on the last
+    // second of 2099 and triggered in 2100, and a PC whose clock still says 1999. A leap second
+    // (a time zone that counts them) goes out as the second before it, which the instrument takes.
+    struct Century {
+        LocalDateTime start;
+        int pcYearAtTransfer;
+        std::vector<std::string> sent;
+        const char* expected;
+    };
+    for (const Century& c :
+         {Century{{2099, 12, 31, 23, 59, 59}, 2100, {"SET1", "DTE99;12;31", "TME23;59;59"}, "2100/01/01 00:00:01"},
+          Century{{1999, 6, 1, 12, 0, 0}, 1999, {"SET1", "DTE99;06;01", "TME12;00;00"}, "1999/06/01 12:00:02"},
+          Century{{2016, 12, 31, 23, 59, 60}, 2017, {"SET1", "DTE16;12;31", "TME23;59;59"}, "2017/01/01 00:00:01"}}) {
+        Link y;
+        y.clock.now = c.start;
+        y.cs.InitialiseInstrument();
+        EXPECT_EQ(y.status, RunStatus::Ok);
+        EXPECT_EQ(y.Sent(), c.sent);
+        y.time->Advance(2.0);
+        y.transport.SendCommand("TRG", 1);
+        y.transport.SendCommand("EOC", 1);
+        y.clock.now.year = c.pcYearAtTransfer;
+        EXPECT_EQ(y.cs.ReadTriggerTime(), c.expected);
+    }
+    odd.bus.Reply("X99/12/31 23:59:59\r\n");
+    odd.clock.now.year = 2100;
+    EXPECT_EQ(odd.cs.ReadTriggerTime(), "2099/12/31 23:59:59");
+    odd.bus.Reply("T9/12/31\r\n");  // no two-digit year: the century is put in front as it stands
+    EXPECT_EQ(odd.cs.ReadTriggerTime(), "209/12/31");
     Link silent("sim:time=instant,fault=TTM0:noreply");
     EXPECT_EQ(silent.cs.ReadTriggerTime(), "");
     EXPECT_EQ(silent.status, RunStatus::CommFailed);
