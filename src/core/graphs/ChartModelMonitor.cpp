@@ -188,7 +188,7 @@ void ChartModel::DropPointsLeftOfWindow(const GraphConditions& g) {
     std::size_t p = 0;
     const std::size_t n0 = c0.x1.size();
     while (p < n0 && c0.x1[p] < g.X.XscaleMinM) ++p;
-    if (p == n0) --p;
+    if (p == n0 && p > 0) --p;
     if (p == 0) return;
     for (int i = 0; i < kCharts; ++i) {
         Chart& c = ChartOf(i);
