@@ -280,8 +280,14 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
         const QString path = DroppedDataFile(drop->mimeData());
         if (!path.isEmpty()) {
             drop->acceptProposedAction();
-            // Opened once the drop has ended: the file's messages are not shown inside it.
-            QTimer::singleShot(0, this, [this, path] { Open(path); });
+            // Opened once the drop has ended (the file's messages are not shown inside it), and
+            // kept waiting, as a record handed over is, while a handler runs then (a tick of the
+            // monitor): the gate's idle work opens it when that is over.
+            e_.s.WaitingRecord = CorePath(path);
+            QTimer::singleShot(0, this, [this] {
+                if (const std::optional<std::string> waiting = TakeWaitingRecord(e_, window_->isVisible()))
+                    Open(Q(*waiting));
+            });
             return true;
         }
     }
