@@ -98,8 +98,8 @@ BalanceDlg::BalanceDlg(Engine& e, QWidget* owner)
     cmdBalance_ = bottom.action;
     cmdClose_ = bottom.close;
 
-    connect(cmdClose_, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
-    connect(cmdBalance_, &QPushButton::clicked, this, [this] { Gated([this] { presenter_.PressBalance(); }); });
+    connect(cmdClose_, &QPushButton::clicked, this, [this] { GatedClick([this] { CloseInHandler(); }); });
+    connect(cmdBalance_, &QPushButton::clicked, this, [this] { GatedClick([this] { presenter_.PressBalance(); }); });
     moniTimer_.setInterval(kBalanceTimerMs);
     connect(&moniTimer_, &QTimer::timeout, this, [this] {
         Gate().Tick(kBalanceTimerId, [this] { presenter_.Tick(); }, [this] { return moniTimer_.isActive() && !IsUnloaded(); });
@@ -115,7 +115,7 @@ void BalanceDlg::SetTimer(bool running) {
 }
 
 void BalanceDlg::ClickCell(int channel) {
-    Gated([this, channel] { presenter_.ClickCell(channel); });
+    GatedClick([this, channel] { presenter_.ClickCell(channel); });
 }
 
 void BalanceDlg::Show() {

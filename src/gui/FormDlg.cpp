@@ -9,6 +9,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "core/app/MainWindowRules.h"
 #include "gui/GuiText.h"
 
 namespace kmr::gui {
@@ -123,6 +124,13 @@ std::optional<BoxTag> FormDlg::BoxBeingEdited() const {
 }
 
 bool FormDlg::Gated(const std::function<void()>& handler) { return e_.gate.Input(handler); }
+
+void FormDlg::GatedClick(const std::function<void()>& handler) {
+    const QPointer<FormDlg> self(this);
+    const std::function<bool()> sameWindow = WhileWindowOffersTheSame(e_);
+    e_.gate.InputOrHold([self, handler] { if (self && !self->unloaded_) handler(); },
+                        [self, sameWindow] { return self && !self->unloaded_ && sameWindow(); });
+}
 
 void FormDlg::GatedCheck(QAbstractButton* box, const std::function<void(bool)>& handler) {
     connect(box, &QAbstractButton::clicked, this, [this, box, handler](bool on) {

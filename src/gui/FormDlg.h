@@ -57,6 +57,10 @@ protected:
     // Runs a click of the form through the gate (nothing happens while another handler runs);
     // false when it was not acted on.
     bool Gated(const std::function<void()>& handler);
+    // A button's click: as Gated, but a click while only a timer tick waits for the instrument (the
+    // balance's readings, the main window's monitor beside the output calibration) is held and
+    // acted on once the tick has returned, if the form is still open and the window unchanged.
+    void GatedClick(const std::function<void()>& handler);
     // A slot that runs `handler` with the signal's arguments through the gate: an edit in the form
     // while another handler waits is dropped, as a click is.
     template <typename Handler>

@@ -233,15 +233,18 @@ QAction* MainDlg::AddItem(QMenu* menu, int textId, const char* name, void (MainD
 
 void MainDlg::OnInput(void (MainDlg::*handler)()) {
     if (e_ == nullptr) return;
-    e_->gate.Input([this, handler] { (this->*handler)(); });
+    // Held while a timer's tick waits for the instrument, and acted on after it unless the tick
+    // changed what the window offers (it ended the run) or the window has gone.
+    e_->gate.InputOrHold([this, handler] { if (!unloaded_) (this->*handler)(); }, WhileWindowOffersTheSame(*e_));
 }
 
 void MainDlg::OnFunctionKey(QAction* item, void (MainDlg::*handler)()) {
     if (e_ == nullptr || !menuBar()->isEnabled()) return;
-    e_->gate.Input([this, item, handler] {
+    e_->gate.InputOrHold([this, item, handler] {
+        if (unloaded_) return;
         UpdateMenus();
         if (item->isEnabled()) (this->*handler)();
-    });
+    }, WhileWindowOffersTheSame(*e_));
 }
 
 void MainDlg::UpdateMenus() {

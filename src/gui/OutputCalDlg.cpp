@@ -71,7 +71,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
         buttons->addWidget(button);
         outputs_[static_cast<std::size_t>(b)] = button;
         connect(button, &QPushButton::clicked, this, [this, b] {
-            Gated([this, b] {
+            GatedClick([this, b] {
                 setEnabled(false);
                 form_.Click(static_cast<CalButton>(b));
                 setEnabled(true);
@@ -83,7 +83,7 @@ OutputCalDlg::OutputCalDlg(Engine& e, QWidget* owner)
     auto* cmdClose = new QPushButton(T(txt::CloseButton));
     cmdClose->setObjectName("cmdClose");
     buttons->addWidget(cmdClose);
-    connect(cmdClose, &QPushButton::clicked, this, [this] { Gated([this] { CloseInHandler(); }); });
+    connect(cmdClose, &QPushButton::clicked, this, [this] { GatedClick([this] { CloseInHandler(); }); });
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(table);

@@ -76,7 +76,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     open_->setObjectName("mnuFileOpen");
     open_->setShortcut(QKeySequence::Open);
     menu_->insertAction(first, open_);
-    connect(open_, &QAction::triggered, this, [this] { e_.gate.Input([this] { OpenChosen(); }); });
+    connect(open_, &QAction::triggered, this, [this] { MenuChoice([this] { OpenChosen(); }); });
     for (std::size_t i = 0; i < kRecentFileCount; ++i) {
         auto* a = new QAction(menu_);
         a->setObjectName(QStringLiteral("mnuFileRecent%1").arg(i + 1));
@@ -85,7 +85,7 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
         // The path as the list holds it (one from another computer is not made this folder's), so
         // that the message names it and a file gone leaves the list.
         connect(a, &QAction::triggered, this, [this, i] {
-            e_.gate.Input([this, i] {
+            MenuChoice([this, i] {
                 if (i < e_.s.RecentFiles.size()) OpenInHandler(std::string(e_.s.RecentFiles[i]));
             });
         });
@@ -103,8 +103,8 @@ RecordActions::RecordActions(Engine& e, QMainWindow* window, QMenu* fileMenu, QA
     exportRange_->setObjectName("mnuFileExportRange");
     menu_->insertAction(before, exportCharts_);
     menu_->insertAction(before, exportRange_);
-    connect(exportCharts_, &QAction::triggered, this, [this] { e_.gate.Input([this] { ExportCharts(); }); });
-    connect(exportRange_, &QAction::triggered, this, [this] { e_.gate.Input([this] { ExportRange(); }); });
+    connect(exportCharts_, &QAction::triggered, this, [this] { MenuChoice([this] { ExportCharts(); }); });
+    connect(exportRange_, &QAction::triggered, this, [this] { MenuChoice([this] { ExportRange(); }); });
     connect(menu_, &QMenu::aboutToShow, this, &RecordActions::UpdateMenu);
 
     // The record's conditions beside the charts.
@@ -183,6 +183,12 @@ void RecordActions::UpdateMenu() {
     recentSeparator_->setVisible(true);
     exportCharts_->setEnabled(m.ExportCharts);
     exportRange_->setEnabled(m.ExportRange);
+}
+
+void RecordActions::MenuChoice(const std::function<void()>& handler) {
+    // Held while a timer's tick waits for the instrument (the monitor), as the window's own items.
+    const QPointer<RecordActions> self(this);
+    e_.gate.InputOrHold([self, handler] { if (self) handler(); }, WhileWindowOffersTheSame(e_));
 }
 
 bool RecordActions::Open(const QString& path) {
@@ -295,9 +301,9 @@ bool RecordActions::eventFilter(QObject* watched, QEvent* event) {
         const QString path = DroppedDataFile(drop->mimeData());
         if (!path.isEmpty()) {
             drop->acceptProposedAction();
-            // Opened once the drop has ended: the file's messages are not shown inside it. Behind
-            // a form it waits, as a file handed over by a later start does, until the form is
-            // closed.
+            // Opened once the drop has ended (the file's messages are not shown inside it). It
+            // waits, as a record handed over by a later start does, behind a form until the form
+            // is closed, and while a handler runs (a tick of the monitor) until the gate is idle.
             e_.s.WaitingRecord = CorePath(path);
             QTimer::singleShot(0, this, [this] {
                 if (const std::optional<std::string> waiting = TakeWaitingRecord(e_, window_->isVisible()))

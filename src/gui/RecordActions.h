@@ -60,6 +60,8 @@ protected:
 
 private:
     void UpdateMenu();
+    // One of its menu items chosen: through the gate, held while a timer tick waits.
+    void MenuChoice(const std::function<void()>& handler);
     // Shows the panel for the opened record (its first showing lays the window out) and has it
     // filled once the charts are painted.
     void UpdatePanel();

@@ -98,8 +98,9 @@ GpibStatus WorkerBus::Call(const std::function<GpibStatus()>& call, const std::s
     notice.stop();
     pending->loop = nullptr;
     // Clicks and keys that came during the call are delivered now, while the handler that made
-    // the call still runs, so the handler gate drops them instead of acting on them after the
-    // handler has returned.
+    // the call still runs, so that the handler gate decides on them: it drops them during a
+    // handler a person started (as on a window that handler disabled) and holds one during a
+    // timer's tick, to run when the tick has returned.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
     inCall_ = false;
     if (told && longWait) longWait(false, what);

@@ -330,6 +330,14 @@ private slots:
         plus();
         QCoreApplication::processEvents();
         QVERIFY(area.Zoomed());
+        // A repaint is no input: the tick a window's close left held for after its event is not
+        // run inside the painting (it would wait for the instrument there).
+        int ticks = 0;
+        gate.InputKeepingHeld([&] { gate.Tick(2, [&] { ++ticks; }, {}); });
+        area.Plot(0)->repaint();
+        QCOMPARE(ticks, 0);
+        gate.RunHeldNow();
+        QCOMPARE(ticks, 1);
     }
 };
 

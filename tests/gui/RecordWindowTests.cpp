@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <cerrno>
 #include <filesystem>
 #include <thread>
@@ -55,16 +57,23 @@ void AnswerExportRange(QTimer& timer, const char* untick, int format) {
     timer.start();
 }
 
-// Drops the file on the window as a file manager does; false when the window refuses it.
-bool Drop(QWidget& target, const QString& path) {
-    QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(path)});
+// Drops the file on the window as a file manager does; false when the window refuses it. The drop
+// itself (after the drag has entered) is made by `when`, at once without it.
+bool Drop(QWidget& target, const QString& path, const std::function<void(std::function<void()>)>& when = {}) {
+    auto mime = std::make_shared<QMimeData>();
+    mime->setUrls({QUrl::fromLocalFile(path)});
     const QPoint at(target.width() / 2, target.height() / 2);
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&target, &enter);
     if (!enter.isAccepted()) return false;
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(&target, &drop);
+    const auto drop = [&target, mime, at] {
+        QDropEvent event(QPointF(at), Qt::CopyAction, mime.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&target, &event);
+    };
+    if (when)
+        when(drop);
+    else
+        drop();
     return true;
 }
 
@@ -198,6 +207,19 @@ void RecordWindowTest::openFromTheCommandLineAndByADropRememberedAcrossARestart(
 #endif
     QVERIFY2(boxes.seen[0].text.startsWith(QString::fromStdString(said)), qPrintable(boxes.seen[0].text));
     QCOMPARE(p.State().RecentFiles, kept);
+
+    // A drop that lands while the monitor's tick waits for the instrument opens the record once
+    // the tick has returned (the gate refused it then, and it was lost).
+    QVERIFY(Choose(p.Main(), "mnuMeasItem0"));
+    QVERIFY(p.State().MonitoringOn != kFalse);
+    bus_->Hold("MDT");
+    std::unique_ptr<WhileHeld> held;
+    QVERIFY(Drop(p.Main(), QString::fromStdString(second), [&](std::function<void()> drop) {
+        held = std::make_unique<WhileHeld>(*bus_, drop);
+    }));
+    QTRY_VERIFY_WITH_TIMEOUT(held->Done(), 20000);
+    QTRY_COMPARE(p.Main().windowTitle(), QString("KMR-5300 - R&D dropped.kmr"));
+    QVERIFY(p.State().MonitoringOn == kFalse);  // the record took the charts
 }
 
 void RecordWindowTest::exportsWriteAPngAPdfACsvAndHdf5() {

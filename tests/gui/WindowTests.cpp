@@ -157,7 +157,7 @@ void MainWindowTest::onlineStartupStartTransferAndCancel() {
     QCOMPARE(p.State().DataFileNumber, numberBefore + 1);
 }
 
-void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
+void MainWindowTest::ticksNeverNestAndAClickDuringATickRunsAfterIt() {
     Program& p = StartOnline();
     MainDlg& w = p.Main();
     QVERIFY(bus_ != nullptr);
@@ -171,6 +171,7 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QSignalSpy eocTicks(&w.EocTimer(), &QTimer::timeout);
     std::vector<std::string> duringCall;
     bool gateBusy = false;
+    BoxAnswerer boxes;  // the early stop's message; later Yes to "Do you agree to finish software?"
     WhileHeld stop(*bus_, [&] {
         gateBusy = w.Gate().Busy();
         // A click on Stop while the instrument is being read.
@@ -183,11 +184,29 @@ void MainWindowTest::ticksNeverNestAndClicksDuringACallAreNotActedOn() {
     QCOMPARE(QString::fromStdString(duringCall.back()), QString("MDT"));
     const std::vector<std::string> all = bus_->Commands();
     const auto after = Since(all, duringCall.size());
-    // The held end-of-conversion ticks ran once after the read; the click on Stop was dropped.
+    // The click on Stop was held, not acted on inside the read, and ran first after it (a tick is
+    // nothing a person sees coming).
     QVERIFY(!after.empty());
-    QCOMPARE(QString::fromStdString(after.front()), QString("EOC"));
-    QCOMPARE(Count(all, "HLT"), 0);
-    QVERIFY(!p.State().LastDataFile.empty());
+    QCOMPARE(QString::fromStdString(after.front()), QString("HLT"));
+    QCOMPARE(Count(all, "HLT"), 1);
+    QCOMPARE(boxes.seen.size(), std::size_t(1));
+    QCOMPARE(boxes.seen[0].text, QString("The measurement was stopped before its first sample: no data file was written."));
+
+    // File > Quit chosen while the monitor's tick waits is asked once the tick has returned: it
+    // was not acted on, and lost without a word.
+    Button(w, "cmdMoniKmr")->click();
+    QVERIFY(p.State().MonitoringOn != kFalse);
+    bus_->Hold("MDT");  // the next read of the monitor's tick
+    const std::size_t seen = boxes.seen.size();
+    WhileHeld quit(*bus_, [&] {
+        emit w.findChild<QMenu*>("mnuFile")->aboutToShow();
+        w.findChild<QAction*>("mnuFileItem7")->trigger();
+        QCOMPARE(boxes.seen.size(), seen);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(quit.Done() && !w.isVisible(), 20000);
+    QCOMPARE(boxes.seen.size(), seen + 1);
+    QCOMPARE(boxes.seen.back().text, QString("Do you agree to finish software?"));
+    QVERIFY(w.Gate().Held() == 0 && !w.Gate().Busy());
 }
 
 void MainWindowTest::maximisedCloseStoresTheNormalSizeWithState2() {

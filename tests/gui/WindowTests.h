@@ -21,7 +21,7 @@ class MainWindowTest : public ProgramFixture {
     Q_OBJECT
 private slots:
     void onlineStartupStartTransferAndCancel();
-    void ticksNeverNestAndClicksDuringACallAreNotActedOn();
+    void ticksNeverNestAndAClickDuringATickRunsAfterIt();
     void maximisedCloseStoresTheNormalSizeWithState2();
     void splashIsTopmostUntilABoxIsAboutToShow();
     void theRunningProgramAnswersALaterStart();

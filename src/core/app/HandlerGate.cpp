@@ -10,9 +10,19 @@ bool HandlerGate::Input(const Action& handler) {
     return true;
 }
 
+bool HandlerGate::InputOrHold(const Action& handler, const std::function<bool()>& stillApplies) {
+    if (!Busy()) {
+        Run(handler);
+        return true;
+    }
+    if (!tickOutermost_ || heldInput_) return false;
+    heldInput_ = HeldInput{handler, stillApplies};
+    return true;
+}
+
 void HandlerGate::Tick(int timer, const Action& tick, const std::function<bool()>& stillWanted) {
     if (!Busy()) {
-        Run(tick);
+        Run(tick, true, true);
         return;
     }
     const bool already = std::any_of(held_.begin(), held_.end(),
@@ -32,14 +42,19 @@ void HandlerGate::RunHeldNow() {
     if (depth_ == 0 && onIdle) onIdle();
 }
 
-void HandlerGate::Run(const Action& handler, bool thenHeld) {
+void HandlerGate::Run(const Action& handler, bool thenHeld, bool tick) {
     struct Depth {
         int& d;
-        explicit Depth(int& depth) : d(depth) { ++d; }
-        ~Depth() { --d; }
+        bool& tickOutermost;
+        Depth(int& depth, bool& outermostIsTick, bool tick) : d(depth), tickOutermost(outermostIsTick) {
+            if (d++ == 0) tickOutermost = tick;
+        }
+        ~Depth() {
+            if (--d == 0) tickOutermost = false;
+        }
     };
     {
-        Depth depth(depth_);
+        Depth depth(depth_, tickOutermost_, tick);
         handler();
     }
     if (depth_ == 0 && thenHeld) {
@@ -49,10 +64,16 @@ void HandlerGate::Run(const Action& handler, bool thenHeld) {
 }
 
 void HandlerGate::RunHeld() {
+    // The input first, as a window's queue gives a click before a timer's tick.
+    if (heldInput_ && depth_ == 0) {
+        HeldInput input = std::move(*heldInput_);
+        heldInput_.reset();
+        if (!input.stillApplies || input.stillApplies()) Run(input.handler, false);
+    }
     while (!held_.empty() && depth_ == 0) {
         HeldTick h = std::move(held_.front());
         held_.erase(held_.begin());
-        if (!h.stillWanted || h.stillWanted()) Run(h.tick);
+        if (!h.stillWanted || h.stillWanted()) Run(h.tick, true, true);
     }
 }
 

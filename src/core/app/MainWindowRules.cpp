@@ -73,6 +73,14 @@ MainWindowState WindowStateOf(const Engine& e) {
             record && !ShownRecordFile(s).empty()};
 }
 
+std::function<bool()> WhileWindowOffersTheSame(const Engine& e) {
+    const MenuState seen = UpdateMenus(WindowStateOf(e), e.ui.language);
+    const bool formOpen = e.forms.IsOpen();
+    return [&e, seen, formOpen] {
+        return e.forms.IsOpen() == formOpen && UpdateMenus(WindowStateOf(e), e.ui.language) == seen;
+    };
+}
+
 void SetMainCaption(Engine& e, bool nextFileForm) {
     const CaptionState cs{e.s.ProgramMode, e.s.Global.BaseFileName, e.s.DataFileNumber, e.s.Global.FileType};
     e.main.SetCaption(MainCaptionText(e.ui.language, cs, nextFileForm));

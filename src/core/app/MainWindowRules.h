@@ -2,6 +2,7 @@
 // The rules of the main window that do not depend on how it is drawn: which menu items and
 // buttons are available in which program state, and the texts of its caption and buttons.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/app/Engine.h"
@@ -74,6 +75,11 @@ std::string MainCaptionText(Language lang, const CaptionState& s, bool nextFileF
 // What the menu rules look at, from the program state and the charts (for UpdateMenus when a
 // menu opens).
 MainWindowState WindowStateOf(const Engine& e);
+
+// For a click held while a timer tick waits for the instrument: true as long as the main window
+// offers what it offered when the click came and no form has opened since (a tick that ended the
+// run has turned Stop into Start, and the click no longer means what it meant).
+std::function<bool()> WhileWindowOffersTheSame(const Engine& e);
 
 // Sets the main window's caption in the next-file or current-file form.
 void SetMainCaption(Engine& e, bool nextFileForm);

@@ -46,6 +46,19 @@ bool ChartsWidget::eventFilter(QObject* watched, QEvent* e) {
         MarkFocus(index, e->type() == QEvent::FocusIn);
         return false;
     }
+    // Only input goes through the gate. A paint or a resize is no handler: through the gate it
+    // would run what a window's close left held for after its event (a monitor tick that waits for
+    // the instrument) inside the painting.
+    switch (e->type()) {
+    case QEvent::Leave:
+    case QEvent::Wheel:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseMove:
+    case QEvent::MouseButtonRelease: break;
+    default: return false;
+    }
     bool taken = false;
     const auto forward = [&] { taken = Forward(index, e); };
     if (gate_ != nullptr)

@@ -8,7 +8,7 @@ namespace kmr {
 namespace {
 
 // Nothing runs inside the handler: the ticks come after its end (what happens to a click then:
-// MainWindowTest.ticksNeverNestAndClicksDuringACallAreNotActedOn).
+// MainWindowTest.ticksNeverNestAndAClickDuringATickRunsAfterIt).
 TEST(HandlerGate, TicksDuringAHandlerRunOnceAfterItInArrivalOrder) {
     HandlerGate gate;
     std::string log;
@@ -66,6 +66,38 @@ TEST(HandlerGate, AHandlerKeepingHeldTicksLeavesThemForRunHeldNow) {
     EXPECT_EQ(log, "qhmii");  // the idle work after the tick, and after the handler
     gate.RunHeldNow();
     EXPECT_EQ(log, "qhmiii");
+}
+
+// A timer's tick waits for the instrument: a click then is held and runs first after the tick,
+// if it still applies; a second click, and any click during a handler a person started, is refused.
+TEST(HandlerGate, InputDuringATickIsHeldOnceAndRunsBeforeTheHeldTicksIfItStillApplies) {
+    HandlerGate gate;
+    std::string log;
+    bool applies = true;
+    const auto click = [&log](char c) { return [&log, c] { log += c; }; };
+    gate.Tick(2, [&] {
+        log += 'm';
+        gate.Tick(1, click('e'), [] { return true; });
+        EXPECT_TRUE(gate.InputOrHold(click('s'), [&] { return applies; }));
+        EXPECT_FALSE(gate.InputOrHold(click('x'), {}));
+        EXPECT_FALSE(gate.Input(click('y')));
+        EXPECT_EQ(gate.Held(), 2);
+        log += 'M';
+    }, {});
+    EXPECT_EQ(log, "mMse");
+    // The held click runs as a person's handler: a click during it is refused.
+    log.clear();
+    gate.Tick(2, [&] { gate.InputOrHold([&] { log += 's'; EXPECT_FALSE(gate.InputOrHold(click('x'), {})); }, {}); }, {});
+    EXPECT_EQ(log, "s");
+    gate.Input([&] { EXPECT_FALSE(gate.InputOrHold(click('x'), {})); });
+    // A tick that changed what the click meant (it ended the run) drops it.
+    log.clear();
+    gate.Tick(1, [&] {
+        gate.InputOrHold(click('s'), [&] { return applies; });
+        applies = false;
+    }, {});
+    EXPECT_EQ(log, "");
+    EXPECT_EQ(gate.Held(), 0);
 }
 
 // (Input while busy is not acted on: ChartsWidgetTest.zoomKeyDuringAHandlerIsRefusedByTheGate and
