@@ -158,8 +158,10 @@ private:
 
     bool Stopped() const { return stop_.load(std::memory_order_relaxed); }
 
-    // Every part complete: each takes its name. A part that cannot (a file of that name made
-    // meanwhile) is a failure; the parts named before it stay, each of them whole.
+    // Every part complete: each takes its name. A part that cannot (a full disk at its sync, a
+    // file of that name made meanwhile) is a failure of the whole file: the parts named before
+    // it go again with the others, so that no part stands without the rest and the same
+    // conversion is not refused later for their names.
     void CommitCreatedFiles() {
         for (Created& c : created_) {
             if (c.committed) continue;
@@ -177,11 +179,11 @@ private:
         std::string text = FileErrorMessage(ctx_.ui.language, error_, errorPath_);
         std::string kept;
         for (const Created& c : created_) {
-            if (c.committed) continue;
-            if (files_.Remove(c.temporary))
-                text += "\n" + ctx_.ui.Text(txt::PartRemoved) + c.temporary;
+            const std::string& path = c.committed ? c.final : c.temporary;
+            if (files_.Remove(path))
+                text += "\n" + ctx_.ui.Text(txt::PartRemoved) + path;
             else
-                kept += "\n" + ctx_.ui.Text(txt::PartNotRemoved) + c.temporary;
+                kept += "\n" + ctx_.ui.Text(txt::PartNotRemoved) + path;
         }
         ctx_.ui.ShowMessage(text + kept, ctx_.ui.Text(txt::ErrorTitle), MsgIcon::Critical, MsgButtons::Ok);
         ctx_.status = RunStatus::Cancelled;

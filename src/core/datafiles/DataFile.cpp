@@ -214,7 +214,30 @@ bool WriteChannelBlock(const std::string& path, std::int64_t offset, const Sampl
 }
 
 bool MarkDataFileComplete(const std::string& path, UiPort& ui, RunStatus& status, FileWritePort* writes) {
-    return WriteSignature(path, kCompleteSignature, ui, status, writes);
+    // The samples are on the disk before the file says it holds them all, and the mark itself
+    // before the file is called saved: a drive that refuses them at the sync (a full network
+    // drive) leaves the file marked as not complete, and the failure is said.
+    Bytes b;
+    std::size_t pos = 0;
+    PutText(b, pos, kCompleteSignature);
+    FileHandle f;
+    if (!f.Open(path, FileHandle::Mode::ReadWrite, writes) || !f.Sync() || !f.WriteAt(0, b.data(), b.size()) ||
+        !f.Sync() || !f.Close()) {
+        const int error = f.error();
+        f.Close();
+        ReportFileError(error, path, ui, status);
+        // The mark may have reached the file: it is taken back (as far as the drive still lets
+        // it, without a second message), so that the file does not claim what was not saved.
+        Bytes cancel;
+        pos = 0;
+        PutText(cancel, pos, kCancelSignature);
+        FileHandle back;
+        if (back.Open(path, FileHandle::Mode::ReadWrite, writes) && back.WriteAt(0, cancel.data(), cancel.size()))
+            back.Sync();
+        back.Close();
+        return false;
+    }
+    return true;
 }
 
 bool MarkDataFileCancelled(const std::string& path, UiPort& ui, RunStatus& status, FileWritePort* writes) {

@@ -7,7 +7,8 @@
 //   WriteDataFileHeader   creates the file (never over an existing name) with the in-progress
 //                         signature, which readers refuse like a cancelled file;
 //   WriteChannelBlock     once per enabled channel, at 1100 + 2*N*k;
-//   MarkDataFileComplete  after the last block: only now does the file read as complete;
+//   MarkDataFileComplete  after the last block, once the blocks are on the disk: only now does
+//                         the file read as complete (a mark the disk refuses is taken back);
 //   MarkDataFileCancelled when the user cancels (or the transfer breaks off).
 // A file whose transfer stopped half-way therefore never passes for a complete one.
 //

@@ -221,6 +221,10 @@ bool FileHandle::Close() {
 
 bool FileHandle::Sync() {
     if (fd_ < 0) return true;
+    if (const int refused = writes_ ? writes_->BeforeSync(path_) : 0) {
+        error_ = refused;
+        return false;
+    }
 #ifdef _WIN32
     const int rc = ::_commit(fd_);
 #else

@@ -265,7 +265,12 @@ private:
                 return true;
             }
             const int err = SystemErrorOfLastFailure();
-            if (err != EEXIST) return Fail(err, h5Path_);
+            if (err != EEXIST) {
+                // The library makes the file before its first write, and leaves it when that write
+                // fails (a full disk): the name was free, so what is there now is that file.
+                RemoveFile(temp);
+                return Fail(err, h5Path_);
+            }
         }
         return Fail(EEXIST, h5Path_);
     }

@@ -12,6 +12,9 @@ public:
     // Asked before each write to `path`: 0 lets it go to the file system; an error number makes
     // the write fail with that error, nothing of it written.
     virtual int BeforeWrite(const std::string& path) = 0;
+    // Asked before the file's written bytes are put on the disk (a network drive or a full disk
+    // may refuse them only then): 0 lets the sync go; an error number makes it fail with that.
+    virtual int BeforeSync(const std::string&) { return 0; }
 };
 
 // The answer for an optional port: 0 when there is none.

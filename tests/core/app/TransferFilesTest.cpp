@@ -32,8 +32,14 @@ public:
             if (path.rfind(folder, 0) == 0) return taken-- > 0 ? 0 : ENOSPC;
         return 0;
     }
+    // The n-th sync into `syncFolder` (from 1) fails as a full network drive refuses it.
+    int BeforeSync(const std::string& path) override {
+        return !syncFolder.empty() && path.rfind(syncFolder, 0) == 0 && ++syncs == failSync ? ENOSPC : 0;
+    }
     std::vector<std::string> folders;
     int taken = 0;
+    std::string syncFolder;
+    int syncs = 0, failSync = 0;
 };
 
 // Answers the offer with the folders given, in turn; remembers what it was told.
@@ -179,6 +185,25 @@ TEST_F(TransferFilesTest, TheOfferNamesTheFileLeftOnTheFullDiskAndItsWholeChanne
     EXPECT_EQ(Block(bytes, 1000, 0), RampWords(2, 1000));
     EXPECT_EQ(CheckStoredRecord(h.DataFolder() + "20261205.kmr", Language::English).wholeChannels,
               std::vector<int>{2});
+}
+
+// A drive that takes the samples and the complete mark but refuses them at the sync: the file
+// there is marked cancelled again (not left claiming what was not saved), and the recording is
+// saved into the folder chosen.
+TEST_F(TransferFilesTest, ADataFileTheDriveRefusesAtItsSyncIsNotLeftMarkedComplete) {
+    StartWith({2, 5}, 1000, 0);
+    disk.syncFolder = h.DataFolder();
+    disk.failSync = 2;  // the first puts the samples on the disk, the second the mark
+    elsewhere.answers = {second};
+    ASSERT_TRUE(h.RunToEnd());
+    ASSERT_EQ(elsewhere.problems.size(), 1u);
+    EXPECT_NE(elsewhere.problems[0].find("\n20261205.kmr is marked cancelled. Complete channels: 2, 5."),
+              std::string::npos)
+        << elsewhere.problems[0];
+    EXPECT_EQ(ReadAll(h.DataFolder() + "20261205.kmr").substr(4, 20), "KMR_FILE CANCEL     ");
+    EXPECT_TRUE(h.state.LastTransferComplete);
+    EXPECT_EQ(h.state.LastDataFile, second + "20261205.kmr");
+    EXPECT_EQ(ReadAll(second + "20261205.kmr").substr(4, 20), kCompleteSignature);
 }
 
 // The reply of the n-th "BDT" is cut short, as a broken link gives it.

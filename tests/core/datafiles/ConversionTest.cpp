@@ -221,7 +221,12 @@ struct FillingDisk : CsvFileWriter {
         return f ? std::make_unique<File>(std::move(f), *this) : nullptr;
     }
     bool Remove(const std::string& path) override { return system.Remove(path); }
+    // The sync before a part takes its name finds the disk full.
+    int Commit(const std::string& temporary, const std::string& final) override {
+        return final.ends_with(failCommitOf) ? ENOSPC : system.Commit(temporary, final);
+    }
     SystemCsvFileWriter system;
+    std::string failCommitOf = "\n";  // no name ends so
     std::int64_t room = 0;
     std::atomic<std::int64_t> used{0};
 };
@@ -256,6 +261,18 @@ TEST_F(ConversionTest, AFullDiskRemovesThePartsItWroteNamesThemAndTheSameConvers
     const ConversionOutcome again = Convert(r, ports, status);
     EXPECT_TRUE(again.AllConverted()) << (ui.shown.empty() ? "" : ui.shown[0].text);
     EXPECT_EQ(again.csvFiles[0], (std::vector<std::string>{Csv("big_A.csv"), Csv("big_B.csv"), Csv("big_C.csv")}));
+
+    // Every part written, then B cannot take its name: A, named already, goes with the others.
+    for (const char* part : {"big_A.csv", "big_B.csv", "big_C.csv"}) std::filesystem::remove(Csv(part));
+    disk.failCommitOf = "big_B.csv";
+    ui.shown.clear();
+    EXPECT_FALSE(Convert(r, ports, status).AllConverted());
+    EXPECT_EQ(FolderNames(CsvFolder()), (std::set<std::string>{"notes.csv", "small.csv"}));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_NE(ui.shown[0].text.find(Text(Language::English, txt::PartRemoved) + Csv("big_A.csv")), std::string::npos)
+        << ui.shown[0].text;
+    disk.failCommitOf = "\n";
+    EXPECT_TRUE(Convert(r, ports, status).AllConverted());
 }
 
 TEST(ConversionSteps, FollowTheFileSizeRoundingHalvesToEven) {
