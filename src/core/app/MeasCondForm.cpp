@@ -133,7 +133,10 @@ bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
             // The user's number form, exponent included (the box shows "+1.000000E+00").
             const auto v = ParseNumber(t);
             if (!v || *v == 0 || !MagnitudeAllowed(*v)) return false;
-            w_.Ch(field.channel).Coeff = SettledFloat(static_cast<float>(*v));
+            // The limits are checked again on the value kept, as Meas.cnd is read.
+            const float coeff = SettledFloat(static_cast<float>(*v));
+            if (!MagnitudeAllowed(coeff)) return false;
+            w_.Ch(field.channel).Coeff = coeff;
             // The instrument takes the level in whole counts of the coefficient: the level box
             // shows the level the new coefficient gives, not one the instrument never uses.
             SnapTriggerLevel(w_, field.channel);
@@ -150,7 +153,7 @@ bool MeasCondForm::Commit(MeasFieldRef field, std::string_view typed) {
         case MeasField::Offset: {
             if (!IsRealNumberText(t)) return false;
             const auto v = ParseFloat32(t);
-            if (!v) return false;
+            if (!v || std::fabs(*v) > kLargestOffset) return false;
             w_.Ch(field.channel).Offset = SettledFloat(*v);
             return true;
         }

@@ -46,6 +46,14 @@ bool ReadCoeff(CndReader& r, float& field) {
     return true;
 }
 
+// An offset beyond the values a channel can give is replaced, as the form refuses it.
+bool ReadOffset(CndReader& r, float& field) {
+    float v = 0.0f;
+    if (!r.ReadFloat(v) || !std::isfinite(v)) return false;
+    TakeOffered(r, field, v, [](float x) { return std::fabs(x) <= kLargestOffset; });
+    return true;
+}
+
 // One channel line. An item outside its field's choices keeps the default, so that a hand-edited
 // file never puts an index outside its list or an unknown code into the record.
 bool ReadChannel(CndReader& r, ChannelCondition& c) {
@@ -53,7 +61,7 @@ bool ReadChannel(CndReader& r, ChannelCondition& c) {
            ReadInt16In(r, c.Lpf, kLpfRange) && ReadCoeff(r, c.Coeff) &&
            ReadInt16In(r, c.Point, kPointRange) && ReadInt16In(r, c.Unit, kUnitRange) &&
            ReadInt16In(r, c.DtgOnOff, kFlagRange) && ReadFiniteFloat(r, c.DtgLevel) &&
-           ReadFiniteFloat(r, c.Offset);
+           ReadOffset(r, c.Offset);
 }
 
 bool ReadMeasItems(CndReader& r, MeasConditions& m) {

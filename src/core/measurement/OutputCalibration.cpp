@@ -14,7 +14,9 @@ CalDigits CalValueToDigits(const ChannelCondition& channel, float value) {
     const int limit = tenth ? 1000 : 10000;
     CalDigits out;
     const float t = value / channel.Coeff * factor;
-    if (!std::isfinite(t)) return out;
+    // No coefficient, no digits; a quotient beyond the float range is far beyond the limit and
+    // is capped below like any other.
+    if (channel.Coeff == 0.0f || std::isnan(t)) return out;
     // The whole number with its units digit replaced by 0, built from the magnitude with one
     // sign (a negative coefficient gives negative digits), capped at the limit either way.
     const double whole = std::clamp(RoundHalfEven(static_cast<double>(t)), -2147483640.0, 2147483640.0);

@@ -138,10 +138,19 @@ inline constexpr FieldRange kDelimiterRange{0, 1};            // 0 CR LF, 1 CR
 // coefficient stays well inside a float.
 inline constexpr double kSmallestMagnitude = 1.402E-40;
 inline constexpr double kLargestMagnitude = 3.403E+30;
+// A limit typed is kept as the 32-bit float nearest to it, which may lie just beyond the decimal
+// limit (1.402E-40 is kept as 1.4019991E-40): that float passes too, when it is typed back or read
+// from Meas.cnd.
+constexpr double kSmallestKept = static_cast<float>(kSmallestMagnitude);
+constexpr double kLargestKept = static_cast<float>(kLargestMagnitude);
 constexpr bool MagnitudeAllowed(double v) {
     const double a = v < 0 ? -v : v;
-    return a >= kSmallestMagnitude && a <= kLargestMagnitude;
+    return a >= (kSmallestKept < kSmallestMagnitude ? kSmallestKept : kSmallestMagnitude) &&
+           a <= (kLargestKept > kLargestMagnitude ? kLargestKept : kLargestMagnitude);
 }
+// The largest offset magnitude: a raw count times any allowed coefficient plus such an offset
+// stays inside a float, so that no file, panel or chart shows an infinity.
+inline constexpr double kLargestOffset = 3.4E+38;
 // A trigger level is sent as whole raw counts of a 16-bit sample.
 inline constexpr double kLargestTriggerCounts = 32767.0;
 

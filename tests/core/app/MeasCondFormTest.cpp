@@ -7,6 +7,7 @@
 #include "core/app/RunController.h"
 #include "core/instrument/CommandSet.h"
 #include "support/EngineHarness.h"
+#include "support/TempDir.h"
 
 namespace kmr {
 namespace {
@@ -61,7 +62,10 @@ TEST(MeasCondCommit, AcceptsOrRevertsSilently) {
         Entry{kLevel1, "0.5", true, "+2"}, Entry{kLevel1, "-0.5", true, "-2"},  // one count, never 0
         // The offset may be 0.
         Entry{kOffset1, "0", true, "0"}, Entry{kOffset1, "12.5", true, "+12.5"}, Entry{kOffset1, "1.2.3", false, "0"},
-        Entry{kOffset1, "\xEF\xBC\x8D\xEF\xBC\x93", true, "-3"}}) {  // full-width "-3"
+        Entry{kOffset1, "\xEF\xBC\x8D\xEF\xBC\x93", true, "-3"},  // full-width "-3"
+        // An offset that a raw count times the coefficient would carry beyond the float range.
+        Entry{kOffset1, "-340000000000000000000000000000000000000", true, "-3.4E+38"},
+        Entry{kOffset1, "340282340000000000000000000000000000000", false, "0"}}) {
         MeasCondForm f = Form(live, /*fileType=*/e.field.field == MeasField::Memory ? 1 : 0);
         EXPECT_EQ(f.Commit(e.field, e.typed), e.accepted) << e.typed;
         EXPECT_EQ(f.Text(e.field), e.shown) << e.typed;
@@ -93,6 +97,30 @@ TEST(MeasCondCommit, ACoefficientOrOffsetWithMoreDigitsKeepsTheValueShownAndSave
     EXPECT_EQ(f.Text(kOffset1), "+123.4568");
     EXPECT_EQ(f.Working().Ch(1).Coeff, 1.234568f);
     EXPECT_EQ(f.Working().Ch(1).Offset, 123.4568f);
+}
+
+// The magnitude limits hold for the 32-bit float a value is kept in: a limit typed is taken (the
+// lower one is kept as 1.401999E-40, just under the decimal limit), and Meas.cnd gives it back
+// instead of replacing the coefficient by 1 at the next start.
+TEST(MeasCondCommit, ValuesAtTheMagnitudeLimitsAreTakenAndReadBackFromTheFile) {
+    MeasCondForm f = Form(MeasConditions{});
+    f.SetDtgOnOff(1, true);
+    ASSERT_TRUE(f.Commit(kCoeff1, "1.402E-40"));
+    EXPECT_TRUE(f.Commit(kLevel1, "0.0000000000000000000000000000000000000001402"));
+    EXPECT_EQ(f.Text(kLevel1), "+1.401999E-40");
+    ASSERT_TRUE(f.Commit({MeasField::Coeff, 2}, "-3.403E+30"));
+    EXPECT_FALSE(f.Commit({MeasField::Coeff, 3}, "1.401E-40"));
+    EXPECT_FALSE(f.Commit({MeasField::Coeff, 3}, "3.404E+30"));
+    testing::TempDir dir;
+    const auto path = dir.File("Meas.cnd");
+    ASSERT_TRUE(SaveMeasConditions(path, f.Working(), nullptr).ok);
+    MeasConditions back;
+    SetMeasDefaults(back);
+    EXPECT_TRUE(LoadMeasConditions(path, back, nullptr).complete);
+    EXPECT_EQ(back.Ch(1).Coeff, f.Working().Ch(1).Coeff);
+    SnapTriggerLevel(back, 1);  // as start-up does
+    EXPECT_EQ(TriggerLevelCommand(back.Ch(1)), TriggerLevelCommand(f.Working().Ch(1)));
+    EXPECT_EQ(back.Ch(2).Coeff, -3.403E+30f);
 }
 
 TEST(MeasCondForm, InputModeListByModelAndAModeWithoutEntryKeepsItsValue) {

@@ -73,6 +73,9 @@ TEST(MeasConditionsFile, ReadsAnyPointFormOrStopsAtABadItemKeepingWhatWasRead) {
          [](MeasConditions& m) { m.TrgMode = 1; m.SmpClk = 3; }},
         {"TextForCoefficient", Head("0", "1", "1000,0") + "1,2,0,abc,0,0,0,1000,0\r\n", [](MeasConditions&) {}},
         {"CoefficientBeyondFloat", Head("0", "1", "1000,0") + "1,2,0,1E+39,0,0,0,1000,0\r\n", [](MeasConditions&) {}},
+        // Added to a raw count times the coefficient, it would leave the float range.
+        {"OffsetBeyondTheValues", Head("0", "1", "1000,0") + "1,2,0,1,0,0,0,1000,-3.4028234E+38\r\n",
+         [](MeasConditions&) {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -30,6 +30,9 @@ TEST(CalDigitsTest, UnitsDigitDroppedAndCapped) {
         {2, 1.0f, 1239.6f, 1240, 1240.0f}, {2, 0.0f, 100.0f, 0, 0.0f}, {2, -1.0f, 1234.0f, -1230, 1230.0f},
         {2, -1.0f, 20000.0f, -10000, 10000.0f}, {-5, -1.0f, 20000.0f, -1000, 10000.0f},
         {2, -2.0f, 1234.0f, -610, 1220.0f},
+        // A value so far beyond the limit that the quotient leaves the float range is capped like
+        // any other, not output as 0.
+        {2, 0.5f, 3.0e38f, 10000, 5000.0f}, {2, -0.5f, 3.0e38f, -10000, 5000.0f}, {-4, 1.0e-30f, 1.0e10f, 1000, 1.0e-26f},
     };
     for (const DigitCase& c : cases) {
         ChannelCondition ch;
