@@ -199,7 +199,7 @@ void FaultWindowTest::aTickHeldByTheQuitQuestionWaitsOutsideTheCloseAndASecondCl
         if (box == nullptr || box->property("kmrSeen").toBool() || (asked.empty() && p.Core().gate.Held() == 0))
             return;
         box->setProperty("kmrSeen", true);
-        asked.push_back({box->findChild<QLabel*>("lblText")->text()});
+        asked.push_back(SeenBox{box->findChild<QLabel*>("lblText")->text(), {}, false, {}});
         for (const char* name : {"cmdNo", "cmdOk"})
             if (auto* b = box->findChild<QPushButton*>(name)) return b->click();
     });

@@ -99,8 +99,9 @@ TEST_F(ConversionTest, NothingCheckedImproperOrTakenCsvNamesAreRefusedBeforeAnyt
         ASSERT_EQ(ui.shown.size(), 1u);
         EXPECT_EQ(ui.shown[0].text.substr(0, ui.shown[0].text.find('\n')), Text(Language::English, c.message));
         EXPECT_EQ(ui.pointer, Pointer::Default);
-        if (c.message == txt::ImproperFileName)  // the box shows "*.csv" by then: the rule is said
+        if (c.message == txt::ImproperFileName) {  // the box shows "*.csv" by then: the rule is said
             EXPECT_EQ(ui.shown[0].text, Text(Language::English, c.message) + "\n" + Text(Language::English, txt::CsvNameRule));
+        }
         if (c.existing.empty()) continue;
         if (c.message == txt::FileNameMayOverlap) {  // (the letter's case as found: Windows ignores it)
             EXPECT_EQ(ToLowerAscii(ui.shown[0].text.substr(ui.shown[0].text.find('\n') + 1)),
