@@ -119,7 +119,9 @@ StoredRecordCheck CheckStoredRecord(const std::string& path, Language lang) {
             r.missingChannels.push_back(ch);
     r.conditions = WholeChannelsOnly(h.conditions, static_cast<int>(r.wholeChannels.size()));
     r.sizeWarning = h.sizeWarning;
-    if (!r.complete)
+    if (!r.complete && r.missingChannels.empty())  // cancelled after its last channel came
+        r.note = TextWith(lang, txt::RecordIncompleteAllWhole, {ChannelList(r.wholeChannels, lang)});
+    else if (!r.complete)
         r.note = TextWith(lang, txt::RecordIncompleteShown,
                           {ChannelList(r.wholeChannels, lang), ChannelList(r.missingChannels, lang)});
     r.ok = true;

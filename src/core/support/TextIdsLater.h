@@ -92,5 +92,7 @@ inline constexpr int ConversionFolderReplaced = 3663;
 inline constexpr int NoSampleFromTime = 3880;
 inline constexpr int NoSampleUpToTime = 3881;
 inline constexpr int ChannelNotWholeInFile = 3882;
+// A record marked cancelled whose channels all came whole.
+inline constexpr int RecordIncompleteAllWhole = 3883;
 
 }  // namespace kmr::txt

@@ -388,7 +388,7 @@ constexpr bool RowsAscending() {
     return true;
 }
 static_assert(RowsAscending(), "text rows must be sorted by identifier without repeats");
-static_assert(kRowCount == 474, "the text table holds 474 identifiers");
+static_assert(kRowCount == 475, "the text table holds 475 identifiers");
 
 }  // namespace
 

@@ -414,6 +414,8 @@ inline constexpr TextRow kLaterRows[] = {
     {3882, "channel %1 was cut short in the file, and only whole channels were asked for (its whole "
            "channels: %2).",
      "チャネル %1 はファイル内で途中までしかなく、完全なチャネルだけが指定されています (完全なチャネル: %2)。"},
+    {3883, "This recording was marked cancelled or incomplete, but every channel in it is whole: %1.",
+     "この測定は中止または未完了と記録されていますが、ファイルのチャネル %1 はすべて完全です。"},
 };
 
 }  // namespace kmr::text_rows

@@ -180,6 +180,9 @@ TEST_F(OpenRecordTest, FilesThatAreNotWholeAreOpenedWithANoteOrRefused) {
         // Channels 2 and 5 whole, 7 cut.
         {"cancelled.kmr", cancelled(1100 + 2 * 1000 * 2 + 10), OpenOutcome::Opened,
          {"Caution", "complete channels 2, 5", "Not whole in the file: 7"}},
+        // Marked cancelled after its last channel came: nothing is said to be missing.
+        {"all-whole.kmr", [](const std::string& p) { Poke(p, 4, "KMR_FILE CANCEL     "); }, OpenOutcome::Opened,
+         {"Caution", "every channel in it is whole: 2, 5, 7."}},
         {"picture.kmr", [](const std::string& p) { Poke(p, 0, "\x89PNG\r\n\x1a\n"); }, OpenOutcome::Refused,
          {"not KMR-5300's condition file", "signature of a data file"}},
         // A data file that cannot be read is not said to be a file of another kind.
