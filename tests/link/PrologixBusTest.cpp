@@ -351,6 +351,14 @@ TEST(PrologixBusFaults, BytesAfterAnEndMarkAreNoLaterReply) {
     EXPECT_EQ(lastRequests.find("++read"), std::string::npos) << "asked again after a stray version line";
 }
 
+// Opens the bus with a 300 ms timeout and asks for EOC, whose read times out.
+void OpenThenTimeOutOnce(PrologixBus& bus, int& d) {
+    ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
+    GpibStatus st;
+    EXPECT_EQ(Ask(bus, d, "EOC", st), "");
+    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+}
+
 // An adapter that answers every read at once with nothing (no instrument talking, its read timeout
 // not taken) is asked again no sooner than the read timeout the bus gave it: the read times out
 // after a few requests, not thousands.
@@ -366,10 +374,7 @@ TEST(PrologixBusFaults, AnAdapterAnsweringReadsAtOnceWithNothingIsNotAskedInALoo
         });
         PrologixBus bus("127.0.0.1", adapter.Port());
         int d = -1;
-        ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
-        GpibStatus st;
-        EXPECT_EQ(Ask(bus, d, "EOC", st), "");
-        EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
+        OpenThenTimeOutOnce(bus, d);
         bus.BoardOffline(0);
     }
     EXPECT_LE(requests.load(), 5);
@@ -386,11 +391,8 @@ TEST(PrologixBusFaults, AnAdapterSilentWithAReadOwedIsConnectedAnew) {
     });
     PrologixBus bus("127.0.0.1", adapter.Port());
     int d = -1;
-    ASSERT_FALSE(Open(bus, d, kT300ms).error()) << bus.LastProblem();
-    GpibStatus st;
-    EXPECT_EQ(Ask(bus, d, "EOC", st), "");
-    EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO);
-    st = bus.Write(d, "EOC\r\n", 5);
+    OpenThenTimeOutOnce(bus, d);
+    GpibStatus st = bus.Write(d, "EOC\r\n", 5);
     EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR | kIbTIMO) << "the owed read waited out once";
     st = bus.Write(d, "EOC\r\n", 5);
     EXPECT_EQ(st.ibsta & (kIbERR | kIbTIMO), kIbERR);
